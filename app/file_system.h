@@ -1,0 +1,41 @@
+// Files and folders as the core needs them. Paths are UTF-8; each platform converts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexal {
+
+struct DirEntry {
+    std::string name;
+    bool isDirectory = false;
+    bool hidden = false;  // on POSIX: the name starts with "."
+    bool system = false;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // Reads the whole file; false when it cannot be opened or read.
+    virtual bool ReadFile(const std::string& path, std::string& bytesOut) = 0;
+    // Replaces the file with `bytes` so that it is always either the old or the new
+    // content: written to a temporary file in the same folder, flushed, then renamed.
+    virtual bool ReplaceFile(const std::string& path, std::string_view bytes) = 0;
+    // Creates or truncates the file, then writes `bytes`.
+    virtual bool WriteFile(const std::string& path, std::string_view bytes) = 0;
+    // True when `path` names an existing normal file (not a folder, not hidden or system).
+    virtual bool IsNormalFile(const std::string& path) = 0;
+    // Copies, replacing an existing destination.
+    virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
+    virtual bool DeleteFile(const std::string& path) = 0;
+    // Lists the entries of a folder ("." and ".." left out), in the order the platform
+    // gives them; false when the folder cannot be read.
+    virtual bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) = 0;
+    // A value that is equal for two paths naming the same folder (device and inode on
+    // POSIX), so walks can refuse to enter a folder twice; false when unknown.
+    virtual bool FolderIdentity(const std::string& folder, std::string& idOut) = 0;
+};
+
+}  // namespace vexal

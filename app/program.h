@@ -1,0 +1,55 @@
+// All program-wide state of one run, in one object passed where it is needed.
+// Members carry the names the rest of the system knows them by.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "net/url.h"
+#include "settings/site_entry.h"
+
+namespace vexal {
+
+enum RunModeValue : std::uint8_t {
+    ModeEditor = 0,
+    ModeEntry = 1,
+    ModeDirect = 2,
+};
+
+struct Program {
+    // Start-up globals, set once by InitGlobals.
+    std::string VersionText;
+    std::string SettingsFileName;
+    std::string TitleText;
+    std::string RequestHeaderBlock;
+
+    // Settings read from and written to the settings file.
+    std::string NewMsg;
+    std::string CacheFileName;
+    std::string WinFolderWPname;
+    std::int32_t TimeOut = 0;
+
+    // Element 0 is CurrentEntry; 1..N are the registered entries.
+    SiteEntryList SiteEntries = SiteEntryList(1);
+    SiteEntry& CurrentEntry() { return SiteEntries[0]; }
+    const SiteEntry& CurrentEntry() const { return SiteEntries[0]; }
+    // N, the number of registered entries.
+    std::int32_t EntryCount() const { return static_cast<std::int32_t>(SiteEntries.size()) - 1; }
+
+    // Run state.
+    std::uint8_t RunMode = ModeEditor;
+    bool ShowPreview = false;
+    std::string ChosenImage;
+    std::string WorkImageFile;
+
+    // Retrieval state shared by gathering, choice and transfer.
+    std::string SourceText;
+    std::vector<std::string> Candidates = std::vector<std::string>(1);  // [0] is a placeholder
+    UrlParts ServerUrl;
+    std::string RequestHeaders;
+    bool StepSucceeded = false;
+    bool RelativeToPage = false;
+};
+
+}  // namespace vexal

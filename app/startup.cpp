@@ -1,0 +1,118 @@
+// The entry point's logic, independent of any front end.
+#include "app/startup.h"
+
+#include <cstdio>
+
+#include "settings/settings_file.h"
+#include "text/case.h"
+
+namespace vexal {
+
+void InitGlobals(Program& program, int majorVersion, int minorVersion) {
+    char minor[16];
+    std::snprintf(minor, sizeof minor, "%02d", minorVersion);
+    program.VersionText = std::to_string(majorVersion) + "." + minor;
+    program.SettingsFileName = "vexal.ini";
+    program.TitleText = "vexal " + program.VersionText;
+    program.RequestHeaderBlock = std::string("From: ") + kContactAddress + "\r\nUser-Agent: vexal/" +
+                                 program.VersionText + "\r\nHost: ";
+}
+
+void ShowError(const Program& program, Dialogs& dialogs, const std::string& text) {
+    dialogs.Error(program.TitleText, text);
+}
+
+std::string JoinArguments(const std::vector<std::string>& args) {
+    std::string line;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (i) line.push_back(' ');
+        line += args[i];
+    }
+    return line;
+}
+
+std::vector<std::string> CutTokens(std::string_view commandLine) {
+    std::vector<std::string> tokens;
+    std::size_t start = 0;
+    while (true) {
+        std::size_t blank = commandLine.find(' ', start);
+        if (blank == std::string_view::npos) {
+            tokens.emplace_back(commandLine.substr(start));
+            return tokens;
+        }
+        tokens.emplace_back(commandLine.substr(start, blank - start));
+        start = blank + 1;
+    }
+}
+
+namespace {
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+bool Fail(Program& program, Host& host, const std::string& text) {
+    ShowError(program, *host.dialogs, text);
+    host.process->End(kExitFailure);
+    return false;
+}
+}  // namespace
+
+bool ParseCommandLine(Program& program, Host& host, std::string_view commandLine) {
+    if (commandLine.empty()) return true;
+    program.ShowPreview = false;
+    const std::vector<std::string> tokens = CutTokens(commandLine);
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const std::string& token = tokens[i];
+        if (token.empty()) continue;
+        const char first = token[0];
+        if (IsAsciiLetter(first)) {
+            const std::string wanted = ToLower(token);
+            bool found = false;
+            for (std::int32_t k = 1; k <= program.EntryCount(); ++k) {
+                if (ToLower(program.SiteEntries[k].Name) == wanted) {
+                    program.RunMode = ModeEntry;
+                    program.SiteEntries[0] = program.SiteEntries[k];
+                    found = true;
+                    break;
+                }
+            }
+            if (!found) return Fail(program, host, "指定された識別子 " + token + " が見つかりません。");
+        } else if (first == '-' || first == '/') {
+            const std::string option = ToLower(std::string_view(token).substr(1));
+            if (option == "wp") {
+                if (i + 1 == tokens.size())
+                    return Fail(program, host, "-wp オプションにはサブオプションとして URL/ファイル が必要です。");
+                ++i;
+                program.RunMode = ModeDirect;
+                program.ChosenImage = tokens[i];
+            } else if (option == "preview") {
+                program.ShowPreview = true;
+            } else {
+                return Fail(program, host, "起動時オプション " + token + " が無効です。");
+            }
+        } else {
+            return Fail(program, host, "起動時オプション " + token + " が無効です。");
+        }
+    }
+    return true;
+}
+
+void Main(Program& program, Host& host, FrontEnd& frontEnd, std::string_view commandLine, int majorVersion,
+          int minorVersion) {
+    InitGlobals(program, majorVersion, minorVersion);
+    LoadSettings(program, *host.files);
+    if (!ParseCommandLine(program, host, commandLine)) return;
+    switch (program.RunMode) {
+        case ModeEditor:
+            frontEnd.ShowEditor();
+            break;
+        case ModeEntry:
+            frontEnd.RunRetrieval(true);
+            break;
+        case ModeDirect:
+            frontEnd.RunRetrieval(false);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace vexal

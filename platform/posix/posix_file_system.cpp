@@ -1,0 +1,147 @@
+// POSIX file operations with the durability the settings file needs: a replacement is
+// written beside the old file, synced, and renamed over it.
+#include "platform/posix/posix_file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace vexal {
+namespace {
+
+bool WriteAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string BaseName(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string DirName(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
+    bytesOut.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    if (st.st_size > 0) bytesOut.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[65536];
+    while (true) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        bytesOut.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+bool PosixFileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
+    // The temporary name carries the pid so two instances never share one.
+    const std::string temp = DirName(path) + "/." + BaseName(path) + ".tmp" + std::to_string(::getpid());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    // Keep the permissions of the file being replaced.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    int dirFd = ::open(DirName(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+bool PosixFileSystem::WriteFile(const std::string& path, std::string_view bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, bytes);
+    return (::close(fd) == 0) && ok;
+}
+
+bool PosixFileSystem::IsNormalFile(const std::string& path) {
+    if (path.empty() || BaseName(path).empty() || BaseName(path)[0] == '.') return false;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
+    std::string bytes;
+    if (!ReadFile(from, bytes)) return false;
+    return WriteFile(to, bytes);
+}
+
+bool PosixFileSystem::DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {
+    out.clear();
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return false;
+    const int dirFd = ::dirfd(dir);
+    while (dirent* ent = ::readdir(dir)) {
+        const char* name = ent->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        DirEntry e;
+        e.name = name;
+        e.hidden = name[0] == '.';
+        struct stat st {};
+        // Links are followed, so a link to a folder is a folder; a dangling link is skipped.
+        if (::fstatat(dirFd, name, &st, 0) != 0) continue;
+        e.isDirectory = S_ISDIR(st.st_mode);
+        // Sockets, devices and pipes are what "system" entries are here: never candidates.
+        e.system = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
+        out.push_back(std::move(e));
+    }
+    ::closedir(dir);
+    return true;
+}
+
+bool PosixFileSystem::FolderIdentity(const std::string& folder, std::string& idOut) {
+    struct stat st {};
+    if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0) return false;
+    idOut = std::to_string(static_cast<unsigned long long>(st.st_dev)) + ":" +
+            std::to_string(static_cast<unsigned long long>(st.st_ino));
+    return true;
+}
+
+}  // namespace vexal

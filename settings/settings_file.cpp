@@ -1,0 +1,184 @@
+// Reading and writing the settings file.
+#include "settings/settings_file.h"
+
+#include "text/case.h"
+#include "text/codepage.h"
+#include "text/number.h"
+
+namespace vexal {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+template <std::size_t N>
+void ReadFlags(std::string_view value, std::array<bool, N>& flags) {
+    for (std::size_t j = 0; j < N; ++j) flags[j] = j < value.size() && value[j] == '1';
+}
+
+template <std::size_t N>
+std::string FlagText(const std::array<bool, N>& flags) {
+    std::string out;
+    for (bool f : flags) out.push_back(f ? '1' : '0');
+    return out;
+}
+
+void ApplyLine(Program& program, std::string_view line) {
+    if (line.empty()) return;
+    if (line[0] == '-') {
+        program.SiteEntries.emplace_back();
+        return;
+    }
+    if (!IsAsciiLetter(line[0])) return;
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return;
+    const std::string key = ToLower(TrimSpaces(line.substr(0, eq)));
+    // The one character after "=" (the blank of the written form) is dropped, whatever it is.
+    std::size_t valueStart = eq + 1;
+    if (valueStart < line.size()) NextUtf8(line, valueStart);
+    const std::string_view value = line.substr(valueStart);
+
+    SiteEntry& e = program.SiteEntries.back();
+    if (key == "cachefilename") program.CacheFileName = value;
+    else if (key == "newmsg") program.NewMsg = value;
+    else if (key == "winfolderwpname") program.WinFolderWPname = value;
+    else if (key == "timeout") program.TimeOut = ReadInt32(value);
+    else if (key == "name") e.Name = value;
+    else if (key == "url") e.Url = value;
+    else if (key == "comment") e.Comment = UnescapeComment(value);
+    else if (key == "no_n") e.No_n = ReadInt32(value);
+    else if (key == "refstr") e.Refstr = value;
+    else if (key == "filter") ReadFlags(value, e.Filter);
+    else if (key == "ext") ReadFlags(value, e.Ext);
+    else if (key == "wpstate") e.WpState = ReadByte(value);
+    else if (key == "no") e.No = ReadByte(value);
+}
+
+}  // namespace
+
+void ParseSettings(Program& program, std::string_view bytes) {
+    program.SiteEntries.assign(1, SiteEntry{});
+    const std::string text = Cp932ToUtf8(bytes);
+    const std::string_view all(text);
+    std::size_t start = 0;
+    while (start < all.size()) {
+        // A line ends at CR LF or at a lone CR; a lone LF stays inside the line.
+        std::size_t cr = all.find('\r', start);
+        if (cr == std::string_view::npos) {
+            ApplyLine(program, all.substr(start));
+            break;
+        }
+        ApplyLine(program, all.substr(start, cr - start));
+        start = cr + 1;
+        if (start < all.size() && all[start] == '\n') ++start;
+    }
+}
+
+void LoadSettings(Program& program, FileSystem& files) {
+    std::string bytes;
+    if (!files.ReadFile(program.SettingsFileName, bytes)) {
+        program.SiteEntries.assign(1, SiteEntry{});
+        return;
+    }
+    ParseSettings(program, bytes);
+}
+
+std::string FormatEntry(const Program& program, std::int32_t index) {
+    const SiteEntry& e = program.SiteEntries.at(static_cast<std::size_t>(index));
+    std::string out;
+    out += "Name = " + e.Name;
+    out += kCrLf;
+    out += "Url = " + e.Url;
+    out += kCrLf;
+    out += "Comment = " + EscapeComment(e.Comment);
+    out += kCrLf;
+    out += "Filter = " + FlagText(e.Filter);
+    out += kCrLf;
+    out += "Ext = " + FlagText(e.Ext);
+    out += kCrLf;
+    out += "WpState = " + std::to_string(e.WpState);
+    out += kCrLf;
+    out += "No = " + std::to_string(e.No);
+    out += kCrLf;
+    out += "No_n = " + std::to_string(e.No_n);
+    out += kCrLf;
+    out += "Refstr = " + e.Refstr;
+    return out;
+}
+
+bool SettingsFileBytes(const Program& program, std::string& bytesOut) {
+    std::string text;
+    text += "'vexal   ver." + program.VersionText;
+    text += kCrLf;
+    text += kCrLf;
+    text += "NewMsg = " + program.NewMsg;
+    text += kCrLf;
+    text += "CacheFileName = " + program.CacheFileName;
+    text += kCrLf;
+    text += "WinFolderWPname = " + program.WinFolderWPname;
+    text += kCrLf;
+    text += "TimeOut = " + std::to_string(program.TimeOut);
+    text += kCrLf;
+    text += "-";
+    text += kCrLf;
+    const std::int32_t n = program.EntryCount();
+    for (std::int32_t k = 1; k <= n; ++k) {
+        text += FormatEntry(program, k);
+        text += kCrLf;
+        if (k != n) {
+            text += "-";
+            text += kCrLf;
+        }
+    }
+    return Utf8ToCp932(text, bytesOut);
+}
+
+SaveResult SaveSettings(const Program& program, FileSystem& files) {
+    std::string bytes;
+    if (!SettingsFileBytes(program, bytes)) return SaveResult::Unrepresentable;
+    return files.ReplaceFile(program.SettingsFileName, bytes) ? SaveResult::Saved : SaveResult::WriteFailed;
+}
+
+std::string EscapeComment(std::string_view comment) {
+    std::string out;
+    out.reserve(comment.size());
+    for (std::size_t i = 0; i < comment.size(); ++i) {
+        const char c = comment[i];
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\r') {
+            out += "\\n";
+            if (i + 1 < comment.size() && comment[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string UnescapeComment(std::string_view stored) {
+    std::string out;
+    out.reserve(stored.size());
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        const char c = stored[i];
+        if (c != '\\' || i + 1 == stored.size()) {
+            out.push_back(c);
+            continue;
+        }
+        const char next = stored[++i];
+        if (next == '\\') {
+            out.push_back('\\');
+        } else if (next == 'n') {
+            out += "\r\n";
+        } else {
+            out.push_back('\\');
+            out.push_back(next);
+        }
+    }
+    return out;
+}
+
+}  // namespace vexal

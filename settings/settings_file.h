@@ -1,0 +1,42 @@
+// The settings file: four global settings and the registered entries, code page 932 on
+// disk with CR LF line ends, read once at start-up and rewritten whole by the editor.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/file_system.h"
+#include "app/program.h"
+
+namespace vexal {
+
+enum class SaveResult {
+    Saved,
+    // A character that code page 932 cannot hold was found; nothing was written.
+    Unrepresentable,
+    // The file could not be written; the previous file is untouched.
+    WriteFailed,
+};
+
+// Resets the entries to one default element, then reads Program::SettingsFileName.
+// A missing or unreadable file leaves no entries and the settings as they were.
+void LoadSettings(Program& program, FileSystem& files);
+
+// Parses settings-file bytes (code page 932) into `program`, as LoadSettings does.
+void ParseSettings(Program& program, std::string_view bytes);
+
+// Writes the whole file from memory, replacing the old one atomically.
+SaveResult SaveSettings(const Program& program, FileSystem& files);
+
+// The file's bytes as SaveSettings writes them; false when a character does not fit
+// code page 932 (it is then written as "?").
+bool SettingsFileBytes(const Program& program, std::string& bytesOut);
+
+// The nine lines of entry `index`, joined by CR LF, without a final CR LF (UTF-8).
+std::string FormatEntry(const Program& program, std::int32_t index);
+
+std::string EscapeComment(std::string_view comment);
+std::string UnescapeComment(std::string_view stored);
+
+}  // namespace vexal

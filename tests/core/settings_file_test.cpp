@@ -1,0 +1,218 @@
+// The settings file: exact bytes on write, tolerant reading, comment escaping.
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+#include "settings/settings_file.h"
+#include "support/fakes.h"
+#include "text/codepage.h"
+
+namespace vexal {
+namespace {
+
+Program FreshProgram() {
+    Program p;
+    InitGlobals(p, 1, 0);
+    return p;
+}
+
+const char kExample[] =
+    "'vexal   ver.1.00\r\n"
+    "\r\n"
+    "NewMsg = (new)\r\n"
+    "CacheFileName = wpcache\r\n"
+    "WinFolderWPname = wallpaper.bmp\r\n"
+    "TimeOut = 30\r\n"
+    "-\r\n"
+    "Name = sample\r\n"
+    "Url = C:\\pictures\\\r\n"
+    "Comment = first line\\nsecond line\r\n"
+    "Filter = 000001\r\n"
+    "Ext = 1111\r\n"
+    "WpState = 2\r\n"
+    "No = 2\r\n"
+    "No_n = 1\r\n"
+    "Refstr = \r\n";
+
+TEST(SettingsFileTest, ExampleFileReadsAndWritesBackByteForByte) {
+    Program p = FreshProgram();
+    ParseSettings(p, kExample);
+    ASSERT_EQ(p.EntryCount(), 1);
+    const SiteEntry& e = p.SiteEntries[1];
+    EXPECT_EQ(p.NewMsg, "(new)");
+    EXPECT_EQ(p.CacheFileName, "wpcache");
+    EXPECT_EQ(p.WinFolderWPname, "wallpaper.bmp");
+    EXPECT_EQ(p.TimeOut, 30);
+    EXPECT_EQ(e.Name, "sample");
+    EXPECT_EQ(e.Url, "C:\\pictures\\");
+    EXPECT_EQ(e.Comment, "first line\r\nsecond line");
+    EXPECT_EQ(e.Filter, (std::array<bool, 6>{false, false, false, false, false, true}));
+    EXPECT_EQ(e.Ext, (std::array<bool, 4>{true, true, true, true}));
+    EXPECT_EQ(e.WpState, 2);
+    EXPECT_EQ(e.No, 2);
+    EXPECT_EQ(e.No_n, 1);
+    EXPECT_EQ(e.Refstr, "");
+
+    std::string written;
+    ASSERT_TRUE(SettingsFileBytes(p, written));
+    EXPECT_EQ(written, kExample);
+}
+
+TEST(SettingsFileTest, NoEntriesStillEndsWithDashLineAndReadsBackOneEmptyEntry) {
+    Program p = FreshProgram();
+    std::string written;
+    ASSERT_TRUE(SettingsFileBytes(p, written));
+    EXPECT_EQ(written,
+              "'vexal   ver.1.00\r\n\r\nNewMsg = \r\nCacheFileName = \r\nWinFolderWPname = \r\nTimeOut = 0\r\n-\r\n");
+    Program q = FreshProgram();
+    ParseSettings(q, written);
+    ASSERT_EQ(q.EntryCount(), 1);
+    EXPECT_EQ(q.SiteEntries[1], SiteEntry{});
+}
+
+TEST(SettingsFileTest, SeveralEntriesAreSeparatedByDashLinesOnly) {
+    Program p = FreshProgram();
+    p.SiteEntries.resize(3);
+    p.SiteEntries[1].Name = "a";
+    p.SiteEntries[2].Name = "b";
+    p.SiteEntries[2].No_n = -3;
+    std::string written;
+    ASSERT_TRUE(SettingsFileBytes(p, written));
+    EXPECT_NE(written.find("Refstr = \r\n-\r\nName = b\r\n"), std::string::npos);
+    EXPECT_NE(written.find("No_n = -3\r\nRefstr = \r\n"), std::string::npos);
+    EXPECT_EQ(written.substr(written.size() - 11), "Refstr = \r\n");
+}
+
+struct LineRow {
+    const char* name;
+    const char* line;
+    const char* expectedName;
+};
+
+TEST(SettingsFileTest, KeyAndValueRules) {
+    const LineRow rows[] = {
+        {"noBlankAfterEqualsDropsOneCharacter", "Name=abc", "bc"},
+        {"leadingBlanksSkipLine", "  Name = abc", ""},
+        {"keyCaseIgnored", "NAME = abc", "abc"},
+        {"blanksBeforeEquals", "Name   = abc", "abc"},
+        {"trailingBlanksKept", "Name = abc  ", "abc  "},
+        {"noEqualsSkipped", "Name abc", ""},
+        {"digitFirstSkipped", "1Name = abc", ""},
+        {"hashSkipped", "#Name = abc", ""},
+        {"japaneseAfterEqualsIsDropped", "Name=識別", "別"},
+    };
+    for (const auto& row : rows) {
+        Program p = FreshProgram();
+        std::string bytes;
+        Utf8ToCp932(std::string("-\r\n") + row.line + "\r\n", bytes);
+        ParseSettings(p, bytes);
+        EXPECT_EQ(p.SiteEntries[1].Name, row.expectedName) << row.name;
+    }
+}
+
+TEST(SettingsFileTest, ValueConversions) {
+    Program p = FreshProgram();
+    ParseSettings(p,
+                  "-\r\nRefstr = a=b\r\nFilter = 1\r\nExt = 0101x\r\nWpState = 2.5\r\nNo_n = 12abc\r\n"
+                  "TimeOut = abc\r\nNo = 3.5\r\n");
+    const SiteEntry& e = p.SiteEntries[1];
+    EXPECT_EQ(e.Refstr, "a=b");
+    EXPECT_EQ(e.Filter, (std::array<bool, 6>{true, false, false, false, false, false}));
+    EXPECT_EQ(e.Ext, (std::array<bool, 4>{false, true, false, true}));
+    EXPECT_EQ(e.WpState, 2);
+    EXPECT_EQ(e.No_n, 12);
+    EXPECT_EQ(p.TimeOut, 0);
+    EXPECT_EQ(e.No, 4);
+}
+
+TEST(SettingsFileTest, OutOfRangeNumbersClamp) {
+    Program p = FreshProgram();
+    ParseSettings(p, "TimeOut = 1e12\r\n-\r\nWpState = 300\r\nNo = -4\r\nNo_n = -99999999999\r\n");
+    EXPECT_EQ(p.TimeOut, INT32_MAX);
+    EXPECT_EQ(p.SiteEntries[1].WpState, 255);
+    EXPECT_EQ(p.SiteEntries[1].No, 0);
+    EXPECT_EQ(p.SiteEntries[1].No_n, INT32_MIN);
+}
+
+TEST(SettingsFileTest, LineEndsAndPlacement) {
+    Program p = FreshProgram();
+    // Lone CR ends a line, a lone LF stays inside it, the last line has no line end,
+    // a global after the entries still applies, entry keys above the first dash go to element 0.
+    ParseSettings(p, "Name = zero\r-----\rName = one\nstill\r\nNewMsg = x\r\n-\r\nName = two");
+    ASSERT_EQ(p.EntryCount(), 2);
+    EXPECT_EQ(p.SiteEntries[0].Name, "zero");
+    EXPECT_EQ(p.SiteEntries[1].Name, "one\nstill");
+    EXPECT_EQ(p.SiteEntries[2].Name, "two");
+    EXPECT_EQ(p.NewMsg, "x");
+    std::string written;
+    SettingsFileBytes(p, written);
+    EXPECT_EQ(written.find("zero"), std::string::npos);
+}
+
+TEST(SettingsFileTest, LaterLineWins) {
+    Program p = FreshProgram();
+    ParseSettings(p, "-\r\nName = a\r\nName = b\r\n");
+    EXPECT_EQ(p.SiteEntries[1].Name, "b");
+}
+
+TEST(SettingsFileTest, JapaneseNamesAndCommentsSurviveRoundTrip) {
+    Program p = FreshProgram();
+    p.NewMsg = "（新規）";
+    p.SiteEntries.resize(2);
+    p.SiteEntries[1].Name = "ka";
+    p.SiteEntries[1].Url = "C:\\写真\\";
+    p.SiteEntries[1].Comment = "一行目\r\n二行目 \\ 表";
+    p.SiteEntries[1].Refstr = "ソ";  // 0x835C: its trail byte is a backslash
+    std::string bytes;
+    ASSERT_TRUE(SettingsFileBytes(p, bytes));
+    Program q = FreshProgram();
+    ParseSettings(q, bytes);
+    EXPECT_EQ(q.NewMsg, p.NewMsg);
+    EXPECT_EQ(q.SiteEntries[1], p.SiteEntries[1]);
+}
+
+TEST(SettingsFileTest, UnrepresentableCharacterRefusesToSave) {
+    testing::TestHost t;
+    Program p = FreshProgram();
+    t.files.files["vexal.ini"] = "old";
+    p.SiteEntries.resize(2);
+    p.SiteEntries[1].Comment = "smile 😀";
+    EXPECT_EQ(SaveSettings(p, t.files), SaveResult::Unrepresentable);
+    EXPECT_EQ(t.files.files["vexal.ini"], "old");
+}
+
+TEST(SettingsFileTest, MissingFileGivesNoEntriesAndCreatesNothing) {
+    testing::TestHost t;
+    Program p = FreshProgram();
+    p.SiteEntries.resize(3);
+    LoadSettings(p, t.files);
+    EXPECT_EQ(p.EntryCount(), 0);
+    EXPECT_TRUE(t.files.files.empty());
+}
+
+struct CommentRow {
+    const char* name;
+    const char* text;
+    const char* stored;
+    const char* readBack;
+};
+
+TEST(CommentEscapingTest, EscapeAndUnescape) {
+    const CommentRow rows[] = {
+        {"backslashDoubled", "C:\\pics", "C:\\\\pics", "C:\\pics"},
+        {"crlf", "a\r\nb", "a\\nb", "a\r\nb"},
+        {"loneCr", "a\rb", "a\\nb", "a\r\nb"},
+        {"loneLf", "a\nb", "a\\nb", "a\r\nb"},
+        {"crThenCrlf", "a\r\r\nb", "a\\n\\nb", "a\r\n\r\nb"},
+        {"backslashN", "\\n", "\\\\n", "\\n"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(EscapeComment(row.text), row.stored) << row.name;
+        EXPECT_EQ(UnescapeComment(row.stored), row.readBack) << row.name;
+    }
+    EXPECT_EQ(UnescapeComment("a\\tb"), "a\\tb");
+    EXPECT_EQ(UnescapeComment("a\\Nb"), "a\\Nb");
+    EXPECT_EQ(UnescapeComment("end\\"), "end\\");
+}
+
+}  // namespace
+}  // namespace vexal

@@ -1,0 +1,150 @@
+// Start-up globals, the command line and the run modes.
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+#include "settings/source_kind.h"
+#include "support/fakes.h"
+
+namespace vexal {
+namespace {
+
+TEST(StartupTest, Globals) {
+    Program p;
+    InitGlobals(p, 1, 0);
+    EXPECT_EQ(p.VersionText, "1.00");
+    EXPECT_EQ(p.TitleText, "vexal 1.00");
+    EXPECT_EQ(p.SettingsFileName, "vexal.ini");
+    EXPECT_EQ(p.RequestHeaderBlock,
+              std::string("From: ") + kContactAddress + "\r\nUser-Agent: vexal/1.00\r\nHost: ");
+    InitGlobals(p, 1, 5);
+    EXPECT_EQ(p.VersionText, "1.05");
+    InitGlobals(p, 2, 123);
+    EXPECT_EQ(p.VersionText, "2.123");
+}
+
+TEST(StartupTest, TokensAreCutAtEverySingleBlank) {
+    EXPECT_EQ(CutTokens("a  b"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_EQ(CutTokens("a "), (std::vector<std::string>{"a", ""}));
+    EXPECT_EQ(CutTokens("\"x y\""), (std::vector<std::string>{"\"x", "y\""}));
+    EXPECT_EQ(JoinArguments({"-wp", "C:\\My Pictures\\a.jpg"}), "-wp C:\\My Pictures\\a.jpg");
+}
+
+struct CommandRow {
+    const char* name;
+    const char* line;
+    std::uint8_t mode;
+    bool preview;
+    const char* chosen;
+    const char* current;  // CurrentEntry.Name afterwards
+    const char* error;    // nullptr when the line is accepted
+};
+
+TEST(CommandLineTest, ModesAndMessages) {
+    const CommandRow rows[] = {
+        {"empty", "", ModeEditor, false, "", "", nullptr},
+        {"identifierIgnoresCase", "sample", ModeEntry, false, "", "Sample", nullptr},
+        {"identifierWithPreview", "SAMPLE -preview", ModeEntry, true, "", "Sample", nullptr},
+        {"previewFirst", "/PREVIEW sample", ModeEntry, true, "", "Sample", nullptr},
+        {"wp", "-wp C:\\pic\\a.jpg", ModeDirect, false, "C:\\pic\\a.jpg", "", nullptr},
+        {"wpCapitals", "-WP a.jpg", ModeDirect, false, "a.jpg", "", nullptr},
+        {"wpSlash", "/wp a.jpg", ModeDirect, false, "a.jpg", "", nullptr},
+        {"laterWpWins", "sample -wp C:\\a.bmp", ModeDirect, false, "C:\\a.bmp", "Sample", nullptr},
+        {"laterIdentifierWins", "-wp C:\\a.bmp sample", ModeEntry, false, "C:\\a.bmp", "Sample", nullptr},
+        {"emptyMiddleToken", "sample  other", ModeEntry, false, "", "other", nullptr},
+        {"wpThenEmptyToken", "-wp ", ModeDirect, false, "", "", nullptr},
+        {"wpAlone", "-wp", ModeEditor, false, "", "", "-wp オプションにはサブオプションとして URL/ファイル が必要です。"},
+        {"pathWithBlank", "-wp C:\\My Pictures\\a.jpg", ModeDirect, false, "C:\\My", "",
+         "指定された識別子 Pictures\\a.jpg が見つかりません。"},
+        {"doubleDash", "--wp", ModeEditor, false, "", "", "起動時オプション --wp が無効です。"},
+        {"digits", "123", ModeEditor, false, "", "", "起動時オプション 123 が無効です。"},
+        {"unknownOption", "-x", ModeEditor, false, "", "", "起動時オプション -x が無効です。"},
+        {"notRegistered", "nosuch", ModeEditor, false, "", "", "指定された識別子 nosuch が見つかりません。"},
+        {"japaneseFirst", "日本", ModeEditor, false, "", "", "起動時オプション 日本 が無効です。"},
+    };
+    for (const auto& row : rows) {
+        testing::TestHost t;
+        Program p;
+        InitGlobals(p, 1, 0);
+        p.SiteEntries.resize(3);
+        p.SiteEntries[1].Name = "Sample";
+        p.SiteEntries[2].Name = "other";
+        const bool ok = ParseCommandLine(p, t.host, row.line);
+        if (row.error) {
+            EXPECT_FALSE(ok) << row.name;
+            EXPECT_TRUE(t.process.ended) << row.name;
+            EXPECT_EQ(t.process.status, kExitFailure) << row.name;
+            ASSERT_EQ(t.dialogs.boxes.size(), 1u) << row.name;
+            EXPECT_EQ(t.dialogs.boxes[0].kind, "error");
+            EXPECT_EQ(t.dialogs.boxes[0].title, "vexal 1.00");
+            EXPECT_EQ(t.dialogs.boxes[0].text, row.error) << row.name;
+            continue;
+        }
+        EXPECT_TRUE(ok) << row.name;
+        EXPECT_FALSE(t.process.ended) << row.name;
+        EXPECT_TRUE(t.dialogs.boxes.empty()) << row.name;
+        EXPECT_EQ(p.RunMode, row.mode) << row.name;
+        EXPECT_EQ(p.ShowPreview, row.preview) << row.name;
+        EXPECT_EQ(p.ChosenImage, row.chosen) << row.name;
+        EXPECT_EQ(p.CurrentEntry().Name, row.current) << row.name;
+    }
+}
+
+TEST(CommandLineTest, NoEntriesRegistered) {
+    testing::TestHost t;
+    Program p;
+    InitGlobals(p, 1, 0);
+    EXPECT_FALSE(ParseCommandLine(p, t.host, "sample"));
+    EXPECT_EQ(t.dialogs.Texts(), (std::vector<std::string>{"指定された識別子 sample が見つかりません。"}));
+}
+
+struct KindRow {
+    const char* text;
+    SourceKind windows;
+    SourceKind posix;
+};
+
+TEST(SourceKindTest, Classification) {
+    const KindRow rows[] = {
+        {"", LocalFile, LocalFile},
+        {"HTTP://H/A.JPG", WebImage, WebImage},
+        {"http://h/dir/", WebPage, WebPage},
+        {"http://h/a.jpeg", WebPage, WebPage},
+        {"https://h/a.jpg", LocalImage, LocalImage},
+        {"C:\\pics\\", LocalFolder, LocalFile},
+        {"C:\\pics", LocalFile, LocalFile},
+        {"C:\\a.PNG", LocalImage, LocalImage},
+        {"C:\\a.gif ", LocalFile, LocalFile},
+        {"C:\\dir.bmp\\", LocalFolder, LocalFile},
+        {".gif", LocalImage, LocalImage},
+        {"gif", LocalFile, LocalFile},
+        {"/home/me/pics/", LocalFile, LocalFolder},
+        {"http:/x/", LocalFile, LocalFolder},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ClassifySource(row.text, '\\'), row.windows) << row.text;
+        EXPECT_EQ(ClassifySource(row.text, '/'), row.posix) << row.text;
+    }
+}
+
+class RecordingFrontEnd final : public FrontEnd {
+public:
+    std::string calls;
+    void ShowEditor() override { calls += "editor;"; }
+    void RunRetrieval(bool gather) override { calls += gather ? "get+go;" : "go;"; }
+};
+
+TEST(StartupTest, MainDispatchesByRunMode) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"", "editor;"}, {"sample", "get+go;"}, {"-wp a.bmp", "go;"}, {"-x", ""}};
+    for (auto [line, calls] : rows) {
+        testing::TestHost t;
+        t.files.files["vexal.ini"] = "-\r\nName = sample\r\n";
+        Program p;
+        RecordingFrontEnd fe;
+        Main(p, t.host, fe, line, 1, 0);
+        EXPECT_EQ(fe.calls, calls) << line;
+    }
+}
+
+}  // namespace
+}  // namespace vexal

@@ -1,0 +1,128 @@
+// Number reading, case folding and code page 932 conversion.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "text/case.h"
+#include "text/codepage.h"
+#include "text/number.h"
+
+namespace vexal {
+namespace {
+
+struct NumberRow {
+    const char* name;
+    const char* text;
+    double value;
+};
+
+TEST(NumberReadingTest, LeadingNumericPart) {
+    const NumberRow rows[] = {
+        {"plain", "42", 42},
+        {"trailingLetters", "12abc", 12},
+        {"leadingBlanks", "   7", 7},
+        {"blanksInside", " 1 2", 12},
+        {"tabAndLineFeedInside", "1\t2\n3", 123},
+        {"negative", "-3", -3},
+        {"plusSign", "+5", 5},
+        {"decimal", "2.5", 2.5},
+        {"leadingPoint", ".5", 0.5},
+        {"exponent", "1e3", 1000},
+        {"exponentD", "1D2", 100},
+        {"exponentWithoutDigits", "12e", 12},
+        {"hex", "&H1F", 31},
+        {"hexLower", "&h1f", 31},
+        {"hex16BitIsSigned", "&HFFFF", -1},
+        {"octal", "&O17", 15},
+        {"noDigits", "abc", 0},
+        {"empty", "", 0},
+        {"signOnly", "-", 0},
+        {"secondPointStops", "1.2.3", 1.2},
+        {"crIsNotSkipped", "1\r2", 1},
+    };
+    for (const auto& row : rows) EXPECT_DOUBLE_EQ(ReadNumber(row.text), row.value) << row.name;
+}
+
+TEST(NumberReadingTest, RoundsHalvesToEven) {
+    const std::pair<double, double> rows[] = {{2.5, 2}, {3.5, 4}, {-2.5, -2}, {-3.5, -4}, {0.5, 0},
+                                              {1.5, 2}, {7.5, 8},  {8.5, 8},   {2.4999, 2}, {2.5001, 3}};
+    for (auto [in, out] : rows) EXPECT_EQ(RoundHalfEven(in), out) << in;
+}
+
+TEST(NumberReadingTest, FieldsClampInsteadOfWrapping) {
+    EXPECT_EQ(ReadByte("300"), 255);
+    EXPECT_EQ(ReadByte("-1"), 0);
+    EXPECT_EQ(ReadByte("2.5"), 2);
+    EXPECT_EQ(ReadInt32("99999999999"), INT32_MAX);
+    EXPECT_EQ(ReadInt32("-99999999999"), INT32_MIN);
+    EXPECT_EQ(ReadInt32("1e400"), INT32_MAX);
+    EXPECT_EQ(ToInt32(std::nan("")), 0);
+}
+
+TEST(CaseFoldingTest, AsciiOnly) {
+    EXPECT_EQ(ToLower("AbC-Ü日本"), "abc-Ü日本");
+    EXPECT_TRUE(StartsWithNoCase("HTTP://x", "http://"));
+    EXPECT_FALSE(StartsWithNoCase("http:/", "http://"));
+    EXPECT_TRUE(EndsWithNoCase("a.JPG", ".jpg"));
+    EXPECT_EQ(FindNoCase("xx<IMG src", "<img "), 2u);
+    EXPECT_EQ(FindNoCase("<img", "<img "), std::string_view::npos);
+    EXPECT_EQ(FindNoCase("aaaaA", "ab"), std::string_view::npos);
+    EXPECT_EQ(FindNoCase("abAB", "ab", 1), 2u);
+}
+
+TEST(CodePageTest, JapaneseRoundTrip) {
+    const std::string text = "識別子 テスト ｶﾀｶﾅ ①Ⅰ～ abc\\";
+    std::string bytes;
+    ASSERT_TRUE(Utf8ToCp932(text, bytes));
+    EXPECT_EQ(Cp932ToUtf8(bytes), text);
+    // "識" is 0x8EAF in code page 932.
+    std::string one;
+    ASSERT_TRUE(Utf8ToCp932("識", one));
+    EXPECT_EQ(one, "\x8E\xAF");
+}
+
+TEST(CodePageTest, EveryDecodableCodeRoundTripsToItsPreferredForm) {
+    // Decode every double-byte code; encoding the result must decode to the same text.
+    int checked = 0;
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (lead >= 0xA0 && lead < 0xE0) continue;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const char raw[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            const std::string text = Cp932ToUtf8(std::string_view(raw, 2));
+            if (text.find("\xEF\xBF\xBD") != std::string::npos) continue;  // unassigned or invalid
+            std::string bytes;
+            ASSERT_TRUE(Utf8ToCp932(text, bytes)) << std::hex << lead << trail;
+            EXPECT_EQ(Cp932ToUtf8(bytes), text);
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 9000);
+}
+
+TEST(CodePageTest, DuplicatesEncodeAsWindowsDoes) {
+    std::string bytes;
+    ASSERT_TRUE(Utf8ToCp932("≒", bytes));  // JIS row rather than NEC row 13
+    EXPECT_EQ(bytes, "\x81\xE0");
+    ASSERT_TRUE(Utf8ToCp932("ⅰ", bytes));  // IBM extension rather than the NEC-selected copy
+    EXPECT_EQ(bytes, "\xFA\x40");
+    ASSERT_TRUE(Utf8ToCp932("Ⅰ", bytes));  // NEC row 13 rather than the IBM copy
+    EXPECT_EQ(bytes, "\x87\x54");
+}
+
+TEST(CodePageTest, UnrepresentableIsReportedNotDropped) {
+    std::string bytes;
+    EXPECT_FALSE(Utf8ToCp932("a😀b", bytes));
+    EXPECT_EQ(bytes, "a?b");
+    EXPECT_FALSE(FitsCp932("한국어"));
+    EXPECT_TRUE(FitsCp932("日本語"));
+}
+
+TEST(CodePageTest, InvalidBytesDecodeWithoutLoss) {
+    // A lead byte at the end, and a lead byte followed by an invalid trail byte.
+    EXPECT_EQ(Cp932ToUtf8("a\x81"), "a\xEF\xBF\xBD");
+    EXPECT_EQ(Cp932ToUtf8("\x81\x20x"), "\xEF\xBF\xBD x");
+    EXPECT_EQ(Cp932ToUtf8("\xB1"), "ｱ");
+}
+
+}  // namespace
+}  // namespace vexal

@@ -1,0 +1,88 @@
+// The POSIX file layer on real files: atomic replacement, listing, hidden entries.
+#include "platform/posix/posix_file_system.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <random>
+
+#include "posix/temp_dir.h"
+
+namespace vexal {
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(PosixFileSystemTest, ReplaceWritesWholeFileAndKeepsNoTemporary) {
+    testing::TempDir dir;
+    PosixFileSystem fs;
+    const std::string path = dir / "vexal.ini";
+    ASSERT_TRUE(fs.ReplaceFile(path, "first version, long"));
+    ASSERT_TRUE(fs.ReplaceFile(path, "second"));
+    EXPECT_EQ(Slurp(path), "second");
+    std::vector<DirEntry> entries;
+    ASSERT_TRUE(fs.ListFolder(dir.path(), entries));
+    EXPECT_EQ(entries.size(), 1u);
+}
+
+TEST(PosixFileSystemTest, FailedReplaceLeavesOldFile) {
+    testing::TempDir dir;
+    PosixFileSystem fs;
+    EXPECT_FALSE(fs.ReplaceFile(dir / "missing-folder/vexal.ini", "x"));
+    // A folder in the way: the rename fails and the folder stays as it was.
+    std::filesystem::create_directory(dir / "busy");
+    EXPECT_FALSE(fs.ReplaceFile(dir / "busy", "x"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "busy"));
+}
+
+// Regression: a save killed half-way must never leave a mix of old and new, or nothing.
+TEST(PosixFileSystemTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
+    testing::TempDir dir;
+    const std::string path = dir / "vexal.ini";
+    const std::string a(256 * 1024, 'a'), b(300 * 1024, 'b');
+    PosixFileSystem fs;
+    ASSERT_TRUE(fs.ReplaceFile(path, a));
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 25; ++round) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            PosixFileSystem childFs;
+            for (int i = 0;; ++i) childFs.ReplaceFile(path, i % 2 ? a : b);
+        }
+        ::usleep(std::uniform_int_distribution<int>(0, 20000)(rng));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const std::string now = Slurp(path);
+        ASSERT_TRUE(now == a || now == b) << "round " << round << " size " << now.size();
+    }
+}
+
+TEST(PosixFileSystemTest, NormalFilesOnly) {
+    testing::TempDir dir;
+    PosixFileSystem fs;
+    ASSERT_TRUE(fs.WriteFile(dir / "a.jpg", "x"));
+    ASSERT_TRUE(fs.WriteFile(dir / ".hidden.jpg", "x"));
+    std::filesystem::create_directory(dir / "sub.jpg");
+    EXPECT_TRUE(fs.IsNormalFile(dir / "a.jpg"));
+    EXPECT_FALSE(fs.IsNormalFile(dir / ".hidden.jpg"));
+    EXPECT_FALSE(fs.IsNormalFile(dir / "sub.jpg"));
+    EXPECT_FALSE(fs.IsNormalFile(dir / "none.jpg"));
+}
+
+TEST(PosixFileSystemTest, WriteTruncatesOldTail) {
+    testing::TempDir dir;
+    PosixFileSystem fs;
+    ASSERT_TRUE(fs.WriteFile(dir / "w.gif", "long old content"));
+    ASSERT_TRUE(fs.WriteFile(dir / "w.gif", "new"));
+    EXPECT_EQ(Slurp(dir / "w.gif"), "new");
+}
+
+}  // namespace
+}  // namespace vexal

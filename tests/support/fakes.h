@@ -1,0 +1,112 @@
+// Test doubles for the core's host interfaces: they record what the core asked for.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/dialogs.h"
+#include "app/file_system.h"
+#include "app/host.h"
+#include "app/process.h"
+
+namespace vexal::testing {
+
+class RecordingDialogs final : public Dialogs {
+public:
+    struct Box {
+        std::string kind;  // "error", "notice", "retry", "yesno", "input"
+        std::string title;
+        std::string text;
+    };
+    std::vector<Box> boxes;
+    std::deque<bool> retryAnswers;   // popped per AskRetry; empty means Cancel
+    std::deque<bool> yesNoAnswers;   // popped per AskYesNo; empty means No
+    std::deque<std::string> inputs;  // popped per AskText; empty means Cancel
+
+    void Error(const std::string& t, const std::string& s) override { boxes.push_back({"error", t, s}); }
+    void Notice(const std::string& t, const std::string& s) override { boxes.push_back({"notice", t, s}); }
+    bool AskRetry(const std::string& t, const std::string& s) override {
+        boxes.push_back({"retry", t, s});
+        return Pop(retryAnswers, false);
+    }
+    bool AskYesNo(const std::string& t, const std::string& s) override {
+        boxes.push_back({"yesno", t, s});
+        return Pop(yesNoAnswers, false);
+    }
+    std::string AskText(const std::string& t, const std::string& s) override {
+        boxes.push_back({"input", t, s});
+        return Pop(inputs, std::string());
+    }
+    // The texts of all boxes, in order.
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> out;
+        for (const auto& b : boxes) out.push_back(b.text);
+        return out;
+    }
+
+private:
+    template <typename T>
+    static T Pop(std::deque<T>& q, T fallback) {
+        if (q.empty()) return fallback;
+        T v = q.front();
+        q.pop_front();
+        return v;
+    }
+};
+
+class RecordingProcess final : public Process {
+public:
+    bool ended = false;
+    int status = -1;
+    void End(int s) override {
+        if (!ended) status = s;
+        ended = true;
+    }
+};
+
+// Files in memory; folders are the paths that end in "/" among the keys' prefixes.
+class MemoryFileSystem final : public FileSystem {
+public:
+    std::map<std::string, std::string> files;
+    bool failWrites = false;
+
+    bool ReadFile(const std::string& path, std::string& bytesOut) override {
+        auto it = files.find(path);
+        if (it == files.end()) return false;
+        bytesOut = it->second;
+        return true;
+    }
+    bool ReplaceFile(const std::string& path, std::string_view bytes) override { return WriteFile(path, bytes); }
+    bool WriteFile(const std::string& path, std::string_view bytes) override {
+        if (failWrites) return false;
+        files[path] = std::string(bytes);
+        return true;
+    }
+    bool IsNormalFile(const std::string& path) override { return files.count(path) != 0; }
+    bool CopyFile(const std::string& from, const std::string& to) override {
+        auto it = files.find(from);
+        if (it == files.end() || failWrites) return false;
+        files[to] = it->second;
+        return true;
+    }
+    bool DeleteFile(const std::string& path) override { return files.erase(path) != 0; }
+    bool ListFolder(const std::string&, std::vector<DirEntry>&) override { return false; }
+    bool FolderIdentity(const std::string&, std::string&) override { return false; }
+};
+
+// A host wired to the doubles above.
+struct TestHost {
+    RecordingDialogs dialogs;
+    RecordingProcess process;
+    MemoryFileSystem files;
+    Host host;
+    TestHost() {
+        host.dialogs = &dialogs;
+        host.process = &process;
+        host.files = &files;
+    }
+};
+
+}  // namespace vexal::testing

@@ -1,0 +1,26 @@
+// Case folding for the case-insensitive comparisons: both sides are lower-cased, then
+// compared exactly. Only ASCII letters change; every other byte (UTF-8 included) stays.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vexal {
+
+inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+std::string ToLower(std::string_view text);
+
+// True when `text` starts (ends) with `lowerPrefix` ignoring ASCII letter case;
+// `lowerPrefix` must already be lower case.
+bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix);
+bool EndsWithNoCase(std::string_view text, std::string_view lowerSuffix);
+
+// Position of the first occurrence of `lowerNeedle` in `text` at or after `from`,
+// ignoring ASCII letter case; std::string_view::npos when there is none.
+std::size_t FindNoCase(std::string_view text, std::string_view lowerNeedle, std::size_t from = 0);
+
+// Leading and trailing U+0020 removed (tabs and other blanks stay).
+std::string_view TrimSpaces(std::string_view text);
+
+}  // namespace vexal

@@ -1,0 +1,57 @@
+// The Linux program: Qt Widgets when a display is there, message lines on standard
+// error when it is not (or VEXAL_NONINTERACTIVE=1 asks for it).
+#include <QApplication>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "app/stderr_dialogs.h"
+#include "platform/posix/posix_file_system.h"
+#include "ui/qt/qt_dialogs.h"
+
+namespace {
+
+bool NonInteractive() {
+    const char* flag = std::getenv("VEXAL_NONINTERACTIVE");
+    if (flag && std::string(flag) == "1") return true;
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return !(x11 && *x11) && !(wayland && *wayland);
+}
+
+// Until the windows exist, a run ends as soon as Main has decided what to do.
+class PendingFrontEnd final : public vexal::FrontEnd {
+public:
+    explicit PendingFrontEnd(vexal::Process& process) : process_(process) {}
+    void ShowEditor() override { process_.End(vexal::kExitSuccess); }
+    void RunRetrieval(bool) override { process_.End(vexal::kExitFailure); }
+
+private:
+    vexal::Process& process_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const bool interactive = !NonInteractive();
+    std::unique_ptr<QApplication> app;
+    if (interactive) app = std::make_unique<QApplication>(argc, argv);
+
+    vexal::Program program;
+    vexal::ExitProcess process;
+    vexal::PosixFileSystem files;
+    vexal::StderrDialogs stderrDialogs;
+    vexal::QtDialogs qtDialogs;
+    vexal::Host host;
+    host.dialogs = interactive ? static_cast<vexal::Dialogs*>(&qtDialogs) : &stderrDialogs;
+    host.process = &process;
+    host.files = &files;
+
+    PendingFrontEnd frontEnd(process);
+    vexal::Main(program, host, frontEnd, vexal::JoinArguments(args), VEXAL_VERSION_MAJOR, VEXAL_VERSION_MINOR);
+    if (app) return app->exec();
+    return vexal::kExitFailure;
+}
