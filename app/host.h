@@ -9,11 +9,26 @@
 
 namespace vexal {
 
+class Socket;        // net/socket.h
+class Timer;         // net/timer.h
+class ProgressView;  // ui/progress_view.h
+class PreviewView;   // ui/preview_view.h
+class Desktop;       // wallpaper/desktop.h
+class ImageDecoder;  // wallpaper/image_decoder.h
+class RandomSource;  // gather/random_source.h
+
 struct Host {
     Dialogs* dialogs = nullptr;
     Process* process = nullptr;
     FileSystem* files = nullptr;
     EventPump* pump = nullptr;
+    Socket* socket = nullptr;  // the progress window's one TCP socket
+    Timer* timer = nullptr;    // the transfer's inactivity timer
+    ProgressView* progress = nullptr;
+    PreviewView* preview = nullptr;
+    Desktop* desktop = nullptr;
+    ImageDecoder* images = nullptr;
+    RandomSource* random = nullptr;  // null: seeded afresh from the clock
 };
 
 }  // namespace vexal

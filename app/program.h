@@ -50,6 +50,9 @@ struct Program {
     std::string RequestHeaders;
     bool StepSucceeded = false;
     bool RelativeToPage = false;
+    // The progress window's cancel flag: set by its cancel button, polled by the
+    // transfer and by the folder walk.
+    bool CancelRequested = false;
 };
 
 }  // namespace vexal
