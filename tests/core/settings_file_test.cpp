@@ -216,3 +216,42 @@ TEST(CommentEscapingTest, EscapeAndUnescape) {
 
 }  // namespace
 }  // namespace vexal
+
+namespace vexal {
+namespace {
+
+TEST(SettingsFileHostileTest, HugeFilesReadInLinearTime) {
+    // 100,000 entries, a 10 MB line and a file of about 100 MB in total.
+    std::string bytes = "'vexal   ver.1.00\r\n\r\nTimeOut = 5\r\n-\r\n";
+    for (int i = 0; i < 100000; ++i) {
+        bytes += "Name = e" + std::to_string(i) + "\r\nUrl = C:\\p\\\r\nExt = 1111\r\n-\r\n";
+    }
+    bytes += "Comment = " + std::string(10 * 1024 * 1024, 'x') + "\r\n";
+    bytes += std::string(80 * 1024 * 1024, '\r');
+    Program p;
+    InitGlobals(p, 1, 0);
+    ParseSettings(p, bytes);
+    EXPECT_EQ(p.EntryCount(), 100001);
+    EXPECT_EQ(p.SiteEntries[100000].Name, "e99999");
+    EXPECT_EQ(p.SiteEntries[100001].Comment.size(), 10u * 1024 * 1024);
+    std::string written;
+    ASSERT_TRUE(SettingsFileBytes(p, written));
+    Program q;
+    InitGlobals(q, 1, 0);
+    ParseSettings(q, written);
+    EXPECT_EQ(q.SiteEntries, p.SiteEntries);
+}
+
+TEST(SettingsFileHostileTest, BinaryGarbageNeverCrashes) {
+    std::string bytes;
+    for (int i = 0; i < 200000; ++i) bytes.push_back(static_cast<char>((i * 7919) % 256));
+    Program p;
+    InitGlobals(p, 1, 0);
+    ParseSettings(p, bytes);
+    std::string written;
+    SettingsFileBytes(p, written);
+    SUCCEED();
+}
+
+}  // namespace
+}  // namespace vexal
