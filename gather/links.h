@@ -1,0 +1,20 @@
+// Link extraction: turns the text of a source page or text file into the candidate list.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "app/program.h"
+
+namespace vexal {
+
+// True when the last four characters of `name`, lower-cased, are "." followed by one of
+// the extensions whose flag is set in `ext` (gif, jpg, png, bmp).
+bool HasAllowedExtension(std::string_view name, const std::array<bool, 4>& ext);
+
+// Rewrites Candidates from SourceText by the current entry's Filter(0..4) and Ext flags:
+// a placeholder at index 0, then every accepted piece in the order its occurrence starts.
+// Never fails; the cost is linear in the length of SourceText.
+void ExtractLinks(Program& program);
+
+}  // namespace vexal

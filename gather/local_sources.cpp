@@ -1,0 +1,110 @@
+// Reading local text files and walking local folders.
+#include "gather/local_sources.h"
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "app/startup.h"
+#include "gather/links.h"
+#include "settings/source_kind.h"
+#include "text/case.h"
+#include "text/codepage.h"
+#include "ui/progress_view.h"
+
+namespace vexal {
+namespace {
+
+// A line ends at CR LF or at a lone CR; a lone LF stays inside its line. A last line
+// without an ending is still a line, and an ending at the very end opens no new one.
+std::string ToSourceText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16 + 2);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t cr = text.find('\r', start);
+        const std::size_t end = cr == std::string_view::npos ? text.size() : cr;
+        out += TrimSpaces(text.substr(start, end - start));
+        out += "\r\n";
+        if (cr == std::string_view::npos) break;
+        start = cr + 1;
+        if (start < text.size() && text[start] == '\n') ++start;
+    }
+    return out;
+}
+
+void Yield(Host& host) {
+    if (host.pump) host.pump->Pump();
+}
+
+bool Listed(const DirEntry& e) { return !e.hidden && !e.system; }
+
+}  // namespace
+
+void Load_sDArr(Program& program, Host& host) {
+    program.SourceText.clear();
+    const std::string& url = program.CurrentEntry().Url;
+    if (!host.files->IsNormalFile(url)) {
+        ShowError(program, *host.dialogs, "元ファイル " + url + " が見つかりせん。");
+        return;
+    }
+    std::string bytes;
+    if (!host.files->ReadFile(url, bytes)) {
+        ShowError(program, *host.dialogs, "元ファイル " + url + " を読み込めませんでした。");
+        return;
+    }
+    program.SourceText = ToSourceText(Cp932ToUtf8(bytes));
+    program.StepSucceeded = true;
+}
+
+void LoadFlist(Program& program, Host& host) {
+    if (host.progress) {
+        host.progress->SetMessage("画像ファイルを取得しています...");
+        host.progress->SetProgressValue(0);
+    }
+    Yield(host);  // let the window repaint its label
+    program.Candidates.assign(1, std::string());
+    program.CancelRequested = false;
+    ScanFolder(program, host, program.CurrentEntry().Url);
+}
+
+void ScanFolder(Program& program, Host& host, const std::string& folder) {
+    const SiteEntry& entry = program.CurrentEntry();
+    FileSystem& files = *host.files;
+    std::unordered_set<std::string> entered;
+    // Folders still to walk, the next one at the back. An explicit stack instead of
+    // recursion keeps a very deep tree from exhausting the call stack.
+    std::vector<std::string> pending{folder};
+    std::vector<DirEntry> entries;
+    while (!pending.empty()) {
+        const std::string current = std::move(pending.back());
+        pending.pop_back();
+        Yield(host);
+        if (program.CancelRequested) return;
+        std::string identity;
+        if (files.FolderIdentity(current, identity) && !entered.insert(std::move(identity)).second) continue;
+        // A folder that cannot be listed (gone, no permission) holds no candidates.
+        if (!files.ListFolder(current, entries)) continue;
+
+        for (const DirEntry& e : entries) {
+            if (e.isDirectory || !Listed(e)) continue;
+            if (HasAllowedExtension(e.name, entry.Ext)) program.Candidates.push_back(current + e.name);
+            Yield(host);
+            if (program.CancelRequested) return;
+        }
+
+        // All files of a folder come before anything below it, and each subfolder's whole
+        // subtree before the next subfolder: push them in reverse listing order.
+        if (entry.Filter[5]) {
+            const std::size_t mark = pending.size();
+            for (const DirEntry& e : entries)
+                if (e.isDirectory && Listed(e) && e.name != "." && e.name != "..")
+                    pending.push_back(current + e.name + kFolderSeparator);
+            std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark), pending.end());
+        }
+    }
+}
+
+}  // namespace vexal

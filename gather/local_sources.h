@@ -1,0 +1,28 @@
+// Sources on the local file system: a page or text file read into SourceText, and a
+// folder walked (with or without its subfolders) straight into Candidates.
+#pragma once
+
+#include <string>
+
+#include "app/host.h"
+#include "app/program.h"
+
+namespace vexal {
+
+// Reads the code page 932 file CurrentEntry.Url into SourceText: every line trimmed of
+// blanks (U+0020) and followed by CR LF. Sets StepSucceeded only when the file was read;
+// otherwise shows why and leaves it as it was.
+void Load_sDArr(Program& program, Host& host);
+
+// Fills Candidates with the image files of the folder CurrentEntry.Url (and, when
+// Filter(5) is set, of its subfolders), showing its label on the progress window. Leaves
+// StepSucceeded alone: an empty result is reported by the choice.
+void LoadFlist(Program& program, Host& host);
+
+// Walks `folder` (a path ending in kFolderSeparator) depth first, appending matching
+// files to Candidates. Yields to the event pump at every folder and after every file and
+// stops as soon as CancelRequested is set, keeping what it found. Each folder is entered
+// at most once, so links that loop back end the descent instead of hanging it.
+void ScanFolder(Program& program, Host& host, const std::string& folder);
+
+}  // namespace vexal

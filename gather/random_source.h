@@ -1,0 +1,21 @@
+// The pseudo-random numbers behind the random choice of a candidate, behind an interface
+// so tests can script the draw while the real program seeds afresh from the clock.
+#pragma once
+
+namespace vexal {
+
+class RandomSource {
+public:
+    virtual ~RandomSource() = default;
+    // A number drawn uniformly from [0, 1).
+    virtual double Draw() = 0;
+};
+
+// Seeds a new generator from the clock for every draw, so two runs of the program (each
+// of which draws once) do not repeat each other's picks.
+class ClockRandomSource final : public RandomSource {
+public:
+    double Draw() override;
+};
+
+}  // namespace vexal
