@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +34,22 @@ bool WriteAll(int fd, std::string_view bytes) {
 std::string BaseName(const std::string& path) {
     std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// ASCII only, whatever the locale: bytes of UTF-8 names compare as they are.
+unsigned char UpperAscii(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - ('a' - 'A')) : u;
+}
+
+int CompareUpperCased(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = UpperAscii(a[i]);
+        const unsigned char y = UpperAscii(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 std::string DirName(const std::string& path) {
@@ -124,15 +141,29 @@ bool PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry
         DirEntry e;
         e.name = name;
         e.hidden = name[0] == '.';
-        struct stat st {};
-        // Links are followed, so a link to a folder is a folder; a dangling link is skipped.
-        if (::fstatat(dirFd, name, &st, 0) != 0) continue;
-        e.isDirectory = S_ISDIR(st.st_mode);
-        // Sockets, devices and pipes are what "system" entries are here: never candidates.
-        e.system = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
+        // The entry type from the listing spares a stat per file in large folders; links
+        // and file systems that do not report a type are asked directly.
+        if (ent->d_type == DT_REG || ent->d_type == DT_DIR) {
+            e.isDirectory = ent->d_type == DT_DIR;
+        } else {
+            struct stat st {};
+            // Links are followed, so a link to a folder is a folder; a dangling link is skipped.
+            if (::fstatat(dirFd, name, &st, 0) != 0) continue;
+            e.isDirectory = S_ISDIR(st.st_mode);
+            // Sockets, devices and pipes are what "system" entries are here: never candidates.
+            e.system = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
+        }
         out.push_back(std::move(e));
     }
     ::closedir(dir);
+    // readdir returns names in no stable order, so "the N-th file" of a folder would
+    // change from run to run. Names are ordered as the common Windows file system orders
+    // them: upper-cased, then compared code unit by code unit; names that differ only in
+    // case (possible here, not there) fall back to a plain comparison.
+    std::sort(out.begin(), out.end(), [](const DirEntry& a, const DirEntry& b) {
+        const int folded = CompareUpperCased(a.name, b.name);
+        return folded != 0 ? folded < 0 : a.name < b.name;
+    });
     return true;
 }
 
