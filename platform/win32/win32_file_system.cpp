@@ -1,0 +1,154 @@
+// Windows file operations. A replacement is written beside the old file, flushed to disk
+// and moved over it with write-through, so the settings file is always whole.
+#include "platform/win32/win32_file_system.h"
+
+#include "platform/win32/utf16.h"
+#include "platform/win32/win32_api.h"
+
+namespace vexal {
+namespace {
+
+// A handle that closes itself.
+class File {
+public:
+    explicit File(HANDLE h) : h_(h) {}
+    ~File() {
+        if (ok()) ::CloseHandle(h_);
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return h_; }
+    bool Close() {
+        const bool closed = ::CloseHandle(h_) != 0;
+        h_ = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+private:
+    HANDLE h_;
+};
+
+bool WriteAll(HANDLE h, std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const DWORD chunk = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!::WriteFile(h, p, chunk, &written, nullptr) || written == 0) return false;
+        p += written;
+        left -= written;
+    }
+    return true;
+}
+
+HANDLE CreateForWriting(const std::wstring& path) {
+    return ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+}  // namespace
+
+bool Win32FileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
+    bytesOut.clear();
+    File f(::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.ok()) return false;
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(f.get(), &size) && size.QuadPart > 0)
+        bytesOut.reserve(static_cast<std::size_t>(size.QuadPart));
+    char buffer[65536];
+    while (true) {
+        DWORD got = 0;
+        if (!::ReadFile(f.get(), buffer, sizeof buffer, &got, nullptr)) return false;
+        if (got == 0) return true;
+        bytesOut.append(buffer, got);
+    }
+}
+
+bool Win32FileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
+    const std::wstring target = win32::Widen(path);
+    // The temporary name carries the process id so two instances never share one.
+    const std::wstring temp = target + L".tmp" + std::to_wstring(::GetCurrentProcessId());
+    File f(CreateForWriting(temp));
+    if (!f.ok()) return false;
+    bool ok = WriteAll(f.get(), bytes) && ::FlushFileBuffers(f.get());
+    ok = f.Close() && ok;
+    if (!ok ||
+        !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileW(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool Win32FileSystem::WriteFile(const std::string& path, std::string_view bytes) {
+    File f(CreateForWriting(win32::Widen(path)));
+    if (!f.ok()) return false;
+    const bool ok = WriteAll(f.get(), bytes);
+    return f.Close() && ok;
+}
+
+bool Win32FileSystem::IsNormalFile(const std::string& path) {
+    if (path.empty()) return false;
+    // The attributes of exactly this name: unlike a directory listing, no wildcard in the
+    // path can make another file stand in for it.
+    const DWORD attributes = ::GetFileAttributesW(win32::Widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+}
+
+bool Win32FileSystem::CopyFile(const std::string& from, const std::string& to) {
+    const std::wstring target = win32::Widen(to);
+    if (!::CopyFileW(win32::Widen(from).c_str(), target.c_str(), FALSE)) return false;
+    // CopyFileW carries the source's attributes over; a read-only working copy could then
+    // neither be replaced by the next copy nor deleted at the end of the run.
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        ::SetFileAttributesW(target.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    return true;
+}
+
+bool Win32FileSystem::DeleteFile(const std::string& path) {
+    return ::DeleteFileW(win32::Widen(path).c_str()) != 0;
+}
+
+bool Win32FileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {
+    out.clear();
+    std::wstring pattern = win32::Widen(folder);
+    if (!pattern.empty() && !IsSeparator(pattern.back())) pattern.push_back(L'\\');
+    pattern += L"*";
+    WIN32_FIND_DATAW data{};
+    HANDLE find =
+        ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        const std::wstring_view name(data.cFileName);
+        if (name == L"." || name == L"..") continue;
+        DirEntry e;
+        e.name = win32::Narrow(name);
+        e.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        e.hidden = (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+        e.system = (data.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+        out.push_back(std::move(e));
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return true;
+}
+
+bool Win32FileSystem::FolderIdentity(const std::string& folder, std::string& idOut) {
+    const std::wstring path = folder.empty() ? std::wstring(L".") : win32::Widen(folder);
+    // Backup semantics are what lets CreateFileW open a folder at all.
+    File f(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!f.ok()) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(f.get(), &info)) return false;
+    idOut = std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+            std::to_string(info.nFileIndexLow);
+    return true;
+}
+
+}  // namespace vexal

@@ -1,0 +1,21 @@
+// The FileSystem on Windows: UTF-8 paths become UTF-16, hidden and system entries are
+// marked as Windows marks them, and the listing keeps the order FindFirstFileW gives.
+#pragma once
+
+#include "app/file_system.h"
+
+namespace vexal {
+
+class Win32FileSystem final : public FileSystem {
+public:
+    bool ReadFile(const std::string& path, std::string& bytesOut) override;
+    bool ReplaceFile(const std::string& path, std::string_view bytes) override;
+    bool WriteFile(const std::string& path, std::string_view bytes) override;
+    bool IsNormalFile(const std::string& path) override;
+    bool CopyFile(const std::string& from, const std::string& to) override;
+    bool DeleteFile(const std::string& path) override;
+    bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) override;
+    bool FolderIdentity(const std::string& folder, std::string& idOut) override;
+};
+
+}  // namespace vexal
