@@ -25,6 +25,15 @@ public:
     virtual bool ReplaceFile(const std::string& path, std::string_view bytes) = 0;
     // Creates or truncates the file, then writes `bytes`.
     virtual bool WriteFile(const std::string& path, std::string_view bytes) = 0;
+    // Adds `bytes` to the end of an existing file, so that a large file (a bitmap) can be
+    // written in pieces instead of being held in memory whole. Platforms override it; the
+    // fallback rewrites the whole file and is only meant for doubles.
+    virtual bool AppendFile(const std::string& path, std::string_view bytes) {
+        std::string existing;
+        if (!ReadFile(path, existing)) return false;
+        existing.append(bytes);
+        return WriteFile(path, existing);
+    }
     // True when `path` names an existing normal file (not a folder, not hidden or system).
     virtual bool IsNormalFile(const std::string& path) = 0;
     // Copies, replacing an existing destination.

@@ -116,6 +116,13 @@ bool PosixFileSystem::WriteFile(const std::string& path, std::string_view bytes)
     return (::close(fd) == 0) && ok;
 }
 
+bool PosixFileSystem::AppendFile(const std::string& path, std::string_view bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, bytes);
+    return (::close(fd) == 0) && ok;
+}
+
 bool PosixFileSystem::IsNormalFile(const std::string& path) {
     if (path.empty() || BaseName(path).empty() || BaseName(path)[0] == '.') return false;
     struct stat st {};

@@ -1,0 +1,54 @@
+// Reading image files into pixels: a platform service (Qt's image support on Linux, the
+// system's imaging component on Windows) behind one interface, with the size limit that
+// keeps a hostile file from exhausting memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "wallpaper/picture.h"
+
+namespace vexal {
+
+// Pictures above this many pixels are refused before they are decoded: a small file from
+// a web page can announce a size whose pixels would not fit in memory. 8192 × 8192 (256
+// MiB decoded) is far above any screen and any usual photo.
+inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{8192} * 8192;
+// No side may exceed what bitmaps and display servers can address.
+inline constexpr std::int64_t kMaxPictureSide = 32767;
+
+inline bool PictureSizeAllowed(std::int64_t width, std::int64_t height) {
+    return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+           width * height <= kMaxPicturePixels;
+}
+
+enum class DecodeError {
+    None,
+    Unreadable,  // missing, unreadable, not a picture, or damaged
+    TooLarge,    // a readable picture whose size is above the limits
+};
+
+struct DecodeResult {
+    DecodeError error = DecodeError::None;
+    // The size the file announces, when it could be read (also for TooLarge).
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+
+    bool Ok() const { return error == DecodeError::None; }
+};
+
+class ImageDecoder {
+public:
+    virtual ~ImageDecoder() = default;
+    // Reads the picture's header only: its format must be known and its size allowed.
+    virtual DecodeResult Probe(const std::string& path) = 0;
+    // Decodes the whole picture (the first frame of an animation) into `pictureOut`. The
+    // format is told from the content, not from the name. The size is checked before any
+    // pixel is decoded.
+    virtual DecodeResult Decode(const std::string& path, Picture& pictureOut) = 0;
+};
+
+// The message for a picture that could not be used, naming the file.
+std::string PictureErrorText(const std::string& path, const DecodeResult& result);
+
+}  // namespace vexal
