@@ -1,0 +1,560 @@
+// The entry editor's presenter, driven through a fake view: list and selection, storing
+// and showing entries, enabling by source kind, the spin, and the five commands.
+#include "ui/editor.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <utility>
+
+#include "settings/settings_file.h"
+#include "support/fakes.h"
+#include "text/codepage.h"
+
+namespace vexal {
+namespace {
+
+using testing::TestHost;
+
+// Holds control state like a toolkit would, and never calls back into the presenter.
+class FakeEditorView final : public EditorView {
+public:
+    std::string caption;
+    bool visible = true;
+    std::map<EditorControl, std::string> texts;
+    std::map<std::pair<EditorControl, int>, bool> checks;
+    // Everything starts disabled, so a missing enabling step shows up in the tests.
+    std::map<std::pair<EditorControl, int>, bool> enabled;
+    std::vector<std::string> items;
+    int selected = -1;
+    int spin = 0;
+
+    void SetCaption(const std::string& text) override { caption = text; }
+    void ShowWindow() override { visible = true; }
+    void HideWindow() override { visible = false; }
+    std::string Text(EditorControl box) const override {
+        auto it = texts.find(box);
+        return it == texts.end() ? std::string() : it->second;
+    }
+    void SetText(EditorControl box, const std::string& text) override { texts[box] = text; }
+    bool IsChecked(EditorControl control, int index) const override {
+        auto it = checks.find({control, index});
+        return it != checks.end() && it->second;
+    }
+    void SetChecked(EditorControl control, int index, bool checked) override {
+        if (checked && (control == EditorControl::opWp || control == EditorControl::opNo))
+            for (int i = 0; i < 3; ++i) checks[{control, i}] = false;
+        checks[{control, index}] = checked;
+    }
+    void SetEnabled(EditorControl control, int index, bool on) override { enabled[{control, index}] = on; }
+    bool Enabled(EditorControl control, int index = 0) const {
+        auto it = enabled.find({control, index});
+        return it != enabled.end() && it->second;
+    }
+    void ClearList() override {
+        items.clear();
+        selected = -1;
+    }
+    void AddListItem(const std::string& text) override { items.push_back(text); }
+    std::string ListItemText(int index) const override { return items.at(static_cast<std::size_t>(index)); }
+    int SelectedListItem() const override { return selected; }
+    void SelectListItem(int index) override { selected = index; }
+    int SpinPosition() const override { return spin; }
+    void SetSpinPosition(int position) override { spin = position; }
+};
+
+// Records each retrieval with the settings file as it stood when the retrieval began.
+class RecordingFrontEnd final : public FrontEnd {
+public:
+    explicit RecordingFrontEnd(testing::MemoryFileSystem& files) : files_(files) {}
+    std::vector<bool> retrievals;
+    std::string fileAtRetrieval;
+    void ShowEditor() override {}
+    void RunRetrieval(bool gather) override {
+        retrievals.push_back(gather);
+        fileAtRetrieval = files_.files.count("vexal.ini") ? files_.files["vexal.ini"] : "";
+    }
+
+private:
+    testing::MemoryFileSystem& files_;
+};
+
+SiteEntry Entry(const std::string& name, const std::string& url) {
+    SiteEntry e;
+    e.Name = name;
+    e.Url = url;
+    e.No_n = 1;
+    return e;
+}
+
+struct EditorFixture : ::testing::Test {
+    Program program;
+    TestHost host;
+    FakeEditorView view;
+    RecordingFrontEnd frontEnd{host.files};
+    EditorPresenter editor{program, host.host, view, frontEnd};
+
+    EditorFixture() {
+        InitGlobals(program, 1, 0);
+        program.NewMsg = "(新規)";
+    }
+    void Load(std::vector<SiteEntry> entries) {
+        for (auto& e : entries) program.SiteEntries.push_back(std::move(e));
+        editor.Form_Load();
+    }
+    // What the user does: pick a list item, and the binding reports the click.
+    void Select(int index) {
+        view.SelectListItem(index);
+        editor.cbSelect_Click();
+    }
+    void Type(EditorControl box, const std::string& text) {
+        view.SetText(box, text);
+        if (box == EditorControl::txUrl) editor.txUrl_Change();
+    }
+    void Spin(int position) {
+        view.SetSpinPosition(position);
+        editor.scNo_Change();
+    }
+    // The settings file as written, read back.
+    Program Saved() {
+        Program p;
+        InitGlobals(p, 1, 0);
+        ParseSettings(p, host.files.files.at("vexal.ini"));
+        return p;
+    }
+    void ExpectDefaults() {
+        EXPECT_EQ(view.Text(EditorControl::txUrl), "");
+        EXPECT_EQ(view.Text(EditorControl::txComment), "");
+        EXPECT_EQ(view.Text(EditorControl::txFnAdd), "");
+        EXPECT_EQ(view.Text(EditorControl::txNo), "1");
+        EXPECT_TRUE(view.IsChecked(EditorControl::opWp, 0));
+        EXPECT_TRUE(view.IsChecked(EditorControl::opNo, 0));
+        for (int i = 0; i < 6; ++i) EXPECT_FALSE(view.IsChecked(EditorControl::ckFilter, i)) << i;
+        for (int i = 0; i < 4; ++i) EXPECT_FALSE(view.IsChecked(EditorControl::ckExt, i)) << i;
+    }
+};
+
+TEST_F(EditorFixture, LoadWithoutEntriesShowsOnlyTheNewEntryItem) {
+    Load({});
+    EXPECT_EQ(view.caption, "vexal 1.00");
+    EXPECT_EQ(view.items, (std::vector<std::string>{"(新規)"}));
+    EXPECT_EQ(view.selected, 0);
+    EXPECT_EQ(editor.CurIndex(), 0);
+    EXPECT_FALSE(editor.Filling());
+    EXPECT_FALSE(view.Enabled(EditorControl::cbDelete));
+    EXPECT_TRUE(view.Enabled(EditorControl::cbTouroku));
+    ExpectDefaults();
+    // The empty text is a local file: rules 0-4 on, subfolders off, both groups on. The
+    // text did not change while loading, so this enabling comes from the final direct run.
+    EXPECT_TRUE(view.Enabled(EditorControl::Frame3));
+    EXPECT_TRUE(view.Enabled(EditorControl::ckFilter, 4));
+    EXPECT_FALSE(view.Enabled(EditorControl::ckFilter, 5));
+    EXPECT_TRUE(view.Enabled(EditorControl::ckExt, 3));
+    EXPECT_TRUE(view.Enabled(EditorControl::scNo));
+}
+
+TEST_F(EditorFixture, SelectingShowsEveryFieldOfTheEntry) {
+    SiteEntry e = Entry("a", "http://h/p.html");
+    e.Comment = "line1\r\nline2";
+    e.Refstr = "cat";
+    e.No_n = -3;
+    e.WpState = 2;
+    e.No = 1;
+    e.Filter = {false, true, false, true, false, false};
+    e.Ext = {false, true, true, false};
+    Load({e});
+    Select(1);
+    EXPECT_EQ(editor.CurIndex(), 1);
+    EXPECT_TRUE(view.Enabled(EditorControl::cbDelete));
+    EXPECT_FALSE(view.Enabled(EditorControl::cbTouroku));
+    EXPECT_EQ(view.Text(EditorControl::txUrl), "http://h/p.html");
+    EXPECT_EQ(view.Text(EditorControl::txComment), "line1\r\nline2");
+    EXPECT_EQ(view.Text(EditorControl::txFnAdd), "cat");
+    EXPECT_EQ(view.Text(EditorControl::txNo), "-3");
+    EXPECT_TRUE(view.IsChecked(EditorControl::opWp, 2));
+    EXPECT_FALSE(view.IsChecked(EditorControl::opWp, 0));
+    EXPECT_TRUE(view.IsChecked(EditorControl::opNo, 1));
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(view.IsChecked(EditorControl::ckFilter, i), e.Filter[i]) << i;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(view.IsChecked(EditorControl::ckExt, i), e.Ext[i]) << i;
+    // Storing what was shown gives the entry back unchanged.
+    editor.StoreEntry(1);
+    EXPECT_EQ(program.SiteEntries[1], e);
+}
+
+TEST_F(EditorFixture, EditsAreKeptWhenSwitchingEntries) {
+    Load({Entry("a", "/a/"), Entry("b", "/b/"), Entry("c", "/c/")});
+    Select(2);
+    Type(EditorControl::txUrl, "http://new/page.html");
+    view.SetChecked(EditorControl::opWp, 1, true);
+    Select(3);
+    EXPECT_EQ(program.SiteEntries[2].Url, "http://new/page.html");
+    EXPECT_EQ(program.SiteEntries[2].WpState, 1);
+    EXPECT_EQ(program.SiteEntries[2].Name, "b");
+    EXPECT_EQ(view.Text(EditorControl::txUrl), "/c/");
+    Select(2);
+    EXPECT_EQ(view.Text(EditorControl::txUrl), "http://new/page.html");
+    EXPECT_TRUE(view.IsChecked(EditorControl::opWp, 1));
+    EXPECT_TRUE(host.files.files.empty());  // memory only until a command saves
+}
+
+TEST_F(EditorFixture, NewEntryFieldsAreLostOnSwitching) {
+    Load({Entry("a", "/a/")});
+    Type(EditorControl::txUrl, "http://typed/");
+    Type(EditorControl::txNo, "5");
+    view.SetChecked(EditorControl::ckExt, 2, true);
+    Select(1);
+    EXPECT_EQ(program.SiteEntries[0], SiteEntry{});
+    EXPECT_EQ(program.SiteEntries[1].Url, "/a/");
+    Select(0);
+    ExpectDefaults();
+    EXPECT_TRUE(view.Enabled(EditorControl::cbTouroku));
+    EXPECT_FALSE(view.Enabled(EditorControl::cbDelete));
+}
+
+struct EnablingRow {
+    const char* name;
+    const char* url;
+    bool rules;       // Frame3 and ckFilter(0..4)
+    bool subfolders;  // ckFilter(5)
+    bool groups;      // EnableExtGroup and EnableChoiceGroup
+};
+
+TEST_F(EditorFixture, EnablingFollowsTheSourceKind) {
+    const EnablingRow rows[] = {
+        {"webPage", "http://h/index.html", true, false, true},
+        {"localFile", "/home/me/list.txt", true, false, true},
+        {"empty", "", true, false, true},
+        {"folder", "/home/me/Pictures/", false, true, true},
+        {"webImage", "http://h/a.jpg", false, false, false},
+        {"localImage", "/home/me/a.PNG", false, false, false},
+    };
+    Load({});
+    for (const auto& row : rows) {
+        Type(EditorControl::txUrl, "x");  // something else first, so every row is a change
+        Type(EditorControl::txUrl, row.url);
+        const bool frame3 = row.rules || row.subfolders;
+        EXPECT_EQ(view.Enabled(EditorControl::Frame3), frame3) << row.name;
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(view.Enabled(EditorControl::ckFilter, i), row.rules) << row.name;
+        EXPECT_EQ(view.Enabled(EditorControl::ckFilter, 5), row.subfolders) << row.name;
+        EXPECT_EQ(view.Enabled(EditorControl::Frame2), row.groups) << row.name;
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(view.Enabled(EditorControl::ckExt, i), row.groups) << row.name;
+        for (auto c :
+             {EditorControl::Frame4, EditorControl::txNo, EditorControl::txFnAdd, EditorControl::scNo})
+            EXPECT_EQ(view.Enabled(c), row.groups) << row.name;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(view.Enabled(EditorControl::opNo, i), row.groups) << row.name;
+    }
+}
+
+TEST_F(EditorFixture, GreyedControlsOfAnImageEntryKeepAndStoreTheirValues) {
+    SiteEntry e = Entry("img", "http://h/pic.jpg");
+    e.Ext = {true, false, true, false};
+    e.Filter = {true, false, false, false, false, true};
+    e.No = 2;
+    e.No_n = 7;
+    Load({Entry("dir", "/pics/"), e});
+    Select(1);
+    ASSERT_TRUE(view.Enabled(EditorControl::ckExt, 0));
+    Select(2);  // loading the image entry changes the URL text, which greys the groups
+    EXPECT_FALSE(view.Enabled(EditorControl::ckExt, 0));
+    EXPECT_FALSE(view.Enabled(EditorControl::opNo, 2));
+    EXPECT_TRUE(view.IsChecked(EditorControl::ckExt, 2));
+    EXPECT_TRUE(view.IsChecked(EditorControl::opNo, 2));
+    Select(1);
+    EXPECT_EQ(program.SiteEntries[2], e);
+}
+
+TEST_F(EditorFixture, OptionValuesOutsideTheirRangeSurviveShowAndStore) {
+    SiteEntry e = Entry("odd", "/x/");
+    e.WpState = 7;
+    e.No = 5;
+    Load({e});
+    Select(1);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(view.IsChecked(EditorControl::opWp, i));
+        EXPECT_FALSE(view.IsChecked(EditorControl::opNo, i));
+    }
+    editor.StoreEntry(1);
+    EXPECT_EQ(program.SiteEntries[1].WpState, 7);
+    EXPECT_EQ(program.SiteEntries[1].No, 5);
+}
+
+struct NumberRow {
+    const char* text;
+    std::int32_t stored;
+};
+
+TEST_F(EditorFixture, StoredNumberIsReadAndRoundedHalfToEvenWithoutSpinLimits) {
+    const NumberRow rows[] = {
+        {"7.5", 8}, {"8.5", 8}, {"2.5", 2},       {"3.5", 4}, {"12abc", 12}, {"1 2", 12},
+        {"", 0},    {"abc", 0}, {"20000", 20000}, {"-4", -4}, {"&H10", 16},  {"99999999999", 2147483647},
+    };
+    Load({Entry("a", "/a/")});
+    Select(1);
+    for (const auto& row : rows) {
+        Type(EditorControl::txNo, row.text);
+        editor.StoreEntry(1);
+        EXPECT_EQ(program.SiteEntries[1].No_n, row.stored) << row.text;
+    }
+}
+
+struct SpinRow {
+    const char* before;
+    int position;
+    const char* after;
+};
+
+TEST_F(EditorFixture, SpinStepsWithinZeroTo9999) {
+    const SpinRow rows[] = {
+        {"5", 1, "6"},         {"5", -1, "4"},  {"9999", 1, "9999"}, {"0", -1, "0"},    {"abc", 1, "1"},
+        {"abc", -1, "0"},      {"7.5", 1, "8"}, {"8.5", 1, "10"},    {"7.5", -1, "6"},  {"20000", 1, "9999"},
+        {"20000", -1, "9999"}, {"-5", 1, "0"},  {"12abc", 1, "13"},  {"&H10", 1, "17"}, {"5", 0, "5"},
+    };
+    Load({});
+    for (const auto& row : rows) {
+        Type(EditorControl::txNo, row.before);
+        Spin(row.position);
+        EXPECT_EQ(view.Text(EditorControl::txNo), row.after) << row.before << " " << row.position;
+        EXPECT_EQ(view.spin, 0) << "the spin returns to rest";
+    }
+}
+
+TEST_F(EditorFixture, LoadedNumberBeyondTheSpinLimitIsShownUnchanged) {
+    SiteEntry e = Entry("big", "/x/");
+    e.No_n = 20000;
+    Load({e});
+    Select(1);
+    EXPECT_EQ(view.Text(EditorControl::txNo), "20000");
+    Spin(1);
+    EXPECT_EQ(view.Text(EditorControl::txNo), "9999");
+}
+
+TEST_F(EditorFixture, RegisterRefusesBadIdentifiersAndAsksAgain) {
+    Load({});
+    Type(EditorControl::txUrl, "http://h/page.html");
+    view.SetChecked(EditorControl::ckFilter, 1, true);
+    host.dialogs.inputs = {"my site", "1abc", " abc", "abc"};
+    editor.cbTouroku_Click();
+
+    const auto& b = host.dialogs.boxes;
+    ASSERT_EQ(b.size(), 7u);
+    const std::string prompt = "登録する識別子を入力してください";
+    EXPECT_EQ(b[0].kind + b[0].title + b[0].text, "input" + std::string("vexal") + prompt);
+    EXPECT_EQ(b[1].kind + b[1].title + b[1].text, "errorvexal 1.00識別子に空白文字は使用出来ません。");
+    EXPECT_EQ(b[2].kind, "input");
+    EXPECT_EQ(b[3].text, "識別子の１文字目は英文字である必要があります。");
+    EXPECT_EQ(b[4].kind, "input");
+    EXPECT_EQ(b[5].text, "識別子に空白文字は使用出来ません。");  // the blank is checked first
+    EXPECT_EQ(b[6].kind, "input");
+
+    ASSERT_EQ(program.EntryCount(), 1);
+    const SiteEntry& e = program.SiteEntries[1];
+    EXPECT_EQ(e.Name, "abc");
+    EXPECT_EQ(e.Url, "http://h/page.html");
+    EXPECT_TRUE(e.Filter[1]);
+    EXPECT_EQ(e.No_n, 1);
+    EXPECT_EQ(view.items, (std::vector<std::string>{"(新規)", "abc"}));
+    // Still in the new-entry state, with the fields as they were.
+    EXPECT_EQ(editor.CurIndex(), 0);
+    EXPECT_EQ(view.selected, 0);
+    EXPECT_EQ(view.Text(EditorControl::txUrl), "http://h/page.html");
+    EXPECT_TRUE(host.files.files.empty());
+    // Selecting the new item shows the stored record.
+    Select(1);
+    EXPECT_EQ(view.Text(EditorControl::txUrl), "http://h/page.html");
+}
+
+TEST_F(EditorFixture, RegisterAcceptsIdentifiersAsTyped) {
+    Load({});
+    for (const char* name : {"Abc", "z9", "a\u3000b", "a\tb", "Abc"}) {
+        host.dialogs.inputs = {name};
+        editor.cbTouroku_Click();
+    }
+    EXPECT_EQ(view.items, (std::vector<std::string>{"(新規)", "Abc", "z9", "a\u3000b", "a\tb", "Abc"}));
+    ASSERT_EQ(program.EntryCount(), 5);
+    EXPECT_EQ(program.SiteEntries[5].Name, "Abc");
+    for (const auto& box : host.dialogs.boxes) EXPECT_EQ(box.kind, "input");
+}
+
+TEST_F(EditorFixture, RegisterCancelledChangesNothing) {
+    Load({Entry("a", "/a/")});
+    editor.cbTouroku_Click();  // no answer queued: Cancel
+    EXPECT_EQ(program.EntryCount(), 1);
+    EXPECT_EQ(view.items.size(), 2u);
+    EXPECT_EQ(host.dialogs.boxes.size(), 1u);
+}
+
+TEST_F(EditorFixture, DeleteSecondOfFourAfterConfirmation) {
+    Load({Entry("a", "/a/"), Entry("b", "/b/"), Entry("c", "/c/"), Entry("d", "/d/")});
+    Select(2);
+    Type(EditorControl::txUrl, "/edited/");
+    editor.cbDelete_Click();  // answered No
+    ASSERT_EQ(host.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(host.dialogs.boxes[0].kind, "yesno");
+    EXPECT_EQ(host.dialogs.boxes[0].title, "vexal");
+    EXPECT_EQ(host.dialogs.boxes[0].text, "登録されている識別子 b を削除します。よろしいですか？");
+    EXPECT_EQ(program.EntryCount(), 4);
+    EXPECT_EQ(editor.CurIndex(), 2);
+    EXPECT_EQ(view.Text(EditorControl::txUrl), "/edited/");
+
+    host.dialogs.yesNoAnswers = {true};
+    editor.cbDelete_Click();
+    ASSERT_EQ(program.EntryCount(), 3);
+    EXPECT_EQ(program.SiteEntries[1].Name, "a");
+    EXPECT_EQ(program.SiteEntries[2].Name, "c");
+    EXPECT_EQ(program.SiteEntries[2].Url, "/c/");
+    EXPECT_EQ(program.SiteEntries[3].Name, "d");
+    EXPECT_EQ(view.items, (std::vector<std::string>{"(新規)", "a", "c", "d"}));
+    EXPECT_EQ(editor.CurIndex(), 0);
+    EXPECT_EQ(view.selected, 0);
+    ExpectDefaults();
+    EXPECT_FALSE(view.Enabled(EditorControl::cbDelete));
+    EXPECT_TRUE(host.files.files.empty());
+}
+
+TEST_F(EditorFixture, DeleteLastEntryLeavesOnlyTheNewEntryItem) {
+    Load({Entry("only", "/o/")});
+    Select(1);
+    host.dialogs.yesNoAnswers = {true};
+    editor.cbDelete_Click();
+    EXPECT_EQ(program.EntryCount(), 0);
+    EXPECT_EQ(view.items, (std::vector<std::string>{"(新規)"}));
+}
+
+struct EmptyUrlRow {
+    const char* name;
+    void (EditorPresenter::*command)();
+    const char* message;
+};
+
+TEST_F(EditorFixture, EmptyUrlStopsPreviewAndSetWallpaperAfterSaving) {
+    const EmptyUrlRow rows[] = {
+        {"preview", &EditorPresenter::cbPreview_Click, "URL/ファイル が空欄です。"},
+        {"setWallpaper", &EditorPresenter::cbSetWP_Click, "URL/ファイルが空欄です。"},
+    };
+    Load({Entry("a", "/a/")});
+    Select(1);
+    Type(EditorControl::txUrl, "");
+    for (const auto& row : rows) {
+        host.dialogs.boxes.clear();
+        host.files.files.clear();
+        (editor.*row.command)();
+        ASSERT_EQ(host.dialogs.boxes.size(), 1u) << row.name;
+        EXPECT_EQ(host.dialogs.boxes[0].kind, "error");
+        EXPECT_EQ(host.dialogs.boxes[0].title, "vexal 1.00");
+        EXPECT_EQ(host.dialogs.boxes[0].text, row.message) << row.name;
+        EXPECT_TRUE(view.visible) << row.name;
+        EXPECT_TRUE(frontEnd.retrievals.empty()) << row.name;
+        EXPECT_EQ(Saved().SiteEntries[1].Url, "") << row.name;  // the edit was saved first
+    }
+}
+
+TEST_F(EditorFixture, PreviewSavesThenRetrievesTheEditedFields) {
+    Load({Entry("a", "/a/"), Entry("b", "/b/")});
+    Select(2);
+    Type(EditorControl::txUrl, "http://h/list.html");
+    editor.cbPreview_Click();
+    EXPECT_EQ(frontEnd.retrievals, (std::vector<bool>{true}));
+    EXPECT_TRUE(program.ShowPreview);
+    EXPECT_FALSE(view.visible);
+    EXPECT_EQ(program.RunMode, ModeEditor);
+    EXPECT_EQ(program.CurrentEntry().Url, "http://h/list.html");
+    EXPECT_EQ(program.CurrentEntry().Name, "");  // Name of the working copy is left alone
+    EXPECT_NE(frontEnd.fileAtRetrieval.find("Url = http://h/list.html"), std::string::npos);
+}
+
+TEST_F(EditorFixture, SetWallpaperFromNewEntryStateRegistersNothing) {
+    Load({Entry("a", "/a/")});
+    Type(EditorControl::txUrl, "/tmp/try/");
+    editor.cbSetWP_Click();
+    EXPECT_EQ(frontEnd.retrievals, (std::vector<bool>{true}));
+    EXPECT_FALSE(program.ShowPreview);
+    EXPECT_EQ(program.CurrentEntry().Url, "/tmp/try/");
+    EXPECT_EQ(program.EntryCount(), 1);
+    EXPECT_EQ(frontEnd.fileAtRetrieval.find("/tmp/try/"), std::string::npos);
+}
+
+TEST_F(EditorFixture, EndSavesTheSelectedEntrysEditsThenEndsWithSuccess) {
+    Load({Entry("a", "/a/"), Entry("b", "/b/")});
+    Select(1);
+    Type(EditorControl::txComment, "note\r\nsecond");
+    editor.cbEnd_Click();
+    EXPECT_TRUE(host.process.ended);
+    EXPECT_EQ(host.process.status, kExitSuccess);
+    const Program saved = Saved();
+    ASSERT_EQ(saved.EntryCount(), 2);
+    EXPECT_EQ(saved.SiteEntries[1].Comment, "note\r\nsecond");
+    EXPECT_EQ(saved.SiteEntries[2].Url, "/b/");
+}
+
+TEST_F(EditorFixture, CloseBoxEndsWithoutSaving) {
+    Load({Entry("a", "/a/")});
+    host.dialogs.inputs = {"b"};
+    editor.cbTouroku_Click();
+    editor.Form_Unload();
+    EXPECT_TRUE(host.process.ended);
+    EXPECT_TRUE(host.files.files.empty());
+}
+
+// Regression: an emoji typed into a saved field came back from the settings file as "?".
+TEST_F(EditorFixture, TextOutsideCodePage932IsRefusedNotLost) {
+    const std::string emoji = "\xF0\x9F\x8C\xB8";  // U+1F338
+    ASSERT_FALSE(FitsCp932(emoji));
+    Load({Entry("a", "/a/")});
+
+    // Registering: fields are checked before the identifier is asked for.
+    Type(EditorControl::txComment, "花" + emoji);
+    editor.cbTouroku_Click();
+    ASSERT_EQ(host.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(host.dialogs.boxes[0].kind, "error");
+    EXPECT_EQ(host.dialogs.boxes[0].text,
+              "コメントに、設定ファイルに保存出来ない文字（絵文字など）が含まれています。");
+    EXPECT_EQ(program.EntryCount(), 1);
+
+    // An identifier with an emoji is refused like one with a blank: the input box returns.
+    Type(EditorControl::txComment, "花");
+    host.dialogs.boxes.clear();
+    host.dialogs.inputs = {"x" + emoji, "x"};
+    editor.cbTouroku_Click();
+    ASSERT_EQ(host.dialogs.boxes.size(), 3u);
+    EXPECT_EQ(host.dialogs.boxes[1].text, "識別子に保存出来ない文字（絵文字など）は使用出来ません。");
+    EXPECT_EQ(program.EntryCount(), 2);
+    EXPECT_EQ(program.SiteEntries[2].Comment, "花");
+
+    // Saving: the entry and field are named, nothing is written, the editor stays.
+    Select(1);
+    Type(EditorControl::txFnAdd, emoji);
+    host.dialogs.boxes.clear();
+    editor.cbEnd_Click();
+    editor.cbPreview_Click();
+    ASSERT_EQ(host.dialogs.boxes.size(), 2u);
+    EXPECT_EQ(
+        host.dialogs.boxes[0].text,
+        "識別子 a のファイル名に含む文字に、設定ファイルに保存出来ない文字（絵文字など）が含まれています。");
+    EXPECT_FALSE(host.process.ended);
+    EXPECT_TRUE(frontEnd.retrievals.empty());
+    EXPECT_TRUE(view.visible);
+    EXPECT_TRUE(host.files.files.empty());
+
+    // Once the field is mended, the same command saves.
+    Type(EditorControl::txFnAdd, "cat");
+    editor.cbEnd_Click();
+    EXPECT_TRUE(host.process.ended);
+    EXPECT_EQ(Saved().SiteEntries[1].Refstr, "cat");
+}
+
+// Regression: a settings file that could not be written was reported as saved and the
+// editor ended, losing every change.
+TEST_F(EditorFixture, FailedWriteIsReportedAndTheEditorStays) {
+    Load({Entry("a", "/a/")});
+    host.files.failWrites = true;
+    editor.cbEnd_Click();
+    ASSERT_EQ(host.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(host.dialogs.boxes[0].text, "設定ファイル vexal.ini に書き込めませんでした。");
+    EXPECT_FALSE(host.process.ended);
+    editor.cbSetWP_Click();
+    EXPECT_TRUE(frontEnd.retrievals.empty());
+}
+
+}  // namespace
+}  // namespace vexal

@@ -1,0 +1,290 @@
+// The entry editor's logic. The binding only forwards clicks and typing; every rule about
+// what the controls show and what reaches SiteEntries and the settings file is here.
+#include "ui/editor.h"
+
+#include <cmath>
+#include <string_view>
+
+#include "settings/settings_file.h"
+#include "settings/source_kind.h"
+#include "text/codepage.h"
+#include "text/number.h"
+
+namespace vexal {
+namespace {
+
+constexpr int kFilterCount = 6;
+constexpr int kExtCount = 4;
+constexpr int kOptionCount = 3;
+constexpr double kSpinMin = 0;
+constexpr double kSpinMax = 9999;
+
+// The settings file is code page 932, so a character outside it (an emoji, for one) would
+// come back as "?". Such text is refused with these messages instead of being lost.
+constexpr const char* kIdentifierUnstorable = "識別子に保存出来ない文字（絵文字など）は使用出来ません。";
+constexpr const char* kFieldUnstorableTail =
+    "に、設定ファイルに保存出来ない文字（絵文字など）が含まれています。";
+constexpr const char* kSettingsUnstorable =
+    "設定ファイルに保存出来ない文字が含まれているため、設定ファイルを保存出来ませんでした。";
+constexpr const char* kFieldUrl = "URL/ファイル名";
+constexpr const char* kFieldComment = "コメント";
+constexpr const char* kFieldRefstr = "ファイル名に含む文字";
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// The first stored text field of `entry` that code page 932 cannot hold.
+const char* UnstorableEntryField(const SiteEntry& entry) {
+    if (!FitsCp932(entry.Url)) return kFieldUrl;
+    if (!FitsCp932(entry.Comment)) return kFieldComment;
+    if (!FitsCp932(entry.Refstr)) return kFieldRefstr;
+    return nullptr;
+}
+
+}  // namespace
+
+EditorPresenter::EditorPresenter(Program& program, Host& host, EditorView& view, FrontEnd& frontEnd)
+    : program_(program), host_(host), view_(view), frontEnd_(frontEnd) {}
+
+void EditorPresenter::Form_Load() {
+    view_.SetCaption(program_.TitleText);
+    FillList();
+}
+
+void EditorPresenter::Form_Unload() { host_.process->End(kExitSuccess); }
+
+void EditorPresenter::FillList() {
+    filling_ = true;
+    view_.ClearList();
+    view_.AddListItem(program_.NewMsg);
+    for (std::int32_t k = 1; k <= program_.EntryCount(); ++k) view_.AddListItem(program_.SiteEntries[k].Name);
+    filling_ = false;
+    curIndex_ = 0;
+    view_.SelectListItem(0);
+    cbSelect_Click();
+    txUrl_Change();
+}
+
+void EditorPresenter::cbSelect_Click() {
+    if (filling_) return;
+    if (curIndex_ != 0) StoreEntry(curIndex_);
+    const int selected = view_.SelectedListItem();
+    // A list without a selection (never the case after FillList) counts as the new-entry item.
+    curIndex_ = (selected > 0 && selected <= program_.EntryCount()) ? selected : 0;
+    if (curIndex_ != 0) {
+        view_.SetEnabled(EditorControl::cbDelete, 0, true);
+        view_.SetEnabled(EditorControl::cbTouroku, 0, false);
+        ShowEntry(program_.SiteEntries[curIndex_]);
+    } else {
+        view_.SetEnabled(EditorControl::cbDelete, 0, false);
+        view_.SetEnabled(EditorControl::cbTouroku, 0, true);
+        ClearFields();
+    }
+}
+
+void EditorPresenter::SetUrlText(const std::string& text) {
+    const bool changed = view_.Text(EditorControl::txUrl) != text;
+    view_.SetText(EditorControl::txUrl, text);
+    if (changed) txUrl_Change();
+}
+
+void EditorPresenter::StoreEntry(std::int32_t k) {
+    if (k < 0 || k > program_.EntryCount()) return;
+    SiteEntry& e = program_.SiteEntries[k];
+    e.Url = view_.Text(EditorControl::txUrl);
+    e.Comment = view_.Text(EditorControl::txComment);
+    e.Refstr = view_.Text(EditorControl::txFnAdd);
+    e.No_n = ReadInt32(view_.Text(EditorControl::txNo));
+    for (int i = 0; i < kOptionCount; ++i) {
+        if (view_.IsChecked(EditorControl::opWp, i)) {
+            e.WpState = static_cast<std::uint8_t>(i);
+            break;
+        }
+    }
+    for (int i = 0; i < kOptionCount; ++i) {
+        if (view_.IsChecked(EditorControl::opNo, i)) {
+            e.No = static_cast<std::uint8_t>(i);
+            break;
+        }
+    }
+    for (int i = 0; i < kFilterCount; ++i) e.Filter[i] = view_.IsChecked(EditorControl::ckFilter, i);
+    for (int i = 0; i < kExtCount; ++i) e.Ext[i] = view_.IsChecked(EditorControl::ckExt, i);
+}
+
+void EditorPresenter::ShowEntry(const SiteEntry& e) {
+    filling_ = true;
+    SetUrlText(e.Url);
+    view_.SetText(EditorControl::txComment, e.Comment);
+    view_.SetText(EditorControl::txFnAdd, e.Refstr);
+    view_.SetText(EditorControl::txNo, std::to_string(e.No_n));
+    // A value outside 0..2 (a hand-edited file) names no button: the group is shown with
+    // none selected, and StoreEntry then keeps the stored value.
+    for (int i = 0; i < kOptionCount; ++i) view_.SetChecked(EditorControl::opWp, i, false);
+    for (int i = 0; i < kOptionCount; ++i) view_.SetChecked(EditorControl::opNo, i, false);
+    if (e.WpState < kOptionCount) view_.SetChecked(EditorControl::opWp, e.WpState, true);
+    if (e.No < kOptionCount) view_.SetChecked(EditorControl::opNo, e.No, true);
+    for (int i = 0; i < kFilterCount; ++i) view_.SetChecked(EditorControl::ckFilter, i, e.Filter[i]);
+    for (int i = 0; i < kExtCount; ++i) view_.SetChecked(EditorControl::ckExt, i, e.Ext[i]);
+    filling_ = false;
+}
+
+void EditorPresenter::ClearFields() {
+    SetUrlText("");
+    view_.SetText(EditorControl::txComment, "");
+    view_.SetText(EditorControl::txFnAdd, "");
+    view_.SetText(EditorControl::txNo, "1");
+    view_.SetChecked(EditorControl::opWp, 0, true);
+    view_.SetChecked(EditorControl::opNo, 0, true);
+    for (int i = 0; i < kFilterCount; ++i) view_.SetChecked(EditorControl::ckFilter, i, false);
+    for (int i = 0; i < kExtCount; ++i) view_.SetChecked(EditorControl::ckExt, i, false);
+}
+
+void EditorPresenter::txUrl_Change() {
+    const SourceKind kind = ClassifySource(view_.Text(EditorControl::txUrl));
+    bool frame3 = false;
+    bool filters = false;
+    bool subfolders = false;
+    bool groups = false;
+    switch (kind) {
+        case WebPage:
+        case LocalFile:
+            frame3 = filters = groups = true;
+            break;
+        case LocalFolder:
+            frame3 = subfolders = groups = true;
+            break;
+        case WebImage:
+        case LocalImage:
+            break;
+    }
+    view_.SetEnabled(EditorControl::Frame3, 0, frame3);
+    for (int i = 0; i < kFilterCount - 1; ++i) view_.SetEnabled(EditorControl::ckFilter, i, filters);
+    view_.SetEnabled(EditorControl::ckFilter, kFilterCount - 1, subfolders);
+    EnableExtGroup(groups);
+    EnableChoiceGroup(groups);
+}
+
+void EditorPresenter::EnableExtGroup(bool flag) {
+    view_.SetEnabled(EditorControl::Frame2, 0, flag);
+    for (int i = 0; i < kExtCount; ++i) view_.SetEnabled(EditorControl::ckExt, i, flag);
+}
+
+void EditorPresenter::EnableChoiceGroup(bool flag) {
+    view_.SetEnabled(EditorControl::Frame4, 0, flag);
+    view_.SetEnabled(EditorControl::txNo, 0, flag);
+    view_.SetEnabled(EditorControl::txFnAdd, 0, flag);
+    view_.SetEnabled(EditorControl::scNo, 0, flag);
+    for (int i = 0; i < kOptionCount; ++i) view_.SetEnabled(EditorControl::opNo, i, flag);
+}
+
+void EditorPresenter::scNo_Change() {
+    const int v = view_.SpinPosition();
+    if (v == 0) return;
+    double n = RoundHalfEven(ReadNumber(view_.Text(EditorControl::txNo)) + v);
+    if (!(n >= kSpinMin)) n = kSpinMin;  // also catches NaN
+    if (n > kSpinMax) n = kSpinMax;
+    view_.SetText(EditorControl::txNo, std::to_string(static_cast<std::int32_t>(n)));
+    view_.SetSpinPosition(0);
+    scNo_Change();
+}
+
+const char* EditorPresenter::UnstorableField() const {
+    SiteEntry fields;
+    fields.Url = view_.Text(EditorControl::txUrl);
+    fields.Comment = view_.Text(EditorControl::txComment);
+    fields.Refstr = view_.Text(EditorControl::txFnAdd);
+    return UnstorableEntryField(fields);
+}
+
+void EditorPresenter::cbTouroku_Click() {
+    // Checked before asking, so the user is not made to type an identifier for a
+    // registration that cannot be saved.
+    if (const char* field = UnstorableField()) {
+        ShowError(program_, *host_.dialogs, std::string(field) + kFieldUnstorableTail);
+        return;
+    }
+    std::string s;
+    while (true) {
+        s = host_.dialogs->AskText(kPlainTitle, kIdentifierPrompt);
+        if (s.empty()) return;
+        if (s.find(' ') != std::string::npos) {
+            ShowError(program_, *host_.dialogs, "識別子に空白文字は使用出来ません。");
+            continue;
+        }
+        if (!IsAsciiLetter(s[0])) {
+            ShowError(program_, *host_.dialogs, "識別子の１文字目は英文字である必要があります。");
+            continue;
+        }
+        if (!FitsCp932(s)) {
+            ShowError(program_, *host_.dialogs, kIdentifierUnstorable);
+            continue;
+        }
+        break;
+    }
+    program_.SiteEntries.emplace_back();
+    const std::int32_t n = program_.EntryCount();
+    StoreEntry(n);
+    program_.SiteEntries[n].Name = s;
+    view_.AddListItem(s);
+}
+
+void EditorPresenter::cbDelete_Click() {
+    if (curIndex_ < 1 || curIndex_ > program_.EntryCount()) return;
+    const std::string text =
+        "登録されている識別子 " + view_.ListItemText(curIndex_) + " を削除します。よろしいですか？";
+    if (!host_.dialogs->AskYesNo(kPlainTitle, text)) return;
+    program_.SiteEntries.erase(program_.SiteEntries.begin() + curIndex_);
+    FillList();
+}
+
+bool EditorPresenter::Save() {
+    // Name the entry and field at fault, so the user can find what to change.
+    for (std::int32_t k = 1; k <= program_.EntryCount(); ++k) {
+        const SiteEntry& e = program_.SiteEntries[k];
+        std::string where;
+        if (const char* field = UnstorableEntryField(e))
+            where = "識別子 " + e.Name + " の" + field;
+        else if (!FitsCp932(e.Name))
+            where = "識別子 " + e.Name + " ";
+        if (!where.empty()) {
+            ShowError(program_, *host_.dialogs, where + kFieldUnstorableTail);
+            return false;
+        }
+    }
+    switch (SaveSettings(program_, *host_.files)) {
+        case SaveResult::Saved:
+            return true;
+        case SaveResult::Unrepresentable:
+            ShowError(program_, *host_.dialogs, kSettingsUnstorable);
+            return false;
+        case SaveResult::WriteFailed:
+            ShowError(program_, *host_.dialogs,
+                      "設定ファイル " + program_.SettingsFileName + " に書き込めませんでした。");
+            return false;
+    }
+    return false;
+}
+
+void EditorPresenter::Retrieve(bool preview, const char* emptyUrlMessage) {
+    if (curIndex_ != 0) StoreEntry(curIndex_);
+    if (!Save()) return;
+    StoreEntry(0);
+    if (program_.CurrentEntry().Url.empty()) {
+        ShowError(program_, *host_.dialogs, emptyUrlMessage);
+        return;
+    }
+    program_.ShowPreview = preview;
+    view_.HideWindow();
+    frontEnd_.RunRetrieval(true);
+}
+
+void EditorPresenter::cbPreview_Click() { Retrieve(true, "URL/ファイル が空欄です。"); }
+
+void EditorPresenter::cbSetWP_Click() { Retrieve(false, "URL/ファイルが空欄です。"); }
+
+void EditorPresenter::cbEnd_Click() {
+    if (curIndex_ != 0) StoreEntry(curIndex_);
+    if (!Save()) return;
+    host_.process->End(kExitSuccess);
+}
+
+}  // namespace vexal

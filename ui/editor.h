@@ -1,0 +1,70 @@
+// The entry editor's logic: the list of registered entries, the binding between the
+// controls and the SiteEntry records, enabling by source kind, the spin, and the five
+// commands (register, delete, preview, set as wallpaper, end).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/host.h"
+#include "app/program.h"
+#include "app/startup.h"
+#include "settings/site_entry.h"
+#include "ui/editor_view.h"
+
+namespace vexal {
+
+// The prompt of the input box that asks for a new identifier.
+inline constexpr const char* kIdentifierPrompt = "登録する識別子を入力してください";
+
+class EditorPresenter {
+public:
+    // `frontEnd` runs a retrieval exactly as the command line would (RunRetrieval(true)).
+    EditorPresenter(Program& program, Host& host, EditorView& view, FrontEnd& frontEnd);
+
+    // Caption, then the list in the new-entry state.
+    void Form_Load();
+    // The close box: the program ends without writing the settings file.
+    void Form_Unload();
+
+    void FillList();
+    void ClearFields();
+    void ShowEntry(const SiteEntry& entry);
+    void StoreEntry(std::int32_t k);
+    void EnableExtGroup(bool flag);
+    void EnableChoiceGroup(bool flag);
+
+    // Events: by the user through the binding, or by the presenter itself where the
+    // program changes a control whose change must be handled at once.
+    void cbSelect_Click();
+    void txUrl_Change();
+    void scNo_Change();
+
+    void cbTouroku_Click();
+    void cbDelete_Click();
+    void cbPreview_Click();
+    void cbSetWP_Click();
+    void cbEnd_Click();
+
+    std::int32_t CurIndex() const { return curIndex_; }
+    bool Filling() const { return filling_; }
+
+private:
+    // Sets txUrl and, when its text changes, runs txUrl_Change as a change would.
+    void SetUrlText(const std::string& text);
+    void Retrieve(bool preview, const char* emptyUrlMessage);
+    // Writes the settings file; on refusal or failure shows why and returns false.
+    bool Save();
+    // The first of the fields that StoreEntry would save that code page 932 cannot
+    // hold, as the name the user knows it by; nullptr when all fit.
+    const char* UnstorableField() const;
+
+    Program& program_;
+    Host& host_;
+    EditorView& view_;
+    FrontEnd& frontEnd_;
+    std::int32_t curIndex_ = 0;
+    bool filling_ = false;
+};
+
+}  // namespace vexal
