@@ -1,0 +1,411 @@
+// Response reading. Bytes are looked at once each: searches resume where the previous
+// event left off, and body bytes go straight into the body buffer (chunk framing removed),
+// so a response costs time and memory in proportion to its size.
+#include "net/response.h"
+
+#include <algorithm>
+
+#include "text/case.h"
+#include "text/number.h"
+#include "ui/progress_view.h"
+
+namespace vexal {
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// A field value of digits only, as the body length is framed by; false for anything else.
+bool ParseLength(std::string_view value, std::uint64_t& out) {
+    value = TrimBlanks(value);
+    if (value.empty() || value.size() > 18) return false;
+    std::uint64_t n = 0;
+    for (char c : value) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + static_cast<unsigned>(c - '0');
+    }
+    out = n;
+    return true;
+}
+
+// True when the last transfer coding of a Transfer-Encoding value is "chunked"; only
+// then does chunk framing end the body.
+bool EndsInChunked(std::string_view value) {
+    const std::size_t comma = value.rfind(',');
+    if (comma != std::string_view::npos) value = value.substr(comma + 1);
+    value = TrimBlanks(value);
+    const std::size_t semicolon = value.find(';');
+    if (semicolon != std::string_view::npos) value = TrimBlanks(value.substr(0, semicolon));
+    return value.size() == 7 && StartsWithNoCase(value, "chunked");
+}
+
+}  // namespace
+
+void Response::Reset() {
+    ResponseBytes.Release();
+    ContentLength = 0;
+    HeaderLength = 0;
+    HttpStatus = 0;
+    phase_ = Phase::Status;
+    failure_ = ResponseFailure::None;
+    bytesTotal_ = 0;
+    statusScan_ = 0;
+    firstSpace_ = std::string_view::npos;
+    headerScan_ = 0;
+    framing_ = Framing::UntilClose;
+    bodyLeft_ = 0;
+    noBody_ = false;
+    chunk_ = Chunk::Size;
+    chunkDigits_ = 0;
+}
+
+bool Response::DataArrival(std::string_view newBytes) {
+    bytesTotal_ += static_cast<std::int64_t>(newBytes.size());
+    switch (phase_) {
+        case Phase::Rejected:
+        case Phase::Failed:
+            return false;
+        case Phase::Done:
+            return true;
+        case Phase::Body:
+            if (!TakeBody(newBytes)) return false;
+            ShowProgress();
+            return true;
+        case Phase::Status:
+        case Phase::Header:
+            break;
+    }
+
+    // Until the header has ended, the bytes gather in the body buffer: a response whose
+    // header never ends is then all body, as if it had no empty line at all.
+    if (!Store(newBytes)) return false;
+    if (phase_ == Phase::Status && !JudgeStatus(false)) return phase_ == Phase::Status;
+
+    const std::string_view received = ResponseBytes.view();
+    const std::size_t from = headerScan_ >= 3 ? headerScan_ - 3 : 0;
+    const std::size_t end = received.find("\r\n\r\n", from);
+    if (end == std::string_view::npos) {
+        headerScan_ = received.size();
+        return true;
+    }
+    const std::size_t headerSize = end + 4;
+    const std::string header(received.substr(0, headerSize));
+    HeaderLength = static_cast<std::int64_t>(headerSize);
+    ResponseBytes.EraseFront(headerSize);
+    ReadHeader(header);
+
+    if (phase_ == Phase::Done) {
+        ResponseBytes.Truncate(0);
+    } else if (framing_ == Framing::Length) {
+        const std::uint64_t have = ResponseBytes.size();
+        if (have >= bodyLeft_) {
+            ResponseBytes.Truncate(static_cast<std::size_t>(bodyLeft_));
+            bodyLeft_ = 0;
+            phase_ = Phase::Done;
+        } else {
+            bodyLeft_ -= have;
+        }
+    } else if (framing_ == Framing::Chunked) {
+        const std::string rest(ResponseBytes.view());
+        ResponseBytes.Truncate(0);
+        if (!TakeChunked(rest)) return false;
+    }
+    ShowProgress();
+    return true;
+}
+
+// The status is the number after the status line's first space. It is judged once the
+// word after that space has ended (by a space or the line's end), so a status line split
+// across events is never judged on a fragment of its code.
+bool Response::JudgeStatus(bool atEnd) {
+    const std::string_view received = ResponseBytes.view();
+    if (firstSpace_ == std::string_view::npos) {
+        const std::size_t space = received.find(' ', statusScan_);
+        const std::size_t lineEnd = received.find_first_of("\r\n", statusScan_);
+        if (lineEnd != std::string_view::npos && (space == std::string_view::npos || lineEnd < space)) {
+            return Fail(ResponseFailure::Malformed);
+        }
+        if (space == std::string_view::npos) {
+            statusScan_ = received.size();
+            if (atEnd) Fail(ResponseFailure::Malformed);
+            return false;
+        }
+        firstSpace_ = space;
+        statusScan_ = space + 1;
+    }
+    std::size_t codeEnd = received.find_first_of(" \r\n", statusScan_);
+    if (codeEnd == std::string_view::npos) {
+        statusScan_ = received.size();
+        if (!atEnd) return false;
+        codeEnd = received.size();
+    }
+    const std::string_view codeText = received.substr(firstSpace_ + 1, codeEnd - firstSpace_ - 1);
+    const std::int16_t code = ToInt16(ReadNumber(codeText));
+    if (code == 0) {
+        // No number where the code belongs: this is no HTTP response.
+        return Fail(ResponseFailure::Malformed);
+    }
+    if (code < 200 || code >= 300) {
+        HttpStatus = code;
+        phase_ = Phase::Rejected;
+        ResponseBytes.Release();
+        return false;
+    }
+    HttpStatus = 0;
+    // 204 never carries a body; its end is the end of the header.
+    noBody_ = code == 204;
+    phase_ = Phase::Header;
+    return true;
+}
+
+void Response::ReadHeader(std::string_view header) {
+    bodyLeft_ = 0;
+
+    // The progress bar follows the exact field "Content-Length: ", as it always has.
+    const std::size_t field = header.find("Content-Length: ");
+    if (field == std::string_view::npos) {
+        ContentLength = -1;
+    } else {
+        ContentLength = ToInt64(ReadNumber(header.substr(field + 16)));
+        if (ContentLength > 0 && progress_)
+            progress_->SetProgressRange(0, static_cast<double>(ContentLength));
+    }
+
+    // Where the body ends follows the fields as any HTTP/1.1 peer writes them: names in
+    // any letter case, chunked coding ahead of the length. An unreadable or disputed
+    // length leaves the end to the server's close.
+    bool chunked = false;
+    bool haveLength = false;
+    bool lengthValid = true;
+    std::uint64_t length = 0;
+    std::size_t pos = header.find("\r\n");
+    while (pos != std::string_view::npos && pos + 2 < header.size()) {
+        const std::size_t start = pos + 2;
+        const std::size_t next = header.find("\r\n", start);
+        const std::string_view line = header.substr(start, next - start);
+        pos = next;
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        const std::string_view name = TrimBlanks(line.substr(0, colon));
+        const std::string_view value = line.substr(colon + 1);
+        if (name.size() == 17 && StartsWithNoCase(name, "transfer-encoding")) {
+            chunked = EndsInChunked(value);
+        } else if (name.size() == 14 && StartsWithNoCase(name, "content-length")) {
+            std::uint64_t n = 0;
+            if (!ParseLength(value, n) || (haveLength && n != length)) lengthValid = false;
+            haveLength = true;
+            length = n;
+        }
+    }
+
+    phase_ = Phase::Body;
+    if (noBody_) {
+        phase_ = Phase::Done;
+    } else if (chunked) {
+        framing_ = Framing::Chunked;
+        chunk_ = Chunk::Size;
+        chunkDigits_ = 0;
+    } else if (haveLength && lengthValid) {
+        framing_ = Framing::Length;
+        bodyLeft_ = length;
+        if (length == 0) phase_ = Phase::Done;
+    } else {
+        framing_ = Framing::UntilClose;
+    }
+}
+
+bool Response::TakeBody(std::string_view bytes) {
+    switch (framing_) {
+        case Framing::UntilClose:
+            return Store(bytes);
+        case Framing::Length: {
+            const std::size_t take =
+                static_cast<std::size_t>(std::min<std::uint64_t>(bodyLeft_, bytes.size()));
+            if (!Store(bytes.substr(0, take))) return false;
+            bodyLeft_ -= take;
+            if (bodyLeft_ == 0) phase_ = Phase::Done;
+            return true;
+        }
+        case Framing::Chunked:
+            return TakeChunked(bytes);
+    }
+    return true;
+}
+
+// Chunked framing: a hexadecimal size (optional blanks and ";extensions" after it), the
+// line end, that many bytes, a line end; a size of 0 starts the trailer lines, which end
+// at an empty line. A lone LF is accepted wherever CR LF belongs.
+bool Response::TakeChunked(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size() && phase_ == Phase::Body) {
+        const char c = bytes[i];
+        switch (chunk_) {
+            case Chunk::Size: {
+                const int digit = HexValue(c);
+                if (digit >= 0) {
+                    if (++chunkDigits_ > 15) return Fail(ResponseFailure::Malformed);
+                    bodyLeft_ = bodyLeft_ * 16 + static_cast<unsigned>(digit);
+                    ++i;
+                    continue;
+                }
+                if (chunkDigits_ == 0) return Fail(ResponseFailure::Malformed);
+                if (c == ' ' || c == '\t') {
+                    chunk_ = Chunk::SizeBlank;
+                } else if (c == ';') {
+                    chunk_ = Chunk::Extension;
+                } else if (c == '\r') {
+                    chunk_ = Chunk::SizeLf;
+                } else if (c == '\n') {
+                    chunk_ = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
+                } else {
+                    return Fail(ResponseFailure::Malformed);
+                }
+                ++i;
+                continue;
+            }
+            case Chunk::SizeBlank:
+                if (c == ';') {
+                    chunk_ = Chunk::Extension;
+                } else if (c == '\r') {
+                    chunk_ = Chunk::SizeLf;
+                } else if (c == '\n') {
+                    chunk_ = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
+                } else if (c != ' ' && c != '\t') {
+                    return Fail(ResponseFailure::Malformed);
+                }
+                ++i;
+                continue;
+            case Chunk::Extension: {
+                const std::size_t lf = bytes.find('\n', i);
+                if (lf == std::string_view::npos) return true;
+                chunk_ = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
+                i = lf + 1;
+                continue;
+            }
+            case Chunk::SizeLf:
+                if (c != '\n') return Fail(ResponseFailure::Malformed);
+                chunk_ = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
+                ++i;
+                continue;
+            case Chunk::Data: {
+                const std::size_t take =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(bodyLeft_, bytes.size() - i));
+                if (!Store(bytes.substr(i, take))) return false;
+                bodyLeft_ -= take;
+                i += take;
+                if (bodyLeft_ == 0) chunk_ = Chunk::DataCr;
+                continue;
+            }
+            case Chunk::DataCr:
+                if (c == '\r') {
+                    chunk_ = Chunk::DataLf;
+                } else if (c == '\n') {
+                    chunk_ = Chunk::Size;
+                    chunkDigits_ = 0;
+                } else {
+                    return Fail(ResponseFailure::Malformed);
+                }
+                ++i;
+                continue;
+            case Chunk::DataLf:
+                if (c != '\n') return Fail(ResponseFailure::Malformed);
+                chunk_ = Chunk::Size;
+                chunkDigits_ = 0;
+                ++i;
+                continue;
+            case Chunk::Trailer:
+                if (c == '\n') {
+                    phase_ = Phase::Done;
+                } else {
+                    chunk_ = c == '\r' ? Chunk::TrailerLf : Chunk::TrailerLine;
+                }
+                ++i;
+                continue;
+            case Chunk::TrailerLf:
+                if (c == '\n') {
+                    phase_ = Phase::Done;
+                    ++i;
+                } else {
+                    chunk_ = Chunk::TrailerLine;
+                }
+                continue;
+            case Chunk::TrailerLine: {
+                const std::size_t lf = bytes.find('\n', i);
+                if (lf == std::string_view::npos) return true;
+                chunk_ = Chunk::Trailer;
+                i = lf + 1;
+                continue;
+            }
+        }
+    }
+    return true;
+}
+
+bool Response::Store(std::string_view bytes) {
+    if (ResponseBytes.Append(bytes)) return true;
+    return Fail(ResponseFailure::OutOfMemory);
+}
+
+bool Response::Fail(ResponseFailure failure) {
+    failure_ = failure;
+    phase_ = Phase::Failed;
+    // Whatever arrived must never be taken for a body.
+    ResponseBytes.Release();
+    return false;
+}
+
+void Response::ShowProgress() {
+    if (ContentLength <= 0 || !progress_) return;
+    const std::int64_t body = std::clamp<std::int64_t>(bytesTotal_ - HeaderLength, 0, ContentLength);
+    progress_->SetProgressValue(static_cast<double>(body));
+}
+
+void Response::ConnectionClosed() {
+    if (phase_ == Phase::Status) {
+        if (bytesTotal_ == 0) {
+            phase_ = Phase::Done;  // nothing at all arrived: an empty body
+            return;
+        }
+        if (!JudgeStatus(true)) return;
+    }
+    if (phase_ == Phase::Header) phase_ = Phase::Done;
+    // The close is the end of a body that has no framing; a framed body cut short by it
+    // stays incomplete.
+    if (phase_ == Phase::Body && framing_ == Framing::UntilClose) phase_ = Phase::Done;
+}
+
+void Response::StripResponseHeader() {
+    if (phase_ == Phase::Status || phase_ == Phase::Header) ConnectionClosed();
+}
+
+void ResponseToSourceText(std::string_view body, std::string& sourceText) {
+    std::string line;
+    auto endLine = [&] {
+        if (line.empty()) return;
+        sourceText += TrimSpaces(line);
+        sourceText += "\r\n";
+        line.clear();
+    };
+    sourceText.reserve(sourceText.size() + body.size());
+    for (const char ch : body) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b >= 32 && b <= 127) {
+            line.push_back(ch);
+        } else if (b == 10 || b == 13) {
+            endLine();
+        }
+    }
+    if (!line.empty()) sourceText += TrimSpaces(line);
+}
+
+}  // namespace vexal

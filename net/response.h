@@ -1,0 +1,106 @@
+// Reading an HTTP response as it arrives: the status judgement, the announced length for
+// the progress bar, the end of the body, and the body itself. Fed with the bytes of each
+// data-arrival event once, so its cost is linear in the size of the response.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "net/byte_buffer.h"
+
+namespace vexal {
+
+class ProgressView;
+
+enum class ResponseFailure : std::uint8_t {
+    None,
+    Malformed,    // a chunk size or a status line that cannot be read
+    OutOfMemory,  // the body did not fit into memory
+};
+
+class Response {
+public:
+    // `progress` (may be null) gets the announced length as its range and the body bytes
+    // received so far as its value.
+    explicit Response(ProgressView* progress = nullptr) : progress_(progress) {}
+
+    // Forgets everything, the body included: a new fetch or a new connection starts here.
+    void Reset();
+
+    // One data-arrival event carrying the bytes that arrived since the previous event.
+    // False once the response is rejected (its status) or failed (its framing): the
+    // caller closes the connection.
+    bool DataArrival(std::string_view newBytes);
+
+    // The server closed the connection: whatever is still pending is judged now (a status
+    // line that ended with the data, a header that never ended).
+    void ConnectionClosed();
+
+    // Leaves the body alone in ResponseBytes. The body is kept apart from the header as
+    // it arrives, so only a header that never ended needs work: then, as without an empty
+    // line, every byte received counts as the body.
+    void StripResponseHeader();
+
+    // The body is all there: its announced length or its final chunk has arrived, its
+    // status has no body, or the close ended a body without framing.
+    bool Complete() const { return phase_ == Phase::Done; }
+    ResponseFailure Failure() const { return failure_; }
+    // Every byte received on the connection, header included.
+    std::int64_t BytesTotal() const { return bytesTotal_; }
+
+    // The received body, chunk framing removed. Before the header has ended (and after
+    // StripResponseHeader when it never did), every byte received.
+    ByteBuffer ResponseBytes;
+    // 0 while the header has not been read; -1 when it carries no "Content-Length: ";
+    // otherwise the announced body length, which drives the progress bar.
+    std::int64_t ContentLength = 0;
+    // Bytes of the header through its empty line; 0 while the header has not ended.
+    std::int64_t HeaderLength = 0;
+    // The status code of a rejected response (outside 200 to 299); 0 otherwise.
+    std::int16_t HttpStatus = 0;
+
+private:
+    enum class Phase : std::uint8_t { Status, Header, Body, Done, Rejected, Failed };
+    enum class Framing : std::uint8_t { UntilClose, Length, Chunked };
+    enum class Chunk : std::uint8_t {
+        Size,
+        SizeBlank,
+        Extension,
+        SizeLf,
+        Data,
+        DataCr,
+        DataLf,
+        Trailer,
+        TrailerLine,
+        TrailerLf
+    };
+
+    bool JudgeStatus(bool atEnd);
+    void ReadHeader(std::string_view header);
+    bool TakeBody(std::string_view bytes);
+    bool TakeChunked(std::string_view bytes);
+    bool Store(std::string_view bytes);
+    bool Fail(ResponseFailure failure);  // always false
+    void ShowProgress();
+
+    ProgressView* progress_;
+    Phase phase_ = Phase::Status;
+    ResponseFailure failure_ = ResponseFailure::None;
+    std::int64_t bytesTotal_ = 0;
+    std::size_t statusScan_ = 0;  // where the search for the status line's spaces resumes
+    std::size_t firstSpace_ = std::string_view::npos;
+    std::size_t headerScan_ = 0;  // where the search for the empty line resumes
+    Framing framing_ = Framing::UntilClose;
+    std::uint64_t bodyLeft_ = 0;  // Length: bytes still to come; Chunked: of this chunk
+    bool noBody_ = false;         // the status says there is no body
+    Chunk chunk_ = Chunk::Size;
+    int chunkDigits_ = 0;
+};
+
+// Appends the printable ASCII lines of a page body to `sourceText`: bytes 32 to 127 are
+// kept, CR and LF end a non-empty line (trimmed of spaces, then CR LF), every other byte
+// is dropped; a last unterminated line is appended trimmed, without CR LF.
+void ResponseToSourceText(std::string_view body, std::string& sourceText);
+
+}  // namespace vexal

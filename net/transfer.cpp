@@ -1,0 +1,281 @@
+// Page and image fetches over one socket. The loops test their flags in a fixed order on
+// every pass (cancel, time-out, socket error, rejected response, end of the response,
+// socket state) after pumping events once; event handlers only set those flags.
+#include "net/transfer.h"
+
+#include "app/startup.h"
+#include "net/status_texts.h"
+#include "net/url.h"
+#include "ui/progress_view.h"
+
+namespace vexal {
+namespace {
+
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The last `count` characters of a UTF-8 text, never cutting one in half.
+std::string_view LastChars(std::string_view text, int count) {
+    std::size_t start = text.size();
+    for (int n = 0; n < count && start > 0; ++n) {
+        --start;
+        while (start > 0 && IsUtf8Continuation(text[start])) --start;
+    }
+    return text.substr(start);
+}
+
+}  // namespace
+
+std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage) {
+    std::string name(cacheFileName);
+    name += '.';
+    name += LastChars(chosenImage, 3);
+    return name;
+}
+
+Transfer::Transfer(Program& program, Host& host)
+    : program_(program), host_(host), socket_(*host.socket), timer_(*host.timer), response_(host.progress) {
+    socket_.SetListener(this);
+    timer_.SetListener(this);
+}
+
+Transfer::~Transfer() {
+    socket_.SetListener(nullptr);
+    timer_.SetListener(nullptr);
+}
+
+void Transfer::Error(const std::string& text) { ShowError(program_, *host_.dialogs, text); }
+
+void Transfer::Message(const std::string& text) {
+    if (host_.progress) host_.progress->SetMessage(text);
+}
+
+void Transfer::StartFetch(const std::string& message) {
+    program_.CancelRequested = false;
+    TimedOut = false;
+    timer_.SetEnabled(false);
+    Message(message);
+    if (host_.progress) host_.progress->SetProgressValue(0);
+    host_.pump->Pump(0);
+}
+
+// A new server: the socket's address and the Host header always change together.
+void Transfer::UseServer() {
+    socket_.SetRemoteHost(program_.ServerUrl.Host);
+    socket_.SetRemotePort(program_.ServerUrl.Port);
+    program_.RequestHeaders = program_.RequestHeaderBlock + program_.ServerUrl.Host + "\r\n";
+}
+
+void Transfer::SetGrpUrl() {
+    const std::string url = program_.CurrentEntry().Url;
+    StartFetch("元URL " + url + " を取得しています...");
+    program_.ServerUrl = SplitUrl(url);
+    if (program_.ServerUrl.Host.empty() || program_.ServerUrl.Scheme != "http") {
+        Error("URLの指定が間違っています。");
+        return;
+    }
+    UseServer();
+    if (!HttpGet(program_.ServerUrl.Dir + program_.ServerUrl.File)) return;
+
+    Message("元ファイルを取得しています...");
+    if (host_.progress) host_.progress->SetProgressValue(0);
+    host_.pump->Pump(0);
+    ResponseToSourceText(response_.ResponseBytes.view(), program_.SourceText);
+    response_.ResponseBytes.Release();
+    program_.StepSucceeded = true;
+}
+
+void Transfer::SetGrpData() {
+    const std::string image = program_.ChosenImage;
+    StartFetch("画像ファイル" + image + "を取得しています...");
+    if (program_.RelativeToPage) {
+        // Same server, port and Host header as the page, on a new connection.
+        program_.ServerUrl.Dir = UrlDirPart(image);
+        program_.ServerUrl.File = UrlFilePart(image);
+    } else {
+        program_.ServerUrl = SplitUrl(image);
+        UseServer();
+    }
+    if (!HttpGet(program_.ServerUrl.Dir + program_.ServerUrl.File)) return;
+
+    // An empty body is no picture; handing it on would only fail later, less clearly.
+    if (response_.ResponseBytes.empty()) {
+        Error("画像ファイル " + image + " を取得できませんでした。");
+        return;
+    }
+    program_.WorkImageFile = WorkImageFileName(program_.CacheFileName, image);
+    const bool written = host_.files->WriteFile(program_.WorkImageFile, response_.ResponseBytes.view());
+    response_.ResponseBytes.Release();
+    if (!written) {
+        Error("画像ファイル " + program_.WorkImageFile + " を保存できませんでした。");
+        return;
+    }
+    Message("画像を読み込んでいます...");
+    host_.pump->Pump(0);
+    program_.StepSucceeded = true;
+}
+
+bool Transfer::HttpGet(const std::string& path) {
+    WS_DataArrival(-1);
+    while (true) {
+        // A new attempt is a new connection carrying a new response, so reading starts
+        // over: the framing of the old one says nothing about where this one ends.
+        response_.Reset();
+        socket_.Connect();
+        RestartTimeout();
+        SocketError = 0;
+        if (!AwaitConnection()) return false;
+
+        socket_.SendData(RequestText(path, program_.RequestHeaders));
+        RestartTimeout();
+        SocketError = 0;
+        switch (AwaitResponse(path)) {
+            case Outcome::Failed:
+                return false;
+            case Outcome::Retry:
+                continue;
+            case Outcome::Done:
+                socket_.Close();
+                response_.StripResponseHeader();
+                return true;
+        }
+    }
+}
+
+bool Transfer::AwaitConnection() {
+    while (true) {
+        host_.pump->Pump(kPassWaitMs);
+        if (program_.CancelRequested) {
+            Error("ユーザーによってキャンセルされました。");
+            return false;
+        }
+        if (TimedOut) {
+            if (!AskRetry()) return false;
+            socket_.Close();
+            socket_.Connect();
+            RestartTimeout();
+        }
+        if (SocketError != 0) {
+            Error(SocketErrorText(SocketError));
+            return false;
+        }
+        switch (socket_.State()) {
+            case kStateClosed:
+                Error("切断されました。");
+                return false;
+            case kStateConnected:
+                return true;
+            case kStateClosing:
+                socket_.Close();
+                Error("相手側から切断されました。");
+                return false;
+            case kStateError:
+                Error("エラーが発生しました。");
+                return false;
+            default:
+                break;
+        }
+    }
+}
+
+Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
+    while (true) {
+        host_.pump->Pump(kPassWaitMs);
+        if (program_.CancelRequested) {
+            Error("ユーザーによってキャンセルされました。");
+            return Outcome::Failed;
+        }
+        if (TimedOut) {
+            if (!AskRetry()) return Outcome::Failed;
+            socket_.Close();
+            TimedOut = false;
+            return Outcome::Retry;
+        }
+        if (SocketError != 0) {
+            Error(SocketErrorText(SocketError));
+            return Outcome::Failed;
+        }
+        if (ReportRejection(path)) return Outcome::Failed;
+        // The response has fully arrived: a server that keeps the connection open for the
+        // next request would otherwise hold the transfer until its own time-out.
+        if (response_.Complete()) return Outcome::Done;
+        switch (socket_.State()) {
+            case kStateClosed:
+                response_.ConnectionClosed();
+                if (ReportRejection(path)) return Outcome::Failed;
+                return Outcome::Done;
+            case kStateClosing:
+                response_.ConnectionClosed();
+                socket_.Close();
+                break;
+            case kStateError:
+                Error("エラーが発生しました。");
+                return Outcome::Failed;
+            default:
+                break;
+        }
+    }
+}
+
+// Shows the message for a rejected status or an unreadable response; true when it did.
+bool Transfer::ReportRejection(const std::string& path) {
+    if (response_.HttpStatus != 0) {
+        if (response_.HttpStatus == 404) {
+            Error("ファイル " + path + " が見つかりませんでした。");
+        } else {
+            Error(HttpStatusText(response_.HttpStatus));
+        }
+        return true;
+    }
+    switch (response_.Failure()) {
+        case ResponseFailure::None:
+            return false;
+        case ResponseFailure::Malformed:
+            Error("接続先の応答が正しくありません。");
+            return true;
+        case ResponseFailure::OutOfMemory:
+            Error(SocketErrorText(kErrorOutOfMemory));
+            return true;
+    }
+    return false;
+}
+
+bool Transfer::AskRetry() { return host_.dialogs->AskRetry(kPlainTitle, "接続先の応答がありません。"); }
+
+// Runs after each Connect, after SendData and after every data event, so TimeOut is the
+// longest silence a transfer waits through before asking. It does not pump: it is called
+// from inside event handlers, and the loops pump on their next pass anyway.
+void Transfer::RestartTimeout() {
+    timer_.SetEnabled(false);
+    timer_.SetInterval(static_cast<std::int64_t>(program_.TimeOut) * 1000);
+    TimedOut = false;
+    timer_.SetEnabled(true);
+}
+
+void Transfer::WS_DataArrival(std::int32_t bytesTotal) {
+    if (bytesTotal == -1) {
+        response_.Reset();
+        return;
+    }
+    const std::string_view bytes = socket_.PeekData();
+    const bool keep = response_.DataArrival(bytes);
+    socket_.DiscardData(bytes.size());
+    if (!keep) {
+        socket_.Close();
+        return;
+    }
+    RestartTimeout();
+}
+
+void Transfer::WS_Error(std::int16_t number, const std::string&) {
+    Message(SocketErrorText(number));
+    SocketError = number;
+}
+
+void Transfer::Timer_Timer() { TimedOut = true; }
+
+void Transfer::cbCancel_Click() {
+    program_.CancelRequested = true;
+    if (host_.progress) host_.progress->HideWindow();
+}
+
+}  // namespace vexal

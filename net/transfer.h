@@ -1,0 +1,75 @@
+// The network half of the progress window: fetching the source page into SourceText and
+// the chosen image into the working file over one TCP socket, with the inactivity
+// time-out, the Retry/Cancel question, the cancel button and every failure message.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/host.h"
+#include "app/program.h"
+#include "net/response.h"
+#include "net/socket.h"
+#include "net/timer.h"
+
+namespace vexal {
+
+// The working image file for `chosenImage`: `cacheFileName`, ".", and the last three
+// characters of `chosenImage` (letter case kept; "a.jpeg" gives "peg").
+std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage);
+
+class Transfer final : public SocketListener, public TimerListener {
+public:
+    // Uses host.socket, host.timer, host.pump, host.dialogs and host.files; host.progress
+    // may be null. Becomes the listener of the socket and the timer while it lives.
+    Transfer(Program& program, Host& host);
+    ~Transfer() override;
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+
+    // Fetches CurrentEntry.Url and appends its lines to SourceText; StepSucceeded on success.
+    void SetGrpUrl();
+    // Fetches ChosenImage (a path on the page's server when RelativeToPage) into the working
+    // image file; StepSucceeded on success.
+    void SetGrpData();
+
+    // The window's cancel button: sets CancelRequested and hides the window; a transfer in
+    // progress fails with the cancel message on its next pass.
+    void cbCancel_Click();
+
+    void WS_DataArrival(std::int32_t bytesTotal) override;
+    void WS_Error(std::int16_t number, const std::string& description) override;
+    void Timer_Timer() override;
+
+    // Window state kept from one fetch to the next.
+    bool TimedOut = false;
+    std::int16_t SocketError = 0;
+    const Response& response() const { return response_; }
+
+    // How long one pass of the transfer's loops may wait for the next event: short enough
+    // that a cancel or a time-out is acted on at once, long enough not to spin.
+    static constexpr int kPassWaitMs = 10;
+
+private:
+    enum class Outcome : std::uint8_t { Done, Failed, Retry };
+
+    bool HttpGet(const std::string& path);
+    bool AwaitConnection();
+    Outcome AwaitResponse(const std::string& path);
+    bool ReportRejection(const std::string& path);
+    bool AskRetry();
+    void RestartTimeout();
+    void StartFetch(const std::string& message);
+    void UseServer();
+    void Error(const std::string& text);
+    void Message(const std::string& text);
+
+    Program& program_;
+    Host& host_;
+    Socket& socket_;
+    Timer& timer_;
+    Response response_;
+};
+
+}  // namespace vexal

@@ -1,0 +1,502 @@
+// The fetch loops against a scripted socket: every state, flag and message of a transfer.
+#include "net/transfer.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "app/startup.h"
+#include "support/fakes.h"
+#include "ui/progress_view.h"
+
+namespace vexal {
+namespace {
+
+using testing::TestHost;
+
+// One scripted step: runs inside one pump.
+struct Step {
+    enum Kind { State, Data, Error, Tick, Cancel, TickAndCancel, TickAndData, Nothing } kind;
+    std::int16_t value = 0;
+    std::string bytes;
+};
+Step StateIs(std::int16_t s) { return {Step::State, s, {}}; }
+Step Arrive(std::string bytes) { return {Step::Data, 0, std::move(bytes)}; }
+Step Fails(std::int16_t n) { return {Step::Error, n, {}}; }
+Step Tick() { return {Step::Tick, 0, {}}; }
+Step Click() { return {Step::Cancel, 0, {}}; }
+Step TickAndClick() { return {Step::TickAndCancel, 0, {}}; }
+Step TickAndArrive(std::string bytes) { return {Step::TickAndData, 0, std::move(bytes)}; }
+
+// Socket, timer, pump and progress window in one: each Connect takes the next scripted
+// connection, and each pump runs that connection's next step.
+class FakeNet final : public Socket, public Timer, public EventPump, public ProgressView {
+public:
+    std::deque<std::deque<Step>> connections;
+    std::deque<Step> current;
+    Transfer* transfer = nullptr;
+    Program* program = nullptr;
+
+    // What the transfer did.
+    int connects = 0;
+    int closes = 0;
+    std::vector<std::string> sent;
+    std::vector<std::string> hosts;
+    std::vector<std::int32_t> ports;
+    std::vector<std::string> messages;
+    std::vector<std::int64_t> intervals;
+    bool hidden = false;
+    bool exhausted = false;
+
+    // Socket
+    void SetListener(SocketListener* l) override { socketListener_ = l; }
+    void SetRemoteHost(const std::string& h) override { host_ = h; }
+    std::string RemoteHost() const override { return host_; }
+    void SetRemotePort(std::int32_t p) override { port_ = p; }
+    std::int32_t RemotePort() const override { return port_; }
+    void Connect() override {
+        ++connects;
+        hosts.push_back(host_);
+        ports.push_back(port_);
+        unread_.clear();
+        state_ = kStateResolvingHost;
+        current.clear();
+        if (!connections.empty()) {
+            current = std::move(connections.front());
+            connections.pop_front();
+        }
+    }
+    std::int16_t State() const override { return state_; }
+    void SendData(std::string_view d) override { sent.emplace_back(d); }
+    std::string_view PeekData() const override { return unread_; }
+    void DiscardData(std::size_t n) override { unread_.erase(0, n); }
+    void Close() override {
+        ++closes;
+        state_ = kStateClosed;
+        unread_.clear();
+        current.clear();
+    }
+
+    // Timer
+    void SetListener(TimerListener* l) override { timerListener_ = l; }
+    void SetEnabled(bool e) override { enabled_ = e; }
+    bool Enabled() const override { return enabled_; }
+    void SetInterval(std::int64_t ms) override {
+        interval_ = ms;
+        intervals.push_back(ms);
+    }
+    std::int64_t Interval() const override { return interval_; }
+
+    // EventPump
+    void Pump(int) override {
+        if (current.empty()) {
+            // A script that runs dry would leave the loop spinning; end it through cancel.
+            if (++idle_ > 1000) {
+                exhausted = true;
+                program->CancelRequested = true;
+            }
+            return;
+        }
+        Step step = std::move(current.front());
+        current.pop_front();
+        switch (step.kind) {
+            case Step::State:
+                state_ = step.value;
+                break;
+            case Step::Data:
+                Deliver(step.bytes);
+                break;
+            case Step::Error:
+                state_ = kStateError;
+                socketListener_->WS_Error(step.value, "");
+                break;
+            case Step::Tick:
+                TickIfRunning();
+                break;
+            case Step::Cancel:
+                transfer->cbCancel_Click();
+                break;
+            case Step::TickAndCancel:
+                TickIfRunning();
+                transfer->cbCancel_Click();
+                break;
+            case Step::TickAndData:
+                TickIfRunning();
+                Deliver(step.bytes);
+                break;
+            case Step::Nothing:
+                break;
+        }
+    }
+
+    // ProgressView
+    void SetMessage(const std::string& text) override { messages.push_back(text); }
+    void SetProgressRange(double, double) override {}
+    void SetProgressValue(double) override {}
+    void ShowWindow() override { hidden = false; }
+    void HideWindow() override { hidden = true; }
+
+private:
+    void Deliver(const std::string& bytes) {
+        unread_ += bytes;
+        socketListener_->WS_DataArrival(static_cast<std::int32_t>(unread_.size()));
+    }
+    void TickIfRunning() {
+        if (enabled_ && interval_ > 0) timerListener_->Timer_Timer();
+    }
+
+    SocketListener* socketListener_ = nullptr;
+    TimerListener* timerListener_ = nullptr;
+    std::string host_;
+    std::int32_t port_ = 0;
+    std::int16_t state_ = kStateClosed;
+    std::string unread_;
+    bool enabled_ = false;
+    std::int64_t interval_ = 0;
+    int idle_ = 0;
+};
+
+const std::string kPage = "HTTP/1.1 200 OK\r\nContent-Length: 24\r\n\r\n<img src=\"a.jpg\">\r\n  x  ";
+
+struct Rig {
+    Program program;
+    TestHost test;
+    FakeNet net;
+    std::unique_ptr<Transfer> transfer;
+
+    Rig() {
+        InitGlobals(program, 1, 0);
+        program.TimeOut = 5;
+        program.CacheFileName = "cache";
+        test.host.socket = &net;
+        test.host.timer = &net;
+        test.host.pump = &net;
+        test.host.progress = &net;
+        transfer = std::make_unique<Transfer>(program, test.host);
+        net.transfer = transfer.get();
+        net.program = &program;
+    }
+    void Script(std::deque<Step> steps) { net.connections.push_back(std::move(steps)); }
+    void Page(const std::string& url) {
+        program.CurrentEntry().Url = url;
+        program.StepSucceeded = false;
+        transfer->SetGrpUrl();
+    }
+    void Image(const std::string& image, bool relative = false) {
+        program.ChosenImage = image;
+        program.RelativeToPage = relative;
+        program.StepSucceeded = false;
+        transfer->SetGrpData();
+    }
+    std::vector<std::string> Errors() const {
+        std::vector<std::string> out;
+        for (const auto& b : test.dialogs.boxes) {
+            EXPECT_EQ(b.kind, "error");
+            EXPECT_EQ(b.title, "vexal 1.00");
+            out.push_back(b.text);
+        }
+        return out;
+    }
+};
+
+using Steps = std::deque<Step>;
+
+TEST(TransferTest, FailuresAndTheirMessages) {
+    const struct {
+        const char* name;
+        Steps steps;
+        const char* message;
+    } rows[] = {
+        {"refused", {StateIs(kStateConnecting), Fails(10061)}, "接続が強制的に拒絶されました。"},
+        {"hostNotFound", {Fails(11001)}, "正式応答。ホストが見つかりません。"},
+        {"closedWhileConnecting", {StateIs(kStateClosed)}, "切断されました。"},
+        {"remoteClosedWhileConnecting", {StateIs(kStateClosing)}, "相手側から切断されました。"},
+        {"errorStateWhileConnecting", {StateIs(kStateError)}, "エラーが発生しました。"},
+        {"cancelWhileConnecting",
+         {StateIs(kStateConnecting), Click()},
+         "ユーザーによってキャンセルされました。"},
+        {"cancelWhileReceiving",
+         {StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\n"), Click()},
+         "ユーザーによってキャンセルされました。"},
+        {"resetInMidBody",
+         {StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nabc"), Fails(10054)},
+         "接続がリモート側のマシンからリセットされました。"},
+        {"errorStateWhileReceiving",
+         {StateIs(kStateConnected), StateIs(kStateError)},
+         "エラーが発生しました。"},
+        {"notFoundNamesThePath",
+         {StateIs(kStateConnected), Arrive("HTTP/1.1 404 Not Found\r\n\r\n")},
+         "ファイル /dir/page.html?q=1 が見つかりませんでした。"},
+        {"redirect",
+         {StateIs(kStateConnected), Arrive("HTTP/1.0 302 Moved Temporarily\r\nLocation: /x\r\n\r\n")},
+         "302 Moved Temporarily"},
+        {"serverError",
+         {StateIs(kStateConnected), Arrive("HTTP/1.1 500 Oops\r\n\r\n")},
+         "500 Internal Server Error"},
+        {"unlistedStatus", {StateIs(kStateConnected), Arrive("HTTP/1.1 418 Teapot\r\n\r\n")}, "418 "},
+        {"malformedChunk",
+         {StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nq\r\n")},
+         "接続先の応答が正しくありません。"},
+        {"notHttp",
+         {StateIs(kStateConnected), Arrive("SSH-2.0-OpenSSH\r\n"), StateIs(kStateClosing)},
+         "接続先の応答が正しくありません。"},
+        {"statusCutByClose",
+         {StateIs(kStateConnected), Arrive("HTTP/1.1 503"), StateIs(kStateClosing)},
+         "503 Service Unavailable"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        rig.Script(row.steps);
+        rig.Page("http://h/dir/page.html?q=1");
+        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_FALSE(rig.net.exhausted);
+        EXPECT_EQ(rig.Errors(), std::vector<std::string>{row.message});
+        EXPECT_EQ(rig.program.SourceText, "");
+    }
+}
+
+TEST(TransferTest, SocketErrorShowsInTheLabelAtOnce) {
+    Rig rig;
+    rig.Script({StateIs(kStateConnecting), Fails(10060)});
+    rig.Page("http://h/");
+    EXPECT_EQ(rig.net.messages.back(), "ソケットは終了しました。");
+}
+
+TEST(TransferTest, RejectedStatusClosesTheSocketAtOnce) {
+    Rig rig;
+    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 404 Not Found\r\n\r\n")});
+    rig.Page("http://h/x");
+    EXPECT_EQ(rig.net.closes, 1);
+    EXPECT_EQ(rig.net.State(), kStateClosed);
+}
+
+TEST(TransferTest, PageIsFetchedIntoSourceText) {
+    Rig rig;
+    rig.program.SourceText = "kept\r\n";
+    rig.Script({StateIs(kStateConnecting), StateIs(kStateConnected), Arrive(kPage.substr(0, 20)),
+                Arrive(kPage.substr(20))});
+    rig.Page("http://example.org:8080/dir/page.html");
+    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.test.dialogs.boxes.empty());
+    EXPECT_EQ(rig.program.SourceText, "kept\r\n<img src=\"a.jpg\">\r\nx");
+    EXPECT_EQ(rig.net.hosts, std::vector<std::string>{"example.org"});
+    EXPECT_EQ(rig.net.ports, std::vector<std::int32_t>{8080});
+    ASSERT_EQ(rig.net.sent.size(), 1u);
+    EXPECT_EQ(rig.net.sent[0], std::string("GET /dir/page.html HTTP/1.1\r\nFrom: ") + kContactAddress +
+                                   "\r\nUser-Agent: vexal/1.00\r\nHost: example.org\r\n\r\n");
+    EXPECT_EQ(rig.program.RequestHeaders, rig.program.RequestHeaderBlock + "example.org\r\n");
+    EXPECT_EQ(rig.net.messages,
+              (std::vector<std::string>{"元URL http://example.org:8080/dir/page.html を取得しています...",
+                                        "元ファイルを取得しています..."}));
+    // Complete by its length: closed without waiting for the server to close.
+    EXPECT_EQ(rig.net.State(), kStateClosed);
+    EXPECT_FALSE(rig.net.exhausted);
+}
+
+TEST(TransferTest, ServerCloseEndsABodyWithoutLength) {
+    Rig rig;
+    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.0 200 OK\r\n\r\nline one\r\n"), Arrive("line two"),
+                StateIs(kStateClosing)});
+    rig.Page("http://h/");
+    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_EQ(rig.program.SourceText, "line one\r\nline two");
+}
+
+TEST(TransferTest, BadPageUrlsAreRejectedBeforeConnecting) {
+    for (const char* url :
+         {"HTTP://h/x.html", "h/x.html", "http:///x.html", "ftp://h/x.html", "https://h/"}) {
+        Rig rig;
+        rig.Page(url);
+        EXPECT_EQ(rig.Errors(), std::vector<std::string>{"URLの指定が間違っています。"}) << url;
+        EXPECT_EQ(rig.net.connects, 0) << url;
+        EXPECT_FALSE(rig.program.StepSucceeded);
+    }
+}
+
+TEST(TransferTest, TimeOutQuestion) {
+    const auto connected = StateIs(kStateConnected);
+    const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi";
+    const struct {
+        const char* name;
+        std::deque<Steps> connections;
+        std::deque<bool> answers;
+        int connects;
+        int sends;
+        std::vector<std::string> errors;
+        bool succeeded;
+    } rows[] = {
+        {"connectingCancel", {{StateIs(kStateConnecting), Tick()}}, {false}, 1, 0, {}, false},
+        {"connectingRetry",
+         {{StateIs(kStateConnecting), Tick()}, {connected, Arrive(ok)}},
+         {true},
+         2,
+         1,
+         {},
+         true},
+        {"receivingCancel", {{connected, Tick()}}, {false}, 1, 1, {}, false},
+        {"receivingRetry", {{connected, Tick()}, {connected, Arrive(ok)}}, {true}, 2, 2, {}, true},
+        {"retryTwice",
+         {{connected, Tick()}, {connected, Tick()}, {connected, Arrive(ok)}},
+         {true, true},
+         3,
+         3,
+         {},
+         true},
+        {"cancelWinsOverTimeOut",
+         {{StateIs(kStateConnecting), TickAndClick()}},
+         {},
+         1,
+         0,
+         {"ユーザーによってキャンセルされました。"},
+         false},
+        {"dataInTheSamePumpClearsTheTimeOut", {{connected, TickAndArrive(ok)}}, {}, 1, 1, {}, true},
+        // The first attempt had read the header and part of the body; the new connection
+        // brings the whole response again and is read from its start.
+        {"retryAfterPartialBody",
+         {{connected, Arrive("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nh"), Tick()},
+          {connected, Arrive(ok)}},
+         {true},
+         2,
+         2,
+         {},
+         true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        for (const auto& c : row.connections) rig.Script(c);
+        rig.test.dialogs.retryAnswers = row.answers;
+        rig.Page("http://h/p");
+        EXPECT_FALSE(rig.net.exhausted);
+        EXPECT_EQ(rig.net.connects, row.connects);
+        EXPECT_EQ(rig.net.sent.size(), static_cast<std::size_t>(row.sends));
+        std::vector<std::string> errors;
+        std::size_t questions = 0;
+        for (const auto& b : rig.test.dialogs.boxes) {
+            if (b.kind == "retry") {
+                ++questions;
+                EXPECT_EQ(b.title, "vexal");
+                EXPECT_EQ(b.text, "接続先の応答がありません。");
+            } else {
+                errors.push_back(b.text);
+            }
+        }
+        EXPECT_EQ(questions, row.answers.size());
+        EXPECT_EQ(errors, row.errors);
+        EXPECT_EQ(rig.program.StepSucceeded, row.succeeded);
+        if (row.succeeded) {
+            EXPECT_EQ(rig.program.SourceText, "hi");
+        }
+    }
+}
+
+TEST(TransferTest, TimerRestartsWithTheTimeOut) {
+    for (std::int32_t timeOut : {0, 1, 30, 100000}) {
+        Rig rig;
+        rig.program.TimeOut = timeOut;
+        rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx")});
+        rig.Page("http://h/");
+        ASSERT_FALSE(rig.net.intervals.empty());
+        for (std::int64_t ms : rig.net.intervals) EXPECT_EQ(ms, std::int64_t{timeOut} * 1000);
+        // After Connect, after SendData and after the data event.
+        EXPECT_EQ(rig.net.intervals.size(), 3u);
+    }
+}
+
+TEST(TransferTest, CancelHidesTheWindow) {
+    Rig rig;
+    rig.Script({StateIs(kStateConnecting), Click()});
+    rig.Page("http://h/");
+    EXPECT_TRUE(rig.net.hidden);
+    EXPECT_TRUE(rig.program.CancelRequested);
+}
+
+TEST(TransferTest, ImageIsStoredInTheWorkingFile) {
+    Rig rig;
+    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n\x89PNG")});
+    rig.Image("http://img.example:81/p/q.png");
+    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_EQ(rig.program.WorkImageFile, "cache.png");
+    EXPECT_EQ(rig.test.files.files.at("cache.png"), "\x89PNG");
+    EXPECT_EQ(rig.net.sent.at(0).substr(0, 25), "GET /p/q.png HTTP/1.1\r\nFr");
+    EXPECT_NE(rig.net.sent.at(0).find("\r\nHost: img.example\r\n\r\n"), std::string::npos);
+    EXPECT_EQ(rig.net.ports, std::vector<std::int32_t>{81});
+    EXPECT_EQ(rig.net.messages,
+              (std::vector<std::string>{"画像ファイルhttp://img.example:81/p/q.pngを取得しています...",
+                                        "画像を読み込んでいます..."}));
+}
+
+TEST(TransferTest, ImageOnThePagesServer) {
+    Rig rig;
+    rig.Script({StateIs(kStateConnected), Arrive(kPage)});
+    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nGIF")});
+    rig.Page("http://page.example:8000/d/index.html");
+    ASSERT_TRUE(rig.program.StepSucceeded);
+    rig.Image("/d/img/a b.gif", true);
+    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_EQ(rig.net.hosts, (std::vector<std::string>{"page.example", "page.example"}));
+    EXPECT_EQ(rig.net.ports, (std::vector<std::int32_t>{8000, 8000}));
+    EXPECT_EQ(rig.net.sent.at(1).substr(0, 30), "GET /d/img/a b.gif HTTP/1.1\r\nF");
+    EXPECT_NE(rig.net.sent.at(1).find("\r\nHost: page.example\r\n\r\n"), std::string::npos);
+    EXPECT_EQ(rig.program.ServerUrl.Dir, "/d/img/");
+    EXPECT_EQ(rig.program.ServerUrl.File, "a b.gif");
+    EXPECT_EQ(rig.test.files.files.at("cache.gif"), "GIF");
+}
+
+TEST(TransferTest, ImageUrlOfAnySchemeIsFetched) {
+    Rig rig;
+    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nj")});
+    rig.Image("HTTPS://h/x.jpeg");
+    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_EQ(rig.program.WorkImageFile, "cache.peg");
+}
+
+// Broke: an empty image body was handed on as a picture (or the previous fetch's was).
+TEST(TransferTest, EmptyImageBodyFails) {
+    Rig rig;
+    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nold")});
+    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")});
+    rig.Script({StateIs(kStateConnected), StateIs(kStateClosing)});
+    rig.Image("http://h/one.jpg");
+    ASSERT_TRUE(rig.program.StepSucceeded);
+    rig.test.files.files.clear();
+    rig.Image("http://h/two.jpg");
+    EXPECT_FALSE(rig.program.StepSucceeded);
+    rig.Image("http://h/three.jpg");
+    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_EQ(rig.Errors(),
+              (std::vector<std::string>{"画像ファイル http://h/two.jpg を取得できませんでした。",
+                                        "画像ファイル http://h/three.jpg を取得できませんでした。"}));
+    EXPECT_TRUE(rig.test.files.files.empty());
+}
+
+TEST(TransferTest, UnwritableWorkingFileFails) {
+    Rig rig;
+    rig.test.files.failWrites = true;
+    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx")});
+    rig.Image("http://h/a.bmp");
+    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_EQ(rig.Errors(), std::vector<std::string>{"画像ファイル cache.bmp を保存できませんでした。"});
+}
+
+TEST(TransferTest, WorkImageFileNames) {
+    const struct {
+        const char* image;
+        const char* file;
+    } rows[] = {
+        {"http://h/a.jpg", "c.jpg"},
+        {"a.JPEG", "c.PEG"},
+        {"x.gif?v=2", "c.v=2"},
+        {"ab", "c.ab"},
+        {"", "c."},
+        {"/画像.jpg", "c.jpg"},
+        {"/写真画像", "c.真画像"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(WorkImageFileName("c", row.image), row.file) << row.image;
+}
+
+}  // namespace
+}  // namespace vexal

@@ -1,0 +1,91 @@
+// URL splitting, the path helpers and the exact request bytes.
+#include "net/url.h"
+
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+
+namespace vexal {
+namespace {
+
+struct SplitRow {
+    const char* name;
+    const char* url;
+    UrlParts parts;
+};
+
+TEST(UrlSplitTest, SplitsIntoParts) {
+    const SplitRow rows[] = {
+        {"pathWithFolders", "http://h/a/b/pic.jpg", {"http", "", "", "h", 80, "/a/b/", "pic.jpg"}},
+        {"hostOnly", "http://h", {"http", "", "", "h", 80, "/", ""}},
+        {"hostWithPort", "http://h:81/x.gif", {"http", "", "", "h", 81, "/", "x.gif"}},
+        {"userAndPassword", "http://u:p@h/d/", {"http", "u", "p", "h", 80, "/d/", ""}},
+        {"userWithoutPassword", "http://u@h:8080/", {"http", "u", "", "h", 8080, "/", ""}},
+        {"passwordWithColon", "http://u:p:q@h/", {"http", "u", "p:q", "h", 80, "/", ""}},
+        {"slashInQuery", "http://h/cgi?a=1/2", {"http", "", "", "h", 80, "/cgi?a=1/", "2"}},
+        {"fragmentStaysInFile", "http://h/a.jpg#top", {"http", "", "", "h", 80, "/", "a.jpg#top"}},
+        {"noSchemeSeparator", "h/x.jpg", {"", "", "", "", 80, "", ""}},
+        {"empty", "", {"", "", "", "", 80, "", ""}},
+        {"capitalSchemeKept", "HTTP://Host/A.JPG", {"HTTP", "", "", "Host", 80, "/", "A.JPG"}},
+        {"emptyPortIsZero", "http://h:/x", {"http", "", "", "h", 0, "/", "x"}},
+        {"portZero", "http://h:0/", {"http", "", "", "h", 0, "/", ""}},
+        {"portWithLetters", "http://h:81abc/", {"http", "", "", "h", 81, "/", ""}},
+        {"portNotANumber", "http://h:abc/", {"http", "", "", "h", 0, "/", ""}},
+        {"hugePortClamps", "http://h:99999999999/", {"http", "", "", "h", INT32_MAX, "/", ""}},
+        {"portWithoutPath", "http://h:8080", {"http", "", "", "h", 8080, "/", ""}},
+        // An "@" anywhere after "://" ends a user-info part, even inside the path.
+        {"atInPath", "http://h/img/a@2x.png", {"http", "h/img/a", "", "2x.png", 80, "/", ""}},
+        {"atInPathWithFolder", "http://h/p@q/r.jpg", {"http", "h/p", "", "q", 80, "/", "r.jpg"}},
+        {"firstSeparatorCounts", "ftp://h/x://y", {"ftp", "", "", "h", 80, "/x://", "y"}},
+    };
+    for (const auto& row : rows) EXPECT_EQ(SplitUrl(row.url), row.parts) << row.name;
+}
+
+TEST(UrlSplitTest, DirAndFileGiveThePathBack) {
+    for (const char* path : {"/", "/a", "/a/", "/a/b/c.jpg", "/cgi?x=/y#z", "/%20/a b"}) {
+        const UrlParts parts = SplitUrl(std::string("http://h") + path);
+        EXPECT_EQ(parts.Dir + parts.File, path);
+        EXPECT_EQ(UrlDirPart(path) + UrlFilePart(path), path);
+    }
+}
+
+TEST(UrlPathPartsTest, DirAndFileOfPaths) {
+    const struct {
+        const char* path;
+        const char* dir;
+        const char* file;
+    } rows[] = {
+        {"/a/", "/a/", ""},           {"a.jpg", "", "a.jpg"}, {"", "", ""},
+        {"/a/b.jpg", "/a/", "b.jpg"}, {"/", "/", ""},         {"a/b", "a/", "b"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(UrlDirPart(row.path), row.dir) << row.path;
+        EXPECT_EQ(UrlFilePart(row.path), row.file) << row.path;
+    }
+}
+
+TEST(UrlPathPartsTest, LongPathsAreNotCut) {
+    const std::string path = "/" + std::string(40000, 'd') + "/" + std::string(40000, 'f');
+    EXPECT_EQ(UrlDirPart(path).size(), 40002u);
+    EXPECT_EQ(UrlFilePart(path).size(), 40000u);
+}
+
+TEST(RequestTextTest, ExactBytesForPortHost) {
+    Program program;
+    InitGlobals(program, 1, 0);
+    const UrlParts parts = SplitUrl("http://h:81/a/b/pic.jpg");
+    const std::string headers = program.RequestHeaderBlock + parts.Host + "\r\n";
+    const std::string expected = std::string("GET /a/b/pic.jpg HTTP/1.1\r\n") + "From: " + kContactAddress +
+                                 "\r\n"
+                                 "User-Agent: vexal/1.00\r\n"
+                                 "Host: h\r\n"
+                                 "\r\n";
+    EXPECT_EQ(RequestText(parts.Dir + parts.File, headers), expected);
+}
+
+TEST(RequestTextTest, PathIsSentUnescaped) {
+    EXPECT_EQ(RequestText("/a b/ü#f", "Host: h\r\n"), "GET /a b/ü#f HTTP/1.1\r\nHost: h\r\n\r\n");
+}
+
+}  // namespace
+}  // namespace vexal
