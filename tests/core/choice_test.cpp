@@ -1,0 +1,209 @@
+// Candidate choice: the three modes, their messages, and links relative to the page.
+#include "gather/choice.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <deque>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "gather/random_source.h"
+#include "support/fakes.h"
+
+namespace vexal {
+namespace {
+
+const std::string kNoMatch = "条件に合致する画像ファイルがありません。";
+const std::string kNothingNamed = "画像ファイルが指定されませんでした。";
+
+class ScriptedRandom final : public RandomSource {
+public:
+    std::deque<double> draws;
+    int calls = 0;
+    double Draw() override {
+        ++calls;
+        double r = draws.front();
+        draws.pop_front();
+        return r;
+    }
+};
+
+struct Fixture {
+    testing::TestHost test;
+    Program program;
+    Fixture(std::vector<std::string> candidates, std::uint8_t no, std::int32_t n = 0,
+            std::string refstr = "") {
+        program.TitleText = "vexal 1.00";
+        program.Candidates = {""};
+        for (auto& c : candidates) program.Candidates.push_back(std::move(c));
+        program.CurrentEntry().Url = "C:/pics/";
+        program.CurrentEntry().No = no;
+        program.CurrentEntry().No_n = n;
+        program.CurrentEntry().Refstr = std::move(refstr);
+    }
+    void Choose() { ChooseCandidate(program, test.host); }
+};
+
+const std::vector<std::string> kFive = {"/p/a.jpg", "/p/b.gif", "/flower/c.png", "/p/Flower.bmp", "/p/e.jpg"};
+
+struct ChoiceRow {
+    const char* name;
+    std::vector<std::string> candidates;
+    std::uint8_t no;
+    std::int32_t n;
+    const char* refstr;
+    std::string chosen;   // empty when the choice fails
+    std::string message;  // empty when it succeeds
+};
+
+TEST(CandidateChoiceTest, ModesAndMessages) {
+    const ChoiceRow rows[] = {
+        {"noCandidates", {}, 0, 1, "", "", kNoMatch},
+        {"noCandidatesBeatsBadIndex", {}, 0, 0, "", "", kNoMatch},
+        {"lastOfFive", kFive, 0, 5, "", "/p/e.jpg", ""},
+        {"firstOfFive", kFive, 0, 1, "", "/p/a.jpg", ""},
+        {"oneTooMany", kFive, 0, 6, "", "",
+         kNoMatch + "\r\n6番目の画像が指定されましたが、5個の画像ファイルしか抽出出来ませんでした。"},
+        {"largestIndex",
+         {"a.gif"},
+         0,
+         std::numeric_limits<std::int32_t>::max(),
+         "",
+         "",
+         kNoMatch +
+             "\r\n2147483647番目の画像が指定されましたが、1個の画像ファイルしか抽出出来ませんでした。"},
+        // Regression: index 0 picked the empty placeholder and a page source then fetched
+        // the page's folder as the image.
+        {"indexZeroRefused", kFive, 0, 0, "", "", kNothingNamed},
+        {"negativeIndexRefused", kFive, 0, -3, "", "", kNothingNamed},
+        // Regression: an unknown mode kept the previous run's image and reported success.
+        {"unknownModeRefused", kFive, 3, 1, "", "", kNothingNamed},
+        {"unknownModeHigh", kFive, 255, 1, "", "", kNothingNamed},
+        {"containsIgnoresCase", kFive, 1, 0, "FLOWER", "/flower/c.png", ""},
+        {"containsLooksAtFolders", kFive, 1, 0, "flower/", "/flower/c.png", ""},
+        {"containsFileName", kFive, 1, 0, "E.JPG", "/p/e.jpg", ""},
+        {"emptyRefstrTakesFirst", kFive, 1, 0, "", "/p/a.jpg", ""},
+        {"containsNotFoundQuotesAsStored", kFive, 1, 0, "Tulip", "",
+         kNoMatch + "\r\n文字列\"Tulip\"を含む画像ファイルが見つかりませんでした。"},
+        {"containsJapanese", {"/写真/a.jpg", "/画像/b.jpg"}, 1, 0, "画像", "/画像/b.jpg", ""},
+    };
+    for (const auto& row : rows) {
+        Fixture f(row.candidates, row.no, row.n, row.refstr);
+        f.program.ChosenImage = "previous.gif";
+        f.program.RelativeToPage = true;
+        f.Choose();
+        if (row.message.empty()) {
+            EXPECT_TRUE(f.test.dialogs.boxes.empty()) << row.name;
+            EXPECT_EQ(f.program.ChosenImage, row.chosen) << row.name;
+            EXPECT_FALSE(f.program.RelativeToPage) << row.name;
+            EXPECT_TRUE(f.program.StepSucceeded) << row.name;
+        } else {
+            ASSERT_EQ(f.test.dialogs.boxes.size(), 1u) << row.name;
+            EXPECT_EQ(f.test.dialogs.boxes[0].kind, "error") << row.name;
+            EXPECT_EQ(f.test.dialogs.boxes[0].title, "vexal 1.00") << row.name;
+            EXPECT_EQ(f.test.dialogs.boxes[0].text, row.message) << row.name;
+            EXPECT_EQ(f.program.ChosenImage, "previous.gif") << row.name;
+            EXPECT_TRUE(f.program.RelativeToPage) << row.name;
+            EXPECT_FALSE(f.program.StepSucceeded) << row.name;
+        }
+    }
+}
+
+// Regression: for a page source an index of 0 turned into a request for the page's folder.
+TEST(CandidateChoiceTest, IndexZeroRefusedForPageSourceToo) {
+    Fixture f({"a.jpg"}, 0, 0);
+    f.program.CurrentEntry().Url = "http://h/pics/index.html";
+    f.program.ServerUrl.Dir = "/pics/";
+    f.Choose();
+    EXPECT_EQ(f.test.dialogs.Texts(), std::vector<std::string>{kNothingNamed});
+    EXPECT_EQ(f.program.ChosenImage, "");
+    EXPECT_FALSE(f.program.StepSucceeded);
+}
+
+TEST(CandidateChoiceTest, RandomIndexFromDraw) {
+    const double nan = std::nan("");
+    const struct {
+        const char* name;
+        int count;
+        double draw;
+        int index;
+    } rows[] = {
+        {"zeroTakesFirst", 5, 0.0, 1},
+        {"justBelowOneTakesLast", 5, 0.999999, 5},
+        {"middle", 4, 0.5, 3},
+        {"boundary", 4, 0.25, 2},
+        {"oneCandidate", 1, 0.73, 1},
+        {"drawOfOneClamped", 5, 1.0, 5},
+        {"negativeDrawClamped", 5, -0.1, 1},
+        {"nanDrawClamped", 5, nan, 1},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> candidates;
+        for (int i = 1; i <= row.count; ++i) candidates.push_back("c" + std::to_string(i) + ".gif");
+        Fixture f(candidates, 2);
+        ScriptedRandom random;
+        random.draws = {row.draw};
+        f.test.host.random = &random;
+        f.Choose();
+        EXPECT_EQ(random.calls, 1) << row.name;
+        EXPECT_EQ(f.program.ChosenImage, "c" + std::to_string(row.index) + ".gif") << row.name;
+        EXPECT_TRUE(f.program.StepSucceeded) << row.name;
+    }
+}
+
+TEST(CandidateChoiceTest, ClockSeededDrawsStayInRange) {
+    ClockRandomSource clock;
+    for (int i = 0; i < 1000; ++i) {
+        const double r = clock.Draw();
+        ASSERT_GE(r, 0.0);
+        ASSERT_LT(r, 1.0);
+    }
+    // Without a source in the host the choice falls back to the clock.
+    Fixture f({"a.gif", "b.gif", "c.gif"}, 2);
+    for (int i = 0; i < 50; ++i) {
+        f.program.StepSucceeded = false;
+        f.Choose();
+        ASSERT_TRUE(f.program.StepSucceeded);
+        ASSERT_TRUE(f.program.ChosenImage == "a.gif" || f.program.ChosenImage == "b.gif" ||
+                    f.program.ChosenImage == "c.gif");
+    }
+}
+
+struct RelativeRow {
+    const char* name;
+    const char* url;
+    const char* dir;
+    const char* link;
+    const char* chosen;
+    bool relative;
+};
+
+TEST(CandidateChoiceTest, LinksRelativeToPage) {
+    const RelativeRow rows[] = {
+        {"relativeGetsPageFolder", "http://h/pics/index.html", "/pics/", "img/a.jpg", "/pics/img/a.jpg",
+         true},
+        {"rootPathKept", "http://h/pics/index.html", "/pics/", "/a.jpg", "/a.jpg", true},
+        {"absoluteInCapitals", "http://h/pics/", "/pics/", "HTTP://x/a.jpg", "HTTP://x/a.jpg", false},
+        {"dotSegmentsQueryAndFragmentUnchanged", "http://h/pics/", "/pics/", "../up/a.jpg?x=1#f",
+         "/pics/../up/a.jpg?x=1#f", true},
+        {"pageAtServerRoot", "http://h", "/", "a.gif", "/a.gif", true},
+        {"localTextFileUnchanged", "list.txt", "/pics/", "img/a.jpg", "img/a.jpg", false},
+        {"localFolderUnchanged", "C:/pics/", "/pics/", "C:/pics/a.jpg", "C:/pics/a.jpg", false},
+        {"webImageSourceUnchanged", "http://h/a.jpg", "/pics/", "a.jpg", "a.jpg", false},
+    };
+    for (const auto& row : rows) {
+        Fixture f({row.link}, 0, 1);
+        f.program.CurrentEntry().Url = row.url;
+        f.program.ServerUrl.Dir = row.dir;
+        f.program.RelativeToPage = !row.relative;
+        f.Choose();
+        EXPECT_EQ(f.program.ChosenImage, row.chosen) << row.name;
+        EXPECT_EQ(f.program.RelativeToPage, row.relative) << row.name;
+        EXPECT_TRUE(f.program.StepSucceeded) << row.name;
+    }
+}
+
+}  // namespace
+}  // namespace vexal

@@ -1,0 +1,278 @@
+// Link extraction: which pieces the five rules cut out, in which order, and at what cost.
+#include "gather/links.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "text/case.h"
+
+namespace vexal {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// "10010" switches Filter(0) and Filter(3) on; "0110" Ext(1) and Ext(2).
+Program MakeProgram(const std::string& text, const char* filters, const char* exts) {
+    Program p;
+    p.SourceText = text;
+    for (std::size_t i = 0; i < 5; ++i) p.CurrentEntry().Filter[i] = filters[i] == '1';
+    for (std::size_t i = 0; i < 4; ++i) p.CurrentEntry().Ext[i] = exts[i] == '1';
+    return p;
+}
+
+Strings Extract(const std::string& text, const char* filters, const char* exts) {
+    Program p = MakeProgram(text, filters, exts);
+    p.Candidates = {"stale", "stale"};
+    ExtractLinks(p);
+    EXPECT_FALSE(p.Candidates.empty());
+    if (p.Candidates.empty()) return {};
+    EXPECT_EQ(p.Candidates[0], "");
+    return Strings(p.Candidates.begin() + 1, p.Candidates.end());
+}
+
+struct ExtractRow {
+    const char* name;
+    std::string text;
+    const char* filters;
+    const char* exts;
+    Strings expected;
+};
+
+TEST(LinkExtractionTest, PiecesAndOrder) {
+    const ExtractRow rows[] = {
+        {"emptyText", "", "11111", "1111", {}},
+        {"allRulesOff", "<img src=\"a.gif\"> http://h/a.gif\r\na.gif", "00000", "1111", {}},
+        {"allExtensionsOff", "<img src=\"a.gif\"> http://h/a.gif\r\na.gif", "11111", "0000", {}},
+        {"capitalTagAndAttribute", "<IMG SRC=\"a.GIF\">", "01000", "1000", {"a.GIF"}},
+        {"imageRuleOnlyIgnoresBareUrls",
+         "http://h/x.gif <img src=\"a.gif\"> http://h/y.gif",
+         "01000",
+         "1000",
+         {"a.gif"}},
+        {"singleQuotesTakeTheNextDoubleQuotedValue",
+         "<img src='a.gif'><img src=\"b.gif\">",
+         "01000",
+         "1000",
+         {"b.gif", "b.gif"}},
+        {"unquotedValueIsNotFound", "<img src=a.gif> a.gif", "01000", "1000", {}},
+        {"emptyValueDropped", "<img src=\"\">", "01000", "1111", {}},
+        {"attributeOfLaterElement", "<img alt=\"x\"><p src=\"a.png\">", "01000", "0010", {"a.png"}},
+        {"unclosedQuoteLeavesBareCursor", "<img src=\"http://h/a.gif", "01010", "1000", {"http://h/a.gif"}},
+        {"urlInsideValueNotTakenTwice",
+         "<img src=\"http://h/a.gif\"> http://h/b.gif",
+         "01010",
+         "1000",
+         {"http://h/a.gif", "http://h/b.gif"}},
+        {"bareUrlStopsAtHash", "see http://h/a.jpg#frag more", "00010", "0100", {"http://h/a.jpg"}},
+        {"bareUrlRunsToEndOfText", "last: http://h/a.png", "00010", "0010", {"http://h/a.png"}},
+        {"bareUrlStopsAtDelimiters",
+         "http://h/1.gif\thttp://h/2.gif\"http://h/3.gif<http://h/4.gif>http://h/5.gif\rhttp://h/6.gif\n",
+         "00010",
+         "1000",
+         {"http://h/1.gif", "http://h/2.gif", "http://h/3.gif", "http://h/4.gif", "http://h/5.gif",
+          "http://h/6.gif"}},
+        {"apostropheAndParenthesisBelongToUrl", "(http://h/a.gif) 'http://h/b.gif'", "00010", "1000", {}},
+        {"nonAsciiBelongsToUrl", "http://h/\xE7\x94\xBB.gif", "00010", "1000", {"http://h/\xE7\x94\xBB.gif"}},
+        {"capitalScheme", "HTTP://H/A.BMP", "00010", "0001", {"HTTP://H/A.BMP"}},
+        {"bareAndLineOnSameLine",
+         "http://h/a.jpg\r\nb.png",
+         "00011",
+         "0110",
+         {"http://h/a.jpg", "http://h/a.jpg", "b.png"}},
+        {"lineWithoutLineEnd", "a.gif", "00001", "1000", {"a.gif"}},
+        {"trailingLineEndGivesNoExtraPiece", "a.gif\r\n", "00001", "1000", {"a.gif"}},
+        {"loneLineFeedStaysInLine", "a.gif\nb.gif", "00001", "1000", {"a.gif\nb.gif"}},
+        {"loneCarriageReturnStaysInLine",
+         "a.gif\rb.gif\r\nc.gif",
+         "00001",
+         "1000",
+         {"a.gif\rb.gif", "c.gif"}},
+        {"extensionLooksAtLastFourOnly",
+         "a.jpeg\r\nb.jpg?x=1\r\nc.jpg \r\nd.JPG\r\njpg\r\n.jpg",
+         "00001",
+         "0100",
+         {"d.JPG", ".jpg"}},
+        {"onlyFlaggedExtensions", "a.gif\r\nb.jpg\r\nc.png\r\nd.bmp", "00001", "1001", {"a.gif", "d.bmp"}},
+        {"anchorTagNeedsItsBlank", "<abbr href=\"x.gif\"><area href=\"y.gif\">", "00100", "1000", {}},
+        {"orderFollowsTagPositions",
+         "<a href=\"1.gif\"><img src=\"2.gif\"><body background=\"3.gif\">",
+         "11100",
+         "1000",
+         {"1.gif", "2.gif", "3.gif"}},
+        {"anchorAndImageOfSameFile",
+         "<a href=\"p.jpg\"><img src=\"p.jpg\"></a>",
+         "01100",
+         "0100",
+         {"p.jpg", "p.jpg"}},
+        {"tagBeatsLineOnSameStart",
+         "<img src=\"a.gif\">x.gif",
+         "01001",
+         "1000",
+         {"a.gif", "<img src=\"a.gif\">x.gif"}},
+        {"valueIsNotSkipped", "<a href=\"y <a href=\"x.gif\">", "00100", "1000", {"x.gif"}},
+        // The image rule's value lies far ahead and pushes the bare cursor past it; the
+        // anchor that follows pulls it back, so the later URLs are reached after all.
+        {"earlierTagPullsBareCursorBack",
+         "<img alt> <a href=\"n\"> http://h/1.gif <b src=\"http://h/2.gif\">",
+         "01110",
+         "1000",
+         {"http://h/2.gif", "http://h/1.gif", "http://h/2.gif"}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Extract(row.text, row.filters, row.exts), row.expected) << row.name;
+}
+
+TEST(LinkExtractionTest, SourceTextIsLeftAlone) {
+    Program p = MakeProgram("<img src=\"a.gif\">\r\n", "11111", "1111");
+    ExtractLinks(p);
+    EXPECT_EQ(p.SourceText, "<img src=\"a.gif\">\r\n");
+}
+
+TEST(LinkExtractionTest, AllowedExtensionTable) {
+    const std::array<bool, 4> all{true, true, true, true};
+    const std::pair<const char*, bool> rows[] = {
+        {"a.gif", true}, {"A.GIF", true},   {"x.Png", true},   {"b.bmp", true}, {".jpg", true},
+        {"jpg", false},  {"a.jpeg", false}, {"a.jpg ", false}, {"agif", false}, {"", false},
+    };
+    for (auto [name, expected] : rows) EXPECT_EQ(HasAllowedExtension(name, all), expected) << name;
+    EXPECT_FALSE(HasAllowedExtension("a.gif", {false, true, true, true}));
+    EXPECT_TRUE(HasAllowedExtension("a.gif", {true, false, false, false}));
+}
+
+// A literal reading of the rules, position by position with fresh searches every time;
+// slow, but simple enough to trust, so the fast version is checked against it.
+Strings Reference(const std::string& t, const Program& p) {
+    const auto& f = p.CurrentEntry().Filter;
+    const auto& x = p.CurrentEntry().Ext;
+    const std::string lower = ToLower(t);
+    const std::size_t n = t.size();
+    auto find = [&](const std::string& needle, std::size_t from1, bool ignoreCase) -> std::size_t {
+        std::size_t pos = (ignoreCase ? lower : t).find(needle, from1 - 1);
+        return pos == std::string::npos ? 0 : pos + 1;
+    };
+    auto accepted = [&](const std::string& piece) {
+        if (piece.size() < 4) return false;
+        const std::string tail = ToLower(piece.substr(piece.size() - 4));
+        const char* exts[] = {".gif", ".jpg", ".png", ".bmp"};
+        for (int i = 0; i < 4; ++i)
+            if (x[i] && tail == exts[i]) return true;
+        return false;
+    };
+    const std::string tags[] = {"<body ", "<img ", "<a "};
+    const std::string attrs[] = {"background=\"", "src=\"", "href=\""};
+    std::size_t cur[5];
+    for (int r = 0; r < 3; ++r) cur[r] = f[r] ? find(tags[r], 1, true) : 0;
+    cur[3] = f[3] ? find("http://", 1, true) : 0;
+    cur[4] = f[4] ? 1 : 0;
+    Strings out;
+    while (true) {
+        int r = -1;
+        for (int i = 0; i < 5; ++i)
+            if (cur[i] != 0 && (r < 0 || cur[i] < cur[r])) r = i;
+        if (r < 0) break;
+        std::string piece;
+        if (r < 3) {
+            const std::size_t len = attrs[r].size();
+            const std::size_t a = find(attrs[r], cur[r], true);
+            if (a != 0) {
+                const std::size_t q = find("\"", a + len, false);
+                if (q != 0) {
+                    piece = t.substr(a + len - 1, q - (a + len));
+                    if (f[3]) cur[3] = find("http://", q, true);
+                }
+            }
+            cur[r] = find(tags[r], cur[r] + 1, true);
+        } else if (r == 3) {
+            std::size_t e = cur[3];
+            while (e <= n) {
+                const auto c = static_cast<unsigned char>(t[e - 1]);
+                if (c <= 0x20 || c == '"' || c == '#' || c == '<' || c == '>') break;
+                ++e;
+            }
+            piece = t.substr(cur[3] - 1, e - cur[3]);
+            cur[3] = find("http://", e, true);
+        } else {
+            const std::size_t c = find("\r\n", cur[4], false);
+            if (c == 0) {
+                piece = t.substr(cur[4] - 1);
+                cur[4] = 0;
+            } else {
+                piece = t.substr(cur[4] - 1, c - cur[4]);
+                cur[4] = c + 2;
+            }
+        }
+        if (accepted(piece)) out.push_back(piece);
+    }
+    return out;
+}
+
+TEST(LinkExtractionTest, MatchesLiteralReadingOnRandomPages) {
+    const char* tokens[] = {"<img ",  "<IMG ",   "<a ",     "<A ",     "<body ",
+                            "<BoDy ", "src=\"",  "SRC=\"",  "href=\"", "background=\"",
+                            "\"",     "http://", "HTTP://", "h/a.gif", ".jpg",
+                            ".PNG",   "x",       " ",       "\r\n",    "\r",
+                            "\n",     "#",       "<",       ">",       "'",
+                            "b.bmp",  "=",       "\t",      "http:/",  "<imgsrc=\""};
+    std::mt19937 rng(20240601);
+    std::uniform_int_distribution<int> pick(0, static_cast<int>(std::size(tokens)) - 1);
+    std::uniform_int_distribution<int> length(0, 40);
+    std::bernoulli_distribution coin(0.6);
+    for (int round = 0; round < 4000; ++round) {
+        std::string text;
+        for (int i = length(rng); i > 0; --i) text += tokens[pick(rng)];
+        std::string filters = "00000", exts = "0000";
+        for (char& c : filters) c = coin(rng) ? '1' : '0';
+        for (char& c : exts) c = coin(rng) ? '1' : '0';
+        Program p = MakeProgram(text, filters.c_str(), exts.c_str());
+        const Strings expected = Reference(text, p);
+        ExtractLinks(p);
+        ASSERT_EQ(Strings(p.Candidates.begin() + 1, p.Candidates.end()), expected)
+            << "round " << round << " filters " << filters << " exts " << exts << " text [" << text << "]";
+    }
+}
+
+double SecondsFor(Program& p) {
+    const auto start = std::chrono::steady_clock::now();
+    ExtractLinks(p);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Regression: each tag searched its attribute again from the tag, rescanning the whole tail
+// of the page once per tag. Rescanning would take minutes here; a linear scan takes
+// milliseconds.
+TEST(LinkExtractionTest, ManyTagsWithFarAttributeStayLinear) {
+    std::string text;
+    for (int i = 0; i < 100000; ++i) text += "<img alt=\"http://h/x.gif\">";
+    text += std::string(1 << 20, 'x') + "src=\"x.jpg\"";
+    Program p = MakeProgram(text, "01010", "0100");
+    EXPECT_LT(SecondsFor(p), 2.0);
+    ASSERT_EQ(p.Candidates.size(), 100001u);
+    EXPECT_EQ(p.Candidates.back(), "x.jpg");
+}
+
+TEST(LinkExtractionTest, ManyTagsWithUnclosedValueStayLinear) {
+    std::string text;
+    for (int i = 0; i < 100000; ++i) text += "<a <img <body ";
+    text += "href=\"" + std::string(1 << 20, 'y');
+    Program p = MakeProgram(text, "11111", "1111");
+    EXPECT_LT(SecondsFor(p), 2.0);
+    EXPECT_EQ(p.Candidates.size(), 1u);
+}
+
+TEST(LinkExtractionTest, ManyBareUrlsWithoutCapitalsStayLinear) {
+    std::string text;
+    for (int i = 0; i < 200000; ++i) text += "http://h/" + std::to_string(i) + ".png ";
+    Program p = MakeProgram(text, "00010", "0010");
+    EXPECT_LT(SecondsFor(p), 2.0);
+    ASSERT_EQ(p.Candidates.size(), 200001u);
+    EXPECT_EQ(p.Candidates[200000], "http://h/199999.png");
+}
+
+}  // namespace
+}  // namespace vexal
