@@ -1,0 +1,101 @@
+// posix_spawnp with both output streams on pipes, read with poll until the child
+// closes them, so neither can fill up and stall it.
+#include "platform/linux/command_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+extern char** environ;
+
+namespace vexal {
+namespace {
+
+long long NowMs() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+void CloseBoth(int fds[2]) {
+    if (fds[0] >= 0) ::close(fds[0]);
+    if (fds[1] >= 0) ::close(fds[1]);
+}
+
+}  // namespace
+
+CommandResult SpawnCommandRunner::Run(const std::vector<std::string>& argv) {
+    CommandResult result;
+    if (argv.empty()) return result;
+    int out[2] = {-1, -1}, err[2] = {-1, -1};
+    if (::pipe2(out, O_CLOEXEC) != 0) return result;
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        CloseBoth(out);
+        return result;
+    }
+
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    ::posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+
+    pid_t pid = -1;
+    const int spawned = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(err[1]);
+    if (spawned != 0) {
+        ::close(out[0]);
+        ::close(err[0]);
+        return result;
+    }
+
+    const long long deadline = NowMs() + timeLimitMs_;
+    bool killed = false;
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.output, &result.errors};
+    int open = 2;
+    char buffer[8192];
+    while (open > 0) {
+        const long long left = deadline - NowMs();
+        if (left <= 0) {
+            ::kill(pid, SIGKILL);
+            killed = true;
+            break;
+        }
+        const int ready = ::poll(fds, 2, static_cast<int>(left));
+        if (ready < 0 && errno != EINTR) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    for (pollfd& p : fds)
+        if (p.fd >= 0) ::close(p.fd);
+
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!killed && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    return result;
+}
+
+}  // namespace vexal

@@ -1,0 +1,267 @@
+// Commands for GNOME, Budgie, Cinnamon, MATE, KDE Plasma, XFCE and sway.
+#include "platform/linux/desktop_backends.h"
+
+#include <cstdlib>
+#include <set>
+#include <sstream>
+#include <string_view>
+
+#include "text/case.h"
+
+namespace vexal {
+namespace {
+
+// Names as XDG_CURRENT_DESKTOP and DESKTOP_SESSION spell them (lower-cased), matched as
+// prefixes, so "gnome-xorg", "plasmawayland" or "xfce4" are recognised as well.
+const struct {
+    const char* prefix;
+    DesktopKind kind;
+} kSessionNames[] = {
+    {"gnome", DesktopKind::Gnome},         {"ubuntu", DesktopKind::Gnome},
+    {"unity", DesktopKind::Gnome},         {"budgie", DesktopKind::Gnome},
+    {"x-cinnamon", DesktopKind::Cinnamon}, {"cinnamon", DesktopKind::Cinnamon},
+    {"mate", DesktopKind::Mate},           {"kde", DesktopKind::Kde},
+    {"plasma", DesktopKind::Kde},          {"xfce", DesktopKind::Xfce},
+    {"sway", DesktopKind::Sway},
+};
+
+DesktopKind FromSessionName(std::string_view name) {
+    const std::string lower = ToLower(name);
+    for (const auto& n : kSessionNames)
+        if (lower.rfind(n.prefix, 0) == 0) return n.kind;
+    return DesktopKind::None;
+}
+
+// GVariant text of a string: single quotes, with backslash and quote escaped.
+std::string GVariantString(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\\' || c == '\'') out.push_back('\\');
+        out.push_back(c);
+    }
+    out.push_back('\'');
+    return out;
+}
+
+// A JavaScript string literal.
+std::string JsString(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 15]);
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    out.push_back('"');
+    return out;
+}
+
+bool Ran(CommandRunner& runner, const std::vector<std::string>& argv) { return runner.Run(argv).status == 0; }
+
+std::set<std::string> Lines(const std::string& text) {
+    std::set<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.insert(line);
+    }
+    return lines;
+}
+
+const char* GnomeOption(WallpaperLayout layout) {
+    switch (layout) {
+        case WallpaperLayout::Tiled:
+            return "wallpaper";
+        case WallpaperLayout::Stretched:
+            return "stretched";
+        case WallpaperLayout::Centred:
+            break;
+    }
+    return "centered";
+}
+
+}  // namespace
+
+EnvLookup ProcessEnvironment() {
+    return [](const std::string& name) {
+        const char* v = std::getenv(name.c_str());
+        return std::string(v ? v : "");
+    };
+}
+
+DesktopKind DetectDesktop(const EnvLookup& env) {
+    const std::string forced = ToLower(env("VEXAL_DESKTOP"));
+    if (forced == "x11") return DesktopKind::X11;
+    if (!forced.empty()) {
+        const DesktopKind k = FromSessionName(forced);
+        if (k != DesktopKind::None) return k;
+    }
+    std::istringstream current(env("XDG_CURRENT_DESKTOP"));
+    for (std::string token; std::getline(current, token, ':');) {
+        const DesktopKind k = FromSessionName(token);
+        if (k != DesktopKind::None) return k;
+    }
+    if (const DesktopKind k = FromSessionName(env("DESKTOP_SESSION")); k != DesktopKind::None) return k;
+    if (!env("SWAYSOCK").empty()) return DesktopKind::Sway;
+    if (env("KDE_FULL_SESSION") == "true") return DesktopKind::Kde;
+    // On a Wayland session the X11 root is not what the user sees.
+    if (!env("WAYLAND_DISPLAY").empty() || ToLower(env("XDG_SESSION_TYPE")) == "wayland")
+        return DesktopKind::None;
+    if (!env("DISPLAY").empty()) return DesktopKind::X11;
+    return DesktopKind::None;
+}
+
+WallpaperLayout LayoutFromStyle(const std::string& wallpaperStyle, const std::string& tileWallpaper) {
+    if (tileWallpaper == "1") return WallpaperLayout::Tiled;
+    if (wallpaperStyle == "2") return WallpaperLayout::Stretched;
+    return WallpaperLayout::Centred;
+}
+
+std::string FileUri(const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (unsigned char c : path) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        if (plain) {
+            uri.push_back(static_cast<char>(c));
+        } else {
+            uri.push_back('%');
+            uri.push_back(hex[c >> 4]);
+            uri.push_back(hex[c & 15]);
+        }
+    }
+    return uri;
+}
+
+bool SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
+                           std::optional<WallpaperLayout> layout) {
+    const char* schema = kind == DesktopKind::Cinnamon ? "org.cinnamon.desktop.background"
+                         : kind == DesktopKind::Mate   ? "org.mate.background"
+                                                       : "org.gnome.desktop.background";
+    // A desktop whose schema is not installed has nothing that would read the values.
+    const CommandResult keys = runner.Run({"gsettings", "list-keys", schema});
+    if (keys.status != 0) return false;
+    const std::set<std::string> known = Lines(keys.output);
+
+    if (layout &&
+        !Ran(runner, {"gsettings", "set", schema, "picture-options", GVariantString(GnomeOption(*layout))}))
+        return false;
+    if (kind == DesktopKind::Mate)
+        return Ran(runner, {"gsettings", "set", schema, "picture-filename", GVariantString(path)});
+    const std::string uri = GVariantString(FileUri(path));
+    if (!Ran(runner, {"gsettings", "set", schema, "picture-uri", uri})) return false;
+    // GNOME 42 and later show this one while the dark style is on.
+    if (known.count("picture-uri-dark") &&
+        !Ran(runner, {"gsettings", "set", schema, "picture-uri-dark", uri}))
+        return false;
+    return true;
+}
+
+std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout> layout) {
+    // FillMode values of the image plugin: 0 stretched, 3 tiled, 6 centred. Plasma 6.6
+    // moved tiling into a plugin of its own; it is used when installed, and without it a
+    // tiled wallpaper is refused there (the error fails the D-Bus call).
+    std::string fill = "null";
+    bool tiled = false;
+    if (layout) {
+        switch (*layout) {
+            case WallpaperLayout::Centred:
+                fill = "6";
+                break;
+            case WallpaperLayout::Stretched:
+                fill = "0";
+                break;
+            case WallpaperLayout::Tiled:
+                fill = "3";
+                tiled = true;
+                break;
+        }
+    }
+    std::string s;
+    s += "var image = " + JsString(imageUri) + ";\n";
+    s += "var fill = " + fill + ";\n";
+    s += "var tiled = " + std::string(tiled ? "true" : "false") + ";\n";
+    s += R"(var plugin = "org.kde.image";
+function isTilePlugin(id) { return id != "org.kde.image" && id.toLowerCase().indexOf("tile") >= 0; }
+if (tiled) {
+    var found = "";
+    var known = knownWallpaperPlugins();
+    for (var id in known) if (isTilePlugin(id)) found = id;
+    var v = applicationVersion.split(".");
+    var major = parseInt(v[0]), minor = parseInt(v[1]);
+    if (found) { plugin = found; fill = null; }
+    else if (major > 6 || (major == 6 && minor >= 6)) throw new Error("no tiled wallpaper plugin");
+}
+var all = desktops();
+for (var i = 0; i < all.length; i++) {
+    var d = all[i];
+    var p = plugin;
+    if (fill === null && !tiled && isTilePlugin(d.wallpaperPlugin)) p = d.wallpaperPlugin;
+    d.wallpaperPlugin = p;
+    d.currentConfigGroup = ["Wallpaper", p, "General"];
+    d.writeConfig("Image", image);
+    if (fill !== null) d.writeConfig("FillMode", fill);
+}
+)";
+    return s;
+}
+
+bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout) {
+    return Ran(runner, {"dbus-send", "--session", "--dest=org.kde.plasmashell", "--type=method_call",
+                        "--print-reply", "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
+                        "string:" + KdeScript(FileUri(path), layout)});
+}
+
+bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout) {
+    const CommandResult listed = runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
+    if (listed.status != 0) return false;
+    const std::set<std::string> properties = Lines(listed.output);
+    const std::string suffix = "/last-image";
+    const char* style = !layout                                 ? nullptr
+                        : *layout == WallpaperLayout::Tiled     ? "2"
+                        : *layout == WallpaperLayout::Stretched ? "3"
+                                                                : "1";
+    bool any = false;
+    for (const std::string& property : properties) {
+        if (property.size() <= suffix.size() ||
+            property.compare(property.size() - suffix.size(), suffix.size(), suffix))
+            continue;
+        any = true;
+        if (style) {
+            const std::string styleProperty =
+                property.substr(0, property.size() - suffix.size()) + "/image-style";
+            std::vector<std::string> set = {"xfconf-query", "-c", "xfce4-desktop", "-p", styleProperty};
+            if (!properties.count(styleProperty)) set.insert(set.end(), {"-n", "-t", "int"});
+            set.insert(set.end(), {"-s", style});
+            if (!Ran(runner, set)) return false;
+        }
+        if (!Ran(runner, {"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", path})) return false;
+    }
+    // Without any monitor's property there is no backdrop that would take the picture.
+    return any;
+}
+
+bool SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout) {
+    // swaymsg joins its arguments into one sway command, which is split at blanks again:
+    // the path is quoted so a blank inside it survives.
+    std::string quoted = "\"";
+    for (char c : path) {
+        if (c == '"' || c == '\\') quoted.push_back('\\');
+        quoted.push_back(c);
+    }
+    quoted.push_back('"');
+    const char* mode = layout == WallpaperLayout::Tiled       ? "tile"
+                       : layout == WallpaperLayout::Stretched ? "stretch"
+                                                              : "center";
+    return Ran(runner, {"swaymsg", "output", "*", "bg", quoted, mode});
+}
+
+}  // namespace vexal

@@ -1,0 +1,45 @@
+// The Linux desktops that keep their own wallpaper setting, each driven through its own
+// command-line tool, and the choice of the desktop from the session's environment.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/linux/command_runner.h"
+#include "platform/linux/root_layout.h"
+
+namespace vexal {
+
+enum class DesktopKind { None, X11, Gnome, Cinnamon, Mate, Kde, Xfce, Sway };
+
+// Reads one environment variable; "" when unset.
+using EnvLookup = std::function<std::string(const std::string& name)>;
+EnvLookup ProcessEnvironment();
+
+// VEXAL_DESKTOP (x11, gnome, cinnamon, mate, kde, xfce or sway) when set to one of those;
+// otherwise the session's XDG_CURRENT_DESKTOP, DESKTOP_SESSION and the variables its
+// compositor sets; otherwise X11 when a display is named and the session is not Wayland.
+DesktopKind DetectDesktop(const EnvLookup& env);
+
+// The layout the two style values stand for; centred when they name none.
+WallpaperLayout LayoutFromStyle(const std::string& wallpaperStyle, const std::string& tileWallpaper);
+
+// "file://" and the path with every byte other than letters, digits, "-._~" and "/"
+// percent-encoded.
+std::string FileUri(const std::string& path);
+
+// Each backend points the desktop at `path` and, when `layout` is given, sets its style
+// first; without a layout the desktop keeps the style it has. False when the desktop's
+// tool is missing, refuses, or the desktop's settings are not there.
+bool SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
+                           std::optional<WallpaperLayout> layout);
+bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout);
+bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout);
+// sway keeps no style to fall back on: its background is always set with one.
+bool SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout);
+
+// The script evaluated in the Plasma shell for every desktop.
+std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout> layout);
+
+}  // namespace vexal

@@ -1,0 +1,184 @@
+// The data folder, the style record, and the hand-over to a backend.
+//
+// Desktops that keep the wallpaper as a setting ignore a setting that does not change,
+// and the bitmap's name never changes. They are therefore pointed at a new name each
+// time: a hard link to the bitmap (a copy where links are not possible) named after the
+// moment, and the previous links are removed once the desktop has taken the new one.
+#include "platform/linux/linux_desktop.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "platform/linux/x11_root.h"
+#include "wallpaper/install.h"
+
+namespace vexal {
+namespace {
+
+bool MakeFolders(const std::string& path) {
+    std::string partial;
+    std::size_t from = 0;
+    while (from <= path.size()) {
+        std::size_t slash = path.find('/', from);
+        if (slash == std::string::npos) slash = path.size();
+        partial = path.substr(0, slash);
+        from = slash + 1;
+        if (partial.empty()) continue;
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CopyBytes(const std::string& from, const std::string& to) {
+    std::ifstream in(from, std::ios::binary);
+    std::ofstream out(to, std::ios::binary | std::ios::trunc);
+    if (!in || !out) return false;
+    out << in.rdbuf();
+    return static_cast<bool>(out.flush());
+}
+
+std::string UniqueShownName(const std::string& folder) {
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    char name[96];
+    std::snprintf(name, sizeof name, "%s%lld%09ld-%d.bmp", kShownPrefix, static_cast<long long>(ts.tv_sec),
+                  static_cast<long>(ts.tv_nsec), static_cast<int>(::getpid()));
+    return folder + "/" + name;
+}
+
+void RemoveShownExcept(const std::string& folder, const std::string& keep) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    std::vector<std::string> doomed;
+    const std::string prefix = kShownPrefix;
+    while (dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.rfind(prefix, 0) == 0 && folder + "/" + name != keep) doomed.push_back(folder + "/" + name);
+    }
+    ::closedir(dir);
+    for (const std::string& path : doomed) ::unlink(path.c_str());
+}
+
+using StyleRecord = std::map<std::string, std::string>;
+
+StyleRecord ReadRecord(const std::string& file) {
+    StyleRecord record;
+    std::ifstream in(file, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos) record[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return record;
+}
+
+bool WriteRecord(const std::string& file, const StyleRecord& record) {
+    // Written beside and renamed over, so an interrupted write never leaves half a record.
+    const std::string temp = file + ".tmp" + std::to_string(::getpid());
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        for (const auto& [name, value] : record) out << name << '=' << value << '\n';
+        if (!out.flush()) return false;
+    }
+    if (::rename(temp.c_str(), file.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string LinuxDesktop::DataFolder() const {
+    // A relative XDG_DATA_HOME is invalid and is ignored, as the base directory rules say.
+    const std::string xdg = env_("XDG_DATA_HOME");
+    if (!xdg.empty() && xdg[0] == '/') return xdg + "/vexal";
+    const std::string home = env_("HOME");
+    if (home.empty()) return {};
+    return home + "/.local/share/vexal";
+}
+
+bool LinuxDesktop::WallpaperFolder(std::string& folderOut) {
+    folderOut = DataFolder();
+    return !folderOut.empty() && MakeFolders(folderOut);
+}
+
+void LinuxDesktop::SetKeyValue(const std::string& keyName, const std::string& valueName,
+                               const std::string& valueSetting) {
+    std::string folder;
+    if (!WallpaperFolder(folder)) return;
+    const std::string file = folder + "/" + kStyleRecordName;
+    StyleRecord record = ReadRecord(file);
+    record[keyName + "\\" + valueName] = valueSetting;
+    if (WriteRecord(file, record)) styleWritten_ = true;
+}
+
+std::string LinuxDesktop::RecordedValue(const std::string& folder, const std::string& key,
+                                        const std::string& name) const {
+    const StyleRecord record = ReadRecord(folder + "/" + kStyleRecordName);
+    auto it = record.find(key + "\\" + name);
+    return it == record.end() ? std::string() : it->second;
+}
+
+WallpaperLayout LinuxDesktop::RecordedLayout(const std::string& folder) const {
+    return LayoutFromStyle(RecordedValue(folder, kDesktopKey, kWallpaperStyleName),
+                           RecordedValue(folder, kDesktopKey, kTileWallpaperName));
+}
+
+bool LinuxDesktop::SetWallpaper(const std::string& path) {
+    std::string folder;
+    if (!WallpaperFolder(folder)) return false;
+    const DesktopKind kind = DetectDesktop(env_);
+    if (kind == DesktopKind::None) return false;
+    const WallpaperLayout recorded = RecordedLayout(folder);
+
+    if (kind == DesktopKind::X11) {
+        Picture picture;
+        if (!decoder_.Decode(path, picture).Ok()) return false;
+        return SetRootBackground(picture, recorded);
+    }
+
+    const std::string shown = UniqueShownName(folder);
+    if (::link(path.c_str(), shown.c_str()) != 0 && !CopyBytes(path, shown)) return false;
+    // Desktops with a style of their own keep it unless this run wrote the values.
+    const std::optional<WallpaperLayout> layout = styleWritten_ ? std::optional(recorded) : std::nullopt;
+    bool ok = false;
+    switch (kind) {
+        case DesktopKind::Gnome:
+        case DesktopKind::Cinnamon:
+        case DesktopKind::Mate:
+            ok = SetGsettingsWallpaper(runner_, kind, shown, layout);
+            break;
+        case DesktopKind::Kde:
+            ok = SetKdeWallpaper(runner_, shown, layout);
+            break;
+        case DesktopKind::Xfce:
+            ok = SetXfceWallpaper(runner_, shown, layout);
+            break;
+        case DesktopKind::Sway:
+            ok = SetSwayWallpaper(runner_, shown, recorded);
+            break;
+        case DesktopKind::X11:
+        case DesktopKind::None:
+            break;
+    }
+    if (ok) {
+        RemoveShownExcept(folder, shown);
+    } else {
+        ::unlink(shown.c_str());
+    }
+    return ok;
+}
+
+}  // namespace vexal

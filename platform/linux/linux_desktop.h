@@ -1,0 +1,45 @@
+// The Desktop on Linux: the bitmap and the style values live in the user's data folder
+// ($XDG_DATA_HOME/vexal), and the wallpaper is handed to whichever desktop runs the
+// session, or drawn on the X11 root window when no desktop keeps a wallpaper of its own.
+#pragma once
+
+#include <string>
+
+#include "platform/linux/command_runner.h"
+#include "platform/linux/desktop_backends.h"
+#include "wallpaper/desktop.h"
+#include "wallpaper/image_decoder.h"
+
+namespace vexal {
+
+// The file beside the bitmap that records the style values, one "KEY\NAME=VALUE" a line.
+inline constexpr const char* kStyleRecordName = "wallpaper-style";
+// Names of the per-change links the desktops are pointed at (see SetWallpaper).
+inline constexpr const char* kShownPrefix = "shown-";
+
+class LinuxDesktop final : public Desktop {
+public:
+    LinuxDesktop(ImageDecoder& decoder, CommandRunner& runner, EnvLookup env = ProcessEnvironment())
+        : decoder_(decoder), runner_(runner), env_(std::move(env)) {}
+
+    // $XDG_DATA_HOME/vexal (or ~/.local/share/vexal), created when missing.
+    bool WallpaperFolder(std::string& folderOut) override;
+    // Recorded in the style file; the desktop's own style is changed by the next
+    // SetWallpaper, and only when values were written in this run.
+    void SetKeyValue(const std::string& keyName, const std::string& valueName,
+                     const std::string& valueSetting) override;
+    bool SetWallpaper(const std::string& path) override;
+
+private:
+    std::string DataFolder() const;
+    std::string RecordedValue(const std::string& folder, const std::string& key,
+                              const std::string& name) const;
+    WallpaperLayout RecordedLayout(const std::string& folder) const;
+
+    ImageDecoder& decoder_;
+    CommandRunner& runner_;
+    EnvLookup env_;
+    bool styleWritten_ = false;
+};
+
+}  // namespace vexal

@@ -1,0 +1,15 @@
+// The image decoder on Linux, on Qt's image support (PNG, JPEG, GIF, BMP and whatever
+// else the installed image plugins read).
+#pragma once
+
+#include "wallpaper/image_decoder.h"
+
+namespace vexal {
+
+class QtImageDecoder final : public ImageDecoder {
+public:
+    DecodeResult Probe(const std::string& path) override;
+    DecodeResult Decode(const std::string& path, Picture& pictureOut) override;
+};
+
+}  // namespace vexal

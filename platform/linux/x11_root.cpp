@@ -1,0 +1,166 @@
+// Root background on X11 with Xlib. The pixmap must outlive this process: the connection
+// is closed in RetainPermanent mode, the pixmap is published as _XROOTPMAP_ID and
+// ESETROOT_PMAP_ID, and the pixmap a previous setter retained that way is freed with
+// XKillClient, or every change would leak a screenful of server memory.
+#include "platform/linux/x11_root.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace vexal {
+namespace {
+
+// Xlib's default error handler ends the process; errors are counted instead, so a
+// refusing server turns into a failed installation with its message.
+int g_errors = 0;
+int CountError(Display*, XErrorEvent*) {
+    ++g_errors;
+    return 0;
+}
+
+class ErrorTrap {
+public:
+    ErrorTrap() : previous_(XSetErrorHandler(CountError)) { g_errors = 0; }
+    ~ErrorTrap() { XSetErrorHandler(previous_); }
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+private:
+    int (*previous_)(Display*, XErrorEvent*);
+};
+
+bool ReadPixmapProperty(Display* d, Window root, Atom property, Pixmap& out) {
+    if (property == None) return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, root, property, 0, 1, False, AnyPropertyType, &type, &format, &count, &after,
+                           &data) != Success)
+        return false;
+    const bool ok = data && type == XA_PIXMAP && format == 32 && count == 1;
+    // Format 32 properties arrive as an array of long, whatever the size of long.
+    if (ok) out = static_cast<Pixmap>(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    return ok;
+}
+
+int Shift(unsigned long mask) {
+    int s = 0;
+    while (mask && !(mask & 1)) {
+        mask >>= 1;
+        ++s;
+    }
+    return s;
+}
+
+int Bits(unsigned long mask) {
+    int n = 0;
+    for (; mask; mask >>= 1) n += static_cast<int>(mask & 1);
+    return n;
+}
+
+// One channel of 8 bits scaled to the visual's width and moved into place.
+unsigned long Channel(std::uint32_t value8, unsigned long mask) {
+    const int bits = Bits(mask);
+    const unsigned long v = bits >= 8 ? value8 << (bits - 8) : value8 >> (8 - bits);
+    return (v << Shift(mask)) & mask;
+}
+
+bool HostIsLittleEndian() {
+    const std::uint32_t probe = 1;
+    return *reinterpret_cast<const unsigned char*>(&probe) == 1;
+}
+
+}  // namespace
+
+bool SetRootBackground(const Picture& picture, WallpaperLayout layout, const std::string& display) {
+    if (picture.Empty()) return false;
+    Display* d = XOpenDisplay(display.empty() ? nullptr : display.c_str());
+    if (!d) return false;
+    ErrorTrap trap;
+
+    const int screen = DefaultScreen(d);
+    const Window root = RootWindow(d, screen);
+    const int width = DisplayWidth(d, screen), height = DisplayHeight(d, screen);
+    const int depth = DefaultDepth(d, screen);
+    Visual* visual = DefaultVisual(d, screen);
+    if (visual->c_class != TrueColor && visual->c_class != DirectColor) {
+        XCloseDisplay(d);
+        return false;
+    }
+
+    std::vector<std::uint32_t> pixels;
+    LayOutPicture(picture, layout, width, height, pixels);
+
+    XImage* image = XCreateImage(d, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                                 static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+    if (!image) {
+        XCloseDisplay(d);
+        return false;
+    }
+    std::vector<char> converted;
+    if (image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 &&
+        image->blue_mask == 0xFF && image->bytes_per_line == width * 4) {
+        // The common 24- and 32-bit visuals take the pixels as they are; Xlib swaps the
+        // bytes on the way if the server's order differs from ours.
+        image->data = reinterpret_cast<char*>(pixels.data());
+        image->byte_order = HostIsLittleEndian() ? LSBFirst : MSBFirst;
+    } else {
+        converted.resize(static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height));
+        image->data = converted.data();
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t c = pixels[static_cast<std::size_t>(y) * width + x];
+                XPutPixel(image, x, y,
+                          Channel((c >> 16) & 0xFF, image->red_mask) |
+                              Channel((c >> 8) & 0xFF, image->green_mask) |
+                              Channel(c & 0xFF, image->blue_mask));
+            }
+    }
+
+    const Pixmap pixmap = XCreatePixmap(d, root, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                        static_cast<unsigned>(depth));
+    GC gc = XCreateGC(d, pixmap, 0, nullptr);
+    XPutImage(d, pixmap, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XFreeGC(d, gc);
+    image->data = nullptr;  // the buffer belongs to a vector
+    XDestroyImage(image);
+    XSync(d, False);
+    if (g_errors) {
+        XFreePixmap(d, pixmap);
+        XCloseDisplay(d);
+        return false;
+    }
+
+    // A previous setter's pixmap is only freed when both properties name it: that is the
+    // sign that it was retained for the background alone.
+    Pixmap rootPixmap = None, esetrootPixmap = None;
+    if (ReadPixmapProperty(d, root, XInternAtom(d, "_XROOTPMAP_ID", True), rootPixmap) &&
+        ReadPixmapProperty(d, root, XInternAtom(d, "ESETROOT_PMAP_ID", True), esetrootPixmap) &&
+        rootPixmap == esetrootPixmap && rootPixmap != None) {
+        XKillClient(d, rootPixmap);
+        XSync(d, False);
+        g_errors = 0;  // a pixmap already gone is no reason to fail
+    }
+
+    const Atom rootAtom = XInternAtom(d, "_XROOTPMAP_ID", False);
+    const Atom esetrootAtom = XInternAtom(d, "ESETROOT_PMAP_ID", False);
+    XChangeProperty(d, root, rootAtom, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
+    XChangeProperty(d, root, esetrootAtom, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
+    XSetWindowBackgroundPixmap(d, root, pixmap);
+    XClearWindow(d, root);
+    XSetCloseDownMode(d, RetainPermanent);
+    XSync(d, False);
+    const bool ok = g_errors == 0;
+    XCloseDisplay(d);
+    return ok;
+}
+
+}  // namespace vexal

@@ -1,0 +1,241 @@
+// Installing the working picture: bitmap, style values, system call, and every refusal.
+#include <gtest/gtest.h>
+
+#include "core/wallpaper_fakes.h"
+#include "wallpaper/bmp_writer.h"
+#include "wallpaper/install.h"
+
+namespace vexal {
+namespace {
+
+using testing::PicFile;
+
+struct Fixture {
+    testing::TestHost t;
+    testing::FakeDecoder decoder{t.files};
+    testing::FakeDesktop desktop{t.files};
+    Program program;
+    PreviewPicture preview;
+    Fixture() {
+        t.host.images = &decoder;
+        t.host.desktop = &desktop;
+        program.WinFolderWPname = "wall.bmp";
+        program.RunMode = ModeEntry;
+    }
+    bool Install(const std::string& path) { return InstallWallpaper(program, t.host, preview, path); }
+    std::vector<std::string> Notices() const {
+        std::vector<std::string> out;
+        for (const auto& b : t.dialogs.boxes) out.push_back(b.kind + "|" + b.title + "|" + b.text);
+        return out;
+    }
+};
+
+std::string BmpOf(int w, int h, std::uint32_t argb) {
+    testing::MemoryFileSystem files;
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(w) * h, argb);
+    WriteBmp(files, "x", Picture::FromPixels(w, h, px));
+    return files.files["x"];
+}
+
+const std::vector<std::string> kCentredAndSet = {"key Control Panel\\Desktop\\WallpaperStyle=0",
+                                                 "key Control Panel\\Desktop\\TileWallpaper=0",
+                                                 "set /win/wall.bmp"};
+
+TEST(InstallWallpaperTest, EachKindOfPictureBecomesTheBitmap) {
+    const struct {
+        const char* name;
+        const char* path;
+        std::string content;
+        std::string expectedBitmap;
+    } rows[] = {
+        {"bmpCopiedByteForByte", "wp.bmp", PicFile(2, 2, 0xFF0000FF) + " trailing bytes kept",
+         PicFile(2, 2, 0xFF0000FF) + " trailing bytes kept"},
+        {"bmpCapitals", "wp.BMP", PicFile(1, 1, 0xFF000000), PicFile(1, 1, 0xFF000000)},
+        {"jpgConverted", "wp.JPG", PicFile(3, 2, 0xFF123456), BmpOf(3, 2, 0xFF123456)},
+        {"gifConverted", "wp.gif", PicFile(5, 1, 0xFFABCDEF), BmpOf(5, 1, 0xFFABCDEF)},
+        {"pngConverted", "wp.png", PicFile(4, 4, 0xFF00FF00), BmpOf(4, 4, 0xFF00FF00)},
+    };
+    for (const auto& r : rows) {
+        Fixture f;
+        f.t.files.files[r.path] = r.content;
+        EXPECT_TRUE(f.Install(r.path)) << r.name;
+        EXPECT_TRUE(f.t.dialogs.boxes.empty()) << r.name;
+        EXPECT_EQ(f.desktop.log, kCentredAndSet) << r.name;
+        EXPECT_EQ(f.desktop.bytesAtSet, r.expectedBitmap)
+            << r.name << ": bitmap in place before the system call";
+        EXPECT_EQ(f.t.files.files[r.path], r.content) << r.name << ": the working file is left alone";
+    }
+}
+
+TEST(InstallWallpaperTest, RefusalsShowOnePlainNoticeAndChangeNothing) {
+    const struct {
+        const char* name;
+        const char* path;
+        std::string content;
+        const char* notice;
+    } rows[] = {
+        {"jpegHasNoThreeLetterMatch", "wp.jpeg", PicFile(1, 1, 0xFF000000), "非対応拡張子が選択されました。"},
+        {"textFile", "wp.txt", "hello", "非対応拡張子が選択されました。"},
+        {"noExtension", "wp", PicFile(1, 1, 0xFF000000), "非対応拡張子が選択されました。"},
+        {"pngUnreadable", "wp.png", "<html>not found</html>", "png読み出しエラー"},
+        {"pngMissing", "gone.png", "", "png読み出しエラー"},
+        {"pngBomb", "wp.png", "BIG 70000 70000",
+         "画像ファイル wp.png は大きすぎるため読み込めません（70000×70000 画素）。"},
+        {"jpgUnreadable", "wp.jpg", "<html>not found</html>",
+         "画像ファイル wp.jpg を画像として読み込めませんでした。"},
+        {"gifBomb", "wp.gif", "BIG 9000 9000",
+         "画像ファイル wp.gif は大きすぎるため読み込めません（9000×9000 画素）。"},
+        {"bmpThatIsNoPicture", "wp.bmp", "<html>not found</html>",
+         "画像ファイル wp.bmp を画像として読み込めませんでした。"},
+    };
+    for (const auto& r : rows) {
+        Fixture f;
+        if (std::string(r.name) != "pngMissing") f.t.files.files[r.path] = r.content;
+        EXPECT_FALSE(f.Install(r.path)) << r.name;
+        EXPECT_EQ(f.Notices(), std::vector<std::string>{std::string("notice|vexal|") + r.notice}) << r.name;
+        EXPECT_TRUE(f.desktop.log.empty()) << r.name << ": no style value and no system call";
+        EXPECT_EQ(f.t.files.files.count("/win/wall.bmp"), 0u) << r.name;
+    }
+}
+
+TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemReportTheChangeFailed) {
+    const struct {
+        const char* name;
+        const char* path;
+        bool failWrites;
+        bool haveFolder;
+        bool accept;
+        const char* notice;
+        std::size_t logEntries;
+    } rows[] = {
+        {"bmpCopyFails", "wp.bmp", true, true, true, "壁紙の変更に失敗しました。", 0},
+        {"jpgWriteFails", "wp.jpg", true, true, true, "壁紙の変更に失敗しました。", 0},
+        {"pngWriteFails", "wp.png", true, true, true, "png変換エラー", 0},
+        {"noWallpaperFolder", "wp.bmp", false, false, true, "壁紙の変更に失敗しました。", 0},
+        // The bitmap and the style values stay in place when only the system refuses.
+        {"systemRefuses", "wp.png", false, true, false, "壁紙の変更に失敗しました。", 3},
+    };
+    for (const auto& r : rows) {
+        Fixture f;
+        f.t.files.files[r.path] = PicFile(2, 2, 0xFF808080);
+        f.t.files.failWrites = r.failWrites;
+        f.desktop.haveFolder = r.haveFolder;
+        f.desktop.accept = r.accept;
+        EXPECT_FALSE(f.Install(r.path)) << r.name;
+        EXPECT_EQ(f.Notices(), std::vector<std::string>{std::string("notice|vexal|") + r.notice}) << r.name;
+        EXPECT_EQ(f.desktop.log.size(), r.logEntries) << r.name;
+    }
+}
+
+TEST(InstallWallpaperTest, StyleValuesByWpStateAndRunMode) {
+    const struct {
+        const char* name;
+        std::uint8_t runMode;
+        std::uint8_t wpState;
+        std::vector<std::string> keys;
+    } rows[] = {
+        {"centred",
+         ModeEntry,
+         0,
+         {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=0"}},
+        {"tiled",
+         ModeEntry,
+         1,
+         {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=1"}},
+        {"stretched",
+         ModeEntry,
+         2,
+         {"key Control Panel\\Desktop\\WallpaperStyle=2", "key Control Panel\\Desktop\\TileWallpaper=0"}},
+        {"editorRunsWriteToo",
+         ModeEditor,
+         1,
+         {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=1"}},
+        {"directImageKeepsTheStyle", ModeDirect, 2, {}},
+        {"unknownStyleKeepsTheStyle", ModeEntry, 3, {}},
+        {"largestStyleKeepsTheStyle", ModeEntry, 255, {}},
+    };
+    for (const auto& r : rows) {
+        Fixture f;
+        f.program.RunMode = r.runMode;
+        f.program.CurrentEntry().WpState = r.wpState;
+        f.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF000000);
+        EXPECT_TRUE(f.Install("wp.bmp")) << r.name;
+        std::vector<std::string> expected = r.keys;
+        expected.push_back("set /win/wall.bmp");
+        EXPECT_EQ(f.desktop.log, expected) << r.name;
+    }
+}
+
+TEST(InstallWallpaperTest, DestinationKeepsTheConfiguredName) {
+    Fixture f;
+    f.program.WinFolderWPname = "wallpaper.dat";
+    f.desktop.folder = "/data/vexal";
+    f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF000000);
+    EXPECT_TRUE(f.Install("wp.jpg"));
+    EXPECT_EQ(f.desktop.log.back(), "set /data/vexal/wallpaper.dat");
+    EXPECT_EQ(f.t.files.files["/data/vexal/wallpaper.dat"], BmpOf(1, 1, 0xFF000000));
+}
+
+TEST(InstallWallpaperTest, ShownPictureIsSavedWithoutReadingTheFileAgain) {
+    Fixture f;
+    f.preview.PictureLoaded = true;
+    f.preview.picture = Picture::FromPixels(2, 1, {0xFF0000FF, 0xFF0000FF});
+    f.t.files.files["wp.gif"] = "changed on disk since it was shown";
+    EXPECT_TRUE(f.Install("wp.gif"));
+    EXPECT_EQ(f.decoder.decodes, 0);
+    EXPECT_EQ(f.desktop.bytesAtSet, BmpOf(2, 1, 0xFF0000FF));
+}
+
+class RecordingPreview final : public PreviewView {
+public:
+    RecordingPreview(Program& p, Host& h) : program(p), host(h) {}
+    Program& program;
+    Host& host;
+    PreviewPicture state;
+    std::vector<int> unloads;
+    void ShowWindow() override {}
+    void LoadWindow() override {}
+    void DispPre() override {}
+    PreviewPicture& PictureState() override { return state; }
+    void Unload(int status) override {
+        unloads.push_back(status);
+        PreviewUnload(program, host, status);
+    }
+};
+
+TEST(AutowpTest, InstallsFromDiskThenUnloadsWithTheOutcome) {
+    const struct {
+        const char* name;
+        std::string content;
+        int status;
+    } rows[] = {
+        {"installed", PicFile(2, 2, 0xFF00FF00), kExitSuccess},
+        {"unreadable", "garbage", kExitFailure},
+    };
+    for (const auto& r : rows) {
+        Fixture f;
+        f.program.WorkImageFile = "wpcache.jpg";
+        f.t.files.files["wpcache.jpg"] = r.content;
+        RecordingPreview preview(f.program, f.t.host);
+        // A stale picture in the hidden window must not be installed in place of the file.
+        preview.state.PictureLoaded = true;
+        preview.state.picture = Picture::FromPixels(1, 1, {0xFFFF0000});
+        Autowp(f.program, f.t.host, preview);
+        EXPECT_FALSE(preview.state.PictureLoaded) << r.name;
+        EXPECT_EQ(f.decoder.decodedPaths, std::vector<std::string>{"wpcache.jpg"}) << r.name;
+        EXPECT_EQ(preview.unloads, std::vector<int>{r.status}) << r.name;
+        EXPECT_TRUE(f.t.process.ended) << r.name;
+        EXPECT_EQ(f.t.process.status, r.status) << r.name;
+        EXPECT_EQ(f.t.files.files.count("wpcache.jpg"), 0u) << r.name << ": the working file is deleted";
+    }
+}
+
+TEST(AutowpTest, StyleCodes) {
+    EXPECT_EQ(StyleCode(0), "00");
+    EXPECT_EQ(StyleCode(1), "01");
+    EXPECT_EQ(StyleCode(2), "20");
+    EXPECT_EQ(StyleCode(3), "");
+}
+
+}  // namespace
+}  // namespace vexal

@@ -1,0 +1,25 @@
+// The system's wallpaper services as the installation needs them: the folder the bitmap
+// goes into, the two style values, and the call that makes a bitmap the wallpaper.
+#pragma once
+
+#include <string>
+
+namespace vexal {
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // The folder the wallpaper bitmap is written into (the "Windows folder"), without a
+    // trailing separator; false when there is none to be had.
+    virtual bool WallpaperFolder(std::string& folderOut) = 0;
+    // Writes the string `valueSetting` as the value `valueName` of the key `keyName` (the
+    // style values "WallpaperStyle" and "TileWallpaper" under "Control Panel\Desktop").
+    // Failures are not reported: the installation goes on without them.
+    virtual void SetKeyValue(const std::string& keyName, const std::string& valueName,
+                             const std::string& valueSetting) = 0;
+    // Makes the bitmap at `path` the desktop's wallpaper, in the style last written
+    // through SetKeyValue; false when the system refused.
+    virtual bool SetWallpaper(const std::string& path) = 0;
+};
+
+}  // namespace vexal

@@ -1,0 +1,38 @@
+// The image library's three calls, kept with their return conventions (a handle of 0 is
+// a failure, a non-zero result from DIBtoBMP means the file was written) so the driver
+// and the installation read as before, over the platform's decoder and the BMP writer.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "app/file_system.h"
+#include "wallpaper/image_decoder.h"
+
+namespace vexal {
+
+class ImageLibrary {
+public:
+    ImageLibrary(ImageDecoder& decoder, FileSystem& files) : decoder_(decoder), files_(files) {}
+
+    // Decodes the picture file at `path` and returns a handle to it; 0 when it cannot be
+    // read (LastDecode says why).
+    std::int32_t PNGtoDIB(const std::string& path);
+    // Writes the picture of `handle` as a bitmap file at `path`: non-zero when written.
+    std::int32_t DIBtoBMP(const std::string& path, std::int32_t handle);
+    // Releases the picture of `handle`; an unknown handle is ignored.
+    void DeleteDIB(std::int32_t handle);
+
+    // The outcome of the last PNGtoDIB.
+    const DecodeResult& LastDecode() const { return lastDecode_; }
+
+private:
+    ImageDecoder& decoder_;
+    FileSystem& files_;
+    std::map<std::int32_t, Picture> pictures_;
+    std::int32_t nextHandle_ = 1;
+    DecodeResult lastDecode_;
+};
+
+}  // namespace vexal

@@ -1,0 +1,120 @@
+// Wallpaper installation.
+#include "wallpaper/install.h"
+
+#include "app/dialogs.h"
+#include "settings/source_kind.h"
+#include "text/case.h"
+#include "wallpaper/bmp_writer.h"
+#include "wallpaper/desktop.h"
+#include "wallpaper/image_decoder.h"
+#include "wallpaper/image_library.h"
+
+namespace vexal {
+namespace {
+
+constexpr const char* kChangeFailed = "壁紙の変更に失敗しました。";
+
+bool Refuse(Host& host, const std::string& text) {
+    host.dialogs->Notice(kPlainTitle, text);
+    return false;
+}
+
+std::string LastThreeLower(const std::string& path) {
+    return ToLower(path.size() <= 3 ? std::string_view(path)
+                                    : std::string_view(path).substr(path.size() - 3));
+}
+
+// Writes the bitmap for a GIF or JPEG from the picture the preview already shows, or
+// from a fresh read when it shows none. A fresh read is let go once the bitmap is
+// written: the window is hidden and about to close, and keeping it would hold the
+// picture twice while the desktop reads the bitmap back.
+bool WriteFromPicture(Host& host, PreviewPicture& preview, const std::string& imagePath,
+                      const std::string& destination) {
+    Picture fresh;
+    const Picture* source = &preview.picture;
+    if (!preview.PictureLoaded || preview.picture.Empty()) {
+        if (!host.images) return Refuse(host, PictureErrorText(imagePath, {DecodeError::Unreadable, 0, 0}));
+        const DecodeResult decoded = host.images->Decode(imagePath, fresh);
+        if (!decoded.Ok() || fresh.Empty()) return Refuse(host, PictureErrorText(imagePath, decoded));
+        source = &fresh;
+    }
+    if (!WriteBmp(*host.files, destination, *source)) return Refuse(host, kChangeFailed);
+    return true;
+}
+
+}  // namespace
+
+std::string StyleCode(std::uint8_t wpState) {
+    switch (wpState) {
+        case 0:
+            return "00";
+        case 1:
+            return "01";
+        case 2:
+            return "20";
+        default:
+            return {};
+    }
+}
+
+void SetKeyValue(Host& host, const std::string& sKeyName, const std::string& sValueName,
+                 const std::string& sValueSetting) {
+    if (host.desktop) host.desktop->SetKeyValue(sKeyName, sValueName, sValueSetting);
+}
+
+bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, const std::string& imagePath) {
+    std::string folder;
+    if (!host.desktop || !host.desktop->WallpaperFolder(folder)) return Refuse(host, kChangeFailed);
+    const std::string destination = folder + kFolderSeparator + program.WinFolderWPname;
+
+    const std::string ext = LastThreeLower(imagePath);
+    if (ext == "bmp") {
+        // Copied byte for byte, but only once it is known to be a picture: an error page
+        // saved under an image name must not become the wallpaper.
+        if (host.images) {
+            const DecodeResult probe = host.images->Probe(imagePath);
+            if (!probe.Ok()) return Refuse(host, PictureErrorText(imagePath, probe));
+        }
+        if (!host.files->CopyFile(imagePath, destination)) return Refuse(host, kChangeFailed);
+    } else if (ext == "gif" || ext == "jpg") {
+        if (!WriteFromPicture(host, preview, imagePath, destination)) return false;
+    } else if (ext == "png") {
+        if (!host.images) return Refuse(host, "png読み出しエラー");
+        ImageLibrary library(*host.images, *host.files);
+        const std::int32_t handle = library.PNGtoDIB(imagePath);
+        if (handle == 0) {
+            if (library.LastDecode().error == DecodeError::TooLarge)
+                return Refuse(host, PictureErrorText(imagePath, library.LastDecode()));
+            return Refuse(host, "png読み出しエラー");
+        }
+        const std::int32_t written = library.DIBtoBMP(destination, handle);
+        library.DeleteDIB(handle);
+        if (written == 0) return Refuse(host, "png変換エラー");
+    } else {
+        return Refuse(host, "非対応拡張子が選択されました。");
+    }
+
+    if (program.RunMode != ModeDirect) {
+        const std::string code = StyleCode(program.CurrentEntry().WpState);
+        if (!code.empty()) {
+            SetKeyValue(host, kDesktopKey, kWallpaperStyleName, code.substr(0, 1));
+            SetKeyValue(host, kDesktopKey, kTileWallpaperName, code.substr(1, 1));
+        }
+    }
+
+    if (!host.desktop->SetWallpaper(destination)) return Refuse(host, kChangeFailed);
+    return true;
+}
+
+void Autowp(Program& program, Host& host, PreviewView& preview) {
+    preview.PictureState().PictureLoaded = false;
+    const bool installed = InstallWallpaper(program, host, preview.PictureState(), program.WorkImageFile);
+    preview.Unload(installed ? kExitSuccess : kExitFailure);
+}
+
+void PreviewUnload(Program& program, Host& host, int status) {
+    if (!program.WorkImageFile.empty()) host.files->DeleteFile(program.WorkImageFile);
+    host.process->End(status);
+}
+
+}  // namespace vexal
