@@ -13,7 +13,7 @@
 namespace vexal::testing {
 
 // "PIC w h 0xAARRGGBB" decodes to a picture of one colour; "BIG w h" is a picture above
-// the limits; anything else is not a picture.
+// the limits; a 24-bit bitmap reads as itself; anything else is not a picture.
 inline std::string PicFile(int w, int h, std::uint32_t argb) {
     return "PIC " + std::to_string(w) + " " + std::to_string(h) + " " + std::to_string(argb);
 }
@@ -40,6 +40,7 @@ private:
     DecodeResult Read(const std::string& path, Picture& out, bool pixels) {
         std::string bytes;
         if (!files_.ReadFile(path, bytes)) return {DecodeError::Unreadable, 0, 0};
+        if (bytes.size() >= 54 && bytes.compare(0, 2, "BM") == 0) return ReadBmp(bytes, out, pixels);
         std::istringstream in(bytes);
         std::string tag;
         long long w = 0, h = 0;
@@ -51,6 +52,33 @@ private:
             out = Picture::FromPixels(static_cast<int>(w), static_cast<int>(h),
                                       std::vector<std::uint32_t>(static_cast<std::size_t>(w * h), colour),
                                       (colour >> 24) != 0xFF);
+        return {DecodeError::None, w, h};
+    }
+    // The bitmaps the program writes itself: 24-bit, bottom-up.
+    static DecodeResult ReadBmp(const std::string& b, Picture& out, bool pixels) {
+        auto u32 = [&b](std::size_t at) {
+            std::uint32_t v = 0;
+            for (int i = 3; i >= 0; --i)
+                v = (v << 8) | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
+            return v;
+        };
+        const int w = static_cast<int>(u32(18)), h = static_cast<int>(u32(22));
+        const std::size_t row = (static_cast<std::size_t>(w) * 3 + 3) & ~std::size_t{3};
+        if (w <= 0 || h <= 0 || b.size() < 54 + row * static_cast<std::size_t>(h))
+            return {DecodeError::Unreadable, 0, 0};
+        if (pixels) {
+            std::vector<std::uint32_t> px(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const std::size_t at =
+                        54 + row * static_cast<std::size_t>(h - 1 - y) + static_cast<std::size_t>(x) * 3;
+                    px[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
+                       static_cast<std::size_t>(x)] =
+                        0xFF000000u | static_cast<unsigned char>(b[at + 2]) << 16 |
+                        static_cast<unsigned char>(b[at + 1]) << 8 | static_cast<unsigned char>(b[at]);
+                }
+            out = Picture::FromPixels(w, h, std::move(px));
+        }
         return {DecodeError::None, w, h};
     }
     MemoryFileSystem& files_;

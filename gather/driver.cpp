@@ -1,0 +1,149 @@
+// The retrieval driver.
+#include "gather/driver.h"
+
+#include <cassert>
+
+#include "app/startup.h"
+#include "gather/choice.h"
+#include "gather/links.h"
+#include "gather/local_sources.h"
+#include "net/transfer.h"
+#include "settings/source_kind.h"
+#include "text/case.h"
+#include "ui/preview_view.h"
+#include "ui/progress_view.h"
+#include "wallpaper/image_library.h"
+#include "wallpaper/install.h"
+
+namespace vexal {
+namespace {
+
+void End(Host& host) { host.process->End(kExitFailure); }
+
+void Fail(Program& program, Host& host, const std::string& text) {
+    ShowError(program, *host.dialogs, text);
+    End(host);
+}
+
+// Converts the PNG working file into a bitmap beside it, which becomes the working file.
+// False when it ended the program.
+bool ConvertPng(Program& program, Host& host) {
+    if (host.progress) host.progress->SetMessage("pngファイルを変換しています...");
+    const std::string png = program.WorkImageFile;
+    assert(host.images);
+    ImageLibrary library(*host.images, *host.files);
+    const std::int32_t handle = library.PNGtoDIB(png);
+    if (handle == 0) {
+        // A picture refused for its size says so; anything else is the library's failure.
+        const DecodeResult& why = library.LastDecode();
+        ShowError(program, *host.dialogs,
+                  why.error == DecodeError::TooLarge ? PictureErrorText(png, why)
+                                                     : "pngファイルの読み出しに失敗しました");
+        host.files->DeleteFile(png);
+        End(host);
+        return false;
+    }
+    const std::string bmp = png.substr(0, png.size() - 3) + "bmp";
+    const std::int32_t written = library.DIBtoBMP(bmp, handle);
+    // The decoded picture is released at once: a photo's pixels are large, and the desktop
+    // is about to read the bitmap back.
+    library.DeleteDIB(handle);
+    if (written == 0) {
+        ShowError(program, *host.dialogs, "pngファイルの変換に失敗しました");
+        host.files->DeleteFile(png);
+        // A bitmap broken off half way is of no use to anyone.
+        host.files->DeleteFile(bmp);
+        End(host);
+        return false;
+    }
+    host.files->DeleteFile(png);
+    program.WorkImageFile = bmp;
+    return true;
+}
+
+}  // namespace
+
+void TransferFetches::SetGrpUrl() { transfer_.SetGrpUrl(); }
+void TransferFetches::SetGrpData() { transfer_.SetGrpData(); }
+
+bool frDispGet(Program& program, Host& host, Fetches& fetches) {
+    if (program.RunMode != ModeEditor && program.RunMode != ModeEntry) return true;
+    SiteEntry& entry = program.CurrentEntry();
+    switch (ClassifySource(entry.Url)) {
+        case WebPage:
+        case LocalFile:
+            program.StepSucceeded = false;
+            if (ClassifySource(entry.Url) == WebPage) {
+                program.SourceText.clear();
+                fetches.SetGrpUrl();
+            } else {
+                Load_sDArr(program, host);
+            }
+            if (!program.StepSucceeded) {
+                End(host);
+                return false;
+            }
+            ExtractLinks(program);
+            break;
+        case WebImage:
+        case LocalImage:
+            program.ChosenImage = entry.Url;
+            return true;
+        case LocalFolder:
+            LoadFlist(program, host);
+            break;
+        default:
+            return true;
+    }
+    program.StepSucceeded = false;
+    ChooseCandidate(program, host);
+    if (!program.StepSucceeded) {
+        End(host);
+        return false;
+    }
+    return true;
+}
+
+void frDispGo(Program& program, Host& host, Fetches& fetches) {
+    const SourceKind kind = ClassifySource(program.ChosenImage);
+    if (program.RelativeToPage || kind == WebImage) {
+        program.StepSucceeded = false;
+        fetches.SetGrpData();
+        if (!program.StepSucceeded) return End(host);
+    } else if (kind == LocalImage) {
+        if (!host.files->IsNormalFile(program.ChosenImage))
+            return Fail(program, host, "画像ファイル " + program.ChosenImage + " が見つかりません。");
+        program.WorkImageFile = WorkImageFileName(program.CacheFileName, program.ChosenImage);
+        if (!host.files->CopyFile(program.ChosenImage, program.WorkImageFile))
+            return Fail(program, host,
+                        "画像ファイル " + program.ChosenImage + " を " + program.WorkImageFile +
+                            " にコピーできませんでした。");
+    } else {
+        return Fail(program, host, "画像ファイルが指定されませんでした。");
+    }
+
+    const std::string& work = program.WorkImageFile;
+    if (work.size() >= 3 && ToLower(std::string_view(work).substr(work.size() - 3)) == "png" &&
+        !ConvertPng(program, host))
+        return;
+
+    if (host.progress) host.progress->HideWindow();
+    if (host.pump) host.pump->Pump();
+    PreviewView& preview = *host.preview;
+    if (program.ShowPreview) {
+        preview.ShowWindow();
+        preview.DispPre();
+    } else {
+        preview.LoadWindow();
+        Autowp(program, host, preview);
+    }
+}
+
+void RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather) {
+    if (host.progress) host.progress->ShowWindow();
+    if (host.pump) host.pump->Pump();
+    if (gather && !frDispGet(program, host, fetches)) return;
+    frDispGo(program, host, fetches);
+}
+
+}  // namespace vexal

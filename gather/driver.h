@@ -1,0 +1,49 @@
+// The retrieval driver: one retrieval from the current entry (or an image named on the
+// command line) to the preview or the installed wallpaper, ending the program with its
+// message at the first step that fails.
+#pragma once
+
+#include "app/host.h"
+#include "app/program.h"
+
+namespace vexal {
+
+class Transfer;
+
+// The progress window's two fetches. In the program they are its Transfer's; tests follow
+// the driver's paths through doubles.
+class Fetches {
+public:
+    virtual ~Fetches() = default;
+    // The page CurrentEntry.Url into SourceText; StepSucceeded when received.
+    virtual void SetGrpUrl() = 0;
+    // ChosenImage into WorkImageFile; StepSucceeded when written.
+    virtual void SetGrpData() = 0;
+};
+
+// The fetches of a Transfer.
+class TransferFetches final : public Fetches {
+public:
+    explicit TransferFetches(Transfer& transfer) : transfer_(transfer) {}
+    void SetGrpUrl() override;
+    void SetGrpData() override;
+
+private:
+    Transfer& transfer_;
+};
+
+// Gathers the candidates for CurrentEntry and chooses one into ChosenImage (only in run
+// modes 0 and 1). Returns false when it ended the program.
+bool frDispGet(Program& program, Host& host, Fetches& fetches);
+
+// Brings ChosenImage into WorkImageFile (fetching or copying it), converts a PNG to a
+// bitmap, hides the progress window and hands over to the preview (host.preview): shown
+// with the picture when ShowPreview, else loaded hidden and installed at once. Every
+// failure shows its message and ends the program with status 1.
+void frDispGo(Program& program, Host& host, Fetches& fetches);
+
+// What start-up runs in modes 1 and 2, and the preview's search-again: shows the progress
+// window, lets it draw, then frDispGet (when `gather`) and frDispGo.
+void RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather);
+
+}  // namespace vexal
