@@ -1,7 +1,13 @@
-// The preview window's layout in twips: the minimum size, the button row and the picture.
+// The preview window: its layout in twips (the minimum size, the button row, the
+// picture) and its presenter (showing, searching again, installing, giving up).
 #include "ui/preview_layout.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
+
+#include "core/wallpaper_fakes.h"
+#include "ui/preview_presenter.h"
 
 namespace vexal {
 namespace {
@@ -89,6 +95,182 @@ TEST(PreviewLayoutTest, HeightOnlyMovesTheRowAndThePictureBottom) {
     EXPECT_EQ(l.cbSetWP.Top, 3850);
     EXPECT_EQ(l.cbCancel.Top, 3850);
     EXPECT_EQ(l.cbRetry.Height, 495);
+}
+
+}  // namespace
+}  // namespace vexal
+
+// ---- The preview window's presenter ----
+
+namespace vexal {
+namespace {
+
+using testing::FakeDecoder;
+using testing::FakeDesktop;
+using testing::PicFile;
+
+class FakePreviewWindow final : public PreviewWindowView {
+public:
+    std::string caption;
+    bool visible = false;
+    bool setWPEnabled = true;  // wrong on purpose: the presenter must disable it
+    const Picture* shown = nullptr;
+    int pictureWidth = 0;
+    double resizedWidth = 0, resizedHeight = 0;
+    std::map<PreviewControl, TwipRect> places;
+    std::vector<std::string> log;
+
+    void SetCaption(const std::string& text) override { caption = text; }
+    void ShowWindow() override {
+        visible = true;
+        log.push_back("show");
+    }
+    void HideWindow() override {
+        visible = false;
+        log.push_back("hide");
+    }
+    void ResizeWindow(double w, double h) override {
+        resizedWidth = w;
+        resizedHeight = h;
+    }
+    void PlaceControl(PreviewControl control, const TwipRect& rect) override { places[control] = rect; }
+    void SetPicture(const Picture& picture) override {
+        pictureWidth = picture.width;
+        log.push_back("picture");
+    }
+    void ClearPicture() override {
+        pictureWidth = 0;
+        log.push_back("clear");
+    }
+    void SetSetWPEnabled(bool enabled) override { setWPEnabled = enabled; }
+};
+
+class CountingPump final : public EventPump {
+public:
+    int pumps = 0;
+    void Pump(int) override { ++pumps; }
+};
+
+class CountingFrontEnd final : public FrontEnd {
+public:
+    std::vector<bool> retrievals;
+    void ShowEditor() override {}
+    void RunRetrieval(bool gather) override { retrievals.push_back(gather); }
+};
+
+struct PreviewFixture : ::testing::Test {
+    Program program;
+    testing::TestHost host;
+    FakeDecoder decoder{host.files};
+    FakeDesktop desktop{host.files};
+    CountingPump pump;
+    FakePreviewWindow window;
+    CountingFrontEnd frontEnd;
+    PreviewPresenter preview{program, host.host, window, frontEnd};
+
+    PreviewFixture() {
+        InitGlobals(program, 1, 0);
+        program.WinFolderWPname = "wallpaper.bmp";
+        program.WorkImageFile = "wpcache.jpg";
+        host.files.files["wpcache.jpg"] = PicFile(4, 3, 0xFF102030);
+        host.host.images = &decoder;
+        host.host.desktop = &desktop;
+        host.host.pump = &pump;
+    }
+};
+
+TEST_F(PreviewFixture, ShowLoadsOnceWithCaptionAndSetWallpaperDisabled) {
+    preview.LoadWindow();
+    EXPECT_EQ(window.caption, "vexal 1.00");
+    EXPECT_FALSE(window.setWPEnabled);
+    EXPECT_FALSE(window.visible);
+    preview.ShowWindow();
+    EXPECT_TRUE(window.visible);
+}
+
+TEST_F(PreviewFixture, ResizePlacesControlsAndSnapsBackBelowTheMinimum) {
+    preview.Form_Resize(2000, 2500);
+    EXPECT_EQ(window.resizedWidth, 3300);
+    EXPECT_EQ(window.resizedHeight, 3000);
+    EXPECT_EQ(window.places[PreviewControl::imGrp], (TwipRect{105, 75, 2950, 1800}));
+    EXPECT_EQ(window.places[PreviewControl::cbRetry], (TwipRect{1141, 2050, 917, 495}));
+    window.resizedWidth = 0;
+    preview.Form_Resize(5035, 4800);
+    EXPECT_EQ(window.resizedWidth, 0) << "a size above the minimum is left alone";
+    EXPECT_EQ(window.places[PreviewControl::imGrp], (TwipRect{105, 75, 4685, 3600}));
+}
+
+TEST_F(PreviewFixture, DispPrePaintsFirstThenShowsThePictureAndEnablesInstalling) {
+    preview.ShowWindow();
+    preview.DispPre();
+    EXPECT_EQ(pump.pumps, 1);
+    EXPECT_EQ(window.pictureWidth, 4);
+    EXPECT_TRUE(window.setWPEnabled);
+    EXPECT_TRUE(preview.PictureState().PictureLoaded);
+    EXPECT_TRUE(host.dialogs.boxes.empty());
+}
+
+TEST_F(PreviewFixture, UnreadablePictureIsReportedAndCannotBeInstalled) {
+    host.files.files["wpcache.jpg"] = "<html>not found</html>";
+    preview.ShowWindow();
+    preview.DispPre();
+    ASSERT_EQ(host.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(host.dialogs.boxes[0].kind, "error");
+    EXPECT_FALSE(window.setWPEnabled);
+    EXPECT_FALSE(preview.PictureState().PictureLoaded);
+    EXPECT_FALSE(host.process.ended) << "searching again or giving up stays possible";
+}
+
+TEST_F(PreviewFixture, SearchAgainHidesRunsTheRetrievalAndKeepsInstallingEnabled) {
+    preview.ShowWindow();
+    preview.DispPre();
+    window.log.clear();
+    preview.cbRetry_Click();
+    EXPECT_EQ(window.log, (std::vector<std::string>{"clear", "hide"}));
+    EXPECT_EQ(frontEnd.retrievals, (std::vector<bool>{true}));
+    EXPECT_TRUE(window.setWPEnabled);
+    EXPECT_TRUE(preview.PictureState().PictureLoaded);
+    // The retrieval ends by showing the window again with the new picture.
+    host.files.files["wpcache.jpg"] = PicFile(8, 6, 0xFF405060);
+    preview.ShowWindow();
+    preview.DispPre();
+    EXPECT_EQ(window.pictureWidth, 8);
+    EXPECT_EQ(preview.PictureState().picture.width, 8);
+}
+
+TEST_F(PreviewFixture, CancelAndCloseBoxDeleteTheWorkingFileAndEndWithFailure) {
+    for (auto action : {&PreviewPresenter::cbCancel_Click, &PreviewPresenter::Form_Unload}) {
+        host.files.files["wpcache.jpg"] = PicFile(4, 3, 0xFF102030);
+        host.process = {};
+        preview.ShowWindow();
+        (preview.*action)();
+        EXPECT_FALSE(window.visible);
+        EXPECT_EQ(host.files.files.count("wpcache.jpg"), 0u);
+        EXPECT_TRUE(host.process.ended);
+        EXPECT_EQ(host.process.status, kExitFailure);
+    }
+}
+
+TEST_F(PreviewFixture, SetWallpaperInstallsTheShownPictureThenEnds) {
+    program.CurrentEntry().WpState = 1;
+    preview.ShowWindow();
+    preview.DispPre();
+    preview.cbSetWP_Click();
+    EXPECT_EQ(decoder.decodes, 1) << "the picture already shown is not read again";
+    EXPECT_EQ(desktop.log, (std::vector<std::string>{"key Control Panel\\Desktop\\WallpaperStyle=0",
+                                                     "key Control Panel\\Desktop\\TileWallpaper=1",
+                                                     "set /win/wallpaper.bmp"}));
+    EXPECT_EQ(host.files.files.count("wpcache.jpg"), 0u);
+    EXPECT_EQ(host.process.status, kExitSuccess);
+}
+
+TEST_F(PreviewFixture, RefusedWallpaperEndsWithFailure) {
+    desktop.accept = false;
+    preview.ShowWindow();
+    preview.DispPre();
+    preview.cbSetWP_Click();
+    EXPECT_EQ(host.dialogs.Texts(), (std::vector<std::string>{"壁紙の変更に失敗しました。"}));
+    EXPECT_EQ(host.process.status, kExitFailure);
 }
 
 }  // namespace

@@ -1,0 +1,116 @@
+// Draws the three windows with sample contents and saves each as a PNG, for the README.
+// Usage: vexal_screenshots OUTPUT_FOLDER (run on the offscreen platform).
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QPixmap>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "app/startup.h"
+#include "support/fakes.h"
+#include "ui/editor.h"
+#include "ui/preview_presenter.h"
+#include "ui/qt/editor_window.h"
+#include "ui/qt/front_end.h"
+#include "ui/qt/japanese_font.h"
+#include "ui/qt/preview_window.h"
+#include "ui/qt/progress_window.h"
+#include "ui/qt/qt_event_pump.h"
+
+namespace {
+
+// A made-up landscape: sky, sun and hills, so the preview shows a picture stretched.
+vexal::Picture Landscape(int width, int height) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double fy = static_cast<double>(y) / height;
+            const double fx = static_cast<double>(x) / width;
+            int r = static_cast<int>(90 + 120 * fy), g = static_cast<int>(150 + 80 * fy), b = 235;
+            const double sun = std::hypot(fx - 0.75, fy - 0.25);
+            if (sun < 0.08) r = 255, g = 220, b = 120;
+            const double hill = 0.62 + 0.08 * std::sin(fx * 7.0) + 0.04 * std::sin(fx * 17.0 + 1.0);
+            if (fy > hill) {
+                const double depth = (fy - hill) / (1.0 - hill);
+                r = static_cast<int>(60 - 30 * depth), g = static_cast<int>(150 - 60 * depth),
+                b = static_cast<int>(70 - 30 * depth);
+            }
+            pixels[static_cast<std::size_t>(y) * width + x] =
+                0xFF000000u | static_cast<std::uint32_t>(r) << 16 | static_cast<std::uint32_t>(g) << 8 |
+                static_cast<std::uint32_t>(b);
+        }
+    }
+    return vexal::Picture::FromPixels(width, height, std::move(pixels));
+}
+
+vexal::SiteEntry Sample(const char* name, const char* url, const char* comment) {
+    vexal::SiteEntry e;
+    e.Name = name;
+    e.Url = url;
+    e.Comment = comment;
+    e.No_n = 1;
+    e.No = 2;
+    e.WpState = 2;
+    e.Filter = {false, true, true, false, false, false};
+    e.Ext = {false, true, true, false};
+    return e;
+}
+
+bool Save(QWidget* window, const QDir& folder, const char* name) {
+    QApplication::processEvents();
+    const QString path = folder.filePath(QString::fromLatin1(name));
+    if (!window->grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    vexal::PreferJapaneseFont();
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: vexal_screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+
+    vexal::Program program;
+    vexal::InitGlobals(program, VEXAL_VERSION_MAJOR, VEXAL_VERSION_MINOR);
+    program.NewMsg = "(新規登録)";
+    program.SiteEntries.push_back(Sample("gallery", "http://example.com/gallery/index.html", "写真のページ"));
+    program.SiteEntries.push_back(Sample("pictures", "/home/me/Pictures/", ""));
+    vexal::testing::TestHost test;
+    vexal::QtEventPump pump;
+    test.host.pump = &pump;
+    vexal::QtFrontEnd frontEnd(program, test.host);
+
+    frontEnd.ShowEditor();
+    frontEnd.editorWindow()->cbSelect->setCurrentIndex(1);
+    bool ok = Save(frontEnd.editorWindow(), folder, "editor.png");
+    frontEnd.editorWindow()->cbSelect->setCurrentIndex(0);
+    ok = Save(frontEnd.editorWindow(), folder, "editor-new-entry.png") && ok;
+    frontEnd.editorWindow()->HideWindow();
+
+    frontEnd.LoadRetrievalWindows();
+    vexal::QtProgressWindow* progress = frontEnd.progressWindow();
+    progress->SetMessage("元URL http://example.com/gallery/index.html を取得しています...");
+    progress->SetProgressRange(0, 100);
+    progress->SetProgressValue(40);
+    progress->ShowWindow();
+    ok = Save(progress, folder, "progress.png") && ok;
+    progress->HideWindow();
+
+    frontEnd.preview()->ShowWindow();
+    frontEnd.previewWindow()->SetPicture(Landscape(640, 480));
+    frontEnd.previewWindow()->SetSetWPEnabled(true);
+    ok = Save(frontEnd.previewWindow(), folder, "preview.png") && ok;
+    return ok ? 0 : 1;
+}

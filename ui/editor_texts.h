@@ -1,0 +1,55 @@
+// The entry editor's captions and tool tips, shared by every front end so that each
+// shows them exactly alike.
+#pragma once
+
+#include <array>
+
+namespace vexal::editor_texts {
+
+inline constexpr const char* cbTouroku = "新規登録";
+inline constexpr const char* cbDelete = "削除";
+inline constexpr const char* Label1 = "URL / ファイル名";
+inline constexpr const char* Frame2 = "抽出形式";
+inline constexpr const char* Frame3 = "抽出条件";
+inline constexpr const char* Frame5 = "壁紙の設定";
+inline constexpr const char* Frame4 = "候補から選択する際の条件";
+inline constexpr const char* Label2 = "コメント";
+inline constexpr const char* cbPreview = "プレビュー";
+inline constexpr const char* cbSetWP = "壁紙に設定";
+inline constexpr const char* cbEnd = "終了";
+
+inline constexpr std::array<const char*, 4> ckExt = {"GIF", "JPG", "PNG", "BMP"};
+inline constexpr std::array<const char*, 3> opWp = {"中央に表示", "並べて表示", "拡大して表示"};
+
+inline constexpr std::array<const char*, 6> ckFilter = {
+    "<body background=\"～\">", "<img src=\"～\">",     "<a href=\"～\">", "http://～",
+    "指定ファイル中の全行",     "サブフォルダも含める",
+};
+inline constexpr std::array<const char*, 6> ckFilterTip = {
+    "背景として使われている画像",
+    "直接画面上に貼られた画像",
+    "指定htmlファイルからリンクされている画像",
+    "タグに関係無く、書かれているURL全て",
+    "生のテキストファイルを指定した際に利用出来ます。",
+    "指定したフォルダ以下のサブフォルダに存在する画像ファイルも全て候補とします。",
+};
+
+// The blanks (U+3000) in the first two captions leave room for txNo with scNo, and for
+// txFnAdd, which sit on top of them so that each line reads as one sentence.
+inline constexpr std::array<const char*, 3> opNo = {
+    "\u3000\u3000\u3000\u3000\u3000\u3000\u3000番目のファイルを選択する",
+    "ファイル名に文字\u3000\u3000\u3000\u3000\u3000\u3000\u3000\u3000を含む",
+    "全ての候補ファイルからランダムで選ぶ",
+};
+inline constexpr std::array<const char*, 3> opNoTip = {
+    "指定した番目に見つけたファイルを採用します。",
+    "指定した文字列がファイル名に入っているファイルのうち、始めに見つかったファイルを選択します。",
+    "全ての候補ファイルからランダムで選択します。",
+};
+// The text before each blank, and the number of blanks.
+inline constexpr const char* opNo0Lead = "";
+inline constexpr int opNo0Blanks = 7;
+inline constexpr const char* opNo1Lead = "ファイル名に文字";
+inline constexpr int opNo1Blanks = 8;
+
+}  // namespace vexal::editor_texts

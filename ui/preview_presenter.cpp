@@ -1,0 +1,75 @@
+// The preview window's logic.
+#include "ui/preview_presenter.h"
+
+#include "wallpaper/image_decoder.h"
+#include "wallpaper/install.h"
+
+namespace vexal {
+
+PreviewPresenter::PreviewPresenter(Program& program, Host& host, PreviewWindowView& view, FrontEnd& frontEnd)
+    : program_(program), host_(host), view_(view), frontEnd_(frontEnd) {}
+
+void PreviewPresenter::LoadWindow() {
+    if (loaded_) return;
+    loaded_ = true;
+    view_.SetCaption(program_.TitleText);
+    view_.SetSetWPEnabled(false);
+}
+
+void PreviewPresenter::ShowWindow() {
+    LoadWindow();
+    view_.ShowWindow();
+}
+
+void PreviewPresenter::DispPre() {
+    if (host_.pump) host_.pump->Pump();
+    Picture picture;
+    const DecodeResult result = host_.images ? host_.images->Decode(program_.WorkImageFile, picture)
+                                             : DecodeResult{DecodeError::Unreadable, 0, 0};
+    if (!result.Ok() || picture.Empty()) {
+        // The file is not a picture (an error page saved under an image name, say). Nothing
+        // is shown and nothing can be installed; searching again or giving up remain.
+        picture_ = {};
+        view_.ClearPicture();
+        view_.SetSetWPEnabled(false);
+        ShowError(program_, *host_.dialogs,
+                  PictureErrorText(program_.WorkImageFile,
+                                   result.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : result));
+        return;
+    }
+    view_.SetPicture(picture);
+    picture_.picture = std::move(picture);
+    picture_.PictureLoaded = true;
+    view_.SetSetWPEnabled(true);
+}
+
+void PreviewPresenter::Unload(int status) {
+    view_.HideWindow();
+    PreviewUnload(program_, host_, status);
+}
+
+void PreviewPresenter::Form_Resize(double widthTwips, double heightTwips) {
+    const PreviewLayout layout = LayoutPreview(widthTwips, heightTwips);
+    if (layout.Resize) view_.ResizeWindow(layout.Width, layout.Height);
+    view_.PlaceControl(PreviewControl::imGrp, layout.imGrp);
+    view_.PlaceControl(PreviewControl::cbSetWP, layout.cbSetWP);
+    view_.PlaceControl(PreviewControl::cbRetry, layout.cbRetry);
+    view_.PlaceControl(PreviewControl::cbCancel, layout.cbCancel);
+}
+
+void PreviewPresenter::cbSetWP_Click() {
+    const bool installed = InstallWallpaper(program_, host_, picture_, program_.WorkImageFile);
+    Unload(installed ? kExitSuccess : kExitFailure);
+}
+
+void PreviewPresenter::cbRetry_Click() {
+    view_.ClearPicture();
+    view_.HideWindow();
+    frontEnd_.RunRetrieval(true);
+}
+
+void PreviewPresenter::cbCancel_Click() { Unload(kExitFailure); }
+
+void PreviewPresenter::Form_Unload() { Unload(kExitFailure); }
+
+}  // namespace vexal

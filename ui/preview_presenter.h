@@ -1,0 +1,71 @@
+// The preview window's logic: it shows the working picture, lays itself out by the window
+// size, and offers installing the picture, searching again, or giving up. Every way out
+// deletes the working file and ends the program.
+#pragma once
+
+#include <string>
+
+#include "app/host.h"
+#include "app/program.h"
+#include "app/startup.h"
+#include "ui/preview_layout.h"
+#include "ui/preview_view.h"
+#include "wallpaper/picture.h"
+
+namespace vexal {
+
+// Captions of the preview window's buttons.
+inline constexpr const char* kPreviewSetWPCaption = "壁紙に設定する";
+inline constexpr const char* kPreviewRetryCaption = "もう一度検索する";
+inline constexpr const char* kPreviewCancelCaption = "キャンセル";
+
+enum class PreviewControl { imGrp, cbSetWP, cbRetry, cbCancel };
+
+// The window as the presenter drives it; a toolkit binding implements it and reports the
+// window's events to the presenter. Setters never call back into the presenter.
+class PreviewWindowView {
+public:
+    virtual ~PreviewWindowView() = default;
+    virtual void SetCaption(const std::string& text) = 0;
+    virtual void ShowWindow() = 0;
+    virtual void HideWindow() = 0;
+    // The window's outer size, in twips.
+    virtual void ResizeWindow(double widthTwips, double heightTwips) = 0;
+    // A control's place in the client area, in twips.
+    virtual void PlaceControl(PreviewControl control, const TwipRect& rect) = 0;
+    // imGrp: the picture, stretched to the control's size; or none.
+    virtual void SetPicture(const Picture& picture) = 0;
+    virtual void ClearPicture() = 0;
+    virtual void SetSetWPEnabled(bool enabled) = 0;
+};
+
+class PreviewPresenter final : public PreviewView {
+public:
+    // `frontEnd` runs the search again exactly as the first retrieval ran.
+    PreviewPresenter(Program& program, Host& host, PreviewWindowView& view, FrontEnd& frontEnd);
+
+    // What the retrieval driver and the installation use.
+    void ShowWindow() override;
+    void LoadWindow() override;
+    void DispPre() override;
+    PreviewPicture& PictureState() override { return picture_; }
+    void Unload(int status) override;
+
+    // Events reported by the binding. Form_Resize takes the outer size in twips.
+    void Form_Resize(double widthTwips, double heightTwips);
+    void cbSetWP_Click();
+    void cbRetry_Click();
+    void cbCancel_Click();
+    // The close box: the same end as the cancel button.
+    void Form_Unload();
+
+private:
+    Program& program_;
+    Host& host_;
+    PreviewWindowView& view_;
+    FrontEnd& frontEnd_;
+    PreviewPicture picture_;
+    bool loaded_ = false;
+};
+
+}  // namespace vexal

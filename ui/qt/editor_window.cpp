@@ -1,0 +1,402 @@
+// The entry editor window in Qt Widgets. Setters block the controls' signals, so only
+// what the user does reaches the presenter; the presenter itself runs the handlers that a
+// change made by the program must run.
+#include "ui/qt/editor_window.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QVBoxLayout>
+#include <vector>
+
+#include "ui/editor.h"
+#include "ui/editor_texts.h"
+#include "ui/qt/qt_text.h"
+#include "ui/qt/twips.h"
+
+namespace vexal {
+namespace {
+
+namespace texts = editor_texts;
+
+// An option button whose caption keeps a run of blanks where other controls sit, so the
+// line reads as one sentence: "[txNo][scNo]番目のファイルを選択する". The first control
+// in the blank takes what the others leave of it.
+class BlankSlotRow final : public QWidget {
+public:
+    BlankSlotRow(QRadioButton* button, const QString& lead, int blanks, std::vector<QWidget*> inBlank,
+                 QWidget* parent)
+        : QWidget(parent), button_(button), lead_(lead), blanks_(blanks), inBlank_(std::move(inBlank)) {
+        button_->setParent(this);
+        for (QWidget* w : inBlank_) {
+            w->setParent(this);
+            w->raise();
+        }
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+
+    QSize sizeHint() const override {
+        QSize size = button_->sizeHint();
+        for (QWidget* w : inBlank_) size.setHeight(std::max(size.height(), Wanted(w).height()));
+        return size;
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { Arrange(); }
+
+private:
+    // A control's preferred size within the limits it was given (the spin is fixed).
+    static QSize Wanted(const QWidget* w) { return w->sizeHint().boundedTo(w->maximumSize()); }
+
+    void Arrange() {
+        button_->setGeometry(rect());
+        QStyleOptionButton option;
+        option.initFrom(button_);
+        option.text = button_->text();
+        const QRect contents =
+            button_->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, button_);
+        const QFontMetrics metrics = button_->fontMetrics();
+        int x = contents.left() + metrics.horizontalAdvance(lead_);
+        const int blank = metrics.horizontalAdvance(QString(blanks_, QChar(0x3000)));
+        int fixed = 0;
+        for (std::size_t i = 1; i < inBlank_.size(); ++i) fixed += Wanted(inBlank_[i]).width();
+        for (std::size_t i = 0; i < inBlank_.size(); ++i) {
+            QWidget* w = inBlank_[i];
+            const int width = i == 0 ? std::max(blank - fixed - 2, 16) : Wanted(w).width();
+            const int height = std::min(Wanted(w).height(), this->height());
+            w->setGeometry(x, (this->height() - height) / 2, width, height);
+            x += width;
+        }
+    }
+
+    QRadioButton* button_;
+    QString lead_;
+    int blanks_;
+    std::vector<QWidget*> inBlank_;
+};
+
+QString Q(const char* text) { return QString::fromUtf8(text); }
+
+// Windows text boxes hold CR LF line breaks, and the stored comment keeps them; Qt's
+// plain text editor works with LF alone.
+QString ToEditorLines(const std::string& text) {
+    QString q = ToQString(text);
+    q.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    q.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return q;
+}
+
+std::string FromEditorLines(const QString& text) {
+    QString q = text;
+    q.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return ToUtf8(q);
+}
+
+}  // namespace
+
+QtEditorWindow::QtEditorWindow(QWidget* parent) : QWidget(parent) {
+    setObjectName("frOpt");
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    // The row of the list and the two list commands.
+    cbSelect = new QComboBox(this);
+    cbSelect->setEditable(false);
+    cbSelect->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbSelect->setMinimumContentsLength(24);
+    cbTouroku = new QPushButton(Q(texts::cbTouroku), this);
+    cbDelete = new QPushButton(Q(texts::cbDelete), this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(cbSelect, 1);
+    top->addWidget(cbTouroku);
+    top->addWidget(cbDelete);
+
+    // The editing area.
+    Frame1 = new QGroupBox(this);
+    Label1 = new QLabel(Q(texts::Label1), Frame1);
+    txUrl = new QLineEdit(Frame1);
+    Label1->setBuddy(txUrl);
+
+    Frame3 = new QGroupBox(Q(texts::Frame3), Frame1);
+    auto* rules = new QVBoxLayout(Frame3);
+    for (int i = 0; i < 6; ++i) {
+        ckFilter[i] = new QCheckBox(Q(texts::ckFilter[i]), Frame3);
+        ckFilter[i]->setToolTip(Q(texts::ckFilterTip[i]));
+        rules->addWidget(ckFilter[i]);
+    }
+    rules->addStretch(1);
+
+    Frame2 = new QGroupBox(Q(texts::Frame2), Frame1);
+    auto* exts = new QVBoxLayout(Frame2);
+    for (int i = 0; i < 4; ++i) {
+        ckExt[i] = new QCheckBox(Q(texts::ckExt[i]), Frame2);
+        exts->addWidget(ckExt[i]);
+    }
+    exts->addStretch(1);
+
+    Frame5 = new QGroupBox(Q(texts::Frame5), Frame1);
+    auto* styles = new QVBoxLayout(Frame5);
+    wpGroup_ = new QButtonGroup(this);
+    for (int i = 0; i < 3; ++i) {
+        opWp[i] = new QRadioButton(Q(texts::opWp[i]), Frame5);
+        wpGroup_->addButton(opWp[i], i);
+        styles->addWidget(opWp[i]);
+    }
+    styles->addStretch(1);
+
+    Frame4 = new QGroupBox(Q(texts::Frame4), Frame1);
+    auto* choice = new QVBoxLayout(Frame4);
+    noGroup_ = new QButtonGroup(this);
+    for (int i = 0; i < 3; ++i) {
+        opNo[i] = new QRadioButton(Q(texts::opNo[i]), Frame4);
+        opNo[i]->setToolTip(Q(texts::opNoTip[i]));
+        noGroup_->addButton(opNo[i], i);
+    }
+    txNo = new QLineEdit(Frame4);
+    txNo->setAlignment(Qt::AlignRight);
+    // The spin: a vertical scroll bar resting at 0 between -1 and +1. Qt counts its up
+    // arrow as -1; SpinPosition turns that round so the upper arrow increases the number.
+    scNo = new QScrollBar(Qt::Vertical, Frame4);
+    scNo->setRange(-1, 1);
+    scNo->setSingleStep(1);
+    scNo->setPageStep(1);
+    scNo->setValue(0);
+    scNo->setFixedWidth(style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scNo));
+    scNo->setFixedHeight(txNo->sizeHint().height());
+    txFnAdd = new QLineEdit(Frame4);
+    choice->addWidget(
+        new BlankSlotRow(opNo[0], Q(texts::opNo0Lead), texts::opNo0Blanks, {txNo, scNo}, Frame4));
+    choice->addWidget(new BlankSlotRow(opNo[1], Q(texts::opNo1Lead), texts::opNo1Blanks, {txFnAdd}, Frame4));
+    choice->addWidget(opNo[2]);
+    choice->addStretch(1);
+
+    Label2 = new QLabel(Q(texts::Label2), Frame1);
+    txComment = new QPlainTextEdit(Frame1);
+    txComment->setTabChangesFocus(true);
+    Label2->setBuddy(txComment);
+    txComment->setFixedHeight(txComment->fontMetrics().lineSpacing() * 4 + 12);
+
+    auto* groups = new QGridLayout;
+    groups->addWidget(Frame3, 0, 0, 2, 1);
+    groups->addWidget(Frame2, 0, 1);
+    groups->addWidget(Frame5, 0, 2);
+    groups->addWidget(Frame4, 1, 1, 1, 2);
+    groups->setColumnStretch(2, 1);
+
+    auto* editing = new QVBoxLayout(Frame1);
+    editing->addWidget(Label1);
+    editing->addWidget(txUrl);
+    editing->addLayout(groups);
+    editing->addWidget(Label2);
+    editing->addWidget(txComment);
+
+    // The run commands.
+    cbPreview = new QPushButton(Q(texts::cbPreview), this);
+    cbSetWP = new QPushButton(Q(texts::cbSetWP), this);
+    cbEnd = new QPushButton(Q(texts::cbEnd), this);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(cbPreview);
+    bottom->addWidget(cbSetWP);
+    bottom->addWidget(cbEnd);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(Frame1);
+    layout->addLayout(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Tab order follows the reading order of the window.
+    QWidget* order[] = {cbSelect,    cbTouroku,   cbDelete,    txUrl,       ckFilter[0], ckFilter[1],
+                        ckFilter[2], ckFilter[3], ckFilter[4], ckFilter[5], ckExt[0],    ckExt[1],
+                        ckExt[2],    ckExt[3],    opWp[0],     opWp[1],     opWp[2],     opNo[0],
+                        txNo,        opNo[1],     txFnAdd,     opNo[2],     txComment,   cbPreview,
+                        cbSetWP,     cbEnd};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void QtEditorWindow::Bind(EditorPresenter& presenter) {
+    presenter_ = &presenter;
+    connect(cbSelect, &QComboBox::currentIndexChanged, this, [this](int) { presenter_->cbSelect_Click(); });
+    connect(txUrl, &QLineEdit::textEdited, this, [this](const QString&) { presenter_->txUrl_Change(); });
+    connect(scNo, &QScrollBar::valueChanged, this, [this](int) { presenter_->scNo_Change(); });
+    connect(cbTouroku, &QPushButton::clicked, this, [this] { presenter_->cbTouroku_Click(); });
+    connect(cbDelete, &QPushButton::clicked, this, [this] { presenter_->cbDelete_Click(); });
+    connect(cbPreview, &QPushButton::clicked, this, [this] { presenter_->cbPreview_Click(); });
+    connect(cbSetWP, &QPushButton::clicked, this, [this] { presenter_->cbSetWP_Click(); });
+    connect(cbEnd, &QPushButton::clicked, this, [this] { presenter_->cbEnd_Click(); });
+}
+
+void QtEditorWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (presenter_) presenter_->Form_Unload();
+}
+
+void QtEditorWindow::SetCaption(const std::string& text) { setWindowTitle(ToQString(text)); }
+
+void QtEditorWindow::ShowWindow() {
+    if (!centred_) {
+        centred_ = true;
+        adjustSize();
+        CentreOnScreen(this);
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void QtEditorWindow::HideWindow() { hide(); }
+
+std::string QtEditorWindow::Text(EditorControl box) const {
+    switch (box) {
+        case EditorControl::txUrl:
+            return ToUtf8(txUrl->text());
+        case EditorControl::txComment:
+            return FromEditorLines(txComment->toPlainText());
+        case EditorControl::txNo:
+            return ToUtf8(txNo->text());
+        case EditorControl::txFnAdd:
+            return ToUtf8(txFnAdd->text());
+        default:
+            return {};
+    }
+}
+
+void QtEditorWindow::SetText(EditorControl box, const std::string& text) {
+    switch (box) {
+        case EditorControl::txUrl: {
+            const QSignalBlocker block(txUrl);
+            txUrl->setText(ToQString(text));
+            break;
+        }
+        case EditorControl::txComment: {
+            const QSignalBlocker block(txComment);
+            txComment->setPlainText(ToEditorLines(text));
+            break;
+        }
+        case EditorControl::txNo: {
+            const QSignalBlocker block(txNo);
+            txNo->setText(ToQString(text));
+            break;
+        }
+        case EditorControl::txFnAdd: {
+            const QSignalBlocker block(txFnAdd);
+            txFnAdd->setText(ToQString(text));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+bool QtEditorWindow::IsChecked(EditorControl control, int index) const {
+    const auto* button = qobject_cast<const QAbstractButton*>(Control(control, index));
+    return button && button->isChecked();
+}
+
+void QtEditorWindow::SetChecked(EditorControl control, int index, bool checked) {
+    auto* button = qobject_cast<QAbstractButton*>(Control(control, index));
+    if (!button) return;
+    const QSignalBlocker block(button);
+    QButtonGroup* group = button->group();
+    // An exclusive group cannot be left without a selection; a value that names no
+    // button needs exactly that.
+    if (group && !checked) {
+        group->setExclusive(false);
+        button->setChecked(false);
+        group->setExclusive(true);
+    } else {
+        button->setChecked(checked);
+    }
+}
+
+void QtEditorWindow::SetEnabled(EditorControl control, int index, bool enabled) {
+    if (QWidget* widget = Control(control, index)) widget->setEnabled(enabled);
+}
+
+QWidget* QtEditorWindow::Control(EditorControl control, int index) const {
+    auto pick = [index](const auto& array) -> QWidget* {
+        return index >= 0 && static_cast<std::size_t>(index) < array.size() ? array[index] : nullptr;
+    };
+    switch (control) {
+        case EditorControl::cbTouroku:
+            return cbTouroku;
+        case EditorControl::cbDelete:
+            return cbDelete;
+        case EditorControl::cbPreview:
+            return cbPreview;
+        case EditorControl::cbSetWP:
+            return cbSetWP;
+        case EditorControl::cbEnd:
+            return cbEnd;
+        case EditorControl::Frame2:
+            return Frame2;
+        case EditorControl::Frame3:
+            return Frame3;
+        case EditorControl::Frame4:
+            return Frame4;
+        case EditorControl::Frame5:
+            return Frame5;
+        case EditorControl::ckFilter:
+            return pick(ckFilter);
+        case EditorControl::ckExt:
+            return pick(ckExt);
+        case EditorControl::opWp:
+            return pick(opWp);
+        case EditorControl::opNo:
+            return pick(opNo);
+        case EditorControl::txUrl:
+            return txUrl;
+        case EditorControl::txComment:
+            return txComment;
+        case EditorControl::txNo:
+            return txNo;
+        case EditorControl::txFnAdd:
+            return txFnAdd;
+        case EditorControl::scNo:
+            return scNo;
+    }
+    return nullptr;
+}
+
+void QtEditorWindow::ClearList() {
+    const QSignalBlocker block(cbSelect);
+    cbSelect->clear();
+}
+
+void QtEditorWindow::AddListItem(const std::string& text) {
+    const QSignalBlocker block(cbSelect);
+    cbSelect->addItem(ToQString(text));
+}
+
+std::string QtEditorWindow::ListItemText(int index) const { return ToUtf8(cbSelect->itemText(index)); }
+
+int QtEditorWindow::SelectedListItem() const { return cbSelect->currentIndex(); }
+
+void QtEditorWindow::SelectListItem(int index) {
+    const QSignalBlocker block(cbSelect);
+    cbSelect->setCurrentIndex(index);
+}
+
+int QtEditorWindow::SpinPosition() const { return -scNo->value(); }
+
+void QtEditorWindow::SetSpinPosition(int position) {
+    const QSignalBlocker block(scNo);
+    scNo->setValue(-position);
+}
+
+}  // namespace vexal

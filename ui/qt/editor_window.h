@@ -1,0 +1,84 @@
+// The entry editor window frOpt in Qt Widgets: creates the controls, shows what the
+// presenter sets, and reports clicks and typing to it.
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+#include "ui/editor_view.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+
+namespace vexal {
+
+class EditorPresenter;
+
+class QtEditorWindow final : public QWidget, public EditorView {
+public:
+    explicit QtEditorWindow(QWidget* parent = nullptr);
+
+    // Connects the controls' user events to `presenter`; call once.
+    void Bind(EditorPresenter& presenter);
+
+    // EditorView
+    void SetCaption(const std::string& text) override;
+    void ShowWindow() override;
+    void HideWindow() override;
+    std::string Text(EditorControl box) const override;
+    void SetText(EditorControl box, const std::string& text) override;
+    bool IsChecked(EditorControl control, int index) const override;
+    void SetChecked(EditorControl control, int index, bool checked) override;
+    void SetEnabled(EditorControl control, int index, bool enabled) override;
+    void ClearList() override;
+    void AddListItem(const std::string& text) override;
+    std::string ListItemText(int index) const override;
+    int SelectedListItem() const override;
+    void SelectListItem(int index) override;
+    int SpinPosition() const override;
+    void SetSpinPosition(int position) override;
+
+    // The controls, under their window names, for tests and screenshots.
+    QComboBox* cbSelect = nullptr;
+    QPushButton* cbTouroku = nullptr;
+    QPushButton* cbDelete = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* txUrl = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    std::array<QCheckBox*, 4> ckExt{};
+    QGroupBox* Frame3 = nullptr;
+    std::array<QCheckBox*, 6> ckFilter{};
+    QGroupBox* Frame5 = nullptr;
+    std::array<QRadioButton*, 3> opWp{};
+    QGroupBox* Frame4 = nullptr;
+    std::array<QRadioButton*, 3> opNo{};
+    QLineEdit* txNo = nullptr;
+    QScrollBar* scNo = nullptr;
+    QLineEdit* txFnAdd = nullptr;
+    QLabel* Label2 = nullptr;
+    QPlainTextEdit* txComment = nullptr;
+    QPushButton* cbPreview = nullptr;
+    QPushButton* cbSetWP = nullptr;
+    QPushButton* cbEnd = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* Control(EditorControl control, int index) const;
+    QButtonGroup* wpGroup_ = nullptr;
+    QButtonGroup* noGroup_ = nullptr;
+    EditorPresenter* presenter_ = nullptr;
+    bool centred_ = false;
+};
+
+}  // namespace vexal

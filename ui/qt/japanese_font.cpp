@@ -1,0 +1,29 @@
+// Japanese text in the windows.
+#include "ui/qt/japanese_font.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QStringList>
+
+namespace vexal {
+
+void PreferJapaneseFont() {
+    static const char* const kCandidates[] = {"Noto Sans CJK JP", "Noto Sans JP", "Source Han Sans JP",
+                                              "IPAexGothic",      "IPAGothic",    "TakaoGothic",
+                                              "VL Gothic"};
+    QFont font = QApplication::font();
+    QStringList families = font.families();
+    if (families.isEmpty()) families << font.family();
+    for (const char* name : kCandidates) {
+        const QString family = QString::fromLatin1(name);
+        if (QFontDatabase::hasFamily(family) && !families.contains(family)) {
+            families << family;
+            break;
+        }
+    }
+    font.setFamilies(families);
+    QApplication::setFont(font);
+}
+
+}  // namespace vexal

@@ -1,0 +1,161 @@
+// The preview window in Qt Widgets.
+#include "ui/qt/preview_window.h"
+
+#include <QCloseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
+#include <memory>
+
+#include "ui/qt/qt_text.h"
+#include "ui/qt/twips.h"
+
+namespace vexal {
+namespace {
+
+// The layout rules count the window's outer size, frame included. Qt cannot know the
+// frame a window manager draws (and under Wayland or offscreen there is none to ask
+// about), so the outer size is the client area plus the frame of a small tool window, the
+// frame the rules were made for. The window then looks the same everywhere.
+constexpr double kFrameWidthTwips = 120;
+constexpr double kFrameHeightTwips = 405;
+
+}  // namespace
+
+QtPictureBox::QtPictureBox(QWidget* parent) : QFrame(parent) {
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
+}
+
+void QtPictureBox::SetPicture(const Picture& picture) {
+    if (picture.Empty()) {
+        ClearPicture();
+        return;
+    }
+    // Wraps the decoder's pixels without copying them; the QImage keeps them alive.
+    auto* keep = new Picture(picture);
+    image_ = QImage(
+        reinterpret_cast<const uchar*>(keep->pixels), keep->width, keep->height,
+        static_cast<qsizetype>(keep->stride * 4),
+        keep->hasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32,
+        [](void* p) { delete static_cast<Picture*>(p); }, keep);
+    scaled_ = QImage();
+    update();
+}
+
+void QtPictureBox::ClearPicture() {
+    image_ = QImage();
+    scaled_ = QImage();
+    update();
+}
+
+void QtPictureBox::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    if (image_.isNull()) return;
+    const QRect target = contentsRect();
+    if (target.isEmpty()) return;
+    const QSize device = target.size() * devicePixelRatio();
+    if (scaled_.size() != device)
+        scaled_ = image_.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled_.setDevicePixelRatio(devicePixelRatio());
+    QPainter painter(this);
+    painter.drawImage(target.topLeft(), scaled_);
+}
+
+QtPreviewWindow::QtPreviewWindow(QWidget* parent) : QWidget(parent) {
+    setObjectName("frPreview");
+    // A sizable tool window: narrow caption with a close box only.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+
+    imGrp = new QtPictureBox(this);
+    cbSetWP = new QPushButton(QString::fromUtf8(kPreviewSetWPCaption), this);
+    cbCancel = new QPushButton(QString::fromUtf8(kPreviewCancelCaption), this);
+    cbRetry = new QPushButton(QString::fromUtf8(kPreviewRetryCaption), this);
+    for (QPushButton* b : {cbSetWP, cbCancel, cbRetry}) b->setAutoDefault(false);
+    cbSetWP->setEnabled(false);
+    setTabOrder(cbSetWP, cbCancel);
+    setTabOrder(cbCancel, cbRetry);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, cbCancel, &QPushButton::click);
+
+    // Until the first layout runs, the controls stand where the design put them.
+    imGrp->setGeometry(TwipsToPixels(this, TwipRect{105, 75, 4800, 3600}));
+    cbSetWP->setGeometry(TwipsToPixels(this, TwipRect{420, 3765, 945, 495}));
+    cbCancel->setGeometry(TwipsToPixels(this, TwipRect{3240, 3795, 945, 495}));
+    cbRetry->setGeometry(TwipsToPixels(this, TwipRect{1650, 3825, 945, 495}));
+    resize(TwipsToPixels(this, kPreviewClientWidth, kPreviewClientHeight));
+    setMinimumSize(
+        TwipsToPixels(this, kPreviewMinWidth - kFrameWidthTwips, kPreviewMinHeight - kFrameHeightTwips));
+}
+
+void QtPreviewWindow::Bind(PreviewPresenter& presenter) {
+    presenter_ = &presenter;
+    connect(cbSetWP, &QPushButton::clicked, this, [this] { presenter_->cbSetWP_Click(); });
+    connect(cbRetry, &QPushButton::clicked, this, [this] { presenter_->cbRetry_Click(); });
+    connect(cbCancel, &QPushButton::clicked, this, [this] { presenter_->cbCancel_Click(); });
+}
+
+double QtPreviewWindow::OuterWidthTwips() const { return PixelsToTwipsX(this, width()) + kFrameWidthTwips; }
+double QtPreviewWindow::OuterHeightTwips() const {
+    return PixelsToTwipsY(this, height()) + kFrameHeightTwips;
+}
+
+void QtPreviewWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (presenter_) presenter_->Form_Resize(OuterWidthTwips(), OuterHeightTwips());
+}
+
+void QtPreviewWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (presenter_) presenter_->Form_Resize(OuterWidthTwips(), OuterHeightTwips());
+}
+
+void QtPreviewWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (presenter_) presenter_->Form_Unload();
+}
+
+void QtPreviewWindow::SetCaption(const std::string& text) { setWindowTitle(ToQString(text)); }
+
+void QtPreviewWindow::ShowWindow() {
+    if (!centred_) {
+        centred_ = true;
+        CentreOnScreen(this);
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void QtPreviewWindow::HideWindow() { hide(); }
+
+void QtPreviewWindow::ResizeWindow(double widthTwips, double heightTwips) {
+    resize(TwipsToPixels(this, widthTwips - kFrameWidthTwips, heightTwips - kFrameHeightTwips));
+}
+
+void QtPreviewWindow::PlaceControl(PreviewControl control, const TwipRect& rect) {
+    QWidget* widget = nullptr;
+    switch (control) {
+        case PreviewControl::imGrp:
+            widget = imGrp;
+            break;
+        case PreviewControl::cbSetWP:
+            widget = cbSetWP;
+            break;
+        case PreviewControl::cbRetry:
+            widget = cbRetry;
+            break;
+        case PreviewControl::cbCancel:
+            widget = cbCancel;
+            break;
+    }
+    if (widget) widget->setGeometry(TwipsToPixels(this, rect));
+}
+
+void QtPreviewWindow::SetPicture(const Picture& picture) { imGrp->SetPicture(picture); }
+
+void QtPreviewWindow::ClearPicture() { imGrp->ClearPicture(); }
+
+void QtPreviewWindow::SetSetWPEnabled(bool enabled) { cbSetWP->setEnabled(enabled); }
+
+}  // namespace vexal
