@@ -1,0 +1,224 @@
+// The POSIX socket, timer and pump on their own: error numbers, when events are raised,
+// unread data, back-pressure, waiting.
+#include "platform/posix/posix_socket.h"
+
+#include <gtest/gtest.h>
+#include <netdb.h>
+
+#include <cerrno>
+
+#include "platform/posix/posix_reactor.h"
+#include "platform/posix/posix_timer.h"
+#include "posix/loopback_server.h"
+
+namespace vexal {
+namespace {
+
+using testing::LoopbackServer;
+using testing::ServerConnection;
+
+struct Events final : SocketListener, TimerListener {
+    std::vector<std::int32_t> totals;
+    std::vector<std::int16_t> errors;
+    std::vector<std::string> descriptions;
+    int ticks = 0;
+    void WS_DataArrival(std::int32_t bytesTotal) override { totals.push_back(bytesTotal); }
+    void WS_Error(std::int16_t number, const std::string& description) override {
+        errors.push_back(number);
+        descriptions.push_back(description);
+    }
+    void Timer_Timer() override { ++ticks; }
+};
+
+// Pumps until `done` holds or two seconds pass.
+template <typename Done>
+bool PumpUntil(PosixReactor& reactor, Done done) {
+    const std::int64_t until = PosixReactor::NowMs() + 2000;
+    while (!done()) {
+        if (PosixReactor::NowMs() > until) return false;
+        reactor.Pump(10);
+    }
+    return true;
+}
+
+TEST(PosixSocketTest, ErrorNumbersForSystemFailures) {
+    const std::pair<int, std::int16_t> errnos[] = {
+        {ECONNREFUSED, 10061}, {ECONNRESET, 10054},    {ETIMEDOUT, 10060},     {ENETUNREACH, 10051},
+        {EHOSTUNREACH, 10051}, {EADDRINUSE, 10048},    {EADDRNOTAVAIL, 10049}, {ENETDOWN, 10050},
+        {ECONNABORTED, 11053}, {ENOBUFS, 10055},       {ENOTCONN, 10057},      {EPIPE, 10058},
+        {ENOMEM, 7},           {EPERM, kErrorUnknown},
+    };
+    for (auto [error, number] : errnos) EXPECT_EQ(SocketErrorFromErrno(error), number) << error;
+    const std::pair<int, std::int16_t> lookups[] = {
+        {EAI_NONAME, 11001}, {EAI_AGAIN, 11002}, {EAI_FAIL, 11003}, {EAI_NODATA, 11004}, {EAI_MEMORY, 7},
+    };
+    for (auto [result, number] : lookups) EXPECT_EQ(SocketErrorFromLookup(result, 0), number) << result;
+    EXPECT_EQ(SocketErrorFromLookup(EAI_SYSTEM, ECONNREFUSED), 10061);
+}
+
+TEST(PosixSocketTest, EventsArriveOnlyInsideThePump) {
+    PosixReactor reactor;
+    PosixSocket socket(reactor);
+    Events events;
+    socket.SetListener(&events);
+    for (const std::string& host :
+         {std::string("127.0.0.1"), std::string("localhost"), std::string("x.invalid")}) {
+        SCOPED_TRACE(host);
+        events.errors.clear();
+        socket.SetRemoteHost(host);
+        socket.SetRemotePort(LoopbackServer::RefusingPort());
+        socket.Connect();
+        socket.SendData("too early");
+        EXPECT_TRUE(events.errors.empty());
+        EXPECT_NE(socket.State(), kStateError);
+        ASSERT_TRUE(PumpUntil(reactor, [&] { return !events.errors.empty(); }));
+        EXPECT_EQ(socket.State(), kStateError);
+        socket.Close();
+        EXPECT_EQ(socket.State(), kStateClosed);
+    }
+}
+
+TEST(PosixSocketTest, UnreadDataStaysUntilDiscarded) {
+    LoopbackServer server([](ServerConnection& c, int) {
+        c.ReadRequest();
+        c.Send("hello");
+        c.Pause(50);
+        c.Send("world");
+    });
+    PosixReactor reactor;
+    PosixSocket socket(reactor);
+    Events events;
+    socket.SetListener(&events);
+    socket.SetRemoteHost("127.0.0.1");
+    socket.SetRemotePort(server.port());
+    socket.Connect();
+    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == kStateConnected; }));
+    socket.SendData("GET / HTTP/1.1\r\n\r\n");
+    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == kStateClosing; }));
+    EXPECT_EQ(events.totals, (std::vector<std::int32_t>{5, 10}));
+    EXPECT_EQ(socket.PeekData(), "helloworld");
+    socket.DiscardData(3);
+    EXPECT_EQ(socket.PeekData(), "loworld");
+    socket.Close();
+    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_EQ(socket.PeekData(), "");
+    EXPECT_TRUE(events.errors.empty());
+}
+
+TEST(PosixSocketTest, CloseDropsALookupInFlight) {
+    PosixReactor reactor;
+    PosixSocket socket(reactor);
+    Events events;
+    socket.SetListener(&events);
+    socket.SetRemoteHost("localhost");
+    socket.SetRemotePort(LoopbackServer::RefusingPort());
+    socket.Connect();
+    socket.Close();
+    for (int i = 0; i < 20; ++i) reactor.Pump(5);
+    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_TRUE(events.errors.empty());
+}
+
+// A reader that never discards stops the socket from reading, so memory stays bounded
+// however much the server sends.
+TEST(PosixSocketTest, ReadingStopsWhileTooMuchIsUnread) {
+    const std::string block(1 << 20, 'z');
+    LoopbackServer server([&](ServerConnection& c, int) {
+        for (int i = 0; i < 32; ++i)
+            if (!c.Send(block)) return;
+    });
+    PosixReactor reactor;
+    PosixSocket socket(reactor);
+    Events events;
+    socket.SetListener(&events);
+    socket.SetRemoteHost("127.0.0.1");
+    socket.SetRemotePort(server.port());
+    socket.Connect();
+    for (int i = 0; i < 200; ++i) reactor.Pump(2);
+    EXPECT_GE(socket.PeekData().size(), 4u << 20);
+    EXPECT_LE(socket.PeekData().size(), (4u << 20) + (1u << 20));
+    std::size_t total = 0;
+    ASSERT_TRUE(PumpUntil(reactor, [&] {
+        total += socket.PeekData().size();
+        socket.DiscardData(socket.PeekData().size());
+        return socket.State() == kStateClosing;
+    }));
+    total += socket.PeekData().size();
+    EXPECT_EQ(total, 32u << 20);
+}
+
+TEST(PosixReactorTest, PumpWaitsAtMostItsTime) {
+    PosixReactor reactor;
+    std::int64_t start = PosixReactor::NowMs();
+    reactor.Pump(0);
+    EXPECT_LT(PosixReactor::NowMs() - start, 20);
+    start = PosixReactor::NowMs();
+    reactor.Pump(80);
+    const std::int64_t waited = PosixReactor::NowMs() - start;
+    EXPECT_GE(waited, 75);
+    EXPECT_LT(waited, 200);
+}
+
+TEST(PosixReactorTest, PumpReturnsWhenDataArrives) {
+    LoopbackServer server([](ServerConnection& c, int) {
+        c.Pause(30);
+        c.Send("x");
+        c.Pause(2000);
+    });
+    PosixReactor reactor;
+    PosixSocket socket(reactor);
+    Events events;
+    socket.SetListener(&events);
+    socket.SetRemoteHost("127.0.0.1");
+    socket.SetRemotePort(server.port());
+    socket.Connect();
+    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == kStateConnected; }));
+    const std::int64_t start = PosixReactor::NowMs();
+    while (events.totals.empty() && PosixReactor::NowMs() - start < 1500) reactor.Pump(1000);
+    EXPECT_LT(PosixReactor::NowMs() - start, 500);
+    EXPECT_EQ(events.totals, std::vector<std::int32_t>{1});
+}
+
+TEST(PosixTimerTest, TicksEveryPeriodWhileEnabled) {
+    PosixReactor reactor;
+    PosixTimer timer(reactor);
+    Events events;
+    timer.SetListener(&events);
+    timer.SetInterval(50);
+    timer.SetEnabled(true);
+    const std::int64_t start = PosixReactor::NowMs();
+    while (PosixReactor::NowMs() - start < 275) reactor.Pump(100);
+    EXPECT_GE(events.ticks, 4);
+    EXPECT_LE(events.ticks, 6);
+
+    timer.SetEnabled(false);
+    events.ticks = 0;
+    for (int i = 0; i < 10; ++i) reactor.Pump(10);
+    EXPECT_EQ(events.ticks, 0);
+
+    for (std::int64_t interval : {0, -5}) {
+        timer.SetInterval(interval);
+        timer.SetEnabled(true);
+        for (int i = 0; i < 10; ++i) reactor.Pump(10);
+        EXPECT_EQ(events.ticks, 0) << interval;
+    }
+}
+
+TEST(PosixTimerTest, EnablingAgainStartsAFreshPeriod) {
+    PosixReactor reactor;
+    PosixTimer timer(reactor);
+    Events events;
+    timer.SetListener(&events);
+    timer.SetInterval(60);
+    timer.SetEnabled(true);
+    // Restarted every 20 ms, it never reaches its period.
+    for (int i = 0; i < 10; ++i) {
+        reactor.Pump(20);
+        timer.SetEnabled(false);
+        timer.SetEnabled(true);
+    }
+    EXPECT_EQ(events.ticks, 0);
+}
+
+}  // namespace
+}  // namespace vexal
