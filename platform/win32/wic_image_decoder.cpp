@@ -1,0 +1,188 @@
+// WIC decoding. The first frame is converted to 32-bit BGRA, which in memory is exactly the
+// core's 0xAARRGGBB. A GIF's first frame may cover only part of its logical screen; it is
+// placed on a transparent canvas of the screen's size, as other GIF readers show it.
+#include "platform/win32/wic_image_decoder.h"
+
+#include <new>
+#include <vector>
+
+#include "platform/win32/utf16.h"
+#include "platform/win32/win32_api.h"
+// (after the Windows headers, which it needs)
+#include <wincodec.h>
+
+namespace vexal {
+namespace {
+
+// Releases a COM interface when it goes out of scope.
+template <typename T>
+class Com {
+public:
+    Com() = default;
+    ~Com() {
+        if (p_) p_->Release();
+    }
+    Com(const Com&) = delete;
+    Com& operator=(const Com&) = delete;
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    T** out() { return &p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    T* p_ = nullptr;
+};
+
+bool KnownFormat(IWICBitmapDecoder* decoder, GUID& formatOut) {
+    if (FAILED(decoder->GetContainerFormat(&formatOut))) return false;
+    return IsEqualGUID(formatOut, GUID_ContainerFormatPng) ||
+           IsEqualGUID(formatOut, GUID_ContainerFormatGif) ||
+           IsEqualGUID(formatOut, GUID_ContainerFormatJpeg) ||
+           IsEqualGUID(formatOut, GUID_ContainerFormatBmp);
+}
+
+// A small unsigned number from a metadata query, or `fallback` when it is not there.
+UINT QueryNumber(IWICMetadataQueryReader* reader, const wchar_t* name, UINT fallback) {
+    if (!reader) return fallback;
+    PROPVARIANT value;
+    ::PropVariantInit(&value);
+    UINT result = fallback;
+    if (SUCCEEDED(reader->GetMetadataByName(name, &value))) {
+        if (value.vt == VT_UI2)
+            result = value.uiVal;
+        else if (value.vt == VT_UI1)
+            result = value.bVal;
+        else if (value.vt == VT_UI4)
+            result = value.ulVal;
+    }
+    ::PropVariantClear(&value);
+    return result;
+}
+
+struct Placement {
+    UINT canvasWidth, canvasHeight;  // the picture's size
+    UINT left, top;                  // where the first frame goes on it
+    UINT frameWidth, frameHeight;
+};
+
+Placement PlaceFrame(IWICBitmapDecoder* decoder, IWICBitmapFrameDecode* frame, const GUID& format) {
+    Placement p{};
+    frame->GetSize(&p.frameWidth, &p.frameHeight);
+    p.canvasWidth = p.frameWidth;
+    p.canvasHeight = p.frameHeight;
+    if (!IsEqualGUID(format, GUID_ContainerFormatGif)) return p;
+    Com<IWICMetadataQueryReader> screen, image;
+    decoder->GetMetadataQueryReader(screen.out());
+    frame->GetMetadataQueryReader(image.out());
+    const UINT width = QueryNumber(screen.get(), L"/logscrdesc/Width", 0);
+    const UINT height = QueryNumber(screen.get(), L"/logscrdesc/Height", 0);
+    const UINT left = QueryNumber(image.get(), L"/imgdesc/Left", 0);
+    const UINT top = QueryNumber(image.get(), L"/imgdesc/Top", 0);
+    // Only a frame that fits inside the screen is placed; a damaged header keeps the frame.
+    if (width == 0 || height == 0 || left + p.frameWidth > width || top + p.frameHeight > height) return p;
+    p.canvasWidth = width;
+    p.canvasHeight = height;
+    p.left = left;
+    p.top = top;
+    return p;
+}
+
+}  // namespace
+
+WicImageDecoder::WicImageDecoder() {
+    const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    comInitialized_ = SUCCEEDED(hr);  // S_FALSE too: that call must be balanced as well
+    IWICImagingFactory* factory = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))))
+        factory_ = factory;
+}
+
+WicImageDecoder::~WicImageDecoder() {
+    if (factory_) static_cast<IWICImagingFactory*>(factory_)->Release();
+    if (comInitialized_) ::CoUninitialize();
+}
+
+DecodeResult WicImageDecoder::Probe(const std::string& path) { return Open(path, false, nullptr); }
+
+DecodeResult WicImageDecoder::Decode(const std::string& path, Picture& pictureOut) {
+    return Open(path, true, &pictureOut);
+}
+
+DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture* pictureOut) {
+    DecodeResult result;
+    result.error = DecodeError::Unreadable;
+    auto* factory = static_cast<IWICImagingFactory*>(factory_);
+    if (!factory) return result;
+
+    Com<IWICBitmapDecoder> decoder;
+    if (FAILED(factory->CreateDecoderFromFilename(win32::Widen(path).c_str(), nullptr, GENERIC_READ,
+                                                  WICDecodeMetadataCacheOnDemand, decoder.out())))
+        return result;
+    GUID format{};
+    if (!KnownFormat(decoder.get(), format)) return result;
+    Com<IWICBitmapFrameDecode> frame;
+    if (FAILED(decoder->GetFrame(0, frame.out()))) return result;
+
+    const Placement place = PlaceFrame(decoder.get(), frame.get(), format);
+    result.width = place.canvasWidth;
+    result.height = place.canvasHeight;
+    if (!PictureSizeAllowed(result.width, result.height) || place.frameWidth == 0 || place.frameHeight == 0) {
+        result.error =
+            place.frameWidth == 0 || place.frameHeight == 0 ? DecodeError::Unreadable : DecodeError::TooLarge;
+        return result;
+    }
+    if (!decode) {
+        result.error = DecodeError::None;
+        return result;
+    }
+
+    Com<IWICBitmapSource> converted;
+    if (FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.get(), converted.out())))
+        return result;
+
+    auto pixels = std::make_shared<std::vector<std::uint32_t>>();
+    const std::size_t canvasPixels = static_cast<std::size_t>(place.canvasWidth) * place.canvasHeight;
+    std::vector<std::uint32_t> framePixels;
+    try {
+        // Transparent black where a GIF frame leaves the screen uncovered.
+        pixels->assign(canvasPixels, 0);
+        if (place.frameWidth != place.canvasWidth || place.frameHeight != place.canvasHeight)
+            framePixels.resize(static_cast<std::size_t>(place.frameWidth) * place.frameHeight);
+    } catch (const std::bad_alloc&) {
+        return result;
+    }
+    const bool placed = !framePixels.empty();
+    std::uint32_t* target = placed ? framePixels.data() : pixels->data();
+    const UINT stride = place.frameWidth * 4;
+    const UINT bytes = stride * place.frameHeight;
+    if (FAILED(converted->CopyPixels(nullptr, stride, bytes, reinterpret_cast<BYTE*>(target)))) return result;
+    if (placed) {
+        for (UINT y = 0; y < place.frameHeight; ++y) {
+            const std::uint32_t* from = framePixels.data() + static_cast<std::size_t>(y) * place.frameWidth;
+            std::uint32_t* to =
+                pixels->data() + static_cast<std::size_t>(place.top + y) * place.canvasWidth + place.left;
+            std::copy(from, from + place.frameWidth, to);
+        }
+    }
+
+    bool hasAlpha = false;
+    for (std::uint32_t px : *pixels) {
+        if ((px >> 24) != 0xFF) {
+            hasAlpha = true;
+            break;
+        }
+    }
+    Picture picture;
+    picture.width = static_cast<std::int32_t>(place.canvasWidth);
+    picture.height = static_cast<std::int32_t>(place.canvasHeight);
+    picture.stride = picture.width;
+    picture.pixels = pixels->data();
+    picture.hasAlpha = hasAlpha;
+    picture.storage = std::move(pixels);
+    *pictureOut = std::move(picture);
+    result.error = DecodeError::None;
+    return result;
+}
+
+}  // namespace vexal

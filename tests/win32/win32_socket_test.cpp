@@ -1,0 +1,294 @@
+// The Winsock socket, timer and event pump against a real loopback server: the states the
+// transfer reads, the order of data and close, the error numbers, and that every event is
+// delivered from inside Pump only.
+#include "platform/win32/win32_socket.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/win32/win32_event_pump.h"
+#include "platform/win32/win32_timer.h"
+#include "win32/loopback_server.h"
+
+namespace vexal {
+namespace {
+
+using testing::LoopbackServer;
+
+// Records the socket's events, and the socket state each one saw.
+struct Recorder final : SocketListener {
+    explicit Recorder(Socket& s) : socket(s) {}
+    void WS_DataArrival(std::int32_t bytesTotal) override {
+        EXPECT_TRUE(insidePump) << "DataArrival outside Pump";
+        EXPECT_EQ(static_cast<std::size_t>(bytesTotal), socket.PeekData().size());
+        received += socket.PeekData();
+        socket.DiscardData(socket.PeekData().size());
+        ++dataEvents;
+        EXPECT_NE(socket.State(), kStateClosing) << "data delivered after the close was reported";
+    }
+    void WS_Error(std::int16_t number, const std::string&) override {
+        EXPECT_TRUE(insidePump) << "Error outside Pump";
+        errors.push_back(number);
+    }
+    Socket& socket;
+    bool insidePump = false;
+    std::string received;
+    int dataEvents = 0;
+    std::vector<std::int16_t> errors;
+};
+
+class Win32SocketTest : public ::testing::Test {
+protected:
+    Win32SocketTest() : socket(pump), recorder(socket) { socket.SetListener(&recorder); }
+
+    void PumpOnce(int waitMs = 10) {
+        recorder.insidePump = true;
+        pump.Pump(waitMs);
+        recorder.insidePump = false;
+    }
+    // Pumps until `done` holds or five seconds pass; false on the time-out.
+    template <typename Pred>
+    bool PumpUntil(Pred done) {
+        const std::uint64_t end = Win32EventPump::Now() + 5000;
+        while (!done()) {
+            if (Win32EventPump::Now() > end) return false;
+            PumpOnce();
+        }
+        return true;
+    }
+    void ConnectTo(int port) {
+        socket.SetRemoteHost("127.0.0.1");
+        socket.SetRemotePort(port);
+        socket.Connect();
+    }
+
+    Win32EventPump pump;
+    Win32Socket socket;
+    Recorder recorder;
+};
+
+TEST_F(Win32SocketTest, ExchangeDeliversEveryByteBeforeTheRemoteClose) {
+    LoopbackServer server;
+    const std::string body(200000, 'b');  // more than one receive buffer
+    server.Serve({{"HTTP/1.1 200 OK\r\n", 50},
+                  {"Content-Length: 200000\r\n\r\n" + body.substr(0, 1000), 50},
+                  {body.substr(1000), 0}});
+    ConnectTo(server.port());
+    EXPECT_NE(socket.State(), kStateConnected);  // Connect returns at once
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateConnected; }));
+    socket.SendData("GET /a.jpg HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateClosing; }));
+    EXPECT_EQ(recorder.received, "HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body);
+    EXPECT_GE(recorder.dataEvents, 2);
+    EXPECT_TRUE(recorder.errors.empty());
+    server.Join();
+    EXPECT_EQ(server.request(), "GET /a.jpg HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+
+    socket.Close();
+    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_TRUE(socket.PeekData().empty());
+}
+
+TEST_F(Win32SocketTest, CloseDropsUnreadDataAndLaterEvents) {
+    LoopbackServer server;
+    server.Serve({{"HTTP/1.1 200 OK\r\n\r\nbody", 0}});
+    ConnectTo(server.port());
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateConnected; }));
+    socket.SendData("GET / HTTP/1.1\r\n\r\n");
+    server.Join();  // everything is sent and the server has closed
+    socket.Close();
+    for (int i = 0; i < 10; ++i) PumpOnce();
+    EXPECT_EQ(recorder.dataEvents, 0);
+    EXPECT_TRUE(recorder.errors.empty());
+    EXPECT_EQ(socket.State(), kStateClosed);
+}
+
+TEST_F(Win32SocketTest, ARefusedConnectionReportsWinsockNumber) {
+    int port;
+    {
+        LoopbackServer unused;  // a port that was just free and now has no listener
+        port = unused.port();
+    }
+    ConnectTo(port);
+    ASSERT_TRUE(PumpUntil([&] { return !recorder.errors.empty(); }));
+    EXPECT_EQ(recorder.errors, std::vector<std::int16_t>{kErrorConnectionRefused});
+    EXPECT_EQ(socket.State(), kStateError);
+}
+
+TEST_F(Win32SocketTest, ResetByThePeerIsAnError) {
+    LoopbackServer server;
+    server.Serve({{"HTTP/1.1 200 OK\r\n", 100}}, LoopbackServer::Ending::Reset);
+    ConnectTo(server.port());
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateConnected; }));
+    socket.SendData("GET / HTTP/1.1\r\n\r\n");
+    ASSERT_TRUE(PumpUntil([&] { return !recorder.errors.empty() || socket.State() == kStateClosing; }));
+    // Whether the reset or the bytes before it win the race is up to the stack; a reset
+    // that is noticed must carry its own number.
+    if (!recorder.errors.empty()) {
+        EXPECT_EQ(recorder.errors[0], kErrorConnectionReset);
+        EXPECT_EQ(socket.State(), kStateError);
+    }
+}
+
+TEST_F(Win32SocketTest, MisuseIsReportedOnTheNextPumpNotInsideTheCall) {
+    const struct {
+        const char* name;
+        std::int32_t port;
+        bool send;
+        std::int16_t expected;
+    } rows[] = {
+        {"port zero", 0, false, kErrorPortNotSupported},
+        {"port above 65535", 70000, false, kErrorPortNotSupported},
+        {"send before connecting", 80, true, kErrorNotConnected},
+    };
+    for (const auto& row : rows) {
+        recorder.errors.clear();
+        socket.Close();
+        socket.SetRemoteHost("127.0.0.1");
+        socket.SetRemotePort(row.port);
+        if (row.send)
+            socket.SendData("x");
+        else
+            socket.Connect();
+        EXPECT_TRUE(recorder.errors.empty()) << row.name;
+        PumpOnce(0);
+        EXPECT_EQ(recorder.errors, std::vector<std::int16_t>{row.expected}) << row.name;
+        EXPECT_EQ(socket.State(), kStateError) << row.name;
+    }
+}
+
+TEST_F(Win32SocketTest, CloseDuringTheNameLookupIsQuiet) {
+    socket.SetRemoteHost("localhost");
+    socket.SetRemotePort(9);
+    socket.Connect();
+    EXPECT_EQ(socket.State(), kStateResolvingHost);
+    socket.Close();
+    for (int i = 0; i < 20; ++i) PumpOnce();
+    EXPECT_TRUE(recorder.errors.empty());
+    EXPECT_EQ(socket.State(), kStateClosed);
+}
+
+TEST_F(Win32SocketTest, LocalhostReachesAnIpv4OnlyServer) {
+    LoopbackServer server;
+    server.Serve({{"hello", 0}});
+    socket.SetRemoteHost("localhost");
+    socket.SetRemotePort(server.port());
+    socket.Connect();
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateConnected || !recorder.errors.empty(); }));
+    ASSERT_TRUE(recorder.errors.empty());
+    socket.SendData("\r\n\r\n");
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateClosing; }));
+    EXPECT_EQ(recorder.received, "hello");
+}
+
+TEST(SocketErrorNumberTest, WinsockNumbersPassThroughExceptAbortAndMemory) {
+    const struct {
+        int winsock;
+        std::int16_t shown;
+    } rows[] = {
+        {WSAECONNREFUSED, 10061},   {WSAECONNRESET, 10054},     {WSAETIMEDOUT, 10060},
+        {WSAHOST_NOT_FOUND, 11001}, {WSATRY_AGAIN, 11002},      {WSANO_DATA, 11004},
+        {WSAECONNABORTED, 11053},   {WSA_NOT_ENOUGH_MEMORY, 7}, {WSANOTINITIALISED, 10093},
+        {0, kErrorUnknown},         {-5, kErrorUnknown},        {40000, kErrorUnknown},
+    };
+    for (const auto& row : rows) EXPECT_EQ(SocketErrorNumber(row.winsock), row.shown) << row.winsock;
+}
+
+struct TickCounter final : TimerListener {
+    void Timer_Timer() override { ++ticks; }
+    int ticks = 0;
+};
+
+TEST(Win32TimerTest, TicksOnlyInsidePumpAndOnlyWhileEnabled) {
+    Win32EventPump pump;
+    Win32Timer timer(pump);
+    TickCounter counter;
+    timer.SetListener(&counter);
+
+    timer.SetInterval(30);
+    ::Sleep(60);
+    pump.Pump(0);
+    EXPECT_EQ(counter.ticks, 0) << "a disabled timer ticked";
+
+    timer.SetEnabled(true);
+    ::Sleep(60);
+    EXPECT_EQ(counter.ticks, 0) << "ticked outside Pump";
+    pump.Pump(0);
+    EXPECT_EQ(counter.ticks, 1);  // a late pump delivers one tick, not a backlog
+
+    // Disabling drops the tick that is due.
+    ::Sleep(60);
+    timer.SetEnabled(false);
+    pump.Pump(0);
+    EXPECT_EQ(counter.ticks, 1);
+
+    // Interval 0 never ticks, even when enabled.
+    timer.SetInterval(0);
+    timer.SetEnabled(true);
+    for (int i = 0; i < 5; ++i) pump.Pump(20);
+    EXPECT_EQ(counter.ticks, 1);
+}
+
+TEST(Win32TimerTest, RestartingStartsAFreshPeriod) {
+    Win32EventPump pump;
+    Win32Timer timer(pump);
+    TickCounter counter;
+    timer.SetListener(&counter);
+    timer.SetInterval(200);
+    timer.SetEnabled(true);
+    // Restarted every 50 ms, as data arriving restarts the transfer's time-out: no tick.
+    for (int i = 0; i < 8; ++i) {
+        pump.Pump(50);
+        timer.SetEnabled(false);
+        timer.SetEnabled(true);
+    }
+    EXPECT_EQ(counter.ticks, 0);
+    // Left alone it ticks again and again.
+    const std::uint64_t end = Win32EventPump::Now() + 1000;
+    while (counter.ticks < 2 && Win32EventPump::Now() < end) pump.Pump(50);
+    EXPECT_GE(counter.ticks, 2);
+}
+
+TEST(Win32EventPumpTest, WaitsWithoutSpinningAndWakesForASignal) {
+    Win32EventPump pump;
+    HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    int calls = 0;
+    pump.Watch(event, [&] {
+        ++calls;
+        ::ResetEvent(event);
+    });
+
+    FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernelBefore, &userBefore);
+    const std::uint64_t start = Win32EventPump::Now();
+    pump.Pump(300);
+    const std::uint64_t waited = Win32EventPump::Now() - start;
+    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernelAfter, &userAfter);
+    auto ticks = [](FILETIME f) {
+        return (static_cast<std::uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime;
+    };
+    const std::uint64_t cpu100ns =
+        ticks(kernelAfter) - ticks(kernelBefore) + ticks(userAfter) - ticks(userBefore);
+    EXPECT_GE(waited, 250u);
+    EXPECT_LT(cpu100ns, 100u * 10000u) << "more than 100 ms of processor time while idle";
+    EXPECT_EQ(calls, 0);
+
+    // A signal ends the wait early and its callback runs inside that same Pump.
+    std::thread signaller([event] {
+        ::Sleep(50);
+        ::SetEvent(event);
+    });
+    const std::uint64_t start2 = Win32EventPump::Now();
+    pump.Pump(5000);
+    signaller.join();
+    EXPECT_LT(Win32EventPump::Now() - start2, 2000u);
+    EXPECT_EQ(calls, 1);
+
+    pump.Unwatch(event);
+    ::SetEvent(event);
+    pump.Pump(0);
+    EXPECT_EQ(calls, 1);
+    ::CloseHandle(event);
+}
+
+}  // namespace
+}  // namespace vexal
