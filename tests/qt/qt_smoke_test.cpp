@@ -1,2 +1,353 @@
-// Smoke tests of the Qt windows (filled in below as the windows are driven for real).
+// Smoke tests of the real Qt windows on the offscreen platform: the editor driven through
+// its controls, the progress and preview windows' keys and layout, and the message boxes.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+
+#include "app/startup.h"
+#include "platform/posix/posix_file_system.h"
+#include "posix/temp_dir.h"
+#include "settings/settings_file.h"
+#include "support/fakes.h"
+#include "ui/editor.h"
+#include "ui/preview_presenter.h"
+#include "ui/qt/editor_window.h"
+#include "ui/qt/front_end.h"
+#include "ui/qt/preview_window.h"
+#include "ui/qt/progress_window.h"
+#include "ui/qt/qt_dialogs.h"
+#include "ui/qt/qt_event_pump.h"
+#include "ui/qt/twips.h"
+
+namespace vexal {
+namespace {
+
+using testing::RecordingDialogs;
+using testing::RecordingProcess;
+using testing::TempDir;
+
+// A run of the program in a fresh folder: the settings file is a real file there.
+struct QtFixture : ::testing::Test {
+    TempDir dir;
+    std::filesystem::path previousFolder = std::filesystem::current_path();
+    Program program;
+    RecordingDialogs dialogs;
+    RecordingProcess process;
+    PosixFileSystem files;
+    QtEventPump pump;
+    Host host;
+    std::unique_ptr<QtFrontEnd> frontEnd;
+
+    QtFixture() {
+        std::filesystem::current_path(dir.path());
+        InitGlobals(program, 1, 0);
+        program.NewMsg = "(新規)";
+        host.dialogs = &dialogs;
+        host.process = &process;
+        host.files = &files;
+        host.pump = &pump;
+        frontEnd = std::make_unique<QtFrontEnd>(program, host);
+    }
+    ~QtFixture() override {
+        frontEnd.reset();
+        std::filesystem::current_path(previousFolder);
+    }
+    void AddEntry(const std::string& name, const std::string& url) {
+        SiteEntry e;
+        e.Name = name;
+        e.Url = url;
+        e.No_n = 1;
+        program.SiteEntries.push_back(e);
+    }
+    QtEditorWindow& Editor() {
+        frontEnd->ShowEditor();
+        return *frontEnd->editorWindow();
+    }
+    bool SettingsWritten() { return std::filesystem::exists(dir / "vexal.ini"); }
+    Program Saved() {
+        Program p;
+        InitGlobals(p, 1, 0);
+        LoadSettings(p, files);
+        return p;
+    }
+};
+
+// Presses the upper (+1) or lower (-1) arrow of the spin.
+void ClickSpin(QScrollBar* spin, int direction) {
+    const int y = direction > 0 ? 2 : spin->height() - 3;
+    QTest::mouseClick(spin, Qt::LeftButton, Qt::NoModifier, QPoint(spin->width() / 2, y));
+}
+
+TEST_F(QtFixture, EditorShowsTheSpecifiedControlsAndCaptions) {
+    AddEntry("a", "/a/");
+    QtEditorWindow& w = Editor();
+    EXPECT_EQ(w.windowTitle(), "vexal 1.00");
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.cbSelect->count(), 2);
+    EXPECT_EQ(w.cbSelect->itemText(0), "(新規)");
+    EXPECT_EQ(w.cbSelect->currentIndex(), 0);
+    EXPECT_FALSE(w.cbSelect->isEditable());
+    EXPECT_EQ(w.opNo[0]->text(), QString(7, QChar(0x3000)) + "番目のファイルを選択する");
+    EXPECT_EQ(w.opNo[1]->text(), "ファイル名に文字" + QString(8, QChar(0x3000)) + "を含む");
+    EXPECT_EQ(w.ckFilter[0]->text(), "<body background=\"～\">");
+    EXPECT_EQ(w.ckFilter[5]->toolTip(),
+              "指定したフォルダ以下のサブフォルダに存在する画像ファイルも全て候補とします。");
+    EXPECT_EQ(w.opNo[2]->toolTip(), "全ての候補ファイルからランダムで選択します。");
+    // txNo with the spin sits inside the blank of its option's caption, txFnAdd inside the
+    // other, each right of the option's round button.
+    for (QWidget* inBlank : {static_cast<QWidget*>(w.txNo), static_cast<QWidget*>(w.scNo)})
+        EXPECT_TRUE(w.opNo[0]->geometry().contains(inBlank->geometry().center()));
+    EXPECT_LT(w.txNo->geometry().right(), w.scNo->geometry().left());
+    EXPECT_TRUE(w.opNo[1]->geometry().contains(w.txFnAdd->geometry().center()));
+    // Layout order: list row, URL, rule / extension / style frames, choice frame, comment, run row.
+    auto y = [&w](QWidget* c) { return c->mapTo(&w, QPoint(0, 0)).y(); };
+    auto x = [&w](QWidget* c) { return c->mapTo(&w, QPoint(0, 0)).x(); };
+    EXPECT_LT(y(w.cbSelect), y(w.txUrl));
+    EXPECT_LT(x(w.cbSelect), x(w.cbTouroku));
+    EXPECT_LT(x(w.cbTouroku), x(w.cbDelete));
+    EXPECT_LT(y(w.txUrl), y(w.Frame3));
+    EXPECT_LT(x(w.Frame3), x(w.Frame2));
+    EXPECT_LT(x(w.Frame2), x(w.Frame5));
+    EXPECT_LT(y(w.Frame2), y(w.Frame4));
+    EXPECT_LT(y(w.Frame5), y(w.Frame4));
+    EXPECT_LT(y(w.Frame4), y(w.txComment));
+    EXPECT_LT(y(w.txComment), y(w.cbPreview));
+    EXPECT_LT(x(w.cbPreview), x(w.cbSetWP));
+    EXPECT_LT(x(w.cbSetWP), x(w.cbEnd));
+}
+
+TEST_F(QtFixture, RegisterSelectDeleteAndSpinThroughTheControls) {
+    AddEntry("a", "/a/");
+    QtEditorWindow& w = Editor();
+
+    QTest::keyClicks(w.txUrl, "/tmp/pics/");
+    EXPECT_TRUE(w.ckFilter[5]->isEnabled()) << "a folder enables only the subfolder rule";
+    EXPECT_FALSE(w.ckFilter[0]->isEnabled());
+    QTest::mouseClick(w.ckFilter[5], Qt::LeftButton);
+    dialogs.inputs = {"my site", "pics"};
+    QTest::mouseClick(w.cbTouroku, Qt::LeftButton);
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{"登録する識別子を入力してください",
+                                                         "識別子に空白文字は使用出来ません。",
+                                                         "登録する識別子を入力してください"}));
+    ASSERT_EQ(w.cbSelect->count(), 3);
+    EXPECT_EQ(w.cbSelect->itemText(2), "pics");
+    EXPECT_EQ(w.cbSelect->currentIndex(), 0);
+    ASSERT_EQ(program.EntryCount(), 2);
+    EXPECT_EQ(program.SiteEntries[2].Url, "/tmp/pics/");
+    EXPECT_TRUE(program.SiteEntries[2].Filter[5]);
+
+    // Choosing an entry with the keyboard shows it.
+    QTest::keyClick(w.cbSelect, Qt::Key_Down);
+    QTest::keyClick(w.cbSelect, Qt::Key_Down);
+    EXPECT_EQ(w.txUrl->text(), "/tmp/pics/");
+    EXPECT_TRUE(w.ckFilter[5]->isChecked());
+    EXPECT_TRUE(w.cbDelete->isEnabled());
+    EXPECT_FALSE(w.cbTouroku->isEnabled());
+
+    // The spin: up from 1 gives 2; down three times stops at 0.
+    ClickSpin(w.scNo, +1);
+    EXPECT_EQ(w.txNo->text(), "2");
+    EXPECT_EQ(w.scNo->value(), 0);
+    for (int i = 0; i < 3; ++i) ClickSpin(w.scNo, -1);
+    EXPECT_EQ(w.txNo->text(), "0");
+
+    // Deleting asks first; No keeps the entry, Yes removes it and shows the new-entry state.
+    dialogs.boxes.clear();
+    QTest::mouseClick(w.cbDelete, Qt::LeftButton);
+    EXPECT_EQ(w.cbSelect->count(), 3);
+    dialogs.yesNoAnswers = {true};
+    QTest::mouseClick(w.cbDelete, Qt::LeftButton);
+    EXPECT_EQ(dialogs.Texts()[1], "登録されている識別子 pics を削除します。よろしいですか？");
+    EXPECT_EQ(w.cbSelect->count(), 2);
+    EXPECT_EQ(w.cbSelect->currentIndex(), 0);
+    EXPECT_EQ(w.txUrl->text(), "");
+    EXPECT_EQ(w.txNo->text(), "1");
+    EXPECT_FALSE(SettingsWritten());
+}
+
+TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
+    AddEntry("a", "/a/");
+    AddEntry("b", "/b/");
+    QtEditorWindow& w = Editor();
+    w.cbSelect->setCurrentIndex(2);
+    QTest::keyClicks(w.txComment, "memo");
+    w.txComment->moveCursor(QTextCursor::End);
+    QTest::keyClick(w.txComment, Qt::Key_Return);
+    QTest::keyClicks(w.txComment, "two");
+    QTest::mouseClick(w.opWp[1], Qt::LeftButton, Qt::NoModifier, QPoint(6, w.opWp[1]->height() / 2));
+    QTest::mouseClick(w.cbEnd, Qt::LeftButton);
+    EXPECT_TRUE(process.ended);
+    EXPECT_EQ(process.status, kExitSuccess);
+    ASSERT_TRUE(SettingsWritten());
+    const Program saved = Saved();
+    ASSERT_EQ(saved.EntryCount(), 2);
+    EXPECT_EQ(saved.SiteEntries[2].Comment, "memo\r\ntwo");
+    EXPECT_EQ(saved.SiteEntries[2].WpState, 1);
+    EXPECT_EQ(saved.SiteEntries[1].Url, "/a/");
+}
+
+TEST_F(QtFixture, CloseBoxEndsWithoutWritingTheSettingsFile) {
+    AddEntry("a", "/a/");
+    QtEditorWindow& w = Editor();
+    w.cbSelect->setCurrentIndex(1);
+    QTest::keyClicks(w.txUrl, "changed");
+    w.close();
+    EXPECT_TRUE(process.ended);
+    EXPECT_FALSE(SettingsWritten());
+}
+
+TEST_F(QtFixture, EmptyUrlKeepsTheEditorOpen) {
+    QtEditorWindow& w = Editor();
+    QTest::mouseClick(w.cbPreview, Qt::LeftButton);
+    QTest::mouseClick(w.cbSetWP, Qt::LeftButton);
+    EXPECT_EQ(dialogs.Texts(),
+              (std::vector<std::string>{"URL/ファイル が空欄です。", "URL/ファイルが空欄です。"}));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(SettingsWritten());
+    EXPECT_FALSE(process.ended);
+}
+
+TEST_F(QtFixture, ProgressWindowLayoutAndCancelByButtonEscapeOrCloseBox) {
+    frontEnd->LoadRetrievalWindows();
+    QtProgressWindow& w = *frontEnd->progressWindow();
+    EXPECT_TRUE(w.windowFlags() & Qt::Tool);
+    EXPECT_EQ(w.size(), TwipsToPixels(&w, 5865, 1380));
+    EXPECT_EQ(w.cbCancel->geometry(), TwipsToPixels(&w, TwipRect{2385, 945, 1245, 390}));
+    EXPECT_EQ(w.cbCancel->text(), "キャンセル");
+    w.SetProgressRange(0, 5e9);  // beyond what an int holds
+    w.SetProgressValue(2.5e9);
+    EXPECT_EQ(w.PB->value(), w.PB->maximum() / 2);
+    w.SetProgressValue(6e9);
+    EXPECT_EQ(w.PB->value(), w.PB->maximum());
+
+    const std::function<void()> cancels[] = {
+        [&] { QTest::mouseClick(w.cbCancel, Qt::LeftButton); },
+        [&] { QTest::keyClick(&w, Qt::Key_Escape); },
+        [&] { w.close(); },
+    };
+    for (const auto& cancel : cancels) {
+        program.CancelRequested = false;
+        w.ShowWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        EXPECT_EQ(w.windowTitle(), "vexal 1.00");
+        cancel();
+        EXPECT_TRUE(program.CancelRequested);
+        EXPECT_FALSE(w.isVisible());
+    }
+}
+
+TEST_F(QtFixture, PreviewLaysOutInTwipsAndSnapsBackAtTheMinimum) {
+    frontEnd->LoadRetrievalWindows();
+    QtPreviewWindow& w = *frontEnd->previewWindow();
+    frontEnd->preview()->ShowWindow();
+    EXPECT_TRUE(w.windowFlags() & Qt::Tool);
+    EXPECT_EQ(w.windowTitle(), "vexal 1.00");
+    EXPECT_FALSE(w.cbSetWP->isEnabled());
+    EXPECT_EQ(w.cbSetWP->text(), "壁紙に設定する");
+    EXPECT_EQ(w.cbRetry->text(), "もう一度検索する");
+
+    w.resize(10, 10);
+    QApplication::processEvents();
+    const PreviewLayout min = LayoutPreview(kPreviewMinWidth, kPreviewMinHeight);
+    EXPECT_NEAR(w.OuterWidthTwips(), kPreviewMinWidth, 15);
+    EXPECT_NEAR(w.OuterHeightTwips(), kPreviewMinHeight, 15);
+    EXPECT_EQ(w.imGrp->geometry(), TwipsToPixels(&w, min.imGrp));
+    EXPECT_EQ(w.cbSetWP->geometry(), TwipsToPixels(&w, min.cbSetWP));
+    EXPECT_EQ(w.cbRetry->geometry(), TwipsToPixels(&w, min.cbRetry));
+    EXPECT_EQ(w.cbCancel->geometry(), TwipsToPixels(&w, min.cbCancel));
+
+    w.resize(TwipsToPixels(&w, 30000, 9000));
+    QApplication::processEvents();
+    EXPECT_EQ(w.cbSetWP->width(), TwipsToPixelsX(&w, 2200)) << "buttons stop growing";
+    EXPECT_GT(w.imGrp->width(), w.width() * 9 / 10) << "the picture takes the rest";
+}
+
+TEST_F(QtFixture, PreviewEscapeGivesUpAndDeletesTheWorkingFile) {
+    program.WorkImageFile = "wpcache.jpg";
+    ASSERT_TRUE(files.WriteFile("wpcache.jpg", "x"));
+    frontEnd->LoadRetrievalWindows();
+    QtPreviewWindow& w = *frontEnd->previewWindow();
+    frontEnd->preview()->ShowWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_TRUE(process.ended);
+    EXPECT_EQ(process.status, kExitFailure);
+    EXPECT_FALSE(std::filesystem::exists(dir / "wpcache.jpg"));
+    EXPECT_FALSE(w.isVisible());
+}
+
+// Answers the next modal box from inside its event loop, after `inspect` has looked at it.
+void AnswerNextBox(const std::function<void(QWidget*)>& inspect) {
+    QTimer::singleShot(0, [inspect] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        inspect(box);
+    });
+}
+
+TEST(QtDialogsTest, BoxesCarryTheirTitlesIconsAndDefaultButtons) {
+    QtDialogs dialogs;
+    AnswerNextBox([](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), "vexal 1.00");
+        EXPECT_EQ(box->icon(), QMessageBox::Critical);
+        EXPECT_EQ(box->text(), "切断されました。");
+        box->button(QMessageBox::Ok)->click();
+    });
+    dialogs.Error("vexal 1.00", "切断されました。");
+
+    AnswerNextBox([](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), "vexal");
+        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+        box->defaultButton()->click();
+    });
+    EXPECT_TRUE(dialogs.AskYesNo("vexal", "削除します。よろしいですか？"));
+
+    AnswerNextBox([](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        ASSERT_NE(box->button(QMessageBox::Retry), nullptr);
+        box->button(QMessageBox::Cancel)->click();
+    });
+    EXPECT_FALSE(dialogs.AskRetry("vexal", "接続先の応答がありません。"));
+
+    AnswerNextBox([](QWidget* w) {
+        EXPECT_EQ(w->windowTitle(), "vexal");
+        auto* label = w->findChild<QLabel*>();
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(), "登録する識別子を入力してください");
+        auto* edit = w->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        EXPECT_TRUE(edit->text().isEmpty());
+        edit->setText("a　b");  // typed through an input method
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    EXPECT_EQ(dialogs.AskText("vexal", "登録する識別子を入力してください"), "a　b");
+
+    AnswerNextBox([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    EXPECT_EQ(dialogs.AskText("vexal", "登録する識別子を入力してください"), "");
+}
+
+}  // namespace
+}  // namespace vexal
