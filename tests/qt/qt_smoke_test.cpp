@@ -21,7 +21,12 @@
 #include <functional>
 
 #include "app/startup.h"
+#include "gather/random_source.h"
+#include "platform/linux/qt_image_decoder.h"
 #include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_reactor.h"
+#include "platform/posix/posix_socket.h"
+#include "platform/posix/posix_timer.h"
 #include "posix/temp_dir.h"
 #include "settings/settings_file.h"
 #include "support/fakes.h"
@@ -34,6 +39,7 @@
 #include "ui/qt/qt_dialogs.h"
 #include "ui/qt/qt_event_pump.h"
 #include "ui/qt/twips.h"
+#include "wallpaper/desktop.h"
 
 namespace vexal {
 namespace {
@@ -290,6 +296,113 @@ TEST_F(QtFixture, PreviewEscapeGivesUpAndDeletesTheWorkingFile) {
     EXPECT_EQ(process.status, kExitFailure);
     EXPECT_FALSE(std::filesystem::exists(dir / "wpcache.jpg"));
     EXPECT_FALSE(w.isVisible());
+}
+
+// A desktop that keeps the wallpaper folder in the test's folder and records the calls.
+class RecordingDesktop final : public Desktop {
+public:
+    explicit RecordingDesktop(std::string folder) : folder_(std::move(folder)) {}
+    std::vector<std::string> log;
+    bool WallpaperFolder(std::string& folderOut) override {
+        folderOut = folder_;
+        return true;
+    }
+    void SetKeyValue(const std::string&, const std::string& name, const std::string& value) override {
+        log.push_back(name + "=" + value);
+    }
+    bool SetWallpaper(const std::string& path) override {
+        log.push_back("set " + path);
+        return true;
+    }
+
+private:
+    std::string folder_;
+};
+
+// Draws 0.0, then 0.99, then 0.0 ...: the first and the last of the candidates in turn.
+class AlternatingRandom final : public RandomSource {
+public:
+    double Draw() override { return (draws_++ % 2) ? 0.99 : 0.0; }
+
+private:
+    int draws_ = 0;
+};
+
+// The whole road from the editor: a folder entry is previewed, searched again and
+// installed, through the real windows, driver, folder walk, decoder and event pump.
+struct QtRetrievalFixture : QtFixture {
+    PosixReactor reactor;
+    PosixSocket socket{reactor};
+    PosixTimer timer{reactor};
+    QtEventPump networkPump{&reactor};
+    QtImageDecoder decoder;
+    AlternatingRandom random;
+    RecordingDesktop desktop{dir / "wallpaper"};
+
+    QtRetrievalFixture() {
+        std::filesystem::create_directory(dir / "pics");
+        std::filesystem::create_directory(dir / "wallpaper");
+        QImage red(40, 30, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QImage blue(64, 48, QImage::Format_RGB32);
+        blue.fill(Qt::blue);
+        EXPECT_TRUE(red.save(QString::fromStdString(dir / "pics/a.jpg")));
+        EXPECT_TRUE(blue.save(QString::fromStdString(dir / "pics/b.jpg")));
+        program.CacheFileName = "wpcache";
+        program.WinFolderWPname = "wallpaper.bmp";
+        host.pump = &networkPump;
+        host.socket = &socket;
+        host.timer = &timer;
+        host.images = &decoder;
+        host.desktop = &desktop;
+        host.random = &random;
+        SiteEntry e;
+        e.Name = "pics";
+        e.Url = dir / "pics/";
+        e.Ext = {false, true, false, false};
+        e.No = 2;
+        e.WpState = 1;
+        program.SiteEntries.push_back(e);
+    }
+    // The retrieval's windows are ended only through the process, so tests close them.
+    ~QtRetrievalFixture() override { frontEnd.reset(); }
+};
+
+TEST_F(QtRetrievalFixture, PreviewSearchAgainThenSetWallpaper) {
+    QtEditorWindow& editor = Editor();
+    editor.cbSelect->setCurrentIndex(1);
+    QTest::mouseClick(editor.cbPreview, Qt::LeftButton);
+
+    ASSERT_TRUE(dialogs.boxes.empty()) << dialogs.boxes[0].text;
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_TRUE(SettingsWritten());
+    EXPECT_EQ(program.RunMode, ModeEditor);
+    QtPreviewWindow& preview = *frontEnd->previewWindow();
+    EXPECT_TRUE(preview.isVisible());
+    EXPECT_FALSE(frontEnd->progressWindow()->isVisible());
+    EXPECT_TRUE(preview.cbSetWP->isEnabled());
+    EXPECT_EQ(preview.imGrp->PictureSize(), QSize(40, 30));
+    EXPECT_EQ(program.ChosenImage, dir / "pics/a.jpg");
+    EXPECT_EQ(program.WorkImageFile, "wpcache.jpg");
+
+    QTest::mouseClick(preview.cbRetry, Qt::LeftButton);
+    ASSERT_TRUE(dialogs.boxes.empty()) << dialogs.boxes[0].text;
+    EXPECT_TRUE(preview.isVisible());
+    EXPECT_EQ(preview.imGrp->PictureSize(), QSize(64, 48));
+    EXPECT_EQ(program.ChosenImage, dir / "pics/b.jpg");
+    EXPECT_FALSE(process.ended);
+
+    QTest::mouseClick(preview.cbSetWP, Qt::LeftButton);
+    EXPECT_TRUE(process.ended);
+    EXPECT_EQ(process.status, kExitSuccess);
+    const std::string bitmap = dir / "wallpaper/wallpaper.bmp";
+    EXPECT_EQ(desktop.log,
+              (std::vector<std::string>{"WallpaperStyle=0", "TileWallpaper=1", "set " + bitmap}));
+    QImage installed(QString::fromStdString(bitmap));
+    EXPECT_EQ(installed.size(), QSize(64, 48));
+    const QRgb pixel = installed.pixel(10, 10);  // JPEG: blue within a step or two
+    EXPECT_TRUE(qBlue(pixel) > 240 && qRed(pixel) < 16 && qGreen(pixel) < 16) << std::hex << pixel;
+    EXPECT_FALSE(std::filesystem::exists(dir / "wpcache.jpg")) << "the working file goes with the window";
 }
 
 // Answers the next modal box from inside its event loop, after `inspect` has looked at it.
