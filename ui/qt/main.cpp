@@ -8,8 +8,17 @@
 
 #include "app/startup.h"
 #include "app/stderr_dialogs.h"
+#include "platform/linux/command_runner.h"
+#include "platform/linux/linux_desktop.h"
+#include "platform/linux/qt_image_decoder.h"
 #include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_reactor.h"
+#include "platform/posix/posix_socket.h"
+#include "platform/posix/posix_timer.h"
+#include "ui/qt/front_end.h"
+#include "ui/qt/japanese_font.h"
 #include "ui/qt/qt_dialogs.h"
+#include "ui/qt/qt_event_pump.h"
 
 namespace {
 
@@ -50,8 +59,36 @@ int main(int argc, char** argv) {
     host.process = &process;
     host.files = &files;
 
+    // What a retrieval needs: the socket and timer on one poll() reactor, the picture
+    // decoder and the desktop.
+    vexal::PosixReactor reactor;
+    vexal::PosixSocket socket(reactor);
+    vexal::PosixTimer timer(reactor);
+    vexal::QtImageDecoder decoder;
+    vexal::SpawnCommandRunner runner;
+    vexal::LinuxDesktop desktop(decoder, runner);
+    host.socket = &socket;
+    host.timer = &timer;
+    host.images = &decoder;
+    host.desktop = &desktop;
+
+    if (interactive) {
+        // The program ends only through Process: hiding the editor for a retrieval, or
+        // closing a tool window, must not end the event loop.
+        QApplication::setQuitOnLastWindowClosed(false);
+        vexal::PreferJapaneseFont();
+        vexal::QtEventPump pump(&reactor);
+        host.pump = &pump;
+        vexal::QtFrontEnd windows(program, host);
+        vexal::Main(program, host, windows, vexal::JoinArguments(args), VEXAL_VERSION_MAJOR,
+                    VEXAL_VERSION_MINOR);
+        return app->exec();
+    }
+
+    host.pump = &reactor;
     PendingFrontEnd frontEnd(process);
-    vexal::Main(program, host, frontEnd, vexal::JoinArguments(args), VEXAL_VERSION_MAJOR, VEXAL_VERSION_MINOR);
+    vexal::Main(program, host, frontEnd, vexal::JoinArguments(args), VEXAL_VERSION_MAJOR,
+                VEXAL_VERSION_MINOR);
     if (app) return app->exec();
     return vexal::kExitFailure;
 }
