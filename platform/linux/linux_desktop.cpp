@@ -146,7 +146,7 @@ bool LinuxDesktop::SetWallpaper(const std::string& path) {
     if (kind == DesktopKind::X11) {
         Picture picture;
         if (!decoder_.Decode(path, picture).Ok()) return false;
-        return SetRootBackground(picture, recorded);
+        return SetRootBackground(picture, recorded, env_("DISPLAY"));
     }
 
     const std::string shown = UniqueShownName(folder);

@@ -3,16 +3,51 @@
 // without a copy.
 #include "platform/linux/qt_image_decoder.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QString>
+#include <cstdio>
 #include <memory>
 
 namespace vexal {
 namespace {
 
 QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+// A damaged file is reported by the libraries themselves as well: Qt through its message
+// handler, libpng straight onto standard error. Either would put lines such as "libpng
+// error" among the program's own message lines, which scheduled runs read; the outcome
+// is what counts, so both are silenced while a file is read.
+class Quiet {
+public:
+    Quiet() : previous_(qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {})) {
+        std::fflush(stderr);
+        savedStderr_ = ::dup(2);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null >= 0) {
+            ::dup2(null, 2);
+            ::close(null);
+        }
+    }
+    ~Quiet() {
+        std::fflush(stderr);
+        if (savedStderr_ >= 0) {
+            ::dup2(savedStderr_, 2);
+            ::close(savedStderr_);
+        }
+        qInstallMessageHandler(previous_);
+    }
+    Quiet(const Quiet&) = delete;
+    Quiet& operator=(const Quiet&) = delete;
+
+private:
+    QtMessageHandler previous_;
+    int savedStderr_ = -1;
+};
 
 // The reader's own allocation limit (in MiB) must not refuse what the pixel limit allows.
 constexpr int kAllocationLimitMiB = static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 64;
@@ -31,11 +66,13 @@ DecodeResult CheckHeader(QImageReader& reader) {
 }  // namespace
 
 DecodeResult QtImageDecoder::Probe(const std::string& path) {
+    Quiet quiet;
     QImageReader reader(FromPath(path));
     return CheckHeader(reader);
 }
 
 DecodeResult QtImageDecoder::Decode(const std::string& path, Picture& pictureOut) {
+    Quiet quiet;
     QImageReader::setAllocationLimit(kAllocationLimitMiB);
     QImageReader reader(FromPath(path));
     DecodeResult result = CheckHeader(reader);
