@@ -14,6 +14,7 @@
 #include "ui/progress_view.h"
 #include "wallpaper/image_library.h"
 #include "wallpaper/install.h"
+#include "wallpaper/unattended_preview.h"
 
 namespace vexal {
 namespace {
@@ -144,6 +145,28 @@ void RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather) {
     if (host.pump) host.pump->Pump();
     if (gather && !frDispGet(program, host, fetches)) return;
     frDispGo(program, host, fetches);
+}
+
+UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host)
+    : program_(program), host_(host), preview_(std::make_unique<UnattendedPreview>(program, host)) {
+    host_.preview = preview_.get();
+}
+
+// The transfer goes first: it stops listening to the socket and timer it was given.
+UnattendedFrontEnd::~UnattendedFrontEnd() {
+    fetches_.reset();
+    transfer_.reset();
+    if (host_.preview == preview_.get()) host_.preview = nullptr;
+}
+
+void UnattendedFrontEnd::ShowEditor() { host_.process->End(kExitSuccess); }
+
+void UnattendedFrontEnd::RunRetrieval(bool gather) {
+    if (!transfer_) {
+        transfer_ = std::make_unique<Transfer>(program_, host_);
+        fetches_ = std::make_unique<TransferFetches>(*transfer_);
+    }
+    vexal::RunRetrieval(program_, host_, *fetches_, gather);
 }
 
 }  // namespace vexal

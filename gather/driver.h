@@ -3,8 +3,11 @@
 // message at the first step that fails.
 #pragma once
 
+#include <memory>
+
 #include "app/host.h"
 #include "app/program.h"
+#include "app/startup.h"
 
 namespace vexal {
 
@@ -45,5 +48,29 @@ void frDispGo(Program& program, Host& host, Fetches& fetches);
 // What start-up runs in modes 1 and 2, and the preview's search-again: shows the progress
 // window, lets it draw, then frDispGet (when `gather`) and frDispGo.
 void RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather);
+
+class UnattendedPreview;
+
+// What Main hands over to when nobody watches (no display, or VEXAL_NONINTERACTIVE=1):
+// no windows, the messages on the host's dialogs, a retrieval that installs at once, and
+// a preview that ends the run as its cancel button would.
+class UnattendedFrontEnd final : public FrontEnd {
+public:
+    // `host` carries dialogs, process, files, pump, socket, timer, images and desktop;
+    // host.preview is set to the unattended preview.
+    UnattendedFrontEnd(Program& program, Host& host);
+    ~UnattendedFrontEnd() override;
+
+    // There is no editor to show: the run ends as the editor's end button would.
+    void ShowEditor() override;
+    void RunRetrieval(bool gather) override;
+
+private:
+    Program& program_;
+    Host& host_;
+    std::unique_ptr<UnattendedPreview> preview_;
+    std::unique_ptr<Transfer> transfer_;
+    std::unique_ptr<TransferFetches> fetches_;
+};
 
 }  // namespace vexal

@@ -8,6 +8,7 @@
 
 #include "app/startup.h"
 #include "app/stderr_dialogs.h"
+#include "gather/driver.h"
 #include "platform/linux/command_runner.h"
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/qt_image_decoder.h"
@@ -29,17 +30,6 @@ bool NonInteractive() {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     return !(x11 && *x11) && !(wayland && *wayland);
 }
-
-// Until the windows exist, a run ends as soon as Main has decided what to do.
-class PendingFrontEnd final : public vexal::FrontEnd {
-public:
-    explicit PendingFrontEnd(vexal::Process& process) : process_(process) {}
-    void ShowEditor() override { process_.End(vexal::kExitSuccess); }
-    void RunRetrieval(bool) override { process_.End(vexal::kExitFailure); }
-
-private:
-    vexal::Process& process_;
-};
 
 }  // namespace
 
@@ -85,10 +75,12 @@ int main(int argc, char** argv) {
         return app->exec();
     }
 
+    // Nobody watches: no windows, the retrieval installs at once, and a requested preview
+    // ends the run as its cancel button would.
     host.pump = &reactor;
-    PendingFrontEnd frontEnd(process);
+    vexal::UnattendedFrontEnd frontEnd(program, host);
     vexal::Main(program, host, frontEnd, vexal::JoinArguments(args), VEXAL_VERSION_MAJOR,
                 VEXAL_VERSION_MINOR);
-    if (app) return app->exec();
+    // Every run ends through Process; reaching here means nothing did.
     return vexal::kExitFailure;
 }
