@@ -1,6 +1,7 @@
 // The Linux program: Qt Widgets when a display is there, message lines on standard
 // error when it is not (or VEXAL_NONINTERACTIVE=1 asks for it).
 #include <QApplication>
+#include <QIcon>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -66,6 +67,9 @@ int main(int argc, char** argv) {
         // The program ends only through Process: hiding the editor for a retrieval, or
         // closing a tool window, must not end the event loop.
         QApplication::setQuitOnLastWindowClosed(false);
+        // Ties the windows to the installed menu entry and its icon.
+        QGuiApplication::setDesktopFileName("vexal");
+        QApplication::setWindowIcon(QIcon::fromTheme("vexal"));
         vexal::PreferJapaneseFont();
         vexal::QtEventPump pump(&reactor);
         host.pump = &pump;
