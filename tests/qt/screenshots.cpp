@@ -95,8 +95,6 @@ int main(int argc, char** argv) {
     frontEnd.ShowEditor();
     frontEnd.editorWindow()->cbSelect->setCurrentIndex(1);
     bool ok = Save(frontEnd.editorWindow(), folder, "editor.png");
-    frontEnd.editorWindow()->cbSelect->setCurrentIndex(0);
-    ok = Save(frontEnd.editorWindow(), folder, "editor-new-entry.png") && ok;
     frontEnd.editorWindow()->HideWindow();
 
     frontEnd.LoadRetrievalWindows();
