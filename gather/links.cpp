@@ -65,16 +65,76 @@ private:
 
 struct TagRule {
     std::string_view tag;
-    std::size_t tagAnchor;
     std::string_view attribute;  // ends in the opening double quote
     std::size_t attributeAnchor;
 };
 
 // The tags end in a blank so that "<a " does not match "<abbr" or "<area".
 constexpr TagRule kTagRules[3] = {
-    {"<body ", 0, "background=\"", 10},
-    {"<img ", 0, "src=\"", 3},
-    {"<a ", 0, "href=\"", 4},
+    {"<body ", "background=\"", 10},
+    {"<img ", "src=\"", 3},
+    {"<a ", "href=\"", 4},
+};
+
+// The occurrences of all three tags in one pass over the text's "<" characters, in text
+// order. Each rule's own occurrences come out in its order too, which is all its cursor
+// ever asks for: the next occurrence after the one just handled.
+class TagStream {
+public:
+    TagStream(std::string_view text, const std::array<bool, 6>& filter) : text_(text) {
+        for (std::size_t r = 0; r < 3; ++r) on_[r] = filter[r];
+        if (on_[0] || on_[1] || on_[2]) Advance(0);
+    }
+    std::size_t position() const { return position_; }
+    std::size_t rule() const { return rule_; }
+    void Next() { Advance(position_ + 1); }
+
+private:
+    void Advance(std::size_t from) {
+        position_ = kNone;
+        const std::size_t n = text_.size();
+        for (std::size_t p = FindOpen(from); p != kNone; p = FindOpen(p + 1)) {
+            if (n - p < 3) return;
+            // The letter after "<" tells which of the three tags can start here.
+            switch (LowerAscii(text_[p + 1])) {
+                case 'b':
+                    if (on_[0] && Continues(p, kTagRules[0].tag)) return Found(p, 0);
+                    break;
+                case 'i':
+                    if (on_[1] && Continues(p, kTagRules[1].tag)) return Found(p, 1);
+                    break;
+                case 'a':
+                    if (on_[2] && text_[p + 2] == ' ') return Found(p, 2);
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+    // Markup is dense: the next "<" is usually a few characters on, where a plain loop
+    // beats the set-up of a library search.
+    std::size_t FindOpen(std::size_t from) const {
+        const std::size_t stop = std::min(text_.size(), from + 16);
+        for (; from < stop; ++from)
+            if (text_[from] == '<') return from;
+        return text_.find('<', from);
+    }
+    // True when the tag, whose first two characters already matched, stands at `p`.
+    bool Continues(std::size_t p, std::string_view tag) const {
+        if (text_.size() - p < tag.size()) return false;
+        for (std::size_t i = 2; i < tag.size(); ++i)
+            if (LowerAscii(text_[p + i]) != tag[i]) return false;
+        return true;
+    }
+    void Found(std::size_t p, std::size_t rule) {
+        position_ = p;
+        rule_ = rule;
+    }
+
+    std::string_view text_;
+    bool on_[3] = {};
+    std::size_t position_ = kNone;
+    std::size_t rule_ = 0;
 };
 
 constexpr std::string_view kHttp = "http://";
@@ -94,27 +154,28 @@ constexpr UrlStops kUrlStops;
 
 // State of one tag rule between its occurrences.
 struct TagState {
-    std::size_t cursor = kNone;
-    ForwardScanner tags;
     ForwardScanner attributes;
-    // The attribute occurrence found for an earlier tag stays valid while it lies at or
-    // after the current tag: it is the first one from there too.
+    // The attribute occurrence found for an earlier tag of the rule stays valid while it
+    // lies at or after the current tag: it is the first one from there too.
     bool attributeSearched = false;
     std::size_t attribute = kNone;
-    // The closing quote found for `quoteFor`, and this rule's own position in the list of
-    // "http://" occurrences (its quotes only ever move forward).
+    // The closing quote found for `quoteFor` and whether the value it closes is accepted,
+    // and this rule's own position in the list of "http://" occurrences (its quotes only
+    // ever move forward).
     std::size_t quoteFor = kNone;
     std::size_t quote = kNone;
+    bool accepted = false;
     std::size_t httpIndex = 0;
 };
 
 }  // namespace
 
 bool HasAllowedExtension(std::string_view name, const std::array<bool, 4>& ext) {
-    if (name.size() < 4 || name[name.size() - 4] != '.') return false;
-    const std::string_view tail = name.substr(name.size() - 3);
+    const std::size_t n = name.size();
+    if (n < 4 || name[n - 4] != '.') return false;
+    const char a = LowerAscii(name[n - 3]), b = LowerAscii(name[n - 2]), c = LowerAscii(name[n - 1]);
     for (std::size_t i = 0; i < ImageExts.size(); ++i)
-        if (ext[i] && EndsWithNoCase(tail, ImageExts[i])) return true;
+        if (ext[i] && ImageExts[i][0] == a && ImageExts[i][1] == b && ImageExts[i][2] == c) return true;
     return false;
 }
 
@@ -127,14 +188,13 @@ void ExtractLinks(Program& program) {
     const bool anyExt = std::any_of(entry.Ext.begin(), entry.Ext.end(), [](bool b) { return b; });
     if (!anyExt) return;  // nothing could be accepted
 
+    // Rules 0 to 2 share one stream of tag occurrences; its position is the cursor of the
+    // rule it names, and the other two rules' cursors lie further on.
+    TagStream tags(text, entry.Filter);
     std::vector<TagState> tagRules;
     tagRules.reserve(3);
-    for (std::size_t r = 0; r < 3; ++r) {
-        const TagRule& rule = kTagRules[r];
-        tagRules.push_back(TagState{kNone, ForwardScanner(text, rule.tag, rule.tagAnchor),
-                                    ForwardScanner(text, rule.attribute, rule.attributeAnchor)});
-        if (entry.Filter[r]) tagRules[r].cursor = tagRules[r].tags.Find(0);
-    }
+    for (const TagRule& rule : kTagRules)
+        tagRules.push_back(TagState{ForwardScanner(text, rule.attribute, rule.attributeAnchor)});
 
     // The bare-URL cursor is kept as an index into the list of all "http://" positions:
     // a tag rule may move it back to an earlier occurrence than the one it points at, and
@@ -158,10 +218,8 @@ void ExtractLinks(Program& program) {
 
     while (true) {
         // The smallest cursor; on a tie the lower rule number wins.
-        std::size_t rule = 5;
-        std::size_t best = kNone;
-        for (std::size_t r = 0; r < 3; ++r)
-            if (tagRules[r].cursor < best) best = tagRules[r].cursor, rule = r;
+        std::size_t best = tags.position();
+        std::size_t rule = best == kNone ? 5 : tags.rule();
         if (bareCursor() < best) best = bareCursor(), rule = 3;
         if (lineCursor < best) best = lineCursor, rule = 4;
         if (rule == 5) break;
@@ -171,17 +229,20 @@ void ExtractLinks(Program& program) {
             const std::size_t length = kTagRules[rule].attribute.size();
             // The attribute is searched from the tag on through the rest of the text, so
             // an attribute of a later element can be taken.
-            if (!s.attributeSearched || (s.attribute != kNone && s.attribute < s.cursor)) {
-                s.attribute = s.attributes.Find(s.cursor);
+            if (!s.attributeSearched || (s.attribute != kNone && s.attribute < best)) {
+                s.attribute = s.attributes.Find(best);
                 s.attributeSearched = true;
             }
             if (s.attribute != kNone) {
+                const std::size_t value = s.attribute + length;
                 if (s.quoteFor != s.attribute) {
                     s.quoteFor = s.attribute;
-                    s.quote = text.find('"', s.attribute + length);
+                    s.quote = text.find('"', value);
+                    s.accepted = s.quote != kNone &&
+                                 HasAllowedExtension(text.substr(value, s.quote - value), entry.Ext);
                 }
                 if (s.quote != kNone) {
-                    accept(text.substr(s.attribute + length, s.quote - (s.attribute + length)));
+                    if (s.accepted) out.emplace_back(text.substr(value, s.quote - value));
                     // A URL inside the value must not be taken a second time as a bare URL.
                     if (bareUrls) {
                         while (s.httpIndex < http.size() && http[s.httpIndex] < s.quote) ++s.httpIndex;
@@ -190,7 +251,22 @@ void ExtractLinks(Program& program) {
                 }
             }
             // The next tag, not the next one after the value: values are not skipped.
-            s.cursor = s.tags.Find(s.cursor + 1);
+            tags.Next();
+            // Further tags of this rule that come before every other cursor and still lie
+            // before the attribute found take the very same value and leave the bare
+            // cursor where it is: a run of them costs one step each.
+            const std::size_t limit = std::min({bareCursor(), lineCursor, s.attribute});
+            if (s.attribute != kNone && s.quote != kNone && s.accepted) {
+                const std::string_view piece =
+                    text.substr(s.attribute + length, s.quote - (s.attribute + length));
+                while (tags.rule() == rule && tags.position() <= limit && tags.position() != kNone) {
+                    out.emplace_back(piece);
+                    tags.Next();
+                }
+            } else {
+                while (tags.rule() == rule && tags.position() <= limit && tags.position() != kNone)
+                    tags.Next();
+            }
         } else if (rule == 3) {
             std::size_t end = best;
             while (end < text.size() && !kUrlStops.stop[static_cast<unsigned char>(text[end])]) ++end;
