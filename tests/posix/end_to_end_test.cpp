@@ -1,0 +1,456 @@
+// The real vexal program, run without a display on a private Xvfb, for every kind of
+// source: it must leave the chosen picture as the bitmap in the data folder and on the
+// X11 root window in the entry's style, print only the expected message lines, and end
+// with the right status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "platform/linux/command_runner.h"
+#include "posix/loopback_server.h"
+#include "posix/temp_dir.h"
+#include "posix/xvfb_server.h"
+
+#ifdef VEXAL_BINARY
+namespace vexal {
+namespace {
+
+// Each test picture is 100 × 60 in four quadrants of one colour each, distinct per
+// picture, so the screen tells which picture it shows and how it is laid out.
+struct Colours {
+    std::uint32_t topLeft, topRight, bottomLeft, bottomRight;
+};
+const Colours kPng = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+const Colours kBmp = {0xFFFF00, 0x00FFFF, 0xFF00FF, 0x808080};
+const Colours kGif = {0x800000, 0x008000, 0x000080, 0xC0C0C0};
+const Colours kJpg = {0xFF8000, 0x0080FF, 0x80FF00, 0x000000};
+constexpr int kW = 100, kH = 60;
+
+QImage Quadrants(const Colours& c) {
+    QImage img(kW, kH, QImage::Format_RGB32);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x)
+            img.setPixel(x, y,
+                         0xFF000000u | (y < kH / 2 ? (x < kW / 2 ? c.topLeft : c.topRight)
+                                                   : (x < kW / 2 ? c.bottomLeft : c.bottomRight)));
+    return img;
+}
+
+bool Near(std::uint32_t a, std::uint32_t b, int tolerance) {
+    for (int shift : {0, 8, 16}) {
+        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (d > tolerance || d < -tolerance) return false;
+    }
+    return true;
+}
+
+enum class Style { Centred, Tiled, Stretched };
+
+struct RunResult {
+    int status = -1;
+    std::string err;
+};
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (xvfb_.display().empty()) GTEST_SKIP() << "Xvfb could not be started";
+        std::filesystem::create_directories(work_ / "pics/sub/deeper");
+        std::filesystem::create_directories(work_ / "pics/.hidden");
+        Save(kPng, "pics/a.png", "PNG");
+        Save(kBmp, "pics/B.bmp", "BMP");
+        Save(kGif, "pics/sub/c.gif", "GIF");
+        Save(kJpg, "pics/sub/deeper/d.jpg", "JPEG");
+        Save(kPng, "pics/.hidden/e.png", "PNG");
+        Save(kPng, "pics/.f.png", "PNG");
+        std::ofstream(work_ / "pics/notes.txt") << "not a picture";
+        // A folder whose only picture is hidden.
+        std::filesystem::create_directories(work_ / "hidden");
+        Save(kPng, "hidden/.g.png", "PNG");
+        std::ofstream(work_ / "hidden/readme.txt") << "not a picture";
+    }
+
+    // Writes one test picture; GIF through ImageMagick, as Qt reads GIF but cannot write it.
+    void Save(const Colours& c, const std::string& name, const char* format) {
+        const std::string path = work_ / name;
+        if (std::string(format) == "GIF") {
+            const std::string png = path + ".tmp.png";
+            ASSERT_TRUE(Quadrants(c).save(QString::fromStdString(png), "PNG"));
+            SpawnCommandRunner runner;
+            ASSERT_EQ(runner.Run({"/usr/bin/convert", png, path}).status, 0)
+                << "ImageMagick is needed for GIF";
+            std::filesystem::remove(png);
+        } else {
+            ASSERT_TRUE(Quadrants(c).save(QString::fromStdString(path), format, 100));
+        }
+    }
+
+    struct Entry {
+        Entry(std::string name, std::string url, std::string filter = "000000", std::string ext = "1111",
+              int wpState = 0, int no = 0, int noN = 1, std::string refstr = "")
+            : name(std::move(name)),
+              url(std::move(url)),
+              filter(std::move(filter)),
+              ext(std::move(ext)),
+              wpState(wpState),
+              no(no),
+              noN(noN),
+              refstr(std::move(refstr)) {}
+        std::string name, url, filter, ext;
+        int wpState, no, noN;
+        std::string refstr;
+    };
+    void Settings(const std::vector<Entry>& entries) {
+        std::ofstream ini(work_ / "vexal.ini", std::ios::binary);
+        ini << "'vexal   ver.1.00\r\n\r\nNewMsg = (new)\r\nCacheFileName = wpcache\r\n"
+               "WinFolderWPname = wallpaper.bmp\r\nTimeOut = 5\r\n-\r\n";
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const Entry& e = entries[i];
+            if (i) ini << "-\r\n";
+            ini << "Name = " << e.name << "\r\nUrl = " << e.url << "\r\nComment = \r\nFilter = " << e.filter
+                << "\r\nExt = " << e.ext << "\r\nWpState = " << e.wpState << "\r\nNo = " << e.no
+                << "\r\nNo_n = " << e.noN << "\r\nRefstr = " << e.refstr << "\r\n";
+        }
+    }
+
+    // Runs vexal in the work folder with `args`, no display for windows (but the Xvfb for
+    // the root), and collects standard error.
+    RunResult Vexal(const std::vector<std::string>& args,
+                    const std::map<std::string, std::string>& extraEnv = {}) {
+        std::vector<std::string> argStore = {VEXAL_BINARY};
+        argStore.insert(argStore.end(), args.begin(), args.end());
+        const char* path = std::getenv("PATH");
+        std::vector<std::string> envStore = {"PATH=" + std::string(path ? path : "/usr/bin:/bin"),
+                                             "HOME=" + work_.path(),
+                                             "DISPLAY=" + xvfb_.display(),
+                                             "XDG_DATA_HOME=" + work_ / "data",
+                                             "VEXAL_NONINTERACTIVE=1",
+                                             "VEXAL_DESKTOP=x11"};
+        for (const auto& [name, value] : extraEnv) {
+            const std::string prefix = name + "=";
+            std::erase_if(envStore, [&prefix](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+            envStore.push_back(prefix + value);
+        }
+        std::vector<char*> argv, envp;
+        for (auto& a : argStore) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (auto& e : envStore) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        const std::string dir = work_.path();
+
+        RunResult r;
+        int err[2];
+        if (::pipe(err) != 0) return r;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::dup2(err[1], 2);
+            ::close(err[0]);
+            ::close(err[1]);
+            if (::chdir(dir.c_str()) != 0) ::_exit(126);
+            ::execve(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+        ::close(err[1]);
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(err[0], buffer, sizeof buffer)) > 0)
+            r.err.append(buffer, static_cast<std::size_t>(n));
+        ::close(err[0]);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return r;
+    }
+
+    // The run succeeded, left no working file, and both the bitmap in the data folder and
+    // the screen show `c` in `style`.
+    void ExpectInstalled(const RunResult& r, const Colours& c, Style style, int tolerance = 0) {
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(NoWorkingFile());
+
+        const QImage bitmap(QString::fromStdString(work_ / "data/vexal/wallpaper.bmp"), "BMP");
+        ASSERT_EQ(bitmap.width(), kW);
+        ASSERT_EQ(bitmap.height(), kH);
+        EXPECT_EQ(bitmap.depth(), 32) << "Qt reads a 24-bit file as RGB32";
+        const std::pair<QPoint, std::uint32_t> corners[] = {{{20, 10}, c.topLeft},
+                                                            {{80, 10}, c.topRight},
+                                                            {{20, 50}, c.bottomLeft},
+                                                            {{80, 50}, c.bottomRight}};
+        for (const auto& [at, colour] : corners)
+            EXPECT_TRUE(Near(bitmap.pixel(at) & 0xFFFFFF, colour, tolerance))
+                << "bitmap at " << at.x() << "," << at.y() << std::hex << ": "
+                << (bitmap.pixel(at) & 0xFFFFFF);
+
+        const testing::RootPixels root = testing::ReadRoot(xvfb_.display());
+        ASSERT_EQ(root.width, 640);
+        // Screen points and the colour each must show.
+        std::vector<std::tuple<int, int, std::uint32_t>> expect;
+        switch (style) {
+            case Style::Centred:  // the picture spans 270..369 × 210..269 on black
+                expect = {{290, 220, c.topLeft},
+                          {350, 220, c.topRight},
+                          {290, 260, c.bottomLeft},
+                          {350, 260, c.bottomRight},
+                          {10, 10, 0},
+                          {260, 240, 0},
+                          {380, 240, 0},
+                          {320, 200, 0},
+                          {630, 470, 0}};
+                break;
+            case Style::Tiled:  // tiles from the top left corner
+                expect = {{20, 10, c.topLeft},       {80, 10, c.topRight}, {20, 50, c.bottomLeft},
+                          {80, 50, c.bottomRight},   {120, 70, c.topLeft}, {620, 470, c.bottomLeft},
+                          {580, 470, c.bottomRight}, {320, 250, c.topLeft}};
+                break;
+            case Style::Stretched:
+                expect = {{100, 100, c.topLeft},     {540, 100, c.topRight}, {100, 380, c.bottomLeft},
+                          {540, 380, c.bottomRight}, {0, 0, c.topLeft},      {639, 479, c.bottomRight}};
+                break;
+        }
+        for (const auto& [x, y, colour] : expect)
+            EXPECT_TRUE(Near(root.At(x, y), colour, tolerance))
+                << "screen at " << x << "," << y << std::hex << ": " << root.At(x, y) << " wanted " << colour;
+    }
+
+    bool NoWorkingFile() {
+        for (const auto& e : std::filesystem::directory_iterator(work_.path()))
+            if (e.path().filename().string().rfind("wpcache", 0) == 0) return false;
+        return true;
+    }
+
+    bool ScreenIsBlank() {
+        const testing::RootPixels root = testing::ReadRoot(xvfb_.display());
+        const std::uint32_t first = root.At(0, 0);
+        for (std::uint32_t p : root.pixels)
+            if (p != first) return false;
+        return !std::filesystem::exists(work_ / "data/vexal/wallpaper.bmp");
+    }
+
+    static std::string Line(const std::string& text) { return "vexal 1.00: " + text + "\n"; }
+
+    testing::XvfbServer xvfb_;
+    testing::TempDir work_;
+};
+
+TEST_F(EndToEndTest, DirectImageOfEachFormat) {
+    const struct {
+        const char* name;
+        const char* file;
+        Colours colours;
+        int tolerance;
+    } rows[] = {
+        {"png", "pics/a.png", kPng, 0},
+        {"bmp", "pics/B.bmp", kBmp, 0},
+        {"gif", "pics/sub/c.gif", kGif, 0},
+        {"jpg", "pics/sub/deeper/d.jpg", kJpg, 24},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Settings({});
+        // Without a recorded style the picture is centred; the path may be relative.
+        ExpectInstalled(Vexal({"-wp", r.file}), r.colours, Style::Centred, r.tolerance);
+        ExpectInstalled(Vexal({"-WP", work_ / r.file}), r.colours, Style::Centred, r.tolerance);
+    }
+}
+
+TEST_F(EndToEndTest, DirectImageKeepsTheStyleLastSet) {
+    Settings({{"tiles", work_ / "pics/a.png", "000000", "1111", 1}});
+    ExpectInstalled(Vexal({"tiles"}), kPng, Style::Tiled);
+    ExpectInstalled(Vexal({"-wp", "pics/B.bmp"}), kBmp, Style::Tiled);
+}
+
+TEST_F(EndToEndTest, FolderWithSubfoldersInEachChoiceMode) {
+    const std::string pics = work_ / "pics/";
+    Settings({
+        // Listing order: a.png, B.bmp (case ignored), then sub/c.gif, then sub/deeper/d.jpg.
+        {"third", pics, "000001", "1111", 1, 0, 3},
+        {"second", pics, "000001", "1111", 2, 0, 2},
+        {"deeper", pics, "000001", "1111", 2, 1, 1, "DEEPER"},
+        {"random", pics, "000001", "0100", 0, 2, 1},
+        {"flat", pics, "000000", "1111", 0, 0, 3},
+        {"noMatch", pics, "000001", "1111", 0, 1, 1, "zzz"},
+        {"hiddenOnly", work_ / "hidden/", "000001", "1111", 0, 0, 1},
+    });
+    ExpectInstalled(Vexal({"third"}), kGif, Style::Tiled);
+    ExpectInstalled(Vexal({"SECOND"}), kBmp, Style::Stretched);
+    ExpectInstalled(Vexal({"deeper"}), kJpg, Style::Stretched, 24);
+    // Only one picture is a JPEG, so the random draw must take it.
+    ExpectInstalled(Vexal({"random"}), kJpg, Style::Centred, 24);
+
+    const struct {
+        const char* name;
+        std::string err;
+    } failures[] = {
+        {"flat", Line("条件に合致する画像ファイルがありません。\r\n3番目の画像が指定されましたが、2個の画像フ"
+                      "ァイルしか抽出出来ませんでした。")},
+        {"noMatch", Line("条件に合致する画像ファイルがありません。\r\n文字列\"zzz\"を含む画像ファイルが見つか"
+                         "りませんでした。")},
+        {"hiddenOnly", Line("条件に合致する画像ファイルがありません。")},
+    };
+    for (const auto& f : failures) {
+        const RunResult r = Vexal({f.name});
+        EXPECT_EQ(r.status, 1) << f.name;
+        EXPECT_EQ(r.err, f.err) << f.name;
+    }
+}
+
+TEST_F(EndToEndTest, LocalTextFileAndLocalPage) {
+    std::ofstream(work_ / "list.txt", std::ios::binary) << "   " << work_ / "pics/a.png"
+                                                        << "  \r\npics/sub/c.gif\r\n"
+                                                        << work_ / "pics/notes.txt"
+                                                        << "\r\n";
+    std::ofstream(work_ / "page.html", std::ios::binary)
+        << "<html><body background=\"pics/B.bmp\">\r\n<img src=\"" << work_ / "pics/sub/deeper/d.jpg"
+        << "\"><a href=\"pics/a.png\">a</a></body></html>\r\n";
+    Settings({
+        {"list", work_ / "list.txt", "000010", "1111", 1, 0, 2},
+        {"page", work_ / "page.html", "111000", "1111", 2, 0, 2},
+        {"pageFirst", work_ / "page.html", "111000", "1111", 0, 0, 1},
+        {"missingList", work_ / "none.txt", "000010", "1111", 0, 0, 1},
+    });
+    // Relative lines of a text file are paths from the current folder.
+    ExpectInstalled(Vexal({"list"}), kGif, Style::Tiled);
+    ExpectInstalled(Vexal({"page"}), kJpg, Style::Stretched, 24);
+    ExpectInstalled(Vexal({"pageFirst"}), kBmp, Style::Centred);
+    const RunResult r = Vexal({"missingList"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, Line("元ファイル " + work_ / "none.txt" + " が見つかりせん。"));
+}
+
+using Files = std::map<std::string, std::string>;
+
+// Serves `files` by request path; anything else is a 404. The map may still be filled
+// after the server started (with links naming its port), as long as no request came.
+std::unique_ptr<testing::LoopbackServer> Serve(std::shared_ptr<Files> files) {
+    return std::make_unique<testing::LoopbackServer>([files](testing::ServerConnection& c, int) {
+        const std::string request = c.ReadRequest();
+        const std::size_t start = request.find(' ') + 1;
+        const std::string path = request.substr(start, request.find(' ', start) - start);
+        auto it = files->find(path);
+        if (it == files->end()) {
+            c.Send("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+        } else {
+            c.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(it->second.size()) + "\r\n\r\n" +
+                   it->second);
+        }
+        c.WaitForClose();
+    });
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(EndToEndTest, WebPageAndWebImageOnALoopbackServer) {
+    auto files = std::make_shared<Files>(Files{
+        {"/site/img/pic.png", Slurp(work_ / "pics/a.png")},
+        {"/abs/pic.jpg", Slurp(work_ / "pics/sub/deeper/d.jpg")},
+        {"/root.gif", Slurp(work_ / "pics/sub/c.gif")},
+        {"/direct.bmp", Slurp(work_ / "pics/B.bmp")},
+        {"/error.png", "<html>Internal error</html>"},
+    });
+    auto server = Serve(files);
+    // Links relative to the page's folder, absolute with the server named, from the
+    // server's root, to a missing file, and to an error page under a picture's name.
+    (*files)["/site/index.html"] = "<html><body>\r\n<img src=\"img/pic.png\">\r\n<img src=\"" +
+                                   server->Url("/abs/pic.jpg") +
+                                   "\">\r\n<img src=\"/root.gif\">\r\n<img src=\"gone.jpg\">\r\n"
+                                   "<img src=\"/error.png\"></body></html>\r\n";
+    const std::string page = server->Url("/site/index.html");
+    Settings({
+        {"relative", page, "010000", "1111", 0, 0, 1},
+        {"absolute", page, "010000", "1111", 2, 0, 2},
+        {"fromRoot", page, "010000", "1111", 1, 0, 3},
+        {"gone", page, "010000", "1111", 0, 0, 4},
+        {"errorPage", page, "010000", "1111", 0, 0, 5},
+        {"image", server->Url("/direct.bmp"), "000000", "1111", 1, 0, 1},
+    });
+    ExpectInstalled(Vexal({"relative"}), kPng, Style::Centred);
+    ExpectInstalled(Vexal({"absolute"}), kJpg, Style::Stretched, 24);
+    ExpectInstalled(Vexal({"fromRoot"}), kGif, Style::Tiled);
+    ExpectInstalled(Vexal({"image"}), kBmp, Style::Tiled);
+    ExpectInstalled(Vexal({"-wp", server->Url("/site/img/pic.png")}), kPng, Style::Tiled);
+
+    const std::vector<std::string> requests = server->requests();
+    auto requested = [&requests](const std::string& line) {
+        for (const auto& r : requests)
+            if (r.rfind(line, 0) == 0) return true;
+        return false;
+    };
+    EXPECT_TRUE(requested("GET /site/img/pic.png HTTP/1.1\r\n")) << "relative link on the page's folder";
+    EXPECT_TRUE(requested("GET /abs/pic.jpg HTTP/1.1\r\n"));
+    EXPECT_TRUE(requested("GET /root.gif HTTP/1.1\r\n"));
+
+    const RunResult gone = Vexal({"gone"});
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_NE(gone.err.find("/site/gone.jpg"), std::string::npos) << gone.err;
+
+    // An error page served under a picture's name is no picture: nothing is installed.
+    std::filesystem::remove(work_ / "data/vexal/wallpaper.bmp");
+    const RunResult error = Vexal({"errorPage"});
+    EXPECT_EQ(error.status, 1);
+    EXPECT_EQ(error.err, Line("pngファイルの読み出しに失敗しました"));
+    EXPECT_FALSE(std::filesystem::exists(work_ / "data/vexal/wallpaper.bmp"));
+    EXPECT_TRUE(NoWorkingFile());
+}
+
+TEST_F(EndToEndTest, FailuresEndWithStatusOneAndLeaveTheScreen) {
+    Settings({{"folder", work_ / "pics/", "000001", "1111", 0, 0, 1}});
+    std::ofstream(work_ / "fake.jpg") << "<html>not a picture</html>";
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::string err;
+    } rows[] = {
+        {"missing", {"-wp", "pics/none.png"}, Line("画像ファイル pics/none.png が見つかりません。")},
+        {"noImage", {"-wp", "pics/notes.txt"}, Line("画像ファイルが指定されませんでした。")},
+        {"notAPicture",
+         {"-wp", "fake.jpg"},
+         "vexal: 画像ファイル wpcache.jpg を画像として読み込めませんでした。\n"},
+        // Nobody can answer a preview: the run ends as its cancel button would.
+        {"preview", {"folder", "-preview"}, ""},
+    };
+    for (const auto& r : rows) {
+        const RunResult run = Vexal(r.args);
+        EXPECT_EQ(run.status, 1) << r.name;
+        EXPECT_EQ(run.err, r.err) << r.name;
+        EXPECT_TRUE(ScreenIsBlank()) << r.name;
+        EXPECT_TRUE(NoWorkingFile()) << r.name;
+    }
+}
+
+TEST_F(EndToEndTest, GnomeKeepsTheSettingInItsOwnStore) {
+    SpawnCommandRunner runner;
+    if (runner.Run({"gsettings", "list-keys", "org.gnome.desktop.background"}).status != 0)
+        GTEST_SKIP() << "gsettings or the GNOME schemas are not installed";
+    Settings({{"stretch", work_ / "pics/a.png", "000000", "1111", 2}});
+    const std::map<std::string, std::string> env = {
+        {"VEXAL_DESKTOP", "gnome"}, {"GSETTINGS_BACKEND", "keyfile"}, {"XDG_CONFIG_HOME", work_ / "config"}};
+    const RunResult r = Vexal({"stretch"}, env);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+
+    const std::string keyfile = Slurp(work_ / "config/glib-2.0/settings/keyfile");
+    EXPECT_NE(keyfile.find("picture-options='stretched'"), std::string::npos) << keyfile;
+    const std::string marker = "picture-uri='file://";
+    const std::size_t at = keyfile.find(marker);
+    ASSERT_NE(at, std::string::npos) << keyfile;
+    const std::string shown =
+        keyfile.substr(at + marker.size(), keyfile.find('\'', at + marker.size()) - at - marker.size());
+    EXPECT_EQ(std::filesystem::path(shown).parent_path(), std::filesystem::path(work_ / "data/vexal"));
+    EXPECT_EQ(Slurp(shown), Slurp(work_ / "data/vexal/wallpaper.bmp")) << "the desktop sees the new bitmap";
+    EXPECT_TRUE(NoWorkingFile());
+}
+
+}  // namespace
+}  // namespace vexal
+#endif
