@@ -14,6 +14,7 @@
 #include "gather/local_sources.h"
 #include "platform/posix/posix_file_system.h"
 #include "posix/temp_dir.h"
+#include "support/fakes.h"
 
 namespace vexal {
 namespace {
@@ -25,16 +26,6 @@ void Touch(const std::string& path, const std::string& bytes = "x") {
     fs::create_directories(fs::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << bytes;
 }
-
-class RecordingDialogs final : public Dialogs {
-public:
-    Strings texts;
-    void Error(const std::string&, const std::string& t) override { texts.push_back(t); }
-    void Notice(const std::string&, const std::string& t) override { texts.push_back(t); }
-    bool AskRetry(const std::string&, const std::string&) override { return false; }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    std::string AskText(const std::string&, const std::string&) override { return {}; }
-};
 
 class CancellingPump final : public EventPump {
 public:
@@ -49,7 +40,7 @@ public:
 struct RealWalk {
     testing::TempDir dir;
     PosixFileSystem files;
-    RecordingDialogs dialogs;
+    testing::RecordingDialogs dialogs;
     CancellingPump pump;
     Host host;
     Program program;
@@ -86,7 +77,7 @@ TEST(LocalSourcesPosixTest, ImageFilesOfFolderInStableOrder) {
               (Strings{"A.bmp", "a_b.gif", "b.png", "flower.gif", "photo.JPG", "Zeta.gif", "_x.gif"}));
     w.program.CurrentEntry().Ext = {true, true, false, false};
     EXPECT_EQ(w.Run(false), (Strings{"a_b.gif", "flower.gif", "photo.JPG", "Zeta.gif", "_x.gif"}));
-    EXPECT_TRUE(w.dialogs.texts.empty());
+    EXPECT_TRUE(w.dialogs.Texts().empty());
 }
 
 TEST(LocalSourcesPosixTest, SubfoldersOnAndOffHiddenSkipped) {
@@ -178,12 +169,12 @@ TEST(LocalSourcesPosixTest, TextFileThatIsNoNormalFile) {
     Touch(w.dir / ".hidden.txt");
     fs::create_directory(w.dir / "folder.txt");
     for (const std::string name : {"missing.txt", ".hidden.txt", "folder.txt"}) {
-        w.dialogs.texts.clear();
+        w.dialogs.boxes.clear();
         w.program.StepSucceeded = false;
         w.program.CurrentEntry().Url = w.dir / name;
         Load_sDArr(w.program, w.host);
         EXPECT_FALSE(w.program.StepSucceeded) << name;
-        EXPECT_EQ(w.dialogs.texts, Strings{"元ファイル " + (w.dir / name) + " が見つかりせん。"}) << name;
+        EXPECT_EQ(w.dialogs.Texts(), Strings{"元ファイル " + (w.dir / name) + " が見つかりせん。"}) << name;
     }
 }
 
@@ -196,7 +187,7 @@ TEST(LocalSourcesPosixTest, UnreadableTextFile) {
     w.program.CurrentEntry().Url = path;
     Load_sDArr(w.program, w.host);
     EXPECT_FALSE(w.program.StepSucceeded);
-    EXPECT_EQ(w.dialogs.texts, Strings{"元ファイル " + path + " を読み込めませんでした。"});
+    EXPECT_EQ(w.dialogs.Texts(), Strings{"元ファイル " + path + " を読み込めませんでした。"});
 }
 
 }  // namespace
