@@ -22,6 +22,9 @@ public:
     bool empty() const { return size_ == 0; }
     std::string_view view() const { return std::string_view(data_, size_); }
 
+    // Empties the buffer but keeps its memory for the next contents.
+    void Clear() { size_ = 0; }
+
     // Empties the buffer and gives its memory back.
     void Release() {
         std::free(data_);

@@ -52,7 +52,7 @@ bool EndsInChunked(std::string_view value) {
 }  // namespace
 
 void Response::Reset() {
-    ResponseBytes.Release();
+    ResponseBytes.Clear();
     ContentLength = 0;
     HeaderLength = 0;
     HttpStatus = 0;
@@ -389,6 +389,7 @@ void Response::StripResponseHeader() {
 }
 
 void ResponseToSourceText(std::string_view body, std::string& sourceText) {
+    sourceText.reserve(sourceText.size() + body.size());
     std::string line;
     auto endLine = [&] {
         if (line.empty()) return;
@@ -396,14 +397,16 @@ void ResponseToSourceText(std::string_view body, std::string& sourceText) {
         sourceText += "\r\n";
         line.clear();
     };
-    sourceText.reserve(sourceText.size() + body.size());
-    for (const char ch : body) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (b >= 32 && b <= 127) {
-            line.push_back(ch);
-        } else if (b == 10 || b == 13) {
-            endLine();
-        }
+    const char* p = body.data();
+    const char* const end = p + body.size();
+    while (p < end) {
+        // Printable runs are copied whole; only the bytes between them are looked at singly.
+        const char* run = p;
+        while (p < end && static_cast<unsigned char>(*p) >= 32 && static_cast<unsigned char>(*p) <= 127) ++p;
+        if (p > run) line.append(run, static_cast<std::size_t>(p - run));
+        if (p == end) break;
+        if (*p == '\n' || *p == '\r') endLine();
+        ++p;
     }
     if (!line.empty()) sourceText += TrimSpaces(line);
 }

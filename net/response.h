@@ -46,6 +46,9 @@ public:
     // status has no body, or the close ended a body without framing.
     bool Complete() const { return phase_ == Phase::Done; }
     ResponseFailure Failure() const { return failure_; }
+    // The header has ended and was accepted: ResponseBytes holds body bytes only, which a
+    // reader may take away (and Clear) as they come.
+    bool InBody() const { return phase_ == Phase::Body || phase_ == Phase::Done; }
     // Every byte received on the connection, header included.
     std::int64_t BytesTotal() const { return bytesTotal_; }
 

@@ -95,23 +95,54 @@ void Transfer::SetGrpData() {
         program_.ServerUrl = SplitUrl(image);
         UseServer();
     }
-    if (!HttpGet(program_.ServerUrl.Dir + program_.ServerUrl.File)) return;
 
+    toFile_ = true;
+    filePath_ = WorkImageFileName(program_.CacheFileName, image);
+    fileTouched_ = fileFailed_ = false;
+    const bool received = HttpGet(program_.ServerUrl.Dir + program_.ServerUrl.File);
+    if (received) WriteBodyPiece();
+    toFile_ = false;
+    response_.ResponseBytes.Release();
+    if (!received) {
+        DropPartialFile();
+        return;
+    }
+    if (fileFailed_) {
+        DropPartialFile();
+        Error("画像ファイル " + filePath_ + " を保存できませんでした。");
+        return;
+    }
     // An empty body is no picture; handing it on would only fail later, less clearly.
-    if (response_.ResponseBytes.empty()) {
+    if (fileBytes_ == 0) {
+        DropPartialFile();
         Error("画像ファイル " + image + " を取得できませんでした。");
         return;
     }
-    program_.WorkImageFile = WorkImageFileName(program_.CacheFileName, image);
-    const bool written = host_.files->WriteFile(program_.WorkImageFile, response_.ResponseBytes.view());
-    response_.ResponseBytes.Release();
-    if (!written) {
-        Error("画像ファイル " + program_.WorkImageFile + " を保存できませんでした。");
-        return;
-    }
+    program_.WorkImageFile = filePath_;
     Message("画像を読み込んでいます...");
     host_.pump->Pump(0);
     program_.StepSucceeded = true;
+}
+
+// Moves the body received so far into the working file: the first piece of an attempt
+// creates or truncates the file, so it always ends up holding one whole body.
+void Transfer::WriteBodyPiece() {
+    if (response_.ResponseBytes.empty()) return;
+    if (!fileFailed_) {
+        const std::string_view piece = response_.ResponseBytes.view();
+        const bool ok = fileBytes_ == 0 ? host_.files->WriteFile(filePath_, piece)
+                                        : host_.files->AppendFile(filePath_, piece);
+        fileTouched_ = true;
+        fileFailed_ = !ok;
+        fileBytes_ += piece.size();
+    }
+    response_.ResponseBytes.Clear();
+}
+
+// A fetch that failed after writing part of its body leaves no partial picture behind.
+void Transfer::DropPartialFile() {
+    if (fileTouched_) host_.files->DeleteFile(filePath_);
+    fileTouched_ = false;
 }
 
 bool Transfer::HttpGet(const std::string& path) {
@@ -120,6 +151,7 @@ bool Transfer::HttpGet(const std::string& path) {
         // A new attempt is a new connection carrying a new response, so reading starts
         // over: the framing of the old one says nothing about where this one ends.
         response_.Reset();
+        fileBytes_ = 0;
         socket_.Connect();
         RestartTimeout();
         SocketError = 0;
@@ -263,6 +295,7 @@ void Transfer::WS_DataArrival(std::int32_t bytesTotal) {
         socket_.Close();
         return;
     }
+    if (toFile_ && response_.InBody() && response_.ResponseBytes.size() >= kFilePieceBytes) WriteBodyPiece();
     RestartTimeout();
 }
 

@@ -50,6 +50,9 @@ public:
     // How long one pass of the transfer's loops may wait for the next event: short enough
     // that a cancel or a time-out is acted on at once, long enough not to spin.
     static constexpr int kPassWaitMs = 10;
+    // An image body goes to its file in pieces of this size as it arrives, so a large
+    // picture is never held in memory whole.
+    static constexpr std::size_t kFilePieceBytes = 1 << 20;
 
 private:
     enum class Outcome : std::uint8_t { Done, Failed, Retry };
@@ -62,6 +65,8 @@ private:
     void RestartTimeout();
     void StartFetch(const std::string& message);
     void UseServer();
+    void WriteBodyPiece();
+    void DropPartialFile();
     void Error(const std::string& text);
     void Message(const std::string& text);
 
@@ -70,6 +75,12 @@ private:
     Socket& socket_;
     Timer& timer_;
     Response response_;
+    // The image fetch's working file while its body is being written.
+    bool toFile_ = false;
+    std::string filePath_;
+    std::uint64_t fileBytes_ = 0;  // written by the current attempt
+    bool fileTouched_ = false;     // some attempt has written to the file
+    bool fileFailed_ = false;
 };
 
 }  // namespace vexal

@@ -482,6 +482,74 @@ TEST(TransferTest, UnwritableWorkingFileFails) {
     EXPECT_EQ(rig.Errors(), std::vector<std::string>{"画像ファイル cache.bmp を保存できませんでした。"});
 }
 
+std::string Pattern(std::size_t size, int seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + seed + (i >> 10));
+    return bytes;
+}
+
+Steps InPieces(const std::string& wire, std::size_t piece) {
+    Steps steps{StateIs(kStateConnected)};
+    for (std::size_t at = 0; at < wire.size(); at += piece) steps.push_back(Arrive(wire.substr(at, piece)));
+    return steps;
+}
+
+TEST(TransferTest, LargeImageIsWrittenInPieces) {
+    const std::string image = Pattern(3 * Transfer::kFilePieceBytes + 12345, 1);
+    Rig rig;
+    rig.Script(InPieces(
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(image.size()) + "\r\n\r\n" + image, 300000));
+    rig.Image("http://h/big.bmp");
+    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.test.files.files.at("cache.bmp") == image);
+}
+
+// Broke: a retried fetch added its body to the part the failed attempt had written.
+TEST(TransferTest, RetryRewritesTheFileFromItsStart) {
+    const std::string first = Pattern(2 * Transfer::kFilePieceBytes, 2);
+    const std::string image = Pattern(Transfer::kFilePieceBytes + 5, 3);
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: ";
+    Rig rig;
+    Steps stalled = InPieces(head + std::to_string(first.size() + 100) + "\r\n\r\n" + first, 400000);
+    stalled.push_back(Tick());
+    rig.Script(stalled);
+    rig.Script(InPieces(head + std::to_string(image.size()) + "\r\n\r\n" + image, 400000));
+    rig.test.dialogs.retryAnswers = {true};
+    rig.Image("http://h/a.gif");
+    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.test.files.files.at("cache.gif") == image);
+}
+
+// Broke: a fetch that failed half way left half a picture in the working file.
+TEST(TransferTest, FailureAfterPartOfTheBodyLeavesNoFile) {
+    const std::string part = Pattern(2 * Transfer::kFilePieceBytes, 4);
+    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    char size[32];
+    std::snprintf(size, sizeof size, "%zx\r\n", part.size());
+    const struct {
+        const char* name;
+        Steps steps;
+        const char* message;
+    } rows[] = {
+        {"reset", InPieces("HTTP/1.1 200 OK\r\nContent-Length: 9999999\r\n\r\n" + part, 500000),
+         "接続がリモート側のマシンからリセットされました。"},
+        {"malformedChunk", InPieces(chunked + size + part + "\r\nzz\r\n", 500000),
+         "接続先の応答が正しくありません。"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        Steps steps = row.steps;
+        if (std::string(row.name) == "reset") steps.push_back(Fails(10054));
+        rig.Script(steps);
+        rig.test.files.files["cache.jpg"] = "old";
+        rig.Image("http://h/a.jpg");
+        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_EQ(rig.Errors(), std::vector<std::string>{row.message});
+        EXPECT_EQ(rig.test.files.files.count("cache.jpg"), 0u);
+    }
+}
+
 TEST(TransferTest, WorkImageFileNames) {
     const struct {
         const char* image;

@@ -393,6 +393,26 @@ TEST(TransferLoopbackTest, PageThenImageOnItsServer) {
     EXPECT_EQ(server.connections(), 2);
 }
 
+// Broke: a fetch cut off half way left half a picture in the working file.
+TEST(TransferLoopbackTest, ResetAfterPartOfALargeImageLeavesNoFile) {
+    LoopbackServer server([](ServerConnection& c, int) {
+        c.ReadRequest();
+        c.Send("HTTP/1.1 200 OK\r\nContent-Length: 50000000\r\n\r\n" + Binary(5 * Transfer::kFilePieceBytes));
+        c.Pause(100);
+        c.Reset();
+    });
+    testing::TempDir dir;
+    PosixFileSystem files;
+    Rig rig;
+    rig.test.host.files = &files;
+    rig.program.CacheFileName = dir / "work";
+    rig.Image(server.Url("/big.bmp"));
+    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_EQ(rig.Boxes(),
+              std::vector<std::string>{"error:接続がリモート側のマシンからリセットされました。"});
+    EXPECT_FALSE(files.IsNormalFile(dir / "work.bmp"));
+}
+
 // Broke: a shorter image written over a longer working file kept the old tail.
 TEST(TransferLoopbackTest, WorkingFileIsRewrittenWhole) {
     testing::TempDir dir;
