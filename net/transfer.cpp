@@ -98,7 +98,7 @@ void Transfer::SetGrpData() {
 
     toFile_ = true;
     filePath_ = WorkImageFileName(program_.CacheFileName, image);
-    fileTouched_ = fileFailed_ = false;
+    fileTouched_ = false;
     const bool received = HttpGet(program_.ServerUrl.Dir + program_.ServerUrl.File);
     if (received) WriteBodyPiece();
     toFile_ = false;
@@ -152,6 +152,7 @@ bool Transfer::HttpGet(const std::string& path) {
         // over: the framing of the old one says nothing about where this one ends.
         response_.Reset();
         fileBytes_ = 0;
+        fileFailed_ = false;
         socket_.Connect();
         RestartTimeout();
         SocketError = 0;

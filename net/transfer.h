@@ -80,7 +80,7 @@ private:
     std::string filePath_;
     std::uint64_t fileBytes_ = 0;  // written by the current attempt
     bool fileTouched_ = false;     // some attempt has written to the file
-    bool fileFailed_ = false;
+    bool fileFailed_ = false;      // a write of the current attempt failed
 };
 
 }  // namespace vexal
