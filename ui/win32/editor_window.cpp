@@ -1,0 +1,351 @@
+// The entry editor window. Controls are laid out in twips; option buttons are checked by
+// the window itself (not by the system's automatic grouping) because txNo and txFnAdd sit
+// between them in the tab order.
+#include "ui/win32/editor_window.h"
+
+#include <algorithm>
+
+#include "platform/win32/utf16.h"
+#include "ui/editor.h"
+#include "ui/editor_texts.h"
+
+namespace vexal {
+namespace {
+
+namespace texts = editor_texts;
+
+constexpr double kClientWidth = 7800;
+constexpr double kClientHeight = 6870;
+
+// The layout, in twips of the client area.
+namespace place {
+constexpr TwipRect CbSelect{120, 120, 4800, 3000};  // the height includes the open list
+constexpr TwipRect CbTouroku{5040, 105, 1260, 375};
+constexpr TwipRect CbDelete{6420, 105, 1260, 375};
+constexpr TwipRect Frame1{120, 600, 7560, 5580};
+constexpr TwipRect Label1{240, 780, 3000, 240};
+constexpr TwipRect TxUrl{240, 1035, 7320, 315};
+constexpr TwipRect Frame3{240, 1470, 3000, 2460};
+constexpr TwipRect Frame2{3360, 1470, 1500, 1680};
+constexpr TwipRect Frame5{4980, 1470, 2580, 1680};
+constexpr TwipRect Frame4{3360, 3240, 4200, 1320};
+constexpr TwipRect Label2{240, 4680, 3000, 240};
+constexpr TwipRect TxComment{240, 4935, 7320, 1125};
+constexpr TwipRect CbPreview{3660, 6345, 1260, 375};
+constexpr TwipRect CbSetWP{5040, 6345, 1260, 375};
+constexpr TwipRect CbEnd{6420, 6345, 1260, 375};
+}  // namespace place
+
+constexpr double kRowStep = 345;
+constexpr double kCheckHeight = 285;
+TwipRect CheckRow(const TwipRect& frame, int i, double width) {
+    return {frame.Left + 120, static_cast<std::int32_t>(frame.Top + 255 + i * kRowStep),
+            static_cast<std::int32_t>(width), static_cast<std::int32_t>(kCheckHeight)};
+}
+TwipRect ChoiceRow(int i) {
+    return {place::Frame4.Left + 120, place::Frame4.Top + 240 + i * 345, place::Frame4.Width - 240, 315};
+}
+
+std::string WindowTextOf(HWND control) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(
+        static_cast<std::size_t>(::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return win32::Narrow(text);
+}
+
+}  // namespace
+
+Win32EditorWindow::Win32EditorWindow() {
+    constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    CreateTopLevel(WS_EX_CONTROLPARENT, style, kClientWidth, kClientHeight);
+    const DWORD tab = WS_TABSTOP;
+
+    // Creation order is tab order.
+    cbSelect_ = AddControl(WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | tab, kCbSelect);
+    cbTouroku_ = AddControl(WC_BUTTONW, texts::cbTouroku, BS_PUSHBUTTON | tab, kCbTouroku);
+    cbDelete_ = AddControl(WC_BUTTONW, texts::cbDelete, BS_PUSHBUTTON | tab, kCbDelete);
+    Frame1_ = AddControl(WC_BUTTONW, "", BS_GROUPBOX, kFrame1);
+    Label1_ = AddControl(WC_STATICW, texts::Label1, SS_LEFT | SS_NOPREFIX, kLabel1);
+    txUrl_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | tab, kTxUrl, WS_EX_CLIENTEDGE);
+    Frame3_ = AddControl(WC_BUTTONW, texts::Frame3, BS_GROUPBOX, kFrame3);
+    for (int i = 0; i < 6; ++i)
+        ckFilter_[i] = AddControl(WC_BUTTONW, texts::ckFilter[i], BS_AUTOCHECKBOX | tab, kCkFilter0 + i);
+    Frame2_ = AddControl(WC_BUTTONW, texts::Frame2, BS_GROUPBOX, kFrame2);
+    for (int i = 0; i < 4; ++i)
+        ckExt_[i] = AddControl(WC_BUTTONW, texts::ckExt[i], BS_AUTOCHECKBOX | tab, kCkExt0 + i);
+    Frame5_ = AddControl(WC_BUTTONW, texts::Frame5, BS_GROUPBOX, kFrame5);
+    for (int i = 0; i < 3; ++i)
+        opWp_[i] = AddControl(WC_BUTTONW, texts::opWp[i], BS_RADIOBUTTON | tab | (i == 0 ? WS_GROUP : 0),
+                              kOpWp0 + i);
+    Frame4_ = AddControl(WC_BUTTONW, texts::Frame4, BS_GROUPBOX, kFrame4);
+    opNo_[0] = AddControl(WC_BUTTONW, texts::opNo[0], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0);
+    txNo_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | ES_RIGHT | tab | WS_GROUP, kTxNo, WS_EX_CLIENTEDGE);
+    // The spin: an up-down control whose arrows only report a step; the window keeps the
+    // position (-1, 0, +1) the presenter reads and resets.
+    scNo_ = AddControl(UPDOWN_CLASSW, "", UDS_ARROWKEYS, kScNo);
+    ::SendMessageW(scNo_, UDM_SETRANGE32, static_cast<WPARAM>(-1), 1);
+    ::SendMessageW(scNo_, UDM_SETPOS32, 0, 0);
+    opNo_[1] = AddControl(WC_BUTTONW, texts::opNo[1], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0 + 1);
+    txFnAdd_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | tab | WS_GROUP, kTxFnAdd, WS_EX_CLIENTEDGE);
+    opNo_[2] = AddControl(WC_BUTTONW, texts::opNo[2], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0 + 2);
+    Label2_ = AddControl(WC_STATICW, texts::Label2, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLabel2);
+    txComment_ = AddControl(WC_EDITW, "", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | tab,
+                            kTxComment, WS_EX_CLIENTEDGE);
+    cbPreview_ = AddControl(WC_BUTTONW, texts::cbPreview, BS_PUSHBUTTON | tab | WS_GROUP, kCbPreview);
+    cbSetWP_ = AddControl(WC_BUTTONW, texts::cbSetWP, BS_PUSHBUTTON | tab, kCbSetWP);
+    cbEnd_ = AddControl(WC_BUTTONW, texts::cbEnd, BS_PUSHBUTTON | tab, kCbEnd);
+
+    tooltips_ = win32::CreateToolTips(hwnd());
+    for (int i = 0; i < 6; ++i) win32::AddToolTip(tooltips_, ckFilter_[i], texts::ckFilterTip[i]);
+    for (int i = 0; i < 3; ++i) win32::AddToolTip(tooltips_, opNo_[i], texts::opNoTip[i]);
+    Layout();
+}
+
+void Win32EditorWindow::Layout() {
+    Place(cbSelect_, place::CbSelect);
+    Place(cbTouroku_, place::CbTouroku);
+    Place(cbDelete_, place::CbDelete);
+    Place(Frame1_, place::Frame1);
+    Place(Label1_, place::Label1);
+    Place(txUrl_, place::TxUrl);
+    Place(Frame3_, place::Frame3);
+    for (int i = 0; i < 6; ++i) Place(ckFilter_[i], CheckRow(place::Frame3, i, place::Frame3.Width - 240));
+    Place(Frame2_, place::Frame2);
+    for (int i = 0; i < 4; ++i) Place(ckExt_[i], CheckRow(place::Frame2, i, place::Frame2.Width - 240));
+    Place(Frame5_, place::Frame5);
+    for (int i = 0; i < 3; ++i) Place(opWp_[i], CheckRow(place::Frame5, i, place::Frame5.Width - 240));
+    Place(Frame4_, place::Frame4);
+    for (int i = 0; i < 3; ++i) Place(opNo_[i], ChoiceRow(i));
+    PlaceInBlank(opNo_[0], ChoiceRow(0), texts::opNo0Lead, texts::opNo0Blanks, txNo_, scNo_);
+    PlaceInBlank(opNo_[1], ChoiceRow(1), texts::opNo1Lead, texts::opNo1Blanks, txFnAdd_, nullptr);
+    Place(Label2_, place::Label2);
+    Place(txComment_, place::TxComment);
+    Place(cbPreview_, place::CbPreview);
+    Place(cbSetWP_, place::CbSetWP);
+    Place(cbEnd_, place::CbEnd);
+}
+
+void Win32EditorWindow::PlaceInBlank(HWND button, const TwipRect& buttonRect, const std::string& lead,
+                                     int blanks, HWND first, HWND second) {
+    // Where the caption's run of full-width blanks starts and how wide it is, measured in
+    // the window's font: after the button's mark, its gap, and the text before the blanks.
+    HDC dc = ::GetDC(button);
+    HGDIOBJ old = ::SelectObject(dc, font());
+    SIZE leadSize{0, 0}, blankSize{0, 0};
+    const std::wstring leadText = win32::Widen(lead);
+    const std::wstring blankText(static_cast<std::size_t>(blanks), L'\u3000');
+    if (!leadText.empty())
+        ::GetTextExtentPoint32W(dc, leadText.c_str(), static_cast<int>(leadText.size()), &leadSize);
+    ::GetTextExtentPoint32W(dc, blankText.c_str(), static_cast<int>(blankText.size()), &blankSize);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(button, dc);
+
+    const RECT r = win32::TwipsToPixels(buttonRect, dpi());
+    const int mark = ::MulDiv(13 + 4, static_cast<int>(dpi()), 96);
+    const int height = r.bottom - r.top;
+    const int start = r.left + mark + leadSize.cx;
+    const int spinWidth = second ? ::MulDiv(17, static_cast<int>(dpi()), 96) : 0;
+    const int firstWidth =
+        std::max<int>(blankSize.cx - spinWidth - 2, ::MulDiv(24, static_cast<int>(dpi()), 96));
+    ::SetWindowPos(first, nullptr, start, r.top, firstWidth, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (second)
+        ::SetWindowPos(second, nullptr, start + firstWidth, r.top, spinWidth, height,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    // The boxes come after the button in the tab order, so they lie below it; the button
+    // gives up the blank part of itself (region, painting and clicks) to let them show.
+    HRGN shape = ::CreateRectRgn(0, 0, r.right - r.left, height);
+    HRGN blank = ::CreateRectRgn(start - r.left, 0, start - r.left + firstWidth + spinWidth, height);
+    ::CombineRgn(shape, shape, blank, RGN_DIFF);
+    ::DeleteObject(blank);
+    ::SetWindowRgn(button, shape, TRUE);  // the window owns the region from here on
+}
+
+void Win32EditorWindow::ShowWindow() {
+    if (!centred_) {
+        centred_ = true;
+        win32::CentreOnMonitor(hwnd());
+    }
+    ::ShowWindow(hwnd(), SW_SHOW);
+    ::SetForegroundWindow(hwnd());
+}
+
+void Win32EditorWindow::HideWindow() { ::ShowWindow(hwnd(), SW_HIDE); }
+
+HWND Win32EditorWindow::Control(EditorControl control, int index) const {
+    auto pick = [index](const auto& array) -> HWND {
+        return index >= 0 && static_cast<std::size_t>(index) < array.size() ? array[index] : nullptr;
+    };
+    switch (control) {
+        case EditorControl::cbTouroku:
+            return cbTouroku_;
+        case EditorControl::cbDelete:
+            return cbDelete_;
+        case EditorControl::cbPreview:
+            return cbPreview_;
+        case EditorControl::cbSetWP:
+            return cbSetWP_;
+        case EditorControl::cbEnd:
+            return cbEnd_;
+        case EditorControl::Frame2:
+            return Frame2_;
+        case EditorControl::Frame3:
+            return Frame3_;
+        case EditorControl::Frame4:
+            return Frame4_;
+        case EditorControl::Frame5:
+            return Frame5_;
+        case EditorControl::ckFilter:
+            return pick(ckFilter_);
+        case EditorControl::ckExt:
+            return pick(ckExt_);
+        case EditorControl::opWp:
+            return pick(opWp_);
+        case EditorControl::opNo:
+            return pick(opNo_);
+        case EditorControl::txUrl:
+            return txUrl_;
+        case EditorControl::txComment:
+            return txComment_;
+        case EditorControl::txNo:
+            return txNo_;
+        case EditorControl::txFnAdd:
+            return txFnAdd_;
+        case EditorControl::scNo:
+            return scNo_;
+    }
+    return nullptr;
+}
+
+std::string Win32EditorWindow::Text(EditorControl box) const {
+    switch (box) {
+        case EditorControl::txUrl:
+        case EditorControl::txComment:
+        case EditorControl::txNo:
+        case EditorControl::txFnAdd:
+            return WindowTextOf(Control(box, 0));
+        default:
+            return {};
+    }
+}
+
+void Win32EditorWindow::SetText(EditorControl box, const std::string& text) {
+    HWND control = Control(box, 0);
+    if (!control || box == EditorControl::scNo) return;
+    ++settingText_;
+    ::SetWindowTextW(control, win32::Widen(text).c_str());
+    --settingText_;
+}
+
+bool Win32EditorWindow::IsChecked(EditorControl control, int index) const {
+    HWND button = Control(control, index);
+    return button && ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32EditorWindow::SetChecked(EditorControl control, int index, bool checked) {
+    HWND button = Control(control, index);
+    if (!button) return;
+    ::SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (!checked) return;
+    // Selecting an option button clears the others of its group.
+    if (control == EditorControl::opWp || control == EditorControl::opNo) {
+        const auto& group = control == EditorControl::opWp ? opWp_ : opNo_;
+        for (HWND other : group)
+            if (other != button) ::SendMessageW(other, BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+}
+
+void Win32EditorWindow::SetEnabled(EditorControl control, int index, bool enabled) {
+    if (HWND c = Control(control, index)) ::EnableWindow(c, enabled ? TRUE : FALSE);
+}
+
+void Win32EditorWindow::ClearList() { ::SendMessageW(cbSelect_, CB_RESETCONTENT, 0, 0); }
+
+void Win32EditorWindow::AddListItem(const std::string& text) {
+    ::SendMessageW(cbSelect_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Widen(text).c_str()));
+}
+
+std::string Win32EditorWindow::ListItemText(int index) const {
+    const LRESULT length = ::SendMessageW(cbSelect_, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT got = ::SendMessageW(cbSelect_, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                                       reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got == CB_ERR ? 0 : static_cast<std::size_t>(got));
+    return win32::Narrow(text);
+}
+
+int Win32EditorWindow::SelectedListItem() const {
+    const LRESULT selected = ::SendMessageW(cbSelect_, CB_GETCURSEL, 0, 0);
+    return selected == CB_ERR ? -1 : static_cast<int>(selected);
+}
+
+void Win32EditorWindow::SelectListItem(int index) {
+    ::SendMessageW(cbSelect_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void Win32EditorWindow::OnCommand(int id, int code) {
+    if (!presenter_) return;
+    if (id >= kOpWp0 && id < kOpWp0 + 3 && code == BN_CLICKED) {
+        SetChecked(EditorControl::opWp, id - kOpWp0, true);
+        return;
+    }
+    if (id >= kOpNo0 && id < kOpNo0 + 3 && code == BN_CLICKED) {
+        SetChecked(EditorControl::opNo, id - kOpNo0, true);
+        return;
+    }
+    switch (id) {
+        case kCbSelect:
+            if (code == CBN_SELCHANGE) presenter_->cbSelect_Click();
+            break;
+        case kTxUrl:
+            if (code == EN_CHANGE && settingText_ == 0) presenter_->txUrl_Change();
+            break;
+        case kCbTouroku:
+            if (code == BN_CLICKED) presenter_->cbTouroku_Click();
+            break;
+        case kCbDelete:
+            if (code == BN_CLICKED) presenter_->cbDelete_Click();
+            break;
+        case kCbPreview:
+            if (code == BN_CLICKED) presenter_->cbPreview_Click();
+            break;
+        case kCbSetWP:
+            if (code == BN_CLICKED) presenter_->cbSetWP_Click();
+            break;
+        case kCbEnd:
+            if (code == BN_CLICKED) presenter_->cbEnd_Click();
+            break;
+        default:
+            break;
+    }
+}
+
+bool Win32EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            result = 0;
+            return true;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header->idFrom == kScNo && header->code == UDN_DELTAPOS) {
+                const auto* change = reinterpret_cast<const NMUPDOWN*>(lParam);
+                // The upper arrow increases the number.
+                spinPosition_ = change->iDelta > 0 ? 1 : (change->iDelta < 0 ? -1 : 0);
+                if (presenter_ && spinPosition_ != 0) presenter_->scNo_Change();
+                result = TRUE;  // the control keeps no position of its own
+                return true;
+            }
+            return false;
+        }
+        case WM_CLOSE:
+            // Closing the window ends the program without saving.
+            if (presenter_) presenter_->Form_Unload();
+            result = 0;
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace vexal

@@ -1,0 +1,88 @@
+// The entry editor window frOpt with native controls: creates them, shows what the
+// presenter sets, and reports what the user does to it.
+#pragma once
+
+#include <array>
+
+#include "ui/editor_view.h"
+#include "ui/win32/win32_ui.h"
+
+namespace vexal {
+
+class EditorPresenter;
+
+class Win32EditorWindow final : public win32::Window, public EditorView {
+public:
+    Win32EditorWindow();
+    // Routes the controls' user events to `presenter`; call once.
+    void Bind(EditorPresenter& presenter) { presenter_ = &presenter; }
+
+    // EditorView
+    void SetCaption(const std::string& text) override { SetTitle(text); }
+    void ShowWindow() override;
+    void HideWindow() override;
+    std::string Text(EditorControl box) const override;
+    void SetText(EditorControl box, const std::string& text) override;
+    bool IsChecked(EditorControl control, int index) const override;
+    void SetChecked(EditorControl control, int index, bool checked) override;
+    void SetEnabled(EditorControl control, int index, bool enabled) override;
+    void ClearList() override;
+    void AddListItem(const std::string& text) override;
+    std::string ListItemText(int index) const override;
+    int SelectedListItem() const override;
+    void SelectListItem(int index) override;
+    int SpinPosition() const override { return spinPosition_; }
+    void SetSpinPosition(int position) override { spinPosition_ = position; }
+
+    // Control identifiers, also for tests that drive the window from outside.
+    enum Id : int {
+        kCbSelect = 100,
+        kCbTouroku,
+        kCbDelete,
+        kTxUrl,
+        kTxNo,
+        kScNo,
+        kTxFnAdd,
+        kTxComment,
+        kCbPreview,
+        kCbSetWP,
+        kCbEnd,
+        kCkFilter0 = 110,  // to 115
+        kCkExt0 = 120,     // to 123
+        kOpWp0 = 130,      // to 132
+        kOpNo0 = 140,      // to 142
+        kFrame1 = 170,
+        kFrame2,
+        kFrame3,
+        kFrame4,
+        kFrame5,
+        kLabel1,
+        kLabel2,
+    };
+
+protected:
+    void Layout() override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    HWND Control(EditorControl control, int index) const;
+    // Places the boxes that sit in the blanks of an option button's caption.
+    void PlaceInBlank(HWND button, const TwipRect& buttonRect, const std::string& lead, int blanks,
+                      HWND first, HWND second);
+    void OnCommand(int id, int code);
+
+    HWND cbSelect_, cbTouroku_, cbDelete_, Frame1_, Label1_, txUrl_, Frame2_, Frame3_, Frame4_, Frame5_;
+    std::array<HWND, 6> ckFilter_{};
+    std::array<HWND, 4> ckExt_{};
+    std::array<HWND, 3> opWp_{};
+    std::array<HWND, 3> opNo_{};
+    HWND txNo_, scNo_, txFnAdd_, Label2_, txComment_, cbPreview_, cbSetWP_, cbEnd_;
+    HWND tooltips_;
+    EditorPresenter* presenter_ = nullptr;
+    int spinPosition_ = 0;
+    // Set while the program changes a text, so EN_CHANGE reports only typing.
+    int settingText_ = 0;
+    bool centred_ = false;
+};
+
+}  // namespace vexal

@@ -1,0 +1,67 @@
+// The Windows program: native windows, or, when VEXAL_NONINTERACTIVE=1 asks for an
+// unattended run (a scheduled task), message lines on standard error and no window.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/startup.h"
+#include "app/stderr_dialogs.h"
+#include "platform/win32/startup_info.h"
+#include "platform/win32/wic_image_decoder.h"
+#include "platform/win32/win32_desktop.h"
+#include "platform/win32/win32_event_pump.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_socket.h"
+#include "platform/win32/win32_timer.h"
+#include "ui/win32/front_end.h"
+#include "ui/win32/win32_dialogs.h"
+#include "ui/win32/win32_ui.h"
+
+namespace {
+
+bool Unattended() {
+    const wchar_t* flag = _wgetenv(L"VEXAL_NONINTERACTIVE");
+    return flag && std::wstring(flag) == L"1";
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    const bool unattended = Unattended();
+    if (!unattended) {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
+                                                           ICC_UPDOWN_CLASS | ICC_TAB_CLASSES |
+                                                           ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&controls);
+    }
+    // The version resource carries the version; the build's numbers stand in only for a
+    // program that lost its resources.
+    int major = VEXAL_VERSION_MAJOR, minor = VEXAL_VERSION_MINOR;
+    vexal::win32::ReadProgramVersion(major, minor);
+
+    vexal::Program program;
+    vexal::ExitProcess process;
+    vexal::Win32FileSystem files;
+    vexal::Win32EventPump pump;
+    vexal::Win32Socket socket(pump);
+    vexal::Win32Timer timer(pump);
+    vexal::WicImageDecoder images;
+    vexal::Win32Desktop desktop;
+    vexal::StderrDialogs stderrDialogs;
+    vexal::Win32Dialogs windowDialogs;
+
+    vexal::Host host;
+    host.dialogs = unattended ? static_cast<vexal::Dialogs*>(&stderrDialogs) : &windowDialogs;
+    host.process = &process;
+    host.files = &files;
+    host.pump = &pump;
+    host.socket = &socket;
+    host.timer = &timer;
+    host.images = &images;
+    host.desktop = &desktop;
+
+    vexal::Win32FrontEnd frontEnd(program, host, pump, unattended);
+    vexal::Main(program, host, frontEnd, vexal::win32::ArgumentText(), major, minor);
+    // The windows carry the run on; it ends through Process::End.
+    pump.Run();
+}

@@ -1,0 +1,39 @@
+// The progress window frDisp with native controls: the status label, the progress bar and
+// the cancel button (Escape presses it), laid out in twips like the other front ends.
+#pragma once
+
+#include "app/program.h"
+#include "ui/progress_presenter.h"
+#include "ui/progress_view.h"
+#include "ui/win32/win32_ui.h"
+
+namespace vexal {
+
+class Win32ProgressWindow final : public win32::Window, public ProgressView {
+public:
+    explicit Win32ProgressWindow(Program& program);
+
+    void SetMessage(const std::string& text) override;
+    void SetProgressRange(double min, double max) override;
+    void SetProgressValue(double value) override;
+    void ShowWindow() override;
+    void HideWindow() override;
+
+    HWND lbMsg() const { return lbMsg_; }
+    HWND PB() const { return PB_; }
+
+protected:
+    void Layout() override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void ShowValue();
+
+    Program& program_;
+    ProgressPresenter presenter_;
+    HWND lbMsg_, PB_, cbCancel_;
+    double min_ = 0, max_ = 100, value_ = 0;
+    bool centred_ = false;
+};
+
+}  // namespace vexal

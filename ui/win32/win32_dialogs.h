@@ -1,0 +1,17 @@
+// Message boxes and the input box with the system's own dialogs.
+#pragma once
+
+#include "app/dialogs.h"
+
+namespace vexal {
+
+class Win32Dialogs final : public Dialogs {
+public:
+    void Error(const std::string& title, const std::string& text) override;
+    void Notice(const std::string& title, const std::string& text) override;
+    bool AskRetry(const std::string& title, const std::string& text) override;
+    bool AskYesNo(const std::string& title, const std::string& text) override;
+    std::string AskText(const std::string& title, const std::string& prompt) override;
+};
+
+}  // namespace vexal
