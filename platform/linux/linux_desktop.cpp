@@ -20,6 +20,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/linux/bmp_layout.h"
 #include "platform/linux/x11_root.h"
 #include "wallpaper/install.h"
 
@@ -144,9 +145,23 @@ bool LinuxDesktop::SetWallpaper(const std::string& path) {
     const WallpaperLayout recorded = RecordedLayout(folder);
 
     if (kind == DesktopKind::X11) {
-        Picture picture;
-        if (!decoder_.Decode(path, picture).Ok()) return false;
-        return SetRootBackground(picture, recorded, env_("DISPLAY"));
+        // The program's own bitmaps are laid out straight from the file; anything else is
+        // decoded first.
+        auto draw = [&](std::int32_t width, std::int32_t height, std::vector<std::uint32_t>& out) {
+            switch (LayOutBmpFile(path, recorded, width, height, out)) {
+                case BmpLayoutResult::Done:
+                    return true;
+                case BmpLayoutResult::Failed:
+                    return false;
+                case BmpLayoutResult::NotHandled:
+                    break;
+            }
+            Picture picture;
+            if (!decoder_.Decode(path, picture).Ok()) return false;
+            LayOutPicture(picture, recorded, width, height, out);
+            return true;
+        };
+        return SetRootBackground(draw, env_("DISPLAY"));
     }
 
     const std::string shown = UniqueShownName(folder);

@@ -80,6 +80,15 @@ bool HostIsLittleEndian() {
 
 bool SetRootBackground(const Picture& picture, WallpaperLayout layout, const std::string& display) {
     if (picture.Empty()) return false;
+    return SetRootBackground(
+        [&](std::int32_t width, std::int32_t height, std::vector<std::uint32_t>& out) {
+            LayOutPicture(picture, layout, width, height, out);
+            return true;
+        },
+        display);
+}
+
+bool SetRootBackground(const RootDrawing& draw, const std::string& display) {
     Display* d = XOpenDisplay(display.empty() ? nullptr : display.c_str());
     if (!d) return false;
     ErrorTrap trap;
@@ -95,7 +104,10 @@ bool SetRootBackground(const Picture& picture, WallpaperLayout layout, const std
     }
 
     std::vector<std::uint32_t> pixels;
-    LayOutPicture(picture, layout, width, height, pixels);
+    if (!draw(width, height, pixels) || pixels.size() != static_cast<std::size_t>(width) * height) {
+        XCloseDisplay(d);
+        return false;
+    }
 
     XImage* image = XCreateImage(d, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
                                  static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);

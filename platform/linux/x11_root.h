@@ -3,15 +3,27 @@
 // and pseudo-transparent programs find it and the next setter can free it.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/linux/root_layout.h"
 #include "wallpaper/picture.h"
 
 namespace vexal {
 
-// Connects to the display named by DISPLAY (or `display` when not empty); false when
-// there is no display or the server refused any step.
+// Fills the root's pixels (width × height, 0x00RRGGBB, rows top to bottom); false to
+// give up without changing anything.
+using RootDrawing =
+    std::function<bool(std::int32_t width, std::int32_t height, std::vector<std::uint32_t>& out)>;
+
+// Connects to the display named by DISPLAY (or `display` when not empty), lets `draw`
+// fill a screenful, and makes it the root background; false when there is no display,
+// `draw` gave up, or the server refused any step.
+bool SetRootBackground(const RootDrawing& draw, const std::string& display = {});
+
+// The picture laid out by LayOutPicture.
 bool SetRootBackground(const Picture& picture, WallpaperLayout layout, const std::string& display = {});
 
 }  // namespace vexal

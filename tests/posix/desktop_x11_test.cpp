@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "platform/linux/bmp_layout.h"
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/qt_image_decoder.h"
 #include "platform/linux/root_layout.h"
@@ -69,6 +70,124 @@ TEST(RootLayoutTest, LargerThanTheScreenAndTransparent) {
         LayOutPicture(clear, layout, 2, 1, out);
         EXPECT_EQ(out, (std::vector<std::uint32_t>{0, 0x800000})) << static_cast<int>(layout);
     }
+}
+
+// A bitmap file with the given rows: `bits` 24 or 32, bottom-up unless `topDown`.
+std::string BmpFile(const Picture& p, int bits, bool topDown) {
+    const int bpp = bits / 8;
+    const std::size_t stride = (static_cast<std::size_t>(p.width) * bpp + 3) & ~std::size_t{3};
+    std::string f = BmpHeader(p.width, topDown ? -p.height : p.height);
+    f[28] = static_cast<char>(bits);
+    for (int i = 0; i < p.height; ++i) {
+        const int y = topDown ? i : p.height - 1 - i;
+        std::string row(stride, '\0');
+        for (int x = 0; x < p.width; ++x)
+            for (int c = 0; c < 3; ++c)
+                row[static_cast<std::size_t>(x * bpp + c)] = static_cast<char>(p.Row(y)[x] >> (8 * c));
+        if (bpp == 4)
+            for (int x = 0; x < p.width; ++x)
+                row[static_cast<std::size_t>(x * 4 + 3)] = 0;  // not transparency
+        f += row;
+    }
+    return f;
+}
+
+Picture Noise(int w, int h, std::uint32_t seed) {
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(w) * h);
+    for (auto& v : px) {
+        seed = seed * 1664525u + 1013904223u;
+        v = 0xFF000000u | (seed >> 8);
+    }
+    return Picture::FromPixels(w, h, std::move(px));
+}
+
+TEST(BmpLayoutTest, FileLayoutMatchesThePictureLayout) {
+    testing::TempDir dir;
+    const struct {
+        const char* name;
+        int w, h, bits;
+        bool topDown;
+        WallpaperLayout layout;
+    } rows[] = {
+        {"centredSmaller", 7, 5, 24, false, WallpaperLayout::Centred},
+        {"centredLarger", 33, 21, 24, false, WallpaperLayout::Centred},
+        {"centredTopDown32", 9, 4, 32, true, WallpaperLayout::Centred},
+        {"tiledSmaller", 7, 5, 24, false, WallpaperLayout::Tiled},
+        {"tiledLarger", 33, 21, 32, false, WallpaperLayout::Tiled},
+        {"tiledTopDown", 3, 2, 24, true, WallpaperLayout::Tiled},
+        {"stretchedExact", 20, 12, 24, false, WallpaperLayout::Stretched},
+    };
+    for (const auto& r : rows) {
+        const Picture p = Noise(r.w, r.h, 7);
+        std::ofstream(dir / "a.bmp", std::ios::binary) << BmpFile(p, r.bits, r.topDown);
+        std::vector<std::uint32_t> fromFile, fromPicture;
+        ASSERT_EQ(LayOutBmpFile(dir / "a.bmp", r.layout, 20, 12, fromFile), BmpLayoutResult::Done) << r.name;
+        LayOutPicture(p, r.layout, 20, 12, fromPicture);
+        EXPECT_EQ(fromFile, fromPicture) << r.name;
+    }
+}
+
+TEST(BmpLayoutTest, ShrinkingAveragesEachScreenPixelsOwnArea) {
+    testing::TempDir dir;
+    for (bool topDown : {false, true}) {
+        // Exactly two by two picture pixels per screen pixel.
+        const Picture p = Noise(40, 24, 11);
+        std::ofstream(dir / "a.bmp", std::ios::binary) << BmpFile(p, 24, topDown);
+        std::vector<std::uint32_t> out;
+        ASSERT_EQ(LayOutBmpFile(dir / "a.bmp", WallpaperLayout::Stretched, 20, 12, out),
+                  BmpLayoutResult::Done);
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 20; ++x) {
+                std::uint32_t expected = 0;
+                for (int c = 0; c < 3; ++c) {
+                    unsigned sum = 0;
+                    for (int dy = 0; dy < 2; ++dy)
+                        for (int dx = 0; dx < 2; ++dx)
+                            sum += (p.Row(2 * y + dy)[2 * x + dx] >> (8 * c)) & 0xFF;
+                    expected |= ((sum + 2) / 4) << (8 * c);
+                }
+                ASSERT_EQ(out[static_cast<std::size_t>(y) * 20 + x], expected)
+                    << x << "," << y << " " << topDown;
+            }
+    }
+    // Uneven shares still give each screen pixel a colour its quadrant has.
+    std::ofstream(dir / "q.bmp", std::ios::binary) << BmpFile(Quadrants(1000, 600), 24, false);
+    std::vector<std::uint32_t> out;
+    ASSERT_EQ(LayOutBmpFile(dir / "q.bmp", WallpaperLayout::Stretched, 640, 480, out), BmpLayoutResult::Done);
+    EXPECT_EQ(out[0], kRed);
+    EXPECT_EQ(out[639], kGreen);
+    EXPECT_EQ(out[479 * 640], kBlue);
+    EXPECT_EQ(out[479 * 640 + 639], kWhite);
+}
+
+TEST(BmpLayoutTest, OtherFilesAreLeftToTheDecoder) {
+    testing::TempDir dir;
+    const std::string good = BmpFile(Noise(8, 8, 3), 24, false);
+    std::string eightBit = good, rle = good, truncated = good.substr(0, good.size() - 10), core = good;
+    eightBit[28] = 8;
+    rle[30] = 1;
+    core[14] = 12;
+    const struct {
+        const char* name;
+        std::string bytes;
+        WallpaperLayout layout;
+    } rows[] = {
+        {"enlarging", good, WallpaperLayout::Stretched},
+        {"palette", eightBit, WallpaperLayout::Centred},
+        {"compressed", rle, WallpaperLayout::Centred},
+        {"oldHeader", core, WallpaperLayout::Centred},
+        {"truncated", truncated, WallpaperLayout::Centred},
+        {"notABitmap", "<html>", WallpaperLayout::Centred},
+        {"bomb", BmpHeader(50000, 50000), WallpaperLayout::Centred},
+    };
+    for (const auto& r : rows) {
+        std::ofstream(dir / "a.bmp", std::ios::binary | std::ios::trunc) << r.bytes;
+        std::vector<std::uint32_t> out;
+        EXPECT_EQ(LayOutBmpFile(dir / "a.bmp", r.layout, 20, 12, out), BmpLayoutResult::NotHandled) << r.name;
+    }
+    std::vector<std::uint32_t> out;
+    EXPECT_EQ(LayOutBmpFile(dir / "missing.bmp", WallpaperLayout::Centred, 20, 12, out),
+              BmpLayoutResult::NotHandled);
 }
 
 class X11RootTest : public ::testing::Test {
