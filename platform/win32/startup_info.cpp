@@ -31,11 +31,13 @@ bool ReadProgramVersion(int& majorOut, int& minorOut) {
 std::string ArgumentText(std::wstring_view commandLine) {
     std::size_t i = 0;
     if (!commandLine.empty() && commandLine[0] == L'"') {
-        // A quoted program name runs to the closing quote (or to the end).
+        // A quoted program name runs to the closing quote (or to the end), as Windows
+        // itself reads it; the arguments may follow the quote directly.
         const std::size_t close = commandLine.find(L'"', 1);
         i = close == std::wstring_view::npos ? commandLine.size() : close + 1;
+    } else {
+        while (i < commandLine.size() && commandLine[i] != L' ' && commandLine[i] != L'\t') ++i;
     }
-    while (i < commandLine.size() && commandLine[i] != L' ' && commandLine[i] != L'\t') ++i;
     while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
     return Narrow(commandLine.substr(i));
 }
