@@ -1,0 +1,21 @@
+// Fuzz target: link extraction with every rule and extension switched by the input.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "app/program.h"
+#include "gather/links.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    vexal::Program program;
+    vexal::SiteEntry& entry = program.CurrentEntry();
+    for (int i = 0; i < 5; ++i) entry.Filter[i] = (data[0] >> i) & 1;
+    for (int i = 0; i < 4; ++i) entry.Ext[i] = true;
+    program.SourceText.assign(reinterpret_cast<const char*>(data + 1), size - 1);
+    vexal::ExtractLinks(program);
+    if (program.Candidates.empty() || !program.Candidates[0].empty()) std::abort();
+    for (std::size_t i = 1; i < program.Candidates.size(); ++i)
+        if (program.Candidates[i].size() < 4) std::abort();
+    return 0;
+}
