@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <memory>
 
 #include "ui/qt/qt_text.h"
@@ -62,15 +64,34 @@ void QtPictureBox::paintEvent(QPaintEvent* event) {
     painter.drawImage(target.topLeft(), scaled_);
 }
 
+QtWrappingButton::QtWrappingButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
+
+void QtWrappingButton::paintEvent(QPaintEvent* event) {
+    const int margin = style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, this);
+    const QRect textArea = rect().adjusted(margin / 2, 0, -margin / 2, 0);
+    if (fontMetrics().horizontalAdvance(text()) <= textArea.width()) {
+        QPushButton::paintEvent(event);
+        return;
+    }
+    // The bevel without a caption, then the caption broken into lines.
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    painter.drawControl(QStyle::CE_PushButton, option);
+    painter.drawItemText(textArea, Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(), text(),
+                         QPalette::ButtonText);
+}
+
 QtPreviewWindow::QtPreviewWindow(QWidget* parent) : QWidget(parent) {
     setObjectName("frPreview");
     // A sizable tool window: narrow caption with a close box only.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     imGrp = new QtPictureBox(this);
-    cbSetWP = new QPushButton(QString::fromUtf8(kPreviewSetWPCaption), this);
-    cbCancel = new QPushButton(QString::fromUtf8(kPreviewCancelCaption), this);
-    cbRetry = new QPushButton(QString::fromUtf8(kPreviewRetryCaption), this);
+    cbSetWP = new QtWrappingButton(QString::fromUtf8(kPreviewSetWPCaption), this);
+    cbCancel = new QtWrappingButton(QString::fromUtf8(kPreviewCancelCaption), this);
+    cbRetry = new QtWrappingButton(QString::fromUtf8(kPreviewRetryCaption), this);
     for (QPushButton* b : {cbSetWP, cbCancel, cbRetry}) b->setAutoDefault(false);
     cbSetWP->setEnabled(false);
     setTabOrder(cbSetWP, cbCancel);

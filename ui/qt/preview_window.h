@@ -4,11 +4,10 @@
 
 #include <QFrame>
 #include <QImage>
+#include <QPushButton>
 #include <QWidget>
 
 #include "ui/preview_presenter.h"
-
-class QPushButton;
 
 namespace vexal {
 
@@ -27,6 +26,16 @@ protected:
 private:
     QImage image_;
     QImage scaled_;  // image_ at the size last painted, so repaints do not scale again
+};
+
+// A push button whose caption breaks onto a second line when the button is too narrow
+// for it, as the buttons of a small preview window are.
+class QtWrappingButton final : public QPushButton {
+public:
+    QtWrappingButton(const QString& text, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 class QtPreviewWindow final : public QWidget, public PreviewWindowView {
