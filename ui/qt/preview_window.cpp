@@ -67,8 +67,9 @@ void QtPictureBox::paintEvent(QPaintEvent* event) {
 QtWrappingButton::QtWrappingButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
 
 void QtWrappingButton::paintEvent(QPaintEvent* event) {
-    const int margin = style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, this);
-    const QRect textArea = rect().adjusted(margin / 2, 0, -margin / 2, 0);
+    // Only the frame's pixel on each side is kept clear: a caption that fits in one line
+    // is drawn as the style draws it.
+    const QRect textArea = rect().adjusted(1, 0, -1, 0);
     if (fontMetrics().horizontalAdvance(text()) <= textArea.width()) {
         QPushButton::paintEvent(event);
         return;
