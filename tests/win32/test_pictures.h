@@ -138,10 +138,14 @@ inline bool WriteJpeg(const std::string& path, std::uint32_t width, std::uint32_
         bgr[i * 3 + 1] = static_cast<BYTE>((argb[i] >> 8) & 0xFF);
         bgr[i * 3 + 2] = static_cast<BYTE>((argb[i] >> 16) & 0xFF);
     }
+    // Balanced below; a thread that has COM already just counts one more user.
+    const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     IWICImagingFactory* factory = nullptr;
     if (FAILED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))))
+                                  IID_IWICImagingFactory, reinterpret_cast<void**>(&factory)))) {
+        if (com) ::CoUninitialize();
         return false;
+    }
     IWICBitmap* bitmap = nullptr;
     IWICStream* stream = nullptr;
     IWICBitmapEncoder* encoder = nullptr;
@@ -162,6 +166,7 @@ inline bool WriteJpeg(const std::string& path, std::uint32_t width, std::uint32_
                         static_cast<IUnknown*>(stream), static_cast<IUnknown*>(bitmap)})
         if (p) p->Release();
     factory->Release();
+    if (com) ::CoUninitialize();
     return ok;
 }
 

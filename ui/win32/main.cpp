@@ -1,5 +1,8 @@
 // The Windows program: native windows, or, when VEXAL_NONINTERACTIVE=1 asks for an
 // unattended run (a scheduled task), message lines on standard error and no window.
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -28,6 +31,8 @@ bool Unattended() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const bool unattended = Unattended();
+    // Messages go out byte for byte: a message that holds CR LF must not gain a CR.
+    _setmode(_fileno(stderr), _O_BINARY);
     if (!unattended) {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
                                                            ICC_UPDOWN_CLASS | ICC_TAB_CLASSES |

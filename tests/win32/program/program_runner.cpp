@@ -1,0 +1,213 @@
+// Starting the program with its standard error on a pipe that a thread drains, so a
+// chatty program can never block on a full pipe.
+#include "win32/program/program_runner.h"
+
+#include <thread>
+
+#include "platform/win32/utf16.h"
+#include "text/codepage.h"
+
+namespace vexal::testing {
+
+std::wstring ProgramPath() {
+    // The build gives the path as the build machine names it; under Wine a POSIX path is
+    // reached through drive Z:.
+    std::string path = VEXAL_PROGRAM;
+    if (!path.empty() && path[0] == '/') {
+        for (char& c : path)
+            if (c == '/') c = '\\';
+        path = "Z:" + path;
+    }
+    return win32::Widen(path);
+}
+
+std::string SettingsText(const std::vector<EntryLines>& entries, const std::string& winFolderWPname,
+                         const std::string& newMsg) {
+    std::string t = "'vexal   ver.1.00\r\n\r\nNewMsg = " + newMsg +
+                    "\r\nCacheFileName = wpcache\r\nWinFolderWPname = " + winFolderWPname +
+                    "\r\nTimeOut = 30\r\n-\r\n";
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const EntryLines& e = entries[i];
+        t += "Name = " + e.Name + "\r\nUrl = " + e.Url + "\r\nComment = " + e.Comment +
+             "\r\nFilter = " + e.Filter + "\r\nExt = " + e.Ext + "\r\nWpState = " + e.WpState +
+             "\r\nNo = " + e.No + "\r\nNo_n = " + e.No_n + "\r\nRefstr = " + e.Refstr + "\r\n";
+        if (i + 1 != entries.size()) t += "-\r\n";
+    }
+    return t;
+}
+
+bool WriteSettings(const std::string& path, const std::string& utf8) {
+    std::string bytes;
+    if (!Utf8ToCp932(utf8, bytes)) return false;
+    HANDLE f =
+        ::CreateFileW(win32::Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    ::CloseHandle(f);
+    return ok;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    HANDLE f = ::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (::ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    ::CloseHandle(f);
+    return bytes;
+}
+
+std::string ReadSettings(const std::string& path) { return Cp932ToUtf8(ReadWholeFile(path)); }
+
+bool FileExists(const std::string& path) {
+    return ::GetFileAttributesW(win32::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+RunningProgram::RunningProgram(const std::string& folder, const std::string& arguments, bool unattended) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE errorWrite = nullptr;
+    if (!::CreatePipe(&errorRead_, &errorWrite, &inherit, 0)) return;
+    ::SetHandleInformation(errorRead_, HANDLE_FLAG_INHERIT, 0);
+    HANDLE nul = ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               &inherit, OPEN_EXISTING, 0, nullptr);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = nul;
+    startup.hStdError = errorWrite;
+
+    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    if (!arguments.empty()) commandLine += L" " + win32::Widen(arguments);
+    // The child inherits this process's environment, changed for it alone.
+    ::SetEnvironmentVariableW(L"VEXAL_NONINTERACTIVE", unattended ? L"1" : nullptr);
+    PROCESS_INFORMATION info{};
+    const std::wstring directory = win32::Widen(folder);
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, directory.c_str(),
+                         &startup, &info)) {
+        process_ = info.hProcess;
+        processId_ = info.dwProcessId;
+        ::CloseHandle(info.hThread);
+    }
+    ::SetEnvironmentVariableW(L"VEXAL_NONINTERACTIVE", nullptr);
+    ::CloseHandle(errorWrite);  // the child holds its own copy; EOF comes when it ends
+    if (nul != INVALID_HANDLE_VALUE) ::CloseHandle(nul);
+    reader_ = new std::thread([this] {
+        char buffer[4096];
+        DWORD got = 0;
+        while (::ReadFile(errorRead_, buffer, sizeof buffer, &got, nullptr) && got > 0)
+            errorText_.append(buffer, got);
+    });
+}
+
+RunningProgram::~RunningProgram() {
+    if (process_ && ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(process_, 99);  // the test's own child, left running by a failure
+        ::WaitForSingleObject(process_, 10000);
+    }
+    if (auto* reader = static_cast<std::thread*>(reader_)) {
+        reader->join();
+        delete reader;
+    }
+    if (errorRead_) ::CloseHandle(errorRead_);
+    if (process_) ::CloseHandle(process_);
+}
+
+Outcome RunningProgram::Wait(DWORD timeoutMs) {
+    Outcome outcome;
+    if (!process_) return outcome;
+    if (::WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
+        outcome.timedOut = true;
+        ::TerminateProcess(process_, 99);
+        ::WaitForSingleObject(process_, 10000);
+    }
+    ::GetExitCodeProcess(process_, &outcome.exitCode);
+    if (auto* reader = static_cast<std::thread*>(reader_)) {
+        reader->join();
+        delete reader;
+        reader_ = nullptr;
+    }
+    outcome.standardError = errorText_;
+    return outcome;
+}
+
+HWND RunningProgram::WaitForWindow(const wchar_t* className, const std::wstring& title,
+                                   DWORD timeoutMs) const {
+    struct Search {
+        DWORD processId;
+        const wchar_t* className;
+        const std::wstring* title;
+        HWND found = nullptr;
+    } search{processId_, className, &title};
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    while (::GetTickCount64() < end) {
+        ::EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD owner = 0;
+                ::GetWindowThreadProcessId(w, &owner);
+                if (owner != s->processId || !::IsWindowVisible(w)) return TRUE;
+                wchar_t cls[64] = {};
+                ::GetClassNameW(w, cls, 64);
+                if (std::wstring(cls) != s->className) return TRUE;
+                if (!s->title->empty()) {
+                    wchar_t text[256] = {};
+                    ::GetWindowTextW(w, text, 256);
+                    if (*s->title != text) return TRUE;
+                }
+                s->found = w;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        if (process_ && ::WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) return nullptr;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+Outcome RunUnattended(const std::string& folder, const std::string& arguments) {
+    RunningProgram program(folder, arguments, true);
+    return program.Wait();
+}
+
+std::string DesktopValue(const wchar_t* name) {
+    wchar_t buffer[1024] = {};
+    DWORD bytes = sizeof buffer;
+    if (::RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", name, RRF_RT_REG_SZ, nullptr, buffer,
+                       &bytes) != ERROR_SUCCESS)
+        return {};
+    return win32::Narrow(buffer);
+}
+
+void SetDesktopValue(const wchar_t* name, const std::string& value) {
+    const std::wstring wide = win32::Widen(value);
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", name, REG_SZ, wide.c_str(),
+                      static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+}
+
+std::string WindowsFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(buffer, MAX_PATH);
+    std::string folder = win32::Narrow(buffer);
+    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+
+std::string WindowTextOf(HWND window) {
+    wchar_t buffer[1024] = {};
+    ::GetWindowTextW(window, buffer, 1024);
+    return win32::Narrow(buffer);
+}
+
+void PostClick(HWND window, int id) {
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(window, id)));
+}
+
+}  // namespace vexal::testing

@@ -1,0 +1,80 @@
+// Running the real vexal.exe from a test under Wine (or Windows): a working folder with
+// its settings file, the program's exit status and standard error, the registry values
+// the program writes, and the windows of the running program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/win32/win32_api.h"
+
+namespace vexal::testing {
+
+// vexal.exe as Windows names it.
+std::wstring ProgramPath();
+
+struct Outcome {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string standardError;  // UTF-8, as the program writes it
+    bool timedOut = false;
+};
+
+// One entry of a settings file, as its nine lines give it.
+struct EntryLines {
+    std::string Name, Url, Comment, Filter = "000000", Ext = "0000", WpState = "0", No = "0", No_n = "1",
+                                    Refstr;
+};
+
+// The text of a settings file with the four settings and `entries` (UTF-8, CR LF lines),
+// exactly as the program writes one.
+std::string SettingsText(const std::vector<EntryLines>& entries, const std::string& winFolderWPname,
+                         const std::string& newMsg = "(新規)");
+// Writes `utf8` as code page 932; false when it cannot.
+bool WriteSettings(const std::string& path, const std::string& utf8);
+// The settings file read back as UTF-8.
+std::string ReadSettings(const std::string& path);
+
+// A started program; ended (killed if still running) when it goes.
+class RunningProgram {
+public:
+    // Starts vexal.exe with `arguments` in `folder`; `unattended` sets VEXAL_NONINTERACTIVE=1.
+    RunningProgram(const std::string& folder, const std::string& arguments, bool unattended);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool started() const { return process_ != nullptr; }
+    DWORD processId() const { return processId_; }
+    // Waits for the end, up to `timeoutMs`.
+    Outcome Wait(DWORD timeoutMs = 60000);
+
+    // A visible top-level window of the program whose class and title match (empty
+    // title: any), waiting up to `timeoutMs`; null when none came.
+    HWND WaitForWindow(const wchar_t* className, const std::wstring& title, DWORD timeoutMs = 20000) const;
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD processId_ = 0;
+    HANDLE errorRead_ = nullptr;
+    std::string errorText_;
+    void* reader_ = nullptr;  // std::thread*
+};
+
+// Runs to the end, unattended.
+Outcome RunUnattended(const std::string& folder, const std::string& arguments);
+
+// HKCU\Control Panel\Desktop values; "" when missing.
+std::string DesktopValue(const wchar_t* name);
+void SetDesktopValue(const wchar_t* name, const std::string& value);
+// The Windows folder, without a trailing separator.
+std::string WindowsFolder();
+std::string ReadWholeFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Window helpers for driving the program's windows from outside.
+std::string WindowTextOf(HWND window);
+// Posts a click to the button `id` of `window`, as the button itself would report it.
+void PostClick(HWND window, int id);
+
+}  // namespace vexal::testing

@@ -1,0 +1,261 @@
+// The real vexal.exe, unattended (messages on standard error), from the command line to
+// the bitmap in the Windows folder and the registry values: each picture format, the
+// style by WpState, a page on a loopback server, a folder, and the failures.
+#include <gtest/gtest.h>
+
+#include "platform/win32/win32_file_system.h"
+#include "win32/program/http_server.h"
+#include "win32/program/program_runner.h"
+#include "win32/test_pictures.h"
+#include "win32/win_temp_dir.h"
+
+namespace vexal::testing {
+namespace {
+
+constexpr const char* kBitmapName = "vexal-test.bmp";
+
+// A 3 × 2 picture of distinct opaque colours.
+// In an expected picture: a pixel that is not compared.
+constexpr std::uint32_t kAnyColour = 0;
+
+const std::vector<std::uint32_t> kColours = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF,
+                                             0xFF102030, 0xFFFFFFFF, 0xFF808000};
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Values no run of the program writes, to see whether a run wrote them.
+        SetDesktopValue(L"Wallpaper", "untouched");
+        SetDesktopValue(L"WallpaperStyle", "7");
+        SetDesktopValue(L"TileWallpaper", "7");
+        ::DeleteFileW(win32::Widen(Installed()).c_str());
+        ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText(entries, kBitmapName)));
+    }
+    void UseEntries(std::vector<EntryLines> list) {
+        entries = std::move(list);
+        ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText(entries, kBitmapName)));
+    }
+    std::string Write(const std::string& name, const std::string& bytes) {
+        EXPECT_TRUE(files.WriteFile(dir / name, bytes));
+        return dir / name;
+    }
+    static std::string Installed() { return WindowsFolder() + "\\" + kBitmapName; }
+    // The installed bitmap's pixels; empty when there is none.
+    static std::vector<std::uint32_t> InstalledPixels(int& width, int& height) {
+        std::vector<std::uint32_t> pixels;
+        if (!ReadBmp24(ReadWholeFile(Installed()), width, height, pixels)) pixels.clear();
+        return pixels;
+    }
+    std::vector<std::string> WorkingCopies() {
+        std::vector<DirEntry> list;
+        files.ListFolder(dir.path(), list);
+        std::vector<std::string> names;
+        for (const DirEntry& e : list)
+            if (e.name.rfind("wpcache", 0) == 0) names.push_back(e.name);
+        return names;
+    }
+
+    WinTempDir dir;
+    Win32FileSystem files;
+    std::vector<EntryLines> entries;
+};
+
+TEST_F(ProgramTest, DirectImageOfEachFormatBecomesTheWallpaperKeepingTheStyle) {
+    std::vector<std::uint32_t> gifPixels(12, 0xFF000000);  // transparent parts on black
+    gifPixels[5] = gifPixels[6] = 0xFF0000FF;
+    std::vector<std::uint32_t> jpegPixels(16 * 16);
+    for (int i = 0; i < 256; ++i) jpegPixels[i] = i < 128 ? 0xFFFF0000 : 0xFF0000FF;
+    ASSERT_TRUE(WriteJpeg(dir / "photo.jpg", 16, 16, jpegPixels));
+    // JPEG blurs the edge between the halves; only the rows away from it are compared.
+    for (int i = 6 * 16; i < 10 * 16; ++i) jpegPixels[i] = kAnyColour;
+    const struct {
+        const char* name;
+        std::string file;
+        int width, height;
+        std::vector<std::uint32_t> pixels;
+        int tolerance;
+        bool copied;
+    } rows[] = {
+        {"png", Write("pic.png", Png(3, 2, kColours)), 3, 2, kColours, 0, false},
+        {"gif", Write("pic.gif", TwoPixelGif(4, 3, 1, 1)), 4, 3, gifPixels, 0, false},
+        {"bmp", Write("pic.bmp", Bmp(3, 2, kColours)), 3, 2, kColours, 0, true},
+        {"jpg", dir / "photo.jpg", 16, 16, jpegPixels, 40, false},
+        // Upper-case extensions are the same formats.
+        {"PNG", Write("PIC2.PNG", Png(3, 2, kColours)), 3, 2, kColours, 0, false},
+    };
+    for (const auto& row : rows) {
+        SetUp();
+        const Outcome run = RunUnattended(dir.path(), "-wp " + row.file);
+        EXPECT_EQ(run.exitCode, 0u) << row.name << ": " << run.standardError;
+        EXPECT_EQ(run.standardError, "") << row.name;
+        int width = 0, height = 0;
+        const std::vector<std::uint32_t> pixels = InstalledPixels(width, height);
+        ASSERT_EQ(width, row.width) << row.name;
+        ASSERT_EQ(height, row.height) << row.name;
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            if (row.pixels[i] == kAnyColour) continue;
+            EXPECT_TRUE(Near(pixels[i], row.pixels[i], row.tolerance)) << row.name << " pixel " << i;
+        }
+        // A bitmap is copied byte for byte.
+        if (row.copied) {
+            EXPECT_EQ(ReadWholeFile(Installed()), ReadWholeFile(row.file)) << row.name;
+        }
+        EXPECT_EQ(DesktopValue(L"Wallpaper"), Installed()) << row.name;
+        // A picture named on the command line keeps the desktop's style.
+        EXPECT_EQ(DesktopValue(L"WallpaperStyle"), "7") << row.name;
+        EXPECT_EQ(DesktopValue(L"TileWallpaper"), "7") << row.name;
+        EXPECT_TRUE(WorkingCopies().empty()) << row.name;
+    }
+}
+
+TEST_F(ProgramTest, EntryWritesTheStyleOfItsWpStateBeforeTheWallpaper) {
+    const std::string picture = Write("pic.png", Png(3, 2, kColours));
+    const struct {
+        const char* wpState;
+        const char* style;
+        const char* tile;
+    } rows[] = {
+        {"0", "0", "0"},  // centred
+        {"1", "0", "1"},  // tiled
+        {"2", "2", "0"},  // stretched
+        {"5", "7", "7"},  // no style of its own: the desktop keeps the one it has
+    };
+    for (const auto& row : rows) {
+        EntryLines e;
+        e.Name = "Pic";
+        e.Url = picture;
+        e.Ext = "1111";
+        e.WpState = row.wpState;
+        UseEntries({e});
+        SetUp();
+        const Outcome run = RunUnattended(dir.path(), "pic");  // letter case ignored
+        EXPECT_EQ(run.exitCode, 0u) << row.wpState << ": " << run.standardError;
+        EXPECT_EQ(DesktopValue(L"WallpaperStyle"), row.style) << row.wpState;
+        EXPECT_EQ(DesktopValue(L"TileWallpaper"), row.tile) << row.wpState;
+        EXPECT_EQ(DesktopValue(L"Wallpaper"), Installed()) << row.wpState;
+    }
+}
+
+TEST_F(ProgramTest, PageSourceOnALoopbackServer) {
+    const std::vector<std::uint32_t> second = {0xFF123456, 0xFF654321, 0xFFABCDEF, 0xFF000000};
+    HttpServer server;
+    server.Serve("/pics/index.html",
+                 "<html><body>\r\n<img src=\"a.png\">\r\n<IMG SRC=\"sub/b.png\">\r\n"
+                 "<a href=\"notes.txt\">notes</a>\r\n</body></html>");
+    server.Serve("/pics/a.png", Png(3, 2, kColours));
+    server.Serve("/pics/sub/b.png", Png(2, 2, second));
+    EntryLines e;
+    e.Name = "site";
+    e.Url = server.Url("/pics/index.html");
+    e.Filter = "010000";
+    e.Ext = "0010";
+    e.WpState = "2";
+    e.No = "0";
+    e.No_n = "2";
+    UseEntries({e});
+    SetUp();
+
+    const Outcome run = RunUnattended(dir.path(), "site");
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    EXPECT_EQ(run.standardError, "");
+    EXPECT_EQ(server.Paths(), (std::vector<std::string>{"/pics/index.html", "/pics/sub/b.png"}));
+    const std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    // The one request form, with the version the program read from its resource.
+    EXPECT_EQ(requests[1],
+              "GET /pics/sub/b.png HTTP/1.1\r\nFrom: contact@vexal.example\r\nUser-Agent: vexal/1.00\r\n"
+              "Host: 127.0.0.1\r\n\r\n");
+    int width = 0, height = 0;
+    EXPECT_EQ(InstalledPixels(width, height), second);
+    EXPECT_EQ(DesktopValue(L"WallpaperStyle"), "2");
+    EXPECT_EQ(DesktopValue(L"TileWallpaper"), "0");
+    EXPECT_EQ(DesktopValue(L"Wallpaper"), Installed());
+    EXPECT_TRUE(WorkingCopies().empty());
+}
+
+TEST_F(ProgramTest, FolderSourceWithSubfolders) {
+    const std::vector<std::uint32_t> deep = {0xFF0A0B0C, 0xFFC0B0A0};
+    ASSERT_TRUE(::CreateDirectoryW(dir.wide("pics").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(dir.wide("pics\\sub").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(dir.wide("pics\\hidden").c_str(), nullptr));
+    Write("pics\\top.png", Png(3, 2, kColours));
+    Write("pics\\notes.txt", "not a picture");
+    Write("pics\\sub\\zebra.bmp", Bmp(2, 1, deep));
+    Write("pics\\hidden\\zebra2.bmp", Bmp(2, 1, kColours));
+    ASSERT_TRUE(::SetFileAttributesW(dir.wide("pics\\hidden").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    EntryLines e;
+    e.Name = "folder";
+    e.Url = dir / "pics\\";
+    e.Filter = "000001";
+    e.Ext = "1111";
+    e.No = "1";
+    e.Refstr = "ZEBRA";  // letter case ignored; found only in the subfolder
+    UseEntries({e});
+    SetUp();
+
+    const Outcome run = RunUnattended(dir.path(), "folder");
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    int width = 0, height = 0;
+    EXPECT_EQ(InstalledPixels(width, height), deep);
+    EXPECT_EQ(DesktopValue(L"Wallpaper"), Installed());
+}
+
+TEST_F(ProgramTest, FailuresAreLinesOnStandardErrorAndChangeNothing) {
+    HttpServer server;
+    Write("page.html", "<html></html>");
+    EntryLines e;
+    e.Name = "sample";
+    e.Url = dir / "missing-list.txt";
+    UseEntries({e});
+    int refusedPort;
+    {
+        HttpServer gone;
+        refusedPort = gone.port();
+    }
+    const struct {
+        const char* name;
+        std::string arguments;
+        std::string message;
+    } rows[] = {
+        {"image missing", "-wp " + dir / "missing.png",
+         "vexal 1.00: 画像ファイル " + dir / "missing.png" + " が見つかりません。\n"},
+        {"identifier not registered", "nosuch", "vexal 1.00: 指定された識別子 nosuch が見つかりません。\n"},
+        {"wp without image", "-wp",
+         "vexal 1.00: -wp オプションにはサブオプションとして URL/ファイル が必要です。\n"},
+        {"invalid option", "/x", "vexal 1.00: 起動時オプション /x が無効です。\n"},
+        {"not an image name", "-wp " + dir / "page.html",
+         "vexal 1.00: 画像ファイルが指定されませんでした。\n"},
+        {"server says 404", "-wp " + server.Url("/img/none.png"),
+         "vexal 1.00: ファイル /img/none.png が見つかりませんでした。\n"},
+        {"connection refused", "-wp http://127.0.0.1:" + std::to_string(refusedPort) + "/a.png",
+         "vexal 1.00: 接続が強制的に拒絶されました。\n"},
+        {"list file missing", "sample",
+         "vexal 1.00: 元ファイル " + dir / "missing-list.txt" + " が見つかりせん。\n"},
+    };
+    for (const auto& row : rows) {
+        const Outcome run = RunUnattended(dir.path(), row.arguments);
+        EXPECT_FALSE(run.timedOut) << row.name;
+        EXPECT_EQ(run.exitCode, 1u) << row.name;
+        EXPECT_EQ(run.standardError, row.message) << row.name;
+        EXPECT_EQ(DesktopValue(L"Wallpaper"), "untouched") << row.name;
+        EXPECT_EQ(DesktopValue(L"WallpaperStyle"), "7") << row.name;
+        EXPECT_FALSE(FileExists(Installed())) << row.name;
+    }
+}
+
+TEST_F(ProgramTest, UnattendedRunsNeitherPreviewNorEdit) {
+    Write("pic.png", Png(3, 2, kColours));
+    // Nobody can answer a preview: the run ends as its cancel button would.
+    Outcome run = RunUnattended(dir.path(), "-wp pic.png -preview");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(DesktopValue(L"Wallpaper"), "untouched");
+    EXPECT_TRUE(WorkingCopies().empty());
+    // Nor an editor; and the settings file stays as it was.
+    const std::string before = ReadWholeFile(dir / "vexal.ini");
+    run = RunUnattended(dir.path(), "");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(ReadWholeFile(dir / "vexal.ini"), before);
+}
+
+}  // namespace
+}  // namespace vexal::testing
