@@ -432,6 +432,8 @@ TEST(QtDialogsTest, BoxesCarryTheirTitlesIconsAndDefaultButtons) {
         EXPECT_EQ(box->windowTitle(), "vexal");
         EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
         EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+        EXPECT_EQ(box->button(QMessageBox::Yes)->text(), "はい(&Y)");
+        EXPECT_EQ(box->button(QMessageBox::No)->text(), "いいえ(&N)");
         box->defaultButton()->click();
     });
     EXPECT_TRUE(dialogs.AskYesNo("vexal", "削除します。よろしいですか？"));
@@ -441,6 +443,7 @@ TEST(QtDialogsTest, BoxesCarryTheirTitlesIconsAndDefaultButtons) {
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
         ASSERT_NE(box->button(QMessageBox::Retry), nullptr);
+        EXPECT_EQ(box->button(QMessageBox::Cancel)->text(), "キャンセル");
         box->button(QMessageBox::Cancel)->click();
     });
     EXPECT_FALSE(dialogs.AskRetry("vexal", "接続先の応答がありません。"));

@@ -1,45 +1,72 @@
-// Qt message boxes. Texts arrive as UTF-8 and are shown unchanged.
+// Qt message boxes. Texts arrive as UTF-8 and are shown unchanged; the buttons carry
+// Japanese captions like the rest of the program, whatever the desktop's language.
 #include "ui/qt/qt_dialogs.h"
 
+#include <QAbstractButton>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QString>
 
+#include "ui/qt/qt_text.h"
+
 namespace vexal {
 namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+QString Caption(QMessageBox::StandardButton button) {
+    switch (button) {
+        case QMessageBox::Yes:
+            return QString::fromUtf8("はい(&Y)");
+        case QMessageBox::No:
+            return QString::fromUtf8("いいえ(&N)");
+        case QMessageBox::Retry:
+            return QString::fromUtf8("再試行(&R)");
+        case QMessageBox::Cancel:
+            return QString::fromUtf8("キャンセル");
+        default:
+            return QStringLiteral("OK");
+    }
+}
+
+int Run(QMessageBox::Icon icon, const std::string& title, const std::string& text,
+        QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
+        QMessageBox::StandardButton escapeButton) {
+    QMessageBox box(icon, ToQString(title), ToQString(text), buttons);
+    for (QAbstractButton* b : box.buttons()) b->setText(Caption(box.standardButton(b)));
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(escapeButton);
+    return box.exec();
+}
+
 }  // namespace
 
 void QtDialogs::Error(const std::string& title, const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, Q(title), Q(text), QMessageBox::Ok);
-    box.exec();
+    Run(QMessageBox::Critical, title, text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void QtDialogs::Notice(const std::string& title, const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, Q(title), Q(text), QMessageBox::Ok);
-    box.exec();
+    Run(QMessageBox::NoIcon, title, text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool QtDialogs::AskRetry(const std::string& title, const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, Q(title), Q(text), QMessageBox::Retry | QMessageBox::Cancel);
-    box.setDefaultButton(QMessageBox::Retry);
-    box.setEscapeButton(QMessageBox::Cancel);
-    return box.exec() == QMessageBox::Retry;
+    return Run(QMessageBox::NoIcon, title, text, QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry,
+               QMessageBox::Cancel) == QMessageBox::Retry;
 }
 
 bool QtDialogs::AskYesNo(const std::string& title, const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, Q(title), Q(text), QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return Run(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
+               QMessageBox::No) == QMessageBox::Yes;
 }
 
 std::string QtDialogs::AskText(const std::string& title, const std::string& prompt) {
-    bool ok = false;
-    QString answer = QInputDialog::getText(nullptr, Q(title), Q(prompt), QLineEdit::Normal, QString(), &ok);
-    if (!ok) return {};
-    QByteArray utf8 = answer.toUtf8();
-    return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    QInputDialog dialog;
+    dialog.setWindowTitle(ToQString(title));
+    dialog.setLabelText(ToQString(prompt));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(QString());
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QString::fromUtf8("キャンセル"));
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return ToUtf8(dialog.textValue());
 }
 
 }  // namespace vexal
