@@ -14,7 +14,7 @@
 #include "ui/preview_presenter.h"
 #include "ui/qt/editor_window.h"
 #include "ui/qt/front_end.h"
-#include "ui/qt/japanese_font.h"
+#include "ui/qt/japanese_ui.h"
 #include "ui/qt/preview_window.h"
 #include "ui/qt/progress_window.h"
 #include "ui/qt/qt_event_pump.h"
@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     vexal::PreferJapaneseFont();
+    vexal::LoadJapaneseQtTexts();
     if (argc != 2) {
         std::fprintf(stderr, "usage: vexal_screenshots OUTPUT_FOLDER\n");
         return 2;

@@ -18,7 +18,7 @@
 #include "platform/posix/posix_socket.h"
 #include "platform/posix/posix_timer.h"
 #include "ui/qt/front_end.h"
-#include "ui/qt/japanese_font.h"
+#include "ui/qt/japanese_ui.h"
 #include "ui/qt/qt_dialogs.h"
 #include "ui/qt/qt_event_pump.h"
 
@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
         QGuiApplication::setDesktopFileName("vexal");
         QApplication::setWindowIcon(QIcon::fromTheme("vexal"));
         vexal::PreferJapaneseFont();
+        vexal::LoadJapaneseQtTexts();
         vexal::QtEventPump pump(&reactor);
         host.pump = &pump;
         vexal::QtFrontEnd windows(program, host);

@@ -1,10 +1,13 @@
-// Japanese text in the windows.
-#include "ui/qt/japanese_font.h"
+// Japanese in the windows.
+#include "ui/qt/japanese_ui.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStringList>
+#include <QTranslator>
 
 namespace vexal {
 
@@ -24,6 +27,13 @@ void PreferJapaneseFont() {
     }
     font.setFamilies(families);
     QApplication::setFont(font);
+}
+
+void LoadJapaneseQtTexts() {
+    static QTranslator translator;
+    if (translator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&translator);
 }
 
 }  // namespace vexal
