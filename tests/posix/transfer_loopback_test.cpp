@@ -395,9 +395,11 @@ TEST(TransferLoopbackTest, PageThenImageOnItsServer) {
 
 // Broke: a fetch cut off half way left half a picture in the working file.
 TEST(TransferLoopbackTest, ResetAfterPartOfALargeImageLeavesNoFile) {
-    LoopbackServer server([](ServerConnection& c, int) {
+    const std::string part =
+        "HTTP/1.1 200 OK\r\nContent-Length: 50000000\r\n\r\n" + Binary(5 * Transfer::kFilePieceBytes);
+    LoopbackServer server([&](ServerConnection& c, int) {
         c.ReadRequest();
-        c.Send("HTTP/1.1 200 OK\r\nContent-Length: 50000000\r\n\r\n" + Binary(5 * Transfer::kFilePieceBytes));
+        c.Send(part);
         c.Pause(100);
         c.Reset();
     });
