@@ -47,10 +47,10 @@ public:
         kCbPreview,
         kCbSetWP,
         kCbEnd,
-        kCkFilter0 = 110,  // to 115
-        kCkExt0 = 120,     // to 123
-        kOpWp0 = 130,      // to 132
-        kOpNo0 = 140,      // to 142
+        kCkFilter0 = 120,  // to 125
+        kCkExt0 = 130,     // to 133
+        kOpWp0 = 140,      // to 142
+        kOpNo0 = 150,      // to 152
         kFrame1 = 170,
         kFrame2,
         kFrame3,

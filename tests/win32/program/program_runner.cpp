@@ -136,14 +136,15 @@ Outcome RunningProgram::Wait(DWORD timeoutMs) {
     return outcome;
 }
 
-HWND RunningProgram::WaitForWindow(const wchar_t* className, const std::wstring& title,
+HWND RunningProgram::WaitForWindow(const wchar_t* className, const std::wstring& title, int childId,
                                    DWORD timeoutMs) const {
     struct Search {
         DWORD processId;
         const wchar_t* className;
         const std::wstring* title;
+        int childId;
         HWND found = nullptr;
-    } search{processId_, className, &title};
+    } search{processId_, className, &title, childId};
     const ULONGLONG end = ::GetTickCount64() + timeoutMs;
     while (::GetTickCount64() < end) {
         ::EnumWindows(
@@ -160,6 +161,7 @@ HWND RunningProgram::WaitForWindow(const wchar_t* className, const std::wstring&
                     ::GetWindowTextW(w, text, 256);
                     if (*s->title != text) return TRUE;
                 }
+                if (s->childId && !::GetDlgItem(w, s->childId)) return TRUE;
                 s->found = w;
                 return FALSE;
             },
@@ -200,14 +202,29 @@ std::string WindowsFolder() {
 }
 
 std::string WindowTextOf(HWND window) {
+    // WM_GETTEXT, not GetWindowTextW: across processes the latter reads only a window's
+    // caption, never an edit box's or a list's current text.
     wchar_t buffer[1024] = {};
-    ::GetWindowTextW(window, buffer, 1024);
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000,
+                          &ignored);
     return win32::Narrow(buffer);
 }
 
 void PostClick(HWND window, int id) {
     ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(window, id)));
+}
+
+}  // namespace vexal::testing
+
+namespace vexal::testing {
+
+std::vector<std::string> ControlTexts(HWND window) {
+    std::vector<std::string> texts;
+    for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        texts.push_back(WindowTextOf(child));
+    return texts;
 }
 
 }  // namespace vexal::testing

@@ -51,7 +51,9 @@ public:
 
     // A visible top-level window of the program whose class and title match (empty
     // title: any), waiting up to `timeoutMs`; null when none came.
-    HWND WaitForWindow(const wchar_t* className, const std::wstring& title, DWORD timeoutMs = 20000) const;
+    // With `childId`, only a window that has a control of that identifier.
+    HWND WaitForWindow(const wchar_t* className, const std::wstring& title, int childId = 0,
+                       DWORD timeoutMs = 20000) const;
 
 private:
     HANDLE process_ = nullptr;
@@ -76,5 +78,17 @@ bool FileExists(const std::string& path);
 std::string WindowTextOf(HWND window);
 // Posts a click to the button `id` of `window`, as the button itself would report it.
 void PostClick(HWND window, int id);
+// The texts of a window's controls, in their order.
+std::vector<std::string> ControlTexts(HWND window);
+// Polls `done` every 50 ms for up to `timeoutMs`; true when it came true.
+template <typename Pred>
+bool WaitUntil(Pred done, DWORD timeoutMs = 20000) {
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (::GetTickCount64() > end) return false;
+        ::Sleep(50);
+    }
+    return true;
+}
 
 }  // namespace vexal::testing

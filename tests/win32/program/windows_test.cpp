@@ -1,0 +1,232 @@
+// The real windows of vexal.exe under a display, driven from outside as a user would:
+// the editor (register with refused identifiers, edit, delete, end; the close box), the
+// preview window (install, close) and the progress window's cancel button.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/win32/win32_file_system.h"
+#include "ui/win32/editor_window.h"
+#include "ui/win32/preview_window.h"
+#include "win32/program/http_server.h"
+#include "win32/program/program_runner.h"
+#include "win32/test_pictures.h"
+#include "win32/win_temp_dir.h"
+
+namespace vexal::testing {
+namespace {
+
+// The windows' own control identifiers.
+using Editor = Win32EditorWindow;
+using Preview = Win32PreviewWindow;
+constexpr int kInputAnswer = 101;  // the input box's text field
+constexpr const wchar_t* kWindowClass = L"VexalWindow";
+constexpr const wchar_t* kDialogClass = L"#32770";
+
+bool HasDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    return display && *display;
+}
+
+std::string TextOf(HWND control) { return WindowTextOf(control); }
+
+void SetTextOf(HWND control, const std::string& text) {
+    ::SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(win32::Widen(text).c_str()));
+}
+
+bool Contains(const std::vector<std::string>& texts, const std::string& text) {
+    for (const std::string& t : texts)
+        if (t == text) return true;
+    return false;
+}
+
+class WindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HasDisplay()) GTEST_SKIP() << "no display (scripts/test-windows runs Xvfb)";
+        SetDesktopValue(L"Wallpaper", "untouched");
+    }
+
+    // Answers the input box with `answer` (OK).
+    void AnswerInput(RunningProgram& program, const std::string& answer) {
+        HWND input = program.WaitForWindow(kDialogClass, L"vexal", kInputAnswer);
+        ASSERT_NE(input, nullptr) << "no input box for " << answer;
+        EXPECT_TRUE(Contains(ControlTexts(input), "登録する識別子を入力してください"));
+        SetTextOf(::GetDlgItem(input, kInputAnswer), answer);
+        ::PostMessageW(input, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(input) || !::IsWindowVisible(input); }));
+    }
+    // Expects the error box with `text`, and closes it.
+    void ExpectError(RunningProgram& program, const std::string& text) {
+        HWND box = program.WaitForWindow(kDialogClass, L"vexal 1.00");
+        ASSERT_NE(box, nullptr) << "no error box for " << text;
+        EXPECT_TRUE(Contains(ControlTexts(box), text)) << text;
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }));
+    }
+    // Selects list item `index` as a user does; the window then shows `url`.
+    void SelectEntry(HWND editor, int index, const std::string& url) {
+        HWND list = ::GetDlgItem(editor, Editor::kCbSelect);
+        ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        ::PostMessageW(editor, WM_COMMAND, MAKEWPARAM(Editor::kCbSelect, CBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(list));
+        ASSERT_TRUE(WaitUntil([&] { return TextOf(::GetDlgItem(editor, Editor::kTxUrl)) == url; })) << index;
+        EXPECT_EQ(::IsWindowEnabled(::GetDlgItem(editor, Editor::kCbDelete)) != FALSE, index != 0);
+    }
+
+    WinTempDir dir;
+    Win32FileSystem files;
+};
+
+EntryLines Sample() {
+    EntryLines e;
+    e.Name = "sample";
+    e.Url = "C:\\pics\\";
+    e.Comment = "first line\\nsecond line";
+    e.Filter = "000001";
+    e.Ext = "1111";
+    e.WpState = "2";
+    e.No = "2";
+    return e;
+}
+
+EntryLines Second() {
+    EntryLines e;
+    e.Name = "second";
+    e.Url = "http://example.invalid/page.html";
+    e.Filter = "110000";
+    e.Ext = "0100";
+    return e;
+}
+
+TEST_F(WindowsTest, EditorRegistersEditsDeletesAndSavesOnEnd) {
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({Sample(), Second()}, "wall.bmp")));
+    RunningProgram program(dir.path(), "", false);
+    HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
+    ASSERT_NE(editor, nullptr);
+    HWND list = ::GetDlgItem(editor, Editor::kCbSelect);
+    EXPECT_EQ(::SendMessageW(list, CB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(::SendMessageW(list, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(TextOf(list), "(新規)");
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(editor, Editor::kCbTouroku)));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(editor, Editor::kCbDelete)));
+
+    // Typing a page address enables the page rules, not the subfolder rule.
+    SetTextOf(::GetDlgItem(editor, Editor::kTxUrl), "http://127.0.0.1/new/page.html");
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindowEnabled(::GetDlgItem(editor, Editor::kCkFilter0 + 5)); }));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(editor, Editor::kCkFilter0 + 1)));
+    // Clicked as a user clicks them, so each reports to the window under its own identifier.
+    for (int id : {Editor::kCkFilter0 + 0, Editor::kCkFilter0 + 1, Editor::kCkExt0 + 1}) {
+        HWND box = ::GetDlgItem(editor, id);
+        ::PostMessageW(box, BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitUntil([&] { return ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; })) << id;
+    }
+    PostClick(editor, Editor::kOpWp0 + 2);
+    ASSERT_TRUE(WaitUntil([&] {
+        return ::SendMessageW(::GetDlgItem(editor, Editor::kOpWp0 + 2), BM_GETCHECK, 0, 0) == BST_CHECKED &&
+               ::SendMessageW(::GetDlgItem(editor, Editor::kOpWp0), BM_GETCHECK, 0, 0) == BST_UNCHECKED;
+    }));
+
+    // Registering: two refused identifiers, then one that is taken.
+    PostClick(editor, Editor::kCbTouroku);
+    AnswerInput(program, "my site");
+    ExpectError(program, "識別子に空白文字は使用出来ません。");
+    AnswerInput(program, "1abc");
+    ExpectError(program, "識別子の１文字目は英文字である必要があります。");
+    AnswerInput(program, "newsite");
+    ASSERT_TRUE(WaitUntil([&] { return ::SendMessageW(list, CB_GETCOUNT, 0, 0) == 4; }));
+    EXPECT_EQ(::SendMessageW(list, CB_GETCURSEL, 0, 0), 0);
+
+    // Editing entry 1, then leaving it for entry 2, keeps the edit.
+    SelectEntry(editor, 1, "C:\\pics\\");
+    SetTextOf(::GetDlgItem(editor, Editor::kTxUrl), "C:\\changed\\");
+    SelectEntry(editor, 2, "http://example.invalid/page.html");
+
+    // Deleting entry 2 after the Yes/No question.
+    PostClick(editor, Editor::kCbDelete);
+    HWND question = program.WaitForWindow(kDialogClass, L"vexal");
+    ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(
+        Contains(ControlTexts(question), "登録されている識別子 second を削除します。よろしいですか？"));
+    ::PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil([&] { return ::SendMessageW(list, CB_GETCOUNT, 0, 0) == 3; }));
+
+    PostClick(editor, Editor::kCbEnd);
+    const Outcome end = program.Wait();
+    EXPECT_EQ(end.exitCode, 0u);
+
+    EntryLines changed = Sample();
+    changed.Url = "C:\\changed\\";
+    EntryLines registered;
+    registered.Name = "newsite";
+    registered.Url = "http://127.0.0.1/new/page.html";
+    registered.Filter = "110000";
+    registered.Ext = "0100";
+    registered.WpState = "2";
+    EXPECT_EQ(ReadSettings(dir / "vexal.ini"), SettingsText({changed, registered}, "wall.bmp"));
+}
+
+TEST_F(WindowsTest, EditorClosedByItsCloseBoxSavesNothing) {
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({Sample()}, "wall.bmp")));
+    const std::string before = ReadWholeFile(dir / "vexal.ini");
+    RunningProgram program(dir.path(), "", false);
+    HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
+    ASSERT_NE(editor, nullptr);
+    PostClick(editor, Editor::kCbTouroku);
+    AnswerInput(program, "lost");
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ::SendMessageW(::GetDlgItem(editor, Editor::kCbSelect), CB_GETCOUNT, 0, 0) == 3; }));
+    ::PostMessageW(editor, WM_CLOSE, 0, 0);
+    const Outcome end = program.Wait();
+    EXPECT_FALSE(end.timedOut);
+    EXPECT_EQ(ReadWholeFile(dir / "vexal.ini"), before);
+}
+
+TEST_F(WindowsTest, PreviewInstallsOnItsButtonAndGivesUpOnItsCloseBox) {
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({}, "vexal-windows-test.bmp")));
+    ASSERT_TRUE(
+        files.WriteFile(dir / "pic.png", Png(2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF})));
+    const std::string installed = WindowsFolder() + "\\vexal-windows-test.bmp";
+    for (bool install : {false, true}) {
+        SetDesktopValue(L"Wallpaper", "untouched");
+        RunningProgram program(dir.path(), "-wp pic.png -preview", false);
+        HWND preview = program.WaitForWindow(kWindowClass, L"vexal 1.00", Preview::kCbSetWP);
+        ASSERT_NE(preview, nullptr);
+        ASSERT_TRUE(
+            WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(preview, Preview::kCbSetWP)) != FALSE; }));
+        if (install)
+            PostClick(preview, Preview::kCbSetWP);
+        else
+            ::PostMessageW(preview, WM_CLOSE, 0, 0);
+        const Outcome end = program.Wait();
+        EXPECT_EQ(end.exitCode, install ? 0u : 1u) << install;
+        EXPECT_EQ(DesktopValue(L"Wallpaper"), install ? installed : "untouched") << install;
+        // Every way out deletes the working copy.
+        EXPECT_FALSE(FileExists(dir / "wpcache.png")) << install;
+        EXPECT_FALSE(FileExists(dir / "wpcache.bmp")) << install;
+    }
+}
+
+TEST_F(WindowsTest, ProgressWindowCancelStopsAStalledFetch) {
+    HttpServer server;
+    server.Hold("/slow.html");
+    EntryLines e;
+    e.Name = "slow";
+    e.Url = server.Url("/slow.html");
+    e.Filter = "010000";
+    e.Ext = "0010";
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({e}, "wall.bmp")));
+    RunningProgram program(dir.path(), "slow", false);
+    HWND progress = program.WaitForWindow(kWindowClass, L"vexal 1.00", IDCANCEL);
+    ASSERT_NE(progress, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return server.Paths().size() == 1; }));
+    EXPECT_TRUE(Contains(ControlTexts(progress), "元URL " + e.Url + " を取得しています..."));
+    PostClick(progress, IDCANCEL);
+    ExpectError(program, "ユーザーによってキャンセルされました。");
+    const Outcome end = program.Wait();
+    EXPECT_EQ(end.exitCode, 1u);
+    EXPECT_EQ(DesktopValue(L"Wallpaper"), "untouched");
+}
+
+}  // namespace
+}  // namespace vexal::testing
