@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "settings/settings_file.h"
+#include "settings/source_kind.h"
 #include "support/fakes.h"
 #include "text/codepage.h"
 
@@ -213,7 +214,7 @@ TEST_F(EditorFixture, NewEntryFieldsAreLostOnSwitching) {
 
 struct EnablingRow {
     const char* name;
-    const char* url;
+    std::string url;
     bool rules;       // Frame3 and ckFilter(0..4)
     bool subfolders;  // ckFilter(5)
     bool groups;      // EnableExtGroup and EnableChoiceGroup
@@ -224,7 +225,7 @@ TEST_F(EditorFixture, EnablingFollowsTheSourceKind) {
         {"webPage", "http://h/index.html", true, false, true},
         {"localFile", "/home/me/list.txt", true, false, true},
         {"empty", "", true, false, true},
-        {"folder", "/home/me/Pictures/", false, true, true},
+        {"folder", std::string("/home/me/Pictures") + kFolderSeparator, false, true, true},
         {"webImage", "http://h/a.jpg", false, false, false},
         {"localImage", "/home/me/a.PNG", false, false, false},
     };

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "core/wallpaper_fakes.h"
+#include "settings/source_kind.h"
 #include "ui/preview_presenter.h"
 
 namespace vexal {
@@ -257,9 +258,10 @@ TEST_F(PreviewFixture, SetWallpaperInstallsTheShownPictureThenEnds) {
     preview.DispPre();
     preview.cbSetWP_Click();
     EXPECT_EQ(decoder.decodes, 1) << "the picture already shown is not read again";
-    EXPECT_EQ(desktop.log, (std::vector<std::string>{"key Control Panel\\Desktop\\WallpaperStyle=0",
-                                                     "key Control Panel\\Desktop\\TileWallpaper=1",
-                                                     "set /win/wallpaper.bmp"}));
+    EXPECT_EQ(desktop.log,
+              (std::vector<std::string>{"key Control Panel\\Desktop\\WallpaperStyle=0",
+                                        "key Control Panel\\Desktop\\TileWallpaper=1",
+                                        std::string("set /win") + kFolderSeparator + "wallpaper.bmp"}));
     EXPECT_EQ(host.files.files.count("wpcache.jpg"), 0u);
     EXPECT_EQ(host.process.status, kExitSuccess);
 }
