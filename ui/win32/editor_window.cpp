@@ -78,15 +78,21 @@ Win32EditorWindow::Win32EditorWindow() {
         opWp_[i] = AddControl(WC_BUTTONW, texts::opWp[i], BS_RADIOBUTTON | tab | (i == 0 ? WS_GROUP : 0),
                               kOpWp0 + i);
     Frame4_ = AddControl(WC_BUTTONW, texts::Frame4, BS_GROUPBOX, kFrame4);
-    opNo_[0] = AddControl(WC_BUTTONW, texts::opNo[0], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0);
+    // txNo with scNo, and txFnAdd, sit in the blanks of the captions of opNo(0) and opNo(1).
+    // They come just before their button in the order of the controls, which puts them on
+    // top of it, and the button clips itself against them; Tab then reaches each box just
+    // before its button.
     txNo_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | ES_RIGHT | tab | WS_GROUP, kTxNo, WS_EX_CLIENTEDGE);
     // The spin: an up-down control whose arrows only report a step; the window keeps the
     // position (-1, 0, +1) the presenter reads and resets.
     scNo_ = AddControl(UPDOWN_CLASSW, "", UDS_ARROWKEYS, kScNo);
     ::SendMessageW(scNo_, UDM_SETRANGE32, static_cast<WPARAM>(-1), 1);
     ::SendMessageW(scNo_, UDM_SETPOS32, 0, 0);
-    opNo_[1] = AddControl(WC_BUTTONW, texts::opNo[1], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0 + 1);
+    opNo_[0] =
+        AddControl(WC_BUTTONW, texts::opNo[0], BS_RADIOBUTTON | tab | WS_GROUP | WS_CLIPSIBLINGS, kOpNo0);
     txFnAdd_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | tab | WS_GROUP, kTxFnAdd, WS_EX_CLIENTEDGE);
+    opNo_[1] =
+        AddControl(WC_BUTTONW, texts::opNo[1], BS_RADIOBUTTON | tab | WS_GROUP | WS_CLIPSIBLINGS, kOpNo0 + 1);
     opNo_[2] = AddControl(WC_BUTTONW, texts::opNo[2], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0 + 2);
     Label2_ = AddControl(WC_STATICW, texts::Label2, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLabel2);
     txComment_ = AddControl(WC_EDITW, "", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | tab,
@@ -95,6 +101,12 @@ Win32EditorWindow::Win32EditorWindow() {
     cbSetWP_ = AddControl(WC_BUTTONW, texts::cbSetWP, BS_PUSHBUTTON | tab, kCbSetWP);
     cbEnd_ = AddControl(WC_BUTTONW, texts::cbEnd, BS_PUSHBUTTON | tab, kCbEnd);
 
+    // The frames go to the bottom of the order: they are no tab stops, and the option
+    // buttons that clip themselves against the boxes in their captions must not clip
+    // themselves against the frames around them too.
+    for (HWND frame : {Frame5_, Frame4_, Frame3_, Frame2_, Frame1_})
+        ::SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
     tooltips_ = win32::CreateToolTips(hwnd());
     for (int i = 0; i < 6; ++i) win32::AddToolTip(tooltips_, ckFilter_[i], texts::ckFilterTip[i]);
     for (int i = 0; i < 3; ++i) win32::AddToolTip(tooltips_, opNo_[i], texts::opNoTip[i]);
@@ -102,6 +114,9 @@ Win32EditorWindow::Win32EditorWindow() {
 }
 
 void Win32EditorWindow::Layout() {
+    // The tips are Japanese too, and the tool tips' own font may have no glyphs for them;
+    // they take the window's font anew whenever it changes with the DPI.
+    if (tooltips_) ::SendMessageW(tooltips_, WM_SETFONT, reinterpret_cast<WPARAM>(font()), FALSE);
     Place(cbSelect_, place::CbSelect);
     Place(cbTouroku_, place::CbTouroku);
     Place(cbDelete_, place::CbDelete);
@@ -151,13 +166,6 @@ void Win32EditorWindow::PlaceInBlank(HWND button, const TwipRect& buttonRect, co
     if (second)
         ::SetWindowPos(second, nullptr, start + firstWidth, r.top, spinWidth, height,
                        SWP_NOZORDER | SWP_NOACTIVATE);
-    // The boxes come after the button in the tab order, so they lie below it; the button
-    // gives up the blank part of itself (region, painting and clicks) to let them show.
-    HRGN shape = ::CreateRectRgn(0, 0, r.right - r.left, height);
-    HRGN blank = ::CreateRectRgn(start - r.left, 0, start - r.left + firstWidth + spinWidth, height);
-    ::CombineRgn(shape, shape, blank, RGN_DIFF);
-    ::DeleteObject(blank);
-    ::SetWindowRgn(button, shape, TRUE);  // the window owns the region from here on
 }
 
 void Win32EditorWindow::ShowWindow() {

@@ -77,7 +77,7 @@ private:
     std::array<HWND, 3> opWp_{};
     std::array<HWND, 3> opNo_{};
     HWND txNo_, scNo_, txFnAdd_, Label2_, txComment_, cbPreview_, cbSetWP_, cbEnd_;
-    HWND tooltips_;
+    HWND tooltips_ = nullptr;
     EditorPresenter* presenter_ = nullptr;
     int spinPosition_ = 0;
     // Set while the program changes a text, so EN_CHANGE reports only typing.

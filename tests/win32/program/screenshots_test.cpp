@@ -1,0 +1,154 @@
+// Pictures of the three windows for the documentation. Runs only when VEXAL_SCREENSHOTS
+// names the folder to write them into (scripts/screenshots-windows sets it up, with a Wine
+// desktop that draws the window frames).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/win32/win32_file_system.h"
+#include "ui/win32/editor_window.h"
+#include "ui/win32/preview_window.h"
+#include "win32/program/http_server.h"
+#include "win32/program/program_runner.h"
+#include "win32/test_pictures.h"
+#include "win32/win_temp_dir.h"
+
+namespace vexal::testing {
+namespace {
+
+// Copies the window, frame included, from the screen into a PNG file.
+bool CaptureWindow(HWND window, const std::string& path) {
+    RECT r;
+    ::GetWindowRect(window, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    ::GdiFlush();
+    const UINT stride = (static_cast<UINT>(width) * 3 + 3) & ~3u;
+
+    bool ok = false;
+    IWICImagingFactory* factory = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IWICImagingFactory, reinterpret_cast<void**>(&factory)))) {
+        IWICBitmap* source = nullptr;
+        IWICStream* stream = nullptr;
+        IWICBitmapEncoder* encoder = nullptr;
+        IWICBitmapFrameEncode* frame = nullptr;
+        WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+        ok = SUCCEEDED(factory->CreateBitmapFromMemory(width, height, GUID_WICPixelFormat24bppBGR, stride,
+                                                       stride * height, static_cast<BYTE*>(bits), &source)) &&
+             SUCCEEDED(factory->CreateStream(&stream)) &&
+             SUCCEEDED(stream->InitializeFromFilename(win32::Widen(path).c_str(), GENERIC_WRITE)) &&
+             SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
+             SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
+             SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
+             SUCCEEDED(frame->SetSize(width, height)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
+             SUCCEEDED(frame->WriteSource(source, nullptr)) && SUCCEEDED(frame->Commit()) &&
+             SUCCEEDED(encoder->Commit());
+        for (IUnknown* p : {static_cast<IUnknown*>(frame), static_cast<IUnknown*>(encoder),
+                            static_cast<IUnknown*>(stream), static_cast<IUnknown*>(source)})
+            if (p) p->Release();
+        factory->Release();
+    }
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+// A picture worth showing: colour bands shading into each other.
+std::vector<std::uint32_t> Scenery(int width, int height) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t r = static_cast<std::uint32_t>(40 + 180 * x / width);
+            const std::uint32_t g = static_cast<std::uint32_t>(90 + 120 * y / height);
+            const std::uint32_t b = static_cast<std::uint32_t>(200 - 150 * (x + y) / (width + height));
+            pixels[static_cast<std::size_t>(y) * width + x] = 0xFF000000u | r << 16 | g << 8 | b;
+        }
+    }
+    return pixels;
+}
+
+TEST(Screenshots, TheThreeWindows) {
+    const char* folder = std::getenv("VEXAL_SCREENSHOTS");
+    if (!folder || !*folder) GTEST_SKIP() << "VEXAL_SCREENSHOTS names no folder";
+    const std::string out = std::string(folder) + "\\";
+    const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    // The pointer in a corner, so no tool tip covers the windows.
+    ::SetCursorPos(0, 0);
+    WinTempDir dir;
+    Win32FileSystem files;
+    HttpServer server;
+    server.Hold("/gallery/index.html");
+
+    EntryLines folderEntry;
+    folderEntry.Name = "photos";
+    folderEntry.Url = "C:\\Users\\Public\\Pictures\\";
+    folderEntry.Comment = "休日の写真\\nサブフォルダも含める";
+    folderEntry.Filter = "000001";
+    folderEntry.Ext = "0110";
+    folderEntry.WpState = "2";
+    folderEntry.No = "2";
+    EntryLines pageEntry;
+    pageEntry.Name = "gallery";
+    pageEntry.Url = server.Url("/gallery/index.html");
+    pageEntry.Filter = "010000";
+    pageEntry.Ext = "1110";
+    pageEntry.No = "0";
+    pageEntry.No_n = "3";
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({folderEntry, pageEntry}, "vexal.bmp")));
+    ASSERT_TRUE(files.WriteFile(dir / "scenery.png", Png(480, 320, Scenery(480, 320))));
+
+    {
+        RunningProgram program(dir.path(), "", false);
+        HWND editor = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", Win32EditorWindow::kCbSelect);
+        ASSERT_NE(editor, nullptr);
+        HWND list = ::GetDlgItem(editor, Win32EditorWindow::kCbSelect);
+        ::SendMessageW(list, CB_SETCURSEL, 1, 0);
+        ::PostMessageW(editor, WM_COMMAND, MAKEWPARAM(Win32EditorWindow::kCbSelect, CBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(list));
+        ASSERT_TRUE(WaitUntil([&] {
+            return WindowTextOf(::GetDlgItem(editor, Win32EditorWindow::kTxUrl)) == folderEntry.Url;
+        }));
+        ::Sleep(1000);  // let it paint
+        EXPECT_TRUE(CaptureWindow(editor, out + "win32-editor.png"));
+        ::PostMessageW(editor, WM_CLOSE, 0, 0);
+        program.Wait();
+    }
+    {
+        RunningProgram program(dir.path(), "gallery", false);
+        HWND progress = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", IDCANCEL);
+        ASSERT_NE(progress, nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return server.Paths().size() == 1; }));
+        ::Sleep(1000);
+        EXPECT_TRUE(CaptureWindow(progress, out + "win32-progress.png"));
+        // The program is ended by the test: a cancel would only show its message.
+    }
+    {
+        RunningProgram program(dir.path(), "-wp scenery.png -preview", false);
+        HWND preview = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", Win32PreviewWindow::kCbSetWP);
+        ASSERT_NE(preview, nullptr);
+        ::Sleep(1000);
+        EXPECT_TRUE(CaptureWindow(preview, out + "win32-preview.png"));
+        ::PostMessageW(preview, WM_CLOSE, 0, 0);
+        program.Wait();
+    }
+    if (com) ::CoUninitialize();
+}
+
+}  // namespace
+}  // namespace vexal::testing
