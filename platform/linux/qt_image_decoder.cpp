@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/linux/png_reader.h"
+
 namespace vexal {
 namespace {
 
@@ -72,6 +74,10 @@ DecodeResult QtImageDecoder::Probe(const std::string& path) {
 }
 
 DecodeResult QtImageDecoder::Decode(const std::string& path, Picture& pictureOut) {
+    // Photos saved as PNG take the faster path; every other picture goes to Qt.
+    DecodeResult fast;
+    if (ReadPng(path, pictureOut, fast) != PngReadResult::NotHandled) return fast;
+
     Quiet quiet;
     QImageReader::setAllocationLimit(kAllocationLimitMiB);
     QImageReader reader(FromPath(path));

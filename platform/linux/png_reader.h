@@ -1,0 +1,21 @@
+// A fast path for the PNG pictures photos usually are (8-bit RGB or RGBA, not
+// interlaced): inflating runs on the calling thread while a second thread undoes the
+// row filters and stores the pixels, so the two halves of the work overlap. Every other
+// PNG is left to Qt's decoder.
+#pragma once
+
+#include <string>
+
+#include "wallpaper/image_decoder.h"
+
+namespace vexal {
+
+enum class PngReadResult {
+    Decoded,
+    NotHandled,  // not a PNG of the kinds above (the caller decodes it otherwise)
+    Failed,      // a PNG of those kinds, damaged or cut short; `result` says why
+};
+
+PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult& result);
+
+}  // namespace vexal
