@@ -2,8 +2,6 @@
 // what the controls show and what reaches SiteEntries and the settings file is here.
 #include "ui/editor.h"
 
-#include <cmath>
-#include <string_view>
 
 #include "settings/settings_file.h"
 #include "settings/source_kind.h"
