@@ -182,29 +182,73 @@ TEST_F(WindowsTest, EditorClosedByItsCloseBoxSavesNothing) {
     EXPECT_EQ(ReadWholeFile(dir / "vexal.ini"), before);
 }
 
-TEST_F(WindowsTest, PreviewInstallsOnItsButtonAndGivesUpOnItsCloseBox) {
+TEST_F(WindowsTest, PreviewInstallsOnItsButtonAndGivesUpOtherwise) {
     ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({}, "vexal-windows-test.bmp")));
     ASSERT_TRUE(
         files.WriteFile(dir / "pic.png", Png(2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF})));
     const std::string installed = WindowsFolder() + "\\vexal-windows-test.bmp";
-    for (bool install : {false, true}) {
+    enum class Way { SetWallpaper, CloseBox, Escape };
+    for (Way way : {Way::CloseBox, Way::Escape, Way::SetWallpaper}) {
+        const int n = static_cast<int>(way);
         SetDesktopValue(L"Wallpaper", "untouched");
         RunningProgram program(dir.path(), "-wp pic.png -preview", false);
         HWND preview = program.WaitForWindow(kWindowClass, L"vexal 1.00", Preview::kCbSetWP);
-        ASSERT_NE(preview, nullptr);
+        ASSERT_NE(preview, nullptr) << n;
         ASSERT_TRUE(
             WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(preview, Preview::kCbSetWP)) != FALSE; }));
-        if (install)
-            PostClick(preview, Preview::kCbSetWP);
-        else
-            ::PostMessageW(preview, WM_CLOSE, 0, 0);
+        switch (way) {
+            case Way::SetWallpaper:
+                PostClick(preview, Preview::kCbSetWP);
+                break;
+            case Way::CloseBox:
+                ::PostMessageW(preview, WM_CLOSE, 0, 0);
+                break;
+            case Way::Escape:
+                // Escape presses the window's cancel button, through the dialog keys.
+                ::PostMessageW(::GetDlgItem(preview, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0);
+                break;
+        }
         const Outcome end = program.Wait();
-        EXPECT_EQ(end.exitCode, install ? 0u : 1u) << install;
-        EXPECT_EQ(DesktopValue(L"Wallpaper"), install ? installed : "untouched") << install;
+        const bool installs = way == Way::SetWallpaper;
+        EXPECT_EQ(end.exitCode, installs ? 0u : 1u) << n;
+        EXPECT_EQ(DesktopValue(L"Wallpaper"), installs ? installed : "untouched") << n;
         // Every way out deletes the working copy.
-        EXPECT_FALSE(FileExists(dir / "wpcache.png")) << install;
-        EXPECT_FALSE(FileExists(dir / "wpcache.bmp")) << install;
+        EXPECT_FALSE(FileExists(dir / "wpcache.png")) << n;
+        EXPECT_FALSE(FileExists(dir / "wpcache.bmp")) << n;
     }
+}
+
+TEST_F(WindowsTest, SpinArrowsStepTheNumberWithinItsBounds) {
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({}, "wall.bmp")));
+    RunningProgram program(dir.path(), "", false);
+    HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
+    ASSERT_NE(editor, nullptr);
+    HWND number = ::GetDlgItem(editor, Editor::kTxNo);
+    HWND spin = ::GetDlgItem(editor, Editor::kScNo);
+    RECT r;
+    ::GetClientRect(spin, &r);
+    // A press and release on the upper or the lower arrow.
+    auto press = [&](bool up) {
+        const LPARAM at = MAKELPARAM(r.right / 2, up ? r.bottom / 4 : r.bottom * 3 / 4);
+        ::PostMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::PostMessageW(spin, WM_LBUTTONUP, 0, at);
+    };
+    EXPECT_EQ(TextOf(number), "1");
+    const struct {
+        const char* start;
+        bool up;
+        const char* after;
+    } rows[] = {
+        {"1", true, "2"}, {"2", false, "1"}, {"0", false, "0"}, {"9999", true, "9999"}, {"abc", true, "1"},
+    };
+    for (const auto& row : rows) {
+        SetTextOf(number, row.start);
+        press(row.up);
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(number) == row.after; }, 5000))
+            << row.start << (row.up ? " up: " : " down: ") << TextOf(number);
+    }
+    ::PostMessageW(editor, WM_CLOSE, 0, 0);
+    program.Wait();
 }
 
 TEST_F(WindowsTest, ProgressWindowCancelStopsAStalledFetch) {
