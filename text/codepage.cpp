@@ -11,6 +11,12 @@ namespace {
 
 #include "text/cp932_table.inc"
 
+// A byte that is not valid code page 932 decodes to a private-use character of its own,
+// U+F780 to U+F7FF, which encodes back to that byte: a file written by another program (a
+// hand-edited settings file in UTF-8, say) loses nothing when it is read and saved again.
+// Code page 932 itself maps nothing into that range.
+constexpr char32_t kRawByteBase = 0xF700;
+
 int LeadRow(unsigned char b) {
     if (b >= 0x81 && b <= 0x9F) return b - 0x81;
     if (b >= 0xE0 && b <= 0xFC) return b - 0xE0 + 0x1F;
@@ -66,6 +72,7 @@ const EncodeTable& Encoder() {
 
 // Code points reached by a single byte above 0x7F.
 bool EncodeSingle(char32_t cp, unsigned char& out) {
+    if (cp >= kRawByteBase + 0x80 && cp <= kRawByteBase + 0xFF) { out = static_cast<unsigned char>(cp - kRawByteBase); return true; }
     if (cp >= 0xFF61 && cp <= 0xFF9F) { out = static_cast<unsigned char>(0xA1 + (cp - 0xFF61)); return true; }
     if (cp == 0x80) { out = 0x80; return true; }
     if (cp == 0xF8F0) { out = 0xA0; return true; }
@@ -125,14 +132,16 @@ std::string Cp932ToUtf8(std::string_view bytes) {
         if (i + 1 < bytes.size()) {
             const auto t = static_cast<unsigned char>(bytes[i + 1]);
             if (t >= 0x40 && t <= 0xFC && t != 0x7F) {
-                char32_t cp = kCp932Double[row][t - 0x40];
-                AppendUtf8(out, cp ? cp : 0xFFFD);
-                i += 2;
-                continue;
+                if (char32_t cp = kCp932Double[row][t - 0x40]) {
+                    AppendUtf8(out, cp);
+                    i += 2;
+                    continue;
+                }
             }
         }
-        // A lead byte without a valid trail byte: only the lead byte is lost.
-        AppendUtf8(out, 0xFFFD);
+        // A lead byte without a valid trail byte, or an unassigned code: the lead byte
+        // alone is kept raw, and decoding goes on with the byte after it.
+        AppendUtf8(out, kRawByteBase + b);
         ++i;
     }
     return out;

@@ -7,8 +7,9 @@
 
 namespace vexal {
 
-// Decodes code page 932 bytes. Byte sequences that are not valid code page 932 become
-// U+FFFD; nothing is dropped silently and decoding never fails.
+// Decodes code page 932 bytes. A byte that is not valid code page 932 becomes a
+// private-use character (U+F780 + byte - 0x80) that Utf8ToCp932 turns back into the same
+// byte, so nothing is lost; decoding never fails.
 std::string Cp932ToUtf8(std::string_view bytes);
 
 // Encodes UTF-8 text. A character that code page 932 cannot hold (or malformed UTF-8)
