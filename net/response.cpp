@@ -352,6 +352,8 @@ bool Response::TakeChunked(std::string_view bytes) {
 }
 
 bool Response::Store(std::string_view bytes) {
+    if (bytes.size() > heldLimit_ - std::min(heldLimit_, ResponseBytes.size()))
+        return Fail(ResponseFailure::OutOfMemory);
     if (ResponseBytes.Append(bytes)) return true;
     return Fail(ResponseFailure::OutOfMemory);
 }

@@ -51,6 +51,10 @@ public:
     bool InBody() const { return phase_ == Phase::Body || phase_ == Phase::Done; }
     // Every byte received on the connection, header included.
     std::int64_t BytesTotal() const { return bytesTotal_; }
+    // The most ResponseBytes may hold at once; a response that needs more fails as out of
+    // memory. A reader that takes the body away as it comes meets it only with a header
+    // that never ends. Kept across Reset.
+    void LimitHeldBytes(std::size_t limit) { heldLimit_ = limit; }
 
     // The received body, chunk framing removed. Before the header has ended (and after
     // StripResponseHeader when it never did), every byte received.
@@ -88,6 +92,7 @@ private:
     void ShowProgress();
 
     ProgressView* progress_;
+    std::size_t heldLimit_ = static_cast<std::size_t>(-1);
     Phase phase_ = Phase::Status;
     ResponseFailure failure_ = ResponseFailure::None;
     std::int64_t bytesTotal_ = 0;

@@ -34,6 +34,7 @@ std::string WorkImageFileName(std::string_view cacheFileName, std::string_view c
 
 Transfer::Transfer(Program& program, Host& host)
     : program_(program), host_(host), socket_(*host.socket), timer_(*host.timer), response_(host.progress) {
+    response_.LimitHeldBytes(kHeldLimitBytes);
     socket_.SetListener(this);
     timer_.SetListener(this);
 }
@@ -235,6 +236,12 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
             case kStateClosed:
                 response_.ConnectionClosed();
                 if (ReportRejection(path)) return Outcome::Failed;
+                // A body framed by its length or by chunks that the close cut short is a
+                // fragment: as a picture it would be installed damaged.
+                if (!response_.Complete()) {
+                    Error("相手側から切断されました。");
+                    return Outcome::Failed;
+                }
                 return Outcome::Done;
             case kStateClosing:
                 response_.ConnectionClosed();

@@ -53,6 +53,10 @@ public:
     // An image body goes to its file in pieces of this size as it arrives, so a large
     // picture is never held in memory whole.
     static constexpr std::size_t kFilePieceBytes = 1 << 20;
+    // The most a response may hold in memory: a whole page, or the header of either fetch.
+    // A server may send without end; a page past this size is refused as out of memory
+    // rather than taking the machine's memory (and a second copy as source text).
+    static constexpr std::size_t kHeldLimitBytes = std::size_t{64} << 20;
 
 private:
     enum class Outcome : std::uint8_t { Done, Failed, Retry };

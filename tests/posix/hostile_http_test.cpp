@@ -1,0 +1,424 @@
+// Hostile HTTP peers on loopback against the whole transfer (real socket, timer, pump and
+// files): a body of 1 GiB, responses that never end, broken status lines and lengths, bad
+// chunk framing, and resets at every point of an exchange. Each fetch must end quickly in
+// success or in one clear message, with bounded memory and no partial file left behind.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "app/startup.h"
+#include "net/transfer.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_reactor.h"
+#include "platform/posix/posix_socket.h"
+#include "platform/posix/posix_timer.h"
+#include "posix/loopback_server.h"
+#include "posix/temp_dir.h"
+#include "support/fakes.h"
+#include "ui/progress_view.h"
+
+namespace vexal {
+namespace {
+
+using testing::LoopbackServer;
+using testing::ServerConnection;
+
+constexpr std::uint64_t kMiB = 1024 * 1024;
+constexpr std::uint64_t kGiB = 1024 * kMiB;
+
+class SilentProgress final : public ProgressView {
+public:
+    void SetMessage(const std::string&) override {}
+    void SetProgressRange(double, double) override {}
+    void SetProgressValue(double) override {}
+    void ShowWindow() override {}
+    void HideWindow() override {}
+};
+
+// Resident memory of this process now, from the kernel's page count.
+std::uint64_t ResidentBytes() {
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return 0;
+    unsigned long long size = 0, resident = 0;
+    const int read = std::fscanf(f, "%llu %llu", &size, &resident);
+    std::fclose(f);
+    return read == 2 ? resident * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) : 0;
+}
+
+// Samples the resident size on a thread of its own while a fetch runs, and keeps the
+// largest growth over the size at the start.
+class MemoryWatch {
+public:
+    MemoryWatch()
+        : base_(ResidentBytes()), thread_([this] {
+              while (!stop_) {
+                  const std::uint64_t now = ResidentBytes();
+                  if (now > peak_) peak_ = now;
+                  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+              }
+          }) {}
+    ~MemoryWatch() { Stop(); }
+    std::uint64_t Growth() {
+        Stop();
+        return peak_ > base_ ? peak_ - base_ : 0;
+    }
+
+private:
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    const std::uint64_t base_;
+    std::atomic<std::uint64_t> peak_{0};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+enum class Kind { Page, Image };
+
+struct Rig {
+    Program program;
+    testing::TestHost test;
+    testing::TempDir dir;
+    PosixFileSystem files;
+    PosixReactor reactor;
+    PosixSocket socket{reactor};
+    PosixTimer timer{reactor};
+    SilentProgress progress;
+    std::unique_ptr<Transfer> transfer;
+
+    Rig() {
+        InitGlobals(program, 1, 0);
+        // A peer that goes silent is asked about after 2 s; the doubles answer Cancel.
+        program.TimeOut = 2;
+        program.CacheFileName = dir / "work";
+        test.host.files = &files;
+        test.host.socket = &socket;
+        test.host.timer = &timer;
+        test.host.pump = &reactor;
+        test.host.progress = &progress;
+        transfer = std::make_unique<Transfer>(program, test.host);
+    }
+
+    // Runs one fetch of `url`; returns its wall time in milliseconds.
+    std::int64_t Fetch(Kind kind, const std::string& url) {
+        program.StepSucceeded = false;
+        const std::int64_t start = PosixReactor::NowMs();
+        if (kind == Kind::Page) {
+            program.CurrentEntry().Url = url;
+            transfer->SetGrpUrl();
+        } else {
+            program.ChosenImage = url;
+            program.RelativeToPage = false;
+            transfer->SetGrpData();
+        }
+        return PosixReactor::NowMs() - start;
+    }
+
+    std::string WorkFile() const { return dir / "work.bin"; }
+    std::vector<std::string> Boxes() const {
+        std::vector<std::string> out;
+        for (const auto& b : test.dialogs.boxes) out.push_back(b.kind + ":" + b.text);
+        return out;
+    }
+};
+
+// Sends `head`, then `size` bytes of body from one 1 MiB block, so the peer itself never
+// holds the body; returns when everything is sent or the client has gone.
+void StreamBody(ServerConnection& c, const std::string& head, std::uint64_t size) {
+    static const std::string block = [] {
+        std::string b(kMiB, '\0');
+        for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<char>((i * 2654435761u) >> 13);
+        return b;
+    }();
+    if (!c.Send(head)) return;
+    for (std::uint64_t sent = 0; sent < size; sent += block.size())
+        if (!c.Send(std::string_view(block).substr(0, std::min<std::uint64_t>(block.size(), size - sent))))
+            return;
+}
+
+// Sends `head`, then `piece` over and over until the client goes away.
+void SendForever(ServerConnection& c, const std::string& head, const std::string& piece) {
+    std::string block;
+    while (block.size() < 64 * 1024) block += piece;
+    if (!c.Send(head)) return;
+    while (c.Send(block)) {
+    }
+}
+
+const char kOutOfMemory[] = "メモリが足りません。";
+const char kMalformed[] = "接続先の応答が正しくありません。";
+
+TEST(HostileHttpTest, GigabyteImageStreamsToItsFileInBoundedMemory) {
+    LoopbackServer server([](ServerConnection& c, int) {
+        c.ReadRequest();
+        StreamBody(c, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kGiB) + "\r\n\r\n", kGiB);
+        c.WaitForClose();
+    });
+    Rig rig;
+    MemoryWatch watch;
+    const std::int64_t ms = rig.Fetch(Kind::Image, server.Url("/huge.bin"));
+    const std::uint64_t growth = watch.Growth();
+    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_EQ(rig.Boxes(), std::vector<std::string>{});
+    std::error_code ec;
+    EXPECT_EQ(std::filesystem::file_size(rig.WorkFile(), ec), kGiB);
+    EXPECT_LT(growth, 64 * kMiB) << "the body went to the file in pieces, not into memory";
+    EXPECT_LT(ms, 40000);
+    std::filesystem::remove(rig.WorkFile(), ec);
+}
+
+// Broke: a page of any size was held whole, then copied again into the source text, so
+// a server could make the program take twice the size of whatever it chose to send.
+TEST(HostileHttpTest, GigabytePageIsRefusedOnceItPassesTheLimit) {
+    const struct {
+        const char* name;
+        std::string head;
+    } rows[] = {
+        {"announced", "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kGiB) + "\r\n\r\n"},
+        {"unannounced", "HTTP/1.0 200 OK\r\n\r\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoopbackServer server([&](ServerConnection& c, int) {
+            c.ReadRequest();
+            StreamBody(c, row.head, kGiB);
+        });
+        Rig rig;
+        MemoryWatch watch;
+        const std::int64_t ms = rig.Fetch(Kind::Page, server.Url("/huge.html"));
+        const std::uint64_t growth = watch.Growth();
+        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_EQ(rig.Boxes(), std::vector<std::string>{std::string("error:") + kOutOfMemory});
+        EXPECT_EQ(rig.program.SourceText, "");
+        EXPECT_LE(growth, Transfer::kHeldLimitBytes + 64 * kMiB);
+        EXPECT_LT(ms, 20000);
+    }
+}
+
+// Bytes that never reach the end of the header: each is refused once the limit is passed,
+// for a page as for an image (whose body alone goes to the file).
+TEST(HostileHttpTest, EndlessHeadersAreRefused) {
+    const struct {
+        const char* name;
+        std::string head;
+        std::string piece;
+    } rows[] = {
+        {"fields", "HTTP/1.1 200 OK\r\n",
+         "X-Filler: aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\r\n"},
+        {"oneEndlessField", "HTTP/1.1 200 OK\r\nX-Long: ", "abcdefghijklmnopqrstuvwxyz"},
+        {"statusWithoutSpace", "", "HTTPHTTPHTTPHTTP"},
+        {"endlessStatusCode", "HTTP/1.1 ", "2000000000000000"},
+        {"endlessReason", "HTTP/1.1 200 ", "OKOKOKOKOKOKOKOK"},
+        {"loneLineFeeds", "HTTP/1.1 200 OK\n", "X: y\n"},
+    };
+    for (const auto& row : rows) {
+        for (const Kind kind : {Kind::Page, Kind::Image}) {
+            SCOPED_TRACE(std::string(row.name) + (kind == Kind::Page ? " page" : " image"));
+            LoopbackServer server([&](ServerConnection& c, int) {
+                c.ReadRequest();
+                SendForever(c, row.head, row.piece);
+            });
+            Rig rig;
+            MemoryWatch watch;
+            const std::int64_t ms = rig.Fetch(kind, server.Url("/endless.bin"));
+            EXPECT_FALSE(rig.program.StepSucceeded);
+            ASSERT_EQ(rig.Boxes().size(), 1u);
+            const std::string box = rig.Boxes()[0];
+            EXPECT_TRUE(box == std::string("error:") + kOutOfMemory ||
+                        box == std::string("error:") + kMalformed)
+                << box;
+            EXPECT_FALSE(std::filesystem::exists(rig.WorkFile()));
+            EXPECT_LE(watch.Growth(), Transfer::kHeldLimitBytes + 64 * kMiB);
+            EXPECT_LT(ms, 20000);
+        }
+    }
+}
+
+// What the client must make of one whole exchange; the server closes after `wire`.
+enum class Expect {
+    Body,       // success, with `body` as the page text or the file
+    Malformed,  // the unreadable-response message
+    CutShort,   // the message for a body the close cut short of its framing
+    Failure,    // one error box, whichever
+};
+
+struct Exchange {
+    Exchange(const char* name, std::string wire, Expect expect, std::string body = "")
+        : Exchange(name, std::move(wire), expect, expect, std::move(body)) {}
+    Exchange(const char* name, std::string wire, Expect page, Expect image, std::string body)
+        : name(name), wire(std::move(wire)), page(page), image(image), body(std::move(body)) {}
+    const char* name;
+    std::string wire;
+    Expect page, image;
+    std::string body;
+};
+
+void RunExchanges(const std::vector<Exchange>& rows) {
+    for (const auto& row : rows) {
+        for (const Kind kind : {Kind::Page, Kind::Image}) {
+            SCOPED_TRACE(std::string(row.name) + (kind == Kind::Page ? " page" : " image"));
+            LoopbackServer server([&](ServerConnection& c, int) {
+                c.ReadRequest();
+                c.Send(row.wire);
+            });
+            Rig rig;
+            const std::int64_t ms = rig.Fetch(kind, server.Url("/x.bin"));
+            EXPECT_LT(ms, 1500) << "the close ends every exchange well before the time-out";
+            switch (kind == Kind::Page ? row.page : row.image) {
+                case Expect::Body:
+                    EXPECT_TRUE(rig.program.StepSucceeded);
+                    EXPECT_EQ(rig.Boxes(), std::vector<std::string>{});
+                    if (kind == Kind::Page) {
+                        EXPECT_EQ(rig.program.SourceText, row.body);
+                    } else {
+                        std::string stored;
+                        EXPECT_TRUE(rig.files.ReadFile(rig.WorkFile(), stored));
+                        EXPECT_EQ(stored, row.body);
+                    }
+                    break;
+                case Expect::Malformed:
+                    EXPECT_FALSE(rig.program.StepSucceeded);
+                    EXPECT_EQ(rig.Boxes(), std::vector<std::string>{std::string("error:") + kMalformed});
+                    break;
+                case Expect::CutShort:
+                    EXPECT_FALSE(rig.program.StepSucceeded);
+                    EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:相手側から切断されました。"});
+                    break;
+                case Expect::Failure:
+                    EXPECT_FALSE(rig.program.StepSucceeded);
+                    EXPECT_EQ(rig.Boxes().size(), 1u);
+                    break;
+            }
+            if (!rig.program.StepSucceeded) {
+                EXPECT_FALSE(std::filesystem::exists(rig.WorkFile())) << "no partial file";
+                EXPECT_EQ(rig.program.SourceText, "");
+            }
+        }
+    }
+}
+
+TEST(HostileHttpTest, BrokenStatusLines) {
+    RunExchanges({
+        {"garbage", "garbage\r\n\r\nhello", Expect::Malformed},
+        {"binaryGarbage", std::string("\x00\x01\x02\xff\xfe\r\n\r\n", 9), Expect::Malformed},
+        {"noSpace", "HTTP/1.1200OK\r\nContent-Length: 5\r\n\r\nhello", Expect::Malformed},
+        {"noSpaceThenClose", "HTTP/1.1200OK", Expect::Malformed},
+        {"wordForCode", "HTTP/1.1 OK 200\r\n\r\nhello", Expect::Malformed},
+        {"emptyLineFirst", "\r\nHTTP/1.1 200 OK\r\n\r\nhello", Expect::Malformed},
+        {"codeOverflow", "HTTP/1.1 99999999999999999999 OK\r\n\r\nhello", Expect::Failure},
+        {"negativeCode", "HTTP/1.1 -200 OK\r\n\r\nhello", Expect::Failure},
+        {"codeOnly", "HTTP/1.1 200\r\n\r\nhello", Expect::Body, "hello"},
+        {"highBytesInReason", "HTTP/1.1 200 \xc3\x96K \xff\x80\r\nContent-Length: 5\r\n\r\nhello",
+         Expect::Body, "hello"},
+    });
+}
+
+TEST(HostileHttpTest, HeaderBytesAboveAscii) {
+    RunExchanges({
+        {"inFieldValue", "HTTP/1.1 200 OK\r\nX-Name: \xff\xfe\x80\x81\r\nContent-Length: 5\r\n\r\nhello",
+         Expect::Body, "hello"},
+        {"inFieldName", "HTTP/1.1 200 OK\r\n\xc3\x84\xff: 1\r\nContent-Length: 5\r\n\r\nhelloEXTRA",
+         Expect::Body, "hello"},
+        {"inLengthValue", "HTTP/1.1 200 OK\r\nContent-Length: 5\xff\r\n\r\nhello", Expect::Body, "hello"},
+        {"lookalikeLengthName", "HTTP/1.1 200 OK\r\nContent-Lengt\xc8: 2\r\nContent-Length: 5\r\n\r\nhello",
+         Expect::Body, "hello"},
+        {"nulByte", "HTTP/1.1 200 OK\r\nX: a" + std::string(1, '\0') + "b\r\nContent-Length: 5\r\n\r\nhello",
+         Expect::Body, "hello"},
+    });
+}
+
+TEST(HostileHttpTest, LengthsThatLieOrCannotBeRead) {
+    RunExchanges({
+        {"shorterThanBody", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nhello", Expect::Body, "hel"},
+        // An empty page has no links; an empty picture is no picture.
+        {"zero", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\nhello", Expect::Body, Expect::Failure, ""},
+        {"negative", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nhello", Expect::Body, "hello"},
+        {"overflowing", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999999999\r\n\r\nhello",
+         Expect::Body, "hello"},
+        {"twoToTheSixtyFour", "HTTP/1.1 200 OK\r\nContent-Length: 18446744073709551621\r\n\r\nhello",
+         Expect::Body, "hello"},
+        {"hex", "HTTP/1.1 200 OK\r\nContent-Length: 0x5\r\n\r\nhello", Expect::Body, "hello"},
+        {"exponent", "HTTP/1.1 200 OK\r\nContent-Length: 5e3\r\n\r\nhello", Expect::Body, "hello"},
+        {"conflicting", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: 9\r\n\r\nhello",
+         Expect::Body, "hello"},
+        // Broke: a body that the close cut short of its announced length was taken whole.
+        {"longerThanBody", "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\nhello", Expect::CutShort},
+        {"hugeButFramed", "HTTP/1.1 200 OK\r\nContent-Length: 999999999999999999\r\n\r\nhello",
+         Expect::CutShort},
+    });
+}
+
+TEST(HostileHttpTest, MalformedChunkSizes) {
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    RunExchanges({
+        {"notHex", head + "zz\r\nhello\r\n0\r\n\r\n", Expect::Malformed},
+        {"empty", head + "\r\nhello\r\n0\r\n\r\n", Expect::Malformed},
+        {"negative", head + "-5\r\nhello\r\n0\r\n\r\n", Expect::Malformed},
+        {"prefixed", head + "0x5\r\nhello\r\n0\r\n\r\n", Expect::Malformed},
+        {"overflowing", head + "10000000000000005\r\nhello\r\n0\r\n\r\n", Expect::Malformed},
+        {"dataLongerThanSize", head + "3\r\nhello\r\n0\r\n\r\n", Expect::Malformed},
+        {"noLineEndAfterData", head + "5\r\nhelloX0\r\n\r\n", Expect::Malformed},
+        {"sizeLargerThanData", head + "500\r\nhello", Expect::CutShort},
+        {"hugeSize", head + "fffffffffffffff\r\nhello", Expect::CutShort},
+        {"noFinalChunk", head + "5\r\nhello\r\n", Expect::CutShort},
+        {"blanksAndExtension", head + "5 ;name=\"x\xff\"\r\nhello\r\n0\r\n\r\n", Expect::Body, "hello"},
+        {"upperCaseHex", head + "A\r\nhellohello\r\n0\r\n\r\n", Expect::Body, "hellohello"},
+    });
+}
+
+// A reset (not an orderly close) after each step of the exchange. Cut short, the fetch
+// fails with one message; a reset that follows a complete body may be seen either way.
+TEST(HostileHttpTest, ResetAtEveryPhase) {
+    const std::string lengthHead = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n";
+    const std::string chunkHead = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const struct {
+        const char* name;
+        bool readRequest;
+        std::string sent;
+        bool bodyComplete;
+    } rows[] = {
+        {"onAccept", false, "", false},
+        {"afterRequest", true, "", false},
+        {"inStatusLine", true, "HTTP/1.1 2", false},
+        {"afterStatusLine", true, "HTTP/1.1 200 OK\r\n", false},
+        {"inHeader", true, "HTTP/1.1 200 OK\r\nContent-Len", false},
+        {"afterHeader", true, lengthHead, false},
+        {"inBody", true, lengthHead + std::string(500, 'b'), false},
+        {"inChunkSize", true, chunkHead + "1", false},
+        {"inChunkData", true, chunkHead + "10\r\nabc", false},
+        {"inTrailer", true, chunkHead + "3\r\nabc\r\n0\r\nX-T", false},
+        {"afterWholeBody", true, lengthHead + std::string(1000, 'b'), true},
+    };
+    for (const auto& row : rows) {
+        for (const Kind kind : {Kind::Page, Kind::Image}) {
+            SCOPED_TRACE(std::string(row.name) + (kind == Kind::Page ? " page" : " image"));
+            LoopbackServer server([&](ServerConnection& c, int) {
+                if (row.readRequest) c.ReadRequest();
+                if (!row.sent.empty()) c.Send(row.sent);
+                c.Pause(20);
+                c.Reset();
+            });
+            Rig rig;
+            const std::int64_t ms = rig.Fetch(kind, server.Url("/r.bin"));
+            EXPECT_LT(ms, 1500);
+            if (rig.program.StepSucceeded) {
+                EXPECT_TRUE(row.bodyComplete) << "a fetch cut short succeeded";
+                EXPECT_EQ(rig.Boxes(), std::vector<std::string>{});
+            } else {
+                EXPECT_EQ(rig.Boxes().size(), 1u);
+                EXPECT_FALSE(std::filesystem::exists(rig.WorkFile())) << "no partial file";
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vexal
