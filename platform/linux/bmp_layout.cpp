@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "wallpaper/image_decoder.h"
 
@@ -123,64 +124,131 @@ BmpLayoutResult Tiled(File& file, const Bmp& bmp, std::int32_t width, std::int32
 
 // Each picture pixel belongs to exactly one screen pixel (column x of the picture to
 // x × width / picture width, rows alike), and each screen pixel is the average of its
-// own: an area average, read in one pass in the file's row order.
-BmpLayoutResult Shrunk(File& file, const Bmp& bmp, std::int32_t width, std::int32_t height,
-                       std::vector<std::uint32_t>& out) {
-    std::vector<std::int32_t> column(static_cast<std::size_t>(bmp.width));
-    std::vector<std::uint32_t> columnCount(static_cast<std::size_t>(width), 0);
-    for (std::int32_t x = 0; x < bmp.width; ++x) {
-        column[static_cast<std::size_t>(x)] =
-            static_cast<std::int32_t>(static_cast<std::int64_t>(x) * width / bmp.width);
-        ++columnCount[static_cast<std::size_t>(column[static_cast<std::size_t>(x)])];
+// own: an area average. Screen rows [y0, y1) take picture rows [RowStart(y0),
+// RowStart(y1)), read in blocks in the file's own order.
+class Shrinker {
+public:
+    Shrinker(const Bmp& bmp, std::int32_t width, std::int32_t height, std::uint32_t* out)
+        : bmp_(bmp),
+          width_(width),
+          height_(height),
+          out_(out),
+          columnStart_(static_cast<std::size_t>(width) + 1) {
+        for (std::int32_t x = 0; x <= width; ++x)
+            columnStart_[static_cast<std::size_t>(x)] = Ceil(static_cast<std::int64_t>(x) * bmp.width, width);
     }
-    auto screenRow = [&](std::int32_t y) {
-        return static_cast<std::int32_t>(static_cast<std::int64_t>(y) * height / bmp.height);
-    };
-    std::vector<std::uint64_t> sums(static_cast<std::size_t>(width) * 3, 0);
-    std::uint64_t rowsInSum = 0;
-    auto flush = [&](std::int32_t screenY) {
-        std::uint32_t* line = out.data() + static_cast<std::size_t>(screenY) * width;
-        for (std::int32_t x = 0; x < width; ++x) {
-            const std::uint64_t n = rowsInSum * columnCount[static_cast<std::size_t>(x)];
-            const std::uint64_t* s = &sums[static_cast<std::size_t>(x) * 3];
-            line[x] = static_cast<std::uint32_t>((s[2] + n / 2) / n) << 16 |
-                      static_cast<std::uint32_t>((s[1] + n / 2) / n) << 8 |
-                      static_cast<std::uint32_t>((s[0] + n / 2) / n);
-        }
-        std::fill(sums.begin(), sums.end(), 0);
-        rowsInSum = 0;
-    };
+    std::int32_t RowStart(std::int32_t y) const {
+        return Ceil(static_cast<std::int64_t>(y) * bmp_.height, height_);
+    }
 
-    // Rows are read in blocks in the file's own order (bottom-up for most bitmaps).
-    constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
-    const std::int32_t rowsPerBlock =
-        static_cast<std::int32_t>(std::max<std::uint64_t>(1, kBlockBytes / bmp.stride));
-    std::vector<unsigned char> block(static_cast<std::size_t>(rowsPerBlock) * bmp.stride);
-    std::int32_t current = -1;
-    for (std::int32_t fileRow = 0; fileRow < bmp.height; fileRow += rowsPerBlock) {
-        const std::int32_t rows = std::min(rowsPerBlock, bmp.height - fileRow);
-        if (!file.ReadAt(bmp.dataOffset + bmp.stride * static_cast<std::uint64_t>(fileRow), block.data(),
-                         bmp.stride * static_cast<std::uint64_t>(rows)))
-            return BmpLayoutResult::Failed;
-        for (std::int32_t r = 0; r < rows; ++r) {
-            const std::int32_t y = bmp.topDown ? fileRow + r : bmp.height - 1 - (fileRow + r);
-            const std::int32_t screenY = screenRow(y);
-            if (screenY != current) {
-                if (current >= 0) flush(current);
-                current = screenY;
+    // Sums fit 32 bits unless one screen pixel covers over 16 million picture pixels.
+    bool Run(File& file, std::int32_t y0, std::int32_t y1) {
+        const std::int64_t cell =
+            static_cast<std::int64_t>(Ceil(bmp_.width, width_)) * Ceil(bmp_.height, height_);
+        return cell * 255 < (std::int64_t{1} << 32) ? Shrink<std::uint32_t>(file, y0, y1)
+                                                    : Shrink<std::uint64_t>(file, y0, y1);
+    }
+
+private:
+    static std::int32_t Ceil(std::int64_t a, std::int64_t b) {
+        return static_cast<std::int32_t>((a + b - 1) / b);
+    }
+
+    template <typename Sum>
+    bool Shrink(File& file, std::int32_t y0, std::int32_t y1) {
+        const std::int32_t first = RowStart(y0), last = RowStart(y1);  // picture rows
+        std::vector<Sum> sums(static_cast<std::size_t>(width_) * 3, 0);
+        std::uint32_t rowsInSum = 0;
+        std::int32_t current = -1;
+        // Picture rows arrive in the file's order, so each screen row is complete when
+        // the next one starts.
+        auto flush = [&] {
+            std::uint32_t* line = out_ + static_cast<std::size_t>(current) * width_;
+            for (std::int32_t x = 0; x < width_; ++x) {
+                const std::uint64_t n = static_cast<std::uint64_t>(rowsInSum) * ColumnsOf(x);
+                auto avg = [n](Sum v) {
+                    return static_cast<std::uint32_t>((static_cast<std::uint64_t>(v) + n / 2) / n);
+                };
+                line[x] = avg(sums[3 * x + 2]) << 16 | avg(sums[3 * x + 1]) << 8 | avg(sums[3 * x]);
             }
-            const unsigned char* p = block.data() + static_cast<std::size_t>(r) * bmp.stride;
-            for (std::int32_t x = 0; x < bmp.width; ++x, p += bmp.bytesPerPixel) {
-                std::uint64_t* s = &sums[static_cast<std::size_t>(column[static_cast<std::size_t>(x)]) * 3];
-                s[0] += p[0];
-                s[1] += p[1];
-                s[2] += p[2];
+            std::fill(sums.begin(), sums.end(), 0);
+            rowsInSum = 0;
+        };
+
+        // The file rows of picture rows [first, last) are contiguous.
+        const std::int32_t fileFirst = bmp_.topDown ? first : bmp_.height - last;
+        const std::int32_t count = last - first;
+        constexpr std::uint64_t kBlockBytes = std::uint64_t{1} << 20;
+        const std::int32_t perBlock =
+            static_cast<std::int32_t>(std::max<std::uint64_t>(1, kBlockBytes / bmp_.stride));
+        std::vector<unsigned char> block(static_cast<std::size_t>(perBlock) * bmp_.stride);
+        const int bpp = bmp_.bytesPerPixel;
+        for (std::int32_t done = 0; done < count; done += perBlock) {
+            const std::int32_t rows = std::min(perBlock, count - done);
+            if (!file.ReadAt(bmp_.dataOffset + bmp_.stride * static_cast<std::uint64_t>(fileFirst + done),
+                             block.data(), bmp_.stride * static_cast<std::uint64_t>(rows)))
+                return false;
+            for (std::int32_t r = 0; r < rows; ++r) {
+                const std::int32_t fileRow = fileFirst + done + r;
+                const std::int32_t y = bmp_.topDown ? fileRow : bmp_.height - 1 - fileRow;
+                const std::int32_t screenY =
+                    static_cast<std::int32_t>(static_cast<std::int64_t>(y) * height_ / bmp_.height);
+                if (screenY != current) {
+                    if (current >= 0) flush();
+                    current = screenY;
+                }
+                ++rowsInSum;
+                const unsigned char* p = block.data() + static_cast<std::size_t>(r) * bmp_.stride;
+                Sum* acc = sums.data();
+                for (std::int32_t x = 0; x < width_; ++x, acc += 3) {
+                    Sum b = 0, g = 0, red = 0;
+                    for (std::int32_t n = ColumnsOf(x); n > 0; --n, p += bpp) {
+                        b += p[0];
+                        g += p[1];
+                        red += p[2];
+                    }
+                    acc[0] += b;
+                    acc[1] += g;
+                    acc[2] += red;
+                }
             }
-            ++rowsInSum;
+        }
+        if (current >= 0) flush();
+        return true;
+    }
+
+    std::int32_t ColumnsOf(std::int32_t x) const {
+        return columnStart_[static_cast<std::size_t>(x) + 1] - columnStart_[static_cast<std::size_t>(x)];
+    }
+
+    const Bmp& bmp_;
+    std::int32_t width_, height_;
+    std::uint32_t* out_;
+    std::vector<std::int32_t> columnStart_;
+};
+
+// Two halves of the screen on two threads: the averaging is most of the work of showing
+// a large photo stretched.
+BmpLayoutResult Shrunk(File& file, const std::string& path, const Bmp& bmp, std::int32_t width,
+                       std::int32_t height, std::vector<std::uint32_t>& out) {
+    Shrinker shrinker(bmp, width, height, out.data());
+    const std::int32_t half = height / 2;
+    bool lowerOk = true;
+    std::thread lower;
+    bool threaded = half > 0;
+    if (threaded) {
+        try {
+            lower = std::thread([&] {
+                File own(path);
+                lowerOk = own.Open() && shrinker.Run(own, half, height);
+            });
+        } catch (...) {
+            threaded = false;
         }
     }
-    if (current >= 0) flush(current);
-    return BmpLayoutResult::Done;
+    const bool upperOk = shrinker.Run(file, 0, threaded ? half : height);
+    if (threaded) lower.join();
+    return upperOk && lowerOk ? BmpLayoutResult::Done : BmpLayoutResult::Failed;
 }
 
 }  // namespace
@@ -203,7 +271,7 @@ BmpLayoutResult LayOutBmpFile(const std::string& path, WallpaperLayout layout, s
         case WallpaperLayout::Tiled:
             return Tiled(file, bmp, width, height, out);
         case WallpaperLayout::Stretched:
-            return Shrunk(file, bmp, width, height, out);
+            return Shrunk(file, path, bmp, width, height, out);
     }
     return BmpLayoutResult::NotHandled;
 }

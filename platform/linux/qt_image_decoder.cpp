@@ -10,7 +10,9 @@
 #include <QImage>
 #include <QImageReader>
 #include <QString>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "platform/linux/png_reader.h"
@@ -65,9 +67,50 @@ DecodeResult CheckHeader(QImageReader& reader) {
     return {DecodeError::None, size.width(), size.height()};
 }
 
+// The headers of the two formats the program itself writes and reads most, read without
+// Qt: the first use of Qt's image plugins costs more than the whole check. False when
+// the file is neither (or too short to tell), so Qt decides.
+bool ProbeNatively(const std::string& path, DecodeResult& result) {
+    unsigned char h[64] = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const ssize_t n = ::read(fd, h, sizeof h);
+    ::close(fd);
+    auto be32 = [&h](int at) {
+        return static_cast<std::uint32_t>(h[at]) << 24 | static_cast<std::uint32_t>(h[at + 1]) << 16 |
+               static_cast<std::uint32_t>(h[at + 2]) << 8 | h[at + 3];
+    };
+    auto le32 = [&h](int at) {
+        return static_cast<std::uint32_t>(h[at]) | static_cast<std::uint32_t>(h[at + 1]) << 8 |
+               static_cast<std::uint32_t>(h[at + 2]) << 16 | static_cast<std::uint32_t>(h[at + 3]) << 24;
+    };
+    std::int64_t width = 0, height = 0;
+    static const unsigned char kPng[16] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
+                                           0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+    if (n >= 24 && std::memcmp(h, kPng, sizeof kPng) == 0) {
+        width = be32(16);
+        height = be32(20);
+    } else if (n >= 34 && h[0] == 'B' && h[1] == 'M' && le32(14) >= 40) {
+        const std::int32_t bits = h[28] | h[29] << 8;
+        const std::uint32_t compression = le32(30);
+        if (bits != 24 && bits != 32 && bits != 8 && bits != 4 && bits != 1 && bits != 16) return false;
+        if (compression > 3) return false;
+        width = static_cast<std::int32_t>(le32(18));
+        height = static_cast<std::int32_t>(le32(22));
+        if (height < 0) height = -height;
+    } else {
+        return false;
+    }
+    if (width <= 0 || height <= 0) return false;
+    result = {PictureSizeAllowed(width, height) ? DecodeError::None : DecodeError::TooLarge, width, height};
+    return true;
+}
+
 }  // namespace
 
 DecodeResult QtImageDecoder::Probe(const std::string& path) {
+    DecodeResult native;
+    if (ProbeNatively(path, native)) return native;
     Quiet quiet;
     QImageReader reader(FromPath(path));
     return CheckHeader(reader);
@@ -77,6 +120,8 @@ DecodeResult QtImageDecoder::Decode(const std::string& path, Picture& pictureOut
     // Photos saved as PNG take the faster path; every other picture goes to Qt.
     DecodeResult fast;
     if (ReadPng(path, pictureOut, fast) != PngReadResult::NotHandled) return fast;
+    DecodeResult header;
+    if (ProbeNatively(path, header) && header.error == DecodeError::TooLarge) return header;
 
     Quiet quiet;
     QImageReader::setAllocationLimit(kAllocationLimitMiB);

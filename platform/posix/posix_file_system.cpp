@@ -152,7 +152,9 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
         ::close(in);
         return true;
     }
-    bool ok = ::ftruncate(out, 0) == 0;
+    // The old content is written over and cut to length afterwards: freeing a large old
+    // file's blocks only to take new ones costs more than reusing them.
+    bool ok = true;
     bool inKernel = true;
     while (ok) {
         const ssize_t n =
@@ -177,6 +179,10 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
             break;
         }
         if (errno != EINTR) ok = false;
+    }
+    if (ok) {
+        const off_t length = ::lseek(out, 0, SEEK_CUR);
+        ok = length >= 0 && ::ftruncate(out, length) == 0;
     }
     ok = (::close(out) == 0) && ok;
     ::close(in);

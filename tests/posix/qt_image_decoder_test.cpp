@@ -10,6 +10,7 @@
 
 #include "platform/linux/command_runner.h"
 #include "posix/temp_dir.h"
+#include "wallpaper/bmp_writer.h"
 
 namespace vexal {
 namespace {
@@ -157,6 +158,32 @@ TEST(QtImageDecoderTest, AnnouncedSizesAboveTheLimitAreRefusedBeforeDecoding) {
             EXPECT_EQ(decoded.height, r.height) << r.name;
         }
         EXPECT_TRUE(p.Empty()) << r.name;
+    }
+}
+
+TEST(QtImageDecoderTest, BitmapHeadersAreCheckedToo) {
+    testing::TempDir dir;
+    QtImageDecoder decoder;
+    const struct {
+        const char* name;
+        std::string bytes;
+        DecodeError error;
+    } rows[] = {
+        {"bomb", BmpHeader(50000, 50000), DecodeError::TooLarge},
+        {"topDownBomb", BmpHeader(9000, -9000), DecodeError::TooLarge},
+        {"headerOnly", BmpHeader(16, 16), DecodeError::None},
+    };
+    for (const auto& r : rows) {
+        Write(dir / "x.bmp", r.bytes);
+        const DecodeResult probe = decoder.Probe(dir / "x.bmp");
+        EXPECT_EQ(probe.error, r.error) << r.name;
+        Picture p;
+        const DecodeResult decoded = decoder.Decode(dir / "x.bmp", p);
+        if (r.error == DecodeError::TooLarge) {
+            EXPECT_EQ(decoded.error, DecodeError::TooLarge) << r.name;
+            EXPECT_EQ(probe.width, 50000 * (r.name[0] == 'b') + 9000 * (r.name[0] == 't')) << r.name;
+        }
+        EXPECT_TRUE(p.Empty() || r.error == DecodeError::None) << r.name;
     }
 }
 
