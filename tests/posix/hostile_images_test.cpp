@@ -1,0 +1,354 @@
+// Pictures that are empty, cut short, or announce 60000 × 60000 pixels: through the
+// decoder and the bitmap writer in this process, at many cut points of every format, and
+// through the real program's "-wp" on a private X server, which must end with one message
+// and leave the settings file and the installed bitmap as they were.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <QImage>
+#include <QImageWriter>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "platform/linux/command_runner.h"
+#include "platform/linux/qt_image_decoder.h"
+#include "platform/posix/posix_file_system.h"
+#include "posix/temp_dir.h"
+#include "posix/xvfb_server.h"
+#include "wallpaper/image_library.h"
+
+namespace vexal {
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A small photo stand-in: gradients with grain, so every format stores real data.
+QImage Photo(int width, int height) {
+    QImage img(width, height, QImage::Format_RGB32);
+    std::uint32_t seed = 99;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int grain = static_cast<int>(seed >> 28);
+            img.setPixel(x, y,
+                         qRgb((x * 255 / width + grain) & 0xFF, (y * 255 / height) & 0xFF, (x ^ y) & 0xFF));
+        }
+    return img;
+}
+
+struct Sample {
+    std::string name;  // with the extension the program goes by
+    std::string bytes;
+};
+
+// One whole picture of each format the program installs, made here; GIF and the
+// interlaced PNG only where ImageMagick is installed.
+std::vector<Sample> Samples(const testing::TempDir& dir) {
+    const QImage photo = Photo(240, 160);
+    std::vector<Sample> out;
+    auto save = [&](const std::string& name, const char* format, bool progressive = false) {
+        QImageWriter writer(QString::fromStdString(dir / name), format);
+        writer.setQuality(90);
+        if (progressive) writer.setProgressiveScanWrite(true);
+        if (writer.write(photo)) out.push_back({name, Slurp(dir / name)});
+    };
+    save("photo.png", "PNG");
+    save("photo.jpg", "JPEG");
+    save("progressive.jpg", "JPEG", true);
+    save("photo.bmp", "BMP");
+    SpawnCommandRunner runner;
+    if (runner.Run({"/usr/bin/convert", dir / "photo.png", dir / "photo.gif"}).status == 0)
+        out.push_back({"photo.gif", Slurp(dir / "photo.gif")});
+    if (runner.Run({"/usr/bin/convert", dir / "photo.png", "-interlace", "PNG", dir / "interlaced.png"})
+            .status == 0)
+        out.push_back({"interlaced.png", Slurp(dir / "interlaced.png")});
+    return out;
+}
+
+void PutBe16(std::string& s, std::size_t at, std::uint32_t v) {
+    s[at] = static_cast<char>(v >> 8);
+    s[at + 1] = static_cast<char>(v);
+}
+void PutLe16(std::string& s, std::size_t at, std::uint32_t v) {
+    s[at] = static_cast<char>(v);
+    s[at + 1] = static_cast<char>(v >> 8);
+}
+void PutBe32(std::string& s, std::size_t at, std::uint32_t v) {
+    PutBe16(s, at, v >> 16);
+    PutBe16(s, at + 2, v);
+}
+void PutLe32(std::string& s, std::size_t at, std::uint32_t v) {
+    PutLe16(s, at, v);
+    PutLe16(s, at + 2, v >> 16);
+}
+
+// The sample with its header rewritten to announce width × height, the pixel data left
+// as it was: a small file that claims a picture of many gigabytes.
+std::string Claiming(const Sample& sample, std::uint32_t width, std::uint32_t height) {
+    std::string s = sample.bytes;
+    const std::string ext = sample.name.substr(sample.name.size() - 3);
+    if (ext == "png") {
+        PutBe32(s, 16, width);
+        PutBe32(s, 20, height);
+        const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(s.data() + 12), 17);
+        PutBe32(s, 29, static_cast<std::uint32_t>(crc));
+    } else if (ext == "bmp") {
+        PutLe32(s, 18, width);
+        PutLe32(s, 22, height);
+    } else if (ext == "gif") {
+        PutLe16(s, 6, width);
+        PutLe16(s, 8, height);
+        const std::size_t image = s.find('\x2c', 13);
+        if (image != std::string::npos) {
+            PutLe16(s, image + 5, width);
+            PutLe16(s, image + 7, height);
+        }
+    } else if (ext == "jpg") {
+        // The frame header of a baseline or a progressive picture.
+        for (std::size_t i = 2; i + 8 < s.size(); ++i)
+            if (s[i] == '\xff' && (s[i + 1] == '\xc0' || s[i + 1] == '\xc2')) {
+                PutBe16(s, i + 5, height);
+                PutBe16(s, i + 7, width);
+                break;
+            }
+    }
+    return s;
+}
+
+// Where to cut each sample: every byte of the first headers, then points across the file.
+std::set<std::size_t> CutPoints(std::size_t size) {
+    std::set<std::size_t> cuts;
+    for (std::size_t n = 0; n < std::min<std::size_t>(size, 80); ++n) cuts.insert(n);
+    for (std::size_t k = 1; k < 32; ++k) cuts.insert(size * k / 32);
+    for (std::size_t back : {1, 2, 4, 8, 12, 16}) cuts.insert(size - back);
+    return cuts;
+}
+
+// A decoded picture must have its announced shape, and the bitmap written from it the
+// size a 24-bit bitmap of that shape has.
+void ExpectUsableOrRefused(ImageLibrary& library, const std::string& path, const std::string& bmp,
+                           const std::string& what) {
+    const std::int32_t handle = library.PNGtoDIB(path);
+    const DecodeResult& r = library.LastDecode();
+    if (handle == 0) {
+        EXPECT_FALSE(r.Ok()) << what;
+        return;
+    }
+    ASSERT_TRUE(r.Ok()) << what;
+    ASSERT_TRUE(PictureSizeAllowed(r.width, r.height)) << what;
+    ASSERT_NE(library.DIBtoBMP(bmp, handle), 0) << what;
+    const std::uint64_t row = (static_cast<std::uint64_t>(r.width) * 3 + 3) / 4 * 4;
+    EXPECT_EQ(std::filesystem::file_size(bmp), 54 + row * static_cast<std::uint64_t>(r.height)) << what;
+    library.DeleteDIB(handle);
+}
+
+TEST(HostileImagesTest, EveryCutOfEveryFormatIsReadOrRefused) {
+    testing::TempDir dir;
+    QtImageDecoder decoder;
+    PosixFileSystem files;
+    ImageLibrary library(decoder, files);
+    for (const Sample& sample : Samples(dir)) {
+        for (const std::size_t cut : CutPoints(sample.bytes.size())) {
+            const std::string path = dir / ("cut-" + sample.name);
+            Write(path, sample.bytes.substr(0, cut));
+            ExpectUsableOrRefused(library, path, dir / "out.bmp",
+                                  sample.name + " cut at " + std::to_string(cut) + " bytes");
+        }
+        // The whole file is read, at its own size.
+        const std::string path = dir / sample.name;
+        Picture p;
+        EXPECT_TRUE(decoder.Decode(path, p).Ok()) << sample.name;
+        EXPECT_EQ(p.width, 240) << sample.name;
+        EXPECT_EQ(p.height, 160) << sample.name;
+    }
+}
+
+// Some headers are refused by the format's own reader before the size can be judged:
+// libjpeg takes no side above 65500, and Qt's GIF reader no screen above its own limit.
+// Those pictures are unreadable rather than too large; either way nothing is allocated.
+bool RefusedByItsOwnReader(const std::string& name, std::uint32_t width, std::uint32_t height) {
+    const std::string ext = name.substr(name.size() - 3);
+    if (ext == "jpg") return std::max(width, height) > 65500;
+    if (ext == "gif") return static_cast<std::int64_t>(width) * height > kMaxPicturePixels;
+    return false;
+}
+
+TEST(HostileImagesTest, ClaimsOfHugeSizesAreRefusedBeforeAnyPixelMemory) {
+    testing::TempDir dir;
+    QtImageDecoder decoder;
+    PosixFileSystem files;
+    ImageLibrary library(decoder, files);
+    const struct {
+        const char* name;
+        std::uint32_t width, height;
+    } sizes[] = {
+        {"60000x60000", 60000, 60000}, {"60000x1", 60000, 1},         {"1x60000", 1, 60000},
+        {"30000x30000", 30000, 30000}, {"65535x65535", 65535, 65535},
+    };
+    for (const Sample& sample : Samples(dir)) {
+        for (const auto& size : sizes) {
+            const std::string what = sample.name + " claiming " + size.name;
+            const std::string path = dir / ("claim-" + sample.name);
+            Write(path, Claiming(sample, size.width, size.height));
+            EXPECT_EQ(library.PNGtoDIB(path), 0) << what;
+            const DecodeResult& r = library.LastDecode();
+            EXPECT_FALSE(r.Ok()) << what;
+            if (!RefusedByItsOwnReader(sample.name, size.width, size.height)) {
+                EXPECT_EQ(r.error, DecodeError::TooLarge) << what;
+            }
+            if (r.error == DecodeError::TooLarge) {
+                EXPECT_EQ(r.width, size.width) << what;
+                EXPECT_EQ(r.height, size.height) << what;
+            }
+        }
+    }
+}
+
+#ifdef VEXAL_BINARY
+
+struct RunResult {
+    int status = -1;  // -1: killed by a signal or by the time limit
+    bool timedOut = false;
+    std::string err;
+    long peakKiB = 0;
+};
+
+// The real program, run in `dir` without windows, killed if it is still running after
+// `limitMs`; standard error collected, peak memory taken from the kernel.
+RunResult RunVexal(const std::string& dir, const std::string& display, const std::vector<std::string>& args,
+                   int limitMs = 30000) {
+    std::vector<std::string> argStore = {VEXAL_BINARY};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    const char* path = std::getenv("PATH");
+    std::vector<std::string> envStore = {"PATH=" + std::string(path ? path : "/usr/bin:/bin"),
+                                         "HOME=" + dir,
+                                         "DISPLAY=" + display,
+                                         "XDG_DATA_HOME=" + dir + "/data",
+                                         "VEXAL_NONINTERACTIVE=1",
+                                         "VEXAL_DESKTOP=x11"};
+    if (const char* asan = std::getenv("ASAN_OPTIONS"))
+        envStore.push_back("ASAN_OPTIONS=" + std::string(asan));
+    std::vector<char*> argv, envp;
+    for (auto& a : argStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    RunResult r;
+    int err[2];
+    if (::pipe(err) != 0) return r;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(err[1], 2);
+        ::close(err[0]);
+        ::close(err[1]);
+        if (::chdir(dir.c_str()) != 0) ::_exit(126);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(err[1]);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    char buffer[4096];
+    while (true) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                .count();
+        pollfd p{err[0], POLLIN, 0};
+        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) == 0) {
+            r.timedOut = true;
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        const ssize_t n = ::read(err[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        r.err.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(err[0]);
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.peakKiB = usage.ru_maxrss;
+    return r;
+}
+
+TEST(HostileImagesTest, RealProgramEndsWithOneMessageAndKeepsWhatItHad) {
+    testing::XvfbServer xvfb;
+    if (xvfb.display().empty()) GTEST_SKIP() << "Xvfb could not be started";
+    testing::TempDir dir;
+    const std::vector<Sample> samples = Samples(dir);
+    Write(dir / "vexal.ini",
+          "'vexal   ver.1.00\r\n\r\nNewMsg = (new)\r\nCacheFileName = wpcache\r\nWinFolderWPname = "
+          "wallpaper.bmp\r\nTimeOut = 5\r\n-\r\nName = kept\r\nUrl = " +
+              dir / "photo.png" +
+              "\r\nComment = \r\nFilter = 000000\r\nExt = 1111\r\nWpState = 2\r\nNo = 0\r\nNo_n = "
+              "1\r\nRefstr = "
+              "\r\n");
+
+    // A good picture first: what every hostile one must leave alone.
+    const RunResult good = RunVexal(dir.path(), xvfb.display(), {"kept"});
+    ASSERT_EQ(good.status, 0) << good.err;
+    const std::string settings = Slurp(dir / "vexal.ini");
+    const std::string bitmap = Slurp(dir / "data/vexal/wallpaper.bmp");
+    ASSERT_FALSE(bitmap.empty());
+
+    std::vector<Sample> hostile;
+    for (const Sample& s : samples) {
+        if (s.name == "progressive.jpg" || s.name == "interlaced.png") continue;
+        hostile.push_back({"empty-" + s.name, ""});
+        hostile.push_back({"half-" + s.name, s.bytes.substr(0, s.bytes.size() / 2)});
+        hostile.push_back({"claim-" + s.name, Claiming(s, 60000, 60000)});
+    }
+    for (const Sample& h : hostile) {
+        SCOPED_TRACE(h.name);
+        Write(dir / h.name, h.bytes);
+        const RunResult r = RunVexal(dir.path(), xvfb.display(), {"-wp", h.name});
+        EXPECT_FALSE(r.timedOut);
+        EXPECT_LT(r.peakKiB, 256 * 1024) << "KiB at the peak: no pixel memory for a claimed size";
+        EXPECT_EQ(Slurp(dir / "vexal.ini"), settings) << "the settings file is untouched";
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            EXPECT_NE(e.path().filename().string().rfind("wpcache", 0), 0u) << "working file left behind";
+        if (r.status == 0) {
+            // A cut picture that its decoder still reads is installed; nothing else may be.
+            EXPECT_EQ(h.name.rfind("half-", 0), 0u) << r.err;
+            EXPECT_EQ(r.err, "");
+            Write(dir / "data/vexal/wallpaper.bmp", bitmap);
+            continue;
+        }
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(Slurp(dir / "data/vexal/wallpaper.bmp"), bitmap) << "the installed bitmap is untouched";
+        // One message line, saying why.
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        const bool tooLarge =
+            r.err.find("大きすぎるため読み込めません（60000×60000 画素）") != std::string::npos;
+        const bool unreadable = r.err.find("読み込めませんでした") != std::string::npos ||
+                                r.err.find("pngファイルの読み出しに失敗しました") != std::string::npos;
+        if (h.name.rfind("claim-", 0) != 0) {
+            EXPECT_TRUE(unreadable) << r.err;
+        } else if (RefusedByItsOwnReader(h.name, 60000, 60000)) {
+            EXPECT_TRUE(tooLarge || unreadable) << r.err;
+        } else {
+            EXPECT_TRUE(tooLarge) << r.err;
+        }
+    }
+}
+
+#endif  // VEXAL_BINARY
+
+}  // namespace
+}  // namespace vexal
