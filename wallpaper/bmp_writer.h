@@ -25,7 +25,7 @@ std::string BmpHeader(std::int32_t width, std::int32_t height);
 void AppendBmpRow(const std::uint32_t* row, std::int32_t width, bool hasAlpha, std::string& out);
 
 // Writes `picture` as a bitmap file at `path`, replacing what was there. The rows are
-// written in pieces of about a mebibyte, so a large picture is never held twice.
+// written in pieces of a few mebibytes, so a large picture is never held twice.
 // False when the picture is empty or the file cannot be written.
 bool WriteBmp(FileSystem& files, const std::string& path, const Picture& picture);
 

@@ -107,8 +107,8 @@ TEST(BmpWriterTest, TransparentPartsAreStoredOnBlack) {
 }
 
 TEST(BmpWriterTest, LargePictureIsWrittenInPiecesWithRowsInOrder) {
-    // 1000 × 700 with rows of 3000 bytes: several mebibyte pieces, the last one partial.
-    const int w = 1000, h = 700;
+    // 2000 × 1100 with rows of 6000 bytes: several pieces, the last one partial.
+    const int w = 2000, h = 1100;
     std::vector<std::uint32_t> px(static_cast<std::size_t>(w) * h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
@@ -118,10 +118,10 @@ TEST(BmpWriterTest, LargePictureIsWrittenInPiecesWithRowsInOrder) {
     ASSERT_TRUE(WriteBmp(files, "big.bmp", Picture::FromPixels(w, h, px)));
     EXPECT_GE(files.appends, 1);
     const std::string& f = files.inner.files["big.bmp"];
-    ASSERT_EQ(f.size(), 54u + 3000u * h);
-    for (int y : {0, 1, 349, 698, 699}) {
-        const std::size_t stored = 54 + static_cast<std::size_t>(h - 1 - y) * 3000;
-        for (int x : {0, 1, 255, 999}) {
+    ASSERT_EQ(f.size(), 54u + 6000u * h);
+    for (int y : {0, 1, 549, 1098, 1099}) {
+        const std::size_t stored = 54 + static_cast<std::size_t>(h - 1 - y) * 6000;
+        for (int x : {0, 1, 255, 1999}) {
             const std::uint32_t c = px[static_cast<std::size_t>(y) * w + x];
             EXPECT_EQ(f.substr(stored + static_cast<std::size_t>(x) * 3, 3),
                       Bytes({static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
@@ -134,8 +134,8 @@ TEST(BmpWriterTest, LargePictureIsWrittenInPiecesWithRowsInOrder) {
 TEST(BmpWriterTest, FailuresAreReported) {
     FailingAppends files;
     files.appendsLeft = 0;
-    std::vector<std::uint32_t> px(1000u * 700u, 0xFF000000);
-    EXPECT_FALSE(WriteBmp(files, "big.bmp", Picture::FromPixels(1000, 700, px))) << "append refused";
+    std::vector<std::uint32_t> px(2000u * 1100u, 0xFF000000);
+    EXPECT_FALSE(WriteBmp(files, "big.bmp", Picture::FromPixels(2000, 1100, px))) << "append refused";
     testing::MemoryFileSystem memory;
     memory.failWrites = true;
     EXPECT_FALSE(WriteBmp(memory, "a.bmp", Picture::FromPixels(1, 1, {0xFF000000}))) << "write refused";
