@@ -9,25 +9,18 @@
 #include "ui/win32/editor_window.h"
 #include "ui/win32/preview_window.h"
 #include "ui/win32/progress_window.h"
-#include "wallpaper/unattended_preview.h"
 
 namespace vexal {
 
-Win32FrontEnd::Win32FrontEnd(Program& program, Host& host, Win32EventPump& pump, bool unattended)
-    : program_(program), host_(host), pump_(pump), unattended_(unattended) {}
+Win32FrontEnd::Win32FrontEnd(Program& program, Host& host, Win32EventPump& pump)
+    : program_(program), host_(host), pump_(pump) {}
 
 Win32FrontEnd::~Win32FrontEnd() {
     if (host_.progress == progressWindow_.get()) host_.progress = nullptr;
-    if (host_.preview == preview_.get() || host_.preview == unattendedPreview_.get()) host_.preview = nullptr;
+    if (host_.preview == preview_.get()) host_.preview = nullptr;
 }
 
 void Win32FrontEnd::ShowEditor() {
-    if (unattended_) {
-        // Nobody can use an editor in a run without a user; it ends as a run that changed
-        // nothing.
-        host_.process->End(kExitFailure);
-        return;
-    }
     if (!editorWindow_) {
         editorWindow_ = std::make_unique<Win32EditorWindow>();
         editor_ = std::make_unique<EditorPresenter>(program_, host_, *editorWindow_, *this);
@@ -39,24 +32,17 @@ void Win32FrontEnd::ShowEditor() {
 }
 
 void Win32FrontEnd::LoadRetrievalWindows() {
-    if (unattended_) {
-        if (!unattendedPreview_) {
-            unattendedPreview_ = std::make_unique<UnattendedPreview>(program_, host_);
-            host_.preview = unattendedPreview_.get();
-        }
-    } else {
-        if (!progressWindow_) {
-            progressWindow_ = std::make_unique<Win32ProgressWindow>(program_);
-            pump_.AddDialogWindow(progressWindow_->hwnd());
-            host_.progress = progressWindow_.get();
-        }
-        if (!previewWindow_) {
-            previewWindow_ = std::make_unique<Win32PreviewWindow>();
-            preview_ = std::make_unique<PreviewPresenter>(program_, host_, *previewWindow_, *this);
-            previewWindow_->Bind(*preview_);
-            pump_.AddDialogWindow(previewWindow_->hwnd());
-            host_.preview = preview_.get();
-        }
+    if (!progressWindow_) {
+        progressWindow_ = std::make_unique<Win32ProgressWindow>(program_);
+        pump_.AddDialogWindow(progressWindow_->hwnd());
+        host_.progress = progressWindow_.get();
+    }
+    if (!previewWindow_) {
+        previewWindow_ = std::make_unique<Win32PreviewWindow>();
+        preview_ = std::make_unique<PreviewPresenter>(program_, host_, *previewWindow_, *this);
+        previewWindow_->Bind(*preview_);
+        pump_.AddDialogWindow(previewWindow_->hwnd());
+        host_.preview = preview_.get();
     }
     if (!transfer_ && host_.socket && host_.timer) {
         transfer_ = std::make_unique<Transfer>(program_, host_);

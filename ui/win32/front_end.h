@@ -1,7 +1,6 @@
 // The Windows program's windows and what Main hands over to: the entry editor, or a
 // retrieval through the progress window to the preview or the installed wallpaper. Each
-// window is created on first use. An unattended run (messages on standard error) shows no
-// window at all.
+// window is created on first use.
 #pragma once
 
 #include <memory>
@@ -16,7 +15,6 @@ class EditorPresenter;
 class PreviewPresenter;
 class Transfer;
 class TransferFetches;
-class UnattendedPreview;
 class Win32EditorWindow;
 class Win32EventPump;
 class Win32PreviewWindow;
@@ -27,7 +25,7 @@ public:
     // `host` must carry dialogs, process, files, socket, timer, images and desktop; `pump`
     // is host.pump, told which windows take dialog keys. Sets host.progress and
     // host.preview.
-    Win32FrontEnd(Program& program, Host& host, Win32EventPump& pump, bool unattended);
+    Win32FrontEnd(Program& program, Host& host, Win32EventPump& pump);
     ~Win32FrontEnd() override;
 
     void ShowEditor() override;
@@ -44,13 +42,11 @@ private:
     Program& program_;
     Host& host_;
     Win32EventPump& pump_;
-    bool unattended_;
     std::unique_ptr<Win32EditorWindow> editorWindow_;
     std::unique_ptr<EditorPresenter> editor_;
     std::unique_ptr<Win32ProgressWindow> progressWindow_;
     std::unique_ptr<Win32PreviewWindow> previewWindow_;
     std::unique_ptr<PreviewPresenter> preview_;
-    std::unique_ptr<UnattendedPreview> unattendedPreview_;
     std::unique_ptr<Transfer> transfer_;
     std::unique_ptr<TransferFetches> fetches_;
 };

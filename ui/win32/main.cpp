@@ -9,6 +9,7 @@
 
 #include "app/startup.h"
 #include "app/stderr_dialogs.h"
+#include "gather/driver.h"
 #include "platform/win32/startup_info.h"
 #include "platform/win32/wic_image_decoder.h"
 #include "platform/win32/win32_desktop.h"
@@ -65,7 +66,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     host.images = &images;
     host.desktop = &desktop;
 
-    vexal::Win32FrontEnd frontEnd(program, host, pump, unattended);
+    if (unattended) {
+        // Nobody watches: no windows, the retrieval installs at once, and a requested
+        // preview ends the run as its cancel button would.
+        vexal::UnattendedFrontEnd frontEnd(program, host);
+        vexal::Main(program, host, frontEnd, vexal::win32::ArgumentText(), major, minor);
+        // Every run ends through Process; reaching here means nothing did.
+        return vexal::kExitFailure;
+    }
+    vexal::Win32FrontEnd frontEnd(program, host, pump);
     vexal::Main(program, host, frontEnd, vexal::win32::ArgumentText(), major, minor);
     // The windows carry the run on; it ends through Process::End.
     pump.Run();

@@ -227,11 +227,14 @@ TEST_F(WindowsTest, SpinArrowsStepTheNumberWithinItsBounds) {
     HWND spin = ::GetDlgItem(editor, Editor::kScNo);
     RECT r;
     ::GetClientRect(spin, &r);
-    // A press and release on the upper or the lower arrow.
+    // A press and release on the upper or the lower arrow, sent rather than posted: the
+    // step and the presenter's handling of it are over when the calls return, so a step
+    // that changes nothing cannot be overtaken by the next row's text.
     auto press = [&](bool up) {
         const LPARAM at = MAKELPARAM(r.right / 2, up ? r.bottom / 4 : r.bottom * 3 / 4);
-        ::PostMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        ::PostMessageW(spin, WM_LBUTTONUP, 0, at);
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutW(spin, WM_LBUTTONDOWN, MK_LBUTTON, at, SMTO_ABORTIFHUNG, 5000, &ignored);
+        ::SendMessageTimeoutW(spin, WM_LBUTTONUP, 0, at, SMTO_ABORTIFHUNG, 5000, &ignored);
     };
     EXPECT_EQ(TextOf(number), "1");
     const struct {
@@ -244,8 +247,7 @@ TEST_F(WindowsTest, SpinArrowsStepTheNumberWithinItsBounds) {
     for (const auto& row : rows) {
         SetTextOf(number, row.start);
         press(row.up);
-        EXPECT_TRUE(WaitUntil([&] { return TextOf(number) == row.after; }, 5000))
-            << row.start << (row.up ? " up: " : " down: ") << TextOf(number);
+        EXPECT_EQ(TextOf(number), row.after) << row.start << (row.up ? " up" : " down");
     }
     ::PostMessageW(editor, WM_CLOSE, 0, 0);
     program.Wait();
