@@ -171,7 +171,7 @@ TEST(DriverTest, DirectLocalImagesAreCopiedConvertedAndInstalled) {
         f.Direct(r.image);
         EXPECT_TRUE(f.t.dialogs.boxes.empty()) << r.name;
         EXPECT_EQ(f.t.process.status, kExitSuccess) << r.name;
-        EXPECT_EQ(f.desktop.log, std::vector<std::string>{"set /win/wall.bmp"})
+        EXPECT_EQ(f.desktop.log, std::vector<std::string>{"set " + testing::WallpaperPath()})
             << r.name << ": mode 2 keeps the style";
         EXPECT_EQ(f.desktop.bytesAtSet, r.installed) << r.name;
         EXPECT_EQ(f.t.files.files.count(r.work), 0u) << r.name << ": working file deleted at the end";
@@ -202,14 +202,18 @@ TEST(DriverTest, PngConversionShowsItsLabelAndReplacesTheWorkingFile) {
 TEST(DriverTest, DirectFailuresEndTheProgramWithTheirMessage) {
     const struct {
         const char* name;
-        const char* image;
+        std::string image;
         std::string content;  // of `image`; none when empty
         std::vector<std::string> errors;
         std::vector<std::string> filesLeft;
     } rows[] = {
         {"missing", "C:pics/none.jpg", "", {"画像ファイル C:pics/none.jpg が見つかりません。"}, {}},
         {"emptyImage", "", "", {"画像ファイルが指定されませんでした。"}, {}},
-        {"folder", "pics/", "", {"画像ファイルが指定されませんでした。"}, {}},
+        {"folder",
+         "pics" + std::string(1, kFolderSeparator),
+         "",
+         {"画像ファイルが指定されませんでした。"},
+         {}},
         {"page", "list.txt", "", {"画像ファイルが指定されませんでした。"}, {}},
         {"jpegIsNoImageName", "a.jpeg", "x", {"画像ファイルが指定されませんでした。"}, {"a.jpeg"}},
         {"pngUnreadable", "a.png", "<html>", {"pngファイルの読み出しに失敗しました"}, {"a.png"}},
@@ -294,9 +298,9 @@ TEST(DriverTest, GatheringByKindOfSource) {
         << "SourceText emptied first";
     EXPECT_TRUE(page.log.Has("data /pics/img/a.jpg relative"));
     EXPECT_EQ(page.t.process.status, kExitSuccess);
-    EXPECT_EQ(page.desktop.log,
-              (std::vector<std::string>{"key Control Panel\\Desktop\\WallpaperStyle=0",
-                                        "key Control Panel\\Desktop\\TileWallpaper=1", "set /win/wall.bmp"}));
+    EXPECT_EQ(page.desktop.log, (std::vector<std::string>{"key Control Panel\\Desktop\\WallpaperStyle=0",
+                                                          "key Control Panel\\Desktop\\TileWallpaper=1",
+                                                          "set " + testing::WallpaperPath()}));
 
     Fixture image;
     image.fetches.image = PicFile(1, 1, 0xFF000000);
@@ -322,7 +326,7 @@ TEST(DriverTest, GatheringByKindOfSource) {
 TEST(DriverTest, GatheringFailuresEndTheProgram) {
     const struct {
         const char* name;
-        const char* url;
+        std::string url;
         std::string page;
         std::vector<std::string> errors;
     } rows[] = {
@@ -332,7 +336,10 @@ TEST(DriverTest, GatheringFailuresEndTheProgram) {
          "http://example.test/",
          "<p>no pictures</p>\r\n",
          {"条件に合致する画像ファイルがありません。"}},
-        {"emptyFolder", "pics/", "", {"条件に合致する画像ファイルがありません。"}},
+        {"emptyFolder",
+         "pics" + std::string(1, kFolderSeparator),
+         "",
+         {"条件に合致する画像ファイルがありません。"}},
     };
     for (const auto& r : rows) {
         Fixture f;
@@ -398,7 +405,7 @@ TEST(DriverTest, UnattendedPreviewEndsAsItsCancelWould) {
     g.t.files.files["a.jpg"] = PicFile(1, 1, 0xFF000000);
     g.Direct("a.jpg");
     EXPECT_EQ(g.t.process.status, kExitSuccess);
-    EXPECT_EQ(g.desktop.log, std::vector<std::string>{"set /win/wall.bmp"});
+    EXPECT_EQ(g.desktop.log, std::vector<std::string>{"set " + testing::WallpaperPath()});
 }
 
 TEST(DriverTest, FailedInstallationEndsWithFailure) {

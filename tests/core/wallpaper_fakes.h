@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/source_kind.h"
 #include "support/fakes.h"
 #include "wallpaper/desktop.h"
 #include "wallpaper/image_decoder.h"
@@ -16,6 +17,11 @@ namespace vexal::testing {
 // the limits; a 24-bit bitmap reads as itself; anything else is not a picture.
 inline std::string PicFile(int w, int h, std::uint32_t argb) {
     return "PIC " + std::to_string(w) + " " + std::to_string(h) + " " + std::to_string(argb);
+}
+
+// The bitmap's path in the fake desktop's folder, with the platform's separator.
+inline std::string WallpaperPath(const std::string& folder = "/win", const std::string& name = "wall.bmp") {
+    return folder + kFolderSeparator + name;
 }
 
 class FakeDecoder final : public ImageDecoder {

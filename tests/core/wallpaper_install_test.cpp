@@ -39,7 +39,7 @@ std::string BmpOf(int w, int h, std::uint32_t argb) {
 
 const std::vector<std::string> kCentredAndSet = {"key Control Panel\\Desktop\\WallpaperStyle=0",
                                                  "key Control Panel\\Desktop\\TileWallpaper=0",
-                                                 "set /win/wall.bmp"};
+                                                 "set " + testing::WallpaperPath()};
 
 TEST(InstallWallpaperTest, EachKindOfPictureBecomesTheBitmap) {
     const struct {
@@ -94,7 +94,7 @@ TEST(InstallWallpaperTest, RefusalsShowOnePlainNoticeAndChangeNothing) {
         EXPECT_FALSE(f.Install(r.path)) << r.name;
         EXPECT_EQ(f.Notices(), std::vector<std::string>{std::string("notice|vexal|") + r.notice}) << r.name;
         EXPECT_TRUE(f.desktop.log.empty()) << r.name << ": no style value and no system call";
-        EXPECT_EQ(f.t.files.files.count("/win/wall.bmp"), 0u) << r.name;
+        EXPECT_EQ(f.t.files.files.count(testing::WallpaperPath()), 0u) << r.name;
     }
 }
 
@@ -161,7 +161,7 @@ TEST(InstallWallpaperTest, StyleValuesByWpStateAndRunMode) {
         f.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF000000);
         EXPECT_TRUE(f.Install("wp.bmp")) << r.name;
         std::vector<std::string> expected = r.keys;
-        expected.push_back("set /win/wall.bmp");
+        expected.push_back("set " + testing::WallpaperPath());
         EXPECT_EQ(f.desktop.log, expected) << r.name;
     }
 }
@@ -172,8 +172,9 @@ TEST(InstallWallpaperTest, DestinationKeepsTheConfiguredName) {
     f.desktop.folder = "/data/vexal";
     f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF000000);
     EXPECT_TRUE(f.Install("wp.jpg"));
-    EXPECT_EQ(f.desktop.log.back(), "set /data/vexal/wallpaper.dat");
-    EXPECT_EQ(f.t.files.files["/data/vexal/wallpaper.dat"], BmpOf(1, 1, 0xFF000000));
+    EXPECT_EQ(f.desktop.log.back(), "set " + testing::WallpaperPath("/data/vexal", "wallpaper.dat"));
+    EXPECT_EQ(f.t.files.files[testing::WallpaperPath("/data/vexal", "wallpaper.dat")],
+              BmpOf(1, 1, 0xFF000000));
 }
 
 TEST(InstallWallpaperTest, ShownPictureIsSavedWithoutReadingTheFileAgain) {
