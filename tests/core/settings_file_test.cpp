@@ -1,8 +1,9 @@
 // The settings file: exact bytes on write, tolerant reading, comment escaping.
+#include "settings/settings_file.h"
+
 #include <gtest/gtest.h>
 
 #include "app/startup.h"
-#include "settings/settings_file.h"
 #include "support/fakes.h"
 #include "text/codepage.h"
 
@@ -62,7 +63,8 @@ TEST(SettingsFileTest, NoEntriesStillEndsWithDashLineAndReadsBackOneEmptyEntry) 
     std::string written;
     ASSERT_TRUE(SettingsFileBytes(p, written));
     EXPECT_EQ(written,
-              "'vexal   ver.1.00\r\n\r\nNewMsg = \r\nCacheFileName = \r\nWinFolderWPname = \r\nTimeOut = 0\r\n-\r\n");
+              "'vexal   ver.1.00\r\n\r\nNewMsg = \r\nCacheFileName = \r\nWinFolderWPname = \r\nTimeOut = "
+              "0\r\n-\r\n");
     Program q = FreshProgram();
     ParseSettings(q, written);
     ASSERT_EQ(q.EntryCount(), 1);

@@ -1,7 +1,8 @@
 // Start-up globals, the command line and the run modes.
+#include "app/startup.h"
+
 #include <gtest/gtest.h>
 
-#include "app/startup.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
 
@@ -52,7 +53,8 @@ TEST(CommandLineTest, ModesAndMessages) {
         {"laterIdentifierWins", "-wp C:\\a.bmp sample", ModeEntry, false, "C:\\a.bmp", "Sample", nullptr},
         {"emptyMiddleToken", "sample  other", ModeEntry, false, "", "other", nullptr},
         {"wpThenEmptyToken", "-wp ", ModeDirect, false, "", "", nullptr},
-        {"wpAlone", "-wp", ModeEditor, false, "", "", "-wp オプションにはサブオプションとして URL/ファイル が必要です。"},
+        {"wpAlone", "-wp", ModeEditor, false, "", "",
+         "-wp オプションにはサブオプションとして URL/ファイル が必要です。"},
         {"pathWithBlank", "-wp C:\\My Pictures\\a.jpg", ModeDirect, false, "C:\\My", "",
          "指定された識別子 Pictures\\a.jpg が見つかりません。"},
         {"doubleDash", "--wp", ModeEditor, false, "", "", "起動時オプション --wp が無効です。"},

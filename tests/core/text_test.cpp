@@ -44,8 +44,8 @@ TEST(NumberReadingTest, LeadingNumericPart) {
 }
 
 TEST(NumberReadingTest, RoundsHalvesToEven) {
-    const std::pair<double, double> rows[] = {{2.5, 2}, {3.5, 4}, {-2.5, -2}, {-3.5, -4}, {0.5, 0},
-                                              {1.5, 2}, {7.5, 8},  {8.5, 8},   {2.4999, 2}, {2.5001, 3}};
+    const std::pair<double, double> rows[] = {{2.5, 2}, {3.5, 4}, {-2.5, -2}, {-3.5, -4},  {0.5, 0},
+                                              {1.5, 2}, {7.5, 8}, {8.5, 8},   {2.4999, 2}, {2.5001, 3}};
     for (auto [in, out] : rows) EXPECT_EQ(RoundHalfEven(in), out) << in;
 }
 
@@ -121,9 +121,9 @@ TEST(CodePageTest, UnrepresentableIsReportedNotDropped) {
 // another program could never be saved again without losing them.
 TEST(CodePageTest, InvalidBytesSurviveReadAndWrite) {
     const std::string rows[] = {
-        "a\x81",                          // lead byte at the end
-        "\x81\x20x",                      // lead byte before an invalid trail byte
-        "\x85\x40",                       // unassigned code
+        "a\x81",                     // lead byte at the end
+        "\x81\x20x",                 // lead byte before an invalid trail byte
+        "\x85\x40",                  // unassigned code
         "\xE6\x97\xA5\xE6\x9C\xAC",  // UTF-8 text read as code page 932
     };
     for (const std::string& bytes : rows) {
