@@ -91,6 +91,15 @@ bool Win32FileSystem::WriteFile(const std::string& path, std::string_view bytes)
     return f.Close() && ok;
 }
 
+bool Win32FileSystem::AppendFile(const std::string& path, std::string_view bytes) {
+    // FILE_APPEND_DATA alone makes every write land at the end; the file must exist.
+    File f(::CreateFileW(win32::Widen(path).c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.ok()) return false;
+    const bool ok = WriteAll(f.get(), bytes);
+    return f.Close() && ok;
+}
+
 bool Win32FileSystem::IsNormalFile(const std::string& path) {
     if (path.empty()) return false;
     // The attributes of exactly this name: unlike a directory listing, no wildcard in the

@@ -11,6 +11,7 @@ public:
     bool ReadFile(const std::string& path, std::string& bytesOut) override;
     bool ReplaceFile(const std::string& path, std::string_view bytes) override;
     bool WriteFile(const std::string& path, std::string_view bytes) override;
+    bool AppendFile(const std::string& path, std::string_view bytes) override;
     bool IsNormalFile(const std::string& path) override;
     bool CopyFile(const std::string& from, const std::string& to) override;
     bool DeleteFile(const std::string& path) override;

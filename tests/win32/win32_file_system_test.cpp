@@ -125,6 +125,19 @@ TEST_F(Win32FileSystemTest, WriteTruncatesALongerFile) {
     EXPECT_EQ(back, "new");
 }
 
+// Regression: appending fell back to reading and rewriting the whole file for every
+// piece, so writing a large bitmap took time quadratic in its size.
+TEST_F(Win32FileSystemTest, AppendAddsAtTheEndOfAnExistingFileOnly) {
+    Make("b", "head");
+    ASSERT_TRUE(files.AppendFile(dir / "b", "-one"));
+    ASSERT_TRUE(files.AppendFile(dir / "b", "-two"));
+    std::string back;
+    ASSERT_TRUE(files.ReadFile(dir / "b", back));
+    EXPECT_EQ(back, "head-one-two");
+    EXPECT_FALSE(files.AppendFile(dir / "missing", "x"));
+    EXPECT_FALSE(files.ReadFile(dir / "missing", back));
+}
+
 TEST_F(Win32FileSystemTest, ReplaceSwapsContentAndLeavesNoTemporaryFile) {
     Make("vexal.ini", "old");
     ASSERT_TRUE(files.ReplaceFile(dir / "vexal.ini", "new content"));
