@@ -25,7 +25,7 @@ std::string Chunk(const std::string& type, const std::string& data) {
     return Be32(static_cast<std::uint32_t>(data.size())) + body + Be32(static_cast<std::uint32_t>(crc));
 }
 
-struct PngSpec {
+struct PngShape {
     std::uint32_t width = 13, height = 9;
     int depth = 8, colourType = 2, interlace = 0;
     // Filter type of row y: filters[y % size]; values above 4 make a damaged file.
@@ -40,7 +40,7 @@ struct PngSpec {
 
 // Random bytes for every row, stored with the given filters (the filter byte changes how
 // a decoder reads them back, so each filter type is exercised on real arithmetic).
-std::string MakePng(const PngSpec& s) {
+std::string MakePng(const PngShape& s) {
     const int channels = s.colourType == 6 ? 4 : 3;
     const std::size_t rowBytes = static_cast<std::size_t>(s.width) * channels * (s.depth / 8);
     std::string raw;
@@ -84,7 +84,7 @@ protected:
 TEST_F(PngReaderTest, PixelsMatchQtForEveryFilterAndLayout) {
     const struct {
         const char* name;
-        PngSpec spec;
+        PngShape shape;
     } rows[] = {
         {"rgbAllFilters", {}},
         {"rgbaAllFilters", {.colourType = 6}},
@@ -97,17 +97,17 @@ TEST_F(PngReaderTest, PixelsMatchQtForEveryFilterAndLayout) {
         {"garbageAfterTheEnd", {.after = Chunk("IEND", "") + "not a chunk at all"}},
     };
     for (const auto& r : rows) {
-        const std::string path = Write(MakePng(r.spec));
+        const std::string path = Write(MakePng(r.shape));
         Picture p;
         DecodeResult result;
         ASSERT_EQ(ReadPng(path, p, result), PngReadResult::Decoded) << r.name;
         EXPECT_TRUE(result.Ok()) << r.name;
         QImage reference(QString::fromStdString(path), "PNG");
         ASSERT_FALSE(reference.isNull()) << r.name;
-        reference.convertTo(r.spec.colourType == 6 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        reference.convertTo(r.shape.colourType == 6 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         ASSERT_EQ(p.width, reference.width()) << r.name;
         ASSERT_EQ(p.height, reference.height()) << r.name;
-        EXPECT_EQ(p.hasAlpha, r.spec.colourType == 6) << r.name;
+        EXPECT_EQ(p.hasAlpha, r.shape.colourType == 6) << r.name;
         for (int y = 0; y < p.height; ++y)
             for (int x = 0; x < p.width; ++x)
                 ASSERT_EQ(p.Row(y)[x], reference.pixel(x, y)) << r.name << " at " << x << "," << y;
@@ -125,7 +125,7 @@ TEST_F(PngReaderTest, EndOfFileAfterTheLastRowIsEnough) {
 TEST_F(PngReaderTest, OtherKindsAreLeftToQt) {
     const struct {
         const char* name;
-        PngSpec spec;
+        PngShape shape;
     } rows[] = {
         {"sixteenBit", {.depth = 16}},
         {"grey", {.colourType = 0}},
@@ -137,7 +137,7 @@ TEST_F(PngReaderTest, OtherKindsAreLeftToQt) {
     for (const auto& r : rows) {
         Picture p;
         DecodeResult result;
-        EXPECT_EQ(ReadPng(Write(MakePng(r.spec)), p, result), PngReadResult::NotHandled) << r.name;
+        EXPECT_EQ(ReadPng(Write(MakePng(r.shape)), p, result), PngReadResult::NotHandled) << r.name;
         EXPECT_TRUE(p.Empty()) << r.name;
     }
     std::string badCrc = MakePng({});
@@ -161,7 +161,7 @@ TEST_F(PngReaderTest, OtherKindsAreLeftToQt) {
 TEST_F(PngReaderTest, DamagedAndOversizedFilesFail) {
     const struct {
         const char* name;
-        PngSpec spec;
+        PngShape shape;
         DecodeError error;
     } rows[] = {
         {"cutShort", {.width = 200, .height = 50, .cutData = 40}, DecodeError::Unreadable},
@@ -177,11 +177,11 @@ TEST_F(PngReaderTest, DamagedAndOversizedFilesFail) {
     for (const auto& r : rows) {
         std::string bytes;
         if (r.error != DecodeError::TooLarge) {
-            bytes = MakePng(r.spec);
+            bytes = MakePng(r.shape);
         } else {
             // Refused from the header alone: the data need not exist.
             const std::string ihdr =
-                Be32(r.spec.width) + Be32(r.spec.height) + std::string("\x08\x02\x00\x00\x00", 5);
+                Be32(r.shape.width) + Be32(r.shape.height) + std::string("\x08\x02\x00\x00\x00", 5);
             bytes = std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + Chunk("IEND", "");
         }
         Picture p;
@@ -190,8 +190,8 @@ TEST_F(PngReaderTest, DamagedAndOversizedFilesFail) {
         EXPECT_EQ(result.error, r.error) << r.name;
         EXPECT_TRUE(p.Empty()) << r.name;
         if (r.error == DecodeError::TooLarge) {
-            EXPECT_EQ(result.width, r.spec.width) << r.name;
-            EXPECT_EQ(result.height, r.spec.height) << r.name;
+            EXPECT_EQ(result.width, r.shape.width) << r.name;
+            EXPECT_EQ(result.height, r.shape.height) << r.name;
         }
     }
 }
