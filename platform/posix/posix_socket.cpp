@@ -390,7 +390,10 @@ void PosixSocket::Receive() {
                 capacity_ = capacity;
             }
         }
-        const ssize_t n = ::recv(fd_, received_.get() + end_, capacity_ - end_, 0);
+        // At most one chunk per call, so the unread bytes stop within one chunk of the limit
+        // however much room the buffer has grown.
+        const std::size_t room = std::min(capacity_ - end_, kReadChunk);
+        const ssize_t n = ::recv(fd_, received_.get() + end_, room, 0);
         if (n > 0) {
             end_ += static_cast<std::size_t>(n);
             arrived += static_cast<std::size_t>(n);
