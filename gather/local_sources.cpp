@@ -17,20 +17,22 @@
 namespace vexal {
 namespace {
 
-// A line ends at CR LF or at a lone CR; a lone LF stays inside its line. A last line
+// A line ends at CR LF or at a lone CR; a lone LF stays inside its line. A file without
+// any CR ends its lines with LF alone, and there each LF ends a line. A last line
 // without an ending is still a line, and an ending at the very end opens no new one.
 std::string ToSourceText(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16 + 2);
+    const char lineEnd = text.find('\r') == std::string_view::npos ? '\n' : '\r';
     std::size_t start = 0;
     while (start < text.size()) {
-        const std::size_t cr = text.find('\r', start);
-        const std::size_t end = cr == std::string_view::npos ? text.size() : cr;
+        const std::size_t found = text.find(lineEnd, start);
+        const std::size_t end = found == std::string_view::npos ? text.size() : found;
         out += TrimSpaces(text.substr(start, end - start));
         out += "\r\n";
-        if (cr == std::string_view::npos) break;
-        start = cr + 1;
-        if (start < text.size() && text[start] == '\n') ++start;
+        if (found == std::string_view::npos) break;
+        start = found + 1;
+        if (lineEnd == '\r' && start < text.size() && text[start] == '\n') ++start;
     }
     return out;
 }
@@ -55,7 +57,7 @@ void Load_sDArr(Program& program, Host& host) {
         ShowError(program, *host.dialogs, "元ファイル " + url + " を読み込めませんでした。");
         return;
     }
-    program.SourceText = ToSourceText(Cp932ToUtf8(bytes));
+    program.SourceText = ToSourceText(DecodeLocalText(bytes));
     program.StepSucceeded = true;
 }
 

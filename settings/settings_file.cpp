@@ -12,9 +12,11 @@ constexpr std::string_view kCrLf = "\r\n";
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
+// Flag j is the j-th character, so a multi-byte character before a flag counts once.
 template <std::size_t N>
 void ReadFlags(std::string_view value, std::array<bool, N>& flags) {
-    for (std::size_t j = 0; j < N; ++j) flags[j] = j < value.size() && value[j] == '1';
+    std::size_t pos = 0;
+    for (std::size_t j = 0; j < N; ++j) flags[j] = pos < value.size() && NextUtf8(value, pos) == U'1';
 }
 
 template <std::size_t N>
@@ -59,26 +61,35 @@ void ApplyLine(Program& program, std::string_view line) {
 
 void ParseSettings(Program& program, std::string_view bytes) {
     program.SiteEntries.assign(1, SiteEntry{});
-    const std::string text = Cp932ToUtf8(bytes);
+    const std::string text = DecodeLocalText(bytes);
     const std::string_view all(text);
+    // A line ends at CR LF or at a lone CR; a lone LF stays inside the line. A file
+    // without any CR was written by an editor that ends lines with LF alone, and each
+    // LF ends a line there.
+    const char lineEnd = all.find('\r') == std::string_view::npos ? '\n' : '\r';
     std::size_t start = 0;
     while (start < all.size()) {
-        // A line ends at CR LF or at a lone CR; a lone LF stays inside the line.
-        std::size_t cr = all.find('\r', start);
-        if (cr == std::string_view::npos) {
+        std::size_t end = all.find(lineEnd, start);
+        if (end == std::string_view::npos) {
             ApplyLine(program, all.substr(start));
             break;
         }
-        ApplyLine(program, all.substr(start, cr - start));
-        start = cr + 1;
-        if (start < all.size() && all[start] == '\n') ++start;
+        ApplyLine(program, all.substr(start, end - start));
+        start = end + 1;
+        if (lineEnd == '\r' && start < all.size() && all[start] == '\n') ++start;
     }
 }
 
 void LoadSettings(Program& program, FileSystem& files) {
     std::string bytes;
     if (!files.ReadFile(program.SettingsFileName, bytes)) {
+        // A first run: settings that work, so that the file the editor saves later does
+        // too. Nothing is written until then.
         program.SiteEntries.assign(1, SiteEntry{});
+        program.NewMsg = "(新規)";
+        program.CacheFileName = "wpcache";
+        program.WinFolderWPname = "wallpaper.bmp";
+        program.TimeOut = 30;
         return;
     }
     ParseSettings(program, bytes);

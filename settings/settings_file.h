@@ -1,5 +1,7 @@
 // The settings file: four global settings and the registered entries, code page 932 on
 // disk with CR LF line ends, read once at start-up and rewritten whole by the editor.
+// Hand-edited files with LF line ends (or in UTF-8 on Linux) are read too, and always
+// written back as code page 932 with CR LF.
 #pragma once
 
 #include <cstdint>
@@ -20,10 +22,12 @@ enum class SaveResult {
 };
 
 // Resets the entries to one default element, then reads Program::SettingsFileName.
-// A missing or unreadable file leaves no entries and the settings as they were.
+// A missing or unreadable file leaves no entries and the first-run settings: NewMsg
+// "(新規)", CacheFileName "wpcache", WinFolderWPname "wallpaper.bmp", TimeOut 30.
 void LoadSettings(Program& program, FileSystem& files);
 
-// Parses settings-file bytes (code page 932) into `program`, as LoadSettings does.
+// Parses settings-file bytes (code page 932, or UTF-8 where DecodeLocalText accepts it)
+// into `program`, as LoadSettings does.
 void ParseSettings(Program& program, std::string_view bytes);
 
 // Writes the whole file from memory, replacing the old one atomically.

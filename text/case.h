@@ -1,5 +1,7 @@
 // Case folding for the case-insensitive comparisons: both sides are lower-cased, then
-// compared exactly. Only ASCII letters change; every other byte (UTF-8 included) stays.
+// compared exactly. ASCII letters fold, and so do the other capitals that code page 932
+// can hold and Windows lower-cases: full-width Latin, Greek and Cyrillic. Every other
+// character stays, and folding never changes a text's length in bytes.
 #pragma once
 
 #include <string>
@@ -9,15 +11,18 @@ namespace vexal {
 
 inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
+// The lower-case form of one code point (itself when it has none that folds).
+char32_t LowerChar(char32_t cp);
+
 std::string ToLower(std::string_view text);
 
-// True when `text` starts (ends) with `lowerPrefix` ignoring ASCII letter case;
+// True when `text` starts (ends) with `lowerPrefix` ignoring letter case;
 // `lowerPrefix` must already be lower case.
 bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix);
 bool EndsWithNoCase(std::string_view text, std::string_view lowerSuffix);
 
 // Position of the first occurrence of `lowerNeedle` in `text` at or after `from`,
-// ignoring ASCII letter case; std::string_view::npos when there is none.
+// ignoring letter case; std::string_view::npos when there is none.
 std::size_t FindNoCase(std::string_view text, std::string_view lowerNeedle, std::size_t from = 0);
 
 // Leading and trailing U+0020 removed (tabs and other blanks stay).

@@ -171,6 +171,22 @@ bool Utf8ToCp932(std::string_view text, std::string& bytesOut) {
     return ok;
 }
 
+std::string DecodeLocalText(std::string_view bytes, bool acceptUtf8) {
+    if (!acceptUtf8) return Cp932ToUtf8(bytes);
+    bool nonAscii = false;
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        const std::size_t at = pos;
+        const char32_t cp = NextUtf8(bytes, pos);
+        if (cp >= 0x80) nonAscii = true;
+        // Malformed input yields U+FFFD and moves one byte; a real U+FFFD moves three.
+        if (cp == 0xFFFD && pos == at + 1) return Cp932ToUtf8(bytes);
+    }
+    if (!nonAscii) return Cp932ToUtf8(bytes);
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) bytes.remove_prefix(kByteOrderMark.size());
+    return std::string(bytes);
+}
+
 bool FitsCp932(std::string_view text) {
     std::string scratch;
     return Utf8ToCp932(text, scratch);

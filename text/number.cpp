@@ -1,8 +1,8 @@
 // Leading-number reading with half-to-even rounding and clamping into field widths.
 #include "text/number.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -39,6 +39,60 @@ double ReadRadix(std::string_view text, std::size_t pos, int radix) {
     if (value <= 0xFFFFFFFFu)
         return static_cast<double>(static_cast<std::int32_t>(static_cast<std::uint32_t>(value)));
     return static_cast<double>(value);
+}
+
+// Roughly the power of ten of a decimal literal without sign: positive for values of
+// at least ten, negative for values below one. Only its sign is used, to tell an
+// overflow from an underflow.
+long long DecimalExponent(std::string_view number) {
+    long long digitsBeforePoint = 0;
+    long long zerosAfterPoint = 0;
+    bool seenPoint = false, significant = false;
+    std::size_t i = 0;
+    for (; i < number.size() && number[i] != 'e'; ++i) {
+        const char c = number[i];
+        if (c == '.') {
+            seenPoint = true;
+        } else if (!significant && c == '0') {
+            if (seenPoint) ++zerosAfterPoint;
+        } else {
+            significant = true;
+            if (!seenPoint) ++digitsBeforePoint;
+        }
+    }
+    long long exponent = 0;
+    bool negativeExponent = false;
+    for (++i; i < number.size(); ++i) {
+        if (number[i] == '-')
+            negativeExponent = true;
+        else if (number[i] >= '0' && number[i] <= '9' && exponent < 1'000'000'000)
+            exponent = exponent * 10 + (number[i] - '0');
+    }
+    if (negativeExponent) exponent = -exponent;
+    const long long magnitude = digitsBeforePoint > 0 ? digitsBeforePoint - 1 : -zerosAfterPoint - 1;
+    return magnitude + exponent;
+}
+
+// The value of a decimal literal made of an optional sign, digits with at most one point
+// and an optional exponent. std::from_chars reads it the same under every process locale;
+// the C library's conversion would take the locale's decimal mark (a comma in many
+// locales) and stop at the point.
+double DecimalValue(std::string_view number) {
+    bool negative = false;
+    if (!number.empty() && (number[0] == '+' || number[0] == '-')) {
+        negative = number[0] == '-';
+        number.remove_prefix(1);
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    (void)end;
+    if (error == std::errc::result_out_of_range) {
+        // Too large or too small for a double: infinity or zero, as the C library gives.
+        value = DecimalExponent(number) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    } else if (error != std::errc()) {
+        value = 0;
+    }
+    return negative ? -value : value;
 }
 
 }  // namespace
@@ -80,10 +134,7 @@ double ReadNumber(std::string_view text) {
         // "12e" or "12e+": the exponent never started.
         number.erase(number.find('e'));
     }
-    char* end = nullptr;
-    double value = std::strtod(number.c_str(), &end);
-    if (std::isnan(value)) return 0;
-    return value;
+    return DecimalValue(number);
 }
 
 double RoundHalfEven(double value) {

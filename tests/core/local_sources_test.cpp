@@ -10,6 +10,7 @@
 
 #include "settings/source_kind.h"
 #include "support/fakes.h"
+#include "text/codepage.h"
 #include "ui/progress_view.h"
 
 namespace vexal {
@@ -116,7 +117,10 @@ TEST(LocalSourcesTest, TextFileLines) {
     } rows[] = {
         {"indentedNames", "  a.gif  \r\n   b.jpg\r\n", "a.gif\r\nb.jpg\r\n"},
         {"lastLineWithoutEnd", "a.gif\r\nb.jpg", "a.gif\r\nb.jpg\r\n"},
-        {"lineFeedOnlyIsOneLine", "a.gif\nb.jpg\n", "a.gif\nb.jpg\n\r\n"},
+        // Regression: a list written with LF alone used to run together into one line.
+        {"lineFeedOnlyEndsLines", "a.gif\nb.jpg\n", "a.gif\r\nb.jpg\r\n"},
+        {"lineFeedOnlyEmptyLinesKept", " a\n\n b ", "a\r\n\r\nb\r\n"},
+        {"loneLineFeedInCrLfFileStaysInLine", "a\nb\r\nc", "a\nb\r\nc\r\n"},
         {"loneCarriageReturnEndsLine", "a.gif\rb.jpg\r", "a.gif\r\nb.jpg\r\n"},
         {"emptyLinesKept", "a\r\n\r\n\r\nb", "a\r\n\r\n\r\nb\r\n"},
         {"blankLineBecomesEmpty", "    \r\n", "\r\n"},
@@ -125,6 +129,9 @@ TEST(LocalSourcesTest, TextFileLines) {
         {"crThenCrLf", "a\r\r\nb", "a\r\n\r\nb\r\n"},
         {"codePage932", "  \x89\xE6\x91\x9C.jpg\r\n", "画像.jpg\r\n"},
         {"halfWidthKatakana", "\xB6\xC5.gif", "ｶﾅ.gif\r\n"},
+        // Regression: a UTF-8 list made on Linux read as mojibake.
+        {"utf8WithByteOrderMark", "\xEF\xBB\xBF写真/画像.jpg\n",
+         kLocalTextMayBeUtf8 ? "写真/画像.jpg\r\n" : Cp932ToUtf8("\xEF\xBB\xBF写真/画像.jpg") + "\r\n"},
     };
     for (const auto& row : rows) {
         Walk w;

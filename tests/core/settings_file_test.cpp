@@ -10,6 +10,12 @@
 namespace vexal {
 namespace {
 
+std::string Cp932(std::string_view text) {
+    std::string bytes;
+    Utf8ToCp932(text, bytes);
+    return bytes;
+}
+
 Program FreshProgram() {
     Program p;
     InitGlobals(p, 1, 0);
@@ -150,6 +156,42 @@ TEST(SettingsFileTest, LineEndsAndPlacement) {
     EXPECT_EQ(written.find("zero"), std::string::npos);
 }
 
+// Regression: a file with LF line ends (what most Linux editors write) read as one line,
+// so the editor showed no entries and its end button then saved the file empty.
+TEST(SettingsFileTest, HandEditedFilesReadLineByLineAndWriteBackAsCodePage932CrLf) {
+    const struct {
+        const char* name;
+        const char* text;
+        bool utf8OnDisk;
+    } rows[] = {
+        {"lineFeeds", "NewMsg = (new)\nTimeOut = 30\n-\nName = a\nUrl = 写真/\n-\nName = b\n", false},
+        {"carriageReturns", "NewMsg = (new)\rTimeOut = 30\r-\rName = a\rUrl = 写真/\r-\rName = b\r", false},
+        {"utf8LineFeeds", "\xEF\xBB\xBFNewMsg = (new)\nTimeOut = 30\n-\nName = a\nUrl = 写真/\n-\nName = b",
+         true},
+    };
+    for (const auto& row : rows) {
+        if (row.utf8OnDisk && !kLocalTextMayBeUtf8) continue;
+        Program p = FreshProgram();
+        ParseSettings(p, row.utf8OnDisk ? std::string(row.text) : Cp932(row.text));
+        ASSERT_EQ(p.EntryCount(), 2) << row.name;
+        EXPECT_EQ(p.NewMsg, "(new)") << row.name;
+        EXPECT_EQ(p.TimeOut, 30) << row.name;
+        EXPECT_EQ(p.SiteEntries[1].Url, "写真/") << row.name;
+        EXPECT_EQ(p.SiteEntries[2].Name, "b") << row.name;
+        std::string written;
+        ASSERT_TRUE(SettingsFileBytes(p, written));
+        EXPECT_NE(written.find("\r\nUrl = \x8E\xCA\x90\x5E/\r\n"), std::string::npos) << row.name;
+        EXPECT_EQ(written.find("\n-\n"), std::string::npos) << row.name;
+    }
+}
+
+TEST(SettingsFileTest, FlagsCountCharactersNotBytes) {
+    Program p = FreshProgram();
+    ParseSettings(p, Cp932("-\r\nFilter = ア1\r\nExt = 1ア1\r\n"));
+    EXPECT_EQ(p.SiteEntries[1].Filter, (std::array<bool, 6>{false, true, false, false, false, false}));
+    EXPECT_EQ(p.SiteEntries[1].Ext, (std::array<bool, 4>{true, false, true, false}));
+}
+
 TEST(SettingsFileTest, LaterLineWins) {
     Program p = FreshProgram();
     ParseSettings(p, "-\r\nName = a\r\nName = b\r\n");
@@ -182,13 +224,27 @@ TEST(SettingsFileTest, UnrepresentableCharacterRefusesToSave) {
     EXPECT_EQ(t.files.files["vexal.ini"], "old");
 }
 
-TEST(SettingsFileTest, MissingFileGivesNoEntriesAndCreatesNothing) {
+// Regression: a first run saved empty settings, and every later run then failed.
+TEST(SettingsFileTest, MissingFileGivesWorkingDefaultsNoEntriesAndCreatesNothing) {
     testing::TestHost t;
     Program p = FreshProgram();
     p.SiteEntries.resize(3);
     LoadSettings(p, t.files);
     EXPECT_EQ(p.EntryCount(), 0);
+    EXPECT_EQ(p.NewMsg, "(新規)");
+    EXPECT_EQ(p.CacheFileName, "wpcache");
+    EXPECT_EQ(p.WinFolderWPname, "wallpaper.bmp");
+    EXPECT_EQ(p.TimeOut, 30);
     EXPECT_TRUE(t.files.files.empty());
+
+    // A file that exists keeps missing keys empty.
+    t.files.files["vexal.ini"] = "TimeOut = 5\r\n-\r\nName = a\r\n";
+    Program q = FreshProgram();
+    LoadSettings(q, t.files);
+    EXPECT_EQ(q.EntryCount(), 1);
+    EXPECT_EQ(q.NewMsg, "");
+    EXPECT_EQ(q.CacheFileName, "");
+    EXPECT_EQ(q.TimeOut, 5);
 }
 
 struct CommentRow {

@@ -1,7 +1,9 @@
 // Number reading, case folding and code page 932 conversion.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <string>
 
 #include "text/case.h"
 #include "text/codepage.h"
@@ -39,6 +41,11 @@ TEST(NumberReadingTest, LeadingNumericPart) {
         {"signOnly", "-", 0},
         {"secondPointStops", "1.2.3", 1.2},
         {"crIsNotSkipped", "1\r2", 1},
+        {"trailingPoint", "5.", 5},
+        {"negativeFraction", "-0.25", -0.25},
+        {"exponentSigned", "25e-1", 2.5},
+        {"underflowIsZero", "1e-400", 0},
+        {"manyDigitsUnderflow", "0.0001e-320", 0},
     };
     for (const auto& row : rows) EXPECT_DOUBLE_EQ(ReadNumber(row.text), row.value) << row.name;
 }
@@ -56,7 +63,53 @@ TEST(NumberReadingTest, FieldsClampInsteadOfWrapping) {
     EXPECT_EQ(ReadInt32("99999999999"), INT32_MAX);
     EXPECT_EQ(ReadInt32("-99999999999"), INT32_MIN);
     EXPECT_EQ(ReadInt32("1e400"), INT32_MAX);
+    EXPECT_EQ(ReadInt32("-1e400"), INT32_MIN);
+    EXPECT_EQ(ReadInt32("100000e-2000000000000"), 0);
     EXPECT_EQ(ToInt32(std::nan("")), 0);
+}
+
+// Regression: the C library's conversion follows the process locale, which Qt sets from
+// the environment, so under a comma-decimal locale "3.5" read as 3.
+TEST(NumberReadingTest, DecimalPointWhateverTheLocale) {
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    bool switched = false;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "German_Germany.1252"})
+        if (std::setlocale(LC_NUMERIC, name)) {
+            switched = true;
+            break;
+        }
+    EXPECT_DOUBLE_EQ(ReadNumber("3.5"), 3.5);
+    EXPECT_EQ(ReadInt32("3.5"), 4);
+    EXPECT_EQ(ReadByte(" 1.5"), 2);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    if (!switched) GTEST_SKIP() << "no comma-decimal locale is installed (scripts/setup makes de_DE.UTF-8)";
+}
+
+// Regression: only ASCII letters folded, so "ＡＢＣ", "ΑΒΓ" and "АБВ" never matched their
+// small forms as Windows matches them.
+TEST(CaseFoldingTest, WideLatinGreekAndCyrillicCapitals) {
+    const struct {
+        const char* name;
+        const char* text;
+        const char* lower;
+    } rows[] = {
+        {"fullWidthLatin", "ＡＺａｚ＠［", "ａｚａｚ＠［"},
+        {"greek", "ΑΒΡΣΩαω", "αβρσωαω"},
+        {"cyrillic", "АЯЁабё", "аяёабё"},
+        {"latin1Stays", "Ü", "Ü"},
+        {"kanaAndKanjiStay", "アｱ漢", "アｱ漢"},
+        {"malformedBytesStay", "A\xD0\xFFZ", "a\xD0\xFFz"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ToLower(row.text), row.lower) << row.name;
+        EXPECT_TRUE(StartsWithNoCase(row.text, row.lower)) << row.name;
+        EXPECT_EQ(FindNoCase(std::string("xx") + row.text, row.lower), 2u) << row.name;
+    }
+    EXPECT_EQ(FindNoCase("ｘＢＡＢＣ", "ａｂｃ"), 6u);
+    EXPECT_EQ(FindNoCase("ＡＢＡＢ", "ａｂ", 1), 6u);
+    EXPECT_EQ(FindNoCase("ＡＡ", "ａｂ"), std::string_view::npos);
+    EXPECT_FALSE(StartsWithNoCase("Б", "а"));
+    EXPECT_TRUE(EndsWithNoCase("写真ＪＰＧ", "ｊｐｇ"));
 }
 
 TEST(CaseFoldingTest, AsciiOnly) {
@@ -132,6 +185,31 @@ TEST(CodePageTest, InvalidBytesSurviveReadAndWrite) {
         EXPECT_EQ(back, bytes);
     }
     EXPECT_EQ(Cp932ToUtf8("\xB1"), "ｱ");
+}
+
+// Regression: UTF-8 lists and settings files made on Linux read as mojibake.
+TEST(CodePageTest, LocalTextIsUtf8OnlyWhenValidAndNotAscii) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string text;
+    } rows[] = {
+        {"utf8", "写真/画像.jpg", "写真/画像.jpg"},
+        {"utf8WithByteOrderMark", "\xEF\xBB\xBF画像.jpg", "画像.jpg"},
+        {"byteOrderMarkBeforeAscii",
+         "\xEF\xBB\xBF"
+         "a.jpg",
+         "a.jpg"},
+        {"asciiIsTheSameEitherWay", "a.jpg\r\n", "a.jpg\r\n"},
+        {"codePage932", "\x89\xE6\x91\x9C.jpg", "画像.jpg"},
+        {"truncatedUtf8IsCodePage932", "a\xE7\x94", Cp932ToUtf8("a\xE7\x94")},
+        {"overlongUtf8IsCodePage932", "\xC0\xAF", Cp932ToUtf8("\xC0\xAF")},
+        {"utf8ThenOneBadByte", "画像\xFF", Cp932ToUtf8("画像\xFF")},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(DecodeLocalText(row.bytes, true), row.text) << row.name;
+        EXPECT_EQ(DecodeLocalText(row.bytes, false), Cp932ToUtf8(row.bytes)) << row.name;
+    }
 }
 
 }  // namespace

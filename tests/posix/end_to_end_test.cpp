@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -154,6 +155,9 @@ protected:
             ::close(err[0]);
             ::close(err[1]);
             if (::chdir(dir.c_str()) != 0) ::_exit(126);
+            // A run that shows a window nobody answers must not hold the suite: the alarm
+            // outlives the exec and ends it.
+            ::alarm(120);
             ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);
         }
@@ -300,6 +304,30 @@ TEST_F(EndToEndTest, FolderWithSubfoldersInEachChoiceMode) {
         EXPECT_EQ(r.status, 1) << f.name;
         EXPECT_EQ(r.err, f.err) << f.name;
     }
+}
+
+// Regression: Qt hands the environment's locale to the C library, so with its windows
+// up under a comma-decimal locale "No_n = 1.5" read as 1 and took the first picture.
+TEST_F(EndToEndTest, NumbersReadTheSameUnderACommaDecimalLocaleWithTheWindows) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    const bool available = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    std::setlocale(LC_ALL, previous.c_str());
+    if (!available) GTEST_SKIP() << "the de_DE.UTF-8 locale is missing (scripts/setup makes it)";
+    Settings({{"second", work_ / "pics/", "000000", "1111", 2, 0, 1}});
+    {
+        std::ifstream in(work_ / "vexal.ini", std::ios::binary);
+        std::string ini((std::istreambuf_iterator<char>(in)), {});
+        ini.replace(ini.find("No_n = 1\r\n"), 10, "No_n = 1.5\r\n");
+        std::ofstream(work_ / "vexal.ini", std::ios::binary) << ini;
+    }
+    const std::string runtime = work_ / "runtime";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    ExpectInstalled(Vexal({"second"}, {{"VEXAL_NONINTERACTIVE", "0"},
+                                       {"LC_ALL", "de_DE.UTF-8"},
+                                       {"QT_QPA_PLATFORM", "xcb"},
+                                       {"XDG_RUNTIME_DIR", runtime}}),
+                    kBmp, Style::Stretched);
 }
 
 TEST_F(EndToEndTest, LocalTextFileAndLocalPage) {

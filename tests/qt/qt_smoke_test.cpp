@@ -208,6 +208,22 @@ TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
     EXPECT_EQ(saved.SiteEntries[1].Url, "/a/");
 }
 
+// Regression: QApplication applies the environment's locale to the C library, and under
+// a comma-decimal locale the number box read "3.5" as 3. The suite is also run under
+// de_DE.UTF-8 (see CMakeLists.txt), where this fails without locale-independent reading.
+TEST_F(QtFixture, NumberBoxReadsAPointWhateverTheLocale) {
+    AddEntry("a", "/a/");
+    QtEditorWindow& w = Editor();
+    w.cbSelect->setCurrentIndex(1);
+    w.txNo->setText("2.5");
+    ClickSpin(w.scNo, +1);
+    EXPECT_EQ(w.txNo->text(), "4") << "2.5 + 1 rounds half to even";
+    w.txNo->setText("3.5");
+    QTest::mouseClick(w.cbEnd, Qt::LeftButton);
+    ASSERT_TRUE(SettingsWritten());
+    EXPECT_EQ(Saved().SiteEntries[1].No_n, 4);
+}
+
 TEST_F(QtFixture, CloseBoxEndsWithoutWritingTheSettingsFile) {
     AddEntry("a", "/a/");
     QtEditorWindow& w = Editor();
