@@ -59,6 +59,7 @@ void Response::Reset() {
     phase_ = Phase::Status;
     failure_ = ResponseFailure::None;
     bytesTotal_ = 0;
+    statusStart_ = std::string_view::npos;
     statusScan_ = 0;
     firstSpace_ = std::string_view::npos;
     headerScan_ = 0;
@@ -92,7 +93,8 @@ bool Response::DataArrival(std::string_view newBytes) {
     if (phase_ == Phase::Status && !JudgeStatus(false)) return phase_ == Phase::Status;
 
     const std::string_view received = ResponseBytes.view();
-    const std::size_t from = headerScan_ >= 3 ? headerScan_ - 3 : 0;
+    // The header cannot end before its status line has begun.
+    const std::size_t from = std::max(headerScan_ >= 3 ? headerScan_ - 3 : 0, statusStart_);
     const std::size_t end = received.find("\r\n\r\n", from);
     if (end == std::string_view::npos) {
         headerScan_ = received.size();
@@ -126,9 +128,19 @@ bool Response::DataArrival(std::string_view newBytes) {
 
 // The status is the number after the status line's first space. It is judged once the
 // word after that space has ended (by a space or the line's end), so a status line split
-// across events is never judged on a fragment of its code.
+// across events is never judged on a fragment of its code. Empty lines before the status
+// line are passed over: the first word of the response is the protocol, wherever it starts.
 bool Response::JudgeStatus(bool atEnd) {
     const std::string_view received = ResponseBytes.view();
+    if (statusStart_ == std::string_view::npos) {
+        statusStart_ = received.find_first_not_of("\r\n", statusScan_);
+        if (statusStart_ == std::string_view::npos) {
+            statusScan_ = received.size();
+            if (atEnd) Fail(ResponseFailure::Malformed);
+            return false;
+        }
+        statusScan_ = statusStart_;
+    }
     if (firstSpace_ == std::string_view::npos) {
         const std::size_t space = received.find(' ', statusScan_);
         const std::size_t lineEnd = received.find_first_of("\r\n", statusScan_);

@@ -96,6 +96,7 @@ private:
     Phase phase_ = Phase::Status;
     ResponseFailure failure_ = ResponseFailure::None;
     std::int64_t bytesTotal_ = 0;
+    std::size_t statusStart_ = std::string_view::npos;  // the status line's first byte, after empty lines
     std::size_t statusScan_ = 0;  // where the search for the status line's spaces resumes
     std::size_t firstSpace_ = std::string_view::npos;
     std::size_t headerScan_ = 0;  // where the search for the empty line resumes

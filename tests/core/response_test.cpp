@@ -125,6 +125,12 @@ TEST(ResponseTest, StatusAndFraming) {
         {"noCode", "HTTP/1.1 OK\r\n\r\n", false, false, "", 0, bad},
         {"noSpace", "garbage\r\n\r\n", false, false, "", 0, bad},
         {"nothingAtAll", "", true, true, "", 0, ok},
+        // Regression: a status line after empty lines used to be refused as no response.
+        {"emptyLinesBeforeStatus", "\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc", false, true,
+         "abc", 0, ok},
+        {"emptyLineBeforeNotFound", "\r\nHTTP/1.1 404 Not Found\r\n\r\n", false, false, "", 404, ok},
+        {"lineFeedBeforeStatus", "\nHTTP/1.0 200 OK\r\n\r\nx", true, true, "x", 0, ok},
+        {"onlyEmptyLines", "\r\n\r\n", true, false, "", 0, bad},
         // Without an empty line the whole response counts as the body.
         {"headerNeverEnds", "HTTP/1.0 200 OK\nContent-Type: text/html\n\n<a>", true, true,
          "HTTP/1.0 200 OK\nContent-Type: text/html\n\n<a>", 0, ok},

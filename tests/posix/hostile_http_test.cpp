@@ -317,7 +317,8 @@ TEST(HostileHttpTest, BrokenStatusLines) {
         {"noSpace", "HTTP/1.1200OK\r\nContent-Length: 5\r\n\r\nhello", Expect::Malformed},
         {"noSpaceThenClose", "HTTP/1.1200OK", Expect::Malformed},
         {"wordForCode", "HTTP/1.1 OK 200\r\n\r\nhello", Expect::Malformed},
-        {"emptyLineFirst", "\r\nHTTP/1.1 200 OK\r\n\r\nhello", Expect::Malformed},
+        // The first word decides, wherever it starts: empty lines before it are passed over.
+        {"emptyLineFirst", "\r\nHTTP/1.1 200 OK\r\n\r\nhello", Expect::Body, "hello"},
         {"codeOverflow", "HTTP/1.1 99999999999999999999 OK\r\n\r\nhello", Expect::Failure},
         {"negativeCode", "HTTP/1.1 -200 OK\r\n\r\nhello", Expect::Failure},
         {"codeOnly", "HTTP/1.1 200\r\n\r\nhello", Expect::Body, "hello"},
