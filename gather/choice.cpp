@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "app/startup.h"
@@ -19,6 +20,16 @@ constexpr const char* kNoMatch = "条件に合致する画像ファイルがあ�
 // An index of 0 would pick the empty placeholder, and an unknown mode would keep the
 // previous run's choice; both are refused with the message for "no image named".
 constexpr const char* kNothingNamed = "画像ファイルが指定されませんでした。";
+
+bool IsAbsoluteLocalPath(std::string_view path) {
+    return !path.empty() && (path[0] == '/' || path[0] == '\\' || (path.size() >= 2 && path[1] == ':'));
+}
+
+// The folder part of a local path, separator included; empty when there is none.
+std::string_view FolderOf(std::string_view path) {
+    const std::size_t cut = path.find_last_of(kFolderSeparator == '\\' ? "\\/" : "/");
+    return cut == std::string_view::npos ? std::string_view() : path.substr(0, cut + 1);
+}
 
 }  // namespace
 
@@ -90,6 +101,13 @@ void ChooseCandidate(Program& program, Host& host) {
         // page's folder. Dot segments, queries and fragments go to the server unchanged.
         if (program.ChosenImage.empty() || program.ChosenImage[0] != '/')
             program.ChosenImage = program.ServerUrl.Dir + program.ChosenImage;
+    } else if (ClassifySource(program.CurrentEntry().Url) == LocalFile &&
+               ClassifySource(program.ChosenImage) == LocalImage &&
+               !IsAbsoluteLocalPath(program.ChosenImage) && !host.files->IsNormalFile(program.ChosenImage)) {
+        // A local page's relative link means the file beside the page when the current
+        // folder has no such file.
+        std::string besidePage = std::string(FolderOf(program.CurrentEntry().Url)) + program.ChosenImage;
+        if (host.files->IsNormalFile(besidePage)) program.ChosenImage = std::move(besidePage);
     }
     program.StepSucceeded = true;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gather/random_source.h"
+#include "settings/source_kind.h"
 #include "support/fakes.h"
 
 namespace vexal {
@@ -203,6 +204,40 @@ TEST(CandidateChoiceTest, LinksRelativeToPage) {
         EXPECT_EQ(f.program.RelativeToPage, row.relative) << row.name;
         EXPECT_TRUE(f.program.StepSucceeded) << row.name;
     }
+}
+
+// Regression: a local page's <img src="near.gif"> was looked up in the current folder
+// only, so a page kept elsewhere never found the pictures beside it.
+TEST(CandidateChoiceTest, LocalPageLinksFallBackToThePagesFolder) {
+    const std::string S(1, kFolderSeparator);
+    const std::string page = "site" + S + "index.html";
+    const struct {
+        const char* name;
+        std::string link;
+        std::vector<std::string> files;
+        std::string chosen;
+    } rows[] = {
+        {"besideThePage", "near.gif", {"site" + S + "near.gif"}, "site" + S + "near.gif"},
+        {"subfolderOfThePage", "img/a.jpg", {"site" + S + "img/a.jpg"}, "site" + S + "img/a.jpg"},
+        {"currentFolderWins", "near.gif", {"near.gif", "site" + S + "near.gif"}, "near.gif"},
+        {"missingEverywhereUnchanged", "near.gif", {}, "near.gif"},
+        {"absoluteUnchanged", "/abs/a.gif", {"site" + S + "abs/a.gif"}, "/abs/a.gif"},
+        {"webLinkUnchanged", "http://h/a.gif", {"site" + S + "http://h/a.gif"}, "http://h/a.gif"},
+    };
+    for (const auto& row : rows) {
+        Fixture f({row.link}, 0, 1);
+        f.program.CurrentEntry().Url = page;
+        for (const auto& file : row.files) f.test.files.files[file] = "x";
+        f.Choose();
+        EXPECT_EQ(f.program.ChosenImage, row.chosen) << row.name;
+        EXPECT_FALSE(f.program.RelativeToPage) << row.name;
+        EXPECT_TRUE(f.program.StepSucceeded) << row.name;
+    }
+    // A page in the current folder has no other folder to look in.
+    Fixture f({"near.gif"}, 0, 1);
+    f.program.CurrentEntry().Url = "index.html";
+    f.Choose();
+    EXPECT_EQ(f.program.ChosenImage, "near.gif");
 }
 
 }  // namespace
