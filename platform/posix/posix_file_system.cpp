@@ -59,6 +59,25 @@ std::string DirName(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// The file a chain of symbolic links ends at (the path itself when it is no link). A
+// replacement is written there, so that a settings file kept elsewhere and linked in
+// (as dotfile managers do) is updated and the link stays a link.
+std::string FinalTarget(const std::string& path) {
+    std::string current = path;
+    // Bounded like the kernel's own resolution; a loop leaves the last name, and the
+    // rename then replaces that link rather than hanging.
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) break;
+        target.resize(static_cast<std::size_t>(n));
+        current = target[0] == '/' ? target : DirName(current) + "/" + target;
+    }
+    return current;
+}
+
 }  // namespace
 
 bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
@@ -86,7 +105,8 @@ bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
     return true;
 }
 
-bool PosixFileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
+bool PosixFileSystem::ReplaceFile(const std::string& linkOrPath, std::string_view bytes) {
+    const std::string path = FinalTarget(linkOrPath);
     // The temporary name carries the pid so two instances never share one.
     const std::string temp = DirName(path) + "/." + BaseName(path) + ".tmp" + std::to_string(::getpid());
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <random>
 
@@ -29,6 +30,36 @@ TEST(PosixFileSystemTest, ReplaceWritesWholeFileAndKeepsNoTemporary) {
     std::vector<DirEntry> entries;
     ASSERT_TRUE(fs.ListFolder(dir.path(), entries));
     EXPECT_EQ(entries.size(), 1u);
+}
+
+// Regression: saving a linked settings file replaced the link with a plain file, so the
+// file kept elsewhere (by a dotfile manager, say) never saw the change.
+TEST(PosixFileSystemTest, ReplaceThroughLinksUpdatesTheTargetAndKeepsTheLinks) {
+    testing::TempDir dir;
+    PosixFileSystem fs;
+    std::filesystem::create_directories(dir / "dotfiles/vexal");
+    std::filesystem::create_directories(dir / "work");
+    const std::string target = dir / "dotfiles/vexal/vexal.ini";
+    std::ofstream(target, std::ios::binary) << "old";
+    std::filesystem::permissions(target, std::filesystem::perms(0600));
+    // A relative link to a relative link, as dotfile managers make them.
+    std::filesystem::create_symlink("../dotfiles/vexal/vexal.ini", dir / "work/inner.ini");
+    std::filesystem::create_symlink("inner.ini", dir / "work/vexal.ini");
+
+    ASSERT_TRUE(fs.ReplaceFile(dir / "work/vexal.ini", "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "work/vexal.ini"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "work/inner.ini"));
+    EXPECT_EQ(Slurp(target), "new");
+    EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0600));
+    // The temporary file was made and renamed beside the target, not beside the link.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "dotfiles/vexal"), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "work"), {}), 2);
+
+    // A link whose target does not exist yet: the target is created.
+    std::filesystem::create_symlink("../dotfiles/new.ini", dir / "work/fresh.ini");
+    ASSERT_TRUE(fs.ReplaceFile(dir / "work/fresh.ini", "fresh"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "work/fresh.ini"));
+    EXPECT_EQ(Slurp(dir / "dotfiles/new.ini"), "fresh");
 }
 
 TEST(PosixFileSystemTest, FailedReplaceLeavesOldFile) {
