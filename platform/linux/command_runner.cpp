@@ -91,8 +91,27 @@ CommandResult SpawnCommandRunner::Run(const std::vector<std::string>& argv) {
     for (pollfd& p : fds)
         if (p.fd >= 0) ::close(p.fd);
 
+    // The wait for the child shares the deadline: a tool that closes its output and keeps
+    // running (or a poll that failed) must not hold the program.
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (!killed) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) break;
+        if (done < 0 && errno != EINTR) {
+            killed = true;  // no status to be had
+            break;
+        }
+        if (NowMs() >= deadline) {
+            ::kill(pid, SIGKILL);
+            killed = true;
+            break;
+        }
+        const timespec pause{0, 5 * 1000 * 1000};
+        ::nanosleep(&pause, nullptr);
+    }
+    if (killed) {
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
     }
     if (!killed && WIFEXITED(status)) result.status = WEXITSTATUS(status);
     return result;

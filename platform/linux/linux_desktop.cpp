@@ -165,7 +165,11 @@ bool LinuxDesktop::SetWallpaper(const std::string& path) {
     }
 
     const std::string shown = UniqueShownName(folder);
-    if (::link(path.c_str(), shown.c_str()) != 0 && !CopyBytes(path, shown)) return false;
+    if (::link(path.c_str(), shown.c_str()) != 0 && !CopyBytes(path, shown)) {
+        // A copy broken off half way would be left for the next run to sweep up at best.
+        ::unlink(shown.c_str());
+        return false;
+    }
     // Desktops with a style of their own keep it unless this run wrote the values.
     const std::optional<WallpaperLayout> layout = styleWritten_ ? std::optional(recorded) : std::nullopt;
     bool ok = false;

@@ -430,8 +430,38 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     EXPECT_FALSE(desktop.SetWallpaper(bitmap));
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second});
 
+    // Regression: a copy that failed half way (here: a folder where the bitmap should be,
+    // so linking fails and the copy reads nothing) left its partial file behind.
+    f.runner.failWhenContains.clear();
+    const std::string notAFile = folder + "/folder.bmp";
+    ::mkdir(notAFile.c_str(), 0700);
+    EXPECT_FALSE(desktop.SetWallpaper(notAFile));
+    EXPECT_EQ(shownFiles(), std::vector<std::string>{second});
+
     f.env["VEXAL_DESKTOP"] = "";
     EXPECT_FALSE(f.Make().SetWallpaper(bitmap)) << "no desktop and no display";
+}
+
+// Regression: a tool that closed its output and kept running held the program in the
+// final wait for as long as it ran, past the time limit.
+TEST(CommandRunnerTest, TimeLimitCoversTheWholeRun) {
+    const struct {
+        const char* name;
+        std::vector<std::string> argv;
+        int status;
+        const char* output;
+    } rows[] = {
+        {"exitsAtOnce", {"sh", "-c", "echo out; echo err >&2; exit 3"}, 3, "out\n"},
+        {"closesOutputThenRuns", {"sh", "-c", "echo early; exec >&- 2>&-; sleep 20"}, -1, "early\n"},
+        {"runsWithOutputOpen", {"sh", "-c", "sleep 20"}, -1, ""},
+        {"missingTool", {"/nonexistent/tool"}, -1, ""},
+    };
+    for (const auto& row : rows) {
+        SpawnCommandRunner runner(300);
+        const CommandResult r = runner.Run(row.argv);
+        EXPECT_EQ(r.status, row.status) << row.name;
+        EXPECT_EQ(r.output, row.output) << row.name;
+    }
 }
 
 }  // namespace
