@@ -19,6 +19,9 @@ public:
     virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
     // Input box with OK and Cancel; Cancel gives "".
     virtual std::string AskText(const std::string& title, const std::string& prompt) = 0;
+    // True when no person answers the boxes (an unattended run): questions then get their
+    // cautious answer at once, and nobody is there to cancel a wait.
+    virtual bool Unattended() const { return false; }
 };
 
 // The title of boxes that carry no title of their own.

@@ -25,6 +25,7 @@ public:
         Write(title, prompt);
         return {};
     }
+    bool Unattended() const override { return true; }
 
 private:
     void Write(const std::string& title, const std::string& text);

@@ -286,7 +286,9 @@ bool Transfer::AskRetry() { return host_.dialogs->AskRetry(kPlainTitle, "接続�
 // from inside event handlers, and the loops pump on their next pass anyway.
 void Transfer::RestartTimeout() {
     timer_.SetEnabled(false);
-    timer_.SetInterval(static_cast<std::int64_t>(program_.TimeOut) * 1000);
+    std::int64_t interval = static_cast<std::int64_t>(program_.TimeOut) * 1000;
+    if (interval <= 0 && host_.dialogs->Unattended()) interval = kUnattendedSilenceLimitMs;
+    timer_.SetInterval(interval);
     TimedOut = false;
     timer_.SetEnabled(true);
 }

@@ -57,6 +57,9 @@ public:
     // A server may send without end; a page past this size is refused as out of memory
     // rather than taking the machine's memory (and a second copy as source text).
     static constexpr std::size_t kHeldLimitBytes = std::size_t{64} << 20;
+    // A TimeOut of 0 never asks, but in an unattended run nobody can press cancel either:
+    // there the transfer gives up after this much silence, with the time-out message.
+    static constexpr std::int64_t kUnattendedSilenceLimitMs = 120000;
 
 private:
     enum class Outcome : std::uint8_t { Done, Failed, Retry };

@@ -406,6 +406,24 @@ TEST(TransferTest, TimerRestartsWithTheTimeOut) {
     }
 }
 
+// Regression: with TimeOut 0 an unattended run waited for a silent server for ever, as
+// nobody could press cancel.
+TEST(TransferTest, NeverAskingStillGivesUpWhenNobodyWatches) {
+    for (std::int32_t timeOut : {0, -5}) {
+        Rig rig;
+        rig.program.TimeOut = timeOut;
+        rig.test.dialogs.unattended = true;
+        rig.Script({StateIs(kStateConnected), Tick()});
+        rig.Page("http://h/");
+        EXPECT_FALSE(rig.net.exhausted);
+        ASSERT_FALSE(rig.net.intervals.empty());
+        for (std::int64_t ms : rig.net.intervals) EXPECT_EQ(ms, Transfer::kUnattendedSilenceLimitMs);
+        EXPECT_EQ(Transfer::kUnattendedSilenceLimitMs, 120000);
+        EXPECT_EQ(rig.test.dialogs.Texts(), std::vector<std::string>{"接続先の応答がありません。"});
+        EXPECT_FALSE(rig.program.StepSucceeded);
+    }
+}
+
 TEST(TransferTest, CancelHidesTheWindow) {
     Rig rig;
     rig.Script({StateIs(kStateConnecting), Click()});

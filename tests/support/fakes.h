@@ -24,6 +24,7 @@ public:
     std::deque<bool> retryAnswers;   // popped per AskRetry; empty means Cancel
     std::deque<bool> yesNoAnswers;   // popped per AskYesNo; empty means No
     std::deque<std::string> inputs;  // popped per AskText; empty means Cancel
+    bool unattended = false;
 
     void Error(const std::string& t, const std::string& s) override { boxes.push_back({"error", t, s}); }
     void Notice(const std::string& t, const std::string& s) override { boxes.push_back({"notice", t, s}); }
@@ -39,6 +40,7 @@ public:
         boxes.push_back({"input", t, s});
         return Pop(inputs, std::string());
     }
+    bool Unattended() const override { return unattended; }
     // The texts of all boxes, in order.
     std::vector<std::string> Texts() const {
         std::vector<std::string> out;
