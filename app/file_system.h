@@ -39,11 +39,17 @@ public:
     // Copies, replacing an existing destination.
     virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
     virtual bool DeleteFile(const std::string& path) = 0;
+    // Gives the file `from` the name `to` in the same folder, replacing an existing `to`
+    // at once, so that `to` is always either the old or the new file. Platforms override
+    // it; the fallback copies and deletes and is only meant for doubles.
+    virtual bool RenameFile(const std::string& from, const std::string& to) {
+        return CopyFile(from, to) && DeleteFile(from);
+    }
     // Lists the entries of a folder ("." and ".." left out), in the order the platform
     // gives them; false when the folder cannot be read.
     virtual bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) = 0;
-    // A value that is equal for two paths naming the same folder (device and inode on
-    // POSIX), so walks can refuse to enter a folder twice; false when unknown.
+    // A value that is equal for two paths naming the same folder or file (device and inode
+    // on POSIX), so walks can refuse to enter a folder twice; false when unknown.
     virtual bool FolderIdentity(const std::string& folder, std::string& idOut) = 0;
 };
 

@@ -42,6 +42,9 @@ struct Program {
     bool ShowPreview = false;
     std::string ChosenImage;
     std::string WorkImageFile;
+    // The working file is the user's own picture (`-wp` given the working file itself):
+    // it is installed where it is and never deleted.
+    bool WorkImageIsChosen = false;
 
     // Retrieval state shared by gathering, choice and transfer.
     std::string SourceText;

@@ -26,6 +26,17 @@ void Fail(Program& program, Host& host, const std::string& text) {
     End(host);
 }
 
+bool SameFile(FileSystem& files, const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    std::string idA, idB;
+    return files.FolderIdentity(a, idA) && files.FolderIdentity(b, idB) && idA == idB;
+}
+
+// The user's own picture is never deleted, even when it serves as the working file.
+void DeleteWorkFile(Program& program, Host& host, const std::string& path) {
+    if (!(program.WorkImageIsChosen && path == program.WorkImageFile)) host.files->DeleteFile(path);
+}
+
 // Converts the PNG working file into a bitmap beside it, which becomes the working file.
 // False when it ended the program.
 bool ConvertPng(Program& program, Host& host) {
@@ -38,9 +49,9 @@ bool ConvertPng(Program& program, Host& host) {
         // A picture refused for its size says so; anything else is the library's failure.
         const DecodeResult& why = library.LastDecode();
         ShowError(program, *host.dialogs,
-                  why.error == DecodeError::TooLarge ? PictureErrorText(png, why)
+                  why.error == DecodeError::TooLarge ? PictureErrorText(program.ChosenImage, why)
                                                      : "pngファイルの読み出しに失敗しました");
-        host.files->DeleteFile(png);
+        DeleteWorkFile(program, host, png);
         End(host);
         return false;
     }
@@ -51,14 +62,15 @@ bool ConvertPng(Program& program, Host& host) {
     library.DeleteDIB(handle);
     if (written == 0) {
         ShowError(program, *host.dialogs, "pngファイルの変換に失敗しました");
-        host.files->DeleteFile(png);
+        DeleteWorkFile(program, host, png);
         // A bitmap broken off half way is of no use to anyone.
         host.files->DeleteFile(bmp);
         End(host);
         return false;
     }
-    host.files->DeleteFile(png);
+    DeleteWorkFile(program, host, png);
     program.WorkImageFile = bmp;
+    program.WorkImageIsChosen = false;
     return true;
 }
 
@@ -106,6 +118,7 @@ bool frDispGet(Program& program, Host& host, Fetches& fetches) {
 }
 
 void frDispGo(Program& program, Host& host, Fetches& fetches) {
+    program.WorkImageIsChosen = false;
     const SourceKind kind = ClassifySource(program.ChosenImage);
     if (program.RelativeToPage || kind == WebImage) {
         program.StepSucceeded = false;
@@ -115,7 +128,10 @@ void frDispGo(Program& program, Host& host, Fetches& fetches) {
         if (!host.files->IsNormalFile(program.ChosenImage))
             return Fail(program, host, "画像ファイル " + program.ChosenImage + " が見つかりません。");
         program.WorkImageFile = WorkImageFileName(program.CacheFileName, program.ChosenImage);
-        if (!host.files->CopyFile(program.ChosenImage, program.WorkImageFile))
+        // Copying the working file onto itself would empty it, and deleting the copy
+        // afterwards would delete the user's picture: it is used where it is instead.
+        program.WorkImageIsChosen = SameFile(*host.files, program.ChosenImage, program.WorkImageFile);
+        if (!program.WorkImageIsChosen && !host.files->CopyFile(program.ChosenImage, program.WorkImageFile))
             return Fail(program, host,
                         "画像ファイル " + program.ChosenImage + " を " + program.WorkImageFile +
                             " にコピーできませんでした。");
@@ -159,7 +175,10 @@ UnattendedFrontEnd::~UnattendedFrontEnd() {
     if (host_.preview == preview_.get()) host_.preview = nullptr;
 }
 
-void UnattendedFrontEnd::ShowEditor() { host_.process->End(kExitSuccess); }
+void UnattendedFrontEnd::ShowEditor() {
+    ShowError(program_, *host_.dialogs, kNoEditorWithoutDisplay);
+    host_.process->End(kExitFailure);
+}
 
 void UnattendedFrontEnd::RunRetrieval(bool gather) {
     if (!transfer_) {

@@ -51,6 +51,9 @@ void RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather);
 
 class UnattendedPreview;
 
+inline constexpr const char* kNoEditorWithoutDisplay =
+    "画面がないため、エントリの編集画面を開けません。識別子を指定して起動してください。";
+
 // What Main hands over to when nobody watches (no display, or VEXAL_NONINTERACTIVE=1):
 // no windows, the messages on the host's dialogs, a retrieval that installs at once, and
 // a preview that ends the run as its cancel button would.
@@ -61,7 +64,8 @@ public:
     UnattendedFrontEnd(Program& program, Host& host);
     ~UnattendedFrontEnd() override;
 
-    // There is no editor to show: the run ends as the editor's end button would.
+    // There is no editor to show: the run says so and ends with a failure, so a scheduled
+    // run without an identifier is noticed.
     void ShowEditor() override;
     void RunRetrieval(bool gather) override;
 

@@ -98,7 +98,10 @@ void Transfer::SetGrpData() {
     }
 
     toFile_ = true;
-    filePath_ = WorkImageFileName(program_.CacheFileName, image);
+    const std::string workFile = WorkImageFileName(program_.CacheFileName, image);
+    // The body goes to a name of its own beside the working file and takes the working
+    // file's name only once it is whole: a failed fetch never damages an earlier file.
+    filePath_ = workFile + ".part";
     fileTouched_ = false;
     const bool received = HttpGet(program_.ServerUrl.Dir + program_.ServerUrl.File);
     if (received) WriteBodyPiece();
@@ -110,7 +113,7 @@ void Transfer::SetGrpData() {
     }
     if (fileFailed_) {
         DropPartialFile();
-        Error("画像ファイル " + filePath_ + " を保存できませんでした。");
+        Error("画像ファイル " + workFile + " を保存できませんでした。");
         return;
     }
     // An empty body is no picture; handing it on would only fail later, less clearly.
@@ -119,7 +122,13 @@ void Transfer::SetGrpData() {
         Error("画像ファイル " + image + " を取得できませんでした。");
         return;
     }
-    program_.WorkImageFile = filePath_;
+    if (!host_.files->RenameFile(filePath_, workFile)) {
+        DropPartialFile();
+        Error("画像ファイル " + workFile + " を保存できませんでした。");
+        return;
+    }
+    fileTouched_ = false;
+    program_.WorkImageFile = workFile;
     Message("画像を読み込んでいます...");
     host_.pump->Pump(0);
     program_.StepSucceeded = true;

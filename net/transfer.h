@@ -82,7 +82,7 @@ private:
     Socket& socket_;
     Timer& timer_;
     Response response_;
-    // The image fetch's working file while its body is being written.
+    // The image fetch's temporary file beside the working file, while its body is written.
     bool toFile_ = false;
     std::string filePath_;
     std::uint64_t fileBytes_ = 0;  // written by the current attempt

@@ -32,9 +32,10 @@ void PreviewPresenter::DispPre() {
         picture_ = {};
         view_.ClearPicture();
         view_.SetSetWPEnabled(false);
-        ShowError(program_, *host_.dialogs,
-                  PictureErrorText(program_.WorkImageFile,
-                                   result.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : result));
+        ShowError(
+            program_, *host_.dialogs,
+            PictureErrorText(program_.ChosenImage.empty() ? program_.WorkImageFile : program_.ChosenImage,
+                             result.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : result));
         return;
     }
     view_.SetPicture(picture);
@@ -65,6 +66,11 @@ void PreviewPresenter::cbSetWP_Click() {
 void PreviewPresenter::cbRetry_Click() {
     view_.ClearPicture();
     view_.HideWindow();
+    // The next picture may be of another kind and get another working file name: this
+    // one goes now, or it would be left behind.
+    if (!program_.WorkImageFile.empty() && !program_.WorkImageIsChosen)
+        host_.files->DeleteFile(program_.WorkImageFile);
+    program_.WorkImageFile.clear();
     frontEnd_.RunRetrieval(true);
 }
 

@@ -20,6 +20,10 @@ public:
     // Makes the bitmap at `path` the desktop's wallpaper, in the style last written
     // through SetKeyValue; false when the system refused.
     virtual bool SetWallpaper(const std::string& path) = 0;
+    // Why the last WallpaperFolder or SetWallpaper that failed did so, as one line of
+    // Japanese for the user (no display to reach, what the desktop's tool said, ...);
+    // empty when there is nothing more to say than that it failed.
+    virtual std::string FailureReason() const { return {}; }
 };
 
 }  // namespace vexal

@@ -2,6 +2,7 @@
 #include "wallpaper/install.h"
 
 #include "app/dialogs.h"
+#include "app/startup.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
 #include "wallpaper/bmp_writer.h"
@@ -19,6 +20,29 @@ bool Refuse(Host& host, const std::string& text) {
     return false;
 }
 
+// The change failed: the message, and on its second line why, so that an unattended run
+// (a cron job without a display, say) learns more than that it failed.
+bool ChangeFailed(Host& host, const std::string& reason) {
+    return Refuse(host,
+                  reason.empty() ? std::string(kChangeFailed) : kChangeFailed + std::string("\r\n") + reason);
+}
+
+std::string DesktopReason(Host& host) { return host.desktop ? host.desktop->FailureReason() : std::string(); }
+
+std::string NotWritten(const std::string& destination) {
+    return "壁紙のファイル " + destination + " を書き込めませんでした。";
+}
+
+// A file that is no picture (an error page saved under an image name, say) or one too
+// large to decode is an error of the picture the user chose: the error box names that
+// picture or URL, not the working copy it was fetched into.
+bool PictureRefused(const Program& program, Host& host, const std::string& imagePath,
+                    const DecodeResult& why) {
+    const std::string& chosen = program.ChosenImage.empty() ? imagePath : program.ChosenImage;
+    ShowError(program, *host.dialogs, PictureErrorText(chosen, why));
+    return false;
+}
+
 std::string LastThreeLower(const std::string& path) {
     return ToLower(path.size() <= 3 ? std::string_view(path)
                                     : std::string_view(path).substr(path.size() - 3));
@@ -28,17 +52,19 @@ std::string LastThreeLower(const std::string& path) {
 // from a fresh read when it shows none. A fresh read is let go once the bitmap is
 // written: the window is hidden and about to close, and keeping it would hold the
 // picture twice while the desktop reads the bitmap back.
-bool WriteFromPicture(Host& host, PreviewPicture& preview, const std::string& imagePath,
-                      const std::string& destination) {
+bool WriteFromPicture(const Program& program, Host& host, PreviewPicture& preview,
+                      const std::string& imagePath, const std::string& destination) {
     Picture fresh;
     const Picture* source = &preview.picture;
     if (!preview.PictureLoaded || preview.picture.Empty()) {
-        if (!host.images) return Refuse(host, PictureErrorText(imagePath, {DecodeError::Unreadable, 0, 0}));
+        if (!host.images) return PictureRefused(program, host, imagePath, {DecodeError::Unreadable, 0, 0});
         const DecodeResult decoded = host.images->Decode(imagePath, fresh);
-        if (!decoded.Ok() || fresh.Empty()) return Refuse(host, PictureErrorText(imagePath, decoded));
+        if (!decoded.Ok() || fresh.Empty())
+            return PictureRefused(program, host, imagePath,
+                                  decoded.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : decoded);
         source = &fresh;
     }
-    if (!WriteBmp(*host.files, destination, *source)) return Refuse(host, kChangeFailed);
+    if (!WriteBmp(*host.files, destination, *source)) return ChangeFailed(host, NotWritten(destination));
     return true;
 }
 
@@ -64,7 +90,8 @@ void SetKeyValue(Host& host, const std::string& sKeyName, const std::string& sVa
 
 bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, const std::string& imagePath) {
     std::string folder;
-    if (!host.desktop || !host.desktop->WallpaperFolder(folder)) return Refuse(host, kChangeFailed);
+    if (!host.desktop || !host.desktop->WallpaperFolder(folder))
+        return ChangeFailed(host, DesktopReason(host));
     const std::string destination = folder + kFolderSeparator + program.WinFolderWPname;
 
     const std::string ext = LastThreeLower(imagePath);
@@ -73,18 +100,18 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
         // saved under an image name must not become the wallpaper.
         if (host.images) {
             const DecodeResult probe = host.images->Probe(imagePath);
-            if (!probe.Ok()) return Refuse(host, PictureErrorText(imagePath, probe));
+            if (!probe.Ok()) return PictureRefused(program, host, imagePath, probe);
         }
-        if (!host.files->CopyFile(imagePath, destination)) return Refuse(host, kChangeFailed);
+        if (!host.files->CopyFile(imagePath, destination)) return ChangeFailed(host, NotWritten(destination));
     } else if (ext == "gif" || ext == "jpg") {
-        if (!WriteFromPicture(host, preview, imagePath, destination)) return false;
+        if (!WriteFromPicture(program, host, preview, imagePath, destination)) return false;
     } else if (ext == "png") {
         if (!host.images) return Refuse(host, "png読み出しエラー");
         ImageLibrary library(*host.images, *host.files);
         const std::int32_t handle = library.PNGtoDIB(imagePath);
         if (handle == 0) {
             if (library.LastDecode().error == DecodeError::TooLarge)
-                return Refuse(host, PictureErrorText(imagePath, library.LastDecode()));
+                return PictureRefused(program, host, imagePath, library.LastDecode());
             return Refuse(host, "png読み出しエラー");
         }
         const std::int32_t written = library.DIBtoBMP(destination, handle);
@@ -102,7 +129,7 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
         }
     }
 
-    if (!host.desktop->SetWallpaper(destination)) return Refuse(host, kChangeFailed);
+    if (!host.desktop->SetWallpaper(destination)) return ChangeFailed(host, DesktopReason(host));
     return true;
 }
 
@@ -113,7 +140,8 @@ void Autowp(Program& program, Host& host, PreviewView& preview) {
 }
 
 void PreviewUnload(Program& program, Host& host, int status) {
-    if (!program.WorkImageFile.empty()) host.files->DeleteFile(program.WorkImageFile);
+    if (!program.WorkImageFile.empty() && !program.WorkImageIsChosen)
+        host.files->DeleteFile(program.WorkImageFile);
     host.process->End(status);
 }
 

@@ -34,7 +34,8 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
 // window is unloaded, which ends the program (status 0 only when installed).
 void Autowp(Program& program, Host& host, PreviewView& preview);
 
-// The preview window's unload handling: deletes WorkImageFile and ends the program.
+// The preview window's unload handling: deletes WorkImageFile (unless it is the user's own
+// picture) and ends the program.
 void PreviewUnload(Program& program, Host& host, int status);
 
 }  // namespace vexal

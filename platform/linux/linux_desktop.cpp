@@ -99,7 +99,43 @@ bool WriteRecord(const std::string& file, const StyleRecord& record) {
     return true;
 }
 
+// One line of what a tool wrote to standard error, cut to a length a message can carry
+// without splitting a character.
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (char c : text) line.push_back(c == '\n' || c == '\r' || c == '\t' ? ' ' : c);
+    const std::size_t first = line.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    line = line.substr(first, line.find_last_not_of(' ') - first + 1);
+    constexpr std::size_t kMax = 300;
+    if (line.size() > kMax) {
+        std::size_t cut = kMax;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+        line = line.substr(0, cut) + "…";
+    }
+    return line;
+}
+
 }  // namespace
+
+CommandResult LinuxDesktop::WatchingRunner::Run(const std::vector<std::string>& argv) {
+    CommandResult result = inner_.Run(argv);
+    if (result.status != 0 && !argv.empty()) {
+        const std::string said = OneLine(result.errors.empty() ? result.output : result.errors);
+        if (result.status < 0)
+            lastFailure = "デスクトップのツール " + argv[0] +
+                          " を実行できませんでした（起動できないか、時間内に終わりませんでした）。";
+        else
+            lastFailure = "デスクトップのツール " + argv[0] + " が失敗しました（終了コード " +
+                          std::to_string(result.status) + "）" + (said.empty() ? "。" : "：" + said);
+    }
+    return result;
+}
+
+bool LinuxDesktop::Fail(std::string reason) {
+    reason_ = std::move(reason);
+    return false;
+}
 
 std::string LinuxDesktop::DataFolder() const {
     // A relative XDG_DATA_HOME is invalid and is ignored, as the base directory rules say.
@@ -112,7 +148,10 @@ std::string LinuxDesktop::DataFolder() const {
 
 bool LinuxDesktop::WallpaperFolder(std::string& folderOut) {
     folderOut = DataFolder();
-    return !folderOut.empty() && MakeFolders(folderOut);
+    if (folderOut.empty())
+        return Fail("データフォルダの場所が分かりません（HOME も XDG_DATA_HOME もありません）。");
+    if (!MakeFolders(folderOut)) return Fail("データフォルダ " + folderOut + " を作成できません。");
+    return true;
 }
 
 void LinuxDesktop::SetKeyValue(const std::string& keyName, const std::string& valueName,
@@ -141,7 +180,9 @@ bool LinuxDesktop::SetWallpaper(const std::string& path) {
     std::string folder;
     if (!WallpaperFolder(folder)) return false;
     const DesktopKind kind = DetectDesktop(env_);
-    if (kind == DesktopKind::None) return false;
+    if (kind == DesktopKind::None)
+        return Fail(
+            "壁紙を表示する画面が見つかりません（DISPLAY がなく、対応するデスクトップもありません）。");
     const WallpaperLayout recorded = RecordedLayout(folder);
 
     if (kind == DesktopKind::X11) {
@@ -161,32 +202,35 @@ bool LinuxDesktop::SetWallpaper(const std::string& path) {
             LayOutPicture(picture, recorded, width, height, out);
             return true;
         };
-        return SetRootBackground(draw, env_("DISPLAY"));
+        if (SetRootBackground(draw, env_("DISPLAY"))) return true;
+        return Fail("画面 " + env_("DISPLAY") +
+                    " に壁紙を描けませんでした（表示に接続できないか、画像を読めません）。");
     }
 
     const std::string shown = UniqueShownName(folder);
     if (::link(path.c_str(), shown.c_str()) != 0 && !CopyBytes(path, shown)) {
         // A copy broken off half way would be left for the next run to sweep up at best.
         ::unlink(shown.c_str());
-        return false;
+        return Fail("壁紙のファイル " + shown + " を用意できませんでした。");
     }
     // Desktops with a style of their own keep it unless this run wrote the values.
     const std::optional<WallpaperLayout> layout = styleWritten_ ? std::optional(recorded) : std::nullopt;
+    WatchingRunner watching(runner_);
     bool ok = false;
     switch (kind) {
         case DesktopKind::Gnome:
         case DesktopKind::Cinnamon:
         case DesktopKind::Mate:
-            ok = SetGsettingsWallpaper(runner_, kind, shown, layout);
+            ok = SetGsettingsWallpaper(watching, kind, shown, layout);
             break;
         case DesktopKind::Kde:
-            ok = SetKdeWallpaper(runner_, shown, layout);
+            ok = SetKdeWallpaper(watching, shown, layout);
             break;
         case DesktopKind::Xfce:
-            ok = SetXfceWallpaper(runner_, shown, layout);
+            ok = SetXfceWallpaper(watching, shown, layout);
             break;
         case DesktopKind::Sway:
-            ok = SetSwayWallpaper(runner_, shown, recorded);
+            ok = SetSwayWallpaper(watching, shown, recorded);
             break;
         case DesktopKind::X11:
         case DesktopKind::None:
@@ -196,6 +240,8 @@ bool LinuxDesktop::SetWallpaper(const std::string& path) {
         RemoveShownExcept(folder, shown);
     } else {
         ::unlink(shown.c_str());
+        reason_ = watching.lastFailure.empty() ? "デスクトップが壁紙の設定を受け付けませんでした。"
+                                               : watching.lastFailure;
     }
     return ok;
 }

@@ -29,8 +29,22 @@ public:
     void SetKeyValue(const std::string& keyName, const std::string& valueName,
                      const std::string& valueSetting) override;
     bool SetWallpaper(const std::string& path) override;
+    std::string FailureReason() const override { return reason_; }
 
 private:
+    // Runs the desktop's tools and keeps what the last one that failed said, for the
+    // reason the user is given.
+    class WatchingRunner final : public CommandRunner {
+    public:
+        explicit WatchingRunner(CommandRunner& inner) : inner_(inner) {}
+        CommandResult Run(const std::vector<std::string>& argv) override;
+        std::string lastFailure;
+
+    private:
+        CommandRunner& inner_;
+    };
+    bool Fail(std::string reason);
+
     std::string DataFolder() const;
     std::string RecordedValue(const std::string& folder, const std::string& key,
                               const std::string& name) const;
@@ -40,6 +54,7 @@ private:
     CommandRunner& runner_;
     EnvLookup env_;
     bool styleWritten_ = false;
+    std::string reason_;
 };
 
 }  // namespace vexal

@@ -248,6 +248,10 @@ bool PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry
     return true;
 }
 
+bool PosixFileSystem::RenameFile(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool PosixFileSystem::FolderIdentity(const std::string& folder, std::string& idOut) {
     struct stat st {};
     if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0) return false;

@@ -17,7 +17,10 @@ bool Win32Desktop::WallpaperFolder(std::string& folderOut) {
         buffer.resize(n + 1);
         n = ::GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
     }
-    if (n == 0 || n >= buffer.size()) return false;
+    if (n == 0 || n >= buffer.size()) {
+        reason_ = "Windows フォルダの場所が分かりません。";
+        return false;
+    }
     std::wstring folder(buffer.data(), n);
     // A Windows folder at a drive's root ("C:\") ends in the separator already.
     while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
@@ -41,8 +44,12 @@ void Win32Desktop::SetKeyValue(const std::string& keyName, const std::string& va
 
 bool Win32Desktop::SetWallpaper(const std::string& path) {
     std::wstring wide = win32::Widen(path);
-    return ::SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, wide.data(),
-                                   SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE) != 0;
+    if (::SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, wide.data(),
+                                SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE))
+        return true;
+    reason_ =
+        "システムが壁紙の設定を受け付けませんでした（エラー " + std::to_string(::GetLastError()) + "）。";
+    return false;
 }
 
 }  // namespace vexal

@@ -2,6 +2,8 @@
 // HKEY_CURRENT_USER\Control Panel\Desktop, and SystemParametersInfoW.
 #pragma once
 
+#include <string>
+
 #include "wallpaper/desktop.h"
 
 namespace vexal {
@@ -12,6 +14,10 @@ public:
     void SetKeyValue(const std::string& keyName, const std::string& valueName,
                      const std::string& valueSetting) override;
     bool SetWallpaper(const std::string& path) override;
+    std::string FailureReason() const override { return reason_; }
+
+private:
+    std::string reason_;
 };
 
 }  // namespace vexal

@@ -124,6 +124,11 @@ bool Win32FileSystem::DeleteFile(const std::string& path) {
     return ::DeleteFileW(win32::Widen(path).c_str()) != 0;
 }
 
+bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to) {
+    return ::MoveFileExW(win32::Widen(from).c_str(), win32::Widen(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool Win32FileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {
     out.clear();
     std::wstring pattern = win32::Widen(folder);

@@ -220,7 +220,7 @@ TEST(DriverTest, DirectFailuresEndTheProgramWithTheirMessage) {
         {"pngTooLarge",
          "a.png",
          "BIG 60000 60000",
-         {"画像ファイル wpcache.png は大きすぎるため読み込めません（60000×60000 画素）。"},
+         {"画像ファイル a.png は大きすぎるため読み込めません（60000×60000 画素）。"},
          {"a.png"}},
     };
     for (const auto& r : rows) {
@@ -406,6 +406,34 @@ TEST(DriverTest, UnattendedPreviewEndsAsItsCancelWould) {
     g.Direct("a.jpg");
     EXPECT_EQ(g.t.process.status, kExitSuccess);
     EXPECT_EQ(g.desktop.log, std::vector<std::string>{"set " + testing::WallpaperPath()});
+}
+
+// Regression: `-wp wpcache.jpg` in the working folder copied the file onto itself (which
+// empties it) and deleted it once installed.
+TEST(DriverTest, TheWorkingFileItselfIsInstalledAndKept) {
+    for (const char* name : {"wpcache.jpg", "wpcache.bmp", "wpcache.png"}) {
+        Fixture f;
+        const std::string picture =
+            std::string(name) == "wpcache.bmp" ? BmpOf(2, 2, 0xFF112233) : PicFile(2, 2, 0xFF112233);
+        f.t.files.files[name] = picture;
+        f.Direct(name);
+        EXPECT_EQ(f.t.process.status, kExitSuccess) << name;
+        EXPECT_EQ(f.desktop.bytesAtSet, BmpOf(2, 2, 0xFF112233)) << name;
+        std::vector<std::string> left;
+        for (const auto& [file, bytes] : f.t.files.files)
+            if (file.find("wall.bmp") == std::string::npos) left.push_back(file);
+        EXPECT_EQ(left, std::vector<std::string>{name}) << name;
+        EXPECT_EQ(f.t.files.files[name], picture) << name;
+    }
+}
+
+// Regression: without a display and without an identifier the run ended silently with 0.
+TEST(DriverTest, UnattendedRunCannotShowTheEditorAndSaysSo) {
+    Fixture f;
+    UnattendedFrontEnd frontEnd(f.program, f.t.host);
+    frontEnd.ShowEditor();
+    EXPECT_EQ(f.Errors(), std::vector<std::string>{f.Error(kNoEditorWithoutDisplay)});
+    EXPECT_EQ(f.t.process.status, kExitFailure);
 }
 
 TEST(DriverTest, FailedInstallationEndsWithFailure) {

@@ -213,10 +213,13 @@ TEST_F(PreviewFixture, DispPrePaintsFirstThenShowsThePictureAndEnablesInstalling
 
 TEST_F(PreviewFixture, UnreadablePictureIsReportedAndCannotBeInstalled) {
     host.files.files["wpcache.jpg"] = "<html>not found</html>";
+    program.ChosenImage = "http://h/a.jpg";
     preview.ShowWindow();
     preview.DispPre();
     ASSERT_EQ(host.dialogs.boxes.size(), 1u);
     EXPECT_EQ(host.dialogs.boxes[0].kind, "error");
+    // Regression: the message named the working copy, not the picture the user chose.
+    EXPECT_EQ(host.dialogs.boxes[0].text, "画像ファイル http://h/a.jpg を画像として読み込めませんでした。");
     EXPECT_FALSE(window.setWPEnabled);
     EXPECT_FALSE(preview.PictureState().PictureLoaded);
     EXPECT_FALSE(host.process.ended) << "searching again or giving up stays possible";
@@ -229,6 +232,11 @@ TEST_F(PreviewFixture, SearchAgainHidesRunsTheRetrievalAndKeepsInstallingEnabled
     preview.cbRetry_Click();
     EXPECT_EQ(window.log, (std::vector<std::string>{"clear", "hide"}));
     EXPECT_EQ(frontEnd.retrievals, (std::vector<bool>{true}));
+    // Regression: the next picture may get another working file name (another kind), and
+    // the old working file was left behind.
+    EXPECT_EQ(host.files.files.count("wpcache.jpg"), 0u);
+    EXPECT_EQ(program.WorkImageFile, "");
+    program.WorkImageFile = "wpcache.jpg";
     EXPECT_TRUE(window.setWPEnabled);
     EXPECT_TRUE(preview.PictureState().PictureLoaded);
     // The retrieval ends by showing the window again with the new picture.

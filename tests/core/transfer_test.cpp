@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "app/startup.h"
@@ -538,8 +539,9 @@ TEST(TransferTest, RetryRewritesTheFileFromItsStart) {
     EXPECT_TRUE(rig.test.files.files.at("cache.gif") == image);
 }
 
-// Broke: a fetch that failed half way left half a picture in the working file.
-TEST(TransferTest, FailureAfterPartOfTheBodyLeavesNoFile) {
+// Broke: a fetch that failed half way left half a picture in the working file, and a
+// failed fetch deleted (or had already overwritten) an earlier working file of that name.
+TEST(TransferTest, FailedFetchLeavesAnEarlierWorkingFileWhole) {
     const std::string part = Pattern(2 * Transfer::kFilePieceBytes, 4);
     const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
     char size[32];
@@ -547,24 +549,30 @@ TEST(TransferTest, FailureAfterPartOfTheBodyLeavesNoFile) {
     const struct {
         const char* name;
         Steps steps;
+        bool reset;
         const char* message;
     } rows[] = {
-        {"reset", InPieces("HTTP/1.1 200 OK\r\nContent-Length: 9999999\r\n\r\n" + part, 500000),
+        {"reset", InPieces("HTTP/1.1 200 OK\r\nContent-Length: 9999999\r\n\r\n" + part, 500000), true,
          "接続がリモート側のマシンからリセットされました。"},
-        {"malformedChunk", InPieces(chunked + size + part + "\r\nzz\r\n", 500000),
+        {"resetInTheFirstPiece", InPieces("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc", 500000), true,
+         "接続がリモート側のマシンからリセットされました。"},
+        {"malformedChunk", InPieces(chunked + size + part + "\r\nzz\r\n", 500000), false,
          "接続先の応答が正しくありません。"},
+        {"cutShort", InPieces("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc", 500000), false,
+         "相手側から切断されました。"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
         Steps steps = row.steps;
-        if (std::string(row.name) == "reset") steps.push_back(Fails(10054));
+        if (row.reset) steps.push_back(Fails(10054));
+        if (std::string(row.name) == "cutShort") steps.push_back(StateIs(kStateClosed));
         rig.Script(steps);
         rig.test.files.files["cache.jpg"] = "old";
         rig.Image("http://h/a.jpg");
         EXPECT_FALSE(rig.program.StepSucceeded);
         EXPECT_EQ(rig.Errors(), std::vector<std::string>{row.message});
-        EXPECT_EQ(rig.test.files.files.count("cache.jpg"), 0u);
+        EXPECT_EQ(rig.test.files.files, (std::map<std::string, std::string>{{"cache.jpg", "old"}}));
     }
 }
 

@@ -96,6 +96,7 @@ public:
     std::string folder = "/win";
     bool haveFolder = true;
     bool accept = true;
+    std::string reason;  // what FailureReason says
     // "key NAME=VALUE" and "set PATH" entries, in call order.
     std::vector<std::string> log;
     // The bytes the wallpaper file held when SetWallpaper was called.
@@ -113,6 +114,7 @@ public:
         files_.ReadFile(path, bytesAtSet);
         return accept;
     }
+    std::string FailureReason() const override { return reason; }
 
 private:
     MemoryFileSystem& files_;

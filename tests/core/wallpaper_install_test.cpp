@@ -21,6 +21,7 @@ struct Fixture {
         t.host.desktop = &desktop;
         program.WinFolderWPname = "wall.bmp";
         program.RunMode = ModeEntry;
+        program.TitleText = "vexal 1.00";
     }
     bool Install(const std::string& path) { return InstallWallpaper(program, t.host, preview, path); }
     std::vector<std::string> Notices() const {
@@ -67,53 +68,72 @@ TEST(InstallWallpaperTest, EachKindOfPictureBecomesTheBitmap) {
     }
 }
 
-TEST(InstallWallpaperTest, RefusalsShowOnePlainNoticeAndChangeNothing) {
+TEST(InstallWallpaperTest, RefusalsShowOneMessageAndChangeNothing) {
+    const std::string notice = "notice|vexal|";
+    // Regression: a file that is no picture was reported in a plain notice naming the
+    // working copy ("wpcache.jpg") instead of the picture the user chose.
+    const std::string error = "error|vexal 1.00|";
     const struct {
         const char* name;
         const char* path;
         std::string content;
-        const char* notice;
+        std::string message;
+        const char* chosen = "";
     } rows[] = {
-        {"jpegHasNoThreeLetterMatch", "wp.jpeg", PicFile(1, 1, 0xFF000000), "非対応拡張子が選択されました。"},
-        {"textFile", "wp.txt", "hello", "非対応拡張子が選択されました。"},
-        {"noExtension", "wp", PicFile(1, 1, 0xFF000000), "非対応拡張子が選択されました。"},
-        {"pngUnreadable", "wp.png", "<html>not found</html>", "png読み出しエラー"},
-        {"pngMissing", "gone.png", "", "png読み出しエラー"},
+        {"jpegHasNoThreeLetterMatch", "wp.jpeg", PicFile(1, 1, 0xFF000000),
+         notice + "非対応拡張子が選択されました。"},
+        {"textFile", "wp.txt", "hello", notice + "非対応拡張子が選択されました。"},
+        {"noExtension", "wp", PicFile(1, 1, 0xFF000000), notice + "非対応拡張子が選択されました。"},
+        {"pngUnreadable", "wp.png", "<html>not found</html>", notice + "png読み出しエラー"},
+        {"pngMissing", "gone.png", "", notice + "png読み出しエラー"},
         {"pngBomb", "wp.png", "BIG 70000 70000",
-         "画像ファイル wp.png は大きすぎるため読み込めません（70000×70000 画素）。"},
+         error + "画像ファイル wp.png は大きすぎるため読み込めません（70000×70000 画素）。"},
         {"jpgUnreadable", "wp.jpg", "<html>not found</html>",
-         "画像ファイル wp.jpg を画像として読み込めませんでした。"},
+         error + "画像ファイル wp.jpg を画像として読み込めませんでした。"},
         {"gifBomb", "wp.gif", "BIG 9000 9000",
-         "画像ファイル wp.gif は大きすぎるため読み込めません（9000×9000 画素）。"},
+         error + "画像ファイル wp.gif は大きすぎるため読み込めません（9000×9000 画素）。"},
         {"bmpThatIsNoPicture", "wp.bmp", "<html>not found</html>",
-         "画像ファイル wp.bmp を画像として読み込めませんでした。"},
+         error + "画像ファイル wp.bmp を画像として読み込めませんでした。"},
+        {"fetchedPageNamesTheUrl", "wpcache.jpg", "<html>not found</html>",
+         error + "画像ファイル http://h/a.jpg を画像として読み込めませんでした。", "http://h/a.jpg"},
+        {"localBombNamesThePath", "wpcache.bmp", "BIG 9000 9000",
+         error + "画像ファイル /p/b.bmp は大きすぎるため読み込めません（9000×9000 画素）。", "/p/b.bmp"},
     };
     for (const auto& r : rows) {
         Fixture f;
+        f.program.ChosenImage = r.chosen;
         if (std::string(r.name) != "pngMissing") f.t.files.files[r.path] = r.content;
         EXPECT_FALSE(f.Install(r.path)) << r.name;
-        EXPECT_EQ(f.Notices(), std::vector<std::string>{std::string("notice|vexal|") + r.notice}) << r.name;
+        EXPECT_EQ(f.Notices(), std::vector<std::string>{r.message}) << r.name;
         EXPECT_TRUE(f.desktop.log.empty()) << r.name << ": no style value and no system call";
         EXPECT_EQ(f.t.files.files.count(testing::WallpaperPath()), 0u) << r.name;
     }
 }
 
-TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemReportTheChangeFailed) {
+// Regression: the change failed without saying why, so an unattended run learnt nothing.
+TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) {
+    const std::string failed = "壁紙の変更に失敗しました。";
+    const std::string unwritable =
+        failed + "\r\n壁紙のファイル " + testing::WallpaperPath() + " を書き込めませんでした。";
     const struct {
         const char* name;
         const char* path;
         bool failWrites;
         bool haveFolder;
         bool accept;
-        const char* notice;
+        std::string reason;
+        std::string notice;
         std::size_t logEntries;
     } rows[] = {
-        {"bmpCopyFails", "wp.bmp", true, true, true, "壁紙の変更に失敗しました。", 0},
-        {"jpgWriteFails", "wp.jpg", true, true, true, "壁紙の変更に失敗しました。", 0},
-        {"pngWriteFails", "wp.png", true, true, true, "png変換エラー", 0},
-        {"noWallpaperFolder", "wp.bmp", false, false, true, "壁紙の変更に失敗しました。", 0},
+        {"bmpCopyFails", "wp.bmp", true, true, true, "", unwritable, 0},
+        {"jpgWriteFails", "wp.jpg", true, true, true, "", unwritable, 0},
+        {"pngWriteFails", "wp.png", true, true, true, "", "png変換エラー", 0},
+        {"noWallpaperFolder", "wp.bmp", false, false, true, "フォルダ /x を作れません。",
+         failed + "\r\nフォルダ /x を作れません。", 0},
+        {"noReasonGiven", "wp.bmp", false, false, true, "", failed, 0},
         // The bitmap and the style values stay in place when only the system refuses.
-        {"systemRefuses", "wp.png", false, true, false, "壁紙の変更に失敗しました。", 3},
+        {"systemRefuses", "wp.png", false, true, false, "ツールが失敗しました。",
+         failed + "\r\nツールが失敗しました。", 3},
     };
     for (const auto& r : rows) {
         Fixture f;
@@ -121,8 +141,9 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemReportTheChangeFailed) 
         f.t.files.failWrites = r.failWrites;
         f.desktop.haveFolder = r.haveFolder;
         f.desktop.accept = r.accept;
+        f.desktop.reason = r.reason;
         EXPECT_FALSE(f.Install(r.path)) << r.name;
-        EXPECT_EQ(f.Notices(), std::vector<std::string>{std::string("notice|vexal|") + r.notice}) << r.name;
+        EXPECT_EQ(f.Notices(), std::vector<std::string>{"notice|vexal|" + r.notice}) << r.name;
         EXPECT_EQ(f.desktop.log.size(), r.logEntries) << r.name;
     }
 }

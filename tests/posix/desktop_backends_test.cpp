@@ -425,10 +425,13 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     EXPECT_NE(second, first);
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second}) << "the previous name is removed";
 
-    // A refusing desktop keeps showing the last name that worked.
+    // A refusing desktop keeps showing the last name that worked, and what its tool said
+    // becomes the reason the user is given.
     f.runner.failWhenContains = "picture-uri";
     EXPECT_FALSE(desktop.SetWallpaper(bitmap));
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second});
+    EXPECT_EQ(desktop.FailureReason(),
+              "デスクトップのツール gsettings が失敗しました（終了コード 1）：refused");
 
     // Regression: a copy that failed half way (here: a folder where the bitmap should be,
     // so linking fails and the copy reads nothing) left its partial file behind.
@@ -437,9 +440,13 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     ::mkdir(notAFile.c_str(), 0700);
     EXPECT_FALSE(desktop.SetWallpaper(notAFile));
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second});
+    EXPECT_NE(desktop.FailureReason().find("を用意できませんでした。"), std::string::npos);
 
     f.env["VEXAL_DESKTOP"] = "";
-    EXPECT_FALSE(f.Make().SetWallpaper(bitmap)) << "no desktop and no display";
+    LinuxDesktop nowhere = f.Make();
+    EXPECT_FALSE(nowhere.SetWallpaper(bitmap)) << "no desktop and no display";
+    EXPECT_EQ(nowhere.FailureReason(),
+              "壁紙を表示する画面が見つかりません（DISPLAY がなく、対応するデスクトップもありません）。");
 }
 
 // Regression: a tool that closed its output and kept running held the program in the

@@ -443,14 +443,24 @@ TEST_F(EndToEndTest, FailuresEndWithStatusOneAndLeaveTheScreen) {
         {"noImage", {"-wp", "pics/notes.txt"}, Line("画像ファイルが指定されませんでした。")},
         {"notAPicture",
          {"-wp", "fake.jpg"},
-         "vexal: 画像ファイル wpcache.jpg を画像として読み込めませんでした。\n"},
+         Line("画像ファイル fake.jpg を画像として読み込めませんでした。")},
         // Nobody can answer a preview: the run ends as its cancel button would.
         {"preview", {"folder", "-preview"}, ""},
+        // Regression: a run without a display learnt only that the change failed.
+        {"noDisplay",
+         {"-wp", "pics/a.png"},
+         "vexal: 壁紙の変更に失敗しました。\r\n壁紙を表示する画面が見つかりません（DISPLAY "
+         "がなく、対応するデスク"
+         "トップもありません）。\n"},
     };
     for (const auto& r : rows) {
-        const RunResult run = Vexal(r.args);
+        std::map<std::string, std::string> env;
+        if (std::string(r.name) == "noDisplay") env = {{"DISPLAY", ""}, {"VEXAL_DESKTOP", ""}};
+        const RunResult run = Vexal(r.args, env);
         EXPECT_EQ(run.status, 1) << r.name;
         EXPECT_EQ(run.err, r.err) << r.name;
+        // Only the system refused there: the bitmap was in place, the screen untouched.
+        if (!env.empty()) std::filesystem::remove(work_ / "data/vexal/wallpaper.bmp");
         EXPECT_TRUE(ScreenIsBlank()) << r.name;
         EXPECT_TRUE(NoWorkingFile()) << r.name;
     }

@@ -37,6 +37,10 @@ TEST(ProgramTest, CommandLineErrorsGoToStandardError) {
         {"123", "vexal 1.00: 起動時オプション 123 が無効です。\n"},
         {"-wp", "vexal 1.00: -wp オプションにはサブオプションとして URL/ファイル が必要です。\n"},
         {"nosuch -preview", "vexal 1.00: 指定された識別子 nosuch が見つかりません。\n"},
+        // Regression: without a display the editor cannot be shown, and the run used to
+        // end silently with status 0.
+        {"",
+         "vexal 1.00: 画面がないため、エントリの編集画面を開けません。識別子を指定して起動してください。\n"},
     };
     for (auto [args, expected] : rows) {
         RunResult r = RunVexal(dir.path(), args);

@@ -94,8 +94,20 @@ public:
         return true;
     }
     bool DeleteFile(const std::string& path) override { return files.erase(path) != 0; }
+    bool RenameFile(const std::string& from, const std::string& to) override {
+        auto it = files.find(from);
+        if (it == files.end() || failWrites) return false;
+        files[to] = std::move(it->second);
+        files.erase(from);
+        return true;
+    }
     bool ListFolder(const std::string&, std::vector<DirEntry>&) override { return false; }
-    bool FolderIdentity(const std::string&, std::string&) override { return false; }
+    // A file is known by its path.
+    bool FolderIdentity(const std::string& path, std::string& idOut) override {
+        if (!files.count(path)) return false;
+        idOut = path;
+        return true;
+    }
 };
 
 // A host wired to the doubles above.
