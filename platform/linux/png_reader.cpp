@@ -5,8 +5,8 @@
 #include "platform/linux/png_reader.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 #include <isa-l/igzip_lib.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
