@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "wallpaper/image_decoder.h"
+#include "host/image_decoder.h"
 
 namespace vexal {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "wallpaper/picture.h"
+#include "host/picture.h"
 
 namespace vexal {
 
@@ -63,8 +63,5 @@ public:
         return {};
     }
 };
-
-// The message for a picture that could not be used, naming the file.
-std::string PictureErrorText(const std::string& path, const DecodeResult& result);
 
 }  // namespace vexal
