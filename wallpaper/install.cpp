@@ -1,13 +1,12 @@
 // Wallpaper installation.
 #include "wallpaper/install.h"
 
-#include "app/dialogs.h"
-#include "app/startup.h"
+#include "host/desktop.h"
+#include "host/dialogs.h"
+#include "host/image_decoder.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
 #include "wallpaper/bmp_writer.h"
-#include "wallpaper/desktop.h"
-#include "wallpaper/image_decoder.h"
 #include "wallpaper/image_library.h"
 
 namespace vexal {
@@ -58,6 +57,13 @@ bool WriteFromPicture(const Program& program, Host& host, PreviewPicture& previe
     const Picture* source = &preview.picture;
     if (!preview.PictureLoaded || preview.picture.Empty()) {
         if (!host.images) return PictureRefused(program, host, imagePath, {DecodeError::Unreadable, 0, 0});
+        // Written while it is decoded where the platform can: the photo is then never held
+        // whole, and the writing overlaps the decoding.
+        const BmpFromFile direct = host.images->DecodeToBmp(imagePath, destination);
+        if (direct.handled) {
+            if (!direct.decoded.Ok()) return PictureRefused(program, host, imagePath, direct.decoded);
+            return direct.written || ChangeFailed(host, NotWritten(destination));
+        }
         const DecodeResult decoded = host.images->Decode(imagePath, fresh);
         if (!decoded.Ok() || fresh.Empty())
             return PictureRefused(program, host, imagePath,

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "wallpaper/image_decoder.h"
+#include "host/image_decoder.h"
 
 namespace vexal {
 
@@ -17,5 +17,10 @@ enum class PngReadResult {
 };
 
 PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult& result);
+
+// The same kinds of PNG written straight into a bitmap file at `destination`, each row as
+// it is unfiltered, without the picture ever being held in memory. Not handled for every
+// other file, and when the bitmap cannot even be started.
+BmpFromFile PngToBmp(const std::string& path, const std::string& destination);
 
 }  // namespace vexal

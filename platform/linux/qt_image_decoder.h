@@ -2,7 +2,7 @@
 // else the installed image plugins read).
 #pragma once
 
-#include "wallpaper/image_decoder.h"
+#include "host/image_decoder.h"
 
 namespace vexal {
 
@@ -10,6 +10,8 @@ class QtImageDecoder final : public ImageDecoder {
 public:
     DecodeResult Probe(const std::string& path) override;
     DecodeResult Decode(const std::string& path, Picture& pictureOut) override;
+    // JPEG photos, and PNG photos of the kinds the fast PNG path reads.
+    BmpFromFile DecodeToBmp(const std::string& path, const std::string& destination) override;
 };
 
 }  // namespace vexal

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "wallpaper/desktop.h"
+#include "host/desktop.h"
 
 namespace vexal {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "gather/random_source.h"
+#include "host/random_source.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
 
