@@ -553,8 +553,12 @@ TEST_F(EditorFixture, FailedWriteIsReportedAndTheEditorStays) {
     ASSERT_EQ(host.dialogs.boxes.size(), 1u);
     EXPECT_EQ(host.dialogs.boxes[0].text, "設定ファイル vexal.ini に書き込めませんでした。");
     EXPECT_FALSE(host.process.ended);
+    // A retrieval would run from settings that are not on disk: both commands stop after
+    // their own message about the file.
     editor.cbSetWP_Click();
+    editor.cbPreview_Click();
     EXPECT_TRUE(frontEnd.retrievals.empty());
+    EXPECT_EQ(host.dialogs.boxes.size(), 3u);
 }
 
 }  // namespace

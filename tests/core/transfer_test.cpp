@@ -50,6 +50,7 @@ public:
     std::vector<std::int64_t> intervals;
     bool hidden = false;
     bool exhausted = false;
+    bool pumpedInsideAnEvent = false;
 
     // Socket
     void SetListener(SocketListener* l) override { socketListener_ = l; }
@@ -92,6 +93,9 @@ public:
 
     // EventPump
     void Pump(int) override {
+        // Handlers only set flags: pumping from inside one would run the next event
+        // before this one is done.
+        if (inStep_) pumpedInsideAnEvent = true;
         if (current.empty()) {
             // A script that runs dry would leave the loop spinning; end it through cancel.
             if (++idle_ > 1000) {
@@ -102,6 +106,12 @@ public:
         }
         Step step = std::move(current.front());
         current.pop_front();
+        inStep_ = true;
+        RunStep(step);
+        inStep_ = false;
+    }
+
+    void RunStep(const Step& step) {
         switch (step.kind) {
             case Step::State:
                 state_ = step.value;
@@ -157,6 +167,7 @@ private:
     bool enabled_ = false;
     std::int64_t interval_ = 0;
     int idle_ = 0;
+    bool inStep_ = false;
 };
 
 const std::string kPage = "HTTP/1.1 200 OK\r\nContent-Length: 24\r\n\r\n<img src=\"a.jpg\">\r\n  x  ";
@@ -404,6 +415,7 @@ TEST(TransferTest, TimerRestartsWithTheTimeOut) {
         for (std::int64_t ms : rig.net.intervals) EXPECT_EQ(ms, std::int64_t{timeOut} * 1000);
         // After Connect, after SendData and after the data event.
         EXPECT_EQ(rig.net.intervals.size(), 3u);
+        EXPECT_FALSE(rig.net.pumpedInsideAnEvent) << "RestartTimeout does not pump";
     }
 }
 
