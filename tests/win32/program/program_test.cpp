@@ -250,13 +250,14 @@ TEST_F(ProgramTest, UnattendedRunsNeitherPreviewNorEdit) {
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(DesktopValue(L"Wallpaper"), "untouched");
     EXPECT_TRUE(WorkingCopies().empty());
-    // Nor an editor: the run ends at once, as on every platform, and the settings file
-    // stays as it was.
+    // Nor an editor: the run says so and fails, as on every platform, and the settings
+    // file stays as it was.
     const std::string before = ReadWholeFile(dir / "vexal.ini");
     run = RunUnattended(dir.path(), "");
     EXPECT_FALSE(run.timedOut);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.standardError, "");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.standardError,
+              "vexal 1.00: 画面がないため、エントリの編集画面を開けません。識別子を指定して起動してください。\n");
     EXPECT_EQ(ReadWholeFile(dir / "vexal.ini"), before);
 }
 
