@@ -256,8 +256,9 @@ TEST_F(ProgramTest, UnattendedRunsNeitherPreviewNorEdit) {
     run = RunUnattended(dir.path(), "");
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_EQ(run.standardError,
-              "vexal 1.00: 画面がないため、エントリの編集画面を開けません。識別子を指定して起動してください。\n");
+    EXPECT_EQ(
+        run.standardError,
+        "vexal 1.00: 画面がないため、エントリの編集画面を開けません。識別子を指定して起動してください。\n");
     EXPECT_EQ(ReadWholeFile(dir / "vexal.ini"), before);
 }
 
