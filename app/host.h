@@ -16,6 +16,7 @@ class PreviewView;   // ui/preview_view.h
 class Desktop;       // wallpaper/desktop.h
 class ImageDecoder;  // wallpaper/image_decoder.h
 class RandomSource;  // gather/random_source.h
+class RunGuard;      // host/run_guard.h
 
 struct Host {
     Dialogs* dialogs = nullptr;
@@ -29,6 +30,7 @@ struct Host {
     Desktop* desktop = nullptr;
     ImageDecoder* images = nullptr;
     RandomSource* random = nullptr;  // null: seeded afresh from the clock
+    RunGuard* guard = nullptr;       // null: no other run to keep apart from, no signals
 };
 
 }  // namespace vexal

@@ -7,6 +7,8 @@
 #include "gather/choice.h"
 #include "gather/links.h"
 #include "gather/local_sources.h"
+#include "gather/overlap.h"
+#include "host/run_guard.h"
 #include "net/transfer.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
@@ -45,15 +47,16 @@ bool ConvertPng(Program& program, Host& host) {
         return false;
     }
     const std::string bmp = png.substr(0, png.size() - 3) + "bmp";
-    const std::int32_t written = library.DIBtoBMP(bmp, handle);
+    // Written under a name of its own first, so no half bitmap ever carries the working name.
+    const std::string temp = TempPathFor(bmp, host.guard ? host.guard->ProcessId() : 0);
+    const std::int32_t written = library.DIBtoBMP(temp, handle);
     // The decoded picture is released at once: a photo's pixels are large, and the desktop
     // is about to read the bitmap back.
     library.DeleteDIB(handle);
-    if (written == 0) {
+    if (written == 0 || !host.files->RenameFile(temp, bmp)) {
         ShowError(program, *host.dialogs, "pngファイルの変換に失敗しました");
         host.files->DeleteFile(png);
-        // A bitmap broken off half way is of no use to anyone.
-        host.files->DeleteFile(bmp);
+        host.files->DeleteFile(temp);
         End(host);
         return false;
     }
@@ -106,6 +109,8 @@ bool frDispGet(Program& program, Host& host, Fetches& fetches) {
 }
 
 void frDispGo(Program& program, Host& host, Fetches& fetches) {
+    // Everything from here on writes the working file or the wallpaper.
+    if (!TakeRunLock(program, host)) return;
     const SourceKind kind = ClassifySource(program.ChosenImage);
     if (program.RelativeToPage || kind == WebImage) {
         program.StepSucceeded = false;
@@ -114,11 +119,15 @@ void frDispGo(Program& program, Host& host, Fetches& fetches) {
     } else if (kind == LocalImage) {
         if (!host.files->IsNormalFile(program.ChosenImage))
             return Fail(program, host, "画像ファイル " + program.ChosenImage + " が見つかりません。");
-        program.WorkImageFile = WorkImageFileName(program.CacheFileName, program.ChosenImage);
-        if (!host.files->CopyFile(program.ChosenImage, program.WorkImageFile))
-            return Fail(program, host,
-                        "画像ファイル " + program.ChosenImage + " を " + program.WorkImageFile +
-                            " にコピーできませんでした。");
+        const std::string work = WorkImageFileName(program.CacheFileName, program.ChosenImage);
+        const std::string temp = TempPathFor(work, host.guard ? host.guard->ProcessId() : 0);
+        if (!host.files->CopyFile(program.ChosenImage, temp) || !host.files->RenameFile(temp, work)) {
+            host.files->DeleteFile(temp);
+            return Fail(
+                program, host,
+                "画像ファイル " + program.ChosenImage + " を " + work + " にコピーできませんでした。");
+        }
+        program.WorkImageFile = work;
     } else {
         return Fail(program, host, "画像ファイルが指定されませんでした。");
     }

@@ -65,6 +65,29 @@ std::string JsString(const std::string& s) {
 
 bool Ran(CommandRunner& runner, const std::vector<std::string>& argv) { return runner.Run(argv).status == 0; }
 
+// The value of a string or enum as gsettings prints it: in single quotes, or in double
+// quotes when it holds a single quote, with backslash escapes.
+std::string PrintedGVariantString(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (text.size() < 2 || (text[0] != '\'' && text[0] != '"') || text.back() != text[0]) return text;
+    std::string out;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] == '\\' && i + 2 < text.size()) ++i;
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+// gsettings exits 0 even when dconf could not take the change (no session bus, as under
+// cron): only reading the key back tells whether it took.
+bool SetGsetting(CommandRunner& runner, const char* schema, const std::string& key,
+                 const std::string& value) {
+    const CommandResult set = runner.Run({"gsettings", "set", schema, key, GVariantString(value)});
+    if (set.status != 0 || set.errors.find("failed to commit") != std::string::npos) return false;
+    const CommandResult got = runner.Run({"gsettings", "get", schema, key});
+    return got.status == 0 && PrintedGVariantString(got.output) == value;
+}
+
 std::set<std::string> Lines(const std::string& text) {
     std::set<std::string> lines;
     std::istringstream in(text);
@@ -151,16 +174,12 @@ bool SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::s
     if (keys.status != 0) return false;
     const std::set<std::string> known = Lines(keys.output);
 
-    if (layout &&
-        !Ran(runner, {"gsettings", "set", schema, "picture-options", GVariantString(GnomeOption(*layout))}))
-        return false;
-    if (kind == DesktopKind::Mate)
-        return Ran(runner, {"gsettings", "set", schema, "picture-filename", GVariantString(path)});
-    const std::string uri = GVariantString(FileUri(path));
-    if (!Ran(runner, {"gsettings", "set", schema, "picture-uri", uri})) return false;
+    if (layout && !SetGsetting(runner, schema, "picture-options", GnomeOption(*layout))) return false;
+    if (kind == DesktopKind::Mate) return SetGsetting(runner, schema, "picture-filename", path);
+    const std::string uri = FileUri(path);
+    if (!SetGsetting(runner, schema, "picture-uri", uri)) return false;
     // GNOME 42 and later show this one while the dark style is on.
-    if (known.count("picture-uri-dark") &&
-        !Ran(runner, {"gsettings", "set", schema, "picture-uri-dark", uri}))
+    if (known.count("picture-uri-dark") && !SetGsetting(runner, schema, "picture-uri-dark", uri))
         return false;
     return true;
 }
@@ -244,6 +263,11 @@ bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optio
             if (!Ran(runner, set)) return false;
         }
         if (!Ran(runner, {"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", path})) return false;
+        // Read back: a daemon that is not there can leave the call without an error.
+        const CommandResult shown = runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-p", property});
+        std::string value = shown.output;
+        while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+        if (shown.status != 0 || value != path) return false;
     }
     // Without any monitor's property there is no backdrop that would take the picture.
     return any;

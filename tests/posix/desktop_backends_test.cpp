@@ -21,19 +21,41 @@ namespace {
 
 using Argv = std::vector<std::string>;
 
+// Records the commands that change a setting and keeps what they set, so that reading a
+// key back ("gsettings get") finds it; reads are kept apart in `reads`.
 class RecordingRunner final : public CommandRunner {
 public:
     std::vector<Argv> calls;
+    std::vector<Argv> reads;
     // Canned answers by argv[0] + " " + argv[1]; status 0 and no output otherwise.
     std::map<std::string, CommandResult> answers;
     // Calls whose argv contains this fail with status 1.
     std::string failWhenContains;
+    // Settings written (by schema and key), as gsettings prints them back.
+    std::map<std::string, std::string> stored;
+    // A desktop that answers the set but keeps the old value (dconf without its bus).
+    bool forgetSettings = false;
+    std::string setWarning;
 
     CommandResult Run(const Argv& argv) override {
+        if (argv.size() == 4 && argv[0] == "gsettings" && argv[1] == "get") {
+            reads.push_back(argv);
+            return {0, stored[argv[2] + " " + argv[3]] + "\n", ""};
+        }
+        if (argv.size() == 5 && argv[0] == "xfconf-query" && argv[3] == "-p") {
+            reads.push_back(argv);
+            return {0, stored[argv[2] + " " + argv[4]] + "\n", ""};
+        }
         calls.push_back(argv);
         for (const auto& a : argv)
             if (!failWhenContains.empty() && a.find(failWhenContains) != std::string::npos)
                 return {1, "", "refused"};
+        if (argv.size() == 5 && argv[0] == "gsettings" && argv[1] == "set") {
+            if (!forgetSettings) stored[argv[2] + " " + argv[3]] = argv[4];
+            return {0, "", setWarning};
+        }
+        if (argv[0] == "xfconf-query" && argv.size() >= 7 && argv[argv.size() - 2] == "-s" && !forgetSettings)
+            stored[argv[2] + " " + argv[4]] = argv.back();
         auto it = answers.find(argv[0] + " " + (argv.size() > 1 ? argv[1] : ""));
         if (it != answers.end()) return it->second;
         return {0, "", ""};
@@ -170,6 +192,11 @@ TEST(XfceBackendTest, SetsEveryMonitorsImageAndStyle) {
         }
     }
 
+    EXPECT_EQ(runner.reads.back(), (Argv{"xfconf-query", "-c", "xfce4-desktop", "-p", virt + "last-image"}))
+        << "each image is read back";
+    runner.forgetSettings = true;
+    EXPECT_FALSE(SetXfceWallpaper(runner, "/d/y.bmp", std::nullopt)) << "a setting that did not take";
+    runner.forgetSettings = false;
     runner.failWhenContains = "last-image";
     EXPECT_FALSE(SetXfceWallpaper(runner, "/d/x.bmp", std::nullopt));
     RecordingRunner empty;
@@ -326,6 +353,27 @@ TEST(GnomeBackendTest, ExactCommands) {
                                                {"gsettings", "set", s, "picture-options", "'centered'"},
                                                {"gsettings", "set", s, "picture-uri", "'file:///d/a.bmp'"}}))
         << "an older GNOME without picture-uri-dark";
+    EXPECT_EQ(runner.reads.size(), 2u) << "every key is read back";
+
+    // A set that exits 0 without taking is a failure: dconf without its session bus warns
+    // and keeps the old value.
+    const struct {
+        const char* name;
+        bool forget;
+        const char* warning;
+    } untaken[] = {
+        {"valueNotStored", true, ""},
+        {"commitWarning", false,
+         "(process:1): dconf-WARNING **: failed to commit changes to dconf: no bus\n"},
+    };
+    for (const auto& r : untaken) {
+        RecordingRunner refusing;
+        refusing.answers = runner.answers;
+        refusing.forgetSettings = r.forget;
+        refusing.setWarning = r.warning;
+        EXPECT_FALSE(SetGsettingsWallpaper(refusing, DesktopKind::Gnome, "/d/b.bmp", std::nullopt)) << r.name;
+    }
+
     runner.answers["gsettings list-keys"] = {1, "", "No such schema"};
     runner.calls.clear();
     EXPECT_FALSE(SetGsettingsWallpaper(runner, DesktopKind::Gnome, "/d/a.bmp", WallpaperLayout::Centred));
