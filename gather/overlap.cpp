@@ -1,11 +1,10 @@
 // Keeping overlapping runs apart.
 #include "gather/overlap.h"
 
-#include "app/startup.h"
+#include "host/desktop.h"
+#include "host/progress_view.h"
 #include "host/run_guard.h"
 #include "settings/source_kind.h"
-#include "ui/progress_view.h"
-#include "wallpaper/desktop.h"
 
 namespace vexal {
 namespace {

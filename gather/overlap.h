@@ -4,8 +4,8 @@
 // and, when told from outside to stop, removes what it was writing before it ends.
 #pragma once
 
-#include "app/host.h"
-#include "app/program.h"
+#include "host/host.h"
+#include "program/program.h"
 
 namespace vexal {
 

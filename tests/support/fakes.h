@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogs.h"
-#include "app/file_system.h"
-#include "app/host.h"
-#include "app/process.h"
+#include "host/dialogs.h"
+#include "host/file_system.h"
+#include "host/host.h"
+#include "host/process.h"
 #include "host/run_guard.h"
 #include "settings/source_kind.h"
 
