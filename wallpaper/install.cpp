@@ -40,6 +40,16 @@ WriteOutcome WriteFromPicture(Host& host, PreviewPicture& preview, const std::st
             Refuse(host, PictureErrorText(imagePath, {DecodeError::Unreadable, 0, 0}));
             return WriteOutcome::Unreadable;
         }
+        // Written while it is decoded where the platform can: the photo is then never held
+        // whole, and the writing overlaps the decoding.
+        const BmpFromFile direct = host.images->DecodeToBmp(imagePath, destination);
+        if (direct.handled) {
+            if (!direct.decoded.Ok()) {
+                Refuse(host, PictureErrorText(imagePath, direct.decoded));
+                return WriteOutcome::Unreadable;
+            }
+            return direct.written ? WriteOutcome::Written : WriteOutcome::NotWritten;
+        }
         const DecodeResult decoded = host.images->Decode(imagePath, fresh);
         if (!decoded.Ok() || fresh.Empty()) {
             Refuse(host, PictureErrorText(imagePath, decoded));
@@ -95,7 +105,10 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
     } else if (ext == "gif" || ext == "jpg") {
         const WriteOutcome outcome = WriteFromPicture(host, preview, imagePath, temp);
         if (outcome == WriteOutcome::NotWritten) return refuse(notWritten);
-        if (outcome != WriteOutcome::Written) return false;
+        if (outcome != WriteOutcome::Written) {
+            host.files->DeleteFile(temp);
+            return false;
+        }
     } else if (ext == "png") {
         if (!host.images) return Refuse(host, "png読み出しエラー");
         ImageLibrary library(*host.images, *host.files);
