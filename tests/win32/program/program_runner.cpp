@@ -9,10 +9,8 @@
 
 namespace vexal::testing {
 
-std::wstring ProgramPath() {
-    // The build gives the path as the build machine names it; under Wine a POSIX path is
-    // reached through drive Z:.
-    std::string path = VEXAL_PROGRAM;
+std::wstring BuildMachinePath(std::string path) {
+    // Under Wine a POSIX path is reached through drive Z:.
     if (!path.empty() && path[0] == '/') {
         for (char& c : path)
             if (c == '/') c = '\\';
@@ -20,6 +18,8 @@ std::wstring ProgramPath() {
     }
     return win32::Widen(path);
 }
+
+std::wstring ProgramPath() { return BuildMachinePath(VEXAL_PROGRAM); }
 
 std::string SettingsText(const std::vector<EntryLines>& entries, const std::string& winFolderWPname,
                          const std::string& newMsg) {

@@ -11,6 +11,8 @@
 
 namespace vexal::testing {
 
+// A path as the build machine names it, as Windows names it.
+std::wstring BuildMachinePath(std::string path);
 // vexal.exe as Windows names it.
 std::wstring ProgramPath();
 
