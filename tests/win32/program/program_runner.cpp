@@ -67,7 +67,8 @@ bool FileExists(const std::string& path) {
     return ::GetFileAttributesW(win32::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-RunningProgram::RunningProgram(const std::string& folder, const std::string& arguments, bool unattended) {
+RunningProgram::RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
+                               bool outputToo) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE errorWrite = nullptr;
     if (!::CreatePipe(&errorRead_, &errorWrite, &inherit, 0)) return;
@@ -79,7 +80,7 @@ RunningProgram::RunningProgram(const std::string& folder, const std::string& arg
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = nul;
-    startup.hStdOutput = nul;
+    startup.hStdOutput = outputToo ? errorWrite : nul;
     startup.hStdError = errorWrite;
 
     std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
