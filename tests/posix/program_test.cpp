@@ -51,11 +51,13 @@ TEST(ProgramTest, CommandLineErrorsGoToStandardError) {
 
 TEST(ProgramTest, HelpAndVersionGoToStandardOutput) {
     testing::TempDir dir;
+    testing::TempDir runtime;  // Qt warns about a missing one
     testing::XvfbServer xvfb;
     ASSERT_FALSE(xvfb.display().empty());
     // Unattended, without any display, and with the windows' toolkit started on a display.
     const std::string envs[] = {"VEXAL_NONINTERACTIVE=1", "-u DISPLAY -u WAYLAND_DISPLAY",
-                                "-u WAYLAND_DISPLAY -u VEXAL_NONINTERACTIVE DISPLAY=" + xvfb.display()};
+                                "-u WAYLAND_DISPLAY -u VEXAL_NONINTERACTIVE XDG_RUNTIME_DIR=" +
+                                    runtime.path() + " DISPLAY=" + xvfb.display()};
     for (const std::string& env : envs) {
         RunResult version = RunVexal(dir.path(), "--version", true, env);
         EXPECT_EQ(version.status, 0) << env;
