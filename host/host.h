@@ -18,6 +18,7 @@ class Desktop;
 class ImageDecoder;
 class RandomSource;
 class RunGuard;
+class Console;
 
 struct Host {
     Dialogs* dialogs = nullptr;
@@ -32,6 +33,7 @@ struct Host {
     ImageDecoder* images = nullptr;
     RandomSource* random = nullptr;  // null: seeded afresh from the clock
     RunGuard* guard = nullptr;       // null: no other run to keep apart from, no signals
+    Console* console = nullptr;      // standard output; null: --help and --version print nothing
 };
 
 }  // namespace vexal

@@ -63,29 +63,52 @@ std::string JsString(const std::string& s) {
     return out;
 }
 
-bool Ran(CommandRunner& runner, const std::vector<std::string>& argv) { return runner.Run(argv).status == 0; }
-
-// The value of a string or enum as gsettings prints it: in single quotes, or in double
-// quotes when it holds a single quote, with backslash escapes.
-std::string PrintedGVariantString(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    if (text.size() < 2 || (text[0] != '\'' && text[0] != '"') || text.back() != text[0]) return text;
+// The string a GVariant text stands for ('…' or "…", as gsettings prints it); nullopt when
+// the text is no string.
+std::optional<std::string> ParseGVariantString(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+    if (text.size() < 2 || (text[0] != '\'' && text[0] != '"') || text.back() != text[0]) return std::nullopt;
     std::string out;
     for (std::size_t i = 1; i + 1 < text.size(); ++i) {
-        if (text[i] == '\\' && i + 2 < text.size()) ++i;
-        out.push_back(text[i]);
+        char c = text[i];
+        if (c == '\\' && i + 2 < text.size()) {
+            c = text[++i];
+            switch (c) {
+                case 'n':
+                    c = '\n';
+                    break;
+                case 't':
+                    c = '\t';
+                    break;
+                case 'r':
+                    c = '\r';
+                    break;
+                default:
+                    break;
+            }
+        }
+        out.push_back(c);
     }
     return out;
 }
 
-// gsettings exits 0 even when dconf could not take the change (no session bus, as under
-// cron): only reading the key back tells whether it took.
-bool SetGsetting(CommandRunner& runner, const char* schema, const std::string& key,
+bool Ran(CommandRunner& runner, const std::vector<std::string>& argv) { return runner.Run(argv).status == 0; }
+
+// A gsettings change: dconf without its session bus warns that it could not commit and
+// still exits 0.
+bool SetGsetting(CommandRunner& runner, const std::string& schema, const std::string& key,
                  const std::string& value) {
     const CommandResult set = runner.Run({"gsettings", "set", schema, key, GVariantString(value)});
-    if (set.status != 0 || set.errors.find("failed to commit") != std::string::npos) return false;
-    const CommandResult got = runner.Run({"gsettings", "get", schema, key});
-    return got.status == 0 && PrintedGVariantString(got.output) == value;
+    return set.status == 0 && set.errors.find("failed to commit") == std::string::npos;
+}
+
+// gsettings exits 0 even when the value never reached the settings store (dconf without a
+// session bus only warns), so a change counts when a fresh process reads it back.
+bool SetAndConfirm(CommandRunner& runner, const std::string& schema, const std::string& key,
+                   const std::string& value) {
+    if (!SetGsetting(runner, schema, key, value)) return false;
+    const CommandResult read = runner.Run({"gsettings", "get", schema, key});
+    return read.status == 0 && ParseGVariantString(read.output) == value;
 }
 
 std::set<std::string> Lines(const std::string& text) {
@@ -175,9 +198,9 @@ bool SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::s
     const std::set<std::string> known = Lines(keys.output);
 
     if (layout && !SetGsetting(runner, schema, "picture-options", GnomeOption(*layout))) return false;
-    if (kind == DesktopKind::Mate) return SetGsetting(runner, schema, "picture-filename", path);
+    if (kind == DesktopKind::Mate) return SetAndConfirm(runner, schema, "picture-filename", path);
     const std::string uri = FileUri(path);
-    if (!SetGsetting(runner, schema, "picture-uri", uri)) return false;
+    if (!SetAndConfirm(runner, schema, "picture-uri", uri)) return false;
     // GNOME 42 and later show this one while the dark style is on.
     if (known.count("picture-uri-dark") && !SetGsetting(runner, schema, "picture-uri-dark", uri))
         return false;

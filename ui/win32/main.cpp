@@ -20,6 +20,7 @@
 #include "platform/win32/win32_socket.h"
 #include "platform/win32/win32_timer.h"
 #include "ui/win32/front_end.h"
+#include "ui/win32/win32_console.h"
 #include "ui/win32/win32_dialogs.h"
 #include "ui/win32/win32_ui.h"
 
@@ -73,6 +74,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     host.guard = &guard;
     if (void* stop = vexal::Win32RunGuard::CatchConsoleEvents())
         pump.Watch(stop, [&program, &host] { vexal::EndInterrupted(program, host); });
+    vexal::Win32Console console(unattended ? nullptr : &windowDialogs);
+    host.console = &console;
 
     if (unattended) {
         // Nobody watches: no windows, the retrieval installs at once, and a requested
