@@ -39,11 +39,14 @@ public:
     // Copies, replacing an existing destination.
     virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
     virtual bool DeleteFile(const std::string& path) = 0;
-    // Gives the file `from` the name `to` in the same folder, replacing an existing `to`
-    // at once, so that `to` is always either the old or the new file. Platforms override
-    // it; the fallback copies and deletes and is only meant for doubles.
+    // Renames `from` to `to` in the same folder, replacing `to` in one step, so a reader
+    // of `to` always finds the old file or the new one, never a mix. Platforms override
+    // it; the fallback copies and is only meant for doubles.
     virtual bool RenameFile(const std::string& from, const std::string& to) {
-        return CopyFile(from, to) && DeleteFile(from);
+        std::string bytes;
+        if (!ReadFile(from, bytes) || !WriteFile(to, bytes)) return false;
+        DeleteFile(from);
+        return true;
     }
     // Lists the entries of a folder ("." and ".." left out), in the order the platform
     // gives them; false when the folder cannot be read.

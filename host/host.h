@@ -17,6 +17,8 @@ class PreviewView;
 class Desktop;
 class ImageDecoder;
 class RandomSource;
+class RunGuard;
+class Console;
 
 struct Host {
     Dialogs* dialogs = nullptr;
@@ -30,6 +32,8 @@ struct Host {
     Desktop* desktop = nullptr;
     ImageDecoder* images = nullptr;
     RandomSource* random = nullptr;  // null: seeded afresh from the clock
+    RunGuard* guard = nullptr;       // null: no other run to keep apart from, no signals
+    Console* console = nullptr;      // standard output; null: --help and --version print nothing
 };
 
 }  // namespace vexal

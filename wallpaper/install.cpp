@@ -4,6 +4,7 @@
 #include "host/desktop.h"
 #include "host/dialogs.h"
 #include "host/image_decoder.h"
+#include "host/run_guard.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
 #include "wallpaper/bmp_writer.h"
@@ -28,17 +29,14 @@ bool ChangeFailed(Host& host, const std::string& reason) {
 
 std::string DesktopReason(Host& host) { return host.desktop ? host.desktop->FailureReason() : std::string(); }
 
-std::string NotWritten(const std::string& destination) {
-    return "壁紙のファイル " + destination + " を書き込めませんでした。";
-}
-
 // A file that is no picture (an error page saved under an image name, say) or one too
 // large to decode is an error of the picture the user chose: the error box names that
 // picture or URL, not the working copy it was fetched into.
 bool PictureRefused(const Program& program, Host& host, const std::string& imagePath,
                     const DecodeResult& why) {
     const std::string& chosen = program.ChosenImage.empty() ? imagePath : program.ChosenImage;
-    ShowError(program, *host.dialogs, PictureErrorText(chosen, why));
+    ShowError(program, *host.dialogs,
+              PictureErrorText(chosen, why.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : why));
     return false;
 }
 
@@ -51,27 +49,35 @@ std::string LastThreeLower(const std::string& path) {
 // from a fresh read when it shows none. A fresh read is let go once the bitmap is
 // written: the window is hidden and about to close, and keeping it would hold the
 // picture twice while the desktop reads the bitmap back.
-bool WriteFromPicture(const Program& program, Host& host, PreviewPicture& preview,
-                      const std::string& imagePath, const std::string& destination) {
+enum class WriteOutcome { Written, Unreadable, NotWritten };
+
+WriteOutcome WriteFromPicture(const Program& program, Host& host, PreviewPicture& preview,
+                              const std::string& imagePath, const std::string& destination) {
     Picture fresh;
     const Picture* source = &preview.picture;
     if (!preview.PictureLoaded || preview.picture.Empty()) {
-        if (!host.images) return PictureRefused(program, host, imagePath, {DecodeError::Unreadable, 0, 0});
+        if (!host.images) {
+            PictureRefused(program, host, imagePath, {DecodeError::Unreadable, 0, 0});
+            return WriteOutcome::Unreadable;
+        }
         // Written while it is decoded where the platform can: the photo is then never held
         // whole, and the writing overlaps the decoding.
         const BmpFromFile direct = host.images->DecodeToBmp(imagePath, destination);
         if (direct.handled) {
-            if (!direct.decoded.Ok()) return PictureRefused(program, host, imagePath, direct.decoded);
-            return direct.written || ChangeFailed(host, NotWritten(destination));
+            if (!direct.decoded.Ok()) {
+                PictureRefused(program, host, imagePath, direct.decoded);
+                return WriteOutcome::Unreadable;
+            }
+            return direct.written ? WriteOutcome::Written : WriteOutcome::NotWritten;
         }
         const DecodeResult decoded = host.images->Decode(imagePath, fresh);
-        if (!decoded.Ok() || fresh.Empty())
-            return PictureRefused(program, host, imagePath,
-                                  decoded.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : decoded);
+        if (!decoded.Ok() || fresh.Empty()) {
+            PictureRefused(program, host, imagePath, decoded);
+            return WriteOutcome::Unreadable;
+        }
         source = &fresh;
     }
-    if (!WriteBmp(*host.files, destination, *source)) return ChangeFailed(host, NotWritten(destination));
-    return true;
+    return WriteBmp(*host.files, destination, *source) ? WriteOutcome::Written : WriteOutcome::NotWritten;
 }
 
 }  // namespace
@@ -99,6 +105,17 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
     if (!host.desktop || !host.desktop->WallpaperFolder(folder))
         return ChangeFailed(host, DesktopReason(host));
     const std::string destination = folder + kFolderSeparator + program.WinFolderWPname;
+    // The bitmap is written under a name of its own and renamed over the old one once it is
+    // whole: the desktop, another run or a crash only ever finds the old picture or the new.
+    const std::string temp = TempPathFor(destination, host.guard ? host.guard->ProcessId() : 0);
+    auto refuse = [&](const std::string& text) {
+        host.files->DeleteFile(temp);
+        return Refuse(host, text);
+    };
+    auto notWritten = [&] {
+        host.files->DeleteFile(temp);
+        return ChangeFailed(host, "壁紙ファイル " + destination + " を書き込めませんでした。");
+    };
 
     const std::string ext = LastThreeLower(imagePath);
     if (ext == "bmp") {
@@ -108,9 +125,14 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
             const DecodeResult probe = host.images->Probe(imagePath);
             if (!probe.Ok()) return PictureRefused(program, host, imagePath, probe);
         }
-        if (!host.files->CopyFile(imagePath, destination)) return ChangeFailed(host, NotWritten(destination));
+        if (!host.files->CopyFile(imagePath, temp)) return notWritten();
     } else if (ext == "gif" || ext == "jpg") {
-        if (!WriteFromPicture(program, host, preview, imagePath, destination)) return false;
+        const WriteOutcome outcome = WriteFromPicture(program, host, preview, imagePath, temp);
+        if (outcome == WriteOutcome::NotWritten) return notWritten();
+        if (outcome != WriteOutcome::Written) {
+            host.files->DeleteFile(temp);
+            return false;
+        }
     } else if (ext == "png") {
         if (!host.images) return Refuse(host, "png読み出しエラー");
         ImageLibrary library(*host.images, *host.files);
@@ -120,12 +142,19 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
                 return PictureRefused(program, host, imagePath, library.LastDecode());
             return Refuse(host, "png読み出しエラー");
         }
-        const std::int32_t written = library.DIBtoBMP(destination, handle);
+        const std::int32_t written = library.DIBtoBMP(temp, handle);
         library.DeleteDIB(handle);
-        if (written == 0) return Refuse(host, "png変換エラー");
+        if (written == 0) return refuse("png変換エラー");
     } else {
         return Refuse(host, "非対応拡張子が選択されました。");
     }
+
+    // Asked to stop while the bitmap was being written: the old wallpaper stays.
+    if (host.guard && host.guard->StopRequested()) {
+        host.files->DeleteFile(temp);
+        return false;
+    }
+    if (!host.files->RenameFile(temp, destination)) return notWritten();
 
     if (program.RunMode != ModeDirect) {
         const std::string code = StyleCode(program.CurrentEntry().WpState);

@@ -1,15 +1,19 @@
 // Test doubles for the core's host interfaces: they record what the core asked for.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "host/console.h"
 #include "host/dialogs.h"
 #include "host/file_system.h"
 #include "host/host.h"
 #include "host/process.h"
+#include "host/run_guard.h"
+#include "settings/source_kind.h"
 
 namespace vexal::testing {
 
@@ -73,6 +77,7 @@ class MemoryFileSystem final : public FileSystem {
 public:
     std::map<std::string, std::string> files;
     bool failWrites = false;
+    bool failRenames = false;
 
     bool ReadFile(const std::string& path, std::string& bytesOut) override {
         auto it = files.find(path);
@@ -98,12 +103,20 @@ public:
     bool DeleteFile(const std::string& path) override { return files.erase(path) != 0; }
     bool RenameFile(const std::string& from, const std::string& to) override {
         auto it = files.find(from);
-        if (it == files.end() || failWrites) return false;
+        if (it == files.end() || failRenames) return false;
         files[to] = std::move(it->second);
         files.erase(from);
         return true;
     }
-    bool ListFolder(const std::string&, std::vector<DirEntry>&) override { return false; }
+    // The files directly inside `folder` ("" is the current one).
+    bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) override {
+        out.clear();
+        const std::string prefix = folder.empty() ? "" : folder + kFolderSeparator;
+        for (const auto& [path, bytes] : files)
+            if (path.rfind(prefix, 0) == 0 && path.find(kFolderSeparator, prefix.size()) == std::string::npos)
+                out.push_back({path.substr(prefix.size())});
+        return true;
+    }
     // A file is known by its path.
     bool FolderIdentity(const std::string& path, std::string& idOut) override {
         if (!files.count(path)) return false;
@@ -112,16 +125,45 @@ public:
     }
 };
 
+// A lock held by someone else for the first `busyTries` tries; processes alive by list.
+class FakeRunGuard final : public RunGuard {
+public:
+    int busyTries = 0;
+    int tries = 0;
+    bool stop = false;
+    std::uint32_t pid = 100;
+    std::vector<std::uint32_t> alive;
+    std::vector<std::string> lockedFolders;
+
+    LockState TryLock(const std::string& folder) override {
+        lockedFolders.push_back(folder);
+        return ++tries <= busyTries ? LockState::Busy : LockState::Held;
+    }
+    bool StopRequested() const override { return stop; }
+    std::uint32_t ProcessId() const override { return pid; }
+    bool ProcessAlive(std::uint32_t p) const override {
+        return p == pid || std::find(alive.begin(), alive.end(), p) != alive.end();
+    }
+};
+
+class RecordingConsole final : public Console {
+public:
+    std::string printed;
+    void Print(const std::string& utf8) override { printed += utf8; }
+};
+
 // A host wired to the doubles above.
 struct TestHost {
     RecordingDialogs dialogs;
     RecordingProcess process;
     MemoryFileSystem files;
+    RecordingConsole console;
     Host host;
     TestHost() {
         host.dialogs = &dialogs;
         host.process = &process;
         host.files = &files;
+        host.console = &console;
     }
 };
 
