@@ -120,7 +120,13 @@ std::string OneLine(const std::string& text) {
 
 CommandResult LinuxDesktop::WatchingRunner::Run(const std::vector<std::string>& argv) {
     CommandResult result = inner_.Run(argv);
-    if (result.status != 0 && !argv.empty()) {
+    if (argv.empty()) return result;
+    if (result.status == 0) {
+        // Some tools report a change they could not make only as a warning (gsettings
+        // without its session bus): the warning is the reason if the change then fails.
+        const std::string said = OneLine(result.errors);
+        if (!said.empty()) lastFailure = "デスクトップのツール " + argv[0] + " の警告：" + said;
+    } else {
         const std::string said = OneLine(result.errors.empty() ? result.output : result.errors);
         if (result.status < 0)
             lastFailure = "デスクトップのツール " + argv[0] +

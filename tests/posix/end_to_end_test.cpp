@@ -499,7 +499,11 @@ TEST_F(EndToEndTest, GnomeWithoutItsSessionBusIsAFailure) {
     // dconf, the usual store, with neither a bus nor a display to start one from.
     const RunResult r = Vexal({"stretch"}, {{"VEXAL_DESKTOP", "gnome"}, {"DISPLAY", ""}});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "vexal: 壁紙の変更に失敗しました。\n");
+    // The second line says what gsettings warned.
+    EXPECT_EQ(r.err.rfind("vexal: 壁紙の変更に失敗しました。\r\nデスクトップのツール gsettings の警告：", 0),
+              0u)
+        << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
     EXPECT_TRUE(NoWorkingFile());
 }
 

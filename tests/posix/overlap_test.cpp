@@ -296,9 +296,11 @@ TEST_F(OverlapTest, FullDiskEndsWithAMessageAndKeepsEverything) {
         std::string err;
     } rows[] = {
         {"bitmap", true, "c",
-         "vexal: 壁紙ファイル " + work_ / "small/data/vexal/wallpaper.bmp" + " を書き込めませんでした。\n"},
+         "vexal: 壁紙の変更に失敗しました。\r\n壁紙ファイル " + work_ / "small/data/vexal/wallpaper.bmp" +
+             " を書き込めませんでした。\n"},
         {"convertedBitmap", true, "a",
-         "vexal: 壁紙ファイル " + work_ / "small/data/vexal/wallpaper.bmp" + " を書き込めませんでした。\n"},
+         "vexal: 壁紙の変更に失敗しました。\r\n壁紙ファイル " + work_ / "small/data/vexal/wallpaper.bmp" +
+             " を書き込めませんでした。\n"},
         {"workingCopy", false, "c",
          "vexal 1.00: 画像ファイル " + work_ / "big-c.bmp" + " を wpcache.bmp にコピーできませんでした。\n"},
         {"download", false, "web", "vexal 1.00: 画像ファイル wpcache.bmp を保存できませんでした。\n"},
