@@ -39,7 +39,10 @@ std::string ReadSettings(const std::string& path);
 class RunningProgram {
 public:
     // Starts vexal.exe with `arguments` in `folder`; `unattended` sets VEXAL_NONINTERACTIVE=1.
-    RunningProgram(const std::string& folder, const std::string& arguments, bool unattended);
+    // Standard error is a pipe read into Outcome::standardError, or `standardError` (an
+    // inheritable handle, a console for one) when given.
+    RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
+                   HANDLE standardError = nullptr);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
