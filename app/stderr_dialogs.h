@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 
 namespace vexal {
 

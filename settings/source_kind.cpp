@@ -1,7 +1,7 @@
 // The source classifier: web or local, image or not, folder by its trailing separator.
 #include "settings/source_kind.h"
 
-#include "settings/site_entry.h"
+#include "program/site_entry.h"
 #include "text/case.h"
 
 namespace vexal {

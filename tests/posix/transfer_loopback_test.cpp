@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/startup.h"
+#include "host/progress_view.h"
 #include "net/transfer.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_reactor.h"
@@ -17,7 +18,6 @@
 #include "posix/loopback_server.h"
 #include "posix/temp_dir.h"
 #include "support/fakes.h"
-#include "ui/progress_view.h"
 
 namespace vexal {
 namespace {

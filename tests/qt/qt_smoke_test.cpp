@@ -23,7 +23,8 @@
 #include <set>
 
 #include "app/startup.h"
-#include "gather/random_source.h"
+#include "host/desktop.h"
+#include "host/random_source.h"
 #include "platform/linux/qt_image_decoder.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_reactor.h"
@@ -41,7 +42,6 @@
 #include "ui/qt/qt_dialogs.h"
 #include "ui/qt/qt_event_pump.h"
 #include "ui/qt/twips.h"
-#include "wallpaper/desktop.h"
 
 namespace vexal {
 namespace {
