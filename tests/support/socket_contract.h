@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "net/socket.h"
+#include "host/socket.h"
 #include "net/status_texts.h"
 
 namespace vexal::testing {

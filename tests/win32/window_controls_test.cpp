@@ -6,8 +6,8 @@
 #include <map>
 #include <vector>
 
-#include "app/program.h"
 #include "platform/win32/utf16.h"
+#include "program/program.h"
 #include "ui/win32/editor_window.h"
 #include "ui/win32/preview_window.h"
 #include "ui/win32/progress_window.h"
