@@ -11,6 +11,8 @@
 
 namespace vexal::testing {
 
+// A path as the build machine names it, as Windows names it.
+std::wstring BuildMachinePath(std::string path);
 // vexal.exe as Windows names it.
 std::wstring ProgramPath();
 
@@ -39,10 +41,11 @@ std::string ReadSettings(const std::string& path);
 class RunningProgram {
 public:
     // Starts vexal.exe with `arguments` in `folder`; `unattended` sets VEXAL_NONINTERACTIVE=1.
-    // Standard error is a pipe read into Outcome::standardError, or `standardError` (an
+    // Standard output goes nowhere, or with `outputToo` into the same pipe as standard error.
+    // Standard error is that pipe, read into Outcome::standardError, or `standardError` (an
     // inheritable handle, a console for one) when given.
     RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
-                   HANDLE standardError = nullptr);
+                   bool outputToo = false, HANDLE standardError = nullptr);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;

@@ -269,7 +269,7 @@ TEST_F(ProgramTest, MessagesOnAConsoleAreReadableInAnyCodePage) {
         DWORD count = 0;
         ::FillConsoleOutputCharacterW(screen, L' ', 80 * 5, origin, &count);
         ::SetConsoleCursorPosition(screen, origin);
-        RunningProgram program(dir.path(), "nosuch", true, screen);
+        RunningProgram program(dir.path(), "nosuch", true, false, screen);
         const Outcome run = program.Wait();
         EXPECT_EQ(run.exitCode, 1u) << codePage;
         std::wstring shown(80, L' ');
@@ -281,6 +281,24 @@ TEST_F(ProgramTest, MessagesOnAConsoleAreReadableInAnyCodePage) {
     }
     ::SetConsoleOutputCP(previousCodePage);
     ::CloseHandle(screen);
+}
+
+TEST_F(ProgramTest, HelpAndVersionGoToStandardOutputWhenItLeadsSomewhere) {
+    for (bool unattended : {true, false}) {
+        RunningProgram version(dir.path(), "--version", unattended, true);
+        Outcome run = version.Wait();
+        EXPECT_EQ(run.exitCode, 0u) << unattended;
+        EXPECT_EQ(run.standardError, "vexal 1.00\n") << unattended;
+        RunningProgram help(dir.path(), "--HELP", unattended, true);
+        run = help.Wait();
+        EXPECT_EQ(run.exitCode, 0u) << unattended;
+        EXPECT_EQ(run.standardError.rfind("使い方:\n  vexal ", 0), 0u) << run.standardError;
+    }
+    // Unattended, with standard output going nowhere: no box, nothing on standard error.
+    const Outcome quiet = RunUnattended(dir.path(), "--help");
+    EXPECT_FALSE(quiet.timedOut);
+    EXPECT_EQ(quiet.exitCode, 0u);
+    EXPECT_EQ(quiet.standardError, "");
 }
 
 TEST_F(ProgramTest, UnattendedRunsNeitherPreviewNorEdit) {
