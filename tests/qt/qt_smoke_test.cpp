@@ -590,7 +590,7 @@ Holdings Measure() {
 // memory, the open files and the threads where they were after the first twenty.
 TEST_F(QtRetrievalFixture, LongSessionHoldsNothingMoreAfterEachRound) {
     QtEditorWindow& editor = Editor();
-    editor.cbSelect->setCurrentIndex(1);
+    Choose(editor.cbSelect, 1);
     Holdings at20;
     for (int round = 1; round <= 200; ++round) {
         editor.cbPreview->click();
