@@ -378,7 +378,7 @@ TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
 TEST_F(QtFixture, NumberBoxReadsAPointWhateverTheLocale) {
     AddEntry("a", "/a/");
     QtEditorWindow& w = Editor();
-    w.cbSelect->setCurrentIndex(1);
+    Choose(w.cbSelect, 1);
     w.txNo->setText("2.5");
     ClickSpin(w.scNo, +1);
     EXPECT_EQ(w.txNo->text(), "4") << "2.5 + 1 rounds half to even";
