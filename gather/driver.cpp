@@ -9,7 +9,6 @@
 #include "gather/local_sources.h"
 #include "net/transfer.h"
 #include "settings/source_kind.h"
-#include "text/case.h"
 #include "ui/preview_view.h"
 #include "ui/progress_view.h"
 #include "wallpaper/image_library.h"
@@ -114,7 +113,7 @@ void frDispGo(Program& program, Host& host, Fetches& fetches) {
     } else if (kind == LocalImage) {
         if (!host.files->IsNormalFile(program.ChosenImage))
             return Fail(program, host, "画像ファイル " + program.ChosenImage + " が見つかりません。");
-        program.WorkImageFile = WorkImageFileName(program.CacheFileName, program.ChosenImage);
+        program.WorkImageFile = WorkImageFileName(program.CacheFileName, program.ChosenImage, false);
         if (!host.files->CopyFile(program.ChosenImage, program.WorkImageFile))
             return Fail(program, host,
                         "画像ファイル " + program.ChosenImage + " を " + program.WorkImageFile +
@@ -124,9 +123,7 @@ void frDispGo(Program& program, Host& host, Fetches& fetches) {
     }
 
     const std::string& work = program.WorkImageFile;
-    if (work.size() >= 3 && ToLower(std::string_view(work).substr(work.size() - 3)) == "png" &&
-        !ConvertPng(program, host))
-        return;
+    if (PictureKindOf(work, false) == PictureKind::Png && !ConvertPng(program, host)) return;
 
     if (host.progress) host.progress->HideWindow();
     if (host.pump) host.pump->Pump();

@@ -3,7 +3,6 @@
 
 #include "app/dialogs.h"
 #include "settings/source_kind.h"
-#include "text/case.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/desktop.h"
 #include "wallpaper/image_decoder.h"
@@ -17,11 +16,6 @@ constexpr const char* kChangeFailed = "壁紙の変更に失敗しました。";
 bool Refuse(Host& host, const std::string& text) {
     host.dialogs->Notice(kPlainTitle, text);
     return false;
-}
-
-std::string LastThreeLower(const std::string& path) {
-    return ToLower(path.size() <= 3 ? std::string_view(path)
-                                    : std::string_view(path).substr(path.size() - 3));
 }
 
 // Writes the bitmap for a GIF or JPEG from the picture the preview already shows, or
@@ -67,8 +61,8 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
     if (!host.desktop || !host.desktop->WallpaperFolder(folder)) return Refuse(host, kChangeFailed);
     const std::string destination = folder + kFolderSeparator + program.WinFolderWPname;
 
-    const std::string ext = LastThreeLower(imagePath);
-    if (ext == "bmp") {
+    const PictureKind kind = PictureKindOf(imagePath, false);
+    if (kind == PictureKind::Bmp) {
         // Copied byte for byte, but only once it is known to be a picture: an error page
         // saved under an image name must not become the wallpaper.
         if (host.images) {
@@ -76,9 +70,9 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
             if (!probe.Ok()) return Refuse(host, PictureErrorText(imagePath, probe));
         }
         if (!host.files->CopyFile(imagePath, destination)) return Refuse(host, kChangeFailed);
-    } else if (ext == "gif" || ext == "jpg") {
+    } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg) {
         if (!WriteFromPicture(host, preview, imagePath, destination)) return false;
-    } else if (ext == "png") {
+    } else if (kind == PictureKind::Png) {
         if (!host.images) return Refuse(host, "png読み出しエラー");
         ImageLibrary library(*host.images, *host.files);
         const std::int32_t handle = library.PNGtoDIB(imagePath);
