@@ -4,11 +4,17 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <thread>
 #include <memory>
 #include <sstream>
 
 #include "app/startup.h"
+#include "gather/choice.h"
+#include "gather/links.h"
 #include "net/tls_socket.h"
 #include "net/transfer.h"
 #include "platform/linux/openssl_engine.h"
@@ -646,6 +652,125 @@ TEST(TransferLoopbackTest, TlsClosedWithoutCloseMessage) {
             EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:相手側から切断されました。"});
             EXPECT_EQ(rig.test.files.files.count("work.bmp"), 0u);
         }
+    }
+}
+
+// nginx from the distribution on two loopback ports (http and https, keep-alive on), with
+// its own configuration and files in a temporary folder: a web server nobody here wrote.
+class Nginx {
+public:
+    static constexpr const char* kBinary = "/usr/sbin/nginx";
+
+    explicit Nginx(const testing::ServerIdentity& id) {
+        if (!std::filesystem::exists(kBinary)) return;
+        http = LoopbackServer::RefusingPort();
+        https = LoopbackServer::RefusingPort();
+        while (https == http) https = LoopbackServer::RefusingPort();
+        const std::string& d = dir_.path();
+        std::filesystem::create_directories(d + "/www/site/pics");
+        std::filesystem::create_directories(d + "/www/folder");
+        std::filesystem::create_directories(d + "/tmp");
+        Write("www/site/index.html",
+              "<html>\n<body>\n<img src=\"pics/a.gif\">\n<a href=\"photo.JPEG?size=large#top\">x</a>\n"
+              "https://localhost:" +
+                  std::to_string(https) + "/folder/b.png\n</body>\n</html>\n");
+        Write("www/site/pics/a.gif", gif);
+        Write("www/site/photo.JPEG", jpeg);
+        Write("www/folder/index.html", "<img src=\"b.png\">");
+        Write("www/folder/b.png", png);
+        const std::string common = "        root " + d + "/www;\n        keepalive_timeout 60s;\n";
+        Write("nginx.conf", "daemon on;\nmaster_process off;\npid " + d + "/nginx.pid;\nerror_log " + d +
+                                "/error.log;\nevents { worker_connections 64; }\nhttp {\n    access_log off;\n" +
+                                TempPaths(d) + "    default_type application/octet-stream;\n    server {\n" +
+                                "        listen 127.0.0.1:" + std::to_string(http) + ";\n" + common +
+                                "    }\n    server {\n        listen 127.0.0.1:" + std::to_string(https) + " ssl;\n" +
+                                "        ssl_certificate " + id.certFile + ";\n        ssl_certificate_key " +
+                                id.keyFile + ";\n" + common + "    }\n}\n");
+        const std::string command = std::string(kBinary) + " -p " + d + " -c " + d + "/nginx.conf -e " + d +
+                                    "/error.log 2>" + d + "/start.log";
+        started = std::system(command.c_str()) == 0;
+    }
+    ~Nginx() {
+        std::ifstream pidFile(dir_ / "nginx.pid");
+        pid_t pid = 0;
+        if (!(pidFile >> pid) || pid <= 0) return;
+        ::kill(pid, SIGTERM);
+        for (int i = 0; i < 200 && ::kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Nginx(const Nginx&) = delete;
+    Nginx& operator=(const Nginx&) = delete;
+
+    std::string Url(bool secure, const std::string& path) const {
+        return (secure ? "https://localhost:" + std::to_string(https) : "http://localhost:" + std::to_string(http)) +
+               path;
+    }
+
+    bool started = false;
+    int http = 0, https = 0;
+    const std::string gif = Binary(150000), jpeg = Binary(70001), png = Binary(1234);
+
+private:
+    static std::string TempPaths(const std::string& d) {
+        std::string out;
+        for (const char* kind : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
+            out += std::string("    ") + kind + "_temp_path " + d + "/tmp;\n";
+        return out;
+    }
+    void Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    }
+    testing::TempDir dir_;
+};
+
+// The whole road of a web entry against nginx, in the clear and over TLS: the page, its
+// links (a relative picture, a ".jpeg" with a query, a bare https address), the picture by
+// the page's final address, and nginx's own 301 for a folder without its trailing slash.
+TEST(TransferLoopbackTest, RealWebServer) {
+    TrustTestRoot();
+    Nginx nginx(TestTrust().good);
+    if (!std::filesystem::exists(Nginx::kBinary)) GTEST_SKIP() << "nginx is not installed";
+    ASSERT_TRUE(nginx.started);
+    for (bool secure : {false, true}) {
+        SCOPED_TRACE(secure ? "https" : "http");
+        Rig rig;
+        SiteEntry& entry = rig.program.CurrentEntry();
+        entry.Filter = {false, true, true, true, false, false};
+        entry.Ext = {true, true, true, false};
+        rig.Page(nginx.Url(secure, "/site/index.html"));
+        ASSERT_TRUE(rig.program.StepSucceeded) << ::testing::PrintToString(rig.Boxes());
+        ExtractLinks(rig.program);
+        const std::string bare = "https://localhost:" + std::to_string(nginx.https) + "/folder/b.png";
+        EXPECT_EQ(rig.program.Candidates,
+                  (std::vector<std::string>{"", "pics/a.gif", "photo.JPEG?size=large#top", bare}));
+
+        const struct {
+            int n;
+            const std::string& bytes;
+            const char* work;
+        } picks[] = {{1, nginx.gif, "work.gif"}, {2, nginx.jpeg, "work.jpg"}, {3, nginx.png, "work.png"}};
+        for (const auto& pick : picks) {
+            rig.program.ServerUrl = SplitUrl(nginx.Url(secure, "/site/index.html"));
+            entry.No = 0;
+            entry.No_n = pick.n;
+            rig.program.StepSucceeded = false;
+            ChooseCandidate(rig.program, rig.test.host);
+            ASSERT_TRUE(rig.program.StepSucceeded);
+            rig.Image(rig.program.ChosenImage, rig.program.RelativeToPage);
+            EXPECT_TRUE(rig.program.StepSucceeded) << pick.work << ::testing::PrintToString(rig.Boxes());
+            EXPECT_EQ(rig.program.WorkImageFile, pick.work);
+            EXPECT_TRUE(rig.WorkFile() == pick.bytes) << pick.work;
+        }
+
+        // nginx answers a folder without its slash with a 301 to the folder; the page's
+        // relative link then hangs below the final address.
+        rig.program.SourceText.clear();
+        rig.Page(nginx.Url(secure, "/folder"));
+        ASSERT_TRUE(rig.program.StepSucceeded) << ::testing::PrintToString(rig.Boxes());
+        EXPECT_EQ(rig.program.SourceText, "<img src=\"b.png\">");
+        EXPECT_EQ(rig.program.ServerUrl.Dir, "/folder/");
+        rig.Image(rig.program.ServerUrl.Dir + "b.png", true);
+        EXPECT_TRUE(rig.WorkFile() == nginx.png);
+        EXPECT_TRUE(rig.Boxes().empty()) << ::testing::PrintToString(rig.Boxes());
     }
 }
 
