@@ -1,26 +1,10 @@
-// The entry point's logic, independent of any front end.
+// The entry point's logic, independent of any front end: it sits on top of the core.
 #include "app/startup.h"
-
-#include <cstdio>
 
 #include "settings/settings_file.h"
 #include "text/case.h"
 
 namespace vexal {
-
-void InitGlobals(Program& program, int majorVersion, int minorVersion) {
-    char minor[16];
-    std::snprintf(minor, sizeof minor, "%02d", minorVersion);
-    program.VersionText = std::to_string(majorVersion) + "." + minor;
-    program.SettingsFileName = "vexal.ini";
-    program.TitleText = "vexal " + program.VersionText;
-    program.RequestHeaderBlock = std::string("From: ") + kContactAddress + "\r\nUser-Agent: vexal/" +
-                                 program.VersionText + "\r\nHost: ";
-}
-
-void ShowError(const Program& program, Dialogs& dialogs, const std::string& text) {
-    dialogs.Error(program.TitleText, text);
-}
 
 std::string JoinArguments(const std::vector<std::string>& args) {
     std::string line;
@@ -79,7 +63,8 @@ bool ParseCommandLine(Program& program, Host& host, std::string_view commandLine
             const std::string option = ToLower(std::string_view(token).substr(1));
             if (option == "wp") {
                 if (i + 1 == tokens.size())
-                    return Fail(program, host, "-wp オプションにはサブオプションとして URL/ファイル が必要です。");
+                    return Fail(program, host,
+                                "-wp オプションにはサブオプションとして URL/ファイル が必要です。");
                 ++i;
                 program.RunMode = ModeDirect;
                 program.ChosenImage = tokens[i];

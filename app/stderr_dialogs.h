@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 
 namespace vexal {
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "host/progress_view.h"
 #include "net/transfer.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_reactor.h"
@@ -25,7 +26,6 @@
 #include "platform/posix/posix_timer.h"
 #include "tests/posix/loopback_server.h"
 #include "tests/posix/temp_dir.h"
-#include "ui/progress_view.h"
 
 extern char** environ;
 

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
-#include "app/program.h"
 #include "gather/local_sources.h"
+#include "host/host.h"
 #include "platform/posix/posix_file_system.h"
+#include "program/program.h"
 
 namespace {
 

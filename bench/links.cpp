@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
+#include "program/program.h"
 
 namespace {
 

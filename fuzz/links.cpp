@@ -1,10 +1,11 @@
 // Fuzz target: link extraction with every rule and extension switched by the input.
+#include "gather/links.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
-#include "app/program.h"
-#include "gather/links.h"
+#include "program/program.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;

@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "app/startup.h"
-#include "gather/random_source.h"
+#include "host/random_source.h"
+#include "program/program.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
 

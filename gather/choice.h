@@ -2,8 +2,8 @@
 // source page a path on that page's server.
 #pragma once
 
-#include "app/host.h"
-#include "app/program.h"
+#include "host/host.h"
+#include "program/program.h"
 
 namespace vexal {
 

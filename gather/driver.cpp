@@ -3,14 +3,14 @@
 
 #include <cassert>
 
-#include "app/startup.h"
 #include "gather/choice.h"
 #include "gather/links.h"
 #include "gather/local_sources.h"
+#include "host/preview_view.h"
+#include "host/progress_view.h"
 #include "net/transfer.h"
+#include "program/program.h"
 #include "settings/source_kind.h"
-#include "ui/preview_view.h"
-#include "ui/progress_view.h"
 #include "wallpaper/image_library.h"
 #include "wallpaper/install.h"
 #include "wallpaper/unattended_preview.h"

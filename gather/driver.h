@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "app/host.h"
-#include "app/program.h"
-#include "app/startup.h"
+#include "host/front_end.h"
+#include "host/host.h"
+#include "program/program.h"
 
 namespace vexal {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/site_entry.h"
+#include "program/site_entry.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
 

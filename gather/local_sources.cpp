@@ -7,12 +7,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/startup.h"
 #include "gather/links.h"
+#include "host/progress_view.h"
+#include "program/program.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
 #include "text/codepage.h"
-#include "ui/progress_view.h"
 
 namespace vexal {
 namespace {

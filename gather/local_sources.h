@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/host.h"
-#include "app/program.h"
+#include "host/host.h"
+#include "program/program.h"
 
 namespace vexal {
 

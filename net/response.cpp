@@ -7,7 +7,6 @@
 
 #include "text/case.h"
 #include "text/number.h"
-#include "ui/progress_view.h"
 
 namespace vexal {
 namespace {
@@ -202,8 +201,7 @@ void Response::ReadHeader(std::string_view header) {
         ContentLength = -1;
     } else {
         ContentLength = ToInt64(ReadNumber(header.substr(field + 16)));
-        if (ContentLength > 0 && progress_)
-            progress_->SetProgressRange(0, static_cast<double>(ContentLength));
+        if (ContentLength > 0 && progress_) progress_->BodyAnnounced(ContentLength);
     }
 
     // Where the body ends follows the fields as any HTTP/1.1 peer writes them: names in
@@ -401,7 +399,7 @@ bool Response::Fail(ResponseFailure failure) {
 void Response::ShowProgress() {
     if (ContentLength <= 0 || !progress_) return;
     const std::int64_t body = std::clamp<std::int64_t>(bytesTotal_ - HeaderLength, 0, ContentLength);
-    progress_->SetProgressValue(static_cast<double>(body));
+    progress_->BodyReceived(body);
 }
 
 void Response::ConnectionClosed() {

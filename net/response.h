@@ -11,7 +11,16 @@
 
 namespace vexal {
 
-class ProgressView;
+// What a response reports about its body as it arrives, so a caller can show progress
+// without the reader knowing how it is shown.
+class ResponseProgress {
+public:
+    virtual ~ResponseProgress() = default;
+    // The header announced a body of `length` bytes (only reported when above 0).
+    virtual void BodyAnnounced(std::int64_t length) = 0;
+    // Body bytes received so far, never above the announced length.
+    virtual void BodyReceived(std::int64_t bytes) = 0;
+};
 
 enum class ResponseFailure : std::uint8_t {
     None,
@@ -21,9 +30,9 @@ enum class ResponseFailure : std::uint8_t {
 
 class Response {
 public:
-    // `progress` (may be null) gets the announced length as its range and the body bytes
-    // received so far as its value.
-    explicit Response(ProgressView* progress = nullptr) : progress_(progress) {}
+    // `progress` (may be null) hears of the announced length and of the body bytes
+    // received so far.
+    explicit Response(ResponseProgress* progress = nullptr) : progress_(progress) {}
 
     // Forgets everything, the body included: a new fetch or a new connection starts here.
     void Reset();
@@ -100,7 +109,7 @@ private:
     bool Fail(ResponseFailure failure);  // always false
     void ShowProgress();
 
-    ProgressView* progress_;
+    ResponseProgress* progress_;
     std::size_t heldLimit_ = static_cast<std::size_t>(-1);
     Phase phase_ = Phase::Status;
     ResponseFailure failure_ = ResponseFailure::None;

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/socket.h"
+#include "host/socket.h"
 
 namespace vexal {
 

@@ -3,11 +3,11 @@
 // socket state) after pumping events once; event handlers only set those flags.
 #include "net/transfer.h"
 
-#include "app/startup.h"
+#include "host/progress_view.h"
 #include "net/status_texts.h"
 #include "net/url.h"
+#include "program/program.h"
 #include "settings/source_kind.h"
-#include "ui/progress_view.h"
 
 namespace vexal {
 namespace {
@@ -41,7 +41,7 @@ std::string WorkImageFileName(std::string_view cacheFileName, std::string_view c
 }
 
 Transfer::Transfer(Program& program, Host& host)
-    : program_(program), host_(host), socket_(host.socket), timer_(*host.timer), response_(host.progress) {
+    : program_(program), host_(host), socket_(host.socket), timer_(*host.timer), response_(this) {
     response_.LimitHeldBytes(kHeldLimitBytes);
     socket_->SetListener(this);
     if (host_.secureSocket) host_.secureSocket->SetListener(this);
@@ -58,6 +58,14 @@ void Transfer::Error(const std::string& text) { ShowError(program_, *host_.dialo
 
 void Transfer::Message(const std::string& text) {
     if (host_.progress) host_.progress->SetMessage(text);
+}
+
+void Transfer::BodyAnnounced(std::int64_t length) {
+    if (host_.progress) host_.progress->SetProgressRange(0, static_cast<double>(length));
+}
+
+void Transfer::BodyReceived(std::int64_t bytes) {
+    if (host_.progress) host_.progress->SetProgressValue(static_cast<double>(bytes));
 }
 
 void Transfer::StartFetch(const std::string& message) {

@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/host.h"
-#include "app/program.h"
+#include "host/host.h"
+#include "host/socket.h"
+#include "host/timer.h"
 #include "net/response.h"
-#include "net/socket.h"
-#include "net/timer.h"
+#include "program/program.h"
 
 namespace vexal {
 
@@ -20,7 +20,7 @@ namespace vexal {
 // name (`webName`) is read without its query or fragment.
 std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage, bool webName);
 
-class Transfer final : public SocketListener, public TimerListener {
+class Transfer final : public SocketListener, public TimerListener, private ResponseProgress {
 public:
     // Uses host.socket (host.secureSocket for https addresses), host.timer, host.pump, host.dialogs and
     // host.files; host.progress may be null. Becomes the listener of the socket and the timer while it lives.
@@ -77,6 +77,9 @@ private:
     void WriteBodyPiece();
     void DropPartialFile();
     void Error(const std::string& text);
+    // The response's progress, shown on the progress window's bar.
+    void BodyAnnounced(std::int64_t length) override;
+    void BodyReceived(std::int64_t bytes) override;
     void Message(const std::string& text);
 
     Program& program_;

@@ -2,24 +2,13 @@
 // the one request form the system sends. Pure string work: nothing here touches the network.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "program/url_parts.h"
+
 namespace vexal {
-
-struct UrlParts {
-    std::string Scheme;
-    std::string User;
-    std::string Password;
-    std::string Host;
-    std::int32_t Port = 80;  // 443 for "https"
-    std::string Dir;         // from the path's first "/" through its last "/"
-    std::string File;        // after the path's last "/"
-
-    bool operator==(const UrlParts&) const = default;
-};
 
 // Never fails: a text without "://" gives empty parts and port 80. Letter case is kept
 // and nothing is decoded, so Dir & File is always the path exactly as written. Without a

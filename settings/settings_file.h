@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/file_system.h"
-#include "app/program.h"
+#include "host/file_system.h"
+#include "program/program.h"
 
 namespace vexal {
 

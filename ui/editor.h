@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
-#include "app/host.h"
-#include "app/program.h"
-#include "app/startup.h"
-#include "settings/site_entry.h"
-#include "ui/editor_view.h"
+#include "host/editor_view.h"
+#include "host/front_end.h"
+#include "host/host.h"
+#include "program/program.h"
+#include "program/site_entry.h"
 
 namespace vexal {
 

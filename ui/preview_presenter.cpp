@@ -1,7 +1,7 @@
 // The preview window's logic.
 #include "ui/preview_presenter.h"
 
-#include "wallpaper/image_decoder.h"
+#include "wallpaper/image_library.h"
 #include "wallpaper/install.h"
 
 namespace vexal {

@@ -5,12 +5,12 @@
 
 #include <string>
 
-#include "app/host.h"
-#include "app/program.h"
-#include "app/startup.h"
+#include "host/front_end.h"
+#include "host/host.h"
+#include "host/picture.h"
+#include "host/preview_view.h"
+#include "program/program.h"
 #include "ui/preview_layout.h"
-#include "ui/preview_view.h"
-#include "wallpaper/picture.h"
 
 namespace vexal {
 

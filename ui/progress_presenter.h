@@ -2,9 +2,9 @@
 // The transfer and the driver fill its label and bar through ProgressView.
 #pragma once
 
-#include "app/program.h"
+#include "host/progress_view.h"
+#include "program/program.h"
 #include "ui/preview_layout.h"
-#include "ui/progress_view.h"
 
 namespace vexal {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/file_system.h"
-#include "wallpaper/picture.h"
+#include "host/file_system.h"
+#include "host/picture.h"
 
 namespace vexal {
 

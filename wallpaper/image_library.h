@@ -7,8 +7,8 @@
 #include <map>
 #include <string>
 
-#include "app/file_system.h"
-#include "wallpaper/image_decoder.h"
+#include "host/file_system.h"
+#include "host/image_decoder.h"
 
 namespace vexal {
 
@@ -34,5 +34,8 @@ private:
     std::int32_t nextHandle_ = 1;
     DecodeResult lastDecode_;
 };
+
+// The message for a picture that could not be used, naming the file.
+std::string PictureErrorText(const std::string& path, const DecodeResult& result);
 
 }  // namespace vexal

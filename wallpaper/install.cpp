@@ -1,11 +1,11 @@
 // Wallpaper installation.
 #include "wallpaper/install.h"
 
-#include "app/dialogs.h"
+#include "host/desktop.h"
+#include "host/dialogs.h"
+#include "host/image_decoder.h"
 #include "settings/source_kind.h"
 #include "wallpaper/bmp_writer.h"
-#include "wallpaper/desktop.h"
-#include "wallpaper/image_decoder.h"
 #include "wallpaper/image_library.h"
 
 namespace vexal {

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/host.h"
-#include "app/program.h"
-#include "ui/preview_view.h"
+#include "host/host.h"
+#include "host/preview_view.h"
+#include "program/program.h"
 
 namespace vexal {
 

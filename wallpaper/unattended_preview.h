@@ -3,9 +3,9 @@
 // cannot be answered, so it ends the run as the window's cancel button would.
 #pragma once
 
-#include "app/host.h"
-#include "app/program.h"
-#include "ui/preview_view.h"
+#include "host/host.h"
+#include "host/preview_view.h"
+#include "program/program.h"
 #include "wallpaper/install.h"
 
 namespace vexal {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <thread>
 
-#include "wallpaper/image_decoder.h"
+#include "host/image_decoder.h"
 
 namespace vexal {
 namespace {

@@ -5,10 +5,10 @@
 
 #include <string>
 
+#include "host/desktop.h"
+#include "host/image_decoder.h"
 #include "platform/linux/command_runner.h"
 #include "platform/linux/desktop_backends.h"
-#include "wallpaper/desktop.h"
-#include "wallpaper/image_decoder.h"
 
 namespace vexal {
 

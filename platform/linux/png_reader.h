@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "wallpaper/image_decoder.h"
+#include "host/image_decoder.h"
 
 namespace vexal {
 

@@ -2,7 +2,7 @@
 // else the installed image plugins read).
 #pragma once
 
-#include "wallpaper/image_decoder.h"
+#include "host/image_decoder.h"
 
 namespace vexal {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "wallpaper/picture.h"
+#include "host/picture.h"
 
 namespace vexal {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "host/picture.h"
 #include "platform/linux/root_layout.h"
-#include "wallpaper/picture.h"
 
 namespace vexal {
 

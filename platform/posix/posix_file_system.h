@@ -2,7 +2,7 @@
 // told apart by device and inode.
 #pragma once
 
-#include "app/file_system.h"
+#include "host/file_system.h"
 
 namespace vexal {
 

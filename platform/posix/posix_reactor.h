@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/event_pump.h"
+#include "host/event_pump.h"
 
 namespace vexal {
 

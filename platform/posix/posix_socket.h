@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "net/socket.h"
+#include "host/socket.h"
 #include "platform/posix/posix_reactor.h"
 
 namespace vexal {

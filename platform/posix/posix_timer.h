@@ -1,7 +1,7 @@
 // The transfer's timer on POSIX: a deadline the reactor's poll() waits for.
 #pragma once
 
-#include "net/timer.h"
+#include "host/timer.h"
 #include "platform/posix/posix_reactor.h"
 
 namespace vexal {

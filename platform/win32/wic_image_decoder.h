@@ -2,7 +2,7 @@
 // told apart by their content, delivered as the core's 0xAARRGGBB pixels.
 #pragma once
 
-#include "wallpaper/image_decoder.h"
+#include "host/image_decoder.h"
 
 namespace vexal {
 

@@ -2,7 +2,7 @@
 // HKEY_CURRENT_USER\Control Panel\Desktop, and SystemParametersInfoW.
 #pragma once
 
-#include "wallpaper/desktop.h"
+#include "host/desktop.h"
 
 namespace vexal {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/event_pump.h"
+#include "host/event_pump.h"
 
 namespace vexal {
 

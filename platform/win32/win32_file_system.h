@@ -2,7 +2,7 @@
 // marked as Windows marks them, and the listing keeps the order FindFirstFileW gives.
 #pragma once
 
-#include "app/file_system.h"
+#include "host/file_system.h"
 
 namespace vexal {
 

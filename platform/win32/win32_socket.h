@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "net/socket.h"
+#include "host/socket.h"
 #include "platform/win32/win32_event_pump.h"
 
 namespace vexal {

@@ -2,7 +2,7 @@
 // arrive only from inside Pump, as the transfer's loops expect.
 #pragma once
 
-#include "net/timer.h"
+#include "host/timer.h"
 #include "platform/win32/win32_event_pump.h"
 
 namespace vexal {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "gather/random_source.h"
+#include "host/random_source.h"
 #include "support/fakes.h"
 
 namespace vexal {

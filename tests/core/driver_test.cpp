@@ -8,8 +8,9 @@
 
 #include "app/startup.h"
 #include "core/wallpaper_fakes.h"
+#include "host/progress_view.h"
 #include "net/transfer.h"
-#include "ui/progress_view.h"
+#include "net/url.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/install.h"
 #include "wallpaper/unattended_preview.h"

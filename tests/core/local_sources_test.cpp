@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "host/progress_view.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
-#include "ui/progress_view.h"
 
 namespace vexal {
 namespace {

@@ -5,20 +5,18 @@
 
 #include <vector>
 
-#include "ui/progress_view.h"
-
 namespace vexal {
 namespace {
 
-class RecordingProgress final : public ProgressView {
+// Records the progress a response reports as the range and values of a bar.
+class RecordingProgress final : public ResponseProgress {
 public:
     std::vector<std::pair<double, double>> ranges;
     std::vector<double> values;
-    void SetMessage(const std::string&) override {}
-    void SetProgressRange(double min, double max) override { ranges.emplace_back(min, max); }
-    void SetProgressValue(double value) override { values.push_back(value); }
-    void ShowWindow() override {}
-    void HideWindow() override {}
+    void BodyAnnounced(std::int64_t length) override {
+        ranges.emplace_back(0.0, static_cast<double>(length));
+    }
+    void BodyReceived(std::int64_t bytes) override { values.push_back(static_cast<double>(bytes)); }
 };
 
 // Feeds `response` in pieces ending at `cuts` (offsets into it), then the rest.

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "app/startup.h"
+#include "host/progress_view.h"
 #include "support/fakes.h"
-#include "ui/progress_view.h"
 
 namespace vexal {
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "host/desktop.h"
+#include "host/image_decoder.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
-#include "wallpaper/desktop.h"
-#include "wallpaper/image_decoder.h"
 
 namespace vexal::testing {
 

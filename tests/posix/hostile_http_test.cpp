@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "app/startup.h"
+#include "host/progress_view.h"
 #include "net/transfer.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_reactor.h"
@@ -22,7 +23,6 @@
 #include "posix/loopback_server.h"
 #include "posix/temp_dir.h"
 #include "support/fakes.h"
-#include "ui/progress_view.h"
 
 namespace vexal {
 namespace {

@@ -15,6 +15,7 @@
 #include "app/startup.h"
 #include "gather/choice.h"
 #include "gather/links.h"
+#include "host/progress_view.h"
 #include "net/tls_socket.h"
 #include "net/transfer.h"
 #include "platform/linux/openssl_engine.h"
@@ -26,7 +27,6 @@
 #include "posix/temp_dir.h"
 #include "posix/test_pki.h"
 #include "support/fakes.h"
-#include "ui/progress_view.h"
 
 namespace vexal {
 namespace {

@@ -21,7 +21,8 @@
 #include <functional>
 
 #include "app/startup.h"
-#include "gather/random_source.h"
+#include "host/desktop.h"
+#include "host/random_source.h"
 #include "platform/linux/qt_image_decoder.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_reactor.h"
@@ -39,7 +40,6 @@
 #include "ui/qt/qt_dialogs.h"
 #include "ui/qt/qt_event_pump.h"
 #include "ui/qt/twips.h"
-#include "wallpaper/desktop.h"
 
 namespace vexal {
 namespace {

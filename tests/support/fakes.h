@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogs.h"
-#include "app/file_system.h"
-#include "app/host.h"
-#include "app/process.h"
+#include "host/dialogs.h"
+#include "host/file_system.h"
+#include "host/host.h"
+#include "host/process.h"
 
 namespace vexal::testing {
 
@@ -78,7 +78,9 @@ public:
         bytesOut = it->second;
         return true;
     }
-    bool ReplaceFile(const std::string& path, std::string_view bytes) override { return WriteFile(path, bytes); }
+    bool ReplaceFile(const std::string& path, std::string_view bytes) override {
+        return WriteFile(path, bytes);
+    }
     bool WriteFile(const std::string& path, std::string_view bytes) override {
         if (failWrites) return false;
         files[path] = std::string(bytes);

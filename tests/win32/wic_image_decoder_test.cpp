@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/file_system.h"
+#include "host/file_system.h"
 #include "platform/win32/win32_file_system.h"
 #include "win32/test_pictures.h"
 #include "win32/win_temp_dir.h"

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <array>
 
-#include "ui/editor_view.h"
+#include "host/editor_view.h"
 
 class QButtonGroup;
 class QCheckBox;

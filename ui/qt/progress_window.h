@@ -4,9 +4,9 @@
 
 #include <QWidget>
 
-#include "app/program.h"
+#include "host/progress_view.h"
+#include "program/program.h"
 #include "ui/progress_presenter.h"
-#include "ui/progress_view.h"
 
 class QLabel;
 class QProgressBar;

@@ -1,7 +1,7 @@
 // Message boxes and the input box with Qt Widgets.
 #pragma once
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 
 namespace vexal {
 

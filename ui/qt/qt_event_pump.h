@@ -3,7 +3,7 @@
 // for a short slice when nothing is ready, so waiting loops do not spin.
 #pragma once
 
-#include "app/event_pump.h"
+#include "host/event_pump.h"
 
 namespace vexal {
 

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "ui/editor_view.h"
+#include "host/editor_view.h"
 #include "ui/win32/win32_ui.h"
 
 namespace vexal {

@@ -2,9 +2,9 @@
 // the cancel button (Escape presses it), laid out in twips like the other front ends.
 #pragma once
 
-#include "app/program.h"
+#include "host/progress_view.h"
+#include "program/program.h"
 #include "ui/progress_presenter.h"
-#include "ui/progress_view.h"
 #include "ui/win32/win32_ui.h"
 
 namespace vexal {

@@ -1,7 +1,7 @@
 // Message boxes and the input box with the system's own dialogs.
 #pragma once
 
-#include "app/dialogs.h"
+#include "host/dialogs.h"
 
 namespace vexal {
 

@@ -2,20 +2,21 @@
 // implementations; tests with doubles. Members a run does not need may stay null.
 #pragma once
 
-#include "app/dialogs.h"
-#include "app/event_pump.h"
-#include "app/file_system.h"
-#include "app/process.h"
+#include "host/dialogs.h"
+#include "host/event_pump.h"
+#include "host/file_system.h"
+#include "host/process.h"
 
 namespace vexal {
 
-class Socket;        // net/socket.h
-class Timer;         // net/timer.h
-class ProgressView;  // ui/progress_view.h
-class PreviewView;   // ui/preview_view.h
-class Desktop;       // wallpaper/desktop.h
-class ImageDecoder;  // wallpaper/image_decoder.h
-class RandomSource;  // gather/random_source.h
+// Declared in their own headers of this folder; a run includes the ones it uses.
+class Socket;
+class Timer;
+class ProgressView;
+class PreviewView;
+class Desktop;
+class ImageDecoder;
+class RandomSource;
 
 struct Host {
     Dialogs* dialogs = nullptr;

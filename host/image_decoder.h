@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "wallpaper/picture.h"
+#include "host/picture.h"
 
 namespace vexal {
 
@@ -47,8 +47,5 @@ public:
     // pixel is decoded.
     virtual DecodeResult Decode(const std::string& path, Picture& pictureOut) = 0;
 };
-
-// The message for a picture that could not be used, naming the file.
-std::string PictureErrorText(const std::string& path, const DecodeResult& result);
 
 }  // namespace vexal

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "net/url.h"
-#include "settings/site_entry.h"
+#include "host/dialogs.h"
+#include "program/site_entry.h"
+#include "program/url_parts.h"
 
 namespace vexal {
 
@@ -54,5 +55,15 @@ struct Program {
     // transfer and by the folder walk.
     bool CancelRequested = false;
 };
+
+// The contact address sent in the "From:" request header.
+inline constexpr const char* kContactAddress = "contact@vexal.example";
+
+// Sets the start-up globals: version and title texts, the settings file's name and the
+// request header block every fetch sends.
+void InitGlobals(Program& program, int majorVersion, int minorVersion);
+
+// The error box: error icon, title TitleText.
+void ShowError(const Program& program, Dialogs& dialogs, const std::string& text);
 
 }  // namespace vexal

@@ -2,7 +2,7 @@
 // (or only loaded), shows the working picture, holds that picture, and is unloaded.
 #pragma once
 
-#include "wallpaper/picture.h"
+#include "host/picture.h"
 
 namespace vexal {
 

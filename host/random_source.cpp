@@ -1,5 +1,5 @@
 // The clock-seeded generator used when the host supplies none.
-#include "gather/random_source.h"
+#include "host/random_source.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,0 +1,22 @@
+// The start-up globals and the error box every layer reports its failures through.
+#include "program/program.h"
+
+#include <cstdio>
+
+namespace vexal {
+
+void InitGlobals(Program& program, int majorVersion, int minorVersion) {
+    char minor[16];
+    std::snprintf(minor, sizeof minor, "%02d", minorVersion);
+    program.VersionText = std::to_string(majorVersion) + "." + minor;
+    program.SettingsFileName = "vexal.ini";
+    program.TitleText = "vexal " + program.VersionText;
+    program.RequestHeaderBlock = std::string("From: ") + kContactAddress + "\r\nUser-Agent: vexal/" +
+                                 program.VersionText + "\r\nHost: ";
+}
+
+void ShowError(const Program& program, Dialogs& dialogs, const std::string& text) {
+    dialogs.Error(program.TitleText, text);
+}
+
+}  // namespace vexal
