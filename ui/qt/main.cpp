@@ -9,6 +9,7 @@
 
 #include "app/startup.h"
 #include "app/stderr_dialogs.h"
+#include "app/stdout_console.h"
 #include "gather/driver.h"
 #include "platform/linux/command_runner.h"
 #include "platform/linux/linux_desktop.h"
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
     host.dialogs = interactive ? static_cast<vexal::Dialogs*>(&qtDialogs) : &stderrDialogs;
     host.process = &process;
     host.files = &files;
+    vexal::StdoutConsole console;
+    host.console = &console;
 
     // What a retrieval needs: the sockets (plain, and TLS over a socket of its own) and
     // the timer on one poll() reactor, the picture decoder and the desktop.
