@@ -179,7 +179,7 @@ struct TagState {
 
 bool HasAllowedExtension(std::string_view name, const std::array<bool, 4>& ext, bool onWebPage) {
     const PictureKind kind = PictureKindOf(name, onWebPage || IsWebAddress(name));
-    return kind != PictureKind::None && ext[static_cast<std::size_t>(kind)];
+    return kind != PictureKind::NotAPicture && ext[static_cast<std::size_t>(kind)];
 }
 
 void ExtractLinks(Program& program) {

@@ -4,6 +4,7 @@
 #include "net/transfer.h"
 
 #include "host/progress_view.h"
+#include "host/run_guard.h"
 #include "net/status_texts.h"
 #include "net/url.h"
 #include "program/program.h"
@@ -154,8 +155,11 @@ void Transfer::SetGrpData() {
         if (!UseServer()) return;
     }
 
+    // The body goes to a name of its own and becomes the working file only once it is
+    // whole: a failed or interrupted fetch never damages an earlier working file.
     toFile_ = true;
-    filePath_ = WorkImageFileName(program_.CacheFileName, image, true);
+    const std::string work = WorkImageFileName(program_.CacheFileName, image, true);
+    filePath_ = TempPathFor(work, host_.guard ? host_.guard->ProcessId() : 0);
     fileTouched_ = false;
     const bool received = Fetch();
     if (received) WriteBodyPiece();
@@ -165,9 +169,9 @@ void Transfer::SetGrpData() {
         DropPartialFile();
         return;
     }
-    if (fileFailed_) {
+    if (fileFailed_ || (fileBytes_ != 0 && !host_.files->RenameFile(filePath_, work))) {
         DropPartialFile();
-        Error("画像ファイル " + filePath_ + " を保存できませんでした。");
+        Error("画像ファイル " + work + " を保存できませんでした。");
         return;
     }
     // An empty body is no picture; handing it on would only fail later, less clearly.
@@ -176,7 +180,7 @@ void Transfer::SetGrpData() {
         Error("画像ファイル " + image + " を取得できませんでした。");
         return;
     }
-    program_.WorkImageFile = filePath_;
+    program_.WorkImageFile = work;
     Message("画像を読み込んでいます...");
     host_.pump->Pump(0);
     program_.StepSucceeded = true;

@@ -23,24 +23,24 @@ PictureKind PictureKindOf(std::string_view name, bool webName) {
     name = PictureNamePart(name, webName);
     const std::size_t n = name.size();
     if (n >= 5 && name[n - 5] == '.' && EndsWithNoCase(name, "jpeg")) return PictureKind::Jpg;
-    if (n < 4 || name[n - 4] != '.') return PictureKind::None;
+    if (n < 4 || name[n - 4] != '.') return PictureKind::NotAPicture;
     const char a = LowerAscii(name[n - 3]), b = LowerAscii(name[n - 2]), c = LowerAscii(name[n - 1]);
     switch (a) {
         case 'g':
-            return b == 'i' && c == 'f' ? PictureKind::Gif : PictureKind::None;
+            return b == 'i' && c == 'f' ? PictureKind::Gif : PictureKind::NotAPicture;
         case 'j':
-            return b == 'p' && c == 'g' ? PictureKind::Jpg : PictureKind::None;
+            return b == 'p' && c == 'g' ? PictureKind::Jpg : PictureKind::NotAPicture;
         case 'p':
-            return b == 'n' && c == 'g' ? PictureKind::Png : PictureKind::None;
+            return b == 'n' && c == 'g' ? PictureKind::Png : PictureKind::NotAPicture;
         case 'b':
-            return b == 'm' && c == 'p' ? PictureKind::Bmp : PictureKind::None;
+            return b == 'm' && c == 'p' ? PictureKind::Bmp : PictureKind::NotAPicture;
         default:
-            return PictureKind::None;
+            return PictureKind::NotAPicture;
     }
 }
 
 bool HasImageExtension(std::string_view text) {
-    return PictureKindOf(text, IsWebAddress(text)) != PictureKind::None;
+    return PictureKindOf(text, IsWebAddress(text)) != PictureKind::NotAPicture;
 }
 
 SourceKind ClassifySource(std::string_view text, char folderSeparator) {

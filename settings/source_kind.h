@@ -25,7 +25,7 @@ inline constexpr char kFolderSeparator = '/';
 
 // The four picture kinds; each value is the index of its flag in Ext and of its name in
 // ImageExts.
-enum class PictureKind : std::int8_t { None = -1, Gif = 0, Jpg = 1, Png = 2, Bmp = 3 };
+enum class PictureKind : std::int8_t { NotAPicture = -1, Gif = 0, Jpg = 1, Png = 2, Bmp = 3 };
 
 // True for an "http://" or "https://" address, the scheme in any letter case.
 bool IsWebAddress(std::string_view text);
@@ -36,7 +36,7 @@ bool IsWebAddress(std::string_view text);
 std::string_view PictureNamePart(std::string_view name, bool webName);
 
 // Which picture a name ends in, letter case ignored: ".gif", ".jpg" or ".jpeg", ".png",
-// ".bmp"; None for anything else.
+// ".bmp"; NotAPicture for anything else.
 PictureKind PictureKindOf(std::string_view name, bool webName);
 
 // True when the text names a picture, judged by the rule for its own kind of name.

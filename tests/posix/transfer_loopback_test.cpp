@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "app/startup.h"
 #include "gather/choice.h"
@@ -18,6 +18,7 @@
 #include "host/progress_view.h"
 #include "net/tls_socket.h"
 #include "net/transfer.h"
+#include "net/url.h"
 #include "platform/linux/openssl_engine.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_reactor.h"
@@ -679,13 +680,14 @@ public:
         Write("www/folder/index.html", "<img src=\"b.png\">");
         Write("www/folder/b.png", png);
         const std::string common = "        root " + d + "/www;\n        keepalive_timeout 60s;\n";
-        Write("nginx.conf", "daemon on;\nmaster_process off;\npid " + d + "/nginx.pid;\nerror_log " + d +
-                                "/error.log;\nevents { worker_connections 64; }\nhttp {\n    access_log off;\n" +
-                                TempPaths(d) + "    default_type application/octet-stream;\n    server {\n" +
-                                "        listen 127.0.0.1:" + std::to_string(http) + ";\n" + common +
-                                "    }\n    server {\n        listen 127.0.0.1:" + std::to_string(https) + " ssl;\n" +
-                                "        ssl_certificate " + id.certFile + ";\n        ssl_certificate_key " +
-                                id.keyFile + ";\n" + common + "    }\n}\n");
+        Write("nginx.conf",
+              "daemon on;\nmaster_process off;\npid " + d + "/nginx.pid;\nerror_log " + d +
+                  "/error.log;\nevents { worker_connections 64; }\nhttp {\n    access_log off;\n" +
+                  TempPaths(d) + "    default_type application/octet-stream;\n    server {\n" +
+                  "        listen 127.0.0.1:" + std::to_string(http) + ";\n" + common +
+                  "    }\n    server {\n        listen 127.0.0.1:" + std::to_string(https) + " ssl;\n" +
+                  "        ssl_certificate " + id.certFile + ";\n        ssl_certificate_key " + id.keyFile +
+                  ";\n" + common + "    }\n}\n");
         const std::string command = std::string(kBinary) + " -p " + d + " -c " + d + "/nginx.conf -e " + d +
                                     "/error.log 2>" + d + "/start.log";
         started = std::system(command.c_str()) == 0;
@@ -695,13 +697,15 @@ public:
         pid_t pid = 0;
         if (!(pidFile >> pid) || pid <= 0) return;
         ::kill(pid, SIGTERM);
-        for (int i = 0; i < 200 && ::kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 200 && ::kill(pid, 0) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     Nginx(const Nginx&) = delete;
     Nginx& operator=(const Nginx&) = delete;
 
     std::string Url(bool secure, const std::string& path) const {
-        return (secure ? "https://localhost:" + std::to_string(https) : "http://localhost:" + std::to_string(http)) +
+        return (secure ? "https://localhost:" + std::to_string(https)
+                       : "http://localhost:" + std::to_string(http)) +
                path;
     }
 
