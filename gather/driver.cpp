@@ -13,7 +13,6 @@
 #include "net/transfer.h"
 #include "program/program.h"
 #include "settings/source_kind.h"
-#include "text/case.h"
 #include "wallpaper/image_library.h"
 #include "wallpaper/install.h"
 #include "wallpaper/unattended_preview.h"
@@ -141,7 +140,7 @@ void frDispGo(Program& program, Host& host, Fetches& fetches) {
     } else if (kind == LocalImage) {
         if (!host.files->IsNormalFile(program.ChosenImage))
             return Fail(program, host, "画像ファイル " + program.ChosenImage + " が見つかりません。");
-        const std::string work = WorkImageFileName(program.CacheFileName, program.ChosenImage);
+        const std::string work = WorkImageFileName(program.CacheFileName, program.ChosenImage, false);
         // Copying the working file onto itself would gain nothing, and deleting the working
         // file afterwards would delete the user's picture: it is used where it is instead.
         program.WorkImageIsChosen = SameFile(*host.files, program.ChosenImage, work);
@@ -160,9 +159,7 @@ void frDispGo(Program& program, Host& host, Fetches& fetches) {
     }
 
     const std::string& work = program.WorkImageFile;
-    if (work.size() >= 3 && ToLower(std::string_view(work).substr(work.size() - 3)) == "png" &&
-        !ConvertPng(program, host))
-        return;
+    if (PictureKindOf(work, false) == PictureKind::Png && !ConvertPng(program, host)) return;
 
     if (host.progress) host.progress->HideWindow();
     if (host.pump) host.pump->Pump();

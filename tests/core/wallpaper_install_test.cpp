@@ -80,8 +80,7 @@ TEST(InstallWallpaperTest, RefusalsShowOneMessageAndChangeNothing) {
         std::string message;
         const char* chosen = "";
     } rows[] = {
-        {"jpegHasNoThreeLetterMatch", "wp.jpeg", PicFile(1, 1, 0xFF000000),
-         notice + "非対応拡張子が選択されました。"},
+        {"lastThreeLettersOfJpeg", "wp.peg", PicFile(1, 1, 0xFF000000), notice + "非対応拡張子が選択されました。"},
         {"textFile", "wp.txt", "hello", notice + "非対応拡張子が選択されました。"},
         {"noExtension", "wp", PicFile(1, 1, 0xFF000000), notice + "非対応拡張子が選択されました。"},
         {"pngUnreadable", "wp.png", "<html>not found</html>", notice + "png読み出しエラー"},
