@@ -83,8 +83,7 @@ void ChooseCandidate(Program& program, Host& host) {
 
     program.ChosenImage = std::move(chosen);
     program.RelativeToPage = false;
-    if (ClassifySource(program.CurrentEntry().Url) == WebPage &&
-        !StartsWithNoCase(program.ChosenImage, "http://")) {
+    if (ClassifySource(program.CurrentEntry().Url) == WebPage && !IsWebAddress(program.ChosenImage)) {
         program.RelativeToPage = true;
         // A link from the server's root stays as it is; anything else hangs below the
         // page's folder. Dot segments, queries and fragments go to the server unchanged.

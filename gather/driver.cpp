@@ -13,7 +13,6 @@
 #include "net/transfer.h"
 #include "program/program.h"
 #include "settings/source_kind.h"
-#include "text/case.h"
 #include "wallpaper/image_library.h"
 #include "wallpaper/install.h"
 #include "wallpaper/unattended_preview.h"
@@ -128,7 +127,7 @@ void frDispGo(Program& program, Host& host, Fetches& fetches) {
     } else if (kind == LocalImage) {
         if (!host.files->IsNormalFile(program.ChosenImage))
             return Fail(program, host, "画像ファイル " + program.ChosenImage + " が見つかりません。");
-        const std::string work = WorkImageFileName(program.CacheFileName, program.ChosenImage);
+        const std::string work = WorkImageFileName(program.CacheFileName, program.ChosenImage, false);
         const std::string temp = TempPathFor(work, host.guard ? host.guard->ProcessId() : 0);
         if (!host.files->CopyFile(program.ChosenImage, temp) || !host.files->RenameFile(temp, work)) {
             host.files->DeleteFile(temp);
@@ -142,9 +141,7 @@ void frDispGo(Program& program, Host& host, Fetches& fetches) {
     }
 
     const std::string& work = program.WorkImageFile;
-    if (work.size() >= 3 && ToLower(std::string_view(work).substr(work.size() - 3)) == "png" &&
-        !ConvertPng(program, host))
-        return;
+    if (PictureKindOf(work, false) == PictureKind::Png && !ConvertPng(program, host)) return;
 
     if (host.progress) host.progress->HideWindow();
     if (host.pump) host.pump->Pump();

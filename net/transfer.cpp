@@ -8,6 +8,7 @@
 #include "net/status_texts.h"
 #include "net/url.h"
 #include "program/program.h"
+#include "settings/source_kind.h"
 
 namespace vexal {
 namespace {
@@ -26,22 +27,31 @@ std::string_view LastChars(std::string_view text, int count) {
 
 }  // namespace
 
-std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage) {
+std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage, bool webName) {
+    const std::string_view picture = PictureNamePart(chosenImage, webName);
     std::string name(cacheFileName);
     name += '.';
-    name += LastChars(chosenImage, 3);
+    // A JPEG named ".jpeg" is stored under the three letters every later step knows.
+    const std::size_t n = picture.size();
+    if (n >= 5 && picture[n - 5] == '.' && PictureKindOf(picture, false) == PictureKind::Jpg) {
+        name += "jpg";
+    } else {
+        name += LastChars(picture, 3);
+    }
     return name;
 }
 
 Transfer::Transfer(Program& program, Host& host)
-    : program_(program), host_(host), socket_(*host.socket), timer_(*host.timer), response_(this) {
+    : program_(program), host_(host), socket_(host.socket), timer_(*host.timer), response_(this) {
     response_.LimitHeldBytes(kHeldLimitBytes);
-    socket_.SetListener(this);
+    socket_->SetListener(this);
+    if (host_.secureSocket) host_.secureSocket->SetListener(this);
     timer_.SetListener(this);
 }
 
 Transfer::~Transfer() {
-    socket_.SetListener(nullptr);
+    host_.socket->SetListener(nullptr);
+    if (host_.secureSocket) host_.secureSocket->SetListener(nullptr);
     timer_.SetListener(nullptr);
 }
 
@@ -68,23 +78,62 @@ void Transfer::StartFetch(const std::string& message) {
     host_.pump->Pump(0);
 }
 
-// A new server: the socket's address and the Host header always change together.
-void Transfer::UseServer() {
-    socket_.SetRemoteHost(program_.ServerUrl.Host);
-    socket_.SetRemotePort(program_.ServerUrl.Port);
-    program_.RequestHeaders = program_.RequestHeaderBlock + program_.ServerUrl.Host + "\r\n";
+// A new server: the socket (by the scheme), its address and the Host header always change
+// together. False, after the message, when an https address finds no TLS socket.
+bool Transfer::UseServer() {
+    Socket* socket = IsSecureScheme(program_.ServerUrl.Scheme) ? host_.secureSocket : host_.socket;
+    if (!socket) {
+        Error("暗号化通信を確立できませんでした。");
+        return false;
+    }
+    if (socket != socket_) socket_->Close();
+    socket_ = socket;
+    socket_->SetRemoteHost(program_.ServerUrl.Host);
+    socket_->SetRemotePort(program_.ServerUrl.Port);
+    program_.RequestHeaders = program_.RequestHeaderBlock + HostField(program_.ServerUrl) + "\r\n";
+    return true;
+}
+
+// One fetch of ServerUrl's path, following redirects: each hop is a new request of the
+// same form to the server the Location names, resolved against the address requested.
+// ServerUrl is left on the last address requested, so a page's links hang below it.
+bool Transfer::Fetch() {
+    for (int redirects = 0;; ++redirects) {
+        const std::string path = program_.ServerUrl.Dir + program_.ServerUrl.File;
+        switch (HttpGet(path)) {
+            case Outcome::Done:
+                return true;
+            case Outcome::Redirect:
+                break;
+            default:
+                return false;
+        }
+        if (redirects == kMaxRedirects) {
+            Error("リダイレクトが多すぎます。");
+            return false;
+        }
+        const std::optional<std::string> target =
+            ResolveReference(UrlText(program_.ServerUrl), response_.Location);
+        if (!target) {
+            // A target that is no web address is not followed; the status says why.
+            Error(HttpStatusText(response_.HttpStatus));
+            return false;
+        }
+        program_.ServerUrl = SplitUrl(*target);
+        if (!UseServer()) return false;
+    }
 }
 
 void Transfer::SetGrpUrl() {
     const std::string url = program_.CurrentEntry().Url;
     StartFetch("元URL " + url + " を取得しています...");
     program_.ServerUrl = SplitUrl(url);
-    if (program_.ServerUrl.Host.empty() || program_.ServerUrl.Scheme != "http") {
+    const std::string& scheme = program_.ServerUrl.Scheme;
+    if (program_.ServerUrl.Host.empty() || (scheme != "http" && scheme != "https")) {
         Error("URLの指定が間違っています。");
         return;
     }
-    UseServer();
-    if (!HttpGet(program_.ServerUrl.Dir + program_.ServerUrl.File)) return;
+    if (!UseServer() || !Fetch()) return;
 
     Message("元ファイルを取得しています...");
     if (host_.progress) host_.progress->SetProgressValue(0);
@@ -103,16 +152,16 @@ void Transfer::SetGrpData() {
         program_.ServerUrl.File = UrlFilePart(image);
     } else {
         program_.ServerUrl = SplitUrl(image);
-        UseServer();
+        if (!UseServer()) return;
     }
 
     // The body goes to a name of its own and becomes the working file only once it is
     // whole: a failed or interrupted fetch never damages an earlier working file.
     toFile_ = true;
-    const std::string work = WorkImageFileName(program_.CacheFileName, image);
+    const std::string work = WorkImageFileName(program_.CacheFileName, image, true);
     filePath_ = TempPathFor(work, host_.guard ? host_.guard->ProcessId() : 0);
     fileTouched_ = false;
-    const bool received = HttpGet(program_.ServerUrl.Dir + program_.ServerUrl.File);
+    const bool received = Fetch();
     if (received) WriteBodyPiece();
     toFile_ = false;
     response_.ResponseBytes.Release();
@@ -158,7 +207,7 @@ void Transfer::DropPartialFile() {
     fileTouched_ = false;
 }
 
-bool Transfer::HttpGet(const std::string& path) {
+Transfer::Outcome Transfer::HttpGet(const std::string& path) {
     WS_DataArrival(-1);
     while (true) {
         // A new attempt is a new connection carrying a new response, so reading starts
@@ -166,23 +215,26 @@ bool Transfer::HttpGet(const std::string& path) {
         response_.Reset();
         fileBytes_ = 0;
         fileFailed_ = false;
-        socket_.Connect();
+        socket_->Connect();
         RestartTimeout();
         SocketError = 0;
-        if (!AwaitConnection()) return false;
+        if (!AwaitConnection()) return Outcome::Failed;
 
-        socket_.SendData(RequestText(path, program_.RequestHeaders));
+        socket_->SendData(RequestText(path, program_.RequestHeaders));
         RestartTimeout();
         SocketError = 0;
         switch (AwaitResponse(path)) {
             case Outcome::Failed:
-                return false;
+                return Outcome::Failed;
             case Outcome::Retry:
                 continue;
+            case Outcome::Redirect:
+                socket_->Close();
+                return Outcome::Redirect;
             case Outcome::Done:
-                socket_.Close();
+                socket_->Close();
                 response_.StripResponseHeader();
-                return true;
+                return Outcome::Done;
         }
     }
 }
@@ -196,22 +248,22 @@ bool Transfer::AwaitConnection() {
         }
         if (TimedOut) {
             if (!AskRetry()) return false;
-            socket_.Close();
-            socket_.Connect();
+            socket_->Close();
+            socket_->Connect();
             RestartTimeout();
         }
         if (SocketError != 0) {
             Error(SocketErrorText(SocketError));
             return false;
         }
-        switch (socket_.State()) {
+        switch (socket_->State()) {
             case kStateClosed:
                 Error("切断されました。");
                 return false;
             case kStateConnected:
                 return true;
             case kStateClosing:
-                socket_.Close();
+                socket_->Close();
                 Error("相手側から切断されました。");
                 return false;
             case kStateError:
@@ -232,7 +284,7 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
         }
         if (TimedOut) {
             if (!AskRetry()) return Outcome::Failed;
-            socket_.Close();
+            socket_->Close();
             TimedOut = false;
             return Outcome::Retry;
         }
@@ -240,14 +292,15 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
             Error(SocketErrorText(SocketError));
             return Outcome::Failed;
         }
-        if (ReportRejection(path)) return Outcome::Failed;
+        bool redirect = false;
+        if (ReportRejection(path, redirect)) return redirect ? Outcome::Redirect : Outcome::Failed;
         // The response has fully arrived: a server that keeps the connection open for the
         // next request would otherwise hold the transfer until its own time-out.
         if (response_.Complete()) return Outcome::Done;
-        switch (socket_.State()) {
+        switch (socket_->State()) {
             case kStateClosed:
                 response_.ConnectionClosed();
-                if (ReportRejection(path)) return Outcome::Failed;
+                if (ReportRejection(path, redirect)) return redirect ? Outcome::Redirect : Outcome::Failed;
                 // A body framed by its length or by chunks that the close cut short is a
                 // fragment: as a picture it would be installed damaged.
                 if (!response_.Complete()) {
@@ -257,7 +310,7 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
                 return Outcome::Done;
             case kStateClosing:
                 response_.ConnectionClosed();
-                socket_.Close();
+                socket_->Close();
                 break;
             case kStateError:
                 Error("エラーが発生しました。");
@@ -269,8 +322,13 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
 }
 
 // Shows the message for a rejected status or an unreadable response; true when it did.
-bool Transfer::ReportRejection(const std::string& path) {
+// A redirect that names its target is no failure: it sets `redirect` instead.
+bool Transfer::ReportRejection(const std::string& path, bool& redirect) {
     if (response_.HttpStatus != 0) {
+        if (Response::IsRedirect(response_.HttpStatus) && !response_.Location.empty()) {
+            redirect = true;
+            return true;
+        }
         if (response_.HttpStatus == 404) {
             Error("ファイル " + path + " が見つかりませんでした。");
         } else {
@@ -308,11 +366,11 @@ void Transfer::WS_DataArrival(std::int32_t bytesTotal) {
         response_.Reset();
         return;
     }
-    const std::string_view bytes = socket_.PeekData();
+    const std::string_view bytes = socket_->PeekData();
     const bool keep = response_.DataArrival(bytes);
-    socket_.DiscardData(bytes.size());
+    socket_->DiscardData(bytes.size());
     if (!keep) {
-        socket_.Close();
+        socket_->Close();
         return;
     }
     if (toFile_ && response_.InBody() && response_.ResponseBytes.size() >= kFilePieceBytes) WriteBodyPiece();

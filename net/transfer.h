@@ -16,13 +16,14 @@
 namespace vexal {
 
 // The working image file for `chosenImage`: `cacheFileName`, ".", and the last three
-// characters of `chosenImage` (letter case kept; "a.jpeg" gives "peg").
-std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage);
+// characters of the name (letter case kept), or "jpg" for a name ending in ".jpeg". A web
+// name (`webName`) is read without its query or fragment.
+std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage, bool webName);
 
 class Transfer final : public SocketListener, public TimerListener, private ResponseProgress {
 public:
-    // Uses host.socket, host.timer, host.pump, host.dialogs and host.files; host.progress
-    // may be null. Becomes the listener of the socket and the timer while it lives.
+    // Uses host.socket (host.secureSocket for https addresses), host.timer, host.pump, host.dialogs and
+    // host.files; host.progress may be null. Becomes the listener of the socket and the timer while it lives.
     Transfer(Program& program, Host& host);
     ~Transfer() override;
     Transfer(const Transfer&) = delete;
@@ -57,18 +58,22 @@ public:
     // A server may send without end; a page past this size is refused as out of memory
     // rather than taking the machine's memory (and a second copy as source text).
     static constexpr std::size_t kHeldLimitBytes = std::size_t{64} << 20;
+    // Redirects one fetch follows before it gives up: enough for every chain a site sets up
+    // on purpose (http to https, a moved folder, a login-free mirror), and a loop ends.
+    static constexpr int kMaxRedirects = 5;
 
 private:
-    enum class Outcome : std::uint8_t { Done, Failed, Retry };
+    enum class Outcome : std::uint8_t { Done, Failed, Retry, Redirect };
 
-    bool HttpGet(const std::string& path);
+    bool Fetch();
+    Outcome HttpGet(const std::string& path);
     bool AwaitConnection();
     Outcome AwaitResponse(const std::string& path);
-    bool ReportRejection(const std::string& path);
+    bool ReportRejection(const std::string& path, bool& redirect);
     bool AskRetry();
     void RestartTimeout();
     void StartFetch(const std::string& message);
-    void UseServer();
+    bool UseServer();
     void WriteBodyPiece();
     void DropPartialFile();
     void Error(const std::string& text);
@@ -79,7 +84,7 @@ private:
 
     Program& program_;
     Host& host_;
-    Socket& socket_;
+    Socket* socket_;  // the socket of the current server's scheme
     Timer& timer_;
     Response response_;
     // The image fetch's working file while its body is being written.

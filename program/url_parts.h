@@ -11,7 +11,7 @@ struct UrlParts {
     std::string User;
     std::string Password;
     std::string Host;
-    std::int32_t Port = 80;
+    std::int32_t Port = 80;  // 443 for "https"
     std::string Dir;   // from the path's first "/" through its last "/"
     std::string File;  // after the path's last "/"
 
