@@ -110,6 +110,7 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
         host.files->DeleteFile(temp);
         return ChangeFailed(host, "壁紙ファイル " + destination + " を書き込めませんでした。");
     };
+    bool moved = false;
 
     const PictureKind kind = PictureKindOf(imagePath, false);
     if (kind == PictureKind::Bmp) {
@@ -119,7 +120,16 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
             const DecodeResult probe = host.images->Probe(imagePath);
             if (!probe.Ok()) return PictureRefused(program, host, imagePath, probe);
         }
-        if (!host.files->CopyFile(imagePath, temp)) return notWritten();
+        // The working file is the program's own and goes when the run ends: moved into
+        // place it costs nothing, where a copy would write a photo-sized bitmap once more.
+        // Across file systems it is copied under a name of its own instead. The user's own
+        // picture serving as the working file is always copied.
+        if (imagePath == program.WorkImageFile && !program.WorkImageIsChosen &&
+            !(host.guard && host.guard->StopRequested()) && host.files->RenameFile(imagePath, destination)) {
+            moved = true;
+        } else if (!host.files->CopyFile(imagePath, temp)) {
+            return notWritten();
+        }
     } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg) {
         const WriteOutcome outcome = WriteFromPicture(program, host, preview, imagePath, temp);
         if (outcome == WriteOutcome::NotWritten) return notWritten();
@@ -143,12 +153,14 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
         return Refuse(host, "非対応拡張子が選択されました。");
     }
 
-    // Asked to stop while the bitmap was being written: the old wallpaper stays.
-    if (host.guard && host.guard->StopRequested()) {
-        host.files->DeleteFile(temp);
-        return false;
+    if (!moved) {
+        // Asked to stop while the bitmap was being written: the old wallpaper stays.
+        if (host.guard && host.guard->StopRequested()) {
+            host.files->DeleteFile(temp);
+            return false;
+        }
+        if (!host.files->RenameFile(temp, destination)) return notWritten();
     }
-    if (!host.files->RenameFile(temp, destination)) return notWritten();
 
     if (program.RunMode != ModeDirect) {
         const std::string code = StyleCode(program.CurrentEntry().WpState);
