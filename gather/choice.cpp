@@ -22,33 +22,33 @@ constexpr const char* kNothingNamed = "画像ファイルが指定されませ�
 
 }  // namespace
 
-void ChooseCandidate(Program& program, Host& host) {
+bool ChooseCandidate(Program& program, Host& host) {
     const SiteEntry& entry = program.CurrentEntry();
     const std::int64_t count =
         program.Candidates.empty() ? 0 : static_cast<std::int64_t>(program.Candidates.size()) - 1;
     if (count == 0) {
         ShowError(program, *host.dialogs, kNoMatch);
-        return;
+        return false;
     }
 
     std::string chosen;
     switch (entry.No) {
-        case 0: {
+        case ChoiceMode::Nth: {
             if (entry.No_n > count) {
                 ShowError(program, *host.dialogs,
                           std::string(kNoMatch) + "\r\n" + std::to_string(entry.No_n) +
                               "番目の画像が指定されましたが、" + std::to_string(count) +
                               "個の画像ファイルしか抽出出来ませんでした。");
-                return;
+                return false;
             }
             if (entry.No_n < 1) {
                 ShowError(program, *host.dialogs, kNothingNamed);
-                return;
+                return false;
             }
             chosen = program.Candidates[static_cast<std::size_t>(entry.No_n)];
             break;
         }
-        case 1: {
+        case ChoiceMode::Containing: {
             const std::string needle = ToLower(entry.Refstr);
             std::int64_t found = 0;
             for (std::int64_t i = 1; i <= count && found == 0; ++i)
@@ -59,12 +59,12 @@ void ChooseCandidate(Program& program, Host& host) {
                 ShowError(program, *host.dialogs,
                           std::string(kNoMatch) + "\r\n" + "文字列\"" + entry.Refstr +
                               "\"を含む画像ファイルが見つかりませんでした。");
-                return;
+                return false;
             }
             chosen = program.Candidates[static_cast<std::size_t>(found)];
             break;
         }
-        case 2: {
+        case ChoiceMode::Random: {
             ClockRandomSource clock;
             RandomSource& source = host.random ? *host.random : clock;
             double r = source.Draw();
@@ -78,12 +78,12 @@ void ChooseCandidate(Program& program, Host& host) {
         }
         default:
             ShowError(program, *host.dialogs, kNothingNamed);
-            return;
+            return false;
     }
 
     program.ChosenImage = std::move(chosen);
     program.RelativeToPage = false;
-    if (ClassifySource(program.CurrentEntry().Url) == WebPage &&
+    if (ClassifySource(program.CurrentEntry().Url) == SourceKind::WebPage &&
         !StartsWithNoCase(program.ChosenImage, "http://")) {
         program.RelativeToPage = true;
         // A link from the server's root stays as it is; anything else hangs below the
@@ -91,7 +91,7 @@ void ChooseCandidate(Program& program, Host& host) {
         if (program.ChosenImage.empty() || program.ChosenImage[0] != '/')
             program.ChosenImage = program.ServerUrl.Dir + program.ChosenImage;
     }
-    program.StepSucceeded = true;
+    return true;
 }
 
 }  // namespace vexal

@@ -19,11 +19,27 @@
 namespace vexal {
 namespace {
 
-void End(Host& host) { host.process->End(kExitFailure); }
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
-void Fail(Program& program, Host& host, const std::string& text) {
+// The last `count` characters of a UTF-8 text, never cutting one in half.
+std::string_view LastChars(std::string_view text, int count) {
+    std::size_t start = text.size();
+    for (int n = 0; n < count && start > 0; ++n) {
+        --start;
+        while (start > 0 && IsUtf8Continuation(text[start])) --start;
+    }
+    return text.substr(start);
+}
+
+// Ends the program after a failed step; false, for the caller to return.
+bool End(Host& host) {
+    host.process->End(kExitFailure);
+    return false;
+}
+
+bool Fail(Program& program, Host& host, const std::string& text) {
     ShowError(program, *host.dialogs, text);
-    End(host);
+    return End(host);
 }
 
 // Converts the PNG working file into a bitmap beside it, which becomes the working file.
@@ -41,8 +57,7 @@ bool ConvertPng(Program& program, Host& host) {
                   why.error == DecodeError::TooLarge ? PictureErrorText(png, why)
                                                      : "pngファイルの読み出しに失敗しました");
         host.files->DeleteFile(png);
-        End(host);
-        return false;
+        return End(host);
     }
     const std::string bmp = png.substr(0, png.size() - 3) + "bmp";
     const std::int32_t written = library.DIBtoBMP(bmp, handle);
@@ -54,8 +69,7 @@ bool ConvertPng(Program& program, Host& host) {
         host.files->DeleteFile(png);
         // A bitmap broken off half way is of no use to anyone.
         host.files->DeleteFile(bmp);
-        End(host);
-        return false;
+        return End(host);
     }
     host.files->DeleteFile(png);
     program.WorkImageFile = bmp;
@@ -64,54 +78,65 @@ bool ConvertPng(Program& program, Host& host) {
 
 }  // namespace
 
-void TransferFetches::SetGrpUrl() { transfer_.SetGrpUrl(); }
-void TransferFetches::SetGrpData() { transfer_.SetGrpData(); }
+std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage) {
+    std::string name(cacheFileName);
+    name += '.';
+    name += LastChars(chosenImage, 3);
+    return name;
+}
+
+TransferState TransferStateOf(Program& program) {
+    return TransferState{program.TitleText,       program.RequestHeaderBlock, program.TimeOut,
+                         program.CancelRequested, program.ServerUrl,          program.RequestHeaders};
+}
+
+bool TransferFetches::SetGrpUrl() {
+    return transfer_.SetGrpUrl(program_.CurrentEntry().Url, program_.SourceText);
+}
+
+bool TransferFetches::SetGrpData() {
+    const std::string file = WorkImageFileName(program_.CacheFileName, program_.ChosenImage);
+    if (!transfer_.SetGrpData(program_.ChosenImage, program_.RelativeToPage, file)) return false;
+    program_.WorkImageFile = file;
+    return true;
+}
 
 bool frDispGet(Program& program, Host& host, Fetches& fetches) {
-    if (program.RunMode != ModeEditor && program.RunMode != ModeEntry) return true;
+    if (program.RunMode != RunModeValue::Editor && program.RunMode != RunModeValue::Entry) return true;
     SiteEntry& entry = program.CurrentEntry();
     switch (ClassifySource(entry.Url)) {
-        case WebPage:
-        case LocalFile:
-            program.StepSucceeded = false;
-            if (ClassifySource(entry.Url) == WebPage) {
+        case SourceKind::WebPage:
+        case SourceKind::LocalFile: {
+            bool loaded = false;
+            if (ClassifySource(entry.Url) == SourceKind::WebPage) {
                 program.SourceText.clear();
-                fetches.SetGrpUrl();
+                loaded = fetches.SetGrpUrl();
             } else {
-                Load_sDArr(program, host);
+                loaded = Load_sDArr(program, host);
             }
-            if (!program.StepSucceeded) {
-                End(host);
-                return false;
-            }
+            if (!loaded) return End(host);
             ExtractLinks(program);
             break;
-        case WebImage:
-        case LocalImage:
+        }
+        case SourceKind::WebImage:
+        case SourceKind::LocalImage:
             program.ChosenImage = entry.Url;
             return true;
-        case LocalFolder:
+        case SourceKind::LocalFolder:
             LoadFlist(program, host);
             break;
         default:
             return true;
     }
-    program.StepSucceeded = false;
-    ChooseCandidate(program, host);
-    if (!program.StepSucceeded) {
-        End(host);
-        return false;
-    }
+    if (!ChooseCandidate(program, host)) return End(host);
     return true;
 }
 
-void frDispGo(Program& program, Host& host, Fetches& fetches) {
+bool frDispGo(Program& program, Host& host, Fetches& fetches) {
     const SourceKind kind = ClassifySource(program.ChosenImage);
-    if (program.RelativeToPage || kind == WebImage) {
-        program.StepSucceeded = false;
-        fetches.SetGrpData();
-        if (!program.StepSucceeded) return End(host);
-    } else if (kind == LocalImage) {
+    if (program.RelativeToPage || kind == SourceKind::WebImage) {
+        if (!fetches.SetGrpData()) return End(host);
+    } else if (kind == SourceKind::LocalImage) {
         if (!host.files->IsNormalFile(program.ChosenImage))
             return Fail(program, host, "画像ファイル " + program.ChosenImage + " が見つかりません。");
         program.WorkImageFile = WorkImageFileName(program.CacheFileName, program.ChosenImage);
@@ -126,7 +151,7 @@ void frDispGo(Program& program, Host& host, Fetches& fetches) {
     const std::string& work = program.WorkImageFile;
     if (work.size() >= 3 && ToLower(std::string_view(work).substr(work.size() - 3)) == "png" &&
         !ConvertPng(program, host))
-        return;
+        return false;
 
     if (host.progress) host.progress->HideWindow();
     if (host.pump) host.pump->Pump();
@@ -138,13 +163,14 @@ void frDispGo(Program& program, Host& host, Fetches& fetches) {
         preview.LoadWindow();
         Autowp(program, host, preview);
     }
+    return true;
 }
 
-void RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather) {
+bool RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather) {
     if (host.progress) host.progress->ShowWindow();
     if (host.pump) host.pump->Pump();
-    if (gather && !frDispGet(program, host, fetches)) return;
-    frDispGo(program, host, fetches);
+    if (gather && !frDispGet(program, host, fetches)) return false;
+    return frDispGo(program, host, fetches);
 }
 
 UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host)
@@ -163,8 +189,8 @@ void UnattendedFrontEnd::ShowEditor() { host_.process->End(kExitSuccess); }
 
 void UnattendedFrontEnd::RunRetrieval(bool gather) {
     if (!transfer_) {
-        transfer_ = std::make_unique<Transfer>(program_, host_);
-        fetches_ = std::make_unique<TransferFetches>(*transfer_);
+        transfer_ = std::make_unique<Transfer>(host_, TransferStateOf(program_));
+        fetches_ = std::make_unique<TransferFetches>(program_, *transfer_);
     }
     vexal::RunRetrieval(program_, host_, *fetches_, gather);
 }

@@ -3,37 +3,15 @@
 // socket state) after pumping events once; event handlers only set those flags.
 #include "net/transfer.h"
 
+#include "host/dialogs.h"
 #include "host/progress_view.h"
 #include "net/status_texts.h"
 #include "net/url.h"
-#include "program/program.h"
 
 namespace vexal {
-namespace {
 
-bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-// The last `count` characters of a UTF-8 text, never cutting one in half.
-std::string_view LastChars(std::string_view text, int count) {
-    std::size_t start = text.size();
-    for (int n = 0; n < count && start > 0; ++n) {
-        --start;
-        while (start > 0 && IsUtf8Continuation(text[start])) --start;
-    }
-    return text.substr(start);
-}
-
-}  // namespace
-
-std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage) {
-    std::string name(cacheFileName);
-    name += '.';
-    name += LastChars(chosenImage, 3);
-    return name;
-}
-
-Transfer::Transfer(Program& program, Host& host)
-    : program_(program), host_(host), socket_(*host.socket), timer_(*host.timer), response_(this) {
+Transfer::Transfer(Host& host, TransferState state)
+    : host_(host), state_(state), socket_(*host.socket), timer_(*host.timer), response_(this) {
     response_.LimitHeldBytes(kHeldLimitBytes);
     socket_.SetListener(this);
     timer_.SetListener(this);
@@ -44,7 +22,7 @@ Transfer::~Transfer() {
     timer_.SetListener(nullptr);
 }
 
-void Transfer::Error(const std::string& text) { ShowError(program_, *host_.dialogs, text); }
+void Transfer::Error(const std::string& text) { host_.dialogs->Error(state_.TitleText, text); }
 
 void Transfer::Message(const std::string& text) {
     if (host_.progress) host_.progress->SetMessage(text);
@@ -59,7 +37,7 @@ void Transfer::BodyReceived(std::int64_t bytes) {
 }
 
 void Transfer::StartFetch(const std::string& message) {
-    program_.CancelRequested = false;
+    state_.CancelRequested = false;
     TimedOut = false;
     timer_.SetEnabled(false);
     Message(message);
@@ -69,68 +47,65 @@ void Transfer::StartFetch(const std::string& message) {
 
 // A new server: the socket's address and the Host header always change together.
 void Transfer::UseServer() {
-    socket_.SetRemoteHost(program_.ServerUrl.Host);
-    socket_.SetRemotePort(program_.ServerUrl.Port);
-    program_.RequestHeaders = program_.RequestHeaderBlock + program_.ServerUrl.Host + "\r\n";
+    socket_.SetRemoteHost(state_.ServerUrl.Host);
+    socket_.SetRemotePort(state_.ServerUrl.Port);
+    state_.RequestHeaders = state_.RequestHeaderBlock + state_.ServerUrl.Host + "\r\n";
 }
 
-void Transfer::SetGrpUrl() {
-    const std::string url = program_.CurrentEntry().Url;
+bool Transfer::SetGrpUrl(const std::string& url, std::string& sourceText) {
     StartFetch("元URL " + url + " を取得しています...");
-    program_.ServerUrl = SplitUrl(url);
-    if (program_.ServerUrl.Host.empty() || program_.ServerUrl.Scheme != "http") {
+    state_.ServerUrl = SplitUrl(url);
+    if (state_.ServerUrl.Host.empty() || state_.ServerUrl.Scheme != "http") {
         Error("URLの指定が間違っています。");
-        return;
+        return false;
     }
     UseServer();
-    if (!HttpGet(program_.ServerUrl.Dir + program_.ServerUrl.File)) return;
+    if (!HttpGet(state_.ServerUrl.Dir + state_.ServerUrl.File)) return false;
 
     Message("元ファイルを取得しています...");
     if (host_.progress) host_.progress->SetProgressValue(0);
     host_.pump->Pump(0);
-    ResponseToSourceText(response_.ResponseBytes.view(), program_.SourceText);
+    ResponseToSourceText(response_.ResponseBytes.view(), sourceText);
     response_.ResponseBytes.Release();
-    program_.StepSucceeded = true;
+    return true;
 }
 
-void Transfer::SetGrpData() {
-    const std::string image = program_.ChosenImage;
+bool Transfer::SetGrpData(const std::string& image, bool relativeToPage, const std::string& filePath) {
     StartFetch("画像ファイル" + image + "を取得しています...");
-    if (program_.RelativeToPage) {
+    if (relativeToPage) {
         // Same server, port and Host header as the page, on a new connection.
-        program_.ServerUrl.Dir = UrlDirPart(image);
-        program_.ServerUrl.File = UrlFilePart(image);
+        state_.ServerUrl.Dir = UrlDirPart(image);
+        state_.ServerUrl.File = UrlFilePart(image);
     } else {
-        program_.ServerUrl = SplitUrl(image);
+        state_.ServerUrl = SplitUrl(image);
         UseServer();
     }
 
     toFile_ = true;
-    filePath_ = WorkImageFileName(program_.CacheFileName, image);
+    filePath_ = filePath;
     fileTouched_ = false;
-    const bool received = HttpGet(program_.ServerUrl.Dir + program_.ServerUrl.File);
+    const bool received = HttpGet(state_.ServerUrl.Dir + state_.ServerUrl.File);
     if (received) WriteBodyPiece();
     toFile_ = false;
     response_.ResponseBytes.Release();
     if (!received) {
         DropPartialFile();
-        return;
+        return false;
     }
     if (fileFailed_) {
         DropPartialFile();
         Error("画像ファイル " + filePath_ + " を保存できませんでした。");
-        return;
+        return false;
     }
     // An empty body is no picture; handing it on would only fail later, less clearly.
     if (fileBytes_ == 0) {
         DropPartialFile();
         Error("画像ファイル " + image + " を取得できませんでした。");
-        return;
+        return false;
     }
-    program_.WorkImageFile = filePath_;
     Message("画像を読み込んでいます...");
     host_.pump->Pump(0);
-    program_.StepSucceeded = true;
+    return true;
 }
 
 // Moves the body received so far into the working file: the first piece of an attempt
@@ -154,20 +129,24 @@ void Transfer::DropPartialFile() {
     fileTouched_ = false;
 }
 
+// A new attempt is a new connection carrying a new response, so reading starts over: the
+// framing of the old one says nothing about where this one ends, and the file it writes
+// starts again from its beginning.
+void Transfer::ResetResponse() {
+    response_.Reset();
+    fileBytes_ = 0;
+    fileFailed_ = false;
+}
+
 bool Transfer::HttpGet(const std::string& path) {
-    WS_DataArrival(-1);
     while (true) {
-        // A new attempt is a new connection carrying a new response, so reading starts
-        // over: the framing of the old one says nothing about where this one ends.
-        response_.Reset();
-        fileBytes_ = 0;
-        fileFailed_ = false;
+        ResetResponse();
         socket_.Connect();
         RestartTimeout();
         SocketError = 0;
         if (!AwaitConnection()) return false;
 
-        socket_.SendData(RequestText(path, program_.RequestHeaders));
+        socket_.SendData(RequestText(path, state_.RequestHeaders));
         RestartTimeout();
         SocketError = 0;
         switch (AwaitResponse(path)) {
@@ -186,7 +165,7 @@ bool Transfer::HttpGet(const std::string& path) {
 bool Transfer::AwaitConnection() {
     while (true) {
         host_.pump->Pump(kPassWaitMs);
-        if (program_.CancelRequested) {
+        if (state_.CancelRequested) {
             Error("ユーザーによってキャンセルされました。");
             return false;
         }
@@ -201,16 +180,16 @@ bool Transfer::AwaitConnection() {
             return false;
         }
         switch (socket_.State()) {
-            case kStateClosed:
+            case SocketState::Closed:
                 Error("切断されました。");
                 return false;
-            case kStateConnected:
+            case SocketState::Connected:
                 return true;
-            case kStateClosing:
+            case SocketState::Closing:
                 socket_.Close();
                 Error("相手側から切断されました。");
                 return false;
-            case kStateError:
+            case SocketState::Error:
                 Error("エラーが発生しました。");
                 return false;
             default:
@@ -222,7 +201,7 @@ bool Transfer::AwaitConnection() {
 Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
     while (true) {
         host_.pump->Pump(kPassWaitMs);
-        if (program_.CancelRequested) {
+        if (state_.CancelRequested) {
             Error("ユーザーによってキャンセルされました。");
             return Outcome::Failed;
         }
@@ -241,7 +220,7 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
         // next request would otherwise hold the transfer until its own time-out.
         if (response_.Complete()) return Outcome::Done;
         switch (socket_.State()) {
-            case kStateClosed:
+            case SocketState::Closed:
                 response_.ConnectionClosed();
                 if (ReportRejection(path)) return Outcome::Failed;
                 // A body framed by its length or by chunks that the close cut short is a
@@ -251,11 +230,11 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
                     return Outcome::Failed;
                 }
                 return Outcome::Done;
-            case kStateClosing:
+            case SocketState::Closing:
                 response_.ConnectionClosed();
                 socket_.Close();
                 break;
-            case kStateError:
+            case SocketState::Error:
                 Error("エラーが発生しました。");
                 return Outcome::Failed;
             default:
@@ -294,16 +273,12 @@ bool Transfer::AskRetry() { return host_.dialogs->AskRetry(kPlainTitle, "接続�
 // from inside event handlers, and the loops pump on their next pass anyway.
 void Transfer::RestartTimeout() {
     timer_.SetEnabled(false);
-    timer_.SetInterval(static_cast<std::int64_t>(program_.TimeOut) * 1000);
+    timer_.SetInterval(static_cast<std::int64_t>(state_.TimeOut) * 1000);
     TimedOut = false;
     timer_.SetEnabled(true);
 }
 
-void Transfer::WS_DataArrival(std::int32_t bytesTotal) {
-    if (bytesTotal == -1) {
-        response_.Reset();
-        return;
-    }
+void Transfer::WS_DataArrival(std::int32_t) {
     const std::string_view bytes = socket_.PeekData();
     const bool keep = response_.DataArrival(bytes);
     socket_.DiscardData(bytes.size());
@@ -321,10 +296,5 @@ void Transfer::WS_Error(std::int16_t number, const std::string&) {
 }
 
 void Transfer::Timer_Timer() { TimedOut = true; }
-
-void Transfer::cbCancel_Click() {
-    program_.CancelRequested = true;
-    if (host_.progress) host_.progress->HideWindow();
-}
 
 }  // namespace vexal

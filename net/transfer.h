@@ -1,6 +1,6 @@
-// The network half of the progress window: fetching the source page into SourceText and
-// the chosen image into the working file over one TCP socket, with the inactivity
-// time-out, the Retry/Cancel question, the cancel button and every failure message.
+// The network half of the progress window: fetching the source page's text and the chosen
+// image into the working file over one TCP socket, with the inactivity time-out, the
+// Retry/Cancel question, the cancel flag and every failure message.
 #pragma once
 
 #include <cstdint>
@@ -11,32 +11,42 @@
 #include "host/socket.h"
 #include "host/timer.h"
 #include "net/response.h"
-#include "program/program.h"
+#include "program/url_parts.h"
 
 namespace vexal {
 
-// The working image file for `chosenImage`: `cacheFileName`, ".", and the last three
-// characters of `chosenImage` (letter case kept; "a.jpeg" gives "peg").
-std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage);
+// The part of the retrieval state a transfer reads and writes. The values are read when a
+// fetch needs them, so a change between fetches (a new time-out) takes effect at once.
+struct TransferState {
+    // The title of the error boxes.
+    const std::string& TitleText;
+    // The request header lines every fetch sends, ending in "Host: " for the server's name.
+    const std::string& RequestHeaderBlock;
+    // Seconds of network silence before the Retry/Cancel question; 0 or less never asks.
+    const std::int32_t& TimeOut;
+    // The progress window's cancel flag: cleared as a fetch starts, polled on every pass.
+    bool& CancelRequested;
+    // The server of the last fetch and the header lines sent to it: an image the page
+    // links relatively is fetched from the page's server with the same lines.
+    UrlParts& ServerUrl;
+    std::string& RequestHeaders;
+};
 
 class Transfer final : public SocketListener, public TimerListener, private ResponseProgress {
 public:
     // Uses host.socket, host.timer, host.pump, host.dialogs and host.files; host.progress
     // may be null. Becomes the listener of the socket and the timer while it lives.
-    Transfer(Program& program, Host& host);
+    Transfer(Host& host, TransferState state);
     ~Transfer() override;
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
 
-    // Fetches CurrentEntry.Url and appends its lines to SourceText; StepSucceeded on success.
-    void SetGrpUrl();
-    // Fetches ChosenImage (a path on the page's server when RelativeToPage) into the working
-    // image file; StepSucceeded on success.
-    void SetGrpData();
-
-    // The window's cancel button: sets CancelRequested and hides the window; a transfer in
-    // progress fails with the cancel message on its next pass.
-    void cbCancel_Click();
+    // Fetches the page `url` and appends its printable lines to `sourceText`. False, after
+    // its message, when the page could not be had.
+    [[nodiscard]] bool SetGrpUrl(const std::string& url, std::string& sourceText);
+    // Fetches `image` (a path on the page's server when `relativeToPage`) into the file
+    // `filePath`. False, after its message and with no partial file left, when it failed.
+    [[nodiscard]] bool SetGrpData(const std::string& image, bool relativeToPage, const std::string& filePath);
 
     void WS_DataArrival(std::int32_t bytesTotal) override;
     void WS_Error(std::int16_t number, const std::string& description) override;
@@ -62,6 +72,7 @@ private:
     enum class Outcome : std::uint8_t { Done, Failed, Retry };
 
     bool HttpGet(const std::string& path);
+    void ResetResponse();
     bool AwaitConnection();
     Outcome AwaitResponse(const std::string& path);
     bool ReportRejection(const std::string& path);
@@ -77,8 +88,8 @@ private:
     void BodyReceived(std::int64_t bytes) override;
     void Message(const std::string& text);
 
-    Program& program_;
     Host& host_;
+    TransferState state_;
     Socket& socket_;
     Timer& timer_;
     Response response_;

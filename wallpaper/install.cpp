@@ -44,17 +44,16 @@ bool WriteFromPicture(Host& host, PreviewPicture& preview, const std::string& im
 
 }  // namespace
 
-std::string StyleCode(std::uint8_t wpState) {
+std::string StyleCode(WallpaperStyle wpState) {
     switch (wpState) {
-        case 0:
+        case WallpaperStyle::Centred:
             return "00";
-        case 1:
+        case WallpaperStyle::Tiled:
             return "01";
-        case 2:
+        case WallpaperStyle::Stretched:
             return "20";
-        default:
-            return {};
     }
+    return {};
 }
 
 void SetKeyValue(Host& host, const std::string& sKeyName, const std::string& sValueName,
@@ -94,7 +93,7 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
         return Refuse(host, "非対応拡張子が選択されました。");
     }
 
-    if (program.RunMode != ModeDirect) {
+    if (program.RunMode != RunModeValue::Direct) {
         const std::string code = StyleCode(program.CurrentEntry().WpState);
         if (!code.empty()) {
             SetKeyValue(host, kDesktopKey, kWallpaperStyleName, code.substr(0, 1));

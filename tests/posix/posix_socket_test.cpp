@@ -71,11 +71,11 @@ TEST(PosixSocketTest, EventsArriveOnlyInsideThePump) {
         socket.Connect();
         socket.SendData("too early");
         EXPECT_TRUE(events.errors.empty());
-        EXPECT_NE(socket.State(), kStateError);
+        EXPECT_NE(socket.State(), SocketState::Error);
         ASSERT_TRUE(PumpUntil(reactor, [&] { return !events.errors.empty(); }));
-        EXPECT_EQ(socket.State(), kStateError);
+        EXPECT_EQ(socket.State(), SocketState::Error);
         socket.Close();
-        EXPECT_EQ(socket.State(), kStateClosed);
+        EXPECT_EQ(socket.State(), SocketState::Closed);
     }
 }
 
@@ -93,15 +93,15 @@ TEST(PosixSocketTest, UnreadDataStaysUntilDiscarded) {
     socket.SetRemoteHost("127.0.0.1");
     socket.SetRemotePort(server.port());
     socket.Connect();
-    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == kStateConnected; }));
+    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == SocketState::Connected; }));
     socket.SendData("GET / HTTP/1.1\r\n\r\n");
-    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == kStateClosing; }));
+    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == SocketState::Closing; }));
     EXPECT_EQ(events.totals, (std::vector<std::int32_t>{5, 10}));
     EXPECT_EQ(socket.PeekData(), "helloworld");
     socket.DiscardData(3);
     EXPECT_EQ(socket.PeekData(), "loworld");
     socket.Close();
-    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_EQ(socket.State(), SocketState::Closed);
     EXPECT_EQ(socket.PeekData(), "");
     EXPECT_TRUE(events.errors.empty());
 }
@@ -116,7 +116,7 @@ TEST(PosixSocketTest, CloseDropsALookupInFlight) {
     socket.Connect();
     socket.Close();
     for (int i = 0; i < 20; ++i) reactor.Pump(5);
-    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_EQ(socket.State(), SocketState::Closed);
     EXPECT_TRUE(events.errors.empty());
 }
 
@@ -143,7 +143,7 @@ TEST(PosixSocketTest, ReadingStopsWhileTooMuchIsUnread) {
     ASSERT_TRUE(PumpUntil(reactor, [&] {
         total += socket.PeekData().size();
         socket.DiscardData(socket.PeekData().size());
-        return socket.State() == kStateClosing;
+        return socket.State() == SocketState::Closing;
     }));
     total += socket.PeekData().size();
     EXPECT_EQ(total, 32u << 20);
@@ -174,7 +174,7 @@ TEST(PosixReactorTest, PumpReturnsWhenDataArrives) {
     socket.SetRemoteHost("127.0.0.1");
     socket.SetRemotePort(server.port());
     socket.Connect();
-    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == kStateConnected; }));
+    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == SocketState::Connected; }));
     const std::int64_t start = PosixReactor::NowMs();
     while (events.totals.empty() && PosixReactor::NowMs() - start < 1500) reactor.Pump(1000);
     EXPECT_LT(PosixReactor::NowMs() - start, 500);

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/startup.h"
+#include "gather/driver.h"
 #include "host/progress_view.h"
 #include "net/transfer.h"
 #include "platform/posix/posix_file_system.h"
@@ -18,6 +19,7 @@
 #include "posix/loopback_server.h"
 #include "posix/temp_dir.h"
 #include "support/fakes.h"
+#include "ui/progress_presenter.h"
 
 namespace vexal {
 namespace {
@@ -55,7 +57,10 @@ struct Rig {
     PosixSocket socket{reactor};
     PosixTimer timer{reactor};
     LabelRecorder progress;
+    ProgressPresenter progressWindow{program, progress};
     std::unique_ptr<Transfer> transfer;
+    std::unique_ptr<TransferFetches> fetches;
+    bool succeeded = false;  // what the last fetch returned
     PosixTimer* timerForClick = nullptr;
 
     Rig() {
@@ -66,22 +71,21 @@ struct Rig {
         test.host.timer = &timer;
         test.host.pump = &reactor;
         test.host.progress = &progress;
-        transfer = std::make_unique<Transfer>(program, test.host);
+        transfer = std::make_unique<Transfer>(test.host, TransferStateOf(program));
+        fetches = std::make_unique<TransferFetches>(program, *transfer);
     }
     // Fetches a page; returns the milliseconds it took.
     std::int64_t Page(const std::string& url) {
         program.CurrentEntry().Url = url;
-        program.StepSucceeded = false;
         const std::int64_t start = NowMs();
-        transfer->SetGrpUrl();
+        succeeded = fetches->SetGrpUrl();
         return NowMs() - start;
     }
     std::int64_t Image(const std::string& image, bool relative = false) {
         program.ChosenImage = image;
         program.RelativeToPage = relative;
-        program.StepSucceeded = false;
         const std::int64_t start = NowMs();
-        transfer->SetGrpData();
+        succeeded = fetches->SetGrpData();
         return NowMs() - start;
     }
     std::vector<std::string> Boxes() const {
@@ -150,7 +154,7 @@ TEST(TransferLoopbackTest, PagesArriveWhateverTheFraming) {
         });
         Rig rig;
         const std::int64_t ms = rig.Page(server.Url("/dir/index.html"));
-        EXPECT_TRUE(rig.program.StepSucceeded);
+        EXPECT_TRUE(rig.succeeded);
         EXPECT_EQ(rig.Boxes(), std::vector<std::string>{});
         EXPECT_EQ(rig.program.SourceText, kPageText);
         // Well under the 1-second time-out: the end of the body ends the fetch.
@@ -190,7 +194,7 @@ TEST(TransferLoopbackTest, ImagesArriveByteForByte) {
         });
         Rig rig;
         rig.Image(server.Url("/pics/photo.jpg"));
-        EXPECT_TRUE(rig.program.StepSucceeded);
+        EXPECT_TRUE(rig.succeeded);
         EXPECT_EQ(rig.Boxes(), std::vector<std::string>{});
         EXPECT_EQ(rig.program.WorkImageFile, "work.jpg");
         EXPECT_TRUE(rig.WorkFile() == image) << "stored " << rig.WorkFile().size() << " bytes";
@@ -245,7 +249,7 @@ TEST(TransferLoopbackTest, FailuresShowTheirMessage) {
         Rig rig;
         rig.test.files.files["work.jpg"] = "old picture";
         rig.Image(server.Url("/pics/photo.jpg"));
-        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_FALSE(rig.succeeded);
         std::vector<std::string> expected;
         for (std::string box : row.boxes) {
             const auto at = box.find("PORT");
@@ -276,7 +280,7 @@ TEST(TransferLoopbackTest, ConnectionFailures) {
         SCOPED_TRACE(row.name);
         Rig rig;
         const std::int64_t ms = rig.Page(row.url);
-        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_FALSE(rig.succeeded);
         EXPECT_EQ(rig.Boxes(), std::vector<std::string>{std::string("error:") + row.message});
         EXPECT_EQ(rig.progress.messages.back(), row.message) << "the label shows the socket error";
         EXPECT_LT(ms, 500);
@@ -290,7 +294,7 @@ TEST(TransferLoopbackTest, HostNamesAreLookedUp) {
     });
     Rig rig;
     rig.Page("http://localhost:" + std::to_string(server.port()) + "/");
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_EQ(rig.program.SourceText, "<img src=\"x.gif\">");
     ASSERT_EQ(server.requests().size(), 1u);
     EXPECT_NE(server.requests()[0].find("\r\nHost: localhost\r\n"), std::string::npos);
@@ -309,7 +313,7 @@ TEST(TransferLoopbackTest, StallAnsweredRetryThenServed) {
     Rig rig;
     rig.test.dialogs.retryAnswers = {true};
     const std::int64_t ms = rig.Page(server.Url("/p.html"));
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"retry:接続先の応答がありません。"});
     EXPECT_EQ(rig.test.dialogs.boxes[0].title, "vexal");
     EXPECT_EQ(rig.program.SourceText, kPageText);
@@ -329,7 +333,7 @@ TEST(TransferLoopbackTest, StallAnsweredCancelWithinTheTimeOutAndIdle) {
     const double cpuBefore = ThreadCpuMs();
     const std::int64_t ms = rig.Page(server.Url("/p.html"));
     const double cpu = ThreadCpuMs() - cpuBefore;
-    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_FALSE(rig.succeeded);
     EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"retry:接続先の応答がありません。"});
     EXPECT_EQ(rig.program.SourceText, "");
     // The question comes one time-out after the last data, not later.
@@ -351,7 +355,7 @@ TEST(TransferLoopbackTest, CancelInMidTransfer) {
         std::int64_t at = 0;
         void Timer_Timer() override {
             at = NowMs();
-            rig->transfer->cbCancel_Click();
+            rig->progressWindow.cbCancel_Click();
             rig->timerForClick->SetEnabled(false);
         }
     };
@@ -364,7 +368,7 @@ TEST(TransferLoopbackTest, CancelInMidTransfer) {
     clickTimer.SetEnabled(true);
     rig.Image(server.Url("/big.png"));
     const std::int64_t after = NowMs() - clicker.at;
-    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_FALSE(rig.succeeded);
     EXPECT_TRUE(rig.progress.hidden);
     EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:ユーザーによってキャンセルされました。"});
     EXPECT_GT(rig.progress.value, 0) << "the transfer was under way";
@@ -386,9 +390,9 @@ TEST(TransferLoopbackTest, PageThenImageOnItsServer) {
     });
     Rig rig;
     rig.Page(server.Url("/site/index.html"));
-    ASSERT_TRUE(rig.program.StepSucceeded);
+    ASSERT_TRUE(rig.succeeded);
     rig.Image("/i/a.jpg", true);
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_TRUE(rig.WorkFile() == image);
     EXPECT_EQ(server.connections(), 2);
 }
@@ -409,7 +413,7 @@ TEST(TransferLoopbackTest, ResetAfterPartOfALargeImageLeavesNoFile) {
     rig.test.host.files = &files;
     rig.program.CacheFileName = dir / "work";
     rig.Image(server.Url("/big.bmp"));
-    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_FALSE(rig.succeeded);
     EXPECT_EQ(rig.Boxes(),
               std::vector<std::string>{"error:接続がリモート側のマシンからリセットされました。"});
     EXPECT_FALSE(files.IsNormalFile(dir / "work.bmp"));
@@ -431,7 +435,7 @@ TEST(TransferLoopbackTest, WorkingFileIsRewrittenWhole) {
         old << std::string(10000, 'o');
     }
     rig.Image(server.Url("/a.gif"));
-    ASSERT_TRUE(rig.program.StepSucceeded);
+    ASSERT_TRUE(rig.succeeded);
     std::string stored;
     ASSERT_TRUE(files.ReadFile(dir / "work.gif", stored));
     EXPECT_EQ(stored, "short");

@@ -204,7 +204,7 @@ TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
     const Program saved = Saved();
     ASSERT_EQ(saved.EntryCount(), 2);
     EXPECT_EQ(saved.SiteEntries[2].Comment, "memo\r\ntwo");
-    EXPECT_EQ(saved.SiteEntries[2].WpState, 1);
+    EXPECT_EQ(saved.SiteEntries[2].WpState, WallpaperStyle::Tiled);
     EXPECT_EQ(saved.SiteEntries[1].Url, "/a/");
 }
 
@@ -360,8 +360,8 @@ struct QtRetrievalFixture : QtFixture {
         e.Name = "pics";
         e.Url = dir / "pics/";
         e.Ext = {false, true, false, false};
-        e.No = 2;
-        e.WpState = 1;
+        e.No = ChoiceMode::Random;
+        e.WpState = WallpaperStyle::Tiled;
         program.SiteEntries.push_back(e);
     }
     // The retrieval's windows are ended only through the process, so tests close them.
@@ -376,7 +376,7 @@ TEST_F(QtRetrievalFixture, PreviewSearchAgainThenSetWallpaper) {
     ASSERT_TRUE(dialogs.boxes.empty()) << dialogs.boxes[0].text;
     EXPECT_FALSE(editor.isVisible());
     EXPECT_TRUE(SettingsWritten());
-    EXPECT_EQ(program.RunMode, ModeEditor);
+    EXPECT_EQ(program.RunMode, RunModeValue::Editor);
     QtPreviewWindow& preview = *frontEnd->previewWindow();
     EXPECT_TRUE(preview.isVisible());
     EXPECT_FALSE(frontEnd->progressWindow()->isVisible());

@@ -23,7 +23,7 @@ struct Recorder final : SocketListener {
         received += socket.PeekData();
         socket.DiscardData(socket.PeekData().size());
         ++dataEvents;
-        EXPECT_NE(socket.State(), kStateClosing) << "data delivered after the close was reported";
+        EXPECT_NE(socket.State(), SocketState::Closing) << "data delivered after the close was reported";
     }
     void WS_Error(std::int16_t number, const std::string&) override {
         EXPECT_TRUE(insidePump) << "Error outside Pump";
@@ -73,10 +73,10 @@ TEST_F(Win32SocketTest, ExchangeDeliversEveryByteBeforeTheRemoteClose) {
                   {"Content-Length: 200000\r\n\r\n" + body.substr(0, 1000), 50},
                   {body.substr(1000), 0}});
     ConnectTo(server.port());
-    EXPECT_NE(socket.State(), kStateConnected);  // Connect returns at once
-    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateConnected; }));
+    EXPECT_NE(socket.State(), SocketState::Connected);  // Connect returns at once
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == SocketState::Connected; }));
     socket.SendData("GET /a.jpg HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateClosing; }));
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == SocketState::Closing; }));
     EXPECT_EQ(recorder.received, "HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body);
     EXPECT_GE(recorder.dataEvents, 2);
     EXPECT_TRUE(recorder.errors.empty());
@@ -84,7 +84,7 @@ TEST_F(Win32SocketTest, ExchangeDeliversEveryByteBeforeTheRemoteClose) {
     EXPECT_EQ(server.request(), "GET /a.jpg HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
 
     socket.Close();
-    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_EQ(socket.State(), SocketState::Closed);
     EXPECT_TRUE(socket.PeekData().empty());
 }
 
@@ -92,14 +92,14 @@ TEST_F(Win32SocketTest, CloseDropsUnreadDataAndLaterEvents) {
     LoopbackServer server;
     server.Serve({{"HTTP/1.1 200 OK\r\n\r\nbody", 0}});
     ConnectTo(server.port());
-    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateConnected; }));
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == SocketState::Connected; }));
     socket.SendData("GET / HTTP/1.1\r\n\r\n");
     server.Join();  // everything is sent and the server has closed
     socket.Close();
     for (int i = 0; i < 10; ++i) PumpOnce();
     EXPECT_EQ(recorder.dataEvents, 0);
     EXPECT_TRUE(recorder.errors.empty());
-    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_EQ(socket.State(), SocketState::Closed);
 }
 
 TEST_F(Win32SocketTest, ARefusedConnectionReportsWinsockNumber) {
@@ -111,21 +111,22 @@ TEST_F(Win32SocketTest, ARefusedConnectionReportsWinsockNumber) {
     ConnectTo(port);
     ASSERT_TRUE(PumpUntil([&] { return !recorder.errors.empty(); }));
     EXPECT_EQ(recorder.errors, std::vector<std::int16_t>{kErrorConnectionRefused});
-    EXPECT_EQ(socket.State(), kStateError);
+    EXPECT_EQ(socket.State(), SocketState::Error);
 }
 
 TEST_F(Win32SocketTest, ResetByThePeerIsAnError) {
     LoopbackServer server;
     server.Serve({{"HTTP/1.1 200 OK\r\n", 100}}, LoopbackServer::Ending::Reset);
     ConnectTo(server.port());
-    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateConnected; }));
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == SocketState::Connected; }));
     socket.SendData("GET / HTTP/1.1\r\n\r\n");
-    ASSERT_TRUE(PumpUntil([&] { return !recorder.errors.empty() || socket.State() == kStateClosing; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return !recorder.errors.empty() || socket.State() == SocketState::Closing; }));
     // Whether the reset or the bytes before it win the race is up to the stack; a reset
     // that is noticed must carry its own number.
     if (!recorder.errors.empty()) {
         EXPECT_EQ(recorder.errors[0], kErrorConnectionReset);
-        EXPECT_EQ(socket.State(), kStateError);
+        EXPECT_EQ(socket.State(), SocketState::Error);
     }
 }
 
@@ -152,7 +153,7 @@ TEST_F(Win32SocketTest, MisuseIsReportedOnTheNextPumpNotInsideTheCall) {
         EXPECT_TRUE(recorder.errors.empty()) << row.name;
         PumpOnce(0);
         EXPECT_EQ(recorder.errors, std::vector<std::int16_t>{row.expected}) << row.name;
-        EXPECT_EQ(socket.State(), kStateError) << row.name;
+        EXPECT_EQ(socket.State(), SocketState::Error) << row.name;
     }
 }
 
@@ -160,11 +161,11 @@ TEST_F(Win32SocketTest, CloseDuringTheNameLookupIsQuiet) {
     socket.SetRemoteHost("localhost");
     socket.SetRemotePort(9);
     socket.Connect();
-    EXPECT_EQ(socket.State(), kStateResolvingHost);
+    EXPECT_EQ(socket.State(), SocketState::ResolvingHost);
     socket.Close();
     for (int i = 0; i < 20; ++i) PumpOnce();
     EXPECT_TRUE(recorder.errors.empty());
-    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_EQ(socket.State(), SocketState::Closed);
 }
 
 TEST_F(Win32SocketTest, LocalhostReachesAnIpv4OnlyServer) {
@@ -173,10 +174,11 @@ TEST_F(Win32SocketTest, LocalhostReachesAnIpv4OnlyServer) {
     socket.SetRemoteHost("localhost");
     socket.SetRemotePort(server.port());
     socket.Connect();
-    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateConnected || !recorder.errors.empty(); }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return socket.State() == SocketState::Connected || !recorder.errors.empty(); }));
     ASSERT_TRUE(recorder.errors.empty());
     socket.SendData("\r\n\r\n");
-    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateClosing; }));
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == SocketState::Closing; }));
     EXPECT_EQ(recorder.received, "hello");
 }
 

@@ -45,8 +45,8 @@ void Win32FrontEnd::LoadRetrievalWindows() {
         host_.preview = preview_.get();
     }
     if (!transfer_ && host_.socket && host_.timer) {
-        transfer_ = std::make_unique<Transfer>(program_, host_);
-        fetches_ = std::make_unique<TransferFetches>(*transfer_);
+        transfer_ = std::make_unique<Transfer>(host_, TransferStateOf(program_));
+        fetches_ = std::make_unique<TransferFetches>(program_, *transfer_);
     }
 }
 
