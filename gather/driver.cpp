@@ -174,25 +174,16 @@ bool RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather) {
 }
 
 UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host)
-    : program_(program), host_(host), preview_(std::make_unique<UnattendedPreview>(program, host)) {
+    : host_(host), preview_(std::make_unique<UnattendedPreview>(program, host)), session_(program, host) {
     host_.preview = preview_.get();
 }
 
-// The transfer goes first: it stops listening to the socket and timer it was given.
 UnattendedFrontEnd::~UnattendedFrontEnd() {
-    fetches_.reset();
-    transfer_.reset();
     if (host_.preview == preview_.get()) host_.preview = nullptr;
 }
 
 void UnattendedFrontEnd::ShowEditor() { host_.process->End(kExitSuccess); }
 
-void UnattendedFrontEnd::RunRetrieval(bool gather) {
-    if (!transfer_) {
-        transfer_ = std::make_unique<Transfer>(host_, TransferStateOf(program_));
-        fetches_ = std::make_unique<TransferFetches>(program_, *transfer_);
-    }
-    vexal::RunRetrieval(program_, host_, *fetches_, gather);
-}
+void UnattendedFrontEnd::RunRetrieval(bool gather) { session_.Run(gather); }
 
 }  // namespace vexal

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "gather/session.h"
 #include "host/front_end.h"
 #include "host/host.h"
 #include "program/program.h"
@@ -81,11 +82,9 @@ public:
     void RunRetrieval(bool gather) override;
 
 private:
-    Program& program_;
     Host& host_;
     std::unique_ptr<UnattendedPreview> preview_;
-    std::unique_ptr<Transfer> transfer_;
-    std::unique_ptr<TransferFetches> fetches_;
+    RetrievalSession session_;
 };
 
 }  // namespace vexal
