@@ -1,5 +1,6 @@
 // Fuzz target: decoding an arbitrary file as a picture (Qt's readers behind the size
-// limit), then writing it with the one BMP writer.
+// limit), then writing it with the one BMP writer; and writing it straight into a bitmap
+// while decoding, which must agree with the first about whether the file is a picture.
 #include <unistd.h>
 
 #include <cstdint>
@@ -26,5 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (picture.Empty()) std::abort();
         if (!vexal::WriteBmp(files, out, picture)) std::abort();
     }
+    const vexal::BmpFromFile direct = decoder.DecodeToBmp(in, dir + "/direct.bmp");
+    if (direct.handled && direct.decoded.error != result.error) std::abort();
+    if (direct.handled && direct.decoded.Ok() && !direct.written) std::abort();
     return 0;
 }

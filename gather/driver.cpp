@@ -48,23 +48,31 @@ bool ConvertPng(Program& program, Host& host) {
     if (host.progress) host.progress->SetMessage("pngファイルを変換しています...");
     const std::string png = program.WorkImageFile;
     assert(host.images);
-    ImageLibrary library(*host.images, *host.files);
-    const std::int32_t handle = library.PNGtoDIB(png);
-    if (handle == 0) {
+    const std::string bmp = png.substr(0, png.size() - 3) + "bmp";
+    auto unreadable = [&](const DecodeResult& why) {
         // A picture refused for its size says so; anything else is the library's failure.
-        const DecodeResult& why = library.LastDecode();
         ShowError(program, *host.dialogs,
                   why.error == DecodeError::TooLarge ? PictureErrorText(png, why)
                                                      : "pngファイルの読み出しに失敗しました");
         host.files->DeleteFile(png);
         return End(host);
+    };
+    // Rows are written as they are decoded where the platform can, so the writing
+    // overlaps the decoding and the photo is never held whole.
+    const BmpFromFile direct = host.images->DecodeToBmp(png, bmp);
+    bool written = direct.written;
+    if (direct.handled) {
+        if (!direct.decoded.Ok()) return unreadable(direct.decoded);
+    } else {
+        ImageLibrary library(*host.images, *host.files);
+        const std::int32_t handle = library.PNGtoDIB(png);
+        if (handle == 0) return unreadable(library.LastDecode());
+        written = library.DIBtoBMP(bmp, handle) != 0;
+        // The decoded picture is released at once: a photo's pixels are large, and the
+        // desktop is about to read the bitmap back.
+        library.DeleteDIB(handle);
     }
-    const std::string bmp = png.substr(0, png.size() - 3) + "bmp";
-    const std::int32_t written = library.DIBtoBMP(bmp, handle);
-    // The decoded picture is released at once: a photo's pixels are large, and the desktop
-    // is about to read the bitmap back.
-    library.DeleteDIB(handle);
-    if (written == 0) {
+    if (!written) {
         ShowError(program, *host.dialogs, "pngファイルの変換に失敗しました");
         host.files->DeleteFile(png);
         // A bitmap broken off half way is of no use to anyone.

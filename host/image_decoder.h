@@ -37,6 +37,14 @@ struct DecodeResult {
     bool Ok() const { return error == DecodeError::None; }
 };
 
+// The outcome of writing a picture file straight into a bitmap file.
+struct BmpFromFile {
+    // False when the decoder leaves this picture to Decode and the portable bitmap writer.
+    bool handled = false;
+    DecodeResult decoded;  // why the picture could not be read
+    bool written = false;  // the picture was read and the whole bitmap written
+};
+
 class ImageDecoder {
 public:
     virtual ~ImageDecoder() = default;
@@ -46,6 +54,14 @@ public:
     // format is told from the content, not from the name. The size is checked before any
     // pixel is decoded.
     virtual DecodeResult Decode(const std::string& path, Picture& pictureOut) = 0;
+    // Writes the picture at `path` as a bitmap file at `destination`, byte for byte what
+    // WriteBmp writes for the decoded picture, storing rows as they are decoded so that a
+    // large photo is never held in memory whole. A destination that was there stays as
+    // it was unless the whole new bitmap could be written. A decoder that cannot do this
+    // for a picture leaves it unhandled.
+    virtual BmpFromFile DecodeToBmp(const std::string& /*path*/, const std::string& /*destination*/) {
+        return {};
+    }
 };
 
 }  // namespace vexal

@@ -34,6 +34,13 @@ bool WriteFromPicture(Host& host, PreviewPicture& preview, const std::string& im
     const Picture* source = &preview.picture;
     if (!preview.PictureLoaded || preview.picture.Empty()) {
         if (!host.images) return Refuse(host, PictureErrorText(imagePath, {DecodeError::Unreadable, 0, 0}));
+        // Written while it is decoded where the platform can: the photo is then never held
+        // whole, and the writing overlaps the decoding.
+        const BmpFromFile direct = host.images->DecodeToBmp(imagePath, destination);
+        if (direct.handled) {
+            if (!direct.decoded.Ok()) return Refuse(host, PictureErrorText(imagePath, direct.decoded));
+            return direct.written || Refuse(host, kChangeFailed);
+        }
         const DecodeResult decoded = host.images->Decode(imagePath, fresh);
         if (!decoded.Ok() || fresh.Empty()) return Refuse(host, PictureErrorText(imagePath, decoded));
         source = &fresh;

@@ -1,22 +1,26 @@
-// The reader: chunk walk, inflate with zlib, and a ring of row blocks between the
+// The reader: chunk walk, inflate with ISA-L (a streaming inflate of the same format,
+// more than twice as fast as zlib's on photos), and a ring of row blocks between the
 // inflating thread and the filtering thread. Every length read from the file is checked
 // before it is used; the picture's size is checked before its memory is taken.
 #include "platform/linux/png_reader.h"
 
 #include <fcntl.h>
+#include <isa-l/igzip_lib.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
 #include <vector>
+
+#include "platform/linux/bmp_file_writer.h"
+#include "platform/linux/row_ring.h"
 
 namespace vexal {
 namespace {
@@ -118,86 +122,90 @@ bool Unfilter(unsigned type, const unsigned char* raw, const unsigned char* prev
     }
 }
 
-// Blocks of filtered rows handed from the inflating thread to the filtering thread.
-class RowRing {
-public:
-    RowRing(std::size_t blockBytes, int blocks)
-        : blockBytes_(blockBytes), blocks_(static_cast<std::size_t>(blocks)) {
-        for (auto& b : blocks_) b.data.resize(blockBytes);
-    }
-    // The producer's next empty block, or null once the consumer has given up.
-    std::vector<unsigned char>* Empty() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        emptied_.wait(lock, [this] { return stopped_ || !blocks_[writeAt_].full; });
-        return stopped_ ? nullptr : &blocks_[writeAt_].data;
-    }
-    void Fill(std::size_t bytes) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            blocks_[writeAt_].full = true;
-            blocks_[writeAt_].bytes = bytes;
-            writeAt_ = (writeAt_ + 1) % blocks_.size();
-        }
-        filled_.notify_one();
-    }
-    // The consumer's next full block and its size, or null at the end.
-    const std::vector<unsigned char>* Full(std::size_t& bytes) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        filled_.wait(lock, [this] { return finished_ || stopped_ || blocks_[readAt_].full; });
-        if (!blocks_[readAt_].full) return nullptr;
-        bytes = blocks_[readAt_].bytes;
-        return &blocks_[readAt_].data;
-    }
-    void Release() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            blocks_[readAt_].full = false;
-            readAt_ = (readAt_ + 1) % blocks_.size();
-        }
-        emptied_.notify_one();
-    }
-    // The producer has no more blocks.
-    void Finish() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            finished_ = true;
-        }
-        filled_.notify_one();
-    }
-    // Either side gives up; the other stops waiting.
-    void Stop() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stopped_ = true;
-        }
-        filled_.notify_one();
-        emptied_.notify_one();
-    }
-    std::size_t blockBytes() const { return blockBytes_; }
-
-private:
-    struct Block {
-        std::vector<unsigned char> data;
-        std::size_t bytes = 0;
-        bool full = false;
-    };
-    std::size_t blockBytes_;
-    std::vector<Block> blocks_;
-    std::size_t writeAt_ = 0, readAt_ = 0;
-    bool finished_ = false, stopped_ = false;
-    std::mutex mutex_;
-    std::condition_variable filled_, emptied_;
-};
-
 struct Layout {
     std::uint32_t width = 0, height = 0;
     std::size_t bpp = 0;       // bytes per pixel: 3 or 4
     std::size_t rowBytes = 0;  // without the filter byte
 };
 
-// The filtering thread: unfilters every row in order and stores it as 0xAARRGGBB.
-// Returns the number of rows stored.
-std::uint32_t StoreRows(RowRing& ring, const Layout& l, std::uint32_t* pixels) {
+// Where the filtering thread puts each unfiltered row (3 or 4 bytes a pixel, red first).
+class RowStore {
+public:
+    virtual ~RowStore() = default;
+    // False when the row could not be kept, which ends the reading.
+    virtual bool Store(std::uint32_t y, const unsigned char* row) = 0;
+};
+
+// Rows as 0xAARRGGBB pixels of a picture in memory.
+class PixelStore final : public RowStore {
+public:
+    PixelStore(const Layout& l, std::uint32_t* pixels) : l_(l), pixels_(pixels) {}
+    bool Store(std::uint32_t y, const unsigned char* p) override {
+        std::uint32_t* out = pixels_ + static_cast<std::size_t>(y) * l_.width;
+        if (l_.bpp == 3) {
+            for (std::uint32_t x = 0; x < l_.width; ++x, p += 3)
+                out[x] = 0xFF000000u | static_cast<std::uint32_t>(p[0]) << 16 |
+                         static_cast<std::uint32_t>(p[1]) << 8 | p[2];
+        } else {
+            for (std::uint32_t x = 0; x < l_.width; ++x, p += 4)
+                out[x] = static_cast<std::uint32_t>(p[3]) << 24 | static_cast<std::uint32_t>(p[0]) << 16 |
+                         static_cast<std::uint32_t>(p[1]) << 8 | p[2];
+        }
+        return true;
+    }
+
+private:
+    const Layout& l_;
+    std::uint32_t* pixels_;
+};
+
+// Rows in the bitmap's stored form, gathered into blocks that go to the file as each
+// completes: the writing happens on the filtering thread, the shorter of the two.
+class BmpStore final : public RowStore {
+public:
+    BmpStore(const Layout& l, BmpFileWriter& writer) : l_(l), writer_(writer) {
+        blocks_.height = static_cast<std::int32_t>(l.height);
+        blocks_.rowsPerBlock = static_cast<std::int32_t>(
+            std::clamp<std::size_t>((std::size_t{1} << 19) / writer.RowBytes(), 1, l.height));
+        block_.resize(static_cast<std::size_t>(blocks_.rowsPerBlock) * writer.RowBytes());
+    }
+    bool Store(std::uint32_t row, const unsigned char* p) override {
+        const auto y = static_cast<std::int32_t>(row);
+        unsigned char* out = block_.data() + static_cast<std::size_t>(blocks_.Slot(y)) * writer_.RowBytes();
+        if (l_.bpp == 3) {
+            for (std::uint32_t x = 0; x < l_.width; ++x, p += 3, out += 3) {
+                out[0] = p[2];
+                out[1] = p[1];
+                out[2] = p[0];
+            }
+        } else {
+            for (std::uint32_t x = 0; x < l_.width; ++x, p += 4, out += 3) {
+                const std::uint32_t c = OverBlack(static_cast<std::uint32_t>(p[3]) << 24 |
+                                                  static_cast<std::uint32_t>(p[0]) << 16 |
+                                                  static_cast<std::uint32_t>(p[1]) << 8 | p[2]);
+                out[0] = static_cast<unsigned char>(c);
+                out[1] = static_cast<unsigned char>(c >> 8);
+                out[2] = static_cast<unsigned char>(c >> 16);
+            }
+        }
+        if (!blocks_.Completes(y)) return true;
+        const std::int32_t top = blocks_.BlockTop(y);
+        writeFailed_ = !writer_.WriteRows(top, blocks_.RowsIn(top), block_.data());
+        return !writeFailed_;
+    }
+    bool WriteFailed() const { return writeFailed_; }
+
+private:
+    const Layout& l_;
+    BmpFileWriter& writer_;
+    BmpBlocks blocks_;
+    std::vector<unsigned char> block_;  // padding bytes stay zero
+    bool writeFailed_ = false;
+};
+
+// The filtering thread: unfilters every row in order and stores it. Returns the number
+// of rows stored.
+std::uint32_t StoreRows(RowRing& ring, const Layout& l, RowStore& store) {
     std::vector<unsigned char> prev(l.rowBytes, 0), cur(l.rowBytes);
     const std::size_t line = l.rowBytes + 1;
     std::uint32_t y = 0;
@@ -207,20 +215,10 @@ std::uint32_t StoreRows(RowRing& ring, const Layout& l, std::uint32_t* pixels) {
         if (!block) break;
         for (std::size_t at = 0; at + line <= bytes && y < l.height; at += line, ++y) {
             const unsigned char* raw = block->data() + at;
-            if (!Unfilter(raw[0], raw + 1, prev.data(), cur.data(), l.rowBytes, l.bpp)) {
+            if (!Unfilter(raw[0], raw + 1, prev.data(), cur.data(), l.rowBytes, l.bpp) ||
+                !store.Store(y, cur.data())) {
                 ring.Stop();
                 return y;
-            }
-            std::uint32_t* out = pixels + static_cast<std::size_t>(y) * l.width;
-            const unsigned char* p = cur.data();
-            if (l.bpp == 3) {
-                for (std::uint32_t x = 0; x < l.width; ++x, p += 3)
-                    out[x] = 0xFF000000u | static_cast<std::uint32_t>(p[0]) << 16 |
-                             static_cast<std::uint32_t>(p[1]) << 8 | p[2];
-            } else {
-                for (std::uint32_t x = 0; x < l.width; ++x, p += 4)
-                    out[x] = static_cast<std::uint32_t>(p[3]) << 24 | static_cast<std::uint32_t>(p[0]) << 16 |
-                             static_cast<std::uint32_t>(p[1]) << 8 | p[2];
             }
             std::swap(prev, cur);
         }
@@ -231,7 +229,12 @@ std::uint32_t StoreRows(RowRing& ring, const Layout& l, std::uint32_t* pixels) {
 
 }  // namespace
 
-PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult& result) {
+namespace {
+
+// Reads the file up to its pixel data, then hands the rows to the store that `begin`
+// makes for the picture's layout (none: the file is left to another decoder).
+template <typename Begin>
+PngReadResult ReadRows(const std::string& path, DecodeResult& result, Begin begin) {
     result = {DecodeError::Unreadable, 0, 0};
     Input in(path);
     if (!in.Open()) return PngReadResult::NotHandled;
@@ -280,28 +283,29 @@ PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult
         if (!in.Skip(std::size_t{length} + 4)) return PngReadResult::Failed;
     }
 
-    const std::size_t count = static_cast<std::size_t>(l.width) * l.height;
-    std::shared_ptr<std::uint32_t[]> pixels(new (std::nothrow) std::uint32_t[count]);
-    if (!pixels) return PngReadResult::NotHandled;
+    RowStore* store = begin(l, colourType == 6);
+    if (!store) return PngReadResult::NotHandled;
 
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) return PngReadResult::NotHandled;
+    // The state is large (its decoding tables), so it lives on the heap. The zlib wrapper
+    // and its checksum are checked by the library.
+    auto z = std::make_unique<inflate_state>();
+    isal_inflate_init(z.get());
+    z->crc_flag = ISAL_ZLIB;
     const std::size_t line = l.rowBytes + 1;
     const std::size_t rowsPerBlock = std::max<std::size_t>(1, (std::size_t{1} << 18) / line);
     RowRing ring(rowsPerBlock * line, 6);
     std::uint32_t stored = 0;
     std::thread filterer;
     try {
-        filterer = std::thread([&] { stored = StoreRows(ring, l, pixels.get()); });
+        filterer = std::thread([&] { stored = StoreRows(ring, l, *store); });
     } catch (...) {
-        inflateEnd(&z);
         return PngReadResult::NotHandled;
     }
 
     // Gives inflate more input: the rest of the current data chunk, or the next one.
     // False once the data has ended (the file ends, or a chunk other than IDAT follows).
     auto feed = [&]() -> bool {
-        while (z.avail_in == 0) {
+        while (z->avail_in == 0) {
             if (remaining == 0) {
                 unsigned char chunk[12];  // the finished chunk's checksum, the next header
                 if (!in.Read(chunk, 12) || std::memcmp(chunk + 8, "IDAT", 4) != 0) return false;
@@ -312,8 +316,8 @@ PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult
             auto [data, n] = in.Take(remaining);
             if (n == 0) return false;
             remaining -= static_cast<std::uint32_t>(n);
-            z.next_in = const_cast<Bytef*>(data);
-            z.avail_in = static_cast<uInt>(n);
+            z->next_in = const_cast<std::uint8_t*>(data);
+            z->avail_in = static_cast<std::uint32_t>(n);
         }
         return true;
     };
@@ -330,21 +334,20 @@ PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult
         }
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(block->size(), total - produced));
-        z.next_out = block->data();
-        z.avail_out = static_cast<uInt>(want);
+        z->next_out = block->data();
+        z->avail_out = static_cast<std::uint32_t>(want);
         bool damaged = false;
-        while (z.avail_out > 0 && !streamEnded && feed()) {
-            const int status = inflate(&z, Z_NO_FLUSH);
-            if (status == Z_STREAM_END) {
-                streamEnded = true;
-            } else if (status != Z_OK) {
-                // Z_BUF_ERROR only says nothing could be done; anything else is damage,
-                // also when found at the very end (the checksum).
-                damaged = status != Z_BUF_ERROR;
+        while (z->avail_out > 0 && !streamEnded && feed()) {
+            // Damage is a negative status, also when found at the very end (the checksum);
+            // a stream that wants a preset dictionary is no PNG.
+            const int status = isal_inflate(z.get());
+            if (status < 0 || status == ISAL_NEED_DICT) {
+                damaged = true;
                 break;
             }
+            streamEnded = z->block_state == ISAL_BLOCK_FINISH;
         }
-        const std::size_t got = want - z.avail_out;
+        const std::size_t got = want - z->avail_out;
         produced += got;
         ring.Fill(got);
         if (got < want || damaged) ok = false;  // the data ended early or was damaged
@@ -356,26 +359,65 @@ PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult
     // damaged pixels. A stream cut off there is tolerated, the rows being complete.
     while (ok && !streamEnded && feed()) {
         unsigned char scratch[256];
-        z.next_out = scratch;
-        z.avail_out = sizeof scratch;
-        const int status = inflate(&z, Z_NO_FLUSH);
-        if (status == Z_STREAM_END) break;
-        if (status != Z_OK) ok = false;
+        z->next_out = scratch;
+        z->avail_out = sizeof scratch;
+        const int status = isal_inflate(z.get());
+        if (status < 0 || status == ISAL_NEED_DICT) ok = false;
+        if (z->block_state == ISAL_BLOCK_FINISH) break;
     }
     filterer.join();
-    inflateEnd(&z);
     if (!ok || stored != l.height) return PngReadResult::Failed;
-
-    Picture p;
-    p.width = static_cast<std::int32_t>(l.width);
-    p.height = static_cast<std::int32_t>(l.height);
-    p.stride = p.width;
-    p.pixels = pixels.get();
-    p.hasAlpha = colourType == 6;
-    p.storage = std::move(pixels);
-    pictureOut = std::move(p);
     result.error = DecodeError::None;
     return PngReadResult::Decoded;
+}
+
+}  // namespace
+
+PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult& result) {
+    std::shared_ptr<std::uint32_t[]> pixels;
+    std::optional<PixelStore> store;
+    bool alpha = false;
+    Layout layout;
+    const PngReadResult read = ReadRows(path, result, [&](const Layout& l, bool hasAlpha) -> RowStore* {
+        pixels.reset(new (std::nothrow) std::uint32_t[static_cast<std::size_t>(l.width) * l.height]);
+        if (!pixels) return nullptr;
+        layout = l;
+        alpha = hasAlpha;
+        return &store.emplace(layout, pixels.get());
+    });
+    if (read != PngReadResult::Decoded) return read;
+    Picture p;
+    p.width = static_cast<std::int32_t>(layout.width);
+    p.height = static_cast<std::int32_t>(layout.height);
+    p.stride = p.width;
+    p.pixels = pixels.get();
+    p.hasAlpha = alpha;
+    p.storage = std::move(pixels);
+    pictureOut = std::move(p);
+    return read;
+}
+
+BmpFromFile PngToBmp(const std::string& path, const std::string& destination) {
+    std::optional<BmpFileWriter> writer;
+    std::optional<BmpStore> store;
+    Layout layout;
+    BmpFromFile out;
+    const PngReadResult read = ReadRows(path, out.decoded, [&](const Layout& l, bool) -> RowStore* {
+        layout = l;
+        writer.emplace(destination, static_cast<std::int32_t>(l.width), static_cast<std::int32_t>(l.height));
+        // A bitmap that cannot even be started is left to the general path, which
+        // reports a damaged picture before a failed write.
+        if (!writer->Open()) return nullptr;
+        return &store.emplace(layout, *writer);
+    });
+    if (read == PngReadResult::NotHandled) return BmpFromFile{};
+    out.handled = true;
+    if (read == PngReadResult::Decoded) {
+        out.written = writer->Commit();
+    } else if (store && store->WriteFailed()) {
+        out.decoded.error = DecodeError::None;  // the picture was fine; the file was not
+    }
+    return out;
 }
 
 }  // namespace vexal

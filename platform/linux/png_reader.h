@@ -18,4 +18,9 @@ enum class PngReadResult {
 
 PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult& result);
 
+// The same kinds of PNG written straight into a bitmap file at `destination`, each row as
+// it is unfiltered, without the picture ever being held in memory. Not handled for every
+// other file, and when the bitmap cannot even be started.
+BmpFromFile PngToBmp(const std::string& path, const std::string& destination);
+
 }  // namespace vexal

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/linux/jpeg_reader.h"
 #include "platform/linux/png_reader.h"
 
 namespace vexal {
@@ -155,6 +156,11 @@ DecodeResult QtImageDecoder::Decode(const std::string& path, Picture& pictureOut
     p.storage = std::move(image);
     pictureOut = std::move(p);
     return {DecodeError::None, pictureOut.width, pictureOut.height};
+}
+
+BmpFromFile QtImageDecoder::DecodeToBmp(const std::string& path, const std::string& destination) {
+    BmpFromFile png = PngToBmp(path, destination);
+    return png.handled ? png : JpegToBmp(path, destination);
 }
 
 }  // namespace vexal

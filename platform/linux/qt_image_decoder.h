@@ -10,6 +10,8 @@ class QtImageDecoder final : public ImageDecoder {
 public:
     DecodeResult Probe(const std::string& path) override;
     DecodeResult Decode(const std::string& path, Picture& pictureOut) override;
+    // JPEG photos, and PNG photos of the kinds the fast PNG path reads.
+    BmpFromFile DecodeToBmp(const std::string& path, const std::string& destination) override;
 };
 
 }  // namespace vexal

@@ -1,7 +1,8 @@
 // Pictures that are empty, cut short, or announce 60000 × 60000 pixels: through the
 // decoder and the bitmap writer in this process, at many cut points of every format, and
 // through the real program's "-wp" on a private X server, which must end with one message
-// and leave the settings file and the installed bitmap as they were.
+// and leave the settings file and the installed bitmap as they were. The bitmap written
+// while decoding must be byte for byte the one the decoded picture makes, whole or cut.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -23,6 +24,7 @@
 #include "platform/posix/posix_file_system.h"
 #include "posix/temp_dir.h"
 #include "posix/xvfb_server.h"
+#include "wallpaper/bmp_writer.h"
 #include "wallpaper/image_library.h"
 
 namespace vexal {
@@ -157,6 +159,34 @@ void ExpectUsableOrRefused(ImageLibrary& library, const std::string& path, const
     library.DeleteDIB(handle);
 }
 
+// The bitmap written while decoding holds exactly what writing the decoded picture gives
+// (for JPEG that picture comes from Qt's reader), and a picture that cannot be read, or a
+// file that cannot be written, leaves the previous bitmap and no partial file behind.
+void ExpectDirectBitmapLikeDecoded(QtImageDecoder& decoder, const std::string& path,
+                                   const testing::TempDir& dir, const std::string& what) {
+    const std::string direct = dir / "direct.bmp", decoded = dir / "decoded.bmp";
+    Write(direct, "the previous bitmap");
+    const BmpFromFile d = decoder.DecodeToBmp(path, direct);
+    Picture p;
+    const DecodeResult r = decoder.Decode(path, p);
+    if (d.handled) {
+        EXPECT_EQ(d.decoded.error, r.error) << what;
+        if (r.Ok()) {
+            EXPECT_EQ(d.decoded.width, r.width) << what;
+            EXPECT_EQ(d.decoded.height, r.height) << what;
+            PosixFileSystem files;
+            ASSERT_TRUE(WriteBmp(files, decoded, p)) << what;
+            ASSERT_TRUE(d.written) << what;
+            EXPECT_TRUE(Slurp(direct) == Slurp(decoded)) << what << ": the bitmaps differ";
+        }
+    }
+    if (!d.written) {
+        EXPECT_EQ(Slurp(direct), "the previous bitmap") << what;
+    }
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << what;
+}
+
 TEST(HostileImagesTest, EveryCutOfEveryFormatIsReadOrRefused) {
     testing::TempDir dir;
     QtImageDecoder decoder;
@@ -166,15 +196,93 @@ TEST(HostileImagesTest, EveryCutOfEveryFormatIsReadOrRefused) {
         for (const std::size_t cut : CutPoints(sample.bytes.size())) {
             const std::string path = dir / ("cut-" + sample.name);
             Write(path, sample.bytes.substr(0, cut));
-            ExpectUsableOrRefused(library, path, dir / "out.bmp",
-                                  sample.name + " cut at " + std::to_string(cut) + " bytes");
+            const std::string what = sample.name + " cut at " + std::to_string(cut) + " bytes";
+            ExpectUsableOrRefused(library, path, dir / "out.bmp", what);
+            ExpectDirectBitmapLikeDecoded(decoder, path, dir, what);
         }
         // The whole file is read, at its own size.
         const std::string path = dir / sample.name;
+        ExpectDirectBitmapLikeDecoded(decoder, path, dir, sample.name);
         Picture p;
         EXPECT_TRUE(decoder.Decode(path, p).Ok()) << sample.name;
         EXPECT_EQ(p.width, 240) << sample.name;
         EXPECT_EQ(p.height, 160) << sample.name;
+    }
+}
+
+TEST(HostileImagesTest, DirectBitmapOfEveryKindOfPhoto) {
+    testing::TempDir dir;
+    QtImageDecoder decoder;
+    SpawnCommandRunner runner;
+    // Wide enough that the rows go to the file in several blocks, the last one short.
+    const QImage wide = Photo(2000, 203);
+    QImage alpha = wide.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < alpha.height(); ++y)
+        for (int x = 0; x < alpha.width(); ++x)
+            alpha.setPixel(x, y, (alpha.pixel(x, y) & 0xFFFFFF) | static_cast<QRgb>((x + y) & 0xFF) << 24);
+    ASSERT_TRUE(wide.save(QString::fromStdString(dir / "wide.png"), "PNG"));
+    ASSERT_TRUE(wide.save(QString::fromStdString(dir / "wide.jpg"), "JPEG", 90));
+    ASSERT_TRUE(alpha.save(QString::fromStdString(dir / "alpha.png"), "PNG"));
+    ASSERT_TRUE(Photo(37, 29)
+                    .convertToFormat(QImage::Format_Grayscale8)
+                    .save(QString::fromStdString(dir / "grey.jpg"), "JPEG", 80));
+    ASSERT_TRUE(wide.save(QString::fromStdString(dir / "jpeg-inside.png"), "JPEG", 75));
+    std::vector<std::string> names = {"wide.png", "wide.jpg", "alpha.png", "grey.jpg", "jpeg-inside.png"};
+    // Made by ImageMagick where it is installed: other subsamplings, restart markers, an
+    // RGB and a CMYK JPEG, and 16-bit PNG, which the general decoder reads.
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+    } converted[] = {
+        {"444.jpg", {"-sampling-factor", "1x1", "-quality", "95"}},
+        {"422.jpg", {"-sampling-factor", "2x1"}},
+        {"restarts.jpg", {"-define", "jpeg:restart-interval=3"}},
+        {"rgb.jpg", {"-colorspace", "sRGB", "-define", "jpeg:colorspace=2"}},
+        {"cmyk.jpg", {"-colorspace", "CMYK"}},
+        {"deep.png", {}},
+    };
+    for (const auto& c : converted) {
+        std::vector<std::string> args = {"/usr/bin/convert", dir / "wide.png"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back((std::string(c.name) == "deep.png" ? "PNG48:" : "") + dir / c.name);
+        if (runner.Run(args).status == 0) names.push_back(c.name);
+    }
+    for (const std::string& name : names) ExpectDirectBitmapLikeDecoded(decoder, dir / name, dir, name);
+
+    // The kinds written while decoding, and those left to the general path.
+    const std::set<std::string> direct = {"wide.png", "wide.jpg",        "alpha.png",
+                                          "grey.jpg", "jpeg-inside.png", "444.jpg",
+                                          "422.jpg",  "restarts.jpg",    "rgb.jpg"};
+    for (const std::string& name : names)
+        EXPECT_EQ(decoder.DecodeToBmp(dir / name, dir / "x.bmp").handled, direct.count(name) == 1) << name;
+}
+
+TEST(HostileImagesTest, DirectBitmapThatCannotBeWrittenKeepsThePreviousOne) {
+    testing::TempDir dir;
+    QtImageDecoder decoder;
+    ASSERT_TRUE(Photo(2000, 203).save(QString::fromStdString(dir / "a.png"), "PNG"));
+    ASSERT_TRUE(Photo(2000, 203).save(QString::fromStdString(dir / "a.jpg"), "JPEG"));
+    for (const char* name : {"a.png", "a.jpg"}) {
+        SCOPED_TRACE(name);
+        // No folder to write into: left to the general path, which reports it.
+        EXPECT_FALSE(decoder.DecodeToBmp(dir / name, dir / "missing/x.bmp").handled);
+        // The file fills up half way (as a full disk would).
+        Write(dir / "x.bmp", "the previous bitmap");
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 400000;
+        const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const BmpFromFile r = decoder.DecodeToBmp(dir / name, dir / "x.bmp");
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, previous);
+        EXPECT_TRUE(r.handled);
+        EXPECT_TRUE(r.decoded.Ok()) << "the picture itself was fine";
+        EXPECT_FALSE(r.written);
+        EXPECT_EQ(Slurp(dir / "x.bmp"), "the previous bitmap");
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos);
     }
 }
 
