@@ -1,6 +1,7 @@
 // The entry point's logic, independent of any front end: it sits on top of the core.
 #include "app/startup.h"
 
+#include "host/console.h"
 #include "settings/settings_file.h"
 #include "text/case.h"
 
@@ -39,6 +40,32 @@ bool Fail(Program& program, Host& host, const std::string& text) {
 }
 }  // namespace
 
+std::string UsageText(const Program& program) {
+    return "使い方:\n"
+           "  vexal                     登録項目の編集画面を開きます。\n"
+           "  vexal 識別子 [-preview]   その識別子の項目から壁紙を変更します。識別子の\n"
+           "                            大文字と小文字は区別しません。-preview を付けると、\n"
+           "                            先に画像をプレビューで表示します。\n"
+           "  vexal -wp URL/ファイル    その画像を直接壁紙にします(スタイルはそのまま)。\n"
+           "  vexal --help              この説明を表示します。\n"
+           "  vexal --version           バージョンを表示します。\n"
+           "\n"
+           "オプションは - または / で始まり、大文字と小文字を区別しません。コマンドラインは\n"
+           "空白ごとに区切られ、引用符は使えないため、-wp に渡すパスには空白を含められません。\n"
+           "設定ファイル " +
+           program.SettingsFileName +
+           " は現在のフォルダーから読みます。\n"
+           "\n"
+           "画面がないとき、または VEXAL_NONINTERACTIVE=1 のときは、メッセージボックスの代わりに\n"
+           "「タイトル: 本文」の1行を標準エラー出力に書き(エラーのタイトルは " +
+           program.TitleText +
+           "、\n"
+           "お知らせは vexal)、問い合わせにはキャンセル/いいえ/空欄で答えます。\n"
+           "\n"
+           "終了ステータス: 壁紙を変更したときとエディタを閉じたとき(終了ボタンは保存してから、\n"
+           "閉じるボタンは保存せずに閉じます)は 0、失敗または取り消しのときは 1 です。\n";
+}
+
 bool ParseCommandLine(Program& program, Host& host, std::string_view commandLine) {
     if (commandLine.empty()) return true;
     program.ShowPreview = false;
@@ -47,6 +74,15 @@ bool ParseCommandLine(Program& program, Host& host, std::string_view commandLine
         const std::string& token = tokens[i];
         if (token.empty()) continue;
         const char first = token[0];
+        // The two options a Linux user tries first. Only these two full words: any other
+        // option, "--" ones included, keeps its message.
+        const std::string lower = ToLower(token);
+        if (lower == "--help" || lower == "--version") {
+            if (host.console)
+                host.console->Print(lower == "--help" ? UsageText(program) : program.TitleText + "\n");
+            host.process->End(kExitSuccess);
+            return false;
+        }
         if (IsAsciiLetter(first)) {
             const std::string wanted = ToLower(token);
             bool found = false;

@@ -17,8 +17,12 @@ std::string JoinArguments(const std::vector<std::string>& args);
 // Cuts the command line at every single blank (no quoting; empty tokens kept).
 std::vector<std::string> CutTokens(std::string_view commandLine);
 
-// Sets RunMode, CurrentEntry, ChosenImage and ShowPreview. On an error it shows the
-// message, ends the program (status 1) and returns false.
+// The text --help prints: the command line, the unattended mode and the exit statuses.
+std::string UsageText(const Program& program);
+
+// Sets RunMode, CurrentEntry, ChosenImage and ShowPreview. Returns false when the run
+// ends here: after an error's message (status 1), or after printing the usage text for
+// --help or the version for --version (status 0).
 bool ParseCommandLine(Program& program, Host& host, std::string_view commandLine);
 
 // InitGlobals, LoadSettings, ParseCommandLine, then the run mode's window.

@@ -17,6 +17,7 @@ class PreviewView;
 class Desktop;
 class ImageDecoder;
 class RandomSource;
+class Console;
 
 struct Host {
     Dialogs* dialogs = nullptr;
@@ -30,6 +31,7 @@ struct Host {
     Desktop* desktop = nullptr;
     ImageDecoder* images = nullptr;
     RandomSource* random = nullptr;  // null: seeded afresh from the clock
+    Console* console = nullptr;      // standard output; null: --help and --version print nothing
 };
 
 }  // namespace vexal

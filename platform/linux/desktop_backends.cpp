@@ -63,7 +63,45 @@ std::string JsString(const std::string& s) {
     return out;
 }
 
+// The string a GVariant text stands for ('…' or "…", as gsettings prints it); nullopt when
+// the text is no string.
+std::optional<std::string> ParseGVariantString(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+    if (text.size() < 2 || (text[0] != '\'' && text[0] != '"') || text.back() != text[0]) return std::nullopt;
+    std::string out;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\\' && i + 2 < text.size()) {
+            c = text[++i];
+            switch (c) {
+                case 'n':
+                    c = '\n';
+                    break;
+                case 't':
+                    c = '\t';
+                    break;
+                case 'r':
+                    c = '\r';
+                    break;
+                default:
+                    break;
+            }
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
 bool Ran(CommandRunner& runner, const std::vector<std::string>& argv) { return runner.Run(argv).status == 0; }
+
+// gsettings exits 0 even when the value never reached the settings store (dconf without a
+// session bus only warns), so a change counts when a fresh process reads it back.
+bool SetAndConfirm(CommandRunner& runner, const std::string& schema, const std::string& key,
+                   const std::string& value) {
+    if (!Ran(runner, {"gsettings", "set", schema, key, GVariantString(value)})) return false;
+    const CommandResult read = runner.Run({"gsettings", "get", schema, key});
+    return read.status == 0 && ParseGVariantString(read.output) == value;
+}
 
 std::set<std::string> Lines(const std::string& text) {
     std::set<std::string> lines;
@@ -154,13 +192,12 @@ bool SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::s
     if (layout &&
         !Ran(runner, {"gsettings", "set", schema, "picture-options", GVariantString(GnomeOption(*layout))}))
         return false;
-    if (kind == DesktopKind::Mate)
-        return Ran(runner, {"gsettings", "set", schema, "picture-filename", GVariantString(path)});
-    const std::string uri = GVariantString(FileUri(path));
-    if (!Ran(runner, {"gsettings", "set", schema, "picture-uri", uri})) return false;
+    if (kind == DesktopKind::Mate) return SetAndConfirm(runner, schema, "picture-filename", path);
+    const std::string uri = FileUri(path);
+    if (!SetAndConfirm(runner, schema, "picture-uri", uri)) return false;
     // GNOME 42 and later show this one while the dark style is on.
     if (known.count("picture-uri-dark") &&
-        !Ran(runner, {"gsettings", "set", schema, "picture-uri-dark", uri}))
+        !Ran(runner, {"gsettings", "set", schema, "picture-uri-dark", GVariantString(uri)}))
         return false;
     return true;
 }

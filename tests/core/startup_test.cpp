@@ -64,6 +64,16 @@ TEST(CommandLineTest, ModesAndMessages) {
         {"notRegistered", "nosuch", RunModeValue::Editor, false, "", "",
          "指定された識別子 nosuch が見つかりません。"},
         {"japaneseFirst", "日本", RunModeValue::Editor, false, "", "", "起動時オプション 日本 が無効です。"},
+        // Only the two whole GNU words print instead.
+        {"singleDashHelp", "-help", RunModeValue::Editor, false, "", "",
+         "起動時オプション -help が無効です。"},
+        {"helpAndMore", "--helpme", RunModeValue::Editor, false, "", "",
+         "起動時オプション --helpme が無効です。"},
+        {"slashDashHelp", "/--help", RunModeValue::Editor, false, "", "",
+         "起動時オプション /--help が無効です。"},
+        {"errorBeforeHelp", "nosuch --help", RunModeValue::Editor, false, "", "",
+         "指定された識別子 nosuch が見つかりません。"},
+        {"helpAsTheImage", "-wp --help", RunModeValue::Direct, false, "--help", "", nullptr},
     };
     for (const auto& row : rows) {
         testing::TestHost t;
@@ -91,6 +101,35 @@ TEST(CommandLineTest, ModesAndMessages) {
         EXPECT_EQ(p.ChosenImage, row.chosen) << row.name;
         EXPECT_EQ(p.CurrentEntry().Name, row.current) << row.name;
     }
+}
+
+TEST(CommandLineTest, HelpAndVersionPrintAndEndWithSuccess) {
+    Program forText;
+    InitGlobals(forText, 1, 0);
+    const std::string usage = UsageText(forText);
+    const std::pair<const char*, std::string> rows[] = {
+        {"--help", usage},
+        {"--HELP", usage},
+        {"--version", "vexal 1.00\n"},
+        {"sample -preview --version", "vexal 1.00\n"},
+        {"--help nosuch", usage},
+    };
+    for (const auto& [line, printed] : rows) {
+        testing::TestHost t;
+        Program p;
+        InitGlobals(p, 1, 0);
+        p.SiteEntries.resize(2);
+        p.SiteEntries[1].Name = "sample";
+        EXPECT_FALSE(ParseCommandLine(p, t.host, line)) << line;
+        EXPECT_TRUE(t.process.ended) << line;
+        EXPECT_EQ(t.process.status, kExitSuccess) << line;
+        EXPECT_EQ(t.console.printed, printed) << line;
+        EXPECT_TRUE(t.dialogs.boxes.empty()) << line;
+    }
+    // The usage text names every option and the exit statuses.
+    for (const char* part :
+         {"-preview", "-wp", "--help", "--version", "VEXAL_NONINTERACTIVE=1", "vexal.ini", "終了ステータス"})
+        EXPECT_NE(usage.find(part), std::string::npos) << part;
 }
 
 TEST(CommandLineTest, NoEntriesRegistered) {
@@ -139,7 +178,7 @@ public:
 
 TEST(StartupTest, MainDispatchesByRunMode) {
     const std::pair<const char*, const char*> rows[] = {
-        {"", "editor;"}, {"sample", "get+go;"}, {"-wp a.bmp", "go;"}, {"-x", ""}};
+        {"", "editor;"}, {"sample", "get+go;"}, {"-wp a.bmp", "go;"}, {"-x", ""}, {"--version", ""}};
     for (auto [line, calls] : rows) {
         testing::TestHost t;
         t.files.files["vexal.ini"] = "-\r\nName = sample\r\n";

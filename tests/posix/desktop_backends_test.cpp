@@ -1,6 +1,6 @@
-// The desktops' commands, the choice of desktop, and the Linux wallpaper folder: GNOME
-// against the real gsettings with a private keyfile, the others down to the exact
-// command lines they issue.
+// The desktops' commands, the choice of desktop, and the Linux wallpaper folder: GNOME,
+// Cinnamon and MATE against the real gsettings and their real schemas, the others down to
+// the exact command lines they issue (sway and XFCE run for real in desktop_sessions_test).
 #include "platform/linux/desktop_backends.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/qt_image_decoder.h"
+#include "posix/desktop_session.h"
 #include "posix/temp_dir.h"
 #include "wallpaper/install.h"
 
@@ -29,6 +30,9 @@ public:
     // Calls whose argv contains this fail with status 1.
     std::string failWhenContains;
 
+    // What "gsettings set" stored, by schema and key, for "gsettings get" to print.
+    std::map<std::string, std::string> stored;
+
     CommandResult Run(const Argv& argv) override {
         calls.push_back(argv);
         for (const auto& a : argv)
@@ -36,7 +40,17 @@ public:
                 return {1, "", "refused"};
         auto it = answers.find(argv[0] + " " + (argv.size() > 1 ? argv[1] : ""));
         if (it != answers.end()) return it->second;
+        if (argv.size() == 5 && argv[0] == "gsettings" && argv[1] == "set")
+            stored[argv[2] + " " + argv[3]] = argv[4];
+        if (argv.size() == 4 && argv[0] == "gsettings" && argv[1] == "get")
+            return {0, stored[argv[2] + " " + argv[3]] + "\n", ""};
         return {0, "", ""};
+    }
+    // The value of the last call that set `key`.
+    std::string LastSet(const std::string& key) const {
+        for (auto c = calls.rbegin(); c != calls.rend(); ++c)
+            if (c->size() >= 5 && (*c)[1] == "set" && (*c)[c->size() - 2] == key) return c->back();
+        return {};
     }
 };
 
@@ -213,108 +227,101 @@ TEST(SwayBackendTest, QuotesThePathForSwaysOwnSplitting) {
     EXPECT_FALSE(SetSwayWallpaper(refusing, "/d/a.bmp", WallpaperLayout::Centred));
 }
 
-// Points gsettings at a keyfile of its own for the life of the test, and lets schemas be
-// added from a private folder.
+// gsettings as a desktop session runs it: the dconf store in a configuration folder of
+// the test's own, reached through a private session bus, or with no bus at all.
 class PrivateGsettings {
 public:
-    PrivateGsettings() {
-        Save("GSETTINGS_BACKEND");
-        Save("XDG_CONFIG_HOME");
-        Save("GSETTINGS_SCHEMA_DIR");
-        ::setenv("GSETTINGS_BACKEND", "keyfile", 1);
-        ::setenv("XDG_CONFIG_HOME", (config_ / "config").c_str(), 1);
-    }
-    ~PrivateGsettings() {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
+    explicit PrivateGsettings(bool bus) {
+        env_.Unset("GSETTINGS_BACKEND");
+        env_.Set("XDG_CONFIG_HOME", dir_ / "config");
+        env_.Set("XDG_RUNTIME_DIR", dir_.path());
+        // Without a bus address, D-Bus would start one for an X11 display.
+        env_.Unset("DISPLAY");
+        env_.Unset("DBUS_SESSION_BUS_ADDRESS");
+        if (bus) {
+            bus_.emplace();
+            env_.Set("DBUS_SESSION_BUS_ADDRESS", bus_->address());
         }
     }
+    bool HasBus() const { return bus_ && !bus_->address().empty(); }
     std::string Get(const std::string& schema, const std::string& key) {
         CommandResult r = runner.Run({"gsettings", "get", schema, key});
         while (!r.output.empty() && r.output.back() == '\n') r.output.pop_back();
         return r.status == 0 ? r.output : "<status " + std::to_string(r.status) + ">";
     }
-    // Compiles a schema with the given keys (all strings or the options enum) into a
-    // private folder that gsettings then also reads.
-    bool AddSchema(const std::string& id, const std::vector<std::string>& keys) {
-        const std::string dir = config_ / "schemas";
-        ::mkdir(dir.c_str(), 0700);
-        std::ofstream xml(dir + "/" + id + ".gschema.xml");
-        xml << "<schemalist><enum id='" << id << ".options'>"
-            << "<value nick='none' value='0'/><value nick='wallpaper' value='1'/><value nick='centered' "
-               "value='2'/>"
-            << "<value nick='scaled' value='3'/><value nick='stretched' value='4'/><value nick='zoom' "
-               "value='5'/>"
-            << "<value nick='spanned' value='6'/></enum><schema id='" << id << "' path='/" << id << "/'>";
-        for (const auto& k : keys) {
-            if (k == "picture-options")
-                xml << "<key name='picture-options' enum='" << id
-                    << ".options'><default>'zoom'</default></key>";
-            else
-                xml << "<key name='" << k << "' type='s'><default>''</default></key>";
-        }
-        xml << "</schema></schemalist>";
-        xml.close();
-        if (runner.Run({"glib-compile-schemas", dir}).status != 0) return false;
-        ::setenv("GSETTINGS_SCHEMA_DIR", dir.c_str(), 1);
-        return true;
-    }
+    void HideSchemas() { env_.Set("XDG_DATA_DIRS", dir_ / "no-schemas"); }
     SpawnCommandRunner runner;
 
 private:
-    void Save(const char* name) {
-        const char* v = std::getenv(name);
-        saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
-    }
-    testing::TempDir config_;
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    testing::TempDir dir_;
+    testing::EnvironmentChange env_;
+    std::optional<testing::SessionBus> bus_;
 };
 
-TEST(GnomeBackendTest, RealGsettingsStoreUriOptionsAndDarkUri) {
-    PrivateGsettings gs;
-    if (gs.runner.Run({"gsettings", "list-keys", "org.gnome.desktop.background"}).status != 0)
-        GTEST_SKIP() << "gsettings or the GNOME schemas are not installed";
-    const std::string schema = "org.gnome.desktop.background";
-    ASSERT_TRUE(SetGsettingsWallpaper(gs.runner, DesktopKind::Gnome, "/d/my pics/shown-1.bmp",
-                                      WallpaperLayout::Tiled));
-    EXPECT_EQ(gs.Get(schema, "picture-uri"), "'file:///d/my%20pics/shown-1.bmp'");
-    EXPECT_EQ(gs.Get(schema, "picture-uri-dark"), "'file:///d/my%20pics/shown-1.bmp'");
-    EXPECT_EQ(gs.Get(schema, "picture-options"), "'wallpaper'");
-
-    ASSERT_TRUE(SetGsettingsWallpaper(gs.runner, DesktopKind::Gnome, "/d/b.bmp", WallpaperLayout::Stretched));
-    EXPECT_EQ(gs.Get(schema, "picture-options"), "'stretched'");
-    ASSERT_TRUE(SetGsettingsWallpaper(gs.runner, DesktopKind::Gnome, "/d/c.bmp", WallpaperLayout::Centred));
-    EXPECT_EQ(gs.Get(schema, "picture-options"), "'centered'");
+TEST(GsettingsDesktopTest, RealSchemasTakeThePictureAndItsStyle) {
+    VEXAL_REQUIRE_TOOLS("gsettings", "dbus-daemon");
+    PrivateGsettings gs(true);
+    ASSERT_TRUE(gs.HasBus());
+    const std::string gnome = "org.gnome.desktop.background";
+    const struct {
+        const char* name;
+        DesktopKind kind;
+        const char* schema;
+        const char* key;
+        const char* path;
+        WallpaperLayout layout;
+        const char* picture;
+        const char* options;
+    } rows[] = {
+        {"gnomeTiled", DesktopKind::Gnome, "org.gnome.desktop.background", "picture-uri",
+         "/d/my pics/shown-1.bmp", WallpaperLayout::Tiled, "'file:///d/my%20pics/shown-1.bmp'",
+         "'wallpaper'"},
+        {"gnomeStretched", DesktopKind::Gnome, "org.gnome.desktop.background", "picture-uri", "/d/b.bmp",
+         WallpaperLayout::Stretched, "'file:///d/b.bmp'", "'stretched'"},
+        {"gnomeCentred", DesktopKind::Gnome, "org.gnome.desktop.background", "picture-uri", "/d/c.bmp",
+         WallpaperLayout::Centred, "'file:///d/c.bmp'", "'centered'"},
+        {"cinnamonTiled", DesktopKind::Cinnamon, "org.cinnamon.desktop.background", "picture-uri", "/d/a.bmp",
+         WallpaperLayout::Tiled, "'file:///d/a.bmp'", "'wallpaper'"},
+        {"mateStretched", DesktopKind::Mate, "org.mate.background", "picture-filename", "/d/it's a.bmp",
+         WallpaperLayout::Stretched, "\"/d/it's a.bmp\"", "'stretched'"},
+    };
+    for (const auto& r : rows) {
+        ASSERT_TRUE(SetGsettingsWallpaper(gs.runner, r.kind, r.path, r.layout)) << r.name;
+        EXPECT_EQ(gs.Get(r.schema, r.key), r.picture) << r.name;
+        EXPECT_EQ(gs.Get(r.schema, "picture-options"), r.options) << r.name;
+    }
+    EXPECT_EQ(gs.Get(gnome, "picture-uri-dark"), "'file:///d/c.bmp'");
 
     // Without a style the desktop's own stays.
-    ASSERT_EQ(gs.runner.Run({"gsettings", "set", schema, "picture-options", "zoom"}).status, 0);
+    ASSERT_EQ(gs.runner.Run({"gsettings", "set", gnome, "picture-options", "zoom"}).status, 0);
     ASSERT_TRUE(SetGsettingsWallpaper(gs.runner, DesktopKind::Gnome, "/d/it's.bmp", std::nullopt));
-    EXPECT_EQ(gs.Get(schema, "picture-options"), "'zoom'");
-    EXPECT_EQ(gs.Get(schema, "picture-uri"), "'file:///d/it%27s.bmp'");
+    EXPECT_EQ(gs.Get(gnome, "picture-options"), "'zoom'");
+    EXPECT_EQ(gs.Get(gnome, "picture-uri"), "'file:///d/it%27s.bmp'");
+
+    // A desktop whose schema is not installed has nothing that would read the values.
+    gs.HideSchemas();
+    for (DesktopKind kind : {DesktopKind::Gnome, DesktopKind::Cinnamon, DesktopKind::Mate})
+        EXPECT_FALSE(SetGsettingsWallpaper(gs.runner, kind, "/d/a.bmp", WallpaperLayout::Centred));
 }
 
-TEST(GnomeBackendTest, CinnamonAndMateNeedTheirSchema) {
-    PrivateGsettings gs;
-    if (gs.runner.Run({"gsettings", "--version"}).status != 0) GTEST_SKIP() << "gsettings is not installed";
-    for (DesktopKind kind : {DesktopKind::Cinnamon, DesktopKind::Mate})
-        EXPECT_FALSE(SetGsettingsWallpaper(gs.runner, kind, "/d/a.bmp", WallpaperLayout::Centred))
-            << "no schema, nothing that would read it";
-
-    if (!gs.AddSchema("org.cinnamon.desktop.background", {"picture-uri", "picture-options"}) ||
-        !gs.AddSchema("org.mate.background", {"picture-filename", "picture-options"}))
-        GTEST_SKIP() << "glib-compile-schemas is not installed";
-    // glib-compile-schemas compiles every schema of the folder, so both are now known.
-    ASSERT_TRUE(
-        SetGsettingsWallpaper(gs.runner, DesktopKind::Mate, "/d/it's a.bmp", WallpaperLayout::Stretched));
-    EXPECT_EQ(gs.Get("org.mate.background", "picture-filename"), "\"/d/it's a.bmp\"");
-    EXPECT_EQ(gs.Get("org.mate.background", "picture-options"), "'stretched'");
-    ASSERT_TRUE(SetGsettingsWallpaper(gs.runner, DesktopKind::Cinnamon, "/d/a.bmp", WallpaperLayout::Tiled));
-    EXPECT_EQ(gs.Get("org.cinnamon.desktop.background", "picture-uri"), "'file:///d/a.bmp'");
-    EXPECT_EQ(gs.Get("org.cinnamon.desktop.background", "picture-options"), "'wallpaper'");
+TEST(GsettingsDesktopTest, WithoutASessionBusNothingIsStoredAndThatIsAFailure) {
+    VEXAL_REQUIRE_TOOLS("gsettings");
+    PrivateGsettings gs(false);
+    const struct {
+        DesktopKind kind;
+        const char* schema;
+        const char* key;
+    } rows[] = {
+        {DesktopKind::Gnome, "org.gnome.desktop.background", "picture-uri"},
+        {DesktopKind::Cinnamon, "org.cinnamon.desktop.background", "picture-uri"},
+        {DesktopKind::Mate, "org.mate.background", "picture-filename"},
+    };
+    for (const auto& r : rows) {
+        const std::string before = gs.Get(r.schema, r.key);
+        EXPECT_FALSE(SetGsettingsWallpaper(gs.runner, r.kind, "/d/a.bmp", WallpaperLayout::Centred))
+            << r.schema;
+        EXPECT_EQ(gs.Get(r.schema, r.key), before) << r.schema;
+    }
 }
 
 TEST(GnomeBackendTest, ExactCommands) {
@@ -324,8 +331,17 @@ TEST(GnomeBackendTest, ExactCommands) {
     const std::string s = "org.gnome.desktop.background";
     EXPECT_EQ(runner.calls, (std::vector<Argv>{{"gsettings", "list-keys", s},
                                                {"gsettings", "set", s, "picture-options", "'centered'"},
-                                               {"gsettings", "set", s, "picture-uri", "'file:///d/a.bmp'"}}))
+                                               {"gsettings", "set", s, "picture-uri", "'file:///d/a.bmp'"},
+                                               {"gsettings", "get", s, "picture-uri"}}))
         << "an older GNOME without picture-uri-dark";
+
+    // A value that does not read back was never stored, whatever gsettings said.
+    runner.answers["gsettings get"] = {0, "'file:///usr/share/backgrounds/default.png'\n", ""};
+    EXPECT_FALSE(SetGsettingsWallpaper(runner, DesktopKind::Gnome, "/d/a.bmp", WallpaperLayout::Centred));
+    runner.answers["gsettings get"] = {0, "\"/d/it's.bmp\"\n", ""};
+    EXPECT_TRUE(SetGsettingsWallpaper(runner, DesktopKind::Mate, "/d/it's.bmp", std::nullopt))
+        << "gsettings prints a string holding ' in double quotes";
+
     runner.answers["gsettings list-keys"] = {1, "", "No such schema"};
     runner.calls.clear();
     EXPECT_FALSE(SetGsettingsWallpaper(runner, DesktopKind::Gnome, "/d/a.bmp", WallpaperLayout::Centred));
@@ -380,16 +396,16 @@ TEST(LinuxDesktopTest, StyleIsRecordedAndOnlyAppliedWhenWrittenThisRun) {
     std::ifstream record(folder + "/wallpaper-style");
     std::string text((std::istreambuf_iterator<char>(record)), {});
     EXPECT_EQ(text, "Control Panel\\Desktop\\TileWallpaper=0\nControl Panel\\Desktop\\WallpaperStyle=2\n");
-    ASSERT_EQ(f.runner.calls.size(), 3u);
+    ASSERT_EQ(f.runner.calls.size(), 4u);
     EXPECT_EQ(f.runner.calls[1],
               (Argv{"gsettings", "set", "org.gnome.desktop.background", "picture-options", "'stretched'"}));
-    const std::string firstUri = f.runner.calls[2].back();
+    const std::string firstUri = f.runner.LastSet("picture-uri");
 
     // A later run that writes no values (an image named on the command line) keeps the
     // desktop's style, and points it at a new name.
     f.runner.calls.clear();
     ASSERT_TRUE(f.Make().SetWallpaper(folder + "/wall.bmp"));
-    ASSERT_EQ(f.runner.calls.size(), 2u);
+    ASSERT_EQ(f.runner.calls.size(), 3u);
     EXPECT_EQ(f.runner.calls[1][3], "picture-uri");
     EXPECT_NE(f.runner.calls[1].back(), firstUri);
 }
@@ -412,7 +428,7 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     };
 
     ASSERT_TRUE(desktop.SetWallpaper(bitmap));
-    const std::string first = uriPath(f.runner.calls.back().back());
+    const std::string first = uriPath(f.runner.LastSet("picture-uri"));
     EXPECT_EQ(shownFiles(), std::vector<std::string>{first});
     struct stat a {
     }, b{};
@@ -421,7 +437,7 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     EXPECT_EQ(a.st_ino, b.st_ino) << "a link, not a copy";
 
     ASSERT_TRUE(desktop.SetWallpaper(bitmap));
-    const std::string second = uriPath(f.runner.calls.back().back());
+    const std::string second = uriPath(f.runner.LastSet("picture-uri"));
     EXPECT_NE(second, first);
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second}) << "the previous name is removed";
 

@@ -1,4 +1,4 @@
-// The real vexal executable, run without a display: message lines and exit statuses.
+// The real vexal executable: message lines, exit statuses, --help and --version.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "posix/temp_dir.h"
+#include "posix/xvfb_server.h"
 
 #ifdef VEXAL_BINARY
 namespace vexal {
@@ -14,12 +15,15 @@ namespace {
 
 struct RunResult {
     int status = -1;
-    std::string err;
+    std::string err;  // or standard output, when that was asked for
 };
 
-// Runs vexal in `dir` with VEXAL_NONINTERACTIVE=1 and collects standard error.
-RunResult RunVexal(const std::string& dir, const std::string& args) {
-    const std::string cmd = "cd '" + dir + "' && VEXAL_NONINTERACTIVE=1 '" VEXAL_BINARY "' " + args + " 2>&1 >/dev/null";
+// Runs vexal in `dir` with the environment changes `env` (by default VEXAL_NONINTERACTIVE=1)
+// and collects standard error, or standard output instead.
+RunResult RunVexal(const std::string& dir, const std::string& args, bool standardOutput = false,
+                   const std::string& env = "VEXAL_NONINTERACTIVE=1") {
+    const std::string cmd = "cd '" + dir + "' && env " + env + " '" VEXAL_BINARY "' " + args +
+                            (standardOutput ? " 2>/dev/null" : " 2>&1 >/dev/null");
     RunResult r;
     FILE* pipe = ::popen(cmd.c_str(), "r");
     if (!pipe) return r;
@@ -43,6 +47,28 @@ TEST(ProgramTest, CommandLineErrorsGoToStandardError) {
         EXPECT_EQ(r.status, 1) << args;
         EXPECT_EQ(r.err, expected) << args;
     }
+}
+
+TEST(ProgramTest, HelpAndVersionGoToStandardOutput) {
+    testing::TempDir dir;
+    testing::TempDir runtime;  // Qt warns about a missing one
+    testing::XvfbServer xvfb;
+    ASSERT_FALSE(xvfb.display().empty());
+    // Unattended, without any display, and with the windows' toolkit started on a display.
+    const std::string envs[] = {"VEXAL_NONINTERACTIVE=1", "-u DISPLAY -u WAYLAND_DISPLAY",
+                                "-u WAYLAND_DISPLAY -u VEXAL_NONINTERACTIVE XDG_RUNTIME_DIR=" +
+                                    runtime.path() + " DISPLAY=" + xvfb.display()};
+    for (const std::string& env : envs) {
+        RunResult version = RunVexal(dir.path(), "--version", true, env);
+        EXPECT_EQ(version.status, 0) << env;
+        EXPECT_EQ(version.err, "vexal 1.00\n") << env;
+        RunResult help = RunVexal(dir.path(), "--help", true, env);
+        EXPECT_EQ(help.status, 0) << env;
+        EXPECT_EQ(help.err.rfind("使い方:\n  vexal ", 0), 0u) << env << help.err;
+        EXPECT_NE(help.err.find("vexal --version"), std::string::npos) << env;
+        EXPECT_EQ(RunVexal(dir.path(), "--help", false, env).err, "") << "nothing on standard error";
+    }
+    EXPECT_EQ(RunVexal(dir.path(), "--helpme").err, "vexal 1.00: 起動時オプション --helpme が無効です。\n");
 }
 
 TEST(ProgramTest, EntriesComeFromSettingsFileInCurrentFolder) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/console.h"
 #include "host/dialogs.h"
 #include "host/file_system.h"
 #include "host/host.h"
@@ -98,16 +99,24 @@ public:
     bool FolderIdentity(const std::string&, std::string&) override { return false; }
 };
 
+class RecordingConsole final : public Console {
+public:
+    std::string printed;
+    void Print(const std::string& utf8) override { printed += utf8; }
+};
+
 // A host wired to the doubles above.
 struct TestHost {
     RecordingDialogs dialogs;
     RecordingProcess process;
     MemoryFileSystem files;
+    RecordingConsole console;
     Host host;
     TestHost() {
         host.dialogs = &dialogs;
         host.process = &process;
         host.files = &files;
+        host.console = &console;
     }
 };
 

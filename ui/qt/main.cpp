@@ -9,6 +9,7 @@
 
 #include "app/startup.h"
 #include "app/stderr_dialogs.h"
+#include "app/stdout_console.h"
 #include "gather/driver.h"
 #include "platform/linux/command_runner.h"
 #include "platform/linux/linux_desktop.h"
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
     host.dialogs = interactive ? static_cast<vexal::Dialogs*>(&qtDialogs) : &stderrDialogs;
     host.process = &process;
     host.files = &files;
+    vexal::StdoutConsole console;
+    host.console = &console;
 
     // What a retrieval needs: the socket and timer on one poll() reactor, the picture
     // decoder and the desktop.

@@ -86,8 +86,9 @@ void QtWrappingButton::paintEvent(QPaintEvent* event) {
 
 QtPreviewWindow::QtPreviewWindow(QWidget* parent) : QWidget(parent) {
     setObjectName("frPreview");
-    // A sizable tool window: narrow caption with a close box only.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A sizable dialog window with a close box only: tiling window managers and
+    // compositors float dialogs instead of stretching them over the screen.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     imGrp = new QtPictureBox(this);
     cbSetWP = new QtWrappingButton(QString::fromUtf8(kPreviewSetWPCaption), this);

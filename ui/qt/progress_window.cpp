@@ -22,8 +22,9 @@ constexpr int kBarSteps = 10000;
 
 QtProgressWindow::QtProgressWindow(Program& program, QWidget* parent) : QWidget(parent), program_(program) {
     setObjectName("frDisp");
-    // A fixed tool window: narrow caption with a close box, no minimise or maximise.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // A fixed dialog window with a close box, no minimise or maximise; tiling window
+    // managers and compositors float dialogs.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(TwipsToPixels(this, kProgressClientWidth, kProgressClientHeight));
 
     lbMsg = new QLabel(this);

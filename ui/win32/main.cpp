@@ -18,6 +18,7 @@
 #include "platform/win32/win32_socket.h"
 #include "platform/win32/win32_timer.h"
 #include "ui/win32/front_end.h"
+#include "ui/win32/win32_console.h"
 #include "ui/win32/win32_dialogs.h"
 #include "ui/win32/win32_ui.h"
 
@@ -65,6 +66,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     host.timer = &timer;
     host.images = &images;
     host.desktop = &desktop;
+    vexal::Win32Console console(unattended ? nullptr : &windowDialogs);
+    host.console = &console;
 
     if (unattended) {
         // Nobody watches: no windows, the retrieval installs at once, and a requested

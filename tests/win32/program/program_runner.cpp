@@ -9,10 +9,8 @@
 
 namespace vexal::testing {
 
-std::wstring ProgramPath() {
-    // The build gives the path as the build machine names it; under Wine a POSIX path is
-    // reached through drive Z:.
-    std::string path = VEXAL_PROGRAM;
+std::wstring BuildMachinePath(std::string path) {
+    // Under Wine a POSIX path is reached through drive Z:.
     if (!path.empty() && path[0] == '/') {
         for (char& c : path)
             if (c == '/') c = '\\';
@@ -20,6 +18,8 @@ std::wstring ProgramPath() {
     }
     return win32::Widen(path);
 }
+
+std::wstring ProgramPath() { return BuildMachinePath(VEXAL_PROGRAM); }
 
 std::string SettingsText(const std::vector<EntryLines>& entries, const std::string& winFolderWPname,
                          const std::string& newMsg) {
@@ -67,7 +67,8 @@ bool FileExists(const std::string& path) {
     return ::GetFileAttributesW(win32::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-RunningProgram::RunningProgram(const std::string& folder, const std::string& arguments, bool unattended) {
+RunningProgram::RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
+                               bool outputToo) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE errorWrite = nullptr;
     if (!::CreatePipe(&errorRead_, &errorWrite, &inherit, 0)) return;
@@ -79,7 +80,7 @@ RunningProgram::RunningProgram(const std::string& folder, const std::string& arg
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = nul;
-    startup.hStdOutput = nul;
+    startup.hStdOutput = outputToo ? errorWrite : nul;
     startup.hStdError = errorWrite;
 
     std::wstring commandLine = L"\"" + ProgramPath() + L"\"";

@@ -11,6 +11,8 @@
 
 namespace vexal::testing {
 
+// A path as the build machine names it, as Windows names it.
+std::wstring BuildMachinePath(std::string path);
 // vexal.exe as Windows names it.
 std::wstring ProgramPath();
 
@@ -39,7 +41,9 @@ std::string ReadSettings(const std::string& path);
 class RunningProgram {
 public:
     // Starts vexal.exe with `arguments` in `folder`; `unattended` sets VEXAL_NONINTERACTIVE=1.
-    RunningProgram(const std::string& folder, const std::string& arguments, bool unattended);
+    // Standard output goes nowhere, or with `outputToo` into the same pipe as standard error.
+    RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
+                   bool outputToo = false);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;

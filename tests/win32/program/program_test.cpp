@@ -243,6 +243,24 @@ TEST_F(ProgramTest, FailuresAreLinesOnStandardErrorAndChangeNothing) {
     }
 }
 
+TEST_F(ProgramTest, HelpAndVersionGoToStandardOutputWhenItLeadsSomewhere) {
+    for (bool unattended : {true, false}) {
+        RunningProgram version(dir.path(), "--version", unattended, true);
+        Outcome run = version.Wait();
+        EXPECT_EQ(run.exitCode, 0u) << unattended;
+        EXPECT_EQ(run.standardError, "vexal 1.00\n") << unattended;
+        RunningProgram help(dir.path(), "--HELP", unattended, true);
+        run = help.Wait();
+        EXPECT_EQ(run.exitCode, 0u) << unattended;
+        EXPECT_EQ(run.standardError.rfind("使い方:\n  vexal ", 0), 0u) << run.standardError;
+    }
+    // Unattended, with standard output going nowhere: no box, nothing on standard error.
+    const Outcome quiet = RunUnattended(dir.path(), "--help");
+    EXPECT_FALSE(quiet.timedOut);
+    EXPECT_EQ(quiet.exitCode, 0u);
+    EXPECT_EQ(quiet.standardError, "");
+}
+
 TEST_F(ProgramTest, UnattendedRunsNeitherPreviewNorEdit) {
     Write("pic.png", Png(3, 2, kColours));
     // Nobody can answer a preview: the run ends as its cancel button would.

@@ -182,6 +182,18 @@ TEST_F(WindowsTest, EditorClosedByItsCloseBoxSavesNothing) {
     EXPECT_EQ(ReadWholeFile(dir / "vexal.ini"), before);
 }
 
+TEST_F(WindowsTest, VersionWithoutAnOutputComesUpInAPlainBox) {
+    // Started from the desktop or a console, standard output leads nowhere.
+    RunningProgram program(dir.path(), "--version", false);
+    HWND box = program.WaitForWindow(kDialogClass, L"vexal");
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(Contains(ControlTexts(box), "vexal 1.00"));
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    const Outcome end = program.Wait();
+    EXPECT_FALSE(end.timedOut);
+    EXPECT_EQ(end.exitCode, 0u);
+}
+
 TEST_F(WindowsTest, PreviewInstallsOnItsButtonAndGivesUpOtherwise) {
     ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({}, "vexal-windows-test.bmp")));
     ASSERT_TRUE(

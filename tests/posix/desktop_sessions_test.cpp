@@ -1,0 +1,360 @@
+// The real vexal program against real desktops running headless: sway (pure Wayland, no
+// Xwayland) read back with grim, and XFCE's xfdesktop under openbox on Xvfb read back
+// from the root window, each style of an entry on the screen; and the editor's close box
+// worked by a real window manager.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "platform/linux/command_runner.h"
+#include "platform/posix/posix_file_system.h"
+#include "posix/desktop_session.h"
+#include "posix/temp_dir.h"
+#include "posix/xvfb_server.h"
+#include "wallpaper/bmp_writer.h"
+
+#ifdef VEXAL_BINARY
+namespace vexal {
+namespace {
+
+constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
+constexpr int kScreenWidth = 320, kScreenHeight = 240;
+
+// 40 × 30 in four quadrants: red top left, green top right, blue bottom left, white
+// bottom right; written as the bitmap an entry points at.
+bool WriteQuadrants(const std::string& path) {
+    std::vector<std::uint32_t> px(40 * 30);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            px[static_cast<std::size_t>(y) * 40 + x] =
+                0xFF000000u | (y < 15 ? (x < 20 ? kRed : kGreen) : (x < 20 ? kBlue : kWhite));
+    PosixFileSystem files;
+    return WriteBmp(files, path, Picture::FromPixels(40, 30, std::move(px)));
+}
+
+// A settings file with one entry per style, each on the picture.
+void WriteSettings(const std::string& folder, const std::string& picture) {
+    std::ofstream ini(folder + "/vexal.ini", std::ios::binary);
+    ini << "'vexal   ver.1.00\r\n\r\nCacheFileName = wpcache\r\nWinFolderWPname = wall.bmp\r\nTimeOut = "
+           "30\r\n";
+    const char* names[] = {"centred", "tiled", "stretched"};
+    for (int style = 0; style < 3; ++style)
+        ini << "-\r\nName = " << names[style] << "\r\nUrl = " << picture
+            << "\r\nComment = \r\nFilter = 000000\r\nExt = 1111\r\nWpState = " << style
+            << "\r\nNo = 0\r\nNo_n = 1\r\nRefstr = \r\n";
+}
+
+// Screen points and the colour each must show, away from the edges a scaler may blur.
+struct Expected {
+    const char* entry;
+    std::vector<std::tuple<int, int, std::uint32_t>> points;
+    // A point that must not show the picture's red.
+    std::pair<int, int> notRed{-1, -1};
+};
+const Expected kStyles[] = {
+    // Centred: the picture spans 140..179 × 105..134.
+    {"centred", {{145, 110, kRed}, {174, 110, kGreen}, {145, 130, kBlue}, {174, 130, kWhite}}, {5, 5}},
+    {"tiled", {{5, 5, kRed}, {25, 5, kGreen}, {45, 5, kRed}, {5, 20, kBlue}, {305, 230, kWhite}}},
+    {"stretched", {{40, 30, kRed}, {280, 30, kGreen}, {40, 200, kBlue}, {280, 200, kWhite}}},
+};
+
+using Screen = std::function<std::uint32_t(int x, int y)>;
+
+// "" when the screen shows the style; otherwise what differs.
+std::string Mismatch(const Expected& e, const Screen& screen) {
+    for (auto [x, y, colour] : e.points) {
+        const std::uint32_t got = screen(x, y);
+        if (got != colour) {
+            char text[96];
+            std::snprintf(text, sizeof text, "(%d,%d) is %06X, not %06X", x, y, got, colour);
+            return text;
+        }
+    }
+    if (e.notRed.first >= 0 && screen(e.notRed.first, e.notRed.second) == kRed)
+        return "red outside the picture";
+    return {};
+}
+
+// Desktops draw a little after they accept the change: reads the screen again until it
+// shows the style, at most `attempts` times.
+template <typename Grab>
+std::string WaitForStyle(const Expected& e, Grab grab, int attempts = 100) {
+    std::string last;
+    for (int i = 0; i < attempts; ++i) {
+        last = Mismatch(e, grab());
+        if (last.empty()) return last;
+        ::usleep(100 * 1000);
+    }
+    return last;
+}
+
+// A started program, ended with the test.
+class Child {
+public:
+    Child(const std::vector<std::string>& argv, const std::string& log) {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+            std::vector<char*> args;
+            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            ::execvp(args[0], args.data());
+            ::_exit(127);
+        }
+    }
+    ~Child() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+private:
+    pid_t pid_ = -1;
+};
+
+// Polls `ready` up to `attempts` times, 100 ms apart.
+template <typename Pred>
+bool WaitFor(Pred ready, int attempts = 150) {
+    for (int i = 0; i < attempts; ++i) {
+        if (ready()) return true;
+        ::usleep(100 * 1000);
+    }
+    return false;
+}
+
+// True once a window manager has announced itself on the display's root window.
+bool HasWindowManager(const std::string& display) {
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d) return false;
+    Atom type;
+    int format;
+    unsigned long n = 0, after;
+    unsigned char* data = nullptr;
+    const bool found =
+        XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False), 0, 1,
+                           False, AnyPropertyType, &type, &format, &n, &after, &data) == Success &&
+        n == 1;
+    if (data) XFree(data);
+    XCloseDisplay(d);
+    return found;
+}
+
+// sway with its headless backend, under a user made for the test and removed after it
+// (sway refuses to run as root), with Xwayland off: a pure Wayland session.
+class HeadlessSway {
+public:
+    HeadlessSway() : user_("vexal-sway-" + std::to_string(::getpid())) {
+        SpawnCommandRunner runner;
+        if (runner.Run({"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", user_})
+                .status != 0)
+            return;
+        made_ = true;
+        const passwd* pw = ::getpwnam(user_.c_str());
+        if (!pw) return;
+        // Both the compositor and vexal run as the user: the runtime folder is theirs
+        // alone, the work folder theirs to write.
+        for (const std::string& dir : {runtime_.path(), work_.path()})
+            if (::chown(dir.c_str(), pw->pw_uid, pw->pw_gid) != 0) return;
+        ::chmod(work_.path().c_str(), 0755);
+        std::ofstream(work_ / "sway.conf") << "xwayland disable\n"
+                                           << "output * resolution " << kScreenWidth << "x" << kScreenHeight
+                                           << "\noutput * bg #000000 solid_color\n";
+        sway_.emplace(std::vector<std::string>{"runuser", "-u", user_, "--", "env", "-i",
+                                               "XDG_RUNTIME_DIR=" + runtime_.path(), "WLR_BACKENDS=headless",
+                                               "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
+                                               "PATH=/usr/bin:/bin", "sway", "-c", work_ / "sway.conf"},
+                      work_ / "sway.log");
+        WaitFor([this] {
+            for (const auto& e : std::filesystem::directory_iterator(runtime_.path()))
+                if (e.path().filename().string().rfind("sway-ipc.", 0) == 0) swaySocket_ = e.path();
+            return !swaySocket_.empty() && std::filesystem::exists(runtime_ / "wayland-1");
+        });
+    }
+    ~HeadlessSway() {
+        sway_.reset();
+        // Whatever the user still runs (swaybg) goes with it.
+        if (made_) {
+            SpawnCommandRunner runner;
+            (void)runner.Run({"pkill", "-KILL", "-u", user_});
+            (void)runner.Run({"userdel", user_});
+        }
+    }
+    bool running() const { return !swaySocket_.empty(); }
+    std::string Log() const {
+        std::ifstream in(work_ / "sway.log");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    const testing::TempDir& work() const { return work_; }
+
+    // vexal with its windows on the compositor, as the user, in the work folder.
+    CommandResult RunVexal(const std::string& args) {
+        SpawnCommandRunner runner;
+        return runner.Run({"runuser", "-u", user_, "--", "env", "-i", "-C", work_.path(),
+                           "HOME=" + work_.path(), "XDG_RUNTIME_DIR=" + runtime_.path(),
+                           "WAYLAND_DISPLAY=wayland-1", "SWAYSOCK=" + swaySocket_, "PATH=/usr/bin:/bin",
+                           VEXAL_BINARY, args});
+    }
+    // The output as grim captures it; 0 outside it.
+    Screen Grab() {
+        const std::string shot = work_ / "shot.png";
+        SpawnCommandRunner runner;
+        testing::EnvironmentChange env;
+        env.Set("XDG_RUNTIME_DIR", runtime_.path());
+        env.Set("WAYLAND_DISPLAY", "wayland-1");
+        QImage image;
+        if (runner.Run({"grim", shot}).status == 0) image.load(QString::fromStdString(shot));
+        return [image](int x, int y) {
+            return image.valid(x, y) ? static_cast<std::uint32_t>(image.pixel(x, y)) & 0xFFFFFFu : 0u;
+        };
+    }
+
+private:
+    std::string user_;
+    bool made_ = false;
+    testing::TempDir runtime_;
+    testing::TempDir work_;
+    std::optional<Child> sway_;
+    std::string swaySocket_;
+};
+
+TEST(SwayDesktopTest, EachStyleShowsOnAPureWaylandOutput) {
+    VEXAL_REQUIRE_TOOLS("sway", "swaybg", "swaymsg", "grim", "useradd", "runuser");
+    if (::geteuid() != 0) {
+        if (testing::InCi()) FAIL() << "the sway test makes a user of its own and needs root";
+        GTEST_SKIP() << "the sway test makes a user of its own and needs root";
+    }
+    HeadlessSway sway;
+    ASSERT_TRUE(sway.running()) << sway.Log();
+    const std::string picture = sway.work() / "quadrants.bmp";
+    ASSERT_TRUE(WriteQuadrants(picture));
+    WriteSettings(sway.work().path(), picture);
+    ::chmod(picture.c_str(), 0644);
+    ::chmod((sway.work() / "vexal.ini").c_str(), 0666);
+
+    for (const Expected& style : kStyles) {
+        // With its windows: the progress window comes up through Qt's Wayland plugin.
+        const CommandResult run = sway.RunVexal(style.entry);
+        ASSERT_EQ(run.status, 0) << style.entry << ": " << run.errors;
+        EXPECT_EQ(WaitForStyle(style, [&] { return sway.Grab(); }), "") << style.entry;
+    }
+}
+
+// xfdesktop on a private Xvfb under openbox (it waits for a window manager), with its
+// settings daemon on a private session bus and its settings in a folder of the test's.
+class XfceSession {
+public:
+    XfceSession() : xvfb_(std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24") {
+        if (xvfb_.display().empty()) return;
+        env_.Set("DISPLAY", xvfb_.display());
+        env_.Set("XDG_CONFIG_HOME", config_.path());
+        env_.Set("XDG_CURRENT_DESKTOP", "XFCE");
+        env_.Set("NO_AT_BRIDGE", "1");
+        env_.Unset("WAYLAND_DISPLAY");
+        env_.Unset("DBUS_SESSION_BUS_ADDRESS");
+        bus_.emplace();
+        if (bus_->address().empty()) return;
+        env_.Set("DBUS_SESSION_BUS_ADDRESS", bus_->address());
+        openbox_.emplace(std::vector<std::string>{"openbox"}, config_ / "openbox.log");
+        xfdesktop_.emplace(std::vector<std::string>{"xfdesktop", "--sm-client-disable"},
+                           config_ / "xfdesktop.log");
+        // Ready once it has made the backdrop settings of its monitor.
+        ready_ = WaitFor([] {
+            SpawnCommandRunner runner;
+            return runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"}).output.find("/last-image") !=
+                   std::string::npos;
+        });
+    }
+    bool ready() const { return ready_; }
+    const testing::TempDir& work() const { return work_; }
+    Screen Grab() {
+        auto root = std::make_shared<testing::RootPixels>(testing::ReadRoot(xvfb_.display()));
+        return [root](int x, int y) { return x < root->width && y < root->height ? root->At(x, y) : 0u; };
+    }
+
+private:
+    testing::XvfbServer xvfb_;
+    testing::TempDir config_;
+    testing::TempDir work_;
+    testing::EnvironmentChange env_;
+    std::optional<testing::SessionBus> bus_;
+    std::optional<Child> openbox_;
+    std::optional<Child> xfdesktop_;
+    bool ready_ = false;
+};
+
+TEST(XfceDesktopTest, EachStyleShowsOnTheRootWindow) {
+    VEXAL_REQUIRE_TOOLS("Xvfb", "dbus-daemon", "openbox", "xfdesktop", "xfconf-query");
+    XfceSession xfce;
+    ASSERT_TRUE(xfce.ready());
+    const std::string picture = xfce.work() / "quadrants.bmp";
+    ASSERT_TRUE(WriteQuadrants(picture));
+    WriteSettings(xfce.work().path(), picture);
+    SpawnCommandRunner runner;
+    for (const Expected& style : kStyles) {
+        const CommandResult run = runner.Run(
+            {"env", "-C", xfce.work().path(), "VEXAL_NONINTERACTIVE=1", "HOME=" + xfce.work().path(),
+             "XDG_DATA_HOME=" + xfce.work() / "data", VEXAL_BINARY, style.entry});
+        ASSERT_EQ(run.status, 0) << style.entry << ": " << run.errors;
+        EXPECT_EQ(WaitForStyle(style, [&] { return xfce.Grab(); }), "") << style.entry;
+    }
+}
+
+// The editor's close box as a window manager works it: openbox on Xvfb closes the focused
+// window on Alt+F4 by sending WM_DELETE_WINDOW, which is not what a test's close() does.
+TEST(OpenboxCloseBoxTest, EditorEndsWithStatusZeroAndSavesNothing) {
+    VEXAL_REQUIRE_TOOLS("Xvfb", "openbox", "xdotool");
+    testing::XvfbServer xvfb;
+    ASSERT_FALSE(xvfb.display().empty());
+    testing::TempDir work;
+    testing::EnvironmentChange env;
+    env.Set("DISPLAY", xvfb.display());
+    env.Unset("WAYLAND_DISPLAY");
+    env.Unset("VEXAL_NONINTERACTIVE");
+    Child openbox({"openbox"}, work / "openbox.log");
+    ASSERT_TRUE(WaitFor([&] { return HasWindowManager(xvfb.display()); }));
+    const std::string settings = "'vexal   ver.1.00\r\n\r\n-\r\nName = kept\r\nUrl = /nowhere/\r\n";
+    std::ofstream(work / "vexal.ini", std::ios::binary) << settings;
+
+    const pid_t vexal = ::fork();
+    if (vexal == 0) {
+        if (::chdir(work.path().c_str()) != 0) ::_exit(126);
+        ::execl(VEXAL_BINARY, VEXAL_BINARY, static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    SpawnCommandRunner runner;
+    // Waits for the editor's window to be mapped and focused, then presses the keys.
+    const CommandResult pressed = runner.Run({"xdotool", "search", "--sync", "--onlyvisible", "--class",
+                                              "vexal", "windowactivate", "--sync", "key", "alt+F4"});
+    int status = -1;
+    const bool ended = WaitFor([&] { return ::waitpid(vexal, &status, WNOHANG) == vexal; });
+    if (!ended) {
+        ::kill(vexal, SIGKILL);
+        ::waitpid(vexal, &status, 0);
+    }
+    // xdotool itself may report the window gone before its key was released: the program
+    // ending is what counts.
+    ASSERT_TRUE(ended) << "the close box did not end the program: " << pressed.errors;
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::ifstream in(work / "vexal.ini", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), settings) << "the close box saves nothing";
+}
+
+}  // namespace
+}  // namespace vexal
+#endif
