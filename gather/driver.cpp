@@ -6,8 +6,10 @@
 #include "gather/choice.h"
 #include "gather/links.h"
 #include "gather/local_sources.h"
+#include "gather/overlap.h"
 #include "host/preview_view.h"
 #include "host/progress_view.h"
+#include "host/run_guard.h"
 #include "net/transfer.h"
 #include "program/program.h"
 #include "settings/source_kind.h"
@@ -49,17 +51,20 @@ bool ConvertPng(Program& program, Host& host) {
     const std::string png = program.WorkImageFile;
     assert(host.images);
     const std::string bmp = png.substr(0, png.size() - 3) + "bmp";
+    // Written under a name of its own first, so no half bitmap ever carries the working name.
+    const std::string temp = TempPathFor(bmp, host.guard ? host.guard->ProcessId() : 0);
     auto unreadable = [&](const DecodeResult& why) {
         // A picture refused for its size says so; anything else is the library's failure.
         ShowError(program, *host.dialogs,
                   why.error == DecodeError::TooLarge ? PictureErrorText(png, why)
                                                      : "pngファイルの読み出しに失敗しました");
         host.files->DeleteFile(png);
+        host.files->DeleteFile(temp);
         return End(host);
     };
     // Rows are written as they are decoded where the platform can, so the writing
     // overlaps the decoding and the photo is never held whole.
-    const BmpFromFile direct = host.images->DecodeToBmp(png, bmp);
+    const BmpFromFile direct = host.images->DecodeToBmp(png, temp);
     bool written = direct.written;
     if (direct.handled) {
         if (!direct.decoded.Ok()) return unreadable(direct.decoded);
@@ -67,16 +72,15 @@ bool ConvertPng(Program& program, Host& host) {
         ImageLibrary library(*host.images, *host.files);
         const std::int32_t handle = library.PNGtoDIB(png);
         if (handle == 0) return unreadable(library.LastDecode());
-        written = library.DIBtoBMP(bmp, handle) != 0;
+        written = library.DIBtoBMP(temp, handle) != 0;
         // The decoded picture is released at once: a photo's pixels are large, and the
         // desktop is about to read the bitmap back.
         library.DeleteDIB(handle);
     }
-    if (!written) {
+    if (!written || !host.files->RenameFile(temp, bmp)) {
         ShowError(program, *host.dialogs, "pngファイルの変換に失敗しました");
         host.files->DeleteFile(png);
-        // A bitmap broken off half way is of no use to anyone.
-        host.files->DeleteFile(bmp);
+        host.files->DeleteFile(temp);
         return End(host);
     }
     host.files->DeleteFile(png);
@@ -141,17 +145,23 @@ bool frDispGet(Program& program, Host& host, Fetches& fetches) {
 }
 
 bool frDispGo(Program& program, Host& host, Fetches& fetches) {
+    // Everything from here on writes the working file or the wallpaper.
+    if (!TakeRunLock(program, host)) return false;
     const SourceKind kind = ClassifySource(program.ChosenImage);
     if (program.RelativeToPage || kind == SourceKind::WebImage) {
         if (!fetches.SetGrpData()) return End(host);
     } else if (kind == SourceKind::LocalImage) {
         if (!host.files->IsNormalFile(program.ChosenImage))
             return Fail(program, host, "画像ファイル " + program.ChosenImage + " が見つかりません。");
-        program.WorkImageFile = WorkImageFileName(program.CacheFileName, program.ChosenImage);
-        if (!host.files->CopyFile(program.ChosenImage, program.WorkImageFile))
-            return Fail(program, host,
-                        "画像ファイル " + program.ChosenImage + " を " + program.WorkImageFile +
-                            " にコピーできませんでした。");
+        const std::string work = WorkImageFileName(program.CacheFileName, program.ChosenImage);
+        const std::string temp = TempPathFor(work, host.guard ? host.guard->ProcessId() : 0);
+        if (!host.files->CopyFile(program.ChosenImage, temp) || !host.files->RenameFile(temp, work)) {
+            host.files->DeleteFile(temp);
+            return Fail(
+                program, host,
+                "画像ファイル " + program.ChosenImage + " を " + work + " にコピーできませんでした。");
+        }
+        program.WorkImageFile = work;
     } else {
         return Fail(program, host, "画像ファイルが指定されませんでした。");
     }

@@ -39,6 +39,15 @@ public:
     // Copies, replacing an existing destination.
     virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
     virtual bool DeleteFile(const std::string& path) = 0;
+    // Renames `from` to `to` in the same folder, replacing `to` in one step, so a reader
+    // of `to` always finds the old file or the new one, never a mix. Platforms override
+    // it; the fallback copies and is only meant for doubles.
+    virtual bool RenameFile(const std::string& from, const std::string& to) {
+        std::string bytes;
+        if (!ReadFile(from, bytes) || !WriteFile(to, bytes)) return false;
+        DeleteFile(from);
+        return true;
+    }
     // Lists the entries of a folder ("." and ".." left out), in the order the platform
     // gives them; false when the folder cannot be read.
     virtual bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) = 0;

@@ -17,6 +17,7 @@ class PreviewView;
 class Desktop;
 class ImageDecoder;
 class RandomSource;
+class RunGuard;
 class Console;
 
 struct Host {
@@ -31,6 +32,7 @@ struct Host {
     Desktop* desktop = nullptr;
     ImageDecoder* images = nullptr;
     RandomSource* random = nullptr;  // null: seeded afresh from the clock
+    RunGuard* guard = nullptr;       // null: no other run to keep apart from, no signals
     Console* console = nullptr;      // standard output; null: --help and --version print nothing
 };
 

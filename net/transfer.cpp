@@ -5,6 +5,7 @@
 
 #include "host/dialogs.h"
 #include "host/progress_view.h"
+#include "host/run_guard.h"
 #include "net/status_texts.h"
 #include "net/url.h"
 
@@ -81,8 +82,11 @@ bool Transfer::SetGrpData(const std::string& image, bool relativeToPage, const s
         UseServer();
     }
 
+    // The body goes to a name of its own and becomes the working file only once it is
+    // whole: a failed or interrupted fetch never damages an earlier working file.
     toFile_ = true;
-    filePath_ = filePath;
+    const std::string& work = filePath;
+    filePath_ = TempPathFor(work, host_.guard ? host_.guard->ProcessId() : 0);
     fileTouched_ = false;
     const bool received = HttpGet(state_.ServerUrl.Dir + state_.ServerUrl.File);
     if (received) WriteBodyPiece();
@@ -92,9 +96,9 @@ bool Transfer::SetGrpData(const std::string& image, bool relativeToPage, const s
         DropPartialFile();
         return false;
     }
-    if (fileFailed_) {
+    if (fileFailed_ || (fileBytes_ != 0 && !host_.files->RenameFile(filePath_, work))) {
         DropPartialFile();
-        Error("画像ファイル " + filePath_ + " を保存できませんでした。");
+        Error("画像ファイル " + work + " を保存できませんでした。");
         return false;
     }
     // An empty body is no picture; handing it on would only fail later, less clearly.

@@ -4,6 +4,7 @@
 #include "host/desktop.h"
 #include "host/dialogs.h"
 #include "host/image_decoder.h"
+#include "host/run_guard.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
 #include "wallpaper/bmp_writer.h"
@@ -28,25 +29,35 @@ std::string LastThreeLower(const std::string& path) {
 // from a fresh read when it shows none. A fresh read is let go once the bitmap is
 // written: the window is hidden and about to close, and keeping it would hold the
 // picture twice while the desktop reads the bitmap back.
-bool WriteFromPicture(Host& host, PreviewPicture& preview, const std::string& imagePath,
-                      const std::string& destination) {
+enum class WriteOutcome { Written, Unreadable, NotWritten };
+
+WriteOutcome WriteFromPicture(Host& host, PreviewPicture& preview, const std::string& imagePath,
+                              const std::string& destination) {
     Picture fresh;
     const Picture* source = &preview.picture;
     if (!preview.PictureLoaded || preview.picture.Empty()) {
-        if (!host.images) return Refuse(host, PictureErrorText(imagePath, {DecodeError::Unreadable, 0, 0}));
+        if (!host.images) {
+            Refuse(host, PictureErrorText(imagePath, {DecodeError::Unreadable, 0, 0}));
+            return WriteOutcome::Unreadable;
+        }
         // Written while it is decoded where the platform can: the photo is then never held
         // whole, and the writing overlaps the decoding.
         const BmpFromFile direct = host.images->DecodeToBmp(imagePath, destination);
         if (direct.handled) {
-            if (!direct.decoded.Ok()) return Refuse(host, PictureErrorText(imagePath, direct.decoded));
-            return direct.written || Refuse(host, kChangeFailed);
+            if (!direct.decoded.Ok()) {
+                Refuse(host, PictureErrorText(imagePath, direct.decoded));
+                return WriteOutcome::Unreadable;
+            }
+            return direct.written ? WriteOutcome::Written : WriteOutcome::NotWritten;
         }
         const DecodeResult decoded = host.images->Decode(imagePath, fresh);
-        if (!decoded.Ok() || fresh.Empty()) return Refuse(host, PictureErrorText(imagePath, decoded));
+        if (!decoded.Ok() || fresh.Empty()) {
+            Refuse(host, PictureErrorText(imagePath, decoded));
+            return WriteOutcome::Unreadable;
+        }
         source = &fresh;
     }
-    if (!WriteBmp(*host.files, destination, *source)) return Refuse(host, kChangeFailed);
-    return true;
+    return WriteBmp(*host.files, destination, *source) ? WriteOutcome::Written : WriteOutcome::NotWritten;
 }
 
 }  // namespace
@@ -72,6 +83,14 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
     std::string folder;
     if (!host.desktop || !host.desktop->WallpaperFolder(folder)) return Refuse(host, kChangeFailed);
     const std::string destination = folder + kFolderSeparator + program.WinFolderWPname;
+    // The bitmap is written under a name of its own and renamed over the old one once it is
+    // whole: the desktop, another run or a crash only ever finds the old picture or the new.
+    const std::string temp = TempPathFor(destination, host.guard ? host.guard->ProcessId() : 0);
+    auto refuse = [&](const std::string& text) {
+        host.files->DeleteFile(temp);
+        return Refuse(host, text);
+    };
+    const std::string notWritten = "壁紙ファイル " + destination + " を書き込めませんでした。";
 
     const std::string ext = LastThreeLower(imagePath);
     if (ext == "bmp") {
@@ -81,9 +100,14 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
             const DecodeResult probe = host.images->Probe(imagePath);
             if (!probe.Ok()) return Refuse(host, PictureErrorText(imagePath, probe));
         }
-        if (!host.files->CopyFile(imagePath, destination)) return Refuse(host, kChangeFailed);
+        if (!host.files->CopyFile(imagePath, temp)) return refuse(notWritten);
     } else if (ext == "gif" || ext == "jpg") {
-        if (!WriteFromPicture(host, preview, imagePath, destination)) return false;
+        const WriteOutcome outcome = WriteFromPicture(host, preview, imagePath, temp);
+        if (outcome == WriteOutcome::NotWritten) return refuse(notWritten);
+        if (outcome != WriteOutcome::Written) {
+            host.files->DeleteFile(temp);
+            return false;
+        }
     } else if (ext == "png") {
         if (!host.images) return Refuse(host, "png読み出しエラー");
         ImageLibrary library(*host.images, *host.files);
@@ -93,12 +117,19 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
                 return Refuse(host, PictureErrorText(imagePath, library.LastDecode()));
             return Refuse(host, "png読み出しエラー");
         }
-        const std::int32_t written = library.DIBtoBMP(destination, handle);
+        const std::int32_t written = library.DIBtoBMP(temp, handle);
         library.DeleteDIB(handle);
-        if (written == 0) return Refuse(host, "png変換エラー");
+        if (written == 0) return refuse("png変換エラー");
     } else {
         return Refuse(host, "非対応拡張子が選択されました。");
     }
+
+    // Asked to stop while the bitmap was being written: the old wallpaper stays.
+    if (host.guard && host.guard->StopRequested()) {
+        host.files->DeleteFile(temp);
+        return false;
+    }
+    if (!host.files->RenameFile(temp, destination)) return refuse(notWritten);
 
     if (program.RunMode != RunModeValue::Direct) {
         const std::string code = StyleCode(program.CurrentEntry().WpState);

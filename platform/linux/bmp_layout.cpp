@@ -154,24 +154,37 @@ private:
         return static_cast<std::int32_t>((a + b - 1) / b);
     }
 
+    // Each picture row is first added into a running sum per picture column and channel,
+    // a plain loop over the row's bytes that the compiler vectorises; the columns of each
+    // screen pixel are summed once per screen row, when that row is complete.
     template <typename Sum>
     bool Shrink(File& file, std::int32_t y0, std::int32_t y1) {
         const std::int32_t first = RowStart(y0), last = RowStart(y1);  // picture rows
-        std::vector<Sum> sums(static_cast<std::size_t>(width_) * 3, 0);
+        const std::size_t bytesPerRow = static_cast<std::size_t>(bmp_.width) * 3;
+        std::vector<Sum> columns(bytesPerRow, 0);  // blue, green, red of each picture column
         std::uint32_t rowsInSum = 0;
         std::int32_t current = -1;
         // Picture rows arrive in the file's order, so each screen row is complete when
         // the next one starts.
         auto flush = [&] {
             std::uint32_t* line = out_ + static_cast<std::size_t>(current) * width_;
+            const Sum* c = columns.data();
             for (std::int32_t x = 0; x < width_; ++x) {
-                const std::uint64_t n = static_cast<std::uint64_t>(rowsInSum) * ColumnsOf(x);
+                Sum b = 0, g = 0, red = 0;
+                const std::int32_t count = ColumnsOf(x);
+                for (std::int32_t n = 0; n < count; ++n, c += 3) {
+                    b += c[0];
+                    g += c[1];
+                    red += c[2];
+                }
+                const std::uint64_t n =
+                    static_cast<std::uint64_t>(rowsInSum) * static_cast<std::uint64_t>(count);
                 auto avg = [n](Sum v) {
                     return static_cast<std::uint32_t>((static_cast<std::uint64_t>(v) + n / 2) / n);
                 };
-                line[x] = avg(sums[3 * x + 2]) << 16 | avg(sums[3 * x + 1]) << 8 | avg(sums[3 * x]);
+                line[x] = avg(red) << 16 | avg(g) << 8 | avg(b);
             }
-            std::fill(sums.begin(), sums.end(), 0);
+            std::fill(columns.begin(), columns.end(), 0);
             rowsInSum = 0;
         };
 
@@ -182,7 +195,6 @@ private:
         const std::int32_t perBlock =
             static_cast<std::int32_t>(std::max<std::uint64_t>(1, kBlockBytes / bmp_.stride));
         std::vector<unsigned char> block(static_cast<std::size_t>(perBlock) * bmp_.stride);
-        const int bpp = bmp_.bytesPerPixel;
         for (std::int32_t done = 0; done < count; done += perBlock) {
             const std::int32_t rows = std::min(perBlock, count - done);
             if (!file.ReadAt(bmp_.dataOffset + bmp_.stride * static_cast<std::uint64_t>(fileFirst + done),
@@ -199,17 +211,15 @@ private:
                 }
                 ++rowsInSum;
                 const unsigned char* p = block.data() + static_cast<std::size_t>(r) * bmp_.stride;
-                Sum* acc = sums.data();
-                for (std::int32_t x = 0; x < width_; ++x, acc += 3) {
-                    Sum b = 0, g = 0, red = 0;
-                    for (std::int32_t n = ColumnsOf(x); n > 0; --n, p += bpp) {
-                        b += p[0];
-                        g += p[1];
-                        red += p[2];
+                Sum* acc = columns.data();
+                if (bmp_.bytesPerPixel == 3) {
+                    for (std::size_t i = 0; i < bytesPerRow; ++i) acc[i] += p[i];
+                } else {
+                    for (std::int32_t x = 0; x < bmp_.width; ++x, p += 4, acc += 3) {
+                        acc[0] += p[0];
+                        acc[1] += p[1];
+                        acc[2] += p[2];
                     }
-                    acc[0] += b;
-                    acc[1] += g;
-                    acc[2] += red;
                 }
             }
         }

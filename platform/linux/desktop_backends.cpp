@@ -94,11 +94,19 @@ std::optional<std::string> ParseGVariantString(std::string_view text) {
 
 bool Ran(CommandRunner& runner, const std::vector<std::string>& argv) { return runner.Run(argv).status == 0; }
 
+// A gsettings change: dconf without its session bus warns that it could not commit and
+// still exits 0.
+bool SetGsetting(CommandRunner& runner, const std::string& schema, const std::string& key,
+                 const std::string& value) {
+    const CommandResult set = runner.Run({"gsettings", "set", schema, key, GVariantString(value)});
+    return set.status == 0 && set.errors.find("failed to commit") == std::string::npos;
+}
+
 // gsettings exits 0 even when the value never reached the settings store (dconf without a
 // session bus only warns), so a change counts when a fresh process reads it back.
 bool SetAndConfirm(CommandRunner& runner, const std::string& schema, const std::string& key,
                    const std::string& value) {
-    if (!Ran(runner, {"gsettings", "set", schema, key, GVariantString(value)})) return false;
+    if (!SetGsetting(runner, schema, key, value)) return false;
     const CommandResult read = runner.Run({"gsettings", "get", schema, key});
     return read.status == 0 && ParseGVariantString(read.output) == value;
 }
@@ -189,15 +197,12 @@ bool SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::s
     if (keys.status != 0) return false;
     const std::set<std::string> known = Lines(keys.output);
 
-    if (layout &&
-        !Ran(runner, {"gsettings", "set", schema, "picture-options", GVariantString(GnomeOption(*layout))}))
-        return false;
+    if (layout && !SetGsetting(runner, schema, "picture-options", GnomeOption(*layout))) return false;
     if (kind == DesktopKind::Mate) return SetAndConfirm(runner, schema, "picture-filename", path);
     const std::string uri = FileUri(path);
     if (!SetAndConfirm(runner, schema, "picture-uri", uri)) return false;
     // GNOME 42 and later show this one while the dark style is on.
-    if (known.count("picture-uri-dark") &&
-        !Ran(runner, {"gsettings", "set", schema, "picture-uri-dark", GVariantString(uri)}))
+    if (known.count("picture-uri-dark") && !SetGsetting(runner, schema, "picture-uri-dark", uri))
         return false;
     return true;
 }
@@ -281,6 +286,11 @@ bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optio
             if (!Ran(runner, set)) return false;
         }
         if (!Ran(runner, {"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", path})) return false;
+        // Read back: a daemon that is not there can leave the call without an error.
+        const CommandResult shown = runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-p", property});
+        std::string value = shown.output;
+        while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+        if (shown.status != 0 || value != path) return false;
     }
     // Without any monitor's property there is no backdrop that would take the picture.
     return any;

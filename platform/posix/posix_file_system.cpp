@@ -191,6 +191,13 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
 
 bool PosixFileSystem::DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
+// No sync first: the bitmap is tens of megabytes, and the replacement through rename is
+// the pattern file systems already order the data before (ext4's auto_da_alloc); what
+// the rename guarantees here is that no reader, and no kill, ever sees half a file.
+bool PosixFileSystem::RenameFile(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {
     out.clear();
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());

@@ -124,6 +124,13 @@ bool Win32FileSystem::DeleteFile(const std::string& path) {
     return ::DeleteFileW(win32::Widen(path).c_str()) != 0;
 }
 
+// Write-through: the call returns only once the move is on disk, so a crash leaves the old
+// file or the new one.
+bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to) {
+    return ::MoveFileExW(win32::Widen(from).c_str(), win32::Widen(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool Win32FileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {
     out.clear();
     std::wstring pattern = win32::Widen(folder);

@@ -8,6 +8,7 @@
 
 #include "app/startup.h"
 #include "core/wallpaper_fakes.h"
+#include "gather/overlap.h"
 #include "host/progress_view.h"
 #include "net/transfer.h"
 #include "net/url.h"
@@ -435,6 +436,88 @@ TEST(DriverTest, WorkImageFileNames) {
         {"/写真画像", "c.真画像"},
     };
     for (const auto& row : rows) EXPECT_EQ(WorkImageFileName("c", row.image), row.file) << row.image;
+}
+
+// Runs that overlap: the lock comes before anything is written, a run waiting for it says
+// so and can give up, and what dead runs were writing goes while live runs' files stay.
+TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
+    const std::string dead = ".vexal-tmp-7-wpcache.jpg", live = ".vexal-tmp-8-wpcache.jpg";
+    const std::string deadBitmap = testing::WallpaperPath("/win", ".vexal-tmp-7-wall.bmp");
+    const struct {
+        const char* name;
+        int busyTries;
+        bool cancel;  // the progress window's cancel button during the wait
+        bool stop;    // a signal during the wait
+        int status;
+        std::vector<std::string> errors;
+    } rows[] = {
+        {"free", 0, false, false, kExitSuccess, {}},
+        {"waits", 3, false, false, kExitSuccess, {}},
+        {"cancelledWhileWaiting",
+         3,
+         true,
+         false,
+         kExitFailure,
+         {"error|vexal 1.00|ユーザーによってキャンセルされました。"}},
+        {"stoppedWhileWaiting", 3, false, true, kExitFailure, {}},
+    };
+    for (const auto& r : rows) {
+        Fixture f;
+        testing::FakeRunGuard guard;
+        guard.busyTries = r.busyTries;
+        guard.stop = r.stop;
+        guard.alive = {8};
+        f.t.host.guard = &guard;
+        if (r.cancel) f.program.CancelRequested = true;
+        struct CancelOnPump final : public EventPump {
+            Program* program = nullptr;
+            void Pump(int) override {
+                if (program) program->CancelRequested = true;
+            }
+        } cancelling;
+        if (r.cancel) {
+            cancelling.program = &f.program;
+            f.t.host.pump = &cancelling;
+        }
+        for (const std::string& leftover : {dead, live, deadBitmap}) f.t.files.files[leftover] = "part";
+        f.t.files.files["a.bmp"] = PicFile(1, 1, 0xFF000000);
+        f.Direct("a.bmp");
+        EXPECT_EQ(f.t.process.status, r.status) << r.name;
+        EXPECT_EQ(f.Errors(), r.errors) << r.name;
+        EXPECT_EQ(guard.lockedFolders.front(), "/win") << r.name << ": the wallpaper folder's lock";
+        EXPECT_EQ(f.log.Has("message 他のvexalの処理が終わるのを待っています..."), r.busyTries > 0) << r.name;
+        const bool ran = r.status == kExitSuccess;
+        EXPECT_EQ(f.t.files.files.count(dead), ran ? 0u : 1u) << r.name;
+        EXPECT_EQ(f.t.files.files.count(deadBitmap), ran ? 0u : 1u) << r.name;
+        EXPECT_EQ(f.t.files.files.count(live), 1u) << r.name << ": a live run's file is its own";
+        EXPECT_EQ(f.desktop.log.empty(), !ran) << r.name;
+        EXPECT_EQ(f.t.files.files.count("wpcache.bmp"), 0u) << r.name;
+    }
+}
+
+// Interrupted from outside while the preview shows the picture (or while a fetch writes):
+// the working file and everything this run was writing go, other runs' files stay.
+TEST(DriverTest, InterruptedRunRemovesWhatItWasWriting) {
+    Fixture f;
+    testing::FakeRunGuard guard;
+    guard.alive = {8};
+    f.t.host.guard = &guard;
+    f.program.WorkImageFile = "wpcache.jpg";
+    // Names that only look like the program's own are someone else's.
+    const std::vector<std::string> kept = {".vexal-tmp-100", ".vexal-tmp-100x-a", ".vexal-tmp--a",
+                                           ".vexal-tmp-8-wpcache.jpg", testing::WallpaperPath()};
+    for (const std::string& file : kept) f.t.files.files[file] = "bytes";
+    for (const std::string& file : {std::string("wpcache.jpg"), std::string(".vexal-tmp-100-wpcache.png"),
+                                    testing::WallpaperPath("/win", ".vexal-tmp-100-wall.bmp")})
+        f.t.files.files[file] = "bytes";
+    EndInterrupted(f.program, f.t.host);
+    EXPECT_EQ(f.t.process.status, kExitFailure);
+    EXPECT_TRUE(f.t.dialogs.boxes.empty());
+    std::vector<std::string> left;
+    for (const auto& [path, bytes] : f.t.files.files) left.push_back(path);
+    std::vector<std::string> expected = kept;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
 }
 
 }  // namespace

@@ -98,32 +98,56 @@ TEST(InstallWallpaperTest, RefusalsShowOnePlainNoticeAndChangeNothing) {
     }
 }
 
+// The bitmap is written under a name of its own and renamed over the old one: whatever
+// fails before the rename leaves the old wallpaper whole and no half-written file behind.
 TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemReportTheChangeFailed) {
+    const std::string notWritten = "壁紙ファイル " + testing::WallpaperPath() + " を書き込めませんでした。";
     const struct {
         const char* name;
         const char* path;
         bool failWrites;
+        bool failRename;
         bool haveFolder;
         bool accept;
-        const char* notice;
+        bool stop;
+        std::string notice;  // empty: none
         std::size_t logEntries;
+        bool replaced;
     } rows[] = {
-        {"bmpCopyFails", "wp.bmp", true, true, true, "壁紙の変更に失敗しました。", 0},
-        {"jpgWriteFails", "wp.jpg", true, true, true, "壁紙の変更に失敗しました。", 0},
-        {"pngWriteFails", "wp.png", true, true, true, "png変換エラー", 0},
-        {"noWallpaperFolder", "wp.bmp", false, false, true, "壁紙の変更に失敗しました。", 0},
+        {"bmpCopyFails", "wp.bmp", true, false, true, true, false, notWritten, 0, false},
+        {"jpgWriteFails", "wp.jpg", true, false, true, true, false, notWritten, 0, false},
+        {"pngWriteFails", "wp.png", true, false, true, true, false, "png変換エラー", 0, false},
+        {"renameFails", "wp.jpg", false, true, true, true, false, notWritten, 0, false},
+        {"noWallpaperFolder", "wp.bmp", false, false, false, true, false, "壁紙の変更に失敗しました。", 0,
+         false},
+        // Told to stop (a signal) while the bitmap was written: silently, nothing changes.
+        {"stopRequested", "wp.png", false, false, true, true, true, "", 0, false},
         // The bitmap and the style values stay in place when only the system refuses.
-        {"systemRefuses", "wp.png", false, true, false, "壁紙の変更に失敗しました。", 3},
+        {"systemRefuses", "wp.png", false, false, true, false, false, "壁紙の変更に失敗しました。", 3, true},
     };
     for (const auto& r : rows) {
         Fixture f;
+        testing::FakeRunGuard guard;
+        f.t.host.guard = &guard;
+        guard.stop = r.stop;
+        const std::string old = BmpOf(1, 1, 0xFF010203);
+        if (r.haveFolder) f.t.files.files[testing::WallpaperPath()] = old;
         f.t.files.files[r.path] = PicFile(2, 2, 0xFF808080);
         f.t.files.failWrites = r.failWrites;
+        f.t.files.failRenames = r.failRename;
         f.desktop.haveFolder = r.haveFolder;
         f.desktop.accept = r.accept;
         EXPECT_FALSE(f.Install(r.path)) << r.name;
-        EXPECT_EQ(f.Notices(), std::vector<std::string>{std::string("notice|vexal|") + r.notice}) << r.name;
+        const std::vector<std::string> notices = r.notice.empty()
+                                                     ? std::vector<std::string>{}
+                                                     : std::vector<std::string>{"notice|vexal|" + r.notice};
+        EXPECT_EQ(f.Notices(), notices) << r.name;
         EXPECT_EQ(f.desktop.log.size(), r.logEntries) << r.name;
+        if (r.haveFolder) {
+            EXPECT_EQ(f.t.files.files[testing::WallpaperPath()] == old, !r.replaced) << r.name;
+        }
+        EXPECT_EQ(f.t.files.files.size(), r.haveFolder ? 2u : 1u)
+            << r.name << ": nothing half-written is left";
     }
 }
 

@@ -30,18 +30,30 @@ public:
     // Calls whose argv contains this fail with status 1.
     std::string failWhenContains;
 
-    // What "gsettings set" stored, by schema and key, for "gsettings get" to print.
+    // What "gsettings set" and "xfconf-query -s" stored, by schema or channel and key, for
+    // "gsettings get" and "xfconf-query -p" to print.
     std::map<std::string, std::string> stored;
+    // What "gsettings set" writes on standard error (dconf's warning without its bus).
+    std::string setWarning;
+    // An xfconf daemon that answers a change but keeps the old value.
+    bool forgetSettings = false;
 
     CommandResult Run(const Argv& argv) override {
+        // Reading an xfconf property back is not a change: it stays out of `calls`.
+        if (argv.size() == 5 && argv[0] == "xfconf-query" && argv[3] == "-p")
+            return {0, stored[argv[2] + " " + argv[4]] + "\n", ""};
         calls.push_back(argv);
         for (const auto& a : argv)
             if (!failWhenContains.empty() && a.find(failWhenContains) != std::string::npos)
                 return {1, "", "refused"};
+        if (argv[0] == "xfconf-query" && argv.size() >= 7 && argv[argv.size() - 2] == "-s" && !forgetSettings)
+            stored[argv[2] + " " + argv[4]] = argv.back();
         auto it = answers.find(argv[0] + " " + (argv.size() > 1 ? argv[1] : ""));
         if (it != answers.end()) return it->second;
-        if (argv.size() == 5 && argv[0] == "gsettings" && argv[1] == "set")
+        if (argv.size() == 5 && argv[0] == "gsettings" && argv[1] == "set") {
             stored[argv[2] + " " + argv[3]] = argv[4];
+            return {0, "", setWarning};
+        }
         if (argv.size() == 4 && argv[0] == "gsettings" && argv[1] == "get")
             return {0, stored[argv[2] + " " + argv[3]] + "\n", ""};
         return {0, "", ""};
@@ -184,6 +196,10 @@ TEST(XfceBackendTest, SetsEveryMonitorsImageAndStyle) {
         }
     }
 
+    // A property that does not read back as set did not take.
+    runner.forgetSettings = true;
+    EXPECT_FALSE(SetXfceWallpaper(runner, "/d/y.bmp", std::nullopt));
+    runner.forgetSettings = false;
     runner.failWhenContains = "last-image";
     EXPECT_FALSE(SetXfceWallpaper(runner, "/d/x.bmp", std::nullopt));
     RecordingRunner empty;
@@ -341,6 +357,11 @@ TEST(GnomeBackendTest, ExactCommands) {
     runner.answers["gsettings get"] = {0, "\"/d/it's.bmp\"\n", ""};
     EXPECT_TRUE(SetGsettingsWallpaper(runner, DesktopKind::Mate, "/d/it's.bmp", std::nullopt))
         << "gsettings prints a string holding ' in double quotes";
+    // Nor does a change dconf says it could not commit.
+    RecordingRunner warned;
+    warned.answers["gsettings list-keys"] = {0, "picture-uri\npicture-options\n", ""};
+    warned.setWarning = "(process:1): dconf-WARNING **: failed to commit changes to dconf: no bus\n";
+    EXPECT_FALSE(SetGsettingsWallpaper(warned, DesktopKind::Gnome, "/d/a.bmp", WallpaperLayout::Centred));
 
     runner.answers["gsettings list-keys"] = {1, "", "No such schema"};
     runner.calls.clear();

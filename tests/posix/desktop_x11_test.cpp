@@ -129,27 +129,28 @@ TEST(BmpLayoutTest, FileLayoutMatchesThePictureLayout) {
 
 TEST(BmpLayoutTest, ShrinkingAveragesEachScreenPixelsOwnArea) {
     testing::TempDir dir;
-    for (bool topDown : {false, true}) {
-        // Exactly two by two picture pixels per screen pixel.
-        const Picture p = Noise(40, 24, 11);
-        std::ofstream(dir / "a.bmp", std::ios::binary) << BmpFile(p, 24, topDown);
-        std::vector<std::uint32_t> out;
-        ASSERT_EQ(LayOutBmpFile(dir / "a.bmp", WallpaperLayout::Stretched, 20, 12, out),
-                  BmpLayoutResult::Done);
-        for (int y = 0; y < 12; ++y)
-            for (int x = 0; x < 20; ++x) {
-                std::uint32_t expected = 0;
-                for (int c = 0; c < 3; ++c) {
-                    unsigned sum = 0;
-                    for (int dy = 0; dy < 2; ++dy)
-                        for (int dx = 0; dx < 2; ++dx)
-                            sum += (p.Row(2 * y + dy)[2 * x + dx] >> (8 * c)) & 0xFF;
-                    expected |= ((sum + 2) / 4) << (8 * c);
+    for (int bits : {24, 32})
+        for (bool topDown : {false, true}) {
+            // Exactly two by two picture pixels per screen pixel.
+            const Picture p = Noise(40, 24, 11);
+            std::ofstream(dir / "a.bmp", std::ios::binary | std::ios::trunc) << BmpFile(p, bits, topDown);
+            std::vector<std::uint32_t> out;
+            ASSERT_EQ(LayOutBmpFile(dir / "a.bmp", WallpaperLayout::Stretched, 20, 12, out),
+                      BmpLayoutResult::Done);
+            for (int y = 0; y < 12; ++y)
+                for (int x = 0; x < 20; ++x) {
+                    std::uint32_t expected = 0;
+                    for (int c = 0; c < 3; ++c) {
+                        unsigned sum = 0;
+                        for (int dy = 0; dy < 2; ++dy)
+                            for (int dx = 0; dx < 2; ++dx)
+                                sum += (p.Row(2 * y + dy)[2 * x + dx] >> (8 * c)) & 0xFF;
+                        expected |= ((sum + 2) / 4) << (8 * c);
+                    }
+                    ASSERT_EQ(out[static_cast<std::size_t>(y) * 20 + x], expected)
+                        << x << "," << y << " " << bits << " " << topDown;
                 }
-                ASSERT_EQ(out[static_cast<std::size_t>(y) * 20 + x], expected)
-                    << x << "," << y << " " << topDown;
-            }
-    }
+        }
     // Uneven shares still give each screen pixel a colour its quadrant has.
     std::ofstream(dir / "q.bmp", std::ios::binary) << BmpFile(Quadrants(1000, 600), 24, false);
     std::vector<std::uint32_t> out;

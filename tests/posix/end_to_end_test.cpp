@@ -451,6 +451,20 @@ TEST_F(EndToEndTest, GnomeKeepsTheSettingInItsOwnStore) {
     EXPECT_TRUE(NoWorkingFile());
 }
 
+// Broke: without a session bus (a run from cron) gsettings warns, exits 0 and changes
+// nothing, and the run reported success.
+TEST_F(EndToEndTest, GnomeWithoutItsSessionBusIsAFailure) {
+    SpawnCommandRunner runner;
+    if (runner.Run({"gsettings", "list-keys", "org.gnome.desktop.background"}).status != 0)
+        GTEST_SKIP() << "gsettings or the GNOME schemas are not installed";
+    Settings({{"stretch", work_ / "pics/a.png", "000000", "1111", 2}});
+    // dconf, the usual store, with neither a bus nor a display to start one from.
+    const RunResult r = Vexal({"stretch"}, {{"VEXAL_DESKTOP", "gnome"}, {"DISPLAY", ""}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vexal: 壁紙の変更に失敗しました。\n");
+    EXPECT_TRUE(NoWorkingFile());
+}
+
 }  // namespace
 }  // namespace vexal
 #endif

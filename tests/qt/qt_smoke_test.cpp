@@ -17,7 +17,9 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "app/startup.h"
@@ -403,6 +405,50 @@ TEST_F(QtRetrievalFixture, PreviewSearchAgainThenSetWallpaper) {
     const QRgb pixel = installed.pixel(10, 10);  // JPEG: blue within a step or two
     EXPECT_TRUE(qBlue(pixel) > 240 && qRed(pixel) < 16 && qGreen(pixel) < 16) << std::hex << pixel;
     EXPECT_FALSE(std::filesystem::exists(dir / "wpcache.jpg")) << "the working file goes with the window";
+}
+
+// What one process holds, from /proc/self.
+struct Holdings {
+    long rssKiB = 0;
+    int openFiles = 0;
+    int threads = 0;
+};
+
+Holdings Measure() {
+    Holdings h;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) h.rssKiB = std::stol(line.substr(6));
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++h.openFiles;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/task")) ++h.threads;
+    return h;
+}
+
+// A long editor session: two hundred rounds of preview, search again and cancel keep the
+// memory, the open files and the threads where they were after the first twenty.
+TEST_F(QtRetrievalFixture, LongSessionHoldsNothingMoreAfterEachRound) {
+    QtEditorWindow& editor = Editor();
+    editor.cbSelect->setCurrentIndex(1);
+    Holdings at20;
+    for (int round = 1; round <= 200; ++round) {
+        editor.cbPreview->click();
+        QtPreviewWindow& preview = *frontEnd->previewWindow();
+        ASSERT_TRUE(preview.isVisible()) << "round " << round;
+        preview.cbRetry->click();
+        preview.cbCancel->click();
+        ASSERT_TRUE(dialogs.boxes.empty()) << "round " << round << ": " << dialogs.boxes[0].text;
+        ASSERT_FALSE(std::filesystem::exists(dir / "wpcache.jpg")) << "round " << round;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (round == 20) at20 = Measure();
+    }
+    const Holdings at200 = Measure();
+    std::printf("rounds 20 -> 200: resident %ld -> %ld KiB, open files %d -> %d, threads %d -> %d\n",
+                at20.rssKiB, at200.rssKiB, at20.openFiles, at200.openFiles, at20.threads, at200.threads);
+    EXPECT_EQ(at200.openFiles, at20.openFiles);
+    EXPECT_EQ(at200.threads, at20.threads);
+    // A leak of one picture a round would be 180 × 40 × 30 × 4 bytes; allocator noise stays
+    // well under that.
+    EXPECT_LT(at200.rssKiB - at20.rssKiB, 512);
 }
 
 // Answers the next modal box from inside its event loop, after `inspect` has looked at it.

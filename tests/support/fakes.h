@@ -1,6 +1,7 @@
 // Test doubles for the core's host interfaces: they record what the core asked for.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <string>
@@ -11,6 +12,8 @@
 #include "host/file_system.h"
 #include "host/host.h"
 #include "host/process.h"
+#include "host/run_guard.h"
+#include "settings/source_kind.h"
 
 namespace vexal::testing {
 
@@ -72,6 +75,7 @@ class MemoryFileSystem final : public FileSystem {
 public:
     std::map<std::string, std::string> files;
     bool failWrites = false;
+    bool failRenames = false;
 
     bool ReadFile(const std::string& path, std::string& bytesOut) override {
         auto it = files.find(path);
@@ -95,8 +99,44 @@ public:
         return true;
     }
     bool DeleteFile(const std::string& path) override { return files.erase(path) != 0; }
-    bool ListFolder(const std::string&, std::vector<DirEntry>&) override { return false; }
+    bool RenameFile(const std::string& from, const std::string& to) override {
+        auto it = files.find(from);
+        if (it == files.end() || failRenames) return false;
+        files[to] = std::move(it->second);
+        files.erase(from);
+        return true;
+    }
+    // The files directly inside `folder` ("" is the current one).
+    bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) override {
+        out.clear();
+        const std::string prefix = folder.empty() ? "" : folder + kFolderSeparator;
+        for (const auto& [path, bytes] : files)
+            if (path.rfind(prefix, 0) == 0 && path.find(kFolderSeparator, prefix.size()) == std::string::npos)
+                out.push_back({path.substr(prefix.size())});
+        return true;
+    }
     bool FolderIdentity(const std::string&, std::string&) override { return false; }
+};
+
+// A lock held by someone else for the first `busyTries` tries; processes alive by list.
+class FakeRunGuard final : public RunGuard {
+public:
+    int busyTries = 0;
+    int tries = 0;
+    bool stop = false;
+    std::uint32_t pid = 100;
+    std::vector<std::uint32_t> alive;
+    std::vector<std::string> lockedFolders;
+
+    LockState TryLock(const std::string& folder) override {
+        lockedFolders.push_back(folder);
+        return ++tries <= busyTries ? LockState::Busy : LockState::Held;
+    }
+    bool StopRequested() const override { return stop; }
+    std::uint32_t ProcessId() const override { return pid; }
+    bool ProcessAlive(std::uint32_t p) const override {
+        return p == pid || std::find(alive.begin(), alive.end(), p) != alive.end();
+    }
 };
 
 class RecordingConsole final : public Console {

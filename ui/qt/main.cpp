@@ -2,6 +2,7 @@
 // error when it is not (or VEXAL_NONINTERACTIVE=1 asks for it).
 #include <QApplication>
 #include <QIcon>
+#include <QSocketNotifier>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -11,11 +12,13 @@
 #include "app/stderr_dialogs.h"
 #include "app/stdout_console.h"
 #include "gather/driver.h"
+#include "gather/overlap.h"
 #include "platform/linux/command_runner.h"
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/qt_image_decoder.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_reactor.h"
+#include "platform/posix/posix_run_guard.h"
 #include "platform/posix/posix_socket.h"
 #include "platform/posix/posix_timer.h"
 #include "ui/qt/front_end.h"
@@ -65,6 +68,11 @@ int main(int argc, char** argv) {
     host.timer = &timer;
     host.images = &decoder;
     host.desktop = &desktop;
+    // Other runs are kept apart by the lock; a stop signal ends the run at the next turn of
+    // the event loop, removing what it was writing.
+    vexal::PosixRunGuard guard;
+    host.guard = &guard;
+    auto stop = [&program, &host] { vexal::EndInterrupted(program, host); };
 
     if (interactive) {
         // The program ends only through Process: hiding the editor for a retrieval, or
@@ -77,6 +85,15 @@ int main(int argc, char** argv) {
         vexal::LoadJapaneseQtTexts();
         vexal::QtEventPump pump(&reactor);
         host.pump = &pump;
+        // Qt's loop, not the reactor, waits while a window is open.
+        std::unique_ptr<QSocketNotifier> stopNotifier;
+        if (const int stopFd = vexal::PosixRunGuard::CatchStopSignals(); stopFd >= 0) {
+            stopNotifier = std::make_unique<QSocketNotifier>(stopFd, QSocketNotifier::Read);
+            QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, [&stop] {
+                vexal::PosixRunGuard::DrainStopPipe();
+                stop();
+            });
+        }
         vexal::QtFrontEnd windows(program, host);
         vexal::Main(program, host, windows, vexal::JoinArguments(args), VEXAL_VERSION_MAJOR,
                     VEXAL_VERSION_MINOR);
@@ -86,6 +103,7 @@ int main(int argc, char** argv) {
     // Nobody watches: no windows, the retrieval installs at once, and a requested preview
     // ends the run as its cancel button would.
     host.pump = &reactor;
+    vexal::StopSignalSource stopSource(reactor, stop);
     vexal::UnattendedFrontEnd frontEnd(program, host);
     vexal::Main(program, host, frontEnd, vexal::JoinArguments(args), VEXAL_VERSION_MAJOR,
                 VEXAL_VERSION_MINOR);

@@ -10,11 +10,13 @@
 #include "app/startup.h"
 #include "app/stderr_dialogs.h"
 #include "gather/driver.h"
+#include "gather/overlap.h"
 #include "platform/win32/startup_info.h"
 #include "platform/win32/wic_image_decoder.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_event_pump.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_run_guard.h"
 #include "platform/win32/win32_socket.h"
 #include "platform/win32/win32_timer.h"
 #include "ui/win32/front_end.h"
@@ -66,6 +68,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     host.timer = &timer;
     host.images = &images;
     host.desktop = &desktop;
+    // Other runs are kept apart by the lock; the console closing or the session ending
+    // ends the run at the next turn of the event pump, removing what it was writing.
+    vexal::Win32RunGuard guard;
+    host.guard = &guard;
+    if (void* stop = vexal::Win32RunGuard::CatchConsoleEvents())
+        pump.Watch(stop, [&program, &host] { vexal::EndInterrupted(program, host); });
     vexal::Win32Console console(unattended ? nullptr : &windowDialogs);
     host.console = &console;
 

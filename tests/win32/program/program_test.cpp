@@ -3,6 +3,8 @@
 // style by WpState, a page on a loopback server, a folder, and the failures.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/win32/win32_file_system.h"
 #include "win32/program/http_server.h"
 #include "win32/program/program_runner.h"
@@ -276,6 +278,73 @@ TEST_F(ProgramTest, UnattendedRunsNeitherPreviewNorEdit) {
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.standardError, "");
     EXPECT_EQ(ReadWholeFile(dir / "vexal.ini"), before);
+}
+
+// A picture of `width` × `height` whose every row differs, so a bitmap mixed from two
+// pictures, or cut short, never equals either.
+std::vector<std::uint32_t> Rows(int width, int height, std::uint32_t tint) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels[static_cast<std::size_t>(y) * width + x] =
+                0xFF000000u | (tint ^ ((static_cast<std::uint32_t>((x * 7 + y * 13) & 0xFF) << 8) |
+                                       static_cast<std::uint32_t>(y & 0xFF)));
+    return pixels;
+}
+
+// Runs started together, and runs ended at random moments by TerminateProcess: the
+// installed bitmap is always one whole picture, and the next run clears what the ended
+// ones were writing.
+TEST_F(ProgramTest, OverlappingAndTerminatedRunsLeaveOneWholeBitmap) {
+    EntryLines a, b;
+    a.Name = "a";
+    a.Url = Write("a.bmp", Bmp(1600, 1000, Rows(1600, 1000, 0xFF0000)));
+    b.Name = "b";
+    b.Url = Write("b.png", Png(1600, 1000, Rows(1600, 1000, 0x0000FF)));
+    a.Ext = b.Ext = "1111";
+    UseEntries({a, b});
+    ASSERT_EQ(RunUnattended(dir.path(), "a").exitCode, 0u);
+    const std::string bitmapA = ReadWholeFile(Installed());
+    const ULONGLONG started = ::GetTickCount64();
+    ASSERT_EQ(RunUnattended(dir.path(), "b").exitCode, 0u);
+    const DWORD oneRunMs = static_cast<DWORD>(::GetTickCount64() - started);
+    const std::string bitmapB = ReadWholeFile(Installed());
+    ASSERT_EQ(bitmapA.size(), bitmapB.size());
+    ASSERT_NE(bitmapA, bitmapB);
+    auto unfinished = [this] {
+        std::vector<std::string> names = WorkingCopies();
+        for (const std::string& folder : {dir.path(), WindowsFolder()}) {
+            std::vector<DirEntry> list;
+            files.ListFolder(folder, list);
+            for (const DirEntry& e : list)
+                if (e.name.rfind(".vexal-tmp-", 0) == 0) names.push_back(e.name);
+        }
+        return names;
+    };
+
+    for (int round = 0; round < 10; ++round) {
+        RunningProgram first(dir.path(), "a", true), second(dir.path(), "b", true);
+        const Outcome one = first.Wait(), two = second.Wait();
+        EXPECT_EQ(one.exitCode, 0u) << "round " << round << ": " << one.standardError;
+        EXPECT_EQ(two.exitCode, 0u) << "round " << round << ": " << two.standardError;
+        const std::string installed = ReadWholeFile(Installed());
+        EXPECT_TRUE(installed == bitmapA || installed == bitmapB) << "round " << round << ": a torn bitmap";
+        EXPECT_EQ(unfinished(), std::vector<std::string>{}) << "round " << round;
+    }
+
+    const unsigned seed = ::GetTickCount();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::srand(seed);
+    for (int round = 0; round < 10; ++round) {
+        {
+            RunningProgram run(dir.path(), round % 2 ? "a" : "b", true);
+            ::Sleep(static_cast<DWORD>(std::rand()) % (oneRunMs + 1));
+        }  // terminated here when still running
+        const std::string installed = ReadWholeFile(Installed());
+        EXPECT_TRUE(installed == bitmapA || installed == bitmapB) << "round " << round << ": a torn bitmap";
+    }
+    EXPECT_EQ(RunUnattended(dir.path(), "a").exitCode, 0u);
+    EXPECT_EQ(unfinished(), std::vector<std::string>{}) << "the next run removes what ended runs left";
 }
 
 }  // namespace

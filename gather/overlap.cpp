@@ -1,0 +1,77 @@
+// Keeping overlapping runs apart.
+#include "gather/overlap.h"
+
+#include "host/desktop.h"
+#include "host/progress_view.h"
+#include "host/run_guard.h"
+#include "settings/source_kind.h"
+
+namespace vexal {
+namespace {
+
+// How long one wait for the lock lasts before it is tried again; the window stays live
+// (painting, the cancel button) throughout.
+constexpr int kLockRetryMs = 100;
+
+// The folder the working file is written in: that of CacheFileName, usually the current one.
+std::string WorkingFolder(const Program& program) {
+    const std::size_t cut = program.CacheFileName.find_last_of("/\\");
+    return cut == std::string::npos ? std::string() : program.CacheFileName.substr(0, cut);
+}
+
+void RemoveEverywhere(Program& program, Host& host, Writers writers) {
+    RemoveUnfinishedFiles(host, WorkingFolder(program), writers);
+    std::string folder;
+    if (host.desktop && host.desktop->WallpaperFolder(folder)) RemoveUnfinishedFiles(host, folder, writers);
+}
+
+}  // namespace
+
+bool TakeRunLock(Program& program, Host& host) {
+    std::string folder;
+    if (!host.guard || !host.desktop || !host.desktop->WallpaperFolder(folder)) return true;
+    // A cancel that ended a folder walk has been answered already.
+    program.CancelRequested = false;
+    bool told = false;
+    while (host.guard->TryLock(folder) == RunGuard::LockState::Busy) {
+        if (!told && host.progress) host.progress->SetMessage(kWaitingForOtherRun);
+        told = true;
+        if (host.pump) host.pump->Pump(kLockRetryMs);
+        if (host.guard->StopRequested()) {
+            EndInterrupted(program, host);
+            return false;
+        }
+        if (program.CancelRequested) {
+            ShowError(program, *host.dialogs, "ユーザーによってキャンセルされました。");
+            host.process->End(kExitFailure);
+            return false;
+        }
+    }
+    // Without a lock to be had the run goes on alone: the installation reports a folder
+    // it cannot write to.
+    RemoveEverywhere(program, host, Writers::Dead);
+    return true;
+}
+
+void RemoveUnfinishedFiles(Host& host, const std::string& folder, Writers writers) {
+    if (!host.guard) return;
+    std::vector<DirEntry> entries;
+    if (!host.files->ListFolder(folder, entries)) return;
+    const std::uint32_t self = host.guard->ProcessId();
+    for (const DirEntry& e : entries) {
+        std::uint32_t writer = 0;
+        if (e.isDirectory || !TempNameWriter(e.name, writer)) continue;
+        const bool doomed =
+            writers == Writers::Self ? writer == self : writer != self && !host.guard->ProcessAlive(writer);
+        if (!doomed) continue;
+        host.files->DeleteFile(folder.empty() ? e.name : folder + kFolderSeparator + e.name);
+    }
+}
+
+void EndInterrupted(Program& program, Host& host) {
+    if (!program.WorkImageFile.empty()) host.files->DeleteFile(program.WorkImageFile);
+    RemoveEverywhere(program, host, Writers::Self);
+    host.process->End(kExitFailure);
+}
+
+}  // namespace vexal
