@@ -6,6 +6,10 @@ namespace vexal {
 
 void StderrDialogs::Write(const std::string& title, const std::string& text) {
     std::string line = title + ": " + text + "\n";
+    if (write_) {
+        write_(line);
+        return;
+    }
     std::fwrite(line.data(), 1, line.size(), out_);
     std::fflush(out_);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 
 #include "host/dialogs.h"
 
@@ -11,6 +12,8 @@ namespace vexal {
 class StderrDialogs final : public Dialogs {
 public:
     explicit StderrDialogs(std::FILE* out = stderr) : out_(out) {}
+    // Each line goes to `write` instead, for a standard error that needs more than bytes.
+    explicit StderrDialogs(std::function<void(const std::string& line)> write) : write_(std::move(write)) {}
     void Error(const std::string& title, const std::string& text) override { Write(title, text); }
     void Notice(const std::string& title, const std::string& text) override { Write(title, text); }
     bool AskRetry(const std::string& title, const std::string& text) override {
@@ -28,7 +31,8 @@ public:
 
 private:
     void Write(const std::string& title, const std::string& text);
-    std::FILE* out_;
+    std::FILE* out_ = nullptr;
+    std::function<void(const std::string& line)> write_;
 };
 
 }  // namespace vexal

@@ -13,9 +13,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
 
 #include "net/status_texts.h"
@@ -149,7 +149,11 @@ struct PosixSocket::Lookup {
     std::vector<Address> addresses;
 };
 
-PosixSocket::PosixSocket(PosixReactor& reactor) : reactor_(reactor) { reactor_.Add(this); }
+PosixSocket::PosixSocket(PosixReactor& reactor)
+    : reactor_(reactor),
+      startThread_([](std::function<void()> job) { std::thread(std::move(job)).detach(); }) {
+    reactor_.Add(this);
+}
 
 PosixSocket::~PosixSocket() {
     Close();
@@ -164,7 +168,8 @@ void PosixSocket::Connect() {
     nextAddress_ = 0;
     state_ = SocketState::ResolvingHost;
 
-    if (port_ < 0 || port_ > 65535) {
+    // Port 0 names no service to connect to; the port error names the cause.
+    if (port_ < 1 || port_ > 65535) {
         queuedErrors_.push_back(kErrorPortNotSupported);
         return;
     }
@@ -185,7 +190,7 @@ void PosixSocket::Connect() {
     lookup->port = port_;
     lookup->wake = reactor_.wake();
     try {
-        std::thread([lookup] {
+        startThread_([lookup] {
             addrinfo hints{};
             hints.ai_family = AF_UNSPEC;
             hints.ai_socktype = SOCK_STREAM;
@@ -218,8 +223,9 @@ void PosixSocket::Connect() {
                 lookup->addresses = std::move(addresses);
             }
             lookup->wake->Wake();
-        }).detach();
-    } catch (const std::system_error&) {
+        });
+    } catch (const std::exception&) {
+        // No thread to be had (the process is at its limit): reported like a lack of memory.
         queuedErrors_.push_back(kErrorOutOfMemory);
         return;
     }

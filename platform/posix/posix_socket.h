@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,11 @@ public:
     ~PosixSocket() override;
     PosixSocket(const PosixSocket&) = delete;
     PosixSocket& operator=(const PosixSocket&) = delete;
+
+    // Starts `job` on a thread of its own; throws std::system_error when it cannot.
+    using ThreadStarter = std::function<void(std::function<void()> job)>;
+    // How name lookups get their thread; tests give one that fails.
+    void SetThreadStarter(ThreadStarter start) { startThread_ = std::move(start); }
 
     void SetListener(SocketListener* listener) override { listener_ = listener; }
     void SetRemoteHost(const std::string& host) override { host_ = host; }
@@ -61,6 +67,7 @@ private:
     void CloseDescriptor();
 
     PosixReactor& reactor_;
+    ThreadStarter startThread_;
     SocketListener* listener_ = nullptr;
     std::string host_;
     std::int32_t port_ = 0;

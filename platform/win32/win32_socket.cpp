@@ -4,8 +4,10 @@
 // helper thread and the socket, so closing the socket while a look-up runs is safe.
 #include "platform/win32/win32_socket.h"
 
+#include <exception>
 #include <thread>
 
+#include "net/status_texts.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_api.h"
 
@@ -24,6 +26,10 @@ struct Win32Socket::Lookup {
 };
 
 namespace {
+
+// Reading stops once this much is unread, so a reader that does not keep up makes the
+// peer wait instead of filling memory.
+constexpr std::size_t kUnreadLimit = 4 * 1024 * 1024;
 
 SOCKET AsSocket(std::uintptr_t s) { return static_cast<SOCKET>(s); }
 
@@ -48,7 +54,10 @@ std::int16_t SocketErrorNumber(int winsockError) {
 }
 
 Win32Socket::Win32Socket(Win32EventPump& pump)
-    : pump_(pump), wake_(::WSACreateEvent()), socket_(static_cast<std::uintptr_t>(INVALID_SOCKET)) {
+    : pump_(pump),
+      startThread_([](std::function<void()> job) { std::thread(std::move(job)).detach(); }),
+      wake_(::WSACreateEvent()),
+      socket_(static_cast<std::uintptr_t>(INVALID_SOCKET)) {
     WSADATA data{};
     winsockReady_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
     pump_.Watch(wake_, [this] { OnWake(); });
@@ -67,8 +76,8 @@ void Win32Socket::Connect() {
         QueueError(WSANOTINITIALISED);
         return;
     }
-    // A URL can name any number as its port; Winsock's "not supported" number is the one
-    // whose message names the port.
+    // A URL can name any number as its port, and port 0 names no service to connect to;
+    // Winsock's "not supported" number is the one whose message names the port.
     if (port_ < 1 || port_ > 65535) {
         QueueError(WSAEPROTONOSUPPORT);
         return;
@@ -77,18 +86,24 @@ void Win32Socket::Connect() {
     auto lookup = std::make_shared<Lookup>();
     lookup->host = win32::Widen(host_);
     lookup->service = std::to_wstring(port_);
+    try {
+        startThread_([lookup] {
+            ADDRINFOW hints{};
+            hints.ai_family = AF_UNSPEC;
+            hints.ai_socktype = SOCK_STREAM;
+            hints.ai_protocol = IPPROTO_TCP;
+            lookup->error =
+                ::GetAddrInfoW(lookup->host.c_str(), lookup->service.c_str(), &hints, &lookup->result);
+            ::SetEvent(lookup->done);
+        });
+    } catch (const std::exception&) {
+        // No thread to be had (the process is at its limit): reported like a lack of memory.
+        QueueError(WSA_NOT_ENOUGH_MEMORY);
+        return;
+    }
     lookup_ = lookup;
     nextAddress_ = 0;
     pump_.Watch(lookup->done, [this] { OnLookupDone(); });
-    std::thread([lookup] {
-        ADDRINFOW hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_protocol = IPPROTO_TCP;
-        lookup->error =
-            ::GetAddrInfoW(lookup->host.c_str(), lookup->service.c_str(), &hints, &lookup->result);
-        ::SetEvent(lookup->done);
-    }).detach();
 }
 
 void Win32Socket::OnLookupDone() {
@@ -161,14 +176,18 @@ void Win32Socket::OnWake() {
             FlushSend();
         }
         if (events.lNetworkEvents & FD_WRITE) FlushSend();
-        bool peerClosed = false;
-        bool arrived = false;
-        if (events.lNetworkEvents & (FD_READ | FD_CLOSE)) arrived = ReadAvailable(peerClosed);
         int closeError = 0;
         if (events.lNetworkEvents & FD_CLOSE) {
-            peerClosed = true;
+            closeSeen_ = true;
             closeError = events.iErrorCode[FD_CLOSE_BIT];
         }
+        bool peerClosed = false;
+        bool arrived = false;
+        // A paused reader resumes when the wake comes from DiscardData, with no network event.
+        if ((events.lNetworkEvents & (FD_READ | FD_CLOSE)) || readPaused_)
+            arrived = ReadAvailable(peerClosed);
+        // The close is reported once everything before it has been read.
+        if (closeSeen_ && !readPaused_) peerClosed = true;
         // Everything that arrived is delivered before the socket reports the remote close,
         // so a reader that sees the closing state has seen the whole response.
         if (arrived && listener_) listener_->WS_DataArrival(static_cast<std::int32_t>(received_.size()));
@@ -188,11 +207,18 @@ void Win32Socket::OnWake() {
     }
 }
 
-// Reads everything Winsock holds now; true when new bytes arrived.
+// Reads what Winsock holds now, up to the unread limit; true when new bytes arrived.
+// Stopping without a recv leaves Winsock's read event off, so a full buffer costs no
+// wake-ups until DiscardData makes room.
 bool Win32Socket::ReadAvailable(bool& peerClosed) {
     bool arrived = false;
     char buffer[65536];
+    readPaused_ = false;
     while (AsSocket(socket_) != INVALID_SOCKET) {
+        if (received_.size() >= kUnreadLimit) {
+            readPaused_ = true;
+            break;
+        }
         const int n = ::recv(AsSocket(socket_), buffer, sizeof buffer, 0);
         if (n > 0) {
             received_.append(buffer, static_cast<std::size_t>(n));
@@ -228,7 +254,10 @@ void Win32Socket::FlushSend() {
     }
 }
 
-void Win32Socket::DiscardData(std::size_t count) { received_.erase(0, count); }
+void Win32Socket::DiscardData(std::size_t count) {
+    received_.erase(0, count);
+    if (readPaused_ && received_.size() < kUnreadLimit) ::WSASetEvent(static_cast<WSAEVENT>(wake_));
+}
 
 void Win32Socket::QueueError(int winsockError) {
     queuedErrors_.push_back(winsockError);
@@ -238,7 +267,8 @@ void Win32Socket::QueueError(int winsockError) {
 void Win32Socket::Fail(int winsockError) {
     CloseSocketOnly();
     state_ = SocketState::Error;
-    if (listener_) listener_->WS_Error(SocketErrorNumber(winsockError), std::string());
+    const std::int16_t number = SocketErrorNumber(winsockError);
+    if (listener_) listener_->WS_Error(number, SocketErrorText(number));
 }
 
 void Win32Socket::CloseSocketOnly() {
@@ -255,6 +285,8 @@ void Win32Socket::Close() {
     }
     CloseSocketOnly();
     received_.clear();
+    readPaused_ = false;
+    closeSeen_ = false;
     outgoing_.clear();
     queuedErrors_.clear();
     ::WSAResetEvent(static_cast<WSAEVENT>(wake_));

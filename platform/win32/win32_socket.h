@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,11 @@ public:
     ~Win32Socket() override;
     Win32Socket(const Win32Socket&) = delete;
     Win32Socket& operator=(const Win32Socket&) = delete;
+
+    // Starts `job` on a thread of its own; throws std::system_error when it cannot.
+    using ThreadStarter = std::function<void(std::function<void()> job)>;
+    // How name lookups get their thread; tests give one that fails.
+    void SetThreadStarter(ThreadStarter start) { startThread_ = std::move(start); }
 
     void SetListener(SocketListener* listener) override { listener_ = listener; }
     void SetRemoteHost(const std::string& host) override { host_ = host; }
@@ -53,6 +59,7 @@ private:
     void CloseSocketOnly();
 
     Win32EventPump& pump_;
+    ThreadStarter startThread_;
     void* wake_;  // WSAEVENT
     bool winsockReady_ = false;
     SocketListener* listener_ = nullptr;
@@ -63,6 +70,9 @@ private:
     std::shared_ptr<Lookup> lookup_;
     std::size_t nextAddress_ = 0;
     std::string received_;
+    // Reading waits while too much is unread; the remote close counts once all is read.
+    bool readPaused_ = false;
+    bool closeSeen_ = false;
     std::string outgoing_;
     std::vector<int> queuedErrors_;
     // Changes on every Close, so an event handler that closed the socket can be noticed.

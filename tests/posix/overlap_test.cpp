@@ -239,6 +239,20 @@ TEST_F(OverlapTest, StopSignalsEndTheRunAndKeepTheWallpaper) {
         EXPECT_EQ(Slurp(Bitmap()), old) << strsignal(signal);
     }
 
+    // With windows: the preview shows the picture and waits for the user when the signal
+    // comes.
+    Started previewing =
+        Start({"small", "-preview"}, {{"VEXAL_NONINTERACTIVE", ""}, {"QT_QPA_PLATFORM", "xcb"}});
+    for (int i = 0; i < 400 && previewing.Running() && !fs::exists(workFolder_ + "/wpcache.bmp"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(previewing.Running());
+    ::kill(previewing.pid, SIGTERM);
+    const RunResult closed = previewing.Finish();
+    EXPECT_EQ(closed.status, 1) << closed.err;
+    EXPECT_EQ(Leftovers(), kNothing);
+    EXPECT_EQ(Slurp(Bitmap()), old);
+
     // Another run holds the lock: this one waits, ends on a signal, and otherwise goes on
     // once the lock is free.
     const int lock = ::open((dataHome_ + "/vexal/.vexal-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 
 #include "app/startup.h"
 #include "host/desktop.h"
@@ -102,7 +104,63 @@ void ClickSpin(QScrollBar* spin, int direction) {
     QTest::mouseClick(spin, Qt::LeftButton, Qt::NoModifier, QPoint(spin->width() / 2, y));
 }
 
-TEST_F(QtFixture, EditorShowsTheSpecifiedControlsAndCaptions) {
+// Chooses item `index` of the drop-down list as a user does: opens the list, moves to the
+// item and presses Enter.
+void Choose(QComboBox* list, int index) {
+    list->showPopup();
+    QAbstractItemView* view = list->view();
+    view->setCurrentIndex(list->model()->index(index, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_FALSE(view->isVisible()) << "the list stayed open";
+}
+
+// A control's caption, whatever kind of control it is.
+QString CaptionOf(const QWidget* control) {
+    if (const auto* button = qobject_cast<const QAbstractButton*>(control)) return button->text();
+    if (const auto* frame = qobject_cast<const QGroupBox*>(control)) return frame->title();
+    if (const auto* label = qobject_cast<const QLabel*>(control)) return label->text();
+    return {};
+}
+
+struct ControlTexts {
+    const char* name;
+    QWidget* control;
+    const char* caption;
+    const char* tip = "";
+};
+
+// Each row's caption and tool tip as the window shows them; a control outside the table
+// has no tool tip.
+void ExpectTexts(QWidget* window, const std::vector<ControlTexts>& rows) {
+    std::set<const QWidget*> listed;
+    for (const ControlTexts& row : rows) {
+        ASSERT_NE(row.control, nullptr) << row.name;
+        listed.insert(row.control);
+        EXPECT_EQ(CaptionOf(row.control), QString::fromUtf8(row.caption)) << row.name;
+        EXPECT_EQ(row.control->toolTip(), QString::fromUtf8(row.tip)) << row.name;
+    }
+    for (const QWidget* child : window->findChildren<QWidget*>())
+        if (!listed.count(child)) {
+            EXPECT_TRUE(child->toolTip().isEmpty()) << child->metaObject()->className();
+        }
+}
+
+// The controls Tab visits, starting at `first`, until it comes back there.
+std::vector<QWidget*> TabCycle(QWidget* window, QWidget* first) {
+    window->show();
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    first->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget*> visited{QApplication::focusWidget()};
+    for (int i = 0; i < 100; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() == first) break;
+        visited.push_back(QApplication::focusWidget());
+    }
+    return visited;
+}
+
+TEST_F(QtFixture, EditorShowsTheSpecifiedControlsInTheirLayout) {
     AddEntry("a", "/a/");
     QtEditorWindow& w = Editor();
     EXPECT_EQ(w.windowTitle(), "vexal 1.00");
@@ -111,12 +169,6 @@ TEST_F(QtFixture, EditorShowsTheSpecifiedControlsAndCaptions) {
     EXPECT_EQ(w.cbSelect->itemText(0), "(新規)");
     EXPECT_EQ(w.cbSelect->currentIndex(), 0);
     EXPECT_FALSE(w.cbSelect->isEditable());
-    EXPECT_EQ(w.opNo[0]->text(), QString(7, QChar(0x3000)) + "番目のファイルを選択する");
-    EXPECT_EQ(w.opNo[1]->text(), "ファイル名に文字" + QString(8, QChar(0x3000)) + "を含む");
-    EXPECT_EQ(w.ckFilter[0]->text(), "<body background=\"～\">");
-    EXPECT_EQ(w.ckFilter[5]->toolTip(),
-              "指定したフォルダ以下のサブフォルダに存在する画像ファイルも全て候補とします。");
-    EXPECT_EQ(w.opNo[2]->toolTip(), "全ての候補ファイルからランダムで選択します。");
     // txNo with the spin sits inside the blank of its option's caption, txFnAdd inside the
     // other, each right of the option's round button.
     for (QWidget* inBlank : {static_cast<QWidget*>(w.txNo), static_cast<QWidget*>(w.scNo)})
@@ -138,6 +190,116 @@ TEST_F(QtFixture, EditorShowsTheSpecifiedControlsAndCaptions) {
     EXPECT_LT(y(w.txComment), y(w.cbPreview));
     EXPECT_LT(x(w.cbPreview), x(w.cbSetWP));
     EXPECT_LT(x(w.cbSetWP), x(w.cbEnd));
+}
+
+TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
+    QtEditorWindow& w = Editor();
+    ExpectTexts(
+        &w,
+        {
+            {"cbTouroku", w.cbTouroku, "新規登録"},
+            {"cbDelete", w.cbDelete, "削除"},
+            {"Frame1", w.Frame1, ""},
+            {"Label1", w.Label1, "URL / ファイル名"},
+            {"Frame3", w.Frame3, "抽出条件"},
+            {"ckFilter(0)", w.ckFilter[0], "<body background=\"～\">", "背景として使われている画像"},
+            {"ckFilter(1)", w.ckFilter[1], "<img src=\"～\">", "直接画面上に貼られた画像"},
+            {"ckFilter(2)", w.ckFilter[2], "<a href=\"～\">", "指定htmlファイルからリンクされている画像"},
+            {"ckFilter(3)", w.ckFilter[3], "http://～", "タグに関係無く、書かれているURL全て"},
+            {"ckFilter(4)", w.ckFilter[4], "指定ファイル中の全行",
+             "生のテキストファイルを指定した際に利用出来ます。"},
+            {"ckFilter(5)", w.ckFilter[5], "サブフォルダも含める",
+             "指定したフォルダ以下のサブフォルダに存在する画像ファイルも全て候補とします。"},
+            {"Frame2", w.Frame2, "抽出形式"},
+            {"ckExt(0)", w.ckExt[0], "GIF"},
+            {"ckExt(1)", w.ckExt[1], "JPG"},
+            {"ckExt(2)", w.ckExt[2], "PNG"},
+            {"ckExt(3)", w.ckExt[3], "BMP"},
+            {"Frame5", w.Frame5, "壁紙の設定"},
+            {"opWp(0)", w.opWp[0], "中央に表示"},
+            {"opWp(1)", w.opWp[1], "並べて表示"},
+            {"opWp(2)", w.opWp[2], "拡大して表示"},
+            {"Frame4", w.Frame4, "候補から選択する際の条件"},
+            {"opNo(0)", w.opNo[0], "\u3000\u3000\u3000\u3000\u3000\u3000\u3000番目のファイルを選択する",
+             "指定した番目に見つけたファイルを採用します。"},
+            {"opNo(1)", w.opNo[1], "ファイル名に文字\u3000\u3000\u3000\u3000\u3000\u3000\u3000\u3000を含む",
+             "指定した文字列がファイル名に入っているファイルのうち、始めに見つかったファイルを選択します。"},
+            {"opNo(2)", w.opNo[2], "全ての候補ファイルからランダムで選ぶ",
+             "全ての候補ファイルからランダムで選択します。"},
+            {"Label2", w.Label2, "コメント"},
+            {"cbPreview", w.cbPreview, "プレビュー"},
+            {"cbSetWP", w.cbSetWP, "壁紙に設定"},
+            {"cbEnd", w.cbEnd, "終了"},
+        });
+
+    frontEnd->LoadRetrievalWindows();
+    QtProgressWindow& progress = *frontEnd->progressWindow();
+    progress.ShowWindow();
+    EXPECT_EQ(progress.windowTitle(), "vexal 1.00");
+    ExpectTexts(&progress, {{"lbMsg", progress.lbMsg, ""}, {"cbCancel", progress.cbCancel, "キャンセル"}});
+
+    QtPreviewWindow& preview = *frontEnd->previewWindow();
+    frontEnd->preview()->ShowWindow();
+    EXPECT_EQ(preview.windowTitle(), "vexal 1.00");
+    ExpectTexts(&preview, {{"cbSetWP", preview.cbSetWP, "壁紙に設定する"},
+                           {"cbCancel", preview.cbCancel, "キャンセル"},
+                           {"cbRetry", preview.cbRetry, "もう一度検索する"}});
+}
+
+TEST(QtTabOrderTest, TabFollowsTheLayoutOfEachWindow) {
+    // The windows on their own, so that every control is enabled and takes part.
+    QtEditorWindow w;
+    // A group of option buttons is one stop, its selected button (the first while none is);
+    // the arrow keys move within it.
+    const std::vector<QWidget*> editorOrder = {
+        w.cbSelect,    w.cbTouroku,   w.cbDelete,    w.txUrl,       w.ckFilter[0], w.ckFilter[1],
+        w.ckFilter[2], w.ckFilter[3], w.ckFilter[4], w.ckFilter[5], w.ckExt[0],    w.ckExt[1],
+        w.ckExt[2],    w.ckExt[3],    w.opWp[0],     w.opNo[0],     w.txNo,        w.txFnAdd,
+        w.txComment,   w.cbPreview,   w.cbSetWP,     w.cbEnd};
+    EXPECT_EQ(TabCycle(&w, w.cbSelect), editorOrder);
+    w.hide();
+
+    // The preview's buttons keep their own order: install, give up, search again.
+    QtPreviewWindow preview;
+    preview.SetSetWPEnabled(true);
+    EXPECT_EQ(TabCycle(&preview, preview.cbSetWP),
+              (std::vector<QWidget*>{preview.cbSetWP, preview.cbCancel, preview.cbRetry}));
+}
+
+TEST_F(QtFixture, LongFieldsSurviveSelectionAndEnd) {
+    // Regression: the line edits cut every text at 32,767 characters, so selecting an entry
+    // with a long address and pressing 終了 saved the address cut.
+    const std::string url = "http://example.com/" + std::string(40000, 'u') + ".html";
+    const std::string refstr(40000, 'r');
+    AddEntry("long", url);
+    program.SiteEntries[1].Refstr = refstr;
+    QtEditorWindow& w = Editor();
+    Choose(w.cbSelect, 1);
+    EXPECT_EQ(w.txUrl->text().size(), static_cast<qsizetype>(url.size()));
+    QTest::mouseClick(w.cbEnd, Qt::LeftButton);
+    ASSERT_TRUE(SettingsWritten());
+    const Program saved = Saved();
+    ASSERT_EQ(saved.EntryCount(), 1);
+    // Compared whole, reported by length: a 40,000-character difference is no reading.
+    EXPECT_TRUE(saved.SiteEntries[1].Url == url) << saved.SiteEntries[1].Url.size();
+    EXPECT_TRUE(saved.SiteEntries[1].Refstr == refstr) << saved.SiteEntries[1].Refstr.size();
+}
+
+TEST_F(QtFixture, ChoosingTheSelectedItemAgainRunsTheSelection) {
+    // Regression: only a change of the selection reached the presenter, so choosing the
+    // item already selected did nothing.
+    AddEntry("a", "/a/");
+    QtEditorWindow& w = Editor();
+    QTest::keyClicks(w.txUrl, "typed");
+    Choose(w.cbSelect, 0);
+    EXPECT_EQ(w.txUrl->text(), "") << "the new-entry item starts from the defaults again";
+
+    Choose(w.cbSelect, 1);
+    w.txNo->selectAll();
+    QTest::keyClicks(w.txNo, "7.5");
+    Choose(w.cbSelect, 1);
+    EXPECT_EQ(program.SiteEntries[1].No_n, 8) << "the entry took the edit";
+    EXPECT_EQ(w.txNo->text(), "8") << "and is shown again";
 }
 
 TEST_F(QtFixture, RegisterSelectDeleteAndSpinThroughTheControls) {
@@ -193,7 +355,7 @@ TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
     AddEntry("a", "/a/");
     AddEntry("b", "/b/");
     QtEditorWindow& w = Editor();
-    w.cbSelect->setCurrentIndex(2);
+    Choose(w.cbSelect, 2);
     QTest::keyClicks(w.txComment, "memo");
     w.txComment->moveCursor(QTextCursor::End);
     QTest::keyClick(w.txComment, Qt::Key_Return);
@@ -213,7 +375,7 @@ TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
 TEST_F(QtFixture, CloseBoxEndsWithoutWritingTheSettingsFile) {
     AddEntry("a", "/a/");
     QtEditorWindow& w = Editor();
-    w.cbSelect->setCurrentIndex(1);
+    Choose(w.cbSelect, 1);
     QTest::keyClicks(w.txUrl, "changed");
     w.close();
     EXPECT_TRUE(process.ended);
@@ -372,7 +534,7 @@ struct QtRetrievalFixture : QtFixture {
 
 TEST_F(QtRetrievalFixture, PreviewSearchAgainThenSetWallpaper) {
     QtEditorWindow& editor = Editor();
-    editor.cbSelect->setCurrentIndex(1);
+    Choose(editor.cbSelect, 1);
     QTest::mouseClick(editor.cbPreview, Qt::LeftButton);
 
     ASSERT_TRUE(dialogs.boxes.empty()) << dialogs.boxes[0].text;
@@ -428,7 +590,7 @@ Holdings Measure() {
 // memory, the open files and the threads where they were after the first twenty.
 TEST_F(QtRetrievalFixture, LongSessionHoldsNothingMoreAfterEachRound) {
     QtEditorWindow& editor = Editor();
-    editor.cbSelect->setCurrentIndex(1);
+    Choose(editor.cbSelect, 1);
     Holdings at20;
     for (int round = 1; round <= 200; ++round) {
         editor.cbPreview->click();

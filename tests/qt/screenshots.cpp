@@ -94,7 +94,9 @@ int main(int argc, char** argv) {
     vexal::QtFrontEnd frontEnd(program, test.host);
 
     frontEnd.ShowEditor();
+    // Chosen as a user chooses it, so the window shows the entry.
     frontEnd.editorWindow()->cbSelect->setCurrentIndex(1);
+    Q_EMIT frontEnd.editorWindow()->cbSelect->activated(1);
     bool ok = Save(frontEnd.editorWindow(), folder, "editor.png");
     frontEnd.editorWindow()->HideWindow();
 

@@ -1,12 +1,15 @@
-// The Winsock socket, timer and event pump against a real loopback server: the states the
-// transfer reads, the order of data and close, the error numbers, and that every event is
-// delivered from inside Pump only.
+// The Winsock socket, timer and event pump against a real loopback server: a close before
+// any pump, a reset, the error numbers; and the socket contract shared with every platform.
 #include "platform/win32/win32_socket.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <system_error>
+
 #include "platform/win32/win32_event_pump.h"
 #include "platform/win32/win32_timer.h"
+#include "support/socket_contract.h"
 #include "win32/loopback_server.h"
 
 namespace vexal {
@@ -66,28 +69,6 @@ protected:
     Recorder recorder;
 };
 
-TEST_F(Win32SocketTest, ExchangeDeliversEveryByteBeforeTheRemoteClose) {
-    LoopbackServer server;
-    const std::string body(200000, 'b');  // more than one receive buffer
-    server.Serve({{"HTTP/1.1 200 OK\r\n", 50},
-                  {"Content-Length: 200000\r\n\r\n" + body.substr(0, 1000), 50},
-                  {body.substr(1000), 0}});
-    ConnectTo(server.port());
-    EXPECT_NE(socket.State(), SocketState::Connected);  // Connect returns at once
-    ASSERT_TRUE(PumpUntil([&] { return socket.State() == SocketState::Connected; }));
-    socket.SendData("GET /a.jpg HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-    ASSERT_TRUE(PumpUntil([&] { return socket.State() == SocketState::Closing; }));
-    EXPECT_EQ(recorder.received, "HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body);
-    EXPECT_GE(recorder.dataEvents, 2);
-    EXPECT_TRUE(recorder.errors.empty());
-    server.Join();
-    EXPECT_EQ(server.request(), "GET /a.jpg HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-
-    socket.Close();
-    EXPECT_EQ(socket.State(), SocketState::Closed);
-    EXPECT_TRUE(socket.PeekData().empty());
-}
-
 TEST_F(Win32SocketTest, CloseDropsUnreadDataAndLaterEvents) {
     LoopbackServer server;
     server.Serve({{"HTTP/1.1 200 OK\r\n\r\nbody", 0}});
@@ -100,18 +81,6 @@ TEST_F(Win32SocketTest, CloseDropsUnreadDataAndLaterEvents) {
     EXPECT_EQ(recorder.dataEvents, 0);
     EXPECT_TRUE(recorder.errors.empty());
     EXPECT_EQ(socket.State(), SocketState::Closed);
-}
-
-TEST_F(Win32SocketTest, ARefusedConnectionReportsWinsockNumber) {
-    int port;
-    {
-        LoopbackServer unused;  // a port that was just free and now has no listener
-        port = unused.port();
-    }
-    ConnectTo(port);
-    ASSERT_TRUE(PumpUntil([&] { return !recorder.errors.empty(); }));
-    EXPECT_EQ(recorder.errors, std::vector<std::int16_t>{kErrorConnectionRefused});
-    EXPECT_EQ(socket.State(), SocketState::Error);
 }
 
 TEST_F(Win32SocketTest, ResetByThePeerIsAnError) {
@@ -130,57 +99,37 @@ TEST_F(Win32SocketTest, ResetByThePeerIsAnError) {
     }
 }
 
-TEST_F(Win32SocketTest, MisuseIsReportedOnTheNextPumpNotInsideTheCall) {
-    const struct {
-        const char* name;
-        std::int32_t port;
-        bool send;
-        std::int16_t expected;
-    } rows[] = {
-        {"port zero", 0, false, kErrorPortNotSupported},
-        {"port above 65535", 70000, false, kErrorPortNotSupported},
-        {"send before connecting", 80, true, kErrorNotConnected},
-    };
-    for (const auto& row : rows) {
-        recorder.errors.clear();
-        socket.Close();
-        socket.SetRemoteHost("127.0.0.1");
-        socket.SetRemotePort(row.port);
-        if (row.send)
-            socket.SendData("x");
-        else
-            socket.Connect();
-        EXPECT_TRUE(recorder.errors.empty()) << row.name;
-        PumpOnce(0);
-        EXPECT_EQ(recorder.errors, std::vector<std::int16_t>{row.expected}) << row.name;
-        EXPECT_EQ(socket.State(), SocketState::Error) << row.name;
+// The Winsock socket on its pump, for the contract every platform's socket keeps.
+struct Win32Rig {
+    Win32EventPump pump;
+    Win32Socket socket_{pump};
+    std::unique_ptr<LoopbackServer> server;
+
+    Socket& socket() { return socket_; }
+    void Pump(int waitMs) { pump.Pump(waitMs); }
+    int Serve(std::vector<testing::ServerStep> steps) {
+        std::vector<LoopbackServer::Step> script;
+        for (auto& step : steps) script.push_back({std::move(step.send), step.pauseMs});
+        server = std::make_unique<LoopbackServer>();
+        server->Serve(std::move(script));
+        return server->port();
     }
-}
+    // A port that was just free and now has no listener.
+    static int RefusingPort() { return LoopbackServer().port(); }
+    void FailThreadStarts() {
+        socket_.SetThreadStarter([](std::function<void()>) {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        });
+    }
+};
 
-TEST_F(Win32SocketTest, CloseDuringTheNameLookupIsQuiet) {
-    socket.SetRemoteHost("localhost");
-    socket.SetRemotePort(9);
-    socket.Connect();
-    EXPECT_EQ(socket.State(), SocketState::ResolvingHost);
-    socket.Close();
-    for (int i = 0; i < 20; ++i) PumpOnce();
-    EXPECT_TRUE(recorder.errors.empty());
-    EXPECT_EQ(socket.State(), SocketState::Closed);
-}
+}  // namespace
 
-TEST_F(Win32SocketTest, LocalhostReachesAnIpv4OnlyServer) {
-    LoopbackServer server;
-    server.Serve({{"hello", 0}});
-    socket.SetRemoteHost("localhost");
-    socket.SetRemotePort(server.port());
-    socket.Connect();
-    ASSERT_TRUE(
-        PumpUntil([&] { return socket.State() == SocketState::Connected || !recorder.errors.empty(); }));
-    ASSERT_TRUE(recorder.errors.empty());
-    socket.SendData("\r\n\r\n");
-    ASSERT_TRUE(PumpUntil([&] { return socket.State() == SocketState::Closing; }));
-    EXPECT_EQ(recorder.received, "hello");
-}
+namespace testing {
+INSTANTIATE_TYPED_TEST_SUITE_P(Win32, SocketContractTest, Win32Rig);
+}  // namespace testing
+
+namespace {
 
 TEST(SocketErrorNumberTest, WinsockNumbersPassThroughExceptAbortAndMemory) {
     const struct {

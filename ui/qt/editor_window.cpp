@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QVBoxLayout>
+#include <limits>
 #include <vector>
 
 #include "ui/editor.h"
@@ -100,6 +101,11 @@ QString ToEditorLines(const std::string& text) {
     return q;
 }
 
+// A line edit cuts its text at 32,767 characters by default, and a field cut on its way
+// through the window would be saved cut. The settings file sets no limit, so neither does
+// the window.
+void AcceptAnyLength(QLineEdit* edit) { edit->setMaxLength(std::numeric_limits<int>::max()); }
+
 std::string FromEditorLines(const QString& text) {
     QString q = text;
     q.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
@@ -130,6 +136,7 @@ QtEditorWindow::QtEditorWindow(QWidget* parent) : QWidget(parent) {
     Label1 = new QLabel(Q(texts::Label1), Frame1);
     txUrl = new QLineEdit(Frame1);
     Label1->setBuddy(txUrl);
+    AcceptAnyLength(txUrl);
 
     Frame3 = new QGroupBox(Q(texts::Frame3), Frame1);
     auto* rules = new QVBoxLayout(Frame3);
@@ -168,6 +175,7 @@ QtEditorWindow::QtEditorWindow(QWidget* parent) : QWidget(parent) {
     }
     txNo = new QLineEdit(Frame4);
     txNo->setAlignment(Qt::AlignRight);
+    AcceptAnyLength(txNo);
     // The spin: a vertical scroll bar resting at 0 between -1 and +1. Qt counts its up
     // arrow as -1; SpinPosition turns that round so the upper arrow increases the number.
     scNo = new QScrollBar(Qt::Vertical, Frame4);
@@ -178,6 +186,7 @@ QtEditorWindow::QtEditorWindow(QWidget* parent) : QWidget(parent) {
     scNo->setFixedWidth(style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scNo));
     scNo->setFixedHeight(txNo->sizeHint().height());
     txFnAdd = new QLineEdit(Frame4);
+    AcceptAnyLength(txFnAdd);
     choice->addWidget(
         new BlankSlotRow(opNo[0], Q(texts::opNo0Lead), texts::opNo0Blanks, {txNo, scNo}, Frame4));
     choice->addWidget(new BlankSlotRow(opNo[1], Q(texts::opNo1Lead), texts::opNo1Blanks, {txFnAdd}, Frame4));
@@ -231,7 +240,10 @@ QtEditorWindow::QtEditorWindow(QWidget* parent) : QWidget(parent) {
 
 void QtEditorWindow::Bind(EditorPresenter& presenter) {
     presenter_ = &presenter;
-    connect(cbSelect, &QComboBox::currentIndexChanged, this, [this](int) { presenter_->cbSelect_Click(); });
+    // Every choice the user makes (from the open list, by keys or by the wheel) is an
+    // activation, also the choice of the item already selected, which must run the
+    // handler again; the program's own selections never reach here.
+    connect(cbSelect, &QComboBox::activated, this, [this](int) { presenter_->cbSelect_Click(); });
     connect(txUrl, &QLineEdit::textEdited, this, [this](const QString&) { presenter_->txUrl_Change(); });
     connect(scNo, &QScrollBar::valueChanged, this, [this](int) { presenter_->scNo_Change(); });
     connect(cbTouroku, &QPushButton::clicked, this, [this] { presenter_->cbTouroku_Click(); });

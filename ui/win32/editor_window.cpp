@@ -78,21 +78,19 @@ Win32EditorWindow::Win32EditorWindow() {
         opWp_[i] = AddControl(WC_BUTTONW, texts::opWp[i], BS_RADIOBUTTON | tab | (i == 0 ? WS_GROUP : 0),
                               kOpWp0 + i);
     Frame4_ = AddControl(WC_BUTTONW, texts::Frame4, BS_GROUPBOX, kFrame4);
-    // txNo with scNo, and txFnAdd, sit in the blanks of the captions of opNo(0) and opNo(1).
-    // They come just before their button in the order of the controls, which puts them on
-    // top of it, and the button clips itself against them; Tab then reaches each box just
-    // before its button.
+    // txNo with scNo, and txFnAdd, sit in the blanks of the captions of opNo(0) and opNo(1),
+    // right of the round mark, so Tab reaches each box just after its button. The button
+    // comes first in the order of the controls and so lies on top; PlaceInBlank cuts the
+    // boxes' places out of it, so it neither paints over them nor takes their clicks.
+    opNo_[0] = AddControl(WC_BUTTONW, texts::opNo[0], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0);
     txNo_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | ES_RIGHT | tab | WS_GROUP, kTxNo, WS_EX_CLIENTEDGE);
     // The spin: an up-down control whose arrows only report a step; the window keeps the
     // position (-1, 0, +1) the presenter reads and resets.
     scNo_ = AddControl(UPDOWN_CLASSW, "", UDS_ARROWKEYS, kScNo);
     ::SendMessageW(scNo_, UDM_SETRANGE32, static_cast<WPARAM>(-1), 1);
     ::SendMessageW(scNo_, UDM_SETPOS32, 0, 0);
-    opNo_[0] =
-        AddControl(WC_BUTTONW, texts::opNo[0], BS_RADIOBUTTON | tab | WS_GROUP | WS_CLIPSIBLINGS, kOpNo0);
+    opNo_[1] = AddControl(WC_BUTTONW, texts::opNo[1], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0 + 1);
     txFnAdd_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | tab | WS_GROUP, kTxFnAdd, WS_EX_CLIENTEDGE);
-    opNo_[1] =
-        AddControl(WC_BUTTONW, texts::opNo[1], BS_RADIOBUTTON | tab | WS_GROUP | WS_CLIPSIBLINGS, kOpNo0 + 1);
     opNo_[2] = AddControl(WC_BUTTONW, texts::opNo[2], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0 + 2);
     Label2_ = AddControl(WC_STATICW, texts::Label2, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLabel2);
     txComment_ = AddControl(WC_EDITW, "", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | tab,
@@ -101,9 +99,12 @@ Win32EditorWindow::Win32EditorWindow() {
     cbSetWP_ = AddControl(WC_BUTTONW, texts::cbSetWP, BS_PUSHBUTTON | tab, kCbSetWP);
     cbEnd_ = AddControl(WC_BUTTONW, texts::cbEnd, BS_PUSHBUTTON | tab, kCbEnd);
 
-    // The frames go to the bottom of the order: they are no tab stops, and the option
-    // buttons that clip themselves against the boxes in their captions must not clip
-    // themselves against the frames around them too.
+    // An edit control takes at most 30,000 characters from the keyboard by default; a long
+    // address loaded from the settings file must stay editable as a whole.
+    for (HWND edit : {txUrl_, txNo_, txFnAdd_, txComment_}) ::SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
+
+    // The frames go to the bottom of the order: they are no tab stops, and they lie under
+    // the controls they hold.
     for (HWND frame : {Frame5_, Frame4_, Frame3_, Frame2_, Frame1_})
         ::SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
@@ -166,6 +167,12 @@ void Win32EditorWindow::PlaceInBlank(HWND button, const TwipRect& buttonRect, co
     if (second)
         ::SetWindowPos(second, nullptr, start + firstWidth, r.top, spinWidth, height,
                        SWP_NOZORDER | SWP_NOACTIVATE);
+    // The button keeps all of its row but the boxes' place (button coordinates).
+    HRGN shape = ::CreateRectRgn(0, 0, r.right - r.left, height);
+    HRGN hole = ::CreateRectRgn(start - r.left, 0, start - r.left + firstWidth + spinWidth, height);
+    ::CombineRgn(shape, shape, hole, RGN_DIFF);
+    ::DeleteObject(hole);
+    ::SetWindowRgn(button, shape, TRUE);  // the window owns the region from here on
 }
 
 void Win32EditorWindow::ShowWindow() {
@@ -303,7 +310,20 @@ void Win32EditorWindow::OnCommand(int id, int code) {
     }
     switch (id) {
         case kCbSelect:
-            if (code == CBN_SELCHANGE) presenter_->cbSelect_Click();
+            // A changed selection reports itself; choosing the item that is already
+            // selected only closes the list, and must run the handler all the same.
+            if (code == CBN_DROPDOWN) {
+                droppedAt_ = SelectedListItem();
+                changedWhileDropped_ = false;
+            } else if (code == CBN_SELCHANGE) {
+                changedWhileDropped_ = true;
+                presenter_->cbSelect_Click();
+            } else if (code == CBN_SELENDOK) {
+                const bool same =
+                    droppedAt_ >= 0 && !changedWhileDropped_ && SelectedListItem() == droppedAt_;
+                droppedAt_ = -1;
+                if (same) presenter_->cbSelect_Click();
+            }
             break;
         case kTxUrl:
             if (code == EN_CHANGE && settingText_ == 0) presenter_->txUrl_Change();

@@ -80,6 +80,10 @@ private:
     HWND tooltips_ = nullptr;
     EditorPresenter* presenter_ = nullptr;
     int spinPosition_ = 0;
+    // The list item selected when the list was opened (-1 while it is closed), and whether
+    // the selection has changed since.
+    int droppedAt_ = -1;
+    bool changedWhileDropped_ = false;
     // Set while the program changes a text, so EN_CHANGE reports only typing.
     int settingText_ = 0;
     bool centred_ = false;

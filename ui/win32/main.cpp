@@ -1,9 +1,5 @@
 // The Windows program: native windows, or, when VEXAL_NONINTERACTIVE=1 asks for an
 // unattended run (a scheduled task), message lines on standard error and no window.
-#include <fcntl.h>
-#include <io.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -11,6 +7,7 @@
 #include "app/stderr_dialogs.h"
 #include "gather/driver.h"
 #include "gather/overlap.h"
+#include "platform/win32/standard_error.h"
 #include "platform/win32/startup_info.h"
 #include "platform/win32/wic_image_decoder.h"
 #include "platform/win32/win32_desktop.h"
@@ -35,8 +32,6 @@ bool Unattended() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const bool unattended = Unattended();
-    // Messages go out byte for byte: a message that holds CR LF must not gain a CR.
-    _setmode(_fileno(stderr), _O_BINARY);
     if (!unattended) {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
                                                            ICC_UPDOWN_CLASS | ICC_TAB_CLASSES |
@@ -56,7 +51,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     vexal::Win32Timer timer(pump);
     vexal::WicImageDecoder images;
     vexal::Win32Desktop desktop;
-    vexal::StderrDialogs stderrDialogs;
+    // Messages go out as written: a message that holds CR LF must not gain a CR, and a
+    // console shows the Japanese in any code page.
+    vexal::StderrDialogs stderrDialogs(
+        [](const std::string& line) { vexal::win32::WriteStandardError(line); });
     vexal::Win32Dialogs windowDialogs;
 
     vexal::Host host;

@@ -2,6 +2,7 @@
 // chatty program can never block on a full pipe.
 #include "win32/program/program_runner.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "platform/win32/utf16.h"
@@ -68,11 +69,17 @@ bool FileExists(const std::string& path) {
 }
 
 RunningProgram::RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
-                               bool outputToo) {
+                               bool outputToo, HANDLE standardError) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE errorWrite = nullptr;
-    if (!::CreatePipe(&errorRead_, &errorWrite, &inherit, 0)) return;
-    ::SetHandleInformation(errorRead_, HANDLE_FLAG_INHERIT, 0);
+    if (standardError) {
+        if (!::DuplicateHandle(::GetCurrentProcess(), standardError, ::GetCurrentProcess(), &errorWrite, 0,
+                               TRUE, DUPLICATE_SAME_ACCESS))
+            return;
+    } else {
+        if (!::CreatePipe(&errorRead_, &errorWrite, &inherit, 0)) return;
+        ::SetHandleInformation(errorRead_, HANDLE_FLAG_INHERIT, 0);
+    }
     HANDLE nul = ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                &inherit, OPEN_EXISTING, 0, nullptr);
 
@@ -98,6 +105,7 @@ RunningProgram::RunningProgram(const std::string& folder, const std::string& arg
     ::SetEnvironmentVariableW(L"VEXAL_NONINTERACTIVE", nullptr);
     ::CloseHandle(errorWrite);  // the child holds its own copy; EOF comes when it ends
     if (nul != INVALID_HANDLE_VALUE) ::CloseHandle(nul);
+    if (!errorRead_) return;
     reader_ = new std::thread([this] {
         char buffer[4096];
         DWORD got = 0;
@@ -205,10 +213,13 @@ std::string WindowsFolder() {
 std::string WindowTextOf(HWND window) {
     // WM_GETTEXT, not GetWindowTextW: across processes the latter reads only a window's
     // caption, never an edit box's or a list's current text.
-    wchar_t buffer[1024] = {};
-    DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000,
-                          &ignored);
+    DWORD_PTR length = 0;
+    ::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    std::wstring buffer(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    ::SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                          SMTO_ABORTIFHUNG, 5000, &got);
+    buffer.resize(std::min<std::size_t>(got, length));
     return win32::Narrow(buffer);
 }
 

@@ -42,8 +42,10 @@ class RunningProgram {
 public:
     // Starts vexal.exe with `arguments` in `folder`; `unattended` sets VEXAL_NONINTERACTIVE=1.
     // Standard output goes nowhere, or with `outputToo` into the same pipe as standard error.
+    // Standard error is that pipe, read into Outcome::standardError, or `standardError` (an
+    // inheritable handle, a console for one) when given.
     RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
-                   bool outputToo = false);
+                   bool outputToo = false, HANDLE standardError = nullptr);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;

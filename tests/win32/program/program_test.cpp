@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "platform/win32/utf16.h"
 #include "platform/win32/win32_file_system.h"
 #include "win32/program/http_server.h"
 #include "win32/program/program_runner.h"
@@ -243,6 +244,45 @@ TEST_F(ProgramTest, FailuresAreLinesOnStandardErrorAndChangeNothing) {
         EXPECT_EQ(DesktopValue(L"WallpaperStyle"), "7") << row.name;
         EXPECT_FALSE(FileExists(Installed())) << row.name;
     }
+}
+
+TEST_F(ProgramTest, MessagesOnAConsoleAreReadableInAnyCodePage) {
+    // Regression: the lines went to a console as UTF-8 bytes, which a console reads in its
+    // own code page, so the Japanese came out garbled. (Redirected, they stay UTF-8 bytes:
+    // the test above reads them from a pipe.)
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    auto newScreen = [&] {
+        return ::CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           &inherit, CONSOLE_TEXTMODE_BUFFER, nullptr);
+    };
+    HANDLE screen = newScreen();
+    if (screen == INVALID_HANDLE_VALUE) {
+        // Run with its output on a pipe, the test has no console that takes a screen buffer:
+        // it makes one of its own. Its results still go to the pipe, which the C library
+        // holds already.
+        ::FreeConsole();
+        if (::AllocConsole()) screen = newScreen();
+    }
+    ASSERT_NE(screen, INVALID_HANDLE_VALUE) << "no console could be made";
+    const UINT previousCodePage = ::GetConsoleOutputCP();
+    for (UINT codePage : {437u, 932u}) {
+        ::SetConsoleOutputCP(codePage);
+        const COORD origin{0, 0};
+        DWORD count = 0;
+        ::FillConsoleOutputCharacterW(screen, L' ', 80 * 5, origin, &count);
+        ::SetConsoleCursorPosition(screen, origin);
+        RunningProgram program(dir.path(), "nosuch", true, false, screen);
+        const Outcome run = program.Wait();
+        EXPECT_EQ(run.exitCode, 1u) << codePage;
+        std::wstring shown(80, L' ');
+        ::ReadConsoleOutputCharacterW(screen, shown.data(), static_cast<DWORD>(shown.size()), origin, &count);
+        shown.resize(count);
+        EXPECT_NE(win32::Narrow(shown).find("vexal 1.00: 指定された識別子 nosuch が見つかりません。"),
+                  std::string::npos)
+            << codePage << ": " << win32::Narrow(shown);
+    }
+    ::SetConsoleOutputCP(previousCodePage);
+    ::CloseHandle(screen);
 }
 
 TEST_F(ProgramTest, HelpAndVersionGoToStandardOutputWhenItLeadsSomewhere) {

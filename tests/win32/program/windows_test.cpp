@@ -1,5 +1,6 @@
 // The real windows of vexal.exe under a display, driven from outside as a user would:
-// the editor (register with refused identifiers, edit, delete, end; the close box), the
+// the editor (register with refused identifiers, edit, delete, end; the close box; long
+// fields; choosing the selected entry again), the
 // preview window (install, close) and the progress window's cancel button.
 #include <gtest/gtest.h>
 
@@ -180,6 +181,56 @@ TEST_F(WindowsTest, EditorClosedByItsCloseBoxSavesNothing) {
     const Outcome end = program.Wait();
     EXPECT_FALSE(end.timedOut);
     EXPECT_EQ(ReadWholeFile(dir / "vexal.ini"), before);
+}
+
+TEST_F(WindowsTest, LongAddressStaysEditableAndIsSavedWhole) {
+    // Regression: an edit control took at most 30,000 characters from the keyboard, so a
+    // longer address loaded from the file could not be edited at all.
+    EntryLines e = Sample();
+    e.Url = "http://example.invalid/" + std::string(40000, 'u') + ".html";
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({e}, "wall.bmp")));
+    RunningProgram program(dir.path(), "", false);
+    HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
+    ASSERT_NE(editor, nullptr);
+    SelectEntry(editor, 1, e.Url);
+    HWND url = ::GetDlgItem(editor, Editor::kTxUrl);
+    const WPARAM end = static_cast<WPARAM>(::SendMessageW(url, WM_GETTEXTLENGTH, 0, 0));
+    ::SendMessageW(url, EM_SETSEL, end, static_cast<LPARAM>(end));
+    ::SendMessageW(url, WM_CHAR, L'x', 0);  // typed at the end
+    PostClick(editor, Editor::kCbEnd);
+    EXPECT_EQ(program.Wait().exitCode, 0u);
+    e.Url += "x";
+    const std::string saved = ReadSettings(dir / "vexal.ini");
+    // Compared whole, reported by length: a 40,000-character difference is no reading.
+    EXPECT_TRUE(saved == SettingsText({e}, "wall.bmp")) << saved.size();
+}
+
+TEST_F(WindowsTest, ChoosingTheSelectedItemAgainRunsTheSelection) {
+    // Regression: only a changed selection reached the editor, so choosing the item that
+    // was already selected did nothing.
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({Sample()}, "wall.bmp")));
+    RunningProgram program(dir.path(), "", false);
+    HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
+    ASSERT_NE(editor, nullptr);
+    HWND url = ::GetDlgItem(editor, Editor::kTxUrl);
+    HWND list = ::GetDlgItem(editor, Editor::kCbSelect);
+    // Chooses the selected item as a user does from the keyboard: open the list, press Enter.
+    auto chooseSelected = [&] {
+        ::SendMessageW(list, CB_SHOWDROPDOWN, TRUE, 0);
+        ::SendMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+    };
+    SetTextOf(url, "typed");
+    chooseSelected();
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(url).empty(); }))
+        << "the new-entry item starts from the defaults again";
+
+    SelectEntry(editor, 1, "C:\\pics\\");
+    HWND number = ::GetDlgItem(editor, Editor::kTxNo);
+    SetTextOf(number, "7.5");
+    chooseSelected();
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(number) == "8"; })) << "the entry took the edit and shows it";
+    ::PostMessageW(editor, WM_CLOSE, 0, 0);
+    program.Wait();
 }
 
 TEST_F(WindowsTest, VersionWithoutAnOutputComesUpInAPlainBox) {
