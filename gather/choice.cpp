@@ -84,7 +84,7 @@ bool ChooseCandidate(Program& program, Host& host) {
     program.ChosenImage = std::move(chosen);
     program.RelativeToPage = false;
     if (ClassifySource(program.CurrentEntry().Url) == SourceKind::WebPage &&
-        !StartsWithNoCase(program.ChosenImage, "http://")) {
+        !IsWebAddress(program.ChosenImage)) {
         program.RelativeToPage = true;
         // A link from the server's root stays as it is; anything else hangs below the
         // page's folder. Dot segments, queries and fragments go to the server unchanged.

@@ -13,25 +13,12 @@
 #include "net/transfer.h"
 #include "program/program.h"
 #include "settings/source_kind.h"
-#include "text/case.h"
 #include "wallpaper/image_library.h"
 #include "wallpaper/install.h"
 #include "wallpaper/unattended_preview.h"
 
 namespace vexal {
 namespace {
-
-bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-// The last `count` characters of a UTF-8 text, never cutting one in half.
-std::string_view LastChars(std::string_view text, int count) {
-    std::size_t start = text.size();
-    for (int n = 0; n < count && start > 0; ++n) {
-        --start;
-        while (start > 0 && IsUtf8Continuation(text[start])) --start;
-    }
-    return text.substr(start);
-}
 
 // Ends the program after a failed step; false, for the caller to return.
 bool End(Host& host) {
@@ -90,28 +77,8 @@ bool ConvertPng(Program& program, Host& host) {
 
 }  // namespace
 
-std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage) {
-    std::string name(cacheFileName);
-    name += '.';
-    name += LastChars(chosenImage, 3);
-    return name;
-}
-
-TransferState TransferStateOf(Program& program) {
-    return TransferState{program.TitleText,       program.RequestHeaderBlock, program.TimeOut,
-                         program.CancelRequested, program.ServerUrl,          program.RequestHeaders};
-}
-
-bool TransferFetches::SetGrpUrl() {
-    return transfer_.SetGrpUrl(program_.CurrentEntry().Url, program_.SourceText);
-}
-
-bool TransferFetches::SetGrpData() {
-    const std::string file = WorkImageFileName(program_.CacheFileName, program_.ChosenImage);
-    if (!transfer_.SetGrpData(program_.ChosenImage, program_.RelativeToPage, file)) return false;
-    program_.WorkImageFile = file;
-    return true;
-}
+bool TransferFetches::SetGrpUrl() { return transfer_.SetGrpUrl(); }
+bool TransferFetches::SetGrpData() { return transfer_.SetGrpData(); }
 
 bool frDispGet(Program& program, Host& host, Fetches& fetches) {
     if (program.RunMode != RunModeValue::Editor && program.RunMode != RunModeValue::Entry) return true;
@@ -153,7 +120,7 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches) {
     } else if (kind == SourceKind::LocalImage) {
         if (!host.files->IsNormalFile(program.ChosenImage))
             return Fail(program, host, "画像ファイル " + program.ChosenImage + " が見つかりません。");
-        const std::string work = WorkImageFileName(program.CacheFileName, program.ChosenImage);
+        const std::string work = WorkImageFileName(program.CacheFileName, program.ChosenImage, false);
         const std::string temp = TempPathFor(work, host.guard ? host.guard->ProcessId() : 0);
         if (!host.files->CopyFile(program.ChosenImage, temp) || !host.files->RenameFile(temp, work)) {
             host.files->DeleteFile(temp);
@@ -167,9 +134,7 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches) {
     }
 
     const std::string& work = program.WorkImageFile;
-    if (work.size() >= 3 && ToLower(std::string_view(work).substr(work.size() - 3)) == "png" &&
-        !ConvertPng(program, host))
-        return false;
+    if (PictureKindOf(work, false) == PictureKind::Png && !ConvertPng(program, host)) return false;
 
     if (host.progress) host.progress->HideWindow();
     if (host.pump) host.pump->Pump();

@@ -15,11 +15,6 @@
 namespace vexal {
 
 class Transfer;
-struct TransferState;
-
-// The working image file for `chosenImage`: `cacheFileName`, ".", and the last three
-// characters of `chosenImage` (letter case kept; "a.jpeg" gives "peg").
-std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage);
 
 // The progress window's two fetches. In the program they are its Transfer's; tests follow
 // the driver's paths through doubles.
@@ -33,19 +28,14 @@ public:
     [[nodiscard]] virtual bool SetGrpData() = 0;
 };
 
-// The members of the program state a transfer works with.
-TransferState TransferStateOf(Program& program);
-
-// The fetches of a Transfer, reading their inputs from the program state and storing
-// their results there.
+// The fetches of a Transfer.
 class TransferFetches final : public Fetches {
 public:
-    TransferFetches(Program& program, Transfer& transfer) : program_(program), transfer_(transfer) {}
+    explicit TransferFetches(Transfer& transfer) : transfer_(transfer) {}
     [[nodiscard]] bool SetGrpUrl() override;
     [[nodiscard]] bool SetGrpData() override;
 
 private:
-    Program& program_;
     Transfer& transfer_;
 };
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "program/site_entry.h"
+#include "settings/source_kind.h"
 #include "text/case.h"
 
 namespace vexal {
@@ -137,7 +138,13 @@ private:
     std::size_t rule_ = 0;
 };
 
-constexpr std::string_view kHttp = "http://";
+// True when the text before `at` ends in `lowerWord`, letter case ignored.
+bool WordBefore(std::string_view text, std::size_t at, std::string_view lowerWord) {
+    if (at < lowerWord.size()) return false;
+    for (std::size_t i = 0; i < lowerWord.size(); ++i)
+        if (LowerAscii(text[at - lowerWord.size() + i]) != lowerWord[i]) return false;
+    return true;
+}
 
 // Characters that end a bare URL: everything up to the blank, and the four delimiters.
 struct UrlStops {
@@ -170,13 +177,9 @@ struct TagState {
 
 }  // namespace
 
-bool HasAllowedExtension(std::string_view name, const std::array<bool, 4>& ext) {
-    const std::size_t n = name.size();
-    if (n < 4 || name[n - 4] != '.') return false;
-    const char a = LowerAscii(name[n - 3]), b = LowerAscii(name[n - 2]), c = LowerAscii(name[n - 1]);
-    for (std::size_t i = 0; i < ImageExts.size(); ++i)
-        if (ext[i] && ImageExts[i][0] == a && ImageExts[i][1] == b && ImageExts[i][2] == c) return true;
-    return false;
+bool HasAllowedExtension(std::string_view name, const std::array<bool, 4>& ext, bool onWebPage) {
+    const PictureKind kind = PictureKindOf(name, onWebPage || IsWebAddress(name));
+    return kind != PictureKind::NotAPicture && ext[static_cast<std::size_t>(kind)];
 }
 
 void ExtractLinks(Program& program) {
@@ -196,15 +199,22 @@ void ExtractLinks(Program& program) {
     for (const TagRule& rule : kTagRules)
         tagRules.push_back(TagState{ForwardScanner(text, rule.attribute, rule.attributeAnchor)});
 
-    // The bare-URL cursor is kept as an index into the list of all "http://" positions:
-    // a tag rule may move it back to an earlier occurrence than the one it points at, and
-    // the list answers "first at or after" without searching the text again.
+    // The bare-URL cursor is kept as an index into the list of all positions where an
+    // "http://" or "https://" address starts: a tag rule may move it back to an earlier occurrence than the
+    // one it points at, and the list answers "first at or after" without searching the text again.
     const bool bareUrls = entry.Filter[3];
     std::vector<std::size_t> http;
     if (bareUrls) {
-        ForwardScanner scanner(text, kHttp, 4);
-        for (std::size_t p = scanner.Find(0); p != kNone; p = scanner.Find(p + kHttp.size()))
-            http.push_back(p);
+        // Both schemes end in "://": each separator is looked at once, and the word before
+        // it decides whether a web address starts there.
+        ForwardScanner scanner(text, "://", 0);
+        for (std::size_t q = scanner.Find(0); q != kNone; q = scanner.Find(q + 3)) {
+            if (WordBefore(text, q, "https")) {
+                http.push_back(q - 5);
+            } else if (WordBefore(text, q, "http")) {
+                http.push_back(q - 4);
+            }
+        }
     }
     std::size_t bareIndex = 0;  // http.size() when exhausted or off
     auto bareCursor = [&] { return bareIndex < http.size() ? http[bareIndex] : kNone; };
@@ -212,8 +222,11 @@ void ExtractLinks(Program& program) {
     ForwardScanner lineEnds(text, "\r\n", 0);
     std::size_t lineCursor = entry.Filter[4] ? 0 : kNone;
 
+    // A link on a web page is a web name even when relative: its query is no part of the
+    // file's name.
+    const bool webPage = ClassifySource(entry.Url) == SourceKind::WebPage;
     auto accept = [&](std::string_view piece) {
-        if (HasAllowedExtension(piece, entry.Ext)) out.emplace_back(piece);
+        if (HasAllowedExtension(piece, entry.Ext, webPage)) out.emplace_back(piece);
     };
 
     while (true) {
@@ -239,7 +252,7 @@ void ExtractLinks(Program& program) {
                     s.quoteFor = s.attribute;
                     s.quote = text.find('"', value);
                     s.accepted = s.quote != kNone &&
-                                 HasAllowedExtension(text.substr(value, s.quote - value), entry.Ext);
+                                 HasAllowedExtension(text.substr(value, s.quote - value), entry.Ext, webPage);
                 }
                 if (s.quote != kNone) {
                     if (s.accepted) out.emplace_back(text.substr(value, s.quote - value));

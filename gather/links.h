@@ -8,9 +8,10 @@
 
 namespace vexal {
 
-// True when the last four characters of `name`, lower-cased, are "." followed by one of
-// the extensions whose flag is set in `ext` (gif, jpg, png, bmp).
-bool HasAllowedExtension(std::string_view name, const std::array<bool, 4>& ext);
+// True when `name` is a picture of a kind whose flag is set in `ext` (gif, jpg, png, bmp).
+// Names on a web page, and web addresses anywhere, are judged without their query or
+// fragment.
+bool HasAllowedExtension(std::string_view name, const std::array<bool, 4>& ext, bool onWebPage = false);
 
 // Rewrites Candidates from SourceText by the current entry's Filter(0..4) and Ext flags:
 // a placeholder at index 0, then every accepted piece in the order its occurrence starts.

@@ -25,8 +25,9 @@ struct Host {
     Process* process = nullptr;
     FileSystem* files = nullptr;
     EventPump* pump = nullptr;
-    Socket* socket = nullptr;  // the progress window's one TCP socket
-    Timer* timer = nullptr;    // the transfer's inactivity timer
+    Socket* socket = nullptr;        // the progress window's TCP socket, for http addresses
+    Socket* secureSocket = nullptr;  // the same over TLS, for https addresses
+    Timer* timer = nullptr;          // the transfer's inactivity timer
     ProgressView* progress = nullptr;
     PreviewView* preview = nullptr;
     Desktop* desktop = nullptr;

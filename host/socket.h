@@ -50,6 +50,10 @@ inline constexpr std::int16_t kErrorTryAgain = 11002;
 inline constexpr std::int16_t kErrorNameServerFailure = 11003;
 inline constexpr std::int16_t kErrorNoData = 11004;
 inline constexpr std::int16_t kErrorConnectionAborted = 11053;
+// TLS: the certificate could not be verified (untrusted, expired, for another host), and
+// the handshake failed or the peer does not speak TLS.
+inline constexpr std::int16_t kErrorCertificate = 12045;
+inline constexpr std::int16_t kErrorSecureChannel = 12157;
 // A failure none of the numbers above names; it shows the "unknown error" text.
 inline constexpr std::int16_t kErrorUnknown = -1;
 
@@ -62,6 +66,11 @@ public:
     virtual void WS_DataArrival(std::int32_t bytesTotal) = 0;
     // The socket failed; it is then in SocketState::Error (or closed) and stays so until Close.
     virtual void WS_Error(std::int16_t number, const std::string& description) = 0;
+    // The connection is established (State has become SocketState::Connected).
+    virtual void WS_Connect() {}
+    // The remote side has closed (State has become SocketState::Closing); every byte it sent has
+    // been announced by WS_DataArrival before.
+    virtual void WS_Close() {}
 };
 
 class Socket {

@@ -48,6 +48,24 @@ bool EndsInChunked(std::string_view value) {
     return value.size() == 7 && StartsWithNoCase(value, "chunked");
 }
 
+// The value of the first field named `lowerName` (any letter case), blanks trimmed; empty
+// when there is none.
+std::string FieldValue(std::string_view header, std::string_view lowerName) {
+    std::size_t pos = header.find("\r\n");
+    while (pos != std::string_view::npos && pos + 2 < header.size()) {
+        const std::size_t start = pos + 2;
+        const std::size_t next = header.find("\r\n", start);
+        const std::string_view line = header.substr(start, next - start);
+        pos = next;
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        const std::string_view name = TrimBlanks(line.substr(0, colon));
+        if (name.size() == lowerName.size() && StartsWithNoCase(name, lowerName))
+            return std::string(TrimBlanks(line.substr(colon + 1)));
+    }
+    return std::string();
+}
+
 }  // namespace
 
 void Response::Reset() {
@@ -55,6 +73,8 @@ void Response::Reset() {
     ContentLength = 0;
     HeaderLength = 0;
     HttpStatus = 0;
+    Location.clear();
+    redirect_ = 0;
     phase_ = Phase::Status;
     failure_ = ResponseFailure::None;
     bytesTotal_ = 0;
@@ -99,6 +119,10 @@ bool Response::DataArrival(std::string_view newBytes) {
     }
     const std::size_t headerSize = end + 4;
     const std::string header(received.substr(0, headerSize));
+    if (redirect_ != 0) {
+        Location = FieldValue(header, "location");
+        return Reject(redirect_);
+    }
     HeaderLength = static_cast<std::int64_t>(headerSize);
     ResponseBytes.EraseFront(headerSize);
     ReadHeader(header);
@@ -154,12 +178,13 @@ bool Response::JudgeStatus(bool atEnd) {
         // No number where the code belongs: this is no HTTP response.
         return Fail(ResponseFailure::Malformed);
     }
-    if (code < 200 || code >= 300) {
-        HttpStatus = code;
-        phase_ = Phase::Rejected;
-        ResponseBytes.Release();
-        return false;
+    if (IsRedirect(code)) {
+        // Read on to the end of the header, where the target is named.
+        redirect_ = code;
+        phase_ = Phase::Header;
+        return true;
     }
+    if (code < 200 || code >= 300) return Reject(code);
     HttpStatus = 0;
     // 204 never carries a body; its end is the end of the header.
     noBody_ = code == 204;
@@ -356,6 +381,13 @@ bool Response::Store(std::string_view bytes) {
     return Fail(ResponseFailure::OutOfMemory);
 }
 
+bool Response::Reject(std::int16_t status) {
+    HttpStatus = status;
+    phase_ = Phase::Rejected;
+    ResponseBytes.Release();
+    return false;
+}
+
 bool Response::Fail(ResponseFailure failure) {
     failure_ = failure;
     phase_ = Phase::Failed;
@@ -377,6 +409,12 @@ void Response::ConnectionClosed() {
             return;
         }
         if (!JudgeStatus(true)) return;
+    }
+    // A redirect whose header the close cut short names no target: it is rejected for its
+    // status alone.
+    if (phase_ == Phase::Header && redirect_ != 0) {
+        Reject(redirect_);
+        return;
     }
     if (phase_ == Phase::Header) phase_ = Phase::Done;
     // The close is the end of a body that has no framing; a framed body cut short by it

@@ -75,6 +75,14 @@ public:
     std::int64_t HeaderLength = 0;
     // The status code of a rejected response (outside 200 to 299); 0 otherwise.
     std::int16_t HttpStatus = 0;
+    // The "Location" field of a redirect (301, 302, 303, 307, 308), blanks trimmed; empty
+    // when there is none. A redirect is judged once its header has ended, so that the
+    // field can be read; HttpStatus stays 0 until then.
+    std::string Location;
+
+    static bool IsRedirect(std::int16_t status) {
+        return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    }
 
 private:
     enum class Phase : std::uint8_t { Status, Header, Body, Done, Rejected, Failed };
@@ -97,6 +105,7 @@ private:
     bool TakeBody(std::string_view bytes);
     bool TakeChunked(std::string_view bytes);
     bool Store(std::string_view bytes);
+    bool Reject(std::int16_t status);    // always false
     bool Fail(ResponseFailure failure);  // always false
     void ShowProgress();
 
@@ -111,6 +120,7 @@ private:
     Framing framing_ = Framing::UntilClose;
     std::uint64_t bodyLeft_ = 0;  // Length: bytes still to come; Chunked: of this chunk
     bool noBody_ = false;         // the status says there is no body
+    std::int16_t redirect_ = 0;   // a redirect status whose header is still being read
     Chunk chunk_ = Chunk::Size;
     int chunkDigits_ = 0;
 };

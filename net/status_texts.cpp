@@ -65,6 +65,10 @@ std::string SocketErrorText(std::int16_t number) {
             return "名前は有効ですが、要求された型のデータレコードがありません。";
         case 11053:  // connection aborted by a timeout or other failure
             return "タイムアウトその他の不具合で接続処理が中止されました。";
+        case 12045:  // the server's certificate is not trusted, expired or for another host
+            return "接続先の証明書を確認できませんでした。";
+        case 12157:  // the encrypted channel could not be set up
+            return "暗号化通信を確立できませんでした。";
         default:
             return "(vexal)不明なエラーです。";
     }

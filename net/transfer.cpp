@@ -3,27 +3,59 @@
 // socket state) after pumping events once; event handlers only set those flags.
 #include "net/transfer.h"
 
-#include "host/dialogs.h"
 #include "host/progress_view.h"
 #include "host/run_guard.h"
 #include "net/status_texts.h"
 #include "net/url.h"
+#include "program/program.h"
+#include "settings/source_kind.h"
 
 namespace vexal {
+namespace {
 
-Transfer::Transfer(Host& host, TransferState state)
-    : host_(host), state_(state), socket_(*host.socket), timer_(*host.timer), response_(this) {
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The last `count` characters of a UTF-8 text, never cutting one in half.
+std::string_view LastChars(std::string_view text, int count) {
+    std::size_t start = text.size();
+    for (int n = 0; n < count && start > 0; ++n) {
+        --start;
+        while (start > 0 && IsUtf8Continuation(text[start])) --start;
+    }
+    return text.substr(start);
+}
+
+}  // namespace
+
+std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage, bool webName) {
+    const std::string_view picture = PictureNamePart(chosenImage, webName);
+    std::string name(cacheFileName);
+    name += '.';
+    // A JPEG named ".jpeg" is stored under the three letters every later step knows.
+    const std::size_t n = picture.size();
+    if (n >= 5 && picture[n - 5] == '.' && PictureKindOf(picture, false) == PictureKind::Jpg) {
+        name += "jpg";
+    } else {
+        name += LastChars(picture, 3);
+    }
+    return name;
+}
+
+Transfer::Transfer(Program& program, Host& host)
+    : program_(program), host_(host), socket_(host.socket), timer_(*host.timer), response_(this) {
     response_.LimitHeldBytes(kHeldLimitBytes);
-    socket_.SetListener(this);
+    socket_->SetListener(this);
+    if (host_.secureSocket) host_.secureSocket->SetListener(this);
     timer_.SetListener(this);
 }
 
 Transfer::~Transfer() {
-    socket_.SetListener(nullptr);
+    host_.socket->SetListener(nullptr);
+    if (host_.secureSocket) host_.secureSocket->SetListener(nullptr);
     timer_.SetListener(nullptr);
 }
 
-void Transfer::Error(const std::string& text) { host_.dialogs->Error(state_.TitleText, text); }
+void Transfer::Error(const std::string& text) { ShowError(program_, *host_.dialogs, text); }
 
 void Transfer::Message(const std::string& text) {
     if (host_.progress) host_.progress->SetMessage(text);
@@ -38,7 +70,7 @@ void Transfer::BodyReceived(std::int64_t bytes) {
 }
 
 void Transfer::StartFetch(const std::string& message) {
-    state_.CancelRequested = false;
+    program_.CancelRequested = false;
     TimedOut = false;
     timer_.SetEnabled(false);
     Message(message);
@@ -46,49 +78,90 @@ void Transfer::StartFetch(const std::string& message) {
     host_.pump->Pump(0);
 }
 
-// A new server: the socket's address and the Host header always change together.
-void Transfer::UseServer() {
-    socket_.SetRemoteHost(state_.ServerUrl.Host);
-    socket_.SetRemotePort(state_.ServerUrl.Port);
-    state_.RequestHeaders = state_.RequestHeaderBlock + state_.ServerUrl.Host + "\r\n";
+// A new server: the socket (by the scheme), its address and the Host header always change
+// together. False, after the message, when an https address finds no TLS socket.
+bool Transfer::UseServer() {
+    Socket* socket = IsSecureScheme(program_.ServerUrl.Scheme) ? host_.secureSocket : host_.socket;
+    if (!socket) {
+        Error("暗号化通信を確立できませんでした。");
+        return false;
+    }
+    if (socket != socket_) socket_->Close();
+    socket_ = socket;
+    socket_->SetRemoteHost(program_.ServerUrl.Host);
+    socket_->SetRemotePort(program_.ServerUrl.Port);
+    program_.RequestHeaders = program_.RequestHeaderBlock + HostField(program_.ServerUrl) + "\r\n";
+    return true;
 }
 
-bool Transfer::SetGrpUrl(const std::string& url, std::string& sourceText) {
+// One fetch of ServerUrl's path, following redirects: each hop is a new request of the
+// same form to the server the Location names, resolved against the address requested.
+// ServerUrl is left on the last address requested, so a page's links hang below it.
+bool Transfer::Fetch() {
+    for (int redirects = 0;; ++redirects) {
+        const std::string path = program_.ServerUrl.Dir + program_.ServerUrl.File;
+        switch (HttpGet(path)) {
+            case Outcome::Done:
+                return true;
+            case Outcome::Redirect:
+                break;
+            default:
+                return false;
+        }
+        if (redirects == kMaxRedirects) {
+            Error("リダイレクトが多すぎます。");
+            return false;
+        }
+        const std::optional<std::string> target =
+            ResolveReference(UrlText(program_.ServerUrl), response_.Location);
+        if (!target) {
+            // A target that is no web address is not followed; the status says why.
+            Error(HttpStatusText(response_.HttpStatus));
+            return false;
+        }
+        program_.ServerUrl = SplitUrl(*target);
+        if (!UseServer()) return false;
+    }
+}
+
+bool Transfer::SetGrpUrl() {
+    const std::string url = program_.CurrentEntry().Url;
     StartFetch("元URL " + url + " を取得しています...");
-    state_.ServerUrl = SplitUrl(url);
-    if (state_.ServerUrl.Host.empty() || state_.ServerUrl.Scheme != "http") {
+    program_.ServerUrl = SplitUrl(url);
+    const std::string& scheme = program_.ServerUrl.Scheme;
+    if (program_.ServerUrl.Host.empty() || (scheme != "http" && scheme != "https")) {
         Error("URLの指定が間違っています。");
         return false;
     }
-    UseServer();
-    if (!HttpGet(state_.ServerUrl.Dir + state_.ServerUrl.File)) return false;
+    if (!UseServer() || !Fetch()) return false;
 
     Message("元ファイルを取得しています...");
     if (host_.progress) host_.progress->SetProgressValue(0);
     host_.pump->Pump(0);
-    ResponseToSourceText(response_.ResponseBytes.view(), sourceText);
+    ResponseToSourceText(response_.ResponseBytes.view(), program_.SourceText);
     response_.ResponseBytes.Release();
     return true;
 }
 
-bool Transfer::SetGrpData(const std::string& image, bool relativeToPage, const std::string& filePath) {
+bool Transfer::SetGrpData() {
+    const std::string image = program_.ChosenImage;
     StartFetch("画像ファイル" + image + "を取得しています...");
-    if (relativeToPage) {
+    if (program_.RelativeToPage) {
         // Same server, port and Host header as the page, on a new connection.
-        state_.ServerUrl.Dir = UrlDirPart(image);
-        state_.ServerUrl.File = UrlFilePart(image);
+        program_.ServerUrl.Dir = UrlDirPart(image);
+        program_.ServerUrl.File = UrlFilePart(image);
     } else {
-        state_.ServerUrl = SplitUrl(image);
-        UseServer();
+        program_.ServerUrl = SplitUrl(image);
+        if (!UseServer()) return false;
     }
 
     // The body goes to a name of its own and becomes the working file only once it is
     // whole: a failed or interrupted fetch never damages an earlier working file.
     toFile_ = true;
-    const std::string& work = filePath;
+    const std::string work = WorkImageFileName(program_.CacheFileName, image, true);
     filePath_ = TempPathFor(work, host_.guard ? host_.guard->ProcessId() : 0);
     fileTouched_ = false;
-    const bool received = HttpGet(state_.ServerUrl.Dir + state_.ServerUrl.File);
+    const bool received = Fetch();
     if (received) WriteBodyPiece();
     toFile_ = false;
     response_.ResponseBytes.Release();
@@ -107,6 +180,7 @@ bool Transfer::SetGrpData(const std::string& image, bool relativeToPage, const s
         Error("画像ファイル " + image + " を取得できませんでした。");
         return false;
     }
+    program_.WorkImageFile = work;
     Message("画像を読み込んでいます...");
     host_.pump->Pump(0);
     return true;
@@ -133,35 +207,33 @@ void Transfer::DropPartialFile() {
     fileTouched_ = false;
 }
 
-// A new attempt is a new connection carrying a new response, so reading starts over: the
-// framing of the old one says nothing about where this one ends, and the file it writes
-// starts again from its beginning.
-void Transfer::ResetResponse() {
-    response_.Reset();
-    fileBytes_ = 0;
-    fileFailed_ = false;
-}
-
-bool Transfer::HttpGet(const std::string& path) {
+Transfer::Outcome Transfer::HttpGet(const std::string& path) {
     while (true) {
-        ResetResponse();
-        socket_.Connect();
+        // A new attempt is a new connection carrying a new response, so reading starts
+        // over: the framing of the old one says nothing about where this one ends.
+        response_.Reset();
+        fileBytes_ = 0;
+        fileFailed_ = false;
+        socket_->Connect();
         RestartTimeout();
         SocketError = 0;
-        if (!AwaitConnection()) return false;
+        if (!AwaitConnection()) return Outcome::Failed;
 
-        socket_.SendData(RequestText(path, state_.RequestHeaders));
+        socket_->SendData(RequestText(path, program_.RequestHeaders));
         RestartTimeout();
         SocketError = 0;
         switch (AwaitResponse(path)) {
             case Outcome::Failed:
-                return false;
+                return Outcome::Failed;
             case Outcome::Retry:
                 continue;
+            case Outcome::Redirect:
+                socket_->Close();
+                return Outcome::Redirect;
             case Outcome::Done:
-                socket_.Close();
+                socket_->Close();
                 response_.StripResponseHeader();
-                return true;
+                return Outcome::Done;
         }
     }
 }
@@ -169,28 +241,28 @@ bool Transfer::HttpGet(const std::string& path) {
 bool Transfer::AwaitConnection() {
     while (true) {
         host_.pump->Pump(kPassWaitMs);
-        if (state_.CancelRequested) {
+        if (program_.CancelRequested) {
             Error("ユーザーによってキャンセルされました。");
             return false;
         }
         if (TimedOut) {
             if (!AskRetry()) return false;
-            socket_.Close();
-            socket_.Connect();
+            socket_->Close();
+            socket_->Connect();
             RestartTimeout();
         }
         if (SocketError != 0) {
             Error(SocketErrorText(SocketError));
             return false;
         }
-        switch (socket_.State()) {
+        switch (socket_->State()) {
             case SocketState::Closed:
                 Error("切断されました。");
                 return false;
             case SocketState::Connected:
                 return true;
             case SocketState::Closing:
-                socket_.Close();
+                socket_->Close();
                 Error("相手側から切断されました。");
                 return false;
             case SocketState::Error:
@@ -205,13 +277,13 @@ bool Transfer::AwaitConnection() {
 Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
     while (true) {
         host_.pump->Pump(kPassWaitMs);
-        if (state_.CancelRequested) {
+        if (program_.CancelRequested) {
             Error("ユーザーによってキャンセルされました。");
             return Outcome::Failed;
         }
         if (TimedOut) {
             if (!AskRetry()) return Outcome::Failed;
-            socket_.Close();
+            socket_->Close();
             TimedOut = false;
             return Outcome::Retry;
         }
@@ -219,14 +291,15 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
             Error(SocketErrorText(SocketError));
             return Outcome::Failed;
         }
-        if (ReportRejection(path)) return Outcome::Failed;
+        bool redirect = false;
+        if (ReportRejection(path, redirect)) return redirect ? Outcome::Redirect : Outcome::Failed;
         // The response has fully arrived: a server that keeps the connection open for the
         // next request would otherwise hold the transfer until its own time-out.
         if (response_.Complete()) return Outcome::Done;
-        switch (socket_.State()) {
+        switch (socket_->State()) {
             case SocketState::Closed:
                 response_.ConnectionClosed();
-                if (ReportRejection(path)) return Outcome::Failed;
+                if (ReportRejection(path, redirect)) return redirect ? Outcome::Redirect : Outcome::Failed;
                 // A body framed by its length or by chunks that the close cut short is a
                 // fragment: as a picture it would be installed damaged.
                 if (!response_.Complete()) {
@@ -236,7 +309,7 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
                 return Outcome::Done;
             case SocketState::Closing:
                 response_.ConnectionClosed();
-                socket_.Close();
+                socket_->Close();
                 break;
             case SocketState::Error:
                 Error("エラーが発生しました。");
@@ -248,8 +321,13 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
 }
 
 // Shows the message for a rejected status or an unreadable response; true when it did.
-bool Transfer::ReportRejection(const std::string& path) {
+// A redirect that names its target is no failure: it sets `redirect` instead.
+bool Transfer::ReportRejection(const std::string& path, bool& redirect) {
     if (response_.HttpStatus != 0) {
+        if (Response::IsRedirect(response_.HttpStatus) && !response_.Location.empty()) {
+            redirect = true;
+            return true;
+        }
         if (response_.HttpStatus == 404) {
             Error("ファイル " + path + " が見つかりませんでした。");
         } else {
@@ -277,17 +355,17 @@ bool Transfer::AskRetry() { return host_.dialogs->AskRetry(kPlainTitle, "接続�
 // from inside event handlers, and the loops pump on their next pass anyway.
 void Transfer::RestartTimeout() {
     timer_.SetEnabled(false);
-    timer_.SetInterval(static_cast<std::int64_t>(state_.TimeOut) * 1000);
+    timer_.SetInterval(static_cast<std::int64_t>(program_.TimeOut) * 1000);
     TimedOut = false;
     timer_.SetEnabled(true);
 }
 
 void Transfer::WS_DataArrival(std::int32_t) {
-    const std::string_view bytes = socket_.PeekData();
+    const std::string_view bytes = socket_->PeekData();
     const bool keep = response_.DataArrival(bytes);
-    socket_.DiscardData(bytes.size());
+    socket_->DiscardData(bytes.size());
     if (!keep) {
-        socket_.Close();
+        socket_->Close();
         return;
     }
     if (toFile_ && response_.InBody() && response_.ResponseBytes.size() >= kFilePieceBytes) WriteBodyPiece();
@@ -300,5 +378,10 @@ void Transfer::WS_Error(std::int16_t number, const std::string&) {
 }
 
 void Transfer::Timer_Timer() { TimedOut = true; }
+
+void Transfer::cbCancel_Click() {
+    program_.CancelRequested = true;
+    if (host_.progress) host_.progress->HideWindow();
+}
 
 }  // namespace vexal

@@ -1,6 +1,6 @@
-// The network half of the progress window: fetching the source page's text and the chosen
-// image into the working file over one TCP socket, with the inactivity time-out, the
-// Retry/Cancel question, the cancel flag and every failure message.
+// The network half of the progress window: fetching the source page into SourceText and
+// the chosen image into the working file over one TCP socket, with the inactivity
+// time-out, the Retry/Cancel question, the cancel button and every failure message.
 #pragma once
 
 #include <cstdint>
@@ -11,42 +11,34 @@
 #include "host/socket.h"
 #include "host/timer.h"
 #include "net/response.h"
-#include "program/url_parts.h"
+#include "program/program.h"
 
 namespace vexal {
 
-// The part of the retrieval state a transfer reads and writes. The values are read when a
-// fetch needs them, so a change between fetches (a new time-out) takes effect at once.
-struct TransferState {
-    // The title of the error boxes.
-    const std::string& TitleText;
-    // The request header lines every fetch sends, ending in "Host: " for the server's name.
-    const std::string& RequestHeaderBlock;
-    // Seconds of network silence before the Retry/Cancel question; 0 or less never asks.
-    const std::int32_t& TimeOut;
-    // The progress window's cancel flag: cleared as a fetch starts, polled on every pass.
-    bool& CancelRequested;
-    // The server of the last fetch and the header lines sent to it: an image the page
-    // links relatively is fetched from the page's server with the same lines.
-    UrlParts& ServerUrl;
-    std::string& RequestHeaders;
-};
+// The working image file for `chosenImage`: `cacheFileName`, ".", and the last three
+// characters of the name (letter case kept), or "jpg" for a name ending in ".jpeg". A web
+// name (`webName`) is read without its query or fragment.
+std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage, bool webName);
 
 class Transfer final : public SocketListener, public TimerListener, private ResponseProgress {
 public:
-    // Uses host.socket, host.timer, host.pump, host.dialogs and host.files; host.progress
-    // may be null. Becomes the listener of the socket and the timer while it lives.
-    Transfer(Host& host, TransferState state);
+    // Uses host.socket (host.secureSocket for https addresses), host.timer, host.pump, host.dialogs and
+    // host.files; host.progress may be null. Becomes the listener of the socket and the timer while it lives.
+    Transfer(Program& program, Host& host);
     ~Transfer() override;
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
 
-    // Fetches the page `url` and appends its printable lines to `sourceText`. False, after
-    // its message, when the page could not be had.
-    [[nodiscard]] bool SetGrpUrl(const std::string& url, std::string& sourceText);
-    // Fetches `image` (a path on the page's server when `relativeToPage`) into the file
-    // `filePath`. False, after its message and with no partial file left, when it failed.
-    [[nodiscard]] bool SetGrpData(const std::string& image, bool relativeToPage, const std::string& filePath);
+    // Fetches CurrentEntry.Url and appends its lines to SourceText; false, after its
+    // message, when the page could not be had.
+    [[nodiscard]] bool SetGrpUrl();
+    // Fetches ChosenImage (a path on the page's server when RelativeToPage) into the working
+    // image file; false, after its message and with no partial file left, when it failed.
+    [[nodiscard]] bool SetGrpData();
+
+    // The window's cancel button: sets CancelRequested and hides the window; a transfer in
+    // progress fails with the cancel message on its next pass.
+    void cbCancel_Click();
 
     void WS_DataArrival(std::int32_t bytesTotal) override;
     void WS_Error(std::int16_t number, const std::string& description) override;
@@ -67,19 +59,22 @@ public:
     // A server may send without end; a page past this size is refused as out of memory
     // rather than taking the machine's memory (and a second copy as source text).
     static constexpr std::size_t kHeldLimitBytes = std::size_t{64} << 20;
+    // Redirects one fetch follows before it gives up: enough for every chain a site sets up
+    // on purpose (http to https, a moved folder, a login-free mirror), and a loop ends.
+    static constexpr int kMaxRedirects = 5;
 
 private:
-    enum class Outcome : std::uint8_t { Done, Failed, Retry };
+    enum class Outcome : std::uint8_t { Done, Failed, Retry, Redirect };
 
-    bool HttpGet(const std::string& path);
-    void ResetResponse();
+    bool Fetch();
+    Outcome HttpGet(const std::string& path);
     bool AwaitConnection();
     Outcome AwaitResponse(const std::string& path);
-    bool ReportRejection(const std::string& path);
+    bool ReportRejection(const std::string& path, bool& redirect);
     bool AskRetry();
     void RestartTimeout();
     void StartFetch(const std::string& message);
-    void UseServer();
+    bool UseServer();
     void WriteBodyPiece();
     void DropPartialFile();
     void Error(const std::string& text);
@@ -88,9 +83,9 @@ private:
     void BodyReceived(std::int64_t bytes) override;
     void Message(const std::string& text);
 
+    Program& program_;
     Host& host_;
-    TransferState state_;
-    Socket& socket_;
+    Socket* socket_;  // the socket of the current server's scheme
     Timer& timer_;
     Response response_;
     // The image fetch's working file while its body is being written.

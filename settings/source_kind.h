@@ -1,4 +1,6 @@
-// Deciding from the text alone what an entry's source or an image string names.
+// Deciding from the text alone what an entry's source or an image string names, and which
+// of the four picture kinds a name is. Every extension test of the program asks here, so
+// the rules for pages, text files, folders, the command line and installation are one.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +23,23 @@ inline constexpr char kFolderSeparator = '\\';
 inline constexpr char kFolderSeparator = '/';
 #endif
 
-// True when the last four characters, lower-cased, are "." and one of gif, jpg, png, bmp.
+// The four picture kinds; each value is the index of its flag in Ext and of its name in
+// ImageExts.
+enum class PictureKind : std::int8_t { NotAPicture = -1, Gif = 0, Jpg = 1, Png = 2, Bmp = 3 };
+
+// True for an "http://" or "https://" address, the scheme in any letter case.
+bool IsWebAddress(std::string_view text);
+
+// The part of a name that tells its picture kind. A web name (an address, or a link on a
+// web page) ends before its query or fragment, which name no file; a local name is taken
+// whole, since "?" and "#" are ordinary characters of file names.
+std::string_view PictureNamePart(std::string_view name, bool webName);
+
+// Which picture a name ends in, letter case ignored: ".gif", ".jpg" or ".jpeg", ".png",
+// ".bmp"; NotAPicture for anything else.
+PictureKind PictureKindOf(std::string_view name, bool webName);
+
+// True when the text names a picture, judged by the rule for its own kind of name.
 bool HasImageExtension(std::string_view text);
 
 SourceKind ClassifySource(std::string_view text, char folderSeparator = kFolderSeparator);

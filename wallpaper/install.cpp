@@ -6,7 +6,6 @@
 #include "host/image_decoder.h"
 #include "host/run_guard.h"
 #include "settings/source_kind.h"
-#include "text/case.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/image_library.h"
 
@@ -18,11 +17,6 @@ constexpr const char* kChangeFailed = "壁紙の変更に失敗しました。";
 bool Refuse(Host& host, const std::string& text) {
     host.dialogs->Notice(kPlainTitle, text);
     return false;
-}
-
-std::string LastThreeLower(const std::string& path) {
-    return ToLower(path.size() <= 3 ? std::string_view(path)
-                                    : std::string_view(path).substr(path.size() - 3));
 }
 
 // Writes the bitmap for a GIF or JPEG from the picture the preview already shows, or
@@ -92,8 +86,8 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
     };
     const std::string notWritten = "壁紙ファイル " + destination + " を書き込めませんでした。";
 
-    const std::string ext = LastThreeLower(imagePath);
-    if (ext == "bmp") {
+    const PictureKind kind = PictureKindOf(imagePath, false);
+    if (kind == PictureKind::Bmp) {
         // Copied byte for byte, but only once it is known to be a picture: an error page
         // saved under an image name must not become the wallpaper.
         if (host.images) {
@@ -101,14 +95,14 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
             if (!probe.Ok()) return Refuse(host, PictureErrorText(imagePath, probe));
         }
         if (!host.files->CopyFile(imagePath, temp)) return refuse(notWritten);
-    } else if (ext == "gif" || ext == "jpg") {
+    } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg) {
         const WriteOutcome outcome = WriteFromPicture(host, preview, imagePath, temp);
         if (outcome == WriteOutcome::NotWritten) return refuse(notWritten);
         if (outcome != WriteOutcome::Written) {
             host.files->DeleteFile(temp);
             return false;
         }
-    } else if (ext == "png") {
+    } else if (kind == PictureKind::Png) {
         if (!host.images) return Refuse(host, "png読み出しエラー");
         ImageLibrary library(*host.images, *host.files);
         const std::int32_t handle = library.PNGtoDIB(imagePath);

@@ -244,7 +244,9 @@ void PosixSocket::TryNextAddress(int lastError) {
             continue;
         }
         if (::connect(fd_, reinterpret_cast<const sockaddr*>(&a.address), a.length) == 0) {
+            // This may run inside Connect, where no event may be raised: it waits for the pump.
             state_ = SocketState::Connected;
+            connectDue_ = true;
             return;
         }
         if (errno == EINPROGRESS) {
@@ -280,6 +282,7 @@ void PosixSocket::Close() {
     lookup_.reset();
     addresses_.clear();
     queuedErrors_.clear();
+    connectDue_ = false;
     begin_ = end_ = 0;
     outgoing_.clear();
     sentOffset_ = 0;
@@ -305,13 +308,18 @@ int PosixSocket::PollFd(short& eventsOut) const {
 }
 
 bool PosixSocket::HasPending() const {
-    if (!queuedErrors_.empty()) return true;
+    if (!queuedErrors_.empty() || connectDue_) return true;
     if (!lookup_) return false;
     std::lock_guard<std::mutex> lock(lookup_->mutex);
     return lookup_->done;
 }
 
 void PosixSocket::RunPending() {
+    if (connectDue_) {
+        connectDue_ = false;
+        if (listener_) listener_->WS_Connect();
+        return;
+    }
     if (!queuedErrors_.empty()) {
         const std::int16_t number = queuedErrors_.front();
         queuedErrors_.pop_front();
@@ -343,6 +351,7 @@ void PosixSocket::OnPollReady(int fd, short revents) {
         if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
         if (error == 0) {
             state_ = SocketState::Connected;
+            if (listener_) listener_->WS_Connect();
         } else {
             TryNextAddress(error);
         }
@@ -426,6 +435,7 @@ void PosixSocket::Receive() {
     } else if (peerClosed_) {
         CloseDescriptor();
         state_ = SocketState::Closing;
+        if (listener_) listener_->WS_Close();
     }
 }
 

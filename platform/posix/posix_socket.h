@@ -77,6 +77,7 @@ private:
     std::vector<Address> addresses_;
     std::size_t nextAddress_ = 0;
     bool peerClosed_ = false;
+    bool connectDue_ = false;  // connected inside a call; WS_Connect waits for the pump
     // Failures found inside a call on the socket, raised at the next pump.
     std::deque<std::int16_t> queuedErrors_;
     // Received bytes not yet discarded: [begin_, end_) of a buffer of capacity_ bytes.

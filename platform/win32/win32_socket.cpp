@@ -174,6 +174,8 @@ void Win32Socket::OnWake() {
             lookup_.reset();
             state_ = SocketState::Connected;
             FlushSend();
+            if (listener_) listener_->WS_Connect();
+            if (generation != generation_) return;
         }
         if (events.lNetworkEvents & FD_WRITE) FlushSend();
         int closeError = 0;
@@ -196,7 +198,11 @@ void Win32Socket::OnWake() {
             Fail(closeError);
             return;
         }
-        if (peerClosed && state_ == SocketState::Connected) state_ = SocketState::Closing;
+        if (peerClosed && state_ == SocketState::Connected) {
+            state_ = SocketState::Closing;
+            if (listener_) listener_->WS_Close();
+            if (generation != generation_) return;
+        }
     }
     // Errors queued by calls on the socket since the last pump.
     std::vector<int> errors;

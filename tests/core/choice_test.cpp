@@ -193,6 +193,8 @@ TEST(CandidateChoiceTest, LinksRelativeToPage) {
         {"localTextFileUnchanged", "list.txt", "/pics/", "img/a.jpg", "img/a.jpg", false},
         {"localFolderUnchanged", "C:/pics/", "/pics/", "C:/pics/a.jpg", "C:/pics/a.jpg", false},
         {"webImageSourceUnchanged", "http://h/a.jpg", "/pics/", "a.jpg", "a.jpg", false},
+        {"httpsPageRelative", "https://h/pics/", "/pics/", "a.jpeg?w=2", "/pics/a.jpeg?w=2", true},
+        {"httpsLinkIsAbsolute", "http://h/pics/", "/pics/", "Https://x/a.jpg", "Https://x/a.jpg", false},
     };
     for (const auto& row : rows) {
         Fixture f({row.link}, 0, 1);

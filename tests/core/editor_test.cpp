@@ -228,6 +228,8 @@ TEST_F(EditorFixture, EnablingFollowsTheSourceKind) {
         {"folder", std::string("/home/me/Pictures") + kFolderSeparator, false, true, true},
         {"webImage", "http://h/a.jpg", false, false, false},
         {"localImage", "/home/me/a.PNG", false, false, false},
+        {"httpsPage", "HTTPS://h/", true, false, true},
+        {"httpsImageWithQuery", "https://h/a.jpeg?w=800", false, false, false},
     };
     Load({});
     for (const auto& row : rows) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <iterator>
@@ -18,16 +19,17 @@ namespace {
 using Strings = std::vector<std::string>;
 
 // "10010" switches Filter(0) and Filter(3) on; "0110" Ext(1) and Ext(2).
-Program MakeProgram(const std::string& text, const char* filters, const char* exts) {
+Program MakeProgram(const std::string& text, const char* filters, const char* exts, const char* url = "") {
     Program p;
     p.SourceText = text;
+    p.CurrentEntry().Url = url;
     for (std::size_t i = 0; i < 5; ++i) p.CurrentEntry().Filter[i] = filters[i] == '1';
     for (std::size_t i = 0; i < 4; ++i) p.CurrentEntry().Ext[i] = exts[i] == '1';
     return p;
 }
 
-Strings Extract(const std::string& text, const char* filters, const char* exts) {
-    Program p = MakeProgram(text, filters, exts);
+Strings Extract(const std::string& text, const char* filters, const char* exts, const char* url = "") {
+    Program p = MakeProgram(text, filters, exts, url);
     p.Candidates = {"stale", "stale"};
     ExtractLinks(p);
     EXPECT_FALSE(p.Candidates.empty());
@@ -42,6 +44,7 @@ struct ExtractRow {
     const char* filters;
     const char* exts;
     Strings expected;
+    const char* url = "";  // the entry's source; a web page makes every link a web name
 };
 
 TEST(LinkExtractionTest, PiecesAndOrder) {
@@ -93,11 +96,32 @@ TEST(LinkExtractionTest, PiecesAndOrder) {
          "00001",
          "1000",
          {"a.gif\rb.gif", "c.gif"}},
-        {"extensionLooksAtLastFourOnly",
-         "a.jpeg\r\nb.jpg?x=1\r\nc.jpg \r\nd.JPG\r\njpg\r\n.jpg",
+        {"localNamesAreTakenWhole",
+         "a.jpeg\r\nb.jpg?x=1\r\nc.jpg \r\nd.JPG\r\njpg\r\n.jpg\r\ne.JPEG\r\nfjpeg",
          "00001",
          "0100",
-         {"d.JPG", ".jpg"}},
+         {"a.jpeg", "d.JPG", ".jpg", "e.JPEG"}},
+        {"webAddressesInATextFileLoseQueryAndFragment",
+         "http://h/a.jpg?x=1\r\nHTTPS://h/b.jpeg#top\r\nhttp://h/c.php?f=d.jpg\r\ne.jpg?x=1",
+         "00001",
+         "0100",
+         {"http://h/a.jpg?x=1", "HTTPS://h/b.jpeg#top"}},
+        {"linksOnAWebPageLoseQueryAndFragment",
+         "<img src=\"a.png?v=2\"><img src=\"/b.PNG#x\"><img src=\"c.cgi?d.png\"><img src=\"e.png?\">",
+         "01000",
+         "0010",
+         {"a.png?v=2", "/b.PNG#x", "e.png?"},
+         "https://h/dir/"},
+        {"bareHttpsAddresses",
+         "see https://h/a.gif and HTTPS://h/b.gif or http://h/c.gif\r\nhttps:/h/d.gif xhttps://h/e.gif",
+         "00010",
+         "1000",
+         {"https://h/a.gif", "HTTPS://h/b.gif", "http://h/c.gif", "https://h/e.gif"}},
+        {"bareAddressInsideAValueIsTakenOnce",
+         "<img src=\"https://h/a.gif\"> https://h/b.gif",
+         "01010",
+         "1000",
+         {"https://h/a.gif", "https://h/b.gif"}},
         {"onlyFlaggedExtensions", "a.gif\r\nb.jpg\r\nc.png\r\nd.bmp", "00001", "1001", {"a.gif", "d.bmp"}},
         {"anchorTagNeedsItsBlank", "<abbr href=\"x.gif\"><area href=\"y.gif\">", "00100", "1000", {}},
         {"orderFollowsTagPositions",
@@ -125,7 +149,7 @@ TEST(LinkExtractionTest, PiecesAndOrder) {
          {"http://h/2.gif", "http://h/1.gif", "http://h/2.gif"}},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(Extract(row.text, row.filters, row.exts), row.expected) << row.name;
+        EXPECT_EQ(Extract(row.text, row.filters, row.exts, row.url), row.expected) << row.name;
 }
 
 TEST(LinkExtractionTest, SourceTextIsLeftAlone) {
@@ -137,10 +161,17 @@ TEST(LinkExtractionTest, SourceTextIsLeftAlone) {
 TEST(LinkExtractionTest, AllowedExtensionTable) {
     const std::array<bool, 4> all{true, true, true, true};
     const std::pair<const char*, bool> rows[] = {
-        {"a.gif", true}, {"A.GIF", true},   {"x.Png", true},   {"b.bmp", true}, {".jpg", true},
-        {"jpg", false},  {"a.jpeg", false}, {"a.jpg ", false}, {"agif", false}, {"", false},
+        {"a.gif", true}, {"A.GIF", true},  {"x.Png", true},   {"b.bmp", true},    {".jpg", true},
+        {"jpg", false},  {"a.jpeg", true}, {"a.jpg ", false}, {"agif", false},    {"", false},
+        {"jpeg", false}, {"a.JPEG", true}, {"a.jpe", false},  {"a.xjpeg", false},
     };
     for (auto [name, expected] : rows) EXPECT_EQ(HasAllowedExtension(name, all), expected) << name;
+    EXPECT_TRUE(HasAllowedExtension("a.jpeg", {false, true, false, false}));
+    EXPECT_FALSE(HasAllowedExtension("a.jpeg", {true, false, true, true}));
+    // A relative link is a web name only on a web page.
+    EXPECT_FALSE(HasAllowedExtension("a.gif?x", all));
+    EXPECT_TRUE(HasAllowedExtension("a.gif?x", all, true));
+    EXPECT_TRUE(HasAllowedExtension("http://h/a.gif?x", all));
     EXPECT_FALSE(HasAllowedExtension("a.gif", {false, true, true, true}));
     EXPECT_TRUE(HasAllowedExtension("a.gif", {true, false, false, false}));
 }
@@ -156,7 +187,14 @@ Strings Reference(const std::string& t, const Program& p) {
         std::size_t pos = (ignoreCase ? lower : t).find(needle, from1 - 1);
         return pos == std::string::npos ? 0 : pos + 1;
     };
-    auto accepted = [&](const std::string& piece) {
+    const bool webPage = ToLower(p.CurrentEntry().Url).starts_with("http");
+    auto accepted = [&](std::string piece) {
+        const std::string low = ToLower(piece);
+        if (webPage || low.starts_with("http://") || low.starts_with("https://")) {
+            const std::size_t scheme = piece.find("://");
+            piece = piece.substr(0, piece.find_first_of("?#", scheme == std::string::npos ? 0 : scheme + 3));
+        }
+        if (x[1] && piece.size() >= 5 && ToLower(piece.substr(piece.size() - 5)) == ".jpeg") return true;
         if (piece.size() < 4) return false;
         const std::string tail = ToLower(piece.substr(piece.size() - 4));
         const char* exts[] = {".gif", ".jpg", ".png", ".bmp"};
@@ -164,11 +202,16 @@ Strings Reference(const std::string& t, const Program& p) {
             if (x[i] && tail == exts[i]) return true;
         return false;
     };
+    // The next web address at or after a position: "http://" or "https://".
+    auto findWeb = [&](std::size_t from1) -> std::size_t {
+        const std::size_t a = find("http://", from1, true), b = find("https://", from1, true);
+        return a == 0 ? b : b == 0 ? a : std::min(a, b);
+    };
     const std::string tags[] = {"<body ", "<img ", "<a "};
     const std::string attrs[] = {"background=\"", "src=\"", "href=\""};
     std::size_t cur[5];
     for (int r = 0; r < 3; ++r) cur[r] = f[r] ? find(tags[r], 1, true) : 0;
-    cur[3] = f[3] ? find("http://", 1, true) : 0;
+    cur[3] = f[3] ? findWeb(1) : 0;
     cur[4] = f[4] ? 1 : 0;
     Strings out;
     while (true) {
@@ -184,7 +227,7 @@ Strings Reference(const std::string& t, const Program& p) {
                 const std::size_t q = find("\"", a + len, false);
                 if (q != 0) {
                     piece = t.substr(a + len - 1, q - (a + len));
-                    if (f[3]) cur[3] = find("http://", q, true);
+                    if (f[3]) cur[3] = findWeb(q);
                 }
             }
             cur[r] = find(tags[r], cur[r] + 1, true);
@@ -196,7 +239,7 @@ Strings Reference(const std::string& t, const Program& p) {
                 ++e;
             }
             piece = t.substr(cur[3] - 1, e - cur[3]);
-            cur[3] = find("http://", e, true);
+            cur[3] = findWeb(e);
         } else {
             const std::size_t c = find("\r\n", cur[4], false);
             if (c == 0) {
@@ -213,12 +256,13 @@ Strings Reference(const std::string& t, const Program& p) {
 }
 
 TEST(LinkExtractionTest, MatchesLiteralReadingOnRandomPages) {
-    const char* tokens[] = {"<img ",  "<IMG ",   "<a ",     "<A ",     "<body ",
-                            "<BoDy ", "src=\"",  "SRC=\"",  "href=\"", "background=\"",
-                            "\"",     "http://", "HTTP://", "h/a.gif", ".jpg",
-                            ".PNG",   "x",       " ",       "\r\n",    "\r",
-                            "\n",     "#",       "<",       ">",       "'",
-                            "b.bmp",  "=",       "\t",      "http:/",  "<imgsrc=\""};
+    const char* tokens[] = {"<img ",    "<IMG ",    "<a ",     "<A ",     "<body ",
+                            "<BoDy ",   "src=\"",   "SRC=\"",  "href=\"", "background=\"",
+                            "\"",       "http://",  "HTTP://", "h/a.gif", ".jpg",
+                            ".PNG",     "x",        " ",       "\r\n",    "\r",
+                            "\n",       "#",        "<",       ">",       "'",
+                            "b.bmp",    "=",        "\t",      "http:/",  "<imgsrc=\"",
+                            "https://", "HTTPS://", "?",       ".jpeg"};
     std::mt19937 rng(20240601);
     std::uniform_int_distribution<int> pick(0, static_cast<int>(std::size(tokens)) - 1);
     std::uniform_int_distribution<int> length(0, 40);
@@ -229,7 +273,7 @@ TEST(LinkExtractionTest, MatchesLiteralReadingOnRandomPages) {
         std::string filters = "00000", exts = "0000";
         for (char& c : filters) c = coin(rng) ? '1' : '0';
         for (char& c : exts) c = coin(rng) ? '1' : '0';
-        Program p = MakeProgram(text, filters.c_str(), exts.c_str());
+        Program p = MakeProgram(text, filters.c_str(), exts.c_str(), coin(rng) ? "" : "https://h/p.html");
         const Strings expected = Reference(text, p);
         ExtractLinks(p);
         ASSERT_EQ(Strings(p.Candidates.begin() + 1, p.Candidates.end()), expected)

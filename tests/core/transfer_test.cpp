@@ -8,10 +8,8 @@
 #include <memory>
 
 #include "app/startup.h"
-#include "gather/driver.h"
 #include "host/progress_view.h"
 #include "support/fakes.h"
-#include "ui/progress_presenter.h"
 
 namespace vexal {
 namespace {
@@ -39,7 +37,7 @@ class FakeNet final : public Socket, public Timer, public EventPump, public Prog
 public:
     std::deque<std::deque<Step>> connections;
     std::deque<Step> current;
-    ProgressPresenter* progress = nullptr;  // its cancel button
+    Transfer* transfer = nullptr;
     Program* program = nullptr;
 
     // What the transfer did.
@@ -119,11 +117,11 @@ public:
                 TickIfRunning();
                 break;
             case Step::Cancel:
-                progress->cbCancel_Click();
+                transfer->cbCancel_Click();
                 break;
             case Step::TickAndCancel:
                 TickIfRunning();
-                progress->cbCancel_Click();
+                transfer->cbCancel_Click();
                 break;
             case Step::TickAndData:
                 TickIfRunning();
@@ -167,9 +165,7 @@ struct Rig {
     Program program;
     TestHost test;
     FakeNet net;
-    ProgressPresenter progress{program, net};
     std::unique_ptr<Transfer> transfer;
-    std::unique_ptr<TransferFetches> fetches;
     bool succeeded = false;  // what the last fetch returned
 
     Rig() {
@@ -177,23 +173,23 @@ struct Rig {
         program.TimeOut = 5;
         program.CacheFileName = "cache";
         test.host.socket = &net;
+        test.host.secureSocket = &net;  // https goes the same way here; the loopback tests tell them apart
         test.host.timer = &net;
         test.host.pump = &net;
         test.host.progress = &net;
-        transfer = std::make_unique<Transfer>(test.host, TransferStateOf(program));
-        fetches = std::make_unique<TransferFetches>(program, *transfer);
-        net.progress = &progress;
+        transfer = std::make_unique<Transfer>(program, test.host);
+        net.transfer = transfer.get();
         net.program = &program;
     }
     void Script(std::deque<Step> steps) { net.connections.push_back(std::move(steps)); }
     void Page(const std::string& url) {
         program.CurrentEntry().Url = url;
-        succeeded = fetches->SetGrpUrl();
+        succeeded = transfer->SetGrpUrl();
     }
     void Image(const std::string& image, bool relative = false) {
         program.ChosenImage = image;
         program.RelativeToPage = relative;
-        succeeded = fetches->SetGrpData();
+        succeeded = transfer->SetGrpData();
     }
     std::vector<std::string> Errors() const {
         std::vector<std::string> out;
@@ -235,9 +231,16 @@ TEST(TransferTest, FailuresAndTheirMessages) {
         {"notFoundNamesThePath",
          {StateIs(SocketState::Connected), Arrive("HTTP/1.1 404 Not Found\r\n\r\n")},
          "ファイル /dir/page.html?q=1 が見つかりませんでした。"},
-        {"redirect",
-         {StateIs(SocketState::Connected), Arrive("HTTP/1.0 302 Moved Temporarily\r\nLocation: /x\r\n\r\n")},
+        {"redirectWithoutLocation",
+         {StateIs(SocketState::Connected), Arrive("HTTP/1.0 302 Moved Temporarily\r\nServer: x\r\n\r\n")},
          "302 Moved Temporarily"},
+        {"redirectToAnotherScheme",
+         {StateIs(SocketState::Connected), Arrive("HTTP/1.1 301 Moved\r\nLocation: ftp://h/x\r\n\r\n")},
+         "301 Moved Permanently"},
+        {"redirectCutByClose",
+         {StateIs(SocketState::Connected), Arrive("HTTP/1.1 307 Temporary\r\nLocation: /x"),
+          StateIs(SocketState::Closing)},
+         "307 "},
         {"serverError",
          {StateIs(SocketState::Connected), Arrive("HTTP/1.1 500 Oops\r\n\r\n")},
          "500 Internal Server Error"},
@@ -293,8 +296,8 @@ TEST(TransferTest, PageIsFetchedIntoSourceText) {
     EXPECT_EQ(rig.net.ports, std::vector<std::int32_t>{8080});
     ASSERT_EQ(rig.net.sent.size(), 1u);
     EXPECT_EQ(rig.net.sent[0], std::string("GET /dir/page.html HTTP/1.1\r\nFrom: ") + kContactAddress +
-                                   "\r\nUser-Agent: vexal/1.00\r\nHost: example.org\r\n\r\n");
-    EXPECT_EQ(rig.program.RequestHeaders, rig.program.RequestHeaderBlock + "example.org\r\n");
+                                   "\r\nUser-Agent: vexal/1.00\r\nHost: example.org:8080\r\n\r\n");
+    EXPECT_EQ(rig.program.RequestHeaders, rig.program.RequestHeaderBlock + "example.org:8080\r\n");
     EXPECT_EQ(rig.net.messages,
               (std::vector<std::string>{"元URL http://example.org:8080/dir/page.html を取得しています...",
                                         "元ファイルを取得しています..."}));
@@ -314,7 +317,7 @@ TEST(TransferTest, ServerCloseEndsABodyWithoutLength) {
 
 TEST(TransferTest, BadPageUrlsAreRejectedBeforeConnecting) {
     for (const char* url :
-         {"HTTP://h/x.html", "h/x.html", "http:///x.html", "ftp://h/x.html", "https://h/"}) {
+         {"HTTP://h/x.html", "h/x.html", "http:///x.html", "ftp://h/x.html", "HTTPS://h/", "https:///"}) {
         Rig rig;
         rig.Page(url);
         EXPECT_EQ(rig.Errors(), std::vector<std::string>{"URLの指定が間違っています。"}) << url;
@@ -431,7 +434,7 @@ TEST(TransferTest, ImageIsStoredInTheWorkingFile) {
     EXPECT_EQ(rig.program.WorkImageFile, "cache.png");
     EXPECT_EQ(rig.test.files.files.at("cache.png"), "\x89PNG");
     EXPECT_EQ(rig.net.sent.at(0).substr(0, 25), "GET /p/q.png HTTP/1.1\r\nFr");
-    EXPECT_NE(rig.net.sent.at(0).find("\r\nHost: img.example\r\n\r\n"), std::string::npos);
+    EXPECT_NE(rig.net.sent.at(0).find("\r\nHost: img.example:81\r\n\r\n"), std::string::npos);
     EXPECT_EQ(rig.net.ports, std::vector<std::int32_t>{81});
     EXPECT_EQ(rig.net.messages,
               (std::vector<std::string>{"画像ファイルhttp://img.example:81/p/q.pngを取得しています...",
@@ -448,19 +451,111 @@ TEST(TransferTest, ImageOnThePagesServer) {
     EXPECT_TRUE(rig.succeeded);
     EXPECT_EQ(rig.net.hosts, (std::vector<std::string>{"page.example", "page.example"}));
     EXPECT_EQ(rig.net.ports, (std::vector<std::int32_t>{8000, 8000}));
-    EXPECT_EQ(rig.net.sent.at(1).substr(0, 30), "GET /d/img/a b.gif HTTP/1.1\r\nF");
-    EXPECT_NE(rig.net.sent.at(1).find("\r\nHost: page.example\r\n\r\n"), std::string::npos);
+    EXPECT_EQ(rig.net.sent.at(1).substr(0, 32), "GET /d/img/a%20b.gif HTTP/1.1\r\nF");
+    EXPECT_NE(rig.net.sent.at(1).find("\r\nHost: page.example:8000\r\n\r\n"), std::string::npos);
     EXPECT_EQ(rig.program.ServerUrl.Dir, "/d/img/");
     EXPECT_EQ(rig.program.ServerUrl.File, "a b.gif");
     EXPECT_EQ(rig.test.files.files.at("cache.gif"), "GIF");
 }
 
 TEST(TransferTest, ImageUrlOfAnySchemeIsFetched) {
+    const struct {
+        const char* image;
+        std::int32_t port;
+        const char* work;
+    } rows[] = {
+        {"HTTPS://h/x.jpeg", 443, "cache.jpg"},
+        {"ftp://h/x.gif?v=1", 80, "cache.gif"},
+        {"https://h:8443/x.png#a", 8443, "cache.png"},
+    };
+    for (const auto& row : rows) {
+        Rig rig;
+        rig.Script(
+            {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nj")});
+        rig.Image(row.image);
+        EXPECT_TRUE(rig.succeeded) << row.image;
+        EXPECT_EQ(rig.program.WorkImageFile, row.work) << row.image;
+        EXPECT_EQ(rig.net.ports, std::vector<std::int32_t>{row.port}) << row.image;
+    }
+}
+
+TEST(TransferTest, HttpsWithoutATlsSocketIsRefused) {
     Rig rig;
-    rig.Script({StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nj")});
-    rig.Image("HTTPS://h/x.jpeg");
-    EXPECT_TRUE(rig.succeeded);
-    EXPECT_EQ(rig.program.WorkImageFile, "cache.peg");
+    rig.test.host.secureSocket = nullptr;
+    rig.Page("https://h/");
+    EXPECT_EQ(rig.Errors(), std::vector<std::string>{"暗号化通信を確立できませんでした。"});
+    EXPECT_EQ(rig.net.connects, 0);
+}
+
+std::string RedirectTo(int status, const std::string& location) {
+    return "HTTP/1.1 " + std::to_string(status) + " Moved\r\nLocation: " + location +
+           "\r\nContent-Length: 0\r\n\r\n";
+}
+
+// Each hop is a new connection with a new request of the same form; the page's links then
+// hang below the last address.
+TEST(TransferTest, RedirectsAreFollowed) {
+    const struct {
+        const char* name;
+        int status;
+        const char* location;
+        const char* request;  // the second request line and Host field
+        std::int32_t port;
+        const char* dir;
+    } rows[] = {
+        {"relative", 302, "next/p.html", "GET /a/b/next/p.html HTTP/1.1|h:8080", 8080, "/a/b/next/"},
+        {"fromRoot", 301, "/p.html?x=1#f", "GET /p.html?x=1 HTTP/1.1|h:8080", 8080, "/"},
+        {"dotDot", 303, "../up/", "GET /a/up/ HTTP/1.1|h:8080", 8080, "/a/up/"},
+        {"absolute", 307, "http://other/z/", "GET /z/ HTTP/1.1|other", 80, "/z/"},
+        {"toHttps", 308, "https://secure.example/s/p", "GET /s/p HTTP/1.1|secure.example", 443, "/s/"},
+        {"query", 302, "?page=2", "GET /a/b/p.html?page=2 HTTP/1.1|h:8080", 8080, "/a/b/"},
+    };
+    for (const auto& row : rows) {
+        Rig rig;
+        rig.Script({StateIs(SocketState::Connected), Arrive(RedirectTo(row.status, row.location))});
+        rig.Script({StateIs(SocketState::Connected), Arrive(kPage)});
+        rig.Page("http://h:8080/a/b/p.html");
+        EXPECT_TRUE(rig.succeeded) << row.name;
+        EXPECT_TRUE(rig.test.dialogs.boxes.empty()) << row.name;
+        EXPECT_EQ(rig.program.SourceText, "<img src=\"a.jpg\">\r\nx") << row.name;
+        ASSERT_EQ(rig.net.sent.size(), 2u) << row.name;
+        const std::string& second = rig.net.sent[1];
+        const std::string line = second.substr(0, second.find("\r\n"));
+        const std::size_t host = second.find("Host: ") + 6;
+        EXPECT_EQ(line + "|" + second.substr(host, second.find("\r\n", host) - host), row.request)
+            << row.name;
+        EXPECT_EQ(rig.net.ports.back(), row.port) << row.name;
+        EXPECT_EQ(rig.program.ServerUrl.Dir, row.dir) << row.name;
+    }
+}
+
+TEST(TransferTest, RedirectChains) {
+    // Five redirects are followed; the sixth is one too many.
+    for (int hops : {5, 6}) {
+        Rig rig;
+        for (int i = 0; i < hops; ++i)
+            rig.Script(
+                {StateIs(SocketState::Connected), Arrive(RedirectTo(302, "/hop" + std::to_string(i)))});
+        rig.Script(
+            {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nGIF")});
+        rig.Image("http://h/a.gif");
+        EXPECT_EQ(rig.succeeded, hops == 5) << hops;
+        EXPECT_EQ(rig.net.connects, hops == 5 ? 6 : 6) << hops;
+        if (hops == 5) {
+            EXPECT_EQ(rig.test.files.files.at("cache.gif"), "GIF");
+            EXPECT_EQ(rig.program.WorkImageFile, "cache.gif");
+        } else {
+            EXPECT_EQ(rig.Errors(), std::vector<std::string>{"リダイレクトが多すぎます。"});
+            EXPECT_TRUE(rig.test.files.files.empty());
+        }
+    }
+    // A loop ends the same way.
+    Rig rig;
+    for (int i = 0; i < 7; ++i)
+        rig.Script({StateIs(SocketState::Connected), Arrive(RedirectTo(301, "/a.gif"))});
+    rig.Image("http://h/a.gif");
+    EXPECT_EQ(rig.Errors(), std::vector<std::string>{"リダイレクトが多すぎます。"});
+    EXPECT_EQ(rig.net.connects, 6);
 }
 
 // Broke: an empty image body was handed on as a picture (or the previous fetch's was).
@@ -558,6 +653,27 @@ TEST(TransferTest, FailureAfterPartOfTheBodyLeavesNoFile) {
         EXPECT_EQ(rig.Errors(), std::vector<std::string>{row.message});
         EXPECT_EQ(rig.test.files.files, (std::map<std::string, std::string>{{"cache.jpg", "old"}}));
     }
+}
+
+TEST(TransferTest, WorkImageFileNames) {
+    const struct {
+        const char* image;
+        bool web;
+        const char* file;
+    } rows[] = {
+        {"http://h/a.jpg", true, "c.jpg"},
+        {"a.JPEG", false, "c.jpg"},
+        {"https://h/a.jpeg?w=800", true, "c.jpg"},
+        {"x.gif?v=2", true, "c.gif"},
+        {"/p/x.PNG#top", true, "c.PNG"},
+        // A local name keeps "?" and "#" as characters of the file's name.
+        {"x.gif?v=2", false, "c.v=2"},
+        {"ab", false, "c.ab"},
+        {"", false, "c."},
+        {"/画像.jpg", true, "c.jpg"},
+        {"/写真画像", true, "c.真画像"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(WorkImageFileName("c", row.image, row.web), row.file) << row.image;
 }
 
 }  // namespace

@@ -37,6 +37,9 @@ TEST(UrlSplitTest, SplitsIntoParts) {
         {"atInPath", "http://h/img/a@2x.png", {"http", "h/img/a", "", "2x.png", 80, "/", ""}},
         {"atInPathWithFolder", "http://h/p@q/r.jpg", {"http", "h/p", "", "q", 80, "/", "r.jpg"}},
         {"firstSeparatorCounts", "ftp://h/x://y", {"ftp", "", "", "h", 80, "/x://", "y"}},
+        {"httpsDefaultPort", "https://h/a.jpg", {"https", "", "", "h", 443, "/", "a.jpg"}},
+        {"httpsCapitals", "HTTPS://h", {"HTTPS", "", "", "h", 443, "/", ""}},
+        {"httpsExplicitPort", "https://h:8443/", {"https", "", "", "h", 8443, "/", ""}},
     };
     for (const auto& row : rows) EXPECT_EQ(SplitUrl(row.url), row.parts) << row.name;
 }
@@ -83,8 +86,67 @@ TEST(RequestTextTest, ExactBytesForPortHost) {
     EXPECT_EQ(RequestText(parts.Dir + parts.File, headers), expected);
 }
 
-TEST(RequestTextTest, PathIsSentUnescaped) {
-    EXPECT_EQ(RequestText("/a b/ü#f", "Host: h\r\n"), "GET /a b/ü#f HTTP/1.1\r\nHost: h\r\n\r\n");
+TEST(RequestTextTest, PathOnTheRequestLine) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"/a/b.jpg?x=1&y=%20", "/a/b.jpg?x=1&y=%20"},  // ASCII goes out byte for byte
+        {"/a b/ü#f", "/a%20b/%C3%BC"},                 // blank and UTF-8 encoded, fragment dropped
+        {"/page.html?x=1#top", "/page.html?x=1"},
+        {"/#", "/"},
+        {"/%E7%94%BB/画.jpg", "/%E7%94%BB/%E7%94%BB.jpg"},  // sequences already there stay
+        {"/t\tab\x7f~", "/t%09ab%7F~"},
+        {"", ""},
+    };
+    for (const auto& [path, wire] : rows) {
+        EXPECT_EQ(RequestPath(path), wire) << path;
+        EXPECT_EQ(RequestText(path, "Host: h\r\n"),
+                  std::string("GET ") + wire + " HTTP/1.1\r\nHost: h\r\n\r\n");
+    }
+}
+
+TEST(RequestTextTest, HostFieldCarriesAPortThatIsNotTheDefault) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"http://h/", "h"},
+        {"http://h:80/", "h"},
+        {"http://h:81/", "h:81"},
+        {"http://h:443/", "h:443"},
+        {"https://h/", "h"},
+        {"https://h:443/", "h"},
+        {"https://h:8443/", "h:8443"},
+        {"HTTPS://h:80/", "h:80"},
+        {"http://h:/", "h:0"},
+    };
+    for (const auto& [url, field] : rows) EXPECT_EQ(HostField(SplitUrl(url)), field) << url;
+}
+
+TEST(UrlResolveTest, ReferencesAgainstTheRequestedAddress) {
+    const char* base = "http://h:8080/a/b/page.html?q=1";
+    const std::pair<const char*, const char*> rows[] = {
+        {"/x.html", "http://h:8080/x.html"},
+        {"x.html", "http://h:8080/a/b/x.html"},
+        {"../x.html", "http://h:8080/a/x.html"},
+        {"../../../../x", "http://h:8080/x"},
+        {"./c/./d/../e", "http://h:8080/a/b/c/e"},
+        {"..", "http://h:8080/a/"},
+        {"?r=2", "http://h:8080/a/b/page.html?r=2"},
+        {"#top", "http://h:8080/a/b/page.html?q=1"},
+        {"", "http://h:8080/a/b/page.html?q=1"},
+        {"//other/p", "http://other/p"},
+        {"https://secure.example/", "https://secure.example/"},
+        {"HTTPS://S.example:444/a/../b?c#d", "https://S.example:444/b?c"},
+        {"http://other", "http://other/"},
+        {"  /padded  ", "http://h:8080/padded"},
+        {"/a b/ü", "http://h:8080/a b/ü"},
+        {"http://u:p@other/x", "http://u:p@other/x"},
+    };
+    for (const auto& [reference, expected] : rows) {
+        const auto resolved = ResolveReference(base, reference);
+        ASSERT_TRUE(resolved.has_value()) << reference;
+        EXPECT_EQ(*resolved, expected) << reference;
+    }
+    for (const char* reference :
+         {"ftp://h/x", "mailto:a@b", "http:x", "https://", "//", "javascript:go()", "http://:80/"}) {
+        EXPECT_FALSE(ResolveReference(base, reference).has_value()) << reference;
+    }
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ TEST(InstallWallpaperTest, RefusalsShowOnePlainNoticeAndChangeNothing) {
         std::string content;
         const char* notice;
     } rows[] = {
-        {"jpegHasNoThreeLetterMatch", "wp.jpeg", PicFile(1, 1, 0xFF000000), "非対応拡張子が選択されました。"},
+        {"lastThreeLettersOfJpeg", "wp.peg", PicFile(1, 1, 0xFF000000), "非対応拡張子が選択されました。"},
         {"textFile", "wp.txt", "hello", "非対応拡張子が選択されました。"},
         {"noExtension", "wp", PicFile(1, 1, 0xFF000000), "非対応拡張子が選択されました。"},
         {"pngUnreadable", "wp.png", "<html>not found</html>", "png読み出しエラー"},

@@ -1,11 +1,13 @@
 // A scriptable HTTP server on 127.0.0.1 for tests and benchmarks: every accepted
 // connection runs the script on its own thread, which answers, stalls, drips, resets or
-// closes as the test wants. Stopping it ends every wait at once.
+// closes as the test wants, in the clear or, once the script has accepted a TLS handshake
+// with a certificate of its choice, encrypted. Stopping it ends every wait at once.
 #pragma once
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -29,6 +31,24 @@ public:
     ServerConnection(const ServerConnection&) = delete;
     ServerConnection& operator=(const ServerConnection&) = delete;
 
+    // Runs the server side of a TLS handshake with this certificate and key; from then on
+    // every read and write is encrypted. False when the client broke it off.
+    bool AcceptTls(X509* cert, EVP_PKEY* key) {
+        context_ = SSL_CTX_new(TLS_server_method());
+        if (!context_ || SSL_CTX_use_certificate(context_, cert) != 1 ||
+            SSL_CTX_use_PrivateKey(context_, key) != 1)
+            return false;
+        ssl_ = SSL_new(context_);
+        SSL_set_fd(ssl_, fd_);
+        // A client that never finishes must not hold the test: give up after a while.
+        timeval limit{5, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        const bool ok = SSL_accept(ssl_) == 1;
+        timeval none{0, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &none, sizeof none);
+        return ok;
+    }
+
     // Reads up to the request's empty line and records it; "" when the client went away.
     std::string ReadRequest(int timeoutMs = 5000) {
         std::string request;
@@ -36,7 +56,7 @@ public:
         char buffer[4096];
         while (request.find("\r\n\r\n") == std::string::npos) {
             if (!WaitReadable(static_cast<int>(until - Now()))) return std::string();
-            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+            const ssize_t n = Receive(buffer, sizeof buffer);
             if (n <= 0) return std::string();
             request.append(buffer, static_cast<std::size_t>(n));
         }
@@ -48,7 +68,9 @@ public:
     bool Send(std::string_view bytes) {
         while (!bytes.empty()) {
             if (Stopping()) return false;
-            const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            const ssize_t n = ssl_ ? SSL_write(ssl_, bytes.data(),
+                                               static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 20)))
+                                   : ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
             if (n <= 0) return false;
             bytes.remove_prefix(static_cast<std::size_t>(n));
         }
@@ -77,7 +99,7 @@ public:
     void WaitForClose() {
         char buffer[4096];
         while (WaitReadable(-1)) {
-            if (::recv(fd_, buffer, sizeof buffer, 0) <= 0) return;
+            if (Receive(buffer, sizeof buffer) <= 0) return;
         }
     }
 
@@ -89,7 +111,18 @@ public:
         Close();
     }
 
+    // Ends the connection; over TLS with the proper close message first.
     void Close() {
+        if (ssl_ && fd_ >= 0) SSL_shutdown(ssl_);
+        CloseWithoutNotify();
+    }
+
+    // Ends the connection without TLS's close message, as many servers do.
+    void CloseWithoutNotify() {
+        if (ssl_) SSL_free(ssl_);
+        if (context_) SSL_CTX_free(context_);
+        ssl_ = nullptr;
+        context_ = nullptr;
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
@@ -103,9 +136,14 @@ private:
         pollfd p{stopFd_, POLLIN, 0};
         return ::poll(&p, 1, 0) > 0;
     }
+    ssize_t Receive(char* buffer, std::size_t size) {
+        if (ssl_) return SSL_read(ssl_, buffer, static_cast<int>(size));
+        return ::recv(fd_, buffer, size, 0);
+    }
     // True when the client sent something (or closed); false on stop or time-out.
     bool WaitReadable(int timeoutMs) {
         if (fd_ < 0) return false;
+        if (ssl_ && SSL_pending(ssl_) > 0) return true;
         pollfd p[2] = {{fd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
         if (::poll(p, 2, timeoutMs < 0 ? -1 : std::max(timeoutMs, 0)) <= 0) return false;
         return (p[1].revents & POLLIN) == 0;
@@ -113,6 +151,8 @@ private:
 
     int fd_;
     int stopFd_;
+    SSL_CTX* context_ = nullptr;
+    SSL* ssl_ = nullptr;
     std::function<void(std::string)> record_;
 };
 
@@ -154,6 +194,10 @@ public:
     int port() const { return port_; }
     std::string Url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+    // The address of `path` over TLS, by the name the certificates carry.
+    std::string SecureUrl(const std::string& path, const char* host = "localhost") const {
+        return std::string("https://") + host + ":" + std::to_string(port_) + path;
     }
     std::vector<std::string> requests() const {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -25,7 +25,13 @@ struct Events final : SocketListener, TimerListener {
     std::vector<std::int16_t> errors;
     std::vector<std::string> descriptions;
     int ticks = 0;
-    void WS_DataArrival(std::int32_t bytesTotal) override { totals.push_back(bytesTotal); }
+    std::string order;  // "connect", "data" and "close" events as they came
+    void WS_DataArrival(std::int32_t bytesTotal) override {
+        totals.push_back(bytesTotal);
+        order += "data;";
+    }
+    void WS_Connect() override { order += "connect;"; }
+    void WS_Close() override { order += "close;"; }
     void WS_Error(std::int16_t number, const std::string& description) override {
         errors.push_back(number);
         descriptions.push_back(description);
@@ -58,6 +64,29 @@ TEST(PosixSocketTest, ErrorNumbersForSystemFailures) {
     };
     for (auto [result, number] : lookups) EXPECT_EQ(SocketErrorFromLookup(result, 0), number) << result;
     EXPECT_EQ(SocketErrorFromLookup(EAI_SYSTEM, ECONNREFUSED), 10061);
+}
+
+// The TLS layer above starts its handshake on the connect event and ends on the close
+// event, which must come after every byte the peer sent.
+TEST(PosixSocketTest, ConnectDataAndCloseEventsInOrder) {
+    LoopbackServer server([](ServerConnection& c, int) {
+        c.Send("hello");
+        c.Pause(20);
+        c.Send("world");
+    });
+    PosixReactor reactor;
+    PosixSocket socket(reactor);
+    Events events;
+    socket.SetListener(&events);
+    socket.SetRemoteHost("127.0.0.1");
+    socket.SetRemotePort(server.port());
+    socket.Connect();
+    EXPECT_EQ(events.order, "") << "no event inside Connect";
+    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == SocketState::Closing; }));
+    EXPECT_EQ(events.order.substr(0, 8), "connect;");
+    EXPECT_EQ(events.order.substr(events.order.size() - 6), "close;");
+    EXPECT_EQ(socket.PeekData(), "helloworld");
+    EXPECT_TRUE(events.errors.empty());
 }
 
 TEST(PosixSocketTest, InvalidNamesFailWithoutALookupButOnlyInsideThePump) {

@@ -4,22 +4,30 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "app/startup.h"
-#include "gather/driver.h"
+#include "gather/choice.h"
+#include "gather/links.h"
 #include "host/progress_view.h"
+#include "net/tls_socket.h"
 #include "net/transfer.h"
+#include "net/url.h"
+#include "platform/linux/openssl_engine.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_reactor.h"
 #include "platform/posix/posix_socket.h"
 #include "platform/posix/posix_timer.h"
 #include "posix/loopback_server.h"
 #include "posix/temp_dir.h"
+#include "posix/test_pki.h"
 #include "support/fakes.h"
-#include "ui/progress_presenter.h"
 
 namespace vexal {
 namespace {
@@ -55,11 +63,11 @@ struct Rig {
     testing::TestHost test;
     PosixReactor reactor;
     PosixSocket socket{reactor};
+    PosixSocket tlsTransport{reactor};
+    TlsSocket secureSocket{tlsTransport, MakeOpenSslEngine()};
     PosixTimer timer{reactor};
     LabelRecorder progress;
-    ProgressPresenter progressWindow{program, progress};
     std::unique_ptr<Transfer> transfer;
-    std::unique_ptr<TransferFetches> fetches;
     bool succeeded = false;  // what the last fetch returned
     PosixTimer* timerForClick = nullptr;
 
@@ -68,24 +76,24 @@ struct Rig {
         program.TimeOut = 1;
         program.CacheFileName = "work";
         test.host.socket = &socket;
+        test.host.secureSocket = &secureSocket;
         test.host.timer = &timer;
         test.host.pump = &reactor;
         test.host.progress = &progress;
-        transfer = std::make_unique<Transfer>(test.host, TransferStateOf(program));
-        fetches = std::make_unique<TransferFetches>(program, *transfer);
+        transfer = std::make_unique<Transfer>(program, test.host);
     }
     // Fetches a page; returns the milliseconds it took.
     std::int64_t Page(const std::string& url) {
         program.CurrentEntry().Url = url;
         const std::int64_t start = NowMs();
-        succeeded = fetches->SetGrpUrl();
+        succeeded = transfer->SetGrpUrl();
         return NowMs() - start;
     }
     std::int64_t Image(const std::string& image, bool relative = false) {
         program.ChosenImage = image;
         program.RelativeToPage = relative;
         const std::int64_t start = NowMs();
-        succeeded = fetches->SetGrpData();
+        succeeded = transfer->SetGrpData();
         return NowMs() - start;
     }
     std::vector<std::string> Boxes() const {
@@ -162,7 +170,8 @@ TEST(TransferLoopbackTest, PagesArriveWhateverTheFraming) {
         ASSERT_EQ(server.requests().size(), 1u);
         EXPECT_EQ(server.requests()[0],
                   "GET /dir/index.html HTTP/1.1\r\nFrom: " + std::string(kContactAddress) +
-                      "\r\nUser-Agent: vexal/1.00\r\nHost: 127.0.0.1\r\n\r\n");
+                      "\r\nUser-Agent: vexal/1.00\r\nHost: 127.0.0.1:" + std::to_string(server.port()) +
+                      "\r\n\r\n");
     }
 }
 
@@ -211,11 +220,11 @@ TEST(TransferLoopbackTest, FailuresShowTheirMessage) {
         {"notFound",
          [](ServerConnection& c) { c.Send(WithLength("gone", "404 Not Found")); },
          {"error:ファイル /pics/photo.jpg が見つかりませんでした。"}},
-        {"redirect",
+        {"redirectLoop",
          [](ServerConnection& c) {
              c.Send("HTTP/1.1 302 Found\r\nLocation: /x.jpg\r\nContent-Length: 0\r\n\r\n");
          },
-         {"error:302 Moved Temporarily"}},
+         {"error:リダイレクトが多すぎます。"}},
         {"serverError",
          [](ServerConnection& c) { c.Send(WithLength("oops", "500 Internal Server Error")); },
          {"error:500 Internal Server Error"}},
@@ -297,7 +306,8 @@ TEST(TransferLoopbackTest, HostNamesAreLookedUp) {
     EXPECT_TRUE(rig.succeeded);
     EXPECT_EQ(rig.program.SourceText, "<img src=\"x.gif\">");
     ASSERT_EQ(server.requests().size(), 1u);
-    EXPECT_NE(server.requests()[0].find("\r\nHost: localhost\r\n"), std::string::npos);
+    EXPECT_NE(server.requests()[0].find("\r\nHost: localhost:" + std::to_string(server.port()) + "\r\n"),
+              std::string::npos);
 }
 
 TEST(TransferLoopbackTest, StallAnsweredRetryThenServed) {
@@ -355,7 +365,7 @@ TEST(TransferLoopbackTest, CancelInMidTransfer) {
         std::int64_t at = 0;
         void Timer_Timer() override {
             at = NowMs();
-            rig->progressWindow.cbCancel_Click();
+            rig->transfer->cbCancel_Click();
             rig->timerForClick->SetEnabled(false);
         }
     };
@@ -439,6 +449,330 @@ TEST(TransferLoopbackTest, WorkingFileIsRewrittenWhole) {
     std::string stored;
     ASSERT_TRUE(files.ReadFile(dir / "work.gif", stored));
     EXPECT_EQ(stored, "short");
+}
+
+// The test's own certificate authority and the server certificates the TLS cases use.
+struct Trust {
+    testing::TempDir dir;
+    testing::TestPki pki{dir.path()};
+    testing::ServerIdentity good = pki.Issue("good", "DNS:localhost,IP:127.0.0.1");
+    testing::ServerIdentity otherHost = pki.Issue("other", "DNS:other.example");
+    testing::ServerIdentity nameOnly = pki.Issue("name-only", "DNS:localhost");
+    testing::ServerIdentity expired = pki.Issue("expired", "DNS:localhost,IP:127.0.0.1", -7200, -3600);
+    testing::ServerIdentity selfSigned = pki.Issue("self", "DNS:localhost,IP:127.0.0.1", -3600, 86400, true);
+};
+
+const Trust& TestTrust() {
+    static const Trust trust;
+    return trust;
+}
+
+// Points OpenSSL at the test's root alone, or at no root at all; read by the next
+// session that a fresh socket starts.
+void TrustTestRoot(bool trusted = true) {
+    const Trust& t = TestTrust();
+    ::setenv("SSL_CERT_FILE", trusted ? t.pki.caFile.c_str() : (t.dir / "no-such-root.pem").c_str(), 1);
+    ::setenv("SSL_CERT_DIR", (t.dir / "no-such-folder").c_str(), 1);
+}
+
+// A page over TLS, then its picture by a link relative to it, from a server that keeps
+// each connection open: the lengths end the fetches, by host name and by address.
+TEST(TransferLoopbackTest, HttpsPageThenItsPicture) {
+    TrustTestRoot();
+    const std::string image = Binary(300000);
+    for (const char* host : {"localhost", "127.0.0.1"}) {
+        SCOPED_TRACE(host);
+        LoopbackServer server([&](ServerConnection& c, int) {
+            if (!c.AcceptTls(TestTrust().good.cert.get(), TestTrust().good.key.get())) return;
+            const std::string request = c.ReadRequest();
+            if (request.rfind("GET /site/index.html ", 0) == 0) {
+                c.Send(WithLength("<img src=\"pics/a.gif\">"));
+            } else if (request.rfind("GET /site/pics/a.gif ", 0) == 0) {
+                c.Send(WithLength(image));
+            } else {
+                c.Send(WithLength("", "404 Not Found"));
+            }
+            c.WaitForClose();
+        });
+        Rig rig;
+        rig.Page(server.SecureUrl("/site/index.html", host));
+        ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Boxes());
+        EXPECT_EQ(rig.program.SourceText, "<img src=\"pics/a.gif\">");
+        rig.Image(rig.program.ServerUrl.Dir + "pics/a.gif", true);
+        EXPECT_TRUE(rig.succeeded);
+        EXPECT_TRUE(rig.WorkFile() == image);
+        EXPECT_EQ(rig.program.WorkImageFile, "work.gif");
+        EXPECT_EQ(server.connections(), 2);
+        ASSERT_EQ(server.requests().size(), 2u);
+        EXPECT_NE(server.requests()[1].find("\r\nHost: " + std::string(host) + ":" +
+                                            std::to_string(server.port()) + "\r\n\r\n"),
+                  std::string::npos);
+    }
+}
+
+TEST(TransferLoopbackTest, CertificatesThatCannotBeVerified) {
+    const Trust& t = TestTrust();
+    const struct {
+        const char* name;
+        const testing::ServerIdentity& id;
+        const char* host;
+        bool trusted;
+    } rows[] = {
+        {"selfSigned", t.selfSigned, "localhost", true},
+        {"anotherHost", t.otherHost, "localhost", true},
+        {"addressNotInCertificate", t.nameOnly, "127.0.0.1", true},
+        {"expired", t.expired, "localhost", true},
+        {"missingRoot", t.good, "localhost", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TrustTestRoot(row.trusted);
+        LoopbackServer server([&](ServerConnection& c, int) {
+            if (c.AcceptTls(row.id.cert.get(), row.id.key.get())) c.WaitForClose();
+        });
+        Rig rig;
+        rig.Image(server.SecureUrl("/a.jpg", row.host));
+        EXPECT_FALSE(rig.succeeded);
+        EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:接続先の証明書を確認できませんでした。"});
+        EXPECT_EQ(rig.test.files.files.count("work.jpg"), 0u);
+    }
+}
+
+TEST(TransferLoopbackTest, PeersThatDoNotSpeakTls) {
+    TrustTestRoot();
+    const struct {
+        const char* name;
+        std::function<void(ServerConnection&)> answer;
+    } rows[] = {
+        {"plainHttpAnswer",
+         [](ServerConnection& c) {
+             c.Pause(50);
+             c.Send("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+         }},
+        {"closedAtOnce", [](ServerConnection&) {}},
+        {"resetAtOnce", [](ServerConnection& c) { c.Reset(); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoopbackServer server([&](ServerConnection& c, int) { row.answer(c); });
+        Rig rig;
+        rig.Page(server.SecureUrl("/"));
+        EXPECT_FALSE(rig.succeeded);
+        EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:暗号化通信を確立できませんでした。"});
+    }
+}
+
+// A server that takes the connection and never answers the greeting: the handshake is part
+// of connecting, so the time-out question comes, and the cancel button ends it.
+TEST(TransferLoopbackTest, StalledHandshake) {
+    TrustTestRoot();
+    LoopbackServer server([](ServerConnection& c, int) { c.WaitForClose(); });
+    {
+        Rig rig;
+        rig.Page(server.SecureUrl("/"));
+        EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"retry:接続先の応答がありません。"});
+    }
+    Rig rig;
+    rig.program.TimeOut = 30;
+    struct Clicker final : TimerListener {
+        Rig* rig;
+        void Timer_Timer() override {
+            rig->transfer->cbCancel_Click();
+            rig->timerForClick->SetEnabled(false);
+        }
+    };
+    PosixTimer clickTimer(rig.reactor);
+    Clicker clicker;
+    clicker.rig = &rig;
+    rig.timerForClick = &clickTimer;
+    clickTimer.SetListener(&clicker);
+    clickTimer.SetInterval(200);
+    clickTimer.SetEnabled(true);
+    rig.Page(server.SecureUrl("/"));
+    EXPECT_FALSE(rig.succeeded);
+    EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:ユーザーによってキャンセルされました。"});
+    EXPECT_TRUE(rig.progress.hidden);
+}
+
+TEST(TransferLoopbackTest, RedirectFromHttpToHttps) {
+    TrustTestRoot();
+    LoopbackServer secure([](ServerConnection& c, int) {
+        if (!c.AcceptTls(TestTrust().good.cert.get(), TestTrust().good.key.get())) return;
+        c.ReadRequest();
+        c.Send(WithLength("<img src=\"b.png\">"));
+        c.Close();
+    });
+    LoopbackServer plain([&](ServerConnection& c, int) {
+        c.ReadRequest();
+        c.Send("HTTP/1.1 301 Moved Permanently\r\nLocation: " + secure.SecureUrl("/new/") +
+               "\r\nContent-Length: 0\r\n\r\n");
+        c.WaitForClose();
+    });
+    Rig rig;
+    rig.Page(plain.Url("/old/index.html"));
+    ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Boxes());
+    EXPECT_EQ(rig.program.SourceText, "<img src=\"b.png\">");
+    EXPECT_EQ(rig.program.ServerUrl.Scheme, "https");
+    EXPECT_EQ(rig.program.ServerUrl.Port, secure.port());
+    EXPECT_EQ(rig.program.ServerUrl.Dir, "/new/");
+    ASSERT_EQ(secure.requests().size(), 1u);
+    EXPECT_EQ(secure.requests()[0].rfind("GET /new/ HTTP/1.1\r\n", 0), 0u);
+}
+
+// A server may end TLS without its close message: the body's own framing decides whether
+// what came is whole.
+TEST(TransferLoopbackTest, TlsClosedWithoutCloseMessage) {
+    TrustTestRoot();
+    const std::string body = Binary(20000);
+    const struct {
+        const char* name;
+        std::string answer;
+        bool whole;
+    } rows[] = {
+        {"lengthComplete", WithLength(body), true},
+        {"untilClose", "HTTP/1.0 200 OK\r\n\r\n" + body, true},
+        {"lengthCut", WithLength(body).substr(0, 10000), false},
+        {"chunkedCut", Chunked(body, 4096).substr(0, 12000), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoopbackServer server([&](ServerConnection& c, int) {
+            if (!c.AcceptTls(TestTrust().good.cert.get(), TestTrust().good.key.get())) return;
+            c.ReadRequest();
+            c.Send(row.answer);
+            c.Pause(20);
+            c.CloseWithoutNotify();
+        });
+        Rig rig;
+        rig.Image(server.SecureUrl("/a.bmp"));
+        EXPECT_EQ(rig.succeeded, row.whole);
+        if (row.whole) {
+            EXPECT_TRUE(rig.WorkFile() == body);
+        } else {
+            EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:相手側から切断されました。"});
+            EXPECT_EQ(rig.test.files.files.count("work.bmp"), 0u);
+        }
+    }
+}
+
+// nginx from the distribution on two loopback ports (http and https, keep-alive on), with
+// its own configuration and files in a temporary folder: a web server nobody here wrote.
+class Nginx {
+public:
+    static constexpr const char* kBinary = "/usr/sbin/nginx";
+
+    explicit Nginx(const testing::ServerIdentity& id) {
+        if (!std::filesystem::exists(kBinary)) return;
+        http = LoopbackServer::RefusingPort();
+        https = LoopbackServer::RefusingPort();
+        while (https == http) https = LoopbackServer::RefusingPort();
+        const std::string& d = dir_.path();
+        std::filesystem::create_directories(d + "/www/site/pics");
+        std::filesystem::create_directories(d + "/www/folder");
+        std::filesystem::create_directories(d + "/tmp");
+        Write("www/site/index.html",
+              "<html>\n<body>\n<img src=\"pics/a.gif\">\n<a href=\"photo.JPEG?size=large#top\">x</a>\n"
+              "https://localhost:" +
+                  std::to_string(https) + "/folder/b.png\n</body>\n</html>\n");
+        Write("www/site/pics/a.gif", gif);
+        Write("www/site/photo.JPEG", jpeg);
+        Write("www/folder/index.html", "<img src=\"b.png\">");
+        Write("www/folder/b.png", png);
+        const std::string common = "        root " + d + "/www;\n        keepalive_timeout 60s;\n";
+        Write("nginx.conf",
+              "daemon on;\nmaster_process off;\npid " + d + "/nginx.pid;\nerror_log " + d +
+                  "/error.log;\nevents { worker_connections 64; }\nhttp {\n    access_log off;\n" +
+                  TempPaths(d) + "    default_type application/octet-stream;\n    server {\n" +
+                  "        listen 127.0.0.1:" + std::to_string(http) + ";\n" + common +
+                  "    }\n    server {\n        listen 127.0.0.1:" + std::to_string(https) + " ssl;\n" +
+                  "        ssl_certificate " + id.certFile + ";\n        ssl_certificate_key " + id.keyFile +
+                  ";\n" + common + "    }\n}\n");
+        const std::string command = std::string(kBinary) + " -p " + d + " -c " + d + "/nginx.conf -e " + d +
+                                    "/error.log 2>" + d + "/start.log";
+        started = std::system(command.c_str()) == 0;
+    }
+    ~Nginx() {
+        std::ifstream pidFile(dir_ / "nginx.pid");
+        pid_t pid = 0;
+        if (!(pidFile >> pid) || pid <= 0) return;
+        ::kill(pid, SIGTERM);
+        for (int i = 0; i < 200 && ::kill(pid, 0) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Nginx(const Nginx&) = delete;
+    Nginx& operator=(const Nginx&) = delete;
+
+    std::string Url(bool secure, const std::string& path) const {
+        return (secure ? "https://localhost:" + std::to_string(https)
+                       : "http://localhost:" + std::to_string(http)) +
+               path;
+    }
+
+    bool started = false;
+    int http = 0, https = 0;
+    const std::string gif = Binary(150000), jpeg = Binary(70001), png = Binary(1234);
+
+private:
+    static std::string TempPaths(const std::string& d) {
+        std::string out;
+        for (const char* kind : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
+            out += std::string("    ") + kind + "_temp_path " + d + "/tmp;\n";
+        return out;
+    }
+    void Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    }
+    testing::TempDir dir_;
+};
+
+// The whole road of a web entry against nginx, in the clear and over TLS: the page, its
+// links (a relative picture, a ".jpeg" with a query, a bare https address), the picture by
+// the page's final address, and nginx's own 301 for a folder without its trailing slash.
+TEST(TransferLoopbackTest, RealWebServer) {
+    TrustTestRoot();
+    Nginx nginx(TestTrust().good);
+    if (!std::filesystem::exists(Nginx::kBinary)) GTEST_SKIP() << "nginx is not installed";
+    ASSERT_TRUE(nginx.started);
+    for (bool secure : {false, true}) {
+        SCOPED_TRACE(secure ? "https" : "http");
+        Rig rig;
+        SiteEntry& entry = rig.program.CurrentEntry();
+        entry.Filter = {false, true, true, true, false, false};
+        entry.Ext = {true, true, true, false};
+        rig.Page(nginx.Url(secure, "/site/index.html"));
+        ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Boxes());
+        ExtractLinks(rig.program);
+        const std::string bare = "https://localhost:" + std::to_string(nginx.https) + "/folder/b.png";
+        EXPECT_EQ(rig.program.Candidates,
+                  (std::vector<std::string>{"", "pics/a.gif", "photo.JPEG?size=large#top", bare}));
+
+        const struct {
+            int n;
+            const std::string& bytes;
+            const char* work;
+        } picks[] = {{1, nginx.gif, "work.gif"}, {2, nginx.jpeg, "work.jpg"}, {3, nginx.png, "work.png"}};
+        for (const auto& pick : picks) {
+            rig.program.ServerUrl = SplitUrl(nginx.Url(secure, "/site/index.html"));
+            entry.No = ChoiceMode::Nth;
+            entry.No_n = pick.n;
+            ASSERT_TRUE(ChooseCandidate(rig.program, rig.test.host));
+            rig.Image(rig.program.ChosenImage, rig.program.RelativeToPage);
+            EXPECT_TRUE(rig.succeeded) << pick.work << ::testing::PrintToString(rig.Boxes());
+            EXPECT_EQ(rig.program.WorkImageFile, pick.work);
+            EXPECT_TRUE(rig.WorkFile() == pick.bytes) << pick.work;
+        }
+
+        // nginx answers a folder without its slash with a 301 to the folder; the page's
+        // relative link then hangs below the final address.
+        rig.program.SourceText.clear();
+        rig.Page(nginx.Url(secure, "/folder"));
+        ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Boxes());
+        EXPECT_EQ(rig.program.SourceText, "<img src=\"b.png\">");
+        EXPECT_EQ(rig.program.ServerUrl.Dir, "/folder/");
+        rig.Image(rig.program.ServerUrl.Dir + "b.png", true);
+        EXPECT_TRUE(rig.WorkFile() == nginx.png);
+        EXPECT_TRUE(rig.Boxes().empty()) << ::testing::PrintToString(rig.Boxes());
+    }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "gather/overlap.h"
 #include "platform/linux/command_runner.h"
 #include "platform/linux/linux_desktop.h"
+#include "platform/linux/openssl_engine.h"
 #include "platform/linux/qt_image_decoder.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_reactor.h"
@@ -56,15 +57,18 @@ int main(int argc, char** argv) {
     vexal::StdoutConsole console;
     host.console = &console;
 
-    // What a retrieval needs: the socket and timer on one poll() reactor, the picture
-    // decoder and the desktop.
+    // What a retrieval needs: the sockets (plain, and TLS over a socket of its own) and
+    // the timer on one poll() reactor, the picture decoder and the desktop.
     vexal::PosixReactor reactor;
     vexal::PosixSocket socket(reactor);
+    vexal::PosixSocket tlsTransport(reactor);
+    vexal::TlsSocket secureSocket(tlsTransport, vexal::MakeOpenSslEngine());
     vexal::PosixTimer timer(reactor);
     vexal::QtImageDecoder decoder;
     vexal::SpawnCommandRunner runner;
     vexal::LinuxDesktop desktop(decoder, runner);
     host.socket = &socket;
+    host.secureSocket = &secureSocket;
     host.timer = &timer;
     host.images = &decoder;
     host.desktop = &desktop;

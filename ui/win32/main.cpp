@@ -7,6 +7,8 @@
 #include "app/stderr_dialogs.h"
 #include "gather/driver.h"
 #include "gather/overlap.h"
+#include "net/tls_socket.h"
+#include "platform/win32/schannel_engine.h"
 #include "platform/win32/standard_error.h"
 #include "platform/win32/startup_info.h"
 #include "platform/win32/wic_image_decoder.h"
@@ -48,6 +50,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     vexal::Win32FileSystem files;
     vexal::Win32EventPump pump;
     vexal::Win32Socket socket(pump);
+    // https runs over a socket of its own, with Schannel on top.
+    vexal::Win32Socket tlsTransport(pump);
+    vexal::TlsSocket secureSocket(tlsTransport, vexal::MakeSchannelEngine());
     vexal::Win32Timer timer(pump);
     vexal::WicImageDecoder images;
     vexal::Win32Desktop desktop;
@@ -63,6 +68,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     host.files = &files;
     host.pump = &pump;
     host.socket = &socket;
+    host.secureSocket = &secureSocket;
     host.timer = &timer;
     host.images = &images;
     host.desktop = &desktop;

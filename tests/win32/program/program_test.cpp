@@ -164,10 +164,12 @@ TEST_F(ProgramTest, PageSourceOnALoopbackServer) {
     EXPECT_EQ(server.Paths(), (std::vector<std::string>{"/pics/index.html", "/pics/sub/b.png"}));
     const std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(requests.size(), 2u);
-    // The one request form, with the version the program read from its resource.
+    // The one request form, with the version the program read from its resource; the port
+    // is not http's default, so the Host field names it.
     EXPECT_EQ(requests[1],
               "GET /pics/sub/b.png HTTP/1.1\r\nFrom: contact@vexal.example\r\nUser-Agent: vexal/1.00\r\n"
-              "Host: 127.0.0.1\r\n\r\n");
+              "Host: 127.0.0.1:" +
+                  std::to_string(server.port()) + "\r\n\r\n");
     int width = 0, height = 0;
     EXPECT_EQ(InstalledPixels(width, height), second);
     EXPECT_EQ(DesktopValue(L"WallpaperStyle"), "2");

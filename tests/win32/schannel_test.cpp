@@ -1,0 +1,112 @@
+// Fetches over Schannel against a real TLS web server on the Linux side of Wine, which
+// tls-servers.sh starts with certificates of a test authority trusted only in the test's
+// own Wine prefix. Without that script around it (no VEXAL_TLS_TEST_PORTS) it is skipped.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+
+#include "app/startup.h"
+#include "net/tls_socket.h"
+#include "net/transfer.h"
+#include "platform/win32/schannel_engine.h"
+#include "platform/win32/win32_event_pump.h"
+#include "platform/win32/win32_socket.h"
+#include "platform/win32/win32_timer.h"
+#include "support/fakes.h"
+
+namespace vexal {
+namespace {
+
+struct Ports {
+    int trusted = 0;    // https with a certificate of the trusted test authority
+    int untrusted = 0;  // https with a self-signed certificate
+    int plain = 0;      // http, redirecting to the trusted server
+};
+
+bool ReadPorts(Ports& out) {
+    const char* text = std::getenv("VEXAL_TLS_TEST_PORTS");
+    if (!text) return false;
+    char comma;
+    std::istringstream in(text);
+    return static_cast<bool>(in >> out.trusted >> comma >> out.untrusted >> comma >> out.plain);
+}
+
+struct Rig {
+    Program program;
+    testing::TestHost test;
+    Win32EventPump pump;
+    Win32Socket socket{pump};
+    Win32Socket tlsTransport{pump};
+    TlsSocket secureSocket{tlsTransport, MakeSchannelEngine()};
+    Win32Timer timer{pump};
+    std::unique_ptr<Transfer> transfer;
+    bool succeeded = false;  // what the last fetch returned
+
+    Rig() {
+        InitGlobals(program, 1, 0);
+        program.TimeOut = 10;
+        program.CacheFileName = "work";
+        test.host.socket = &socket;
+        test.host.secureSocket = &secureSocket;
+        test.host.timer = &timer;
+        test.host.pump = &pump;
+        transfer = std::make_unique<Transfer>(program, test.host);
+    }
+    void Page(const std::string& url) {
+        program.CurrentEntry().Url = url;
+        succeeded = transfer->SetGrpUrl();
+    }
+    std::vector<std::string> Errors() const { return test.dialogs.Texts(); }
+};
+
+std::string At(int port, const char* scheme, const char* path) {
+    return std::string(scheme) + "://localhost:" + std::to_string(port) + path;
+}
+
+class SchannelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!ReadPorts(ports)) GTEST_SKIP() << "no TLS test servers (run through tls-servers.sh)";
+    }
+    Ports ports;
+};
+
+TEST_F(SchannelTest, TrustedPageThenItsPicture) {
+    Rig rig;
+    rig.Page(At(ports.trusted, "https", "/site/index.html"));
+    ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Errors());
+    EXPECT_EQ(rig.program.SourceText, "<img src=\"pics/a.gif\">");
+    rig.program.ChosenImage = rig.program.ServerUrl.Dir + "pics/a.gif";
+    rig.program.RelativeToPage = true;
+    rig.transfer->SetGrpData();
+    EXPECT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Errors());
+    EXPECT_EQ(rig.test.files.files["work.gif"], "GIF89a-vexal-test-picture");
+}
+
+TEST_F(SchannelTest, UntrustedCertificate) {
+    Rig rig;
+    rig.Page(At(ports.untrusted, "https", "/site/index.html"));
+    EXPECT_FALSE(rig.succeeded);
+    EXPECT_EQ(rig.Errors(), std::vector<std::string>{"接続先の証明書を確認できませんでした。"});
+}
+
+TEST_F(SchannelTest, RedirectToHttps) {
+    Rig rig;
+    rig.Page(At(ports.plain, "http", "/old/index.html"));
+    ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Errors());
+    EXPECT_EQ(rig.program.SourceText, "<img src=\"pics/a.gif\">");
+    EXPECT_EQ(rig.program.ServerUrl.Scheme, "https");
+    EXPECT_EQ(rig.program.ServerUrl.Dir, "/site/");
+}
+
+TEST_F(SchannelTest, HttpsToAPlainServer) {
+    Rig rig;
+    rig.Page(At(ports.plain, "https", "/old/index.html"));
+    EXPECT_FALSE(rig.succeeded);
+    EXPECT_EQ(rig.Errors(), std::vector<std::string>{"暗号化通信を確立できませんでした。"});
+}
+
+}  // namespace
+}  // namespace vexal
