@@ -85,6 +85,7 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
         return Refuse(host, text);
     };
     const std::string notWritten = "壁紙ファイル " + destination + " を書き込めませんでした。";
+    bool moved = false;
 
     const PictureKind kind = PictureKindOf(imagePath, false);
     if (kind == PictureKind::Bmp) {
@@ -94,7 +95,15 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
             const DecodeResult probe = host.images->Probe(imagePath);
             if (!probe.Ok()) return Refuse(host, PictureErrorText(imagePath, probe));
         }
-        if (!host.files->CopyFile(imagePath, temp)) return refuse(notWritten);
+        // The working file is the program's own and goes when the run ends: moved into
+        // place it costs nothing, where a copy would write a photo-sized bitmap once more.
+        // Across file systems it is copied under a name of its own instead.
+        if (imagePath == program.WorkImageFile && !(host.guard && host.guard->StopRequested()) &&
+            host.files->RenameFile(imagePath, destination)) {
+            moved = true;
+        } else if (!host.files->CopyFile(imagePath, temp)) {
+            return refuse(notWritten);
+        }
     } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg) {
         const WriteOutcome outcome = WriteFromPicture(host, preview, imagePath, temp);
         if (outcome == WriteOutcome::NotWritten) return refuse(notWritten);
@@ -118,12 +127,14 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
         return Refuse(host, "非対応拡張子が選択されました。");
     }
 
-    // Asked to stop while the bitmap was being written: the old wallpaper stays.
-    if (host.guard && host.guard->StopRequested()) {
-        host.files->DeleteFile(temp);
-        return false;
+    if (!moved) {
+        // Asked to stop while the bitmap was being written: the old wallpaper stays.
+        if (host.guard && host.guard->StopRequested()) {
+            host.files->DeleteFile(temp);
+            return false;
+        }
+        if (!host.files->RenameFile(temp, destination)) return refuse(notWritten);
     }
-    if (!host.files->RenameFile(temp, destination)) return refuse(notWritten);
 
     if (program.RunMode != RunModeValue::Direct) {
         const std::string code = StyleCode(program.CurrentEntry().WpState);

@@ -65,6 +65,13 @@ TEST(InstallWallpaperTest, EachKindOfPictureBecomesTheBitmap) {
             << r.name << ": bitmap in place before the system call";
         EXPECT_EQ(f.t.files.files[r.path], r.content) << r.name << ": the working file is left alone";
     }
+    // The program's own working bitmap is moved into place rather than copied once more.
+    Fixture f;
+    f.program.WorkImageFile = "wpcache.bmp";
+    f.t.files.files["wpcache.bmp"] = PicFile(2, 2, 0xFF0000FF);
+    EXPECT_TRUE(f.Install("wpcache.bmp"));
+    EXPECT_EQ(f.t.files.files,
+              (std::map<std::string, std::string>{{testing::WallpaperPath(), PicFile(2, 2, 0xFF0000FF)}}));
 }
 
 TEST(InstallWallpaperTest, RefusalsShowOnePlainNoticeAndChangeNothing) {
