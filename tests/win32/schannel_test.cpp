@@ -80,7 +80,7 @@ TEST_F(SchannelTest, TrustedPageThenItsPicture) {
     EXPECT_EQ(rig.program.SourceText, "<img src=\"pics/a.gif\">");
     rig.program.ChosenImage = rig.program.ServerUrl.Dir + "pics/a.gif";
     rig.program.RelativeToPage = true;
-    rig.transfer->SetGrpData();
+    rig.succeeded = rig.transfer->SetGrpData();
     EXPECT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Errors());
     EXPECT_EQ(rig.test.files.files["work.gif"], "GIF89a-vexal-test-picture");
 }
