@@ -608,9 +608,14 @@ TEST_F(QtRetrievalFixture, LongSessionHoldsNothingMoreAfterEachRound) {
                 at20.rssKiB, at200.rssKiB, at20.openFiles, at200.openFiles, at20.threads, at200.threads);
     EXPECT_EQ(at200.openFiles, at20.openFiles);
     EXPECT_EQ(at200.threads, at20.threads);
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer holds freed blocks back in its quarantine (hundreds of MiB), so the
+    // resident size grows whatever the program does; its leak checker watches memory there.
+#else
     // A leak of one picture a round would be 180 × 40 × 30 × 4 bytes; allocator noise stays
     // well under that.
     EXPECT_LT(at200.rssKiB - at20.rssKiB, 512);
+#endif
 }
 
 // Answers the next modal box from inside its event loop, after `inspect` has looked at it.
