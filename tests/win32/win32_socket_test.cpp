@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <system_error>
 
@@ -187,12 +188,18 @@ TEST(Win32TimerTest, RestartingStartsAFreshPeriod) {
     timer.SetInterval(200);
     timer.SetEnabled(true);
     // Restarted every 50 ms, as data arriving restarts the transfer's time-out: no tick.
+    // A loaded machine may hold one pass past the whole period, and then a tick is right.
+    std::uint64_t last = Win32EventPump::Now(), longestGap = 0;
     for (int i = 0; i < 8; ++i) {
         pump.Pump(50);
+        const std::uint64_t now = Win32EventPump::Now();
+        longestGap = std::max(longestGap, now - last);
+        last = now;
         timer.SetEnabled(false);
         timer.SetEnabled(true);
     }
-    EXPECT_EQ(counter.ticks, 0);
+    if (longestGap < 200) EXPECT_EQ(counter.ticks, 0) << "longest pass " << longestGap << " ms";
+    counter.ticks = 0;
     // Left alone it ticks again and again.
     const std::uint64_t end = Win32EventPump::Now() + 1000;
     while (counter.ticks < 2 && Win32EventPump::Now() < end) pump.Pump(50);
