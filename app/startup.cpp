@@ -88,7 +88,7 @@ bool ParseCommandLine(Program& program, Host& host, std::string_view commandLine
             bool found = false;
             for (std::int32_t k = 1; k <= program.EntryCount(); ++k) {
                 if (ToLower(program.SiteEntries[k].Name) == wanted) {
-                    program.RunMode = ModeEntry;
+                    program.RunMode = RunModeValue::Entry;
                     program.SiteEntries[0] = program.SiteEntries[k];
                     found = true;
                     break;
@@ -102,7 +102,7 @@ bool ParseCommandLine(Program& program, Host& host, std::string_view commandLine
                     return Fail(program, host,
                                 "-wp オプションにはサブオプションとして URL/ファイル が必要です。");
                 ++i;
-                program.RunMode = ModeDirect;
+                program.RunMode = RunModeValue::Direct;
                 program.ChosenImage = tokens[i];
             } else if (option == "preview") {
                 program.ShowPreview = true;
@@ -122,13 +122,13 @@ void Main(Program& program, Host& host, FrontEnd& frontEnd, std::string_view com
     LoadSettings(program, *host.files);
     if (!ParseCommandLine(program, host, commandLine)) return;
     switch (program.RunMode) {
-        case ModeEditor:
+        case RunModeValue::Editor:
             frontEnd.ShowEditor();
             break;
-        case ModeEntry:
+        case RunModeValue::Entry:
             frontEnd.RunRetrieval(true);
             break;
-        case ModeDirect:
+        case RunModeValue::Direct:
             frontEnd.RunRetrieval(false);
             break;
         default:

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "gather/driver.h"
 #include "host/progress_view.h"
 #include "net/tls_socket.h"
 #include "net/transfer.h"
@@ -146,11 +147,12 @@ int main(int argc, char** argv) {
             host.timer = &timer;
             host.progress = &progress;
             vexal::Transfer transfer(program, host);
+            vexal::TransferFetches fetches(transfer);
             const auto start = std::chrono::steady_clock::now();
-            transfer.SetGrpData();
+            const bool fetched = fetches.SetGrpData();
             ours.push_back(Seconds(start));
             peakKb = std::max(peakKb, PeakRssKb());
-            if (!program.StepSucceeded || std::filesystem::file_size(program.WorkImageFile) != size) {
+            if (!fetched || std::filesystem::file_size(program.WorkImageFile) != size) {
                 std::fprintf(stderr, "the transfer failed\n");
                 return 1;
             }

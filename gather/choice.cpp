@@ -33,33 +33,33 @@ std::string_view FolderOf(std::string_view path) {
 
 }  // namespace
 
-void ChooseCandidate(Program& program, Host& host) {
+bool ChooseCandidate(Program& program, Host& host) {
     const SiteEntry& entry = program.CurrentEntry();
     const std::int64_t count =
         program.Candidates.empty() ? 0 : static_cast<std::int64_t>(program.Candidates.size()) - 1;
     if (count == 0) {
         ShowError(program, *host.dialogs, kNoMatch);
-        return;
+        return false;
     }
 
     std::string chosen;
     switch (entry.No) {
-        case 0: {
+        case ChoiceMode::Nth: {
             if (entry.No_n > count) {
                 ShowError(program, *host.dialogs,
                           std::string(kNoMatch) + "\r\n" + std::to_string(entry.No_n) +
                               "番目の画像が指定されましたが、" + std::to_string(count) +
                               "個の画像ファイルしか抽出出来ませんでした。");
-                return;
+                return false;
             }
             if (entry.No_n < 1) {
                 ShowError(program, *host.dialogs, kNothingNamed);
-                return;
+                return false;
             }
             chosen = program.Candidates[static_cast<std::size_t>(entry.No_n)];
             break;
         }
-        case 1: {
+        case ChoiceMode::Containing: {
             const std::string needle = ToLower(entry.Refstr);
             std::int64_t found = 0;
             for (std::int64_t i = 1; i <= count && found == 0; ++i)
@@ -70,12 +70,12 @@ void ChooseCandidate(Program& program, Host& host) {
                 ShowError(program, *host.dialogs,
                           std::string(kNoMatch) + "\r\n" + "文字列\"" + entry.Refstr +
                               "\"を含む画像ファイルが見つかりませんでした。");
-                return;
+                return false;
             }
             chosen = program.Candidates[static_cast<std::size_t>(found)];
             break;
         }
-        case 2: {
+        case ChoiceMode::Random: {
             ClockRandomSource clock;
             RandomSource& source = host.random ? *host.random : clock;
             double r = source.Draw();
@@ -89,26 +89,27 @@ void ChooseCandidate(Program& program, Host& host) {
         }
         default:
             ShowError(program, *host.dialogs, kNothingNamed);
-            return;
+            return false;
     }
 
     program.ChosenImage = std::move(chosen);
     program.RelativeToPage = false;
-    if (ClassifySource(program.CurrentEntry().Url) == WebPage && !IsWebAddress(program.ChosenImage)) {
+    if (ClassifySource(program.CurrentEntry().Url) == SourceKind::WebPage &&
+        !IsWebAddress(program.ChosenImage)) {
         program.RelativeToPage = true;
         // A link from the server's root stays as it is; anything else hangs below the
         // page's folder. Dot segments, queries and fragments go to the server unchanged.
         if (program.ChosenImage.empty() || program.ChosenImage[0] != '/')
             program.ChosenImage = program.ServerUrl.Dir + program.ChosenImage;
-    } else if (ClassifySource(program.CurrentEntry().Url) == LocalFile &&
-               ClassifySource(program.ChosenImage) == LocalImage &&
+    } else if (ClassifySource(program.CurrentEntry().Url) == SourceKind::LocalFile &&
+               ClassifySource(program.ChosenImage) == SourceKind::LocalImage &&
                !IsAbsoluteLocalPath(program.ChosenImage) && !host.files->IsNormalFile(program.ChosenImage)) {
         // A local page's relative link means the file beside the page when the current
         // folder has no such file.
         std::string besidePage = std::string(FolderOf(program.CurrentEntry().Url)) + program.ChosenImage;
         if (host.files->IsNormalFile(besidePage)) program.ChosenImage = std::move(besidePage);
     }
-    program.StepSucceeded = true;
+    return true;
 }
 
 }  // namespace vexal

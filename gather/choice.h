@@ -7,10 +7,10 @@
 
 namespace vexal {
 
-// Picks from Candidates by the current entry's No, No_n and Refstr into ChosenImage, sets
-// RelativeToPage and then StepSucceeded. On an empty or impossible choice it shows one
-// error box and leaves ChosenImage, RelativeToPage and StepSucceeded as they were.
+// Picks from Candidates by the current entry's No, No_n and Refstr into ChosenImage and
+// sets RelativeToPage. On an empty or impossible choice it shows one error box, leaves
+// ChosenImage and RelativeToPage as they were and returns false.
 // The random mode draws from host.random, or from a clock-seeded generator when null.
-void ChooseCandidate(Program& program, Host& host);
+[[nodiscard]] bool ChooseCandidate(Program& program, Host& host);
 
 }  // namespace vexal

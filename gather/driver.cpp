@@ -20,11 +20,15 @@
 namespace vexal {
 namespace {
 
-void End(Host& host) { host.process->End(kExitFailure); }
+// Ends the program after a failed step; false, for the caller to return.
+bool End(Host& host) {
+    host.process->End(kExitFailure);
+    return false;
+}
 
-void Fail(Program& program, Host& host, const std::string& text) {
+bool Fail(Program& program, Host& host, const std::string& text) {
     ShowError(program, *host.dialogs, text);
-    End(host);
+    return End(host);
 }
 
 bool SameFile(FileSystem& files, const std::string& a, const std::string& b) {
@@ -54,8 +58,7 @@ bool ConvertPng(Program& program, Host& host) {
                                                      : "pngファイルの読み出しに失敗しました");
         DeleteWorkFile(program, host, png);
         host.files->DeleteFile(temp);
-        End(host);
-        return false;
+        return End(host);
     };
     // Rows are written as they are decoded where the platform can, so the writing
     // overlaps the decoding and the photo is never held whole.
@@ -76,8 +79,7 @@ bool ConvertPng(Program& program, Host& host) {
         ShowError(program, *host.dialogs, "pngファイルの変換に失敗しました");
         DeleteWorkFile(program, host, png);
         host.files->DeleteFile(temp);
-        End(host);
-        return false;
+        return End(host);
     }
     DeleteWorkFile(program, host, png);
     program.WorkImageFile = bmp;
@@ -87,57 +89,48 @@ bool ConvertPng(Program& program, Host& host) {
 
 }  // namespace
 
-void TransferFetches::SetGrpUrl() { transfer_.SetGrpUrl(); }
-void TransferFetches::SetGrpData() { transfer_.SetGrpData(); }
+bool TransferFetches::SetGrpUrl() { return transfer_.SetGrpUrl(); }
+bool TransferFetches::SetGrpData() { return transfer_.SetGrpData(); }
 
 bool frDispGet(Program& program, Host& host, Fetches& fetches) {
-    if (program.RunMode != ModeEditor && program.RunMode != ModeEntry) return true;
+    if (program.RunMode != RunModeValue::Editor && program.RunMode != RunModeValue::Entry) return true;
     SiteEntry& entry = program.CurrentEntry();
     switch (ClassifySource(entry.Url)) {
-        case WebPage:
-        case LocalFile:
-            program.StepSucceeded = false;
-            if (ClassifySource(entry.Url) == WebPage) {
+        case SourceKind::WebPage:
+        case SourceKind::LocalFile: {
+            bool loaded = false;
+            if (ClassifySource(entry.Url) == SourceKind::WebPage) {
                 program.SourceText.clear();
-                fetches.SetGrpUrl();
+                loaded = fetches.SetGrpUrl();
             } else {
-                Load_sDArr(program, host);
+                loaded = Load_sDArr(program, host);
             }
-            if (!program.StepSucceeded) {
-                End(host);
-                return false;
-            }
+            if (!loaded) return End(host);
             ExtractLinks(program);
             break;
-        case WebImage:
-        case LocalImage:
+        }
+        case SourceKind::WebImage:
+        case SourceKind::LocalImage:
             program.ChosenImage = entry.Url;
             return true;
-        case LocalFolder:
+        case SourceKind::LocalFolder:
             LoadFlist(program, host);
             break;
         default:
             return true;
     }
-    program.StepSucceeded = false;
-    ChooseCandidate(program, host);
-    if (!program.StepSucceeded) {
-        End(host);
-        return false;
-    }
+    if (!ChooseCandidate(program, host)) return End(host);
     return true;
 }
 
-void frDispGo(Program& program, Host& host, Fetches& fetches) {
+bool frDispGo(Program& program, Host& host, Fetches& fetches) {
     program.WorkImageIsChosen = false;
     // Everything from here on writes the working file or the wallpaper.
-    if (!TakeRunLock(program, host)) return;
+    if (!TakeRunLock(program, host)) return false;
     const SourceKind kind = ClassifySource(program.ChosenImage);
-    if (program.RelativeToPage || kind == WebImage) {
-        program.StepSucceeded = false;
-        fetches.SetGrpData();
-        if (!program.StepSucceeded) return End(host);
-    } else if (kind == LocalImage) {
+    if (program.RelativeToPage || kind == SourceKind::WebImage) {
+        if (!fetches.SetGrpData()) return End(host);
+    } else if (kind == SourceKind::LocalImage) {
         if (!host.files->IsNormalFile(program.ChosenImage))
             return Fail(program, host, "画像ファイル " + program.ChosenImage + " が見つかりません。");
         const std::string work = WorkImageFileName(program.CacheFileName, program.ChosenImage, false);
@@ -159,7 +152,7 @@ void frDispGo(Program& program, Host& host, Fetches& fetches) {
     }
 
     const std::string& work = program.WorkImageFile;
-    if (PictureKindOf(work, false) == PictureKind::Png && !ConvertPng(program, host)) return;
+    if (PictureKindOf(work, false) == PictureKind::Png && !ConvertPng(program, host)) return false;
 
     if (host.progress) host.progress->HideWindow();
     if (host.pump) host.pump->Pump();
@@ -171,24 +164,22 @@ void frDispGo(Program& program, Host& host, Fetches& fetches) {
         preview.LoadWindow();
         Autowp(program, host, preview);
     }
+    return true;
 }
 
-void RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather) {
+bool RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather) {
     if (host.progress) host.progress->ShowWindow();
     if (host.pump) host.pump->Pump();
-    if (gather && !frDispGet(program, host, fetches)) return;
-    frDispGo(program, host, fetches);
+    if (gather && !frDispGet(program, host, fetches)) return false;
+    return frDispGo(program, host, fetches);
 }
 
 UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host)
-    : program_(program), host_(host), preview_(std::make_unique<UnattendedPreview>(program, host)) {
+    : program_(program), host_(host), preview_(std::make_unique<UnattendedPreview>(program, host)), session_(program, host) {
     host_.preview = preview_.get();
 }
 
-// The transfer goes first: it stops listening to the socket and timer it was given.
 UnattendedFrontEnd::~UnattendedFrontEnd() {
-    fetches_.reset();
-    transfer_.reset();
     if (host_.preview == preview_.get()) host_.preview = nullptr;
 }
 
@@ -197,12 +188,6 @@ void UnattendedFrontEnd::ShowEditor() {
     host_.process->End(kExitFailure);
 }
 
-void UnattendedFrontEnd::RunRetrieval(bool gather) {
-    if (!transfer_) {
-        transfer_ = std::make_unique<Transfer>(program_, host_);
-        fetches_ = std::make_unique<TransferFetches>(*transfer_);
-    }
-    vexal::RunRetrieval(program_, host_, *fetches_, gather);
-}
+void UnattendedFrontEnd::RunRetrieval(bool gather) { session_.Run(gather); }
 
 }  // namespace vexal

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <string_view>
 
+#include "gather/session.h"
 #include "host/front_end.h"
 #include "host/host.h"
 #include "program/program.h"
@@ -18,18 +21,19 @@ class Transfer;
 class Fetches {
 public:
     virtual ~Fetches() = default;
-    // The page CurrentEntry.Url into SourceText; StepSucceeded when received.
-    virtual void SetGrpUrl() = 0;
-    // ChosenImage into WorkImageFile; StepSucceeded when written.
-    virtual void SetGrpData() = 0;
+    // The page CurrentEntry.Url appended to SourceText; false, after its message, when it
+    // could not be had.
+    [[nodiscard]] virtual bool SetGrpUrl() = 0;
+    // ChosenImage into WorkImageFile; false, after its message, when it could not be had.
+    [[nodiscard]] virtual bool SetGrpData() = 0;
 };
 
 // The fetches of a Transfer.
 class TransferFetches final : public Fetches {
 public:
     explicit TransferFetches(Transfer& transfer) : transfer_(transfer) {}
-    void SetGrpUrl() override;
-    void SetGrpData() override;
+    [[nodiscard]] bool SetGrpUrl() override;
+    [[nodiscard]] bool SetGrpData() override;
 
 private:
     Transfer& transfer_;
@@ -37,17 +41,19 @@ private:
 
 // Gathers the candidates for CurrentEntry and chooses one into ChosenImage (only in run
 // modes 0 and 1). Returns false when it ended the program.
-bool frDispGet(Program& program, Host& host, Fetches& fetches);
+[[nodiscard]] bool frDispGet(Program& program, Host& host, Fetches& fetches);
 
 // Brings ChosenImage into WorkImageFile (fetching or copying it), converts a PNG to a
 // bitmap, hides the progress window and hands over to the preview (host.preview): shown
 // with the picture when ShowPreview, else loaded hidden and installed at once. Every
-// failure shows its message and ends the program with status 1.
-void frDispGo(Program& program, Host& host, Fetches& fetches);
+// failure shows its message, ends the program with status 1 and returns false; once the
+// preview has the picture it returns true, and the preview ends the run.
+[[nodiscard]] bool frDispGo(Program& program, Host& host, Fetches& fetches);
 
 // What start-up runs in modes 1 and 2, and the preview's search-again: shows the progress
-// window, lets it draw, then frDispGet (when `gather`) and frDispGo.
-void RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather);
+// window, lets it draw, then frDispGet (when `gather`) and frDispGo. False when a step
+// failed and ended the program.
+bool RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather);
 
 class UnattendedPreview;
 
@@ -73,8 +79,7 @@ private:
     Program& program_;
     Host& host_;
     std::unique_ptr<UnattendedPreview> preview_;
-    std::unique_ptr<Transfer> transfer_;
-    std::unique_ptr<TransferFetches> fetches_;
+    RetrievalSession session_;
 };
 
 }  // namespace vexal

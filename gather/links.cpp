@@ -224,7 +224,7 @@ void ExtractLinks(Program& program) {
 
     // A link on a web page is a web name even when relative: its query is no part of the
     // file's name.
-    const bool webPage = ClassifySource(entry.Url) == WebPage;
+    const bool webPage = ClassifySource(entry.Url) == SourceKind::WebPage;
     auto accept = [&](std::string_view piece) {
         if (HasAllowedExtension(piece, entry.Ext, webPage)) out.emplace_back(piece);
     };

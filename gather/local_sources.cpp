@@ -45,20 +45,20 @@ bool Listed(const DirEntry& e) { return !e.hidden && !e.system; }
 
 }  // namespace
 
-void Load_sDArr(Program& program, Host& host) {
+bool Load_sDArr(Program& program, Host& host) {
     program.SourceText.clear();
     const std::string& url = program.CurrentEntry().Url;
     if (!host.files->IsNormalFile(url)) {
         ShowError(program, *host.dialogs, "元ファイル " + url + " が見つかりせん。");
-        return;
+        return false;
     }
     std::string bytes;
     if (!host.files->ReadFile(url, bytes)) {
         ShowError(program, *host.dialogs, "元ファイル " + url + " を読み込めませんでした。");
-        return;
+        return false;
     }
     program.SourceText = ToSourceText(DecodeLocalText(bytes));
-    program.StepSucceeded = true;
+    return true;
 }
 
 void LoadFlist(Program& program, Host& host) {

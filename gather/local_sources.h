@@ -10,13 +10,13 @@
 namespace vexal {
 
 // Reads the code page 932 file CurrentEntry.Url into SourceText: every line trimmed of
-// blanks (U+0020) and followed by CR LF. Sets StepSucceeded only when the file was read;
-// otherwise shows why and leaves it as it was.
-void Load_sDArr(Program& program, Host& host);
+// blanks (U+0020) and followed by CR LF. False, after showing why, when the file could not
+// be read.
+[[nodiscard]] bool Load_sDArr(Program& program, Host& host);
 
 // Fills Candidates with the image files of the folder CurrentEntry.Url (and, when
-// Filter(5) is set, of its subfolders), showing its label on the progress window. Leaves
-// StepSucceeded alone: an empty result is reported by the choice.
+// Filter(5) is set, of its subfolders), showing its label on the progress window. Never
+// fails: an empty result is reported by the choice.
 void LoadFlist(Program& program, Host& host);
 
 // Walks `folder` (a path ending in kFolderSeparator) depth first, appending matching

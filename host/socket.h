@@ -11,17 +11,17 @@
 namespace vexal {
 
 // Socket states. 1 to 6 are the busy states on the way to a connection.
-enum SocketState : std::int16_t {
-    kStateClosed = 0,
-    kStateOpen = 1,
-    kStateListening = 2,
-    kStateConnectionPending = 3,
-    kStateResolvingHost = 4,
-    kStateHostResolved = 5,
-    kStateConnecting = 6,
-    kStateConnected = 7,
-    kStateClosing = 8,  // the remote side has closed; unread data may remain
-    kStateError = 9,
+enum class SocketState : std::int16_t {
+    Closed = 0,
+    Open = 1,
+    Listening = 2,
+    ConnectionPending = 3,
+    ResolvingHost = 4,
+    HostResolved = 5,
+    Connecting = 6,
+    Connected = 7,
+    Closing = 8,  // the remote side has closed; unread data may remain
+    Error = 9,
 };
 
 // Error numbers the platforms report (each has its text in SocketErrorText).
@@ -64,11 +64,11 @@ public:
     virtual ~SocketListener() = default;
     // New bytes have arrived; `bytesTotal` is the number of unread bytes (PeekData's size).
     virtual void WS_DataArrival(std::int32_t bytesTotal) = 0;
-    // The socket failed; it is then in kStateError (or closed) and stays so until Close.
+    // The socket failed; it is then in SocketState::Error (or closed) and stays so until Close.
     virtual void WS_Error(std::int16_t number, const std::string& description) = 0;
-    // The connection is established (State has become kStateConnected).
+    // The connection is established (State has become SocketState::Connected).
     virtual void WS_Connect() {}
-    // The remote side has closed (State has become kStateClosing); every byte it sent has
+    // The remote side has closed (State has become SocketState::Closing); every byte it sent has
     // been announced by WS_DataArrival before.
     virtual void WS_Close() {}
 };
@@ -88,7 +88,7 @@ public:
     // progress shows only in State and in the Error event. A socket that is not closed
     // is closed first.
     virtual void Connect() = 0;
-    virtual std::int16_t State() const = 0;
+    virtual SocketState State() const = 0;
     // Queues bytes for sending; a failure arrives as an Error event.
     virtual void SendData(std::string_view data) = 0;
     // The bytes received and not yet discarded, without copying them. The view stays
@@ -97,7 +97,7 @@ public:
     // Drops the first `count` unread bytes: a reader that has taken bytes over discards
     // them, so the socket never holds more than what is still unread.
     virtual void DiscardData(std::size_t count) = 0;
-    // Closes the connection and discards unread data; State becomes kStateClosed and no
+    // Closes the connection and discards unread data; State becomes SocketState::Closed and no
     // further events of the old connection arrive.
     virtual void Close() = 0;
 };

@@ -25,25 +25,25 @@ void TlsSocket::Connect() {
     transport_.Connect();
 }
 
-std::int16_t TlsSocket::State() const {
+SocketState TlsSocket::State() const {
     switch (phase_) {
         case Phase::Closed:
-            return kStateClosed;
+            return SocketState::Closed;
         case Phase::Transport: {
             // Connected underneath is still connecting here, until the handshake is done.
-            const std::int16_t state = transport_.State();
-            return state == kStateConnected ? std::int16_t{kStateConnecting} : state;
+            const SocketState state = transport_.State();
+            return state == SocketState::Connected ? SocketState::Connecting : state;
         }
         case Phase::Handshake:
-            return kStateConnecting;
+            return SocketState::Connecting;
         case Phase::Open:
-            return kStateConnected;
+            return SocketState::Connected;
         case Phase::Closing:
-            return kStateClosing;
+            return SocketState::Closing;
         case Phase::Failed:
-            return kStateError;
+            return SocketState::Error;
     }
-    return kStateError;
+    return SocketState::Error;
 }
 
 void TlsSocket::SendData(std::string_view data) {

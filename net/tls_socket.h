@@ -52,10 +52,10 @@ public:
     void SetRemotePort(std::int32_t port) override { transport_.SetRemotePort(port); }
     std::int32_t RemotePort() const override { return transport_.RemotePort(); }
 
-    // Connects the transport; the handshake follows, and State reads kStateConnected only
+    // Connects the transport; the handshake follows, and State reads SocketState::Connected only
     // once it is done, so a time-out on connecting covers the handshake too.
     void Connect() override;
-    std::int16_t State() const override;
+    SocketState State() const override;
     void SendData(std::string_view data) override;
     std::string_view PeekData() const override;
     void DiscardData(std::size_t count) override;

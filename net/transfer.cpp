@@ -124,26 +124,26 @@ bool Transfer::Fetch() {
     }
 }
 
-void Transfer::SetGrpUrl() {
+bool Transfer::SetGrpUrl() {
     const std::string url = program_.CurrentEntry().Url;
     StartFetch("元URL " + url + " を取得しています...");
     program_.ServerUrl = SplitUrl(url);
     const std::string& scheme = program_.ServerUrl.Scheme;
     if (program_.ServerUrl.Host.empty() || (scheme != "http" && scheme != "https")) {
         Error("URLの指定が間違っています。");
-        return;
+        return false;
     }
-    if (!UseServer() || !Fetch()) return;
+    if (!UseServer() || !Fetch()) return false;
 
     Message("元ファイルを取得しています...");
     if (host_.progress) host_.progress->SetProgressValue(0);
     host_.pump->Pump(0);
     ResponseToSourceText(response_.ResponseBytes.view(), program_.SourceText);
     response_.ResponseBytes.Release();
-    program_.StepSucceeded = true;
+    return true;
 }
 
-void Transfer::SetGrpData() {
+bool Transfer::SetGrpData() {
     const std::string image = program_.ChosenImage;
     StartFetch("画像ファイル" + image + "を取得しています...");
     if (program_.RelativeToPage) {
@@ -152,7 +152,7 @@ void Transfer::SetGrpData() {
         program_.ServerUrl.File = UrlFilePart(image);
     } else {
         program_.ServerUrl = SplitUrl(image);
-        if (!UseServer()) return;
+        if (!UseServer()) return false;
     }
 
     // The body goes to a name of its own and becomes the working file only once it is
@@ -167,23 +167,23 @@ void Transfer::SetGrpData() {
     response_.ResponseBytes.Release();
     if (!received) {
         DropPartialFile();
-        return;
+        return false;
     }
     if (fileFailed_ || (fileBytes_ != 0 && !host_.files->RenameFile(filePath_, work))) {
         DropPartialFile();
         Error("画像ファイル " + work + " を保存できませんでした。");
-        return;
+        return false;
     }
     // An empty body is no picture; handing it on would only fail later, less clearly.
     if (fileBytes_ == 0) {
         DropPartialFile();
         Error("画像ファイル " + image + " を取得できませんでした。");
-        return;
+        return false;
     }
     program_.WorkImageFile = work;
     Message("画像を読み込んでいます...");
     host_.pump->Pump(0);
-    program_.StepSucceeded = true;
+    return true;
 }
 
 // Moves the body received so far into the working file: the first piece of an attempt
@@ -208,7 +208,6 @@ void Transfer::DropPartialFile() {
 }
 
 Transfer::Outcome Transfer::HttpGet(const std::string& path) {
-    WS_DataArrival(-1);
     while (true) {
         // A new attempt is a new connection carrying a new response, so reading starts
         // over: the framing of the old one says nothing about where this one ends.
@@ -257,16 +256,16 @@ bool Transfer::AwaitConnection() {
             return false;
         }
         switch (socket_->State()) {
-            case kStateClosed:
+            case SocketState::Closed:
                 Error("切断されました。");
                 return false;
-            case kStateConnected:
+            case SocketState::Connected:
                 return true;
-            case kStateClosing:
+            case SocketState::Closing:
                 socket_->Close();
                 Error("相手側から切断されました。");
                 return false;
-            case kStateError:
+            case SocketState::Error:
                 Error("エラーが発生しました。");
                 return false;
             default:
@@ -298,7 +297,7 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
         // next request would otherwise hold the transfer until its own time-out.
         if (response_.Complete()) return Outcome::Done;
         switch (socket_->State()) {
-            case kStateClosed:
+            case SocketState::Closed:
                 response_.ConnectionClosed();
                 if (ReportRejection(path, redirect)) return redirect ? Outcome::Redirect : Outcome::Failed;
                 // A body framed by its length or by chunks that the close cut short is a
@@ -308,11 +307,11 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
                     return Outcome::Failed;
                 }
                 return Outcome::Done;
-            case kStateClosing:
+            case SocketState::Closing:
                 response_.ConnectionClosed();
                 socket_->Close();
                 break;
-            case kStateError:
+            case SocketState::Error:
                 Error("エラーが発生しました。");
                 return Outcome::Failed;
             default:
@@ -363,11 +362,7 @@ void Transfer::RestartTimeout() {
     timer_.SetEnabled(true);
 }
 
-void Transfer::WS_DataArrival(std::int32_t bytesTotal) {
-    if (bytesTotal == -1) {
-        response_.Reset();
-        return;
-    }
+void Transfer::WS_DataArrival(std::int32_t) {
     const std::string_view bytes = socket_->PeekData();
     const bool keep = response_.DataArrival(bytes);
     socket_->DiscardData(bytes.size());

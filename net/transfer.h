@@ -29,11 +29,12 @@ public:
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
 
-    // Fetches CurrentEntry.Url and appends its lines to SourceText; StepSucceeded on success.
-    void SetGrpUrl();
+    // Fetches CurrentEntry.Url and appends its lines to SourceText; false, after its
+    // message, when the page could not be had.
+    [[nodiscard]] bool SetGrpUrl();
     // Fetches ChosenImage (a path on the page's server when RelativeToPage) into the working
-    // image file; StepSucceeded on success.
-    void SetGrpData();
+    // image file; false, after its message and with no partial file left, when it failed.
+    [[nodiscard]] bool SetGrpData();
 
     // The window's cancel button: sets CancelRequested and hides the window; a transfer in
     // progress fails with the cancel message on its next pass.

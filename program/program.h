@@ -12,10 +12,11 @@
 
 namespace vexal {
 
-enum RunModeValue : std::uint8_t {
-    ModeEditor = 0,
-    ModeEntry = 1,
-    ModeDirect = 2,
+// What a run does: the entry editor, a registered entry, or an image named on the command line.
+enum class RunModeValue : std::uint8_t {
+    Editor = 0,
+    Entry = 1,
+    Direct = 2,
 };
 
 struct Program {
@@ -39,7 +40,7 @@ struct Program {
     std::int32_t EntryCount() const { return static_cast<std::int32_t>(SiteEntries.size()) - 1; }
 
     // Run state.
-    std::uint8_t RunMode = ModeEditor;
+    RunModeValue RunMode = RunModeValue::Editor;
     bool ShowPreview = false;
     std::string ChosenImage;
     std::string WorkImageFile;
@@ -52,7 +53,6 @@ struct Program {
     std::vector<std::string> Candidates = std::vector<std::string>(1);  // [0] is a placeholder
     UrlParts ServerUrl;
     std::string RequestHeaders;
-    bool StepSucceeded = false;
     bool RelativeToPage = false;
     // The progress window's cancel flag: set by its cancel button, polled by the
     // transfer and by the folder walk.

@@ -8,14 +8,30 @@
 
 namespace vexal {
 
+// How the wallpaper is laid out. A hand-edited settings file may hold any other value,
+// which is kept as it is and names no style.
+enum class WallpaperStyle : std::uint8_t {
+    Centred = 0,
+    Tiled = 1,
+    Stretched = 2,
+};
+
+// Which candidate a gathering takes. Any other value (a hand-edited file) is kept and
+// refused when a choice is made.
+enum class ChoiceMode : std::uint8_t {
+    Nth = 0,         // the No_n-th
+    Containing = 1,  // the first whose name contains Refstr
+    Random = 2,
+};
+
 struct SiteEntry {
     std::string Name;
     std::string Url;
     // 0 body background, 1 img src, 2 a href, 3 bare http:// addresses,
     // 4 every line of a text file, 5 include subfolders.
     std::array<bool, 6> Filter{};
-    std::uint8_t WpState = 0;  // 0 centred, 1 tiled, 2 stretched
-    std::uint8_t No = 0;       // 0 the No_n-th, 1 first containing Refstr, 2 random
+    WallpaperStyle WpState = WallpaperStyle::Centred;
+    ChoiceMode No = ChoiceMode::Nth;
     std::int32_t No_n = 0;
     std::string Refstr;
     std::array<bool, 4> Ext{};  // gif, jpg, png, bmp

@@ -12,8 +12,8 @@ struct UrlParts {
     std::string Password;
     std::string Host;
     std::int32_t Port = 80;  // 443 for "https"
-    std::string Dir;   // from the path's first "/" through its last "/"
-    std::string File;  // after the path's last "/"
+    std::string Dir;         // from the path's first "/" through its last "/"
+    std::string File;        // after the path's last "/"
 
     bool operator==(const UrlParts&) const = default;
 };

@@ -42,19 +42,32 @@ void ApplyLine(Program& program, std::string_view line) {
     const std::string_view value = line.substr(valueStart);
 
     SiteEntry& e = program.SiteEntries.back();
-    if (key == "cachefilename") program.CacheFileName = value;
-    else if (key == "newmsg") program.NewMsg = value;
-    else if (key == "winfolderwpname") program.WinFolderWPname = value;
-    else if (key == "timeout") program.TimeOut = ReadInt32(value);
-    else if (key == "name") e.Name = value;
-    else if (key == "url") e.Url = value;
-    else if (key == "comment") e.Comment = UnescapeComment(value);
-    else if (key == "no_n") e.No_n = ReadInt32(value);
-    else if (key == "refstr") e.Refstr = value;
-    else if (key == "filter") ReadFlags(value, e.Filter);
-    else if (key == "ext") ReadFlags(value, e.Ext);
-    else if (key == "wpstate") e.WpState = ReadByte(value);
-    else if (key == "no") e.No = ReadByte(value);
+    if (key == "cachefilename")
+        program.CacheFileName = value;
+    else if (key == "newmsg")
+        program.NewMsg = value;
+    else if (key == "winfolderwpname")
+        program.WinFolderWPname = value;
+    else if (key == "timeout")
+        program.TimeOut = ReadInt32(value);
+    else if (key == "name")
+        e.Name = value;
+    else if (key == "url")
+        e.Url = value;
+    else if (key == "comment")
+        e.Comment = UnescapeComment(value);
+    else if (key == "no_n")
+        e.No_n = ReadInt32(value);
+    else if (key == "refstr")
+        e.Refstr = value;
+    else if (key == "filter")
+        ReadFlags(value, e.Filter);
+    else if (key == "ext")
+        ReadFlags(value, e.Ext);
+    else if (key == "wpstate")
+        e.WpState = WallpaperStyle{ReadByte(value)};
+    else if (key == "no")
+        e.No = ChoiceMode{ReadByte(value)};
 }
 
 }  // namespace
@@ -108,9 +121,9 @@ std::string FormatEntry(const Program& program, std::int32_t index) {
     out += kCrLf;
     out += "Ext = " + FlagText(e.Ext);
     out += kCrLf;
-    out += "WpState = " + std::to_string(e.WpState);
+    out += "WpState = " + std::to_string(static_cast<int>(e.WpState));
     out += kCrLf;
-    out += "No = " + std::to_string(e.No);
+    out += "No = " + std::to_string(static_cast<int>(e.No));
     out += kCrLf;
     out += "No_n = " + std::to_string(e.No_n);
     out += kCrLf;

@@ -46,10 +46,10 @@ bool HasImageExtension(std::string_view text) {
 SourceKind ClassifySource(std::string_view text, char folderSeparator) {
     const bool image = HasImageExtension(text);
     const bool web = IsWebAddress(text);
-    if (web) return image ? WebImage : WebPage;
-    if (image) return LocalImage;
-    if (!text.empty() && text.back() == folderSeparator) return LocalFolder;
-    return LocalFile;
+    if (web) return image ? SourceKind::WebImage : SourceKind::WebPage;
+    if (image) return SourceKind::LocalImage;
+    if (!text.empty() && text.back() == folderSeparator) return SourceKind::LocalFolder;
+    return SourceKind::LocalFile;
 }
 
 }  // namespace vexal

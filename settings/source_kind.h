@@ -8,7 +8,7 @@
 
 namespace vexal {
 
-enum SourceKind : std::int16_t {
+enum class SourceKind : std::int16_t {
     WebPage = 1,
     WebImage = 2,
     LocalFile = 3,

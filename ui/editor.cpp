@@ -2,7 +2,6 @@
 // what the controls show and what reaches SiteEntries and the settings file is here.
 #include "ui/editor.h"
 
-
 #include "settings/settings_file.h"
 #include "settings/source_kind.h"
 #include "text/codepage.h"
@@ -94,13 +93,13 @@ void EditorPresenter::StoreEntry(std::int32_t k) {
     e.No_n = ReadInt32(view_.Text(EditorControl::txNo));
     for (int i = 0; i < kOptionCount; ++i) {
         if (view_.IsChecked(EditorControl::opWp, i)) {
-            e.WpState = static_cast<std::uint8_t>(i);
+            e.WpState = static_cast<WallpaperStyle>(i);
             break;
         }
     }
     for (int i = 0; i < kOptionCount; ++i) {
         if (view_.IsChecked(EditorControl::opNo, i)) {
-            e.No = static_cast<std::uint8_t>(i);
+            e.No = static_cast<ChoiceMode>(i);
             break;
         }
     }
@@ -118,8 +117,10 @@ void EditorPresenter::ShowEntry(const SiteEntry& e) {
     // none selected, and StoreEntry then keeps the stored value.
     for (int i = 0; i < kOptionCount; ++i) view_.SetChecked(EditorControl::opWp, i, false);
     for (int i = 0; i < kOptionCount; ++i) view_.SetChecked(EditorControl::opNo, i, false);
-    if (e.WpState < kOptionCount) view_.SetChecked(EditorControl::opWp, e.WpState, true);
-    if (e.No < kOptionCount) view_.SetChecked(EditorControl::opNo, e.No, true);
+    const int style = static_cast<int>(e.WpState);
+    const int mode = static_cast<int>(e.No);
+    if (style < kOptionCount) view_.SetChecked(EditorControl::opWp, style, true);
+    if (mode < kOptionCount) view_.SetChecked(EditorControl::opNo, mode, true);
     for (int i = 0; i < kFilterCount; ++i) view_.SetChecked(EditorControl::ckFilter, i, e.Filter[i]);
     for (int i = 0; i < kExtCount; ++i) view_.SetChecked(EditorControl::ckExt, i, e.Ext[i]);
     filling_ = false;
@@ -143,15 +144,15 @@ void EditorPresenter::txUrl_Change() {
     bool subfolders = false;
     bool groups = false;
     switch (kind) {
-        case WebPage:
-        case LocalFile:
+        case SourceKind::WebPage:
+        case SourceKind::LocalFile:
             frame3 = filters = groups = true;
             break;
-        case LocalFolder:
+        case SourceKind::LocalFolder:
             frame3 = subfolders = groups = true;
             break;
-        case WebImage:
-        case LocalImage:
+        case SourceKind::WebImage:
+        case SourceKind::LocalImage:
             break;
     }
     view_.SetEnabled(EditorControl::Frame3, 0, frame3);

@@ -76,17 +76,16 @@ WriteOutcome WriteFromPicture(const Program& program, Host& host, PreviewPicture
 
 }  // namespace
 
-std::string StyleCode(std::uint8_t wpState) {
+std::string StyleCode(WallpaperStyle wpState) {
     switch (wpState) {
-        case 0:
+        case WallpaperStyle::Centred:
             return "00";
-        case 1:
+        case WallpaperStyle::Tiled:
             return "01";
-        case 2:
+        case WallpaperStyle::Stretched:
             return "20";
-        default:
-            return {};
     }
+    return {};
 }
 
 void SetKeyValue(Host& host, const std::string& sKeyName, const std::string& sValueName,
@@ -162,7 +161,7 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
         if (!host.files->RenameFile(temp, destination)) return notWritten();
     }
 
-    if (program.RunMode != ModeDirect) {
+    if (program.RunMode != RunModeValue::Direct) {
         const std::string code = StyleCode(program.CurrentEntry().WpState);
         if (!code.empty()) {
             SetKeyValue(host, kDesktopKey, kWallpaperStyleName, code.substr(0, 1));

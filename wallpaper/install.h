@@ -19,7 +19,7 @@ inline constexpr const char* kTileWallpaperName = "TileWallpaper";
 // The two-character style code of a WpState ("00" centred, "01" tiled, "20" stretched):
 // the first character is WallpaperStyle, the second TileWallpaper. Empty for any other
 // value, which has no style: nothing is written then and the desktop keeps its own.
-std::string StyleCode(std::uint8_t wpState);
+std::string StyleCode(WallpaperStyle wpState);
 
 // Writes one style value through the desktop.
 void SetKeyValue(Host& host, const std::string& sKeyName, const std::string& sValueName,

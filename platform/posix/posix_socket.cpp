@@ -161,12 +161,12 @@ PosixSocket::~PosixSocket() {
 }
 
 void PosixSocket::Connect() {
-    if (state_ != kStateClosed) Close();
+    if (state_ != SocketState::Closed) Close();
     ++generation_;
     peerClosed_ = false;
     addresses_.clear();
     nextAddress_ = 0;
-    state_ = kStateResolvingHost;
+    state_ = SocketState::ResolvingHost;
 
     // Port 0 names no service to connect to; the port error names the cause.
     if (port_ < 1 || port_ > 65535) {
@@ -176,7 +176,7 @@ void PosixSocket::Connect() {
     Address numeric;
     if (NumericAddress(host_, port_, numeric)) {
         addresses_.push_back(numeric);
-        state_ = kStateHostResolved;
+        state_ = SocketState::HostResolved;
         TryNextAddress(0);
         return;
     }
@@ -245,12 +245,12 @@ void PosixSocket::TryNextAddress(int lastError) {
         }
         if (::connect(fd_, reinterpret_cast<const sockaddr*>(&a.address), a.length) == 0) {
             // This may run inside Connect, where no event may be raised: it waits for the pump.
-            state_ = kStateConnected;
+            state_ = SocketState::Connected;
             connectDue_ = true;
             return;
         }
         if (errno == EINPROGRESS) {
-            state_ = kStateConnecting;
+            state_ = SocketState::Connecting;
             return;
         }
         lastError = errno;
@@ -260,7 +260,7 @@ void PosixSocket::TryNextAddress(int lastError) {
 }
 
 void PosixSocket::SendData(std::string_view data) {
-    if (state_ != kStateConnected) {
+    if (state_ != SocketState::Connected) {
         queuedErrors_.push_back(kErrorNotConnected);
         return;
     }
@@ -287,7 +287,7 @@ void PosixSocket::Close() {
     outgoing_.clear();
     sentOffset_ = 0;
     peerClosed_ = false;
-    state_ = kStateClosed;
+    state_ = SocketState::Closed;
 }
 
 void PosixSocket::CloseDescriptor() {
@@ -298,9 +298,9 @@ void PosixSocket::CloseDescriptor() {
 int PosixSocket::PollFd(short& eventsOut) const {
     eventsOut = 0;
     if (fd_ < 0) return -1;
-    if (state_ == kStateConnecting) {
+    if (state_ == SocketState::Connecting) {
         eventsOut = POLLOUT;
-    } else if (state_ == kStateConnected) {
+    } else if (state_ == SocketState::Connected) {
         if (end_ - begin_ < kUnreadLimit) eventsOut |= POLLIN;
         if (sentOffset_ < outgoing_.size()) eventsOut |= POLLOUT;
     }
@@ -339,28 +339,28 @@ void PosixSocket::RunPending() {
         Fail(error);
         return;
     }
-    state_ = kStateHostResolved;
+    state_ = SocketState::HostResolved;
     TryNextAddress(0);
 }
 
 void PosixSocket::OnPollReady(int fd, short revents) {
     if (fd != fd_) return;
-    if (state_ == kStateConnecting) {
+    if (state_ == SocketState::Connecting) {
         int error = 0;
         socklen_t length = sizeof error;
         if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
         if (error == 0) {
-            state_ = kStateConnected;
+            state_ = SocketState::Connected;
             if (listener_) listener_->WS_Connect();
         } else {
             TryNextAddress(error);
         }
         return;
     }
-    if (state_ != kStateConnected) return;
+    if (state_ != SocketState::Connected) return;
     if (revents & POLLOUT) {
         Flush();
-        if (fd != fd_ || state_ != kStateConnected) return;
+        if (fd != fd_ || state_ != SocketState::Connected) return;
     }
     if (revents & (POLLIN | POLLHUP | POLLERR)) Receive();
 }
@@ -434,7 +434,7 @@ void PosixSocket::Receive() {
         Fail(SocketErrorFromErrno(error));
     } else if (peerClosed_) {
         CloseDescriptor();
-        state_ = kStateClosing;
+        state_ = SocketState::Closing;
         if (listener_) listener_->WS_Close();
     }
 }
@@ -442,7 +442,7 @@ void PosixSocket::Receive() {
 void PosixSocket::Fail(std::int16_t number) {
     CloseDescriptor();
     lookup_.reset();
-    state_ = kStateError;
+    state_ = SocketState::Error;
     if (listener_) listener_->WS_Error(number, SocketErrorText(number));
 }
 

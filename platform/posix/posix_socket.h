@@ -42,7 +42,7 @@ public:
     std::int32_t RemotePort() const override { return port_; }
 
     void Connect() override;
-    std::int16_t State() const override { return state_; }
+    SocketState State() const override { return state_; }
     void SendData(std::string_view data) override;
     std::string_view PeekData() const override;
     void DiscardData(std::size_t count) override;
@@ -71,7 +71,7 @@ private:
     SocketListener* listener_ = nullptr;
     std::string host_;
     std::int32_t port_ = 0;
-    std::int16_t state_ = kStateClosed;
+    SocketState state_ = SocketState::Closed;
     int fd_ = -1;
     std::shared_ptr<Lookup> lookup_;
     std::vector<Address> addresses_;

@@ -19,8 +19,9 @@
 namespace vexal {
 namespace {
 
-constexpr unsigned long kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC_REQ_CONFIDENTIALITY |
-                                        ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_MANUAL_CRED_VALIDATION;
+constexpr unsigned long kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
+                                        ISC_REQ_CONFIDENTIALITY | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM |
+                                        ISC_REQ_MANUAL_CRED_VALIDATION;
 
 bool IsCertificateError(SECURITY_STATUS status) {
     switch (status) {
@@ -53,8 +54,8 @@ public:
         SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
         unsigned long attributes = 0;
         const SECURITY_STATUS status =
-            ::InitializeSecurityContextW(&credentials_, nullptr, host_.data(), kContextFlags, 0, 0, nullptr, 0,
-                                         &context_, &outDesc, &attributes, nullptr);
+            ::InitializeSecurityContextW(&credentials_, nullptr, host_.data(), kContextFlags, 0, 0, nullptr,
+                                         0, &context_, &outDesc, &attributes, nullptr);
         if (status != SEC_I_CONTINUE_NEEDED && status != SEC_E_OK) return Result::HandshakeFailed;
         haveContext_ = true;
         TakeToken(out, wireOut);
@@ -77,7 +78,8 @@ public:
         while (!plain.empty()) {
             const std::size_t n = std::min<std::size_t>(plain.size(), sizes_.cbMaximumMessage);
             record.assign(sizes_.cbHeader + n + sizes_.cbTrailer, '\0');
-            std::copy(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(n), record.begin() + sizes_.cbHeader);
+            std::copy(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(n),
+                      record.begin() + sizes_.cbHeader);
             SecBuffer buffers[4] = {
                 {sizes_.cbHeader, SECBUFFER_STREAM_HEADER, record.data()},
                 {static_cast<unsigned long>(n), SECBUFFER_DATA, record.data() + sizes_.cbHeader},
@@ -108,8 +110,8 @@ private:
         cred.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
         cred.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
         wchar_t package[] = UNISP_NAME_W;
-        const SECURITY_STATUS status = ::AcquireCredentialsHandleW(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr,
-                                                                   &cred, nullptr, nullptr, &credentials_, nullptr);
+        const SECURITY_STATUS status = ::AcquireCredentialsHandleW(
+            nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, &cred, nullptr, nullptr, &credentials_, nullptr);
         haveCredentials_ = status == SEC_E_OK;
         return haveCredentials_;
     }
@@ -141,11 +143,12 @@ private:
             SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out};
             unsigned long attributes = 0;
             const SECURITY_STATUS status =
-                ::InitializeSecurityContextW(&credentials_, &context_, host_.data(), kContextFlags, 0, 0, &inDesc, 0,
-                                             nullptr, &outDesc, &attributes, nullptr);
+                ::InitializeSecurityContextW(&credentials_, &context_, host_.data(), kContextFlags, 0, 0,
+                                             &inDesc, 0, nullptr, &outDesc, &attributes, nullptr);
             TakeToken(out, wireOut);
             if (status == SEC_E_INCOMPLETE_MESSAGE) return Result::Pending;
-            if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED && status != SEC_I_INCOMPLETE_CREDENTIALS)
+            if (status != SEC_E_OK && status != SEC_I_CONTINUE_NEEDED &&
+                status != SEC_I_INCOMPLETE_CREDENTIALS)
                 return IsCertificateError(status) ? Result::CertificateRejected : Result::HandshakeFailed;
             KeepLast(in[1].BufferType == SECBUFFER_EXTRA ? in[1].cbBuffer : 0);
             if (status == SEC_E_OK) {
@@ -161,7 +164,8 @@ private:
 
     bool CertificateTrusted() {
         PCCERT_CONTEXT remote = nullptr;
-        if (::QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &remote) != SEC_E_OK || !remote)
+        if (::QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &remote) != SEC_E_OK ||
+            !remote)
             return false;
         char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
         char* usages[] = {serverAuth};
@@ -172,7 +176,8 @@ private:
         chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
         PCCERT_CHAIN_CONTEXT chain = nullptr;
         bool trusted = false;
-        if (::CertGetCertificateChain(nullptr, remote, nullptr, remote->hCertStore, &chainPara, 0, nullptr, &chain)) {
+        if (::CertGetCertificateChain(nullptr, remote, nullptr, remote->hCertStore, &chainPara, 0, nullptr,
+                                      &chain)) {
             SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
             ssl.cbSize = sizeof ssl;
             ssl.dwAuthType = AUTHTYPE_SERVER;

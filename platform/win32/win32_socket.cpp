@@ -71,7 +71,7 @@ Win32Socket::~Win32Socket() {
 }
 
 void Win32Socket::Connect() {
-    if (state_ != kStateClosed) Close();
+    if (state_ != SocketState::Closed) Close();
     if (!winsockReady_) {
         QueueError(WSANOTINITIALISED);
         return;
@@ -82,7 +82,7 @@ void Win32Socket::Connect() {
         QueueError(WSAEPROTONOSUPPORT);
         return;
     }
-    state_ = kStateResolvingHost;
+    state_ = SocketState::ResolvingHost;
     auto lookup = std::make_shared<Lookup>();
     lookup->host = win32::Widen(host_);
     lookup->service = std::to_wstring(port_);
@@ -114,7 +114,7 @@ void Win32Socket::OnLookupDone() {
         Fail(error);
         return;
     }
-    state_ = kStateHostResolved;
+    state_ = SocketState::HostResolved;
     TryNextAddress();
 }
 
@@ -139,7 +139,7 @@ void Win32Socket::TryNextAddress() {
             continue;
         }
         socket_ = static_cast<std::uintptr_t>(s);
-        state_ = kStateConnecting;
+        state_ = SocketState::Connecting;
         if (::connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0) return;  // FD_CONNECT follows
         lastError = ::WSAGetLastError();
         if (lastError == WSAEWOULDBLOCK) return;
@@ -172,7 +172,7 @@ void Win32Socket::OnWake() {
                 return;
             }
             lookup_.reset();
-            state_ = kStateConnected;
+            state_ = SocketState::Connected;
             FlushSend();
             if (listener_) listener_->WS_Connect();
             if (generation != generation_) return;
@@ -198,8 +198,8 @@ void Win32Socket::OnWake() {
             Fail(closeError);
             return;
         }
-        if (peerClosed && state_ == kStateConnected) {
-            state_ = kStateClosing;
+        if (peerClosed && state_ == SocketState::Connected) {
+            state_ = SocketState::Closing;
             if (listener_) listener_->WS_Close();
             if (generation != generation_) return;
         }
@@ -238,7 +238,7 @@ bool Win32Socket::ReadAvailable(bool& peerClosed) {
 }
 
 void Win32Socket::SendData(std::string_view data) {
-    if (state_ != kStateConnected) {
+    if (state_ != SocketState::Connected) {
         QueueError(WSAENOTCONN);
         return;
     }
@@ -272,7 +272,7 @@ void Win32Socket::QueueError(int winsockError) {
 
 void Win32Socket::Fail(int winsockError) {
     CloseSocketOnly();
-    state_ = kStateError;
+    state_ = SocketState::Error;
     const std::int16_t number = SocketErrorNumber(winsockError);
     if (listener_) listener_->WS_Error(number, SocketErrorText(number));
 }
@@ -296,7 +296,7 @@ void Win32Socket::Close() {
     outgoing_.clear();
     queuedErrors_.clear();
     ::WSAResetEvent(static_cast<WSAEVENT>(wake_));
-    state_ = kStateClosed;
+    state_ = SocketState::Closed;
     ++generation_;
 }
 

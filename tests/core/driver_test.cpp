@@ -64,19 +64,19 @@ public:
     std::string page;
     std::string image;
 
-    void SetGrpUrl() override {
+    bool SetGrpUrl() override {
         log_.Add("get " + program.CurrentEntry().Url + " source=" + program.SourceText);
-        if (page.empty()) return;
+        if (page.empty()) return false;
         program.ServerUrl = SplitUrl(program.CurrentEntry().Url);
         program.SourceText += page;
-        program.StepSucceeded = true;
+        return true;
     }
-    void SetGrpData() override {
+    bool SetGrpData() override {
         log_.Add("data " + program.ChosenImage + (program.RelativeToPage ? " relative" : ""));
-        if (image.empty()) return;
+        if (image.empty()) return false;
         program.WorkImageFile = WorkImageFileName(program.CacheFileName, program.ChosenImage, true);
         files.files[program.WorkImageFile] = image;
-        program.StepSucceeded = true;
+        return true;
     }
 
 private:
@@ -124,17 +124,17 @@ struct Fixture {
         t.host.preview = &preview;
     }
     void Direct(const std::string& image) {
-        program.RunMode = ModeDirect;
+        program.RunMode = RunModeValue::Direct;
         program.ChosenImage = image;
         RunRetrieval(program, t.host, fetches, false);
     }
     void Entry(const std::string& url, std::function<void(SiteEntry&)> edit = nullptr) {
-        program.RunMode = ModeEntry;
+        program.RunMode = RunModeValue::Entry;
         SiteEntry& e = program.CurrentEntry();
         e.Url = url;
         e.Ext = {true, true, true, true};
         e.Filter = {false, true, true, false, true, false};
-        e.No = 0;
+        e.No = ChoiceMode::Nth;
         e.No_n = 1;
         if (edit) edit(e);
         RunRetrieval(program, t.host, fetches, true);
@@ -302,7 +302,8 @@ TEST(DriverTest, GatheringByKindOfSource) {
     page.fetches.page = "<img src=\"img/a.jpg\"><img src=\"http://other.test/b.png\">\r\n";
     page.fetches.image = PicFile(1, 1, 0xFF000000);
     page.program.SourceText = "left over from an earlier run\r\n";
-    page.Entry("http://example.test/pics/index.html", [](SiteEntry& e) { e.WpState = 1; });
+    page.Entry("http://example.test/pics/index.html",
+               [](SiteEntry& e) { e.WpState = WallpaperStyle::Tiled; });
     EXPECT_TRUE(page.log.Has("get http://example.test/pics/index.html source="))
         << "SourceText emptied first";
     EXPECT_TRUE(page.log.Has("data /pics/img/a.jpg relative"));
@@ -365,14 +366,14 @@ TEST(DriverTest, GatheringFailuresEndTheProgram) {
 
 TEST(DriverTest, GatheringRunsOnlyInEditorAndEntryModes) {
     Fixture f;
-    f.program.RunMode = ModeDirect;
+    f.program.RunMode = RunModeValue::Direct;
     f.program.CurrentEntry().Url = "http://example.test/";
     f.program.ChosenImage = "kept.jpg";
     EXPECT_TRUE(frDispGet(f.program, f.t.host, f.fetches));
     EXPECT_TRUE(f.log.lines.empty());
     EXPECT_EQ(f.program.ChosenImage, "kept.jpg");
 
-    f.program.RunMode = ModeEditor;
+    f.program.RunMode = RunModeValue::Editor;
     f.program.CurrentEntry().Url = "http://example.test/a.bmp";
     EXPECT_TRUE(frDispGet(f.program, f.t.host, f.fetches));
     EXPECT_EQ(f.program.ChosenImage, "http://example.test/a.bmp");
@@ -380,12 +381,12 @@ TEST(DriverTest, GatheringRunsOnlyInEditorAndEntryModes) {
 
 TEST(DriverTest, SearchAgainGathersOnlyTheNewPage) {
     Fixture f;
-    f.program.RunMode = ModeEntry;
+    f.program.RunMode = RunModeValue::Entry;
     SiteEntry& e = f.program.CurrentEntry();
     e.Url = "http://example.test/";
     e.Filter[1] = true;
     e.Ext = {true, true, true, true};
-    e.No = 1;
+    e.No = ChoiceMode::Containing;
     e.Refstr = "";
     f.fetches.page = "<img src=\"/first.jpg\">\r\n";
     ASSERT_TRUE(frDispGet(f.program, f.t.host, f.fetches));

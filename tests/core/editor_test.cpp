@@ -159,8 +159,8 @@ TEST_F(EditorFixture, SelectingShowsEveryFieldOfTheEntry) {
     e.Comment = "line1\r\nline2";
     e.Refstr = "cat";
     e.No_n = -3;
-    e.WpState = 2;
-    e.No = 1;
+    e.WpState = WallpaperStyle::Stretched;
+    e.No = ChoiceMode::Containing;
     e.Filter = {false, true, false, true, false, false};
     e.Ext = {false, true, true, false};
     Load({e});
@@ -189,7 +189,7 @@ TEST_F(EditorFixture, EditsAreKeptWhenSwitchingEntries) {
     view.SetChecked(EditorControl::opWp, 1, true);
     Select(3);
     EXPECT_EQ(program.SiteEntries[2].Url, "http://new/page.html");
-    EXPECT_EQ(program.SiteEntries[2].WpState, 1);
+    EXPECT_EQ(program.SiteEntries[2].WpState, WallpaperStyle{1});
     EXPECT_EQ(program.SiteEntries[2].Name, "b");
     EXPECT_EQ(view.Text(EditorControl::txUrl), "/c/");
     Select(2);
@@ -253,7 +253,7 @@ TEST_F(EditorFixture, GreyedControlsOfAnImageEntryKeepAndStoreTheirValues) {
     SiteEntry e = Entry("img", "http://h/pic.jpg");
     e.Ext = {true, false, true, false};
     e.Filter = {true, false, false, false, false, true};
-    e.No = 2;
+    e.No = ChoiceMode::Random;
     e.No_n = 7;
     Load({Entry("dir", "/pics/"), e});
     Select(1);
@@ -269,8 +269,8 @@ TEST_F(EditorFixture, GreyedControlsOfAnImageEntryKeepAndStoreTheirValues) {
 
 TEST_F(EditorFixture, OptionValuesOutsideTheirRangeSurviveShowAndStore) {
     SiteEntry e = Entry("odd", "/x/");
-    e.WpState = 7;
-    e.No = 5;
+    e.WpState = WallpaperStyle{7};
+    e.No = ChoiceMode{5};
     Load({e});
     Select(1);
     for (int i = 0; i < 3; ++i) {
@@ -278,8 +278,8 @@ TEST_F(EditorFixture, OptionValuesOutsideTheirRangeSurviveShowAndStore) {
         EXPECT_FALSE(view.IsChecked(EditorControl::opNo, i));
     }
     editor.StoreEntry(1);
-    EXPECT_EQ(program.SiteEntries[1].WpState, 7);
-    EXPECT_EQ(program.SiteEntries[1].No, 5);
+    EXPECT_EQ(program.SiteEntries[1].WpState, WallpaperStyle{7});
+    EXPECT_EQ(program.SiteEntries[1].No, ChoiceMode{5});
 }
 
 struct NumberRow {
@@ -460,7 +460,7 @@ TEST_F(EditorFixture, PreviewSavesThenRetrievesTheEditedFields) {
     EXPECT_EQ(frontEnd.retrievals, (std::vector<bool>{true}));
     EXPECT_TRUE(program.ShowPreview);
     EXPECT_FALSE(view.visible);
-    EXPECT_EQ(program.RunMode, ModeEditor);
+    EXPECT_EQ(program.RunMode, RunModeValue::Editor);
     EXPECT_EQ(program.CurrentEntry().Url, "http://h/list.html");
     EXPECT_EQ(program.CurrentEntry().Name, "");  // Name of the working copy is left alone
     EXPECT_NE(frontEnd.fileAtRetrieval.find("Url = http://h/list.html"), std::string::npos);

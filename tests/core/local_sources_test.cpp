@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gather/choice.h"
 #include "host/progress_view.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
@@ -138,8 +139,7 @@ TEST(LocalSourcesTest, TextFileLines) {
         w.fs.files["list.txt"] = row.bytes;
         w.program.CurrentEntry().Url = "list.txt";
         w.program.SourceText = "old text";
-        Load_sDArr(w.program, w.test.host);
-        EXPECT_TRUE(w.program.StepSucceeded) << row.name;
+        EXPECT_TRUE(Load_sDArr(w.program, w.test.host)) << row.name;
         EXPECT_TRUE(w.test.dialogs.boxes.empty()) << row.name;
         EXPECT_EQ(w.program.SourceText, row.sourceText) << row.name;
     }
@@ -163,8 +163,7 @@ TEST(LocalSourcesTest, TextFileFailures) {
         }
         w.program.CurrentEntry().Url = path;
         w.program.SourceText = "old text";
-        Load_sDArr(w.program, w.test.host);
-        EXPECT_FALSE(w.program.StepSucceeded) << row.name;
+        EXPECT_FALSE(Load_sDArr(w.program, w.test.host)) << row.name;
         EXPECT_EQ(w.program.SourceText, "") << row.name;
         ASSERT_EQ(w.test.dialogs.boxes.size(), 1u) << row.name;
         EXPECT_EQ(w.test.dialogs.boxes[0].kind, "error") << row.name;
@@ -265,7 +264,7 @@ TEST(LocalSourcesTest, MissingFolderGivesPlaceholderOnly) {
     w.program.Candidates = {"", "old.gif"};
     EXPECT_TRUE(w.Run("gone" + S, true).empty());
     EXPECT_TRUE(w.test.dialogs.boxes.empty());
-    EXPECT_FALSE(w.program.StepSucceeded);
+    EXPECT_FALSE(ChooseCandidate(w.program, w.test.host)) << "an empty walk is reported by the choice";
 }
 
 TEST(LocalSourcesTest, WorksWithoutPumpOrProgressWindow) {

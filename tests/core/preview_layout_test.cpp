@@ -261,7 +261,7 @@ TEST_F(PreviewFixture, CancelAndCloseBoxDeleteTheWorkingFileAndEndWithFailure) {
 }
 
 TEST_F(PreviewFixture, SetWallpaperInstallsTheShownPictureThenEnds) {
-    program.CurrentEntry().WpState = 1;
+    program.CurrentEntry().WpState = WallpaperStyle::Tiled;
     preview.ShowWindow();
     preview.DispPre();
     preview.cbSetWP_Click();

@@ -54,8 +54,8 @@ TEST(SettingsFileTest, ExampleFileReadsAndWritesBackByteForByte) {
     EXPECT_EQ(e.Comment, "first line\r\nsecond line");
     EXPECT_EQ(e.Filter, (std::array<bool, 6>{false, false, false, false, false, true}));
     EXPECT_EQ(e.Ext, (std::array<bool, 4>{true, true, true, true}));
-    EXPECT_EQ(e.WpState, 2);
-    EXPECT_EQ(e.No, 2);
+    EXPECT_EQ(e.WpState, WallpaperStyle{2});
+    EXPECT_EQ(e.No, ChoiceMode{2});
     EXPECT_EQ(e.No_n, 1);
     EXPECT_EQ(e.Refstr, "");
 
@@ -126,18 +126,18 @@ TEST(SettingsFileTest, ValueConversions) {
     EXPECT_EQ(e.Refstr, "a=b");
     EXPECT_EQ(e.Filter, (std::array<bool, 6>{true, false, false, false, false, false}));
     EXPECT_EQ(e.Ext, (std::array<bool, 4>{false, true, false, true}));
-    EXPECT_EQ(e.WpState, 2);
+    EXPECT_EQ(e.WpState, WallpaperStyle{2});
     EXPECT_EQ(e.No_n, 12);
     EXPECT_EQ(p.TimeOut, 0);
-    EXPECT_EQ(e.No, 4);
+    EXPECT_EQ(e.No, ChoiceMode{4});
 }
 
 TEST(SettingsFileTest, OutOfRangeNumbersClamp) {
     Program p = FreshProgram();
     ParseSettings(p, "TimeOut = 1e12\r\n-\r\nWpState = 300\r\nNo = -4\r\nNo_n = -99999999999\r\n");
     EXPECT_EQ(p.TimeOut, INT32_MAX);
-    EXPECT_EQ(p.SiteEntries[1].WpState, 255);
-    EXPECT_EQ(p.SiteEntries[1].No, 0);
+    EXPECT_EQ(p.SiteEntries[1].WpState, WallpaperStyle{255});
+    EXPECT_EQ(p.SiteEntries[1].No, ChoiceMode{0});
     EXPECT_EQ(p.SiteEntries[1].No_n, INT32_MIN);
 }
 

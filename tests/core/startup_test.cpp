@@ -33,7 +33,7 @@ TEST(StartupTest, TokensAreCutAtEverySingleBlank) {
 struct CommandRow {
     const char* name;
     const char* line;
-    std::uint8_t mode;
+    RunModeValue mode;
     bool preview;
     const char* chosen;
     const char* current;  // CurrentEntry.Name afterwards
@@ -42,33 +42,38 @@ struct CommandRow {
 
 TEST(CommandLineTest, ModesAndMessages) {
     const CommandRow rows[] = {
-        {"empty", "", ModeEditor, false, "", "", nullptr},
-        {"identifierIgnoresCase", "sample", ModeEntry, false, "", "Sample", nullptr},
-        {"identifierWithPreview", "SAMPLE -preview", ModeEntry, true, "", "Sample", nullptr},
-        {"previewFirst", "/PREVIEW sample", ModeEntry, true, "", "Sample", nullptr},
-        {"wp", "-wp C:\\pic\\a.jpg", ModeDirect, false, "C:\\pic\\a.jpg", "", nullptr},
-        {"wpCapitals", "-WP a.jpg", ModeDirect, false, "a.jpg", "", nullptr},
-        {"wpSlash", "/wp a.jpg", ModeDirect, false, "a.jpg", "", nullptr},
-        {"laterWpWins", "sample -wp C:\\a.bmp", ModeDirect, false, "C:\\a.bmp", "Sample", nullptr},
-        {"laterIdentifierWins", "-wp C:\\a.bmp sample", ModeEntry, false, "C:\\a.bmp", "Sample", nullptr},
-        {"emptyMiddleToken", "sample  other", ModeEntry, false, "", "other", nullptr},
-        {"wpThenEmptyToken", "-wp ", ModeDirect, false, "", "", nullptr},
-        {"wpAlone", "-wp", ModeEditor, false, "", "",
+        {"empty", "", RunModeValue::Editor, false, "", "", nullptr},
+        {"identifierIgnoresCase", "sample", RunModeValue::Entry, false, "", "Sample", nullptr},
+        {"identifierWithPreview", "SAMPLE -preview", RunModeValue::Entry, true, "", "Sample", nullptr},
+        {"previewFirst", "/PREVIEW sample", RunModeValue::Entry, true, "", "Sample", nullptr},
+        {"wp", "-wp C:\\pic\\a.jpg", RunModeValue::Direct, false, "C:\\pic\\a.jpg", "", nullptr},
+        {"wpCapitals", "-WP a.jpg", RunModeValue::Direct, false, "a.jpg", "", nullptr},
+        {"wpSlash", "/wp a.jpg", RunModeValue::Direct, false, "a.jpg", "", nullptr},
+        {"laterWpWins", "sample -wp C:\\a.bmp", RunModeValue::Direct, false, "C:\\a.bmp", "Sample", nullptr},
+        {"laterIdentifierWins", "-wp C:\\a.bmp sample", RunModeValue::Entry, false, "C:\\a.bmp", "Sample",
+         nullptr},
+        {"emptyMiddleToken", "sample  other", RunModeValue::Entry, false, "", "other", nullptr},
+        {"wpThenEmptyToken", "-wp ", RunModeValue::Direct, false, "", "", nullptr},
+        {"wpAlone", "-wp", RunModeValue::Editor, false, "", "",
          "-wp オプションにはサブオプションとして URL/ファイル が必要です。"},
-        {"pathWithBlank", "-wp C:\\My Pictures\\a.jpg", ModeDirect, false, "C:\\My", "",
+        {"pathWithBlank", "-wp C:\\My Pictures\\a.jpg", RunModeValue::Direct, false, "C:\\My", "",
          "指定された識別子 Pictures\\a.jpg が見つかりません。"},
-        {"doubleDash", "--wp", ModeEditor, false, "", "", "起動時オプション --wp が無効です。"},
-        {"digits", "123", ModeEditor, false, "", "", "起動時オプション 123 が無効です。"},
-        {"unknownOption", "-x", ModeEditor, false, "", "", "起動時オプション -x が無効です。"},
-        {"notRegistered", "nosuch", ModeEditor, false, "", "", "指定された識別子 nosuch が見つかりません。"},
-        {"japaneseFirst", "日本", ModeEditor, false, "", "", "起動時オプション 日本 が無効です。"},
-        // Only the two whole GNU words print instead.
-        {"singleDashHelp", "-help", ModeEditor, false, "", "", "起動時オプション -help が無効です。"},
-        {"helpAndMore", "--helpme", ModeEditor, false, "", "", "起動時オプション --helpme が無効です。"},
-        {"slashDashHelp", "/--help", ModeEditor, false, "", "", "起動時オプション /--help が無効です。"},
-        {"errorBeforeHelp", "nosuch --help", ModeEditor, false, "", "",
+        {"doubleDash", "--wp", RunModeValue::Editor, false, "", "", "起動時オプション --wp が無効です。"},
+        {"digits", "123", RunModeValue::Editor, false, "", "", "起動時オプション 123 が無効です。"},
+        {"unknownOption", "-x", RunModeValue::Editor, false, "", "", "起動時オプション -x が無効です。"},
+        {"notRegistered", "nosuch", RunModeValue::Editor, false, "", "",
          "指定された識別子 nosuch が見つかりません。"},
-        {"helpAsTheImage", "-wp --help", ModeDirect, false, "--help", "", nullptr},
+        {"japaneseFirst", "日本", RunModeValue::Editor, false, "", "", "起動時オプション 日本 が無効です。"},
+        // Only the two whole GNU words print instead.
+        {"singleDashHelp", "-help", RunModeValue::Editor, false, "", "",
+         "起動時オプション -help が無効です。"},
+        {"helpAndMore", "--helpme", RunModeValue::Editor, false, "", "",
+         "起動時オプション --helpme が無効です。"},
+        {"slashDashHelp", "/--help", RunModeValue::Editor, false, "", "",
+         "起動時オプション /--help が無効です。"},
+        {"errorBeforeHelp", "nosuch --help", RunModeValue::Editor, false, "", "",
+         "指定された識別子 nosuch が見つかりません。"},
+        {"helpAsTheImage", "-wp --help", RunModeValue::Direct, false, "--help", "", nullptr},
     };
     for (const auto& row : rows) {
         testing::TestHost t;
@@ -143,27 +148,27 @@ struct KindRow {
 
 TEST(SourceKindTest, Classification) {
     const KindRow rows[] = {
-        {"", LocalFile, LocalFile},
-        {"HTTP://H/A.JPG", WebImage, WebImage},
-        {"http://h/dir/", WebPage, WebPage},
-        {"http://h/a.jpeg", WebImage, WebImage},
-        {"https://h/a.jpg", WebImage, WebImage},
-        {"HTTPS://h/", WebPage, WebPage},
-        {"https://h/a.png?w=2", WebImage, WebImage},
-        {"http://h/a.gif#top", WebImage, WebImage},
-        {"http://h/show.php?f=a.jpg", WebPage, WebPage},
-        {"https:/h/a.jpg", LocalImage, LocalImage},
-        {"C:\\a.jpeg", LocalImage, LocalImage},
-        {"C:\\a.jpg?x", LocalFile, LocalFile},
-        {"C:\\pics\\", LocalFolder, LocalFile},
-        {"C:\\pics", LocalFile, LocalFile},
-        {"C:\\a.PNG", LocalImage, LocalImage},
-        {"C:\\a.gif ", LocalFile, LocalFile},
-        {"C:\\dir.bmp\\", LocalFolder, LocalFile},
-        {".gif", LocalImage, LocalImage},
-        {"gif", LocalFile, LocalFile},
-        {"/home/me/pics/", LocalFile, LocalFolder},
-        {"http:/x/", LocalFile, LocalFolder},
+        {"", SourceKind::LocalFile, SourceKind::LocalFile},
+        {"HTTP://H/A.JPG", SourceKind::WebImage, SourceKind::WebImage},
+        {"http://h/dir/", SourceKind::WebPage, SourceKind::WebPage},
+        {"http://h/a.jpeg", SourceKind::WebImage, SourceKind::WebImage},
+        {"https://h/a.jpg", SourceKind::WebImage, SourceKind::WebImage},
+        {"HTTPS://h/", SourceKind::WebPage, SourceKind::WebPage},
+        {"https://h/a.png?w=2", SourceKind::WebImage, SourceKind::WebImage},
+        {"http://h/a.gif#top", SourceKind::WebImage, SourceKind::WebImage},
+        {"http://h/show.php?f=a.jpg", SourceKind::WebPage, SourceKind::WebPage},
+        {"https:/h/a.jpg", SourceKind::LocalImage, SourceKind::LocalImage},
+        {"C:\\a.jpeg", SourceKind::LocalImage, SourceKind::LocalImage},
+        {"C:\\a.jpg?x", SourceKind::LocalFile, SourceKind::LocalFile},
+        {"C:\\pics\\", SourceKind::LocalFolder, SourceKind::LocalFile},
+        {"C:\\pics", SourceKind::LocalFile, SourceKind::LocalFile},
+        {"C:\\a.PNG", SourceKind::LocalImage, SourceKind::LocalImage},
+        {"C:\\a.gif ", SourceKind::LocalFile, SourceKind::LocalFile},
+        {"C:\\dir.bmp\\", SourceKind::LocalFolder, SourceKind::LocalFile},
+        {".gif", SourceKind::LocalImage, SourceKind::LocalImage},
+        {"gif", SourceKind::LocalFile, SourceKind::LocalFile},
+        {"/home/me/pics/", SourceKind::LocalFile, SourceKind::LocalFolder},
+        {"http:/x/", SourceKind::LocalFile, SourceKind::LocalFolder},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(ClassifySource(row.text, '\\'), row.windows) << row.text;

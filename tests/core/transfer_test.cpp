@@ -22,8 +22,9 @@ struct Step {
     enum Kind { State, Data, Error, Tick, Cancel, TickAndCancel, TickAndData, Nothing } kind;
     std::int16_t value = 0;
     std::string bytes;
+    SocketState state = SocketState::Closed;
 };
-Step StateIs(std::int16_t s) { return {Step::State, s, {}}; }
+Step StateIs(SocketState s) { return {Step::State, 0, {}, s}; }
 Step Arrive(std::string bytes) { return {Step::Data, 0, std::move(bytes)}; }
 Step Fails(std::int16_t n) { return {Step::Error, n, {}}; }
 Step Tick() { return {Step::Tick, 0, {}}; }
@@ -63,20 +64,20 @@ public:
         hosts.push_back(host_);
         ports.push_back(port_);
         unread_.clear();
-        state_ = kStateResolvingHost;
+        state_ = SocketState::ResolvingHost;
         current.clear();
         if (!connections.empty()) {
             current = std::move(connections.front());
             connections.pop_front();
         }
     }
-    std::int16_t State() const override { return state_; }
+    SocketState State() const override { return state_; }
     void SendData(std::string_view d) override { sent.emplace_back(d); }
     std::string_view PeekData() const override { return unread_; }
     void DiscardData(std::size_t n) override { unread_.erase(0, n); }
     void Close() override {
         ++closes;
-        state_ = kStateClosed;
+        state_ = SocketState::Closed;
         unread_.clear();
         current.clear();
     }
@@ -114,13 +115,13 @@ public:
     void RunStep(const Step& step) {
         switch (step.kind) {
             case Step::State:
-                state_ = step.value;
+                state_ = step.state;
                 break;
             case Step::Data:
                 Deliver(step.bytes);
                 break;
             case Step::Error:
-                state_ = kStateError;
+                state_ = SocketState::Error;
                 socketListener_->WS_Error(step.value, "");
                 break;
             case Step::Tick:
@@ -162,7 +163,7 @@ private:
     TimerListener* timerListener_ = nullptr;
     std::string host_;
     std::int32_t port_ = 0;
-    std::int16_t state_ = kStateClosed;
+    SocketState state_ = SocketState::Closed;
     std::string unread_;
     bool enabled_ = false;
     std::int64_t interval_ = 0;
@@ -177,6 +178,7 @@ struct Rig {
     TestHost test;
     FakeNet net;
     std::unique_ptr<Transfer> transfer;
+    bool succeeded = false;  // what the last fetch returned
 
     Rig() {
         InitGlobals(program, 1, 0);
@@ -194,14 +196,12 @@ struct Rig {
     void Script(std::deque<Step> steps) { net.connections.push_back(std::move(steps)); }
     void Page(const std::string& url) {
         program.CurrentEntry().Url = url;
-        program.StepSucceeded = false;
-        transfer->SetGrpUrl();
+        succeeded = transfer->SetGrpUrl();
     }
     void Image(const std::string& image, bool relative = false) {
         program.ChosenImage = image;
         program.RelativeToPage = relative;
-        program.StepSucceeded = false;
-        transfer->SetGrpData();
+        succeeded = transfer->SetGrpData();
     }
     std::vector<std::string> Errors() const {
         std::vector<std::string> out;
@@ -222,47 +222,50 @@ TEST(TransferTest, FailuresAndTheirMessages) {
         Steps steps;
         const char* message;
     } rows[] = {
-        {"refused", {StateIs(kStateConnecting), Fails(10061)}, "接続が強制的に拒絶されました。"},
+        {"refused", {StateIs(SocketState::Connecting), Fails(10061)}, "接続が強制的に拒絶されました。"},
         {"hostNotFound", {Fails(11001)}, "正式応答。ホストが見つかりません。"},
-        {"closedWhileConnecting", {StateIs(kStateClosed)}, "切断されました。"},
-        {"remoteClosedWhileConnecting", {StateIs(kStateClosing)}, "相手側から切断されました。"},
-        {"errorStateWhileConnecting", {StateIs(kStateError)}, "エラーが発生しました。"},
+        {"closedWhileConnecting", {StateIs(SocketState::Closed)}, "切断されました。"},
+        {"remoteClosedWhileConnecting", {StateIs(SocketState::Closing)}, "相手側から切断されました。"},
+        {"errorStateWhileConnecting", {StateIs(SocketState::Error)}, "エラーが発生しました。"},
         {"cancelWhileConnecting",
-         {StateIs(kStateConnecting), Click()},
+         {StateIs(SocketState::Connecting), Click()},
          "ユーザーによってキャンセルされました。"},
         {"cancelWhileReceiving",
-         {StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\n"), Click()},
+         {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\n"), Click()},
          "ユーザーによってキャンセルされました。"},
         {"resetInMidBody",
-         {StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nabc"), Fails(10054)},
+         {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nabc"),
+          Fails(10054)},
          "接続がリモート側のマシンからリセットされました。"},
         {"errorStateWhileReceiving",
-         {StateIs(kStateConnected), StateIs(kStateError)},
+         {StateIs(SocketState::Connected), StateIs(SocketState::Error)},
          "エラーが発生しました。"},
         {"notFoundNamesThePath",
-         {StateIs(kStateConnected), Arrive("HTTP/1.1 404 Not Found\r\n\r\n")},
+         {StateIs(SocketState::Connected), Arrive("HTTP/1.1 404 Not Found\r\n\r\n")},
          "ファイル /dir/page.html?q=1 が見つかりませんでした。"},
         {"redirectWithoutLocation",
-         {StateIs(kStateConnected), Arrive("HTTP/1.0 302 Moved Temporarily\r\nServer: x\r\n\r\n")},
+         {StateIs(SocketState::Connected), Arrive("HTTP/1.0 302 Moved Temporarily\r\nServer: x\r\n\r\n")},
          "302 Moved Temporarily"},
         {"redirectToAnotherScheme",
-         {StateIs(kStateConnected), Arrive("HTTP/1.1 301 Moved\r\nLocation: ftp://h/x\r\n\r\n")},
+         {StateIs(SocketState::Connected), Arrive("HTTP/1.1 301 Moved\r\nLocation: ftp://h/x\r\n\r\n")},
          "301 Moved Permanently"},
         {"redirectCutByClose",
-         {StateIs(kStateConnected), Arrive("HTTP/1.1 307 Temporary\r\nLocation: /x"), StateIs(kStateClosing)},
+         {StateIs(SocketState::Connected), Arrive("HTTP/1.1 307 Temporary\r\nLocation: /x"),
+          StateIs(SocketState::Closing)},
          "307 "},
         {"serverError",
-         {StateIs(kStateConnected), Arrive("HTTP/1.1 500 Oops\r\n\r\n")},
+         {StateIs(SocketState::Connected), Arrive("HTTP/1.1 500 Oops\r\n\r\n")},
          "500 Internal Server Error"},
-        {"unlistedStatus", {StateIs(kStateConnected), Arrive("HTTP/1.1 418 Teapot\r\n\r\n")}, "418 "},
+        {"unlistedStatus", {StateIs(SocketState::Connected), Arrive("HTTP/1.1 418 Teapot\r\n\r\n")}, "418 "},
         {"malformedChunk",
-         {StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nq\r\n")},
+         {StateIs(SocketState::Connected),
+          Arrive("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nq\r\n")},
          "接続先の応答が正しくありません。"},
         {"notHttp",
-         {StateIs(kStateConnected), Arrive("SSH-2.0-OpenSSH\r\n"), StateIs(kStateClosing)},
+         {StateIs(SocketState::Connected), Arrive("SSH-2.0-OpenSSH\r\n"), StateIs(SocketState::Closing)},
          "接続先の応答が正しくありません。"},
         {"statusCutByClose",
-         {StateIs(kStateConnected), Arrive("HTTP/1.1 503"), StateIs(kStateClosing)},
+         {StateIs(SocketState::Connected), Arrive("HTTP/1.1 503"), StateIs(SocketState::Closing)},
          "503 Service Unavailable"},
     };
     for (const auto& row : rows) {
@@ -270,7 +273,7 @@ TEST(TransferTest, FailuresAndTheirMessages) {
         Rig rig;
         rig.Script(row.steps);
         rig.Page("http://h/dir/page.html?q=1");
-        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_FALSE(rig.succeeded);
         EXPECT_FALSE(rig.net.exhausted);
         EXPECT_EQ(rig.Errors(), std::vector<std::string>{row.message});
         EXPECT_EQ(rig.program.SourceText, "");
@@ -279,26 +282,26 @@ TEST(TransferTest, FailuresAndTheirMessages) {
 
 TEST(TransferTest, SocketErrorShowsInTheLabelAtOnce) {
     Rig rig;
-    rig.Script({StateIs(kStateConnecting), Fails(10060)});
+    rig.Script({StateIs(SocketState::Connecting), Fails(10060)});
     rig.Page("http://h/");
     EXPECT_EQ(rig.net.messages.back(), "ソケットは終了しました。");
 }
 
 TEST(TransferTest, RejectedStatusClosesTheSocketAtOnce) {
     Rig rig;
-    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 404 Not Found\r\n\r\n")});
+    rig.Script({StateIs(SocketState::Connected), Arrive("HTTP/1.1 404 Not Found\r\n\r\n")});
     rig.Page("http://h/x");
     EXPECT_EQ(rig.net.closes, 1);
-    EXPECT_EQ(rig.net.State(), kStateClosed);
+    EXPECT_EQ(rig.net.State(), SocketState::Closed);
 }
 
 TEST(TransferTest, PageIsFetchedIntoSourceText) {
     Rig rig;
     rig.program.SourceText = "kept\r\n";
-    rig.Script({StateIs(kStateConnecting), StateIs(kStateConnected), Arrive(kPage.substr(0, 20)),
-                Arrive(kPage.substr(20))});
+    rig.Script({StateIs(SocketState::Connecting), StateIs(SocketState::Connected),
+                Arrive(kPage.substr(0, 20)), Arrive(kPage.substr(20))});
     rig.Page("http://example.org:8080/dir/page.html");
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_TRUE(rig.test.dialogs.boxes.empty());
     EXPECT_EQ(rig.program.SourceText, "kept\r\n<img src=\"a.jpg\">\r\nx");
     EXPECT_EQ(rig.net.hosts, std::vector<std::string>{"example.org"});
@@ -311,16 +314,16 @@ TEST(TransferTest, PageIsFetchedIntoSourceText) {
               (std::vector<std::string>{"元URL http://example.org:8080/dir/page.html を取得しています...",
                                         "元ファイルを取得しています..."}));
     // Complete by its length: closed without waiting for the server to close.
-    EXPECT_EQ(rig.net.State(), kStateClosed);
+    EXPECT_EQ(rig.net.State(), SocketState::Closed);
     EXPECT_FALSE(rig.net.exhausted);
 }
 
 TEST(TransferTest, ServerCloseEndsABodyWithoutLength) {
     Rig rig;
-    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.0 200 OK\r\n\r\nline one\r\n"), Arrive("line two"),
-                StateIs(kStateClosing)});
+    rig.Script({StateIs(SocketState::Connected), Arrive("HTTP/1.0 200 OK\r\n\r\nline one\r\n"),
+                Arrive("line two"), StateIs(SocketState::Closing)});
     rig.Page("http://h/");
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_EQ(rig.program.SourceText, "line one\r\nline two");
 }
 
@@ -331,12 +334,12 @@ TEST(TransferTest, BadPageUrlsAreRejectedBeforeConnecting) {
         rig.Page(url);
         EXPECT_EQ(rig.Errors(), std::vector<std::string>{"URLの指定が間違っています。"}) << url;
         EXPECT_EQ(rig.net.connects, 0) << url;
-        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_FALSE(rig.succeeded);
     }
 }
 
 TEST(TransferTest, TimeOutQuestion) {
-    const auto connected = StateIs(kStateConnected);
+    const auto connected = StateIs(SocketState::Connected);
     const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi";
     const struct {
         const char* name;
@@ -347,9 +350,9 @@ TEST(TransferTest, TimeOutQuestion) {
         std::vector<std::string> errors;
         bool succeeded;
     } rows[] = {
-        {"connectingCancel", {{StateIs(kStateConnecting), Tick()}}, {false}, 1, 0, {}, false},
+        {"connectingCancel", {{StateIs(SocketState::Connecting), Tick()}}, {false}, 1, 0, {}, false},
         {"connectingRetry",
-         {{StateIs(kStateConnecting), Tick()}, {connected, Arrive(ok)}},
+         {{StateIs(SocketState::Connecting), Tick()}, {connected, Arrive(ok)}},
          {true},
          2,
          1,
@@ -365,7 +368,7 @@ TEST(TransferTest, TimeOutQuestion) {
          {},
          true},
         {"cancelWinsOverTimeOut",
-         {{StateIs(kStateConnecting), TickAndClick()}},
+         {{StateIs(SocketState::Connecting), TickAndClick()}},
          {},
          1,
          0,
@@ -405,7 +408,7 @@ TEST(TransferTest, TimeOutQuestion) {
         }
         EXPECT_EQ(questions, row.answers.size());
         EXPECT_EQ(errors, row.errors);
-        EXPECT_EQ(rig.program.StepSucceeded, row.succeeded);
+        EXPECT_EQ(rig.succeeded, row.succeeded);
         if (row.succeeded) {
             EXPECT_EQ(rig.program.SourceText, "hi");
         }
@@ -416,7 +419,8 @@ TEST(TransferTest, TimerRestartsWithTheTimeOut) {
     for (std::int32_t timeOut : {0, 1, 30, 100000}) {
         Rig rig;
         rig.program.TimeOut = timeOut;
-        rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx")});
+        rig.Script(
+            {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx")});
         rig.Page("http://h/");
         ASSERT_FALSE(rig.net.intervals.empty());
         for (std::int64_t ms : rig.net.intervals) EXPECT_EQ(ms, std::int64_t{timeOut} * 1000);
@@ -433,20 +437,20 @@ TEST(TransferTest, NeverAskingStillGivesUpWhenNobodyWatches) {
         Rig rig;
         rig.program.TimeOut = timeOut;
         rig.test.dialogs.unattended = true;
-        rig.Script({StateIs(kStateConnected), Tick()});
+        rig.Script({StateIs(SocketState::Connected), Tick()});
         rig.Page("http://h/");
         EXPECT_FALSE(rig.net.exhausted);
         ASSERT_FALSE(rig.net.intervals.empty());
         for (std::int64_t ms : rig.net.intervals) EXPECT_EQ(ms, Transfer::kUnattendedSilenceLimitMs);
         EXPECT_EQ(Transfer::kUnattendedSilenceLimitMs, 120000);
         EXPECT_EQ(rig.test.dialogs.Texts(), std::vector<std::string>{"接続先の応答がありません。"});
-        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_FALSE(rig.succeeded);
     }
 }
 
 TEST(TransferTest, CancelHidesTheWindow) {
     Rig rig;
-    rig.Script({StateIs(kStateConnecting), Click()});
+    rig.Script({StateIs(SocketState::Connecting), Click()});
     rig.Page("http://h/");
     EXPECT_TRUE(rig.net.hidden);
     EXPECT_TRUE(rig.program.CancelRequested);
@@ -454,9 +458,10 @@ TEST(TransferTest, CancelHidesTheWindow) {
 
 TEST(TransferTest, ImageIsStoredInTheWorkingFile) {
     Rig rig;
-    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n\x89PNG")});
+    rig.Script(
+        {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n\x89PNG")});
     rig.Image("http://img.example:81/p/q.png");
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_EQ(rig.program.WorkImageFile, "cache.png");
     EXPECT_EQ(rig.test.files.files.at("cache.png"), "\x89PNG");
     EXPECT_EQ(rig.net.sent.at(0).substr(0, 25), "GET /p/q.png HTTP/1.1\r\nFr");
@@ -469,12 +474,12 @@ TEST(TransferTest, ImageIsStoredInTheWorkingFile) {
 
 TEST(TransferTest, ImageOnThePagesServer) {
     Rig rig;
-    rig.Script({StateIs(kStateConnected), Arrive(kPage)});
-    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nGIF")});
+    rig.Script({StateIs(SocketState::Connected), Arrive(kPage)});
+    rig.Script({StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nGIF")});
     rig.Page("http://page.example:8000/d/index.html");
-    ASSERT_TRUE(rig.program.StepSucceeded);
+    ASSERT_TRUE(rig.succeeded);
     rig.Image("/d/img/a b.gif", true);
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_EQ(rig.net.hosts, (std::vector<std::string>{"page.example", "page.example"}));
     EXPECT_EQ(rig.net.ports, (std::vector<std::int32_t>{8000, 8000}));
     EXPECT_EQ(rig.net.sent.at(1).substr(0, 32), "GET /d/img/a%20b.gif HTTP/1.1\r\nF");
@@ -496,9 +501,10 @@ TEST(TransferTest, ImageUrlOfAnySchemeIsFetched) {
     };
     for (const auto& row : rows) {
         Rig rig;
-        rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nj")});
+        rig.Script(
+            {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nj")});
         rig.Image(row.image);
-        EXPECT_TRUE(rig.program.StepSucceeded) << row.image;
+        EXPECT_TRUE(rig.succeeded) << row.image;
         EXPECT_EQ(rig.program.WorkImageFile, row.work) << row.image;
         EXPECT_EQ(rig.net.ports, std::vector<std::int32_t>{row.port}) << row.image;
     }
@@ -537,10 +543,10 @@ TEST(TransferTest, RedirectsAreFollowed) {
     };
     for (const auto& row : rows) {
         Rig rig;
-        rig.Script({StateIs(kStateConnected), Arrive(RedirectTo(row.status, row.location))});
-        rig.Script({StateIs(kStateConnected), Arrive(kPage)});
+        rig.Script({StateIs(SocketState::Connected), Arrive(RedirectTo(row.status, row.location))});
+        rig.Script({StateIs(SocketState::Connected), Arrive(kPage)});
         rig.Page("http://h:8080/a/b/p.html");
-        EXPECT_TRUE(rig.program.StepSucceeded) << row.name;
+        EXPECT_TRUE(rig.succeeded) << row.name;
         EXPECT_TRUE(rig.test.dialogs.boxes.empty()) << row.name;
         EXPECT_EQ(rig.program.SourceText, "<img src=\"a.jpg\">\r\nx") << row.name;
         ASSERT_EQ(rig.net.sent.size(), 2u) << row.name;
@@ -559,10 +565,12 @@ TEST(TransferTest, RedirectChains) {
     for (int hops : {5, 6}) {
         Rig rig;
         for (int i = 0; i < hops; ++i)
-            rig.Script({StateIs(kStateConnected), Arrive(RedirectTo(302, "/hop" + std::to_string(i)))});
-        rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nGIF")});
+            rig.Script(
+                {StateIs(SocketState::Connected), Arrive(RedirectTo(302, "/hop" + std::to_string(i)))});
+        rig.Script(
+            {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nGIF")});
         rig.Image("http://h/a.gif");
-        EXPECT_EQ(rig.program.StepSucceeded, hops == 5) << hops;
+        EXPECT_EQ(rig.succeeded, hops == 5) << hops;
         EXPECT_EQ(rig.net.connects, hops == 5 ? 6 : 6) << hops;
         if (hops == 5) {
             EXPECT_EQ(rig.test.files.files.at("cache.gif"), "GIF");
@@ -574,7 +582,8 @@ TEST(TransferTest, RedirectChains) {
     }
     // A loop ends the same way.
     Rig rig;
-    for (int i = 0; i < 7; ++i) rig.Script({StateIs(kStateConnected), Arrive(RedirectTo(301, "/a.gif"))});
+    for (int i = 0; i < 7; ++i)
+        rig.Script({StateIs(SocketState::Connected), Arrive(RedirectTo(301, "/a.gif"))});
     rig.Image("http://h/a.gif");
     EXPECT_EQ(rig.Errors(), std::vector<std::string>{"リダイレクトが多すぎます。"});
     EXPECT_EQ(rig.net.connects, 6);
@@ -583,16 +592,16 @@ TEST(TransferTest, RedirectChains) {
 // Broke: an empty image body was handed on as a picture (or the previous fetch's was).
 TEST(TransferTest, EmptyImageBodyFails) {
     Rig rig;
-    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nold")});
-    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")});
-    rig.Script({StateIs(kStateConnected), StateIs(kStateClosing)});
+    rig.Script({StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nold")});
+    rig.Script({StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")});
+    rig.Script({StateIs(SocketState::Connected), StateIs(SocketState::Closing)});
     rig.Image("http://h/one.jpg");
-    ASSERT_TRUE(rig.program.StepSucceeded);
+    ASSERT_TRUE(rig.succeeded);
     rig.test.files.files.clear();
     rig.Image("http://h/two.jpg");
-    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_FALSE(rig.succeeded);
     rig.Image("http://h/three.jpg");
-    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_FALSE(rig.succeeded);
     EXPECT_EQ(rig.Errors(),
               (std::vector<std::string>{"画像ファイル http://h/two.jpg を取得できませんでした。",
                                         "画像ファイル http://h/three.jpg を取得できませんでした。"}));
@@ -602,9 +611,9 @@ TEST(TransferTest, EmptyImageBodyFails) {
 TEST(TransferTest, UnwritableWorkingFileFails) {
     Rig rig;
     rig.test.files.failWrites = true;
-    rig.Script({StateIs(kStateConnected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx")});
+    rig.Script({StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx")});
     rig.Image("http://h/a.bmp");
-    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_FALSE(rig.succeeded);
     EXPECT_EQ(rig.Errors(), std::vector<std::string>{"画像ファイル cache.bmp を保存できませんでした。"});
 }
 
@@ -615,7 +624,7 @@ std::string Pattern(std::size_t size, int seed) {
 }
 
 Steps InPieces(const std::string& wire, std::size_t piece) {
-    Steps steps{StateIs(kStateConnected)};
+    Steps steps{StateIs(SocketState::Connected)};
     for (std::size_t at = 0; at < wire.size(); at += piece) steps.push_back(Arrive(wire.substr(at, piece)));
     return steps;
 }
@@ -626,7 +635,7 @@ TEST(TransferTest, LargeImageIsWrittenInPieces) {
     rig.Script(InPieces(
         "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(image.size()) + "\r\n\r\n" + image, 300000));
     rig.Image("http://h/big.bmp");
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_TRUE(rig.test.files.files.at("cache.bmp") == image);
 }
 
@@ -642,7 +651,7 @@ TEST(TransferTest, RetryRewritesTheFileFromItsStart) {
     rig.Script(InPieces(head + std::to_string(image.size()) + "\r\n\r\n" + image, 400000));
     rig.test.dialogs.retryAnswers = {true};
     rig.Image("http://h/a.gif");
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_TRUE(rig.test.files.files.at("cache.gif") == image);
 }
 
@@ -673,11 +682,11 @@ TEST(TransferTest, FailedFetchLeavesAnEarlierWorkingFileWhole) {
         Rig rig;
         Steps steps = row.steps;
         if (row.reset) steps.push_back(Fails(10054));
-        if (std::string(row.name) == "cutShort") steps.push_back(StateIs(kStateClosed));
+        if (std::string(row.name) == "cutShort") steps.push_back(StateIs(SocketState::Closed));
         rig.Script(steps);
         rig.test.files.files["cache.jpg"] = "old";
         rig.Image("http://h/a.jpg");
-        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_FALSE(rig.succeeded);
         EXPECT_EQ(rig.Errors(), std::vector<std::string>{row.message});
         EXPECT_EQ(rig.test.files.files, (std::map<std::string, std::string>{{"cache.jpg", "old"}}));
     }

@@ -20,7 +20,7 @@ struct Fixture {
         t.host.images = &decoder;
         t.host.desktop = &desktop;
         program.WinFolderWPname = "wall.bmp";
-        program.RunMode = ModeEntry;
+        program.RunMode = RunModeValue::Entry;
         program.TitleText = "vexal 1.00";
     }
     bool Install(const std::string& path) { return InstallWallpaper(program, t.host, preview, path); }
@@ -179,34 +179,34 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
 TEST(InstallWallpaperTest, StyleValuesByWpStateAndRunMode) {
     const struct {
         const char* name;
-        std::uint8_t runMode;
+        RunModeValue runMode;
         std::uint8_t wpState;
         std::vector<std::string> keys;
     } rows[] = {
         {"centred",
-         ModeEntry,
+         RunModeValue::Entry,
          0,
          {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=0"}},
         {"tiled",
-         ModeEntry,
+         RunModeValue::Entry,
          1,
          {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=1"}},
         {"stretched",
-         ModeEntry,
+         RunModeValue::Entry,
          2,
          {"key Control Panel\\Desktop\\WallpaperStyle=2", "key Control Panel\\Desktop\\TileWallpaper=0"}},
         {"editorRunsWriteToo",
-         ModeEditor,
+         RunModeValue::Editor,
          1,
          {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=1"}},
-        {"directImageKeepsTheStyle", ModeDirect, 2, {}},
-        {"unknownStyleKeepsTheStyle", ModeEntry, 3, {}},
-        {"largestStyleKeepsTheStyle", ModeEntry, 255, {}},
+        {"directImageKeepsTheStyle", RunModeValue::Direct, 2, {}},
+        {"unknownStyleKeepsTheStyle", RunModeValue::Entry, 3, {}},
+        {"largestStyleKeepsTheStyle", RunModeValue::Entry, 255, {}},
     };
     for (const auto& r : rows) {
         Fixture f;
         f.program.RunMode = r.runMode;
-        f.program.CurrentEntry().WpState = r.wpState;
+        f.program.CurrentEntry().WpState = WallpaperStyle{r.wpState};
         f.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF000000);
         EXPECT_TRUE(f.Install("wp.bmp")) << r.name;
         std::vector<std::string> expected = r.keys;
@@ -281,10 +281,10 @@ TEST(AutowpTest, InstallsFromDiskThenUnloadsWithTheOutcome) {
 }
 
 TEST(AutowpTest, StyleCodes) {
-    EXPECT_EQ(StyleCode(0), "00");
-    EXPECT_EQ(StyleCode(1), "01");
-    EXPECT_EQ(StyleCode(2), "20");
-    EXPECT_EQ(StyleCode(3), "");
+    EXPECT_EQ(StyleCode(WallpaperStyle::Centred), "00");
+    EXPECT_EQ(StyleCode(WallpaperStyle::Tiled), "01");
+    EXPECT_EQ(StyleCode(WallpaperStyle::Stretched), "20");
+    EXPECT_EQ(StyleCode(WallpaperStyle{3}), "");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "app/startup.h"
+#include "gather/driver.h"
 #include "host/progress_view.h"
 #include "net/transfer.h"
 #include "platform/posix/posix_file_system.h"
@@ -93,6 +94,8 @@ struct Rig {
     PosixTimer timer{reactor};
     SilentProgress progress;
     std::unique_ptr<Transfer> transfer;
+    std::unique_ptr<TransferFetches> fetches;
+    bool succeeded = false;  // what the last fetch returned
 
     Rig() {
         InitGlobals(program, 1, 0);
@@ -105,19 +108,19 @@ struct Rig {
         test.host.pump = &reactor;
         test.host.progress = &progress;
         transfer = std::make_unique<Transfer>(program, test.host);
+        fetches = std::make_unique<TransferFetches>(*transfer);
     }
 
     // Runs one fetch of `url`; returns its wall time in milliseconds.
     std::int64_t Fetch(Kind kind, const std::string& url) {
-        program.StepSucceeded = false;
         const std::int64_t start = PosixReactor::NowMs();
         if (kind == Kind::Page) {
             program.CurrentEntry().Url = url;
-            transfer->SetGrpUrl();
+            succeeded = fetches->SetGrpUrl();
         } else {
             program.ChosenImage = url;
             program.RelativeToPage = false;
-            transfer->SetGrpData();
+            succeeded = fetches->SetGrpData();
         }
         return PosixReactor::NowMs() - start;
     }
@@ -171,7 +174,7 @@ TEST(HostileHttpTest, GigabyteImageStreamsToItsFileInBoundedMemory) {
     MemoryWatch watch;
     const std::int64_t ms = rig.Fetch(Kind::Image, server.Url("/huge.bin"));
     const std::uint64_t growth = watch.Growth();
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_EQ(rig.Boxes(), std::vector<std::string>{});
     std::error_code ec;
     EXPECT_EQ(std::filesystem::file_size(rig.WorkFile(), ec), kGiB);
@@ -200,7 +203,7 @@ TEST(HostileHttpTest, GigabytePageIsRefusedOnceItPassesTheLimit) {
         MemoryWatch watch;
         const std::int64_t ms = rig.Fetch(Kind::Page, server.Url("/huge.html"));
         const std::uint64_t growth = watch.Growth();
-        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_FALSE(rig.succeeded);
         EXPECT_EQ(rig.Boxes(), std::vector<std::string>{std::string("error:") + kOutOfMemory});
         EXPECT_EQ(rig.program.SourceText, "");
         EXPECT_LE(growth, kRefusedGrowth);
@@ -234,7 +237,7 @@ TEST(HostileHttpTest, EndlessHeadersAreRefused) {
             Rig rig;
             MemoryWatch watch;
             const std::int64_t ms = rig.Fetch(kind, server.Url("/endless.bin"));
-            EXPECT_FALSE(rig.program.StepSucceeded);
+            EXPECT_FALSE(rig.succeeded);
             ASSERT_EQ(rig.Boxes().size(), 1u);
             const std::string box = rig.Boxes()[0];
             EXPECT_TRUE(box == std::string("error:") + kOutOfMemory ||
@@ -279,7 +282,7 @@ void RunExchanges(const std::vector<Exchange>& rows) {
             EXPECT_LT(ms, 1500) << "the close ends every exchange well before the time-out";
             switch (kind == Kind::Page ? row.page : row.image) {
                 case Expect::Body:
-                    EXPECT_TRUE(rig.program.StepSucceeded);
+                    EXPECT_TRUE(rig.succeeded);
                     EXPECT_EQ(rig.Boxes(), std::vector<std::string>{});
                     if (kind == Kind::Page) {
                         EXPECT_EQ(rig.program.SourceText, row.body);
@@ -290,19 +293,19 @@ void RunExchanges(const std::vector<Exchange>& rows) {
                     }
                     break;
                 case Expect::Malformed:
-                    EXPECT_FALSE(rig.program.StepSucceeded);
+                    EXPECT_FALSE(rig.succeeded);
                     EXPECT_EQ(rig.Boxes(), std::vector<std::string>{std::string("error:") + kMalformed});
                     break;
                 case Expect::CutShort:
-                    EXPECT_FALSE(rig.program.StepSucceeded);
+                    EXPECT_FALSE(rig.succeeded);
                     EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:相手側から切断されました。"});
                     break;
                 case Expect::Failure:
-                    EXPECT_FALSE(rig.program.StepSucceeded);
+                    EXPECT_FALSE(rig.succeeded);
                     EXPECT_EQ(rig.Boxes().size(), 1u);
                     break;
             }
-            if (!rig.program.StepSucceeded) {
+            if (!rig.succeeded) {
                 EXPECT_FALSE(std::filesystem::exists(rig.WorkFile())) << "no partial file";
                 EXPECT_EQ(rig.program.SourceText, "");
             }
@@ -415,7 +418,7 @@ TEST(HostileHttpTest, ResetAtEveryPhase) {
             Rig rig;
             const std::int64_t ms = rig.Fetch(kind, server.Url("/r.bin"));
             EXPECT_LT(ms, 1500);
-            if (rig.program.StepSucceeded) {
+            if (rig.succeeded) {
                 EXPECT_TRUE(row.bodyComplete) << "a fetch cut short succeeded";
                 EXPECT_EQ(rig.Boxes(), std::vector<std::string>{});
             } else {

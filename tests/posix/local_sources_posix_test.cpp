@@ -159,8 +159,7 @@ TEST(LocalSourcesPosixTest, TextFileFromDisk) {
     const std::string path = w.dir / "list.txt";
     Touch(path, "  http://h/\x89\xE6.jpg \r\n\r\nc:\\a b\\x.gif\n \r\n");
     w.program.CurrentEntry().Url = path;
-    Load_sDArr(w.program, w.host);
-    EXPECT_TRUE(w.program.StepSucceeded);
+    EXPECT_TRUE(Load_sDArr(w.program, w.host));
     EXPECT_EQ(w.program.SourceText, "http://h/画.jpg\r\n\r\nc:\\a b\\x.gif\n\r\n");
 }
 
@@ -170,10 +169,8 @@ TEST(LocalSourcesPosixTest, TextFileThatIsNoNormalFile) {
     fs::create_directory(w.dir / "folder.txt");
     for (const std::string name : {"missing.txt", ".hidden.txt", "folder.txt"}) {
         w.dialogs.boxes.clear();
-        w.program.StepSucceeded = false;
         w.program.CurrentEntry().Url = w.dir / name;
-        Load_sDArr(w.program, w.host);
-        EXPECT_FALSE(w.program.StepSucceeded) << name;
+        EXPECT_FALSE(Load_sDArr(w.program, w.host)) << name;
         EXPECT_EQ(w.dialogs.Texts(), Strings{"元ファイル " + (w.dir / name) + " が見つかりせん。"}) << name;
     }
 }
@@ -185,8 +182,7 @@ TEST(LocalSourcesPosixTest, UnreadableTextFile) {
     Touch(path, "a.gif\r\n");
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
     w.program.CurrentEntry().Url = path;
-    Load_sDArr(w.program, w.host);
-    EXPECT_FALSE(w.program.StepSucceeded);
+    EXPECT_FALSE(Load_sDArr(w.program, w.host));
     EXPECT_EQ(w.dialogs.Texts(), Strings{"元ファイル " + path + " を読み込めませんでした。"});
 }
 

@@ -82,7 +82,7 @@ TEST(PosixSocketTest, ConnectDataAndCloseEventsInOrder) {
     socket.SetRemotePort(server.port());
     socket.Connect();
     EXPECT_EQ(events.order, "") << "no event inside Connect";
-    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == kStateClosing; }));
+    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == SocketState::Closing; }));
     EXPECT_EQ(events.order.substr(0, 8), "connect;");
     EXPECT_EQ(events.order.substr(events.order.size() - 6), "close;");
     EXPECT_EQ(socket.PeekData(), "helloworld");
@@ -98,10 +98,10 @@ TEST(PosixSocketTest, InvalidNamesFailWithoutALookupButOnlyInsideThePump) {
     socket.SetRemotePort(80);
     socket.Connect();
     EXPECT_TRUE(events.errors.empty());
-    EXPECT_NE(socket.State(), kStateError);
+    EXPECT_NE(socket.State(), SocketState::Error);
     reactor.Pump(0);
     EXPECT_EQ(events.errors, std::vector<std::int16_t>{kErrorHostNotFound});
-    EXPECT_EQ(socket.State(), kStateError);
+    EXPECT_EQ(socket.State(), SocketState::Error);
 }
 
 // The POSIX socket on its reactor, for the contract every platform's socket keeps.
@@ -163,7 +163,7 @@ TEST(PosixReactorTest, PumpReturnsWhenDataArrives) {
     socket.SetRemoteHost("127.0.0.1");
     socket.SetRemotePort(server.port());
     socket.Connect();
-    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == kStateConnected; }));
+    ASSERT_TRUE(PumpUntil(reactor, [&] { return socket.State() == SocketState::Connected; }));
     const std::int64_t start = PosixReactor::NowMs();
     while (events.totals.empty() && PosixReactor::NowMs() - start < 1500) reactor.Pump(1000);
     EXPECT_LT(PosixReactor::NowMs() - start, 500);

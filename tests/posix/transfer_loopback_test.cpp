@@ -68,6 +68,7 @@ struct Rig {
     PosixTimer timer{reactor};
     LabelRecorder progress;
     std::unique_ptr<Transfer> transfer;
+    bool succeeded = false;  // what the last fetch returned
     PosixTimer* timerForClick = nullptr;
 
     Rig() {
@@ -84,17 +85,15 @@ struct Rig {
     // Fetches a page; returns the milliseconds it took.
     std::int64_t Page(const std::string& url) {
         program.CurrentEntry().Url = url;
-        program.StepSucceeded = false;
         const std::int64_t start = NowMs();
-        transfer->SetGrpUrl();
+        succeeded = transfer->SetGrpUrl();
         return NowMs() - start;
     }
     std::int64_t Image(const std::string& image, bool relative = false) {
         program.ChosenImage = image;
         program.RelativeToPage = relative;
-        program.StepSucceeded = false;
         const std::int64_t start = NowMs();
-        transfer->SetGrpData();
+        succeeded = transfer->SetGrpData();
         return NowMs() - start;
     }
     std::vector<std::string> Boxes() const {
@@ -163,7 +162,7 @@ TEST(TransferLoopbackTest, PagesArriveWhateverTheFraming) {
         });
         Rig rig;
         const std::int64_t ms = rig.Page(server.Url("/dir/index.html"));
-        EXPECT_TRUE(rig.program.StepSucceeded);
+        EXPECT_TRUE(rig.succeeded);
         EXPECT_EQ(rig.Boxes(), std::vector<std::string>{});
         EXPECT_EQ(rig.program.SourceText, kPageText);
         // Well under the 1-second time-out: the end of the body ends the fetch.
@@ -204,7 +203,7 @@ TEST(TransferLoopbackTest, ImagesArriveByteForByte) {
         });
         Rig rig;
         rig.Image(server.Url("/pics/photo.jpg"));
-        EXPECT_TRUE(rig.program.StepSucceeded);
+        EXPECT_TRUE(rig.succeeded);
         EXPECT_EQ(rig.Boxes(), std::vector<std::string>{});
         EXPECT_EQ(rig.program.WorkImageFile, "work.jpg");
         EXPECT_TRUE(rig.WorkFile() == image) << "stored " << rig.WorkFile().size() << " bytes";
@@ -259,7 +258,7 @@ TEST(TransferLoopbackTest, FailuresShowTheirMessage) {
         Rig rig;
         rig.test.files.files["work.jpg"] = "old picture";
         rig.Image(server.Url("/pics/photo.jpg"));
-        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_FALSE(rig.succeeded);
         std::vector<std::string> expected;
         for (std::string box : row.boxes) {
             const auto at = box.find("PORT");
@@ -290,7 +289,7 @@ TEST(TransferLoopbackTest, ConnectionFailures) {
         SCOPED_TRACE(row.name);
         Rig rig;
         const std::int64_t ms = rig.Page(row.url);
-        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_FALSE(rig.succeeded);
         EXPECT_EQ(rig.Boxes(), std::vector<std::string>{std::string("error:") + row.message});
         EXPECT_EQ(rig.progress.messages.back(), row.message) << "the label shows the socket error";
         EXPECT_LT(ms, 500);
@@ -304,7 +303,7 @@ TEST(TransferLoopbackTest, HostNamesAreLookedUp) {
     });
     Rig rig;
     rig.Page("http://localhost:" + std::to_string(server.port()) + "/");
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_EQ(rig.program.SourceText, "<img src=\"x.gif\">");
     ASSERT_EQ(server.requests().size(), 1u);
     EXPECT_NE(server.requests()[0].find("\r\nHost: localhost:" + std::to_string(server.port()) + "\r\n"),
@@ -324,7 +323,7 @@ TEST(TransferLoopbackTest, StallAnsweredRetryThenServed) {
     Rig rig;
     rig.test.dialogs.retryAnswers = {true};
     const std::int64_t ms = rig.Page(server.Url("/p.html"));
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"retry:接続先の応答がありません。"});
     EXPECT_EQ(rig.test.dialogs.boxes[0].title, "vexal");
     EXPECT_EQ(rig.program.SourceText, kPageText);
@@ -344,7 +343,7 @@ TEST(TransferLoopbackTest, StallAnsweredCancelWithinTheTimeOutAndIdle) {
     const double cpuBefore = ThreadCpuMs();
     const std::int64_t ms = rig.Page(server.Url("/p.html"));
     const double cpu = ThreadCpuMs() - cpuBefore;
-    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_FALSE(rig.succeeded);
     EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"retry:接続先の応答がありません。"});
     EXPECT_EQ(rig.program.SourceText, "");
     // The question comes one time-out after the last data, not later.
@@ -379,7 +378,7 @@ TEST(TransferLoopbackTest, CancelInMidTransfer) {
     clickTimer.SetEnabled(true);
     rig.Image(server.Url("/big.png"));
     const std::int64_t after = NowMs() - clicker.at;
-    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_FALSE(rig.succeeded);
     EXPECT_TRUE(rig.progress.hidden);
     EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:ユーザーによってキャンセルされました。"});
     EXPECT_GT(rig.progress.value, 0) << "the transfer was under way";
@@ -401,9 +400,9 @@ TEST(TransferLoopbackTest, PageThenImageOnItsServer) {
     });
     Rig rig;
     rig.Page(server.Url("/site/index.html"));
-    ASSERT_TRUE(rig.program.StepSucceeded);
+    ASSERT_TRUE(rig.succeeded);
     rig.Image("/i/a.jpg", true);
-    EXPECT_TRUE(rig.program.StepSucceeded);
+    EXPECT_TRUE(rig.succeeded);
     EXPECT_TRUE(rig.WorkFile() == image);
     EXPECT_EQ(server.connections(), 2);
 }
@@ -424,7 +423,7 @@ TEST(TransferLoopbackTest, ResetAfterPartOfALargeImageLeavesNoFile) {
     rig.test.host.files = &files;
     rig.program.CacheFileName = dir / "work";
     rig.Image(server.Url("/big.bmp"));
-    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_FALSE(rig.succeeded);
     EXPECT_EQ(rig.Boxes(),
               std::vector<std::string>{"error:接続がリモート側のマシンからリセットされました。"});
     EXPECT_FALSE(files.IsNormalFile(dir / "work.bmp"));
@@ -446,7 +445,7 @@ TEST(TransferLoopbackTest, WorkingFileIsRewrittenWhole) {
         old << std::string(10000, 'o');
     }
     rig.Image(server.Url("/a.gif"));
-    ASSERT_TRUE(rig.program.StepSucceeded);
+    ASSERT_TRUE(rig.succeeded);
     std::string stored;
     ASSERT_TRUE(files.ReadFile(dir / "work.gif", stored));
     EXPECT_EQ(stored, "short");
@@ -497,10 +496,10 @@ TEST(TransferLoopbackTest, HttpsPageThenItsPicture) {
         });
         Rig rig;
         rig.Page(server.SecureUrl("/site/index.html", host));
-        ASSERT_TRUE(rig.program.StepSucceeded) << ::testing::PrintToString(rig.Boxes());
+        ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Boxes());
         EXPECT_EQ(rig.program.SourceText, "<img src=\"pics/a.gif\">");
         rig.Image(rig.program.ServerUrl.Dir + "pics/a.gif", true);
-        EXPECT_TRUE(rig.program.StepSucceeded);
+        EXPECT_TRUE(rig.succeeded);
         EXPECT_TRUE(rig.WorkFile() == image);
         EXPECT_EQ(rig.program.WorkImageFile, "work.gif");
         EXPECT_EQ(server.connections(), 2);
@@ -533,7 +532,7 @@ TEST(TransferLoopbackTest, CertificatesThatCannotBeVerified) {
         });
         Rig rig;
         rig.Image(server.SecureUrl("/a.jpg", row.host));
-        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_FALSE(rig.succeeded);
         EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:接続先の証明書を確認できませんでした。"});
         EXPECT_EQ(rig.test.files.files.count("work.jpg"), 0u);
     }
@@ -563,7 +562,7 @@ TEST(TransferLoopbackTest, PeersThatDoNotSpeakTls) {
         LoopbackServer server([&](ServerConnection& c, int) { row.answer(c); });
         Rig rig;
         rig.Page(server.SecureUrl("/"));
-        EXPECT_FALSE(rig.program.StepSucceeded);
+        EXPECT_FALSE(rig.succeeded);
         EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:暗号化通信を確立できませんでした。"});
     }
 }
@@ -595,7 +594,7 @@ TEST(TransferLoopbackTest, StalledHandshake) {
     clickTimer.SetInterval(200);
     clickTimer.SetEnabled(true);
     rig.Page(server.SecureUrl("/"));
-    EXPECT_FALSE(rig.program.StepSucceeded);
+    EXPECT_FALSE(rig.succeeded);
     EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:ユーザーによってキャンセルされました。"});
     EXPECT_TRUE(rig.progress.hidden);
 }
@@ -616,7 +615,7 @@ TEST(TransferLoopbackTest, RedirectFromHttpToHttps) {
     });
     Rig rig;
     rig.Page(plain.Url("/old/index.html"));
-    ASSERT_TRUE(rig.program.StepSucceeded) << ::testing::PrintToString(rig.Boxes());
+    ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Boxes());
     EXPECT_EQ(rig.program.SourceText, "<img src=\"b.png\">");
     EXPECT_EQ(rig.program.ServerUrl.Scheme, "https");
     EXPECT_EQ(rig.program.ServerUrl.Port, secure.port());
@@ -651,7 +650,7 @@ TEST(TransferLoopbackTest, TlsClosedWithoutCloseMessage) {
         });
         Rig rig;
         rig.Image(server.SecureUrl("/a.bmp"));
-        EXPECT_EQ(rig.program.StepSucceeded, row.whole);
+        EXPECT_EQ(rig.succeeded, row.whole);
         if (row.whole) {
             EXPECT_TRUE(rig.WorkFile() == body);
         } else {
@@ -746,7 +745,7 @@ TEST(TransferLoopbackTest, RealWebServer) {
         entry.Filter = {false, true, true, true, false, false};
         entry.Ext = {true, true, true, false};
         rig.Page(nginx.Url(secure, "/site/index.html"));
-        ASSERT_TRUE(rig.program.StepSucceeded) << ::testing::PrintToString(rig.Boxes());
+        ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Boxes());
         ExtractLinks(rig.program);
         const std::string bare = "https://localhost:" + std::to_string(nginx.https) + "/folder/b.png";
         EXPECT_EQ(rig.program.Candidates,
@@ -759,13 +758,11 @@ TEST(TransferLoopbackTest, RealWebServer) {
         } picks[] = {{1, nginx.gif, "work.gif"}, {2, nginx.jpeg, "work.jpg"}, {3, nginx.png, "work.png"}};
         for (const auto& pick : picks) {
             rig.program.ServerUrl = SplitUrl(nginx.Url(secure, "/site/index.html"));
-            entry.No = 0;
+            entry.No = ChoiceMode::Nth;
             entry.No_n = pick.n;
-            rig.program.StepSucceeded = false;
-            ChooseCandidate(rig.program, rig.test.host);
-            ASSERT_TRUE(rig.program.StepSucceeded);
+            ASSERT_TRUE(ChooseCandidate(rig.program, rig.test.host));
             rig.Image(rig.program.ChosenImage, rig.program.RelativeToPage);
-            EXPECT_TRUE(rig.program.StepSucceeded) << pick.work << ::testing::PrintToString(rig.Boxes());
+            EXPECT_TRUE(rig.succeeded) << pick.work << ::testing::PrintToString(rig.Boxes());
             EXPECT_EQ(rig.program.WorkImageFile, pick.work);
             EXPECT_TRUE(rig.WorkFile() == pick.bytes) << pick.work;
         }
@@ -774,7 +771,7 @@ TEST(TransferLoopbackTest, RealWebServer) {
         // relative link then hangs below the final address.
         rig.program.SourceText.clear();
         rig.Page(nginx.Url(secure, "/folder"));
-        ASSERT_TRUE(rig.program.StepSucceeded) << ::testing::PrintToString(rig.Boxes());
+        ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Boxes());
         EXPECT_EQ(rig.program.SourceText, "<img src=\"b.png\">");
         EXPECT_EQ(rig.program.ServerUrl.Dir, "/folder/");
         rig.Image(rig.program.ServerUrl.Dir + "b.png", true);

@@ -51,8 +51,8 @@ vexal::SiteEntry Sample(const char* name, const char* url, const char* comment) 
     e.Url = url;
     e.Comment = comment;
     e.No_n = 1;
-    e.No = 2;
-    e.WpState = 2;
+    e.No = vexal::ChoiceMode::Random;
+    e.WpState = vexal::WallpaperStyle::Stretched;
     e.Filter = {false, true, true, false, false, false};
     e.Ext = {false, true, true, false};
     return e;

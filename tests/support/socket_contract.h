@@ -35,7 +35,7 @@ struct ContractListener final : SocketListener {
     void WS_DataArrival(std::int32_t bytesTotal) override {
         EXPECT_TRUE(insidePump) << "DataArrival outside the pump";
         EXPECT_EQ(static_cast<std::size_t>(bytesTotal), socket.PeekData().size());
-        EXPECT_NE(socket.State(), kStateClosing) << "data delivered after the close was reported";
+        EXPECT_NE(socket.State(), SocketState::Closing) << "data delivered after the close was reported";
         totals.push_back(bytesTotal);
         if (takeData) {
             received += socket.PeekData();
@@ -85,8 +85,8 @@ protected:
     // Connects to a server that plays `steps` and sends it a request.
     void Exchange(std::vector<ServerStep> steps) {
         ConnectTo("127.0.0.1", rig.Serve(std::move(steps)));
-        EXPECT_NE(socket().State(), kStateConnected) << "Connect returns at once";
-        ASSERT_TRUE(PumpUntil([&] { return socket().State() == kStateConnected; }));
+        EXPECT_NE(socket().State(), SocketState::Connected) << "Connect returns at once";
+        ASSERT_TRUE(PumpUntil([&] { return socket().State() == SocketState::Connected; }));
         socket().SendData("GET / HTTP/1.1\r\n\r\n");
     }
     void ExpectOneError(std::int16_t number, const char* what) {
@@ -94,7 +94,7 @@ protected:
         if (!events.descriptions.empty()) {
             EXPECT_EQ(events.descriptions[0], SocketErrorText(number)) << what;
         }
-        EXPECT_EQ(socket().State(), kStateError) << what;
+        EXPECT_EQ(socket().State(), SocketState::Error) << what;
     }
 
     Rig rig;
@@ -108,19 +108,19 @@ TYPED_TEST_P(SocketContractTest, EveryByteArrivesBeforeTheRemoteClose) {
     this->Exchange({{"HTTP/1.1 200 OK\r\n", 50},
                     {"Content-Length: 200000\r\n\r\n" + body.substr(0, 1000), 50},
                     {body.substr(1000)}});
-    ASSERT_TRUE(this->PumpUntil([&] { return this->socket().State() == kStateClosing; }));
+    ASSERT_TRUE(this->PumpUntil([&] { return this->socket().State() == SocketState::Closing; }));
     EXPECT_EQ(this->events.received, "HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body);
     EXPECT_GE(this->events.totals.size(), 2u);
     EXPECT_TRUE(this->events.errors.empty());
     this->socket().Close();
-    EXPECT_EQ(this->socket().State(), kStateClosed);
+    EXPECT_EQ(this->socket().State(), SocketState::Closed);
     EXPECT_TRUE(this->socket().PeekData().empty());
 }
 
 TYPED_TEST_P(SocketContractTest, UnreadDataStaysUntilDiscardedAndCloseDropsIt) {
     this->events.takeData = false;
     this->Exchange({{"hello", 100}, {"world"}});
-    ASSERT_TRUE(this->PumpUntil([&] { return this->socket().State() == kStateClosing; }));
+    ASSERT_TRUE(this->PumpUntil([&] { return this->socket().State() == SocketState::Closing; }));
     ASSERT_FALSE(this->events.totals.empty());
     EXPECT_EQ(this->events.totals.back(), 10) << "each count is of all unread bytes";
     EXPECT_EQ(this->socket().PeekData(), "helloworld");
@@ -147,7 +147,7 @@ TYPED_TEST_P(SocketContractTest, ReadingStopsWhileTooMuchIsUnread) {
     ASSERT_TRUE(this->PumpUntil([&] {
         total += this->socket().PeekData().size();
         this->socket().DiscardData(this->socket().PeekData().size());
-        return this->socket().State() == kStateClosing;
+        return this->socket().State() == SocketState::Closing;
     }));
     total += this->socket().PeekData().size();
     EXPECT_EQ(total, 32u << 20);
@@ -163,7 +163,7 @@ TYPED_TEST_P(SocketContractTest, RefusedConnectionIsAnErrorWithItsText) {
         ASSERT_TRUE(this->PumpUntil([&] { return !this->events.errors.empty(); })) << host;
         this->ExpectOneError(kErrorConnectionRefused, host);
         this->socket().Close();
-        EXPECT_EQ(this->socket().State(), kStateClosed);
+        EXPECT_EQ(this->socket().State(), SocketState::Closed);
     }
 }
 
@@ -202,25 +202,25 @@ TYPED_TEST_P(SocketContractTest, LookupWithoutAThreadIsAnError) {
     this->PumpOnce(0);
     this->ExpectOneError(kErrorOutOfMemory, "no thread");
     this->socket().Close();
-    EXPECT_EQ(this->socket().State(), kStateClosed);
+    EXPECT_EQ(this->socket().State(), SocketState::Closed);
 }
 
 TYPED_TEST_P(SocketContractTest, CloseDuringTheNameLookupIsQuiet) {
     this->ConnectTo("localhost", TypeParam::RefusingPort());
-    EXPECT_EQ(this->socket().State(), kStateResolvingHost);
+    EXPECT_EQ(this->socket().State(), SocketState::ResolvingHost);
     this->socket().Close();
     for (int i = 0; i < 20; ++i) this->PumpOnce(5);
     EXPECT_TRUE(this->events.errors.empty());
-    EXPECT_EQ(this->socket().State(), kStateClosed);
+    EXPECT_EQ(this->socket().State(), SocketState::Closed);
 }
 
 TYPED_TEST_P(SocketContractTest, LocalhostReachesAnIpv4OnlyServer) {
     this->ConnectTo("localhost", this->rig.Serve({{"hello"}}));
     ASSERT_TRUE(this->PumpUntil(
-        [&] { return this->socket().State() == kStateConnected || !this->events.errors.empty(); }));
+        [&] { return this->socket().State() == SocketState::Connected || !this->events.errors.empty(); }));
     ASSERT_TRUE(this->events.errors.empty());
     this->socket().SendData("\r\n\r\n");
-    ASSERT_TRUE(this->PumpUntil([&] { return this->socket().State() == kStateClosing; }));
+    ASSERT_TRUE(this->PumpUntil([&] { return this->socket().State() == SocketState::Closing; }));
     EXPECT_EQ(this->events.received, "hello");
 }
 

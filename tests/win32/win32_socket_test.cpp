@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <system_error>
 
@@ -26,7 +27,7 @@ struct Recorder final : SocketListener {
         received += socket.PeekData();
         socket.DiscardData(socket.PeekData().size());
         ++dataEvents;
-        EXPECT_NE(socket.State(), kStateClosing) << "data delivered after the close was reported";
+        EXPECT_NE(socket.State(), SocketState::Closing) << "data delivered after the close was reported";
     }
     void WS_Error(std::int16_t number, const std::string&) override {
         EXPECT_TRUE(insidePump) << "Error outside Pump";
@@ -73,28 +74,29 @@ TEST_F(Win32SocketTest, CloseDropsUnreadDataAndLaterEvents) {
     LoopbackServer server;
     server.Serve({{"HTTP/1.1 200 OK\r\n\r\nbody", 0}});
     ConnectTo(server.port());
-    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateConnected; }));
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == SocketState::Connected; }));
     socket.SendData("GET / HTTP/1.1\r\n\r\n");
     server.Join();  // everything is sent and the server has closed
     socket.Close();
     for (int i = 0; i < 10; ++i) PumpOnce();
     EXPECT_EQ(recorder.dataEvents, 0);
     EXPECT_TRUE(recorder.errors.empty());
-    EXPECT_EQ(socket.State(), kStateClosed);
+    EXPECT_EQ(socket.State(), SocketState::Closed);
 }
 
 TEST_F(Win32SocketTest, ResetByThePeerIsAnError) {
     LoopbackServer server;
     server.Serve({{"HTTP/1.1 200 OK\r\n", 100}}, LoopbackServer::Ending::Reset);
     ConnectTo(server.port());
-    ASSERT_TRUE(PumpUntil([&] { return socket.State() == kStateConnected; }));
+    ASSERT_TRUE(PumpUntil([&] { return socket.State() == SocketState::Connected; }));
     socket.SendData("GET / HTTP/1.1\r\n\r\n");
-    ASSERT_TRUE(PumpUntil([&] { return !recorder.errors.empty() || socket.State() == kStateClosing; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return !recorder.errors.empty() || socket.State() == SocketState::Closing; }));
     // Whether the reset or the bytes before it win the race is up to the stack; a reset
     // that is noticed must carry its own number.
     if (!recorder.errors.empty()) {
         EXPECT_EQ(recorder.errors[0], kErrorConnectionReset);
-        EXPECT_EQ(socket.State(), kStateError);
+        EXPECT_EQ(socket.State(), SocketState::Error);
     }
 }
 
@@ -186,12 +188,18 @@ TEST(Win32TimerTest, RestartingStartsAFreshPeriod) {
     timer.SetInterval(200);
     timer.SetEnabled(true);
     // Restarted every 50 ms, as data arriving restarts the transfer's time-out: no tick.
+    // A loaded machine may hold one pass past the whole period, and then a tick is right.
+    std::uint64_t last = Win32EventPump::Now(), longestGap = 0;
     for (int i = 0; i < 8; ++i) {
         pump.Pump(50);
+        const std::uint64_t now = Win32EventPump::Now();
+        longestGap = std::max(longestGap, now - last);
+        last = now;
         timer.SetEnabled(false);
         timer.SetEnabled(true);
     }
-    EXPECT_EQ(counter.ticks, 0);
+    if (longestGap < 200) EXPECT_EQ(counter.ticks, 0) << "longest pass " << longestGap << " ms";
+    counter.ticks = 0;
     // Left alone it ticks again and again.
     const std::uint64_t end = Win32EventPump::Now() + 1000;
     while (counter.ticks < 2 && Win32EventPump::Now() < end) pump.Pump(50);

@@ -1,59 +1,33 @@
 // The Qt program's windows.
 #include "ui/qt/front_end.h"
 
-#include "gather/driver.h"
-#include "net/transfer.h"
-#include "ui/editor.h"
-#include "ui/preview_presenter.h"
 #include "ui/qt/editor_window.h"
 #include "ui/qt/preview_window.h"
 #include "ui/qt/progress_window.h"
 
 namespace vexal {
 
-QtFrontEnd::QtFrontEnd(Program& program, Host& host) : program_(program), host_(host) {}
+QtFrontEnd::QtFrontEnd(Program& program, Host& host) : program_(program), core_(program, host, *this) {}
 
-// Members go in reverse order of declaration: the transfer first (before the socket and
-// timer it listens to, which belong to the caller), then each presenter before its window.
-QtFrontEnd::~QtFrontEnd() {
-    if (host_.progress == progressWindow_.get()) host_.progress = nullptr;
-    if (host_.preview == preview_.get()) host_.preview = nullptr;
+QtFrontEnd::~QtFrontEnd() = default;
+
+EditorView& QtFrontEnd::EditorWindow() {
+    if (!editorWindow_) editorWindow_ = std::make_unique<QtEditorWindow>();
+    return *editorWindow_;
 }
 
-void QtFrontEnd::ShowEditor() {
-    if (!editorWindow_) {
-        editorWindow_ = std::make_unique<QtEditorWindow>();
-        editor_ = std::make_unique<EditorPresenter>(program_, host_, *editorWindow_, *this);
-        editorWindow_->Bind(*editor_);
-        editor_->Form_Load();
-    }
-    editorWindow_->ShowWindow();
+ProgressView& QtFrontEnd::ProgressWindow() {
+    if (!progressWindow_) progressWindow_ = std::make_unique<QtProgressWindow>(program_);
+    return *progressWindow_;
 }
 
-void QtFrontEnd::LoadRetrievalWindows() {
-    if (!progressWindow_) {
-        progressWindow_ = std::make_unique<QtProgressWindow>(program_);
-        host_.progress = progressWindow_.get();
-    }
-    if (!previewWindow_) {
-        previewWindow_ = std::make_unique<QtPreviewWindow>();
-        preview_ = std::make_unique<PreviewPresenter>(program_, host_, *previewWindow_, *this);
-        previewWindow_->Bind(*preview_);
-        host_.preview = preview_.get();
-    }
-    if (!transfer_ && host_.socket && host_.timer) {
-        transfer_ = std::make_unique<Transfer>(program_, host_);
-        fetches_ = std::make_unique<TransferFetches>(*transfer_);
-    }
+PreviewWindowView& QtFrontEnd::PreviewWindow() {
+    if (!previewWindow_) previewWindow_ = std::make_unique<QtPreviewWindow>();
+    return *previewWindow_;
 }
 
-void QtFrontEnd::RunRetrieval(bool gather) {
-    LoadRetrievalWindows();
-    if (!fetches_) {
-        host_.process->End(kExitFailure);
-        return;
-    }
-    vexal::RunRetrieval(program_, host_, *fetches_, gather);
-}
+void QtFrontEnd::Bind(EditorPresenter& presenter) { editorWindow_->Bind(presenter); }
+void QtFrontEnd::Bind(ProgressPresenter& presenter) { progressWindow_->Bind(presenter); }
+void QtFrontEnd::Bind(PreviewPresenter& presenter) { previewWindow_->Bind(presenter); }
 
 }  // namespace vexal

@@ -20,8 +20,7 @@ constexpr int kBarSteps = 10000;
 
 }  // namespace
 
-QtProgressWindow::QtProgressWindow(Program& program, QWidget* parent)
-    : QWidget(parent), program_(program), presenter_(program, *this) {
+QtProgressWindow::QtProgressWindow(Program& program, QWidget* parent) : QWidget(parent), program_(program) {
     setObjectName("frDisp");
     // A fixed dialog window with a close box, no minimise or maximise; tiling window
     // managers and compositors float dialogs.
@@ -43,7 +42,9 @@ QtProgressWindow::QtProgressWindow(Program& program, QWidget* parent)
     cbCancel->setGeometry(TwipsToPixels(this, kProgressCbCancel));
     cbCancel->setDefault(false);
     cbCancel->setAutoDefault(false);
-    connect(cbCancel, &QPushButton::clicked, this, [this] { presenter_.cbCancel_Click(); });
+    connect(cbCancel, &QPushButton::clicked, this, [this] {
+        if (presenter_) presenter_->cbCancel_Click();
+    });
     // The cancel button is the window's cancel button: Escape presses it.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, cbCancel, &QPushButton::click);
@@ -95,7 +96,7 @@ void QtProgressWindow::HideWindow() { hide(); }
 void QtProgressWindow::closeEvent(QCloseEvent* event) {
     // Closing the window is cancelling: the retrieval that runs must learn of it.
     event->ignore();
-    presenter_.cbCancel_Click();
+    if (presenter_) presenter_->cbCancel_Click();
 }
 
 }  // namespace vexal

@@ -18,6 +18,9 @@ class QtProgressWindow final : public QWidget, public ProgressView {
 public:
     explicit QtProgressWindow(Program& program, QWidget* parent = nullptr);
 
+    // Routes the cancel button, Escape and the close box to `presenter`; call once.
+    void Bind(ProgressPresenter& presenter) { presenter_ = &presenter; }
+
     // ProgressView
     void SetMessage(const std::string& text) override;
     void SetProgressRange(double min, double max) override;
@@ -37,7 +40,7 @@ private:
     void ShowValue();
 
     Program& program_;
-    ProgressPresenter presenter_;
+    ProgressPresenter* presenter_ = nullptr;
     QString message_;
     double min_ = 0;
     double max_ = 100;

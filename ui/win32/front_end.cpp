@@ -1,11 +1,7 @@
-// The Windows program's windows.
+// The Windows program's windows. Each takes the dialog keys (Tab, Enter, Escape) once made.
 #include "ui/win32/front_end.h"
 
-#include "gather/driver.h"
-#include "net/transfer.h"
 #include "platform/win32/win32_event_pump.h"
-#include "ui/editor.h"
-#include "ui/preview_presenter.h"
 #include "ui/win32/editor_window.h"
 #include "ui/win32/preview_window.h"
 #include "ui/win32/progress_window.h"
@@ -13,50 +9,36 @@
 namespace vexal {
 
 Win32FrontEnd::Win32FrontEnd(Program& program, Host& host, Win32EventPump& pump)
-    : program_(program), host_(host), pump_(pump) {}
+    : program_(program), pump_(pump), core_(program, host, *this) {}
 
-Win32FrontEnd::~Win32FrontEnd() {
-    if (host_.progress == progressWindow_.get()) host_.progress = nullptr;
-    if (host_.preview == preview_.get()) host_.preview = nullptr;
-}
+Win32FrontEnd::~Win32FrontEnd() = default;
 
-void Win32FrontEnd::ShowEditor() {
+EditorView& Win32FrontEnd::EditorWindow() {
     if (!editorWindow_) {
         editorWindow_ = std::make_unique<Win32EditorWindow>();
-        editor_ = std::make_unique<EditorPresenter>(program_, host_, *editorWindow_, *this);
-        editorWindow_->Bind(*editor_);
         pump_.AddDialogWindow(editorWindow_->hwnd());
-        editor_->Form_Load();
     }
-    editorWindow_->ShowWindow();
+    return *editorWindow_;
 }
 
-void Win32FrontEnd::LoadRetrievalWindows() {
+ProgressView& Win32FrontEnd::ProgressWindow() {
     if (!progressWindow_) {
         progressWindow_ = std::make_unique<Win32ProgressWindow>(program_);
         pump_.AddDialogWindow(progressWindow_->hwnd());
-        host_.progress = progressWindow_.get();
     }
-    if (!previewWindow_) {
-        previewWindow_ = std::make_unique<Win32PreviewWindow>();
-        preview_ = std::make_unique<PreviewPresenter>(program_, host_, *previewWindow_, *this);
-        previewWindow_->Bind(*preview_);
-        pump_.AddDialogWindow(previewWindow_->hwnd());
-        host_.preview = preview_.get();
-    }
-    if (!transfer_ && host_.socket && host_.timer) {
-        transfer_ = std::make_unique<Transfer>(program_, host_);
-        fetches_ = std::make_unique<TransferFetches>(*transfer_);
-    }
+    return *progressWindow_;
 }
 
-void Win32FrontEnd::RunRetrieval(bool gather) {
-    LoadRetrievalWindows();
-    if (!fetches_) {
-        host_.process->End(kExitFailure);
-        return;
+PreviewWindowView& Win32FrontEnd::PreviewWindow() {
+    if (!previewWindow_) {
+        previewWindow_ = std::make_unique<Win32PreviewWindow>();
+        pump_.AddDialogWindow(previewWindow_->hwnd());
     }
-    vexal::RunRetrieval(program_, host_, *fetches_, gather);
+    return *previewWindow_;
 }
+
+void Win32FrontEnd::Bind(EditorPresenter& presenter) { editorWindow_->Bind(presenter); }
+void Win32FrontEnd::Bind(ProgressPresenter& presenter) { progressWindow_->Bind(presenter); }
+void Win32FrontEnd::Bind(PreviewPresenter& presenter) { previewWindow_->Bind(presenter); }
 
 }  // namespace vexal

@@ -1,6 +1,7 @@
 // The Windows program's windows and what Main hands over to: the entry editor, or a
 // retrieval through the progress window to the preview or the installed wallpaper. Each
-// window is created on first use.
+// window is created on first use; its presenter and the retrievals belong to the windowed
+// front end.
 #pragma once
 
 #include <memory>
@@ -8,19 +9,16 @@
 #include "host/front_end.h"
 #include "host/host.h"
 #include "program/program.h"
+#include "ui/windowed_front_end.h"
 
 namespace vexal {
 
-class EditorPresenter;
-class PreviewPresenter;
-class Transfer;
-class TransferFetches;
 class Win32EditorWindow;
 class Win32EventPump;
 class Win32PreviewWindow;
 class Win32ProgressWindow;
 
-class Win32FrontEnd final : public FrontEnd {
+class Win32FrontEnd final : public FrontEnd, private WindowKit {
 public:
     // `host` must carry dialogs, process, files, socket, timer, images and desktop; `pump`
     // is host.pump, told which windows take dialog keys. Sets host.progress and
@@ -28,8 +26,8 @@ public:
     Win32FrontEnd(Program& program, Host& host, Win32EventPump& pump);
     ~Win32FrontEnd() override;
 
-    void ShowEditor() override;
-    void RunRetrieval(bool gather) override;
+    void ShowEditor() override { core_.ShowEditor(); }
+    void RunRetrieval(bool gather) override { core_.RunRetrieval(gather); }
 
     // The windows, created on first use (null before), for screenshots and tests.
     Win32EditorWindow* editorWindow() const { return editorWindow_.get(); }
@@ -37,18 +35,21 @@ public:
     Win32PreviewWindow* previewWindow() const { return previewWindow_.get(); }
 
 private:
-    void LoadRetrievalWindows();
+    // WindowKit
+    EditorView& EditorWindow() override;
+    ProgressView& ProgressWindow() override;
+    PreviewWindowView& PreviewWindow() override;
+    void Bind(EditorPresenter& presenter) override;
+    void Bind(ProgressPresenter& presenter) override;
+    void Bind(PreviewPresenter& presenter) override;
 
     Program& program_;
-    Host& host_;
     Win32EventPump& pump_;
     std::unique_ptr<Win32EditorWindow> editorWindow_;
-    std::unique_ptr<EditorPresenter> editor_;
     std::unique_ptr<Win32ProgressWindow> progressWindow_;
     std::unique_ptr<Win32PreviewWindow> previewWindow_;
-    std::unique_ptr<PreviewPresenter> preview_;
-    std::unique_ptr<Transfer> transfer_;
-    std::unique_ptr<TransferFetches> fetches_;
+    // Last, so it goes first: the presenters and the transfer before the windows.
+    WindowedFrontEnd core_;
 };
 
 }  // namespace vexal

@@ -11,7 +11,7 @@ namespace {
 constexpr int kBarSteps = 10000;
 }  // namespace
 
-Win32ProgressWindow::Win32ProgressWindow(Program& program) : program_(program), presenter_(program, *this) {
+Win32ProgressWindow::Win32ProgressWindow(Program& program) : program_(program) {
     // A fixed tool window: narrow caption with a close box, no minimise or maximise.
     CreateTopLevel(WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT, WS_POPUP | WS_CAPTION | WS_SYSMENU,
                    kProgressClientWidth, kProgressClientHeight);
@@ -69,12 +69,13 @@ bool Win32ProgressWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRE
     switch (message) {
         case WM_COMMAND:
             // The cancel button, and Escape through the dialog keys.
-            if (LOWORD(wParam) == IDCANCEL && HIWORD(wParam) == BN_CLICKED) presenter_.cbCancel_Click();
+            if (LOWORD(wParam) == IDCANCEL && HIWORD(wParam) == BN_CLICKED && presenter_)
+                presenter_->cbCancel_Click();
             result = 0;
             return true;
         case WM_CLOSE:
             // Closing the window is cancelling: the retrieval that runs must learn of it.
-            presenter_.cbCancel_Click();
+            if (presenter_) presenter_->cbCancel_Click();
             result = 0;
             return true;
         default:

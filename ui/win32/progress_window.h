@@ -13,6 +13,9 @@ class Win32ProgressWindow final : public win32::Window, public ProgressView {
 public:
     explicit Win32ProgressWindow(Program& program);
 
+    // Routes the cancel button, Escape and the close box to `presenter`; call once.
+    void Bind(ProgressPresenter& presenter) { presenter_ = &presenter; }
+
     void SetMessage(const std::string& text) override;
     void SetProgressRange(double min, double max) override;
     void SetProgressValue(double value) override;
@@ -30,7 +33,7 @@ private:
     void ShowValue();
 
     Program& program_;
-    ProgressPresenter presenter_;
+    ProgressPresenter* presenter_ = nullptr;
     HWND lbMsg_, PB_, cbCancel_;
     double min_ = 0, max_ = 100, value_ = 0;
     bool centred_ = false;

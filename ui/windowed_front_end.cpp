@@ -1,0 +1,47 @@
+// A front end with windows, independent of the toolkit that draws them.
+#include "ui/windowed_front_end.h"
+
+#include "ui/editor.h"
+#include "ui/preview_presenter.h"
+#include "ui/progress_presenter.h"
+
+namespace vexal {
+
+WindowedFrontEnd::WindowedFrontEnd(Program& program, Host& host, WindowKit& windows)
+    : program_(program), host_(host), windows_(windows), session_(program, host) {}
+
+WindowedFrontEnd::~WindowedFrontEnd() {
+    if (progressWindow_ && host_.progress == progressWindow_) host_.progress = nullptr;
+    if (host_.preview == preview_.get()) host_.preview = nullptr;
+}
+
+void WindowedFrontEnd::ShowEditor() {
+    EditorView& window = windows_.EditorWindow();
+    if (!editor_) {
+        editor_ = std::make_unique<EditorPresenter>(program_, host_, window, *this);
+        windows_.Bind(*editor_);
+        editor_->Form_Load();
+    }
+    window.ShowWindow();
+}
+
+void WindowedFrontEnd::LoadRetrievalWindows() {
+    if (!progress_) {
+        progressWindow_ = &windows_.ProgressWindow();
+        progress_ = std::make_unique<ProgressPresenter>(program_, *progressWindow_);
+        windows_.Bind(*progress_);
+        host_.progress = progressWindow_;
+    }
+    if (!preview_) {
+        preview_ = std::make_unique<PreviewPresenter>(program_, host_, windows_.PreviewWindow(), *this);
+        windows_.Bind(*preview_);
+        host_.preview = preview_.get();
+    }
+}
+
+void WindowedFrontEnd::RunRetrieval(bool gather) {
+    LoadRetrievalWindows();
+    session_.Run(gather);
+}
+
+}  // namespace vexal
