@@ -48,9 +48,10 @@ bool EndsInChunked(std::string_view value) {
     return value.size() == 7 && StartsWithNoCase(value, "chunked");
 }
 
-// The value of the first field named `lowerName` (any letter case), blanks trimmed; empty
-// when there is none.
-std::string FieldValue(std::string_view header, std::string_view lowerName) {
+// Calls `visit(name, value)` for each field line after the status line, the name trimmed
+// of blanks; lines without a colon are passed over. Stops when `visit` returns false.
+template <typename Visit>
+void ForEachField(std::string_view header, Visit visit) {
     std::size_t pos = header.find("\r\n");
     while (pos != std::string_view::npos && pos + 2 < header.size()) {
         const std::size_t start = pos + 2;
@@ -59,11 +60,20 @@ std::string FieldValue(std::string_view header, std::string_view lowerName) {
         pos = next;
         const std::size_t colon = line.find(':');
         if (colon == std::string_view::npos) continue;
-        const std::string_view name = TrimBlanks(line.substr(0, colon));
-        if (name.size() == lowerName.size() && StartsWithNoCase(name, lowerName))
-            return std::string(TrimBlanks(line.substr(colon + 1)));
+        if (!visit(TrimBlanks(line.substr(0, colon)), line.substr(colon + 1))) return;
     }
-    return std::string();
+}
+
+// The value of the first field named `lowerName` (any letter case), blanks trimmed; empty
+// when there is none.
+std::string FieldValue(std::string_view header, std::string_view lowerName) {
+    std::string found;
+    ForEachField(header, [&](std::string_view name, std::string_view value) {
+        if (name.size() != lowerName.size() || !StartsWithNoCase(name, lowerName)) return true;
+        found = std::string(TrimBlanks(value));
+        return false;
+    });
+    return found;
 }
 
 }  // namespace
@@ -223,16 +233,7 @@ void Response::ReadHeader(std::string_view header) {
     bool haveLength = false;
     bool lengthValid = true;
     std::uint64_t length = 0;
-    std::size_t pos = header.find("\r\n");
-    while (pos != std::string_view::npos && pos + 2 < header.size()) {
-        const std::size_t start = pos + 2;
-        const std::size_t next = header.find("\r\n", start);
-        const std::string_view line = header.substr(start, next - start);
-        pos = next;
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos) continue;
-        const std::string_view name = TrimBlanks(line.substr(0, colon));
-        const std::string_view value = line.substr(colon + 1);
+    ForEachField(header, [&](std::string_view name, std::string_view value) {
         if (name.size() == 17 && StartsWithNoCase(name, "transfer-encoding")) {
             chunked = EndsInChunked(value);
         } else if (name.size() == 14 && StartsWithNoCase(name, "content-length")) {
@@ -241,7 +242,8 @@ void Response::ReadHeader(std::string_view header) {
             haveLength = true;
             length = n;
         }
-    }
+        return true;
+    });
 
     phase_ = Phase::Body;
     if (noBody_) {
