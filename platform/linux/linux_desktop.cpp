@@ -208,8 +208,12 @@ bool LinuxDesktop::SetWallpaper(const std::string& path) {
             LayOutPicture(picture, recorded, width, height, out);
             return true;
         };
-        if (SetRootBackground(draw, env_("DISPLAY"))) return true;
-        return Fail("画面 " + env_("DISPLAY") +
+        const std::string display = env_("DISPLAY");
+        if (SetRootBackground(draw, display)) return true;
+        // A scheduled run without a session has no display at all; say so rather than name an
+        // empty one.
+        if (display.empty()) return Fail("壁紙を表示する画面がありません（DISPLAY が設定されていません）。");
+        return Fail("画面 " + display +
                     " に壁紙を描けませんでした（表示に接続できないか、画像を読めません）。");
     }
 
