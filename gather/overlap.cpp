@@ -13,14 +13,19 @@ namespace {
 // (painting, the cancel button) throughout.
 constexpr int kLockRetryMs = 100;
 
-// The folder the working file is written in: that of CacheFileName, usually the current one.
-std::string WorkingFolder(const Program& program) {
-    const std::size_t cut = program.CacheFileName.find_last_of("/\\");
-    return cut == std::string::npos ? std::string() : program.CacheFileName.substr(0, cut);
+// The folder a file named by the settings is written in, "" for the current one.
+std::string FolderOf(const std::string& path) {
+    const std::size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
+// Where a run writes: the working file's folder, the settings file's (a save killed half
+// way leaves its temporary there) and the wallpaper folder.
 void RemoveEverywhere(Program& program, Host& host, Writers writers) {
-    RemoveUnfinishedFiles(host, WorkingFolder(program), writers);
+    const std::string working = FolderOf(program.CacheFileName);
+    const std::string settings = FolderOf(program.SettingsFileName);
+    RemoveUnfinishedFiles(host, working, writers);
+    if (settings != working) RemoveUnfinishedFiles(host, settings, writers);
     std::string folder;
     if (host.desktop && host.desktop->WallpaperFolder(folder)) RemoveUnfinishedFiles(host, folder, writers);
 }

@@ -48,6 +48,12 @@ public:
         DeleteFile(from);
         return true;
     }
+    // As RenameFile, but `from`'s data are on the disk before the rename, so that a power
+    // cut just after it cannot leave `to` naming an empty or partial file; false when they
+    // cannot be written out. The fallback only renames.
+    virtual bool RenameDurably(const std::string& from, const std::string& to) {
+        return RenameFile(from, to);
+    }
     // Lists the entries of a folder ("." and ".." left out), in the order the platform
     // gives them; false when the folder cannot be read.
     virtual bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) = 0;

@@ -99,7 +99,8 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
         return ChangeFailed(host, DesktopReason(host));
     const std::string destination = folder + kFolderSeparator + program.WinFolderWPname;
     // The bitmap is written under a name of its own and renamed over the old one once it is
-    // whole: the desktop, another run or a crash only ever finds the old picture or the new.
+    // whole and on the disk: the desktop, another run, a crash or a power cut only ever
+    // finds the old picture or the new.
     const std::string temp = TempPathFor(destination, host.guard ? host.guard->ProcessId() : 0);
     auto refuse = [&](const std::string& text) {
         host.files->DeleteFile(temp);
@@ -124,7 +125,8 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
         // Across file systems it is copied under a name of its own instead. The user's own
         // picture serving as the working file is always copied.
         if (imagePath == program.WorkImageFile && !program.WorkImageIsChosen &&
-            !(host.guard && host.guard->StopRequested()) && host.files->RenameFile(imagePath, destination)) {
+            !(host.guard && host.guard->StopRequested()) &&
+            host.files->RenameDurably(imagePath, destination)) {
             moved = true;
         } else if (!host.files->CopyFile(imagePath, temp)) {
             return notWritten();
@@ -158,7 +160,7 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
             host.files->DeleteFile(temp);
             return false;
         }
-        if (!host.files->RenameFile(temp, destination)) return notWritten();
+        if (!host.files->RenameDurably(temp, destination)) return notWritten();
     }
 
     if (program.RunMode != RunModeValue::Direct) {

@@ -20,6 +20,7 @@
 #include <sstream>
 #include <vector>
 
+#include "host/run_guard.h"
 #include "platform/linux/bmp_layout.h"
 #include "platform/linux/x11_root.h"
 #include "wallpaper/install.h"
@@ -85,8 +86,9 @@ StyleRecord ReadRecord(const std::string& file) {
 }
 
 bool WriteRecord(const std::string& file, const StyleRecord& record) {
-    // Written beside and renamed over, so an interrupted write never leaves half a record.
-    const std::string temp = file + ".tmp" + std::to_string(::getpid());
+    // Written beside and renamed over, so an interrupted write never leaves half a record;
+    // under the name by which the next run recognises what a killed one left.
+    const std::string temp = TempPathFor(file, static_cast<std::uint32_t>(::getpid()));
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         for (const auto& [name, value] : record) out << name << '=' << value << '\n';

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/run_guard.h"
+
 namespace vexal {
 namespace {
 
@@ -107,8 +109,9 @@ bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
 
 bool PosixFileSystem::ReplaceFile(const std::string& linkOrPath, std::string_view bytes) {
     const std::string path = FinalTarget(linkOrPath);
-    // The temporary name carries the pid so two instances never share one.
-    const std::string temp = DirName(path) + "/." + BaseName(path) + ".tmp" + std::to_string(::getpid());
+    // The temporary name carries the pid so two instances never share one, and the prefix
+    // by which a later run recognises, and removes, what a killed save left.
+    const std::string temp = TempPathFor(path, static_cast<std::uint32_t>(::getpid()));
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     // Keep the permissions of the file being replaced.
@@ -223,6 +226,16 @@ bool PosixFileSystem::RenameFile(const std::string& from, const std::string& to)
         return true;
     }
     return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// Only the data and the size are written out (fdatasync): they are what a power cut could
+// otherwise lose while the rename survives it.
+bool PosixFileSystem::RenameDurably(const std::string& from, const std::string& to) {
+    const int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fdatasync(fd) == 0;
+    ::close(fd);
+    return synced && RenameFile(from, to);
 }
 
 bool PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {

@@ -2,6 +2,7 @@
 // and moved over it with write-through, so the settings file is always whole.
 #include "platform/win32/win32_file_system.h"
 
+#include "host/run_guard.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_api.h"
 
@@ -70,8 +71,9 @@ bool Win32FileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
 
 bool Win32FileSystem::ReplaceFile(const std::string& path, std::string_view bytes) {
     const std::wstring target = win32::Widen(path);
-    // The temporary name carries the process id so two instances never share one.
-    const std::wstring temp = target + L".tmp" + std::to_wstring(::GetCurrentProcessId());
+    // The temporary name carries the process id so two instances never share one, and the
+    // prefix by which a later run recognises, and removes, what a killed save left.
+    const std::wstring temp = win32::Widen(TempPathFor(path, ::GetCurrentProcessId()));
     File f(CreateForWriting(temp));
     if (!f.ok()) return false;
     bool ok = WriteAll(f.get(), bytes) && ::FlushFileBuffers(f.get());
@@ -129,6 +131,18 @@ bool Win32FileSystem::DeleteFile(const std::string& path) {
 bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to) {
     return ::MoveFileExW(win32::Widen(from).c_str(), win32::Widen(to).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// MOVEFILE_WRITE_THROUGH makes the move itself durable but not the data of a file that is
+// renamed rather than copied; those are flushed first.
+bool Win32FileSystem::RenameDurably(const std::string& from, const std::string& to) {
+    File f(::CreateFileW(win32::Widen(from).c_str(), GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.ok()) return false;
+    const bool flushed = ::FlushFileBuffers(f.get()) != 0;
+    if (!f.Close() || !flushed) return false;
+    return RenameFile(from, to);
 }
 
 bool Win32FileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {

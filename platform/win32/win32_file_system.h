@@ -16,6 +16,7 @@ public:
     bool CopyFile(const std::string& from, const std::string& to) override;
     bool DeleteFile(const std::string& path) override;
     bool RenameFile(const std::string& from, const std::string& to) override;
+    bool RenameDurably(const std::string& from, const std::string& to) override;
     bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) override;
     bool FolderIdentity(const std::string& folder, std::string& idOut) override;
 };

@@ -458,10 +458,12 @@ TEST(DriverTest, FailedInstallationEndsWithFailure) {
 }
 
 // Runs that overlap: the lock comes before anything is written, a run waiting for it says
-// so and can give up, and what dead runs were writing goes while live runs' files stay.
+// so and can give up, and what dead runs were writing goes while live runs' files stay:
+// in the working folder, beside the settings file (a save killed half way) and in the
+// wallpaper folder.
 TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
-    const std::string dead = ".vexal-tmp-7-wpcache.jpg", live = ".vexal-tmp-8-wpcache.jpg";
     const std::string deadBitmap = testing::WallpaperPath("/win", ".vexal-tmp-7-wall.bmp");
+    const std::string deadSave = ".vexal-tmp-7-vexal.ini", liveSave = ".vexal-tmp-8-vexal.ini";
     const struct {
         const char* name;
         int busyTries;
@@ -469,6 +471,7 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
         bool stop;    // a signal during the wait
         int status;
         std::vector<std::string> errors;
+        std::string workingFolder = "";  // where CacheFileName puts the working file
     } rows[] = {
         {"free", 0, false, false, kExitSuccess, {}},
         {"waits", 3, false, false, kExitSuccess, {}},
@@ -479,9 +482,13 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
          kExitFailure,
          {"error|vexal 1.00|ユーザーによってキャンセルされました。"}},
         {"stoppedWhileWaiting", 3, false, true, kExitFailure, {}},
+        {"workingFileElsewhere", 0, false, false, kExitSuccess, {}, std::string("cache") + kFolderSeparator},
     };
     for (const auto& r : rows) {
+        const std::string dead = r.workingFolder + ".vexal-tmp-7-wpcache.jpg";
+        const std::string live = r.workingFolder + ".vexal-tmp-8-wpcache.jpg";
         Fixture f;
+        f.program.CacheFileName = r.workingFolder + "wpcache";
         testing::FakeRunGuard guard;
         guard.busyTries = r.busyTries;
         guard.stop = r.stop;
@@ -498,7 +505,8 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
             cancelling.program = &f.program;
             f.t.host.pump = &cancelling;
         }
-        for (const std::string& leftover : {dead, live, deadBitmap}) f.t.files.files[leftover] = "part";
+        for (const std::string& leftover : {dead, live, deadBitmap, deadSave, liveSave})
+            f.t.files.files[leftover] = "part";
         f.t.files.files["a.bmp"] = PicFile(1, 1, 0xFF000000);
         f.Direct("a.bmp");
         EXPECT_EQ(f.t.process.status, r.status) << r.name;
@@ -508,9 +516,11 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
         const bool ran = r.status == kExitSuccess;
         EXPECT_EQ(f.t.files.files.count(dead), ran ? 0u : 1u) << r.name;
         EXPECT_EQ(f.t.files.files.count(deadBitmap), ran ? 0u : 1u) << r.name;
+        EXPECT_EQ(f.t.files.files.count(deadSave), ran ? 0u : 1u) << r.name;
         EXPECT_EQ(f.t.files.files.count(live), 1u) << r.name << ": a live run's file is its own";
+        EXPECT_EQ(f.t.files.files.count(liveSave), 1u) << r.name << ": a live save's file is its own";
         EXPECT_EQ(f.desktop.log.empty(), !ran) << r.name;
-        EXPECT_EQ(f.t.files.files.count("wpcache.bmp"), 0u) << r.name;
+        EXPECT_EQ(f.t.files.files.count(r.workingFolder + "wpcache.bmp"), 0u) << r.name;
     }
 }
 

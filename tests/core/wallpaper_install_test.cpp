@@ -65,6 +65,8 @@ TEST(InstallWallpaperTest, EachKindOfPictureBecomesTheBitmap) {
         EXPECT_EQ(f.desktop.bytesAtSet, r.expectedBitmap)
             << r.name << ": bitmap in place before the system call";
         EXPECT_EQ(f.t.files.files[r.path], r.content) << r.name << ": the working file is left alone";
+        EXPECT_EQ(f.t.files.durablyRenamed, std::vector<std::string>{testing::WallpaperPath()})
+            << r.name << ": on the disk before it takes the bitmap's name";
     }
     // The program's own working bitmap is moved into place rather than copied once more.
     Fixture f;
@@ -73,6 +75,7 @@ TEST(InstallWallpaperTest, EachKindOfPictureBecomesTheBitmap) {
     EXPECT_TRUE(f.Install("wpcache.bmp"));
     EXPECT_EQ(f.t.files.files,
               (std::map<std::string, std::string>{{testing::WallpaperPath(), PicFile(2, 2, 0xFF0000FF)}}));
+    EXPECT_EQ(f.t.files.durablyRenamed, std::vector<std::string>{testing::WallpaperPath()});
 }
 
 TEST(InstallWallpaperTest, RefusalsShowOneMessageAndChangeNothing) {
@@ -87,7 +90,8 @@ TEST(InstallWallpaperTest, RefusalsShowOneMessageAndChangeNothing) {
         std::string message;
         const char* chosen = "";
     } rows[] = {
-        {"lastThreeLettersOfJpeg", "wp.peg", PicFile(1, 1, 0xFF000000), notice + "非対応拡張子が選択されました。"},
+        {"lastThreeLettersOfJpeg", "wp.peg", PicFile(1, 1, 0xFF000000),
+         notice + "非対応拡張子が選択されました。"},
         {"textFile", "wp.txt", "hello", notice + "非対応拡張子が選択されました。"},
         {"noExtension", "wp", PicFile(1, 1, 0xFF000000), notice + "非対応拡張子が選択されました。"},
         {"pngUnreadable", "wp.png", "<html>not found</html>", notice + "png読み出しエラー"},
@@ -135,11 +139,15 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
         std::string notice;  // empty: none
         std::size_t logEntries;
         bool replaced;
+        bool failFlush = false;  // the bitmap's data cannot be written out to the disk
     } rows[] = {
         {"bmpCopyFails", "wp.bmp", true, false, true, true, false, "", notWritten, 0, false},
         {"jpgWriteFails", "wp.jpg", true, false, true, true, false, "", notWritten, 0, false},
         {"pngWriteFails", "wp.png", true, false, true, true, false, "", "png変換エラー", 0, false},
         {"renameFails", "wp.jpg", false, true, true, true, false, "", notWritten, 0, false},
+        {"flushFails", "wp.png", false, false, true, true, false, "", notWritten, 0, false, true},
+        {"flushOfTheMovedBitmapFails", "wpcache.bmp", false, false, true, true, false, "", notWritten, 0,
+         false, true},
         {"noWallpaperFolder", "wp.bmp", false, false, false, true, false, "フォルダ /x を作れません。",
          failed + "\r\nフォルダ /x を作れません。", 0, false},
         {"noReasonGiven", "wp.bmp", false, false, false, true, false, "", failed, 0, false},
@@ -159,6 +167,8 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
         f.t.files.files[r.path] = PicFile(2, 2, 0xFF808080);
         f.t.files.failWrites = r.failWrites;
         f.t.files.failRenames = r.failRename;
+        f.t.files.failFlushes = r.failFlush;
+        f.program.WorkImageFile = "wpcache.bmp";
         f.desktop.haveFolder = r.haveFolder;
         f.desktop.accept = r.accept;
         f.desktop.reason = r.reason;

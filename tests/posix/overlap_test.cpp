@@ -202,10 +202,18 @@ TEST_F(OverlapTest, KilledRunsLeaveTheOldOrTheNewBitmap) {
         const std::string installed = Slurp(Bitmap());
         EXPECT_TRUE(installed == a || installed == c) << "round " << round << ": a torn bitmap";
     }
+    // A settings file's save killed half way, and one still going on in this process.
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string deadSave = ".vexal-tmp-" + std::to_string(gone) + "-vexal.ini";
+    const std::string liveSave = ".vexal-tmp-" + std::to_string(::getpid()) + "-vexal.ini";
+    for (const std::string& name : {deadSave, liveSave}) std::ofstream(workFolder_ + "/" + name) << "half";
     const RunResult next = Run({"small"});
     EXPECT_EQ(next.status, 0) << next.err;
     std::vector<std::string> left = Leftovers();
-    EXPECT_EQ(left, kNothing) << "the next run removes the killed runs' files";
+    EXPECT_EQ(left, std::vector<std::string>{liveSave}) << "the next run removes the killed runs' files";
+    fs::remove(workFolder_ + "/" + liveSave);
 }
 
 // SIGINT, SIGTERM and SIGHUP in the middle of a download, and while waiting for another

@@ -6,10 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
 
+#include "host/run_guard.h"
 #include "posix/temp_dir.h"
 
 namespace vexal {
@@ -73,6 +75,8 @@ TEST(PosixFileSystemTest, FailedReplaceLeavesOldFile) {
 }
 
 // Regression: a save killed half-way must never leave a mix of old and new, or nothing.
+// What it leaves is its temporary file, under the name by which the next run knows it for
+// a dead process's and removes it (it was once a name no run recognised).
 TEST(PosixFileSystemTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
     testing::TempDir dir;
     const std::string path = dir / "vexal.ini";
@@ -80,6 +84,7 @@ TEST(PosixFileSystemTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
     PosixFileSystem fs;
     ASSERT_TRUE(fs.ReplaceFile(path, a));
     std::mt19937 rng(12345);
+    std::vector<std::uint32_t> killed;
     for (int round = 0; round < 25; ++round) {
         pid_t child = ::fork();
         ASSERT_GE(child, 0);
@@ -90,8 +95,17 @@ TEST(PosixFileSystemTest, SaveKilledAtRandomMomentsLeavesOldOrNewFile) {
         ::usleep(std::uniform_int_distribution<int>(0, 20000)(rng));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
+        killed.push_back(static_cast<std::uint32_t>(child));
         const std::string now = Slurp(path);
         ASSERT_TRUE(now == a || now == b) << "round " << round << " size " << now.size();
+    }
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        const std::string name = e.path().filename().string();
+        if (name == "vexal.ini") continue;
+        std::uint32_t writer = 0;
+        EXPECT_TRUE(TempNameWriter(name, writer) &&
+                    std::find(killed.begin(), killed.end(), writer) != killed.end())
+            << name << " is not known for a killed save's file";
     }
 }
 

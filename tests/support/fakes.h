@@ -78,6 +78,10 @@ public:
     std::map<std::string, std::string> files;
     bool failWrites = false;
     bool failRenames = false;
+    bool failFlushes = false;
+    // The names RenameDurably gave, in order: the files that were on the disk before
+    // they took their names.
+    std::vector<std::string> durablyRenamed;
 
     bool ReadFile(const std::string& path, std::string& bytesOut) override {
         auto it = files.find(path);
@@ -106,6 +110,11 @@ public:
         if (it == files.end() || failRenames) return false;
         files[to] = std::move(it->second);
         files.erase(from);
+        return true;
+    }
+    bool RenameDurably(const std::string& from, const std::string& to) override {
+        if (failFlushes || !files.count(from) || !RenameFile(from, to)) return false;
+        durablyRenamed.push_back(to);
         return true;
     }
     // The files directly inside `folder` ("" is the current one).
