@@ -1,6 +1,8 @@
 // Smoke tests of the real Qt windows on the offscreen platform: the editor driven through
 // its controls, the progress and preview windows' keys and layout, and the message boxes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <QAbstractItemView>
@@ -30,6 +32,7 @@
 #include "platform/linux/qt_image_decoder.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_reactor.h"
+#include "platform/posix/posix_run_guard.h"
 #include "platform/posix/posix_socket.h"
 #include "platform/posix/posix_timer.h"
 #include "posix/temp_dir.h"
@@ -583,6 +586,48 @@ TEST_F(QtRetrievalFixture, PreviewSearchAgainThenSetWallpaper) {
     const QRgb pixel = installed.pixel(10, 10);  // JPEG: blue within a step or two
     EXPECT_TRUE(qBlue(pixel) > 240 && qRed(pixel) < 16 && qGreen(pixel) < 16) << std::hex << pixel;
     EXPECT_FALSE(std::filesystem::exists(dir / "wpcache.jpg")) << "the working file goes with the window";
+}
+
+// Another run holds the lock of the wallpaper folder: the progress window says that this
+// one waits, and its cancel button gives up there with the cancel message, nothing written.
+TEST_F(QtRetrievalFixture, ProgressWindowShowsTheWaitForAnotherRunAndCancelsIt) {
+    PosixRunGuard guard;
+    host.guard = &guard;
+    const int other = ::open((dir / "wallpaper/.vexal-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    QtEditorWindow& editor = Editor();
+    Choose(editor.cbSelect, 1);
+
+    bool visible = false;
+    int ticks = 0;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        // A window that never says so, or a button that does not end the wait, fails the
+        // test rather than holding it for ever: the other run lets go after 10 s.
+        if (++ticks == 500) ::flock(other, LOCK_UN);
+        QtProgressWindow* progress = frontEnd->progressWindow();
+        if (!progress || !progress->isVisible()) return;
+        // The whole text, also when the label had to shorten it.
+        const QString text =
+            progress->lbMsg->toolTip().isEmpty() ? progress->lbMsg->text() : progress->lbMsg->toolTip();
+        if (text != QString::fromUtf8("他のvexalの処理が終わるのを待っています...")) return;
+        visible = true;
+        watcher.stop();
+        QTest::mouseClick(progress->cbCancel, Qt::LeftButton);
+    });
+    watcher.start(20);
+    // The run waits inside the click until the cancel button ends it.
+    QTest::mouseClick(editor.cbPreview, Qt::LeftButton);
+    ::close(other);
+
+    EXPECT_TRUE(visible) << "the progress window never said it was waiting";
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"ユーザーによってキャンセルされました。"});
+    EXPECT_TRUE(process.ended);
+    EXPECT_EQ(process.status, kExitFailure);
+    EXPECT_TRUE(desktop.log.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "wallpaper/wallpaper.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "wpcache.jpg"));
 }
 
 // What one process holds, from /proc/self.
