@@ -1,4 +1,4 @@
-// LockFileEx, the console control handler, and process ids.
+// LockFileEx, the console control handler, the session's end, and process ids.
 #include "platform/win32/win32_run_guard.h"
 
 #include <atomic>
@@ -11,10 +11,21 @@ namespace {
 
 std::atomic<bool> gStop{false};
 HANDLE gStopEvent = nullptr;
+std::function<void()> gOnSessionEnd;
+
+void RequestStop() {
+    gStop = true;
+    if (gStopEvent) ::SetEvent(gStopEvent);
+}
+
+LRESULT CALLBACK SessionWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    std::intptr_t result = 0;
+    if (Win32RunGuard::HandleSessionMessage(message, wParam, result)) return result;
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
 
 BOOL WINAPI OnConsoleEvent(DWORD type) {
-    gStop = true;
-    ::SetEvent(gStopEvent);
+    RequestStop();
     if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) return TRUE;
     // Closing the console, logging off or shutting down ends the process as soon as this
     // returns: the main thread is given the time Windows allows to clean up and exit.
@@ -73,6 +84,47 @@ void* Win32RunGuard::CatchConsoleEvents() {
     gStopEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (gStopEvent) ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     return gStopEvent;
+}
+
+void Win32RunGuard::JoinParentConsole() {
+    const DWORD kinds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE given[3];
+    for (int i = 0; i < 3; ++i) given[i] = ::GetStdHandle(kinds[i]);
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    // Attaching may point missing standard handles at the console; messages keep going
+    // where the caller sent them (a log file, say), or nowhere.
+    for (int i = 0; i < 3; ++i) ::SetStdHandle(kinds[i], given[i]);
+}
+
+void Win32RunGuard::CatchSessionEnd(std::function<void()> onEnd) {
+    gOnSessionEnd = std::move(onEnd);
+    static HWND listener = nullptr;
+    if (listener) return;
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = SessionWindowProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = L"VexalSession";
+    ::RegisterClassExW(&wc);
+    // Top-level and never shown: a message-only window would not hear of the session's end.
+    listener = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"VexalSession", L"vexal", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                 nullptr, instance, nullptr);
+}
+
+bool Win32RunGuard::HandleSessionMessage(unsigned message, std::uintptr_t wParam, std::intptr_t& resultOut) {
+    if (message == WM_QUERYENDSESSION) {
+        // The run cannot be finished in the time Windows allows; it gives way instead.
+        resultOut = TRUE;
+        return true;
+    }
+    if (message != WM_ENDSESSION) return false;
+    resultOut = 0;
+    if (wParam) {
+        RequestStop();
+        if (gOnSessionEnd) gOnSessionEnd();
+    }
+    return true;
 }
 
 }  // namespace vexal

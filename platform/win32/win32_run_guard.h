@@ -1,9 +1,12 @@
 // The run guard on Windows: the lock is LockFileEx on a file in the wallpaper folder,
 // held by the open handle until the process ends (Windows lets it go however the process
 // ends); the console's close, Ctrl+C, log-off and shut-down only set a flag and an event,
-// and the event pump that waits on that event ends the run.
+// and the event pump that waits on that event ends the run. The session's end reaches a
+// windows program through its windows, and there the run ends at once.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "host/run_guard.h"
@@ -25,6 +28,17 @@ public:
     // Registers the console handler (once per process) and returns the event it sets, for
     // the event pump to wait on; null when there is none.
     static void* CatchConsoleEvents();
+    // Joins the console of the process that started this one, if it has one, so that its
+    // Ctrl+C and its closing reach the console handler. The standard handles stay as given.
+    static void JoinParentConsole();
+
+    // Runs `onEnd` when the user's session ends (log-off, shut-down), from inside the
+    // window procedure that hears of it: Windows may end the process as soon as that
+    // returns. A hidden top-level window listens, so a run without windows hears it too.
+    static void CatchSessionEnd(std::function<void()> onEnd);
+    // For the program's own window procedures: WM_QUERYENDSESSION (never refused) and
+    // WM_ENDSESSION; true when `message` was one of them, with the window's answer.
+    static bool HandleSessionMessage(unsigned message, std::uintptr_t wParam, std::intptr_t& resultOut);
 
 private:
     void* lockFile_ = nullptr;  // a HANDLE

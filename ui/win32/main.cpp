@@ -72,12 +72,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     host.timer = &timer;
     host.images = &images;
     host.desktop = &desktop;
-    // Other runs are kept apart by the lock; the console closing or the session ending
-    // ends the run at the next turn of the event pump, removing what it was writing.
+    // Other runs are kept apart by the lock; Ctrl+C or the console closing ends the run at
+    // the next turn of the event pump, the session ending at once, removing what it was
+    // writing. An unattended run belongs to the console that started it (a task's command
+    // file), a windowed one to no console.
     vexal::Win32RunGuard guard;
     host.guard = &guard;
-    if (void* stop = vexal::Win32RunGuard::CatchConsoleEvents())
-        pump.Watch(stop, [&program, &host] { vexal::EndInterrupted(program, host); });
+    const auto endRun = [&program, &host] { vexal::EndInterrupted(program, host); };
+    if (void* stop = vexal::Win32RunGuard::CatchConsoleEvents()) pump.Watch(stop, endRun);
+    vexal::Win32RunGuard::CatchSessionEnd(endRun);
+    if (unattended) vexal::Win32RunGuard::JoinParentConsole();
     vexal::Win32Console console(unattended ? nullptr : &windowDialogs);
     host.console = &console;
 

@@ -4,8 +4,10 @@
 #include "ui/win32/win32_ui.h"
 
 #include <cmath>
+#include <cstdint>
 
 #include "platform/win32/utf16.h"
+#include "platform/win32/win32_run_guard.h"
 
 namespace vexal::win32 {
 namespace {
@@ -204,6 +206,9 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             self->OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return 0;
         }
+        // The session's end ends the run from whichever window hears of it first.
+        std::intptr_t ended = 0;
+        if (Win32RunGuard::HandleSessionMessage(message, wParam, ended)) return ended;
         LRESULT result = 0;
         if (self->hwnd_ == hwnd && self->HandleMessage(message, wParam, lParam, result)) return result;
     }

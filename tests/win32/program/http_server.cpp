@@ -22,8 +22,18 @@ HttpServer::HttpServer() {
 }
 
 HttpServer::~HttpServer() {
+    // Closing the listener does not always end an accept blocked on it under Wine; a
+    // connection of its own does.
+    stopping_ = true;
+    const SOCKET wake = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<u_short>(port_));
+    ::connect(wake, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     ::closesocket(listener_);
     thread_.join();
+    ::closesocket(wake);
     for (SOCKET s : open_) ::closesocket(s);
     ::WSACleanup();
 }
@@ -37,9 +47,9 @@ void HttpServer::Serve(const std::string& path, const std::string& body) {
     bodies_[path] = body;
 }
 
-void HttpServer::Hold(const std::string& path) {
+void HttpServer::Hold(const std::string& path, const std::string& firstBytes) {
     std::lock_guard<std::mutex> lock(mutex_);
-    held_.push_back(path);
+    held_[path] = firstBytes;
 }
 
 std::vector<std::string> HttpServer::Requests() {
@@ -61,6 +71,10 @@ void HttpServer::Loop() {
     while (true) {
         SOCKET s = ::accept(listener_, nullptr, nullptr);
         if (s == INVALID_SOCKET) return;
+        if (stopping_) {
+            ::closesocket(s);
+            return;
+        }
         std::string request;
         char buffer[4096];
         while (request.find("\r\n\r\n") == std::string::npos) {
@@ -77,23 +91,26 @@ void HttpServer::Loop() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             requests_.push_back(request);
-            hold = std::find(held_.begin(), held_.end(), path) != held_.end();
+            const auto held = held_.find(path);
+            hold = held != held_.end();
             auto it = bodies_.find(path);
-            if (it != bodies_.end()) {
+            if (hold) {
+                response = held->second;
+            } else if (it != bodies_.end()) {
                 response = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(it->second.size()) +
                            "\r\nConnection: close\r\n\r\n" + it->second;
             } else {
                 response = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
             }
         }
-        if (hold) {
-            open_.push_back(s);
-            continue;
-        }
         for (std::size_t sent = 0; sent < response.size();) {
             const int n = ::send(s, response.data() + sent, static_cast<int>(response.size() - sent), 0);
             if (n <= 0) break;
             sent += static_cast<std::size_t>(n);
+        }
+        if (hold) {
+            open_.push_back(s);
+            continue;
         }
         ::shutdown(s, SD_SEND);
         // Drains until the client closes, so the close never turns into a reset.

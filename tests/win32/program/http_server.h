@@ -1,8 +1,10 @@
 // A small HTTP server on 127.0.0.1 for the program's tests: it answers each GET from a
 // table of paths (404 for the rest), one request per connection, and records the requests.
-// A path may be held: the connection stays open and silent until the server stops.
+// A path may be held: the connection stays open and silent until the server stops, after
+// the first bytes of an answer when they are given.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
@@ -25,8 +27,8 @@ public:
 
     // Answers GET `path` with status 200 and `body` (with its Content-Length).
     void Serve(const std::string& path, const std::string& body);
-    // Accepts GET `path` and never answers.
-    void Hold(const std::string& path);
+    // Accepts GET `path` and sends `firstBytes` (nothing by default), then nothing more.
+    void Hold(const std::string& path, const std::string& firstBytes = "");
 
     // The requests received so far, whole (request line and header).
     std::vector<std::string> Requests();
@@ -40,9 +42,10 @@ private:
     int port_ = 0;
     std::mutex mutex_;
     std::map<std::string, std::string> bodies_;
-    std::vector<std::string> held_;
+    std::map<std::string, std::string> held_;  // path: the bytes sent before the silence
     std::vector<std::string> requests_;
     std::vector<SOCKET> open_;
+    std::atomic<bool> stopping_{false};
     std::thread thread_;
 };
 

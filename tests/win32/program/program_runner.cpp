@@ -69,7 +69,7 @@ bool FileExists(const std::string& path) {
 }
 
 RunningProgram::RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
-                               bool outputToo, HANDLE standardError) {
+                               bool outputToo, HANDLE standardError, DWORD creationFlags) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE errorWrite = nullptr;
     if (standardError) {
@@ -96,8 +96,8 @@ RunningProgram::RunningProgram(const std::string& folder, const std::string& arg
     ::SetEnvironmentVariableW(L"VEXAL_NONINTERACTIVE", unattended ? L"1" : nullptr);
     PROCESS_INFORMATION info{};
     const std::wstring directory = win32::Widen(folder);
-    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, directory.c_str(),
-                         &startup, &info)) {
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, creationFlags, nullptr,
+                         directory.c_str(), &startup, &info)) {
         process_ = info.hProcess;
         processId_ = info.dwProcessId;
         ::CloseHandle(info.hThread);
@@ -185,6 +185,70 @@ HWND RunningProgram::WaitForWindow(const wchar_t* className, const std::wstring&
 Outcome RunUnattended(const std::string& folder, const std::string& arguments) {
     RunningProgram program(folder, arguments, true);
     return program.Wait();
+}
+
+int EndSession(DWORD processId, HWND window) {
+    struct Search {
+        DWORD processId;
+        std::vector<HWND> windows;
+    } search{processId, {}};
+    if (window) {
+        search.windows.push_back(window);
+    } else {
+        ::EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD owner = 0;
+                ::GetWindowThreadProcessId(w, &owner);
+                if (owner == s->processId) s->windows.push_back(w);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+    }
+    int agreed = 0;
+    for (HWND w : search.windows) {
+        DWORD_PTR answer = 0;
+        if (::SendMessageTimeoutW(w, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000,
+                                  &answer) &&
+            answer)
+            ++agreed;
+    }
+    // The program may end while it is told; the windows after that one are gone.
+    for (HWND w : search.windows) {
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutW(w, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &ignored);
+    }
+    return agreed;
+}
+
+bool EnsureConsole() {
+    // A process on a pipe may still make screen buffers without being attached to any
+    // console; only a console of its own takes part in its control events.
+    if (::GetConsoleWindow()) return true;
+    ::FreeConsole();
+    return ::AllocConsole() != 0;
+}
+
+bool PressCtrlC() {
+    static const bool passing =
+        ::SetConsoleCtrlHandler([](DWORD type) -> BOOL { return type == CTRL_C_EVENT; }, TRUE);
+    HANDLE input = ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    if (!passing || input == INVALID_HANDLE_VALUE) return false;
+    INPUT_RECORD keys[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        KEY_EVENT_RECORD& key = keys[i].Event.KeyEvent;
+        keys[i].EventType = KEY_EVENT;
+        key.bKeyDown = i == 0;
+        key.wRepeatCount = 1;
+        key.wVirtualKeyCode = 'C';
+        key.uChar.UnicodeChar = 3;  // Ctrl+C
+        key.dwControlKeyState = LEFT_CTRL_PRESSED;
+    }
+    DWORD written = 0;
+    const bool typed = ::WriteConsoleInputW(input, keys, 2, &written) && written == 2;
+    ::CloseHandle(input);
+    return typed;
 }
 
 std::string DesktopValue(const wchar_t* name) {

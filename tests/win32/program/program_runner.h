@@ -43,9 +43,9 @@ public:
     // Starts vexal.exe with `arguments` in `folder`; `unattended` sets VEXAL_NONINTERACTIVE=1.
     // Standard output goes nowhere, or with `outputToo` into the same pipe as standard error.
     // Standard error is that pipe, read into Outcome::standardError, or `standardError` (an
-    // inheritable handle, a console for one) when given.
+    // inheritable handle, a console for one) when given. `creationFlags` go to CreateProcess.
     RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
-                   bool outputToo = false, HANDLE standardError = nullptr);
+                   bool outputToo = false, HANDLE standardError = nullptr, DWORD creationFlags = 0);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
@@ -71,6 +71,18 @@ private:
 
 // Runs to the end, unattended.
 Outcome RunUnattended(const std::string& folder, const std::string& arguments);
+
+// Ends the user's session for process `processId` as Windows does at log-off: every one of
+// its top-level windows, shown or hidden, is asked (WM_QUERYENDSESSION), then told
+// (WM_ENDSESSION). Only `window` when given. Returns how many windows agreed.
+int EndSession(DWORD processId, HWND window = nullptr);
+
+// Gives this process a console of its own when it has none (run with its output on a
+// pipe, it has none); false when none can be had.
+bool EnsureConsole();
+// Types Ctrl+C into this process's console, which sends its control event to every process
+// attached to it; this process itself lets it pass.
+bool PressCtrlC();
 
 // HKCU\Control Panel\Desktop values; "" when missing.
 std::string DesktopValue(const wchar_t* name);

@@ -58,6 +58,18 @@ protected:
         return names;
     }
 
+    // Files a run was writing, left in the working folder or the Windows folder.
+    std::vector<std::string> Temporaries() {
+        std::vector<std::string> names;
+        for (const std::string& folder : {dir.path(), WindowsFolder()}) {
+            std::vector<DirEntry> list;
+            files.ListFolder(folder, list);
+            for (const DirEntry& e : list)
+                if (e.name.rfind(".vexal-tmp-", 0) == 0) names.push_back(e.name);
+        }
+        return names;
+    }
+
     WinTempDir dir;
     Win32FileSystem files;
     std::vector<EntryLines> entries;
@@ -355,19 +367,9 @@ TEST_F(ProgramTest, OverlappingAndTerminatedRunsLeaveOneWholeBitmap) {
     const std::string bitmapB = ReadWholeFile(Installed());
     ASSERT_EQ(bitmapA.size(), bitmapB.size());
     ASSERT_NE(bitmapA, bitmapB);
-    auto temporaries = [this] {
-        std::vector<std::string> names;
-        for (const std::string& folder : {dir.path(), WindowsFolder()}) {
-            std::vector<DirEntry> list;
-            files.ListFolder(folder, list);
-            for (const DirEntry& e : list)
-                if (e.name.rfind(".vexal-tmp-", 0) == 0) names.push_back(e.name);
-        }
-        return names;
-    };
     auto unfinished = [&] {
         std::vector<std::string> names = WorkingCopies();
-        for (std::string& name : temporaries()) names.push_back(std::move(name));
+        for (std::string& name : Temporaries()) names.push_back(std::move(name));
         return names;
     };
 
@@ -395,7 +397,44 @@ TEST_F(ProgramTest, OverlappingAndTerminatedRunsLeaveOneWholeBitmap) {
     EXPECT_EQ(RunUnattended(dir.path(), "a").exitCode, 0u);
     // A run ended after its working copy got its name keeps it, as any ended run does; what
     // it was still writing under a temporary name is cleared by the next run.
-    EXPECT_EQ(temporaries(), std::vector<std::string>{}) << "the next run removes what ended runs left";
+    EXPECT_EQ(Temporaries(), std::vector<std::string>{}) << "the next run removes what ended runs left";
+}
+
+// Ctrl+C in the console a task's command file runs in, and the end of the session
+// (log-off, shut-down), in the middle of a download: status 1, no message, nothing left of
+// what the run was writing, the wallpaper as it was.
+TEST_F(ProgramTest, ConsoleCtrlCAndTheSessionsEndStopAnUnattendedRun) {
+    const std::string picture = Bmp(1600, 1000, Rows(1600, 1000, 0x00FF00));
+    HttpServer server;
+    server.Hold("/big.bmp", "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(picture.size()) +
+                                "\r\n\r\n" + picture.substr(0, picture.size() / 2));
+    // Without a display, Wine gives neither a console that takes keys nor windows.
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) GTEST_SKIP() << "no display (scripts/test-windows runs Xvfb)";
+    ASSERT_TRUE(EnsureConsole());
+    enum class Way { CtrlC, SessionEnd };
+    for (Way way : {Way::CtrlC, Way::SessionEnd}) {
+        const char* name = way == Way::CtrlC ? "Ctrl+C" : "session end";
+        SetUp();
+        const std::size_t asked = server.Paths().size();
+        RunningProgram run(dir.path(), "-wp " + server.Url("/big.bmp"), true);
+        ASSERT_TRUE(WaitUntil([&] { return server.Paths().size() > asked; })) << name;
+        // Half the picture is on its way into a file of the run's own.
+        ::Sleep(300);
+        if (way == Way::CtrlC) {
+            EXPECT_TRUE(PressCtrlC());
+        } else {
+            EXPECT_GE(EndSession(run.processId()), 1) << "a hidden window hears of it, and never refuses";
+        }
+        const Outcome end = run.Wait(20000);
+        EXPECT_FALSE(end.timedOut) << name;
+        EXPECT_EQ(end.exitCode, 1u) << name;
+        EXPECT_EQ(end.standardError, "") << name;
+        EXPECT_EQ(DesktopValue(L"Wallpaper"), "untouched") << name;
+        EXPECT_FALSE(FileExists(Installed())) << name;
+        EXPECT_EQ(WorkingCopies(), std::vector<std::string>{}) << name;
+        EXPECT_EQ(Temporaries(), std::vector<std::string>{}) << name;
+    }
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // The real windows of vexal.exe under a display, driven from outside as a user would:
 // the editor (register with refused identifiers, edit, delete, end; the close box; long
 // fields; choosing the selected entry again), the
-// preview window (install, close) and the progress window's cancel button.
+// preview window (install, close), the progress window's cancel button, the session's end
+// and the wait for another run.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
+#include "platform/win32/utf16.h"
 #include "platform/win32/win32_file_system.h"
 #include "ui/win32/editor_window.h"
 #include "ui/win32/preview_window.h"
@@ -316,7 +318,10 @@ TEST_F(WindowsTest, SpinArrowsStepTheNumberWithinItsBounds) {
     program.Wait();
 }
 
-TEST_F(WindowsTest, ProgressWindowCancelStopsAStalledFetch) {
+// A stalled fetch ends by the progress window's cancel button (with the cancel message)
+// or by the end of the session, which the window hears of (silently): status 1 either way,
+// nothing left of the working file, the wallpaper as it was.
+TEST_F(WindowsTest, ProgressWindowCancelOrTheSessionsEndStopsAStalledFetch) {
     HttpServer server;
     server.Hold("/slow.html");
     EntryLines e;
@@ -325,16 +330,59 @@ TEST_F(WindowsTest, ProgressWindowCancelStopsAStalledFetch) {
     e.Filter = "010000";
     e.Ext = "0010";
     ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({e}, "wall.bmp")));
-    RunningProgram program(dir.path(), "slow", false);
+    enum class Way { Cancel, SessionEnd };
+    for (Way way : {Way::Cancel, Way::SessionEnd}) {
+        const char* name = way == Way::Cancel ? "cancel" : "session end";
+        const std::size_t asked = server.Paths().size();
+        RunningProgram program(dir.path(), "slow", false);
+        HWND progress = program.WaitForWindow(kWindowClass, L"vexal 1.00", IDCANCEL);
+        ASSERT_NE(progress, nullptr) << name;
+        ASSERT_TRUE(WaitUntil([&] { return server.Paths().size() > asked; })) << name;
+        EXPECT_TRUE(Contains(ControlTexts(progress), "元URL " + e.Url + " を取得しています...")) << name;
+        if (way == Way::Cancel) {
+            PostClick(progress, IDCANCEL);
+            ExpectError(program, "ユーザーによってキャンセルされました。");
+        } else {
+            EXPECT_EQ(EndSession(program.processId(), progress), 1) << "the session's end is never refused";
+        }
+        const Outcome end = program.Wait(20000);
+        EXPECT_FALSE(end.timedOut) << name;
+        EXPECT_EQ(end.exitCode, 1u) << name;
+        EXPECT_EQ(DesktopValue(L"Wallpaper"), "untouched") << name;
+        EXPECT_FALSE(FileExists(dir / "wpcache.html")) << name;
+    }
+}
+
+// Another run holds the lock of the Windows folder: the progress window says that this one
+// waits, and its cancel button gives up there.
+TEST_F(WindowsTest, ProgressWindowShowsTheWaitForAnotherRunAndCancelsIt) {
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({}, "vexal-windows-test.bmp")));
+    ASSERT_TRUE(files.WriteFile(dir / "pic.png", Png(2, 1, {0xFFFF0000, 0xFF00FF00})));
+    const std::string installed = WindowsFolder() + "\\vexal-windows-test.bmp";
+    const std::string before = ReadWholeFile(installed);
+    HANDLE other = ::CreateFileW(
+        win32::Widen(WindowsFolder() + "\\.vexal-lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    OVERLAPPED at{};
+    ASSERT_TRUE(::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at));
+
+    RunningProgram program(dir.path(), "-wp pic.png", false);
     HWND progress = program.WaitForWindow(kWindowClass, L"vexal 1.00", IDCANCEL);
     ASSERT_NE(progress, nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return server.Paths().size() == 1; }));
-    EXPECT_TRUE(Contains(ControlTexts(progress), "元URL " + e.Url + " を取得しています..."));
+    EXPECT_TRUE(WaitUntil([&] {
+        return Contains(ControlTexts(progress), "他のvexalの処理が終わるのを待っています...");
+    })) << "the progress window never said it was waiting";
     PostClick(progress, IDCANCEL);
     ExpectError(program, "ユーザーによってキャンセルされました。");
-    const Outcome end = program.Wait();
+    const Outcome end = program.Wait(20000);
+    ::UnlockFileEx(other, 0, 1, 0, &at);
+    ::CloseHandle(other);
+    EXPECT_FALSE(end.timedOut);
     EXPECT_EQ(end.exitCode, 1u);
     EXPECT_EQ(DesktopValue(L"Wallpaper"), "untouched");
+    EXPECT_EQ(ReadWholeFile(installed), before);
+    EXPECT_FALSE(FileExists(dir / "wpcache.png"));
 }
 
 }  // namespace
