@@ -45,23 +45,31 @@ TEST(ProgramTest, CommandLineErrorsGoToStandardError) {
         // end silently with status 0.
         {"",
          "vexal 1.00: 画面がないため、エントリの編集画面を開けません。識別子を指定して起動してください。\n"},
+        {"-wp nothere.png", "vexal 1.00: 画像ファイル nothere.png が見つかりません。\n"},
     };
-    for (auto [args, expected] : rows) {
-        RunResult r = RunVexal(dir.path(), args);
-        EXPECT_EQ(r.status, 1) << args;
-        EXPECT_EQ(r.err, expected) << args;
+    // Standard error holds the program's lines alone, also with a display beside the
+    // unattended run and no runtime folder.
+    testing::XvfbServer xvfb;
+    ASSERT_FALSE(xvfb.display().empty());
+    for (const std::string& env : {std::string("VEXAL_NONINTERACTIVE=1"),
+                                   "-u XDG_RUNTIME_DIR VEXAL_NONINTERACTIVE=1 DISPLAY=" + xvfb.display()}) {
+        for (auto [args, expected] : rows) {
+            RunResult r = RunVexal(dir.path(), args, false, env);
+            EXPECT_EQ(r.status, 1) << args << " with " << env;
+            EXPECT_EQ(r.err, expected) << args << " with " << env;
+        }
     }
 }
 
 TEST(ProgramTest, HelpAndVersionGoToStandardOutput) {
     testing::TempDir dir;
-    testing::TempDir runtime;  // Qt warns about a missing one
     testing::XvfbServer xvfb;
     ASSERT_FALSE(xvfb.display().empty());
-    // Unattended, without any display, and with the windows' toolkit started on a display.
-    const std::string envs[] = {"VEXAL_NONINTERACTIVE=1", "-u DISPLAY -u WAYLAND_DISPLAY",
-                                "-u WAYLAND_DISPLAY -u VEXAL_NONINTERACTIVE XDG_RUNTIME_DIR=" +
-                                    runtime.path() + " DISPLAY=" + xvfb.display()};
+    // Unattended, without any display, and with the windows' toolkit started on a display,
+    // also without a runtime folder (Qt's warning about it once came first on standard error).
+    const std::string envs[] = {
+        "VEXAL_NONINTERACTIVE=1", "-u DISPLAY -u WAYLAND_DISPLAY",
+        "-u WAYLAND_DISPLAY -u VEXAL_NONINTERACTIVE -u XDG_RUNTIME_DIR DISPLAY=" + xvfb.display()};
     for (const std::string& env : envs) {
         RunResult version = RunVexal(dir.path(), "--version", true, env);
         EXPECT_EQ(version.status, 0) << env;
