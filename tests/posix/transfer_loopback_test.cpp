@@ -14,6 +14,7 @@
 
 #include "app/startup.h"
 #include "gather/choice.h"
+#include "gather/driver.h"
 #include "gather/links.h"
 #include "host/progress_view.h"
 #include "net/tls_socket.h"
@@ -28,6 +29,7 @@
 #include "posix/temp_dir.h"
 #include "posix/test_pki.h"
 #include "support/fakes.h"
+#include "ui/progress_presenter.h"
 
 namespace vexal {
 namespace {
@@ -67,7 +69,9 @@ struct Rig {
     TlsSocket secureSocket{tlsTransport, MakeOpenSslEngine()};
     PosixTimer timer{reactor};
     LabelRecorder progress;
+    ProgressPresenter window{program, progress};
     std::unique_ptr<Transfer> transfer;
+    std::unique_ptr<TransferFetches> fetches;
     bool succeeded = false;  // what the last fetch returned
     PosixTimer* timerForClick = nullptr;
 
@@ -80,20 +84,21 @@ struct Rig {
         test.host.timer = &timer;
         test.host.pump = &reactor;
         test.host.progress = &progress;
-        transfer = std::make_unique<Transfer>(program, test.host);
+        transfer = std::make_unique<Transfer>(test.host, program.CancelRequested);
+        fetches = std::make_unique<TransferFetches>(program, *transfer);
     }
     // Fetches a page; returns the milliseconds it took.
     std::int64_t Page(const std::string& url) {
         program.CurrentEntry().Url = url;
         const std::int64_t start = NowMs();
-        succeeded = transfer->SetGrpUrl();
+        succeeded = fetches->SetGrpUrl();
         return NowMs() - start;
     }
     std::int64_t Image(const std::string& image, bool relative = false) {
         program.ChosenImage = image;
         program.RelativeToPage = relative;
         const std::int64_t start = NowMs();
-        succeeded = transfer->SetGrpData();
+        succeeded = fetches->SetGrpData();
         return NowMs() - start;
     }
     std::vector<std::string> Boxes() const {
@@ -383,7 +388,7 @@ TEST(TransferLoopbackTest, CancelInMidTransfer) {
         std::int64_t at = 0;
         void Timer_Timer() override {
             at = NowMs();
-            rig->transfer->cbCancel_Click();
+            rig->window.cbCancel_Click();
             rig->timerForClick->SetEnabled(false);
         }
     };
@@ -600,7 +605,7 @@ TEST(TransferLoopbackTest, StalledHandshake) {
     struct Clicker final : TimerListener {
         Rig* rig;
         void Timer_Timer() override {
-            rig->transfer->cbCancel_Click();
+            rig->window.cbCancel_Click();
             rig->timerForClick->SetEnabled(false);
         }
     };
