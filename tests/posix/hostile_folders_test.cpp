@@ -4,9 +4,6 @@
 // and leave the settings file as it was.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QImage>
@@ -21,6 +18,7 @@
 #include "gather/local_sources.h"
 #include "platform/linux/command_runner.h"
 #include "platform/posix/posix_file_system.h"
+#include "posix/program_runner.h"
 #include "posix/temp_dir.h"
 #include "posix/xvfb_server.h"
 #include "support/fakes.h"
@@ -163,58 +161,13 @@ TEST(HostileFoldersTest, EntryThatIsALoopOrDeeperThanTheSystemAllows) {
 
 #ifdef VEXAL_BINARY
 
-struct RunResult {
-    int status = -1;
-    bool timedOut = false;
-    std::string err;
-};
+using RunResult = testing::ProgramRun;
 
 RunResult RunVexal(const std::string& dir, const std::string& display, const std::string& entry) {
-    std::vector<std::string> argStore = {VEXAL_BINARY, entry};
-    const char* path = std::getenv("PATH");
-    std::vector<std::string> envStore = {"PATH=" + std::string(path ? path : "/usr/bin:/bin"),
-                                         "HOME=" + dir,
-                                         "DISPLAY=" + display,
-                                         "XDG_DATA_HOME=" + dir + "/data",
-                                         "VEXAL_NONINTERACTIVE=1",
-                                         "VEXAL_DESKTOP=x11"};
-    if (const char* asan = std::getenv("ASAN_OPTIONS"))
-        envStore.push_back("ASAN_OPTIONS=" + std::string(asan));
-    std::vector<char*> argv, envp;
-    for (auto& a : argStore) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : envStore) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    RunResult r;
-    int err[2];
-    if (::pipe(err) != 0) return r;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(err[1], 2);
-        ::close(err[0]);
-        ::close(err[1]);
-        if (::chdir(dir.c_str()) != 0) ::_exit(126);
-        ::execve(argv[0], argv.data(), envp.data());
-        ::_exit(127);
-    }
-    ::close(err[1]);
-    char buffer[4096];
-    while (true) {
-        pollfd p{err[0], POLLIN, 0};
-        if (::poll(&p, 1, 30000) == 0) {
-            r.timedOut = true;
-            ::kill(pid, SIGKILL);
-            break;
-        }
-        const ssize_t n = ::read(err[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        r.err.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(err[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    testing::ProgramOptions options;
+    options.dir = dir;
+    options.env = testing::UnattendedX11Env(dir, display);
+    return testing::RunProgram(VEXAL_BINARY, {entry}, options);
 }
 
 std::string Slurp(const std::string& path) {
