@@ -8,7 +8,6 @@
 
 #include <QImage>
 #include <algorithm>
-#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <fstream>
@@ -118,16 +117,11 @@ TEST(HostileFoldersTest, FiftyLevelsOfLoopsAreWalkedOnceEach) {
     testing::TempDir dir;
     ASSERT_EQ(BuildTrap(dir.path(), 8).size(), static_cast<std::size_t>(kLevels));
     Walk walk;
-    const auto start = std::chrono::steady_clock::now();
     const std::vector<std::string> found = walk.Run(dir.path() + "/");
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-            .count();
     // Each level's picture once, shallowest first: the links lead only where the walk has
     // been, so none of them adds a folder or a picture.
     EXPECT_EQ(found, Pictures(kLevels));
     EXPECT_TRUE(walk.dialogs.boxes.empty());
-    EXPECT_LT(ms, 5000);
     EXPECT_LT(walk.pump.calls, 2000) << "the walk entered folders it had seen";
 }
 
