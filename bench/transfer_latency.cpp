@@ -101,8 +101,8 @@ double Fetch(const std::string& url, const std::string& dir, int timeOut, int ca
     host.socket = &socket;
     host.timer = &timer;
     host.progress = &progress;
-    vexal::Transfer transfer(program, host);
-    vexal::TransferFetches fetches(transfer);
+    vexal::Transfer transfer(host, program.CancelRequested);
+    vexal::TransferFetches fetches(program, transfer);
     CancelButton button(reactor, program, cancelAfterMs > 0 ? cancelAfterMs : 0);
     const Clock::time_point start = Clock::now();
     (void)fetches.SetGrpData();

@@ -111,8 +111,8 @@ struct Rig {
         test.host.timer = &timer;
         test.host.pump = &reactor;
         test.host.progress = &progress;
-        transfer = std::make_unique<Transfer>(program, test.host);
-        fetches = std::make_unique<TransferFetches>(*transfer);
+        transfer = std::make_unique<Transfer>(test.host, program.CancelRequested);
+        fetches = std::make_unique<TransferFetches>(program, *transfer);
     }
 
     // Runs one fetch of `url`.

@@ -13,6 +13,7 @@
 
 #include "app/startup.h"
 #include "gather/choice.h"
+#include "gather/driver.h"
 #include "gather/links.h"
 #include "host/progress_view.h"
 #include "net/tls_socket.h"
@@ -28,6 +29,7 @@
 #include "posix/temp_dir.h"
 #include "posix/test_pki.h"
 #include "support/fakes.h"
+#include "ui/progress_presenter.h"
 
 namespace vexal {
 namespace {
@@ -57,7 +59,9 @@ struct Rig {
     TlsSocket secureSocket{tlsTransport, MakeOpenSslEngine()};
     testing::CountingTimer timer{reactor};
     LabelRecorder progress;
+    ProgressPresenter window{program, progress};
     std::unique_ptr<Transfer> transfer;
+    std::unique_ptr<TransferFetches> fetches;
     bool succeeded = false;  // what the last fetch returned
     PosixTimer* timerForClick = nullptr;
 
@@ -72,16 +76,17 @@ struct Rig {
         test.host.timer = &timer;
         test.host.pump = &reactor;
         test.host.progress = &progress;
-        transfer = std::make_unique<Transfer>(program, test.host);
+        transfer = std::make_unique<Transfer>(test.host, program.CancelRequested);
+        fetches = std::make_unique<TransferFetches>(program, *transfer);
     }
     void Page(const std::string& url) {
         program.CurrentEntry().Url = url;
-        succeeded = transfer->SetGrpUrl();
+        succeeded = fetches->SetGrpUrl();
     }
     void Image(const std::string& image, bool relative = false) {
         program.ChosenImage = image;
         program.RelativeToPage = relative;
-        succeeded = transfer->SetGrpData();
+        succeeded = fetches->SetGrpData();
     }
     std::vector<std::string> Boxes() const {
         std::vector<std::string> out;
@@ -357,7 +362,7 @@ TEST(TransferLoopbackTest, CancelInMidTransfer) {
         std::uint64_t pollsAtClick = 0;
         void Timer_Timer() override {
             pollsAtClick = rig->reactor.counts().polls;
-            rig->transfer->cbCancel_Click();
+            rig->window.cbCancel_Click();
             rig->timerForClick->SetEnabled(false);
         }
     };
@@ -575,7 +580,7 @@ TEST(TransferLoopbackTest, StalledHandshake) {
     struct Clicker final : TimerListener {
         Rig* rig;
         void Timer_Timer() override {
-            rig->transfer->cbCancel_Click();
+            rig->window.cbCancel_Click();
             rig->timerForClick->SetEnabled(false);
         }
     };
