@@ -204,12 +204,18 @@ public:
     const testing::TempDir& work() const { return work_; }
 
     // vexal with its windows on the compositor, as the user, in the work folder.
-    CommandResult RunVexal(const std::string& args) {
-        SpawnCommandRunner runner;
-        return runner.Run({"runuser", "-u", user_, "--", "env", "-i", "-C", work_.path(),
-                           "HOME=" + work_.path(), "XDG_RUNTIME_DIR=" + runtime_.path(),
-                           "WAYLAND_DISPLAY=wayland-1", "SWAYSOCK=" + swaySocket_, "PATH=/usr/bin:/bin",
-                           VEXAL_BINARY, args});
+    testing::ProgramRun RunVexal(const std::string& args) {
+        testing::ProgramOptions options;
+        options.dir = work_.path();
+        options.env = {{"HOME", work_.path()},
+                       {"XDG_RUNTIME_DIR", runtime_.path()},
+                       {"WAYLAND_DISPLAY", "wayland-1"},
+                       {"SWAYSOCK", swaySocket_}};
+        const passwd* pw = ::getpwnam(user_.c_str());
+        if (!pw) return {};
+        options.uid = static_cast<int>(pw->pw_uid);
+        options.gid = static_cast<int>(pw->pw_gid);
+        return testing::RunProgram(VEXAL_BINARY, {args}, options);
     }
     // The output as grim captures it; 0 outside it.
     Screen Grab() {
@@ -250,8 +256,8 @@ TEST(SwayDesktopTest, EachStyleShowsOnAPureWaylandOutput) {
 
     for (const Expected& style : kStyles) {
         // With its windows: the progress window comes up through Qt's Wayland plugin.
-        const CommandResult run = sway.RunVexal(style.entry);
-        ASSERT_EQ(run.status, 0) << style.entry << ": " << run.errors;
+        const testing::ProgramRun run = sway.RunVexal(style.entry);
+        ASSERT_EQ(run.status, 0) << style.entry << ": " << run.err;
         EXPECT_EQ(WaitForStyle(style, [&] { return sway.Grab(); }), "") << style.entry;
     }
 }

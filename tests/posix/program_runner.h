@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -37,6 +38,9 @@ struct ProgramOptions {
     std::map<std::string, std::string> env;
     // The program is killed once it has run this long.
     int limitMs = 120000;
+    // Run as this user and group instead of the test's (a test running as root, for a
+    // program that refuses root or must not write as it); -1 keeps the test's.
+    int uid = -1, gid = -1;
 };
 
 // A program started in the background; Finish() collects what it wrote and how it ended.
@@ -77,6 +81,9 @@ public:
             if (null >= 0) ::dup2(null, 0);
             ::dup2(out[1], 1);
             ::dup2(err[1], 2);
+            if (options.gid >= 0 && (::setgroups(0, nullptr) != 0 || ::setgid(options.gid) != 0))
+                ::_exit(126);
+            if (options.uid >= 0 && ::setuid(options.uid) != 0) ::_exit(126);
             if (::chdir(options.dir.c_str()) != 0) ::_exit(126);
             ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);
