@@ -82,6 +82,7 @@ public:
     // The names RenameDurably gave, in order: the files that were on the disk before
     // they took their names.
     std::vector<std::string> durablyRenamed;
+    bool textMayBeUtf8 = false;
 
     bool ReadFile(const std::string& path, std::string& bytesOut) override {
         auto it = files.find(path);
@@ -132,6 +133,7 @@ public:
         idOut = path;
         return true;
     }
+    bool TextMayBeUtf8() const override { return textMayBeUtf8; }
 };
 
 // A lock held by someone else for the first `busyTries` tries; processes alive by list.
