@@ -73,9 +73,13 @@ public:
                                    : ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
             if (n <= 0) return false;
             bytes.remove_prefix(static_cast<std::size_t>(n));
+            sent_ += static_cast<std::uint64_t>(n);
         }
         return true;
     }
+    // The bytes Send has handed to the connection so far: what a client that stops reading
+    // cannot have read more of.
+    std::uint64_t sent() const { return sent_; }
 
     // Sends `bytes` in pieces of `piece` bytes with `delayMs` between them.
     bool SendSlowly(std::string_view bytes, std::size_t piece, int delayMs) {
@@ -154,6 +158,7 @@ private:
     SSL_CTX* context_ = nullptr;
     SSL* ssl_ = nullptr;
     std::function<void(std::string)> record_;
+    std::uint64_t sent_ = 0;
 };
 
 class LoopbackServer {
