@@ -12,6 +12,9 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -204,18 +207,45 @@ public:
     const testing::TempDir& work() const { return work_; }
 
     // vexal with its windows on the compositor, as the user, in the work folder.
-    testing::ProgramRun RunVexal(const std::string& args) {
+    testing::ProgramOptions VexalOptions() const {
         testing::ProgramOptions options;
         options.dir = work_.path();
         options.env = {{"HOME", work_.path()},
                        {"XDG_RUNTIME_DIR", runtime_.path()},
                        {"WAYLAND_DISPLAY", "wayland-1"},
                        {"SWAYSOCK", swaySocket_}};
-        const passwd* pw = ::getpwnam(user_.c_str());
-        if (!pw) return {};
-        options.uid = static_cast<int>(pw->pw_uid);
-        options.gid = static_cast<int>(pw->pw_gid);
-        return testing::RunProgram(VEXAL_BINARY, {args}, options);
+        if (const passwd* pw = ::getpwnam(user_.c_str())) {
+            options.uid = static_cast<int>(pw->pw_uid);
+            options.gid = static_cast<int>(pw->pw_gid);
+        }
+        return options;
+    }
+    testing::ProgramRun RunVexal(const std::string& args) {
+        if (!::getpwnam(user_.c_str())) return {};
+        return testing::RunProgram(VEXAL_BINARY, {args}, VexalOptions());
+    }
+    // A sway command or query, as swaymsg answers it.
+    CommandResult SwayMsg(const std::vector<std::string>& args) {
+        SpawnCommandRunner runner;
+        std::vector<std::string> argv{"swaymsg", "-s", swaySocket_};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return runner.Run(argv);
+    }
+    // Where sway keeps vexal's window with this title that asked for at least this height in
+    // pixels: "floating", "tiled", or "" while there is none.
+    std::string WindowPlace(const std::string& title, int minHeight = 0) {
+        const QJsonDocument tree =
+            QJsonDocument::fromJson(QByteArray::fromStdString(SwayMsg({"-t", "get_tree"}).output));
+        std::string place;
+        std::function<void(const QJsonObject&, bool)> walk = [&](const QJsonObject& node, bool floating) {
+            if (node["app_id"].toString() == "vexal" && node["name"].toString().toStdString() == title &&
+                node["geometry"].toObject()["height"].toInt() >= minHeight)
+                place = floating ? "floating" : "tiled";
+            for (const QJsonValue& child : node["nodes"].toArray()) walk(child.toObject(), floating);
+            for (const QJsonValue& child : node["floating_nodes"].toArray()) walk(child.toObject(), true);
+        };
+        walk(tree.object(), false);
+        return place;
     }
     // The output as grim captures it; 0 outside it.
     Screen Grab() {
@@ -259,6 +289,29 @@ TEST(SwayDesktopTest, EachStyleShowsOnAPureWaylandOutput) {
         const testing::ProgramRun run = sway.RunVexal(style.entry);
         ASSERT_EQ(run.status, 0) << style.entry << ": " << run.err;
         EXPECT_EQ(WaitForStyle(style, [&] { return sway.Grab(); }), "") << style.entry;
+    }
+
+    // sway tiles a window over the whole output unless it has a parent or a fixed size; the
+    // preview (sizable, and shown when no other window is left) was once tiled. Its close
+    // box, worked by sway, then ends the run as giving up does.
+    {
+        testing::StartedProgram preview(VEXAL_BINARY, {"tiled", "-preview"}, sway.VexalOptions());
+        // Taller than the progress window, which comes and goes first under the same title.
+        constexpr int kTallerThanProgress = 150;
+        std::string place;
+        WaitFor([&] { return !(place = sway.WindowPlace("vexal 1.00", kTallerThanProgress)).empty(); });
+        EXPECT_EQ(place, "floating");
+        EXPECT_EQ(sway.SwayMsg({"[app_id=vexal] kill"}).status, 0);
+        const testing::ProgramRun run = preview.Finish();
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_EQ(run.err, "");
+    }
+    // An error box, also without any other window of the program on the output.
+    {
+        testing::StartedProgram error(VEXAL_BINARY, {"-wp", "missing.png"}, sway.VexalOptions());
+        std::string place;
+        WaitFor([&] { return !(place = sway.WindowPlace("vexal 1.00")).empty(); });
+        EXPECT_EQ(place, "floating");
     }
 }
 

@@ -275,6 +275,24 @@ TEST(TransferLoopbackTest, HostNamesAreLookedUp) {
               std::string::npos);
 }
 
+TEST(TransferLoopbackTest, Ipv6LiteralConnectsAndKeepsItsBrackets) {
+    LoopbackServer server(
+        [](ServerConnection& c, int) {
+            c.ReadRequest();
+            c.Send(WithLength("<img src=\"x.gif\">"));
+        },
+        true);
+    ASSERT_NE(server.port(), 0) << "no IPv6 loopback here";
+    Rig rig;
+    rig.Page(server.Url("/v6/"));
+    EXPECT_TRUE(rig.succeeded);
+    EXPECT_EQ(rig.program.SourceText, "<img src=\"x.gif\">");
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0],
+              "GET /v6/ HTTP/1.1\r\nFrom: " + std::string(kContactAddress) +
+                  "\r\nUser-Agent: vexal/1.00\r\nHost: [::1]:" + std::to_string(server.port()) + "\r\n\r\n");
+}
+
 TEST(TransferLoopbackTest, StallAnsweredRetryThenServed) {
     LoopbackServer server([](ServerConnection& c, int index) {
         c.ReadRequest();
