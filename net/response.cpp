@@ -217,7 +217,8 @@ bool Response::JudgeStatus(bool atEnd) {
 void Response::ReadHeader(std::string_view header) {
     bodyLeft_ = 0;
 
-    // The progress bar follows the exact field "Content-Length: ", as it always has.
+    // The progress bar follows only the exact field "Content-Length: " (that letter case,
+    // one blank), whatever frames the body.
     const std::size_t field = header.find("Content-Length: ");
     if (field == std::string_view::npos) {
         ContentLength = -1;
@@ -282,110 +283,150 @@ bool Response::TakeBody(std::string_view bytes) {
 // Chunked framing: a hexadecimal size (optional blanks and ";extensions" after it), the
 // line end, that many bytes, a line end; a size of 0 starts the trailer lines, which end
 // at an empty line. A lone LF is accepted wherever CR LF belongs.
+//
+// Each step reads on from `i` in its part of the framing and returns where the next step
+// starts. A step that fails the response ends the body phase, and with it the loop.
 bool Response::TakeChunked(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size() && phase_ == Phase::Body) {
-        const char c = bytes[i];
         switch (chunk_) {
-            case Chunk::Size: {
-                const int digit = HexValue(c);
-                if (digit >= 0) {
-                    if (++chunkDigits_ > 15) return Fail(ResponseFailure::Malformed);
-                    bodyLeft_ = bodyLeft_ * 16 + static_cast<unsigned>(digit);
-                    ++i;
-                    continue;
-                }
-                if (chunkDigits_ == 0) return Fail(ResponseFailure::Malformed);
-                if (c == ' ' || c == '\t') {
-                    chunk_ = Chunk::SizeBlank;
-                } else if (c == ';') {
-                    chunk_ = Chunk::Extension;
-                } else if (c == '\r') {
-                    chunk_ = Chunk::SizeLf;
-                } else if (c == '\n') {
-                    chunk_ = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
-                } else {
-                    return Fail(ResponseFailure::Malformed);
-                }
-                ++i;
-                continue;
-            }
+            case Chunk::Size:
             case Chunk::SizeBlank:
-                if (c == ';') {
-                    chunk_ = Chunk::Extension;
-                } else if (c == '\r') {
-                    chunk_ = Chunk::SizeLf;
-                } else if (c == '\n') {
-                    chunk_ = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
-                } else if (c != ' ' && c != '\t') {
-                    return Fail(ResponseFailure::Malformed);
-                }
-                ++i;
-                continue;
-            case Chunk::Extension: {
-                const std::size_t lf = bytes.find('\n', i);
-                if (lf == std::string_view::npos) return true;
-                chunk_ = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
-                i = lf + 1;
-                continue;
-            }
+            case Chunk::Extension:
             case Chunk::SizeLf:
-                if (c != '\n') return Fail(ResponseFailure::Malformed);
-                chunk_ = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
-                ++i;
-                continue;
-            case Chunk::Data: {
-                const std::size_t take =
-                    static_cast<std::size_t>(std::min<std::uint64_t>(bodyLeft_, bytes.size() - i));
-                if (!Store(bytes.substr(i, take))) return false;
-                bodyLeft_ -= take;
-                i += take;
-                if (bodyLeft_ == 0) chunk_ = Chunk::DataCr;
-                continue;
-            }
+                i = TakeChunkSize(bytes, i);
+                break;
+            case Chunk::Data:
             case Chunk::DataCr:
-                if (c == '\r') {
-                    chunk_ = Chunk::DataLf;
-                } else if (c == '\n') {
-                    chunk_ = Chunk::Size;
-                    chunkDigits_ = 0;
-                } else {
-                    return Fail(ResponseFailure::Malformed);
-                }
-                ++i;
-                continue;
             case Chunk::DataLf:
-                if (c != '\n') return Fail(ResponseFailure::Malformed);
-                chunk_ = Chunk::Size;
-                chunkDigits_ = 0;
-                ++i;
-                continue;
+                i = TakeChunkData(bytes, i);
+                break;
             case Chunk::Trailer:
-                if (c == '\n') {
-                    phase_ = Phase::Done;
-                } else {
-                    chunk_ = c == '\r' ? Chunk::TrailerLf : Chunk::TrailerLine;
-                }
-                ++i;
-                continue;
+            case Chunk::TrailerLine:
             case Chunk::TrailerLf:
-                if (c == '\n') {
-                    phase_ = Phase::Done;
-                    ++i;
-                } else {
-                    chunk_ = Chunk::TrailerLine;
-                }
-                continue;
-            case Chunk::TrailerLine: {
-                const std::size_t lf = bytes.find('\n', i);
-                if (lf == std::string_view::npos) return true;
-                chunk_ = Chunk::Trailer;
-                i = lf + 1;
-                continue;
-            }
+                i = TakeTrailer(bytes, i);
+                break;
         }
     }
-    return true;
+    return phase_ != Phase::Failed;
+}
+
+// The size line: digits, then blanks, an extension or the line end. A size of 0 leads
+// to the trailer.
+std::size_t Response::TakeChunkSize(std::string_view bytes, std::size_t i) {
+    const Chunk afterLine = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
+    const char c = bytes[i];
+    switch (chunk_) {
+        case Chunk::Size: {
+            const int digit = HexValue(c);
+            if (digit >= 0) {
+                if (++chunkDigits_ > 15) {
+                    Fail(ResponseFailure::Malformed);
+                } else {
+                    bodyLeft_ = bodyLeft_ * 16 + static_cast<unsigned>(digit);
+                }
+                return i + 1;
+            }
+            if (chunkDigits_ == 0) {
+                Fail(ResponseFailure::Malformed);
+            } else if (c == ' ' || c == '\t') {
+                chunk_ = Chunk::SizeBlank;
+            } else if (c == ';') {
+                chunk_ = Chunk::Extension;
+            } else if (c == '\r') {
+                chunk_ = Chunk::SizeLf;
+            } else if (c == '\n') {
+                chunk_ = afterLine;
+            } else {
+                Fail(ResponseFailure::Malformed);
+            }
+            return i + 1;
+        }
+        case Chunk::SizeBlank:
+            if (c == ';') {
+                chunk_ = Chunk::Extension;
+            } else if (c == '\r') {
+                chunk_ = Chunk::SizeLf;
+            } else if (c == '\n') {
+                chunk_ = afterLine;
+            } else if (c != ' ' && c != '\t') {
+                Fail(ResponseFailure::Malformed);
+            }
+            return i + 1;
+        case Chunk::Extension: {
+            const std::size_t lf = bytes.find('\n', i);
+            if (lf == std::string_view::npos) return bytes.size();
+            chunk_ = afterLine;
+            return lf + 1;
+        }
+        default:  // SizeLf
+            if (c == '\n') {
+                chunk_ = afterLine;
+            } else {
+                Fail(ResponseFailure::Malformed);
+            }
+            return i + 1;
+    }
+}
+
+// The chunk's bytes, straight into the body, then the line end after them.
+std::size_t Response::TakeChunkData(std::string_view bytes, std::size_t i) {
+    const char c = bytes[i];
+    switch (chunk_) {
+        case Chunk::Data: {
+            const std::size_t take =
+                static_cast<std::size_t>(std::min<std::uint64_t>(bodyLeft_, bytes.size() - i));
+            if (!Store(bytes.substr(i, take))) return i;
+            bodyLeft_ -= take;
+            if (bodyLeft_ == 0) chunk_ = Chunk::DataCr;
+            return i + take;
+        }
+        case Chunk::DataCr:
+            if (c == '\r') {
+                chunk_ = Chunk::DataLf;
+            } else if (c == '\n') {
+                chunk_ = Chunk::Size;
+                chunkDigits_ = 0;
+            } else {
+                Fail(ResponseFailure::Malformed);
+            }
+            return i + 1;
+        default:  // DataLf
+            if (c == '\n') {
+                chunk_ = Chunk::Size;
+                chunkDigits_ = 0;
+            } else {
+                Fail(ResponseFailure::Malformed);
+            }
+            return i + 1;
+    }
+}
+
+// The trailer lines after the last chunk, up to the empty line that ends the body.
+std::size_t Response::TakeTrailer(std::string_view bytes, std::size_t i) {
+    const char c = bytes[i];
+    switch (chunk_) {
+        case Chunk::Trailer:
+            if (c == '\n') {
+                phase_ = Phase::Done;
+            } else {
+                chunk_ = c == '\r' ? Chunk::TrailerLf : Chunk::TrailerLine;
+            }
+            return i + 1;
+        case Chunk::TrailerLf:
+            if (c != '\n') {
+                chunk_ = Chunk::TrailerLine;
+                return i;
+            }
+            phase_ = Phase::Done;
+            return i + 1;
+        default: {  // TrailerLine
+            const std::size_t lf = bytes.find('\n', i);
+            if (lf == std::string_view::npos) return bytes.size();
+            chunk_ = Chunk::Trailer;
+            return lf + 1;
+        }
+    }
 }
 
 bool Response::Store(std::string_view bytes) {

@@ -104,6 +104,9 @@ private:
     void ReadHeader(std::string_view header);
     bool TakeBody(std::string_view bytes);
     bool TakeChunked(std::string_view bytes);
+    std::size_t TakeChunkSize(std::string_view bytes, std::size_t i);
+    std::size_t TakeChunkData(std::string_view bytes, std::size_t i);
+    std::size_t TakeTrailer(std::string_view bytes, std::size_t i);
     bool Store(std::string_view bytes);
     bool Reject(std::int16_t status);    // always false
     bool Fail(ResponseFailure failure);  // always false
