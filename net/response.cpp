@@ -284,8 +284,9 @@ bool Response::TakeBody(std::string_view bytes) {
 // line end, that many bytes, a line end; a size of 0 starts the trailer lines, which end
 // at an empty line. A lone LF is accepted wherever CR LF belongs.
 //
-// Each step reads on from `i` in its part of the framing and returns where the next step
-// starts. A step that fails the response ends the body phase, and with it the loop.
+// Each step reads on from `i` through its part of the framing, as far as the bytes go,
+// and returns where it stopped. A failed response leaves the body phase, which ends every
+// loop.
 bool Response::TakeChunked(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size() && phase_ == Phase::Body) {
@@ -311,122 +312,133 @@ bool Response::TakeChunked(std::string_view bytes) {
     return phase_ != Phase::Failed;
 }
 
-// The size line: digits, then blanks, an extension or the line end. A size of 0 leads
-// to the trailer.
+// The size line: digits, then blanks, an extension or the line end, after which come the
+// chunk's bytes, or the trailer after a size of 0.
 std::size_t Response::TakeChunkSize(std::string_view bytes, std::size_t i) {
-    const Chunk afterLine = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
-    const char c = bytes[i];
-    switch (chunk_) {
-        case Chunk::Size: {
-            const int digit = HexValue(c);
-            if (digit >= 0) {
-                if (++chunkDigits_ > 15) {
-                    Fail(ResponseFailure::Malformed);
-                } else {
+    while (i < bytes.size() && phase_ == Phase::Body) {
+        const char c = bytes[i];
+        switch (chunk_) {
+            case Chunk::Size: {
+                const int digit = HexValue(c);
+                if (digit >= 0) {
+                    if (++chunkDigits_ > 15) return MalformedAt(i);
                     bodyLeft_ = bodyLeft_ * 16 + static_cast<unsigned>(digit);
+                    ++i;
+                    continue;
                 }
+                if (chunkDigits_ == 0) return MalformedAt(i);
+                if (c == ' ' || c == '\t') {
+                    chunk_ = Chunk::SizeBlank;
+                } else if (c == ';') {
+                    chunk_ = Chunk::Extension;
+                } else if (c == '\r') {
+                    chunk_ = Chunk::SizeLf;
+                } else if (c == '\n') {
+                    chunk_ = AfterSizeLine();
+                } else {
+                    return MalformedAt(i);
+                }
+                ++i;
+                continue;
+            }
+            case Chunk::SizeBlank:
+                if (c == ';') {
+                    chunk_ = Chunk::Extension;
+                } else if (c == '\r') {
+                    chunk_ = Chunk::SizeLf;
+                } else if (c == '\n') {
+                    chunk_ = AfterSizeLine();
+                } else if (c != ' ' && c != '\t') {
+                    return MalformedAt(i);
+                }
+                ++i;
+                continue;
+            case Chunk::Extension: {
+                const std::size_t lf = bytes.find('\n', i);
+                if (lf == std::string_view::npos) return bytes.size();
+                chunk_ = AfterSizeLine();
+                return lf + 1;
+            }
+            case Chunk::SizeLf:
+                if (c != '\n') return MalformedAt(i);
+                chunk_ = AfterSizeLine();
                 return i + 1;
-            }
-            if (chunkDigits_ == 0) {
-                Fail(ResponseFailure::Malformed);
-            } else if (c == ' ' || c == '\t') {
-                chunk_ = Chunk::SizeBlank;
-            } else if (c == ';') {
-                chunk_ = Chunk::Extension;
-            } else if (c == '\r') {
-                chunk_ = Chunk::SizeLf;
-            } else if (c == '\n') {
-                chunk_ = afterLine;
-            } else {
-                Fail(ResponseFailure::Malformed);
-            }
-            return i + 1;
+            default:
+                return i;  // the line has ended
         }
-        case Chunk::SizeBlank:
-            if (c == ';') {
-                chunk_ = Chunk::Extension;
-            } else if (c == '\r') {
-                chunk_ = Chunk::SizeLf;
-            } else if (c == '\n') {
-                chunk_ = afterLine;
-            } else if (c != ' ' && c != '\t') {
-                Fail(ResponseFailure::Malformed);
-            }
-            return i + 1;
-        case Chunk::Extension: {
-            const std::size_t lf = bytes.find('\n', i);
-            if (lf == std::string_view::npos) return bytes.size();
-            chunk_ = afterLine;
-            return lf + 1;
-        }
-        default:  // SizeLf
-            if (c == '\n') {
-                chunk_ = afterLine;
-            } else {
-                Fail(ResponseFailure::Malformed);
-            }
-            return i + 1;
     }
+    return i;
 }
 
-// The chunk's bytes, straight into the body, then the line end after them.
+// The chunk's bytes, straight into the body, and the line end after them.
 std::size_t Response::TakeChunkData(std::string_view bytes, std::size_t i) {
-    const char c = bytes[i];
-    switch (chunk_) {
-        case Chunk::Data: {
-            const std::size_t take =
-                static_cast<std::size_t>(std::min<std::uint64_t>(bodyLeft_, bytes.size() - i));
-            if (!Store(bytes.substr(i, take))) return i;
-            bodyLeft_ -= take;
-            if (bodyLeft_ == 0) chunk_ = Chunk::DataCr;
-            return i + take;
+    while (i < bytes.size() && phase_ == Phase::Body) {
+        const char c = bytes[i];
+        switch (chunk_) {
+            case Chunk::Data: {
+                const std::size_t take =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(bodyLeft_, bytes.size() - i));
+                if (!Store(bytes.substr(i, take))) return i;
+                bodyLeft_ -= take;
+                i += take;
+                if (bodyLeft_ == 0) chunk_ = Chunk::DataCr;
+                continue;
+            }
+            case Chunk::DataCr:
+                if (c == '\r') {
+                    chunk_ = Chunk::DataLf;
+                    ++i;
+                    continue;
+                }
+                if (c != '\n') return MalformedAt(i);
+                break;
+            case Chunk::DataLf:
+                if (c != '\n') return MalformedAt(i);
+                break;
+            default:
+                return i;
         }
-        case Chunk::DataCr:
-            if (c == '\r') {
-                chunk_ = Chunk::DataLf;
-            } else if (c == '\n') {
-                chunk_ = Chunk::Size;
-                chunkDigits_ = 0;
-            } else {
-                Fail(ResponseFailure::Malformed);
-            }
-            return i + 1;
-        default:  // DataLf
-            if (c == '\n') {
-                chunk_ = Chunk::Size;
-                chunkDigits_ = 0;
-            } else {
-                Fail(ResponseFailure::Malformed);
-            }
-            return i + 1;
+        // The line end after the bytes: the next size line follows.
+        chunk_ = Chunk::Size;
+        chunkDigits_ = 0;
+        return i + 1;
     }
+    return i;
 }
 
 // The trailer lines after the last chunk, up to the empty line that ends the body.
 std::size_t Response::TakeTrailer(std::string_view bytes, std::size_t i) {
-    const char c = bytes[i];
-    switch (chunk_) {
-        case Chunk::Trailer:
-            if (c == '\n') {
-                phase_ = Phase::Done;
-            } else {
-                chunk_ = c == '\r' ? Chunk::TrailerLf : Chunk::TrailerLine;
+    while (i < bytes.size() && phase_ == Phase::Body) {
+        const char c = bytes[i];
+        switch (chunk_) {
+            case Chunk::Trailer:
+                if (c == '\n') {
+                    phase_ = Phase::Done;
+                } else {
+                    chunk_ = c == '\r' ? Chunk::TrailerLf : Chunk::TrailerLine;
+                }
+                ++i;
+                continue;
+            case Chunk::TrailerLf:
+                if (c == '\n') {
+                    phase_ = Phase::Done;
+                    ++i;
+                } else {
+                    chunk_ = Chunk::TrailerLine;
+                }
+                continue;
+            case Chunk::TrailerLine: {
+                const std::size_t lf = bytes.find('\n', i);
+                if (lf == std::string_view::npos) return bytes.size();
+                chunk_ = Chunk::Trailer;
+                i = lf + 1;
+                continue;
             }
-            return i + 1;
-        case Chunk::TrailerLf:
-            if (c != '\n') {
-                chunk_ = Chunk::TrailerLine;
+            default:
                 return i;
-            }
-            phase_ = Phase::Done;
-            return i + 1;
-        default: {  // TrailerLine
-            const std::size_t lf = bytes.find('\n', i);
-            if (lf == std::string_view::npos) return bytes.size();
-            chunk_ = Chunk::Trailer;
-            return lf + 1;
         }
     }
+    return i;
 }
 
 bool Response::Store(std::string_view bytes) {
