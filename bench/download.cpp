@@ -146,8 +146,8 @@ int main(int argc, char** argv) {
             host.secureSocket = &secureSocket;
             host.timer = &timer;
             host.progress = &progress;
-            vexal::Transfer transfer(program, host);
-            vexal::TransferFetches fetches(transfer);
+            vexal::Transfer transfer(host, program.CancelRequested);
+            vexal::TransferFetches fetches(program, transfer);
             const auto start = std::chrono::steady_clock::now();
             const bool fetched = fetches.SetGrpData();
             ours.push_back(Seconds(start));

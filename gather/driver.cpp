@@ -87,10 +87,34 @@ bool ConvertPng(Program& program, Host& host) {
     return true;
 }
 
+// What every fetch obeys, read afresh each time: the editor may have changed TimeOut since.
+TransferSettings SettingsOf(const Program& program) {
+    return {program.TitleText, program.RequestHeaderBlock, program.TimeOut};
+}
+
+// The server a fetch talked to, after success and failure alike: the choice hangs the
+// page's relative links below its folder.
+void CopyServer(const Transfer& transfer, Program& program) {
+    program.ServerUrl = transfer.ServerUrl();
+    program.RequestHeaders = transfer.RequestHeaders();
+}
+
 }  // namespace
 
-bool TransferFetches::SetGrpUrl() { return transfer_.SetGrpUrl(); }
-bool TransferFetches::SetGrpData() { return transfer_.SetGrpData(); }
+bool TransferFetches::SetGrpUrl() {
+    const bool fetched =
+        transfer_.SetGrpUrl(SettingsOf(program_), program_.CurrentEntry().Url, program_.SourceText);
+    CopyServer(transfer_, program_);
+    return fetched;
+}
+
+bool TransferFetches::SetGrpData() {
+    const std::string work = WorkImageFileName(program_.CacheFileName, program_.ChosenImage, true);
+    const bool fetched = transfer_.SetGrpData(SettingsOf(program_), program_.ChosenImage,
+                                              program_.RelativeToPage, work, program_.WorkImageFile);
+    CopyServer(transfer_, program_);
+    return fetched;
+}
 
 bool frDispGet(Program& program, Host& host, Fetches& fetches) {
     if (program.RunMode != RunModeValue::Editor && program.RunMode != RunModeValue::Entry) return true;
@@ -175,7 +199,10 @@ bool RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather) {
 }
 
 UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host)
-    : program_(program), host_(host), preview_(std::make_unique<UnattendedPreview>(program, host)), session_(program, host) {
+    : program_(program),
+      host_(host),
+      preview_(std::make_unique<UnattendedPreview>(program, host)),
+      session_(program, host) {
     host_.preview = preview_.get();
 }
 

@@ -28,14 +28,17 @@ public:
     [[nodiscard]] virtual bool SetGrpData() = 0;
 };
 
-// The fetches of a Transfer.
+// The fetches of a Transfer: each hands it the settings and the names it needs from the
+// program, and copies back what it leaves (the server, its request headers, the page text,
+// the working file).
 class TransferFetches final : public Fetches {
 public:
-    explicit TransferFetches(Transfer& transfer) : transfer_(transfer) {}
+    TransferFetches(Program& program, Transfer& transfer) : program_(program), transfer_(transfer) {}
     [[nodiscard]] bool SetGrpUrl() override;
     [[nodiscard]] bool SetGrpData() override;
 
 private:
+    Program& program_;
     Transfer& transfer_;
 };
 

@@ -21,15 +21,27 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
+// Adds the characters a search from `from` went over, up to `found` or the end, to `read`.
+std::size_t Counted(std::size_t found, std::size_t from, std::size_t size, std::size_t& read) {
+    const std::size_t end = found == kNone ? size : found + 1;
+    if (end > from) read += end - from;
+    return found;
+}
+
 // Finds a lower-case needle, ignoring ASCII letter case, at non-decreasing positions.
 // The needle contains one character that is not a letter (the anchor); the scanner looks
 // for that character with memchr and remembers the next one found, so the text between
 // two calls is never read twice however the calls are spaced.
 class ForwardScanner {
 public:
-    ForwardScanner(std::string_view text, std::string_view lowerNeedle, std::size_t anchorOffset)
-        : text_(text), needle_(lowerNeedle), offset_(anchorOffset), anchorChar_(lowerNeedle[anchorOffset]) {
-        nextAnchor_ = text_.find(anchorChar_, offset_);
+    ForwardScanner(std::string_view text, std::string_view lowerNeedle, std::size_t anchorOffset,
+                   std::size_t& read)
+        : text_(text),
+          needle_(lowerNeedle),
+          offset_(anchorOffset),
+          anchorChar_(lowerNeedle[anchorOffset]),
+          read_(read) {
+        nextAnchor_ = Counted(text_.find(anchorChar_, offset_), offset_, text_.size(), read_);
     }
 
     // The first match starting at or after `from`; `from` must not be smaller than in
@@ -39,7 +51,7 @@ public:
         std::size_t j = from + offset_;
         while (nextAnchor_ != kNone) {
             if (nextAnchor_ < j) {
-                nextAnchor_ = text_.find(anchorChar_, j);
+                nextAnchor_ = Counted(text_.find(anchorChar_, j), j, text_.size(), read_);
                 if (nextAnchor_ == kNone) break;
             }
             const std::size_t start = nextAnchor_ - offset_;
@@ -61,6 +73,7 @@ private:
     std::string_view needle_;
     std::size_t offset_;
     char anchorChar_;
+    std::size_t& read_;
     std::size_t nextAnchor_;
 };
 
@@ -82,7 +95,8 @@ constexpr TagRule kTagRules[3] = {
 // ever asks for: the next occurrence after the one just handled.
 class TagStream {
 public:
-    TagStream(std::string_view text, const std::array<bool, 6>& filter) : text_(text) {
+    TagStream(std::string_view text, const std::array<bool, 6>& filter, std::size_t& read)
+        : text_(text), read_(read) {
         for (std::size_t r = 0; r < 3; ++r) on_[r] = filter[r];
         if (on_[0] || on_[1] || on_[2]) Advance(0);
     }
@@ -116,9 +130,9 @@ private:
     // beats the set-up of a library search.
     std::size_t FindOpen(std::size_t from) const {
         const std::size_t stop = std::min(text_.size(), from + 16);
-        for (; from < stop; ++from)
-            if (text_[from] == '<') return from;
-        return text_.find('<', from);
+        for (std::size_t p = from; p < stop; ++p)
+            if (text_[p] == '<') return Counted(p, from, text_.size(), read_);
+        return Counted(text_.find('<', stop), from, text_.size(), read_);
     }
     // True when the tag, whose first two characters already matched, stands at `p`.
     bool Continues(std::size_t p, std::string_view tag) const {
@@ -133,6 +147,7 @@ private:
     }
 
     std::string_view text_;
+    std::size_t& read_;
     bool on_[3] = {};
     std::size_t position_ = kNone;
     std::size_t rule_ = 0;
@@ -178,9 +193,9 @@ struct TagState {
 // Every position where an "http://" or "https://" address starts, in text order. Both
 // schemes end in "://": each separator is looked at once, and the word before it decides
 // whether a web address starts there.
-std::vector<std::size_t> WebAddressStarts(std::string_view text) {
+std::vector<std::size_t> WebAddressStarts(std::string_view text, std::size_t& read) {
     std::vector<std::size_t> starts;
-    ForwardScanner scanner(text, "://", 0);
+    ForwardScanner scanner(text, "://", 0, read);
     for (std::size_t q = scanner.Find(0); q != kNone; q = scanner.Find(q + 3)) {
         if (WordBefore(text, q, "https")) {
             starts.push_back(q - 5);
@@ -193,24 +208,26 @@ std::vector<std::size_t> WebAddressStarts(std::string_view text) {
 
 // One pass of the five rules over a text. Each rule has a cursor at its next occurrence;
 // Run takes the smallest, and the step of that rule adds what it finds there and moves
-// the cursors on.
+// the cursors on. Every search adds the characters it went over to `read`.
 class LinkExtractor {
 public:
-    LinkExtractor(std::string_view text, const SiteEntry& entry, std::vector<std::string>& out)
+    LinkExtractor(std::string_view text, const SiteEntry& entry, std::vector<std::string>& out,
+                  std::size_t& read)
         : text_(text),
           ext_(entry.Ext),
           // A link on a web page is a web name even when relative: its query is no part
           // of the file's name.
           webPage_(ClassifySource(entry.Url) == SourceKind::WebPage),
           out_(out),
-          tags_(text, entry.Filter),
+          read_(read),
+          tags_(text, entry.Filter, read),
           bareUrls_(entry.Filter[3]),
-          lineEnds_(text, "\r\n", 0),
+          lineEnds_(text, "\r\n", 0, read),
           lineCursor_(entry.Filter[4] ? 0 : kNone) {
         tagRules_.reserve(3);
         for (const TagRule& rule : kTagRules)
-            tagRules_.push_back(TagState{ForwardScanner(text, rule.attribute, rule.attributeAnchor)});
-        if (bareUrls_) http_ = WebAddressStarts(text);
+            tagRules_.push_back(TagState{ForwardScanner(text, rule.attribute, rule.attributeAnchor, read)});
+        if (bareUrls_) http_ = WebAddressStarts(text, read);
     }
 
     void Run() {
@@ -252,7 +269,7 @@ private:
             const std::size_t value = s.attribute + length;
             if (s.quoteFor != s.attribute) {
                 s.quoteFor = s.attribute;
-                s.quote = text_.find('"', value);
+                s.quote = Counted(text_.find('"', value), value, text_.size(), read_);
                 s.accepted = s.quote != kNone &&
                              HasAllowedExtension(text_.substr(value, s.quote - value), ext_, webPage_);
             }
@@ -288,6 +305,7 @@ private:
     void TakeBareUrl(std::size_t at) {
         std::size_t end = at;
         while (end < text_.size() && !kUrlStops.stop[static_cast<unsigned char>(text_[end])]) ++end;
+        read_ += end - at;
         Accept(text_.substr(at, end - at));
         while (bareIndex_ < http_.size() && http_[bareIndex_] < end) ++bareIndex_;
     }
@@ -308,6 +326,7 @@ private:
     const std::array<bool, 4>& ext_;
     bool webPage_;
     std::vector<std::string>& out_;
+    std::size_t& read_;
     // Rules 0 to 2 share one stream of tag occurrences; its position is the cursor of the
     // rule it names, and the other two rules' cursors lie further on.
     TagStream tags_;
@@ -330,12 +349,14 @@ bool HasAllowedExtension(std::string_view name, const std::array<bool, 4>& ext, 
     return kind != PictureKind::NotAPicture && ext[static_cast<std::size_t>(kind)];
 }
 
-void ExtractLinks(Program& program) {
+void ExtractLinks(Program& program, LinkScanCost* cost) {
+    LinkScanCost ignored;
+    std::size_t& read = (cost ? *cost : ignored).charactersSearched;
     const SiteEntry& entry = program.CurrentEntry();
     program.Candidates.assign(1, std::string());
     const bool anyExt = std::any_of(entry.Ext.begin(), entry.Ext.end(), [](bool b) { return b; });
     if (!anyExt) return;  // nothing could be accepted
-    LinkExtractor(program.SourceText, entry, program.Candidates).Run();
+    LinkExtractor(program.SourceText, entry, program.Candidates, read).Run();
 }
 
 }  // namespace vexal

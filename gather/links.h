@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 #include "program/program.h"
@@ -13,9 +14,15 @@ namespace vexal {
 // fragment.
 bool HasAllowedExtension(std::string_view name, const std::array<bool, 4>& ext, bool onWebPage = false);
 
+// What one extraction cost: the characters its searches went over, counted once per
+// search. Linear in the length of the text whatever the text holds.
+struct LinkScanCost {
+    std::size_t charactersSearched = 0;
+};
+
 // Rewrites Candidates from SourceText by the current entry's Filter(0..4) and Ext flags:
 // a placeholder at index 0, then every accepted piece in the order its occurrence starts.
-// Never fails; the cost is linear in the length of SourceText.
-void ExtractLinks(Program& program);
+// Never fails; the cost is linear in the length of SourceText, and adds to `cost` if given.
+void ExtractLinks(Program& program, LinkScanCost* cost = nullptr);
 
 }  // namespace vexal

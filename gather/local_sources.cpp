@@ -57,7 +57,7 @@ bool Load_sDArr(Program& program, Host& host) {
         ShowError(program, *host.dialogs, "元ファイル " + url + " を読み込めませんでした。");
         return false;
     }
-    program.SourceText = ToSourceText(DecodeLocalText(bytes));
+    program.SourceText = ToSourceText(DecodeLocalText(bytes, host.files->TextMayBeUtf8()));
     return true;
 }
 

@@ -15,8 +15,8 @@ RetrievalSession::~RetrievalSession() {
 
 void RetrievalSession::Run(bool gather) {
     if (!transfer_ && host_.socket && host_.timer) {
-        transfer_ = std::make_unique<Transfer>(program_, host_);
-        fetches_ = std::make_unique<TransferFetches>(*transfer_);
+        transfer_ = std::make_unique<Transfer>(host_, program_.CancelRequested);
+        fetches_ = std::make_unique<TransferFetches>(program_, *transfer_);
     }
     if (!fetches_) {
         host_.process->End(kExitFailure);

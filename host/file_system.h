@@ -54,6 +54,10 @@ public:
     // A value that is equal for two paths naming the same folder or file (device and inode
     // on POSIX), so walks can refuse to enter a folder twice; false when unknown.
     virtual bool FolderIdentity(const std::string& folder, std::string& idOut) = 0;
+    // True where a local list, page or settings file may be UTF-8 as well as code page
+    // 932: systems that keep their text in UTF-8 make such files. Otherwise they are read
+    // as code page 932 only, as the files' own format has it.
+    virtual bool TextMayBeUtf8() const { return false; }
 };
 
 }  // namespace vexal

@@ -7,42 +7,15 @@
 #include "host/run_guard.h"
 #include "net/status_texts.h"
 #include "net/url.h"
-#include "program/program.h"
-#include "settings/source_kind.h"
 
 namespace vexal {
-namespace {
 
-bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-// The last `count` characters of a UTF-8 text, never cutting one in half.
-std::string_view LastChars(std::string_view text, int count) {
-    std::size_t start = text.size();
-    for (int n = 0; n < count && start > 0; ++n) {
-        --start;
-        while (start > 0 && IsUtf8Continuation(text[start])) --start;
-    }
-    return text.substr(start);
-}
-
-}  // namespace
-
-std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage, bool webName) {
-    const std::string_view picture = PictureNamePart(chosenImage, webName);
-    std::string name(cacheFileName);
-    name += '.';
-    // A JPEG named ".jpeg" is stored under the three letters every later step knows.
-    const std::size_t n = picture.size();
-    if (n >= 5 && picture[n - 5] == '.' && PictureKindOf(picture, false) == PictureKind::Jpg) {
-        name += "jpg";
-    } else {
-        name += LastChars(picture, 3);
-    }
-    return name;
-}
-
-Transfer::Transfer(Program& program, Host& host)
-    : program_(program), host_(host), socket_(host.socket), timer_(*host.timer), response_(this) {
+Transfer::Transfer(Host& host, bool& cancelRequested)
+    : host_(host),
+      cancelRequested_(cancelRequested),
+      socket_(host.socket),
+      timer_(*host.timer),
+      response_(this) {
     response_.LimitHeldBytes(kHeldLimitBytes);
     socket_->SetListener(this);
     if (host_.secureSocket) host_.secureSocket->SetListener(this);
@@ -55,7 +28,7 @@ Transfer::~Transfer() {
     timer_.SetListener(nullptr);
 }
 
-void Transfer::Error(const std::string& text) { ShowError(program_, *host_.dialogs, text); }
+void Transfer::Error(const std::string& text) { host_.dialogs->Error(settings_.errorTitle, text); }
 
 void Transfer::Message(const std::string& text) {
     if (host_.progress) host_.progress->SetMessage(text);
@@ -69,8 +42,9 @@ void Transfer::BodyReceived(std::int64_t bytes) {
     if (host_.progress) host_.progress->SetProgressValue(static_cast<double>(bytes));
 }
 
-void Transfer::StartFetch(const std::string& message) {
-    program_.CancelRequested = false;
+void Transfer::StartFetch(const TransferSettings& settings, const std::string& message) {
+    settings_ = settings;
+    cancelRequested_ = false;
     TimedOut = false;
     timer_.SetEnabled(false);
     Message(message);
@@ -81,25 +55,25 @@ void Transfer::StartFetch(const std::string& message) {
 // A new server: the socket (by the scheme), its address and the Host header always change
 // together. False, after the message, when an https address finds no TLS socket.
 bool Transfer::UseServer() {
-    Socket* socket = IsSecureScheme(program_.ServerUrl.Scheme) ? host_.secureSocket : host_.socket;
+    Socket* socket = IsSecureScheme(serverUrl_.Scheme) ? host_.secureSocket : host_.socket;
     if (!socket) {
         Error("暗号化通信を確立できませんでした。");
         return false;
     }
     if (socket != socket_) socket_->Close();
     socket_ = socket;
-    socket_->SetRemoteHost(program_.ServerUrl.Host);
-    socket_->SetRemotePort(program_.ServerUrl.Port);
-    program_.RequestHeaders = program_.RequestHeaderBlock + HostField(program_.ServerUrl) + "\r\n";
+    socket_->SetRemoteHost(serverUrl_.Host);
+    socket_->SetRemotePort(serverUrl_.Port);
+    requestHeaders_ = settings_.headerBlock + HostField(serverUrl_) + "\r\n";
     return true;
 }
 
-// One fetch of ServerUrl's path, following redirects: each hop is a new request of the
+// One fetch of serverUrl_'s path, following redirects: each hop is a new request of the
 // same form to the server the Location names, resolved against the address requested.
-// ServerUrl is left on the last address requested, so a page's links hang below it.
+// serverUrl_ is left on the last address requested, so a page's links hang below it.
 bool Transfer::Fetch() {
     for (int redirects = 0;; ++redirects) {
-        const std::string path = program_.ServerUrl.Dir + program_.ServerUrl.File;
+        const std::string path = serverUrl_.Dir + serverUrl_.File;
         switch (HttpGet(path)) {
             case Outcome::Done:
                 return true;
@@ -112,24 +86,22 @@ bool Transfer::Fetch() {
             Error("リダイレクトが多すぎます。");
             return false;
         }
-        const std::optional<std::string> target =
-            ResolveReference(UrlText(program_.ServerUrl), response_.Location);
+        const std::optional<std::string> target = ResolveReference(UrlText(serverUrl_), response_.Location);
         if (!target) {
             // A target that is no web address is not followed; the status says why.
             Error(HttpStatusText(response_.HttpStatus));
             return false;
         }
-        program_.ServerUrl = SplitUrl(*target);
+        serverUrl_ = SplitUrl(*target);
         if (!UseServer()) return false;
     }
 }
 
-bool Transfer::SetGrpUrl() {
-    const std::string url = program_.CurrentEntry().Url;
-    StartFetch("元URL " + url + " を取得しています...");
-    program_.ServerUrl = SplitUrl(url);
-    const std::string& scheme = program_.ServerUrl.Scheme;
-    if (program_.ServerUrl.Host.empty() || (scheme != "http" && scheme != "https")) {
+bool Transfer::SetGrpUrl(const TransferSettings& settings, std::string url, std::string& sourceTextOut) {
+    StartFetch(settings, "元URL " + url + " を取得しています...");
+    serverUrl_ = SplitUrl(url);
+    const std::string& scheme = serverUrl_.Scheme;
+    if (serverUrl_.Host.empty() || (scheme != "http" && scheme != "https")) {
         Error("URLの指定が間違っています。");
         return false;
     }
@@ -138,28 +110,27 @@ bool Transfer::SetGrpUrl() {
     Message("元ファイルを取得しています...");
     if (host_.progress) host_.progress->SetProgressValue(0);
     host_.pump->Pump(0);
-    ResponseToSourceText(response_.ResponseBytes.view(), program_.SourceText);
+    ResponseToSourceText(response_.ResponseBytes.view(), sourceTextOut);
     response_.ResponseBytes.Release();
     return true;
 }
 
-bool Transfer::SetGrpData() {
-    const std::string image = program_.ChosenImage;
-    StartFetch("画像ファイル" + image + "を取得しています...");
-    if (program_.RelativeToPage) {
+bool Transfer::SetGrpData(const TransferSettings& settings, std::string image, bool relativeToPage,
+                          const std::string& workFile, std::string& workImageFileOut) {
+    StartFetch(settings, "画像ファイル" + image + "を取得しています...");
+    if (relativeToPage) {
         // Same server, port and Host header as the page, on a new connection.
-        program_.ServerUrl.Dir = UrlDirPart(image);
-        program_.ServerUrl.File = UrlFilePart(image);
+        serverUrl_.Dir = UrlDirPart(image);
+        serverUrl_.File = UrlFilePart(image);
     } else {
-        program_.ServerUrl = SplitUrl(image);
+        serverUrl_ = SplitUrl(image);
         if (!UseServer()) return false;
     }
 
     // The body goes to a name of its own and becomes the working file only once it is
     // whole: a failed or interrupted fetch never damages an earlier working file.
     toFile_ = true;
-    const std::string work = WorkImageFileName(program_.CacheFileName, image, true);
-    filePath_ = TempPathFor(work, host_.guard ? host_.guard->ProcessId() : 0);
+    filePath_ = TempPathFor(workFile, host_.guard ? host_.guard->ProcessId() : 0);
     fileTouched_ = false;
     const bool received = Fetch();
     if (received) WriteBodyPiece();
@@ -169,9 +140,9 @@ bool Transfer::SetGrpData() {
         DropPartialFile();
         return false;
     }
-    if (fileFailed_ || (fileBytes_ != 0 && !host_.files->RenameFile(filePath_, work))) {
+    if (fileFailed_ || (fileBytes_ != 0 && !host_.files->RenameFile(filePath_, workFile))) {
         DropPartialFile();
-        Error("画像ファイル " + work + " を保存できませんでした。");
+        Error("画像ファイル " + workFile + " を保存できませんでした。");
         return false;
     }
     // An empty body is no picture; handing it on would only fail later, less clearly.
@@ -180,7 +151,7 @@ bool Transfer::SetGrpData() {
         Error("画像ファイル " + image + " を取得できませんでした。");
         return false;
     }
-    program_.WorkImageFile = work;
+    workImageFileOut = workFile;
     Message("画像を読み込んでいます...");
     host_.pump->Pump(0);
     return true;
@@ -219,7 +190,7 @@ Transfer::Outcome Transfer::HttpGet(const std::string& path) {
         SocketError = 0;
         if (!AwaitConnection()) return Outcome::Failed;
 
-        socket_->SendData(RequestText(path, program_.RequestHeaders));
+        socket_->SendData(RequestText(path, requestHeaders_));
         RestartTimeout();
         SocketError = 0;
         switch (AwaitResponse(path)) {
@@ -241,7 +212,7 @@ Transfer::Outcome Transfer::HttpGet(const std::string& path) {
 bool Transfer::AwaitConnection() {
     while (true) {
         host_.pump->Pump(kPassWaitMs);
-        if (program_.CancelRequested) {
+        if (cancelRequested_) {
             Error("ユーザーによってキャンセルされました。");
             return false;
         }
@@ -277,7 +248,7 @@ bool Transfer::AwaitConnection() {
 Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
     while (true) {
         host_.pump->Pump(kPassWaitMs);
-        if (program_.CancelRequested) {
+        if (cancelRequested_) {
             Error("ユーザーによってキャンセルされました。");
             return Outcome::Failed;
         }
@@ -355,7 +326,7 @@ bool Transfer::AskRetry() { return host_.dialogs->AskRetry(kPlainTitle, "接続�
 // from inside event handlers, and the loops pump on their next pass anyway.
 void Transfer::RestartTimeout() {
     timer_.SetEnabled(false);
-    std::int64_t interval = static_cast<std::int64_t>(program_.TimeOut) * 1000;
+    std::int64_t interval = static_cast<std::int64_t>(settings_.timeOut) * 1000;
     if (interval <= 0 && host_.dialogs->Unattended()) interval = kUnattendedSilenceLimitMs;
     timer_.SetInterval(interval);
     TimedOut = false;
@@ -380,10 +351,5 @@ void Transfer::WS_Error(std::int16_t number, const std::string&) {
 }
 
 void Transfer::Timer_Timer() { TimedOut = true; }
-
-void Transfer::cbCancel_Click() {
-    program_.CancelRequested = true;
-    if (host_.progress) host_.progress->HideWindow();
-}
 
 }  // namespace vexal

@@ -1,44 +1,55 @@
-// The network half of the progress window: fetching the source page into SourceText and
-// the chosen image into the working file over one TCP socket, with the inactivity
-// time-out, the Retry/Cancel question, the cancel button and every failure message.
+// The network half of the progress window: fetching a page's text and a picture into its
+// file over one TCP socket, with the inactivity time-out, the Retry/Cancel question, the
+// cancel flag and every failure message. It knows the run only through what its caller
+// hands it: the host's services, the cancel flag and the settings of each fetch.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "host/host.h"
 #include "host/socket.h"
 #include "host/timer.h"
 #include "net/response.h"
-#include "program/program.h"
+#include "program/url_parts.h"
 
 namespace vexal {
 
-// The working image file for `chosenImage`: `cacheFileName`, ".", and the last three
-// characters of the name (letter case kept), or "jpg" for a name ending in ".jpeg". A web
-// name (`webName`) is read without its query or fragment.
-std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage, bool webName);
+// What a fetch obeys, from the run's settings. The caller hands it over with every fetch,
+// so a setting changed between two retrievals counts from the next fetch on.
+struct TransferSettings {
+    std::string errorTitle;    // the title of the error boxes
+    std::string headerBlock;   // the fields every request carries, ending in "Host: "
+    std::int32_t timeOut = 0;  // seconds of silence before the Retry/Cancel question; 0: never ask
+};
 
 class Transfer final : public SocketListener, public TimerListener, private ResponseProgress {
 public:
     // Uses host.socket (host.secureSocket for https addresses), host.timer, host.pump, host.dialogs and
-    // host.files; host.progress may be null. Becomes the listener of the socket and the timer while it lives.
-    Transfer(Program& program, Host& host);
+    // host.files; host.progress and host.guard may be null. Becomes the listener of the socket and the
+    // timer while it lives. `cancelRequested` is the progress window's cancel flag: cleared as each
+    // fetch starts, then tested on every pass of its loops; it must outlive the transfer.
+    Transfer(Host& host, bool& cancelRequested);
     ~Transfer() override;
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
 
-    // Fetches CurrentEntry.Url and appends its lines to SourceText; false, after its
+    // Fetches the page `url` and appends its lines to `sourceTextOut`; false, after its
     // message, when the page could not be had.
-    [[nodiscard]] bool SetGrpUrl();
-    // Fetches ChosenImage (a path on the page's server when RelativeToPage) into the working
-    // image file; false, after its message and with no partial file left, when it failed.
-    [[nodiscard]] bool SetGrpData();
+    [[nodiscard]] bool SetGrpUrl(const TransferSettings& settings, std::string url,
+                                 std::string& sourceTextOut);
+    // Fetches the picture `image` (a path on the last server when `relativeToPage`) into the
+    // file `workFile`, and names that file in `workImageFileOut` as soon as it is whole, so
+    // a stop that comes in the last pass already finds it there; false, after its message,
+    // with no partial file left and `workImageFileOut` untouched, when it failed.
+    [[nodiscard]] bool SetGrpData(const TransferSettings& settings, std::string image, bool relativeToPage,
+                                  const std::string& workFile, std::string& workImageFileOut);
 
-    // The window's cancel button: sets CancelRequested and hides the window; a transfer in
-    // progress fails with the cancel message on its next pass.
-    void cbCancel_Click();
+    // The address last requested (after redirects), whose folder a page's relative links
+    // hang below; a fetch relative to the page goes to its server.
+    const UrlParts& ServerUrl() const { return serverUrl_; }
+    // The header fields of the requests to that server, its Host field included.
+    const std::string& RequestHeaders() const { return requestHeaders_; }
 
     void WS_DataArrival(std::int32_t bytesTotal) override;
     void WS_Error(std::int16_t number, const std::string& description) override;
@@ -69,6 +80,7 @@ public:
 private:
     enum class Outcome : std::uint8_t { Done, Failed, Retry, Redirect };
 
+    void StartFetch(const TransferSettings& settings, const std::string& message);
     bool Fetch();
     Outcome HttpGet(const std::string& path);
     bool AwaitConnection();
@@ -76,7 +88,6 @@ private:
     bool ReportRejection(const std::string& path, bool& redirect);
     bool AskRetry();
     void RestartTimeout();
-    void StartFetch(const std::string& message);
     bool UseServer();
     void WriteBodyPiece();
     void DropPartialFile();
@@ -86,8 +97,11 @@ private:
     void BodyReceived(std::int64_t bytes) override;
     void Message(const std::string& text);
 
-    Program& program_;
     Host& host_;
+    bool& cancelRequested_;
+    TransferSettings settings_;  // of the current fetch
+    UrlParts serverUrl_;
+    std::string requestHeaders_;
     Socket* socket_;  // the socket of the current server's scheme
     Timer& timer_;
     Response response_;

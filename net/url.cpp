@@ -14,9 +14,9 @@ UrlParts SplitUrl(std::string_view url) {
     parts.Port = DefaultPort(parts.Scheme);
     std::string_view rest = url.substr(sep + 3);
 
-    // The "@" search runs over the path too, so an "@" in a file name is taken as the end
-    // of a user-info part; callers that store such URLs rely on this exact split.
-    const std::size_t at = rest.find('@');
+    // A user part ends at an "@" of the authority only: an "@" after the first "/", "?" or
+    // "#" belongs to the path, as in the "a@2x.png" names of pictures for dense screens.
+    const std::size_t at = rest.substr(0, rest.find_first_of("/?#")).find('@');
     if (at != std::string_view::npos) {
         const std::string_view userInfo = rest.substr(0, at);
         const std::size_t colon = userInfo.find(':');
@@ -39,6 +39,17 @@ UrlParts SplitUrl(std::string_view url) {
         rest = rest.substr(0, firstSlash);
     }
 
+    // An IPv6 address is written in brackets, since its colons would read as a port; the
+    // host is the address alone, which is what the socket connects to.
+    if (rest.size() > 1 && rest.front() == '[') {
+        const std::size_t close = rest.find(']');
+        if (close != std::string_view::npos) {
+            parts.Host = std::string(rest.substr(1, close - 1));
+            rest.remove_prefix(close + 1);
+            if (!rest.empty() && rest.front() == ':') parts.Port = ToInt32(ReadNumber(rest.substr(1)));
+            return parts;
+        }
+    }
     const std::size_t colon = rest.find(':');
     if (colon == std::string_view::npos) {
         parts.Host = std::string(rest);
@@ -68,8 +79,10 @@ bool IsSecureScheme(std::string_view scheme) {
 std::int32_t DefaultPort(std::string_view scheme) { return IsSecureScheme(scheme) ? 443 : 80; }
 
 std::string HostField(const UrlParts& parts) {
-    if (parts.Port == DefaultPort(parts.Scheme)) return parts.Host;
-    return parts.Host + ":" + std::to_string(parts.Port);
+    // Only an IPv6 address holds a colon, and it goes back into its brackets.
+    std::string field = parts.Host.find(':') == std::string::npos ? parts.Host : "[" + parts.Host + "]";
+    if (parts.Port != DefaultPort(parts.Scheme)) field += ":" + std::to_string(parts.Port);
+    return field;
 }
 
 std::string UrlText(const UrlParts& parts) {

@@ -12,15 +12,16 @@ namespace vexal {
 
 // Never fails: a text without "://" gives empty parts and port 80. Letter case is kept
 // and nothing is decoded, so Dir & File is always the path exactly as written. Without a
-// port, an "https" address (any letter case) gets 443 and every other one 80.
+// port, an "https" address (any letter case) gets 443 and every other one 80. A user part
+// ends at an "@" before the path; an IPv6 host ("[::1]") is kept without its brackets.
 UrlParts SplitUrl(std::string_view url);
 
 // True for the scheme "https" in any letter case: the address is fetched over TLS.
 bool IsSecureScheme(std::string_view scheme);
 // The port a scheme implies when the address names none.
 std::int32_t DefaultPort(std::string_view scheme);
-// The value of the Host field: the host, and ":" with the port when it is not the
-// scheme's default (a virtual host on another port is known by both).
+// The value of the Host field: the host (an IPv6 address in brackets), and ":" with the
+// port when it is not the scheme's default (a virtual host on another port is known by both).
 std::string HostField(const UrlParts& parts);
 // The address `parts` were split from, without user or password: scheme, "://", the host
 // field, and the path.

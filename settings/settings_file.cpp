@@ -72,9 +72,9 @@ void ApplyLine(Program& program, std::string_view line) {
 
 }  // namespace
 
-void ParseSettings(Program& program, std::string_view bytes) {
+void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8) {
     program.SiteEntries.assign(1, SiteEntry{});
-    const std::string text = DecodeLocalText(bytes);
+    const std::string text = DecodeLocalText(bytes, acceptUtf8);
     const std::string_view all(text);
     // A line ends at CR LF or at a lone CR; a lone LF stays inside the line. A file
     // without any CR was written by an editor that ends lines with LF alone, and each
@@ -105,7 +105,7 @@ void LoadSettings(Program& program, FileSystem& files) {
         program.TimeOut = 30;
         return;
     }
-    ParseSettings(program, bytes);
+    ParseSettings(program, bytes, files.TextMayBeUtf8());
 }
 
 std::string FormatEntry(const Program& program, std::int32_t index) {

@@ -26,9 +26,9 @@ enum class SaveResult {
 // "(新規)", CacheFileName "wpcache", WinFolderWPname "wallpaper.bmp", TimeOut 30.
 void LoadSettings(Program& program, FileSystem& files);
 
-// Parses settings-file bytes (code page 932, or UTF-8 where DecodeLocalText accepts it)
-// into `program`, as LoadSettings does.
-void ParseSettings(Program& program, std::string_view bytes);
+// Parses settings-file bytes (code page 932, or UTF-8 with `acceptUtf8` where
+// DecodeLocalText takes it) into `program`, as LoadSettings does.
+void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8 = false);
 
 // Writes the whole file from memory, replacing the old one atomically.
 SaveResult SaveSettings(const Program& program, FileSystem& files);

@@ -1,9 +1,25 @@
-// The source classifier: web or local, image or not, folder by its trailing separator.
+// The source classifier: web or local, image or not, folder by its trailing separator;
+// and the working file a picture is stored under, named after its kind.
 #include "settings/source_kind.h"
 
 #include "text/case.h"
 
 namespace vexal {
+namespace {
+
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The last `count` characters of a UTF-8 text, never cutting one in half.
+std::string_view LastChars(std::string_view text, int count) {
+    std::size_t start = text.size();
+    for (int n = 0; n < count && start > 0; ++n) {
+        --start;
+        while (start > 0 && IsUtf8Continuation(text[start])) --start;
+    }
+    return text.substr(start);
+}
+
+}  // namespace
 
 bool IsWebAddress(std::string_view text) {
     return StartsWithNoCase(text, "http://") || StartsWithNoCase(text, "https://");
@@ -37,6 +53,20 @@ PictureKind PictureKindOf(std::string_view name, bool webName) {
         default:
             return PictureKind::NotAPicture;
     }
+}
+
+std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage, bool webName) {
+    const std::string_view picture = PictureNamePart(chosenImage, webName);
+    std::string name(cacheFileName);
+    name += '.';
+    // A JPEG named ".jpeg" is stored under the three letters every later step knows.
+    const std::size_t n = picture.size();
+    if (n >= 5 && picture[n - 5] == '.' && PictureKindOf(picture, false) == PictureKind::Jpg) {
+        name += "jpg";
+    } else {
+        name += LastChars(picture, 3);
+    }
+    return name;
 }
 
 bool HasImageExtension(std::string_view text) {

@@ -1,9 +1,11 @@
-// Deciding from the text alone what an entry's source or an image string names, and which
-// of the four picture kinds a name is. Every extension test of the program asks here, so
-// the rules for pages, text files, folders, the command line and installation are one.
+// Deciding from the text alone what an entry's source or an image string names, which of
+// the four picture kinds a name is, and the working file a picture is stored under. Every extension test of
+// the program asks here, so the rules for pages, text files, folders, the command line and installation are
+// one.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace vexal {
@@ -38,6 +40,11 @@ std::string_view PictureNamePart(std::string_view name, bool webName);
 // Which picture a name ends in, letter case ignored: ".gif", ".jpg" or ".jpeg", ".png",
 // ".bmp"; NotAPicture for anything else.
 PictureKind PictureKindOf(std::string_view name, bool webName);
+
+// The working image file for `chosenImage`: `cacheFileName`, ".", and the last three
+// characters of the name (letter case kept), or "jpg" for a name ending in ".jpeg". A web
+// name (`webName`) is read without its query or fragment.
+std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage, bool webName);
 
 // True when the text names a picture, judged by the rule for its own kind of name.
 bool HasImageExtension(std::string_view text);

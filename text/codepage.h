@@ -19,18 +19,11 @@ bool Utf8ToCp932(std::string_view text, std::string& bytesOut);
 // True when every character of `text` can be stored in code page 932.
 bool FitsCp932(std::string_view text);
 
-// Linux systems keep their text in UTF-8, so a list or settings file made there may be
-// UTF-8; on Windows such files are code page 932 only.
-#ifdef _WIN32
-inline constexpr bool kLocalTextMayBeUtf8 = false;
-#else
-inline constexpr bool kLocalTextMayBeUtf8 = true;
-#endif
-
 // Decodes the bytes of a local text file or of the settings file: as UTF-8 (without its
-// byte-order mark) when `acceptUtf8` and the bytes are valid UTF-8 holding at least one
-// non-ASCII character, as code page 932 otherwise. Plain ASCII reads the same either way.
-std::string DecodeLocalText(std::string_view bytes, bool acceptUtf8 = kLocalTextMayBeUtf8);
+// byte-order mark) when `acceptUtf8` (the file system says such files may be UTF-8) and
+// the bytes are valid UTF-8 holding at least one non-ASCII character, as code page 932
+// otherwise. Plain ASCII reads the same either way.
+std::string DecodeLocalText(std::string_view bytes, bool acceptUtf8);
 
 // Appends one Unicode code point to a UTF-8 string.
 void AppendUtf8(std::string& out, char32_t cp);

@@ -18,6 +18,8 @@ public:
     bool RenameFile(const std::string& from, const std::string& to) override;
     bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) override;
     bool FolderIdentity(const std::string& folder, std::string& idOut) override;
+    // POSIX systems keep their text in UTF-8.
+    bool TextMayBeUtf8() const override { return true; }
 };
 
 }  // namespace vexal

@@ -76,11 +76,19 @@ void PosixReactor::Pump(int maxWaitMs) {
 
     int ready = ::poll(fds.data(), fds.size(), static_cast<int>(wait));
     if (ready < 0 && errno != EINTR) ready = 0;
+    ++counts_.polls;
+    counts_.lastWaitMs = wait;
+    if (ready > 0) ++counts_.woken;
+    if (ready == 0 && wait > 0) ++counts_.ranOut;
+    bool worked = ready > 0;
     if (ready > 0 && (fds[0].revents & POLLIN)) wake_->Drain();
 
     now = NowMs();
     for (ReactorSource* source : sources) {
-        if (Registered(source) && source->HasPending()) source->RunPending();
+        if (Registered(source) && source->HasPending()) {
+            source->RunPending();
+            worked = true;
+        }
     }
     if (ready > 0) {
         for (std::size_t i = 1; i < fds.size(); ++i) {
@@ -89,8 +97,12 @@ void PosixReactor::Pump(int maxWaitMs) {
         }
     }
     for (ReactorSource* source : sources) {
-        if (Registered(source) && source->Deadline() <= now) source->OnDeadline(now);
+        if (Registered(source) && source->Deadline() <= now) {
+            source->OnDeadline(now);
+            worked = true;
+        }
     }
+    if (wait == 0 && !worked) ++counts_.spins;
 }
 
 }  // namespace vexal

@@ -48,6 +48,16 @@ private:
     int fds_[2] = {-1, -1};
 };
 
+// What the pump has done so far. Tests check waiting loops by these counts instead of by
+// the clock: a loop that sleeps shows waits that ran out, a busy one shows spins.
+struct PumpCounts {
+    std::uint64_t polls = 0;      // calls of poll()
+    std::uint64_t woken = 0;      // polls that ended because something was ready
+    std::uint64_t ranOut = 0;     // polls that slept their whole wait
+    std::uint64_t spins = 0;      // pumps given no wait that found nothing to do
+    std::int64_t lastWaitMs = 0;  // the wait handed to the last poll()
+};
+
 class PosixReactor final : public EventPump {
 public:
     PosixReactor();
@@ -61,6 +71,7 @@ public:
     void Add(ReactorSource* source);
     void Remove(ReactorSource* source);
     const std::shared_ptr<WakeChannel>& wake() const { return wake_; }
+    const PumpCounts& counts() const { return counts_; }
 
     // Milliseconds of the steady clock.
     static std::int64_t NowMs();
@@ -70,6 +81,7 @@ private:
 
     std::vector<ReactorSource*> sources_;
     std::shared_ptr<WakeChannel> wake_;
+    PumpCounts counts_;
 };
 
 }  // namespace vexal

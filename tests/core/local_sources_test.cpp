@@ -27,6 +27,7 @@ public:
     std::map<std::string, std::string> files;
     std::vector<std::string> unreadable;
     std::vector<std::string> listed;
+    bool textMayBeUtf8 = true;
 
     bool ReadFile(const std::string& path, std::string& bytesOut) override {
         for (const auto& u : unreadable)
@@ -54,6 +55,7 @@ public:
         idOut = it == identities.end() ? folder : it->second;
         return true;
     }
+    bool TextMayBeUtf8() const override { return textMayBeUtf8; }
 };
 
 DirEntry File(const char* name) { return DirEntry{name, false, false, false}; }
@@ -115,6 +117,7 @@ TEST(LocalSourcesTest, TextFileLines) {
         const char* name;
         std::string bytes;
         std::string sourceText;
+        bool textMayBeUtf8 = true;  // as the file system says
     } rows[] = {
         {"indentedNames", "  a.gif  \r\n   b.jpg\r\n", "a.gif\r\nb.jpg\r\n"},
         {"lastLineWithoutEnd", "a.gif\r\nb.jpg", "a.gif\r\nb.jpg\r\n"},
@@ -131,12 +134,15 @@ TEST(LocalSourcesTest, TextFileLines) {
         {"codePage932", "  \x89\xE6\x91\x9C.jpg\r\n", "画像.jpg\r\n"},
         {"halfWidthKatakana", "\xB6\xC5.gif", "ｶﾅ.gif\r\n"},
         // Regression: a UTF-8 list made on Linux read as mojibake.
-        {"utf8WithByteOrderMark", "\xEF\xBB\xBF写真/画像.jpg\n",
-         kLocalTextMayBeUtf8 ? "写真/画像.jpg\r\n" : Cp932ToUtf8("\xEF\xBB\xBF写真/画像.jpg") + "\r\n"},
+        {"utf8WithByteOrderMark", "\xEF\xBB\xBF写真/画像.jpg\n", "写真/画像.jpg\r\n"},
+        // Where files are code page 932 only (Windows), the same bytes are read as such.
+        {"utf8WhereFilesAreCodePage932", "\xEF\xBB\xBF写真/画像.jpg\n",
+         Cp932ToUtf8("\xEF\xBB\xBF写真/画像.jpg") + "\r\n", false},
     };
     for (const auto& row : rows) {
         Walk w;
         w.fs.files["list.txt"] = row.bytes;
+        w.fs.textMayBeUtf8 = row.textMayBeUtf8;
         w.program.CurrentEntry().Url = "list.txt";
         w.program.SourceText = "old text";
         EXPECT_TRUE(Load_sDArr(w.program, w.test.host)) << row.name;

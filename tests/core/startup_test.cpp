@@ -176,6 +176,27 @@ TEST(SourceKindTest, Classification) {
     }
 }
 
+TEST(SourceKindTest, WorkImageFileNames) {
+    const struct {
+        const char* image;
+        bool web;
+        const char* file;
+    } rows[] = {
+        {"http://h/a.jpg", true, "c.jpg"},
+        {"a.JPEG", false, "c.jpg"},
+        {"https://h/a.jpeg?w=800", true, "c.jpg"},
+        {"x.gif?v=2", true, "c.gif"},
+        {"/p/x.PNG#top", true, "c.PNG"},
+        // A local name keeps "?" and "#" as characters of the file's name.
+        {"x.gif?v=2", false, "c.v=2"},
+        {"ab", false, "c.ab"},
+        {"", false, "c."},
+        {"/画像.jpg", true, "c.jpg"},
+        {"/写真画像", true, "c.真画像"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(WorkImageFileName("c", row.image, row.web), row.file) << row.image;
+}
+
 class RecordingFrontEnd final : public FrontEnd {
 public:
     std::string calls;

@@ -9,8 +9,10 @@
 #include <memory>
 
 #include "app/startup.h"
+#include "gather/driver.h"
 #include "host/progress_view.h"
 #include "support/fakes.h"
+#include "ui/progress_presenter.h"
 
 namespace vexal {
 namespace {
@@ -38,7 +40,7 @@ class FakeNet final : public Socket, public Timer, public EventPump, public Prog
 public:
     std::deque<std::deque<Step>> connections;
     std::deque<Step> current;
-    Transfer* transfer = nullptr;
+    ProgressPresenter* window = nullptr;  // its cancel button
     Program* program = nullptr;
 
     // What the transfer did.
@@ -52,6 +54,7 @@ public:
     bool hidden = false;
     bool exhausted = false;
     bool pumpedInsideAnEvent = false;
+    std::string workFileAtPump;  // WorkImageFile as the last pump found it
 
     // Socket
     void SetListener(SocketListener* l) override { socketListener_ = l; }
@@ -97,6 +100,7 @@ public:
         // Handlers only set flags: pumping from inside one would run the next event
         // before this one is done.
         if (inStep_) pumpedInsideAnEvent = true;
+        workFileAtPump = program->WorkImageFile;
         if (current.empty()) {
             // A script that runs dry would leave the loop spinning; end it through cancel.
             if (++idle_ > 1000) {
@@ -128,11 +132,11 @@ public:
                 TickIfRunning();
                 break;
             case Step::Cancel:
-                transfer->cbCancel_Click();
+                window->cbCancel_Click();
                 break;
             case Step::TickAndCancel:
                 TickIfRunning();
-                transfer->cbCancel_Click();
+                window->cbCancel_Click();
                 break;
             case Step::TickAndData:
                 TickIfRunning();
@@ -177,7 +181,9 @@ struct Rig {
     Program program;
     TestHost test;
     FakeNet net;
+    ProgressPresenter window{program, net};
     std::unique_ptr<Transfer> transfer;
+    std::unique_ptr<TransferFetches> fetches;
     bool succeeded = false;  // what the last fetch returned
 
     Rig() {
@@ -189,19 +195,20 @@ struct Rig {
         test.host.timer = &net;
         test.host.pump = &net;
         test.host.progress = &net;
-        transfer = std::make_unique<Transfer>(program, test.host);
-        net.transfer = transfer.get();
+        transfer = std::make_unique<Transfer>(test.host, program.CancelRequested);
+        fetches = std::make_unique<TransferFetches>(program, *transfer);
+        net.window = &window;
         net.program = &program;
     }
     void Script(std::deque<Step> steps) { net.connections.push_back(std::move(steps)); }
     void Page(const std::string& url) {
         program.CurrentEntry().Url = url;
-        succeeded = transfer->SetGrpUrl();
+        succeeded = fetches->SetGrpUrl();
     }
     void Image(const std::string& image, bool relative = false) {
         program.ChosenImage = image;
         program.RelativeToPage = relative;
-        succeeded = transfer->SetGrpData();
+        succeeded = fetches->SetGrpData();
     }
     std::vector<std::string> Errors() const {
         std::vector<std::string> out;
@@ -416,8 +423,11 @@ TEST(TransferTest, TimeOutQuestion) {
 }
 
 TEST(TransferTest, TimerRestartsWithTheTimeOut) {
+    // One transfer for every value: a TimeOut changed in the editor counts from the next
+    // fetch of the transfer the run already has.
+    Rig rig;
     for (std::int32_t timeOut : {0, 1, 30, 100000}) {
-        Rig rig;
+        rig.net.intervals.clear();
         rig.program.TimeOut = timeOut;
         rig.Script(
             {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx")});
@@ -470,6 +480,8 @@ TEST(TransferTest, ImageIsStoredInTheWorkingFile) {
     EXPECT_EQ(rig.net.messages,
               (std::vector<std::string>{"画像ファイルhttp://img.example:81/p/q.pngを取得しています...",
                                         "画像を読み込んでいます..."}));
+    // A stop signal handled in the fetch's last pump deletes the working file it finds named.
+    EXPECT_EQ(rig.net.workFileAtPump, "cache.png");
 }
 
 TEST(TransferTest, ImageOnThePagesServer) {
@@ -690,27 +702,6 @@ TEST(TransferTest, FailedFetchLeavesAnEarlierWorkingFileWhole) {
         EXPECT_EQ(rig.Errors(), std::vector<std::string>{row.message});
         EXPECT_EQ(rig.test.files.files, (std::map<std::string, std::string>{{"cache.jpg", "old"}}));
     }
-}
-
-TEST(TransferTest, WorkImageFileNames) {
-    const struct {
-        const char* image;
-        bool web;
-        const char* file;
-    } rows[] = {
-        {"http://h/a.jpg", true, "c.jpg"},
-        {"a.JPEG", false, "c.jpg"},
-        {"https://h/a.jpeg?w=800", true, "c.jpg"},
-        {"x.gif?v=2", true, "c.gif"},
-        {"/p/x.PNG#top", true, "c.PNG"},
-        // A local name keeps "?" and "#" as characters of the file's name.
-        {"x.gif?v=2", false, "c.v=2"},
-        {"ab", false, "c.ab"},
-        {"", false, "c."},
-        {"/画像.jpg", true, "c.jpg"},
-        {"/写真画像", true, "c.真画像"},
-    };
-    for (const auto& row : rows) EXPECT_EQ(WorkImageFileName("c", row.image, row.web), row.file) << row.image;
 }
 
 }  // namespace

@@ -33,13 +33,26 @@ TEST(UrlSplitTest, SplitsIntoParts) {
         {"portNotANumber", "http://h:abc/", {"http", "", "", "h", 0, "/", ""}},
         {"hugePortClamps", "http://h:99999999999/", {"http", "", "", "h", INT32_MAX, "/", ""}},
         {"portWithoutPath", "http://h:8080", {"http", "", "", "h", 8080, "/", ""}},
-        // An "@" anywhere after "://" ends a user-info part, even inside the path.
-        {"atInPath", "http://h/img/a@2x.png", {"http", "h/img/a", "", "2x.png", 80, "/", ""}},
-        {"atInPathWithFolder", "http://h/p@q/r.jpg", {"http", "h/p", "", "q", 80, "/", "r.jpg"}},
+        // An "@" ends a user part only before the path, query or fragment begins; these
+        // once split the path into a user and a host.
+        {"atInPath", "http://h/img/a@2x.png", {"http", "", "", "h", 80, "/img/", "a@2x.png"}},
+        {"atInPathWithFolder", "http://h/p@q/r.jpg", {"http", "", "", "h", 80, "/p@q/", "r.jpg"}},
+        {"atInQuery", "http://h/?to=a@b", {"http", "", "", "h", 80, "/", "?to=a@b"}},
+        {"atInFragment", "http://h:81#a@b", {"http", "", "", "h", 81, "/", ""}},
+        {"userAndAtInPath", "http://u@h/a@2x.png", {"http", "u", "", "h", 80, "/", "a@2x.png"}},
         {"firstSeparatorCounts", "ftp://h/x://y", {"ftp", "", "", "h", 80, "/x://", "y"}},
         {"httpsDefaultPort", "https://h/a.jpg", {"https", "", "", "h", 443, "/", "a.jpg"}},
         {"httpsCapitals", "HTTPS://h", {"HTTPS", "", "", "h", 443, "/", ""}},
         {"httpsExplicitPort", "https://h:8443/", {"https", "", "", "h", 8443, "/", ""}},
+        {"ipv6WithPort", "http://[::1]:8080/x", {"http", "", "", "::1", 8080, "/", "x"}},
+        {"ipv6DefaultPort",
+         "https://[2001:db8::7]/a/b.jpg",
+         {"https", "", "", "2001:db8::7", 443, "/a/", "b.jpg"}},
+        {"ipv6WithoutPath", "http://[::1]:81", {"http", "", "", "::1", 81, "/", ""}},
+        {"ipv6WithUser", "http://u:p@[::1]/", {"http", "u", "p", "::1", 80, "/", ""}},
+        {"ipv6EmptyPort", "http://[::1]:/", {"http", "", "", "::1", 0, "/", ""}},
+        {"ipv4InBrackets", "http://[127.0.0.1]/", {"http", "", "", "127.0.0.1", 80, "/", ""}},
+        {"unclosedBracket", "http://[::1/x", {"http", "", "", "[", 0, "/", "x"}},
     };
     for (const auto& row : rows) EXPECT_EQ(SplitUrl(row.url), row.parts) << row.name;
 }
@@ -114,8 +127,14 @@ TEST(RequestTextTest, HostFieldCarriesAPortThatIsNotTheDefault) {
         {"https://h:8443/", "h:8443"},
         {"HTTPS://h:80/", "h:80"},
         {"http://h:/", "h:0"},
+        {"http://[::1]/", "[::1]"},
+        {"http://[::1]:8080/", "[::1]:8080"},
+        {"https://[2001:db8::7]:443/", "[2001:db8::7]"},
     };
     for (const auto& [url, field] : rows) EXPECT_EQ(HostField(SplitUrl(url)), field) << url;
+    // A redirect is resolved against the address put back together from its parts.
+    for (const char* url : {"http://[::1]:8080/a/b.jpg?x", "https://[2001:db8::7]/", "http://h:81/a@2x.png"})
+        EXPECT_EQ(UrlText(SplitUrl(url)), url);
 }
 
 TEST(UrlResolveTest, ReferencesAgainstTheRequestedAddress) {
@@ -137,6 +156,7 @@ TEST(UrlResolveTest, ReferencesAgainstTheRequestedAddress) {
         {"  /padded  ", "http://h:8080/padded"},
         {"/a b/ü", "http://h:8080/a b/ü"},
         {"http://u:p@other/x", "http://u:p@other/x"},
+        {"http://[::1]:81/a/", "http://[::1]:81/a/"},
     };
     for (const auto& [reference, expected] : rows) {
         const auto resolved = ResolveReference(base, reference);

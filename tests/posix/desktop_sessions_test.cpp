@@ -12,13 +12,18 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 
 #include "platform/linux/command_runner.h"
 #include "platform/posix/posix_file_system.h"
 #include "posix/desktop_session.h"
+#include "posix/program_runner.h"
 #include "posix/temp_dir.h"
 #include "posix/xvfb_server.h"
 #include "wallpaper/bmp_writer.h"
@@ -202,12 +207,45 @@ public:
     const testing::TempDir& work() const { return work_; }
 
     // vexal with its windows on the compositor, as the user, in the work folder.
-    CommandResult RunVexal(const std::string& args) {
+    testing::ProgramOptions VexalOptions() const {
+        testing::ProgramOptions options;
+        options.dir = work_.path();
+        options.env = {{"HOME", work_.path()},
+                       {"XDG_RUNTIME_DIR", runtime_.path()},
+                       {"WAYLAND_DISPLAY", "wayland-1"},
+                       {"SWAYSOCK", swaySocket_}};
+        if (const passwd* pw = ::getpwnam(user_.c_str())) {
+            options.uid = static_cast<int>(pw->pw_uid);
+            options.gid = static_cast<int>(pw->pw_gid);
+        }
+        return options;
+    }
+    testing::ProgramRun RunVexal(const std::string& args) {
+        if (!::getpwnam(user_.c_str())) return {};
+        return testing::RunProgram(VEXAL_BINARY, {args}, VexalOptions());
+    }
+    // A sway command or query, as swaymsg answers it.
+    CommandResult SwayMsg(const std::vector<std::string>& args) {
         SpawnCommandRunner runner;
-        return runner.Run({"runuser", "-u", user_, "--", "env", "-i", "-C", work_.path(),
-                           "HOME=" + work_.path(), "XDG_RUNTIME_DIR=" + runtime_.path(),
-                           "WAYLAND_DISPLAY=wayland-1", "SWAYSOCK=" + swaySocket_, "PATH=/usr/bin:/bin",
-                           VEXAL_BINARY, args});
+        std::vector<std::string> argv{"swaymsg", "-s", swaySocket_};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return runner.Run(argv);
+    }
+    // Where sway keeps vexal's window with this title that asked for at least this height in
+    // pixels: "floating", "tiled", or "" while there is none.
+    std::string WindowPlace(const std::string& title, int minHeight = 0) {
+        const QJsonDocument tree =
+            QJsonDocument::fromJson(QByteArray::fromStdString(SwayMsg({"-t", "get_tree"}).output));
+        std::string place;
+        std::function<void(const QJsonObject&, bool)> walk = [&](const QJsonObject& node, bool floating) {
+            if (node["app_id"].toString() == "vexal" && node["name"].toString().toStdString() == title &&
+                node["geometry"].toObject()["height"].toInt() >= minHeight)
+                place = floating ? "floating" : "tiled";
+            for (const QJsonValue& child : node["nodes"].toArray()) walk(child.toObject(), floating);
+            for (const QJsonValue& child : node["floating_nodes"].toArray()) walk(child.toObject(), true);
+        };
+        walk(tree.object(), false);
+        return place;
     }
     // The output as grim captures it; 0 outside it.
     Screen Grab() {
@@ -248,9 +286,32 @@ TEST(SwayDesktopTest, EachStyleShowsOnAPureWaylandOutput) {
 
     for (const Expected& style : kStyles) {
         // With its windows: the progress window comes up through Qt's Wayland plugin.
-        const CommandResult run = sway.RunVexal(style.entry);
-        ASSERT_EQ(run.status, 0) << style.entry << ": " << run.errors;
+        const testing::ProgramRun run = sway.RunVexal(style.entry);
+        ASSERT_EQ(run.status, 0) << style.entry << ": " << run.err;
         EXPECT_EQ(WaitForStyle(style, [&] { return sway.Grab(); }), "") << style.entry;
+    }
+
+    // sway tiles a window over the whole output unless it has a parent or a fixed size; the
+    // preview (sizable, and shown when no other window is left) was once tiled. Its close
+    // box, worked by sway, then ends the run as giving up does.
+    {
+        testing::StartedProgram preview(VEXAL_BINARY, {"tiled", "-preview"}, sway.VexalOptions());
+        // Taller than the progress window, which comes and goes first under the same title.
+        constexpr int kTallerThanProgress = 150;
+        std::string place;
+        WaitFor([&] { return !(place = sway.WindowPlace("vexal 1.00", kTallerThanProgress)).empty(); });
+        EXPECT_EQ(place, "floating");
+        EXPECT_EQ(sway.SwayMsg({"[app_id=vexal] kill"}).status, 0);
+        const testing::ProgramRun run = preview.Finish();
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_EQ(run.err, "");
+    }
+    // An error box, also without any other window of the program on the output.
+    {
+        testing::StartedProgram error(VEXAL_BINARY, {"-wp", "missing.png"}, sway.VexalOptions());
+        std::string place;
+        WaitFor([&] { return !(place = sway.WindowPlace("vexal 1.00")).empty(); });
+        EXPECT_EQ(place, "floating");
     }
 }
 
@@ -260,14 +321,16 @@ class XfceSession {
 public:
     XfceSession() : xvfb_(std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24") {
         if (xvfb_.display().empty()) return;
-        env_.Set("DISPLAY", xvfb_.display());
-        env_.Set("XDG_CONFIG_HOME", config_.path());
-        env_.Set("XDG_CURRENT_DESKTOP", "XFCE");
-        env_.Set("NO_AT_BRIDGE", "1");
+        session_ = {{"DISPLAY", xvfb_.display()},
+                    {"XDG_CONFIG_HOME", config_.path()},
+                    {"XDG_CURRENT_DESKTOP", "XFCE"},
+                    {"NO_AT_BRIDGE", "1"}};
+        for (const auto& [name, value] : session_) env_.Set(name, value);
         env_.Unset("WAYLAND_DISPLAY");
         env_.Unset("DBUS_SESSION_BUS_ADDRESS");
         bus_.emplace();
         if (bus_->address().empty()) return;
+        session_["DBUS_SESSION_BUS_ADDRESS"] = bus_->address();
         env_.Set("DBUS_SESSION_BUS_ADDRESS", bus_->address());
         openbox_.emplace(std::vector<std::string>{"openbox"}, config_ / "openbox.log");
         xfdesktop_.emplace(std::vector<std::string>{"xfdesktop", "--sm-client-disable"},
@@ -281,6 +344,8 @@ public:
     }
     bool ready() const { return ready_; }
     const testing::TempDir& work() const { return work_; }
+    // What a program started in the session finds in its environment.
+    const std::map<std::string, std::string>& Environment() const { return session_; }
     Screen Grab() {
         auto root = std::make_shared<testing::RootPixels>(testing::ReadRoot(xvfb_.display()));
         return [root](int x, int y) { return x < root->width && y < root->height ? root->At(x, y) : 0u; };
@@ -291,6 +356,7 @@ private:
     testing::TempDir config_;
     testing::TempDir work_;
     testing::EnvironmentChange env_;
+    std::map<std::string, std::string> session_;
     std::optional<testing::SessionBus> bus_;
     std::optional<Child> openbox_;
     std::optional<Child> xfdesktop_;
@@ -304,12 +370,15 @@ TEST(XfceDesktopTest, EachStyleShowsOnTheRootWindow) {
     const std::string picture = xfce.work() / "quadrants.bmp";
     ASSERT_TRUE(WriteQuadrants(picture));
     WriteSettings(xfce.work().path(), picture);
-    SpawnCommandRunner runner;
+    testing::ProgramOptions options;
+    options.dir = xfce.work().path();
+    options.env = xfce.Environment();
+    options.env.insert({{"VEXAL_NONINTERACTIVE", "1"},
+                        {"HOME", xfce.work().path()},
+                        {"XDG_DATA_HOME", xfce.work() / "data"}});
     for (const Expected& style : kStyles) {
-        const CommandResult run = runner.Run(
-            {"env", "-C", xfce.work().path(), "VEXAL_NONINTERACTIVE=1", "HOME=" + xfce.work().path(),
-             "XDG_DATA_HOME=" + xfce.work() / "data", VEXAL_BINARY, style.entry});
-        ASSERT_EQ(run.status, 0) << style.entry << ": " << run.errors;
+        const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {style.entry}, options);
+        ASSERT_EQ(run.status, 0) << style.entry << ": " << run.err;
         EXPECT_EQ(WaitForStyle(style, [&] { return xfce.Grab(); }), "") << style.entry;
     }
 }
@@ -330,15 +399,12 @@ TEST(OpenboxCloseBoxTest, EditorEndsWithStatusZeroAndSavesNothing) {
     const std::string settings = "'vexal   ver.1.00\r\n\r\n-\r\nName = kept\r\nUrl = /nowhere/\r\n";
     std::ofstream(work / "vexal.ini", std::ios::binary) << settings;
 
-    const pid_t vexal = ::fork();
-    if (vexal == 0) {
-        if (::chdir(work.path().c_str()) != 0) ::_exit(126);
-        ::execl(VEXAL_BINARY, VEXAL_BINARY, static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    testing::ProgramOptions options;
+    options.dir = work.path();
+    options.env = {{"DISPLAY", xvfb.display()}, {"HOME", work.path()}};
+    testing::StartedProgram vexal(VEXAL_BINARY, {}, options);
     SpawnCommandRunner runner;
     CommandResult pressed;
-    int status = -1;
     bool ended = false;
     // Waits for the editor's window to be mapped and focused, then presses the keys. On a
     // loaded machine the first press can come before the window manager has given the
@@ -346,17 +412,14 @@ TEST(OpenboxCloseBoxTest, EditorEndsWithStatusZeroAndSavesNothing) {
     for (int attempt = 0; attempt < 3 && !ended; ++attempt) {
         pressed = runner.Run({"timeout", "20", "xdotool", "search", "--sync", "--onlyvisible", "--class",
                               "vexal", "windowactivate", "--sync", "key", "alt+F4"});
-        ended = WaitFor([&] { return ::waitpid(vexal, &status, WNOHANG) == vexal; });
+        ended = WaitFor([&] { return !vexal.Running(); });
     }
-    if (!ended) {
-        ::kill(vexal, SIGKILL);
-        ::waitpid(vexal, &status, 0);
-    }
+    if (!ended) vexal.Signal(SIGKILL);
+    const testing::ProgramRun run = vexal.Finish();
     // xdotool itself may report the window gone before its key was released: the program
     // ending is what counts.
     ASSERT_TRUE(ended) << "the close box did not end the program: " << pressed.errors;
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(run.status, 0) << run.err;
     std::ifstream in(work / "vexal.ini", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), settings) << "the close box saves nothing";
 }

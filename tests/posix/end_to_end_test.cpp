@@ -3,8 +3,6 @@
 // X11 root window in the entry's style, print only the expected message lines, and end
 // with the right status.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QImage>
 #include <clocale>
@@ -16,6 +14,7 @@
 
 #include "platform/linux/command_runner.h"
 #include "posix/loopback_server.h"
+#include "posix/program_runner.h"
 #include "posix/temp_dir.h"
 #include "posix/xvfb_server.h"
 
@@ -54,10 +53,7 @@ bool Near(std::uint32_t a, std::uint32_t b, int tolerance) {
 
 enum class Style { Centred, Tiled, Stretched };
 
-struct RunResult {
-    int status = -1;
-    std::string err;
-};
+using RunResult = testing::ProgramRun;
 
 class EndToEndTest : public ::testing::Test {
 protected:
@@ -122,55 +118,15 @@ protected:
     }
 
     // Runs vexal in the work folder with `args`, no display for windows (but the Xvfb for
-    // the root), and collects standard error.
+    // the root), and collects standard error. A run that shows a window nobody answers is
+    // killed at the runner's time limit instead of holding the suite.
     RunResult Vexal(const std::vector<std::string>& args,
                     const std::map<std::string, std::string>& extraEnv = {}) {
-        std::vector<std::string> argStore = {VEXAL_BINARY};
-        argStore.insert(argStore.end(), args.begin(), args.end());
-        const char* path = std::getenv("PATH");
-        std::vector<std::string> envStore = {"PATH=" + std::string(path ? path : "/usr/bin:/bin"),
-                                             "HOME=" + work_.path(),
-                                             "DISPLAY=" + xvfb_.display(),
-                                             "XDG_DATA_HOME=" + work_ / "data",
-                                             "VEXAL_NONINTERACTIVE=1",
-                                             "VEXAL_DESKTOP=x11"};
-        for (const auto& [name, value] : extraEnv) {
-            const std::string prefix = name + "=";
-            std::erase_if(envStore, [&prefix](const std::string& e) { return e.rfind(prefix, 0) == 0; });
-            envStore.push_back(prefix + value);
-        }
-        std::vector<char*> argv, envp;
-        for (auto& a : argStore) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : envStore) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        const std::string dir = work_.path();
-
-        RunResult r;
-        int err[2];
-        if (::pipe(err) != 0) return r;
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(err[1], 2);
-            ::close(err[0]);
-            ::close(err[1]);
-            if (::chdir(dir.c_str()) != 0) ::_exit(126);
-            // A run that shows a window nobody answers must not hold the suite: the alarm
-            // outlives the exec and ends it.
-            ::alarm(120);
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(err[1]);
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(err[0], buffer, sizeof buffer)) > 0)
-            r.err.append(buffer, static_cast<std::size_t>(n));
-        ::close(err[0]);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return r;
+        testing::ProgramOptions options;
+        options.dir = work_.path();
+        options.env = testing::UnattendedX11Env(work_.path(), xvfb_.display());
+        for (const auto& [name, value] : extraEnv) options.env[name] = value;
+        return testing::RunProgram(VEXAL_BINARY, args, options);
     }
 
     // The run succeeded, left no working file, and both the bitmap in the data folder and

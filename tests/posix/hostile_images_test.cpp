@@ -4,10 +4,6 @@
 // and leave the settings file and the installed bitmap as they were. The bitmap written
 // while decoding must be byte for byte the one the decoded picture makes, whole or cut.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -22,6 +18,7 @@
 #include "platform/linux/command_runner.h"
 #include "platform/linux/qt_image_decoder.h"
 #include "platform/posix/posix_file_system.h"
+#include "posix/program_runner.h"
 #include "posix/temp_dir.h"
 #include "posix/xvfb_server.h"
 #include "wallpaper/bmp_writer.h"
@@ -329,70 +326,17 @@ TEST(HostileImagesTest, ClaimsOfHugeSizesAreRefusedBeforeAnyPixelMemory) {
 
 #ifdef VEXAL_BINARY
 
-struct RunResult {
-    int status = -1;  // -1: killed by a signal or by the time limit
-    bool timedOut = false;
-    std::string err;
-    long peakKiB = 0;
-};
+using RunResult = testing::ProgramRun;
 
 // The real program, run in `dir` without windows, killed if it is still running after
-// `limitMs`; standard error collected, peak memory taken from the kernel.
+// `limitMs`.
 RunResult RunVexal(const std::string& dir, const std::string& display, const std::vector<std::string>& args,
                    int limitMs = 30000) {
-    std::vector<std::string> argStore = {VEXAL_BINARY};
-    argStore.insert(argStore.end(), args.begin(), args.end());
-    const char* path = std::getenv("PATH");
-    std::vector<std::string> envStore = {"PATH=" + std::string(path ? path : "/usr/bin:/bin"),
-                                         "HOME=" + dir,
-                                         "DISPLAY=" + display,
-                                         "XDG_DATA_HOME=" + dir + "/data",
-                                         "VEXAL_NONINTERACTIVE=1",
-                                         "VEXAL_DESKTOP=x11"};
-    if (const char* asan = std::getenv("ASAN_OPTIONS"))
-        envStore.push_back("ASAN_OPTIONS=" + std::string(asan));
-    std::vector<char*> argv, envp;
-    for (auto& a : argStore) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : envStore) envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    RunResult r;
-    int err[2];
-    if (::pipe(err) != 0) return r;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(err[1], 2);
-        ::close(err[0]);
-        ::close(err[1]);
-        if (::chdir(dir.c_str()) != 0) ::_exit(126);
-        ::execve(argv[0], argv.data(), envp.data());
-        ::_exit(127);
-    }
-    ::close(err[1]);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    char buffer[4096];
-    while (true) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                .count();
-        pollfd p{err[0], POLLIN, 0};
-        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) == 0) {
-            r.timedOut = true;
-            ::kill(pid, SIGKILL);
-            break;
-        }
-        const ssize_t n = ::read(err[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        r.err.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(err[0]);
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.peakKiB = usage.ru_maxrss;
-    return r;
+    testing::ProgramOptions options;
+    options.dir = dir;
+    options.env = testing::UnattendedX11Env(dir, display);
+    options.limitMs = limitMs;
+    return testing::RunProgram(VEXAL_BINARY, args, options);
 }
 
 TEST(HostileImagesTest, RealProgramEndsWithOneMessageAndKeepsWhatItHad) {

@@ -73,9 +73,13 @@ public:
                                    : ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
             if (n <= 0) return false;
             bytes.remove_prefix(static_cast<std::size_t>(n));
+            sent_ += static_cast<std::uint64_t>(n);
         }
         return true;
     }
+    // The bytes Send has handed to the connection so far: what a client that stops reading
+    // cannot have read more of.
+    std::uint64_t sent() const { return sent_; }
 
     // Sends `bytes` in pieces of `piece` bytes with `delayMs` between them.
     bool SendSlowly(std::string_view bytes, std::size_t piece, int delayMs) {
@@ -154,6 +158,7 @@ private:
     SSL_CTX* context_ = nullptr;
     SSL* ssl_ = nullptr;
     std::function<void(std::string)> record_;
+    std::uint64_t sent_ = 0;
 };
 
 class LoopbackServer {
@@ -161,21 +166,30 @@ public:
     // The script: the connection and its number, counted from 0 in order of acceptance.
     using Script = std::function<void(ServerConnection&, int index)>;
 
-    explicit LoopbackServer(Script script) : script_(std::move(script)) {
+    // Listens on 127.0.0.1, or on ::1 with `ipv6`; port() stays 0 when that fails.
+    explicit LoopbackServer(Script script, bool ipv6 = false) : script_(std::move(script)), ipv6_(ipv6) {
         if (::pipe2(stop_, O_CLOEXEC) != 0) return;
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        listener_ = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         int one = 1;
         ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = 0;
-        socklen_t length = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        sockaddr_storage address{};
+        if (ipv6) {
+            auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+            v6->sin6_family = AF_INET6;
+            v6->sin6_addr = in6addr_loopback;
+        } else {
+            auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+            v4->sin_family = AF_INET;
+            v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        }
+        const socklen_t size = ipv6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        socklen_t length = size;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
             ::listen(listener_, 16) != 0 ||
             ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             return;
-        port_ = ntohs(address.sin_port);
+        port_ = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                           : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
         acceptor_ = std::thread([this] { Accept(); });
     }
 
@@ -193,7 +207,7 @@ public:
 
     int port() const { return port_; }
     std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
+        return std::string(ipv6_ ? "http://[::1]:" : "http://127.0.0.1:") + std::to_string(port_) + path;
     }
     // The address of `path` over TLS, by the name the certificates carry.
     std::string SecureUrl(const std::string& path, const char* host = "localhost") const {
@@ -237,6 +251,7 @@ private:
     }
 
     Script script_;
+    bool ipv6_ = false;
     int stop_[2] = {-1, -1};
     int listener_ = -1;
     int port_ = 0;

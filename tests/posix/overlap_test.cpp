@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "posix/loopback_server.h"
+#include "posix/program_runner.h"
 #include "posix/temp_dir.h"
 #include "posix/xvfb_server.h"
 
@@ -45,34 +46,7 @@ void SavePicture(const std::string& path, int width, int height, std::uint32_t t
     ASSERT_TRUE(img.save(QString::fromStdString(path), format, 95)) << path;
 }
 
-struct RunResult {
-    int status = -1;  // the exit status, or 128 + the signal that ended the run
-    std::string err;
-};
-
-// One run of the program started in the background: standard error is collected when it
-// is finished.
-struct Started {
-    pid_t pid = -1;
-    int errFd = -1;
-
-    RunResult Finish() {
-        RunResult r;
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(errFd, buffer, sizeof buffer)) > 0)
-            r.err.append(buffer, static_cast<std::size_t>(n));
-        ::close(errFd);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return r;
-    }
-    bool Running() const {
-        int status = 0;
-        return ::waitpid(pid, &status, WNOHANG) == 0;
-    }
-};
+using RunResult = testing::ProgramRun;
 
 class OverlapTest : public ::testing::Test {
 protected:
@@ -100,35 +74,15 @@ protected:
                    "Refstr = \r\n";
     }
 
-    Started Start(const std::vector<std::string>& args,
-                  const std::map<std::string, std::string>& extraEnv = {}) {
-        std::vector<std::string> argStore = {VEXAL_BINARY};
-        argStore.insert(argStore.end(), args.begin(), args.end());
-        std::map<std::string, std::string> env = {{"PATH", "/usr/bin:/bin"},     {"HOME", work_.path()},
-                                                  {"DISPLAY", xvfb_.display()},  {"XDG_DATA_HOME", dataHome_},
-                                                  {"VEXAL_NONINTERACTIVE", "1"}, {"VEXAL_DESKTOP", "x11"}};
-        for (const auto& [name, value] : extraEnv) env[name] = value;
-        std::vector<std::string> envStore;
-        for (const auto& [name, value] : env) envStore.push_back(name + "=" + value);
-        std::vector<char*> argv, envp;
-        for (auto& a : argStore) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : envStore) envp.push_back(e.data());
-        envp.push_back(nullptr);
-
-        Started s;
-        int err[2];
-        if (::pipe2(err, O_CLOEXEC) != 0) return s;
-        s.pid = ::fork();
-        if (s.pid == 0) {
-            ::dup2(err[1], 2);
-            if (::chdir(workFolder_.c_str()) != 0) ::_exit(126);
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(err[1]);
-        s.errFd = err[0];
-        return s;
+    // One run started in the background, in the working folder, on the test's display.
+    testing::StartedProgram Start(const std::vector<std::string>& args,
+                                  const std::map<std::string, std::string>& extraEnv = {}) {
+        testing::ProgramOptions options;
+        options.dir = workFolder_;
+        options.env = testing::UnattendedX11Env(work_.path(), xvfb_.display());
+        options.env["XDG_DATA_HOME"] = dataHome_;
+        for (const auto& [name, value] : extraEnv) options.env[name] = value;
+        return testing::StartedProgram(VEXAL_BINARY, args, options);
     }
     RunResult Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {}) {
         return Start(args, env).Finish();
@@ -168,8 +122,8 @@ TEST_F(OverlapTest, SimultaneousRunsInstallOneWholePicture) {
     ASSERT_EQ(a.size(), b.size());
     ASSERT_NE(a, b);
     for (int round = 0; round < 20; ++round) {
-        Started first = Start({"a"});
-        Started second = Start({"b"});
+        testing::StartedProgram first = Start({"a"});
+        testing::StartedProgram second = Start({"b"});
         const RunResult r1 = first.Finish(), r2 = second.Finish();
         EXPECT_EQ(r1.status, 0) << "round " << round << ": " << r1.err;
         EXPECT_EQ(r2.status, 0) << "round " << round << ": " << r2.err;
@@ -195,9 +149,9 @@ TEST_F(OverlapTest, KilledRunsLeaveTheOldOrTheNewBitmap) {
     std::uniform_int_distribution<long long> moment(
         0, std::chrono::duration_cast<std::chrono::microseconds>(oneRun).count());
     for (int round = 0; round < 25; ++round) {
-        Started run = Start({round % 2 ? "a" : "c"});
+        testing::StartedProgram run = Start({round % 2 ? "a" : "c"});
         std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
-        ::kill(run.pid, SIGKILL);
+        run.Signal(SIGKILL);
         run.Finish();
         const std::string installed = Slurp(Bitmap());
         EXPECT_TRUE(installed == a || installed == c) << "round " << round << ": a torn bitmap";
@@ -226,12 +180,12 @@ TEST_F(OverlapTest, StopSignalsEndTheRunAndKeepTheWallpaper) {
 
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         const int before = halfSent.load();
-        Started run = Start({"web"});
+        testing::StartedProgram run = Start({"web"});
         while (halfSent.load() == before && run.Running())
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         // The first half is on its way into a file of the run's own.
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        ::kill(run.pid, signal);
+        run.Signal(signal);
         const RunResult r = run.Finish();
         EXPECT_EQ(r.status, 1) << strsignal(signal);
         EXPECT_EQ(r.err, "") << strsignal(signal);
@@ -241,13 +195,13 @@ TEST_F(OverlapTest, StopSignalsEndTheRunAndKeepTheWallpaper) {
 
     // With windows: the preview shows the picture and waits for the user when the signal
     // comes.
-    Started previewing =
+    testing::StartedProgram previewing =
         Start({"small", "-preview"}, {{"VEXAL_NONINTERACTIVE", ""}, {"QT_QPA_PLATFORM", "xcb"}});
     for (int i = 0; i < 400 && previewing.Running() && !fs::exists(workFolder_ + "/wpcache.bmp"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ASSERT_TRUE(previewing.Running());
-    ::kill(previewing.pid, SIGTERM);
+    previewing.Signal(SIGTERM);
     const RunResult closed = previewing.Finish();
     EXPECT_EQ(closed.status, 1) << closed.err;
     EXPECT_EQ(Leftovers(), kNothing);
@@ -258,14 +212,14 @@ TEST_F(OverlapTest, StopSignalsEndTheRunAndKeepTheWallpaper) {
     const int lock = ::open((dataHome_ + "/vexal/.vexal-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(lock, 0);
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
-    Started waiting = Start({"small"});
+    testing::StartedProgram waiting = Start({"small"});
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_TRUE(waiting.Running()) << "waits for the lock";
-    ::kill(waiting.pid, SIGTERM);
+    waiting.Signal(SIGTERM);
     const RunResult stopped = waiting.Finish();
     EXPECT_EQ(stopped.status, 1);
     EXPECT_EQ(stopped.err, "");
-    Started patient = Start({"small"});
+    testing::StartedProgram patient = Start({"small"});
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_TRUE(patient.Running());
     ::flock(lock, LOCK_UN);

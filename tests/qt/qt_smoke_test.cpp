@@ -38,6 +38,7 @@
 #include "ui/editor.h"
 #include "ui/preview_presenter.h"
 #include "ui/qt/editor_window.h"
+#include "ui/qt/floating_window.h"
 #include "ui/qt/front_end.h"
 #include "ui/qt/preview_window.h"
 #include "ui/qt/progress_window.h"
@@ -462,6 +463,18 @@ TEST_F(QtFixture, PreviewLaysOutInTwipsAndSnapsBackAtTheMinimum) {
     QApplication::processEvents();
     EXPECT_EQ(w.cbSetWP->width(), TwipsToPixelsX(&w, 2200)) << "buttons stop growing";
     EXPECT_GT(w.imGrp->width(), w.width() * 9 / 10) << "the picture takes the rest";
+
+    // On Wayland the window comes up with its size held, so that sway floats it; once
+    // painted it gets its own limits back and stays sizable.
+    const QSize minimum = w.minimumSize(), maximum = w.maximumSize();
+    w.hide();
+    HoldSizeUntilPainted(&w);
+    EXPECT_EQ(w.minimumSize(), w.size());
+    EXPECT_EQ(w.maximumSize(), w.size());
+    w.show();
+    for (int i = 0; i < 100 && w.maximumSize() != maximum; ++i) QTest::qWait(10);
+    EXPECT_EQ(w.minimumSize(), minimum);
+    EXPECT_EQ(w.maximumSize(), maximum);
 }
 
 TEST_F(QtFixture, PreviewEscapeGivesUpAndDeletesTheWorkingFile) {

@@ -78,6 +78,7 @@ public:
     std::map<std::string, std::string> files;
     bool failWrites = false;
     bool failRenames = false;
+    bool textMayBeUtf8 = false;
 
     bool ReadFile(const std::string& path, std::string& bytesOut) override {
         auto it = files.find(path);
@@ -123,6 +124,7 @@ public:
         idOut = path;
         return true;
     }
+    bool TextMayBeUtf8() const override { return textMayBeUtf8; }
 };
 
 // A lock held by someone else for the first `busyTries` tries; processes alive by list.

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/startup.h"
+#include "gather/driver.h"
 #include "net/tls_socket.h"
 #include "net/transfer.h"
 #include "platform/win32/schannel_engine.h"
@@ -42,6 +43,7 @@ struct Rig {
     TlsSocket secureSocket{tlsTransport, MakeSchannelEngine()};
     Win32Timer timer{pump};
     std::unique_ptr<Transfer> transfer;
+    std::unique_ptr<TransferFetches> fetches;
     bool succeeded = false;  // what the last fetch returned
 
     Rig() {
@@ -52,11 +54,12 @@ struct Rig {
         test.host.secureSocket = &secureSocket;
         test.host.timer = &timer;
         test.host.pump = &pump;
-        transfer = std::make_unique<Transfer>(program, test.host);
+        transfer = std::make_unique<Transfer>(test.host, program.CancelRequested);
+        fetches = std::make_unique<TransferFetches>(program, *transfer);
     }
     void Page(const std::string& url) {
         program.CurrentEntry().Url = url;
-        succeeded = transfer->SetGrpUrl();
+        succeeded = fetches->SetGrpUrl();
     }
     std::vector<std::string> Errors() const { return test.dialogs.Texts(); }
 };
@@ -80,7 +83,7 @@ TEST_F(SchannelTest, TrustedPageThenItsPicture) {
     EXPECT_EQ(rig.program.SourceText, "<img src=\"pics/a.gif\">");
     rig.program.ChosenImage = rig.program.ServerUrl.Dir + "pics/a.gif";
     rig.program.RelativeToPage = true;
-    rig.succeeded = rig.transfer->SetGrpData();
+    rig.succeeded = rig.fetches->SetGrpData();
     EXPECT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Errors());
     EXPECT_EQ(rig.test.files.files["work.gif"], "GIF89a-vexal-test-picture");
 }

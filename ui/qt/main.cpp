@@ -37,11 +37,23 @@ bool NonInteractive() {
     return !(x11 && *x11) && !(wayland && *wayland);
 }
 
+QtMessageHandler qtMessages = nullptr;
+
+// Qt warns on standard error when the session names no runtime folder (su, cron, a bare X
+// server) and then makes one of its own, which is all vexal needs; the line would only
+// stand among the program's own messages, which scripts read.
+void DropRuntimeFolderWarning(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    if (qtMessages) qtMessages(type, context, text);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     const bool interactive = !NonInteractive();
+    qtMessages = qInstallMessageHandler(DropRuntimeFolderWarning);
     std::unique_ptr<QApplication> app;
     if (interactive) app = std::make_unique<QApplication>(argc, argv);
 

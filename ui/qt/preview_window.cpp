@@ -9,6 +9,7 @@
 #include <QStylePainter>
 #include <memory>
 
+#include "ui/qt/floating_window.h"
 #include "ui/qt/qt_text.h"
 #include "ui/qt/twips.h"
 
@@ -145,6 +146,9 @@ void QtPreviewWindow::ShowWindow() {
         centred_ = true;
         CentreOnScreen(this);
     }
+    // No other window of the program is left on the screen to be its parent, and it is
+    // sizable: on sway it would be tiled over the whole output.
+    HoldSizeWhileAppearing(this);
     show();
     raise();
     activateWindow();

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QString>
 
+#include "ui/qt/floating_window.h"
 #include "ui/qt/qt_text.h"
 
 namespace vexal {
@@ -65,6 +66,8 @@ std::string QtDialogs::AskText(const std::string& title, const std::string& prom
     dialog.setTextValue(QString());
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QString::fromUtf8("キャンセル"));
+    // Message boxes hold their size and float on tiling compositors; this box is sizable.
+    HoldSizeWhileAppearing(&dialog);
     if (dialog.exec() != QDialog::Accepted) return {};
     return ToUtf8(dialog.textValue());
 }
