@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
             c.name, ours, c.name, feh, c.name, Median(c.ratios), c.name, c.peakKiB / 1024.0, c.name,
             c.fehPeakKiB / 1024.0);
     }
-    // The earlier summary of "vexal -wp big.png", which the table has always shown.
+    // The summary of "vexal -wp big.png" in the lines bench/run reads for its own rows.
     const Case& wp = cases.back();
     const double vexalMedian = Median(wp.times), fehMedian = Median(wp.fehTimes);
     std::printf("vexal -wp big.png          %7.3f s  (median of %d)\n", vexalMedian, runs);

@@ -190,6 +190,158 @@ struct TagState {
     std::size_t httpIndex = 0;
 };
 
+// Every position where an "http://" or "https://" address starts, in text order. Both
+// schemes end in "://": each separator is looked at once, and the word before it decides
+// whether a web address starts there.
+std::vector<std::size_t> WebAddressStarts(std::string_view text, std::size_t& read) {
+    std::vector<std::size_t> starts;
+    ForwardScanner scanner(text, "://", 0, read);
+    for (std::size_t q = scanner.Find(0); q != kNone; q = scanner.Find(q + 3)) {
+        if (WordBefore(text, q, "https")) {
+            starts.push_back(q - 5);
+        } else if (WordBefore(text, q, "http")) {
+            starts.push_back(q - 4);
+        }
+    }
+    return starts;
+}
+
+// One pass of the five rules over a text. Each rule has a cursor at its next occurrence;
+// Run takes the smallest, and the step of that rule adds what it finds there and moves
+// the cursors on. Every search adds the characters it went over to `read`.
+class LinkExtractor {
+public:
+    LinkExtractor(std::string_view text, const SiteEntry& entry, std::vector<std::string>& out,
+                  std::size_t& read)
+        : text_(text),
+          ext_(entry.Ext),
+          // A link on a web page is a web name even when relative: its query is no part
+          // of the file's name.
+          webPage_(ClassifySource(entry.Url) == SourceKind::WebPage),
+          out_(out),
+          read_(read),
+          tags_(text, entry.Filter, read),
+          bareUrls_(entry.Filter[3]),
+          lineEnds_(text, "\r\n", 0, read),
+          lineCursor_(entry.Filter[4] ? 0 : kNone) {
+        tagRules_.reserve(3);
+        for (const TagRule& rule : kTagRules)
+            tagRules_.push_back(TagState{ForwardScanner(text, rule.attribute, rule.attributeAnchor, read)});
+        if (bareUrls_) http_ = WebAddressStarts(text, read);
+    }
+
+    void Run() {
+        while (true) {
+            // The smallest cursor; on a tie the lower rule number wins.
+            std::size_t best = tags_.position();
+            std::size_t rule = best == kNone ? 5 : tags_.rule();
+            if (BareCursor() < best) best = BareCursor(), rule = 3;
+            if (lineCursor_ < best) best = lineCursor_, rule = 4;
+            if (rule == 5) return;
+            if (rule < 3) {
+                TakeTag(rule, best);
+            } else if (rule == 3) {
+                TakeBareUrl(best);
+            } else {
+                TakeLine();
+            }
+        }
+    }
+
+private:
+    std::size_t BareCursor() const { return bareIndex_ < http_.size() ? http_[bareIndex_] : kNone; }
+
+    void Accept(std::string_view piece) {
+        if (HasAllowedExtension(piece, ext_, webPage_)) out_.emplace_back(piece);
+    }
+
+    // Rules 0 to 2: the attribute's value after the tag at `at`.
+    void TakeTag(std::size_t rule, std::size_t at) {
+        TagState& s = tagRules_[rule];
+        const std::size_t length = kTagRules[rule].attribute.size();
+        // The attribute is searched from the tag on through the rest of the text, so an
+        // attribute of a later element can be taken.
+        if (!s.attributeSearched || (s.attribute != kNone && s.attribute < at)) {
+            s.attribute = s.attributes.Find(at);
+            s.attributeSearched = true;
+        }
+        if (s.attribute != kNone) {
+            const std::size_t value = s.attribute + length;
+            if (s.quoteFor != s.attribute) {
+                s.quoteFor = s.attribute;
+                s.quote = Counted(text_.find('"', value), value, text_.size(), read_);
+                s.accepted = s.quote != kNone &&
+                             HasAllowedExtension(text_.substr(value, s.quote - value), ext_, webPage_);
+            }
+            if (s.quote != kNone) {
+                if (s.accepted) out_.emplace_back(text_.substr(value, s.quote - value));
+                // A URL inside the value must not be taken a second time as a bare URL.
+                if (bareUrls_) {
+                    while (s.httpIndex < http_.size() && http_[s.httpIndex] < s.quote) ++s.httpIndex;
+                    bareIndex_ = s.httpIndex;
+                }
+            }
+        }
+        // The next tag, not the next one after the value: values are not skipped.
+        tags_.Next();
+        // Further tags of this rule that come before every other cursor and still lie
+        // before the attribute found take the very same value and leave the bare cursor
+        // where it is: a run of them costs one step each.
+        const std::size_t limit = std::min({BareCursor(), lineCursor_, s.attribute});
+        if (s.attribute != kNone && s.quote != kNone && s.accepted) {
+            const std::string_view piece =
+                text_.substr(s.attribute + length, s.quote - (s.attribute + length));
+            while (tags_.rule() == rule && tags_.position() <= limit && tags_.position() != kNone) {
+                out_.emplace_back(piece);
+                tags_.Next();
+            }
+        } else {
+            while (tags_.rule() == rule && tags_.position() <= limit && tags_.position() != kNone)
+                tags_.Next();
+        }
+    }
+
+    // Rule 3: the bare URL at `at`, up to the first character that ends one.
+    void TakeBareUrl(std::size_t at) {
+        std::size_t end = at;
+        while (end < text_.size() && !kUrlStops.stop[static_cast<unsigned char>(text_[end])]) ++end;
+        read_ += end - at;
+        Accept(text_.substr(at, end - at));
+        while (bareIndex_ < http_.size() && http_[bareIndex_] < end) ++bareIndex_;
+    }
+
+    // Rule 4: the line at the line cursor, up to CR LF or the end of the text.
+    void TakeLine() {
+        const std::size_t crlf = lineEnds_.Find(lineCursor_);
+        if (crlf == kNone) {
+            Accept(text_.substr(lineCursor_));
+            lineCursor_ = kNone;
+        } else {
+            Accept(text_.substr(lineCursor_, crlf - lineCursor_));
+            lineCursor_ = crlf + 2;
+        }
+    }
+
+    std::string_view text_;
+    const std::array<bool, 4>& ext_;
+    bool webPage_;
+    std::vector<std::string>& out_;
+    std::size_t& read_;
+    // Rules 0 to 2 share one stream of tag occurrences; its position is the cursor of the
+    // rule it names, and the other two rules' cursors lie further on.
+    TagStream tags_;
+    std::vector<TagState> tagRules_;
+    // The bare-URL cursor is kept as an index into the list of all positions where a web
+    // address starts: a tag rule may move it back to an earlier occurrence than the one
+    // it points at, and the list answers "first at or after" without searching the text
+    // again.
+    bool bareUrls_;
+    std::vector<std::size_t> http_;
+    std::size_t bareIndex_ = 0;  // http_.size() when exhausted or off
+    ForwardScanner lineEnds_;
+    std::size_t lineCursor_;
+};
+
 }  // namespace
 
 bool HasAllowedExtension(std::string_view name, const std::array<bool, 4>& ext, bool onWebPage) {
@@ -201,119 +353,10 @@ void ExtractLinks(Program& program, LinkScanCost* cost) {
     LinkScanCost ignored;
     std::size_t& read = (cost ? *cost : ignored).charactersSearched;
     const SiteEntry& entry = program.CurrentEntry();
-    const std::string_view text = program.SourceText;
-    std::vector<std::string>& out = program.Candidates;
-    out.assign(1, std::string());
-
+    program.Candidates.assign(1, std::string());
     const bool anyExt = std::any_of(entry.Ext.begin(), entry.Ext.end(), [](bool b) { return b; });
     if (!anyExt) return;  // nothing could be accepted
-
-    // Rules 0 to 2 share one stream of tag occurrences; its position is the cursor of the
-    // rule it names, and the other two rules' cursors lie further on.
-    TagStream tags(text, entry.Filter, read);
-    std::vector<TagState> tagRules;
-    tagRules.reserve(3);
-    for (const TagRule& rule : kTagRules)
-        tagRules.push_back(TagState{ForwardScanner(text, rule.attribute, rule.attributeAnchor, read)});
-
-    // The bare-URL cursor is kept as an index into the list of all positions where an
-    // "http://" or "https://" address starts: a tag rule may move it back to an earlier occurrence than the
-    // one it points at, and the list answers "first at or after" without searching the text again.
-    const bool bareUrls = entry.Filter[3];
-    std::vector<std::size_t> http;
-    if (bareUrls) {
-        // Both schemes end in "://": each separator is looked at once, and the word before
-        // it decides whether a web address starts there.
-        ForwardScanner scanner(text, "://", 0, read);
-        for (std::size_t q = scanner.Find(0); q != kNone; q = scanner.Find(q + 3)) {
-            if (WordBefore(text, q, "https")) {
-                http.push_back(q - 5);
-            } else if (WordBefore(text, q, "http")) {
-                http.push_back(q - 4);
-            }
-        }
-    }
-    std::size_t bareIndex = 0;  // http.size() when exhausted or off
-    auto bareCursor = [&] { return bareIndex < http.size() ? http[bareIndex] : kNone; };
-
-    ForwardScanner lineEnds(text, "\r\n", 0, read);
-    std::size_t lineCursor = entry.Filter[4] ? 0 : kNone;
-
-    // A link on a web page is a web name even when relative: its query is no part of the
-    // file's name.
-    const bool webPage = ClassifySource(entry.Url) == SourceKind::WebPage;
-    auto accept = [&](std::string_view piece) {
-        if (HasAllowedExtension(piece, entry.Ext, webPage)) out.emplace_back(piece);
-    };
-
-    while (true) {
-        // The smallest cursor; on a tie the lower rule number wins.
-        std::size_t best = tags.position();
-        std::size_t rule = best == kNone ? 5 : tags.rule();
-        if (bareCursor() < best) best = bareCursor(), rule = 3;
-        if (lineCursor < best) best = lineCursor, rule = 4;
-        if (rule == 5) break;
-
-        if (rule < 3) {
-            TagState& s = tagRules[rule];
-            const std::size_t length = kTagRules[rule].attribute.size();
-            // The attribute is searched from the tag on through the rest of the text, so
-            // an attribute of a later element can be taken.
-            if (!s.attributeSearched || (s.attribute != kNone && s.attribute < best)) {
-                s.attribute = s.attributes.Find(best);
-                s.attributeSearched = true;
-            }
-            if (s.attribute != kNone) {
-                const std::size_t value = s.attribute + length;
-                if (s.quoteFor != s.attribute) {
-                    s.quoteFor = s.attribute;
-                    s.quote = Counted(text.find('"', value), value, text.size(), read);
-                    s.accepted = s.quote != kNone &&
-                                 HasAllowedExtension(text.substr(value, s.quote - value), entry.Ext, webPage);
-                }
-                if (s.quote != kNone) {
-                    if (s.accepted) out.emplace_back(text.substr(value, s.quote - value));
-                    // A URL inside the value must not be taken a second time as a bare URL.
-                    if (bareUrls) {
-                        while (s.httpIndex < http.size() && http[s.httpIndex] < s.quote) ++s.httpIndex;
-                        bareIndex = s.httpIndex;
-                    }
-                }
-            }
-            // The next tag, not the next one after the value: values are not skipped.
-            tags.Next();
-            // Further tags of this rule that come before every other cursor and still lie
-            // before the attribute found take the very same value and leave the bare
-            // cursor where it is: a run of them costs one step each.
-            const std::size_t limit = std::min({bareCursor(), lineCursor, s.attribute});
-            if (s.attribute != kNone && s.quote != kNone && s.accepted) {
-                const std::string_view piece =
-                    text.substr(s.attribute + length, s.quote - (s.attribute + length));
-                while (tags.rule() == rule && tags.position() <= limit && tags.position() != kNone) {
-                    out.emplace_back(piece);
-                    tags.Next();
-                }
-            } else {
-                while (tags.rule() == rule && tags.position() <= limit && tags.position() != kNone)
-                    tags.Next();
-            }
-        } else if (rule == 3) {
-            std::size_t end = best;
-            while (end < text.size() && !kUrlStops.stop[static_cast<unsigned char>(text[end])]) ++end;
-            read += end - best;
-            accept(text.substr(best, end - best));
-            while (bareIndex < http.size() && http[bareIndex] < end) ++bareIndex;
-        } else {
-            const std::size_t crlf = lineEnds.Find(lineCursor);
-            if (crlf == kNone) {
-                accept(text.substr(lineCursor));
-                lineCursor = kNone;
-            } else {
-                accept(text.substr(lineCursor, crlf - lineCursor));
-                lineCursor = crlf + 2;
-            }
-        }
-    }
+    LinkExtractor(program.SourceText, entry, program.Candidates, read).Run();
 }
 
 }  // namespace vexal

@@ -217,7 +217,8 @@ bool Response::JudgeStatus(bool atEnd) {
 void Response::ReadHeader(std::string_view header) {
     bodyLeft_ = 0;
 
-    // The progress bar follows the exact field "Content-Length: ", as it always has.
+    // The progress bar follows only the exact field "Content-Length: " (that letter case,
+    // one blank), whatever frames the body.
     const std::size_t field = header.find("Content-Length: ");
     if (field == std::string_view::npos) {
         ContentLength = -1;
@@ -282,20 +283,50 @@ bool Response::TakeBody(std::string_view bytes) {
 // Chunked framing: a hexadecimal size (optional blanks and ";extensions" after it), the
 // line end, that many bytes, a line end; a size of 0 starts the trailer lines, which end
 // at an empty line. A lone LF is accepted wherever CR LF belongs.
+//
+// Each step reads on from `i` through its part of the framing, as far as the bytes go,
+// and returns where it stopped. A failed response leaves the body phase, which ends every
+// loop.
 bool Response::TakeChunked(std::string_view bytes) {
     std::size_t i = 0;
+    while (i < bytes.size() && phase_ == Phase::Body) {
+        switch (chunk_) {
+            case Chunk::Size:
+            case Chunk::SizeBlank:
+            case Chunk::Extension:
+            case Chunk::SizeLf:
+                i = TakeChunkSize(bytes, i);
+                break;
+            case Chunk::Data:
+            case Chunk::DataCr:
+            case Chunk::DataLf:
+                i = TakeChunkData(bytes, i);
+                break;
+            case Chunk::Trailer:
+            case Chunk::TrailerLine:
+            case Chunk::TrailerLf:
+                i = TakeTrailer(bytes, i);
+                break;
+        }
+    }
+    return phase_ != Phase::Failed;
+}
+
+// The size line: digits, then blanks, an extension or the line end, after which come the
+// chunk's bytes, or the trailer after a size of 0.
+std::size_t Response::TakeChunkSize(std::string_view bytes, std::size_t i) {
     while (i < bytes.size() && phase_ == Phase::Body) {
         const char c = bytes[i];
         switch (chunk_) {
             case Chunk::Size: {
                 const int digit = HexValue(c);
                 if (digit >= 0) {
-                    if (++chunkDigits_ > 15) return Fail(ResponseFailure::Malformed);
+                    if (++chunkDigits_ > 15) return MalformedAt(i);
                     bodyLeft_ = bodyLeft_ * 16 + static_cast<unsigned>(digit);
                     ++i;
                     continue;
                 }
-                if (chunkDigits_ == 0) return Fail(ResponseFailure::Malformed);
+                if (chunkDigits_ == 0) return MalformedAt(i);
                 if (c == ' ' || c == '\t') {
                     chunk_ = Chunk::SizeBlank;
                 } else if (c == ';') {
@@ -303,9 +334,9 @@ bool Response::TakeChunked(std::string_view bytes) {
                 } else if (c == '\r') {
                     chunk_ = Chunk::SizeLf;
                 } else if (c == '\n') {
-                    chunk_ = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
+                    chunk_ = AfterSizeLine();
                 } else {
-                    return Fail(ResponseFailure::Malformed);
+                    return MalformedAt(i);
                 }
                 ++i;
                 continue;
@@ -316,28 +347,38 @@ bool Response::TakeChunked(std::string_view bytes) {
                 } else if (c == '\r') {
                     chunk_ = Chunk::SizeLf;
                 } else if (c == '\n') {
-                    chunk_ = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
+                    chunk_ = AfterSizeLine();
                 } else if (c != ' ' && c != '\t') {
-                    return Fail(ResponseFailure::Malformed);
+                    return MalformedAt(i);
                 }
                 ++i;
                 continue;
             case Chunk::Extension: {
                 const std::size_t lf = bytes.find('\n', i);
-                if (lf == std::string_view::npos) return true;
-                chunk_ = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
-                i = lf + 1;
-                continue;
+                if (lf == std::string_view::npos) return bytes.size();
+                chunk_ = AfterSizeLine();
+                return lf + 1;
             }
             case Chunk::SizeLf:
-                if (c != '\n') return Fail(ResponseFailure::Malformed);
-                chunk_ = bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data;
-                ++i;
-                continue;
+                if (c != '\n') return MalformedAt(i);
+                chunk_ = AfterSizeLine();
+                return i + 1;
+            default:
+                return i;  // the line has ended
+        }
+    }
+    return i;
+}
+
+// The chunk's bytes, straight into the body, and the line end after them.
+std::size_t Response::TakeChunkData(std::string_view bytes, std::size_t i) {
+    while (i < bytes.size() && phase_ == Phase::Body) {
+        const char c = bytes[i];
+        switch (chunk_) {
             case Chunk::Data: {
                 const std::size_t take =
                     static_cast<std::size_t>(std::min<std::uint64_t>(bodyLeft_, bytes.size() - i));
-                if (!Store(bytes.substr(i, take))) return false;
+                if (!Store(bytes.substr(i, take))) return i;
                 bodyLeft_ -= take;
                 i += take;
                 if (bodyLeft_ == 0) chunk_ = Chunk::DataCr;
@@ -346,20 +387,30 @@ bool Response::TakeChunked(std::string_view bytes) {
             case Chunk::DataCr:
                 if (c == '\r') {
                     chunk_ = Chunk::DataLf;
-                } else if (c == '\n') {
-                    chunk_ = Chunk::Size;
-                    chunkDigits_ = 0;
-                } else {
-                    return Fail(ResponseFailure::Malformed);
+                    ++i;
+                    continue;
                 }
-                ++i;
-                continue;
+                if (c != '\n') return MalformedAt(i);
+                break;
             case Chunk::DataLf:
-                if (c != '\n') return Fail(ResponseFailure::Malformed);
-                chunk_ = Chunk::Size;
-                chunkDigits_ = 0;
-                ++i;
-                continue;
+                if (c != '\n') return MalformedAt(i);
+                break;
+            default:
+                return i;
+        }
+        // The line end after the bytes: the next size line follows.
+        chunk_ = Chunk::Size;
+        chunkDigits_ = 0;
+        return i + 1;
+    }
+    return i;
+}
+
+// The trailer lines after the last chunk, up to the empty line that ends the body.
+std::size_t Response::TakeTrailer(std::string_view bytes, std::size_t i) {
+    while (i < bytes.size() && phase_ == Phase::Body) {
+        const char c = bytes[i];
+        switch (chunk_) {
             case Chunk::Trailer:
                 if (c == '\n') {
                     phase_ = Phase::Done;
@@ -378,14 +429,16 @@ bool Response::TakeChunked(std::string_view bytes) {
                 continue;
             case Chunk::TrailerLine: {
                 const std::size_t lf = bytes.find('\n', i);
-                if (lf == std::string_view::npos) return true;
+                if (lf == std::string_view::npos) return bytes.size();
                 chunk_ = Chunk::Trailer;
                 i = lf + 1;
                 continue;
             }
+            default:
+                return i;
         }
     }
-    return true;
+    return i;
 }
 
 bool Response::Store(std::string_view bytes) {

@@ -104,9 +104,19 @@ private:
     void ReadHeader(std::string_view header);
     bool TakeBody(std::string_view bytes);
     bool TakeChunked(std::string_view bytes);
+    std::size_t TakeChunkSize(std::string_view bytes, std::size_t i);
+    std::size_t TakeChunkData(std::string_view bytes, std::size_t i);
+    std::size_t TakeTrailer(std::string_view bytes, std::size_t i);
+    // What follows a size line: the chunk's bytes, or the trailer after a size of 0.
+    Chunk AfterSizeLine() const { return bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data; }
     bool Store(std::string_view bytes);
     bool Reject(std::int16_t status);    // always false
     bool Fail(ResponseFailure failure);  // always false
+    // Fails the response as malformed and returns `i`, for the framing steps.
+    std::size_t MalformedAt(std::size_t i) {
+        Fail(ResponseFailure::Malformed);
+        return i;
+    }
     void ShowProgress();
 
     ResponseProgress* progress_;

@@ -19,7 +19,7 @@ int DigitValue(char c) {
 }
 
 // &H and &O literals: a value that fits 16 bits is read as a signed 16-bit number, one
-// that fits 32 bits as a signed 32-bit number, so "&HFFFF" reads -1 as the classic reader does.
+// that fits 32 bits as a signed 32-bit number, so "&HFFFF" reads -1.
 double ReadRadix(std::string_view text, std::size_t pos, int radix) {
     std::uint64_t value = 0;
     bool any = false;

@@ -19,7 +19,7 @@ struct TwipRect {
 inline constexpr double kPreviewMinWidth = 3300;
 inline constexpr double kPreviewMinHeight = 3000;
 
-// The design size of the client area, the size the window opens with.
+// The size of the client area the window opens with.
 inline constexpr std::int32_t kPreviewClientWidth = 4935;
 inline constexpr std::int32_t kPreviewClientHeight = 4395;
 

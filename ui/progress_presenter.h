@@ -1,4 +1,4 @@
-// The progress window's own logic: its design layout in twips and its cancel button.
+// The progress window's own logic: its fixed layout in twips and its cancel button.
 // The transfer and the driver fill its label and bar through ProgressView.
 #pragma once
 

@@ -1,6 +1,6 @@
-// The image library's three calls, kept with their return conventions (a handle of 0 is
-// a failure, a non-zero result from DIBtoBMP means the file was written) so the driver
-// and the installation read as before, over the platform's decoder and the BMP writer.
+// The image library's three calls over the platform's decoder and the BMP writer. Their
+// results carry the outcome: a handle of 0 is a failure, and a non-zero result from
+// DIBtoBMP means the file was written.
 #pragma once
 
 #include <cstdint>

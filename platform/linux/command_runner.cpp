@@ -28,16 +28,14 @@ void CloseBoth(int fds[2]) {
     if (fds[1] >= 0) ::close(fds[1]);
 }
 
-}  // namespace
-
-CommandResult SpawnCommandRunner::Run(const std::vector<std::string>& argv) {
-    CommandResult result;
-    if (argv.empty()) return result;
+// Starts argv[0] with standard input on /dev/null and both output streams on pipes,
+// whose reading ends go to `pipesOut` (output, errors). -1 when it cannot be started.
+pid_t Spawn(const std::vector<std::string>& argv, int (&pipesOut)[2]) {
     int out[2] = {-1, -1}, err[2] = {-1, -1};
-    if (::pipe2(out, O_CLOEXEC) != 0) return result;
+    if (::pipe2(out, O_CLOEXEC) != 0) return -1;
     if (::pipe2(err, O_CLOEXEC) != 0) {
         CloseBoth(out);
-        return result;
+        return -1;
     }
 
     posix_spawn_file_actions_t actions;
@@ -58,12 +56,18 @@ CommandResult SpawnCommandRunner::Run(const std::vector<std::string>& argv) {
     if (spawned != 0) {
         ::close(out[0]);
         ::close(err[0]);
-        return result;
+        return -1;
     }
+    pipesOut[0] = out[0];
+    pipesOut[1] = err[0];
+    return pid;
+}
 
-    const long long deadline = NowMs() + timeLimitMs_;
+// Reads both pipes into the result's output and errors until the child has closed them,
+// then closes them; at the deadline the child is killed. True when it was killed.
+bool ReadUntilClosed(pid_t pid, const int (&pipes)[2], long long deadline, CommandResult& result) {
     bool killed = false;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    pollfd fds[2] = {{pipes[0], POLLIN, 0}, {pipes[1], POLLIN, 0}};
     std::string* sinks[2] = {&result.output, &result.errors};
     int open = 2;
     char buffer[8192];
@@ -90,9 +94,13 @@ CommandResult SpawnCommandRunner::Run(const std::vector<std::string>& argv) {
     }
     for (pollfd& p : fds)
         if (p.fd >= 0) ::close(p.fd);
+    return killed;
+}
 
-    // The wait for the child shares the deadline: a tool that closes its output and keeps
-    // running (or a poll that failed) must not hold the program.
+// Reaps the child and returns its exit status; -1 when it was killed, did not exit
+// normally or left no status. The wait shares the deadline: a tool that closes its
+// output and keeps running (or a poll that failed) must not hold the program.
+int WaitForExit(pid_t pid, long long deadline, bool killed) {
     int status = 0;
     while (!killed) {
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
@@ -113,7 +121,20 @@ CommandResult SpawnCommandRunner::Run(const std::vector<std::string>& argv) {
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
     }
-    if (!killed && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    return !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+CommandResult SpawnCommandRunner::Run(const std::vector<std::string>& argv) {
+    CommandResult result;
+    if (argv.empty()) return result;
+    int pipes[2] = {-1, -1};
+    const pid_t pid = Spawn(argv, pipes);
+    if (pid < 0) return result;
+    const long long deadline = NowMs() + timeLimitMs_;
+    const bool killed = ReadUntilClosed(pid, pipes, deadline, result);
+    result.status = WaitForExit(pid, deadline, killed);
     return result;
 }
 

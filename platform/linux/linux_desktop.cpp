@@ -252,8 +252,13 @@ bool LinuxDesktop::SetWallpaper(const std::string& path) {
         RemoveShownExcept(folder, shown);
     } else {
         ::unlink(shown.c_str());
-        reason_ = watching.lastFailure.empty() ? "デスクトップが壁紙の設定を受け付けませんでした。"
-                                               : watching.lastFailure;
+        reason_ = watching.lastFailure;
+        // dconf without its session bus does not always get to warn before gsettings
+        // exits; the read-back is then the only witness.
+        if (reason_.empty() &&
+            (kind == DesktopKind::Gnome || kind == DesktopKind::Cinnamon || kind == DesktopKind::Mate))
+            reason_ = "デスクトップのツール gsettings で変えた値が設定に残っていませんでした。";
+        if (reason_.empty()) reason_ = "デスクトップが壁紙の設定を受け付けませんでした。";
     }
     return ok;
 }

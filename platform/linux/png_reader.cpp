@@ -231,13 +231,9 @@ std::uint32_t StoreRows(RowRing& ring, const Layout& l, RowStore& store) {
 
 namespace {
 
-// Reads the file up to its pixel data, then hands the rows to the store that `begin`
-// makes for the picture's layout (none: the file is left to another decoder).
-template <typename Begin>
-PngReadResult ReadRows(const std::string& path, DecodeResult& result, Begin begin) {
-    result = {DecodeError::Unreadable, 0, 0};
-    Input in(path);
-    if (!in.Open()) return PngReadResult::NotHandled;
+// Reads the signature and the header chunk into `layoutOut`. Nothing when the file is a
+// PNG of the kinds read here; otherwise the result the reading ends with.
+std::optional<PngReadResult> ReadHeader(Input& in, Layout& layoutOut, bool& alphaOut, DecodeResult& result) {
     unsigned char head[8 + 8 + 13 + 4];
     static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (!in.Read(head, sizeof head) || std::memcmp(head, kSignature, 8) != 0 || Be32(head + 8) != 13 ||
@@ -261,19 +257,24 @@ PngReadResult ReadRows(const std::string& path, DecodeResult& result, Begin begi
     }
     l.bpp = colourType == 6 ? 4 : 3;
     l.rowBytes = static_cast<std::size_t>(l.width) * l.bpp;
+    layoutOut = l;
+    alphaOut = colourType == 6;
+    return std::nullopt;
+}
 
-    // The chunks before the pixel data: a transparent colour key is left to the general
-    // decoder; other chunks (palette suggestions, colour information, text) do not change
-    // the pixels as stored.
-    std::uint32_t remaining = 0;
+// Passes over the chunks before the pixel data: a transparent colour key is left to the
+// general decoder; other chunks (palette suggestions, colour information, text) do not
+// change the pixels as stored. Nothing once the first data chunk's header is read, its
+// length in `lengthOut`; otherwise the result the reading ends with.
+std::optional<PngReadResult> SkipToPixelData(Input& in, std::uint32_t& lengthOut) {
     while (true) {
         unsigned char chunk[8];
         if (!in.Read(chunk, 8)) return PngReadResult::Failed;
         const std::uint32_t length = Be32(chunk);
         if (length > 0x7FFFFFFFu) return PngReadResult::Failed;
         if (std::memcmp(chunk + 4, "IDAT", 4) == 0) {
-            remaining = length;
-            break;
+            lengthOut = length;
+            return std::nullopt;
         }
         if (std::memcmp(chunk + 4, "tRNS", 4) == 0 || std::memcmp(chunk + 4, "IEND", 4) == 0)
             return PngReadResult::NotHandled;
@@ -282,15 +283,109 @@ PngReadResult ReadRows(const std::string& path, DecodeResult& result, Begin begi
             return PngReadResult::NotHandled;
         if (!in.Skip(std::size_t{length} + 4)) return PngReadResult::Failed;
     }
+}
 
-    RowStore* store = begin(l, colourType == 6);
+// The pixel data: one zlib stream spread over consecutive data chunks, inflated on the
+// calling thread. The inflate state is large (its decoding tables), so it lives on the
+// heap; the zlib wrapper and its checksum are checked by the library.
+class PixelData {
+public:
+    // `in` stands just after the header of the first data chunk, `length` bytes long.
+    PixelData(Input& in, std::uint32_t length)
+        : in_(in), remaining_(length), z_(std::make_unique<inflate_state>()) {
+        isal_inflate_init(z_.get());
+        z_->crc_flag = ISAL_ZLIB;
+    }
+
+    // Inflates `total` bytes of filtered rows into the ring's empty blocks, a block at a
+    // time. False when the data ended early or was damaged, or the other side gave up.
+    bool InflateRows(RowRing& ring, std::uint64_t total) {
+        std::uint64_t produced = 0;
+        while (produced < total) {
+            std::vector<unsigned char>* block = ring.Empty();
+            if (!block) return false;
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(block->size(), total - produced));
+            z_->next_out = block->data();
+            z_->avail_out = static_cast<std::uint32_t>(want);
+            bool damaged = false;
+            while (z_->avail_out > 0 && !streamEnded_ && Feed()) {
+                // Damage is a negative status, also when found at the very end (the
+                // checksum); a stream that wants a preset dictionary is no PNG.
+                const int status = isal_inflate(z_.get());
+                if (status < 0 || status == ISAL_NEED_DICT) {
+                    damaged = true;
+                    break;
+                }
+                streamEnded_ = z_->block_state == ISAL_BLOCK_FINISH;
+            }
+            const std::size_t got = want - z_->avail_out;
+            produced += got;
+            ring.Fill(got);
+            if (got < want || damaged) return false;
+        }
+        return true;
+    }
+
+    // With every row in hand, the rest of the stream is its checksum: false for a
+    // mismatch, which means damaged pixels. A stream cut off there is tolerated, the rows
+    // being complete.
+    bool CheckRest() {
+        while (!streamEnded_ && Feed()) {
+            unsigned char scratch[256];
+            z_->next_out = scratch;
+            z_->avail_out = sizeof scratch;
+            const int status = isal_inflate(z_.get());
+            if (status < 0 || status == ISAL_NEED_DICT) return false;
+            if (z_->block_state == ISAL_BLOCK_FINISH) break;
+        }
+        return true;
+    }
+
+private:
+    // Gives inflate more input: the rest of the current data chunk, or the next one.
+    // False once the data has ended (the file ends, or a chunk other than IDAT follows).
+    bool Feed() {
+        while (z_->avail_in == 0) {
+            if (remaining_ == 0) {
+                unsigned char chunk[12];  // the finished chunk's checksum, the next header
+                if (!in_.Read(chunk, 12) || std::memcmp(chunk + 8, "IDAT", 4) != 0) return false;
+                remaining_ = Be32(chunk + 4);
+                if (remaining_ > 0x7FFFFFFFu) return false;
+                continue;
+            }
+            auto [data, n] = in_.Take(remaining_);
+            if (n == 0) return false;
+            remaining_ -= static_cast<std::uint32_t>(n);
+            z_->next_in = const_cast<std::uint8_t*>(data);
+            z_->avail_in = static_cast<std::uint32_t>(n);
+        }
+        return true;
+    }
+
+    Input& in_;
+    std::uint32_t remaining_;  // bytes of the current data chunk not yet given to inflate
+    std::unique_ptr<inflate_state> z_;
+    bool streamEnded_ = false;
+};
+
+// Reads the file up to its pixel data, then hands the rows to the store that `begin`
+// makes for the picture's layout (none: the file is left to another decoder).
+template <typename Begin>
+PngReadResult ReadRows(const std::string& path, DecodeResult& result, Begin begin) {
+    result = {DecodeError::Unreadable, 0, 0};
+    Input in(path);
+    if (!in.Open()) return PngReadResult::NotHandled;
+    Layout l;
+    bool alpha = false;
+    if (const auto end = ReadHeader(in, l, alpha, result)) return *end;
+    std::uint32_t dataLength = 0;
+    if (const auto end = SkipToPixelData(in, dataLength)) return *end;
+
+    RowStore* store = begin(l, alpha);
     if (!store) return PngReadResult::NotHandled;
 
-    // The state is large (its decoding tables), so it lives on the heap. The zlib wrapper
-    // and its checksum are checked by the library.
-    auto z = std::make_unique<inflate_state>();
-    isal_inflate_init(z.get());
-    z->crc_flag = ISAL_ZLIB;
+    PixelData data(in, dataLength);
     const std::size_t line = l.rowBytes + 1;
     const std::size_t rowsPerBlock = std::max<std::size_t>(1, (std::size_t{1} << 18) / line);
     RowRing ring(rowsPerBlock * line, 6);
@@ -301,70 +396,10 @@ PngReadResult ReadRows(const std::string& path, DecodeResult& result, Begin begi
     } catch (...) {
         return PngReadResult::NotHandled;
     }
-
-    // Gives inflate more input: the rest of the current data chunk, or the next one.
-    // False once the data has ended (the file ends, or a chunk other than IDAT follows).
-    auto feed = [&]() -> bool {
-        while (z->avail_in == 0) {
-            if (remaining == 0) {
-                unsigned char chunk[12];  // the finished chunk's checksum, the next header
-                if (!in.Read(chunk, 12) || std::memcmp(chunk + 8, "IDAT", 4) != 0) return false;
-                remaining = Be32(chunk + 4);
-                if (remaining > 0x7FFFFFFFu) return false;
-                continue;
-            }
-            auto [data, n] = in.Take(remaining);
-            if (n == 0) return false;
-            remaining -= static_cast<std::uint32_t>(n);
-            z->next_in = const_cast<std::uint8_t*>(data);
-            z->avail_in = static_cast<std::uint32_t>(n);
-        }
-        return true;
-    };
-
-    // Inflate on this thread, a block of rows at a time.
-    const std::uint64_t total = static_cast<std::uint64_t>(line) * l.height;
-    std::uint64_t produced = 0;
-    bool ok = true, streamEnded = false;
-    while (ok && produced < total) {
-        std::vector<unsigned char>* block = ring.Empty();
-        if (!block) {
-            ok = false;
-            break;
-        }
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(block->size(), total - produced));
-        z->next_out = block->data();
-        z->avail_out = static_cast<std::uint32_t>(want);
-        bool damaged = false;
-        while (z->avail_out > 0 && !streamEnded && feed()) {
-            // Damage is a negative status, also when found at the very end (the checksum);
-            // a stream that wants a preset dictionary is no PNG.
-            const int status = isal_inflate(z.get());
-            if (status < 0 || status == ISAL_NEED_DICT) {
-                damaged = true;
-                break;
-            }
-            streamEnded = z->block_state == ISAL_BLOCK_FINISH;
-        }
-        const std::size_t got = want - z->avail_out;
-        produced += got;
-        ring.Fill(got);
-        if (got < want || damaged) ok = false;  // the data ended early or was damaged
-    }
+    bool ok = data.InflateRows(ring, static_cast<std::uint64_t>(line) * l.height);
     ring.Finish();
     if (!ok) ring.Stop();
-
-    // With every row in hand, the rest of the stream is its checksum: a mismatch means
-    // damaged pixels. A stream cut off there is tolerated, the rows being complete.
-    while (ok && !streamEnded && feed()) {
-        unsigned char scratch[256];
-        z->next_out = scratch;
-        z->avail_out = sizeof scratch;
-        const int status = isal_inflate(z.get());
-        if (status < 0 || status == ISAL_NEED_DICT) ok = false;
-        if (z->block_state == ISAL_BLOCK_FINISH) break;
-    }
+    ok = ok && data.CheckRest();
     filterer.join();
     if (!ok || stored != l.height) return PngReadResult::Failed;
     result.error = DecodeError::None;

@@ -76,6 +76,75 @@ bool HostIsLittleEndian() {
     return *reinterpret_cast<const unsigned char*>(&probe) == 1;
 }
 
+// Points `image` at the screen's pixels: the common 24- and 32-bit visuals take them as
+// they are (Xlib swaps the bytes on the way if the server's order differs from ours);
+// any other visual gets them converted, pixel by pixel, into `converted`.
+void FillImage(XImage* image, std::vector<std::uint32_t>& pixels, int width, int height,
+               std::vector<char>& converted) {
+    if (image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 &&
+        image->blue_mask == 0xFF && image->bytes_per_line == width * 4) {
+        image->data = reinterpret_cast<char*>(pixels.data());
+        image->byte_order = HostIsLittleEndian() ? LSBFirst : MSBFirst;
+        return;
+    }
+    converted.resize(static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height));
+    image->data = converted.data();
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t c = pixels[static_cast<std::size_t>(y) * width + x];
+            XPutPixel(image, x, y,
+                      Channel((c >> 16) & 0xFF, image->red_mask) |
+                          Channel((c >> 8) & 0xFF, image->green_mask) | Channel(c & 0xFF, image->blue_mask));
+        }
+}
+
+// Copies the screen's pixels into a new pixmap on the server; None when Xlib cannot
+// even make the image. The server's own errors show in the error count after a sync.
+Pixmap MakePixmap(Display* d, int screen, std::vector<std::uint32_t>& pixels) {
+    const Window root = RootWindow(d, screen);
+    const int width = DisplayWidth(d, screen), height = DisplayHeight(d, screen);
+    const int depth = DefaultDepth(d, screen);
+    XImage* image = XCreateImage(d, DefaultVisual(d, screen), static_cast<unsigned>(depth), ZPixmap, 0,
+                                 nullptr, static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+    if (!image) return None;
+    std::vector<char> converted;
+    FillImage(image, pixels, width, height, converted);
+    const Pixmap pixmap = XCreatePixmap(d, root, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                        static_cast<unsigned>(depth));
+    GC gc = XCreateGC(d, pixmap, 0, nullptr);
+    XPutImage(d, pixmap, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XFreeGC(d, gc);
+    image->data = nullptr;  // the buffer belongs to a vector
+    XDestroyImage(image);
+    return pixmap;
+}
+
+// Frees the pixmap a previous setter retained, but only when both properties name it:
+// that is the sign that it was retained for the background alone.
+void FreeRetainedPixmap(Display* d, Window root) {
+    Pixmap rootPixmap = None, esetrootPixmap = None;
+    if (ReadPixmapProperty(d, root, XInternAtom(d, "_XROOTPMAP_ID", True), rootPixmap) &&
+        ReadPixmapProperty(d, root, XInternAtom(d, "ESETROOT_PMAP_ID", True), esetrootPixmap) &&
+        rootPixmap == esetrootPixmap && rootPixmap != None) {
+        XKillClient(d, rootPixmap);
+        XSync(d, False);
+        g_errors = 0;  // a pixmap already gone is no reason to fail
+    }
+}
+
+// Makes `pixmap` the root's background and names it in both properties, where other
+// programs look for the background and the next setter finds what to free.
+void PublishPixmap(Display* d, Window root, Pixmap pixmap) {
+    const Atom rootAtom = XInternAtom(d, "_XROOTPMAP_ID", False);
+    const Atom esetrootAtom = XInternAtom(d, "ESETROOT_PMAP_ID", False);
+    XChangeProperty(d, root, rootAtom, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
+    XChangeProperty(d, root, esetrootAtom, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
+    XSetWindowBackgroundPixmap(d, root, pixmap);
+    XClearWindow(d, root);
+}
+
 }  // namespace
 
 bool SetRootBackground(const Picture& picture, WallpaperLayout layout, const std::string& display) {
@@ -96,52 +165,16 @@ bool SetRootBackground(const RootDrawing& draw, const std::string& display) {
     const int screen = DefaultScreen(d);
     const Window root = RootWindow(d, screen);
     const int width = DisplayWidth(d, screen), height = DisplayHeight(d, screen);
-    const int depth = DefaultDepth(d, screen);
-    Visual* visual = DefaultVisual(d, screen);
-    if (visual->c_class != TrueColor && visual->c_class != DirectColor) {
-        XCloseDisplay(d);
-        return false;
-    }
-
+    const int visualClass = DefaultVisual(d, screen)->c_class;
     std::vector<std::uint32_t> pixels;
-    if (!draw(width, height, pixels) || pixels.size() != static_cast<std::size_t>(width) * height) {
+    Pixmap pixmap = None;
+    if ((visualClass == TrueColor || visualClass == DirectColor) && draw(width, height, pixels) &&
+        pixels.size() == static_cast<std::size_t>(width) * height)
+        pixmap = MakePixmap(d, screen, pixels);
+    if (pixmap == None) {
         XCloseDisplay(d);
         return false;
     }
-
-    XImage* image = XCreateImage(d, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                                 static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
-    if (!image) {
-        XCloseDisplay(d);
-        return false;
-    }
-    std::vector<char> converted;
-    if (image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 &&
-        image->blue_mask == 0xFF && image->bytes_per_line == width * 4) {
-        // The common 24- and 32-bit visuals take the pixels as they are; Xlib swaps the
-        // bytes on the way if the server's order differs from ours.
-        image->data = reinterpret_cast<char*>(pixels.data());
-        image->byte_order = HostIsLittleEndian() ? LSBFirst : MSBFirst;
-    } else {
-        converted.resize(static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height));
-        image->data = converted.data();
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const std::uint32_t c = pixels[static_cast<std::size_t>(y) * width + x];
-                XPutPixel(image, x, y,
-                          Channel((c >> 16) & 0xFF, image->red_mask) |
-                              Channel((c >> 8) & 0xFF, image->green_mask) |
-                              Channel(c & 0xFF, image->blue_mask));
-            }
-    }
-
-    const Pixmap pixmap = XCreatePixmap(d, root, static_cast<unsigned>(width), static_cast<unsigned>(height),
-                                        static_cast<unsigned>(depth));
-    GC gc = XCreateGC(d, pixmap, 0, nullptr);
-    XPutImage(d, pixmap, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
-    XFreeGC(d, gc);
-    image->data = nullptr;  // the buffer belongs to a vector
-    XDestroyImage(image);
     XSync(d, False);
     if (g_errors) {
         XFreePixmap(d, pixmap);
@@ -149,25 +182,8 @@ bool SetRootBackground(const RootDrawing& draw, const std::string& display) {
         return false;
     }
 
-    // A previous setter's pixmap is only freed when both properties name it: that is the
-    // sign that it was retained for the background alone.
-    Pixmap rootPixmap = None, esetrootPixmap = None;
-    if (ReadPixmapProperty(d, root, XInternAtom(d, "_XROOTPMAP_ID", True), rootPixmap) &&
-        ReadPixmapProperty(d, root, XInternAtom(d, "ESETROOT_PMAP_ID", True), esetrootPixmap) &&
-        rootPixmap == esetrootPixmap && rootPixmap != None) {
-        XKillClient(d, rootPixmap);
-        XSync(d, False);
-        g_errors = 0;  // a pixmap already gone is no reason to fail
-    }
-
-    const Atom rootAtom = XInternAtom(d, "_XROOTPMAP_ID", False);
-    const Atom esetrootAtom = XInternAtom(d, "ESETROOT_PMAP_ID", False);
-    XChangeProperty(d, root, rootAtom, XA_PIXMAP, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
-    XChangeProperty(d, root, esetrootAtom, XA_PIXMAP, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
-    XSetWindowBackgroundPixmap(d, root, pixmap);
-    XClearWindow(d, root);
+    FreeRetainedPixmap(d, root);
+    PublishPixmap(d, root, pixmap);
     XSetCloseDownMode(d, RetainPermanent);
     XSync(d, False);
     const bool ok = g_errors == 0;

@@ -48,16 +48,6 @@ private:
     int fds_[2] = {-1, -1};
 };
 
-// What the pump has done so far. Tests check waiting loops by these counts instead of by
-// the clock: a loop that sleeps shows waits that ran out, a busy one shows spins.
-struct PumpCounts {
-    std::uint64_t polls = 0;      // calls of poll()
-    std::uint64_t woken = 0;      // polls that ended because something was ready
-    std::uint64_t ranOut = 0;     // polls that slept their whole wait
-    std::uint64_t spins = 0;      // pumps given no wait that found nothing to do
-    std::int64_t lastWaitMs = 0;  // the wait handed to the last poll()
-};
-
 class PosixReactor final : public EventPump {
 public:
     PosixReactor();

@@ -107,22 +107,38 @@ std::uint64_t Win32EventPump::NextDeadline() const {
     return next;
 }
 
+std::uint64_t Win32EventPump::WaitLimit(int maxWaitMs) const {
+    std::uint64_t wait = static_cast<std::uint64_t>(std::max(maxWaitMs, 0));
+    const std::uint64_t next = NextDeadline();
+    const std::uint64_t now = Now();
+    if (next != std::numeric_limits<std::uint64_t>::max())
+        wait = next <= now ? 0 : std::min(wait, next - now);
+    return wait;
+}
+
 void Win32EventPump::Pump(int maxWaitMs) {
     bool any = DispatchMessages();
     any = ServiceHandles() || any;
     any = ServiceDeadlines() || any;
-    if (any || maxWaitMs <= 0) return;
+    if (any) return;
+    if (maxWaitMs <= 0) {
+        ++counts_.spins;
+        return;
+    }
 
-    DWORD wait = static_cast<DWORD>(maxWaitMs);
-    const std::uint64_t next = NextDeadline();
-    const std::uint64_t now = Now();
-    if (next != std::numeric_limits<std::uint64_t>::max())
-        wait = next <= now ? 0 : static_cast<DWORD>(std::min<std::uint64_t>(wait, next - now));
+    const DWORD wait = static_cast<DWORD>(WaitLimit(maxWaitMs));
     std::vector<HANDLE> handles;
     for (const Watched& w : watched_) handles.push_back(static_cast<HANDLE>(w.handle));
     if (handles.size() >= MAXIMUM_WAIT_OBJECTS) handles.resize(MAXIMUM_WAIT_OBJECTS - 1);
-    ::MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(), wait, QS_ALLINPUT,
-                                  MWMO_INPUTAVAILABLE);
+    const DWORD result = ::MsgWaitForMultipleObjectsEx(static_cast<DWORD>(handles.size()), handles.data(),
+                                                       wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    ++counts_.polls;
+    counts_.lastWaitMs = wait;
+    if (result == WAIT_TIMEOUT) {
+        if (wait > 0) ++counts_.ranOut;
+    } else if (result != WAIT_FAILED) {
+        ++counts_.woken;
+    }
     DispatchMessages();
     ServiceHandles();
     ServiceDeadlines();

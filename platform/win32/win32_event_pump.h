@@ -37,6 +37,10 @@ public:
     void RemoveDialogWindow(void* hwnd);
 
     static std::uint64_t Now();
+    // The longest a pump given `maxWaitMs` would wait now if nothing were pending: the
+    // next deadline shortens it.
+    std::uint64_t WaitLimit(int maxWaitMs) const;
+    const PumpCounts& counts() const { return counts_; }
 
 private:
     struct Watched {
@@ -57,6 +61,7 @@ private:
     std::vector<Deadline> deadlines_;
     std::vector<void*> dialogWindows_;
     int nextDeadlineId_ = 1;
+    PumpCounts counts_;
 };
 
 }  // namespace vexal

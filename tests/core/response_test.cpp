@@ -167,6 +167,22 @@ TEST(ResponseTest, StatusAndFraming) {
         {"chunkSizeThenGarbage",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3x\r\nabc\r\n0\r\n\r\n", false, false, "", 0,
          bad},
+        {"chunkSizeBlankThenGarbage",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3 x\r\nabc\r\n0\r\n\r\n", false, false, "", 0,
+         bad},
+        {"chunkSizeCrWithoutLf", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\rabc\r\n0\r\n\r\n",
+         false, false, "", 0, bad},
+        {"chunkDataCrWithoutLf", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r0\r\n\r\n",
+         false, false, "", 0, bad},
+        {"chunkSizeOfFifteenDigits",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n000000000000003\r\nabc\r\n0\r\n\r\n", false,
+         true, "abc", 0, ok},
+        {"chunkSizeOfSixteenDigits",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0000000000000003\r\nabc\r\n0\r\n\r\n", false,
+         false, "", 0, bad},
+        {"bytesAfterTheLastChunkAreIgnored",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n\r\nextra", false, true, "x", 0,
+         ok},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -9,9 +9,9 @@
 #include <memory>
 
 #include "app/startup.h"
-#include "gather/driver.h"
 #include "host/progress_view.h"
 #include "support/fakes.h"
+#include "support/transfer_rig.h"
 #include "ui/progress_presenter.h"
 
 namespace vexal {
@@ -177,39 +177,19 @@ private:
 
 const std::string kPage = "HTTP/1.1 200 OK\r\nContent-Length: 24\r\n\r\n<img src=\"a.jpg\">\r\n  x  ";
 
-struct Rig {
-    Program program;
-    TestHost test;
+struct ScriptedNet {
     FakeNet net;
-    ProgressPresenter window{program, net};
-    std::unique_ptr<Transfer> transfer;
-    std::unique_ptr<TransferFetches> fetches;
-    bool succeeded = false;  // what the last fetch returned
+};
 
-    Rig() {
-        InitGlobals(program, 1, 0);
-        program.TimeOut = 5;
-        program.CacheFileName = "cache";
-        test.host.socket = &net;
-        test.host.secureSocket = &net;  // https goes the same way here; the loopback tests tell them apart
-        test.host.timer = &net;
-        test.host.pump = &net;
-        test.host.progress = &net;
-        transfer = std::make_unique<Transfer>(test.host, program.CancelRequested);
-        fetches = std::make_unique<TransferFetches>(program, *transfer);
+struct Rig : ScriptedNet, testing::TransferRig {
+    ProgressPresenter window{program, net};
+
+    // https goes the same way here; the loopback tests tell them apart.
+    Rig() : TransferRig({&net, &net, &net, &net, &net}, 5, "cache") {
         net.window = &window;
         net.program = &program;
     }
     void Script(std::deque<Step> steps) { net.connections.push_back(std::move(steps)); }
-    void Page(const std::string& url) {
-        program.CurrentEntry().Url = url;
-        succeeded = fetches->SetGrpUrl();
-    }
-    void Image(const std::string& image, bool relative = false) {
-        program.ChosenImage = image;
-        program.RelativeToPage = relative;
-        succeeded = fetches->SetGrpData();
-    }
     std::vector<std::string> Errors() const {
         std::vector<std::string> out;
         for (const auto& b : test.dialogs.boxes) {

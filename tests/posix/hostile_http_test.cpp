@@ -25,7 +25,7 @@
 #include "posix/counting_timer.h"
 #include "posix/loopback_server.h"
 #include "posix/temp_dir.h"
-#include "support/fakes.h"
+#include "support/transfer_rig.h"
 
 namespace vexal {
 namespace {
@@ -86,53 +86,34 @@ private:
 
 enum class Kind { Page, Image };
 
-struct Rig {
-    Program program;
-    testing::TestHost test;
+// The real socket, timer, pump and files, with the working file in a folder of its own.
+struct PosixNet {
     testing::TempDir dir;
     PosixFileSystem files;
     PosixReactor reactor;
     PosixSocket socket{reactor};
     testing::CountingTimer timer{reactor};
     SilentProgress progress;
-    std::unique_ptr<Transfer> transfer;
-    std::unique_ptr<TransferFetches> fetches;
-    bool succeeded = false;  // what the last fetch returned
+};
 
-    Rig() {
-        InitGlobals(program, 1, 0);
-        // No case here waits for a silent peer: a time-out, which the doubles would answer
-        // with Cancel, is a failure however loaded the machine, and 30 s never comes by
-        // chance.
-        program.TimeOut = 30;
-        program.CacheFileName = dir / "work";
+struct Rig : PosixNet, testing::TransferRig {
+    // No case here waits for a silent peer: a time-out, which the doubles would answer
+    // with Cancel, is a failure however loaded the machine, and 30 s never comes by
+    // chance.
+    Rig() : TransferRig({&socket, nullptr, &timer, &reactor, &progress}, 30, dir / "work") {
         test.host.files = &files;
-        test.host.socket = &socket;
-        test.host.timer = &timer;
-        test.host.pump = &reactor;
-        test.host.progress = &progress;
-        transfer = std::make_unique<Transfer>(test.host, program.CancelRequested);
-        fetches = std::make_unique<TransferFetches>(program, *transfer);
     }
 
     // Runs one fetch of `url`.
     void Fetch(Kind kind, const std::string& url) {
         if (kind == Kind::Page) {
-            program.CurrentEntry().Url = url;
-            succeeded = fetches->SetGrpUrl();
+            Page(url);
         } else {
-            program.ChosenImage = url;
-            program.RelativeToPage = false;
-            succeeded = fetches->SetGrpData();
+            Image(url);
         }
     }
 
     std::string WorkFile() const { return dir / "work.bin"; }
-    std::vector<std::string> Boxes() const {
-        std::vector<std::string> out;
-        for (const auto& b : test.dialogs.boxes) out.push_back(b.kind + ":" + b.text);
-        return out;
-    }
 };
 
 // Sends `head`, then `size` bytes of body from one 1 MiB block, so the peer itself never

@@ -28,7 +28,7 @@
 #include "posix/loopback_server.h"
 #include "posix/temp_dir.h"
 #include "posix/test_pki.h"
-#include "support/fakes.h"
+#include "support/transfer_rig.h"
 #include "ui/progress_presenter.h"
 
 namespace vexal {
@@ -50,49 +50,23 @@ public:
     void HideWindow() override { hidden = true; }
 };
 
-struct Rig {
-    Program program;
-    testing::TestHost test;
+// The real socket (and its TLS twin), timer and pump, and a progress window that records.
+struct PosixNet {
     PosixReactor reactor;
     PosixSocket socket{reactor};
     PosixSocket tlsTransport{reactor};
     TlsSocket secureSocket{tlsTransport, MakeOpenSslEngine()};
     testing::CountingTimer timer{reactor};
     LabelRecorder progress;
+};
+
+struct Rig : PosixNet, testing::TransferRig {
     ProgressPresenter window{program, progress};
-    std::unique_ptr<Transfer> transfer;
-    std::unique_ptr<TransferFetches> fetches;
-    bool succeeded = false;  // what the last fetch returned
     PosixTimer* timerForClick = nullptr;
 
-    Rig() {
-        InitGlobals(program, 1, 0);
-        // Far beyond any case that is not about the time-out, so a loaded machine never
-        // sees one; the cases about it set a second.
-        program.TimeOut = 30;
-        program.CacheFileName = "work";
-        test.host.socket = &socket;
-        test.host.secureSocket = &secureSocket;
-        test.host.timer = &timer;
-        test.host.pump = &reactor;
-        test.host.progress = &progress;
-        transfer = std::make_unique<Transfer>(test.host, program.CancelRequested);
-        fetches = std::make_unique<TransferFetches>(program, *transfer);
-    }
-    void Page(const std::string& url) {
-        program.CurrentEntry().Url = url;
-        succeeded = fetches->SetGrpUrl();
-    }
-    void Image(const std::string& image, bool relative = false) {
-        program.ChosenImage = image;
-        program.RelativeToPage = relative;
-        succeeded = fetches->SetGrpData();
-    }
-    std::vector<std::string> Boxes() const {
-        std::vector<std::string> out;
-        for (const auto& b : test.dialogs.boxes) out.push_back(b.kind + ":" + b.text);
-        return out;
-    }
+    // A TimeOut far beyond any case that is not about the time-out, so a loaded machine
+    // never sees one; the cases about it set a second.
+    Rig() : TransferRig({&socket, &secureSocket, &timer, &reactor, &progress}, 30, "work") {}
     std::string WorkFile() const {
         auto it = test.files.files.find(program.WorkImageFile);
         return it == test.files.files.end() ? "(none)" : it->second;

@@ -164,7 +164,7 @@ std::vector<QWidget*> TabCycle(QWidget* window, QWidget* first) {
     return visited;
 }
 
-TEST_F(QtFixture, EditorShowsTheSpecifiedControlsInTheirLayout) {
+TEST_F(QtFixture, EditorShowsItsControlsInTheirLayout) {
     AddEntry("a", "/a/");
     QtEditorWindow& w = Editor();
     EXPECT_EQ(w.windowTitle(), "vexal 1.00");

@@ -7,15 +7,12 @@
 #include <memory>
 #include <sstream>
 
-#include "app/startup.h"
-#include "gather/driver.h"
 #include "net/tls_socket.h"
-#include "net/transfer.h"
 #include "platform/win32/schannel_engine.h"
 #include "platform/win32/win32_event_pump.h"
 #include "platform/win32/win32_socket.h"
 #include "platform/win32/win32_timer.h"
-#include "support/fakes.h"
+#include "support/transfer_rig.h"
 
 namespace vexal {
 namespace {
@@ -34,33 +31,17 @@ bool ReadPorts(Ports& out) {
     return static_cast<bool>(in >> out.trusted >> comma >> out.untrusted >> comma >> out.plain);
 }
 
-struct Rig {
-    Program program;
-    testing::TestHost test;
+// The Windows program's socket, timer and pump.
+struct WindowsNet {
     Win32EventPump pump;
     Win32Socket socket{pump};
     Win32Socket tlsTransport{pump};
     TlsSocket secureSocket{tlsTransport, MakeSchannelEngine()};
     Win32Timer timer{pump};
-    std::unique_ptr<Transfer> transfer;
-    std::unique_ptr<TransferFetches> fetches;
-    bool succeeded = false;  // what the last fetch returned
+};
 
-    Rig() {
-        InitGlobals(program, 1, 0);
-        program.TimeOut = 10;
-        program.CacheFileName = "work";
-        test.host.socket = &socket;
-        test.host.secureSocket = &secureSocket;
-        test.host.timer = &timer;
-        test.host.pump = &pump;
-        transfer = std::make_unique<Transfer>(test.host, program.CancelRequested);
-        fetches = std::make_unique<TransferFetches>(program, *transfer);
-    }
-    void Page(const std::string& url) {
-        program.CurrentEntry().Url = url;
-        succeeded = fetches->SetGrpUrl();
-    }
+struct Rig : WindowsNet, testing::TransferRig {
+    Rig() : TransferRig({&socket, &secureSocket, &timer, &pump, nullptr}, 10, "work") {}
     std::vector<std::string> Errors() const { return test.dialogs.Texts(); }
 };
 
@@ -81,9 +62,7 @@ TEST_F(SchannelTest, TrustedPageThenItsPicture) {
     rig.Page(At(ports.trusted, "https", "/site/index.html"));
     ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Errors());
     EXPECT_EQ(rig.program.SourceText, "<img src=\"pics/a.gif\">");
-    rig.program.ChosenImage = rig.program.ServerUrl.Dir + "pics/a.gif";
-    rig.program.RelativeToPage = true;
-    rig.succeeded = rig.fetches->SetGrpData();
+    rig.Image(rig.program.ServerUrl.Dir + "pics/a.gif", true);
     EXPECT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Errors());
     EXPECT_EQ(rig.test.files.files["work.gif"], "GIF89a-vexal-test-picture");
 }

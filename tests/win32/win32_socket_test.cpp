@@ -185,27 +185,24 @@ TEST(Win32TimerTest, RestartingStartsAFreshPeriod) {
     Win32Timer timer(pump);
     TickCounter counter;
     timer.SetListener(&counter);
-    timer.SetInterval(200);
+    timer.SetInterval(60000);
     timer.SetEnabled(true);
-    // Restarted every 50 ms, as data arriving restarts the transfer's time-out: no tick.
-    // A loaded machine may hold one pass past the whole period, and then a tick is right.
-    std::uint64_t last = Win32EventPump::Now(), longestGap = 0;
-    for (int i = 0; i < 8; ++i) {
-        pump.Pump(50);
-        const std::uint64_t now = Win32EventPump::Now();
-        longestGap = std::max(longestGap, now - last);
-        last = now;
-        timer.SetEnabled(false);
-        timer.SetEnabled(true);
+    // Restarted over a second later, as data arriving restarts the transfer's time-out,
+    // the pump would wait a whole period again, not what was left of the first one.
+    for (int i = 0; i < 11; ++i) pump.Pump(100);
+    timer.SetEnabled(false);
+    timer.SetEnabled(true);
+    EXPECT_GE(pump.WaitLimit(600000), 59000u);
+    EXPECT_LE(pump.WaitLimit(600000), 60000u);
+    EXPECT_EQ(counter.ticks, 0);
+    // Left alone it ticks again and again, each pump sleeping until the next tick.
+    timer.SetInterval(200);
+    for (int i = 0; i < 20 && counter.ticks < 2; ++i) {
+        pump.Pump(1000);
+        EXPECT_LE(pump.counts().lastWaitMs, 200);
     }
-    if (longestGap < 200) {
-        EXPECT_EQ(counter.ticks, 0) << "longest pass " << longestGap << " ms";
-    }
-    counter.ticks = 0;
-    // Left alone it ticks again and again.
-    const std::uint64_t end = Win32EventPump::Now() + 1000;
-    while (counter.ticks < 2 && Win32EventPump::Now() < end) pump.Pump(50);
-    EXPECT_GE(counter.ticks, 2);
+    EXPECT_EQ(counter.ticks, 2);
+    EXPECT_EQ(pump.counts().spins, 0u);
 }
 
 TEST(Win32EventPumpTest, WaitsWithoutSpinningAndWakesForASignal) {
@@ -217,30 +214,27 @@ TEST(Win32EventPumpTest, WaitsWithoutSpinningAndWakesForASignal) {
         ::ResetEvent(event);
     });
 
-    FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
-    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernelBefore, &userBefore);
-    const std::uint64_t start = Win32EventPump::Now();
+    // Nothing pending: one wait of the whole time, which runs out; nothing pending and no
+    // time: no wait at all.
     pump.Pump(300);
-    const std::uint64_t waited = Win32EventPump::Now() - start;
-    ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernelAfter, &userAfter);
-    auto ticks = [](FILETIME f) {
-        return (static_cast<std::uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime;
-    };
-    const std::uint64_t cpu100ns =
-        ticks(kernelAfter) - ticks(kernelBefore) + ticks(userAfter) - ticks(userBefore);
-    EXPECT_GE(waited, 250u);
-    EXPECT_LT(cpu100ns, 100u * 10000u) << "more than 100 ms of processor time while idle";
+    EXPECT_EQ(pump.counts().polls, 1u);
+    EXPECT_EQ(pump.counts().lastWaitMs, 300);
+    EXPECT_EQ(pump.counts().ranOut, 1u);
+    pump.Pump(0);
+    EXPECT_EQ(pump.counts().polls, 1u);
+    EXPECT_EQ(pump.counts().spins, 1u);
     EXPECT_EQ(calls, 0);
 
-    // A signal ends the wait early and its callback runs inside that same Pump.
+    // A signal ends a minute's wait early (or comes before it starts), and its callback
+    // runs inside that same Pump.
     std::thread signaller([event] {
         ::Sleep(50);
         ::SetEvent(event);
     });
-    const std::uint64_t start2 = Win32EventPump::Now();
-    pump.Pump(5000);
+    const PumpCounts before = pump.counts();
+    pump.Pump(60000);
     signaller.join();
-    EXPECT_LT(Win32EventPump::Now() - start2, 2000u);
+    EXPECT_EQ(pump.counts().ranOut, before.ranOut) << "the pump slept through the signal";
     EXPECT_EQ(calls, 1);
 
     pump.Unwatch(event);

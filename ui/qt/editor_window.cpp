@@ -118,8 +118,19 @@ QtEditorWindow::QtEditorWindow(QWidget* parent) : QWidget(parent) {
     setObjectName("frOpt");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    QHBoxLayout* top = MakeListRow();
+    MakeEditingArea();
+    QHBoxLayout* bottom = MakeCommandRow();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(Frame1);
+    layout->addLayout(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    OrderTabs();
+}
 
-    // The row of the list and the two list commands.
+// The row of the list and the two list commands.
+QHBoxLayout* QtEditorWindow::MakeListRow() {
     cbSelect = new QComboBox(this);
     cbSelect->setEditable(false);
     cbSelect->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -130,14 +141,44 @@ QtEditorWindow::QtEditorWindow(QWidget* parent) : QWidget(parent) {
     top->addWidget(cbSelect, 1);
     top->addWidget(cbTouroku);
     top->addWidget(cbDelete);
+    return top;
+}
 
-    // The editing area.
+// The editing area: the source, the groups of options beside and below each other, and
+// the comment.
+void QtEditorWindow::MakeEditingArea() {
     Frame1 = new QGroupBox(this);
     Label1 = new QLabel(Q(texts::Label1), Frame1);
     txUrl = new QLineEdit(Frame1);
     Label1->setBuddy(txUrl);
     AcceptAnyLength(txUrl);
 
+    MakeFlagGroups();
+    MakeChoiceGroup();
+
+    Label2 = new QLabel(Q(texts::Label2), Frame1);
+    txComment = new QPlainTextEdit(Frame1);
+    txComment->setTabChangesFocus(true);
+    Label2->setBuddy(txComment);
+    txComment->setFixedHeight(txComment->fontMetrics().lineSpacing() * 4 + 12);
+
+    auto* groups = new QGridLayout;
+    groups->addWidget(Frame3, 0, 0, 2, 1);
+    groups->addWidget(Frame2, 0, 1);
+    groups->addWidget(Frame5, 0, 2);
+    groups->addWidget(Frame4, 1, 1, 1, 2);
+    groups->setColumnStretch(2, 1);
+
+    auto* editing = new QVBoxLayout(Frame1);
+    editing->addWidget(Label1);
+    editing->addWidget(txUrl);
+    editing->addLayout(groups);
+    editing->addWidget(Label2);
+    editing->addWidget(txComment);
+}
+
+// The three groups of flags: the link rules, the picture kinds and the style.
+void QtEditorWindow::MakeFlagGroups() {
     Frame3 = new QGroupBox(Q(texts::Frame3), Frame1);
     auto* rules = new QVBoxLayout(Frame3);
     for (int i = 0; i < 6; ++i) {
@@ -164,7 +205,11 @@ QtEditorWindow::QtEditorWindow(QWidget* parent) : QWidget(parent) {
         styles->addWidget(opWp[i]);
     }
     styles->addStretch(1);
+}
 
+// The choice of the candidate: three options, the first two with their boxes standing in
+// the blanks of their captions.
+void QtEditorWindow::MakeChoiceGroup() {
     Frame4 = new QGroupBox(Q(texts::Frame4), Frame1);
     auto* choice = new QVBoxLayout(Frame4);
     noGroup_ = new QButtonGroup(this);
@@ -192,28 +237,10 @@ QtEditorWindow::QtEditorWindow(QWidget* parent) : QWidget(parent) {
     choice->addWidget(new BlankSlotRow(opNo[1], Q(texts::opNo1Lead), texts::opNo1Blanks, {txFnAdd}, Frame4));
     choice->addWidget(opNo[2]);
     choice->addStretch(1);
+}
 
-    Label2 = new QLabel(Q(texts::Label2), Frame1);
-    txComment = new QPlainTextEdit(Frame1);
-    txComment->setTabChangesFocus(true);
-    Label2->setBuddy(txComment);
-    txComment->setFixedHeight(txComment->fontMetrics().lineSpacing() * 4 + 12);
-
-    auto* groups = new QGridLayout;
-    groups->addWidget(Frame3, 0, 0, 2, 1);
-    groups->addWidget(Frame2, 0, 1);
-    groups->addWidget(Frame5, 0, 2);
-    groups->addWidget(Frame4, 1, 1, 1, 2);
-    groups->setColumnStretch(2, 1);
-
-    auto* editing = new QVBoxLayout(Frame1);
-    editing->addWidget(Label1);
-    editing->addWidget(txUrl);
-    editing->addLayout(groups);
-    editing->addWidget(Label2);
-    editing->addWidget(txComment);
-
-    // The run commands.
+// The run commands.
+QHBoxLayout* QtEditorWindow::MakeCommandRow() {
     cbPreview = new QPushButton(Q(texts::cbPreview), this);
     cbSetWP = new QPushButton(Q(texts::cbSetWP), this);
     cbEnd = new QPushButton(Q(texts::cbEnd), this);
@@ -222,14 +249,11 @@ QtEditorWindow::QtEditorWindow(QWidget* parent) : QWidget(parent) {
     bottom->addWidget(cbPreview);
     bottom->addWidget(cbSetWP);
     bottom->addWidget(cbEnd);
+    return bottom;
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(Frame1);
-    layout->addLayout(bottom);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    // Tab order follows the reading order of the window.
+// Tab order follows the reading order of the window.
+void QtEditorWindow::OrderTabs() {
     QWidget* order[] = {cbSelect,    cbTouroku,   cbDelete,    txUrl,       ckFilter[0], ckFilter[1],
                         ckFilter[2], ckFilter[3], ckFilter[4], ckFilter[5], ckExt[0],    ckExt[1],
                         ckExt[2],    ckExt[3],    opWp[0],     opWp[1],     opWp[2],     opNo[0],

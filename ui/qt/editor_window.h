@@ -11,6 +11,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -74,6 +75,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The steps of building the window, each making one part of it in reading order.
+    QHBoxLayout* MakeListRow();
+    void MakeEditingArea();
+    void MakeFlagGroups();
+    void MakeChoiceGroup();
+    QHBoxLayout* MakeCommandRow();
+    void OrderTabs();
+
     QWidget* Control(EditorControl control, int index) const;
     QButtonGroup* wpGroup_ = nullptr;
     QButtonGroup* noGroup_ = nullptr;

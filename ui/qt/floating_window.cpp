@@ -51,6 +51,8 @@ void HoldSizeWhileAppearing(QWidget* window) {
 }
 
 void HoldSizeUntilPainted(QWidget* window) {
+    // A window already on the screen has been placed.
+    if (window->isVisible()) return;
     // Held already and not yet let loose: the limits to give back are the ones saved then.
     for (QObject* child : window->children())
         if (auto* release = dynamic_cast<SizeRelease*>(child); release && release->Pending()) return;

@@ -102,7 +102,7 @@ QtPreviewWindow::QtPreviewWindow(QWidget* parent) : QWidget(parent) {
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, cbCancel, &QPushButton::click);
 
-    // Until the first layout runs, the controls stand where the design put them.
+    // Until the first layout runs, the controls stand where they belong at the opening size.
     imGrp->setGeometry(TwipsToPixels(this, TwipRect{105, 75, 4800, 3600}));
     cbSetWP->setGeometry(TwipsToPixels(this, TwipRect{420, 3765, 945, 495}));
     cbCancel->setGeometry(TwipsToPixels(this, TwipRect{3240, 3795, 945, 495}));

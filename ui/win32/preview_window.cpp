@@ -123,7 +123,7 @@ Win32PreviewWindow::Win32PreviewWindow() {
     cbCancel_ = AddControl(WC_BUTTONW, kPreviewCancelCaption, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL);
     cbRetry_ = AddControl(WC_BUTTONW, kPreviewRetryCaption, BS_PUSHBUTTON | WS_TABSTOP, kCbRetry);
     ::EnableWindow(cbSetWP_, FALSE);
-    // Until the first layout, the controls stand where the design put them.
+    // Until the first layout, the controls stand where they belong at the opening size.
     places_[static_cast<int>(PreviewControl::imGrp)] = {105, 75, 4800, 3600};
     places_[static_cast<int>(PreviewControl::cbSetWP)] = {420, 3765, 945, 495};
     places_[static_cast<int>(PreviewControl::cbCancel)] = {3240, 3795, 945, 495};

@@ -1,0 +1,69 @@
+// A transfer made the way the retrieval session makes it, with a program of its own to
+// fetch for, over the socket, timer and pump a test brings (a scripted double, or the real
+// ones of a platform on loopback); the test host's doubles answer everything else.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "gather/driver.h"
+#include "net/transfer.h"
+#include "program/program.h"
+#include "support/fakes.h"
+
+namespace vexal::testing {
+
+// What a test brings for the fetches. The parts must outlive the transfer: a test's rig
+// derives from the struct that holds them before it derives from TransferRig, so they are
+// made first and destroyed last.
+struct TransferParts {
+    Socket* socket = nullptr;
+    Socket* secureSocket = nullptr;  // null: an https address is refused
+    Timer* timer = nullptr;
+    EventPump* pump = nullptr;
+    ProgressView* progress = nullptr;
+};
+
+struct TransferRig {
+    TransferRig(const TransferParts& parts, std::int32_t timeOut, std::string cacheFileName) {
+        InitGlobals(program, 1, 0);
+        program.TimeOut = timeOut;
+        program.CacheFileName = std::move(cacheFileName);
+        test.host.socket = parts.socket;
+        test.host.secureSocket = parts.secureSocket;
+        test.host.timer = parts.timer;
+        test.host.pump = parts.pump;
+        test.host.progress = parts.progress;
+        transfer = std::make_unique<Transfer>(test.host, program.CancelRequested);
+        fetches = std::make_unique<TransferFetches>(program, *transfer);
+    }
+
+    // The page `url` into SourceText.
+    void Page(const std::string& url) {
+        program.CurrentEntry().Url = url;
+        succeeded = fetches->SetGrpUrl();
+    }
+    // The picture `image` into the working file.
+    void Image(const std::string& image, bool relative = false) {
+        program.ChosenImage = image;
+        program.RelativeToPage = relative;
+        succeeded = fetches->SetGrpData();
+    }
+    // Every box shown so far, as "kind:text".
+    std::vector<std::string> Boxes() const {
+        std::vector<std::string> out;
+        for (const auto& b : test.dialogs.boxes) out.push_back(b.kind + ":" + b.text);
+        return out;
+    }
+
+    Program program;
+    TestHost test;
+    std::unique_ptr<Transfer> transfer;
+    std::unique_ptr<TransferFetches> fetches;
+    bool succeeded = false;  // what the last fetch returned
+};
+
+}  // namespace vexal::testing
