@@ -57,14 +57,8 @@ bool BmpFileWriter::WriteRows(std::int32_t top, std::int32_t count, const unsign
     if (fd_ < 0 || top < 0 || count <= 0 || top + count > height_) return false;
     const std::uint64_t firstStored = static_cast<std::uint64_t>(height_ - top - count);
     rowsWritten_ += count;
-    const std::size_t length = rowBytes_ * static_cast<std::size_t>(count);
-    const std::uint64_t offset = kBmpHeaderSize + firstStored * rowBytes_;
-    if (!WriteAllAt(fd_, rows, length, offset)) return false;
-    // The finished bitmap is written out to the disk before it takes the wallpaper's name;
-    // starting that for each block while the next ones are decoded leaves little to wait
-    // for then. A failure here only means the wait comes later.
-    ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
-    return true;
+    return WriteAllAt(fd_, rows, rowBytes_ * static_cast<std::size_t>(count),
+                      kBmpHeaderSize + firstStored * rowBytes_);
 }
 
 bool BmpFileWriter::Commit() {

@@ -228,16 +228,6 @@ bool PosixFileSystem::RenameFile(const std::string& from, const std::string& to)
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-// Only the data and the size are written out (fdatasync): they are what a power cut could
-// otherwise lose while the rename survives it.
-bool PosixFileSystem::RenameDurably(const std::string& from, const std::string& to) {
-    const int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = ::fdatasync(fd) == 0;
-    ::close(fd);
-    return synced && RenameFile(from, to);
-}
-
 bool PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {
     out.clear();
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
