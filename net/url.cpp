@@ -29,14 +29,20 @@ UrlParts SplitUrl(std::string_view url) {
         rest = rest.substr(at + 1);
     }
 
-    const std::size_t firstSlash = rest.find('/');
-    if (firstSlash == std::string_view::npos) {
+    // The authority ends at the first "/", "?" or "#". Without a path a query or a fragment
+    // is asked for on the root: "http://h?x=1" is "/?x=1" on h.
+    const std::size_t authorityEnd = rest.find_first_of("/?#");
+    if (authorityEnd == std::string_view::npos || rest[authorityEnd] != '/') {
         parts.Dir.assign(1, '/');  // not = "/": GCC 12 warns falsely (-Wrestrict) on that form
+        if (authorityEnd != std::string_view::npos) {
+            parts.File = std::string(rest.substr(authorityEnd));
+            rest = rest.substr(0, authorityEnd);
+        }
     } else {
         const std::size_t lastSlash = rest.rfind('/');
-        parts.Dir = std::string(rest.substr(firstSlash, lastSlash - firstSlash + 1));
+        parts.Dir = std::string(rest.substr(authorityEnd, lastSlash - authorityEnd + 1));
         parts.File = std::string(rest.substr(lastSlash + 1));
-        rest = rest.substr(0, firstSlash);
+        rest = rest.substr(0, authorityEnd);
     }
 
     // An IPv6 address is written in brackets, since its colons would read as a port; the

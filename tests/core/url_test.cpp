@@ -38,7 +38,11 @@ TEST(UrlSplitTest, SplitsIntoParts) {
         {"atInPath", "http://h/img/a@2x.png", {"http", "", "", "h", 80, "/img/", "a@2x.png"}},
         {"atInPathWithFolder", "http://h/p@q/r.jpg", {"http", "", "", "h", 80, "/p@q/", "r.jpg"}},
         {"atInQuery", "http://h/?to=a@b", {"http", "", "", "h", 80, "/", "?to=a@b"}},
-        {"atInFragment", "http://h:81#a@b", {"http", "", "", "h", 81, "/", ""}},
+        {"atInFragment", "http://h:81#a@b", {"http", "", "", "h", 81, "/", "#a@b"}},
+        // Regression: without a path, a query or fragment used to stay in the host name.
+        {"queryWithoutPath", "http://h?x=1", {"http", "", "", "h", 80, "/", "?x=1"}},
+        {"queryWithoutPathWithPort", "https://h:8443?a/b", {"https", "", "", "h", 8443, "/", "?a/b"}},
+        {"fragmentWithoutPath", "http://h#top", {"http", "", "", "h", 80, "/", "#top"}},
         {"userAndAtInPath", "http://u@h/a@2x.png", {"http", "u", "", "h", 80, "/", "a@2x.png"}},
         {"firstSeparatorCounts", "ftp://h/x://y", {"ftp", "", "", "h", 80, "/x://", "y"}},
         {"httpsDefaultPort", "https://h/a.jpg", {"https", "", "", "h", 443, "/", "a.jpg"}},
