@@ -62,7 +62,6 @@ struct PosixNet {
 
 struct Rig : PosixNet, testing::TransferRig {
     ProgressPresenter window{program, progress};
-    PosixTimer* timerForClick = nullptr;
 
     // A TimeOut far beyond any case that is not about the time-out, so a loaded machine
     // never sees one; the cases about it set a second.
@@ -71,6 +70,27 @@ struct Rig : PosixNet, testing::TransferRig {
         auto it = test.files.files.find(program.WorkImageFile);
         return it == test.files.files.end() ? "(none)" : it->second;
     }
+};
+
+// The progress window's cancel button, pressed once `afterMs` into whatever the rig runs
+// next, from inside the pump as a user's click is.
+class CancelClick final : public TimerListener {
+public:
+    CancelClick(Rig& rig, int afterMs) : rig_(rig), timer_(rig.reactor) {
+        timer_.SetListener(this);
+        timer_.SetInterval(afterMs);
+        timer_.SetEnabled(true);
+    }
+    std::uint64_t pollsAtClick = 0;
+
+private:
+    void Timer_Timer() override {
+        pollsAtClick = rig_.reactor.counts().polls;
+        rig_.window.cbCancel_Click();
+        timer_.SetEnabled(false);
+    }
+    Rig& rig_;
+    PosixTimer timer_;
 };
 
 std::string Binary(std::size_t size) {
@@ -348,23 +368,7 @@ TEST(TransferLoopbackTest, CancelInMidTransfer) {
         c.SendSlowly(WithLength(Binary(100000)), 100, 20);
     });
     Rig rig;
-    // The cancel button, pressed 200 ms into the fetch.
-    struct Clicker final : TimerListener {
-        Rig* rig;
-        std::uint64_t pollsAtClick = 0;
-        void Timer_Timer() override {
-            pollsAtClick = rig->reactor.counts().polls;
-            rig->window.cbCancel_Click();
-            rig->timerForClick->SetEnabled(false);
-        }
-    };
-    PosixTimer clickTimer(rig.reactor);
-    Clicker clicker;
-    clicker.rig = &rig;
-    rig.timerForClick = &clickTimer;
-    clickTimer.SetListener(&clicker);
-    clickTimer.SetInterval(200);
-    clickTimer.SetEnabled(true);
+    CancelClick clicker(rig, 200);
     rig.Image(server.Url("/big.png"));
     EXPECT_FALSE(rig.succeeded);
     EXPECT_TRUE(rig.progress.hidden);
@@ -569,20 +573,7 @@ TEST(TransferLoopbackTest, StalledHandshake) {
         EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"retry:接続先の応答がありません。"});
     }
     Rig rig;
-    struct Clicker final : TimerListener {
-        Rig* rig;
-        void Timer_Timer() override {
-            rig->window.cbCancel_Click();
-            rig->timerForClick->SetEnabled(false);
-        }
-    };
-    PosixTimer clickTimer(rig.reactor);
-    Clicker clicker;
-    clicker.rig = &rig;
-    rig.timerForClick = &clickTimer;
-    clickTimer.SetListener(&clicker);
-    clickTimer.SetInterval(200);
-    clickTimer.SetEnabled(true);
+    CancelClick clicker(rig, 200);
     rig.Page(server.SecureUrl("/"));
     EXPECT_FALSE(rig.succeeded);
     EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:ユーザーによってキャンセルされました。"});
