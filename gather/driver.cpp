@@ -193,6 +193,11 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches) {
 }
 
 bool RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather) {
+    // A stop that came while the program started ends the run before it does anything.
+    if (host.guard && host.guard->StopRequested()) {
+        EndInterrupted(program, host);
+        return false;
+    }
     // Refused before anything is fetched or moved: an empty name made the bitmap's path the
     // wallpaper folder itself, and the rename that puts a bitmap in place would then have
     // traded the folder, lock and all, for the picture.

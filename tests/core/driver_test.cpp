@@ -501,7 +501,7 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
         Fixture f;
         testing::FakeRunGuard guard;
         guard.busyTries = r.busyTries;
-        guard.stop = r.stop;
+        guard.stopWhileBusy = r.stop;
         guard.alive = {8};
         f.t.host.guard = &guard;
         if (r.cancel) f.program.CancelRequested = true;
@@ -531,6 +531,30 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
         EXPECT_EQ(f.t.files.files.count(liveSave), 1u) << r.name << ": a live save's file is its own";
         EXPECT_EQ(f.desktop.log.empty(), !ran) << r.name;
         EXPECT_EQ(f.t.files.files.count("wpcache.bmp"), 0u) << r.name;
+    }
+}
+
+// Regression: a stop that came while the program was starting was heard only at the
+// installation, after the picture had been fetched and converted.
+TEST(DriverTest, StopBeforeTheRunEndsItBeforeAnythingIsFetchedOrLocked) {
+    for (const bool entry : {false, true}) {
+        Fixture f;
+        testing::FakeRunGuard guard;
+        guard.stop = true;
+        f.t.host.guard = &guard;
+        f.fetches.page = "<img src=\"a.jpg\">";
+        f.fetches.image = "bytes";
+        f.t.files.files["a.bmp"] = PicFile(1, 1, 0xFF000000);
+        if (entry)
+            f.Entry("http://example.test/");
+        else
+            f.Direct("a.bmp");
+        EXPECT_EQ(f.t.process.status, kExitFailure) << entry;
+        EXPECT_TRUE(f.t.dialogs.boxes.empty()) << entry;
+        EXPECT_TRUE(f.log.lines.empty()) << entry;
+        EXPECT_TRUE(guard.lockedFolders.empty()) << entry;
+        EXPECT_TRUE(f.desktop.log.empty()) << entry;
+        EXPECT_EQ(f.t.files.files.size(), 1u) << entry;
     }
 }
 
