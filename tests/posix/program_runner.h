@@ -195,7 +195,8 @@ inline bool CatchesStopSignals(pid_t pid) {
     for (std::string line; std::getline(status, line);) {
         if (line.rfind("SigCgt:", 0) != 0) continue;
         const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
-        const unsigned long long wanted = (1ull << (SIGINT - 1)) | (1ull << (SIGTERM - 1)) | (1ull << (SIGHUP - 1));
+        const unsigned long long wanted =
+            (1ull << (SIGINT - 1)) | (1ull << (SIGTERM - 1)) | (1ull << (SIGHUP - 1));
         return (caught & wanted) == wanted;
     }
     return false;
