@@ -50,11 +50,12 @@ public:
 };
 
 // A run through the run controller with two registered entries, "Sample" and "other".
-struct Run {
+struct StartedRun {
     testing::TestHost t;
     Program p;
     RecordingFrontEnd frontEnd;
-    explicit Run(const char* line, const char* settings = "-\r\nName = Sample\r\n-\r\nName = other\r\n") {
+    explicit StartedRun(const char* line,
+                        const char* settings = "-\r\nName = Sample\r\n-\r\nName = other\r\n") {
         if (settings) t.files.files["vexal.ini"] = settings;
         Main(p, t.host, frontEnd, line, 1, 0);
     }
@@ -98,7 +99,7 @@ TEST(CommandLineTest, ModesAndMessages) {
         {"helpAsTheImage", "-wp --help", RunModeValue::Direct, false, "--help", "", nullptr},
     };
     for (const auto& row : rows) {
-        Run run(row.line);
+        StartedRun run(row.line);
         if (row.error) {
             EXPECT_TRUE(run.t.process.ended) << row.name;
             EXPECT_EQ(run.t.process.status, kExitFailure) << row.name;
@@ -130,7 +131,7 @@ TEST(CommandLineTest, HelpAndVersionPrintAndEndWithSuccess) {
         {"--help nosuch", usage},
     };
     for (const auto& [line, printed] : rows) {
-        Run run(line);
+        StartedRun run(line);
         EXPECT_TRUE(run.t.process.ended) << line;
         EXPECT_EQ(run.t.process.status, kExitSuccess) << line;
         EXPECT_EQ(run.t.console.printed, printed) << line;
@@ -144,7 +145,7 @@ TEST(CommandLineTest, HelpAndVersionPrintAndEndWithSuccess) {
 }
 
 TEST(CommandLineTest, NoEntriesRegistered) {
-    Run run("sample", nullptr);
+    StartedRun run("sample", nullptr);
     EXPECT_EQ(run.t.dialogs.Texts(),
               (std::vector<std::string>{"指定された識別子 sample が見つかりません。"}));
 }
