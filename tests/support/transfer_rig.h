@@ -13,6 +13,7 @@
 #include "net/transfer.h"
 #include "program/program.h"
 #include "support/fakes.h"
+#include "ui/retrieval_reporter.h"
 
 namespace vexal::testing {
 
@@ -37,8 +38,10 @@ struct TransferRig {
         test.host.timer = parts.timer;
         test.host.pump = parts.pump;
         test.host.progress = parts.progress;
-        transfer = std::make_unique<Transfer>(test.host, program.CancelRequested);
-        fetches = std::make_unique<TransferFetches>(program, *transfer);
+        services = {parts.socket, parts.secureSocket, parts.timer, parts.pump, &test.files, nullptr};
+        reporter = std::make_unique<RetrievalReporter>(program, test.host);
+        transfer = std::make_unique<Transfer>(services, *reporter);
+        fetches = std::make_unique<TransferFetches>(program, *transfer, *reporter);
     }
 
     // The page `url` into SourceText.
@@ -61,6 +64,8 @@ struct TransferRig {
 
     Program program;
     TestHost test;
+    TransferServices services;
+    std::unique_ptr<RetrievalReporter> reporter;
     std::unique_ptr<Transfer> transfer;
     std::unique_ptr<TransferFetches> fetches;
     bool succeeded = false;  // what the last fetch returned
