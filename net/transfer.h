@@ -94,8 +94,9 @@ struct TransferSettings {
 
 class Transfer final : public SocketListener, public TimerListener, private ResponseProgress {
 public:
-    // Becomes the listener of the sockets and the timer while it lives; `services` and
-    // `owner` must outlive it.
+    // Becomes the listener of the sockets and the timer while it lives. `services` and
+    // `owner` must outlive it; the services are read as each fetch needs them, so their
+    // owner may still change them between fetches.
     Transfer(const TransferServices& services, TransferOwner& owner);
     ~Transfer() override;
     Transfer(const Transfer&) = delete;
@@ -163,7 +164,7 @@ private:
     void BodyAnnounced(std::int64_t length) override;
     void BodyReceived(std::int64_t bytes) override;
 
-    TransferServices services_;
+    const TransferServices& services_;
     TransferOwner& owner_;
     FetchResult result_;         // of the current fetch
     TransferSettings settings_;  // of the current fetch

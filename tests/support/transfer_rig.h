@@ -44,13 +44,21 @@ struct TransferRig {
         fetches = std::make_unique<TransferFetches>(program, *transfer, *reporter);
     }
 
+    // The services as the test host has them now: a test may swap the files or take the
+    // TLS socket away after the rig is made.
+    void Sync() {
+        services = {test.host.socket, test.host.secureSocket, test.host.timer,
+                    test.host.pump,   test.host.files,        test.host.guard};
+    }
     // The page `url` into SourceText.
     void Page(const std::string& url) {
+        Sync();
         program.CurrentEntry().Url = url;
         succeeded = fetches->SetGrpUrl();
     }
     // The picture `image` into the working file.
     void Image(const std::string& image, bool relative = false) {
+        Sync();
         program.ChosenImage = image;
         program.RelativeToPage = relative;
         succeeded = fetches->SetGrpData();
