@@ -11,7 +11,7 @@ public:
     virtual ~Desktop() = default;
     // The folder the wallpaper bitmap is written into (the "Windows folder"), without a
     // trailing separator; false when there is none to be had.
-    virtual bool WallpaperFolder(std::string& folderOut) = 0;
+    [[nodiscard]] virtual bool WallpaperFolder(std::string& folderOut) = 0;
     // Writes the string `valueSetting` as the value `valueName` of the key `keyName` (the
     // style values "WallpaperStyle" and "TileWallpaper" under "Control Panel\Desktop").
     // Failures are not reported: the installation goes on without them.
@@ -19,7 +19,7 @@ public:
                              const std::string& valueSetting) = 0;
     // Makes the bitmap at `path` the desktop's wallpaper, in the style last written
     // through SetKeyValue; false when the system refused.
-    virtual bool SetWallpaper(const std::string& path) = 0;
+    [[nodiscard]] virtual bool SetWallpaper(const std::string& path) = 0;
     // Why the last WallpaperFolder or SetWallpaper that failed did so, as one line of
     // Japanese for the user (no display to reach, what the desktop's tool said, ...);
     // empty when there is nothing more to say than that it failed.
