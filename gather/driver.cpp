@@ -159,10 +159,11 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches) {
         if (!program.WorkImageIsChosen) {
             const std::string temp = TempPathFor(work, host.guard);
             if (!host.files->CopyFile(program.ChosenImage, temp) || !host.files->RenameFile(temp, work)) {
+                const FileFailure why = host.files->LastFailure();
                 host.files->DeleteFile(temp);
-                return Fail(
-                    program, host,
-                    "画像ファイル " + program.ChosenImage + " を " + work + " にコピーできませんでした。");
+                return Fail(program, host,
+                            "画像ファイル " + program.ChosenImage + " を " + work +
+                                " にコピーできませんでした。" + FileFailureText(why));
             }
         }
         program.WorkImageFile = work;

@@ -53,7 +53,7 @@ constexpr Entry kTexts[] = {
      "識別子 {1} に、設定ファイルに保存出来ない文字（絵文字など）が含まれています。"},
     {Message::SettingsUnstorable,
      "設定ファイルに保存出来ない文字が含まれているため、設定ファイルを保存出来ませんでした。"},
-    {Message::SettingsNotWritten, "設定ファイル {1} に書き込めませんでした。"},
+    {Message::SettingsNotWritten, "設定ファイル {1} に書き込めませんでした。{2}"},
     {Message::DeleteEntryQuestion, "登録されている識別子 {1} を削除します。よろしいですか？"},
     {Message::PreviewUrlEmpty, "URL/ファイル が空欄です。"},
     {Message::SetWallpaperUrlEmpty, "URL/ファイルが空欄です。"},
@@ -72,7 +72,7 @@ constexpr Entry kTexts[] = {
     {Message::NotFoundOnServer, "ファイル {1} が見つかりませんでした。"},
     {Message::TooManyRedirects, "リダイレクトが多すぎます。"},
     {Message::MalformedResponse, "接続先の応答が正しくありません。"},
-    {Message::ImageNotSaved, "画像ファイル {1} を保存できませんでした。"},
+    {Message::ImageNotSaved, "画像ファイル {1} を保存できませんでした。{2}"},
     {Message::ImageNotFetched, "画像ファイル {1} を取得できませんでした。"},
 
     {Message::FieldUrl, "URL/ファイル名"},

@@ -29,7 +29,7 @@ enum class Message : std::uint16_t {
     EntryFieldUnstorable,  // {1} the identifier, {2} the field's name
     EntryNameUnstorable,   // {1} the identifier
     SettingsUnstorable,
-    SettingsNotWritten,   // {1} the settings file's name
+    SettingsNotWritten,   // {1} the settings file's name, {2} why, in words (or nothing)
     DeleteEntryQuestion,  // {1} the identifier
     PreviewUrlEmpty,
     SetWallpaperUrlEmpty,
@@ -49,7 +49,7 @@ enum class Message : std::uint16_t {
     NotFoundOnServer,  // {1} the path requested
     TooManyRedirects,
     MalformedResponse,
-    ImageNotSaved,    // {1} the working file
+    ImageNotSaved,    // {1} the working file, {2} why, in words (or nothing)
     ImageNotFetched,  // {1} the picture asked for
 
     // Names of the editor's fields, as the messages above name them.

@@ -37,7 +37,7 @@ std::string FetchFailureText(const FetchResult& result) {
         case FetchFailure::OutOfMemory:
             return SocketErrorText(kErrorOutOfMemory);
         case FetchFailure::NotSaved:
-            return MessageText(Message::ImageNotSaved, {result.subject});
+            return MessageText(Message::ImageNotSaved, {result.subject, FileFailureText(result.fileFailure)});
         case FetchFailure::Empty:
             return MessageText(Message::ImageNotFetched, {result.subject});
     }

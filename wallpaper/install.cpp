@@ -46,7 +46,9 @@ bool PictureRefused(const Program& program, Host& host, const std::string& image
 enum class WriteOutcome { Written, Unreadable, NotWritten };
 
 WriteOutcome WriteFromPicture(const Program& program, Host& host, PreviewPicture& preview,
-                              const std::string& imagePath, const std::string& destination) {
+                              const std::string& imagePath, const std::string& destination,
+                              FileFailure& failureOut) {
+    failureOut = FileFailure::None;
     Picture fresh;
     const Picture* source = &preview.picture;
     if (!preview.PictureLoaded || preview.picture.Empty()) {
@@ -62,6 +64,7 @@ WriteOutcome WriteFromPicture(const Program& program, Host& host, PreviewPicture
                 PictureRefused(program, host, imagePath, direct.decoded);
                 return WriteOutcome::Unreadable;
             }
+            failureOut = direct.writeFailure;
             return direct.written ? WriteOutcome::Written : WriteOutcome::NotWritten;
         }
         const DecodeResult decoded = host.images->Decode(imagePath, fresh);
@@ -71,7 +74,9 @@ WriteOutcome WriteFromPicture(const Program& program, Host& host, PreviewPicture
         }
         source = &fresh;
     }
-    return WriteBmp(*host.files, destination, *source) ? WriteOutcome::Written : WriteOutcome::NotWritten;
+    if (WriteBmp(*host.files, destination, *source)) return WriteOutcome::Written;
+    failureOut = host.files->LastFailure();
+    return WriteOutcome::NotWritten;
 }
 
 }  // namespace
@@ -106,9 +111,11 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
         host.files->DeleteFile(temp);
         return Refuse(host, text);
     };
-    auto notWritten = [&] {
+    // The line that says what could not be done goes on with why, where the system told.
+    auto notWritten = [&](FileFailure why) {
         host.files->DeleteFile(temp);
-        return ChangeFailed(host, "壁紙ファイル " + destination + " を書き込めませんでした。");
+        return ChangeFailed(
+            host, "壁紙ファイル " + destination + " を書き込めませんでした。" + FileFailureText(why));
     };
     bool moved = false;
 
@@ -129,11 +136,12 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
             host.files->RenameDurably(imagePath, destination)) {
             moved = true;
         } else if (!host.files->CopyFile(imagePath, temp)) {
-            return notWritten();
+            return notWritten(host.files->LastFailure());
         }
     } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg) {
-        const WriteOutcome outcome = WriteFromPicture(program, host, preview, imagePath, temp);
-        if (outcome == WriteOutcome::NotWritten) return notWritten();
+        FileFailure why = FileFailure::None;
+        const WriteOutcome outcome = WriteFromPicture(program, host, preview, imagePath, temp, why);
+        if (outcome == WriteOutcome::NotWritten) return notWritten(why);
         if (outcome != WriteOutcome::Written) {
             host.files->DeleteFile(temp);
             return false;
@@ -160,7 +168,7 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
             host.files->DeleteFile(temp);
             return false;
         }
-        if (!host.files->RenameDurably(temp, destination)) return notWritten();
+        if (!host.files->RenameDurably(temp, destination)) return notWritten(host.files->LastFailure());
     }
 
     if (program.RunMode != RunModeValue::Direct) {

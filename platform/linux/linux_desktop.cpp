@@ -23,6 +23,7 @@
 #include "host/run_guard.h"
 #include "platform/linux/bmp_layout.h"
 #include "platform/linux/x11_root.h"
+#include "platform/posix/posix_file_system.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -158,7 +159,10 @@ bool LinuxDesktop::WallpaperFolder(std::string& folderOut) {
     folderOut = DataFolder();
     if (folderOut.empty())
         return Fail("データフォルダの場所が分かりません（HOME も XDG_DATA_HOME もありません）。");
-    if (!MakeFolders(folderOut)) return Fail("データフォルダ " + folderOut + " を作成できません。");
+    if (!MakeFolders(folderOut)) {
+        const FileFailure why = FileFailureOf(errno);
+        return Fail("データフォルダ " + folderOut + " を作成できません。" + FileFailureText(why));
+    }
     return true;
 }
 

@@ -6,6 +6,9 @@
 
 namespace vexal {
 
+// The failure a system error code (GetLastError) stands for.
+FileFailure FileFailureOfWin32(unsigned long error);
+
 class Win32FileSystem final : public FileSystem {
 public:
     bool ReadFile(const std::string& path, std::string& bytesOut) override;
@@ -19,6 +22,15 @@ public:
     bool RenameDurably(const std::string& from, const std::string& to) override;
     bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) override;
     bool FolderIdentity(const std::string& folder, std::string& idOut) override;
+    FileFailure LastFailure() const override { return last_; }
+
+private:
+    // Records why an operation failed; false, for the caller to return.
+    bool Fail(unsigned long error) {
+        last_ = FileFailureOfWin32(error);
+        return false;
+    }
+    FileFailure last_ = FileFailure::None;
 };
 
 }  // namespace vexal

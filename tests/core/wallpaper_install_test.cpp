@@ -140,12 +140,20 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
         std::size_t logEntries;
         bool replaced;
         bool failFlush = false;  // the bitmap's data cannot be written out to the disk
+        FileFailure failure = FileFailure::Other;
     } rows[] = {
         {"bmpCopyFails", "wp.bmp", true, false, true, true, false, "", notWritten, 0, false},
         {"jpgWriteFails", "wp.jpg", true, false, true, true, false, "", notWritten, 0, false},
         {"pngWriteFails", "wp.png", true, false, true, true, false, "", "png変換エラー", 0, false},
         {"renameFails", "wp.jpg", false, true, true, true, false, "", notWritten, 0, false},
         {"flushFails", "wp.png", false, false, true, true, false, "", notWritten, 0, false, true},
+        // The line that says what could not be written goes on with why.
+        {"bmpCopyFindsTheDiskFull", "wp.bmp", true, false, true, true, false, "",
+         notWritten + "ディスクの空きが足りません。", 0, false, false, FileFailure::DiskFull},
+        {"jpgWriteIsNotPermitted", "wp.jpg", true, false, true, true, false, "",
+         notWritten + "書き込みが許可されていません。", 0, false, false, FileFailure::NotPermitted},
+        {"renameOnAReadOnlyDisk", "wp.jpg", false, true, true, true, false, "",
+         notWritten + "読み取り専用の場所です。", 0, false, false, FileFailure::ReadOnly},
         {"flushOfTheMovedBitmapFails", "wpcache.bmp", false, false, true, true, false, "", notWritten, 0,
          false, true},
         {"noWallpaperFolder", "wp.bmp", false, false, false, true, false, "フォルダ /x を作れません。",
@@ -168,6 +176,7 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
         f.t.files.failWrites = r.failWrites;
         f.t.files.failRenames = r.failRename;
         f.t.files.failFlushes = r.failFlush;
+        f.t.files.failWith = r.failure;
         f.program.WorkImageFile = "wpcache.bmp";
         f.desktop.haveFolder = r.haveFolder;
         f.desktop.accept = r.accept;
