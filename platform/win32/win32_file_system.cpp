@@ -58,7 +58,6 @@ FileFailure FileFailureOfWin32(unsigned long error) {
             return FileFailure::None;
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
-        case ERROR_DISK_QUOTA_EXCEEDED:
             return FileFailure::DiskFull;
         case ERROR_ACCESS_DENIED:
             return FileFailure::NotPermitted;
