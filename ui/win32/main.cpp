@@ -34,6 +34,8 @@ bool Unattended() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const bool unattended = Unattended();
+    // Before the settings file is read from the current folder.
+    vexal::win32::StartInDocumentsFromOwnShortcut();
     if (!unattended) {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
                                                            ICC_UPDOWN_CLASS | ICC_TAB_CLASSES |
