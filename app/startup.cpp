@@ -74,12 +74,14 @@ bool ParseCommandLine(Program& program, Host& host, std::string_view commandLine
         const std::string& token = tokens[i];
         if (token.empty()) continue;
         const char first = token[0];
-        // The two options a Linux user tries first. Only these two full words: any other
-        // option, "--" ones included, keeps its message.
+        // The two options a Linux user tries first, and the short ones a Windows user tries
+        // first ("/?", "-h"). Only these: any other option, "--" ones included, keeps its
+        // message.
         const std::string lower = ToLower(token);
-        if (lower == "--help" || lower == "--version") {
-            if (host.console)
-                host.console->Print(lower == "--help" ? UsageText(program) : program.TitleText + "\n");
+        const bool help = lower == "--help" || ((first == '-' || first == '/') &&
+                                                (lower.substr(1) == "?" || lower.substr(1) == "h"));
+        if (help || lower == "--version") {
+            if (host.console) host.console->Print(help ? UsageText(program) : program.TitleText + "\n");
             host.process->End(kExitSuccess);
             return false;
         }
