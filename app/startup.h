@@ -1,6 +1,7 @@
 // Start-up: the command line and the run modes.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,12 +21,29 @@ std::vector<std::string> CutTokens(std::string_view commandLine);
 // The text --help prints: the command line, the unattended mode and the exit statuses.
 std::string UsageText(const Program& program);
 
-// Sets RunMode, CurrentEntry, ChosenImage and ShowPreview. Returns false when the run
-// ends here: after an error's message (status 1), or after printing the usage text for
-// --help or the version for --version (status 0).
-bool ParseCommandLine(Program& program, Host& host, std::string_view commandLine);
+// What the command line asks for: a run in the mode it set, a text to print, or nothing
+// because a token was refused (`subject` is that token).
+enum class CommandLineOutcome : std::uint8_t {
+    Run,
+    Help,
+    Version,
+    UnknownIdentifier,
+    MissingImage,
+    InvalidOption
+};
 
-// InitGlobals, LoadSettings, ParseCommandLine, then the run mode's window.
+struct CommandLineResult {
+    CommandLineOutcome outcome = CommandLineOutcome::Run;
+    std::string subject;
+};
+
+// Sets RunMode, CurrentEntry, ChosenImage and ShowPreview as far as the line is read.
+// Stops at the first refused token, --help or --version.
+[[nodiscard]] CommandLineResult ParseCommandLine(Program& program, std::string_view commandLine);
+
+// The run controller's start: InitGlobals, LoadSettings, ParseCommandLine, then the run
+// mode's window; a refused command line shows its message and ends the run (status 1),
+// --help and --version print and end it (status 0).
 void Main(Program& program, Host& host, FrontEnd& frontEnd, std::string_view commandLine, int majorVersion,
           int minorVersion);
 

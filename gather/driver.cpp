@@ -15,7 +15,6 @@
 #include "settings/source_kind.h"
 #include "wallpaper/image_library.h"
 #include "wallpaper/install.h"
-#include "wallpaper/unattended_preview.h"
 
 namespace vexal {
 namespace {
@@ -37,11 +36,6 @@ bool SameFile(FileSystem& files, const std::string& a, const std::string& b) {
     return files.FolderIdentity(a, idA) && files.FolderIdentity(b, idB) && idA == idB;
 }
 
-// The user's own picture is never deleted, even when it serves as the working file.
-void DeleteWorkFile(Program& program, Host& host, const std::string& path) {
-    if (!(program.WorkImageIsChosen && path == program.WorkImageFile)) host.files->DeleteFile(path);
-}
-
 // Converts the PNG working file into a bitmap beside it, which becomes the working file.
 // False when it ended the program.
 bool ConvertPng(Program& program, Host& host) {
@@ -50,13 +44,13 @@ bool ConvertPng(Program& program, Host& host) {
     assert(host.images);
     const std::string bmp = png.substr(0, png.size() - 3) + "bmp";
     // Written under a name of its own first, so no half bitmap ever carries the working name.
-    const std::string temp = TempPathFor(bmp, host.guard ? host.guard->ProcessId() : 0);
+    const std::string temp = TempPathFor(bmp, host.guard);
     auto unreadable = [&](const DecodeResult& why) {
         // A picture refused for its size says so; anything else is the library's failure.
         ShowError(program, *host.dialogs,
                   why.error == DecodeError::TooLarge ? PictureErrorText(program.ChosenImage, why)
                                                      : "pngファイルの読み出しに失敗しました");
-        DeleteWorkFile(program, host, png);
+        DeleteWorkingFile(program, *host.files, png);
         host.files->DeleteFile(temp);
         return End(host);
     };
@@ -77,11 +71,11 @@ bool ConvertPng(Program& program, Host& host) {
     }
     if (!written || !host.files->RenameFile(temp, bmp)) {
         ShowError(program, *host.dialogs, "pngファイルの変換に失敗しました");
-        DeleteWorkFile(program, host, png);
+        DeleteWorkingFile(program, *host.files, png);
         host.files->DeleteFile(temp);
         return End(host);
     }
-    DeleteWorkFile(program, host, png);
+    DeleteWorkingFile(program, *host.files, png);
     program.WorkImageFile = bmp;
     program.WorkImageIsChosen = false;
     return true;
@@ -162,7 +156,7 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches) {
         // file afterwards would delete the user's picture: it is used where it is instead.
         program.WorkImageIsChosen = SameFile(*host.files, program.ChosenImage, work);
         if (!program.WorkImageIsChosen) {
-            const std::string temp = TempPathFor(work, host.guard ? host.guard->ProcessId() : 0);
+            const std::string temp = TempPathFor(work, host.guard);
             if (!host.files->CopyFile(program.ChosenImage, temp) || !host.files->RenameFile(temp, work)) {
                 host.files->DeleteFile(temp);
                 return Fail(
@@ -197,24 +191,5 @@ bool RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather) {
     if (gather && !frDispGet(program, host, fetches)) return false;
     return frDispGo(program, host, fetches);
 }
-
-UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host)
-    : program_(program),
-      host_(host),
-      preview_(std::make_unique<UnattendedPreview>(program, host)),
-      session_(program, host) {
-    host_.preview = preview_.get();
-}
-
-UnattendedFrontEnd::~UnattendedFrontEnd() {
-    if (host_.preview == preview_.get()) host_.preview = nullptr;
-}
-
-void UnattendedFrontEnd::ShowEditor() {
-    ShowError(program_, *host_.dialogs, kNoEditorWithoutDisplay);
-    host_.process->End(kExitFailure);
-}
-
-void UnattendedFrontEnd::RunRetrieval(bool gather) { session_.Run(gather); }
 
 }  // namespace vexal

@@ -3,11 +3,9 @@
 // message at the first step that fails.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 
-#include "gather/session.h"
 #include "host/front_end.h"
 #include "host/host.h"
 #include "program/program.h"
@@ -57,32 +55,5 @@ private:
 // window, lets it draw, then frDispGet (when `gather`) and frDispGo. False when a step
 // failed and ended the program.
 bool RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather);
-
-class UnattendedPreview;
-
-inline constexpr const char* kNoEditorWithoutDisplay =
-    "画面がないため、エントリの編集画面を開けません。識別子を指定して起動してください。";
-
-// What Main hands over to when nobody watches (no display, or VEXAL_NONINTERACTIVE=1):
-// no windows, the messages on the host's dialogs, a retrieval that installs at once, and
-// a preview that ends the run as its cancel button would.
-class UnattendedFrontEnd final : public FrontEnd {
-public:
-    // `host` carries dialogs, process, files, pump, socket, timer, images and desktop;
-    // host.preview is set to the unattended preview.
-    UnattendedFrontEnd(Program& program, Host& host);
-    ~UnattendedFrontEnd() override;
-
-    // There is no editor to show: the run says so and ends with a failure, so a scheduled
-    // run without an identifier is noticed.
-    void ShowEditor() override;
-    void RunRetrieval(bool gather) override;
-
-private:
-    Program& program_;
-    Host& host_;
-    std::unique_ptr<UnattendedPreview> preview_;
-    RetrievalSession session_;
-};
 
 }  // namespace vexal

@@ -74,7 +74,7 @@ void RemoveUnfinishedFiles(Host& host, const std::string& folder, Writers writer
 }
 
 void EndInterrupted(Program& program, Host& host) {
-    if (!program.WorkImageFile.empty()) host.files->DeleteFile(program.WorkImageFile);
+    DeleteWorkingFile(program, *host.files, program.WorkImageFile);
     RemoveEverywhere(program, host, Writers::Self);
     host.process->End(kExitFailure);
 }

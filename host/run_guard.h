@@ -39,6 +39,12 @@ inline std::string TempPathFor(const std::string& path, std::uint32_t pid) {
     return path.substr(0, base) + std::string(kTempPrefix) + std::to_string(pid) + "-" + path.substr(base);
 }
 
+// The same for the run `guard` keeps apart from others; without a guard there are no other
+// runs to tell apart, and the name carries 0.
+inline std::string TempPathFor(const std::string& path, const RunGuard* guard) {
+    return TempPathFor(path, guard ? guard->ProcessId() : 0);
+}
+
 // The writer's process id of a name made by TempPathFor; false for any other name.
 inline bool TempNameWriter(std::string_view name, std::uint32_t& pidOut) {
     if (name.substr(0, kTempPrefix.size()) != kTempPrefix) return false;

@@ -130,7 +130,7 @@ bool Transfer::SetGrpData(const TransferSettings& settings, std::string image, b
     // The body goes to a name of its own and becomes the working file only once it is
     // whole: a failed or interrupted fetch never damages an earlier working file.
     toFile_ = true;
-    filePath_ = TempPathFor(workFile, host_.guard ? host_.guard->ProcessId() : 0);
+    filePath_ = TempPathFor(workFile, host_.guard);
     fileTouched_ = false;
     const bool received = Fetch();
     if (received) WriteBodyPiece();

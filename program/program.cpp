@@ -15,6 +15,11 @@ void InitGlobals(Program& program, int majorVersion, int minorVersion) {
                                  program.VersionText + "\r\nHost: ";
 }
 
+void DeleteWorkingFile(const Program& program, FileSystem& files, const std::string& path) {
+    if (path.empty() || (program.WorkImageIsChosen && path == program.WorkImageFile)) return;
+    files.DeleteFile(path);
+}
+
 void ShowError(const Program& program, Dialogs& dialogs, const std::string& text) {
     dialogs.Error(program.TitleText, text);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/dialogs.h"
+#include "host/file_system.h"
 #include "program/site_entry.h"
 #include "program/url_parts.h"
 
@@ -65,6 +66,10 @@ inline constexpr const char* kContactAddress = "contact@vexal.example";
 // Sets the start-up globals: version and title texts, the settings file's name and the
 // request header block every fetch sends.
 void InitGlobals(Program& program, int majorVersion, int minorVersion);
+
+// Deletes `path`, a file this run made, unless it is the user's own picture serving as
+// the working file (WorkImageIsChosen): that one is never deleted. An empty path is none.
+void DeleteWorkingFile(const Program& program, FileSystem& files, const std::string& path);
 
 // The error box: error icon, title TitleText.
 void ShowError(const Program& program, Dialogs& dialogs, const std::string& text);

@@ -10,8 +10,6 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 // Flag j is the j-th character, so a multi-byte character before a flag counts once.
 template <std::size_t N>
 void ReadFlags(std::string_view value, std::array<bool, N>& flags) {

@@ -18,12 +18,9 @@ enum class SourceKind : std::int16_t {
     LocalFolder = 5,
 };
 
-// The character that ends a folder path: "\" on Windows, "/" on POSIX systems.
-#ifdef _WIN32
-inline constexpr char kFolderSeparator = '\\';
-#else
-inline constexpr char kFolderSeparator = '/';
-#endif
+// The character that ends a folder path: "\" on Windows, "/" on POSIX systems. The build
+// names it (VEXAL_FOLDER_SEPARATOR, the character's code) for the system it builds for.
+inline constexpr char kFolderSeparator = static_cast<char>(VEXAL_FOLDER_SEPARATOR);
 
 // The four picture kinds; each value is the index of its flag in Ext and of its name in
 // ImageExts.

@@ -9,6 +9,10 @@
 
 namespace vexal {
 
+// An ASCII letter, A to Z in either case: what an identifier and a settings entry's
+// name must start with.
+inline bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
 inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
 // The lower-case form of one code point (itself when it has none that folds).

@@ -2,10 +2,14 @@
 // what the controls show and what reaches SiteEntries and the settings file is here.
 #include "ui/editor.h"
 
+#include <optional>
+
 #include "settings/settings_file.h"
 #include "settings/source_kind.h"
+#include "text/case.h"
 #include "text/codepage.h"
 #include "text/number.h"
+#include "ui/messages.h"
 
 namespace vexal {
 namespace {
@@ -16,25 +20,19 @@ constexpr int kOptionCount = 3;
 constexpr double kSpinMin = 0;
 constexpr double kSpinMax = 9999;
 
-// The settings file is code page 932, so a character outside it (an emoji, for one) would
-// come back as "?". Such text is refused with these messages instead of being lost.
-constexpr const char* kIdentifierUnstorable = "識別子に保存出来ない文字（絵文字など）は使用出来ません。";
-constexpr const char* kFieldUnstorableTail =
-    "に、設定ファイルに保存出来ない文字（絵文字など）が含まれています。";
-constexpr const char* kSettingsUnstorable =
-    "設定ファイルに保存出来ない文字が含まれているため、設定ファイルを保存出来ませんでした。";
-constexpr const char* kFieldUrl = "URL/ファイル名";
-constexpr const char* kFieldComment = "コメント";
-constexpr const char* kFieldRefstr = "ファイル名に含む文字";
-
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
 // The first stored text field of `entry` that code page 932 cannot hold.
-const char* UnstorableEntryField(const SiteEntry& entry) {
-    if (!FitsCp932(entry.Url)) return kFieldUrl;
-    if (!FitsCp932(entry.Comment)) return kFieldComment;
-    if (!FitsCp932(entry.Refstr)) return kFieldRefstr;
-    return nullptr;
+// The settings file is code page 932, so a character outside it (an emoji, for one) would
+// come back as "?": such text is refused with a message naming the field instead of being lost.
+std::optional<Message> UnstorableEntryField(const SiteEntry& entry) {
+    if (!FitsCp932(entry.Url)) return Message::FieldUrl;
+    if (!FitsCp932(entry.Comment)) return Message::FieldComment;
+    if (!FitsCp932(entry.Refstr)) return Message::FieldRefstr;
+    return std::nullopt;
+}
+
+void Error(const Program& program, Host& host, Message kind,
+           std::initializer_list<std::string_view> subjects = {}) {
+    ShowError(program, *host.dialogs, MessageText(kind, subjects));
 }
 
 }  // namespace
@@ -186,7 +184,7 @@ void EditorPresenter::scNo_Change() {
     scNo_Change();
 }
 
-const char* EditorPresenter::UnstorableField() const {
+std::optional<Message> EditorPresenter::UnstorableField() const {
     SiteEntry fields;
     fields.Url = view_.Text(EditorControl::txUrl);
     fields.Comment = view_.Text(EditorControl::txComment);
@@ -197,24 +195,24 @@ const char* EditorPresenter::UnstorableField() const {
 void EditorPresenter::cbTouroku_Click() {
     // Checked before asking, so the user is not made to type an identifier for a
     // registration that cannot be saved.
-    if (const char* field = UnstorableField()) {
-        ShowError(program_, *host_.dialogs, std::string(field) + kFieldUnstorableTail);
+    if (const std::optional<Message> field = UnstorableField()) {
+        Error(program_, host_, Message::FieldUnstorable, {MessageText(*field)});
         return;
     }
     std::string s;
     while (true) {
-        s = host_.dialogs->AskText(kPlainTitle, kIdentifierPrompt);
+        s = host_.dialogs->AskText(kPlainTitle, MessageText(Message::IdentifierPrompt));
         if (s.empty()) return;
         if (s.find(' ') != std::string::npos) {
-            ShowError(program_, *host_.dialogs, "識別子に空白文字は使用出来ません。");
+            Error(program_, host_, Message::IdentifierHasBlank);
             continue;
         }
         if (!IsAsciiLetter(s[0])) {
-            ShowError(program_, *host_.dialogs, "識別子の１文字目は英文字である必要があります。");
+            Error(program_, host_, Message::IdentifierNotLetter);
             continue;
         }
         if (!FitsCp932(s)) {
-            ShowError(program_, *host_.dialogs, kIdentifierUnstorable);
+            Error(program_, host_, Message::IdentifierUnstorable);
             continue;
         }
         break;
@@ -228,8 +226,7 @@ void EditorPresenter::cbTouroku_Click() {
 
 void EditorPresenter::cbDelete_Click() {
     if (curIndex_ < 1 || curIndex_ > program_.EntryCount()) return;
-    const std::string text =
-        "登録されている識別子 " + view_.ListItemText(curIndex_) + " を削除します。よろしいですか？";
+    const std::string text = MessageText(Message::DeleteEntryQuestion, {view_.ListItemText(curIndex_)});
     if (!host_.dialogs->AskYesNo(kPlainTitle, text)) return;
     program_.SiteEntries.erase(program_.SiteEntries.begin() + curIndex_);
     FillList();
@@ -239,13 +236,12 @@ bool EditorPresenter::Save() {
     // Name the entry and field at fault, so the user can find what to change.
     for (std::int32_t k = 1; k <= program_.EntryCount(); ++k) {
         const SiteEntry& e = program_.SiteEntries[k];
-        std::string where;
-        if (const char* field = UnstorableEntryField(e))
-            where = "識別子 " + e.Name + " の" + field;
-        else if (!FitsCp932(e.Name))
-            where = "識別子 " + e.Name + " ";
-        if (!where.empty()) {
-            ShowError(program_, *host_.dialogs, where + kFieldUnstorableTail);
+        if (const std::optional<Message> field = UnstorableEntryField(e)) {
+            Error(program_, host_, Message::EntryFieldUnstorable, {e.Name, MessageText(*field)});
+            return false;
+        }
+        if (!FitsCp932(e.Name)) {
+            Error(program_, host_, Message::EntryNameUnstorable, {e.Name});
             return false;
         }
     }
@@ -253,22 +249,21 @@ bool EditorPresenter::Save() {
         case SaveResult::Saved:
             return true;
         case SaveResult::Unrepresentable:
-            ShowError(program_, *host_.dialogs, kSettingsUnstorable);
+            Error(program_, host_, Message::SettingsUnstorable);
             return false;
         case SaveResult::WriteFailed:
-            ShowError(program_, *host_.dialogs,
-                      "設定ファイル " + program_.SettingsFileName + " に書き込めませんでした。");
+            Error(program_, host_, Message::SettingsNotWritten, {program_.SettingsFileName});
             return false;
     }
     return false;
 }
 
-void EditorPresenter::Retrieve(bool preview, const char* emptyUrlMessage) {
+void EditorPresenter::Retrieve(bool preview, Message emptyUrlMessage) {
     if (curIndex_ != 0) StoreEntry(curIndex_);
     if (!Save()) return;
     StoreEntry(0);
     if (program_.CurrentEntry().Url.empty()) {
-        ShowError(program_, *host_.dialogs, emptyUrlMessage);
+        Error(program_, host_, emptyUrlMessage);
         return;
     }
     program_.ShowPreview = preview;
@@ -276,9 +271,9 @@ void EditorPresenter::Retrieve(bool preview, const char* emptyUrlMessage) {
     frontEnd_.RunRetrieval(true);
 }
 
-void EditorPresenter::cbPreview_Click() { Retrieve(true, "URL/ファイル が空欄です。"); }
+void EditorPresenter::cbPreview_Click() { Retrieve(true, Message::PreviewUrlEmpty); }
 
-void EditorPresenter::cbSetWP_Click() { Retrieve(false, "URL/ファイルが空欄です。"); }
+void EditorPresenter::cbSetWP_Click() { Retrieve(false, Message::SetWallpaperUrlEmpty); }
 
 void EditorPresenter::cbEnd_Click() {
     if (curIndex_ != 0) StoreEntry(curIndex_);

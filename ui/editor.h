@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "host/editor_view.h"
@@ -11,11 +12,9 @@
 #include "host/host.h"
 #include "program/program.h"
 #include "program/site_entry.h"
+#include "ui/messages.h"
 
 namespace vexal {
-
-// The prompt of the input box that asks for a new identifier.
-inline constexpr const char* kIdentifierPrompt = "登録する識別子を入力してください";
 
 class EditorPresenter {
 public:
@@ -52,12 +51,12 @@ public:
 private:
     // Sets txUrl and, when its text changes, runs txUrl_Change as a change would.
     void SetUrlText(const std::string& text);
-    void Retrieve(bool preview, const char* emptyUrlMessage);
+    void Retrieve(bool preview, Message emptyUrlMessage);
     // Writes the settings file; on refusal or failure shows why and returns false.
     bool Save();
     // The first of the fields that StoreEntry would save that code page 932 cannot
-    // hold, as the name the user knows it by; nullptr when all fit.
-    const char* UnstorableField() const;
+    // hold, as the name the user knows it by; none when all fit.
+    std::optional<Message> UnstorableField() const;
 
     Program& program_;
     Host& host_;

@@ -68,8 +68,7 @@ void PreviewPresenter::cbRetry_Click() {
     view_.HideWindow();
     // The next picture may be of another kind and get another working file name: this
     // one goes now, or it would be left behind.
-    if (!program_.WorkImageFile.empty() && !program_.WorkImageIsChosen)
-        host_.files->DeleteFile(program_.WorkImageFile);
+    DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
     program_.WorkImageFile.clear();
     frontEnd_.RunRetrieval(true);
 }

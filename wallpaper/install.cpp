@@ -101,7 +101,7 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
     // The bitmap is written under a name of its own and renamed over the old one once it is
     // whole and on the disk: the desktop, another run, a crash or a power cut only ever
     // finds the old picture or the new.
-    const std::string temp = TempPathFor(destination, host.guard ? host.guard->ProcessId() : 0);
+    const std::string temp = TempPathFor(destination, host.guard);
     auto refuse = [&](const std::string& text) {
         host.files->DeleteFile(temp);
         return Refuse(host, text);
@@ -182,8 +182,7 @@ void Autowp(Program& program, Host& host, PreviewView& preview) {
 }
 
 void PreviewUnload(Program& program, Host& host, int status) {
-    if (!program.WorkImageFile.empty() && !program.WorkImageIsChosen)
-        host.files->DeleteFile(program.WorkImageFile);
+    DeleteWorkingFile(program, *host.files, program.WorkImageFile);
     host.process->End(status);
 }
 

@@ -12,9 +12,9 @@
 #include "host/progress_view.h"
 #include "net/url.h"
 #include "settings/source_kind.h"
+#include "ui/unattended_preview.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/install.h"
-#include "wallpaper/unattended_preview.h"
 
 namespace vexal {
 namespace {
@@ -437,15 +437,6 @@ TEST(DriverTest, TheWorkingFileItselfIsInstalledAndKept) {
     }
 }
 
-// Regression: without a display and without an identifier the run ended silently with 0.
-TEST(DriverTest, UnattendedRunCannotShowTheEditorAndSaysSo) {
-    Fixture f;
-    UnattendedFrontEnd frontEnd(f.program, f.t.host);
-    frontEnd.ShowEditor();
-    EXPECT_EQ(f.Errors(), std::vector<std::string>{f.Error(kNoEditorWithoutDisplay)});
-    EXPECT_EQ(f.t.process.status, kExitFailure);
-}
-
 TEST(DriverTest, FailedInstallationEndsWithFailure) {
     Fixture f;
     f.desktop.accept = false;
@@ -547,6 +538,15 @@ TEST(DriverTest, InterruptedRunRemovesWhatItWasWriting) {
     std::vector<std::string> expected = kept;
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(left, expected);
+
+    // Regression: a stop while the user's own picture served as the working file deleted it.
+    Fixture own;
+    own.t.host.guard = &guard;
+    own.program.WorkImageFile = "wpcache.jpg";
+    own.program.WorkImageIsChosen = true;
+    own.t.files.files["wpcache.jpg"] = "the user's picture";
+    EndInterrupted(own.program, own.t.host);
+    EXPECT_EQ(own.t.files.files.count("wpcache.jpg"), 1u);
 }
 
 }  // namespace

@@ -40,6 +40,27 @@ struct CommandRow {
     const char* error;    // nullptr when the line is accepted
 };
 
+class RecordingFrontEnd final : public FrontEnd {
+public:
+    std::string calls;
+    bool hasEditor = true;
+    bool HasEditor() const override { return hasEditor; }
+    void ShowEditor() override { calls += "editor;"; }
+    void RunRetrieval(bool gather) override { calls += gather ? "get+go;" : "go;"; }
+};
+
+// A run through the run controller with two registered entries, "Sample" and "other".
+struct StartedRun {
+    testing::TestHost t;
+    Program p;
+    RecordingFrontEnd frontEnd;
+    explicit StartedRun(const char* line,
+                        const char* settings = "-\r\nName = Sample\r\n-\r\nName = other\r\n") {
+        if (settings) t.files.files["vexal.ini"] = settings;
+        Main(p, t.host, frontEnd, line, 1, 0);
+    }
+};
+
 TEST(CommandLineTest, ModesAndMessages) {
     const CommandRow rows[] = {
         {"empty", "", RunModeValue::Editor, false, "", "", nullptr},
@@ -64,6 +85,8 @@ TEST(CommandLineTest, ModesAndMessages) {
         {"notRegistered", "nosuch", RunModeValue::Editor, false, "", "",
          "指定された識別子 nosuch が見つかりません。"},
         {"japaneseFirst", "日本", RunModeValue::Editor, false, "", "", "起動時オプション 日本 が無効です。"},
+        // A token is put into its message as it is, braces and all.
+        {"bracesInToken", "-{1}", RunModeValue::Editor, false, "", "", "起動時オプション -{1} が無効です。"},
         // Only the two whole GNU words and the short Windows ones print instead.
         {"singleDashHelp", "-help", RunModeValue::Editor, false, "", "",
          "起動時オプション -help が無効です。"},
@@ -78,30 +101,23 @@ TEST(CommandLineTest, ModesAndMessages) {
         {"helpAsTheImage", "-wp --help", RunModeValue::Direct, false, "--help", "", nullptr},
     };
     for (const auto& row : rows) {
-        testing::TestHost t;
-        Program p;
-        InitGlobals(p, 1, 0);
-        p.SiteEntries.resize(3);
-        p.SiteEntries[1].Name = "Sample";
-        p.SiteEntries[2].Name = "other";
-        const bool ok = ParseCommandLine(p, t.host, row.line);
+        StartedRun run(row.line);
         if (row.error) {
-            EXPECT_FALSE(ok) << row.name;
-            EXPECT_TRUE(t.process.ended) << row.name;
-            EXPECT_EQ(t.process.status, kExitFailure) << row.name;
-            ASSERT_EQ(t.dialogs.boxes.size(), 1u) << row.name;
-            EXPECT_EQ(t.dialogs.boxes[0].kind, "error");
-            EXPECT_EQ(t.dialogs.boxes[0].title, "vexal 1.00");
-            EXPECT_EQ(t.dialogs.boxes[0].text, row.error) << row.name;
+            EXPECT_TRUE(run.t.process.ended) << row.name;
+            EXPECT_EQ(run.t.process.status, kExitFailure) << row.name;
+            EXPECT_EQ(run.frontEnd.calls, "") << row.name;
+            ASSERT_EQ(run.t.dialogs.boxes.size(), 1u) << row.name;
+            EXPECT_EQ(run.t.dialogs.boxes[0].kind, "error");
+            EXPECT_EQ(run.t.dialogs.boxes[0].title, "vexal 1.00");
+            EXPECT_EQ(run.t.dialogs.boxes[0].text, row.error) << row.name;
             continue;
         }
-        EXPECT_TRUE(ok) << row.name;
-        EXPECT_FALSE(t.process.ended) << row.name;
-        EXPECT_TRUE(t.dialogs.boxes.empty()) << row.name;
-        EXPECT_EQ(p.RunMode, row.mode) << row.name;
-        EXPECT_EQ(p.ShowPreview, row.preview) << row.name;
-        EXPECT_EQ(p.ChosenImage, row.chosen) << row.name;
-        EXPECT_EQ(p.CurrentEntry().Name, row.current) << row.name;
+        EXPECT_FALSE(run.t.process.ended) << row.name;
+        EXPECT_TRUE(run.t.dialogs.boxes.empty()) << row.name;
+        EXPECT_EQ(run.p.RunMode, row.mode) << row.name;
+        EXPECT_EQ(run.p.ShowPreview, row.preview) << row.name;
+        EXPECT_EQ(run.p.ChosenImage, row.chosen) << row.name;
+        EXPECT_EQ(run.p.CurrentEntry().Name, row.current) << row.name;
     }
 }
 
@@ -121,29 +137,23 @@ TEST(CommandLineTest, HelpAndVersionPrintAndEndWithSuccess) {
         {"/H sample", usage},
     };
     for (const auto& [line, printed] : rows) {
-        testing::TestHost t;
-        Program p;
-        InitGlobals(p, 1, 0);
-        p.SiteEntries.resize(2);
-        p.SiteEntries[1].Name = "sample";
-        EXPECT_FALSE(ParseCommandLine(p, t.host, line)) << line;
-        EXPECT_TRUE(t.process.ended) << line;
-        EXPECT_EQ(t.process.status, kExitSuccess) << line;
-        EXPECT_EQ(t.console.printed, printed) << line;
-        EXPECT_TRUE(t.dialogs.boxes.empty()) << line;
+        StartedRun run(line);
+        EXPECT_TRUE(run.t.process.ended) << line;
+        EXPECT_EQ(run.t.process.status, kExitSuccess) << line;
+        EXPECT_EQ(run.t.console.printed, printed) << line;
+        EXPECT_TRUE(run.t.dialogs.boxes.empty()) << line;
+        EXPECT_EQ(run.frontEnd.calls, "") << line;
     }
     // The usage text names every option and the exit statuses.
-    for (const char* part :
-         {"-preview", "-wp", "--help", "--version", "VEXAL_NONINTERACTIVE=1", "vexal.ini", "終了ステータス"})
+    for (const char* part : {"-preview", "-wp", "--help", "--version", "VEXAL_NONINTERACTIVE=1", "vexal.ini",
+                             "終了ステータス", "エラーのタイトルは vexal 1.00、\n"})
         EXPECT_NE(usage.find(part), std::string::npos) << part;
 }
 
 TEST(CommandLineTest, NoEntriesRegistered) {
-    testing::TestHost t;
-    Program p;
-    InitGlobals(p, 1, 0);
-    EXPECT_FALSE(ParseCommandLine(p, t.host, "sample"));
-    EXPECT_EQ(t.dialogs.Texts(), (std::vector<std::string>{"指定された識別子 sample が見つかりません。"}));
+    StartedRun run("sample", nullptr);
+    EXPECT_EQ(run.t.dialogs.Texts(),
+              (std::vector<std::string>{"指定された識別子 sample が見つかりません。"}));
 }
 
 struct KindRow {
@@ -203,13 +213,6 @@ TEST(SourceKindTest, WorkImageFileNames) {
     for (const auto& row : rows) EXPECT_EQ(WorkImageFileName("c", row.image, row.web), row.file) << row.image;
 }
 
-class RecordingFrontEnd final : public FrontEnd {
-public:
-    std::string calls;
-    void ShowEditor() override { calls += "editor;"; }
-    void RunRetrieval(bool gather) override { calls += gather ? "get+go;" : "go;"; }
-};
-
 TEST(StartupTest, MainDispatchesByRunMode) {
     const std::pair<const char*, const char*> rows[] = {
         {"", "editor;"}, {"sample", "get+go;"}, {"-wp a.bmp", "go;"}, {"-x", ""}, {"--version", ""}};
@@ -221,6 +224,20 @@ TEST(StartupTest, MainDispatchesByRunMode) {
         Main(p, t.host, fe, line, 1, 0);
         EXPECT_EQ(fe.calls, calls) << line;
     }
+}
+
+// Regression: without a display and without an identifier the run ended silently with 0.
+TEST(StartupTest, RunWithoutAnEditorSaysSoAndFails) {
+    testing::TestHost t;
+    Program p;
+    RecordingFrontEnd fe;
+    fe.hasEditor = false;
+    Main(p, t.host, fe, "", 1, 0);
+    EXPECT_EQ(fe.calls, "");
+    EXPECT_EQ(t.dialogs.Texts(),
+              std::vector<std::string>{
+                  "画面がないため、エントリの編集画面を開けません。識別子を指定して起動してください。"});
+    EXPECT_EQ(t.process.status, kExitFailure);
 }
 
 }  // namespace

@@ -9,9 +9,6 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "app/stderr_dialogs.h"
-#include "app/stdout_console.h"
-#include "gather/driver.h"
 #include "gather/overlap.h"
 #include "platform/linux/command_runner.h"
 #include "platform/linux/linux_desktop.h"
@@ -26,6 +23,9 @@
 #include "ui/qt/japanese_ui.h"
 #include "ui/qt/qt_dialogs.h"
 #include "ui/qt/qt_event_pump.h"
+#include "ui/stderr_dialogs.h"
+#include "ui/stdout_console.h"
+#include "ui/unattended_front_end.h"
 
 namespace {
 

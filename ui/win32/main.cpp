@@ -4,8 +4,6 @@
 #include <string>
 
 #include "app/startup.h"
-#include "app/stderr_dialogs.h"
-#include "gather/driver.h"
 #include "gather/overlap.h"
 #include "net/tls_socket.h"
 #include "platform/win32/schannel_engine.h"
@@ -18,6 +16,8 @@
 #include "platform/win32/win32_run_guard.h"
 #include "platform/win32/win32_socket.h"
 #include "platform/win32/win32_timer.h"
+#include "ui/stderr_dialogs.h"
+#include "ui/unattended_front_end.h"
 #include "ui/win32/front_end.h"
 #include "ui/win32/win32_console.h"
 #include "ui/win32/win32_dialogs.h"

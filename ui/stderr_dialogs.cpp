@@ -1,6 +1,6 @@
 // One line per box. Line breaks inside a message (the choice messages hold CR LF) are
 // kept as written, so a reader sees the text exactly as the box would show it.
-#include "app/stderr_dialogs.h"
+#include "ui/stderr_dialogs.h"
 
 namespace vexal {
 

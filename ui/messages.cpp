@@ -1,0 +1,96 @@
+// The table of the program's messages.
+#include "ui/messages.h"
+
+#include <cassert>
+#include <iterator>
+
+namespace vexal {
+namespace {
+
+struct Entry {
+    Message kind;
+    const char* text;
+};
+
+// In the order of the enumeration, which the compiler checks below.
+constexpr Entry kTexts[] = {
+    {Message::Usage,
+     "使い方:\n"
+     "  vexal                     登録項目の編集画面を開きます。\n"
+     "  vexal 識別子 [-preview]   その識別子の項目から壁紙を変更します。識別子の\n"
+     "                            大文字と小文字は区別しません。-preview を付けると、\n"
+     "                            先に画像をプレビューで表示します。\n"
+     "  vexal -wp URL/ファイル    その画像を直接壁紙にします(スタイルはそのまま)。\n"
+     "  vexal --help              この説明を表示します。\n"
+     "  vexal --version           バージョンを表示します。\n"
+     "\n"
+     "オプションは - または / で始まり、大文字と小文字を区別しません。コマンドラインは\n"
+     "空白ごとに区切られ、引用符は使えないため、-wp に渡すパスには空白を含められません。\n"
+     "設定ファイル {1} は現在のフォルダーから読みます。\n"
+     "\n"
+     "画面がないとき、または VEXAL_NONINTERACTIVE=1 のときは、メッセージボックスの代わりに\n"
+     "「タイトル: 本文」の1行を標準エラー出力に書き(エラーのタイトルは {2}、\n"
+     "お知らせは vexal)、問い合わせにはキャンセル/いいえ/空欄で答えます。\n"
+     "\n"
+     "終了ステータス: 壁紙を変更したときとエディタを閉じたとき(終了ボタンは保存してから、\n"
+     "閉じるボタンは保存せずに閉じます)は 0、失敗または取り消しのときは 1 です。\n"},
+    {Message::IdentifierNotFound, "指定された識別子 {1} が見つかりません。"},
+    {Message::WpNeedsImage, "-wp オプションにはサブオプションとして URL/ファイル が必要です。"},
+    {Message::InvalidOption, "起動時オプション {1} が無効です。"},
+    {Message::NoEditorWithoutDisplay,
+     "画面がないため、エントリの編集画面を開けません。識別子を指定して起動してください。"},
+
+    {Message::IdentifierPrompt, "登録する識別子を入力してください"},
+    {Message::IdentifierHasBlank, "識別子に空白文字は使用出来ません。"},
+    {Message::IdentifierNotLetter, "識別子の１文字目は英文字である必要があります。"},
+    // The settings file is code page 932, so a character outside it (an emoji, for one)
+    // would come back as "?": such text is refused instead of being lost.
+    {Message::IdentifierUnstorable, "識別子に保存出来ない文字（絵文字など）は使用出来ません。"},
+    {Message::FieldUnstorable, "{1}に、設定ファイルに保存出来ない文字（絵文字など）が含まれています。"},
+    {Message::EntryFieldUnstorable,
+     "識別子 {1} の{2}に、設定ファイルに保存出来ない文字（絵文字など）が含まれています。"},
+    {Message::EntryNameUnstorable,
+     "識別子 {1} に、設定ファイルに保存出来ない文字（絵文字など）が含まれています。"},
+    {Message::SettingsUnstorable,
+     "設定ファイルに保存出来ない文字が含まれているため、設定ファイルを保存出来ませんでした。"},
+    {Message::SettingsNotWritten, "設定ファイル {1} に書き込めませんでした。"},
+    {Message::DeleteEntryQuestion, "登録されている識別子 {1} を削除します。よろしいですか？"},
+    {Message::PreviewUrlEmpty, "URL/ファイル が空欄です。"},
+    {Message::SetWallpaperUrlEmpty, "URL/ファイルが空欄です。"},
+
+    {Message::FieldUrl, "URL/ファイル名"},
+    {Message::FieldComment, "コメント"},
+    {Message::FieldRefstr, "ファイル名に含む文字"},
+};
+
+constexpr bool InOrder() {
+    for (std::size_t i = 0; i < std::size(kTexts); ++i)
+        if (static_cast<std::size_t>(kTexts[i].kind) != i) return false;
+    return true;
+}
+static_assert(InOrder(), "every message's row sits at its own index");
+
+}  // namespace
+
+std::string MessageText(Message kind, std::initializer_list<std::string_view> subjects) {
+    const auto index = static_cast<std::size_t>(kind);
+    assert(index < std::size(kTexts));
+    if (index >= std::size(kTexts)) return {};
+    const std::string_view text = kTexts[index].text;
+    std::string out;
+    out.reserve(text.size() + 64);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // "{n}" with one digit names the n-th subject; any other brace is text.
+        if (text[i] == '{' && i + 2 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9' &&
+            text[i + 2] == '}') {
+            const auto n = static_cast<std::size_t>(text[i + 1] - '1');
+            if (n < subjects.size()) out += *(subjects.begin() + n);
+            i += 2;
+            continue;
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+}  // namespace vexal

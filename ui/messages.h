@@ -1,0 +1,47 @@
+// Every message, question and prompt the program shows the user, each as one whole text
+// in one table (messages.cpp), so a reader finds a text by searching for it. Lower layers
+// report a kind and its subjects; the top of the program picks the text here. The windows'
+// own captions and labels stay beside their windows.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace vexal {
+
+// What the program has to say. The comment names what fills "{1}", "{2}", ... in the text.
+enum class Message : std::uint16_t {
+    // Start-up and the command line.
+    Usage,               // {1} the settings file's name, {2} the title of error boxes
+    IdentifierNotFound,  // {1} the identifier as given
+    WpNeedsImage,
+    InvalidOption,  // {1} the option as given
+    NoEditorWithoutDisplay,
+
+    // The entry editor.
+    IdentifierPrompt,
+    IdentifierHasBlank,
+    IdentifierNotLetter,
+    IdentifierUnstorable,
+    FieldUnstorable,       // {1} the field's name
+    EntryFieldUnstorable,  // {1} the identifier, {2} the field's name
+    EntryNameUnstorable,   // {1} the identifier
+    SettingsUnstorable,
+    SettingsNotWritten,   // {1} the settings file's name
+    DeleteEntryQuestion,  // {1} the identifier
+    PreviewUrlEmpty,
+    SetWallpaperUrlEmpty,
+
+    // Names of the editor's fields, as the messages above name them.
+    FieldUrl,
+    FieldComment,
+    FieldRefstr,
+};
+
+// The text of `kind` with "{1}", "{2}", ... replaced by the subjects in order. A subject
+// is put in as it is: braces inside it are not read again.
+std::string MessageText(Message kind, std::initializer_list<std::string_view> subjects = {});
+
+}  // namespace vexal

@@ -1,0 +1,22 @@
+// The front end of runs that nobody watches.
+#include "ui/unattended_front_end.h"
+
+#include "ui/unattended_preview.h"
+
+namespace vexal {
+
+UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host)
+    : program_(program),
+      host_(host),
+      preview_(std::make_unique<UnattendedPreview>(program, host)),
+      session_(program, host) {
+    host_.preview = preview_.get();
+}
+
+UnattendedFrontEnd::~UnattendedFrontEnd() {
+    if (host_.preview == preview_.get()) host_.preview = nullptr;
+}
+
+void UnattendedFrontEnd::RunRetrieval(bool gather) { session_.Run(gather); }
+
+}  // namespace vexal
