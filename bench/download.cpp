@@ -31,6 +31,7 @@
 #include "tests/posix/loopback_server.h"
 #include "tests/posix/temp_dir.h"
 #include "tests/posix/test_pki.h"
+#include "ui/retrieval_reporter.h"
 
 extern char** environ;
 
@@ -146,8 +147,10 @@ int main(int argc, char** argv) {
             host.secureSocket = &secureSocket;
             host.timer = &timer;
             host.progress = &progress;
-            vexal::Transfer transfer(host, program.CancelRequested);
-            vexal::TransferFetches fetches(program, transfer);
+            vexal::RetrievalReporter reporter(program, host);
+            const vexal::TransferServices services{&socket, &secureSocket, &timer, &reactor, &files, nullptr};
+            vexal::Transfer transfer(services, reporter);
+            vexal::TransferFetches fetches(program, transfer, reporter);
             const auto start = std::chrono::steady_clock::now();
             const bool fetched = fetches.SetGrpData();
             ours.push_back(Seconds(start));

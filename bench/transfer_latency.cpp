@@ -24,6 +24,7 @@
 #include "platform/posix/posix_timer.h"
 #include "tests/posix/loopback_server.h"
 #include "tests/posix/temp_dir.h"
+#include "ui/retrieval_reporter.h"
 
 namespace {
 
@@ -101,8 +102,10 @@ double Fetch(const std::string& url, const std::string& dir, int timeOut, int ca
     host.socket = &socket;
     host.timer = &timer;
     host.progress = &progress;
-    vexal::Transfer transfer(host, program.CancelRequested);
-    vexal::TransferFetches fetches(program, transfer);
+    vexal::RetrievalReporter reporter(program, host);
+    const vexal::TransferServices services{&socket, nullptr, &timer, &reactor, &files, nullptr};
+    vexal::Transfer transfer(services, reporter);
+    vexal::TransferFetches fetches(program, transfer, reporter);
     CancelButton button(reactor, program, cancelAfterMs > 0 ? cancelAfterMs : 0);
     const Clock::time_point start = Clock::now();
     (void)fetches.SetGrpData();

@@ -82,9 +82,7 @@ bool ConvertPng(Program& program, Host& host) {
 }
 
 // What every fetch obeys, read afresh each time: the editor may have changed TimeOut since.
-TransferSettings SettingsOf(const Program& program) {
-    return {program.TitleText, program.RequestHeaderBlock, program.TimeOut};
-}
+TransferSettings SettingsOf(const Program& program) { return {program.RequestHeaderBlock, program.TimeOut}; }
 
 // The server a fetch talked to, after success and failure alike: the choice hangs the
 // page's relative links below its folder.
@@ -95,19 +93,21 @@ void CopyServer(const Transfer& transfer, Program& program) {
 
 }  // namespace
 
-bool TransferFetches::SetGrpUrl() {
-    const bool fetched =
-        transfer_.SetGrpUrl(SettingsOf(program_), program_.CurrentEntry().Url, program_.SourceText);
+bool TransferFetches::Told(const FetchResult& result) {
     CopyServer(transfer_, program_);
-    return fetched;
+    if (result.Ok()) return true;
+    owner_.FetchFailed(result);
+    return false;
+}
+
+bool TransferFetches::SetGrpUrl() {
+    return Told(transfer_.SetGrpUrl(SettingsOf(program_), program_.CurrentEntry().Url, program_.SourceText));
 }
 
 bool TransferFetches::SetGrpData() {
     const std::string work = WorkImageFileName(program_.CacheFileName, program_.ChosenImage, true);
-    const bool fetched = transfer_.SetGrpData(SettingsOf(program_), program_.ChosenImage,
-                                              program_.RelativeToPage, work, program_.WorkImageFile);
-    CopyServer(transfer_, program_);
-    return fetched;
+    return Told(transfer_.SetGrpData(SettingsOf(program_), program_.ChosenImage, program_.RelativeToPage,
+                                     work, program_.WorkImageFile));
 }
 
 bool frDispGet(Program& program, Host& host, Fetches& fetches) {

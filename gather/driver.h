@@ -8,11 +8,20 @@
 
 #include "host/front_end.h"
 #include "host/host.h"
+#include "net/transfer.h"
 #include "program/program.h"
 
 namespace vexal {
 
 class Transfer;
+
+// The front end as a retrieval sees it: the transfer's owner (progress, the question on a
+// silent server, cancelling), and the one that tells the user why a fetch failed.
+class RetrievalOwner : public TransferOwner {
+public:
+    // Says why a fetch failed; the run ends right after.
+    virtual void FetchFailed(const FetchResult& result) = 0;
+};
 
 // The progress window's two fetches. In the program they are its Transfer's; tests follow
 // the driver's paths through doubles.
@@ -27,17 +36,21 @@ public:
 };
 
 // The fetches of a Transfer: each hands it the settings and the names it needs from the
-// program, and copies back what it leaves (the server, its request headers, the page text,
-// the working file).
+// program, copies back what it leaves (the server, its request headers, the page text,
+// the working file), and hands a failure to the owner to tell.
 class TransferFetches final : public Fetches {
 public:
-    TransferFetches(Program& program, Transfer& transfer) : program_(program), transfer_(transfer) {}
+    TransferFetches(Program& program, Transfer& transfer, RetrievalOwner& owner)
+        : program_(program), transfer_(transfer), owner_(owner) {}
     [[nodiscard]] bool SetGrpUrl() override;
     [[nodiscard]] bool SetGrpData() override;
 
 private:
+    bool Told(const FetchResult& result);
+
     Program& program_;
     Transfer& transfer_;
+    RetrievalOwner& owner_;
 };
 
 // Gathers the candidates for CurrentEntry and chooses one into ChosenImage (only in run

@@ -6,7 +6,8 @@
 
 namespace vexal {
 
-RetrievalSession::RetrievalSession(Program& program, Host& host) : program_(program), host_(host) {}
+RetrievalSession::RetrievalSession(Program& program, Host& host, RetrievalOwner& owner)
+    : program_(program), host_(host), owner_(owner) {}
 
 RetrievalSession::~RetrievalSession() {
     fetches_.reset();
@@ -15,8 +16,9 @@ RetrievalSession::~RetrievalSession() {
 
 void RetrievalSession::Run(bool gather) {
     if (!transfer_ && host_.socket && host_.timer) {
-        transfer_ = std::make_unique<Transfer>(host_, program_.CancelRequested);
-        fetches_ = std::make_unique<TransferFetches>(program_, *transfer_);
+        services_ = {host_.socket, host_.secureSocket, host_.timer, host_.pump, host_.files, host_.guard};
+        transfer_ = std::make_unique<Transfer>(services_, owner_);
+        fetches_ = std::make_unique<TransferFetches>(program_, *transfer_, owner_);
     }
     if (!fetches_) {
         host_.process->End(kExitFailure);

@@ -6,18 +6,20 @@
 #include <memory>
 
 #include "host/host.h"
+#include "net/transfer.h"
 #include "program/program.h"
 
 namespace vexal {
 
 class Transfer;
 class TransferFetches;
+class RetrievalOwner;
 
 class RetrievalSession {
 public:
     // `host` carries what the driver needs; its socket and timer may be set as late as
-    // the first Run.
-    RetrievalSession(Program& program, Host& host);
+    // the first Run. `owner` (the front end) must outlive the session.
+    RetrievalSession(Program& program, Host& host, RetrievalOwner& owner);
     // The transfer goes first: it stops listening to the socket and timer it was given.
     ~RetrievalSession();
     RetrievalSession(const RetrievalSession&) = delete;
@@ -30,6 +32,8 @@ public:
 private:
     Program& program_;
     Host& host_;
+    RetrievalOwner& owner_;
+    TransferServices services_;
     std::unique_ptr<Transfer> transfer_;
     std::unique_ptr<TransferFetches> fetches_;
 };

@@ -11,11 +11,11 @@ public:
     virtual ~Desktop() = default;
     // The folder the wallpaper bitmap is written into (the "Windows folder"), without a
     // trailing separator; false when there is none to be had.
-    virtual bool WallpaperFolder(std::string& folderOut) = 0;
+    [[nodiscard]] virtual bool WallpaperFolder(std::string& folderOut) = 0;
     // The folder that holds the lock every run of this user shares, without a trailing
     // separator: beside the bitmap unless the system keeps it elsewhere (Windows keeps it
     // in the user's own folder, since the bitmap's folder may differ from run to run).
-    virtual bool LockFolder(std::string& folderOut) { return WallpaperFolder(folderOut); }
+    [[nodiscard]] virtual bool LockFolder(std::string& folderOut) { return WallpaperFolder(folderOut); }
     // Writes the string `valueSetting` as the value `valueName` of the key `keyName` (the
     // style values "WallpaperStyle" and "TileWallpaper" under "Control Panel\Desktop").
     // Failures are not reported: the installation goes on without them.
@@ -23,7 +23,7 @@ public:
                              const std::string& valueSetting) = 0;
     // Makes the bitmap at `path` the desktop's wallpaper, in the style last written
     // through SetKeyValue; false when the system refused.
-    virtual bool SetWallpaper(const std::string& path) = 0;
+    [[nodiscard]] virtual bool SetWallpaper(const std::string& path) = 0;
     // Why the last WallpaperFolder or SetWallpaper that failed did so, as one line of
     // Japanese for the user (no display to reach, what the desktop's tool said, ...);
     // empty when there is nothing more to say than that it failed.

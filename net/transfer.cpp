@@ -3,63 +3,49 @@
 // socket state) after pumping events once; event handlers only set those flags.
 #include "net/transfer.h"
 
-#include "host/progress_view.h"
-#include "host/run_guard.h"
-#include "net/status_texts.h"
 #include "net/url.h"
 
 namespace vexal {
 
-Transfer::Transfer(Host& host, bool& cancelRequested)
-    : host_(host),
-      cancelRequested_(cancelRequested),
-      socket_(host.socket),
-      timer_(*host.timer),
-      response_(this) {
+Transfer::Transfer(const TransferServices& services, TransferOwner& owner)
+    : services_(services), owner_(owner), socket_(services.socket), timer_(*services.timer), response_(this) {
     response_.LimitHeldBytes(kHeldLimitBytes);
     socket_->SetListener(this);
-    if (host_.secureSocket) host_.secureSocket->SetListener(this);
+    if (services_.secureSocket) services_.secureSocket->SetListener(this);
     timer_.SetListener(this);
 }
 
 Transfer::~Transfer() {
-    host_.socket->SetListener(nullptr);
-    if (host_.secureSocket) host_.secureSocket->SetListener(nullptr);
+    services_.socket->SetListener(nullptr);
+    if (services_.secureSocket) services_.secureSocket->SetListener(nullptr);
     timer_.SetListener(nullptr);
 }
 
-void Transfer::Error(const std::string& text) { host_.dialogs->Error(settings_.errorTitle, text); }
-
-void Transfer::Message(const std::string& text) {
-    if (host_.progress) host_.progress->SetMessage(text);
+bool Transfer::Fail(FetchFailure failure, std::int32_t status, std::string subject) {
+    result_ = {failure, status, std::move(subject)};
+    return false;
 }
 
-void Transfer::BodyAnnounced(std::int64_t length) {
-    if (host_.progress) host_.progress->SetProgressRange(0, static_cast<double>(length));
-}
+void Transfer::BodyAnnounced(std::int64_t length) { owner_.BodyLength(length); }
 
-void Transfer::BodyReceived(std::int64_t bytes) {
-    if (host_.progress) host_.progress->SetProgressValue(static_cast<double>(bytes));
-}
+void Transfer::BodyReceived(std::int64_t bytes) { owner_.BodyProgress(bytes); }
 
-void Transfer::StartFetch(const TransferSettings& settings, const std::string& message) {
+void Transfer::StartFetch(const TransferSettings& settings, FetchStep step, std::string_view subject) {
     settings_ = settings;
-    cancelRequested_ = false;
+    result_ = {};
+    owner_.ClearCancel();
     TimedOut = false;
     timer_.SetEnabled(false);
-    Message(message);
-    if (host_.progress) host_.progress->SetProgressValue(0);
-    host_.pump->Pump(0);
+    owner_.Step(step, subject);
+    owner_.BodyProgress(0);
+    services_.pump->Pump(0);
 }
 
 // A new server: the socket (by the scheme), its address and the Host header always change
 // together. False, after the message, when an https address finds no TLS socket.
 bool Transfer::UseServer() {
-    Socket* socket = IsSecureScheme(serverUrl_.Scheme) ? host_.secureSocket : host_.socket;
-    if (!socket) {
-        Error("暗号化通信を確立できませんでした。");
-        return false;
-    }
+    Socket* socket = IsSecureScheme(serverUrl_.Scheme) ? services_.secureSocket : services_.socket;
+    if (!socket) return Fail(FetchFailure::NoSecureChannel);
     if (socket != socket_) socket_->Close();
     socket_ = socket;
     socket_->SetRemoteHost(serverUrl_.Host);
@@ -82,55 +68,50 @@ bool Transfer::Fetch() {
             default:
                 return false;
         }
-        if (redirects == kMaxRedirects) {
-            Error("リダイレクトが多すぎます。");
-            return false;
-        }
+        if (redirects == kMaxRedirects) return Fail(FetchFailure::TooManyRedirects);
         const std::optional<std::string> target = ResolveReference(UrlText(serverUrl_), response_.Location);
-        if (!target) {
-            // A target that is no web address is not followed; the status says why.
-            Error(HttpStatusText(response_.HttpStatus));
-            return false;
-        }
+        // A target that is no web address is not followed; the status says why.
+        if (!target) return Fail(FetchFailure::Rejected, response_.HttpStatus);
         serverUrl_ = SplitUrl(*target);
         if (!UseServer()) return false;
     }
 }
 
-bool Transfer::SetGrpUrl(const TransferSettings& settings, std::string url, std::string& sourceTextOut) {
-    StartFetch(settings, "元URL " + url + " を取得しています...");
+FetchResult Transfer::SetGrpUrl(const TransferSettings& settings, std::string url,
+                                std::string& sourceTextOut) {
+    StartFetch(settings, FetchStep::Page, url);
     serverUrl_ = SplitUrl(url);
     const std::string& scheme = serverUrl_.Scheme;
     if (serverUrl_.Host.empty() || (scheme != "http" && scheme != "https")) {
-        Error("URLの指定が間違っています。");
-        return false;
+        Fail(FetchFailure::BadAddress);
+        return result_;
     }
-    if (!UseServer() || !Fetch()) return false;
+    if (!UseServer() || !Fetch()) return result_;
 
-    Message("元ファイルを取得しています...");
-    if (host_.progress) host_.progress->SetProgressValue(0);
-    host_.pump->Pump(0);
+    owner_.Step(FetchStep::PageText, {});
+    owner_.BodyProgress(0);
+    services_.pump->Pump(0);
     ResponseToSourceText(response_.ResponseBytes.view(), sourceTextOut);
     response_.ResponseBytes.Release();
-    return true;
+    return result_;
 }
 
-bool Transfer::SetGrpData(const TransferSettings& settings, std::string image, bool relativeToPage,
-                          const std::string& workFile, std::string& workImageFileOut) {
-    StartFetch(settings, "画像ファイル" + image + "を取得しています...");
+FetchResult Transfer::SetGrpData(const TransferSettings& settings, std::string image, bool relativeToPage,
+                                 const std::string& workFile, std::string& workImageFileOut) {
+    StartFetch(settings, FetchStep::Image, image);
     if (relativeToPage) {
         // Same server, port and Host header as the page, on a new connection.
         serverUrl_.Dir = UrlDirPart(image);
         serverUrl_.File = UrlFilePart(image);
     } else {
         serverUrl_ = SplitUrl(image);
-        if (!UseServer()) return false;
+        if (!UseServer()) return result_;
     }
 
     // The body goes to a name of its own and becomes the working file only once it is
     // whole: a failed or interrupted fetch never damages an earlier working file.
     toFile_ = true;
-    filePath_ = TempPathFor(workFile, host_.guard);
+    filePath_ = TempPathFor(workFile, services_.guard);
     fileTouched_ = false;
     const bool received = Fetch();
     if (received) WriteBodyPiece();
@@ -138,23 +119,23 @@ bool Transfer::SetGrpData(const TransferSettings& settings, std::string image, b
     response_.ResponseBytes.Release();
     if (!received) {
         DropPartialFile();
-        return false;
+        return result_;
     }
-    if (fileFailed_ || (fileBytes_ != 0 && !host_.files->RenameFile(filePath_, workFile))) {
+    if (fileFailed_ || (fileBytes_ != 0 && !services_.files->RenameFile(filePath_, workFile))) {
         DropPartialFile();
-        Error("画像ファイル " + workFile + " を保存できませんでした。");
-        return false;
+        Fail(FetchFailure::NotSaved, 0, workFile);
+        return result_;
     }
     // An empty body is no picture; handing it on would only fail later, less clearly.
     if (fileBytes_ == 0) {
         DropPartialFile();
-        Error("画像ファイル " + image + " を取得できませんでした。");
-        return false;
+        Fail(FetchFailure::Empty, 0, std::move(image));
+        return result_;
     }
     workImageFileOut = workFile;
-    Message("画像を読み込んでいます...");
-    host_.pump->Pump(0);
-    return true;
+    owner_.Step(FetchStep::ImageLoaded, {});
+    services_.pump->Pump(0);
+    return result_;
 }
 
 // Moves the body received so far into the working file: the first piece of an attempt
@@ -163,8 +144,8 @@ void Transfer::WriteBodyPiece() {
     if (response_.ResponseBytes.empty()) return;
     if (!fileFailed_) {
         const std::string_view piece = response_.ResponseBytes.view();
-        const bool ok = fileBytes_ == 0 ? host_.files->WriteFile(filePath_, piece)
-                                        : host_.files->AppendFile(filePath_, piece);
+        const bool ok = fileBytes_ == 0 ? services_.files->WriteFile(filePath_, piece)
+                                        : services_.files->AppendFile(filePath_, piece);
         fileTouched_ = true;
         fileFailed_ = !ok;
         fileBytes_ += piece.size();
@@ -174,7 +155,7 @@ void Transfer::WriteBodyPiece() {
 
 // A fetch that failed after writing part of its body leaves no partial picture behind.
 void Transfer::DropPartialFile() {
-    if (fileTouched_) host_.files->DeleteFile(filePath_);
+    if (fileTouched_) services_.files->DeleteFile(filePath_);
     fileTouched_ = false;
 }
 
@@ -211,34 +192,25 @@ Transfer::Outcome Transfer::HttpGet(const std::string& path) {
 
 bool Transfer::AwaitConnection() {
     while (true) {
-        host_.pump->Pump(kPassWaitMs);
-        if (cancelRequested_) {
-            Error("ユーザーによってキャンセルされました。");
-            return false;
-        }
+        services_.pump->Pump(kPassWaitMs);
+        if (owner_.CancelRequested()) return Fail(FetchFailure::Cancelled);
         if (TimedOut) {
-            if (!AskRetry()) return false;
+            if (!owner_.RetryOnSilence()) return Fail(FetchFailure::NoAnswer);
             socket_->Close();
             socket_->Connect();
             RestartTimeout();
         }
-        if (SocketError != 0) {
-            Error(SocketErrorText(SocketError));
-            return false;
-        }
+        if (SocketError != 0) return Fail(FetchFailure::SocketError, SocketError);
         switch (socket_->State()) {
             case SocketState::Closed:
-                Error("切断されました。");
-                return false;
+                return Fail(FetchFailure::Disconnected);
             case SocketState::Connected:
                 return true;
             case SocketState::Closing:
                 socket_->Close();
-                Error("相手側から切断されました。");
-                return false;
+                return Fail(FetchFailure::ClosedByPeer);
             case SocketState::Error:
-                Error("エラーが発生しました。");
-                return false;
+                return Fail(FetchFailure::ConnectionError);
             default:
                 break;
         }
@@ -247,34 +219,37 @@ bool Transfer::AwaitConnection() {
 
 Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
     while (true) {
-        host_.pump->Pump(kPassWaitMs);
-        if (cancelRequested_) {
-            Error("ユーザーによってキャンセルされました。");
+        services_.pump->Pump(kPassWaitMs);
+        if (owner_.CancelRequested()) {
+            Fail(FetchFailure::Cancelled);
             return Outcome::Failed;
         }
         if (TimedOut) {
-            if (!AskRetry()) return Outcome::Failed;
+            if (!owner_.RetryOnSilence()) {
+                Fail(FetchFailure::NoAnswer);
+                return Outcome::Failed;
+            }
             socket_->Close();
             TimedOut = false;
             return Outcome::Retry;
         }
         if (SocketError != 0) {
-            Error(SocketErrorText(SocketError));
+            Fail(FetchFailure::SocketError, SocketError);
             return Outcome::Failed;
         }
         bool redirect = false;
-        if (ReportRejection(path, redirect)) return redirect ? Outcome::Redirect : Outcome::Failed;
+        if (Rejected(path, redirect)) return redirect ? Outcome::Redirect : Outcome::Failed;
         // The response has fully arrived: a server that keeps the connection open for the
         // next request would otherwise hold the transfer until its own time-out.
         if (response_.Complete()) return Outcome::Done;
         switch (socket_->State()) {
             case SocketState::Closed:
                 response_.ConnectionClosed();
-                if (ReportRejection(path, redirect)) return redirect ? Outcome::Redirect : Outcome::Failed;
+                if (Rejected(path, redirect)) return redirect ? Outcome::Redirect : Outcome::Failed;
                 // A body framed by its length or by chunks that the close cut short is a
                 // fragment: as a picture it would be installed damaged.
                 if (!response_.Complete()) {
-                    Error("相手側から切断されました。");
+                    Fail(FetchFailure::ClosedByPeer);
                     return Outcome::Failed;
                 }
                 return Outcome::Done;
@@ -283,7 +258,7 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
                 socket_->Close();
                 break;
             case SocketState::Error:
-                Error("エラーが発生しました。");
+                Fail(FetchFailure::ConnectionError);
                 return Outcome::Failed;
             default:
                 break;
@@ -291,35 +266,32 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
     }
 }
 
-// Shows the message for a rejected status or an unreadable response; true when it did.
-// A redirect that names its target is no failure: it sets `redirect` instead.
-bool Transfer::ReportRejection(const std::string& path, bool& redirect) {
+// Records the failure of a rejected status or an unreadable response; true when there
+// was one. A redirect that names its target is no failure: it sets `redirect` instead.
+bool Transfer::Rejected(const std::string& path, bool& redirect) {
     if (response_.HttpStatus != 0) {
         if (Response::IsRedirect(response_.HttpStatus) && !response_.Location.empty()) {
             redirect = true;
             return true;
         }
-        if (response_.HttpStatus == 404) {
-            Error("ファイル " + path + " が見つかりませんでした。");
-        } else {
-            Error(HttpStatusText(response_.HttpStatus));
-        }
+        if (response_.HttpStatus == 404)
+            Fail(FetchFailure::NotFound, 404, path);
+        else
+            Fail(FetchFailure::Rejected, response_.HttpStatus);
         return true;
     }
     switch (response_.Failure()) {
         case ResponseFailure::None:
             return false;
         case ResponseFailure::Malformed:
-            Error("接続先の応答が正しくありません。");
+            Fail(FetchFailure::Malformed);
             return true;
         case ResponseFailure::OutOfMemory:
-            Error(SocketErrorText(kErrorOutOfMemory));
+            Fail(FetchFailure::OutOfMemory);
             return true;
     }
     return false;
 }
-
-bool Transfer::AskRetry() { return host_.dialogs->AskRetry(kPlainTitle, "接続先の応答がありません。"); }
 
 // Runs after each Connect, after SendData and after every data event, so TimeOut is the
 // longest silence a transfer waits through before asking. It does not pump: it is called
@@ -327,7 +299,7 @@ bool Transfer::AskRetry() { return host_.dialogs->AskRetry(kPlainTitle, "接続�
 void Transfer::RestartTimeout() {
     timer_.SetEnabled(false);
     std::int64_t interval = static_cast<std::int64_t>(settings_.timeOut) * 1000;
-    if (interval <= 0 && host_.dialogs->Unattended()) interval = kUnattendedSilenceLimitMs;
+    if (interval <= 0 && owner_.Unattended()) interval = kUnattendedSilenceLimitMs;
     timer_.SetInterval(interval);
     TimedOut = false;
     timer_.SetEnabled(true);
@@ -346,7 +318,7 @@ void Transfer::WS_DataArrival(std::int32_t) {
 }
 
 void Transfer::WS_Error(std::int16_t number, const std::string&) {
-    Message(SocketErrorText(number));
+    owner_.SocketTrouble(number);
     SocketError = number;
 }
 

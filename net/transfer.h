@@ -1,13 +1,17 @@
-// The network half of the progress window: fetching a page's text and a picture into its
-// file over one TCP socket, with the inactivity time-out, the Retry/Cancel question, the
-// cancel flag and every failure message. It knows the run only through what its caller
-// hands it: the host's services, the cancel flag and the settings of each fetch.
+// Fetching a page's text and a picture into its file over one TCP socket, with the
+// inactivity time-out. Each fetch returns what happened as a value; progress, the question
+// on a silent server and cancelling go through the owner's small interface below. It knows
+// the run only through what its caller hands it: the services, the owner and the settings
+// of each fetch.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
-#include "host/host.h"
+#include "host/event_pump.h"
+#include "host/file_system.h"
+#include "host/run_guard.h"
 #include "host/socket.h"
 #include "host/timer.h"
 #include "net/response.h"
@@ -15,35 +19,99 @@
 
 namespace vexal {
 
+// Why a fetch failed.
+enum class FetchFailure : std::uint8_t {
+    None,
+    BadAddress,        // the page's address is no http or https address with a host
+    NoSecureChannel,   // an https address, and no TLS socket to reach it
+    Cancelled,         // the user pressed cancel
+    NoAnswer,          // the server stayed silent and the owner did not retry: nothing more to say
+    SocketError,       // `status` is the socket's error number
+    Disconnected,      // the connection closed before it was made
+    ClosedByPeer,      // the server closed the connection early
+    ConnectionError,   // the socket went into its error state without a number
+    NotFound,          // status 404; `subject` is the path requested
+    Rejected,          // any other status that is no success; `status` says which
+    TooManyRedirects,  //
+    Malformed,         // the response could not be read
+    OutOfMemory,       // the response is larger than a response may be held
+    NotSaved,          // the picture could not be written; `subject` is the working file
+    Empty,             // the picture's body was empty; `subject` is the picture asked for
+};
+
+// What one fetch did.
+struct FetchResult {
+    FetchFailure failure = FetchFailure::None;
+    std::int32_t status = 0;  // the HTTP status, or the socket's error number
+    std::string subject;      // what the failure's message names
+    bool Ok() const { return failure == FetchFailure::None; }
+};
+
+// What a fetch is doing, for the owner's progress display.
+enum class FetchStep : std::uint8_t {
+    Page,         // the page `subject` is being fetched
+    PageText,     // the page has arrived and is being read
+    Image,        // the picture `subject` is being fetched
+    ImageLoaded,  // the picture is whole in its file
+};
+
+// The transfer's owner: it shows progress, answers the question on a silent server and
+// knows whether the user asked to cancel.
+class TransferOwner {
+public:
+    virtual ~TransferOwner() = default;
+    virtual void Step(FetchStep step, std::string_view subject) = 0;
+    // The socket reported error `number`; the fetch ends with it on its next pass.
+    virtual void SocketTrouble(std::int16_t number) = 0;
+    // The body's announced length, and how much of it has arrived.
+    virtual void BodyLength(std::int64_t length) = 0;
+    virtual void BodyProgress(std::int64_t bytes) = 0;
+    // The server has been silent for the whole time-out: true to try again.
+    [[nodiscard]] virtual bool RetryOnSilence() = 0;
+    // The cancel request: cleared as each fetch starts, then tested on every pass.
+    virtual void ClearCancel() = 0;
+    virtual bool CancelRequested() const = 0;
+    // True when nobody can answer a question or press cancel.
+    virtual bool Unattended() const = 0;
+};
+
+// The services a transfer uses.
+struct TransferServices {
+    Socket* socket = nullptr;        // for http addresses
+    Socket* secureSocket = nullptr;  // the same over TLS, for https; null: https is refused
+    Timer* timer = nullptr;          // the inactivity timer
+    EventPump* pump = nullptr;
+    FileSystem* files = nullptr;
+    const RunGuard* guard = nullptr;  // null: the temporary file's name carries no process id
+};
+
 // What a fetch obeys, from the run's settings. The caller hands it over with every fetch,
 // so a setting changed between two retrievals counts from the next fetch on.
 struct TransferSettings {
-    std::string errorTitle;    // the title of the error boxes
     std::string headerBlock;   // the fields every request carries, ending in "Host: "
     std::int32_t timeOut = 0;  // seconds of silence before the Retry/Cancel question; 0: never ask
 };
 
 class Transfer final : public SocketListener, public TimerListener, private ResponseProgress {
 public:
-    // Uses host.socket (host.secureSocket for https addresses), host.timer, host.pump, host.dialogs and
-    // host.files; host.progress and host.guard may be null. Becomes the listener of the socket and the
-    // timer while it lives. `cancelRequested` is the progress window's cancel flag: cleared as each
-    // fetch starts, then tested on every pass of its loops; it must outlive the transfer.
-    Transfer(Host& host, bool& cancelRequested);
+    // Becomes the listener of the sockets and the timer while it lives. `services` and
+    // `owner` must outlive it; the services are read as each fetch needs them, so their
+    // owner may still change them between fetches.
+    Transfer(const TransferServices& services, TransferOwner& owner);
     ~Transfer() override;
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
 
-    // Fetches the page `url` and appends its lines to `sourceTextOut`; false, after its
-    // message, when the page could not be had.
-    [[nodiscard]] bool SetGrpUrl(const TransferSettings& settings, std::string url,
-                                 std::string& sourceTextOut);
+    // Fetches the page `url` and appends its lines to `sourceTextOut`.
+    [[nodiscard]] FetchResult SetGrpUrl(const TransferSettings& settings, std::string url,
+                                        std::string& sourceTextOut);
     // Fetches the picture `image` (a path on the last server when `relativeToPage`) into the
     // file `workFile`, and names that file in `workImageFileOut` as soon as it is whole, so
-    // a stop that comes in the last pass already finds it there; false, after its message,
-    // with no partial file left and `workImageFileOut` untouched, when it failed.
-    [[nodiscard]] bool SetGrpData(const TransferSettings& settings, std::string image, bool relativeToPage,
-                                  const std::string& workFile, std::string& workImageFileOut);
+    // a stop that comes in the last pass already finds it there. A failed fetch leaves no
+    // partial file and `workImageFileOut` untouched.
+    [[nodiscard]] FetchResult SetGrpData(const TransferSettings& settings, std::string image,
+                                         bool relativeToPage, const std::string& workFile,
+                                         std::string& workImageFileOut);
 
     // The address last requested (after redirects), whose folder a page's relative links
     // hang below; a fetch relative to the page goes to its server.
@@ -80,25 +148,25 @@ public:
 private:
     enum class Outcome : std::uint8_t { Done, Failed, Retry, Redirect };
 
-    void StartFetch(const TransferSettings& settings, const std::string& message);
+    void StartFetch(const TransferSettings& settings, FetchStep step, std::string_view subject);
     bool Fetch();
     Outcome HttpGet(const std::string& path);
     bool AwaitConnection();
     Outcome AwaitResponse(const std::string& path);
-    bool ReportRejection(const std::string& path, bool& redirect);
-    bool AskRetry();
+    bool Rejected(const std::string& path, bool& redirect);
     void RestartTimeout();
     bool UseServer();
     void WriteBodyPiece();
     void DropPartialFile();
-    void Error(const std::string& text);
-    // The response's progress, shown on the progress window's bar.
+    // Records why the current fetch failed; false, for the caller to return.
+    bool Fail(FetchFailure failure, std::int32_t status = 0, std::string subject = {});
+    // The response's progress, for the owner's progress display.
     void BodyAnnounced(std::int64_t length) override;
     void BodyReceived(std::int64_t bytes) override;
-    void Message(const std::string& text);
 
-    Host& host_;
-    bool& cancelRequested_;
+    const TransferServices& services_;
+    TransferOwner& owner_;
+    FetchResult result_;         // of the current fetch
     TransferSettings settings_;  // of the current fetch
     UrlParts serverUrl_;
     std::string requestHeaders_;

@@ -31,11 +31,11 @@ void LoadSettings(Program& program, FileSystem& files);
 void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8 = false);
 
 // Writes the whole file from memory, replacing the old one atomically.
-SaveResult SaveSettings(const Program& program, FileSystem& files);
+[[nodiscard]] SaveResult SaveSettings(const Program& program, FileSystem& files);
 
 // The file's bytes as SaveSettings writes them; false when a character does not fit
 // code page 932 (it is then written as "?").
-bool SettingsFileBytes(const Program& program, std::string& bytesOut);
+[[nodiscard]] bool SettingsFileBytes(const Program& program, std::string& bytesOut);
 
 // The nine lines of entry `index`, joined by CR LF, without a final CR LF (UTF-8).
 std::string FormatEntry(const Program& program, std::int32_t index);

@@ -34,6 +34,24 @@ enum class Message : std::uint16_t {
     PreviewUrlEmpty,
     SetWallpaperUrlEmpty,
 
+    // Fetches: the progress window's label, the question on a silent server, failures.
+    FetchingPage,  // {1} the page's address
+    ReadingPage,
+    FetchingImage,  // {1} the picture's address or path
+    LoadingImage,
+    NoAnswerQuestion,
+    BadAddress,
+    NoSecureChannel,
+    Cancelled,
+    Disconnected,
+    ClosedByPeer,
+    ConnectionError,
+    NotFoundOnServer,  // {1} the path requested
+    TooManyRedirects,
+    MalformedResponse,
+    ImageNotSaved,    // {1} the working file
+    ImageNotFetched,  // {1} the picture asked for
+
     // Names of the editor's fields, as the messages above name them.
     FieldUrl,
     FieldComment,

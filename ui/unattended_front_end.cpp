@@ -9,7 +9,8 @@ UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host)
     : program_(program),
       host_(host),
       preview_(std::make_unique<UnattendedPreview>(program, host)),
-      session_(program, host) {
+      reporter_(program, host),
+      session_(program, host, reporter_) {
     host_.preview = preview_.get();
 }
 

@@ -9,6 +9,7 @@
 #include "host/front_end.h"
 #include "host/host.h"
 #include "program/program.h"
+#include "ui/retrieval_reporter.h"
 
 namespace vexal {
 
@@ -30,6 +31,7 @@ private:
     Program& program_;
     Host& host_;
     std::unique_ptr<UnattendedPreview> preview_;
+    RetrievalReporter reporter_;
     RetrievalSession session_;
 };
 

@@ -8,7 +8,11 @@
 namespace vexal {
 
 WindowedFrontEnd::WindowedFrontEnd(Program& program, Host& host, WindowKit& windows)
-    : program_(program), host_(host), windows_(windows), session_(program, host) {}
+    : program_(program),
+      host_(host),
+      windows_(windows),
+      reporter_(program, host),
+      session_(program, host, reporter_) {}
 
 WindowedFrontEnd::~WindowedFrontEnd() {
     if (progressWindow_ && host_.progress == progressWindow_) host_.progress = nullptr;

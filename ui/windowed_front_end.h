@@ -11,6 +11,7 @@
 #include "host/host.h"
 #include "host/progress_view.h"
 #include "program/program.h"
+#include "ui/retrieval_reporter.h"
 
 namespace vexal {
 
@@ -60,6 +61,7 @@ private:
     ProgressView* progressWindow_ = nullptr;
     std::unique_ptr<ProgressPresenter> progress_;
     std::unique_ptr<PreviewPresenter> preview_;
+    RetrievalReporter reporter_;
     RetrievalSession session_;
 };
 

@@ -27,6 +27,6 @@ void AppendBmpRow(const std::uint32_t* row, std::int32_t width, bool hasAlpha, s
 // Writes `picture` as a bitmap file at `path`, replacing what was there. The rows are
 // written in pieces of a few mebibytes, so a large picture is never held twice.
 // False when the picture is empty or the file cannot be written.
-bool WriteBmp(FileSystem& files, const std::string& path, const Picture& picture);
+[[nodiscard]] bool WriteBmp(FileSystem& files, const std::string& path, const Picture& picture);
 
 }  // namespace vexal

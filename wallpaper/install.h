@@ -28,7 +28,8 @@ void SetKeyValue(Host& host, const std::string& sKeyName, const std::string& sVa
 // Installs the picture file `imagePath` (bmp, gif, jpg or png by its last three letters)
 // as the wallpaper. Every failure shows one plain notice and returns false; the desktop
 // is then left as it was unless the system itself refused the new bitmap.
-bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, const std::string& imagePath);
+[[nodiscard]] bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview,
+                                    const std::string& imagePath);
 
 // Installation without a preview: the picture is read afresh, installed, and the preview
 // window is unloaded, which ends the program (status 0 only when installed).

@@ -149,8 +149,9 @@ struct Fixture {
 
 std::string BmpOf(int w, int h, std::uint32_t argb) {
     testing::MemoryFileSystem files;
-    WriteBmp(files, "x",
-             Picture::FromPixels(w, h, std::vector<std::uint32_t>(static_cast<std::size_t>(w) * h, argb)));
+    EXPECT_TRUE(WriteBmp(
+        files, "x",
+        Picture::FromPixels(w, h, std::vector<std::uint32_t>(static_cast<std::size_t>(w) * h, argb))));
     return files.files["x"];
 }
 

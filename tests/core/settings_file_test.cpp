@@ -152,7 +152,7 @@ TEST(SettingsFileTest, LineEndsAndPlacement) {
     EXPECT_EQ(p.SiteEntries[2].Name, "two");
     EXPECT_EQ(p.NewMsg, "x");
     std::string written;
-    SettingsFileBytes(p, written);
+    EXPECT_TRUE(SettingsFileBytes(p, written));
     EXPECT_EQ(written.find("zero"), std::string::npos);
 }
 

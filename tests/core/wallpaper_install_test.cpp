@@ -34,7 +34,7 @@ struct Fixture {
 std::string BmpOf(int w, int h, std::uint32_t argb) {
     testing::MemoryFileSystem files;
     std::vector<std::uint32_t> px(static_cast<std::size_t>(w) * h, argb);
-    WriteBmp(files, "x", Picture::FromPixels(w, h, px));
+    EXPECT_TRUE(WriteBmp(files, "x", Picture::FromPixels(w, h, px)));
     return files.files["x"];
 }
 

@@ -13,6 +13,7 @@
 #include "net/transfer.h"
 #include "program/program.h"
 #include "support/fakes.h"
+#include "ui/retrieval_reporter.h"
 
 namespace vexal::testing {
 
@@ -37,17 +38,27 @@ struct TransferRig {
         test.host.timer = parts.timer;
         test.host.pump = parts.pump;
         test.host.progress = parts.progress;
-        transfer = std::make_unique<Transfer>(test.host, program.CancelRequested);
-        fetches = std::make_unique<TransferFetches>(program, *transfer);
+        services = {parts.socket, parts.secureSocket, parts.timer, parts.pump, &test.files, nullptr};
+        reporter = std::make_unique<RetrievalReporter>(program, test.host);
+        transfer = std::make_unique<Transfer>(services, *reporter);
+        fetches = std::make_unique<TransferFetches>(program, *transfer, *reporter);
     }
 
+    // The services as the test host has them now: a test may swap the files or take the
+    // TLS socket away after the rig is made.
+    void Sync() {
+        services = {test.host.socket, test.host.secureSocket, test.host.timer,
+                    test.host.pump,   test.host.files,        test.host.guard};
+    }
     // The page `url` into SourceText.
     void Page(const std::string& url) {
+        Sync();
         program.CurrentEntry().Url = url;
         succeeded = fetches->SetGrpUrl();
     }
     // The picture `image` into the working file.
     void Image(const std::string& image, bool relative = false) {
+        Sync();
         program.ChosenImage = image;
         program.RelativeToPage = relative;
         succeeded = fetches->SetGrpData();
@@ -61,6 +72,8 @@ struct TransferRig {
 
     Program program;
     TestHost test;
+    TransferServices services;
+    std::unique_ptr<RetrievalReporter> reporter;
     std::unique_ptr<Transfer> transfer;
     std::unique_ptr<TransferFetches> fetches;
     bool succeeded = false;  // what the last fetch returned

@@ -1,0 +1,42 @@
+// What a front end tells the user while a retrieval runs: the progress window's label and
+// bar, the question on a silent server, the cancel button's request, and why a fetch
+// failed, in the texts of the table of messages.
+#pragma once
+
+#include <string>
+
+#include "gather/driver.h"
+#include "host/host.h"
+#include "net/transfer.h"
+#include "program/program.h"
+
+namespace vexal {
+
+// The message for a failed fetch; empty when there is nothing to say (the user declined
+// to wait for a silent server, having been asked).
+std::string FetchFailureText(const FetchResult& result);
+
+class RetrievalReporter final : public RetrievalOwner {
+public:
+    // Shows progress on host.progress when there is one (it may be set late), asks and
+    // tells through host.dialogs; the cancel request is the program's CancelRequested.
+    RetrievalReporter(Program& program, Host& host) : program_(program), host_(host) {}
+
+    void Step(FetchStep step, std::string_view subject) override;
+    void SocketTrouble(std::int16_t number) override;
+    void BodyLength(std::int64_t length) override;
+    void BodyProgress(std::int64_t bytes) override;
+    [[nodiscard]] bool RetryOnSilence() override;
+    void ClearCancel() override { program_.CancelRequested = false; }
+    bool CancelRequested() const override { return program_.CancelRequested; }
+    bool Unattended() const override { return host_.dialogs->Unattended(); }
+    void FetchFailed(const FetchResult& result) override;
+
+private:
+    void Label(const std::string& text);
+
+    Program& program_;
+    Host& host_;
+};
+
+}  // namespace vexal
