@@ -33,6 +33,9 @@ bool Unattended() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // First of all, so that no console event finds the default handler, which would end
+    // the run with a status of its own.
+    vexal::Win32RunGuard::CatchConsoleEvents();
     const bool unattended = Unattended();
     // Before the settings file is read from the current folder.
     vexal::win32::StartInDocumentsFromOwnShortcut();
