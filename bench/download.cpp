@@ -146,13 +146,13 @@ int main(int argc, char** argv) {
             host.socket = &socket;
             host.secureSocket = &secureSocket;
             host.timer = &timer;
-            host.progress = &progress;
             vexal::RetrievalReporter reporter(program, host);
+            reporter.SetWindows(&progress, nullptr);
             const vexal::TransferServices services{&socket, &secureSocket, &timer, &reactor, &files, nullptr};
             vexal::Transfer transfer(services, reporter);
-            vexal::TransferFetches fetches(program, transfer, reporter);
+            vexal::TransferFetches fetches(program, transfer);
             const auto start = std::chrono::steady_clock::now();
-            const bool fetched = fetches.SetGrpData();
+            const bool fetched = fetches.SetGrpData().Ok();
             ours.push_back(Seconds(start));
             peakKb = std::max(peakKb, PeakRssKb());
             if (!fetched || std::filesystem::file_size(program.WorkImageFile) != size) {

@@ -2,7 +2,6 @@
 #include "gather/overlap.h"
 
 #include "host/desktop.h"
-#include "host/progress_view.h"
 #include "host/run_guard.h"
 #include "settings/source_kind.h"
 
@@ -32,30 +31,23 @@ void RemoveEverywhere(Program& program, Host& host, Writers writers) {
 
 }  // namespace
 
-bool TakeRunLock(Program& program, Host& host) {
+LockOutcome TakeRunLock(Program& program, Host& host, RetrievalOwner& owner) {
     std::string folder;
-    if (!host.guard || !host.desktop || !host.desktop->WallpaperFolder(folder)) return true;
+    if (!host.guard || !host.desktop || !host.desktop->WallpaperFolder(folder)) return LockOutcome::Held;
     // A cancel that ended a folder walk has been answered already.
     program.CancelRequested = false;
     bool told = false;
     while (host.guard->TryLock(folder) == RunGuard::LockState::Busy) {
-        if (!told && host.progress) host.progress->SetMessage(kWaitingForOtherRun);
+        if (!told) owner.Say(RetrievalStep::WaitingForOtherRun);
         told = true;
         if (host.pump) host.pump->Pump(kLockRetryMs);
-        if (host.guard->StopRequested()) {
-            EndInterrupted(program, host);
-            return false;
-        }
-        if (program.CancelRequested) {
-            ShowError(program, *host.dialogs, "ユーザーによってキャンセルされました。");
-            host.process->End(kExitFailure);
-            return false;
-        }
+        if (host.guard->StopRequested()) return LockOutcome::Interrupted;
+        if (program.CancelRequested) return LockOutcome::Cancelled;
     }
     // Without a lock to be had the run goes on alone: the installation reports a folder
     // it cannot write to.
     RemoveEverywhere(program, host, Writers::Dead);
-    return true;
+    return LockOutcome::Held;
 }
 
 void RemoveUnfinishedFiles(Host& host, const std::string& folder, Writers writers) {

@@ -4,18 +4,22 @@
 // and, when told from outside to stop, removes what it was writing before it ends.
 #pragma once
 
+#include "gather/retrieval_owner.h"
 #include "host/host.h"
 #include "program/program.h"
 
 namespace vexal {
 
-// What the progress window shows while another run holds the lock.
-inline constexpr const char* kWaitingForOtherRun = "他のvexalの処理が終わるのを待っています...";
+enum class LockOutcome : std::uint8_t {
+    Held,         // the lock is this run's (or there is none to be had: the run goes on alone)
+    Interrupted,  // a stop came from outside while the run waited
+    Cancelled,    // the user pressed cancel while the run waited
+};
 
-// Takes the lock of the wallpaper folder, waiting while another run holds it (the progress
-// window says so, and its cancel button gives up with the cancel message). Then removes
-// the files that runs which no longer exist were writing. False when it ended the program.
-[[nodiscard]] bool TakeRunLock(Program& program, Host& host);
+// Takes the lock of the wallpaper folder, waiting while another run holds it (`owner` is
+// told so, and its cancel request gives up). Once held, removes the files that runs which
+// no longer exist were writing.
+[[nodiscard]] LockOutcome TakeRunLock(Program& program, Host& host, RetrievalOwner& owner);
 
 // Whose unfinished files RemoveUnfinishedFiles removes.
 enum class Writers { Dead, Self };

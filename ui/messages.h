@@ -52,6 +52,21 @@ enum class Message : std::uint16_t {
     ImageNotSaved,    // {1} the working file
     ImageNotFetched,  // {1} the picture asked for
 
+    // Gathering and bringing the picture in.
+    ListingFolder,
+    WaitingForOtherRun,
+    ConvertingPng,
+    SourceMissing,     // {1} the entry's file
+    SourceUnreadable,  // {1} the entry's file
+    NoMatch,
+    NthBeyondCount,     // {1} the number asked for, {2} the number of candidates
+    NothingContaining,  // {1} the text asked for
+    NothingNamed,
+    ImageMissing,    // {1} the picture
+    ImageNotCopied,  // {1} the picture, {2} the working file
+    PngUnreadable,
+    PngNotConverted,
+
     // Names of the editor's fields, as the messages above name them.
     FieldUrl,
     FieldComment,

@@ -11,12 +11,10 @@ UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host)
       preview_(std::make_unique<UnattendedPreview>(program, host)),
       reporter_(program, host),
       session_(program, host, reporter_) {
-    host_.preview = preview_.get();
+    reporter_.SetWindows(nullptr, preview_.get());
 }
 
-UnattendedFrontEnd::~UnattendedFrontEnd() {
-    if (host_.preview == preview_.get()) host_.preview = nullptr;
-}
+UnattendedFrontEnd::~UnattendedFrontEnd() = default;
 
 void UnattendedFrontEnd::RunRetrieval(bool gather) { session_.Run(gather); }
 

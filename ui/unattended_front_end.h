@@ -17,8 +17,7 @@ class UnattendedPreview;
 
 class UnattendedFrontEnd final : public FrontEnd {
 public:
-    // `host` carries dialogs, process, files, pump, socket, timer, images and desktop;
-    // host.preview is set to the unattended preview.
+    // `host` carries dialogs, process, files, pump, socket, timer, images and desktop.
     UnattendedFrontEnd(Program& program, Host& host);
     ~UnattendedFrontEnd() override;
 

@@ -14,10 +14,7 @@ WindowedFrontEnd::WindowedFrontEnd(Program& program, Host& host, WindowKit& wind
       reporter_(program, host),
       session_(program, host, reporter_) {}
 
-WindowedFrontEnd::~WindowedFrontEnd() {
-    if (progressWindow_ && host_.progress == progressWindow_) host_.progress = nullptr;
-    if (host_.preview == preview_.get()) host_.preview = nullptr;
-}
+WindowedFrontEnd::~WindowedFrontEnd() = default;
 
 void WindowedFrontEnd::ShowEditor() {
     EditorView& window = windows_.EditorWindow();
@@ -34,13 +31,12 @@ void WindowedFrontEnd::LoadRetrievalWindows() {
         progressWindow_ = &windows_.ProgressWindow();
         progress_ = std::make_unique<ProgressPresenter>(program_, *progressWindow_);
         windows_.Bind(*progress_);
-        host_.progress = progressWindow_;
     }
     if (!preview_) {
         preview_ = std::make_unique<PreviewPresenter>(program_, host_, windows_.PreviewWindow(), *this);
         windows_.Bind(*preview_);
-        host_.preview = preview_.get();
     }
+    reporter_.SetWindows(progressWindow_, preview_.get());
 }
 
 void WindowedFrontEnd::RunRetrieval(bool gather) {

@@ -36,8 +36,7 @@ public:
 class WindowedFrontEnd final : public FrontEnd {
 public:
     // `host` must carry dialogs, process, files and pump; socket and timer before the first
-    // retrieval, images and desktop before the preview. Sets host.progress and host.preview,
-    // and clears them again when it goes. `windows` must outlive it.
+    // retrieval, images and desktop before the preview. `windows` must outlive it.
     WindowedFrontEnd(Program& program, Host& host, WindowKit& windows);
     ~WindowedFrontEnd() override;
 

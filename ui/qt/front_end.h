@@ -21,7 +21,7 @@ class QtProgressWindow;
 class QtFrontEnd final : public FrontEnd, private WindowKit {
 public:
     // `host` must carry dialogs, process, files and pump; socket and timer before the first
-    // retrieval, images and desktop before the preview. Sets host.progress and host.preview.
+    // retrieval, images and desktop before the preview.
     QtFrontEnd(Program& program, Host& host);
     ~QtFrontEnd() override;
 

@@ -21,8 +21,7 @@ class Win32ProgressWindow;
 class Win32FrontEnd final : public FrontEnd, private WindowKit {
 public:
     // `host` must carry dialogs, process, files, socket, timer, images and desktop; `pump`
-    // is host.pump, told which windows take dialog keys. Sets host.progress and
-    // host.preview.
+    // is host.pump, told which windows take dialog keys.
     Win32FrontEnd(Program& program, Host& host, Win32EventPump& pump);
     ~Win32FrontEnd() override;
 
