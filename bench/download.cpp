@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_controller.h"
 #include "app/startup.h"
 #include "gather/driver.h"
 #include "host/progress_view.h"
@@ -146,7 +147,8 @@ int main(int argc, char** argv) {
             host.socket = &socket;
             host.secureSocket = &secureSocket;
             host.timer = &timer;
-            vexal::RetrievalReporter reporter(program, host);
+            vexal::RunController controller(program, host);
+            vexal::RetrievalReporter reporter(program, host, controller);
             reporter.SetWindows(&progress, nullptr);
             const vexal::TransferServices services{&socket, &secureSocket, &timer, &reactor, &files, nullptr};
             vexal::Transfer transfer(services, reporter);

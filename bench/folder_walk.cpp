@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_controller.h"
 #include "gather/local_sources.h"
 #include "host/host.h"
 #include "platform/posix/posix_file_system.h"
@@ -84,7 +85,8 @@ int main(int argc, char** argv) {
     std::vector<double> walk, find;
     for (int run = 0; run < 5; ++run) {
         auto start = std::chrono::steady_clock::now();
-        vexal::RetrievalReporter reporter(program, host);
+        vexal::RunController controller(program, host);
+        vexal::RetrievalReporter reporter(program, host, controller);
         vexal::LoadFlist(program, host, reporter);
         walk.push_back(Seconds(start));
         start = std::chrono::steady_clock::now();

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_controller.h"
 #include "app/startup.h"
 #include "gather/driver.h"
 #include "host/dialogs.h"
@@ -101,7 +102,8 @@ double Fetch(const std::string& url, const std::string& dir, int timeOut, int ca
     host.pump = &reactor;
     host.socket = &socket;
     host.timer = &timer;
-    vexal::RetrievalReporter reporter(program, host);
+    vexal::RunController controller(program, host);
+    vexal::RetrievalReporter reporter(program, host, controller);
     reporter.SetWindows(&progress, nullptr);
     const vexal::TransferServices services{&socket, nullptr, &timer, &reactor, &files, nullptr};
     vexal::Transfer transfer(services, reporter);

@@ -19,11 +19,9 @@
 namespace vexal {
 namespace {
 
-// Tells the owner why the retrieval failed and ends the program; false, for the caller
-// to return.
-bool Fail(Host& host, RetrievalOwner& owner, const RetrievalResult& result) {
+// Hands the failure to the owner, which ends the run; false, for the caller to return.
+bool Fail(Host&, RetrievalOwner& owner, const RetrievalResult& result) {
     owner.Failed(result);
-    host.process->End(kExitFailure);
     return false;
 }
 
@@ -168,7 +166,7 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches, RetrievalOwner& ow
         case LockOutcome::Held:
             break;
         case LockOutcome::Interrupted:
-            EndInterrupted(program, host);
+            owner.Interrupted();
             return false;
         case LockOutcome::Cancelled:
             return Fail(host, owner, RetrievalFailure::Cancelled);

@@ -65,10 +65,9 @@ void RemoveUnfinishedFiles(Host& host, const std::string& folder, Writers writer
     }
 }
 
-void EndInterrupted(Program& program, Host& host) {
+void RemoveInterruptedFiles(Program& program, Host& host) {
     DeleteWorkingFile(program, *host.files, program.WorkImageFile);
     RemoveEverywhere(program, host, Writers::Self);
-    host.process->End(kExitFailure);
 }
 
 }  // namespace vexal

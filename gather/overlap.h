@@ -28,8 +28,8 @@ enum class Writers { Dead, Self };
 // that this process is writing.
 void RemoveUnfinishedFiles(Host& host, const std::string& folder, Writers writers);
 
-// The end of a run asked to stop from outside: no message, the working file and every
-// file still being written are removed, the wallpaper stays as it was, status 1.
-void EndInterrupted(Program& program, Host& host);
+// What a run asked to stop from outside leaves: the working file (unless it is the user's
+// own picture) and every file it was still writing are removed; the wallpaper stays.
+void RemoveInterruptedFiles(Program& program, Host& host);
 
 }  // namespace vexal

@@ -27,6 +27,7 @@ enum class RetrievalFailure : std::uint8_t {
     PngUnreadable,      // the PNG working file could not be read
     PngNotConverted,    // its bitmap could not be written
     Cancelled,          // the user pressed cancel while the run waited for another
+    NoConnection,       // the run has no socket or timer to fetch with: nothing more to say
 };
 
 struct RetrievalResult {
@@ -56,8 +57,10 @@ public:
     virtual void ShowProgress() = 0;
     virtual void HideProgress() = 0;
     virtual PreviewView& Preview() = 0;
-    // Says why the retrieval failed; the run ends right after.
+    // The retrieval failed: the user is to be told why, and the run ends.
     virtual void Failed(const RetrievalResult& result) = 0;
+    // A stop came from outside while the retrieval ran: the run ends without a message.
+    virtual void Interrupted() = 0;
 };
 
 }  // namespace vexal

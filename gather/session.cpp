@@ -21,7 +21,9 @@ void RetrievalSession::Run(bool gather) {
         fetches_ = std::make_unique<TransferFetches>(program_, *transfer_);
     }
     if (!fetches_) {
-        host_.process->End(kExitFailure);
+        RetrievalResult result;
+        result.failure = RetrievalFailure::NoConnection;
+        owner_.Failed(result);
         return;
     }
     RunRetrieval(program_, host_, *fetches_, owner_, gather);

@@ -76,6 +76,8 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
             return MessageText(Message::PngNotConverted);
         case RetrievalFailure::Cancelled:
             return MessageText(Message::Cancelled);
+        case RetrievalFailure::NoConnection:
+            return {};
     }
     return {};
 }
@@ -128,11 +130,6 @@ void RetrievalReporter::ShowProgress() {
 
 void RetrievalReporter::HideProgress() {
     if (progress_) progress_->HideWindow();
-}
-
-void RetrievalReporter::Failed(const RetrievalResult& result) {
-    const std::string text = RetrievalFailureText(result);
-    if (!text.empty()) ShowError(program_, *host_.dialogs, text);
 }
 
 }  // namespace vexal

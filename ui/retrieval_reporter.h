@@ -11,6 +11,7 @@
 #include "host/progress_view.h"
 #include "net/transfer.h"
 #include "program/program.h"
+#include "ui/run_end.h"
 
 namespace vexal {
 
@@ -23,9 +24,10 @@ std::string RetrievalFailureText(const RetrievalResult& result);
 
 class RetrievalReporter final : public RetrievalOwner {
 public:
-    // Asks and tells through host.dialogs; the cancel request is the program's
-    // CancelRequested.
-    RetrievalReporter(Program& program, Host& host) : program_(program), host_(host) {}
+    // Asks through host.dialogs; the cancel request is the program's CancelRequested;
+    // failures go up to `end`.
+    RetrievalReporter(Program& program, Host& host, RunEnd& end)
+        : program_(program), host_(host), end_(end) {}
 
     // The windows, once the front end has made them: the progress window (none when
     // nobody watches) and the preview a retrieval hands over to.
@@ -46,13 +48,15 @@ public:
     void ShowProgress() override;
     void HideProgress() override;
     PreviewView& Preview() override { return *preview_; }
-    void Failed(const RetrievalResult& result) override;
+    void Failed(const RetrievalResult& result) override { end_.RetrievalFailed(result); }
+    void Interrupted() override { end_.Interrupted(); }
 
 private:
     void Label(const std::string& text);
 
     Program& program_;
     Host& host_;
+    RunEnd& end_;
     ProgressView* progress_ = nullptr;
     PreviewView* preview_ = nullptr;
 };

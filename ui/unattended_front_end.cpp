@@ -5,11 +5,11 @@
 
 namespace vexal {
 
-UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host)
+UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host, RunEnd& end)
     : program_(program),
       host_(host),
-      preview_(std::make_unique<UnattendedPreview>(program, host)),
-      reporter_(program, host),
+      preview_(std::make_unique<UnattendedPreview>(program, host, end)),
+      reporter_(program, host, end),
       session_(program, host, reporter_) {
     reporter_.SetWindows(nullptr, preview_.get());
 }

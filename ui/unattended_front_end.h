@@ -18,7 +18,7 @@ class UnattendedPreview;
 class UnattendedFrontEnd final : public FrontEnd {
 public:
     // `host` carries dialogs, process, files, pump, socket, timer, images and desktop.
-    UnattendedFrontEnd(Program& program, Host& host);
+    UnattendedFrontEnd(Program& program, Host& host, RunEnd& end);
     ~UnattendedFrontEnd() override;
 
     // There is no editor to show.

@@ -7,11 +7,12 @@
 
 namespace vexal {
 
-WindowedFrontEnd::WindowedFrontEnd(Program& program, Host& host, WindowKit& windows)
+WindowedFrontEnd::WindowedFrontEnd(Program& program, Host& host, WindowKit& windows, RunEnd& end)
     : program_(program),
       host_(host),
       windows_(windows),
-      reporter_(program, host),
+      end_(end),
+      reporter_(program, host, end),
       session_(program, host, reporter_) {}
 
 WindowedFrontEnd::~WindowedFrontEnd() = default;
@@ -19,7 +20,7 @@ WindowedFrontEnd::~WindowedFrontEnd() = default;
 void WindowedFrontEnd::ShowEditor() {
     EditorView& window = windows_.EditorWindow();
     if (!editor_) {
-        editor_ = std::make_unique<EditorPresenter>(program_, host_, window, *this);
+        editor_ = std::make_unique<EditorPresenter>(program_, host_, window, *this, end_);
         windows_.Bind(*editor_);
         editor_->Form_Load();
     }
@@ -33,7 +34,7 @@ void WindowedFrontEnd::LoadRetrievalWindows() {
         windows_.Bind(*progress_);
     }
     if (!preview_) {
-        preview_ = std::make_unique<PreviewPresenter>(program_, host_, windows_.PreviewWindow(), *this);
+        preview_ = std::make_unique<PreviewPresenter>(program_, host_, windows_.PreviewWindow(), *this, end_);
         windows_.Bind(*preview_);
     }
     reporter_.SetWindows(progressWindow_, preview_.get());

@@ -37,7 +37,7 @@ class WindowedFrontEnd final : public FrontEnd {
 public:
     // `host` must carry dialogs, process, files and pump; socket and timer before the first
     // retrieval, images and desktop before the preview. `windows` must outlive it.
-    WindowedFrontEnd(Program& program, Host& host, WindowKit& windows);
+    WindowedFrontEnd(Program& program, Host& host, WindowKit& windows, RunEnd& end);
     ~WindowedFrontEnd() override;
 
     void ShowEditor() override;
@@ -56,6 +56,7 @@ private:
     Program& program_;
     Host& host_;
     WindowKit& windows_;
+    RunEnd& end_;
     std::unique_ptr<EditorPresenter> editor_;
     ProgressView* progressWindow_ = nullptr;
     std::unique_ptr<ProgressPresenter> progress_;

@@ -93,9 +93,11 @@ public:
     void LoadWindow() override { log_.Add("preview load"); }
     void DispPre() override { log_.Add("preview disp " + program_.WorkImageFile); }
     PreviewPicture& PictureState() override { return state; }
+    // What a front end's preview does when it unloads.
     void Unload(int status) override {
         log_.Add("preview unload " + std::to_string(status));
-        PreviewUnload(program_, host_, status);
+        DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
+        host_.process->End(status);
     }
 
 private:
@@ -114,7 +116,8 @@ struct Fixture {
     LoggingPump pump{log};
     ScriptedFetches fetches{program, t.files, log};
     LoggingPreview preview{program, t.host, log};
-    RetrievalReporter reporter{program, t.host};
+    RunController controller{program, t.host};
+    RetrievalReporter reporter{program, t.host, controller};
 
     Fixture() {
         InitGlobals(program, 1, 0);
@@ -402,7 +405,7 @@ TEST(DriverTest, SearchAgainGathersOnlyTheNewPage) {
 
 TEST(DriverTest, UnattendedPreviewEndsAsItsCancelWould) {
     Fixture f;
-    UnattendedPreview unattended(f.program, f.t.host);
+    UnattendedPreview unattended(f.program, f.t.host, f.controller);
     f.reporter.SetWindows(&f.progress, &unattended);
     f.t.files.files["a.jpg"] = PicFile(1, 1, 0xFF000000);
     f.program.ShowPreview = true;
@@ -413,7 +416,7 @@ TEST(DriverTest, UnattendedPreviewEndsAsItsCancelWould) {
     EXPECT_TRUE(f.t.dialogs.boxes.empty());
 
     Fixture g;
-    UnattendedPreview installs(g.program, g.t.host);
+    UnattendedPreview installs(g.program, g.t.host, g.controller);
     g.reporter.SetWindows(&g.progress, &installs);
     g.t.files.files["a.jpg"] = PicFile(1, 1, 0xFF000000);
     g.Direct("a.jpg");
@@ -533,7 +536,7 @@ TEST(DriverTest, InterruptedRunRemovesWhatItWasWriting) {
     for (const std::string& file : {std::string("wpcache.jpg"), std::string(".vexal-tmp-100-wpcache.png"),
                                     testing::WallpaperPath("/win", ".vexal-tmp-100-wall.bmp")})
         f.t.files.files[file] = "bytes";
-    EndInterrupted(f.program, f.t.host);
+    RunController(f.program, f.t.host).Interrupted();
     EXPECT_EQ(f.t.process.status, kExitFailure);
     EXPECT_TRUE(f.t.dialogs.boxes.empty());
     std::vector<std::string> left;
@@ -548,7 +551,7 @@ TEST(DriverTest, InterruptedRunRemovesWhatItWasWriting) {
     own.program.WorkImageFile = "wpcache.jpg";
     own.program.WorkImageIsChosen = true;
     own.t.files.files["wpcache.jpg"] = "the user's picture";
-    EndInterrupted(own.program, own.t.host);
+    RunController(own.program, own.t.host).Interrupted();
     EXPECT_EQ(own.t.files.files.count("wpcache.jpg"), 1u);
 }
 

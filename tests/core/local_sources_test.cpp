@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_controller.h"
 #include "gather/choice.h"
 #include "host/progress_view.h"
 #include "host/random_source.h"
@@ -97,7 +98,8 @@ struct Walk {
     CountingPump pump;
     RecordingProgress progress;
     Program program;
-    RetrievalReporter reporter{program, test.host};
+    RunController controller{program, test.host};
+    RetrievalReporter reporter{program, test.host, controller};
     Walk() {
         test.host.files = &fs;
         test.host.pump = &pump;

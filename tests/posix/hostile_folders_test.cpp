@@ -89,7 +89,8 @@ struct Walk {
     CountingPump pump;
     Host host;
     Program program;
-    RetrievalReporter reporter{program, host};
+    RunController controller{program, host};
+    RetrievalReporter reporter{program, host, controller};
     Walk() {
         host.files = &files;
         host.dialogs = &dialogs;

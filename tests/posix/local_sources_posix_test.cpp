@@ -45,7 +45,8 @@ struct RealWalk {
     CancellingPump pump;
     Host host;
     Program program;
-    RetrievalReporter reporter{program, host};
+    RunController controller{program, host};
+    RetrievalReporter reporter{program, host, controller};
     RealWalk() {
         host.files = &files;
         host.dialogs = &dialogs;

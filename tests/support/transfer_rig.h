@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/run_controller.h"
 #include "gather/driver.h"
 #include "net/transfer.h"
 #include "program/program.h"
@@ -38,7 +39,7 @@ struct TransferRig {
         test.host.timer = parts.timer;
         test.host.pump = parts.pump;
         services = {parts.socket, parts.secureSocket, parts.timer, parts.pump, &test.files, nullptr};
-        reporter = std::make_unique<RetrievalReporter>(program, test.host);
+        reporter = std::make_unique<RetrievalReporter>(program, test.host, controller);
         reporter->SetWindows(parts.progress, nullptr);
         transfer = std::make_unique<Transfer>(services, *reporter);
         fetches = std::make_unique<TransferFetches>(program, *transfer);
@@ -78,6 +79,7 @@ struct TransferRig {
 
     Program program;
     TestHost test;
+    RunController controller{program, test.host};
     TransferServices services;
     std::unique_ptr<RetrievalReporter> reporter;
     std::unique_ptr<Transfer> transfer;
