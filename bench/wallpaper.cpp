@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
     std::string pattern = (std::filesystem::temp_directory_path() / "vexal-wallpaper-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) return 1;
     const std::string dir = pattern;
-    const std::string png = dir + "/big.png", jpg = dir + "/big.jpg";
+    const std::string png = dir + "/big.png", jpg = dir + "/big.jpg", webp = dir + "/big.webp";
     const auto made = Clock::now();
     {
         const QImage photo = MakePhoto();
@@ -157,9 +157,15 @@ int main(int argc, char** argv) {
             !photo.save(QString::fromStdString(jpg), "JPEG", 90))
             return 1;
     }
-    std::printf("photo: %dx%d, PNG %.1f MB, JPEG %.1f MB (made in %.1f s)\n", kWidth, kHeight,
+    // WebP at the same quality, by libwebp's own encoder.
+    if (Run({"cwebp", "-quiet", "-q", "90", png, "-o", webp}, {"PATH=/usr/bin:/bin"}, dir).status != 0) {
+        std::fprintf(stderr, "cwebp failed (scripts/setup installs the webp tools)\n");
+        return 1;
+    }
+    std::printf("photo: %dx%d, PNG %.1f MB, JPEG %.1f MB, WebP %.1f MB (made in %.1f s)\n", kWidth, kHeight,
                 static_cast<double>(std::filesystem::file_size(png)) / 1e6,
-                static_cast<double>(std::filesystem::file_size(jpg)) / 1e6, Seconds(made));
+                static_cast<double>(std::filesystem::file_size(jpg)) / 1e6,
+                static_cast<double>(std::filesystem::file_size(webp)) / 1e6, Seconds(made));
 
     Xvfb xvfb;
     if (xvfb.display.empty()) {
@@ -259,6 +265,42 @@ int main(int argc, char** argv) {
     std::printf("PNG to BMP, while decoding %7.3f s\n", oursMedian);
     std::printf("convert big.png big.bmp    %7.3f s\n", magickMedian);
     std::printf("ratio                      %7.2f  (target <= 1.00)\n", oursMedian / magickMedian);
+
+    // The WebP photo the same way, against libwebp's own tool writing a bitmap: a floor, as
+    // it does nothing else. Both peaks are those of a process of their own.
+    std::vector<double> webpOurs, dwebp, webpRatios;
+    long webpPeakKiB = 0, dwebpPeakKiB = 0;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            vexal::QtImageDecoder own;
+            ::_exit(own.DecodeToBmp(webp, dir + "/ours.bmp").written ? 0 : 1);
+        }
+        int status = 0;
+        rusage usage{};
+        ::wait4(child, &status, 0, &usage);
+        webpOurs.push_back(Seconds(start));
+        webpPeakKiB = std::max(webpPeakKiB, usage.ru_maxrss);
+        const Outcome d = Run({"dwebp", "-quiet", webp, "-bmp", "-o", dir + "/dwebp.bmp"}, env, dir);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || d.status != 0) {
+            std::fprintf(stderr, "a WebP conversion failed\n");
+            return 1;
+        }
+        dwebp.push_back(d.seconds);
+        dwebpPeakKiB = std::max(dwebpPeakKiB, d.peakKiB);
+        webpRatios.push_back(webpOurs.back() / d.seconds);
+    }
+    std::printf("WebP to BMP, while decoding %6.3f s, peak %6.1f MiB\n", Median(webpOurs),
+                webpPeakKiB / 1024.0);
+    std::printf("dwebp -bmp big.webp         %6.3f s, peak %6.1f MiB\n", Median(dwebp),
+                dwebpPeakKiB / 1024.0);
+    std::printf("ratio                      %7.2f  (pairs %.2f, target <= 1.30)\n",
+                Median(webpOurs) / Median(dwebp), Median(webpRatios));
+    std::printf(
+        "@ webp.bmp_s %.3f\n@ webp.dwebp_s %.3f\n@ webp.bmp_pairs %.2f\n@ webp.bmp_peak_mib %.1f\n"
+        "@ webp.dwebp_peak_mib %.1f\n",
+        Median(webpOurs), Median(dwebp), Median(webpRatios), webpPeakKiB / 1024.0, dwebpPeakKiB / 1024.0);
 
     if (std::getenv("VEXAL_BENCH_KEEP")) {
         std::printf("kept: %s\n", dir.c_str());

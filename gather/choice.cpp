@@ -22,7 +22,11 @@ std::string_view FolderOf(std::string_view path) {
     return cut == std::string_view::npos ? std::string_view() : path.substr(0, cut + 1);
 }
 
-RetrievalResult Refused(RetrievalFailure failure) { return {failure, {}, {}, {}, 0, 0, {}}; }
+RetrievalResult Refused(RetrievalFailure failure) {
+    RetrievalResult result;
+    result.failure = failure;
+    return result;
+}
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "host/run_guard.h"
 #include "net/transfer.h"
 #include "program/program.h"
+#include "settings/settings_file.h"
 #include "settings/source_kind.h"
 #include "wallpaper/image_library.h"
 #include "wallpaper/install.h"
@@ -127,7 +128,7 @@ bool frDispGet(Program& program, Host& host, Fetches& fetches, RetrievalOwner& o
         case SourceKind::WebPage: {
             program.SourceText.clear();
             const FetchResult fetched = fetches.SetGrpUrl();
-            if (!fetched.Ok()) return Fail(host, owner, {RetrievalFailure::Fetch, fetched, {}, {}, 0, 0, {}});
+            if (!fetched.Ok()) return Fail(host, owner, FetchFailed(fetched));
             program.Candidates = ExtractLinks(program.SourceText, entry, kind);
             break;
         }
@@ -174,7 +175,7 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches, RetrievalOwner& ow
     const SourceKind kind = ClassifySource(program.ChosenImage);
     if (program.RelativeToPage || kind == SourceKind::WebImage) {
         const FetchResult fetched = fetches.SetGrpData();
-        if (!fetched.Ok()) return Fail(host, owner, {RetrievalFailure::Fetch, fetched, {}, {}, 0, 0, {}});
+        if (!fetched.Ok()) return Fail(host, owner, FetchFailed(fetched));
     } else if (kind == SourceKind::LocalImage) {
         if (!host.files->IsNormalFile(program.ChosenImage))
             return Fail(host, owner, RetrievalFailure::ImageMissing, program.ChosenImage);
@@ -213,6 +214,23 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches, RetrievalOwner& ow
 }
 
 bool RunRetrieval(Program& program, Host& host, Fetches& fetches, RetrievalOwner& owner, bool gather) {
+    // A stop that came while the program started ends the run before it does anything.
+    if (host.guard && host.guard->StopRequested()) {
+        owner.Interrupted();
+        return false;
+    }
+    // Refused before anything is fetched or moved: an empty name made the bitmap's path the
+    // wallpaper folder itself, and the rename that puts a bitmap in place would then have
+    // traded the folder, lock and all, for the picture.
+    if (const char* key = UnusableFileNameKey(program)) {
+        RetrievalResult result;
+        result.failure = RetrievalFailure::UnusableFileName;
+        result.file = program.SettingsFileName;
+        result.target = key;
+        result.subject =
+            std::string_view(key) == "CacheFileName" ? program.CacheFileName : program.WinFolderWPname;
+        return Fail(host, owner, result);
+    }
     owner.ShowProgress();
     if (host.pump) host.pump->Pump();
     if (gather && !frDispGet(program, host, fetches, owner)) return false;

@@ -37,6 +37,9 @@ LockOutcome TakeRunLock(Program& program, Host& host, RetrievalOwner& owner) {
     // A cancel that ended a folder walk has been answered already.
     program.CancelRequested = false;
     bool told = false;
+    // The lock is the last moment before the run writes: a stop that came during the walk
+    // of a folder or the choice ends it here.
+    if (host.guard->StopRequested()) return LockOutcome::Interrupted;
     while (host.guard->TryLock(folder) == RunGuard::LockState::Busy) {
         if (!told) owner.Say(RetrievalStep::WaitingForOtherRun);
         told = true;

@@ -28,6 +28,7 @@ enum class RetrievalFailure : std::uint8_t {
     PngNotConverted,    // its bitmap could not be written
     Cancelled,          // the user pressed cancel while the run waited for another
     NoConnection,       // the run has no socket or timer to fetch with: nothing more to say
+    UnusableFileName,   // the key `target` of the settings file `file` names `subject`, no plain file name
 };
 
 struct RetrievalResult {
@@ -38,8 +39,17 @@ struct RetrievalResult {
     std::int64_t wanted = 0;
     std::int64_t count = 0;
     DecodeResult decode;
+    std::string file;
     bool Ok() const { return failure == RetrievalFailure::None; }
 };
+
+// A failed fetch, as the retrieval reports it.
+inline RetrievalResult FetchFailed(FetchResult fetch) {
+    RetrievalResult result;
+    result.failure = RetrievalFailure::Fetch;
+    result.fetch = std::move(fetch);
+    return result;
+}
 
 // What the progress window shows besides the fetches' own steps.
 enum class RetrievalStep : std::uint8_t {

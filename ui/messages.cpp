@@ -92,6 +92,9 @@ constexpr Entry kTexts[] = {
     {Message::ImageNotCopied, "画像ファイル {1} を {2} にコピーできませんでした。"},
     {Message::PngUnreadable, "pngファイルの読み出しに失敗しました"},
     {Message::PngNotConverted, "pngファイルの変換に失敗しました"},
+    {Message::UnusableFileName,
+     "設定ファイル {1} の {2} = {3} はファイル名として使えません。\r\n"
+     "空欄、.、.. や / \\ を含む名前は使えません。"},
 
     {Message::FieldUrl, "URL/ファイル名"},
     {Message::FieldComment, "コメント"},

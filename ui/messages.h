@@ -66,6 +66,7 @@ enum class Message : std::uint16_t {
     ImageNotCopied,  // {1} the picture, {2} the working file
     PngUnreadable,
     PngNotConverted,
+    UnusableFileName,  // {1} the settings file, {2} the key, {3} the name it holds
 
     // Names of the editor's fields, as the messages above name them.
     FieldUrl,

@@ -78,6 +78,8 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
             return MessageText(Message::Cancelled);
         case RetrievalFailure::NoConnection:
             return {};
+        case RetrievalFailure::UnusableFileName:
+            return MessageText(Message::UnusableFileName, {result.file, result.target, result.subject});
     }
     return {};
 }

@@ -14,9 +14,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "platform/linux/jpeg_reader.h"
 #include "platform/linux/png_reader.h"
+#include "platform/linux/webp_reader.h"
 
 namespace vexal {
 namespace {
@@ -112,15 +114,18 @@ bool ProbeNatively(const std::string& path, DecodeResult& result) {
 DecodeResult QtImageDecoder::Probe(const std::string& path) {
     DecodeResult native;
     if (ProbeNatively(path, native)) return native;
+    if (const std::optional<DecodeResult> webp = ProbeWebpFile(path)) return *webp;
     Quiet quiet;
     QImageReader reader(FromPath(path));
     return CheckHeader(reader);
 }
 
 DecodeResult QtImageDecoder::Decode(const std::string& path, Picture& pictureOut) {
-    // Photos saved as PNG take the faster path; every other picture goes to Qt.
+    // Photos saved as PNG take the faster path, WebP pictures libwebp; every other picture
+    // goes to Qt.
     DecodeResult fast;
     if (ReadPng(path, pictureOut, fast) != PngReadResult::NotHandled) return fast;
+    if (const std::optional<DecodeResult> webp = ReadWebp(path, pictureOut)) return *webp;
     DecodeResult header;
     if (ProbeNatively(path, header) && header.error == DecodeError::TooLarge) return header;
 
@@ -159,8 +164,9 @@ DecodeResult QtImageDecoder::Decode(const std::string& path, Picture& pictureOut
 }
 
 BmpFromFile QtImageDecoder::DecodeToBmp(const std::string& path, const std::string& destination) {
-    BmpFromFile png = PngToBmp(path, destination);
-    return png.handled ? png : JpegToBmp(path, destination);
+    if (BmpFromFile png = PngToBmp(path, destination); png.handled) return png;
+    if (BmpFromFile webp = WebpToBmp(path, destination); webp.handled) return webp;
+    return JpegToBmp(path, destination);
 }
 
 }  // namespace vexal

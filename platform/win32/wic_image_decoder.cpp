@@ -3,9 +3,11 @@
 // placed on a transparent canvas of the screen's size, as other GIF readers show it.
 #include "platform/win32/wic_image_decoder.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
+#include "platform/webp/webp_picture.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_api.h"
 // (after the Windows headers, which it needs)
@@ -87,6 +89,36 @@ Placement PlaceFrame(IWICBitmapDecoder* decoder, IWICBitmapFrameDecode* frame, c
     return p;
 }
 
+// The whole file, up to the length its container declares, when it is a WebP picture
+// (told from its first bytes); false for every other file, which WIC reads.
+bool ReadWebpFile(const std::string& path, std::string& bytesOut) {
+    const HANDLE file = ::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    unsigned char head[12];
+    DWORD got = 0;
+    LARGE_INTEGER size{};
+    bool ok = ::GetFileSizeEx(file, &size) && ::ReadFile(file, head, sizeof head, &got, nullptr) &&
+              got == sizeof head && LooksLikeWebp(head, sizeof head);
+    if (ok) {
+        const std::uint64_t length = std::min<std::uint64_t>(static_cast<std::uint64_t>(size.QuadPart),
+                                                             WebpDeclaredBytes(head, sizeof head));
+        try {
+            bytesOut.assign(reinterpret_cast<const char*>(head), sizeof head);
+            bytesOut.resize(static_cast<std::size_t>(std::max<std::uint64_t>(length, sizeof head)));
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+        for (std::size_t at = sizeof head; ok && at < bytesOut.size(); at += got) {
+            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytesOut.size() - at, 1u << 24));
+            ok = ::ReadFile(file, bytesOut.data() + at, want, &got, nullptr) && got > 0;
+        }
+    }
+    ::CloseHandle(file);
+    return ok;
+}
+
 }  // namespace
 
 WicImageDecoder::WicImageDecoder() {
@@ -110,6 +142,15 @@ DecodeResult WicImageDecoder::Decode(const std::string& path, Picture& pictureOu
 }
 
 DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture* pictureOut) {
+    // WebP goes to libwebp: WIC has no WebP codec on a stock system, nor under Wine.
+    std::string webp;
+    if (ReadWebpFile(path, webp)) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(webp.data());
+        bool needsMore = false;
+        return decode ? DecodeWebp(bytes, webp.size(), *pictureOut)
+                      : ProbeWebp(bytes, webp.size(), needsMore);
+    }
+
     DecodeResult result;
     result.error = DecodeError::Unreadable;
     auto* factory = static_cast<IWICImagingFactory*>(factory_);

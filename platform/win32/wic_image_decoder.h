@@ -1,5 +1,6 @@
 // Picture decoding on Windows through the Windows Imaging Component: PNG, GIF, JPEG and BMP,
-// told apart by their content, delivered as the core's 0xAARRGGBB pixels.
+// and WebP through libwebp, told apart by their content, delivered as the core's 0xAARRGGBB
+// pixels.
 #pragma once
 
 #include "host/image_decoder.h"

@@ -76,6 +76,20 @@ std::vector<Sample> Samples(const testing::TempDir& dir) {
     if (runner.Run({"/usr/bin/convert", dir / "photo.png", "-interlace", "PNG", dir / "interlaced.png"})
             .status == 0)
         out.push_back({"interlaced.png", Slurp(dir / "interlaced.png")});
+    // WebP lossy and lossless, and an animation whose first frame covers only part of its
+    // canvas, where the webp tools are installed.
+    if (runner.Run({"/usr/bin/cwebp", "-quiet", "-q", "90", dir / "photo.png", "-o", dir / "photo.webp"})
+            .status == 0)
+        out.push_back({"photo.webp", Slurp(dir / "photo.webp")});
+    if (runner.Run({"/usr/bin/cwebp", "-quiet", "-lossless", dir / "photo.png", "-o", dir / "lossless.webp"})
+            .status == 0)
+        out.push_back({"lossless.webp", Slurp(dir / "lossless.webp")});
+    photo.copy(40, 30, 100, 80).save(QString::fromStdString(dir / "part.png"), "PNG");
+    if (runner.Run({"/usr/bin/cwebp", "-quiet", dir / "part.png", "-o", dir / "part.webp"}).status == 0 &&
+        runner.Run({"/usr/bin/webpmux", "-frame", dir / "part.webp", "+100+40+30", "-frame",
+                    dir / "photo.webp", "+100", "-loop", "0", "-o", dir / "animation.webp"})
+                .status == 0)
+        out.push_back({"animation.webp", Slurp(dir / "animation.webp")});
     return out;
 }
 
@@ -116,6 +130,16 @@ std::string Claiming(const Sample& sample, std::uint32_t width, std::uint32_t he
         if (image != std::string::npos) {
             PutLe16(s, image + 5, width);
             PutLe16(s, image + 7, height);
+        }
+    } else if (ext == "ebp") {
+        // The canvas of an extended file, which a simple one is first made into.
+        if (s.compare(12, 4, "VP8X") != 0) {
+            s.insert(12, std::string("VP8X\x0a\0\0\0", 8) + std::string(10, '\0'));
+            PutLe32(s, 4, static_cast<std::uint32_t>(s.size() - 8));
+        }
+        for (int i = 0; i < 3; ++i) {
+            s[24 + i] = static_cast<char>((width - 1) >> (8 * i));
+            s[27 + i] = static_cast<char>((height - 1) >> (8 * i));
         }
     } else if (ext == "jpg") {
         // The frame header of a baseline or a progressive picture.
@@ -226,10 +250,12 @@ TEST(HostileImagesTest, DirectBitmapOfEveryKindOfPhoto) {
     ASSERT_TRUE(wide.save(QString::fromStdString(dir / "jpeg-inside.png"), "JPEG", 75));
     std::vector<std::string> names = {"wide.png", "wide.jpg", "alpha.png", "grey.jpg", "jpeg-inside.png"};
     // Made by ImageMagick where it is installed: other subsamplings, restart markers, an
-    // RGB and a CMYK JPEG, and 16-bit PNG, which the general decoder reads.
+    // RGB and a CMYK JPEG, and 16-bit PNG, which the general decoder reads; WebP lossy and
+    // lossless, opaque and with transparency.
     const struct {
         const char* name;
         std::vector<std::string> options;
+        const char* from = "wide.png";
     } converted[] = {
         {"444.jpg", {"-sampling-factor", "1x1", "-quality", "95"}},
         {"422.jpg", {"-sampling-factor", "2x1"}},
@@ -237,9 +263,13 @@ TEST(HostileImagesTest, DirectBitmapOfEveryKindOfPhoto) {
         {"rgb.jpg", {"-colorspace", "sRGB", "-define", "jpeg:colorspace=2"}},
         {"cmyk.jpg", {"-colorspace", "CMYK"}},
         {"deep.png", {}},
+        {"wide.webp", {"-quality", "90"}},
+        {"lossless.webp", {"-define", "webp:lossless=true"}},
+        {"alpha.webp", {"-quality", "90"}, "alpha.png"},
+        {"alpha-lossless.webp", {"-define", "webp:lossless=true", "-define", "webp:exact=true"}, "alpha.png"},
     };
     for (const auto& c : converted) {
-        std::vector<std::string> args = {"/usr/bin/convert", dir / "wide.png"};
+        std::vector<std::string> args = {"/usr/bin/convert", dir / c.from};
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.push_back((std::string(c.name) == "deep.png" ? "PNG48:" : "") + dir / c.name);
         if (runner.Run(args).status == 0) names.push_back(c.name);
@@ -247,9 +277,10 @@ TEST(HostileImagesTest, DirectBitmapOfEveryKindOfPhoto) {
     for (const std::string& name : names) ExpectDirectBitmapLikeDecoded(decoder, dir / name, dir, name);
 
     // The kinds written while decoding, and those left to the general path.
-    const std::set<std::string> direct = {"wide.png", "wide.jpg",        "alpha.png",
-                                          "grey.jpg", "jpeg-inside.png", "444.jpg",
-                                          "422.jpg",  "restarts.jpg",    "rgb.jpg"};
+    const std::set<std::string> direct = {
+        "wide.png",      "wide.jpg",   "alpha.png",          "grey.jpg", "jpeg-inside.png",
+        "444.jpg",       "422.jpg",    "restarts.jpg",       "rgb.jpg",  "wide.webp",
+        "lossless.webp", "alpha.webp", "alpha-lossless.webp"};
     for (const std::string& name : names)
         EXPECT_EQ(decoder.DecodeToBmp(dir / name, dir / "x.bmp").handled, direct.count(name) == 1) << name;
 }
@@ -362,6 +393,8 @@ TEST(HostileImagesTest, RealProgramEndsWithOneMessageAndKeepsWhatItHad) {
     std::vector<Sample> hostile;
     for (const Sample& s : samples) {
         if (s.name == "progressive.jpg" || s.name == "interlaced.png") continue;
+        // Names ending in ".webp" are no pictures to "-wp" yet.
+        if (s.name.ends_with(".webp")) continue;
         hostile.push_back({"empty-" + s.name, ""});
         hostile.push_back({"half-" + s.name, s.bytes.substr(0, s.bytes.size() / 2)});
         hostile.push_back({"claim-" + s.name, Claiming(s, 60000, 60000)});

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 #include "platform/linux/command_runner.h"
 #include "posix/temp_dir.h"
@@ -40,6 +41,31 @@ std::string PngHeaderOnly(std::uint32_t width, std::uint32_t height) {
            Chunk("IHDR", Be32(width) + Be32(height) + std::string("\x08\x02\x00\x00\x00", 5)) +
            Chunk("IDAT", "") + Chunk("IEND", "");
 }
+
+std::string Le32(std::uint32_t v) {
+    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+            static_cast<char>(v >> 24)};
+}
+
+// A WebP file holding `chunks`, and one chunk of it (padded to an even length).
+std::string Riff(const std::string& chunks) {
+    return "RIFF" + Le32(static_cast<std::uint32_t>(chunks.size() + 4)) + "WEBP" + chunks;
+}
+std::string WebpChunk(const std::string& type, const std::string& data) {
+    return type + Le32(static_cast<std::uint32_t>(data.size())) + data + std::string(data.size() % 2, '\0');
+}
+// The extended header's canvas of width × height.
+std::string Vp8x(std::uint32_t width, std::uint32_t height) {
+    return WebpChunk("VP8X",
+                     std::string(4, '\0') + Le32(width - 1).substr(0, 3) + Le32(height - 1).substr(0, 3));
+}
+// A lossless picture's header announcing width × height, with no pixel data after it.
+std::string Vp8lHeader(std::uint32_t width, std::uint32_t height) {
+    return WebpChunk("VP8L", "\x2f" + Le32((width - 1) | (height - 1) << 14));
+}
+// One red pixel, lossless, as cwebp writes it.
+const std::string kOnePixelVp8l =
+    WebpChunk("VP8L", std::string("\x2f\0\0\0\0\x07\x10\xfd\x8f\xfe\x07\x22\xa2\xff\x01", 15));
 
 void Write(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -102,6 +128,37 @@ TEST(QtImageDecoderTest, TransparencyIsKeptStraight) {
     EXPECT_EQ(p.Row(1)[0], 0x80FF0000u);
 }
 
+TEST(QtImageDecoderTest, AnimationGivesItsFirstFrameOnATransparentCanvas) {
+    testing::TempDir dir;
+    SpawnCommandRunner runner;
+    ASSERT_TRUE(TestImage(true).save(QString::fromStdString(dir / "first.png"), "PNG"));
+    ASSERT_TRUE(TestImage(false).scaled(20, 10).save(QString::fromStdString(dir / "second.png"), "PNG"));
+    for (const char* name : {"first", "second"})
+        if (runner
+                .Run({"/usr/bin/cwebp", "-quiet", "-lossless", "-exact", dir / (std::string(name) + ".png"),
+                      "-o", dir / (std::string(name) + ".webp")})
+                .status != 0)
+            GTEST_SKIP() << "the webp tools are not installed";
+    // The first frame at (6, 4) on a canvas of 20 × 10 that the second frame fills.
+    ASSERT_EQ(runner
+                  .Run({"/usr/bin/webpmux", "-frame", dir / "first.webp", "+100+6+4", "-frame",
+                        dir / "second.webp", "+100", "-o", dir / "animation.webp"})
+                  .status,
+              0);
+    QtImageDecoder decoder;
+    Picture p;
+    ASSERT_TRUE(decoder.Decode(dir / "animation.webp", p).Ok());
+    ASSERT_EQ(p.width, 20);
+    ASSERT_EQ(p.height, 10);
+    EXPECT_TRUE(p.hasAlpha);
+    const QImage first = TestImage(true);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 20; ++x) {
+            const bool inside = x >= 6 && x < 14 && y >= 4 && y < 8;
+            EXPECT_EQ(p.Row(y)[x], inside ? first.pixel(x - 6, y - 4) : 0u) << x << "," << y;
+        }
+}
+
 TEST(QtImageDecoderTest, WhatIsNoPictureIsUnreadable) {
     testing::TempDir dir;
     ASSERT_TRUE(TestImage(false).save(QString::fromStdString(dir / "whole.png"), "PNG"));
@@ -118,6 +175,10 @@ TEST(QtImageDecoderTest, WhatIsNoPictureIsUnreadable) {
         {"empty.jpg", ""},
         {"truncated.png", whole.substr(0, whole.size() / 2)},
         {"signatureOnly.png", whole.substr(0, 8)},
+        {"riffOnly.webp", Riff("")},
+        {"sound.webp", "RIFF" + Le32(4) + "WAVE"},
+        {"canvasLargerThanItsPicture.webp", Riff(Vp8x(2, 2) + kOnePixelVp8l)},
+        {"headerWithoutPixels.webp", Riff(Vp8lHeader(64, 64))},
     };
     QtImageDecoder decoder;
     for (const auto& r : rows) {
@@ -138,27 +199,105 @@ TEST(QtImageDecoderTest, AnnouncedSizesAboveTheLimitAreRefusedBeforeDecoding) {
         const char* name;
         std::uint32_t width, height;
         DecodeError error;
+        std::optional<DecodeError> webpError = std::nullopt;
     } rows[] = {
         {"bomb", 100000, 100000, DecodeError::TooLarge},
         {"tooWide", 40000, 1, DecodeError::TooLarge},
         {"overThePixelLimit", 8193, 8192, DecodeError::TooLarge},
         // At the limit the header is accepted; the missing data then makes it unreadable.
         {"atThePixelLimit", 8192, 8192, DecodeError::Unreadable},
+        // No WebP picture can be wider than 16384; only a lying canvas says so.
+        {"beyondTheWebpSide", 16385, 16, DecodeError::Unreadable, DecodeError::TooLarge},
+        {"webpCanvasBomb", 0xFFFFFF, 0xFFFFFF, DecodeError::TooLarge},
     };
     QtImageDecoder decoder;
     for (const auto& r : rows) {
+        // The same size in a PNG header and in a WebP canvas over a lossless picture's
+        // header of that size (as far as the format can say it).
+        const std::pair<std::string, DecodeError> files[] = {
+            {"x.png", r.error},
+            {"x.webp", r.webpError.value_or(r.error)},
+        };
         Write(dir / "x.png", PngHeaderOnly(r.width, r.height));
-        const DecodeResult probe = decoder.Probe(dir / "x.png");
-        Picture p;
-        const DecodeResult decoded = decoder.Decode(dir / "x.png", p);
-        EXPECT_EQ(decoded.error, r.error) << r.name;
-        if (r.error == DecodeError::TooLarge) {
-            EXPECT_EQ(probe.error, DecodeError::TooLarge) << r.name;
-            EXPECT_EQ(decoded.width, r.width) << r.name;
-            EXPECT_EQ(decoded.height, r.height) << r.name;
+        Write(dir / "x.webp", Riff(Vp8x(r.width, r.height) +
+                                   Vp8lHeader(std::min(r.width, 16384u), std::min(r.height, 16384u))));
+        for (const auto& [name, error] : files) {
+            const DecodeResult probe = decoder.Probe(dir / name);
+            Picture p;
+            const DecodeResult decoded = decoder.Decode(dir / name, p);
+            const BmpFromFile direct = decoder.DecodeToBmp(dir / name, dir / "x.bmp");
+            EXPECT_EQ(decoded.error, error) << r.name << " " << name;
+            if (error == DecodeError::TooLarge) {
+                EXPECT_EQ(probe.error, DecodeError::TooLarge) << r.name << " " << name;
+                EXPECT_EQ(decoded.width, r.width) << r.name << " " << name;
+                EXPECT_EQ(decoded.height, r.height) << r.name << " " << name;
+            }
+            if (direct.handled) {
+                EXPECT_EQ(direct.decoded.error, error) << r.name << " " << name;
+            }
+            EXPECT_FALSE(direct.written) << r.name << " " << name;
+            EXPECT_TRUE(p.Empty()) << r.name << " " << name;
         }
-        EXPECT_TRUE(p.Empty()) << r.name;
     }
+    // A simple lossless file announcing the largest picture the format can hold.
+    Write(dir / "x.webp", Riff(Vp8lHeader(16384, 16384)));
+    EXPECT_EQ(decoder.Probe(dir / "x.webp").error, DecodeError::TooLarge);
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Debian's own wallpapers, read by the decoder and written straight into a bitmap, against
+// what libwebp's own tool makes of them: the RGBA of a PAM file, and the rows of its
+// 24-bit bitmap.
+TEST(QtImageDecoderTest, WebpWallpapersMatchLibwebpsOwnDecode) {
+    testing::TempDir dir;
+    SpawnCommandRunner runner;
+    QtImageDecoder decoder;
+    int compared = 0;
+    for (const char* name : {"adwaita-d.webp", "pixels-l.webp", "vnc-d.webp"}) {
+        SCOPED_TRACE(name);
+        const std::string path = std::string("/usr/share/backgrounds/gnome/") + name;
+        if (!std::ifstream(path) || !std::ifstream("/usr/bin/dwebp")) continue;
+        ASSERT_EQ(runner.Run({"/usr/bin/dwebp", "-quiet", path, "-pam", "-o", dir / "ref.pam"}).status, 0);
+        ASSERT_EQ(runner.Run({"/usr/bin/dwebp", "-quiet", path, "-bmp", "-o", dir / "ref.bmp"}).status, 0);
+        const std::string pam = Slurp(dir / "ref.pam");
+        int width = 0, height = 0;
+        ASSERT_EQ(std::sscanf(pam.c_str(), "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\n", &width, &height), 2);
+        const std::size_t pixels = pam.find("ENDHDR\n") + 7;
+        ASSERT_EQ(pam.size() - pixels, static_cast<std::size_t>(width) * height * 4);
+
+        EXPECT_TRUE(decoder.Probe(path).Ok());
+        Picture p;
+        const DecodeResult r = decoder.Decode(path, p);
+        ASSERT_TRUE(r.Ok());
+        ASSERT_EQ(p.width, width);
+        ASSERT_EQ(p.height, height);
+        std::int64_t differing = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const auto* c = reinterpret_cast<const unsigned char*>(pam.data() + pixels) +
+                                (static_cast<std::size_t>(y) * width + x) * 4;
+                const std::uint32_t want = static_cast<std::uint32_t>(c[3]) << 24 |
+                                           static_cast<std::uint32_t>(c[0]) << 16 |
+                                           static_cast<std::uint32_t>(c[1]) << 8 | c[2];
+                differing += p.Row(y)[x] != want;
+            }
+        EXPECT_EQ(differing, 0) << "pixels unlike libwebp's";
+
+        const BmpFromFile direct = decoder.DecodeToBmp(path, dir / "direct.bmp");
+        ASSERT_TRUE(direct.handled && direct.written);
+        const std::string ours = Slurp(dir / "direct.bmp"), theirs = Slurp(dir / "ref.bmp");
+        ASSERT_GE(theirs.size(), 54u);
+        const std::uint32_t theirOffset =
+            static_cast<unsigned char>(theirs[10]) | static_cast<unsigned char>(theirs[11]) << 8;
+        EXPECT_EQ(ours.substr(0, 54), BmpHeader(width, height));
+        EXPECT_TRUE(ours.substr(54) == theirs.substr(theirOffset)) << "bitmap rows unlike libwebp's";
+        ++compared;
+    }
+    if (compared == 0) GTEST_SKIP() << "gnome-backgrounds or dwebp is not installed";
 }
 
 TEST(QtImageDecoderTest, BitmapHeadersAreCheckedToo) {

@@ -67,7 +67,7 @@ struct TransferRig {
     // A failed fetch is told the way a retrieval tells it.
     bool Told(const FetchResult& result) {
         last = result;
-        if (!result.Ok()) reporter->Failed({RetrievalFailure::Fetch, result, {}, {}, 0, 0, {}});
+        if (!result.Ok()) reporter->Failed(FetchFailed(result));
         return result.Ok();
     }
     // Every box shown so far, as "kind:text".

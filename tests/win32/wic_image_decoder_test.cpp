@@ -1,6 +1,6 @@
 // WIC decoding against pictures whose bytes the test writes itself (so a swapped channel or
 // a wrong row order cannot cancel out between an encoder and the decoder), plus a JPEG
-// from the system's own encoder.
+// from the system's own encoder; and WebP, which the decoder reads with libwebp.
 #include "platform/win32/wic_image_decoder.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +18,32 @@ namespace vexal {
 namespace {
 
 using namespace vexal::testing;
+
+// Lossless WebP files of 3 × 2 pixels, as cwebp -lossless -exact writes them: the opaque
+// and the translucent pixels of the first test.
+const std::string kOpaqueWebp(
+    "RIFF\x2c\x00\x00\x00WEBPVP8L\x1f\x00\x00\x00\x2f\x02\x40\x00\x00\x10\x08\x24\xa1\xec\x2f\xb9\x86"
+    "\x40\x20\x09\x61\x7f\xd9\x05\x02\x49\x48\xfb\xcb\xdd\xff\xb0\xe1\xea\x07\x00",
+    52);
+const std::string kTranslucentWebp(
+    "RIFF\x34\x00\x00\x00WEBPVP8L\x27\x00\x00\x00\x2f\x02\x40\x00\x10\x10\x08\x24\xa1\xec\x2f\xb9\x86"
+    "\x40\x20\x09\x61\x7f\xd9\x05\x02\x49\x48\xfb\xcb\x4d\x90\x6d\x33\xb4\xa3\xdd\xbc\x61\x50\x75\xf6"
+    "\x6f\x00\x00",
+    60);
+
+// A simple WebP file put into an extended one whose header announces a canvas of
+// width × height.
+std::string WithCanvas(const std::string& simple, std::uint32_t width, std::uint32_t height) {
+    std::string chunks = "VP8X";
+    Put32le(chunks, 10);
+    Put32le(chunks, 0);
+    for (std::uint32_t side : {width - 1, height - 1})
+        for (int i = 0; i < 3; ++i) chunks.push_back(static_cast<char>(side >> (8 * i)));
+    chunks += simple.substr(12);
+    std::string riff = "RIFF";
+    Put32le(riff, static_cast<std::uint32_t>(chunks.size() + 4));
+    return riff + "WEBP" + chunks;
+}
 
 class WicImageDecoderTest : public ::testing::Test {
 protected:
@@ -52,6 +78,10 @@ TEST_F(WicImageDecoderTest, LosslessFormatsGiveExactPixelsInRowOrder) {
         {"opaque.bmp", Bmp(3, 2, opaque), opaque, false},
         // The format comes from the content, not from the name.
         {"png-named.gif", Png(3, 2, opaque), opaque, false},
+        // Lossless WebP of the same pixels (cwebp -lossless -exact), read by libwebp.
+        {"opaque.webp", kOpaqueWebp, opaque, false},
+        {"alpha.webp", kTranslucentWebp, translucent, true},
+        {"webp-named.png", kOpaqueWebp, opaque, false},
     };
     for (const auto& row : rows) {
         const std::string path = Write(row.name, row.bytes);
@@ -127,6 +157,10 @@ TEST_F(WicImageDecoderTest, OversizedPicturesAreRefusedBeforeDecoding) {
         // A two-pixel frame on a screen of 9000 × 9000: within each side's limit, above the
         // pixel count.
         {"huge-screen.gif", TwoPixelGif(9000, 9000, 0, 0), 9000, 9000},
+        // A WebP canvas far larger than the picture inside it; and one side beyond what a
+        // WebP picture can have.
+        {"huge-canvas.webp", WithCanvas(kOpaqueWebp, 60000, 60000), 60000, 60000},
+        {"wide-canvas.webp", WithCanvas(kOpaqueWebp, 16385, 2), 16385, 2},
     };
     for (const auto& row : rows) {
         const std::string path = Write(row.name, row.bytes);
@@ -152,6 +186,8 @@ TEST_F(WicImageDecoderTest, WhatIsNoPictureOfTheFourFormatsIsUnreadable) {
         {"empty.jpg", ""},
         {"cut.png", Png(3, 2, std::vector<std::uint32_t>(6, 0xFF00FF00)).substr(0, 40)},
         {"image.tif", tiff + std::string(64, '\0')},
+        {"cut.webp", kTranslucentWebp.substr(0, 40)},
+        {"lying-canvas.webp", WithCanvas(kOpaqueWebp, 4, 2)},
     };
     for (const auto& row : rows) {
         const std::string path = Write(row.name, row.bytes);

@@ -1,0 +1,134 @@
+// Reading a WebP file into memory for libwebp, which decodes from whole buffers: no more
+// than the container declares is read, and a probe reads only the start of the file.
+#include "platform/linux/webp_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <new>
+#include <vector>
+
+#include "platform/linux/bmp_file_writer.h"
+#include "platform/webp/webp_picture.h"
+
+namespace vexal {
+namespace {
+
+// Enough for the headers of every WebP file but those with a large colour profile
+// before the picture, which are then read whole.
+constexpr std::size_t kProbeBytes = std::size_t{1} << 16;
+
+constexpr DecodeResult kUnreadable{DecodeError::Unreadable, 0, 0};
+
+class WebpFile {
+public:
+    explicit WebpFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        struct stat st {};
+        if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return;
+        unsigned char head[12];
+        if (!ReadAt(head, sizeof head, 0) || !LooksLikeWebp(head, sizeof head)) return;
+        // A file longer than its container holds trailing bytes that are no part of it.
+        length_ = std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size),
+                                          WebpDeclaredBytes(head, sizeof head));
+        webp_ = true;
+    }
+    ~WebpFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    WebpFile(const WebpFile&) = delete;
+    WebpFile& operator=(const WebpFile&) = delete;
+
+    bool IsWebp() const { return webp_; }
+    std::uint64_t Length() const { return length_; }
+
+    // The first `count` bytes (no more than the file's length); false when they cannot be
+    // read or held.
+    bool Read(std::uint64_t count, std::vector<unsigned char>& out) {
+        count = std::min(count, length_);
+        try {
+            out.resize(static_cast<std::size_t>(count));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return ReadAt(out.data(), out.size(), 0);
+    }
+
+private:
+    bool ReadAt(unsigned char* to, std::size_t count, off_t offset) {
+        while (count > 0) {
+            const ssize_t n = ::pread(fd_, to, count, offset);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            to += n;
+            count -= static_cast<std::size_t>(n);
+            offset += n;
+        }
+        return true;
+    }
+
+    int fd_;
+    std::uint64_t length_ = 0;
+    bool webp_ = false;
+};
+
+DecodeResult Probe(WebpFile& file) {
+    std::vector<unsigned char> bytes;
+    if (!file.Read(kProbeBytes, bytes)) return kUnreadable;
+    bool needsMore = false;
+    const DecodeResult head = ProbeWebp(bytes.data(), bytes.size(), needsMore);
+    if (!needsMore || bytes.size() == file.Length()) return head;
+    if (!file.Read(file.Length(), bytes)) return kUnreadable;
+    return ProbeWebp(bytes.data(), bytes.size(), needsMore);
+}
+
+}  // namespace
+
+std::optional<DecodeResult> ProbeWebpFile(const std::string& path) {
+    WebpFile file(path);
+    if (!file.IsWebp()) return std::nullopt;
+    return Probe(file);
+}
+
+std::optional<DecodeResult> ReadWebp(const std::string& path, Picture& pictureOut) {
+    WebpFile file(path);
+    if (!file.IsWebp()) return std::nullopt;
+    // The size is checked on the headers before the whole file is read.
+    const DecodeResult head = Probe(file);
+    if (!head.Ok()) return head;
+    std::vector<unsigned char> bytes;
+    if (!file.Read(file.Length(), bytes)) return kUnreadable;
+    return DecodeWebp(bytes.data(), bytes.size(), pictureOut);
+}
+
+BmpFromFile WebpToBmp(const std::string& path, const std::string& destination) {
+    WebpFile file(path);
+    if (!file.IsWebp()) return BmpFromFile{};
+    BmpFromFile result;
+    result.handled = true;
+    result.decoded = Probe(file);
+    if (!result.decoded.Ok()) return result;
+
+    BmpFileWriter writer(destination, static_cast<std::int32_t>(result.decoded.width),
+                         static_cast<std::int32_t>(result.decoded.height));
+    // A bitmap that cannot even be started is left to the general path, which reports a
+    // damaged picture before a failed write.
+    if (!writer.Open()) return BmpFromFile{};
+    std::vector<unsigned char> bytes;
+    WebpBmpRows rows;
+    if (!file.Read(file.Length(), bytes)) {
+        result.decoded.error = DecodeError::Unreadable;
+        return result;
+    }
+    result.decoded = DecodeWebpToBmpRows(bytes.data(), bytes.size(), rows);
+    if (!result.decoded.Ok()) return result;
+    std::vector<unsigned char>().swap(bytes);  // the file's bytes are not needed while the rows are written
+    result.written =
+        writer.WriteRows(0, static_cast<std::int32_t>(result.decoded.height), rows.bytes.get()) &&
+        writer.Commit();
+    return result;
+}
+
+}  // namespace vexal
