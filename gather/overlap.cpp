@@ -33,7 +33,7 @@ void RemoveEverywhere(Program& program, Host& host, Writers writers) {
 
 LockOutcome TakeRunLock(Program& program, Host& host, RetrievalOwner& owner) {
     std::string folder;
-    if (!host.guard || !host.desktop || !host.desktop->WallpaperFolder(folder)) return LockOutcome::Held;
+    if (!host.guard || !host.desktop || !host.desktop->LockFolder(folder)) return LockOutcome::Held;
     // A cancel that ended a folder walk has been answered already.
     program.CancelRequested = false;
     bool told = false;
