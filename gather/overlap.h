@@ -12,7 +12,8 @@ namespace vexal {
 // What the progress window shows while another run holds the lock.
 inline constexpr const char* kWaitingForOtherRun = "他のvexalの処理が終わるのを待っています...";
 
-// Takes the lock of the wallpaper folder, waiting while another run holds it (the progress
+// Takes the lock in the desktop's lock folder (beside the bitmap, or the user's own folder
+// where the system keeps it there), waiting while another run holds it (the progress
 // window says so, and its cancel button gives up with the cancel message). Then removes
 // the files that runs which no longer exist were writing. False when it ended the program.
 [[nodiscard]] bool TakeRunLock(Program& program, Host& host);
