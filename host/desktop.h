@@ -36,7 +36,7 @@ struct DesktopResult {
     std::string tool;
     std::string said;
     std::int64_t status = 0;
-    FileFailure fileFailure = FileFailure::None;  // why a folder was not made
+    FileFailure fileFailure = FileFailure::Nothing;  // why a folder was not made
     bool Ok() const { return failure == DesktopFailure::None; }
     explicit operator bool() const { return Ok(); }
 };

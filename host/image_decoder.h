@@ -44,7 +44,7 @@ struct BmpFromFile {
     bool handled = false;
     DecodeResult decoded;                          // why the picture could not be read
     bool written = false;                          // the picture was read and the whole bitmap written
-    FileFailure writeFailure = FileFailure::None;  // why the bitmap was not written
+    FileFailure writeFailure = FileFailure::Nothing;  // why the bitmap was not written
 };
 
 class ImageDecoder {

@@ -44,7 +44,7 @@ struct FetchResult {
     FetchFailure failure = FetchFailure::None;
     std::int32_t status = 0;                      // the HTTP status, or the socket's error number
     std::string subject;                          // what the failure's message names
-    FileFailure fileFailure = FileFailure::None;  // why the working file was not saved
+    FileFailure fileFailure = FileFailure::Nothing;  // why the working file was not saved
     bool Ok() const { return failure == FetchFailure::None; }
 };
 

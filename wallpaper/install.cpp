@@ -59,7 +59,7 @@ InstallResult WriteFromPicture(const Program& program, Host& host, PreviewPictur
     if (converted.written) return {};
     // Written by the decoder itself, or through the file system when it left the writing
     // to the portable path.
-    return NotWritten(converted.writeFailure != FileFailure::None ? converted.writeFailure
+    return NotWritten(converted.writeFailure != FileFailure::Nothing ? converted.writeFailure
                                                                   : host.files->LastFailure());
 }
 

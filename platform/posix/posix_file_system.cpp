@@ -85,7 +85,7 @@ std::string FinalTarget(const std::string& path) {
 FileFailure FileFailureOf(int error) {
     switch (error) {
         case 0:
-            return FileFailure::None;
+            return FileFailure::Nothing;
         case ENOSPC:
         case EDQUOT:
         case EFBIG:

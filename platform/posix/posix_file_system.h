@@ -36,7 +36,7 @@ private:
         last_ = FileFailureOf(error);
         return false;
     }
-    FileFailure last_ = FileFailure::None;
+    FileFailure last_ = FileFailure::Nothing;
 };
 
 }  // namespace vexal

@@ -55,7 +55,7 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 FileFailure FileFailureOfWin32(unsigned long error) {
     switch (error) {
         case ERROR_SUCCESS:
-            return FileFailure::None;
+            return FileFailure::Nothing;
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
             return FileFailure::DiskFull;

@@ -32,7 +32,7 @@ private:
         last_ = FileFailureOfWin32(error);
         return false;
     }
-    FileFailure last_ = FileFailure::None;
+    FileFailure last_ = FileFailure::Nothing;
 };
 
 }  // namespace vexal
