@@ -6,9 +6,7 @@
 namespace vexal {
 
 UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host, RunEnd& end)
-    : program_(program),
-      host_(host),
-      preview_(std::make_unique<UnattendedPreview>(program, host, end)),
+    : preview_(std::make_unique<UnattendedPreview>(program, host, end)),
       reporter_(program, host, end),
       session_(program, host, reporter_) {
     reporter_.SetWindows(nullptr, preview_.get());

@@ -27,8 +27,6 @@ public:
     void RunRetrieval(bool gather) override;
 
 private:
-    Program& program_;
-    Host& host_;
     std::unique_ptr<UnattendedPreview> preview_;
     RetrievalReporter reporter_;
     RetrievalSession session_;
