@@ -131,7 +131,7 @@ bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview, con
         } else if (!host.files->CopyFile(imagePath, temp)) {
             return notWritten();
         }
-    } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg) {
+    } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg || kind == PictureKind::Webp) {
         const WriteOutcome outcome = WriteFromPicture(program, host, preview, imagePath, temp);
         if (outcome == WriteOutcome::NotWritten) return notWritten();
         if (outcome != WriteOutcome::Written) {
