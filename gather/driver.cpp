@@ -12,6 +12,7 @@
 #include "host/run_guard.h"
 #include "net/transfer.h"
 #include "program/program.h"
+#include "settings/settings_file.h"
 #include "settings/source_kind.h"
 #include "wallpaper/image_library.h"
 #include "wallpaper/install.h"
@@ -186,6 +187,19 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches) {
 }
 
 bool RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather) {
+    // A stop that came while the program started ends the run before it does anything.
+    if (host.guard && host.guard->StopRequested()) {
+        EndInterrupted(program, host);
+        return false;
+    }
+    // Refused before anything is fetched or moved: an empty name made the bitmap's path the
+    // wallpaper folder itself, and the rename that puts a bitmap in place would then have
+    // traded the folder, lock and all, for the picture.
+    if (const char* key = UnusableFileNameKey(program)) {
+        const std::string& value =
+            std::string_view(key) == "CacheFileName" ? program.CacheFileName : program.WinFolderWPname;
+        return Fail(program, host, UnusableFileNameText(program.SettingsFileName, key, value));
+    }
     if (host.progress) host.progress->ShowWindow();
     if (host.pump) host.pump->Pump();
     if (gather && !frDispGet(program, host, fetches)) return false;

@@ -69,4 +69,11 @@ private:
 // failed and ended the program.
 bool RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather);
 
+// The settings name a working copy or bitmap that is no plain file name.
+inline std::string UnusableFileNameText(const std::string& settingsFile, const std::string& key,
+                                        const std::string& value) {
+    return "設定ファイル " + settingsFile + " の " + key + " = " + value +
+           " はファイル名として使えません。\r\n空欄、.、.. や / \\ を含む名前は使えません。";
+}
+
 }  // namespace vexal

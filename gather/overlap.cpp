@@ -38,6 +38,12 @@ bool TakeRunLock(Program& program, Host& host) {
     // A cancel that ended a folder walk has been answered already.
     program.CancelRequested = false;
     bool told = false;
+    // The lock is the last moment before the run writes: a stop that came during the walk
+    // of a folder or the choice ends it here.
+    if (host.guard->StopRequested()) {
+        EndInterrupted(program, host);
+        return false;
+    }
     while (host.guard->TryLock(folder) == RunGuard::LockState::Busy) {
         if (!told && host.progress) host.progress->SetMessage(kWaitingForOtherRun);
         told = true;

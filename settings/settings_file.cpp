@@ -92,18 +92,28 @@ void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8) {
 }
 
 void LoadSettings(Program& program, FileSystem& files) {
+    // Settings that work, before the file is read: a first run finds them, so the file the
+    // editor saves later works too (nothing is written until then), and a hand-written
+    // file that leaves a key out keeps its default instead of an empty file name.
+    program.SiteEntries.assign(1, SiteEntry{});
+    program.NewMsg = "(新規)";
+    program.CacheFileName = "wpcache";
+    program.WinFolderWPname = "wallpaper.bmp";
+    program.TimeOut = 30;
     std::string bytes;
-    if (!files.ReadFile(program.SettingsFileName, bytes)) {
-        // A first run: settings that work, so that the file the editor saves later does
-        // too. Nothing is written until then.
-        program.SiteEntries.assign(1, SiteEntry{});
-        program.NewMsg = "(新規)";
-        program.CacheFileName = "wpcache";
-        program.WinFolderWPname = "wallpaper.bmp";
-        program.TimeOut = 30;
-        return;
-    }
+    if (!files.ReadFile(program.SettingsFileName, bytes)) return;
     ParseSettings(program, bytes, files.TextMayBeUtf8());
+}
+
+const char* UnusableFileNameKey(const Program& program) {
+    if (!IsBareFileName(program.WinFolderWPname)) return "WinFolderWPname";
+    if (!IsBareFileName(program.CacheFileName)) return "CacheFileName";
+    return nullptr;
+}
+
+bool IsBareFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string_view::npos;
 }
 
 std::string FormatEntry(const Program& program, std::int32_t index) {

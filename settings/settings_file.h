@@ -21,10 +21,20 @@ enum class SaveResult {
     WriteFailed,
 };
 
-// Resets the entries to one default element, then reads Program::SettingsFileName.
-// A missing or unreadable file leaves no entries and the first-run settings: NewMsg
-// "(新規)", CacheFileName "wpcache", WinFolderWPname "wallpaper.bmp", TimeOut 30.
+// Resets the entries to one default element and the four settings to their first-run
+// values (NewMsg "(新規)", CacheFileName "wpcache", WinFolderWPname "wallpaper.bmp",
+// TimeOut 30), then reads Program::SettingsFileName over them: a key the file lacks keeps
+// its default, and a missing or unreadable file leaves no entries.
 void LoadSettings(Program& program, FileSystem& files);
+
+// A name the program may create, replace and delete beside others: not empty, not "." or
+// "..", and without "/" or "\". Anything else would make the working copy or the
+// bitmap a folder, or the folder that holds them.
+bool IsBareFileName(std::string_view name);
+
+// The settings key ("WinFolderWPname" or "CacheFileName") whose file name IsBareFileName
+// refuses, or null when both may be used.
+const char* UnusableFileNameKey(const Program& program);
 
 // Parses settings-file bytes (code page 932, or UTF-8 with `acceptUtf8` where
 // DecodeLocalText takes it) into `program`, as LoadSettings does.

@@ -1,10 +1,12 @@
 // Commands for GNOME, Budgie, Cinnamon, MATE, KDE Plasma, XFCE and sway.
 #include "platform/linux/desktop_backends.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <set>
 #include <sstream>
 #include <string_view>
+#include <thread>
 
 #include "text/case.h"
 
@@ -262,21 +264,52 @@ bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::option
                         "string:" + KdeScript(FileUri(path), layout)});
 }
 
-bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout) {
-    const CommandResult listed = runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
+namespace {
+
+bool EndsWith(const std::string& text, std::string_view end) {
+    return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The backdrops xfdesktop draws are one per monitor and workspace
+// ("/backdrop/screen0/monitorHDMI-1/workspace0/last-image"); "monitor0/last-image" without
+// a workspace is an older layout, which system defaults (Debian's desktop-base among them)
+// still ship and which nothing on the screen follows any more.
+std::set<std::string> ShownBackdrops(const std::set<std::string>& properties, bool& legacyOut) {
+    std::set<std::string> shown, legacy;
+    for (const std::string& property : properties) {
+        if (!EndsWith(property, "/last-image")) continue;
+        (property.find("/workspace") != std::string::npos ? shown : legacy).insert(property);
+    }
+    legacyOut = shown.empty();
+    return shown.empty() ? legacy : shown;
+}
+
+}  // namespace
+
+bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout,
+                      int startPolls) {
+    CommandResult listed = runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
     if (listed.status != 0) return false;
-    const std::set<std::string> properties = Lines(listed.output);
-    const std::string suffix = "/last-image";
+    std::set<std::string> properties = Lines(listed.output);
+    bool legacy = false;
+    std::set<std::string> backdrops = ShownBackdrops(properties, legacy);
+    // At session start xfdesktop makes its monitor's properties, from its default picture,
+    // only when it first draws, up to seconds after the session's settings exist; a picture
+    // set before that is drawn over. Its properties appearing is the sign to wait for: set
+    // from then on, the picture stays.
+    for (int poll = 0; legacy && poll < startPolls; ++poll) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kXfdesktopPollMs));
+        listed = runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
+        if (listed.status != 0) return false;
+        properties = Lines(listed.output);
+        backdrops = ShownBackdrops(properties, legacy);
+    }
     const char* style = !layout                                 ? nullptr
                         : *layout == WallpaperLayout::Tiled     ? "2"
                         : *layout == WallpaperLayout::Stretched ? "3"
                                                                 : "1";
-    bool any = false;
-    for (const std::string& property : properties) {
-        if (property.size() <= suffix.size() ||
-            property.compare(property.size() - suffix.size(), suffix.size(), suffix))
-            continue;
-        any = true;
+    const std::string suffix = "/last-image";
+    for (const std::string& property : backdrops) {
         if (style) {
             const std::string styleProperty =
                 property.substr(0, property.size() - suffix.size()) + "/image-style";
@@ -293,7 +326,7 @@ bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optio
         if (shown.status != 0 || value != path) return false;
     }
     // Without any monitor's property there is no backdrop that would take the picture.
-    return any;
+    return !backdrops.empty();
 }
 
 bool SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout) {

@@ -35,7 +35,14 @@ std::string FileUri(const std::string& path);
 bool SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
                            std::optional<WallpaperLayout> layout);
 bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout);
-bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout);
+// xfdesktop may not have made its monitors' backdrop properties yet (it does so when it
+// first draws, seconds into a session): the listing is asked again every
+// kXfdesktopPollMs, up to `startPolls` times, before only the older layout's properties
+// are set.
+inline constexpr int kXfdesktopPollMs = 100;
+inline constexpr int kXfdesktopStartPolls = 150;
+bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout,
+                      int startPolls = kXfdesktopStartPolls);
 // sway keeps no style to fall back on: its background is always set with one.
 bool SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout);
 

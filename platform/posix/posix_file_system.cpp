@@ -221,6 +221,14 @@ bool PosixFileSystem::DeleteFile(const std::string& path) { return ::unlink(path
 // the installation; without a file to trade with (or a file system that cannot trade),
 // a plain rename it is.
 bool PosixFileSystem::RenameFile(const std::string& from, const std::string& to) {
+    // Trading names works for folders too: a folder named as either side would be moved,
+    // whatever it holds. Only files are renamed.
+    struct stat st {};
+    if ((::lstat(from.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ||
+        (::stat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) || (!to.empty() && to.back() == '/')) {
+        errno = EISDIR;
+        return false;
+    }
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) {
         ::unlink(from.c_str());
         return true;

@@ -340,6 +340,7 @@ TEST(DriverTest, GatheringFailuresEndTheProgram) {
         std::string url;
         std::string page;
         std::vector<std::string> errors;
+        std::string winFolderWPname = "";
     } rows[] = {
         {"pageFetchFails", "http://example.test/", "", {}},
         {"listMissing", "none.txt", "", {"元ファイル none.txt が見つかりせん。"}},
@@ -351,10 +352,19 @@ TEST(DriverTest, GatheringFailuresEndTheProgram) {
          "pics" + std::string(1, kFolderSeparator),
          "",
          {"条件に合致する画像ファイルがありません。"}},
+        // Refused before the page is fetched, so nothing is written anywhere.
+        {"bitmapNameIsAFolder",
+         "http://example.test/",
+         "<img src=\"a.jpg\">",
+         {"設定ファイル vexal.ini の WinFolderWPname = .. はファイル名として使えません。\r\n空欄、.、.. や / "
+          "\\ "
+          "を含む名前は使えません。"},
+         ".."},
     };
     for (const auto& r : rows) {
         Fixture f;
         f.fetches.page = r.page;
+        if (!r.winFolderWPname.empty()) f.program.WinFolderWPname = r.winFolderWPname;
         f.Entry(r.url);
         std::vector<std::string> expected;
         for (const auto& e : r.errors) expected.push_back(f.Error(e));
@@ -362,6 +372,9 @@ TEST(DriverTest, GatheringFailuresEndTheProgram) {
         EXPECT_EQ(f.t.process.status, kExitFailure) << r.name;
         EXPECT_FALSE(f.log.Has("progress hide")) << r.name << ": frDispGo never ran";
         EXPECT_TRUE(f.desktop.log.empty()) << r.name;
+        if (!r.winFolderWPname.empty()) {
+            EXPECT_TRUE(f.log.lines.empty()) << r.name << ": nothing fetched";
+        }
     }
 }
 
@@ -463,7 +476,6 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
         bool stop;    // a signal during the wait
         int status;
         std::vector<std::string> errors;
-        std::string workingFolder = "";  // where CacheFileName puts the working file
     } rows[] = {
         {"free", 0, false, false, kExitSuccess, {}},
         {"waits", 3, false, false, kExitSuccess, {}},
@@ -474,16 +486,14 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
          kExitFailure,
          {"error|vexal 1.00|ユーザーによってキャンセルされました。"}},
         {"stoppedWhileWaiting", 3, false, true, kExitFailure, {}},
-        {"workingFileElsewhere", 0, false, false, kExitSuccess, {}, std::string("cache") + kFolderSeparator},
     };
     for (const auto& r : rows) {
-        const std::string dead = r.workingFolder + ".vexal-tmp-7-wpcache.jpg";
-        const std::string live = r.workingFolder + ".vexal-tmp-8-wpcache.jpg";
+        const std::string dead = ".vexal-tmp-7-wpcache.jpg";
+        const std::string live = ".vexal-tmp-8-wpcache.jpg";
         Fixture f;
-        f.program.CacheFileName = r.workingFolder + "wpcache";
         testing::FakeRunGuard guard;
         guard.busyTries = r.busyTries;
-        guard.stop = r.stop;
+        guard.stopWhileBusy = r.stop;
         guard.alive = {8};
         f.t.host.guard = &guard;
         if (r.cancel) f.program.CancelRequested = true;
@@ -512,7 +522,31 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
         EXPECT_EQ(f.t.files.files.count(live), 1u) << r.name << ": a live run's file is its own";
         EXPECT_EQ(f.t.files.files.count(liveSave), 1u) << r.name << ": a live save's file is its own";
         EXPECT_EQ(f.desktop.log.empty(), !ran) << r.name;
-        EXPECT_EQ(f.t.files.files.count(r.workingFolder + "wpcache.bmp"), 0u) << r.name;
+        EXPECT_EQ(f.t.files.files.count("wpcache.bmp"), 0u) << r.name;
+    }
+}
+
+// Regression: a stop that came while the program was starting was heard only at the
+// installation, after the picture had been fetched and converted.
+TEST(DriverTest, StopBeforeTheRunEndsItBeforeAnythingIsFetchedOrLocked) {
+    for (const bool entry : {false, true}) {
+        Fixture f;
+        testing::FakeRunGuard guard;
+        guard.stop = true;
+        f.t.host.guard = &guard;
+        f.fetches.page = "<img src=\"a.jpg\">";
+        f.fetches.image = "bytes";
+        f.t.files.files["a.bmp"] = PicFile(1, 1, 0xFF000000);
+        if (entry)
+            f.Entry("http://example.test/");
+        else
+            f.Direct("a.bmp");
+        EXPECT_EQ(f.t.process.status, kExitFailure) << entry;
+        EXPECT_TRUE(f.t.dialogs.boxes.empty()) << entry;
+        EXPECT_TRUE(f.log.lines.empty()) << entry;
+        EXPECT_TRUE(guard.lockedFolders.empty()) << entry;
+        EXPECT_TRUE(f.desktop.log.empty()) << entry;
+        EXPECT_EQ(f.t.files.files.size(), 1u) << entry;
     }
 }
 

@@ -268,14 +268,58 @@ TEST(SettingsFileTest, MissingFileGivesWorkingDefaultsNoEntriesAndCreatesNothing
     EXPECT_EQ(p.TimeOut, 30);
     EXPECT_TRUE(t.files.files.empty());
 
-    // A file that exists keeps missing keys empty.
-    t.files.files["vexal.ini"] = "TimeOut = 5\r\n-\r\nName = a\r\n";
+    // Regression: a file that lacked a key left it empty, and an empty WinFolderWPname made
+    // the data folder itself the bitmap's path. Missing keys keep their defaults; keys
+    // present, even empty, are taken as written.
+    t.files.files["vexal.ini"] = "TimeOut = 5\r\nCacheFileName = \r\n-\r\nName = a\r\n";
     Program q = FreshProgram();
     LoadSettings(q, t.files);
     EXPECT_EQ(q.EntryCount(), 1);
-    EXPECT_EQ(q.NewMsg, "");
+    EXPECT_EQ(q.NewMsg, "(新規)");
     EXPECT_EQ(q.CacheFileName, "");
+    EXPECT_EQ(q.WinFolderWPname, "wallpaper.bmp");
     EXPECT_EQ(q.TimeOut, 5);
+
+    // A file with every key is written back byte for byte.
+    t.files.files["vexal.ini"] = kExample;
+    Program r = FreshProgram();
+    LoadSettings(r, t.files);
+    std::string written;
+    ASSERT_TRUE(SettingsFileBytes(r, written));
+    EXPECT_EQ(written, kExample);
+}
+
+TEST(SettingsFileTest, OnlyBareNamesNameTheWorkingCopyAndTheBitmap) {
+    const struct {
+        const char* name;
+        bool bare;
+    } rows[] = {
+        {"wallpaper.bmp", true},
+        {"wpcache", true},
+        {".bmp", true},
+        {"a..b", true},
+        {"壁紙.bmp", true},
+        {"", false},
+        {".", false},
+        {"..", false},
+        {"/", false},
+        {"sub/a.bmp", false},
+        {"a\\b", false},
+        {"../x", false},
+        {"/tmp/x", false},
+        {"C:\\x", false},
+        {"x/", false},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(IsBareFileName(r.name), r.bare) << r.name;
+        Program p = FreshProgram();
+        p.CacheFileName = "wpcache";
+        p.WinFolderWPname = r.name;
+        EXPECT_STREQ(UnusableFileNameKey(p), r.bare ? nullptr : "WinFolderWPname") << r.name;
+        p.WinFolderWPname = "wallpaper.bmp";
+        p.CacheFileName = r.name;
+        EXPECT_STREQ(UnusableFileNameKey(p), r.bare ? nullptr : "CacheFileName") << r.name;
+    }
 }
 
 struct CommentRow {

@@ -37,6 +37,8 @@ public:
     std::string setWarning;
     // An xfconf daemon that answers a change but keeps the old value.
     bool forgetSettings = false;
+    // Successive answers to "xfconf-query -c CHANNEL -l"; the last one stays.
+    std::vector<std::string> listings;
 
     CommandResult Run(const Argv& argv) override {
         // Reading an xfconf property back is not a change: it stays out of `calls`.
@@ -48,6 +50,11 @@ public:
                 return {1, "", "refused"};
         if (argv[0] == "xfconf-query" && argv.size() >= 7 && argv[argv.size() - 2] == "-s" && !forgetSettings)
             stored[argv[2] + " " + argv[4]] = argv.back();
+        if (!listings.empty() && argv[0] == "xfconf-query" && argv.back() == "-l") {
+            const std::string listing = listings.front();
+            if (listings.size() > 1) listings.erase(listings.begin());
+            return {0, listing, ""};
+        }
         auto it = answers.find(argv[0] + " " + (argv.size() > 1 ? argv[1] : ""));
         if (it != answers.end()) return it->second;
         if (argv.size() == 5 && argv[0] == "gsettings" && argv[1] == "set") {
@@ -154,6 +161,33 @@ TEST(KdeBackendTest, EvaluatesOneScriptForEveryDesktop) {
         << "a script error fails the call";
 }
 
+// Regression: at session start only the system defaults' "monitor0" properties existed;
+// they were set, and xfdesktop then drew its own default on the monitor it shows.
+TEST(XfceBackendTest, WaitsForTheBackdropsXfdesktopShows) {
+    const std::string legacy =
+        "/backdrop/screen0/monitor0/image-path\n/backdrop/screen0/monitor0/last-image\n";
+    const std::string shown = "/backdrop/screen0/monitorscreen/workspace0/last-image";
+    const struct {
+        const char* name;
+        std::vector<std::string> listings;
+        std::vector<std::string> set;  // the properties given the picture
+    } rows[] = {
+        {"appearsLater", {legacy, legacy, legacy + shown + "\n"}, {shown}},
+        {"alreadyThere", {legacy + shown + "\n"}, {shown}},
+        // An xfdesktop of the older layout: its properties, once nothing newer appears.
+        {"olderLayoutOnly", {legacy}, {"/backdrop/screen0/monitor0/last-image"}},
+    };
+    for (const auto& r : rows) {
+        RecordingRunner runner;
+        runner.listings = r.listings;
+        ASSERT_TRUE(SetXfceWallpaper(runner, "/d/x.bmp", std::nullopt, 3)) << r.name;
+        std::vector<std::string> set;
+        for (const Argv& c : runner.calls)
+            if (c.size() == 7 && c[5] == "-s") set.push_back(c[4]);
+        EXPECT_EQ(set, r.set) << r.name;
+    }
+}
+
 TEST(XfceBackendTest, SetsEveryMonitorsImageAndStyle) {
     RecordingRunner runner;
     runner.answers["xfconf-query -c"] = {0,
@@ -203,7 +237,7 @@ TEST(XfceBackendTest, SetsEveryMonitorsImageAndStyle) {
     runner.failWhenContains = "last-image";
     EXPECT_FALSE(SetXfceWallpaper(runner, "/d/x.bmp", std::nullopt));
     RecordingRunner empty;
-    EXPECT_FALSE(SetXfceWallpaper(empty, "/d/x.bmp", std::nullopt)) << "no backdrop property at all";
+    EXPECT_FALSE(SetXfceWallpaper(empty, "/d/x.bmp", std::nullopt, 2)) << "no backdrop property at all";
     RecordingRunner missing;
     missing.answers["xfconf-query -c"] = {-1, "", ""};
     EXPECT_FALSE(SetXfceWallpaper(missing, "/d/x.bmp", std::nullopt)) << "no xfconf-query";

@@ -104,10 +104,13 @@ protected:
         int wpState, no, noN;
         std::string refstr;
     };
-    void Settings(const std::vector<Entry>& entries) {
+    static constexpr const char* kSettingsHead =
+        "'vexal   ver.1.00\r\n\r\nNewMsg = (new)\r\nCacheFileName = wpcache\r\n"
+        "WinFolderWPname = wallpaper.bmp\r\nTimeOut = 5\r\n";
+    // `head` is everything before the first entry's "-" line.
+    void Settings(const std::vector<Entry>& entries, const std::string& head = kSettingsHead) {
         std::ofstream ini(work_ / "vexal.ini", std::ios::binary);
-        ini << "'vexal   ver.1.00\r\n\r\nNewMsg = (new)\r\nCacheFileName = wpcache\r\n"
-               "WinFolderWPname = wallpaper.bmp\r\nTimeOut = 5\r\n-\r\n";
+        ini << head << "-\r\n";
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const Entry& e = entries[i];
             if (i) ini << "-\r\n";
@@ -461,6 +464,56 @@ TEST_F(EndToEndTest, FailuresEndWithStatusOneAndLeaveTheScreen) {
         EXPECT_TRUE(ScreenIsBlank()) << r.name;
         EXPECT_TRUE(NoWorkingFile()) << r.name;
     }
+}
+
+// Regression: a file without WinFolderWPname traded the data folder, lock and all, for the
+// picture, and every later run failed until the user found the file it had become.
+TEST_F(EndToEndTest, SettingsThatNameNoFileNeverMoveAFolder) {
+    const std::filesystem::path data = work_ / "data/vexal";
+    const Entry entry("pic", work_ / "pics/B.bmp");
+    const std::string head = "'vexal   ver.1.00\r\n\r\nNewMsg = (new)\r\nTimeOut = 5\r\n";
+    // The folder and its lock exist, as after any earlier run.
+    Settings({entry});
+    ExpectInstalled(Vexal({"pic"}), kBmp, Style::Centred);
+    ASSERT_TRUE(std::filesystem::is_directory(data));
+    const auto before = std::filesystem::directory_iterator(data);
+    std::vector<std::string> held;
+    for (const auto& e : before) held.push_back(e.path().filename());
+    std::filesystem::create_directories(work_ / "sub");
+
+    for (const char* key : {"WinFolderWPname", "CacheFileName"}) {
+        for (const char* value : {"", ".", "..", "sub/x.bmp", "sub\\x.bmp", "/", "../data"}) {
+            for (const std::vector<std::string>& args :
+                 {std::vector<std::string>{"pic"}, std::vector<std::string>{"-wp", "pics/a.png"}}) {
+                SCOPED_TRACE(std::string(key) + " = " + value + ", " + args[0]);
+                Settings({entry}, head + key + " = " + value + "\r\n");
+                const RunResult run = Vexal(args);
+                EXPECT_EQ(run.status, 1);
+                EXPECT_EQ(run.err, Line(std::string("設定ファイル vexal.ini の ") + key + " = " + value +
+                                        " はファイル名として使えません。\r\n空欄、.、.. や / \\ "
+                                        "を含む名前は使えません。"));
+                EXPECT_TRUE(std::filesystem::is_directory(data));
+                EXPECT_TRUE(std::filesystem::is_directory(work_ / "sub"));
+                EXPECT_TRUE(std::filesystem::is_directory(work_ / "pics"));
+                for (const std::string& name : held)
+                    EXPECT_TRUE(std::filesystem::exists(data / name)) << name;
+                EXPECT_TRUE(NoWorkingFile());
+                EXPECT_FALSE(std::filesystem::exists(work_ / ".bmp"));
+                EXPECT_FALSE(std::filesystem::exists(work_ / ".png"));
+            }
+        }
+    }
+    // A plain name that happens to be a folder's: the folder stays, the run fails.
+    std::filesystem::create_directories(data / "held");
+    std::ofstream(data / "held/inside") << "kept";
+    Settings({entry}, head + "WinFolderWPname = held\r\n");
+    EXPECT_EQ(Vexal({"pic"}).status, 1);
+    EXPECT_TRUE(std::filesystem::exists(data / "held/inside"));
+    EXPECT_TRUE(NoWorkingFile());
+    // Without either key (the hand-written file of the report), the defaults serve.
+    Settings({entry}, head);
+    ExpectInstalled(Vexal({"pic"}), kBmp, Style::Centred);
+    ExpectInstalled(Vexal({"-wp", "pics/a.png"}), kPng, Style::Centred);
 }
 
 TEST_F(EndToEndTest, GnomeKeepsTheSettingInItsOwnStore) {

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <QImage>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -174,12 +173,10 @@ TEST_F(OverlapTest, KilledRunsLeaveTheOldOrTheNewBitmap) {
 // run: status 1, no message, nothing left, the old wallpaper untouched.
 TEST_F(OverlapTest, StopSignalsEndTheRunAndKeepTheWallpaper) {
     const std::string body = Slurp(work_ / "big-c.bmp");
-    std::atomic<int> halfSent{0};
     testing::LoopbackServer server([&](testing::ServerConnection& c, int) {
         if (c.ReadRequest().empty()) return;
         c.Send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n");
         c.Send(std::string_view(body).substr(0, body.size() / 2));
-        ++halfSent;
         c.WaitForClose();
     });
     Settings(workFolder_, {{"web", server.Url("/big.bmp")}, {"small", work_ / "small.png"}});
@@ -187,12 +184,15 @@ TEST_F(OverlapTest, StopSignalsEndTheRunAndKeepTheWallpaper) {
     const std::string old = Slurp(Bitmap());
 
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        const int before = halfSent.load();
         testing::StartedProgram run = Start({"web"});
-        while (halfSent.load() == before && run.Running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         // The first half is on its way into a file of the run's own.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const std::string receiving =
+            workFolder_ + "/.vexal-tmp-" + std::to_string(run.pid()) + "-wpcache.bmp";
+        EXPECT_TRUE(testing::WaitUntil([&] {
+            std::error_code ec;
+            const auto size = fs::file_size(receiving, ec);
+            return !run.Running() || (!ec && size >= body.size() / 4);
+        }));
         run.Signal(signal);
         const RunResult r = run.Finish();
         EXPECT_EQ(r.status, 1) << strsignal(signal);
@@ -205,9 +205,12 @@ TEST_F(OverlapTest, StopSignalsEndTheRunAndKeepTheWallpaper) {
     // comes.
     testing::StartedProgram previewing =
         Start({"small", "-preview"}, {{"VEXAL_NONINTERACTIVE", ""}, {"QT_QPA_PLATFORM", "xcb"}});
-    for (int i = 0; i < 400 && previewing.Running() && !fs::exists(workFolder_ + "/wpcache.bmp"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    testing::ProgramOptions xdotool;
+    xdotool.dir = workFolder_;
+    xdotool.env = {{"DISPLAY", xvfb_.display()}};
+    const RunResult mapped = testing::RunProgram(
+        "/usr/bin/xdotool", {"search", "--sync", "--onlyvisible", "--class", "vexal"}, xdotool);
+    EXPECT_EQ(mapped.status, 0) << "the preview window is shown";
     ASSERT_TRUE(previewing.Running());
     previewing.Signal(SIGTERM);
     const RunResult closed = previewing.Finish();
@@ -220,21 +223,80 @@ TEST_F(OverlapTest, StopSignalsEndTheRunAndKeepTheWallpaper) {
     const int lock = ::open((dataHome_ + "/vexal/.vexal-lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(lock, 0);
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    // The program's own lock file, open once it runs (before, the test's own descriptor is
+    // still there in the child that is about to become the program).
+    const auto WaitsForTheLock = [](pid_t pid) {
+        return testing::CatchesStopSignals(pid) && testing::HoldsOpen(pid, ".vexal-lock");
+    };
     testing::StartedProgram waiting = Start({"small"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(testing::WaitUntil([&] { return !waiting.Running() || WaitsForTheLock(waiting.pid()); }));
     EXPECT_TRUE(waiting.Running()) << "waits for the lock";
     waiting.Signal(SIGTERM);
     const RunResult stopped = waiting.Finish();
     EXPECT_EQ(stopped.status, 1);
     EXPECT_EQ(stopped.err, "");
     testing::StartedProgram patient = Start({"small"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(testing::WaitUntil([&] { return !patient.Running() || WaitsForTheLock(patient.pid()); }));
     EXPECT_TRUE(patient.Running());
     ::flock(lock, LOCK_UN);
     ::close(lock);
     const RunResult done = patient.Finish();
     EXPECT_EQ(done.status, 0) << done.err;
     EXPECT_EQ(Leftovers(), kNothing);
+}
+
+// Regression: a stop in the first moments of a run, before the program had its handlers,
+// ended it with the signal's own status. Stopped at random moments from its first
+// instruction, a -wp run and an entry run end with status 1, nothing left and the old
+// bitmap; only a run whose new bitmap was already in place finishes, with status 0.
+TEST_F(OverlapTest, StopAtAnyMomentEndsTheRunAndKeepsTheWallpaper) {
+    ASSERT_EQ(Run({"a"}).status, 0);
+    const std::string a = Slurp(Bitmap());
+    ASSERT_EQ(Run({"c"}).status, 0);
+    const std::string c = Slurp(Bitmap());
+
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    for (const bool direct : {true, false}) {
+        // The moments are spread over one whole run of the kind; measuring it is what the
+        // clock is for here, nothing waits on it.
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_EQ(
+            Run(direct ? std::vector<std::string>{"-wp", work_ / "big-a.png"} : std::vector<std::string>{"a"})
+                .status,
+            0);
+        const auto oneRun = std::chrono::steady_clock::now() - started;
+        std::uniform_int_distribution<long long> moment(
+            0, std::chrono::duration_cast<std::chrono::microseconds>(oneRun).count());
+        int stopped = 0;
+        for (int round = 0; round < 20; ++round) {
+            SCOPED_TRACE(std::string(direct ? "-wp" : "entry") + " round " + std::to_string(round));
+            const std::string before = Slurp(Bitmap());
+            const bool toA = before != a;
+            testing::StartedProgram run =
+                Start(direct ? std::vector<std::string>{"-wp", work_ / (toA ? "big-a.png" : "big-c.bmp")}
+                             : std::vector<std::string>{toA ? "a" : "c"});
+            // From the program's first instruction on; a signal before it (while the
+            // loader maps the libraries) meets no program yet.
+            ASSERT_TRUE(
+                testing::WaitUntil([&] { return !run.Running() || testing::CatchesStopSignals(run.pid()); }));
+            std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+            run.Signal(stopSignals[round % 3]);
+            const RunResult r = run.Finish();
+            EXPECT_EQ(Leftovers(), kNothing);
+            if (r.status == 0) {
+                EXPECT_EQ(Slurp(Bitmap()), toA ? a : c) << "finished: the new picture";
+                continue;
+            }
+            ++stopped;
+            EXPECT_EQ(r.status, 1) << r.err;
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(Slurp(Bitmap()), before);
+        }
+        EXPECT_GT(stopped, 0) << "no round was stopped before its end";
+    }
 }
 
 // A small file system of its own (tmpfs, as root), for the full-disk test.

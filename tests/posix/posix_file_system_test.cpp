@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include "host/run_guard.h"
@@ -119,6 +120,39 @@ TEST(PosixFileSystemTest, NormalFilesOnly) {
     EXPECT_FALSE(fs.IsNormalFile(dir / ".hidden.jpg"));
     EXPECT_FALSE(fs.IsNormalFile(dir / "sub.jpg"));
     EXPECT_FALSE(fs.IsNormalFile(dir / "none.jpg"));
+}
+
+// Regression: renaming a file onto a folder's name traded the two, and the folder (the
+// data folder, lock and all) went where the file had been.
+TEST(PosixFileSystemTest, NoOperationMovesReplacesOrDeletesAFolder) {
+    const struct {
+        const char* name;
+        std::function<bool(PosixFileSystem&, const std::string& file, const std::string& folder)> op;
+    } rows[] = {
+        {"renameOnto", [](auto& fs, auto& file, auto& folder) { return fs.RenameFile(file, folder); }},
+        {"renameOntoWithSlash",
+         [](auto& fs, auto& file, auto& folder) { return fs.RenameFile(file, folder + "/"); }},
+        {"renameFrom", [](auto& fs, auto& file, auto& folder) { return fs.RenameFile(folder, file); }},
+        {"renameDurably", [](auto& fs, auto& file, auto& folder) { return fs.RenameDurably(file, folder); }},
+        {"copyOnto", [](auto& fs, auto& file, auto& folder) { return fs.CopyFile(file, folder); }},
+        {"copyFrom", [](auto& fs, auto& file, auto& folder) { return fs.CopyFile(folder, file); }},
+        {"replace", [](auto& fs, auto&, auto& folder) { return fs.ReplaceFile(folder, "x"); }},
+        {"write", [](auto& fs, auto&, auto& folder) { return fs.WriteFile(folder, "x"); }},
+        {"delete", [](auto& fs, auto&, auto& folder) { return fs.DeleteFile(folder); }},
+    };
+    for (const auto& r : rows) {
+        testing::TempDir dir;
+        PosixFileSystem fs;
+        const std::string file = dir / "wpcache.bmp", folder = dir / "data";
+        ASSERT_TRUE(fs.WriteFile(file, "picture"));
+        std::filesystem::create_directory(folder);
+        ASSERT_TRUE(fs.WriteFile(folder + "/lock", "held"));
+        EXPECT_FALSE(r.op(fs, file, folder)) << r.name;
+        EXPECT_TRUE(std::filesystem::is_directory(folder)) << r.name;
+        std::string bytes;
+        EXPECT_TRUE(fs.ReadFile(folder + "/lock", bytes) && bytes == "held") << r.name;
+        EXPECT_TRUE(fs.ReadFile(file, bytes) && bytes == "picture") << r.name;
+    }
 }
 
 TEST(PosixFileSystemTest, WriteTruncatesOldTail) {

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -173,6 +175,44 @@ private:
     bool reaped_ = false;
     ProgramRun run_;
 };
+
+// Polls `ready` until it holds, for at most `limitMs`: how a test waits for a program to
+// reach a point (a file, a lock, a window), never by sleeping a guessed time.
+template <typename Pred>
+bool WaitUntil(Pred ready, int limitMs = 60000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        ::usleep(2000);
+    }
+    return true;
+}
+
+// True once process `pid` has its own handlers for SIGINT, SIGTERM and SIGHUP, as the
+// kernel reports them; a signal sent earlier still gets the default action.
+inline bool CatchesStopSignals(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigCgt:", 0) != 0) continue;
+        const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
+        const unsigned long long wanted =
+            (1ull << (SIGINT - 1)) | (1ull << (SIGTERM - 1)) | (1ull << (SIGHUP - 1));
+        return (caught & wanted) == wanted;
+    }
+    return false;
+}
+
+// True while process `pid` holds a file named `name` open (the lock file, say).
+inline bool HoldsOpen(pid_t pid, const std::string& name) {
+    const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+        std::error_code linkError;
+        const auto target = std::filesystem::read_symlink(e.path(), linkError);
+        if (!linkError && target.filename() == name) return true;
+    }
+    return false;
+}
 
 inline ProgramRun RunProgram(const std::string& binary, const std::vector<std::string>& args,
                              const ProgramOptions& options) {

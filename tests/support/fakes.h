@@ -142,13 +142,16 @@ public:
     int busyTries = 0;
     int tries = 0;
     bool stop = false;
+    bool stopWhileBusy = false;  // a stop arrives once the lock was found busy
     std::uint32_t pid = 100;
     std::vector<std::uint32_t> alive;
     std::vector<std::string> lockedFolders;
 
     LockState TryLock(const std::string& folder) override {
         lockedFolders.push_back(folder);
-        return ++tries <= busyTries ? LockState::Busy : LockState::Held;
+        const bool busy = ++tries <= busyTries;
+        if (busy && stopWhileBusy) stop = true;
+        return busy ? LockState::Busy : LockState::Held;
     }
     bool StopRequested() const override { return stop; }
     std::uint32_t ProcessId() const override { return pid; }

@@ -51,6 +51,10 @@ void DropRuntimeFolderWarning(QtMsgType type, const QMessageLogContext& context,
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First of all: a stop that comes while Qt or the settings load only sets the flag, and
+    // the run ends as it would later, with status 1 and nothing left behind, instead of
+    // dying of the signal.
+    vexal::PosixRunGuard::CatchStopSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
     const bool interactive = !NonInteractive();
     qtMessages = qInstallMessageHandler(DropRuntimeFolderWarning);

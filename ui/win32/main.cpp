@@ -33,6 +33,9 @@ bool Unattended() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // First of all, so that no console event finds the default handler, which would end
+    // the run with a status of its own.
+    vexal::Win32RunGuard::CatchConsoleEvents();
     const bool unattended = Unattended();
     if (!unattended) {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
