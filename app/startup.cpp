@@ -44,10 +44,13 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
         const std::string& token = tokens[i];
         if (token.empty()) continue;
         const char first = token[0];
-        // The two options a Linux user tries first. Only these two full words: any other
-        // option, "--" ones included, keeps its message.
+        // The two options a Linux user tries first, and the short ones a Windows user tries
+        // first ("/?", "-h"). Only these: any other option, "--" ones included, keeps its
+        // message.
         const std::string lower = ToLower(token);
-        if (lower == "--help") return {CommandLineOutcome::Help, token};
+        const bool help = lower == "--help" || ((first == '-' || first == '/') &&
+                                                (lower.substr(1) == "?" || lower.substr(1) == "h"));
+        if (help) return {CommandLineOutcome::Help, token};
         if (lower == "--version") return {CommandLineOutcome::Version, token};
         if (IsAsciiLetter(first)) {
             const std::string wanted = ToLower(token);

@@ -34,7 +34,7 @@ void RemoveEverywhere(Program& program, Host& host, Writers writers) {
 
 bool TakeRunLock(Program& program, Host& host) {
     std::string folder;
-    if (!host.guard || !host.desktop || !host.desktop->WallpaperFolder(folder)) return true;
+    if (!host.guard || !host.desktop || !host.desktop->LockFolder(folder)) return true;
     // A cancel that ended a folder walk has been answered already.
     program.CancelRequested = false;
     bool told = false;

@@ -12,6 +12,10 @@ public:
     // The folder the wallpaper bitmap is written into (the "Windows folder"), without a
     // trailing separator; false when there is none to be had.
     [[nodiscard]] virtual bool WallpaperFolder(std::string& folderOut) = 0;
+    // The folder that holds the lock every run of this user shares, without a trailing
+    // separator: beside the bitmap unless the system keeps it elsewhere (Windows keeps it
+    // in the user's own folder, since the bitmap's folder may differ from run to run).
+    [[nodiscard]] virtual bool LockFolder(std::string& folderOut) { return WallpaperFolder(folderOut); }
     // Writes the string `valueSetting` as the value `valueName` of the key `keyName` (the
     // style values "WallpaperStyle" and "TileWallpaper" under "Control Panel\Desktop").
     // Failures are not reported: the installation goes on without them.

@@ -19,6 +19,9 @@
 namespace vexal {
 namespace {
 
+// The content type of a TLS alert record.
+constexpr unsigned char kAlertRecord = 21;
+
 constexpr unsigned long kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
                                         ISC_REQ_CONFIDENTIALITY | ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM |
                                         ISC_REQ_MANUAL_CRED_VALIDATION;
@@ -197,6 +200,8 @@ private:
 
     Result Decrypt(std::string& plainOut) {
         while (UnreadSize() > 0) {
+            // The record header travels in the clear: its first byte says an alert is coming.
+            const bool alert = static_cast<unsigned char>(*Unread()) == kAlertRecord;
             SecBuffer buffers[4] = {{UnreadSize(), SECBUFFER_DATA, Unread()},
                                     {0, SECBUFFER_EMPTY, nullptr},
                                     {0, SECBUFFER_EMPTY, nullptr},
@@ -207,12 +212,20 @@ private:
             if (status == SEC_I_CONTEXT_EXPIRED) return Result::Closed;
             if (status != SEC_E_OK) return Result::Failed;
             unsigned long extra = 0;
+            std::size_t plain = 0;
             for (const SecBuffer& b : buffers) {
-                if (b.BufferType == SECBUFFER_DATA && b.cbBuffer > 0)
+                if (b.BufferType == SECBUFFER_DATA && b.cbBuffer > 0) {
                     plainOut.append(static_cast<const char*>(b.pvBuffer), b.cbBuffer);
+                    plain += b.cbBuffer;
+                }
                 if (b.BufferType == SECBUFFER_EXTRA) extra = b.cbBuffer;
             }
             KeepLast(extra);
+            // Not every Schannel reports the peer's close_notify as an expired context: some
+            // return success with no data for it. A fatal alert fails above, so an alert that
+            // reads as nothing is the end of the stream, whether or not the peer closes the
+            // connection after it; waiting for that could last the whole time-out.
+            if (alert && plain == 0) return Result::Closed;
         }
         // Whole records are gone; a partial one moves to the front once, not per record.
         if (inBegin_ > 0) {

@@ -6,6 +6,10 @@
 
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_api.h"
+// clang-format off
+#include <shlobj.h>
+#include <knownfolders.h>
+// clang-format on
 
 namespace vexal::win32 {
 
@@ -43,5 +47,37 @@ std::string ArgumentText(std::wstring_view commandLine) {
 }
 
 std::string ArgumentText() { return ArgumentText(::GetCommandLineW()); }
+
+bool SameFolder(std::wstring_view a, std::wstring_view b) {
+    while (!a.empty() && (a.back() == L'\\' || a.back() == L'/')) a.remove_suffix(1);
+    while (!b.empty() && (b.back() == L'\\' || b.back() == L'/')) b.remove_suffix(1);
+    return !a.empty() && ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool StartInDocumentsFromOwnShortcut() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ::GetStartupInfoW(&startup);
+    if (!(startup.dwFlags & STARTF_TITLEISLINKNAME)) return false;
+
+    std::vector<wchar_t> program(32768);
+    const DWORD length = ::GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
+    if (length == 0 || length >= program.size()) return false;
+    const std::wstring_view path(program.data(), length);
+    const std::size_t cut = path.find_last_of(L"\\/");
+    if (cut == std::wstring_view::npos) return false;
+    const std::wstring_view own = path.substr(0, cut);
+    std::vector<wchar_t> current(32768);
+    const DWORD currentLength = ::GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data());
+    if (currentLength == 0 || currentLength >= current.size()) return false;
+    if (!SameFolder(std::wstring_view(current.data(), currentLength), own)) return false;
+
+    PWSTR documents = nullptr;
+    const bool changed = SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &documents)) &&
+                         documents && ::SetCurrentDirectoryW(documents);
+    ::CoTaskMemFree(documents);
+    return changed;
+}
 
 }  // namespace vexal::win32

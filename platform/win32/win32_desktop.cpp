@@ -1,16 +1,38 @@
-// The wallpaper is a bitmap in the Windows folder that the system is told about; the style
-// is read by the system from two string values when it applies the wallpaper, so they are
-// written first.
+// The wallpaper is a bitmap that the system is told about; the style is read by the system
+// from two string values when it applies the wallpaper, so they are written first. The
+// bitmap goes into the Windows folder, as it always has, where the running user may write
+// there; a standard user of today's Windows may not (and a 64-bit program gets no file
+// virtualisation), so then it goes into the user's own local application data folder.
 #include "platform/win32/win32_desktop.h"
 
 #include <vector>
 
+#include "host/run_guard.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_api.h"
+// clang-format off
+#include <shlobj.h>
+#include <knownfolders.h>
+// clang-format on
 
 namespace vexal {
+namespace {
 
-bool Win32Desktop::WallpaperFolder(std::string& folderOut) {
+// Whether this user may create files in `folder`: a file of the program's own temporary
+// kind is made there and goes again when its handle closes, even if the process is killed.
+bool CanCreateFilesIn(const std::string& folder) {
+    const std::string probe = TempPathFor(folder + "\\write-test", ::GetCurrentProcessId());
+    const HANDLE file =
+        ::CreateFileW(win32::Widen(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(file);
+    return true;
+}
+
+}  // namespace
+
+bool Win32Desktop::WindowsFolder(std::string& folderOut) {
     std::vector<wchar_t> buffer(MAX_PATH + 1);
     UINT n = ::GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
     if (n >= buffer.size()) {  // the size needed, NUL included
@@ -27,6 +49,41 @@ bool Win32Desktop::WallpaperFolder(std::string& folderOut) {
     folderOut = win32::Narrow(folder);
     return !folderOut.empty();
 }
+
+bool Win32Desktop::UserFolder(std::string& folderOut) {
+    PWSTR base = nullptr;
+    const HRESULT found = ::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &base);
+    std::wstring folder = SUCCEEDED(found) && base ? std::wstring(base) : std::wstring();
+    ::CoTaskMemFree(base);
+    if (folder.empty()) {
+        reason_ = "ユーザーのアプリケーションデータフォルダの場所が分かりません。";
+        return false;
+    }
+    while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+    folder += L"\\vexal";
+    if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+        reason_ = "フォルダ " + win32::Narrow(folder) + " を作れません。";
+        return false;
+    }
+    folderOut = win32::Narrow(folder);
+    return true;
+}
+
+bool Win32Desktop::WallpaperFolder(std::string& folderOut) {
+    if (wallpaperFolder_.empty()) {
+        std::string windows;
+        if (!WindowsFolder(windows)) return false;
+        if (CanCreateFilesIn(windows)) {
+            wallpaperFolder_ = windows;
+        } else if (!UserFolder(wallpaperFolder_)) {
+            return false;
+        }
+    }
+    folderOut = wallpaperFolder_;
+    return true;
+}
+
+bool Win32Desktop::LockFolder(std::string& folderOut) { return UserFolder(folderOut); }
 
 void Win32Desktop::SetKeyValue(const std::string& keyName, const std::string& valueName,
                                const std::string& valueSetting) {

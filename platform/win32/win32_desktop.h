@@ -1,5 +1,6 @@
-// The Windows wallpaper services: the Windows folder, the style values under
-// HKEY_CURRENT_USER\Control Panel\Desktop, and SystemParametersInfoW.
+// The Windows wallpaper services: the folder the bitmap goes into (the Windows folder where
+// the user may write there, else the user's own local application data folder), the style
+// values under HKEY_CURRENT_USER\Control Panel\Desktop, and SystemParametersInfoW.
 #pragma once
 
 #include <string>
@@ -11,13 +12,23 @@ namespace vexal {
 class Win32Desktop final : public Desktop {
 public:
     bool WallpaperFolder(std::string& folderOut) override;
+    // The user's own folder, "%LOCALAPPDATA%\vexal", made when missing.
+    bool LockFolder(std::string& folderOut) override;
     void SetKeyValue(const std::string& keyName, const std::string& valueName,
                      const std::string& valueSetting) override;
     bool SetWallpaper(const std::string& path) override;
     std::string FailureReason() const override { return reason_; }
 
+    // The user's own folder for the program's files, made when missing; false (with the
+    // reason) when it cannot be had.
+    bool UserFolder(std::string& folderOut);
+
 private:
+    bool WindowsFolder(std::string& folderOut);
+
     std::string reason_;
+    // Chosen once per run, so that every step of one run names the same bitmap.
+    std::string wallpaperFolder_;
 };
 
 }  // namespace vexal

@@ -19,6 +19,8 @@ public:
     bool RenameDurably(const std::string& from, const std::string& to) override;
     bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) override;
     bool FolderIdentity(const std::string& folder, std::string& idOut) override;
+    // Notepad saves UTF-8 by default, so a hand-made list or settings file may be either.
+    bool TextMayBeUtf8() const override { return true; }
 };
 
 }  // namespace vexal

@@ -87,13 +87,15 @@ TEST(CommandLineTest, ModesAndMessages) {
         {"japaneseFirst", "日本", RunModeValue::Editor, false, "", "", "起動時オプション 日本 が無効です。"},
         // A token is put into its message as it is, braces and all.
         {"bracesInToken", "-{1}", RunModeValue::Editor, false, "", "", "起動時オプション -{1} が無効です。"},
-        // Only the two whole GNU words print instead.
+        // Only the two whole GNU words and the short Windows ones print instead.
         {"singleDashHelp", "-help", RunModeValue::Editor, false, "", "",
          "起動時オプション -help が無効です。"},
         {"helpAndMore", "--helpme", RunModeValue::Editor, false, "", "",
          "起動時オプション --helpme が無効です。"},
         {"slashDashHelp", "/--help", RunModeValue::Editor, false, "", "",
          "起動時オプション /--help が無効です。"},
+        {"bareQuestionMark", "?", RunModeValue::Editor, false, "", "", "起動時オプション ? が無効です。"},
+        {"doubledShortHelp", "-hh", RunModeValue::Editor, false, "", "", "起動時オプション -hh が無効です。"},
         {"errorBeforeHelp", "nosuch --help", RunModeValue::Editor, false, "", "",
          "指定された識別子 nosuch が見つかりません。"},
         {"helpAsTheImage", "-wp --help", RunModeValue::Direct, false, "--help", "", nullptr},
@@ -129,6 +131,10 @@ TEST(CommandLineTest, HelpAndVersionPrintAndEndWithSuccess) {
         {"--version", "vexal 1.00\n"},
         {"sample -preview --version", "vexal 1.00\n"},
         {"--help nosuch", usage},
+        {"/?", usage},
+        {"-?", usage},
+        {"-h", usage},
+        {"/H sample", usage},
     };
     for (const auto& [line, printed] : rows) {
         StartedRun run(line);

@@ -21,6 +21,7 @@ struct Ports {
     int trusted = 0;    // https with a certificate of the trusted test authority
     int untrusted = 0;  // https with a self-signed certificate
     int plain = 0;      // http, redirecting to the trusted server
+    int closing = 0;    // https whose body ends with close_notify, the connection left open
 };
 
 bool ReadPorts(Ports& out) {
@@ -28,7 +29,8 @@ bool ReadPorts(Ports& out) {
     if (!text) return false;
     char comma;
     std::istringstream in(text);
-    return static_cast<bool>(in >> out.trusted >> comma >> out.untrusted >> comma >> out.plain);
+    return static_cast<bool>(in >> out.trusted >> comma >> out.untrusted >> comma >> out.plain >> comma >>
+                             out.closing);
 }
 
 // The Windows program's socket, timer and pump.
@@ -65,6 +67,16 @@ TEST_F(SchannelTest, TrustedPageThenItsPicture) {
     rig.Image(rig.program.ServerUrl.Dir + "pics/a.gif", true);
     EXPECT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Errors());
     EXPECT_EQ(rig.test.files.files["work.gif"], "GIF89a-vexal-test-picture");
+}
+
+// Regression: Wine's Schannel reports the peer's close_notify as success with no data, and
+// a body without a length then waited for the whole time-out (the server never hangs up),
+// where Linux finished at once.
+TEST_F(SchannelTest, CloseNotifyEndsABodyWithoutLengthWhileTheConnectionStaysOpen) {
+    Rig rig;
+    rig.Page(At(ports.closing, "https", "/site/index.html"));
+    ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Errors());
+    EXPECT_EQ(rig.program.SourceText, "<img src=\"pics/a.gif\">");
 }
 
 TEST_F(SchannelTest, UntrustedCertificate) {

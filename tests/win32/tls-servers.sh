@@ -1,15 +1,18 @@
 #!/bin/sh
-# Runs a command (a Windows test under Wine) beside three loopback web servers: https with
+# Runs a command (a Windows test under Wine) beside four loopback web servers: https with
 # a certificate of a test authority made here and trusted only in the private Wine prefix,
-# https with a self-signed certificate, and http that redirects to the first. Their ports
-# go to the command as VEXAL_TLS_TEST_PORTS=trusted,untrusted,plain.
+# https with a self-signed certificate, http that redirects to the first, and https that
+# ends each body with TLS close_notify but leaves the connection open. Their ports go to
+# the command as VEXAL_TLS_TEST_PORTS=trusted,untrusted,plain,closing.
 set -eu
 : "${WINEPREFIX:?WINEPREFIX must name the private prefix}"
 command -v nginx >/dev/null 2>&1 || PATH="$PATH:/usr/sbin"
 
 dir=$(mktemp -d)
+closing_pid=""
 cleanup() {
     [ -f "$dir/nginx.pid" ] && kill "$(cat "$dir/nginx.pid")" 2>/dev/null
+    [ -n "$closing_pid" ] && kill "$closing_pid" 2>/dev/null
     rm -rf "$dir"
 }
 trap cleanup EXIT
@@ -44,14 +47,16 @@ wineserver -w
 # Free loopback ports, one per server.
 ports=$(python3 -c '
 import socket
-s = [socket.socket() for _ in range(3)]
+s = [socket.socket() for _ in range(4)]
 for x in s: x.bind(("127.0.0.1", 0))
 print(" ".join(str(x.getsockname()[1]) for x in s))')
 set -- "$@"
 trusted=${ports%% *}
 rest=${ports#* }
 untrusted=${rest%% *}
-plain=${rest#* }
+rest=${rest#* }
+plain=${rest%% *}
+closing=${rest#* }
 
 mkdir -p www/site/pics tmp
 printf '<img src="pics/a.gif">' >www/site/index.html
@@ -90,4 +95,43 @@ http {
 CONF
 nginx -p "$dir" -c "$dir/nginx.conf" -e "$dir/error.log"
 
-VEXAL_TLS_TEST_PORTS="$trusted,$untrusted,$plain" "$@"
+# The closing server answers without a length, sends close_notify and then waits for the
+# client to hang up: only the TLS close can end the body.
+cat >closing.py <<'PY'
+import socket, ssl, sys, threading
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(sys.argv[2], sys.argv[3])
+listener = socket.socket()
+listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+listener.bind(("127.0.0.1", int(sys.argv[1])))
+listener.listen(8)
+open(sys.argv[4], "w").close()
+def serve(raw):
+    try:
+        tls = context.wrap_socket(raw, server_side=True)
+        request = b""
+        while b"\r\n\r\n" not in request:
+            got = tls.recv(4096)
+            if not got:
+                return
+            request += got
+        tls.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<img src=\"pics/a.gif\">")
+        raw = tls.unwrap()  # close_notify; the TCP connection stays open
+        while raw.recv(4096):
+            pass
+    except (OSError, ssl.SSLError):
+        pass
+    finally:
+        raw.close()
+while True:
+    connection, _ = listener.accept()
+    threading.Thread(target=serve, args=(connection,), daemon=True).start()
+PY
+python3 closing.py "$closing" good.pem good.key ready &
+closing_pid=$!
+while [ ! -e ready ]; do
+    kill -0 "$closing_pid" 2>/dev/null || exit 1
+    sleep 0.05
+done
+
+VEXAL_TLS_TEST_PORTS="$trusted,$untrusted,$plain,$closing" "$@"

@@ -33,7 +33,9 @@ bool KeyExists(const wchar_t* key) {
     return true;
 }
 
-TEST(Win32DesktopTest, WallpaperFolderIsTheWindowsFolderWithoutSeparator) {
+// Run by a user who may write into the Windows folder (the test prefix's owner); a user who
+// may not is the packages test's, against the installed program.
+TEST(Win32DesktopTest, WallpaperFolderIsTheWritableWindowsFolderWithoutSeparator) {
     Win32Desktop desktop;
     std::string folder;
     ASSERT_TRUE(desktop.WallpaperFolder(folder));
@@ -42,6 +44,23 @@ TEST(Win32DesktopTest, WallpaperFolderIsTheWindowsFolderWithoutSeparator) {
     std::string expected = win32::Narrow(windows);
     while (!expected.empty() && expected.back() == '\\') expected.pop_back();
     EXPECT_EQ(folder, expected);
+    // The check whether it may be written leaves nothing there.
+    std::vector<DirEntry> entries;
+    ASSERT_TRUE(Win32FileSystem().ListFolder(folder, entries));
+    for (const DirEntry& e : entries) EXPECT_NE(e.name.rfind(".vexal-tmp-", 0), 0u) << e.name;
+}
+
+TEST(Win32DesktopTest, LockFolderIsTheUsersOwnMadeWhenMissing) {
+    wchar_t local[MAX_PATH] = {};
+    ASSERT_GT(::GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
+    const std::string expected = win32::Narrow(local) + "\\vexal";
+    ::RemoveDirectoryW(win32::Widen(expected).c_str());  // only when empty
+    Win32Desktop desktop;
+    std::string folder;
+    ASSERT_TRUE(desktop.LockFolder(folder));
+    EXPECT_EQ(folder, expected);
+    const DWORD attributes = ::GetFileAttributesW(win32::Widen(folder).c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
 }
 
 TEST(Win32DesktopTest, StyleValuesAreStringsWithTheirNulCounted) {

@@ -37,6 +37,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // the run with a status of its own.
     vexal::Win32RunGuard::CatchConsoleEvents();
     const bool unattended = Unattended();
+    // Before the settings file is read from the current folder.
+    vexal::win32::StartInDocumentsFromOwnShortcut();
     if (!unattended) {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
                                                            ICC_UPDOWN_CLASS | ICC_TAB_CLASSES |

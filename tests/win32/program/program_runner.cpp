@@ -7,6 +7,10 @@
 
 #include "platform/win32/utf16.h"
 #include "text/codepage.h"
+// clang-format off
+#include <shlobj.h>
+#include <knownfolders.h>
+// clang-format on
 
 namespace vexal::testing {
 
@@ -20,7 +24,10 @@ std::wstring BuildMachinePath(std::string path) {
     return win32::Widen(path);
 }
 
-std::wstring ProgramPath() { return BuildMachinePath(VEXAL_PROGRAM); }
+std::wstring ProgramPath() {
+    const wchar_t* chosen = _wgetenv(L"VEXAL_TEST_PROGRAM");
+    return chosen && *chosen ? std::wstring(chosen) : BuildMachinePath(VEXAL_PROGRAM);
+}
 
 std::string SettingsText(const std::vector<EntryLines>& entries, const std::string& winFolderWPname,
                          const std::string& newMsg) {
@@ -69,7 +76,8 @@ bool FileExists(const std::string& path) {
 }
 
 RunningProgram::RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
-                               bool outputToo, HANDLE standardError, DWORD creationFlags) {
+                               bool outputToo, HANDLE standardError, DWORD creationFlags,
+                               const std::wstring& shortcut) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE errorWrite = nullptr;
     if (standardError) {
@@ -89,6 +97,11 @@ RunningProgram::RunningProgram(const std::string& folder, const std::string& arg
     startup.hStdInput = nul;
     startup.hStdOutput = outputToo ? errorWrite : nul;
     startup.hStdError = errorWrite;
+    std::wstring title = shortcut;
+    if (!title.empty()) {
+        startup.dwFlags |= STARTF_TITLEISLINKNAME;
+        startup.lpTitle = title.data();
+    }
 
     std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
     if (!arguments.empty()) commandLine += L" " + win32::Widen(arguments);
@@ -273,6 +286,33 @@ std::string WindowsFolder() {
     while (!folder.empty() && folder.back() == '\\') folder.pop_back();
     return folder;
 }
+
+bool WindowsFolderWritable() {
+    const std::wstring probe =
+        win32::Widen(WindowsFolder()) + L"\\vexal-test-probe-" + std::to_wstring(::GetCurrentProcessId());
+    const HANDLE file = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(file);
+    return true;
+}
+
+namespace {
+std::string KnownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::string folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) folder = win32::Narrow(path);
+    ::CoTaskMemFree(path);
+    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+}  // namespace
+
+std::string UserFolder() { return KnownFolder(FOLDERID_LocalAppData) + "\\vexal"; }
+
+std::string WallpaperFolder() { return WindowsFolderWritable() ? WindowsFolder() : UserFolder(); }
+
+std::string DocumentsFolder() { return KnownFolder(FOLDERID_Documents); }
 
 std::string WindowTextOf(HWND window) {
     // WM_GETTEXT, not GetWindowTextW: across processes the latter reads only a window's

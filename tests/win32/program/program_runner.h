@@ -13,7 +13,8 @@ namespace vexal::testing {
 
 // A path as the build machine names it, as Windows names it.
 std::wstring BuildMachinePath(std::string path);
-// vexal.exe as Windows names it.
+// vexal.exe as Windows names it: the one built here, or the one VEXAL_TEST_PROGRAM names
+// (an installed program, say).
 std::wstring ProgramPath();
 
 struct Outcome {
@@ -44,8 +45,10 @@ public:
     // Standard output goes nowhere, or with `outputToo` into the same pipe as standard error.
     // Standard error is that pipe, read into Outcome::standardError, or `standardError` (an
     // inheritable handle, a console for one) when given. `creationFlags` go to CreateProcess.
+    // A `shortcut` path starts it as the shell starts a program from that shortcut.
     RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
-                   bool outputToo = false, HANDLE standardError = nullptr, DWORD creationFlags = 0);
+                   bool outputToo = false, HANDLE standardError = nullptr, DWORD creationFlags = 0,
+                   const std::wstring& shortcut = {});
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
@@ -89,6 +92,15 @@ std::string DesktopValue(const wchar_t* name);
 void SetDesktopValue(const wchar_t* name, const std::string& value);
 // The Windows folder, without a trailing separator.
 std::string WindowsFolder();
+// Whether this user may create files in the Windows folder.
+bool WindowsFolderWritable();
+// The user's own folder for the program's files, "%LOCALAPPDATA%\vexal".
+std::string UserFolder();
+// Where the program must put the bitmap for this user: the Windows folder where the user
+// may write there, else the user's own folder.
+std::string WallpaperFolder();
+// The user's Documents folder.
+std::string DocumentsFolder();
 std::string ReadWholeFile(const std::string& path);
 bool FileExists(const std::string& path);
 

@@ -1,12 +1,14 @@
 // The real vexal.exe, unattended (messages on standard error), from the command line to
-// the bitmap in the Windows folder and the registry values: each picture format, the
-// style by WpState, a page on a loopback server, a folder, and the failures.
+// the bitmap (in the Windows folder, or the user's own folder where the user may not write
+// there) and the registry values: each picture format, the style by WpState, a page on a
+// loopback server, a folder, UTF-8 files, the start from a shortcut, and the failures.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_file_system.h"
+#include "text/codepage.h"
 #include "win32/program/http_server.h"
 #include "win32/program/program_runner.h"
 #include "win32/test_pictures.h"
@@ -42,7 +44,7 @@ protected:
         EXPECT_TRUE(files.WriteFile(dir / name, bytes));
         return dir / name;
     }
-    static std::string Installed() { return WindowsFolder() + "\\" + kBitmapName; }
+    static std::string Installed() { return WallpaperFolder() + "\\" + kBitmapName; }
     // The installed bitmap's pixels; empty when there is none.
     static std::vector<std::uint32_t> InstalledPixels(int& width, int& height) {
         std::vector<std::uint32_t> pixels;
@@ -58,10 +60,10 @@ protected:
         return names;
     }
 
-    // Files a run was writing, left in the working folder or the Windows folder.
+    // Files a run was writing, left in the working folder or the bitmap's folder.
     std::vector<std::string> Temporaries() {
         std::vector<std::string> names;
-        for (const std::string& folder : {dir.path(), WindowsFolder()}) {
+        for (const std::string& folder : {dir.path(), WallpaperFolder()}) {
             std::vector<DirEntry> list;
             files.ListFolder(folder, list);
             for (const DirEntry& e : list)
@@ -338,10 +340,13 @@ TEST_F(ProgramTest, HelpAndVersionGoToStandardOutputWhenItLeadsSomewhere) {
         Outcome run = version.Wait();
         EXPECT_EQ(run.exitCode, 0u) << unattended;
         EXPECT_EQ(run.standardError, "vexal 1.00\n") << unattended;
-        RunningProgram help(dir.path(), "--HELP", unattended, true);
-        run = help.Wait();
-        EXPECT_EQ(run.exitCode, 0u) << unattended;
-        EXPECT_EQ(run.standardError.rfind("使い方:\n  vexal ", 0), 0u) << run.standardError;
+        // What a Windows user tries first prints the same.
+        for (const char* option : {"--HELP", "/?", "-h"}) {
+            RunningProgram help(dir.path(), option, unattended, true);
+            run = help.Wait();
+            EXPECT_EQ(run.exitCode, 0u) << option << unattended;
+            EXPECT_EQ(run.standardError.rfind("使い方:\n  vexal ", 0), 0u) << option << run.standardError;
+        }
     }
     // Unattended, with standard output going nowhere: no box, nothing on standard error.
     const Outcome quiet = RunUnattended(dir.path(), "--help");
@@ -367,6 +372,98 @@ TEST_F(ProgramTest, UnattendedRunsNeitherPreviewNorEdit) {
         run.standardError,
         "vexal 1.00: 画面がないため、エントリの編集画面を開けません。識別子を指定して起動してください。\n");
     EXPECT_EQ(ReadWholeFile(dir / "vexal.ini"), before);
+}
+
+// Every run of one user takes its lock in the user's own folder, so runs share it
+// whichever folder the bitmap goes to; the bitmap goes into the Windows folder only where
+// this user may write there (a standard user of today's Windows may not).
+TEST_F(ProgramTest, TheBitmapGoesWhereTheUserMayWriteAndTheLockIsTheUsers) {
+    const std::string windowsLock = WindowsFolder() + "\\.vexal-lock";
+    if (WindowsFolderWritable()) ::DeleteFileW(win32::Widen(windowsLock).c_str());
+    const std::string other = (WindowsFolderWritable() ? UserFolder() : WindowsFolder()) + "\\" + kBitmapName;
+    ::DeleteFileW(win32::Widen(other).c_str());
+    const std::string picture = Write("pic.bmp", Bmp(3, 2, kColours));
+
+    const Outcome run = RunUnattended(dir.path(), "-wp " + picture);
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    EXPECT_EQ(ReadWholeFile(Installed()), ReadWholeFile(picture));
+    EXPECT_EQ(DesktopValue(L"Wallpaper"), Installed());
+    EXPECT_FALSE(FileExists(other)) << "the bitmap went to both folders";
+    EXPECT_TRUE(FileExists(UserFolder() + "\\.vexal-lock"));
+    EXPECT_FALSE(FileExists(windowsLock));
+    EXPECT_EQ(Temporaries(), std::vector<std::string>{}) << "the check for a writable folder left its file";
+}
+
+// Notepad saves UTF-8 (with or without a byte-order mark): the settings file and a list
+// are read as UTF-8 when they are well-formed UTF-8, as code page 932 otherwise.
+TEST_F(ProgramTest, SettingsAndListsInUtf8OrCodePage932) {
+    ASSERT_TRUE(::CreateDirectoryW(dir.wide("壁紙").c_str(), nullptr));
+    const std::string picture = Write("壁紙\\桜.bmp", Bmp(3, 2, kColours));
+    EntryLines e;
+    e.Name = "sakura";
+    e.Url = dir / "一覧.txt";
+    e.Filter = "000010";
+    e.Ext = "0001";
+    const std::string settings = SettingsText({e}, kBitmapName);
+    const std::string list = "メモ\r\n" + picture + "\r\n";
+    auto cp932 = [](const std::string& text) {
+        std::string bytes;
+        EXPECT_TRUE(Utf8ToCp932(text, bytes));
+        return bytes;
+    };
+    const std::string bom = "\xEF\xBB\xBF";
+    const struct {
+        const char* name;
+        std::string settingsBytes, listBytes;
+    } rows[] = {
+        {"code page 932", cp932(settings), cp932(list)},
+        {"UTF-8", settings, list},
+        {"UTF-8 with a byte-order mark", bom + settings, bom + list},
+        {"UTF-8 settings, code page 932 list", settings, cp932(list)},
+    };
+    for (const auto& row : rows) {
+        SetUp();
+        ASSERT_TRUE(files.WriteFile(dir / "vexal.ini", row.settingsBytes));
+        Write("一覧.txt", row.listBytes);
+        const Outcome run = RunUnattended(dir.path(), "sakura");
+        EXPECT_EQ(run.exitCode, 0u) << row.name << ": " << run.standardError;
+        EXPECT_EQ(ReadWholeFile(Installed()), ReadWholeFile(picture)) << row.name;
+    }
+}
+
+// The installer's shortcut starts vexal in its own folder (a folder fixed at install time
+// would be the installing user's Documents): started so, vexal works in the running user's
+// Documents folder. Any other start keeps its folder.
+TEST_F(ProgramTest, FromAShortcutInItsOwnFolderItWorksInTheUsersDocuments) {
+    std::wstring programPath = ProgramPath();
+    const std::string own = win32::Narrow(programPath.substr(0, programPath.find_last_of(L"\\")));
+    const std::string documents = DocumentsFolder();
+    ASSERT_FALSE(documents.empty());
+    ::CreateDirectoryW(win32::Widen(documents).c_str(), nullptr);
+    EntryLines e;
+    e.Name = "documents";
+    e.Url = Write("pic.bmp", Bmp(3, 2, kColours));
+    e.Ext = "0001";
+    ASSERT_TRUE(WriteSettings(documents + "\\vexal.ini", SettingsText({e}, kBitmapName)));
+    const std::wstring shortcut = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\vexal.lnk";
+    const struct {
+        const char* name;
+        std::string folder;
+        std::wstring shortcut;
+        bool inDocuments;
+    } rows[] = {
+        {"shortcut, own folder", own, shortcut, true},
+        {"shortcut, another folder", dir.path(), shortcut, false},
+        {"no shortcut, own folder", own, L"", false},
+    };
+    for (const auto& row : rows) {
+        SetUp();
+        RunningProgram program(row.folder, "documents", true, false, nullptr, 0, row.shortcut);
+        const Outcome run = program.Wait();
+        EXPECT_EQ(run.exitCode, row.inDocuments ? 0u : 1u) << row.name << ": " << run.standardError;
+        EXPECT_EQ(FileExists(Installed()), row.inDocuments) << row.name;
+    }
+    ::DeleteFileW(win32::Widen(documents + "\\vexal.ini").c_str());
 }
 
 // A picture of `width` × `height` whose every row differs, so a bitmap mixed from two

@@ -251,7 +251,8 @@ TEST_F(WindowsTest, PreviewInstallsOnItsButtonAndGivesUpOtherwise) {
     ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({}, "vexal-windows-test.bmp")));
     ASSERT_TRUE(
         files.WriteFile(dir / "pic.png", Png(2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF})));
-    const std::string installed = WindowsFolder() + "\\vexal-windows-test.bmp";
+    // The Windows folder, or the user's own folder when this user may not write there.
+    const std::string installed = WallpaperFolder() + "\\vexal-windows-test.bmp";
     enum class Way { SetWallpaper, CloseBox, Escape };
     for (Way way : {Way::CloseBox, Way::Escape, Way::SetWallpaper}) {
         const int n = static_cast<int>(way);
@@ -353,15 +354,17 @@ TEST_F(WindowsTest, ProgressWindowCancelOrTheSessionsEndStopsAStalledFetch) {
     }
 }
 
-// Another run holds the lock of the Windows folder: the progress window says that this one
-// waits, and its cancel button gives up there.
+// Another run holds the lock in the user's own folder (every run of one user shares it,
+// wherever the bitmap goes): the progress window says that this one waits, and its cancel
+// button gives up there.
 TEST_F(WindowsTest, ProgressWindowShowsTheWaitForAnotherRunAndCancelsIt) {
     ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({}, "vexal-windows-test.bmp")));
     ASSERT_TRUE(files.WriteFile(dir / "pic.png", Png(2, 1, {0xFFFF0000, 0xFF00FF00})));
-    const std::string installed = WindowsFolder() + "\\vexal-windows-test.bmp";
+    const std::string installed = WallpaperFolder() + "\\vexal-windows-test.bmp";
     const std::string before = ReadWholeFile(installed);
+    ::CreateDirectoryW(win32::Widen(UserFolder()).c_str(), nullptr);
     HANDLE other = ::CreateFileW(
-        win32::Widen(WindowsFolder() + "\\.vexal-lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+        win32::Widen(UserFolder() + "\\.vexal-lock").c_str(), GENERIC_READ | GENERIC_WRITE,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     OVERLAPPED at{};
