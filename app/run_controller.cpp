@@ -1,6 +1,9 @@
 // The run controller.
 #include "app/run_controller.h"
 
+#include "gather/overlap.h"
+#include "ui/retrieval_reporter.h"
+
 namespace vexal {
 
 void RunController::Fail(Message kind, std::initializer_list<std::string_view> subjects) {
@@ -9,5 +12,18 @@ void RunController::Fail(Message kind, std::initializer_list<std::string_view> s
 }
 
 void RunController::End(int status) { host_.process->End(status); }
+
+void RunController::RetrievalFailed(const RetrievalResult& result) {
+    // Some failures have been answered already (the user declined to wait for a silent
+    // server): they end the run without a second box.
+    const std::string text = RetrievalFailureText(result);
+    if (!text.empty()) ShowError(program_, *host_.dialogs, text);
+    End(kExitFailure);
+}
+
+void RunController::Interrupted() {
+    RemoveInterruptedFiles(program_, host_);
+    End(kExitFailure);
+}
 
 }  // namespace vexal

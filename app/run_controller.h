@@ -1,5 +1,5 @@
 // The top of a run: the one place that turns what the steps below report into the message
-// the user sees, and that ends the program.
+// the user sees, and the only caller of Process::End.
 #pragma once
 
 #include <initializer_list>
@@ -8,12 +8,16 @@
 #include "host/host.h"
 #include "program/program.h"
 #include "ui/messages.h"
+#include "ui/run_end.h"
 
 namespace vexal {
 
-class RunController {
+class RunController final : public RunEnd {
 public:
-    RunController(const Program& program, Host& host) : program_(program), host_(host) {}
+    RunController(Program& program, Host& host) : program_(program), host_(host) {}
+
+    Program& program() { return program_; }
+    Host& host() { return host_; }
 
     // Shows `kind`'s message in an error box (title TitleText) and ends the run with
     // failure.
@@ -21,8 +25,12 @@ public:
     // Ends the run with `status`. In the program this does not return.
     void End(int status);
 
+    void Finish(int status) override { End(status); }
+    void RetrievalFailed(const RetrievalResult& result) override;
+    void Interrupted() override;
+
 private:
-    const Program& program_;
+    Program& program_;
     Host& host_;
 };
 

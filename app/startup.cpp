@@ -83,11 +83,12 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
     return {};
 }
 
-void Main(Program& program, Host& host, FrontEnd& frontEnd, std::string_view commandLine, int majorVersion,
+void Main(RunController& controller, FrontEnd& frontEnd, std::string_view commandLine, int majorVersion,
           int minorVersion) {
+    Program& program = controller.program();
+    Host& host = controller.host();
     InitGlobals(program, majorVersion, minorVersion);
     LoadSettings(program, *host.files);
-    RunController controller(program, host);
     const CommandLineResult parsed = ParseCommandLine(program, commandLine);
     switch (parsed.outcome) {
         case CommandLineOutcome::Run:

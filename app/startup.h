@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/run_controller.h"
 #include "host/front_end.h"
 #include "host/host.h"
 #include "program/program.h"
@@ -41,10 +42,10 @@ struct CommandLineResult {
 // Stops at the first refused token, --help or --version.
 [[nodiscard]] CommandLineResult ParseCommandLine(Program& program, std::string_view commandLine);
 
-// The run controller's start: InitGlobals, LoadSettings, ParseCommandLine, then the run
-// mode's window; a refused command line shows its message and ends the run (status 1),
-// --help and --version print and end it (status 0).
-void Main(Program& program, Host& host, FrontEnd& frontEnd, std::string_view commandLine, int majorVersion,
+// The run's start, under its controller: InitGlobals, LoadSettings, ParseCommandLine, then
+// the run mode's window; a refused command line shows its message and ends the run
+// (status 1), --help and --version print and end it (status 0).
+void Main(RunController& run, FrontEnd& frontEnd, std::string_view commandLine, int majorVersion,
           int minorVersion);
 
 }  // namespace vexal

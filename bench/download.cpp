@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_controller.h"
 #include "app/startup.h"
 #include "gather/driver.h"
 #include "host/progress_view.h"
@@ -146,13 +147,14 @@ int main(int argc, char** argv) {
             host.socket = &socket;
             host.secureSocket = &secureSocket;
             host.timer = &timer;
-            host.progress = &progress;
-            vexal::RetrievalReporter reporter(program, host);
+            vexal::RunController controller(program, host);
+            vexal::RetrievalReporter reporter(program, host, controller);
+            reporter.SetWindows(&progress, nullptr);
             const vexal::TransferServices services{&socket, &secureSocket, &timer, &reactor, &files, nullptr};
             vexal::Transfer transfer(services, reporter);
-            vexal::TransferFetches fetches(program, transfer, reporter);
+            vexal::TransferFetches fetches(program, transfer);
             const auto start = std::chrono::steady_clock::now();
-            const bool fetched = fetches.SetGrpData();
+            const bool fetched = fetches.SetGrpData().Ok();
             ours.push_back(Seconds(start));
             peakKb = std::max(peakKb, PeakRssKb());
             if (!fetched || std::filesystem::file_size(program.WorkImageFile) != size) {

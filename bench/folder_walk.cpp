@@ -14,10 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "app/run_controller.h"
 #include "gather/local_sources.h"
 #include "host/host.h"
 #include "platform/posix/posix_file_system.h"
 #include "program/program.h"
+#include "ui/retrieval_reporter.h"
 
 namespace {
 
@@ -83,7 +85,9 @@ int main(int argc, char** argv) {
     std::vector<double> walk, find;
     for (int run = 0; run < 5; ++run) {
         auto start = std::chrono::steady_clock::now();
-        vexal::LoadFlist(program, host);
+        vexal::RunController controller(program, host);
+        vexal::RetrievalReporter reporter(program, host, controller);
+        vexal::LoadFlist(program, host, reporter);
         walk.push_back(Seconds(start));
         start = std::chrono::steady_clock::now();
         if (std::system(findCommand.c_str()) != 0) return 1;

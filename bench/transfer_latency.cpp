@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_controller.h"
 #include "app/startup.h"
 #include "gather/driver.h"
 #include "host/dialogs.h"
@@ -101,11 +102,12 @@ double Fetch(const std::string& url, const std::string& dir, int timeOut, int ca
     host.pump = &reactor;
     host.socket = &socket;
     host.timer = &timer;
-    host.progress = &progress;
-    vexal::RetrievalReporter reporter(program, host);
+    vexal::RunController controller(program, host);
+    vexal::RetrievalReporter reporter(program, host, controller);
+    reporter.SetWindows(&progress, nullptr);
     const vexal::TransferServices services{&socket, nullptr, &timer, &reactor, &files, nullptr};
     vexal::Transfer transfer(services, reporter);
-    vexal::TransferFetches fetches(program, transfer, reporter);
+    vexal::TransferFetches fetches(program, transfer);
     CancelButton button(reactor, program, cancelAfterMs > 0 ? cancelAfterMs : 0);
     const Clock::time_point start = Clock::now();
     (void)fetches.SetGrpData();

@@ -2,15 +2,35 @@
 // source page a path on that page's server.
 #pragma once
 
-#include "host/host.h"
-#include "program/program.h"
+#include <string>
+#include <vector>
+
+#include "gather/retrieval_owner.h"
+#include "host/file_system.h"
+#include "host/random_source.h"
+#include "program/site_entry.h"
+#include "settings/source_kind.h"
 
 namespace vexal {
 
-// Picks from Candidates by the current entry's No, No_n and Refstr into ChosenImage and
-// sets RelativeToPage. On an empty or impossible choice it shows one error box, leaves
-// ChosenImage and RelativeToPage as they were and returns false.
-// The random mode draws from host.random, or from a clock-seeded generator when null.
-[[nodiscard]] bool ChooseCandidate(Program& program, Host& host);
+// Picks from `candidates` (index 0 is a placeholder) by the entry's No, No_n and Refstr
+// into `chosenOut`, which is left as it was on an empty or impossible choice. The random
+// mode draws once from `random`.
+[[nodiscard]] RetrievalResult ChooseCandidate(const std::vector<std::string>& candidates,
+                                              const SiteEntry& entry, RandomSource& random,
+                                              std::string& chosenOut);
+
+// Where a chosen link points.
+struct ResolvedImage {
+    std::string image;
+    bool relativeToPage = false;  // a path on the server of the page (`image` then holds it)
+};
+
+// The picture the link `chosen` names, for a source of `sourceKind` at `sourceUrl`: a
+// link relative to a web page becomes a path below the page's folder `pageDir` on its
+// server; a relative link on a local page means the file beside the page when the current
+// folder has no such file.
+ResolvedImage ResolveChosenLink(std::string chosen, SourceKind sourceKind, const std::string& sourceUrl,
+                                const std::string& pageDir, FileSystem& files);
 
 }  // namespace vexal

@@ -8,7 +8,7 @@
 #include "gather/local_sources.h"
 #include "gather/overlap.h"
 #include "host/preview_view.h"
-#include "host/progress_view.h"
+#include "host/random_source.h"
 #include "host/run_guard.h"
 #include "net/transfer.h"
 #include "program/program.h"
@@ -20,15 +20,19 @@
 namespace vexal {
 namespace {
 
-// Ends the program after a failed step; false, for the caller to return.
-bool End(Host& host) {
-    host.process->End(kExitFailure);
+// Hands the failure to the owner, which ends the run; false, for the caller to return.
+bool Fail(Host&, RetrievalOwner& owner, const RetrievalResult& result) {
+    owner.Failed(result);
     return false;
 }
 
-bool Fail(Program& program, Host& host, const std::string& text) {
-    ShowError(program, *host.dialogs, text);
-    return End(host);
+bool Fail(Host& host, RetrievalOwner& owner, RetrievalFailure failure, std::string subject = {},
+          std::string target = {}) {
+    RetrievalResult result;
+    result.failure = failure;
+    result.subject = std::move(subject);
+    result.target = std::move(target);
+    return Fail(host, owner, result);
 }
 
 bool SameFile(FileSystem& files, const std::string& a, const std::string& b) {
@@ -38,22 +42,29 @@ bool SameFile(FileSystem& files, const std::string& a, const std::string& b) {
 }
 
 // Converts the PNG working file into a bitmap beside it, which becomes the working file.
-// False when it ended the program.
-bool ConvertPng(Program& program, Host& host) {
-    if (host.progress) host.progress->SetMessage("pngファイルを変換しています...");
+RetrievalResult ConvertPng(Program& program, Host& host, RetrievalOwner& owner) {
+    owner.Say(RetrievalStep::ConvertingPng);
     const std::string png = program.WorkImageFile;
     assert(host.images);
     const std::string bmp = png.substr(0, png.size() - 3) + "bmp";
     // Written under a name of its own first, so no half bitmap ever carries the working name.
     const std::string temp = TempPathFor(bmp, host.guard);
-    auto unreadable = [&](const DecodeResult& why) {
-        // A picture refused for its size says so; anything else is the library's failure.
-        ShowError(program, *host.dialogs,
-                  why.error == DecodeError::TooLarge ? PictureErrorText(program.ChosenImage, why)
-                                                     : "pngファイルの読み出しに失敗しました");
+    auto failed = [&](RetrievalResult result) {
         DeleteWorkingFile(program, *host.files, png);
         host.files->DeleteFile(temp);
-        return End(host);
+        return result;
+    };
+    auto unreadable = [&](const DecodeResult& why) {
+        // A picture refused for its size says so; anything else is the library's failure.
+        RetrievalResult result;
+        if (why.error == DecodeError::TooLarge) {
+            result.failure = RetrievalFailure::PictureRefused;
+            result.subject = program.ChosenImage;
+            result.decode = why;
+        } else {
+            result.failure = RetrievalFailure::PngUnreadable;
+        }
+        return failed(result);
     };
     // Rows are written as they are decoded where the platform can, so the writing
     // overlaps the decoding and the photo is never held whole.
@@ -71,15 +82,14 @@ bool ConvertPng(Program& program, Host& host) {
         library.DeleteDIB(handle);
     }
     if (!written || !host.files->RenameFile(temp, bmp)) {
-        ShowError(program, *host.dialogs, "pngファイルの変換に失敗しました");
-        DeleteWorkingFile(program, *host.files, png);
-        host.files->DeleteFile(temp);
-        return End(host);
+        RetrievalResult result;
+        result.failure = RetrievalFailure::PngNotConverted;
+        return failed(result);
     }
     DeleteWorkingFile(program, *host.files, png);
     program.WorkImageFile = bmp;
     program.WorkImageIsChosen = false;
-    return true;
+    return {};
 }
 
 // What every fetch obeys, read afresh each time: the editor may have changed TimeOut since.
@@ -94,38 +104,38 @@ void CopyServer(const Transfer& transfer, Program& program) {
 
 }  // namespace
 
-bool TransferFetches::Told(const FetchResult& result) {
+FetchResult TransferFetches::SetGrpUrl() {
+    FetchResult result =
+        transfer_.SetGrpUrl(SettingsOf(program_), program_.CurrentEntry().Url, program_.SourceText);
     CopyServer(transfer_, program_);
-    if (result.Ok()) return true;
-    owner_.FetchFailed(result);
-    return false;
+    return result;
 }
 
-bool TransferFetches::SetGrpUrl() {
-    return Told(transfer_.SetGrpUrl(SettingsOf(program_), program_.CurrentEntry().Url, program_.SourceText));
-}
-
-bool TransferFetches::SetGrpData() {
+FetchResult TransferFetches::SetGrpData() {
     const std::string work = WorkImageFileName(program_.CacheFileName, program_.ChosenImage, true);
-    return Told(transfer_.SetGrpData(SettingsOf(program_), program_.ChosenImage, program_.RelativeToPage,
-                                     work, program_.WorkImageFile));
+    FetchResult result = transfer_.SetGrpData(SettingsOf(program_), program_.ChosenImage,
+                                              program_.RelativeToPage, work, program_.WorkImageFile);
+    CopyServer(transfer_, program_);
+    return result;
 }
 
-bool frDispGet(Program& program, Host& host, Fetches& fetches) {
+bool frDispGet(Program& program, Host& host, Fetches& fetches, RetrievalOwner& owner) {
     if (program.RunMode != RunModeValue::Editor && program.RunMode != RunModeValue::Entry) return true;
-    SiteEntry& entry = program.CurrentEntry();
-    switch (ClassifySource(entry.Url)) {
-        case SourceKind::WebPage:
+    const SiteEntry& entry = program.CurrentEntry();
+    // The entry's kind, judged once: every later step of this retrieval goes by it.
+    const SourceKind kind = ClassifySource(entry.Url);
+    switch (kind) {
+        case SourceKind::WebPage: {
+            program.SourceText.clear();
+            const FetchResult fetched = fetches.SetGrpUrl();
+            if (!fetched.Ok()) return Fail(host, owner, FetchFailed(fetched));
+            program.Candidates = ExtractLinks(program.SourceText, entry, kind);
+            break;
+        }
         case SourceKind::LocalFile: {
-            bool loaded = false;
-            if (ClassifySource(entry.Url) == SourceKind::WebPage) {
-                program.SourceText.clear();
-                loaded = fetches.SetGrpUrl();
-            } else {
-                loaded = Load_sDArr(program, host);
-            }
-            if (!loaded) return End(host);
-            ExtractLinks(program);
+            const RetrievalResult loaded = Load_sDArr(entry.Url, *host.files, program.SourceText);
+            if (!loaded.Ok()) return Fail(host, owner, loaded);
+            program.Candidates = ExtractLinks(program.SourceText, entry, kind);
             break;
         }
         case SourceKind::WebImage:
@@ -133,25 +143,42 @@ bool frDispGet(Program& program, Host& host, Fetches& fetches) {
             program.ChosenImage = entry.Url;
             return true;
         case SourceKind::LocalFolder:
-            LoadFlist(program, host);
+            LoadFlist(program, host, owner);
             break;
         default:
             return true;
     }
-    if (!ChooseCandidate(program, host)) return End(host);
+    ClockRandomSource clock;
+    std::string chosen;
+    const RetrievalResult choice =
+        ChooseCandidate(program.Candidates, entry, host.random ? *host.random : clock, chosen);
+    if (!choice.Ok()) return Fail(host, owner, choice);
+    const ResolvedImage resolved =
+        ResolveChosenLink(std::move(chosen), kind, entry.Url, program.ServerUrl.Dir, *host.files);
+    program.ChosenImage = resolved.image;
+    program.RelativeToPage = resolved.relativeToPage;
     return true;
 }
 
-bool frDispGo(Program& program, Host& host, Fetches& fetches) {
+bool frDispGo(Program& program, Host& host, Fetches& fetches, RetrievalOwner& owner) {
     program.WorkImageIsChosen = false;
     // Everything from here on writes the working file or the wallpaper.
-    if (!TakeRunLock(program, host)) return false;
+    switch (TakeRunLock(program, host, owner)) {
+        case LockOutcome::Held:
+            break;
+        case LockOutcome::Interrupted:
+            owner.Interrupted();
+            return false;
+        case LockOutcome::Cancelled:
+            return Fail(host, owner, RetrievalFailure::Cancelled);
+    }
     const SourceKind kind = ClassifySource(program.ChosenImage);
     if (program.RelativeToPage || kind == SourceKind::WebImage) {
-        if (!fetches.SetGrpData()) return End(host);
+        const FetchResult fetched = fetches.SetGrpData();
+        if (!fetched.Ok()) return Fail(host, owner, FetchFailed(fetched));
     } else if (kind == SourceKind::LocalImage) {
         if (!host.files->IsNormalFile(program.ChosenImage))
-            return Fail(program, host, "画像ファイル " + program.ChosenImage + " が見つかりません。");
+            return Fail(host, owner, RetrievalFailure::ImageMissing, program.ChosenImage);
         const std::string work = WorkImageFileName(program.CacheFileName, program.ChosenImage, false);
         // Copying the working file onto itself would gain nothing, and deleting the working
         // file afterwards would delete the user's picture: it is used where it is instead.
@@ -160,22 +187,22 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches) {
             const std::string temp = TempPathFor(work, host.guard);
             if (!host.files->CopyFile(program.ChosenImage, temp) || !host.files->RenameFile(temp, work)) {
                 host.files->DeleteFile(temp);
-                return Fail(
-                    program, host,
-                    "画像ファイル " + program.ChosenImage + " を " + work + " にコピーできませんでした。");
+                return Fail(host, owner, RetrievalFailure::ImageNotCopied, program.ChosenImage, work);
             }
         }
         program.WorkImageFile = work;
     } else {
-        return Fail(program, host, "画像ファイルが指定されませんでした。");
+        return Fail(host, owner, RetrievalFailure::NothingNamed);
     }
 
-    const std::string& work = program.WorkImageFile;
-    if (PictureKindOf(work, false) == PictureKind::Png && !ConvertPng(program, host)) return false;
+    if (PictureKindOf(program.WorkImageFile, false) == PictureKind::Png) {
+        const RetrievalResult converted = ConvertPng(program, host, owner);
+        if (!converted.Ok()) return Fail(host, owner, converted);
+    }
 
-    if (host.progress) host.progress->HideWindow();
+    owner.HideProgress();
     if (host.pump) host.pump->Pump();
-    PreviewView& preview = *host.preview;
+    PreviewView& preview = owner.Preview();
     if (program.ShowPreview) {
         preview.ShowWindow();
         preview.DispPre();
@@ -186,24 +213,28 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches) {
     return true;
 }
 
-bool RunRetrieval(Program& program, Host& host, Fetches& fetches, bool gather) {
+bool RunRetrieval(Program& program, Host& host, Fetches& fetches, RetrievalOwner& owner, bool gather) {
     // A stop that came while the program started ends the run before it does anything.
     if (host.guard && host.guard->StopRequested()) {
-        EndInterrupted(program, host);
+        owner.Interrupted();
         return false;
     }
     // Refused before anything is fetched or moved: an empty name made the bitmap's path the
     // wallpaper folder itself, and the rename that puts a bitmap in place would then have
     // traded the folder, lock and all, for the picture.
     if (const char* key = UnusableFileNameKey(program)) {
-        const std::string& value =
+        RetrievalResult result;
+        result.failure = RetrievalFailure::UnusableFileName;
+        result.file = program.SettingsFileName;
+        result.target = key;
+        result.subject =
             std::string_view(key) == "CacheFileName" ? program.CacheFileName : program.WinFolderWPname;
-        return Fail(program, host, UnusableFileNameText(program.SettingsFileName, key, value));
+        return Fail(host, owner, result);
     }
-    if (host.progress) host.progress->ShowWindow();
+    owner.ShowProgress();
     if (host.pump) host.pump->Pump();
-    if (gather && !frDispGet(program, host, fetches)) return false;
-    return frDispGo(program, host, fetches);
+    if (gather && !frDispGet(program, host, fetches, owner)) return false;
+    return frDispGo(program, host, fetches, owner);
 }
 
 }  // namespace vexal

@@ -211,13 +211,13 @@ std::vector<std::size_t> WebAddressStarts(std::string_view text, std::size_t& re
 // the cursors on. Every search adds the characters it went over to `read`.
 class LinkExtractor {
 public:
-    LinkExtractor(std::string_view text, const SiteEntry& entry, std::vector<std::string>& out,
+    LinkExtractor(std::string_view text, const SiteEntry& entry, bool webPage, std::vector<std::string>& out,
                   std::size_t& read)
         : text_(text),
           ext_(entry.Ext),
           // A link on a web page is a web name even when relative: its query is no part
           // of the file's name.
-          webPage_(ClassifySource(entry.Url) == SourceKind::WebPage),
+          webPage_(webPage),
           out_(out),
           read_(read),
           tags_(text, entry.Filter, read),
@@ -349,14 +349,20 @@ bool HasAllowedExtension(std::string_view name, const std::array<bool, 5>& ext, 
     return kind != PictureKind::NotAPicture && ext[static_cast<std::size_t>(kind)];
 }
 
-void ExtractLinks(Program& program, LinkScanCost* cost) {
+std::vector<std::string> ExtractLinks(std::string_view sourceText, const SiteEntry& entry,
+                                      SourceKind sourceKind, LinkScanCost* cost) {
     LinkScanCost ignored;
     std::size_t& read = (cost ? *cost : ignored).charactersSearched;
-    const SiteEntry& entry = program.CurrentEntry();
-    program.Candidates.assign(1, std::string());
+    std::vector<std::string> candidates(1);
     const bool anyExt = std::any_of(entry.Ext.begin(), entry.Ext.end(), [](bool b) { return b; });
-    if (!anyExt) return;  // nothing could be accepted
-    LinkExtractor(program.SourceText, entry, program.Candidates, read).Run();
+    if (!anyExt) return candidates;  // nothing could be accepted
+    LinkExtractor(sourceText, entry, sourceKind == SourceKind::WebPage, candidates, read).Run();
+    return candidates;
+}
+
+void ExtractLinks(Program& program, LinkScanCost* cost) {
+    program.Candidates = ExtractLinks(program.SourceText, program.CurrentEntry(),
+                                      ClassifySource(program.CurrentEntry().Url), cost);
 }
 
 }  // namespace vexal

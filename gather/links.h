@@ -3,9 +3,12 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "program/program.h"
+#include "settings/source_kind.h"
 
 namespace vexal {
 
@@ -20,9 +23,14 @@ struct LinkScanCost {
     std::size_t charactersSearched = 0;
 };
 
-// Rewrites Candidates from SourceText by the current entry's Filter(0..4) and Ext flags:
-// a placeholder at index 0, then every accepted piece in the order its occurrence starts.
-// Never fails; the cost is linear in the length of SourceText, and adds to `cost` if given.
+// The candidates in `sourceText` by the entry's Filter(0..4) and Ext flags: a placeholder
+// at index 0, then every accepted piece in the order its occurrence starts. `sourceKind`
+// is the entry's: links on a web page are web names. Never fails; the cost is linear in
+// the length of the text, and adds to `cost` if given.
+std::vector<std::string> ExtractLinks(std::string_view sourceText, const SiteEntry& entry,
+                                      SourceKind sourceKind, LinkScanCost* cost = nullptr);
+
+// The same from SourceText and the current entry into Candidates.
 void ExtractLinks(Program& program, LinkScanCost* cost = nullptr);
 
 }  // namespace vexal

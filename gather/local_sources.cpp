@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "gather/links.h"
-#include "host/progress_view.h"
 #include "program/program.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
@@ -45,27 +44,26 @@ bool Listed(const DirEntry& e) { return !e.hidden && !e.system; }
 
 }  // namespace
 
-bool Load_sDArr(Program& program, Host& host) {
-    program.SourceText.clear();
-    const std::string& url = program.CurrentEntry().Url;
-    if (!host.files->IsNormalFile(url)) {
-        ShowError(program, *host.dialogs, "元ファイル " + url + " が見つかりせん。");
-        return false;
+RetrievalResult Load_sDArr(const std::string& url, FileSystem& files, std::string& sourceTextOut) {
+    sourceTextOut.clear();
+    RetrievalResult result;
+    result.subject = url;
+    if (!files.IsNormalFile(url)) {
+        result.failure = RetrievalFailure::SourceMissing;
+        return result;
     }
     std::string bytes;
-    if (!host.files->ReadFile(url, bytes)) {
-        ShowError(program, *host.dialogs, "元ファイル " + url + " を読み込めませんでした。");
-        return false;
+    if (!files.ReadFile(url, bytes)) {
+        result.failure = RetrievalFailure::SourceUnreadable;
+        return result;
     }
-    program.SourceText = ToSourceText(DecodeLocalText(bytes, host.files->TextMayBeUtf8()));
-    return true;
+    sourceTextOut = ToSourceText(DecodeLocalText(bytes, files.TextMayBeUtf8()));
+    return {};
 }
 
-void LoadFlist(Program& program, Host& host) {
-    if (host.progress) {
-        host.progress->SetMessage("画像ファイルを取得しています...");
-        host.progress->SetProgressValue(0);
-    }
+void LoadFlist(Program& program, Host& host, RetrievalOwner& owner) {
+    owner.Say(RetrievalStep::ListingFolder);
+    owner.BodyProgress(0);
     Yield(host);  // let the window repaint its label
     program.Candidates.assign(1, std::string());
     program.CancelRequested = false;

@@ -4,20 +4,21 @@
 
 #include <string>
 
+#include "gather/retrieval_owner.h"
 #include "host/host.h"
 #include "program/program.h"
 
 namespace vexal {
 
-// Reads the code page 932 file CurrentEntry.Url into SourceText: every line trimmed of
-// blanks (U+0020) and followed by CR LF. False, after showing why, when the file could not
-// be read.
-[[nodiscard]] bool Load_sDArr(Program& program, Host& host);
+// Reads the code page 932 file `url` into `sourceTextOut` (emptied first): every line
+// trimmed of blanks (U+0020) and followed by CR LF.
+[[nodiscard]] RetrievalResult Load_sDArr(const std::string& url, FileSystem& files,
+                                         std::string& sourceTextOut);
 
 // Fills Candidates with the image files of the folder CurrentEntry.Url (and, when
-// Filter(5) is set, of its subfolders), showing its label on the progress window. Never
-// fails: an empty result is reported by the choice.
-void LoadFlist(Program& program, Host& host);
+// Filter(5) is set, of its subfolders), telling `owner` what it does. Never fails: an
+// empty result is reported by the choice.
+void LoadFlist(Program& program, Host& host, RetrievalOwner& owner);
 
 // Walks `folder` (a path ending in kFolderSeparator) depth first, appending matching
 // files to Candidates. Yields to the event pump at every folder and after every file and

@@ -2,7 +2,6 @@
 #include "gather/overlap.h"
 
 #include "host/desktop.h"
-#include "host/progress_view.h"
 #include "host/run_guard.h"
 #include "settings/source_kind.h"
 
@@ -32,36 +31,26 @@ void RemoveEverywhere(Program& program, Host& host, Writers writers) {
 
 }  // namespace
 
-bool TakeRunLock(Program& program, Host& host) {
+LockOutcome TakeRunLock(Program& program, Host& host, RetrievalOwner& owner) {
     std::string folder;
-    if (!host.guard || !host.desktop || !host.desktop->LockFolder(folder)) return true;
+    if (!host.guard || !host.desktop || !host.desktop->LockFolder(folder)) return LockOutcome::Held;
     // A cancel that ended a folder walk has been answered already.
     program.CancelRequested = false;
     bool told = false;
     // The lock is the last moment before the run writes: a stop that came during the walk
     // of a folder or the choice ends it here.
-    if (host.guard->StopRequested()) {
-        EndInterrupted(program, host);
-        return false;
-    }
+    if (host.guard->StopRequested()) return LockOutcome::Interrupted;
     while (host.guard->TryLock(folder) == RunGuard::LockState::Busy) {
-        if (!told && host.progress) host.progress->SetMessage(kWaitingForOtherRun);
+        if (!told) owner.Say(RetrievalStep::WaitingForOtherRun);
         told = true;
         if (host.pump) host.pump->Pump(kLockRetryMs);
-        if (host.guard->StopRequested()) {
-            EndInterrupted(program, host);
-            return false;
-        }
-        if (program.CancelRequested) {
-            ShowError(program, *host.dialogs, "ユーザーによってキャンセルされました。");
-            host.process->End(kExitFailure);
-            return false;
-        }
+        if (host.guard->StopRequested()) return LockOutcome::Interrupted;
+        if (program.CancelRequested) return LockOutcome::Cancelled;
     }
     // Without a lock to be had the run goes on alone: the installation reports a folder
     // it cannot write to.
     RemoveEverywhere(program, host, Writers::Dead);
-    return true;
+    return LockOutcome::Held;
 }
 
 void RemoveUnfinishedFiles(Host& host, const std::string& folder, Writers writers) {
@@ -79,10 +68,9 @@ void RemoveUnfinishedFiles(Host& host, const std::string& folder, Writers writer
     }
 }
 
-void EndInterrupted(Program& program, Host& host) {
+void RemoveInterruptedFiles(Program& program, Host& host) {
     DeleteWorkingFile(program, *host.files, program.WorkImageFile);
     RemoveEverywhere(program, host, Writers::Self);
-    host.process->End(kExitFailure);
 }
 
 }  // namespace vexal

@@ -4,18 +4,22 @@
 // and, when told from outside to stop, removes what it was writing before it ends.
 #pragma once
 
+#include "gather/retrieval_owner.h"
 #include "host/host.h"
 #include "program/program.h"
 
 namespace vexal {
 
-// What the progress window shows while another run holds the lock.
-inline constexpr const char* kWaitingForOtherRun = "他のvexalの処理が終わるのを待っています...";
+enum class LockOutcome : std::uint8_t {
+    Held,         // the lock is this run's (or there is none to be had: the run goes on alone)
+    Interrupted,  // a stop came from outside while the run waited
+    Cancelled,    // the user pressed cancel while the run waited
+};
 
-// Takes the lock of the wallpaper folder, waiting while another run holds it (the progress
-// window says so, and its cancel button gives up with the cancel message). Then removes
-// the files that runs which no longer exist were writing. False when it ended the program.
-[[nodiscard]] bool TakeRunLock(Program& program, Host& host);
+// Takes the lock of the wallpaper folder, waiting while another run holds it (`owner` is
+// told so, and its cancel request gives up). Once held, removes the files that runs which
+// no longer exist were writing.
+[[nodiscard]] LockOutcome TakeRunLock(Program& program, Host& host, RetrievalOwner& owner);
 
 // Whose unfinished files RemoveUnfinishedFiles removes.
 enum class Writers { Dead, Self };
@@ -24,8 +28,8 @@ enum class Writers { Dead, Self };
 // that this process is writing.
 void RemoveUnfinishedFiles(Host& host, const std::string& folder, Writers writers);
 
-// The end of a run asked to stop from outside: no message, the working file and every
-// file still being written are removed, the wallpaper stays as it was, status 1.
-void EndInterrupted(Program& program, Host& host);
+// What a run asked to stop from outside leaves: the working file (unless it is the user's
+// own picture) and every file it was still writing are removed; the wallpaper stays.
+void RemoveInterruptedFiles(Program& program, Host& host);
 
 }  // namespace vexal

@@ -18,13 +18,15 @@ void RetrievalSession::Run(bool gather) {
     if (!transfer_ && host_.socket && host_.timer) {
         services_ = {host_.socket, host_.secureSocket, host_.timer, host_.pump, host_.files, host_.guard};
         transfer_ = std::make_unique<Transfer>(services_, owner_);
-        fetches_ = std::make_unique<TransferFetches>(program_, *transfer_, owner_);
+        fetches_ = std::make_unique<TransferFetches>(program_, *transfer_);
     }
     if (!fetches_) {
-        host_.process->End(kExitFailure);
+        RetrievalResult result;
+        result.failure = RetrievalFailure::NoConnection;
+        owner_.Failed(result);
         return;
     }
-    RunRetrieval(program_, host_, *fetches_, gather);
+    RunRetrieval(program_, host_, *fetches_, owner_, gather);
 }
 
 }  // namespace vexal

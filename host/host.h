@@ -1,5 +1,6 @@
 // The services one run of the program talks to. Front ends fill it with real
-// implementations; tests with doubles. Members a run does not need may stay null.
+// implementations; tests with doubles. Members a run does not need may stay null. Windows
+// are no services: the front end that makes them hands them where they are needed.
 #pragma once
 
 #include "host/dialogs.h"
@@ -12,8 +13,6 @@ namespace vexal {
 // Declared in their own headers of this folder; a run includes the ones it uses.
 class Socket;
 class Timer;
-class ProgressView;
-class PreviewView;
 class Desktop;
 class ImageDecoder;
 class RandomSource;
@@ -28,8 +27,6 @@ struct Host {
     Socket* socket = nullptr;        // the progress window's TCP socket, for http addresses
     Socket* secureSocket = nullptr;  // the same over TLS, for https addresses
     Timer* timer = nullptr;          // the transfer's inactivity timer
-    ProgressView* progress = nullptr;
-    PreviewView* preview = nullptr;
     Desktop* desktop = nullptr;
     ImageDecoder* images = nullptr;
     RandomSource* random = nullptr;  // null: seeded afresh from the clock

@@ -25,8 +25,8 @@ public:
     virtual void DispPre() = 0;
     // The picture control's state, read and written by the installation.
     virtual PreviewPicture& PictureState() = 0;
-    // Unloads the window, which deletes WorkImageFile and ends the program with `status`
-    // (PreviewUnload does both).
+    // Unloads the window, which deletes WorkImageFile (unless it is the user's own picture)
+    // and ends the run with `status`.
     virtual void Unload(int status) = 0;
 };
 

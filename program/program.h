@@ -1,5 +1,4 @@
-// All program-wide state of one run, in one object passed where it is needed.
-// Members carry the names the rest of the system knows them by.
+// The program's state: what the settings file holds, and what one run holds.
 #pragma once
 
 #include <cstdint>
@@ -20,27 +19,30 @@ enum class RunModeValue : std::uint8_t {
     Direct = 2,
 };
 
-struct Program {
+// What the settings file holds: the program's settings and the registered entries.
+struct StoredSettings {
+    std::string NewMsg;
+    std::string CacheFileName;
+    std::string WinFolderWPname;
+    std::int32_t TimeOut = 0;
+
+    // Element 0 is CurrentEntry, the working copy a run goes by; 1..N are the registered
+    // entries.
+    SiteEntryList SiteEntries = SiteEntryList(1);
+    SiteEntry& CurrentEntry() { return SiteEntries[0]; }
+    const SiteEntry& CurrentEntry() const { return SiteEntries[0]; }
+    // N, the number of registered entries.
+    std::int32_t EntryCount() const { return static_cast<std::int32_t>(SiteEntries.size()) - 1; }
+};
+
+// What one run holds: the start-up globals and the state of its retrieval.
+struct RunState {
     // Start-up globals, set once by InitGlobals.
     std::string VersionText;
     std::string SettingsFileName;
     std::string TitleText;
     std::string RequestHeaderBlock;
 
-    // Settings read from and written to the settings file.
-    std::string NewMsg;
-    std::string CacheFileName;
-    std::string WinFolderWPname;
-    std::int32_t TimeOut = 0;
-
-    // Element 0 is CurrentEntry; 1..N are the registered entries.
-    SiteEntryList SiteEntries = SiteEntryList(1);
-    SiteEntry& CurrentEntry() { return SiteEntries[0]; }
-    const SiteEntry& CurrentEntry() const { return SiteEntries[0]; }
-    // N, the number of registered entries.
-    std::int32_t EntryCount() const { return static_cast<std::int32_t>(SiteEntries.size()) - 1; }
-
-    // Run state.
     RunModeValue RunMode = RunModeValue::Editor;
     bool ShowPreview = false;
     std::string ChosenImage;
@@ -59,6 +61,10 @@ struct Program {
     // transfer and by the folder walk.
     bool CancelRequested = false;
 };
+
+// The program's state: both halves in one object, passed where it is needed, so every
+// member keeps the name the rest of the system knows it by.
+struct Program : StoredSettings, RunState {};
 
 // The contact address sent in the "From:" request header.
 inline constexpr const char* kContactAddress = "contact@vexal.example";

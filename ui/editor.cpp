@@ -37,15 +37,16 @@ void Error(const Program& program, Host& host, Message kind,
 
 }  // namespace
 
-EditorPresenter::EditorPresenter(Program& program, Host& host, EditorView& view, FrontEnd& frontEnd)
-    : program_(program), host_(host), view_(view), frontEnd_(frontEnd) {}
+EditorPresenter::EditorPresenter(Program& program, Host& host, EditorView& view, FrontEnd& frontEnd,
+                                 RunEnd& end)
+    : program_(program), host_(host), view_(view), frontEnd_(frontEnd), end_(end) {}
 
 void EditorPresenter::Form_Load() {
     view_.SetCaption(program_.TitleText);
     FillList();
 }
 
-void EditorPresenter::Form_Unload() { host_.process->End(kExitSuccess); }
+void EditorPresenter::Form_Unload() { end_.Finish(kExitSuccess); }
 
 void EditorPresenter::FillList() {
     filling_ = true;
@@ -278,7 +279,7 @@ void EditorPresenter::cbSetWP_Click() { Retrieve(false, Message::SetWallpaperUrl
 void EditorPresenter::cbEnd_Click() {
     if (curIndex_ != 0) StoreEntry(curIndex_);
     if (!Save()) return;
-    host_.process->End(kExitSuccess);
+    end_.Finish(kExitSuccess);
 }
 
 }  // namespace vexal

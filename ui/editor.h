@@ -13,13 +13,15 @@
 #include "program/program.h"
 #include "program/site_entry.h"
 #include "ui/messages.h"
+#include "ui/run_end.h"
 
 namespace vexal {
 
 class EditorPresenter {
 public:
-    // `frontEnd` runs a retrieval exactly as the command line would (RunRetrieval(true)).
-    EditorPresenter(Program& program, Host& host, EditorView& view, FrontEnd& frontEnd);
+    // `frontEnd` runs a retrieval exactly as the command line would (RunRetrieval(true));
+    // `end` ends the run when the editor closes.
+    EditorPresenter(Program& program, Host& host, EditorView& view, FrontEnd& frontEnd, RunEnd& end);
 
     // Caption, then the list in the new-entry state.
     void Form_Load();
@@ -62,6 +64,7 @@ private:
     Host& host_;
     EditorView& view_;
     FrontEnd& frontEnd_;
+    RunEnd& end_;
     std::int32_t curIndex_ = 0;
     bool filling_ = false;
 };

@@ -75,6 +75,27 @@ constexpr Entry kTexts[] = {
     {Message::ImageNotSaved, "画像ファイル {1} を保存できませんでした。"},
     {Message::ImageNotFetched, "画像ファイル {1} を取得できませんでした。"},
 
+    {Message::ListingFolder, "画像ファイルを取得しています..."},
+    {Message::WaitingForOtherRun, "他のvexalの処理が終わるのを待っています..."},
+    {Message::ConvertingPng, "pngファイルを変換しています..."},
+    {Message::SourceMissing, "元ファイル {1} が見つかりせん。"},
+    {Message::SourceUnreadable, "元ファイル {1} を読み込めませんでした。"},
+    {Message::NoMatch, "条件に合致する画像ファイルがありません。"},
+    {Message::NthBeyondCount,
+     "条件に合致する画像ファイルがありません。\r\n"
+     "{1}番目の画像が指定されましたが、{2}個の画像ファイルしか抽出出来ませんでした。"},
+    {Message::NothingContaining,
+     "条件に合致する画像ファイルがありません。\r\n"
+     "文字列\"{1}\"を含む画像ファイルが見つかりませんでした。"},
+    {Message::NothingNamed, "画像ファイルが指定されませんでした。"},
+    {Message::ImageMissing, "画像ファイル {1} が見つかりません。"},
+    {Message::ImageNotCopied, "画像ファイル {1} を {2} にコピーできませんでした。"},
+    {Message::PngUnreadable, "pngファイルの読み出しに失敗しました"},
+    {Message::PngNotConverted, "pngファイルの変換に失敗しました"},
+    {Message::UnusableFileName,
+     "設定ファイル {1} の {2} = {3} はファイル名として使えません。\r\n"
+     "空欄、.、.. や / \\ を含む名前は使えません。"},
+
     {Message::FieldUrl, "URL/ファイル名"},
     {Message::FieldComment, "コメント"},
     {Message::FieldRefstr, "ファイル名に含む文字"},

@@ -52,6 +52,22 @@ enum class Message : std::uint16_t {
     ImageNotSaved,    // {1} the working file
     ImageNotFetched,  // {1} the picture asked for
 
+    // Gathering and bringing the picture in.
+    ListingFolder,
+    WaitingForOtherRun,
+    ConvertingPng,
+    SourceMissing,     // {1} the entry's file
+    SourceUnreadable,  // {1} the entry's file
+    NoMatch,
+    NthBeyondCount,     // {1} the number asked for, {2} the number of candidates
+    NothingContaining,  // {1} the text asked for
+    NothingNamed,
+    ImageMissing,    // {1} the picture
+    ImageNotCopied,  // {1} the picture, {2} the working file
+    PngUnreadable,
+    PngNotConverted,
+    UnusableFileName,  // {1} the settings file, {2} the key, {3} the name it holds
+
     // Names of the editor's fields, as the messages above name them.
     FieldUrl,
     FieldComment,

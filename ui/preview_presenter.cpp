@@ -6,8 +6,9 @@
 
 namespace vexal {
 
-PreviewPresenter::PreviewPresenter(Program& program, Host& host, PreviewWindowView& view, FrontEnd& frontEnd)
-    : program_(program), host_(host), view_(view), frontEnd_(frontEnd) {}
+PreviewPresenter::PreviewPresenter(Program& program, Host& host, PreviewWindowView& view, FrontEnd& frontEnd,
+                                   RunEnd& end)
+    : program_(program), host_(host), view_(view), frontEnd_(frontEnd), end_(end) {}
 
 void PreviewPresenter::LoadWindow() {
     if (loaded_) return;
@@ -46,7 +47,8 @@ void PreviewPresenter::DispPre() {
 
 void PreviewPresenter::Unload(int status) {
     view_.HideWindow();
-    PreviewUnload(program_, host_, status);
+    DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
+    end_.Finish(status);
 }
 
 void PreviewPresenter::Form_Resize(double widthTwips, double heightTwips) {

@@ -11,6 +11,7 @@
 #include "host/preview_view.h"
 #include "program/program.h"
 #include "ui/preview_layout.h"
+#include "ui/run_end.h"
 
 namespace vexal {
 
@@ -41,8 +42,9 @@ public:
 
 class PreviewPresenter final : public PreviewView {
 public:
-    // `frontEnd` runs the search again exactly as the first retrieval ran.
-    PreviewPresenter(Program& program, Host& host, PreviewWindowView& view, FrontEnd& frontEnd);
+    // `frontEnd` runs the search again exactly as the first retrieval ran; `end` ends the
+    // run when the window unloads.
+    PreviewPresenter(Program& program, Host& host, PreviewWindowView& view, FrontEnd& frontEnd, RunEnd& end);
 
     // What the retrieval driver and the installation use.
     void ShowWindow() override;
@@ -64,6 +66,7 @@ private:
     Host& host_;
     PreviewWindowView& view_;
     FrontEnd& frontEnd_;
+    RunEnd& end_;
     PreviewPicture picture_;
     bool loaded_ = false;
 };

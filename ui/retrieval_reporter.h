@@ -5,10 +5,13 @@
 
 #include <string>
 
-#include "gather/driver.h"
+#include "gather/retrieval_owner.h"
 #include "host/host.h"
+#include "host/preview_view.h"
+#include "host/progress_view.h"
 #include "net/transfer.h"
 #include "program/program.h"
+#include "ui/run_end.h"
 
 namespace vexal {
 
@@ -16,11 +19,22 @@ namespace vexal {
 // to wait for a silent server, having been asked).
 std::string FetchFailureText(const FetchResult& result);
 
+// The message for a failed retrieval; empty when there is nothing to say.
+std::string RetrievalFailureText(const RetrievalResult& result);
+
 class RetrievalReporter final : public RetrievalOwner {
 public:
-    // Shows progress on host.progress when there is one (it may be set late), asks and
-    // tells through host.dialogs; the cancel request is the program's CancelRequested.
-    RetrievalReporter(Program& program, Host& host) : program_(program), host_(host) {}
+    // Asks through host.dialogs; the cancel request is the program's CancelRequested;
+    // failures go up to `end`.
+    RetrievalReporter(Program& program, Host& host, RunEnd& end)
+        : program_(program), host_(host), end_(end) {}
+
+    // The windows, once the front end has made them: the progress window (none when
+    // nobody watches) and the preview a retrieval hands over to.
+    void SetWindows(ProgressView* progress, PreviewView* preview) {
+        progress_ = progress;
+        preview_ = preview;
+    }
 
     void Step(FetchStep step, std::string_view subject) override;
     void SocketTrouble(std::int16_t number) override;
@@ -30,13 +44,21 @@ public:
     void ClearCancel() override { program_.CancelRequested = false; }
     bool CancelRequested() const override { return program_.CancelRequested; }
     bool Unattended() const override { return host_.dialogs->Unattended(); }
-    void FetchFailed(const FetchResult& result) override;
+    void Say(RetrievalStep step) override;
+    void ShowProgress() override;
+    void HideProgress() override;
+    PreviewView& Preview() override { return *preview_; }
+    void Failed(const RetrievalResult& result) override { end_.RetrievalFailed(result); }
+    void Interrupted() override { end_.Interrupted(); }
 
 private:
     void Label(const std::string& text);
 
     Program& program_;
     Host& host_;
+    RunEnd& end_;
+    ProgressView* progress_ = nullptr;
+    PreviewView* preview_ = nullptr;
 };
 
 }  // namespace vexal

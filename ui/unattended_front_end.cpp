@@ -5,18 +5,16 @@
 
 namespace vexal {
 
-UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host)
+UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host, RunEnd& end)
     : program_(program),
       host_(host),
-      preview_(std::make_unique<UnattendedPreview>(program, host)),
-      reporter_(program, host),
+      preview_(std::make_unique<UnattendedPreview>(program, host, end)),
+      reporter_(program, host, end),
       session_(program, host, reporter_) {
-    host_.preview = preview_.get();
+    reporter_.SetWindows(nullptr, preview_.get());
 }
 
-UnattendedFrontEnd::~UnattendedFrontEnd() {
-    if (host_.preview == preview_.get()) host_.preview = nullptr;
-}
+UnattendedFrontEnd::~UnattendedFrontEnd() = default;
 
 void UnattendedFrontEnd::RunRetrieval(bool gather) { session_.Run(gather); }
 

@@ -17,9 +17,8 @@ class UnattendedPreview;
 
 class UnattendedFrontEnd final : public FrontEnd {
 public:
-    // `host` carries dialogs, process, files, pump, socket, timer, images and desktop;
-    // host.preview is set to the unattended preview.
-    UnattendedFrontEnd(Program& program, Host& host);
+    // `host` carries dialogs, process, files, pump, socket, timer, images and desktop.
+    UnattendedFrontEnd(Program& program, Host& host, RunEnd& end);
     ~UnattendedFrontEnd() override;
 
     // There is no editor to show.

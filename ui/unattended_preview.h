@@ -6,23 +6,28 @@
 #include "host/host.h"
 #include "host/preview_view.h"
 #include "program/program.h"
-#include "wallpaper/install.h"
+#include "ui/run_end.h"
 
 namespace vexal {
 
 class UnattendedPreview final : public PreviewView {
 public:
-    UnattendedPreview(Program& program, Host& host) : program_(program), host_(host) {}
+    UnattendedPreview(Program& program, Host& host, RunEnd& end)
+        : program_(program), host_(host), end_(end) {}
 
     void ShowWindow() override {}
     void LoadWindow() override {}
     void DispPre() override { Unload(kExitFailure); }
     PreviewPicture& PictureState() override { return picture_; }
-    void Unload(int status) override { PreviewUnload(program_, host_, status); }
+    void Unload(int status) override {
+        DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
+        end_.Finish(status);
+    }
 
 private:
     Program& program_;
     Host& host_;
+    RunEnd& end_;
     PreviewPicture picture_;
 };
 

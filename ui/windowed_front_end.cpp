@@ -7,22 +7,20 @@
 
 namespace vexal {
 
-WindowedFrontEnd::WindowedFrontEnd(Program& program, Host& host, WindowKit& windows)
+WindowedFrontEnd::WindowedFrontEnd(Program& program, Host& host, WindowKit& windows, RunEnd& end)
     : program_(program),
       host_(host),
       windows_(windows),
-      reporter_(program, host),
+      end_(end),
+      reporter_(program, host, end),
       session_(program, host, reporter_) {}
 
-WindowedFrontEnd::~WindowedFrontEnd() {
-    if (progressWindow_ && host_.progress == progressWindow_) host_.progress = nullptr;
-    if (host_.preview == preview_.get()) host_.preview = nullptr;
-}
+WindowedFrontEnd::~WindowedFrontEnd() = default;
 
 void WindowedFrontEnd::ShowEditor() {
     EditorView& window = windows_.EditorWindow();
     if (!editor_) {
-        editor_ = std::make_unique<EditorPresenter>(program_, host_, window, *this);
+        editor_ = std::make_unique<EditorPresenter>(program_, host_, window, *this, end_);
         windows_.Bind(*editor_);
         editor_->Form_Load();
     }
@@ -34,13 +32,12 @@ void WindowedFrontEnd::LoadRetrievalWindows() {
         progressWindow_ = &windows_.ProgressWindow();
         progress_ = std::make_unique<ProgressPresenter>(program_, *progressWindow_);
         windows_.Bind(*progress_);
-        host_.progress = progressWindow_;
     }
     if (!preview_) {
-        preview_ = std::make_unique<PreviewPresenter>(program_, host_, windows_.PreviewWindow(), *this);
+        preview_ = std::make_unique<PreviewPresenter>(program_, host_, windows_.PreviewWindow(), *this, end_);
         windows_.Bind(*preview_);
-        host_.preview = preview_.get();
     }
+    reporter_.SetWindows(progressWindow_, preview_.get());
 }
 
 void WindowedFrontEnd::RunRetrieval(bool gather) {

@@ -36,9 +36,8 @@ public:
 class WindowedFrontEnd final : public FrontEnd {
 public:
     // `host` must carry dialogs, process, files and pump; socket and timer before the first
-    // retrieval, images and desktop before the preview. Sets host.progress and host.preview,
-    // and clears them again when it goes. `windows` must outlive it.
-    WindowedFrontEnd(Program& program, Host& host, WindowKit& windows);
+    // retrieval, images and desktop before the preview. `windows` must outlive it.
+    WindowedFrontEnd(Program& program, Host& host, WindowKit& windows, RunEnd& end);
     ~WindowedFrontEnd() override;
 
     void ShowEditor() override;
@@ -57,6 +56,7 @@ private:
     Program& program_;
     Host& host_;
     WindowKit& windows_;
+    RunEnd& end_;
     std::unique_ptr<EditorPresenter> editor_;
     ProgressView* progressWindow_ = nullptr;
     std::unique_ptr<ProgressPresenter> progress_;

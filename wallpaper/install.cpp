@@ -181,9 +181,4 @@ void Autowp(Program& program, Host& host, PreviewView& preview) {
     preview.Unload(installed ? kExitSuccess : kExitFailure);
 }
 
-void PreviewUnload(Program& program, Host& host, int status) {
-    DeleteWorkingFile(program, *host.files, program.WorkImageFile);
-    host.process->End(status);
-}
-
 }  // namespace vexal

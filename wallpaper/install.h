@@ -35,8 +35,4 @@ void SetKeyValue(Host& host, const std::string& sKeyName, const std::string& sVa
 // window is unloaded, which ends the program (status 0 only when installed).
 void Autowp(Program& program, Host& host, PreviewView& preview);
 
-// The preview window's unload handling: deletes WorkImageFile (unless it is the user's own
-// picture) and ends the program.
-void PreviewUnload(Program& program, Host& host, int status);
-
 }  // namespace vexal

@@ -12,6 +12,7 @@
 #include "host/progress_view.h"
 #include "net/url.h"
 #include "settings/source_kind.h"
+#include "ui/retrieval_reporter.h"
 #include "ui/unattended_preview.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/install.h"
@@ -64,19 +65,20 @@ public:
     std::string page;
     std::string image;
 
-    bool SetGrpUrl() override {
+    // A failed fetch says nothing here: the transfer's own tests cover its messages.
+    FetchResult SetGrpUrl() override {
         log_.Add("get " + program.CurrentEntry().Url + " source=" + program.SourceText);
-        if (page.empty()) return false;
+        if (page.empty()) return {FetchFailure::NoAnswer, 0, {}};
         program.ServerUrl = SplitUrl(program.CurrentEntry().Url);
         program.SourceText += page;
-        return true;
+        return {};
     }
-    bool SetGrpData() override {
+    FetchResult SetGrpData() override {
         log_.Add("data " + program.ChosenImage + (program.RelativeToPage ? " relative" : ""));
-        if (image.empty()) return false;
+        if (image.empty()) return {FetchFailure::NoAnswer, 0, {}};
         program.WorkImageFile = WorkImageFileName(program.CacheFileName, program.ChosenImage, true);
         files.files[program.WorkImageFile] = image;
-        return true;
+        return {};
     }
 
 private:
@@ -91,9 +93,11 @@ public:
     void LoadWindow() override { log_.Add("preview load"); }
     void DispPre() override { log_.Add("preview disp " + program_.WorkImageFile); }
     PreviewPicture& PictureState() override { return state; }
+    // What a front end's preview does when it unloads.
     void Unload(int status) override {
         log_.Add("preview unload " + std::to_string(status));
-        PreviewUnload(program_, host_, status);
+        DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
+        host_.process->End(status);
     }
 
 private:
@@ -112,6 +116,8 @@ struct Fixture {
     LoggingPump pump{log};
     ScriptedFetches fetches{program, t.files, log};
     LoggingPreview preview{program, t.host, log};
+    RunController controller{program, t.host};
+    RetrievalReporter reporter{program, t.host, controller};
 
     Fixture() {
         InitGlobals(program, 1, 0);
@@ -119,14 +125,13 @@ struct Fixture {
         program.WinFolderWPname = "wall.bmp";
         t.host.images = &decoder;
         t.host.desktop = &desktop;
-        t.host.progress = &progress;
         t.host.pump = &pump;
-        t.host.preview = &preview;
+        reporter.SetWindows(&progress, &preview);
     }
     void Direct(const std::string& image) {
         program.RunMode = RunModeValue::Direct;
         program.ChosenImage = image;
-        RunRetrieval(program, t.host, fetches, false);
+        RunRetrieval(program, t.host, fetches, reporter, false);
     }
     void Entry(const std::string& url, std::function<void(SiteEntry&)> edit = nullptr) {
         program.RunMode = RunModeValue::Entry;
@@ -137,7 +142,7 @@ struct Fixture {
         e.No = ChoiceMode::Nth;
         e.No_n = 1;
         if (edit) edit(e);
-        RunRetrieval(program, t.host, fetches, true);
+        RunRetrieval(program, t.host, fetches, reporter, true);
     }
     std::vector<std::string> Errors() const {
         std::vector<std::string> out;
@@ -383,13 +388,13 @@ TEST(DriverTest, GatheringRunsOnlyInEditorAndEntryModes) {
     f.program.RunMode = RunModeValue::Direct;
     f.program.CurrentEntry().Url = "http://example.test/";
     f.program.ChosenImage = "kept.jpg";
-    EXPECT_TRUE(frDispGet(f.program, f.t.host, f.fetches));
+    EXPECT_TRUE(frDispGet(f.program, f.t.host, f.fetches, f.reporter));
     EXPECT_TRUE(f.log.lines.empty());
     EXPECT_EQ(f.program.ChosenImage, "kept.jpg");
 
     f.program.RunMode = RunModeValue::Editor;
     f.program.CurrentEntry().Url = "http://example.test/a.bmp";
-    EXPECT_TRUE(frDispGet(f.program, f.t.host, f.fetches));
+    EXPECT_TRUE(frDispGet(f.program, f.t.host, f.fetches, f.reporter));
     EXPECT_EQ(f.program.ChosenImage, "http://example.test/a.bmp");
 }
 
@@ -403,18 +408,18 @@ TEST(DriverTest, SearchAgainGathersOnlyTheNewPage) {
     e.No = ChoiceMode::Containing;
     e.Refstr = "";
     f.fetches.page = "<img src=\"/first.jpg\">\r\n";
-    ASSERT_TRUE(frDispGet(f.program, f.t.host, f.fetches));
+    ASSERT_TRUE(frDispGet(f.program, f.t.host, f.fetches, f.reporter));
     EXPECT_EQ(f.program.ChosenImage, "/first.jpg");
     f.fetches.page = "<img src=\"/second.jpg\">\r\n";
-    ASSERT_TRUE(frDispGet(f.program, f.t.host, f.fetches));
+    ASSERT_TRUE(frDispGet(f.program, f.t.host, f.fetches, f.reporter));
     EXPECT_EQ(f.program.Candidates, (std::vector<std::string>{"", "/second.jpg"}));
     EXPECT_EQ(f.program.ChosenImage, "/second.jpg");
 }
 
 TEST(DriverTest, UnattendedPreviewEndsAsItsCancelWould) {
     Fixture f;
-    UnattendedPreview unattended(f.program, f.t.host);
-    f.t.host.preview = &unattended;
+    UnattendedPreview unattended(f.program, f.t.host, f.controller);
+    f.reporter.SetWindows(&f.progress, &unattended);
     f.t.files.files["a.jpg"] = PicFile(1, 1, 0xFF000000);
     f.program.ShowPreview = true;
     f.Direct("a.jpg");
@@ -424,8 +429,8 @@ TEST(DriverTest, UnattendedPreviewEndsAsItsCancelWould) {
     EXPECT_TRUE(f.t.dialogs.boxes.empty());
 
     Fixture g;
-    UnattendedPreview installs(g.program, g.t.host);
-    g.t.host.preview = &installs;
+    UnattendedPreview installs(g.program, g.t.host, g.controller);
+    g.reporter.SetWindows(&g.progress, &installs);
     g.t.files.files["a.jpg"] = PicFile(1, 1, 0xFF000000);
     g.Direct("a.jpg");
     EXPECT_EQ(g.t.process.status, kExitSuccess);
@@ -565,7 +570,7 @@ TEST(DriverTest, InterruptedRunRemovesWhatItWasWriting) {
     for (const std::string& file : {std::string("wpcache.jpg"), std::string(".vexal-tmp-100-wpcache.png"),
                                     testing::WallpaperPath("/win", ".vexal-tmp-100-wall.bmp")})
         f.t.files.files[file] = "bytes";
-    EndInterrupted(f.program, f.t.host);
+    RunController(f.program, f.t.host).Interrupted();
     EXPECT_EQ(f.t.process.status, kExitFailure);
     EXPECT_TRUE(f.t.dialogs.boxes.empty());
     std::vector<std::string> left;
@@ -580,7 +585,7 @@ TEST(DriverTest, InterruptedRunRemovesWhatItWasWriting) {
     own.program.WorkImageFile = "wpcache.jpg";
     own.program.WorkImageIsChosen = true;
     own.t.files.files["wpcache.jpg"] = "the user's picture";
-    EndInterrupted(own.program, own.t.host);
+    RunController(own.program, own.t.host).Interrupted();
     EXPECT_EQ(own.t.files.files.count("wpcache.jpg"), 1u);
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <utility>
 
+#include "app/run_controller.h"
 #include "settings/settings_file.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
@@ -93,7 +94,8 @@ struct EditorFixture : ::testing::Test {
     TestHost host;
     FakeEditorView view;
     RecordingFrontEnd frontEnd{host.files};
-    EditorPresenter editor{program, host.host, view, frontEnd};
+    RunController controller{program, host.host};
+    EditorPresenter editor{program, host.host, view, frontEnd, controller};
 
     EditorFixture() {
         InitGlobals(program, 1, 0);

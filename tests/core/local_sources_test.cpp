@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "app/run_controller.h"
 #include "gather/choice.h"
 #include "host/progress_view.h"
+#include "host/random_source.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
 #include "text/codepage.h"
+#include "ui/retrieval_reporter.h"
 
 namespace vexal {
 namespace {
@@ -95,10 +98,12 @@ struct Walk {
     CountingPump pump;
     RecordingProgress progress;
     Program program;
+    RunController controller{program, test.host};
+    RetrievalReporter reporter{program, test.host, controller};
     Walk() {
         test.host.files = &fs;
         test.host.pump = &pump;
-        test.host.progress = &progress;
+        reporter.SetWindows(&progress, nullptr);
         pump.program = &program;
         program.TitleText = "vexal 1.00";
         program.CurrentEntry().Ext = {true, true, true, true};
@@ -106,7 +111,7 @@ struct Walk {
     std::vector<std::string> Run(const std::string& url, bool subfolders) {
         program.CurrentEntry().Url = url;
         program.CurrentEntry().Filter[5] = subfolders;
-        LoadFlist(program, test.host);
+        LoadFlist(program, test.host, reporter);
         EXPECT_EQ(program.Candidates.at(0), "");
         return std::vector<std::string>(program.Candidates.begin() + 1, program.Candidates.end());
     }
@@ -145,8 +150,7 @@ TEST(LocalSourcesTest, TextFileLines) {
         w.fs.textMayBeUtf8 = row.textMayBeUtf8;
         w.program.CurrentEntry().Url = "list.txt";
         w.program.SourceText = "old text";
-        EXPECT_TRUE(Load_sDArr(w.program, w.test.host)) << row.name;
-        EXPECT_TRUE(w.test.dialogs.boxes.empty()) << row.name;
+        EXPECT_TRUE(Load_sDArr("list.txt", w.fs, w.program.SourceText).Ok()) << row.name;
         EXPECT_EQ(w.program.SourceText, row.sourceText) << row.name;
     }
 }
@@ -169,12 +173,9 @@ TEST(LocalSourcesTest, TextFileFailures) {
         }
         w.program.CurrentEntry().Url = path;
         w.program.SourceText = "old text";
-        EXPECT_FALSE(Load_sDArr(w.program, w.test.host)) << row.name;
+        const RetrievalResult result = Load_sDArr(path, w.fs, w.program.SourceText);
         EXPECT_EQ(w.program.SourceText, "") << row.name;
-        ASSERT_EQ(w.test.dialogs.boxes.size(), 1u) << row.name;
-        EXPECT_EQ(w.test.dialogs.boxes[0].kind, "error") << row.name;
-        EXPECT_EQ(w.test.dialogs.boxes[0].title, "vexal 1.00") << row.name;
-        EXPECT_EQ(w.test.dialogs.boxes[0].text, row.message) << row.name;
+        EXPECT_EQ(RetrievalFailureText(result), row.message) << row.name;
     }
 }
 
@@ -270,13 +271,17 @@ TEST(LocalSourcesTest, MissingFolderGivesPlaceholderOnly) {
     w.program.Candidates = {"", "old.gif"};
     EXPECT_TRUE(w.Run("gone" + S, true).empty());
     EXPECT_TRUE(w.test.dialogs.boxes.empty());
-    EXPECT_FALSE(ChooseCandidate(w.program, w.test.host)) << "an empty walk is reported by the choice";
+    ClockRandomSource random;
+    std::string chosen;
+    EXPECT_EQ(ChooseCandidate(w.program.Candidates, w.program.CurrentEntry(), random, chosen).failure,
+              RetrievalFailure::NoMatch)
+        << "an empty walk is reported by the choice";
 }
 
 TEST(LocalSourcesTest, WorksWithoutPumpOrProgressWindow) {
     Walk w;
     w.test.host.pump = nullptr;
-    w.test.host.progress = nullptr;
+    w.reporter.SetWindows(nullptr, nullptr);
     const std::string root = "r" + S;
     w.fs.folders[root] = {File("1.gif")};
     EXPECT_EQ(w.Run(root, true), std::vector<std::string>{root + "1.gif"});

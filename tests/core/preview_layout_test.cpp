@@ -6,6 +6,7 @@
 
 #include <map>
 
+#include "app/run_controller.h"
 #include "core/wallpaper_fakes.h"
 #include "settings/source_kind.h"
 #include "ui/preview_presenter.h"
@@ -167,7 +168,8 @@ struct PreviewFixture : ::testing::Test {
     CountingPump pump;
     FakePreviewWindow window;
     CountingFrontEnd frontEnd;
-    PreviewPresenter preview{program, host.host, window, frontEnd};
+    RunController controller{program, host.host};
+    PreviewPresenter preview{program, host.host, window, frontEnd, controller};
 
     PreviewFixture() {
         InitGlobals(program, 1, 0);

@@ -57,7 +57,8 @@ struct StartedRun {
     explicit StartedRun(const char* line,
                         const char* settings = "-\r\nName = Sample\r\n-\r\nName = other\r\n") {
         if (settings) t.files.files["vexal.ini"] = settings;
-        Main(p, t.host, frontEnd, line, 1, 0);
+        RunController controller(p, t.host);
+        Main(controller, frontEnd, line, 1, 0);
     }
 };
 
@@ -228,7 +229,8 @@ TEST(StartupTest, MainDispatchesByRunMode) {
         t.files.files["vexal.ini"] = "-\r\nName = sample\r\n";
         Program p;
         RecordingFrontEnd fe;
-        Main(p, t.host, fe, line, 1, 0);
+        RunController controller(p, t.host);
+        Main(controller, fe, line, 1, 0);
         EXPECT_EQ(fe.calls, calls) << line;
     }
 }
@@ -239,7 +241,8 @@ TEST(StartupTest, RunWithoutAnEditorSaysSoAndFails) {
     Program p;
     RecordingFrontEnd fe;
     fe.hasEditor = false;
-    Main(p, t.host, fe, "", 1, 0);
+    RunController controller(p, t.host);
+    Main(controller, fe, "", 1, 0);
     EXPECT_EQ(fe.calls, "");
     EXPECT_EQ(t.dialogs.Texts(),
               std::vector<std::string>{

@@ -258,8 +258,10 @@ public:
     void DispPre() override {}
     PreviewPicture& PictureState() override { return state; }
     void Unload(int status) override {
+        // What a front end's preview does when it unloads.
         unloads.push_back(status);
-        PreviewUnload(program, host, status);
+        DeleteWorkingFile(program, *host.files, program.WorkImageFile);
+        host.process->End(status);
     }
 };
 

@@ -21,6 +21,7 @@
 #include "posix/temp_dir.h"
 #include "posix/xvfb_server.h"
 #include "support/fakes.h"
+#include "ui/retrieval_reporter.h"
 
 namespace vexal {
 namespace {
@@ -88,6 +89,8 @@ struct Walk {
     CountingPump pump;
     Host host;
     Program program;
+    RunController controller{program, host};
+    RetrievalReporter reporter{program, host, controller};
     Walk() {
         host.files = &files;
         host.dialogs = &dialogs;
@@ -98,7 +101,7 @@ struct Walk {
     // The picture names found, in walk order.
     std::vector<std::string> Run(const std::string& folder) {
         program.CurrentEntry().Url = folder;
-        LoadFlist(program, host);
+        LoadFlist(program, host, reporter);
         std::vector<std::string> names;
         for (std::size_t i = 1; i < program.Candidates.size(); ++i)
             names.push_back(fs::path(program.Candidates[i]).filename().string());

@@ -15,6 +15,7 @@
 #include "platform/posix/posix_file_system.h"
 #include "posix/temp_dir.h"
 #include "support/fakes.h"
+#include "ui/retrieval_reporter.h"
 
 namespace vexal {
 namespace {
@@ -44,6 +45,8 @@ struct RealWalk {
     CancellingPump pump;
     Host host;
     Program program;
+    RunController controller{program, host};
+    RetrievalReporter reporter{program, host, controller};
     RealWalk() {
         host.files = &files;
         host.dialogs = &dialogs;
@@ -56,7 +59,7 @@ struct RealWalk {
     Strings Run(bool subfolders) {
         program.CurrentEntry().Url = Root();
         program.CurrentEntry().Filter[5] = subfolders;
-        LoadFlist(program, host);
+        LoadFlist(program, host, reporter);
         Strings out;
         for (std::size_t i = 1; i < program.Candidates.size(); ++i) {
             const std::string& c = program.Candidates[i];
@@ -159,7 +162,7 @@ TEST(LocalSourcesPosixTest, TextFileFromDisk) {
     const std::string path = w.dir / "list.txt";
     Touch(path, "  http://h/\x89\xE6.jpg \r\n\r\nc:\\a b\\x.gif\n \r\n");
     w.program.CurrentEntry().Url = path;
-    EXPECT_TRUE(Load_sDArr(w.program, w.host));
+    EXPECT_TRUE(Load_sDArr(path, w.files, w.program.SourceText).Ok());
     EXPECT_EQ(w.program.SourceText, "http://h/画.jpg\r\n\r\nc:\\a b\\x.gif\n\r\n");
 }
 
@@ -168,10 +171,9 @@ TEST(LocalSourcesPosixTest, TextFileThatIsNoNormalFile) {
     Touch(w.dir / ".hidden.txt");
     fs::create_directory(w.dir / "folder.txt");
     for (const std::string name : {"missing.txt", ".hidden.txt", "folder.txt"}) {
-        w.dialogs.boxes.clear();
-        w.program.CurrentEntry().Url = w.dir / name;
-        EXPECT_FALSE(Load_sDArr(w.program, w.host)) << name;
-        EXPECT_EQ(w.dialogs.Texts(), Strings{"元ファイル " + (w.dir / name) + " が見つかりせん。"}) << name;
+        EXPECT_EQ(RetrievalFailureText(Load_sDArr(w.dir / name, w.files, w.program.SourceText)),
+                  "元ファイル " + (w.dir / name) + " が見つかりせん。")
+            << name;
     }
 }
 
@@ -181,9 +183,8 @@ TEST(LocalSourcesPosixTest, UnreadableTextFile) {
     const std::string path = w.dir / "locked.txt";
     Touch(path, "a.gif\r\n");
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
-    w.program.CurrentEntry().Url = path;
-    EXPECT_FALSE(Load_sDArr(w.program, w.host));
-    EXPECT_EQ(w.dialogs.Texts(), Strings{"元ファイル " + path + " を読み込めませんでした。"});
+    EXPECT_EQ(RetrievalFailureText(Load_sDArr(path, w.files, w.program.SourceText)),
+              "元ファイル " + path + " を読み込めませんでした。");
 }
 
 }  // namespace

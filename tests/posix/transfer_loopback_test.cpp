@@ -741,8 +741,12 @@ TEST(TransferLoopbackTest, RealWebServer) {
             rig.program.ServerUrl = SplitUrl(nginx.Url(secure, "/site/index.html"));
             entry.No = ChoiceMode::Nth;
             entry.No_n = pick.n;
-            ASSERT_TRUE(ChooseCandidate(rig.program, rig.test.host));
-            rig.Image(rig.program.ChosenImage, rig.program.RelativeToPage);
+            ClockRandomSource random;
+            std::string chosen;
+            ASSERT_TRUE(ChooseCandidate(rig.program.Candidates, entry, random, chosen).Ok());
+            const ResolvedImage image = ResolveChosenLink(chosen, SourceKind::WebPage, entry.Url,
+                                                          rig.program.ServerUrl.Dir, rig.test.files);
+            rig.Image(image.image, image.relativeToPage);
             EXPECT_TRUE(rig.succeeded) << pick.work << ::testing::PrintToString(rig.Boxes());
             EXPECT_EQ(rig.program.WorkImageFile, pick.work);
             EXPECT_TRUE(rig.WorkFile() == pick.bytes) << pick.work;

@@ -66,6 +66,7 @@ struct QtFixture : ::testing::Test {
     PosixFileSystem files;
     QtEventPump pump;
     Host host;
+    RunController controller{program, host};
     std::unique_ptr<QtFrontEnd> frontEnd;
 
     QtFixture() {
@@ -76,7 +77,7 @@ struct QtFixture : ::testing::Test {
         host.process = &process;
         host.files = &files;
         host.pump = &pump;
-        frontEnd = std::make_unique<QtFrontEnd>(program, host);
+        frontEnd = std::make_unique<QtFrontEnd>(program, host, controller);
     }
     ~QtFixture() override {
         frontEnd.reset();

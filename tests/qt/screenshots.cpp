@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
     vexal::testing::TestHost test;
     vexal::QtEventPump pump;
     test.host.pump = &pump;
-    vexal::QtFrontEnd frontEnd(program, test.host);
+    vexal::RunController controller(program, test.host);
+    vexal::QtFrontEnd frontEnd(program, test.host, controller);
 
     frontEnd.ShowEditor();
     // Chosen as a user chooses it, so the window shows the entry.

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/run_controller.h"
 #include "gather/driver.h"
 #include "net/transfer.h"
 #include "program/program.h"
@@ -37,11 +38,11 @@ struct TransferRig {
         test.host.secureSocket = parts.secureSocket;
         test.host.timer = parts.timer;
         test.host.pump = parts.pump;
-        test.host.progress = parts.progress;
         services = {parts.socket, parts.secureSocket, parts.timer, parts.pump, &test.files, nullptr};
-        reporter = std::make_unique<RetrievalReporter>(program, test.host);
+        reporter = std::make_unique<RetrievalReporter>(program, test.host, controller);
+        reporter->SetWindows(parts.progress, nullptr);
         transfer = std::make_unique<Transfer>(services, *reporter);
-        fetches = std::make_unique<TransferFetches>(program, *transfer, *reporter);
+        fetches = std::make_unique<TransferFetches>(program, *transfer);
     }
 
     // The services as the test host has them now: a test may swap the files or take the
@@ -54,14 +55,20 @@ struct TransferRig {
     void Page(const std::string& url) {
         Sync();
         program.CurrentEntry().Url = url;
-        succeeded = fetches->SetGrpUrl();
+        succeeded = Told(fetches->SetGrpUrl());
     }
     // The picture `image` into the working file.
     void Image(const std::string& image, bool relative = false) {
         Sync();
         program.ChosenImage = image;
         program.RelativeToPage = relative;
-        succeeded = fetches->SetGrpData();
+        succeeded = Told(fetches->SetGrpData());
+    }
+    // A failed fetch is told the way a retrieval tells it.
+    bool Told(const FetchResult& result) {
+        last = result;
+        if (!result.Ok()) reporter->Failed(FetchFailed(result));
+        return result.Ok();
     }
     // Every box shown so far, as "kind:text".
     std::vector<std::string> Boxes() const {
@@ -72,11 +79,13 @@ struct TransferRig {
 
     Program program;
     TestHost test;
+    RunController controller{program, test.host};
     TransferServices services;
     std::unique_ptr<RetrievalReporter> reporter;
     std::unique_ptr<Transfer> transfer;
     std::unique_ptr<TransferFetches> fetches;
-    bool succeeded = false;  // what the last fetch returned
+    bool succeeded = false;  // whether the last fetch succeeded
+    FetchResult last;        // what it returned
 };
 
 }  // namespace vexal::testing

@@ -7,7 +7,8 @@
 
 namespace vexal {
 
-QtFrontEnd::QtFrontEnd(Program& program, Host& host) : program_(program), core_(program, host, *this) {}
+QtFrontEnd::QtFrontEnd(Program& program, Host& host, RunEnd& end)
+    : program_(program), core_(program, host, *this, end) {}
 
 QtFrontEnd::~QtFrontEnd() = default;
 

@@ -21,8 +21,8 @@ class QtProgressWindow;
 class QtFrontEnd final : public FrontEnd, private WindowKit {
 public:
     // `host` must carry dialogs, process, files and pump; socket and timer before the first
-    // retrieval, images and desktop before the preview. Sets host.progress and host.preview.
-    QtFrontEnd(Program& program, Host& host);
+    // retrieval, images and desktop before the preview. `end` ends the run.
+    QtFrontEnd(Program& program, Host& host, RunEnd& end);
     ~QtFrontEnd() override;
 
     void ShowEditor() override { core_.ShowEditor(); }

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "gather/overlap.h"
 #include "platform/linux/command_runner.h"
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/openssl_engine.h"
@@ -92,7 +91,8 @@ int main(int argc, char** argv) {
     // the event loop, removing what it was writing.
     vexal::PosixRunGuard guard;
     host.guard = &guard;
-    auto stop = [&program, &host] { vexal::EndInterrupted(program, host); };
+    vexal::RunController controller(program, host);
+    auto stop = [&controller] { controller.Interrupted(); };
 
     if (interactive) {
         // The program ends only through Process: hiding the editor for a retrieval, or
@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
                 stop();
             });
         }
-        vexal::QtFrontEnd windows(program, host);
-        vexal::Main(program, host, windows, vexal::JoinArguments(args), VEXAL_VERSION_MAJOR,
+        vexal::QtFrontEnd windows(program, host, controller);
+        vexal::Main(controller, windows, vexal::JoinArguments(args), VEXAL_VERSION_MAJOR,
                     VEXAL_VERSION_MINOR);
         return app->exec();
     }
@@ -124,9 +124,8 @@ int main(int argc, char** argv) {
     // ends the run as its cancel button would.
     host.pump = &reactor;
     vexal::StopSignalSource stopSource(reactor, stop);
-    vexal::UnattendedFrontEnd frontEnd(program, host);
-    vexal::Main(program, host, frontEnd, vexal::JoinArguments(args), VEXAL_VERSION_MAJOR,
-                VEXAL_VERSION_MINOR);
+    vexal::UnattendedFrontEnd frontEnd(program, host, controller);
+    vexal::Main(controller, frontEnd, vexal::JoinArguments(args), VEXAL_VERSION_MAJOR, VEXAL_VERSION_MINOR);
     // Every run ends through Process; reaching here means nothing did.
     return vexal::kExitFailure;
 }

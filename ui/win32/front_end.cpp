@@ -8,8 +8,8 @@
 
 namespace vexal {
 
-Win32FrontEnd::Win32FrontEnd(Program& program, Host& host, Win32EventPump& pump)
-    : program_(program), pump_(pump), core_(program, host, *this) {}
+Win32FrontEnd::Win32FrontEnd(Program& program, Host& host, Win32EventPump& pump, RunEnd& end)
+    : program_(program), pump_(pump), core_(program, host, *this, end) {}
 
 Win32FrontEnd::~Win32FrontEnd() = default;
 

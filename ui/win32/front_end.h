@@ -21,9 +21,8 @@ class Win32ProgressWindow;
 class Win32FrontEnd final : public FrontEnd, private WindowKit {
 public:
     // `host` must carry dialogs, process, files, socket, timer, images and desktop; `pump`
-    // is host.pump, told which windows take dialog keys. Sets host.progress and
-    // host.preview.
-    Win32FrontEnd(Program& program, Host& host, Win32EventPump& pump);
+    // is host.pump, told which windows take dialog keys. `end` ends the run.
+    Win32FrontEnd(Program& program, Host& host, Win32EventPump& pump, RunEnd& end);
     ~Win32FrontEnd() override;
 
     void ShowEditor() override { core_.ShowEditor(); }

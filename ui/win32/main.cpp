@@ -4,7 +4,6 @@
 #include <string>
 
 #include "app/startup.h"
-#include "gather/overlap.h"
 #include "net/tls_socket.h"
 #include "platform/win32/schannel_engine.h"
 #include "platform/win32/standard_error.h"
@@ -83,7 +82,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // file), a windowed one to no console.
     vexal::Win32RunGuard guard;
     host.guard = &guard;
-    const auto endRun = [&program, &host] { vexal::EndInterrupted(program, host); };
+    vexal::RunController controller(program, host);
+    const auto endRun = [&controller] { controller.Interrupted(); };
     if (void* stop = vexal::Win32RunGuard::CatchConsoleEvents()) pump.Watch(stop, endRun);
     vexal::Win32RunGuard::CatchSessionEnd(endRun);
     if (unattended) vexal::Win32RunGuard::JoinParentConsole();
@@ -93,13 +93,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (unattended) {
         // Nobody watches: no windows, the retrieval installs at once, and a requested
         // preview ends the run as its cancel button would.
-        vexal::UnattendedFrontEnd frontEnd(program, host);
-        vexal::Main(program, host, frontEnd, vexal::win32::ArgumentText(), major, minor);
+        vexal::UnattendedFrontEnd frontEnd(program, host, controller);
+        vexal::Main(controller, frontEnd, vexal::win32::ArgumentText(), major, minor);
         // Every run ends through Process; reaching here means nothing did.
         return vexal::kExitFailure;
     }
-    vexal::Win32FrontEnd frontEnd(program, host, pump);
-    vexal::Main(program, host, frontEnd, vexal::win32::ArgumentText(), major, minor);
+    vexal::Win32FrontEnd frontEnd(program, host, pump, controller);
+    vexal::Main(controller, frontEnd, vexal::win32::ArgumentText(), major, minor);
     // The windows carry the run on; it ends through Process::End.
     pump.Run();
 }

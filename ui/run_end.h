@@ -1,0 +1,22 @@
+// How a front end ends the run: it reports to the top of the program, which alone tells
+// the user why a retrieval failed and ends the process.
+#pragma once
+
+#include "gather/retrieval_owner.h"
+
+namespace vexal {
+
+class RunEnd {
+public:
+    virtual ~RunEnd() = default;
+    // The run is over with `status`: the windows have done their part (the editor closed,
+    // the preview unloaded and its working file gone).
+    virtual void Finish(int status) = 0;
+    // A retrieval failed: the user is told why, and the run ends with failure.
+    virtual void RetrievalFailed(const RetrievalResult& result) = 0;
+    // A stop came from outside: what the run was writing goes, the wallpaper stays as it
+    // was, and the run ends with failure without a message.
+    virtual void Interrupted() = 0;
+};
+
+}  // namespace vexal
