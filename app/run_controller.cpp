@@ -2,7 +2,7 @@
 #include "app/run_controller.h"
 
 #include "gather/overlap.h"
-#include "ui/retrieval_reporter.h"
+#include "ui/failure_texts.h"
 
 namespace vexal {
 
@@ -19,6 +19,12 @@ void RunController::RetrievalFailed(const RetrievalResult& result) {
     const std::string text = RetrievalFailureText(result);
     if (!text.empty()) ShowError(program_, *host_.dialogs, text);
     End(kExitFailure);
+}
+
+void RunController::InstallFailed(const InstallResult& result) {
+    const FailureBox box = InstallFailureBox(result);
+    if (box.kind == BoxKind::Error) ShowError(program_, *host_.dialogs, box.text);
+    if (box.kind == BoxKind::Notice) host_.dialogs->Notice(kPlainTitle, box.text);
 }
 
 void RunController::Interrupted() {

@@ -27,6 +27,7 @@ public:
 
     void Finish(int status) override { End(status); }
     void RetrievalFailed(const RetrievalResult& result) override;
+    void InstallFailed(const InstallResult& result) override;
     void Interrupted() override;
 
 private:

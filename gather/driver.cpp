@@ -66,21 +66,9 @@ RetrievalResult ConvertPng(Program& program, Host& host, RetrievalOwner& owner) 
         }
         return failed(result);
     };
-    // Rows are written as they are decoded where the platform can, so the writing
-    // overlaps the decoding and the photo is never held whole.
-    const BmpFromFile direct = host.images->DecodeToBmp(png, temp);
-    bool written = direct.written;
-    if (direct.handled) {
-        if (!direct.decoded.Ok()) return unreadable(direct.decoded);
-    } else {
-        ImageLibrary library(*host.images, *host.files);
-        const std::int32_t handle = library.PNGtoDIB(png);
-        if (handle == 0) return unreadable(library.LastDecode());
-        written = library.DIBtoBMP(temp, handle) != 0;
-        // The decoded picture is released at once: a photo's pixels are large, and the
-        // desktop is about to read the bitmap back.
-        library.DeleteDIB(handle);
-    }
+    const BmpFromFile converted = ConvertToBmp(*host.images, *host.files, png, temp);
+    if (!converted.decoded.Ok()) return unreadable(converted.decoded);
+    const bool written = converted.written;
     if (!written || !host.files->RenameFile(temp, bmp)) {
         RetrievalResult result;
         result.failure = RetrievalFailure::PngNotConverted;
@@ -208,7 +196,9 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches, RetrievalOwner& ow
         preview.DispPre();
     } else {
         preview.LoadWindow();
-        Autowp(program, host, preview);
+        const InstallResult installed = Autowp(program, host, preview);
+        if (!installed.Ok()) owner.InstallFailed(installed);
+        preview.Unload(installed.Ok() ? kExitSuccess : kExitFailure);
     }
     return true;
 }

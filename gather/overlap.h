@@ -16,9 +16,10 @@ enum class LockOutcome : std::uint8_t {
     Cancelled,    // the user pressed cancel while the run waited
 };
 
-// Takes the lock of the wallpaper folder, waiting while another run holds it (`owner` is
-// told so, and its cancel request gives up). Once held, removes the files that runs which
-// no longer exist were writing.
+// Takes the lock in the desktop's lock folder (beside the bitmap, or the user's own folder
+// where the system keeps it there), waiting while another run holds it (`owner` is told
+// so, and its cancel request gives up). Once held, removes the files that runs which no
+// longer exist were writing.
 [[nodiscard]] LockOutcome TakeRunLock(Program& program, Host& host, RetrievalOwner& owner);
 
 // Whose unfinished files RemoveUnfinishedFiles removes.

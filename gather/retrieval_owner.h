@@ -9,6 +9,7 @@
 #include "host/image_decoder.h"
 #include "host/preview_view.h"
 #include "net/transfer.h"
+#include "wallpaper/install.h"
 
 namespace vexal {
 
@@ -71,6 +72,9 @@ public:
     virtual void Failed(const RetrievalResult& result) = 0;
     // A stop came from outside while the retrieval ran: the run ends without a message.
     virtual void Interrupted() = 0;
+    // The installation at once failed: the user is to be told why (the preview unloads
+    // after).
+    virtual void InstallFailed(const InstallResult& result) = 0;
 };
 
 }  // namespace vexal

@@ -2,32 +2,62 @@
 // goes into, the two style values, and the call that makes a bitmap the wallpaper.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vexal {
+
+// Why the desktop could not do what it was asked.
+enum class DesktopFailure : std::uint8_t {
+    None,
+    NoDataFolder,       // neither HOME nor XDG_DATA_HOME says where the user's data go
+    FolderNotMade,      // the folder `subject` could not be made
+    NoSystemFolder,     // the system did not say where its own folder is
+    NoUserFolder,       // the system did not say where the user's application data go
+    UserFolderNotMade,  // the user's folder `subject` could not be made
+    NoScreen,           // no display to draw on and no desktop that keeps a wallpaper
+    NoDisplay,          // DISPLAY is not set
+    NotDrawn,           // the display `subject` could not be drawn on
+    FileNotPrepared,    // the file `subject` the desktop is pointed at could not be made
+    ToolWarned,         // `tool` exited 0 but wrote `said`, and the change did not hold
+    ToolNotRun,         // `tool` could not be started or did not end in time
+    ToolFailed,         // `tool` exited with `status`, having written `said` (maybe nothing)
+    ValueNotKept,       // `tool` set the value, and reading it back found another
+    Refused,            // the desktop refused and said nothing more
+    SystemRefused,      // the system's call failed with the error number `status`
+};
+
+// What a call to the desktop did. True when it succeeded.
+struct DesktopResult {
+    DesktopFailure failure = DesktopFailure::None;
+    std::string subject;
+    std::string tool;
+    std::string said;
+    std::int64_t status = 0;
+    bool Ok() const { return failure == DesktopFailure::None; }
+    explicit operator bool() const { return Ok(); }
+};
 
 class Desktop {
 public:
     virtual ~Desktop() = default;
     // The folder the wallpaper bitmap is written into (the "Windows folder"), without a
-    // trailing separator; false when there is none to be had.
-    [[nodiscard]] virtual bool WallpaperFolder(std::string& folderOut) = 0;
+    // trailing separator; a failure when there is none to be had.
+    [[nodiscard]] virtual DesktopResult WallpaperFolder(std::string& folderOut) = 0;
     // The folder that holds the lock every run of this user shares, without a trailing
     // separator: beside the bitmap unless the system keeps it elsewhere (Windows keeps it
     // in the user's own folder, since the bitmap's folder may differ from run to run).
-    [[nodiscard]] virtual bool LockFolder(std::string& folderOut) { return WallpaperFolder(folderOut); }
+    [[nodiscard]] virtual DesktopResult LockFolder(std::string& folderOut) {
+        return WallpaperFolder(folderOut);
+    }
     // Writes the string `valueSetting` as the value `valueName` of the key `keyName` (the
     // style values "WallpaperStyle" and "TileWallpaper" under "Control Panel\Desktop").
     // Failures are not reported: the installation goes on without them.
     virtual void SetKeyValue(const std::string& keyName, const std::string& valueName,
                              const std::string& valueSetting) = 0;
     // Makes the bitmap at `path` the desktop's wallpaper, in the style last written
-    // through SetKeyValue; false when the system refused.
-    [[nodiscard]] virtual bool SetWallpaper(const std::string& path) = 0;
-    // Why the last WallpaperFolder or SetWallpaper that failed did so, as one line of
-    // Japanese for the user (no display to reach, what the desktop's tool said, ...);
-    // empty when there is nothing more to say than that it failed.
-    virtual std::string FailureReason() const { return {}; }
+    // through SetKeyValue; a failure, with why, when the system refused.
+    [[nodiscard]] virtual DesktopResult SetWallpaper(const std::string& path) = 0;
 };
 
 }  // namespace vexal

@@ -24,7 +24,7 @@ struct Host {
     Process* process = nullptr;
     FileSystem* files = nullptr;
     EventPump* pump = nullptr;
-    Socket* socket = nullptr;        // the progress window's TCP socket, for http addresses
+    Socket* socket = nullptr;        // the TCP socket, for http addresses
     Socket* secureSocket = nullptr;  // the same over TLS, for https addresses
     Timer* timer = nullptr;          // the transfer's inactivity timer
     Desktop* desktop = nullptr;

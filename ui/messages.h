@@ -68,6 +68,34 @@ enum class Message : std::uint16_t {
     PngNotConverted,
     UnusableFileName,  // {1} the settings file, {2} the key, {3} the name it holds
 
+    // Pictures and the installation.
+    PictureTooLarge,    // {1} the picture, {2} its width, {3} its height
+    PictureUnreadable,  // {1} the picture
+    ChangeFailed,
+    ChangeFailedBecause,  // {1} why, on the second line
+    BitmapNotWritten,     // {1} the bitmap
+    PngReadError,
+    PngConvertError,
+    UnsupportedKind,
+
+    // Why the desktop failed, the second line of ChangeFailedBecause.
+    NoDataFolder,
+    FolderNotMade,  // {1} the folder
+    NoSystemFolder,
+    NoUserFolder,
+    UserFolderNotMade,  // {1} the folder
+    NoScreen,
+    NoDisplay,
+    NotDrawn,          // {1} the display
+    FileNotPrepared,   // {1} the file
+    ToolWarned,        // {1} the tool, {2} what it wrote
+    ToolNotRun,        // {1} the tool
+    ToolFailed,        // {1} the tool, {2} its exit status
+    ToolFailedSaying,  // {1} the tool, {2} its exit status, {3} what it wrote
+    ValueNotKept,      // {1} the tool
+    DesktopRefused,
+    SystemRefused,  // {1} the system's error number
+
     // Names of the editor's fields, as the messages above name them.
     FieldUrl,
     FieldComment,

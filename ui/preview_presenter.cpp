@@ -1,7 +1,7 @@
 // The preview window's logic.
 #include "ui/preview_presenter.h"
 
-#include "wallpaper/image_library.h"
+#include "ui/failure_texts.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -61,8 +61,9 @@ void PreviewPresenter::Form_Resize(double widthTwips, double heightTwips) {
 }
 
 void PreviewPresenter::cbSetWP_Click() {
-    const bool installed = InstallWallpaper(program_, host_, picture_, program_.WorkImageFile);
-    Unload(installed ? kExitSuccess : kExitFailure);
+    const InstallResult installed = InstallWallpaper(program_, host_, picture_, program_.WorkImageFile);
+    if (!installed.Ok()) end_.InstallFailed(installed);
+    Unload(installed.Ok() ? kExitSuccess : kExitFailure);
 }
 
 void PreviewPresenter::cbRetry_Click() {

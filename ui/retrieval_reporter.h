@@ -11,16 +11,10 @@
 #include "host/progress_view.h"
 #include "net/transfer.h"
 #include "program/program.h"
+#include "ui/failure_texts.h"
 #include "ui/run_end.h"
 
 namespace vexal {
-
-// The message for a failed fetch; empty when there is nothing to say (the user declined
-// to wait for a silent server, having been asked).
-std::string FetchFailureText(const FetchResult& result);
-
-// The message for a failed retrieval; empty when there is nothing to say.
-std::string RetrievalFailureText(const RetrievalResult& result);
 
 class RetrievalReporter final : public RetrievalOwner {
 public:
@@ -50,6 +44,7 @@ public:
     PreviewView& Preview() override { return *preview_; }
     void Failed(const RetrievalResult& result) override { end_.RetrievalFailed(result); }
     void Interrupted() override { end_.Interrupted(); }
+    void InstallFailed(const InstallResult& result) override { end_.InstallFailed(result); }
 
 private:
     void Label(const std::string& text);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "gather/retrieval_owner.h"
+#include "wallpaper/install.h"
 
 namespace vexal {
 
@@ -14,6 +15,8 @@ public:
     virtual void Finish(int status) = 0;
     // A retrieval failed: the user is told why, and the run ends with failure.
     virtual void RetrievalFailed(const RetrievalResult& result) = 0;
+    // An installation failed: the user is told why; the preview then unloads.
+    virtual void InstallFailed(const InstallResult& result) = 0;
     // A stop came from outside: what the run was writing goes, the wallpaper stays as it
     // was, and the run ends with failure without a message.
     virtual void Interrupted() = 0;

@@ -1,4 +1,4 @@
-// Handles over decoded pictures, and the messages for pictures that cannot be used.
+// Handles over decoded pictures, and the one conversion of a picture file into a bitmap.
 #include "wallpaper/image_library.h"
 
 #include "wallpaper/bmp_writer.h"
@@ -25,11 +25,21 @@ std::int32_t ImageLibrary::DIBtoBMP(const std::string& path, std::int32_t handle
 
 void ImageLibrary::DeleteDIB(std::int32_t handle) { pictures_.erase(handle); }
 
-std::string PictureErrorText(const std::string& path, const DecodeResult& result) {
-    if (result.error == DecodeError::TooLarge)
-        return "画像ファイル " + path + " は大きすぎるため読み込めません（" + std::to_string(result.width) +
-               "×" + std::to_string(result.height) + " 画素）。";
-    return "画像ファイル " + path + " を画像として読み込めませんでした。";
+BmpFromFile ConvertToBmp(ImageDecoder& decoder, FileSystem& files, const std::string& source,
+                         const std::string& destination) {
+    BmpFromFile direct = decoder.DecodeToBmp(source, destination);
+    if (direct.handled) return direct;
+    BmpFromFile converted;
+    converted.handled = true;
+    ImageLibrary library(decoder, files);
+    const std::int32_t handle = library.PNGtoDIB(source);
+    converted.decoded = library.LastDecode();
+    if (handle == 0) return converted;
+    converted.written = library.DIBtoBMP(destination, handle) != 0;
+    // The decoded picture is released at once: a photo's pixels are large, and the
+    // desktop is about to read the bitmap back.
+    library.DeleteDIB(handle);
+    return converted;
 }
 
 }  // namespace vexal

@@ -35,7 +35,12 @@ private:
     DecodeResult lastDecode_;
 };
 
-// The message for a picture that could not be used, naming the file.
-std::string PictureErrorText(const std::string& path, const DecodeResult& result);
+// The one conversion of a picture file into a bitmap file: rows are written as they are
+// decoded where the platform can, so the writing overlaps the decoding and a photo is
+// never held whole; anything else is decoded through the image library and written. The
+// result is always handled: `decoded` says whether `source` was a picture, `written`
+// whether the whole bitmap reached `destination`.
+BmpFromFile ConvertToBmp(ImageDecoder& decoder, FileSystem& files, const std::string& source,
+                         const std::string& destination);
 
 }  // namespace vexal

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "host/desktop.h"
 #include "host/host.h"
+#include "host/image_decoder.h"
 #include "host/preview_view.h"
 #include "program/program.h"
 
@@ -25,14 +27,34 @@ std::string StyleCode(WallpaperStyle wpState);
 void SetKeyValue(Host& host, const std::string& sKeyName, const std::string& sValueName,
                  const std::string& sValueSetting);
 
-// Installs the picture file `imagePath` (bmp, gif, jpg or png by its last three letters)
-// as the wallpaper. Every failure shows one plain notice and returns false; the desktop
-// is then left as it was unless the system itself refused the new bitmap.
-[[nodiscard]] bool InstallWallpaper(Program& program, Host& host, PreviewPicture& preview,
-                                    const std::string& imagePath);
+// How an installation ended: installed, or why not.
+enum class InstallOutcome : std::uint8_t {
+    Installed,
+    NoFolder,         // the desktop has no wallpaper folder: `desktop` says why (no desktop: nothing)
+    NotWritten,       // the bitmap `subject` could not be written
+    PictureRefused,   // `subject` (the picture the user chose) is no usable picture: `decode` says why
+    PngUnreadable,    // a PNG that could not be read
+    PngNotConverted,  // a PNG whose bitmap could not be written
+    UnsupportedKind,  // no picture kind the installation knows
+    Refused,          // the desktop refused the bitmap: `desktop` says why
+    Stopped,          // a stop came while the bitmap was written: there is nothing to say
+};
 
-// Installation without a preview: the picture is read afresh, installed, and the preview
-// window is unloaded, which ends the program (status 0 only when installed).
-void Autowp(Program& program, Host& host, PreviewView& preview);
+struct InstallResult {
+    InstallOutcome outcome = InstallOutcome::Installed;
+    std::string subject;
+    DecodeResult decode;
+    DesktopResult desktop;
+    bool Ok() const { return outcome == InstallOutcome::Installed; }
+};
+
+// Installs the picture file `imagePath` (bmp, gif, jpg or png by its last three letters)
+// as the wallpaper. After a failure the desktop is left as it was unless the system
+// itself refused the new bitmap.
+[[nodiscard]] InstallResult InstallWallpaper(Program& program, Host& host, PreviewPicture& preview,
+                                             const std::string& imagePath);
+
+// Installation without a preview: the picture is read afresh and installed.
+[[nodiscard]] InstallResult Autowp(Program& program, Host& host, PreviewView& preview);
 
 }  // namespace vexal

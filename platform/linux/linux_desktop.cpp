@@ -127,23 +127,22 @@ CommandResult LinuxDesktop::WatchingRunner::Run(const std::vector<std::string>& 
         // Some tools report a change they could not make only as a warning (gsettings
         // without its session bus): the warning is the reason if the change then fails.
         const std::string said = OneLine(result.errors);
-        if (!said.empty()) lastFailure = "デスクトップのツール " + argv[0] + " の警告：" + said;
+        if (!said.empty()) lastFailure = {DesktopFailure::ToolWarned, {}, argv[0], said, 0};
     } else {
         const std::string said = OneLine(result.errors.empty() ? result.output : result.errors);
         if (result.status < 0)
-            lastFailure = "デスクトップのツール " + argv[0] +
-                          " を実行できませんでした（起動できないか、時間内に終わりませんでした）。";
+            lastFailure = {DesktopFailure::ToolNotRun, {}, argv[0], {}, 0};
         else
-            lastFailure = "デスクトップのツール " + argv[0] + " が失敗しました（終了コード " +
-                          std::to_string(result.status) + "）" + (said.empty() ? "。" : "：" + said);
+            lastFailure = {DesktopFailure::ToolFailed, {}, argv[0], said, result.status};
     }
     return result;
 }
 
-bool LinuxDesktop::Fail(std::string reason) {
-    reason_ = std::move(reason);
-    return false;
+namespace {
+DesktopResult Failure(DesktopFailure failure, std::string subject = {}) {
+    return {failure, std::move(subject), {}, {}, 0};
 }
+}  // namespace
 
 std::string LinuxDesktop::DataFolder() const {
     // A relative XDG_DATA_HOME is invalid and is ignored, as the base directory rules say.
@@ -154,12 +153,11 @@ std::string LinuxDesktop::DataFolder() const {
     return home + "/.local/share/vexal";
 }
 
-bool LinuxDesktop::WallpaperFolder(std::string& folderOut) {
+DesktopResult LinuxDesktop::WallpaperFolder(std::string& folderOut) {
     folderOut = DataFolder();
-    if (folderOut.empty())
-        return Fail("データフォルダの場所が分かりません（HOME も XDG_DATA_HOME もありません）。");
-    if (!MakeFolders(folderOut)) return Fail("データフォルダ " + folderOut + " を作成できません。");
-    return true;
+    if (folderOut.empty()) return Failure(DesktopFailure::NoDataFolder);
+    if (!MakeFolders(folderOut)) return Failure(DesktopFailure::FolderNotMade, folderOut);
+    return {};
 }
 
 void LinuxDesktop::SetKeyValue(const std::string& keyName, const std::string& valueName,
@@ -184,13 +182,11 @@ WallpaperLayout LinuxDesktop::RecordedLayout(const std::string& folder) const {
                            RecordedValue(folder, kDesktopKey, kTileWallpaperName));
 }
 
-bool LinuxDesktop::SetWallpaper(const std::string& path) {
+DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
     std::string folder;
-    if (!WallpaperFolder(folder)) return false;
+    if (DesktopResult made = WallpaperFolder(folder); !made) return made;
     const DesktopKind kind = DetectDesktop(env_);
-    if (kind == DesktopKind::None)
-        return Fail(
-            "壁紙を表示する画面が見つかりません（DISPLAY がなく、対応するデスクトップもありません）。");
+    if (kind == DesktopKind::None) return Failure(DesktopFailure::NoScreen);
     const WallpaperLayout recorded = RecordedLayout(folder);
 
     if (kind == DesktopKind::X11) {
@@ -211,19 +207,18 @@ bool LinuxDesktop::SetWallpaper(const std::string& path) {
             return true;
         };
         const std::string display = env_("DISPLAY");
-        if (SetRootBackground(draw, display)) return true;
+        if (SetRootBackground(draw, display)) return {};
         // A scheduled run without a session has no display at all; say so rather than name an
         // empty one.
-        if (display.empty()) return Fail("壁紙を表示する画面がありません（DISPLAY が設定されていません）。");
-        return Fail("画面 " + display +
-                    " に壁紙を描けませんでした（表示に接続できないか、画像を読めません）。");
+        if (display.empty()) return Failure(DesktopFailure::NoDisplay);
+        return Failure(DesktopFailure::NotDrawn, display);
     }
 
     const std::string shown = UniqueShownName(folder);
     if (::link(path.c_str(), shown.c_str()) != 0 && !CopyBytes(path, shown)) {
         // A copy broken off half way would be left for the next run to sweep up at best.
         ::unlink(shown.c_str());
-        return Fail("壁紙のファイル " + shown + " を用意できませんでした。");
+        return Failure(DesktopFailure::FileNotPrepared, shown);
     }
     // Desktops with a style of their own keep it unless this run wrote the values.
     const std::optional<WallpaperLayout> layout = styleWritten_ ? std::optional(recorded) : std::nullopt;
@@ -250,17 +245,15 @@ bool LinuxDesktop::SetWallpaper(const std::string& path) {
     }
     if (ok) {
         RemoveShownExcept(folder, shown);
-    } else {
-        ::unlink(shown.c_str());
-        reason_ = watching.lastFailure;
-        // dconf without its session bus does not always get to warn before gsettings
-        // exits; the read-back is then the only witness.
-        if (reason_.empty() &&
-            (kind == DesktopKind::Gnome || kind == DesktopKind::Cinnamon || kind == DesktopKind::Mate))
-            reason_ = "デスクトップのツール gsettings で変えた値が設定に残っていませんでした。";
-        if (reason_.empty()) reason_ = "デスクトップが壁紙の設定を受け付けませんでした。";
+        return {};
     }
-    return ok;
+    ::unlink(shown.c_str());
+    if (!watching.lastFailure.Ok()) return watching.lastFailure;
+    // dconf without its session bus does not always get to warn before gsettings exits;
+    // the read-back is then the only witness.
+    if (kind == DesktopKind::Gnome || kind == DesktopKind::Cinnamon || kind == DesktopKind::Mate)
+        return {DesktopFailure::ValueNotKept, {}, "gsettings", {}, 0};
+    return Failure(DesktopFailure::Refused);
 }
 
 }  // namespace vexal

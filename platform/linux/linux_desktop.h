@@ -23,13 +23,12 @@ public:
         : decoder_(decoder), runner_(runner), env_(std::move(env)) {}
 
     // $XDG_DATA_HOME/vexal (or ~/.local/share/vexal), created when missing.
-    bool WallpaperFolder(std::string& folderOut) override;
+    DesktopResult WallpaperFolder(std::string& folderOut) override;
     // Recorded in the style file; the desktop's own style is changed by the next
     // SetWallpaper, and only when values were written in this run.
     void SetKeyValue(const std::string& keyName, const std::string& valueName,
                      const std::string& valueSetting) override;
-    bool SetWallpaper(const std::string& path) override;
-    std::string FailureReason() const override { return reason_; }
+    DesktopResult SetWallpaper(const std::string& path) override;
 
 private:
     // Runs the desktop's tools and keeps what the last one that failed said, for the
@@ -38,12 +37,11 @@ private:
     public:
         explicit WatchingRunner(CommandRunner& inner) : inner_(inner) {}
         CommandResult Run(const std::vector<std::string>& argv) override;
-        std::string lastFailure;
+        DesktopResult lastFailure;
 
     private:
         CommandRunner& inner_;
     };
-    bool Fail(std::string reason);
 
     std::string DataFolder() const;
     std::string RecordedValue(const std::string& folder, const std::string& key,
@@ -54,7 +52,6 @@ private:
     CommandRunner& runner_;
     EnvLookup env_;
     bool styleWritten_ = false;
-    std::string reason_;
 };
 
 }  // namespace vexal

@@ -32,58 +32,52 @@ bool CanCreateFilesIn(const std::string& folder) {
 
 }  // namespace
 
-bool Win32Desktop::WindowsFolder(std::string& folderOut) {
+DesktopResult Win32Desktop::WindowsFolder(std::string& folderOut) {
     std::vector<wchar_t> buffer(MAX_PATH + 1);
     UINT n = ::GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
     if (n >= buffer.size()) {  // the size needed, NUL included
         buffer.resize(n + 1);
         n = ::GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
     }
-    if (n == 0 || n >= buffer.size()) {
-        reason_ = "Windows フォルダの場所が分かりません。";
-        return false;
-    }
+    const DesktopResult noFolder{DesktopFailure::NoSystemFolder, {}, {}, {}, 0};
+    if (n == 0 || n >= buffer.size()) return noFolder;
     std::wstring folder(buffer.data(), n);
     // A Windows folder at a drive's root ("C:\") ends in the separator already.
     while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
     folderOut = win32::Narrow(folder);
-    return !folderOut.empty();
+    return folderOut.empty() ? noFolder : DesktopResult{};
 }
 
-bool Win32Desktop::UserFolder(std::string& folderOut) {
+DesktopResult Win32Desktop::UserFolder(std::string& folderOut) {
     PWSTR base = nullptr;
     const HRESULT found = ::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &base);
     std::wstring folder = SUCCEEDED(found) && base ? std::wstring(base) : std::wstring();
     ::CoTaskMemFree(base);
-    if (folder.empty()) {
-        reason_ = "ユーザーのアプリケーションデータフォルダの場所が分かりません。";
-        return false;
-    }
+    if (folder.empty()) return {DesktopFailure::NoUserFolder, {}, {}, {}, 0};
     while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
     folder += L"\\vexal";
-    if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
-        reason_ = "フォルダ " + win32::Narrow(folder) + " を作れません。";
-        return false;
-    }
+    if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+        return {DesktopFailure::UserFolderNotMade, win32::Narrow(folder), {}, {}, 0};
     folderOut = win32::Narrow(folder);
-    return true;
+    return {};
 }
 
-bool Win32Desktop::WallpaperFolder(std::string& folderOut) {
+DesktopResult Win32Desktop::WallpaperFolder(std::string& folderOut) {
     if (wallpaperFolder_.empty()) {
         std::string windows;
-        if (!WindowsFolder(windows)) return false;
+        if (DesktopResult found = WindowsFolder(windows); !found) return found;
         if (CanCreateFilesIn(windows)) {
             wallpaperFolder_ = windows;
-        } else if (!UserFolder(wallpaperFolder_)) {
-            return false;
+        } else if (DesktopResult own = UserFolder(wallpaperFolder_); !own) {
+            wallpaperFolder_.clear();
+            return own;
         }
     }
     folderOut = wallpaperFolder_;
-    return true;
+    return {};
 }
 
-bool Win32Desktop::LockFolder(std::string& folderOut) { return UserFolder(folderOut); }
+DesktopResult Win32Desktop::LockFolder(std::string& folderOut) { return UserFolder(folderOut); }
 
 void Win32Desktop::SetKeyValue(const std::string& keyName, const std::string& valueName,
                                const std::string& valueSetting) {
@@ -99,14 +93,12 @@ void Win32Desktop::SetKeyValue(const std::string& keyName, const std::string& va
     ::RegCloseKey(key);
 }
 
-bool Win32Desktop::SetWallpaper(const std::string& path) {
+DesktopResult Win32Desktop::SetWallpaper(const std::string& path) {
     std::wstring wide = win32::Widen(path);
     if (::SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, wide.data(),
                                 SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE))
-        return true;
-    reason_ =
-        "システムが壁紙の設定を受け付けませんでした（エラー " + std::to_string(::GetLastError()) + "）。";
-    return false;
+        return {};
+    return {DesktopFailure::SystemRefused, {}, {}, {}, static_cast<std::int64_t>(::GetLastError())};
 }
 
 }  // namespace vexal

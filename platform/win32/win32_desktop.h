@@ -11,22 +11,20 @@ namespace vexal {
 
 class Win32Desktop final : public Desktop {
 public:
-    bool WallpaperFolder(std::string& folderOut) override;
+    DesktopResult WallpaperFolder(std::string& folderOut) override;
     // The user's own folder, "%LOCALAPPDATA%\vexal", made when missing.
-    bool LockFolder(std::string& folderOut) override;
+    DesktopResult LockFolder(std::string& folderOut) override;
     void SetKeyValue(const std::string& keyName, const std::string& valueName,
                      const std::string& valueSetting) override;
-    bool SetWallpaper(const std::string& path) override;
-    std::string FailureReason() const override { return reason_; }
+    DesktopResult SetWallpaper(const std::string& path) override;
 
-    // The user's own folder for the program's files, made when missing; false (with the
-    // reason) when it cannot be had.
-    bool UserFolder(std::string& folderOut);
+    // The user's own folder for the program's files, made when missing; a failure, with
+    // why, when it cannot be had.
+    DesktopResult UserFolder(std::string& folderOut);
 
 private:
-    bool WindowsFolder(std::string& folderOut);
+    DesktopResult WindowsFolder(std::string& folderOut);
 
-    std::string reason_;
     // Chosen once per run, so that every step of one run names the same bitmap.
     std::string wallpaperFolder_;
 };

@@ -1,4 +1,5 @@
-// The run guard on Windows: the lock is LockFileEx on a file in the wallpaper folder,
+// The run guard on Windows: the lock is LockFileEx on a file in the folder it is given
+// (the user's own "%LOCALAPPDATA%\vexal", shared by all of that user's runs),
 // held by the open handle until the process ends (Windows lets it go however the process
 // ends); the console's close, Ctrl+C, log-off and shut-down only set a flag and an event,
 // and the event pump that waits on that event ends the run. The session's end reaches a

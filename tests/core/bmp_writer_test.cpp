@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/wallpaper_fakes.h"
+#include "ui/failure_texts.h"
 #include "wallpaper/image_library.h"
 
 namespace vexal {

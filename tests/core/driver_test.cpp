@@ -461,7 +461,10 @@ TEST(DriverTest, FailedInstallationEndsWithFailure) {
     f.desktop.accept = false;
     f.t.files.files["a.bmp"] = PicFile(1, 1, 0xFF000000);
     f.Direct("a.bmp");
-    EXPECT_EQ(f.Errors(), std::vector<std::string>{"notice|vexal|壁紙の変更に失敗しました。"});
+    EXPECT_EQ(
+        f.Errors(),
+        std::vector<std::string>{
+            "notice|vexal|壁紙の変更に失敗しました。\r\nデスクトップが壁紙の設定を受け付けませんでした。"});
     EXPECT_TRUE(f.log.Has("preview unload 1"));
     EXPECT_EQ(f.t.process.status, kExitFailure);
     EXPECT_EQ(f.t.files.files.count("wpcache.bmp"), 0u);

@@ -281,7 +281,9 @@ TEST_F(PreviewFixture, RefusedWallpaperEndsWithFailure) {
     preview.ShowWindow();
     preview.DispPre();
     preview.cbSetWP_Click();
-    EXPECT_EQ(host.dialogs.Texts(), (std::vector<std::string>{"壁紙の変更に失敗しました。"}));
+    EXPECT_EQ(host.dialogs.Texts(),
+              (std::vector<std::string>{
+                  "壁紙の変更に失敗しました。\r\nデスクトップが壁紙の設定を受け付けませんでした。"}));
     EXPECT_EQ(host.process.status, kExitFailure);
 }
 

@@ -96,27 +96,32 @@ public:
     std::string folder = "/win";
     bool haveFolder = true;
     bool accept = true;
-    std::string reason;  // what FailureReason says
+    // Why it fails when it does; a failure without a reason of its own is a refusal.
+    DesktopResult reason;
     // "key NAME=VALUE" and "set PATH" entries, in call order.
     std::vector<std::string> log;
     // The bytes the wallpaper file held when SetWallpaper was called.
     std::string bytesAtSet;
 
-    bool WallpaperFolder(std::string& folderOut) override {
+    DesktopResult WallpaperFolder(std::string& folderOut) override {
         folderOut = folder;
-        return haveFolder;
+        return haveFolder ? DesktopResult{} : Failure();
     }
     void SetKeyValue(const std::string& key, const std::string& name, const std::string& value) override {
         log.push_back("key " + key + "\\" + name + "=" + value);
     }
-    bool SetWallpaper(const std::string& path) override {
+    DesktopResult SetWallpaper(const std::string& path) override {
         log.push_back("set " + path);
         files_.ReadFile(path, bytesAtSet);
-        return accept;
+        return accept ? DesktopResult{} : Failure();
     }
-    std::string FailureReason() const override { return reason; }
 
 private:
+    DesktopResult Failure() const {
+        DesktopResult why = reason;
+        if (why.Ok()) why.failure = DesktopFailure::Refused;
+        return why;
+    }
     MemoryFileSystem& files_;
 };
 

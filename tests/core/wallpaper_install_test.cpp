@@ -1,6 +1,7 @@
 // Installing the working picture: bitmap, style values, system call, and every refusal.
 #include <gtest/gtest.h>
 
+#include "app/run_controller.h"
 #include "core/wallpaper_fakes.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/install.h"
@@ -23,7 +24,12 @@ struct Fixture {
         program.RunMode = RunModeValue::Entry;
         program.TitleText = "vexal 1.00";
     }
-    bool Install(const std::string& path) { return InstallWallpaper(program, t.host, preview, path); }
+    // Installs, and tells a failure as the run controller does.
+    bool Install(const std::string& path) {
+        const InstallResult result = InstallWallpaper(program, t.host, preview, path);
+        if (!result.Ok()) RunController(program, t.host).InstallFailed(result);
+        return result.Ok();
+    }
     std::vector<std::string> Notices() const {
         std::vector<std::string> out;
         for (const auto& b : t.dialogs.boxes) out.push_back(b.kind + "|" + b.title + "|" + b.text);
@@ -135,27 +141,49 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
         bool haveFolder;
         bool accept;
         bool stop;
-        std::string reason;  // what the desktop says
-        std::string notice;  // empty: none
+        DesktopResult reason;  // what the desktop says
+        std::string notice;    // empty: none
         std::size_t logEntries;
         bool replaced;
         bool failFlush = false;  // the bitmap's data cannot be written out to the disk
     } rows[] = {
-        {"bmpCopyFails", "wp.bmp", true, false, true, true, false, "", notWritten, 0, false},
-        {"jpgWriteFails", "wp.jpg", true, false, true, true, false, "", notWritten, 0, false},
-        {"pngWriteFails", "wp.png", true, false, true, true, false, "", "png変換エラー", 0, false},
-        {"renameFails", "wp.jpg", false, true, true, true, false, "", notWritten, 0, false},
-        {"flushFails", "wp.png", false, false, true, true, false, "", notWritten, 0, false, true},
-        {"flushOfTheMovedBitmapFails", "wpcache.bmp", false, false, true, true, false, "", notWritten, 0,
-         false, true},
-        {"noWallpaperFolder", "wp.bmp", false, false, false, true, false, "フォルダ /x を作れません。",
-         failed + "\r\nフォルダ /x を作れません。", 0, false},
-        {"noReasonGiven", "wp.bmp", false, false, false, true, false, "", failed, 0, false},
+        {"bmpCopyFails", "wp.bmp", true, false, true, true, false, {}, notWritten, 0, false},
+        {"jpgWriteFails", "wp.jpg", true, false, true, true, false, {}, notWritten, 0, false},
+        {"pngWriteFails", "wp.png", true, false, true, true, false, {}, "png変換エラー", 0, false},
+        {"renameFails", "wp.jpg", false, true, true, true, false, {}, notWritten, 0, false},
+        {"flushFails", "wp.png", false, false, true, true, false, {}, notWritten, 0, false, true},
+        {"flushOfTheMovedBitmapFails",
+         "wpcache.bmp",
+         false,
+         false,
+         true,
+         true,
+         false,
+         {},
+         notWritten,
+         0,
+         false,
+         true},
+        {"noWallpaperFolder", "wp.bmp", false, false, false, true, false,
+         DesktopResult{DesktopFailure::FolderNotMade, "/x", {}, {}, 0},
+         failed + "\r\nデータフォルダ /x を作成できません。", 0, false},
+        {"refusedWithoutWords",
+         "wp.bmp",
+         false,
+         false,
+         false,
+         true,
+         false,
+         {},
+         failed + "\r\nデスクトップが壁紙の設定を受け付けませんでした。",
+         0,
+         false},
         // Told to stop (a signal) while the bitmap was written: silently, nothing changes.
-        {"stopRequested", "wp.png", false, false, true, true, true, "", "", 0, false},
+        {"stopRequested", "wp.png", false, false, true, true, true, {}, "", 0, false},
         // The bitmap and the style values stay in place when only the system refuses.
-        {"systemRefuses", "wp.png", false, false, true, false, false, "ツールが失敗しました。",
-         failed + "\r\nツールが失敗しました。", 3, true},
+        {"systemRefuses", "wp.png", false, false, true, false, false,
+         DesktopResult{DesktopFailure::ToolFailed, {}, "gsettings", "refused", 1},
+         failed + "\r\nデスクトップのツール gsettings が失敗しました（終了コード 1）：refused", 3, true},
     };
     for (const auto& r : rows) {
         Fixture f;
@@ -184,6 +212,12 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
         EXPECT_EQ(f.t.files.files.size(), r.haveFolder ? 2u : 1u)
             << r.name << ": nothing half-written is left";
     }
+    // Without a desktop at all there is no reason to give: the message stands alone.
+    Fixture none;
+    none.t.host.desktop = nullptr;
+    none.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF000000);
+    EXPECT_FALSE(none.Install("wp.bmp"));
+    EXPECT_EQ(none.Notices(), std::vector<std::string>{"notice|vexal|" + failed});
 }
 
 TEST(InstallWallpaperTest, StyleValuesByWpStateAndRunMode) {
@@ -248,47 +282,36 @@ TEST(InstallWallpaperTest, ShownPictureIsSavedWithoutReadingTheFileAgain) {
 
 class RecordingPreview final : public PreviewView {
 public:
-    RecordingPreview(Program& p, Host& h) : program(p), host(h) {}
-    Program& program;
-    Host& host;
     PreviewPicture state;
-    std::vector<int> unloads;
     void ShowWindow() override {}
     void LoadWindow() override {}
     void DispPre() override {}
     PreviewPicture& PictureState() override { return state; }
-    void Unload(int status) override {
-        // What a front end's preview does when it unloads.
-        unloads.push_back(status);
-        DeleteWorkingFile(program, *host.files, program.WorkImageFile);
-        host.process->End(status);
-    }
+    void Unload(int) override {}
 };
 
-TEST(AutowpTest, InstallsFromDiskThenUnloadsWithTheOutcome) {
+TEST(AutowpTest, InstallsFromDiskWithTheOutcome) {
     const struct {
         const char* name;
         std::string content;
-        int status;
+        bool installed;
     } rows[] = {
-        {"installed", PicFile(2, 2, 0xFF00FF00), kExitSuccess},
-        {"unreadable", "garbage", kExitFailure},
+        {"installed", PicFile(2, 2, 0xFF00FF00), true},
+        {"unreadable", "garbage", false},
     };
     for (const auto& r : rows) {
         Fixture f;
         f.program.WorkImageFile = "wpcache.jpg";
         f.t.files.files["wpcache.jpg"] = r.content;
-        RecordingPreview preview(f.program, f.t.host);
+        RecordingPreview preview;
         // A stale picture in the hidden window must not be installed in place of the file.
         preview.state.PictureLoaded = true;
         preview.state.picture = Picture::FromPixels(1, 1, {0xFFFF0000});
-        Autowp(f.program, f.t.host, preview);
+        const InstallResult result = Autowp(f.program, f.t.host, preview);
         EXPECT_FALSE(preview.state.PictureLoaded) << r.name;
         EXPECT_EQ(f.decoder.decodedPaths, std::vector<std::string>{"wpcache.jpg"}) << r.name;
-        EXPECT_EQ(preview.unloads, std::vector<int>{r.status}) << r.name;
-        EXPECT_TRUE(f.t.process.ended) << r.name;
-        EXPECT_EQ(f.t.process.status, r.status) << r.name;
-        EXPECT_EQ(f.t.files.files.count("wpcache.jpg"), 0u) << r.name << ": the working file is deleted";
+        EXPECT_EQ(result.Ok(), r.installed) << r.name;
+        EXPECT_EQ(f.desktop.bytesAtSet == BmpOf(2, 2, 0xFF00FF00), r.installed) << r.name;
     }
 }
 

@@ -15,6 +15,7 @@
 #include "platform/linux/qt_image_decoder.h"
 #include "posix/desktop_session.h"
 #include "posix/temp_dir.h"
+#include "ui/failure_texts.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -499,9 +500,10 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     // A refusing desktop keeps showing the last name that worked, and what its tool said
     // becomes the reason the user is given.
     f.runner.failWhenContains = "picture-uri";
-    EXPECT_FALSE(desktop.SetWallpaper(bitmap));
+    const DesktopResult refused = desktop.SetWallpaper(bitmap);
+    EXPECT_FALSE(refused);
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second});
-    EXPECT_EQ(desktop.FailureReason(),
+    EXPECT_EQ(DesktopFailureText(refused),
               "デスクトップのツール gsettings が失敗しました（終了コード 1）：refused");
 
     // Regression: a copy that failed half way (here: a folder where the bitmap should be,
@@ -509,14 +511,16 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     f.runner.failWhenContains.clear();
     const std::string notAFile = folder + "/folder.bmp";
     ::mkdir(notAFile.c_str(), 0700);
-    EXPECT_FALSE(desktop.SetWallpaper(notAFile));
+    const DesktopResult notPrepared = desktop.SetWallpaper(notAFile);
+    EXPECT_FALSE(notPrepared);
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second});
-    EXPECT_NE(desktop.FailureReason().find("を用意できませんでした。"), std::string::npos);
+    EXPECT_NE(DesktopFailureText(notPrepared).find("を用意できませんでした。"), std::string::npos);
 
     f.env["VEXAL_DESKTOP"] = "";
     LinuxDesktop nowhere = f.Make();
-    EXPECT_FALSE(nowhere.SetWallpaper(bitmap)) << "no desktop and no display";
-    EXPECT_EQ(nowhere.FailureReason(),
+    const DesktopResult noScreen = nowhere.SetWallpaper(bitmap);
+    EXPECT_FALSE(noScreen) << "no desktop and no display";
+    EXPECT_EQ(DesktopFailureText(noScreen),
               "壁紙を表示する画面が見つかりません（DISPLAY がなく、対応するデスクトップもありません）。");
 }
 

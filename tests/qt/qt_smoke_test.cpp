@@ -501,16 +501,16 @@ class RecordingDesktop final : public Desktop {
 public:
     explicit RecordingDesktop(std::string folder) : folder_(std::move(folder)) {}
     std::vector<std::string> log;
-    bool WallpaperFolder(std::string& folderOut) override {
+    DesktopResult WallpaperFolder(std::string& folderOut) override {
         folderOut = folder_;
-        return true;
+        return {};
     }
     void SetKeyValue(const std::string&, const std::string& name, const std::string& value) override {
         log.push_back(name + "=" + value);
     }
-    bool SetWallpaper(const std::string& path) override {
+    DesktopResult SetWallpaper(const std::string& path) override {
         log.push_back("set " + path);
-        return true;
+        return {};
     }
 
 private:

@@ -1,0 +1,162 @@
+// The words for each kind of failure the layers below report.
+#include "ui/failure_texts.h"
+
+#include "net/status_texts.h"
+#include "ui/messages.h"
+
+namespace vexal {
+
+std::string PictureErrorText(const std::string& path, const DecodeResult& result) {
+    if (result.error == DecodeError::TooLarge)
+        return MessageText(Message::PictureTooLarge,
+                           {path, std::to_string(result.width), std::to_string(result.height)});
+    return MessageText(Message::PictureUnreadable, {path});
+}
+
+std::string FetchFailureText(const FetchResult& result) {
+    switch (result.failure) {
+        case FetchFailure::None:
+        case FetchFailure::NoAnswer:
+            return {};
+        case FetchFailure::BadAddress:
+            return MessageText(Message::BadAddress);
+        case FetchFailure::NoSecureChannel:
+            return MessageText(Message::NoSecureChannel);
+        case FetchFailure::Cancelled:
+            return MessageText(Message::Cancelled);
+        case FetchFailure::SocketError:
+            return SocketErrorText(static_cast<std::int16_t>(result.status));
+        case FetchFailure::Disconnected:
+            return MessageText(Message::Disconnected);
+        case FetchFailure::ClosedByPeer:
+            return MessageText(Message::ClosedByPeer);
+        case FetchFailure::ConnectionError:
+            return MessageText(Message::ConnectionError);
+        case FetchFailure::NotFound:
+            return MessageText(Message::NotFoundOnServer, {result.subject});
+        case FetchFailure::Rejected:
+            return HttpStatusText(static_cast<std::int16_t>(result.status));
+        case FetchFailure::TooManyRedirects:
+            return MessageText(Message::TooManyRedirects);
+        case FetchFailure::Malformed:
+            return MessageText(Message::MalformedResponse);
+        case FetchFailure::OutOfMemory:
+            return SocketErrorText(kErrorOutOfMemory);
+        case FetchFailure::NotSaved:
+            return MessageText(Message::ImageNotSaved, {result.subject});
+        case FetchFailure::Empty:
+            return MessageText(Message::ImageNotFetched, {result.subject});
+    }
+    return {};
+}
+
+std::string RetrievalFailureText(const RetrievalResult& result) {
+    switch (result.failure) {
+        case RetrievalFailure::None:
+            return {};
+        case RetrievalFailure::Fetch:
+            return FetchFailureText(result.fetch);
+        case RetrievalFailure::SourceMissing:
+            return MessageText(Message::SourceMissing, {result.subject});
+        case RetrievalFailure::SourceUnreadable:
+            return MessageText(Message::SourceUnreadable, {result.subject});
+        case RetrievalFailure::NoMatch:
+            return MessageText(Message::NoMatch);
+        case RetrievalFailure::NthBeyondCount:
+            return MessageText(Message::NthBeyondCount,
+                               {std::to_string(result.wanted), std::to_string(result.count)});
+        case RetrievalFailure::NothingContaining:
+            return MessageText(Message::NothingContaining, {result.subject});
+        case RetrievalFailure::NothingNamed:
+            return MessageText(Message::NothingNamed);
+        case RetrievalFailure::ImageMissing:
+            return MessageText(Message::ImageMissing, {result.subject});
+        case RetrievalFailure::ImageNotCopied:
+            return MessageText(Message::ImageNotCopied, {result.subject, result.target});
+        case RetrievalFailure::PictureRefused:
+            return PictureErrorText(result.subject, result.decode);
+        case RetrievalFailure::PngUnreadable:
+            return MessageText(Message::PngUnreadable);
+        case RetrievalFailure::PngNotConverted:
+            return MessageText(Message::PngNotConverted);
+        case RetrievalFailure::Cancelled:
+            return MessageText(Message::Cancelled);
+        case RetrievalFailure::NoConnection:
+            return {};
+        case RetrievalFailure::UnusableFileName:
+            return MessageText(Message::UnusableFileName, {result.file, result.target, result.subject});
+    }
+    return {};
+}
+
+std::string DesktopFailureText(const DesktopResult& result) {
+    switch (result.failure) {
+        case DesktopFailure::None:
+            return {};
+        case DesktopFailure::NoDataFolder:
+            return MessageText(Message::NoDataFolder);
+        case DesktopFailure::FolderNotMade:
+            return MessageText(Message::FolderNotMade, {result.subject});
+        case DesktopFailure::NoSystemFolder:
+            return MessageText(Message::NoSystemFolder);
+        case DesktopFailure::NoUserFolder:
+            return MessageText(Message::NoUserFolder);
+        case DesktopFailure::UserFolderNotMade:
+            return MessageText(Message::UserFolderNotMade, {result.subject});
+        case DesktopFailure::NoScreen:
+            return MessageText(Message::NoScreen);
+        case DesktopFailure::NoDisplay:
+            return MessageText(Message::NoDisplay);
+        case DesktopFailure::NotDrawn:
+            return MessageText(Message::NotDrawn, {result.subject});
+        case DesktopFailure::FileNotPrepared:
+            return MessageText(Message::FileNotPrepared, {result.subject});
+        case DesktopFailure::ToolWarned:
+            return MessageText(Message::ToolWarned, {result.tool, result.said});
+        case DesktopFailure::ToolNotRun:
+            return MessageText(Message::ToolNotRun, {result.tool});
+        case DesktopFailure::ToolFailed:
+            return result.said.empty()
+                       ? MessageText(Message::ToolFailed, {result.tool, std::to_string(result.status)})
+                       : MessageText(Message::ToolFailedSaying,
+                                     {result.tool, std::to_string(result.status), result.said});
+        case DesktopFailure::ValueNotKept:
+            return MessageText(Message::ValueNotKept, {result.tool});
+        case DesktopFailure::Refused:
+            return MessageText(Message::DesktopRefused);
+        case DesktopFailure::SystemRefused:
+            return MessageText(Message::SystemRefused, {std::to_string(result.status)});
+    }
+    return {};
+}
+
+FailureBox InstallFailureBox(const InstallResult& result) {
+    // The change failed: the message, and on its second line why, so that an unattended
+    // run (a cron job without a display, say) learns more than that it failed.
+    auto changeFailed = [](const std::string& reason) {
+        return FailureBox{BoxKind::Notice, reason.empty()
+                                               ? MessageText(Message::ChangeFailed)
+                                               : MessageText(Message::ChangeFailedBecause, {reason})};
+    };
+    switch (result.outcome) {
+        case InstallOutcome::Installed:
+        case InstallOutcome::Stopped:
+            return {BoxKind::Nothing, {}};
+        case InstallOutcome::NoFolder:
+        case InstallOutcome::Refused:
+            return changeFailed(DesktopFailureText(result.desktop));
+        case InstallOutcome::NotWritten:
+            return changeFailed(MessageText(Message::BitmapNotWritten, {result.subject}));
+        case InstallOutcome::PictureRefused:
+            return {BoxKind::Error, PictureErrorText(result.subject, result.decode)};
+        case InstallOutcome::PngUnreadable:
+            return {BoxKind::Notice, MessageText(Message::PngReadError)};
+        case InstallOutcome::PngNotConverted:
+            return {BoxKind::Notice, MessageText(Message::PngConvertError)};
+        case InstallOutcome::UnsupportedKind:
+            return {BoxKind::Notice, MessageText(Message::UnsupportedKind)};
+    }
+    return {BoxKind::Nothing, {}};
+}
+
+}  // namespace vexal

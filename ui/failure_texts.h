@@ -1,0 +1,38 @@
+// The words for each kind of failure the layers below report, from the table of
+// messages (and net/'s table of status and socket-error texts).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "gather/retrieval_owner.h"
+#include "host/desktop.h"
+#include "host/image_decoder.h"
+#include "net/transfer.h"
+#include "wallpaper/install.h"
+
+namespace vexal {
+
+// The message for a picture that could not be used, naming the file.
+std::string PictureErrorText(const std::string& path, const DecodeResult& result);
+
+// The message for a failed fetch; empty when there is nothing to say (the user declined
+// to wait for a silent server, having been asked).
+std::string FetchFailureText(const FetchResult& result);
+
+// The message for a failed retrieval; empty when there is nothing to say.
+std::string RetrievalFailureText(const RetrievalResult& result);
+
+// Why the desktop failed, as the second line of a message; empty when it gave no reason.
+std::string DesktopFailureText(const DesktopResult& result);
+
+// How a failed installation is told: an error box (title TitleText), a plain notice
+// (title "vexal"), or nothing.
+enum class BoxKind : std::uint8_t { Nothing, Error, Notice };
+struct FailureBox {
+    BoxKind kind = BoxKind::Nothing;
+    std::string text;
+};
+FailureBox InstallFailureBox(const InstallResult& result);
+
+}  // namespace vexal
