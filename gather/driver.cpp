@@ -174,8 +174,14 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches, RetrievalOwner& ow
         if (!program.WorkImageIsChosen) {
             const std::string temp = TempPathFor(work, host.guard);
             if (!host.files->CopyFile(program.ChosenImage, temp) || !host.files->RenameFile(temp, work)) {
+                const FileFailure why = host.files->LastFailure();
                 host.files->DeleteFile(temp);
-                return Fail(host, owner, RetrievalFailure::ImageNotCopied, program.ChosenImage, work);
+                RetrievalResult result;
+                result.failure = RetrievalFailure::ImageNotCopied;
+                result.subject = program.ChosenImage;
+                result.target = work;
+                result.fileFailure = why;
+                return Fail(host, owner, result);
             }
         }
         program.WorkImageFile = work;

@@ -41,6 +41,7 @@ struct RetrievalResult {
     std::int64_t count = 0;
     DecodeResult decode;
     std::string file;
+    FileFailure fileFailure = FileFailure::Nothing;  // why a file was not written
     bool Ok() const { return failure == RetrievalFailure::None; }
 };
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "host/file_system.h"
+
 namespace vexal {
 
 // Why the desktop could not do what it was asked.
@@ -34,6 +36,7 @@ struct DesktopResult {
     std::string tool;
     std::string said;
     std::int64_t status = 0;
+    FileFailure fileFailure = FileFailure::Nothing;  // why a folder was not made
     bool Ok() const { return failure == DesktopFailure::None; }
     explicit operator bool() const { return Ok(); }
 };

@@ -8,6 +8,31 @@
 
 namespace vexal {
 
+// Why a file operation failed, as far as the user can do something about it.
+enum class FileFailure : std::uint8_t {
+    Nothing,  // not "None", which X11's headers define as a macro
+    DiskFull,      // no space left (or the quota is used up)
+    NotPermitted,  // the user may not write there
+    ReadOnly,      // the file system is mounted read-only, or the medium is write-protected
+    Other,
+};
+
+// The cause in words, appended to the line of a message that says what could not be done
+// ("…を書き込めませんでした。ディスクの空きが足りません。"); empty when there is nothing the
+// user could act on.
+inline std::string FileFailureText(FileFailure failure) {
+    switch (failure) {
+        case FileFailure::DiskFull:
+            return "ディスクの空きが足りません。";
+        case FileFailure::NotPermitted:
+            return "書き込みが許可されていません。";
+        case FileFailure::ReadOnly:
+            return "読み取り専用の場所です。";
+        default:
+            return {};
+    }
+}
+
 struct DirEntry {
     std::string name;
     bool isDirectory = false;
@@ -64,6 +89,9 @@ public:
     // 932: systems that keep their text in UTF-8 make such files. Otherwise they are read
     // as code page 932 only, as the files' own format has it.
     virtual bool TextMayBeUtf8() const { return false; }
+    // Why the last operation that returned false failed, from the system's own error;
+    // Other where the platform cannot tell.
+    virtual FileFailure LastFailure() const { return FileFailure::Other; }
 };
 
 }  // namespace vexal

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "host/file_system.h"
 #include "host/picture.h"
 
 namespace vexal {
@@ -41,8 +42,9 @@ struct DecodeResult {
 struct BmpFromFile {
     // False when the decoder leaves this picture to Decode and the portable bitmap writer.
     bool handled = false;
-    DecodeResult decoded;  // why the picture could not be read
-    bool written = false;  // the picture was read and the whole bitmap written
+    DecodeResult decoded;                          // why the picture could not be read
+    bool written = false;                          // the picture was read and the whole bitmap written
+    FileFailure writeFailure = FileFailure::Nothing;  // why the bitmap was not written
 };
 
 class ImageDecoder {

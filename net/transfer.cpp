@@ -122,8 +122,10 @@ FetchResult Transfer::SetGrpData(const TransferSettings& settings, std::string i
         return result_;
     }
     if (fileFailed_ || (fileBytes_ != 0 && !services_.files->RenameFile(filePath_, workFile))) {
+        const FileFailure why = services_.files->LastFailure();
         DropPartialFile();
         Fail(FetchFailure::NotSaved, 0, workFile);
+        result_.fileFailure = why;
         return result_;
     }
     // An empty body is no picture; handing it on would only fail later, less clearly.

@@ -42,8 +42,9 @@ enum class FetchFailure : std::uint8_t {
 // What one fetch did.
 struct FetchResult {
     FetchFailure failure = FetchFailure::None;
-    std::int32_t status = 0;  // the HTTP status, or the socket's error number
-    std::string subject;      // what the failure's message names
+    std::int32_t status = 0;                      // the HTTP status, or the socket's error number
+    std::string subject;                          // what the failure's message names
+    FileFailure fileFailure = FileFailure::Nothing;  // why the working file was not saved
     bool Ok() const { return failure == FetchFailure::None; }
 };
 

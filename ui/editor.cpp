@@ -253,7 +253,8 @@ bool EditorPresenter::Save() {
             Error(program_, host_, Message::SettingsUnstorable);
             return false;
         case SaveResult::WriteFailed:
-            Error(program_, host_, Message::SettingsNotWritten, {program_.SettingsFileName});
+            Error(program_, host_, Message::SettingsNotWritten,
+                  {program_.SettingsFileName, FileFailureText(host_.files->LastFailure())});
             return false;
     }
     return false;

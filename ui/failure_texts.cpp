@@ -43,7 +43,7 @@ std::string FetchFailureText(const FetchResult& result) {
         case FetchFailure::OutOfMemory:
             return SocketErrorText(kErrorOutOfMemory);
         case FetchFailure::NotSaved:
-            return MessageText(Message::ImageNotSaved, {result.subject});
+            return MessageText(Message::ImageNotSaved, {result.subject, FileFailureText(result.fileFailure)});
         case FetchFailure::Empty:
             return MessageText(Message::ImageNotFetched, {result.subject});
     }
@@ -72,7 +72,8 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
         case RetrievalFailure::ImageMissing:
             return MessageText(Message::ImageMissing, {result.subject});
         case RetrievalFailure::ImageNotCopied:
-            return MessageText(Message::ImageNotCopied, {result.subject, result.target});
+            return MessageText(Message::ImageNotCopied,
+                               {result.subject, result.target, FileFailureText(result.fileFailure)});
         case RetrievalFailure::PictureRefused:
             return PictureErrorText(result.subject, result.decode);
         case RetrievalFailure::PngUnreadable:
@@ -96,7 +97,7 @@ std::string DesktopFailureText(const DesktopResult& result) {
         case DesktopFailure::NoDataFolder:
             return MessageText(Message::NoDataFolder);
         case DesktopFailure::FolderNotMade:
-            return MessageText(Message::FolderNotMade, {result.subject});
+            return MessageText(Message::FolderNotMade, {result.subject, FileFailureText(result.fileFailure)});
         case DesktopFailure::NoSystemFolder:
             return MessageText(Message::NoSystemFolder);
         case DesktopFailure::NoUserFolder:
@@ -146,7 +147,8 @@ FailureBox InstallFailureBox(const InstallResult& result) {
         case InstallOutcome::Refused:
             return changeFailed(DesktopFailureText(result.desktop));
         case InstallOutcome::NotWritten:
-            return changeFailed(MessageText(Message::BitmapNotWritten, {result.subject}));
+            return changeFailed(MessageText(Message::BitmapNotWritten,
+                                            {result.subject, FileFailureText(result.fileFailure)}));
         case InstallOutcome::PictureRefused:
             return {BoxKind::Error, PictureErrorText(result.subject, result.decode)};
         case InstallOutcome::PngUnreadable:

@@ -29,7 +29,7 @@ enum class Message : std::uint16_t {
     EntryFieldUnstorable,  // {1} the identifier, {2} the field's name
     EntryNameUnstorable,   // {1} the identifier
     SettingsUnstorable,
-    SettingsNotWritten,   // {1} the settings file's name
+    SettingsNotWritten,   // {1} the settings file's name, {2} why, in words (or nothing)
     DeleteEntryQuestion,  // {1} the identifier
     PreviewUrlEmpty,
     SetWallpaperUrlEmpty,
@@ -49,7 +49,7 @@ enum class Message : std::uint16_t {
     NotFoundOnServer,  // {1} the path requested
     TooManyRedirects,
     MalformedResponse,
-    ImageNotSaved,    // {1} the working file
+    ImageNotSaved,    // {1} the working file, {2} why, in words (or nothing)
     ImageNotFetched,  // {1} the picture asked for
 
     // Gathering and bringing the picture in.
@@ -63,7 +63,7 @@ enum class Message : std::uint16_t {
     NothingContaining,  // {1} the text asked for
     NothingNamed,
     ImageMissing,    // {1} the picture
-    ImageNotCopied,  // {1} the picture, {2} the working file
+    ImageNotCopied,  // {1} the picture, {2} the working file, {3} why, in words (or nothing)
     PngUnreadable,
     PngNotConverted,
     UnusableFileName,  // {1} the settings file, {2} the key, {3} the name it holds
@@ -73,14 +73,14 @@ enum class Message : std::uint16_t {
     PictureUnreadable,  // {1} the picture
     ChangeFailed,
     ChangeFailedBecause,  // {1} why, on the second line
-    BitmapNotWritten,     // {1} the bitmap
+    BitmapNotWritten,     // {1} the bitmap, {2} why, in words (or nothing)
     PngReadError,
     PngConvertError,
     UnsupportedKind,
 
     // Why the desktop failed, the second line of ChangeFailedBecause.
     NoDataFolder,
-    FolderNotMade,  // {1} the folder
+    FolderNotMade,  // {1} the folder, {2} why, in words (or nothing)
     NoSystemFolder,
     NoUserFolder,
     UserFolderNotMade,  // {1} the folder

@@ -36,6 +36,13 @@ InstallResult PictureRefused(const Program& program, const std::string& imagePat
     return result;
 }
 
+// The bitmap could not be written, and the system said why.
+InstallResult NotWritten(FileFailure why) {
+    InstallResult result = Failed(InstallOutcome::NotWritten);
+    result.fileFailure = why;
+    return result;
+}
+
 // Writes the bitmap for a GIF or JPEG from the picture the preview already shows, or
 // from a fresh read when it shows none. A fresh read is let go once the bitmap is
 // written: the window is hidden and about to close, and keeping it would hold the
@@ -44,12 +51,16 @@ InstallResult WriteFromPicture(const Program& program, Host& host, PreviewPictur
                                const std::string& imagePath, const std::string& destination) {
     if (preview.PictureLoaded && !preview.picture.Empty()) {
         if (WriteBmp(*host.files, destination, preview.picture)) return {};
-        return Failed(InstallOutcome::NotWritten);
+        return NotWritten(host.files->LastFailure());
     }
     if (!host.images) return PictureRefused(program, imagePath, {DecodeError::Unreadable, 0, 0});
     const BmpFromFile converted = ConvertToBmp(*host.images, *host.files, imagePath, destination);
     if (!converted.decoded.Ok()) return PictureRefused(program, imagePath, converted.decoded);
-    return converted.written ? InstallResult{} : Failed(InstallOutcome::NotWritten);
+    if (converted.written) return {};
+    // Written by the decoder itself, or through the file system when it left the writing
+    // to the portable path.
+    return NotWritten(converted.writeFailure != FileFailure::Nothing ? converted.writeFailure
+                                                                  : host.files->LastFailure());
 }
 
 }  // namespace
@@ -106,7 +117,7 @@ InstallResult InstallWallpaper(Program& program, Host& host, PreviewPicture& pre
             host.files->RenameDurably(imagePath, destination)) {
             moved = true;
         } else if (!host.files->CopyFile(imagePath, temp)) {
-            return failed(Failed(InstallOutcome::NotWritten));
+            return failed(NotWritten(host.files->LastFailure()));
         }
     } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg || kind == PictureKind::Webp) {
         const InstallResult written = WriteFromPicture(program, host, preview, imagePath, temp);
@@ -125,7 +136,8 @@ InstallResult InstallWallpaper(Program& program, Host& host, PreviewPicture& pre
     if (!moved) {
         // Asked to stop while the bitmap was being written: the old wallpaper stays.
         if (host.guard && host.guard->StopRequested()) return failed(Failed(InstallOutcome::Stopped));
-        if (!host.files->RenameDurably(temp, destination)) return failed(Failed(InstallOutcome::NotWritten));
+        if (!host.files->RenameDurably(temp, destination))
+            return failed(NotWritten(host.files->LastFailure()));
     }
 
     if (program.RunMode != RunModeValue::Direct) {

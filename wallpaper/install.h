@@ -45,6 +45,7 @@ struct InstallResult {
     std::string subject;
     DecodeResult decode;
     DesktopResult desktop;
+    FileFailure fileFailure = FileFailure::Nothing;  // why the bitmap was not written
     bool Ok() const { return outcome == InstallOutcome::Installed; }
 };
 

@@ -17,6 +17,7 @@ bool WriteAllAt(int fd, const unsigned char* data, std::size_t count, std::uint6
     while (count > 0) {
         const ssize_t n = ::pwrite(fd, data, count, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = ENOSPC;  // a write that takes nothing: the disk is full
         if (n <= 0) return false;
         data += n;
         count -= static_cast<std::size_t>(n);
@@ -46,11 +47,13 @@ bool BmpFileWriter::Open() {
         return false;
     fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) {
+        error_ = errno;
         fd_ = -1;
         return false;
     }
     const std::string header = BmpHeader(width_, height_);
-    return WriteAllAt(fd_, reinterpret_cast<const unsigned char*>(header.data()), header.size(), 0);
+    return WriteAllAt(fd_, reinterpret_cast<const unsigned char*>(header.data()), header.size(), 0) ||
+           Failed();
 }
 
 bool BmpFileWriter::WriteRows(std::int32_t top, std::int32_t count, const unsigned char* rows) {
@@ -58,15 +61,16 @@ bool BmpFileWriter::WriteRows(std::int32_t top, std::int32_t count, const unsign
     const std::uint64_t firstStored = static_cast<std::uint64_t>(height_ - top - count);
     rowsWritten_ += count;
     return WriteAllAt(fd_, rows, rowBytes_ * static_cast<std::size_t>(count),
-                      kBmpHeaderSize + firstStored * rowBytes_);
+                      kBmpHeaderSize + firstStored * rowBytes_) ||
+           Failed();
 }
 
 bool BmpFileWriter::Commit() {
     // A row never written would stand as zeros in a file that looks complete.
     if (fd_ < 0 || rowsWritten_ != height_) return false;
-    const bool closed = ::close(fd_) == 0;
+    const bool closed = ::close(fd_) == 0 || Failed();
     fd_ = -2;  // closed, the file still to be removed on failure
-    if (!closed || ::rename(temporary_.c_str(), destination_.c_str()) != 0) return false;
+    if (!closed || (::rename(temporary_.c_str(), destination_.c_str()) != 0 && !Failed())) return false;
     committed_ = true;
     return true;
 }

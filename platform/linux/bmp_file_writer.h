@@ -5,6 +5,7 @@
 // that fails half way leaves the previous bitmap as it was.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
@@ -27,13 +28,21 @@ public:
     [[nodiscard]] bool WriteRows(std::int32_t top, std::int32_t count, const unsigned char* rows);
     // Puts the finished file in place of the destination.
     [[nodiscard]] bool Commit();
+    // The system's error of the first write that failed, 0 when none did.
+    int Error() const { return error_; }
 
 private:
+    // Keeps the first failure's errno; false, for the caller to return.
+    bool Failed() {
+        if (error_ == 0) error_ = errno;
+        return false;
+    }
     std::string destination_, temporary_;
     std::int32_t width_, height_;
     std::size_t rowBytes_;
     std::int64_t rowsWritten_ = 0;
     int fd_ = -1;
+    int error_ = 0;
     bool committed_ = false;
 };
 

@@ -21,6 +21,7 @@
 
 #include "platform/linux/bmp_file_writer.h"
 #include "platform/linux/row_ring.h"
+#include "platform/posix/posix_file_system.h"
 
 namespace vexal {
 namespace {
@@ -234,6 +235,7 @@ BmpFromFile JpegToBmp(const std::string& path, const std::string& destination) {
         return result;
     }
     result.written = writtenOk && writer.Commit();
+    if (!result.written) result.writeFailure = FileFailureOf(writer.Error());
     return result;
 }
 

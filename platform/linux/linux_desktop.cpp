@@ -23,6 +23,7 @@
 #include "host/run_guard.h"
 #include "platform/linux/bmp_layout.h"
 #include "platform/linux/x11_root.h"
+#include "platform/posix/posix_file_system.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -156,7 +157,12 @@ std::string LinuxDesktop::DataFolder() const {
 DesktopResult LinuxDesktop::WallpaperFolder(std::string& folderOut) {
     folderOut = DataFolder();
     if (folderOut.empty()) return Failure(DesktopFailure::NoDataFolder);
-    if (!MakeFolders(folderOut)) return Failure(DesktopFailure::FolderNotMade, folderOut);
+    if (!MakeFolders(folderOut)) {
+        const FileFailure why = FileFailureOf(errno);
+        DesktopResult result = Failure(DesktopFailure::FolderNotMade, folderOut);
+        result.fileFailure = why;
+        return result;
+    }
     return {};
 }
 

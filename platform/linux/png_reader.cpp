@@ -21,6 +21,7 @@
 
 #include "platform/linux/bmp_file_writer.h"
 #include "platform/linux/row_ring.h"
+#include "platform/posix/posix_file_system.h"
 
 namespace vexal {
 namespace {
@@ -449,8 +450,10 @@ BmpFromFile PngToBmp(const std::string& path, const std::string& destination) {
     out.handled = true;
     if (read == PngReadResult::Decoded) {
         out.written = writer->Commit();
+        if (!out.written) out.writeFailure = FileFailureOf(writer->Error());
     } else if (store && store->WriteFailed()) {
         out.decoded.error = DecodeError::None;  // the picture was fine; the file was not
+        out.writeFailure = FileFailureOf(writer->Error());
     }
     return out;
 }

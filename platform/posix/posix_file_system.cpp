@@ -82,6 +82,24 @@ std::string FinalTarget(const std::string& path) {
 
 }  // namespace
 
+FileFailure FileFailureOf(int error) {
+    switch (error) {
+        case 0:
+            return FileFailure::Nothing;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return FileFailure::DiskFull;
+        case EACCES:
+        case EPERM:
+            return FileFailure::NotPermitted;
+        case EROFS:
+            return FileFailure::ReadOnly;
+        default:
+            return FileFailure::Other;
+    }
+}
+
 bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
     bytesOut.clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -113,15 +131,23 @@ bool PosixFileSystem::ReplaceFile(const std::string& linkOrPath, std::string_vie
     // by which a later run recognises, and removes, what a killed save left.
     const std::string temp = TempPathFor(path, static_cast<std::uint32_t>(::getpid()));
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0) return Fail(errno);
     // Keep the permissions of the file being replaced.
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
     bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+    int error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
         ::unlink(temp.c_str());
-        return false;
+        return Fail(error);
     }
     // Make the rename itself durable.
     int dirFd = ::open(DirName(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -134,16 +160,24 @@ bool PosixFileSystem::ReplaceFile(const std::string& linkOrPath, std::string_vie
 
 bool PosixFileSystem::WriteFile(const std::string& path, std::string_view bytes) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes);
-    return (::close(fd) == 0) && ok;
+    if (fd < 0) return Fail(errno);
+    if (!WriteAll(fd, bytes)) {
+        const int error = errno;
+        ::close(fd);
+        return Fail(error);
+    }
+    return ::close(fd) == 0 || Fail(errno);
 }
 
 bool PosixFileSystem::AppendFile(const std::string& path, std::string_view bytes) {
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes);
-    return (::close(fd) == 0) && ok;
+    if (fd < 0) return Fail(errno);
+    if (!WriteAll(fd, bytes)) {
+        const int error = errno;
+        ::close(fd);
+        return Fail(error);
+    }
+    return ::close(fd) == 0 || Fail(errno);
 }
 
 bool PosixFileSystem::IsNormalFile(const std::string& path) {
@@ -156,18 +190,19 @@ bool PosixFileSystem::IsNormalFile(const std::string& path) {
 // in memory nor passed through it twice.
 bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
+    if (in < 0) return Fail(0);  // the source's failure is no cause of the destination's
     struct stat source {};
     if (::fstat(in, &source) != 0 || S_ISDIR(source.st_mode)) {
         ::close(in);
-        return false;
+        return Fail(0);
     }
     const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     struct stat target {};
     if (out < 0 || ::fstat(out, &target) != 0) {
+        const int error = errno;
         if (out >= 0) ::close(out);
         ::close(in);
-        return false;
+        return Fail(error);
     }
     // A file copied onto itself is already what it should be; truncating it would lose it.
     if (source.st_dev == target.st_dev && source.st_ino == target.st_ino) {
@@ -179,6 +214,7 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
     // file's blocks only to take new ones costs more than reusing them.
     bool ok = true;
     bool inKernel = true;
+    int error = 0;
     while (ok) {
         const ssize_t n =
             inKernel ? ::copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0) : -1;
@@ -196,20 +232,28 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
                 }
                 if (!WriteAll(out, std::string_view(buffer, static_cast<std::size_t>(r)))) {
                     ok = false;
+                    error = errno;
                     break;
                 }
             }
             break;
         }
-        if (errno != EINTR) ok = false;
+        if (errno != EINTR) {
+            ok = false;
+            error = errno;
+        }
     }
     if (ok) {
         const off_t length = ::lseek(out, 0, SEEK_CUR);
         ok = length >= 0 && ::ftruncate(out, length) == 0;
+        if (!ok) error = errno;
     }
-    ok = (::close(out) == 0) && ok;
+    if (::close(out) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
     ::close(in);
-    return ok;
+    return ok || Fail(error);
 }
 
 bool PosixFileSystem::DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
@@ -226,14 +270,13 @@ bool PosixFileSystem::RenameFile(const std::string& from, const std::string& to)
     struct stat st {};
     if ((::lstat(from.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ||
         (::stat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) || (!to.empty() && to.back() == '/')) {
-        errno = EISDIR;
-        return false;
+        return Fail(EISDIR);
     }
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) {
         ::unlink(from.c_str());
         return true;
     }
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    return ::rename(from.c_str(), to.c_str()) == 0 || Fail(errno);
 }
 
 bool PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {

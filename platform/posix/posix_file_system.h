@@ -6,6 +6,9 @@
 
 namespace vexal {
 
+// The failure an errno stands for.
+FileFailure FileFailureOf(int error);
+
 class PosixFileSystem final : public FileSystem {
 public:
     bool ReadFile(const std::string& path, std::string& bytesOut) override;
@@ -25,6 +28,15 @@ public:
     bool FolderIdentity(const std::string& folder, std::string& idOut) override;
     // POSIX systems keep their text in UTF-8.
     bool TextMayBeUtf8() const override { return true; }
+    FileFailure LastFailure() const override { return last_; }
+
+private:
+    // Records why an operation failed; false, for the caller to return.
+    bool Fail(int error) {
+        last_ = FileFailureOf(error);
+        return false;
+    }
+    FileFailure last_ = FileFailure::Nothing;
 };
 
 }  // namespace vexal

@@ -52,6 +52,22 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 }  // namespace
 
+FileFailure FileFailureOfWin32(unsigned long error) {
+    switch (error) {
+        case ERROR_SUCCESS:
+            return FileFailure::Nothing;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return FileFailure::DiskFull;
+        case ERROR_ACCESS_DENIED:
+            return FileFailure::NotPermitted;
+        case ERROR_WRITE_PROTECT:
+            return FileFailure::ReadOnly;
+        default:
+            return FileFailure::Other;
+    }
+}
+
 bool Win32FileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
     bytesOut.clear();
     File f(::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -75,31 +91,39 @@ bool Win32FileSystem::ReplaceFile(const std::string& path, std::string_view byte
     // prefix by which a later run recognises, and removes, what a killed save left.
     const std::wstring temp = win32::Widen(TempPathFor(path, ::GetCurrentProcessId()));
     File f(CreateForWriting(temp));
-    if (!f.ok()) return false;
+    if (!f.ok()) return Fail(::GetLastError());
     bool ok = WriteAll(f.get(), bytes) && ::FlushFileBuffers(f.get());
-    ok = f.Close() && ok;
-    if (!ok ||
+    DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
+    if (!f.Close() && ok) {
+        ok = false;
+        error = ::GetLastError();
+    }
+    if (ok &&
         !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ok = false;
+        error = ::GetLastError();
+    }
+    if (!ok) {
         ::DeleteFileW(temp.c_str());
-        return false;
+        return Fail(error);
     }
     return true;
 }
 
 bool Win32FileSystem::WriteFile(const std::string& path, std::string_view bytes) {
     File f(CreateForWriting(win32::Widen(path)));
-    if (!f.ok()) return false;
-    const bool ok = WriteAll(f.get(), bytes);
-    return f.Close() && ok;
+    if (!f.ok()) return Fail(::GetLastError());
+    if (!WriteAll(f.get(), bytes)) return Fail(::GetLastError());
+    return f.Close() || Fail(::GetLastError());
 }
 
 bool Win32FileSystem::AppendFile(const std::string& path, std::string_view bytes) {
     // FILE_APPEND_DATA alone makes every write land at the end; the file must exist.
     File f(::CreateFileW(win32::Widen(path).c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f.ok()) return false;
-    const bool ok = WriteAll(f.get(), bytes);
-    return f.Close() && ok;
+    if (!f.ok()) return Fail(::GetLastError());
+    if (!WriteAll(f.get(), bytes)) return Fail(::GetLastError());
+    return f.Close() || Fail(::GetLastError());
 }
 
 bool Win32FileSystem::IsNormalFile(const std::string& path) {
@@ -113,7 +137,7 @@ bool Win32FileSystem::IsNormalFile(const std::string& path) {
 
 bool Win32FileSystem::CopyFile(const std::string& from, const std::string& to) {
     const std::wstring target = win32::Widen(to);
-    if (!::CopyFileW(win32::Widen(from).c_str(), target.c_str(), FALSE)) return false;
+    if (!::CopyFileW(win32::Widen(from).c_str(), target.c_str(), FALSE)) return Fail(::GetLastError());
     // CopyFileW carries the source's attributes over; a read-only working copy could then
     // neither be replaced by the next copy nor deleted at the end of the run.
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
@@ -130,7 +154,8 @@ bool Win32FileSystem::DeleteFile(const std::string& path) {
 // file or the new one.
 bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to) {
     return ::MoveFileExW(win32::Widen(from).c_str(), win32::Widen(to).c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+           Fail(::GetLastError());
 }
 
 // MOVEFILE_WRITE_THROUGH makes the move itself durable but not the data of a file that is
@@ -139,9 +164,10 @@ bool Win32FileSystem::RenameDurably(const std::string& from, const std::string& 
     File f(::CreateFileW(win32::Widen(from).c_str(), GENERIC_WRITE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f.ok()) return false;
+    if (!f.ok()) return Fail(::GetLastError());
     const bool flushed = ::FlushFileBuffers(f.get()) != 0;
-    if (!f.Close() || !flushed) return false;
+    if (!flushed) return Fail(::GetLastError());
+    if (!f.Close()) return Fail(::GetLastError());
     return RenameFile(from, to);
 }
 

@@ -6,6 +6,9 @@
 
 namespace vexal {
 
+// The failure a system error code (GetLastError) stands for.
+FileFailure FileFailureOfWin32(unsigned long error);
+
 class Win32FileSystem final : public FileSystem {
 public:
     bool ReadFile(const std::string& path, std::string& bytesOut) override;
@@ -21,6 +24,15 @@ public:
     bool FolderIdentity(const std::string& folder, std::string& idOut) override;
     // Notepad saves UTF-8 by default, so a hand-made list or settings file may be either.
     bool TextMayBeUtf8() const override { return true; }
+    FileFailure LastFailure() const override { return last_; }
+
+private:
+    // Records why an operation failed; false, for the caller to return.
+    bool Fail(unsigned long error) {
+        last_ = FileFailureOfWin32(error);
+        return false;
+    }
+    FileFailure last_ = FileFailure::Nothing;
 };
 
 }  // namespace vexal

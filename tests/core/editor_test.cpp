@@ -556,6 +556,12 @@ TEST_F(EditorFixture, FailedWriteIsReportedAndTheEditorStays) {
     editor.cbEnd_Click();
     ASSERT_EQ(host.dialogs.boxes.size(), 1u);
     EXPECT_EQ(host.dialogs.boxes[0].text, "設定ファイル vexal.ini に書き込めませんでした。");
+    host.files.failWith = FileFailure::DiskFull;
+    editor.cbEnd_Click();
+    ASSERT_EQ(host.dialogs.boxes.size(), 2u);
+    EXPECT_EQ(host.dialogs.boxes[1].text,
+              "設定ファイル vexal.ini に書き込めませんでした。ディスクの空きが足りません。");
+    host.dialogs.boxes.pop_back();
     EXPECT_FALSE(host.process.ended);
     // A retrieval would run from settings that are not on disk: both commands stop after
     // their own message about the file.

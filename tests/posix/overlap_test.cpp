@@ -74,9 +74,11 @@ protected:
     }
 
     // One run started in the background, in the working folder, on the test's display.
+    // `uid` runs the program as that user (and group), -1 as the test's.
     testing::StartedProgram Start(const std::vector<std::string>& args,
-                                  const std::map<std::string, std::string>& extraEnv = {}) {
+                                  const std::map<std::string, std::string>& extraEnv = {}, int uid = -1) {
         testing::ProgramOptions options;
+        options.uid = options.gid = uid;
         options.dir = workFolder_;
         options.env = testing::UnattendedX11Env(work_.path(), xvfb_.display());
         options.env["XDG_DATA_HOME"] = dataHome_;
@@ -316,9 +318,10 @@ private:
     bool mounted_ = false;
 };
 
-// Too little room where the bitmap or the working file goes: a message naming the file,
-// status 1, the old wallpaper and the settings file untouched, no partial file left.
-TEST_F(OverlapTest, FullDiskEndsWithAMessageAndKeepsEverything) {
+// Too little room, a read-only file system or a folder the user may not write in, where
+// the bitmap or the working file goes: a message naming the file and, on the same line,
+// why; status 1, the old wallpaper and the settings file untouched, no partial file left.
+TEST_F(OverlapTest, FailedWritesEndWithAMessageThatSaysWhyAndKeepEverything) {
     const std::string body = Slurp(work_ / "big-c.bmp");
     testing::LoopbackServer server([&](testing::ServerConnection& c, int) {
         if (c.ReadRequest().empty()) return;
@@ -327,25 +330,48 @@ TEST_F(OverlapTest, FullDiskEndsWithAMessageAndKeepsEverything) {
     });
     SmallDisk disk(work_ / "small");
     if (!disk.mounted()) GTEST_SKIP() << "no tmpfs could be mounted (not root?)";
+    // A run as another user must reach its files; the folders it writes in stay root's.
+    fs::permissions(work_.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
+    enum class Trouble { Full, ReadOnly, Denied };
+    const std::string bitmapLine = "vexal: 壁紙の変更に失敗しました。\r\n壁紙ファイル " +
+                                   work_ / "small/data/vexal/wallpaper.bmp" + " を書き込めませんでした。";
+    const std::string copyLine =
+        "vexal 1.00: 画像ファイル " + work_ / "big-c.bmp" + " を wpcache.bmp にコピーできませんでした。";
+    const std::string saveLine = "vexal 1.00: 画像ファイル wpcache.bmp を保存できませんでした。";
+    const std::string full = "ディスクの空きが足りません。\n", readOnly = "読み取り専用の場所です。\n",
+                      denied = "書き込みが許可されていません。\n";
     const struct {
         const char* name;
+        Trouble trouble;
         bool dataOnSmallDisk;  // else the working folder is on it
         const char* entry;
         std::string err;
     } rows[] = {
-        {"bitmap", true, "c",
-         "vexal: 壁紙の変更に失敗しました。\r\n壁紙ファイル " + work_ / "small/data/vexal/wallpaper.bmp" +
-             " を書き込めませんでした。\n"},
-        {"convertedBitmap", true, "a",
-         "vexal: 壁紙の変更に失敗しました。\r\n壁紙ファイル " + work_ / "small/data/vexal/wallpaper.bmp" +
-             " を書き込めませんでした。\n"},
-        {"workingCopy", false, "c",
-         "vexal 1.00: 画像ファイル " + work_ / "big-c.bmp" + " を wpcache.bmp にコピーできませんでした。\n"},
-        {"download", false, "web", "vexal 1.00: 画像ファイル wpcache.bmp を保存できませんでした。\n"},
+        {"bitmapFull", Trouble::Full, true, "c", bitmapLine + full},
+        {"convertedBitmapFull", Trouble::Full, true, "a", bitmapLine + full},
+        {"workingCopyFull", Trouble::Full, false, "c", copyLine + full},
+        {"downloadFull", Trouble::Full, false, "web", saveLine + full},
+        {"bitmapReadOnly", Trouble::ReadOnly, true, "c", bitmapLine + readOnly},
+        {"convertedBitmapReadOnly", Trouble::ReadOnly, true, "a", bitmapLine + readOnly},
+        {"workingCopyReadOnly", Trouble::ReadOnly, false, "c", copyLine + readOnly},
+        {"downloadReadOnly", Trouble::ReadOnly, false, "web", saveLine + readOnly},
+        // The data folder, made by root for itself (0700), cannot even be looked into.
+        {"dataFolderDenied", Trouble::Denied, true, "c",
+         "vexal: 壁紙の変更に失敗しました。\r\nデータフォルダ " + work_ / "small/data/vexal" +
+             " を作成できません。" + denied},
+        {"bitmapDenied", Trouble::Denied, true, "c", bitmapLine + denied},
+        {"workingCopyDenied", Trouble::Denied, false, "c", copyLine + denied},
     };
     for (const auto& r : rows) {
         dataHome_ = r.dataOnSmallDisk ? work_ / "small/data" : work_ / "data";
         workFolder_ = r.dataOnSmallDisk ? work_.path() : work_ / "small/work";
+        if (r.trouble == Trouble::Denied && r.dataOnSmallDisk) {
+            // The other user's own working folder: only the data folder is denied.
+            workFolder_ = work_ / "theirs";
+            fs::create_directories(workFolder_);
+            ASSERT_EQ(::chown(workFolder_.c_str(), 65534, 65534), 0);
+        }
         fs::create_directories(workFolder_);
         Settings(workFolder_, {{"a", work_ / "big-a.png"},
                                {"c", work_ / "big-c.bmp"},
@@ -353,7 +379,22 @@ TEST_F(OverlapTest, FullDiskEndsWithAMessageAndKeepsEverything) {
                                {"small", work_ / "small.png"}});
         ASSERT_EQ(Run({"small"}).status, 0) << r.name;
         const std::string old = Slurp(Bitmap()), settings = Slurp(workFolder_ + "/vexal.ini");
-        const RunResult run = Run({r.entry});
+        RunResult run;
+        if (r.trouble == Trouble::ReadOnly) {
+            ASSERT_EQ(::mount(nullptr, (work_ / "small").c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr),
+                      0);
+            run = Run({r.entry});
+            ::mount(nullptr, (work_ / "small").c_str(), nullptr, MS_REMOUNT, nullptr);
+        } else if (r.trouble == Trouble::Denied) {
+            if (std::string(r.name) == "bitmapDenied") {
+                for (const std::string& folder : {dataHome_, dataHome_ + "/vexal"})
+                    fs::permissions(folder, fs::perms::others_read | fs::perms::others_exec,
+                                    fs::perm_options::add);
+            }
+            run = Start({r.entry}, {}, 65534).Finish();
+        } else {
+            run = Run({r.entry});
+        }
         EXPECT_EQ(run.status, 1) << r.name;
         EXPECT_EQ(run.err, r.err) << r.name;
         EXPECT_EQ(Slurp(Bitmap()), old) << r.name;

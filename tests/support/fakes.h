@@ -79,11 +79,14 @@ public:
     bool failWrites = false;
     bool failRenames = false;
     bool failFlushes = false;
+    // Why a failed write or rename failed, as the system would say.
+    FileFailure failWith = FileFailure::Other;
     // The names RenameDurably gave, in order: the files that were on the disk before
     // they took their names.
     std::vector<std::string> durablyRenamed;
     bool textMayBeUtf8 = false;
 
+    FileFailure LastFailure() const override { return failWith; }
     bool ReadFile(const std::string& path, std::string& bytesOut) override {
         auto it = files.find(path);
         if (it == files.end()) return false;

@@ -173,6 +173,21 @@ TEST_F(Win32FileSystemTest, FailedReplaceKeepsTheOldFileWhole) {
     EXPECT_FALSE(files.ReplaceFile(dir / "nowhere\\vexal.ini", "new"));
 }
 
+// A failure says why, from the system's own error, for a message to name. (Wine run as
+// root writes into read-only files, so a folder in the file's place stands for the
+// refusal: Windows answers it with access denied.)
+TEST_F(Win32FileSystemTest, FailuresSayWhyTheyFailed) {
+    Make("wpcache.bmp", "new");
+    ASSERT_TRUE(::CreateDirectoryW(dir.wide("wallpaper.bmp").c_str(), nullptr));
+    EXPECT_FALSE(files.WriteFile(dir / "wallpaper.bmp", "new"));
+    EXPECT_EQ(files.LastFailure(), FileFailure::NotPermitted);
+    EXPECT_EQ(FileFailureText(files.LastFailure()), "書き込みが許可されていません。");
+    EXPECT_FALSE(files.ReplaceFile(dir / "nowhere\\vexal.ini", "new"));
+    EXPECT_EQ(files.LastFailure(), FileFailure::Other) << "a missing folder is no permission problem";
+    EXPECT_EQ(FileFailureText(files.LastFailure()), "");
+    EXPECT_TRUE(files.WriteFile(dir / "wpcache.bmp", "again"));
+}
+
 TEST_F(Win32FileSystemTest, CopyReplacesAndNeverLeavesAReadOnlyWorkingCopy) {
     // Regression: copying a read-only picture made a read-only working copy that the next
     // copy could not replace and the end of the run could not delete.
