@@ -1,8 +1,9 @@
 // Installing a large photo, against peers in the same run, as ratios of median wall
 // times: the photo as PNG and as JPEG, installed through an entry ("vexal NAME") and
-// directly ("vexal -wp FILE"), each against "feh --bg-scale FILE" on the same Xvfb screen
-// (all stretch the photo over the root window), with the peak memory of each; and the
-// PNG-to-bitmap conversion against ImageMagick's "convert big.png big.bmp". The peak
+// directly ("vexal -wp FILE"), and as WebP directly, each against "feh --bg-scale FILE" on
+// the same Xvfb screen (all stretch the photo over the root window), with the peak memory
+// of each; the PNG-to-bitmap conversion against ImageMagick's "convert big.png big.bmp",
+// and the WebP-to-bitmap one against libwebp's "dwebp -bmp". The peak
 // memory of "vexal -wp big.png" is also held to its budget: 1.2 times the decoded photo
 // (width × height × 4) plus 16 MiB.
 //
@@ -197,11 +198,11 @@ int main(int argc, char** argv) {
     }
     Run({"feh", "--bg-scale", png}, env, dir);
     Run({"feh", "--bg-scale", jpg}, env, dir);
+    Run({"feh", "--bg-scale", webp}, env, dir);
 
     std::vector<Case> cases = {
-        {"jpeg.entry", {vexal, "photo"}, jpg},
-        {"jpeg.wp", {vexal, "-wp", jpg}, jpg},
-        {"png.entry", {vexal, "stretch"}, png},
+        {"jpeg.entry", {vexal, "photo"}, jpg},   {"jpeg.wp", {vexal, "-wp", jpg}, jpg},
+        {"webp.wp", {vexal, "-wp", webp}, webp}, {"png.entry", {vexal, "stretch"}, png},
         {"png.wp", {vexal, "-wp", png}, png},
     };
     for (int i = 0; i < runs; ++i)

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vexal::Program program;
     vexal::SiteEntry& entry = program.CurrentEntry();
     for (int i = 0; i < 5; ++i) entry.Filter[i] = (data[0] >> i) & 1;
-    for (int i = 0; i < 4; ++i) entry.Ext[i] = true;
+    for (bool& e : entry.Ext) e = true;
     program.SourceText.assign(reinterpret_cast<const char*>(data + 1), size - 1);
     // Each of the extraction's ten scanners goes over the text at most once, whatever the
     // text holds; more is a rescan that a long page would turn into minutes.

@@ -323,7 +323,7 @@ private:
     }
 
     std::string_view text_;
-    const std::array<bool, 4>& ext_;
+    const std::array<bool, 5>& ext_;
     bool webPage_;
     std::vector<std::string>& out_;
     std::size_t& read_;
@@ -344,7 +344,7 @@ private:
 
 }  // namespace
 
-bool HasAllowedExtension(std::string_view name, const std::array<bool, 4>& ext, bool onWebPage) {
+bool HasAllowedExtension(std::string_view name, const std::array<bool, 5>& ext, bool onWebPage) {
     const PictureKind kind = PictureKindOf(name, onWebPage || IsWebAddress(name));
     return kind != PictureKind::NotAPicture && ext[static_cast<std::size_t>(kind)];
 }

@@ -15,7 +15,7 @@ namespace vexal {
 // True when `name` is a picture of a kind whose flag is set in `ext` (gif, jpg, png, bmp).
 // Names on a web page, and web addresses anywhere, are judged without their query or
 // fragment.
-bool HasAllowedExtension(std::string_view name, const std::array<bool, 4>& ext, bool onWebPage = false);
+bool HasAllowedExtension(std::string_view name, const std::array<bool, 5>& ext, bool onWebPage = false);
 
 // What one extraction cost: the characters its searches went over, counted once per
 // search. Linear in the length of the text whatever the text holds.

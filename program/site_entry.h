@@ -34,7 +34,8 @@ struct SiteEntry {
     ChoiceMode No = ChoiceMode::Nth;
     std::int32_t No_n = 0;
     std::string Refstr;
-    std::array<bool, 4> Ext{};  // gif, jpg, png, bmp
+    // gif, jpg, png, bmp, webp; the fifth is an extension, written only when set.
+    std::array<bool, 5> Ext{};
     std::string Comment;
 
     bool operator==(const SiteEntry&) const = default;
@@ -43,7 +44,7 @@ struct SiteEntry {
 // Element 0 is the working copy a retrieval runs on; 1..N are the registered entries.
 using SiteEntryList = std::vector<SiteEntry>;
 
-// The four extensions, index i paired with Ext(i).
-inline constexpr std::array<const char*, 4> ImageExts = {"gif", "jpg", "png", "bmp"};
+// The extensions, index i paired with Ext(i).
+inline constexpr std::array<const char*, 5> ImageExts = {"gif", "jpg", "png", "bmp", "webp"};
 
 }  // namespace vexal

@@ -127,7 +127,8 @@ std::string FormatEntry(const Program& program, std::int32_t index) {
     out += kCrLf;
     out += "Filter = " + FlagText(e.Filter);
     out += kCrLf;
-    out += "Ext = " + FlagText(e.Ext);
+    // The WebP flag is an extension: a file that does not use it is written as before.
+    out += "Ext = " + FlagText(e.Ext).substr(0, e.Ext[4] ? 5 : 4);
     out += kCrLf;
     out += "WpState = " + std::to_string(static_cast<int>(e.WpState));
     out += kCrLf;

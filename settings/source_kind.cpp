@@ -39,6 +39,7 @@ PictureKind PictureKindOf(std::string_view name, bool webName) {
     name = PictureNamePart(name, webName);
     const std::size_t n = name.size();
     if (n >= 5 && name[n - 5] == '.' && EndsWithNoCase(name, "jpeg")) return PictureKind::Jpg;
+    if (n >= 5 && name[n - 5] == '.' && EndsWithNoCase(name, "webp")) return PictureKind::Webp;
     if (n < 4 || name[n - 4] != '.') return PictureKind::NotAPicture;
     const char a = LowerAscii(name[n - 3]), b = LowerAscii(name[n - 2]), c = LowerAscii(name[n - 1]);
     switch (a) {
@@ -63,6 +64,9 @@ std::string WorkImageFileName(std::string_view cacheFileName, std::string_view c
     const std::size_t n = picture.size();
     if (n >= 5 && picture[n - 5] == '.' && PictureKindOf(picture, false) == PictureKind::Jpg) {
         name += "jpg";
+    } else if (n >= 5 && picture[n - 5] == '.' && PictureKindOf(picture, false) == PictureKind::Webp) {
+        // Three letters would leave "ebp", which names no kind.
+        name += picture.substr(n - 4);
     } else {
         name += LastChars(picture, 3);
     }

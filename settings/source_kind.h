@@ -22,9 +22,9 @@ enum class SourceKind : std::int16_t {
 // names it (VEXAL_FOLDER_SEPARATOR, the character's code) for the system it builds for.
 inline constexpr char kFolderSeparator = static_cast<char>(VEXAL_FOLDER_SEPARATOR);
 
-// The four picture kinds; each value is the index of its flag in Ext and of its name in
+// The picture kinds; each value is the index of its flag in Ext and of its name in
 // ImageExts.
-enum class PictureKind : std::int8_t { NotAPicture = -1, Gif = 0, Jpg = 1, Png = 2, Bmp = 3 };
+enum class PictureKind : std::int8_t { NotAPicture = -1, Gif = 0, Jpg = 1, Png = 2, Bmp = 3, Webp = 4 };
 
 // True for an "http://" or "https://" address, the scheme in any letter case.
 bool IsWebAddress(std::string_view text);
@@ -35,11 +35,12 @@ bool IsWebAddress(std::string_view text);
 std::string_view PictureNamePart(std::string_view name, bool webName);
 
 // Which picture a name ends in, letter case ignored: ".gif", ".jpg" or ".jpeg", ".png",
-// ".bmp"; NotAPicture for anything else.
+// ".bmp", ".webp"; NotAPicture for anything else.
 PictureKind PictureKindOf(std::string_view name, bool webName);
 
 // The working image file for `chosenImage`: `cacheFileName`, ".", and the last three
-// characters of the name (letter case kept), or "jpg" for a name ending in ".jpeg". A web
+// characters of the name (letter case kept), "jpg" for a name ending in ".jpeg", or "webp"
+// for one ending in ".webp" (letter case kept too). A web
 // name (`webName`) is read without its query or fragment.
 std::string WorkImageFileName(std::string_view cacheFileName, std::string_view chosenImage, bool webName);
 

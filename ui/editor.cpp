@@ -15,7 +15,7 @@ namespace vexal {
 namespace {
 
 constexpr int kFilterCount = 6;
-constexpr int kExtCount = 4;
+constexpr int kExtCount = 5;
 constexpr int kOptionCount = 3;
 constexpr double kSpinMin = 0;
 constexpr double kSpinMax = 9999;

@@ -18,7 +18,7 @@ inline constexpr const char* cbPreview = "プレビュー";
 inline constexpr const char* cbSetWP = "壁紙に設定";
 inline constexpr const char* cbEnd = "終了";
 
-inline constexpr std::array<const char*, 4> ckExt = {"GIF", "JPG", "PNG", "BMP"};
+inline constexpr std::array<const char*, 5> ckExt = {"GIF", "JPG", "PNG", "BMP", "WebP"};
 inline constexpr std::array<const char*, 3> opWp = {"中央に表示", "並べて表示", "拡大して表示"};
 
 inline constexpr std::array<const char*, 6> ckFilter = {

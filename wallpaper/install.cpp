@@ -119,7 +119,7 @@ InstallResult InstallWallpaper(Program& program, Host& host, PreviewPicture& pre
         } else if (!host.files->CopyFile(imagePath, temp)) {
             return failed(NotWritten(host.files->LastFailure()));
         }
-    } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg) {
+    } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg || kind == PictureKind::Webp) {
         const InstallResult written = WriteFromPicture(program, host, preview, imagePath, temp);
         if (!written.Ok()) return failed(written);
     } else if (kind == PictureKind::Png) {

@@ -158,11 +158,12 @@ TEST(LinkExtractionTest, SourceTextIsLeftAlone) {
 }
 
 TEST(LinkExtractionTest, AllowedExtensionTable) {
-    const std::array<bool, 4> all{true, true, true, true};
+    const std::array<bool, 5> all{true, true, true, true, true};
     const std::pair<const char*, bool> rows[] = {
-        {"a.gif", true}, {"A.GIF", true},  {"x.Png", true},   {"b.bmp", true},    {".jpg", true},
-        {"jpg", false},  {"a.jpeg", true}, {"a.jpg ", false}, {"agif", false},    {"", false},
-        {"jpeg", false}, {"a.JPEG", true}, {"a.jpe", false},  {"a.xjpeg", false},
+        {"a.gif", true},  {"A.GIF", true},  {"x.Png", true},   {"b.bmp", true},    {".jpg", true},
+        {"jpg", false},   {"a.jpeg", true}, {"a.jpg ", false}, {"agif", false},    {"", false},
+        {"jpeg", false},  {"a.JPEG", true}, {"a.jpe", false},  {"a.xjpeg", false}, {"a.webp", true},
+        {"A.WEBP", true}, {"a.ebp", false}, {"awebp", false},  {".webp", true},    {"a.webpx", false},
     };
     for (auto [name, expected] : rows) EXPECT_EQ(HasAllowedExtension(name, all), expected) << name;
     EXPECT_TRUE(HasAllowedExtension("a.jpeg", {false, true, false, false}));
@@ -173,6 +174,10 @@ TEST(LinkExtractionTest, AllowedExtensionTable) {
     EXPECT_TRUE(HasAllowedExtension("http://h/a.gif?x", all));
     EXPECT_FALSE(HasAllowedExtension("a.gif", {false, true, true, true}));
     EXPECT_TRUE(HasAllowedExtension("a.gif", {true, false, false, false}));
+    // WebP only with its own flag, the fifth.
+    EXPECT_FALSE(HasAllowedExtension("a.webp", {true, true, true, true, false}));
+    EXPECT_TRUE(HasAllowedExtension("http://h/a.webp?w=1", {false, false, false, false, true}));
+    EXPECT_FALSE(HasAllowedExtension("a.png", {false, false, false, false, true}));
 }
 
 // A literal reading of the rules, position by position with fresh searches every time;
@@ -194,6 +199,7 @@ Strings Reference(const std::string& t, const Program& p) {
             piece = piece.substr(0, piece.find_first_of("?#", scheme == std::string::npos ? 0 : scheme + 3));
         }
         if (x[1] && piece.size() >= 5 && ToLower(piece.substr(piece.size() - 5)) == ".jpeg") return true;
+        if (x[4] && piece.size() >= 5 && ToLower(piece.substr(piece.size() - 5)) == ".webp") return true;
         if (piece.size() < 4) return false;
         const std::string tail = ToLower(piece.substr(piece.size() - 4));
         const char* exts[] = {".gif", ".jpg", ".png", ".bmp"};

@@ -53,7 +53,7 @@ TEST(SettingsFileTest, ExampleFileReadsAndWritesBackByteForByte) {
     EXPECT_EQ(e.Url, "C:\\pictures\\");
     EXPECT_EQ(e.Comment, "first line\r\nsecond line");
     EXPECT_EQ(e.Filter, (std::array<bool, 6>{false, false, false, false, false, true}));
-    EXPECT_EQ(e.Ext, (std::array<bool, 4>{true, true, true, true}));
+    EXPECT_EQ(e.Ext, (std::array<bool, 5>{true, true, true, true, false}));
     EXPECT_EQ(e.WpState, WallpaperStyle{2});
     EXPECT_EQ(e.No, ChoiceMode{2});
     EXPECT_EQ(e.No_n, 1);
@@ -62,6 +62,28 @@ TEST(SettingsFileTest, ExampleFileReadsAndWritesBackByteForByte) {
     std::string written;
     ASSERT_TRUE(SettingsFileBytes(p, written));
     EXPECT_EQ(written, kExample);
+}
+
+// The fifth flag (WebP) is an extension: written only when set, so a file that does not
+// use it comes back byte for byte.
+TEST(SettingsFileTest, WebpFlagIsWrittenOnlyWhenSet) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"Ext = 1111", "Ext = 1111"},
+        {"Ext = 11110", "Ext = 1111"},
+        {"Ext = 00001", "Ext = 00001"},
+        {"Ext = 10101", "Ext = 10101"},
+    };
+    for (auto [line, writtenLine] : rows) {
+        std::string example = kExample;
+        example.replace(example.find("Ext = 1111"), 10, line);
+        Program p = FreshProgram();
+        ParseSettings(p, example);
+        EXPECT_EQ(p.SiteEntries[1].Ext[4], line[10] == '1') << line;
+        std::string written;
+        ASSERT_TRUE(SettingsFileBytes(p, written));
+        example.replace(example.find(line), std::string(line).size(), writtenLine);
+        EXPECT_EQ(written, example) << line;
+    }
 }
 
 TEST(SettingsFileTest, NoEntriesStillEndsWithDashLineAndReadsBackOneEmptyEntry) {
@@ -125,7 +147,7 @@ TEST(SettingsFileTest, ValueConversions) {
     const SiteEntry& e = p.SiteEntries[1];
     EXPECT_EQ(e.Refstr, "a=b");
     EXPECT_EQ(e.Filter, (std::array<bool, 6>{true, false, false, false, false, false}));
-    EXPECT_EQ(e.Ext, (std::array<bool, 4>{false, true, false, true}));
+    EXPECT_EQ(e.Ext, (std::array<bool, 5>{false, true, false, true, false}));
     EXPECT_EQ(e.WpState, WallpaperStyle{2});
     EXPECT_EQ(e.No_n, 12);
     EXPECT_EQ(p.TimeOut, 0);
@@ -198,7 +220,7 @@ TEST(SettingsFileTest, FlagsCountCharactersNotBytes) {
     Program p = FreshProgram();
     ParseSettings(p, Cp932("-\r\nFilter = ア1\r\nExt = 1ア1\r\n"));
     EXPECT_EQ(p.SiteEntries[1].Filter, (std::array<bool, 6>{false, true, false, false, false, false}));
-    EXPECT_EQ(p.SiteEntries[1].Ext, (std::array<bool, 4>{true, false, true, false}));
+    EXPECT_EQ(p.SiteEntries[1].Ext, (std::array<bool, 5>{true, false, true, false, false}));
 }
 
 TEST(SettingsFileTest, LaterLineWins) {

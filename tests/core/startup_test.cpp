@@ -186,6 +186,10 @@ TEST(SourceKindTest, Classification) {
         {"gif", SourceKind::LocalFile, SourceKind::LocalFile},
         {"/home/me/pics/", SourceKind::LocalFile, SourceKind::LocalFolder},
         {"http:/x/", SourceKind::LocalFile, SourceKind::LocalFolder},
+        {"https://h/a.WebP?w=2", SourceKind::WebImage, SourceKind::WebImage},
+        {"C:\\a.webp", SourceKind::LocalImage, SourceKind::LocalImage},
+        {"C:\\a.ebp", SourceKind::LocalFile, SourceKind::LocalFile},
+        {"C:\\awebp", SourceKind::LocalFile, SourceKind::LocalFile},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(ClassifySource(row.text, '\\'), row.windows) << row.text;
@@ -210,6 +214,9 @@ TEST(SourceKindTest, WorkImageFileNames) {
         {"", false, "c."},
         {"/画像.jpg", true, "c.jpg"},
         {"/写真画像", true, "c.真画像"},
+        // Four letters, as for nothing else: three would leave "ebp".
+        {"http://h/a.WebP?w=2", true, "c.WebP"},
+        {"a.webp", false, "c.webp"},
     };
     for (const auto& row : rows) EXPECT_EQ(WorkImageFileName("c", row.image, row.web), row.file) << row.image;
 }

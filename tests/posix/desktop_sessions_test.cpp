@@ -91,9 +91,10 @@ std::string Mismatch(const Expected& e, const Screen& screen) {
 }
 
 // Desktops draw a little after they accept the change: reads the screen again until it
-// shows the style, at most `attempts` times.
+// shows the style, at most `attempts` times: generously, since a desktop on a machine
+// with both processors busy can take many seconds to draw at all.
 template <typename Grab>
-std::string WaitForStyle(const Expected& e, Grab grab, int attempts = 100) {
+std::string WaitForStyle(const Expected& e, Grab grab, int attempts = 400) {
     std::string last;
     for (int i = 0; i < attempts; ++i) {
         last = Mismatch(e, grab());

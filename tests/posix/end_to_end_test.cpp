@@ -390,6 +390,47 @@ TEST_F(EndToEndTest, WebPageAndWebImageOnALoopbackServer) {
     EXPECT_TRUE(NoWorkingFile());
 }
 
+// Debian's own GNOME wallpapers are all WebP (and SVG): with only the WebP flag, an entry on
+// that folder takes its first WebP picture, and the bitmap and the screen show exactly what
+// libwebp's own tool decodes.
+TEST_F(EndToEndTest, WebpFolderOfTheDesktopsOwnWallpapers) {
+    const std::string folder = "/usr/share/backgrounds/gnome/", first = folder + "adwaita-d.webp";
+    if (!std::filesystem::exists(first) || !std::filesystem::exists("/usr/bin/dwebp"))
+        GTEST_SKIP() << "gnome-backgrounds or dwebp is not installed";
+    Settings(
+        {{"gnome", folder, "000000", "00001", 0, 0, 1}, {"gnomeWithoutWebp", folder, "000000", "1111", 0}});
+    const RunResult r = Vexal({"gnome"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(NoWorkingFile());
+
+    SpawnCommandRunner runner;
+    ASSERT_EQ(runner.Run({"/usr/bin/dwebp", "-quiet", first, "-bmp", "-o", work_ / "ref.bmp"}).status, 0);
+    const std::string ours = Slurp(work_ / "data/vexal/wallpaper.bmp"), theirs = Slurp(work_ / "ref.bmp");
+    ASSERT_GT(ours.size(), 54u);
+    ASSERT_GT(theirs.size(), 54u);
+    const std::size_t theirRows =
+        static_cast<unsigned char>(theirs[10]) | static_cast<unsigned char>(theirs[11]) << 8;
+    EXPECT_TRUE(ours.substr(54) == theirs.substr(theirRows)) << "bitmap rows unlike libwebp's";
+
+    // Centred: the middle of the 4096 × 4096 picture on the 640 × 480 screen.
+    const QImage picture(QString::fromStdString(work_ / "ref.bmp"), "BMP");
+    ASSERT_EQ(picture.width(), 4096);
+    const testing::RootPixels root = testing::ReadRoot(xvfb_.display());
+    ASSERT_EQ(root.width, 640);
+    const int left = (4096 - 640) / 2, top = (4096 - 480) / 2;
+    std::int64_t differing = 0;
+    for (int y = 0; y < 480; y += 7)
+        for (int x = 0; x < 640; x += 7)
+            differing += root.At(x, y) != (picture.pixel(x + left, y + top) & 0xFFFFFF);
+    EXPECT_EQ(differing, 0) << "screen pixels unlike the picture's middle";
+
+    // Without the flag the folder holds no picture at all.
+    const RunResult none = Vexal({"gnomeWithoutWebp"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, Line("条件に合致する画像ファイルがありません。"));
+}
+
 TEST_F(EndToEndTest, FailuresEndWithStatusOneAndLeaveTheScreen) {
     Settings({{"folder", work_ / "pics/", "000001", "1111", 0, 0, 1}});
     std::ofstream(work_ / "fake.jpg") << "<html>not a picture</html>";

@@ -220,6 +220,7 @@ TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
             {"ckExt(1)", w.ckExt[1], "JPG"},
             {"ckExt(2)", w.ckExt[2], "PNG"},
             {"ckExt(3)", w.ckExt[3], "BMP"},
+            {"ckExt(4)", w.ckExt[4], "WebP"},
             {"Frame5", w.Frame5, "壁紙の設定"},
             {"opWp(0)", w.opWp[0], "中央に表示"},
             {"opWp(1)", w.opWp[1], "並べて表示"},
@@ -259,8 +260,8 @@ TEST(QtTabOrderTest, TabFollowsTheLayoutOfEachWindow) {
     const std::vector<QWidget*> editorOrder = {
         w.cbSelect,    w.cbTouroku,   w.cbDelete,    w.txUrl,       w.ckFilter[0], w.ckFilter[1],
         w.ckFilter[2], w.ckFilter[3], w.ckFilter[4], w.ckFilter[5], w.ckExt[0],    w.ckExt[1],
-        w.ckExt[2],    w.ckExt[3],    w.opWp[0],     w.opNo[0],     w.txNo,        w.txFnAdd,
-        w.txComment,   w.cbPreview,   w.cbSetWP,     w.cbEnd};
+        w.ckExt[2],    w.ckExt[3],    w.ckExt[4],    w.opWp[0],     w.opNo[0],     w.txNo,
+        w.txFnAdd,     w.txComment,   w.cbPreview,   w.cbSetWP,     w.cbEnd};
     EXPECT_EQ(TabCycle(&w, w.cbSelect), editorOrder);
     w.hide();
 

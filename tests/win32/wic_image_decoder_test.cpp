@@ -19,32 +19,6 @@ namespace {
 
 using namespace vexal::testing;
 
-// Lossless WebP files of 3 × 2 pixels, as cwebp -lossless -exact writes them: the opaque
-// and the translucent pixels of the first test.
-const std::string kOpaqueWebp(
-    "RIFF\x2c\x00\x00\x00WEBPVP8L\x1f\x00\x00\x00\x2f\x02\x40\x00\x00\x10\x08\x24\xa1\xec\x2f\xb9\x86"
-    "\x40\x20\x09\x61\x7f\xd9\x05\x02\x49\x48\xfb\xcb\xdd\xff\xb0\xe1\xea\x07\x00",
-    52);
-const std::string kTranslucentWebp(
-    "RIFF\x34\x00\x00\x00WEBPVP8L\x27\x00\x00\x00\x2f\x02\x40\x00\x10\x10\x08\x24\xa1\xec\x2f\xb9\x86"
-    "\x40\x20\x09\x61\x7f\xd9\x05\x02\x49\x48\xfb\xcb\x4d\x90\x6d\x33\xb4\xa3\xdd\xbc\x61\x50\x75\xf6"
-    "\x6f\x00\x00",
-    60);
-
-// A simple WebP file put into an extended one whose header announces a canvas of
-// width × height.
-std::string WithCanvas(const std::string& simple, std::uint32_t width, std::uint32_t height) {
-    std::string chunks = "VP8X";
-    Put32le(chunks, 10);
-    Put32le(chunks, 0);
-    for (std::uint32_t side : {width - 1, height - 1})
-        for (int i = 0; i < 3; ++i) chunks.push_back(static_cast<char>(side >> (8 * i)));
-    chunks += simple.substr(12);
-    std::string riff = "RIFF";
-    Put32le(riff, static_cast<std::uint32_t>(chunks.size() + 4));
-    return riff + "WEBP" + chunks;
-}
-
 class WicImageDecoderTest : public ::testing::Test {
 protected:
     std::string Write(const std::string& name, const std::string& bytes) {

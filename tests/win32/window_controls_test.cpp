@@ -137,6 +137,7 @@ TEST_F(WindowControlsTest, EveryCaptionAndToolTipOfTheThreeWindows) {
             {Editor::kCkExt0 + 1, {"JPG"}},
             {Editor::kCkExt0 + 2, {"PNG"}},
             {Editor::kCkExt0 + 3, {"BMP"}},
+            {Editor::kCkExt0 + 4, {"WebP"}},
             {Editor::kFrame5, {"壁紙の設定"}},
             {Editor::kOpWp0, {"中央に表示"}},
             {Editor::kOpWp0 + 1, {"並べて表示"}},
@@ -181,10 +182,10 @@ TEST_F(WindowControlsTest, TabFollowsTheLayoutOfEachWindow) {
             Editor::kCbSelect,      Editor::kCbTouroku,     Editor::kCbDelete,      Editor::kTxUrl,
             Editor::kCkFilter0,     Editor::kCkFilter0 + 1, Editor::kCkFilter0 + 2, Editor::kCkFilter0 + 3,
             Editor::kCkFilter0 + 4, Editor::kCkFilter0 + 5, Editor::kCkExt0,        Editor::kCkExt0 + 1,
-            Editor::kCkExt0 + 2,    Editor::kCkExt0 + 3,    Editor::kOpWp0,         Editor::kOpWp0 + 1,
-            Editor::kOpWp0 + 2,     Editor::kOpNo0,         Editor::kTxNo,          Editor::kOpNo0 + 1,
-            Editor::kTxFnAdd,       Editor::kOpNo0 + 2,     Editor::kTxComment,     Editor::kCbPreview,
-            Editor::kCbSetWP,       Editor::kCbEnd}));
+            Editor::kCkExt0 + 2,    Editor::kCkExt0 + 3,    Editor::kCkExt0 + 4,    Editor::kOpWp0,
+            Editor::kOpWp0 + 1,     Editor::kOpWp0 + 2,     Editor::kOpNo0,         Editor::kTxNo,
+            Editor::kOpNo0 + 1,     Editor::kTxFnAdd,       Editor::kOpNo0 + 2,     Editor::kTxComment,
+            Editor::kCbPreview,     Editor::kCbSetWP,       Editor::kCbEnd}));
     // The boxes in the captions stay visible and take their own clicks: each button keeps
     // all of its row but the boxes' place.
     ::ShowWindow(editor.hwnd(), SW_SHOWNA);

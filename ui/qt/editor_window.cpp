@@ -190,7 +190,7 @@ void QtEditorWindow::MakeFlagGroups() {
 
     Frame2 = new QGroupBox(Q(texts::Frame2), Frame1);
     auto* exts = new QVBoxLayout(Frame2);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         ckExt[i] = new QCheckBox(Q(texts::ckExt[i]), Frame2);
         exts->addWidget(ckExt[i]);
     }
@@ -256,9 +256,9 @@ QHBoxLayout* QtEditorWindow::MakeCommandRow() {
 void QtEditorWindow::OrderTabs() {
     QWidget* order[] = {cbSelect,    cbTouroku,   cbDelete,    txUrl,       ckFilter[0], ckFilter[1],
                         ckFilter[2], ckFilter[3], ckFilter[4], ckFilter[5], ckExt[0],    ckExt[1],
-                        ckExt[2],    ckExt[3],    opWp[0],     opWp[1],     opWp[2],     opNo[0],
-                        txNo,        opNo[1],     txFnAdd,     opNo[2],     txComment,   cbPreview,
-                        cbSetWP,     cbEnd};
+                        ckExt[2],    ckExt[3],    ckExt[4],    opWp[0],     opWp[1],     opWp[2],
+                        opNo[0],     txNo,        opNo[1],     txFnAdd,     opNo[2],     txComment,
+                        cbPreview,   cbSetWP,     cbEnd};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 

@@ -55,7 +55,7 @@ public:
     QLabel* Label1 = nullptr;
     QLineEdit* txUrl = nullptr;
     QGroupBox* Frame2 = nullptr;
-    std::array<QCheckBox*, 4> ckExt{};
+    std::array<QCheckBox*, 5> ckExt{};
     QGroupBox* Frame3 = nullptr;
     std::array<QCheckBox*, 6> ckFilter{};
     QGroupBox* Frame5 = nullptr;

@@ -38,10 +38,13 @@ constexpr TwipRect CbEnd{6420, 6345, 1260, 375};
 
 constexpr double kRowStep = 345;
 constexpr double kCheckHeight = 285;
-TwipRect CheckRow(const TwipRect& frame, int i, double width) {
-    return {frame.Left + 120, static_cast<std::int32_t>(frame.Top + 255 + i * kRowStep),
+TwipRect CheckRow(const TwipRect& frame, int i, double width, double step = kRowStep, double top = 255) {
+    return {frame.Left + 120, static_cast<std::int32_t>(frame.Top + top + i * step),
             static_cast<std::int32_t>(width), static_cast<std::int32_t>(kCheckHeight)};
 }
+// The five kinds of picture share the height of the three styles beside them, a little
+// closer together.
+constexpr double kExtRowStep = 280, kExtTop = 240;
 TwipRect ChoiceRow(int i) {
     return {place::Frame4.Left + 120, place::Frame4.Top + 240 + i * 345, place::Frame4.Width - 240, 315};
 }
@@ -71,7 +74,7 @@ Win32EditorWindow::Win32EditorWindow() {
     for (int i = 0; i < 6; ++i)
         ckFilter_[i] = AddControl(WC_BUTTONW, texts::ckFilter[i], BS_AUTOCHECKBOX | tab, kCkFilter0 + i);
     Frame2_ = AddControl(WC_BUTTONW, texts::Frame2, BS_GROUPBOX, kFrame2);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 5; ++i)
         ckExt_[i] = AddControl(WC_BUTTONW, texts::ckExt[i], BS_AUTOCHECKBOX | tab, kCkExt0 + i);
     Frame5_ = AddControl(WC_BUTTONW, texts::Frame5, BS_GROUPBOX, kFrame5);
     for (int i = 0; i < 3; ++i)
@@ -127,7 +130,8 @@ void Win32EditorWindow::Layout() {
     Place(Frame3_, place::Frame3);
     for (int i = 0; i < 6; ++i) Place(ckFilter_[i], CheckRow(place::Frame3, i, place::Frame3.Width - 240));
     Place(Frame2_, place::Frame2);
-    for (int i = 0; i < 4; ++i) Place(ckExt_[i], CheckRow(place::Frame2, i, place::Frame2.Width - 240));
+    for (int i = 0; i < 5; ++i)
+        Place(ckExt_[i], CheckRow(place::Frame2, i, place::Frame2.Width - 240, kExtRowStep, kExtTop));
     Place(Frame5_, place::Frame5);
     for (int i = 0; i < 3; ++i) Place(opWp_[i], CheckRow(place::Frame5, i, place::Frame5.Width - 240));
     Place(Frame4_, place::Frame4);

@@ -99,6 +99,14 @@ TEST_F(ProgramTest, DirectImageOfEachFormatBecomesTheWallpaperKeepingTheStyle) {
         {"jpg", dir / "photo.jpg", 16, 16, jpegPixels, 40, false},
         // Upper-case extensions are the same formats.
         {"PNG", Write("PIC2.PNG", Png(3, 2, kColours)), 3, 2, kColours, 0, false},
+        // WebP, decoded inside the program; transparent parts over black.
+        {"webp",
+         Write("pic.WebP", kTranslucentWebp),
+         3,
+         2,
+         {0xFFFF0000, 0xFF000000, 0xFF081018, 0xFF0000FF, 0xFF404040, 0xFF00FF00},
+         0,
+         false},
     };
     for (const auto& row : rows) {
         SetUp();
@@ -124,6 +132,31 @@ TEST_F(ProgramTest, DirectImageOfEachFormatBecomesTheWallpaperKeepingTheStyle) {
         EXPECT_TRUE(WorkingCopies().empty()) << row.name;
     }
 }
+
+#ifdef VEXAL_GNOME_WEBP
+// The Linux side's files, as Wine shows them on drive Z:.
+std::string OnDriveZ(std::string path) {
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return "Z:" + path;
+}
+
+// One of Debian's own WebP wallpapers becomes the Windows bitmap, its rows exactly those of
+// libwebp's own tool.
+TEST_F(ProgramTest, DebiansWebpWallpaperBecomesTheWindowsBitmap) {
+    const Outcome run = RunUnattended(dir.path(), "-wp " + OnDriveZ(VEXAL_GNOME_WEBP));
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    EXPECT_EQ(run.standardError, "");
+    const std::string ours = ReadWholeFile(Installed());
+    const std::string theirs = ReadWholeFile(OnDriveZ(VEXAL_GNOME_REFERENCE));
+    ASSERT_GT(ours.size(), 54u);
+    ASSERT_GT(theirs.size(), 54u);
+    const std::size_t theirRows =
+        static_cast<unsigned char>(theirs[10]) | static_cast<unsigned char>(theirs[11]) << 8;
+    EXPECT_TRUE(ours.substr(54) == theirs.substr(theirRows)) << "bitmap rows unlike libwebp's";
+    EXPECT_EQ(ours.substr(18, 8), theirs.substr(18, 8)) << "the size";
+}
+#endif
 
 TEST_F(ProgramTest, EntryWritesTheStyleOfItsWpStateBeforeTheWallpaper) {
     const std::string picture = Write("pic.png", Png(3, 2, kColours));
