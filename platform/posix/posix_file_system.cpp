@@ -158,8 +158,10 @@ bool PosixFileSystem::ReplaceFile(const std::string& linkOrPath, std::string_vie
     return true;
 }
 
-bool PosixFileSystem::WriteFile(const std::string& path, std::string_view bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+// Opens `path` with `flags`, writes all of `bytes` and closes it, keeping the cause of the
+// first step that failed.
+bool PosixFileSystem::WriteOpened(const std::string& path, int flags, std::string_view bytes) {
+    int fd = ::open(path.c_str(), flags | O_WRONLY | O_CLOEXEC, 0644);
     if (fd < 0) return Fail(errno);
     if (!WriteAll(fd, bytes)) {
         const int error = errno;
@@ -169,15 +171,12 @@ bool PosixFileSystem::WriteFile(const std::string& path, std::string_view bytes)
     return ::close(fd) == 0 || Fail(errno);
 }
 
+bool PosixFileSystem::WriteFile(const std::string& path, std::string_view bytes) {
+    return WriteOpened(path, O_CREAT | O_TRUNC, bytes);
+}
+
 bool PosixFileSystem::AppendFile(const std::string& path, std::string_view bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) return Fail(errno);
-    if (!WriteAll(fd, bytes)) {
-        const int error = errno;
-        ::close(fd);
-        return Fail(error);
-    }
-    return ::close(fd) == 0 || Fail(errno);
+    return WriteOpened(path, O_APPEND, bytes);
 }
 
 bool PosixFileSystem::IsNormalFile(const std::string& path) {

@@ -31,6 +31,7 @@ public:
     FileFailure LastFailure() const override { return last_; }
 
 private:
+    bool WriteOpened(const std::string& path, int flags, std::string_view bytes);
     // Records why an operation failed; false, for the caller to return.
     bool Fail(int error) {
         last_ = FileFailureOf(error);
