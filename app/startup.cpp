@@ -88,7 +88,7 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
     Program& program = controller.program();
     Host& host = controller.host();
     InitGlobals(program, majorVersion, minorVersion);
-    LoadSettings(program, *host.files);
+    const bool settingsRead = LoadSettings(program, *host.files);
     const CommandLineResult parsed = ParseCommandLine(program, commandLine);
     switch (parsed.outcome) {
         case CommandLineOutcome::Run:
@@ -100,7 +100,10 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
                                                                                : program.TitleText + "\n");
             return controller.End(kExitSuccess);
         case CommandLineOutcome::UnknownIdentifier:
-            return controller.Fail(Message::IdentifierNotFound, {parsed.subject});
+            // The run may have started in another folder than the user thinks (a menu, a
+            // timer, a terminal elsewhere): say which file was searched.
+            return controller.Fail(settingsRead ? Message::IdentifierNotFound : Message::IdentifierNoSettings,
+                                   {parsed.subject, host.files->FullPath(program.SettingsFileName)});
         case CommandLineOutcome::MissingImage:
             return controller.Fail(Message::WpNeedsImage);
         case CommandLineOutcome::InvalidOption:

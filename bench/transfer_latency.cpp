@@ -49,6 +49,9 @@ public:
         return false;
     }
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    vexal::Answer AskYesNoCancel(const std::string&, const std::string&) override {
+        return vexal::Answer::Cancel;
+    }
     std::string AskText(const std::string&, const std::string&) override { return ""; }
 };
 

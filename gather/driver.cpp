@@ -140,6 +140,8 @@ bool frDispGet(Program& program, Host& host, Fetches& fetches, RetrievalOwner& o
     std::string chosen;
     const RetrievalResult choice =
         ChooseCandidate(program.Candidates, entry, host.random ? *host.random : clock, chosen);
+    if (choice.failure == RetrievalFailure::NoMatch && kind == SourceKind::LocalFolder)
+        return Fail(host, owner, FolderWithoutMatch(program, entry.Url));
     if (!choice.Ok()) return Fail(host, owner, choice);
     const ResolvedImage resolved =
         ResolveChosenLink(std::move(chosen), kind, entry.Url, program.ServerUrl.Dir, *host.files);

@@ -42,6 +42,16 @@ void Yield(Host& host) {
 
 bool Listed(const DirEntry& e) { return !e.hidden && !e.system; }
 
+// The upper-case extension of a file name ("SVG"); empty when it has none.
+std::string KindOf(std::string_view name) {
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) return {};
+    std::string kind(name.substr(dot + 1));
+    for (char& c : kind)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return kind;
+}
+
 }  // namespace
 
 RetrievalResult Load_sDArr(const std::string& url, FileSystem& files, std::string& sourceTextOut) {
@@ -66,6 +76,8 @@ void LoadFlist(Program& program, Host& host, RetrievalOwner& owner) {
     owner.BodyProgress(0);
     Yield(host);  // let the window repaint its label
     program.Candidates.assign(1, std::string());
+    program.FolderFailure = FileFailure::Nothing;
+    program.PassedOver.clear();
     program.CancelRequested = false;
     ScanFolder(program, host, program.CurrentEntry().Url);
 }
@@ -85,12 +97,24 @@ void ScanFolder(Program& program, Host& host, const std::string& folder) {
         if (program.CancelRequested) return;
         std::string identity;
         if (files.FolderIdentity(current, identity) && !entered.insert(std::move(identity)).second) continue;
-        // A folder that cannot be listed (gone, no permission) holds no candidates.
-        if (!files.ListFolder(current, entries)) continue;
+        // A folder that cannot be listed (gone, no permission) holds no candidates. Why the
+        // entry's own folder could not be is kept: a typing mistake in the path otherwise
+        // looks like a folder without pictures.
+        if (!files.ListFolder(current, entries)) {
+            if (current == folder) {
+                const FileFailure why = files.LastFailure();
+                program.FolderFailure = why == FileFailure::Nothing ? FileFailure::Other : why;
+            }
+            continue;
+        }
 
         for (const DirEntry& e : entries) {
             if (e.isDirectory || !Listed(e)) continue;
-            if (HasAllowedExtension(e.name, entry.Ext)) program.Candidates.push_back(current + e.name);
+            if (HasAllowedExtension(e.name, entry.Ext)) {
+                program.Candidates.push_back(current + e.name);
+            } else if (std::string kind = KindOf(e.name); !kind.empty()) {
+                ++program.PassedOver[std::move(kind)];
+            }
             Yield(host);
             if (program.CancelRequested) return;
         }
@@ -105,6 +129,27 @@ void ScanFolder(Program& program, Host& host, const std::string& folder) {
             std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark), pending.end());
         }
     }
+}
+
+RetrievalResult FolderWithoutMatch(const Program& program, const std::string& folder) {
+    RetrievalResult result;
+    result.subject = folder;
+    if (program.FolderFailure != FileFailure::Nothing) {
+        result.failure = program.FolderFailure == FileFailure::Missing ? RetrievalFailure::FolderMissing
+                                                                       : RetrievalFailure::FolderUnreadable;
+        return result;
+    }
+    result.failure = RetrievalFailure::NoMatch;
+    for (const auto& [kind, count] : program.PassedOver) {
+        const std::string lower = ToLower(kind);
+        const bool picture = lower == "jpeg" || std::any_of(ImageExts.begin(), ImageExts.end(),
+                                                            [&](const char* ext) { return lower == ext; });
+        (picture ? result.unchecked : result.unreadable).emplace_back(kind, count);
+    }
+    for (auto* kinds : {&result.unreadable, &result.unchecked})
+        std::stable_sort(kinds->begin(), kinds->end(),
+                         [](const auto& a, const auto& b) { return a.second > b.second; });
+    return result;
 }
 
 }  // namespace vexal

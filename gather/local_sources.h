@@ -26,4 +26,8 @@ void LoadFlist(Program& program, Host& host, RetrievalOwner& owner);
 // at most once, so links that loop back end the descent instead of hanging it.
 void ScanFolder(Program& program, Host& host, const std::string& folder);
 
+// What to report when the walk of the entry's folder `folder` gave no candidate: the
+// folder missing or unlisted, or else no match with the kinds of files it passed over.
+[[nodiscard]] RetrievalResult FolderWithoutMatch(const Program& program, const std::string& folder);
+
 }  // namespace vexal

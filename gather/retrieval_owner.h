@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host/image_decoder.h"
 #include "host/preview_view.h"
@@ -18,7 +20,9 @@ enum class RetrievalFailure : std::uint8_t {
     Fetch,              // a fetch failed: `fetch` says why
     SourceMissing,      // the entry's local file `subject` is not there
     SourceUnreadable,   // the entry's local file `subject` could not be read
-    NoMatch,            // no candidate at all
+    NoMatch,            // no candidate at all; for a folder, `unreadable` and `unchecked` say what it held
+    FolderMissing,      // the entry's folder `subject` is not there
+    FolderUnreadable,   // the entry's folder `subject` could not be listed
     NthBeyondCount,     // the `wanted`-th candidate was asked for, and there are `count`
     NothingContaining,  // no candidate's name holds `subject`
     NothingNamed,       // no picture is named (an index below 1, an unknown mode, no image)
@@ -42,6 +46,10 @@ struct RetrievalResult {
     DecodeResult decode;
     std::string file;
     FileFailure fileFailure = FileFailure::Nothing;  // why a file was not written
+    // Files a folder held but no candidate came from, as (upper-case extension, count), the
+    // most frequent first: kinds no picture can be read from, and picture kinds the entry
+    // did not tick.
+    std::vector<std::pair<std::string, std::int64_t>> unreadable, unchecked;
     bool Ok() const { return failure == RetrievalFailure::None; }
 };
 

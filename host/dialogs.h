@@ -2,9 +2,12 @@
 // and title while each front end (or the non-interactive mode) only displays them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vexal {
+
+enum class Answer : std::uint8_t { Yes, No, Cancel };
 
 class Dialogs {
 public:
@@ -17,6 +20,9 @@ public:
     virtual bool AskRetry(const std::string& title, const std::string& text) = 0;
     // Yes/No question without icon, Yes the default button; true for Yes.
     virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
+    // Yes/No/Cancel question without icon, Yes the default button, Escape or the close box
+    // Cancel.
+    virtual Answer AskYesNoCancel(const std::string& title, const std::string& text) = 0;
     // Input box with OK and Cancel; Cancel gives "".
     virtual std::string AskText(const std::string& title, const std::string& prompt) = 0;
     // True when no person answers the boxes (an unattended run): questions then get their

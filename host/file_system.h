@@ -10,10 +10,11 @@ namespace vexal {
 
 // Why a file operation failed, as far as the user can do something about it.
 enum class FileFailure : std::uint8_t {
-    Nothing,  // not "None", which X11's headers define as a macro
+    Nothing,       // not "None", which X11's headers define as a macro
     DiskFull,      // no space left (or the quota is used up)
     NotPermitted,  // the user may not write there
     ReadOnly,      // the file system is mounted read-only, or the medium is write-protected
+    Missing,       // the file or folder is not there (or a part of its path is no folder)
     Other,
 };
 
@@ -85,6 +86,10 @@ public:
     // A value that is equal for two paths naming the same folder or file (device and inode
     // on POSIX), so walks can refuse to enter a folder twice; false when unknown.
     virtual bool FolderIdentity(const std::string& folder, std::string& idOut) = 0;
+    // The path as an absolute one, for a message that has to say which file was meant
+    // when the program was started in a folder the user did not expect. The fallback
+    // gives the path as it is.
+    virtual std::string FullPath(const std::string& path) const { return path; }
     // True where a local list, page or settings file may be UTF-8 as well as code page
     // 932: systems that keep their text in UTF-8 make such files. Otherwise they are read
     // as code page 932 only, as the files' own format has it.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,11 @@ struct RunState {
     UrlParts ServerUrl;
     std::string RequestHeaders;
     bool RelativeToPage = false;
+    // What the folder walk passed over, for the message when it finds nothing usable: why
+    // the entry's own folder could not be listed (Nothing when it could), and the files of
+    // kinds not taken, counted by their upper-case extension ("SVG").
+    FileFailure FolderFailure = FileFailure::Nothing;
+    std::map<std::string, std::int64_t> PassedOver;
     // The progress window's cancel flag: set by its cancel button, polled by the
     // transfer and by the folder walk.
     bool CancelRequested = false;

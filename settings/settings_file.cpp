@@ -72,7 +72,9 @@ void ApplyLine(Program& program, std::string_view line) {
 
 void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8) {
     program.SiteEntries.assign(1, SiteEntry{});
-    const std::string text = DecodeLocalText(bytes, acceptUtf8);
+    // A byte-order mark is how this program writes a file that code page 932 cannot hold,
+    // so it means UTF-8 wherever the file is read.
+    const std::string text = DecodeLocalText(bytes, acceptUtf8 || bytes.substr(0, 3) == "\xEF\xBB\xBF");
     const std::string_view all(text);
     // A line ends at CR LF or at a lone CR; a lone LF stays inside the line. A file
     // without any CR was written by an editor that ends lines with LF alone, and each
@@ -91,7 +93,7 @@ void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8) {
     }
 }
 
-void LoadSettings(Program& program, FileSystem& files) {
+bool LoadSettings(Program& program, FileSystem& files) {
     // Settings that work, before the file is read: a first run finds them, so the file the
     // editor saves later works too (nothing is written until then), and a hand-written
     // file that leaves a key out keeps its default instead of an empty file name.
@@ -101,8 +103,9 @@ void LoadSettings(Program& program, FileSystem& files) {
     program.WinFolderWPname = "wallpaper.bmp";
     program.TimeOut = 30;
     std::string bytes;
-    if (!files.ReadFile(program.SettingsFileName, bytes)) return;
+    if (!files.ReadFile(program.SettingsFileName, bytes)) return false;
     ParseSettings(program, bytes, files.TextMayBeUtf8());
+    return true;
 }
 
 const char* UnusableFileNameKey(const Program& program) {
@@ -164,12 +167,21 @@ bool SettingsFileBytes(const Program& program, std::string& bytesOut) {
             text += kCrLf;
         }
     }
-    return Utf8ToCp932(text, bytesOut);
+    if (Utf8ToCp932(text, bytesOut)) return true;
+    // Code page 932 would turn the character into "?", and the entry would change on the
+    // next read. Both programs read UTF-8 with a byte-order mark, which holds every
+    // character; files that fit code page 932 stay in it, byte for byte as before.
+    bytesOut = "\xEF\xBB\xBF";
+    bytesOut.reserve(3 + text.size());
+    // Well-formed throughout (anything malformed becomes U+FFFD), or a reader would take
+    // the file for code page 932.
+    for (std::size_t pos = 0; pos < text.size();) AppendUtf8(bytesOut, NextUtf8(text, pos));
+    return false;
 }
 
 SaveResult SaveSettings(const Program& program, FileSystem& files) {
     std::string bytes;
-    if (!SettingsFileBytes(program, bytes)) return SaveResult::Unrepresentable;
+    SettingsFileBytes(program, bytes);
     return files.ReplaceFile(program.SettingsFileName, bytes) ? SaveResult::Saved : SaveResult::WriteFailed;
 }
 

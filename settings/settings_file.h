@@ -1,7 +1,8 @@
 // The settings file: four global settings and the registered entries, code page 932 on
 // disk with CR LF line ends, read once at start-up and rewritten whole by the editor.
-// Hand-edited files with LF line ends (or in UTF-8 on Linux) are read too, and always
-// written back as code page 932 with CR LF.
+// Hand-edited files with LF line ends (or in UTF-8) are read too. A file whose text fits
+// code page 932 is written back as code page 932 with CR LF; one holding a character
+// outside it (an accented letter, an emoji) as UTF-8 with a byte-order mark, CR LF.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +16,6 @@ namespace vexal {
 
 enum class SaveResult {
     Saved,
-    // A character that code page 932 cannot hold was found; nothing was written.
-    Unrepresentable,
     // The file could not be written; the previous file is untouched.
     WriteFailed,
 };
@@ -24,8 +23,9 @@ enum class SaveResult {
 // Resets the entries to one default element and the four settings to their first-run
 // values (NewMsg "(新規)", CacheFileName "wpcache", WinFolderWPname "wallpaper.bmp",
 // TimeOut 30), then reads Program::SettingsFileName over them: a key the file lacks keeps
-// its default, and a missing or unreadable file leaves no entries.
-void LoadSettings(Program& program, FileSystem& files);
+// its default, and a missing or unreadable file leaves no entries. False when there was
+// no file to read.
+bool LoadSettings(Program& program, FileSystem& files);
 
 // A name the program may create, replace and delete beside others: not empty, not "." or
 // "..", and without "/" or "\". Anything else would make the working copy or the
@@ -43,9 +43,10 @@ void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8 = f
 // Writes the whole file from memory, replacing the old one atomically.
 [[nodiscard]] SaveResult SaveSettings(const Program& program, FileSystem& files);
 
-// The file's bytes as SaveSettings writes them; false when a character does not fit
-// code page 932 (it is then written as "?").
-[[nodiscard]] bool SettingsFileBytes(const Program& program, std::string& bytesOut);
+// The file's bytes as SaveSettings writes them. True when they are code page 932; false
+// when a character does not fit code page 932 and the whole file is UTF-8 with a
+// byte-order mark instead.
+bool SettingsFileBytes(const Program& program, std::string& bytesOut);
 
 // The nine lines of entry `index`, joined by CR LF, without a final CR LF (UTF-8).
 std::string FormatEntry(const Program& program, std::int32_t index);

@@ -2,12 +2,11 @@
 // what the controls show and what reaches SiteEntries and the settings file is here.
 #include "ui/editor.h"
 
-#include <optional>
+#include <algorithm>
 
 #include "settings/settings_file.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
-#include "text/codepage.h"
 #include "text/number.h"
 #include "ui/messages.h"
 
@@ -19,16 +18,6 @@ constexpr int kExtCount = 5;
 constexpr int kOptionCount = 3;
 constexpr double kSpinMin = 0;
 constexpr double kSpinMax = 9999;
-
-// The first stored text field of `entry` that code page 932 cannot hold.
-// The settings file is code page 932, so a character outside it (an emoji, for one) would
-// come back as "?": such text is refused with a message naming the field instead of being lost.
-std::optional<Message> UnstorableEntryField(const SiteEntry& entry) {
-    if (!FitsCp932(entry.Url)) return Message::FieldUrl;
-    if (!FitsCp932(entry.Comment)) return Message::FieldComment;
-    if (!FitsCp932(entry.Refstr)) return Message::FieldRefstr;
-    return std::nullopt;
-}
 
 void Error(const Program& program, Host& host, Message kind,
            std::initializer_list<std::string_view> subjects = {}) {
@@ -43,10 +32,29 @@ EditorPresenter::EditorPresenter(Program& program, Host& host, EditorView& view,
 
 void EditorPresenter::Form_Load() {
     view_.SetCaption(program_.TitleText);
+    saved_ = program_.SiteEntries;
     FillList();
 }
 
-void EditorPresenter::Form_Unload() { end_.Finish(kExitSuccess); }
+bool EditorPresenter::Form_Unload() {
+    if (curIndex_ != 0) StoreEntry(curIndex_);
+    // Element 0 is the working copy, which is never saved.
+    const bool changed = !std::equal(program_.SiteEntries.begin() + 1, program_.SiteEntries.end(),
+                                     saved_.begin() + 1, saved_.end());
+    if (changed) {
+        switch (host_.dialogs->AskYesNoCancel(kPlainTitle, MessageText(Message::SaveChangesQuestion))) {
+            case Answer::Yes:
+                if (!Save()) return false;
+                break;
+            case Answer::No:
+                break;
+            case Answer::Cancel:
+                return false;
+        }
+    }
+    end_.Finish(kExitSuccess);
+    return true;
+}
 
 void EditorPresenter::FillList() {
     filling_ = true;
@@ -185,25 +193,10 @@ void EditorPresenter::scNo_Change() {
     scNo_Change();
 }
 
-std::optional<Message> EditorPresenter::UnstorableField() const {
-    SiteEntry fields;
-    fields.Url = view_.Text(EditorControl::txUrl);
-    fields.Comment = view_.Text(EditorControl::txComment);
-    fields.Refstr = view_.Text(EditorControl::txFnAdd);
-    return UnstorableEntryField(fields);
-}
-
-void EditorPresenter::cbTouroku_Click() {
-    // Checked before asking, so the user is not made to type an identifier for a
-    // registration that cannot be saved.
-    if (const std::optional<Message> field = UnstorableField()) {
-        Error(program_, host_, Message::FieldUnstorable, {MessageText(*field)});
-        return;
-    }
-    std::string s;
+std::string EditorPresenter::AskIdentifier() {
     while (true) {
-        s = host_.dialogs->AskText(kPlainTitle, MessageText(Message::IdentifierPrompt));
-        if (s.empty()) return;
+        std::string s = host_.dialogs->AskText(kPlainTitle, MessageText(Message::IdentifierPrompt));
+        if (s.empty()) return s;
         if (s.find(' ') != std::string::npos) {
             Error(program_, host_, Message::IdentifierHasBlank);
             continue;
@@ -212,17 +205,45 @@ void EditorPresenter::cbTouroku_Click() {
             Error(program_, host_, Message::IdentifierNotLetter);
             continue;
         }
-        if (!FitsCp932(s)) {
-            Error(program_, host_, Message::IdentifierUnstorable);
+        // The command line ignores letter case and takes the first entry of a name, so a
+        // second one that differs only in case could never be run from it.
+        const std::string lower = ToLower(s);
+        const SiteEntry* same = nullptr;
+        for (std::int32_t k = 1; k <= program_.EntryCount() && !same; ++k)
+            if (ToLower(program_.SiteEntries[k].Name) == lower) same = &program_.SiteEntries[k];
+        if (same && !host_.dialogs->AskYesNo(
+                        kPlainTitle, MessageText(Message::IdentifierDiffersInCaseOnly, {s, same->Name})))
             continue;
-        }
-        break;
+        return s;
     }
+}
+
+void EditorPresenter::Register(const std::string& name) {
     program_.SiteEntries.emplace_back();
     const std::int32_t n = program_.EntryCount();
     StoreEntry(n);
-    program_.SiteEntries[n].Name = s;
-    view_.AddListItem(s);
+    program_.SiteEntries[n].Name = name;
+    view_.AddListItem(name);
+    // The new entry is shown as registered: selected, with its own buttons.
+    view_.SelectListItem(n);
+    cbSelect_Click();
+}
+
+void EditorPresenter::cbTouroku_Click() {
+    const std::string s = AskIdentifier();
+    if (!s.empty()) Register(s);
+}
+
+bool EditorPresenter::NewFormFilled() const {
+    if (!view_.Text(EditorControl::txUrl).empty() || !view_.Text(EditorControl::txComment).empty() ||
+        !view_.Text(EditorControl::txFnAdd).empty() || view_.Text(EditorControl::txNo) != "1" ||
+        !view_.IsChecked(EditorControl::opWp, 0) || !view_.IsChecked(EditorControl::opNo, 0))
+        return true;
+    for (int i = 0; i < kFilterCount; ++i)
+        if (view_.IsChecked(EditorControl::ckFilter, i)) return true;
+    for (int i = 0; i < kExtCount; ++i)
+        if (view_.IsChecked(EditorControl::ckExt, i)) return true;
+    return false;
 }
 
 void EditorPresenter::cbDelete_Click() {
@@ -234,24 +255,10 @@ void EditorPresenter::cbDelete_Click() {
 }
 
 bool EditorPresenter::Save() {
-    // Name the entry and field at fault, so the user can find what to change.
-    for (std::int32_t k = 1; k <= program_.EntryCount(); ++k) {
-        const SiteEntry& e = program_.SiteEntries[k];
-        if (const std::optional<Message> field = UnstorableEntryField(e)) {
-            Error(program_, host_, Message::EntryFieldUnstorable, {e.Name, MessageText(*field)});
-            return false;
-        }
-        if (!FitsCp932(e.Name)) {
-            Error(program_, host_, Message::EntryNameUnstorable, {e.Name});
-            return false;
-        }
-    }
     switch (SaveSettings(program_, *host_.files)) {
         case SaveResult::Saved:
+            saved_ = program_.SiteEntries;
             return true;
-        case SaveResult::Unrepresentable:
-            Error(program_, host_, Message::SettingsUnstorable);
-            return false;
         case SaveResult::WriteFailed:
             Error(program_, host_, Message::SettingsNotWritten,
                   {program_.SettingsFileName, FileFailureText(host_.files->LastFailure())});
@@ -279,6 +286,21 @@ void EditorPresenter::cbSetWP_Click() { Retrieve(false, Message::SetWallpaperUrl
 
 void EditorPresenter::cbEnd_Click() {
     if (curIndex_ != 0) StoreEntry(curIndex_);
+    // Typing into the new-entry form and ending used to drop it without a word.
+    if (curIndex_ == 0 && NewFormFilled()) {
+        switch (host_.dialogs->AskYesNoCancel(kPlainTitle, MessageText(Message::UnregisteredEntryQuestion))) {
+            case Answer::Yes: {
+                const std::string name = AskIdentifier();
+                if (name.empty()) return;
+                Register(name);
+                break;
+            }
+            case Answer::No:
+                break;
+            case Answer::Cancel:
+                return;
+        }
+    }
     if (!Save()) return;
     end_.Finish(kExitSuccess);
 }

@@ -25,8 +25,10 @@ public:
 
     // Caption, then the list in the new-entry state.
     void Form_Load();
-    // The close box: the program ends without writing the settings file.
-    void Form_Unload();
+    // The close box: the program ends without writing the settings file, after asking
+    // whether to save when entries were registered, changed or deleted since the last
+    // save. False when the user chose to stay (the window must not close).
+    [[nodiscard]] bool Form_Unload();
 
     void FillList();
     void ClearFields();
@@ -54,11 +56,14 @@ private:
     // Sets txUrl and, when its text changes, runs txUrl_Change as a change would.
     void SetUrlText(const std::string& text);
     void Retrieve(bool preview, Message emptyUrlMessage);
-    // Writes the settings file; on refusal or failure shows why and returns false.
+    // Writes the settings file; on failure shows why and returns false.
     bool Save();
-    // The first of the fields that StoreEntry would save that code page 932 cannot
-    // hold, as the name the user knows it by; none when all fit.
-    std::optional<Message> UnstorableField() const;
+    // True when the new-entry form holds anything but what ClearFields puts there.
+    bool NewFormFilled() const;
+    // Asks for an identifier until one is usable or the user gives up (empty).
+    std::string AskIdentifier();
+    // Registers the new-entry form's fields under `name` and selects the new entry.
+    void Register(const std::string& name);
 
     Program& program_;
     Host& host_;
@@ -67,6 +72,9 @@ private:
     RunEnd& end_;
     std::int32_t curIndex_ = 0;
     bool filling_ = false;
+    // The entries as the settings file last held them (as loaded, or as last saved), to
+    // tell whether closing would lose anything.
+    SiteEntryList saved_;
 };
 
 }  // namespace vexal

@@ -50,6 +50,22 @@ std::string FetchFailureText(const FetchResult& result) {
     return {};
 }
 
+namespace {
+
+// "SVG 10 個、XML 1 個": the first few kinds, and "など" when there are more.
+std::string KindCounts(const std::vector<std::pair<std::string, std::int64_t>>& kinds) {
+    constexpr std::size_t kShown = 5;
+    std::string out;
+    for (std::size_t i = 0; i < kinds.size() && i < kShown; ++i) {
+        if (i) out += "、";
+        out += kinds[i].first + " " + std::to_string(kinds[i].second) + " 個";
+    }
+    if (kinds.size() > kShown) out += "など";
+    return out;
+}
+
+}  // namespace
+
 std::string RetrievalFailureText(const RetrievalResult& result) {
     switch (result.failure) {
         case RetrievalFailure::None:
@@ -60,8 +76,19 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
             return MessageText(Message::SourceMissing, {result.subject});
         case RetrievalFailure::SourceUnreadable:
             return MessageText(Message::SourceUnreadable, {result.subject});
-        case RetrievalFailure::NoMatch:
+        case RetrievalFailure::NoMatch: {
+            const std::string unreadable = KindCounts(result.unreadable);
+            const std::string unchecked = KindCounts(result.unchecked);
+            if (!unreadable.empty() && !unchecked.empty())
+                return MessageText(Message::NoMatchUnreadableAndUnchecked, {unreadable, unchecked});
+            if (!unreadable.empty()) return MessageText(Message::NoMatchUnreadable, {unreadable});
+            if (!unchecked.empty()) return MessageText(Message::NoMatchUnchecked, {unchecked});
             return MessageText(Message::NoMatch);
+        }
+        case RetrievalFailure::FolderMissing:
+            return MessageText(Message::FolderMissing, {result.subject});
+        case RetrievalFailure::FolderUnreadable:
+            return MessageText(Message::FolderUnreadable, {result.subject});
         case RetrievalFailure::NthBeyondCount:
             return MessageText(Message::NthBeyondCount,
                                {std::to_string(result.wanted), std::to_string(result.count)});

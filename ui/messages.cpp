@@ -33,8 +33,12 @@ constexpr Entry kTexts[] = {
      "お知らせは vexal)、問い合わせにはキャンセル/いいえ/空欄で答えます。\n"
      "\n"
      "終了ステータス: 壁紙を変更したときとエディタを閉じたとき(終了ボタンは保存してから、\n"
-     "閉じるボタンは保存せずに閉じます)は 0、失敗または取り消しのときは 1 です。\n"},
-    {Message::IdentifierNotFound, "指定された識別子 {1} が見つかりません。"},
+     "閉じるボタンは保存していない変更があれば保存するか尋ねてから閉じます)は 0、\n"
+     "失敗または取り消しのときは 1 です。\n"},
+    {Message::IdentifierNotFound,
+     "指定された識別子 {1} が見つかりません。\r\n設定ファイル {2} に登録されていません。"},
+    {Message::IdentifierNoSettings,
+     "指定された識別子 {1} が見つかりません。\r\n設定ファイル {2} がありません。"},
     {Message::WpNeedsImage, "-wp オプションにはサブオプションとして URL/ファイル が必要です。"},
     {Message::InvalidOption, "起動時オプション {1} が無効です。"},
     {Message::NoEditorWithoutDisplay,
@@ -43,18 +47,13 @@ constexpr Entry kTexts[] = {
     {Message::IdentifierPrompt, "登録する識別子を入力してください"},
     {Message::IdentifierHasBlank, "識別子に空白文字は使用出来ません。"},
     {Message::IdentifierNotLetter, "識別子の１文字目は英文字である必要があります。"},
-    // The settings file is code page 932, so a character outside it (an emoji, for one)
-    // would come back as "?": such text is refused instead of being lost.
-    {Message::IdentifierUnstorable, "識別子に保存出来ない文字（絵文字など）は使用出来ません。"},
-    {Message::FieldUnstorable, "{1}に、設定ファイルに保存出来ない文字（絵文字など）が含まれています。"},
-    {Message::EntryFieldUnstorable,
-     "識別子 {1} の{2}に、設定ファイルに保存出来ない文字（絵文字など）が含まれています。"},
-    {Message::EntryNameUnstorable,
-     "識別子 {1} に、設定ファイルに保存出来ない文字（絵文字など）が含まれています。"},
-    {Message::SettingsUnstorable,
-     "設定ファイルに保存出来ない文字が含まれているため、設定ファイルを保存出来ませんでした。"},
     {Message::SettingsNotWritten, "設定ファイル {1} に書き込めませんでした。{2}"},
     {Message::DeleteEntryQuestion, "登録されている識別子 {1} を削除します。よろしいですか？"},
+    {Message::IdentifierDiffersInCaseOnly,
+     "識別子 {1} は、登録されている識別子 {2} と大文字・小文字しか違いません。\r\n"
+     "コマンドラインでは大文字と小文字を区別しないため、{2} の項目が使われます。登録しますか？"},
+    {Message::UnregisteredEntryQuestion, "新規の項目が登録されていません。\r\n登録してから終了しますか？"},
+    {Message::SaveChangesQuestion, "登録内容の変更が保存されていません。\r\n保存してから閉じますか？"},
     {Message::PreviewUrlEmpty, "URL/ファイル が空欄です。"},
     {Message::SetWallpaperUrlEmpty, "URL/ファイルが空欄です。"},
 
@@ -81,6 +80,14 @@ constexpr Entry kTexts[] = {
     {Message::SourceMissing, "元ファイル {1} が見つかりせん。"},
     {Message::SourceUnreadable, "元ファイル {1} を読み込めませんでした。"},
     {Message::NoMatch, "条件に合致する画像ファイルがありません。"},
+    {Message::NoMatchUnreadable, "条件に合致する画像ファイルがありません。\r\n{1}は読めない形式です。"},
+    {Message::NoMatchUnchecked,
+     "条件に合致する画像ファイルがありません。\r\n{1}は抽出形式で選ばれていません。"},
+    {Message::NoMatchUnreadableAndUnchecked,
+     "条件に合致する画像ファイルがありません。\r\n{1}は読めない形式です。{2}は抽出形式で選ばれていません。"},
+    {Message::FolderMissing, "条件に合致する画像ファイルがありません。\r\nフォルダ {1} がありません。"},
+    {Message::FolderUnreadable,
+     "条件に合致する画像ファイルがありません。\r\nフォルダ {1} を開けませんでした。"},
     {Message::NthBeyondCount,
      "条件に合致する画像ファイルがありません。\r\n"
      "{1}番目の画像が指定されましたが、{2}個の画像ファイルしか抽出出来ませんでした。"},
@@ -124,9 +131,6 @@ constexpr Entry kTexts[] = {
     {Message::DesktopRefused, "デスクトップが壁紙の設定を受け付けませんでした。"},
     {Message::SystemRefused, "システムが壁紙の設定を受け付けませんでした（エラー {1}）。"},
 
-    {Message::FieldUrl, "URL/ファイル名"},
-    {Message::FieldComment, "コメント"},
-    {Message::FieldRefstr, "ファイル名に含む文字"},
 };
 
 constexpr bool InOrder() {

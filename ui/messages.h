@@ -14,8 +14,9 @@ namespace vexal {
 // What the program has to say. The comment names what fills "{1}", "{2}", ... in the text.
 enum class Message : std::uint16_t {
     // Start-up and the command line.
-    Usage,               // {1} the settings file's name, {2} the title of error boxes
-    IdentifierNotFound,  // {1} the identifier as given
+    Usage,                 // {1} the settings file's name, {2} the title of error boxes
+    IdentifierNotFound,    // {1} the identifier as given, {2} the settings file read, in full
+    IdentifierNoSettings,  // {1} the identifier as given, {2} the settings file looked for, in full
     WpNeedsImage,
     InvalidOption,  // {1} the option as given
     NoEditorWithoutDisplay,
@@ -24,13 +25,11 @@ enum class Message : std::uint16_t {
     IdentifierPrompt,
     IdentifierHasBlank,
     IdentifierNotLetter,
-    IdentifierUnstorable,
-    FieldUnstorable,       // {1} the field's name
-    EntryFieldUnstorable,  // {1} the identifier, {2} the field's name
-    EntryNameUnstorable,   // {1} the identifier
-    SettingsUnstorable,
-    SettingsNotWritten,   // {1} the settings file's name, {2} why, in words (or nothing)
-    DeleteEntryQuestion,  // {1} the identifier
+    SettingsNotWritten,           // {1} the settings file's name, {2} why, in words (or nothing)
+    DeleteEntryQuestion,          // {1} the identifier
+    IdentifierDiffersInCaseOnly,  // {1} the identifier typed, {2} the registered one
+    UnregisteredEntryQuestion,
+    SaveChangesQuestion,
     PreviewUrlEmpty,
     SetWallpaperUrlEmpty,
 
@@ -59,8 +58,13 @@ enum class Message : std::uint16_t {
     SourceMissing,     // {1} the entry's file
     SourceUnreadable,  // {1} the entry's file
     NoMatch,
-    NthBeyondCount,     // {1} the number asked for, {2} the number of candidates
-    NothingContaining,  // {1} the text asked for
+    NoMatchUnreadable,              // {1} the kinds no picture is read from, with their counts
+    NoMatchUnchecked,               // {1} the picture kinds the entry does not take, with counts
+    NoMatchUnreadableAndUnchecked,  // {1} as NoMatchUnreadable, {2} as NoMatchUnchecked
+    FolderMissing,                  // {1} the entry's folder
+    FolderUnreadable,               // {1} the entry's folder
+    NthBeyondCount,                 // {1} the number asked for, {2} the number of candidates
+    NothingContaining,              // {1} the text asked for
     NothingNamed,
     ImageMissing,    // {1} the picture
     ImageNotCopied,  // {1} the picture, {2} the working file, {3} why, in words (or nothing)
@@ -95,11 +99,6 @@ enum class Message : std::uint16_t {
     ValueNotKept,      // {1} the tool
     DesktopRefused,
     SystemRefused,  // {1} the system's error number
-
-    // Names of the editor's fields, as the messages above name them.
-    FieldUrl,
-    FieldComment,
-    FieldRefstr,
 };
 
 // The text of `kind` with "{1}", "{2}", ... replaced by the subjects in order. A subject

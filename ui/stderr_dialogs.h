@@ -24,6 +24,10 @@ public:
         Write(title, text);
         return false;
     }
+    Answer AskYesNoCancel(const std::string& title, const std::string& text) override {
+        Write(title, text);
+        return Answer::Cancel;
+    }
     std::string AskText(const std::string& title, const std::string& prompt) override {
         Write(title, prompt);
         return {};

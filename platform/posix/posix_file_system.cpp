@@ -95,6 +95,9 @@ FileFailure FileFailureOf(int error) {
             return FileFailure::NotPermitted;
         case EROFS:
             return FileFailure::ReadOnly;
+        case ENOENT:
+        case ENOTDIR:
+            return FileFailure::Missing;
         default:
             return FileFailure::Other;
     }
@@ -177,6 +180,18 @@ bool PosixFileSystem::WriteFile(const std::string& path, std::string_view bytes)
 
 bool PosixFileSystem::AppendFile(const std::string& path, std::string_view bytes) {
     return WriteOpened(path, O_APPEND, bytes);
+}
+
+std::string PosixFileSystem::FullPath(const std::string& path) const {
+    if (!path.empty() && path[0] == '/') return path;
+    std::string folder(256, '\0');
+    while (::getcwd(folder.data(), folder.size()) == nullptr) {
+        if (errno != ERANGE) return path;
+        folder.resize(folder.size() * 2);
+    }
+    folder.resize(std::strlen(folder.c_str()));
+    if (folder.empty() || folder.back() != '/') folder.push_back('/');
+    return folder + path;
 }
 
 bool PosixFileSystem::IsNormalFile(const std::string& path) {
@@ -281,7 +296,7 @@ bool PosixFileSystem::RenameFile(const std::string& from, const std::string& to)
 bool PosixFileSystem::ListFolder(const std::string& folder, std::vector<DirEntry>& out) {
     out.clear();
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return false;
+    if (!dir) return Fail(errno);
     const int dirFd = ::dirfd(dir);
     while (dirent* ent = ::readdir(dir)) {
         const char* name = ent->d_name;

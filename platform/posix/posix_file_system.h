@@ -27,6 +27,7 @@ public:
     bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) override;
     bool FolderIdentity(const std::string& folder, std::string& idOut) override;
     // POSIX systems keep their text in UTF-8.
+    std::string FullPath(const std::string& path) const override;
     bool TextMayBeUtf8() const override { return true; }
     FileFailure LastFailure() const override { return last_; }
 

@@ -63,6 +63,10 @@ FileFailure FileFailureOfWin32(unsigned long error) {
             return FileFailure::NotPermitted;
         case ERROR_WRITE_PROTECT:
             return FileFailure::ReadOnly;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_DIRECTORY:
+        case ERROR_INVALID_NAME:
+            return FileFailure::Missing;
         default:
             return FileFailure::Other;
     }
@@ -126,6 +130,22 @@ bool Win32FileSystem::AppendFile(const std::string& path, std::string_view bytes
     return f.Close() || Fail(::GetLastError());
 }
 
+std::string Win32FileSystem::FullPath(const std::string& path) const {
+    const std::wstring wide = win32::Widen(path);
+    std::wstring full(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD length =
+            ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) return path;
+        if (length < full.size()) {
+            full.resize(length);
+            return win32::Narrow(full);
+        }
+        full.resize(length);
+    }
+    return path;
+}
+
 bool Win32FileSystem::IsNormalFile(const std::string& path) {
     if (path.empty()) return false;
     // The attributes of exactly this name: unlike a directory listing, no wildcard in the
@@ -179,7 +199,10 @@ bool Win32FileSystem::ListFolder(const std::string& folder, std::vector<DirEntry
     WIN32_FIND_DATAW data{};
     HANDLE find =
         ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || Fail(error);
+    }
     do {
         const std::wstring_view name(data.cFileName);
         if (name == L"." || name == L"..") continue;

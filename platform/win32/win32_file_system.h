@@ -23,6 +23,7 @@ public:
     bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) override;
     bool FolderIdentity(const std::string& folder, std::string& idOut) override;
     // Notepad saves UTF-8 by default, so a hand-made list or settings file may be either.
+    std::string FullPath(const std::string& path) const override;
     bool TextMayBeUtf8() const override { return true; }
     FileFailure LastFailure() const override { return last_; }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <map>
 #include <utility>
 
@@ -89,7 +90,8 @@ SiteEntry Entry(const std::string& name, const std::string& url) {
     return e;
 }
 
-struct EditorFixture : ::testing::Test {
+// A presenter on a fake view and host; a table's rows each take a rig of their own.
+struct EditorRig {
     Program program;
     TestHost host;
     FakeEditorView view;
@@ -97,7 +99,7 @@ struct EditorFixture : ::testing::Test {
     RunController controller{program, host.host};
     EditorPresenter editor{program, host.host, view, frontEnd, controller};
 
-    EditorFixture() {
+    EditorRig() {
         InitGlobals(program, 1, 0);
         program.NewMsg = "(新規)";
     }
@@ -136,6 +138,8 @@ struct EditorFixture : ::testing::Test {
         for (int i = 0; i < 4; ++i) EXPECT_FALSE(view.IsChecked(EditorControl::ckExt, i)) << i;
     }
 };
+
+struct EditorFixture : ::testing::Test, EditorRig {};
 
 TEST_F(EditorFixture, LoadWithoutEntriesShowsOnlyTheNewEntryItem) {
     Load({});
@@ -359,26 +363,65 @@ TEST_F(EditorFixture, RegisterRefusesBadIdentifiersAndAsksAgain) {
     EXPECT_TRUE(e.Filter[1]);
     EXPECT_EQ(e.No_n, 1);
     EXPECT_EQ(view.items, (std::vector<std::string>{"(新規)", "abc"}));
-    // Still in the new-entry state, with the fields as they were.
-    EXPECT_EQ(editor.CurIndex(), 0);
-    EXPECT_EQ(view.selected, 0);
+    // Regression: the list stayed on the new-entry item, as if nothing had been registered.
+    // The new entry is selected, showing its stored record, with its own buttons.
+    EXPECT_EQ(editor.CurIndex(), 1);
+    EXPECT_EQ(view.selected, 1);
     EXPECT_EQ(view.Text(EditorControl::txUrl), "http://h/page.html");
+    EXPECT_TRUE(view.IsChecked(EditorControl::ckFilter, 1));
+    EXPECT_TRUE(view.Enabled(EditorControl::cbDelete));
+    EXPECT_FALSE(view.Enabled(EditorControl::cbTouroku));
     EXPECT_TRUE(host.files.files.empty());
-    // Selecting the new item shows the stored record.
-    Select(1);
-    EXPECT_EQ(view.Text(EditorControl::txUrl), "http://h/page.html");
 }
 
 TEST_F(EditorFixture, RegisterAcceptsIdentifiersAsTyped) {
     Load({});
-    for (const char* name : {"Abc", "z9", "a\u3000b", "a\tb", "Abc"}) {
+    for (const char* name : {"Abc", "z9", "a\u3000b", "a\tb"}) {
         host.dialogs.inputs = {name};
         editor.cbTouroku_Click();
     }
-    EXPECT_EQ(view.items, (std::vector<std::string>{"(新規)", "Abc", "z9", "a\u3000b", "a\tb", "Abc"}));
-    ASSERT_EQ(program.EntryCount(), 5);
-    EXPECT_EQ(program.SiteEntries[5].Name, "Abc");
+    EXPECT_EQ(view.items, (std::vector<std::string>{"(新規)", "Abc", "z9", "a\u3000b", "a\tb"}));
+    ASSERT_EQ(program.EntryCount(), 4);
     for (const auto& box : host.dialogs.boxes) EXPECT_EQ(box.kind, "input");
+}
+
+// Regression: "PHOTOS" could be registered beside "photos" without a word, and the command
+// line, which ignores letter case, then always ran the first. The user is asked; No gives
+// the input box back.
+TEST_F(EditorFixture, RegisterAsksWhenOnlyLetterCaseDiffers) {
+    const std::string question =
+        "識別子 PHOTOS は、登録されている識別子 photos と大文字・小文字しか違いません。\r\n"
+        "コマンドラインでは大文字と小文字を区別しないため、photos の項目が使われます。登録しますか？";
+    const struct {
+        const char* name;
+        std::deque<std::string> inputs;
+        std::deque<bool> answers;
+        std::vector<std::string> kinds;  // the boxes shown
+        std::string registered;          // the third entry's name, or none
+    } rows[] = {
+        {"yes", {"PHOTOS"}, {true}, {"input", "yesno"}, "PHOTOS"},
+        {"noThenOther", {"PHOTOS", "other"}, {false}, {"input", "yesno", "input"}, "other"},
+        {"noThenCancel", {"PHOTOS"}, {false}, {"input", "yesno", "input"}, ""},
+        {"sameName", {"photos"}, {true}, {"input", "yesno"}, "photos"},
+        {"otherName", {"photo"}, {}, {"input"}, "photo"},
+    };
+    for (const auto& row : rows) {
+        EditorRig f;
+        f.Load({Entry("a", "/a/"), Entry("photos", "/p/")});
+        f.host.dialogs.inputs = row.inputs;
+        f.host.dialogs.yesNoAnswers = row.answers;
+        f.editor.cbTouroku_Click();
+        std::vector<std::string> kinds;
+        for (const auto& box : f.host.dialogs.boxes) kinds.push_back(box.kind);
+        EXPECT_EQ(kinds, row.kinds) << row.name;
+        if (kinds.size() > 1 && std::string(row.name) != "sameName") {
+            EXPECT_EQ(f.host.dialogs.boxes[1].text, question) << row.name;
+        }
+        EXPECT_EQ(f.program.EntryCount(), row.registered.empty() ? 2 : 3) << row.name;
+        if (!row.registered.empty()) {
+            EXPECT_EQ(f.program.SiteEntries[3].Name, row.registered) << row.name;
+        }
+    }
 }
 
 TEST_F(EditorFixture, RegisterCancelledChangesNothing) {
@@ -492,60 +535,148 @@ TEST_F(EditorFixture, EndSavesTheSelectedEntrysEditsThenEndsWithSuccess) {
     EXPECT_EQ(saved.SiteEntries[2].Url, "/b/");
 }
 
-TEST_F(EditorFixture, CloseBoxEndsWithoutSaving) {
-    Load({Entry("a", "/a/")});
-    host.dialogs.inputs = {"b"};
-    editor.cbTouroku_Click();
-    editor.Form_Unload();
+// With nothing changed since the file was read (or last saved), the close box ends at once
+// without writing: an entry only looked at is no change.
+TEST_F(EditorFixture, CloseBoxWithoutChangesEndsAtOnceWithoutSaving) {
+    SiteEntry odd = Entry("b", "http://h/");
+    odd.Comment = "one\r\ntwo";
+    odd.WpState = WallpaperStyle{7};
+    odd.No_n = 12;
+    Load({Entry("a", "/a/"), odd});
+    Select(2);
+    Select(1);
+    EXPECT_TRUE(editor.Form_Unload());
     EXPECT_TRUE(host.process.ended);
+    EXPECT_TRUE(host.dialogs.boxes.empty());
     EXPECT_TRUE(host.files.files.empty());
 }
 
-// Regression: an emoji typed into a saved field came back from the settings file as "?".
-TEST_F(EditorFixture, TextOutsideCodePage932IsRefusedNotLost) {
+// Regression: registering three entries and closing the window lost all three without a
+// word. Registered, changed or deleted entries not saved make the close box ask first.
+TEST_F(EditorFixture, CloseBoxAfterUnsavedChangesAsksWhetherToSave) {
+    const struct {
+        const char* name;
+        void (*change)(EditorRig&);
+    } changes[] = {
+        {"registered",
+         [](EditorRig& f) {
+             f.host.dialogs.inputs = {"b"};
+             f.editor.cbTouroku_Click();
+         }},
+        {"edited", [](EditorRig& f) { f.Select(1), f.Type(EditorControl::txComment, "new"); }},
+        {"deleted",
+         [](EditorRig& f) {
+             f.Select(1);
+             f.host.dialogs.yesNoAnswers = {true};
+             f.editor.cbDelete_Click();
+         }},
+    };
+    for (const auto& change : changes) {
+        for (Answer answer : {Answer::Yes, Answer::No, Answer::Cancel}) {
+            const std::string name = change.name + std::to_string(static_cast<int>(answer));
+            EditorRig f;
+            f.Load({Entry("a", "/a/")});
+            change.change(f);
+            f.host.dialogs.boxes.clear();
+            f.host.dialogs.answers = {answer};
+            EXPECT_EQ(f.editor.Form_Unload(), answer != Answer::Cancel) << name;
+            ASSERT_EQ(f.host.dialogs.boxes.size(), 1u) << name;
+            EXPECT_EQ(f.host.dialogs.boxes[0].kind, "yesnocancel") << name;
+            EXPECT_EQ(f.host.dialogs.boxes[0].text,
+                      "登録内容の変更が保存されていません。\r\n保存してから閉じますか？")
+                << name;
+            EXPECT_EQ(f.host.process.ended, answer != Answer::Cancel) << name;
+            EXPECT_EQ(f.host.files.files.count("vexal.ini"), answer == Answer::Yes ? 1u : 0u) << name;
+            if (answer != Answer::Yes) continue;
+            // Once saved, closing asks nothing more.
+            f.host.process.ended = false;
+            f.host.dialogs.boxes.clear();
+            EXPECT_TRUE(f.editor.Form_Unload()) << name;
+            EXPECT_TRUE(f.host.dialogs.boxes.empty()) << name;
+        }
+    }
+}
+
+// Regression: an entry typed into the new-entry form and never registered was dropped by
+// 終了 without a word. It asks: Yes registers it (then saves and ends), No saves the rest,
+// Cancel, or no identifier, stays.
+TEST_F(EditorFixture, EndWithAFilledNewEntryFormAsksToRegisterIt) {
+    const std::string question = "新規の項目が登録されていません。\r\n登録してから終了しますか？";
+    const struct {
+        const char* name;
+        Answer answer;
+        std::deque<std::string> inputs;
+        bool ended;
+        int savedEntries;  // -1: nothing saved
+    } rows[] = {
+        {"yes", Answer::Yes, {"typed"}, true, 2},
+        {"yesButNoIdentifier", Answer::Yes, {}, false, -1},
+        {"no", Answer::No, {}, true, 1},
+        {"cancel", Answer::Cancel, {}, false, -1},
+    };
+    for (const auto& row : rows) {
+        EditorRig f;
+        f.Load({Entry("a", "/a/")});
+        f.Type(EditorControl::txUrl, "/typed/");
+        f.host.dialogs.answers = {row.answer};
+        f.host.dialogs.inputs = row.inputs;
+        f.editor.cbEnd_Click();
+        ASSERT_FALSE(f.host.dialogs.boxes.empty()) << row.name;
+        EXPECT_EQ(f.host.dialogs.boxes[0].kind + f.host.dialogs.boxes[0].text, "yesnocancel" + question)
+            << row.name;
+        EXPECT_EQ(f.host.process.ended, row.ended) << row.name;
+        if (row.savedEntries < 0) {
+            EXPECT_TRUE(f.host.files.files.empty()) << row.name;
+            continue;
+        }
+        const Program saved = f.Saved();
+        ASSERT_EQ(saved.EntryCount(), row.savedEntries) << row.name;
+        if (row.savedEntries == 2) {
+            EXPECT_EQ(saved.SiteEntries[2].Url, "/typed/") << row.name;
+        }
+    }
+    // Any control of the form counts as typed into; a form as ClearFields left it does not.
+    const struct {
+        const char* name;
+        void (*fill)(FakeEditorView&);
+    } fills[] = {
+        {"untouched", [](FakeEditorView&) {}},
+        {"comment", [](FakeEditorView& v) { v.SetText(EditorControl::txComment, "c"); }},
+        {"refstr", [](FakeEditorView& v) { v.SetText(EditorControl::txFnAdd, "r"); }},
+        {"number", [](FakeEditorView& v) { v.SetText(EditorControl::txNo, "2"); }},
+        {"style", [](FakeEditorView& v) { v.SetChecked(EditorControl::opWp, 2, true); }},
+        {"mode", [](FakeEditorView& v) { v.SetChecked(EditorControl::opNo, 1, true); }},
+        {"filter", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckFilter, 5, true); }},
+        {"ext", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckExt, 4, true); }},
+    };
+    for (const auto& fill : fills) {
+        EditorRig f;
+        f.Load({Entry("a", "/a/")});
+        fill.fill(f.view);
+        f.editor.cbEnd_Click();
+        EXPECT_EQ(f.host.dialogs.boxes.size(), std::string(fill.name) == "untouched" ? 0u : 1u) << fill.name;
+    }
+}
+
+// Regression: an emoji or an accented letter in any field made every save fail, since
+// code page 932 cannot hold it; such a file is now saved as UTF-8 and reads back whole.
+TEST_F(EditorFixture, TextOutsideCodePage932IsSavedWhole) {
     const std::string emoji = "\xF0\x9F\x8C\xB8";  // U+1F338
     ASSERT_FALSE(FitsCp932(emoji));
     Load({Entry("a", "/a/")});
-
-    // Registering: fields are checked before the identifier is asked for.
     Type(EditorControl::txComment, "花" + emoji);
+    host.dialogs.inputs = {"x" + emoji};
     editor.cbTouroku_Click();
-    ASSERT_EQ(host.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(host.dialogs.boxes[0].kind, "error");
-    EXPECT_EQ(host.dialogs.boxes[0].text,
-              "コメントに、設定ファイルに保存出来ない文字（絵文字など）が含まれています。");
-    EXPECT_EQ(program.EntryCount(), 1);
-
-    // An identifier with an emoji is refused like one with a blank: the input box returns.
-    Type(EditorControl::txComment, "花");
-    host.dialogs.boxes.clear();
-    host.dialogs.inputs = {"x" + emoji, "x"};
-    editor.cbTouroku_Click();
-    ASSERT_EQ(host.dialogs.boxes.size(), 3u);
-    EXPECT_EQ(host.dialogs.boxes[1].text, "識別子に保存出来ない文字（絵文字など）は使用出来ません。");
-    EXPECT_EQ(program.EntryCount(), 2);
-    EXPECT_EQ(program.SiteEntries[2].Comment, "花");
-
-    // Saving: the entry and field are named, nothing is written, the editor stays.
     Select(1);
-    Type(EditorControl::txFnAdd, emoji);
-    host.dialogs.boxes.clear();
+    Type(EditorControl::txFnAdd, "été");
     editor.cbEnd_Click();
-    editor.cbPreview_Click();
-    ASSERT_EQ(host.dialogs.boxes.size(), 2u);
-    EXPECT_EQ(
-        host.dialogs.boxes[0].text,
-        "識別子 a のファイル名に含む文字に、設定ファイルに保存出来ない文字（絵文字など）が含まれています。");
-    EXPECT_FALSE(host.process.ended);
-    EXPECT_TRUE(frontEnd.retrievals.empty());
-    EXPECT_TRUE(view.visible);
-    EXPECT_TRUE(host.files.files.empty());
-
-    // Once the field is mended, the same command saves.
-    Type(EditorControl::txFnAdd, "cat");
-    editor.cbEnd_Click();
+    EXPECT_EQ(host.dialogs.Texts(), (std::vector<std::string>{"登録する識別子を入力してください"}));
     EXPECT_TRUE(host.process.ended);
-    EXPECT_EQ(Saved().SiteEntries[1].Refstr, "cat");
+    const Program saved = Saved();
+    ASSERT_EQ(saved.EntryCount(), 2);
+    EXPECT_EQ(saved.SiteEntries[1].Refstr, "été");
+    EXPECT_EQ(saved.SiteEntries[2].Name, "x" + emoji);
+    EXPECT_EQ(saved.SiteEntries[2].Comment, "花" + emoji);
 }
 
 // Regression: a settings file that could not be written was reported as saved and the

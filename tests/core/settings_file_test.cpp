@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "app/startup.h"
 #include "support/fakes.h"
 #include "text/codepage.h"
@@ -245,15 +248,81 @@ TEST(SettingsFileTest, JapaneseNamesAndCommentsSurviveRoundTrip) {
     EXPECT_EQ(q.SiteEntries[1], p.SiteEntries[1]);
 }
 
-TEST(SettingsFileTest, UnrepresentableCharacterRefusesToSave) {
-    testing::TestHost t;
-    Program p = FreshProgram();
-    t.files.files["vexal.ini"] = "old";
-    p.SiteEntries.resize(2);
-    p.SiteEntries[1].Comment = "smile 😀";
-    EXPECT_EQ(SaveSettings(p, t.files), SaveResult::Unrepresentable);
-    EXPECT_EQ(t.files.files["vexal.ini"], "old");
+// Regression: one character outside code page 932 (a path with "é") made every save fail.
+TEST(SettingsFileTest, TextOutsideCodePage932IsWrittenAsUtf8WithByteOrderMark) {
+    const struct {
+        const char* name;
+        const char* field;  // what goes into the second entry's fields
+    } rows[] = {
+        {"accentInPath", "/home/me/Images/été/"},
+        {"emojiInComment", "smile 😀"},
+        {"hangulInName", "한국어"},
+    };
+    for (const auto& row : rows) {
+        testing::TestHost t;
+        Program p = FreshProgram();
+        p.SiteEntries.resize(3);
+        p.SiteEntries[1].Name = "photos";
+        p.SiteEntries[1].Url = "C:\\写真\\";
+        p.SiteEntries[2].Name = std::string("n") + row.field;
+        p.SiteEntries[2].Url = row.field;
+        p.SiteEntries[2].Comment = std::string(row.field) + "\r\n2";
+        p.SiteEntries[2].Refstr = row.field;
+        ASSERT_EQ(SaveSettings(p, t.files), SaveResult::Saved) << row.name;
+        const std::string& bytes = t.files.files["vexal.ini"];
+        std::string text;
+        ASSERT_FALSE(Utf8ToCp932(bytes.substr(3), text)) << row.name;
+        EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF") << row.name;
+        EXPECT_NE(bytes.find("\r\nName = photos\r\nUrl = C:\\写真\\\r\n"), std::string::npos) << row.name;
+        // Read back as it was, also where plain files are taken for code page 932 only.
+        for (bool acceptUtf8 : {true, false}) {
+            Program q = FreshProgram();
+            ParseSettings(q, bytes, acceptUtf8);
+            ASSERT_EQ(q.EntryCount(), 2) << row.name;
+            EXPECT_EQ(q.SiteEntries[1], p.SiteEntries[1]) << row.name;
+            EXPECT_EQ(q.SiteEntries[2], p.SiteEntries[2]) << row.name;
+        }
+        // Once the character is gone, the file is code page 932 again.
+        p.SiteEntries.resize(2);
+        ASSERT_EQ(SaveSettings(p, t.files), SaveResult::Saved) << row.name;
+        EXPECT_EQ(t.files.files["vexal.ini"].find("\xEF\xBB\xBF"), std::string::npos) << row.name;
+        EXPECT_NE(t.files.files["vexal.ini"].find(Cp932("写真")), std::string::npos) << row.name;
+    }
 }
+
+#ifdef VEXAL_UTF8_SETTINGS
+// The file both programs' tests read: what either program writes for these entries, byte
+// for byte, so a file saved on one system is read by the other.
+TEST(SettingsFileTest, Utf8FileIsTheOneEveryProgramWrites) {
+    Program p = FreshProgram();
+    testing::MemoryFileSystem noFile;
+    LoadSettings(p, noFile);  // the first-run settings
+    p.SiteEntries.resize(3);
+    SiteEntry& ete = p.SiteEntries[1];
+    ete.Name = "ete";
+    ete.Url = "Tableau-été.bmp";
+    ete.Comment = "Lumière 🌸\r\n写真";
+    ete.Ext = {false, false, false, true, false};
+    ete.WpState = WallpaperStyle{2};
+    ete.No_n = 1;
+    SiteEntry& sakura = p.SiteEntries[2];
+    sakura.Name = "Sakura";
+    sakura.Url = "桜.bmp";
+    sakura.Ext = ete.Ext;
+    sakura.No_n = 1;
+    std::ifstream in(VEXAL_UTF8_SETTINGS, std::ios::binary);
+    const std::string fixture((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(fixture.empty()) << VEXAL_UTF8_SETTINGS;
+    std::string written;
+    EXPECT_FALSE(SettingsFileBytes(p, written));
+    EXPECT_EQ(written, fixture);
+    Program q = FreshProgram();
+    ParseSettings(q, fixture, true);
+    ASSERT_EQ(q.EntryCount(), 2);
+    EXPECT_EQ(q.SiteEntries[1], ete);
+    EXPECT_EQ(q.SiteEntries[2], sakura);
+}
+#endif
 
 // Regression: a first run saved empty settings, and every later run then failed.
 TEST(SettingsFileTest, MissingFileGivesWorkingDefaultsNoEntriesAndCreatesNothing) {

@@ -79,12 +79,13 @@ TEST(CommandLineTest, ModesAndMessages) {
         {"wpAlone", "-wp", RunModeValue::Editor, false, "", "",
          "-wp オプションにはサブオプションとして URL/ファイル が必要です。"},
         {"pathWithBlank", "-wp C:\\My Pictures\\a.jpg", RunModeValue::Direct, false, "C:\\My", "",
-         "指定された識別子 Pictures\\a.jpg が見つかりません。"},
+         "指定された識別子 Pictures\\a.jpg が見つかりません。\r\n設定ファイル vexal.ini "
+         "に登録されていません。"},
         {"doubleDash", "--wp", RunModeValue::Editor, false, "", "", "起動時オプション --wp が無効です。"},
         {"digits", "123", RunModeValue::Editor, false, "", "", "起動時オプション 123 が無効です。"},
         {"unknownOption", "-x", RunModeValue::Editor, false, "", "", "起動時オプション -x が無効です。"},
         {"notRegistered", "nosuch", RunModeValue::Editor, false, "", "",
-         "指定された識別子 nosuch が見つかりません。"},
+         "指定された識別子 nosuch が見つかりません。\r\n設定ファイル vexal.ini に登録されていません。"},
         {"japaneseFirst", "日本", RunModeValue::Editor, false, "", "", "起動時オプション 日本 が無効です。"},
         // A token is put into its message as it is, braces and all.
         {"bracesInToken", "-{1}", RunModeValue::Editor, false, "", "", "起動時オプション -{1} が無効です。"},
@@ -98,7 +99,7 @@ TEST(CommandLineTest, ModesAndMessages) {
         {"bareQuestionMark", "?", RunModeValue::Editor, false, "", "", "起動時オプション ? が無効です。"},
         {"doubledShortHelp", "-hh", RunModeValue::Editor, false, "", "", "起動時オプション -hh が無効です。"},
         {"errorBeforeHelp", "nosuch --help", RunModeValue::Editor, false, "", "",
-         "指定された識別子 nosuch が見つかりません。"},
+         "指定された識別子 nosuch が見つかりません。\r\n設定ファイル vexal.ini に登録されていません。"},
         {"helpAsTheImage", "-wp --help", RunModeValue::Direct, false, "--help", "", nullptr},
     };
     for (const auto& row : rows) {
@@ -154,7 +155,8 @@ TEST(CommandLineTest, HelpAndVersionPrintAndEndWithSuccess) {
 TEST(CommandLineTest, NoEntriesRegistered) {
     StartedRun run("sample", nullptr);
     EXPECT_EQ(run.t.dialogs.Texts(),
-              (std::vector<std::string>{"指定された識別子 sample が見つかりません。"}));
+              (std::vector<std::string>{
+                  "指定された識別子 sample が見つかりません。\r\n設定ファイル vexal.ini がありません。"}));
 }
 
 struct KindRow {

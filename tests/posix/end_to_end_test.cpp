@@ -72,6 +72,10 @@ protected:
         std::filesystem::create_directories(work_ / "hidden");
         Save(kPng, "hidden/.g.png", "PNG");
         std::ofstream(work_ / "hidden/readme.txt") << "not a picture";
+        // Files of kinds vexal does not read, and one it reads but the entry may not take.
+        std::filesystem::create_directories(work_ / "kinds");
+        for (const char* name : {"a.svg", "b.SVG", "show.xml", "d.webp", "noextension", ".hidden.svg"})
+            std::ofstream(work_ / "kinds/" + name) << "x";
     }
 
     // Writes one test picture; GIF through ImageMagick, as Qt reads GIF but cannot write it.
@@ -241,6 +245,9 @@ TEST_F(EndToEndTest, FolderWithSubfoldersInEachChoiceMode) {
         {"flat", pics, "000000", "1111", 0, 0, 3},
         {"noMatch", pics, "000001", "1111", 0, 1, 1, "zzz"},
         {"hiddenOnly", work_ / "hidden/", "000001", "1111", 0, 0, 1},
+        {"otherKinds", work_ / "kinds/", "000000", "1111", 0, 0, 1},
+        {"missingFolder", work_ / "nothere/", "000001", "1111", 0, 0, 1},
+        {"unexpandedHome", "~/Pictures/", "000000", "1111", 0, 0, 1},
     });
     ExpectInstalled(Vexal({"third"}), kGif, Style::Tiled);
     ExpectInstalled(Vexal({"SECOND"}), kBmp, Style::Stretched);
@@ -256,7 +263,14 @@ TEST_F(EndToEndTest, FolderWithSubfoldersInEachChoiceMode) {
                       "ァイルしか抽出出来ませんでした。")},
         {"noMatch", Line("条件に合致する画像ファイルがありません。\r\n文字列\"zzz\"を含む画像ファイルが見つか"
                          "りませんでした。")},
-        {"hiddenOnly", Line("条件に合致する画像ファイルがありません。")},
+        {"hiddenOnly", Line("条件に合致する画像ファイルがありません。\r\nTXT 1 個は読めない形式です。")},
+        {"otherKinds",
+         Line("条件に合致する画像ファイルがありません。\r\nSVG 2 個、XML 1 個は読めない形式です。"
+              "WEBP 1 個は抽出形式で選ばれていません。")},
+        {"missingFolder", Line("条件に合致する画像ファイルがありません。\r\nフォルダ " + work_ / "nothere/" +
+                               " がありません。")},
+        {"unexpandedHome",
+         Line("条件に合致する画像ファイルがありません。\r\nフォルダ ~/Pictures/ がありません。")},
     };
     for (const auto& f : failures) {
         const RunResult r = Vexal({f.name});
@@ -428,7 +442,9 @@ TEST_F(EndToEndTest, WebpFolderOfTheDesktopsOwnWallpapers) {
     // Without the flag the folder holds no picture at all.
     const RunResult none = Vexal({"gnomeWithoutWebp"});
     EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.err, Line("条件に合致する画像ファイルがありません。"));
+    EXPECT_EQ(none.err.rfind("vexal 1.00: 条件に合致する画像ファイルがありません。\r\n", 0), 0u) << none.err;
+    EXPECT_NE(none.err.find(" 個は抽出形式で選ばれていません。"), std::string::npos) << none.err;
+    EXPECT_NE(none.err.find("WEBP "), std::string::npos) << none.err;
 }
 
 TEST_F(EndToEndTest, FailuresEndWithStatusOneAndLeaveTheScreen) {

@@ -69,6 +69,11 @@ TEST(PosixFileSystemTest, FailedReplaceLeavesOldFile) {
     testing::TempDir dir;
     PosixFileSystem fs;
     EXPECT_FALSE(fs.ReplaceFile(dir / "missing-folder/vexal.ini", "x"));
+    EXPECT_EQ(fs.LastFailure(), FileFailure::Missing);
+    // A folder source that is not there is told from one that cannot be listed.
+    std::vector<DirEntry> entries;
+    EXPECT_FALSE(fs.ListFolder(dir / "missing-folder/", entries));
+    EXPECT_EQ(fs.LastFailure(), FileFailure::Missing);
     // A folder in the way: the rename fails and the folder stays as it was.
     std::filesystem::create_directory(dir / "busy");
     EXPECT_FALSE(fs.ReplaceFile(dir / "busy", "x"));

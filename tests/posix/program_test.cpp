@@ -1,6 +1,7 @@
 // The real vexal executable: message lines, exit statuses, --help and --version.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 
@@ -26,10 +27,12 @@ testing::ProgramRun RunVexal(const std::string& dir, const std::string& args,
 
 TEST(ProgramTest, CommandLineErrorsGoToStandardError) {
     testing::TempDir dir;
-    const std::pair<const char*, const char*> rows[] = {
+    const std::pair<const char*, std::string> rows[] = {
         {"123", "vexal 1.00: 起動時オプション 123 が無効です。\n"},
         {"-wp", "vexal 1.00: -wp オプションにはサブオプションとして URL/ファイル が必要です。\n"},
-        {"nosuch -preview", "vexal 1.00: 指定された識別子 nosuch が見つかりません。\n"},
+        // Which file was looked for, in full: the run may not be in the folder the user thinks.
+        {"nosuch -preview", "vexal 1.00: 指定された識別子 nosuch が見つかりません。\r\n設定ファイル " +
+                                dir.path() + "/vexal.ini がありません。\n"},
         // Regression: without a display the editor cannot be shown, and the run used to
         // end silently with status 0.
         {"",
@@ -87,8 +90,48 @@ TEST(ProgramTest, EntriesComeFromSettingsFileInCurrentFolder) {
         ini << "'vexal   ver.1.00\r\n\r\n-\r\nName = Mine\r\nUrl = \r\n";
     }
     testing::ProgramRun r = RunVexal(dir.path(), "other");
-    EXPECT_EQ(r.err, "vexal 1.00: 指定された識別子 other が見つかりません。\n");
+    EXPECT_EQ(r.err, "vexal 1.00: 指定された識別子 other が見つかりません。\r\n設定ファイル " + dir.path() +
+                         "/vexal.ini に登録されていません。\n");
     EXPECT_EQ(r.status, 1);
+}
+
+// The UTF-8 file that either program writes for entries code page 932 cannot hold: the
+// entries' pictures are looked for under the names they hold.
+TEST(ProgramTest, Utf8SettingsFileIsRead) {
+    testing::TempDir dir;
+    std::filesystem::copy_file(VEXAL_UTF8_SETTINGS, dir / "vexal.ini");
+    EXPECT_EQ(RunVexal(dir.path(), "ETE").err,
+              "vexal 1.00: 画像ファイル Tableau-été.bmp が見つかりません。\n");
+    EXPECT_EQ(RunVexal(dir.path(), "sakura").err, "vexal 1.00: 画像ファイル 桜.bmp が見つかりません。\n");
+}
+
+// Regression: the menu entry ran vexal wherever the launcher was, so the editor wrote a
+// vexal.ini there that the scheduled runs in the home folder never read.
+TEST(ProgramTest, MenuEntryStartsInHomeFolder) {
+    testing::TempDir dir;
+    for (const char* folder : {"bin", "home", "elsewhere"}) std::filesystem::create_directory(dir / folder);
+    const std::string home = dir / "home";
+    // A stand-in for the installed program, found on PATH as the menu's would be: it
+    // only says where it was started.
+    const std::string stub = dir / "bin/vexal";
+    {
+        std::ofstream script(stub);
+        script << "#!/bin/sh\npwd >\"$VEXAL_TEST_FOLDER_OUT.part\" && mv \"$VEXAL_TEST_FOLDER_OUT.part\" "
+                  "\"$VEXAL_TEST_FOLDER_OUT\"\n";
+    }
+    std::filesystem::permissions(stub, std::filesystem::perms::owner_all);
+    const std::string out = dir / "folder";
+    testing::ProgramOptions options;
+    options.dir = dir / "elsewhere";
+    options.env = {{"HOME", home}, {"PATH", dir / "bin:/usr/bin:/bin"}, {"VEXAL_TEST_FOLDER_OUT", out}};
+    const testing::ProgramRun launch =
+        testing::RunProgram("/usr/bin/gio", {"launch", VEXAL_MENU_ENTRY}, options);
+    ASSERT_EQ(launch.status, 0) << launch.err;
+    ASSERT_TRUE(testing::WaitUntil([&] { return std::filesystem::exists(out); }));
+    std::ifstream started(out);
+    std::string line;
+    std::getline(started, line);
+    EXPECT_EQ(line, home);
 }
 
 }  // namespace

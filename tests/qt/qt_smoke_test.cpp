@@ -323,13 +323,25 @@ TEST_F(QtFixture, RegisterSelectDeleteAndSpinThroughTheControls) {
                                                          "登録する識別子を入力してください"}));
     ASSERT_EQ(w.cbSelect->count(), 3);
     EXPECT_EQ(w.cbSelect->itemText(2), "pics");
-    EXPECT_EQ(w.cbSelect->currentIndex(), 0);
+    // The new entry is selected, as registered.
+    EXPECT_EQ(w.cbSelect->currentIndex(), 2);
     ASSERT_EQ(program.EntryCount(), 2);
     EXPECT_EQ(program.SiteEntries[2].Url, "/tmp/pics/");
     EXPECT_TRUE(program.SiteEntries[2].Filter[5]);
 
+    // A name that differs from a registered one only in letter case is asked about; No
+    // gives the input box back.
+    Choose(w.cbSelect, 0);
+    dialogs.boxes.clear();
+    dialogs.inputs = {"PICS"};
+    QTest::mouseClick(w.cbTouroku, Qt::LeftButton);
+    ASSERT_EQ(dialogs.boxes.size(), 3u);
+    EXPECT_EQ(dialogs.boxes[1].kind, "yesno");
+    EXPECT_EQ(w.cbSelect->count(), 3);
+
     // Choosing an entry with the keyboard shows it.
     QTest::keyClick(w.cbSelect, Qt::Key_Down);
+    EXPECT_EQ(w.txUrl->text(), "/a/");
     QTest::keyClick(w.cbSelect, Qt::Key_Down);
     EXPECT_EQ(w.txUrl->text(), "/tmp/pics/");
     EXPECT_TRUE(w.ckFilter[5]->isChecked());
@@ -394,14 +406,68 @@ TEST_F(QtFixture, NumberBoxReadsAPointWhateverTheLocale) {
     EXPECT_EQ(Saved().SiteEntries[1].No_n, 4);
 }
 
-TEST_F(QtFixture, CloseBoxEndsWithoutWritingTheSettingsFile) {
+TEST_F(QtFixture, CloseBoxWithoutChangesEndsWithoutWritingTheSettingsFile) {
+    AddEntry("a", "/a/");
+    QtEditorWindow& w = Editor();
+    Choose(w.cbSelect, 1);
+    EXPECT_TRUE(w.close());
+    EXPECT_TRUE(process.ended);
+    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_FALSE(SettingsWritten());
+}
+
+// Regression: closing the window after edits lost them without a word. The close box
+// asks: Cancel keeps the window open, No ends without writing, Yes writes first.
+TEST_F(QtFixture, CloseBoxAfterChangesAsksWhetherToSave) {
     AddEntry("a", "/a/");
     QtEditorWindow& w = Editor();
     Choose(w.cbSelect, 1);
     QTest::keyClicks(w.txUrl, "changed");
-    w.close();
+    dialogs.answers = {Answer::Cancel};
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(process.ended);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].kind + dialogs.boxes[0].text,
+              "yesnocancel登録内容の変更が保存されていません。\r\n保存してから閉じますか？");
+    dialogs.answers = {Answer::No};
+    EXPECT_TRUE(w.close());
     EXPECT_TRUE(process.ended);
     EXPECT_FALSE(SettingsWritten());
+}
+
+TEST_F(QtFixture, CloseBoxSavesWhenAskedTo) {
+    QtEditorWindow& w = Editor();
+    QTest::keyClicks(w.txUrl, "/tmp/new/");
+    dialogs.inputs = {"fresh"};
+    QTest::mouseClick(w.cbTouroku, Qt::LeftButton);
+    dialogs.answers = {Answer::Yes};
+    EXPECT_TRUE(w.close());
+    EXPECT_TRUE(process.ended);
+    ASSERT_TRUE(SettingsWritten());
+    ASSERT_EQ(Saved().EntryCount(), 1);
+    EXPECT_EQ(Saved().SiteEntries[1].Url, "/tmp/new/");
+}
+
+// Regression: an entry typed into the new-entry form and never registered was dropped by
+// the end button without a word.
+TEST_F(QtFixture, EndWithAFilledNewEntryFormAsksToRegisterIt) {
+    AddEntry("a", "/a/");
+    QtEditorWindow& w = Editor();
+    QTest::keyClicks(w.txComment, "typed");
+    dialogs.answers = {Answer::Cancel};
+    QTest::mouseClick(w.cbEnd, Qt::LeftButton);
+    EXPECT_FALSE(process.ended);
+    EXPECT_EQ(dialogs.Texts(),
+              (std::vector<std::string>{"新規の項目が登録されていません。\r\n登録してから終了しますか？"}));
+    dialogs.answers = {Answer::Yes};
+    dialogs.inputs = {"typed"};
+    QTest::mouseClick(w.cbEnd, Qt::LeftButton);
+    EXPECT_TRUE(process.ended);
+    const Program saved = Saved();
+    ASSERT_EQ(saved.EntryCount(), 2);
+    EXPECT_EQ(saved.SiteEntries[2].Name, "typed");
+    EXPECT_EQ(saved.SiteEntries[2].Comment, "typed");
 }
 
 TEST_F(QtFixture, EmptyUrlKeepsTheEditorOpen) {
@@ -736,6 +802,29 @@ TEST(QtDialogsTest, BoxesCarryTheirTitlesIconsAndDefaultButtons) {
         box->button(QMessageBox::Cancel)->click();
     });
     EXPECT_FALSE(dialogs.AskRetry("vexal", "接続先の応答がありません。"));
+
+    // Yes, No and Cancel in Japanese, Yes the default; Escape is Cancel.
+    for (auto [press, expected] :
+         {std::pair{QMessageBox::Yes, Answer::Yes}, std::pair{QMessageBox::No, Answer::No},
+          std::pair{QMessageBox::NoButton, Answer::Cancel}}) {
+        AnswerNextBox([press = press](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->windowTitle(), "vexal");
+            EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+            EXPECT_EQ(box->button(QMessageBox::Yes)->text(), "はい(&Y)");
+            EXPECT_EQ(box->button(QMessageBox::No)->text(), "いいえ(&N)");
+            EXPECT_EQ(box->button(QMessageBox::Cancel)->text(), "キャンセル");
+            if (press == QMessageBox::NoButton)
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                box->button(press)->click();
+        });
+        EXPECT_EQ(
+            dialogs.AskYesNoCancel("vexal", "登録内容の変更が保存されていません。\r\n保存してから閉じますか？"),
+            expected);
+    }
 
     AnswerNextBox([](QWidget* w) {
         EXPECT_EQ(w->windowTitle(), "vexal");

@@ -20,7 +20,7 @@ namespace vexal::testing {
 class RecordingDialogs final : public Dialogs {
 public:
     struct Box {
-        std::string kind;  // "error", "notice", "retry", "yesno", "input"
+        std::string kind;  // "error", "notice", "retry", "yesno", "yesnocancel", "input"
         std::string title;
         std::string text;
     };
@@ -28,6 +28,7 @@ public:
     std::deque<bool> retryAnswers;   // popped per AskRetry; empty means Cancel
     std::deque<bool> yesNoAnswers;   // popped per AskYesNo; empty means No
     std::deque<std::string> inputs;  // popped per AskText; empty means Cancel
+    std::deque<Answer> answers;      // popped per AskYesNoCancel; empty means Cancel
     bool unattended = false;
 
     void Error(const std::string& t, const std::string& s) override { boxes.push_back({"error", t, s}); }
@@ -39,6 +40,10 @@ public:
     bool AskYesNo(const std::string& t, const std::string& s) override {
         boxes.push_back({"yesno", t, s});
         return Pop(yesNoAnswers, false);
+    }
+    Answer AskYesNoCancel(const std::string& t, const std::string& s) override {
+        boxes.push_back({"yesnocancel", t, s});
+        return Pop(answers, Answer::Cancel);
     }
     std::string AskText(const std::string& t, const std::string& s) override {
         boxes.push_back({"input", t, s});

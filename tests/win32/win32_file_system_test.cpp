@@ -183,8 +183,14 @@ TEST_F(Win32FileSystemTest, FailuresSayWhyTheyFailed) {
     EXPECT_EQ(files.LastFailure(), FileFailure::NotPermitted);
     EXPECT_EQ(FileFailureText(files.LastFailure()), "書き込みが許可されていません。");
     EXPECT_FALSE(files.ReplaceFile(dir / "nowhere\\vexal.ini", "new"));
-    EXPECT_EQ(files.LastFailure(), FileFailure::Other) << "a missing folder is no permission problem";
+    EXPECT_EQ(files.LastFailure(), FileFailure::Missing) << "a missing folder is no permission problem";
     EXPECT_EQ(FileFailureText(files.LastFailure()), "");
+    // A folder source that is not there is told from one that cannot be listed.
+    std::vector<DirEntry> entries;
+    EXPECT_FALSE(files.ListFolder(dir / "nowhere\\", entries));
+    EXPECT_EQ(files.LastFailure(), FileFailure::Missing);
+    EXPECT_FALSE(files.ListFolder(dir / "wpcache.bmp\\", entries));
+    EXPECT_EQ(files.LastFailure(), FileFailure::Missing) << "a file is no folder";
     EXPECT_TRUE(files.WriteFile(dir / "wpcache.bmp", "again"));
 }
 

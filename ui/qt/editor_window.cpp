@@ -278,8 +278,12 @@ void QtEditorWindow::Bind(EditorPresenter& presenter) {
 }
 
 void QtEditorWindow::closeEvent(QCloseEvent* event) {
+    // The presenter may ask whether to save first, and the answer may be to stay.
+    if (presenter_ && !presenter_->Form_Unload()) {
+        event->ignore();
+        return;
+    }
     event->accept();
-    if (presenter_) presenter_->Form_Unload();
 }
 
 void QtEditorWindow::SetCaption(const std::string& text) { setWindowTitle(ToQString(text)); }

@@ -58,6 +58,18 @@ bool QtDialogs::AskYesNo(const std::string& title, const std::string& text) {
                QMessageBox::No) == QMessageBox::Yes;
 }
 
+Answer QtDialogs::AskYesNoCancel(const std::string& title, const std::string& text) {
+    switch (Run(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                QMessageBox::Yes, QMessageBox::Cancel)) {
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
+    }
+}
+
 std::string QtDialogs::AskText(const std::string& title, const std::string& prompt) {
     QInputDialog dialog;
     dialog.setWindowTitle(ToQString(title));

@@ -371,8 +371,10 @@ bool Win32EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             return false;
         }
         case WM_CLOSE:
-            // Closing the window ends the program without saving.
-            if (presenter_) presenter_->Form_Unload();
+            // Closing the window ends the program without saving, unless the presenter's
+            // question about unsaved changes is answered otherwise; a window that stays
+            // simply ignores the close.
+            if (presenter_) static_cast<void>(presenter_->Form_Unload());
             result = 0;
             return true;
         default:

@@ -128,6 +128,17 @@ bool Win32Dialogs::AskYesNo(const std::string& title, const std::string& text) {
     return Box(title, text, MB_YESNO | MB_DEFBUTTON1) == IDYES;
 }
 
+Answer Win32Dialogs::AskYesNoCancel(const std::string& title, const std::string& text) {
+    switch (Box(title, text, MB_YESNOCANCEL | MB_DEFBUTTON1)) {
+        case IDYES:
+            return Answer::Yes;
+        case IDNO:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
+    }
+}
+
 std::string Win32Dialogs::AskText(const std::string& title, const std::string& prompt) {
     // Sizes in dialog units, which follow the dialog font and the DPI.
     DialogTemplate t;

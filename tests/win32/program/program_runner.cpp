@@ -69,7 +69,7 @@ std::string ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
-std::string ReadSettings(const std::string& path) { return Cp932ToUtf8(ReadWholeFile(path)); }
+std::string ReadSettings(const std::string& path) { return DecodeLocalText(ReadWholeFile(path), true); }
 
 bool FileExists(const std::string& path) {
     return ::GetFileAttributesW(win32::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -271,7 +271,9 @@ TEST_F(ProgramTest, FailuresAreLinesOnStandardErrorAndChangeNothing) {
     } rows[] = {
         {"image missing", "-wp " + dir / "missing.png",
          "vexal 1.00: 画像ファイル " + dir / "missing.png" + " が見つかりません。\n"},
-        {"identifier not registered", "nosuch", "vexal 1.00: 指定された識別子 nosuch が見つかりません。\n"},
+        {"identifier not registered", "nosuch",
+         "vexal 1.00: 指定された識別子 nosuch が見つかりません。\r\n設定ファイル " + dir / "vexal.ini" +
+             " に登録されていません。\n"},
         {"wp without image", "-wp",
          "vexal 1.00: -wp オプションにはサブオプションとして URL/ファイル が必要です。\n"},
         {"invalid option", "/x", "vexal 1.00: 起動時オプション /x が無効です。\n"},
@@ -429,6 +431,19 @@ TEST_F(ProgramTest, SettingsAndListsInUtf8OrCodePage932) {
         EXPECT_EQ(run.exitCode, 0u) << row.name << ": " << run.standardError;
         EXPECT_EQ(ReadWholeFile(Installed()), ReadWholeFile(picture)) << row.name;
     }
+}
+
+// The UTF-8 file that either program writes for entries code page 932 cannot hold (the
+// core tests check that both write exactly it): the entries' pictures are looked for under
+// the names they hold.
+TEST_F(ProgramTest, Utf8SettingsFileIsRead) {
+    const std::string fixture = ReadWholeFile(win32::Narrow(BuildMachinePath(VEXAL_UTF8_SETTINGS)));
+    ASSERT_FALSE(fixture.empty()) << VEXAL_UTF8_SETTINGS;
+    ASSERT_TRUE(files.WriteFile(dir / "vexal.ini", fixture));
+    EXPECT_EQ(RunUnattended(dir.path(), "ETE").standardError,
+              "vexal 1.00: 画像ファイル Tableau-été.bmp が見つかりません。\n");
+    EXPECT_EQ(RunUnattended(dir.path(), "sakura").standardError,
+              "vexal 1.00: 画像ファイル 桜.bmp が見つかりません。\n");
 }
 
 // The installer's shortcut starts vexal in its own folder (a folder fixed at install time

@@ -67,6 +67,14 @@ protected:
         ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }));
     }
+    // Expects the question box with `text` (title "vexal") and answers it with `button`.
+    void AnswerQuestion(RunningProgram& program, const std::string& text, int button) {
+        HWND box = program.WaitForWindow(kDialogClass, L"vexal");
+        ASSERT_NE(box, nullptr) << "no question " << text;
+        EXPECT_TRUE(Contains(ControlTexts(box), text)) << text;
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+        ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box); }));
+    }
     // Selects list item `index` as a user does; the window then shows `url`.
     void SelectEntry(HWND editor, int index, const std::string& url) {
         HWND list = ::GetDlgItem(editor, Editor::kCbSelect);
@@ -138,7 +146,25 @@ TEST_F(WindowsTest, EditorRegistersEditsDeletesAndSavesOnEnd) {
     ExpectError(program, "識別子の１文字目は英文字である必要があります。");
     AnswerInput(program, "newsite");
     ASSERT_TRUE(WaitUntil([&] { return ::SendMessageW(list, CB_GETCOUNT, 0, 0) == 4; }));
-    EXPECT_EQ(::SendMessageW(list, CB_GETCURSEL, 0, 0), 0);
+    // The new entry is selected, as registered.
+    EXPECT_EQ(::SendMessageW(list, CB_GETCURSEL, 0, 0), 3);
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(editor, Editor::kCbDelete)));
+
+    // A name that differs from a registered one only in letter case is asked about; No
+    // gives the input box back, where Cancel gives up.
+    SelectEntry(editor, 0, "");
+    PostClick(editor, Editor::kCbTouroku);
+    AnswerInput(program, "SAMPLE");
+    AnswerQuestion(
+        program,
+        "識別子 SAMPLE は、登録されている識別子 sample と大文字・小文字しか違いません。\r\n"
+        "コマンドラインでは大文字と小文字を区別しないため、sample の項目が使われます。登録しますか？",
+        IDNO);
+    HWND again = program.WaitForWindow(kDialogClass, L"vexal", kInputAnswer);
+    ASSERT_NE(again, nullptr);
+    ::PostMessageW(again, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(again); }));
+    EXPECT_EQ(::SendMessageW(list, CB_GETCOUNT, 0, 0), 4);
 
     // Editing entry 1, then leaving it for entry 2, keeps the edit.
     SelectEntry(editor, 1, "C:\\pics\\");
@@ -169,20 +195,70 @@ TEST_F(WindowsTest, EditorRegistersEditsDeletesAndSavesOnEnd) {
     EXPECT_EQ(ReadSettings(dir / "vexal.ini"), SettingsText({changed, registered}, "wall.bmp"));
 }
 
-TEST_F(WindowsTest, EditorClosedByItsCloseBoxSavesNothing) {
+// Unchanged, the close box ends at once and writes nothing. After a registration it asks
+// whether to save: Cancel keeps the window, No ends without saving, Yes saves.
+TEST_F(WindowsTest, EditorCloseBoxAsksAboutUnsavedChanges) {
+    const std::string question = "登録内容の変更が保存されていません。\r\n保存してから閉じますか？";
     ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({Sample()}, "wall.bmp")));
     const std::string before = ReadWholeFile(dir / "vexal.ini");
+    {
+        RunningProgram program(dir.path(), "", false);
+        HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
+        ASSERT_NE(editor, nullptr);
+        SelectEntry(editor, 1, "C:\\pics\\");
+        ::PostMessageW(editor, WM_CLOSE, 0, 0);
+        const Outcome end = program.Wait();
+        EXPECT_FALSE(end.timedOut);
+        EXPECT_EQ(end.exitCode, 0u);
+        EXPECT_EQ(ReadWholeFile(dir / "vexal.ini"), before);
+    }
+    for (int last : {IDNO, IDYES}) {
+        RunningProgram program(dir.path(), "", false);
+        HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
+        ASSERT_NE(editor, nullptr);
+        PostClick(editor, Editor::kCbTouroku);
+        AnswerInput(program, "kept");
+        ASSERT_TRUE(WaitUntil(
+            [&] { return ::SendMessageW(::GetDlgItem(editor, Editor::kCbSelect), CB_GETCOUNT, 0, 0) == 3; }));
+        ::PostMessageW(editor, WM_CLOSE, 0, 0);
+        AnswerQuestion(program, question, IDCANCEL);
+        EXPECT_TRUE(::IsWindowVisible(editor));
+        ::PostMessageW(editor, WM_CLOSE, 0, 0);
+        AnswerQuestion(program, question, last);
+        const Outcome end = program.Wait();
+        EXPECT_FALSE(end.timedOut);
+        EXPECT_EQ(end.exitCode, 0u);
+        if (last == IDNO) {
+            EXPECT_EQ(ReadWholeFile(dir / "vexal.ini"), before);
+        } else {
+            EntryLines kept;
+            kept.Name = "kept";
+            EXPECT_EQ(ReadSettings(dir / "vexal.ini"), SettingsText({Sample(), kept}, "wall.bmp"));
+        }
+    }
+}
+
+// Regression: an entry typed into the new-entry form and never registered was dropped by
+// the end button without a word. It asks to register it first.
+TEST_F(WindowsTest, EndWithAFilledNewEntryFormAsksToRegisterIt) {
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({Sample()}, "wall.bmp")));
     RunningProgram program(dir.path(), "", false);
     HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
     ASSERT_NE(editor, nullptr);
-    PostClick(editor, Editor::kCbTouroku);
-    AnswerInput(program, "lost");
-    ASSERT_TRUE(WaitUntil(
-        [&] { return ::SendMessageW(::GetDlgItem(editor, Editor::kCbSelect), CB_GETCOUNT, 0, 0) == 3; }));
-    ::PostMessageW(editor, WM_CLOSE, 0, 0);
+    SetTextOf(::GetDlgItem(editor, Editor::kTxUrl), "C:\\typed\\");
+    PostClick(editor, Editor::kCbEnd);
+    const std::string question = "新規の項目が登録されていません。\r\n登録してから終了しますか？";
+    AnswerQuestion(program, question, IDCANCEL);
+    PostClick(editor, Editor::kCbEnd);
+    AnswerQuestion(program, question, IDYES);
+    AnswerInput(program, "typed");
     const Outcome end = program.Wait();
     EXPECT_FALSE(end.timedOut);
-    EXPECT_EQ(ReadWholeFile(dir / "vexal.ini"), before);
+    EXPECT_EQ(end.exitCode, 0u);
+    EntryLines typed;
+    typed.Name = "typed";
+    typed.Url = "C:\\typed\\";
+    EXPECT_EQ(ReadSettings(dir / "vexal.ini"), SettingsText({Sample(), typed}, "wall.bmp"));
 }
 
 TEST_F(WindowsTest, LongAddressStaysEditableAndIsSavedWhole) {
