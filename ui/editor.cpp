@@ -242,7 +242,8 @@ void EditorPresenter::cbTouroku_Click() {
 bool EditorPresenter::NewFormFilled() const {
     if (!view_.Text(EditorControl::txUrl).empty() || !view_.Text(EditorControl::txComment).empty() ||
         !view_.Text(EditorControl::txFnAdd).empty() || view_.Text(EditorControl::txNo) != "1" ||
-        !view_.IsChecked(EditorControl::opWp, 0) || !view_.IsChecked(EditorControl::opNo, 0))
+        view_.Text(EditorControl::txMinWidth) != "0" || !view_.IsChecked(EditorControl::opWp, 0) ||
+        !view_.IsChecked(EditorControl::opNo, 0))
         return true;
     for (int i = 0; i < kFilterCount; ++i)
         if (view_.IsChecked(EditorControl::ckFilter, i)) return true;

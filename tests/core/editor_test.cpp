@@ -251,8 +251,8 @@ TEST_F(EditorFixture, EnablingFollowsTheSourceKind) {
         EXPECT_EQ(view.Enabled(EditorControl::ckFilter, 5), row.subfolders) << row.name;
         EXPECT_EQ(view.Enabled(EditorControl::Frame2), row.groups) << row.name;
         for (int i = 0; i < 4; ++i) EXPECT_EQ(view.Enabled(EditorControl::ckExt, i), row.groups) << row.name;
-        for (auto c : {EditorControl::Frame4, EditorControl::txNo, EditorControl::txFnAdd, EditorControl::scNo,
-                       EditorControl::txMinWidth})
+        for (auto c : {EditorControl::Frame4, EditorControl::txNo, EditorControl::txFnAdd,
+                       EditorControl::scNo, EditorControl::txMinWidth})
             EXPECT_EQ(view.Enabled(c), row.groups) << row.name;
         for (int i = 0; i < 3; ++i) EXPECT_EQ(view.Enabled(EditorControl::opNo, i), row.groups) << row.name;
     }
@@ -651,9 +651,10 @@ TEST_F(EditorFixture, EndWithAFilledNewEntryFormAsksToRegisterIt) {
         {"comment", [](FakeEditorView& v) { v.SetText(EditorControl::txComment, "c"); }},
         {"refstr", [](FakeEditorView& v) { v.SetText(EditorControl::txFnAdd, "r"); }},
         {"number", [](FakeEditorView& v) { v.SetText(EditorControl::txNo, "2"); }},
+        {"minWidth", [](FakeEditorView& v) { v.SetText(EditorControl::txMinWidth, "800"); }},
         {"style", [](FakeEditorView& v) { v.SetChecked(EditorControl::opWp, 2, true); }},
         {"mode", [](FakeEditorView& v) { v.SetChecked(EditorControl::opNo, 1, true); }},
-        {"filter", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckFilter, 5, true); }},
+        {"filter", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckFilter, 6, true); }},
         {"ext", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckExt, 4, true); }},
     };
     for (const auto& fill : fills) {
