@@ -76,14 +76,18 @@ RetrievalResult ChooseCandidate(const std::vector<std::string>& candidates, cons
 }
 
 ResolvedImage ResolveChosenLink(std::string chosen, SourceKind sourceKind, const std::string& sourceUrl,
-                                const std::string& pageDir, FileSystem& files) {
+                                const UrlParts& page, FileSystem& files) {
     ResolvedImage resolved{std::move(chosen), false};
     std::string& image = resolved.image;
-    if (sourceKind == SourceKind::WebPage && !IsWebAddress(image)) {
+    if (sourceKind == SourceKind::WebPage && image.starts_with("//") && !page.Scheme.empty()) {
+        // A link without its scheme names a host of its own ("//upload.example.org/x.jpg"):
+        // asked of the page's server as a path it could only ever give 404.
+        image = ToLower(page.Scheme) + ":" + image;
+    } else if (sourceKind == SourceKind::WebPage && !IsWebAddress(image)) {
         resolved.relativeToPage = true;
         // A link from the server's root stays as it is; anything else hangs below the
         // page's folder. Dot segments, queries and fragments go to the server unchanged.
-        if (image.empty() || image[0] != '/') image = pageDir + image;
+        if (image.empty() || image[0] != '/') image = page.Dir + image;
     } else if (sourceKind == SourceKind::LocalFile && ClassifySource(image) == SourceKind::LocalImage &&
                !IsAbsoluteLocalPath(image) && !files.IsNormalFile(image)) {
         // A local page's relative link means the file beside the page when the current

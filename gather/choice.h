@@ -9,6 +9,7 @@
 #include "host/file_system.h"
 #include "host/random_source.h"
 #include "program/site_entry.h"
+#include "program/url_parts.h"
 #include "settings/source_kind.h"
 
 namespace vexal {
@@ -27,10 +28,11 @@ struct ResolvedImage {
 };
 
 // The picture the link `chosen` names, for a source of `sourceKind` at `sourceUrl`: a
-// link relative to a web page becomes a path below the page's folder `pageDir` on its
-// server; a relative link on a local page means the file beside the page when the current
-// folder has no such file.
+// link relative to a web page becomes a path below the page's folder (`page`, the address
+// the page came from) on its server, and a "//host/path" link an address of the page's
+// scheme on that host; a relative link on a local page means the file beside the page
+// when the current folder has no such file.
 ResolvedImage ResolveChosenLink(std::string chosen, SourceKind sourceKind, const std::string& sourceUrl,
-                                const std::string& pageDir, FileSystem& files);
+                                const UrlParts& page, FileSystem& files);
 
 }  // namespace vexal

@@ -142,7 +142,7 @@ bool frDispGet(Program& program, Host& host, Fetches& fetches, RetrievalOwner& o
         ChooseCandidate(program.Candidates, entry, host.random ? *host.random : clock, chosen);
     if (!choice.Ok()) return Fail(host, owner, choice);
     const ResolvedImage resolved =
-        ResolveChosenLink(std::move(chosen), kind, entry.Url, program.ServerUrl.Dir, *host.files);
+        ResolveChosenLink(std::move(chosen), kind, entry.Url, program.ServerUrl, *host.files);
     program.ChosenImage = resolved.image;
     program.RelativeToPage = resolved.relativeToPage;
     return true;
