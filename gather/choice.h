@@ -15,11 +15,17 @@
 namespace vexal {
 
 // Picks from `candidates` (index 0 is a placeholder) by the entry's No, No_n and Refstr
-// into `chosenOut`, which is left as it was on an empty or impossible choice. The random
-// mode draws once from `random`.
+// into `chosenOut` (and its index into `indexOut`, if given), which are left as they were
+// on an empty or impossible choice. The random mode draws once from `random`.
 [[nodiscard]] RetrievalResult ChooseCandidate(const std::vector<std::string>& candidates,
                                               const SiteEntry& entry, RandomSource& random,
-                                              std::string& chosenOut);
+                                              std::string& chosenOut, std::size_t* indexOut = nullptr);
+
+// The candidate to try when the one at `last` could not be used, for an entry that passes
+// over such candidates: the next match after it for the N-th and the "contains" choice,
+// a new draw among those `tried` does not mark for the random one. 0 when none is left.
+std::size_t NextCandidate(const std::vector<std::string>& candidates, const SiteEntry& entry,
+                          std::size_t last, const std::vector<bool>& tried, RandomSource& random);
 
 // Where a chosen link points.
 struct ResolvedImage {
