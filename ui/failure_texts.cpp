@@ -77,6 +77,7 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
         case RetrievalFailure::SourceUnreadable:
             return MessageText(Message::SourceUnreadable, {result.subject});
         case RetrievalFailure::NoMatch: {
+            if (result.scriptPage) return MessageText(Message::NoMatchScriptPage);
             const std::string unreadable = KindCounts(result.unreadable);
             const std::string unchecked = KindCounts(result.unchecked);
             if (!unreadable.empty() && !unchecked.empty())
@@ -113,6 +114,9 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
             return {};
         case RetrievalFailure::UnusableFileName:
             return MessageText(Message::UnusableFileName, {result.file, result.target, result.subject});
+        case RetrievalFailure::TooNarrow:
+            return MessageText(Message::PictureTooNarrow,
+                               {result.subject, std::to_string(result.count), std::to_string(result.wanted)});
     }
     return {};
 }
