@@ -423,6 +423,15 @@ TEST(OpenboxCloseBoxTest, EditorEndsWithStatusZeroAndSavesNothing) {
     EXPECT_EQ(run.status, 0) << run.err;
     std::ifstream in(work / "vexal.ini", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), settings) << "the close box saves nothing";
+
+    // Regression: on this session without a bus, the windows' toolkit had D-Bus start one
+    // for the display, which outlived the editor. Such a bus announces itself on the display
+    // under this name; a fresh display that never had one does not know the name at all.
+    Display* d = XOpenDisplay(xvfb.display().c_str());
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(XInternAtom(d, "_DBUS_SESSION_BUS_PID", True), static_cast<Atom>(None))
+        << "a session bus was started for the display";
+    XCloseDisplay(d);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The Linux program: Qt Widgets when a display is there, message lines on standard
 // error when it is not (or VEXAL_NONINTERACTIVE=1 asks for it).
+#include <unistd.h>
+
 #include <QApplication>
 #include <QIcon>
 #include <QSocketNotifier>
@@ -47,6 +49,21 @@ void DropRuntimeFolderWarning(QtMsgType type, const QMessageLogContext& context,
     if (qtMessages) qtMessages(type, context, text);
 }
 
+// Qt's accessibility bridge asks the session bus where the accessibility bus is. On a
+// plain X11 session there is no session bus, and asking makes D-Bus start one for the
+// display (dbus-launch --autolaunch), which then outlives the editor for the rest of the X
+// session. Without a session bus no screen reader could be reached anyway, so the bridge
+// is pointed at no bus instead.
+void KeepFromStartingABus() {
+    const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    const char* accessibility = std::getenv("AT_SPI_BUS_ADDRESS");
+    if ((bus && *bus) || (accessibility && *accessibility)) return;
+    // The bus a systemd user session keeps without naming it.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime && ::access((std::string(runtime) + "/bus").c_str(), F_OK) == 0) return;
+    ::setenv("AT_SPI_BUS_ADDRESS", "unix:path=/dev/null", 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,7 +75,10 @@ int main(int argc, char** argv) {
     const bool interactive = !NonInteractive();
     qtMessages = qInstallMessageHandler(DropRuntimeFolderWarning);
     std::unique_ptr<QApplication> app;
-    if (interactive) app = std::make_unique<QApplication>(argc, argv);
+    if (interactive) {
+        KeepFromStartingABus();
+        app = std::make_unique<QApplication>(argc, argv);
+    }
 
     vexal::Program program;
     vexal::ExitProcess process;
