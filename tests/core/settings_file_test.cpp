@@ -64,25 +64,34 @@ TEST(SettingsFileTest, ExampleFileReadsAndWritesBackByteForByte) {
     EXPECT_EQ(written, kExample);
 }
 
-// The fifth flag (WebP) is an extension: written only when set, so a file that does not
-// use it comes back byte for byte.
-TEST(SettingsFileTest, WebpFlagIsWrittenOnlyWhenSet) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"Ext = 1111", "Ext = 1111"},
-        {"Ext = 11110", "Ext = 1111"},
-        {"Ext = 00001", "Ext = 00001"},
-        {"Ext = 10101", "Ext = 10101"},
+// The fifth flag (WebP) and the styles fill (3) and fit (4) are extensions: a file that
+// does not use them comes back byte for byte, and the styles are numbers like the others.
+TEST(SettingsFileTest, ExtensionsAreWrittenOnlyWhenUsed) {
+    const struct {
+        const char* line;
+        const char* writtenLine;
+        bool webp;
+        int wpState;
+    } rows[] = {
+        {"Ext = 1111", "Ext = 1111", false, 2},     {"Ext = 11110", "Ext = 1111", false, 2},
+        {"Ext = 00001", "Ext = 00001", true, 2},    {"Ext = 10101", "Ext = 10101", true, 2},
+        {"WpState = 3", "WpState = 3", false, 3},   {"WpState = 4", "WpState = 4", false, 4},
+        {"WpState = 4.4", "WpState = 4", false, 4},
     };
-    for (auto [line, writtenLine] : rows) {
+    for (const auto& r : rows) {
         std::string example = kExample;
-        example.replace(example.find("Ext = 1111"), 10, line);
+        const std::string line = r.line;
+        const std::string key = line.substr(0, line.find('='));
+        const std::size_t at = example.find(key);
+        example.replace(at, example.find('\r', at) - at, line);
         Program p = FreshProgram();
         ParseSettings(p, example);
-        EXPECT_EQ(p.SiteEntries[1].Ext[4], line[10] == '1') << line;
+        EXPECT_EQ(p.SiteEntries[1].Ext[4], r.webp) << r.line;
+        EXPECT_EQ(p.SiteEntries[1].WpState, WallpaperStyle(r.wpState)) << r.line;
         std::string written;
         ASSERT_TRUE(SettingsFileBytes(p, written));
-        example.replace(example.find(line), std::string(line).size(), writtenLine);
-        EXPECT_EQ(written, example) << line;
+        example.replace(at, line.size(), r.writtenLine);
+        EXPECT_EQ(written, example) << r.line;
     }
 }
 

@@ -49,7 +49,7 @@ public:
         kCbEnd,
         kCkFilter0 = 120,  // to 125
         kCkExt0 = 130,     // to 134
-        kOpWp0 = 140,      // to 142
+        kOpWp0 = 140,      // to 144
         kOpNo0 = 150,      // to 152
         kFrame1 = 170,
         kFrame2,
@@ -74,7 +74,7 @@ private:
     HWND cbSelect_, cbTouroku_, cbDelete_, Frame1_, Label1_, txUrl_, Frame2_, Frame3_, Frame4_, Frame5_;
     std::array<HWND, 6> ckFilter_{};
     std::array<HWND, 5> ckExt_{};
-    std::array<HWND, 3> opWp_{};
+    std::array<HWND, 5> opWp_{};
     std::array<HWND, 3> opNo_{};
     HWND txNo_, scNo_, txFnAdd_, Label2_, txComment_, cbPreview_, cbSetWP_, cbEnd_;
     HWND tooltips_ = nullptr;
