@@ -267,11 +267,12 @@ void Win32EditorWindow::SetChecked(EditorControl control, int index, bool checke
     ::SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     if (!checked) return;
     // Selecting an option button clears the others of its group.
-    if (control == EditorControl::opWp || control == EditorControl::opNo) {
-        const auto& group = control == EditorControl::opWp ? opWp_ : opNo_;
+    auto clearOthers = [button](const auto& group) {
         for (HWND other : group)
             if (other != button) ::SendMessageW(other, BM_SETCHECK, BST_UNCHECKED, 0);
-    }
+    };
+    if (control == EditorControl::opWp) clearOthers(opWp_);
+    if (control == EditorControl::opNo) clearOthers(opNo_);
 }
 
 void Win32EditorWindow::SetEnabled(EditorControl control, int index, bool enabled) {
