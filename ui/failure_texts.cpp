@@ -61,7 +61,7 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
         case RetrievalFailure::SourceUnreadable:
             return MessageText(Message::SourceUnreadable, {result.subject});
         case RetrievalFailure::NoMatch:
-            return MessageText(Message::NoMatch);
+            return MessageText(result.scriptPage ? Message::NoMatchScriptPage : Message::NoMatch);
         case RetrievalFailure::NthBeyondCount:
             return MessageText(Message::NthBeyondCount,
                                {std::to_string(result.wanted), std::to_string(result.count)});
@@ -86,6 +86,9 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
             return {};
         case RetrievalFailure::UnusableFileName:
             return MessageText(Message::UnusableFileName, {result.file, result.target, result.subject});
+        case RetrievalFailure::TooNarrow:
+            return MessageText(Message::PictureTooNarrow,
+                               {result.subject, std::to_string(result.count), std::to_string(result.wanted)});
     }
     return {};
 }
