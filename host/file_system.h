@@ -11,7 +11,7 @@ namespace vexal {
 // Why a file operation failed, as far as the user can do something about it. The words for
 // each kind are in the ui layer's table of messages.
 enum class FileFailure : std::uint8_t {
-    Nothing,  // not "None", which X11's headers define as a macro
+    Nothing,       // not "None", which X11's headers define as a macro
     DiskFull,      // no space left (or the quota is used up)
     NotPermitted,  // the user may not write there
     ReadOnly,      // the file system is mounted read-only, or the medium is write-protected

@@ -174,8 +174,10 @@ TEST(KdeBackendTest, EvaluatesOneScriptForEveryDesktop) {
 // Any other failure is final at once, and the wait has an end.
 TEST(KdeBackendTest, WaitsForTheShellAndItsDesktopsAtSessionStart) {
     const CommandResult notThere = {
-        1, "", "Error org.freedesktop.DBus.Error.ServiceUnknown: The name org.kde.plasmashell was not provided"};
-    const CommandResult noDesktop = {1, "", "Error org.freedesktop.DBus.Error.Failed: Error: vexal: no desktop yet"};
+        1, "",
+        "Error org.freedesktop.DBus.Error.ServiceUnknown: The name org.kde.plasmashell was not provided"};
+    const CommandResult noDesktop = {1, "",
+                                     "Error org.freedesktop.DBus.Error.Failed: Error: vexal: no desktop yet"};
     const CommandResult locked = {1, "", "Error org.freedesktop.DBus.Error.Failed: Widgets are locked"};
     const CommandResult done = {0, "method return", ""};
     const struct {
