@@ -351,6 +351,7 @@ private:
 
 TEST(GsettingsDesktopTest, RealSchemasTakeThePictureAndItsStyle) {
     VEXAL_REQUIRE_TOOLS("gsettings", "dbus-daemon");
+    // A fresh bus, as at log-in: no settings service runs yet, and the first change starts it.
     PrivateGsettings gs(true);
     ASSERT_TRUE(gs.HasBus());
     const std::string gnome = "org.gnome.desktop.background";
