@@ -95,7 +95,7 @@ constexpr TagRule kTagRules[3] = {
 // ever asks for: the next occurrence after the one just handled.
 class TagStream {
 public:
-    TagStream(std::string_view text, const std::array<bool, 6>& filter, std::size_t& read)
+    TagStream(std::string_view text, const decltype(SiteEntry::Filter)& filter, std::size_t& read)
         : text_(text), read_(read) {
         for (std::size_t r = 0; r < 3; ++r) on_[r] = filter[r];
         if (on_[0] || on_[1] || on_[2]) Advance(0);

@@ -17,7 +17,7 @@ enum class EditorControl {
     cbEnd,
     Frame2,  // holds ckExt
     Frame3,  // holds ckFilter
-    Frame4,  // holds opNo, txNo, scNo, txFnAdd
+    Frame4,  // holds opNo, txNo, scNo, txFnAdd, txMinWidth
     Frame5,  // holds opWp
     ckFilter,
     ckExt,
@@ -28,6 +28,7 @@ enum class EditorControl {
     txNo,
     txFnAdd,
     scNo,
+    txMinWidth,  // the narrowest picture used, in pixels; its captions follow its enabled state
 };
 
 // Every setter changes only what it names and never calls back into the presenter: where
@@ -41,7 +42,7 @@ public:
     virtual void ShowWindow() = 0;
     virtual void HideWindow() = 0;
 
-    // Texts of txUrl, txComment, txNo and txFnAdd. Line breaks in txComment are CR LF.
+    // Texts of txUrl, txComment, txNo, txFnAdd and txMinWidth. Line breaks in txComment are CR LF.
     virtual std::string Text(EditorControl box) const = 0;
     virtual void SetText(EditorControl box, const std::string& text) = 0;
 

@@ -28,8 +28,9 @@ struct SiteEntry {
     std::string Name;
     std::string Url;
     // 0 body background, 1 img src, 2 a href, 3 bare http:// addresses,
-    // 4 every line of a text file, 5 include subfolders.
-    std::array<bool, 6> Filter{};
+    // 4 every line of a text file, 5 include subfolders; 6 the page's own picture (its
+    // og:image, twitter:image and image_src tags), an extension written only when set.
+    std::array<bool, 7> Filter{};
     WallpaperStyle WpState = WallpaperStyle::Centred;
     ChoiceMode No = ChoiceMode::Nth;
     std::int32_t No_n = 0;
@@ -37,6 +38,10 @@ struct SiteEntry {
     // gif, jpg, png, bmp, webp; the fifth is an extension, written only when set.
     std::array<bool, 5> Ext{};
     std::string Comment;
+    // Candidates narrower than this many pixels, or that cannot be fetched or read, are
+    // passed over for the next; 0 (every entry without the line) takes the first chosen
+    // and fails with it. An extension, written only when not 0.
+    std::int32_t MinWidth = 0;
 
     bool operator==(const SiteEntry&) const = default;
 };

@@ -66,6 +66,8 @@ void ApplyLine(Program& program, std::string_view line) {
         e.WpState = WallpaperStyle{ReadByte(value)};
     else if (key == "no")
         e.No = ChoiceMode{ReadByte(value)};
+    else if (key == "minwidth")
+        e.MinWidth = ReadInt32(value);
 }
 
 }  // namespace
@@ -125,7 +127,8 @@ std::string FormatEntry(const Program& program, std::int32_t index) {
     out += kCrLf;
     out += "Comment = " + EscapeComment(e.Comment);
     out += kCrLf;
-    out += "Filter = " + FlagText(e.Filter);
+    // The page's-own-picture flag is an extension too: six flags unless it is set.
+    out += "Filter = " + FlagText(e.Filter).substr(0, e.Filter[6] ? 7 : 6);
     out += kCrLf;
     // The WebP flag is an extension: a file that does not use it is written as before.
     out += "Ext = " + FlagText(e.Ext).substr(0, e.Ext[4] ? 5 : 4);
@@ -137,6 +140,11 @@ std::string FormatEntry(const Program& program, std::int32_t index) {
     out += "No_n = " + std::to_string(e.No_n);
     out += kCrLf;
     out += "Refstr = " + e.Refstr;
+    // An extension: a line only for an entry that uses it, so other files stay as before.
+    if (e.MinWidth != 0) {
+        out += kCrLf;
+        out += "MinWidth = " + std::to_string(e.MinWidth);
+    }
     return out;
 }
 

@@ -47,7 +47,8 @@ void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8 = f
 // code page 932 (it is then written as "?").
 [[nodiscard]] bool SettingsFileBytes(const Program& program, std::string& bytesOut);
 
-// The nine lines of entry `index`, joined by CR LF, without a final CR LF (UTF-8).
+// The nine lines of entry `index` (a tenth, MinWidth, when it is set), joined by CR LF,
+// without a final CR LF (UTF-8).
 std::string FormatEntry(const Program& program, std::int32_t index);
 
 std::string EscapeComment(std::string_view comment);

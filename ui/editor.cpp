@@ -15,7 +15,8 @@
 namespace vexal {
 namespace {
 
-constexpr int kFilterCount = 6;
+constexpr int kFilterCount = 7;
+constexpr int kSubfolders = 5;  // the one rule for folders; the others are for pages and files
 constexpr int kExtCount = 5;
 constexpr int kOptionCount = 3;
 constexpr double kSpinMin = 0;
@@ -91,6 +92,7 @@ void EditorPresenter::StoreEntry(std::int32_t k) {
     e.Comment = view_.Text(EditorControl::txComment);
     e.Refstr = view_.Text(EditorControl::txFnAdd);
     e.No_n = ReadInt32(view_.Text(EditorControl::txNo));
+    e.MinWidth = ReadInt32(view_.Text(EditorControl::txMinWidth));
     for (int i = 0; i < kOptionCount; ++i) {
         if (view_.IsChecked(EditorControl::opWp, i)) {
             e.WpState = static_cast<WallpaperStyle>(i);
@@ -113,6 +115,7 @@ void EditorPresenter::ShowEntry(const SiteEntry& e) {
     view_.SetText(EditorControl::txComment, e.Comment);
     view_.SetText(EditorControl::txFnAdd, e.Refstr);
     view_.SetText(EditorControl::txNo, std::to_string(e.No_n));
+    view_.SetText(EditorControl::txMinWidth, std::to_string(e.MinWidth));
     // A value outside 0..2 (a hand-edited file) names no button: the group is shown with
     // none selected, and StoreEntry then keeps the stored value.
     for (int i = 0; i < kOptionCount; ++i) view_.SetChecked(EditorControl::opWp, i, false);
@@ -131,6 +134,7 @@ void EditorPresenter::ClearFields() {
     view_.SetText(EditorControl::txComment, "");
     view_.SetText(EditorControl::txFnAdd, "");
     view_.SetText(EditorControl::txNo, "1");
+    view_.SetText(EditorControl::txMinWidth, "0");
     view_.SetChecked(EditorControl::opWp, 0, true);
     view_.SetChecked(EditorControl::opNo, 0, true);
     for (int i = 0; i < kFilterCount; ++i) view_.SetChecked(EditorControl::ckFilter, i, false);
@@ -156,8 +160,8 @@ void EditorPresenter::txUrl_Change() {
             break;
     }
     view_.SetEnabled(EditorControl::Frame3, 0, frame3);
-    for (int i = 0; i < kFilterCount - 1; ++i) view_.SetEnabled(EditorControl::ckFilter, i, filters);
-    view_.SetEnabled(EditorControl::ckFilter, kFilterCount - 1, subfolders);
+    for (int i = 0; i < kFilterCount; ++i)
+        view_.SetEnabled(EditorControl::ckFilter, i, i == kSubfolders ? subfolders : filters);
     EnableExtGroup(groups);
     EnableChoiceGroup(groups);
 }
@@ -172,6 +176,7 @@ void EditorPresenter::EnableChoiceGroup(bool flag) {
     view_.SetEnabled(EditorControl::txNo, 0, flag);
     view_.SetEnabled(EditorControl::txFnAdd, 0, flag);
     view_.SetEnabled(EditorControl::scNo, 0, flag);
+    view_.SetEnabled(EditorControl::txMinWidth, 0, flag);
     for (int i = 0; i < kOptionCount; ++i) view_.SetEnabled(EditorControl::opNo, i, flag);
 }
 

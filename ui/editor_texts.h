@@ -21,17 +21,18 @@ inline constexpr const char* cbEnd = "終了";
 inline constexpr std::array<const char*, 5> ckExt = {"GIF", "JPG", "PNG", "BMP", "WebP"};
 inline constexpr std::array<const char*, 3> opWp = {"中央に表示", "並べて表示", "拡大して表示"};
 
-inline constexpr std::array<const char*, 6> ckFilter = {
+inline constexpr std::array<const char*, 7> ckFilter = {
     "<body background=\"～\">", "<img src=\"～\">",     "<a href=\"～\">", "http://～",
-    "指定ファイル中の全行",     "サブフォルダも含める",
+    "指定ファイル中の全行",     "サブフォルダも含める", "ページの代表画像",
 };
-inline constexpr std::array<const char*, 6> ckFilterTip = {
+inline constexpr std::array<const char*, 7> ckFilterTip = {
     "背景として使われている画像",
     "直接画面上に貼られた画像",
     "指定htmlファイルからリンクされている画像",
     "タグに関係無く、書かれているURL全て",
     "生のテキストファイルを指定した際に利用出来ます。",
     "指定したフォルダ以下のサブフォルダに存在する画像ファイルも全て候補とします。",
+    "ページ自身が代表として示す画像（og:image など）を、他のどの候補よりも先に候補とします。",
 };
 
 // The blanks (U+3000) in the first two captions leave room for txNo with scNo, and for
@@ -51,5 +52,11 @@ inline constexpr const char* opNo0Lead = "";
 inline constexpr int opNo0Blanks = 7;
 inline constexpr const char* opNo1Lead = "ファイル名に文字";
 inline constexpr int opNo1Blanks = 8;
+
+// The line "幅 [txMinWidth] ピクセル未満の画像は使わない": its captions before and after the box.
+inline constexpr const char* lbMinWidthLead = "幅";
+inline constexpr const char* lbMinWidthTail = "ピクセル未満の画像は使わない";
+inline constexpr const char* txMinWidthTip =
+    "これより幅の狭い画像や、取得・読み込みのできない候補は飛ばして次の候補を使います。0 なら飛ばしません。";
 
 }  // namespace vexal::editor_texts

@@ -132,7 +132,8 @@ struct EditorFixture : ::testing::Test {
         EXPECT_EQ(view.Text(EditorControl::txNo), "1");
         EXPECT_TRUE(view.IsChecked(EditorControl::opWp, 0));
         EXPECT_TRUE(view.IsChecked(EditorControl::opNo, 0));
-        for (int i = 0; i < 6; ++i) EXPECT_FALSE(view.IsChecked(EditorControl::ckFilter, i)) << i;
+        for (int i = 0; i < 7; ++i) EXPECT_FALSE(view.IsChecked(EditorControl::ckFilter, i)) << i;
+        EXPECT_EQ(view.Text(EditorControl::txMinWidth), "0");
         for (int i = 0; i < 4; ++i) EXPECT_FALSE(view.IsChecked(EditorControl::ckExt, i)) << i;
     }
 };
@@ -163,8 +164,9 @@ TEST_F(EditorFixture, SelectingShowsEveryFieldOfTheEntry) {
     e.No_n = -3;
     e.WpState = WallpaperStyle::Stretched;
     e.No = ChoiceMode::Containing;
-    e.Filter = {false, true, false, true, false, false};
+    e.Filter = {false, true, false, true, false, false, true};
     e.Ext = {false, true, true, false};
+    e.MinWidth = 640;
     Load({e});
     Select(1);
     EXPECT_EQ(editor.CurIndex(), 1);
@@ -177,7 +179,8 @@ TEST_F(EditorFixture, SelectingShowsEveryFieldOfTheEntry) {
     EXPECT_TRUE(view.IsChecked(EditorControl::opWp, 2));
     EXPECT_FALSE(view.IsChecked(EditorControl::opWp, 0));
     EXPECT_TRUE(view.IsChecked(EditorControl::opNo, 1));
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(view.IsChecked(EditorControl::ckFilter, i), e.Filter[i]) << i;
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(view.IsChecked(EditorControl::ckFilter, i), e.Filter[i]) << i;
+    EXPECT_EQ(view.Text(EditorControl::txMinWidth), "640");
     for (int i = 0; i < 4; ++i) EXPECT_EQ(view.IsChecked(EditorControl::ckExt, i), e.Ext[i]) << i;
     // Storing what was shown gives the entry back unchanged.
     editor.StoreEntry(1);
@@ -217,7 +220,7 @@ TEST_F(EditorFixture, NewEntryFieldsAreLostOnSwitching) {
 struct EnablingRow {
     const char* name;
     std::string url;
-    bool rules;       // Frame3 and ckFilter(0..4)
+    bool rules;       // Frame3, ckFilter(0..4) and ckFilter(6)
     bool subfolders;  // ckFilter(5)
     bool groups;      // EnableExtGroup and EnableChoiceGroup
 };
@@ -239,13 +242,13 @@ TEST_F(EditorFixture, EnablingFollowsTheSourceKind) {
         Type(EditorControl::txUrl, row.url);
         const bool frame3 = row.rules || row.subfolders;
         EXPECT_EQ(view.Enabled(EditorControl::Frame3), frame3) << row.name;
-        for (int i = 0; i < 5; ++i)
+        for (int i : {0, 1, 2, 3, 4, 6})
             EXPECT_EQ(view.Enabled(EditorControl::ckFilter, i), row.rules) << row.name;
         EXPECT_EQ(view.Enabled(EditorControl::ckFilter, 5), row.subfolders) << row.name;
         EXPECT_EQ(view.Enabled(EditorControl::Frame2), row.groups) << row.name;
         for (int i = 0; i < 4; ++i) EXPECT_EQ(view.Enabled(EditorControl::ckExt, i), row.groups) << row.name;
-        for (auto c :
-             {EditorControl::Frame4, EditorControl::txNo, EditorControl::txFnAdd, EditorControl::scNo})
+        for (auto c : {EditorControl::Frame4, EditorControl::txNo, EditorControl::txFnAdd, EditorControl::scNo,
+                       EditorControl::txMinWidth})
             EXPECT_EQ(view.Enabled(c), row.groups) << row.name;
         for (int i = 0; i < 3; ++i) EXPECT_EQ(view.Enabled(EditorControl::opNo, i), row.groups) << row.name;
     }
@@ -338,6 +341,8 @@ TEST_F(EditorFixture, RegisterRefusesBadIdentifiersAndAsksAgain) {
     Load({});
     Type(EditorControl::txUrl, "http://h/page.html");
     view.SetChecked(EditorControl::ckFilter, 1, true);
+    view.SetChecked(EditorControl::ckFilter, 6, true);
+    Type(EditorControl::txMinWidth, "640.5");
     host.dialogs.inputs = {"my site", "1abc", " abc", "abc"};
     editor.cbTouroku_Click();
 
@@ -357,6 +362,8 @@ TEST_F(EditorFixture, RegisterRefusesBadIdentifiersAndAsksAgain) {
     EXPECT_EQ(e.Name, "abc");
     EXPECT_EQ(e.Url, "http://h/page.html");
     EXPECT_TRUE(e.Filter[1]);
+    EXPECT_TRUE(e.Filter[6]);
+    EXPECT_EQ(e.MinWidth, 640);
     EXPECT_EQ(e.No_n, 1);
     EXPECT_EQ(view.items, (std::vector<std::string>{"(新規)", "abc"}));
     // Still in the new-entry state, with the fields as they were.

@@ -52,7 +52,7 @@ TEST(SettingsFileTest, ExampleFileReadsAndWritesBackByteForByte) {
     EXPECT_EQ(e.Name, "sample");
     EXPECT_EQ(e.Url, "C:\\pictures\\");
     EXPECT_EQ(e.Comment, "first line\r\nsecond line");
-    EXPECT_EQ(e.Filter, (std::array<bool, 6>{false, false, false, false, false, true}));
+    EXPECT_EQ(e.Filter, (std::array<bool, 7>{false, false, false, false, false, true}));
     EXPECT_EQ(e.Ext, (std::array<bool, 5>{true, true, true, true, false}));
     EXPECT_EQ(e.WpState, WallpaperStyle{2});
     EXPECT_EQ(e.No, ChoiceMode{2});
@@ -64,26 +64,42 @@ TEST(SettingsFileTest, ExampleFileReadsAndWritesBackByteForByte) {
     EXPECT_EQ(written, kExample);
 }
 
-// The fifth flag (WebP) is an extension: written only when set, so a file that does not
-// use it comes back byte for byte.
-TEST(SettingsFileTest, WebpFlagIsWrittenOnlyWhenSet) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"Ext = 1111", "Ext = 1111"},
-        {"Ext = 11110", "Ext = 1111"},
-        {"Ext = 00001", "Ext = 00001"},
-        {"Ext = 10101", "Ext = 10101"},
+// The extensions (the WebP flag, the page's-own-picture flag, MinWidth) are written only
+// when used, so a file that uses none of them comes back byte for byte.
+TEST(SettingsFileTest, ExtensionsAreWrittenOnlyWhenUsed) {
+    struct Row {
+        const char* original;  // a line of the example
+        const char* line;      // what the hand-edited file has there instead
+        const char* written;   // and what is written back in its place
     };
-    for (auto [line, writtenLine] : rows) {
+    const Row rows[] = {
+        {"Ext = 1111", "Ext = 1111", "Ext = 1111"},
+        {"Ext = 1111", "Ext = 11110", "Ext = 1111"},
+        {"Ext = 1111", "Ext = 00001", "Ext = 00001"},
+        {"Ext = 1111", "Ext = 10101", "Ext = 10101"},
+        {"Filter = 000001", "Filter = 0000010", "Filter = 000001"},
+        {"Filter = 000001", "Filter = 0100001", "Filter = 0100001"},
+        {"Filter = 000001", "Filter = 0000001", "Filter = 0000001"},
+        {"Filter = 000001", "Filter = 01000011", "Filter = 0100001"},
+        {"Refstr = ", "Refstr = \r\nMinWidth = 0", "Refstr = "},
+        {"Refstr = ", "Refstr = \r\nMinWidth = 640", "Refstr = \r\nMinWidth = 640"},
+        {"Refstr = ", "Refstr = \r\nMinWidth = 1e3", "Refstr = \r\nMinWidth = 1000"},
+        {"Refstr = ", "Refstr = \r\nMINWIDTH = -5", "Refstr = \r\nMinWidth = -5"},
+    };
+    for (const Row& row : rows) {
         std::string example = kExample;
-        example.replace(example.find("Ext = 1111"), 10, line);
+        example.replace(example.find(row.original), std::string(row.original).size(), row.line);
         Program p = FreshProgram();
         ParseSettings(p, example);
-        EXPECT_EQ(p.SiteEntries[1].Ext[4], line[10] == '1') << line;
         std::string written;
         ASSERT_TRUE(SettingsFileBytes(p, written));
-        example.replace(example.find(line), std::string(line).size(), writtenLine);
-        EXPECT_EQ(written, example) << line;
+        example.replace(example.find(row.line), std::string(row.line).size(), row.written);
+        EXPECT_EQ(written, example) << row.line;
     }
+    Program p = FreshProgram();
+    ParseSettings(p, std::string(kExample) + "Filter = 1000001\r\nMinWidth = 640\r\n");
+    EXPECT_TRUE(p.SiteEntries[1].Filter[6]);
+    EXPECT_EQ(p.SiteEntries[1].MinWidth, 640);
 }
 
 TEST(SettingsFileTest, NoEntriesStillEndsWithDashLineAndReadsBackOneEmptyEntry) {
@@ -146,7 +162,7 @@ TEST(SettingsFileTest, ValueConversions) {
                   "TimeOut = abc\r\nNo = 3.5\r\n");
     const SiteEntry& e = p.SiteEntries[1];
     EXPECT_EQ(e.Refstr, "a=b");
-    EXPECT_EQ(e.Filter, (std::array<bool, 6>{true, false, false, false, false, false}));
+    EXPECT_EQ(e.Filter, (std::array<bool, 7>{true, false, false, false, false, false}));
     EXPECT_EQ(e.Ext, (std::array<bool, 5>{false, true, false, true, false}));
     EXPECT_EQ(e.WpState, WallpaperStyle{2});
     EXPECT_EQ(e.No_n, 12);
@@ -219,7 +235,7 @@ TEST(SettingsFileTest, HandEditedFilesReadLineByLineAndWriteBackAsCodePage932CrL
 TEST(SettingsFileTest, FlagsCountCharactersNotBytes) {
     Program p = FreshProgram();
     ParseSettings(p, Cp932("-\r\nFilter = ア1\r\nExt = 1ア1\r\n"));
-    EXPECT_EQ(p.SiteEntries[1].Filter, (std::array<bool, 6>{false, true, false, false, false, false}));
+    EXPECT_EQ(p.SiteEntries[1].Filter, (std::array<bool, 7>{false, true, false, false, false, false}));
     EXPECT_EQ(p.SiteEntries[1].Ext, (std::array<bool, 5>{true, false, true, false, false}));
 }
 

@@ -193,6 +193,11 @@ TEST_F(QtFixture, EditorShowsItsControlsInTheirLayout) {
     EXPECT_LT(y(w.Frame5), y(w.Frame4));
     EXPECT_LT(y(w.Frame4), y(w.txComment));
     EXPECT_LT(y(w.txComment), y(w.cbPreview));
+    // The width reads as one line below the options: caption, box, caption.
+    EXPECT_LT(y(w.opNo[2]), y(w.txMinWidth));
+    EXPECT_LT(x(w.lbMinWidthLead), x(w.txMinWidth));
+    EXPECT_LT(x(w.txMinWidth), x(w.lbMinWidthTail));
+    EXPECT_LT(y(w.txMinWidth), y(w.txComment));
     EXPECT_LT(x(w.cbPreview), x(w.cbSetWP));
     EXPECT_LT(x(w.cbSetWP), x(w.cbEnd));
 }
@@ -215,6 +220,8 @@ TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
              "生のテキストファイルを指定した際に利用出来ます。"},
             {"ckFilter(5)", w.ckFilter[5], "サブフォルダも含める",
              "指定したフォルダ以下のサブフォルダに存在する画像ファイルも全て候補とします。"},
+            {"ckFilter(6)", w.ckFilter[6], "ページの代表画像",
+             "ページ自身が代表として示す画像（og:image など）を、他のどの候補よりも先に候補とします。"},
             {"Frame2", w.Frame2, "抽出形式"},
             {"ckExt(0)", w.ckExt[0], "GIF"},
             {"ckExt(1)", w.ckExt[1], "JPG"},
@@ -232,6 +239,10 @@ TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
              "指定した文字列がファイル名に入っているファイルのうち、始めに見つかったファイルを選択します。"},
             {"opNo(2)", w.opNo[2], "全ての候補ファイルからランダムで選ぶ",
              "全ての候補ファイルからランダムで選択します。"},
+            {"lbMinWidthLead", w.lbMinWidthLead, "幅"},
+            {"txMinWidth", w.txMinWidth, "",
+             "これより幅の狭い画像や、取得・読み込みのできない候補は飛ばして次の候補を使います。0 なら飛ばしません。"},
+            {"lbMinWidthTail", w.lbMinWidthTail, "ピクセル未満の画像は使わない"},
             {"Label2", w.Label2, "コメント"},
             {"cbPreview", w.cbPreview, "プレビュー"},
             {"cbSetWP", w.cbSetWP, "壁紙に設定"},
@@ -259,9 +270,10 @@ TEST(QtTabOrderTest, TabFollowsTheLayoutOfEachWindow) {
     // the arrow keys move within it.
     const std::vector<QWidget*> editorOrder = {
         w.cbSelect,    w.cbTouroku,   w.cbDelete,    w.txUrl,       w.ckFilter[0], w.ckFilter[1],
-        w.ckFilter[2], w.ckFilter[3], w.ckFilter[4], w.ckFilter[5], w.ckExt[0],    w.ckExt[1],
-        w.ckExt[2],    w.ckExt[3],    w.ckExt[4],    w.opWp[0],     w.opNo[0],     w.txNo,
-        w.txFnAdd,     w.txComment,   w.cbPreview,   w.cbSetWP,     w.cbEnd};
+        w.ckFilter[2], w.ckFilter[3], w.ckFilter[4], w.ckFilter[5], w.ckFilter[6], w.ckExt[0],
+        w.ckExt[1],    w.ckExt[2],    w.ckExt[3],    w.ckExt[4],    w.opWp[0],     w.opNo[0],
+        w.txNo,        w.txFnAdd,     w.txMinWidth,  w.txComment,   w.cbPreview,   w.cbSetWP,
+        w.cbEnd};
     EXPECT_EQ(TabCycle(&w, w.cbSelect), editorOrder);
     w.hide();
 

@@ -53,8 +53,9 @@ vexal::SiteEntry Sample(const char* name, const char* url, const char* comment) 
     e.No_n = 1;
     e.No = vexal::ChoiceMode::Random;
     e.WpState = vexal::WallpaperStyle::Stretched;
-    e.Filter = {false, true, true, false, false, false};
+    e.Filter = {false, true, true, false, false, false, true};
     e.Ext = {false, true, true, false};
+    e.MinWidth = 640;
     return e;
 }
 

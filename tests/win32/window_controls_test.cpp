@@ -132,6 +132,9 @@ TEST_F(WindowControlsTest, EveryCaptionAndToolTipOfTheThreeWindows) {
             {Editor::kCkFilter0 + 5,
              {"サブフォルダも含める",
               "指定したフォルダ以下のサブフォルダに存在する画像ファイルも全て候補とします。"}},
+            {Editor::kCkFilter0 + 6,
+             {"ページの代表画像",
+              "ページ自身が代表として示す画像（og:image など）を、他のどの候補よりも先に候補とします。"}},
             {Editor::kFrame2, {"抽出形式"}},
             {Editor::kCkExt0, {"GIF"}},
             {Editor::kCkExt0 + 1, {"JPG"}},
@@ -155,6 +158,11 @@ TEST_F(WindowControlsTest, EveryCaptionAndToolTipOfTheThreeWindows) {
             {Editor::kTxFnAdd, {}},
             {Editor::kOpNo0 + 2,
              {"全ての候補ファイルからランダムで選ぶ", "全ての候補ファイルからランダムで選択します。"}},
+            {Editor::kLbMinWidthLead, {"幅"}},
+            {Editor::kTxMinWidth,
+             {"", "これより幅の狭い画像や、取得・読み込みのできない候補は飛ばして次の候補を使います。0 "
+                  "なら飛ばしません。"}},
+            {Editor::kLbMinWidthTail, {"ピクセル未満の画像は使わない"}},
             {Editor::kLabel2, {"コメント"}},
             {Editor::kTxComment, {}},
             {Editor::kCbPreview, {"プレビュー"}},
@@ -181,11 +189,12 @@ TEST_F(WindowControlsTest, TabFollowsTheLayoutOfEachWindow) {
         (std::vector<int>{
             Editor::kCbSelect,      Editor::kCbTouroku,     Editor::kCbDelete,      Editor::kTxUrl,
             Editor::kCkFilter0,     Editor::kCkFilter0 + 1, Editor::kCkFilter0 + 2, Editor::kCkFilter0 + 3,
-            Editor::kCkFilter0 + 4, Editor::kCkFilter0 + 5, Editor::kCkExt0,        Editor::kCkExt0 + 1,
-            Editor::kCkExt0 + 2,    Editor::kCkExt0 + 3,    Editor::kCkExt0 + 4,    Editor::kOpWp0,
-            Editor::kOpWp0 + 1,     Editor::kOpWp0 + 2,     Editor::kOpNo0,         Editor::kTxNo,
-            Editor::kOpNo0 + 1,     Editor::kTxFnAdd,       Editor::kOpNo0 + 2,     Editor::kTxComment,
-            Editor::kCbPreview,     Editor::kCbSetWP,       Editor::kCbEnd}));
+            Editor::kCkFilter0 + 4, Editor::kCkFilter0 + 5, Editor::kCkFilter0 + 6, Editor::kCkExt0,
+            Editor::kCkExt0 + 1,    Editor::kCkExt0 + 2,    Editor::kCkExt0 + 3,    Editor::kCkExt0 + 4,
+            Editor::kOpWp0,         Editor::kOpWp0 + 1,     Editor::kOpWp0 + 2,     Editor::kOpNo0,
+            Editor::kTxNo,          Editor::kOpNo0 + 1,     Editor::kTxFnAdd,       Editor::kOpNo0 + 2,
+            Editor::kTxMinWidth,    Editor::kTxComment,     Editor::kCbPreview,     Editor::kCbSetWP,
+            Editor::kCbEnd}));
     // The boxes in the captions stay visible and take their own clicks: each button keeps
     // all of its row but the boxes' place.
     ::ShowWindow(editor.hwnd(), SW_SHOWNA);

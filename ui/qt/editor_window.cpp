@@ -181,7 +181,7 @@ void QtEditorWindow::MakeEditingArea() {
 void QtEditorWindow::MakeFlagGroups() {
     Frame3 = new QGroupBox(Q(texts::Frame3), Frame1);
     auto* rules = new QVBoxLayout(Frame3);
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         ckFilter[i] = new QCheckBox(Q(texts::ckFilter[i]), Frame3);
         ckFilter[i]->setToolTip(Q(texts::ckFilterTip[i]));
         rules->addWidget(ckFilter[i]);
@@ -236,6 +236,27 @@ void QtEditorWindow::MakeChoiceGroup() {
         new BlankSlotRow(opNo[0], Q(texts::opNo0Lead), texts::opNo0Blanks, {txNo, scNo}, Frame4));
     choice->addWidget(new BlankSlotRow(opNo[1], Q(texts::opNo1Lead), texts::opNo1Blanks, {txFnAdd}, Frame4));
     choice->addWidget(opNo[2]);
+
+    // "幅 [N] ピクセル未満の画像は使わない", its caption starting where the options' captions do.
+    lbMinWidthLead = new QLabel(Q(texts::lbMinWidthLead), Frame4);
+    txMinWidth = new QLineEdit(Frame4);
+    txMinWidth->setAlignment(Qt::AlignRight);
+    txMinWidth->setToolTip(Q(texts::txMinWidthTip));
+    AcceptAnyLength(txMinWidth);
+    txMinWidth->setFixedWidth(txMinWidth->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
+    lbMinWidthLead->setBuddy(txMinWidth);
+    lbMinWidthTail = new QLabel(Q(texts::lbMinWidthTail), Frame4);
+    QStyleOptionButton option;
+    option.initFrom(opNo[2]);
+    option.text = opNo[2]->text();
+    const int indent = opNo[2]->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, opNo[2]).left();
+    auto* minWidth = new QHBoxLayout;
+    minWidth->setContentsMargins(indent, 0, 0, 0);
+    minWidth->addWidget(lbMinWidthLead);
+    minWidth->addWidget(txMinWidth);
+    minWidth->addWidget(lbMinWidthTail);
+    minWidth->addStretch(1);
+    choice->addLayout(minWidth);
     choice->addStretch(1);
 }
 
@@ -255,10 +276,10 @@ QHBoxLayout* QtEditorWindow::MakeCommandRow() {
 // Tab order follows the reading order of the window.
 void QtEditorWindow::OrderTabs() {
     QWidget* order[] = {cbSelect,    cbTouroku,   cbDelete,    txUrl,       ckFilter[0], ckFilter[1],
-                        ckFilter[2], ckFilter[3], ckFilter[4], ckFilter[5], ckExt[0],    ckExt[1],
-                        ckExt[2],    ckExt[3],    ckExt[4],    opWp[0],     opWp[1],     opWp[2],
-                        opNo[0],     txNo,        opNo[1],     txFnAdd,     opNo[2],     txComment,
-                        cbPreview,   cbSetWP,     cbEnd};
+                        ckFilter[2], ckFilter[3], ckFilter[4], ckFilter[5], ckFilter[6], ckExt[0],
+                        ckExt[1],    ckExt[2],    ckExt[3],    ckExt[4],    opWp[0],     opWp[1],
+                        opWp[2],     opNo[0],     txNo,        opNo[1],     txFnAdd,     opNo[2],
+                        txMinWidth,  txComment,   cbPreview,   cbSetWP,     cbEnd};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -307,6 +328,8 @@ std::string QtEditorWindow::Text(EditorControl box) const {
             return ToUtf8(txNo->text());
         case EditorControl::txFnAdd:
             return ToUtf8(txFnAdd->text());
+        case EditorControl::txMinWidth:
+            return ToUtf8(txMinWidth->text());
         default:
             return {};
     }
@@ -332,6 +355,11 @@ void QtEditorWindow::SetText(EditorControl box, const std::string& text) {
         case EditorControl::txFnAdd: {
             const QSignalBlocker block(txFnAdd);
             txFnAdd->setText(ToQString(text));
+            break;
+        }
+        case EditorControl::txMinWidth: {
+            const QSignalBlocker block(txMinWidth);
+            txMinWidth->setText(ToQString(text));
             break;
         }
         default:
@@ -362,6 +390,11 @@ void QtEditorWindow::SetChecked(EditorControl control, int index, bool checked) 
 
 void QtEditorWindow::SetEnabled(EditorControl control, int index, bool enabled) {
     if (QWidget* widget = Control(control, index)) widget->setEnabled(enabled);
+    // The captions of the width read as one line with their box.
+    if (control == EditorControl::txMinWidth) {
+        lbMinWidthLead->setEnabled(enabled);
+        lbMinWidthTail->setEnabled(enabled);
+    }
 }
 
 QWidget* QtEditorWindow::Control(EditorControl control, int index) const {
@@ -405,6 +438,8 @@ QWidget* QtEditorWindow::Control(EditorControl control, int index) const {
             return txFnAdd;
         case EditorControl::scNo:
             return scNo;
+        case EditorControl::txMinWidth:
+            return txMinWidth;
     }
     return nullptr;
 }

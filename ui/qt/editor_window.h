@@ -57,7 +57,7 @@ public:
     QGroupBox* Frame2 = nullptr;
     std::array<QCheckBox*, 5> ckExt{};
     QGroupBox* Frame3 = nullptr;
-    std::array<QCheckBox*, 6> ckFilter{};
+    std::array<QCheckBox*, 7> ckFilter{};
     QGroupBox* Frame5 = nullptr;
     std::array<QRadioButton*, 3> opWp{};
     QGroupBox* Frame4 = nullptr;
@@ -65,6 +65,10 @@ public:
     QLineEdit* txNo = nullptr;
     QScrollBar* scNo = nullptr;
     QLineEdit* txFnAdd = nullptr;
+    // "幅 [txMinWidth] ピクセル未満の画像は使わない"
+    QLabel* lbMinWidthLead = nullptr;
+    QLineEdit* txMinWidth = nullptr;
+    QLabel* lbMinWidthTail = nullptr;
     QLabel* Label2 = nullptr;
     QPlainTextEdit* txComment = nullptr;
     QPushButton* cbPreview = nullptr;

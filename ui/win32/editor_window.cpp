@@ -15,25 +15,25 @@ namespace {
 namespace texts = editor_texts;
 
 constexpr double kClientWidth = 7800;
-constexpr double kClientHeight = 6870;
+constexpr double kClientHeight = 7215;
 
 // The layout, in twips of the client area.
 namespace place {
 constexpr TwipRect CbSelect{120, 120, 4800, 3000};  // the height includes the open list
 constexpr TwipRect CbTouroku{5040, 105, 1260, 375};
 constexpr TwipRect CbDelete{6420, 105, 1260, 375};
-constexpr TwipRect Frame1{120, 600, 7560, 5580};
+constexpr TwipRect Frame1{120, 600, 7560, 5925};
 constexpr TwipRect Label1{240, 780, 3000, 240};
 constexpr TwipRect TxUrl{240, 1035, 7320, 315};
-constexpr TwipRect Frame3{240, 1470, 3000, 2460};
+constexpr TwipRect Frame3{240, 1470, 3000, 3435};
 constexpr TwipRect Frame2{3360, 1470, 1500, 1680};
 constexpr TwipRect Frame5{4980, 1470, 2580, 1680};
-constexpr TwipRect Frame4{3360, 3240, 4200, 1320};
-constexpr TwipRect Label2{240, 4680, 3000, 240};
-constexpr TwipRect TxComment{240, 4935, 7320, 1125};
-constexpr TwipRect CbPreview{3660, 6345, 1260, 375};
-constexpr TwipRect CbSetWP{5040, 6345, 1260, 375};
-constexpr TwipRect CbEnd{6420, 6345, 1260, 375};
+constexpr TwipRect Frame4{3360, 3240, 4200, 1665};
+constexpr TwipRect Label2{240, 5025, 3000, 240};
+constexpr TwipRect TxComment{240, 5280, 7320, 1125};
+constexpr TwipRect CbPreview{3660, 6690, 1260, 375};
+constexpr TwipRect CbSetWP{5040, 6690, 1260, 375};
+constexpr TwipRect CbEnd{6420, 6690, 1260, 375};
 }  // namespace place
 
 constexpr double kRowStep = 345;
@@ -71,7 +71,7 @@ Win32EditorWindow::Win32EditorWindow() {
     Label1_ = AddControl(WC_STATICW, texts::Label1, SS_LEFT | SS_NOPREFIX, kLabel1);
     txUrl_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | tab, kTxUrl, WS_EX_CLIENTEDGE);
     Frame3_ = AddControl(WC_BUTTONW, texts::Frame3, BS_GROUPBOX, kFrame3);
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 7; ++i)
         ckFilter_[i] = AddControl(WC_BUTTONW, texts::ckFilter[i], BS_AUTOCHECKBOX | tab, kCkFilter0 + i);
     Frame2_ = AddControl(WC_BUTTONW, texts::Frame2, BS_GROUPBOX, kFrame2);
     for (int i = 0; i < 5; ++i)
@@ -95,6 +95,11 @@ Win32EditorWindow::Win32EditorWindow() {
     opNo_[1] = AddControl(WC_BUTTONW, texts::opNo[1], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0 + 1);
     txFnAdd_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | tab | WS_GROUP, kTxFnAdd, WS_EX_CLIENTEDGE);
     opNo_[2] = AddControl(WC_BUTTONW, texts::opNo[2], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0 + 2);
+    lbMinWidthLead_ =
+        AddControl(WC_STATICW, texts::lbMinWidthLead, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLbMinWidthLead);
+    txMinWidth_ =
+        AddControl(WC_EDITW, "", ES_AUTOHSCROLL | ES_RIGHT | tab | WS_GROUP, kTxMinWidth, WS_EX_CLIENTEDGE);
+    lbMinWidthTail_ = AddControl(WC_STATICW, texts::lbMinWidthTail, SS_LEFT | SS_NOPREFIX, kLbMinWidthTail);
     Label2_ = AddControl(WC_STATICW, texts::Label2, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLabel2);
     txComment_ = AddControl(WC_EDITW, "", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | tab,
                             kTxComment, WS_EX_CLIENTEDGE);
@@ -104,7 +109,8 @@ Win32EditorWindow::Win32EditorWindow() {
 
     // An edit control takes at most 30,000 characters from the keyboard by default; a long
     // address loaded from the settings file must stay editable as a whole.
-    for (HWND edit : {txUrl_, txNo_, txFnAdd_, txComment_}) ::SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
+    for (HWND edit : {txUrl_, txNo_, txFnAdd_, txMinWidth_, txComment_})
+        ::SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
 
     // The frames go to the bottom of the order: they are no tab stops, and they lie under
     // the controls they hold.
@@ -112,7 +118,8 @@ Win32EditorWindow::Win32EditorWindow() {
         ::SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     tooltips_ = win32::CreateToolTips(hwnd());
-    for (int i = 0; i < 6; ++i) win32::AddToolTip(tooltips_, ckFilter_[i], texts::ckFilterTip[i]);
+    for (int i = 0; i < 7; ++i) win32::AddToolTip(tooltips_, ckFilter_[i], texts::ckFilterTip[i]);
+    win32::AddToolTip(tooltips_, txMinWidth_, texts::txMinWidthTip);
     for (int i = 0; i < 3; ++i) win32::AddToolTip(tooltips_, opNo_[i], texts::opNoTip[i]);
     Layout();
 }
@@ -128,7 +135,7 @@ void Win32EditorWindow::Layout() {
     Place(Label1_, place::Label1);
     Place(txUrl_, place::TxUrl);
     Place(Frame3_, place::Frame3);
-    for (int i = 0; i < 6; ++i) Place(ckFilter_[i], CheckRow(place::Frame3, i, place::Frame3.Width - 240));
+    for (int i = 0; i < 7; ++i) Place(ckFilter_[i], CheckRow(place::Frame3, i, place::Frame3.Width - 240));
     Place(Frame2_, place::Frame2);
     for (int i = 0; i < 5; ++i)
         Place(ckExt_[i], CheckRow(place::Frame2, i, place::Frame2.Width - 240, kExtRowStep, kExtTop));
@@ -138,6 +145,7 @@ void Win32EditorWindow::Layout() {
     for (int i = 0; i < 3; ++i) Place(opNo_[i], ChoiceRow(i));
     PlaceInBlank(opNo_[0], ChoiceRow(0), texts::opNo0Lead, texts::opNo0Blanks, txNo_, scNo_);
     PlaceInBlank(opNo_[1], ChoiceRow(1), texts::opNo1Lead, texts::opNo1Blanks, txFnAdd_, nullptr);
+    PlaceMinWidthRow(ChoiceRow(3));
     Place(Label2_, place::Label2);
     Place(txComment_, place::TxComment);
     Place(cbPreview_, place::CbPreview);
@@ -177,6 +185,33 @@ void Win32EditorWindow::PlaceInBlank(HWND button, const TwipRect& buttonRect, co
     ::CombineRgn(shape, shape, hole, RGN_DIFF);
     ::DeleteObject(hole);
     ::SetWindowRgn(button, shape, TRUE);  // the window owns the region from here on
+}
+
+void Win32EditorWindow::PlaceMinWidthRow(const TwipRect& row) {
+    HDC dc = ::GetDC(lbMinWidthLead_);
+    HGDIOBJ old = ::SelectObject(dc, font());
+    SIZE leadSize{0, 0};
+    const std::wstring leadText = win32::Widen(texts::lbMinWidthLead);
+    ::GetTextExtentPoint32W(dc, leadText.c_str(), static_cast<int>(leadText.size()), &leadSize);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(lbMinWidthLead_, dc);
+
+    // The captions start where the option buttons' captions do, after their round mark,
+    // and the statics sit on the box's text line.
+    const int dpi = static_cast<int>(this->dpi());
+    const RECT r = win32::TwipsToPixels(row, dpi);
+    const int height = r.bottom - r.top;
+    const int gap = ::MulDiv(4, dpi, 96);
+    const int textTop = r.top + ::MulDiv(3, dpi, 96);
+    int x = r.left + ::MulDiv(13 + 4, dpi, 96);
+    ::SetWindowPos(lbMinWidthLead_, nullptr, x, textTop, leadSize.cx, height - (textTop - r.top),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    x += leadSize.cx + gap;
+    const int boxWidth = ::MulDiv(56, dpi, 96);
+    ::SetWindowPos(txMinWidth_, nullptr, x, r.top, boxWidth, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    x += boxWidth + gap;
+    ::SetWindowPos(lbMinWidthTail_, nullptr, x, textTop, std::max<int>(r.right - x, 0), height - (textTop - r.top),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32EditorWindow::ShowWindow() {
@@ -231,6 +266,8 @@ HWND Win32EditorWindow::Control(EditorControl control, int index) const {
             return txFnAdd_;
         case EditorControl::scNo:
             return scNo_;
+        case EditorControl::txMinWidth:
+            return txMinWidth_;
     }
     return nullptr;
 }
@@ -241,6 +278,7 @@ std::string Win32EditorWindow::Text(EditorControl box) const {
         case EditorControl::txComment:
         case EditorControl::txNo:
         case EditorControl::txFnAdd:
+        case EditorControl::txMinWidth:
             return WindowTextOf(Control(box, 0));
         default:
             return {};
@@ -275,6 +313,9 @@ void Win32EditorWindow::SetChecked(EditorControl control, int index, bool checke
 
 void Win32EditorWindow::SetEnabled(EditorControl control, int index, bool enabled) {
     if (HWND c = Control(control, index)) ::EnableWindow(c, enabled ? TRUE : FALSE);
+    // The captions of the width read as one line with their box.
+    if (control == EditorControl::txMinWidth)
+        for (HWND label : {lbMinWidthLead_, lbMinWidthTail_}) ::EnableWindow(label, enabled ? TRUE : FALSE);
 }
 
 void Win32EditorWindow::ClearList() { ::SendMessageW(cbSelect_, CB_RESETCONTENT, 0, 0); }

@@ -47,7 +47,7 @@ public:
         kCbPreview,
         kCbSetWP,
         kCbEnd,
-        kCkFilter0 = 120,  // to 125
+        kCkFilter0 = 120,  // to 126
         kCkExt0 = 130,     // to 134
         kOpWp0 = 140,      // to 142
         kOpNo0 = 150,      // to 152
@@ -58,6 +58,9 @@ public:
         kFrame5,
         kLabel1,
         kLabel2,
+        kTxMinWidth,
+        kLbMinWidthLead,
+        kLbMinWidthTail,
     };
 
 protected:
@@ -69,13 +72,17 @@ private:
     // Places the boxes that sit in the blanks of an option button's caption.
     void PlaceInBlank(HWND button, const TwipRect& buttonRect, const std::string& lead, int blanks,
                       HWND first, HWND second);
+    // Places the width's line: its captions and box one after the other in the row.
+    void PlaceMinWidthRow(const TwipRect& row);
     void OnCommand(int id, int code);
 
     HWND cbSelect_, cbTouroku_, cbDelete_, Frame1_, Label1_, txUrl_, Frame2_, Frame3_, Frame4_, Frame5_;
-    std::array<HWND, 6> ckFilter_{};
+    std::array<HWND, 7> ckFilter_{};
     std::array<HWND, 5> ckExt_{};
     std::array<HWND, 3> opWp_{};
     std::array<HWND, 3> opNo_{};
+    // "幅 [txMinWidth] ピクセル未満の画像は使わない": the box between its two captions.
+    HWND lbMinWidthLead_, txMinWidth_, lbMinWidthTail_;
     HWND txNo_, scNo_, txFnAdd_, Label2_, txComment_, cbPreview_, cbSetWP_, cbEnd_;
     HWND tooltips_ = nullptr;
     EditorPresenter* presenter_ = nullptr;
