@@ -1,4 +1,5 @@
-// Fuzz target: link extraction with every rule and extension switched by the input.
+// Fuzz target: link extraction with every rule and extension switched by the input,
+// character references in values and the page's own picture included.
 #include "gather/links.h"
 
 #include <cstdint>
@@ -12,7 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vexal::Program program;
     vexal::SiteEntry& entry = program.CurrentEntry();
     for (int i = 0; i < 5; ++i) entry.Filter[i] = (data[0] >> i) & 1;
+    entry.Filter[6] = (data[0] >> 5) & 1;
     for (bool& e : entry.Ext) e = true;
+    // Half the inputs are read as a web page, where links are web names and bare
+    // addresses are decoded too.
+    if ((data[0] >> 6) & 1) entry.Url = "https://h/page.html";
     program.SourceText.assign(reinterpret_cast<const char*>(data + 1), size - 1);
     // Each of the extraction's ten scanners goes over the text at most once, whatever the
     // text holds; more is a rescan that a long page would turn into minutes.
@@ -20,7 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vexal::ExtractLinks(program, &cost);
     if (cost.charactersSearched > 10 * program.SourceText.size() + 64) std::abort();
     if (program.Candidates.empty() || !program.Candidates[0].empty()) std::abort();
-    for (std::size_t i = 1; i < program.Candidates.size(); ++i)
-        if (program.Candidates[i].size() < 4) std::abort();
+    for (std::size_t i = 1; i < program.Candidates.size(); ++i) {
+        const std::string& c = program.Candidates[i];
+        if (c.size() < 4) std::abort();
+        // A decoded reference never hands on a control character the page did not hold.
+        for (char ch : c)
+            if ((static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) &&
+                program.SourceText.find(ch) == std::string::npos)
+                std::abort();
+    }
     return 0;
 }

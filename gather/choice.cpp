@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "text/case.h"
 
@@ -22,6 +23,15 @@ std::string_view FolderOf(std::string_view path) {
     return cut == std::string_view::npos ? std::string_view() : path.substr(0, cut + 1);
 }
 
+// 1 to `count`, uniformly. A source that strays outside [0, 1) still lands on one.
+std::size_t Draw(RandomSource& random, std::size_t count) {
+    double r = random.Draw();
+    if (!(r >= 0.0)) r = 0.0;
+    if (r > 1.0) r = 1.0;
+    std::size_t index = static_cast<std::size_t>(std::floor(r * static_cast<double>(count))) + 1;
+    return index > count ? count : index;
+}
+
 RetrievalResult Refused(RetrievalFailure failure) {
     RetrievalResult result;
     result.failure = failure;
@@ -31,7 +41,9 @@ RetrievalResult Refused(RetrievalFailure failure) {
 }  // namespace
 
 RetrievalResult ChooseCandidate(const std::vector<std::string>& candidates, const SiteEntry& entry,
-                                RandomSource& random, std::string& chosenOut) {
+                                RandomSource& random, std::string& chosenOut, std::size_t* indexOut) {
+    std::size_t ignored = 0;
+    std::size_t& chosenIndex = indexOut ? *indexOut : ignored;
     const std::int64_t count = candidates.empty() ? 0 : static_cast<std::int64_t>(candidates.size()) - 1;
     if (count == 0) return Refused(RetrievalFailure::NoMatch);
 
@@ -46,14 +58,16 @@ RetrievalResult ChooseCandidate(const std::vector<std::string>& candidates, cons
                 return result;
             }
             if (entry.No_n < 1) return Refused(RetrievalFailure::NothingNamed);
-            chosenOut = candidates[static_cast<std::size_t>(entry.No_n)];
+            chosenIndex = static_cast<std::size_t>(entry.No_n);
+            chosenOut = candidates[chosenIndex];
             return {};
         }
         case ChoiceMode::Containing: {
             const std::string needle = ToLower(entry.Refstr);
             for (std::int64_t i = 1; i <= count; ++i) {
                 if (FindNoCase(candidates[static_cast<std::size_t>(i)], needle) != std::string_view::npos) {
-                    chosenOut = candidates[static_cast<std::size_t>(i)];
+                    chosenIndex = static_cast<std::size_t>(i);
+                    chosenOut = candidates[chosenIndex];
                     return {};
                 }
             }
@@ -62,28 +76,50 @@ RetrievalResult ChooseCandidate(const std::vector<std::string>& candidates, cons
             return result;
         }
         case ChoiceMode::Random: {
-            double r = random.Draw();
-            // A source that strays outside [0, 1) must still land on a candidate.
-            if (!(r >= 0.0)) r = 0.0;
-            if (r > 1.0) r = 1.0;
-            std::int64_t index = static_cast<std::int64_t>(std::floor(r * static_cast<double>(count))) + 1;
-            if (index > count) index = count;
-            chosenOut = candidates[static_cast<std::size_t>(index)];
+            chosenIndex = Draw(random, static_cast<std::size_t>(count));
+            chosenOut = candidates[chosenIndex];
             return {};
         }
     }
     return Refused(RetrievalFailure::NothingNamed);
 }
 
+std::size_t NextCandidate(const std::vector<std::string>& candidates, const SiteEntry& entry,
+                          std::size_t last, const std::vector<bool>& tried, RandomSource& random) {
+    const std::size_t count = candidates.empty() ? 0 : candidates.size() - 1;
+    switch (entry.No) {
+        case ChoiceMode::Nth:
+            return last + 1 <= count ? last + 1 : 0;
+        case ChoiceMode::Containing: {
+            const std::string needle = ToLower(entry.Refstr);
+            for (std::size_t i = last + 1; i <= count; ++i)
+                if (FindNoCase(candidates[i], needle) != std::string_view::npos) return i;
+            return 0;
+        }
+        case ChoiceMode::Random: {
+            std::vector<std::size_t> left;
+            for (std::size_t i = 1; i <= count; ++i)
+                if (i >= tried.size() || !tried[i]) left.push_back(i);
+            if (left.empty()) return 0;
+            return left[Draw(random, left.size()) - 1];
+        }
+    }
+    return 0;
+}
+
 ResolvedImage ResolveChosenLink(std::string chosen, SourceKind sourceKind, const std::string& sourceUrl,
-                                const std::string& pageDir, FileSystem& files) {
+                                const UrlParts& page, FileSystem& files) {
     ResolvedImage resolved{std::move(chosen), false};
     std::string& image = resolved.image;
-    if (sourceKind == SourceKind::WebPage && !IsWebAddress(image)) {
+    if (sourceKind == SourceKind::WebPage && image.starts_with("//") && !page.Scheme.empty()) {
+        // A link without its scheme names a host of its own ("//upload.example.org/x.jpg"):
+        // asked of the page's server as a path it could only ever give 404.
+        image = ToLower(page.Scheme) + ":" + image;
+    } else if (sourceKind == SourceKind::WebPage && !IsWebAddress(image)) {
         resolved.relativeToPage = true;
         // A link from the server's root stays as it is; anything else hangs below the
         // page's folder. Dot segments, queries and fragments go to the server unchanged.
-        if (image.empty() || image[0] != '/') image = pageDir + image;
+        if (image.empty() || image[0] != '/') image = page.Dir + image;
     } else if (sourceKind == SourceKind::LocalFile && ClassifySource(image) == SourceKind::LocalImage &&
                !IsAbsoluteLocalPath(image) && !files.IsNormalFile(image)) {
         // A local page's relative link means the file beside the page when the current

@@ -9,16 +9,23 @@
 #include "host/file_system.h"
 #include "host/random_source.h"
 #include "program/site_entry.h"
+#include "program/url_parts.h"
 #include "settings/source_kind.h"
 
 namespace vexal {
 
 // Picks from `candidates` (index 0 is a placeholder) by the entry's No, No_n and Refstr
-// into `chosenOut`, which is left as it was on an empty or impossible choice. The random
-// mode draws once from `random`.
+// into `chosenOut` (and its index into `indexOut`, if given), which are left as they were
+// on an empty or impossible choice. The random mode draws once from `random`.
 [[nodiscard]] RetrievalResult ChooseCandidate(const std::vector<std::string>& candidates,
                                               const SiteEntry& entry, RandomSource& random,
-                                              std::string& chosenOut);
+                                              std::string& chosenOut, std::size_t* indexOut = nullptr);
+
+// The candidate to try when the one at `last` could not be used, for an entry that passes
+// over such candidates: the next match after it for the N-th and the "contains" choice,
+// a new draw among those `tried` does not mark for the random one. 0 when none is left.
+std::size_t NextCandidate(const std::vector<std::string>& candidates, const SiteEntry& entry,
+                          std::size_t last, const std::vector<bool>& tried, RandomSource& random);
 
 // Where a chosen link points.
 struct ResolvedImage {
@@ -27,10 +34,11 @@ struct ResolvedImage {
 };
 
 // The picture the link `chosen` names, for a source of `sourceKind` at `sourceUrl`: a
-// link relative to a web page becomes a path below the page's folder `pageDir` on its
-// server; a relative link on a local page means the file beside the page when the current
-// folder has no such file.
+// link relative to a web page becomes a path below the page's folder (`page`, the address
+// the page came from) on its server, and a "//host/path" link an address of the page's
+// scheme on that host; a relative link on a local page means the file beside the page
+// when the current folder has no such file.
 ResolvedImage ResolveChosenLink(std::string chosen, SourceKind sourceKind, const std::string& sourceUrl,
-                                const std::string& pageDir, FileSystem& files);
+                                const UrlParts& page, FileSystem& files);
 
 }  // namespace vexal

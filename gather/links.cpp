@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
+#include "gather/character_references.h"
 #include "program/site_entry.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
@@ -176,6 +178,7 @@ constexpr UrlStops kUrlStops;
 
 // State of one tag rule between its occurrences.
 struct TagState {
+    explicit TagState(ForwardScanner scanner) : attributes(scanner) {}
     ForwardScanner attributes;
     // The attribute occurrence found for an earlier tag of the rule stays valid while it
     // lies at or after the current tag: it is the first one from there too.
@@ -187,6 +190,7 @@ struct TagState {
     std::size_t quoteFor = kNone;
     std::size_t quote = kNone;
     bool accepted = false;
+    std::string piece;  // the accepted value, its references decoded
     std::size_t httpIndex = 0;
 };
 
@@ -211,13 +215,14 @@ std::vector<std::size_t> WebAddressStarts(std::string_view text, std::size_t& re
 // the cursors on. Every search adds the characters it went over to `read`.
 class LinkExtractor {
 public:
-    LinkExtractor(std::string_view text, const SiteEntry& entry, bool webPage, std::vector<std::string>& out,
-                  std::size_t& read)
+    LinkExtractor(std::string_view text, const SiteEntry& entry, bool webPage, bool html,
+                  std::vector<std::string>& out, std::size_t& read)
         : text_(text),
           ext_(entry.Ext),
           // A link on a web page is a web name even when relative: its query is no part
           // of the file's name.
           webPage_(webPage),
+          html_(html),
           out_(out),
           read_(read),
           tags_(text, entry.Filter, read),
@@ -226,7 +231,7 @@ public:
           lineCursor_(entry.Filter[4] ? 0 : kNone) {
         tagRules_.reserve(3);
         for (const TagRule& rule : kTagRules)
-            tagRules_.push_back(TagState{ForwardScanner(text, rule.attribute, rule.attributeAnchor, read)});
+            tagRules_.emplace_back(ForwardScanner(text, rule.attribute, rule.attributeAnchor, read));
         if (bareUrls_) http_ = WebAddressStarts(text, read);
     }
 
@@ -251,8 +256,15 @@ public:
 private:
     std::size_t BareCursor() const { return bareIndex_ < http_.size() ? http_[bareIndex_] : kNone; }
 
-    void Accept(std::string_view piece) {
-        if (HasAllowedExtension(piece, ext_, webPage_)) out_.emplace_back(piece);
+    // A line of a text file is taken as written; a bare address in a page means what the
+    // page shows, its character references decoded.
+    void Accept(std::string_view piece, bool decode) {
+        if (!decode) {
+            if (HasAllowedExtension(piece, ext_, webPage_)) out_.emplace_back(piece);
+            return;
+        }
+        DecodedValue value = DecodeCharacterReferences(piece);
+        if (!value.unsafe && HasAllowedExtension(value.text, ext_, webPage_)) out_.push_back(std::move(value.text));
     }
 
     // Rules 0 to 2: the attribute's value after the tag at `at`.
@@ -270,11 +282,16 @@ private:
             if (s.quoteFor != s.attribute) {
                 s.quoteFor = s.attribute;
                 s.quote = Counted(text_.find('"', value), value, text_.size(), read_);
-                s.accepted = s.quote != kNone &&
-                             HasAllowedExtension(text_.substr(value, s.quote - value), ext_, webPage_);
+                s.accepted = false;
+                if (s.quote != kNone) {
+                    // An attribute's value is HTML: "&amp;" in it is "&" in the address.
+                    DecodedValue decoded = DecodeCharacterReferences(text_.substr(value, s.quote - value));
+                    s.accepted = !decoded.unsafe && HasAllowedExtension(decoded.text, ext_, webPage_);
+                    if (s.accepted) s.piece = std::move(decoded.text);
+                }
             }
             if (s.quote != kNone) {
-                if (s.accepted) out_.emplace_back(text_.substr(value, s.quote - value));
+                if (s.accepted) out_.push_back(s.piece);
                 // A URL inside the value must not be taken a second time as a bare URL.
                 if (bareUrls_) {
                     while (s.httpIndex < http_.size() && http_[s.httpIndex] < s.quote) ++s.httpIndex;
@@ -289,10 +306,8 @@ private:
         // where it is: a run of them costs one step each.
         const std::size_t limit = std::min({BareCursor(), lineCursor_, s.attribute});
         if (s.attribute != kNone && s.quote != kNone && s.accepted) {
-            const std::string_view piece =
-                text_.substr(s.attribute + length, s.quote - (s.attribute + length));
             while (tags_.rule() == rule && tags_.position() <= limit && tags_.position() != kNone) {
-                out_.emplace_back(piece);
+                out_.push_back(s.piece);
                 tags_.Next();
             }
         } else {
@@ -306,7 +321,7 @@ private:
         std::size_t end = at;
         while (end < text_.size() && !kUrlStops.stop[static_cast<unsigned char>(text_[end])]) ++end;
         read_ += end - at;
-        Accept(text_.substr(at, end - at));
+        Accept(text_.substr(at, end - at), html_);
         while (bareIndex_ < http_.size() && http_[bareIndex_] < end) ++bareIndex_;
     }
 
@@ -314,10 +329,10 @@ private:
     void TakeLine() {
         const std::size_t crlf = lineEnds_.Find(lineCursor_);
         if (crlf == kNone) {
-            Accept(text_.substr(lineCursor_));
+            Accept(text_.substr(lineCursor_), false);
             lineCursor_ = kNone;
         } else {
-            Accept(text_.substr(lineCursor_, crlf - lineCursor_));
+            Accept(text_.substr(lineCursor_, crlf - lineCursor_), false);
             lineCursor_ = crlf + 2;
         }
     }
@@ -325,6 +340,7 @@ private:
     std::string_view text_;
     const std::array<bool, 5>& ext_;
     bool webPage_;
+    bool html_;
     std::vector<std::string>& out_;
     std::size_t& read_;
     // Rules 0 to 2 share one stream of tag occurrences; its position is the cursor of the
@@ -342,6 +358,158 @@ private:
     std::size_t lineCursor_;
 };
 
+bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+bool EqualsNoCase(std::string_view text, std::string_view lower) {
+    return text.size() == lower.size() && StartsWithNoCase(text, lower);
+}
+
+std::string_view TrimHtmlSpace(std::string_view text) {
+    while (!text.empty() && IsHtmlSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsHtmlSpace(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The attributes the page's-own-picture tags are read by; the first of each counts, as
+// in a browser.
+struct PictureTagAttributes {
+    std::string_view property, name, content, rel, href;
+    bool hasProperty = false, hasName = false, hasContent = false, hasRel = false, hasHref = false;
+
+    void Take(std::string_view attribute, std::string_view value) {
+        auto keep = [&](std::string_view lower, std::string_view& slot, bool& has) {
+            if (!has && EqualsNoCase(attribute, lower)) slot = value, has = true;
+        };
+        keep("property", property, hasProperty);
+        keep("name", name, hasName);
+        keep("content", content, hasContent);
+        keep("rel", rel, hasRel);
+        keep("href", href, hasHref);
+    }
+};
+
+// Reads the attributes of the tag whose name ends before `i`, as a browser's tokenizer
+// does: names end at a blank, "/", ">" or "="; values in double or single quotes (which
+// may hold ">" and line breaks) or unquoted up to a blank or ">". Returns the position
+// after the tag's ">", or the end of the text.
+std::size_t ReadAttributes(std::string_view t, std::size_t i, PictureTagAttributes& out) {
+    const std::size_t n = t.size();
+    while (i < n) {
+        while (i < n && (IsHtmlSpace(t[i]) || t[i] == '/')) ++i;
+        if (i >= n) break;
+        if (t[i] == '>') return i + 1;
+        const std::size_t nameStart = i++;
+        while (i < n && !IsHtmlSpace(t[i]) && t[i] != '/' && t[i] != '>' && t[i] != '=') ++i;
+        const std::string_view attribute = t.substr(nameStart, i - nameStart);
+        std::size_t j = i;
+        while (j < n && IsHtmlSpace(t[j])) ++j;
+        if (j >= n || t[j] != '=') {
+            out.Take(attribute, {});
+            i = j;
+            continue;
+        }
+        ++j;
+        while (j < n && IsHtmlSpace(t[j])) ++j;
+        if (j < n && (t[j] == '"' || t[j] == '\'')) {
+            const std::size_t close = t.find(t[j], j + 1);
+            const std::size_t end = close == std::string_view::npos ? n : close;
+            out.Take(attribute, t.substr(j + 1, end - j - 1));
+            i = close == std::string_view::npos ? n : close + 1;
+        } else {
+            const std::size_t start = j;
+            while (j < n && !IsHtmlSpace(t[j]) && t[j] != '>') ++j;
+            out.Take(attribute, t.substr(start, j - start));
+            i = j;
+        }
+    }
+    return n;
+}
+
+// True when a tag named `lowerName` starts at `lt` (its "<"): the name, then a blank,
+// "/", ">" or the end of the text.
+bool TagAt(std::string_view t, std::size_t lt, std::string_view lowerName) {
+    const std::size_t end = lt + 1 + lowerName.size();
+    if (end > t.size() || !StartsWithNoCase(t.substr(lt + 1), lowerName)) return false;
+    return end == t.size() || IsHtmlSpace(t[end]) || t[end] == '/' || t[end] == '>';
+}
+
+bool IsPagePictureProperty(std::string_view value) {
+    value = TrimHtmlSpace(value);
+    for (std::string_view known :
+         {"og:image", "og:image:url", "og:image:secure_url", "twitter:image", "twitter:image:src"})
+        if (EqualsNoCase(value, known)) return true;
+    return false;
+}
+
+bool RelNamesImageSrc(std::string_view rel) {
+    std::size_t i = 0;
+    while (i < rel.size()) {
+        while (i < rel.size() && IsHtmlSpace(rel[i])) ++i;
+        const std::size_t start = i;
+        while (i < rel.size() && !IsHtmlSpace(rel[i])) ++i;
+        if (i > start && EqualsNoCase(rel.substr(start, i - start), "image_src")) return true;
+    }
+    return false;
+}
+
+// A web address whose last path segment has no extension at all: picture services serve
+// pictures under such names, and what arrives tells its kind.
+bool NamesNoExtension(std::string_view address, bool webPage) {
+    if (!webPage && !IsWebAddress(address)) return false;
+    const std::string_view name = PictureNamePart(address, true);
+    const std::size_t scheme = name.find("://");
+    const std::size_t pathFrom = scheme == std::string_view::npos ? 0 : name.find('/', scheme + 3);
+    if (pathFrom == std::string_view::npos) return false;  // a host without a path
+    const std::size_t slash = name.rfind('/');
+    const std::string_view last = slash == std::string_view::npos ? name : name.substr(slash + 1);
+    return !last.empty() && last.find('.') == std::string_view::npos;
+}
+
+// The page's own picture: the addresses of <meta property="og:image" content=…> (and its
+// :url and :secure_url forms), <meta name="twitter:image" …> (and twitter:image:src) and
+// <link rel="image_src" href=…>, in page order, each once. One pass over the text: every
+// tag is read to its end once, and the search goes on after it.
+void TakePagePictures(std::string_view t, const std::array<bool, 5>& ext, bool webPage, std::size_t& read,
+                      std::vector<std::string>& out) {
+    std::unordered_set<std::string> seen;
+    std::size_t p = 0;
+    while (p < t.size()) {
+        const std::size_t lt = Counted(t.find('<', p), p, t.size(), read);
+        if (lt == kNone) return;
+        const bool meta = TagAt(t, lt, "meta");
+        if (!meta && !TagAt(t, lt, "link")) {
+            p = lt + 1;
+            continue;
+        }
+        PictureTagAttributes a;
+        const std::size_t end = ReadAttributes(t, lt + 5, a);
+        read += end - lt;
+        p = end;
+        std::string_view address;
+        if (meta && a.hasContent &&
+            ((a.hasProperty && IsPagePictureProperty(a.property)) || (a.hasName && IsPagePictureProperty(a.name))))
+            address = a.content;
+        else if (!meta && a.hasHref && a.hasRel && RelNamesImageSrc(a.rel))
+            address = a.href;
+        else
+            continue;
+        DecodedValue value = DecodeCharacterReferences(address);
+        if (value.unsafe) continue;
+        const std::string_view trimmed = TrimHtmlSpace(value.text);
+        if (trimmed.empty()) continue;
+        if (!HasAllowedExtension(trimmed, ext, webPage) && !NamesNoExtension(trimmed, webPage)) continue;
+        std::string candidate(trimmed);
+        if (seen.insert(candidate).second) out.push_back(std::move(candidate));
+    }
+}
+
+// A local file is read as HTML when its name says it is a page.
+bool IsHtmlFileName(std::string_view name) {
+    for (std::string_view ext : {".html", ".htm", ".xhtml", ".shtml"})
+        if (EndsWithNoCase(name, ext)) return true;
+    return false;
+}
+
 }  // namespace
 
 bool HasAllowedExtension(std::string_view name, const std::array<bool, 5>& ext, bool onWebPage) {
@@ -354,9 +522,13 @@ std::vector<std::string> ExtractLinks(std::string_view sourceText, const SiteEnt
     LinkScanCost ignored;
     std::size_t& read = (cost ? *cost : ignored).charactersSearched;
     std::vector<std::string> candidates(1);
+    const bool webPage = sourceKind == SourceKind::WebPage;
+    // The page's own picture comes before every other rule's candidates.
+    if (entry.Filter[6]) TakePagePictures(sourceText, entry.Ext, webPage, read, candidates);
     const bool anyExt = std::any_of(entry.Ext.begin(), entry.Ext.end(), [](bool b) { return b; });
-    if (!anyExt) return candidates;  // nothing could be accepted
-    LinkExtractor(sourceText, entry, sourceKind == SourceKind::WebPage, candidates, read).Run();
+    if (!anyExt) return candidates;  // nothing else could be accepted
+    const bool html = webPage || (sourceKind == SourceKind::LocalFile && IsHtmlFileName(entry.Url));
+    LinkExtractor(sourceText, entry, webPage, html, candidates, read).Run();
     return candidates;
 }
 

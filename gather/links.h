@@ -24,9 +24,13 @@ struct LinkScanCost {
 };
 
 // The candidates in `sourceText` by the entry's Filter(0..4) and Ext flags: a placeholder
-// at index 0, then every accepted piece in the order its occurrence starts. `sourceKind`
-// is the entry's: links on a web page are web names. Never fails; the cost is linear in
-// the length of the text, and adds to `cost` if given.
+// at index 0, then every accepted piece in the order its occurrence starts. With
+// Filter(6), the page's own picture tags' addresses come first, each once, also when
+// they name no extension at all. Values cut from HTML (the tags' values, and bare
+// addresses in a web page or a local .html file) have their character references
+// decoded; one whose references make it unsafe to ask for is dropped. `sourceKind` is the
+// entry's: links on a web page are web names. Never fails; the cost is linear in the
+// length of the text, and adds to `cost` if given.
 std::vector<std::string> ExtractLinks(std::string_view sourceText, const SiteEntry& entry,
                                       SourceKind sourceKind, LinkScanCost* cost = nullptr);
 

@@ -30,6 +30,7 @@ enum class RetrievalFailure : std::uint8_t {
     Cancelled,          // the user pressed cancel while the run waited for another
     NoConnection,       // the run has no socket or timer to fetch with: nothing more to say
     UnusableFileName,   // the key `target` of the settings file `file` names `subject`, no plain file name
+    TooNarrow,          // the picture `subject` is `count` pixels wide, less than the `wanted` width
 };
 
 struct RetrievalResult {
@@ -42,6 +43,8 @@ struct RetrievalResult {
     DecodeResult decode;
     std::string file;
     FileFailure fileFailure = FileFailure::Nothing;  // why a file was not written
+    // NoMatch from a page that holds a script: its pictures may be made by it.
+    bool scriptPage = false;
     bool Ok() const { return failure == RetrievalFailure::None; }
 };
 

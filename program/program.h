@@ -57,6 +57,21 @@ struct RunState {
     UrlParts ServerUrl;
     std::string RequestHeaders;
     bool RelativeToPage = false;
+    // Set by each gathering from the entry, for the candidates it chose from. With
+    // PassOver (a MinWidth) a candidate that cannot be used gives way to the next:
+    // ChosenIndex is the one in hand, Tried marks those already tried. With PhotoPages a
+    // candidate that arrives as a page is read for its own picture, and with
+    // AnyWebAddress (the page's own picture rule) a web address is fetched whatever its
+    // name ends in. PageUrl is the address the page came from, below which its links hang.
+    bool PassOver = false;
+    bool PhotoPages = false;
+    bool AnyWebAddress = false;
+    std::size_t ChosenIndex = 0;
+    std::vector<bool> Tried;
+    UrlParts PageUrl;
+    // The page the candidates came from holds a script, which may build its pictures:
+    // said when it gives none.
+    bool PageHasScript = false;
     // The progress window's cancel flag: set by its cancel button, polled by the
     // transfer and by the folder walk.
     bool CancelRequested = false;

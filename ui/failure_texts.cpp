@@ -76,7 +76,7 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
         case RetrievalFailure::SourceUnreadable:
             return MessageText(Message::SourceUnreadable, {result.subject});
         case RetrievalFailure::NoMatch:
-            return MessageText(Message::NoMatch);
+            return MessageText(result.scriptPage ? Message::NoMatchScriptPage : Message::NoMatch);
         case RetrievalFailure::NthBeyondCount:
             return MessageText(Message::NthBeyondCount,
                                {std::to_string(result.wanted), std::to_string(result.count)});
@@ -101,6 +101,9 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
             return {};
         case RetrievalFailure::UnusableFileName:
             return MessageText(Message::UnusableFileName, {result.file, result.target, result.subject});
+        case RetrievalFailure::TooNarrow:
+            return MessageText(Message::PictureTooNarrow,
+                               {result.subject, std::to_string(result.count), std::to_string(result.wanted)});
     }
     return {};
 }

@@ -81,6 +81,9 @@ constexpr Entry kTexts[] = {
     {Message::SourceMissing, "元ファイル {1} が見つかりせん。"},
     {Message::SourceUnreadable, "元ファイル {1} を読み込めませんでした。"},
     {Message::NoMatch, "条件に合致する画像ファイルがありません。"},
+    {Message::NoMatchScriptPage,
+     "条件に合致する画像ファイルがありません。\r\n"
+     "このページは画像をスクリプトで表示している可能性があります。vexalはスクリプトを実行しません。"},
     {Message::NthBeyondCount,
      "条件に合致する画像ファイルがありません。\r\n"
      "{1}番目の画像が指定されましたが、{2}個の画像ファイルしか抽出出来ませんでした。"},
@@ -98,6 +101,7 @@ constexpr Entry kTexts[] = {
 
     {Message::PictureTooLarge, "画像ファイル {1} は大きすぎるため読み込めません（{2}×{3} 画素）。"},
     {Message::PictureUnreadable, "画像ファイル {1} を画像として読み込めませんでした。"},
+    {Message::PictureTooNarrow, "画像ファイル {1} は幅 {2} ピクセルで、{3} ピクセル未満のため使えません。"},
     {Message::ChangeFailed, "壁紙の変更に失敗しました。"},
     {Message::ChangeFailedBecause, "壁紙の変更に失敗しました。\r\n{1}"},
     {Message::BitmapNotWritten, "壁紙ファイル {1} を書き込めませんでした。{2}"},

@@ -59,6 +59,7 @@ enum class Message : std::uint16_t {
     SourceMissing,     // {1} the entry's file
     SourceUnreadable,  // {1} the entry's file
     NoMatch,
+    NoMatchScriptPage,  // NoMatch, with the page's script named as the likely cause
     NthBeyondCount,     // {1} the number asked for, {2} the number of candidates
     NothingContaining,  // {1} the text asked for
     NothingNamed,
@@ -71,6 +72,7 @@ enum class Message : std::uint16_t {
     // Pictures and the installation.
     PictureTooLarge,    // {1} the picture, {2} its width, {3} its height
     PictureUnreadable,  // {1} the picture
+    PictureTooNarrow,   // {1} the picture, {2} its width, {3} the narrowest the entry uses
     ChangeFailed,
     ChangeFailedBecause,  // {1} why, on the second line
     BitmapNotWritten,     // {1} the bitmap, {2} why, in words (or nothing)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/random_source.h"
+#include "net/url.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
 #include "ui/retrieval_reporter.h"
@@ -59,7 +60,7 @@ struct Fixture {
         if (!chosen) return;
         const std::string& url = program.CurrentEntry().Url;
         const ResolvedImage resolved =
-            ResolveChosenLink(image, ClassifySource(url), url, program.ServerUrl.Dir, test.files);
+            ResolveChosenLink(image, ClassifySource(url), url, program.ServerUrl, test.files);
         program.ChosenImage = resolved.image;
         program.RelativeToPage = resolved.relativeToPage;
     }
@@ -209,11 +210,17 @@ TEST(CandidateChoiceTest, LinksRelativeToPage) {
         {"webImageSourceUnchanged", "http://h/a.jpg", "/pics/", "a.jpg", "a.jpg", false},
         {"httpsPageRelative", "https://h/pics/", "/pics/", "a.jpeg?w=2", "/pics/a.jpeg?w=2", true},
         {"httpsLinkIsAbsolute", "http://h/pics/", "/pics/", "Https://x/a.jpg", "Https://x/a.jpg", false},
+        {"protocolRelativeTakesThePagesScheme", "HTTPS://h/pics/", "/pics/", "//img.example/a.jpg",
+         "https://img.example/a.jpg", false},
+        {"protocolRelativeOnPlainHttp", "http://h/", "/", "//cdn:8080/x/b.png?w=1", "http://cdn:8080/x/b.png?w=1",
+         false},
+        {"protocolRelativeFromALocalPageUnchanged", "site.html", "/", "//cdn/b.png", "//cdn/b.png", false},
     };
     for (const auto& row : rows) {
         Fixture f({row.link}, 0, 1);
         f.program.CurrentEntry().Url = row.url;
         f.program.ServerUrl.Dir = row.dir;
+        f.program.ServerUrl.Scheme = SplitUrl(row.url).Scheme;
         f.program.RelativeToPage = !row.relative;
         f.Choose();
         EXPECT_EQ(f.program.ChosenImage, row.chosen) << row.name;

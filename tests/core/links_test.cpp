@@ -17,12 +17,12 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// "10010" switches Filter(0) and Filter(3) on; "0110" Ext(1) and Ext(2).
+// "10010" switches Filter(0) and Filter(3) on, "0000001" Filter(6); "0110" Ext(1) and Ext(2).
 Program MakeProgram(const std::string& text, const char* filters, const char* exts, const char* url = "") {
     Program p;
     p.SourceText = text;
     p.CurrentEntry().Url = url;
-    for (std::size_t i = 0; i < 5; ++i) p.CurrentEntry().Filter[i] = filters[i] == '1';
+    for (std::size_t i = 0; i < 7 && filters[i] != '\0'; ++i) p.CurrentEntry().Filter[i] = filters[i] == '1';
     for (std::size_t i = 0; i < 4; ++i) p.CurrentEntry().Ext[i] = exts[i] == '1';
     return p;
 }
@@ -146,6 +146,88 @@ TEST(LinkExtractionTest, PiecesAndOrder) {
          "01110",
          "1000",
          {"http://h/2.gif", "http://h/1.gif", "http://h/2.gif"}},
+        // Character references: a value cut from HTML means what the page shows.
+        {"ampersandInAQuery",
+         "<img src=\"/3003.jpg?w=300&amp;q=55&#38;s=1&#x26;t=2\">",
+         "01000",
+         "0100",
+         {"/3003.jpg?w=300&q=55&s=1&t=2"},
+         "https://h/"},
+        {"referencesMakeTheName", "<a href=\"&#x2F;p&sol;a&period;PNG\">", "00100", "0010", {"/p/a.PNG"}},
+        {"unknownNamesAndLoneAmpersandsStay", "<img src=\"a&bogus;&b=1&.gif\">", "01000", "1000",
+         {"a&bogus;&b=1&.gif"}},
+        {"oldNamesWithoutSemicolonOnlyWhereNothingFollows",
+         "<img src=\"x.gif?a&copy=2&ampx&amp=3&amp;b&lt\">",
+         "01000",
+         "1000",
+         {"x.gif?a&copy=2&ampx&amp=3&b<"},
+         "http://h/"},
+        {"numericOddities",
+         "<img src=\"&#0;&#xD800;&#1114112;&#150;&#99999999999999;&#233.gif\">",
+         "01000",
+         "1000",
+         {"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xE2\x80\x93\xEF\xBF\xBD\xC3\xA9.gif"}},
+        {"referencesToControlsOrPercentZeroZeroDropTheLink",
+         "<img src=\"a&#10;b.gif\"><img src=\"c&Tab;.gif\"><img src=\"d&#x7f;.gif\"><img src=\"e&#37;00.gif\">"
+         "<img src=\"f&amp;%00.gif\"><img src=\"g%00.gif\"><img src=\"h&#32;1.gif\">",
+         "01000",
+         "1000",
+         {"g%00.gif", "h 1.gif"}},
+        {"bareAddressOnAPageDecoded", "see https://h/a.jpg?x=1&amp;y=2 now", "00010", "0100",
+         {"https://h/a.jpg?x=1&y=2"}, "https://h/"},
+        {"bareAddressInALocalPageDecoded", "https://h/a&amp;b.jpg", "00010", "0100", {"https://h/a&b.jpg"},
+         "site/Index.HTM"},
+        {"bareAddressInATextFileAsWritten", "https://h/a&amp;b.jpg", "00010", "0100", {"https://h/a&amp;b.jpg"},
+         "list.txt"},
+        {"linesAreNeverDecoded", "a&amp;b.gif", "00001", "1000", {"a&amp;b.gif"}, "site.html"},
+        // The page's own picture, Filter(6).
+        {"pagePictureInAnyOrderQuotingAndCase",
+         "<META content='https://h/a.jpg' PROPERTY=\"OG:Image\"><meta name=twitter:image content=https://h/c.gif>",
+         "0000001",
+         "1100",
+         {"https://h/a.jpg", "https://h/c.gif"}},
+        {"pagePictureTagOverSeveralLines",
+         "<meta\r\nproperty=\"og:image\"\r\ncontent=\"https://h/b.png\"\r\n/>",
+         "0000001",
+         "0010",
+         {"https://h/b.png"}},
+        {"pagePictureFormsComeFirstInPageOrderEachOnce",
+         "<img src=\"i.jpg\"><meta property=\"og:image:url\" content=\"/o.jpg\">"
+         "<link rel=\"icon image_src\" href=\"l.png\"><meta name=\"twitter:image\" content=\"/o.jpg\">"
+         "<meta property=og:image:secure_url content=s.jpg><meta name=twitter:image:src content=t.jpg>",
+         "0100001",
+         "0110",
+         {"/o.jpg", "l.png", "s.jpg", "t.jpg", "i.jpg"},
+         "https://h/"},
+        {"pagePictureWithoutAnExtension",
+         "<meta property=og:image content=\" https://h/media/Ab1?format=jpg&amp;name=large \">"
+         "<meta property=og:image content=https://h/photo/>"
+         "<meta property=og:image content=https://h>",
+         "0000001",
+         "0100",
+         {"https://h/media/Ab1?format=jpg&name=large"}},
+        {"pagePictureOfAnotherKindIsNoCandidate",
+         "<meta property=og:image content=https://h/p.php?id=3><meta property=og:image content=/a.svg>"
+         "<meta property=og:image content=&#10;https://h/a.jpg><meta property=og:image content=>",
+         "0000001",
+         "1111",
+         {},
+         "https://h/"},
+        {"otherTagsAndPropertiesAreNoPagePicture",
+         "<meta property=\"og:title\" content=\"x.jpg\"><meta name=\"og:image:width\" content=\"a.jpg\">"
+         "<metadata property=og:image content=b.jpg><link rel=image_srcs href=c.jpg><link href=d.jpg>"
+         "<meta content=e.jpg>",
+         "0000001",
+         "0100",
+         {}},
+        {"pagePictureValueMayHoldAGreaterThan", "<meta content=\"a>b.jpg\" property=og:image>", "0000001",
+         "0100", {"a>b.jpg"}},
+        {"pagePictureRuleOff", "<meta property=og:image content=a.jpg>", "0100000", "0100", {}},
+        {"pagePictureNeedsNoExtensionFlag",
+         "<meta property=og:image content=https://h/a.jpg><meta property=og:image content=https://h/pic>",
+         "0000001",
+         "0000",
+         {"https://h/pic"}},
     };
     for (const auto& row : rows)
         EXPECT_EQ(Extract(row.text, row.filters, row.exts, row.url), row.expected) << row.name;
@@ -315,6 +397,26 @@ TEST(LinkExtractionTest, ManyTagsWithUnclosedValueStayLinear) {
     Program p = MakeProgram(text, "11111", "1111");
     EXPECT_LE(PassesFor(p), kLinearPasses);
     EXPECT_EQ(p.Candidates.size(), 1u);
+}
+
+// Every page-picture tag is read to its end once and the set of addresses seen answers
+// "each once", so neither 100,000 tags of one address nor unclosed ones rescan the page.
+TEST(LinkExtractionTest, ManyPagePictureTagsStayLinear) {
+    std::string same, distinct, unclosed;
+    for (int i = 0; i < 100000; ++i) {
+        same += "<meta property=\"og:image\" content=\"https://h/a.jpg\">\r\n";
+        distinct += "<META CONTENT='https://h/" + std::to_string(i) + ".jpg' name=twitter:image>";
+        unclosed += "<meta property=og:image content=\"https://h/x.jpg ";
+    }
+    Program p = MakeProgram(same, "0100001", "0100");
+    EXPECT_LE(PassesFor(p), kLinearPasses);
+    EXPECT_EQ(p.Candidates, (Strings{"", "https://h/a.jpg"}));
+    p = MakeProgram(distinct, "0000001", "0100");
+    EXPECT_LE(PassesFor(p), kLinearPasses);
+    ASSERT_EQ(p.Candidates.size(), 100001u);
+    EXPECT_EQ(p.Candidates[100000], "https://h/99999.jpg");
+    p = MakeProgram(unclosed, "0001001", "0100");
+    EXPECT_LE(PassesFor(p), kLinearPasses);
 }
 
 TEST(LinkExtractionTest, ManyBareUrlsWithoutCapitalsStayLinear) {

@@ -4,7 +4,9 @@
 // with the right status.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QImage>
+#include <algorithm>
 #include <clocale>
 #include <filesystem>
 #include <fstream>
@@ -91,7 +93,7 @@ protected:
 
     struct Entry {
         Entry(std::string name, std::string url, std::string filter = "000000", std::string ext = "1111",
-              int wpState = 0, int no = 0, int noN = 1, std::string refstr = "")
+              int wpState = 0, int no = 0, int noN = 1, std::string refstr = "", int minWidth = 0)
             : name(std::move(name)),
               url(std::move(url)),
               filter(std::move(filter)),
@@ -99,10 +101,12 @@ protected:
               wpState(wpState),
               no(no),
               noN(noN),
-              refstr(std::move(refstr)) {}
+              refstr(std::move(refstr)),
+              minWidth(minWidth) {}
         std::string name, url, filter, ext;
         int wpState, no, noN;
         std::string refstr;
+        int minWidth;
     };
     static constexpr const char* kSettingsHead =
         "'vexal   ver.1.00\r\n\r\nNewMsg = (new)\r\nCacheFileName = wpcache\r\n"
@@ -117,6 +121,7 @@ protected:
             ini << "Name = " << e.name << "\r\nUrl = " << e.url << "\r\nComment = \r\nFilter = " << e.filter
                 << "\r\nExt = " << e.ext << "\r\nWpState = " << e.wpState << "\r\nNo = " << e.no
                 << "\r\nNo_n = " << e.noN << "\r\nRefstr = " << e.refstr << "\r\n";
+            if (e.minWidth != 0) ini << "MinWidth = " << e.minWidth << "\r\n";
         }
     }
 
@@ -388,6 +393,137 @@ TEST_F(EndToEndTest, WebPageAndWebImageOnALoopbackServer) {
     EXPECT_EQ(error.err, Line("pngファイルの読み出しに失敗しました"));
     EXPECT_FALSE(std::filesystem::exists(work_ / "data/vexal/wallpaper.bmp"));
     EXPECT_TRUE(NoWorkingFile());
+}
+
+// A picture 700 pixels wide, of one colour: what an entry with MinWidth = 640 may take.
+constexpr int kWideWidth = 700;
+constexpr std::uint32_t kWideColour = 0x40A0E0;
+
+std::string WidePng() {
+    QImage img(kWideWidth, kH, QImage::Format_RGB32);
+    img.fill(0xFF000000u | kWideColour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    img.save(&buffer, "PNG");
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// The page's own picture, photo pages and passing over what cannot be used: each entry
+// takes its first candidate (or a random one) with MinWidth = 640 where it says so, and
+// must install the one wide picture, or fail with the last candidate's message.
+TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
+    const std::string wide = WidePng(), small = Slurp(work_ / "pics/a.png");
+    auto files = std::make_shared<Files>(Files{
+        {"/wide.png", wide},
+        {"/media/wide", wide},
+        {"/small.png", small},
+        {"/fake.jpg", "<!DOCTYPE html><html><p>no picture here</p></html>"},
+        {"/wiki/File:Wide.jpg",
+         "<html><head><link rel=\"icon\" href=\"/small.png\">\r\n<meta content=\"/media/wide\"\r\n"
+         "  property=\"og:image\"></head><body><img src=\"/small.png\"></body></html>"},
+        {"/self.jpg", "<html><meta property=og:image content=\"/self.jpg#top\"><img src=/small.png></html>"},
+        {"/script.html", "<html><script>document.write('<img src=' + pick() + '>')</script></html>"},
+    });
+    std::string narrowPage = "<html>";
+    for (int i = 0; i < 20; ++i) {
+        (*files)["/narrow/" + std::to_string(i) + ".png"] = small;
+        narrowPage += "<img src=\"/narrow/" + std::to_string(i) + ".png\">";
+    }
+    (*files)["/twenty.html"] = narrowPage + "<img src=\"/wide.png\"></html>";
+    (*files)["/twentyOne.html"] = narrowPage + "<img src=\"/small.png\"><img src=\"/wide.png\"></html>";
+    auto server = Serve(files);
+    (*files)["/article.html"] =
+        "<html><head><link rel=\"apple-touch-icon\" href=\"/small.png\">\r\n"
+        "<meta name=\"twitter:card\" content=\"summary_large_image\">\r\n"
+        "<META CONTENT='" + server->Url("/media/wide") + "' PROPERTY='og:image'>\r\n</head>\r\n"
+        "<body><img src=\"/small.png\" alt=\"logo\"> see " + server->Url("/small.png") + "</body></html>";
+    (*files)["/mixed.html"] =
+        "<html><img src=\"/gone.jpg\"><img src=\"/small.png\"><img src=\"/fake.jpg\">"
+        "<a href=\"/self.jpg\">x</a><img src=\"/wide.png\"></html>";
+    (*files)["/gallery.html"] = "<html><a href=\"/wiki/File:Wide.jpg\"><img src=\"/small.png\"></a></html>";
+    (*files)["/random.html"] =
+        "<html><img src=\"/small.png\"><img src=\"/narrow/1.png\"><img src=\"/wide.png\">"
+        "<img src=\"/narrow/2.png\"><img src=\"/gone.png\"><img src=\"/fake.jpg\"></html>";
+    const std::string page = server->Url("/");
+    // A folder of one picture in several sizes, as desktops ship their wallpapers.
+    std::filesystem::create_directories(work_ / "sizes");
+    for (const char* name : {"640x60.png", "a.png", "b.png", "c.png", "d.png"})
+        std::ofstream(work_ / (std::string("sizes/") + name), std::ios::binary) << small;
+    std::ofstream(work_ / "sizes/wide.png", std::ios::binary) << wide;
+    std::ofstream(work_ / "sizes/broken.png", std::ios::binary) << "not a picture";
+
+    Settings({
+        {"article", page + "article.html", "0111001", "1111", 0, 0, 1, "", 640},
+        {"articleFlagOnly", page + "article.html", "0111001", "1111", 0, 0, 1},
+        {"mixed", page + "mixed.html", "0110000", "1111", 0, 0, 1, "", 640},
+        {"mixedWithoutMinWidth", page + "mixed.html", "0110000", "1111", 0, 0, 1},
+        {"gallery", page + "gallery.html", "0010000", "1111", 0, 0, 1, "", 640},
+        {"twenty", page + "twenty.html", "0100000", "1111", 0, 0, 1, "", 640},
+        {"twentyOne", page + "twentyOne.html", "0100000", "1111", 0, 0, 1, "", 640},
+        {"containing", page + "random.html", "0100000", "1111", 0, 1, 1, ".PNG", 640},
+        {"random", page + "random.html", "0100000", "1111", 0, 2, 1, "", 640},
+        {"folder", work_ / "sizes/", "000000", "1111", 0, 2, 1, "", 640},
+        {"script", page + "script.html", "0111001", "1111", 0, 0, 1},
+        {"scriptOldEntry", page + "script.html", "0111000", "1111", 0, 0, 1},
+    });
+    auto expectWide = [&](const std::string& name) {
+        SCOPED_TRACE(name);
+        std::filesystem::remove(work_ / "data/vexal/wallpaper.bmp");
+        const RunResult r = Vexal({name});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(NoWorkingFile());
+        const QImage bitmap(QString::fromStdString(work_ / "data/vexal/wallpaper.bmp"), "BMP");
+        EXPECT_EQ(bitmap.width(), kWideWidth);
+        if (bitmap.width() == kWideWidth) {
+            EXPECT_EQ(bitmap.pixel(350, 30) & 0xFFFFFF, kWideColour);
+        }
+    };
+    // The page's own picture comes first: no narrow picture is even asked for, and its
+    // name without an extension is a PNG by its first bytes.
+    expectWide("article");
+    expectWide("articleFlagOnly");
+    // A 404, a narrow picture, a page under a picture's name and a photo page that names
+    // itself are each passed over.
+    expectWide("mixed");
+    // A photo page's own picture.
+    expectWide("gallery");
+    // "Contains" goes on to the next name that contains the text.
+    expectWide("containing");
+    for (int round = 0; round < 8; ++round) expectWide("random");
+    for (int round = 0; round < 8; ++round) expectWide("folder");
+
+    const std::string narrow20 = server->Url("/narrow/19.png");
+    const struct {
+        const char* name;
+        std::string err;
+    } failures[] = {
+        {"mixedWithoutMinWidth", Line("ファイル /gone.jpg が見つかりませんでした。")},
+        // Twenty narrow pictures are all that is tried; the twenty-first would be wide.
+        {"twenty", Line("画像ファイル " + narrow20 + " は幅 100 ピクセルで、640 ピクセル未満のため使えません。")},
+        {"twentyOne", Line("画像ファイル " + narrow20 + " は幅 100 ピクセルで、640 ピクセル未満のため使えません。")},
+        {"script", Line("条件に合致する画像ファイルがありません。\r\nこのページは画像をスクリプトで表示している可能"
+                        "性があります。vexalはスクリプトを実行しません。")},
+        {"scriptOldEntry", Line("条件に合致する画像ファイルがありません。")},
+    };
+    for (const auto& f : failures) {
+        const RunResult r = Vexal({f.name});
+        EXPECT_EQ(r.status, 1) << f.name;
+        EXPECT_EQ(r.err, f.err) << f.name;
+        EXPECT_TRUE(NoWorkingFile()) << f.name;
+    }
+
+    const std::vector<std::string> requests = server->requests();
+    auto count = [&requests](const std::string& line) {
+        return std::count_if(requests.begin(), requests.end(),
+                             [&](const std::string& r) { return r.rfind(line, 0) == 0; });
+    };
+    // The article's narrow pictures were never asked for, and the photo page's own
+    // picture only through the page.
+    EXPECT_EQ(count("GET /wiki/File:Wide.jpg HTTP/1.1\r\n"), 1);
+    EXPECT_EQ(count("GET /narrow/19.png HTTP/1.1\r\n"), 2);
+    EXPECT_EQ(count("GET /self.jpg HTTP/1.1\r\n"), 1) << "a self-linking photo page is read once";
 }
 
 // Debian's own GNOME wallpapers are all WebP (and SVG): with only the WebP flag, an entry on

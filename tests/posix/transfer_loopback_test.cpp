@@ -750,7 +750,7 @@ TEST(TransferLoopbackTest, RealWebServer) {
             std::string chosen;
             ASSERT_TRUE(ChooseCandidate(rig.program.Candidates, entry, random, chosen).Ok());
             const ResolvedImage image = ResolveChosenLink(chosen, SourceKind::WebPage, entry.Url,
-                                                          rig.program.ServerUrl.Dir, rig.test.files);
+                                                          rig.program.ServerUrl, rig.test.files);
             rig.Image(image.image, image.relativeToPage);
             EXPECT_TRUE(rig.succeeded) << pick.work << ::testing::PrintToString(rig.Boxes());
             EXPECT_EQ(rig.program.WorkImageFile, pick.work);
