@@ -526,6 +526,40 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
     EXPECT_EQ(count("GET /self.jpg HTTP/1.1\r\n"), 1) << "a self-linking photo page is read once";
 }
 
+// Regression: on a Japanese page <img src="画像/桜.jpg"> was asked for as "GET /.jpg", since
+// the page's bytes outside printable ASCII were dropped. With the page's own picture rule
+// the page is read by its charset; the path goes out percent-encoded from UTF-8 and the
+// query in the page's own encoding; "contains" sees the names as the page writes them.
+TEST_F(EndToEndTest, JapanesePageNamesWithThePagesOwnPictureRule) {
+    const std::string png = Slurp(work_ / "pics/a.png"), bmp = Slurp(work_ / "pics/B.bmp");
+    auto files = std::make_shared<Files>(Files{
+        {"/%E7%94%BB%E5%83%8F/%E6%A1%9C.png", png},
+        {"/photo?name=%8D%F7", bmp},
+        {"/%E6%A2%85.bmp", bmp},
+        // Shift_JIS, declared nowhere: told by its bytes.
+        {"/sjis.html", "<html><img src=\"\x89\xe6\x91\x9c/\x8d\xf7.png\"></html>"},
+        {"/query.html", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+                        "<meta property=\"og:image\" content=\"/photo?name=\x8d\xf7\">"},
+        {"/utf8.html", "<meta charset=\"utf-8\"><img src=\"%E6%A2%85.bmp\"><img src=\"/画像/桜.png\">"},
+    });
+    auto server = Serve(files);
+    Settings({
+        {"sjis", server->Url("/sjis.html"), "0100001", "1111", 0, 0, 1},
+        {"query", server->Url("/query.html"), "0000001", "1111", 0, 0, 1},
+        {"containsEscaped", server->Url("/utf8.html"), "0100001", "1111", 0, 1, 1, "梅"},
+        {"containsWritten", server->Url("/utf8.html"), "0100001", "1111", 0, 1, 1, "桜"},
+        {"sjisWithoutTheRule", server->Url("/sjis.html"), "0100000", "1111", 0, 0, 1},
+    });
+    ExpectInstalled(Vexal({"sjis"}), kPng, Style::Centred);
+    ExpectInstalled(Vexal({"query"}), kBmp, Style::Centred);
+    ExpectInstalled(Vexal({"containsEscaped"}), kBmp, Style::Centred);
+    ExpectInstalled(Vexal({"containsWritten"}), kPng, Style::Centred);
+    // Without the rule the page is read as before.
+    const RunResult old = Vexal({"sjisWithoutTheRule"});
+    EXPECT_EQ(old.status, 1);
+    EXPECT_EQ(old.err, Line("ファイル /.png が見つかりませんでした。"));
+}
+
 // Debian's own GNOME wallpapers are all WebP (and SVG): with only the WebP flag, an entry on
 // that folder takes its first WebP picture, and the bitmap and the screen show exactly what
 // libwebp's own tool decodes.
