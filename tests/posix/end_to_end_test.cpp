@@ -19,6 +19,7 @@
 #include "posix/program_runner.h"
 #include "posix/temp_dir.h"
 #include "posix/xvfb_server.h"
+#include "support/real_pages.h"
 
 #ifdef VEXAL_BINARY
 namespace vexal {
@@ -524,6 +525,74 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
     EXPECT_EQ(count("GET /wiki/File:Wide.jpg HTTP/1.1\r\n"), 1);
     EXPECT_EQ(count("GET /narrow/19.png HTTP/1.1\r\n"), 2);
     EXPECT_EQ(count("GET /self.jpg HTTP/1.1\r\n"), 1) << "a self-linking photo page is read once";
+}
+
+// The path a page's link asks the loopback server for once the page's hosts are moved
+// there: "https://h/p" and "//h/p" become "/h/p"; a path from the root stays.
+std::string LoopbackPath(const std::string& link) {
+    std::size_t from = 0;
+    if (link.rfind("https://", 0) == 0) from = 8;
+    else if (link.rfind("//", 0) == 0) from = 2;
+    return from == 0 ? link : "/" + link.substr(from);
+}
+
+// Done when: on real pages of many kinds, one entry with img, a href, bare addresses and
+// the page's own picture, first candidate and MinWidth = 640, installs the page's main
+// picture. Every host the page names is moved onto the loopback server, the main picture
+// is the one wide picture there, and every other picture the page names is narrow.
+TEST_F(EndToEndTest, RealPagesInstallTheirMainPicture) {
+    const std::string wide = WidePng(), small = Slurp(work_ / "pics/a.png");
+    auto files = std::make_shared<Files>();
+    auto server = Serve(files);
+    const std::string base = server->Url("/");  // "http://127.0.0.1:PORT/"
+    const std::string authority = base.substr(5, base.size() - 6);  // "//127.0.0.1:PORT"
+    std::vector<Entry> entries;
+    const auto& pages = testing::RealPages();
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const testing::RealPage& page = pages[i];
+        // The hosts the page names, its own first.
+        std::vector<std::string> hosts;
+        auto addHost = [&hosts](const std::string& link) {
+            const std::size_t start = link.rfind("https://", 0) == 0 ? 8 : link.rfind("//", 0) == 0 ? 2 : 0;
+            if (start == 0) return;
+            const std::string host = link.substr(start, link.find('/', start) - start);
+            if (std::find(hosts.begin(), hosts.end(), host) == hosts.end()) hosts.push_back(host);
+        };
+        addHost(page.url);
+        addHost(page.main);
+        for (const std::string& c : page.rest) addHost(c);
+        std::string html = page.html;
+        auto replaceAll = [&html](const std::string& from, const std::string& to) {
+            for (std::size_t at = html.find(from); at != std::string::npos; at = html.find(from, at + to.size()))
+                html.replace(at, from.size(), to);
+        };
+        for (const std::string& h : hosts) {
+            replaceAll("https://" + h + "/", base + h + "/");
+            replaceAll("\"//" + h + "/", "\"" + authority + "/" + h + "/");
+        }
+        (*files)[LoopbackPath(page.url)] = html;
+        for (const std::string& c : page.rest)
+            if (c != "=") (*files)[LoopbackPath(c)] = small;
+        (*files)[LoopbackPath(page.main)] = wide;
+        entries.push_back({"page" + std::to_string(i), server->Url(LoopbackPath(page.url)), "0111001", "1111", 0, 0,
+                           1, "", 640});
+    }
+    Settings(entries);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        SCOPED_TRACE(pages[i].kind);
+        std::filesystem::remove(work_ / "data/vexal/wallpaper.bmp");
+        const RunResult r = Vexal({"page" + std::to_string(i)});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(NoWorkingFile());
+        const QImage bitmap(QString::fromStdString(work_ / "data/vexal/wallpaper.bmp"), "BMP");
+        EXPECT_EQ(bitmap.width(), kWideWidth);
+        const std::vector<std::string> requests = server->requests();
+        const std::string line = "GET " + LoopbackPath(pages[i].main) + " HTTP/1.1\r\n";
+        EXPECT_TRUE(std::any_of(requests.begin(), requests.end(),
+                                [&](const std::string& q) { return q.rfind(line, 0) == 0; }))
+            << line;
+    }
 }
 
 // Regression: on a Japanese page <img src="画像/桜.jpg"> was asked for as "GET /.jpg", since
