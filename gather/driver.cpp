@@ -184,7 +184,13 @@ RetrievalResult JudgeArrival(Program& program, Host& host, Fetches& fetches, boo
     std::string bytes;
     if (!host.files->ReadFile(program.WorkImageFile, bytes)) return {};  // the decoder will say
     const ContentKind content = ContentKindOf(std::string_view(bytes).substr(0, 64));
-    if (content.html && program.PhotoPages) {
+    // A page by its first bytes or by what the server calls it, unless its bytes are a
+    // picture's (servers do label pictures wrongly).
+    const std::string_view type = TrimSpaces(program.FetchedContentType);
+    const bool page = content.picture == PictureKind::NotAPicture &&
+                      (content.html || StartsWithNoCase(type, "text/html") ||
+                       StartsWithNoCase(type, "application/xhtml+xml"));
+    if (page && program.PhotoPages) {
         const std::string asked = program.ChosenImage;
         const std::string askedAddress = AddressOf(program.PageUrl, asked, program.RelativeToPage);
         DeleteWorkingFile(program, *host.files, program.WorkImageFile);
@@ -313,6 +319,7 @@ FetchResult TransferFetches::SetGrpData() {
     FetchResult result = transfer_.SetGrpData(SettingsOf(program_), program_.ChosenImage,
                                               program_.RelativeToPage, work, program_.WorkImageFile);
     CopyServer(transfer_, program_);
+    program_.FetchedContentType = transfer_.response().ContentType;
     return result;
 }
 

@@ -321,7 +321,9 @@ TEST_F(EndToEndTest, LocalTextFileAndLocalPage) {
 using Files = std::map<std::string, std::string>;
 
 // Serves `files` by request path; anything else is a 404. The map may still be filled
-// after the server started (with links naming its port), as long as no request came.
+// after the server started (with links naming its port), as long as no request came. A
+// name without an extension is called a page ("Content-Type: text/html"), as picture
+// services sometimes call their pictures.
 std::unique_ptr<testing::LoopbackServer> Serve(std::shared_ptr<Files> files) {
     return std::make_unique<testing::LoopbackServer>([files](testing::ServerConnection& c, int) {
         const std::string request = c.ReadRequest();
@@ -331,8 +333,9 @@ std::unique_ptr<testing::LoopbackServer> Serve(std::shared_ptr<Files> files) {
         if (it == files->end()) {
             c.Send("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
         } else {
-            c.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(it->second.size()) + "\r\n\r\n" +
-                   it->second);
+            const bool bare = path.find('.', path.rfind('/')) == std::string::npos;
+            c.Send("HTTP/1.1 200 OK\r\n" + std::string(bare ? "Content-Type: text/html\r\n" : "") +
+                   "Content-Length: " + std::to_string(it->second.size()) + "\r\n\r\n" + it->second);
         }
         c.WaitForClose();
     });
@@ -425,6 +428,9 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
          "  property=\"og:image\"></head><body><img src=\"/small.png\"></body></html>"},
         {"/self.jpg", "<html><meta property=og:image content=\"/self.jpg#top\"><img src=/small.png></html>"},
         {"/script.html", "<html><script>document.write('<img src=' + pick() + '>')</script></html>"},
+        // A photo page told by what the server calls it: its first bytes are no markup.
+        {"/potd", "Photo of the day\r\n<meta property=og:image content=/wide.png>"},
+        {"/potd.html", "<meta property=\"og:image\" content=\"/potd\"><img src=\"/small.png\">"},
     });
     std::string narrowPage = "<html>";
     for (int i = 0; i < 20; ++i) {
@@ -465,6 +471,7 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
         {"containing", page + "random.html", "0100000", "1111", 0, 1, 1, ".PNG", 640},
         {"random", page + "random.html", "0100000", "1111", 0, 2, 1, "", 640},
         {"folder", work_ / "sizes/", "000000", "1111", 0, 2, 1, "", 640},
+        {"potd", page + "potd.html", "0100001", "1111", 0, 0, 1},
         {"script", page + "script.html", "0111001", "1111", 0, 0, 1},
         {"scriptOldEntry", page + "script.html", "0111000", "1111", 0, 0, 1},
     });
@@ -488,8 +495,9 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
     // A 404, a narrow picture, a page under a picture's name and a photo page that names
     // itself are each passed over.
     expectWide("mixed");
-    // A photo page's own picture.
+    // A photo page's own picture, the page told by its first bytes or by its type.
     expectWide("gallery");
+    expectWide("potd");
     // "Contains" goes on to the next name that contains the text.
     expectWide("containing");
     for (int round = 0; round < 8; ++round) expectWide("random");
