@@ -41,6 +41,38 @@ struct Picture {
     }
 };
 
+// A part of a picture, a screen or a window, in pixels.
+struct PixelRect {
+    std::int32_t x = 0, y = 0, width = 0, height = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+
+// The largest rectangle of the shape width × height inside an area of areaWidth ×
+// areaHeight, around the area's centre (an odd pixel left over goes right or below): a
+// picture fitted into a window or onto a screen with its shape kept, or the part of a
+// picture that covers a screen of that shape. Each side is rounded to the nearest pixel
+// and at least 1; every size given must be at least 1.
+inline PixelRect FitInside(std::int32_t width, std::int32_t height, std::int32_t areaWidth,
+                           std::int32_t areaHeight) {
+    PixelRect r{0, 0, areaWidth, areaHeight};
+    // Compared as cross products, so an area of exactly the shape is used whole.
+    const std::int64_t wide = static_cast<std::int64_t>(width) * areaHeight;
+    const std::int64_t areaWide = static_cast<std::int64_t>(areaWidth) * height;
+    // a × b / c rounded to the nearest, within 1..limit.
+    auto scale = [](std::int64_t a, std::int64_t b, std::int64_t c, std::int32_t limit) {
+        const std::int64_t v = (a * b + c / 2) / c;
+        return static_cast<std::int32_t>(v < 1 ? 1 : v > limit ? limit : v);
+    };
+    if (wide > areaWide) {
+        r.height = scale(areaWidth, height, width, areaHeight);
+        r.y = (areaHeight - r.height) / 2;
+    } else if (wide < areaWide) {
+        r.width = scale(areaHeight, width, height, areaWidth);
+        r.x = (areaWidth - r.width) / 2;
+    }
+    return r;
+}
+
 // The colour a pixel shows on a black background: transparent parts become black, so
 // both platforms turn the same picture into the same opaque bytes.
 inline std::uint32_t OverBlack(std::uint32_t argb) {

@@ -14,6 +14,8 @@ enum class WallpaperStyle : std::uint8_t {
     Centred = 0,
     Tiled = 1,
     Stretched = 2,
+    Fill = 3,  // covers the screen, shape kept, the overflow cut evenly on both sides
+    Fit = 4,   // the whole picture, shape kept, centred on the desktop's background colour
 };
 
 // Which candidate a gathering takes. Any other value (a hand-edited file) is kept and

@@ -17,7 +17,8 @@ namespace {
 constexpr int kFilterCount = 7;
 constexpr int kSubfolders = 5;  // the one rule for folders; the others are for pages and files
 constexpr int kExtCount = 5;
-constexpr int kOptionCount = 3;
+constexpr int kStyleCount = 5;   // centred, tiled, stretched, fill, fit
+constexpr int kChoiceCount = 3;  // the N-th, containing, at random
 constexpr double kSpinMin = 0;
 constexpr double kSpinMax = 9999;
 
@@ -92,13 +93,13 @@ void EditorPresenter::StoreEntry(std::int32_t k) {
     e.Refstr = view_.Text(EditorControl::txFnAdd);
     e.No_n = ReadInt32(view_.Text(EditorControl::txNo));
     e.MinWidth = ReadInt32(view_.Text(EditorControl::txMinWidth));
-    for (int i = 0; i < kOptionCount; ++i) {
+    for (int i = 0; i < kStyleCount; ++i) {
         if (view_.IsChecked(EditorControl::opWp, i)) {
             e.WpState = static_cast<WallpaperStyle>(i);
             break;
         }
     }
-    for (int i = 0; i < kOptionCount; ++i) {
+    for (int i = 0; i < kChoiceCount; ++i) {
         if (view_.IsChecked(EditorControl::opNo, i)) {
             e.No = static_cast<ChoiceMode>(i);
             break;
@@ -115,14 +116,14 @@ void EditorPresenter::ShowEntry(const SiteEntry& e) {
     view_.SetText(EditorControl::txFnAdd, e.Refstr);
     view_.SetText(EditorControl::txNo, std::to_string(e.No_n));
     view_.SetText(EditorControl::txMinWidth, std::to_string(e.MinWidth));
-    // A value outside 0..2 (a hand-edited file) names no button: the group is shown with
-    // none selected, and StoreEntry then keeps the stored value.
-    for (int i = 0; i < kOptionCount; ++i) view_.SetChecked(EditorControl::opWp, i, false);
-    for (int i = 0; i < kOptionCount; ++i) view_.SetChecked(EditorControl::opNo, i, false);
+    // A value without a button (a hand-edited file) names no button: the group is shown
+    // with none selected, and StoreEntry then keeps the stored value.
+    for (int i = 0; i < kStyleCount; ++i) view_.SetChecked(EditorControl::opWp, i, false);
+    for (int i = 0; i < kChoiceCount; ++i) view_.SetChecked(EditorControl::opNo, i, false);
     const int style = static_cast<int>(e.WpState);
     const int mode = static_cast<int>(e.No);
-    if (style < kOptionCount) view_.SetChecked(EditorControl::opWp, style, true);
-    if (mode < kOptionCount) view_.SetChecked(EditorControl::opNo, mode, true);
+    if (style < kStyleCount) view_.SetChecked(EditorControl::opWp, style, true);
+    if (mode < kChoiceCount) view_.SetChecked(EditorControl::opNo, mode, true);
     for (int i = 0; i < kFilterCount; ++i) view_.SetChecked(EditorControl::ckFilter, i, e.Filter[i]);
     for (int i = 0; i < kExtCount; ++i) view_.SetChecked(EditorControl::ckExt, i, e.Ext[i]);
     filling_ = false;
@@ -176,7 +177,7 @@ void EditorPresenter::EnableChoiceGroup(bool flag) {
     view_.SetEnabled(EditorControl::txFnAdd, 0, flag);
     view_.SetEnabled(EditorControl::scNo, 0, flag);
     view_.SetEnabled(EditorControl::txMinWidth, 0, flag);
-    for (int i = 0; i < kOptionCount; ++i) view_.SetEnabled(EditorControl::opNo, i, flag);
+    for (int i = 0; i < kChoiceCount; ++i) view_.SetEnabled(EditorControl::opNo, i, flag);
 }
 
 void EditorPresenter::scNo_Change() {

@@ -19,7 +19,8 @@ inline constexpr const char* cbSetWP = "壁紙に設定";
 inline constexpr const char* cbEnd = "終了";
 
 inline constexpr std::array<const char*, 5> ckExt = {"GIF", "JPG", "PNG", "BMP", "WebP"};
-inline constexpr std::array<const char*, 3> opWp = {"中央に表示", "並べて表示", "拡大して表示"};
+inline constexpr std::array<const char*, 5> opWp = {"中央に表示", "並べて表示", "拡大して表示",
+                                                    "ページ幅に合わせる", "画面のサイズに合わせる"};
 
 inline constexpr std::array<const char*, 7> ckFilter = {
     "<body background=\"～\">", "<img src=\"～\">",     "<a href=\"～\">", "http://～",

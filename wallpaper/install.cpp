@@ -60,19 +60,23 @@ InstallResult WriteFromPicture(const Program& program, Host& host, PreviewPictur
     // Written by the decoder itself, or through the file system when it left the writing
     // to the portable path.
     return NotWritten(converted.writeFailure != FileFailure::Nothing ? converted.writeFailure
-                                                                  : host.files->LastFailure());
+                                                                     : host.files->LastFailure());
 }
 
 }  // namespace
 
-std::string StyleCode(WallpaperStyle wpState) {
+StyleValues StyleCode(WallpaperStyle wpState) {
     switch (wpState) {
         case WallpaperStyle::Centred:
-            return "00";
+            return {"0", "0"};
         case WallpaperStyle::Tiled:
-            return "01";
+            return {"0", "1"};
         case WallpaperStyle::Stretched:
-            return "20";
+            return {"2", "0"};
+        case WallpaperStyle::Fill:
+            return {"10", "0"};
+        case WallpaperStyle::Fit:
+            return {"6", "0"};
     }
     return {};
 }
@@ -141,10 +145,10 @@ InstallResult InstallWallpaper(Program& program, Host& host, PreviewPicture& pre
     }
 
     if (program.RunMode != RunModeValue::Direct) {
-        const std::string code = StyleCode(program.CurrentEntry().WpState);
-        if (!code.empty()) {
-            SetKeyValue(host, kDesktopKey, kWallpaperStyleName, code.substr(0, 1));
-            SetKeyValue(host, kDesktopKey, kTileWallpaperName, code.substr(1, 1));
+        const StyleValues code = StyleCode(program.CurrentEntry().WpState);
+        if (!code.Empty()) {
+            SetKeyValue(host, kDesktopKey, kWallpaperStyleName, code.wallpaperStyle);
+            SetKeyValue(host, kDesktopKey, kTileWallpaperName, code.tileWallpaper);
         }
     }
 

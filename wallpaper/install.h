@@ -18,10 +18,16 @@ inline constexpr const char* kDesktopKey = "Control Panel\\Desktop";
 inline constexpr const char* kWallpaperStyleName = "WallpaperStyle";
 inline constexpr const char* kTileWallpaperName = "TileWallpaper";
 
-// The two-character style code of a WpState ("00" centred, "01" tiled, "20" stretched):
-// the first character is WallpaperStyle, the second TileWallpaper. Empty for any other
-// value, which has no style: nothing is written then and the desktop keeps its own.
-std::string StyleCode(WallpaperStyle wpState);
+// The two style values a WpState stands for: "WallpaperStyle" and "TileWallpaper" ("0" "0"
+// centred, "0" "1" tiled, "2" "0" stretched, "10" "0" fill, "6" "0" fit). Both empty for
+// any other value, which has no style: nothing is written then and the desktop keeps its own.
+struct StyleValues {
+    std::string wallpaperStyle;
+    std::string tileWallpaper;
+    bool Empty() const { return wallpaperStyle.empty(); }
+    bool operator==(const StyleValues&) const = default;
+};
+StyleValues StyleCode(WallpaperStyle wpState);
 
 // Writes one style value through the desktop.
 void SetKeyValue(Host& host, const std::string& sKeyName, const std::string& sValueName,

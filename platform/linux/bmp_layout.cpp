@@ -122,29 +122,31 @@ BmpLayoutResult Tiled(File& file, const Bmp& bmp, std::int32_t width, std::int32
     return BmpLayoutResult::Done;
 }
 
-// Each picture pixel belongs to exactly one screen pixel (column x of the picture to
-// x × width / picture width, rows alike), and each screen pixel is the average of its
-// own: an area average. Screen rows [y0, y1) take picture rows [RowStart(y0),
-// RowStart(y1)), read in blocks in the file's own order.
+// Each picture pixel of the part used belongs to exactly one screen pixel of the part
+// drawn (column x of the part to x × drawn width / used width, rows alike), and each
+// screen pixel is the average of its own: an area average. Screen rows [y0, y1) of the
+// drawn part take picture rows [RowStart(y0), RowStart(y1)) of the used part, read in
+// blocks in the file's own order.
 class Shrinker {
 public:
-    Shrinker(const Bmp& bmp, std::int32_t width, std::int32_t height, std::uint32_t* out)
+    Shrinker(const Bmp& bmp, const ScaledPlacement& at, std::int32_t width, std::uint32_t* out)
         : bmp_(bmp),
+          at_(at),
           width_(width),
-          height_(height),
           out_(out),
-          columnStart_(static_cast<std::size_t>(width) + 1) {
-        for (std::int32_t x = 0; x <= width; ++x)
-            columnStart_[static_cast<std::size_t>(x)] = Ceil(static_cast<std::int64_t>(x) * bmp.width, width);
+          columnStart_(static_cast<std::size_t>(at.screenWidth) + 1) {
+        for (std::int32_t x = 0; x <= at.screenWidth; ++x)
+            columnStart_[static_cast<std::size_t>(x)] =
+                Ceil(static_cast<std::int64_t>(x) * at.sourceWidth, at.screenWidth);
     }
     std::int32_t RowStart(std::int32_t y) const {
-        return Ceil(static_cast<std::int64_t>(y) * bmp_.height, height_);
+        return Ceil(static_cast<std::int64_t>(y) * at_.sourceHeight, at_.screenHeight);
     }
 
     // Sums fit 32 bits unless one screen pixel covers over 16 million picture pixels.
     bool Run(File& file, std::int32_t y0, std::int32_t y1) {
-        const std::int64_t cell =
-            static_cast<std::int64_t>(Ceil(bmp_.width, width_)) * Ceil(bmp_.height, height_);
+        const std::int64_t cell = static_cast<std::int64_t>(Ceil(at_.sourceWidth, at_.screenWidth)) *
+                                  Ceil(at_.sourceHeight, at_.screenHeight);
         return cell * 255 < (std::int64_t{1} << 32) ? Shrink<std::uint32_t>(file, y0, y1)
                                                     : Shrink<std::uint64_t>(file, y0, y1);
     }
@@ -159,17 +161,20 @@ private:
     // screen pixel are summed once per screen row, when that row is complete.
     template <typename Sum>
     bool Shrink(File& file, std::int32_t y0, std::int32_t y1) {
-        const std::int32_t first = RowStart(y0), last = RowStart(y1);  // picture rows
-        const std::size_t bytesPerRow = static_cast<std::size_t>(bmp_.width) * 3;
+        // Rows of the picture, counted from the top of the whole picture.
+        const std::int32_t first = at_.sourceY + RowStart(y0), last = at_.sourceY + RowStart(y1);
+        const std::size_t bytesPerRow = static_cast<std::size_t>(at_.sourceWidth) * 3;
+        const std::size_t skipped = static_cast<std::size_t>(at_.sourceX) * bmp_.bytesPerPixel;
         std::vector<Sum> columns(bytesPerRow, 0);  // blue, green, red of each picture column
         std::uint32_t rowsInSum = 0;
         std::int32_t current = -1;
         // Picture rows arrive in the file's order, so each screen row is complete when
         // the next one starts.
         auto flush = [&] {
-            std::uint32_t* line = out_ + static_cast<std::size_t>(current) * width_;
+            std::uint32_t* line =
+                out_ + static_cast<std::size_t>(at_.screenY + current) * width_ + at_.screenX;
             const Sum* c = columns.data();
-            for (std::int32_t x = 0; x < width_; ++x) {
+            for (std::int32_t x = 0; x < at_.screenWidth; ++x) {
                 Sum b = 0, g = 0, red = 0;
                 const std::int32_t count = ColumnsOf(x);
                 for (std::int32_t n = 0; n < count; ++n, c += 3) {
@@ -202,20 +207,20 @@ private:
                 return false;
             for (std::int32_t r = 0; r < rows; ++r) {
                 const std::int32_t fileRow = fileFirst + done + r;
-                const std::int32_t y = bmp_.topDown ? fileRow : bmp_.height - 1 - fileRow;
-                const std::int32_t screenY =
-                    static_cast<std::int32_t>(static_cast<std::int64_t>(y) * height_ / bmp_.height);
+                const std::int32_t y = (bmp_.topDown ? fileRow : bmp_.height - 1 - fileRow) - at_.sourceY;
+                const std::int32_t screenY = static_cast<std::int32_t>(static_cast<std::int64_t>(y) *
+                                                                       at_.screenHeight / at_.sourceHeight);
                 if (screenY != current) {
                     if (current >= 0) flush();
                     current = screenY;
                 }
                 ++rowsInSum;
-                const unsigned char* p = block.data() + static_cast<std::size_t>(r) * bmp_.stride;
+                const unsigned char* p = block.data() + static_cast<std::size_t>(r) * bmp_.stride + skipped;
                 Sum* acc = columns.data();
                 if (bmp_.bytesPerPixel == 3) {
                     for (std::size_t i = 0; i < bytesPerRow; ++i) acc[i] += p[i];
                 } else {
-                    for (std::int32_t x = 0; x < bmp_.width; ++x, p += 4, acc += 3) {
+                    for (std::int32_t x = 0; x < at_.sourceWidth; ++x, p += 4, acc += 3) {
                         acc[0] += p[0];
                         acc[1] += p[1];
                         acc[2] += p[2];
@@ -232,17 +237,19 @@ private:
     }
 
     const Bmp& bmp_;
-    std::int32_t width_, height_;
+    ScaledPlacement at_;
+    std::int32_t width_;
     std::uint32_t* out_;
     std::vector<std::int32_t> columnStart_;
 };
 
-// Two halves of the screen on two threads: the averaging is most of the work of showing
-// a large photo stretched.
-BmpLayoutResult Shrunk(File& file, const std::string& path, const Bmp& bmp, std::int32_t width,
-                       std::int32_t height, std::vector<std::uint32_t>& out) {
-    Shrinker shrinker(bmp, width, height, out.data());
-    const std::int32_t half = height / 2;
+// Two halves of the drawn part on two threads: the averaging is most of the work of
+// showing a large photo scaled down.
+BmpLayoutResult Shrunk(File& file, const std::string& path, const Bmp& bmp, const ScaledPlacement& at,
+                       std::int32_t width, std::vector<std::uint32_t>& out) {
+    Shrinker shrinker(bmp, at, width, out.data());
+    const std::int32_t rows = at.screenHeight;
+    const std::int32_t half = rows / 2;
     bool lowerOk = true;
     std::thread lower;
     bool threaded = half > 0;
@@ -250,13 +257,13 @@ BmpLayoutResult Shrunk(File& file, const std::string& path, const Bmp& bmp, std:
         try {
             lower = std::thread([&] {
                 File own(path);
-                lowerOk = own.Open() && shrinker.Run(own, half, height);
+                lowerOk = own.Open() && shrinker.Run(own, half, rows);
             });
         } catch (...) {
             threaded = false;
         }
     }
-    const bool upperOk = shrinker.Run(file, 0, threaded ? half : height);
+    const bool upperOk = shrinker.Run(file, 0, threaded ? half : rows);
     if (threaded) lower.join();
     return upperOk && lowerOk ? BmpLayoutResult::Done : BmpLayoutResult::Failed;
 }
@@ -270,9 +277,12 @@ BmpLayoutResult LayOutBmpFile(const std::string& path, WallpaperLayout layout, s
     if (!file.Open()) return BmpLayoutResult::NotHandled;
     Bmp bmp;
     if (!ReadHeader(file, bmp)) return BmpLayoutResult::NotHandled;
+    const ScaledPlacement at = PlaceScaled(layout, bmp.width, bmp.height, width, height);
+    const bool scaled = layout == WallpaperLayout::Stretched || layout == WallpaperLayout::Fill ||
+                        layout == WallpaperLayout::Fit;
     // Enlarging wants interpolation, which the decoded picture's scaler does well and
     // cheaply for a picture smaller than the screen.
-    if (layout == WallpaperLayout::Stretched && (bmp.width < width || bmp.height < height))
+    if (scaled && (at.sourceWidth < at.screenWidth || at.sourceHeight < at.screenHeight))
         return BmpLayoutResult::NotHandled;
     out.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
     switch (layout) {
@@ -281,7 +291,9 @@ BmpLayoutResult LayOutBmpFile(const std::string& path, WallpaperLayout layout, s
         case WallpaperLayout::Tiled:
             return Tiled(file, bmp, width, height, out);
         case WallpaperLayout::Stretched:
-            return Shrunk(file, path, bmp, width, height, out);
+        case WallpaperLayout::Fill:
+        case WallpaperLayout::Fit:
+            return Shrunk(file, path, bmp, at, width, out);
     }
     return BmpLayoutResult::NotHandled;
 }

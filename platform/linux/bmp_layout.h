@@ -1,5 +1,5 @@
 // Laying a bitmap file out on the screen straight from the file, for the X11 root: only
-// the rows the layout needs are read, and a stretched photo is averaged down row by row,
+// the rows the layout needs are read, and a scaled photo is averaged down row by row,
 // so the full-size picture is never decoded into memory.
 #pragma once
 

@@ -129,6 +129,10 @@ const char* GnomeOption(WallpaperLayout layout) {
             return "wallpaper";
         case WallpaperLayout::Stretched:
             return "stretched";
+        case WallpaperLayout::Fill:
+            return "zoom";
+        case WallpaperLayout::Fit:
+            return "scaled";
         case WallpaperLayout::Centred:
             break;
     }
@@ -169,6 +173,8 @@ DesktopKind DetectDesktop(const EnvLookup& env) {
 WallpaperLayout LayoutFromStyle(const std::string& wallpaperStyle, const std::string& tileWallpaper) {
     if (tileWallpaper == "1") return WallpaperLayout::Tiled;
     if (wallpaperStyle == "2") return WallpaperLayout::Stretched;
+    if (wallpaperStyle == "10") return WallpaperLayout::Fill;
+    if (wallpaperStyle == "6") return WallpaperLayout::Fit;
     return WallpaperLayout::Centred;
 }
 
@@ -210,7 +216,8 @@ bool SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::s
 }
 
 std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout> layout) {
-    // FillMode values of the image plugin: 0 stretched, 3 tiled, 6 centred. Plasma 6.6
+    // FillMode values of the image plugin: 0 stretched, 1 fit (the shape kept, whole),
+    // 2 fill (the shape kept, cut), 3 tiled, 6 centred. Plasma 6.6
     // moved tiling into a plugin of its own; it is used when installed, and without it a
     // tiled wallpaper is refused there (the error fails the D-Bus call).
     std::string fill = "null";
@@ -222,6 +229,12 @@ std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout
                 break;
             case WallpaperLayout::Stretched:
                 fill = "0";
+                break;
+            case WallpaperLayout::Fit:
+                fill = "1";
+                break;
+            case WallpaperLayout::Fill:
+                fill = "2";
                 break;
             case WallpaperLayout::Tiled:
                 fill = "3";
@@ -304,9 +317,12 @@ bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optio
         properties = Lines(listed.output);
         backdrops = ShownBackdrops(properties, legacy);
     }
+    // image-style: 1 centred, 2 tiled, 3 stretched, 4 scaled (fit), 5 zoomed (fill).
     const char* style = !layout                                 ? nullptr
                         : *layout == WallpaperLayout::Tiled     ? "2"
                         : *layout == WallpaperLayout::Stretched ? "3"
+                        : *layout == WallpaperLayout::Fit       ? "4"
+                        : *layout == WallpaperLayout::Fill      ? "5"
                                                                 : "1";
     const std::string suffix = "/last-image";
     for (const std::string& property : backdrops) {
@@ -340,6 +356,8 @@ bool SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperL
     quoted.push_back('"');
     const char* mode = layout == WallpaperLayout::Tiled       ? "tile"
                        : layout == WallpaperLayout::Stretched ? "stretch"
+                       : layout == WallpaperLayout::Fill      ? "fill"
+                       : layout == WallpaperLayout::Fit       ? "fit"
                                                               : "center";
     return Ran(runner, {"swaymsg", "output", "*", "bg", quoted, mode});
 }

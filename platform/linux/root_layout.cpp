@@ -1,5 +1,6 @@
-// Centring and tiling are plain copies; stretching uses Qt's area-averaging scaler, which
-// keeps a photo many times the screen's size smooth instead of sampling every n-th pixel.
+// Centring and tiling are plain copies; stretching, fill and fit use Qt's area-averaging
+// scaler, which keeps a photo many times the screen's size smooth instead of sampling
+// every n-th pixel.
 #include "platform/linux/root_layout.h"
 
 #include <QImage>
@@ -22,6 +23,27 @@ void CopyRow(const std::uint32_t* from, std::uint32_t* to, std::int32_t count, b
 }
 
 }  // namespace
+
+ScaledPlacement PlaceScaled(WallpaperLayout layout, std::int32_t pictureWidth, std::int32_t pictureHeight,
+                            std::int32_t width, std::int32_t height) {
+    ScaledPlacement p{0, 0, pictureWidth, pictureHeight, 0, 0, width, height};
+    if (layout == WallpaperLayout::Fill) {
+        // The largest part of the picture with the screen's shape, around its centre.
+        const PixelRect used = FitInside(width, height, pictureWidth, pictureHeight);
+        p.sourceX = used.x;
+        p.sourceY = used.y;
+        p.sourceWidth = used.width;
+        p.sourceHeight = used.height;
+    } else if (layout == WallpaperLayout::Fit) {
+        // The largest part of the screen with the picture's shape, around its centre.
+        const PixelRect drawn = FitInside(pictureWidth, pictureHeight, width, height);
+        p.screenX = drawn.x;
+        p.screenY = drawn.y;
+        p.screenWidth = drawn.width;
+        p.screenHeight = drawn.height;
+    }
+    return p;
+}
 
 void LayOutPicture(const Picture& picture, WallpaperLayout layout, std::int32_t width, std::int32_t height,
                    std::vector<std::uint32_t>& out) {
@@ -51,18 +73,23 @@ void LayOutPicture(const Picture& picture, WallpaperLayout layout, std::int32_t 
             }
             break;
         }
-        case WallpaperLayout::Stretched: {
+        case WallpaperLayout::Stretched:
+        case WallpaperLayout::Fill:
+        case WallpaperLayout::Fit: {
+            const ScaledPlacement at = PlaceScaled(layout, pw, ph, width, height);
             // A view of the picture's own pixels: no copy of a large photo is made.
-            const QImage view(reinterpret_cast<const uchar*>(picture.pixels), pw, ph,
-                              static_cast<qsizetype>(picture.stride * 4),
+            const QImage view(reinterpret_cast<const uchar*>(picture.Row(at.sourceY) + at.sourceX),
+                              at.sourceWidth, at.sourceHeight, static_cast<qsizetype>(picture.stride * 4),
                               picture.hasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-            QImage scaled = view.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            QImage scaled =
+                view.scaled(at.screenWidth, at.screenHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             // Premultiplied pixels are the picture on black.
             if (picture.hasAlpha) scaled.convertTo(QImage::Format_ARGB32_Premultiplied);
-            if (scaled.width() != width || scaled.height() != height) return;
-            for (std::int32_t y = 0; y < height; ++y)
+            if (scaled.width() != at.screenWidth || scaled.height() != at.screenHeight) return;
+            for (std::int32_t y = 0; y < at.screenHeight; ++y)
                 CopyRow(reinterpret_cast<const std::uint32_t*>(scaled.constScanLine(y)),
-                        out.data() + static_cast<std::size_t>(y) * width, width, false);
+                        out.data() + static_cast<std::size_t>(at.screenY + y) * width + at.screenX,
+                        at.screenWidth, false);
             break;
         }
     }

@@ -45,7 +45,7 @@ public:
     }
     void SetChecked(EditorControl control, int index, bool checked) override {
         if (checked && (control == EditorControl::opWp || control == EditorControl::opNo))
-            for (int i = 0; i < 3; ++i) checks[{control, i}] = false;
+            for (int i = 0; i < 5; ++i) checks[{control, i}] = false;
         checks[{control, index}] = checked;
     }
     void SetEnabled(EditorControl control, int index, bool on) override { enabled[{control, index}] = on; }
@@ -278,13 +278,31 @@ TEST_F(EditorFixture, OptionValuesOutsideTheirRangeSurviveShowAndStore) {
     e.No = ChoiceMode{5};
     Load({e});
     Select(1);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 5; ++i) {
         EXPECT_FALSE(view.IsChecked(EditorControl::opWp, i));
         EXPECT_FALSE(view.IsChecked(EditorControl::opNo, i));
     }
     editor.StoreEntry(1);
     EXPECT_EQ(program.SiteEntries[1].WpState, WallpaperStyle{7});
     EXPECT_EQ(program.SiteEntries[1].No, ChoiceMode{5});
+}
+
+TEST_F(EditorFixture, EachStyleHasItsOwnButton) {
+    std::vector<SiteEntry> entries;
+    for (int style = 0; style < 5; ++style) {
+        entries.push_back(Entry("e" + std::to_string(style), "/a/"));
+        entries.back().WpState = WallpaperStyle(style);
+    }
+    Load(entries);
+    for (int style = 0; style < 5; ++style) {
+        Select(style + 1);
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(view.IsChecked(EditorControl::opWp, i), i == style) << style;
+        // Another button chosen stores its own value.
+        view.SetChecked(EditorControl::opWp, 4 - style, true);
+    }
+    Select(0);
+    for (int style = 0; style < 5; ++style)
+        EXPECT_EQ(program.SiteEntries[style + 1].WpState, WallpaperStyle(4 - style)) << style;
 }
 
 struct NumberRow {

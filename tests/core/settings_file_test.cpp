@@ -64,8 +64,9 @@ TEST(SettingsFileTest, ExampleFileReadsAndWritesBackByteForByte) {
     EXPECT_EQ(written, kExample);
 }
 
-// The extensions (the WebP flag, the page's-own-picture flag, MinWidth) are written only
-// when used, so a file that uses none of them comes back byte for byte.
+// The extensions (the WebP flag, the page's-own-picture flag, MinWidth, the styles fill
+// and fit) are written only when used, so a file that uses none of them comes back byte
+// for byte; the styles are numbers like the others.
 TEST(SettingsFileTest, ExtensionsAreWrittenOnlyWhenUsed) {
     struct Row {
         const char* original;  // a line of the example
@@ -85,6 +86,9 @@ TEST(SettingsFileTest, ExtensionsAreWrittenOnlyWhenUsed) {
         {"Refstr = ", "Refstr = \r\nMinWidth = 640", "Refstr = \r\nMinWidth = 640"},
         {"Refstr = ", "Refstr = \r\nMinWidth = 1e3", "Refstr = \r\nMinWidth = 1000"},
         {"Refstr = ", "Refstr = \r\nMINWIDTH = -5", "Refstr = \r\nMinWidth = -5"},
+        {"WpState = 2", "WpState = 3", "WpState = 3"},
+        {"WpState = 2", "WpState = 4", "WpState = 4"},
+        {"WpState = 2", "WpState = 4.4", "WpState = 4"},
     };
     for (const Row& row : rows) {
         std::string example = kExample;
@@ -100,6 +104,10 @@ TEST(SettingsFileTest, ExtensionsAreWrittenOnlyWhenUsed) {
     ParseSettings(p, std::string(kExample) + "Filter = 1000001\r\nMinWidth = 640\r\n");
     EXPECT_TRUE(p.SiteEntries[1].Filter[6]);
     EXPECT_EQ(p.SiteEntries[1].MinWidth, 640);
+    for (int style : {3, 4}) {
+        ParseSettings(p, std::string(kExample) + "WpState = " + std::to_string(style) + "\r\n");
+        EXPECT_EQ(p.SiteEntries[1].WpState, WallpaperStyle(style));
+    }
 }
 
 TEST(SettingsFileTest, NoEntriesStillEndsWithDashLineAndReadsBackOneEmptyEntry) {

@@ -243,8 +243,17 @@ TEST(InstallWallpaperTest, StyleValuesByWpStateAndRunMode) {
          RunModeValue::Editor,
          1,
          {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=1"}},
+        {"fill",
+         RunModeValue::Entry,
+         3,
+         {"key Control Panel\\Desktop\\WallpaperStyle=10", "key Control Panel\\Desktop\\TileWallpaper=0"}},
+        {"fit",
+         RunModeValue::Entry,
+         4,
+         {"key Control Panel\\Desktop\\WallpaperStyle=6", "key Control Panel\\Desktop\\TileWallpaper=0"}},
         {"directImageKeepsTheStyle", RunModeValue::Direct, 2, {}},
-        {"unknownStyleKeepsTheStyle", RunModeValue::Entry, 3, {}},
+        {"directImageKeepsFill", RunModeValue::Direct, 3, {}},
+        {"unknownStyleKeepsTheStyle", RunModeValue::Entry, 5, {}},
         {"largestStyleKeepsTheStyle", RunModeValue::Entry, 255, {}},
     };
     for (const auto& r : rows) {
@@ -316,10 +325,12 @@ TEST(AutowpTest, InstallsFromDiskWithTheOutcome) {
 }
 
 TEST(AutowpTest, StyleCodes) {
-    EXPECT_EQ(StyleCode(WallpaperStyle::Centred), "00");
-    EXPECT_EQ(StyleCode(WallpaperStyle::Tiled), "01");
-    EXPECT_EQ(StyleCode(WallpaperStyle::Stretched), "20");
-    EXPECT_EQ(StyleCode(WallpaperStyle{3}), "");
+    EXPECT_EQ(StyleCode(WallpaperStyle::Centred), (StyleValues{"0", "0"}));
+    EXPECT_EQ(StyleCode(WallpaperStyle::Tiled), (StyleValues{"0", "1"}));
+    EXPECT_EQ(StyleCode(WallpaperStyle::Stretched), (StyleValues{"2", "0"}));
+    EXPECT_EQ(StyleCode(WallpaperStyle::Fill), (StyleValues{"10", "0"}));
+    EXPECT_EQ(StyleCode(WallpaperStyle::Fit), (StyleValues{"6", "0"}));
+    EXPECT_TRUE(StyleCode(WallpaperStyle{5}).Empty());
 }
 
 }  // namespace

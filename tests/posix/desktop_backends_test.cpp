@@ -117,7 +117,10 @@ TEST(DesktopChoiceTest, StyleValuesAndUris) {
     EXPECT_EQ(LayoutFromStyle("0", "1"), WallpaperLayout::Tiled);
     EXPECT_EQ(LayoutFromStyle("2", "0"), WallpaperLayout::Stretched);
     EXPECT_EQ(LayoutFromStyle("", ""), WallpaperLayout::Centred);
-    EXPECT_EQ(LayoutFromStyle("6", "0"), WallpaperLayout::Centred);
+    EXPECT_EQ(LayoutFromStyle("10", "0"), WallpaperLayout::Fill);
+    EXPECT_EQ(LayoutFromStyle("6", "0"), WallpaperLayout::Fit);
+    EXPECT_EQ(LayoutFromStyle("1", "0"), WallpaperLayout::Centred);
+    EXPECT_EQ(LayoutFromStyle("10", "1"), WallpaperLayout::Tiled);
     EXPECT_EQ(FileUri("/home/me/.local/share/vexal/shown-1.bmp"),
               "file:///home/me/.local/share/vexal/shown-1.bmp");
     EXPECT_EQ(FileUri("/tmp/a b/壁'%#?.bmp"), "file:///tmp/a%20b/%E5%A3%81%27%25%23%3F.bmp");
@@ -143,6 +146,8 @@ TEST(KdeBackendTest, EvaluatesOneScriptForEveryDesktop) {
         {"stretched", WallpaperLayout::Stretched, "var fill = 0;", "var tiled = false;"},
         {"centred", WallpaperLayout::Centred, "var fill = 6;", "var tiled = false;"},
         {"tiled", WallpaperLayout::Tiled, "var fill = 3;", "var tiled = true;"},
+        {"fill", WallpaperLayout::Fill, "var fill = 2;", "var tiled = false;"},
+        {"fit", WallpaperLayout::Fit, "var fill = 1;", "var tiled = false;"},
         {"keepStyle", std::nullopt, "var fill = null;", "var tiled = false;"},
     };
     for (const auto& r : rows) {
@@ -218,8 +223,8 @@ TEST(XfceBackendTest, SetsEveryMonitorsImageAndStyle) {
         std::size_t calls;
         const char* style;
     } rows[] = {
-        {"centred", WallpaperLayout::Centred, 5, "1"},
-        {"stretched", WallpaperLayout::Stretched, 5, "3"},
+        {"centred", WallpaperLayout::Centred, 5, "1"}, {"stretched", WallpaperLayout::Stretched, 5, "3"},
+        {"fit", WallpaperLayout::Fit, 5, "4"},         {"fill", WallpaperLayout::Fill, 5, "5"},
         {"keepStyle", std::nullopt, 3, nullptr},
     };
     for (const auto& r : rows) {
@@ -263,6 +268,8 @@ TEST(SwayBackendTest, QuotesThePathForSwaysOwnSplitting) {
          "/my pics/a.bmp",
          WallpaperLayout::Stretched,
          {"swaymsg", "output", "*", "bg", "\"/my pics/a.bmp\"", "stretch"}},
+        {"fill", "/d/a.bmp", WallpaperLayout::Fill, {"swaymsg", "output", "*", "bg", "\"/d/a.bmp\"", "fill"}},
+        {"fit", "/d/a.bmp", WallpaperLayout::Fit, {"swaymsg", "output", "*", "bg", "\"/d/a.bmp\"", "fit"}},
         {"quoteInPath",
          "/d/say \"hi\"\\.bmp",
          WallpaperLayout::Centred,
@@ -327,10 +334,16 @@ TEST(GsettingsDesktopTest, RealSchemasTakeThePictureAndItsStyle) {
         {"gnomeTiled", DesktopKind::Gnome, "org.gnome.desktop.background", "picture-uri",
          "/d/my pics/shown-1.bmp", WallpaperLayout::Tiled, "'file:///d/my%20pics/shown-1.bmp'",
          "'wallpaper'"},
+        {"gnomeFill", DesktopKind::Gnome, "org.gnome.desktop.background", "picture-uri", "/d/f.bmp",
+         WallpaperLayout::Fill, "'file:///d/f.bmp'", "'zoom'"},
         {"gnomeStretched", DesktopKind::Gnome, "org.gnome.desktop.background", "picture-uri", "/d/b.bmp",
          WallpaperLayout::Stretched, "'file:///d/b.bmp'", "'stretched'"},
         {"gnomeCentred", DesktopKind::Gnome, "org.gnome.desktop.background", "picture-uri", "/d/c.bmp",
          WallpaperLayout::Centred, "'file:///d/c.bmp'", "'centered'"},
+        {"cinnamonFit", DesktopKind::Cinnamon, "org.cinnamon.desktop.background", "picture-uri", "/d/g.bmp",
+         WallpaperLayout::Fit, "'file:///d/g.bmp'", "'scaled'"},
+        {"mateFill", DesktopKind::Mate, "org.mate.background", "picture-filename", "/d/h.bmp",
+         WallpaperLayout::Fill, "'/d/h.bmp'", "'zoom'"},
         {"cinnamonTiled", DesktopKind::Cinnamon, "org.cinnamon.desktop.background", "picture-uri", "/d/a.bmp",
          WallpaperLayout::Tiled, "'file:///d/a.bmp'", "'wallpaper'"},
         {"mateStretched", DesktopKind::Mate, "org.mate.background", "picture-filename", "/d/it's a.bmp",

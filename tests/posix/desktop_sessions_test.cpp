@@ -33,28 +33,36 @@ namespace vexal {
 namespace {
 
 constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
+constexpr std::uint32_t kMagenta = 0xFF00FF;
 constexpr int kScreenWidth = 320, kScreenHeight = 240;
 
 // 40 × 30 in four quadrants: red top left, green top right, blue bottom left, white
-// bottom right; written as the bitmap an entry points at.
-bool WriteQuadrants(const std::string& path) {
-    std::vector<std::uint32_t> px(40 * 30);
+// bottom right, between magenta bands `frame` wide at the left and right; written as the
+// bitmap an entry points at.
+bool WriteQuadrants(const std::string& path, int frame = 0) {
+    const int width = 40 + 2 * frame;
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(width) * 30);
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x)
-            px[static_cast<std::size_t>(y) * 40 + x] =
-                0xFF000000u | (y < 15 ? (x < 20 ? kRed : kGreen) : (x < 20 ? kBlue : kWhite));
+        for (int x = 0; x < width; ++x) {
+            const int q = x - frame;
+            px[static_cast<std::size_t>(y) * width + x] =
+                0xFF000000u | (q < 0 || q >= 40 ? kMagenta
+                               : y < 15         ? (q < 20 ? kRed : kGreen)
+                                                : (q < 20 ? kBlue : kWhite));
+        }
     PosixFileSystem files;
-    return WriteBmp(files, path, Picture::FromPixels(40, 30, std::move(px)));
+    return WriteBmp(files, path, Picture::FromPixels(width, 30, std::move(px)));
 }
 
-// A settings file with one entry per style, each on the picture.
-void WriteSettings(const std::string& folder, const std::string& picture) {
+// A settings file with one entry per style: the first three on the picture of the
+// screen's shape, fill and fit on the framed one, twice as wide as high.
+void WriteSettings(const std::string& folder, const std::string& picture, const std::string& framed) {
     std::ofstream ini(folder + "/vexal.ini", std::ios::binary);
     ini << "'vexal   ver.1.00\r\n\r\nCacheFileName = wpcache\r\nWinFolderWPname = wall.bmp\r\nTimeOut = "
            "30\r\n";
-    const char* names[] = {"centred", "tiled", "stretched"};
-    for (int style = 0; style < 3; ++style)
-        ini << "-\r\nName = " << names[style] << "\r\nUrl = " << picture
+    const char* names[] = {"centred", "tiled", "stretched", "fill", "fit"};
+    for (int style = 0; style < 5; ++style)
+        ini << "-\r\nName = " << names[style] << "\r\nUrl = " << (style < 3 ? picture : framed)
             << "\r\nComment = \r\nFilter = 000000\r\nExt = 1111\r\nWpState = " << style
             << "\r\nNo = 0\r\nNo_n = 1\r\nRefstr = \r\n";
 }
@@ -63,7 +71,7 @@ void WriteSettings(const std::string& folder, const std::string& picture) {
 struct Expected {
     const char* entry;
     std::vector<std::tuple<int, int, std::uint32_t>> points;
-    // A point that must not show the picture's red.
+    // A point that must not show the picture's red, green or frame.
     std::pair<int, int> notRed{-1, -1};
 };
 const Expected kStyles[] = {
@@ -71,6 +79,17 @@ const Expected kStyles[] = {
     {"centred", {{145, 110, kRed}, {174, 110, kGreen}, {145, 130, kBlue}, {174, 130, kWhite}}, {5, 5}},
     {"tiled", {{5, 5, kRed}, {25, 5, kGreen}, {45, 5, kRed}, {5, 20, kBlue}, {305, 230, kWhite}}},
     {"stretched", {{40, 30, kRed}, {280, 30, kGreen}, {40, 200, kBlue}, {280, 200, kWhite}}},
+    // Fill: exactly the quadrants, the frame cut off on both sides.
+    {"fill", {{8, 8, kRed}, {300, 8, kGreen}, {8, 220, kBlue}, {300, 220, kWhite}}},
+    // Fit: 60 × 30 as 320 × 160 from row 40, the frame's 10 columns as 53 at each side.
+    {"fit",
+     {{20, 100, kMagenta},
+      {300, 100, kMagenta},
+      {100, 60, kRed},
+      {220, 60, kGreen},
+      {100, 180, kBlue},
+      {220, 180, kWhite}},
+     {160, 20}},
 };
 
 using Screen = std::function<std::uint32_t(int x, int y)>;
@@ -85,8 +104,11 @@ std::string Mismatch(const Expected& e, const Screen& screen) {
             return text;
         }
     }
-    if (e.notRed.first >= 0 && screen(e.notRed.first, e.notRed.second) == kRed)
-        return "red outside the picture";
+    if (e.notRed.first >= 0) {
+        const std::uint32_t outside = screen(e.notRed.first, e.notRed.second);
+        if (outside == kRed || outside == kGreen || outside == kMagenta)
+            return "the picture outside its place";
+    }
     return {};
 }
 
@@ -279,10 +301,11 @@ TEST(SwayDesktopTest, EachStyleShowsOnAPureWaylandOutput) {
     }
     HeadlessSway sway;
     ASSERT_TRUE(sway.running()) << sway.Log();
-    const std::string picture = sway.work() / "quadrants.bmp";
-    ASSERT_TRUE(WriteQuadrants(picture));
-    WriteSettings(sway.work().path(), picture);
+    const std::string picture = sway.work() / "quadrants.bmp", framed = sway.work() / "framed.bmp";
+    ASSERT_TRUE(WriteQuadrants(picture) && WriteQuadrants(framed, 10));
+    WriteSettings(sway.work().path(), picture, framed);
     ::chmod(picture.c_str(), 0644);
+    ::chmod(framed.c_str(), 0644);
     ::chmod((sway.work() / "vexal.ini").c_str(), 0666);
 
     for (const Expected& style : kStyles) {
@@ -368,9 +391,9 @@ TEST(XfceDesktopTest, EachStyleShowsOnTheRootWindow) {
     VEXAL_REQUIRE_TOOLS("Xvfb", "dbus-daemon", "openbox", "xfdesktop", "xfconf-query");
     XfceSession xfce;
     ASSERT_TRUE(xfce.ready());
-    const std::string picture = xfce.work() / "quadrants.bmp";
-    ASSERT_TRUE(WriteQuadrants(picture));
-    WriteSettings(xfce.work().path(), picture);
+    const std::string picture = xfce.work() / "quadrants.bmp", framed = xfce.work() / "framed.bmp";
+    ASSERT_TRUE(WriteQuadrants(picture) && WriteQuadrants(framed, 10));
+    WriteSettings(xfce.work().path(), picture, framed);
     testing::ProgramOptions options;
     options.dir = xfce.work().path();
     options.env = xfce.Environment();

@@ -1,5 +1,5 @@
-// The X11 root background on a private Xvfb: the three layouts as the screen shows
-// them, the pixmap kept after the setter has gone, and the previous one freed.
+// The X11 root background on a private Xvfb: the layouts as the screen shows them, the
+// pixmap kept after the setter has gone, and the previous one freed.
 #include <X11/Xatom.h>
 #include <gtest/gtest.h>
 
@@ -20,6 +20,7 @@ namespace vexal {
 namespace {
 
 constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
+constexpr std::uint32_t kMagenta = 0xFF00FF;
 
 // w × h, split into four quadrants: red top left, green top right, blue bottom left,
 // white bottom right.
@@ -30,6 +31,39 @@ Picture Quadrants(int w, int h) {
             px[static_cast<std::size_t>(y) * w + x] =
                 0xFF000000u | (y < h / 2 ? (x < w / 2 ? kRed : kGreen) : (x < w / 2 ? kBlue : kWhite));
     return Picture::FromPixels(w, h, std::move(px));
+}
+
+// Quadrants(w, h) inside a magenta frame `left` pixels wide at the left and right and
+// `top` high at the top and bottom: what fill must cut off.
+Picture Framed(int w, int h, int left, int top) {
+    const Picture inner = Quadrants(w, h);
+    const int fw = w + 2 * left, fh = h + 2 * top;
+    std::vector<std::uint32_t> px(static_cast<std::size_t>(fw) * fh, 0xFF000000u | kMagenta);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) px[static_cast<std::size_t>(y + top) * fw + x + left] = inner.Row(y)[x];
+    return Picture::FromPixels(fw, fh, std::move(px));
+}
+
+TEST(RootLayoutTest, ScaledLayoutsPlaceThePicture) {
+    using L = WallpaperLayout;
+    const struct {
+        const char* name;
+        L layout;
+        int pw, ph, w, h;
+        ScaledPlacement at;
+    } rows[] = {
+        {"stretchedIgnoresShape", L::Stretched, 100, 60, 640, 480, {0, 0, 100, 60, 0, 0, 640, 480}},
+        {"fillWideCutsLeftAndRight", L::Fill, 100, 60, 640, 480, {10, 0, 80, 60, 0, 0, 640, 480}},
+        {"fillTallCutsTopAndBottom", L::Fill, 60, 100, 640, 480, {0, 27, 60, 45, 0, 0, 640, 480}},
+        {"fillSameShapeCutsNothing", L::Fill, 320, 240, 640, 480, {0, 0, 320, 240, 0, 0, 640, 480}},
+        {"fillOddOverflowLeftGetsLess", L::Fill, 7, 4, 4, 4, {1, 0, 4, 4, 0, 0, 4, 4}},
+        {"fitWideBarsAboveAndBelow", L::Fit, 100, 60, 640, 480, {0, 0, 100, 60, 0, 48, 640, 384}},
+        {"fitTallBarsLeftAndRight", L::Fit, 60, 100, 640, 480, {0, 0, 60, 100, 176, 0, 288, 480}},
+        {"fitSameShapeNoBars", L::Fit, 4000, 3000, 640, 480, {0, 0, 4000, 3000, 0, 0, 640, 480}},
+        {"fitSliverKeepsAPixel", L::Fit, 1, 100000, 640, 480, {0, 0, 1, 100000, 319, 0, 1, 480}},
+        {"fillSliverKeepsAPixel", L::Fill, 100000, 1, 640, 480, {49999, 0, 1, 1, 0, 0, 640, 480}},
+    };
+    for (const auto& r : rows) EXPECT_EQ(PlaceScaled(r.layout, r.pw, r.ph, r.w, r.h), r.at) << r.name;
 }
 
 TEST(RootLayoutTest, CentredTiledAndStretched) {
@@ -52,6 +86,17 @@ TEST(RootLayoutTest, CentredTiledAndStretched) {
     EXPECT_EQ(at(9, 0), kGreen);
     EXPECT_EQ(at(0, 5), kBlue);
     EXPECT_EQ(at(9, 5), kWhite);
+
+    // Fill shows exactly what lies inside the frame, fit the whole picture between bars.
+    LayOutPicture(Framed(10, 6, 5, 0), WallpaperLayout::Fill, 10, 6, out);
+    for (std::uint32_t v : out) ASSERT_NE(v, kMagenta) << "the cut frame shows";
+    EXPECT_EQ(at(0, 0), kRed);
+    EXPECT_EQ(at(9, 5), kWhite);
+    LayOutPicture(Quadrants(10, 3), WallpaperLayout::Fit, 10, 6, out);
+    EXPECT_EQ(at(0, 0), 0u) << "black above";
+    EXPECT_EQ(at(0, 1), kRed) << "10 × 3 drawn from row 1";
+    EXPECT_EQ(at(9, 3), kWhite);
+    EXPECT_EQ(at(9, 4), 0u) << "black below";
 }
 
 TEST(RootLayoutTest, LargerThanTheScreenAndTransparent) {
@@ -129,28 +174,45 @@ TEST(BmpLayoutTest, FileLayoutMatchesThePictureLayout) {
 
 TEST(BmpLayoutTest, ShrinkingAveragesEachScreenPixelsOwnArea) {
     testing::TempDir dir;
-    for (int bits : {24, 32})
-        for (bool topDown : {false, true}) {
-            // Exactly two by two picture pixels per screen pixel.
-            const Picture p = Noise(40, 24, 11);
-            std::ofstream(dir / "a.bmp", std::ios::binary | std::ios::trunc) << BmpFile(p, bits, topDown);
-            std::vector<std::uint32_t> out;
-            ASSERT_EQ(LayOutBmpFile(dir / "a.bmp", WallpaperLayout::Stretched, 20, 12, out),
-                      BmpLayoutResult::Done);
-            for (int y = 0; y < 12; ++y)
-                for (int x = 0; x < 20; ++x) {
-                    std::uint32_t expected = 0;
-                    for (int c = 0; c < 3; ++c) {
-                        unsigned sum = 0;
-                        for (int dy = 0; dy < 2; ++dy)
-                            for (int dx = 0; dx < 2; ++dx)
-                                sum += (p.Row(2 * y + dy)[2 * x + dx] >> (8 * c)) & 0xFF;
-                        expected |= ((sum + 2) / 4) << (8 * c);
+    // Each a whole number of picture pixels per screen pixel (20 × 12) each way.
+    const struct {
+        const char* name;
+        WallpaperLayout layout;
+        int w, h;
+    } rows[] = {
+        {"stretched", WallpaperLayout::Stretched, 40, 24}, {"fillWide", WallpaperLayout::Fill, 60, 24},
+        {"fillTall", WallpaperLayout::Fill, 40, 36},       {"fitWide", WallpaperLayout::Fit, 80, 24},
+        {"fitTall", WallpaperLayout::Fit, 40, 48},
+    };
+    for (const auto& r : rows)
+        for (int bits : {24, 32})
+            for (bool topDown : {false, true}) {
+                const Picture p = Noise(r.w, r.h, 11);
+                std::ofstream(dir / "a.bmp", std::ios::binary | std::ios::trunc) << BmpFile(p, bits, topDown);
+                std::vector<std::uint32_t> out;
+                ASSERT_EQ(LayOutBmpFile(dir / "a.bmp", r.layout, 20, 12, out), BmpLayoutResult::Done)
+                    << r.name;
+                const ScaledPlacement at = PlaceScaled(r.layout, r.w, r.h, 20, 12);
+                const int k = at.sourceHeight / at.screenHeight;
+                ASSERT_EQ(at.sourceWidth, k * at.screenWidth) << r.name;
+                for (int y = 0; y < 12; ++y)
+                    for (int x = 0; x < 20; ++x) {
+                        std::uint32_t expected = 0;
+                        const int sx = x - at.screenX, sy = y - at.screenY;
+                        if (sx >= 0 && sx < at.screenWidth && sy >= 0 && sy < at.screenHeight)
+                            for (int c = 0; c < 3; ++c) {
+                                unsigned sum = 0;
+                                for (int dy = 0; dy < k; ++dy)
+                                    for (int dx = 0; dx < k; ++dx)
+                                        sum += (p.Row(at.sourceY + k * sy + dy)[at.sourceX + k * sx + dx] >>
+                                                (8 * c)) &
+                                               0xFF;
+                                expected |= ((sum + k * k / 2) / (k * k)) << (8 * c);
+                            }
+                        ASSERT_EQ(out[static_cast<std::size_t>(y) * 20 + x], expected)
+                            << r.name << " " << x << "," << y << " " << bits << " " << topDown;
                     }
-                    ASSERT_EQ(out[static_cast<std::size_t>(y) * 20 + x], expected)
-                        << x << "," << y << " " << bits << " " << topDown;
-                }
-        }
+            }
     // Uneven shares still give each screen pixel a colour its quadrant has.
     std::ofstream(dir / "q.bmp", std::ios::binary) << BmpFile(Quadrants(1000, 600), 24, false);
     std::vector<std::uint32_t> out;
@@ -174,6 +236,8 @@ TEST(BmpLayoutTest, OtherFilesAreLeftToTheDecoder) {
         WallpaperLayout layout;
     } rows[] = {
         {"enlarging", good, WallpaperLayout::Stretched},
+        {"enlargingFill", good, WallpaperLayout::Fill},
+        {"enlargingFit", good, WallpaperLayout::Fit},
         {"palette", eightBit, WallpaperLayout::Centred},
         {"compressed", rle, WallpaperLayout::Centred},
         {"oldHeader", core, WallpaperLayout::Centred},
@@ -267,6 +331,42 @@ TEST_F(X11RootTest, ScreenShowsEachLayout) {
     EXPECT_EQ(root.At(480, 360), kWhite);
     EXPECT_EQ(root.At(0, 0), kRed);
     EXPECT_EQ(root.At(639, 479), kWhite);
+
+    // Fill shows the picture inside its magenta frame exactly, fit the whole picture on
+    // black bars: `first`..`last` is the span of the picture across the bars.
+    const struct {
+        const char* name;
+        Picture picture;
+        WallpaperLayout layout;
+        bool barsLeftAndRight;
+        int first, last;
+    } rows[] = {
+        {"fillWide", Framed(80, 60, 10, 0), WallpaperLayout::Fill, false, 0, 479},
+        {"fillTall", Framed(60, 45, 0, 20), WallpaperLayout::Fill, false, 0, 479},
+        {"fitWide", Quadrants(100, 60), WallpaperLayout::Fit, false, 48, 431},
+        {"fitTall", Quadrants(60, 100), WallpaperLayout::Fit, true, 176, 463},
+    };
+    for (const auto& r : rows) {
+        ASSERT_TRUE(SetRootBackground(r.picture, r.layout, xvfb_.display())) << r.name;
+        root = testing::ReadRoot(xvfb_.display());
+        for (int y = 0; y < 480; y += 3)
+            for (int x = 0; x < 640; x += 3)
+                ASSERT_NE(root.At(x, y), kMagenta) << r.name << " " << x << "," << y;
+        // The picture's corners at the ends of its span, black beyond them.
+        const int x0 = r.barsLeftAndRight ? r.first : 0, x1 = r.barsLeftAndRight ? r.last : 639;
+        const int y0 = r.barsLeftAndRight ? 0 : r.first, y1 = r.barsLeftAndRight ? 479 : r.last;
+        EXPECT_EQ(root.At(x0, y0), kRed) << r.name;
+        EXPECT_EQ(root.At(x1, y0), kGreen) << r.name;
+        EXPECT_EQ(root.At(x0, y1), kBlue) << r.name;
+        EXPECT_EQ(root.At(x1, y1), kWhite) << r.name;
+        if (r.barsLeftAndRight) {
+            EXPECT_EQ(root.At(x0 - 1, 240), 0u) << r.name;
+            EXPECT_EQ(root.At(x1 + 1, 240), 0u) << r.name;
+        } else if (r.first > 0) {
+            EXPECT_EQ(root.At(320, y0 - 1), 0u) << r.name;
+            EXPECT_EQ(root.At(320, y1 + 1), 0u) << r.name;
+        }
+    }
 }
 
 TEST_F(X11RootTest, PixmapOutlivesTheSetterAndThePreviousOneIsFreed) {
@@ -313,6 +413,27 @@ TEST_F(X11RootTest, DesktopUsesTheRecordedStyleAndReadsTheBitmap) {
     first.SetKeyValue(kDesktopKey, kTileWallpaperName, "0");
     ASSERT_TRUE(first.SetWallpaper(bitmap));
     EXPECT_EQ(testing::ReadRoot(xvfb_.display()).At(639, 479), kWhite) << "stretched";
+
+    // A photo larger than the screen, read straight from its bitmap: fill cuts the frame,
+    // fit draws the whole frame between bars.
+    const std::string photo = folder + "/photo.bmp";
+    ASSERT_TRUE(WriteBmp(files, photo, Framed(1000, 750, 200, 0)));
+    first.SetKeyValue(kDesktopKey, kWallpaperStyleName, "10");
+    ASSERT_TRUE(first.SetWallpaper(photo));
+    testing::RootPixels root = testing::ReadRoot(xvfb_.display());
+    EXPECT_EQ(root.At(0, 0), kRed);
+    EXPECT_EQ(root.At(639, 479), kWhite);
+    first.SetKeyValue(kDesktopKey, kWallpaperStyleName, "6");
+    ASSERT_TRUE(first.SetWallpaper(photo));
+    root = testing::ReadRoot(xvfb_.display());
+    // 1400 × 750 in 640 × 343 from row 68: the frame at the sides, black above and below.
+    EXPECT_EQ(root.At(0, 100), kMagenta);
+    EXPECT_EQ(root.At(639, 400), kMagenta);
+    EXPECT_EQ(root.At(320, 67), 0u);
+    EXPECT_EQ(root.At(320, 411), 0u);
+    EXPECT_EQ(root.At(200, 100), kRed);
+    EXPECT_EQ(root.At(440, 400), kWhite);
+    first.SetKeyValue(kDesktopKey, kWallpaperStyleName, "2");
 
     // A run that writes no style (an image given on the command line) keeps the last one.
     ASSERT_TRUE(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap));

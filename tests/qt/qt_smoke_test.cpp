@@ -232,6 +232,8 @@ TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
             {"opWp(0)", w.opWp[0], "中央に表示"},
             {"opWp(1)", w.opWp[1], "並べて表示"},
             {"opWp(2)", w.opWp[2], "拡大して表示"},
+            {"opWp(3)", w.opWp[3], "ページ幅に合わせる"},
+            {"opWp(4)", w.opWp[4], "画面のサイズに合わせる"},
             {"Frame4", w.Frame4, "候補から選択する際の条件"},
             {"opNo(0)", w.opNo[0], "\u3000\u3000\u3000\u3000\u3000\u3000\u3000番目のファイルを選択する",
              "指定した番目に見つけたファイルを採用します。"},
@@ -373,6 +375,14 @@ TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
     AddEntry("a", "/a/");
     AddEntry("b", "/b/");
     QtEditorWindow& w = Editor();
+    // The arrow keys walk the style buttons down to fill, choosing as they go (with the
+    // window active again after the list's popup).
+    Choose(w.cbSelect, 1);
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.opWp[0]->setFocus();
+    for (int i = 0; i < 3; ++i) QTest::keyClick(w.opWp[i], Qt::Key_Down);
+    EXPECT_TRUE(w.opWp[3]->isChecked());
     Choose(w.cbSelect, 2);
     QTest::keyClicks(w.txComment, "memo");
     w.txComment->moveCursor(QTextCursor::End);
@@ -387,6 +397,7 @@ TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
     ASSERT_EQ(saved.EntryCount(), 2);
     EXPECT_EQ(saved.SiteEntries[2].Comment, "memo\r\ntwo");
     EXPECT_EQ(saved.SiteEntries[2].WpState, WallpaperStyle::Tiled);
+    EXPECT_EQ(saved.SiteEntries[1].WpState, WallpaperStyle::Fill);
     EXPECT_EQ(saved.SiteEntries[1].Url, "/a/");
 }
 
@@ -492,6 +503,38 @@ TEST_F(QtFixture, PreviewLaysOutInTwipsAndSnapsBackAtTheMinimum) {
     for (int i = 0; i < 100 && w.maximumSize() != maximum; ++i) QTest::qWait(10);
     EXPECT_EQ(w.minimumSize(), minimum);
     EXPECT_EQ(w.maximumSize(), maximum);
+}
+
+TEST_F(QtFixture, PreviewKeepsThePicturesShape) {
+    frontEnd->LoadRetrievalWindows();
+    QtPreviewWindow& w = *frontEnd->previewWindow();
+    frontEnd->preview()->ShowWindow();
+    const QRect area = w.imGrp->contentsRect();
+    const QColor background = w.palette().color(QPalette::Window);
+    const QColor red(255, 0, 0);
+    // A portrait picture is as high as the area with the background left and right of it;
+    // a wide one as wide, with the background above and below.
+    const struct {
+        const char* name;
+        int width, height;
+        bool portrait;
+    } rows[] = {{"portrait", 30, 90, true}, {"panorama", 300, 20, false}};
+    for (const auto& r : rows) {
+        w.SetPicture(Picture::FromPixels(
+            r.width, r.height, std::vector<std::uint32_t>(std::size_t(r.width) * r.height, 0xFFFF0000)));
+        const QImage shown = w.imGrp->grab().toImage();
+        const QPoint centre = area.center();
+        EXPECT_EQ(shown.pixelColor(centre), red) << r.name;
+        const QPoint side =
+            r.portrait ? QPoint(area.left() + 2, centre.y()) : QPoint(centre.x(), area.top() + 2);
+        const QPoint end =
+            r.portrait ? QPoint(area.right() - 2, centre.y()) : QPoint(centre.x(), area.bottom() - 2);
+        EXPECT_EQ(shown.pixelColor(side), background) << r.name;
+        EXPECT_EQ(shown.pixelColor(end), background) << r.name;
+        // The other way the picture reaches the area's edges.
+        const QPoint edge = r.portrait ? QPoint(centre.x(), area.top()) : QPoint(area.left(), centre.y());
+        EXPECT_EQ(shown.pixelColor(edge), red) << r.name;
+    }
 }
 
 TEST_F(QtFixture, PreviewEscapeGivesUpAndDeletesTheWorkingFile) {

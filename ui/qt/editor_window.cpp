@@ -199,7 +199,7 @@ void QtEditorWindow::MakeFlagGroups() {
     Frame5 = new QGroupBox(Q(texts::Frame5), Frame1);
     auto* styles = new QVBoxLayout(Frame5);
     wpGroup_ = new QButtonGroup(this);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < static_cast<int>(opWp.size()); ++i) {
         opWp[i] = new QRadioButton(Q(texts::opWp[i]), Frame5);
         wpGroup_->addButton(opWp[i], i);
         styles->addWidget(opWp[i]);
@@ -278,8 +278,9 @@ void QtEditorWindow::OrderTabs() {
     QWidget* order[] = {cbSelect,    cbTouroku,   cbDelete,    txUrl,       ckFilter[0], ckFilter[1],
                         ckFilter[2], ckFilter[3], ckFilter[4], ckFilter[5], ckFilter[6], ckExt[0],
                         ckExt[1],    ckExt[2],    ckExt[3],    ckExt[4],    opWp[0],     opWp[1],
-                        opWp[2],     opNo[0],     txNo,        opNo[1],     txFnAdd,     opNo[2],
-                        txMinWidth,  txComment,   cbPreview,   cbSetWP,     cbEnd};
+                        opWp[2],     opWp[3],     opWp[4],     opNo[0],     txNo,        opNo[1],
+                        txFnAdd,     opNo[2],     txMinWidth,  txComment,   cbPreview,   cbSetWP,
+                        cbEnd};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 

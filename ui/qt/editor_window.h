@@ -59,7 +59,7 @@ public:
     QGroupBox* Frame3 = nullptr;
     std::array<QCheckBox*, 7> ckFilter{};
     QGroupBox* Frame5 = nullptr;
-    std::array<QRadioButton*, 3> opWp{};
+    std::array<QRadioButton*, 5> opWp{};
     QGroupBox* Frame4 = nullptr;
     std::array<QRadioButton*, 3> opNo{};
     QLineEdit* txNo = nullptr;

@@ -57,12 +57,16 @@ void QtPictureBox::paintEvent(QPaintEvent* event) {
     if (image_.isNull()) return;
     const QRect target = contentsRect();
     if (target.isEmpty()) return;
-    const QSize device = target.size() * devicePixelRatio();
-    if (scaled_.size() != device)
-        scaled_ = image_.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    scaled_.setDevicePixelRatio(devicePixelRatio());
+    // The picture keeps its shape: as large as the area allows, centred, and the window's
+    // own background around it. Worked out in device pixels, so it stays sharp when scaled.
+    const qreal ratio = devicePixelRatio();
+    const QSize device = target.size() * ratio;
+    const PixelRect fitted = FitInside(image_.width(), image_.height(), device.width(), device.height());
+    if (scaled_.size() != QSize(fitted.width, fitted.height))
+        scaled_ = image_.scaled(fitted.width, fitted.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled_.setDevicePixelRatio(ratio);
     QPainter painter(this);
-    painter.drawImage(target.topLeft(), scaled_);
+    painter.drawImage(QPointF(target.topLeft()) + QPointF(fitted.x / ratio, fitted.y / ratio), scaled_);
 }
 
 QtWrappingButton::QtWrappingButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}

@@ -42,8 +42,8 @@ TwipRect CheckRow(const TwipRect& frame, int i, double width, double step = kRow
     return {frame.Left + 120, static_cast<std::int32_t>(frame.Top + top + i * step),
             static_cast<std::int32_t>(width), static_cast<std::int32_t>(kCheckHeight)};
 }
-// The five kinds of picture share the height of the three styles beside them, a little
-// closer together.
+// The five kinds of picture and the five styles beside them are a little closer together
+// than the rows of the other groups.
 constexpr double kExtRowStep = 280, kExtTop = 240;
 TwipRect ChoiceRow(int i) {
     return {place::Frame4.Left + 120, place::Frame4.Top + 240 + i * 345, place::Frame4.Width - 240, 315};
@@ -77,7 +77,7 @@ Win32EditorWindow::Win32EditorWindow() {
     for (int i = 0; i < 5; ++i)
         ckExt_[i] = AddControl(WC_BUTTONW, texts::ckExt[i], BS_AUTOCHECKBOX | tab, kCkExt0 + i);
     Frame5_ = AddControl(WC_BUTTONW, texts::Frame5, BS_GROUPBOX, kFrame5);
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < static_cast<int>(opWp_.size()); ++i)
         opWp_[i] = AddControl(WC_BUTTONW, texts::opWp[i], BS_RADIOBUTTON | tab | (i == 0 ? WS_GROUP : 0),
                               kOpWp0 + i);
     Frame4_ = AddControl(WC_BUTTONW, texts::Frame4, BS_GROUPBOX, kFrame4);
@@ -140,7 +140,8 @@ void Win32EditorWindow::Layout() {
     for (int i = 0; i < 5; ++i)
         Place(ckExt_[i], CheckRow(place::Frame2, i, place::Frame2.Width - 240, kExtRowStep, kExtTop));
     Place(Frame5_, place::Frame5);
-    for (int i = 0; i < 3; ++i) Place(opWp_[i], CheckRow(place::Frame5, i, place::Frame5.Width - 240));
+    for (int i = 0; i < static_cast<int>(opWp_.size()); ++i)
+        Place(opWp_[i], CheckRow(place::Frame5, i, place::Frame5.Width - 240, kExtRowStep, kExtTop));
     Place(Frame4_, place::Frame4);
     for (int i = 0; i < 3; ++i) Place(opNo_[i], ChoiceRow(i));
     PlaceInBlank(opNo_[0], ChoiceRow(0), texts::opNo0Lead, texts::opNo0Blanks, txNo_, scNo_);
@@ -304,11 +305,12 @@ void Win32EditorWindow::SetChecked(EditorControl control, int index, bool checke
     ::SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     if (!checked) return;
     // Selecting an option button clears the others of its group.
-    if (control == EditorControl::opWp || control == EditorControl::opNo) {
-        const auto& group = control == EditorControl::opWp ? opWp_ : opNo_;
+    auto clearOthers = [button](const auto& group) {
         for (HWND other : group)
             if (other != button) ::SendMessageW(other, BM_SETCHECK, BST_UNCHECKED, 0);
-    }
+    };
+    if (control == EditorControl::opWp) clearOthers(opWp_);
+    if (control == EditorControl::opNo) clearOthers(opNo_);
 }
 
 void Win32EditorWindow::SetEnabled(EditorControl control, int index, bool enabled) {
@@ -345,7 +347,7 @@ void Win32EditorWindow::SelectListItem(int index) {
 
 void Win32EditorWindow::OnCommand(int id, int code) {
     if (!presenter_) return;
-    if (id >= kOpWp0 && id < kOpWp0 + 3 && code == BN_CLICKED) {
+    if (id >= kOpWp0 && id < kOpWp0 + static_cast<int>(opWp_.size()) && code == BN_CLICKED) {
         SetChecked(EditorControl::opWp, id - kOpWp0, true);
         return;
     }

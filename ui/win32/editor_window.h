@@ -49,7 +49,7 @@ public:
         kCbEnd,
         kCkFilter0 = 120,  // to 126
         kCkExt0 = 130,     // to 134
-        kOpWp0 = 140,      // to 142
+        kOpWp0 = 140,      // to 144
         kOpNo0 = 150,      // to 152
         kFrame1 = 170,
         kFrame2,
@@ -79,7 +79,7 @@ private:
     HWND cbSelect_, cbTouroku_, cbDelete_, Frame1_, Label1_, txUrl_, Frame2_, Frame3_, Frame4_, Frame5_;
     std::array<HWND, 7> ckFilter_{};
     std::array<HWND, 5> ckExt_{};
-    std::array<HWND, 3> opWp_{};
+    std::array<HWND, 5> opWp_{};
     std::array<HWND, 3> opNo_{};
     // "幅 [txMinWidth] ピクセル未満の画像は使わない": the box between its two captions.
     HWND lbMinWidthLead_, txMinWidth_, lbMinWidthTail_;

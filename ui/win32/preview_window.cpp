@@ -2,6 +2,7 @@
 // converts at its monitor's DPI both ways, so the layout rules hold at any scaling.
 #include "ui/win32/preview_window.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/win32/utf16.h"
@@ -42,10 +43,20 @@ LRESULT CALLBACK PictureProc(HWND box, UINT message, WPARAM wParam, LPARAM lPara
                 info.bmiHeader.biPlanes = 1;
                 info.bmiHeader.biBitCount = 32;
                 info.bmiHeader.biCompression = BI_RGB;
+                // The picture keeps its shape: as large as the box allows, centred, with the
+                // window's background painted around it (and only there, without flicker).
+                const PixelRect fitted =
+                    FitInside(shown->picture.width, shown->picture.height, std::max<LONG>(client.right, 1),
+                              std::max<LONG>(client.bottom, 1));
+                const int saved = ::SaveDC(dc);
+                ::ExcludeClipRect(dc, fitted.x, fitted.y, fitted.x + fitted.width, fitted.y + fitted.height);
+                ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
+                ::RestoreDC(dc, saved);
                 ::SetStretchBltMode(dc, HALFTONE);
                 ::SetBrushOrgEx(dc, 0, 0, nullptr);
-                ::StretchDIBits(dc, 0, 0, client.right, client.bottom, 0, 0, shown->picture.width,
-                                shown->picture.height, shown->pixels, &info, DIB_RGB_COLORS, SRCCOPY);
+                ::StretchDIBits(dc, fitted.x, fitted.y, fitted.width, fitted.height, 0, 0,
+                                shown->picture.width, shown->picture.height, shown->pixels, &info,
+                                DIB_RGB_COLORS, SRCCOPY);
             } else {
                 ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
             }

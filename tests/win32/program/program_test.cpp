@@ -165,10 +165,12 @@ TEST_F(ProgramTest, EntryWritesTheStyleOfItsWpStateBeforeTheWallpaper) {
         const char* style;
         const char* tile;
     } rows[] = {
-        {"0", "0", "0"},  // centred
-        {"1", "0", "1"},  // tiled
-        {"2", "2", "0"},  // stretched
-        {"5", "7", "7"},  // no style of its own: the desktop keeps the one it has
+        {"0", "0", "0"},   // centred
+        {"1", "0", "1"},   // tiled
+        {"2", "2", "0"},   // stretched
+        {"3", "10", "0"},  // fill
+        {"4", "6", "0"},   // fit
+        {"5", "7", "7"},   // no style of its own: the desktop keeps the one it has
     };
     for (const auto& row : rows) {
         EntryLines e;
