@@ -1,11 +1,12 @@
 // Installing a large photo, against peers in the same run, as ratios of median wall
 // times: the photo as PNG and as JPEG, installed through an entry ("vexal NAME") and
 // directly ("vexal -wp FILE"), and as WebP directly, each against "feh --bg-scale FILE" on
-// the same Xvfb screen (all stretch the photo over the root window), with the peak memory
-// of each; the PNG-to-bitmap conversion against ImageMagick's "convert big.png big.bmp",
-// and the WebP-to-bitmap one against libwebp's "dwebp -bmp". The peak
-// memory of "vexal -wp big.png" is also held to its budget: 1.2 times the decoded photo
-// (width × height × 4) plus 16 MiB.
+// the same Xvfb screen (all stretch the photo over the root window), and the JPEG through
+// an entry with the fill style against "feh --bg-fill FILE", with the peak memory of each;
+// the PNG-to-bitmap conversion against ImageMagick's "convert big.png big.bmp", and the
+// WebP-to-bitmap one against libwebp's "dwebp -bmp". The peak memory of "vexal -wp
+// big.png" is also held to its budget: 1.2 times the decoded photo (width × height × 4)
+// plus 16 MiB.
 //
 //   bench_wallpaper [runs] [vexal binary]    (defaults 9, the vexal beside this build)
 #include <fcntl.h>
@@ -128,11 +129,13 @@ struct Xvfb {
 };
 
 struct Case {
-    Case(const char* key, std::vector<std::string> command, std::string file)
-        : name(key), vexal(std::move(command)), picture(std::move(file)) {}
+    Case(const char* key, std::vector<std::string> command, std::string file,
+         const char* fehStyle = "--bg-scale")
+        : name(key), vexal(std::move(command)), picture(std::move(file)), feh(fehStyle) {}
     const char* name;  // the key of its figures
     std::vector<std::string> vexal;
     std::string picture;  // what feh is given
+    const char* feh;      // and how it lays it out
     std::vector<double> times, fehTimes, ratios;
     long peakKiB = 0, fehPeakKiB = 0;
 };
@@ -180,14 +183,15 @@ int main(int argc, char** argv) {
                                           "XDG_DATA_HOME=" + dir + "/data",
                                           "VEXAL_NONINTERACTIVE=1",
                                           "VEXAL_DESKTOP=x11"};
-    auto entry = [&dir](const char* name, const std::string& url) {
+    auto entry = [&dir](const char* name, const std::string& url, const char* style = "2") {
         return std::string("-\r\nName = ") + name + "\r\nUrl = " + url +
-               "\r\nFilter = 000000\r\nExt = 1111\r\nWpState = 2\r\nNo = 0\r\nNo_n = 1\r\nRefstr = \r\n";
+               "\r\nFilter = 000000\r\nExt = 1111\r\nWpState = " + style +
+               "\r\nNo = 0\r\nNo_n = 1\r\nRefstr = \r\n";
     };
     std::ofstream(dir + "/vexal.ini", std::ios::binary)
         << "'vexal   ver.1.00\r\n\r\nNewMsg = (new)\r\nCacheFileName = wpcache\r\nWinFolderWPname = "
            "wallpaper.bmp\r\nTimeOut = 30\r\n"
-        << entry("stretch", png) << entry("photo", jpg);
+        << entry("stretch", png) << entry("photo", jpg) << entry("fill", jpg, "3");
 
     // An entry run records the stretched style, which "-wp" then keeps, so every program
     // does the same work: decode, scale to the screen, set the root background.
@@ -199,16 +203,23 @@ int main(int argc, char** argv) {
     Run({"feh", "--bg-scale", png}, env, dir);
     Run({"feh", "--bg-scale", jpg}, env, dir);
     Run({"feh", "--bg-scale", webp}, env, dir);
+    Run({vexal, "fill"}, env, dir);
+    Run({"feh", "--bg-fill", jpg}, env, dir);
 
+    // The fill entry records its style, so it runs just before an entry that records the
+    // stretched one again for the "-wp" runs after it.
     std::vector<Case> cases = {
-        {"jpeg.entry", {vexal, "photo"}, jpg},   {"jpeg.wp", {vexal, "-wp", jpg}, jpg},
-        {"webp.wp", {vexal, "-wp", webp}, webp}, {"png.entry", {vexal, "stretch"}, png},
+        {"jpeg.fill", {vexal, "fill"}, jpg, "--bg-fill"},
+        {"jpeg.entry", {vexal, "photo"}, jpg},
+        {"jpeg.wp", {vexal, "-wp", jpg}, jpg},
+        {"webp.wp", {vexal, "-wp", webp}, webp},
+        {"png.entry", {vexal, "stretch"}, png},
         {"png.wp", {vexal, "-wp", png}, png},
     };
     for (int i = 0; i < runs; ++i)
         for (Case& c : cases) {
             const Outcome v = Run(c.vexal, env, dir);
-            const Outcome f = Run({"feh", "--no-fehbg", "--bg-scale", c.picture}, env, dir);
+            const Outcome f = Run({"feh", "--no-fehbg", c.feh, c.picture}, env, dir);
             if (v.status != 0 || f.status != 0) {
                 std::fprintf(stderr, "a run of %s failed (vexal %d, feh %d)\n", c.name, v.status, f.status);
                 return 1;
