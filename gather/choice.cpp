@@ -23,6 +23,38 @@ std::string_view FolderOf(std::string_view path) {
     return cut == std::string_view::npos ? std::string_view() : path.substr(0, cut + 1);
 }
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// "%E6%A1%9C.jpg" read as the name it stands for.
+std::string PercentDecoded(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int hi = text[i] == '%' && i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
+        const int lo = hi >= 0 ? HexDigit(text[i + 2]) : -1;
+        if (lo >= 0) {
+            out.push_back(static_cast<char>(hi * 16 + lo));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+// Whether a candidate holds `needle` (lower case). With the page's own picture rule a
+// name written with "%" escapes is matched as the name it stands for as well.
+bool Contains(const std::string& candidate, const std::string& needle, bool decodedToo) {
+    if (FindNoCase(candidate, needle) != std::string_view::npos) return true;
+    return decodedToo && candidate.find('%') != std::string::npos &&
+           FindNoCase(PercentDecoded(candidate), needle) != std::string_view::npos;
+}
+
 // 1 to `count`, uniformly. A source that strays outside [0, 1) still lands on one.
 std::size_t Draw(RandomSource& random, std::size_t count) {
     double r = random.Draw();
@@ -65,7 +97,7 @@ RetrievalResult ChooseCandidate(const std::vector<std::string>& candidates, cons
         case ChoiceMode::Containing: {
             const std::string needle = ToLower(entry.Refstr);
             for (std::int64_t i = 1; i <= count; ++i) {
-                if (FindNoCase(candidates[static_cast<std::size_t>(i)], needle) != std::string_view::npos) {
+                if (Contains(candidates[static_cast<std::size_t>(i)], needle, entry.Filter[6])) {
                     chosenIndex = static_cast<std::size_t>(i);
                     chosenOut = candidates[chosenIndex];
                     return {};
@@ -93,7 +125,7 @@ std::size_t NextCandidate(const std::vector<std::string>& candidates, const Site
         case ChoiceMode::Containing: {
             const std::string needle = ToLower(entry.Refstr);
             for (std::size_t i = last + 1; i <= count; ++i)
-                if (FindNoCase(candidates[i], needle) != std::string_view::npos) return i;
+                if (Contains(candidates[i], needle, entry.Filter[6])) return i;
             return 0;
         }
         case ChoiceMode::Random: {

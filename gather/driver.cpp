@@ -85,7 +85,10 @@ RetrievalResult ConvertPng(Program& program, Host& host, RetrievalOwner& owner) 
 }
 
 // What every fetch obeys, read afresh each time: the editor may have changed TimeOut since.
-TransferSettings SettingsOf(const Program& program) { return {program.RequestHeaderBlock, program.TimeOut}; }
+// An entry with the page's own picture rule reads a page with its own characters.
+TransferSettings SettingsOf(const Program& program) {
+    return {program.RequestHeaderBlock, program.TimeOut, program.CurrentEntry().Filter[6]};
+}
 
 // The server a fetch talked to, after success and failure alike: the choice hangs the
 // page's relative links below its folder.
@@ -124,8 +127,11 @@ bool SameAddress(std::string_view a, std::string_view b) {
 void TakeCandidate(Program& program, Host& host, std::size_t index) {
     const SiteEntry& entry = program.CurrentEntry();
     const SourceKind kind = ClassifySource(entry.Url);
-    ResolvedImage resolved =
-        ResolveChosenLink(program.Candidates[index], kind, entry.Url, program.PageUrl, *host.files);
+    // A page read with its own characters sends a link's query in its own encoding.
+    const std::string link = kind == SourceKind::WebPage && entry.Filter[6]
+                                 ? QueryInPageEncoding(program.Candidates[index], program.PageCharset)
+                                 : program.Candidates[index];
+    ResolvedImage resolved = ResolveChosenLink(link, kind, entry.Url, program.PageUrl, *host.files);
     program.ChosenIndex = index;
     if (index < program.Tried.size()) program.Tried[index] = true;
     // After the first try the transfer may be on another server (a picture's, a photo
@@ -179,7 +185,13 @@ RetrievalResult JudgeArrival(Program& program, Host& host, Fetches& fetches, boo
     std::string bytes;
     if (!host.files->ReadFile(program.WorkImageFile, bytes)) return {};  // the decoder will say
     const ContentKind content = ContentKindOf(std::string_view(bytes).substr(0, 64));
-    if (content.html && program.PhotoPages) {
+    // A page by its first bytes or by what the server calls it, unless its bytes are a
+    // picture's (servers do label pictures wrongly).
+    const std::string_view type = TrimSpaces(program.FetchedContentType);
+    const bool page = content.picture == PictureKind::NotAPicture &&
+                      (content.html || StartsWithNoCase(type, "text/html") ||
+                       StartsWithNoCase(type, "application/xhtml+xml"));
+    if (page && program.PhotoPages) {
         const std::string asked = program.ChosenImage;
         const std::string askedAddress = AddressOf(program.PageUrl, asked, program.RelativeToPage);
         DeleteWorkingFile(program, *host.files, program.WorkImageFile);
@@ -187,13 +199,19 @@ RetrievalResult JudgeArrival(Program& program, Host& host, Fetches& fetches, boo
         // The photo page's address, after its redirects: its links hang below it.
         const UrlParts photo = program.ServerUrl;
         std::string text;
-        ResponseToSourceText(bytes, text);
+        PageEncoding encoding = PageEncoding::Utf8;
+        if (program.CurrentEntry().Filter[6])
+            encoding = DecodedResponseToSourceText(bytes, {}, text);
+        else
+            ResponseToSourceText(bytes, text);
         SiteEntry rules = program.CurrentEntry();
         rules.Filter[6] = true;
         const std::vector<std::string> found = ExtractLinks(text, rules, SourceKind::WebPage);
         if (found.size() < 2) return NoPicture(asked);
+        const std::string link =
+            program.CurrentEntry().Filter[6] ? QueryInPageEncoding(found[1], encoding) : found[1];
         const ResolvedImage resolved =
-            ResolveChosenLink(found[1], SourceKind::WebPage, UrlText(photo), photo, *host.files);
+            ResolveChosenLink(link, SourceKind::WebPage, UrlText(photo), photo, *host.files);
         const std::string next = AddressOf(photo, resolved.image, resolved.relativeToPage);
         // A page that names itself as its picture ends there.
         if (SameAddress(next, UrlText(photo)) || SameAddress(next, askedAddress)) return NoPicture(asked);
@@ -290,6 +308,7 @@ FetchResult TransferFetches::SetGrpUrl() {
     FetchResult result =
         transfer_.SetGrpUrl(SettingsOf(program_), program_.CurrentEntry().Url, program_.SourceText);
     CopyServer(transfer_, program_);
+    program_.PageCharset = transfer_.PageEncodingUsed();
     return result;
 }
 
@@ -302,6 +321,7 @@ FetchResult TransferFetches::SetGrpData() {
     FetchResult result = transfer_.SetGrpData(SettingsOf(program_), program_.ChosenImage,
                                               program_.RelativeToPage, work, program_.WorkImageFile);
     CopyServer(transfer_, program_);
+    program_.FetchedContentType = transfer_.response().ContentType;
     return result;
 }
 

@@ -84,6 +84,7 @@ void Response::Reset() {
     HeaderLength = 0;
     HttpStatus = 0;
     Location.clear();
+    ContentType.clear();
     redirect_ = 0;
     phase_ = Phase::Status;
     failure_ = ResponseFailure::None;
@@ -237,6 +238,8 @@ void Response::ReadHeader(std::string_view header) {
     ForEachField(header, [&](std::string_view name, std::string_view value) {
         if (name.size() == 17 && StartsWithNoCase(name, "transfer-encoding")) {
             chunked = EndsInChunked(value);
+        } else if (name.size() == 12 && StartsWithNoCase(name, "content-type")) {
+            ContentType = std::string(value);
         } else if (name.size() == 14 && StartsWithNoCase(name, "content-length")) {
             std::uint64_t n = 0;
             if (!ParseLength(value, n) || (haveLength && n != length)) lengthValid = false;
@@ -514,6 +517,30 @@ void ResponseToSourceText(std::string_view body, std::string& sourceText) {
         ++p;
     }
     if (!line.empty()) sourceText += TrimSpaces(line);
+}
+
+PageEncoding DecodedResponseToSourceText(std::string_view body, std::string_view contentType,
+                                        std::string& sourceText) {
+    const PageEncoding encoding = PageEncodingOf(body, contentType);
+    const std::string text = DecodePage(body, encoding);
+    sourceText.reserve(sourceText.size() + text.size());
+    std::string line;
+    auto endLine = [&] {
+        if (line.empty()) return;
+        sourceText += TrimSpaces(line);
+        sourceText += "\r\n";
+        line.clear();
+    };
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 32 && c != 127) {
+            line.push_back(ch);
+        } else if (c == '\n' || c == '\r') {
+            endLine();
+        }
+    }
+    if (!line.empty()) sourceText += TrimSpaces(line);
+    return encoding;
 }
 
 }  // namespace vexal

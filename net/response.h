@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "net/byte_buffer.h"
+#include "text/page_encoding.h"
 
 namespace vexal {
 
@@ -79,6 +80,8 @@ public:
     // when there is none. A redirect is judged once its header has ended, so that the
     // field can be read; HttpStatus stays 0 until then.
     std::string Location;
+    // The "Content-Type" field as it stands, for the charset a page declares there.
+    std::string ContentType;
 
     static bool IsRedirect(std::int16_t status) {
         return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -140,5 +143,12 @@ private:
 // kept, CR and LF end a non-empty line (trimmed of spaces, then CR LF), every other byte
 // is dropped; a last unterminated line is appended trimmed, without CR LF.
 void ResponseToSourceText(std::string_view body, std::string& sourceText);
+
+// The same for a page read with its own characters: decoded by the charset `contentType`
+// or the page declares (else as UTF-8 when well formed, else as code page 932) into
+// UTF-8, every character from the blank up kept, DEL and the other control characters
+// dropped. Returns the encoding it was read in.
+PageEncoding DecodedResponseToSourceText(std::string_view body, std::string_view contentType,
+                                        std::string& sourceText);
 
 }  // namespace vexal

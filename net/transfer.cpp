@@ -91,7 +91,10 @@ FetchResult Transfer::SetGrpUrl(const TransferSettings& settings, std::string ur
     owner_.Step(FetchStep::PageText, {});
     owner_.BodyProgress(0);
     services_.pump->Pump(0);
-    ResponseToSourceText(response_.ResponseBytes.view(), sourceTextOut);
+    if (settings.decodePage)
+        pageEncoding_ = DecodedResponseToSourceText(response_.ResponseBytes.view(), response_.ContentType, sourceTextOut);
+    else
+        ResponseToSourceText(response_.ResponseBytes.view(), sourceTextOut);
     response_.ResponseBytes.Release();
     return result_;
 }

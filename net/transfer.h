@@ -91,6 +91,8 @@ struct TransferServices {
 struct TransferSettings {
     std::string headerBlock;   // the fields every request carries, ending in "Host: "
     std::int32_t timeOut = 0;  // seconds of silence before the Retry/Cancel question; 0: never ask
+    // A page is read with its own characters (by its charset) instead of as printable ASCII.
+    bool decodePage = false;
 };
 
 class Transfer final : public SocketListener, public TimerListener, private ResponseProgress {
@@ -119,6 +121,8 @@ public:
     const UrlParts& ServerUrl() const { return serverUrl_; }
     // The header fields of the requests to that server, its Host field included.
     const std::string& RequestHeaders() const { return requestHeaders_; }
+    // The encoding the last page read with decodePage was in.
+    PageEncoding PageEncodingUsed() const { return pageEncoding_; }
 
     void WS_DataArrival(std::int32_t bytesTotal) override;
     void WS_Error(std::int16_t number, const std::string& description) override;
@@ -171,6 +175,7 @@ private:
     TransferSettings settings_;  // of the current fetch
     UrlParts serverUrl_;
     std::string requestHeaders_;
+    PageEncoding pageEncoding_ = PageEncoding::Utf8;
     Socket* socket_;  // the socket of the current server's scheme
     Timer& timer_;
     Response response_;

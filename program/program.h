@@ -10,6 +10,7 @@
 #include "host/file_system.h"
 #include "program/site_entry.h"
 #include "program/url_parts.h"
+#include "text/page_encoding.h"
 
 namespace vexal {
 
@@ -75,6 +76,11 @@ struct RunState {
     std::size_t ChosenIndex = 0;
     std::vector<bool> Tried;
     UrlParts PageUrl;
+    // The encoding of the page the candidates came from, read with its own characters for
+    // an entry with the page's own picture rule: a link's query goes to the server in it.
+    PageEncoding PageCharset = PageEncoding::Utf8;
+    // The "Content-Type" the last picture fetch was answered with: a page says so there.
+    std::string FetchedContentType;
     // The page the candidates came from holds a script, which may build its pictures:
     // said when it gives none.
     bool PageHasScript = false;

@@ -8,6 +8,7 @@
 #include "settings/source_kind.h"
 #include "text/case.h"
 #include "text/number.h"
+#include "ui/failure_texts.h"
 #include "ui/messages.h"
 
 namespace vexal {

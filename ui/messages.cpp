@@ -135,6 +135,9 @@ constexpr Entry kTexts[] = {
     {Message::DesktopRefused, "デスクトップが壁紙の設定を受け付けませんでした。"},
     {Message::SystemRefused, "システムが壁紙の設定を受け付けませんでした（エラー {1}）。"},
 
+    {Message::DiskFull, "ディスクの空きが足りません。"},
+    {Message::WriteNotPermitted, "書き込みが許可されていません。"},
+    {Message::ReadOnlyPlace, "読み取り専用の場所です。"},
 };
 
 constexpr bool InOrder() {

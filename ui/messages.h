@@ -101,6 +101,11 @@ enum class Message : std::uint16_t {
     ValueNotKept,      // {1} the tool
     DesktopRefused,
     SystemRefused,  // {1} the system's error number
+
+    // Why a file could not be written, put at the end of the line that names the file.
+    DiskFull,
+    WriteNotPermitted,
+    ReadOnlyPlace,
 };
 
 // The text of `kind` with "{1}", "{2}", ... replaced by the subjects in order. A subject

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "net/response.h"
+#include "support/real_pages.h"
 #include "text/case.h"
 
 namespace vexal {
@@ -231,6 +233,16 @@ TEST(LinkExtractionTest, PiecesAndOrder) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(Extract(row.text, row.filters, row.exts, row.url), row.expected) << row.name;
+
+    // Pages of real sites, with img, a href, bare addresses and the page's own picture:
+    // the main picture first, before the icons and thumbnails the page names earlier.
+    for (const testing::RealPage& page : testing::RealPages()) {
+        Strings expected{page.main};
+        for (const std::string& c : page.rest) expected.push_back(c == "=" ? page.main : c);
+        std::string text;
+        ResponseToSourceText(page.html, text);
+        EXPECT_EQ(Extract(text, "0111001", "1111", page.url), expected) << page.kind;
+    }
 }
 
 TEST(LinkExtractionTest, SourceTextIsLeftAlone) {

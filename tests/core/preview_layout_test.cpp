@@ -8,6 +8,7 @@
 
 #include "app/run_controller.h"
 #include "core/wallpaper_fakes.h"
+#include "host/picture.h"
 #include "settings/source_kind.h"
 #include "ui/preview_presenter.h"
 
@@ -21,6 +22,25 @@ TEST(PreviewLayoutTest, MinimumSize) {
     EXPECT_EQ(l.cbSetWP, (TwipRect{112, 2050, 917, 495}));
     EXPECT_EQ(l.cbRetry, (TwipRect{1141, 2050, 917, 495}));
     EXPECT_EQ(l.cbCancel, (TwipRect{2170, 2050, 917, 495}));
+}
+
+// The picture inside its area (pixels), as both front ends paint it.
+TEST(PreviewLayoutTest, PictureKeepsItsShapeInsideTheArea) {
+    const struct {
+        const char* name;
+        int width, height, areaWidth, areaHeight;
+        PixelRect shown;
+    } rows[] = {
+        {"portraitPhoto", 3000, 4000, 320, 240, {70, 0, 180, 240}},
+        {"widescreen", 1920, 1080, 320, 240, {0, 30, 320, 180}},
+        {"sameShape", 640, 480, 320, 240, {0, 0, 320, 240}},
+        {"smallIsEnlarged", 40, 30, 320, 240, {0, 0, 320, 240}},
+        {"oddLeftoverGoesRight", 100, 100, 321, 240, {40, 0, 240, 240}},
+        {"sliverKeepsAPixel", 1, 10000, 320, 240, {159, 0, 1, 240}},
+        {"tinyArea", 4000, 3000, 1, 1, {0, 0, 1, 1}},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(FitInside(r.width, r.height, r.areaWidth, r.areaHeight), r.shown) << r.name;
 }
 
 struct ShrinkRow {

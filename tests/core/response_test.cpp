@@ -287,25 +287,48 @@ TEST(ResponseTest, LargeChunkedBodyInSmallEvents) {
     EXPECT_EQ(r.ResponseBytes.view(), body);
 }
 
+// Each body read both ways: as printable ASCII (every entry without the page's own
+// picture rule), and with its own characters by its charset.
 TEST(ResponseToSourceTextTest, Lines) {
     const struct {
         const char* name;
         std::string body;
         const char* text;
+        const char* decoded = nullptr;  // null: as `text`
+        const char* contentType = "";
+        PageEncoding encoding = PageEncoding::Utf8;
     } rows[] = {
         {"linesTrimmedEmptyLinesSkipped", "x\r\n\r\n  y  \r\nz", "x\r\ny\r\nz"},
         {"lineOfSpacesIsAnEmptyLine", "a\r\n   \r\nb\r\n", "a\r\n\r\nb\r\n"},
         {"tabVanishesWithoutSpace", "a\tb", "ab"},
-        {"nonAsciiDropped", "<a href=\"\xe7\x94\xbb.jpg\">\x82\xa0", "<a href=\".jpg\">"},
-        {"deleteIsKept", "a\x7f", "a\x7f"},
+        {"nonAsciiDropped", "<a href=\"\xe7\x94\xbb.jpg\">", "<a href=\".jpg\">", "<a href=\"画.jpg\">"},
+        {"deleteIsKeptOnlyInTheOldReading", "a\x7f\x01" "b", "a\x7f" "b", "ab"},
         {"loneCrAndLf", "a\rb\nc", "a\r\nb\r\nc"},
         {"chunkSizeLinesAreNotSeenHere", "3\r\nabc\r\n", "3\r\nabc\r\n"},
         {"empty", "", ""},
+        {"shiftJisByItsBytes", "<img src=\"\x89\xe6\x91\x9c/\x8d\xf7.jpg\">", "<img src=\"/.jpg\">",
+         "<img src=\"画像/桜.jpg\">", "", PageEncoding::ShiftJis},
+        {"eucJpByItsMeta", "<meta charset=\"EUC-JP\"><img src=\"\xb2\xe8\xc1\xfc\x8e\xb1.jpg\">",
+         "<meta charset=\"EUC-JP\"><img src=\".jpg\">", "<meta charset=\"EUC-JP\"><img src=\"画像ｱ.jpg\">", "",
+         PageEncoding::EucJp},
+        {"contentTypeBeforeMeta", "<meta http-equiv=Content-Type content='text/html; charset=Shift_JIS'>\xe7\x94\xbb",
+         "<meta http-equiv=Content-Type content='text/html; charset=Shift_JIS'>",
+         "<meta http-equiv=Content-Type content='text/html; charset=Shift_JIS'>画", "text/html; charset=\"UTF-8\""},
+        {"byteOrderMarkBeforeEverything", "\xEF\xBB\xBF\xe7\x94\xbb", "", "画", "text/html; charset=shift_jis"},
+        {"unknownCharsetGoesByTheBytes", "<meta charset=koi8-r>\x89\xe6", "<meta charset=koi8-r>",
+         "<meta charset=koi8-r>画", "", PageEncoding::ShiftJis},
+        {"latin1", "<meta charset=iso-8859-1>caf\xe9 \x80", "<meta charset=iso-8859-1>caf", "<meta charset=iso-8859-1>café €",
+         "", PageEncoding::Windows1252},
+        {"bytesShiftJisDoesNotMapAreMarked", "<meta charset=sjis>a\x85@", "<meta charset=sjis>a@",
+         "<meta charset=sjis>a\xEF\xBF\xBD@", "", PageEncoding::ShiftJis},
     };
     for (const auto& row : rows) {
         std::string text;
         ResponseToSourceText(row.body, text);
         EXPECT_EQ(text, row.text) << row.name;
+        std::string decoded;
+        EXPECT_EQ(DecodedResponseToSourceText(row.body, row.contentType, decoded), row.encoding) << row.name;
+        EXPECT_EQ(decoded, row.decoded ? row.decoded : row.text) << row.name;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "text/case.h"
 #include "text/codepage.h"
+#include "text/page_encoding.h"
 #include "text/number.h"
 
 namespace vexal {
@@ -210,6 +211,52 @@ TEST(CodePageTest, LocalTextIsUtf8OnlyWhenValidAndNotAscii) {
         EXPECT_EQ(DecodeLocalText(row.bytes, true), row.text) << row.name;
         EXPECT_EQ(DecodeLocalText(row.bytes, false), Cp932ToUtf8(row.bytes)) << row.name;
     }
+}
+
+// A link's query goes to the server in the page's own encoding, as a browser sends it.
+TEST(PageEncodingTest, QueryInThePagesEncoding) {
+    const struct {
+        const char* link;
+        PageEncoding encoding;
+        const char* sent;
+    } rows[] = {
+        {"/p?name=桜", PageEncoding::ShiftJis, "/p?name=%8D%F7"},
+        {"/p?name=桜ｱ#桜", PageEncoding::EucJp, "/p?name=%BA%F9%8E%B1#桜"},
+        {"/画像/a.jpg?q=桜", PageEncoding::Utf8, "/画像/a.jpg?q=%E6%A1%9C"},
+        {"/a b?x y=1", PageEncoding::Utf8, "/a b?x%20y=1"},
+        {"/画像/桜.jpg", PageEncoding::ShiftJis, "/画像/桜.jpg"},
+        {"/p?q=café€", PageEncoding::Windows1252, "/p?q=caf%E9%80"},
+        {"/p?", PageEncoding::ShiftJis, "/p?"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(QueryInPageEncoding(row.link, row.encoding), row.sent) << row.link;
+}
+
+// Every JIS X 0208 character goes to EUC-JP and comes back: the arithmetic between the
+// two byte layouts is right for odd and even rows and on both sides of the 0x7F gap.
+TEST(PageEncodingTest, EveryJisCharacterRoundTripsThroughEucJp) {
+    int checked = 0;
+    for (int lead = 0x81; lead <= 0xEF; ++lead) {
+        if (lead > 0x9F && lead < 0xE0) continue;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            if (trail == 0x7F) continue;
+            const std::string sjis{static_cast<char>(lead), static_cast<char>(trail)};
+            const std::string text = Cp932ToUtf8(sjis);
+            std::size_t pos = 0;
+            const char32_t cp = NextUtf8(text, pos);
+            // Unassigned codes, and the rows that are no JIS X 0208 (NEC row 13, the IBM
+            // extensions) have no place in EUC-JP.
+            if (pos != text.size() || (cp >= 0xF780 && cp <= 0xF7FF) || lead == 0x87 || lead == 0xED || lead == 0xEE)
+                continue;
+            const std::string sent = QueryInPageEncoding("?" + text, PageEncoding::EucJp);
+            ASSERT_EQ(sent.size(), 7u) << std::hex << lead << trail;
+            std::string bytes;
+            for (std::size_t i = 1; i < sent.size(); i += 3)
+                bytes.push_back(static_cast<char>(std::stoi(sent.substr(i + 1, 2), nullptr, 16)));
+            EXPECT_EQ(DecodePage(bytes, PageEncoding::EucJp), text) << std::hex << lead << trail;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 6800);
 }
 
 }  // namespace

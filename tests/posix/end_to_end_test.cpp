@@ -19,6 +19,7 @@
 #include "posix/program_runner.h"
 #include "posix/temp_dir.h"
 #include "posix/xvfb_server.h"
+#include "support/real_pages.h"
 
 #ifdef VEXAL_BINARY
 namespace vexal {
@@ -334,7 +335,9 @@ TEST_F(EndToEndTest, LocalTextFileAndLocalPage) {
 using Files = std::map<std::string, std::string>;
 
 // Serves `files` by request path; anything else is a 404. The map may still be filled
-// after the server started (with links naming its port), as long as no request came.
+// after the server started (with links naming its port), as long as no request came. A
+// name without an extension is called a page ("Content-Type: text/html"), as picture
+// services sometimes call their pictures.
 std::unique_ptr<testing::LoopbackServer> Serve(std::shared_ptr<Files> files) {
     return std::make_unique<testing::LoopbackServer>([files](testing::ServerConnection& c, int) {
         const std::string request = c.ReadRequest();
@@ -344,8 +347,9 @@ std::unique_ptr<testing::LoopbackServer> Serve(std::shared_ptr<Files> files) {
         if (it == files->end()) {
             c.Send("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
         } else {
-            c.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(it->second.size()) + "\r\n\r\n" +
-                   it->second);
+            const bool bare = path.find('.', path.rfind('/')) == std::string::npos;
+            c.Send("HTTP/1.1 200 OK\r\n" + std::string(bare ? "Content-Type: text/html\r\n" : "") +
+                   "Content-Length: " + std::to_string(it->second.size()) + "\r\n\r\n" + it->second);
         }
         c.WaitForClose();
     });
@@ -438,6 +442,9 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
          "  property=\"og:image\"></head><body><img src=\"/small.png\"></body></html>"},
         {"/self.jpg", "<html><meta property=og:image content=\"/self.jpg#top\"><img src=/small.png></html>"},
         {"/script.html", "<html><script>document.write('<img src=' + pick() + '>')</script></html>"},
+        // A photo page told by what the server calls it: its first bytes are no markup.
+        {"/potd", "Photo of the day\r\n<meta property=og:image content=/wide.png>"},
+        {"/potd.html", "<meta property=\"og:image\" content=\"/potd\"><img src=\"/small.png\">"},
     });
     std::string narrowPage = "<html>";
     for (int i = 0; i < 20; ++i) {
@@ -478,6 +485,7 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
         {"containing", page + "random.html", "0100000", "1111", 0, 1, 1, ".PNG", 640},
         {"random", page + "random.html", "0100000", "1111", 0, 2, 1, "", 640},
         {"folder", work_ / "sizes/", "000000", "1111", 0, 2, 1, "", 640},
+        {"potd", page + "potd.html", "0100001", "1111", 0, 0, 1},
         {"script", page + "script.html", "0111001", "1111", 0, 0, 1},
         {"scriptOldEntry", page + "script.html", "0111000", "1111", 0, 0, 1},
     });
@@ -501,8 +509,9 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
     // A 404, a narrow picture, a page under a picture's name and a photo page that names
     // itself are each passed over.
     expectWide("mixed");
-    // A photo page's own picture.
+    // A photo page's own picture, the page told by its first bytes or by its type.
     expectWide("gallery");
+    expectWide("potd");
     // "Contains" goes on to the next name that contains the text.
     expectWide("containing");
     for (int round = 0; round < 8; ++round) expectWide("random");
@@ -538,6 +547,108 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
     EXPECT_EQ(count("GET /wiki/File:Wide.jpg HTTP/1.1\r\n"), 1);
     EXPECT_EQ(count("GET /narrow/19.png HTTP/1.1\r\n"), 2);
     EXPECT_EQ(count("GET /self.jpg HTTP/1.1\r\n"), 1) << "a self-linking photo page is read once";
+}
+
+// The path a page's link asks the loopback server for once the page's hosts are moved
+// there: "https://h/p" and "//h/p" become "/h/p"; a path from the root stays.
+std::string LoopbackPath(const std::string& link) {
+    std::size_t from = 0;
+    if (link.rfind("https://", 0) == 0) from = 8;
+    else if (link.rfind("//", 0) == 0) from = 2;
+    return from == 0 ? link : "/" + link.substr(from);
+}
+
+// Done when: on real pages of many kinds, one entry with img, a href, bare addresses and
+// the page's own picture, first candidate and MinWidth = 640, installs the page's main
+// picture. Every host the page names is moved onto the loopback server, the main picture
+// is the one wide picture there, and every other picture the page names is narrow.
+TEST_F(EndToEndTest, RealPagesInstallTheirMainPicture) {
+    const std::string wide = WidePng(), small = Slurp(work_ / "pics/a.png");
+    auto files = std::make_shared<Files>();
+    auto server = Serve(files);
+    const std::string base = server->Url("/");  // "http://127.0.0.1:PORT/"
+    const std::string authority = base.substr(5, base.size() - 6);  // "//127.0.0.1:PORT"
+    std::vector<Entry> entries;
+    const auto& pages = testing::RealPages();
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const testing::RealPage& page = pages[i];
+        // The hosts the page names, its own first.
+        std::vector<std::string> hosts;
+        auto addHost = [&hosts](const std::string& link) {
+            const std::size_t start = link.rfind("https://", 0) == 0 ? 8 : link.rfind("//", 0) == 0 ? 2 : 0;
+            if (start == 0) return;
+            const std::string host = link.substr(start, link.find('/', start) - start);
+            if (std::find(hosts.begin(), hosts.end(), host) == hosts.end()) hosts.push_back(host);
+        };
+        addHost(page.url);
+        addHost(page.main);
+        for (const std::string& c : page.rest) addHost(c);
+        std::string html = page.html;
+        auto replaceAll = [&html](const std::string& from, const std::string& to) {
+            for (std::size_t at = html.find(from); at != std::string::npos; at = html.find(from, at + to.size()))
+                html.replace(at, from.size(), to);
+        };
+        for (const std::string& h : hosts) {
+            replaceAll("https://" + h + "/", base + h + "/");
+            replaceAll("\"//" + h + "/", "\"" + authority + "/" + h + "/");
+        }
+        (*files)[LoopbackPath(page.url)] = html;
+        for (const std::string& c : page.rest)
+            if (c != "=") (*files)[LoopbackPath(c)] = small;
+        (*files)[LoopbackPath(page.main)] = wide;
+        entries.push_back({"page" + std::to_string(i), server->Url(LoopbackPath(page.url)), "0111001", "1111", 0, 0,
+                           1, "", 640});
+    }
+    Settings(entries);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        SCOPED_TRACE(pages[i].kind);
+        std::filesystem::remove(work_ / "data/vexal/wallpaper.bmp");
+        const RunResult r = Vexal({"page" + std::to_string(i)});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(NoWorkingFile());
+        const QImage bitmap(QString::fromStdString(work_ / "data/vexal/wallpaper.bmp"), "BMP");
+        EXPECT_EQ(bitmap.width(), kWideWidth);
+        const std::vector<std::string> requests = server->requests();
+        const std::string line = "GET " + LoopbackPath(pages[i].main) + " HTTP/1.1\r\n";
+        EXPECT_TRUE(std::any_of(requests.begin(), requests.end(),
+                                [&](const std::string& q) { return q.rfind(line, 0) == 0; }))
+            << line;
+    }
+}
+
+// Regression: on a Japanese page <img src="画像/桜.jpg"> was asked for as "GET /.jpg", since
+// the page's bytes outside printable ASCII were dropped. With the page's own picture rule
+// the page is read by its charset; the path goes out percent-encoded from UTF-8 and the
+// query in the page's own encoding; "contains" sees the names as the page writes them.
+TEST_F(EndToEndTest, JapanesePageNamesWithThePagesOwnPictureRule) {
+    const std::string png = Slurp(work_ / "pics/a.png"), bmp = Slurp(work_ / "pics/B.bmp");
+    auto files = std::make_shared<Files>(Files{
+        {"/%E7%94%BB%E5%83%8F/%E6%A1%9C.png", png},
+        {"/photo?name=%8D%F7", bmp},
+        {"/%E6%A2%85.bmp", bmp},
+        // Shift_JIS, declared nowhere: told by its bytes.
+        {"/sjis.html", "<html><img src=\"\x89\xe6\x91\x9c/\x8d\xf7.png\"></html>"},
+        {"/query.html", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+                        "<meta property=\"og:image\" content=\"/photo?name=\x8d\xf7\">"},
+        {"/utf8.html", "<meta charset=\"utf-8\"><img src=\"%E6%A2%85.bmp\"><img src=\"/画像/桜.png\">"},
+    });
+    auto server = Serve(files);
+    Settings({
+        {"sjis", server->Url("/sjis.html"), "0100001", "1111", 0, 0, 1},
+        {"query", server->Url("/query.html"), "0000001", "1111", 0, 0, 1},
+        {"containsEscaped", server->Url("/utf8.html"), "0100001", "1111", 0, 1, 1, "梅"},
+        {"containsWritten", server->Url("/utf8.html"), "0100001", "1111", 0, 1, 1, "桜"},
+        {"sjisWithoutTheRule", server->Url("/sjis.html"), "0100000", "1111", 0, 0, 1},
+    });
+    ExpectInstalled(Vexal({"sjis"}), kPng, Style::Centred);
+    ExpectInstalled(Vexal({"query"}), kBmp, Style::Centred);
+    ExpectInstalled(Vexal({"containsEscaped"}), kBmp, Style::Centred);
+    ExpectInstalled(Vexal({"containsWritten"}), kPng, Style::Centred);
+    // Without the rule the page is read as before.
+    const RunResult old = Vexal({"sjisWithoutTheRule"});
+    EXPECT_EQ(old.status, 1);
+    EXPECT_EQ(old.err, Line("ファイル /.png が見つかりませんでした。"));
 }
 
 // Debian's own GNOME wallpapers are all WebP (and SVG): with only the WebP flag, an entry on
