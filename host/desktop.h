@@ -27,6 +27,7 @@ enum class DesktopFailure : std::uint8_t {
     ValueNotKept,       // `tool` set the value, and reading it back found another
     Refused,            // the desktop refused and said nothing more
     SystemRefused,      // the system's call failed with the error number `status`
+    DesktopCovers,      // the desktop `subject`, which vexal cannot reach, covers the root with a window
 };
 
 // What a call to the desktop did. True when it succeeded.

@@ -174,6 +174,8 @@ std::string DesktopFailureText(const DesktopResult& result) {
             return MessageText(Message::DesktopRefused);
         case DesktopFailure::SystemRefused:
             return MessageText(Message::SystemRefused, {std::to_string(result.status)});
+        case DesktopFailure::DesktopCovers:
+            return MessageText(Message::DesktopCovers, {result.subject});
     }
     return {};
 }

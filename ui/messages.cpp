@@ -134,6 +134,10 @@ constexpr Entry kTexts[] = {
     {Message::ValueNotKept, "デスクトップのツール {1} で変えた値が設定に残っていませんでした。"},
     {Message::DesktopRefused, "デスクトップが壁紙の設定を受け付けませんでした。"},
     {Message::SystemRefused, "システムが壁紙の設定を受け付けませんでした（エラー {1}）。"},
+    {Message::DesktopCovers,
+     "デスクトップ {1} の壁紙は vexal "
+     "から変えられません（デスクトップのウィンドウがルートウィンドウを覆っています。"
+     "VEXAL_DESKTOP=x11 でルートウィンドウに描けます）。"},
 
     {Message::DiskFull, "ディスクの空きが足りません。"},
     {Message::WriteNotPermitted, "書き込みが許可されていません。"},

@@ -101,6 +101,7 @@ enum class Message : std::uint16_t {
     ValueNotKept,      // {1} the tool
     DesktopRefused,
     SystemRefused,  // {1} the system's error number
+    DesktopCovers,  // {1} the desktop's name
 
     // Why a file could not be written, put at the end of the line that names the file.
     DiskFull,

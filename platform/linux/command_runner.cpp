@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <iterator>
 
 extern char** environ;
 
@@ -125,6 +127,49 @@ int WaitForExit(pid_t pid, long long deadline, bool killed) {
 }
 
 }  // namespace
+
+StartResult SpawnCommandRunner::Start(const std::vector<std::string>& argv, const std::string& logFile) {
+    StartResult result;
+    if (argv.empty()) return result;
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    // A session of its own: the terminal's or the service's hang-up and the signals that
+    // end this run do not reach it.
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
+    ::posix_spawnattr_destroy(&attributes);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return result;
+    // A program that cannot reach the display ends at once; one that could keeps running,
+    // and nothing it says tells when it has drawn.
+    const long long deadline = NowMs() + kStartSettleMs;
+    int status = 0;
+    while (true) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            result.ended.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            std::ifstream log(logFile, std::ios::binary);
+            result.ended.errors.assign(std::istreambuf_iterator<char>(log), {});
+            return result;
+        }
+        if (done < 0 && errno != EINTR) break;
+        if (NowMs() >= deadline) break;
+        const timespec pause{0, 5 * 1000 * 1000};
+        ::nanosleep(&pause, nullptr);
+    }
+    result.running = true;
+    result.pid = pid;
+    return result;
+}
 
 CommandResult SpawnCommandRunner::Run(const std::vector<std::string>& argv) {
     CommandResult result;

@@ -1,4 +1,5 @@
-// Commands for GNOME, Budgie, Cinnamon, MATE, KDE Plasma, XFCE and sway.
+// Commands for GNOME (with Budgie and Pantheon), Cinnamon, MATE, KDE Plasma, XFCE, LXQt,
+// LXDE, sway, Hyprland and swaybg.
 #include "platform/linux/desktop_backends.h"
 
 #include <chrono>
@@ -24,7 +25,9 @@ const struct {
     {"x-cinnamon", DesktopKind::Cinnamon}, {"cinnamon", DesktopKind::Cinnamon},
     {"mate", DesktopKind::Mate},           {"kde", DesktopKind::Kde},
     {"plasma", DesktopKind::Kde},          {"xfce", DesktopKind::Xfce},
-    {"sway", DesktopKind::Sway},
+    {"swaybg", DesktopKind::Wayland},      {"sway", DesktopKind::Sway},
+    {"pantheon", DesktopKind::Gnome},      {"lxqt", DesktopKind::Lxqt},
+    {"lxde", DesktopKind::Lxde},           {"hyprland", DesktopKind::Hyprland},
 };
 
 DesktopKind FromSessionName(std::string_view name) {
@@ -162,10 +165,12 @@ DesktopKind DetectDesktop(const EnvLookup& env) {
     }
     if (const DesktopKind k = FromSessionName(env("DESKTOP_SESSION")); k != DesktopKind::None) return k;
     if (!env("SWAYSOCK").empty()) return DesktopKind::Sway;
+    if (!env("HYPRLAND_INSTANCE_SIGNATURE").empty()) return DesktopKind::Hyprland;
     if (env("KDE_FULL_SESSION") == "true") return DesktopKind::Kde;
-    // On a Wayland session the X11 root is not what the user sees.
-    if (!env("WAYLAND_DISPLAY").empty() || ToLower(env("XDG_SESSION_TYPE")) == "wayland")
-        return DesktopKind::None;
+    // On a Wayland session the X11 root is not what the user sees; a background drawn
+    // through the compositor's layer shell is.
+    if (!env("WAYLAND_DISPLAY").empty()) return DesktopKind::Wayland;
+    if (ToLower(env("XDG_SESSION_TYPE")) == "wayland") return DesktopKind::None;
     if (!env("DISPLAY").empty()) return DesktopKind::X11;
     return DesktopKind::None;
 }
@@ -380,6 +385,89 @@ bool SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperL
                        : layout == WallpaperLayout::Fit       ? "fit"
                                                               : "center";
     return Ran(runner, {"swaymsg", "output", "*", "bg", quoted, mode});
+}
+
+bool SetPcmanfmWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
+                         std::optional<WallpaperLayout> layout) {
+    const bool lxqt = kind == DesktopKind::Lxqt;
+    std::vector<std::string> argv = {lxqt ? "pcmanfm-qt" : "pcmanfm", "--set-wallpaper=" + path};
+    if (layout) {
+        // The two name filling the screen with the picture's shape kept differently.
+        const char* mode = "center";
+        switch (*layout) {
+            case WallpaperLayout::Centred:
+                break;
+            case WallpaperLayout::Tiled:
+                mode = "tile";
+                break;
+            case WallpaperLayout::Stretched:
+                mode = "stretch";
+                break;
+            case WallpaperLayout::Fill:
+                mode = lxqt ? "zoom" : "crop";
+                break;
+            case WallpaperLayout::Fit:
+                mode = "fit";
+                break;
+        }
+        argv.push_back(std::string("--wallpaper-mode=") + mode);
+    }
+    return Ran(runner, argv);
+}
+
+namespace {
+
+// hyprctl exits 0 whatever hyprpaper answered; hyprpaper says "ok" to a request it carried out.
+bool HyprpaperOk(CommandRunner& runner, const std::vector<std::string>& argv) {
+    const CommandResult r = runner.Run(argv);
+    std::string said = r.output;
+    while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' '))
+        said.pop_back();
+    return r.status == 0 && said == "ok";
+}
+
+}  // namespace
+
+bool HyprpaperAnswers(CommandRunner& runner) {
+    // Without hyprpaper, hyprctl says it could not connect to its socket.
+    const CommandResult r = runner.Run({"hyprctl", "hyprpaper", "listloaded"});
+    return r.status == 0 && ToLower(r.output).find("couldn't") == std::string::npos &&
+           ToLower(r.output).find("could not") == std::string::npos;
+}
+
+bool SetHyprpaperWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout) {
+    // hyprpaper fills the screen by default, keeping the proportions; it also knows
+    // "contain:" (the whole picture, bars beside it) and "tile:". It cannot centre a
+    // picture unscaled or stretch it, so those come closest as "contain:" and the default.
+    const char* mode = "";
+    switch (layout) {
+        case WallpaperLayout::Tiled:
+            mode = "tile:";
+            break;
+        case WallpaperLayout::Centred:
+        case WallpaperLayout::Fit:
+            mode = "contain:";
+            break;
+        case WallpaperLayout::Stretched:
+        case WallpaperLayout::Fill:
+            break;
+    }
+    if (!HyprpaperOk(runner, {"hyprctl", "hyprpaper", "preload", path})) return false;
+    // An empty monitor name means every monitor.
+    if (!HyprpaperOk(runner, {"hyprctl", "hyprpaper", "wallpaper", "," + std::string(mode) + path}))
+        return false;
+    // The pictures of earlier runs stay in memory until they are unloaded.
+    runner.Run({"hyprctl", "hyprpaper", "unload", "unused"});
+    return true;
+}
+
+std::vector<std::string> SwaybgCommand(const std::string& path, WallpaperLayout layout) {
+    const char* mode = layout == WallpaperLayout::Tiled       ? "tile"
+                       : layout == WallpaperLayout::Stretched ? "stretch"
+                       : layout == WallpaperLayout::Fill      ? "fill"
+                       : layout == WallpaperLayout::Fit       ? "fit"
+                                                              : "center";
+    return {"swaybg", "-o", "*", "-i", path, "-m", mode};
 }
 
 }  // namespace vexal

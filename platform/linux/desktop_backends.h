@@ -5,21 +5,25 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/linux/command_runner.h"
 #include "platform/linux/root_layout.h"
 
 namespace vexal {
 
-enum class DesktopKind { None, X11, Gnome, Cinnamon, Mate, Kde, Xfce, Sway };
+// Pantheon and Budgie keep their wallpaper in GNOME's settings and count as GNOME here.
+// Wayland stands for any other Wayland compositor, whose background swaybg draws.
+enum class DesktopKind { None, X11, Gnome, Cinnamon, Mate, Kde, Xfce, Sway, Lxqt, Lxde, Hyprland, Wayland };
 
 // Reads one environment variable; "" when unset.
 using EnvLookup = std::function<std::string(const std::string& name)>;
 EnvLookup ProcessEnvironment();
 
-// VEXAL_DESKTOP (x11, gnome, cinnamon, mate, kde, xfce or sway) when set to one of those;
-// otherwise the session's XDG_CURRENT_DESKTOP, DESKTOP_SESSION and the variables its
-// compositor sets; otherwise X11 when a display is named and the session is not Wayland.
+// VEXAL_DESKTOP (x11, gnome, pantheon, budgie, cinnamon, mate, kde, xfce, lxqt, lxde,
+// sway, hyprland or swaybg) when set to one of those; otherwise the session's
+// XDG_CURRENT_DESKTOP, DESKTOP_SESSION and the variables its compositor sets; otherwise
+// swaybg on any other Wayland session, and X11 when a display is named.
 DesktopKind DetectDesktop(const EnvLookup& env);
 
 // The layout the two style values stand for; centred when they name none.
@@ -51,6 +55,16 @@ bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optio
                       int startPolls = kXfdesktopStartPolls);
 // sway keeps no style to fall back on: its background is always set with one.
 bool SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout);
+// LXQt's pcmanfm-qt and LXDE's pcmanfm, which draw the desktop and take the picture and
+// their own wallpaper mode on the command line.
+bool SetPcmanfmWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
+                         std::optional<WallpaperLayout> layout);
+// Hyprland's hyprpaper through hyprctl: false at once, having asked nothing else, when
+// hyprpaper does not answer (it is not running). It keeps no style either.
+bool HyprpaperAnswers(CommandRunner& runner);
+bool SetHyprpaperWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout);
+// The command line of a swaybg that draws `path` on every output, as sway starts its own.
+std::vector<std::string> SwaybgCommand(const std::string& path, WallpaperLayout layout);
 
 // The script evaluated in the Plasma shell for every desktop.
 std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout> layout);

@@ -8,12 +8,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -24,6 +26,7 @@
 #include "platform/linux/bmp_layout.h"
 #include "platform/linux/x11_root.h"
 #include "platform/posix/posix_file_system.h"
+#include "text/case.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -213,6 +216,17 @@ DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
             return true;
         };
         const std::string display = env_("DISPLAY");
+        // A desktop that draws a window of its own over the root hides whatever is drawn
+        // there: changing the root would be a success nobody sees. Unless the root was
+        // asked for by name, such a desktop that vexal does not know is a failure.
+        if (ToLower(env_("VEXAL_DESKTOP")) != "x11") {
+            if (const std::optional<std::string> window = DesktopWindowOverRoot(display)) {
+                std::string name = env_("XDG_CURRENT_DESKTOP");
+                if (name.empty()) name = env_("DESKTOP_SESSION");
+                if (name.empty()) name = *window;
+                return Failure(DesktopFailure::DesktopCovers, name.empty() ? "?" : name);
+            }
+        }
         if (SetRootBackground(draw, display)) return {};
         // A scheduled run without a session has no display at all; say so rather than name an
         // empty one.
@@ -245,6 +259,26 @@ DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
         case DesktopKind::Sway:
             ok = SetSwayWallpaper(watching, shown, recorded);
             break;
+        case DesktopKind::Lxqt:
+        case DesktopKind::Lxde:
+            ok = SetPcmanfmWallpaper(watching, kind, shown, layout);
+            break;
+        case DesktopKind::Hyprland:
+            // Hyprland draws no background of its own: hyprpaper when it runs, else swaybg.
+            if (HyprpaperAnswers(runner_)) {
+                ok = SetHyprpaperWallpaper(watching, shown, recorded);
+                break;
+            }
+            [[fallthrough]];
+        case DesktopKind::Wayland: {
+            const DesktopResult started = StartSwaybg(folder, shown, recorded);
+            if (!started) {
+                ::unlink(shown.c_str());
+                return started;
+            }
+            ok = true;
+            break;
+        }
         case DesktopKind::X11:
         case DesktopKind::None:
             break;
@@ -260,6 +294,34 @@ DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
     if (kind == DesktopKind::Gnome || kind == DesktopKind::Cinnamon || kind == DesktopKind::Mate)
         return {DesktopFailure::ValueNotKept, {}, "gsettings", {}, 0};
     return Failure(DesktopFailure::Refused);
+}
+
+DesktopResult LinuxDesktop::StartSwaybg(const std::string& folder, const std::string& path,
+                                        WallpaperLayout layout) {
+    // Kept as a compositor keeps its own: running on after this run, the previous one
+    // ended once the new one draws. Its process is recorded beside the bitmap, and only a
+    // process that is still a swaybg is ended (the number may have been reused).
+    const std::string pidFile = folder + "/" + kSwaybgPidName;
+    const StartResult started = runner_.Start(SwaybgCommand(path, layout), folder + "/" + kSwaybgLogName);
+    if (!started.running) {
+        if (started.ended.status < 0 && started.ended.errors.empty())
+            return {DesktopFailure::ToolNotRun, {}, "swaybg", {}, 0};
+        return {
+            DesktopFailure::ToolFailed, {}, "swaybg", OneLine(started.ended.errors), started.ended.status};
+    }
+    StyleRecord previous = ReadRecord(pidFile);
+    const std::string old = previous["pid"];
+    StyleRecord record;
+    record["pid"] = std::to_string(started.pid);
+    WriteRecord(pidFile, record);
+    if (!old.empty() && old != record["pid"]) {
+        const long pid = std::strtol(old.c_str(), nullptr, 10);
+        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+        std::string name;
+        std::getline(comm, name);
+        if (pid > 1 && name == "swaybg") ::kill(static_cast<pid_t>(pid), SIGTERM);
+    }
+    return {};
 }
 
 }  // namespace vexal

@@ -16,6 +16,9 @@ namespace vexal {
 inline constexpr const char* kStyleRecordName = "wallpaper-style";
 // Names of the per-change links the desktops are pointed at (see SetWallpaper).
 inline constexpr const char* kShownPrefix = "shown-";
+// The swaybg this user's runs keep drawing ("pid=N"), and what it last said.
+inline constexpr const char* kSwaybgPidName = "swaybg-pid";
+inline constexpr const char* kSwaybgLogName = "swaybg.log";
 
 class LinuxDesktop final : public Desktop {
 public:
@@ -47,6 +50,8 @@ private:
     std::string RecordedValue(const std::string& folder, const std::string& key,
                               const std::string& name) const;
     WallpaperLayout RecordedLayout(const std::string& folder) const;
+    // Starts a swaybg that draws `path`, then ends the one an earlier run started.
+    DesktopResult StartSwaybg(const std::string& folder, const std::string& path, WallpaperLayout layout);
 
     ImageDecoder& decoder_;
     CommandRunner& runner_;

@@ -157,6 +157,76 @@ bool SetRootBackground(const Picture& picture, WallpaperLayout layout, const std
         display);
 }
 
+namespace {
+
+bool IsDesktopWindow(Display* d, Window w, Atom type, Atom desktop) {
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, w, type, 0, 16, False, XA_ATOM, &actual, &format, &count, &after, &data) !=
+        Success)
+        return false;
+    bool found = false;
+    if (data && actual == XA_ATOM && format == 32) {
+        // Format 32 properties arrive as an array of long, whatever the size of long.
+        const auto* atoms = reinterpret_cast<const unsigned long*>(data);
+        for (unsigned long i = 0; i < count && !found; ++i) found = atoms[i] == desktop;
+    }
+    if (data) XFree(data);
+    return found;
+}
+
+std::string ClassName(Display* d, Window w) {
+    XClassHint hint{};
+    if (!XGetClassHint(d, w, &hint)) return {};
+    std::string name =
+        hint.res_class && *hint.res_class ? hint.res_class : (hint.res_name ? hint.res_name : "");
+    if (hint.res_name) XFree(hint.res_name);
+    if (hint.res_class) XFree(hint.res_class);
+    return name;
+}
+
+}  // namespace
+
+std::optional<std::string> DesktopWindowOverRoot(const std::string& display) {
+    Display* d = XOpenDisplay(display.empty() ? nullptr : display.c_str());
+    if (!d) return std::nullopt;
+    ErrorTrap trap;
+    const int screen = DefaultScreen(d);
+    const Window root = RootWindow(d, screen);
+    const int width = DisplayWidth(d, screen), height = DisplayHeight(d, screen);
+    const Atom type = XInternAtom(d, "_NET_WM_WINDOW_TYPE", False);
+    const Atom desktop = XInternAtom(d, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
+    std::optional<std::string> found;
+    Window rootOut = None, parent = None, *children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(d, root, &rootOut, &parent, &children, &count)) {
+        for (unsigned int i = 0; i < count && !found; ++i) {
+            XWindowAttributes a{};
+            // A window gone since the listing is an error the trap counts, and is skipped.
+            if (!XGetWindowAttributes(d, children[i], &a) || a.map_state != IsViewable) continue;
+            if (a.x > 0 || a.y > 0 || a.x + a.width < width || a.y + a.height < height) continue;
+            // A window manager may have put the desktop's window into a frame of its own.
+            std::vector<Window> candidates = {children[i]};
+            Window r2 = None, p2 = None, *inner = nullptr;
+            unsigned int innerCount = 0;
+            if (XQueryTree(d, children[i], &r2, &p2, &inner, &innerCount)) {
+                candidates.insert(candidates.end(), inner, inner + innerCount);
+                if (inner) XFree(inner);
+            }
+            for (Window w : candidates)
+                if (IsDesktopWindow(d, w, type, desktop)) {
+                    found = ClassName(d, w);
+                    break;
+                }
+        }
+        if (children) XFree(children);
+    }
+    XCloseDisplay(d);
+    return found;
+}
+
 bool SetRootBackground(const RootDrawing& draw, const std::string& display) {
     Display* d = XOpenDisplay(display.empty() ? nullptr : display.c_str());
     if (!d) return false;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,12 @@ using RootDrawing =
 // fill a screenful, and makes it the root background; false when there is no display,
 // `draw` gave up, or the server refused any step.
 bool SetRootBackground(const RootDrawing& draw, const std::string& display = {});
+
+// A desktop program's own background window (type _NET_WM_WINDOW_TYPE_DESKTOP) that is
+// mapped and covers the whole root: what the user sees instead of the root background.
+// Its WM_CLASS class (or instance) name, "" when it has none; nullopt when there is no such
+// window or no display.
+std::optional<std::string> DesktopWindowOverRoot(const std::string& display = {});
 
 // The picture laid out by LayOutPicture.
 bool SetRootBackground(const Picture& picture, WallpaperLayout layout, const std::string& display = {});

@@ -4,7 +4,9 @@
 #include "platform/linux/desktop_backends.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +16,7 @@
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/qt_image_decoder.h"
 #include "posix/desktop_session.h"
+#include "posix/program_runner.h"
 #include "posix/temp_dir.h"
 #include "ui/failure_texts.h"
 #include "wallpaper/install.h"
@@ -108,8 +111,22 @@ TEST(DesktopChoiceTest, FromTheSessionEnvironment) {
         {"swaySocket", {{"SWAYSOCK", "/run/user/1/sway.sock"}, {"DISPLAY", ":0"}}, DesktopKind::Sway},
         {"kdeFlag", {{"KDE_FULL_SESSION", "true"}}, DesktopKind::Kde},
         {"i3OnX11", {{"XDG_CURRENT_DESKTOP", "i3"}, {"DISPLAY", ":0"}}, DesktopKind::X11},
-        // An unknown Wayland compositor's X11 root is invisible: better to fail.
-        {"unknownWayland", {{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}, DesktopKind::None},
+        {"pantheon", {{"XDG_CURRENT_DESKTOP", "Pantheon"}, {"DISPLAY", ":0"}}, DesktopKind::Gnome},
+        {"lxqt", {{"XDG_CURRENT_DESKTOP", "LXQt"}, {"DISPLAY", ":0"}}, DesktopKind::Lxqt},
+        {"lxde", {{"DESKTOP_SESSION", "LXDE"}, {"DISPLAY", ":0"}}, DesktopKind::Lxde},
+        {"hyprland", {{"XDG_CURRENT_DESKTOP", "Hyprland"}}, DesktopKind::Hyprland},
+        {"hyprlandSignature",
+         {{"HYPRLAND_INSTANCE_SIGNATURE", "v0_1_2"}, {"WAYLAND_DISPLAY", "wayland-1"}},
+         DesktopKind::Hyprland},
+        // An unknown Wayland compositor's X11 root is invisible: swaybg draws through the
+        // compositor instead.
+        {"unknownWayland", {{"WAYLAND_DISPLAY", "wayland-0"}, {"DISPLAY", ":0"}}, DesktopKind::Wayland},
+        {"waylandSessionWithoutItsDisplay",
+         {{"XDG_SESSION_TYPE", "wayland"}, {"DISPLAY", ":0"}},
+         DesktopKind::None},
+        {"overrideSwaybg",
+         {{"VEXAL_DESKTOP", "swaybg"}, {"XDG_CURRENT_DESKTOP", "GNOME"}},
+         DesktopKind::Wayland},
         {"override", {{"VEXAL_DESKTOP", "x11"}, {"XDG_CURRENT_DESKTOP", "GNOME"}}, DesktopKind::X11},
         {"overrideCapitals", {{"VEXAL_DESKTOP", "XFCE"}, {"DISPLAY", ":0"}}, DesktopKind::Xfce},
         {"overrideUnknownIgnored",
@@ -323,6 +340,91 @@ TEST(SwayBackendTest, QuotesThePathForSwaysOwnSplitting) {
     RecordingRunner refusing;
     refusing.failWhenContains = "bg";
     EXPECT_FALSE(SetSwayWallpaper(refusing, "/d/a.bmp", WallpaperLayout::Centred));
+}
+
+// LXQt and LXDE: the picture and, when the run wrote a style, the desktop's own mode; one
+// argument each, so a blank in the path stays inside it.
+TEST(PcmanfmBackendTest, PictureAndModeOnTheCommandLine) {
+    const struct {
+        const char* name;
+        DesktopKind kind;
+        std::optional<WallpaperLayout> layout;
+        Argv argv;
+    } rows[] = {
+        {"lxqtCentred",
+         DesktopKind::Lxqt,
+         WallpaperLayout::Centred,
+         {"pcmanfm-qt", "--set-wallpaper=/my pics/a.bmp", "--wallpaper-mode=center"}},
+        {"lxqtTiled",
+         DesktopKind::Lxqt,
+         WallpaperLayout::Tiled,
+         {"pcmanfm-qt", "--set-wallpaper=/my pics/a.bmp", "--wallpaper-mode=tile"}},
+        {"lxqtKeepsItsStyle",
+         DesktopKind::Lxqt,
+         std::nullopt,
+         {"pcmanfm-qt", "--set-wallpaper=/my pics/a.bmp"}},
+        {"lxdeStretched",
+         DesktopKind::Lxde,
+         WallpaperLayout::Stretched,
+         {"pcmanfm", "--set-wallpaper=/my pics/a.bmp", "--wallpaper-mode=stretch"}},
+        {"lxdeKeepsItsStyle", DesktopKind::Lxde, std::nullopt, {"pcmanfm", "--set-wallpaper=/my pics/a.bmp"}},
+        {"lxqtFill",
+         DesktopKind::Lxqt,
+         WallpaperLayout::Fill,
+         {"pcmanfm-qt", "--set-wallpaper=/my pics/a.bmp", "--wallpaper-mode=zoom"}},
+        {"lxdeFill",
+         DesktopKind::Lxde,
+         WallpaperLayout::Fill,
+         {"pcmanfm", "--set-wallpaper=/my pics/a.bmp", "--wallpaper-mode=crop"}},
+        {"lxdeFit",
+         DesktopKind::Lxde,
+         WallpaperLayout::Fit,
+         {"pcmanfm", "--set-wallpaper=/my pics/a.bmp", "--wallpaper-mode=fit"}},
+    };
+    for (const auto& r : rows) {
+        RecordingRunner runner;
+        EXPECT_TRUE(SetPcmanfmWallpaper(runner, r.kind, "/my pics/a.bmp", r.layout)) << r.name;
+        EXPECT_EQ(runner.calls, std::vector<Argv>{r.argv}) << r.name;
+    }
+    RecordingRunner refusing;
+    refusing.failWhenContains = "--set-wallpaper";
+    EXPECT_FALSE(SetPcmanfmWallpaper(refusing, DesktopKind::Lxde, "/d/a.bmp", std::nullopt));
+}
+
+// Hyprland: hyprpaper loads the picture, shows it on every monitor, and lets the earlier
+// ones go; hyprctl exits 0 whatever hyprpaper said, so its "ok" is what counts.
+TEST(HyprpaperBackendTest, PreloadShowAndUnload) {
+    const struct {
+        const char* name;
+        WallpaperLayout layout;
+        const char* shown;
+    } rows[] = {
+        {"centred", WallpaperLayout::Centred, ",contain:/d/a b.bmp"},
+        {"tiled", WallpaperLayout::Tiled, ",tile:/d/a b.bmp"},
+        {"stretched", WallpaperLayout::Stretched, ",/d/a b.bmp"},
+        {"fill", WallpaperLayout::Fill, ",/d/a b.bmp"},
+        {"fit", WallpaperLayout::Fit, ",contain:/d/a b.bmp"},
+    };
+    for (const auto& r : rows) {
+        RecordingRunner runner;
+        runner.answers["hyprctl hyprpaper"] = {0, "ok\n", ""};
+        EXPECT_TRUE(HyprpaperAnswers(runner)) << r.name;
+        EXPECT_TRUE(SetHyprpaperWallpaper(runner, "/d/a b.bmp", r.layout)) << r.name;
+        EXPECT_EQ(runner.calls, (std::vector<Argv>{{"hyprctl", "hyprpaper", "listloaded"},
+                                                   {"hyprctl", "hyprpaper", "preload", "/d/a b.bmp"},
+                                                   {"hyprctl", "hyprpaper", "wallpaper", r.shown},
+                                                   {"hyprctl", "hyprpaper", "unload", "unused"}}))
+            << r.name;
+    }
+    RecordingRunner absent;
+    absent.answers["hyprctl hyprpaper"] = {0, "Couldn't connect to /tmp/hypr/x/.hyprpaper.sock. (3)\n", ""};
+    EXPECT_FALSE(HyprpaperAnswers(absent));
+    EXPECT_FALSE(SetHyprpaperWallpaper(absent, "/d/a.bmp", WallpaperLayout::Centred));
+    EXPECT_EQ(absent.calls.size(), 2u) << "nothing is shown after a refused preload";
+    EXPECT_EQ(SwaybgCommand("/d/a b.bmp", WallpaperLayout::Tiled),
+              (Argv{"swaybg", "-o", "*", "-i", "/d/a b.bmp", "-m", "tile"}));
+    EXPECT_EQ(SwaybgCommand("/d/a.bmp", WallpaperLayout::Fill).back(), "fill");
+    EXPECT_EQ(SwaybgCommand("/d/a.bmp", WallpaperLayout::Fit).back(), "fit");
 }
 
 // gsettings as a desktop session runs it: the dconf store in a configuration folder of
@@ -576,6 +678,71 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     EXPECT_FALSE(noScreen) << "no desktop and no display";
     EXPECT_EQ(DesktopFailureText(noScreen),
               "壁紙を表示する画面が見つかりません（DISPLAY がなく、対応するデスクトップもありません）。");
+}
+
+// Other Wayland compositors: a swaybg started to outlive the run, and the one an earlier run
+// started ended once the new one runs. A stand-in on PATH records its arguments and waits
+// to be ended; another that exits at once is a failure with what it said.
+TEST(LinuxDesktopTest, SwaybgIsStartedAndThePreviousOneEnded) {
+    DesktopFixture f;
+    SpawnCommandRunner spawner;
+    f.env = {{"HOME", f.home.path()}, {"WAYLAND_DISPLAY", "wayland-9"}};
+    std::filesystem::create_directory(f.home / "bin");
+    const std::string stub = f.home / "bin/swaybg";
+    {
+        std::ofstream script(stub);
+        script << "#!/bin/sh\n"
+                  "if [ -n \"$FAILING\" ]; then echo 'cannot reach the compositor' >&2; exit 3; fi\n"
+                  "echo \"$@\" > \"$0.args.$$\"\n"
+                  "trap 'kill $child; exit 0' TERM\n"
+                  "sleep 600 & child=$!\n"
+                  "wait\n";
+    }
+    std::filesystem::permissions(stub, std::filesystem::perms::owner_all);
+    testing::EnvironmentChange env;
+    env.Set("PATH", f.home / "bin:/usr/bin:/bin");
+    env.Set("FAILING", "");
+    LinuxDesktop desktop(f.decoder, spawner, Env(f.env));
+    std::string folder;
+    ASSERT_TRUE(desktop.WallpaperFolder(folder));
+    std::ofstream(folder + "/wall.bmp") << "bitmap";
+    auto recorded = [&] {
+        std::ifstream in(folder + "/" + kSwaybgPidName);
+        std::string line;
+        std::getline(in, line);
+        return line.rfind("pid=", 0) == 0 ? std::stoi(line.substr(4)) : -1;
+    };
+    auto ended = [](int pid) {
+        return testing::WaitUntil([pid] { return ::waitpid(pid, nullptr, WNOHANG) == pid; });
+    };
+
+    ASSERT_TRUE(desktop.SetWallpaper(folder + "/wall.bmp"));
+    const int first = recorded();
+    ASSERT_GT(first, 0);
+    const std::string argsFile = stub + ".args." + std::to_string(first);
+    std::string line;
+    ASSERT_TRUE(testing::WaitUntil([&] {
+        std::ifstream args(argsFile);
+        return std::getline(args, line) && !line.empty();
+    }));
+    EXPECT_EQ(line.rfind("-o * -i " + folder + "/" + kShownPrefix, 0), 0u) << line;
+    EXPECT_EQ(line.substr(line.size() - 10), " -m center") << line;
+
+    ASSERT_TRUE(desktop.SetWallpaper(folder + "/wall.bmp"));
+    const int second = recorded();
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(ended(first)) << "the earlier swaybg is ended";
+    EXPECT_EQ(::kill(second, 0), 0) << "the new one keeps running";
+
+    // One that gives up at once is a failure, and the running one stays.
+    env.Set("FAILING", "1");
+    const DesktopResult failed = desktop.SetWallpaper(folder + "/wall.bmp");
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(DesktopFailureText(failed),
+              "デスクトップのツール swaybg が失敗しました（終了コード 3）：cannot reach the compositor");
+    EXPECT_EQ(recorded(), second);
+    ::kill(second, SIGTERM);
+    EXPECT_TRUE(ended(second));
 }
 
 // Regression: a tool that closed its output and kept running held the program in the

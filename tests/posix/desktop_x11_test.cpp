@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <optional>
 
 #include "platform/linux/bmp_layout.h"
 #include "platform/linux/linux_desktop.h"
@@ -11,6 +13,7 @@
 #include "platform/linux/root_layout.h"
 #include "platform/linux/x11_root.h"
 #include "platform/posix/posix_file_system.h"
+#include "posix/program_runner.h"
 #include "posix/temp_dir.h"
 #include "posix/xvfb_server.h"
 #include "wallpaper/bmp_writer.h"
@@ -449,6 +452,106 @@ TEST_F(X11RootTest, DesktopUsesTheRecordedStyleAndReadsTheBitmap) {
     std::ofstream(bitmap, std::ios::trunc) << "<html>";
     EXPECT_FALSE(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap));
     EXPECT_EQ(testing::ReadRoot(xvfb_.display()).At(270, 210), kRed);
+}
+
+// A window on the display, as a desktop program or an application makes one; gone with
+// its connection.
+class TestWindow {
+public:
+    TestWindow(const std::string& display, int width, int height, bool desktopType, bool map = true) {
+        d_ = XOpenDisplay(display.c_str());
+        if (!d_) return;
+        const Window root = DefaultRootWindow(d_);
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        const Window w =
+            XCreateWindow(d_, root, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                          CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+        XClassHint hint{const_cast<char*>("xfdesktop"), const_cast<char*>("Xfdesktop")};
+        XSetClassHint(d_, w, &hint);
+        const Atom type = XInternAtom(d_, "_NET_WM_WINDOW_TYPE", False);
+        const Atom value = XInternAtom(
+            d_, desktopType ? "_NET_WM_WINDOW_TYPE_DESKTOP" : "_NET_WM_WINDOW_TYPE_NORMAL", False);
+        XChangeProperty(d_, w, type, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&value), 1);
+        if (map) XMapWindow(d_, w);
+        XSync(d_, False);
+    }
+    ~TestWindow() {
+        if (d_) XCloseDisplay(d_);
+    }
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+
+private:
+    Display* d_ = nullptr;
+};
+
+// Regression: with a desktop vexal does not know drawing its own window over the root, the
+// root was changed behind it and the run ended with success. Only a mapped desktop-type
+// window over the whole screen counts; VEXAL_DESKTOP=x11 still draws on the root.
+TEST_F(X11RootTest, DesktopWindowOverTheRootIsAFailureUnlessTheRootIsAskedFor) {
+    const struct {
+        const char* name;
+        int width, height;
+        bool desktopType, mapped, found;
+    } windows[] = {
+        {"desktop", 640, 480, true, true, true},           {"largerDesktop", 800, 600, true, true, true},
+        {"application", 640, 480, false, true, false},     {"smallDesktop", 320, 480, true, true, false},
+        {"unmappedDesktop", 640, 480, true, false, false},
+    };
+    for (const auto& w : windows) {
+        TestWindow window(xvfb_.display(), w.width, w.height, w.desktopType, w.mapped);
+        EXPECT_EQ(DesktopWindowOverRoot(xvfb_.display()),
+                  w.found ? std::optional<std::string>("Xfdesktop") : std::nullopt)
+            << w.name;
+    }
+
+    testing::TempDir data;
+    QtImageDecoder decoder;
+    NoCommands runner;
+    std::map<std::string, std::string> vars = {
+        {"XDG_DATA_HOME", data.path()}, {"DISPLAY", xvfb_.display()}, {"XDG_CURRENT_DESKTOP", "Unknown"}};
+    auto env = [&](const std::string& name) { return vars.count(name) ? vars[name] : std::string(); };
+    std::string folder;
+    ASSERT_TRUE(LinuxDesktop(decoder, runner, env).WallpaperFolder(folder));
+    const std::string bitmap = folder + "/wall.bmp";
+    PosixFileSystem files;
+    ASSERT_TRUE(WriteBmp(files, bitmap, Quadrants(640, 480)));
+    ASSERT_TRUE(SetRootBackground(Quadrants(2, 2), WallpaperLayout::Centred, xvfb_.display()));
+    const Pixmap before = Published();
+
+    TestWindow desktop(xvfb_.display(), 640, 480, true);
+    const DesktopResult covered = LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap);
+    EXPECT_FALSE(covered);
+    EXPECT_EQ(covered.failure, DesktopFailure::DesktopCovers);
+    EXPECT_EQ(covered.subject, "Unknown");
+    EXPECT_EQ(Published(), before) << "the root is left alone";
+    vars.erase("XDG_CURRENT_DESKTOP");
+    EXPECT_EQ(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap).subject, "Xfdesktop")
+        << "without a session name, the window's own";
+    vars["VEXAL_DESKTOP"] = "x11";
+    EXPECT_TRUE(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap));
+    EXPECT_NE(Published(), before);
+
+#ifdef VEXAL_BINARY
+    // The program as a user runs it: status 1 and the message, naming the desktop.
+    testing::ProgramOptions options;
+    options.dir = data.path();
+    options.env = {{"VEXAL_NONINTERACTIVE", "1"},
+                   {"DISPLAY", xvfb_.display()},
+                   {"XDG_DATA_HOME", data.path()},
+                   {"XDG_CURRENT_DESKTOP", "Unknown"}};
+    const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {"-wp", bitmap}, options);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(
+        run.err,
+        "vexal: 壁紙の変更に失敗しました。\r\nデスクトップ Unknown の壁紙は vexal "
+        "から変えられません（デスクトップ"
+        "のウィンドウがルートウィンドウを覆っています。VEXAL_DESKTOP=x11 でルートウィンドウに描けます）。\n");
+    options.env["VEXAL_DESKTOP"] = "x11";
+    EXPECT_EQ(testing::RunProgram(VEXAL_BINARY, {"-wp", bitmap}, options).status, 0);
+#endif
 }
 
 }  // namespace
