@@ -99,7 +99,8 @@ struct Result {
 Result Measure(const std::string& text, const char* filters) {
     Program program;
     program.SourceText = text;
-    for (std::size_t i = 0; i < 7 && filters[i] != '\0'; ++i) program.CurrentEntry().Filter[i] = filters[i] == '1';
+    for (std::size_t i = 0; i < 7 && filters[i] != '\0'; ++i)
+        program.CurrentEntry().Filter[i] = filters[i] == '1';
     program.CurrentEntry().Ext = {true, true, true, true};
     std::vector<double> wall, cpu;
     for (int run = 0; run < 15; ++run) {
@@ -147,7 +148,8 @@ int main(int argc, char** argv) {
     // The page's own picture rule reads every <meta and <link tag to its end once.
     std::string pictureTags;
     for (int i = 0; pictureTags.size() < realistic.size(); ++i)
-        pictureTags += "<meta\r\n content='https://h/" + std::to_string(i % 1000) + ".jpg' property=\"og:image\">\r\n";
+        pictureTags +=
+            "<meta\r\n content='https://h/" + std::to_string(i % 1000) + ".jpg' property=\"og:image\">\r\n";
     Report("realistic page, with the page's own", realistic, "1111001");
     Report("page-picture tags, 1,000 addresses", pictureTags, "0001001");
     return 0;

@@ -152,7 +152,8 @@ void TakeCandidate(Program& program, Host& host, std::size_t index) {
 bool MayPassOver(const RetrievalResult& result) {
     switch (result.failure) {
         case RetrievalFailure::Fetch:
-            return result.fetch.failure != FetchFailure::Cancelled && result.fetch.failure != FetchFailure::NoAnswer &&
+            return result.fetch.failure != FetchFailure::Cancelled &&
+                   result.fetch.failure != FetchFailure::NoAnswer &&
                    result.fetch.failure != FetchFailure::NotSaved;
         case RetrievalFailure::ImageMissing:
         case RetrievalFailure::ImageNotCopied:
@@ -187,9 +188,9 @@ RetrievalResult JudgeArrival(Program& program, Host& host, Fetches& fetches, boo
     // A page by its first bytes or by what the server calls it, unless its bytes are a
     // picture's (servers do label pictures wrongly).
     const std::string_view type = TrimSpaces(program.FetchedContentType);
-    const bool page = content.picture == PictureKind::NotAPicture &&
-                      (content.html || StartsWithNoCase(type, "text/html") ||
-                       StartsWithNoCase(type, "application/xhtml+xml"));
+    const bool page =
+        content.picture == PictureKind::NotAPicture && (content.html || StartsWithNoCase(type, "text/html") ||
+                                                        StartsWithNoCase(type, "application/xhtml+xml"));
     if (page && program.PhotoPages) {
         const std::string asked = program.ChosenImage;
         const std::string askedAddress = AddressOf(program.PageUrl, asked, program.RelativeToPage);
@@ -225,7 +226,8 @@ RetrievalResult JudgeArrival(Program& program, Host& host, Fetches& fetches, boo
         DeleteWorkingFile(program, *host.files, program.WorkImageFile);
         return NoPicture(program.ChosenImage);
     }
-    const std::string told = program.CacheFileName + "." + ImageExts[static_cast<std::size_t>(content.picture)];
+    const std::string told =
+        program.CacheFileName + "." + ImageExts[static_cast<std::size_t>(content.picture)];
     if (!host.files->RenameFile(program.WorkImageFile, told)) {
         RetrievalResult result;
         result.failure = RetrievalFailure::ImageNotCopied;
@@ -357,7 +359,8 @@ bool frDispGet(Program& program, Host& host, Fetches& fetches, RetrievalOwner& o
     ClockRandomSource clock;
     std::string chosen;
     std::size_t index = 0;
-    RetrievalResult choice = ChooseCandidate(program.Candidates, entry, RandomOf(host, clock), chosen, &index);
+    RetrievalResult choice =
+        ChooseCandidate(program.Candidates, entry, RandomOf(host, clock), chosen, &index);
     if (!choice.Ok()) {
         // Said only for an entry that uses the new rules: the others keep their message.
         choice.scriptPage = choice.failure == RetrievalFailure::NoMatch && program.PageHasScript &&
@@ -390,9 +393,10 @@ bool frDispGo(Program& program, Host& host, Fetches& fetches, RetrievalOwner& ow
     for (int tries = 1;; ++tries) {
         const RetrievalResult brought = BringChosenImage(program, host, fetches);
         if (brought.Ok()) break;
-        if (!program.PassOver || !MayPassOver(brought) || tries >= kMaxTries) return Fail(host, owner, brought);
-        const std::size_t next = NextCandidate(program.Candidates, program.CurrentEntry(), program.ChosenIndex,
-                                               program.Tried, RandomOf(host, clock));
+        if (!program.PassOver || !MayPassOver(brought) || tries >= kMaxTries)
+            return Fail(host, owner, brought);
+        const std::size_t next = NextCandidate(program.Candidates, program.CurrentEntry(),
+                                               program.ChosenIndex, program.Tried, RandomOf(host, clock));
         if (next == 0) return Fail(host, owner, brought);
         TakeCandidate(program, host, next);
     }

@@ -247,8 +247,8 @@ TEST_F(EditorFixture, EnablingFollowsTheSourceKind) {
         EXPECT_EQ(view.Enabled(EditorControl::ckFilter, 5), row.subfolders) << row.name;
         EXPECT_EQ(view.Enabled(EditorControl::Frame2), row.groups) << row.name;
         for (int i = 0; i < 4; ++i) EXPECT_EQ(view.Enabled(EditorControl::ckExt, i), row.groups) << row.name;
-        for (auto c : {EditorControl::Frame4, EditorControl::txNo, EditorControl::txFnAdd, EditorControl::scNo,
-                       EditorControl::txMinWidth})
+        for (auto c : {EditorControl::Frame4, EditorControl::txNo, EditorControl::txFnAdd,
+                       EditorControl::scNo, EditorControl::txMinWidth})
             EXPECT_EQ(view.Enabled(c), row.groups) << row.name;
         for (int i = 0; i < 3; ++i) EXPECT_EQ(view.Enabled(EditorControl::opNo, i), row.groups) << row.name;
     }
