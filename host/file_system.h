@@ -8,30 +8,15 @@
 
 namespace vexal {
 
-// Why a file operation failed, as far as the user can do something about it.
+// Why a file operation failed, as far as the user can do something about it. The words for
+// each kind are in the ui layer's table of messages.
 enum class FileFailure : std::uint8_t {
-    Nothing,  // not "None", which X11's headers define as a macro
+    Nothing,       // not "None", which X11's headers define as a macro
     DiskFull,      // no space left (or the quota is used up)
     NotPermitted,  // the user may not write there
     ReadOnly,      // the file system is mounted read-only, or the medium is write-protected
     Other,
 };
-
-// The cause in words, appended to the line of a message that says what could not be done
-// ("…を書き込めませんでした。ディスクの空きが足りません。"); empty when there is nothing the
-// user could act on.
-inline std::string FileFailureText(FileFailure failure) {
-    switch (failure) {
-        case FileFailure::DiskFull:
-            return "ディスクの空きが足りません。";
-        case FileFailure::NotPermitted:
-            return "書き込みが許可されていません。";
-        case FileFailure::ReadOnly:
-            return "読み取り専用の場所です。";
-        default:
-            return {};
-    }
-}
 
 struct DirEntry {
     std::string name;

@@ -8,7 +8,12 @@ vexal_start_xvfb() {
     number="$(mktemp)"
     Xvfb -displayfd 1 -noreset -nolisten tcp -screen 0 "$screen" >"$number" 2>/dev/null &
     xvfb_pid=$!
-    for _ in $(seq 100); do [ -s "$number" ] && break; sleep 0.1; done
+    # Up to a minute: on a machine with both processors busy Xvfb can take seconds.
+    for _ in $(seq 600); do
+        [ -s "$number" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+    done
     if [ ! -s "$number" ]; then
         rm -f "$number"
         echo "Xvfb did not start" >&2

@@ -9,6 +9,7 @@
 #include "text/case.h"
 #include "text/codepage.h"
 #include "text/number.h"
+#include "ui/failure_texts.h"
 #include "ui/messages.h"
 
 namespace vexal {

@@ -6,6 +6,21 @@
 
 namespace vexal {
 
+std::string FileFailureText(FileFailure failure) {
+    switch (failure) {
+        case FileFailure::DiskFull:
+            return MessageText(Message::DiskFull);
+        case FileFailure::NotPermitted:
+            return MessageText(Message::WriteNotPermitted);
+        case FileFailure::ReadOnly:
+            return MessageText(Message::ReadOnlyPlace);
+        case FileFailure::Nothing:
+        case FileFailure::Other:
+            break;
+    }
+    return {};
+}
+
 std::string PictureErrorText(const std::string& path, const DecodeResult& result) {
     if (result.error == DecodeError::TooLarge)
         return MessageText(Message::PictureTooLarge,

@@ -7,11 +7,17 @@
 
 #include "gather/retrieval_owner.h"
 #include "host/desktop.h"
+#include "host/file_system.h"
 #include "host/image_decoder.h"
 #include "net/transfer.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
+
+// Why a file could not be written, in words, for the end of the line that names the file
+// ("…を書き込めませんでした。ディスクの空きが足りません。"); empty when there is nothing the
+// user could act on.
+std::string FileFailureText(FileFailure failure);
 
 // The message for a picture that could not be used, naming the file.
 std::string PictureErrorText(const std::string& path, const DecodeResult& result);

@@ -128,6 +128,10 @@ constexpr Entry kTexts[] = {
     {Message::DesktopRefused, "デスクトップが壁紙の設定を受け付けませんでした。"},
     {Message::SystemRefused, "システムが壁紙の設定を受け付けませんでした（エラー {1}）。"},
 
+    {Message::DiskFull, "ディスクの空きが足りません。"},
+    {Message::WriteNotPermitted, "書き込みが許可されていません。"},
+    {Message::ReadOnlyPlace, "読み取り専用の場所です。"},
+
     {Message::FieldUrl, "URL/ファイル名"},
     {Message::FieldComment, "コメント"},
     {Message::FieldRefstr, "ファイル名に含む文字"},

@@ -98,6 +98,11 @@ enum class Message : std::uint16_t {
     DesktopRefused,
     SystemRefused,  // {1} the system's error number
 
+    // Why a file could not be written, put at the end of the line that names the file.
+    DiskFull,
+    WriteNotPermitted,
+    ReadOnlyPlace,
+
     // Names of the editor's fields, as the messages above name them.
     FieldUrl,
     FieldComment,

@@ -258,6 +258,7 @@ if (tiled) {
     else if (major > 6 || (major == 6 && minor >= 6)) throw new Error("no tiled wallpaper plugin");
 }
 var all = desktops();
+if (all.length == 0) throw new Error("vexal: no desktop yet");
 for (var i = 0; i < all.length; i++) {
     var d = all[i];
     var p = plugin;
@@ -271,10 +272,29 @@ for (var i = 0; i < all.length; i++) {
     return s;
 }
 
-bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout) {
-    return Ran(runner, {"dbus-send", "--session", "--dest=org.kde.plasmashell", "--type=method_call",
-                        "--print-reply", "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript",
-                        "string:" + KdeScript(FileUri(path), layout)});
+bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout,
+                     int startPolls) {
+    const std::vector<std::string> call = {"dbus-send",
+                                           "--session",
+                                           "--dest=org.kde.plasmashell",
+                                           "--type=method_call",
+                                           "--print-reply",
+                                           "/PlasmaShell",
+                                           "org.kde.PlasmaShell.evaluateScript",
+                                           "string:" + KdeScript(FileUri(path), layout)};
+    // At session start the shell may not be on the bus yet, or be there without its
+    // desktops, when a script would change nothing and still succeed (the script refuses
+    // that). Both pass within seconds; anything else is an answer.
+    for (int poll = 0;; ++poll) {
+        const CommandResult result = runner.Run(call);
+        if (result.status == 0) return true;
+        const std::string said = result.output + result.errors;
+        const bool starting = said.find("org.freedesktop.DBus.Error.ServiceUnknown") != std::string::npos ||
+                              said.find("org.freedesktop.DBus.Error.NameHasNoOwner") != std::string::npos ||
+                              said.find("vexal: no desktop yet") != std::string::npos;
+        if (!starting || poll >= startPolls) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPlasmaPollMs));
+    }
 }
 
 namespace {

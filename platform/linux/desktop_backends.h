@@ -34,7 +34,13 @@ std::string FileUri(const std::string& path);
 // tool is missing, refuses, or the desktop's settings are not there.
 bool SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
                            std::optional<WallpaperLayout> layout);
-bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout);
+// Plasma's shell takes its place on the session bus, and then makes its desktops, seconds
+// into a session: while it is not there yet, or has no desktop, the call is made again
+// every kPlasmaPollMs, up to `startPolls` times.
+inline constexpr int kPlasmaPollMs = 100;
+inline constexpr int kPlasmaStartPolls = 150;
+bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout,
+                     int startPolls = kPlasmaStartPolls);
 // xfdesktop may not have made its monitors' backdrop properties yet (it does so when it
 // first draws, seconds into a session): the listing is asked again every
 // kXfdesktopPollMs, up to `startPolls` times, before only the older layout's properties

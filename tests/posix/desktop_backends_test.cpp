@@ -40,6 +40,8 @@ public:
     bool forgetSettings = false;
     // Successive answers to "xfconf-query -c CHANNEL -l"; the last one stays.
     std::vector<std::string> listings;
+    // Successive answers to "dbus-send"; the last one stays.
+    std::vector<CommandResult> dbusAnswers;
 
     CommandResult Run(const Argv& argv) override {
         // Reading an xfconf property back is not a change: it stays out of `calls`.
@@ -55,6 +57,11 @@ public:
             const std::string listing = listings.front();
             if (listings.size() > 1) listings.erase(listings.begin());
             return {0, listing, ""};
+        }
+        if (!dbusAnswers.empty() && argv[0] == "dbus-send") {
+            const CommandResult answer = dbusAnswers.front();
+            if (dbusAnswers.size() > 1) dbusAnswers.erase(dbusAnswers.begin());
+            return answer;
         }
         auto it = answers.find(argv[0] + " " + (argv.size() > 1 ? argv[1] : ""));
         if (it != answers.end()) return it->second;
@@ -165,6 +172,39 @@ TEST(KdeBackendTest, EvaluatesOneScriptForEveryDesktop) {
     runner.failWhenContains = "evaluateScript";
     EXPECT_FALSE(SetKdeWallpaper(runner, "/d/x.bmp", WallpaperLayout::Tiled))
         << "a script error fails the call";
+}
+
+// At session start the shell is not on the bus yet, or has no desktops yet (where a script
+// once changed nothing and reported success): the call is made again until it is there.
+// Any other failure is final at once, and the wait has an end.
+TEST(KdeBackendTest, WaitsForTheShellAndItsDesktopsAtSessionStart) {
+    const CommandResult notThere = {
+        1, "",
+        "Error org.freedesktop.DBus.Error.ServiceUnknown: The name org.kde.plasmashell was not provided"};
+    const CommandResult noDesktop = {1, "",
+                                     "Error org.freedesktop.DBus.Error.Failed: Error: vexal: no desktop yet"};
+    const CommandResult locked = {1, "", "Error org.freedesktop.DBus.Error.Failed: Widgets are locked"};
+    const CommandResult done = {0, "method return", ""};
+    const struct {
+        const char* name;
+        std::vector<CommandResult> answers;
+        bool set;
+        std::size_t calls;
+    } rows[] = {
+        {"shellComesLater", {notThere, notThere, done}, true, 3},
+        {"desktopsComeLater", {notThere, noDesktop, done}, true, 3},
+        {"neverThere", {notThere}, false, 4},
+        {"neverADesktop", {noDesktop}, false, 4},
+        {"refusedAtOnce", {locked, done}, false, 1},
+    };
+    for (const auto& r : rows) {
+        RecordingRunner runner;
+        runner.dbusAnswers = r.answers;
+        EXPECT_EQ(SetKdeWallpaper(runner, "/d/x.bmp", std::nullopt, 3), r.set) << r.name;
+        EXPECT_EQ(runner.calls.size(), r.calls) << r.name;
+    }
+    EXPECT_NE(KdeScript("file:///x.bmp", std::nullopt).find("if (all.length == 0) throw"), std::string::npos)
+        << "a shell without desktops refuses the script";
 }
 
 // Regression: at session start only the system defaults' "monitor0" properties existed;
@@ -318,6 +358,7 @@ private:
 
 TEST(GsettingsDesktopTest, RealSchemasTakeThePictureAndItsStyle) {
     VEXAL_REQUIRE_TOOLS("gsettings", "dbus-daemon");
+    // A fresh bus, as at log-in: no settings service runs yet, and the first change starts it.
     PrivateGsettings gs(true);
     ASSERT_TRUE(gs.HasBus());
     const std::string gnome = "org.gnome.desktop.background";

@@ -368,6 +368,15 @@ public:
     }
     bool ready() const { return ready_; }
     const testing::TempDir& work() const { return work_; }
+    // What xfdesktop and the window manager said, for a failure's message.
+    std::string Log() const {
+        std::string log;
+        for (const char* name : {"xfdesktop.log", "openbox.log"}) {
+            std::ifstream in(config_ / name);
+            log += std::string(name) + ":\n" + std::string(std::istreambuf_iterator<char>(in), {});
+        }
+        return log;
+    }
     // What a program started in the session finds in its environment.
     const std::map<std::string, std::string>& Environment() const { return session_; }
     Screen Grab() {
@@ -390,7 +399,7 @@ private:
 TEST(XfceDesktopTest, EachStyleShowsOnTheRootWindow) {
     VEXAL_REQUIRE_TOOLS("Xvfb", "dbus-daemon", "openbox", "xfdesktop", "xfconf-query");
     XfceSession xfce;
-    ASSERT_TRUE(xfce.ready());
+    ASSERT_TRUE(xfce.ready()) << xfce.Log();
     const std::string picture = xfce.work() / "quadrants.bmp", framed = xfce.work() / "framed.bmp";
     ASSERT_TRUE(WriteQuadrants(picture) && WriteQuadrants(framed, 10));
     WriteSettings(xfce.work().path(), picture, framed);
@@ -403,7 +412,7 @@ TEST(XfceDesktopTest, EachStyleShowsOnTheRootWindow) {
     for (const Expected& style : kStyles) {
         const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {style.entry}, options);
         ASSERT_EQ(run.status, 0) << style.entry << ": " << run.err;
-        EXPECT_EQ(WaitForStyle(style, [&] { return xfce.Grab(); }), "") << style.entry;
+        EXPECT_EQ(WaitForStyle(style, [&] { return xfce.Grab(); }), "") << style.entry << "\n" << xfce.Log();
     }
 }
 

@@ -649,6 +649,33 @@ public:
 
     explicit Nginx(const testing::ServerIdentity& id) {
         if (!std::filesystem::exists(kBinary)) return;
+        // The ports were free a moment ago, but another program may take one before nginx
+        // binds it: then nginx is started again on others.
+        for (int attempt = 0; attempt < 5 && !started; ++attempt) Start(id);
+    }
+    ~Nginx() {
+        std::ifstream pidFile(dir_ / "nginx.pid");
+        pid_t pid = 0;
+        if (!(pidFile >> pid) || pid <= 0) return;
+        ::kill(pid, SIGTERM);
+        for (int i = 0; i < 200 && ::kill(pid, 0) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Nginx(const Nginx&) = delete;
+    Nginx& operator=(const Nginx&) = delete;
+
+    std::string Url(bool secure, const std::string& path) const {
+        return (secure ? "https://localhost:" + std::to_string(https)
+                       : "http://localhost:" + std::to_string(http)) +
+               path;
+    }
+
+    bool started = false;
+    int http = 0, https = 0;
+    const std::string gif = Binary(150000), jpeg = Binary(70001), png = Binary(1234);
+
+private:
+    void Start(const testing::ServerIdentity& id) {
         http = LoopbackServer::RefusingPort();
         https = LoopbackServer::RefusingPort();
         while (https == http) https = LoopbackServer::RefusingPort();
@@ -677,28 +704,6 @@ public:
                                     "/error.log 2>" + d + "/start.log";
         started = std::system(command.c_str()) == 0;
     }
-    ~Nginx() {
-        std::ifstream pidFile(dir_ / "nginx.pid");
-        pid_t pid = 0;
-        if (!(pidFile >> pid) || pid <= 0) return;
-        ::kill(pid, SIGTERM);
-        for (int i = 0; i < 200 && ::kill(pid, 0) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    Nginx(const Nginx&) = delete;
-    Nginx& operator=(const Nginx&) = delete;
-
-    std::string Url(bool secure, const std::string& path) const {
-        return (secure ? "https://localhost:" + std::to_string(https)
-                       : "http://localhost:" + std::to_string(http)) +
-               path;
-    }
-
-    bool started = false;
-    int http = 0, https = 0;
-    const std::string gif = Binary(150000), jpeg = Binary(70001), png = Binary(1234);
-
-private:
     static std::string TempPaths(const std::string& d) {
         std::string out;
         for (const char* kind : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})

@@ -40,7 +40,7 @@ public:
         std::string number;
         pollfd p{fds[0], POLLIN, 0};
         char c;
-        while (::poll(&p, 1, 15000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
+        while (::poll(&p, 1, 60000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
         ::close(fds[0]);
         if (!number.empty()) display_ = ":" + number;
     }

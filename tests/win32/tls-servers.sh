@@ -44,23 +44,21 @@ le32() { printf '%02x,%02x,%02x,%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 
 wine reg import ca.reg >/dev/null 2>&1
 wineserver -w
 
-# Free loopback ports, one per server.
-ports=$(python3 -c '
-import socket
-s = [socket.socket() for _ in range(4)]
-for x in s: x.bind(("127.0.0.1", 0))
-print(" ".join(str(x.getsockname()[1]) for x in s))')
-set -- "$@"
-trusted=${ports%% *}
-rest=${ports#* }
-untrusted=${rest%% *}
-rest=${rest#* }
-plain=${rest%% *}
-closing=${rest#* }
-
 mkdir -p www/site/pics tmp
 printf '<img src="pics/a.gif">' >www/site/index.html
 printf 'GIF89a-vexal-test-picture' >www/site/pics/a.gif
+# nginx on three loopback ports that were free a moment ago; when another program takes one
+# before nginx binds it, nginx is started again on others.
+start_nginx() {
+    ports=$(python3 -c '
+import socket
+s = [socket.socket() for _ in range(3)]
+for x in s: x.bind(("127.0.0.1", 0))
+print(" ".join(str(x.getsockname()[1]) for x in s))')
+    trusted=${ports%% *}
+    rest=${ports#* }
+    untrusted=${rest%% *}
+    plain=${rest#* }
 cat >nginx.conf <<CONF
 daemon on;
 master_process off;
@@ -93,19 +91,30 @@ http {
     }
 }
 CONF
-nginx -p "$dir" -c "$dir/nginx.conf" -e "$dir/error.log"
+    nginx -p "$dir" -c "$dir/nginx.conf" -e "$dir/error.log"
+}
+started=""
+for _ in 1 2 3 4 5; do
+    if start_nginx; then
+        started=1
+        break
+    fi
+done
+[ -n "$started" ] || exit 1
 
 # The closing server answers without a length, sends close_notify and then waits for the
 # client to hang up: only the TLS close can end the body.
 cat >closing.py <<'PY'
-import socket, ssl, sys, threading
+import os, socket, ssl, sys, threading
 context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
 context.load_cert_chain(sys.argv[2], sys.argv[3])
 listener = socket.socket()
 listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-listener.bind(("127.0.0.1", int(sys.argv[1])))
+listener.bind(("127.0.0.1", 0))
 listener.listen(8)
-open(sys.argv[4], "w").close()
+with open(sys.argv[4] + ".part", "w") as ready:
+    ready.write(str(listener.getsockname()[1]))
+os.rename(sys.argv[4] + ".part", sys.argv[4])
 def serve(raw):
     try:
         tls = context.wrap_socket(raw, server_side=True)
@@ -127,11 +136,12 @@ while True:
     connection, _ = listener.accept()
     threading.Thread(target=serve, args=(connection,), daemon=True).start()
 PY
-python3 closing.py "$closing" good.pem good.key ready &
+python3 closing.py - good.pem good.key ready &
 closing_pid=$!
 while [ ! -e ready ]; do
     kill -0 "$closing_pid" 2>/dev/null || exit 1
     sleep 0.05
 done
+closing=$(cat ready)
 
 VEXAL_TLS_TEST_PORTS="$trusted,$untrusted,$plain,$closing" "$@"

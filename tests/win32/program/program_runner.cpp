@@ -75,6 +75,12 @@ bool FileExists(const std::string& path) {
     return ::GetFileAttributesW(win32::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::uint64_t FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(win32::Widen(path).c_str(), GetFileExInfoStandard, &data)) return 0;
+    return static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
 RunningProgram::RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
                                bool outputToo, HANDLE standardError, DWORD creationFlags,
                                const std::wstring& shortcut) {

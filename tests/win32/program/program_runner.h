@@ -103,6 +103,8 @@ std::string WallpaperFolder();
 std::string DocumentsFolder();
 std::string ReadWholeFile(const std::string& path);
 bool FileExists(const std::string& path);
+// The size of a file, also while another process is writing it; 0 when there is none.
+std::uint64_t FileSize(const std::string& path);
 
 // Window helpers for driving the program's windows from outside.
 std::string WindowTextOf(HWND window);

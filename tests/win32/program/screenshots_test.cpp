@@ -3,6 +3,7 @@
 // desktop that draws the window frames).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -17,27 +18,66 @@
 namespace vexal::testing {
 namespace {
 
-// Copies the window, frame included, from the screen into a PNG file.
-bool CaptureWindow(HWND window, const std::string& path) {
+// The window, frame included, as the screen shows it: 24-bit rows, top to bottom.
+struct Grab {
+    int width = 0, height = 0;
+    std::vector<BYTE> bits;
+    bool operator==(const Grab& other) const {
+        return width == other.width && height == other.height && bits == other.bits;
+    }
+};
+
+Grab GrabWindow(HWND window) {
     RECT r;
     ::GetWindowRect(window, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
+    Grab grab;
+    grab.width = r.right - r.left;
+    grab.height = r.bottom - r.top;
+    if (grab.width <= 0 || grab.height <= 0) return {};
     HDC screen = ::GetDC(nullptr);
     HDC memory = ::CreateCompatibleDC(screen);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biWidth = grab.width;
+    info.bmiHeader.biHeight = -grab.height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    ::BitBlt(memory, 0, 0, grab.width, grab.height, screen, r.left, r.top, SRCCOPY);
     ::GdiFlush();
-    const UINT stride = (static_cast<UINT>(width) * 3 + 3) & ~3u;
+    const UINT stride = (static_cast<UINT>(grab.width) * 3 + 3) & ~3u;
+    if (bits) grab.bits.assign(static_cast<BYTE*>(bits), static_cast<BYTE*>(bits) + stride * grab.height);
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return grab;
+}
 
+// The window once it has been drawn: the same picture on the screen three times running,
+// and not one colour all over (a window that has not painted yet), for at most 20 s.
+Grab DrawnWindow(HWND window) {
+    Grab last;
+    int same = 0;
+    WaitUntil([&] {
+        Grab now = GrabWindow(window);
+        const bool blank = now.bits.empty() || std::all_of(now.bits.begin(), now.bits.end(),
+                                                           [&](BYTE b) { return b == now.bits[0]; });
+        same = !blank && now == last ? same + 1 : 0;
+        last = std::move(now);
+        return same >= 2;
+    });
+    return last;
+}
+
+// Writes the window, once it has been drawn, into a PNG file.
+bool CaptureWindow(HWND window, const std::string& path) {
+    Grab grab = DrawnWindow(window);
+    if (grab.bits.empty()) return false;
+    const UINT stride = (static_cast<UINT>(grab.width) * 3 + 3) & ~3u;
     bool ok = false;
     IWICImagingFactory* factory = nullptr;
     if (SUCCEEDED(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
@@ -47,25 +87,22 @@ bool CaptureWindow(HWND window, const std::string& path) {
         IWICBitmapEncoder* encoder = nullptr;
         IWICBitmapFrameEncode* frame = nullptr;
         WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-        ok = SUCCEEDED(factory->CreateBitmapFromMemory(width, height, GUID_WICPixelFormat24bppBGR, stride,
-                                                       stride * height, static_cast<BYTE*>(bits), &source)) &&
+        ok = SUCCEEDED(factory->CreateBitmapFromMemory(grab.width, grab.height, GUID_WICPixelFormat24bppBGR,
+                                                       stride, stride * grab.height, grab.bits.data(),
+                                                       &source)) &&
              SUCCEEDED(factory->CreateStream(&stream)) &&
              SUCCEEDED(stream->InitializeFromFilename(win32::Widen(path).c_str(), GENERIC_WRITE)) &&
              SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
              SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
              SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
-             SUCCEEDED(frame->SetSize(width, height)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
-             SUCCEEDED(frame->WriteSource(source, nullptr)) && SUCCEEDED(frame->Commit()) &&
-             SUCCEEDED(encoder->Commit());
+             SUCCEEDED(frame->SetSize(grab.width, grab.height)) &&
+             SUCCEEDED(frame->SetPixelFormat(&format)) && SUCCEEDED(frame->WriteSource(source, nullptr)) &&
+             SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
         for (IUnknown* p : {static_cast<IUnknown*>(frame), static_cast<IUnknown*>(encoder),
                             static_cast<IUnknown*>(stream), static_cast<IUnknown*>(source)})
             if (p) p->Release();
         factory->Release();
     }
-    ::SelectObject(memory, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
     return ok;
 }
 
@@ -124,7 +161,6 @@ TEST(Screenshots, TheThreeWindows) {
         ASSERT_TRUE(WaitUntil([&] {
             return WindowTextOf(::GetDlgItem(editor, Win32EditorWindow::kTxUrl)) == folderEntry.Url;
         }));
-        ::Sleep(1000);  // let it paint
         EXPECT_TRUE(CaptureWindow(editor, out + "win32-editor.png"));
         ::PostMessageW(editor, WM_CLOSE, 0, 0);
         program.Wait();
@@ -134,7 +170,6 @@ TEST(Screenshots, TheThreeWindows) {
         HWND progress = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", IDCANCEL);
         ASSERT_NE(progress, nullptr);
         ASSERT_TRUE(WaitUntil([&] { return server.Paths().size() == 1; }));
-        ::Sleep(1000);
         EXPECT_TRUE(CaptureWindow(progress, out + "win32-progress.png"));
         // The program is ended by the test: a cancel would only show its message.
     }
@@ -142,7 +177,6 @@ TEST(Screenshots, TheThreeWindows) {
         RunningProgram program(dir.path(), "-wp scenery.png -preview", false);
         HWND preview = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", Win32PreviewWindow::kCbSetWP);
         ASSERT_NE(preview, nullptr);
-        ::Sleep(1000);
         EXPECT_TRUE(CaptureWindow(preview, out + "win32-preview.png"));
         ::PostMessageW(preview, WM_CLOSE, 0, 0);
         program.Wait();
