@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,11 @@ using RootDrawing =
 // fill a screenful, and makes it the root background; false when there is no display,
 // `draw` gave up, or the server refused any step.
 bool SetRootBackground(const RootDrawing& draw, const std::string& display = {});
+
+// Whether the root of DISPLAY (or `display`) names a background pixmap (_XROOTPMAP_ID),
+// which a desktop program publishes once it has drawn a backdrop; nullopt when there is no
+// display to ask.
+std::optional<bool> RootHasBackgroundPixmap(const std::string& display = {});
 
 // The picture laid out by LayOutPicture.
 bool SetRootBackground(const Picture& picture, WallpaperLayout layout, const std::string& display = {});
