@@ -17,18 +17,18 @@ struct Named {
 
 // Names outside the Latin-1 block below.
 constexpr Named kNamed[] = {
-    {"Hat", U'^'},       {"NewLine", U'\n'},  {"Tab", U'\t'},      {"amp", U'&'},       {"apos", U'\''},
-    {"ast", U'*'},       {"bdquo", 0x201E},   {"bsol", U'\\'},     {"bull", 0x2022},    {"colon", U':'},
-    {"comma", U','},     {"commat", U'@'},    {"dagger", 0x2020},  {"dollar", U'$'},    {"equals", U'='},
-    {"euro", 0x20AC},    {"excl", U'!'},      {"grave", U'`'},     {"gt", U'>'},        {"hellip", 0x2026},
-    {"hyphen", 0x2010},  {"lbrack", U'['},    {"lcub", U'{'},      {"ldquo", 0x201C},   {"lowbar", U'_'},
-    {"lpar", U'('},      {"lsqb", U'['},      {"lsquo", 0x2018},   {"lt", U'<'},        {"mdash", 0x2014},
-    {"minus", 0x2212},   {"ndash", 0x2013},   {"num", U'#'},       {"percnt", U'%'},    {"period", U'.'},
-    {"plus", U'+'},      {"prime", 0x2032},   {"quest", U'?'},     {"quot", U'"'},      {"rbrack", U']'},
-    {"rcub", U'}'},      {"rdquo", 0x201D},   {"rpar", U')'},      {"rsqb", U']'},      {"rsquo", 0x2019},
-    {"sbquo", 0x201A},   {"semi", U';'},      {"sol", U'/'},       {"thinsp", 0x2009},  {"tilde", 0x02DC},
-    {"trade", 0x2122},   {"verbar", U'|'},    {"vert", U'|'},      {"zwj", 0x200D},     {"zwnj", 0x200C},
-    {"ensp", 0x2002},    {"emsp", 0x2003},
+    {"Hat", U'^'},      {"NewLine", U'\n'}, {"Tab", U'\t'},     {"amp", U'&'},      {"apos", U'\''},
+    {"ast", U'*'},      {"bdquo", 0x201E},  {"bsol", U'\\'},    {"bull", 0x2022},   {"colon", U':'},
+    {"comma", U','},    {"commat", U'@'},   {"dagger", 0x2020}, {"dollar", U'$'},   {"equals", U'='},
+    {"euro", 0x20AC},   {"excl", U'!'},     {"grave", U'`'},    {"gt", U'>'},       {"hellip", 0x2026},
+    {"hyphen", 0x2010}, {"lbrack", U'['},   {"lcub", U'{'},     {"ldquo", 0x201C},  {"lowbar", U'_'},
+    {"lpar", U'('},     {"lsqb", U'['},     {"lsquo", 0x2018},  {"lt", U'<'},       {"mdash", 0x2014},
+    {"minus", 0x2212},  {"ndash", 0x2013},  {"num", U'#'},      {"percnt", U'%'},   {"period", U'.'},
+    {"plus", U'+'},     {"prime", 0x2032},  {"quest", U'?'},    {"quot", U'"'},     {"rbrack", U']'},
+    {"rcub", U'}'},     {"rdquo", 0x201D},  {"rpar", U')'},     {"rsqb", U']'},     {"rsquo", 0x2019},
+    {"sbquo", 0x201A},  {"semi", U';'},     {"sol", U'/'},      {"thinsp", 0x2009}, {"tilde", 0x02DC},
+    {"trade", 0x2122},  {"verbar", U'|'},   {"vert", U'|'},     {"zwj", 0x200D},    {"zwnj", 0x200C},
+    {"ensp", 0x2002},   {"emsp", 0x2003},
 };
 
 // U+00A0 to U+00FF, in order.
@@ -138,7 +138,8 @@ DecodedValue DecodeCharacterReferences(std::string_view value) {
     if (decoded && !out.unsafe) {
         // "%00" asks a server for a name cut at a NUL; no picture is called that.
         for (std::size_t p = out.text.find('%'); p != std::string::npos; p = out.text.find('%', p + 1))
-            if (p + 2 < out.text.size() && out.text[p + 1] == '0' && out.text[p + 2] == '0') out.unsafe = true;
+            if (p + 2 < out.text.size() && out.text[p + 1] == '0' && out.text[p + 2] == '0')
+                out.unsafe = true;
     }
     return out;
 }

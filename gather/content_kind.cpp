@@ -18,7 +18,8 @@ ContentKind ContentKindOf(std::string_view b) {
     } else {
         if (b.starts_with("\xEF\xBB\xBF")) b.remove_prefix(3);
         std::size_t i = 0;
-        while (i < b.size() && (b[i] == ' ' || b[i] == '\t' || b[i] == '\r' || b[i] == '\n' || b[i] == '\f')) ++i;
+        while (i < b.size() && (b[i] == ' ' || b[i] == '\t' || b[i] == '\r' || b[i] == '\n' || b[i] == '\f'))
+            ++i;
         kind.html = i < b.size() && b[i] == '<';
     }
     return kind;

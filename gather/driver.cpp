@@ -188,9 +188,9 @@ RetrievalResult JudgeArrival(Program& program, Host& host, Fetches& fetches, boo
     // A page by its first bytes or by what the server calls it, unless its bytes are a
     // picture's (servers do label pictures wrongly).
     const std::string_view type = TrimSpaces(program.FetchedContentType);
-    const bool page = content.picture == PictureKind::NotAPicture &&
-                      (content.html || StartsWithNoCase(type, "text/html") ||
-                       StartsWithNoCase(type, "application/xhtml+xml"));
+    const bool page =
+        content.picture == PictureKind::NotAPicture && (content.html || StartsWithNoCase(type, "text/html") ||
+                                                        StartsWithNoCase(type, "application/xhtml+xml"));
     if (page && program.PhotoPages) {
         const std::string asked = program.ChosenImage;
         const std::string askedAddress = AddressOf(program.PageUrl, asked, program.RelativeToPage);

@@ -264,7 +264,8 @@ private:
             return;
         }
         DecodedValue value = DecodeCharacterReferences(piece);
-        if (!value.unsafe && HasAllowedExtension(value.text, ext_, webPage_)) out_.push_back(std::move(value.text));
+        if (!value.unsafe && HasAllowedExtension(value.text, ext_, webPage_))
+            out_.push_back(std::move(value.text));
     }
 
     // Rules 0 to 2: the attribute's value after the tag at `at`.
@@ -487,7 +488,8 @@ void TakePagePictures(std::string_view t, const std::array<bool, 5>& ext, bool w
         p = end;
         std::string_view address;
         if (meta && a.hasContent &&
-            ((a.hasProperty && IsPagePictureProperty(a.property)) || (a.hasName && IsPagePictureProperty(a.name))))
+            ((a.hasProperty && IsPagePictureProperty(a.property)) ||
+             (a.hasName && IsPagePictureProperty(a.name))))
             address = a.content;
         else if (!meta && a.hasHref && a.hasRel && RelNamesImageSrc(a.rel))
             address = a.href;

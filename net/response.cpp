@@ -520,7 +520,7 @@ void ResponseToSourceText(std::string_view body, std::string& sourceText) {
 }
 
 PageEncoding DecodedResponseToSourceText(std::string_view body, std::string_view contentType,
-                                        std::string& sourceText) {
+                                         std::string& sourceText) {
     const PageEncoding encoding = PageEncodingOf(body, contentType);
     const std::string text = DecodePage(body, encoding);
     sourceText.reserve(sourceText.size() + text.size());

@@ -149,6 +149,6 @@ void ResponseToSourceText(std::string_view body, std::string& sourceText);
 // UTF-8, every character from the blank up kept, DEL and the other control characters
 // dropped. Returns the encoding it was read in.
 PageEncoding DecodedResponseToSourceText(std::string_view body, std::string_view contentType,
-                                        std::string& sourceText);
+                                         std::string& sourceText);
 
 }  // namespace vexal

@@ -92,7 +92,8 @@ FetchResult Transfer::SetGrpUrl(const TransferSettings& settings, std::string ur
     owner_.BodyProgress(0);
     services_.pump->Pump(0);
     if (settings.decodePage)
-        pageEncoding_ = DecodedResponseToSourceText(response_.ResponseBytes.view(), response_.ContentType, sourceTextOut);
+        pageEncoding_ =
+            DecodedResponseToSourceText(response_.ResponseBytes.view(), response_.ContentType, sourceTextOut);
     else
         ResponseToSourceText(response_.ResponseBytes.view(), sourceTextOut);
     response_.ResponseBytes.Release();

@@ -54,7 +54,8 @@ bool CharsetIn(std::string_view text, PageEncoding& out) {
         while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
         if (i < text.size() && text[i] == '=') {
             ++i;
-            while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '"' || text[i] == '\''))
+            while (i < text.size() &&
+                   (text[i] == ' ' || text[i] == '\t' || text[i] == '"' || text[i] == '\''))
                 ++i;
             const std::size_t start = i;
             while (i < text.size() && text[i] != '"' && text[i] != '\'' && text[i] != ';' && text[i] != '>' &&
@@ -179,7 +180,8 @@ std::string QueryInPageEncoding(std::string_view link, PageEncoding encoding) {
     const std::size_t question = link.find('?');
     if (question == std::string_view::npos) return std::string(link);
     const std::size_t hash = link.find('#', question);
-    const std::string_view query = link.substr(question + 1, hash == std::string_view::npos ? hash : hash - question - 1);
+    const std::string_view query =
+        link.substr(question + 1, hash == std::string_view::npos ? hash : hash - question - 1);
     std::string bytes;
     switch (encoding) {
         case PageEncoding::Utf8:

@@ -23,7 +23,7 @@ inline constexpr std::array<const char*, 5> opWp = {"中央に表示", "並べ�
                                                     "ページ幅に合わせる", "画面のサイズに合わせる"};
 
 inline constexpr std::array<const char*, 7> ckFilter = {
-    "<body background=\"～\">", "<img src=\"～\">",     "<a href=\"～\">", "http://～",
+    "<body background=\"～\">", "<img src=\"～\">",     "<a href=\"～\">",  "http://～",
     "指定ファイル中の全行",     "サブフォルダも含める", "ページの代表画像",
 };
 inline constexpr std::array<const char*, 7> ckFilterTip = {

@@ -325,7 +325,7 @@ std::set<std::string> ShownBackdrops(const std::set<std::string>& properties, bo
 }  // namespace
 
 bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout,
-                      int startPolls) {
+                      int startPolls, const std::function<bool()>& firstDrawn) {
     CommandResult listed = runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
     if (listed.status != 0) return false;
     std::set<std::string> properties = Lines(listed.output);
@@ -335,7 +335,8 @@ bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optio
     // only when it first draws, up to seconds after the session's settings exist; a picture
     // set before that is drawn over. Its properties appearing is the sign to wait for: set
     // from then on, the picture stays.
-    for (int poll = 0; legacy && poll < startPolls; ++poll) {
+    const auto drawn = [&] { return !firstDrawn || firstDrawn(); };
+    for (int poll = 0; (legacy || !drawn()) && poll < startPolls; ++poll) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kXfdesktopPollMs));
         listed = runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
         if (listed.status != 0) return false;

@@ -49,10 +49,13 @@ bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::option
 // first draws, seconds into a session): the listing is asked again every
 // kXfdesktopPollMs, up to `startPolls` times, before only the older layout's properties
 // are set.
+// Within the same time `firstDrawn` (when given) must hold as well: xfdesktop makes the
+// properties as it starts loading its first picture, and a change while it still loads
+// one is painted over, or even ends xfdesktop.
 inline constexpr int kXfdesktopPollMs = 100;
 inline constexpr int kXfdesktopStartPolls = 150;
 bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout,
-                      int startPolls = kXfdesktopStartPolls);
+                      int startPolls = kXfdesktopStartPolls, const std::function<bool()>& firstDrawn = {});
 // sway keeps no style to fall back on: its background is always set with one.
 bool SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout);
 // LXQt's pcmanfm-qt and LXDE's pcmanfm, which draw the desktop and take the picture and

@@ -254,7 +254,11 @@ DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
             ok = SetKdeWallpaper(watching, shown, layout);
             break;
         case DesktopKind::Xfce:
-            ok = SetXfceWallpaper(watching, shown, layout);
+            // Drawn once the root names its background; without a display to ask, there
+            // is nothing to wait for.
+            ok = SetXfceWallpaper(watching, shown, layout, kXfdesktopStartPolls, [display = env_("DISPLAY")] {
+                return RootHasBackgroundPixmap(display).value_or(true);
+            });
             break;
         case DesktopKind::Sway:
             ok = SetSwayWallpaper(watching, shown, recorded);

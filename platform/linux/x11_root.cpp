@@ -261,4 +261,16 @@ bool SetRootBackground(const RootDrawing& draw, const std::string& display) {
     return ok;
 }
 
+std::optional<bool> RootHasBackgroundPixmap(const std::string& display) {
+    Display* d = XOpenDisplay(display.empty() ? nullptr : display.c_str());
+    if (!d) return std::nullopt;
+    ErrorTrap trap;
+    Pixmap pixmap = None;
+    const Atom atom = XInternAtom(d, "_XROOTPMAP_ID", True);
+    const bool found =
+        atom != None && ReadPixmapProperty(d, DefaultRootWindow(d), atom, pixmap) && pixmap != None;
+    XCloseDisplay(d);
+    return found;
+}
+
 }  // namespace vexal

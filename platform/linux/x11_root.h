@@ -30,6 +30,11 @@ bool SetRootBackground(const RootDrawing& draw, const std::string& display = {})
 // window or no display.
 std::optional<std::string> DesktopWindowOverRoot(const std::string& display = {});
 
+// Whether the root of DISPLAY (or `display`) names a background pixmap (_XROOTPMAP_ID),
+// which a desktop program publishes once it has drawn a backdrop; nullopt when there is no
+// display to ask.
+std::optional<bool> RootHasBackgroundPixmap(const std::string& display = {});
+
 // The picture laid out by LayOutPicture.
 bool SetRootBackground(const Picture& picture, WallpaperLayout layout, const std::string& display = {});
 

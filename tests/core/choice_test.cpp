@@ -212,8 +212,8 @@ TEST(CandidateChoiceTest, LinksRelativeToPage) {
         {"httpsLinkIsAbsolute", "http://h/pics/", "/pics/", "Https://x/a.jpg", "Https://x/a.jpg", false},
         {"protocolRelativeTakesThePagesScheme", "HTTPS://h/pics/", "/pics/", "//img.example/a.jpg",
          "https://img.example/a.jpg", false},
-        {"protocolRelativeOnPlainHttp", "http://h/", "/", "//cdn:8080/x/b.png?w=1", "http://cdn:8080/x/b.png?w=1",
-         false},
+        {"protocolRelativeOnPlainHttp", "http://h/", "/", "//cdn:8080/x/b.png?w=1",
+         "http://cdn:8080/x/b.png?w=1", false},
         {"protocolRelativeFromALocalPageUnchanged", "site.html", "/", "//cdn/b.png", "//cdn/b.png", false},
     };
     for (const auto& row : rows) {

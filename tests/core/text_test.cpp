@@ -7,8 +7,8 @@
 
 #include "text/case.h"
 #include "text/codepage.h"
-#include "text/page_encoding.h"
 #include "text/number.h"
+#include "text/page_encoding.h"
 
 namespace vexal {
 namespace {
@@ -245,7 +245,8 @@ TEST(PageEncodingTest, EveryJisCharacterRoundTripsThroughEucJp) {
             const char32_t cp = NextUtf8(text, pos);
             // Unassigned codes, and the rows that are no JIS X 0208 (NEC row 13, the IBM
             // extensions) have no place in EUC-JP.
-            if (pos != text.size() || (cp >= 0xF780 && cp <= 0xF7FF) || lead == 0x87 || lead == 0xED || lead == 0xEE)
+            if (pos != text.size() || (cp >= 0xF780 && cp <= 0xF7FF) || lead == 0x87 || lead == 0xED ||
+                lead == 0xEE)
                 continue;
             const std::string sent = QueryInPageEncoding("?" + text, PageEncoding::EucJp);
             ASSERT_EQ(sent.size(), 7u) << std::hex << lead << trail;

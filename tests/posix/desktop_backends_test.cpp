@@ -234,20 +234,32 @@ TEST(XfceBackendTest, WaitsForTheBackdropsXfdesktopShows) {
         const char* name;
         std::vector<std::string> listings;
         std::vector<std::string> set;  // the properties given the picture
+        int notDrawnFor;               // how many times the first draw is not done yet
+        int listed;                    // how many times the properties are listed
     } rows[] = {
-        {"appearsLater", {legacy, legacy, legacy + shown + "\n"}, {shown}},
-        {"alreadyThere", {legacy + shown + "\n"}, {shown}},
+        {"appearsLater", {legacy, legacy, legacy + shown + "\n"}, {shown}, 0, 3},
+        {"alreadyThere", {legacy + shown + "\n"}, {shown}, 0, 1},
         // An xfdesktop of the older layout: its properties, once nothing newer appears.
-        {"olderLayoutOnly", {legacy}, {"/backdrop/screen0/monitor0/last-image"}},
+        {"olderLayoutOnly", {legacy}, {"/backdrop/screen0/monitor0/last-image"}, 0, 4},
+        // Regression: under load the properties were there while xfdesktop still loaded its
+        // default picture; the change was lost, and xfdesktop 4.18 crashed on it.
+        {"drawnLater", {legacy + shown + "\n"}, {shown}, 2, 3},
+        {"neverDrawn", {legacy + shown + "\n"}, {shown}, 100, 4},
     };
     for (const auto& r : rows) {
         RecordingRunner runner;
         runner.listings = r.listings;
-        ASSERT_TRUE(SetXfceWallpaper(runner, "/d/x.bmp", std::nullopt, 3)) << r.name;
+        int notDrawn = r.notDrawnFor;
+        ASSERT_TRUE(SetXfceWallpaper(runner, "/d/x.bmp", std::nullopt, 3, [&] { return notDrawn-- <= 0; }))
+            << r.name;
         std::vector<std::string> set;
-        for (const Argv& c : runner.calls)
+        int listed = 0;
+        for (const Argv& c : runner.calls) {
             if (c.size() == 7 && c[5] == "-s") set.push_back(c[4]);
+            if (c.back() == "-l") ++listed;
+        }
         EXPECT_EQ(set, r.set) << r.name;
+        EXPECT_EQ(listed, r.listed) << r.name;
     }
 }
 

@@ -457,8 +457,11 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
     (*files)["/article.html"] =
         "<html><head><link rel=\"apple-touch-icon\" href=\"/small.png\">\r\n"
         "<meta name=\"twitter:card\" content=\"summary_large_image\">\r\n"
-        "<META CONTENT='" + server->Url("/media/wide") + "' PROPERTY='og:image'>\r\n</head>\r\n"
-        "<body><img src=\"/small.png\" alt=\"logo\"> see " + server->Url("/small.png") + "</body></html>";
+        "<META CONTENT='" +
+        server->Url("/media/wide") +
+        "' PROPERTY='og:image'>\r\n</head>\r\n"
+        "<body><img src=\"/small.png\" alt=\"logo\"> see " +
+        server->Url("/small.png") + "</body></html>";
     (*files)["/mixed.html"] =
         "<html><img src=\"/gone.jpg\"><img src=\"/small.png\"><img src=\"/fake.jpg\">"
         "<a href=\"/self.jpg\">x</a><img src=\"/wide.png\"></html>";
@@ -524,10 +527,13 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
     } failures[] = {
         {"mixedWithoutMinWidth", Line("ファイル /gone.jpg が見つかりませんでした。")},
         // Twenty narrow pictures are all that is tried; the twenty-first would be wide.
-        {"twenty", Line("画像ファイル " + narrow20 + " は幅 100 ピクセルで、640 ピクセル未満のため使えません。")},
-        {"twentyOne", Line("画像ファイル " + narrow20 + " は幅 100 ピクセルで、640 ピクセル未満のため使えません。")},
-        {"script", Line("条件に合致する画像ファイルがありません。\r\nこのページは画像をスクリプトで表示している可能"
-                        "性があります。vexalはスクリプトを実行しません。")},
+        {"twenty",
+         Line("画像ファイル " + narrow20 + " は幅 100 ピクセルで、640 ピクセル未満のため使えません。")},
+        {"twentyOne",
+         Line("画像ファイル " + narrow20 + " は幅 100 ピクセルで、640 ピクセル未満のため使えません。")},
+        {"script",
+         Line("条件に合致する画像ファイルがありません。\r\nこのページは画像をスクリプトで表示している可能"
+              "性があります。vexalはスクリプトを実行しません。")},
         {"scriptOldEntry", Line("条件に合致する画像ファイルがありません。")},
     };
     for (const auto& f : failures) {
@@ -553,8 +559,10 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
 // there: "https://h/p" and "//h/p" become "/h/p"; a path from the root stays.
 std::string LoopbackPath(const std::string& link) {
     std::size_t from = 0;
-    if (link.rfind("https://", 0) == 0) from = 8;
-    else if (link.rfind("//", 0) == 0) from = 2;
+    if (link.rfind("https://", 0) == 0)
+        from = 8;
+    else if (link.rfind("//", 0) == 0)
+        from = 2;
     return from == 0 ? link : "/" + link.substr(from);
 }
 
@@ -566,7 +574,7 @@ TEST_F(EndToEndTest, RealPagesInstallTheirMainPicture) {
     const std::string wide = WidePng(), small = Slurp(work_ / "pics/a.png");
     auto files = std::make_shared<Files>();
     auto server = Serve(files);
-    const std::string base = server->Url("/");  // "http://127.0.0.1:PORT/"
+    const std::string base = server->Url("/");                      // "http://127.0.0.1:PORT/"
     const std::string authority = base.substr(5, base.size() - 6);  // "//127.0.0.1:PORT"
     std::vector<Entry> entries;
     const auto& pages = testing::RealPages();
@@ -585,7 +593,8 @@ TEST_F(EndToEndTest, RealPagesInstallTheirMainPicture) {
         for (const std::string& c : page.rest) addHost(c);
         std::string html = page.html;
         auto replaceAll = [&html](const std::string& from, const std::string& to) {
-            for (std::size_t at = html.find(from); at != std::string::npos; at = html.find(from, at + to.size()))
+            for (std::size_t at = html.find(from); at != std::string::npos;
+                 at = html.find(from, at + to.size()))
                 html.replace(at, from.size(), to);
         };
         for (const std::string& h : hosts) {
@@ -596,8 +605,8 @@ TEST_F(EndToEndTest, RealPagesInstallTheirMainPicture) {
         for (const std::string& c : page.rest)
             if (c != "=") (*files)[LoopbackPath(c)] = small;
         (*files)[LoopbackPath(page.main)] = wide;
-        entries.push_back({"page" + std::to_string(i), server->Url(LoopbackPath(page.url)), "0111001", "1111", 0, 0,
-                           1, "", 640});
+        entries.push_back({"page" + std::to_string(i), server->Url(LoopbackPath(page.url)), "0111001", "1111",
+                           0, 0, 1, "", 640});
     }
     Settings(entries);
     for (std::size_t i = 0; i < pages.size(); ++i) {
@@ -611,9 +620,9 @@ TEST_F(EndToEndTest, RealPagesInstallTheirMainPicture) {
         EXPECT_EQ(bitmap.width(), kWideWidth);
         const std::vector<std::string> requests = server->requests();
         const std::string line = "GET " + LoopbackPath(pages[i].main) + " HTTP/1.1\r\n";
-        EXPECT_TRUE(std::any_of(requests.begin(), requests.end(),
-                                [&](const std::string& q) { return q.rfind(line, 0) == 0; }))
-            << line;
+        EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [&](const std::string& q) {
+            return q.rfind(line, 0) == 0;
+        })) << line;
     }
 }
 
@@ -629,8 +638,9 @@ TEST_F(EndToEndTest, JapanesePageNamesWithThePagesOwnPictureRule) {
         {"/%E6%A2%85.bmp", bmp},
         // Shift_JIS, declared nowhere: told by its bytes.
         {"/sjis.html", "<html><img src=\"\x89\xe6\x91\x9c/\x8d\xf7.png\"></html>"},
-        {"/query.html", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
-                        "<meta property=\"og:image\" content=\"/photo?name=\x8d\xf7\">"},
+        {"/query.html",
+         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+         "<meta property=\"og:image\" content=\"/photo?name=\x8d\xf7\">"},
         {"/utf8.html", "<meta charset=\"utf-8\"><img src=\"%E6%A2%85.bmp\"><img src=\"/画像/桜.png\">"},
     });
     auto server = Serve(files);

@@ -243,7 +243,8 @@ TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
              "全ての候補ファイルからランダムで選択します。"},
             {"lbMinWidthLead", w.lbMinWidthLead, "幅"},
             {"txMinWidth", w.txMinWidth, "",
-             "これより幅の狭い画像や、取得・読み込みのできない候補は飛ばして次の候補を使います。0 なら飛ばしません。"},
+             "これより幅の狭い画像や、取得・読み込みのできない候補は飛ばして次の候補を使います。0 "
+             "なら飛ばしません。"},
             {"lbMinWidthTail", w.lbMinWidthTail, "ピクセル未満の画像は使わない"},
             {"Label2", w.Label2, "コメント"},
             {"cbPreview", w.cbPreview, "プレビュー"},
@@ -271,11 +272,11 @@ TEST(QtTabOrderTest, TabFollowsTheLayoutOfEachWindow) {
     // A group of option buttons is one stop, its selected button (the first while none is);
     // the arrow keys move within it.
     const std::vector<QWidget*> editorOrder = {
-        w.cbSelect,    w.cbTouroku,   w.cbDelete,    w.txUrl,       w.ckFilter[0], w.ckFilter[1],
-        w.ckFilter[2], w.ckFilter[3], w.ckFilter[4], w.ckFilter[5], w.ckFilter[6], w.ckExt[0],
-        w.ckExt[1],    w.ckExt[2],    w.ckExt[3],    w.ckExt[4],    w.opWp[0],     w.opNo[0],
-        w.txNo,        w.txFnAdd,     w.txMinWidth,  w.txComment,   w.cbPreview,   w.cbSetWP,
-        w.cbEnd};
+        w.cbSelect,    w.cbTouroku,   w.cbDelete,    w.txUrl,       w.ckFilter[0],
+        w.ckFilter[1], w.ckFilter[2], w.ckFilter[3], w.ckFilter[4], w.ckFilter[5],
+        w.ckFilter[6], w.ckExt[0],    w.ckExt[1],    w.ckExt[2],    w.ckExt[3],
+        w.ckExt[4],    w.opWp[0],     w.opNo[0],     w.txNo,        w.txFnAdd,
+        w.txMinWidth,  w.txComment,   w.cbPreview,   w.cbSetWP,     w.cbEnd};
     EXPECT_EQ(TabCycle(&w, w.cbSelect), editorOrder);
     w.hide();
 

@@ -22,7 +22,8 @@ struct RealPage {
 
 inline const std::vector<RealPage>& RealPages() {
     static const std::vector<RealPage> pages = {
-        {"art community, a shot", "https://dribbble.com/shots/18895539-Modern-Admin-Dashboard",
+        {"art community, a shot",
+         "https://dribbble.com/shots/18895539-Modern-Admin-Dashboard",
          R"page(<link href="https://cdn.dribbble.com/assets/apple-touch-icon-precomposed-182fb6df.png" rel="apple-touch-icon-precomposed">
 <link href="https://cdn.dribbble.com/assets/favicon-452601365a822699.ico" rel="icon" sizes="any">
 <link href="https://cdn.dribbble.com/assets/favicon-192x192-d70ad402693bdd1a.png" rel="icon" sizes="192x192" type="image/png">
@@ -35,11 +36,13 @@ inline const std::vector<RealPage>& RealPages() {
 <meta name="twitter:image" content="https://cdn.dribbble.com/userupload/3180518/file/original-f889edcdc0a32bacd7ee3d2610eeafbc.png?resize=1600x1200">
     <link rel="preload" as="image" href="https://cdn.dribbble.com/userupload/3180519/file/original-9e16eb1950173a9d.png">
 )page",
-         "https://cdn.dribbble.com/userupload/3180518/file/original-f889edcdc0a32bacd7ee3d2610eeafbc.png?resize=1600x1200",
+         "https://cdn.dribbble.com/userupload/3180518/file/"
+         "original-f889edcdc0a32bacd7ee3d2610eeafbc.png?resize=1600x1200",
          {"https://cdn.dribbble.com/assets/apple-touch-icon-precomposed-182fb6df.png",
           "https://cdn.dribbble.com/assets/favicon-192x192-d70ad402693bdd1a.png", "=", "=", "=",
           "https://cdn.dribbble.com/userupload/3180519/file/original-9e16eb1950173a9d.png"}},
-        {"messaging channel, a post", "https://t.me/chollometro/28542",
+        {"messaging channel, a post",
+         "https://t.me/chollometro/28542",
          R"page(<meta property="og:title" content="Chollometro">
 <meta property="og:image" content="https://cdn4.telesco.pe/file/vxBnkS57l7uz2DCihAieucBbqIMQgu6PUrnoYCzPZJBXGnd3esoGPCsOum6YAH3zzscQuUfZ6QW0sTJsiND1bokir51pYvVHQmfW8uyqltJC_V5UYmZhbJJbdN4HLa6ioz1vIgdj0fPlIradlC5_LcKgz8A2FmqxwJdiuKH9wGM1vAmLOnUZi9xdZFsXp4KBw7zzAP234MomPpsQ2tgxKbhg-mLfmytiY9Ra5WZByAk-XgyQ_L7UwAFrpruEQTB26x41WkBCOmgD7mC8_uWDXS4rzkPkFWrIELfNarxqBQIs5kc8kLYSZp8BRVqrNQZx4OtBNbqC39e4R4DSvr4DPA.jpg">
 <meta property="twitter:image" content="https://cdn4.telesco.pe/file/vxBnkS57l7uz2DCihAieucBbqIMQgu6PUrnoYCzPZJBXGnd3esoGPCsOum6YAH3zzscQuUfZ6QW0sTJsiND1bokir51pYvVHQmfW8uyqltJC_V5UYmZhbJJbdN4HLa6ioz1vIgdj0fPlIradlC5_LcKgz8A2FmqxwJdiuKH9wGM1vAmLOnUZi9xdZFsXp4KBw7zzAP234MomPpsQ2tgxKbhg-mLfmytiY9Ra5WZByAk-XgyQ_L7UwAFrpruEQTB26x41WkBCOmgD7mC8_uWDXS4rzkPkFWrIELfNarxqBQIs5kc8kLYSZp8BRVqrNQZx4OtBNbqC39e4R4DSvr4DPA.jpg">
@@ -50,9 +53,15 @@ inline const std::vector<RealPage>& RealPages() {
         </a>
 <iframe id="telegram-post-chollometro-28542" src="https://t.me/chollometro/28542?embed=1" width="100%" height="" frameborder="0" scrolling="no" style="overflow: hidden; border: none; min-width: 320px; height: 537px;"></iframe><script async="" src="https://telegram.org/js/telegram-widget.js?15" data-telegram-post="chollometro/28542" data-width="100%"></script>
 )page",
-         "https://cdn4.telesco.pe/file/vxBnkS57l7uz2DCihAieucBbqIMQgu6PUrnoYCzPZJBXGnd3esoGPCsOum6YAH3zzscQuUfZ6QW0sTJsiND1bokir51pYvVHQmfW8uyqltJC_V5UYmZhbJJbdN4HLa6ioz1vIgdj0fPlIradlC5_LcKgz8A2FmqxwJdiuKH9wGM1vAmLOnUZi9xdZFsXp4KBw7zzAP234MomPpsQ2tgxKbhg-mLfmytiY9Ra5WZByAk-XgyQ_L7UwAFrpruEQTB26x41WkBCOmgD7mC8_uWDXS4rzkPkFWrIELfNarxqBQIs5kc8kLYSZp8BRVqrNQZx4OtBNbqC39e4R4DSvr4DPA.jpg",
+         "https://cdn4.telesco.pe/file/"
+         "vxBnkS57l7uz2DCihAieucBbqIMQgu6PUrnoYCzPZJBXGnd3esoGPCsOum6YAH3zzscQuUfZ6QW0sTJsiND1bokir51pYvVHQmf"
+         "W8uyqltJC_V5UYmZhbJJbdN4HLa6ioz1vIgdj0fPlIradlC5_"
+         "LcKgz8A2FmqxwJdiuKH9wGM1vAmLOnUZi9xdZFsXp4KBw7zzAP234MomPpsQ2tgxKbhg-mLfmytiY9Ra5WZByAk-XgyQ_"
+         "L7UwAFrpruEQTB26x41WkBCOmgD7mC8_"
+         "uWDXS4rzkPkFWrIELfNarxqBQIs5kc8kLYSZp8BRVqrNQZx4OtBNbqC39e4R4DSvr4DPA.jpg",
          {"=", "="}},
-        {"microblog, a post with a photo", "https://bsky.app/profile/glendunlap.bsky.social/post/3mdegyw3ves2t",
+        {"microblog, a post with a photo",
+         "https://bsky.app/profile/glendunlap.bsky.social/post/3mdegyw3ves2t",
          R"page(  <link rel="apple-touch-icon" sizes="180x180" href="https://web-cdn.bsky.app/static/apple-touch-icon.png">
   <link rel="icon" type="image/png" sizes="32x32" href="https://web-cdn.bsky.app/static/favicon-32x32.png">
   <link rel="icon" type="image/png" sizes="16x16" href="https://web-cdn.bsky.app/static/favicon-16x16.png">
@@ -63,9 +72,12 @@ inline const std::vector<RealPage>& RealPages() {
 )page",
          "https://cdn.bsky.app/img/feed_thumbnail/plain/did:plc:24xmtazrkaxh7kwx2ehginec/"
          "bafkreialfqefcq2xoumlw6ulbkfbamombpf5g56x3oncuxulwelcm6332i@jpeg",
-         {"https://web-cdn.bsky.app/static/apple-touch-icon.png", "https://web-cdn.bsky.app/static/favicon-32x32.png",
-          "https://web-cdn.bsky.app/static/favicon-16x16.png", "https://web-cdn.bsky.app/static/favicon.png"}},
-        {"forum, a post", "https://www.reddit.com/r/lotus/comments/1pzbv0z/my_lotus_elise_72d_with_17_rays_volk_gtp/",
+         {"https://web-cdn.bsky.app/static/apple-touch-icon.png",
+          "https://web-cdn.bsky.app/static/favicon-32x32.png",
+          "https://web-cdn.bsky.app/static/favicon-16x16.png",
+          "https://web-cdn.bsky.app/static/favicon.png"}},
+        {"forum, a post",
+         "https://www.reddit.com/r/lotus/comments/1pzbv0z/my_lotus_elise_72d_with_17_rays_volk_gtp/",
          R"page(    <meta property="og:image"
       content="https://share.redd.it/preview/post/1pzbv0z"><meta
       property="og:image:width" content="1120"><meta property="og:image:height"
@@ -83,7 +95,8 @@ inline const std::vector<RealPage>& RealPages() {
          "https://share.redd.it/preview/post/1pzbv0z",
          {"https://www.redditstatic.com/shreddit/assets/favicon/64x64.png",
           "https://www.redditstatic.com/shreddit/assets/favicon/180x180.png"}},
-        {"newspaper, the front page", "https://www.folha.uol.com.br/",
+        {"newspaper, the front page",
+         "https://www.folha.uol.com.br/",
          R"page(    <link rel="canonical" href="https://www.folha.uol.com.br/">
     <meta property="og:image" content="//f.i.uol.com.br/hunting/folha/1/common/logo-folha-facebook.jpg">
     <meta name="twitter:image" content="//f.i.uol.com.br/hunting/folha/1/common/logo-folha-twitter.jpg">
@@ -96,7 +109,8 @@ inline const std::vector<RealPage>& RealPages() {
          "//f.i.uol.com.br/hunting/folha/1/common/logo-folha-facebook.jpg",
          {"//f.i.uol.com.br/hunting/folha/1/common/logo-folha-twitter.jpg",
           "https://f.i.uol.com.br/hunting/folha/1/amp/logo.png"}},
-        {"social network, a photo post", "https://www.instagram.com/p/CPeC-Eenc8l/",
+        {"social network, a photo post",
+         "https://www.instagram.com/p/CPeC-Eenc8l/",
          R"page(    <link
       data-default-icon="https://static.cdninstagram.com/rsrc.php/v4/yI/r/VsNE-OHk_8a.png"
       rel="icon"
@@ -119,13 +133,17 @@ inline const std::vector<RealPage>& RealPages() {
     />
 )page",
          "https://scontent-mad1-1.cdninstagram.com/v/t51.29350-15/"
-         "192808438_308120607576085_8247727303942216319_n.jpg?stp=c288.0.864.864a_dst-jpg_e35_s640x640_tt6&_nc_cat="
-         "106&ccb=1-7&_nc_sid=18de74&_nc_ohc=vbNYgMq4478Q7kNvgGlZ7qJ&_nc_zt=23&_nc_ht=scontent-mad1-1.cdninstagram."
-         "com&_nc_gid=A3NWPo2HYchDUw7WBR46EUm&oh=00_AYCe4zSS0AYp5Y4l-Oya17aAQMRZF84Nel4b32DeiidaxA&oe=677852B0",
+         "192808438_308120607576085_8247727303942216319_n.jpg?stp=c288.0.864.864a_dst-jpg_e35_s640x640_tt6&_"
+         "nc_cat="
+         "106&ccb=1-7&_nc_sid=18de74&_nc_ohc=vbNYgMq4478Q7kNvgGlZ7qJ&_nc_zt=23&_nc_ht=scontent-mad1-1."
+         "cdninstagram."
+         "com&_nc_gid=A3NWPo2HYchDUw7WBR46EUm&oh=00_AYCe4zSS0AYp5Y4l-Oya17aAQMRZF84Nel4b32DeiidaxA&oe="
+         "677852B0",
          {"https://static.cdninstagram.com/rsrc.php/v4/yI/r/VsNE-OHk_8a.png",
           "https://static.cdninstagram.com/rsrc.php/v4/yI/r/VsNE-OHk_8a.png",
           "https://static.cdninstagram.com/rsrc.php/v4/yG/r/De-Dwpd5CHc.png", "=", "="}},
-        {"film database, a title", "https://www.imdb.com/title/tt0091042/",
+        {"film database, a title",
+         "https://www.imdb.com/title/tt0091042/",
          R"page(  <meta property="og:site_name" content="IMDb">
   <meta property="og:image" content="https://m.media-amazon.com/images/M/MV5BZWYwMjUxNjMtMzE0MC00NDM3LWIxMmQtYmEyNWVjNjdlZGZjXkEyXkFqcGc@._V1_FMjpg_UX1000_.jpg">
   <script type="application/ld+json">
@@ -135,10 +153,14 @@ inline const std::vector<RealPage>& RealPages() {
   }
   </script>
 )page",
-         "https://m.media-amazon.com/images/M/MV5BZWYwMjUxNjMtMzE0MC00NDM3LWIxMmQtYmEyNWVjNjdlZGZjXkEyXkFqcGc@._V1_FMjpg_"
+         "https://m.media-amazon.com/images/M/"
+         "MV5BZWYwMjUxNjMtMzE0MC00NDM3LWIxMmQtYmEyNWVjNjdlZGZjXkEyXkFqcGc@._V1_FMjpg_"
          "UX1000_.jpg",
-         {"=", "https://m.media-amazon.com/images/M/MV5BZWYwMjUxNjMtMzE0MC00NDM3LWIxMmQtYmEyNWVjNjdlZGZjXkEyXkFqcGc@._V1_.jpg"}},
-        {"personal home page", "https://kikobeats.com/",
+         {"=",
+          "https://m.media-amazon.com/images/M/"
+          "MV5BZWYwMjUxNjMtMzE0MC00NDM3LWIxMmQtYmEyNWVjNjdlZGZjXkEyXkFqcGc@._V1_.jpg"}},
+        {"personal home page",
+         "https://kikobeats.com/",
          R"page(<meta name="twitter:image" content="/images/avatar-glitch.jpg" />
 <meta property="og:logo" content="/images/avatar-glitch.jpg" />
 <link rel="shortcut icon" href="/favicon.ico">
@@ -147,7 +169,8 @@ inline const std::vector<RealPage>& RealPages() {
               <div class="db w-100 h0 pb50 bg-center cover mb2" style="background-image:url(/images/microlink.jpg)" data-tilt="" data-tilt-max="10"></div>
 )page",
          "/images/avatar-glitch.jpg",
-         {"https://d33wubrfki0l68.cloudfront.net/ad0e96f5e30e3c65b7ff31e5a637fea070356f0b/eaa58/images/avatar.jpg"}},
+         {"https://d33wubrfki0l68.cloudfront.net/ad0e96f5e30e3c65b7ff31e5a637fea070356f0b/eaa58/images/"
+          "avatar.jpg"}},
     };
     return pages;
 }

@@ -162,8 +162,9 @@ TEST_F(WindowControlsTest, EveryCaptionAndToolTipOfTheThreeWindows) {
              {"全ての候補ファイルからランダムで選ぶ", "全ての候補ファイルからランダムで選択します。"}},
             {Editor::kLbMinWidthLead, {"幅"}},
             {Editor::kTxMinWidth,
-             {"", "これより幅の狭い画像や、取得・読み込みのできない候補は飛ばして次の候補を使います。0 "
-                  "なら飛ばしません。"}},
+             {"",
+              "これより幅の狭い画像や、取得・読み込みのできない候補は飛ばして次の候補を使います。0 "
+              "なら飛ばしません。"}},
             {Editor::kLbMinWidthTail, {"ピクセル未満の画像は使わない"}},
             {Editor::kLabel2, {"コメント"}},
             {Editor::kTxComment, {}},

@@ -249,7 +249,8 @@ void QtEditorWindow::MakeChoiceGroup() {
     QStyleOptionButton option;
     option.initFrom(opNo[2]);
     option.text = opNo[2]->text();
-    const int indent = opNo[2]->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, opNo[2]).left();
+    const int indent =
+        opNo[2]->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, opNo[2]).left();
     auto* minWidth = new QHBoxLayout;
     minWidth->setContentsMargins(indent, 0, 0, 0);
     minWidth->addWidget(lbMinWidthLead);
@@ -275,12 +276,11 @@ QHBoxLayout* QtEditorWindow::MakeCommandRow() {
 
 // Tab order follows the reading order of the window.
 void QtEditorWindow::OrderTabs() {
-    QWidget* order[] = {cbSelect,    cbTouroku,   cbDelete,    txUrl,       ckFilter[0], ckFilter[1],
-                        ckFilter[2], ckFilter[3], ckFilter[4], ckFilter[5], ckFilter[6], ckExt[0],
-                        ckExt[1],    ckExt[2],    ckExt[3],    ckExt[4],    opWp[0],     opWp[1],
-                        opWp[2],     opWp[3],     opWp[4],     opNo[0],     txNo,        opNo[1],
-                        txFnAdd,     opNo[2],     txMinWidth,  txComment,   cbPreview,   cbSetWP,
-                        cbEnd};
+    QWidget* order[] = {
+        cbSelect,    cbTouroku,   cbDelete,    txUrl,     ckFilter[0], ckFilter[1], ckFilter[2], ckFilter[3],
+        ckFilter[4], ckFilter[5], ckFilter[6], ckExt[0],  ckExt[1],    ckExt[2],    ckExt[3],    ckExt[4],
+        opWp[0],     opWp[1],     opWp[2],     opWp[3],   opWp[4],     opNo[0],     txNo,        opNo[1],
+        txFnAdd,     opNo[2],     txMinWidth,  txComment, cbPreview,   cbSetWP,     cbEnd};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 

@@ -211,8 +211,8 @@ void Win32EditorWindow::PlaceMinWidthRow(const TwipRect& row) {
     const int boxWidth = ::MulDiv(56, dpi, 96);
     ::SetWindowPos(txMinWidth_, nullptr, x, r.top, boxWidth, height, SWP_NOZORDER | SWP_NOACTIVATE);
     x += boxWidth + gap;
-    ::SetWindowPos(lbMinWidthTail_, nullptr, x, textTop, std::max<int>(r.right - x, 0), height - (textTop - r.top),
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(lbMinWidthTail_, nullptr, x, textTop, std::max<int>(r.right - x, 0),
+                   height - (textTop - r.top), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32EditorWindow::ShowWindow() {
