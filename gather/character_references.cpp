@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "text/codepage.h"
+#include "text/number.h"
 
 namespace vexal {
 namespace {
@@ -64,13 +65,6 @@ char32_t LookUp(std::string_view name) {
 
 bool IsAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // The reference at `amp` (an "&"): its character and its length, or kNone.
 char32_t ReadReference(std::string_view s, std::size_t amp, std::size_t& length) {
     std::size_t i = amp + 1;
@@ -82,7 +76,7 @@ char32_t ReadReference(std::string_view s, std::size_t amp, std::size_t& length)
         std::uint32_t value = 0;
         bool huge = false;
         for (; i < s.size(); ++i) {
-            const int d = hex ? HexValue(s[i]) : (s[i] >= '0' && s[i] <= '9' ? s[i] - '0' : -1);
+            const int d = hex ? HexDigitValue(s[i]) : (s[i] >= '0' && s[i] <= '9' ? s[i] - '0' : -1);
             if (d < 0) break;
             value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
             if (value > 0x10FFFF) huge = true, value = 0x110000;  // keeps reading, cannot overflow

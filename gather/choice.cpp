@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "text/case.h"
+#include "text/number.h"
 
 namespace vexal {
 namespace {
@@ -23,20 +24,13 @@ std::string_view FolderOf(std::string_view path) {
     return cut == std::string_view::npos ? std::string_view() : path.substr(0, cut + 1);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // "%E6%A1%9C.jpg" read as the name it stands for.
 std::string PercentDecoded(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const int hi = text[i] == '%' && i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
-        const int lo = hi >= 0 ? HexDigit(text[i + 2]) : -1;
+        const int hi = text[i] == '%' && i + 2 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+        const int lo = hi >= 0 ? HexDigitValue(text[i + 2]) : -1;
         if (lo >= 0) {
             out.push_back(static_cast<char>(hi * 16 + lo));
             i += 2;

@@ -11,13 +11,6 @@
 namespace vexal {
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
@@ -75,6 +68,23 @@ std::string FieldValue(std::string_view header, std::string_view lowerName) {
     });
     return found;
 }
+
+// The page's text as the rules read it: each non-empty line trimmed and ended with CR LF,
+// the last one without an ending.
+struct SourceLines {
+    explicit SourceLines(std::string& out) : out(out) {}
+    void End() {
+        if (line.empty()) return;
+        out += TrimSpaces(line);
+        out += "\r\n";
+        line.clear();
+    }
+    void Finish() {
+        if (!line.empty()) out += TrimSpaces(line);
+    }
+    std::string& out;
+    std::string line;
+};
 
 }  // namespace
 
@@ -322,7 +332,7 @@ std::size_t Response::TakeChunkSize(std::string_view bytes, std::size_t i) {
         const char c = bytes[i];
         switch (chunk_) {
             case Chunk::Size: {
-                const int digit = HexValue(c);
+                const int digit = HexDigitValue(c);
                 if (digit >= 0) {
                     if (++chunkDigits_ > 15) return MalformedAt(i);
                     bodyLeft_ = bodyLeft_ * 16 + static_cast<unsigned>(digit);
@@ -498,25 +508,19 @@ void Response::StripResponseHeader() {
 
 void ResponseToSourceText(std::string_view body, std::string& sourceText) {
     sourceText.reserve(sourceText.size() + body.size());
-    std::string line;
-    auto endLine = [&] {
-        if (line.empty()) return;
-        sourceText += TrimSpaces(line);
-        sourceText += "\r\n";
-        line.clear();
-    };
+    SourceLines lines(sourceText);
     const char* p = body.data();
     const char* const end = p + body.size();
     while (p < end) {
         // Printable runs are copied whole; only the bytes between them are looked at singly.
         const char* run = p;
         while (p < end && static_cast<unsigned char>(*p) >= 32 && static_cast<unsigned char>(*p) <= 127) ++p;
-        if (p > run) line.append(run, static_cast<std::size_t>(p - run));
+        if (p > run) lines.line.append(run, static_cast<std::size_t>(p - run));
         if (p == end) break;
-        if (*p == '\n' || *p == '\r') endLine();
+        if (*p == '\n' || *p == '\r') lines.End();
         ++p;
     }
-    if (!line.empty()) sourceText += TrimSpaces(line);
+    lines.Finish();
 }
 
 PageEncoding DecodedResponseToSourceText(std::string_view body, std::string_view contentType,
@@ -524,22 +528,16 @@ PageEncoding DecodedResponseToSourceText(std::string_view body, std::string_view
     const PageEncoding encoding = PageEncodingOf(body, contentType);
     const std::string text = DecodePage(body, encoding);
     sourceText.reserve(sourceText.size() + text.size());
-    std::string line;
-    auto endLine = [&] {
-        if (line.empty()) return;
-        sourceText += TrimSpaces(line);
-        sourceText += "\r\n";
-        line.clear();
-    };
+    SourceLines lines(sourceText);
     for (char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         if (c >= 32 && c != 127) {
-            line.push_back(ch);
+            lines.line.push_back(ch);
         } else if (c == '\n' || c == '\r') {
-            endLine();
+            lines.End();
         }
     }
-    if (!line.empty()) sourceText += TrimSpaces(line);
+    lines.Finish();
     return encoding;
 }
 

@@ -23,6 +23,14 @@ std::int16_t ToInt16(double value);
 std::uint8_t ToByte(double value);
 std::int64_t ToInt64(double value);
 
+// The value of one hexadecimal digit (either letter case), or -1 for any other character.
+constexpr int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 // Shorthands: read, round and fit.
 inline std::int32_t ReadInt32(std::string_view text) { return ToInt32(ReadNumber(text)); }
 inline std::uint8_t ReadByte(std::string_view text) { return ToByte(ReadNumber(text)); }
