@@ -3,6 +3,7 @@
 #include "platform/linux/webp_reader.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,6 +85,42 @@ DecodeResult Probe(WebpFile& file) {
     return ProbeWebp(bytes.data(), bytes.size(), needsMore);
 }
 
+// The canvas as pages of its own, each band written to the bitmap file as it is decoded
+// and its pages then given back: the whole picture is never held, and the rows are
+// copied into the file while they are still in the processor's cache.
+class BandWriter final : public WebpBmpSink {
+public:
+    explicit BandWriter(BmpFileWriter& writer) : writer_(writer) {}
+    ~BandWriter() override {
+        if (canvas_) ::munmap(canvas_, bytes_);
+    }
+    BandWriter(const BandWriter&) = delete;
+    BandWriter& operator=(const BandWriter&) = delete;
+
+    unsigned char* Canvas(std::size_t bytes) override {
+        void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) return nullptr;
+        canvas_ = static_cast<unsigned char*>(memory);
+        bytes_ = bytes;
+        return canvas_;
+    }
+    bool Rows(std::int32_t top, std::int32_t count, const unsigned char* rows) override {
+        if (!writer_.WriteRows(top, count, rows)) return false;
+        // Only whole pages inside the band: the pages at its ends may hold rows still to come.
+        const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+        const auto start = reinterpret_cast<std::uintptr_t>(rows);
+        const std::uintptr_t first = (start + page - 1) / page * page;
+        const std::uintptr_t end = (start + static_cast<std::uintptr_t>(count) * writer_.RowBytes()) / page * page;
+        if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
+        return true;
+    }
+
+private:
+    BmpFileWriter& writer_;
+    unsigned char* canvas_ = nullptr;
+    std::size_t bytes_ = 0;
+};
+
 }  // namespace
 
 std::optional<DecodeResult> ProbeWebpFile(const std::string& path) {
@@ -117,17 +154,13 @@ BmpFromFile WebpToBmp(const std::string& path, const std::string& destination) {
     // damaged picture before a failed write.
     if (!writer.Open()) return BmpFromFile{};
     std::vector<unsigned char> bytes;
-    WebpBmpRows rows;
     if (!file.Read(file.Length(), bytes)) {
         result.decoded.error = DecodeError::Unreadable;
         return result;
     }
-    result.decoded = DecodeWebpToBmpRows(bytes.data(), bytes.size(), rows);
-    if (!result.decoded.Ok()) return result;
-    std::vector<unsigned char>().swap(bytes);  // the file's bytes are not needed while the rows are written
-    result.written =
-        writer.WriteRows(0, static_cast<std::int32_t>(result.decoded.height), rows.bytes.get()) &&
-        writer.Commit();
+    BandWriter bands(writer);
+    result.decoded = DecodeWebpToBmp(bytes.data(), bytes.size(), bands);
+    result.written = result.decoded.Ok() && writer.Commit();
     return result;
 }
 

@@ -6,8 +6,10 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <new>
 
 #include "wallpaper/bmp_writer.h"
@@ -55,10 +57,51 @@ struct Frame {
     std::int32_t left = 0, top = 0, width = 0, height = 0;
 };
 
+enum class FrameOutcome { Done, Damaged, Stopped };
+
+// Told, as the decoding goes on, how many canvas rows from the top are final; false
+// stops the decoding.
+using RowsDone = std::function<bool(std::int32_t)>;
+
+// The bitstream fed to libwebp a step at a time, for rows to be handed on while they
+// are still in the processor's cache. libwebp's helper thread is idle whenever a step
+// returns, so the rows it reports are final.
+FrameOutcome DecodeInSteps(const unsigned char* bytes, std::size_t size, WebPDecoderConfig& config,
+                           std::int32_t height, const RowsDone& rowsDone) {
+    constexpr std::size_t kStepBytes = std::size_t{64} << 10;
+    WebPIDecoder* decoder = WebPIDecode(nullptr, 0, &config);
+    if (!decoder) return FrameOutcome::Damaged;
+    FrameOutcome outcome = FrameOutcome::Damaged;
+    std::size_t fed = 0;
+    std::int32_t reported = 0;
+    for (;;) {
+        fed = std::min(size, fed + kStepBytes);
+        const VP8StatusCode status = WebPIUpdate(decoder, bytes, fed);
+        if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED) break;
+        int lastRow = 0;
+        if (!WebPIDecGetRGB(decoder, &lastRow, nullptr, nullptr, nullptr)) lastRow = 0;
+        if (lastRow > reported) {
+            if (!rowsDone(lastRow)) {
+                outcome = FrameOutcome::Stopped;
+                break;
+            }
+            reported = lastRow;
+        }
+        if (status == VP8_STATUS_OK) {
+            if (reported == height) outcome = FrameOutcome::Done;
+            break;
+        }
+        if (fed == size) break;  // the data end before the picture does
+    }
+    WebPIDelete(decoder);
+    return outcome;
+}
+
 // Decodes the first frame into `canvas` (the picture's size, `stride` bytes a row, the
-// bottom row first when `bottomUp`) in `mode`; false when the data are damaged.
-bool DecodeFirstFrame(const unsigned char* data, std::size_t size, const WebPBitstreamFeatures& features,
-                      WEBP_CSP_MODE mode, unsigned char* canvas, std::size_t stride, bool bottomUp) {
+// bottom row first when `bottomUp`) in `mode`, in one go or, with `progress`, in steps.
+FrameOutcome DecodeFirstFrame(const unsigned char* data, std::size_t size, const WebPBitstreamFeatures& features,
+                              WEBP_CSP_MODE mode, unsigned char* canvas, std::size_t stride, bool bottomUp,
+                              const RowsDone* progress = nullptr) {
     const std::size_t pixelBytes = mode == MODE_BGR ? 3 : 4;
     Frame frame{data, size, 0, 0, features.width, features.height};
     WebPDemuxer* demux = nullptr;
@@ -68,7 +111,7 @@ bool DecodeFirstFrame(const unsigned char* data, std::size_t size, const WebPBit
         demux = WebPDemux(&whole);
         if (!demux || !WebPDemuxGetFrame(demux, 1, &iter)) {
             WebPDemuxDelete(demux);
-            return false;
+            return FrameOutcome::Damaged;
         }
         frame = {iter.fragment.bytes, iter.fragment.size, iter.x_offset,
                  iter.y_offset,       iter.width,         iter.height};
@@ -78,10 +121,13 @@ bool DecodeFirstFrame(const unsigned char* data, std::size_t size, const WebPBit
     // The frame's own bitstream must have the size the container gives it, or its rows
     // would not fit the place made for them.
     WebPBitstreamFeatures own;
-    bool ok = WebPGetFeatures(frame.bytes, frame.size, &own) == VP8_STATUS_OK && own.width == frame.width &&
-              own.height == frame.height && frame.left >= 0 && frame.top >= 0 &&
-              frame.left + frame.width <= features.width && frame.top + frame.height <= features.height;
-    if (ok) {
+    FrameOutcome outcome =
+        WebPGetFeatures(frame.bytes, frame.size, &own) == VP8_STATUS_OK && own.width == frame.width &&
+                own.height == frame.height && frame.left >= 0 && frame.top >= 0 &&
+                frame.left + frame.width <= features.width && frame.top + frame.height <= features.height
+            ? FrameOutcome::Done
+            : FrameOutcome::Damaged;
+    if (outcome == FrameOutcome::Done) {
         WebPDecoderConfig config;
         WebPInitDecoderConfig(&config);
         // The loop filter of lossy pictures runs on a second thread.
@@ -95,14 +141,22 @@ bool DecodeFirstFrame(const unsigned char* data, std::size_t size, const WebPBit
         config.output.u.RGBA.stride = static_cast<int>(stride);
         config.output.u.RGBA.size = static_cast<std::size_t>(frame.height - 1) * stride +
                                     static_cast<std::size_t>(frame.width) * pixelBytes;
-        ok = WebPDecode(frame.bytes, frame.size, &config) == VP8_STATUS_OK;
+        if (!progress) {
+            if (WebPDecode(frame.bytes, frame.size, &config) != VP8_STATUS_OK) outcome = FrameOutcome::Damaged;
+        } else {
+            // Canvas rows above the frame are final from the start, those below it only
+            // once the whole frame is.
+            outcome = DecodeInSteps(frame.bytes, frame.size, config, frame.height, [&](std::int32_t rows) {
+                return (*progress)(rows == frame.height ? features.height : frame.top + rows);
+            });
+        }
         WebPFreeDecBuffer(&config.output);
     }
     if (demux) {
         WebPDemuxReleaseIterator(&iter);
         WebPDemuxDelete(demux);
     }
-    return ok;
+    return outcome;
 }
 
 // The pixels in memory as 32-bit values 0xAARRGGBB.
@@ -131,8 +185,8 @@ DecodeResult DecodeWebp(const unsigned char* data, std::size_t size, Picture& pi
     const std::size_t count = static_cast<std::size_t>(features.width) * features.height;
     std::shared_ptr<std::uint32_t[]> pixels(new (std::nothrow) std::uint32_t[count]);
     if (!pixels ||
-        !DecodeFirstFrame(data, size, features, kNativeArgb, reinterpret_cast<unsigned char*>(pixels.get()),
-                          static_cast<std::size_t>(features.width) * 4, false)) {
+        DecodeFirstFrame(data, size, features, kNativeArgb, reinterpret_cast<unsigned char*>(pixels.get()),
+                         static_cast<std::size_t>(features.width) * 4, false) != FrameOutcome::Done) {
         result.error = DecodeError::Unreadable;
         return result;
     }
@@ -148,45 +202,61 @@ DecodeResult DecodeWebp(const unsigned char* data, std::size_t size, Picture& pi
     return result;
 }
 
-DecodeResult DecodeWebpToBmpRows(const unsigned char* data, std::size_t size, WebpBmpRows& rowsOut) {
+DecodeResult DecodeWebpToBmp(const unsigned char* data, std::size_t size, WebpBmpSink& sink) {
     WebPBitstreamFeatures features;
     bool needsMore = false;
     DecodeResult result = ReadHeader(data, size, features, needsMore);
     if (!result.Ok()) return result;
+    // Decoding in one go refuses a file shorter than its container says, even when the
+    // picture in it is whole; decoding in steps would not notice, and both must agree.
+    if (WebpDeclaredBytes(data, size) > size) {
+        result.error = DecodeError::Unreadable;
+        return result;
+    }
     const std::int32_t width = features.width, height = features.height;
     const std::size_t rowBytes = static_cast<std::size_t>(BmpRowBytes(width));
     const std::size_t pixelBytes = static_cast<std::size_t>(width) * 3;
     const bool opaque = !features.has_alpha && !features.has_animation;
-    // A picture with transparency is decoded with its alpha, four bytes a pixel, and then
-    // blended over black into the same memory, row by row from the start: a row of the
+    // A picture with transparency is decoded with its alpha, four bytes a pixel, and each
+    // band then blended over black into its own memory from its start: a row of the
     // bitmap is never longer than a row of four-byte pixels, so no row is overwritten
     // before it is read.
     const std::size_t stride = opaque ? rowBytes : static_cast<std::size_t>(width) * 4;
-    std::unique_ptr<unsigned char[]> rows(new (std::nothrow) unsigned char[stride * height]);
-    if (!rows ||
-        !DecodeFirstFrame(data, size, features, opaque ? MODE_BGR : MODE_BGRA, rows.get(), stride, true)) {
+    unsigned char* canvas = sink.Canvas(stride * static_cast<std::size_t>(height));
+    if (!canvas) {
         result.error = DecodeError::Unreadable;
         return result;
     }
-    for (std::int32_t y = 0; y < height; ++y) {
-        unsigned char* to = rows.get() + static_cast<std::size_t>(y) * rowBytes;
-        if (!opaque) {
-            const unsigned char* from = rows.get() + static_cast<std::size_t>(y) * stride;
-            for (std::int32_t x = 0; x < width; ++x, from += 4, to += 3) {
-                const std::uint32_t c = OverBlack(static_cast<std::uint32_t>(from[3]) << 24 |
-                                                  static_cast<std::uint32_t>(from[2]) << 16 |
-                                                  static_cast<std::uint32_t>(from[1]) << 8 | from[0]);
-                to[0] = static_cast<unsigned char>(c);
-                to[1] = static_cast<unsigned char>(c >> 8);
-                to[2] = static_cast<unsigned char>(c >> 16);
+    // The canvas is stored bottom row first, so picture rows [top, bottom) are the
+    // canvas's rows [height - bottom, height - top).
+    std::int32_t handed = 0;
+    const RowsDone bandDone = [&](std::int32_t bottom) {
+        unsigned char* band = canvas + static_cast<std::size_t>(height - bottom) * stride;
+        const std::int32_t count = bottom - handed;
+        for (std::int32_t i = 0; i < count; ++i) {
+            unsigned char* to = band + static_cast<std::size_t>(i) * rowBytes;
+            if (!opaque) {
+                const unsigned char* from = band + static_cast<std::size_t>(i) * stride;
+                for (std::int32_t x = 0; x < width; ++x, from += 4, to += 3) {
+                    const std::uint32_t c = OverBlack(static_cast<std::uint32_t>(from[3]) << 24 |
+                                                      static_cast<std::uint32_t>(from[2]) << 16 |
+                                                      static_cast<std::uint32_t>(from[1]) << 8 | from[0]);
+                    to[0] = static_cast<unsigned char>(c);
+                    to[1] = static_cast<unsigned char>(c >> 8);
+                    to[2] = static_cast<unsigned char>(c >> 16);
+                }
+            } else {
+                to += pixelBytes;
             }
-        } else {
-            to += pixelBytes;
+            std::memset(to, 0, rowBytes - pixelBytes);
         }
-        std::memset(to, 0, rowBytes - pixelBytes);
-    }
-    rowsOut.bytes = std::move(rows);
-    rowsOut.rowBytes = rowBytes;
+        if (!sink.Rows(handed, count, band)) return false;
+        handed = bottom;
+        return true;
+    };
+    if (DecodeFirstFrame(data, size, features, opaque ? MODE_BGR : MODE_BGRA, canvas, stride, true, &bandDone) ==
+        FrameOutcome::Damaged)
+        result.error = DecodeError::Unreadable;
     return result;
 }
 

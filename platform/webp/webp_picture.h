@@ -28,13 +28,23 @@ DecodeResult ProbeWebp(const unsigned char* data, std::size_t size, bool& needsM
 // Decodes the picture into `pictureOut` as 0xAARRGGBB pixels (straight alpha).
 DecodeResult DecodeWebp(const unsigned char* data, std::size_t size, Picture& pictureOut);
 
-// The pixel rows of the program's 24-bit bitmap file for the picture (bottom row first,
-// rows padded to four bytes, transparent parts over black): byte for byte what WriteBmp
-// writes for the decoded picture, without the picture being held a second time.
-struct WebpBmpRows {
-    std::unique_ptr<unsigned char[]> bytes;
-    std::size_t rowBytes = 0;
+// Where the rows of the program's 24-bit bitmap go while libwebp decodes the picture.
+class WebpBmpSink {
+public:
+    virtual ~WebpBmpSink() = default;
+    // Memory for the decoder's whole canvas, `bytes` long, or null when there is none;
+    // it stays the sink's, and must last until the decoding ends.
+    virtual unsigned char* Canvas(std::size_t bytes) = 0;
+    // Picture rows [top, top + count) as the file stores them (the bottom one first,
+    // padded to four bytes, transparent parts over black): byte for byte what WriteBmp
+    // writes for the decoded picture. The decoder touches them no more, so the sink may
+    // give their memory back. False stops the decoding.
+    virtual bool Rows(std::int32_t top, std::int32_t count, const unsigned char* rows) = 0;
 };
-DecodeResult DecodeWebpToBmpRows(const unsigned char* data, std::size_t size, WebpBmpRows& rowsOut);
+
+// Decodes the picture into the sink a band of rows at a time, each band handed on while
+// it is still in the processor's cache. The result is the picture's: a sink that stopped
+// the decoding knows that itself.
+DecodeResult DecodeWebpToBmp(const unsigned char* data, std::size_t size, WebpBmpSink& sink);
 
 }  // namespace vexal

@@ -274,13 +274,22 @@ TEST(HostileImagesTest, DirectBitmapOfEveryKindOfPhoto) {
         args.push_back((std::string(c.name) == "deep.png" ? "PNG48:" : "") + dir / c.name);
         if (runner.Run(args).status == 0) names.push_back(c.name);
     }
+    // An animation whose first frame, the lossless photo (large enough to be decoded in
+    // several steps), lies at an offset inside a larger canvas: rows above, beside and
+    // below it are transparent.
+    if (std::count(names.begin(), names.end(), "lossless.webp") &&
+        runner
+                .Run({"/usr/bin/webpmux", "-frame", dir / "lossless.webp", "+100+6+4", "-frame", dir / "alpha.webp",
+                      "+100", "-o", dir / "animation.webp"})
+                .status == 0)
+        names.push_back("animation.webp");
     for (const std::string& name : names) ExpectDirectBitmapLikeDecoded(decoder, dir / name, dir, name);
 
     // The kinds written while decoding, and those left to the general path.
     const std::set<std::string> direct = {
-        "wide.png",      "wide.jpg",   "alpha.png",          "grey.jpg", "jpeg-inside.png",
-        "444.jpg",       "422.jpg",    "restarts.jpg",       "rgb.jpg",  "wide.webp",
-        "lossless.webp", "alpha.webp", "alpha-lossless.webp"};
+        "wide.png",      "wide.jpg",   "alpha.png",           "grey.jpg",      "jpeg-inside.png",
+        "444.jpg",       "422.jpg",    "restarts.jpg",        "rgb.jpg",       "wide.webp",
+        "lossless.webp", "alpha.webp", "alpha-lossless.webp", "animation.webp"};
     for (const std::string& name : names)
         EXPECT_EQ(decoder.DecodeToBmp(dir / name, dir / "x.bmp").handled, direct.count(name) == 1) << name;
 }
@@ -294,6 +303,12 @@ TEST(HostileImagesTest, DirectBitmapThatCannotBeWrittenKeepsThePreviousOne) {
         SCOPED_TRACE(name);
         // No folder to write into: left to the general path, which reports it.
         EXPECT_FALSE(decoder.DecodeToBmp(dir / name, dir / "missing/x.bmp").handled);
+        // A folder where the bitmap goes is neither replaced nor swapped away.
+        std::filesystem::create_directory(dir / "taken.bmp");
+        Write(dir / "taken.bmp/inside", "kept");
+        EXPECT_FALSE(decoder.DecodeToBmp(dir / name, dir / "taken.bmp").written);
+        EXPECT_EQ(Slurp(dir / "taken.bmp/inside"), "kept");
+        std::filesystem::remove_all(dir / "taken.bmp");
         // The file fills up half way (as a full disk would).
         Write(dir / "x.bmp", "the previous bitmap");
         rlimit saved{};
