@@ -68,14 +68,15 @@ using RowsDone = std::function<bool(std::int32_t)>;
 // returns, so the rows it reports are final.
 FrameOutcome DecodeInSteps(const unsigned char* bytes, std::size_t size, WebPDecoderConfig& config,
                            std::int32_t height, const RowsDone& rowsDone) {
-    constexpr std::size_t kStepBytes = std::size_t{64} << 10;
+    // About a megabyte of a photo's rows a step; a small picture still takes several.
+    const std::size_t step = std::clamp<std::size_t>(size / 16, std::size_t{4} << 10, std::size_t{64} << 10);
     WebPIDecoder* decoder = WebPIDecode(nullptr, 0, &config);
     if (!decoder) return FrameOutcome::Damaged;
     FrameOutcome outcome = FrameOutcome::Damaged;
     std::size_t fed = 0;
     std::int32_t reported = 0;
     for (;;) {
-        fed = std::min(size, fed + kStepBytes);
+        fed = std::min(size, fed + step);
         const VP8StatusCode status = WebPIUpdate(decoder, bytes, fed);
         if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED) break;
         int lastRow = 0;
