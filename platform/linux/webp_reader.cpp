@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/linux/bmp_file_writer.h"
+#include "platform/posix/posix_file_system.h"
 #include "platform/webp/webp_picture.h"
 
 namespace vexal {
@@ -160,7 +161,9 @@ BmpFromFile WebpToBmp(const std::string& path, const std::string& destination) {
     }
     BandWriter bands(writer);
     result.decoded = DecodeWebpToBmp(bytes.data(), bytes.size(), bands);
-    result.written = result.decoded.Ok() && writer.Commit();
+    if (!result.decoded.Ok()) return result;
+    result.written = writer.Commit();
+    if (!result.written) result.writeFailure = FileFailureOf(writer.Error());
     return result;
 }
 
