@@ -30,6 +30,18 @@ const struct {
     {"lxde", DesktopKind::Lxde},           {"hyprland", DesktopKind::Hyprland},
 };
 
+// The windows in which desktop programs draw the background and icons, by their class:
+// a session that names no desktop (a window manager of the user's choice with one of
+// these for the icons, or a run from cron) still has its background drawn by them.
+const struct {
+    const char* windowClass;
+    DesktopKind kind;
+} kDesktopWindows[] = {
+    {"xfdesktop", DesktopKind::Xfce},       {"caja", DesktopKind::Mate},
+    {"nemo-desktop", DesktopKind::Cinnamon}, {"pcmanfm", DesktopKind::Lxde},
+    {"pcmanfm-qt", DesktopKind::Lxqt},       {"plasmashell", DesktopKind::Kde},
+};
+
 DesktopKind FromSessionName(std::string_view name) {
     const std::string lower = ToLower(name);
     for (const auto& n : kSessionNames)
@@ -172,6 +184,13 @@ DesktopKind DetectDesktop(const EnvLookup& env) {
     if (!env("WAYLAND_DISPLAY").empty()) return DesktopKind::Wayland;
     if (ToLower(env("XDG_SESSION_TYPE")) == "wayland") return DesktopKind::None;
     if (!env("DISPLAY").empty()) return DesktopKind::X11;
+    return DesktopKind::None;
+}
+
+DesktopKind FromDesktopWindowClass(std::string_view windowClass) {
+    const std::string lower = ToLower(windowClass);
+    for (const auto& w : kDesktopWindows)
+        if (lower == w.windowClass) return w.kind;
     return DesktopKind::None;
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/linux/command_runner.h"
@@ -25,6 +26,10 @@ EnvLookup ProcessEnvironment();
 // XDG_CURRENT_DESKTOP, DESKTOP_SESSION and the variables its compositor sets; otherwise
 // swaybg on any other Wayland session, and X11 when a display is named.
 DesktopKind DetectDesktop(const EnvLookup& env);
+
+// The desktop whose program draws a desktop window of this class (WM_CLASS, any letter
+// case) over the X11 root; None for a program vexal does not know.
+DesktopKind FromDesktopWindowClass(std::string_view windowClass);
 
 // The layout the two style values stand for; centred when they name none.
 WallpaperLayout LayoutFromStyle(const std::string& wallpaperStyle, const std::string& tileWallpaper);

@@ -194,9 +194,26 @@ WallpaperLayout LinuxDesktop::RecordedLayout(const std::string& folder) const {
 DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
     std::string folder;
     if (DesktopResult made = WallpaperFolder(folder); !made) return made;
-    const DesktopKind kind = DetectDesktop(env_);
+    DesktopKind kind = DetectDesktop(env_);
     if (kind == DesktopKind::None) return Failure(DesktopFailure::NoScreen);
     const WallpaperLayout recorded = RecordedLayout(folder);
+    const std::string display = env_("DISPLAY");
+
+    // A desktop that draws a window of its own over the root hides whatever is drawn
+    // there: changing the root would be a success nobody sees. A desktop known by its
+    // window is asked the way it is asked in its own session; unless the root was asked
+    // for by name, any other such desktop is a failure.
+    if (kind == DesktopKind::X11 && ToLower(env_("VEXAL_DESKTOP")) != "x11") {
+        if (const std::optional<std::string> window = DesktopWindowOverRoot(display)) {
+            kind = FromDesktopWindowClass(*window);
+            if (kind == DesktopKind::None) {
+                std::string name = env_("XDG_CURRENT_DESKTOP");
+                if (name.empty()) name = env_("DESKTOP_SESSION");
+                if (name.empty()) name = *window;
+                return Failure(DesktopFailure::DesktopCovers, name.empty() ? "?" : name);
+            }
+        }
+    }
 
     if (kind == DesktopKind::X11) {
         // The program's own bitmaps are laid out straight from the file; anything else is
@@ -215,18 +232,6 @@ DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
             LayOutPicture(picture, recorded, width, height, out);
             return true;
         };
-        const std::string display = env_("DISPLAY");
-        // A desktop that draws a window of its own over the root hides whatever is drawn
-        // there: changing the root would be a success nobody sees. Unless the root was
-        // asked for by name, such a desktop that vexal does not know is a failure.
-        if (ToLower(env_("VEXAL_DESKTOP")) != "x11") {
-            if (const std::optional<std::string> window = DesktopWindowOverRoot(display)) {
-                std::string name = env_("XDG_CURRENT_DESKTOP");
-                if (name.empty()) name = env_("DESKTOP_SESSION");
-                if (name.empty()) name = *window;
-                return Failure(DesktopFailure::DesktopCovers, name.empty() ? "?" : name);
-            }
-        }
         if (SetRootBackground(draw, display)) return {};
         // A scheduled run without a session has no display at all; say so rather than name an
         // empty one.
@@ -256,7 +261,7 @@ DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
         case DesktopKind::Xfce:
             // Drawn once the root names its background; without a display to ask, there
             // is nothing to wait for.
-            ok = SetXfceWallpaper(watching, shown, layout, kXfdesktopStartPolls, [display = env_("DISPLAY")] {
+            ok = SetXfceWallpaper(watching, shown, layout, kXfdesktopStartPolls, [&display] {
                 return RootHasBackgroundPixmap(display).value_or(true);
             });
             break;

@@ -414,6 +414,16 @@ TEST(XfceDesktopTest, EachStyleShowsOnTheRootWindow) {
         ASSERT_EQ(run.status, 0) << style.entry << ": " << run.err;
         EXPECT_EQ(WaitForStyle(style, [&] { return xfce.Grab(); }), "") << style.entry << "\n" << xfce.Log();
     }
+    // Without the session's name, as from cron given only the display and the bus, or
+    // under a window manager of the user's own: xfdesktop's window over the root says
+    // which desktop draws the background.
+    options.env.erase("XDG_CURRENT_DESKTOP");
+    for (const Expected& style : {kStyles[0], kStyles[2]}) {
+        const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {style.entry}, options);
+        ASSERT_EQ(run.status, 0) << style.entry << " without a session name: " << run.err;
+        EXPECT_EQ(WaitForStyle(style, [&] { return xfce.Grab(); }), "")
+            << style.entry << " without a session name\n" << xfce.Log();
+    }
 }
 
 // The editor's close box as a window manager works it: openbox on Xvfb closes the focused
