@@ -46,16 +46,22 @@ public:
     bool IsWebp() const { return webp_; }
     std::uint64_t Length() const { return length_; }
 
-    // The first `count` bytes (no more than the file's length); false when they cannot be
-    // read or held.
+    // The first `count` bytes (no more than the file's length) in `out`, which may hold
+    // the start of the file already from an earlier call: only the rest is read. False
+    // when they cannot be read or held.
     bool Read(std::uint64_t count, std::vector<unsigned char>& out) {
+        const std::size_t held = out.size();
         count = std::min(count, length_);
+        if (count <= held) {
+            out.resize(static_cast<std::size_t>(count));
+            return true;
+        }
         try {
             out.resize(static_cast<std::size_t>(count));
         } catch (const std::bad_alloc&) {
             return false;
         }
-        return ReadAt(out.data(), out.size(), 0);
+        return ReadAt(out.data() + held, out.size() - held, static_cast<off_t>(held));
     }
 
 private:
@@ -76,8 +82,8 @@ private:
     bool webp_ = false;
 };
 
-DecodeResult Probe(WebpFile& file) {
-    std::vector<unsigned char> bytes;
+// The headers' verdict; `bytes` keeps the start of the file that was read for it.
+DecodeResult Probe(WebpFile& file, std::vector<unsigned char>& bytes) {
     if (!file.Read(kProbeBytes, bytes)) return kUnreadable;
     bool needsMore = false;
     const DecodeResult head = ProbeWebp(bytes.data(), bytes.size(), needsMore);
@@ -127,16 +133,17 @@ private:
 std::optional<DecodeResult> ProbeWebpFile(const std::string& path) {
     WebpFile file(path);
     if (!file.IsWebp()) return std::nullopt;
-    return Probe(file);
+    std::vector<unsigned char> bytes;
+    return Probe(file, bytes);
 }
 
 std::optional<DecodeResult> ReadWebp(const std::string& path, Picture& pictureOut) {
     WebpFile file(path);
     if (!file.IsWebp()) return std::nullopt;
     // The size is checked on the headers before the whole file is read.
-    const DecodeResult head = Probe(file);
-    if (!head.Ok()) return head;
     std::vector<unsigned char> bytes;
+    const DecodeResult head = Probe(file, bytes);
+    if (!head.Ok()) return head;
     if (!file.Read(file.Length(), bytes)) return kUnreadable;
     return DecodeWebp(bytes.data(), bytes.size(), pictureOut);
 }
@@ -146,7 +153,8 @@ BmpFromFile WebpToBmp(const std::string& path, const std::string& destination) {
     if (!file.IsWebp()) return BmpFromFile{};
     BmpFromFile result;
     result.handled = true;
-    result.decoded = Probe(file);
+    std::vector<unsigned char> bytes;
+    result.decoded = Probe(file, bytes);
     if (!result.decoded.Ok()) return result;
 
     BmpFileWriter writer(destination, static_cast<std::int32_t>(result.decoded.width),
@@ -154,7 +162,6 @@ BmpFromFile WebpToBmp(const std::string& path, const std::string& destination) {
     // A bitmap that cannot even be started is left to the general path, which reports a
     // damaged picture before a failed write.
     if (!writer.Open()) return BmpFromFile{};
-    std::vector<unsigned char> bytes;
     if (!file.Read(file.Length(), bytes)) {
         result.decoded.error = DecodeError::Unreadable;
         return result;

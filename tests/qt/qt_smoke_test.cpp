@@ -817,6 +817,15 @@ TEST_F(QtRetrievalFixture, LongSessionHoldsNothingMoreAfterEachRound) {
 #endif
 }
 
+// A question box titled "vexal" without an icon, Yes in Japanese and the default, No beside it.
+void ExpectYesNoBox(QMessageBox* box) {
+    EXPECT_EQ(box->windowTitle(), "vexal");
+    EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+    EXPECT_EQ(box->button(QMessageBox::Yes)->text(), "はい(&Y)");
+    EXPECT_EQ(box->button(QMessageBox::No)->text(), "いいえ(&N)");
+}
+
 // Answers the next modal box from inside its event loop, after `inspect` has looked at it.
 void AnswerNextBox(const std::function<void(QWidget*)>& inspect) {
     QTimer::singleShot(0, [inspect] {
@@ -841,11 +850,7 @@ TEST(QtDialogsTest, BoxesCarryTheirTitlesIconsAndDefaultButtons) {
     AnswerNextBox([](QWidget* w) {
         auto* box = qobject_cast<QMessageBox*>(w);
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->windowTitle(), "vexal");
-        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
-        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
-        EXPECT_EQ(box->button(QMessageBox::Yes)->text(), "はい(&Y)");
-        EXPECT_EQ(box->button(QMessageBox::No)->text(), "いいえ(&N)");
+        ExpectYesNoBox(box);
         box->defaultButton()->click();
     });
     EXPECT_TRUE(dialogs.AskYesNo("vexal", "削除します。よろしいですか？"));
@@ -867,11 +872,7 @@ TEST(QtDialogsTest, BoxesCarryTheirTitlesIconsAndDefaultButtons) {
         AnswerNextBox([press = press](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             ASSERT_NE(box, nullptr);
-            EXPECT_EQ(box->windowTitle(), "vexal");
-            EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
-            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
-            EXPECT_EQ(box->button(QMessageBox::Yes)->text(), "はい(&Y)");
-            EXPECT_EQ(box->button(QMessageBox::No)->text(), "いいえ(&N)");
+            ExpectYesNoBox(box);
             EXPECT_EQ(box->button(QMessageBox::Cancel)->text(), "キャンセル");
             if (press == QMessageBox::NoButton)
                 QTest::keyClick(box, Qt::Key_Escape);
