@@ -2,7 +2,10 @@
 #include "app/run_controller.h"
 
 #include "gather/overlap.h"
+#include "host/dialogs.h"
+#include "host/process.h"
 #include "ui/failure_texts.h"
+#include "ui/host_services.h"
 
 namespace vexal {
 
@@ -28,7 +31,7 @@ void RunController::InstallFailed(const InstallResult& result) {
 }
 
 void RunController::Interrupted() {
-    RemoveInterruptedFiles(program_, host_);
+    RemoveInterruptedFiles(program_, RetrievalServicesOf(host_));
     End(kExitFailure);
 }
 

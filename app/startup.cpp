@@ -3,6 +3,8 @@
 
 #include "app/run_controller.h"
 #include "host/console.h"
+#include "host/dialogs.h"
+#include "host/process.h"
 #include "settings/settings_file.h"
 #include "text/case.h"
 #include "ui/messages.h"

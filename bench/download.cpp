@@ -18,7 +18,6 @@
 #include <string>
 #include <vector>
 
-#include "app/run_controller.h"
 #include "app/startup.h"
 #include "gather/driver.h"
 #include "host/progress_view.h"
@@ -143,21 +142,14 @@ int main(int argc, char** argv) {
             vexal::PosixFileSystem files;
             QuietDialogs dialogs;
             NoProgress progress;
-            vexal::Host host;
-            host.dialogs = &dialogs;
-            host.files = &files;
-            host.pump = &reactor;
-            host.socket = &socket;
-            host.secureSocket = &secureSocket;
-            host.timer = &timer;
-            vexal::RunController controller(program, host);
-            vexal::RetrievalReporter reporter(program, host, controller);
-            reporter.SetWindows(&progress, nullptr);
+            vexal::RetrievalReporter reporter(program, dialogs);
+            reporter.SetProgress(&progress);
             const vexal::TransferServices services{&socket, &secureSocket, &timer, &reactor, &files, nullptr};
             vexal::Transfer transfer(services, reporter);
             vexal::TransferFetches fetches(program, transfer);
+            vexal::RetrievalState state;
             const auto start = std::chrono::steady_clock::now();
-            const bool fetched = fetches.SetGrpData().Ok();
+            const bool fetched = fetches.SetGrpData(state).Ok();
             ours.push_back(Seconds(start));
             peakKb = std::max(peakKb, PeakRssKb());
             if (!fetched || std::filesystem::file_size(program.WorkImageFile) != size) {

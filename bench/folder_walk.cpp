@@ -14,12 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "app/run_controller.h"
 #include "gather/local_sources.h"
-#include "host/host.h"
 #include "platform/posix/posix_file_system.h"
 #include "program/program.h"
 #include "ui/retrieval_reporter.h"
+#include "ui/stderr_dialogs.h"
 
 namespace {
 
@@ -74,9 +73,9 @@ int main(int argc, char** argv) {
 
     vexal::PosixFileSystem fs;
     NoOpPump pump;
-    vexal::Host host;
-    host.files = &fs;
-    host.pump = &pump;
+    vexal::RetrievalServices services;
+    services.files = &fs;
+    services.pump = &pump;
     vexal::Program program;
     program.CurrentEntry().Url = root + "/";
     program.CurrentEntry().Filter[5] = true;
@@ -85,9 +84,9 @@ int main(int argc, char** argv) {
     std::vector<double> walk, find;
     for (int run = 0; run < 5; ++run) {
         auto start = std::chrono::steady_clock::now();
-        vexal::RunController controller(program, host);
-        vexal::RetrievalReporter reporter(program, host, controller);
-        vexal::LoadFlist(program, host, reporter);
+        vexal::StderrDialogs dialogs;
+        vexal::RetrievalReporter reporter(program, dialogs);
+        (void)vexal::LoadFlist(program, services, reporter);
         walk.push_back(Seconds(start));
         start = std::chrono::steady_clock::now();
         if (std::system(findCommand.c_str()) != 0) return 1;

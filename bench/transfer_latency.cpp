@@ -12,11 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/run_controller.h"
 #include "app/startup.h"
 #include "gather/driver.h"
 #include "host/dialogs.h"
-#include "host/host.h"
 #include "host/progress_view.h"
 #include "net/transfer.h"
 #include "platform/posix/posix_file_system.h"
@@ -99,21 +97,15 @@ double Fetch(const std::string& url, const std::string& dir, int timeOut, int ca
     vexal::PosixFileSystem files;
     TimedDialogs dialogs;
     NoProgress progress;
-    vexal::Host host;
-    host.dialogs = &dialogs;
-    host.files = &files;
-    host.pump = &reactor;
-    host.socket = &socket;
-    host.timer = &timer;
-    vexal::RunController controller(program, host);
-    vexal::RetrievalReporter reporter(program, host, controller);
-    reporter.SetWindows(&progress, nullptr);
+    vexal::RetrievalReporter reporter(program, dialogs);
+    reporter.SetProgress(&progress);
     const vexal::TransferServices services{&socket, nullptr, &timer, &reactor, &files, nullptr};
     vexal::Transfer transfer(services, reporter);
     vexal::TransferFetches fetches(program, transfer);
+    vexal::RetrievalState state;
     CancelButton button(reactor, program, cancelAfterMs > 0 ? cancelAfterMs : 0);
     const Clock::time_point start = Clock::now();
-    (void)fetches.SetGrpData();
+    (void)fetches.SetGrpData(state);
     const Clock::time_point end = Clock::now();
     if (cancelAfterMs > 0) return button.pressed == Clock::time_point{} ? -1 : Ms(end - button.pressed);
     return dialogs.asked == Clock::time_point{} ? -1 : Ms(dialogs.asked - start);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "gather/retrieval_owner.h"
+#include "gather/retrieval_result.h"
 #include "host/file_system.h"
 #include "host/random_source.h"
 #include "program/site_entry.h"

@@ -9,7 +9,6 @@
 #include "gather/links.h"
 #include "gather/local_sources.h"
 #include "gather/overlap.h"
-#include "host/preview_view.h"
 #include "host/random_source.h"
 #include "host/run_guard.h"
 #include "net/transfer.h"
@@ -24,19 +23,22 @@
 namespace vexal {
 namespace {
 
-// Hands the failure to the owner, which ends the run; false, for the caller to return.
-bool Fail(Host&, RetrievalOwner& owner, const RetrievalResult& result) {
-    owner.Failed(result);
-    return false;
-}
-
-bool Fail(Host& host, RetrievalOwner& owner, RetrievalFailure failure, std::string subject = {},
-          std::string target = {}) {
+RetrievalResult FailureOf(RetrievalFailure failure) {
     RetrievalResult result;
     result.failure = failure;
-    result.subject = std::move(subject);
-    result.target = std::move(target);
-    return Fail(host, owner, result);
+    return result;
+}
+
+RetrievalOutcome Ended(RetrievalEnd end) {
+    RetrievalOutcome outcome;
+    outcome.end = end;
+    return outcome;
+}
+
+RetrievalOutcome Failed(RetrievalResult result) {
+    RetrievalOutcome outcome;
+    outcome.failure = std::move(result);
+    return outcome;
 }
 
 bool SameFile(FileSystem& files, const std::string& a, const std::string& b) {
@@ -46,16 +48,16 @@ bool SameFile(FileSystem& files, const std::string& a, const std::string& b) {
 }
 
 // Converts the PNG working file into a bitmap beside it, which becomes the working file.
-RetrievalResult ConvertPng(Program& program, Host& host, RetrievalOwner& owner) {
+RetrievalResult ConvertPng(Program& program, const RetrievalServices& services, RetrievalOwner& owner) {
     owner.Say(RetrievalStep::ConvertingPng);
     const std::string png = program.WorkImageFile;
-    assert(host.images);
+    assert(services.images);
     const std::string bmp = png.substr(0, png.size() - 3) + "bmp";
     // Written under a name of its own first, so no half bitmap ever carries the working name.
-    const std::string temp = TempPathFor(bmp, host.guard);
+    const std::string temp = TempPathFor(bmp, services.guard);
     auto failed = [&](RetrievalResult result) {
-        DeleteWorkingFile(program, *host.files, png);
-        host.files->DeleteFile(temp);
+        DeleteWorkingFile(program, *services.files, png);
+        services.files->DeleteFile(temp);
         return result;
     };
     auto unreadable = [&](const DecodeResult& why) {
@@ -70,15 +72,15 @@ RetrievalResult ConvertPng(Program& program, Host& host, RetrievalOwner& owner) 
         }
         return failed(result);
     };
-    const BmpFromFile converted = ConvertToBmp(*host.images, *host.files, png, temp);
+    const BmpFromFile converted = ConvertToBmp(*services.images, *services.files, png, temp);
     if (!converted.decoded.Ok()) return unreadable(converted.decoded);
     const bool written = converted.written;
-    if (!written || !host.files->RenameFile(temp, bmp)) {
+    if (!written || !services.files->RenameFile(temp, bmp)) {
         RetrievalResult result;
         result.failure = RetrievalFailure::PngNotConverted;
         return failed(result);
     }
-    DeleteWorkingFile(program, *host.files, png);
+    DeleteWorkingFile(program, *services.files, png);
     program.WorkImageFile = bmp;
     program.WorkImageIsChosen = false;
     return {};
@@ -103,7 +105,9 @@ constexpr int kMaxTries = 20;
 // The working file's extension while its first bytes have not told its kind.
 constexpr const char* kUntoldExtension = ".bin";
 
-RandomSource& RandomOf(Host& host, ClockRandomSource& clock) { return host.random ? *host.random : clock; }
+RandomSource& RandomOf(const RetrievalServices& services, ClockRandomSource& clock) {
+    return services.random ? *services.random : clock;
+}
 
 // The absolute address of `link` (a path on the server of `page` when `onPage`).
 std::string AddressOf(const UrlParts& page, const std::string& link, bool onPage) {
@@ -124,21 +128,21 @@ bool SameAddress(std::string_view a, std::string_view b) {
 }
 
 // Makes candidate `index` the chosen image, as the gathering's choice would.
-void TakeCandidate(Program& program, Host& host, std::size_t index) {
+void TakeCandidate(Program& program, RetrievalState& state, const RetrievalServices& services,
+                   std::size_t index) {
     const SiteEntry& entry = program.CurrentEntry();
-    const SourceKind kind = ClassifySource(entry.Url);
     // A page read with its own characters sends a link's query in its own encoding.
-    const std::string link = kind == SourceKind::WebPage && entry.Filter[6]
-                                 ? QueryInPageEncoding(program.Candidates[index], program.PageCharset)
+    const std::string link = state.kind == SourceKind::WebPage && entry.Filter[6]
+                                 ? QueryInPageEncoding(program.Candidates[index], state.PageCharset)
                                  : program.Candidates[index];
-    ResolvedImage resolved = ResolveChosenLink(link, kind, entry.Url, program.PageUrl, *host.files);
-    program.ChosenIndex = index;
-    if (index < program.Tried.size()) program.Tried[index] = true;
+    ResolvedImage resolved = ResolveChosenLink(link, state.kind, entry.Url, state.PageUrl, *services.files);
+    state.ChosenIndex = index;
+    if (index < state.Tried.size()) state.Tried[index] = true;
     // After the first try the transfer may be on another server (a picture's, a photo
     // page's): a link on the page goes by its whole address from then on.
-    const bool first = std::count(program.Tried.begin(), program.Tried.end(), true) <= 1;
+    const bool first = std::count(state.Tried.begin(), state.Tried.end(), true) <= 1;
     if (resolved.relativeToPage && !first) {
-        program.ChosenImage = AddressOf(program.PageUrl, resolved.image, true);
+        program.ChosenImage = AddressOf(state.PageUrl, resolved.image, true);
         program.RelativeToPage = false;
     } else {
         program.ChosenImage = std::move(resolved.image);
@@ -179,22 +183,23 @@ RetrievalResult NoPicture(const std::string& subject) {
 // photo page names), is read with the page's own picture rule and the entry's rules, and
 // its first candidate fetched instead. A picture whose name told no kind gets the
 // extension its first bytes tell.
-RetrievalResult JudgeArrival(Program& program, Host& host, Fetches& fetches, bool photoPage) {
+RetrievalResult JudgeArrival(Program& program, RetrievalState& state, const RetrievalServices& services,
+                             Fetches& fetches, bool photoPage) {
     const bool named = PictureKindOf(program.ChosenImage, true) != PictureKind::NotAPicture;
-    if (named && !program.PhotoPages) return {};
+    if (named && !state.PhotoPages) return {};
     std::string bytes;
-    if (!host.files->ReadFile(program.WorkImageFile, bytes)) return {};  // the decoder will say
+    if (!services.files->ReadFile(program.WorkImageFile, bytes)) return {};  // the decoder will say
     const ContentKind content = ContentKindOf(std::string_view(bytes).substr(0, 64));
     // A page by its first bytes or by what the server calls it, unless its bytes are a
     // picture's (servers do label pictures wrongly).
-    const std::string_view type = TrimSpaces(program.FetchedContentType);
+    const std::string_view type = TrimSpaces(state.FetchedContentType);
     const bool page =
         content.picture == PictureKind::NotAPicture && (content.html || StartsWithNoCase(type, "text/html") ||
                                                         StartsWithNoCase(type, "application/xhtml+xml"));
-    if (page && program.PhotoPages) {
+    if (page && state.PhotoPages) {
         const std::string asked = program.ChosenImage;
-        const std::string askedAddress = AddressOf(program.PageUrl, asked, program.RelativeToPage);
-        DeleteWorkingFile(program, *host.files, program.WorkImageFile);
+        const std::string askedAddress = AddressOf(state.PageUrl, asked, program.RelativeToPage);
+        DeleteWorkingFile(program, *services.files, program.WorkImageFile);
         if (!photoPage) return NoPicture(asked);
         // The photo page's address, after its redirects: its links hang below it.
         const UrlParts photo = program.ServerUrl;
@@ -211,30 +216,30 @@ RetrievalResult JudgeArrival(Program& program, Host& host, Fetches& fetches, boo
         const std::string link =
             program.CurrentEntry().Filter[6] ? QueryInPageEncoding(found[1], encoding) : found[1];
         const ResolvedImage resolved =
-            ResolveChosenLink(link, SourceKind::WebPage, UrlText(photo), photo, *host.files);
+            ResolveChosenLink(link, SourceKind::WebPage, UrlText(photo), photo, *services.files);
         const std::string next = AddressOf(photo, resolved.image, resolved.relativeToPage);
         // A page that names itself as its picture ends there.
         if (SameAddress(next, UrlText(photo)) || SameAddress(next, askedAddress)) return NoPicture(asked);
         program.ChosenImage = next;
         program.RelativeToPage = false;
-        const FetchResult fetched = fetches.SetGrpData();
+        const FetchResult fetched = fetches.SetGrpData(state);
         if (!fetched.Ok()) return FetchFailed(fetched);
-        return JudgeArrival(program, host, fetches, false);
+        return JudgeArrival(program, state, services, fetches, false);
     }
     if (named) return {};
     if (content.picture == PictureKind::NotAPicture) {
-        DeleteWorkingFile(program, *host.files, program.WorkImageFile);
+        DeleteWorkingFile(program, *services.files, program.WorkImageFile);
         return NoPicture(program.ChosenImage);
     }
     const std::string told =
         program.CacheFileName + "." + ImageExts[static_cast<std::size_t>(content.picture)];
-    if (!host.files->RenameFile(program.WorkImageFile, told)) {
+    if (!services.files->RenameFile(program.WorkImageFile, told)) {
         RetrievalResult result;
         result.failure = RetrievalFailure::ImageNotCopied;
         result.subject = program.WorkImageFile;
         result.target = told;
-        result.fileFailure = host.files->LastFailure();
-        DeleteWorkingFile(program, *host.files, program.WorkImageFile);
+        result.fileFailure = services.files->LastFailure();
+        DeleteWorkingFile(program, *services.files, program.WorkImageFile);
         return result;
     }
     program.WorkImageFile = told;
@@ -243,17 +248,18 @@ RetrievalResult JudgeArrival(Program& program, Host& host, Fetches& fetches, boo
 
 // Brings ChosenImage into WorkImageFile (fetching or copying it) and, for an entry with
 // a MinWidth, checks that it is a picture at least that wide.
-RetrievalResult BringChosenImage(Program& program, Host& host, Fetches& fetches) {
+RetrievalResult BringChosenImage(Program& program, RetrievalState& state, const RetrievalServices& services,
+                                 Fetches& fetches) {
     const SourceKind kind = ClassifySource(program.ChosenImage);
     if (program.RelativeToPage || kind == SourceKind::WebImage ||
-        (kind == SourceKind::WebPage && program.AnyWebAddress)) {
-        const FetchResult fetched = fetches.SetGrpData();
+        (kind == SourceKind::WebPage && state.AnyWebAddress)) {
+        const FetchResult fetched = fetches.SetGrpData(state);
         if (!fetched.Ok()) return FetchFailed(fetched);
-        const RetrievalResult judged = JudgeArrival(program, host, fetches, true);
+        const RetrievalResult judged = JudgeArrival(program, state, services, fetches, true);
         if (!judged.Ok()) return judged;
     } else if (kind == SourceKind::LocalImage) {
         RetrievalResult result;
-        if (!host.files->IsNormalFile(program.ChosenImage)) {
+        if (!services.files->IsNormalFile(program.ChosenImage)) {
             result.failure = RetrievalFailure::ImageMissing;
             result.subject = program.ChosenImage;
             return result;
@@ -261,12 +267,13 @@ RetrievalResult BringChosenImage(Program& program, Host& host, Fetches& fetches)
         const std::string work = WorkImageFileName(program.CacheFileName, program.ChosenImage, false);
         // Copying the working file onto itself would gain nothing, and deleting the working
         // file afterwards would delete the user's picture: it is used where it is instead.
-        program.WorkImageIsChosen = SameFile(*host.files, program.ChosenImage, work);
+        program.WorkImageIsChosen = SameFile(*services.files, program.ChosenImage, work);
         if (!program.WorkImageIsChosen) {
-            const std::string temp = TempPathFor(work, host.guard);
-            if (!host.files->CopyFile(program.ChosenImage, temp) || !host.files->RenameFile(temp, work)) {
-                const FileFailure why = host.files->LastFailure();
-                host.files->DeleteFile(temp);
+            const std::string temp = TempPathFor(work, services.guard);
+            if (!services.files->CopyFile(program.ChosenImage, temp) ||
+                !services.files->RenameFile(temp, work)) {
+                const FileFailure why = services.files->LastFailure();
+                services.files->DeleteFile(temp);
                 result.failure = RetrievalFailure::ImageNotCopied;
                 result.subject = program.ChosenImage;
                 result.target = work;
@@ -281,9 +288,9 @@ RetrievalResult BringChosenImage(Program& program, Host& host, Fetches& fetches)
         return result;
     }
 
-    const std::int32_t minWidth = program.PassOver ? program.CurrentEntry().MinWidth : 0;
-    if (minWidth > 0 && host.images) {
-        const DecodeResult probed = host.images->Probe(program.WorkImageFile);
+    const std::int32_t minWidth = state.PassOver ? program.CurrentEntry().MinWidth : 0;
+    if (minWidth > 0 && services.images) {
+        const DecodeResult probed = services.images->Probe(program.WorkImageFile);
         RetrievalResult result;
         result.subject = program.ChosenImage;
         if (!probed.Ok()) {
@@ -296,7 +303,7 @@ RetrievalResult BringChosenImage(Program& program, Host& host, Fetches& fetches)
         } else {
             return {};
         }
-        DeleteWorkingFile(program, *host.files, program.WorkImageFile);
+        DeleteWorkingFile(program, *services.files, program.WorkImageFile);
         return result;
     }
     return {};
@@ -304,15 +311,15 @@ RetrievalResult BringChosenImage(Program& program, Host& host, Fetches& fetches)
 
 }  // namespace
 
-FetchResult TransferFetches::SetGrpUrl() {
+FetchResult TransferFetches::SetGrpUrl(RetrievalState& state) {
     FetchResult result =
         transfer_.SetGrpUrl(SettingsOf(program_), program_.CurrentEntry().Url, program_.SourceText);
     CopyServer(transfer_, program_);
-    program_.PageCharset = transfer_.PageEncodingUsed();
+    state.PageCharset = transfer_.PageEncodingUsed();
     return result;
 }
 
-FetchResult TransferFetches::SetGrpData() {
+FetchResult TransferFetches::SetGrpData(RetrievalState& state) {
     // A name that tells no picture kind (a page's own picture is often served under such
     // a name) is kept under a neutral one until its first bytes tell what it is.
     const bool named = PictureKindOf(program_.ChosenImage, true) != PictureKind::NotAPicture;
@@ -321,130 +328,124 @@ FetchResult TransferFetches::SetGrpData() {
     FetchResult result = transfer_.SetGrpData(SettingsOf(program_), program_.ChosenImage,
                                               program_.RelativeToPage, work, program_.WorkImageFile);
     CopyServer(transfer_, program_);
-    program_.FetchedContentType = transfer_.response().ContentType;
+    state.FetchedContentType = transfer_.response().ContentType;
     return result;
 }
 
-bool frDispGet(Program& program, Host& host, Fetches& fetches, RetrievalOwner& owner) {
-    if (program.RunMode != RunModeValue::Editor && program.RunMode != RunModeValue::Entry) return true;
+RetrievalResult frDispGet(Program& program, RetrievalState& state, const RetrievalServices& services,
+                          Fetches& fetches, RetrievalOwner& owner) {
+    if (program.RunMode != RunModeValue::Editor && program.RunMode != RunModeValue::Entry) return {};
     const SiteEntry& entry = program.CurrentEntry();
-    program.PassOver = program.PhotoPages = program.AnyWebAddress = program.PageHasScript = false;
-    // The entry's kind, judged once: every later step of this retrieval goes by it.
-    const SourceKind kind = ClassifySource(entry.Url);
-    switch (kind) {
+    state = {};
+    state.kind = ClassifySource(entry.Url);
+    FolderScan scan;
+    switch (state.kind) {
         case SourceKind::WebPage: {
             program.SourceText.clear();
-            const FetchResult fetched = fetches.SetGrpUrl();
-            if (!fetched.Ok()) return Fail(host, owner, FetchFailed(fetched));
-            program.Candidates = ExtractLinks(program.SourceText, entry, kind);
-            program.PageHasScript = FindNoCase(program.SourceText, "<script") != std::string::npos;
+            const FetchResult fetched = fetches.SetGrpUrl(state);
+            if (!fetched.Ok()) return FetchFailed(fetched);
+            program.Candidates = ExtractLinks(program.SourceText, entry, state.kind);
+            state.PageHasScript = FindNoCase(program.SourceText, "<script") != std::string::npos;
             break;
         }
         case SourceKind::LocalFile: {
-            const RetrievalResult loaded = Load_sDArr(entry.Url, *host.files, program.SourceText);
-            if (!loaded.Ok()) return Fail(host, owner, loaded);
-            program.Candidates = ExtractLinks(program.SourceText, entry, kind);
+            RetrievalResult loaded = Load_sDArr(entry.Url, *services.files, program.SourceText);
+            if (!loaded.Ok()) return loaded;
+            program.Candidates = ExtractLinks(program.SourceText, entry, state.kind);
             break;
         }
         case SourceKind::WebImage:
         case SourceKind::LocalImage:
             program.ChosenImage = entry.Url;
-            return true;
+            return {};
         case SourceKind::LocalFolder:
-            LoadFlist(program, host, owner);
+            scan = LoadFlist(program, services, owner);
             break;
         default:
-            return true;
+            return {};
     }
     ClockRandomSource clock;
     std::string chosen;
     std::size_t index = 0;
     RetrievalResult choice =
-        ChooseCandidate(program.Candidates, entry, RandomOf(host, clock), chosen, &index);
+        ChooseCandidate(program.Candidates, entry, RandomOf(services, clock), chosen, &index);
     if (!choice.Ok()) {
-        if (choice.failure == RetrievalFailure::NoMatch && kind == SourceKind::LocalFolder)
-            return Fail(host, owner, FolderWithoutMatch(program, entry.Url));
+        if (choice.failure == RetrievalFailure::NoMatch && state.kind == SourceKind::LocalFolder)
+            return FolderWithoutMatch(scan, entry.Url);
         // Said only for an entry that uses the new rules: the others keep their message.
-        choice.scriptPage = choice.failure == RetrievalFailure::NoMatch && program.PageHasScript &&
+        choice.scriptPage = choice.failure == RetrievalFailure::NoMatch && state.PageHasScript &&
                             (entry.Filter[6] || entry.MinWidth > 0);
-        return Fail(host, owner, choice);
+        return choice;
     }
-    program.PageUrl = program.ServerUrl;
-    program.PassOver = entry.MinWidth > 0;
-    program.PhotoPages = entry.Filter[6] || entry.MinWidth > 0;
-    program.AnyWebAddress = entry.Filter[6];
-    program.Tried.assign(program.Candidates.size(), false);
-    TakeCandidate(program, host, index);
-    return true;
+    state.PageUrl = program.ServerUrl;
+    state.PassOver = entry.MinWidth > 0;
+    state.PhotoPages = entry.Filter[6] || entry.MinWidth > 0;
+    state.AnyWebAddress = entry.Filter[6];
+    state.Tried.assign(program.Candidates.size(), false);
+    TakeCandidate(program, state, services, index);
+    return {};
 }
 
-bool frDispGo(Program& program, Host& host, Fetches& fetches, RetrievalOwner& owner) {
+RetrievalOutcome frDispGo(Program& program, RetrievalState& state, const RetrievalServices& services,
+                          Fetches& fetches, RetrievalOwner& owner) {
     program.WorkImageIsChosen = false;
     // Everything from here on writes the working file or the wallpaper.
-    switch (TakeRunLock(program, host, owner)) {
+    switch (TakeRunLock(program, services, owner)) {
         case LockOutcome::Held:
             break;
         case LockOutcome::Interrupted:
-            owner.Interrupted();
-            return false;
+            return Ended(RetrievalEnd::Interrupted);
         case LockOutcome::Cancelled:
-            return Fail(host, owner, RetrievalFailure::Cancelled);
+            return Failed(FailureOf(RetrievalFailure::Cancelled));
     }
     // A candidate that cannot be used gives way to the next, for an entry that says so.
     ClockRandomSource clock;
     for (int tries = 1;; ++tries) {
-        const RetrievalResult brought = BringChosenImage(program, host, fetches);
+        RetrievalResult brought = BringChosenImage(program, state, services, fetches);
         if (brought.Ok()) break;
-        if (!program.PassOver || !MayPassOver(brought) || tries >= kMaxTries)
-            return Fail(host, owner, brought);
-        const std::size_t next = NextCandidate(program.Candidates, program.CurrentEntry(),
-                                               program.ChosenIndex, program.Tried, RandomOf(host, clock));
-        if (next == 0) return Fail(host, owner, brought);
-        TakeCandidate(program, host, next);
+        if (!state.PassOver || !MayPassOver(brought) || tries >= kMaxTries) return Failed(std::move(brought));
+        const std::size_t next = NextCandidate(program.Candidates, program.CurrentEntry(), state.ChosenIndex,
+                                               state.Tried, RandomOf(services, clock));
+        if (next == 0) return Failed(std::move(brought));
+        TakeCandidate(program, state, services, next);
     }
 
     if (PictureKindOf(program.WorkImageFile, false) == PictureKind::Png) {
-        const RetrievalResult converted = ConvertPng(program, host, owner);
-        if (!converted.Ok()) return Fail(host, owner, converted);
+        RetrievalResult converted = ConvertPng(program, services, owner);
+        if (!converted.Ok()) return Failed(std::move(converted));
     }
 
     owner.HideProgress();
-    if (host.pump) host.pump->Pump();
-    PreviewView& preview = owner.Preview();
-    if (program.ShowPreview) {
-        preview.ShowWindow();
-        preview.DispPre();
-    } else {
-        preview.LoadWindow();
-        const InstallResult installed = Autowp(program, host, preview);
-        if (!installed.Ok()) owner.InstallFailed(installed);
-        preview.Unload(installed.Ok() ? kExitSuccess : kExitFailure);
-    }
-    return true;
+    if (services.pump) services.pump->Pump();
+    if (program.ShowPreview) return Ended(RetrievalEnd::Preview);
+    RetrievalOutcome installed = Ended(RetrievalEnd::Installed);
+    installed.install = Autowp(program, services.ForWallpaper());
+    return installed;
 }
 
-bool RunRetrieval(Program& program, Host& host, Fetches& fetches, RetrievalOwner& owner, bool gather) {
+RetrievalOutcome RunRetrieval(Program& program, const RetrievalServices& services, Fetches& fetches,
+                              RetrievalOwner& owner, bool gather) {
     // A stop that came while the program started ends the run before it does anything.
-    if (host.guard && host.guard->StopRequested()) {
-        owner.Interrupted();
-        return false;
-    }
+    if (services.guard && services.guard->StopRequested()) return Ended(RetrievalEnd::Interrupted);
     // Refused before anything is fetched or moved: an empty name made the bitmap's path the
     // wallpaper folder itself, and the rename that puts a bitmap in place would then have
     // traded the folder, lock and all, for the picture.
     if (const char* key = UnusableFileNameKey(program)) {
-        RetrievalResult result;
-        result.failure = RetrievalFailure::UnusableFileName;
+        RetrievalResult result = FailureOf(RetrievalFailure::UnusableFileName);
         result.file = program.SettingsFileName;
         result.target = key;
         result.subject =
             std::string_view(key) == "CacheFileName" ? program.CacheFileName : program.WinFolderWPname;
-        return Fail(host, owner, result);
+        return Failed(std::move(result));
     }
     owner.ShowProgress();
-    if (host.pump) host.pump->Pump();
-    if (gather && !frDispGet(program, host, fetches, owner)) return false;
-    return frDispGo(program, host, fetches, owner);
+    if (services.pump) services.pump->Pump();
+    RetrievalState state;
+    if (gather) {
+        RetrievalResult gathered = frDispGet(program, state, services, fetches, owner);
+        if (!gathered.Ok()) return Failed(std::move(gathered));
+    }
+    return frDispGo(program, state, services, fetches, owner);
 }
 
 }  // namespace vexal

@@ -36,8 +36,8 @@ std::string ToSourceText(std::string_view text) {
     return out;
 }
 
-void Yield(Host& host) {
-    if (host.pump) host.pump->Pump();
+void Yield(const RetrievalServices& services) {
+    if (services.pump) services.pump->Pump();
 }
 
 bool Listed(const DirEntry& e) { return !e.hidden && !e.system; }
@@ -71,20 +71,19 @@ RetrievalResult Load_sDArr(const std::string& url, FileSystem& files, std::strin
     return {};
 }
 
-void LoadFlist(Program& program, Host& host, RetrievalOwner& owner) {
+FolderScan LoadFlist(Program& program, const RetrievalServices& services, RetrievalOwner& owner) {
     owner.Say(RetrievalStep::ListingFolder);
     owner.BodyProgress(0);
-    Yield(host);  // let the window repaint its label
+    Yield(services);  // let the window repaint its label
     program.Candidates.assign(1, std::string());
-    program.FolderFailure = FileFailure::Nothing;
-    program.PassedOver.clear();
     program.CancelRequested = false;
-    ScanFolder(program, host, program.CurrentEntry().Url);
+    return ScanFolder(program, services, program.CurrentEntry().Url);
 }
 
-void ScanFolder(Program& program, Host& host, const std::string& folder) {
+FolderScan ScanFolder(Program& program, const RetrievalServices& services, const std::string& folder) {
     const SiteEntry& entry = program.CurrentEntry();
-    FileSystem& files = *host.files;
+    FileSystem& files = *services.files;
+    FolderScan scan;
     std::unordered_set<std::string> entered;
     // Folders still to walk, the next one at the back. An explicit stack instead of
     // recursion keeps a very deep tree from exhausting the call stack.
@@ -93,8 +92,8 @@ void ScanFolder(Program& program, Host& host, const std::string& folder) {
     while (!pending.empty()) {
         const std::string current = std::move(pending.back());
         pending.pop_back();
-        Yield(host);
-        if (program.CancelRequested) return;
+        Yield(services);
+        if (program.CancelRequested) return scan;
         std::string identity;
         if (files.FolderIdentity(current, identity) && !entered.insert(std::move(identity)).second) continue;
         // A folder that cannot be listed (gone, no permission) holds no candidates. Why the
@@ -103,7 +102,7 @@ void ScanFolder(Program& program, Host& host, const std::string& folder) {
         if (!files.ListFolder(current, entries)) {
             if (current == folder) {
                 const FileFailure why = files.LastFailure();
-                program.FolderFailure = why == FileFailure::Nothing ? FileFailure::Other : why;
+                scan.failure = why == FileFailure::Nothing ? FileFailure::Other : why;
             }
             continue;
         }
@@ -113,10 +112,10 @@ void ScanFolder(Program& program, Host& host, const std::string& folder) {
             if (HasAllowedExtension(e.name, entry.Ext)) {
                 program.Candidates.push_back(current + e.name);
             } else if (std::string kind = KindOf(e.name); !kind.empty()) {
-                ++program.PassedOver[std::move(kind)];
+                ++scan.passedOver[std::move(kind)];
             }
-            Yield(host);
-            if (program.CancelRequested) return;
+            Yield(services);
+            if (program.CancelRequested) return scan;
         }
 
         // All files of a folder come before anything below it, and each subfolder's whole
@@ -129,18 +128,19 @@ void ScanFolder(Program& program, Host& host, const std::string& folder) {
             std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark), pending.end());
         }
     }
+    return scan;
 }
 
-RetrievalResult FolderWithoutMatch(const Program& program, const std::string& folder) {
+RetrievalResult FolderWithoutMatch(const FolderScan& scan, const std::string& folder) {
     RetrievalResult result;
     result.subject = folder;
-    if (program.FolderFailure != FileFailure::Nothing) {
-        result.failure = program.FolderFailure == FileFailure::Missing ? RetrievalFailure::FolderMissing
-                                                                       : RetrievalFailure::FolderUnreadable;
+    if (scan.failure != FileFailure::Nothing) {
+        result.failure = scan.failure == FileFailure::Missing ? RetrievalFailure::FolderMissing
+                                                              : RetrievalFailure::FolderUnreadable;
         return result;
     }
     result.failure = RetrievalFailure::NoMatch;
-    for (const auto& [kind, count] : program.PassedOver) {
+    for (const auto& [kind, count] : scan.passedOver) {
         const std::string lower = ToLower(kind);
         const bool picture = lower == "jpeg" || std::any_of(ImageExts.begin(), ImageExts.end(),
                                                             [&](const char* ext) { return lower == ext; });

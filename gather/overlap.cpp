@@ -20,57 +20,60 @@ std::string FolderOf(const std::string& path) {
 
 // Where a run writes: the working file's folder, the settings file's (a save killed half
 // way leaves its temporary there) and the wallpaper folder.
-void RemoveEverywhere(Program& program, Host& host, Writers writers) {
+void RemoveEverywhere(const Program& program, const RetrievalServices& services, Writers writers) {
     const std::string working = FolderOf(program.CacheFileName);
     const std::string settings = FolderOf(program.SettingsFileName);
-    RemoveUnfinishedFiles(host, working, writers);
-    if (settings != working) RemoveUnfinishedFiles(host, settings, writers);
+    RemoveUnfinishedFiles(services, working, writers);
+    if (settings != working) RemoveUnfinishedFiles(services, settings, writers);
     std::string folder;
-    if (host.desktop && host.desktop->WallpaperFolder(folder)) RemoveUnfinishedFiles(host, folder, writers);
+    if (services.desktop && services.desktop->WallpaperFolder(folder))
+        RemoveUnfinishedFiles(services, folder, writers);
 }
 
 }  // namespace
 
-LockOutcome TakeRunLock(Program& program, Host& host, RetrievalOwner& owner) {
+LockOutcome TakeRunLock(Program& program, const RetrievalServices& services, RetrievalOwner& owner) {
     std::string folder;
-    if (!host.guard || !host.desktop || !host.desktop->LockFolder(folder)) return LockOutcome::Held;
+    if (!services.guard || !services.desktop || !services.desktop->LockFolder(folder))
+        return LockOutcome::Held;
     // A cancel that ended a folder walk has been answered already.
     program.CancelRequested = false;
     bool told = false;
     // The lock is the last moment before the run writes: a stop that came during the walk
     // of a folder or the choice ends it here.
-    if (host.guard->StopRequested()) return LockOutcome::Interrupted;
-    while (host.guard->TryLock(folder) == RunGuard::LockState::Busy) {
+    if (services.guard->StopRequested()) return LockOutcome::Interrupted;
+    while (services.guard->TryLock(folder) == RunGuard::LockState::Busy) {
         if (!told) owner.Say(RetrievalStep::WaitingForOtherRun);
         told = true;
-        if (host.pump) host.pump->Pump(kLockRetryMs);
-        if (host.guard->StopRequested()) return LockOutcome::Interrupted;
+        if (services.pump) services.pump->Pump(kLockRetryMs);
+        if (services.guard->StopRequested()) return LockOutcome::Interrupted;
         if (program.CancelRequested) return LockOutcome::Cancelled;
     }
     // Without a lock to be had the run goes on alone: the installation reports a folder
     // it cannot write to.
-    RemoveEverywhere(program, host, Writers::Dead);
+    RemoveEverywhere(program, services, Writers::Dead);
     return LockOutcome::Held;
 }
 
-void RemoveUnfinishedFiles(Host& host, const std::string& folder, Writers writers) {
-    if (!host.guard) return;
+void RemoveUnfinishedFiles(const RetrievalServices& services, const std::string& folder, Writers writers) {
+    if (!services.guard) return;
     std::vector<DirEntry> entries;
-    if (!host.files->ListFolder(folder, entries)) return;
-    const std::uint32_t self = host.guard->ProcessId();
+    if (!services.files->ListFolder(folder, entries)) return;
+    const std::uint32_t self = services.guard->ProcessId();
     for (const DirEntry& e : entries) {
         std::uint32_t writer = 0;
         if (e.isDirectory || !TempNameWriter(e.name, writer)) continue;
-        const bool doomed =
-            writers == Writers::Self ? writer == self : writer != self && !host.guard->ProcessAlive(writer);
+        const bool doomed = writers == Writers::Self
+                                ? writer == self
+                                : writer != self && !services.guard->ProcessAlive(writer);
         if (!doomed) continue;
-        host.files->DeleteFile(folder.empty() ? e.name : folder + kFolderSeparator + e.name);
+        services.files->DeleteFile(folder.empty() ? e.name : folder + kFolderSeparator + e.name);
     }
 }
 
-void RemoveInterruptedFiles(Program& program, Host& host) {
-    DeleteWorkingFile(program, *host.files, program.WorkImageFile);
-    RemoveEverywhere(program, host, Writers::Self);
+void RemoveInterruptedFiles(const Program& program, const RetrievalServices& services) {
+    DeleteWorkingFile(program, *services.files, program.WorkImageFile);
+    RemoveEverywhere(program, services, Writers::Self);
 }
 
 }  // namespace vexal

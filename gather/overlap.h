@@ -5,7 +5,7 @@
 #pragma once
 
 #include "gather/retrieval_owner.h"
-#include "host/host.h"
+#include "gather/retrieval_services.h"
 #include "program/program.h"
 
 namespace vexal {
@@ -20,17 +20,18 @@ enum class LockOutcome : std::uint8_t {
 // where the system keeps it there), waiting while another run holds it (`owner` is told
 // so, and its cancel request gives up). Once held, removes the files that runs which no
 // longer exist were writing.
-[[nodiscard]] LockOutcome TakeRunLock(Program& program, Host& host, RetrievalOwner& owner);
+[[nodiscard]] LockOutcome TakeRunLock(Program& program, const RetrievalServices& services,
+                                      RetrievalOwner& owner);
 
 // Whose unfinished files RemoveUnfinishedFiles removes.
 enum class Writers { Dead, Self };
 
 // Removes the files in `folder` that processes which no longer run were writing, or
 // that this process is writing.
-void RemoveUnfinishedFiles(Host& host, const std::string& folder, Writers writers);
+void RemoveUnfinishedFiles(const RetrievalServices& services, const std::string& folder, Writers writers);
 
 // What a run asked to stop from outside leaves: the working file (unless it is the user's
 // own picture) and every file it was still writing are removed; the wallpaper stays.
-void RemoveInterruptedFiles(Program& program, Host& host);
+void RemoveInterruptedFiles(const Program& program, const RetrievalServices& services);
 
 }  // namespace vexal

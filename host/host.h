@@ -3,14 +3,15 @@
 // are no services: the front end that makes them hands them where they are needed.
 #pragma once
 
-#include "host/dialogs.h"
-#include "host/event_pump.h"
-#include "host/file_system.h"
-#include "host/process.h"
-
 namespace vexal {
 
-// Declared in their own headers of this folder; a run includes the ones it uses.
+// Declared in their own headers of this folder; a run includes the ones it uses. Only
+// the top of the program and the front ends use the dialogs and the process: the layers
+// below take narrow services of their own, without them.
+class Dialogs;
+class Process;
+class FileSystem;
+class EventPump;
 class Socket;
 class Timer;
 class Desktop;

@@ -1,4 +1,4 @@
-// The start-up globals and the error box every layer reports its failures through.
+// The start-up globals and the working file's end.
 #include "program/program.h"
 
 #include <cstdio>
@@ -18,10 +18,6 @@ void InitGlobals(Program& program, int majorVersion, int minorVersion) {
 void DeleteWorkingFile(const Program& program, FileSystem& files, const std::string& path) {
     if (path.empty() || (program.WorkImageIsChosen && path == program.WorkImageFile)) return;
     files.DeleteFile(path);
-}
-
-void ShowError(const Program& program, Dialogs& dialogs, const std::string& text) {
-    dialogs.Error(program.TitleText, text);
 }
 
 }  // namespace vexal

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "host/dialogs.h"
+#include "host/process.h"
 #include "settings/settings_file.h"
 #include "settings/source_kind.h"
 #include "text/case.h"

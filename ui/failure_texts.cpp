@@ -210,4 +210,8 @@ FailureBox InstallFailureBox(const InstallResult& result) {
     return {BoxKind::Nothing, {}};
 }
 
+void ShowError(const Program& program, Dialogs& dialogs, const std::string& text) {
+    dialogs.Error(program.TitleText, text);
+}
+
 }  // namespace vexal

@@ -1,15 +1,18 @@
 // The words for each kind of failure the layers below report, from the table of
-// messages (and net/'s table of status and socket-error texts).
+// messages (and net/'s table of status and socket-error texts), and the box they are
+// shown in.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "gather/retrieval_owner.h"
+#include "gather/retrieval_result.h"
 #include "host/desktop.h"
+#include "host/dialogs.h"
 #include "host/file_system.h"
 #include "host/image_decoder.h"
 #include "net/transfer.h"
+#include "program/program.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -40,5 +43,9 @@ struct FailureBox {
     std::string text;
 };
 FailureBox InstallFailureBox(const InstallResult& result);
+
+// The error box: error icon, title TitleText. Every failure the user is told of goes
+// through it.
+void ShowError(const Program& program, Dialogs& dialogs, const std::string& text);
 
 }  // namespace vexal

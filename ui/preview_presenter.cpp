@@ -1,7 +1,9 @@
 // The preview window's logic.
 #include "ui/preview_presenter.h"
 
+#include "host/process.h"
 #include "ui/failure_texts.h"
+#include "ui/host_services.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -61,7 +63,8 @@ void PreviewPresenter::Form_Resize(double widthTwips, double heightTwips) {
 }
 
 void PreviewPresenter::cbSetWP_Click() {
-    const InstallResult installed = InstallWallpaper(program_, host_, picture_, program_.WorkImageFile);
+    const InstallResult installed =
+        InstallWallpaper(program_, WallpaperServicesOf(host_), picture_, program_.WorkImageFile);
     if (!installed.Ok()) end_.InstallFailed(installed);
     Unload(installed.Ok() ? kExitSuccess : kExitFailure);
 }

@@ -35,7 +35,7 @@ void RetrievalReporter::BodyProgress(std::int64_t bytes) {
 }
 
 bool RetrievalReporter::RetryOnSilence() {
-    return host_.dialogs->AskRetry(kPlainTitle, MessageText(Message::NoAnswerQuestion));
+    return dialogs_.AskRetry(kPlainTitle, MessageText(Message::NoAnswerQuestion));
 }
 
 void RetrievalReporter::Say(RetrievalStep step) {

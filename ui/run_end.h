@@ -2,7 +2,9 @@
 // the user why a retrieval failed and ends the process.
 #pragma once
 
-#include "gather/retrieval_owner.h"
+#include "gather/driver.h"
+#include "gather/retrieval_result.h"
+#include "host/preview_view.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -21,5 +23,10 @@ public:
     // was, and the run ends with failure without a message.
     virtual void Interrupted() = 0;
 };
+
+// Hands a retrieval's end on: a failure or a stop to `end`; a picture for the preview to
+// `preview`, shown; an installation made at once to `end` when it failed, and then the
+// preview unloads, which deletes the working file and finishes the run.
+void EndRetrieval(const RetrievalOutcome& outcome, PreviewView& preview, RunEnd& end);
 
 }  // namespace vexal

@@ -1,19 +1,24 @@
 // The front end of runs that nobody watches.
 #include "ui/unattended_front_end.h"
 
+#include "ui/host_services.h"
 #include "ui/unattended_preview.h"
 
 namespace vexal {
 
 UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host, RunEnd& end)
-    : preview_(std::make_unique<UnattendedPreview>(program, host, end)),
-      reporter_(program, host, end),
-      session_(program, host, reporter_) {
-    reporter_.SetWindows(nullptr, preview_.get());
-}
+    : program_(program),
+      host_(host),
+      end_(end),
+      preview_(std::make_unique<UnattendedPreview>(program, host, end)),
+      reporter_(program, *host.dialogs) {}
 
 UnattendedFrontEnd::~UnattendedFrontEnd() = default;
 
-void UnattendedFrontEnd::RunRetrieval(bool gather) { session_.Run(gather); }
+void UnattendedFrontEnd::RunRetrieval(bool gather) {
+    if (!session_)
+        session_ = std::make_unique<RetrievalSession>(program_, RetrievalServicesOf(host_), reporter_);
+    EndRetrieval(session_->Run(gather), *preview_, end_);
+}
 
 }  // namespace vexal

@@ -10,6 +10,7 @@
 #include "host/host.h"
 #include "program/program.h"
 #include "ui/retrieval_reporter.h"
+#include "ui/run_end.h"
 
 namespace vexal {
 
@@ -27,9 +28,13 @@ public:
     void RunRetrieval(bool gather) override;
 
 private:
+    Program& program_;
+    Host& host_;
+    RunEnd& end_;
     std::unique_ptr<UnattendedPreview> preview_;
     RetrievalReporter reporter_;
-    RetrievalSession session_;
+    // Made with the first retrieval, from the services the host has by then.
+    std::unique_ptr<RetrievalSession> session_;
 };
 
 }  // namespace vexal

@@ -5,6 +5,7 @@
 
 #include "host/host.h"
 #include "host/preview_view.h"
+#include "host/process.h"
 #include "program/program.h"
 #include "ui/run_end.h"
 

@@ -2,18 +2,14 @@
 #include "ui/windowed_front_end.h"
 
 #include "ui/editor.h"
+#include "ui/host_services.h"
 #include "ui/preview_presenter.h"
 #include "ui/progress_presenter.h"
 
 namespace vexal {
 
 WindowedFrontEnd::WindowedFrontEnd(Program& program, Host& host, WindowKit& windows, RunEnd& end)
-    : program_(program),
-      host_(host),
-      windows_(windows),
-      end_(end),
-      reporter_(program, host, end),
-      session_(program, host, reporter_) {}
+    : program_(program), host_(host), windows_(windows), end_(end), reporter_(program, *host.dialogs) {}
 
 WindowedFrontEnd::~WindowedFrontEnd() = default;
 
@@ -37,12 +33,14 @@ void WindowedFrontEnd::LoadRetrievalWindows() {
         preview_ = std::make_unique<PreviewPresenter>(program_, host_, windows_.PreviewWindow(), *this, end_);
         windows_.Bind(*preview_);
     }
-    reporter_.SetWindows(progressWindow_, preview_.get());
+    reporter_.SetProgress(progressWindow_);
 }
 
 void WindowedFrontEnd::RunRetrieval(bool gather) {
     LoadRetrievalWindows();
-    session_.Run(gather);
+    if (!session_)
+        session_ = std::make_unique<RetrievalSession>(program_, RetrievalServicesOf(host_), reporter_);
+    EndRetrieval(session_->Run(gather), *preview_, end_);
 }
 
 }  // namespace vexal

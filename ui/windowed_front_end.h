@@ -12,6 +12,7 @@
 #include "host/progress_view.h"
 #include "program/program.h"
 #include "ui/retrieval_reporter.h"
+#include "ui/run_end.h"
 
 namespace vexal {
 
@@ -62,7 +63,8 @@ private:
     std::unique_ptr<ProgressPresenter> progress_;
     std::unique_ptr<PreviewPresenter> preview_;
     RetrievalReporter reporter_;
-    RetrievalSession session_;
+    // Made with the first retrieval, from the services the host has by then.
+    std::unique_ptr<RetrievalSession> session_;
 };
 
 }  // namespace vexal

@@ -2,7 +2,6 @@
 #include "wallpaper/install.h"
 
 #include "host/desktop.h"
-#include "host/dialogs.h"
 #include "host/image_decoder.h"
 #include "host/run_guard.h"
 #include "settings/source_kind.h"
@@ -47,20 +46,21 @@ InstallResult NotWritten(FileFailure why) {
 // from a fresh read when it shows none. A fresh read is let go once the bitmap is
 // written: the window is hidden and about to close, and keeping it would hold the
 // picture twice while the desktop reads the bitmap back.
-InstallResult WriteFromPicture(const Program& program, Host& host, PreviewPicture& preview,
-                               const std::string& imagePath, const std::string& destination) {
+InstallResult WriteFromPicture(const Program& program, const WallpaperServices& services,
+                               PreviewPicture& preview, const std::string& imagePath,
+                               const std::string& destination) {
     if (preview.PictureLoaded && !preview.picture.Empty()) {
-        if (WriteBmp(*host.files, destination, preview.picture)) return {};
-        return NotWritten(host.files->LastFailure());
+        if (WriteBmp(*services.files, destination, preview.picture)) return {};
+        return NotWritten(services.files->LastFailure());
     }
-    if (!host.images) return PictureRefused(program, imagePath, {DecodeError::Unreadable, 0, 0});
-    const BmpFromFile converted = ConvertToBmp(*host.images, *host.files, imagePath, destination);
+    if (!services.images) return PictureRefused(program, imagePath, {DecodeError::Unreadable, 0, 0});
+    const BmpFromFile converted = ConvertToBmp(*services.images, *services.files, imagePath, destination);
     if (!converted.decoded.Ok()) return PictureRefused(program, imagePath, converted.decoded);
     if (converted.written) return {};
     // Written by the decoder itself, or through the file system when it left the writing
     // to the portable path.
     return NotWritten(converted.writeFailure != FileFailure::Nothing ? converted.writeFailure
-                                                                     : host.files->LastFailure());
+                                                                     : services.files->LastFailure());
 }
 
 }  // namespace
@@ -81,24 +81,24 @@ StyleValues StyleCode(WallpaperStyle wpState) {
     return {};
 }
 
-void SetKeyValue(Host& host, const std::string& sKeyName, const std::string& sValueName,
-                 const std::string& sValueSetting) {
-    if (host.desktop) host.desktop->SetKeyValue(sKeyName, sValueName, sValueSetting);
+void SetKeyValue(const WallpaperServices& services, const std::string& sKeyName,
+                 const std::string& sValueName, const std::string& sValueSetting) {
+    if (services.desktop) services.desktop->SetKeyValue(sKeyName, sValueName, sValueSetting);
 }
 
-InstallResult InstallWallpaper(Program& program, Host& host, PreviewPicture& preview,
+InstallResult InstallWallpaper(Program& program, const WallpaperServices& services, PreviewPicture& preview,
                                const std::string& imagePath) {
-    if (!host.desktop) return DesktopFailed(InstallOutcome::NoFolder, {});
+    if (!services.desktop) return DesktopFailed(InstallOutcome::NoFolder, {});
     std::string folder;
-    if (DesktopResult found = host.desktop->WallpaperFolder(folder); !found)
+    if (DesktopResult found = services.desktop->WallpaperFolder(folder); !found)
         return DesktopFailed(InstallOutcome::NoFolder, std::move(found));
     const std::string destination = folder + kFolderSeparator + program.WinFolderWPname;
     // The bitmap is written under a name of its own and renamed over the old one once it is
     // whole and on the disk: the desktop, another run, a crash or a power cut only ever
     // finds the old picture or the new.
-    const std::string temp = TempPathFor(destination, host.guard);
+    const std::string temp = TempPathFor(destination, services.guard);
     auto failed = [&](InstallResult result) {
-        host.files->DeleteFile(temp);
+        services.files->DeleteFile(temp);
         if (result.outcome == InstallOutcome::NotWritten) result.subject = destination;
         return result;
     };
@@ -108,8 +108,8 @@ InstallResult InstallWallpaper(Program& program, Host& host, PreviewPicture& pre
     if (kind == PictureKind::Bmp) {
         // Copied byte for byte, but only once it is known to be a picture: an error page
         // saved under an image name must not become the wallpaper.
-        if (host.images) {
-            const DecodeResult probe = host.images->Probe(imagePath);
+        if (services.images) {
+            const DecodeResult probe = services.images->Probe(imagePath);
             if (!probe.Ok()) return PictureRefused(program, imagePath, probe);
         }
         // The working file is the program's own and goes when the run ends: moved into
@@ -117,18 +117,18 @@ InstallResult InstallWallpaper(Program& program, Host& host, PreviewPicture& pre
         // Across file systems it is copied under a name of its own instead. The user's own
         // picture serving as the working file is always copied.
         if (imagePath == program.WorkImageFile && !program.WorkImageIsChosen &&
-            !(host.guard && host.guard->StopRequested()) &&
-            host.files->RenameDurably(imagePath, destination)) {
+            !(services.guard && services.guard->StopRequested()) &&
+            services.files->RenameDurably(imagePath, destination)) {
             moved = true;
-        } else if (!host.files->CopyFile(imagePath, temp)) {
-            return failed(NotWritten(host.files->LastFailure()));
+        } else if (!services.files->CopyFile(imagePath, temp)) {
+            return failed(NotWritten(services.files->LastFailure()));
         }
     } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg || kind == PictureKind::Webp) {
-        const InstallResult written = WriteFromPicture(program, host, preview, imagePath, temp);
+        const InstallResult written = WriteFromPicture(program, services, preview, imagePath, temp);
         if (!written.Ok()) return failed(written);
     } else if (kind == PictureKind::Png) {
-        if (!host.images) return Failed(InstallOutcome::PngUnreadable);
-        const BmpFromFile converted = ConvertToBmp(*host.images, *host.files, imagePath, temp);
+        if (!services.images) return Failed(InstallOutcome::PngUnreadable);
+        const BmpFromFile converted = ConvertToBmp(*services.images, *services.files, imagePath, temp);
         if (converted.decoded.error == DecodeError::TooLarge)
             return failed(PictureRefused(program, imagePath, converted.decoded));
         if (!converted.decoded.Ok()) return failed(Failed(InstallOutcome::PngUnreadable));
@@ -139,27 +139,28 @@ InstallResult InstallWallpaper(Program& program, Host& host, PreviewPicture& pre
 
     if (!moved) {
         // Asked to stop while the bitmap was being written: the old wallpaper stays.
-        if (host.guard && host.guard->StopRequested()) return failed(Failed(InstallOutcome::Stopped));
-        if (!host.files->RenameDurably(temp, destination))
-            return failed(NotWritten(host.files->LastFailure()));
+        if (services.guard && services.guard->StopRequested()) return failed(Failed(InstallOutcome::Stopped));
+        if (!services.files->RenameDurably(temp, destination))
+            return failed(NotWritten(services.files->LastFailure()));
     }
 
     if (program.RunMode != RunModeValue::Direct) {
         const StyleValues code = StyleCode(program.CurrentEntry().WpState);
         if (!code.Empty()) {
-            SetKeyValue(host, kDesktopKey, kWallpaperStyleName, code.wallpaperStyle);
-            SetKeyValue(host, kDesktopKey, kTileWallpaperName, code.tileWallpaper);
+            SetKeyValue(services, kDesktopKey, kWallpaperStyleName, code.wallpaperStyle);
+            SetKeyValue(services, kDesktopKey, kTileWallpaperName, code.tileWallpaper);
         }
     }
 
-    if (DesktopResult set = host.desktop->SetWallpaper(destination); !set)
+    if (DesktopResult set = services.desktop->SetWallpaper(destination); !set)
         return DesktopFailed(InstallOutcome::Refused, std::move(set));
     return {};
 }
 
-InstallResult Autowp(Program& program, Host& host, PreviewView& preview) {
-    preview.PictureState().PictureLoaded = false;
-    return InstallWallpaper(program, host, preview.PictureState(), program.WorkImageFile);
+InstallResult Autowp(Program& program, const WallpaperServices& services) {
+    // Nothing was shown: the picture is read afresh from the working file.
+    PreviewPicture nothingShown;
+    return InstallWallpaper(program, services, nothingShown, program.WorkImageFile);
 }
 
 }  // namespace vexal

@@ -6,12 +6,22 @@
 #include <string>
 
 #include "host/desktop.h"
-#include "host/host.h"
+#include "host/file_system.h"
 #include "host/image_decoder.h"
 #include "host/preview_view.h"
+#include "host/run_guard.h"
 #include "program/program.h"
 
 namespace vexal {
+
+// What an installation talks to. `files` is never null; without `images` only a bitmap
+// can be installed, and without `desktop` nothing can.
+struct WallpaperServices {
+    FileSystem* files = nullptr;
+    ImageDecoder* images = nullptr;
+    Desktop* desktop = nullptr;
+    RunGuard* guard = nullptr;  // null: no stop to heed, temporary names without a process id
+};
 
 // The key and value names the style is stored under.
 inline constexpr const char* kDesktopKey = "Control Panel\\Desktop";
@@ -30,8 +40,8 @@ struct StyleValues {
 StyleValues StyleCode(WallpaperStyle wpState);
 
 // Writes one style value through the desktop.
-void SetKeyValue(Host& host, const std::string& sKeyName, const std::string& sValueName,
-                 const std::string& sValueSetting);
+void SetKeyValue(const WallpaperServices& services, const std::string& sKeyName,
+                 const std::string& sValueName, const std::string& sValueSetting);
 
 // How an installation ended: installed, or why not.
 enum class InstallOutcome : std::uint8_t {
@@ -58,10 +68,10 @@ struct InstallResult {
 // Installs the picture file `imagePath` (bmp, gif, jpg or png by its last three letters)
 // as the wallpaper. After a failure the desktop is left as it was unless the system
 // itself refused the new bitmap.
-[[nodiscard]] InstallResult InstallWallpaper(Program& program, Host& host, PreviewPicture& preview,
-                                             const std::string& imagePath);
+[[nodiscard]] InstallResult InstallWallpaper(Program& program, const WallpaperServices& services,
+                                             PreviewPicture& preview, const std::string& imagePath);
 
-// Installation without a preview: the picture is read afresh and installed.
-[[nodiscard]] InstallResult Autowp(Program& program, Host& host, PreviewView& preview);
+// Installation without a preview: the working picture is read afresh and installed.
+[[nodiscard]] InstallResult Autowp(Program& program, const WallpaperServices& services);
 
 }  // namespace vexal

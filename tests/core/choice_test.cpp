@@ -13,6 +13,7 @@
 #include "net/url.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
+#include "ui/failure_texts.h"
 #include "ui/retrieval_reporter.h"
 
 namespace vexal {

@@ -12,7 +12,9 @@
 #include "host/progress_view.h"
 #include "net/url.h"
 #include "settings/source_kind.h"
+#include "ui/host_services.h"
 #include "ui/retrieval_reporter.h"
+#include "ui/run_end.h"
 #include "ui/unattended_preview.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/install.h"
@@ -66,14 +68,14 @@ public:
     std::string image;
 
     // A failed fetch says nothing here: the transfer's own tests cover its messages.
-    FetchResult SetGrpUrl() override {
+    FetchResult SetGrpUrl(RetrievalState&) override {
         log_.Add("get " + program.CurrentEntry().Url + " source=" + program.SourceText);
         if (page.empty()) return {FetchFailure::NoAnswer, 0, {}};
         program.ServerUrl = SplitUrl(program.CurrentEntry().Url);
         program.SourceText += page;
         return {};
     }
-    FetchResult SetGrpData() override {
+    FetchResult SetGrpData(RetrievalState&) override {
         log_.Add("data " + program.ChosenImage + (program.RelativeToPage ? " relative" : ""));
         if (image.empty()) return {FetchFailure::NoAnswer, 0, {}};
         program.WorkImageFile = WorkImageFileName(program.CacheFileName, program.ChosenImage, true);
@@ -117,7 +119,13 @@ struct Fixture {
     ScriptedFetches fetches{program, t.files, log};
     LoggingPreview preview{program, t.host, log};
     RunController controller{program, t.host};
-    RetrievalReporter reporter{program, t.host, controller};
+    RetrievalReporter reporter{program, t.dialogs};
+    PreviewView* shownPreview = &preview;
+    RetrievalState state;
+    void Run(bool gather) {
+        EndRetrieval(RunRetrieval(program, RetrievalServicesOf(t.host), fetches, reporter, gather),
+                     *shownPreview, controller);
+    }
 
     Fixture() {
         InitGlobals(program, 1, 0);
@@ -126,12 +134,12 @@ struct Fixture {
         t.host.images = &decoder;
         t.host.desktop = &desktop;
         t.host.pump = &pump;
-        reporter.SetWindows(&progress, &preview);
+        reporter.SetProgress(&progress);
     }
     void Direct(const std::string& image) {
         program.RunMode = RunModeValue::Direct;
         program.ChosenImage = image;
-        RunRetrieval(program, t.host, fetches, reporter, false);
+        Run(false);
     }
     void Entry(const std::string& url, std::function<void(SiteEntry&)> edit = nullptr) {
         program.RunMode = RunModeValue::Entry;
@@ -142,7 +150,7 @@ struct Fixture {
         e.No = ChoiceMode::Nth;
         e.No_n = 1;
         if (edit) edit(e);
-        RunRetrieval(program, t.host, fetches, reporter, true);
+        Run(true);
     }
     std::vector<std::string> Errors() const {
         std::vector<std::string> out;
@@ -388,13 +396,13 @@ TEST(DriverTest, GatheringRunsOnlyInEditorAndEntryModes) {
     f.program.RunMode = RunModeValue::Direct;
     f.program.CurrentEntry().Url = "http://example.test/";
     f.program.ChosenImage = "kept.jpg";
-    EXPECT_TRUE(frDispGet(f.program, f.t.host, f.fetches, f.reporter));
+    EXPECT_TRUE(frDispGet(f.program, f.state, RetrievalServicesOf(f.t.host), f.fetches, f.reporter).Ok());
     EXPECT_TRUE(f.log.lines.empty());
     EXPECT_EQ(f.program.ChosenImage, "kept.jpg");
 
     f.program.RunMode = RunModeValue::Editor;
     f.program.CurrentEntry().Url = "http://example.test/a.bmp";
-    EXPECT_TRUE(frDispGet(f.program, f.t.host, f.fetches, f.reporter));
+    EXPECT_TRUE(frDispGet(f.program, f.state, RetrievalServicesOf(f.t.host), f.fetches, f.reporter).Ok());
     EXPECT_EQ(f.program.ChosenImage, "http://example.test/a.bmp");
 }
 
@@ -408,10 +416,10 @@ TEST(DriverTest, SearchAgainGathersOnlyTheNewPage) {
     e.No = ChoiceMode::Containing;
     e.Refstr = "";
     f.fetches.page = "<img src=\"/first.jpg\">\r\n";
-    ASSERT_TRUE(frDispGet(f.program, f.t.host, f.fetches, f.reporter));
+    ASSERT_TRUE(frDispGet(f.program, f.state, RetrievalServicesOf(f.t.host), f.fetches, f.reporter).Ok());
     EXPECT_EQ(f.program.ChosenImage, "/first.jpg");
     f.fetches.page = "<img src=\"/second.jpg\">\r\n";
-    ASSERT_TRUE(frDispGet(f.program, f.t.host, f.fetches, f.reporter));
+    ASSERT_TRUE(frDispGet(f.program, f.state, RetrievalServicesOf(f.t.host), f.fetches, f.reporter).Ok());
     EXPECT_EQ(f.program.Candidates, (std::vector<std::string>{"", "/second.jpg"}));
     EXPECT_EQ(f.program.ChosenImage, "/second.jpg");
 }
@@ -419,7 +427,7 @@ TEST(DriverTest, SearchAgainGathersOnlyTheNewPage) {
 TEST(DriverTest, UnattendedPreviewEndsAsItsCancelWould) {
     Fixture f;
     UnattendedPreview unattended(f.program, f.t.host, f.controller);
-    f.reporter.SetWindows(&f.progress, &unattended);
+    f.shownPreview = &unattended;
     f.t.files.files["a.jpg"] = PicFile(1, 1, 0xFF000000);
     f.program.ShowPreview = true;
     f.Direct("a.jpg");
@@ -430,7 +438,7 @@ TEST(DriverTest, UnattendedPreviewEndsAsItsCancelWould) {
 
     Fixture g;
     UnattendedPreview installs(g.program, g.t.host, g.controller);
-    g.reporter.SetWindows(&g.progress, &installs);
+    g.shownPreview = &installs;
     g.t.files.files["a.jpg"] = PicFile(1, 1, 0xFF000000);
     g.Direct("a.jpg");
     EXPECT_EQ(g.t.process.status, kExitSuccess);

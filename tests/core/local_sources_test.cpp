@@ -15,6 +15,8 @@
 #include "settings/source_kind.h"
 #include "support/fakes.h"
 #include "text/codepage.h"
+#include "ui/failure_texts.h"
+#include "ui/host_services.h"
 #include "ui/retrieval_reporter.h"
 
 namespace vexal {
@@ -99,19 +101,20 @@ struct Walk {
     RecordingProgress progress;
     Program program;
     RunController controller{program, test.host};
-    RetrievalReporter reporter{program, test.host, controller};
+    RetrievalReporter reporter{program, test.dialogs};
     Walk() {
         test.host.files = &fs;
         test.host.pump = &pump;
-        reporter.SetWindows(&progress, nullptr);
+        reporter.SetProgress(&progress);
         pump.program = &program;
         program.TitleText = "vexal 1.00";
         program.CurrentEntry().Ext = {true, true, true, true};
     }
+    FolderScan scan;
     std::vector<std::string> Run(const std::string& url, bool subfolders) {
         program.CurrentEntry().Url = url;
         program.CurrentEntry().Filter[5] = subfolders;
-        LoadFlist(program, test.host, reporter);
+        scan = LoadFlist(program, RetrievalServicesOf(test.host), reporter);
         EXPECT_EQ(program.Candidates.at(0), "");
         return std::vector<std::string>(program.Candidates.begin() + 1, program.Candidates.end());
     }
@@ -281,7 +284,7 @@ TEST(LocalSourcesTest, MissingFolderGivesPlaceholderOnly) {
 TEST(LocalSourcesTest, WorksWithoutPumpOrProgressWindow) {
     Walk w;
     w.test.host.pump = nullptr;
-    w.reporter.SetWindows(nullptr, nullptr);
+    w.reporter.SetProgress(nullptr);
     const std::string root = "r" + S;
     w.fs.folders[root] = {File("1.gif")};
     EXPECT_EQ(w.Run(root, true), std::vector<std::string>{root + "1.gif"});

@@ -3,6 +3,7 @@
 
 #include "app/run_controller.h"
 #include "core/wallpaper_fakes.h"
+#include "ui/host_services.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/install.h"
 
@@ -26,7 +27,7 @@ struct Fixture {
     }
     // Installs, and tells a failure as the run controller does.
     bool Install(const std::string& path) {
-        const InstallResult result = InstallWallpaper(program, t.host, preview, path);
+        const InstallResult result = InstallWallpaper(program, WallpaperServicesOf(t.host), preview, path);
         if (!result.Ok()) RunController(program, t.host).InstallFailed(result);
         return result.Ok();
     }
@@ -289,16 +290,6 @@ TEST(InstallWallpaperTest, ShownPictureIsSavedWithoutReadingTheFileAgain) {
     EXPECT_EQ(f.desktop.bytesAtSet, BmpOf(2, 1, 0xFF0000FF));
 }
 
-class RecordingPreview final : public PreviewView {
-public:
-    PreviewPicture state;
-    void ShowWindow() override {}
-    void LoadWindow() override {}
-    void DispPre() override {}
-    PreviewPicture& PictureState() override { return state; }
-    void Unload(int) override {}
-};
-
 TEST(AutowpTest, InstallsFromDiskWithTheOutcome) {
     const struct {
         const char* name;
@@ -312,12 +303,7 @@ TEST(AutowpTest, InstallsFromDiskWithTheOutcome) {
         Fixture f;
         f.program.WorkImageFile = "wpcache.jpg";
         f.t.files.files["wpcache.jpg"] = r.content;
-        RecordingPreview preview;
-        // A stale picture in the hidden window must not be installed in place of the file.
-        preview.state.PictureLoaded = true;
-        preview.state.picture = Picture::FromPixels(1, 1, {0xFFFF0000});
-        const InstallResult result = Autowp(f.program, f.t.host, preview);
-        EXPECT_FALSE(preview.state.PictureLoaded) << r.name;
+        const InstallResult result = Autowp(f.program, WallpaperServicesOf(f.t.host));
         EXPECT_EQ(f.decoder.decodedPaths, std::vector<std::string>{"wpcache.jpg"}) << r.name;
         EXPECT_EQ(result.Ok(), r.installed) << r.name;
         EXPECT_EQ(f.desktop.bytesAtSet == BmpOf(2, 2, 0xFF00FF00), r.installed) << r.name;

@@ -87,21 +87,19 @@ struct Walk {
     PosixFileSystem files;
     testing::RecordingDialogs dialogs;
     CountingPump pump;
-    Host host;
+    RetrievalServices services;
     Program program;
-    RunController controller{program, host};
-    RetrievalReporter reporter{program, host, controller};
+    RetrievalReporter reporter{program, dialogs};
     Walk() {
-        host.files = &files;
-        host.dialogs = &dialogs;
-        host.pump = &pump;
+        services.files = &files;
+        services.pump = &pump;
         program.CurrentEntry().Ext = {true, true, true, true};
         program.CurrentEntry().Filter[5] = true;
     }
     // The picture names found, in walk order.
     std::vector<std::string> Run(const std::string& folder) {
         program.CurrentEntry().Url = folder;
-        LoadFlist(program, host, reporter);
+        (void)LoadFlist(program, services, reporter);
         std::vector<std::string> names;
         for (std::size_t i = 1; i < program.Candidates.size(); ++i)
             names.push_back(fs::path(program.Candidates[i]).filename().string());

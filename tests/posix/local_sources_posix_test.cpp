@@ -43,14 +43,12 @@ struct RealWalk {
     PosixFileSystem files;
     testing::RecordingDialogs dialogs;
     CancellingPump pump;
-    Host host;
+    RetrievalServices services;
     Program program;
-    RunController controller{program, host};
-    RetrievalReporter reporter{program, host, controller};
+    RetrievalReporter reporter{program, dialogs};
     RealWalk() {
-        host.files = &files;
-        host.dialogs = &dialogs;
-        host.pump = &pump;
+        services.files = &files;
+        services.pump = &pump;
         pump.program = &program;
         program.CurrentEntry().Ext = {true, true, true, true};
     }
@@ -59,7 +57,7 @@ struct RealWalk {
     Strings Run(bool subfolders) {
         program.CurrentEntry().Url = Root();
         program.CurrentEntry().Filter[5] = subfolders;
-        LoadFlist(program, host, reporter);
+        (void)LoadFlist(program, services, reporter);
         Strings out;
         for (std::size_t i = 1; i < program.Candidates.size(); ++i) {
             const std::string& c = program.Candidates[i];
@@ -171,9 +169,9 @@ TEST(LocalSourcesPosixTest, TextFileThatIsNoNormalFile) {
     Touch(w.dir / ".hidden.txt");
     fs::create_directory(w.dir / "folder.txt");
     for (const std::string name : {"missing.txt", ".hidden.txt", "folder.txt"}) {
-        EXPECT_EQ(RetrievalFailureText(Load_sDArr(w.dir / name, w.files, w.program.SourceText)),
-                  "元ファイル " + (w.dir / name) + " が見つかりせん。")
-            << name;
+        const RetrievalResult result = Load_sDArr(w.dir / name, w.files, w.program.SourceText);
+        EXPECT_EQ(result.failure, RetrievalFailure::SourceMissing) << name;
+        EXPECT_EQ(result.subject, w.dir / name) << name;
     }
 }
 
@@ -183,8 +181,9 @@ TEST(LocalSourcesPosixTest, UnreadableTextFile) {
     const std::string path = w.dir / "locked.txt";
     Touch(path, "a.gif\r\n");
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
-    EXPECT_EQ(RetrievalFailureText(Load_sDArr(path, w.files, w.program.SourceText)),
-              "元ファイル " + path + " を読み込めませんでした。");
+    const RetrievalResult result = Load_sDArr(path, w.files, w.program.SourceText);
+    EXPECT_EQ(result.failure, RetrievalFailure::SourceUnreadable);
+    EXPECT_EQ(result.subject, path);
 }
 
 }  // namespace

@@ -39,8 +39,8 @@ struct TransferRig {
         test.host.timer = parts.timer;
         test.host.pump = parts.pump;
         services = {parts.socket, parts.secureSocket, parts.timer, parts.pump, &test.files, nullptr};
-        reporter = std::make_unique<RetrievalReporter>(program, test.host, controller);
-        reporter->SetWindows(parts.progress, nullptr);
+        reporter = std::make_unique<RetrievalReporter>(program, test.dialogs);
+        reporter->SetProgress(parts.progress);
         transfer = std::make_unique<Transfer>(services, *reporter);
         fetches = std::make_unique<TransferFetches>(program, *transfer);
     }
@@ -55,19 +55,19 @@ struct TransferRig {
     void Page(const std::string& url) {
         Sync();
         program.CurrentEntry().Url = url;
-        succeeded = Told(fetches->SetGrpUrl());
+        succeeded = Told(fetches->SetGrpUrl(state));
     }
     // The picture `image` into the working file.
     void Image(const std::string& image, bool relative = false) {
         Sync();
         program.ChosenImage = image;
         program.RelativeToPage = relative;
-        succeeded = Told(fetches->SetGrpData());
+        succeeded = Told(fetches->SetGrpData(state));
     }
     // A failed fetch is told the way a retrieval tells it.
     bool Told(const FetchResult& result) {
         last = result;
-        if (!result.Ok()) reporter->Failed(FetchFailed(result));
+        if (!result.Ok()) controller.RetrievalFailed(FetchFailed(result));
         return result.Ok();
     }
     // Every box shown so far, as "kind:text".
@@ -84,6 +84,7 @@ struct TransferRig {
     std::unique_ptr<RetrievalReporter> reporter;
     std::unique_ptr<Transfer> transfer;
     std::unique_ptr<TransferFetches> fetches;
+    RetrievalState state;
     bool succeeded = false;  // whether the last fetch succeeded
     FetchResult last;        // what it returned
 };

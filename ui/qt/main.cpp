@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "host/process.h"
 #include "platform/linux/command_runner.h"
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/openssl_engine.h"

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/startup.h"
+#include "host/process.h"
 #include "net/tls_socket.h"
 #include "platform/win32/schannel_engine.h"
 #include "platform/win32/standard_error.h"

@@ -1,0 +1,42 @@
+// The working state of one retrieval, from the gathering to the picture in the working
+// file. Made afresh for every retrieval (the preview's search-again included); nothing of
+// it outlives the retrieval.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "program/url_parts.h"
+#include "settings/source_kind.h"
+#include "text/page_encoding.h"
+
+namespace vexal {
+
+struct RetrievalState {
+    // The entry's kind of source (none before it is judged), judged once by the gathering:
+    // every later step of the retrieval goes by it.
+    SourceKind kind{};
+    // Set by the gathering from the entry, for the candidates it chose from. With PassOver
+    // (a MinWidth) a candidate that cannot be used gives way to the next: ChosenIndex is the
+    // one in hand, Tried marks those already tried. With PhotoPages a candidate that arrives
+    // as a page is read for its own picture, and with AnyWebAddress (the page's own picture
+    // rule) a web address is fetched whatever its name ends in. PageUrl is the address the
+    // page came from, below which its links hang.
+    bool PassOver = false;
+    bool PhotoPages = false;
+    bool AnyWebAddress = false;
+    std::size_t ChosenIndex = 0;
+    std::vector<bool> Tried;
+    UrlParts PageUrl;
+    // The encoding of the page the candidates came from, read with its own characters for
+    // an entry with the page's own picture rule: a link's query goes to the server in it.
+    PageEncoding PageCharset = PageEncoding::Utf8;
+    // The "Content-Type" the last picture fetch was answered with: a page says so there.
+    std::string FetchedContentType;
+    // The page the candidates came from holds a script, which may build its pictures:
+    // said when it gives none.
+    bool PageHasScript = false;
+};
+
+}  // namespace vexal
