@@ -9,6 +9,7 @@
 #include "host/run_guard.h"
 #include "host/socket.h"
 #include "host/timer.h"
+#include "net/transfer.h"
 #include "wallpaper/install.h"
 
 namespace vexal {

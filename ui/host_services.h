@@ -8,17 +8,8 @@
 namespace vexal {
 
 inline RetrievalServices RetrievalServicesOf(const Host& host) {
-    RetrievalServices services;
-    services.files = host.files;
-    services.images = host.images;
-    services.desktop = host.desktop;
-    services.guard = host.guard;
-    services.pump = host.pump;
-    services.random = host.random;
-    services.socket = host.socket;
-    services.secureSocket = host.secureSocket;
-    services.timer = host.timer;
-    return services;
+    return {host.files,  host.images, host.desktop,      host.guard, host.pump,
+            host.random, host.socket, host.secureSocket, host.timer};
 }
 
 inline WallpaperServices WallpaperServicesOf(const Host& host) {

@@ -1,4 +1,4 @@
-// Candidate choice: the three modes, their messages, and links relative to the page.
+// Candidate choice: the three modes, why a choice fails, and links relative to the page.
 #include "gather/choice.h"
 
 #include <gtest/gtest.h>
@@ -13,14 +13,20 @@
 #include "net/url.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
-#include "ui/failure_texts.h"
-#include "ui/retrieval_reporter.h"
 
 namespace vexal {
 namespace {
 
-const std::string kNoMatch = "条件に合致する画像ファイルがありません。";
-const std::string kNothingNamed = "画像ファイルが指定されませんでした。";
+// Why a choice failed, with what its message names; failure None when it succeeded.
+struct Refusal {
+    RetrievalFailure failure = RetrievalFailure::None;
+    std::int64_t wanted = 0;
+    std::int64_t count = 0;
+    std::string subject;
+    bool operator==(const Refusal&) const = default;
+};
+const Refusal kNoMatch{RetrievalFailure::NoMatch, 0, 0, ""};
+const Refusal kNothingNamed{RetrievalFailure::NothingNamed, 0, 0, ""};
 
 class ScriptedRandom final : public RandomSource {
 public:
@@ -49,7 +55,7 @@ struct Fixture {
     }
     RandomSource* random = nullptr;  // null: seeded from the clock
     bool chosen = false;             // whether the last choice succeeded
-    std::string message;             // what the user is told when it did not
+    Refusal refusal;                 // why it did not
     // The choice as a retrieval makes it: pick, then resolve the link for the entry's source.
     void Choose() {
         ClockRandomSource clock;
@@ -57,7 +63,7 @@ struct Fixture {
         const RetrievalResult result =
             ChooseCandidate(program.Candidates, program.CurrentEntry(), random ? *random : clock, image);
         chosen = result.Ok();
-        message = RetrievalFailureText(result);
+        refusal = {result.failure, result.wanted, result.count, result.subject};
         if (!chosen) return;
         const std::string& url = program.CurrentEntry().Url;
         const ResolvedImage resolved =
@@ -75,26 +81,24 @@ struct ChoiceRow {
     std::uint8_t no;
     std::int32_t n;
     const char* refstr;
-    std::string chosen;   // empty when the choice fails
-    std::string message;  // empty when it succeeds
+    std::string chosen;  // empty when the choice fails
+    Refusal refusal;     // none when it succeeds
 };
 
 TEST(CandidateChoiceTest, ModesAndMessages) {
     const ChoiceRow rows[] = {
         {"noCandidates", {}, 0, 1, "", "", kNoMatch},
         {"noCandidatesBeatsBadIndex", {}, 0, 0, "", "", kNoMatch},
-        {"lastOfFive", kFive, 0, 5, "", "/p/e.jpg", ""},
-        {"firstOfFive", kFive, 0, 1, "", "/p/a.jpg", ""},
-        {"oneTooMany", kFive, 0, 6, "", "",
-         kNoMatch + "\r\n6番目の画像が指定されましたが、5個の画像ファイルしか抽出出来ませんでした。"},
+        {"lastOfFive", kFive, 0, 5, "", "/p/e.jpg", {}},
+        {"firstOfFive", kFive, 0, 1, "", "/p/a.jpg", {}},
+        {"oneTooMany", kFive, 0, 6, "", "", {RetrievalFailure::NthBeyondCount, 6, 5, ""}},
         {"largestIndex",
          {"a.gif"},
          0,
          std::numeric_limits<std::int32_t>::max(),
          "",
          "",
-         kNoMatch +
-             "\r\n2147483647番目の画像が指定されましたが、1個の画像ファイルしか抽出出来ませんでした。"},
+         {RetrievalFailure::NthBeyondCount, 2147483647, 1, ""}},
         // Regression: index 0 picked the empty placeholder and a page source then fetched
         // the page's folder as the image.
         {"indexZeroRefused", kFive, 0, 0, "", "", kNothingNamed},
@@ -102,21 +106,26 @@ TEST(CandidateChoiceTest, ModesAndMessages) {
         // Regression: an unknown mode kept the previous run's image and reported success.
         {"unknownModeRefused", kFive, 3, 1, "", "", kNothingNamed},
         {"unknownModeHigh", kFive, 255, 1, "", "", kNothingNamed},
-        {"containsIgnoresCase", kFive, 1, 0, "FLOWER", "/flower/c.png", ""},
-        {"containsLooksAtFolders", kFive, 1, 0, "flower/", "/flower/c.png", ""},
-        {"containsFileName", kFive, 1, 0, "E.JPG", "/p/e.jpg", ""},
-        {"emptyRefstrTakesFirst", kFive, 1, 0, "", "/p/a.jpg", ""},
-        {"containsNotFoundQuotesAsStored", kFive, 1, 0, "Tulip", "",
-         kNoMatch + "\r\n文字列\"Tulip\"を含む画像ファイルが見つかりませんでした。"},
-        {"containsJapanese", {"/写真/a.jpg", "/画像/b.jpg"}, 1, 0, "画像", "/画像/b.jpg", ""},
+        {"containsIgnoresCase", kFive, 1, 0, "FLOWER", "/flower/c.png", {}},
+        {"containsLooksAtFolders", kFive, 1, 0, "flower/", "/flower/c.png", {}},
+        {"containsFileName", kFive, 1, 0, "E.JPG", "/p/e.jpg", {}},
+        {"emptyRefstrTakesFirst", kFive, 1, 0, "", "/p/a.jpg", {}},
+        {"containsNotFoundNamesItAsStored",
+         kFive,
+         1,
+         0,
+         "Tulip",
+         "",
+         {RetrievalFailure::NothingContaining, 0, 0, "Tulip"}},
+        {"containsJapanese", {"/写真/a.jpg", "/画像/b.jpg"}, 1, 0, "画像", "/画像/b.jpg", {}},
     };
     for (const auto& row : rows) {
         Fixture f(row.candidates, row.no, row.n, row.refstr);
         f.program.ChosenImage = "previous.gif";
         f.program.RelativeToPage = true;
         f.Choose();
-        EXPECT_EQ(f.message, row.message) << row.name;
-        if (row.message.empty()) {
+        EXPECT_TRUE(f.refusal == row.refusal) << row.name;
+        if (row.refusal.failure == RetrievalFailure::None) {
             EXPECT_EQ(f.program.ChosenImage, row.chosen) << row.name;
             EXPECT_FALSE(f.program.RelativeToPage) << row.name;
             EXPECT_TRUE(f.chosen) << row.name;
@@ -134,7 +143,7 @@ TEST(CandidateChoiceTest, IndexZeroRefusedForPageSourceToo) {
     f.program.CurrentEntry().Url = "http://h/pics/index.html";
     f.program.ServerUrl.Dir = "/pics/";
     f.Choose();
-    EXPECT_EQ(f.message, kNothingNamed);
+    EXPECT_TRUE(f.refusal == kNothingNamed);
     EXPECT_EQ(f.program.ChosenImage, "");
     EXPECT_FALSE(f.chosen);
 }

@@ -1,21 +1,16 @@
-// The retrieval driver's paths from the entry or the command line to the installed
-// wallpaper or the preview, and every way it ends the program.
+// The retrieval driver's paths from the entry or the command line to the picture for the
+// preview or the installed wallpaper, and how each ends: its outcome, not its message.
 #include "gather/driver.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "app/startup.h"
 #include "core/wallpaper_fakes.h"
 #include "gather/overlap.h"
-#include "host/progress_view.h"
 #include "net/url.h"
 #include "settings/source_kind.h"
-#include "ui/host_services.h"
-#include "ui/retrieval_reporter.h"
-#include "ui/run_end.h"
-#include "ui/unattended_preview.h"
+#include "support/logging_owner.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/install.h"
 
@@ -24,8 +19,8 @@ namespace {
 
 using testing::PicFile;
 
-// Everything the driver touches, in one log: "progress show", "message TEXT", "pump",
-// "get URL", "data IMAGE", "preview show", "preview disp", "preview load", ...
+// Everything the driver touches, in one log: "progress show", "say ConvertingPng", "pump",
+// "get URL", "data IMAGE", ...
 struct Log {
     std::vector<std::string> lines;
     void Add(const std::string& s) { lines.push_back(s); }
@@ -33,19 +28,6 @@ struct Log {
     std::ptrdiff_t At(const std::string& s) const {
         return std::find(lines.begin(), lines.end(), s) - lines.begin();
     }
-};
-
-class LoggingProgress final : public ProgressView {
-public:
-    explicit LoggingProgress(Log& log) : log_(log) {}
-    void SetMessage(const std::string& text) override { log_.Add("message " + text); }
-    void SetProgressRange(double, double) override {}
-    void SetProgressValue(double) override {}
-    void ShowWindow() override { log_.Add("progress show"); }
-    void HideWindow() override { log_.Add("progress hide"); }
-
-private:
-    Log& log_;
 };
 
 class LoggingPump final : public EventPump {
@@ -67,7 +49,6 @@ public:
     std::string page;
     std::string image;
 
-    // A failed fetch says nothing here: the transfer's own tests cover its messages.
     FetchResult SetGrpUrl(RetrievalState&) override {
         log_.Add("get " + program.CurrentEntry().Url + " source=" + program.SourceText);
         if (page.empty()) return {FetchFailure::NoAnswer, 0, {}};
@@ -87,45 +68,17 @@ private:
     Log& log_;
 };
 
-class LoggingPreview final : public PreviewView {
-public:
-    LoggingPreview(Program& p, Host& h, Log& log) : program_(p), host_(h), log_(log) {}
-    PreviewPicture state;
-    void ShowWindow() override { log_.Add("preview show"); }
-    void LoadWindow() override { log_.Add("preview load"); }
-    void DispPre() override { log_.Add("preview disp " + program_.WorkImageFile); }
-    PreviewPicture& PictureState() override { return state; }
-    // What a front end's preview does when it unloads.
-    void Unload(int status) override {
-        log_.Add("preview unload " + std::to_string(status));
-        DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
-        host_.process->End(status);
-    }
-
-private:
-    Program& program_;
-    Host& host_;
-    Log& log_;
-};
-
 struct Fixture {
     Log log;
     testing::TestHost t;
     Program program;
     testing::FakeDecoder decoder{t.files};
     testing::FakeDesktop desktop{t.files};
-    LoggingProgress progress{log};
+    testing::LoggingOwner owner{log.lines, program};
     LoggingPump pump{log};
     ScriptedFetches fetches{program, t.files, log};
-    LoggingPreview preview{program, t.host, log};
-    RunController controller{program, t.host};
-    RetrievalReporter reporter{program, t.dialogs};
-    PreviewView* shownPreview = &preview;
     RetrievalState state;
-    void Run(bool gather) {
-        EndRetrieval(RunRetrieval(program, RetrievalServicesOf(t.host), fetches, reporter, gather),
-                     *shownPreview, controller);
-    }
+    RetrievalOutcome outcome;
 
     Fixture() {
         InitGlobals(program, 1, 0);
@@ -134,12 +87,11 @@ struct Fixture {
         t.host.images = &decoder;
         t.host.desktop = &desktop;
         t.host.pump = &pump;
-        reporter.SetProgress(&progress);
     }
     void Direct(const std::string& image) {
         program.RunMode = RunModeValue::Direct;
         program.ChosenImage = image;
-        Run(false);
+        outcome = RunRetrieval(program, t.Services(), fetches, owner, false);
     }
     void Entry(const std::string& url, std::function<void(SiteEntry&)> edit = nullptr) {
         program.RunMode = RunModeValue::Entry;
@@ -150,14 +102,19 @@ struct Fixture {
         e.No = ChoiceMode::Nth;
         e.No_n = 1;
         if (edit) edit(e);
-        Run(true);
+        outcome = RunRetrieval(program, t.Services(), fetches, owner, true);
     }
-    std::vector<std::string> Errors() const {
-        std::vector<std::string> out;
-        for (const auto& b : t.dialogs.boxes) out.push_back(b.kind + "|" + b.title + "|" + b.text);
-        return out;
+    bool Installed() const { return outcome.end == RetrievalEnd::Installed && outcome.install.Ok(); }
+    RetrievalFailure Failure() const {
+        return outcome.end == RetrievalEnd::Failed ? outcome.failure.failure : RetrievalFailure::None;
     }
-    std::string Error(const std::string& text) const { return "error|vexal 1.00|" + text; }
+    // The files left, the wallpaper aside.
+    std::vector<std::string> Left() const {
+        std::vector<std::string> left;
+        for (const auto& [file, bytes] : t.files.files)
+            if (file != testing::WallpaperPath()) left.push_back(file);
+        return left;
+    }
 };
 
 std::string BmpOf(int w, int h, std::uint32_t argb) {
@@ -172,93 +129,85 @@ TEST(DriverTest, DirectLocalImagesAreCopiedConvertedAndInstalled) {
     const struct {
         const char* name;
         const char* image;
-        const char* work;  // the working file before any conversion
+        const char* work;  // the working file the preview would unload
         std::string installed;
+        std::vector<std::string> left;  // the wallpaper aside
     } rows[] = {
-        {"bmp", "pics/a.bmp", "wpcache.bmp", PicFile(2, 2, 0xFF0000FF)},
-        {"jpg", "pics/a.jpg", "wpcache.jpg", BmpOf(2, 2, 0xFF0000FF)},
+        // A bitmap working file is moved into place.
+        {"bmp", "pics/a.bmp", "wpcache.bmp", PicFile(2, 2, 0xFF0000FF), {"pics/a.bmp"}},
+        {"jpg", "pics/a.jpg", "wpcache.jpg", BmpOf(2, 2, 0xFF0000FF), {"pics/a.jpg", "wpcache.jpg"}},
         // The working file keeps the capitals; the PNG test ignores them; the bitmap
         // beside it ends in lower-case "bmp".
-        {"pngCapitals", "pics/a.PNG", "wpcache.PNG", BmpOf(2, 2, 0xFF0000FF)},
+        {"pngCapitals", "pics/a.PNG", "wpcache.bmp", BmpOf(2, 2, 0xFF0000FF), {"pics/a.PNG"}},
         // A JPEG named ".jpeg" is worked on and installed as "jpg".
-        {"jpeg", "pics/a.JPEG", "wpcache.jpg", BmpOf(2, 2, 0xFF0000FF)},
+        {"jpeg", "pics/a.JPEG", "wpcache.jpg", BmpOf(2, 2, 0xFF0000FF), {"pics/a.JPEG", "wpcache.jpg"}},
     };
     for (const auto& r : rows) {
         Fixture f;
         f.t.files.files[r.image] = PicFile(2, 2, 0xFF0000FF);
         f.Direct(r.image);
-        EXPECT_TRUE(f.t.dialogs.boxes.empty()) << r.name;
-        EXPECT_EQ(f.t.process.status, kExitSuccess) << r.name;
+        EXPECT_TRUE(f.Installed()) << r.name;
         EXPECT_EQ(f.desktop.log, std::vector<std::string>{"set " + testing::WallpaperPath()})
             << r.name << ": mode 2 keeps the style";
         EXPECT_EQ(f.desktop.bytesAtSet, r.installed) << r.name;
-        EXPECT_EQ(f.t.files.files.count(r.work), 0u) << r.name << ": working file deleted at the end";
-        EXPECT_EQ(f.t.files.files.count("wpcache.bmp"), 0u) << r.name;
-        EXPECT_EQ(f.t.files.files.count(r.image), 1u) << r.name << ": the source stays";
+        EXPECT_EQ(f.program.WorkImageFile, r.work) << r.name;
+        EXPECT_EQ(f.Left(), r.left) << r.name << ": the source stays";
         EXPECT_FALSE(f.log.Has("get pics/a.bmp source=")) << r.name;
     }
 }
 
-TEST(DriverTest, PngConversionShowsItsLabelAndReplacesTheWorkingFile) {
+TEST(DriverTest, PngConversionSaysSoAndReplacesTheWorkingFile) {
     Fixture f;
     f.t.files.files["a.png"] = PicFile(3, 1, 0xFF00FF00);
     f.program.ShowPreview = true;
     f.Direct("a.png");
-    EXPECT_TRUE(f.log.Has("message pngファイルを変換しています..."));
+    EXPECT_TRUE(f.log.Has("say ConvertingPng"));
     EXPECT_EQ(f.program.WorkImageFile, "wpcache.bmp");
     EXPECT_EQ(f.t.files.files["wpcache.bmp"], BmpOf(3, 1, 0xFF00FF00));
     EXPECT_EQ(f.t.files.files.count("wpcache.png"), 0u);
-    // The progress window goes, the events run, then the preview shows the bitmap.
-    const auto hide = f.log.At("progress hide");
-    EXPECT_LT(hide, f.log.At("preview show"));
-    EXPECT_EQ(f.log.lines[static_cast<std::size_t>(hide) + 1], "pump");
-    EXPECT_EQ(f.log.lines.back(), "preview disp wpcache.bmp");
-    EXPECT_FALSE(f.t.process.ended) << "the preview carries the run on";
+    // The progress window goes and the events run before the preview gets the picture.
+    EXPECT_EQ(f.log.lines.back(), "pump");
+    EXPECT_EQ(f.log.lines[f.log.lines.size() - 2], "progress hide");
+    EXPECT_EQ(f.outcome.end, RetrievalEnd::Preview);
     EXPECT_TRUE(f.desktop.log.empty());
 }
 
-TEST(DriverTest, DirectFailuresEndTheProgramWithTheirMessage) {
+TEST(DriverTest, DirectFailuresAndWhatTheyName) {
     const struct {
         const char* name;
         std::string image;
         std::string content;  // of `image`; none when empty
-        std::vector<std::string> errors;
+        RetrievalFailure failure;
+        std::string subject;
+        DecodeResult decode;
         std::vector<std::string> filesLeft;
     } rows[] = {
-        {"missing", "C:pics/none.jpg", "", {"画像ファイル C:pics/none.jpg が見つかりません。"}, {}},
-        {"emptyImage", "", "", {"画像ファイルが指定されませんでした。"}, {}},
-        {"folder",
-         "pics" + std::string(1, kFolderSeparator),
-         "",
-         {"画像ファイルが指定されませんでした。"},
-         {}},
-        {"page", "list.txt", "", {"画像ファイルが指定されませんでした。"}, {}},
+        {"missing", "C:pics/none.jpg", "", RetrievalFailure::ImageMissing, "C:pics/none.jpg", {}, {}},
+        {"emptyImage", "", "", RetrievalFailure::NothingNamed, "", {}, {}},
+        {"folder", "pics" + std::string(1, kFolderSeparator), "", RetrievalFailure::NothingNamed, "", {}, {}},
+        {"page", "list.txt", "", RetrievalFailure::NothingNamed, "", {}, {}},
         // A local name is taken whole: "?" is part of it, so it names no picture.
-        {"queryIsPartOfALocalName",
-         "a.jpg?x=1",
-         "x",
-         {"画像ファイルが指定されませんでした。"},
-         {"a.jpg?x=1"}},
-        {"pngUnreadable", "a.png", "<html>", {"pngファイルの読み出しに失敗しました"}, {"a.png"}},
+        {"queryIsPartOfALocalName", "a.jpg?x=1", "x", RetrievalFailure::NothingNamed, "", {}, {"a.jpg?x=1"}},
+        {"pngUnreadable", "a.png", "<html>", RetrievalFailure::PngUnreadable, "", {}, {"a.png"}},
         {"pngTooLarge",
          "a.png",
          "BIG 60000 60000",
-         {"画像ファイル a.png は大きすぎるため読み込めません（60000×60000 画素）。"},
+         RetrievalFailure::PictureRefused,
+         "a.png",
+         {DecodeError::TooLarge, 60000, 60000},
          {"a.png"}},
     };
     for (const auto& r : rows) {
         Fixture f;
         if (!r.content.empty()) f.t.files.files[r.image] = r.content;
         f.Direct(r.image);
-        std::vector<std::string> expected;
-        for (const auto& e : r.errors) expected.push_back(f.Error(e));
-        EXPECT_EQ(f.Errors(), expected) << r.name;
-        EXPECT_TRUE(f.t.process.ended) << r.name;
-        EXPECT_EQ(f.t.process.status, kExitFailure) << r.name;
-        std::vector<std::string> left;
-        for (const auto& [name, bytes] : f.t.files.files) left.push_back(name);
-        EXPECT_EQ(left, r.filesLeft) << r.name << ": the PNG working file is deleted";
-        EXPECT_FALSE(f.log.Has("preview load")) << r.name;
+        EXPECT_EQ(f.Failure(), r.failure) << r.name;
+        EXPECT_EQ(f.outcome.failure.subject, r.subject) << r.name;
+        EXPECT_EQ(f.outcome.failure.decode.error, r.decode.error) << r.name;
+        EXPECT_EQ(f.outcome.failure.decode.width, r.decode.width) << r.name;
+        EXPECT_EQ(f.outcome.failure.decode.height, r.decode.height) << r.name;
+        EXPECT_EQ(f.Left(), r.filesLeft) << r.name << ": the PNG working file is deleted";
+        EXPECT_FALSE(f.log.Has("progress hide")) << r.name;
     }
 }
 
@@ -290,25 +239,24 @@ TEST(DriverTest, PngThatCannotBeWrittenAsBitmapIsDeleted) {
     f.t.host.images = &decoder;
     files.inner.files["a.png"] = PicFile(2, 2, 0xFF000000);
     f.Direct("a.png");
-    EXPECT_EQ(f.Errors(), std::vector<std::string>{f.Error("pngファイルの変換に失敗しました")});
-    EXPECT_EQ(f.t.process.status, kExitFailure);
+    EXPECT_EQ(f.Failure(), RetrievalFailure::PngNotConverted);
     EXPECT_EQ(files.inner.files.count("wpcache.png"), 0u);
 }
 
-TEST(DriverTest, WebImagesAreFetchedAndFetchFailuresEndSilently) {
+TEST(DriverTest, WebImagesAreFetchedAndFetchFailuresEndTheRetrieval) {
     Fixture f;
     f.fetches.image = PicFile(1, 1, 0xFFFFFFFF);
     f.Direct("http://example.test/p/a.gif");
     EXPECT_TRUE(f.log.Has("data http://example.test/p/a.gif"));
-    EXPECT_EQ(f.t.process.status, kExitSuccess);
+    EXPECT_TRUE(f.Installed());
     EXPECT_EQ(f.desktop.bytesAtSet, BmpOf(1, 1, 0xFFFFFFFF));
-    EXPECT_EQ(f.t.files.files.count("wpcache.gif"), 0u);
+    EXPECT_EQ(f.program.WorkImageFile, "wpcache.gif");
 
     Fixture g;
-    g.Direct("http://example.test/p/a.gif");  // the fetch shows its own messages
-    EXPECT_TRUE(g.t.dialogs.boxes.empty());
-    EXPECT_EQ(g.t.process.status, kExitFailure);
-    EXPECT_FALSE(g.log.Has("preview load"));
+    g.Direct("http://example.test/p/a.gif");
+    EXPECT_EQ(g.Failure(), RetrievalFailure::Fetch);
+    EXPECT_EQ(g.outcome.failure.fetch.failure, FetchFailure::NoAnswer);
+    EXPECT_FALSE(g.log.Has("progress hide"));
 }
 
 TEST(DriverTest, GatheringByKindOfSource) {
@@ -321,7 +269,7 @@ TEST(DriverTest, GatheringByKindOfSource) {
     EXPECT_TRUE(page.log.Has("get http://example.test/pics/index.html source="))
         << "SourceText emptied first";
     EXPECT_TRUE(page.log.Has("data /pics/img/a.jpg relative"));
-    EXPECT_EQ(page.t.process.status, kExitSuccess);
+    EXPECT_TRUE(page.Installed());
     EXPECT_EQ(page.desktop.log, (std::vector<std::string>{"key Control Panel\\Desktop\\WallpaperStyle=0",
                                                           "key Control Panel\\Desktop\\TileWallpaper=1",
                                                           "set " + testing::WallpaperPath()}));
@@ -338,54 +286,45 @@ TEST(DriverTest, GatheringByKindOfSource) {
     list.t.files.files["c.gif"] = PicFile(1, 1, 0xFF000000);
     list.Entry("list.txt", [](SiteEntry& e) { e.No_n = 2; });
     EXPECT_EQ(list.program.ChosenImage, "c.gif");
-    EXPECT_EQ(list.t.process.status, kExitSuccess);
+    EXPECT_TRUE(list.Installed());
 
     Fixture local;
     local.t.files.files["p/a.jpg"] = PicFile(1, 1, 0xFF000000);
     local.Entry("p/a.jpg");
     EXPECT_EQ(local.program.WorkImageFile, "wpcache.jpg");
-    EXPECT_EQ(local.t.process.status, kExitSuccess);
+    EXPECT_TRUE(local.Installed());
 }
 
-TEST(DriverTest, GatheringFailuresEndTheProgram) {
+TEST(DriverTest, GatheringFailuresEndTheRetrieval) {
     const struct {
         const char* name;
         std::string url;
         std::string page;
-        std::vector<std::string> errors;
+        RetrievalFailure failure;
+        std::string subject;
         std::string winFolderWPname = "";
     } rows[] = {
-        {"pageFetchFails", "http://example.test/", "", {}},
-        {"listMissing", "none.txt", "", {"元ファイル none.txt が見つかりせん。"}},
-        {"noLinks",
-         "http://example.test/",
-         "<p>no pictures</p>\r\n",
-         {"条件に合致する画像ファイルがありません。"}},
-        {"emptyFolder",
-         "pics" + std::string(1, kFolderSeparator),
-         "",
-         {"条件に合致する画像ファイルがありません。"}},
+        {"pageFetchFails", "http://example.test/", "", RetrievalFailure::Fetch, ""},
+        {"listMissing", "none.txt", "", RetrievalFailure::SourceMissing, "none.txt"},
+        {"noLinks", "http://example.test/", "<p>no pictures</p>\r\n", RetrievalFailure::NoMatch, ""},
+        {"emptyFolder", "pics" + std::string(1, kFolderSeparator), "", RetrievalFailure::NoMatch,
+         "pics" + std::string(1, kFolderSeparator)},
         // Refused before the page is fetched, so nothing is written anywhere.
-        {"bitmapNameIsAFolder",
-         "http://example.test/",
-         "<img src=\"a.jpg\">",
-         {"設定ファイル vexal.ini の WinFolderWPname = .. はファイル名として使えません。\r\n空欄、.、.. や / "
-          "\\ "
-          "を含む名前は使えません。"},
-         ".."},
+        {"bitmapNameIsAFolder", "http://example.test/", "<img src=\"a.jpg\">",
+         RetrievalFailure::UnusableFileName, "..", ".."},
     };
     for (const auto& r : rows) {
         Fixture f;
         f.fetches.page = r.page;
         if (!r.winFolderWPname.empty()) f.program.WinFolderWPname = r.winFolderWPname;
         f.Entry(r.url);
-        std::vector<std::string> expected;
-        for (const auto& e : r.errors) expected.push_back(f.Error(e));
-        EXPECT_EQ(f.Errors(), expected) << r.name;
-        EXPECT_EQ(f.t.process.status, kExitFailure) << r.name;
+        EXPECT_EQ(f.Failure(), r.failure) << r.name;
+        EXPECT_EQ(f.outcome.failure.subject, r.subject) << r.name;
         EXPECT_FALSE(f.log.Has("progress hide")) << r.name << ": frDispGo never ran";
         EXPECT_TRUE(f.desktop.log.empty()) << r.name;
         if (!r.winFolderWPname.empty()) {
+            EXPECT_EQ(f.outcome.failure.file, "vexal.ini") << r.name;
+            EXPECT_EQ(f.outcome.failure.target, "WinFolderWPname") << r.name;
             EXPECT_TRUE(f.log.lines.empty()) << r.name << ": nothing fetched";
         }
     }
@@ -396,13 +335,13 @@ TEST(DriverTest, GatheringRunsOnlyInEditorAndEntryModes) {
     f.program.RunMode = RunModeValue::Direct;
     f.program.CurrentEntry().Url = "http://example.test/";
     f.program.ChosenImage = "kept.jpg";
-    EXPECT_TRUE(frDispGet(f.program, f.state, RetrievalServicesOf(f.t.host), f.fetches, f.reporter).Ok());
+    EXPECT_TRUE(frDispGet(f.program, f.state, f.t.Services(), f.fetches, f.owner).Ok());
     EXPECT_TRUE(f.log.lines.empty());
     EXPECT_EQ(f.program.ChosenImage, "kept.jpg");
 
     f.program.RunMode = RunModeValue::Editor;
     f.program.CurrentEntry().Url = "http://example.test/a.bmp";
-    EXPECT_TRUE(frDispGet(f.program, f.state, RetrievalServicesOf(f.t.host), f.fetches, f.reporter).Ok());
+    EXPECT_TRUE(frDispGet(f.program, f.state, f.t.Services(), f.fetches, f.owner).Ok());
     EXPECT_EQ(f.program.ChosenImage, "http://example.test/a.bmp");
 }
 
@@ -416,33 +355,12 @@ TEST(DriverTest, SearchAgainGathersOnlyTheNewPage) {
     e.No = ChoiceMode::Containing;
     e.Refstr = "";
     f.fetches.page = "<img src=\"/first.jpg\">\r\n";
-    ASSERT_TRUE(frDispGet(f.program, f.state, RetrievalServicesOf(f.t.host), f.fetches, f.reporter).Ok());
+    ASSERT_TRUE(frDispGet(f.program, f.state, f.t.Services(), f.fetches, f.owner).Ok());
     EXPECT_EQ(f.program.ChosenImage, "/first.jpg");
     f.fetches.page = "<img src=\"/second.jpg\">\r\n";
-    ASSERT_TRUE(frDispGet(f.program, f.state, RetrievalServicesOf(f.t.host), f.fetches, f.reporter).Ok());
+    ASSERT_TRUE(frDispGet(f.program, f.state, f.t.Services(), f.fetches, f.owner).Ok());
     EXPECT_EQ(f.program.Candidates, (std::vector<std::string>{"", "/second.jpg"}));
     EXPECT_EQ(f.program.ChosenImage, "/second.jpg");
-}
-
-TEST(DriverTest, UnattendedPreviewEndsAsItsCancelWould) {
-    Fixture f;
-    UnattendedPreview unattended(f.program, f.t.host, f.controller);
-    f.shownPreview = &unattended;
-    f.t.files.files["a.jpg"] = PicFile(1, 1, 0xFF000000);
-    f.program.ShowPreview = true;
-    f.Direct("a.jpg");
-    EXPECT_EQ(f.t.process.status, kExitFailure);
-    EXPECT_EQ(f.t.files.files.count("wpcache.jpg"), 0u);
-    EXPECT_TRUE(f.desktop.log.empty());
-    EXPECT_TRUE(f.t.dialogs.boxes.empty());
-
-    Fixture g;
-    UnattendedPreview installs(g.program, g.t.host, g.controller);
-    g.shownPreview = &installs;
-    g.t.files.files["a.jpg"] = PicFile(1, 1, 0xFF000000);
-    g.Direct("a.jpg");
-    EXPECT_EQ(g.t.process.status, kExitSuccess);
-    EXPECT_EQ(g.desktop.log, std::vector<std::string>{"set " + testing::WallpaperPath()});
 }
 
 // Regression: `-wp wpcache.jpg` in the working folder copied the file onto itself (which
@@ -454,7 +372,7 @@ TEST(DriverTest, TheWorkingFileItselfIsInstalledAndKept) {
             std::string(name) == "wpcache.bmp" ? BmpOf(2, 2, 0xFF112233) : PicFile(2, 2, 0xFF112233);
         f.t.files.files[name] = picture;
         f.Direct(name);
-        EXPECT_EQ(f.t.process.status, kExitSuccess) << name;
+        EXPECT_TRUE(f.Installed()) << name;
         EXPECT_EQ(f.desktop.bytesAtSet, BmpOf(2, 2, 0xFF112233)) << name;
         std::vector<std::string> left;
         for (const auto& [file, bytes] : f.t.files.files)
@@ -464,18 +382,14 @@ TEST(DriverTest, TheWorkingFileItselfIsInstalledAndKept) {
     }
 }
 
-TEST(DriverTest, FailedInstallationEndsWithFailure) {
+TEST(DriverTest, FailedInstallationIsTheOutcome) {
     Fixture f;
     f.desktop.accept = false;
     f.t.files.files["a.bmp"] = PicFile(1, 1, 0xFF000000);
     f.Direct("a.bmp");
-    EXPECT_EQ(
-        f.Errors(),
-        std::vector<std::string>{
-            "notice|vexal|壁紙の変更に失敗しました。\r\nデスクトップが壁紙の設定を受け付けませんでした。"});
-    EXPECT_TRUE(f.log.Has("preview unload 1"));
-    EXPECT_EQ(f.t.process.status, kExitFailure);
-    EXPECT_EQ(f.t.files.files.count("wpcache.bmp"), 0u);
+    EXPECT_EQ(f.outcome.end, RetrievalEnd::Installed);
+    EXPECT_EQ(f.outcome.install.outcome, InstallOutcome::Refused);
+    EXPECT_EQ(f.outcome.install.desktop.failure, DesktopFailure::Refused);
 }
 
 // Runs that overlap: the lock comes before anything is written, a run waiting for it says
@@ -490,18 +404,13 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
         int busyTries;
         bool cancel;  // the progress window's cancel button during the wait
         bool stop;    // a signal during the wait
-        int status;
-        std::vector<std::string> errors;
+        RetrievalEnd end;
+        RetrievalFailure failure;
     } rows[] = {
-        {"free", 0, false, false, kExitSuccess, {}},
-        {"waits", 3, false, false, kExitSuccess, {}},
-        {"cancelledWhileWaiting",
-         3,
-         true,
-         false,
-         kExitFailure,
-         {"error|vexal 1.00|ユーザーによってキャンセルされました。"}},
-        {"stoppedWhileWaiting", 3, false, true, kExitFailure, {}},
+        {"free", 0, false, false, RetrievalEnd::Installed, RetrievalFailure::None},
+        {"waits", 3, false, false, RetrievalEnd::Installed, RetrievalFailure::None},
+        {"cancelledWhileWaiting", 3, true, false, RetrievalEnd::Failed, RetrievalFailure::Cancelled},
+        {"stoppedWhileWaiting", 3, false, true, RetrievalEnd::Interrupted, RetrievalFailure::None},
     };
     for (const auto& r : rows) {
         const std::string dead = ".vexal-tmp-7-wpcache.jpg";
@@ -527,11 +436,12 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
             f.t.files.files[leftover] = "part";
         f.t.files.files["a.bmp"] = PicFile(1, 1, 0xFF000000);
         f.Direct("a.bmp");
-        EXPECT_EQ(f.t.process.status, r.status) << r.name;
-        EXPECT_EQ(f.Errors(), r.errors) << r.name;
+        EXPECT_EQ(f.outcome.end, r.end) << r.name;
+        EXPECT_EQ(f.outcome.failure.failure, r.failure) << r.name;
         EXPECT_EQ(guard.lockedFolders.front(), "/win") << r.name << ": the wallpaper folder's lock";
-        EXPECT_EQ(f.log.Has("message 他のvexalの処理が終わるのを待っています..."), r.busyTries > 0) << r.name;
-        const bool ran = r.status == kExitSuccess;
+        EXPECT_EQ(f.log.Has("say WaitingForOtherRun"), r.busyTries > 0) << r.name;
+        const bool ran = r.end == RetrievalEnd::Installed;
+        EXPECT_EQ(f.outcome.install.Ok(), true) << r.name;
         EXPECT_EQ(f.t.files.files.count(dead), ran ? 0u : 1u) << r.name;
         EXPECT_EQ(f.t.files.files.count(deadBitmap), ran ? 0u : 1u) << r.name;
         EXPECT_EQ(f.t.files.files.count(deadSave), ran ? 0u : 1u) << r.name;
@@ -557,8 +467,7 @@ TEST(DriverTest, StopBeforeTheRunEndsItBeforeAnythingIsFetchedOrLocked) {
             f.Entry("http://example.test/");
         else
             f.Direct("a.bmp");
-        EXPECT_EQ(f.t.process.status, kExitFailure) << entry;
-        EXPECT_TRUE(f.t.dialogs.boxes.empty()) << entry;
+        EXPECT_EQ(f.outcome.end, RetrievalEnd::Interrupted) << entry;
         EXPECT_TRUE(f.log.lines.empty()) << entry;
         EXPECT_TRUE(guard.lockedFolders.empty()) << entry;
         EXPECT_TRUE(f.desktop.log.empty()) << entry;
@@ -568,7 +477,7 @@ TEST(DriverTest, StopBeforeTheRunEndsItBeforeAnythingIsFetchedOrLocked) {
 
 // Interrupted from outside while the preview shows the picture (or while a fetch writes):
 // the working file and everything this run was writing go, other runs' files stay.
-TEST(DriverTest, InterruptedRunRemovesWhatItWasWriting) {
+TEST(DriverTest, InterruptedRunsFilesAreRemoved) {
     Fixture f;
     testing::FakeRunGuard guard;
     guard.alive = {8};
@@ -581,9 +490,7 @@ TEST(DriverTest, InterruptedRunRemovesWhatItWasWriting) {
     for (const std::string& file : {std::string("wpcache.jpg"), std::string(".vexal-tmp-100-wpcache.png"),
                                     testing::WallpaperPath("/win", ".vexal-tmp-100-wall.bmp")})
         f.t.files.files[file] = "bytes";
-    RunController(f.program, f.t.host).Interrupted();
-    EXPECT_EQ(f.t.process.status, kExitFailure);
-    EXPECT_TRUE(f.t.dialogs.boxes.empty());
+    RemoveInterruptedFiles(f.program, f.t.Services());
     std::vector<std::string> left;
     for (const auto& [path, bytes] : f.t.files.files) left.push_back(path);
     std::vector<std::string> expected = kept;
@@ -596,7 +503,7 @@ TEST(DriverTest, InterruptedRunRemovesWhatItWasWriting) {
     own.program.WorkImageFile = "wpcache.jpg";
     own.program.WorkImageIsChosen = true;
     own.t.files.files["wpcache.jpg"] = "the user's picture";
-    RunController(own.program, own.t.host).Interrupted();
+    RemoveInterruptedFiles(own.program, own.t.Services());
     EXPECT_EQ(own.t.files.files.count("wpcache.jpg"), 1u);
 }
 

@@ -8,16 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/run_controller.h"
 #include "gather/choice.h"
-#include "host/progress_view.h"
 #include "host/random_source.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
+#include "support/logging_owner.h"
 #include "text/codepage.h"
-#include "ui/failure_texts.h"
-#include "ui/host_services.h"
-#include "ui/retrieval_reporter.h"
 
 namespace vexal {
 namespace {
@@ -84,28 +80,16 @@ public:
     }
 };
 
-class RecordingProgress final : public ProgressView {
-public:
-    std::vector<std::string> events;
-    void SetMessage(const std::string& text) override { events.push_back("message " + text); }
-    void SetProgressRange(double, double) override { events.push_back("range"); }
-    void SetProgressValue(double value) override { events.push_back("value " + std::to_string(int(value))); }
-    void ShowWindow() override { events.push_back("show"); }
-    void HideWindow() override { events.push_back("hide"); }
-};
-
 struct Walk {
     testing::TestHost test;
     TreeFileSystem fs;
     CountingPump pump;
-    RecordingProgress progress;
     Program program;
-    RunController controller{program, test.host};
-    RetrievalReporter reporter{program, test.dialogs};
+    std::vector<std::string> told;
+    testing::LoggingOwner owner{told, program};
     Walk() {
         test.host.files = &fs;
         test.host.pump = &pump;
-        reporter.SetProgress(&progress);
         pump.program = &program;
         program.TitleText = "vexal 1.00";
         program.CurrentEntry().Ext = {true, true, true, true};
@@ -114,7 +98,7 @@ struct Walk {
     std::vector<std::string> Run(const std::string& url, bool subfolders) {
         program.CurrentEntry().Url = url;
         program.CurrentEntry().Filter[5] = subfolders;
-        scan = LoadFlist(program, RetrievalServicesOf(test.host), reporter);
+        scan = LoadFlist(program, test.Services(), owner);
         EXPECT_EQ(program.Candidates.at(0), "");
         return std::vector<std::string>(program.Candidates.begin() + 1, program.Candidates.end());
     }
@@ -162,10 +146,10 @@ TEST(LocalSourcesTest, TextFileFailures) {
     const struct {
         const char* name;
         bool exists;
-        std::string message;
+        RetrievalFailure failure;
     } rows[] = {
-        {"missing", false, "元ファイル C:/a b/list.txt が見つかりせん。"},
-        {"unreadable", true, "元ファイル C:/a b/list.txt を読み込めませんでした。"},
+        {"missing", false, RetrievalFailure::SourceMissing},
+        {"unreadable", true, RetrievalFailure::SourceUnreadable},
     };
     for (const auto& row : rows) {
         Walk w;
@@ -178,7 +162,8 @@ TEST(LocalSourcesTest, TextFileFailures) {
         w.program.SourceText = "old text";
         const RetrievalResult result = Load_sDArr(path, w.fs, w.program.SourceText);
         EXPECT_EQ(w.program.SourceText, "") << row.name;
-        EXPECT_EQ(RetrievalFailureText(result), row.message) << row.name;
+        EXPECT_EQ(result.failure, row.failure) << row.name;
+        EXPECT_EQ(result.subject, path) << row.name;
     }
 }
 
@@ -192,9 +177,7 @@ TEST(LocalSourcesTest, FolderFilesByExtensionInListingOrder) {
     w.program.CurrentEntry().Ext = {true, true, false, false};
     EXPECT_EQ(w.Run(root, false),
               (std::vector<std::string>{root + "photo.JPG", root + "flower.gif", root + ".gif"}));
-    EXPECT_EQ(w.progress.events,
-              (std::vector<std::string>{"message 画像ファイルを取得しています...", "value 0"}));
-    EXPECT_TRUE(w.test.dialogs.boxes.empty());
+    EXPECT_EQ(w.told, (std::vector<std::string>{"say ListingFolder", "body 0"}));
 }
 
 TEST(LocalSourcesTest, SubfoldersDepthFirst) {
@@ -273,7 +256,7 @@ TEST(LocalSourcesTest, MissingFolderGivesPlaceholderOnly) {
     Walk w;
     w.program.Candidates = {"", "old.gif"};
     EXPECT_TRUE(w.Run("gone" + S, true).empty());
-    EXPECT_TRUE(w.test.dialogs.boxes.empty());
+    EXPECT_EQ(w.scan.failure, FileFailure::Other) << "a listing that fails without a reason";
     ClockRandomSource random;
     std::string chosen;
     EXPECT_EQ(ChooseCandidate(w.program.Candidates, w.program.CurrentEntry(), random, chosen).failure,
@@ -284,10 +267,37 @@ TEST(LocalSourcesTest, MissingFolderGivesPlaceholderOnly) {
 TEST(LocalSourcesTest, WorksWithoutPumpOrProgressWindow) {
     Walk w;
     w.test.host.pump = nullptr;
-    w.reporter.SetProgress(nullptr);
     const std::string root = "r" + S;
     w.fs.folders[root] = {File("1.gif")};
     EXPECT_EQ(w.Run(root, true), std::vector<std::string>{root + "1.gif"});
+}
+
+// What a walk that found nothing usable is reported as: the folder itself, or the kinds
+// of files it passed over, those no picture can be read from apart from picture kinds the
+// entry did not tick, the most frequent first.
+TEST(LocalSourcesTest, FolderWithoutMatchSaysWhatTheWalkPassedOver) {
+    Walk w;
+    const std::string root = "pics" + S;
+    w.fs.folders[root] = {File("a.svg"),  File("b.SVG"),  File("c.xml"),  File("d.webp"),
+                          File("e.jpeg"), File("f.jpeg"), File("g.jpeg"), File("noext")};
+    w.program.CurrentEntry().Ext = {false, false, false, true};
+    EXPECT_TRUE(w.Run(root, false).empty());
+    const RetrievalResult passed = FolderWithoutMatch(w.scan, root);
+    EXPECT_EQ(passed.failure, RetrievalFailure::NoMatch);
+    EXPECT_EQ(passed.subject, root);
+    using Kinds = std::vector<std::pair<std::string, std::int64_t>>;
+    EXPECT_EQ(passed.unreadable, (Kinds{{"SVG", 2}, {"XML", 1}}));
+    EXPECT_EQ(passed.unchecked, (Kinds{{"JPEG", 3}, {"WEBP", 1}}));
+
+    for (const auto& [why, failure] : {std::pair{FileFailure::Missing, RetrievalFailure::FolderMissing},
+                                       std::pair{FileFailure::Other, RetrievalFailure::FolderUnreadable}}) {
+        FolderScan scan;
+        scan.failure = why;
+        scan.passedOver["SVG"] = 1;
+        const RetrievalResult result = FolderWithoutMatch(scan, root);
+        EXPECT_EQ(result.failure, failure);
+        EXPECT_TRUE(result.unreadable.empty()) << "the folder's own failure comes first";
+    }
 }
 
 }  // namespace

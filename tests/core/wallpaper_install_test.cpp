@@ -1,9 +1,7 @@
 // Installing the working picture: bitmap, style values, system call, and every refusal.
 #include <gtest/gtest.h>
 
-#include "app/run_controller.h"
 #include "core/wallpaper_fakes.h"
-#include "ui/host_services.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/install.h"
 
@@ -25,16 +23,10 @@ struct Fixture {
         program.RunMode = RunModeValue::Entry;
         program.TitleText = "vexal 1.00";
     }
-    // Installs, and tells a failure as the run controller does.
+    InstallResult result;
     bool Install(const std::string& path) {
-        const InstallResult result = InstallWallpaper(program, WallpaperServicesOf(t.host), preview, path);
-        if (!result.Ok()) RunController(program, t.host).InstallFailed(result);
+        result = InstallWallpaper(program, t.Services().ForWallpaper(), preview, path);
         return result.Ok();
-    }
-    std::vector<std::string> Notices() const {
-        std::vector<std::string> out;
-        for (const auto& b : t.dialogs.boxes) out.push_back(b.kind + "|" + b.title + "|" + b.text);
-        return out;
     }
 };
 
@@ -67,7 +59,6 @@ TEST(InstallWallpaperTest, EachKindOfPictureBecomesTheBitmap) {
         Fixture f;
         f.t.files.files[r.path] = r.content;
         EXPECT_TRUE(f.Install(r.path)) << r.name;
-        EXPECT_TRUE(f.t.dialogs.boxes.empty()) << r.name;
         EXPECT_EQ(f.desktop.log, kCentredAndSet) << r.name;
         EXPECT_EQ(f.desktop.bytesAtSet, r.expectedBitmap)
             << r.name << ": bitmap in place before the system call";
@@ -85,43 +76,64 @@ TEST(InstallWallpaperTest, EachKindOfPictureBecomesTheBitmap) {
     EXPECT_EQ(f.t.files.durablyRenamed, std::vector<std::string>{testing::WallpaperPath()});
 }
 
-TEST(InstallWallpaperTest, RefusalsShowOneMessageAndChangeNothing) {
-    const std::string notice = "notice|vexal|";
-    // Regression: a file that is no picture was reported in a plain notice naming the
-    // working copy ("wpcache.jpg") instead of the picture the user chose.
-    const std::string error = "error|vexal 1.00|";
+TEST(InstallWallpaperTest, RefusalsNameWhatWasRefusedAndChangeNothing) {
+    // Regression: a file that is no picture was reported naming the working copy
+    // ("wpcache.jpg") instead of the picture the user chose.
+    const DecodeResult unreadable{DecodeError::Unreadable, 0, 0};
     const struct {
         const char* name;
         const char* path;
         std::string content;
-        std::string message;
+        InstallOutcome outcome;
+        std::string subject;
+        DecodeResult decode;
         const char* chosen = "";
     } rows[] = {
-        {"lastThreeLettersOfJpeg", "wp.peg", PicFile(1, 1, 0xFF000000),
-         notice + "非対応拡張子が選択されました。"},
-        {"textFile", "wp.txt", "hello", notice + "非対応拡張子が選択されました。"},
-        {"noExtension", "wp", PicFile(1, 1, 0xFF000000), notice + "非対応拡張子が選択されました。"},
-        {"pngUnreadable", "wp.png", "<html>not found</html>", notice + "png読み出しエラー"},
-        {"pngMissing", "gone.png", "", notice + "png読み出しエラー"},
-        {"pngBomb", "wp.png", "BIG 70000 70000",
-         error + "画像ファイル wp.png は大きすぎるため読み込めません（70000×70000 画素）。"},
-        {"jpgUnreadable", "wp.jpg", "<html>not found</html>",
-         error + "画像ファイル wp.jpg を画像として読み込めませんでした。"},
-        {"gifBomb", "wp.gif", "BIG 9000 9000",
-         error + "画像ファイル wp.gif は大きすぎるため読み込めません（9000×9000 画素）。"},
-        {"bmpThatIsNoPicture", "wp.bmp", "<html>not found</html>",
-         error + "画像ファイル wp.bmp を画像として読み込めませんでした。"},
-        {"fetchedPageNamesTheUrl", "wpcache.jpg", "<html>not found</html>",
-         error + "画像ファイル http://h/a.jpg を画像として読み込めませんでした。", "http://h/a.jpg"},
-        {"localBombNamesThePath", "wpcache.bmp", "BIG 9000 9000",
-         error + "画像ファイル /p/b.bmp は大きすぎるため読み込めません（9000×9000 画素）。", "/p/b.bmp"},
+        {"lastThreeLettersOfJpeg",
+         "wp.peg",
+         PicFile(1, 1, 0xFF000000),
+         InstallOutcome::UnsupportedKind,
+         "",
+         {}},
+        {"textFile", "wp.txt", "hello", InstallOutcome::UnsupportedKind, "", {}},
+        {"noExtension", "wp", PicFile(1, 1, 0xFF000000), InstallOutcome::UnsupportedKind, "", {}},
+        {"pngUnreadable", "wp.png", "<html>not found</html>", InstallOutcome::PngUnreadable, "", {}},
+        {"pngMissing", "gone.png", "", InstallOutcome::PngUnreadable, "", {}},
+        {"pngBomb",
+         "wp.png",
+         "BIG 70000 70000",
+         InstallOutcome::PictureRefused,
+         "wp.png",
+         {DecodeError::TooLarge, 70000, 70000}},
+        {"jpgUnreadable", "wp.jpg", "<html>not found</html>", InstallOutcome::PictureRefused, "wp.jpg",
+         unreadable},
+        {"gifBomb",
+         "wp.gif",
+         "BIG 9000 9000",
+         InstallOutcome::PictureRefused,
+         "wp.gif",
+         {DecodeError::TooLarge, 9000, 9000}},
+        {"bmpThatIsNoPicture", "wp.bmp", "<html>not found</html>", InstallOutcome::PictureRefused, "wp.bmp",
+         unreadable},
+        {"fetchedPageNamesTheUrl", "wpcache.jpg", "<html>not found</html>", InstallOutcome::PictureRefused,
+         "http://h/a.jpg", unreadable, "http://h/a.jpg"},
+        {"localBombNamesThePath",
+         "wpcache.bmp",
+         "BIG 9000 9000",
+         InstallOutcome::PictureRefused,
+         "/p/b.bmp",
+         {DecodeError::TooLarge, 9000, 9000},
+         "/p/b.bmp"},
     };
     for (const auto& r : rows) {
         Fixture f;
         f.program.ChosenImage = r.chosen;
         if (std::string(r.name) != "pngMissing") f.t.files.files[r.path] = r.content;
         EXPECT_FALSE(f.Install(r.path)) << r.name;
-        EXPECT_EQ(f.Notices(), std::vector<std::string>{r.message}) << r.name;
+        EXPECT_EQ(f.result.outcome, r.outcome) << r.name;
+        EXPECT_EQ(f.result.subject, r.subject) << r.name;
+        EXPECT_EQ(f.result.decode.error, r.decode.error) << r.name;
+        EXPECT_EQ(f.result.decode.width, r.decode.width) << r.name;
         EXPECT_TRUE(f.desktop.log.empty()) << r.name << ": no style value and no system call";
         EXPECT_EQ(f.t.files.files.count(testing::WallpaperPath()), 0u) << r.name;
     }
@@ -131,9 +143,7 @@ TEST(InstallWallpaperTest, RefusalsShowOneMessageAndChangeNothing) {
 // The bitmap is written under a name of its own and renamed over the old one: whatever
 // fails before the rename leaves the old wallpaper whole and no half-written file behind.
 TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) {
-    const std::string failed = "壁紙の変更に失敗しました。";
-    const std::string notWritten =
-        failed + "\r\n壁紙ファイル " + testing::WallpaperPath() + " を書き込めませんでした。";
+    const InstallOutcome notWritten = InstallOutcome::NotWritten;
     const struct {
         const char* name;
         const char* path;
@@ -142,15 +152,25 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
         bool haveFolder;
         bool accept;
         bool stop;
-        DesktopResult reason;  // what the desktop says
-        std::string notice;    // empty: none
+        DesktopResult reason;    // what the desktop says
+        InstallOutcome outcome;  // with the bitmap as its subject when NotWritten
         std::size_t logEntries;
         bool replaced;
         bool failFlush = false;  // the bitmap's data cannot be written out to the disk
     } rows[] = {
         {"bmpCopyFails", "wp.bmp", true, false, true, true, false, {}, notWritten, 0, false},
         {"jpgWriteFails", "wp.jpg", true, false, true, true, false, {}, notWritten, 0, false},
-        {"pngWriteFails", "wp.png", true, false, true, true, false, {}, "png変換エラー", 0, false},
+        {"pngWriteFails",
+         "wp.png",
+         true,
+         false,
+         true,
+         true,
+         false,
+         {},
+         InstallOutcome::PngNotConverted,
+         0,
+         false},
         {"renameFails", "wp.jpg", false, true, true, true, false, {}, notWritten, 0, false},
         {"flushFails", "wp.png", false, false, true, true, false, {}, notWritten, 0, false, true},
         {"flushOfTheMovedBitmapFails",
@@ -166,8 +186,7 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
          false,
          true},
         {"noWallpaperFolder", "wp.bmp", false, false, false, true, false,
-         DesktopResult{DesktopFailure::FolderNotMade, "/x", {}, {}, 0},
-         failed + "\r\nデータフォルダ /x を作成できません。", 0, false},
+         DesktopResult{DesktopFailure::FolderNotMade, "/x", {}, {}, 0}, InstallOutcome::NoFolder, 0, false},
         {"refusedWithoutWords",
          "wp.bmp",
          false,
@@ -176,15 +195,15 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
          true,
          false,
          {},
-         failed + "\r\nデスクトップが壁紙の設定を受け付けませんでした。",
+         InstallOutcome::NoFolder,
          0,
          false},
         // Told to stop (a signal) while the bitmap was written: silently, nothing changes.
-        {"stopRequested", "wp.png", false, false, true, true, true, {}, "", 0, false},
+        {"stopRequested", "wp.png", false, false, true, true, true, {}, InstallOutcome::Stopped, 0, false},
         // The bitmap and the style values stay in place when only the system refuses.
         {"systemRefuses", "wp.png", false, false, true, false, false,
-         DesktopResult{DesktopFailure::ToolFailed, {}, "gsettings", "refused", 1},
-         failed + "\r\nデスクトップのツール gsettings が失敗しました（終了コード 1）：refused", 3, true},
+         DesktopResult{DesktopFailure::ToolFailed, {}, "gsettings", "refused", 1}, InstallOutcome::Refused, 3,
+         true},
     };
     for (const auto& r : rows) {
         Fixture f;
@@ -202,10 +221,13 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
         f.desktop.accept = r.accept;
         f.desktop.reason = r.reason;
         EXPECT_FALSE(f.Install(r.path)) << r.name;
-        const std::vector<std::string> notices = r.notice.empty()
-                                                     ? std::vector<std::string>{}
-                                                     : std::vector<std::string>{"notice|vexal|" + r.notice};
-        EXPECT_EQ(f.Notices(), notices) << r.name;
+        EXPECT_EQ(f.result.outcome, r.outcome) << r.name;
+        EXPECT_EQ(f.result.subject, r.outcome == notWritten ? testing::WallpaperPath() : "") << r.name;
+        if (r.outcome == InstallOutcome::NoFolder || r.outcome == InstallOutcome::Refused) {
+            EXPECT_EQ(f.result.desktop.failure, r.reason.Ok() ? DesktopFailure::Refused : r.reason.failure)
+                << r.name;
+            EXPECT_EQ(f.result.desktop.subject, r.reason.subject) << r.name;
+        }
         EXPECT_EQ(f.desktop.log.size(), r.logEntries) << r.name;
         if (r.haveFolder) {
             EXPECT_EQ(f.t.files.files[testing::WallpaperPath()] == old, !r.replaced) << r.name;
@@ -218,7 +240,8 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
     none.t.host.desktop = nullptr;
     none.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF000000);
     EXPECT_FALSE(none.Install("wp.bmp"));
-    EXPECT_EQ(none.Notices(), std::vector<std::string>{"notice|vexal|" + failed});
+    EXPECT_EQ(none.result.outcome, InstallOutcome::NoFolder);
+    EXPECT_TRUE(none.result.desktop.Ok());
 }
 
 TEST(InstallWallpaperTest, StyleValuesByWpStateAndRunMode) {
@@ -303,7 +326,7 @@ TEST(AutowpTest, InstallsFromDiskWithTheOutcome) {
         Fixture f;
         f.program.WorkImageFile = "wpcache.jpg";
         f.t.files.files["wpcache.jpg"] = r.content;
-        const InstallResult result = Autowp(f.program, WallpaperServicesOf(f.t.host));
+        const InstallResult result = Autowp(f.program, f.t.Services().ForWallpaper());
         EXPECT_EQ(f.decoder.decodedPaths, std::vector<std::string>{"wpcache.jpg"}) << r.name;
         EXPECT_EQ(result.Ok(), r.installed) << r.name;
         EXPECT_EQ(f.desktop.bytesAtSet == BmpOf(2, 2, 0xFF00FF00), r.installed) << r.name;

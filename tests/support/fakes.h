@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "gather/retrieval_services.h"
 #include "host/console.h"
 #include "host/dialogs.h"
 #include "host/file_system.h"
@@ -186,6 +187,11 @@ struct TestHost {
         host.process = &process;
         host.files = &files;
         host.console = &console;
+    }
+    // What the layers below the front ends are handed: the host's services as they are now.
+    RetrievalServices Services() const {
+        return {host.files,  host.images, host.desktop,      host.guard, host.pump,
+                host.random, host.socket, host.secureSocket, host.timer};
     }
 };
 

@@ -1,0 +1,111 @@
+// Where a retrieval's end goes: the run controller's message and status, the preview shown
+// or unloaded, and the working file gone once the run is over.
+#include "ui/run_end.h"
+
+#include <gtest/gtest.h>
+
+#include "app/run_controller.h"
+#include "core/wallpaper_fakes.h"
+#include "host/process.h"
+#include "ui/unattended_preview.h"
+
+namespace vexal {
+namespace {
+
+// A preview as the front ends' own: unloading deletes the working file and ends the run.
+class LoggingPreview final : public PreviewView {
+public:
+    LoggingPreview(Program& program, testing::TestHost& t, RunEnd& end)
+        : program_(program), t_(t), end_(end) {}
+    std::vector<std::string> log;
+    PreviewPicture state;
+    void ShowWindow() override { log.push_back("show"); }
+    void LoadWindow() override { log.push_back("load"); }
+    void DispPre() override { log.push_back("disp"); }
+    PreviewPicture& PictureState() override { return state; }
+    void Unload(int status) override {
+        log.push_back("unload " + std::to_string(status));
+        DeleteWorkingFile(program_, t_.files, program_.WorkImageFile);
+        end_.Finish(status);
+    }
+
+private:
+    Program& program_;
+    testing::TestHost& t_;
+    RunEnd& end_;
+};
+
+RetrievalOutcome Outcome(RetrievalEnd end) {
+    RetrievalOutcome outcome;
+    outcome.end = end;
+    return outcome;
+}
+
+TEST(RunEndTest, EachEndReachesTheUserAndTheProcess) {
+    RetrievalOutcome failed = Outcome(RetrievalEnd::Failed);
+    failed.failure.failure = RetrievalFailure::Cancelled;
+    RetrievalOutcome refused = Outcome(RetrievalEnd::Installed);
+    refused.install.outcome = InstallOutcome::Refused;
+    refused.install.desktop.failure = DesktopFailure::Refused;
+    const struct {
+        const char* name;
+        RetrievalOutcome outcome;
+        std::vector<std::string> preview;
+        std::vector<std::string> boxes;  // "kind|title|text"
+        int status;                      // -1: the run goes on
+        bool workingFileKept;
+    } rows[] = {
+        {"failed",
+         failed,
+         {},
+         {"error|vexal 1.00|ユーザーによってキャンセルされました。"},
+         kExitFailure,
+         true},
+        {"interrupted", Outcome(RetrievalEnd::Interrupted), {}, {}, kExitFailure, false},
+        {"preview", Outcome(RetrievalEnd::Preview), {"show", "disp"}, {}, -1, true},
+        {"installed", Outcome(RetrievalEnd::Installed), {"load", "unload 0"}, {}, kExitSuccess, false},
+        {"installFailed",
+         refused,
+         {"load", "unload 1"},
+         {"notice|vexal|壁紙の変更に失敗しました。\r\nデスクトップが壁紙の設定を受け付けませんでした。"},
+         kExitFailure,
+         false},
+    };
+    for (const auto& r : rows) {
+        testing::TestHost t;
+        Program program;
+        InitGlobals(program, 1, 0);
+        program.WorkImageFile = "wpcache.jpg";
+        t.files.files["wpcache.jpg"] = "picture";
+        RunController controller(program, t.host);
+        LoggingPreview preview(program, t, controller);
+        EndRetrieval(r.outcome, preview, controller);
+        EXPECT_EQ(preview.log, r.preview) << r.name;
+        std::vector<std::string> boxes;
+        for (const auto& b : t.dialogs.boxes) boxes.push_back(b.kind + "|" + b.title + "|" + b.text);
+        EXPECT_EQ(boxes, r.boxes) << r.name;
+        EXPECT_EQ(t.process.status, r.status) << r.name;
+        EXPECT_EQ(t.files.files.count("wpcache.jpg"), r.workingFileKept ? 1u : 0u) << r.name;
+    }
+}
+
+// Nobody can answer a preview when nobody watches: it ends as its cancel button would,
+// and an installation made at once ends the run as the window's would.
+TEST(RunEndTest, UnattendedPreviewEndsAsItsCancelWould) {
+    for (const RetrievalEnd end : {RetrievalEnd::Preview, RetrievalEnd::Installed}) {
+        testing::TestHost t;
+        Program program;
+        InitGlobals(program, 1, 0);
+        program.WorkImageFile = "wpcache.jpg";
+        t.files.files["wpcache.jpg"] = "picture";
+        RunController controller(program, t.host);
+        UnattendedPreview preview(program, t.host, controller);
+        EndRetrieval(Outcome(end), preview, controller);
+        EXPECT_EQ(t.process.status, end == RetrievalEnd::Preview ? kExitFailure : kExitSuccess);
+        EXPECT_TRUE(t.files.files.empty());
+        EXPECT_TRUE(t.dialogs.boxes.empty());
+    }
+}
+
+}  // namespace
+}  // namespace vexal
