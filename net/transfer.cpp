@@ -42,7 +42,8 @@ void Transfer::StartFetch(const TransferSettings& settings, FetchStep step, std:
 }
 
 // A new server: the socket (by the scheme), its address and the Host header always change
-// together. False, after the message, when an https address finds no TLS socket.
+// together. False, with the failure kept for the fetch's result, when an https address
+// finds no TLS socket.
 bool Transfer::UseServer() {
     Socket* socket = IsSecureScheme(serverUrl_.Scheme) ? services_.secureSocket : services_.socket;
     if (!socket) return Fail(FetchFailure::NoSecureChannel);
