@@ -13,7 +13,6 @@
 #include <fstream>
 #include <map>
 
-#include "app/startup.h"
 #include "gather/local_sources.h"
 #include "platform/linux/command_runner.h"
 #include "platform/posix/posix_file_system.h"
@@ -21,7 +20,7 @@
 #include "posix/temp_dir.h"
 #include "posix/xvfb_server.h"
 #include "support/fakes.h"
-#include "ui/retrieval_reporter.h"
+#include "support/logging_owner.h"
 
 namespace vexal {
 namespace {
@@ -85,11 +84,12 @@ void RemoveTree(const std::string& root) {
 
 struct Walk {
     PosixFileSystem files;
-    testing::RecordingDialogs dialogs;
     CountingPump pump;
     RetrievalServices services;
     Program program;
-    RetrievalReporter reporter{program, dialogs};
+    std::vector<std::string> told;
+    testing::LoggingOwner owner{told, program};
+    FolderScan scan;
     Walk() {
         services.files = &files;
         services.pump = &pump;
@@ -99,7 +99,7 @@ struct Walk {
     // The picture names found, in walk order.
     std::vector<std::string> Run(const std::string& folder) {
         program.CurrentEntry().Url = folder;
-        (void)LoadFlist(program, services, reporter);
+        scan = LoadFlist(program, services, owner);
         std::vector<std::string> names;
         for (std::size_t i = 1; i < program.Candidates.size(); ++i)
             names.push_back(fs::path(program.Candidates[i]).filename().string());
@@ -122,7 +122,7 @@ TEST(HostileFoldersTest, FiftyLevelsOfLoopsAreWalkedOnceEach) {
     // Each level's picture once, shallowest first: the links lead only where the walk has
     // been, so none of them adds a folder or a picture.
     EXPECT_EQ(found, Pictures(kLevels));
-    EXPECT_TRUE(walk.dialogs.boxes.empty());
+    EXPECT_EQ(walk.scan.failure, FileFailure::Nothing);
     EXPECT_LT(walk.pump.calls, 2000) << "the walk entered folders it had seen";
 }
 
@@ -141,7 +141,7 @@ TEST(HostileFoldersTest, EntryThatIsALoopOrDeeperThanTheSystemAllows) {
     while (reachable < folders.size() && folders[reachable].size() + 16 < PATH_MAX) ++reachable;
     EXPECT_GE(found.size(), reachable);
     EXPECT_EQ(found, Pictures(found.size()));
-    EXPECT_TRUE(walk.dialogs.boxes.empty());
+    EXPECT_EQ(walk.scan.failure, FileFailure::Nothing);
     RemoveTree(root);
 
     // An entry that names a link cycle, or a link to itself, is a folder with nothing in it.

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/startup.h"
 #include "gather/local_sources.h"
 #include "platform/posix/posix_file_system.h"
 #include "posix/temp_dir.h"
+#include "program/program.h"
 #include "support/fakes.h"
-#include "ui/retrieval_reporter.h"
+#include "support/logging_owner.h"
 
 namespace vexal {
 namespace {
@@ -41,11 +41,12 @@ public:
 struct RealWalk {
     testing::TempDir dir;
     PosixFileSystem files;
-    testing::RecordingDialogs dialogs;
     CancellingPump pump;
     RetrievalServices services;
     Program program;
-    RetrievalReporter reporter{program, dialogs};
+    std::vector<std::string> told;
+    testing::LoggingOwner owner{told, program};
+    FolderScan scan;
     RealWalk() {
         services.files = &files;
         services.pump = &pump;
@@ -57,7 +58,7 @@ struct RealWalk {
     Strings Run(bool subfolders) {
         program.CurrentEntry().Url = Root();
         program.CurrentEntry().Filter[5] = subfolders;
-        (void)LoadFlist(program, services, reporter);
+        scan = LoadFlist(program, services, owner);
         Strings out;
         for (std::size_t i = 1; i < program.Candidates.size(); ++i) {
             const std::string& c = program.Candidates[i];
@@ -78,7 +79,7 @@ TEST(LocalSourcesPosixTest, ImageFilesOfFolderInStableOrder) {
               (Strings{"A.bmp", "a_b.gif", "b.png", "flower.gif", "photo.JPG", "Zeta.gif", "_x.gif"}));
     w.program.CurrentEntry().Ext = {true, true, false, false};
     EXPECT_EQ(w.Run(false), (Strings{"a_b.gif", "flower.gif", "photo.JPG", "Zeta.gif", "_x.gif"}));
-    EXPECT_TRUE(w.dialogs.Texts().empty());
+    EXPECT_EQ(w.scan.failure, FileFailure::Nothing);
 }
 
 TEST(LocalSourcesPosixTest, SubfoldersOnAndOffHiddenSkipped) {
