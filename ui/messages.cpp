@@ -12,7 +12,7 @@ struct Entry {
     const char* text;
 };
 
-// In the order of the enumeration, which the compiler checks below.
+// In the order of the enumeration, one row for each kind, which the compiler checks below.
 constexpr Entry kTexts[] = {
     {Message::Usage,
      "使い方:\n"
@@ -150,6 +150,8 @@ constexpr bool InOrder() {
     return true;
 }
 static_assert(InOrder(), "every message's row sits at its own index");
+static_assert(std::size(kTexts) == static_cast<std::size_t>(Message::Count),
+              "every kind of message has a row");
 
 }  // namespace
 
