@@ -77,6 +77,8 @@ constexpr Entry kTexts[] = {
     {Message::ListingFolder, "画像ファイルを取得しています..."},
     {Message::WaitingForOtherRun, "他のvexalの処理が終わるのを待っています..."},
     {Message::ConvertingPng, "pngファイルを変換しています..."},
+    // "見つかりせん" (not "見つかりません") on purpose: stored expectations, scripts and users'
+    // log filters match these exact bytes, so the old misspelling stays.
     {Message::SourceMissing, "元ファイル {1} が見つかりせん。"},
     {Message::SourceUnreadable, "元ファイル {1} を読み込めませんでした。"},
     {Message::NoMatch, "条件に合致する画像ファイルがありません。"},
