@@ -12,7 +12,7 @@ struct Entry {
     const char* text;
 };
 
-// In the order of the enumeration, which the compiler checks below.
+// In the order of the enumeration, one row for each kind, which the compiler checks below.
 constexpr Entry kTexts[] = {
     {Message::Usage,
      "使い方:\n"
@@ -77,6 +77,8 @@ constexpr Entry kTexts[] = {
     {Message::ListingFolder, "画像ファイルを取得しています..."},
     {Message::WaitingForOtherRun, "他のvexalの処理が終わるのを待っています..."},
     {Message::ConvertingPng, "pngファイルを変換しています..."},
+    // "見つかりせん" (not "見つかりません") on purpose: stored expectations, scripts and users'
+    // log filters match these exact bytes, so the old misspelling stays.
     {Message::SourceMissing, "元ファイル {1} が見つかりせん。"},
     {Message::SourceUnreadable, "元ファイル {1} を読み込めませんでした。"},
     {Message::NoMatch, "条件に合致する画像ファイルがありません。"},
@@ -150,6 +152,8 @@ constexpr bool InOrder() {
     return true;
 }
 static_assert(InOrder(), "every message's row sits at its own index");
+static_assert(std::size(kTexts) == static_cast<std::size_t>(Message::Count),
+              "every kind of message has a row");
 
 }  // namespace
 

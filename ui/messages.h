@@ -107,6 +107,10 @@ enum class Message : std::uint16_t {
     DiskFull,
     WriteNotPermitted,
     ReadOnlyPlace,
+
+    // Not a message: the number of kinds above, against which the table's length is checked
+    // at compile time. Keep it last.
+    Count,
 };
 
 // The text of `kind` with "{1}", "{2}", ... replaced by the subjects in order. A subject

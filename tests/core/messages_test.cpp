@@ -1,0 +1,454 @@
+// The program's messages and the words for each kind of failure the layers below report,
+// byte for byte: the lower layers' tests assert the values, and their texts are held here.
+#include "ui/messages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "ui/failure_texts.h"
+
+namespace vexal {
+namespace {
+
+// What a function made of one value, and the text it must be.
+struct TextRow {
+    const char* name;
+    std::string text;
+    std::string expected;
+};
+
+template <std::size_t N>
+void ExpectTexts(const TextRow (&rows)[N]) {
+    for (const auto& row : rows) EXPECT_EQ(row.text, row.expected) << row.name;
+}
+
+const std::string kNoMatch = "条件に合致する画像ファイルがありません。";
+const std::string kChangeFailed = "壁紙の変更に失敗しました。";
+
+// Results with the fields a row names; the rest as a fresh result has them.
+FetchResult Fetched(FetchFailure failure, std::int32_t status = 0, std::string subject = {},
+                    FileFailure file = FileFailure::Nothing) {
+    return {failure, status, std::move(subject), file};
+}
+RetrievalResult Retrieval(RetrievalFailure failure, std::string subject = {}, std::string target = {}) {
+    RetrievalResult result;
+    result.failure = failure;
+    result.subject = std::move(subject);
+    result.target = std::move(target);
+    return result;
+}
+DesktopResult DesktopSaid(DesktopFailure failure, std::string subject = {}, std::string tool = {},
+                          std::string said = {}, std::int64_t status = 0,
+                          FileFailure file = FileFailure::Nothing) {
+    return {failure, std::move(subject), std::move(tool), std::move(said), status, file};
+}
+
+TEST(MessagesTest, EveryKindHasATextOfItsOwn) {
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(Message::Count); ++i) {
+        // Each subject put in as its own mark gives the text as the table holds it.
+        const std::string text = MessageText(static_cast<Message>(i), {"{1}", "{2}", "{3}"});
+        EXPECT_FALSE(text.empty()) << i;
+        EXPECT_TRUE(seen.insert(text).second) << i << " repeats " << text;
+    }
+}
+
+TEST(MessagesTest, SubjectsLandInPlace) {
+    const TextRow rows[] = {
+        {"usage", MessageText(Message::Usage, {"vexal.ini", "vexal 1.00"}),
+         "使い方:\n"
+         "  vexal                     登録項目の編集画面を開きます。\n"
+         "  vexal 識別子 [-preview]   その識別子の項目から壁紙を変更します。識別子の\n"
+         "                            大文字と小文字は区別しません。-preview を付けると、\n"
+         "                            先に画像をプレビューで表示します。\n"
+         "  vexal -wp URL/ファイル    その画像を直接壁紙にします(スタイルはそのまま)。\n"
+         "  vexal --help              この説明を表示します。\n"
+         "  vexal --version           バージョンを表示します。\n"
+         "\n"
+         "オプションは - または / で始まり、大文字と小文字を区別しません。コマンドラインは\n"
+         "空白ごとに区切られ、引用符は使えないため、-wp に渡すパスには空白を含められません。\n"
+         "設定ファイル vexal.ini は現在のフォルダーから読みます。\n"
+         "\n"
+         "画面がないとき、または VEXAL_NONINTERACTIVE=1 のときは、メッセージボックスの代わりに\n"
+         "「タイトル: 本文」の1行を標準エラー出力に書き(エラーのタイトルは vexal 1.00、\n"
+         "お知らせは vexal)、問い合わせにはキャンセル/いいえ/空欄で答えます。\n"
+         "\n"
+         "終了ステータス: 壁紙を変更したときとエディタを閉じたとき(終了ボタンは保存してから、\n"
+         "閉じるボタンは保存していない変更があれば保存するか尋ねてから閉じます)は 0、\n"
+         "失敗または取り消しのときは 1 です。\n"},
+        {"identifierNotFound", MessageText(Message::IdentifierNotFound, {"Sample", "/home/u/vexal.ini"}),
+         "指定された識別子 Sample が見つかりません。\r\n設定ファイル /home/u/vexal.ini "
+         "に登録されていません。"},
+        {"identifierNoSettings", MessageText(Message::IdentifierNoSettings, {"sample", "/home/u/vexal.ini"}),
+         "指定された識別子 sample が見つかりません。\r\n設定ファイル /home/u/vexal.ini がありません。"},
+        {"invalidOption", MessageText(Message::InvalidOption, {"-x"}), "起動時オプション -x が無効です。"},
+        {"settingsNotWritten", MessageText(Message::SettingsNotWritten, {"vexal.ini", "<why>"}),
+         "設定ファイル vexal.ini に書き込めませんでした。<why>"},
+        {"deleteEntryQuestion", MessageText(Message::DeleteEntryQuestion, {"flowers"}),
+         "登録されている識別子 flowers を削除します。よろしいですか？"},
+        {"identifierDiffersInCaseOnly",
+         MessageText(Message::IdentifierDiffersInCaseOnly, {"Flowers", "FLOWERS"}),
+         "識別子 Flowers は、登録されている識別子 FLOWERS と大文字・小文字しか違いません。\r\n"
+         "コマンドラインでは大文字と小文字を区別しないため、FLOWERS の項目が使われます。登録しますか？"},
+        {"fetchingPage", MessageText(Message::FetchingPage, {"http://example.org:8080/dir/page.html"}),
+         "元URL http://example.org:8080/dir/page.html を取得しています..."},
+        {"fetchingImage", MessageText(Message::FetchingImage, {"http://img.example:81/p/q.png"}),
+         "画像ファイルhttp://img.example:81/p/q.pngを取得しています..."},
+        {"notFoundOnServer", MessageText(Message::NotFoundOnServer, {"/d/p.html"}),
+         "ファイル /d/p.html が見つかりませんでした。"},
+        {"imageNotSaved", MessageText(Message::ImageNotSaved, {"cache.gif", "<why>"}),
+         "画像ファイル cache.gif を保存できませんでした。<why>"},
+        {"imageNotFetched", MessageText(Message::ImageNotFetched, {"http://h/a.jpg"}),
+         "画像ファイル http://h/a.jpg を取得できませんでした。"},
+        {"sourceMissing", MessageText(Message::SourceMissing, {"list.txt"}),
+         "元ファイル list.txt が見つかりせん。"},
+        {"sourceUnreadable", MessageText(Message::SourceUnreadable, {"list.txt"}),
+         "元ファイル list.txt を読み込めませんでした。"},
+        {"noMatchUnreadable", MessageText(Message::NoMatchUnreadable, {"<kinds>"}),
+         kNoMatch + "\r\n<kinds>は読めない形式です。"},
+        {"noMatchUnchecked", MessageText(Message::NoMatchUnchecked, {"<kinds>"}),
+         kNoMatch + "\r\n<kinds>は抽出形式で選ばれていません。"},
+        {"noMatchUnreadableAndUnchecked",
+         MessageText(Message::NoMatchUnreadableAndUnchecked, {"<unreadable>", "<unchecked>"}),
+         kNoMatch + "\r\n<unreadable>は読めない形式です。<unchecked>は抽出形式で選ばれていません。"},
+        {"folderMissing", MessageText(Message::FolderMissing, {"pics/"}),
+         kNoMatch + "\r\nフォルダ pics/ がありません。"},
+        {"folderUnreadable", MessageText(Message::FolderUnreadable, {"pics/"}),
+         kNoMatch + "\r\nフォルダ pics/ を開けませんでした。"},
+        {"nthBeyondCount", MessageText(Message::NthBeyondCount, {"12", "3"}),
+         kNoMatch + "\r\n12番目の画像が指定されましたが、3個の画像ファイルしか抽出出来ませんでした。"},
+        {"nothingContaining", MessageText(Message::NothingContaining, {"rose"}),
+         kNoMatch + "\r\n文字列\"rose\"を含む画像ファイルが見つかりませんでした。"},
+        {"imageMissing", MessageText(Message::ImageMissing, {"a.jpg"}),
+         "画像ファイル a.jpg が見つかりません。"},
+        {"imageNotCopied", MessageText(Message::ImageNotCopied, {"/p/a.jpg", "wpcache.jpg", "<why>"}),
+         "画像ファイル /p/a.jpg を wpcache.jpg にコピーできませんでした。<why>"},
+        {"unusableFileName", MessageText(Message::UnusableFileName, {"vexal.ini", "WinFolderWPname", "a/b"}),
+         "設定ファイル vexal.ini の WinFolderWPname = a/b はファイル名として使えません。\r\n"
+         "空欄、.、.. や / \\ を含む名前は使えません。"},
+        {"pictureTooLarge", MessageText(Message::PictureTooLarge, {"a.png", "60001", "40002"}),
+         "画像ファイル a.png は大きすぎるため読み込めません（60001×40002 画素）。"},
+        {"pictureUnreadable", MessageText(Message::PictureUnreadable, {"a.jpg"}),
+         "画像ファイル a.jpg を画像として読み込めませんでした。"},
+        {"pictureTooNarrow", MessageText(Message::PictureTooNarrow, {"small.jpg", "320", "640"}),
+         "画像ファイル small.jpg は幅 320 ピクセルで、640 ピクセル未満のため使えません。"},
+        {"changeFailedBecause", MessageText(Message::ChangeFailedBecause, {"<why>"}),
+         kChangeFailed + "\r\n<why>"},
+        {"bitmapNotWritten", MessageText(Message::BitmapNotWritten, {"/win/wall.bmp", "<why>"}),
+         "壁紙ファイル /win/wall.bmp を書き込めませんでした。<why>"},
+        {"folderNotMade", MessageText(Message::FolderNotMade, {"/home/u/.local/share/vexal", "<why>"}),
+         "データフォルダ /home/u/.local/share/vexal を作成できません。<why>"},
+        {"userFolderNotMade",
+         MessageText(Message::UserFolderNotMade, {"C:\\Users\\u\\AppData\\Roaming\\vexal"}),
+         "フォルダ C:\\Users\\u\\AppData\\Roaming\\vexal を作れません。"},
+        {"notDrawn", MessageText(Message::NotDrawn, {":99"}),
+         "画面 :99 に壁紙を描けませんでした（表示に接続できないか、画像を読めません）。"},
+        {"fileNotPrepared", MessageText(Message::FileNotPrepared, {"/tmp/wall.png"}),
+         "壁紙のファイル /tmp/wall.png を用意できませんでした。"},
+        {"toolWarned", MessageText(Message::ToolWarned, {"xfconf-query", "no such property"}),
+         "デスクトップのツール xfconf-query の警告：no such property"},
+        {"toolNotRun", MessageText(Message::ToolNotRun, {"feh"}),
+         "デスクトップのツール feh を実行できませんでした（起動できないか、時間内に終わりませんでした）。"},
+        {"toolFailed", MessageText(Message::ToolFailed, {"feh", "2"}),
+         "デスクトップのツール feh が失敗しました（終了コード 2）。"},
+        {"toolFailedSaying", MessageText(Message::ToolFailedSaying, {"feh", "2", "no image"}),
+         "デスクトップのツール feh が失敗しました（終了コード 2）：no image"},
+        {"valueNotKept", MessageText(Message::ValueNotKept, {"gsettings"}),
+         "デスクトップのツール gsettings で変えた値が設定に残っていませんでした。"},
+        {"systemRefused", MessageText(Message::SystemRefused, {"1459"}),
+         "システムが壁紙の設定を受け付けませんでした（エラー 1459）。"},
+        {"desktopCovers", MessageText(Message::DesktopCovers, {"xfdesktop"}),
+         "デスクトップ xfdesktop の壁紙は vexal "
+         "から変えられません（デスクトップのウィンドウがルートウィンドウを"
+         "覆っています。VEXAL_DESKTOP=x11 でルートウィンドウに描けます）。"},
+        // Kinds without subjects whose words the progress window and its question show.
+        {"readingPage", MessageText(Message::ReadingPage), "元ファイルを取得しています..."},
+        {"loadingImage", MessageText(Message::LoadingImage), "画像を読み込んでいます..."},
+        {"noAnswerQuestion", MessageText(Message::NoAnswerQuestion), "接続先の応答がありません。"},
+        {"listingFolder", MessageText(Message::ListingFolder), "画像ファイルを取得しています..."},
+        {"waitingForOtherRun", MessageText(Message::WaitingForOtherRun),
+         "他のvexalの処理が終わるのを待っています..."},
+        {"convertingPng", MessageText(Message::ConvertingPng), "pngファイルを変換しています..."},
+    };
+    ExpectTexts(rows);
+}
+
+TEST(MessagesTest, MissingAndExtraSubjects) {
+    const TextRow rows[] = {
+        {"missingOnesAreLeftEmpty", MessageText(Message::ImageNotCopied, {"a.jpg"}),
+         "画像ファイル a.jpg を  にコピーできませんでした。"},
+        {"noneAtAll", MessageText(Message::SourceMissing), "元ファイル  が見つかりせん。"},
+        {"emptyReason", MessageText(Message::ChangeFailedBecause, {""}), kChangeFailed + "\r\n"},
+        {"extraOnesAreIgnored", MessageText(Message::ToolFailed, {"feh", "2", "said"}),
+         "デスクトップのツール feh が失敗しました（終了コード 2）。"},
+        {"extraOnesOnATextWithoutSubjects", MessageText(Message::NoMatch, {"x"}), kNoMatch},
+        {"bracesInASubjectAreNotReadAgain", MessageText(Message::ToolWarned, {"{2}", "{1}"}),
+         "デスクトップのツール {2} の警告：{1}"},
+    };
+    ExpectTexts(rows);
+}
+
+TEST(FailureTextsTest, FileFailures) {
+    const TextRow rows[] = {
+        {"nothing", FileFailureText(FileFailure::Nothing), ""},
+        {"diskFull", FileFailureText(FileFailure::DiskFull), "ディスクの空きが足りません。"},
+        {"notPermitted", FileFailureText(FileFailure::NotPermitted), "書き込みが許可されていません。"},
+        {"readOnly", FileFailureText(FileFailure::ReadOnly), "読み取り専用の場所です。"},
+        {"missing", FileFailureText(FileFailure::Missing), ""},
+        {"other", FileFailureText(FileFailure::Other), ""},
+    };
+    ExpectTexts(rows);
+}
+
+TEST(FailureTextsTest, PictureErrors) {
+    const TextRow rows[] = {
+        {"unreadable", PictureErrorText("wp.jpg", {DecodeError::Unreadable, 0, 0}),
+         "画像ファイル wp.jpg を画像として読み込めませんでした。"},
+        {"tooLarge", PictureErrorText("wp.png", {DecodeError::TooLarge, 50000, 40000}),
+         "画像ファイル wp.png は大きすぎるため読み込めません（50000×40000 画素）。"},
+        // Only a refused picture is put into words; without a reason it counts as unreadable.
+        {"none", PictureErrorText("wp.gif", {DecodeError::None, 10, 10}),
+         "画像ファイル wp.gif を画像として読み込めませんでした。"},
+    };
+    ExpectTexts(rows);
+}
+
+TEST(FailureTextsTest, FetchFailures) {
+    auto text = [](auto... fields) { return FetchFailureText(Fetched(fields...)); };
+    const TextRow rows[] = {
+        {"none", text(FetchFailure::None), ""},
+        {"badAddress", text(FetchFailure::BadAddress), "URLの指定が間違っています。"},
+        {"noSecureChannel", text(FetchFailure::NoSecureChannel), "暗号化通信を確立できませんでした。"},
+        {"cancelled", text(FetchFailure::Cancelled), "ユーザーによってキャンセルされました。"},
+        // The user was asked whether to wait on and declined: nothing more to say.
+        {"noAnswer", text(FetchFailure::NoAnswer), ""},
+        {"socketRefused", text(FetchFailure::SocketError, 10061), "接続が強制的に拒絶されました。"},
+        {"socketHostNotFound", text(FetchFailure::SocketError, 11001), "正式応答。ホストが見つかりません。"},
+        {"socketReset", text(FetchFailure::SocketError, 10054),
+         "接続がリモート側のマシンからリセットされました。"},
+        {"socketTimedOut", text(FetchFailure::SocketError, 10060), "ソケットは終了しました。"},
+        {"disconnected", text(FetchFailure::Disconnected), "切断されました。"},
+        {"closedByPeer", text(FetchFailure::ClosedByPeer), "相手側から切断されました。"},
+        {"connectionError", text(FetchFailure::ConnectionError), "エラーが発生しました。"},
+        {"notFoundNamesThePath", text(FetchFailure::NotFound, 404, "/dir/page.html?q=1"),
+         "ファイル /dir/page.html?q=1 が見つかりませんでした。"},
+        // The status line's words for every code are net/'s, tested with its table.
+        {"redirectWithoutLocation", text(FetchFailure::Rejected, 302), "302 Moved Temporarily"},
+        {"redirectToAnotherScheme", text(FetchFailure::Rejected, 301), "301 Moved Permanently"},
+        {"unlistedRedirect", text(FetchFailure::Rejected, 307), "307 "},
+        {"serverError", text(FetchFailure::Rejected, 500), "500 Internal Server Error"},
+        {"serviceUnavailable", text(FetchFailure::Rejected, 503), "503 Service Unavailable"},
+        {"unlistedStatus", text(FetchFailure::Rejected, 418), "418 "},
+        {"tooManyRedirects", text(FetchFailure::TooManyRedirects), "リダイレクトが多すぎます。"},
+        {"malformed", text(FetchFailure::Malformed), "接続先の応答が正しくありません。"},
+        {"outOfMemory", text(FetchFailure::OutOfMemory), "メモリが足りません。"},
+        {"notSaved", text(FetchFailure::NotSaved, 0, "cache.bmp", FileFailure::Other),
+         "画像ファイル cache.bmp を保存できませんでした。"},
+        {"notSavedOnAFullDisk", text(FetchFailure::NotSaved, 0, "cache.bmp", FileFailure::DiskFull),
+         "画像ファイル cache.bmp を保存できませんでした。ディスクの空きが足りません。"},
+        {"empty", text(FetchFailure::Empty, 0, "http://h/two.jpg"),
+         "画像ファイル http://h/two.jpg を取得できませんでした。"},
+    };
+    ExpectTexts(rows);
+}
+
+TEST(FailureTextsTest, RetrievalFailures) {
+    using F = RetrievalFailure;
+    auto text = [](auto... fields) { return RetrievalFailureText(Retrieval(fields...)); };
+    auto with = [](RetrievalResult result, auto set) {
+        set(result);
+        return RetrievalFailureText(result);
+    };
+    const TextRow rows[] = {
+        {"none", text(F::None), ""},
+        {"fetchNotFound",
+         RetrievalFailureText(FetchFailed(Fetched(FetchFailure::NotFound, 404, "/a/b.html"))),
+         "ファイル /a/b.html が見つかりませんでした。"},
+        {"fetchRejected", RetrievalFailureText(FetchFailed(Fetched(FetchFailure::Rejected, 503))),
+         "503 Service Unavailable"},
+        {"fetchSocketError", RetrievalFailureText(FetchFailed(Fetched(FetchFailure::SocketError, 10061))),
+         "接続が強制的に拒絶されました。"},
+        {"fetchNoAnswer", RetrievalFailureText(FetchFailed(Fetched(FetchFailure::NoAnswer))), ""},
+        {"sourceMissing", text(F::SourceMissing, "C:/a b/list.txt"),
+         "元ファイル C:/a b/list.txt が見つかりせん。"},
+        {"sourceMissingRelative", text(F::SourceMissing, "none.txt"), "元ファイル none.txt が見つかりせん。"},
+        {"sourceUnreadable", text(F::SourceUnreadable, "C:/a b/list.txt"),
+         "元ファイル C:/a b/list.txt を読み込めませんでした。"},
+        {"noMatch", text(F::NoMatch), kNoMatch},
+        {"noMatchUnreadable",
+         with(Retrieval(F::NoMatch),
+              [](auto& r) {
+                  r.unreadable = {{"SVG", 10}, {"XML", 1}};
+              }),
+         kNoMatch + "\r\nSVG 10 個、XML 1 個は読めない形式です。"},
+        {"noMatchUnchecked",
+         with(Retrieval(F::NoMatch),
+              [](auto& r) {
+                  r.unchecked = {{"PNG", 3}};
+              }),
+         kNoMatch + "\r\nPNG 3 個は抽出形式で選ばれていません。"},
+        {"noMatchUnreadableAndUnchecked",
+         with(Retrieval(F::NoMatch),
+              [](auto& r) {
+                  r.unreadable = {{"TXT", 2}};
+                  r.unchecked = {{"GIF", 4}, {"BMP", 1}};
+              }),
+         kNoMatch + "\r\nTXT 2 個は読めない形式です。GIF 4 個、BMP 1 個は抽出形式で選ばれていません。"},
+        {"noMatchMoreThanFiveKinds",
+         with(Retrieval(F::NoMatch),
+              [](auto& r) {
+                  r.unreadable = {{"A", 6}, {"B", 5}, {"C", 4}, {"D", 3}, {"E", 2}, {"F", 1}};
+              }),
+         kNoMatch + "\r\nA 6 個、B 5 個、C 4 個、D 3 個、E 2 個などは読めない形式です。"},
+        {"noMatchScriptPageBeforeTheLists",
+         with(Retrieval(F::NoMatch),
+              [](auto& r) {
+                  r.scriptPage = true;
+                  r.unreadable = {{"SVG", 1}};
+              }),
+         kNoMatch + "\r\nこのページは画像をスクリプトで表示している可能性があります。vexalはスクリプトを実行"
+                    "しません。"},
+        {"folderMissing", text(F::FolderMissing, "pics/"), kNoMatch + "\r\nフォルダ pics/ がありません。"},
+        {"folderUnreadable", text(F::FolderUnreadable, "pics/"),
+         kNoMatch + "\r\nフォルダ pics/ を開けませんでした。"},
+        {"nthBeyondCount",
+         with(Retrieval(F::NthBeyondCount),
+              [](auto& r) {
+                  r.wanted = 6;
+                  r.count = 5;
+              }),
+         kNoMatch + "\r\n6番目の画像が指定されましたが、5個の画像ファイルしか抽出出来ませんでした。"},
+        {"nthBeyondCountLargest",
+         with(Retrieval(F::NthBeyondCount),
+              [](auto& r) {
+                  r.wanted = 2147483647;
+                  r.count = 1;
+              }),
+         kNoMatch +
+             "\r\n2147483647番目の画像が指定されましたが、1個の画像ファイルしか抽出出来ませんでした。"},
+        {"nothingContaining", text(F::NothingContaining, "Tulip"),
+         kNoMatch + "\r\n文字列\"Tulip\"を含む画像ファイルが見つかりませんでした。"},
+        {"nothingNamed", text(F::NothingNamed), "画像ファイルが指定されませんでした。"},
+        {"imageMissing", text(F::ImageMissing, "C:pics/none.jpg"),
+         "画像ファイル C:pics/none.jpg が見つかりません。"},
+        {"imageNotCopied",
+         with(Retrieval(F::ImageNotCopied, "/p/a.jpg", "wpcache.jpg"),
+              [](auto& r) { r.fileFailure = FileFailure::ReadOnly; }),
+         "画像ファイル /p/a.jpg を wpcache.jpg にコピーできませんでした。読み取り専用の場所です。"},
+        {"pictureRefused",
+         with(Retrieval(F::PictureRefused, "a.png"),
+              [](auto& r) {
+                  r.decode = {DecodeError::TooLarge, 60000, 60000};
+              }),
+         "画像ファイル a.png は大きすぎるため読み込めません（60000×60000 画素）。"},
+        {"pngUnreadable", text(F::PngUnreadable), "pngファイルの読み出しに失敗しました"},
+        {"pngNotConverted", text(F::PngNotConverted), "pngファイルの変換に失敗しました"},
+        {"cancelled", text(F::Cancelled), "ユーザーによってキャンセルされました。"},
+        {"noConnection", text(F::NoConnection), ""},
+        {"unusableFileName",
+         with(Retrieval(F::UnusableFileName, "..", "WinFolderWPname"), [](auto& r) { r.file = "vexal.ini"; }),
+         "設定ファイル vexal.ini の WinFolderWPname = .. はファイル名として使えません。\r\n"
+         "空欄、.、.. や / \\ を含む名前は使えません。"},
+        {"tooNarrow",
+         with(Retrieval(F::TooNarrow, "s.jpg"),
+              [](auto& r) {
+                  r.wanted = 800;
+                  r.count = 640;
+              }),
+         "画像ファイル s.jpg は幅 640 ピクセルで、800 ピクセル未満のため使えません。"},
+    };
+    ExpectTexts(rows);
+}
+
+TEST(FailureTextsTest, DesktopFailures) {
+    using F = DesktopFailure;
+    auto text = [](auto... fields) { return DesktopFailureText(DesktopSaid(fields...)); };
+    const TextRow rows[] = {
+        {"none", text(F::None), ""},
+        {"noDataFolder", text(F::NoDataFolder),
+         "データフォルダの場所が分かりません（HOME も XDG_DATA_HOME もありません）。"},
+        {"folderNotMade", text(F::FolderNotMade, "/x"), "データフォルダ /x を作成できません。"},
+        {"folderNotMadeOnAFullDisk", text(F::FolderNotMade, "/x", "", "", 0, FileFailure::DiskFull),
+         "データフォルダ /x を作成できません。ディスクの空きが足りません。"},
+        {"noSystemFolder", text(F::NoSystemFolder), "Windows フォルダの場所が分かりません。"},
+        {"noUserFolder", text(F::NoUserFolder),
+         "ユーザーのアプリケーションデータフォルダの場所が分かりません。"},
+        {"userFolderNotMade", text(F::UserFolderNotMade, "C:\\u\\vexal"),
+         "フォルダ C:\\u\\vexal を作れません。"},
+        {"noScreen", text(F::NoScreen),
+         "壁紙を表示する画面が見つかりません（DISPLAY がなく、対応するデスクトップもありません）。"},
+        {"noDisplay", text(F::NoDisplay), "壁紙を表示する画面がありません（DISPLAY が設定されていません）。"},
+        {"notDrawn", text(F::NotDrawn, ":99"),
+         "画面 :99 に壁紙を描けませんでした（表示に接続できないか、画像を読めません）。"},
+        {"fileNotPrepared", text(F::FileNotPrepared, "/tmp/w.png"),
+         "壁紙のファイル /tmp/w.png を用意できませんでした。"},
+        {"toolWarned", text(F::ToolWarned, "", "xfconf-query", "no such property"),
+         "デスクトップのツール xfconf-query の警告：no such property"},
+        {"toolNotRun", text(F::ToolNotRun, "", "feh"),
+         "デスクトップのツール feh を実行できませんでした（起動できないか、時間内に終わりませんでした）。"},
+        {"toolFailedSilently", text(F::ToolFailed, "", "gsettings", "", 1),
+         "デスクトップのツール gsettings が失敗しました（終了コード 1）。"},
+        {"toolFailedSaying", text(F::ToolFailed, "", "gsettings", "refused", 1),
+         "デスクトップのツール gsettings が失敗しました（終了コード 1）：refused"},
+        {"valueNotKept", text(F::ValueNotKept, "", "gsettings"),
+         "デスクトップのツール gsettings で変えた値が設定に残っていませんでした。"},
+        {"refused", text(F::Refused), "デスクトップが壁紙の設定を受け付けませんでした。"},
+        {"systemRefused", text(F::SystemRefused, "", "", "", 1459),
+         "システムが壁紙の設定を受け付けませんでした（エラー 1459）。"},
+        {"desktopCovers", text(F::DesktopCovers, "xfdesktop"),
+         "デスクトップ xfdesktop の壁紙は vexal "
+         "から変えられません（デスクトップのウィンドウがルートウィンドウを"
+         "覆っています。VEXAL_DESKTOP=x11 でルートウィンドウに描けます）。"},
+    };
+    ExpectTexts(rows);
+}
+
+TEST(FailureTextsTest, InstallFailureBoxes) {
+    using O = InstallOutcome;
+    auto box = [](O outcome, std::string subject = {}, DecodeResult decode = {}, DesktopResult desktop = {},
+                  FileFailure file = FileFailure::Nothing) {
+        return InstallFailureBox({outcome, std::move(subject), decode, std::move(desktop), file});
+    };
+    const struct {
+        const char* name;
+        FailureBox box;
+        BoxKind kind;
+        std::string text;
+    } rows[] = {
+        {"installed", box(O::Installed), BoxKind::Nothing, ""},
+        {"stopped", box(O::Stopped), BoxKind::Nothing, ""},
+        {"noFolderWithoutADesktop", box(O::NoFolder), BoxKind::Notice, kChangeFailed},
+        {"noFolder", box(O::NoFolder, "", {}, DesktopSaid(DesktopFailure::FolderNotMade, "/x")),
+         BoxKind::Notice, kChangeFailed + "\r\nデータフォルダ /x を作成できません。"},
+        {"notWritten", box(O::NotWritten, "/win/wall.bmp", {}, {}, FileFailure::Other), BoxKind::Notice,
+         kChangeFailed + "\r\n壁紙ファイル /win/wall.bmp を書き込めませんでした。"},
+        {"notWrittenReadOnly", box(O::NotWritten, "/win/wall.bmp", {}, {}, FileFailure::ReadOnly),
+         BoxKind::Notice,
+         kChangeFailed + "\r\n壁紙ファイル /win/wall.bmp を書き込めませんでした。読み取り専用の場所です。"},
+        {"pictureUnreadable", box(O::PictureRefused, "http://h/a.jpg", {DecodeError::Unreadable}),
+         BoxKind::Error, "画像ファイル http://h/a.jpg を画像として読み込めませんでした。"},
+        {"pictureTooLarge", box(O::PictureRefused, "/p/b.bmp", {DecodeError::TooLarge, 9000, 9000}),
+         BoxKind::Error, "画像ファイル /p/b.bmp は大きすぎるため読み込めません（9000×9000 画素）。"},
+        {"pngUnreadable", box(O::PngUnreadable), BoxKind::Notice, "png読み出しエラー"},
+        {"pngNotConverted", box(O::PngNotConverted), BoxKind::Notice, "png変換エラー"},
+        {"unsupportedKind", box(O::UnsupportedKind), BoxKind::Notice, "非対応拡張子が選択されました。"},
+        {"refusedWithoutWords", box(O::Refused, "", {}, DesktopSaid(DesktopFailure::Refused)),
+         BoxKind::Notice, kChangeFailed + "\r\nデスクトップが壁紙の設定を受け付けませんでした。"},
+        {"refusedByATool",
+         box(O::Refused, "", {}, DesktopSaid(DesktopFailure::ToolFailed, "", "gsettings", "refused", 1)),
+         BoxKind::Notice,
+         kChangeFailed + "\r\nデスクトップのツール gsettings が失敗しました（終了コード 1）：refused"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.box.kind, row.kind) << row.name;
+        EXPECT_EQ(row.box.text, row.text) << row.name;
+    }
+}
+
+}  // namespace
+}  // namespace vexal
