@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "core/wallpaper_fakes.h"
-#include "ui/failure_texts.h"
 #include "wallpaper/image_library.h"
 
 namespace vexal {
@@ -174,13 +173,6 @@ TEST(ImageLibraryTest, HandlesFollowTheLibraryConventions) {
     EXPECT_EQ(lib.DIBtoBMP("c.bmp", h), 0) << "a released handle names no picture";
     EXPECT_EQ(lib.DIBtoBMP("c.bmp", 0), 0);
     lib.DeleteDIB(12345);  // unknown handles are ignored
-}
-
-TEST(ImageLibraryTest, MessagesNameTheFile) {
-    EXPECT_EQ(PictureErrorText("wp.jpg", {DecodeError::Unreadable, 0, 0}),
-              "画像ファイル wp.jpg を画像として読み込めませんでした。");
-    EXPECT_EQ(PictureErrorText("wp.png", {DecodeError::TooLarge, 50000, 40000}),
-              "画像ファイル wp.png は大きすぎるため読み込めません（50000×40000 画素）。");
 }
 
 }  // namespace
