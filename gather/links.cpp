@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "gather/character_references.h"
+#include "gather/html_tags.h"
+#include "gather/page_scan.h"
 #include "program/site_entry.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
@@ -359,81 +361,6 @@ private:
     std::size_t lineCursor_;
 };
 
-bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
-bool EqualsNoCase(std::string_view text, std::string_view lower) {
-    return text.size() == lower.size() && StartsWithNoCase(text, lower);
-}
-
-std::string_view TrimHtmlSpace(std::string_view text) {
-    while (!text.empty() && IsHtmlSpace(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsHtmlSpace(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-// The attributes the page's-own-picture tags are read by; the first of each counts, as
-// in a browser.
-struct PictureTagAttributes {
-    std::string_view property, name, content, rel, href;
-    bool hasProperty = false, hasName = false, hasContent = false, hasRel = false, hasHref = false;
-
-    void Take(std::string_view attribute, std::string_view value) {
-        auto keep = [&](std::string_view lower, std::string_view& slot, bool& has) {
-            if (!has && EqualsNoCase(attribute, lower)) slot = value, has = true;
-        };
-        keep("property", property, hasProperty);
-        keep("name", name, hasName);
-        keep("content", content, hasContent);
-        keep("rel", rel, hasRel);
-        keep("href", href, hasHref);
-    }
-};
-
-// Reads the attributes of the tag whose name ends before `i`, as a browser's tokenizer
-// does: names end at a blank, "/", ">" or "="; values in double or single quotes (which
-// may hold ">" and line breaks) or unquoted up to a blank or ">". Returns the position
-// after the tag's ">", or the end of the text.
-std::size_t ReadAttributes(std::string_view t, std::size_t i, PictureTagAttributes& out) {
-    const std::size_t n = t.size();
-    while (i < n) {
-        while (i < n && (IsHtmlSpace(t[i]) || t[i] == '/')) ++i;
-        if (i >= n) break;
-        if (t[i] == '>') return i + 1;
-        const std::size_t nameStart = i++;
-        while (i < n && !IsHtmlSpace(t[i]) && t[i] != '/' && t[i] != '>' && t[i] != '=') ++i;
-        const std::string_view attribute = t.substr(nameStart, i - nameStart);
-        std::size_t j = i;
-        while (j < n && IsHtmlSpace(t[j])) ++j;
-        if (j >= n || t[j] != '=') {
-            out.Take(attribute, {});
-            i = j;
-            continue;
-        }
-        ++j;
-        while (j < n && IsHtmlSpace(t[j])) ++j;
-        if (j < n && (t[j] == '"' || t[j] == '\'')) {
-            const std::size_t close = t.find(t[j], j + 1);
-            const std::size_t end = close == std::string_view::npos ? n : close;
-            out.Take(attribute, t.substr(j + 1, end - j - 1));
-            i = close == std::string_view::npos ? n : close + 1;
-        } else {
-            const std::size_t start = j;
-            while (j < n && !IsHtmlSpace(t[j]) && t[j] != '>') ++j;
-            out.Take(attribute, t.substr(start, j - start));
-            i = j;
-        }
-    }
-    return n;
-}
-
-// True when a tag named `lowerName` starts at `lt` (its "<"): the name, then a blank,
-// "/", ">" or the end of the text.
-bool TagAt(std::string_view t, std::size_t lt, std::string_view lowerName) {
-    const std::size_t end = lt + 1 + lowerName.size();
-    if (end > t.size() || !StartsWithNoCase(t.substr(lt + 1), lowerName)) return false;
-    return end == t.size() || IsHtmlSpace(t[end]) || t[end] == '/' || t[end] == '>';
-}
-
 bool IsPagePictureProperty(std::string_view value) {
     value = TrimHtmlSpace(value);
     for (std::string_view known :
@@ -453,19 +380,6 @@ bool RelNamesImageSrc(std::string_view rel) {
     return false;
 }
 
-// A web address whose last path segment has no extension at all: picture services serve
-// pictures under such names, and what arrives tells its kind.
-bool NamesNoExtension(std::string_view address, bool webPage) {
-    if (!webPage && !IsWebAddress(address)) return false;
-    const std::string_view name = PictureNamePart(address, true);
-    const std::size_t scheme = name.find("://");
-    const std::size_t pathFrom = scheme == std::string_view::npos ? 0 : name.find('/', scheme + 3);
-    if (pathFrom == std::string_view::npos) return false;  // a host without a path
-    const std::size_t slash = name.rfind('/');
-    const std::string_view last = slash == std::string_view::npos ? name : name.substr(slash + 1);
-    return !last.empty() && last.find('.') == std::string_view::npos;
-}
-
 // The page's own picture: the addresses of <meta property="og:image" content=…> (and its
 // :url and :secure_url forms), <meta name="twitter:image" …> (and twitter:image:src) and
 // <link rel="image_src" href=…>, in page order, each once. One pass over the text: every
@@ -473,26 +387,30 @@ bool NamesNoExtension(std::string_view address, bool webPage) {
 void TakePagePictures(std::string_view t, const std::array<bool, 5>& ext, bool webPage, std::size_t& read,
                       std::vector<std::string>& out) {
     std::unordered_set<std::string> seen;
+    std::vector<HtmlAttribute> attributes;
     std::size_t p = 0;
     while (p < t.size()) {
         const std::size_t lt = Counted(t.find('<', p), p, t.size(), read);
         if (lt == kNone) return;
-        const bool meta = TagAt(t, lt, "meta");
-        if (!meta && !TagAt(t, lt, "link")) {
+        const bool meta = HtmlTagAt(t, lt, "meta");
+        if (!meta && !HtmlTagAt(t, lt, "link")) {
             p = lt + 1;
             continue;
         }
-        PictureTagAttributes a;
-        const std::size_t end = ReadAttributes(t, lt + 5, a);
+        const std::size_t end = ReadHtmlAttributes(t, lt + 5, attributes);
         read += end - lt;
         p = end;
         std::string_view address;
-        if (meta && a.hasContent &&
-            ((a.hasProperty && IsPagePictureProperty(a.property)) ||
-             (a.hasName && IsPagePictureProperty(a.name))))
-            address = a.content;
-        else if (!meta && a.hasHref && a.hasRel && RelNamesImageSrc(a.rel))
-            address = a.href;
+        const HtmlAttribute* property = FindHtmlAttribute(attributes, "property");
+        const HtmlAttribute* name = FindHtmlAttribute(attributes, "name");
+        const HtmlAttribute* content = FindHtmlAttribute(attributes, "content");
+        const HtmlAttribute* rel = FindHtmlAttribute(attributes, "rel");
+        const HtmlAttribute* href = FindHtmlAttribute(attributes, "href");
+        if (meta && content &&
+            ((property && IsPagePictureProperty(property->value)) || (name && IsPagePictureProperty(name->value))))
+            address = content->value;
+        else if (!meta && href && rel && RelNamesImageSrc(rel->value))
+            address = href->value;
         else
             continue;
         DecodedValue value = DecodeCharacterReferences(address);
@@ -520,7 +438,7 @@ bool HasAllowedExtension(std::string_view name, const std::array<bool, 5>& ext, 
 }
 
 std::vector<std::string> ExtractLinks(std::string_view sourceText, const SiteEntry& entry,
-                                      SourceKind sourceKind, LinkScanCost* cost) {
+                                      SourceKind sourceKind, LinkScanCost* cost, PageScanOptions options) {
     LinkScanCost ignored;
     std::size_t& read = (cost ? *cost : ignored).charactersSearched;
     std::vector<std::string> candidates(1);
@@ -530,7 +448,11 @@ std::vector<std::string> ExtractLinks(std::string_view sourceText, const SiteEnt
     const bool anyExt = std::any_of(entry.Ext.begin(), entry.Ext.end(), [](bool b) { return b; });
     if (!anyExt) return candidates;  // nothing else could be accepted
     const bool html = webPage || (sourceKind == SourceKind::LocalFile && IsHtmlFileName(entry.Url));
-    LinkExtractor(sourceText, entry, webPage, html, candidates, read).Run();
+    options.webPage = webPage;
+    if (html && UsesPageRules(entry))
+        ScanPage(sourceText, options, entry, read, candidates);
+    else
+        LinkExtractor(sourceText, entry, webPage, html, candidates, read).Run();
     return candidates;
 }
 

@@ -15,7 +15,8 @@ struct RealPage {
     std::string html;  // trimmed
     // The page's main picture as the page names it (references decoded), and what an
     // entry with img, a href, bare addresses and the page's own picture finds there
-    // (all four picture kinds allowed), in order: the main picture comes first.
+    // (all four picture kinds allowed), in order, each once, without the icons and logos:
+    // the main picture comes first.
     std::string main;
     std::vector<std::string> rest;  // the candidates after the first; "=" is the main picture again
 };
@@ -38,9 +39,7 @@ inline const std::vector<RealPage>& RealPages() {
 )page",
          "https://cdn.dribbble.com/userupload/3180518/file/"
          "original-f889edcdc0a32bacd7ee3d2610eeafbc.png?resize=1600x1200",
-         {"https://cdn.dribbble.com/assets/apple-touch-icon-precomposed-182fb6df.png",
-          "https://cdn.dribbble.com/assets/favicon-192x192-d70ad402693bdd1a.png", "=", "=", "=",
-          "https://cdn.dribbble.com/userupload/3180519/file/original-9e16eb1950173a9d.png"}},
+         {"https://cdn.dribbble.com/userupload/3180519/file/original-9e16eb1950173a9d.png"}},
         {"messaging channel, a post",
          "https://t.me/chollometro/28542",
          R"page(<meta property="og:title" content="Chollometro">
@@ -59,7 +58,7 @@ inline const std::vector<RealPage>& RealPages() {
          "LcKgz8A2FmqxwJdiuKH9wGM1vAmLOnUZi9xdZFsXp4KBw7zzAP234MomPpsQ2tgxKbhg-mLfmytiY9Ra5WZByAk-XgyQ_"
          "L7UwAFrpruEQTB26x41WkBCOmgD7mC8_"
          "uWDXS4rzkPkFWrIELfNarxqBQIs5kc8kLYSZp8BRVqrNQZx4OtBNbqC39e4R4DSvr4DPA.jpg",
-         {"=", "="}},
+         {}},
         {"microblog, a post with a photo",
          "https://bsky.app/profile/glendunlap.bsky.social/post/3mdegyw3ves2t",
          R"page(  <link rel="apple-touch-icon" sizes="180x180" href="https://web-cdn.bsky.app/static/apple-touch-icon.png">
@@ -72,10 +71,7 @@ inline const std::vector<RealPage>& RealPages() {
 )page",
          "https://cdn.bsky.app/img/feed_thumbnail/plain/did:plc:24xmtazrkaxh7kwx2ehginec/"
          "bafkreialfqefcq2xoumlw6ulbkfbamombpf5g56x3oncuxulwelcm6332i@jpeg",
-         {"https://web-cdn.bsky.app/static/apple-touch-icon.png",
-          "https://web-cdn.bsky.app/static/favicon-32x32.png",
-          "https://web-cdn.bsky.app/static/favicon-16x16.png",
-          "https://web-cdn.bsky.app/static/favicon.png"}},
+         {}},
         {"forum, a post",
          "https://www.reddit.com/r/lotus/comments/1pzbv0z/my_lotus_elise_72d_with_17_rays_volk_gtp/",
          R"page(    <meta property="og:image"
@@ -93,8 +89,7 @@ inline const std::vector<RealPage>& RealPages() {
       rel="apple-touch-icon" sizes="180x180">
 )page",
          "https://share.redd.it/preview/post/1pzbv0z",
-         {"https://www.redditstatic.com/shreddit/assets/favicon/64x64.png",
-          "https://www.redditstatic.com/shreddit/assets/favicon/180x180.png"}},
+         {}},
         {"newspaper, the front page",
          "https://www.folha.uol.com.br/",
          R"page(    <link rel="canonical" href="https://www.folha.uol.com.br/">
@@ -139,9 +134,7 @@ inline const std::vector<RealPage>& RealPages() {
          "cdninstagram."
          "com&_nc_gid=A3NWPo2HYchDUw7WBR46EUm&oh=00_AYCe4zSS0AYp5Y4l-Oya17aAQMRZF84Nel4b32DeiidaxA&oe="
          "677852B0",
-         {"https://static.cdninstagram.com/rsrc.php/v4/yI/r/VsNE-OHk_8a.png",
-          "https://static.cdninstagram.com/rsrc.php/v4/yI/r/VsNE-OHk_8a.png",
-          "https://static.cdninstagram.com/rsrc.php/v4/yG/r/De-Dwpd5CHc.png", "=", "="}},
+         {}},
         {"film database, a title",
          "https://www.imdb.com/title/tt0091042/",
          R"page(  <meta property="og:site_name" content="IMDb">
@@ -156,8 +149,7 @@ inline const std::vector<RealPage>& RealPages() {
          "https://m.media-amazon.com/images/M/"
          "MV5BZWYwMjUxNjMtMzE0MC00NDM3LWIxMmQtYmEyNWVjNjdlZGZjXkEyXkFqcGc@._V1_FMjpg_"
          "UX1000_.jpg",
-         {"=",
-          "https://m.media-amazon.com/images/M/"
+         {"https://m.media-amazon.com/images/M/"
           "MV5BZWYwMjUxNjMtMzE0MC00NDM3LWIxMmQtYmEyNWVjNjdlZGZjXkEyXkFqcGc@._V1_.jpg"}},
         {"personal home page",
          "https://kikobeats.com/",
@@ -169,8 +161,7 @@ inline const std::vector<RealPage>& RealPages() {
               <div class="db w-100 h0 pb50 bg-center cover mb2" style="background-image:url(/images/microlink.jpg)" data-tilt="" data-tilt-max="10"></div>
 )page",
          "/images/avatar-glitch.jpg",
-         {"https://d33wubrfki0l68.cloudfront.net/ad0e96f5e30e3c65b7ff31e5a637fea070356f0b/eaa58/images/"
-          "avatar.jpg"}},
+         {"/images/microlink.jpg"}},
     };
     return pages;
 }

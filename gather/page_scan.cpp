@@ -1,0 +1,670 @@
+// Reading pages, feeds and JSON answers for their pictures in one pass. The tags are found
+// at each "<"; the bare web addresses are listed once beforehand and taken in between, in
+// text order, except inside what a tag's rule took itself (so no address is read twice)
+// and inside icons, comments and CSS.
+#include "gather/page_scan.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include "gather/character_references.h"
+#include "gather/html_tags.h"
+#include "settings/source_kind.h"
+#include "text/case.h"
+
+namespace vexal {
+namespace {
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+// The web address's path with its query and fragment cut off.
+std::string_view PathPart(std::string_view address) {
+    return address.substr(0, std::min(address.find('?'), address.find('#')));
+}
+
+bool AllowedKind(std::string_view name, const std::array<bool, 5>& ext) {
+    const PictureKind kind = PictureKindOf(name, false);
+    return kind != PictureKind::NotAPicture && ext[static_cast<std::size_t>(kind)];
+}
+
+// Whether `name` ends in ".EXT:word", a picture name with a size suffix as picture
+// services write them ("a.jpg:large", "b.png:orig").
+bool AllowedWithSizeSuffix(std::string_view name, const std::array<bool, 5>& ext) {
+    const std::size_t colon = name.rfind(':');
+    if (colon == kNone || colon + 1 == name.size() || name.find('/', colon) != kNone) return false;
+    for (std::size_t i = colon + 1; i < name.size(); ++i)
+        if (!IsAsciiLetter(name[i])) return false;
+    return AllowedKind(name.substr(0, colon), ext);
+}
+
+// Whether a value of the address's query names a picture ("id=OHR.Name_1920x1080.jpg").
+bool AllowedInQuery(std::string_view address, const std::array<bool, 5>& ext) {
+    const std::size_t question = address.find('?');
+    if (question == kNone) return false;
+    std::string_view query = address.substr(question + 1);
+    query = query.substr(0, query.find('#'));
+    while (!query.empty()) {
+        const std::size_t amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        const std::size_t eq = pair.find('=');
+        if (eq != kNone && AllowedKind(pair.substr(eq + 1), ext)) return true;
+        if (amp == kNone) break;
+        query.remove_prefix(amp + 1);
+    }
+    return false;
+}
+
+// The descriptor of one srcset entry: a width ("800w"), or a density ("2x", 1 when none).
+struct SrcsetPick {
+    std::string_view url;
+    std::int64_t width = 0;  // 0: no width given
+    double density = 0;
+};
+
+std::int64_t Digits(std::string_view text) {
+    std::int64_t value = 0;
+    std::size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        if (value < 1000000) value = value * 10 + (text[i] - '0');
+    return i == 0 ? -1 : value;
+}
+
+// The largest picture a srcset offers: the widest when widths are given, else the
+// densest. An address may hold commas; one that ends in a comma ends there.
+SrcsetPick BestOfSrcset(std::string_view set) {
+    SrcsetPick best;
+    std::size_t i = 0;
+    const std::size_t n = set.size();
+    while (i < n) {
+        while (i < n && (IsHtmlSpace(set[i]) || set[i] == ',')) ++i;
+        const std::size_t start = i;
+        while (i < n && !IsHtmlSpace(set[i])) ++i;
+        std::string_view url = set.substr(start, i - start);
+        bool ended = false;
+        while (!url.empty() && url.back() == ',') url.remove_suffix(1), ended = true;
+        if (url.empty()) continue;
+        SrcsetPick pick{url, 0, 1};
+        if (!ended) {
+            const std::size_t close = set.find(',', i);
+            const std::string_view descriptor = TrimHtmlSpace(set.substr(i, close == kNone ? kNone : close - i));
+            i = close == kNone ? n : close + 1;
+            if (!descriptor.empty() && (descriptor.back() == 'w' || descriptor.back() == 'W')) {
+                pick.width = std::max<std::int64_t>(Digits(descriptor), 0);
+            } else if (!descriptor.empty() && (descriptor.back() == 'x' || descriptor.back() == 'X')) {
+                const std::int64_t whole = Digits(descriptor);
+                const std::size_t dot = descriptor.find('.');
+                pick.density = whole < 0 ? 0 : static_cast<double>(whole);
+                if (dot != kNone && dot + 1 < descriptor.size() && descriptor[dot + 1] >= '0' &&
+                    descriptor[dot + 1] <= '9')
+                    pick.density += (descriptor[dot + 1] - '0') / 10.0;
+            }
+        }
+        const bool better = best.url.empty() || (pick.width > 0 && pick.width > best.width) ||
+                            (best.width == 0 && pick.width == 0 && pick.density > best.density);
+        if (better) best = pick;
+    }
+    return best;
+}
+
+// A src that only holds the place of a picture a script loads later.
+bool IsPlaceholder(std::string_view src) {
+    src = TrimHtmlSpace(src);
+    if (src.empty() || StartsWithNoCase(src, "data:") || EndsWithNoCase(PathPart(src), ".gif")) return true;
+    for (std::string_view word : {"blank", "spacer", "placeholder", "transparent", "pixel", "lazy", "1x1"})
+        if (FindNoCase(src, word) != kNone) return true;
+    return false;
+}
+
+bool RelHasWord(std::string_view rel, std::initializer_list<std::string_view> words) {
+    std::size_t i = 0;
+    while (i < rel.size()) {
+        while (i < rel.size() && IsHtmlSpace(rel[i])) ++i;
+        const std::size_t start = i;
+        while (i < rel.size() && !IsHtmlSpace(rel[i])) ++i;
+        for (std::string_view word : words)
+            if (i > start && EqualsNoCase(rel.substr(start, i - start), word)) return true;
+    }
+    return false;
+}
+
+bool IsIconLink(std::string_view rel) {
+    return RelHasWord(rel, {"icon", "apple-touch-icon", "apple-touch-icon-precomposed", "mask-icon",
+                            "apple-touch-startup-image"});
+}
+
+// A link that leads to a page a person would open, not a place on this one or a script.
+bool IsPageLink(std::string_view href) {
+    href = TrimHtmlSpace(href);
+    // The site's own front page is where a header's logo leads, not to a picture.
+    if (href.empty() || href.front() == '#' || href == "/" || href == "./") return false;
+    for (std::string_view scheme : {"javascript:", "mailto:", "tel:", "data:"})
+        if (StartsWithNoCase(href, scheme)) return false;
+    return true;
+}
+
+// The elements of a feed whose text may be a page's markup, escaped once.
+bool IsFeedTextElement(std::string_view name) {
+    for (std::string_view known : {"description", "content:encoded", "content", "summary", "media:description"})
+        if (EqualsNoCase(name, known)) return true;
+    return false;
+}
+
+// Characters that end a bare address in a page.
+struct BareStops {
+    bool stop[256] = {};
+    constexpr BareStops() {
+        for (int c = 0; c <= 0x20; ++c) stop[c] = true;
+        for (char c : {'"', '\'', '#', '<', '>', '\\', '`', ')', '(', '{', '}', '|', '^'})
+            stop[static_cast<unsigned char>(c)] = true;
+    }
+};
+constexpr BareStops kBareStops;
+
+// Character references that stand for a character that ends an address in markup.
+bool StopReferenceAt(std::string_view t, std::size_t i) {
+    for (std::string_view ref : {"&quot;", "&lt;", "&gt;", "&#34;", "&#39;", "&apos;", "&#x27;", "&#x22;"})
+        if (t.substr(i, ref.size()) == ref) return true;
+    return false;
+}
+
+class PageScanner {
+public:
+    PageScanner(std::string_view text, const SiteEntry& entry, const PageScanOptions& options, std::size_t& read,
+                std::vector<std::string>& out, std::unordered_set<std::string>& seen, bool nested)
+        : t_(text),
+          entry_(entry),
+          webPage_(options.webPage),
+          pageLinks_(options.pageLinks && entry.Filter[2]),
+          read_(read),
+          out_(out),
+          seen_(seen),
+          nested_(nested) {
+        if (entry.Filter[3]) ListWebAddresses();
+    }
+
+    void Run() {
+        std::size_t p = 0;
+        const std::size_t n = t_.size();
+        while (p < n) {
+            const std::size_t lt = Find('<', p);
+            TakeBareBefore(lt == kNone ? n : lt);
+            if (lt == kNone) break;
+            p = Tag(lt);
+        }
+        TakeBareBefore(n);
+        EndItem();
+    }
+
+private:
+    std::size_t Find(char c, std::size_t from) {
+        const std::size_t at = t_.find(c, from);
+        read_ += (at == kNone ? t_.size() : at + 1) - std::min(from, t_.size());
+        return at;
+    }
+    std::size_t FindText(std::string_view needle, std::size_t from, bool noCase) {
+        const std::size_t at = noCase ? FindNoCase(t_, needle, from) : t_.find(needle, from);
+        read_ += (at == kNone ? t_.size() : at + needle.size()) - std::min(from, t_.size());
+        return at;
+    }
+
+    // Every position where "http://" or "https://" starts, once, in text order.
+    void ListWebAddresses() {
+        for (std::size_t q = FindText("://", 0, false); q != kNone; q = FindText("://", q + 3, false)) {
+            if (q >= 5 && StartsWithNoCase(t_.substr(q - 5), "https"))
+                web_.push_back(q - 5);
+            else if (q >= 4 && StartsWithNoCase(t_.substr(q - 4), "http"))
+                web_.push_back(q - 4);
+        }
+    }
+
+    void Emit(std::string value) {
+        if (value.empty()) return;
+        if (item_) ++itemTaken_;
+        if (seen_.insert(value).second) out_.push_back(std::move(value));
+    }
+
+    // A value cut from markup, its references decoded; empty when it is unsafe to ask for.
+    static std::string Decoded(std::string_view value) {
+        DecodedValue decoded = DecodeCharacterReferences(value);
+        if (decoded.unsafe) return {};
+        return std::string(TrimHtmlSpace(decoded.text));
+    }
+
+    // The picture an attribute names: by its name, or, where a tag says it is a picture,
+    // also without any extension.
+    void EmitPicture(std::string_view value, bool declared) {
+        std::string address = Decoded(value);
+        if (address.empty() || StartsWithNoCase(address, "data:")) return;
+        if (NamesAllowedPicture(address, entry_.Ext) || (declared && NamesNoExtension(address, webPage_)))
+            Emit(std::move(address));
+    }
+
+    // Bare addresses before `end`, or inside [from, end) outside the values a rule took.
+    void TakeBareBefore(std::size_t end) {
+        while (bare_ < web_.size() && web_[bare_] < end) TakeBare(web_[bare_]);
+    }
+    void TakeBareWithin(std::size_t end) {
+        while (bare_ < web_.size() && web_[bare_] < end) {
+            const std::size_t at = web_[bare_];
+            const bool taken = std::any_of(takenSpans_.begin(), takenSpans_.end(),
+                                           [&](const auto& span) { return at >= span.first && at < span.second; });
+            if (taken)
+                ++bare_;
+            else
+                TakeBare(at);
+        }
+    }
+    void SkipBare(std::size_t end) {
+        while (bare_ < web_.size() && web_[bare_] < end) ++bare_;
+    }
+    void TakeBare(std::size_t at) {
+        std::size_t end = at;
+        while (end < t_.size() && !kBareStops.stop[static_cast<unsigned char>(t_[end])] &&
+               !(t_[end] == '&' && StopReferenceAt(t_, end)))
+            ++end;
+        read_ += end - at;
+        std::string address = Decoded(t_.substr(at, end - at));
+        if (!address.empty() && NamesAllowedPicture(address, entry_.Ext)) Emit(std::move(address));
+        SkipBare(end);
+    }
+
+    // CSS: every url(...) in `css` (at `offset` in the text), quoted or not, up to its ")".
+    void TakeCss(std::string_view css, bool decode) {
+        if (!entry_.Filter[0] && !entry_.Filter[3]) return;
+        for (std::size_t u = FindNoCase(css, "url("); u != kNone; u = FindNoCase(css, "url(", u + 4)) {
+            std::size_t i = u + 4;
+            while (i < css.size() && IsHtmlSpace(css[i])) ++i;
+            std::size_t end;
+            if (i < css.size() && (css[i] == '"' || css[i] == '\'')) {
+                const char quote = css[i++];
+                end = css.find(quote, i);
+            } else {
+                end = css.find(')', i);
+            }
+            if (end == kNone) break;
+            std::string address = decode ? Decoded(css.substr(i, end - i))
+                                         : std::string(TrimHtmlSpace(css.substr(i, end - i)));
+            if (!address.empty() && NamesAllowedPicture(address, entry_.Ext)) Emit(std::move(address));
+        }
+        read_ += css.size();
+    }
+
+    void Taken(const HtmlAttribute* a) {
+        if (a) takenSpans_.emplace_back(a->at, a->at + a->value.size());
+    }
+
+    // Reads the tag at `lt`, acts on it, and returns where the scan goes on.
+    std::size_t Tag(std::size_t lt) {
+        const std::size_t n = t_.size();
+        if (t_.substr(lt, 4) == "<!--") {
+            const std::size_t close = FindText("-->", lt + 4, false);
+            const std::size_t end = close == kNone ? n : close + 3;
+            SkipBare(end);
+            return end;
+        }
+        if (t_.substr(lt, 9) == "<![CDATA[") return lt + 9;  // its text is read as markup
+        std::size_t i = lt + 1;
+        const bool closing = i < n && t_[i] == '/';
+        if (closing) ++i;
+        const std::size_t nameStart = i;
+        while (i < n && (IsAsciiLetter(t_[i]) || (i > nameStart && ((t_[i] >= '0' && t_[i] <= '9') || t_[i] == ':' ||
+                                                                     t_[i] == '-' || t_[i] == '_'))))
+            ++i;
+        if (i == nameStart) return lt + 1;  // "<" in text, "<!DOCTYPE", "<?xml": text
+        const std::string_view name = t_.substr(nameStart, i - nameStart);
+        if (closing) {
+            Close(name);
+            const std::size_t gt = Find('>', i);
+            return gt == kNone ? n : gt + 1;
+        }
+        takenSpans_.clear();
+        const std::size_t end = ReadHtmlAttributes(t_, i, attributes_);
+        read_ += end - lt;
+        Open(name);
+        if (const HtmlAttribute* style = FindHtmlAttribute(attributes_, "style")) {
+            TakeCss(style->value, true);
+            Taken(style);
+        }
+        if (skipTag_) {
+            SkipBare(end);
+            skipTag_ = false;
+        } else {
+            TakeBareWithin(end);
+        }
+        return RawText(name, end);
+    }
+
+    // The text of script, style and escaped feed elements, which holds no tags to read.
+    std::size_t RawText(std::string_view name, std::size_t end) {
+        const bool script = EqualsNoCase(name, "script");
+        const bool style = EqualsNoCase(name, "style");
+        const bool feedText = !nested_ && IsFeedTextElement(name);
+        if (!script && !style && !feedText) return end;
+        const std::size_t close = CloseTag("</" + ToLower(name), end);
+        const std::size_t stop = close == kNone ? t_.size() : close;
+        const std::string_view inner = t_.substr(end, stop - end);
+        if (style) {
+            TakeCss(inner, false);
+            SkipBare(stop);
+            return stop;
+        }
+        if (script) return stop;  // its bare addresses are taken as the scan goes on
+        // Markup escaped once inside a feed item is read as the page it stands for.
+        if (inner.find("&lt;") == kNone) return end;
+        TakeBareBefore(end);
+        const DecodedValue page = DecodeCharacterReferences(inner);
+        read_ += inner.size();
+        PageScanner(page.text, entry_, {{}, webPage_, pageLinks_}, read_, out_, seen_, true).Run();
+        SkipBare(stop);
+        return stop;
+    }
+
+    // Where `closeTag` next stands from `from`. A search that found none, or found one
+    // further on, answers every later search from before that point: a page of unclosed
+    // elements is read once, not once per element.
+    std::size_t CloseTag(const std::string& closeTag, std::size_t from) {
+        auto& [searchedFrom, found] = closeTags_.try_emplace(closeTag, kNone, kNone).first->second;
+        if (searchedFrom == kNone || from < searchedFrom || (found != kNone && found < from)) {
+            searchedFrom = from;
+            found = FindText(closeTag, from, true);
+        }
+        return found;
+    }
+
+    void Open(std::string_view name) {
+        const auto is = [&](std::string_view lower) { return EqualsNoCase(name, lower); };
+        if (is("img")) return Img(false);
+        if (is("source")) return Img(true);
+        if (is("a")) return Link();
+        if (is("body")) {
+            const HtmlAttribute* background = FindHtmlAttribute(attributes_, "background");
+            if (entry_.Filter[0] && background) EmitPicture(background->value, false), Taken(background);
+            return;
+        }
+        if (is("link")) return LinkTag();
+        if (is("meta")) return Meta();
+        if (is("item") || is("entry")) {
+            EndItem();
+            item_ = true;
+            return;
+        }
+        if (!entry_.Filter[1]) return;
+        if (is("enclosure")) {
+            const HtmlAttribute* url = FindHtmlAttribute(attributes_, "url");
+            const HtmlAttribute* type = FindHtmlAttribute(attributes_, "type");
+            if (url && (!type || StartsWithNoCase(TrimHtmlSpace(type->value), "image/")))
+                EmitPicture(url->value, type != nullptr), Taken(url);
+            return;
+        }
+        if (is("media:content") || is("media:thumbnail")) return Media(is("media:thumbnail"));
+    }
+
+    void Close(std::string_view name) {
+        if (EqualsNoCase(name, "a")) link_.clear();
+        if (EqualsNoCase(name, "item") || EqualsNoCase(name, "entry")) EndItem();
+    }
+
+    void Img(bool source) {
+        if (!entry_.Filter[1]) return;
+        const HtmlAttribute* src = source ? nullptr : FindHtmlAttribute(attributes_, "src");
+        const HtmlAttribute* srcset = FindHtmlAttribute(attributes_, "srcset");
+        const HtmlAttribute* width = FindHtmlAttribute(attributes_, "width");
+        const HtmlAttribute* lazySet = FindHtmlAttribute(attributes_, "data-srcset");
+        const HtmlAttribute* lazy = nullptr;
+        for (std::string_view key : {"data-src", "data-original", "data-lazy-src"})
+            if (!lazy) lazy = FindHtmlAttribute(attributes_, key);
+        for (const HtmlAttribute* a : {src, srcset, lazySet, lazy}) Taken(a);
+        if (IsLogo()) return;
+        std::string_view chosen;
+        std::int64_t chosenWidth = 0;
+        const bool useLazy = (lazy || lazySet) && (!src || IsPlaceholder(src->value)) && !srcset;
+        const HtmlAttribute* set = useLazy ? lazySet : srcset;
+        if (set) {
+            const SrcsetPick best = BestOfSrcset(set->value);
+            chosen = best.url, chosenWidth = best.width;
+        }
+        if (chosen.empty()) {
+            if (useLazy && lazy)
+                chosen = lazy->value;
+            else if (src)
+                chosen = src->value;
+        }
+        if (chosen.empty()) return;
+        // A thumbnail inside a link to a page: the page may hold the full picture.
+        if (!link_.empty()) {
+            Emit(std::move(link_));
+            link_.clear();
+        }
+        // Narrower than the entry wants, by the page's own word: passed over unasked.
+        if (width && chosenWidth == 0) chosenWidth = std::max<std::int64_t>(Digits(TrimHtmlSpace(width->value)), 0);
+        if (entry_.MinWidth > 0 && chosenWidth > 0 && chosenWidth < entry_.MinWidth) return;
+        EmitPicture(chosen, true);
+    }
+
+    // A picture that marks the site or a person rather than shows something: by its
+    // address, its class or its alternative text.
+    bool IsLogo() const {
+        for (std::string_view key : {"src", "class", "alt", "id"})
+            if (const HtmlAttribute* a = FindHtmlAttribute(attributes_, key))
+                for (std::string_view word : {"logo", "icon", "avatar", "sprite", "emoji", "badge"})
+                    if (FindNoCase(a->value, word) != kNone) return true;
+        return false;
+    }
+
+    void Link() {
+        const HtmlAttribute* href = FindHtmlAttribute(attributes_, "href");
+        link_.clear();
+        if (!entry_.Filter[2] || !href) return;
+        Taken(href);
+        std::string address = Decoded(href->value);
+        if (address.empty()) return;
+        if (NamesAllowedPicture(address, entry_.Ext))
+            Emit(std::move(address));
+        else if (pageLinks_ && IsPageLink(address))
+            link_ = std::move(address);
+    }
+
+    void LinkTag() {
+        const HtmlAttribute* rel = FindHtmlAttribute(attributes_, "rel");
+        if (!rel) return;
+        if (IsIconLink(rel->value)) {
+            skipTag_ = true;
+            return;
+        }
+        const HtmlAttribute* href = FindHtmlAttribute(attributes_, "href");
+        const HtmlAttribute* type = FindHtmlAttribute(attributes_, "type");
+        if (entry_.Filter[1] && href && RelHasWord(rel->value, {"enclosure"}) &&
+            (!type || StartsWithNoCase(TrimHtmlSpace(type->value), "image/")))
+            EmitPicture(href->value, type != nullptr), Taken(href);
+    }
+
+    // Tile pictures and logos a page names in its head are no pictures to show.
+    void Meta() {
+        const HtmlAttribute* name = FindHtmlAttribute(attributes_, "name");
+        const HtmlAttribute* property = FindHtmlAttribute(attributes_, "property");
+        if (name && StartsWithNoCase(TrimHtmlSpace(name->value), "msapplication-")) skipTag_ = true;
+        for (const HtmlAttribute* a : {name, property})
+            if (a && FindNoCase(a->value, "logo") != kNone) skipTag_ = true;
+    }
+
+    // Media RSS: an item's widest content, its largest thumbnail only when it has nothing
+    // else; outside an item each is taken where it stands.
+    void Media(bool thumbnail) {
+        const HtmlAttribute* url = FindHtmlAttribute(attributes_, "url");
+        if (!url) return;
+        Taken(url);
+        const HtmlAttribute* medium = FindHtmlAttribute(attributes_, "medium");
+        const HtmlAttribute* type = FindHtmlAttribute(attributes_, "type");
+        if (medium && !EqualsNoCase(TrimHtmlSpace(medium->value), "image")) return;
+        if (type && !StartsWithNoCase(TrimHtmlSpace(type->value), "image/")) return;
+        const HtmlAttribute* width = FindHtmlAttribute(attributes_, "width");
+        const std::int64_t w = width ? std::max<std::int64_t>(Digits(TrimHtmlSpace(width->value)), 0) : 0;
+        if (!item_) return EmitPicture(url->value, medium || type);
+        auto& [best, bestWidth] = thumbnail ? itemThumbnail_ : itemMedia_;
+        if (best.empty() || w > bestWidth) best = std::string(url->value), bestWidth = w;
+    }
+
+    void EndItem() {
+        if (!item_) return;
+        if (!itemMedia_.first.empty())
+            EmitPicture(itemMedia_.first, true);
+        else if (itemTaken_ == 0 && !itemThumbnail_.first.empty())
+            EmitPicture(itemThumbnail_.first, true);
+        item_ = false;
+        itemTaken_ = 0;
+        itemMedia_ = {};
+        itemThumbnail_ = {};
+    }
+
+    std::string_view t_;
+    const SiteEntry& entry_;
+    bool webPage_;
+    bool pageLinks_;
+    std::size_t& read_;
+    std::vector<std::string>& out_;
+    std::unordered_set<std::string>& seen_;
+    bool nested_;
+    std::vector<std::size_t> web_;
+    std::size_t bare_ = 0;
+    std::vector<HtmlAttribute> attributes_;
+    std::vector<std::pair<std::size_t, std::size_t>> takenSpans_;
+    bool skipTag_ = false;
+    std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> closeTags_;
+    std::string link_;  // the page an open <a> leads to, until a picture inside takes it
+    bool item_ = false;
+    int itemTaken_ = 0;
+    std::pair<std::string, std::int64_t> itemMedia_, itemThumbnail_;
+};
+
+// JSON: the picture addresses among its string values, those under keys that name the
+// full picture first, then the others, then thumbnails, each group in document order.
+class JsonScanner {
+public:
+    JsonScanner(std::string_view text, const std::array<bool, 5>& ext, std::size_t& read)
+        : t_(text), ext_(ext), read_(read) {}
+
+    void Run(std::vector<std::string>& out, std::unordered_set<std::string>& seen) {
+        std::size_t i = 0;
+        std::string key;
+        while (i < t_.size()) {
+            if (t_[i] != '"') {
+                ++i;
+                continue;
+            }
+            std::string value;
+            i = String(i + 1, value);
+            std::size_t j = i;
+            while (j < t_.size() && IsHtmlSpace(t_[j])) ++j;
+            if (j < t_.size() && t_[j] == ':') {
+                key = ToLower(value);
+                i = j + 1;
+            } else {
+                Consider(key, std::move(value));
+            }
+        }
+        read_ += t_.size();
+        for (auto& tier : tiers_)
+            for (std::string& address : tier)
+                if (seen.insert(address).second) out.push_back(std::move(address));
+    }
+
+private:
+    // Reads the string whose first character is at `i`; returns the position after it.
+    std::size_t String(std::size_t i, std::string& out) {
+        while (i < t_.size() && t_[i] != '"') {
+            if (t_[i] != '\\' || i + 1 >= t_.size()) {
+                out.push_back(t_[i++]);
+                continue;
+            }
+            const char e = t_[i + 1];
+            i += 2;
+            if (e == 'u' && i + 4 <= t_.size()) {
+                unsigned code = 0;
+                for (std::size_t k = 0; k < 4; ++k) {
+                    const char h = LowerAscii(t_[i + k]);
+                    code = code * 16 + static_cast<unsigned>(h >= 'a' ? h - 'a' + 10 : h - '0');
+                }
+                i += 4;
+                AppendUtf8(code, out);
+            } else {
+                out.push_back(e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r' : e);
+            }
+        }
+        return i + 1;
+    }
+    static void AppendUtf8(unsigned code, std::string& out) {
+        if (code < 0x80) {
+            out.push_back(static_cast<char>(code));
+        } else if (code < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        }
+    }
+
+    // 0: keys that name the full picture, 1: plain addresses and everything else, 2:
+    // the small ones.
+    static int Tier(std::string_view key) {
+        for (std::string_view small : {"thumb", "small", "preview", "tiny", "icon", "avatar", "logo"})
+            if (key.find(small) != kNone) return 2;
+        for (std::string_view full : {"hd", "full", "original", "raw", "download", "large", "max"})
+            if (key.find(full) != kNone) return 0;
+        return 1;
+    }
+
+    void Consider(const std::string& key, std::string value) {
+        const std::string_view v = TrimHtmlSpace(value);
+        const bool address = StartsWithNoCase(v, "http://") || StartsWithNoCase(v, "https://") ||
+                             (!v.empty() && v.front() == '/');
+        if (!address || v.find_first_of(" \t\r\n\"<>") != kNone || !NamesAllowedPicture(v, ext_)) return;
+        tiers_[Tier(key)].emplace_back(v);
+    }
+
+    std::string_view t_;
+    const std::array<bool, 5>& ext_;
+    std::size_t& read_;
+    std::vector<std::string> tiers_[3];
+};
+
+bool IsJson(std::string_view text, std::string_view contentType) {
+    if (FindNoCase(contentType, "json") != kNone) return true;
+    const std::size_t first = text.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+    return first != kNone && (text[first] == '{' || text[first] == '[');
+}
+
+}  // namespace
+
+bool NamesAllowedPicture(std::string_view address, const std::array<bool, 5>& ext) {
+    const std::string_view path = PathPart(address);
+    return AllowedKind(path, ext) || AllowedWithSizeSuffix(path, ext) || AllowedInQuery(address, ext);
+}
+
+bool NamesNoExtension(std::string_view address, bool webPage) {
+    if (!webPage && !IsWebAddress(address)) return false;
+    const std::string_view name = PictureNamePart(address, true);
+    const std::size_t scheme = name.find("://");
+    const std::size_t pathFrom = scheme == std::string_view::npos ? 0 : name.find('/', scheme + 3);
+    if (pathFrom == std::string_view::npos) return false;  // a host without a path
+    const std::size_t slash = name.rfind('/');
+    const std::string_view last = slash == std::string_view::npos ? name : name.substr(slash + 1);
+    return !last.empty() && last.find('.') == std::string_view::npos;
+}
+
+void ScanPage(std::string_view text, const PageScanOptions& options, const SiteEntry& entry, std::size_t& read,
+              std::vector<std::string>& out) {
+    std::unordered_set<std::string> seen(out.begin(), out.end());
+    if (IsJson(text, options.contentType)) {
+        if (entry.Filter[1] || entry.Filter[2] || entry.Filter[3]) JsonScanner(text, entry.Ext, read).Run(out, seen);
+        return;
+    }
+    PageScanner(text, entry, options, read, out, seen, false).Run();
+}
+
+}  // namespace vexal
