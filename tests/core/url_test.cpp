@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/startup.h"
+#include "program/program.h"
 
 namespace vexal {
 namespace {
