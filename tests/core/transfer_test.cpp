@@ -1,4 +1,4 @@
-// The fetch loops against a scripted socket: every state, flag and message of a transfer.
+// The fetch loops against a scripted socket: every state, flag and result of a transfer.
 #include "net/transfer.h"
 
 #include <gtest/gtest.h>
@@ -8,16 +8,15 @@
 #include <map>
 #include <memory>
 
-#include "app/startup.h"
-#include "host/progress_view.h"
-#include "support/fakes.h"
+#include "host/socket.h"
 #include "support/transfer_rig.h"
-#include "ui/progress_presenter.h"
 
 namespace vexal {
 namespace {
 
-using testing::TestHost;
+using testing::Failed;
+using testing::SameResult;
+using testing::StepSeen;
 
 // One scripted step: runs inside one pump.
 struct Step {
@@ -34,13 +33,13 @@ Step Click() { return {Step::Cancel, 0, {}}; }
 Step TickAndClick() { return {Step::TickAndCancel, 0, {}}; }
 Step TickAndArrive(std::string bytes) { return {Step::TickAndData, 0, std::move(bytes)}; }
 
-// Socket, timer, pump and progress window in one: each Connect takes the next scripted
-// connection, and each pump runs that connection's next step.
-class FakeNet final : public Socket, public Timer, public EventPump, public ProgressView {
+// Socket, timer and pump in one: each Connect takes the next scripted connection, and each
+// pump runs that connection's next step.
+class FakeNet final : public Socket, public Timer, public EventPump {
 public:
     std::deque<std::deque<Step>> connections;
     std::deque<Step> current;
-    ProgressPresenter* window = nullptr;  // its cancel button
+    testing::RecordingTransferOwner* owner = nullptr;  // its cancel button
     Program* program = nullptr;
 
     // What the transfer did.
@@ -49,9 +48,7 @@ public:
     std::vector<std::string> sent;
     std::vector<std::string> hosts;
     std::vector<std::int32_t> ports;
-    std::vector<std::string> messages;
     std::vector<std::int64_t> intervals;
-    bool hidden = false;
     bool exhausted = false;
     bool pumpedInsideAnEvent = false;
     std::string workFileAtPump;  // WorkImageFile as the last pump found it
@@ -105,7 +102,7 @@ public:
             // A script that runs dry would leave the loop spinning; end it through cancel.
             if (++idle_ > 1000) {
                 exhausted = true;
-                program->CancelRequested = true;
+                owner->PressCancel();
             }
             return;
         }
@@ -132,11 +129,11 @@ public:
                 TickIfRunning();
                 break;
             case Step::Cancel:
-                window->cbCancel_Click();
+                owner->PressCancel();
                 break;
             case Step::TickAndCancel:
                 TickIfRunning();
-                window->cbCancel_Click();
+                owner->PressCancel();
                 break;
             case Step::TickAndData:
                 TickIfRunning();
@@ -146,13 +143,6 @@ public:
                 break;
         }
     }
-
-    // ProgressView
-    void SetMessage(const std::string& text) override { messages.push_back(text); }
-    void SetProgressRange(double, double) override {}
-    void SetProgressValue(double) override {}
-    void ShowWindow() override { hidden = false; }
-    void HideWindow() override { hidden = true; }
 
 private:
     void Deliver(const std::string& bytes) {
@@ -182,78 +172,71 @@ struct ScriptedNet {
 };
 
 struct Rig : ScriptedNet, testing::TransferRig {
-    ProgressPresenter window{program, net};
-
     // https goes the same way here; the loopback tests tell them apart.
-    Rig() : TransferRig({&net, &net, &net, &net, &net}, 5, "cache") {
-        net.window = &window;
+    Rig() : TransferRig({&net, &net, &net, &net}, 5, "cache") {
+        net.owner = &owner;
         net.program = &program;
     }
     void Script(std::deque<Step> steps) { net.connections.push_back(std::move(steps)); }
-    std::vector<std::string> Errors() const {
-        std::vector<std::string> out;
-        for (const auto& b : test.dialogs.boxes) {
-            EXPECT_EQ(b.kind, "error");
-            EXPECT_EQ(b.title, "vexal 1.00");
-            out.push_back(b.text);
-        }
-        return out;
-    }
 };
 
 using Steps = std::deque<Step>;
 
-TEST(TransferTest, FailuresAndTheirMessages) {
+TEST(TransferTest, FailuresReturnTheirKindAndWhatTheyName) {
     const struct {
         const char* name;
         Steps steps;
-        const char* message;
+        FetchResult result;
     } rows[] = {
-        {"refused", {StateIs(SocketState::Connecting), Fails(10061)}, "接続が強制的に拒絶されました。"},
-        {"hostNotFound", {Fails(11001)}, "正式応答。ホストが見つかりません。"},
-        {"closedWhileConnecting", {StateIs(SocketState::Closed)}, "切断されました。"},
-        {"remoteClosedWhileConnecting", {StateIs(SocketState::Closing)}, "相手側から切断されました。"},
-        {"errorStateWhileConnecting", {StateIs(SocketState::Error)}, "エラーが発生しました。"},
+        {"refused",
+         {StateIs(SocketState::Connecting), Fails(kErrorConnectionRefused)},
+         Failed(FetchFailure::SocketError, kErrorConnectionRefused)},
+        {"hostNotFound", {Fails(kErrorHostNotFound)}, Failed(FetchFailure::SocketError, kErrorHostNotFound)},
+        {"closedWhileConnecting", {StateIs(SocketState::Closed)}, Failed(FetchFailure::Disconnected)},
+        {"remoteClosedWhileConnecting", {StateIs(SocketState::Closing)}, Failed(FetchFailure::ClosedByPeer)},
+        {"errorStateWhileConnecting", {StateIs(SocketState::Error)}, Failed(FetchFailure::ConnectionError)},
         {"cancelWhileConnecting",
          {StateIs(SocketState::Connecting), Click()},
-         "ユーザーによってキャンセルされました。"},
+         Failed(FetchFailure::Cancelled)},
         {"cancelWhileReceiving",
          {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\n"), Click()},
-         "ユーザーによってキャンセルされました。"},
+         Failed(FetchFailure::Cancelled)},
         {"resetInMidBody",
          {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nabc"),
-          Fails(10054)},
-         "接続がリモート側のマシンからリセットされました。"},
+          Fails(kErrorConnectionReset)},
+         Failed(FetchFailure::SocketError, kErrorConnectionReset)},
         {"errorStateWhileReceiving",
          {StateIs(SocketState::Connected), StateIs(SocketState::Error)},
-         "エラーが発生しました。"},
+         Failed(FetchFailure::ConnectionError)},
         {"notFoundNamesThePath",
          {StateIs(SocketState::Connected), Arrive("HTTP/1.1 404 Not Found\r\n\r\n")},
-         "ファイル /dir/page.html?q=1 が見つかりませんでした。"},
+         Failed(FetchFailure::NotFound, 404, "/dir/page.html?q=1")},
         {"redirectWithoutLocation",
          {StateIs(SocketState::Connected), Arrive("HTTP/1.0 302 Moved Temporarily\r\nServer: x\r\n\r\n")},
-         "302 Moved Temporarily"},
+         Failed(FetchFailure::Rejected, 302)},
         {"redirectToAnotherScheme",
          {StateIs(SocketState::Connected), Arrive("HTTP/1.1 301 Moved\r\nLocation: ftp://h/x\r\n\r\n")},
-         "301 Moved Permanently"},
+         Failed(FetchFailure::Rejected, 301)},
         {"redirectCutByClose",
          {StateIs(SocketState::Connected), Arrive("HTTP/1.1 307 Temporary\r\nLocation: /x"),
           StateIs(SocketState::Closing)},
-         "307 "},
+         Failed(FetchFailure::Rejected, 307)},
         {"serverError",
          {StateIs(SocketState::Connected), Arrive("HTTP/1.1 500 Oops\r\n\r\n")},
-         "500 Internal Server Error"},
-        {"unlistedStatus", {StateIs(SocketState::Connected), Arrive("HTTP/1.1 418 Teapot\r\n\r\n")}, "418 "},
+         Failed(FetchFailure::Rejected, 500)},
+        {"unlistedStatus",
+         {StateIs(SocketState::Connected), Arrive("HTTP/1.1 418 Teapot\r\n\r\n")},
+         Failed(FetchFailure::Rejected, 418)},
         {"malformedChunk",
          {StateIs(SocketState::Connected),
           Arrive("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nq\r\n")},
-         "接続先の応答が正しくありません。"},
+         Failed(FetchFailure::Malformed)},
         {"notHttp",
          {StateIs(SocketState::Connected), Arrive("SSH-2.0-OpenSSH\r\n"), StateIs(SocketState::Closing)},
-         "接続先の応答が正しくありません。"},
+         Failed(FetchFailure::Malformed)},
         {"statusCutByClose",
          {StateIs(SocketState::Connected), Arrive("HTTP/1.1 503"), StateIs(SocketState::Closing)},
-         "503 Service Unavailable"},
+         Failed(FetchFailure::Rejected, 503)},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -262,16 +245,21 @@ TEST(TransferTest, FailuresAndTheirMessages) {
         rig.Page("http://h/dir/page.html?q=1");
         EXPECT_FALSE(rig.succeeded);
         EXPECT_FALSE(rig.net.exhausted);
-        EXPECT_EQ(rig.Errors(), std::vector<std::string>{row.message});
+        EXPECT_TRUE(SameResult(rig.last, row.result));
+        // The owner hears of a socket's error when it happens, and of nothing else that way.
+        std::vector<std::int16_t> troubles;
+        if (row.result.failure == FetchFailure::SocketError)
+            troubles.push_back(static_cast<std::int16_t>(row.result.status));
+        EXPECT_EQ(rig.owner.socketTroubles, troubles);
         EXPECT_EQ(rig.program.SourceText, "");
     }
 }
 
-TEST(TransferTest, SocketErrorShowsInTheLabelAtOnce) {
+TEST(TransferTest, SocketErrorReachesTheOwnerAtOnce) {
     Rig rig;
-    rig.Script({StateIs(SocketState::Connecting), Fails(10060)});
+    rig.Script({StateIs(SocketState::Connecting), Fails(kErrorTimedOut)});
     rig.Page("http://h/");
-    EXPECT_EQ(rig.net.messages.back(), "ソケットは終了しました。");
+    EXPECT_EQ(rig.owner.socketTroubles, std::vector<std::int16_t>{kErrorTimedOut});
 }
 
 TEST(TransferTest, RejectedStatusClosesTheSocketAtOnce) {
@@ -289,7 +277,7 @@ TEST(TransferTest, PageIsFetchedIntoSourceText) {
                 Arrive(kPage.substr(0, 20)), Arrive(kPage.substr(20))});
     rig.Page("http://example.org:8080/dir/page.html");
     EXPECT_TRUE(rig.succeeded);
-    EXPECT_TRUE(rig.test.dialogs.boxes.empty());
+    EXPECT_EQ(rig.owner.questions, 0);
     EXPECT_EQ(rig.program.SourceText, "kept\r\n<img src=\"a.jpg\">\r\nx");
     EXPECT_EQ(rig.net.hosts, std::vector<std::string>{"example.org"});
     EXPECT_EQ(rig.net.ports, std::vector<std::int32_t>{8080});
@@ -297,9 +285,9 @@ TEST(TransferTest, PageIsFetchedIntoSourceText) {
     EXPECT_EQ(rig.net.sent[0], std::string("GET /dir/page.html HTTP/1.1\r\nFrom: ") + kContactAddress +
                                    "\r\nUser-Agent: vexal/1.00\r\nHost: example.org:8080\r\n\r\n");
     EXPECT_EQ(rig.program.RequestHeaders, rig.program.RequestHeaderBlock + "example.org:8080\r\n");
-    EXPECT_EQ(rig.net.messages,
-              (std::vector<std::string>{"元URL http://example.org:8080/dir/page.html を取得しています...",
-                                        "元ファイルを取得しています..."}));
+    EXPECT_EQ(rig.owner.steps,
+              (std::vector<StepSeen>{{FetchStep::Page, "http://example.org:8080/dir/page.html"},
+                                     {FetchStep::PageText, ""}}));
     // Complete by its length: closed without waiting for the server to close.
     EXPECT_EQ(rig.net.State(), SocketState::Closed);
     EXPECT_FALSE(rig.net.exhausted);
@@ -319,9 +307,8 @@ TEST(TransferTest, BadPageUrlsAreRejectedBeforeConnecting) {
          {"HTTP://h/x.html", "h/x.html", "http:///x.html", "ftp://h/x.html", "HTTPS://h/", "https:///"}) {
         Rig rig;
         rig.Page(url);
-        EXPECT_EQ(rig.Errors(), std::vector<std::string>{"URLの指定が間違っています。"}) << url;
+        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::BadAddress))) << url;
         EXPECT_EQ(rig.net.connects, 0) << url;
-        EXPECT_FALSE(rig.succeeded);
     }
 }
 
@@ -331,37 +318,38 @@ TEST(TransferTest, TimeOutQuestion) {
     const struct {
         const char* name;
         std::deque<Steps> connections;
-        std::deque<bool> answers;
+        std::deque<bool> answers;  // one per question asked
         int connects;
         int sends;
-        std::vector<std::string> errors;
-        bool succeeded;
+        FetchFailure failure;
     } rows[] = {
-        {"connectingCancel", {{StateIs(SocketState::Connecting), Tick()}}, {false}, 1, 0, {}, false},
+        {"connectingCancel",
+         {{StateIs(SocketState::Connecting), Tick()}},
+         {false},
+         1,
+         0,
+         FetchFailure::NoAnswer},
         {"connectingRetry",
          {{StateIs(SocketState::Connecting), Tick()}, {connected, Arrive(ok)}},
          {true},
          2,
          1,
-         {},
-         true},
-        {"receivingCancel", {{connected, Tick()}}, {false}, 1, 1, {}, false},
-        {"receivingRetry", {{connected, Tick()}, {connected, Arrive(ok)}}, {true}, 2, 2, {}, true},
+         FetchFailure::None},
+        {"receivingCancel", {{connected, Tick()}}, {false}, 1, 1, FetchFailure::NoAnswer},
+        {"receivingRetry", {{connected, Tick()}, {connected, Arrive(ok)}}, {true}, 2, 2, FetchFailure::None},
         {"retryTwice",
          {{connected, Tick()}, {connected, Tick()}, {connected, Arrive(ok)}},
          {true, true},
          3,
          3,
-         {},
-         true},
+         FetchFailure::None},
         {"cancelWinsOverTimeOut",
          {{StateIs(SocketState::Connecting), TickAndClick()}},
          {},
          1,
          0,
-         {"ユーザーによってキャンセルされました。"},
-         false},
-        {"dataInTheSamePumpClearsTheTimeOut", {{connected, TickAndArrive(ok)}}, {}, 1, 1, {}, true},
+         FetchFailure::Cancelled},
+        {"dataInTheSamePumpClearsTheTimeOut", {{connected, TickAndArrive(ok)}}, {}, 1, 1, FetchFailure::None},
         // The first attempt had read the header and part of the body; the new connection
         // brings the whole response again and is read from its start.
         {"retryAfterPartialBody",
@@ -370,33 +358,20 @@ TEST(TransferTest, TimeOutQuestion) {
          {true},
          2,
          2,
-         {},
-         true},
+         FetchFailure::None},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
         for (const auto& c : row.connections) rig.Script(c);
-        rig.test.dialogs.retryAnswers = row.answers;
+        rig.owner.retryAnswers = row.answers;
         rig.Page("http://h/p");
         EXPECT_FALSE(rig.net.exhausted);
         EXPECT_EQ(rig.net.connects, row.connects);
         EXPECT_EQ(rig.net.sent.size(), static_cast<std::size_t>(row.sends));
-        std::vector<std::string> errors;
-        std::size_t questions = 0;
-        for (const auto& b : rig.test.dialogs.boxes) {
-            if (b.kind == "retry") {
-                ++questions;
-                EXPECT_EQ(b.title, "vexal");
-                EXPECT_EQ(b.text, "接続先の応答がありません。");
-            } else {
-                errors.push_back(b.text);
-            }
-        }
-        EXPECT_EQ(questions, row.answers.size());
-        EXPECT_EQ(errors, row.errors);
-        EXPECT_EQ(rig.succeeded, row.succeeded);
-        if (row.succeeded) {
+        EXPECT_EQ(rig.owner.questions, static_cast<int>(row.answers.size()));
+        EXPECT_TRUE(SameResult(rig.last, Failed(row.failure)));
+        if (row.failure == FetchFailure::None) {
             EXPECT_EQ(rig.program.SourceText, "hi");
         }
     }
@@ -426,24 +401,27 @@ TEST(TransferTest, NeverAskingStillGivesUpWhenNobodyWatches) {
     for (std::int32_t timeOut : {0, -5}) {
         Rig rig;
         rig.program.TimeOut = timeOut;
-        rig.test.dialogs.unattended = true;
+        rig.owner.unattended = true;
         rig.Script({StateIs(SocketState::Connected), Tick()});
         rig.Page("http://h/");
         EXPECT_FALSE(rig.net.exhausted);
         ASSERT_FALSE(rig.net.intervals.empty());
         for (std::int64_t ms : rig.net.intervals) EXPECT_EQ(ms, Transfer::kUnattendedSilenceLimitMs);
         EXPECT_EQ(Transfer::kUnattendedSilenceLimitMs, 120000);
-        EXPECT_EQ(rig.test.dialogs.Texts(), std::vector<std::string>{"接続先の応答がありません。"});
-        EXPECT_FALSE(rig.succeeded);
+        // Asked, as when someone watches; nobody answers, so the fetch gives up.
+        EXPECT_EQ(rig.owner.questions, 1);
+        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::NoAnswer)));
     }
 }
 
-TEST(TransferTest, CancelHidesTheWindow) {
+// The fetch only tests the request and clears it as the next fetch starts, so the
+// retrieval that made the fetch still sees it afterwards.
+TEST(TransferTest, CancelOutlivesTheFetchItEnded) {
     Rig rig;
     rig.Script({StateIs(SocketState::Connecting), Click()});
     rig.Page("http://h/");
-    EXPECT_TRUE(rig.net.hidden);
-    EXPECT_TRUE(rig.program.CancelRequested);
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::Cancelled)));
+    EXPECT_TRUE(rig.owner.CancelRequested());
 }
 
 TEST(TransferTest, ImageIsStoredInTheWorkingFile) {
@@ -453,13 +431,12 @@ TEST(TransferTest, ImageIsStoredInTheWorkingFile) {
     rig.Image("http://img.example:81/p/q.png");
     EXPECT_TRUE(rig.succeeded);
     EXPECT_EQ(rig.program.WorkImageFile, "cache.png");
-    EXPECT_EQ(rig.test.files.files.at("cache.png"), "\x89PNG");
+    EXPECT_EQ(rig.files.files.at("cache.png"), "\x89PNG");
     EXPECT_EQ(rig.net.sent.at(0).substr(0, 25), "GET /p/q.png HTTP/1.1\r\nFr");
     EXPECT_NE(rig.net.sent.at(0).find("\r\nHost: img.example:81\r\n\r\n"), std::string::npos);
     EXPECT_EQ(rig.net.ports, std::vector<std::int32_t>{81});
-    EXPECT_EQ(rig.net.messages,
-              (std::vector<std::string>{"画像ファイルhttp://img.example:81/p/q.pngを取得しています...",
-                                        "画像を読み込んでいます..."}));
+    EXPECT_EQ(rig.owner.steps, (std::vector<StepSeen>{{FetchStep::Image, "http://img.example:81/p/q.png"},
+                                                      {FetchStep::ImageLoaded, ""}}));
     // A stop signal handled in the fetch's last pump deletes the working file it finds named.
     EXPECT_EQ(rig.net.workFileAtPump, "cache.png");
 }
@@ -478,7 +455,7 @@ TEST(TransferTest, ImageOnThePagesServer) {
     EXPECT_NE(rig.net.sent.at(1).find("\r\nHost: page.example:8000\r\n\r\n"), std::string::npos);
     EXPECT_EQ(rig.program.ServerUrl.Dir, "/d/img/");
     EXPECT_EQ(rig.program.ServerUrl.File, "a b.gif");
-    EXPECT_EQ(rig.test.files.files.at("cache.gif"), "GIF");
+    EXPECT_EQ(rig.files.files.at("cache.gif"), "GIF");
 }
 
 TEST(TransferTest, ImageUrlOfAnySchemeIsFetched) {
@@ -504,9 +481,9 @@ TEST(TransferTest, ImageUrlOfAnySchemeIsFetched) {
 
 TEST(TransferTest, HttpsWithoutATlsSocketIsRefused) {
     Rig rig;
-    rig.test.host.secureSocket = nullptr;
+    rig.services.secureSocket = nullptr;
     rig.Page("https://h/");
-    EXPECT_EQ(rig.Errors(), std::vector<std::string>{"暗号化通信を確立できませんでした。"});
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::NoSecureChannel)));
     EXPECT_EQ(rig.net.connects, 0);
 }
 
@@ -539,7 +516,7 @@ TEST(TransferTest, RedirectsAreFollowed) {
         rig.Script({StateIs(SocketState::Connected), Arrive(kPage)});
         rig.Page("http://h:8080/a/b/p.html");
         EXPECT_TRUE(rig.succeeded) << row.name;
-        EXPECT_TRUE(rig.test.dialogs.boxes.empty()) << row.name;
+        EXPECT_EQ(rig.owner.questions, 0) << row.name;
         EXPECT_EQ(rig.program.SourceText, "<img src=\"a.jpg\">\r\nx") << row.name;
         ASSERT_EQ(rig.net.sent.size(), 2u) << row.name;
         const std::string& second = rig.net.sent[1];
@@ -565,11 +542,11 @@ TEST(TransferTest, RedirectChains) {
         EXPECT_EQ(rig.succeeded, hops == 5) << hops;
         EXPECT_EQ(rig.net.connects, hops == 5 ? 6 : 6) << hops;
         if (hops == 5) {
-            EXPECT_EQ(rig.test.files.files.at("cache.gif"), "GIF");
+            EXPECT_EQ(rig.files.files.at("cache.gif"), "GIF");
             EXPECT_EQ(rig.program.WorkImageFile, "cache.gif");
         } else {
-            EXPECT_EQ(rig.Errors(), std::vector<std::string>{"リダイレクトが多すぎます。"});
-            EXPECT_TRUE(rig.test.files.files.empty());
+            EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::TooManyRedirects)));
+            EXPECT_TRUE(rig.files.files.empty());
         }
     }
     // A loop ends the same way.
@@ -577,7 +554,7 @@ TEST(TransferTest, RedirectChains) {
     for (int i = 0; i < 7; ++i)
         rig.Script({StateIs(SocketState::Connected), Arrive(RedirectTo(301, "/a.gif"))});
     rig.Image("http://h/a.gif");
-    EXPECT_EQ(rig.Errors(), std::vector<std::string>{"リダイレクトが多すぎます。"});
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::TooManyRedirects)));
     EXPECT_EQ(rig.net.connects, 6);
 }
 
@@ -589,24 +566,25 @@ TEST(TransferTest, EmptyImageBodyFails) {
     rig.Script({StateIs(SocketState::Connected), StateIs(SocketState::Closing)});
     rig.Image("http://h/one.jpg");
     ASSERT_TRUE(rig.succeeded);
-    rig.test.files.files.clear();
+    rig.files.files.clear();
     rig.Image("http://h/two.jpg");
-    EXPECT_FALSE(rig.succeeded);
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::Empty, 0, "http://h/two.jpg")));
     rig.Image("http://h/three.jpg");
-    EXPECT_FALSE(rig.succeeded);
-    EXPECT_EQ(rig.Errors(),
-              (std::vector<std::string>{"画像ファイル http://h/two.jpg を取得できませんでした。",
-                                        "画像ファイル http://h/three.jpg を取得できませんでした。"}));
-    EXPECT_TRUE(rig.test.files.files.empty());
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::Empty, 0, "http://h/three.jpg")));
+    EXPECT_TRUE(rig.files.files.empty());
 }
 
+// The working file is named with the system's reason, whichever it gave.
 TEST(TransferTest, UnwritableWorkingFileFails) {
-    Rig rig;
-    rig.test.files.failWrites = true;
-    rig.Script({StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx")});
-    rig.Image("http://h/a.bmp");
-    EXPECT_FALSE(rig.succeeded);
-    EXPECT_EQ(rig.Errors(), std::vector<std::string>{"画像ファイル cache.bmp を保存できませんでした。"});
+    for (const FileFailure why : {FileFailure::Other, FileFailure::DiskFull}) {
+        Rig rig;
+        rig.files.failWrites = true;
+        rig.files.failWith = why;
+        rig.Script(
+            {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx")});
+        rig.Image("http://h/a.bmp");
+        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::NotSaved, 0, "cache.bmp", why)));
+    }
 }
 
 std::string Pattern(std::size_t size, int seed) {
@@ -628,7 +606,7 @@ TEST(TransferTest, LargeImageIsWrittenInPieces) {
         "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(image.size()) + "\r\n\r\n" + image, 300000));
     rig.Image("http://h/big.bmp");
     EXPECT_TRUE(rig.succeeded);
-    EXPECT_TRUE(rig.test.files.files.at("cache.bmp") == image);
+    EXPECT_TRUE(rig.files.files.at("cache.bmp") == image);
 }
 
 // Broke: a retried fetch added its body to the part the failed attempt had written.
@@ -641,10 +619,10 @@ TEST(TransferTest, RetryRewritesTheFileFromItsStart) {
     stalled.push_back(Tick());
     rig.Script(stalled);
     rig.Script(InPieces(head + std::to_string(image.size()) + "\r\n\r\n" + image, 400000));
-    rig.test.dialogs.retryAnswers = {true};
+    rig.owner.retryAnswers = {true};
     rig.Image("http://h/a.gif");
     EXPECT_TRUE(rig.succeeded);
-    EXPECT_TRUE(rig.test.files.files.at("cache.gif") == image);
+    EXPECT_TRUE(rig.files.files.at("cache.gif") == image);
 }
 
 // Broke: a fetch that failed half way left half a picture in the working file, and a
@@ -658,29 +636,28 @@ TEST(TransferTest, FailedFetchLeavesAnEarlierWorkingFileWhole) {
         const char* name;
         Steps steps;
         bool reset;
-        const char* message;
+        FetchResult result;
     } rows[] = {
         {"reset", InPieces("HTTP/1.1 200 OK\r\nContent-Length: 9999999\r\n\r\n" + part, 500000), true,
-         "接続がリモート側のマシンからリセットされました。"},
+         Failed(FetchFailure::SocketError, kErrorConnectionReset)},
         {"resetInTheFirstPiece", InPieces("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc", 500000), true,
-         "接続がリモート側のマシンからリセットされました。"},
+         Failed(FetchFailure::SocketError, kErrorConnectionReset)},
         {"malformedChunk", InPieces(chunked + size + part + "\r\nzz\r\n", 500000), false,
-         "接続先の応答が正しくありません。"},
+         Failed(FetchFailure::Malformed)},
         {"cutShort", InPieces("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc", 500000), false,
-         "相手側から切断されました。"},
+         Failed(FetchFailure::ClosedByPeer)},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
         Steps steps = row.steps;
-        if (row.reset) steps.push_back(Fails(10054));
+        if (row.reset) steps.push_back(Fails(kErrorConnectionReset));
         if (std::string(row.name) == "cutShort") steps.push_back(StateIs(SocketState::Closed));
         rig.Script(steps);
-        rig.test.files.files["cache.jpg"] = "old";
+        rig.files.files["cache.jpg"] = "old";
         rig.Image("http://h/a.jpg");
-        EXPECT_FALSE(rig.succeeded);
-        EXPECT_EQ(rig.Errors(), std::vector<std::string>{row.message});
-        EXPECT_EQ(rig.test.files.files, (std::map<std::string, std::string>{{"cache.jpg", "old"}}));
+        EXPECT_TRUE(SameResult(rig.last, row.result));
+        EXPECT_EQ(rig.files.files, (std::map<std::string, std::string>{{"cache.jpg", "old"}}));
     }
 }
 

@@ -12,11 +12,10 @@
 #include <memory>
 #include <sstream>
 
-#include "app/startup.h"
 #include "gather/choice.h"
 #include "gather/driver.h"
 #include "gather/links.h"
-#include "host/progress_view.h"
+#include "host/socket.h"
 #include "net/tls_socket.h"
 #include "net/transfer.h"
 #include "net/url.h"
@@ -30,51 +29,37 @@
 #include "posix/temp_dir.h"
 #include "posix/test_pki.h"
 #include "support/transfer_rig.h"
-#include "ui/progress_presenter.h"
 
 namespace vexal {
 namespace {
 
+using testing::Failed;
 using testing::LoopbackServer;
+using testing::SameResult;
 using testing::ServerConnection;
+using testing::StepSeen;
 
-class LabelRecorder final : public ProgressView {
-public:
-    std::vector<std::string> messages;
-    double max = 100;
-    double value = 0;
-    bool hidden = false;
-    void SetMessage(const std::string& text) override { messages.push_back(text); }
-    void SetProgressRange(double, double m) override { max = m; }
-    void SetProgressValue(double v) override { value = v; }
-    void ShowWindow() override { hidden = false; }
-    void HideWindow() override { hidden = true; }
-};
-
-// The real socket (and its TLS twin), timer and pump, and a progress window that records.
+// The real socket (and its TLS twin), timer and pump.
 struct PosixNet {
     PosixReactor reactor;
     PosixSocket socket{reactor};
     PosixSocket tlsTransport{reactor};
     TlsSocket secureSocket{tlsTransport, MakeOpenSslEngine()};
     testing::CountingTimer timer{reactor};
-    LabelRecorder progress;
 };
 
 struct Rig : PosixNet, testing::TransferRig {
-    ProgressPresenter window{program, progress};
-
     // A TimeOut far beyond any case that is not about the time-out, so a loaded machine
     // never sees one; the cases about it set a second.
-    Rig() : TransferRig({&socket, &secureSocket, &timer, &reactor, &progress}, 30, "work") {}
+    Rig() : TransferRig({&socket, &secureSocket, &timer, &reactor}, 30, "work") {}
     std::string WorkFile() const {
-        auto it = test.files.files.find(program.WorkImageFile);
-        return it == test.files.files.end() ? "(none)" : it->second;
+        auto it = files.files.find(program.WorkImageFile);
+        return it == files.files.end() ? "(none)" : it->second;
     }
 };
 
-// The progress window's cancel button, pressed once `afterMs` into whatever the rig runs
-// next, from inside the pump as a user's click is.
+// The cancel button, pressed once `afterMs` into whatever the rig runs next, from inside
+// the pump as a user's click is.
 class CancelClick final : public TimerListener {
 public:
     CancelClick(Rig& rig, int afterMs) : rig_(rig), timer_(rig.reactor) {
@@ -87,7 +72,7 @@ public:
 private:
     void Timer_Timer() override {
         pollsAtClick = rig_.reactor.counts().polls;
-        rig_.window.cbCancel_Click();
+        rig_.owner.PressCancel();
         timer_.SetEnabled(false);
     }
     Rig& rig_;
@@ -150,7 +135,7 @@ TEST(TransferLoopbackTest, PagesArriveWhateverTheFraming) {
         Rig rig;
         rig.Page(server.Url("/dir/index.html"));
         EXPECT_TRUE(rig.succeeded);
-        EXPECT_EQ(rig.Boxes(), std::vector<std::string>{});
+        EXPECT_EQ(rig.owner.questions, 0);
         EXPECT_EQ(rig.program.SourceText, kPageText);
         EXPECT_EQ(rig.timer.ticks, 0) << "the end of the body ends the fetch, not the time-out";
         ASSERT_EQ(server.requests().size(), 1u);
@@ -166,20 +151,24 @@ TEST(TransferLoopbackTest, ImagesArriveByteForByte) {
     const struct {
         const char* name;
         std::function<void(ServerConnection&)> answer;
+        bool announced;  // the length comes first, so the progress can show a share of it
     } rows[] = {
         {"lengthKeptOpen",
          [&](ServerConnection& c) {
              c.Send(WithLength(image));
              c.WaitForClose();
-         }},
+         },
+         true},
         {"noLengthClosed",
-         [&](ServerConnection& c) { c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + image); }},
+         [&](ServerConnection& c) { c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + image); }, false},
         {"chunkedKeptOpen",
          [&](ServerConnection& c) {
              c.Send(Chunked(image, 10000));
              c.WaitForClose();
-         }},
-        {"chunkedInDrips", [&](ServerConnection& c) { c.SendSlowly(Chunked(image, 65536), 50000, 2); }},
+         },
+         false},
+        {"chunkedInDrips", [&](ServerConnection& c) { c.SendSlowly(Chunked(image, 65536), 50000, 2); },
+         false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -190,50 +179,50 @@ TEST(TransferLoopbackTest, ImagesArriveByteForByte) {
         Rig rig;
         rig.Image(server.Url("/pics/photo.jpg"));
         EXPECT_TRUE(rig.succeeded);
-        EXPECT_EQ(rig.Boxes(), std::vector<std::string>{});
+        EXPECT_EQ(rig.owner.questions, 0);
         EXPECT_EQ(rig.program.WorkImageFile, "work.jpg");
         EXPECT_TRUE(rig.WorkFile() == image) << "stored " << rig.WorkFile().size() << " bytes";
-        EXPECT_EQ(rig.progress.messages.back(), "画像を読み込んでいます...");
+        EXPECT_EQ(rig.owner.steps, (std::vector<StepSeen>{{FetchStep::Image, server.Url("/pics/photo.jpg")},
+                                                          {FetchStep::ImageLoaded, ""}}));
+        const std::int64_t size = static_cast<std::int64_t>(image.size());
+        EXPECT_EQ(rig.owner.bodyLengths,
+                  row.announced ? std::vector<std::int64_t>{size} : std::vector<std::int64_t>{});
+        EXPECT_EQ(rig.owner.bodyBytes, row.announced ? size : 0);
     }
 }
 
-TEST(TransferLoopbackTest, FailuresShowTheirMessage) {
+TEST(TransferLoopbackTest, FailuresReturnTheirKind) {
     const struct {
         const char* name;
         std::function<void(ServerConnection&)> answer;
-        std::vector<std::string> boxes;
+        FetchResult result;  // "PORT" in the subject stands for the server's port
     } rows[] = {
-        {"notFound",
-         [](ServerConnection& c) { c.Send(WithLength("gone", "404 Not Found")); },
-         {"error:ファイル /pics/photo.jpg が見つかりませんでした。"}},
+        {"notFound", [](ServerConnection& c) { c.Send(WithLength("gone", "404 Not Found")); },
+         Failed(FetchFailure::NotFound, 404, "/pics/photo.jpg")},
         {"redirectLoop",
          [](ServerConnection& c) {
              c.Send("HTTP/1.1 302 Found\r\nLocation: /x.jpg\r\nContent-Length: 0\r\n\r\n");
          },
-         {"error:リダイレクトが多すぎます。"}},
-        {"serverError",
-         [](ServerConnection& c) { c.Send(WithLength("oops", "500 Internal Server Error")); },
-         {"error:500 Internal Server Error"}},
+         Failed(FetchFailure::TooManyRedirects)},
+        {"serverError", [](ServerConnection& c) { c.Send(WithLength("oops", "500 Internal Server Error")); },
+         Failed(FetchFailure::Rejected, 500)},
         {"resetInMidBody",
          [](ServerConnection& c) {
              c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + Binary(1000));
              c.Pause(50);
              c.Reset();
          },
-         {"error:接続がリモート側のマシンからリセットされました。"}},
-        {"emptyBody",
-         [](ServerConnection& c) { c.Send(WithLength("")); },
-         {"error:画像ファイル " + std::string("http://127.0.0.1:PORT/pics/photo.jpg") +
-          " を取得できませんでした。"}},
-        {"closedBeforeAnswering",
-         [](ServerConnection&) {},
-         {"error:画像ファイル http://127.0.0.1:PORT/pics/photo.jpg を取得できませんでした。"}},
+         Failed(FetchFailure::SocketError, kErrorConnectionReset)},
+        {"emptyBody", [](ServerConnection& c) { c.Send(WithLength("")); },
+         Failed(FetchFailure::Empty, 0, "http://127.0.0.1:PORT/pics/photo.jpg")},
+        {"closedBeforeAnswering", [](ServerConnection&) {},
+         Failed(FetchFailure::Empty, 0, "http://127.0.0.1:PORT/pics/photo.jpg")},
         {"malformedChunk",
          [](ServerConnection& c) {
              c.Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nGIF8\r\nnot-hex\r\n");
              c.WaitForClose();
          },
-         {"error:接続先の応答が正しくありません。"}},
+         Failed(FetchFailure::Malformed)},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -242,19 +231,13 @@ TEST(TransferLoopbackTest, FailuresShowTheirMessage) {
             row.answer(c);
         });
         Rig rig;
-        rig.test.files.files["work.jpg"] = "old picture";
+        rig.files.files["work.jpg"] = "old picture";
         rig.Image(server.Url("/pics/photo.jpg"));
-        EXPECT_FALSE(rig.succeeded);
-        std::vector<std::string> expected;
-        for (std::string box : row.boxes) {
-            const auto at = box.find("PORT");
-            if (at != std::string::npos) box.replace(at, 4, std::to_string(server.port()));
-            expected.push_back(box);
-        }
-        EXPECT_EQ(rig.Boxes(), expected);
-        EXPECT_EQ(rig.test.files.files.at("work.jpg"), "old picture")
-            << "nothing of a failed fetch is stored";
-        for (const auto& b : rig.test.dialogs.boxes) EXPECT_EQ(b.title, "vexal 1.00");
+        FetchResult expected = row.result;
+        const auto at = expected.subject.find("PORT");
+        if (at != std::string::npos) expected.subject.replace(at, 4, std::to_string(server.port()));
+        EXPECT_TRUE(SameResult(rig.last, expected));
+        EXPECT_EQ(rig.files.files.at("work.jpg"), "old picture") << "nothing of a failed fetch is stored";
     }
 }
 
@@ -263,21 +246,20 @@ TEST(TransferLoopbackTest, ConnectionFailures) {
     const struct {
         const char* name;
         std::string url;
-        const char* message;
+        std::int16_t error;
     } rows[] = {
-        {"refusedPort", "http://127.0.0.1:" + std::to_string(refusing) + "/",
-         "接続が強制的に拒絶されました。"},
-        {"unknownHost", "http://no-such-host.invalid/", "正式応答。ホストが見つかりません。"},
-        {"unknownHostCapitals", "http://Nowhere.INVALID./x", "正式応答。ホストが見つかりません。"},
-        {"portOutOfRange", "http://127.0.0.1:70000/", "指定したポートがサポートされていません。"},
+        {"refusedPort", "http://127.0.0.1:" + std::to_string(refusing) + "/", kErrorConnectionRefused},
+        {"unknownHost", "http://no-such-host.invalid/", kErrorHostNotFound},
+        {"unknownHostCapitals", "http://Nowhere.INVALID./x", kErrorHostNotFound},
+        {"portOutOfRange", "http://127.0.0.1:70000/", kErrorPortNotSupported},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
         rig.Page(row.url);
-        EXPECT_FALSE(rig.succeeded);
-        EXPECT_EQ(rig.Boxes(), std::vector<std::string>{std::string("error:") + row.message});
-        EXPECT_EQ(rig.progress.messages.back(), row.message) << "the label shows the socket error";
+        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, row.error)));
+        EXPECT_EQ(rig.owner.socketTroubles, std::vector<std::int16_t>{row.error})
+            << "the owner hears of the socket's error as it comes";
         EXPECT_EQ(rig.timer.ticks, 0) << "the failure ends the fetch, not the time-out";
     }
 }
@@ -326,11 +308,10 @@ TEST(TransferLoopbackTest, StallAnsweredRetryThenServed) {
     });
     Rig rig;
     rig.program.TimeOut = 1;
-    rig.test.dialogs.retryAnswers = {true};
+    rig.owner.retryAnswers = {true};
     rig.Page(server.Url("/p.html"));
     EXPECT_TRUE(rig.succeeded);
-    EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"retry:接続先の応答がありません。"});
-    EXPECT_EQ(rig.test.dialogs.boxes[0].title, "vexal");
+    EXPECT_EQ(rig.owner.questions, 1);
     EXPECT_EQ(rig.program.SourceText, kPageText);
     EXPECT_EQ(server.connections(), 2);
     EXPECT_EQ(server.requests().size(), 2u);
@@ -349,8 +330,8 @@ TEST(TransferLoopbackTest, StallAnsweredCancelWithinTheTimeOutAndIdle) {
     Rig rig;
     rig.program.TimeOut = 1;
     rig.Page(server.Url("/p.html"));
-    EXPECT_FALSE(rig.succeeded);
-    EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"retry:接続先の応答がありません。"});
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::NoAnswer)));
+    EXPECT_EQ(rig.owner.questions, 1);
     EXPECT_EQ(rig.program.SourceText, "");
     // The question comes at the first time-out of a second, on the pass that saw it.
     EXPECT_EQ(rig.timer.ticks, 1);
@@ -371,10 +352,9 @@ TEST(TransferLoopbackTest, CancelInMidTransfer) {
     Rig rig;
     CancelClick clicker(rig, 200);
     rig.Image(server.Url("/big.png"));
-    EXPECT_FALSE(rig.succeeded);
-    EXPECT_TRUE(rig.progress.hidden);
-    EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:ユーザーによってキャンセルされました。"});
-    EXPECT_GT(rig.progress.value, 0) << "the transfer was under way";
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::Cancelled)));
+    EXPECT_TRUE(rig.owner.CancelRequested());
+    EXPECT_GT(rig.owner.bodyBytes, 0) << "the transfer was under way";
     EXPECT_GT(clicker.pollsAtClick, 0u);
     EXPECT_LE(rig.reactor.counts().polls - clicker.pollsAtClick, 1u)
         << "passes of the pump from the click to the end of the fetch";
@@ -415,12 +395,10 @@ TEST(TransferLoopbackTest, ResetAfterPartOfALargeImageLeavesNoFile) {
     testing::TempDir dir;
     PosixFileSystem files;
     Rig rig;
-    rig.test.host.files = &files;
+    rig.services.files = &files;
     rig.program.CacheFileName = dir / "work";
     rig.Image(server.Url("/big.bmp"));
-    EXPECT_FALSE(rig.succeeded);
-    EXPECT_EQ(rig.Boxes(),
-              std::vector<std::string>{"error:接続がリモート側のマシンからリセットされました。"});
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorConnectionReset)));
     EXPECT_FALSE(files.IsNormalFile(dir / "work.bmp"));
 }
 
@@ -433,7 +411,7 @@ TEST(TransferLoopbackTest, WorkingFileIsRewrittenWhole) {
         c.Send(WithLength("short"));
     });
     Rig rig;
-    rig.test.host.files = &files;
+    rig.services.files = &files;
     rig.program.CacheFileName = dir / "work";
     {
         std::ofstream old(dir / "work.gif", std::ios::binary);
@@ -491,7 +469,7 @@ TEST(TransferLoopbackTest, HttpsPageThenItsPicture) {
         });
         Rig rig;
         rig.Page(server.SecureUrl("/site/index.html", host));
-        ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Boxes());
+        ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.last);
         EXPECT_EQ(rig.program.SourceText, "<img src=\"pics/a.gif\">");
         rig.Image(rig.program.ServerUrl.Dir + "pics/a.gif", true);
         EXPECT_TRUE(rig.succeeded);
@@ -527,9 +505,8 @@ TEST(TransferLoopbackTest, CertificatesThatCannotBeVerified) {
         });
         Rig rig;
         rig.Image(server.SecureUrl("/a.jpg", row.host));
-        EXPECT_FALSE(rig.succeeded);
-        EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:接続先の証明書を確認できませんでした。"});
-        EXPECT_EQ(rig.test.files.files.count("work.jpg"), 0u);
+        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorCertificate)));
+        EXPECT_EQ(rig.files.files.count("work.jpg"), 0u);
     }
 }
 
@@ -557,8 +534,7 @@ TEST(TransferLoopbackTest, PeersThatDoNotSpeakTls) {
         LoopbackServer server([&](ServerConnection& c, int) { row.answer(c); });
         Rig rig;
         rig.Page(server.SecureUrl("/"));
-        EXPECT_FALSE(rig.succeeded);
-        EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:暗号化通信を確立できませんでした。"});
+        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorSecureChannel)));
     }
 }
 
@@ -571,14 +547,14 @@ TEST(TransferLoopbackTest, StalledHandshake) {
         Rig rig;
         rig.program.TimeOut = 1;
         rig.Page(server.SecureUrl("/"));
-        EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"retry:接続先の応答がありません。"});
+        EXPECT_EQ(rig.owner.questions, 1);
+        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::NoAnswer)));
     }
     Rig rig;
     CancelClick clicker(rig, 200);
     rig.Page(server.SecureUrl("/"));
-    EXPECT_FALSE(rig.succeeded);
-    EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:ユーザーによってキャンセルされました。"});
-    EXPECT_TRUE(rig.progress.hidden);
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::Cancelled)));
+    EXPECT_TRUE(rig.owner.CancelRequested());
 }
 
 TEST(TransferLoopbackTest, RedirectFromHttpToHttps) {
@@ -597,7 +573,7 @@ TEST(TransferLoopbackTest, RedirectFromHttpToHttps) {
     });
     Rig rig;
     rig.Page(plain.Url("/old/index.html"));
-    ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Boxes());
+    ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.last);
     EXPECT_EQ(rig.program.SourceText, "<img src=\"b.png\">");
     EXPECT_EQ(rig.program.ServerUrl.Scheme, "https");
     EXPECT_EQ(rig.program.ServerUrl.Port, secure.port());
@@ -636,8 +612,8 @@ TEST(TransferLoopbackTest, TlsClosedWithoutCloseMessage) {
         if (row.whole) {
             EXPECT_TRUE(rig.WorkFile() == body);
         } else {
-            EXPECT_EQ(rig.Boxes(), std::vector<std::string>{"error:相手側から切断されました。"});
-            EXPECT_EQ(rig.test.files.files.count("work.bmp"), 0u);
+            EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::ClosedByPeer)));
+            EXPECT_EQ(rig.files.files.count("work.bmp"), 0u);
         }
     }
 }
@@ -737,7 +713,7 @@ TEST(TransferLoopbackTest, RealWebServer) {
         entry.Filter = {false, true, true, true, false, false};
         entry.Ext = {true, true, true, false};
         rig.Page(nginx.Url(secure, "/site/index.html"));
-        ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Boxes());
+        ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.last);
         ExtractLinks(rig.program);
         const std::string bare = "https://localhost:" + std::to_string(nginx.https) + "/folder/b.png";
         EXPECT_EQ(rig.program.Candidates,
@@ -755,10 +731,10 @@ TEST(TransferLoopbackTest, RealWebServer) {
             ClockRandomSource random;
             std::string chosen;
             ASSERT_TRUE(ChooseCandidate(rig.program.Candidates, entry, random, chosen).Ok());
-            const ResolvedImage image = ResolveChosenLink(chosen, SourceKind::WebPage, entry.Url,
-                                                          rig.program.ServerUrl, rig.test.files);
+            const ResolvedImage image =
+                ResolveChosenLink(chosen, SourceKind::WebPage, entry.Url, rig.program.ServerUrl, rig.files);
             rig.Image(image.image, image.relativeToPage);
-            EXPECT_TRUE(rig.succeeded) << pick.work << ::testing::PrintToString(rig.Boxes());
+            EXPECT_TRUE(rig.succeeded) << pick.work << ::testing::PrintToString(rig.last);
             EXPECT_EQ(rig.program.WorkImageFile, pick.work);
             EXPECT_TRUE(rig.WorkFile() == pick.bytes) << pick.work;
         }
@@ -767,12 +743,13 @@ TEST(TransferLoopbackTest, RealWebServer) {
         // relative link then hangs below the final address.
         rig.program.SourceText.clear();
         rig.Page(nginx.Url(secure, "/folder"));
-        ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.Boxes());
+        ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.last);
         EXPECT_EQ(rig.program.SourceText, "<img src=\"b.png\">");
         EXPECT_EQ(rig.program.ServerUrl.Dir, "/folder/");
         rig.Image(rig.program.ServerUrl.Dir + "b.png", true);
         EXPECT_TRUE(rig.WorkFile() == nginx.png);
-        EXPECT_TRUE(rig.Boxes().empty()) << ::testing::PrintToString(rig.Boxes());
+        EXPECT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.last);
+        EXPECT_EQ(rig.owner.questions, 0);
     }
 }
 

@@ -1,22 +1,63 @@
 // A transfer made the way the retrieval session makes it, with a program of its own to
 // fetch for, over the socket, timer and pump a test brings (a scripted double, or the real
-// ones of a platform on loopback); the test host's doubles answer everything else.
+// ones of a platform on loopback); files in memory unless the test swaps them, and an
+// owner that records what the transfer told it.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <iterator>
+#include <ostream>
 #include <string>
 #include <utility>
-#include <vector>
 
-#include "app/run_controller.h"
 #include "gather/driver.h"
 #include "net/transfer.h"
 #include "program/program.h"
 #include "support/fakes.h"
-#include "ui/retrieval_reporter.h"
+#include "support/recording_transfer_owner.h"
 
-namespace vexal::testing {
+namespace vexal {
+
+// Readable names in a failed assertion, where the values would print as bytes.
+inline void PrintTo(FetchFailure failure, std::ostream* out) {
+    static const char* const kNames[] = {
+        "None",         "BadAddress",   "NoSecureChannel", "Cancelled", "NoAnswer", "SocketError",
+        "Disconnected", "ClosedByPeer", "ConnectionError", "NotFound",  "Rejected", "TooManyRedirects",
+        "Malformed",    "OutOfMemory",  "NotSaved",        "Empty"};
+    static_assert(std::size(kNames) == static_cast<std::size_t>(FetchFailure::Empty) + 1);
+    *out << kNames[static_cast<int>(failure)];
+}
+
+inline void PrintTo(const FetchResult& result, std::ostream* out) {
+    PrintTo(result.failure, out);
+    *out << " status " << result.status << " subject \"" << result.subject << "\" file failure "
+         << static_cast<int>(result.fileFailure);
+}
+
+namespace testing {
+
+// What a failed fetch returns: its kind and what a message about it would name.
+inline FetchResult Failed(FetchFailure failure, std::int32_t status = 0, std::string subject = {},
+                          FileFailure fileFailure = FileFailure::Nothing) {
+    FetchResult result;
+    result.failure = failure;
+    result.status = status;
+    result.subject = std::move(subject);
+    result.fileFailure = fileFailure;
+    return result;
+}
+
+// Whether a fetch returned exactly `expected`, all its fields alike. A success is `{}`.
+inline ::testing::AssertionResult SameResult(const FetchResult& actual, const FetchResult& expected) {
+    if (actual.failure == expected.failure && actual.status == expected.status &&
+        actual.subject == expected.subject && actual.fileFailure == expected.fileFailure)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "returned " << ::testing::PrintToString(actual) << ", expected "
+                                         << ::testing::PrintToString(expected);
+}
 
 // What a test brings for the fetches. The parts must outlive the transfer: a test's rig
 // derives from the struct that holds them before it derives from TransferRig, so they are
@@ -26,67 +67,44 @@ struct TransferParts {
     Socket* secureSocket = nullptr;  // null: an https address is refused
     Timer* timer = nullptr;
     EventPump* pump = nullptr;
-    ProgressView* progress = nullptr;
 };
 
 struct TransferRig {
-    TransferRig(const TransferParts& parts, std::int32_t timeOut, std::string cacheFileName) {
+    TransferRig(const TransferParts& parts, std::int32_t timeOut, std::string cacheFileName)
+        : services{parts.socket, parts.secureSocket, parts.timer, parts.pump, &files, nullptr} {
         InitGlobals(program, 1, 0);
         program.TimeOut = timeOut;
         program.CacheFileName = std::move(cacheFileName);
-        test.host.socket = parts.socket;
-        test.host.secureSocket = parts.secureSocket;
-        test.host.timer = parts.timer;
-        test.host.pump = parts.pump;
-        services = {parts.socket, parts.secureSocket, parts.timer, parts.pump, &test.files, nullptr};
-        reporter = std::make_unique<RetrievalReporter>(program, test.dialogs);
-        reporter->SetProgress(parts.progress);
-        transfer = std::make_unique<Transfer>(services, *reporter);
-        fetches = std::make_unique<TransferFetches>(program, *transfer);
     }
 
-    // The services as the test host has them now: a test may swap the files or take the
-    // TLS socket away after the rig is made.
-    void Sync() {
-        services = {test.host.socket, test.host.secureSocket, test.host.timer,
-                    test.host.pump,   test.host.files,        test.host.guard};
-    }
     // The page `url` into SourceText.
     void Page(const std::string& url) {
-        Sync();
         program.CurrentEntry().Url = url;
-        succeeded = Told(fetches->SetGrpUrl(state));
+        Took(fetches.SetGrpUrl(state));
     }
     // The picture `image` into the working file.
     void Image(const std::string& image, bool relative = false) {
-        Sync();
         program.ChosenImage = image;
         program.RelativeToPage = relative;
-        succeeded = Told(fetches->SetGrpData(state));
+        Took(fetches.SetGrpData(state));
     }
-    // A failed fetch is told the way a retrieval tells it.
-    bool Told(const FetchResult& result) {
-        last = result;
-        if (!result.Ok()) controller.RetrievalFailed(FetchFailed(result));
-        return result.Ok();
-    }
-    // Every box shown so far, as "kind:text".
-    std::vector<std::string> Boxes() const {
-        std::vector<std::string> out;
-        for (const auto& b : test.dialogs.boxes) out.push_back(b.kind + ":" + b.text);
-        return out;
+    void Took(FetchResult result) {
+        succeeded = result.Ok();
+        last = std::move(result);
     }
 
     Program program;
-    TestHost test;
-    RunController controller{program, test.host};
+    MemoryFileSystem files;
+    RecordingTransferOwner owner;
+    // The transfer reads them as each fetch needs them: a test may swap the files or take
+    // the TLS socket away after the rig is made.
     TransferServices services;
-    std::unique_ptr<RetrievalReporter> reporter;
-    std::unique_ptr<Transfer> transfer;
-    std::unique_ptr<TransferFetches> fetches;
+    Transfer transfer{services, owner};
+    TransferFetches fetches{program, transfer};
     RetrievalState state;
     bool succeeded = false;  // whether the last fetch succeeded
     FetchResult last;        // what it returned
 };
 
-}  // namespace vexal::testing
+}  // namespace testing
+}  // namespace vexal
