@@ -17,11 +17,14 @@ TEST(SocketErrorTextTest, ListedAndUnlistedNumbers) {
         {10054, "接続がリモート側のマシンからリセットされました。"},
         {10058, "ソケットは終了しています。"},
         {10060, "ソケットは終了しました。"},
+        {10043, "指定したポートがサポートされていません。"},
         {10061, "接続が強制的に拒絶されました。"},
         {10093, "まず WinsockInit を呼び出す必要があります。"},
         {11001, "正式応答。ホストが見つかりません。"},
         {11002, "非正式応答。ホストが見つかりません。"},
         {11053, "タイムアウトその他の不具合で接続処理が中止されました。"},
+        {12045, "接続先の証明書を確認できませんでした。"},
+        {12157, "暗号化通信を確立できませんでした。"},
         {0, "(vexal)不明なエラーです。"},
         {-1, "(vexal)不明なエラーです。"},
         {10053, "(vexal)不明なエラーです。"},
@@ -33,9 +36,10 @@ TEST(SocketErrorTextTest, ListedAndUnlistedNumbers) {
 }
 
 TEST(SocketErrorTextTest, EveryListedNumberHasItsOwnText) {
-    const std::int16_t listed[] = {7,     380,   383,   394,   10004, 10014, 10035, 10036, 10037, 10038,
-                                   10040, 10043, 10048, 10049, 10050, 10051, 10052, 10054, 10055, 10056,
-                                   10057, 10058, 10060, 10061, 10093, 11001, 11002, 11003, 11004, 11053};
+    const std::int16_t listed[] = {7,     380,   383,   394,   10004, 10014, 10035, 10036,
+                                   10037, 10038, 10040, 10043, 10048, 10049, 10050, 10051,
+                                   10052, 10054, 10055, 10056, 10057, 10058, 10060, 10061,
+                                   10093, 11001, 11002, 11003, 11004, 11053, 12045, 12157};
     std::set<std::string> seen;
     for (std::int16_t n : listed) {
         const std::string text = SocketErrorText(n);
@@ -47,7 +51,11 @@ TEST(SocketErrorTextTest, EveryListedNumberHasItsOwnText) {
 TEST(HttpStatusTextTest, CodeSpaceReason) {
     const std::pair<std::int16_t, const char*> rows[] = {
         {200, "200 OK"},
+        {301, "301 Moved Permanently"},
         {302, "302 Moved Temporarily"},
+        {307, "307 "},
+        {500, "500 Internal Server Error"},
+        {503, "503 Service Unavailable"},
         {203, "203 Non-Authoritative Information"},
         {404, "404 Not Found"},
         {414, "414 Request-URI Too Long"},
