@@ -211,7 +211,9 @@ RetrievalResult JudgeArrival(Program& program, RetrievalState& state, const Retr
             ResponseToSourceText(bytes, text);
         SiteEntry rules = program.CurrentEntry();
         rules.Filter[6] = true;
-        const std::vector<std::string> found = ExtractLinks(text, rules, SourceKind::WebPage);
+        // One level only: a link on the photo page is no further page to read.
+        const std::vector<std::string> found =
+            ExtractLinks(text, rules, SourceKind::WebPage, nullptr, {state.FetchedContentType, true, false});
         if (found.size() < 2) return NoPicture(asked);
         const std::string link =
             program.CurrentEntry().Filter[6] ? QueryInPageEncoding(found[1], encoding) : found[1];
@@ -220,6 +222,8 @@ RetrievalResult JudgeArrival(Program& program, RetrievalState& state, const Retr
         const std::string next = AddressOf(photo, resolved.image, resolved.relativeToPage);
         // A page that names itself as its picture ends there.
         if (SameAddress(next, UrlText(photo)) || SameAddress(next, askedAddress)) return NoPicture(asked);
+        // Asked for already this retrieval: the answer would be the same.
+        if (!state.Fetched.insert(next).second) return NoPicture(asked);
         program.ChosenImage = next;
         program.RelativeToPage = false;
         const FetchResult fetched = fetches.SetGrpData(state);
@@ -316,6 +320,7 @@ FetchResult TransferFetches::SetGrpUrl(RetrievalState& state) {
         transfer_.SetGrpUrl(SettingsOf(program_), program_.CurrentEntry().Url, program_.SourceText);
     CopyServer(transfer_, program_);
     state.PageCharset = transfer_.PageEncodingUsed();
+    state.PageContentType = transfer_.response().ContentType;
     return result;
 }
 
@@ -344,7 +349,8 @@ RetrievalResult frDispGet(Program& program, RetrievalState& state, const Retriev
             program.SourceText.clear();
             const FetchResult fetched = fetches.SetGrpUrl(state);
             if (!fetched.Ok()) return FetchFailed(fetched);
-            program.Candidates = ExtractLinks(program.SourceText, entry, state.kind);
+            program.Candidates =
+                ExtractLinks(program.SourceText, entry, state.kind, nullptr, {state.PageContentType});
             state.PageHasScript = FindNoCase(program.SourceText, "<script") != std::string::npos;
             break;
         }
@@ -380,7 +386,7 @@ RetrievalResult frDispGet(Program& program, RetrievalState& state, const Retriev
     state.PageUrl = program.ServerUrl;
     state.PassOver = entry.MinWidth > 0;
     state.PhotoPages = entry.Filter[6] || entry.MinWidth > 0;
-    state.AnyWebAddress = entry.Filter[6];
+    state.AnyWebAddress = UsesPageRules(entry);
     state.Tried.assign(program.Candidates.size(), false);
     TakeCandidate(program, state, services, index);
     return {};
@@ -400,10 +406,22 @@ RetrievalOutcome frDispGo(Program& program, RetrievalState& state, const Retriev
     }
     // A candidate that cannot be used gives way to the next, for an entry that says so.
     ClockRandomSource clock;
+    RetrievalResult brought;
     for (int tries = 1;; ++tries) {
-        RetrievalResult brought = BringChosenImage(program, state, services, fetches);
-        if (brought.Ok()) break;
-        if (!state.PassOver || !MayPassOver(brought) || tries >= kMaxTries) return Failed(std::move(brought));
+        // An address asked for once this retrieval is passed over without another request
+        // and without counting as a try.
+        const bool again =
+            state.PhotoPages &&
+            !state.Fetched.insert(AddressOf(state.PageUrl, program.ChosenImage, program.RelativeToPage))
+                 .second;
+        if (again) {
+            --tries;
+        } else {
+            brought = BringChosenImage(program, state, services, fetches);
+            if (brought.Ok()) break;
+            if (!state.PassOver || !MayPassOver(brought) || tries >= kMaxTries)
+                return Failed(std::move(brought));
+        }
         const std::size_t next = NextCandidate(program.Candidates, program.CurrentEntry(), state.ChosenIndex,
                                                state.Tried, RandomOf(services, clock));
         if (next == 0) return Failed(std::move(brought));

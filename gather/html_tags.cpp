@@ -51,7 +51,8 @@ std::size_t ReadHtmlAttributes(std::string_view t, std::size_t i, std::vector<Ht
     return n;
 }
 
-const HtmlAttribute* FindHtmlAttribute(const std::vector<HtmlAttribute>& attributes, std::string_view lowerName) {
+const HtmlAttribute* FindHtmlAttribute(const std::vector<HtmlAttribute>& attributes,
+                                       std::string_view lowerName) {
     for (const HtmlAttribute& a : attributes)
         if (EqualsNoCase(a.name, lowerName)) return &a;
     return nullptr;

@@ -26,7 +26,8 @@ struct HtmlAttribute {
 std::size_t ReadHtmlAttributes(std::string_view t, std::size_t i, std::vector<HtmlAttribute>& out);
 
 // The value of the first attribute named `lowerName` (a browser keeps the first), or null.
-const HtmlAttribute* FindHtmlAttribute(const std::vector<HtmlAttribute>& attributes, std::string_view lowerName);
+const HtmlAttribute* FindHtmlAttribute(const std::vector<HtmlAttribute>& attributes,
+                                       std::string_view lowerName);
 
 // True when a tag named `lowerName` starts at `lt` (its "<"): the name, then a blank,
 // "/", ">" or the end of the text.

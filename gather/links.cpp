@@ -407,7 +407,8 @@ void TakePagePictures(std::string_view t, const std::array<bool, 5>& ext, bool w
         const HtmlAttribute* rel = FindHtmlAttribute(attributes, "rel");
         const HtmlAttribute* href = FindHtmlAttribute(attributes, "href");
         if (meta && content &&
-            ((property && IsPagePictureProperty(property->value)) || (name && IsPagePictureProperty(name->value))))
+            ((property && IsPagePictureProperty(property->value)) ||
+             (name && IsPagePictureProperty(name->value))))
             address = content->value;
         else if (!meta && href && rel && RelNamesImageSrc(rel->value))
             address = href->value;

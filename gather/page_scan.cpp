@@ -90,7 +90,8 @@ SrcsetPick BestOfSrcset(std::string_view set) {
         SrcsetPick pick{url, 0, 1};
         if (!ended) {
             const std::size_t close = set.find(',', i);
-            const std::string_view descriptor = TrimHtmlSpace(set.substr(i, close == kNone ? kNone : close - i));
+            const std::string_view descriptor =
+                TrimHtmlSpace(set.substr(i, close == kNone ? kNone : close - i));
             i = close == kNone ? n : close + 1;
             if (!descriptor.empty() && (descriptor.back() == 'w' || descriptor.back() == 'W')) {
                 pick.width = std::max<std::int64_t>(Digits(descriptor), 0);
@@ -148,7 +149,8 @@ bool IsPageLink(std::string_view href) {
 
 // The elements of a feed whose text may be a page's markup, escaped once.
 bool IsFeedTextElement(std::string_view name) {
-    for (std::string_view known : {"description", "content:encoded", "content", "summary", "media:description"})
+    for (std::string_view known :
+         {"description", "content:encoded", "content", "summary", "media:description"})
         if (EqualsNoCase(name, known)) return true;
     return false;
 }
@@ -173,8 +175,9 @@ bool StopReferenceAt(std::string_view t, std::size_t i) {
 
 class PageScanner {
 public:
-    PageScanner(std::string_view text, const SiteEntry& entry, const PageScanOptions& options, std::size_t& read,
-                std::vector<std::string>& out, std::unordered_set<std::string>& seen, bool nested)
+    PageScanner(std::string_view text, const SiteEntry& entry, const PageScanOptions& options,
+                std::size_t& read, std::vector<std::string>& out, std::unordered_set<std::string>& seen,
+                bool nested)
         : t_(text),
           entry_(entry),
           webPage_(options.webPage),
@@ -250,8 +253,9 @@ private:
     void TakeBareWithin(std::size_t end) {
         while (bare_ < web_.size() && web_[bare_] < end) {
             const std::size_t at = web_[bare_];
-            const bool taken = std::any_of(takenSpans_.begin(), takenSpans_.end(),
-                                           [&](const auto& span) { return at >= span.first && at < span.second; });
+            const bool taken = std::any_of(takenSpans_.begin(), takenSpans_.end(), [&](const auto& span) {
+                return at >= span.first && at < span.second;
+            });
             if (taken)
                 ++bare_;
             else
@@ -286,8 +290,8 @@ private:
                 end = css.find(')', i);
             }
             if (end == kNone) break;
-            std::string address = decode ? Decoded(css.substr(i, end - i))
-                                         : std::string(TrimHtmlSpace(css.substr(i, end - i)));
+            std::string address =
+                decode ? Decoded(css.substr(i, end - i)) : std::string(TrimHtmlSpace(css.substr(i, end - i)));
             if (!address.empty() && NamesAllowedPicture(address, entry_.Ext)) Emit(std::move(address));
         }
         read_ += css.size();
@@ -311,8 +315,9 @@ private:
         const bool closing = i < n && t_[i] == '/';
         if (closing) ++i;
         const std::size_t nameStart = i;
-        while (i < n && (IsAsciiLetter(t_[i]) || (i > nameStart && ((t_[i] >= '0' && t_[i] <= '9') || t_[i] == ':' ||
-                                                                     t_[i] == '-' || t_[i] == '_'))))
+        while (i < n &&
+               (IsAsciiLetter(t_[i]) || (i > nameStart && ((t_[i] >= '0' && t_[i] <= '9') || t_[i] == ':' ||
+                                                           t_[i] == '-' || t_[i] == '_'))))
             ++i;
         if (i == nameStart) return lt + 1;  // "<" in text, "<!DOCTYPE", "<?xml": text
         const std::string_view name = t_.substr(nameStart, i - nameStart);
@@ -440,7 +445,8 @@ private:
             link_.clear();
         }
         // Narrower than the entry wants, by the page's own word: passed over unasked.
-        if (width && chosenWidth == 0) chosenWidth = std::max<std::int64_t>(Digits(TrimHtmlSpace(width->value)), 0);
+        if (width && chosenWidth == 0)
+            chosenWidth = std::max<std::int64_t>(Digits(TrimHtmlSpace(width->value)), 0);
         if (entry_.MinWidth > 0 && chosenWidth > 0 && chosenWidth < entry_.MinWidth) return;
         EmitPicture(chosen, true);
     }
@@ -657,11 +663,12 @@ bool NamesNoExtension(std::string_view address, bool webPage) {
     return !last.empty() && last.find('.') == std::string_view::npos;
 }
 
-void ScanPage(std::string_view text, const PageScanOptions& options, const SiteEntry& entry, std::size_t& read,
-              std::vector<std::string>& out) {
+void ScanPage(std::string_view text, const PageScanOptions& options, const SiteEntry& entry,
+              std::size_t& read, std::vector<std::string>& out) {
     std::unordered_set<std::string> seen(out.begin(), out.end());
     if (IsJson(text, options.contentType)) {
-        if (entry.Filter[1] || entry.Filter[2] || entry.Filter[3]) JsonScanner(text, entry.Ext, read).Run(out, seen);
+        if (entry.Filter[1] || entry.Filter[2] || entry.Filter[3])
+            JsonScanner(text, entry.Ext, read).Run(out, seen);
         return;
     }
     PageScanner(text, entry, options, read, out, seen, false).Run();

@@ -38,7 +38,7 @@ struct PageScanOptions {
 // text that starts with "{" or "[") is read for picture addresses under its keys, the full
 // picture's keys first.
 // Linear in the length of the text; the characters its searches went over add to `read`.
-void ScanPage(std::string_view text, const PageScanOptions& options, const SiteEntry& entry, std::size_t& read,
-              std::vector<std::string>& out);
+void ScanPage(std::string_view text, const PageScanOptions& options, const SiteEntry& entry,
+              std::size_t& read, std::vector<std::string>& out);
 
 }  // namespace vexal

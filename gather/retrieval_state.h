@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "program/url_parts.h"
@@ -32,8 +33,13 @@ struct RetrievalState {
     // The encoding of the page the candidates came from, read with its own characters for
     // an entry with the page's own picture rule: a link's query goes to the server in it.
     PageEncoding PageCharset = PageEncoding::Utf8;
-    // The "Content-Type" the last picture fetch was answered with: a page says so there.
+    // The "Content-Type" the page was answered with (a JSON answer says so there), and the
+    // one the last picture fetch was answered with (a page says so there).
+    std::string PageContentType;
     std::string FetchedContentType;
+    // The addresses fetched so far, for an entry with the page rules: each is asked for
+    // once a retrieval, whether as a candidate or as a photo page's picture.
+    std::unordered_set<std::string> Fetched;
     // The page the candidates came from holds a script, which may build its pictures:
     // said when it gives none.
     bool PageHasScript = false;

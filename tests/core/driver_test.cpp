@@ -48,6 +48,7 @@ public:
     testing::MemoryFileSystem& files;
     std::string page;
     std::string image;
+    std::map<std::string, std::string> images;  // by ChosenImage, before `image`
 
     FetchResult SetGrpUrl(RetrievalState&) override {
         log_.Add("get " + program.CurrentEntry().Url + " source=" + program.SourceText);
@@ -58,9 +59,11 @@ public:
     }
     FetchResult SetGrpData(RetrievalState&) override {
         log_.Add("data " + program.ChosenImage + (program.RelativeToPage ? " relative" : ""));
-        if (image.empty()) return {FetchFailure::NoAnswer, 0, {}};
+        const auto named = images.find(program.ChosenImage);
+        const std::string& bytes = named == images.end() ? image : named->second;
+        if (bytes.empty()) return {FetchFailure::NoAnswer, 0, {}};
         program.WorkImageFile = WorkImageFileName(program.CacheFileName, program.ChosenImage, true);
-        files.files[program.WorkImageFile] = image;
+        files.files[program.WorkImageFile] = bytes;
         return {};
     }
 
@@ -505,6 +508,23 @@ TEST(DriverTest, InterruptedRunsFilesAreRemoved) {
     own.t.files.files["wpcache.jpg"] = "the user's picture";
     RemoveInterruptedFiles(own.program, own.t.Services());
     EXPECT_EQ(own.t.files.files.count("wpcache.jpg"), 1u);
+}
+
+// With the page rules each address is asked for once a retrieval: the same picture named
+// twice (relative and whole) is passed over without a request and without using a try.
+TEST(DriverTest, EachAddressIsAskedForOnce) {
+    Fixture f;
+    f.fetches.page = "<img src=\"a.png\"><img src=\"http://example.test/a.png\"><img src=\"b.png\">";
+    f.fetches.images = {{"/a.png", PicFile(10, 10, 0xFF000000)},
+                        {"http://example.test/b.png", PicFile(700, 10, 0xFF000000)}};
+    f.Entry("http://example.test/", [](SiteEntry& e) { e.MinWidth = 640; });
+    EXPECT_TRUE(f.Installed());
+    EXPECT_EQ(std::count_if(f.log.lines.begin(), f.log.lines.end(),
+                            [](const std::string& l) { return l.rfind("data ", 0) == 0; }),
+              2);
+    // After the first try a link on the page goes by its whole address.
+    EXPECT_TRUE(f.log.Has("data http://example.test/b.png"));
+    EXPECT_FALSE(f.log.Has("data http://example.test/a.png"));
 }
 
 }  // namespace

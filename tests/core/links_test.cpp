@@ -476,15 +476,16 @@ Strings ExtractByPageRules(const PageRow& row) {
     Program p = MakeProgram(row.text, row.filters, "11111", "https://h/index.html");
     p.CurrentEntry().Ext[4] = true;
     p.CurrentEntry().MinWidth = row.minWidth;
-    const std::vector<std::string> found =
-        ExtractLinks(row.text, p.CurrentEntry(), SourceKind::WebPage, nullptr, {row.contentType, true, row.pageLinks});
+    const std::vector<std::string> found = ExtractLinks(row.text, p.CurrentEntry(), SourceKind::WebPage,
+                                                        nullptr, {row.contentType, true, row.pageLinks});
     return Strings(found.begin() + 1, found.end());
 }
 
 TEST(LinkExtractionTest, PageRules) {
     const PageRow rows[] = {
         // Tags as HTML writes them.
-        {"blankLinesInTags", "<img\n\tsrc=\"a.jpg\"><a\r\n href='b.png'>b</a><img src=c.gif alt=x>",
+        {"blankLinesInTags",
+         "<img\n\tsrc=\"a.jpg\"><a\r\n href='b.png'>b</a><img src=c.gif alt=x>",
          {"a.jpg", "b.png", "c.gif"}},
         {"slashAfterName", "<img/src=\"a.jpg\">", {"a.jpg"}},
         // Responsive and lazy pictures.
@@ -496,53 +497,87 @@ TEST(LinkExtractionTest, PageRules) {
         {"pictureSources",
          "<picture><source type=\"image/webp\" srcset=\"a.webp 1200w\"><img src=\"a.jpg\"></picture>",
          {"a.webp", "a.jpg"}},
-        {"lazyBehindDataPlaceholder", "<img src=\"data:image/gif;base64,R0lGOD\" data-src=\"real.jpg\">",
+        {"lazyBehindDataPlaceholder",
+         "<img src=\"data:image/gif;base64,R0lGOD\" data-src=\"real.jpg\">",
          {"real.jpg"}},
         {"lazyBehindSpacer", "<img src=\"/img/blank.gif\" data-original=\"real.jpg\">", {"real.jpg"}},
-        {"lazySrcset", "<img src=\"data:,\" data-srcset=\"a.jpg 400w, b.jpg 1200w\" data-src=\"a.jpg\">",
+        {"lazySrcset",
+         "<img src=\"data:,\" data-srcset=\"a.jpg 400w, b.jpg 1200w\" data-src=\"a.jpg\">",
          {"b.jpg"}},
         {"realSrcBeatsLazy", "<img src=\"shown.jpg\" data-src=\"other.jpg\">", {"shown.jpg"}},
         // A thumbnail inside a link: the link's picture, or the page it leads to.
-        {"thumbnailInPageLink", "<a href=\"/photo/123\"><img src=\"thumb.jpg\"></a>", {"/photo/123", "thumb.jpg"}},
-        {"thumbnailInPictureLink", "<a href=\"full.jpg\"><img src=\"thumb.jpg\"></a>", {"full.jpg", "thumb.jpg"}},
-        {"pageLinksWithoutPictures", "<a href=\"/about\">About</a><a href=\"#top\"><img src=\"t.jpg\"></a>",
+        {"thumbnailInPageLink",
+         "<a href=\"/photo/123\"><img src=\"thumb.jpg\"></a>",
+         {"/photo/123", "thumb.jpg"}},
+        {"thumbnailInPictureLink",
+         "<a href=\"full.jpg\"><img src=\"thumb.jpg\"></a>",
+         {"full.jpg", "thumb.jpg"}},
+        {"pageLinksWithoutPictures",
+         "<a href=\"/about\">About</a><a href=\"#top\"><img src=\"t.jpg\"></a>",
          {"t.jpg"}},
         {"linkEndsAtItsClose", "<a href=\"/p/1\">one</a><img src=\"x.jpg\">", {"x.jpg"}},
-        {"pageLinkNeedsTheLinkRule", "<a href=\"/photo/1\"><img src=\"t.jpg\"></a>", {"t.jpg"}, 0, "", "0101001"},
+        {"pageLinkNeedsTheLinkRule",
+         "<a href=\"/photo/1\"><img src=\"t.jpg\"></a>",
+         {"t.jpg"},
+         0,
+         "",
+         "0101001"},
         // Icons and logos are no candidates; every address comes once.
         {"iconsAndTiles",
-         "<link rel=\"apple-touch-icon\" href=\"https://h/i.png\"><link rel='shortcut icon' href=https://h/f.png>"
+         "<link rel=\"apple-touch-icon\" href=\"https://h/i.png\"><link rel='shortcut icon' "
+         "href=https://h/f.png>"
          "<meta name=\"msapplication-TileImage\" content=\"https://h/tile.png\">"
          "<meta property=\"og:logo\" content=\"https://h/logo.png\"><img src=\"https://h/pic.jpg\">",
          {"https://h/pic.jpg"}},
         {"logosAndTheFrontPage",
          "<a href=\"/\"><img src=\"/brand.png\"></a><img class=\"site-logo\" src=\"b.png\">"
-         "<a href=\"/u/1\"><img src=\"/u/1/avatar.jpg\"></a><img alt=\"Icon\" src=\"i.png\"><img src=\"photo.jpg\">",
+         "<a href=\"/u/1\"><img src=\"/u/1/avatar.jpg\"></a><img alt=\"Icon\" src=\"i.png\"><img "
+         "src=\"photo.jpg\">",
          {"/brand.png", "photo.jpg"}},
-        {"pageLinksOffForPhotoPages", "<a href=\"/p/2\"><img src=\"t.jpg\"></a>", {"t.jpg"}, 0, "", "0111001", false},
+        {"pageLinksOffForPhotoPages",
+         "<a href=\"/p/2\"><img src=\"t.jpg\"></a>",
+         {"t.jpg"},
+         0,
+         "",
+         "0111001",
+         false},
         {"eachAddressOnce",
-         "<meta property=\"og:image\" content=\"https://h/a.jpg\"> see https://h/a.jpg <img src=\"https://h/a.jpg\">",
+         "<meta property=\"og:image\" content=\"https://h/a.jpg\"> see https://h/a.jpg <img "
+         "src=\"https://h/a.jpg\">",
          {"https://h/a.jpg"}},
         // CSS, ending at its ")"; relative ones are links like any other.
         {"styleAttribute",
          "<div style=\"background-image: url('/header-1.jpg?3');\"></div>"
          "<div style=\"background:url(https://h/b.jpg) no-repeat\"></div>",
          {"/header-1.jpg?3", "https://h/b.jpg"}},
-        {"styleElement", "<style>.x{background:url(\"img/bg.png\")} .y{background:url(https://h/c.jpg)}</style>",
+        {"styleElement",
+         "<style>.x{background:url(\"img/bg.png\")} .y{background:url(https://h/c.jpg)}</style>",
          {"img/bg.png", "https://h/c.jpg"}},
         // Picture names as picture services write them.
-        {"sizeSuffix", "https://pbs.h/media/Ab12.jpg:large and https://h/a.jpg:x/y", {"https://pbs.h/media/Ab12.jpg:large"}},
-        {"nameInQuery", "<img src=\"/th?id=OHR.Name_1920x1080.jpg&amp;rf=x\">", {"/th?id=OHR.Name_1920x1080.jpg&rf=x"}},
+        {"sizeSuffix",
+         "https://pbs.h/media/Ab12.jpg:large and https://h/a.jpg:x/y",
+         {"https://pbs.h/media/Ab12.jpg:large"}},
+        {"nameInQuery",
+         "<img src=\"/th?id=OHR.Name_1920x1080.jpg&amp;rf=x\">",
+         {"/th?id=OHR.Name_1920x1080.jpg&rf=x"}},
         // Narrower than the entry wants, by the page's own word: passed over unasked.
-        {"minWidthByAttribute", "<img src=\"small.jpg\" width=\"200\"><img src=\"big.jpg\" width=\"1920\">",
-         {"big.jpg"}, 640},
-        {"minWidthBySrcset", "<a href=\"/p/1\"><img srcset=\"a.jpg 320w\"></a><img src=\"b.jpg\">",
-         {"/p/1", "b.jpg"}, 640},
+        {"minWidthByAttribute",
+         "<img src=\"small.jpg\" width=\"200\"><img src=\"big.jpg\" width=\"1920\">",
+         {"big.jpg"},
+         640},
+        {"minWidthBySrcset",
+         "<a href=\"/p/1\"><img srcset=\"a.jpg 320w\"></a><img src=\"b.jpg\">",
+         {"/p/1", "b.jpg"},
+         640},
         // Bare addresses end where the markup's quote does, even written as a reference.
-        {"bareStopsAtEscapedQuote", "&lt;a href=&quot;https://h/full.jpg&quot;&gt; (https://h/p.png)",
+        {"bareStopsAtEscapedQuote",
+         "&lt;a href=&quot;https://h/full.jpg&quot;&gt; (https://h/p.png)",
          {"https://h/full.jpg", "https://h/p.png"}},
-        {"commentsAreNotShown", "<!-- <img src=\"old.jpg\"> https://h/x.jpg --><img src=\"new.jpg\">", {"new.jpg"}},
-        {"scriptsHoldAddressesNotTags", "<script>var u=\"https://h/s.jpg\"; h='<img src=\"n.jpg\">'</script>",
+        {"commentsAreNotShown",
+         "<!-- <img src=\"old.jpg\"> https://h/x.jpg --><img src=\"new.jpg\">",
+         {"new.jpg"}},
+        {"scriptsHoldAddressesNotTags",
+         "<script>var u=\"https://h/s.jpg\"; h='<img src=\"n.jpg\">'</script>",
          {"https://h/s.jpg"}},
         // Feeds, item by item.
         {"rssEnclosures",
@@ -555,8 +590,10 @@ TEST(LinkExtractionTest, PageRules) {
          "<media:thumbnail url=\"https://h/t.jpg\"/></item>",
          {"https://h/l.jpg"}},
         {"mediaThumbnailWhenNothingElse",
-         "<item><media:thumbnail url=\"https://h/t1.jpg\" width=\"100\"/><media:thumbnail url=\"https://h/t2.jpg\" "
-         "width=\"150\"/></item><item><media:thumbnail url=\"https://h/t3.jpg\"/><enclosure url=\"https://h/e.png\" "
+         "<item><media:thumbnail url=\"https://h/t1.jpg\" width=\"100\"/><media:thumbnail "
+         "url=\"https://h/t2.jpg\" "
+         "width=\"150\"/></item><item><media:thumbnail url=\"https://h/t3.jpg\"/><enclosure "
+         "url=\"https://h/e.png\" "
          "type=\"image/png\"/></item>",
          {"https://h/t2.jpg", "https://h/e.png"}},
         {"atomEnclosure",
