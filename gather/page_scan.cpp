@@ -120,6 +120,21 @@ bool IsPlaceholder(std::string_view src) {
     return false;
 }
 
+// An address whose path says it is a site's mark: a logo, a favicon, a touch icon, or a
+// file in a folder of icons, sprites or avatars.
+bool IsLogoAddress(std::string_view address) {
+    std::string_view path = PathPart(address);
+    if (const std::size_t scheme = path.find("://"); scheme != kNone) {
+        const std::size_t slash = path.find('/', scheme + 3);
+        path = slash == kNone ? std::string_view() : path.substr(slash);
+    }
+    for (std::string_view word : {"logo", "favicon", "apple-touch-icon"})
+        if (FindNoCase(path, word) != kNone) return true;
+    for (std::string_view folder : {"/icon/", "/icons/", "/sprites/", "/avatar/", "/avatars/", "/emoji/"})
+        if (FindNoCase(path, folder) != kNone) return true;
+    return false;
+}
+
 bool RelHasWord(std::string_view rel, std::initializer_list<std::string_view> words) {
     std::size_t i = 0;
     while (i < rel.size()) {
@@ -224,9 +239,17 @@ private:
         }
     }
 
-    void Emit(std::string value) {
-        if (value.empty()) return;
-        if (item_) ++itemTaken_;
+    // A candidate where it stands; inside a feed item it waits for the item's end, where
+    // the item's own pictures (`own`: enclosures, media) go before those of its text.
+    void Emit(std::string value, bool own = false) {
+        if (parent_) return parent_->Emit(std::move(value), own);
+        if (value.empty() || IsLogoAddress(value)) return;
+        if (item_)
+            (own ? itemOwn_ : itemOther_).push_back(std::move(value));
+        else
+            Output(std::move(value));
+    }
+    void Output(std::string value) {
         if (seen_.insert(value).second) out_.push_back(std::move(value));
     }
 
@@ -239,11 +262,11 @@ private:
 
     // The picture an attribute names: by its name, or, where a tag says it is a picture,
     // also without any extension.
-    void EmitPicture(std::string_view value, bool declared) {
+    void EmitPicture(std::string_view value, bool declared, bool own = false) {
         std::string address = Decoded(value);
         if (address.empty() || StartsWithNoCase(address, "data:")) return;
         if (NamesAllowedPicture(address, entry_.Ext) || (declared && NamesNoExtension(address, webPage_)))
-            Emit(std::move(address));
+            Emit(std::move(address), own);
     }
 
     // Bare addresses before `end`, or inside [from, end) outside the values a rule took.
@@ -348,12 +371,19 @@ private:
         const bool script = EqualsNoCase(name, "script");
         const bool style = EqualsNoCase(name, "style");
         const bool feedText = !nested_ && IsFeedTextElement(name);
-        if (!script && !style && !feedText) return end;
+        // A feed's own picture, its logo, is no picture of its items.
+        const bool feedImage = !nested_ && EqualsNoCase(name, "image") && end >= 2 && t_[end - 2] != '/';
+        if (!script && !style && !feedText && !feedImage) return end;
         const std::size_t close = CloseTag("</" + ToLower(name), end);
         const std::size_t stop = close == kNone ? t_.size() : close;
         const std::string_view inner = t_.substr(end, stop - end);
         if (style) {
             TakeCss(inner, false);
+            SkipBare(stop);
+            return stop;
+        }
+        if (feedImage) {
+            if (close == kNone) return end;
             SkipBare(stop);
             return stop;
         }
@@ -363,7 +393,9 @@ private:
         TakeBareBefore(end);
         const DecodedValue page = DecodeCharacterReferences(inner);
         read_ += inner.size();
-        PageScanner(page.text, entry_, {{}, webPage_, pageLinks_}, read_, out_, seen_, true).Run();
+        PageScanner escaped(page.text, entry_, {{}, webPage_, pageLinks_}, read_, out_, seen_, true);
+        escaped.parent_ = this;
+        escaped.Run();
         SkipBare(stop);
         return stop;
     }
@@ -402,7 +434,7 @@ private:
             const HtmlAttribute* url = FindHtmlAttribute(attributes_, "url");
             const HtmlAttribute* type = FindHtmlAttribute(attributes_, "type");
             if (url && (!type || StartsWithNoCase(TrimHtmlSpace(type->value), "image/")))
-                EmitPicture(url->value, type != nullptr), Taken(url);
+                EmitPicture(url->value, type != nullptr, true), Taken(url);
             return;
         }
         if (is("media:content") || is("media:thumbnail")) return Media(is("media:thumbnail"));
@@ -439,25 +471,31 @@ private:
                 chosen = src->value;
         }
         if (chosen.empty()) return;
+        if (width && chosenWidth == 0)
+            chosenWidth = std::max<std::int64_t>(Digits(TrimHtmlSpace(width->value)), 0);
+        // Narrower than the entry wants, by the page's own word: passed over unasked. As wide
+        // as it wants: no thumbnail, whatever it links to.
+        const bool narrow = entry_.MinWidth > 0 && chosenWidth > 0 && chosenWidth < entry_.MinWidth;
+        if (entry_.MinWidth > 0 && chosenWidth >= entry_.MinWidth) link_.clear();
+        if (!narrow) EmitPicture(chosen, true);
         // A thumbnail inside a link to a page: the page may hold the full picture.
         if (!link_.empty()) {
             Emit(std::move(link_));
             link_.clear();
         }
-        // Narrower than the entry wants, by the page's own word: passed over unasked.
-        if (width && chosenWidth == 0)
-            chosenWidth = std::max<std::int64_t>(Digits(TrimHtmlSpace(width->value)), 0);
-        if (entry_.MinWidth > 0 && chosenWidth > 0 && chosenWidth < entry_.MinWidth) return;
-        EmitPicture(chosen, true);
     }
 
     // A picture that marks the site or a person rather than shows something: by its
     // address, its class or its alternative text.
     bool IsLogo() const {
         for (std::string_view key : {"src", "class", "alt", "id"})
-            if (const HtmlAttribute* a = FindHtmlAttribute(attributes_, key))
-                for (std::string_view word : {"logo", "icon", "avatar", "sprite", "emoji", "badge"})
-                    if (FindNoCase(a->value, word) != kNone) return true;
+            if (const HtmlAttribute* a = FindHtmlAttribute(attributes_, key); a && NamesLogo(a->value))
+                return true;
+        return false;
+    }
+    static bool NamesLogo(std::string_view text) {
+        for (std::string_view word : {"logo", "icon", "avatar", "sprite", "emoji", "badge"})
+            if (FindNoCase(text, word) != kNone) return true;
         return false;
     }
 
@@ -485,7 +523,7 @@ private:
         const HtmlAttribute* type = FindHtmlAttribute(attributes_, "type");
         if (entry_.Filter[1] && href && RelHasWord(rel->value, {"enclosure"}) &&
             (!type || StartsWithNoCase(TrimHtmlSpace(type->value), "image/")))
-            EmitPicture(href->value, type != nullptr), Taken(href);
+            EmitPicture(href->value, type != nullptr, true), Taken(href);
     }
 
     // Tile pictures and logos a page names in its head are no pictures to show.
@@ -507,23 +545,26 @@ private:
         const HtmlAttribute* type = FindHtmlAttribute(attributes_, "type");
         if (medium && !EqualsNoCase(TrimHtmlSpace(medium->value), "image")) return;
         if (type && !StartsWithNoCase(TrimHtmlSpace(type->value), "image/")) return;
+        if (NamesLogo(url->value)) return;  // an author's picture beside the item's
         const HtmlAttribute* width = FindHtmlAttribute(attributes_, "width");
         const std::int64_t w = width ? std::max<std::int64_t>(Digits(TrimHtmlSpace(width->value)), 0) : 0;
-        if (!item_) return EmitPicture(url->value, medium || type);
+        if (!item_) return EmitPicture(url->value, medium || type, true);
         auto& [best, bestWidth] = thumbnail ? itemThumbnail_ : itemMedia_;
         if (best.empty() || w > bestWidth) best = std::string(url->value), bestWidth = w;
     }
 
     void EndItem() {
         if (!item_) return;
-        if (!itemMedia_.first.empty())
-            EmitPicture(itemMedia_.first, true);
-        else if (itemTaken_ == 0 && !itemThumbnail_.first.empty())
-            EmitPicture(itemThumbnail_.first, true);
         item_ = false;
-        itemTaken_ = 0;
-        itemMedia_ = {};
-        itemThumbnail_ = {};
+        const std::vector<std::string> own = std::move(itemOwn_), other = std::move(itemOther_);
+        const std::pair<std::string, std::int64_t> media = std::move(itemMedia_),
+                                                   thumbnail = std::move(itemThumbnail_);
+        itemOwn_.clear(), itemOther_.clear(), itemMedia_ = {}, itemThumbnail_ = {};
+        const std::size_t before = out_.size();
+        for (const std::string& address : own) Output(address);
+        if (!media.first.empty()) EmitPicture(media.first, true);
+        for (const std::string& address : other) Output(address);
+        if (out_.size() == before && !thumbnail.first.empty()) EmitPicture(thumbnail.first, true);
     }
 
     std::string_view t_;
@@ -540,9 +581,10 @@ private:
     std::vector<std::pair<std::size_t, std::size_t>> takenSpans_;
     bool skipTag_ = false;
     std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> closeTags_;
-    std::string link_;  // the page an open <a> leads to, until a picture inside takes it
+    std::string link_;               // the page an open <a> leads to, until a picture inside takes it
+    PageScanner* parent_ = nullptr;  // the feed whose item's escaped text this reads
     bool item_ = false;
-    int itemTaken_ = 0;
+    std::vector<std::string> itemOwn_, itemOther_;
     std::pair<std::string, std::int64_t> itemMedia_, itemThumbnail_;
 };
 

@@ -508,7 +508,11 @@ TEST(LinkExtractionTest, PageRules) {
         // A thumbnail inside a link: the link's picture, or the page it leads to.
         {"thumbnailInPageLink",
          "<a href=\"/photo/123\"><img src=\"thumb.jpg\"></a>",
-         {"/photo/123", "thumb.jpg"}},
+         {"thumb.jpg", "/photo/123"}},
+        {"wideEnoughIsNoThumbnail",
+         "<a href=\"/p/9\"><img src=\"w.jpg\" width=\"1600\"></a>",
+         {"w.jpg"},
+         640},
         {"thumbnailInPictureLink",
          "<a href=\"full.jpg\"><img src=\"thumb.jpg\"></a>",
          {"full.jpg", "thumb.jpg"}},
@@ -541,6 +545,10 @@ TEST(LinkExtractionTest, PageRules) {
          "",
          "0111001",
          false},
+        {"logoAddresses",
+         "https://h/front/images/logo/213x70.png https://h/img/logo-black.png https://h/icons/x.png "
+         "https://h/favicon-32.png https://h/photos/iconic.jpg",
+         {"https://h/photos/iconic.jpg"}},
         {"eachAddressOnce",
          "<meta property=\"og:image\" content=\"https://h/a.jpg\"> see https://h/a.jpg <img "
          "src=\"https://h/a.jpg\">",
@@ -596,6 +604,11 @@ TEST(LinkExtractionTest, PageRules) {
          "url=\"https://h/e.png\" "
          "type=\"image/png\"/></item>",
          {"https://h/t2.jpg", "https://h/e.png"}},
+        {"itemsOwnPicturesFirst",
+         "<channel><image><url>https://h/feed-logo.png</url></image><item><description>&lt;img "
+         "src=&quot;https://h/in-text.jpg&quot;&gt;</description><media:content url=\"https://h/own.jpg\"/>"
+         "<media:content url=\"https://0.gravatar.com/avatar/1.jpg\" medium=\"image\"/></item>",
+         {"https://h/own.jpg", "https://h/in-text.jpg"}},
         {"atomEnclosure",
          "<entry><link rel=\"alternate\" href=\"https://h/post\"/><link rel=\"enclosure\" type=\"image/png\" "
          "href=\"https://h/a.png\"/></entry>",

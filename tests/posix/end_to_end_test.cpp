@@ -7,13 +7,19 @@
 #include <QBuffer>
 #include <QImage>
 #include <algorithm>
+#include <cctype>
 #include <clocale>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
 
+#include "gather/html_tags.h"
+#include "gather/links.h"
+#include "net/response.h"
 #include "platform/linux/command_runner.h"
 #include "posix/loopback_server.h"
 #include "posix/program_runner.h"
@@ -623,6 +629,174 @@ TEST_F(EndToEndTest, RealPagesInstallTheirMainPicture) {
         EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [&](const std::string& q) {
             return q.rfind(line, 0) == 0;
         })) << line;
+    }
+}
+
+// The pages and feeds saved under tests/data/pages, as their manifest lists them.
+struct CollectedPage {
+    std::string file, kind, url, contentType, wanted;  // wanted "none": nothing there to want
+};
+
+std::vector<CollectedPage> CollectedPages() {
+    std::ifstream manifest(std::string(VEXAL_PAGES_DIR) + "/MANIFEST.tsv");
+    std::vector<CollectedPage> pages;
+    std::string line;
+    std::getline(manifest, line);  // the column names
+    while (std::getline(manifest, line)) {
+        std::vector<std::string> cells;
+        for (std::size_t start = 0;;) {
+            const std::size_t tab = line.find('\t', start);
+            cells.push_back(line.substr(start, tab - start));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        if (cells.size() >= 5) pages.push_back({cells[0], cells[1], cells[2], cells[3], cells[4]});
+    }
+    return pages;
+}
+
+// Moves every host a text names onto the loopback server at `base` ("http://127.0.0.1:P/"),
+// under a folder of its name: "https://h/p", "http://h/p" and "//h/p" become
+// "http://127.0.0.1:P/h/p", and JSON's "https:\/\/h\/p" the same with its escapes.
+std::string OntoLoopback(const std::string& text, const std::string& base) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    const std::string escapedBase = [&] {
+        std::string e;
+        for (char c : base) e += c == '/' ? std::string("\\/") : std::string(1, c);
+        return e;
+    }();
+    auto hostChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-';
+    };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const bool escaped = text.compare(i, 4, "\\/\\/") == 0;
+        if (text.compare(i, 2, "//") != 0 && !escaped) {
+            out += text[i++];
+            continue;
+        }
+        const std::size_t hostFrom = i + (escaped ? 4 : 2);
+        std::size_t j = hostFrom;
+        while (j < text.size() && hostChar(text[j])) ++j;
+        const std::string host = text.substr(hostFrom, j - hostFrom);
+        const bool slash = escaped ? text.compare(j, 2, "\\/") == 0 : j < text.size() && text[j] == '/';
+        if (host.find('.') == std::string::npos || !slash) {
+            out += text[i++];
+            continue;
+        }
+        // Drop the scheme already copied: the loopback address brings its own.
+        for (const char* scheme : {"https:", "http:"})
+            if (out.size() >= std::strlen(scheme) &&
+                out.compare(out.size() - std::strlen(scheme), std::string::npos, scheme) == 0)
+                out.resize(out.size() - std::strlen(scheme));
+        out += (escaped ? escapedBase : base) + host;
+        i = j;
+    }
+    return out;
+}
+
+// Done when: on real pages and feeds of many kinds, none of them among the program's own
+// earlier test pages, the main-picture entry of the README installs the picture a person
+// would want from each: every host the page names is moved onto the loopback server, the
+// wanted picture is the one wide picture there, and everything else it asks for is
+// narrow. VEXAL_COMPARE_BINARY names another build to run the same entries with, for the
+// table of before and after.
+TEST_F(EndToEndTest, CollectedPagesAndFeedsInstallTheWantedPicture) {
+    const std::string wide = WidePng(), small = Slurp(work_ / "pics/a.png");
+    const std::vector<CollectedPage> pages = CollectedPages();
+    ASSERT_GE(pages.size(), 21u);
+    // Request path -> (Content-Type, body); any other path is a narrow picture.
+    auto served = std::make_shared<std::map<std::string, std::pair<std::string, std::string>>>();
+    auto server =
+        std::make_unique<testing::LoopbackServer>([served, small](testing::ServerConnection& c, int) {
+            const std::string request = c.ReadRequest();
+            const std::size_t start = request.find(' ') + 1;
+            const std::string path = request.substr(start, request.find(' ', start) - start);
+            auto it = served->find(path);
+            const std::pair<std::string, std::string> picture{"image/png", small};
+            const auto& [type, body] = it == served->end() ? picture : it->second;
+            c.Send("HTTP/1.1 200 OK\r\nContent-Type: " + type +
+                   "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+            c.WaitForClose();
+        });
+    const std::string base = server->Url("/");
+    std::vector<Entry> entries;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const CollectedPage& page = pages[i];
+        // Served under its file's name: some were saved without their own address.
+        const std::string path = "/pages/" + page.file;
+        (*served)[path] = {page.contentType,
+                           OntoLoopback(Slurp(std::string(VEXAL_PAGES_DIR) + "/" + page.file), base)};
+        if (page.wanted != "none")
+            (*served)[OntoLoopback(page.wanted, base).substr(base.size() - 1)] = {"image/png", wide};
+        entries.push_back(
+            {"page" + std::to_string(i), base + path.substr(1), "0111001", "11111", 2, 0, 1, "", 640});
+    }
+    Settings(entries);
+    const char* compare = std::getenv("VEXAL_COMPARE_BINARY");
+    auto installedWide = [&](const RunResult& r, const CollectedPage& page) {
+        const QImage bitmap(QString::fromStdString(work_ / "data/vexal/wallpaper.bmp"), "BMP");
+        if (page.wanted == "none") return r.status != 0;
+        return r.status == 0 && bitmap.width() == kWideWidth;
+    };
+    int wanted = 0;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        SCOPED_TRACE(pages[i].file);
+        std::string before = "-";
+        if (compare) {
+            std::filesystem::remove(work_ / "data/vexal/wallpaper.bmp");
+            testing::ProgramOptions options;
+            options.dir = work_.path();
+            options.env = testing::UnattendedX11Env(work_.path(), xvfb_.display());
+            before =
+                installedWide(testing::RunProgram(compare, {"page" + std::to_string(i)}, options), pages[i])
+                    ? "yes"
+                    : "no";
+        }
+        std::filesystem::remove(work_ / "data/vexal/wallpaper.bmp");
+        const RunResult r = Vexal({"page" + std::to_string(i)});
+        const bool ok = installedWide(r, pages[i]);
+        wanted += ok;
+        EXPECT_TRUE(NoWorkingFile());
+        std::printf("| %s | %s | %s | %s |\n", pages[i].kind.c_str(), pages[i].file.c_str(), before.c_str(),
+                    ok ? "yes" : ("no: " + r.err.substr(0, r.err.find('\n'))).c_str());
+    }
+    EXPECT_GE(wanted * 10, static_cast<int>(pages.size()) * 9) << wanted << " of " << pages.size();
+}
+
+// Random choice must never install an icon or a logo: on every collected page and feed,
+// no candidate of the main-picture entry is an address the page names in an icon link, a
+// tile or a logo tag.
+TEST(CollectedPagesTest, NoCandidateIsAnIconOrLogo) {
+    SiteEntry entry;
+    entry.Filter = {false, true, true, true, false, false, true};
+    entry.Ext = {true, true, true, true, true};
+    entry.MinWidth = 640;
+    for (const CollectedPage& page : CollectedPages()) {
+        SCOPED_TRACE(page.file);
+        const std::string text = Slurp(std::string(VEXAL_PAGES_DIR) + "/" + page.file);
+        std::vector<std::string> marks;
+        std::vector<HtmlAttribute> attributes;
+        for (std::size_t lt = text.find('<'); lt != std::string::npos; lt = text.find('<', lt + 1)) {
+            const bool link = HtmlTagAt(text, lt, "link");
+            if (!link && !HtmlTagAt(text, lt, "meta")) continue;
+            ReadHtmlAttributes(text, lt + 5, attributes);
+            const HtmlAttribute* what = FindHtmlAttribute(attributes, link ? "rel" : "name");
+            if (!what) what = FindHtmlAttribute(attributes, "property");
+            const HtmlAttribute* where = FindHtmlAttribute(attributes, link ? "href" : "content");
+            const std::string kind = what ? std::string(what->value) : "";
+            if (where && !where->value.empty() &&
+                (kind.find("icon") != std::string::npos || kind.find("TileImage") != std::string::npos ||
+                 kind.find("logo") != std::string::npos))
+                marks.emplace_back(where->value);
+        }
+        std::string source;
+        DecodedResponseToSourceText(text, page.contentType, source);
+        const std::vector<std::string> found =
+            ExtractLinks(source, entry, SourceKind::WebPage, nullptr, {page.contentType});
+        for (const std::string& mark : marks)
+            EXPECT_EQ(std::count(found.begin(), found.end(), mark), 0) << mark;
     }
 }
 

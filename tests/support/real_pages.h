@@ -102,8 +102,7 @@ inline const std::vector<RealPage>& RealPages() {
                 <a href="//secure.folha.com.br/folha?gid=FOL" title="Assine a Folha" class="l-header__action l-header__action--attention u-visible-md" rel="external">
 )page",
          "//f.i.uol.com.br/hunting/folha/1/common/logo-folha-facebook.jpg",
-         {"//f.i.uol.com.br/hunting/folha/1/common/logo-folha-twitter.jpg",
-          "https://f.i.uol.com.br/hunting/folha/1/amp/logo.png"}},
+         {"//f.i.uol.com.br/hunting/folha/1/common/logo-folha-twitter.jpg"}},
         {"social network, a photo post",
          "https://www.instagram.com/p/CPeC-Eenc8l/",
          R"page(    <link
