@@ -105,47 +105,10 @@ bool WriteRecord(const std::string& file, const StyleRecord& record) {
     return true;
 }
 
-// One line of what a tool wrote to standard error, cut to a length a message can carry
-// without splitting a character.
-std::string OneLine(const std::string& text) {
-    std::string line;
-    for (char c : text) line.push_back(c == '\n' || c == '\r' || c == '\t' ? ' ' : c);
-    const std::size_t first = line.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    line = line.substr(first, line.find_last_not_of(' ') - first + 1);
-    constexpr std::size_t kMax = 300;
-    if (line.size() > kMax) {
-        std::size_t cut = kMax;
-        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
-        line = line.substr(0, cut) + "…";
-    }
-    return line;
-}
-
-}  // namespace
-
-CommandResult LinuxDesktop::WatchingRunner::Run(const std::vector<std::string>& argv) {
-    CommandResult result = inner_.Run(argv);
-    if (argv.empty()) return result;
-    if (result.status == 0) {
-        // Some tools report a change they could not make only as a warning (gsettings
-        // without its session bus): the warning is the reason if the change then fails.
-        const std::string said = OneLine(result.errors);
-        if (!said.empty()) lastFailure = {DesktopFailure::ToolWarned, {}, argv[0], said, 0};
-    } else {
-        const std::string said = OneLine(result.errors.empty() ? result.output : result.errors);
-        if (result.status < 0)
-            lastFailure = {DesktopFailure::ToolNotRun, {}, argv[0], {}, 0};
-        else
-            lastFailure = {DesktopFailure::ToolFailed, {}, argv[0], said, result.status};
-    }
-    return result;
-}
-
-namespace {
 DesktopResult Failure(DesktopFailure failure, std::string subject = {}) {
     return {failure, std::move(subject), {}, {}, 0};
 }
+
 }  // namespace
 
 std::string LinuxDesktop::DataFolder() const {
@@ -247,62 +210,48 @@ DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
     }
     // Desktops with a style of their own keep it unless this run wrote the values.
     const std::optional<WallpaperLayout> layout = styleWritten_ ? std::optional(recorded) : std::nullopt;
-    WatchingRunner watching(runner_);
-    bool ok = false;
+    DesktopResult result = Failure(DesktopFailure::Refused);
     switch (kind) {
         case DesktopKind::Gnome:
         case DesktopKind::Cinnamon:
         case DesktopKind::Mate:
-            ok = SetGsettingsWallpaper(watching, kind, shown, layout);
+            result = SetGsettingsWallpaper(runner_, kind, shown, layout);
             break;
         case DesktopKind::Kde:
-            ok = SetKdeWallpaper(watching, shown, layout);
+            result = SetKdeWallpaper(runner_, shown, layout);
             break;
         case DesktopKind::Xfce:
             // Drawn once the root names its background; without a display to ask, there
             // is nothing to wait for.
-            ok = SetXfceWallpaper(watching, shown, layout, kXfdesktopStartPolls, [&display] {
-                return RootHasBackgroundPixmap(display).value_or(true);
-            });
+            result = SetXfceWallpaper(runner_, shown, layout, kXfdesktopStartPolls,
+                                      [&display] { return RootHasBackgroundPixmap(display).value_or(true); });
             break;
         case DesktopKind::Sway:
-            ok = SetSwayWallpaper(watching, shown, recorded);
+            result = SetSwayWallpaper(runner_, shown, recorded);
             break;
         case DesktopKind::Lxqt:
         case DesktopKind::Lxde:
-            ok = SetPcmanfmWallpaper(watching, kind, shown, layout);
+            result = SetPcmanfmWallpaper(runner_, kind, shown, layout);
             break;
         case DesktopKind::Hyprland:
             // Hyprland draws no background of its own: hyprpaper when it runs, else swaybg.
             if (HyprpaperAnswers(runner_)) {
-                ok = SetHyprpaperWallpaper(watching, shown, recorded);
+                result = SetHyprpaperWallpaper(runner_, shown, recorded);
                 break;
             }
             [[fallthrough]];
-        case DesktopKind::Wayland: {
-            const DesktopResult started = StartSwaybg(folder, shown, recorded);
-            if (!started) {
-                ::unlink(shown.c_str());
-                return started;
-            }
-            ok = true;
+        case DesktopKind::Wayland:
+            result = StartSwaybg(folder, shown, recorded);
             break;
-        }
         case DesktopKind::X11:
         case DesktopKind::None:
             break;
     }
-    if (ok) {
+    if (result)
         RemoveShownExcept(folder, shown);
-        return {};
-    }
-    ::unlink(shown.c_str());
-    if (!watching.lastFailure.Ok()) return watching.lastFailure;
-    // dconf without its session bus does not always get to warn before gsettings exits;
-    // the read-back is then the only witness.
-    if (kind == DesktopKind::Gnome || kind == DesktopKind::Cinnamon || kind == DesktopKind::Mate)
-        return {DesktopFailure::ValueNotKept, {}, "gsettings", {}, 0};
-    return Failure(DesktopFailure::Refused);
+    else
+        ::unlink(shown.c_str());
+    return result;
 }
 
 DesktopResult LinuxDesktop::StartSwaybg(const std::string& folder, const std::string& path,

@@ -34,18 +34,6 @@ public:
     DesktopResult SetWallpaper(const std::string& path) override;
 
 private:
-    // Runs the desktop's tools and keeps what the last one that failed said, for the
-    // reason the user is given.
-    class WatchingRunner final : public CommandRunner {
-    public:
-        explicit WatchingRunner(CommandRunner& inner) : inner_(inner) {}
-        CommandResult Run(const std::vector<std::string>& argv) override;
-        DesktopResult lastFailure;
-
-    private:
-        CommandRunner& inner_;
-    };
-
     std::string DataFolder() const;
     std::string RecordedValue(const std::string& folder, const std::string& key,
                               const std::string& name) const;

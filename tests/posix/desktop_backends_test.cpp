@@ -31,8 +31,9 @@ public:
     std::vector<Argv> calls;
     // Canned answers by argv[0] + " " + argv[1]; status 0 and no output otherwise.
     std::map<std::string, CommandResult> answers;
-    // Calls whose argv contains this fail with status 1.
+    // Calls whose argv contains this answer `failure` and change nothing.
     std::string failWhenContains;
+    CommandResult failure = {1, "", "refused"};
 
     // What "gsettings set" and "xfconf-query -s" stored, by schema or channel and key, for
     // "gsettings get" and "xfconf-query -p" to print.
@@ -52,8 +53,7 @@ public:
             return {0, stored[argv[2] + " " + argv[4]] + "\n", ""};
         calls.push_back(argv);
         for (const auto& a : argv)
-            if (!failWhenContains.empty() && a.find(failWhenContains) != std::string::npos)
-                return {1, "", "refused"};
+            if (!failWhenContains.empty() && a.find(failWhenContains) != std::string::npos) return failure;
         if (argv[0] == "xfconf-query" && argv.size() >= 7 && argv[argv.size() - 2] == "-s" && !forgetSettings)
             stored[argv[2] + " " + argv[4]] = argv.back();
         if (!listings.empty() && argv[0] == "xfconf-query" && argv.back() == "-l") {
@@ -89,6 +89,12 @@ EnvLookup Env(std::map<std::string, std::string> vars) {
         auto it = vars.find(name);
         return it == vars.end() ? std::string() : it->second;
     };
+}
+
+// Everything a result says, in one line to compare.
+std::string Reason(const DesktopResult& r) {
+    return std::to_string(static_cast<int>(r.failure)) + " subject=" + r.subject + " tool=" + r.tool +
+           " said=" + r.said + " status=" + std::to_string(r.status);
 }
 
 TEST(DesktopChoiceTest, FromTheSessionEnvironment) {
@@ -202,22 +208,26 @@ TEST(KdeBackendTest, WaitsForTheShellAndItsDesktopsAtSessionStart) {
                                      "Error org.freedesktop.DBus.Error.Failed: Error: vexal: no desktop yet"};
     const CommandResult locked = {1, "", "Error org.freedesktop.DBus.Error.Failed: Widgets are locked"};
     const CommandResult done = {0, "method return", ""};
+    // The last answer is the reason; earlier ones are forgotten once the shell takes the script.
+    const auto failed = [](const CommandResult& said) {
+        return DesktopResult{DesktopFailure::ToolFailed, {}, "dbus-send", said.errors, 1};
+    };
     const struct {
         const char* name;
         std::vector<CommandResult> answers;
-        bool set;
+        DesktopResult result;
         std::size_t calls;
     } rows[] = {
-        {"shellComesLater", {notThere, notThere, done}, true, 3},
-        {"desktopsComeLater", {notThere, noDesktop, done}, true, 3},
-        {"neverThere", {notThere}, false, 4},
-        {"neverADesktop", {noDesktop}, false, 4},
-        {"refusedAtOnce", {locked, done}, false, 1},
+        {"shellComesLater", {notThere, notThere, done}, {}, 3},
+        {"desktopsComeLater", {notThere, noDesktop, done}, {}, 3},
+        {"neverThere", {notThere}, failed(notThere), 4},
+        {"neverADesktop", {noDesktop}, failed(noDesktop), 4},
+        {"refusedAtOnce", {locked, done}, failed(locked), 1},
     };
     for (const auto& r : rows) {
         RecordingRunner runner;
         runner.dbusAnswers = r.answers;
-        EXPECT_EQ(SetKdeWallpaper(runner, "/d/x.bmp", std::nullopt, 3), r.set) << r.name;
+        EXPECT_EQ(Reason(SetKdeWallpaper(runner, "/d/x.bmp", std::nullopt, 3)), Reason(r.result)) << r.name;
         EXPECT_EQ(runner.calls.size(), r.calls) << r.name;
     }
     EXPECT_NE(KdeScript("file:///x.bmp", std::nullopt).find("if (all.length == 0) throw"), std::string::npos)
@@ -437,6 +447,112 @@ TEST(HyprpaperBackendTest, PreloadShowAndUnload) {
               (Argv{"swaybg", "-o", "*", "-i", "/d/a b.bmp", "-m", "tile"}));
     EXPECT_EQ(SwaybgCommand("/d/a.bmp", WallpaperLayout::Fill).back(), "fill");
     EXPECT_EQ(SwaybgCommand("/d/a.bmp", WallpaperLayout::Fit).back(), "fit");
+}
+
+// A desktop that did not take the picture names the last of its tools that failed or
+// warned: one that could not be run, one that exited with a status (saying why on standard
+// error, or on standard output when that is all it wrote), one that exited 0 with a
+// warning. Without any of these the desktop refused without a word.
+TEST(DesktopBackendsTest, FailureNamesTheLastToolThatFailedOrWarned) {
+    using Set = DesktopResult (*)(CommandRunner&);
+    const Set gnome = [](CommandRunner& r) {
+        return SetGsettingsWallpaper(r, DesktopKind::Gnome, "/d/a.bmp", WallpaperLayout::Centred);
+    };
+    const Set mate = [](CommandRunner& r) {
+        return SetGsettingsWallpaper(r, DesktopKind::Mate, "/d/a.bmp", WallpaperLayout::Centred);
+    };
+    const Set kde = [](CommandRunner& r) { return SetKdeWallpaper(r, "/d/a.bmp", std::nullopt, 2); };
+    const Set xfce = [](CommandRunner& r) { return SetXfceWallpaper(r, "/d/a.bmp", std::nullopt, 2); };
+    const Set sway = [](CommandRunner& r) {
+        return SetSwayWallpaper(r, "/d/a.bmp", WallpaperLayout::Centred);
+    };
+    const Set lxqt = [](CommandRunner& r) {
+        return SetPcmanfmWallpaper(r, DesktopKind::Lxqt, "/d/a.bmp", std::nullopt);
+    };
+    const Set hyprpaper = [](CommandRunner& r) {
+        return SetHyprpaperWallpaper(r, "/d/a.bmp", WallpaperLayout::Centred);
+    };
+    const CommandResult notRun = {-1, "", ""};
+    const auto tool = [](DesktopFailure failure, const char* name, const char* said = "", int status = 0) {
+        return DesktopResult{failure, {}, name, said, status};
+    };
+    using F = DesktopFailure;
+    const DesktopResult refused{F::Refused, {}, {}, {}, 0};
+    const struct {
+        const char* name;
+        Set set;
+        const char* failWhenContains;
+        CommandResult answer;  // what those calls answer
+        DesktopResult result;
+    } rows[] = {
+        {"gsettingsMissing", gnome, "list-keys", notRun, tool(F::ToolNotRun, "gsettings")},
+        {"schemaMissing",
+         mate,
+         "list-keys",
+         {1, "", "No such schema “org.mate.background”\n"},
+         tool(F::ToolFailed, "gsettings", "No such schema “org.mate.background”", 1)},
+        {"notCommitted",
+         gnome,
+         "picture-options",
+         {0, "", "dconf-WARNING **: failed to commit changes\n"},
+         tool(F::ToolWarned, "gsettings", "dconf-WARNING **: failed to commit changes")},
+        // The warning stays the reason when the read-back, which says nothing, then differs.
+        {"warnedThenNotKept",
+         gnome,
+         "'file:///d/a.bmp'",
+         {0, "", "GLib-WARNING: no bus\n"},
+         tool(F::ToolWarned, "gsettings", "GLib-WARNING: no bus")},
+        {"notKeptSilently",
+         gnome,
+         "picture-uri",
+         {0, "'file:///elsewhere.png'\n", ""},
+         tool(F::ValueNotKept, "gsettings")},
+        {"warnedButKept", gnome, "list-keys", {0, "picture-uri\n", "GLib-WARNING: deprecated\n"}, {}},
+        {"dbusSendMissing", kde, "evaluateScript", notRun, tool(F::ToolNotRun, "dbus-send")},
+        {"xfconfMissing", xfce, "-l", notRun, tool(F::ToolNotRun, "xfconf-query")},
+        {"xfconfRefuses",
+         xfce,
+         "-s",
+         {1, "", "Property cannot be set\n"},
+         tool(F::ToolFailed, "xfconf-query", "Property cannot be set", 1)},
+        {"xfconfWarnsAndForgets",
+         xfce,
+         "-s",
+         {0, "", "no daemon\n"},
+         tool(F::ToolWarned, "xfconf-query", "no daemon")},
+        {"xfconfForgetsSilently", xfce, "-s", {0, "", ""}, refused},
+        {"noBackdrop", xfce, "-l", {0, "", ""}, refused},
+        {"swaymsgMissing", sway, "bg", notRun, tool(F::ToolNotRun, "swaymsg")},
+        {"swayRefusesOnItsOutput",
+         sway,
+         "bg",
+         {2, "Error: Invalid output\n", ""},
+         tool(F::ToolFailed, "swaymsg", "Error: Invalid output", 2)},
+        {"pcmanfmMissing", lxqt, "--set-wallpaper", notRun, tool(F::ToolNotRun, "pcmanfm-qt")},
+        {"pcmanfmRefusesOverLines",
+         lxqt,
+         "--set-wallpaper",
+         {1, "", "cannot open display\n\tgiving up\n"},
+         tool(F::ToolFailed, "pcmanfm-qt", "cannot open display  giving up", 1)},
+        {"hyprctlMissing", hyprpaper, "preload", notRun, tool(F::ToolNotRun, "hyprctl")},
+        {"hyprpaperRefuses", hyprpaper, "preload", {0, "wallpaper failed (not found)\n", ""}, refused},
+        {"hyprpaperWarns",
+         hyprpaper,
+         "contain:",
+         {0, "", "invalid monitor\n"},
+         tool(F::ToolWarned, "hyprctl", "invalid monitor")},
+        // Letting earlier pictures go is no part of showing this one.
+        {"unloadFails", hyprpaper, "unused", {1, "", "no such picture"}, {}},
+    };
+    for (const auto& r : rows) {
+        RecordingRunner runner;
+        runner.answers["xfconf-query -c"] = {0, "/backdrop/screen0/monitorscreen/workspace0/last-image\n",
+                                             ""};
+        runner.answers["hyprctl hyprpaper"] = {0, "ok\n", ""};
+        runner.failWhenContains = r.failWhenContains;
+        runner.failure = r.answer;
+        EXPECT_EQ(Reason(r.set(runner)), Reason(r.result)) << r.name;
+    }
 }
 
 // gsettings as a desktop session runs it: the dconf store in a configuration folder of
@@ -671,8 +787,7 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     const DesktopResult refused = desktop.SetWallpaper(bitmap);
     EXPECT_FALSE(refused);
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second});
-    EXPECT_EQ(DesktopFailureText(refused),
-              "デスクトップのツール gsettings が失敗しました（終了コード 1）：refused");
+    EXPECT_EQ(Reason(refused), Reason({DesktopFailure::ToolFailed, {}, "gsettings", "refused", 1}));
 
     // Regression: a copy that failed half way (here: a folder where the bitmap should be,
     // so linking fails and the copy reads nothing) left its partial file behind.
