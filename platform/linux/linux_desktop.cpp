@@ -157,101 +157,111 @@ WallpaperLayout LinuxDesktop::RecordedLayout(const std::string& folder) const {
 DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
     std::string folder;
     if (DesktopResult made = WallpaperFolder(folder); !made) return made;
-    DesktopKind kind = DetectDesktop(env_);
-    if (kind == DesktopKind::None) return Failure(DesktopFailure::NoScreen);
+    DesktopKind kind = DesktopKind::None;
+    if (DesktopResult chosen = ChooseDesktop(kind); !chosen) return chosen;
     const WallpaperLayout recorded = RecordedLayout(folder);
-    const std::string display = env_("DISPLAY");
+    if (kind == DesktopKind::X11) return PaintRoot(path, recorded);
+    return HandToDesktop(kind, folder, path, recorded);
+}
 
+DesktopResult LinuxDesktop::ChooseDesktop(DesktopKind& kindOut) const {
+    kindOut = DetectDesktop(env_);
+    if (kindOut == DesktopKind::None) return Failure(DesktopFailure::NoScreen);
     // A desktop that draws a window of its own over the root hides whatever is drawn
     // there: changing the root would be a success nobody sees. A desktop known by its
     // window is asked the way it is asked in its own session; unless the root was asked
     // for by name, any other such desktop is a failure.
-    if (kind == DesktopKind::X11 && ToLower(env_("VEXAL_DESKTOP")) != "x11") {
-        if (const std::optional<std::string> window = DesktopWindowOverRoot(display)) {
-            kind = FromDesktopWindowClass(*window);
-            if (kind == DesktopKind::None) {
-                std::string name = env_("XDG_CURRENT_DESKTOP");
-                if (name.empty()) name = env_("DESKTOP_SESSION");
-                if (name.empty()) name = *window;
-                return Failure(DesktopFailure::DesktopCovers, name.empty() ? "?" : name);
-            }
-        }
-    }
+    if (kindOut != DesktopKind::X11 || ToLower(env_("VEXAL_DESKTOP")) == "x11") return {};
+    const std::optional<std::string> window = DesktopWindowOverRoot(env_("DISPLAY"));
+    if (!window) return {};
+    kindOut = FromDesktopWindowClass(*window);
+    if (kindOut != DesktopKind::None) return {};
+    std::string name = env_("XDG_CURRENT_DESKTOP");
+    if (name.empty()) name = env_("DESKTOP_SESSION");
+    if (name.empty()) name = *window;
+    return Failure(DesktopFailure::DesktopCovers, name.empty() ? "?" : name);
+}
 
-    if (kind == DesktopKind::X11) {
-        // The program's own bitmaps are laid out straight from the file; anything else is
-        // decoded first.
-        auto draw = [&](std::int32_t width, std::int32_t height, std::vector<std::uint32_t>& out) {
-            switch (LayOutBmpFile(path, recorded, width, height, out)) {
-                case BmpLayoutResult::Done:
-                    return true;
-                case BmpLayoutResult::Failed:
-                    return false;
-                case BmpLayoutResult::NotHandled:
-                    break;
-            }
-            Picture picture;
-            if (!decoder_.Decode(path, picture).Ok()) return false;
-            LayOutPicture(picture, recorded, width, height, out);
+DesktopResult LinuxDesktop::PaintRoot(const std::string& path, WallpaperLayout layout) {
+    const std::string display = env_("DISPLAY");
+    const auto draw = [&](std::int32_t width, std::int32_t height, std::vector<std::uint32_t>& out) {
+        return LayOutForRoot(path, layout, width, height, out);
+    };
+    if (SetRootBackground(draw, display)) return {};
+    // A scheduled run without a session has no display at all; say so rather than name an
+    // empty one.
+    if (display.empty()) return Failure(DesktopFailure::NoDisplay);
+    return Failure(DesktopFailure::NotDrawn, display);
+}
+
+bool LinuxDesktop::LayOutForRoot(const std::string& path, WallpaperLayout layout, std::int32_t width,
+                                 std::int32_t height, std::vector<std::uint32_t>& out) {
+    // The program's own bitmaps are laid out straight from the file; anything else is
+    // decoded first.
+    switch (LayOutBmpFile(path, layout, width, height, out)) {
+        case BmpLayoutResult::Done:
             return true;
-        };
-        if (SetRootBackground(draw, display)) return {};
-        // A scheduled run without a session has no display at all; say so rather than name an
-        // empty one.
-        if (display.empty()) return Failure(DesktopFailure::NoDisplay);
-        return Failure(DesktopFailure::NotDrawn, display);
+        case BmpLayoutResult::Failed:
+            return false;
+        case BmpLayoutResult::NotHandled:
+            break;
     }
+    Picture picture;
+    if (!decoder_.Decode(path, picture).Ok()) return false;
+    LayOutPicture(picture, layout, width, height, out);
+    return true;
+}
 
+DesktopResult LinuxDesktop::HandToDesktop(DesktopKind kind, const std::string& folder,
+                                          const std::string& path, WallpaperLayout recorded) {
     const std::string shown = UniqueShownName(folder);
     if (::link(path.c_str(), shown.c_str()) != 0 && !CopyBytes(path, shown)) {
         // A copy broken off half way would be left for the next run to sweep up at best.
         ::unlink(shown.c_str());
         return Failure(DesktopFailure::FileNotPrepared, shown);
     }
-    // Desktops with a style of their own keep it unless this run wrote the values.
-    const std::optional<WallpaperLayout> layout = styleWritten_ ? std::optional(recorded) : std::nullopt;
-    DesktopResult result = Failure(DesktopFailure::Refused);
-    switch (kind) {
-        case DesktopKind::Gnome:
-        case DesktopKind::Cinnamon:
-        case DesktopKind::Mate:
-            result = SetGsettingsWallpaper(runner_, kind, shown, layout);
-            break;
-        case DesktopKind::Kde:
-            result = SetKdeWallpaper(runner_, shown, layout);
-            break;
-        case DesktopKind::Xfce:
-            // Drawn once the root names its background; without a display to ask, there
-            // is nothing to wait for.
-            result = SetXfceWallpaper(runner_, shown, layout, kXfdesktopStartPolls,
-                                      [&display] { return RootHasBackgroundPixmap(display).value_or(true); });
-            break;
-        case DesktopKind::Sway:
-            result = SetSwayWallpaper(runner_, shown, recorded);
-            break;
-        case DesktopKind::Lxqt:
-        case DesktopKind::Lxde:
-            result = SetPcmanfmWallpaper(runner_, kind, shown, layout);
-            break;
-        case DesktopKind::Hyprland:
-            // Hyprland draws no background of its own: hyprpaper when it runs, else swaybg.
-            if (HyprpaperAnswers(runner_)) {
-                result = SetHyprpaperWallpaper(runner_, shown, recorded);
-                break;
-            }
-            [[fallthrough]];
-        case DesktopKind::Wayland:
-            result = StartSwaybg(folder, shown, recorded);
-            break;
-        case DesktopKind::X11:
-        case DesktopKind::None:
-            break;
-    }
+    const DesktopResult result = RunDesktopTool(kind, folder, shown, recorded);
     if (result)
         RemoveShownExcept(folder, shown);
     else
         ::unlink(shown.c_str());
     return result;
+}
+
+DesktopResult LinuxDesktop::RunDesktopTool(DesktopKind kind, const std::string& folder,
+                                           const std::string& shown, WallpaperLayout recorded) {
+    // Desktops with a style of their own keep it unless this run wrote the values.
+    const std::optional<WallpaperLayout> layout = styleWritten_ ? std::optional(recorded) : std::nullopt;
+    switch (kind) {
+        case DesktopKind::Gnome:
+        case DesktopKind::Cinnamon:
+        case DesktopKind::Mate:
+            return SetGsettingsWallpaper(runner_, kind, shown, layout);
+        case DesktopKind::Kde:
+            return SetKdeWallpaper(runner_, shown, layout);
+        case DesktopKind::Xfce: {
+            // Drawn once the root names its background; without a display to ask, there
+            // is nothing to wait for.
+            const std::string display = env_("DISPLAY");
+            return SetXfceWallpaper(runner_, shown, layout, kXfdesktopStartPolls,
+                                    [&display] { return RootHasBackgroundPixmap(display).value_or(true); });
+        }
+        case DesktopKind::Sway:
+            return SetSwayWallpaper(runner_, shown, recorded);
+        case DesktopKind::Lxqt:
+        case DesktopKind::Lxde:
+            return SetPcmanfmWallpaper(runner_, kind, shown, layout);
+        case DesktopKind::Hyprland:
+            // Hyprland draws no background of its own: hyprpaper when it runs, else swaybg.
+            if (HyprpaperAnswers(runner_)) return SetHyprpaperWallpaper(runner_, shown, recorded);
+            [[fallthrough]];
+        case DesktopKind::Wayland:
+            return StartSwaybg(folder, shown, recorded);
+        case DesktopKind::X11:
+        case DesktopKind::None:
+            break;
+    }
+    return Failure(DesktopFailure::Refused);
 }
 
 DesktopResult LinuxDesktop::StartSwaybg(const std::string& folder, const std::string& path,
