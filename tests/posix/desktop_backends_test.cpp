@@ -450,108 +450,60 @@ TEST(HyprpaperBackendTest, PreloadShowAndUnload) {
 }
 
 // A desktop that did not take the picture names the last of its tools that failed or
-// warned: one that could not be run, one that exited with a status (saying why on standard
-// error, or on standard output when that is all it wrote), one that exited 0 with a
-// warning. Without any of these the desktop refused without a word.
+// warned: one not run, one that exited with a status (saying why on standard error, or on
+// standard output when that is all it wrote), one that exited 0 with a warning. Without
+// any of these the desktop refused without a word.
 TEST(DesktopBackendsTest, FailureNamesTheLastToolThatFailedOrWarned) {
     using Set = DesktopResult (*)(CommandRunner&);
-    const Set gnome = [](CommandRunner& r) {
-        return SetGsettingsWallpaper(r, DesktopKind::Gnome, "/d/a.bmp", WallpaperLayout::Centred);
-    };
-    const Set mate = [](CommandRunner& r) {
-        return SetGsettingsWallpaper(r, DesktopKind::Mate, "/d/a.bmp", WallpaperLayout::Centred);
-    };
-    const Set kde = [](CommandRunner& r) { return SetKdeWallpaper(r, "/d/a.bmp", std::nullopt, 2); };
-    const Set xfce = [](CommandRunner& r) { return SetXfceWallpaper(r, "/d/a.bmp", std::nullopt, 2); };
-    const Set sway = [](CommandRunner& r) {
-        return SetSwayWallpaper(r, "/d/a.bmp", WallpaperLayout::Centred);
-    };
-    const Set lxqt = [](CommandRunner& r) {
-        return SetPcmanfmWallpaper(r, DesktopKind::Lxqt, "/d/a.bmp", std::nullopt);
-    };
-    const Set hyprpaper = [](CommandRunner& r) {
-        return SetHyprpaperWallpaper(r, "/d/a.bmp", WallpaperLayout::Centred);
-    };
+    const Set gnome = [](CommandRunner& r) { return SetGsettingsWallpaper(r, DesktopKind::Gnome, "/a", {}); };
+    const Set kde = [](CommandRunner& r) { return SetKdeWallpaper(r, "/a", std::nullopt, 2); };
+    const Set xfce = [](CommandRunner& r) { return SetXfceWallpaper(r, "/a", std::nullopt, 2); };
+    const Set sway = [](CommandRunner& r) { return SetSwayWallpaper(r, "/a", WallpaperLayout::Fit); };
+    const Set lxqt = [](CommandRunner& r) { return SetPcmanfmWallpaper(r, DesktopKind::Lxqt, "/a", {}); };
+    const Set hypr = [](CommandRunner& r) { return SetHyprpaperWallpaper(r, "/a", WallpaperLayout::Fit); };
     const CommandResult notRun = {-1, "", ""};
-    const auto tool = [](DesktopFailure failure, const char* name, const char* said = "", int status = 0) {
-        return DesktopResult{failure, {}, name, said, status};
-    };
     using F = DesktopFailure;
-    const DesktopResult refused{F::Refused, {}, {}, {}, 0};
     const struct {
         const char* name;
         Set set;
         const char* failWhenContains;
         CommandResult answer;  // what those calls answer
-        DesktopResult result;
+        F failure;
+        const char* tool = "";
+        const char* said = "";
+        int status = 0;
     } rows[] = {
-        {"gsettingsMissing", gnome, "list-keys", notRun, tool(F::ToolNotRun, "gsettings")},
-        {"schemaMissing",
-         mate,
-         "list-keys",
-         {1, "", "No such schema “org.mate.background”\n"},
-         tool(F::ToolFailed, "gsettings", "No such schema “org.mate.background”", 1)},
-        {"notCommitted",
+        {"gsettingsMissing", gnome, "list-keys", notRun, F::ToolNotRun, "gsettings"},
+        {"dconf",
          gnome,
-         "picture-options",
-         {0, "", "dconf-WARNING **: failed to commit changes\n"},
-         tool(F::ToolWarned, "gsettings", "dconf-WARNING **: failed to commit changes")},
+         "file:",
+         {0, "", "failed to commit\n"},
+         F::ToolWarned,
+         "gsettings",
+         "failed to commit"},
         // The warning stays the reason when the read-back, which says nothing, then differs.
-        {"warnedThenNotKept",
-         gnome,
-         "'file:///d/a.bmp'",
-         {0, "", "GLib-WARNING: no bus\n"},
-         tool(F::ToolWarned, "gsettings", "GLib-WARNING: no bus")},
-        {"notKeptSilently",
-         gnome,
-         "picture-uri",
-         {0, "'file:///elsewhere.png'\n", ""},
-         tool(F::ValueNotKept, "gsettings")},
-        {"warnedButKept", gnome, "list-keys", {0, "picture-uri\n", "GLib-WARNING: deprecated\n"}, {}},
-        {"dbusSendMissing", kde, "evaluateScript", notRun, tool(F::ToolNotRun, "dbus-send")},
-        {"xfconfMissing", xfce, "-l", notRun, tool(F::ToolNotRun, "xfconf-query")},
-        {"xfconfRefuses",
-         xfce,
-         "-s",
-         {1, "", "Property cannot be set\n"},
-         tool(F::ToolFailed, "xfconf-query", "Property cannot be set", 1)},
-        {"xfconfWarnsAndForgets",
-         xfce,
-         "-s",
-         {0, "", "no daemon\n"},
-         tool(F::ToolWarned, "xfconf-query", "no daemon")},
-        {"xfconfForgetsSilently", xfce, "-s", {0, "", ""}, refused},
-        {"noBackdrop", xfce, "-l", {0, "", ""}, refused},
-        {"swaymsgMissing", sway, "bg", notRun, tool(F::ToolNotRun, "swaymsg")},
-        {"swayRefusesOnItsOutput",
-         sway,
-         "bg",
-         {2, "Error: Invalid output\n", ""},
-         tool(F::ToolFailed, "swaymsg", "Error: Invalid output", 2)},
-        {"pcmanfmMissing", lxqt, "--set-wallpaper", notRun, tool(F::ToolNotRun, "pcmanfm-qt")},
-        {"pcmanfmRefusesOverLines",
-         lxqt,
-         "--set-wallpaper",
-         {1, "", "cannot open display\n\tgiving up\n"},
-         tool(F::ToolFailed, "pcmanfm-qt", "cannot open display  giving up", 1)},
-        {"hyprctlMissing", hyprpaper, "preload", notRun, tool(F::ToolNotRun, "hyprctl")},
-        {"hyprpaperRefuses", hyprpaper, "preload", {0, "wallpaper failed (not found)\n", ""}, refused},
-        {"hyprpaperWarns",
-         hyprpaper,
-         "contain:",
-         {0, "", "invalid monitor\n"},
-         tool(F::ToolWarned, "hyprctl", "invalid monitor")},
+        {"warnedThenNotKept", gnome, "file:", {0, "", "no bus\n"}, F::ToolWarned, "gsettings", "no bus"},
+        {"notKeptSilently", gnome, "picture-uri", {0, "'file:///b'\n", ""}, F::ValueNotKept, "gsettings"},
+        {"dbusSendMissing", kde, "evaluateScript", notRun, F::ToolNotRun, "dbus-send"},
+        {"xfconfMissing", xfce, "-l", notRun, F::ToolNotRun, "xfconf-query"},
+        {"xfconfRefuses", xfce, "-s", {1, "", "denied\n"}, F::ToolFailed, "xfconf-query", "denied", 1},
+        {"xfconfWarns", xfce, "-s", {0, "", "no daemon\n"}, F::ToolWarned, "xfconf-query", "no daemon"},
+        {"xfconfForgetsSilently", xfce, "-s", {0, "", ""}, F::Refused},
+        {"swaymsgMissing", sway, "bg", notRun, F::ToolNotRun, "swaymsg"},
+        {"swayOutput", sway, "bg", {2, "Error: bad\n", ""}, F::ToolFailed, "swaymsg", "Error: bad", 2},
+        {"lines", lxqt, "--set", {1, "", "no X\n\tbye\n"}, F::ToolFailed, "pcmanfm-qt", "no X  bye", 1},
+        {"hyprpaperRefuses", hypr, "preload", {0, "wallpaper failed\n", ""}, F::Refused},
+        {"hyprpaperWarns", hypr, "contain:", {0, "", "no monitor\n"}, F::ToolWarned, "hyprctl", "no monitor"},
         // Letting earlier pictures go is no part of showing this one.
-        {"unloadFails", hyprpaper, "unused", {1, "", "no such picture"}, {}},
+        {"unloadFails", hypr, "unused", {1, "", "no such picture"}, F::None},
     };
     for (const auto& r : rows) {
         RecordingRunner runner;
-        runner.answers["xfconf-query -c"] = {0, "/backdrop/screen0/monitorscreen/workspace0/last-image\n",
-                                             ""};
+        runner.answers["xfconf-query -c"] = {0, "/backdrop/screen0/monitorA/workspace0/last-image\n", ""};
         runner.answers["hyprctl hyprpaper"] = {0, "ok\n", ""};
         runner.failWhenContains = r.failWhenContains;
         runner.failure = r.answer;
-        EXPECT_EQ(Reason(r.set(runner)), Reason(r.result)) << r.name;
+        EXPECT_EQ(Reason(r.set(runner)), Reason({r.failure, {}, r.tool, r.said, r.status})) << r.name;
     }
 }
 
