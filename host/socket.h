@@ -65,7 +65,7 @@ public:
     // New bytes have arrived; `bytesTotal` is the number of unread bytes (PeekData's size).
     virtual void WS_DataArrival(std::int32_t bytesTotal) = 0;
     // The socket failed; it is then in SocketState::Error (or closed) and stays so until Close.
-    virtual void WS_Error(std::int16_t number, const std::string& description) = 0;
+    virtual void WS_Error(std::int16_t number) = 0;
     // The connection is established (State has become SocketState::Connected).
     virtual void WS_Connect() {}
     // The remote side has closed (State has become SocketState::Closing); every byte it sent has

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <climits>
 
-#include "net/status_texts.h"
-
 namespace vexal {
 
 TlsSocket::TlsSocket(Socket& transport, std::unique_ptr<TlsEngine> engine)
@@ -127,12 +125,12 @@ void TlsSocket::WS_DataArrival(std::int32_t) {
     if (result == TlsEngine::Result::Closed) Handle(result);
 }
 
-void TlsSocket::WS_Error(std::int16_t number, const std::string& description) {
+void TlsSocket::WS_Error(std::int16_t number) {
     // A connection that fails while the handshake runs is a handshake that failed: the
     // peer broke off once it saw a TLS greeting.
     if (phase_ == Phase::Handshake) return Fail(kErrorSecureChannel);
     phase_ = Phase::Failed;
-    if (listener_) listener_->WS_Error(number, description);
+    if (listener_) listener_->WS_Error(number);
 }
 
 void TlsSocket::WS_Close() {
@@ -190,7 +188,7 @@ bool TlsSocket::Handle(TlsEngine::Result result) {
 void TlsSocket::Fail(std::int16_t number) {
     transport_.Close();
     phase_ = Phase::Failed;
-    if (listener_) listener_->WS_Error(number, SocketErrorText(number));
+    if (listener_) listener_->WS_Error(number);
 }
 
 }  // namespace vexal

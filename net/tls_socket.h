@@ -66,7 +66,7 @@ private:
 
     void WS_Connect() override;
     void WS_DataArrival(std::int32_t bytesTotal) override;
-    void WS_Error(std::int16_t number, const std::string& description) override;
+    void WS_Error(std::int16_t number) override;
     void WS_Close() override;
 
     bool StartHandshake();

@@ -324,7 +324,7 @@ void Transfer::WS_DataArrival(std::int32_t) {
     RestartTimeout();
 }
 
-void Transfer::WS_Error(std::int16_t number, const std::string&) {
+void Transfer::WS_Error(std::int16_t number) {
     owner_.SocketTrouble(number);
     SocketError = number;
 }

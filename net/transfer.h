@@ -125,7 +125,7 @@ public:
     PageEncoding PageEncodingUsed() const { return pageEncoding_; }
 
     void WS_DataArrival(std::int32_t bytesTotal) override;
-    void WS_Error(std::int16_t number, const std::string& description) override;
+    void WS_Error(std::int16_t number) override;
     void Timer_Timer() override;
 
     // Window state kept from one fetch to the next.

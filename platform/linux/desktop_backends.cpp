@@ -37,7 +37,7 @@ const struct {
     const char* windowClass;
     DesktopKind kind;
 } kDesktopWindows[] = {
-    {"xfdesktop", DesktopKind::Xfce},       {"caja", DesktopKind::Mate},
+    {"xfdesktop", DesktopKind::Xfce},        {"caja", DesktopKind::Mate},
     {"nemo-desktop", DesktopKind::Cinnamon}, {"pcmanfm", DesktopKind::Lxde},
     {"pcmanfm-qt", DesktopKind::Lxqt},       {"plasmashell", DesktopKind::Kde},
 };
@@ -109,22 +109,54 @@ std::optional<std::string> ParseGVariantString(std::string_view text) {
     return out;
 }
 
-bool Ran(CommandRunner& runner, const std::vector<std::string>& argv) { return runner.Run(argv).status == 0; }
+// Runs one backend's tools and keeps why the last of them that failed or warned did so:
+// when the change then does not hold, that is the reason the user is given.
+class Tools {
+public:
+    explicit Tools(CommandRunner& runner) : runner_(runner) {}
+    CommandResult Run(const std::vector<std::string>& argv) {
+        CommandResult result = runner_.Run(argv);
+        Note(argv.front(), result);
+        return result;
+    }
+    bool Ran(const std::vector<std::string>& argv) { return Run(argv).status == 0; }
+    // The reason kept, or `silent` when every tool ended well and quietly.
+    DesktopResult Failure(DesktopResult silent = {DesktopFailure::Refused, {}, {}, {}, 0}) const {
+        return reason_.Ok() ? silent : reason_;
+    }
+
+private:
+    void Note(const std::string& tool, const CommandResult& result) {
+        if (result.status == 0) {
+            // Some tools report a change they could not make only as a warning (gsettings
+            // without its session bus): the warning is the reason if the change then fails.
+            const std::string said = OneLine(result.errors);
+            if (!said.empty()) reason_ = {DesktopFailure::ToolWarned, {}, tool, said, 0};
+        } else if (result.status < 0) {
+            reason_ = {DesktopFailure::ToolNotRun, {}, tool, {}, 0};
+        } else {
+            const std::string said = OneLine(result.errors.empty() ? result.output : result.errors);
+            reason_ = {DesktopFailure::ToolFailed, {}, tool, said, result.status};
+        }
+    }
+
+    CommandRunner& runner_;
+    DesktopResult reason_;
+};
 
 // A gsettings change: dconf without its session bus warns that it could not commit and
 // still exits 0.
-bool SetGsetting(CommandRunner& runner, const std::string& schema, const std::string& key,
-                 const std::string& value) {
-    const CommandResult set = runner.Run({"gsettings", "set", schema, key, GVariantString(value)});
+bool SetGsetting(Tools& tools, const std::string& schema, const std::string& key, const std::string& value) {
+    const CommandResult set = tools.Run({"gsettings", "set", schema, key, GVariantString(value)});
     return set.status == 0 && set.errors.find("failed to commit") == std::string::npos;
 }
 
 // gsettings exits 0 even when the value never reached the settings store (dconf without a
 // session bus only warns), so a change counts when a fresh process reads it back.
-bool SetAndConfirm(CommandRunner& runner, const std::string& schema, const std::string& key,
+bool SetAndConfirm(Tools& tools, const std::string& schema, const std::string& key,
                    const std::string& value) {
-    if (!SetGsetting(runner, schema, key, value)) return false;
-    const CommandResult read = runner.Run({"gsettings", "get", schema, key});
+    if (!SetGsetting(tools, schema, key, value)) return false;
+    const CommandResult read = tools.Run({"gsettings", "get", schema, key});
     return read.status == 0 && ParseGVariantString(read.output) == value;
 }
 
@@ -155,6 +187,21 @@ const char* GnomeOption(WallpaperLayout layout) {
 }
 
 }  // namespace
+
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (char c : text) line.push_back(c == '\n' || c == '\r' || c == '\t' ? ' ' : c);
+    const std::size_t first = line.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    line = line.substr(first, line.find_last_not_of(' ') - first + 1);
+    constexpr std::size_t kMax = 300;
+    if (line.size() > kMax) {
+        std::size_t cut = kMax;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+        line = line.substr(0, cut) + "…";
+    }
+    return line;
+}
 
 EnvLookup ProcessEnvironment() {
     return [](const std::string& name) {
@@ -219,24 +266,36 @@ std::string FileUri(const std::string& path) {
     return uri;
 }
 
-bool SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
-                           std::optional<WallpaperLayout> layout) {
+namespace {
+
+bool SetGsettings(Tools& tools, DesktopKind kind, const std::string& path,
+                  std::optional<WallpaperLayout> layout) {
     const char* schema = kind == DesktopKind::Cinnamon ? "org.cinnamon.desktop.background"
                          : kind == DesktopKind::Mate   ? "org.mate.background"
                                                        : "org.gnome.desktop.background";
     // A desktop whose schema is not installed has nothing that would read the values.
-    const CommandResult keys = runner.Run({"gsettings", "list-keys", schema});
+    const CommandResult keys = tools.Run({"gsettings", "list-keys", schema});
     if (keys.status != 0) return false;
     const std::set<std::string> known = Lines(keys.output);
 
-    if (layout && !SetGsetting(runner, schema, "picture-options", GnomeOption(*layout))) return false;
-    if (kind == DesktopKind::Mate) return SetAndConfirm(runner, schema, "picture-filename", path);
+    if (layout && !SetGsetting(tools, schema, "picture-options", GnomeOption(*layout))) return false;
+    if (kind == DesktopKind::Mate) return SetAndConfirm(tools, schema, "picture-filename", path);
     const std::string uri = FileUri(path);
-    if (!SetAndConfirm(runner, schema, "picture-uri", uri)) return false;
+    if (!SetAndConfirm(tools, schema, "picture-uri", uri)) return false;
     // GNOME 42 and later show this one while the dark style is on.
-    if (known.count("picture-uri-dark") && !SetGsetting(runner, schema, "picture-uri-dark", uri))
-        return false;
+    if (known.count("picture-uri-dark") && !SetGsetting(tools, schema, "picture-uri-dark", uri)) return false;
     return true;
+}
+
+}  // namespace
+
+DesktopResult SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
+                                    std::optional<WallpaperLayout> layout) {
+    Tools tools(runner);
+    if (SetGsettings(tools, kind, path, layout)) return {};
+    // dconf without its session bus does not always get to warn before gsettings exits;
+    // the read-back is then the only witness.
+    return tools.Failure({DesktopFailure::ValueNotKept, {}, "gsettings", {}, 0});
 }
 
 std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout> layout) {
@@ -296,8 +355,8 @@ for (var i = 0; i < all.length; i++) {
     return s;
 }
 
-bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout,
-                     int startPolls) {
+DesktopResult SetKdeWallpaper(CommandRunner& runner, const std::string& path,
+                              std::optional<WallpaperLayout> layout, int startPolls) {
     const std::vector<std::string> call = {"dbus-send",
                                            "--session",
                                            "--dest=org.kde.plasmashell",
@@ -309,14 +368,15 @@ bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::option
     // At session start the shell may not be on the bus yet, or be there without its
     // desktops, when a script would change nothing and still succeed (the script refuses
     // that). Both pass within seconds; anything else is an answer.
+    Tools tools(runner);
     for (int poll = 0;; ++poll) {
-        const CommandResult result = runner.Run(call);
-        if (result.status == 0) return true;
+        const CommandResult result = tools.Run(call);
+        if (result.status == 0) return {};
         const std::string said = result.output + result.errors;
         const bool starting = said.find("org.freedesktop.DBus.Error.ServiceUnknown") != std::string::npos ||
                               said.find("org.freedesktop.DBus.Error.NameHasNoOwner") != std::string::npos ||
                               said.find("vexal: no desktop yet") != std::string::npos;
-        if (!starting || poll >= startPolls) return false;
+        if (!starting || poll >= startPolls) return tools.Failure();
         std::this_thread::sleep_for(std::chrono::milliseconds(kPlasmaPollMs));
     }
 }
@@ -341,11 +401,9 @@ std::set<std::string> ShownBackdrops(const std::set<std::string>& properties, bo
     return shown.empty() ? legacy : shown;
 }
 
-}  // namespace
-
-bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout,
-                      int startPolls, const std::function<bool()>& firstDrawn) {
-    CommandResult listed = runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
+bool SetXfce(Tools& tools, const std::string& path, std::optional<WallpaperLayout> layout, int startPolls,
+             const std::function<bool()>& firstDrawn) {
+    CommandResult listed = tools.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
     if (listed.status != 0) return false;
     std::set<std::string> properties = Lines(listed.output);
     bool legacy = false;
@@ -357,7 +415,7 @@ bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optio
     const auto drawn = [&] { return !firstDrawn || firstDrawn(); };
     for (int poll = 0; (legacy || !drawn()) && poll < startPolls; ++poll) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kXfdesktopPollMs));
-        listed = runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
+        listed = tools.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
         if (listed.status != 0) return false;
         properties = Lines(listed.output);
         backdrops = ShownBackdrops(properties, legacy);
@@ -377,11 +435,11 @@ bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optio
             std::vector<std::string> set = {"xfconf-query", "-c", "xfce4-desktop", "-p", styleProperty};
             if (!properties.count(styleProperty)) set.insert(set.end(), {"-n", "-t", "int"});
             set.insert(set.end(), {"-s", style});
-            if (!Ran(runner, set)) return false;
+            if (!tools.Ran(set)) return false;
         }
-        if (!Ran(runner, {"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", path})) return false;
+        if (!tools.Ran({"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", path})) return false;
         // Read back: a daemon that is not there can leave the call without an error.
-        const CommandResult shown = runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-p", property});
+        const CommandResult shown = tools.Run({"xfconf-query", "-c", "xfce4-desktop", "-p", property});
         std::string value = shown.output;
         while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
         if (shown.status != 0 || value != path) return false;
@@ -390,7 +448,17 @@ bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optio
     return !backdrops.empty();
 }
 
-bool SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout) {
+}  // namespace
+
+DesktopResult SetXfceWallpaper(CommandRunner& runner, const std::string& path,
+                               std::optional<WallpaperLayout> layout, int startPolls,
+                               const std::function<bool()>& firstDrawn) {
+    Tools tools(runner);
+    if (SetXfce(tools, path, layout, startPolls, firstDrawn)) return {};
+    return tools.Failure();
+}
+
+DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout) {
     // swaymsg joins its arguments into one sway command, which is split at blanks again:
     // the path is quoted so a blank inside it survives.
     std::string quoted = "\"";
@@ -404,11 +472,13 @@ bool SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperL
                        : layout == WallpaperLayout::Fill      ? "fill"
                        : layout == WallpaperLayout::Fit       ? "fit"
                                                               : "center";
-    return Ran(runner, {"swaymsg", "output", "*", "bg", quoted, mode});
+    Tools tools(runner);
+    if (tools.Ran({"swaymsg", "output", "*", "bg", quoted, mode})) return {};
+    return tools.Failure();
 }
 
-bool SetPcmanfmWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
-                         std::optional<WallpaperLayout> layout) {
+DesktopResult SetPcmanfmWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
+                                  std::optional<WallpaperLayout> layout) {
     const bool lxqt = kind == DesktopKind::Lxqt;
     std::vector<std::string> argv = {lxqt ? "pcmanfm-qt" : "pcmanfm", "--set-wallpaper=" + path};
     if (layout) {
@@ -432,14 +502,16 @@ bool SetPcmanfmWallpaper(CommandRunner& runner, DesktopKind kind, const std::str
         }
         argv.push_back(std::string("--wallpaper-mode=") + mode);
     }
-    return Ran(runner, argv);
+    Tools tools(runner);
+    if (tools.Ran(argv)) return {};
+    return tools.Failure();
 }
 
 namespace {
 
 // hyprctl exits 0 whatever hyprpaper answered; hyprpaper says "ok" to a request it carried out.
-bool HyprpaperOk(CommandRunner& runner, const std::vector<std::string>& argv) {
-    const CommandResult r = runner.Run(argv);
+bool HyprpaperOk(Tools& tools, const std::vector<std::string>& argv) {
+    const CommandResult r = tools.Run(argv);
     std::string said = r.output;
     while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' '))
         said.pop_back();
@@ -455,7 +527,7 @@ bool HyprpaperAnswers(CommandRunner& runner) {
            ToLower(r.output).find("could not") == std::string::npos;
 }
 
-bool SetHyprpaperWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout) {
+DesktopResult SetHyprpaperWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout) {
     // hyprpaper fills the screen by default, keeping the proportions; it also knows
     // "contain:" (the whole picture, bars beside it) and "tile:". It cannot centre a
     // picture unscaled or stretch it, so those come closest as "contain:" and the default.
@@ -472,13 +544,14 @@ bool SetHyprpaperWallpaper(CommandRunner& runner, const std::string& path, Wallp
         case WallpaperLayout::Fill:
             break;
     }
-    if (!HyprpaperOk(runner, {"hyprctl", "hyprpaper", "preload", path})) return false;
+    Tools tools(runner);
+    if (!HyprpaperOk(tools, {"hyprctl", "hyprpaper", "preload", path})) return tools.Failure();
     // An empty monitor name means every monitor.
-    if (!HyprpaperOk(runner, {"hyprctl", "hyprpaper", "wallpaper", "," + std::string(mode) + path}))
-        return false;
+    if (!HyprpaperOk(tools, {"hyprctl", "hyprpaper", "wallpaper", "," + std::string(mode) + path}))
+        return tools.Failure();
     // The pictures of earlier runs stay in memory until they are unloaded.
-    runner.Run({"hyprctl", "hyprpaper", "unload", "unused"});
-    return true;
+    tools.Run({"hyprctl", "hyprpaper", "unload", "unused"});
+    return {};
 }
 
 std::vector<std::string> SwaybgCommand(const std::string& path, WallpaperLayout layout) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/desktop.h"
 #include "platform/linux/command_runner.h"
 #include "platform/linux/root_layout.h"
 
@@ -38,18 +39,27 @@ WallpaperLayout LayoutFromStyle(const std::string& wallpaperStyle, const std::st
 // percent-encoded.
 std::string FileUri(const std::string& path);
 
+// What a tool wrote, as one line a message can carry: line breaks and tabs as blanks,
+// trimmed, and cut after 300 bytes without splitting a character.
+std::string OneLine(const std::string& text);
+
 // Each backend points the desktop at `path` and, when `layout` is given, sets its style
-// first; without a layout the desktop keeps the style it has. False when the desktop's
-// tool is missing, refuses, or the desktop's settings are not there.
-bool SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
-                           std::optional<WallpaperLayout> layout);
+// first; without a layout the desktop keeps the style it has. A failure when the desktop's
+// tool is missing, refuses, or the desktop's settings are not there: it names the last of
+// the tools that failed (not run, or its status and what it said) or warned although it
+// exited 0; when none did, the desktop refused without a word (for gsettings: the value
+// did not read back).
+[[nodiscard]] DesktopResult SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind,
+                                                  const std::string& path,
+                                                  std::optional<WallpaperLayout> layout);
 // Plasma's shell takes its place on the session bus, and then makes its desktops, seconds
 // into a session: while it is not there yet, or has no desktop, the call is made again
 // every kPlasmaPollMs, up to `startPolls` times.
 inline constexpr int kPlasmaPollMs = 100;
 inline constexpr int kPlasmaStartPolls = 150;
-bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout,
-                     int startPolls = kPlasmaStartPolls);
+[[nodiscard]] DesktopResult SetKdeWallpaper(CommandRunner& runner, const std::string& path,
+                                            std::optional<WallpaperLayout> layout,
+                                            int startPolls = kPlasmaStartPolls);
 // xfdesktop may not have made its monitors' backdrop properties yet (it does so when it
 // first draws, seconds into a session): the listing is asked again every
 // kXfdesktopPollMs, up to `startPolls` times, before only the older layout's properties
@@ -59,18 +69,23 @@ bool SetKdeWallpaper(CommandRunner& runner, const std::string& path, std::option
 // one is painted over, or even ends xfdesktop.
 inline constexpr int kXfdesktopPollMs = 100;
 inline constexpr int kXfdesktopStartPolls = 150;
-bool SetXfceWallpaper(CommandRunner& runner, const std::string& path, std::optional<WallpaperLayout> layout,
-                      int startPolls = kXfdesktopStartPolls, const std::function<bool()>& firstDrawn = {});
+[[nodiscard]] DesktopResult SetXfceWallpaper(CommandRunner& runner, const std::string& path,
+                                             std::optional<WallpaperLayout> layout,
+                                             int startPolls = kXfdesktopStartPolls,
+                                             const std::function<bool()>& firstDrawn = {});
 // sway keeps no style to fall back on: its background is always set with one.
-bool SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout);
+[[nodiscard]] DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path,
+                                             WallpaperLayout layout);
 // LXQt's pcmanfm-qt and LXDE's pcmanfm, which draw the desktop and take the picture and
 // their own wallpaper mode on the command line.
-bool SetPcmanfmWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
-                         std::optional<WallpaperLayout> layout);
+[[nodiscard]] DesktopResult SetPcmanfmWallpaper(CommandRunner& runner, DesktopKind kind,
+                                                const std::string& path,
+                                                std::optional<WallpaperLayout> layout);
 // Hyprland's hyprpaper through hyprctl: false at once, having asked nothing else, when
 // hyprpaper does not answer (it is not running). It keeps no style either.
 bool HyprpaperAnswers(CommandRunner& runner);
-bool SetHyprpaperWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout);
+[[nodiscard]] DesktopResult SetHyprpaperWallpaper(CommandRunner& runner, const std::string& path,
+                                                  WallpaperLayout layout);
 // The command line of a swaybg that draws `path` on every output, as sway starts its own.
 std::vector<std::string> SwaybgCommand(const std::string& path, WallpaperLayout layout);
 

@@ -105,47 +105,10 @@ bool WriteRecord(const std::string& file, const StyleRecord& record) {
     return true;
 }
 
-// One line of what a tool wrote to standard error, cut to a length a message can carry
-// without splitting a character.
-std::string OneLine(const std::string& text) {
-    std::string line;
-    for (char c : text) line.push_back(c == '\n' || c == '\r' || c == '\t' ? ' ' : c);
-    const std::size_t first = line.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    line = line.substr(first, line.find_last_not_of(' ') - first + 1);
-    constexpr std::size_t kMax = 300;
-    if (line.size() > kMax) {
-        std::size_t cut = kMax;
-        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
-        line = line.substr(0, cut) + "…";
-    }
-    return line;
-}
-
-}  // namespace
-
-CommandResult LinuxDesktop::WatchingRunner::Run(const std::vector<std::string>& argv) {
-    CommandResult result = inner_.Run(argv);
-    if (argv.empty()) return result;
-    if (result.status == 0) {
-        // Some tools report a change they could not make only as a warning (gsettings
-        // without its session bus): the warning is the reason if the change then fails.
-        const std::string said = OneLine(result.errors);
-        if (!said.empty()) lastFailure = {DesktopFailure::ToolWarned, {}, argv[0], said, 0};
-    } else {
-        const std::string said = OneLine(result.errors.empty() ? result.output : result.errors);
-        if (result.status < 0)
-            lastFailure = {DesktopFailure::ToolNotRun, {}, argv[0], {}, 0};
-        else
-            lastFailure = {DesktopFailure::ToolFailed, {}, argv[0], said, result.status};
-    }
-    return result;
-}
-
-namespace {
 DesktopResult Failure(DesktopFailure failure, std::string subject = {}) {
     return {failure, std::move(subject), {}, {}, 0};
 }
+
 }  // namespace
 
 std::string LinuxDesktop::DataFolder() const {
@@ -194,114 +157,110 @@ WallpaperLayout LinuxDesktop::RecordedLayout(const std::string& folder) const {
 DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
     std::string folder;
     if (DesktopResult made = WallpaperFolder(folder); !made) return made;
-    DesktopKind kind = DetectDesktop(env_);
-    if (kind == DesktopKind::None) return Failure(DesktopFailure::NoScreen);
+    DesktopKind kind = DesktopKind::None;
+    if (DesktopResult chosen = ChooseDesktop(kind); !chosen) return chosen;
     const WallpaperLayout recorded = RecordedLayout(folder);
-    const std::string display = env_("DISPLAY");
+    if (kind == DesktopKind::X11) return PaintRoot(path, recorded);
+    return HandToDesktop(kind, folder, path, recorded);
+}
 
+DesktopResult LinuxDesktop::ChooseDesktop(DesktopKind& kindOut) const {
+    kindOut = DetectDesktop(env_);
+    if (kindOut == DesktopKind::None) return Failure(DesktopFailure::NoScreen);
     // A desktop that draws a window of its own over the root hides whatever is drawn
     // there: changing the root would be a success nobody sees. A desktop known by its
     // window is asked the way it is asked in its own session; unless the root was asked
     // for by name, any other such desktop is a failure.
-    if (kind == DesktopKind::X11 && ToLower(env_("VEXAL_DESKTOP")) != "x11") {
-        if (const std::optional<std::string> window = DesktopWindowOverRoot(display)) {
-            kind = FromDesktopWindowClass(*window);
-            if (kind == DesktopKind::None) {
-                std::string name = env_("XDG_CURRENT_DESKTOP");
-                if (name.empty()) name = env_("DESKTOP_SESSION");
-                if (name.empty()) name = *window;
-                return Failure(DesktopFailure::DesktopCovers, name.empty() ? "?" : name);
-            }
-        }
-    }
+    if (kindOut != DesktopKind::X11 || ToLower(env_("VEXAL_DESKTOP")) == "x11") return {};
+    const std::optional<std::string> window = DesktopWindowOverRoot(env_("DISPLAY"));
+    if (!window) return {};
+    kindOut = FromDesktopWindowClass(*window);
+    if (kindOut != DesktopKind::None) return {};
+    std::string name = env_("XDG_CURRENT_DESKTOP");
+    if (name.empty()) name = env_("DESKTOP_SESSION");
+    if (name.empty()) name = *window;
+    return Failure(DesktopFailure::DesktopCovers, name.empty() ? "?" : name);
+}
 
-    if (kind == DesktopKind::X11) {
-        // The program's own bitmaps are laid out straight from the file; anything else is
-        // decoded first.
-        auto draw = [&](std::int32_t width, std::int32_t height, std::vector<std::uint32_t>& out) {
-            switch (LayOutBmpFile(path, recorded, width, height, out)) {
-                case BmpLayoutResult::Done:
-                    return true;
-                case BmpLayoutResult::Failed:
-                    return false;
-                case BmpLayoutResult::NotHandled:
-                    break;
-            }
-            Picture picture;
-            if (!decoder_.Decode(path, picture).Ok()) return false;
-            LayOutPicture(picture, recorded, width, height, out);
+DesktopResult LinuxDesktop::PaintRoot(const std::string& path, WallpaperLayout layout) {
+    const std::string display = env_("DISPLAY");
+    const auto draw = [&](std::int32_t width, std::int32_t height, std::vector<std::uint32_t>& out) {
+        return LayOutForRoot(path, layout, width, height, out);
+    };
+    if (SetRootBackground(draw, display)) return {};
+    // A scheduled run without a session has no display at all; say so rather than name an
+    // empty one.
+    if (display.empty()) return Failure(DesktopFailure::NoDisplay);
+    return Failure(DesktopFailure::NotDrawn, display);
+}
+
+bool LinuxDesktop::LayOutForRoot(const std::string& path, WallpaperLayout layout, std::int32_t width,
+                                 std::int32_t height, std::vector<std::uint32_t>& out) {
+    // The program's own bitmaps are laid out straight from the file; anything else is
+    // decoded first.
+    switch (LayOutBmpFile(path, layout, width, height, out)) {
+        case BmpLayoutResult::Done:
             return true;
-        };
-        if (SetRootBackground(draw, display)) return {};
-        // A scheduled run without a session has no display at all; say so rather than name an
-        // empty one.
-        if (display.empty()) return Failure(DesktopFailure::NoDisplay);
-        return Failure(DesktopFailure::NotDrawn, display);
+        case BmpLayoutResult::Failed:
+            return false;
+        case BmpLayoutResult::NotHandled:
+            break;
     }
+    Picture picture;
+    if (!decoder_.Decode(path, picture).Ok()) return false;
+    LayOutPicture(picture, layout, width, height, out);
+    return true;
+}
 
+DesktopResult LinuxDesktop::HandToDesktop(DesktopKind kind, const std::string& folder,
+                                          const std::string& path, WallpaperLayout recorded) {
     const std::string shown = UniqueShownName(folder);
     if (::link(path.c_str(), shown.c_str()) != 0 && !CopyBytes(path, shown)) {
         // A copy broken off half way would be left for the next run to sweep up at best.
         ::unlink(shown.c_str());
         return Failure(DesktopFailure::FileNotPrepared, shown);
     }
+    const DesktopResult result = RunDesktopTool(kind, folder, shown, recorded);
+    if (result)
+        RemoveShownExcept(folder, shown);
+    else
+        ::unlink(shown.c_str());
+    return result;
+}
+
+DesktopResult LinuxDesktop::RunDesktopTool(DesktopKind kind, const std::string& folder,
+                                           const std::string& shown, WallpaperLayout recorded) {
     // Desktops with a style of their own keep it unless this run wrote the values.
     const std::optional<WallpaperLayout> layout = styleWritten_ ? std::optional(recorded) : std::nullopt;
-    WatchingRunner watching(runner_);
-    bool ok = false;
     switch (kind) {
         case DesktopKind::Gnome:
         case DesktopKind::Cinnamon:
         case DesktopKind::Mate:
-            ok = SetGsettingsWallpaper(watching, kind, shown, layout);
-            break;
+            return SetGsettingsWallpaper(runner_, kind, shown, layout);
         case DesktopKind::Kde:
-            ok = SetKdeWallpaper(watching, shown, layout);
-            break;
-        case DesktopKind::Xfce:
+            return SetKdeWallpaper(runner_, shown, layout);
+        case DesktopKind::Xfce: {
             // Drawn once the root names its background; without a display to ask, there
             // is nothing to wait for.
-            ok = SetXfceWallpaper(watching, shown, layout, kXfdesktopStartPolls, [&display] {
-                return RootHasBackgroundPixmap(display).value_or(true);
-            });
-            break;
+            const std::string display = env_("DISPLAY");
+            return SetXfceWallpaper(runner_, shown, layout, kXfdesktopStartPolls,
+                                    [&display] { return RootHasBackgroundPixmap(display).value_or(true); });
+        }
         case DesktopKind::Sway:
-            ok = SetSwayWallpaper(watching, shown, recorded);
-            break;
+            return SetSwayWallpaper(runner_, shown, recorded);
         case DesktopKind::Lxqt:
         case DesktopKind::Lxde:
-            ok = SetPcmanfmWallpaper(watching, kind, shown, layout);
-            break;
+            return SetPcmanfmWallpaper(runner_, kind, shown, layout);
         case DesktopKind::Hyprland:
             // Hyprland draws no background of its own: hyprpaper when it runs, else swaybg.
-            if (HyprpaperAnswers(runner_)) {
-                ok = SetHyprpaperWallpaper(watching, shown, recorded);
-                break;
-            }
+            if (HyprpaperAnswers(runner_)) return SetHyprpaperWallpaper(runner_, shown, recorded);
             [[fallthrough]];
-        case DesktopKind::Wayland: {
-            const DesktopResult started = StartSwaybg(folder, shown, recorded);
-            if (!started) {
-                ::unlink(shown.c_str());
-                return started;
-            }
-            ok = true;
-            break;
-        }
+        case DesktopKind::Wayland:
+            return StartSwaybg(folder, shown, recorded);
         case DesktopKind::X11:
         case DesktopKind::None:
             break;
     }
-    if (ok) {
-        RemoveShownExcept(folder, shown);
-        return {};
-    }
-    ::unlink(shown.c_str());
-    if (!watching.lastFailure.Ok()) return watching.lastFailure;
-    // dconf without its session bus does not always get to warn before gsettings exits;
-    // the read-back is then the only witness.
-    if (kind == DesktopKind::Gnome || kind == DesktopKind::Cinnamon || kind == DesktopKind::Mate)
-        return {DesktopFailure::ValueNotKept, {}, "gsettings", {}, 0};
     return Failure(DesktopFailure::Refused);
 }
 

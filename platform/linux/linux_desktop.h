@@ -3,7 +3,9 @@
 // session, or drawn on the X11 root window when no desktop keeps a wallpaper of its own.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/desktop.h"
 #include "host/image_decoder.h"
@@ -34,22 +36,25 @@ public:
     DesktopResult SetWallpaper(const std::string& path) override;
 
 private:
-    // Runs the desktop's tools and keeps what the last one that failed said, for the
-    // reason the user is given.
-    class WatchingRunner final : public CommandRunner {
-    public:
-        explicit WatchingRunner(CommandRunner& inner) : inner_(inner) {}
-        CommandResult Run(const std::vector<std::string>& argv) override;
-        DesktopResult lastFailure;
-
-    private:
-        CommandRunner& inner_;
-    };
-
     std::string DataFolder() const;
     std::string RecordedValue(const std::string& folder, const std::string& key,
                               const std::string& name) const;
     WallpaperLayout RecordedLayout(const std::string& folder) const;
+    // Which desktop shows the wallpaper: the session's, or the one whose window covers the
+    // X11 root; a failure when there is none, or only one vexal cannot reach.
+    DesktopResult ChooseDesktop(DesktopKind& kindOut) const;
+    // Draws the picture at `path` on the X11 root window.
+    DesktopResult PaintRoot(const std::string& path, WallpaperLayout layout);
+    // Fills a screenful of `width` × `height` for the root; false to give up.
+    bool LayOutForRoot(const std::string& path, WallpaperLayout layout, std::int32_t width,
+                       std::int32_t height, std::vector<std::uint32_t>& out);
+    // Hands a fresh name for the picture at `path` to the desktop's tool, and sweeps up the
+    // names it no longer shows.
+    DesktopResult HandToDesktop(DesktopKind kind, const std::string& folder, const std::string& path,
+                                WallpaperLayout recorded);
+    // Has the desktop's tool show `shown`.
+    DesktopResult RunDesktopTool(DesktopKind kind, const std::string& folder, const std::string& shown,
+                                 WallpaperLayout recorded);
     // Starts a swaybg that draws `path`, then ends the one an earlier run started.
     DesktopResult StartSwaybg(const std::string& folder, const std::string& path, WallpaperLayout layout);
 

@@ -18,7 +18,6 @@
 #include <new>
 #include <thread>
 
-#include "net/status_texts.h"
 #include "text/case.h"
 
 namespace vexal {
@@ -443,7 +442,7 @@ void PosixSocket::Fail(std::int16_t number) {
     CloseDescriptor();
     lookup_.reset();
     state_ = SocketState::Error;
-    if (listener_) listener_->WS_Error(number, SocketErrorText(number));
+    if (listener_) listener_->WS_Error(number);
 }
 
 }  // namespace vexal

@@ -7,7 +7,6 @@
 #include <exception>
 #include <thread>
 
-#include "net/status_texts.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_api.h"
 
@@ -274,7 +273,7 @@ void Win32Socket::Fail(int winsockError) {
     CloseSocketOnly();
     state_ = SocketState::Error;
     const std::int16_t number = SocketErrorNumber(winsockError);
-    if (listener_) listener_->WS_Error(number, SocketErrorText(number));
+    if (listener_) listener_->WS_Error(number);
 }
 
 void Win32Socket::CloseSocketOnly() {

@@ -123,7 +123,7 @@ public:
                 break;
             case Step::Error:
                 state_ = SocketState::Error;
-                socketListener_->WS_Error(step.value, "");
+                socketListener_->WS_Error(step.value);
                 break;
             case Step::Tick:
                 TickIfRunning();

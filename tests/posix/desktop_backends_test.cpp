@@ -31,8 +31,9 @@ public:
     std::vector<Argv> calls;
     // Canned answers by argv[0] + " " + argv[1]; status 0 and no output otherwise.
     std::map<std::string, CommandResult> answers;
-    // Calls whose argv contains this fail with status 1.
+    // Calls whose argv contains this answer `failure` and change nothing.
     std::string failWhenContains;
+    CommandResult failure = {1, "", "refused"};
 
     // What "gsettings set" and "xfconf-query -s" stored, by schema or channel and key, for
     // "gsettings get" and "xfconf-query -p" to print.
@@ -52,8 +53,7 @@ public:
             return {0, stored[argv[2] + " " + argv[4]] + "\n", ""};
         calls.push_back(argv);
         for (const auto& a : argv)
-            if (!failWhenContains.empty() && a.find(failWhenContains) != std::string::npos)
-                return {1, "", "refused"};
+            if (!failWhenContains.empty() && a.find(failWhenContains) != std::string::npos) return failure;
         if (argv[0] == "xfconf-query" && argv.size() >= 7 && argv[argv.size() - 2] == "-s" && !forgetSettings)
             stored[argv[2] + " " + argv[4]] = argv.back();
         if (!listings.empty() && argv[0] == "xfconf-query" && argv.back() == "-l") {
@@ -89,6 +89,12 @@ EnvLookup Env(std::map<std::string, std::string> vars) {
         auto it = vars.find(name);
         return it == vars.end() ? std::string() : it->second;
     };
+}
+
+// Everything a result says, in one line to compare.
+std::string Reason(const DesktopResult& r) {
+    return std::to_string(static_cast<int>(r.failure)) + " subject=" + r.subject + " tool=" + r.tool +
+           " said=" + r.said + " status=" + std::to_string(r.status);
 }
 
 TEST(DesktopChoiceTest, FromTheSessionEnvironment) {
@@ -202,22 +208,26 @@ TEST(KdeBackendTest, WaitsForTheShellAndItsDesktopsAtSessionStart) {
                                      "Error org.freedesktop.DBus.Error.Failed: Error: vexal: no desktop yet"};
     const CommandResult locked = {1, "", "Error org.freedesktop.DBus.Error.Failed: Widgets are locked"};
     const CommandResult done = {0, "method return", ""};
+    // The last answer is the reason; earlier ones are forgotten once the shell takes the script.
+    const auto failed = [](const CommandResult& said) {
+        return DesktopResult{DesktopFailure::ToolFailed, {}, "dbus-send", said.errors, 1};
+    };
     const struct {
         const char* name;
         std::vector<CommandResult> answers;
-        bool set;
+        DesktopResult result;
         std::size_t calls;
     } rows[] = {
-        {"shellComesLater", {notThere, notThere, done}, true, 3},
-        {"desktopsComeLater", {notThere, noDesktop, done}, true, 3},
-        {"neverThere", {notThere}, false, 4},
-        {"neverADesktop", {noDesktop}, false, 4},
-        {"refusedAtOnce", {locked, done}, false, 1},
+        {"shellComesLater", {notThere, notThere, done}, {}, 3},
+        {"desktopsComeLater", {notThere, noDesktop, done}, {}, 3},
+        {"neverThere", {notThere}, failed(notThere), 4},
+        {"neverADesktop", {noDesktop}, failed(noDesktop), 4},
+        {"refusedAtOnce", {locked, done}, failed(locked), 1},
     };
     for (const auto& r : rows) {
         RecordingRunner runner;
         runner.dbusAnswers = r.answers;
-        EXPECT_EQ(SetKdeWallpaper(runner, "/d/x.bmp", std::nullopt, 3), r.set) << r.name;
+        EXPECT_EQ(Reason(SetKdeWallpaper(runner, "/d/x.bmp", std::nullopt, 3)), Reason(r.result)) << r.name;
         EXPECT_EQ(runner.calls.size(), r.calls) << r.name;
     }
     EXPECT_NE(KdeScript("file:///x.bmp", std::nullopt).find("if (all.length == 0) throw"), std::string::npos)
@@ -437,6 +447,64 @@ TEST(HyprpaperBackendTest, PreloadShowAndUnload) {
               (Argv{"swaybg", "-o", "*", "-i", "/d/a b.bmp", "-m", "tile"}));
     EXPECT_EQ(SwaybgCommand("/d/a.bmp", WallpaperLayout::Fill).back(), "fill");
     EXPECT_EQ(SwaybgCommand("/d/a.bmp", WallpaperLayout::Fit).back(), "fit");
+}
+
+// A desktop that did not take the picture names the last of its tools that failed or
+// warned: one not run, one that exited with a status (saying why on standard error, or on
+// standard output when that is all it wrote), one that exited 0 with a warning. Without
+// any of these the desktop refused without a word.
+TEST(DesktopBackendsTest, FailureNamesTheLastToolThatFailedOrWarned) {
+    using Set = DesktopResult (*)(CommandRunner&);
+    const Set gnome = [](CommandRunner& r) { return SetGsettingsWallpaper(r, DesktopKind::Gnome, "/a", {}); };
+    const Set kde = [](CommandRunner& r) { return SetKdeWallpaper(r, "/a", std::nullopt, 2); };
+    const Set xfce = [](CommandRunner& r) { return SetXfceWallpaper(r, "/a", std::nullopt, 2); };
+    const Set sway = [](CommandRunner& r) { return SetSwayWallpaper(r, "/a", WallpaperLayout::Fit); };
+    const Set lxqt = [](CommandRunner& r) { return SetPcmanfmWallpaper(r, DesktopKind::Lxqt, "/a", {}); };
+    const Set hypr = [](CommandRunner& r) { return SetHyprpaperWallpaper(r, "/a", WallpaperLayout::Fit); };
+    const CommandResult notRun = {-1, "", ""};
+    using F = DesktopFailure;
+    const struct {
+        const char* name;
+        Set set;
+        const char* failWhenContains;
+        CommandResult answer;  // what those calls answer
+        F failure;
+        const char* tool = "";
+        const char* said = "";
+        int status = 0;
+    } rows[] = {
+        {"gsettingsMissing", gnome, "list-keys", notRun, F::ToolNotRun, "gsettings"},
+        {"dconf",
+         gnome,
+         "file:",
+         {0, "", "failed to commit\n"},
+         F::ToolWarned,
+         "gsettings",
+         "failed to commit"},
+        // The warning stays the reason when the read-back, which says nothing, then differs.
+        {"warnedThenNotKept", gnome, "file:", {0, "", "no bus\n"}, F::ToolWarned, "gsettings", "no bus"},
+        {"notKeptSilently", gnome, "picture-uri", {0, "'file:///b'\n", ""}, F::ValueNotKept, "gsettings"},
+        {"dbusSendMissing", kde, "evaluateScript", notRun, F::ToolNotRun, "dbus-send"},
+        {"xfconfMissing", xfce, "-l", notRun, F::ToolNotRun, "xfconf-query"},
+        {"xfconfRefuses", xfce, "-s", {1, "", "denied\n"}, F::ToolFailed, "xfconf-query", "denied", 1},
+        {"xfconfWarns", xfce, "-s", {0, "", "no daemon\n"}, F::ToolWarned, "xfconf-query", "no daemon"},
+        {"xfconfForgetsSilently", xfce, "-s", {0, "", ""}, F::Refused},
+        {"swaymsgMissing", sway, "bg", notRun, F::ToolNotRun, "swaymsg"},
+        {"swayOutput", sway, "bg", {2, "Error: bad\n", ""}, F::ToolFailed, "swaymsg", "Error: bad", 2},
+        {"lines", lxqt, "--set", {1, "", "no X\n\tbye\n"}, F::ToolFailed, "pcmanfm-qt", "no X  bye", 1},
+        {"hyprpaperRefuses", hypr, "preload", {0, "wallpaper failed\n", ""}, F::Refused},
+        {"hyprpaperWarns", hypr, "contain:", {0, "", "no monitor\n"}, F::ToolWarned, "hyprctl", "no monitor"},
+        // Letting earlier pictures go is no part of showing this one.
+        {"unloadFails", hypr, "unused", {1, "", "no such picture"}, F::None},
+    };
+    for (const auto& r : rows) {
+        RecordingRunner runner;
+        runner.answers["xfconf-query -c"] = {0, "/backdrop/screen0/monitorA/workspace0/last-image\n", ""};
+        runner.answers["hyprctl hyprpaper"] = {0, "ok\n", ""};
+        runner.failWhenContains = r.failWhenContains;
+        runner.failure = r.answer;
+        EXPECT_EQ(Reason(r.set(runner)), Reason({r.failure, {}, r.tool, r.said, r.status})) << r.name;
+    }
 }
 
 // gsettings as a desktop session runs it: the dconf store in a configuration folder of
@@ -671,8 +739,7 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     const DesktopResult refused = desktop.SetWallpaper(bitmap);
     EXPECT_FALSE(refused);
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second});
-    EXPECT_EQ(DesktopFailureText(refused),
-              "デスクトップのツール gsettings が失敗しました（終了コード 1）：refused");
+    EXPECT_EQ(Reason(refused), Reason({DesktopFailure::ToolFailed, {}, "gsettings", "refused", 1}));
 
     // Regression: a copy that failed half way (here: a folder where the bitmap should be,
     // so linking fails and the copy reads nothing) left its partial file behind.

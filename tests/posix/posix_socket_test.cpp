@@ -23,7 +23,6 @@ using testing::ServerConnection;
 struct Events final : SocketListener, TimerListener {
     std::vector<std::int32_t> totals;
     std::vector<std::int16_t> errors;
-    std::vector<std::string> descriptions;
     int ticks = 0;
     std::string order;  // "connect", "data" and "close" events as they came
     void WS_DataArrival(std::int32_t bytesTotal) override {
@@ -32,10 +31,7 @@ struct Events final : SocketListener, TimerListener {
     }
     void WS_Connect() override { order += "connect;"; }
     void WS_Close() override { order += "close;"; }
-    void WS_Error(std::int16_t number, const std::string& description) override {
-        errors.push_back(number);
-        descriptions.push_back(description);
-    }
+    void WS_Error(std::int16_t number) override { errors.push_back(number); }
     void Timer_Timer() override { ++ticks; }
 };
 

@@ -29,7 +29,7 @@ struct Recorder final : SocketListener {
         ++dataEvents;
         EXPECT_NE(socket.State(), SocketState::Closing) << "data delivered after the close was reported";
     }
-    void WS_Error(std::int16_t number, const std::string&) override {
+    void WS_Error(std::int16_t number) override {
         EXPECT_TRUE(insidePump) << "Error outside Pump";
         errors.push_back(number);
     }
