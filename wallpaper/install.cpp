@@ -63,6 +63,46 @@ InstallResult WriteFromPicture(const Program& program, const WallpaperServices& 
                                                                      : services.files->LastFailure());
 }
 
+// Writes the bitmap for `imagePath` under `temp`, or moves the program's own working bitmap
+// straight to `destination` (`movedOut`).
+InstallResult WriteBitmap(const Program& program, const WallpaperServices& services, PreviewPicture& preview,
+                          const std::string& imagePath, const std::string& temp,
+                          const std::string& destination, bool& movedOut) {
+    const PictureKind kind = PictureKindOf(imagePath, false);
+    if (kind == PictureKind::Bmp) {
+        // Copied byte for byte, but only once it is known to be a picture: an error page
+        // saved under an image name must not become the wallpaper.
+        if (services.images) {
+            const DecodeResult probe = services.images->Probe(imagePath);
+            if (!probe.Ok()) return PictureRefused(program, imagePath, probe);
+        }
+        // The working file is the program's own and goes when the run ends: moved into
+        // place it costs nothing, where a copy would write a photo-sized bitmap once more.
+        // Across file systems it is copied under a name of its own instead. The user's own
+        // picture serving as the working file is always copied.
+        if (imagePath == program.WorkImageFile && !program.WorkImageIsChosen &&
+            !(services.guard && services.guard->StopRequested()) &&
+            services.files->RenameDurably(imagePath, destination)) {
+            movedOut = true;
+        } else if (!services.files->CopyFile(imagePath, temp)) {
+            return NotWritten(services.files->LastFailure());
+        }
+        return {};
+    }
+    if (kind == PictureKind::Gif || kind == PictureKind::Jpg || kind == PictureKind::Webp)
+        return WriteFromPicture(program, services, preview, imagePath, temp);
+    if (kind == PictureKind::Png) {
+        if (!services.images) return Failed(InstallOutcome::PngUnreadable);
+        const BmpFromFile converted = ConvertToBmp(*services.images, *services.files, imagePath, temp);
+        if (converted.decoded.error == DecodeError::TooLarge)
+            return PictureRefused(program, imagePath, converted.decoded);
+        if (!converted.decoded.Ok()) return Failed(InstallOutcome::PngUnreadable);
+        if (!converted.written) return Failed(InstallOutcome::PngNotConverted);
+        return {};
+    }
+    return Failed(InstallOutcome::UnsupportedKind);
+}
+
 }  // namespace
 
 StyleValues StyleCode(WallpaperStyle wpState) {
@@ -103,39 +143,9 @@ InstallResult InstallWallpaper(Program& program, const WallpaperServices& servic
         return result;
     };
     bool moved = false;
-
-    const PictureKind kind = PictureKindOf(imagePath, false);
-    if (kind == PictureKind::Bmp) {
-        // Copied byte for byte, but only once it is known to be a picture: an error page
-        // saved under an image name must not become the wallpaper.
-        if (services.images) {
-            const DecodeResult probe = services.images->Probe(imagePath);
-            if (!probe.Ok()) return PictureRefused(program, imagePath, probe);
-        }
-        // The working file is the program's own and goes when the run ends: moved into
-        // place it costs nothing, where a copy would write a photo-sized bitmap once more.
-        // Across file systems it is copied under a name of its own instead. The user's own
-        // picture serving as the working file is always copied.
-        if (imagePath == program.WorkImageFile && !program.WorkImageIsChosen &&
-            !(services.guard && services.guard->StopRequested()) &&
-            services.files->RenameDurably(imagePath, destination)) {
-            moved = true;
-        } else if (!services.files->CopyFile(imagePath, temp)) {
-            return failed(NotWritten(services.files->LastFailure()));
-        }
-    } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg || kind == PictureKind::Webp) {
-        const InstallResult written = WriteFromPicture(program, services, preview, imagePath, temp);
-        if (!written.Ok()) return failed(written);
-    } else if (kind == PictureKind::Png) {
-        if (!services.images) return Failed(InstallOutcome::PngUnreadable);
-        const BmpFromFile converted = ConvertToBmp(*services.images, *services.files, imagePath, temp);
-        if (converted.decoded.error == DecodeError::TooLarge)
-            return failed(PictureRefused(program, imagePath, converted.decoded));
-        if (!converted.decoded.Ok()) return failed(Failed(InstallOutcome::PngUnreadable));
-        if (!converted.written) return failed(Failed(InstallOutcome::PngNotConverted));
-    } else {
-        return Failed(InstallOutcome::UnsupportedKind);
-    }
+    if (InstallResult written = WriteBitmap(program, services, preview, imagePath, temp, destination, moved);
+        !written.Ok())
+        return failed(std::move(written));
 
     if (!moved) {
         // Asked to stop while the bitmap was being written: the old wallpaper stays.
