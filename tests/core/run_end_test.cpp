@@ -35,6 +35,18 @@ private:
     RunEnd& end_;
 };
 
+// A run at its end: a working file, and the run controller as its end.
+struct EndingRun {
+    testing::TestHost t;
+    Program program;
+    RunController controller{program, t.host};
+    EndingRun() {
+        InitGlobals(program, 1, 0);
+        program.WorkImageFile = "wpcache.jpg";
+        t.files.files["wpcache.jpg"] = "picture";
+    }
+};
+
 RetrievalOutcome Outcome(RetrievalEnd end) {
     RetrievalOutcome outcome;
     outcome.end = end;
@@ -72,14 +84,10 @@ TEST(RunEndTest, EachEndReachesTheUserAndTheProcess) {
          false},
     };
     for (const auto& r : rows) {
-        testing::TestHost t;
-        Program program;
-        InitGlobals(program, 1, 0);
-        program.WorkImageFile = "wpcache.jpg";
-        t.files.files["wpcache.jpg"] = "picture";
-        RunController controller(program, t.host);
-        LoggingPreview preview(program, t, controller);
-        EndRetrieval(r.outcome, preview, controller);
+        EndingRun run;
+        testing::TestHost& t = run.t;
+        LoggingPreview preview(run.program, t, run.controller);
+        EndRetrieval(r.outcome, preview, run.controller);
         EXPECT_EQ(preview.log, r.preview) << r.name;
         std::vector<std::string> boxes;
         for (const auto& b : t.dialogs.boxes) boxes.push_back(b.kind + "|" + b.title + "|" + b.text);
@@ -93,14 +101,10 @@ TEST(RunEndTest, EachEndReachesTheUserAndTheProcess) {
 // and an installation made at once ends the run as the window's would.
 TEST(RunEndTest, UnattendedPreviewEndsAsItsCancelWould) {
     for (const RetrievalEnd end : {RetrievalEnd::Preview, RetrievalEnd::Installed}) {
-        testing::TestHost t;
-        Program program;
-        InitGlobals(program, 1, 0);
-        program.WorkImageFile = "wpcache.jpg";
-        t.files.files["wpcache.jpg"] = "picture";
-        RunController controller(program, t.host);
-        UnattendedPreview preview(program, t.host, controller);
-        EndRetrieval(Outcome(end), preview, controller);
+        EndingRun run;
+        testing::TestHost& t = run.t;
+        UnattendedPreview preview(run.program, t.host, run.controller);
+        EndRetrieval(Outcome(end), preview, run.controller);
         EXPECT_EQ(t.process.status, end == RetrievalEnd::Preview ? kExitFailure : kExitSuccess);
         EXPECT_TRUE(t.files.files.empty());
         EXPECT_TRUE(t.dialogs.boxes.empty());
