@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/startup.h"
+#include "program/program.h"
 #include "support/fakes.h"
 #include "text/codepage.h"
 
