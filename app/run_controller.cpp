@@ -16,7 +16,14 @@ void RunController::Fail(Message kind, std::initializer_list<std::string_view> s
 
 void RunController::End(int status) { host_.process->End(status); }
 
+void RunController::LetGo() {
+    DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
+    program_.WorkImageFile.clear();
+    if (host_.guard) host_.guard->Unlock();
+}
+
 void RunController::RetrievalFailed(const RetrievalResult& result) {
+    LetGo();
     // Some failures have been answered already (the user declined to wait for a silent
     // server): they end the run without a second box.
     const std::string text = RetrievalFailureText(result);
@@ -25,6 +32,7 @@ void RunController::RetrievalFailed(const RetrievalResult& result) {
 }
 
 void RunController::InstallFailed(const InstallResult& result) {
+    LetGo();
     const FailureBox box = InstallFailureBox(result);
     if (box.kind == BoxKind::Error) ShowError(program_, *host_.dialogs, box.text);
     if (box.kind == BoxKind::Notice) host_.dialogs->Notice(kPlainTitle, box.text);

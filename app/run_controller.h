@@ -31,6 +31,11 @@ public:
     void Interrupted() override;
 
 private:
+    // Before the run's last box: the working file goes and the lock with it, so a run
+    // started meanwhile (a scheduled one) is not kept waiting behind a box nobody may be
+    // reading, and finds no file of this run under its own working name.
+    void LetGo();
+
     Program& program_;
     Host& host_;
 };

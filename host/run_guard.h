@@ -18,9 +18,12 @@ public:
         Failed,  // no lock can be had here (the folder is not writable, say)
     };
     virtual ~RunGuard() = default;
-    // Tries, without waiting, to take the lock kept in `folder`. The lock is held until the
-    // process ends, whatever way it ends.
+    // Tries, without waiting, to take the lock kept in `folder`. The lock is held until
+    // Unlock or until the process ends, whatever way it ends.
     virtual LockState TryLock(const std::string& folder) = 0;
+    // Lets the lock go, if held: the run writes nothing more, and another may start while
+    // this one still waits for someone to read its last message.
+    virtual void Unlock() = 0;
     // True once a signal, the console closing or the session ending asked the program to stop.
     virtual bool StopRequested() const = 0;
     virtual std::uint32_t ProcessId() const = 0;

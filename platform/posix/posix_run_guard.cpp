@@ -46,6 +46,10 @@ RunGuard::LockState PosixRunGuard::TryLock(const std::string& folder) {
     return errno == EWOULDBLOCK ? LockState::Busy : LockState::Failed;
 }
 
+void PosixRunGuard::Unlock() {
+    if (lockFd_ >= 0) ::flock(lockFd_, LOCK_UN);
+}
+
 bool PosixRunGuard::StopRequested() const { return gStopSignal != 0; }
 
 std::uint32_t PosixRunGuard::ProcessId() const { return static_cast<std::uint32_t>(::getpid()); }

@@ -23,6 +23,7 @@ public:
     PosixRunGuard& operator=(const PosixRunGuard&) = delete;
 
     LockState TryLock(const std::string& folder) override;
+    void Unlock() override;
     bool StopRequested() const override;
     std::uint32_t ProcessId() const override;
     bool ProcessAlive(std::uint32_t pid) const override;

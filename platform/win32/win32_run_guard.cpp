@@ -67,6 +67,13 @@ RunGuard::LockState Win32RunGuard::TryLock(const std::string& folder) {
     return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? LockState::Busy : LockState::Failed;
 }
 
+void Win32RunGuard::Unlock() {
+    if (!held_) return;
+    OVERLAPPED at{};
+    ::UnlockFileEx(static_cast<HANDLE>(lockFile_), 0, 1, 0, &at);
+    held_ = false;
+}
+
 bool Win32RunGuard::StopRequested() const { return gStop.load(); }
 
 std::uint32_t Win32RunGuard::ProcessId() const { return ::GetCurrentProcessId(); }

@@ -22,6 +22,7 @@ public:
     Win32RunGuard& operator=(const Win32RunGuard&) = delete;
 
     LockState TryLock(const std::string& folder) override;
+    void Unlock() override;
     bool StopRequested() const override;
     std::uint32_t ProcessId() const override;
     bool ProcessAlive(std::uint32_t pid) const override;

@@ -40,10 +40,21 @@ struct EndingRun {
     testing::TestHost t;
     Program program;
     RunController controller{program, t.host};
+    testing::FakeRunGuard guard;
+    // When the lock went: how many boxes had been shown, and whether the working file
+    // was still there.
+    std::size_t boxesAtUnlock = 0;
+    bool fileAtUnlock = false;
     EndingRun() {
         InitGlobals(program, 1, 0);
         program.WorkImageFile = "wpcache.jpg";
         t.files.files["wpcache.jpg"] = "picture";
+        t.host.guard = &guard;
+        guard.locked = true;
+        guard.onUnlock = [this] {
+            boxesAtUnlock = t.dialogs.boxes.size();
+            fileAtUnlock = t.files.files.count("wpcache.jpg") > 0;
+        };
     }
 };
 
@@ -72,7 +83,7 @@ TEST(RunEndTest, EachEndReachesTheUserAndTheProcess) {
          {},
          {"error|vexal 1.00|ユーザーによってキャンセルされました。"},
          kExitFailure,
-         true},
+         false},
         {"interrupted", Outcome(RetrievalEnd::Interrupted), {}, {}, kExitFailure, false},
         {"preview", Outcome(RetrievalEnd::Preview), {"show", "disp"}, {}, -1, true},
         {"installed", Outcome(RetrievalEnd::Installed), {"load", "unload 0"}, {}, kExitSuccess, false},
@@ -94,6 +105,13 @@ TEST(RunEndTest, EachEndReachesTheUserAndTheProcess) {
         EXPECT_EQ(boxes, r.boxes) << r.name;
         EXPECT_EQ(t.process.status, r.status) << r.name;
         EXPECT_EQ(t.files.files.count("wpcache.jpg"), r.workingFileKept ? 1u : 0u) << r.name;
+        // Regression: the lock was held until the last box was answered, so a scheduled run
+        // waited behind a box nobody was looking at.
+        if (!r.boxes.empty()) {
+            EXPECT_FALSE(run.guard.locked) << r.name;
+            EXPECT_EQ(run.boxesAtUnlock, 0u) << r.name << ": the lock goes before the box";
+            EXPECT_FALSE(run.fileAtUnlock) << r.name << ": and after the working file";
+        }
     }
 }
 

@@ -13,6 +13,7 @@
 #include <random>
 
 #include "host/run_guard.h"
+#include "platform/posix/posix_run_guard.h"
 #include "posix/temp_dir.h"
 
 namespace vexal {
@@ -166,6 +167,19 @@ TEST(PosixFileSystemTest, WriteTruncatesOldTail) {
     ASSERT_TRUE(fs.WriteFile(dir / "w.gif", "long old content"));
     ASSERT_TRUE(fs.WriteFile(dir / "w.gif", "new"));
     EXPECT_EQ(Slurp(dir / "w.gif"), "new");
+}
+
+// The lock let go before a run's last box: another run takes it at once, and the first
+// no longer holds it.
+TEST(PosixRunGuardTest, UnlockLetsAnotherRunTakeTheLock) {
+    testing::TempDir dir;
+    PosixRunGuard first, second;
+    EXPECT_EQ(first.TryLock(dir.path()), RunGuard::LockState::Held);
+    EXPECT_EQ(second.TryLock(dir.path()), RunGuard::LockState::Busy);
+    first.Unlock();
+    first.Unlock();  // twice is once
+    EXPECT_EQ(second.TryLock(dir.path()), RunGuard::LockState::Held);
+    EXPECT_EQ(first.TryLock(dir.path()), RunGuard::LockState::Busy);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -155,12 +156,19 @@ public:
     std::uint32_t pid = 100;
     std::vector<std::uint32_t> alive;
     std::vector<std::string> lockedFolders;
+    bool locked = false;
 
     LockState TryLock(const std::string& folder) override {
         lockedFolders.push_back(folder);
         const bool busy = ++tries <= busyTries;
+        locked = locked || !busy;
         if (busy && stopWhileBusy) stop = true;
         return busy ? LockState::Busy : LockState::Held;
+    }
+    std::function<void()> onUnlock;  // called as the lock goes
+    void Unlock() override {
+        if (onUnlock) onUnlock();
+        locked = false;
     }
     bool StopRequested() const override { return stop; }
     std::uint32_t ProcessId() const override { return pid; }

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/win32/win32_api.h"
+#include "platform/win32/win32_run_guard.h"
 #include "win32/win_temp_dir.h"
 
 namespace vexal {
@@ -217,6 +218,20 @@ TEST_F(Win32FileSystemTest, FolderIdentityTellsFoldersApart) {
     EXPECT_EQ(a, aAgain);
     EXPECT_NE(a, b);
     EXPECT_FALSE(files.FolderIdentity(dir / "missing", a));
+}
+
+// The lock let go before a run's last box: another run takes it at once, and the first
+// no longer holds it.
+TEST(Win32RunGuardTest, UnlockLetsAnotherRunTakeTheLock) {
+    WinTempDir dir;
+    const std::string folder = dir.path().substr(0, dir.path().size() - 1);
+    Win32RunGuard first, second;
+    EXPECT_EQ(first.TryLock(folder), RunGuard::LockState::Held);
+    EXPECT_EQ(second.TryLock(folder), RunGuard::LockState::Busy);
+    first.Unlock();
+    first.Unlock();  // twice is once
+    EXPECT_EQ(second.TryLock(folder), RunGuard::LockState::Held);
+    EXPECT_EQ(first.TryLock(folder), RunGuard::LockState::Busy);
 }
 
 }  // namespace
