@@ -7,6 +7,7 @@
 #include "host/dialogs.h"
 #include "host/process.h"
 #include "settings/settings_file.h"
+#include "settings/settings_merge.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
 #include "text/number.h"
@@ -265,6 +266,19 @@ void EditorPresenter::cbDelete_Click() {
 }
 
 bool EditorPresenter::Save() {
+    // Another editor, or a text editor, may have written the file since it was read here:
+    // what it wrote is merged in, not written over.
+    Program disk;
+    disk.SettingsFileName = program_.SettingsFileName;
+    if (LoadSettings(disk, *host_.files) &&
+        !std::equal(disk.SiteEntries.begin() + 1, disk.SiteEntries.end(), saved_.begin() + 1, saved_.end())) {
+        program_.SiteEntries = MergeEntries(saved_, program_.SiteEntries, disk.SiteEntries);
+        // The four settings are not the editor's to change: the file's stand.
+        program_.NewMsg = disk.NewMsg;
+        program_.CacheFileName = disk.CacheFileName;
+        program_.WinFolderWPname = disk.WinFolderWPname;
+        program_.TimeOut = disk.TimeOut;
+    }
     switch (SaveSettings(program_, *host_.files)) {
         case SaveResult::Saved:
             saved_ = program_.SiteEntries;

@@ -560,6 +560,35 @@ TEST_F(EditorFixture, EndSavesTheSelectedEntrysEditsThenEndsWithSuccess) {
     EXPECT_EQ(saved.SiteEntries[2].Url, "/b/");
 }
 
+// Regression: two editors on one settings file (or a text editor beside one) lost entries:
+// each wrote only what it held. What was written elsewhere since this editor read the
+// file is merged in by name, with this editor's additions, changes and deletions.
+TEST_F(EditorFixture, EntriesWrittenElsewhereMeanwhileAreKept) {
+    Load({Entry("a", "/a/"), Entry("gone", "/g/"), Entry("edited", "/e/")});
+    ASSERT_EQ(SaveSettings(program, host.files), SaveResult::Saved);
+    // The other editor adds "b", deletes "gone" and changes "edited".
+    Program other = Saved();
+    other.SettingsFileName = program.SettingsFileName;
+    other.SiteEntries.erase(other.SiteEntries.begin() + 2);
+    other.SiteEntries[2].Url = "/e2/";
+    other.SiteEntries.push_back(Entry("b", "/b/"));
+    ASSERT_EQ(SaveSettings(other, host.files), SaveResult::Saved);
+    // This one adds "c" and changes "a".
+    Select(1);
+    Type(EditorControl::txUrl, "/a2/");
+    Select(0);
+    Type(EditorControl::txUrl, "/c/");
+    host.dialogs.inputs = {"c"};
+    editor.cbTouroku_Click();
+    editor.cbEnd_Click();
+    EXPECT_EQ(host.process.status, kExitSuccess);
+    const Program saved = Saved();
+    std::vector<std::string> entries;
+    for (int k = 1; k <= saved.EntryCount(); ++k)
+        entries.push_back(saved.SiteEntries[k].Name + " " + saved.SiteEntries[k].Url);
+    EXPECT_EQ(entries, (std::vector<std::string>{"a /a2/", "edited /e2/", "b /b/", "c /c/"}));
+}
+
 // With nothing changed since the file was read (or last saved), the close box ends at once
 // without writing: an entry only looked at is no change.
 TEST_F(EditorFixture, CloseBoxWithoutChangesEndsAtOnceWithoutSaving) {
