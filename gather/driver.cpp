@@ -178,6 +178,37 @@ RetrievalResult NoPicture(const std::string& subject) {
     return result;
 }
 
+// The picture the photo page in `bytes` names first, as a whole address, when it is one
+// to fetch: not the page itself, not the address asked for, not one asked for already
+// this retrieval. Empty when there is none.
+std::string PhotoPagePicture(const Program& program, RetrievalState& state, const RetrievalServices& services,
+                             const std::string& bytes, const std::string& askedAddress) {
+    // The photo page's address, after its redirects: its links hang below it.
+    const UrlParts photo = program.ServerUrl;
+    std::string text;
+    PageEncoding encoding = PageEncoding::Utf8;
+    if (program.CurrentEntry().Filter[6])
+        encoding = DecodedResponseToSourceText(bytes, {}, text);
+    else
+        ResponseToSourceText(bytes, text);
+    SiteEntry rules = program.CurrentEntry();
+    rules.Filter[6] = true;
+    // One level only: a link on the photo page is no further page to read.
+    const std::vector<std::string> found =
+        ExtractLinks(text, rules, SourceKind::WebPage, nullptr, {state.FetchedContentType, true, false});
+    if (found.size() < 2) return {};
+    const std::string link =
+        program.CurrentEntry().Filter[6] ? QueryInPageEncoding(found[1], encoding) : found[1];
+    const ResolvedImage resolved =
+        ResolveChosenLink(link, SourceKind::WebPage, UrlText(photo), photo, *services.files);
+    const std::string next = AddressOf(photo, resolved.image, resolved.relativeToPage);
+    // A page that names itself as its picture ends there.
+    if (SameAddress(next, UrlText(photo)) || SameAddress(next, askedAddress)) return {};
+    // Asked for already this retrieval: the answer would be the same.
+    if (!state.Fetched.insert(next).second) return {};
+    return next;
+}
+
 // Judges what a web fetch brought into the working file. A page, where photo pages are
 // read (`photoPage` is true only for a candidate of the gathered page, not for what a
 // photo page names), is read with the page's own picture rule and the entry's rules, and
@@ -201,29 +232,8 @@ RetrievalResult JudgeArrival(Program& program, RetrievalState& state, const Retr
         const std::string askedAddress = AddressOf(state.PageUrl, asked, program.RelativeToPage);
         DeleteWorkingFile(program, *services.files, program.WorkImageFile);
         if (!photoPage) return NoPicture(asked);
-        // The photo page's address, after its redirects: its links hang below it.
-        const UrlParts photo = program.ServerUrl;
-        std::string text;
-        PageEncoding encoding = PageEncoding::Utf8;
-        if (program.CurrentEntry().Filter[6])
-            encoding = DecodedResponseToSourceText(bytes, {}, text);
-        else
-            ResponseToSourceText(bytes, text);
-        SiteEntry rules = program.CurrentEntry();
-        rules.Filter[6] = true;
-        // One level only: a link on the photo page is no further page to read.
-        const std::vector<std::string> found =
-            ExtractLinks(text, rules, SourceKind::WebPage, nullptr, {state.FetchedContentType, true, false});
-        if (found.size() < 2) return NoPicture(asked);
-        const std::string link =
-            program.CurrentEntry().Filter[6] ? QueryInPageEncoding(found[1], encoding) : found[1];
-        const ResolvedImage resolved =
-            ResolveChosenLink(link, SourceKind::WebPage, UrlText(photo), photo, *services.files);
-        const std::string next = AddressOf(photo, resolved.image, resolved.relativeToPage);
-        // A page that names itself as its picture ends there.
-        if (SameAddress(next, UrlText(photo)) || SameAddress(next, askedAddress)) return NoPicture(asked);
-        // Asked for already this retrieval: the answer would be the same.
-        if (!state.Fetched.insert(next).second) return NoPicture(asked);
+        const std::string next = PhotoPagePicture(program, state, services, bytes, askedAddress);
+        if (next.empty()) return NoPicture(asked);
         program.ChosenImage = next;
         program.RelativeToPage = false;
         const FetchResult fetched = fetches.SetGrpData(state);
