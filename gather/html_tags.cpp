@@ -7,8 +7,15 @@ namespace vexal {
 
 bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
+bool StartsWithAsciiNoCase(std::string_view text, std::string_view lower) {
+    if (text.size() < lower.size()) return false;
+    for (std::size_t i = 0; i < lower.size(); ++i)
+        if (LowerAscii(text[i]) != lower[i]) return false;
+    return true;
+}
+
 bool EqualsNoCase(std::string_view text, std::string_view lower) {
-    return text.size() == lower.size() && StartsWithNoCase(text, lower);
+    return text.size() == lower.size() && StartsWithAsciiNoCase(text, lower);
 }
 
 std::string_view TrimHtmlSpace(std::string_view text) {
@@ -37,7 +44,14 @@ std::size_t ReadHtmlAttributes(std::string_view t, std::size_t i, std::vector<Ht
         ++j;
         while (j < n && IsHtmlSpace(t[j])) ++j;
         if (j < n && (t[j] == '"' || t[j] == '\'')) {
-            const std::size_t close = t.find(t[j], j + 1);
+            // Values are short: a plain loop finds the closing quote sooner than a library
+            // search gets going.
+            std::size_t close = j + 1;
+            while (close < n && close < j + 64 && t[close] != t[j]) ++close;
+            if (close == n)
+                close = std::string_view::npos;
+            else if (t[close] != t[j])
+                close = t.find(t[j], close);
             const std::size_t end = close == std::string_view::npos ? n : close;
             out.push_back({attribute, t.substr(j + 1, end - j - 1), j + 1});
             i = close == std::string_view::npos ? n : close + 1;
@@ -60,7 +74,7 @@ const HtmlAttribute* FindHtmlAttribute(const std::vector<HtmlAttribute>& attribu
 
 bool HtmlTagAt(std::string_view t, std::size_t lt, std::string_view lowerName) {
     const std::size_t end = lt + 1 + lowerName.size();
-    if (end > t.size() || !StartsWithNoCase(t.substr(lt + 1), lowerName)) return false;
+    if (end > t.size() || !StartsWithAsciiNoCase(t.substr(lt + 1), lowerName)) return false;
     return end == t.size() || IsHtmlSpace(t[end]) || t[end] == '/' || t[end] == '>';
 }
 

@@ -361,25 +361,6 @@ private:
     std::size_t lineCursor_;
 };
 
-bool IsPagePictureProperty(std::string_view value) {
-    value = TrimHtmlSpace(value);
-    for (std::string_view known :
-         {"og:image", "og:image:url", "og:image:secure_url", "twitter:image", "twitter:image:src"})
-        if (EqualsNoCase(value, known)) return true;
-    return false;
-}
-
-bool RelNamesImageSrc(std::string_view rel) {
-    std::size_t i = 0;
-    while (i < rel.size()) {
-        while (i < rel.size() && IsHtmlSpace(rel[i])) ++i;
-        const std::size_t start = i;
-        while (i < rel.size() && !IsHtmlSpace(rel[i])) ++i;
-        if (i > start && EqualsNoCase(rel.substr(start, i - start), "image_src")) return true;
-    }
-    return false;
-}
-
 // The page's own picture: the addresses of <meta property="og:image" content=…> (and its
 // :url and :secure_url forms), <meta name="twitter:image" …> (and twitter:image:src) and
 // <link rel="image_src" href=…>, in page order, each once. One pass over the text: every
@@ -400,20 +381,8 @@ void TakePagePictures(std::string_view t, const std::array<bool, 5>& ext, bool w
         const std::size_t end = ReadHtmlAttributes(t, lt + 5, attributes);
         read += end - lt;
         p = end;
-        std::string_view address;
-        const HtmlAttribute* property = FindHtmlAttribute(attributes, "property");
-        const HtmlAttribute* name = FindHtmlAttribute(attributes, "name");
-        const HtmlAttribute* content = FindHtmlAttribute(attributes, "content");
-        const HtmlAttribute* rel = FindHtmlAttribute(attributes, "rel");
-        const HtmlAttribute* href = FindHtmlAttribute(attributes, "href");
-        if (meta && content &&
-            ((property && IsPagePictureProperty(property->value)) ||
-             (name && IsPagePictureProperty(name->value))))
-            address = content->value;
-        else if (!meta && href && rel && RelNamesImageSrc(rel->value))
-            address = href->value;
-        else
-            continue;
+        const std::string_view address = PagePictureOf(attributes, meta);
+        if (address.data() == nullptr) continue;
         DecodedValue value = DecodeCharacterReferences(address);
         if (value.unsafe) continue;
         const std::string_view trimmed = TrimHtmlSpace(value.text);
@@ -444,16 +413,18 @@ std::vector<std::string> ExtractLinks(std::string_view sourceText, const SiteEnt
     std::size_t& read = (cost ? *cost : ignored).charactersSearched;
     std::vector<std::string> candidates(1);
     const bool webPage = sourceKind == SourceKind::WebPage;
+    const bool html = webPage || (sourceKind == SourceKind::LocalFile && IsHtmlFileName(entry.Url));
+    const bool anyExt = std::any_of(entry.Ext.begin(), entry.Ext.end(), [](bool b) { return b; });
+    if (html && UsesPageRules(entry)) {
+        // The page rules read the page's own picture in the same pass.
+        options.webPage = webPage;
+        ScanPage(sourceText, options, entry, read, candidates);
+        return candidates;
+    }
     // The page's own picture comes before every other rule's candidates.
     if (entry.Filter[6]) TakePagePictures(sourceText, entry.Ext, webPage, read, candidates);
-    const bool anyExt = std::any_of(entry.Ext.begin(), entry.Ext.end(), [](bool b) { return b; });
     if (!anyExt) return candidates;  // nothing else could be accepted
-    const bool html = webPage || (sourceKind == SourceKind::LocalFile && IsHtmlFileName(entry.Url));
-    options.webPage = webPage;
-    if (html && UsesPageRules(entry))
-        ScanPage(sourceText, options, entry, read, candidates);
-    else
-        LinkExtractor(sourceText, entry, webPage, html, candidates, read).Run();
+    LinkExtractor(sourceText, entry, webPage, html, candidates, read).Run();
     return candidates;
 }
 

@@ -21,6 +21,48 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
+// The first place from `from` where `lower` (ASCII, in lower case) stands, ASCII letter
+// case ignored. Every needle here is ASCII, and this is on the scan's hot path.
+std::size_t FindAsciiNoCase(std::string_view text, std::string_view lower, std::size_t from = 0) {
+    if (lower.empty()) return from <= text.size() ? from : kNone;
+    const char first = lower[0];
+    const char other = first >= 'a' && first <= 'z' ? static_cast<char>(first - ('a' - 'A')) : first;
+    for (std::size_t i = from; i + lower.size() <= text.size(); ++i) {
+        if (text[i] != first && text[i] != other) continue;
+        std::size_t k = 1;
+        while (k < lower.size() && LowerAscii(text[i + k]) == lower[k]) ++k;
+        if (k == lower.size()) return i;
+    }
+    return kNone;
+}
+
+// Words (ASCII, lower case) looked for together, ASCII letter case ignored: one pass
+// over a text for all of them.
+struct AsciiWords {
+    std::vector<std::string_view> words;  // literals: they outlive the set
+    bool starts[256] = {};                // the words' first characters, in either case
+    AsciiWords(std::initializer_list<std::string_view> lowerWords) : words(lowerWords) {
+        for (std::string_view word : words) {
+            const auto first = static_cast<unsigned char>(word[0]);
+            starts[first] = starts[first >= 'a' && first <= 'z' ? first - ('a' - 'A') : first] = true;
+        }
+    }
+};
+
+bool HasAnyAsciiNoCase(std::string_view text, const AsciiWords& set) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!set.starts[static_cast<unsigned char>(text[i])]) continue;
+        const char c = LowerAscii(text[i]);
+        for (std::string_view word : set.words) {
+            if (word[0] != c || text.size() - i < word.size()) continue;
+            std::size_t k = 1;
+            while (k < word.size() && LowerAscii(text[i + k]) == word[k]) ++k;
+            if (k == word.size()) return true;
+        }
+    }
+    return false;
+}
+
 // The web address's path with its query and fragment cut off.
 std::string_view PathPart(std::string_view address) {
     return address.substr(0, std::min(address.find('?'), address.find('#')));
@@ -114,9 +156,11 @@ SrcsetPick BestOfSrcset(std::string_view set) {
 // A src that only holds the place of a picture a script loads later.
 bool IsPlaceholder(std::string_view src) {
     src = TrimHtmlSpace(src);
-    if (src.empty() || StartsWithNoCase(src, "data:") || EndsWithNoCase(PathPart(src), ".gif")) return true;
+    if (src.empty() || StartsWithAsciiNoCase(src, "data:") ||
+        (PathPart(src).size() >= 4 && EqualsNoCase(PathPart(src).substr(PathPart(src).size() - 4), ".gif")))
+        return true;
     for (std::string_view word : {"blank", "spacer", "placeholder", "transparent", "pixel", "lazy", "1x1"})
-        if (FindNoCase(src, word) != kNone) return true;
+        if (FindAsciiNoCase(src, word) != kNone) return true;
     return false;
 }
 
@@ -128,11 +172,9 @@ bool IsLogoAddress(std::string_view address) {
         const std::size_t slash = path.find('/', scheme + 3);
         path = slash == kNone ? std::string_view() : path.substr(slash);
     }
-    for (std::string_view word : {"logo", "favicon", "apple-touch-icon"})
-        if (FindNoCase(path, word) != kNone) return true;
-    for (std::string_view folder : {"/icon/", "/icons/", "/sprites/", "/avatar/", "/avatars/", "/emoji/"})
-        if (FindNoCase(path, folder) != kNone) return true;
-    return false;
+    static const AsciiWords kMarks{"logo",      "favicon",  "apple-touch-icon", "/icon/", "/icons/",
+                                   "/sprites/", "/avatar/", "/avatars/",        "/emoji/"};
+    return HasAnyAsciiNoCase(path, kMarks);
 }
 
 bool RelHasWord(std::string_view rel, std::initializer_list<std::string_view> words) {
@@ -147,6 +189,14 @@ bool RelHasWord(std::string_view rel, std::initializer_list<std::string_view> wo
     return false;
 }
 
+bool IsPagePictureProperty(std::string_view value) {
+    value = TrimHtmlSpace(value);
+    for (std::string_view known :
+         {"og:image", "og:image:url", "og:image:secure_url", "twitter:image", "twitter:image:src"})
+        if (EqualsNoCase(value, known)) return true;
+    return false;
+}
+
 bool IsIconLink(std::string_view rel) {
     return RelHasWord(rel, {"icon", "apple-touch-icon", "apple-touch-icon-precomposed", "mask-icon",
                             "apple-touch-startup-image"});
@@ -158,16 +208,8 @@ bool IsPageLink(std::string_view href) {
     // The site's own front page is where a header's logo leads, not to a picture.
     if (href.empty() || href.front() == '#' || href == "/" || href == "./") return false;
     for (std::string_view scheme : {"javascript:", "mailto:", "tel:", "data:"})
-        if (StartsWithNoCase(href, scheme)) return false;
+        if (StartsWithAsciiNoCase(href, scheme)) return false;
     return true;
-}
-
-// The elements of a feed whose text may be a page's markup, escaped once.
-bool IsFeedTextElement(std::string_view name) {
-    for (std::string_view known :
-         {"description", "content:encoded", "content", "summary", "media:description"})
-        if (EqualsNoCase(name, known)) return true;
-    return false;
 }
 
 // Characters that end a bare address in a page.
@@ -188,15 +230,104 @@ bool StopReferenceAt(std::string_view t, std::size_t i) {
     return false;
 }
 
+// Repeats a scan leaves out: the page's own pictures (read before, at the list's head)
+// named again further down, and an address named twice in a row (a link around its own
+// picture). Other repeats cost nothing: the retrieval asks for an address once a run
+// anyway, and a table of every address would cost a page of a hundred thousand links
+// more than reading it.
+class Repeats {
+public:
+    explicit Repeats(std::vector<std::string>& out) : out_(out), head_(out.size()) {}
+    void Add(std::string value) {
+        if (out_.size() > head_ && out_.back() == value) return;
+        if (std::find(own_.begin(), own_.end(), value) != own_.end()) return;
+        out_.push_back(std::move(value));
+    }
+    // The page's own picture, found in the same pass: it goes first, each once.
+    void AddOwn(std::string value) {
+        if (std::find(own_.begin(), own_.end(), value) == own_.end()) own_.push_back(std::move(value));
+    }
+    // Puts the page's own pictures first, and drops what named one of them before it was
+    // known to be one.
+    void Finish() {
+        if (own_.empty()) return;
+        const auto rest = std::remove_if(
+            out_.begin() + static_cast<std::ptrdiff_t>(head_), out_.end(),
+            [&](const std::string& v) { return std::find(own_.begin(), own_.end(), v) != own_.end(); });
+        out_.erase(rest, out_.end());
+        out_.insert(out_.begin() + static_cast<std::ptrdiff_t>(head_), std::make_move_iterator(own_.begin()),
+                    std::make_move_iterator(own_.end()));
+        own_.clear();
+    }
+
+private:
+    std::vector<std::string>& out_;
+    std::size_t head_;
+    std::vector<std::string> own_;
+};
+
+// The elements the scan acts on; any other is Other.
+enum class Element : std::uint8_t {
+    Other,
+    Img,
+    Source,
+    A,
+    Body,
+    Link,
+    Meta,
+    Item,
+    Enclosure,
+    MediaContent,
+    MediaThumbnail,
+    Script,
+    Style,
+    FeedText,
+    Image,
+};
+
+// The element a tag name names, ASCII letter case ignored: one look at the name instead of
+// one comparison per kind.
+Element ElementOf(std::string_view name) {
+    static constexpr std::pair<std::string_view, Element> kTags[] = {
+        {"img", Element::Img},
+        {"source", Element::Source},
+        {"a", Element::A},
+        {"body", Element::Body},
+        {"link", Element::Link},
+        {"meta", Element::Meta},
+        {"item", Element::Item},
+        {"entry", Element::Item},
+        {"enclosure", Element::Enclosure},
+        {"media:content", Element::MediaContent},
+        {"media:thumbnail", Element::MediaThumbnail},
+        {"script", Element::Script},
+        {"style", Element::Style},
+        {"description", Element::FeedText},
+        {"content:encoded", Element::FeedText},
+        {"content", Element::FeedText},
+        {"summary", Element::FeedText},
+        {"media:description", Element::FeedText},
+        {"image", Element::Image},
+    };
+    if (name.size() > 17) return Element::Other;
+    char lower[17];
+    for (std::size_t i = 0; i < name.size(); ++i) lower[i] = LowerAscii(name[i]);
+    const std::string_view folded(lower, name.size());
+    for (const auto& [known, tag] : kTags)
+        if (known.size() == folded.size() && known[0] == folded[0] && known == folded) return tag;
+    return Element::Other;
+}
+
 class PageScanner {
 public:
     PageScanner(std::string_view text, const SiteEntry& entry, const PageScanOptions& options,
-                std::size_t& read, std::vector<std::string>& out, std::unordered_set<std::string>& seen,
-                bool nested)
+                std::size_t& read, std::vector<std::string>& out, Repeats& seen, bool nested)
         : t_(text),
           entry_(entry),
           webPage_(options.webPage),
           pageLinks_(options.pageLinks && entry.Filter[2]),
+          // Without a picture kind ticked only the page's own pictures can come.
+          anyExt_(std::any_of(entry.Ext.begin(), entry.Ext.end(), [](bool on) { return on; })),
           read_(read),
           out_(out),
           seen_(seen),
@@ -219,12 +350,17 @@ public:
 
 private:
     std::size_t Find(char c, std::size_t from) {
-        const std::size_t at = t_.find(c, from);
+        // Markup is dense: the next "<" is usually a few characters on, where a plain loop
+        // beats the set-up of a library search.
+        const std::size_t near = std::min(t_.size(), from + 16);
+        std::size_t at = from;
+        while (at < near && t_[at] != c) ++at;
+        if (at == near) at = t_.find(c, near);
         read_ += (at == kNone ? t_.size() : at + 1) - std::min(from, t_.size());
         return at;
     }
     std::size_t FindText(std::string_view needle, std::size_t from, bool noCase) {
-        const std::size_t at = noCase ? FindNoCase(t_, needle, from) : t_.find(needle, from);
+        const std::size_t at = noCase ? FindAsciiNoCase(t_, needle, from) : t_.find(needle, from);
         read_ += (at == kNone ? t_.size() : at + needle.size()) - std::min(from, t_.size());
         return at;
     }
@@ -232,41 +368,50 @@ private:
     // Every position where "http://" or "https://" starts, once, in text order.
     void ListWebAddresses() {
         for (std::size_t q = FindText("://", 0, false); q != kNone; q = FindText("://", q + 3, false)) {
-            if (q >= 5 && StartsWithNoCase(t_.substr(q - 5), "https"))
+            if (q >= 5 && StartsWithAsciiNoCase(t_.substr(q - 5), "https"))
                 web_.push_back(q - 5);
-            else if (q >= 4 && StartsWithNoCase(t_.substr(q - 4), "http"))
+            else if (q >= 4 && StartsWithAsciiNoCase(t_.substr(q - 4), "http"))
                 web_.push_back(q - 4);
         }
     }
 
     // A candidate where it stands; inside a feed item it waits for the item's end, where
     // the item's own pictures (`own`: enclosures, media) go before those of its text.
-    void Emit(std::string value, bool own = false) {
-        if (parent_) return parent_->Emit(std::move(value), own);
-        if (value.empty() || IsLogoAddress(value)) return;
+    // `marked`: the address was looked at for a logo's marks already.
+    void Emit(std::string value, bool own = false, bool marked = false) {
+        if (parent_) return parent_->Emit(std::move(value), own, marked);
+        if (!anyExt_ || value.empty() || (!marked && IsLogoAddress(value))) return;
         if (item_)
             (own ? itemOwn_ : itemOther_).push_back(std::move(value));
         else
             Output(std::move(value));
     }
-    void Output(std::string value) {
-        if (seen_.insert(value).second) out_.push_back(std::move(value));
-    }
+    void Output(std::string value) { seen_.Add(std::move(value)); }
 
     // A value cut from markup, its references decoded; empty when it is unsafe to ask for.
     static std::string Decoded(std::string_view value) {
-        DecodedValue decoded = DecodeCharacterReferences(value);
-        if (decoded.unsafe) return {};
-        return std::string(TrimHtmlSpace(decoded.text));
+        std::string address;
+        WithDecoded(value, [&](std::string_view decoded) { address = decoded; });
+        return address;
+    }
+    // Hands `take` the value with its references decoded (nothing when that is unsafe to
+    // ask for), copying it only where it held a reference: most values are let go unused.
+    template <typename Take>
+    static void WithDecoded(std::string_view value, Take take) {
+        value = TrimHtmlSpace(value);
+        if (std::find(value.begin(), value.end(), '&') == value.end()) return take(value);
+        const DecodedValue decoded = DecodeCharacterReferences(value);
+        if (!decoded.unsafe) take(TrimHtmlSpace(decoded.text));
     }
 
     // The picture an attribute names: by its name, or, where a tag says it is a picture,
     // also without any extension.
-    void EmitPicture(std::string_view value, bool declared, bool own = false) {
-        std::string address = Decoded(value);
-        if (address.empty() || StartsWithNoCase(address, "data:")) return;
-        if (NamesAllowedPicture(address, entry_.Ext) || (declared && NamesNoExtension(address, webPage_)))
-            Emit(std::move(address), own);
+    void EmitPicture(std::string_view value, bool declared, bool own = false, bool marked = false) {
+        WithDecoded(value, [&](std::string_view address) {
+            if (address.empty() || StartsWithAsciiNoCase(address, "data:")) return;
+            if (NamesAllowedPicture(address, entry_.Ext) || (declared && NamesNoExtension(address, webPage_)))
+                Emit(std::string(address), own, marked);
+        });
     }
 
     // Bare addresses before `end`, or inside [from, end) outside the values a rule took.
@@ -294,15 +439,17 @@ private:
                !(t_[end] == '&' && StopReferenceAt(t_, end)))
             ++end;
         read_ += end - at;
-        std::string address = Decoded(t_.substr(at, end - at));
-        if (!address.empty() && NamesAllowedPicture(address, entry_.Ext)) Emit(std::move(address));
+        WithDecoded(t_.substr(at, end - at), [&](std::string_view address) {
+            if (!address.empty() && NamesAllowedPicture(address, entry_.Ext)) Emit(std::string(address));
+        });
         SkipBare(end);
     }
 
     // CSS: every url(...) in `css` (at `offset` in the text), quoted or not, up to its ")".
     void TakeCss(std::string_view css, bool decode) {
         if (!entry_.Filter[0] && !entry_.Filter[3]) return;
-        for (std::size_t u = FindNoCase(css, "url("); u != kNone; u = FindNoCase(css, "url(", u + 4)) {
+        for (std::size_t u = FindAsciiNoCase(css, "url("); u != kNone;
+             u = FindAsciiNoCase(css, "url(", u + 4)) {
             std::size_t i = u + 4;
             while (i < css.size() && IsHtmlSpace(css[i])) ++i;
             std::size_t end;
@@ -344,15 +491,16 @@ private:
             ++i;
         if (i == nameStart) return lt + 1;  // "<" in text, "<!DOCTYPE", "<?xml": text
         const std::string_view name = t_.substr(nameStart, i - nameStart);
+        const Element tag = ElementOf(name);
         if (closing) {
-            Close(name);
+            Close(tag);
             const std::size_t gt = Find('>', i);
             return gt == kNone ? n : gt + 1;
         }
         takenSpans_.clear();
         const std::size_t end = ReadHtmlAttributes(t_, i, attributes_);
         read_ += end - lt;
-        Open(name);
+        Open(tag);
         if (const HtmlAttribute* style = FindHtmlAttribute(attributes_, "style")) {
             TakeCss(style->value, true);
             Taken(style);
@@ -363,16 +511,18 @@ private:
         } else {
             TakeBareWithin(end);
         }
-        return RawText(name, end);
+        return RawText(tag, name, end);
     }
 
     // The text of script, style and escaped feed elements, which holds no tags to read.
-    std::size_t RawText(std::string_view name, std::size_t end) {
-        const bool script = EqualsNoCase(name, "script");
-        const bool style = EqualsNoCase(name, "style");
-        const bool feedText = !nested_ && IsFeedTextElement(name);
+    // `name` as written; its element is `tag`.
+    std::size_t RawText(Element tag, std::string_view name, std::size_t end) {
+        const bool script = tag == Element::Script;
+        const bool style = tag == Element::Style;
+        // The elements of a feed whose text may be a page's markup, escaped once.
+        const bool feedText = !nested_ && tag == Element::FeedText;
         // A feed's own picture, its logo, is no picture of its items.
-        const bool feedImage = !nested_ && EqualsNoCase(name, "image") && end >= 2 && t_[end - 2] != '/';
+        const bool feedImage = !nested_ && tag == Element::Image && end >= 2 && t_[end - 2] != '/';
         if (!script && !style && !feedText && !feedImage) return end;
         const std::size_t close = CloseTag("</" + ToLower(name), end);
         const std::size_t stop = close == kNone ? t_.size() : close;
@@ -412,37 +562,37 @@ private:
         return found;
     }
 
-    void Open(std::string_view name) {
-        const auto is = [&](std::string_view lower) { return EqualsNoCase(name, lower); };
-        if (is("img")) return Img(false);
-        if (is("source")) return Img(true);
-        if (is("a")) return Link();
-        if (is("body")) {
+    void Open(Element tag) {
+        if (tag == Element::Img) return Img(false);
+        if (tag == Element::Source) return Img(true);
+        if (tag == Element::A) return Link();
+        if (tag == Element::Body) {
             const HtmlAttribute* background = FindHtmlAttribute(attributes_, "background");
             if (entry_.Filter[0] && background) EmitPicture(background->value, false), Taken(background);
             return;
         }
-        if (is("link")) return LinkTag();
-        if (is("meta")) return Meta();
-        if (is("item") || is("entry")) {
+        if (tag == Element::Link) return LinkTag();
+        if (tag == Element::Meta) return Meta();
+        if (tag == Element::Item) {
             EndItem();
             item_ = true;
             return;
         }
         if (!entry_.Filter[1]) return;
-        if (is("enclosure")) {
+        if (tag == Element::Enclosure) {
             const HtmlAttribute* url = FindHtmlAttribute(attributes_, "url");
             const HtmlAttribute* type = FindHtmlAttribute(attributes_, "type");
-            if (url && (!type || StartsWithNoCase(TrimHtmlSpace(type->value), "image/")))
+            if (url && (!type || StartsWithAsciiNoCase(TrimHtmlSpace(type->value), "image/")))
                 EmitPicture(url->value, type != nullptr, true), Taken(url);
             return;
         }
-        if (is("media:content") || is("media:thumbnail")) return Media(is("media:thumbnail"));
+        if (tag == Element::MediaContent || tag == Element::MediaThumbnail)
+            return Media(tag == Element::MediaThumbnail);
     }
 
-    void Close(std::string_view name) {
-        if (EqualsNoCase(name, "a")) link_.clear();
-        if (EqualsNoCase(name, "item") || EqualsNoCase(name, "entry")) EndItem();
+    void Close(Element tag) {
+        if (tag == Element::A) link_.clear();
+        if (tag == Element::Item) EndItem();
     }
 
     void Img(bool source) {
@@ -477,7 +627,8 @@ private:
         // as it wants: no thumbnail, whatever it links to.
         const bool narrow = entry_.MinWidth > 0 && chosenWidth > 0 && chosenWidth < entry_.MinWidth;
         if (entry_.MinWidth > 0 && chosenWidth >= entry_.MinWidth) link_.clear();
-        if (!narrow) EmitPicture(chosen, true);
+        // IsLogo looked at the src already: its words cover an address's marks.
+        if (!narrow) EmitPicture(chosen, true, false, src && chosen.data() == src->value.data());
         // A thumbnail inside a link to a page: the page may hold the full picture.
         if (!link_.empty()) {
             Emit(std::move(link_));
@@ -494,9 +645,8 @@ private:
         return false;
     }
     static bool NamesLogo(std::string_view text) {
-        for (std::string_view word : {"logo", "icon", "avatar", "sprite", "emoji", "badge"})
-            if (FindNoCase(text, word) != kNone) return true;
-        return false;
+        static const AsciiWords kMarks{"logo", "icon", "avatar", "sprite", "emoji", "badge"};
+        return HasAnyAsciiNoCase(text, kMarks);
     }
 
     void Link() {
@@ -513,6 +663,7 @@ private:
     }
 
     void LinkTag() {
+        if (OwnPicture(false)) return;
         const HtmlAttribute* rel = FindHtmlAttribute(attributes_, "rel");
         if (!rel) return;
         if (IsIconLink(rel->value)) {
@@ -522,17 +673,35 @@ private:
         const HtmlAttribute* href = FindHtmlAttribute(attributes_, "href");
         const HtmlAttribute* type = FindHtmlAttribute(attributes_, "type");
         if (entry_.Filter[1] && href && RelHasWord(rel->value, {"enclosure"}) &&
-            (!type || StartsWithNoCase(TrimHtmlSpace(type->value), "image/")))
+            (!type || StartsWithAsciiNoCase(TrimHtmlSpace(type->value), "image/")))
             EmitPicture(href->value, type != nullptr, true), Taken(href);
     }
 
     // Tile pictures and logos a page names in its head are no pictures to show.
     void Meta() {
+        if (OwnPicture(true)) return;
         const HtmlAttribute* name = FindHtmlAttribute(attributes_, "name");
         const HtmlAttribute* property = FindHtmlAttribute(attributes_, "property");
-        if (name && StartsWithNoCase(TrimHtmlSpace(name->value), "msapplication-")) skipTag_ = true;
+        if (name && StartsWithAsciiNoCase(TrimHtmlSpace(name->value), "msapplication-")) skipTag_ = true;
         for (const HtmlAttribute* a : {name, property})
-            if (a && FindNoCase(a->value, "logo") != kNone) skipTag_ = true;
+            if (a && FindAsciiNoCase(a->value, "logo") != kNone) skipTag_ = true;
+    }
+
+    // The page's own picture, for an entry that asks for it: taken aside, to come first.
+    bool OwnPicture(bool meta) {
+        if (!entry_.Filter[6]) return false;
+        const std::string_view address = PagePictureOf(attributes_, meta);
+        if (address.data() == nullptr) return false;
+        skipTag_ = true;
+        WithDecoded(address, [&](std::string_view own) {
+            if (!own.empty() && (AllowedKindOnWeb(own) || NamesNoExtension(own, webPage_)))
+                seen_.AddOwn(std::string(own));
+        });
+        return true;
+    }
+    bool AllowedKindOnWeb(std::string_view name) const {
+        const PictureKind kind = PictureKindOf(name, webPage_ || IsWebAddress(name));
+        return kind != PictureKind::NotAPicture && entry_.Ext[static_cast<std::size_t>(kind)];
     }
 
     // Media RSS: an item's widest content, its largest thumbnail only when it has nothing
@@ -544,7 +713,7 @@ private:
         const HtmlAttribute* medium = FindHtmlAttribute(attributes_, "medium");
         const HtmlAttribute* type = FindHtmlAttribute(attributes_, "type");
         if (medium && !EqualsNoCase(TrimHtmlSpace(medium->value), "image")) return;
-        if (type && !StartsWithNoCase(TrimHtmlSpace(type->value), "image/")) return;
+        if (type && !StartsWithAsciiNoCase(TrimHtmlSpace(type->value), "image/")) return;
         if (NamesLogo(url->value)) return;  // an author's picture beside the item's
         const HtmlAttribute* width = FindHtmlAttribute(attributes_, "width");
         const std::int64_t w = width ? std::max<std::int64_t>(Digits(TrimHtmlSpace(width->value)), 0) : 0;
@@ -571,9 +740,10 @@ private:
     const SiteEntry& entry_;
     bool webPage_;
     bool pageLinks_;
+    bool anyExt_;
     std::size_t& read_;
     std::vector<std::string>& out_;
-    std::unordered_set<std::string>& seen_;
+    Repeats& seen_;
     bool nested_;
     std::vector<std::size_t> web_;
     std::size_t bare_ = 0;
@@ -595,7 +765,7 @@ public:
     JsonScanner(std::string_view text, const std::array<bool, 5>& ext, std::size_t& read)
         : t_(text), ext_(ext), read_(read) {}
 
-    void Run(std::vector<std::string>& out, std::unordered_set<std::string>& seen) {
+    void Run(Repeats& seen) {
         std::size_t i = 0;
         std::string key;
         while (i < t_.size()) {
@@ -616,8 +786,7 @@ public:
         }
         read_ += t_.size();
         for (auto& tier : tiers_)
-            for (std::string& address : tier)
-                if (seen.insert(address).second) out.push_back(std::move(address));
+            for (std::string& address : tier) seen.Add(std::move(address));
     }
 
 private:
@@ -669,7 +838,7 @@ private:
 
     void Consider(const std::string& key, std::string value) {
         const std::string_view v = TrimHtmlSpace(value);
-        const bool address = StartsWithNoCase(v, "http://") || StartsWithNoCase(v, "https://") ||
+        const bool address = StartsWithAsciiNoCase(v, "http://") || StartsWithAsciiNoCase(v, "https://") ||
                              (!v.empty() && v.front() == '/');
         if (!address || v.find_first_of(" \t\r\n\"<>") != kNone || !NamesAllowedPicture(v, ext_)) return;
         tiers_[Tier(key)].emplace_back(v);
@@ -682,7 +851,7 @@ private:
 };
 
 bool IsJson(std::string_view text, std::string_view contentType) {
-    if (FindNoCase(contentType, "json") != kNone) return true;
+    if (FindAsciiNoCase(contentType, "json") != kNone) return true;
     const std::size_t first = text.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
     return first != kNone && (text[first] == '{' || text[first] == '[');
 }
@@ -707,13 +876,29 @@ bool NamesNoExtension(std::string_view address, bool webPage) {
 
 void ScanPage(std::string_view text, const PageScanOptions& options, const SiteEntry& entry,
               std::size_t& read, std::vector<std::string>& out) {
-    std::unordered_set<std::string> seen(out.begin(), out.end());
+    Repeats seen(out);
     if (IsJson(text, options.contentType)) {
         if (entry.Filter[1] || entry.Filter[2] || entry.Filter[3])
-            JsonScanner(text, entry.Ext, read).Run(out, seen);
+            JsonScanner(text, entry.Ext, read).Run(seen);
         return;
     }
     PageScanner(text, entry, options, read, out, seen, false).Run();
+    seen.Finish();
+}
+
+std::string_view PagePictureOf(const std::vector<HtmlAttribute>& attributes, bool meta) {
+    if (meta) {
+        const HtmlAttribute* content = FindHtmlAttribute(attributes, "content");
+        if (!content) return {};
+        const HtmlAttribute* property = FindHtmlAttribute(attributes, "property");
+        const HtmlAttribute* name = FindHtmlAttribute(attributes, "name");
+        const bool names = (property && IsPagePictureProperty(property->value)) ||
+                           (name && IsPagePictureProperty(name->value));
+        return names ? content->value : std::string_view();
+    }
+    const HtmlAttribute* rel = FindHtmlAttribute(attributes, "rel");
+    const HtmlAttribute* href = FindHtmlAttribute(attributes, "href");
+    return href && rel && RelHasWord(rel->value, {"image_src"}) ? href->value : std::string_view();
 }
 
 }  // namespace vexal

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "gather/html_tags.h"
 #include "program/site_entry.h"
 
 namespace vexal {
@@ -24,6 +25,11 @@ bool NamesAllowedPicture(std::string_view address, const std::array<bool, 5>& ex
 // what arrives tells its kind.
 bool NamesNoExtension(std::string_view address, bool webPage);
 
+// The address a <meta> (`meta`) or <link> tag with these attributes names as the page's
+// own picture (og:image, og:image:url, og:image:secure_url, twitter:image,
+// twitter:image:src, rel="image_src"), as written; a null view when it names none.
+std::string_view PagePictureOf(const std::vector<HtmlAttribute>& attributes, bool meta);
+
 // What a page is read with besides the entry.
 struct PageScanOptions {
     std::string_view contentType;  // what the server called the text; empty for none
@@ -33,8 +39,9 @@ struct PageScanOptions {
     bool pageLinks = true;
 };
 
-// Appends the candidates of `text` to `out` in the order they stand (after any already
-// there, which are not repeated): every address once. A JSON answer (by its type, or a
+// Appends the candidates of `text` to `out`: with the page's own picture flag, the page's
+// own pictures first (each once), then the rest in the order they stand, without the own
+// pictures again. A JSON answer (by its type, or a
 // text that starts with "{" or "[") is read for picture addresses under its keys, the full
 // picture's keys first.
 // Linear in the length of the text; the characters its searches went over add to `read`.
