@@ -379,7 +379,16 @@ private:
     // the item's own pictures (`own`: enclosures, media) go before those of its text.
     // `marked`: the address was looked at for a logo's marks already.
     void Emit(std::string value, bool own = false, bool marked = false) {
-        if (parent_) return parent_->Emit(std::move(value), own, marked);
+        if (parent_) {
+            // Escaped markup was decoded once already: a reference there may have become a
+            // control character or "%00", which no request or file name may carry.
+            const bool unsafe =
+                value.find("%00") != std::string::npos || std::any_of(value.begin(), value.end(), [](char c) {
+                    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+                });
+            if (unsafe) return;
+            return parent_->Emit(std::move(value), own, marked);
+        }
         if (!anyExt_ || value.empty() || (!marked && IsLogoAddress(value))) return;
         if (item_)
             (own ? itemOwn_ : itemOther_).push_back(std::move(value));

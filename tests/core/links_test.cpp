@@ -618,6 +618,12 @@ TEST(LinkExtractionTest, PageRules) {
          "src=&quot;https://h/thumb.jpg&quot;&gt;&lt;/a&gt;</description></item>"
          "<item><description><![CDATA[<img src=\"https://h/c.jpg\">]]></description></item>",
          {"https://h/full.jpg", "https://h/thumb.jpg", "https://h/c.jpg"}},
+        // Regression: a reference in escaped markup, decoded with it, handed on a control
+        // character the feed never held.
+        {"escapedControlCharacter",
+         "<item><description>&lt;img src=&quot;https://h/a&#1;.jpg&quot;&gt;&lt;img "
+         "src=&quot;https://h/b.jpg&quot;&gt;</description></item>",
+         {"https://h/b.jpg"}},
         // JSON: picture addresses under the keys, the full picture's first.
         {"jsonFullPictureFirst",
          "{\"url\":\"https://apod/image/s.jpg\",\"hdurl\":\"https://apod/image/l.jpg\",\"title\":\"a.jpg\"}",
