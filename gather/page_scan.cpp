@@ -380,13 +380,7 @@ private:
     // `marked`: the address was looked at for a logo's marks already.
     void Emit(std::string value, bool own = false, bool marked = false) {
         if (parent_) {
-            // Escaped markup was decoded once already: a reference there may have become a
-            // control character or "%00", which no request or file name may carry.
-            const bool unsafe =
-                value.find("%00") != std::string::npos || std::any_of(value.begin(), value.end(), [](char c) {
-                    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-                });
-            if (unsafe) return;
+            if (UnsafeOnceDecoded(value)) return;
             return parent_->Emit(std::move(value), own, marked);
         }
         if (!anyExt_ || value.empty() || (!marked && IsLogoAddress(value))) return;
@@ -396,6 +390,13 @@ private:
             Output(std::move(value));
     }
     void Output(std::string value) { seen_.Add(std::move(value)); }
+    // Escaped markup was decoded once already: a reference there may have become a control
+    // character or "%00", which no request or file name may carry.
+    static bool UnsafeOnceDecoded(std::string_view value) {
+        return value.find("%00") != std::string_view::npos ||
+               std::any_of(value.begin(), value.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    }
 
     // A value cut from markup, its references decoded; empty when it is unsafe to ask for.
     static std::string Decoded(std::string_view value) {
@@ -703,7 +704,8 @@ private:
         if (address.data() == nullptr) return false;
         skipTag_ = true;
         WithDecoded(address, [&](std::string_view own) {
-            if (!own.empty() && (AllowedKindOnWeb(own) || NamesNoExtension(own, webPage_)))
+            if (!own.empty() && !(nested_ && UnsafeOnceDecoded(own)) &&
+                (AllowedKindOnWeb(own) || NamesNoExtension(own, webPage_)))
                 seen_.AddOwn(std::string(own));
         });
         return true;
