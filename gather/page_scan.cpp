@@ -156,8 +156,9 @@ SrcsetPick BestOfSrcset(std::string_view set) {
 // A src that only holds the place of a picture a script loads later.
 bool IsPlaceholder(std::string_view src) {
     src = TrimHtmlSpace(src);
+    const std::string_view path = PathPart(src);
     if (src.empty() || StartsWithAsciiNoCase(src, "data:") ||
-        (PathPart(src).size() >= 4 && EqualsNoCase(PathPart(src).substr(PathPart(src).size() - 4), ".gif")))
+        (path.size() >= 4 && EqualsNoCase(path.substr(path.size() - 4), ".gif")))
         return true;
     for (std::string_view word : {"blank", "spacer", "placeholder", "transparent", "pixel", "lazy", "1x1"})
         if (FindAsciiNoCase(src, word) != kNone) return true;
