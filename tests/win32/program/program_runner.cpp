@@ -83,7 +83,7 @@ std::uint64_t FileSize(const std::string& path) {
 
 RunningProgram::RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
                                bool outputToo, HANDLE standardError, DWORD creationFlags,
-                               const std::wstring& shortcut) {
+                               const std::wstring& shortcut, const std::wstring& program) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE errorWrite = nullptr;
     if (standardError) {
@@ -109,7 +109,7 @@ RunningProgram::RunningProgram(const std::string& folder, const std::string& arg
         startup.lpTitle = title.data();
     }
 
-    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    std::wstring commandLine = L"\"" + (program.empty() ? ProgramPath() : program) + L"\"";
     if (!arguments.empty()) commandLine += L" " + win32::Widen(arguments);
     // The child inherits this process's environment, changed for it alone.
     ::SetEnvironmentVariableW(L"VEXAL_NONINTERACTIVE", unattended ? L"1" : nullptr);
@@ -319,6 +319,31 @@ std::string UserFolder() { return KnownFolder(FOLDERID_LocalAppData) + "\\vexal"
 std::string WallpaperFolder() { return WindowsFolderWritable() ? WindowsFolder() : UserFolder(); }
 
 std::string DocumentsFolder() { return KnownFolder(FOLDERID_Documents); }
+
+namespace {
+constexpr const wchar_t* kUserShellFolders =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+}  // namespace
+
+MovedDocuments::MovedDocuments(const std::string& folder) {
+    wchar_t buffer[1024] = {};
+    DWORD bytes = sizeof buffer - sizeof(wchar_t);
+    hadOld_ = ::RegGetValueW(HKEY_CURRENT_USER, kUserShellFolders, L"Personal",
+                             RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &oldType_, buffer,
+                             &bytes) == ERROR_SUCCESS;
+    old_ = buffer;
+    const std::wstring wide = win32::Widen(folder);
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, L"Personal", REG_EXPAND_SZ, wide.c_str(),
+                      static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+}
+
+MovedDocuments::~MovedDocuments() {
+    if (hadOld_)
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, L"Personal", oldType_, old_.c_str(),
+                          static_cast<DWORD>((old_.size() + 1) * sizeof(wchar_t)));
+    else
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, L"Personal");
+}
 
 std::string WindowTextOf(HWND window) {
     // WM_GETTEXT, not GetWindowTextW: across processes the latter reads only a window's

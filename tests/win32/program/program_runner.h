@@ -45,10 +45,11 @@ public:
     // Standard output goes nowhere, or with `outputToo` into the same pipe as standard error.
     // Standard error is that pipe, read into Outcome::standardError, or `standardError` (an
     // inheritable handle, a console for one) when given. `creationFlags` go to CreateProcess.
-    // A `shortcut` path starts it as the shell starts a program from that shortcut.
+    // A `shortcut` path starts it as the shell starts a program from that shortcut. `program`
+    // starts another copy of vexal.exe than ProgramPath().
     RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
                    bool outputToo = false, HANDLE standardError = nullptr, DWORD creationFlags = 0,
-                   const std::wstring& shortcut = {});
+                   const std::wstring& shortcut = {}, const std::wstring& program = {});
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
@@ -99,8 +100,24 @@ std::string UserFolder();
 // Where the program must put the bitmap for this user: the Windows folder where the user
 // may write there, else the user's own folder.
 std::string WallpaperFolder();
-// The user's Documents folder.
+// The user's Documents folder, as the system names it.
 std::string DocumentsFolder();
+
+// Moves the user's Documents folder to `folder` for as long as it lives, as OneDrive's folder
+// backup or the folder's Location tab moves it: the registry's "User Shell Folders" value
+// that the system's known-folder call follows. The folder must exist.
+class MovedDocuments {
+public:
+    explicit MovedDocuments(const std::string& folder);
+    ~MovedDocuments();
+    MovedDocuments(const MovedDocuments&) = delete;
+    MovedDocuments& operator=(const MovedDocuments&) = delete;
+
+private:
+    std::wstring old_;
+    DWORD oldType_ = 0;
+    bool hadOld_ = false;
+};
 std::string ReadWholeFile(const std::string& path);
 bool FileExists(const std::string& path);
 // The size of a file, also while another process is writing it; 0 when there is none.
