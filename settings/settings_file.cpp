@@ -110,6 +110,10 @@ bool LoadSettings(Program& program, FileSystem& files) {
     return true;
 }
 
+std::string SettingsFileForMessages(const Program& program, const FileSystem& files) {
+    return kFolderSeparator == '\\' ? files.FullPath(program.SettingsFileName) : program.SettingsFileName;
+}
+
 const char* UnusableFileNameKey(const Program& program) {
     if (!IsBareFileName(program.WinFolderWPname)) return "WinFolderWPname";
     if (!IsBareFileName(program.CacheFileName)) return "CacheFileName";

@@ -11,6 +11,7 @@
 
 #include "host/file_system.h"
 #include "program/program.h"
+#include "settings/source_kind.h"
 
 namespace vexal {
 
@@ -26,6 +27,12 @@ enum class SaveResult {
 // its default, and a missing or unreadable file leaves no entries. False when there was
 // no file to read.
 bool LoadSettings(Program& program, FileSystem& files);
+
+// The settings file as the messages about it name it. On Windows its full path: a start in
+// the program's own folder works in the user's Documents folder, wherever the system keeps
+// it, so how the program was started does not tell the user where the file is. Elsewhere
+// the name the run uses, as these messages have always given it.
+std::string SettingsFileForMessages(const Program& program, const FileSystem& files);
 
 // A name the program may create, replace and delete beside others: not empty, not "." or
 // "..", and without "/" or "\". Anything else would make the working copy or the
