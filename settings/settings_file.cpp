@@ -121,8 +121,9 @@ const char* UnusableFileNameKey(const Program& program) {
 }
 
 bool IsBareFileName(std::string_view name) {
+    const std::string_view refused = kColonRefusedInFileNames ? "/\\:" : "/\\";
     return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of("/\\") == std::string_view::npos;
+           name.find_first_of(refused) == std::string_view::npos;
 }
 
 std::string FormatEntry(const Program& program, std::int32_t index) {

@@ -72,6 +72,7 @@ enum class Message : std::uint16_t {
     PngUnreadable,
     PngNotConverted,
     UnusableFileName,  // {1} the settings file (in full on Windows), {2} the key, {3} the name it holds
+    UnusableFileNameOnWindows,  // as UnusableFileName, where ':' is refused too
 
     // Pictures and the installation.
     PictureTooLarge,    // {1} the picture, {2} its width, {3} its height

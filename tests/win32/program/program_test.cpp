@@ -531,6 +531,48 @@ TEST_F(ProgramTest, InItsOwnFolderItWorksInTheUsersDocuments) {
     ::DeleteFileW(win32::Widen(documents + "\\vexal.ini").c_str());
 }
 
+// Regression: ':' in the working copy's or the bitmap's name was taken, and Windows reads
+// it as a drive ("C:evil.bmp", in the current folder of drive C) or as an alternate data
+// stream of another file ("evil.bmp:ads"). Refused before anything is written, as a folder
+// separator is, with the settings file named in full.
+TEST_F(ProgramTest, ColonInAFileNameOfTheSettingsIsRefused) {
+    EntryLines e;
+    e.Name = "pic";
+    e.Url = Write("pic.bmp", Bmp(3, 2, kColours));
+    e.Ext = "0001";
+    const struct {
+        std::string key, value;
+    } rows[] = {
+        {"WinFolderWPname", "C:evil.bmp"},
+        {"WinFolderWPname", "evil.bmp:ads"},
+        {"CacheFileName", "C:evil"},
+        {"CacheFileName", "evil:ads"},
+    };
+    for (const auto& row : rows) {
+        for (const std::string& arguments : {std::string("pic"), "-wp " + e.Url}) {
+            const std::string name = row.key + " = " + row.value + ", " + arguments;
+            SetUp();
+            std::string text = SettingsText({e}, row.key == "WinFolderWPname" ? row.value : kBitmapName);
+            if (row.key == "CacheFileName")
+                text.replace(text.find("CacheFileName = wpcache"), 23, "CacheFileName = " + row.value);
+            ASSERT_TRUE(WriteSettings(dir / "vexal.ini", text));
+            const Outcome run = RunUnattended(dir.path(), arguments);
+            EXPECT_EQ(run.exitCode, 1u) << name;
+            EXPECT_EQ(run.standardError, "vexal 1.00: 設定ファイル " + dir / "vexal.ini" + " の " + row.key +
+                                             " = " + row.value +
+                                             " はファイル名として使えません。\r\n"
+                                             "空欄、.、.. や / \\ : を含む名前は使えません。\n")
+                << name;
+            EXPECT_EQ(DesktopValue(L"Wallpaper"), "untouched") << name;
+            std::vector<DirEntry> left;
+            files.ListFolder(dir.path(), left);
+            EXPECT_EQ(left.size(), 2u) << name << ": only pic.bmp and vexal.ini";
+            EXPECT_FALSE(FileExists("C:\\evil.bmp")) << name;
+            EXPECT_FALSE(FileExists(WallpaperFolder() + "\\evil.bmp")) << name;
+        }
+    }
+}
+
 // A picture of `width` × `height` whose every row differs, so a bitmap mixed from two
 // pictures, or cut short, never equals either.
 std::vector<std::uint32_t> Rows(int width, int height, std::uint32_t tint) {
