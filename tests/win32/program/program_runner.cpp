@@ -83,7 +83,7 @@ std::uint64_t FileSize(const std::string& path) {
 
 RunningProgram::RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
                                bool outputToo, HANDLE standardError, DWORD creationFlags,
-                               const std::wstring& shortcut, const std::wstring& program) {
+                               const std::wstring& shortcut) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE errorWrite = nullptr;
     if (standardError) {
@@ -109,7 +109,7 @@ RunningProgram::RunningProgram(const std::string& folder, const std::string& arg
         startup.lpTitle = title.data();
     }
 
-    std::wstring commandLine = L"\"" + (program.empty() ? ProgramPath() : program) + L"\"";
+    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
     if (!arguments.empty()) commandLine += L" " + win32::Widen(arguments);
     // The child inherits this process's environment, changed for it alone.
     ::SetEnvironmentVariableW(L"VEXAL_NONINTERACTIVE", unattended ? L"1" : nullptr);

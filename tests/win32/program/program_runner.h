@@ -45,11 +45,10 @@ public:
     // Standard output goes nowhere, or with `outputToo` into the same pipe as standard error.
     // Standard error is that pipe, read into Outcome::standardError, or `standardError` (an
     // inheritable handle, a console for one) when given. `creationFlags` go to CreateProcess.
-    // A `shortcut` path starts it as the shell starts a program from that shortcut. `program`
-    // starts another copy of vexal.exe than ProgramPath().
+    // A `shortcut` path starts it as the shell starts a program from that shortcut.
     RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
                    bool outputToo = false, HANDLE standardError = nullptr, DWORD creationFlags = 0,
-                   const std::wstring& shortcut = {}, const std::wstring& program = {});
+                   const std::wstring& shortcut = {});
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
