@@ -460,7 +460,7 @@ RetrievalOutcome RunRetrieval(Program& program, const RetrievalServices& service
     // traded the folder, lock and all, for the picture.
     if (const char* key = UnusableFileNameKey(program)) {
         RetrievalResult result = FailureOf(RetrievalFailure::UnusableFileName);
-        result.file = program.SettingsFileName;
+        result.file = SettingsFileForMessages(program, *services.files);
         result.target = key;
         result.subject =
             std::string_view(key) == "CacheFileName" ? program.CacheFileName : program.WinFolderWPname;

@@ -110,6 +110,10 @@ bool LoadSettings(Program& program, FileSystem& files) {
     return true;
 }
 
+std::string SettingsFileForMessages(const Program& program, const FileSystem& files) {
+    return kFolderSeparator == '\\' ? files.FullPath(program.SettingsFileName) : program.SettingsFileName;
+}
+
 const char* UnusableFileNameKey(const Program& program) {
     if (!IsBareFileName(program.WinFolderWPname)) return "WinFolderWPname";
     if (!IsBareFileName(program.CacheFileName)) return "CacheFileName";
@@ -117,8 +121,9 @@ const char* UnusableFileNameKey(const Program& program) {
 }
 
 bool IsBareFileName(std::string_view name) {
+    const std::string_view refused = kColonRefusedInFileNames ? "/\\:" : "/\\";
     return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of("/\\") == std::string_view::npos;
+           name.find_first_of(refused) == std::string_view::npos;
 }
 
 std::string FormatEntry(const Program& program, std::int32_t index) {

@@ -11,6 +11,7 @@
 
 #include "host/file_system.h"
 #include "program/program.h"
+#include "settings/source_kind.h"
 
 namespace vexal {
 
@@ -27,9 +28,22 @@ enum class SaveResult {
 // no file to read.
 bool LoadSettings(Program& program, FileSystem& files);
 
+// The settings file as the messages about it name it. On Windows its full path: a start in
+// the program's own folder works in the user's Documents folder, wherever the system keeps
+// it, so how the program was started does not tell the user where the file is. Elsewhere
+// the name the run uses, as these messages have always given it.
+std::string SettingsFileForMessages(const Program& program, const FileSystem& files);
+
+// Whether ':' is refused in a file name of the settings. On Windows it names a drive
+// ("C:x" is x in the current folder of drive C) or one of a file's alternate data streams
+// ("x:s"), never a plain file beside the others; elsewhere it is an ordinary character that
+// existing settings files may use.
+inline constexpr bool kColonRefusedInFileNames = kFolderSeparator == '\\';
+
 // A name the program may create, replace and delete beside others: not empty, not "." or
-// "..", and without "/" or "\". Anything else would make the working copy or the
-// bitmap a folder, or the folder that holds them.
+// "..", and without "/" or "\" (nor ':' where kColonRefusedInFileNames). Anything else
+// would make the working copy or the bitmap a folder, the folder that holds them, or a file
+// somewhere else.
 bool IsBareFileName(std::string_view name);
 
 // The settings key ("WinFolderWPname" or "CacheFileName") whose file name IsBareFileName

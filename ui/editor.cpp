@@ -285,7 +285,8 @@ bool EditorPresenter::Save() {
             return true;
         case SaveResult::WriteFailed:
             Error(program_, host_, Message::SettingsNotWritten,
-                  {program_.SettingsFileName, FileFailureText(host_.files->LastFailure())});
+                  {SettingsFileForMessages(program_, *host_.files),
+                   FileFailureText(host_.files->LastFailure())});
             return false;
     }
     return false;

@@ -2,6 +2,7 @@
 #include "ui/failure_texts.h"
 
 #include "net/status_texts.h"
+#include "settings/settings_file.h"
 #include "ui/messages.h"
 
 namespace vexal {
@@ -129,7 +130,9 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
         case RetrievalFailure::NoConnection:
             return {};
         case RetrievalFailure::UnusableFileName:
-            return MessageText(Message::UnusableFileName, {result.file, result.target, result.subject});
+            return MessageText(
+                kColonRefusedInFileNames ? Message::UnusableFileNameOnWindows : Message::UnusableFileName,
+                {result.file, result.target, result.subject});
         case RetrievalFailure::TooNarrow:
             return MessageText(Message::PictureTooNarrow,
                                {result.subject, std::to_string(result.count), std::to_string(result.wanted)});

@@ -107,6 +107,9 @@ constexpr Entry kTexts[] = {
     {Message::UnusableFileName,
      "設定ファイル {1} の {2} = {3} はファイル名として使えません。\r\n"
      "空欄、.、.. や / \\ を含む名前は使えません。"},
+    {Message::UnusableFileNameOnWindows,
+     "設定ファイル {1} の {2} = {3} はファイル名として使えません。\r\n"
+     "空欄、.、.. や / \\ : を含む名前は使えません。"},
 
     {Message::PictureTooLarge, "画像ファイル {1} は大きすぎるため読み込めません（{2}×{3} 画素）。"},
     {Message::PictureUnreadable, "画像ファイル {1} を画像として読み込めませんでした。"},

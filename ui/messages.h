@@ -25,8 +25,8 @@ enum class Message : std::uint16_t {
     IdentifierPrompt,
     IdentifierHasBlank,
     IdentifierNotLetter,
-    SettingsNotWritten,           // {1} the settings file's name, {2} why, in words (or nothing)
-    DeleteEntryQuestion,          // {1} the identifier
+    SettingsNotWritten,   // {1} the settings file (in full on Windows), {2} why, in words (or nothing)
+    DeleteEntryQuestion,  // {1} the identifier
     IdentifierDiffersInCaseOnly,  // {1} the identifier typed, {2} the registered one
     UnregisteredEntryQuestion,
     SaveChangesQuestion,
@@ -71,7 +71,8 @@ enum class Message : std::uint16_t {
     ImageNotCopied,  // {1} the picture, {2} the working file, {3} why, in words (or nothing)
     PngUnreadable,
     PngNotConverted,
-    UnusableFileName,  // {1} the settings file, {2} the key, {3} the name it holds
+    UnusableFileName,  // {1} the settings file (in full on Windows), {2} the key, {3} the name it holds
+    UnusableFileNameOnWindows,  // as UnusableFileName, where ':' is refused too
 
     // Pictures and the installation.
     PictureTooLarge,    // {1} the picture, {2} its width, {3} its height

@@ -6,6 +6,7 @@
 
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_api.h"
+#include "platform/win32/win32_file_system.h"
 // clang-format off
 #include <shlobj.h>
 #include <knownfolders.h>
@@ -48,31 +49,29 @@ std::string ArgumentText(std::wstring_view commandLine) {
 
 std::string ArgumentText() { return ArgumentText(::GetCommandLineW()); }
 
-bool SameFolder(std::wstring_view a, std::wstring_view b) {
-    while (!a.empty() && (a.back() == L'\\' || a.back() == L'/')) a.remove_suffix(1);
-    while (!b.empty() && (b.back() == L'\\' || b.back() == L'/')) b.remove_suffix(1);
-    return !a.empty() && ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+bool SameFolder(const std::string& a, const std::string& b) {
+    // By identity, not by name: one folder has many spellings (C:\PROGRA~1\vexal, another
+    // drive letter mapped onto it, a link), and a start in any of them is a start there.
+    Win32FileSystem files;
+    std::string idA, idB;
+    return files.FolderIdentity(a, idA) && files.FolderIdentity(b, idB) && idA == idB;
 }
 
-bool StartInDocumentsFromOwnShortcut() {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    ::GetStartupInfoW(&startup);
-    if (!(startup.dwFlags & STARTF_TITLEISLINKNAME)) return false;
-
+std::string ProgramFolder() {
     std::vector<wchar_t> program(32768);
     const DWORD length = ::GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
-    if (length == 0 || length >= program.size()) return false;
+    if (length == 0 || length >= program.size()) return {};
     const std::wstring_view path(program.data(), length);
     const std::size_t cut = path.find_last_of(L"\\/");
-    if (cut == std::wstring_view::npos) return false;
-    const std::wstring_view own = path.substr(0, cut);
-    std::vector<wchar_t> current(32768);
-    const DWORD currentLength = ::GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data());
-    if (currentLength == 0 || currentLength >= current.size()) return false;
-    if (!SameFolder(std::wstring_view(current.data(), currentLength), own)) return false;
+    if (cut == std::wstring_view::npos) return {};
+    // The separator stays: without it a program in the root of C: would name "C:", the
+    // current folder of drive C.
+    return Narrow(path.substr(0, cut + 1));
+}
 
+bool StartInDocumentsFromOwnFolder() {
+    const std::string own = ProgramFolder();
+    if (own.empty() || !SameFolder("", own)) return false;
     PWSTR documents = nullptr;
     const bool changed = SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &documents)) &&
                          documents && ::SetCurrentDirectoryW(documents);

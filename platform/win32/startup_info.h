@@ -1,5 +1,5 @@
 // What start-up reads from Windows itself: the program's version from its own version
-// resource, the raw command line after the program name, and how a shortcut started it.
+// resource, the raw command line after the program name, and the folder it works in.
 #pragma once
 
 #include <string>
@@ -18,15 +18,22 @@ std::string ArgumentText(std::wstring_view commandLine);
 // ArgumentText of GetCommandLineW.
 std::string ArgumentText();
 
-// Whether a folder names the same place as another, as Windows compares names: letter case
-// and trailing separators ignored.
-bool SameFolder(std::wstring_view a, std::wstring_view b);
+// Whether two paths name the same folder: the same file of the same volume, however each
+// is spelt (letter case, a short name, a trailing separator, another drive letter or a link
+// that leads there). "" is the current folder. False when either cannot be opened.
+bool SameFolder(const std::string& a, const std::string& b);
 
-// Started from a shortcut that gives the program's own folder as the working folder, as the
-// installer's Start-menu shortcut does (one shortcut serves every user, and a folder fixed
-// at install time would be the installing user's), the program works in the running user's
-// Documents folder instead, where its settings file can be written. Any other start keeps
-// its folder. True when the folder was changed.
-bool StartInDocumentsFromOwnShortcut();
+// The program's own folder, from its module's path, with its trailing separator; "" when
+// the system does not give it.
+std::string ProgramFolder();
+
+// Started in its own folder, the program works in the running user's Documents folder
+// instead, as the system names it (which follows a Documents folder moved elsewhere, as
+// OneDrive's folder backup moves it). However it was started there (the installer's
+// Start-menu shortcut, which serves every user and so cannot name one user's Documents; a
+// double click in Explorer; a shortcut of the user's own; `start`), the program's folder is
+// one for all users and not theirs to write, so a settings file there could be neither saved
+// nor anyone's own. Any other start keeps its folder. True when the folder was changed.
+bool StartInDocumentsFromOwnFolder();
 
 }  // namespace vexal::win32

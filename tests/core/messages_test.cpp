@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "settings/settings_file.h"
 #include "ui/failure_texts.h"
 
 namespace vexal {
@@ -131,6 +132,11 @@ TEST(MessagesTest, SubjectsLandInPlace) {
         {"unusableFileName", MessageText(Message::UnusableFileName, {"vexal.ini", "WinFolderWPname", "a/b"}),
          "設定ファイル vexal.ini の WinFolderWPname = a/b はファイル名として使えません。\r\n"
          "空欄、.、.. や / \\ を含む名前は使えません。"},
+        {"unusableFileNameOnWindows",
+         MessageText(Message::UnusableFileNameOnWindows,
+                     {"C:\\Users\\me\\Documents\\vexal.ini", "CacheFileName", "evil.bmp:ads"}),
+         "設定ファイル C:\\Users\\me\\Documents\\vexal.ini の CacheFileName = evil.bmp:ads はファイル名として"
+         "使えません。\r\n空欄、.、.. や / \\ : を含む名前は使えません。"},
         {"pictureTooLarge", MessageText(Message::PictureTooLarge, {"a.png", "60001", "40002"}),
          "画像ファイル a.png は大きすぎるため読み込めません（60001×40002 画素）。"},
         {"pictureUnreadable", MessageText(Message::PictureUnreadable, {"a.jpg"}),
@@ -352,8 +358,12 @@ TEST(FailureTextsTest, RetrievalFailures) {
         {"noConnection", text(F::NoConnection), ""},
         {"unusableFileName",
          with(Retrieval(F::UnusableFileName, "..", "WinFolderWPname"), [](auto& r) { r.file = "vexal.ini"; }),
-         "設定ファイル vexal.ini の WinFolderWPname = .. はファイル名として使えません。\r\n"
-         "空欄、.、.. や / \\ を含む名前は使えません。"},
+         // Windows also names ':', which it refuses there.
+         kColonRefusedInFileNames
+             ? "設定ファイル vexal.ini の WinFolderWPname = .. はファイル名として使えません。\r\n"
+               "空欄、.、.. や / \\ : を含む名前は使えません。"
+             : "設定ファイル vexal.ini の WinFolderWPname = .. はファイル名として使えません。\r\n"
+               "空欄、.、.. や / \\ を含む名前は使えません。"},
         {"tooNarrow",
          with(Retrieval(F::TooNarrow, "s.jpg"),
               [](auto& r) {

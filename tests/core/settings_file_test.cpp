@@ -402,6 +402,11 @@ TEST(SettingsFileTest, OnlyBareNamesNameTheWorkingCopyAndTheBitmap) {
         {"/tmp/x", false},
         {"C:\\x", false},
         {"x/", false},
+        // A name relative to drive C's current folder, and a file's alternate data stream,
+        // on Windows; elsewhere ':' is an ordinary character.
+        {"C:evil.bmp", !kColonRefusedInFileNames},
+        {"evil.bmp:ads", !kColonRefusedInFileNames},
+        {":", !kColonRefusedInFileNames},
     };
     for (const auto& r : rows) {
         EXPECT_EQ(IsBareFileName(r.name), r.bare) << r.name;

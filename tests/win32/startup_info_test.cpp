@@ -1,8 +1,12 @@
-// What start-up takes from Windows: the argument text of the raw command line, and the
-// version from the program's own version resource (this test program carries 3.7).
+// What start-up takes from Windows: the argument text of the raw command line, the
+// version from the program's own version resource (this test program carries 3.7), and
+// whether two spellings name one folder.
 #include "platform/win32/startup_info.h"
 
 #include <gtest/gtest.h>
+
+#include "platform/win32/utf16.h"
+#include "win32/win_temp_dir.h"
 
 namespace vexal::win32 {
 namespace {
@@ -36,6 +40,48 @@ TEST(ReadProgramVersionTest, ComesFromTheVersionResource) {
     ASSERT_TRUE(ReadProgramVersion(major, minor));
     EXPECT_EQ(major, 3);
     EXPECT_EQ(minor, 7);
+}
+
+// Regression: the folders were compared by name, so a start in the program's own folder
+// under another spelling of it counted as a start elsewhere.
+TEST(SameFolderTest, OneFolderUnderAnySpellingAndNoOther) {
+    testing::WinTempDir dir;
+    const std::string folder = dir / "Program Files vexal";
+    ASSERT_TRUE(::CreateDirectoryW(Widen(folder).c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(Widen(folder + "\\sub").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(Widen(dir / "other").c_str(), nullptr));
+    wchar_t shortName[MAX_PATH] = {};
+    ASSERT_NE(::GetShortPathNameW(Widen(folder).c_str(), shortName, MAX_PATH), 0u);
+    ASSERT_NE(Narrow(shortName), folder) << "a name that is no 8.3 name has a short one";
+    std::string upper = folder;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    const struct {
+        const char* name;
+        std::string other;
+        bool same;
+    } rows[] = {
+        {"itself", folder, true},
+        {"trailing separator", folder + "\\", true},
+        {"letter case", upper, true},
+        {"short name", Narrow(shortName), true},
+        {"through a subfolder", folder + "\\sub\\..", true},
+        {"forward slashes", folder + "/sub/../", true},
+        {"a sibling", dir / "other", false},
+        {"its parent", dir.path(), false},
+        {"its subfolder", folder + "\\sub", false},
+        {"missing", dir / "missing", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(SameFolder(folder, row.other), row.same) << row.name;
+        EXPECT_EQ(SameFolder(row.other, folder), row.same) << row.name;
+    }
+    // "" is the current folder.
+    ASSERT_TRUE(::SetCurrentDirectoryW(shortName));
+    EXPECT_TRUE(SameFolder("", folder + "\\"));
+    ASSERT_TRUE(::SetCurrentDirectoryW(Widen(dir / "other").c_str()));
+    EXPECT_FALSE(SameFolder("", folder));
+    ::SetCurrentDirectoryW(Widen(dir.path() + "..").c_str());  // the folder can go
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     vexal::Win32RunGuard::CatchConsoleEvents();
     const bool unattended = Unattended();
     // Before the settings file is read from the current folder.
-    vexal::win32::StartInDocumentsFromOwnShortcut();
+    vexal::win32::StartInDocumentsFromOwnFolder();
     if (!unattended) {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
                                                            ICC_UPDOWN_CLASS | ICC_TAB_CLASSES |

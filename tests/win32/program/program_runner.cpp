@@ -320,6 +320,31 @@ std::string WallpaperFolder() { return WindowsFolderWritable() ? WindowsFolder()
 
 std::string DocumentsFolder() { return KnownFolder(FOLDERID_Documents); }
 
+namespace {
+constexpr const wchar_t* kUserShellFolders =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+}  // namespace
+
+MovedDocuments::MovedDocuments(const std::string& folder) {
+    wchar_t buffer[1024] = {};
+    DWORD bytes = sizeof buffer - sizeof(wchar_t);
+    hadOld_ = ::RegGetValueW(HKEY_CURRENT_USER, kUserShellFolders, L"Personal",
+                             RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &oldType_, buffer,
+                             &bytes) == ERROR_SUCCESS;
+    old_ = buffer;
+    const std::wstring wide = win32::Widen(folder);
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, L"Personal", REG_EXPAND_SZ, wide.c_str(),
+                      static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+}
+
+MovedDocuments::~MovedDocuments() {
+    if (hadOld_)
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, L"Personal", oldType_, old_.c_str(),
+                          static_cast<DWORD>((old_.size() + 1) * sizeof(wchar_t)));
+    else
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kUserShellFolders, L"Personal");
+}
+
 std::string WindowTextOf(HWND window) {
     // WM_GETTEXT, not GetWindowTextW: across processes the latter reads only a window's
     // caption, never an edit box's or a list's current text.

@@ -99,8 +99,24 @@ std::string UserFolder();
 // Where the program must put the bitmap for this user: the Windows folder where the user
 // may write there, else the user's own folder.
 std::string WallpaperFolder();
-// The user's Documents folder.
+// The user's Documents folder, as the system names it.
 std::string DocumentsFolder();
+
+// Moves the user's Documents folder to `folder` for as long as it lives, as OneDrive's folder
+// backup or the folder's Location tab moves it: the registry's "User Shell Folders" value
+// that the system's known-folder call follows. The folder must exist.
+class MovedDocuments {
+public:
+    explicit MovedDocuments(const std::string& folder);
+    ~MovedDocuments();
+    MovedDocuments(const MovedDocuments&) = delete;
+    MovedDocuments& operator=(const MovedDocuments&) = delete;
+
+private:
+    std::wstring old_;
+    DWORD oldType_ = 0;
+    bool hadOld_ = false;
+};
 std::string ReadWholeFile(const std::string& path);
 bool FileExists(const std::string& path);
 // The size of a file, also while another process is writing it; 0 when there is none.

@@ -1,10 +1,11 @@
 // The real vexal.exe, unattended (messages on standard error), from the command line to
 // the bitmap (in the Windows folder, or the user's own folder where the user may not write
 // there) and the registry values: each picture format, the style by WpState, a page on a
-// loopback server, a folder, UTF-8 files, the start from a shortcut, and the failures.
+// loopback server, a folder, UTF-8 files, the start in its own folder, and the failures.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_file_system.h"
@@ -449,38 +450,112 @@ TEST_F(ProgramTest, Utf8SettingsFileIsRead) {
 }
 
 // The installer's shortcut starts vexal in its own folder (a folder fixed at install time
-// would be the installing user's Documents): started so, vexal works in the running user's
-// Documents folder. Any other start keeps its folder.
-TEST_F(ProgramTest, FromAShortcutInItsOwnFolderItWorksInTheUsersDocuments) {
-    std::wstring programPath = ProgramPath();
+// would be the installing user's Documents), and so do a double click, a shortcut of the
+// user's own and `start`, which pass no shortcut's flag. However it is started there, and
+// under any spelling of that folder, vexal works in the running user's Documents folder as
+// the system names it, moved or not (SameFolderTest holds the spellings). Any other start
+// keeps its folder.
+// Regression: only a start with the shortcut's flag counted, so a double click in the
+// program's folder could neither find the settings nor save them.
+TEST_F(ProgramTest, InItsOwnFolderItWorksInTheUsersDocuments) {
+    const std::wstring programPath = ProgramPath();
     const std::string own = win32::Narrow(programPath.substr(0, programPath.find_last_of(L"\\")));
+    // Each place a settings file can be read from gives the entry another picture.
     const std::string documents = DocumentsFolder();
     ASSERT_FALSE(documents.empty());
     ::CreateDirectoryW(win32::Widen(documents).c_str(), nullptr);
+    const std::string moved = dir / "OneDrive\\ドキュメント";
+    ASSERT_TRUE(::CreateDirectoryW(win32::Widen(dir / "OneDrive").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(win32::Widen(moved).c_str(), nullptr));
     EntryLines e;
     e.Name = "documents";
-    e.Url = Write("pic.bmp", Bmp(3, 2, kColours));
     e.Ext = "0001";
-    ASSERT_TRUE(WriteSettings(documents + "\\vexal.ini", SettingsText({e}, kBitmapName)));
+    const auto settingsFor = [&](const std::string& folder, std::uint32_t colour) {
+        e.Url = Write("pic-" + std::to_string(colour) + ".bmp", Bmp(1, 1, {colour}));
+        EXPECT_TRUE(WriteSettings(folder + "\\vexal.ini", SettingsText({e}, kBitmapName)));
+        return ReadWholeFile(e.Url);
+    };
+    const std::string inDocuments = settingsFor(documents, 0xFFFF0000);
+    const std::string inMoved = settingsFor(moved, 0xFF00FF00);
+    entries = {e};
+    entries[0].Url = Write("pic-here.bmp", Bmp(1, 1, {0xFF0000FF}));
+    const std::string inFolder = ReadWholeFile(entries[0].Url);
+    // One beside the program too, which a start there never reads.
+    ASSERT_TRUE(WriteSettings(own + "\\vexal.ini", SettingsText(entries, kBitmapName)));
+
     const std::wstring shortcut = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\vexal.lnk";
+    enum class Read { Documents, Folder };
     const struct {
         const char* name;
         std::string folder;
         std::wstring shortcut;
-        bool inDocuments;
+        Read read;
     } rows[] = {
-        {"shortcut, own folder", own, shortcut, true},
-        {"shortcut, another folder", dir.path(), shortcut, false},
-        {"no shortcut, own folder", own, L"", false},
+        {"shortcut, own folder", own, shortcut, Read::Documents},
+        {"no shortcut, own folder", own + "\\", L"", Read::Documents},
+        {"shortcut, another folder", dir.path(), shortcut, Read::Folder},
+        {"no shortcut, another folder", dir.path(), L"", Read::Folder},
+    };
+    for (const bool move : {false, true}) {
+        std::unique_ptr<MovedDocuments> movedDocuments;
+        if (move) movedDocuments = std::make_unique<MovedDocuments>(moved);
+        ASSERT_EQ(DocumentsFolder(), move ? moved : documents);
+        for (const auto& row : rows) {
+            const std::string name = std::string(row.name) + (move ? ", Documents moved" : "");
+            SetUp();
+            RunningProgram program(row.folder, "documents", true, false, nullptr, 0, row.shortcut);
+            const Outcome run = program.Wait();
+            EXPECT_EQ(run.exitCode, 0u) << name << ": " << run.standardError;
+            EXPECT_EQ(ReadWholeFile(Installed()), row.read == Read::Folder ? inFolder
+                                                  : move                   ? inMoved
+                                                                           : inDocuments)
+                << name;
+        }
+    }
+    ::DeleteFileW(win32::Widen(own + "\\vexal.ini").c_str());
+    ::DeleteFileW(win32::Widen(documents + "\\vexal.ini").c_str());
+}
+
+// Regression: ':' in the working copy's or the bitmap's name was taken, and Windows reads
+// it as a drive ("C:evil.bmp", in the current folder of drive C) or as an alternate data
+// stream of another file ("evil.bmp:ads"). Refused before anything is written, as a folder
+// separator is, with the settings file named in full.
+TEST_F(ProgramTest, ColonInAFileNameOfTheSettingsIsRefused) {
+    EntryLines e;
+    e.Name = "pic";
+    e.Url = Write("pic.bmp", Bmp(3, 2, kColours));
+    e.Ext = "0001";
+    const struct {
+        std::string key, value;
+    } rows[] = {
+        {"WinFolderWPname", "C:evil.bmp"},
+        {"WinFolderWPname", "evil.bmp:ads"},
+        {"CacheFileName", "C:evil"},
+        {"CacheFileName", "evil:ads"},
     };
     for (const auto& row : rows) {
-        SetUp();
-        RunningProgram program(row.folder, "documents", true, false, nullptr, 0, row.shortcut);
-        const Outcome run = program.Wait();
-        EXPECT_EQ(run.exitCode, row.inDocuments ? 0u : 1u) << row.name << ": " << run.standardError;
-        EXPECT_EQ(FileExists(Installed()), row.inDocuments) << row.name;
+        for (const std::string& arguments : {std::string("pic"), "-wp " + e.Url}) {
+            const std::string name = row.key + " = " + row.value + ", " + arguments;
+            SetUp();
+            std::string text = SettingsText({e}, row.key == "WinFolderWPname" ? row.value : kBitmapName);
+            if (row.key == "CacheFileName")
+                text.replace(text.find("CacheFileName = wpcache"), 23, "CacheFileName = " + row.value);
+            ASSERT_TRUE(WriteSettings(dir / "vexal.ini", text));
+            const Outcome run = RunUnattended(dir.path(), arguments);
+            EXPECT_EQ(run.exitCode, 1u) << name;
+            EXPECT_EQ(run.standardError, "vexal 1.00: 設定ファイル " + dir / "vexal.ini" + " の " + row.key +
+                                             " = " + row.value +
+                                             " はファイル名として使えません。\r\n"
+                                             "空欄、.、.. や / \\ : を含む名前は使えません。\n")
+                << name;
+            EXPECT_EQ(DesktopValue(L"Wallpaper"), "untouched") << name;
+            std::vector<DirEntry> left;
+            files.ListFolder(dir.path(), left);
+            EXPECT_EQ(left.size(), 2u) << name << ": only pic.bmp and vexal.ini";
+            EXPECT_FALSE(FileExists("C:\\evil.bmp")) << name;
+            EXPECT_FALSE(FileExists(WallpaperFolder() + "\\evil.bmp")) << name;
+        }
     }
-    ::DeleteFileW(win32::Widen(documents + "\\vexal.ini").c_str());
 }
 
 // A picture of `width` × `height` whose every row differs, so a bitmap mixed from two

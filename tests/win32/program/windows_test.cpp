@@ -261,6 +261,39 @@ TEST_F(WindowsTest, EndWithAFilledNewEntryFormAsksToRegisterIt) {
     EXPECT_EQ(ReadSettings(dir / "vexal.ini"), SettingsText({Sample(), typed}, "wall.bmp"));
 }
 
+// Regression: started in its own folder without the shortcut's flag (a double click in
+// Explorer, `start`), the editor worked there, could not save, and named the settings file
+// without its folder. It works in the user's Documents folder, here moved elsewhere as
+// OneDrive's folder backup moves it, and a save that fails names the file in full.
+TEST_F(WindowsTest, EditorInItsOwnFolderSavesInTheUsersDocuments) {
+    const std::string moved = dir / "OneDrive\u3000Documents";
+    ASSERT_TRUE(::CreateDirectoryW(win32::Widen(moved).c_str(), nullptr));
+    MovedDocuments documents(moved);
+    const std::string settings = moved + "\\vexal.ini";
+    // A folder in the file's place: the save is refused, as in a folder the user may not write.
+    ASSERT_TRUE(::CreateDirectoryW(win32::Widen(settings).c_str(), nullptr));
+    const std::wstring programPath = ProgramPath();
+    const std::string own = win32::Narrow(programPath.substr(0, programPath.find_last_of(L"\\") + 1));
+    RunningProgram program(own, "", false);
+    HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
+    ASSERT_NE(editor, nullptr);
+    PostClick(editor, Editor::kCbTouroku);
+    AnswerInput(program, "kept");
+    PostClick(editor, Editor::kCbEnd);
+    ExpectError(program,
+                "設定ファイル " + settings + " に書き込めませんでした。書き込みが許可されていません。");
+    ASSERT_TRUE(::RemoveDirectoryW(win32::Widen(settings).c_str()));
+    ASSERT_TRUE(::IsWindowVisible(editor));
+    PostClick(editor, Editor::kCbEnd);
+    const Outcome end = program.Wait();
+    EXPECT_FALSE(end.timedOut);
+    EXPECT_EQ(end.exitCode, 0u);
+    EntryLines kept;
+    kept.Name = "kept";
+    EXPECT_EQ(ReadSettings(settings), SettingsText({kept}, "wallpaper.bmp"));
+    EXPECT_FALSE(FileExists(own + "vexal.ini"));
+}
+
 TEST_F(WindowsTest, LongAddressStaysEditableAndIsSavedWhole) {
     // Regression: an edit control took at most 30,000 characters from the keyboard, so a
     // longer address loaded from the file could not be edited at all.
