@@ -628,7 +628,9 @@ DesktopResult SetPcmanfmWallpaper(CommandRunner& runner, DesktopPrograms& progra
     // whenever it saves, also as it ends: what it reads as it starts is what stays. So the
     // file is written while it is not running, and read again as it starts.
     const DesktopResult notKept{DesktopFailure::ValueNotKept, {}, program, {}, 0};
-    if (!programs.Stop(*desktop)) return notKept;
+    // The program's file-manager windows would close with it, with whatever they are doing
+    // (a copy half done): the change is left as the tool made it.
+    if (programs.HasOtherWindows(*desktop) || !programs.Stop(*desktop)) return notKept;
     std::ifstream existing(file);
     if (!existing)
         text = SystemSettingsText(*desktop, RelativeSettingsFile(lxqt, *desktop));

@@ -87,7 +87,8 @@ inline constexpr int kXfdesktopStartPolls = 150;
 // file holds the picture and the mode: LXDE's pcmanfm writes it a moment after its tool
 // has returned (it is read again every kXfdesktopPollMs, up to `savePolls` times). When it
 // does not hold them, the running program is ended, the file written, and the program
-// started again as it was. A DesktopNotRunning failure, before anything is run, when
+// started again as it was; unless the program shows other windows than its desktop, when
+// the change is not kept. A DesktopNotRunning failure, before anything is run, when
 // `--desktop` of that program does not run on this display.
 inline constexpr int kPcmanfmSavePolls = 30;
 [[nodiscard]] DesktopResult SetPcmanfmWallpaper(CommandRunner& runner, DesktopPrograms& programs,

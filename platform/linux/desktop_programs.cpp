@@ -14,6 +14,8 @@
 #include <iterator>
 #include <thread>
 
+#include "platform/linux/x11_root.h"
+
 namespace vexal {
 namespace {
 
@@ -95,6 +97,10 @@ std::optional<RunningProgram> ProcDesktopPrograms::Find(const std::string& name,
     }
     ::closedir(proc);
     return found;
+}
+
+bool ProcDesktopPrograms::HasOtherWindows(const RunningProgram& program) {
+    return ProcessHasOtherWindows(program.pid, program.Variable("DISPLAY")).value_or(true);
 }
 
 bool ProcDesktopPrograms::Stop(const RunningProgram& program) {

@@ -27,6 +27,9 @@ public:
     // session's display, started with `argument` among its arguments when that is not
     // empty; nullopt when none runs.
     virtual std::optional<RunningProgram> Find(const std::string& name, const std::string& argument = {}) = 0;
+    // Whether it shows windows besides its desktop, which would close with it; true when
+    // that cannot be told.
+    virtual bool HasOtherWindows(const RunningProgram& program) = 0;
     // Asks it to end (it may save its settings on the way out) and waits until it has;
     // false when it is still running after the wait.
     [[nodiscard]] virtual bool Stop(const RunningProgram& program) = 0;
@@ -51,6 +54,7 @@ public:
           waylandDisplay_(std::move(waylandDisplay)),
           logFolder_(std::move(logFolder)) {}
     std::optional<RunningProgram> Find(const std::string& name, const std::string& argument = {}) override;
+    bool HasOtherWindows(const RunningProgram& program) override;
     bool Stop(const RunningProgram& program) override;
     bool Restart(const RunningProgram& program) override;
 

@@ -92,7 +92,7 @@ public:
     std::map<std::string, RunningProgram> running;  // by name
     std::vector<std::string> events;                // "stop NAME", "restart NAME"
     std::function<void()> onStop;
-    bool stops = true, restarts = true;
+    bool stops = true, restarts = true, otherWindows = false;
 
     std::optional<RunningProgram> Find(const std::string& name, const std::string& argument) override {
         const auto it = running.find(name);
@@ -102,6 +102,7 @@ public:
             return std::nullopt;
         return it->second;
     }
+    bool HasOtherWindows(const RunningProgram&) override { return otherWindows; }
     bool Stop(const RunningProgram& program) override {
         events.push_back("stop " + program.argv[0]);
         if (onStop) onStop();
@@ -512,6 +513,7 @@ TEST(PcmanfmBackendTest, SettingsFileHoldsThePictureAndMode) {
         std::string profile = "";
         bool stops = true, restarts = true;
         F failure = F::None;
+        bool otherWindows = false;
     } rows[] = {
         {"kept", DesktopKind::Lxqt, WallpaperLayout::Fill,
          "[Desktop]\nWallpaper=/d/a b.bmp\nWallpaperMode=zoom\n",
@@ -548,22 +550,30 @@ TEST(PcmanfmBackendTest, SettingsFileHoldsThePictureAndMode) {
          "[*]\nwallpaper_mode=stretch\nwallpaper_common=0\nwallpaper=/o.bmp\n\n[a.desktop]\nx=1\n",
          "[*]\nwallpaper_mode=tile\nwallpaper_common=1\nwallpaper=/d/a b.bmp\n\n[a.desktop]\nx=1\n",
          {"stop pcmanfm", "restart pcmanfm"}},
-        {"wouldNotEnd",
-         DesktopKind::Lxqt,
-         WallpaperLayout::Fill,
-         startedWith.c_str(),
-         startedWith.c_str(),
-         {"stop pcmanfm-qt"},
-         nullptr,
-         nullptr,
-         "/d/a b.bmp",
-         "",
-         false,
-         true,
-         F::ValueNotKept},
-        {"notStartedAgain", DesktopKind::Lxqt, WallpaperLayout::Fill, nullptr,
-         "[Desktop]\nWallpaper=/d/a b.bmp\nWallpaperMode=zoom\n", restarted, nullptr, nullptr, "/d/a b.bmp",
-         "", true, false, F::ToolNotRun},
+        {.name = "wouldNotEnd",
+         .kind = DesktopKind::Lxqt,
+         .layout = WallpaperLayout::Fill,
+         .before = startedWith.c_str(),
+         .after = startedWith.c_str(),
+         .events = {"stop pcmanfm-qt"},
+         .stops = false,
+         .failure = F::ValueNotKept},
+        // Its file-manager windows would close with it.
+        {.name = "fileManagerWindowsOpen",
+         .kind = DesktopKind::Lxqt,
+         .layout = WallpaperLayout::Fill,
+         .before = startedWith.c_str(),
+         .after = startedWith.c_str(),
+         .failure = F::ValueNotKept,
+         .otherWindows = true},
+        {.name = "notStartedAgain",
+         .kind = DesktopKind::Lxqt,
+         .layout = WallpaperLayout::Fill,
+         .before = nullptr,
+         .after = "[Desktop]\nWallpaper=/d/a b.bmp\nWallpaperMode=zoom\n",
+         .events = restarted,
+         .restarts = false,
+         .failure = F::ToolNotRun},
     };
     for (const auto& r : rows) {
         testing::TempDir dir;
@@ -575,6 +585,7 @@ TEST(PcmanfmBackendTest, SettingsFileHoldsThePictureAndMode) {
         programs.Run(argv, {"HOME=" + dir.path(), "XDG_CONFIG_DIRS=/nowhere:" + (dir / "system")});
         programs.stops = r.stops;
         programs.restarts = r.restarts;
+        programs.otherWindows = r.otherWindows;
         const std::string file = PcmanfmSettingsFile(r.kind, programs.running[program]);
         const std::string relative = file.substr((dir / ".config/").size());
         EXPECT_EQ(relative,

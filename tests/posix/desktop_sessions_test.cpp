@@ -484,6 +484,7 @@ public:
     bool ready() const { return ready_; }
     const testing::TempDir& work() const { return work_; }
     const std::map<std::string, std::string>& Environment() const { return session_; }
+    const std::string& display() const { return xvfb_.display(); }
     std::string DataFolder() const { return home_ / "data/vexal"; }
     std::string Log() const {
         std::ifstream in(home_ / (program_ + ".log"));
@@ -561,6 +562,23 @@ TEST(PcmanfmDesktopTest, EachStyleShowsAndStaysAfterARestart) {
             ASSERT_TRUE(desktop.Start()) << name << "\n" << desktop.Log();
             EXPECT_EQ(WaitForStyle(style, [&] { return desktop.Grab(); }), "")
                 << name << " " << style.entry << " after a restart";
+        }
+        // With a file-manager window of its own open, the desktop program is not ended, and
+        // a mode that did not stay is a failure.
+        SpawnCommandRunner runner;
+        ProcDesktopPrograms programs(runner, desktop.display(), {}, desktop.work().path());
+        const std::optional<RunningProgram> before =
+            programs.Find(lxqt ? "pcmanfm-qt" : "pcmanfm", "--desktop");
+        ASSERT_TRUE(before) << name;
+        Child window({lxqt ? "pcmanfm-qt" : "pcmanfm", desktop.work().path()}, desktop.work() / "window.log");
+        ASSERT_TRUE(
+            WaitFor([&] { return ProcessHasOtherWindows(before->pid, desktop.display()) == true; }, 300))
+            << name;
+        if (lxqt) {
+            const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {"fill"}, options);
+            EXPECT_EQ(run.status, 1) << name << ": " << run.err;
+            const std::optional<RunningProgram> after = programs.Find("pcmanfm-qt", "--desktop");
+            EXPECT_TRUE(after && after->pid == before->pid) << name << ": the desktop program was ended";
         }
     }
 }
