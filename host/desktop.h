@@ -28,6 +28,7 @@ enum class DesktopFailure : std::uint8_t {
     Refused,            // the desktop refused and said nothing more
     SystemRefused,      // the system's call failed with the error number `status`
     DesktopCovers,      // the desktop `subject`, which vexal cannot reach, covers the root with a window
+    DesktopNotRunning,  // `tool`, the program that draws the desktop's background, is not running
 };
 
 // What a call to the desktop did. True when it succeeded.

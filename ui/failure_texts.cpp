@@ -179,6 +179,8 @@ std::string DesktopFailureText(const DesktopResult& result) {
             return MessageText(Message::SystemRefused, {std::to_string(result.status)});
         case DesktopFailure::DesktopCovers:
             return MessageText(Message::DesktopCovers, {result.subject});
+        case DesktopFailure::DesktopNotRunning:
+            return MessageText(Message::DesktopNotRunning, {result.tool});
     }
     return {};
 }

@@ -143,6 +143,7 @@ constexpr Entry kTexts[] = {
      "デスクトップ {1} の壁紙は vexal "
      "から変えられません（デスクトップのウィンドウがルートウィンドウを覆っています。"
      "VEXAL_DESKTOP=x11 でルートウィンドウに描けます）。"},
+    {Message::DesktopNotRunning, "デスクトップの背景を描くプログラム {1} が動いていません。"},
 
     {Message::DiskFull, "ディスクの空きが足りません。"},
     {Message::WriteNotPermitted, "書き込みが許可されていません。"},

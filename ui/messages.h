@@ -101,8 +101,9 @@ enum class Message : std::uint16_t {
     ToolFailedSaying,  // {1} the tool, {2} its exit status, {3} what it wrote
     ValueNotKept,      // {1} the tool
     DesktopRefused,
-    SystemRefused,  // {1} the system's error number
-    DesktopCovers,  // {1} the desktop's name
+    SystemRefused,      // {1} the system's error number
+    DesktopCovers,      // {1} the desktop's name
+    DesktopNotRunning,  // {1} the program that draws the background
 
     // Why a file could not be written, put at the end of the line that names the file.
     DiskFull,

@@ -4,11 +4,14 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string_view>
 #include <thread>
 
+#include "platform/linux/ini_text.h"
 #include "text/case.h"
 
 namespace vexal {
@@ -114,12 +117,15 @@ std::optional<std::string> ParseGVariantString(std::string_view text) {
 class Tools {
 public:
     explicit Tools(CommandRunner& runner) : runner_(runner) {}
-    CommandResult Run(const std::vector<std::string>& argv) {
+    // `tool` names the tool when argv[0] is a program that starts it.
+    CommandResult Run(const std::vector<std::string>& argv, const std::string& tool = {}) {
         CommandResult result = runner_.Run(argv);
-        Note(argv.front(), result);
+        Note(tool.empty() ? argv.front() : tool, result);
         return result;
     }
-    bool Ran(const std::vector<std::string>& argv) { return Run(argv).status == 0; }
+    bool Ran(const std::vector<std::string>& argv, const std::string& tool = {}) {
+        return Run(argv, tool).status == 0;
+    }
     // The reason kept, or `silent` when every tool ended well and quietly.
     DesktopResult Failure(DesktopResult silent = {DesktopFailure::Refused, {}, {}, {}, 0}) const {
         return reason_.Ok() ? silent : reason_;
@@ -401,10 +407,12 @@ std::set<std::string> ShownBackdrops(const std::set<std::string>& properties, bo
     return shown.empty() ? legacy : shown;
 }
 
-bool SetXfce(Tools& tools, const std::string& path, std::optional<WallpaperLayout> layout, int startPolls,
-             const std::function<bool()>& firstDrawn) {
+const DesktopResult kXfdesktopNotRunning{DesktopFailure::DesktopNotRunning, {}, "xfdesktop", {}, 0};
+
+DesktopResult SetXfce(Tools& tools, const std::string& path, std::optional<WallpaperLayout> layout,
+                      int startPolls, const std::function<bool()>& firstDrawn, DesktopPrograms* programs) {
     CommandResult listed = tools.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
-    if (listed.status != 0) return false;
+    if (listed.status != 0) return tools.Failure();
     std::set<std::string> properties = Lines(listed.output);
     bool legacy = false;
     std::set<std::string> backdrops = ShownBackdrops(properties, legacy);
@@ -416,10 +424,13 @@ bool SetXfce(Tools& tools, const std::string& path, std::optional<WallpaperLayou
     for (int poll = 0; (legacy || !drawn()) && poll < startPolls; ++poll) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kXfdesktopPollMs));
         listed = tools.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
-        if (listed.status != 0) return false;
+        if (listed.status != 0) return tools.Failure();
         properties = Lines(listed.output);
         backdrops = ShownBackdrops(properties, legacy);
     }
+    // The settings outlive xfdesktop (the system's defaults, the last session's), and
+    // nothing on the screen would follow them.
+    if (programs && !programs->Find("xfdesktop")) return kXfdesktopNotRunning;
     // image-style: 1 centred, 2 tiled, 3 stretched, 4 scaled (fit), 5 zoomed (fill).
     const char* style = !layout                                 ? nullptr
                         : *layout == WallpaperLayout::Tiled     ? "2"
@@ -435,27 +446,31 @@ bool SetXfce(Tools& tools, const std::string& path, std::optional<WallpaperLayou
             std::vector<std::string> set = {"xfconf-query", "-c", "xfce4-desktop", "-p", styleProperty};
             if (!properties.count(styleProperty)) set.insert(set.end(), {"-n", "-t", "int"});
             set.insert(set.end(), {"-s", style});
-            if (!tools.Ran(set)) return false;
+            if (!tools.Ran(set)) return tools.Failure();
         }
-        if (!tools.Ran({"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", path})) return false;
+        if (!tools.Ran({"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", path}))
+            return tools.Failure();
         // Read back: a daemon that is not there can leave the call without an error.
         const CommandResult shown = tools.Run({"xfconf-query", "-c", "xfce4-desktop", "-p", property});
         std::string value = shown.output;
         while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
-        if (shown.status != 0 || value != path) return false;
+        if (shown.status != 0 || value != path) return tools.Failure();
     }
     // Without any monitor's property there is no backdrop that would take the picture.
-    return !backdrops.empty();
+    return backdrops.empty() ? tools.Failure() : DesktopResult{};
 }
 
 }  // namespace
 
 DesktopResult SetXfceWallpaper(CommandRunner& runner, const std::string& path,
                                std::optional<WallpaperLayout> layout, int startPolls,
-                               const std::function<bool()>& firstDrawn) {
+                               const std::function<bool()>& firstDrawn, DesktopPrograms* programs) {
+    // With neither xfdesktop nor the session manager that starts it running, nothing
+    // could come to draw while the wait lasts.
+    if (programs && !programs->Find("xfdesktop") && !programs->Find("xfce4-session"))
+        return kXfdesktopNotRunning;
     Tools tools(runner);
-    if (SetXfce(tools, path, layout, startPolls, firstDrawn)) return {};
-    return tools.Failure();
+    return SetXfce(tools, path, layout, startPolls, firstDrawn, programs);
 }
 
 DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout) {
@@ -477,34 +492,154 @@ DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path, W
     return tools.Failure();
 }
 
-DesktopResult SetPcmanfmWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
-                                  std::optional<WallpaperLayout> layout) {
-    const bool lxqt = kind == DesktopKind::Lxqt;
-    std::vector<std::string> argv = {lxqt ? "pcmanfm-qt" : "pcmanfm", "--set-wallpaper=" + path};
-    if (layout) {
-        // The two name filling the screen with the picture's shape kept differently.
-        const char* mode = "center";
-        switch (*layout) {
-            case WallpaperLayout::Centred:
-                break;
-            case WallpaperLayout::Tiled:
-                mode = "tile";
-                break;
-            case WallpaperLayout::Stretched:
-                mode = "stretch";
-                break;
-            case WallpaperLayout::Fill:
-                mode = lxqt ? "zoom" : "crop";
-                break;
-            case WallpaperLayout::Fit:
-                mode = "fit";
-                break;
-        }
-        argv.push_back(std::string("--wallpaper-mode=") + mode);
+namespace {
+
+// The two name filling the screen with the picture's shape kept differently.
+const char* PcmanfmMode(bool lxqt, WallpaperLayout layout) {
+    switch (layout) {
+        case WallpaperLayout::Centred:
+            break;
+        case WallpaperLayout::Tiled:
+            return "tile";
+        case WallpaperLayout::Stretched:
+            return "stretch";
+        case WallpaperLayout::Fill:
+            return lxqt ? "zoom" : "crop";
+        case WallpaperLayout::Fit:
+            return "fit";
     }
+    return "center";
+}
+
+// "--profile NAME", "--profile=NAME", "-p NAME" or "-pNAME"; "default" without one.
+std::string PcmanfmProfile(const std::vector<std::string>& argv) {
+    for (std::size_t i = 1; i < argv.size(); ++i) {
+        const std::string& a = argv[i];
+        if ((a == "--profile" || a == "-p") && i + 1 < argv.size()) return argv[i + 1];
+        if (a.rfind("--profile=", 0) == 0) return a.substr(10);
+        if (a.size() > 2 && a[0] == '-' && a[1] == 'p') return a.substr(2);
+    }
+    return "default";
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The profile's file as the program reads it when the user has none of their own yet:
+// the first of the system's configuration folders that has one.
+std::string SystemSettingsText(const RunningProgram& desktop, const std::string& relative) {
+    std::string dirs = desktop.Variable("XDG_CONFIG_DIRS");
+    if (dirs.empty()) dirs = "/etc/xdg";
+    std::istringstream list(dirs);
+    for (std::string dir; std::getline(list, dir, ':');) {
+        if (dir.empty() || dir[0] != '/') continue;
+        std::ifstream in(dir + "/" + relative, std::ios::binary);
+        if (in) return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return {};
+}
+
+std::string RelativeSettingsFile(bool lxqt, const RunningProgram& desktop) {
+    const std::string profile = PcmanfmProfile(desktop.argv);
+    return lxqt ? "pcmanfm-qt/" + profile + "/settings.conf" : "pcmanfm/" + profile + "/desktop-items-0.conf";
+}
+
+// True when the settings text shows `path` in `mode` (any mode when null). pcmanfm-qt
+// keeps them under [Desktop]; pcmanfm under [*], the picture as "wallpaper" when one is
+// shown on every workspace and as "wallpaperN" for workspace N otherwise.
+bool PcmanfmHolds(bool lxqt, const std::string& text, const std::string& path, const char* mode) {
+    auto values = IniSection(text, lxqt ? "Desktop" : "*");
+    if (mode && values[lxqt ? "WallpaperMode" : "wallpaper_mode"] != mode) return false;
+    if (lxqt) {
+        std::string wallpaper;
+        return FromQtIniString(values["Wallpaper"], wallpaper) && wallpaper == path;
+    }
+    for (const auto& [key, value] : values)
+        if (key.rfind("wallpaper", 0) == 0 && key.find_first_not_of("0123456789", 9) == std::string::npos &&
+            FromKeyFileString(value) == path)
+            return true;
+    return false;
+}
+
+std::string WithPcmanfmValues(bool lxqt, const std::string& text, const std::string& path, const char* mode) {
+    std::vector<std::pair<std::string, std::string>> values;
+    if (lxqt) {
+        values.emplace_back("Wallpaper", QtIniString(path));
+        if (mode) values.emplace_back("WallpaperMode", mode);
+        return WithIniValues(text, "Desktop", values);
+    }
+    if (mode) values.emplace_back("wallpaper_mode", mode);
+    values.emplace_back("wallpaper_common", "1");
+    values.emplace_back("wallpaper", KeyFileString(path));
+    return WithIniValues(text, "*", values);
+}
+
+}  // namespace
+
+std::string PcmanfmSettingsFile(DesktopKind kind, const RunningProgram& desktop) {
+    std::string home = desktop.Variable("XDG_CONFIG_HOME");
+    if (home.empty() || home[0] != '/') home = desktop.Variable("HOME") + "/.config";
+    return home + "/" + RelativeSettingsFile(kind == DesktopKind::Lxqt, desktop);
+}
+
+DesktopResult SetPcmanfmWallpaper(CommandRunner& runner, DesktopPrograms& programs, DesktopKind kind,
+                                  const std::string& path, std::optional<WallpaperLayout> layout,
+                                  int savePolls) {
+    const bool lxqt = kind == DesktopKind::Lxqt;
+    const std::string program = lxqt ? "pcmanfm-qt" : "pcmanfm";
+    // Without its desktop running, LXDE's pcmanfm puts up an error box and waits until it
+    // is closed; pcmanfm-qt changes only its settings file.
+    const std::optional<RunningProgram> desktop = programs.Find(program, "--desktop");
+    if (!desktop) return {DesktopFailure::DesktopNotRunning, {}, program, {}, 0};
+    const char* mode = layout ? PcmanfmMode(lxqt, *layout) : nullptr;
+    // The tool hands its arguments to the running program through a socket in the runtime
+    // (or cache) folder, or over the session bus: with the session's values, which a run
+    // from cron lacks, it finds the program instead of starting one of its own.
+    std::vector<std::string> argv;
+    for (const char* name :
+         {"DISPLAY", "HOME", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "DBUS_SESSION_BUS_ADDRESS"}) {
+        const std::string value = desktop->Variable(name);
+        if (!value.empty()) argv.push_back(name + ("=" + value));
+    }
+    if (!argv.empty()) argv.insert(argv.begin(), "env");
+    argv.insert(argv.end(), {program, "--set-wallpaper=" + path});
+    if (mode) argv.push_back(std::string("--wallpaper-mode=") + mode);
     Tools tools(runner);
-    if (tools.Ran(argv)) return {};
-    return tools.Failure();
+    if (!tools.Ran(argv, program)) return tools.Failure();
+
+    const std::string file = PcmanfmSettingsFile(kind, *desktop);
+    std::string text = ReadText(file);
+    // A desktop without a mode shows no picture at all: it is centred, as on the desktops
+    // that keep no style.
+    if (!mode && lxqt) {
+        const std::string shown = IniSection(text, "Desktop")["WallpaperMode"];
+        if (shown.empty() || shown == "none") mode = PcmanfmMode(true, WallpaperLayout::Centred);
+    }
+    for (int poll = 0; !lxqt && poll < savePolls && !PcmanfmHolds(lxqt, text, path, mode); ++poll) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kXfdesktopPollMs));
+        text = ReadText(file);
+    }
+    if (PcmanfmHolds(lxqt, text, path, mode)) return {};
+
+    // pcmanfm-qt 1.2 takes no "zoom" from its command line, keeps any other mode given
+    // there for the screen only, and writes the mode it started with into its file
+    // whenever it saves, also as it ends: what it reads as it starts is what stays. So the
+    // file is written while it is not running, and read again as it starts.
+    const DesktopResult notKept{DesktopFailure::ValueNotKept, {}, program, {}, 0};
+    // The program's file-manager windows would close with it, with whatever they are doing
+    // (a copy half done): the change is left as the tool made it.
+    if (programs.HasOtherWindows(*desktop) || !programs.Stop(*desktop)) return notKept;
+    std::ifstream existing(file);
+    if (!existing)
+        text = SystemSettingsText(*desktop, RelativeSettingsFile(lxqt, *desktop));
+    else
+        text = ReadText(file);
+    const bool written = ReplaceFileText(file, WithPcmanfmValues(lxqt, text, path, mode));
+    if (!programs.Restart(*desktop)) return {DesktopFailure::ToolNotRun, {}, program, {}, 0};
+    if (!written || !PcmanfmHolds(lxqt, ReadText(file), path, mode)) return notKept;
+    return {};
 }
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include "host/desktop.h"
 #include "platform/linux/command_runner.h"
+#include "platform/linux/desktop_programs.h"
 #include "platform/linux/root_layout.h"
 
 namespace vexal {
@@ -67,20 +68,36 @@ inline constexpr int kPlasmaStartPolls = 150;
 // Within the same time `firstDrawn` (when given) must hold as well: xfdesktop makes the
 // properties as it starts loading its first picture, and a change while it still loads
 // one is painted over, or even ends xfdesktop.
+// With `programs` given, a DesktopNotRunning failure naming xfdesktop when no xfdesktop
+// runs after that wait, and at once when neither xfdesktop nor the session manager that
+// would start it (xfce4-session) runs; without, xfdesktop is taken to be running.
 inline constexpr int kXfdesktopPollMs = 100;
 inline constexpr int kXfdesktopStartPolls = 150;
 [[nodiscard]] DesktopResult SetXfceWallpaper(CommandRunner& runner, const std::string& path,
                                              std::optional<WallpaperLayout> layout,
                                              int startPolls = kXfdesktopStartPolls,
-                                             const std::function<bool()>& firstDrawn = {});
+                                             const std::function<bool()>& firstDrawn = {},
+                                             DesktopPrograms* programs = nullptr);
 // sway keeps no style to fall back on: its background is always set with one.
 [[nodiscard]] DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path,
                                              WallpaperLayout layout);
-// LXQt's pcmanfm-qt and LXDE's pcmanfm, which draw the desktop and take the picture and
-// their own wallpaper mode on the command line.
-[[nodiscard]] DesktopResult SetPcmanfmWallpaper(CommandRunner& runner, DesktopKind kind,
-                                                const std::string& path,
-                                                std::optional<WallpaperLayout> layout);
+// LXQt's pcmanfm-qt and LXDE's pcmanfm, which draw the desktop, take the picture and
+// their own wallpaper mode on the command line, and keep both in a settings file of the
+// profile they run with, which they read when they start. The change counts once that
+// file holds the picture and the mode: LXDE's pcmanfm writes it a moment after its tool
+// has returned (it is read again every kXfdesktopPollMs, up to `savePolls` times). When it
+// does not hold them, the running program is ended, the file written, and the program
+// started again as it was; unless the program shows other windows than its desktop, when
+// the change is not kept. A DesktopNotRunning failure, before anything is run, when
+// `--desktop` of that program does not run on this display.
+inline constexpr int kPcmanfmSavePolls = 30;
+[[nodiscard]] DesktopResult SetPcmanfmWallpaper(CommandRunner& runner, DesktopPrograms& programs,
+                                                DesktopKind kind, const std::string& path,
+                                                std::optional<WallpaperLayout> layout,
+                                                int savePolls = kPcmanfmSavePolls);
+// The settings file of the desktop a pcmanfm-qt (LXQt) or pcmanfm (LXDE) shows, from its
+// arguments (the profile) and its environment (where the user's settings are).
+std::string PcmanfmSettingsFile(DesktopKind kind, const RunningProgram& desktop);
 // Hyprland's hyprpaper through hyprctl: false at once, having asked nothing else, when
 // hyprpaper does not answer (it is not running). It keeps no style either.
 bool HyprpaperAnswers(CommandRunner& runner);

@@ -232,6 +232,7 @@ DesktopResult LinuxDesktop::RunDesktopTool(DesktopKind kind, const std::string& 
                                            const std::string& shown, WallpaperLayout recorded) {
     // Desktops with a style of their own keep it unless this run wrote the values.
     const std::optional<WallpaperLayout> layout = styleWritten_ ? std::optional(recorded) : std::nullopt;
+    ProcDesktopPrograms programs(runner_, env_("DISPLAY"), env_("WAYLAND_DISPLAY"), folder);
     switch (kind) {
         case DesktopKind::Gnome:
         case DesktopKind::Cinnamon:
@@ -243,14 +244,15 @@ DesktopResult LinuxDesktop::RunDesktopTool(DesktopKind kind, const std::string& 
             // Drawn once the root names its background; without a display to ask, there
             // is nothing to wait for.
             const std::string display = env_("DISPLAY");
-            return SetXfceWallpaper(runner_, shown, layout, kXfdesktopStartPolls,
-                                    [&display] { return RootHasBackgroundPixmap(display).value_or(true); });
+            return SetXfceWallpaper(
+                runner_, shown, layout, kXfdesktopStartPolls,
+                [&display] { return RootHasBackgroundPixmap(display).value_or(true); }, &programs);
         }
         case DesktopKind::Sway:
             return SetSwayWallpaper(runner_, shown, recorded);
         case DesktopKind::Lxqt:
         case DesktopKind::Lxde:
-            return SetPcmanfmWallpaper(runner_, kind, shown, layout);
+            return SetPcmanfmWallpaper(runner_, programs, kind, shown, layout);
         case DesktopKind::Hyprland:
             // Hyprland draws no background of its own: hyprpaper when it runs, else swaybg.
             if (HyprpaperAnswers(runner_)) return SetHyprpaperWallpaper(runner_, shown, recorded);

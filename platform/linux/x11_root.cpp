@@ -187,7 +187,66 @@ std::string ClassName(Display* d, Window w) {
     return name;
 }
 
+// The windows listed in the root's property `name` (a window manager's client list).
+std::vector<Window> WindowList(Display* d, Window root, const char* name) {
+    std::vector<Window> windows;
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, root, XInternAtom(d, name, False), 0, 65536, False, XA_WINDOW, &actual, &format,
+                           &count, &after, &data) == Success &&
+        data && actual == XA_WINDOW && format == 32) {
+        const auto* ids = reinterpret_cast<const unsigned long*>(data);
+        windows.assign(ids, ids + count);
+    }
+    if (data) XFree(data);
+    return windows;
+}
+
+long WindowPid(Display* d, Window w, Atom pidAtom) {
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    long pid = -1;
+    if (XGetWindowProperty(d, w, pidAtom, 0, 1, False, XA_CARDINAL, &actual, &format, &count, &after,
+                           &data) == Success &&
+        data && actual == XA_CARDINAL && format == 32 && count == 1)
+        pid = static_cast<long>(*reinterpret_cast<const unsigned long*>(data));
+    if (data) XFree(data);
+    return pid;
+}
+
 }  // namespace
+
+std::optional<bool> ProcessHasOtherWindows(int pid, const std::string& display) {
+    Display* d = XOpenDisplay(display.empty() ? nullptr : display.c_str());
+    if (!d) return std::nullopt;
+    ErrorTrap trap;
+    const Window root = DefaultRootWindow(d);
+    const Atom pidAtom = XInternAtom(d, "_NET_WM_PID", False);
+    const Atom type = XInternAtom(d, "_NET_WM_WINDOW_TYPE", False);
+    const Atom desktop = XInternAtom(d, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
+    std::vector<Window> windows = WindowList(d, root, "_NET_CLIENT_LIST");
+    const std::size_t managed = windows.size();
+    Window rootOut = None, parent = None, *children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(d, root, &rootOut, &parent, &children, &count)) {
+        windows.insert(windows.end(), children, children + count);
+        if (children) XFree(children);
+    }
+    bool found = false;
+    for (std::size_t i = 0; i < windows.size() && !found; ++i) {
+        if (WindowPid(d, windows[i], pidAtom) != pid || IsDesktopWindow(d, windows[i], type, desktop))
+            continue;
+        XWindowAttributes a{};
+        // Toolkits keep unmapped windows of their own on the root.
+        found = i < managed || (XGetWindowAttributes(d, windows[i], &a) && a.map_state == IsViewable);
+    }
+    XCloseDisplay(d);
+    return found;
+}
 
 std::optional<std::string> DesktopWindowOverRoot(const std::string& display) {
     Display* d = XOpenDisplay(display.empty() ? nullptr : display.c_str());

@@ -30,6 +30,11 @@ bool SetRootBackground(const RootDrawing& draw, const std::string& display = {})
 // window or no display.
 std::optional<std::string> DesktopWindowOverRoot(const std::string& display = {});
 
+// Whether the process `pid` has a window on DISPLAY (or `display`) other than a desktop
+// window: one the window manager lists as its client (minimised ones too), or one mapped
+// straight on the root; nullopt when there is no display to ask.
+std::optional<bool> ProcessHasOtherWindows(int pid, const std::string& display = {});
+
 // Whether the root of DISPLAY (or `display`) names a background pixmap (_XROOTPMAP_ID),
 // which a desktop program publishes once it has drawn a backdrop; nullopt when there is no
 // display to ask.

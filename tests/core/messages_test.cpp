@@ -414,6 +414,8 @@ TEST(FailureTextsTest, DesktopFailures) {
          "デスクトップ xfdesktop の壁紙は vexal "
          "から変えられません（デスクトップのウィンドウがルートウィンドウを"
          "覆っています。VEXAL_DESKTOP=x11 でルートウィンドウに描けます）。"},
+        {"desktopNotRunning", text(F::DesktopNotRunning, "", "xfdesktop"),
+         "デスクトップの背景を描くプログラム xfdesktop が動いていません。"},
     };
     ExpectTexts(rows);
 }

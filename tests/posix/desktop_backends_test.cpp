@@ -8,10 +8,12 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/qt_image_decoder.h"
@@ -81,6 +83,38 @@ public:
         for (auto c = calls.rbegin(); c != calls.rend(); ++c)
             if (c->size() >= 5 && (*c)[1] == "set" && (*c)[c->size() - 2] == key) return c->back();
         return {};
+    }
+};
+
+// The desktop programs as the backends see them: which run, and what one does as it ends.
+class FakePrograms final : public DesktopPrograms {
+public:
+    std::map<std::string, RunningProgram> running;  // by name
+    std::vector<std::string> events;                // "stop NAME", "restart NAME"
+    std::function<void()> onStop;
+    bool stops = true, restarts = true, otherWindows = false;
+
+    std::optional<RunningProgram> Find(const std::string& name, const std::string& argument) override {
+        const auto it = running.find(name);
+        if (it == running.end()) return std::nullopt;
+        const auto& argv = it->second.argv;
+        if (!argument.empty() && std::find(argv.begin(), argv.end(), argument) == argv.end())
+            return std::nullopt;
+        return it->second;
+    }
+    bool HasOtherWindows(const RunningProgram&) override { return otherWindows; }
+    bool Stop(const RunningProgram& program) override {
+        events.push_back("stop " + program.argv[0]);
+        if (onStop) onStop();
+        return stops;
+    }
+    bool Restart(const RunningProgram& program) override {
+        events.push_back("restart " + program.argv[0]);
+        return restarts;
+    }
+    FakePrograms& Run(std::vector<std::string> argv, std::vector<std::string> environment = {}) {
+        running[argv[0]] = {1, argv, std::move(environment), "/"};
+        return *this;
     }
 };
 
@@ -246,6 +280,8 @@ TEST(XfceBackendTest, WaitsForTheBackdropsXfdesktopShows) {
         std::vector<std::string> set;  // the properties given the picture
         int notDrawnFor;               // how many times the first draw is not done yet
         int listed;                    // how many times the properties are listed
+        std::vector<const char*> running = {"xfdesktop", "xfce4-session"};
+        DesktopFailure failure = DesktopFailure::None;
     } rows[] = {
         {"appearsLater", {legacy, legacy, legacy + shown + "\n"}, {shown}, 0, 3},
         {"alreadyThere", {legacy + shown + "\n"}, {shown}, 0, 1},
@@ -255,13 +291,30 @@ TEST(XfceBackendTest, WaitsForTheBackdropsXfdesktopShows) {
         // default picture; the change was lost, and xfdesktop 4.18 crashed on it.
         {"drawnLater", {legacy + shown + "\n"}, {shown}, 2, 3},
         {"neverDrawn", {legacy + shown + "\n"}, {shown}, 100, 4},
+        // Regression: without xfdesktop the older properties were set after the whole wait,
+        // and the run reported success with nothing on the screen.
+        {"sessionWithoutXfdesktop",
+         {legacy},
+         {},
+         100,
+         4,
+         {"xfce4-session"},
+         DesktopFailure::DesktopNotRunning},
+        // Nothing that could start xfdesktop runs: no wait at all.
+        {"plainlyAbsent", {legacy}, {}, 100, 0, {}, DesktopFailure::DesktopNotRunning},
     };
     for (const auto& r : rows) {
         RecordingRunner runner;
         runner.listings = r.listings;
+        FakePrograms programs;
+        for (const char* name : r.running) programs.Run({name});
         int notDrawn = r.notDrawnFor;
-        ASSERT_TRUE(SetXfceWallpaper(runner, "/d/x.bmp", std::nullopt, 3, [&] { return notDrawn-- <= 0; }))
-            << r.name;
+        const DesktopResult result = SetXfceWallpaper(
+            runner, "/d/x.bmp", std::nullopt, 3, [&] { return notDrawn-- <= 0; }, &programs);
+        EXPECT_EQ(result.failure, r.failure) << r.name;
+        if (!result) {
+            EXPECT_EQ(result.tool, "xfdesktop") << r.name;
+        }
         std::vector<std::string> set;
         int listed = 0;
         for (const Argv& c : runner.calls) {
@@ -372,6 +425,7 @@ TEST(PcmanfmBackendTest, PictureAndModeOnTheCommandLine) {
         DesktopKind kind;
         std::optional<WallpaperLayout> layout;
         Argv argv;
+        std::vector<std::string> environment = {};  // the running desktop's, besides its settings folder
     } rows[] = {
         {"lxqtCentred",
          DesktopKind::Lxqt,
@@ -402,15 +456,148 @@ TEST(PcmanfmBackendTest, PictureAndModeOnTheCommandLine) {
          DesktopKind::Lxde,
          WallpaperLayout::Fit,
          {"pcmanfm", "--set-wallpaper=/my pics/a.bmp", "--wallpaper-mode=fit"}},
+        // Regression: from cron, without the session's runtime folder, LXDE's pcmanfm did not
+        // find its desktop, put up an error box of its own and waited until it was killed.
+        {"inTheDesktopsSession",
+         DesktopKind::Lxde,
+         WallpaperLayout::Fit,
+         {"env", "DISPLAY=:0", "XDG_RUNTIME_DIR=/run/user/7", "pcmanfm", "--set-wallpaper=/my pics/a.bmp",
+          "--wallpaper-mode=fit"},
+         {"XDG_RUNTIME_DIR=/run/user/7", "LANG=C", "DISPLAY=:0"}},
     };
+    testing::TempDir config;
     for (const auto& r : rows) {
         RecordingRunner runner;
-        EXPECT_TRUE(SetPcmanfmWallpaper(runner, r.kind, "/my pics/a.bmp", r.layout)) << r.name;
+        FakePrograms programs;
+        std::vector<std::string> environment = r.environment;
+        environment.push_back("XDG_CONFIG_HOME=" + config.path());
+        programs.Run({r.kind == DesktopKind::Lxqt ? "pcmanfm-qt" : "pcmanfm", "--desktop"}, environment);
+        EXPECT_TRUE(SetPcmanfmWallpaper(runner, programs, r.kind, "/my pics/a.bmp", r.layout, 0)) << r.name;
         EXPECT_EQ(runner.calls, std::vector<Argv>{r.argv}) << r.name;
     }
     RecordingRunner refusing;
     refusing.failWhenContains = "--set-wallpaper";
-    EXPECT_FALSE(SetPcmanfmWallpaper(refusing, DesktopKind::Lxde, "/d/a.bmp", std::nullopt));
+    FakePrograms programs;
+    programs.Run({"pcmanfm", "--desktop"});
+    EXPECT_FALSE(SetPcmanfmWallpaper(refusing, programs, DesktopKind::Lxde, "/d/a.bmp", std::nullopt));
+}
+
+// The desktop's own settings file, read when the program starts, holds the picture and the
+// mode after the change: as the tool left it, or written while the program is ended and
+// started again. `before` is the file as the tool left it, `saved` what the program writes
+// as it ends, `system` the profile's file in the system's folder.
+TEST(PcmanfmBackendTest, SettingsFileHoldsThePictureAndMode) {
+    using F = DesktopFailure;
+    const std::vector<std::string> restarted = {"stop pcmanfm-qt", "restart pcmanfm-qt"};
+    const std::string startedWith =
+        "[Behavior]\nUseTrash=true\n\n[Desktop]\nBgColor=#000000\n"
+        "Wallpaper=/d/a b.bmp\nWallpaperMode=none\nWallpaperRandomize=false\n\n"
+        "[FolderView]\nMode=icon\n";
+    enum class Program { Restarts, WillNotEnd, NotStartedAgain, HasOtherWindows };
+    const struct {
+        const char* name;
+        DesktopKind kind;
+        std::optional<WallpaperLayout> layout;
+        const char* before;  // nullptr: no file
+        const char* after;
+        std::vector<std::string> events = {};
+        const char* saved = nullptr;
+        F failure = F::None;
+        Program program = Program::Restarts;
+        const char* system = nullptr;
+        std::string path = "/d/a b.bmp";
+        std::string profile = "";
+    } rows[] = {
+        {"kept", DesktopKind::Lxqt, WallpaperLayout::Fill,
+         "[Desktop]\nWallpaper=/d/a b.bmp\nWallpaperMode=zoom\n",
+         "[Desktop]\nWallpaper=/d/a b.bmp\nWallpaperMode=zoom\n"},
+        // Regression: pcmanfm-qt 1.2 ignored zoom, wrote the mode it had started with, and
+        // wrote it again as it ended; after the next log-in the screen was black.
+        {"modeItStartedWith", DesktopKind::Lxqt, WallpaperLayout::Fill, startedWith.c_str(),
+         "[Behavior]\nUseTrash=true\n\n[Desktop]\nBgColor=#000000\nWallpaper=/d/a b.bmp\nWallpaperMode=zoom\n"
+         "WallpaperRandomize=false\n\n[FolderView]\nMode=icon\n",
+         restarted, startedWith.c_str()},
+        {"systemDefaultsOfItsProfile", DesktopKind::Lxqt, WallpaperLayout::Fit, nullptr,
+         "[Desktop]\r\nWallpaperMode=fit\r\nWallpaper=\"/d/\\xe9t\\xe9,1.bmp\"\r\n\r\n[Window]\r\nX=1\r\n",
+         restarted, nullptr, F::None, Program::Restarts,
+         "[Desktop]\r\nWallpaperMode=stretch\r\nWallpaper=/usr/w.png\r\n\r\n[Window]\r\nX=1\r\n",
+         "/d/\xc3\xa9t\xc3\xa9,1.bmp", "lxqt"},
+        {"keepsItsStyle", DesktopKind::Lxqt, std::nullopt,
+         "[Desktop]\nWallpaper=/o.bmp\nWallpaperMode=stretch\n",
+         "[Desktop]\nWallpaper=/d/a b.bmp\nWallpaperMode=stretch\n", restarted},
+        // A desktop without a mode would show no picture.
+        {"noStyleToKeep", DesktopKind::Lxqt, std::nullopt,
+         "[Desktop]\nWallpaper=/d/a b.bmp\nWallpaperMode=none\n",
+         "[Desktop]\nWallpaper=/d/a b.bmp\nWallpaperMode=center\n", restarted},
+        {"lxdeOnePerWorkspace", DesktopKind::Lxde, WallpaperLayout::Fit,
+         "[*]\nwallpaper_mode=fit\nwallpaper_common=0\nwallpaper0=/x.bmp\nwallpaper1=/d/a b.bmp\n",
+         "[*]\nwallpaper_mode=fit\nwallpaper_common=0\nwallpaper0=/x.bmp\nwallpaper1=/d/a b.bmp\n"},
+        {"lxdeNotKept",
+         DesktopKind::Lxde,
+         WallpaperLayout::Tiled,
+         "[*]\nwallpaper_mode=stretch\nwallpaper_common=0\nwallpaper=/o.bmp\n\n[a.desktop]\nx=1\n",
+         "[*]\nwallpaper_mode=tile\nwallpaper_common=1\nwallpaper=/d/a b.bmp\n\n[a.desktop]\nx=1\n",
+         {"stop pcmanfm", "restart pcmanfm"}},
+        {"wouldNotEnd",
+         DesktopKind::Lxqt,
+         WallpaperLayout::Fill,
+         startedWith.c_str(),
+         startedWith.c_str(),
+         {"stop pcmanfm-qt"},
+         nullptr,
+         F::ValueNotKept,
+         Program::WillNotEnd},
+        // Its file-manager windows would close with it.
+        {"fileManagerWindowsOpen",
+         DesktopKind::Lxqt,
+         WallpaperLayout::Fill,
+         startedWith.c_str(),
+         startedWith.c_str(),
+         {},
+         nullptr,
+         F::ValueNotKept,
+         Program::HasOtherWindows},
+        {"notStartedAgain", DesktopKind::Lxqt, WallpaperLayout::Fill, nullptr,
+         "[Desktop]\nWallpaper=/d/a b.bmp\nWallpaperMode=zoom\n", restarted, nullptr, F::ToolNotRun,
+         Program::NotStartedAgain},
+    };
+    for (const auto& r : rows) {
+        testing::TempDir dir;
+        const bool lxqt = r.kind == DesktopKind::Lxqt;
+        const std::string program = lxqt ? "pcmanfm-qt" : "pcmanfm";
+        FakePrograms programs;
+        Argv argv = {program, "--desktop"};
+        if (!r.profile.empty()) argv.push_back("--profile=" + r.profile);
+        programs.Run(argv, {"HOME=" + dir.path(), "XDG_CONFIG_DIRS=/nowhere:" + (dir / "system")});
+        programs.stops = r.program != Program::WillNotEnd;
+        programs.restarts = r.program != Program::NotStartedAgain;
+        programs.otherWindows = r.program == Program::HasOtherWindows;
+        const std::string file = PcmanfmSettingsFile(r.kind, programs.running[program]);
+        const std::string relative = file.substr((dir / ".config/").size());
+        EXPECT_EQ(relative,
+                  lxqt ? "pcmanfm-qt/" + (r.profile.empty() ? "default" : r.profile) + "/settings.conf"
+                       : "pcmanfm/default/desktop-items-0.conf");
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+        std::filesystem::create_directories(std::filesystem::path(dir / "system/" + relative).parent_path());
+        if (r.before) std::ofstream(file, std::ios::binary) << r.before;
+        if (r.system) std::ofstream(dir / "system/" + relative, std::ios::binary) << r.system;
+        if (r.saved) programs.onStop = [&] { std::ofstream(file, std::ios::binary) << r.saved; };
+        RecordingRunner runner;
+        const DesktopResult result = SetPcmanfmWallpaper(runner, programs, r.kind, r.path, r.layout, 1);
+        EXPECT_EQ(Reason(result), Reason({r.failure, {}, r.failure == F::None ? "" : program, {}, 0}))
+            << r.name;
+        std::ifstream in(file, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), r.after) << r.name;
+        EXPECT_EQ(programs.events, r.events) << r.name;
+    }
+
+    // Without its desktop nothing is run: LXDE's pcmanfm would put up an error box.
+    RecordingRunner runner;
+    FakePrograms none;
+    none.Run({"pcmanfm", "--desktop-pref"});
+    EXPECT_EQ(Reason(SetPcmanfmWallpaper(runner, none, DesktopKind::Lxde, "/a.bmp", WallpaperLayout::Fit)),
+              Reason({F::DesktopNotRunning, {}, "pcmanfm", {}, 0}));
+    EXPECT_TRUE(runner.calls.empty());
 }
 
 // Hyprland: hyprpaper loads the picture, shows it on every monitor, and lets the earlier
@@ -459,7 +646,11 @@ TEST(DesktopBackendsTest, FailureNamesTheLastToolThatFailedOrWarned) {
     const Set kde = [](CommandRunner& r) { return SetKdeWallpaper(r, "/a", std::nullopt, 2); };
     const Set xfce = [](CommandRunner& r) { return SetXfceWallpaper(r, "/a", std::nullopt, 2); };
     const Set sway = [](CommandRunner& r) { return SetSwayWallpaper(r, "/a", WallpaperLayout::Fit); };
-    const Set lxqt = [](CommandRunner& r) { return SetPcmanfmWallpaper(r, DesktopKind::Lxqt, "/a", {}); };
+    const Set lxqt = [](CommandRunner& r) {
+        FakePrograms programs;
+        programs.Run({"pcmanfm-qt", "--desktop"});
+        return SetPcmanfmWallpaper(r, programs, DesktopKind::Lxqt, "/a", {});
+    };
     const Set hypr = [](CommandRunner& r) { return SetHyprpaperWallpaper(r, "/a", WallpaperLayout::Fit); };
     const CommandResult notRun = {-1, "", ""};
     using F = DesktopFailure;

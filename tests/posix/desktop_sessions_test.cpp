@@ -1,7 +1,7 @@
 // The real vexal program against real desktops running headless: sway (pure Wayland, no
-// Xwayland) read back with grim, and XFCE's xfdesktop under openbox on Xvfb read back
-// from the root window, each style of an entry on the screen; and the editor's close box
-// worked by a real window manager.
+// Xwayland) read back with grim, and XFCE's xfdesktop under openbox, LXQt's pcmanfm-qt and
+// LXDE's pcmanfm on Xvfb read back from the root window, each style of an entry on the
+// screen; and the editor's close box worked by a real window manager.
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -21,6 +21,8 @@
 #include <map>
 
 #include "platform/linux/command_runner.h"
+#include "platform/linux/desktop_programs.h"
+#include "platform/linux/x11_root.h"
 #include "platform/posix/posix_file_system.h"
 #include "posix/desktop_session.h"
 #include "posix/program_runner.h"
@@ -339,16 +341,19 @@ TEST(SwayDesktopTest, EachStyleShowsOnAPureWaylandOutput) {
     }
 }
 
-// xfdesktop on a private Xvfb under openbox (it waits for a window manager), with its
-// settings daemon on a private session bus and its settings in a folder of the test's.
-class XfceSession {
+// A desktop session on a private Xvfb of the screen's size: its variables (a value "~" or
+// "~/…" in a home folder of its own) set for the test and handed to what it starts, a
+// private session bus, and the screen read back.
+class XvfbSession {
 public:
-    XfceSession() : xvfb_(std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24") {
+    explicit XvfbSession(std::map<std::string, std::string> variables)
+        : xvfb_(std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24") {
         if (xvfb_.display().empty()) return;
-        session_ = {{"DISPLAY", xvfb_.display()},
-                    {"XDG_CONFIG_HOME", config_.path()},
-                    {"XDG_CURRENT_DESKTOP", "XFCE"},
-                    {"NO_AT_BRIDGE", "1"}};
+        for (auto& [name, value] : variables)
+            if (value == "~" || value.rfind("~/", 0) == 0) value = home_.path() + value.substr(1);
+        session_ = std::move(variables);
+        session_["DISPLAY"] = xvfb_.display();
+        session_["NO_AT_BRIDGE"] = "1";
         for (const auto& [name, value] : session_) env_.Set(name, value);
         env_.Unset("WAYLAND_DISPLAY");
         env_.Unset("DBUS_SESSION_BUS_ADDRESS");
@@ -356,9 +361,50 @@ public:
         if (bus_->address().empty()) return;
         session_["DBUS_SESSION_BUS_ADDRESS"] = bus_->address();
         env_.Set("DBUS_SESSION_BUS_ADDRESS", bus_->address());
-        openbox_.emplace(std::vector<std::string>{"openbox"}, config_ / "openbox.log");
+    }
+    bool running() const { return bus_ && !bus_->address().empty(); }
+    const std::string& display() const { return xvfb_.display(); }
+    const testing::TempDir& home() const { return home_; }
+    const testing::TempDir& work() const { return work_; }
+    // What a program started in the session finds in its environment.
+    const std::map<std::string, std::string>& Environment() const { return session_; }
+    // What the programs with these logs in the home folder said, for a failure's message.
+    std::string Logs(std::initializer_list<std::string> names) const {
+        std::string log;
+        for (const std::string& name : names) {
+            std::ifstream in(home_ / name);
+            log += name + ":\n" + std::string(std::istreambuf_iterator<char>(in), {});
+        }
+        return log;
+    }
+    Screen Grab() {
+        auto root = std::make_shared<testing::RootPixels>(testing::ReadRoot(xvfb_.display()));
+        return [root](int x, int y) { return x < root->width && y < root->height ? root->At(x, y) : 0u; };
+    }
+
+private:
+    testing::XvfbServer xvfb_;
+    testing::TempDir home_;
+    testing::TempDir work_;
+    testing::EnvironmentChange env_;
+    std::map<std::string, std::string> session_;
+    std::optional<testing::SessionBus> bus_;
+};
+
+// xfdesktop under openbox (it waits for a window manager), with its settings daemon on the
+// session's bus and its settings in the session's home.
+class XfceSession : public XvfbSession {
+public:
+    explicit XfceSession(bool withXfdesktop = true)
+        : XvfbSession({{"XDG_CONFIG_HOME", "~/config"}, {"XDG_CURRENT_DESKTOP", "XFCE"}}) {
+        if (!running()) return;
+        openbox_.emplace(std::vector<std::string>{"openbox"}, home() / "openbox.log");
+        if (!withXfdesktop) {
+            ready_ = true;
+            return;
+        }
         xfdesktop_.emplace(std::vector<std::string>{"xfdesktop", "--sm-client-disable"},
-                           config_ / "xfdesktop.log");
+                           home() / "xfdesktop.log");
         // Ready once it has made the backdrop settings of its monitor.
         ready_ = WaitFor([] {
             SpawnCommandRunner runner;
@@ -367,30 +413,9 @@ public:
         });
     }
     bool ready() const { return ready_; }
-    const testing::TempDir& work() const { return work_; }
-    // What xfdesktop and the window manager said, for a failure's message.
-    std::string Log() const {
-        std::string log;
-        for (const char* name : {"xfdesktop.log", "openbox.log"}) {
-            std::ifstream in(config_ / name);
-            log += std::string(name) + ":\n" + std::string(std::istreambuf_iterator<char>(in), {});
-        }
-        return log;
-    }
-    // What a program started in the session finds in its environment.
-    const std::map<std::string, std::string>& Environment() const { return session_; }
-    Screen Grab() {
-        auto root = std::make_shared<testing::RootPixels>(testing::ReadRoot(xvfb_.display()));
-        return [root](int x, int y) { return x < root->width && y < root->height ? root->At(x, y) : 0u; };
-    }
+    std::string Log() const { return Logs({"xfdesktop.log", "openbox.log"}); }
 
 private:
-    testing::XvfbServer xvfb_;
-    testing::TempDir config_;
-    testing::TempDir work_;
-    testing::EnvironmentChange env_;
-    std::map<std::string, std::string> session_;
-    std::optional<testing::SessionBus> bus_;
     std::optional<Child> openbox_;
     std::optional<Child> xfdesktop_;
     bool ready_ = false;
@@ -423,6 +448,121 @@ TEST(XfceDesktopTest, EachStyleShowsOnTheRootWindow) {
         ASSERT_EQ(run.status, 0) << style.entry << " without a session name: " << run.err;
         EXPECT_EQ(WaitForStyle(style, [&] { return xfce.Grab(); }), "")
             << style.entry << " without a session name\n" << xfce.Log();
+    }
+}
+
+// Regression: with no xfdesktop in an XFCE session the run waited, set the system's older
+// settings that nothing on the screen follows, and reported success.
+TEST(XfceDesktopTest, WithoutXfdesktopTheRunFails) {
+    VEXAL_REQUIRE_TOOLS("Xvfb", "dbus-daemon", "openbox", "xfconf-query");
+    XfceSession xfce(false);
+    ASSERT_TRUE(xfce.ready()) << xfce.Log();
+    const std::string picture = xfce.work() / "quadrants.bmp";
+    ASSERT_TRUE(WriteQuadrants(picture));
+    WriteSettings(xfce.work().path(), picture, picture);
+    testing::ProgramOptions options;
+    options.dir = xfce.work().path();
+    options.env = xfce.Environment();
+    options.env.insert({{"VEXAL_NONINTERACTIVE", "1"}, {"HOME", xfce.work().path()}});
+    const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {"stretched"}, options);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find(" xfdesktop "), std::string::npos) << run.err;
+}
+
+// LXQt's pcmanfm-qt or LXDE's pcmanfm drawing the desktop, the user's folders in the
+// session's home, started and ended as a log-in and a log-out do.
+class PcmanfmSession : public XvfbSession {
+public:
+    explicit PcmanfmSession(bool lxqt)
+        : XvfbSession({{"HOME", "~"},
+                       {"XDG_CONFIG_HOME", "~/config"},
+                       {"XDG_DATA_HOME", "~/data"},
+                       {"XDG_CACHE_HOME", "~/cache"},
+                       {"XDG_CURRENT_DESKTOP", lxqt ? "LXQt" : "LXDE"}}),
+          program_(lxqt ? "pcmanfm-qt" : "pcmanfm") {
+        ready_ = running() && Start();
+    }
+    ~PcmanfmSession() {
+        // Whichever desktop program runs now, vexal's or the test's.
+        while (End()) {
+        }
+    }
+    bool ready() const { return ready_; }
+    std::string Log() const { return Logs({program_ + ".log"}); }
+    std::string SettingsText() const {
+        std::ifstream in(home() / (program_ == "pcmanfm-qt" ? "config/pcmanfm-qt/default/settings.conf"
+                                                            : "config/pcmanfm/default/desktop-items-0.conf"));
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // Starts the desktop program and waits until its window covers the root.
+    bool Start() {
+        desktop_.emplace(std::vector<std::string>{program_, "--desktop"}, home() / (program_ + ".log"));
+        return WaitFor([this] { return DesktopWindowOverRoot(display()).has_value(); }, 300);
+    }
+    // Ends the desktop program that runs, which vexal may have started anew, as a log-out
+    // does; false when none ran.
+    bool End() {
+        const std::optional<RunningProgram> running = programs_.Find(program_, "--desktop");
+        const bool ended = running && programs_.Stop(*running);
+        desktop_.reset();
+        return ended;
+    }
+    std::optional<RunningProgram> Running() { return programs_.Find(program_, "--desktop"); }
+
+private:
+    std::string program_;
+    SpawnCommandRunner runner_;
+    ProcDesktopPrograms programs_{runner_, display(), {}, home().path()};
+    std::optional<Child> desktop_;
+    bool ready_ = false;
+};
+
+// Each style on the screen, and still there after the desktop program has ended and started
+// again, its settings file holding the picture and the mode.
+TEST(PcmanfmDesktopTest, EachStyleShowsAndStaysAfterARestart) {
+    VEXAL_REQUIRE_TOOLS("Xvfb", "dbus-daemon", "pcmanfm-qt", "pcmanfm");
+    for (const bool lxqt : {true, false}) {
+        const char* name = lxqt ? "LXQt" : "LXDE";
+        const std::vector<std::string> modes = {"center", "tile", "stretch", lxqt ? "zoom" : "crop", "fit"};
+        PcmanfmSession desktop(lxqt);
+        ASSERT_TRUE(desktop.ready()) << name << "\n" << desktop.Log();
+        const std::string picture = desktop.work() / "quadrants.bmp", framed = desktop.work() / "framed.bmp";
+        ASSERT_TRUE(WriteQuadrants(picture) && WriteQuadrants(framed, 10));
+        WriteSettings(desktop.work().path(), picture, framed);
+        testing::ProgramOptions options;
+        options.dir = desktop.work().path();
+        options.env = desktop.Environment();
+        options.env["VEXAL_NONINTERACTIVE"] = "1";
+        for (std::size_t i = 0; i < std::size(kStyles); ++i) {
+            const Expected& style = kStyles[i];
+            const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {style.entry}, options);
+            ASSERT_EQ(run.status, 0) << name << " " << style.entry << ": " << run.err << desktop.Log();
+            EXPECT_EQ(WaitForStyle(style, [&] { return desktop.Grab(); }), "") << name << " " << style.entry;
+
+            ASSERT_TRUE(desktop.End()) << name << " " << style.entry;
+            const std::string settings = desktop.SettingsText(), key = lxqt ? "Wallpaper" : "wallpaper";
+            EXPECT_TRUE(settings.find("\n" + key + "=" + desktop.home() / "data/vexal/shown-") !=
+                            std::string::npos &&
+                        settings.find("\n" + key + (lxqt ? "Mode=" : "_mode=") + modes[i] + "\n") !=
+                            std::string::npos)
+                << name << " " << style.entry << ":\n"
+                << settings;
+            ASSERT_TRUE(desktop.Start()) << name << "\n" << desktop.Log();
+            EXPECT_EQ(WaitForStyle(style, [&] { return desktop.Grab(); }), "")
+                << name << " " << style.entry << " after a restart";
+        }
+        // With a file-manager window of its own open, the desktop program is not ended, and
+        // a mode that did not stay is a failure.
+        if (!lxqt) continue;
+        const std::optional<RunningProgram> before = desktop.Running();
+        ASSERT_TRUE(before);
+        Child window({"pcmanfm-qt", desktop.work().path()}, desktop.work() / "window.log");
+        ASSERT_TRUE(
+            WaitFor([&] { return ProcessHasOtherWindows(before->pid, desktop.display()) == true; }, 300));
+        const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {"fill"}, options);
+        EXPECT_EQ(run.status, 1) << run.err;
+        const std::optional<RunningProgram> after = desktop.Running();
+        EXPECT_TRUE(after && after->pid == before->pid) << "the desktop program was ended";
     }
 }
 
