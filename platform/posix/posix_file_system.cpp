@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -335,6 +336,14 @@ bool PosixFileSystem::FolderIdentity(const std::string& folder, std::string& idO
     if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0) return false;
     idOut = std::to_string(static_cast<unsigned long long>(st.st_dev)) + ":" +
             std::to_string(static_cast<unsigned long long>(st.st_ino));
+    return true;
+}
+
+// What an unprivileged writer may still use: the blocks kept for root do not count.
+bool PosixFileSystem::FreeSpace(const std::string& path, std::uint64_t& bytesOut) {
+    struct statvfs st {};
+    if (::statvfs(DirName(path).c_str(), &st) != 0) return Fail(errno);
+    bytesOut = static_cast<std::uint64_t>(st.f_bavail) * (st.f_frsize != 0 ? st.f_frsize : st.f_bsize);
     return true;
 }
 

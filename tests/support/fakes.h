@@ -91,8 +91,20 @@ public:
     // they took their names.
     std::vector<std::string> durablyRenamed;
     bool textMayBeUtf8 = false;
+    // The disk's free space before the files: each file's bytes take from it. A failed
+    // query when `freeSpaceUnknown`.
+    std::uint64_t freeSpace = std::uint64_t{1} << 40;
+    bool freeSpaceUnknown = false;
+    int freeSpaceQueries = 0;
 
     FileFailure LastFailure() const override { return failWith; }
+    bool FreeSpace(const std::string&, std::uint64_t& bytesOut) override {
+        ++freeSpaceQueries;
+        std::uint64_t held = 0;
+        for (const auto& [path, bytes] : files) held += bytes.size();
+        bytesOut = freeSpace - std::min(freeSpace, held);
+        return !freeSpaceUnknown;
+    }
     bool ReadFile(const std::string& path, std::string& bytesOut) override {
         auto it = files.find(path);
         if (it == files.end()) return false;
