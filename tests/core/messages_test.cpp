@@ -105,6 +105,12 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "画像ファイル cache.gif を保存できませんでした。<why>"},
         {"imageNotFetched", MessageText(Message::ImageNotFetched, {"http://h/a.jpg"}),
          "画像ファイル http://h/a.jpg を取得できませんでした。"},
+        {"imageTooLarge", MessageText(Message::ImageTooLarge, {"http://h/a.jpg", "1 GiB"}),
+         "画像ファイル http://h/a.jpg は大きすぎるため取得を中止しました（上限 1 GiB）。"},
+        {"imageLeavesTooLittleSpace",
+         MessageText(Message::ImageLeavesTooLittleSpace, {"http://h/a.jpg", "1 GiB"}),
+         "画像ファイル http://h/a.jpg を保存するとディスクの空き容量が 1 GiB "
+         "を下回るため取得を中止しました。"},
         {"sourceMissing", MessageText(Message::SourceMissing, {"list.txt"}),
          "元ファイル list.txt が見つかりせん。"},
         {"sourceUnreadable", MessageText(Message::SourceUnreadable, {"list.txt"}),
