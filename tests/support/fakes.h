@@ -119,6 +119,12 @@ public:
         files[path] = std::string(bytes);
         return true;
     }
+    bool AppendFile(const std::string& path, std::string_view bytes) override {
+        auto it = files.find(path);
+        if (it == files.end() || failWrites) return false;
+        it->second.append(bytes);
+        return true;
+    }
     bool IsNormalFile(const std::string& path) override { return files.count(path) != 0; }
     bool CopyFile(const std::string& from, const std::string& to) override {
         auto it = files.find(from);
