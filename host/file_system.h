@@ -79,6 +79,11 @@ public:
     // 932: systems that keep their text in UTF-8 make such files. Otherwise they are read
     // as code page 932 only, as the files' own format has it.
     virtual bool TextMayBeUtf8() const { return false; }
+    // The bytes this user may still write on the file system that holds `path` (a file
+    // there need not exist: its folder is asked), so a download can stop before the disk
+    // is full; false, with LastFailure saying why, when the system cannot tell. The
+    // fallback cannot tell.
+    virtual bool FreeSpace(const std::string& /*path*/, std::uint64_t& /*bytesOut*/) { return false; }
     // Why the last operation that returned false failed, from the system's own error;
     // Other where the platform cannot tell.
     virtual FileFailure LastFailure() const { return FileFailure::Other; }

@@ -108,6 +108,14 @@ void Response::Reset() {
     noBody_ = false;
     chunk_ = Chunk::Size;
     chunkDigits_ = 0;
+    bodyLimit_ = static_cast<std::uint64_t>(-1);
+    bodyBytes_ = 0;
+    refusedBody_ = 0;
+}
+
+bool Response::LimitBodyBytes(std::uint64_t limit) {
+    bodyLimit_ = limit;
+    return CountBody(0);
 }
 
 bool Response::DataArrival(std::string_view newBytes) {
@@ -149,6 +157,10 @@ bool Response::DataArrival(std::string_view newBytes) {
     HeaderLength = static_cast<std::int64_t>(headerSize);
     ResponseBytes.EraseFront(headerSize);
     ReadHeader(header);
+    if (phase_ == Phase::Body && framing_ == Framing::Length && bodyLeft_ > bodyLimit_) {
+        refusedBody_ = bodyLeft_;
+        return Fail(ResponseFailure::TooLarge);
+    }
 
     if (phase_ == Phase::Done) {
         ResponseBytes.Truncate(0);
@@ -166,6 +178,8 @@ bool Response::DataArrival(std::string_view newBytes) {
         ResponseBytes.Truncate(0);
         if (!TakeChunked(rest)) return false;
     }
+    // The body bytes that came with the header; chunks count as they are stored.
+    if (framing_ != Framing::Chunked && !CountBody(ResponseBytes.size())) return false;
     ShowProgress();
     return true;
 }
@@ -455,10 +469,20 @@ std::size_t Response::TakeTrailer(std::string_view bytes, std::size_t i) {
 }
 
 bool Response::Store(std::string_view bytes) {
+    if (phase_ == Phase::Body && !CountBody(bytes.size())) return false;
     if (bytes.size() > heldLimit_ - std::min(heldLimit_, ResponseBytes.size()))
         return Fail(ResponseFailure::OutOfMemory);
     if (ResponseBytes.Append(bytes)) return true;
     return Fail(ResponseFailure::OutOfMemory);
+}
+
+bool Response::CountBody(std::uint64_t bytes) {
+    if (bytes > bodyLimit_ || bodyBytes_ > bodyLimit_ - bytes) {
+        refusedBody_ = bodyBytes_ + bytes;
+        return Fail(ResponseFailure::TooLarge);
+    }
+    bodyBytes_ += bytes;
+    return true;
 }
 
 bool Response::Reject(std::int16_t status) {

@@ -27,6 +27,7 @@ enum class ResponseFailure : std::uint8_t {
     None,
     Malformed,    // a chunk size or a status line that cannot be read
     OutOfMemory,  // the body did not fit into memory
+    TooLarge,     // the body passed the limit set by LimitBodyBytes, or its length announced more
 };
 
 class Response {
@@ -65,6 +66,15 @@ public:
     // memory. A reader that takes the body away as it comes meets it only with a header
     // that never ends. Kept across Reset.
     void LimitHeldBytes(std::size_t limit) { heldLimit_ = limit; }
+    // The most body bytes the response may bring in all, held or taken away: a body whose
+    // length announces more is refused as its header ends, before any of it is kept, and
+    // one without a length as soon as it passes the limit. It may change while the body
+    // arrives; false, failing the response, when more than the new limit has arrived
+    // already. Reset lifts it.
+    bool LimitBodyBytes(std::uint64_t limit);
+    // With TooLarge, the size that passed the limit: the announced length, or the body
+    // bytes that had arrived with the event that passed it; 0 otherwise.
+    std::uint64_t RefusedBodyBytes() const { return refusedBody_; }
 
     // The received body, chunk framing removed. Before the header has ended (and after
     // StripResponseHeader when it never did), every byte received.
@@ -113,8 +123,9 @@ private:
     // What follows a size line: the chunk's bytes, or the trailer after a size of 0.
     Chunk AfterSizeLine() const { return bodyLeft_ == 0 ? Chunk::Trailer : Chunk::Data; }
     bool Store(std::string_view bytes);
-    bool Reject(std::int16_t status);    // always false
-    bool Fail(ResponseFailure failure);  // always false
+    bool CountBody(std::uint64_t bytes);  // false, failing as too large, past the body limit
+    bool Reject(std::int16_t status);     // always false
+    bool Fail(ResponseFailure failure);   // always false
     // Fails the response as malformed and returns `i`, for the framing steps.
     std::size_t MalformedAt(std::size_t i) {
         Fail(ResponseFailure::Malformed);
@@ -124,6 +135,9 @@ private:
 
     ResponseProgress* progress_;
     std::size_t heldLimit_ = static_cast<std::size_t>(-1);
+    std::uint64_t bodyLimit_ = static_cast<std::uint64_t>(-1);
+    std::uint64_t bodyBytes_ = 0;    // body bytes received, framing removed
+    std::uint64_t refusedBody_ = 0;  // see RefusedBodyBytes
     Phase phase_ = Phase::Status;
     ResponseFailure failure_ = ResponseFailure::None;
     std::int64_t bytesTotal_ = 0;

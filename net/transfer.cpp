@@ -3,6 +3,8 @@
 // socket state) after pumping events once; event handlers only set those flags.
 #include "net/transfer.h"
 
+#include <algorithm>
+
 #include "net/url.h"
 
 namespace vexal {
@@ -160,6 +162,21 @@ void Transfer::WriteBodyPiece() {
     response_.ResponseBytes.Clear();
 }
 
+std::uint64_t Transfer::PictureBodyBound() {
+    std::uint64_t free = 0;
+    // A disk that cannot say how full it is leaves the size bound alone.
+    if (!services_.files->FreeSpace(filePath_, free)) return kMaxPictureBytes;
+    // The bytes written so far are already gone from `free`.
+    const std::uint64_t room = free > kFreeSpaceFloorBytes ? free - kFreeSpaceFloorBytes : 0;
+    return std::min(kMaxPictureBytes, fileBytes_ + room);
+}
+
+bool Transfer::KeepFreeSpace() {
+    if (fileBytes_ < nextSpaceCheck_) return true;
+    nextSpaceCheck_ = fileBytes_ + kFreeSpaceCheckBytes;
+    return response_.LimitBodyBytes(PictureBodyBound());
+}
+
 // A fetch that failed after writing part of its body leaves no partial picture behind.
 void Transfer::DropPartialFile() {
     if (fileTouched_) services_.files->DeleteFile(filePath_);
@@ -173,6 +190,10 @@ Transfer::Outcome Transfer::HttpGet(const std::string& path) {
         response_.Reset();
         fileBytes_ = 0;
         fileFailed_ = false;
+        if (toFile_) {
+            response_.LimitBodyBytes(PictureBodyBound());
+            nextSpaceCheck_ = kFreeSpaceCheckBytes;
+        }
         socket_->Connect();
         RestartTimeout();
         SocketError = 0;
@@ -296,6 +317,14 @@ bool Transfer::Rejected(const std::string& path, bool& redirect) {
         case ResponseFailure::OutOfMemory:
             Fail(FetchFailure::OutOfMemory);
             return true;
+        case ResponseFailure::TooLarge: {
+            // A body past the size no picture reaches is too large whatever the disk holds;
+            // one that stopped below it was stopped by the free space.
+            const bool tooLarge = response_.RefusedBodyBytes() > kMaxPictureBytes;
+            Fail(tooLarge ? FetchFailure::TooLarge : FetchFailure::DiskLow, 0, UrlText(serverUrl_));
+            result_.bound = tooLarge ? kMaxPictureBytes : kFreeSpaceFloorBytes;
+            return true;
+        }
     }
     return false;
 }
@@ -320,7 +349,13 @@ void Transfer::WS_DataArrival(std::int32_t) {
         socket_->Close();
         return;
     }
-    if (toFile_ && response_.InBody() && response_.ResponseBytes.size() >= kFilePieceBytes) WriteBodyPiece();
+    if (toFile_ && response_.InBody() && response_.ResponseBytes.size() >= kFilePieceBytes) {
+        WriteBodyPiece();
+        if (!KeepFreeSpace()) {
+            socket_->Close();
+            return;
+        }
+    }
     RestartTimeout();
 }
 

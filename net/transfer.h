@@ -37,14 +37,17 @@ enum class FetchFailure : std::uint8_t {
     OutOfMemory,       // the response is larger than a response may be held
     NotSaved,          // the picture could not be written; `subject` is the working file
     Empty,             // the picture's body was empty; `subject` is the picture asked for
+    TooLarge,          // the picture's body passed `bound` bytes; `subject` is its address
+    DiskLow,           // it would have left less than `bound` bytes free beside the working file
 };
 
 // What one fetch did.
 struct FetchResult {
     FetchFailure failure = FetchFailure::None;
-    std::int32_t status = 0;                      // the HTTP status, or the socket's error number
-    std::string subject;                          // what the failure's message names
+    std::int32_t status = 0;                         // the HTTP status, or the socket's error number
+    std::string subject;                             // what the failure's message names
     FileFailure fileFailure = FileFailure::Nothing;  // why the working file was not saved
+    std::uint64_t bound = 0;                         // the bound a picture's body passed, in bytes
     bool Ok() const { return failure == FetchFailure::None; }
 };
 
@@ -143,6 +146,18 @@ public:
     // A server may send without end; a page past this size is refused as out of memory
     // rather than taking the machine's memory (and a second copy as source text).
     static constexpr std::size_t kHeldLimitBytes = std::size_t{64} << 20;
+    // The largest picture body a fetch takes. A picture the program can show has at most
+    // kMaxPicturePixels, half of this even uncompressed at 8 bytes a pixel; a longer body
+    // is a server that sends without end (or a file that is mostly something else than its
+    // first picture), and would fill the disk.
+    static constexpr std::uint64_t kMaxPictureBytes = std::uint64_t{1} << 30;
+    // The space a picture's body must leave free where the working file is, so a download
+    // never takes the last of a disk that the system and the user's other programs need.
+    static constexpr std::uint64_t kFreeSpaceFloorBytes = std::uint64_t{1} << 30;
+    // The free space is asked once as each attempt starts, then again each time the body
+    // has grown by this much, for what other programs write meanwhile: often enough to
+    // stop near the floor, seldom enough to cost nothing against the writing itself.
+    static constexpr std::uint64_t kFreeSpaceCheckBytes = std::uint64_t{4} << 20;
     // A TimeOut of 0 never asks, but in an unattended run nobody can press cancel either:
     // there the transfer gives up after this much silence, with the time-out message.
     static constexpr std::int64_t kUnattendedSilenceLimitMs = 120000;
@@ -163,6 +178,12 @@ private:
     bool UseServer();
     void WriteBodyPiece();
     void DropPartialFile();
+    // The most the picture's body may bring: kMaxPictureBytes, or less where the working
+    // file's disk cannot spare that much above kFreeSpaceFloorBytes.
+    std::uint64_t PictureBodyBound();
+    // Asks for the free space again once the body has grown enough since the last time;
+    // false once the body already passes what is left.
+    bool KeepFreeSpace();
     // Records why the current fetch failed; false, for the caller to return.
     bool Fail(FetchFailure failure, std::int32_t status = 0, std::string subject = {});
     // The response's progress, for the owner's progress display.
@@ -182,9 +203,10 @@ private:
     // The image fetch's temporary file beside the working file, while its body is written.
     bool toFile_ = false;
     std::string filePath_;
-    std::uint64_t fileBytes_ = 0;  // written by the current attempt
-    bool fileTouched_ = false;     // some attempt has written to the file
-    bool fileFailed_ = false;      // a write of the current attempt failed
+    std::uint64_t fileBytes_ = 0;       // written by the current attempt
+    std::uint64_t nextSpaceCheck_ = 0;  // fileBytes_ at which the free space is asked again
+    bool fileTouched_ = false;          // some attempt has written to the file
+    bool fileFailed_ = false;           // a write of the current attempt failed
 };
 
 }  // namespace vexal

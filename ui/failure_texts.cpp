@@ -30,6 +30,22 @@ std::string PictureErrorText(const std::string& path, const DecodeResult& result
     return MessageText(Message::PictureUnreadable, {path});
 }
 
+namespace {
+
+// A bound in bytes as a person reads it: "1 GiB", "64 MiB".
+std::string BytesText(std::uint64_t bytes) {
+    static const struct {
+        std::uint64_t size;
+        const char* name;
+    } kUnits[] = {{std::uint64_t{1} << 30, "GiB"}, {std::uint64_t{1} << 20, "MiB"}};
+    for (const auto& unit : kUnits)
+        if (bytes >= unit.size && bytes % unit.size == 0)
+            return std::to_string(bytes / unit.size) + " " + unit.name;
+    return std::to_string(bytes) + " バイト";
+}
+
+}  // namespace
+
 std::string FetchFailureText(const FetchResult& result) {
     switch (result.failure) {
         case FetchFailure::None:
@@ -63,6 +79,10 @@ std::string FetchFailureText(const FetchResult& result) {
             return MessageText(Message::ImageNotSaved, {result.subject, FileFailureText(result.fileFailure)});
         case FetchFailure::Empty:
             return MessageText(Message::ImageNotFetched, {result.subject});
+        case FetchFailure::TooLarge:
+            return MessageText(Message::ImageTooLarge, {result.subject, BytesText(result.bound)});
+        case FetchFailure::DiskLow:
+            return MessageText(Message::ImageLeavesTooLittleSpace, {result.subject, BytesText(result.bound)});
     }
     return {};
 }

@@ -73,6 +73,9 @@ constexpr Entry kTexts[] = {
     {Message::MalformedResponse, "接続先の応答が正しくありません。"},
     {Message::ImageNotSaved, "画像ファイル {1} を保存できませんでした。{2}"},
     {Message::ImageNotFetched, "画像ファイル {1} を取得できませんでした。"},
+    {Message::ImageTooLarge, "画像ファイル {1} は大きすぎるため取得を中止しました（上限 {2}）。"},
+    {Message::ImageLeavesTooLittleSpace,
+     "画像ファイル {1} を保存するとディスクの空き容量が {2} を下回るため取得を中止しました。"},
 
     {Message::ListingFolder, "画像ファイルを取得しています..."},
     {Message::WaitingForOtherRun, "他のvexalの処理が終わるのを待っています..."},

@@ -48,8 +48,10 @@ enum class Message : std::uint16_t {
     NotFoundOnServer,  // {1} the path requested
     TooManyRedirects,
     MalformedResponse,
-    ImageNotSaved,    // {1} the working file, {2} why, in words (or nothing)
-    ImageNotFetched,  // {1} the picture asked for
+    ImageNotSaved,              // {1} the working file, {2} why, in words (or nothing)
+    ImageNotFetched,            // {1} the picture asked for
+    ImageTooLarge,              // {1} the picture's address, {2} the bound, in words ("1 GiB")
+    ImageLeavesTooLittleSpace,  // {1} the picture's address, {2} the free space it must leave, in words
 
     // Gathering and bringing the picture in.
     ListingFolder,

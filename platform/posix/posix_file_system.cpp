@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -335,6 +336,17 @@ bool PosixFileSystem::FolderIdentity(const std::string& folder, std::string& idO
     if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0) return false;
     idOut = std::to_string(static_cast<unsigned long long>(st.st_dev)) + ":" +
             std::to_string(static_cast<unsigned long long>(st.st_ino));
+    return true;
+}
+
+// What an unprivileged writer may still use: the blocks kept for root do not count. A
+// file system mounted read-only takes nothing whatever it has free; that is no shortage
+// of space, and the write itself says what it is.
+bool PosixFileSystem::FreeSpace(const std::string& path, std::uint64_t& bytesOut) {
+    struct statvfs st {};
+    if (::statvfs(DirName(path).c_str(), &st) != 0) return Fail(errno);
+    if (st.f_flag & ST_RDONLY) return Fail(EROFS);
+    bytesOut = static_cast<std::uint64_t>(st.f_bavail) * (st.f_frsize != 0 ? st.f_frsize : st.f_bsize);
     return true;
 }
 

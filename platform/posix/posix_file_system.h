@@ -26,6 +26,7 @@ public:
     // user's own data, is flushed before its rename.
     bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) override;
     bool FolderIdentity(const std::string& folder, std::string& idOut) override;
+    bool FreeSpace(const std::string& path, std::uint64_t& bytesOut) override;
     // POSIX systems keep their text in UTF-8.
     std::string FullPath(const std::string& path) const override;
     bool TextMayBeUtf8() const override { return true; }

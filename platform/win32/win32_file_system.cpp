@@ -230,4 +230,26 @@ bool Win32FileSystem::FolderIdentity(const std::string& folder, std::string& idO
     return true;
 }
 
+// The space left to this user (a disk quota included) on the volume of the file's folder.
+// The folder is taken from the full path, so a relative or drive-relative name ("C:x")
+// finds the right volume, and keeps its trailing backslash, which a share's root needs.
+bool Win32FileSystem::FreeSpace(const std::string& path, std::uint64_t& bytesOut) {
+    const std::wstring wide = win32::Widen(path);
+    std::wstring folder(MAX_PATH, L'\0');
+    wchar_t* name = nullptr;
+    DWORD length = 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        length = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(folder.size()), folder.data(), &name);
+        if (length == 0) return Fail(::GetLastError());
+        if (length < folder.size()) break;
+        folder.resize(length);
+    }
+    if (length >= folder.size()) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    folder.resize(name ? static_cast<std::size_t>(name - folder.data()) : length);
+    ULARGE_INTEGER available{};
+    if (!::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)) return Fail(::GetLastError());
+    bytesOut = available.QuadPart;
+    return true;
+}
+
 }  // namespace vexal

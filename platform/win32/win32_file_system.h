@@ -22,6 +22,7 @@ public:
     bool RenameDurably(const std::string& from, const std::string& to) override;
     bool ListFolder(const std::string& folder, std::vector<DirEntry>& out) override;
     bool FolderIdentity(const std::string& folder, std::string& idOut) override;
+    bool FreeSpace(const std::string& path, std::uint64_t& bytesOut) override;
     // Notepad saves UTF-8 by default, so a hand-made list or settings file may be either.
     std::string FullPath(const std::string& path) const override;
     bool TextMayBeUtf8() const override { return true; }

@@ -33,8 +33,8 @@ const std::string kChangeFailed = "壁紙の変更に失敗しました。";
 
 // Results with the fields a row names; the rest as a fresh result has them.
 FetchResult Fetched(FetchFailure failure, std::int32_t status = 0, std::string subject = {},
-                    FileFailure file = FileFailure::Nothing) {
-    return {failure, status, std::move(subject), file};
+                    FileFailure file = FileFailure::Nothing, std::uint64_t bound = 0) {
+    return {failure, status, std::move(subject), file, bound};
 }
 RetrievalResult Retrieval(RetrievalFailure failure, std::string subject = {}, std::string target = {}) {
     RetrievalResult result;
@@ -106,6 +106,12 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "画像ファイル cache.gif を保存できませんでした。<why>"},
         {"imageNotFetched", MessageText(Message::ImageNotFetched, {"http://h/a.jpg"}),
          "画像ファイル http://h/a.jpg を取得できませんでした。"},
+        {"imageTooLarge", MessageText(Message::ImageTooLarge, {"http://h/a.jpg", "1 GiB"}),
+         "画像ファイル http://h/a.jpg は大きすぎるため取得を中止しました（上限 1 GiB）。"},
+        {"imageLeavesTooLittleSpace",
+         MessageText(Message::ImageLeavesTooLittleSpace, {"http://h/a.jpg", "1 GiB"}),
+         "画像ファイル http://h/a.jpg を保存するとディスクの空き容量が 1 GiB "
+         "を下回るため取得を中止しました。"},
         {"sourceMissing", MessageText(Message::SourceMissing, {"list.txt"}),
          "元ファイル list.txt が見つかりせん。"},
         {"sourceUnreadable", MessageText(Message::SourceUnreadable, {"list.txt"}),
@@ -259,6 +265,12 @@ TEST(FailureTextsTest, FetchFailures) {
          "画像ファイル cache.bmp を保存できませんでした。ディスクの空きが足りません。"},
         {"empty", text(FetchFailure::Empty, 0, "http://h/two.jpg"),
          "画像ファイル http://h/two.jpg を取得できませんでした。"},
+        // The bound in the largest unit that holds it whole.
+        {"tooLarge", text(FetchFailure::TooLarge, 0, "http://h/a.jpg", FileFailure::Nothing, 1u << 30),
+         "画像ファイル http://h/a.jpg は大きすぎるため取得を中止しました（上限 1 GiB）。"},
+        {"diskLow", text(FetchFailure::DiskLow, 0, "http://h/a.jpg", FileFailure::Nothing, 1536u << 20),
+         "画像ファイル http://h/a.jpg を保存するとディスクの空き容量が 1536 MiB "
+         "を下回るため取得を中止しました。"},
     };
     ExpectTexts(rows);
 }

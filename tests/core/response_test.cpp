@@ -26,10 +26,13 @@ struct Fed {
     std::string body;
     std::int16_t status = 0;
     ResponseFailure failure = ResponseFailure::None;
+    std::uint64_t refused = 0;
 };
 
-Fed Feed(std::string_view response, const std::vector<std::size_t>& cuts, bool close) {
+Fed Feed(std::string_view response, const std::vector<std::size_t>& cuts, bool close,
+         std::uint64_t bodyLimit = ~std::uint64_t{0}) {
     Response r;
+    r.LimitBodyBytes(bodyLimit);
     Fed fed;
     std::size_t at = 0;
     std::vector<std::size_t> ends = cuts;
@@ -45,6 +48,7 @@ Fed Feed(std::string_view response, const std::vector<std::size_t>& cuts, bool c
     fed.body = std::string(r.ResponseBytes.view());
     fed.status = r.HttpStatus;
     fed.failure = r.Failure();
+    fed.refused = r.RefusedBodyBytes();
     return fed;
 }
 
@@ -209,6 +213,39 @@ TEST(ResponseTest, StatusAndFraming) {
         EXPECT_EQ(bytewise.body, fed.body);
         EXPECT_EQ(bytewise.complete, fed.complete);
     }
+}
+
+// A body of 6 bytes against a limit of 5, and one of 5, wherever the events are cut: an
+// announced length is refused before any of the body is kept, another body once it passes.
+TEST(ResponseTest, BodyLimit) {
+    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n";
+    const struct {
+        const char* name;
+        std::string past, fits;
+    } rows[] = {
+        {"length", "HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nabcdef",
+         "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nabcde"},
+        {"untilClose", "HTTP/1.0 200 OK\r\n\r\nabcdef", "HTTP/1.0 200 OK\r\n\r\nabcde"},
+        {"chunked", chunked + "3\r\ndef\r\n0\r\n\r\n", chunked + "2\r\nde\r\n0\r\n\r\n"},
+    };
+    for (const auto& row : rows) {
+        for (std::size_t cut = 0; cut <= row.past.size(); ++cut) {
+            SCOPED_TRACE(std::string(row.name) + " cut at " + std::to_string(cut));
+            const Fed past = Feed(row.past, {cut}, true, 5);
+            ASSERT_EQ(past.failure, ResponseFailure::TooLarge);
+            ASSERT_EQ(past.refused, 6u);
+            ASSERT_EQ(past.body, "");
+            const Fed fits = Feed(row.fits, {cut}, true, 5);
+            ASSERT_TRUE(fits.complete);
+            ASSERT_EQ(fits.body, "abcde");
+        }
+    }
+    // Lowered below what has arrived, it fails the response at once.
+    Response r;
+    r.DataArrival("HTTP/1.0 200 OK\r\n\r\nabcdef");
+    EXPECT_TRUE(r.LimitBodyBytes(6));
+    EXPECT_FALSE(r.LimitBodyBytes(5));
+    EXPECT_EQ(r.Failure(), ResponseFailure::TooLarge);
 }
 
 TEST(ResponseTest, HeaderSplitAcrossEventsIsReadWhole) {

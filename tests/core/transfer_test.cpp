@@ -15,15 +15,17 @@ namespace vexal {
 namespace {
 
 using testing::Failed;
+using testing::PastBound;
 using testing::SameResult;
 using testing::StepSeen;
 
 // One scripted step: runs inside one pump.
 struct Step {
-    enum Kind { State, Data, Error, Tick, Cancel, TickAndCancel, TickAndData, Nothing } kind;
+    enum Kind { State, Data, Error, Tick, Cancel, TickAndCancel, TickAndData, Nothing, Endless, Run } kind;
     std::int16_t value = 0;
     std::string bytes;
     SocketState state = SocketState::Closed;
+    std::function<void()> run = {};
 };
 Step StateIs(SocketState s) { return {Step::State, 0, {}, s}; }
 Step Arrive(std::string bytes) { return {Step::Data, 0, std::move(bytes)}; }
@@ -32,6 +34,9 @@ Step Tick() { return {Step::Tick, 0, {}}; }
 Step Click() { return {Step::Cancel, 0, {}}; }
 Step TickAndClick() { return {Step::TickAndCancel, 0, {}}; }
 Step TickAndArrive(std::string bytes) { return {Step::TickAndData, 0, std::move(bytes)}; }
+// `bytes` on every pump from then on, until the transfer closes the connection.
+Step Endlessly(std::string bytes) { return {Step::Endless, 0, std::move(bytes)}; }
+Step Meanwhile(std::function<void()> run) { return {Step::Run, 0, {}, SocketState::Closed, std::move(run)}; }
 
 // Socket, timer and pump in one: each Connect takes the next scripted connection, and each
 // pump runs that connection's next step.
@@ -49,6 +54,7 @@ public:
     std::vector<std::string> hosts;
     std::vector<std::int32_t> ports;
     std::vector<std::int64_t> intervals;
+    std::uint64_t delivered = 0;  // bytes of every connection
     bool exhausted = false;
     bool pumpedInsideAnEvent = false;
     std::string workFileAtPump;  // WorkImageFile as the last pump found it
@@ -108,6 +114,9 @@ public:
         }
         Step step = std::move(current.front());
         current.pop_front();
+        // Put back before it runs, so that a close it brings about ends it; a transfer that
+        // never stops it runs dry after 64 MiB.
+        if (step.kind == Step::Endless && delivered < (std::uint64_t{64} << 20)) current.push_front(step);
         inStep_ = true;
         RunStep(step);
         inStep_ = false;
@@ -139,6 +148,12 @@ public:
                 TickIfRunning();
                 Deliver(step.bytes);
                 break;
+            case Step::Endless:
+                Deliver(step.bytes);
+                break;
+            case Step::Run:
+                step.run();
+                break;
             case Step::Nothing:
                 break;
         }
@@ -146,6 +161,7 @@ public:
 
 private:
     void Deliver(const std::string& bytes) {
+        delivered += bytes.size();
         unread_ += bytes;
         socketListener_->WS_DataArrival(static_cast<std::int32_t>(unread_.size()));
     }
@@ -659,6 +675,66 @@ TEST(TransferTest, FailedFetchLeavesAnEarlierWorkingFileWhole) {
         EXPECT_TRUE(SameResult(rig.last, row.result));
         EXPECT_EQ(rig.files.files, (std::map<std::string, std::string>{{"cache.jpg", "old"}}));
     }
+}
+
+constexpr std::uint64_t kMiB = 1 << 20;
+const std::string kBlock(256 * 1024, 'x');
+
+// Broke: a server that never ended a picture's body filled the disk. The body stops at
+// the size bound, or where it would leave less than the floor free beside the working
+// file; with its length announced, before any of it comes. The earlier working file stays.
+TEST(TransferTest, PictureBodiesStopAtTheirBound) {
+    const auto announced = [](std::uint64_t n) {
+        return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(n) + "\r\n\r\n";
+    };
+    const std::uint64_t tooLarge = Transfer::kMaxPictureBytes + 1, plenty = std::uint64_t{1} << 40;
+    const std::uint64_t untold = ~std::uint64_t{0};
+    const struct {
+        const char* name;
+        std::uint64_t room;  // free above the floor, the earlier working file aside
+        std::string head;    // an endless body follows
+        FetchFailure failure;
+        std::uint64_t body;  // what the server got to send of it
+    } rows[] = {
+        {"announcedPastTheSize", plenty, announced(tooLarge), FetchFailure::TooLarge, 0},
+        {"announcedPastTheSizeOnAnUntoldDisk", untold, announced(tooLarge), FetchFailure::TooLarge, 0},
+        {"untoldDiskTakesWhatTheSizeAllows", untold, announced(3 * kMiB), FetchFailure::None, 3 * kMiB},
+        {"announcedPastTheRoom", 3 * kMiB, announced(3 * kMiB + 1), FetchFailure::DiskLow, 0},
+        {"announcedFillingTheRoom", 3 * kMiB, announced(3 * kMiB), FetchFailure::None, 3 * kMiB},
+        {"endlessPastTheRoom", 5 * kMiB, "HTTP/1.0 200 OK\r\n\r\n", FetchFailure::DiskLow,
+         5 * kMiB + kBlock.size()},
+        {"noRoomAtAll", 0, "HTTP/1.1 200 OK\r\n\r\n", FetchFailure::DiskLow, kBlock.size()},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        rig.files.files["cache.jpg"] = "old";
+        rig.files.freeSpaceUnknown = row.room == untold;
+        rig.files.freeSpace = Transfer::kFreeSpaceFloorBytes + row.room + 3;
+        rig.Script({StateIs(SocketState::Connected), Arrive(row.head), Endlessly(kBlock)});
+        rig.Image("http://h/a.jpg");
+        const bool ok = row.failure == FetchFailure::None;
+        EXPECT_TRUE(SameResult(rig.last, ok ? FetchResult{} : PastBound(row.failure, "http://h/a.jpg")));
+        EXPECT_EQ(rig.net.delivered - row.head.size(), row.body);
+        EXPECT_EQ(
+            rig.files.files,
+            (std::map<std::string, std::string>{{"cache.jpg", ok ? std::string(row.body, 'x') : "old"}}));
+        EXPECT_LE(rig.files.freeSpaceQueries, 2) << "asked as the body starts and every few MiB";
+    }
+}
+
+// Another program fills the disk while the body arrives: the free space is asked again as
+// the body grows, and the body stops at the next check.
+TEST(TransferTest, FreeSpaceIsAskedAgainAsTheBodyGrows) {
+    Rig rig;
+    Steps steps{StateIs(SocketState::Connected), Arrive("HTTP/1.0 200 OK\r\n\r\n"), Arrive(kBlock)};
+    steps.push_back(Meanwhile([&rig] { rig.files.freeSpace = Transfer::kFreeSpaceFloorBytes + 4 * kMiB; }));
+    steps.push_back(Endlessly(kBlock));
+    rig.Script(steps);
+    rig.Image("http://h/a.jpg");
+    EXPECT_TRUE(SameResult(rig.last, PastBound(FetchFailure::DiskLow, "http://h/a.jpg")));
+    EXPECT_EQ(rig.files.freeSpaceQueries, 2);
+    EXPECT_EQ(rig.net.delivered, 19 + Transfer::kFreeSpaceCheckBytes + kBlock.size());
 }
 
 }  // namespace

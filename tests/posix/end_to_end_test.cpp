@@ -10,6 +10,7 @@
 #include <cctype>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -910,6 +911,48 @@ TEST_F(EndToEndTest, FailuresEndWithStatusOneAndLeaveTheScreen) {
         if (!env.empty()) std::filesystem::remove(work_ / "data/vexal/wallpaper.bmp");
         EXPECT_TRUE(ScreenIsBlank()) << r.name;
         EXPECT_TRUE(NoWorkingFile()) << r.name;
+    }
+}
+
+// Broke: a server that never ended a picture's body filled the disk, 23 GB in 20 s. The
+// real program works in a folder on a file system of its own with 16 MiB above the floor
+// free (mounted in a user namespace, which needs no root), against an endless body and
+// against a length beyond any picture: each run stops with its message, leaves nothing
+// there, and the wallpaper stays.
+TEST_F(EndToEndTest, PictureBodiesStopAtTheirBound) {
+    if (std::system("unshare --user --map-root-user --mount true 2>/dev/null") != 0)
+        GTEST_SKIP() << "no user namespace to mount a small file system in";
+    testing::LoopbackServer server([](testing::ServerConnection& c, int) {
+        const bool announced = c.ReadRequest().rfind("GET /announced.jpg ", 0) == 0;
+        c.Send(announced ? "HTTP/1.1 200 OK\r\nContent-Length: 1073741825\r\n\r\n"
+                         : "HTTP/1.0 200 OK\r\n\r\n");
+        const std::string block(1 << 16, 'x');
+        while (c.Send(block)) {
+        }
+    });
+    std::filesystem::create_directories(work_ / "small");
+    std::filesystem::create_directories(work_ / "data/vexal");
+    std::ofstream(work_ / "data/vexal/wallpaper.bmp") << "the previous wallpaper";
+    const std::pair<const char*, const char*> rows[] = {
+        {"/endless.jpg", "を保存するとディスクの空き容量が 1 GiB を下回るため取得を中止しました。"},
+        {"/announced.jpg", "は大きすぎるため取得を中止しました（上限 1 GiB）。"},
+    };
+    for (const auto& [path, words] : rows) {
+        testing::ProgramOptions options;
+        options.dir = work_.path();
+        options.env = {
+            {"VEXAL_NONINTERACTIVE", "1"}, {"HOME", work_.path()}, {"XDG_DATA_HOME", work_ / "data"}};
+        // What the run leaves on the small file system is listed before the file system goes.
+        const RunResult r = testing::RunProgram("/usr/bin/unshare",
+                                                {"--user", "--map-root-user", "--mount", "/bin/sh", "-c",
+                                                 "mount -t tmpfs -o size=1040m tmpfs small && cd small && "
+                                                 "\"$0\" -wp \"$1\"; s=$?; ls -A; exit $s",
+                                                 VEXAL_BINARY, server.Url(path)},
+                                                options);
+        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_EQ(r.err, Line("画像ファイル " + server.Url(path) + " " + words)) << path;
+        EXPECT_EQ(r.out, "") << path;
+        EXPECT_EQ(Slurp(work_ / "data/vexal/wallpaper.bmp"), "the previous wallpaper") << path;
     }
 }
 

@@ -192,6 +192,26 @@ TEST(HostileHttpTest, GigabytePageIsRefusedOnceItPassesTheLimit) {
     }
 }
 
+// Broke: a picture of any announced length was written out, a disk's worth if the server
+// wished. A length beyond any picture is refused as the header ends, with nothing left.
+TEST(HostileHttpTest, PictureAnnouncedPastTheBoundIsRefusedBeforeItsBody) {
+    std::atomic<std::uint64_t> sent{0};
+    {
+        const std::uint64_t length = Transfer::kMaxPictureBytes + 1;
+        LoopbackServer server([&](ServerConnection& c, int) {
+            c.ReadRequest();
+            SendForever(c, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n", "x");
+            sent = c.sent();
+        });
+        Rig rig;
+        rig.Fetch(Kind::Image, server.Url("/huge.bin"));
+        EXPECT_TRUE(
+            SameResult(rig.last, testing::PastBound(FetchFailure::TooLarge, server.Url("/huge.bin"))));
+        EXPECT_TRUE(std::filesystem::is_empty(rig.dir.path())) << "no working file, whole or partial";
+    }
+    EXPECT_LE(sent, 64 * kMiB) << "what the connection's buffers took before the refusal";
+}
+
 // Bytes that never reach the end of the header: each is refused once the limit is passed,
 // for a page as for an image (whose body alone goes to the file).
 TEST(HostileHttpTest, EndlessHeadersAreRefused) {
@@ -238,6 +258,7 @@ enum class Expect {
     Body,       // success, with `body` as the page text or the file
     Malformed,  // the response could not be read
     CutShort,   // the close cut the body short of its framing
+    TooLarge,   // a picture announced past the bound, refused before its body
     Failure,    // a failure that can be told, whichever
 };
 
@@ -279,6 +300,10 @@ void RunExchanges(const std::vector<Exchange>& rows) {
                     break;
                 case Expect::CutShort:
                     EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::ClosedByPeer)));
+                    break;
+                case Expect::TooLarge:
+                    EXPECT_TRUE(SameResult(rig.last,
+                                           testing::PastBound(FetchFailure::TooLarge, server.Url("/x.bin"))));
                     break;
                 case Expect::Failure:
                     EXPECT_TRUE(rig.FailedWithAReason()) << ::testing::PrintToString(rig.last);
@@ -340,7 +365,7 @@ TEST(HostileHttpTest, LengthsThatLieOrCannotBeRead) {
         // Broke: a body that the close cut short of its announced length was taken whole.
         {"longerThanBody", "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\nhello", Expect::CutShort},
         {"hugeButFramed", "HTTP/1.1 200 OK\r\nContent-Length: 999999999999999999\r\n\r\nhello",
-         Expect::CutShort},
+         Expect::CutShort, Expect::TooLarge, ""},
     });
 }
 

@@ -344,6 +344,10 @@ TEST_F(OverlapTest, FailedWritesEndWithAMessageThatSaysWhyAndKeepEverything) {
     const std::string copyLine =
         "vexal 1.00: 画像ファイル " + work_ / "big-c.bmp" + " を wpcache.bmp にコピーできませんでした。";
     const std::string saveLine = "vexal 1.00: 画像ファイル wpcache.bmp を保存できませんでした。";
+    // A disk with less than the floor free takes no download at all, before any byte is written.
+    const std::string floorLine =
+        "vexal 1.00: 画像ファイル " + server.Url("/c.bmp") +
+        " を保存するとディスクの空き容量が 1 GiB を下回るため取得を中止しました。\n";
     const std::string full = "ディスクの空きが足りません。\n", readOnly = "読み取り専用の場所です。\n",
                       denied = "書き込みが許可されていません。\n";
     const struct {
@@ -357,7 +361,7 @@ TEST_F(OverlapTest, FailedWritesEndWithAMessageThatSaysWhyAndKeepEverything) {
         {"convertedBitmapFull", Trouble::Full, true, "a", bitmapLine + full},
         {"webpBitmapFull", Trouble::Full, true, "w", bitmapLine + full},
         {"workingCopyFull", Trouble::Full, false, "c", copyLine + full},
-        {"downloadFull", Trouble::Full, false, "web", saveLine + full},
+        {"downloadFull", Trouble::Full, false, "web", floorLine},
         {"bitmapReadOnly", Trouble::ReadOnly, true, "c", bitmapLine + readOnly},
         {"convertedBitmapReadOnly", Trouble::ReadOnly, true, "a", bitmapLine + readOnly},
         {"workingCopyReadOnly", Trouble::ReadOnly, false, "c", copyLine + readOnly},

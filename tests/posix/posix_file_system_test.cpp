@@ -182,5 +182,18 @@ TEST(PosixRunGuardTest, UnlockLetsAnotherRunTakeTheLock) {
     EXPECT_EQ(first.TryLock(dir.path()), RunGuard::LockState::Busy);
 }
 
+// A file that is not there yet, as a download's working file before its first byte, is
+// asked about through its folder.
+TEST(PosixFileSystemTest, FreeSpaceWhereAFileWillBe) {
+    testing::TempDir dir;
+    PosixFileSystem fs;
+    std::uint64_t free = 0;
+    ASSERT_TRUE(fs.FreeSpace(dir / "not-yet.jpg", free));
+    const std::uint64_t available = std::filesystem::space(dir.path()).available;
+    EXPECT_LE(free > available ? free - available : available - free, std::uint64_t{64} << 20);
+    EXPECT_FALSE(fs.FreeSpace(dir / "missing/x.jpg", free));
+    EXPECT_EQ(fs.LastFailure(), FileFailure::Missing);
+}
+
 }  // namespace
 }  // namespace vexal

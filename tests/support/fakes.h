@@ -92,8 +92,20 @@ public:
     // they took their names.
     std::vector<std::string> durablyRenamed;
     bool textMayBeUtf8 = false;
+    // The disk's free space before the files: each file's bytes take from it. A failed
+    // query when `freeSpaceUnknown`.
+    std::uint64_t freeSpace = std::uint64_t{1} << 40;
+    bool freeSpaceUnknown = false;
+    int freeSpaceQueries = 0;
 
     FileFailure LastFailure() const override { return failWith; }
+    bool FreeSpace(const std::string&, std::uint64_t& bytesOut) override {
+        ++freeSpaceQueries;
+        std::uint64_t held = 0;
+        for (const auto& [path, bytes] : files) held += bytes.size();
+        bytesOut = freeSpace - std::min(freeSpace, held);
+        return !freeSpaceUnknown;
+    }
     bool ReadFile(const std::string& path, std::string& bytesOut) override {
         auto it = files.find(path);
         if (it == files.end()) return false;
@@ -106,6 +118,12 @@ public:
     bool WriteFile(const std::string& path, std::string_view bytes) override {
         if (failWrites) return false;
         files[path] = std::string(bytes);
+        return true;
+    }
+    bool AppendFile(const std::string& path, std::string_view bytes) override {
+        auto it = files.find(path);
+        if (it == files.end() || failWrites) return false;
+        it->second.append(bytes);
         return true;
     }
     bool IsNormalFile(const std::string& path) override { return files.count(path) != 0; }

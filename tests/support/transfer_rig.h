@@ -26,34 +26,42 @@ inline void PrintTo(FetchFailure failure, std::ostream* out) {
     static const char* const kNames[] = {
         "None",         "BadAddress",   "NoSecureChannel", "Cancelled", "NoAnswer", "SocketError",
         "Disconnected", "ClosedByPeer", "ConnectionError", "NotFound",  "Rejected", "TooManyRedirects",
-        "Malformed",    "OutOfMemory",  "NotSaved",        "Empty"};
-    static_assert(std::size(kNames) == static_cast<std::size_t>(FetchFailure::Empty) + 1);
+        "Malformed",    "OutOfMemory",  "NotSaved",        "Empty",     "TooLarge", "DiskLow"};
+    static_assert(std::size(kNames) == static_cast<std::size_t>(FetchFailure::DiskLow) + 1);
     *out << kNames[static_cast<int>(failure)];
 }
 
 inline void PrintTo(const FetchResult& result, std::ostream* out) {
     PrintTo(result.failure, out);
     *out << " status " << result.status << " subject \"" << result.subject << "\" file failure "
-         << static_cast<int>(result.fileFailure);
+         << static_cast<int>(result.fileFailure) << " bound " << result.bound;
 }
 
 namespace testing {
 
 // What a failed fetch returns: its kind and what a message about it would name.
 inline FetchResult Failed(FetchFailure failure, std::int32_t status = 0, std::string subject = {},
-                          FileFailure fileFailure = FileFailure::Nothing) {
+                          FileFailure fileFailure = FileFailure::Nothing, std::uint64_t bound = 0) {
     FetchResult result;
     result.failure = failure;
     result.status = status;
     result.subject = std::move(subject);
     result.fileFailure = fileFailure;
+    result.bound = bound;
     return result;
+}
+// A picture's body stopped at a bound: its address and the bound it passed.
+inline FetchResult PastBound(FetchFailure failure, std::string address) {
+    return Failed(
+        failure, 0, std::move(address), FileFailure::Nothing,
+        failure == FetchFailure::TooLarge ? Transfer::kMaxPictureBytes : Transfer::kFreeSpaceFloorBytes);
 }
 
 // Whether a fetch returned exactly `expected`, all its fields alike. A success is `{}`.
 inline ::testing::AssertionResult SameResult(const FetchResult& actual, const FetchResult& expected) {
     if (actual.failure == expected.failure && actual.status == expected.status &&
-        actual.subject == expected.subject && actual.fileFailure == expected.fileFailure)
+        actual.subject == expected.subject && actual.fileFailure == expected.fileFailure &&
+        actual.bound == expected.bound)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "returned " << ::testing::PrintToString(actual) << ", expected "
                                          << ::testing::PrintToString(expected);

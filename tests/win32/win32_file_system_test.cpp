@@ -234,5 +234,15 @@ TEST(Win32RunGuardTest, UnlockLetsAnotherRunTakeTheLock) {
     EXPECT_EQ(first.TryLock(folder), RunGuard::LockState::Busy);
 }
 
+// A file not there yet, as a download's working file before its first byte, is asked
+// about through its folder, by its full name or a relative one.
+TEST_F(Win32FileSystemTest, FreeSpaceWhereAFileWillBe) {
+    std::uint64_t free = 0;
+    ASSERT_TRUE(files.FreeSpace(dir / "not-yet.jpg", free));
+    EXPECT_GT(free, 0u);
+    EXPECT_TRUE(files.FreeSpace("not-yet.jpg", free));
+    EXPECT_FALSE(files.FreeSpace(dir / "missing\\x.jpg", free));
+}
+
 }  // namespace
 }  // namespace vexal
