@@ -125,12 +125,34 @@ RunningProgram::RunningProgram(const std::string& folder, const std::string& arg
     ::CloseHandle(errorWrite);  // the child holds its own copy; EOF comes when it ends
     if (nul != INVALID_HANDLE_VALUE) ::CloseHandle(nul);
     if (!errorRead_) return;
-    reader_ = new std::thread([this] {
-        char buffer[4096];
+    reader_ = new std::thread([this] { ReadUntilTheProgramEnds(); });
+}
+
+// Reads the program's standard error until the program has ended and the pipe holds no
+// more. The end of the pipe alone is not enough: the first window of a fresh Wine prefix
+// starts Wine's own desktop process from inside the program, and that process can keep
+// the pipe's writing end open long after the program has gone.
+void RunningProgram::ReadUntilTheProgramEnds() {
+    char buffer[4096];
+    while (true) {
+        DWORD waiting = 0;
+        if (!::PeekNamedPipe(errorRead_, nullptr, 0, nullptr, &waiting, nullptr)) return;  // all writers gone
+        if (waiting == 0) {
+            if (!process_) return;
+            // Bytes written before the end are in the pipe by then: one more look takes them.
+            if (::WaitForSingleObject(process_, 20) == WAIT_OBJECT_0) {
+                if (::PeekNamedPipe(errorRead_, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0)
+                    continue;
+                return;
+            }
+            continue;
+        }
         DWORD got = 0;
-        while (::ReadFile(errorRead_, buffer, sizeof buffer, &got, nullptr) && got > 0)
-            errorText_.append(buffer, got);
-    });
+        if (!::ReadFile(errorRead_, buffer, std::min<DWORD>(waiting, sizeof buffer), &got, nullptr) ||
+            got == 0)
+            return;
+        errorText_.append(buffer, got);
+    }
 }
 
 RunningProgram::~RunningProgram() {

@@ -67,6 +67,7 @@ public:
 private:
     HANDLE process_ = nullptr;
     DWORD processId_ = 0;
+    void ReadUntilTheProgramEnds();
     HANDLE errorRead_ = nullptr;
     std::string errorText_;
     void* reader_ = nullptr;  // std::thread*
