@@ -2,19 +2,34 @@
 #include "app/run_controller.h"
 
 #include "gather/overlap.h"
+#include "host/desktop.h"
 #include "host/dialogs.h"
 #include "host/process.h"
 #include "ui/failure_texts.h"
 #include "ui/host_services.h"
+#include "ui/scheduled_run.h"
 
 namespace vexal {
 
 void RunController::Fail(Message kind, std::initializer_list<std::string_view> subjects) {
-    ShowError(program_, *host_.dialogs, MessageText(kind, subjects));
+    failure_ = MessageText(kind, subjects);
+    ShowError(program_, *host_.dialogs, failure_);
     End(kExitFailure);
 }
 
-void RunController::End(int status) { host_.process->End(status); }
+void RunController::End(int status) {
+    if (program_.Quiet) RecordQuietRun(status);
+    host_.process->End(status);
+}
+
+void RunController::RecordQuietRun(int status) {
+    std::string folder;
+    if (!host_.desktop || !host_.desktop->LockFolder(folder).Ok()) return;
+    // A failure nobody was told of (a stop, a preview nobody could answer) still counts.
+    if (status != kExitSuccess && failure_.empty()) failure_ = MessageText(Message::Cancelled);
+    RecordScheduledRun(*host_.files, folder, program_.CurrentEntry().Name, now_(), status == kExitSuccess,
+                       status == kExitSuccess ? std::string() : failure_);
+}
 
 void RunController::LetGo() {
     DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
@@ -27,6 +42,7 @@ void RunController::RetrievalFailed(const RetrievalResult& result) {
     // Some failures have been answered already (the user declined to wait for a silent
     // server): they end the run without a second box.
     const std::string text = RetrievalFailureText(result);
+    failure_ = text;
     if (!text.empty()) ShowError(program_, *host_.dialogs, text);
     End(kExitFailure);
 }
@@ -34,6 +50,7 @@ void RunController::RetrievalFailed(const RetrievalResult& result) {
 void RunController::InstallFailed(const InstallResult& result) {
     LetGo();
     const FailureBox box = InstallFailureBox(result);
+    failure_ = box.text;
     if (box.kind == BoxKind::Error) ShowError(program_, *host_.dialogs, box.text);
     if (box.kind == BoxKind::Notice) host_.dialogs->Notice(kPlainTitle, box.text);
 }

@@ -2,13 +2,16 @@
 // the user sees, and the only caller of Process::End.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "host/host.h"
 #include "program/program.h"
 #include "ui/messages.h"
 #include "ui/run_end.h"
+#include "ui/scheduled_run.h"
 
 namespace vexal {
 
@@ -22,8 +25,11 @@ public:
     // Shows `kind`'s message in an error box (title TitleText) and ends the run with
     // failure.
     void Fail(Message kind, std::initializer_list<std::string_view> subjects = {});
-    // Ends the run with `status`. In the program this does not return.
+    // Ends the run with `status`; a quiet run first records its outcome in the data folder.
+    // In the program this does not return.
     void End(int status);
+    // The clock a quiet run's record is stamped with (the local time, as text).
+    void SetClock(std::function<std::string()> now) { now_ = std::move(now); }
 
     void Finish(int status) override { End(status); }
     void RetrievalFailed(const RetrievalResult& result) override;
@@ -35,9 +41,14 @@ private:
     // started meanwhile (a scheduled one) is not kept waiting behind a box nobody may be
     // reading, and finds no file of this run under its own working name.
     void LetGo();
+    // Nobody saw a quiet run: its outcome goes to the data folder for the editor to show.
+    void RecordQuietRun(int status);
 
     Program& program_;
     Host& host_;
+    // The text of the failure the run was told of, for a quiet run's record.
+    std::string failure_;
+    std::function<std::string()> now_ = LocalTimeText;
 };
 
 }  // namespace vexal

@@ -38,6 +38,13 @@ std::string UsageText(const Program& program) {
     return MessageText(Message::Usage, {program.SettingsFileName, program.TitleText});
 }
 
+bool AsksForQuietRun(std::string_view commandLine) {
+    for (const std::string& token : CutTokens(commandLine))
+        if (token.size() > 1 && (token[0] == '-' || token[0] == '/') && ToLower(token.substr(1)) == "quiet")
+            return true;
+    return false;
+}
+
 CommandLineResult ParseCommandLine(Program& program, std::string_view commandLine) {
     if (commandLine.empty()) return {};
     program.ShowPreview = false;
@@ -75,6 +82,8 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
                 program.ChosenImage = tokens[i];
             } else if (option == "preview") {
                 program.ShowPreview = true;
+            } else if (option == "quiet") {
+                program.Quiet = true;
             } else {
                 return {CommandLineOutcome::InvalidOption, token};
             }
@@ -91,6 +100,9 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
     Host& host = controller.host();
     InitGlobals(program, majorVersion, minorVersion);
     const bool settingsRead = LoadSettings(program, *host.files);
+    // Known before the line is read, as the front end knew it: a scheduled run whose
+    // identifier is refused still leaves its outcome for the user to find.
+    program.Quiet = AsksForQuietRun(commandLine);
     const CommandLineResult parsed = ParseCommandLine(program, commandLine);
     switch (parsed.outcome) {
         case CommandLineOutcome::Run:

@@ -22,6 +22,10 @@ std::vector<std::string> CutTokens(std::string_view commandLine);
 // The text --help prints: the command line, the unattended mode and the exit statuses.
 std::string UsageText(const Program& program);
 
+// True when the command line holds -quiet (either prefix, any letter case): the run must
+// be started without windows, before the line is otherwise read.
+bool AsksForQuietRun(std::string_view commandLine);
+
 // What the command line asks for: a run in the mode it set, a text to print, or nothing
 // because a token was refused (`subject` is that token).
 enum class CommandLineOutcome : std::uint8_t {

@@ -29,6 +29,10 @@ enum class EditorControl {
     txFnAdd,
     scNo,
     txMinWidth,  // the narrowest picture used, in pixels; its captions follow its enabled state
+    // The choice of when the system runs the entry by itself, one item per ScheduleKind:
+    // IsChecked and SetChecked tell and pick the selected item, as for an option group.
+    cbSchedule,
+    lbLastRun,  // a read-only line: the entry's last scheduled run (SetText only)
 };
 
 // Every setter changes only what it names and never calls back into the presenter: where

@@ -19,6 +19,7 @@ class ImageDecoder;
 class RandomSource;
 class RunGuard;
 class Console;
+class Scheduler;
 
 struct Host {
     Dialogs* dialogs = nullptr;
@@ -33,6 +34,7 @@ struct Host {
     RandomSource* random = nullptr;  // null: seeded afresh from the clock
     RunGuard* guard = nullptr;       // null: no other run to keep apart from, no signals
     Console* console = nullptr;      // standard output; null: --help and --version print nothing
+    Scheduler* scheduler = nullptr;  // the system's scheduler, for the editor; null: none
 };
 
 }  // namespace vexal

@@ -44,6 +44,9 @@ struct RunState {
 
     RunModeValue RunMode = RunModeValue::Editor;
     bool ShowPreview = false;
+    // -quiet: a run the system's scheduler started. Nobody watches it, so it shows no
+    // window and leaves its outcome in the data folder instead.
+    bool Quiet = false;
     std::string ChosenImage;
     std::string WorkImageFile;
     // The working file is the user's own picture (`-wp` given the working file itself):

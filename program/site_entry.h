@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "host/scheduler.h"
+
 namespace vexal {
 
 // How the wallpaper is laid out. A hand-edited settings file may hold any other value,
@@ -44,6 +46,8 @@ struct SiteEntry {
     // passed over for the next; 0 (every entry without the line) takes the first chosen
     // and fails with it. An extension, written only when not 0.
     std::int32_t MinWidth = 0;
+    // When the system runs the entry by itself; an extension, written only when set.
+    ScheduleKind Schedule = ScheduleKind::Never;
 
     bool operator==(const SiteEntry&) const = default;
 };

@@ -68,9 +68,32 @@ void ApplyLine(Program& program, std::string_view line) {
         e.No = ChoiceMode{ReadByte(value)};
     else if (key == "minwidth")
         e.MinWidth = ReadInt32(value);
+    else if (key == "schedule")
+        e.Schedule = ReadSchedule(value);
 }
 
 }  // namespace
+
+const char* ScheduleText(ScheduleKind kind) {
+    switch (kind) {
+        case ScheduleKind::Hourly:
+            return "hourly";
+        case ScheduleKind::Daily:
+            return "daily";
+        case ScheduleKind::Logon:
+            return "logon";
+        case ScheduleKind::Never:
+            break;
+    }
+    return "";
+}
+
+ScheduleKind ReadSchedule(std::string_view value) {
+    const std::string word = ToLower(TrimSpaces(value));
+    for (ScheduleKind kind : {ScheduleKind::Hourly, ScheduleKind::Daily, ScheduleKind::Logon})
+        if (word == ScheduleText(kind)) return kind;
+    return ScheduleKind::Never;
+}
 
 void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8) {
     program.SiteEntries.assign(1, SiteEntry{});
@@ -152,6 +175,11 @@ std::string FormatEntry(const Program& program, std::int32_t index) {
     if (e.MinWidth != 0) {
         out += kCrLf;
         out += "MinWidth = " + std::to_string(e.MinWidth);
+    }
+    if (e.Schedule != ScheduleKind::Never) {
+        out += kCrLf;
+        out += "Schedule = ";
+        out += ScheduleText(e.Schedule);
     }
     return out;
 }

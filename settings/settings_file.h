@@ -62,7 +62,13 @@ void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8 = f
 // byte-order mark instead.
 bool SettingsFileBytes(const Program& program, std::string& bytesOut);
 
-// The nine lines of entry `index` (a tenth, MinWidth, when it is set), joined by CR LF,
+// The word the settings file holds for a schedule ("hourly", "daily", "logon"; "" for
+// Never), and the schedule a value names: letter case and blanks around it ignored, any
+// other word (a hand-edited file) naming none.
+const char* ScheduleText(ScheduleKind kind);
+ScheduleKind ReadSchedule(std::string_view value);
+
+// The nine lines of entry `index` (then MinWidth and Schedule, each when it is set), joined by CR LF,
 // without a final CR LF (UTF-8).
 std::string FormatEntry(const Program& program, std::int32_t index);
 

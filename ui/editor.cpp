@@ -3,9 +3,12 @@
 #include "ui/editor.h"
 
 #include <algorithm>
+#include <map>
 
+#include "host/desktop.h"
 #include "host/dialogs.h"
 #include "host/process.h"
+#include "host/scheduler.h"
 #include "settings/settings_file.h"
 #include "settings/settings_merge.h"
 #include "settings/source_kind.h"
@@ -13,6 +16,7 @@
 #include "text/number.h"
 #include "ui/failure_texts.h"
 #include "ui/messages.h"
+#include "ui/scheduled_run.h"
 
 namespace vexal {
 namespace {
@@ -20,14 +24,50 @@ namespace {
 constexpr int kFilterCount = 7;
 constexpr int kSubfolders = 5;  // the one rule for folders; the others are for pages and files
 constexpr int kExtCount = 5;
-constexpr int kStyleCount = 5;   // centred, tiled, stretched, fill, fit
-constexpr int kChoiceCount = 3;  // the N-th, containing, at random
+constexpr int kStyleCount = 5;     // centred, tiled, stretched, fill, fit
+constexpr int kChoiceCount = 3;    // the N-th, containing, at random
+constexpr int kScheduleCount = 4;  // none, hourly, daily, at log-on
 constexpr double kSpinMin = 0;
 constexpr double kSpinMax = 9999;
 
 void Error(const Program& program, Host& host, Message kind,
            std::initializer_list<std::string_view> subjects = {}) {
     ShowError(program, *host.dialogs, MessageText(kind, subjects));
+}
+
+// Each name's schedule, by the name as the command line finds it: letter case ignored,
+// the first entry of a name the one that runs.
+std::map<std::string, const SiteEntry*> SchedulesByName(const SiteEntryList& entries) {
+    std::map<std::string, const SiteEntry*> out;
+    for (std::size_t k = 1; k < entries.size(); ++k) out.emplace(ToLower(entries[k].Name), &entries[k]);
+    return out;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t cut = path.rfind(kFolderSeparator);
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+void ReportScheduleFailure(const Program& program, Host& host, const std::string& name,
+                           const ScheduleResult& result) {
+    switch (result.failure) {
+        case ScheduleFailure::Nothing:
+            return;
+        case ScheduleFailure::NoServiceManager:
+            return Error(program, host, Message::ScheduleNeedsServiceManager, {name});
+        case ScheduleFailure::NotWritten:
+            return Error(program, host, Message::ScheduleNotWritten, {name, result.subject});
+        case ScheduleFailure::ToolFailed:
+            return Error(program, host, Message::ScheduleToolFailed,
+                         {name, result.tool, std::to_string(result.status), result.said});
+        case ScheduleFailure::SystemRefused: {
+            // The system's error numbers are looked up in hexadecimal (0x80070005).
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            std::string hex = "0x";
+            for (int shift = 28; shift >= 0; shift -= 4) hex.push_back(kHex[(result.status >> shift) & 15]);
+            return Error(program, host, Message::ScheduleRefused, {name, hex});
+        }
+    }
 }
 
 }  // namespace
@@ -117,6 +157,12 @@ void EditorPresenter::StoreEntry(std::int32_t k) {
             break;
         }
     }
+    for (int i = 0; i < kScheduleCount; ++i) {
+        if (view_.IsChecked(EditorControl::cbSchedule, i)) {
+            e.Schedule = static_cast<ScheduleKind>(i);
+            break;
+        }
+    }
     for (int i = 0; i < kFilterCount; ++i) e.Filter[i] = view_.IsChecked(EditorControl::ckFilter, i);
     for (int i = 0; i < kExtCount; ++i) e.Ext[i] = view_.IsChecked(EditorControl::ckExt, i);
 }
@@ -138,7 +184,18 @@ void EditorPresenter::ShowEntry(const SiteEntry& e) {
     if (mode < kChoiceCount) view_.SetChecked(EditorControl::opNo, mode, true);
     for (int i = 0; i < kFilterCount; ++i) view_.SetChecked(EditorControl::ckFilter, i, e.Filter[i]);
     for (int i = 0; i < kExtCount; ++i) view_.SetChecked(EditorControl::ckExt, i, e.Ext[i]);
+    view_.SetChecked(EditorControl::cbSchedule, static_cast<int>(e.Schedule), true);
+    view_.SetText(EditorControl::lbLastRun, LastRunLine(e.Name));
     filling_ = false;
+}
+
+std::string EditorPresenter::LastRunLine(const std::string& name) const {
+    std::string folder;
+    LastRun run;
+    if (!host_.desktop || !host_.desktop->LockFolder(folder).Ok() ||
+        !ReadLastRun(*host_.files, folder, name, run))
+        return {};
+    return LastRunText(run);
 }
 
 void EditorPresenter::ClearFields() {
@@ -151,6 +208,8 @@ void EditorPresenter::ClearFields() {
     view_.SetChecked(EditorControl::opNo, 0, true);
     for (int i = 0; i < kFilterCount; ++i) view_.SetChecked(EditorControl::ckFilter, i, false);
     for (int i = 0; i < kExtCount; ++i) view_.SetChecked(EditorControl::ckExt, i, false);
+    view_.SetChecked(EditorControl::cbSchedule, 0, true);
+    view_.SetText(EditorControl::lbLastRun, "");
 }
 
 void EditorPresenter::txUrl_Change() {
@@ -248,7 +307,7 @@ bool EditorPresenter::NewFormFilled() const {
     if (!view_.Text(EditorControl::txUrl).empty() || !view_.Text(EditorControl::txComment).empty() ||
         !view_.Text(EditorControl::txFnAdd).empty() || view_.Text(EditorControl::txNo) != "1" ||
         view_.Text(EditorControl::txMinWidth) != "0" || !view_.IsChecked(EditorControl::opWp, 0) ||
-        !view_.IsChecked(EditorControl::opNo, 0))
+        !view_.IsChecked(EditorControl::opNo, 0) || !view_.IsChecked(EditorControl::cbSchedule, 0))
         return true;
     for (int i = 0; i < kFilterCount; ++i)
         if (view_.IsChecked(EditorControl::ckFilter, i)) return true;
@@ -280,9 +339,12 @@ bool EditorPresenter::Save() {
         program_.TimeOut = disk.TimeOut;
     }
     switch (SaveSettings(program_, *host_.files)) {
-        case SaveResult::Saved:
+        case SaveResult::Saved: {
+            const SiteEntryList before = std::move(saved_);
             saved_ = program_.SiteEntries;
+            ApplySchedules(before);
             return true;
+        }
         case SaveResult::WriteFailed:
             Error(program_, host_, Message::SettingsNotWritten,
                   {SettingsFileForMessages(program_, *host_.files),
@@ -290,6 +352,26 @@ bool EditorPresenter::Save() {
             return false;
     }
     return false;
+}
+
+void EditorPresenter::ApplySchedules(const SiteEntryList& before) {
+    if (!host_.scheduler) return;
+    const auto old = SchedulesByName(before);
+    const auto now = SchedulesByName(program_.SiteEntries);
+    // The run starts where this settings file is, wherever the editor was started from.
+    const std::string folder = FolderOf(host_.files->FullPath(program_.SettingsFileName));
+    auto apply = [&](const std::string& name, ScheduleKind kind) {
+        ReportScheduleFailure(program_, host_, name, host_.scheduler->Apply({name, kind, folder}));
+    };
+    for (const auto& [key, entry] : now) {
+        const auto was = old.find(key);
+        const ScheduleKind before = was == old.end() ? ScheduleKind::Never : was->second->Schedule;
+        if (entry->Schedule != before) apply(entry->Name, entry->Schedule);
+    }
+    // Deleted entries take their schedules with them.
+    for (const auto& [key, entry] : old)
+        if (!now.count(key) && entry->Schedule != ScheduleKind::Never)
+            apply(entry->Name, ScheduleKind::Never);
 }
 
 void EditorPresenter::Retrieve(bool preview, Message emptyUrlMessage) {

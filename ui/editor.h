@@ -64,6 +64,11 @@ private:
     std::string AskIdentifier();
     // Registers the new-entry form's fields under `name` and selects the new entry.
     void Register(const std::string& name);
+    // After a save: hands the system's scheduler every schedule that differs from what
+    // the file held before, and says which could not be set.
+    void ApplySchedules(const SiteEntryList& before);
+    // The line about the entry's last scheduled run; empty when it never ran so.
+    std::string LastRunLine(const std::string& name) const;
 
     Program& program_;
     Host& host_;

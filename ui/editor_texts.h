@@ -60,4 +60,11 @@ inline constexpr const char* lbMinWidthTail = "ピクセル未満の画像は使
 inline constexpr const char* txMinWidthTip =
     "これより幅の狭い画像や、取得・読み込みのできない候補は飛ばして次の候補を使います。0 なら飛ばしません。";
 
+// "自動変更 [cbSchedule]": when the system runs the entry by itself, one item per
+// ScheduleKind, in its order.
+inline constexpr const char* lbSchedule = "自動変更";
+inline constexpr std::array<const char*, 4> cbSchedule = {"しない", "1時間ごと", "毎日", "ログオン時"};
+inline constexpr const char* cbScheduleTip =
+    "保存すると、この項目での壁紙の変更をシステムのスケジューラに登録します。vexal は常駐しません。";
+
 }  // namespace vexal::editor_texts

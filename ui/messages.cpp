@@ -21,6 +21,9 @@ constexpr Entry kTexts[] = {
      "                            大文字と小文字は区別しません。-preview を付けると、\n"
      "                            先に画像をプレビューで表示します。\n"
      "  vexal -wp URL/ファイル    その画像を直接壁紙にします(スタイルはそのまま)。\n"
+     "  vexal 識別子 -quiet       ウィンドウもメッセージボックスも出さずに壁紙を変更し、\n"
+     "                            失敗をデータフォルダーの schedule.log に書きます。\n"
+     "                            自動変更(スケジュール)の実行はこれを使います。\n"
      "  vexal --help              この説明を表示します。\n"
      "  vexal --version           バージョンを表示します。\n"
      "\n"
@@ -151,6 +154,21 @@ constexpr Entry kTexts[] = {
     {Message::DiskFull, "ディスクの空きが足りません。"},
     {Message::WriteNotPermitted, "書き込みが許可されていません。"},
     {Message::ReadOnlyPlace, "読み取り専用の場所です。"},
+
+    {Message::LastRunSucceeded, "前回の自動変更: {1} 成功"},
+    {Message::LastRunFailed, "前回の自動変更: {1} 失敗 {2}"},
+    {Message::ScheduleNeedsServiceManager,
+     "識別子 {1} の自動変更を設定できませんでした。\r\n"
+     "ユーザーのサービスマネージャー(systemd "
+     "--user)が動いていないため、1時間ごと・毎日の自動変更は使えません。"
+     "ログオン時の自動変更は使えます。"},
+    {Message::ScheduleNotWritten,
+     "識別子 {1} の自動変更を設定できませんでした。\r\nファイル {2} を書き込めません。"},
+    {Message::ScheduleToolFailed,
+     "識別子 {1} の自動変更を設定できませんでした。\r\n{2} が失敗しました（終了コード {3}）：{4}"},
+    {Message::ScheduleRefused,
+     "識別子 {1} の自動変更を設定できませんでした。\r\nタスク スケジューラが受け付けませんでした（エラー "
+     "{2}）。"},
 };
 
 constexpr bool InOrder() {

@@ -112,6 +112,15 @@ enum class Message : std::uint16_t {
     WriteNotPermitted,
     ReadOnlyPlace,
 
+    // Schedules: the editor's line for an entry's last scheduled run, and why a schedule
+    // could not be set.
+    LastRunSucceeded,             // {1} when it ran
+    LastRunFailed,                // {1} when it ran, {2} the message it ended with
+    ScheduleNeedsServiceManager,  // {1} the identifier
+    ScheduleNotWritten,           // {1} the identifier, {2} the file
+    ScheduleToolFailed,           // {1} the identifier, {2} the tool, {3} its exit status, {4} what it wrote
+    ScheduleRefused,              // {1} the identifier, {2} the system's error number
+
     // Not a message: the number of kinds above, against which the table's length is checked
     // at compile time. Keep it last.
     Count,

@@ -9,10 +9,13 @@
 #include <utility>
 
 #include "app/run_controller.h"
+#include "core/wallpaper_fakes.h"
+#include "host/scheduler.h"
 #include "settings/settings_file.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
 #include "text/codepage.h"
+#include "ui/scheduled_run.h"
 
 namespace vexal {
 namespace {
@@ -45,7 +48,8 @@ public:
         return it != checks.end() && it->second;
     }
     void SetChecked(EditorControl control, int index, bool checked) override {
-        if (checked && (control == EditorControl::opWp || control == EditorControl::opNo))
+        if (checked && (control == EditorControl::opWp || control == EditorControl::opNo ||
+                        control == EditorControl::cbSchedule))
             for (int i = 0; i < 5; ++i) checks[{control, i}] = false;
         checks[{control, index}] = checked;
     }
@@ -90,10 +94,23 @@ SiteEntry Entry(const std::string& name, const std::string& url) {
     return e;
 }
 
+// Records each schedule it is handed as "NAME KIND FOLDER"; fails with `failure` when set.
+class RecordingScheduler final : public Scheduler {
+public:
+    std::vector<std::string> calls;
+    ScheduleResult failure;
+    ScheduleResult Apply(const ScheduleJob& job) override {
+        calls.push_back(job.name + " " + std::to_string(static_cast<int>(job.kind)) + " " + job.folder);
+        return failure;
+    }
+};
+
 // A presenter on a fake view and host; a table's rows each take a rig of their own.
 struct EditorRig {
     Program program;
     TestHost host;
+    RecordingScheduler scheduler;
+    testing::FakeDesktop desktop{host.files};
     FakeEditorView view;
     RecordingFrontEnd frontEnd{host.files};
     RunController controller{program, host.host};
@@ -102,6 +119,8 @@ struct EditorRig {
     EditorRig() {
         InitGlobals(program, 1, 0);
         program.NewMsg = "(新規)";
+        host.host.scheduler = &scheduler;
+        host.host.desktop = &desktop;
     }
     void Load(std::vector<SiteEntry> entries) {
         for (auto& e : entries) program.SiteEntries.push_back(std::move(e));
@@ -137,6 +156,8 @@ struct EditorRig {
         for (int i = 0; i < 7; ++i) EXPECT_FALSE(view.IsChecked(EditorControl::ckFilter, i)) << i;
         EXPECT_EQ(view.Text(EditorControl::txMinWidth), "0");
         for (int i = 0; i < 4; ++i) EXPECT_FALSE(view.IsChecked(EditorControl::ckExt, i)) << i;
+        EXPECT_TRUE(view.IsChecked(EditorControl::cbSchedule, 0));
+        EXPECT_EQ(view.Text(EditorControl::lbLastRun), "");
     }
 };
 
@@ -171,6 +192,7 @@ TEST_F(EditorFixture, SelectingShowsEveryFieldOfTheEntry) {
     e.Filter = {false, true, false, true, false, false, true};
     e.Ext = {false, true, true, false};
     e.MinWidth = 640;
+    e.Schedule = ScheduleKind::Daily;
     Load({e});
     Select(1);
     EXPECT_EQ(editor.CurIndex(), 1);
@@ -186,6 +208,7 @@ TEST_F(EditorFixture, SelectingShowsEveryFieldOfTheEntry) {
     for (int i = 0; i < 7; ++i) EXPECT_EQ(view.IsChecked(EditorControl::ckFilter, i), e.Filter[i]) << i;
     EXPECT_EQ(view.Text(EditorControl::txMinWidth), "640");
     for (int i = 0; i < 4; ++i) EXPECT_EQ(view.IsChecked(EditorControl::ckExt, i), e.Ext[i]) << i;
+    EXPECT_TRUE(view.IsChecked(EditorControl::cbSchedule, 2));
     // Storing what was shown gives the entry back unchanged.
     editor.StoreEntry(1);
     EXPECT_EQ(program.SiteEntries[1], e);
@@ -703,6 +726,7 @@ TEST_F(EditorFixture, EndWithAFilledNewEntryFormAsksToRegisterIt) {
         {"mode", [](FakeEditorView& v) { v.SetChecked(EditorControl::opNo, 1, true); }},
         {"filter", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckFilter, 6, true); }},
         {"ext", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckExt, 4, true); }},
+        {"schedule", [](FakeEditorView& v) { v.SetChecked(EditorControl::cbSchedule, 3, true); }},
     };
     for (const auto& fill : fills) {
         EditorRig f;
@@ -755,6 +779,55 @@ TEST_F(EditorFixture, FailedWriteIsReportedAndTheEditorStays) {
     editor.cbPreview_Click();
     EXPECT_TRUE(frontEnd.retrievals.empty());
     EXPECT_EQ(host.dialogs.boxes.size(), 3u);
+}
+
+// A save hands the system's scheduler exactly the schedules that changed since the file
+// was last saved, each with the settings file's own folder; a deleted entry takes its
+// schedule with it.
+TEST_F(EditorFixture, SavingSetsChangedSchedulesInTheSettingsFolder) {
+    SiteEntry kept = Entry("Kept", "/k/");
+    kept.Schedule = ScheduleKind::Daily;
+    SiteEntry gone = Entry("gone", "/g/");
+    gone.Schedule = ScheduleKind::Logon;
+    program.SettingsFileName = std::string("/home/me") + kFolderSeparator + "vexal.ini";
+    const std::string folder = std::string("/home/me") + kFolderSeparator;
+    Load({Entry("Photos", "/p/"), kept, gone});
+    Select(1);
+    view.SetChecked(EditorControl::cbSchedule, 1, true);
+    Select(3);
+    host.dialogs.yesNoAnswers = {true};
+    editor.cbDelete_Click();
+    editor.cbEnd_Click();
+    EXPECT_EQ(scheduler.calls, (std::vector<std::string>{"Photos 1 " + folder, "gone 0 " + folder}));
+    EXPECT_NE(host.files.files.at(program.SettingsFileName).find("Schedule = hourly"), std::string::npos);
+    // Saving again without a change sets nothing again.
+    scheduler.calls.clear();
+    Select(1);
+    editor.cbEnd_Click();
+    EXPECT_TRUE(scheduler.calls.empty());
+}
+
+TEST_F(EditorFixture, ScheduleThatCannotBeSetIsReportedAndStaysSaved) {
+    Load({Entry("photos", "/p/")});
+    scheduler.failure.failure = ScheduleFailure::NoServiceManager;
+    Select(1);
+    view.SetChecked(EditorControl::cbSchedule, 2, true);
+    editor.cbEnd_Click();
+    ASSERT_EQ(host.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(host.dialogs.boxes[0].text, MessageText(Message::ScheduleNeedsServiceManager, {"photos"}));
+    EXPECT_EQ(Saved().SiteEntries[1].Schedule, ScheduleKind::Daily);
+    EXPECT_TRUE(host.process.ended);
+}
+
+// The line under the schedule tells how the entry's last scheduled run went, whatever
+// the letter case the run was started with.
+TEST_F(EditorFixture, LastScheduledRunIsShownForTheSelectedEntry) {
+    RecordScheduledRun(host.files, desktop.folder, "PHOTOS", "2026-12-08 10:00:00", false, "失敗\r\n理由");
+    Load({Entry("photos", "/p/"), Entry("other", "/o/")});
+    Select(1);
+    EXPECT_EQ(view.Text(EditorControl::lbLastRun), "前回の自動変更: 2026-12-08 10:00:00 失敗 失敗 理由");
+    Select(2);
+    EXPECT_EQ(view.Text(EditorControl::lbLastRun), "");
 }
 
 }  // namespace

@@ -68,6 +68,9 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "                            大文字と小文字は区別しません。-preview を付けると、\n"
          "                            先に画像をプレビューで表示します。\n"
          "  vexal -wp URL/ファイル    その画像を直接壁紙にします(スタイルはそのまま)。\n"
+         "  vexal 識別子 -quiet       ウィンドウもメッセージボックスも出さずに壁紙を変更し、\n"
+         "                            失敗をデータフォルダーの schedule.log に書きます。\n"
+         "                            自動変更(スケジュール)の実行はこれを使います。\n"
          "  vexal --help              この説明を表示します。\n"
          "  vexal --version           バージョンを表示します。\n"
          "\n"
@@ -178,6 +181,23 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "デスクトップ xfdesktop の壁紙は vexal "
          "から変えられません（デスクトップのウィンドウがルートウィンドウを"
          "覆っています。VEXAL_DESKTOP=x11 でルートウィンドウに描けます）。"},
+        {"lastRunSucceeded", MessageText(Message::LastRunSucceeded, {"2026-12-08 10:00:00"}),
+         "前回の自動変更: 2026-12-08 10:00:00 成功"},
+        {"lastRunFailed", MessageText(Message::LastRunFailed, {"2026-12-08 10:00:00", "why"}),
+         "前回の自動変更: 2026-12-08 10:00:00 失敗 why"},
+        {"scheduleNeedsServiceManager", MessageText(Message::ScheduleNeedsServiceManager, {"photos"}),
+         "識別子 photos の自動変更を設定できませんでした。\r\n"
+         "ユーザーのサービスマネージャー(systemd "
+         "--user)が動いていないため、1時間ごと・毎日の自動変更は使えません。"
+         "ログオン時の自動変更は使えます。"},
+        {"scheduleNotWritten", MessageText(Message::ScheduleNotWritten, {"photos", "/h/a.timer"}),
+         "識別子 photos の自動変更を設定できませんでした。\r\nファイル /h/a.timer を書き込めません。"},
+        {"scheduleToolFailed", MessageText(Message::ScheduleToolFailed, {"photos", "systemctl", "1", "said"}),
+         "識別子 photos の自動変更を設定できませんでした。\r\nsystemctl が失敗しました（終了コード "
+         "1）：said"},
+        {"scheduleRefused", MessageText(Message::ScheduleRefused, {"photos", "0x80070005"}),
+         "識別子 photos の自動変更を設定できませんでした。\r\n"
+         "タスク スケジューラが受け付けませんでした（エラー 0x80070005）。"},
         // Kinds without subjects whose words the progress window and its question show.
         {"readingPage", MessageText(Message::ReadingPage), "元ファイルを取得しています..."},
         {"loadingImage", MessageText(Message::LoadingImage), "画像を読み込んでいます..."},

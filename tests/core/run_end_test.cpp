@@ -7,6 +7,7 @@
 #include "app/run_controller.h"
 #include "core/wallpaper_fakes.h"
 #include "host/process.h"
+#include "ui/scheduled_run.h"
 #include "ui/unattended_preview.h"
 
 namespace vexal {
@@ -127,6 +128,60 @@ TEST(RunEndTest, UnattendedPreviewEndsAsItsCancelWould) {
         EXPECT_TRUE(t.files.files.empty());
         EXPECT_TRUE(t.dialogs.boxes.empty());
     }
+}
+
+// A quiet run shows nothing, so its outcome is what it leaves in the data folder: the
+// entry's last run whatever happened, and a log line for a failure.
+TEST(RunEndTest, QuietRunLeavesItsOutcomeInTheDataFolder) {
+    RetrievalOutcome refused = Outcome(RetrievalEnd::Installed);
+    refused.install.outcome = InstallOutcome::Refused;
+    refused.install.desktop.failure = DesktopFailure::Refused;
+    RetrievalOutcome failed = Outcome(RetrievalEnd::Failed);
+    failed.failure.failure = RetrievalFailure::Cancelled;
+    const std::string stamp = "2026-12-08 10:00:00";
+    const std::string changeFailed =
+        "壁紙の変更に失敗しました。 デスクトップが壁紙の設定を受け付けませんでした。";
+    const std::string cancelled = "ユーザーによってキャンセルされました。";
+    const struct {
+        const char* name;
+        RetrievalOutcome outcome;
+        std::string lastRun;
+        std::string log;
+    } rows[] = {
+        {"installed", Outcome(RetrievalEnd::Installed), stamp + "\n0\n\n", ""},
+        {"installFailed", refused, stamp + "\n1\n" + changeFailed + "\n", stamp + " Photos: " + changeFailed},
+        {"failed", failed, stamp + "\n1\n" + cancelled + "\n", stamp + " Photos: " + cancelled},
+        {"interrupted", Outcome(RetrievalEnd::Interrupted), stamp + "\n1\n" + cancelled + "\n",
+         stamp + " Photos: " + cancelled},
+    };
+    const std::string folder = std::string("/data") + kFolderSeparator;
+    for (const auto& r : rows) {
+        EndingRun run;
+        testing::FakeDesktop desktop(run.t.files);
+        desktop.folder = "/data";
+        run.t.host.desktop = &desktop;
+        run.program.Quiet = true;
+        run.program.CurrentEntry().Name = "Photos";
+        run.controller.SetClock([&stamp] { return stamp; });
+        // An earlier failure's line stays before this run's.
+        run.t.files.files[folder + kScheduleLogName] = "earlier\n";
+        UnattendedPreview preview(run.program, run.t.host, run.controller);
+        EndRetrieval(r.outcome, preview, run.controller);
+        EXPECT_EQ(run.t.files.files[folder + "last-run-photos"], r.lastRun) << r.name;
+        const std::string logLineEnd = kFolderSeparator == '\\' ? "\r\n" : "\n";
+        EXPECT_EQ(run.t.files.files[folder + kScheduleLogName],
+                  "earlier\n" + (r.log.empty() ? "" : r.log + logLineEnd))
+            << r.name;
+    }
+}
+
+TEST(ScheduledRunTest, EveryNameGivesOnePlainFileName) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"Photos", "last-run-photos"},     {"a.b_c-d", "last-run-a.b_c-d"},
+        {".hidden", "last-run-%2Ehidden"}, {"a/b\\c:d", "last-run-a%2Fb%5Cc%3Ad"},
+        {"a b%", "last-run-a%20b%25"},     {"桜", "last-run-%E6%A1%9C"},
+    };
+    for (const auto& [name, file] : rows) EXPECT_EQ(LastRunFileName(name), file) << name;
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "core/wallpaper_fakes.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
+#include "ui/scheduled_run.h"
 
 namespace vexal {
 namespace {
@@ -101,6 +103,10 @@ TEST(CommandLineTest, ModesAndMessages) {
         {"errorBeforeHelp", "nosuch --help", RunModeValue::Editor, false, "", "",
          "指定された識別子 nosuch が見つかりません。\r\n設定ファイル vexal.ini に登録されていません。"},
         {"helpAsTheImage", "-wp --help", RunModeValue::Direct, false, "--help", "", nullptr},
+        {"quiet", "sample -quiet", RunModeValue::Entry, false, "", "Sample", nullptr},
+        {"quietFirst", "/QUIET sample", RunModeValue::Entry, false, "", "Sample", nullptr},
+        {"quietish", "-quieter", RunModeValue::Editor, false, "", "",
+         "起動時オプション -quieter が無効です。"},
     };
     for (const auto& row : rows) {
         StartedRun run(row.line);
@@ -120,7 +126,28 @@ TEST(CommandLineTest, ModesAndMessages) {
         EXPECT_EQ(run.p.ShowPreview, row.preview) << row.name;
         EXPECT_EQ(run.p.ChosenImage, row.chosen) << row.name;
         EXPECT_EQ(run.p.CurrentEntry().Name, row.current) << row.name;
+        // The front end is chosen before the line is read: both must agree on -quiet.
+        EXPECT_EQ(run.p.Quiet, AsksForQuietRun(row.line)) << row.name;
+        EXPECT_EQ(run.p.Quiet, std::string_view(row.name).rfind("quiet", 0) == 0) << row.name;
     }
+}
+
+// A scheduled run's line names the entry before -quiet; an entry that is gone stops the
+// reading there, and the run must still be recorded as quiet.
+TEST(CommandLineTest, RefusedIdentifierOfAQuietRunIsLogged) {
+    testing::TestHost t;
+    testing::FakeDesktop desktop(t.files);
+    t.host.desktop = &desktop;
+    Program p;
+    RecordingFrontEnd frontEnd;
+    RunController controller(p, t.host);
+    controller.SetClock([] { return std::string("T"); });
+    Main(controller, frontEnd, "gone -quiet", 1, 0);
+    EXPECT_EQ(t.process.status, kExitFailure);
+    EXPECT_EQ(
+        t.files.files["/win" + std::string(1, kFolderSeparator) + kScheduleLogName],
+        std::string("T 指定された識別子 gone が見つかりません。 設定ファイル vexal.ini がありません。") +
+            (kFolderSeparator == '\\' ? "\r\n" : "\n"));
 }
 
 TEST(CommandLineTest, HelpAndVersionPrintAndEndWithSuccess) {

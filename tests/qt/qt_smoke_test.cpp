@@ -192,7 +192,11 @@ TEST_F(QtFixture, EditorShowsItsControlsInTheirLayout) {
     EXPECT_LT(y(w.Frame2), y(w.Frame4));
     EXPECT_LT(y(w.Frame5), y(w.Frame4));
     EXPECT_LT(y(w.Frame4), y(w.txComment));
-    EXPECT_LT(y(w.txComment), y(w.cbPreview));
+    // The schedule's row below the comment: its caption, its choice, then the last run.
+    EXPECT_LT(y(w.txComment), y(w.cbSchedule));
+    EXPECT_LT(y(w.cbSchedule), y(w.cbPreview));
+    EXPECT_LT(x(w.lbSchedule), x(w.cbSchedule));
+    EXPECT_LT(x(w.cbSchedule), x(w.lbLastRun));
     // The width reads as one line below the options: caption, box, caption.
     EXPECT_LT(y(w.opNo[2]), y(w.txMinWidth));
     EXPECT_LT(x(w.lbMinWidthLead), x(w.txMinWidth));
@@ -247,6 +251,11 @@ TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
              "なら飛ばしません。"},
             {"lbMinWidthTail", w.lbMinWidthTail, "ピクセル未満の画像は使わない"},
             {"Label2", w.Label2, "コメント"},
+            {"lbSchedule", w.lbSchedule, "自動変更"},
+            {"cbSchedule", w.cbSchedule, "",
+             "保存すると、この項目での壁紙の変更をシステムのスケジューラに登録します。vexal "
+             "は常駐しません。"},
+            {"lbLastRun", w.lbLastRun, ""},
             {"cbPreview", w.cbPreview, "プレビュー"},
             {"cbSetWP", w.cbSetWP, "壁紙に設定"},
             {"cbEnd", w.cbEnd, "終了"},
@@ -272,11 +281,11 @@ TEST(QtTabOrderTest, TabFollowsTheLayoutOfEachWindow) {
     // A group of option buttons is one stop, its selected button (the first while none is);
     // the arrow keys move within it.
     const std::vector<QWidget*> editorOrder = {
-        w.cbSelect,    w.cbTouroku,   w.cbDelete,    w.txUrl,       w.ckFilter[0],
-        w.ckFilter[1], w.ckFilter[2], w.ckFilter[3], w.ckFilter[4], w.ckFilter[5],
-        w.ckFilter[6], w.ckExt[0],    w.ckExt[1],    w.ckExt[2],    w.ckExt[3],
-        w.ckExt[4],    w.opWp[0],     w.opNo[0],     w.txNo,        w.txFnAdd,
-        w.txMinWidth,  w.txComment,   w.cbPreview,   w.cbSetWP,     w.cbEnd};
+        w.cbSelect,    w.cbTouroku,   w.cbDelete,    w.txUrl,       w.ckFilter[0], w.ckFilter[1],
+        w.ckFilter[2], w.ckFilter[3], w.ckFilter[4], w.ckFilter[5], w.ckFilter[6], w.ckExt[0],
+        w.ckExt[1],    w.ckExt[2],    w.ckExt[3],    w.ckExt[4],    w.opWp[0],     w.opNo[0],
+        w.txNo,        w.txFnAdd,     w.txMinWidth,  w.txComment,   w.cbSchedule,  w.cbPreview,
+        w.cbSetWP,     w.cbEnd};
     EXPECT_EQ(TabCycle(&w, w.cbSelect), editorOrder);
     w.hide();
 
@@ -402,6 +411,9 @@ TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
     QTest::keyClick(w.txComment, Qt::Key_Return);
     QTest::keyClicks(w.txComment, "two");
     QTest::mouseClick(w.opWp[1], Qt::LeftButton, Qt::NoModifier, QPoint(6, w.opWp[1]->height() / 2));
+    EXPECT_EQ(w.cbSchedule->count(), 4);
+    EXPECT_EQ(w.cbSchedule->itemText(3), "ログオン時");
+    Choose(w.cbSchedule, 1);
     QTest::mouseClick(w.cbEnd, Qt::LeftButton);
     EXPECT_TRUE(process.ended);
     EXPECT_EQ(process.status, kExitSuccess);
@@ -412,6 +424,8 @@ TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
     EXPECT_EQ(saved.SiteEntries[2].WpState, WallpaperStyle::Tiled);
     EXPECT_EQ(saved.SiteEntries[1].WpState, WallpaperStyle::Fill);
     EXPECT_EQ(saved.SiteEntries[1].Url, "/a/");
+    EXPECT_EQ(saved.SiteEntries[2].Schedule, ScheduleKind::Hourly);
+    EXPECT_EQ(saved.SiteEntries[1].Schedule, ScheduleKind::Never);
 }
 
 // Regression: QApplication applies the environment's locale to the C library, and under
@@ -879,9 +893,9 @@ TEST(QtDialogsTest, BoxesCarryTheirTitlesIconsAndDefaultButtons) {
             else
                 box->button(press)->click();
         });
-        EXPECT_EQ(
-            dialogs.AskYesNoCancel("vexal", "登録内容の変更が保存されていません。\r\n保存してから閉じますか？"),
-            expected);
+        EXPECT_EQ(dialogs.AskYesNoCancel("vexal",
+                                         "登録内容の変更が保存されていません。\r\n保存してから閉じますか？"),
+                  expected);
     }
 
     AnswerNextBox([](QWidget* w) {

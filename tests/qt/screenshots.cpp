@@ -56,6 +56,7 @@ vexal::SiteEntry Sample(const char* name, const char* url, const char* comment) 
     e.Filter = {false, true, true, false, false, false, true};
     e.Ext = {false, true, true, false};
     e.MinWidth = 640;
+    e.Schedule = vexal::ScheduleKind::Hourly;
     return e;
 }
 

@@ -168,6 +168,12 @@ TEST_F(WindowControlsTest, EveryCaptionAndToolTipOfTheThreeWindows) {
             {Editor::kLbMinWidthTail, {"ピクセル未満の画像は使わない"}},
             {Editor::kLabel2, {"コメント"}},
             {Editor::kTxComment, {}},
+            {Editor::kLbSchedule, {"自動変更"}},
+            {Editor::kCbSchedule,
+             {"",
+              "保存すると、この項目での壁紙の変更をシステムのスケジューラに登録します。vexal "
+              "は常駐しません。"}},
+            {Editor::kLbLastRun, {}},
             {Editor::kCbPreview, {"プレビュー"}},
             {Editor::kCbSetWP, {"壁紙に設定"}},
             {Editor::kCbEnd, {"終了"}},
@@ -197,7 +203,7 @@ TEST_F(WindowControlsTest, TabFollowsTheLayoutOfEachWindow) {
             Editor::kOpWp0,         Editor::kOpWp0 + 1,     Editor::kOpWp0 + 2,     Editor::kOpWp0 + 3,
             Editor::kOpWp0 + 4,     Editor::kOpNo0,         Editor::kTxNo,          Editor::kOpNo0 + 1,
             Editor::kTxFnAdd,       Editor::kOpNo0 + 2,     Editor::kTxMinWidth,    Editor::kTxComment,
-            Editor::kCbPreview,     Editor::kCbSetWP,       Editor::kCbEnd}));
+            Editor::kCbSchedule,    Editor::kCbPreview,     Editor::kCbSetWP,       Editor::kCbEnd}));
     // The boxes in the captions stay visible and take their own clicks: each button keeps
     // all of its row but the boxes' place.
     ::ShowWindow(editor.hwnd(), SW_SHOWNA);

@@ -175,6 +175,27 @@ void QtEditorWindow::MakeEditingArea() {
     editing->addLayout(groups);
     editing->addWidget(Label2);
     editing->addWidget(txComment);
+    editing->addLayout(MakeScheduleRow());
+}
+
+// When the system runs the entry by itself, and how its last such run went.
+QHBoxLayout* QtEditorWindow::MakeScheduleRow() {
+    lbSchedule = new QLabel(Q(texts::lbSchedule), Frame1);
+    cbSchedule = new QComboBox(Frame1);
+    for (const char* item : texts::cbSchedule) cbSchedule->addItem(Q(item));
+    cbSchedule->setToolTip(Q(texts::cbScheduleTip));
+    lbSchedule->setBuddy(cbSchedule);
+    lbLastRun = new QLabel(Frame1);
+    lbLastRun->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long message (a path, a server's words) must not widen the window: the line takes
+    // what the row leaves and is cut there; its tool tip holds it whole.
+    lbLastRun->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto* row = new QHBoxLayout;
+    row->addWidget(lbSchedule);
+    row->addWidget(cbSchedule);
+    row->addSpacing(lbSchedule->fontMetrics().horizontalAdvance(QLatin1Char(' ')) * 2);
+    row->addWidget(lbLastRun, 1);
+    return row;
 }
 
 // The three groups of flags: the link rules, the picture kinds and the style.
@@ -280,7 +301,7 @@ void QtEditorWindow::OrderTabs() {
         cbSelect,    cbTouroku,   cbDelete,    txUrl,     ckFilter[0], ckFilter[1], ckFilter[2], ckFilter[3],
         ckFilter[4], ckFilter[5], ckFilter[6], ckExt[0],  ckExt[1],    ckExt[2],    ckExt[3],    ckExt[4],
         opWp[0],     opWp[1],     opWp[2],     opWp[3],   opWp[4],     opNo[0],     txNo,        opNo[1],
-        txFnAdd,     opNo[2],     txMinWidth,  txComment, cbPreview,   cbSetWP,     cbEnd};
+        txFnAdd,     opNo[2],     txMinWidth,  txComment, cbSchedule,  cbPreview,   cbSetWP,     cbEnd};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -367,17 +388,27 @@ void QtEditorWindow::SetText(EditorControl box, const std::string& text) {
             txMinWidth->setText(ToQString(text));
             break;
         }
+        case EditorControl::lbLastRun:
+            lbLastRun->setText(ToQString(text));
+            lbLastRun->setToolTip(ToQString(text));
+            break;
         default:
             break;
     }
 }
 
 bool QtEditorWindow::IsChecked(EditorControl control, int index) const {
+    if (control == EditorControl::cbSchedule) return cbSchedule->currentIndex() == index;
     const auto* button = qobject_cast<const QAbstractButton*>(Control(control, index));
     return button && button->isChecked();
 }
 
 void QtEditorWindow::SetChecked(EditorControl control, int index, bool checked) {
+    if (control == EditorControl::cbSchedule) {
+        const QSignalBlocker block(cbSchedule);
+        if (checked) cbSchedule->setCurrentIndex(index);
+        return;
+    }
     auto* button = qobject_cast<QAbstractButton*>(Control(control, index));
     if (!button) return;
     const QSignalBlocker block(button);
@@ -445,6 +476,10 @@ QWidget* QtEditorWindow::Control(EditorControl control, int index) const {
             return scNo;
         case EditorControl::txMinWidth:
             return txMinWidth;
+        case EditorControl::cbSchedule:
+            return cbSchedule;
+        case EditorControl::lbLastRun:
+            return lbLastRun;
     }
     return nullptr;
 }

@@ -71,6 +71,10 @@ public:
     QLabel* lbMinWidthTail = nullptr;
     QLabel* Label2 = nullptr;
     QPlainTextEdit* txComment = nullptr;
+    // "自動変更 [cbSchedule]  lbLastRun"
+    QLabel* lbSchedule = nullptr;
+    QComboBox* cbSchedule = nullptr;
+    QLabel* lbLastRun = nullptr;
     QPushButton* cbPreview = nullptr;
     QPushButton* cbSetWP = nullptr;
     QPushButton* cbEnd = nullptr;
@@ -84,6 +88,7 @@ private:
     void MakeEditingArea();
     void MakeFlagGroups();
     void MakeChoiceGroup();
+    QHBoxLayout* MakeScheduleRow();
     QHBoxLayout* MakeCommandRow();
     void OrderTabs();
 

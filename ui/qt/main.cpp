@@ -16,6 +16,7 @@
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/openssl_engine.h"
 #include "platform/linux/qt_image_decoder.h"
+#include "platform/linux/systemd_scheduler.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_reactor.h"
 #include "platform/posix/posix_run_guard.h"
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
     // dying of the signal.
     vexal::PosixRunGuard::CatchStopSignals();
     std::vector<std::string> args(argv + 1, argv + argc);
-    const bool interactive = !NonInteractive();
+    // A scheduled run (-quiet) shows no window even where a display is at hand.
+    const bool interactive = !NonInteractive() && !vexal::AsksForQuietRun(vexal::JoinArguments(args));
     qtMessages = qInstallMessageHandler(DropRuntimeFolderWarning);
     std::unique_ptr<QApplication> app;
     if (interactive) {
@@ -108,6 +110,11 @@ int main(int argc, char** argv) {
     host.timer = &timer;
     host.images = &decoder;
     host.desktop = &desktop;
+    // The editor sets the entries' schedules; without a configuration folder there is
+    // nowhere to keep them.
+    const std::string configHome = vexal::UserConfigHome();
+    vexal::SystemdScheduler scheduler(runner, configHome, vexal::OwnProgramPath());
+    if (!configHome.empty()) host.scheduler = &scheduler;
     // Other runs are kept apart by the lock; a stop signal ends the run at the next turn of
     // the event loop, removing what it was writing.
     vexal::PosixRunGuard guard;

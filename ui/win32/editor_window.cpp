@@ -15,7 +15,7 @@ namespace {
 namespace texts = editor_texts;
 
 constexpr double kClientWidth = 7800;
-constexpr double kClientHeight = 7215;
+constexpr double kClientHeight = 7530;
 
 // The layout, in twips of the client area.
 namespace place {
@@ -34,6 +34,9 @@ constexpr TwipRect TxComment{240, 5280, 7320, 1125};
 constexpr TwipRect CbPreview{3660, 6690, 1260, 375};
 constexpr TwipRect CbSetWP{5040, 6690, 1260, 375};
 constexpr TwipRect CbEnd{6420, 6690, 1260, 375};
+constexpr TwipRect LbSchedule{120, 6750, 900, 240};
+constexpr TwipRect CbSchedule{1020, 6690, 1800, 1800};  // the height includes the open list
+constexpr TwipRect LbLastRun{120, 7155, 7560, 240};
 }  // namespace place
 
 constexpr double kRowStep = 345;
@@ -103,6 +106,11 @@ Win32EditorWindow::Win32EditorWindow() {
     Label2_ = AddControl(WC_STATICW, texts::Label2, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLabel2);
     txComment_ = AddControl(WC_EDITW, "", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | tab,
                             kTxComment, WS_EX_CLIENTEDGE);
+    lbSchedule_ = AddControl(WC_STATICW, texts::lbSchedule, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLbSchedule);
+    cbSchedule_ = AddControl(WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | tab | WS_GROUP, kCbSchedule);
+    for (const char* item : texts::cbSchedule)
+        ::SendMessageW(cbSchedule_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Widen(item).c_str()));
+    lbLastRun_ = AddControl(WC_STATICW, "", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kLbLastRun);
     cbPreview_ = AddControl(WC_BUTTONW, texts::cbPreview, BS_PUSHBUTTON | tab | WS_GROUP, kCbPreview);
     cbSetWP_ = AddControl(WC_BUTTONW, texts::cbSetWP, BS_PUSHBUTTON | tab, kCbSetWP);
     cbEnd_ = AddControl(WC_BUTTONW, texts::cbEnd, BS_PUSHBUTTON | tab, kCbEnd);
@@ -121,6 +129,7 @@ Win32EditorWindow::Win32EditorWindow() {
     for (int i = 0; i < 7; ++i) win32::AddToolTip(tooltips_, ckFilter_[i], texts::ckFilterTip[i]);
     win32::AddToolTip(tooltips_, txMinWidth_, texts::txMinWidthTip);
     for (int i = 0; i < 3; ++i) win32::AddToolTip(tooltips_, opNo_[i], texts::opNoTip[i]);
+    win32::AddToolTip(tooltips_, cbSchedule_, texts::cbScheduleTip);
     Layout();
 }
 
@@ -149,6 +158,9 @@ void Win32EditorWindow::Layout() {
     PlaceMinWidthRow(ChoiceRow(3));
     Place(Label2_, place::Label2);
     Place(txComment_, place::TxComment);
+    Place(lbSchedule_, place::LbSchedule);
+    Place(cbSchedule_, place::CbSchedule);
+    Place(lbLastRun_, place::LbLastRun);
     Place(cbPreview_, place::CbPreview);
     Place(cbSetWP_, place::CbSetWP);
     Place(cbEnd_, place::CbEnd);
@@ -269,6 +281,10 @@ HWND Win32EditorWindow::Control(EditorControl control, int index) const {
             return scNo_;
         case EditorControl::txMinWidth:
             return txMinWidth_;
+        case EditorControl::cbSchedule:
+            return cbSchedule_;
+        case EditorControl::lbLastRun:
+            return lbLastRun_;
     }
     return nullptr;
 }
@@ -288,18 +304,23 @@ std::string Win32EditorWindow::Text(EditorControl box) const {
 
 void Win32EditorWindow::SetText(EditorControl box, const std::string& text) {
     HWND control = Control(box, 0);
-    if (!control || box == EditorControl::scNo) return;
+    if (!control || box == EditorControl::scNo || box == EditorControl::cbSchedule) return;
     ++settingText_;
     ::SetWindowTextW(control, win32::Widen(text).c_str());
     --settingText_;
 }
 
 bool Win32EditorWindow::IsChecked(EditorControl control, int index) const {
+    if (control == EditorControl::cbSchedule) return ::SendMessageW(cbSchedule_, CB_GETCURSEL, 0, 0) == index;
     HWND button = Control(control, index);
     return button && ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void Win32EditorWindow::SetChecked(EditorControl control, int index, bool checked) {
+    if (control == EditorControl::cbSchedule) {
+        if (checked) ::SendMessageW(cbSchedule_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        return;
+    }
     HWND button = Control(control, index);
     if (!button) return;
     ::SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);

@@ -61,6 +61,9 @@ public:
         kTxMinWidth,
         kLbMinWidthLead,
         kLbMinWidthTail,
+        kCbSchedule = 190,
+        kLbSchedule,
+        kLbLastRun,
     };
 
 protected:
@@ -83,6 +86,8 @@ private:
     std::array<HWND, 3> opNo_{};
     // "幅 [txMinWidth] ピクセル未満の画像は使わない": the box between its two captions.
     HWND lbMinWidthLead_, txMinWidth_, lbMinWidthTail_;
+    // "自動変更 [cbSchedule]" left of the run commands, the last scheduled run below them.
+    HWND lbSchedule_, cbSchedule_, lbLastRun_;
     HWND txNo_, scNo_, txFnAdd_, Label2_, txComment_, cbPreview_, cbSetWP_, cbEnd_;
     HWND tooltips_ = nullptr;
     EditorPresenter* presenter_ = nullptr;

@@ -9,6 +9,7 @@
 #include "platform/win32/schannel_engine.h"
 #include "platform/win32/standard_error.h"
 #include "platform/win32/startup_info.h"
+#include "platform/win32/task_scheduler.h"
 #include "platform/win32/wic_image_decoder.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_event_pump.h"
@@ -36,7 +37,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // First of all, so that no console event finds the default handler, which would end
     // the run with a status of its own.
     vexal::Win32RunGuard::CatchConsoleEvents();
-    const bool unattended = Unattended();
+    // A scheduled run (-quiet) shows no window and no box that waits for a click.
+    const bool unattended = Unattended() || vexal::AsksForQuietRun(vexal::win32::ArgumentText());
     // Before the settings file is read from the current folder.
     vexal::win32::StartInDocumentsFromOwnFolder();
     if (!unattended) {
@@ -77,6 +79,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     host.timer = &timer;
     host.images = &images;
     host.desktop = &desktop;
+    vexal::TaskScheduler scheduler(vexal::OwnProgramPath());
+    host.scheduler = &scheduler;
     // Other runs are kept apart by the lock; Ctrl+C or the console closing ends the run at
     // the next turn of the event pump, the session ending at once, removing what it was
     // writing. An unattended run belongs to the console that started it (a task's command

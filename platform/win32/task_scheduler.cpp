@@ -1,0 +1,244 @@
+// Scheduled tasks through the Task Scheduler's COM interface.
+#include "platform/win32/task_scheduler.h"
+
+#include "platform/win32/win32_api.h"
+// clang-format off
+#include <objbase.h>
+#include <oleauto.h>
+#include <taskschd.h>
+#define SECURITY_WIN32
+#include <security.h>
+// clang-format on
+
+#include "platform/win32/utf16.h"
+#include "text/case.h"
+
+namespace vexal {
+namespace {
+
+using win32::Widen;
+
+// The log-on trigger's own interface, which the cross compiler's headers leave out.
+struct LogonTrigger : public ITrigger {
+    virtual HRESULT STDMETHODCALLTYPE get_Delay(BSTR* delay) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Delay(BSTR delay) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_UserId(BSTR* user) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_UserId(BSTR user) = 0;
+};
+constexpr GUID kLogonTriggerId = {
+    0x72dade38, 0xfae4, 0x4b3e, {0xba, 0xf4, 0x5d, 0x00, 0x9a, 0xf0, 0x2b, 0x1c}};
+
+// Holds one COM interface and releases it.
+template <typename T>
+class Com {
+public:
+    Com() = default;
+    ~Com() {
+        if (p_) p_->Release();
+    }
+    Com(const Com&) = delete;
+    Com& operator=(const Com&) = delete;
+    T* operator->() const { return p_; }
+    T** Out() { return &p_; }
+    T* get() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    T* p_ = nullptr;
+};
+
+class Bstr {
+public:
+    explicit Bstr(const std::wstring& text)
+        : b_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    ~Bstr() { ::SysFreeString(b_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    operator BSTR() const { return b_; }
+
+private:
+    BSTR b_;
+};
+
+// COM for the calls of this thread, as long as it lives.
+class ComScope {
+public:
+    ComScope() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComScope() {
+        if (SUCCEEDED(hr_)) ::CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    HRESULT hr_;
+};
+
+ScheduleResult Refused(HRESULT hr) {
+    ScheduleResult r;
+    r.failure = ScheduleFailure::SystemRefused;
+    r.status = static_cast<std::uint32_t>(hr);
+    return r;
+}
+
+bool NotThere(HRESULT hr) {
+    return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+}
+
+// Today at `hour`:00, local time, as a trigger's start: the first run is the next one
+// of that hour.
+std::wstring TodayAt(int hour) {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    wchar_t text[32];
+    ::swprintf(text, 32, L"%04u-%02u-%02uT%02d:00:00", now.wYear, now.wMonth, now.wDay, hour);
+    return text;
+}
+
+HRESULT AddDailyTrigger(ITriggerCollection* triggers, int hour) {
+    Com<ITrigger> trigger;
+    HRESULT hr = triggers->Create(TASK_TRIGGER_DAILY, trigger.Out());
+    if (FAILED(hr)) return hr;
+    Com<IDailyTrigger> daily;
+    hr = trigger->QueryInterface(IID_IDailyTrigger, reinterpret_cast<void**>(daily.Out()));
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = daily->put_DaysInterval(1))) return hr;
+    return daily->put_StartBoundary(Bstr(TodayAt(hour)));
+}
+
+HRESULT AddTriggers(ITaskDefinition* task, ScheduleKind kind, const std::wstring& user) {
+    Com<ITriggerCollection> triggers;
+    HRESULT hr = task->get_Triggers(triggers.Out());
+    if (FAILED(hr)) return hr;
+    if (kind == ScheduleKind::Logon) {
+        Com<ITrigger> trigger;
+        if (FAILED(hr = triggers->Create(TASK_TRIGGER_LOGON, trigger.Out()))) return hr;
+        // Only this user's log-on, not everybody's. A scheduler without the interface
+        // still runs the task as this user only (the task's principal).
+        Com<LogonTrigger> logon;
+        if (SUCCEEDED(trigger->QueryInterface(kLogonTriggerId, reinterpret_cast<void**>(logon.Out()))))
+            return logon->put_UserId(Bstr(user));
+        return S_OK;
+    }
+    // Every hour is a daily trigger for each hour of the day rather than one repeated
+    // trigger: every scheduler that runs tasks daily runs these (Wine's has no
+    // repetition), and a missed hour is made up like a missed day.
+    const int count = kind == ScheduleKind::Hourly ? 24 : 1;
+    for (int hour = 0; hour < count; ++hour)
+        if (FAILED(hr = AddDailyTrigger(triggers.get(), hour))) return hr;
+    return S_OK;
+}
+
+HRESULT Define(ITaskService* service, const ScheduleJob& job, const std::wstring& program,
+               const std::wstring& user, ITaskDefinition** out) {
+    HRESULT hr = service->NewTask(0, out);
+    if (FAILED(hr)) return hr;
+    ITaskDefinition* task = *out;
+    Com<IRegistrationInfo> info;
+    if (SUCCEEDED(task->get_RegistrationInfo(info.Out())))
+        static_cast<void>(info->put_Description(Bstr(L"vexal: " + Widen(job.name))));
+    Com<IPrincipal> principal;
+    if (FAILED(hr = task->get_Principal(principal.Out()))) return hr;
+    // Only while the user is logged on, with the user's own session: no password stored.
+    // The registration says so as well, and that is what counts; some schedulers (Wine's)
+    // take it only there, so the principal's own copy is no reason to fail.
+    static_cast<void>(principal->put_LogonType(TASK_LOGON_INTERACTIVE_TOKEN));
+    static_cast<void>(principal->put_UserId(Bstr(user)));
+    Com<ITaskSettings> settings;
+    if (FAILED(hr = task->get_Settings(settings.Out()))) return hr;
+    // A change missed while the machine slept happens when it wakes; a laptop on battery
+    // changes its wallpaper too; a run that hangs is stopped long before the next.
+    static_cast<void>(settings->put_StartWhenAvailable(VARIANT_TRUE));
+    static_cast<void>(settings->put_DisallowStartIfOnBatteries(VARIANT_FALSE));
+    static_cast<void>(settings->put_StopIfGoingOnBatteries(VARIANT_FALSE));
+    static_cast<void>(settings->put_ExecutionTimeLimit(Bstr(L"PT30M")));
+    static_cast<void>(settings->put_MultipleInstances(TASK_INSTANCES_IGNORE_NEW));
+    if (FAILED(hr = AddTriggers(task, job.kind, user))) return hr;
+    Com<IActionCollection> actions;
+    if (FAILED(hr = task->get_Actions(actions.Out()))) return hr;
+    Com<IAction> action;
+    if (FAILED(hr = actions->Create(TASK_ACTION_EXEC, action.Out()))) return hr;
+    Com<IExecAction> exec;
+    if (FAILED(hr = action->QueryInterface(IID_IExecAction, reinterpret_cast<void**>(exec.Out())))) return hr;
+    if (FAILED(hr = exec->put_Path(Bstr(program)))) return hr;
+    // The program cuts its command line at blanks and knows no quotes; an identifier
+    // holds no blank.
+    if (FAILED(hr = exec->put_Arguments(Bstr(Widen(job.name) + L" -quiet")))) return hr;
+    return exec->put_WorkingDirectory(Bstr(Widen(job.folder)));
+}
+
+}  // namespace
+
+std::wstring TaskNameFor(std::string_view name, std::wstring_view user) {
+    static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+    const std::wstring lower = Widen(ToLower(name));
+    std::wstring out;
+    for (wchar_t c : lower) {
+        if (c < 0x20 || std::wstring_view(L"\\/:*?\"<>|%").find(c) != std::wstring_view::npos) {
+            out += L'%';
+            out += kHex[(c >> 4) & 15];
+            out += kHex[c & 15];
+        } else {
+            out += c;
+        }
+    }
+    std::wstring bare(user.substr(user.find(L'\\') == std::wstring_view::npos ? 0 : user.find(L'\\') + 1));
+    return out + L" (" + bare + L")";
+}
+
+std::wstring CurrentUser() {
+    wchar_t name[512];
+    ULONG size = 512;
+    if (::GetUserNameExW(NameSamCompatible, name, &size)) return std::wstring(name, size);
+    DWORD plain = 512;
+    if (::GetUserNameW(name, &plain) && plain > 0) return std::wstring(name, plain - 1);
+    return {};
+}
+
+std::wstring OwnProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    while (true) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+ScheduleResult TaskScheduler::Apply(const ScheduleJob& job) {
+    const ComScope com;
+    Com<ITaskService> service;
+    HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                    reinterpret_cast<void**>(service.Out()));
+    if (FAILED(hr)) return Refused(hr);
+    VARIANT none{};
+    ::VariantInit(&none);
+    if (FAILED(hr = service->Connect(none, none, none, none))) return Refused(hr);
+    const std::wstring user = CurrentUser();
+    const std::wstring name = TaskNameFor(job.name, user);
+    Com<ITaskFolder> folder;
+    hr = service->GetFolder(Bstr(kTaskFolder), folder.Out());
+    if (job.kind == ScheduleKind::Never) {
+        if (NotThere(hr)) return {};
+        if (FAILED(hr)) return Refused(hr);
+        hr = folder->DeleteTask(Bstr(name), 0);
+        return SUCCEEDED(hr) || NotThere(hr) ? ScheduleResult{} : Refused(hr);
+    }
+    if (NotThere(hr)) {
+        Com<ITaskFolder> root;
+        if (FAILED(hr = service->GetFolder(Bstr(L"\\"), root.Out()))) return Refused(hr);
+        hr = root->CreateFolder(Bstr(kTaskFolder), none, folder.Out());
+    }
+    if (FAILED(hr)) return Refused(hr);
+    Com<ITaskDefinition> task;
+    if (FAILED(hr = Define(service.get(), job, program_, user, task.Out()))) return Refused(hr);
+    Com<IRegisteredTask> registered;
+    hr = folder->RegisterTaskDefinition(Bstr(name), task.get(), TASK_CREATE_OR_UPDATE, none, none,
+                                        TASK_LOGON_INTERACTIVE_TOKEN, none, registered.Out());
+    return SUCCEEDED(hr) ? ScheduleResult{} : Refused(hr);
+}
+
+}  // namespace vexal

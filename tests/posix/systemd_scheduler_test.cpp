@@ -1,0 +1,190 @@
+// Schedules on Linux: the instance-name escaping against systemd's own tool, the units
+// checked by systemd's verifier and run as the timer would run them, the autostart entry,
+// and the service manager calls made. No user service manager can run on the test
+// machines, so a stand-in systemctl on PATH records the calls (and plays a missing one).
+#include "platform/linux/systemd_scheduler.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "posix/program_runner.h"
+#include "posix/temp_dir.h"
+#include "posix/xvfb_server.h"
+
+namespace vexal {
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The value of `key=` in a unit or desktop entry.
+std::string Value(const std::string& text, const std::string& key) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+    return {};
+}
+
+// A unit's command line cut into words as the service manager cuts it: double quotes
+// with C escapes inside, "%%" and "$$" for the characters themselves.
+std::vector<std::string> UnitWords(const std::string& line) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ') {
+            ++i;
+            continue;
+        }
+        std::string word;
+        const bool quoted = line[i] == '"';
+        if (quoted) ++i;
+        for (; i < line.size() && (quoted ? line[i] != '"' : line[i] != ' '); ++i) {
+            if (line[i] == '\\' && i + 1 < line.size())
+                ++i;
+            else if ((line[i] == '%' || line[i] == '$') && i + 1 < line.size() && line[i + 1] == line[i])
+                ++i;
+            word.push_back(line[i]);
+        }
+        if (quoted) ++i;
+        words.push_back(word);
+    }
+    return words;
+}
+
+TEST(SystemdEscapeTest, EscapesAsSystemdEscapeDoes) {
+    const char* names[] = {"photos",   "Photos-1", "My Photos", "a/b/c",   ".hidden", "a.b.",
+                           "桜の写真", "a\\b",     "x:y_z",     "a@b%c$d", "\"q\"",   "-lead"};
+    for (const char* name : names) {
+        const testing::ProgramRun r = testing::RunProgram("/usr/bin/systemd-escape", {"--", name}, {"/", {}});
+        ASSERT_EQ(r.status, 0) << name << r.err;
+        EXPECT_EQ(SystemdEscape(name) + "\n", r.out) << name;
+    }
+}
+
+struct SchedulerRig {
+    testing::TempDir dir;
+    std::string config = dir / "config";
+    std::string calls = dir / "calls";
+    // The settings folder, with characters a unit and a desktop entry must quote.
+    std::string folder = dir / "My Pics 100%$";
+    SystemdScheduler scheduler;
+    SpawnCommandRunner runner;
+
+    SchedulerRig() : scheduler(runner, dir / "config", VEXAL_BINARY) {
+        std::filesystem::create_directories(dir / "bin");
+        std::filesystem::create_directories(folder);
+        // The stand-in systemctl: records its arguments; with FAIL_RELOAD in its folder it
+        // answers daemon-reload as systemctl does where no user manager runs.
+        const std::string fake = dir / "bin/systemctl";
+        std::ofstream(fake) << "#!/bin/sh\n"
+                               "echo \"$*\" >> '" +
+                                   calls +
+                                   "'\n"
+                                   "if [ \"$2\" = daemon-reload ] && [ -e '" +
+                                   dir.path() +
+                                   "/FAIL_RELOAD' ]; then\n"
+                                   "  echo 'Failed to connect to bus: No medium found' >&2; exit 1\n"
+                                   "fi\n";
+        std::filesystem::permissions(fake, std::filesystem::perms::owner_all);
+        const char* path = std::getenv("PATH");
+        ::setenv("PATH", (dir / "bin:" + std::string(path ? path : "/usr/bin:/bin")).c_str(), 1);
+    }
+    std::string TakeCalls() {
+        const std::string text = ReadAll(calls);
+        std::filesystem::remove(calls);
+        return text;
+    }
+};
+
+TEST(SystemdSchedulerTest, HourlyTimerVerifiesAndRunsTheEntryInItsSettingsFolder) {
+    SchedulerRig rig;
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(QString::fromStdString(rig.folder + "/red.png"), "PNG"));
+    std::ofstream(rig.folder + "/vexal.ini", std::ios::binary)
+        << "'vexal   ver.1.00\r\n\r\n-\r\nName = Photos-1\r\nUrl = red.png\r\nExt = 0010\r\nWpState = 2\r\n"
+           "Schedule = hourly\r\n";
+
+    const ScheduleResult set = rig.scheduler.Apply({"Photos-1", ScheduleKind::Hourly, rig.folder + "/"});
+    ASSERT_TRUE(set.Ok()) << set.said;
+    const ScheduleFiles files = ScheduleFilesFor(rig.config, "Photos-1");
+    EXPECT_EQ(files.timerUnit, "vexal-schedule@photos\\x2d1.timer");
+    EXPECT_EQ(rig.TakeCalls(), "--user daemon-reload\n--user enable --now " + files.timerUnit + "\n");
+    EXPECT_EQ(Value(ReadAll(files.timer), "OnCalendar"), "hourly");
+
+    // systemd's own verifier, with the user's unit folder where it looks (it wants a
+    // runtime folder of the user's alone, as the manager would have).
+    std::filesystem::create_directories(rig.dir / "runtime");
+    std::filesystem::permissions(rig.dir / "runtime", std::filesystem::perms::owner_all);
+    const testing::ProgramRun verify =
+        testing::RunProgram("/usr/bin/systemd-analyze", {"--user", "verify", files.service, files.timer},
+                            {rig.dir.path(),
+                             {{"HOME", rig.dir.path()},
+                              {"XDG_CONFIG_HOME", rig.config},
+                              {"XDG_RUNTIME_DIR", rig.dir / "runtime"}},
+                             60000});
+    EXPECT_EQ(verify.status, 0) << verify.err << verify.out;
+    EXPECT_EQ(verify.err, "");
+
+    // What the timer starts: the service's command line in its working folder, with the
+    // session's display but no VEXAL_NONINTERACTIVE, which -quiet stands in for.
+    const std::string service = ReadAll(files.service);
+    const std::vector<std::string> words = UnitWords(Value(service, "ExecStart"));
+    ASSERT_EQ(words, (std::vector<std::string>{VEXAL_BINARY, "Photos-1", "-quiet"}));
+    // A unit reads "%%" as "%" there too, and "$" as itself.
+    EXPECT_EQ(Value(service, "WorkingDirectory"), rig.dir / "My Pics 100%%$/");
+    testing::XvfbServer xvfb;
+    ASSERT_FALSE(xvfb.display().empty());
+    auto env = testing::UnattendedX11Env(rig.dir.path(), xvfb.display());
+    env.erase("VEXAL_NONINTERACTIVE");
+    const testing::ProgramRun run =
+        testing::RunProgram(words[0], {words.begin() + 1, words.end()}, {rig.folder + "/", env});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(testing::ReadRoot(xvfb.display()).At(10, 10), 0xFF0000u);
+    const std::string lastRun = ReadAll(rig.dir / "data/vexal/last-run-photos-1");
+    EXPECT_NE(lastRun.find("\n0\n"), std::string::npos) << lastRun;
+
+    // The same entry at log-on: the timer goes, an autostart entry comes.
+    ASSERT_TRUE(rig.scheduler.Apply({"Photos-1", ScheduleKind::Logon, rig.folder + "/"}).Ok());
+    EXPECT_EQ(rig.TakeCalls(), "--user disable --now " + files.timerUnit + "\n--user daemon-reload\n");
+    EXPECT_FALSE(std::filesystem::exists(files.timer));
+    EXPECT_FALSE(std::filesystem::exists(files.service));
+    const std::string autostart = ReadAll(files.autostart);
+    EXPECT_EQ(Value(autostart, "Exec"), "\"" VEXAL_BINARY "\" \"Photos-1\" -quiet");
+    EXPECT_EQ(Value(autostart, "Path"), rig.folder + "/");
+    const testing::ProgramRun valid =
+        testing::RunProgram("/usr/bin/desktop-file-validate", {files.autostart}, {"/", {}});
+    EXPECT_EQ(valid.status, 0) << valid.out << valid.err;
+    ASSERT_TRUE(rig.scheduler.Apply({"photos-1", ScheduleKind::Never, rig.folder + "/"}).Ok());
+    EXPECT_FALSE(std::filesystem::exists(files.autostart));
+    EXPECT_EQ(rig.TakeCalls(), "");
+}
+
+TEST(SystemdSchedulerTest, WithoutAUserManagerPeriodicRunsAreRefusedAndLeaveNothing) {
+    SchedulerRig rig;
+    std::ofstream(rig.dir / "FAIL_RELOAD") << "";
+    for (ScheduleKind kind : {ScheduleKind::Hourly, ScheduleKind::Daily}) {
+        const ScheduleResult r = rig.scheduler.Apply({"photos", kind, rig.folder + "/"});
+        EXPECT_EQ(r.failure, ScheduleFailure::NoServiceManager);
+        const ScheduleFiles files = ScheduleFilesFor(rig.config, "photos");
+        EXPECT_FALSE(std::filesystem::exists(files.timer));
+        EXPECT_FALSE(std::filesystem::exists(files.service));
+    }
+    EXPECT_EQ(rig.TakeCalls(), "--user daemon-reload\n--user daemon-reload\n");
+    // At log-on needs no service manager.
+    EXPECT_TRUE(rig.scheduler.Apply({"photos", ScheduleKind::Logon, rig.folder + "/"}).Ok());
+    EXPECT_EQ(rig.TakeCalls(), "");
+}
+
+}  // namespace
+}  // namespace vexal
