@@ -144,6 +144,12 @@ constexpr Entry kTexts[] = {
     {Message::DiskFull, "ディスクの空きが足りません。"},
     {Message::WriteNotPermitted, "書き込みが許可されていません。"},
     {Message::ReadOnlyPlace, "読み取り専用の場所です。"},
+
+    {Message::BytesReceived, "{1} 受信"},
+    {Message::BytesOfTotal, "{1} / {2}"},
+    {Message::BytesSecondsLeft, "{1} / {2}　残り {3} 秒"},
+    {Message::BytesMinutesLeft, "{1} / {2}　残り {3} 分 {4} 秒"},
+    {Message::BytesHoursLeft, "{1} / {2}　残り {3} 時間 {4} 分"},
 };
 
 constexpr bool InOrder() {

@@ -108,6 +108,13 @@ enum class Message : std::uint16_t {
     WriteNotPermitted,
     ReadOnlyPlace,
 
+    // The progress window's line under the bar, while a body arrives.
+    BytesReceived,     // {1} the bytes received, with their unit
+    BytesOfTotal,      // {1} the bytes received, {2} the body's length, each with its unit
+    BytesSecondsLeft,  // {1}, {2} as BytesOfTotal, {3} the seconds left
+    BytesMinutesLeft,  // {1}, {2} as BytesOfTotal, {3} the minutes and {4} the seconds left
+    BytesHoursLeft,    // {1}, {2} as BytesOfTotal, {3} the hours and {4} the minutes left
+
     // Not a message: the number of kinds above, against which the table's length is checked
     // at compile time. Keep it last.
     Count,

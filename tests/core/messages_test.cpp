@@ -174,6 +174,14 @@ TEST(MessagesTest, SubjectsLandInPlace) {
         {"waitingForOtherRun", MessageText(Message::WaitingForOtherRun),
          "他のvexalの処理が終わるのを待っています..."},
         {"convertingPng", MessageText(Message::ConvertingPng), "pngファイルを変換しています..."},
+        {"bytesReceived", MessageText(Message::BytesReceived, {"1.2 MB"}), "1.2 MB 受信"},
+        {"bytesOfTotal", MessageText(Message::BytesOfTotal, {"1.2 MB", "3.4 MB"}), "1.2 MB / 3.4 MB"},
+        {"bytesSecondsLeft", MessageText(Message::BytesSecondsLeft, {"1.2 MB", "3.4 MB", "5"}),
+         "1.2 MB / 3.4 MB　残り 5 秒"},
+        {"bytesMinutesLeft", MessageText(Message::BytesMinutesLeft, {"1.2 MB", "3.4 MB", "2", "5"}),
+         "1.2 MB / 3.4 MB　残り 2 分 5 秒"},
+        {"bytesHoursLeft", MessageText(Message::BytesHoursLeft, {"1.2 MB", "3.4 MB", "1", "30"}),
+         "1.2 MB / 3.4 MB　残り 1 時間 30 分"},
     };
     ExpectTexts(rows);
 }
