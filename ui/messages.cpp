@@ -21,6 +21,8 @@ constexpr Entry kTexts[] = {
      "                            大文字と小文字は区別しません。-preview を付けると、\n"
      "                            先に画像をプレビューで表示します。\n"
      "  vexal -wp URL/ファイル    その画像を直接壁紙にします(スタイルはそのまま)。\n"
+     "  vexal -back               壁紙を一つ前のものにスタイルごと戻します。繰り返すと\n"
+     "                            さらに前に戻ります(3 つ前まで)。\n"
      "  vexal --help              この説明を表示します。\n"
      "  vexal --version           バージョンを表示します。\n"
      "\n"
@@ -150,6 +152,8 @@ constexpr Entry kTexts[] = {
     {Message::BytesSecondsLeft, "{1} / {2}　残り {3} 秒"},
     {Message::BytesMinutesLeft, "{1} / {2}　残り {3} 分 {4} 秒"},
     {Message::BytesHoursLeft, "{1} / {2}　残り {3} 時間 {4} 分"},
+
+    {Message::NothingToGoBack, "戻せる前の壁紙がありません。"},
 };
 
 constexpr bool InOrder() {

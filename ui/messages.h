@@ -115,6 +115,9 @@ enum class Message : std::uint16_t {
     BytesMinutesLeft,  // {1}, {2} as BytesOfTotal, {3} the minutes and {4} the seconds left
     BytesHoursLeft,    // {1}, {2} as BytesOfTotal, {3} the hours and {4} the minutes left
 
+    // Going back to the wallpaper before.
+    NothingToGoBack,
+
     // Not a message: the number of kinds above, against which the table's length is checked
     // at compile time. Keep it last.
     Count,

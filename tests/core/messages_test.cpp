@@ -67,6 +67,8 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "                            大文字と小文字は区別しません。-preview を付けると、\n"
          "                            先に画像をプレビューで表示します。\n"
          "  vexal -wp URL/ファイル    その画像を直接壁紙にします(スタイルはそのまま)。\n"
+         "  vexal -back               壁紙を一つ前のものにスタイルごと戻します。繰り返すと\n"
+         "                            さらに前に戻ります(3 つ前まで)。\n"
          "  vexal --help              この説明を表示します。\n"
          "  vexal --version           バージョンを表示します。\n"
          "\n"
@@ -182,6 +184,7 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "1.2 MB / 3.4 MB　残り 2 分 5 秒"},
         {"bytesHoursLeft", MessageText(Message::BytesHoursLeft, {"1.2 MB", "3.4 MB", "1", "30"}),
          "1.2 MB / 3.4 MB　残り 1 時間 30 分"},
+        {"nothingToGoBack", MessageText(Message::NothingToGoBack), "戻せる前の壁紙がありません。"},
     };
     ExpectTexts(rows);
 }
