@@ -7,6 +7,7 @@
 #include "wallpaper/history.h"
 
 #include <algorithm>
+#include <map>
 
 #include "settings/source_kind.h"
 #include "text/case.h"
@@ -85,6 +86,17 @@ bool ReadStyle(const std::string& wallpaperStyle, const std::string& tileWallpap
     return true;
 }
 
+// Keeps the newest kPicksKept of each entry and the newest kPicksKeptInAll in all, in one
+// pass from the newest: a file of thousands of lines is read without a pass per line.
+void TrimPicks(std::vector<HistoryPick>& picks) {
+    std::map<std::string, std::size_t> perEntry;
+    std::vector<HistoryPick> kept;
+    for (std::size_t i = picks.size(); i-- > 0 && kept.size() < kPicksKeptInAll;)
+        if (++perEntry[ToLower(picks[i].entry)] <= kPicksKept) kept.push_back(std::move(picks[i]));
+    std::reverse(kept.begin(), kept.end());
+    picks = std::move(kept);
+}
+
 }  // namespace
 
 std::vector<std::string> History::RecentPicks(std::string_view entry) const {
@@ -97,15 +109,7 @@ std::vector<std::string> History::RecentPicks(std::string_view entry) const {
 
 void History::AddPick(std::string_view entry, std::string_view picture) {
     picks.push_back({std::string(entry), std::string(picture)});
-    const std::string name = ToLower(entry);
-    std::size_t ofEntry = 0;
-    for (std::size_t i = picks.size(); i-- > 0;) {
-        if (ToLower(picks[i].entry) != name) continue;
-        if (++ofEntry > kPicksKept) picks.erase(picks.begin() + static_cast<std::ptrdiff_t>(i));
-    }
-    if (picks.size() > kPicksKeptInAll)
-        picks.erase(picks.begin(),
-                    picks.begin() + static_cast<std::ptrdiff_t>(picks.size() - kPicksKeptInAll));
+    TrimPicks(picks);
 }
 
 History ParseHistory(std::string_view text) {
@@ -120,7 +124,7 @@ History ParseHistory(std::string_view text) {
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const std::vector<std::string> f = Fields(line);
         if (f[0] == "pick" && f.size() == 3 && !f[1].empty() && !f[2].empty()) {
-            history.AddPick(f[1], f[2]);
+            history.picks.push_back({f[1], f[2]});
         } else if (f[0] == "style" && f.size() == 3) {
             StyleValues style;
             if (ReadStyle(f[1], f[2], style)) history.current = style;
@@ -133,6 +137,7 @@ History ParseHistory(std::string_view text) {
             history.back.push_back(std::move(previous));
         }
     }
+    TrimPicks(history.picks);
     if (history.back.size() > kBackKept)
         history.back.erase(history.back.begin(), history.back.end() - static_cast<std::ptrdiff_t>(kBackKept));
     return history;

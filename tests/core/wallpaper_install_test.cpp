@@ -428,6 +428,15 @@ TEST(HistoryTest, FieldsSurviveTheirRoundTrip) {
     EXPECT_EQ(history.RecentPicks("pics").size(), kPicksKept);
     EXPECT_EQ(history.RecentPicks("pics").front(), "5");
     EXPECT_EQ(history.RecentPicks("other").size(), 1u) << "another entry's pictures stay";
+
+    // Entries that come and go do not make the file grow without end.
+    std::string text;
+    for (int i = 0; i < 6000; ++i)
+        text += "pick\te" + std::to_string(i % 700) + "\tp" + std::to_string(i) + "\n";
+    const History many = ParseHistory(text);
+    EXPECT_EQ(many.picks.size(), kPicksKeptInAll);
+    EXPECT_EQ(many.picks.back().picture, "p5999");
+    EXPECT_EQ(many.RecentPicks("e699").size(), 3u) << "the newest of an entry are the ones kept";
 }
 
 }  // namespace
