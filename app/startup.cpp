@@ -80,6 +80,8 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
                 ++i;
                 program.RunMode = RunModeValue::Direct;
                 program.ChosenImage = tokens[i];
+            } else if (option == "back") {
+                program.RunMode = RunModeValue::Back;
             } else if (option == "preview") {
                 program.ShowPreview = true;
             } else if (option == "quiet") {
@@ -132,6 +134,7 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
             frontEnd.RunRetrieval(true);
             break;
         case RunModeValue::Direct:
+        case RunModeValue::Back:
             frontEnd.RunRetrieval(false);
             break;
         default:

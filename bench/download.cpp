@@ -31,6 +31,7 @@
 #include "tests/posix/loopback_server.h"
 #include "tests/posix/temp_dir.h"
 #include "tests/posix/test_pki.h"
+#include "ui/progress_presenter.h"
 #include "ui/retrieval_reporter.h"
 
 extern char** environ;
@@ -61,6 +62,7 @@ public:
     void SetMessage(const std::string&) override {}
     void SetProgressRange(double, double) override {}
     void SetProgressValue(double) override {}
+    void SetBytesText(const std::string&) override {}
     void ShowWindow() override {}
     void HideWindow() override {}
 };
@@ -143,7 +145,8 @@ int main(int argc, char** argv) {
             QuietDialogs dialogs;
             NoProgress progress;
             vexal::RetrievalReporter reporter(program, dialogs);
-            reporter.SetProgress(&progress);
+            vexal::ProgressPresenter presenter(program, progress);
+            reporter.SetProgress(&presenter);
             const vexal::TransferServices services{&socket, &secureSocket, &timer, &reactor, &files, nullptr};
             vexal::Transfer transfer(services, reporter);
             vexal::TransferFetches fetches(program, transfer);

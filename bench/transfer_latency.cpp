@@ -23,6 +23,7 @@
 #include "platform/posix/posix_timer.h"
 #include "tests/posix/loopback_server.h"
 #include "tests/posix/temp_dir.h"
+#include "ui/progress_presenter.h"
 #include "ui/retrieval_reporter.h"
 
 namespace {
@@ -58,6 +59,7 @@ public:
     void SetMessage(const std::string&) override {}
     void SetProgressRange(double, double) override {}
     void SetProgressValue(double) override {}
+    void SetBytesText(const std::string&) override {}
     void ShowWindow() override {}
     void HideWindow() override {}
 };
@@ -98,7 +100,8 @@ double Fetch(const std::string& url, const std::string& dir, int timeOut, int ca
     TimedDialogs dialogs;
     NoProgress progress;
     vexal::RetrievalReporter reporter(program, dialogs);
-    reporter.SetProgress(&progress);
+    vexal::ProgressPresenter presenter(program, progress);
+    reporter.SetProgress(&presenter);
     const vexal::TransferServices services{&socket, nullptr, &timer, &reactor, &files, nullptr};
     vexal::Transfer transfer(services, reporter);
     vexal::TransferFetches fetches(program, transfer);

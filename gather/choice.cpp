@@ -1,8 +1,10 @@
 // The three choice modes, and where a chosen link points.
 #include "gather/choice.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -66,8 +68,25 @@ RetrievalResult Refused(RetrievalFailure failure) {
 
 }  // namespace
 
+std::vector<std::size_t> AllowedCandidates(const std::vector<std::string>& candidates,
+                                           const std::vector<std::string>& recent) {
+    if (candidates.size() < 2) return {};
+    const std::size_t count = candidates.size() - 1;
+    // Counted by name: a page that links one picture twice has not two pictures to offer.
+    const std::set<std::string_view> different(candidates.begin() + 1, candidates.end());
+    const std::size_t avoided = std::min(kRecentPicksAvoided, different.size() - 1);
+    std::set<std::string_view> barred;
+    for (auto it = recent.rbegin(); it != recent.rend() && barred.size() < avoided; ++it)
+        if (different.count(*it)) barred.insert(*it);
+    std::vector<std::size_t> allowed;
+    for (std::size_t i = 1; i <= count; ++i)
+        if (!barred.count(candidates[i])) allowed.push_back(i);
+    return allowed;
+}
+
 RetrievalResult ChooseCandidate(const std::vector<std::string>& candidates, const SiteEntry& entry,
-                                RandomSource& random, std::string& chosenOut, std::size_t* indexOut) {
+                                RandomSource& random, std::string& chosenOut, std::size_t* indexOut,
+                                const std::vector<std::size_t>* allowed) {
     std::size_t ignored = 0;
     std::size_t& chosenIndex = indexOut ? *indexOut : ignored;
     const std::int64_t count = candidates.empty() ? 0 : static_cast<std::int64_t>(candidates.size()) - 1;
@@ -102,7 +121,10 @@ RetrievalResult ChooseCandidate(const std::vector<std::string>& candidates, cons
             return result;
         }
         case ChoiceMode::Random: {
-            chosenIndex = Draw(random, static_cast<std::size_t>(count));
+            if (allowed && !allowed->empty())
+                chosenIndex = (*allowed)[Draw(random, allowed->size()) - 1];
+            else
+                chosenIndex = Draw(random, static_cast<std::size_t>(count));
             chosenOut = candidates[chosenIndex];
             return {};
         }
@@ -111,7 +133,8 @@ RetrievalResult ChooseCandidate(const std::vector<std::string>& candidates, cons
 }
 
 std::size_t NextCandidate(const std::vector<std::string>& candidates, const SiteEntry& entry,
-                          std::size_t last, const std::vector<bool>& tried, RandomSource& random) {
+                          std::size_t last, const std::vector<bool>& tried, RandomSource& random,
+                          const std::vector<std::size_t>* allowed) {
     const std::size_t count = candidates.empty() ? 0 : candidates.size() - 1;
     switch (entry.No) {
         case ChoiceMode::Nth:
@@ -123,9 +146,14 @@ std::size_t NextCandidate(const std::vector<std::string>& candidates, const Site
             return 0;
         }
         case ChoiceMode::Random: {
+            const auto untried = [&](std::size_t i) { return i >= tried.size() || !tried[i]; };
             std::vector<std::size_t> left;
-            for (std::size_t i = 1; i <= count; ++i)
-                if (i >= tried.size() || !tried[i]) left.push_back(i);
+            if (allowed)
+                for (std::size_t i : *allowed)
+                    if (i >= 1 && i <= count && untried(i)) left.push_back(i);
+            if (left.empty())
+                for (std::size_t i = 1; i <= count; ++i)
+                    if (untried(i)) left.push_back(i);
             if (left.empty()) return 0;
             return left[Draw(random, left.size()) - 1];
         }

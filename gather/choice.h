@@ -14,18 +14,34 @@
 
 namespace vexal {
 
+// How many of the pictures an entry installed last a random choice stays away from, at
+// most: fewer when the entry has fewer candidates.
+inline constexpr std::size_t kRecentPicksAvoided = 10;
+
+// The candidates (indices into `candidates`, whose 0 is a placeholder) a random choice may
+// take, given the pictures the entry installed before (`recent`, oldest first): none of
+// the last K different ones, K = min(10, number of different candidates - 1), so at least
+// one is always left and, over N pictures, N runs install N different ones.
+std::vector<std::size_t> AllowedCandidates(const std::vector<std::string>& candidates,
+                                           const std::vector<std::string>& recent);
+
 // Picks from `candidates` (index 0 is a placeholder) by the entry's No, No_n and Refstr
 // into `chosenOut` (and its index into `indexOut`, if given), which are left as they were
-// on an empty or impossible choice. The random mode draws once from `random`.
+// on an empty or impossible choice. The random mode draws once from `random`, among
+// `allowed` when given (see AllowedCandidates) and among all candidates otherwise.
 [[nodiscard]] RetrievalResult ChooseCandidate(const std::vector<std::string>& candidates,
                                               const SiteEntry& entry, RandomSource& random,
-                                              std::string& chosenOut, std::size_t* indexOut = nullptr);
+                                              std::string& chosenOut, std::size_t* indexOut = nullptr,
+                                              const std::vector<std::size_t>* allowed = nullptr);
 
 // The candidate to try when the one at `last` could not be used, for an entry that passes
 // over such candidates: the next match after it for the N-th and the "contains" choice,
-// a new draw among those `tried` does not mark for the random one. 0 when none is left.
+// a new draw among those `tried` does not mark for the random one: among `allowed` while
+// any of them is left, then among the rest, since a picture installed lately is better
+// than none. 0 when none is left.
 std::size_t NextCandidate(const std::vector<std::string>& candidates, const SiteEntry& entry,
-                          std::size_t last, const std::vector<bool>& tried, RandomSource& random);
+                          std::size_t last, const std::vector<bool>& tried, RandomSource& random,
+                          const std::vector<std::size_t>* allowed = nullptr);
 
 // Where a chosen link points.
 struct ResolvedImage {

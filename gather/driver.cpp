@@ -17,6 +17,7 @@
 #include "settings/settings_file.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
+#include "wallpaper/history.h"
 #include "wallpaper/image_library.h"
 #include "wallpaper/install.h"
 
@@ -137,6 +138,7 @@ void TakeCandidate(Program& program, RetrievalState& state, const RetrievalServi
                                  : program.Candidates[index];
     ResolvedImage resolved = ResolveChosenLink(link, state.kind, entry.Url, state.PageUrl, *services.files);
     state.ChosenIndex = index;
+    program.ChosenCandidate = program.Candidates[index];
     if (index < state.Tried.size()) state.Tried[index] = true;
     // After the first try the transfer may be on another server (a picture's, a photo
     // page's): a link on the page goes by its whole address from then on.
@@ -323,6 +325,22 @@ RetrievalResult BringChosenImage(Program& program, RetrievalState& state, const 
     return {};
 }
 
+// Going back writes the wallpaper folder as an installation does, so it waits its turn
+// behind another run just the same; there is nothing to fetch and nothing to preview.
+RetrievalOutcome GoBackUnderLock(Program& program, const RetrievalServices& services, RetrievalOwner& owner) {
+    switch (TakeRunLock(program, services, owner)) {
+        case LockOutcome::Held:
+            break;
+        case LockOutcome::Interrupted:
+            return Ended(RetrievalEnd::Interrupted);
+        case LockOutcome::Cancelled:
+            return Failed(FailureOf(RetrievalFailure::Cancelled));
+    }
+    RetrievalOutcome installed = Ended(RetrievalEnd::Installed);
+    installed.install = GoBack(program, services.ForWallpaper());
+    return installed;
+}
+
 }  // namespace
 
 FetchResult TransferFetches::SetGrpUrl(RetrievalState& state) {
@@ -352,6 +370,7 @@ RetrievalResult frDispGet(Program& program, RetrievalState& state, const Retriev
     if (program.RunMode != RunModeValue::Editor && program.RunMode != RunModeValue::Entry) return {};
     const SiteEntry& entry = program.CurrentEntry();
     state = {};
+    program.ChosenCandidate.clear();
     state.kind = ClassifySource(entry.Url);
     FolderScan scan;
     switch (state.kind) {
@@ -380,11 +399,16 @@ RetrievalResult frDispGet(Program& program, RetrievalState& state, const Retriev
         default:
             return {};
     }
+    if (entry.No == ChoiceMode::Random) {
+        // A history that cannot be read is none: the choice then takes any candidate.
+        const History history = ReadHistory(*services.files, HistoryPath(services.desktop));
+        state.Allowed = AllowedCandidates(program.Candidates, history.RecentPicks(entry.Name));
+    }
     ClockRandomSource clock;
     std::string chosen;
     std::size_t index = 0;
     RetrievalResult choice =
-        ChooseCandidate(program.Candidates, entry, RandomOf(services, clock), chosen, &index);
+        ChooseCandidate(program.Candidates, entry, RandomOf(services, clock), chosen, &index, &state.Allowed);
     if (!choice.Ok()) {
         if (choice.failure == RetrievalFailure::NoMatch && state.kind == SourceKind::LocalFolder)
             return FolderWithoutMatch(scan, entry.Url);
@@ -433,7 +457,7 @@ RetrievalOutcome frDispGo(Program& program, RetrievalState& state, const Retriev
                 return Failed(std::move(brought));
         }
         const std::size_t next = NextCandidate(program.Candidates, program.CurrentEntry(), state.ChosenIndex,
-                                               state.Tried, RandomOf(services, clock));
+                                               state.Tried, RandomOf(services, clock), &state.Allowed);
         if (next == 0) return Failed(std::move(brought));
         TakeCandidate(program, state, services, next);
     }
@@ -466,6 +490,7 @@ RetrievalOutcome RunRetrieval(Program& program, const RetrievalServices& service
             std::string_view(key) == "CacheFileName" ? program.CacheFileName : program.WinFolderWPname;
         return Failed(std::move(result));
     }
+    if (program.RunMode == RunModeValue::Back) return GoBackUnderLock(program, services, owner);
     owner.ShowProgress();
     if (services.pump) services.pump->Pump();
     RetrievalState state;

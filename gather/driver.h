@@ -76,7 +76,8 @@ struct RetrievalOutcome {
 
 // What start-up runs in modes 1 and 2, and the preview's search-again: shows the progress
 // window, lets it draw, then frDispGet (when `gather`) and frDispGo, with a working state
-// of its own.
+// of its own. In the mode that goes back, it takes the run lock and puts the wallpaper
+// before the current one back, without a window.
 [[nodiscard]] RetrievalOutcome RunRetrieval(Program& program, const RetrievalServices& services,
                                             Fetches& fetches, RetrievalOwner& owner, bool gather);
 

@@ -29,6 +29,8 @@ struct RetrievalState {
     bool AnyWebAddress = false;
     std::size_t ChosenIndex = 0;
     std::vector<bool> Tried;
+    // For a random choice: the candidates it may take, leaving out the entry's latest pictures.
+    std::vector<std::size_t> Allowed;
     UrlParts PageUrl;
     // The encoding of the page the candidates came from, read with its own characters for
     // an entry with the page's own picture rule: a link's query goes to the server in it.

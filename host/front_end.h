@@ -14,7 +14,8 @@ public:
     // Mode 0: show the entry editor without blocking.
     virtual void ShowEditor() = 0;
     // Modes 1 and 2: show the progress window, let it draw, then run the retrieval
-    // (gathering and choice only when `gather`), ending in the preview or installation.
+    // (gathering and choice only when `gather`), ending in the preview or installation;
+    // mode 3 goes back to the wallpaper before (`gather` false).
     virtual void RunRetrieval(bool gather) = 0;
 };
 

@@ -501,9 +501,11 @@ bool Response::Fail(ResponseFailure failure) {
 }
 
 void Response::ShowProgress() {
-    if (ContentLength <= 0 || !progress_) return;
-    const std::int64_t body = std::clamp<std::int64_t>(bytesTotal_ - HeaderLength, 0, ContentLength);
-    progress_->BodyReceived(body);
+    if (!progress_) return;
+    // Without an announced length the count is what came after the header, chunk framing
+    // and all: enough to show that the transfer is moving.
+    const std::int64_t body = std::max<std::int64_t>(bytesTotal_ - HeaderLength, 0);
+    progress_->BodyReceived(ContentLength > 0 ? std::min(body, ContentLength) : body);
 }
 
 void Response::ConnectionClosed() {

@@ -19,7 +19,8 @@ public:
     virtual ~ResponseProgress() = default;
     // The header announced a body of `length` bytes (only reported when above 0).
     virtual void BodyAnnounced(std::int64_t length) = 0;
-    // Body bytes received so far, never above the announced length.
+    // Body bytes received so far, never above the announced length; without one, all that
+    // came after the header.
     virtual void BodyReceived(std::int64_t bytes) = 0;
 };
 

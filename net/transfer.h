@@ -67,7 +67,7 @@ public:
     virtual void Step(FetchStep step, std::string_view subject) = 0;
     // The socket reported error `number`; the fetch ends with it on its next pass.
     virtual void SocketTrouble(std::int16_t number) = 0;
-    // The body's announced length, and how much of it has arrived.
+    // The body's announced length, and how much of it has arrived (with or without one).
     virtual void BodyLength(std::int64_t length) = 0;
     virtual void BodyProgress(std::int64_t bytes) = 0;
     // The server has been silent for the whole time-out: true to try again.

@@ -16,6 +16,7 @@ enum class RunModeValue : std::uint8_t {
     Editor = 0,
     Entry = 1,
     Direct = 2,
+    Back = 3,  // the wallpaper before the current one, put back
 };
 
 // What the settings file holds: the program's settings and the registered entries.
@@ -48,6 +49,9 @@ struct RunState {
     // window and leaves its outcome in the data folder instead.
     bool Quiet = false;
     std::string ChosenImage;
+    // The candidate ChosenImage came from, as the gathering named it: what the entry's
+    // history remembers once it is installed. Empty when nothing was chosen from candidates.
+    std::string ChosenCandidate;
     std::string WorkImageFile;
     // The working file is the user's own picture (`-wp` given the working file itself):
     // it is installed where it is and never deleted.

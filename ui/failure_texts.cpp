@@ -231,6 +231,8 @@ FailureBox InstallFailureBox(const InstallResult& result) {
             return {BoxKind::Notice, MessageText(Message::PngConvertError)};
         case InstallOutcome::UnsupportedKind:
             return {BoxKind::Notice, MessageText(Message::UnsupportedKind)};
+        case InstallOutcome::NothingToGoBack:
+            return {BoxKind::Notice, MessageText(Message::NothingToGoBack)};
     }
     return {BoxKind::Nothing, {}};
 }

@@ -24,6 +24,8 @@ constexpr Entry kTexts[] = {
      "  vexal 識別子 -quiet       ウィンドウもメッセージボックスも出さずに壁紙を変更し、\n"
      "                            失敗をデータフォルダーの schedule.log に書きます。\n"
      "                            自動変更(スケジュール)の実行はこれを使います。\n"
+     "  vexal -back               壁紙を一つ前のものにスタイルごと戻します。繰り返すと\n"
+     "                            さらに前に戻ります(3 つ前まで)。\n"
      "  vexal --help              この説明を表示します。\n"
      "  vexal --version           バージョンを表示します。\n"
      "\n"
@@ -169,6 +171,14 @@ constexpr Entry kTexts[] = {
     {Message::ScheduleRefused,
      "識別子 {1} の自動変更を設定できませんでした。\r\nタスク スケジューラが受け付けませんでした（エラー "
      "{2}）。"},
+
+    {Message::BytesReceived, "{1} 受信"},
+    {Message::BytesOfTotal, "{1} / {2}"},
+    {Message::BytesSecondsLeft, "{1} / {2}　残り {3} 秒"},
+    {Message::BytesMinutesLeft, "{1} / {2}　残り {3} 分 {4} 秒"},
+    {Message::BytesHoursLeft, "{1} / {2}　残り {3} 時間 {4} 分"},
+
+    {Message::NothingToGoBack, "戻せる前の壁紙がありません。"},
 };
 
 constexpr bool InOrder() {

@@ -121,6 +121,16 @@ enum class Message : std::uint16_t {
     ScheduleToolFailed,           // {1} the identifier, {2} the tool, {3} its exit status, {4} what it wrote
     ScheduleRefused,              // {1} the identifier, {2} the system's error number
 
+    // The progress window's line under the bar, while a body arrives.
+    BytesReceived,     // {1} the bytes received, with their unit
+    BytesOfTotal,      // {1} the bytes received, {2} the body's length, each with its unit
+    BytesSecondsLeft,  // {1}, {2} as BytesOfTotal, {3} the seconds left
+    BytesMinutesLeft,  // {1}, {2} as BytesOfTotal, {3} the minutes and {4} the seconds left
+    BytesHoursLeft,    // {1}, {2} as BytesOfTotal, {3} the hours and {4} the minutes left
+
+    // Going back to the wallpaper before.
+    NothingToGoBack,
+
     // Not a message: the number of kinds above, against which the table's length is checked
     // at compile time. Keep it last.
     Count,

@@ -4,34 +4,40 @@
 #include "host/progress_view.h"
 #include "net/status_texts.h"
 #include "ui/messages.h"
+#include "ui/progress_presenter.h"
 
 namespace vexal {
 
 void RetrievalReporter::Label(const std::string& text) {
-    if (progress_) progress_->SetMessage(text);
+    if (progress_) progress_->view().SetMessage(text);
+}
+
+void RetrievalReporter::StepLabel(const std::string& text) {
+    if (progress_) progress_->NewStep();
+    Label(text);
 }
 
 void RetrievalReporter::Step(FetchStep step, std::string_view subject) {
     switch (step) {
         case FetchStep::Page:
-            return Label(MessageText(Message::FetchingPage, {subject}));
+            return StepLabel(MessageText(Message::FetchingPage, {subject}));
         case FetchStep::PageText:
-            return Label(MessageText(Message::ReadingPage));
+            return StepLabel(MessageText(Message::ReadingPage));
         case FetchStep::Image:
-            return Label(MessageText(Message::FetchingImage, {subject}));
+            return StepLabel(MessageText(Message::FetchingImage, {subject}));
         case FetchStep::ImageLoaded:
-            return Label(MessageText(Message::LoadingImage));
+            return StepLabel(MessageText(Message::LoadingImage));
     }
 }
 
 void RetrievalReporter::SocketTrouble(std::int16_t number) { Label(SocketErrorText(number)); }
 
 void RetrievalReporter::BodyLength(std::int64_t length) {
-    if (progress_) progress_->SetProgressRange(0, static_cast<double>(length));
+    if (progress_) progress_->BodyLength(length);
 }
 
 void RetrievalReporter::BodyProgress(std::int64_t bytes) {
-    if (progress_) progress_->SetProgressValue(static_cast<double>(bytes));
+    if (progress_) progress_->BodyProgress(bytes);
 }
 
 bool RetrievalReporter::RetryOnSilence() {
@@ -41,20 +47,20 @@ bool RetrievalReporter::RetryOnSilence() {
 void RetrievalReporter::Say(RetrievalStep step) {
     switch (step) {
         case RetrievalStep::ListingFolder:
-            return Label(MessageText(Message::ListingFolder));
+            return StepLabel(MessageText(Message::ListingFolder));
         case RetrievalStep::WaitingForOtherRun:
-            return Label(MessageText(Message::WaitingForOtherRun));
+            return StepLabel(MessageText(Message::WaitingForOtherRun));
         case RetrievalStep::ConvertingPng:
-            return Label(MessageText(Message::ConvertingPng));
+            return StepLabel(MessageText(Message::ConvertingPng));
     }
 }
 
 void RetrievalReporter::ShowProgress() {
-    if (progress_) progress_->ShowWindow();
+    if (progress_) progress_->view().ShowWindow();
 }
 
 void RetrievalReporter::HideProgress() {
-    if (progress_) progress_->HideWindow();
+    if (progress_) progress_->view().HideWindow();
 }
 
 }  // namespace vexal

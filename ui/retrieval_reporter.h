@@ -7,19 +7,21 @@
 
 #include "gather/retrieval_owner.h"
 #include "host/dialogs.h"
-#include "host/progress_view.h"
 #include "net/transfer.h"
 #include "program/program.h"
 
 namespace vexal {
+
+class ProgressPresenter;
 
 class RetrievalReporter final : public RetrievalOwner {
 public:
     // Asks through `dialogs`; the cancel request is the program's CancelRequested.
     RetrievalReporter(Program& program, Dialogs& dialogs) : program_(program), dialogs_(dialogs) {}
 
-    // The progress window, once the front end has made it (none when nobody watches).
-    void SetProgress(ProgressView* progress) { progress_ = progress; }
+    // The progress window's presenter, once the front end has made it (none when nobody
+    // watches).
+    void SetProgress(ProgressPresenter* progress) { progress_ = progress; }
 
     void Step(FetchStep step, std::string_view subject) override;
     void SocketTrouble(std::int16_t number) override;
@@ -35,10 +37,12 @@ public:
 
 private:
     void Label(const std::string& text);
+    // A label that starts a step of its own: the last transfer's byte count goes with it.
+    void StepLabel(const std::string& text);
 
     Program& program_;
     Dialogs& dialogs_;
-    ProgressView* progress_ = nullptr;
+    ProgressPresenter* progress_ = nullptr;
 };
 
 }  // namespace vexal

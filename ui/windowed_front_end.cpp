@@ -33,7 +33,7 @@ void WindowedFrontEnd::LoadRetrievalWindows() {
         preview_ = std::make_unique<PreviewPresenter>(program_, host_, windows_.PreviewWindow(), *this, end_);
         windows_.Bind(*preview_);
     }
-    reporter_.SetProgress(progressWindow_);
+    reporter_.SetProgress(progress_.get());
 }
 
 void WindowedFrontEnd::RunRetrieval(bool gather) {

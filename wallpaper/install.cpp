@@ -1,11 +1,15 @@
 // Wallpaper installation.
 #include "wallpaper/install.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "host/desktop.h"
 #include "host/image_decoder.h"
 #include "host/run_guard.h"
 #include "settings/source_kind.h"
 #include "wallpaper/bmp_writer.h"
+#include "wallpaper/history.h"
 #include "wallpaper/image_library.h"
 
 namespace vexal {
@@ -64,10 +68,11 @@ InstallResult WriteFromPicture(const Program& program, const WallpaperServices& 
 }
 
 // Writes the bitmap for `imagePath` under `temp`, or moves the program's own working bitmap
-// straight to `destination` (`movedOut`).
+// straight to `destination` (`movedOut`), calling `beforeReplace` just before it does.
 InstallResult WriteBitmap(const Program& program, const WallpaperServices& services, PreviewPicture& preview,
                           const std::string& imagePath, const std::string& temp,
-                          const std::string& destination, bool& movedOut) {
+                          const std::string& destination, const std::function<void()>& beforeReplace,
+                          bool& movedOut) {
     const PictureKind kind = PictureKindOf(imagePath, false);
     if (kind == PictureKind::Bmp) {
         // Copied byte for byte, but only once it is known to be a picture: an error page
@@ -80,9 +85,10 @@ InstallResult WriteBitmap(const Program& program, const WallpaperServices& servi
         // place it costs nothing, where a copy would write a photo-sized bitmap once more.
         // Across file systems it is copied under a name of its own instead. The user's own
         // picture serving as the working file is always copied.
-        if (imagePath == program.WorkImageFile && !program.WorkImageIsChosen &&
-            !(services.guard && services.guard->StopRequested()) &&
-            services.files->RenameDurably(imagePath, destination)) {
+        const bool ours = imagePath == program.WorkImageFile && !program.WorkImageIsChosen &&
+                          !(services.guard && services.guard->StopRequested());
+        if (ours) beforeReplace();
+        if (ours && services.files->RenameDurably(imagePath, destination)) {
             movedOut = true;
         } else if (!services.files->CopyFile(imagePath, temp)) {
             return NotWritten(services.files->LastFailure());
@@ -102,6 +108,52 @@ InstallResult WriteBitmap(const Program& program, const WallpaperServices& servi
     }
     return Failed(InstallOutcome::UnsupportedKind);
 }
+
+// The wallpaper folder's bitmaps kept to go back to, as one installation sees them: the
+// bitmap about to be replaced is renamed to a free name beside it (a rename, so keeping
+// it costs no copy of a photo-sized file), and put back if the new one does not take its
+// place after all.
+class KeptBitmaps {
+public:
+    KeptBitmaps(const WallpaperServices& services, std::string folder, std::string destination)
+        : files_(*services.files), folder_(std::move(folder)), destination_(std::move(destination)) {}
+
+    void KeepCurrent(const History& history) {
+        if (!kept_.empty() || !files_.IsNormalFile(destination_)) return;
+        // The history holds at most kBackKept names, so one of these is always free.
+        for (std::size_t slot = 1; slot <= kBackKept + 1; ++slot) {
+            const std::string name = BackBitmapName(slot);
+            const bool used = std::any_of(history.back.begin(), history.back.end(),
+                                          [&](const PreviousWallpaper& p) { return p.bitmap == name; });
+            if (used) continue;
+            if (files_.RenameFile(destination_, PathOf(name))) kept_ = name;
+            return;
+        }
+    }
+
+    void PutBack() {
+        if (!kept_.empty() && files_.RenameFile(PathOf(kept_), destination_)) kept_.clear();
+    }
+
+    // The new bitmap is in place: the kept one joins the history in the style it was shown
+    // in, and the oldest beyond the bound goes.
+    void Remember(History& history) {
+        if (kept_.empty()) return;
+        history.back.push_back({kept_, history.current});
+        while (history.back.size() > kBackKept) {
+            files_.DeleteFile(PathOf(history.back.front().bitmap));
+            history.back.erase(history.back.begin());
+        }
+    }
+
+    std::string PathOf(const std::string& name) const { return folder_ + kFolderSeparator + name; }
+
+private:
+    FileSystem& files_;
+    const std::string folder_;
+    const std::string destination_;
+    std::string kept_;
+};
 
 }  // namespace
 
@@ -137,34 +189,84 @@ InstallResult InstallWallpaper(Program& program, const WallpaperServices& servic
     // whole and on the disk: the desktop, another run, a crash or a power cut only ever
     // finds the old picture or the new.
     const std::string temp = TempPathFor(destination, services.guard);
+    const std::string historyPath = HistoryPath(services.desktop);
+    History history = ReadHistory(*services.files, historyPath);
+    const History before = history;
+    KeptBitmaps kept(services, folder, destination);
     auto failed = [&](InstallResult result) {
         services.files->DeleteFile(temp);
+        kept.PutBack();
         if (result.outcome == InstallOutcome::NotWritten) result.subject = destination;
         return result;
     };
     bool moved = false;
-    if (InstallResult written = WriteBitmap(program, services, preview, imagePath, temp, destination, moved);
+    if (InstallResult written = WriteBitmap(
+            program, services, preview, imagePath, temp, destination, [&] { kept.KeepCurrent(history); },
+            moved);
         !written.Ok())
         return failed(std::move(written));
 
     if (!moved) {
         // Asked to stop while the bitmap was being written: the old wallpaper stays.
         if (services.guard && services.guard->StopRequested()) return failed(Failed(InstallOutcome::Stopped));
+        kept.KeepCurrent(history);
         if (!services.files->RenameDurably(temp, destination))
             return failed(NotWritten(services.files->LastFailure()));
     }
+    kept.Remember(history);
 
     if (program.RunMode != RunModeValue::Direct) {
         const StyleValues code = StyleCode(program.CurrentEntry().WpState);
         if (!code.Empty()) {
             SetKeyValue(services, kDesktopKey, kWallpaperStyleName, code.wallpaperStyle);
             SetKeyValue(services, kDesktopKey, kTileWallpaperName, code.tileWallpaper);
+            history.current = code;
         }
     }
 
-    if (DesktopResult set = services.desktop->SetWallpaper(destination); !set)
-        return DesktopFailed(InstallOutcome::Refused, std::move(set));
+    // The history is a convenience: a run whose history cannot be written has still
+    // changed the wallpaper.
+    DesktopResult set = services.desktop->SetWallpaper(destination);
+    if (set && program.RunMode != RunModeValue::Direct && !program.ChosenCandidate.empty())
+        history.AddPick(program.CurrentEntry().Name, program.ChosenCandidate);
+    if (history != before) (void)WriteHistory(*services.files, historyPath, history);
+    if (!set) return DesktopFailed(InstallOutcome::Refused, std::move(set));
     return {};
+}
+
+InstallResult GoBack(const Program& program, const WallpaperServices& services) {
+    if (!services.desktop) return DesktopFailed(InstallOutcome::NoFolder, {});
+    std::string folder;
+    if (DesktopResult found = services.desktop->WallpaperFolder(folder); !found)
+        return DesktopFailed(InstallOutcome::NoFolder, std::move(found));
+    const std::string destination = folder + kFolderSeparator + program.WinFolderWPname;
+    const std::string historyPath = HistoryPath(services.desktop);
+    History history = ReadHistory(*services.files, historyPath);
+    const std::size_t remembered = history.back.size();
+    while (!history.back.empty()) {
+        const PreviousWallpaper previous = history.back.back();
+        history.back.pop_back();
+        const std::string bitmap = folder + kFolderSeparator + previous.bitmap;
+        // A kept bitmap that is gone (removed by hand, or kept in a folder the system used
+        // before) is passed over for the one before it.
+        if (!services.files->IsNormalFile(bitmap)) continue;
+        if (!services.files->RenameDurably(bitmap, destination)) {
+            InstallResult result = NotWritten(services.files->LastFailure());
+            result.subject = destination;
+            return result;
+        }
+        history.current = previous.style;
+        (void)WriteHistory(*services.files, historyPath, history);
+        if (!previous.style.Empty()) {
+            SetKeyValue(services, kDesktopKey, kWallpaperStyleName, previous.style.wallpaperStyle);
+            SetKeyValue(services, kDesktopKey, kTileWallpaperName, previous.style.tileWallpaper);
+        }
+        if (DesktopResult set = services.desktop->SetWallpaper(destination); !set)
+            return DesktopFailed(InstallOutcome::Refused, std::move(set));
+        return {};
+    }
+    if (history.back.size() != remembered) (void)WriteHistory(*services.files, historyPath, history);
+    return Failed(InstallOutcome::NothingToGoBack);
 }
 
 InstallResult Autowp(Program& program, const WallpaperServices& services) {

@@ -54,6 +54,7 @@ enum class InstallOutcome : std::uint8_t {
     UnsupportedKind,  // no picture kind the installation knows
     Refused,          // the desktop refused the bitmap: `desktop` says why
     Stopped,          // a stop came while the bitmap was written: there is nothing to say
+    NothingToGoBack,  // going back found no wallpaper before the current one
 };
 
 struct InstallResult {
@@ -67,11 +68,17 @@ struct InstallResult {
 
 // Installs the picture file `imagePath` (bmp, gif, jpg or png by its last three letters)
 // as the wallpaper. After a failure the desktop is left as it was unless the system
-// itself refused the new bitmap.
+// itself refused the new bitmap. The bitmap it replaces is kept to go back to, and the
+// history remembers the candidate the entry installed.
 [[nodiscard]] InstallResult InstallWallpaper(Program& program, const WallpaperServices& services,
                                              PreviewPicture& preview, const std::string& imagePath);
 
 // Installation without a preview: the working picture is read afresh and installed.
 [[nodiscard]] InstallResult Autowp(Program& program, const WallpaperServices& services);
+
+// Puts the wallpaper before the current one back, in its style: the newest bitmap kept
+// beside the current one takes its place, so going back again reaches the one before
+// that. NothingToGoBack when none is left.
+[[nodiscard]] InstallResult GoBack(const Program& program, const WallpaperServices& services);
 
 }  // namespace vexal

@@ -179,6 +179,54 @@ TEST(CandidateChoiceTest, RandomIndexFromDraw) {
     }
 }
 
+TEST(CandidateChoiceTest, RecentPicksAreAvoided) {
+    const std::vector<std::string> twelve = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"};
+    const struct {
+        const char* name;
+        std::vector<std::string> candidates, recent;
+        std::vector<std::size_t> allowed;
+    } rows[] = {
+        {"noHistory", {"a", "b", "c"}, {}, {1, 2, 3}},
+        {"oneCandidateAlwaysAllowed", {"a"}, {"a", "a"}, {1}},
+        {"twoCandidatesAvoidTheLast", {"a", "b"}, {"b", "a"}, {2}},
+        {"fiveOverFiveLeaveOnlyTheOldest", {"a", "b", "c", "d", "e"}, {"c", "a", "e", "b", "d"}, {3}},
+        {"fourOverFive", {"a", "b", "c", "d", "e"}, {"c", "a", "e", "b"}, {4}},
+        // The last three different pictures reach back past the repeats.
+        {"repeatsInTheHistoryCountOnce", {"a", "b", "c", "d"}, {"a", "b", "c", "c", "c"}, {4}},
+        {"goneOnesCountForNothing", {"a", "b", "c"}, {"a", "x", "y", "b"}, {3}},
+        {"atMostTen", twelve, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"}, {1, 12}},
+        // Counting the repeated link twice would leave nothing to choose.
+        {"linkedTwiceIsOnePicture", {"a", "a", "b"}, {"a", "b"}, {1, 2}},
+        {"noCandidates", {}, {"a"}, {}},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> candidates{""};
+        candidates.insert(candidates.end(), row.candidates.begin(), row.candidates.end());
+        EXPECT_EQ(AllowedCandidates(candidates, row.recent), row.allowed) << row.name;
+    }
+}
+
+// The random choice and its redraws keep to the allowed candidates while any is left.
+TEST(CandidateChoiceTest, RandomDrawsAmongTheAllowed) {
+    Fixture f({"a", "b", "c", "d", "e"}, 2);
+    f.program.CurrentEntry().MinWidth = 1;
+    const std::vector<std::size_t> allowed = {2, 4};
+    ScriptedRandom random;
+    random.draws = {0.99, 0.0, 0.0, 0.0};
+    std::string chosen;
+    std::size_t index = 0;
+    ASSERT_TRUE(
+        ChooseCandidate(f.program.Candidates, f.program.CurrentEntry(), random, chosen, &index, &allowed)
+            .Ok());
+    EXPECT_EQ(chosen, "d");
+    std::vector<bool> tried(6, false);
+    tried[4] = true;
+    EXPECT_EQ(NextCandidate(f.program.Candidates, f.program.CurrentEntry(), 4, tried, random, &allowed), 2u);
+    tried[2] = true;
+    // Both allowed ones failed: a picture installed lately is better than none.
+    EXPECT_EQ(NextCandidate(f.program.Candidates, f.program.CurrentEntry(), 2, tried, random, &allowed), 1u);
+}
+
 TEST(CandidateChoiceTest, ClockSeededDrawsStayInRange) {
     ClockRandomSource clock;
     for (int i = 0; i < 1000; ++i) {

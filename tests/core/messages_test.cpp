@@ -71,6 +71,8 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "  vexal 識別子 -quiet       ウィンドウもメッセージボックスも出さずに壁紙を変更し、\n"
          "                            失敗をデータフォルダーの schedule.log に書きます。\n"
          "                            自動変更(スケジュール)の実行はこれを使います。\n"
+         "  vexal -back               壁紙を一つ前のものにスタイルごと戻します。繰り返すと\n"
+         "                            さらに前に戻ります(3 つ前まで)。\n"
          "  vexal --help              この説明を表示します。\n"
          "  vexal --version           バージョンを表示します。\n"
          "\n"
@@ -206,6 +208,15 @@ TEST(MessagesTest, SubjectsLandInPlace) {
         {"waitingForOtherRun", MessageText(Message::WaitingForOtherRun),
          "他のvexalの処理が終わるのを待っています..."},
         {"convertingPng", MessageText(Message::ConvertingPng), "pngファイルを変換しています..."},
+        {"bytesReceived", MessageText(Message::BytesReceived, {"1.2 MB"}), "1.2 MB 受信"},
+        {"bytesOfTotal", MessageText(Message::BytesOfTotal, {"1.2 MB", "3.4 MB"}), "1.2 MB / 3.4 MB"},
+        {"bytesSecondsLeft", MessageText(Message::BytesSecondsLeft, {"1.2 MB", "3.4 MB", "5"}),
+         "1.2 MB / 3.4 MB　残り 5 秒"},
+        {"bytesMinutesLeft", MessageText(Message::BytesMinutesLeft, {"1.2 MB", "3.4 MB", "2", "5"}),
+         "1.2 MB / 3.4 MB　残り 2 分 5 秒"},
+        {"bytesHoursLeft", MessageText(Message::BytesHoursLeft, {"1.2 MB", "3.4 MB", "1", "30"}),
+         "1.2 MB / 3.4 MB　残り 1 時間 30 分"},
+        {"nothingToGoBack", MessageText(Message::NothingToGoBack), "戻せる前の壁紙がありません。"},
     };
     ExpectTexts(rows);
 }

@@ -3,12 +3,14 @@
 
 #include "core/wallpaper_fakes.h"
 #include "wallpaper/bmp_writer.h"
+#include "wallpaper/history.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
 namespace {
 
 using testing::PicFile;
+using testing::WallpaperPath;
 
 struct Fixture {
     testing::TestHost t;
@@ -66,13 +68,17 @@ TEST(InstallWallpaperTest, EachKindOfPictureBecomesTheBitmap) {
         EXPECT_EQ(f.t.files.durablyRenamed, std::vector<std::string>{testing::WallpaperPath()})
             << r.name << ": on the disk before it takes the bitmap's name";
     }
-    // The program's own working bitmap is moved into place rather than copied once more.
+    // The program's own working bitmap is moved into place rather than copied once more,
+    // and the bitmap it replaces is kept beside it to go back to.
     Fixture f;
     f.program.WorkImageFile = "wpcache.bmp";
     f.t.files.files["wpcache.bmp"] = PicFile(2, 2, 0xFF0000FF);
+    f.t.files.files[WallpaperPath()] = "old";
     EXPECT_TRUE(f.Install("wpcache.bmp"));
+    f.t.files.files.erase(WallpaperPath("/win", kHistoryFileName));
     EXPECT_EQ(f.t.files.files,
-              (std::map<std::string, std::string>{{testing::WallpaperPath(), PicFile(2, 2, 0xFF0000FF)}}));
+              (std::map<std::string, std::string>{{testing::WallpaperPath(), PicFile(2, 2, 0xFF0000FF)},
+                                                  {WallpaperPath("/win", "vexal-back-1.bmp"), "old"}}));
     EXPECT_EQ(f.t.files.durablyRenamed, std::vector<std::string>{testing::WallpaperPath()});
 }
 
@@ -232,7 +238,8 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
         if (r.haveFolder) {
             EXPECT_EQ(f.t.files.files[testing::WallpaperPath()] == old, !r.replaced) << r.name;
         }
-        EXPECT_EQ(f.t.files.files.size(), r.haveFolder ? 2u : 1u)
+        // A bitmap that was replaced is kept to go back to, and the history says so.
+        EXPECT_EQ(f.t.files.files.size(), r.haveFolder ? (r.replaced ? 4u : 2u) : 1u)
             << r.name << ": nothing half-written is left";
     }
     // Without a desktop at all there is no reason to give: the message stands alone.
@@ -340,6 +347,96 @@ TEST(AutowpTest, StyleCodes) {
     EXPECT_EQ(StyleCode(WallpaperStyle::Fill), (StyleValues{"10", "0"}));
     EXPECT_EQ(StyleCode(WallpaperStyle::Fit), (StyleValues{"6", "0"}));
     EXPECT_TRUE(StyleCode(WallpaperStyle{5}).Empty());
+}
+
+// Each installation keeps the bitmap it replaces with the style it was shown in; going back
+// takes the newest kept one, as far as the bound lets it reach.
+TEST(GoBackTest, PutsThePreviousWallpapersBackInTheirStyles) {
+    Fixture f;
+    const std::string history = WallpaperPath("/win", kHistoryFileName);
+    const WallpaperStyle styles[] = {WallpaperStyle::Fill, WallpaperStyle::Tiled, WallpaperStyle::Stretched,
+                                     WallpaperStyle::Fit, WallpaperStyle::Centred};
+    for (std::uint32_t i = 0; i < 5; ++i) {
+        f.program.CurrentEntry().Name = "Pics";
+        f.program.CurrentEntry().WpState = styles[i];
+        f.program.ChosenCandidate = "/p/" + std::to_string(i) + ".bmp";
+        f.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF000000 + i);
+        ASSERT_TRUE(f.Install("wp.bmp")) << i;
+    }
+    std::size_t kept = 0;
+    for (const auto& [path, bytes] : f.t.files.files) kept += path.find("vexal-back-") != std::string::npos;
+    EXPECT_EQ(kept, kBackKept) << "only the last few bitmaps are kept";
+    EXPECT_EQ(ReadHistory(f.t.files, history).RecentPicks("PICS"),
+              (std::vector<std::string>{"/p/0.bmp", "/p/1.bmp", "/p/2.bmp", "/p/3.bmp", "/p/4.bmp"}));
+
+    const struct {
+        std::uint32_t picture;
+        const char* wallpaperStyle;
+        const char* tileWallpaper;
+    } steps[] = {{3, "6", "0"}, {2, "2", "0"}, {1, "0", "1"}};
+    for (const auto& step : steps) {
+        f.desktop.log.clear();
+        const InstallResult back = GoBack(f.program, f.t.Services().ForWallpaper());
+        ASSERT_TRUE(back.Ok()) << step.picture;
+        EXPECT_EQ(f.t.files.files[WallpaperPath()], PicFile(1, 1, 0xFF000000 + step.picture));
+        EXPECT_EQ(f.desktop.log,
+                  (std::vector<std::string>{
+                      std::string("key Control Panel\\Desktop\\WallpaperStyle=") + step.wallpaperStyle,
+                      std::string("key Control Panel\\Desktop\\TileWallpaper=") + step.tileWallpaper,
+                      "set " + WallpaperPath()}));
+    }
+    f.desktop.log.clear();
+    EXPECT_EQ(GoBack(f.program, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack);
+    EXPECT_TRUE(f.desktop.log.empty());
+    EXPECT_EQ(f.t.files.files[WallpaperPath()], PicFile(1, 1, 0xFF000001)) << "the wallpaper stays";
+}
+
+// A damaged history costs what it remembered and nothing more: the installation goes on,
+// and no file it names outside the kept bitmaps' names is ever touched.
+TEST(GoBackTest, DamagedHistoryNeitherStopsARunNorReachesOtherFiles) {
+    const std::string history = WallpaperPath("/win", kHistoryFileName);
+    const std::string own = WallpaperPath("/win", "photo.bmp");
+    const char* damaged[] = {
+        "\x01\xff\xfe garbage\nback\tvexal-back-1.bmp", "back\tphoto.bmp\t0\t0\nback\t../wall.bmp\t0\t0\n",
+        "back\tvexal-back-1.bmp\t0; rm -rf /\t0\nstyle\tx\ty\n",
+        "back\tvexal-back-2.bmp\t0\t0\n",  // its bitmap is gone
+    };
+    for (const char* text : damaged) {
+        Fixture f;
+        f.t.files.files[history] = text;
+        f.t.files.files[own] = "the user's own";
+        f.t.files.files[WallpaperPath()] = PicFile(1, 1, 0xFF0000AA);
+        EXPECT_EQ(GoBack(f.program, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack)
+            << text;
+        EXPECT_EQ(f.t.files.files[own], "the user's own") << text;
+        f.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF0000BB);
+        EXPECT_TRUE(f.Install("wp.bmp")) << text;
+        ASSERT_TRUE(GoBack(f.program, f.t.Services().ForWallpaper()).Ok()) << text;
+        EXPECT_EQ(f.t.files.files[WallpaperPath()], PicFile(1, 1, 0xFF0000AA)) << text;
+        EXPECT_EQ(f.t.files.files[own], "the user's own") << text;
+    }
+}
+
+TEST(HistoryTest, FieldsSurviveTheirRoundTrip) {
+    History history;
+    history.AddPick("Pics", "/home/u/odd\tname\\with\nbreaks.jpg");
+    history.AddPick("other", "http://h/a.jpg");
+    history.current = {"10", "0"};
+    history.back = {{"vexal-back-2.bmp", {"0", "1"}}, {"vexal-back-1.bmp", {}}};
+    EXPECT_EQ(ParseHistory(HistoryText(history)), history);
+    for (int i = 0; i < 15; ++i) history.AddPick("PICS", std::to_string(i));
+    EXPECT_EQ(history.RecentPicks("pics").size(), kPicksKept);
+    EXPECT_EQ(history.RecentPicks("pics").front(), "5");
+    EXPECT_EQ(history.RecentPicks("other").size(), 1u) << "another entry's pictures stay";
+
+    // Entries that come and go do not make the file grow without end.
+    std::string text;
+    for (int i = 0; i < 6000; ++i)
+        text += "pick\te" + std::to_string(i % 700) + "\tp" + std::to_string(i) + "\n";
+    const History many = ParseHistory(text);
+    EXPECT_EQ(many.picks.size(), kPicksKeptInAll);
+    EXPECT_EQ(many.picks.back().picture, "p5999");
+    EXPECT_EQ(many.RecentPicks("e699").size(), 3u) << "the newest of an entry are the ones kept";
 }
 
 }  // namespace

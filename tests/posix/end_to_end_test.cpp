@@ -241,6 +241,49 @@ TEST_F(EndToEndTest, DirectImageOfEachFormat) {
     }
 }
 
+// Five runs over a folder of five pictures install five different ones, and a sixth may
+// repeat only the oldest, whatever a damaged history said before; going back shows the
+// wallpapers before, each in its own style, as far as the kept bitmaps reach.
+TEST_F(EndToEndTest, RandomChoiceAvoidsRecentPicturesAndGoingBackRestoresThem) {
+    const Colours five[] = {kPng, kBmp, kGif, kJpg, {0x404040, 0xA0A0A0, 0x00A000, 0xA000A0}};
+    std::filesystem::create_directories(work_ / "five");
+    for (int i = 0; i < 5; ++i) Save(five[i], "five/" + std::to_string(i) + ".bmp", "BMP");
+    Settings({{"random", work_ / "five/", "000000", "0001", 0, 2, 1},
+              {"tiles", work_ / "pics/a.png", "000000", "1111", 1},
+              {"stretched", work_ / "pics/B.bmp", "000000", "1111", 2}});
+    std::filesystem::create_directories(work_ / "data/vexal");
+    std::ofstream(work_ / "data/vexal/history.txt", std::ios::binary)
+        << "vexal-history 1\npick\trandom\nback\t/etc/passwd\t0\t0\n\xff\xfe\x01";
+
+    // Which of the five the data folder's bitmap is, by its top left corner.
+    const auto installed = [&] {
+        const QImage bitmap(QString::fromStdString(work_ / "data/vexal/wallpaper.bmp"), "BMP");
+        for (int i = 0; i < 5; ++i)
+            if (!bitmap.isNull() && (bitmap.pixel(20, 10) & 0xFFFFFF) == five[i].topLeft) return i;
+        return -1;
+    };
+    std::vector<int> order;
+    for (int run = 0; run < 6; ++run) {
+        const RunResult r = Vexal({"random"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        order.push_back(installed());
+    }
+    std::vector<int> firstFive(order.begin(), order.begin() + 5);
+    std::sort(firstFive.begin(), firstFive.end());
+    EXPECT_EQ(firstFive, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(order[5], order[0]);
+
+    ExpectInstalled(Vexal({"tiles"}), kPng, Style::Tiled);
+    ExpectInstalled(Vexal({"stretched"}), kBmp, Style::Stretched);
+    ExpectInstalled(Vexal({"-back"}), kPng, Style::Tiled);
+    ExpectInstalled(Vexal({"-BACK"}), five[order[5]], Style::Centred);
+    ExpectInstalled(Vexal({"-back"}), five[order[4]], Style::Centred);
+    const RunResult nothing = Vexal({"-back"});
+    EXPECT_EQ(nothing.status, 1);
+    EXPECT_EQ(nothing.err, "vexal: 戻せる前の壁紙がありません。\n");
+    EXPECT_EQ(installed(), order[4]) << "the wallpaper stays";
+}
+
 TEST_F(EndToEndTest, DirectImageKeepsTheStyleLastSet) {
     Settings({{"tiles", work_ / "pics/a.png", "000000", "1111", 1}});
     ExpectInstalled(Vexal({"tiles"}), kPng, Style::Tiled);

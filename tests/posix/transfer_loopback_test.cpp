@@ -187,7 +187,11 @@ TEST(TransferLoopbackTest, ImagesArriveByteForByte) {
         const std::int64_t size = static_cast<std::int64_t>(image.size());
         EXPECT_EQ(rig.owner.bodyLengths,
                   row.announced ? std::vector<std::int64_t>{size} : std::vector<std::int64_t>{});
-        EXPECT_EQ(rig.owner.bodyBytes, row.announced ? size : 0);
+        // Without a length the count takes in the chunks' framing as well.
+        if (row.announced)
+            EXPECT_EQ(rig.owner.bodyBytes, size);
+        else
+            EXPECT_GE(rig.owner.bodyBytes, size);
     }
 }
 

@@ -265,7 +265,9 @@ TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
     QtProgressWindow& progress = *frontEnd->progressWindow();
     progress.ShowWindow();
     EXPECT_EQ(progress.windowTitle(), "vexal 1.00");
-    ExpectTexts(&progress, {{"lbMsg", progress.lbMsg, ""}, {"cbCancel", progress.cbCancel, "キャンセル"}});
+    ExpectTexts(&progress, {{"lbMsg", progress.lbMsg, ""},
+                            {"lbBytes", progress.lbBytes, ""},
+                            {"cbCancel", progress.cbCancel, "キャンセル"}});
 
     QtPreviewWindow& preview = *frontEnd->previewWindow();
     frontEnd->preview()->ShowWindow();
@@ -523,8 +525,9 @@ TEST_F(QtFixture, ProgressWindowLayoutAndCancelByButtonEscapeOrCloseBox) {
     frontEnd->LoadRetrievalWindows();
     QtProgressWindow& w = *frontEnd->progressWindow();
     EXPECT_EQ(w.windowType(), Qt::Dialog) << "tiling window managers float dialogs";
-    EXPECT_EQ(w.size(), TwipsToPixels(&w, 5865, 1380));
-    EXPECT_EQ(w.cbCancel->geometry(), TwipsToPixels(&w, TwipRect{2385, 945, 1245, 390}));
+    EXPECT_EQ(w.size(), TwipsToPixels(&w, 5865, 1695));
+    EXPECT_EQ(w.lbBytes->geometry(), TwipsToPixels(&w, TwipRect{240, 915, 5445, 285}));
+    EXPECT_EQ(w.cbCancel->geometry(), TwipsToPixels(&w, TwipRect{2385, 1260, 1245, 390}));
     EXPECT_EQ(w.cbCancel->text(), "キャンセル");
     w.SetProgressRange(0, 5e9);  // beyond what an int holds
     w.SetProgressValue(2.5e9);

@@ -12,6 +12,7 @@
 #include "support/fakes.h"
 #include "ui/editor.h"
 #include "ui/preview_presenter.h"
+#include "ui/progress_presenter.h"
 #include "ui/qt/editor_window.h"
 #include "ui/qt/front_end.h"
 #include "ui/qt/japanese_ui.h"
@@ -106,8 +107,9 @@ int main(int argc, char** argv) {
     frontEnd.LoadRetrievalWindows();
     vexal::QtProgressWindow* progress = frontEnd.progressWindow();
     progress->SetMessage("元URL http://example.com/gallery/index.html を取得しています...");
-    progress->SetProgressRange(0, 100);
-    progress->SetProgressValue(40);
+    progress->SetProgressRange(0, 3565158);
+    progress->SetProgressValue(1258291);
+    progress->SetBytesText(vexal::TransferText(1258291, 3565158, 5));
     progress->ShowWindow();
     ok = Save(progress, folder, "progress.png") && ok;
     progress->HideWindow();

@@ -181,7 +181,7 @@ TEST_F(WindowControlsTest, EveryCaptionAndToolTipOfTheThreeWindows) {
 
     Program program;
     Win32ProgressWindow progress(program);
-    // The label and the bar carry no identifier of their own.
+    // The labels and the bar carry no identifier of their own.
     ExpectTexts(progress.hwnd(), {{0, {}}, {IDCANCEL, {"キャンセル"}}});
 
     Preview preview;

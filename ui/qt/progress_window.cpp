@@ -38,6 +38,11 @@ QtProgressWindow::QtProgressWindow(Program& program, QWidget* parent) : QWidget(
     PB->setValue(0);
     PB->setTextVisible(false);
 
+    lbBytes = new QLabel(this);
+    lbBytes->setGeometry(TwipsToPixels(this, kProgressLbBytes));
+    lbBytes->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lbBytes->setTextFormat(Qt::PlainText);
+
     cbCancel = new QPushButton(QString::fromUtf8(kCancelCaption), this);
     cbCancel->setGeometry(TwipsToPixels(this, kProgressCbCancel));
     cbCancel->setDefault(false);
@@ -73,6 +78,8 @@ void QtProgressWindow::SetProgressValue(double value) {
     value_ = value;
     ShowValue();
 }
+
+void QtProgressWindow::SetBytesText(const std::string& text) { lbBytes->setText(ToQString(text)); }
 
 void QtProgressWindow::ShowValue() {
     double fraction = max_ > min_ ? (value_ - min_) / (max_ - min_) : 0.0;

@@ -1,5 +1,5 @@
-// The progress window frDisp in Qt Widgets: the status label, the progress bar and the
-// cancel button, laid out in twips like the other front ends.
+// The progress window frDisp in Qt Widgets: the status label, the progress bar, the line
+// of bytes under it and the cancel button, laid out in twips like the other front ends.
 #pragma once
 
 #include <QWidget>
@@ -25,11 +25,13 @@ public:
     void SetMessage(const std::string& text) override;
     void SetProgressRange(double min, double max) override;
     void SetProgressValue(double value) override;
+    void SetBytesText(const std::string& text) override;
     void ShowWindow() override;
     void HideWindow() override;
 
     QLabel* lbMsg = nullptr;
     QProgressBar* PB = nullptr;
+    QLabel* lbBytes = nullptr;
     QPushButton* cbCancel = nullptr;
 
 protected:

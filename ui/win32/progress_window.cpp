@@ -19,6 +19,7 @@ Win32ProgressWindow::Win32ProgressWindow(Program& program) : program_(program) {
     lbMsg_ = AddControl(WC_STATICW, "", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS | SS_CENTERIMAGE, 0);
     PB_ = AddControl(PROGRESS_CLASSW, "", 0, 0);
     ::SendMessageW(PB_, PBM_SETRANGE32, 0, kBarSteps);
+    lbBytes_ = AddControl(WC_STATICW, "", SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, 0);
     cbCancel_ = AddControl(WC_BUTTONW, kCancelCaption, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL);
     Layout();
 }
@@ -26,12 +27,18 @@ Win32ProgressWindow::Win32ProgressWindow(Program& program) : program_(program) {
 void Win32ProgressWindow::Layout() {
     Place(lbMsg_, kProgressLbMsg);
     Place(PB_, kProgressPB);
+    Place(lbBytes_, kProgressLbBytes);
     Place(cbCancel_, kProgressCbCancel);
 }
 
 void Win32ProgressWindow::SetMessage(const std::string& text) {
     ::SetWindowTextW(lbMsg_, win32::Widen(text).c_str());
     ::UpdateWindow(lbMsg_);
+}
+
+void Win32ProgressWindow::SetBytesText(const std::string& text) {
+    ::SetWindowTextW(lbBytes_, win32::Widen(text).c_str());
+    ::UpdateWindow(lbBytes_);
 }
 
 void Win32ProgressWindow::SetProgressRange(double min, double max) {

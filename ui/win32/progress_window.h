@@ -1,5 +1,6 @@
-// The progress window frDisp with native controls: the status label, the progress bar and
-// the cancel button (Escape presses it), laid out in twips like the other front ends.
+// The progress window frDisp with native controls: the status label, the progress bar, the
+// line of bytes under it and the cancel button (Escape presses it), laid out in twips like the other front
+// ends.
 #pragma once
 
 #include "host/progress_view.h"
@@ -19,11 +20,13 @@ public:
     void SetMessage(const std::string& text) override;
     void SetProgressRange(double min, double max) override;
     void SetProgressValue(double value) override;
+    void SetBytesText(const std::string& text) override;
     void ShowWindow() override;
     void HideWindow() override;
 
     HWND lbMsg() const { return lbMsg_; }
     HWND PB() const { return PB_; }
+    HWND lbBytes() const { return lbBytes_; }
 
 protected:
     void Layout() override;
@@ -34,7 +37,7 @@ private:
 
     Program& program_;
     ProgressPresenter* presenter_ = nullptr;
-    HWND lbMsg_, PB_, cbCancel_;
+    HWND lbMsg_, PB_, lbBytes_, cbCancel_;
     double min_ = 0, max_ = 100, value_ = 0;
     bool centred_ = false;
 };

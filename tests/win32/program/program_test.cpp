@@ -4,6 +4,7 @@
 // loopback server, a folder, UTF-8 files, the start in its own folder, and the failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -253,6 +254,59 @@ TEST_F(ProgramTest, FolderSourceWithSubfolders) {
     int width = 0, height = 0;
     EXPECT_EQ(InstalledPixels(width, height), deep);
     EXPECT_EQ(DesktopValue(L"Wallpaper"), Installed());
+}
+
+// Five runs over a folder of five pictures install five different ones; going back twice
+// puts the two wallpapers before the last back, each with its own style values.
+TEST_F(ProgramTest, RandomChoiceAvoidsRecentPicturesAndGoingBackRestoresThem) {
+    // The history lives in the user's folder, which outlives one test: start without one.
+    ::DeleteFileW(win32::Widen(UserFolder() + "\\history.txt").c_str());
+    ASSERT_TRUE(::CreateDirectoryW(dir.wide("five").c_str(), nullptr));
+    for (std::size_t i = 0; i < 5; ++i)
+        Write("five\\" + std::to_string(i) + ".bmp", Bmp(1, 1, {kColours[i]}));
+    Write("tiles.bmp", Bmp(1, 1, {kColours[5]}));
+    EntryLines random;
+    random.Name = "random";
+    random.Url = dir / "five\\";
+    random.Ext = "0001";
+    random.No = "2";
+    EntryLines tiles;
+    tiles.Name = "tiles";
+    tiles.Url = dir / "tiles.bmp";
+    tiles.WpState = "1";
+    UseEntries({random, tiles});
+    SetUp();
+
+    std::vector<std::uint32_t> seen;
+    for (int run = 0; run < 5; ++run) {
+        const Outcome r = RunUnattended(dir.path(), "random");
+        ASSERT_EQ(r.exitCode, 0u) << r.standardError;
+        int width = 0, height = 0;
+        const std::vector<std::uint32_t> pixels = InstalledPixels(width, height);
+        ASSERT_EQ(pixels.size(), 1u);
+        seen.push_back(pixels[0]);
+    }
+    std::vector<std::uint32_t> sorted = seen, five(kColours.begin(), kColours.begin() + 5);
+    std::sort(sorted.begin(), sorted.end());
+    std::sort(five.begin(), five.end());
+    EXPECT_EQ(sorted, five);
+
+    ASSERT_EQ(RunUnattended(dir.path(), "tiles").exitCode, 0u);
+    const struct {
+        std::uint32_t colour;
+        const char* wallpaperStyle;
+        const char* tileWallpaper;
+    } steps[] = {{seen[4], "0", "0"}, {seen[3], "0", "0"}};
+    SetDesktopValue(L"WallpaperStyle", "7");
+    for (const auto& step : steps) {
+        const Outcome r = RunUnattended(dir.path(), "-back");
+        ASSERT_EQ(r.exitCode, 0u) << r.standardError;
+        int width = 0, height = 0;
+        EXPECT_EQ(InstalledPixels(width, height), std::vector<std::uint32_t>{step.colour});
+        EXPECT_EQ(DesktopValue(L"WallpaperStyle"), step.wallpaperStyle);
+        EXPECT_EQ(DesktopValue(L"TileWallpaper"), step.tileWallpaper);
+        EXPECT_EQ(DesktopValue(L"Wallpaper"), Installed());
+    }
 }
 
 TEST_F(ProgramTest, FailuresAreLinesOnStandardErrorAndChangeNothing) {

@@ -1,0 +1,186 @@
+// The history file: one record a line, fields parted by tabs, each field escaped so that a
+// path with a tab or a line end in it stays one field:
+//   vexal-history 1
+//   pick  ENTRY  PICTURE
+//   style WALLPAPERSTYLE TILEWALLPAPER
+//   back  BITMAP WALLPAPERSTYLE TILEWALLPAPER
+#include "wallpaper/history.h"
+
+#include <algorithm>
+#include <map>
+
+#include "settings/source_kind.h"
+#include "text/case.h"
+
+namespace vexal {
+namespace {
+
+constexpr std::string_view kHeader = "vexal-history 1";
+// A longer file is no history this program wrote: it is read as none, and the next write
+// replaces it.
+constexpr std::size_t kLargestFile = 4 * 1024 * 1024;
+
+std::string Escaped(std::string_view field) {
+    std::string out;
+    out.reserve(field.size());
+    for (char c : field) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string Unescaped(std::string_view field) {
+    std::string out;
+    out.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            out.push_back(field[i]);
+            continue;
+        }
+        const char c = field[++i];
+        out.push_back(c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c);
+    }
+    return out;
+}
+
+std::vector<std::string> Fields(std::string_view line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find('\t', start);
+        fields.push_back(Unescaped(line.substr(start, tab - start)));
+        if (tab == std::string_view::npos) return fields;
+        start = tab + 1;
+    }
+}
+
+// A style value as the installation writes them: a few digits.
+bool IsStyleCode(std::string_view value) {
+    return !value.empty() && value.size() <= 3 &&
+           std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Both values, or neither (a style not known).
+bool ReadStyle(const std::string& wallpaperStyle, const std::string& tileWallpaper, StyleValues& out) {
+    if (wallpaperStyle.empty() && tileWallpaper.empty()) {
+        out = {};
+        return true;
+    }
+    if (!IsStyleCode(wallpaperStyle) || !IsStyleCode(tileWallpaper)) return false;
+    out = {wallpaperStyle, tileWallpaper};
+    return true;
+}
+
+// Keeps the newest kPicksKept of each entry and the newest kPicksKeptInAll in all, in one
+// pass from the newest: a file of thousands of lines is read without a pass per line.
+void TrimPicks(std::vector<HistoryPick>& picks) {
+    std::map<std::string, std::size_t> perEntry;
+    std::vector<HistoryPick> kept;
+    for (std::size_t i = picks.size(); i-- > 0 && kept.size() < kPicksKeptInAll;)
+        if (++perEntry[ToLower(picks[i].entry)] <= kPicksKept) kept.push_back(std::move(picks[i]));
+    std::reverse(kept.begin(), kept.end());
+    picks = std::move(kept);
+}
+
+}  // namespace
+
+std::vector<std::string> History::RecentPicks(std::string_view entry) const {
+    const std::string wanted = ToLower(entry);
+    std::vector<std::string> recent;
+    for (const HistoryPick& pick : picks)
+        if (ToLower(pick.entry) == wanted) recent.push_back(pick.picture);
+    return recent;
+}
+
+void History::AddPick(std::string_view entry, std::string_view picture) {
+    picks.push_back({std::string(entry), std::string(picture)});
+    TrimPicks(picks);
+}
+
+History ParseHistory(std::string_view text) {
+    History history;
+    if (text.size() > kLargestFile) return history;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const std::vector<std::string> f = Fields(line);
+        if (f[0] == "pick" && f.size() == 3 && !f[1].empty() && !f[2].empty()) {
+            history.picks.push_back({f[1], f[2]});
+        } else if (f[0] == "style" && f.size() == 3) {
+            StyleValues style;
+            if (ReadStyle(f[1], f[2], style)) history.current = style;
+        } else if (f[0] == "back" && f.size() == 4 && IsBackBitmapName(f[1])) {
+            PreviousWallpaper previous{f[1], {}};
+            if (!ReadStyle(f[2], f[3], previous.style)) continue;
+            // A name twice would let one bitmap stand for two wallpapers: the later counts.
+            std::erase_if(history.back,
+                          [&](const PreviousWallpaper& p) { return p.bitmap == previous.bitmap; });
+            history.back.push_back(std::move(previous));
+        }
+    }
+    TrimPicks(history.picks);
+    if (history.back.size() > kBackKept)
+        history.back.erase(history.back.begin(), history.back.end() - static_cast<std::ptrdiff_t>(kBackKept));
+    return history;
+}
+
+std::string HistoryText(const History& history) {
+    std::string text(kHeader);
+    text += '\n';
+    for (const HistoryPick& pick : history.picks)
+        text += "pick\t" + Escaped(pick.entry) + '\t' + Escaped(pick.picture) + '\n';
+    if (!history.current.Empty())
+        text += "style\t" + history.current.wallpaperStyle + '\t' + history.current.tileWallpaper + '\n';
+    for (const PreviousWallpaper& previous : history.back)
+        text += "back\t" + previous.bitmap + '\t' + previous.style.wallpaperStyle + '\t' +
+                previous.style.tileWallpaper + '\n';
+    return text;
+}
+
+std::string HistoryPath(Desktop* desktop) {
+    std::string folder;
+    if (!desktop || !desktop->LockFolder(folder)) return {};
+    return folder + kFolderSeparator + kHistoryFileName;
+}
+
+History ReadHistory(FileSystem& files, const std::string& path) {
+    std::string text;
+    if (path.empty() || !files.ReadFile(path, text)) return {};
+    return ParseHistory(text);
+}
+
+bool WriteHistory(FileSystem& files, const std::string& path, const History& history) {
+    return !path.empty() && files.ReplaceFile(path, HistoryText(history));
+}
+
+std::string BackBitmapName(std::size_t slot) { return "vexal-back-" + std::to_string(slot) + ".bmp"; }
+
+bool IsBackBitmapName(std::string_view name) {
+    constexpr std::string_view kPrefix = "vexal-back-", kSuffix = ".bmp";
+    if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) return false;
+    const std::string_view digits =
+        name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
+    return !digits.empty() && digits.size() <= 2 && digits[0] != '0' &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace vexal

@@ -1,0 +1,69 @@
+// What the data folder remembers between runs: the pictures each entry installed last, so
+// that a random choice does not come back to them soon, and the wallpapers before the
+// current one, which going back puts in place again. Damage to the file costs only what it
+// remembered: a line that cannot be read is left out, a file that cannot be read is none.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/desktop.h"
+#include "host/file_system.h"
+#include "wallpaper/install.h"
+
+namespace vexal {
+
+// The file's name in the user's own data folder (the one that holds the run lock).
+inline constexpr const char* kHistoryFileName = "history.txt";
+// Pictures remembered for each entry; more than the choice ever looks back on.
+inline constexpr std::size_t kPicksKept = 10;
+// Pictures remembered in all: entries that are gone do not make the file grow for ever.
+inline constexpr std::size_t kPicksKeptInAll = 2000;
+// Wallpapers before the current one kept to go back to, each a whole bitmap.
+inline constexpr std::size_t kBackKept = 3;
+
+struct HistoryPick {
+    std::string entry;    // the entry's identifier as it was written
+    std::string picture;  // the candidate installed, as the gathering named it
+    bool operator==(const HistoryPick&) const = default;
+};
+
+struct PreviousWallpaper {
+    std::string bitmap;  // its bare name in the wallpaper folder (see BackBitmapName)
+    StyleValues style;   // the style it was shown in; empty when that is not known
+    bool operator==(const PreviousWallpaper&) const = default;
+};
+
+struct History {
+    std::vector<HistoryPick> picks;       // oldest first
+    StyleValues current;                  // the style of the wallpaper shown now, if known
+    std::vector<PreviousWallpaper> back;  // oldest first; the last is the one before now
+    bool operator==(const History&) const = default;
+
+    // The pictures `entry` installed, oldest first; identifiers match as the command
+    // line matches them, whatever their letter case.
+    std::vector<std::string> RecentPicks(std::string_view entry) const;
+    // Remembers that `entry` installed `picture`, forgetting what is beyond the bounds.
+    void AddPick(std::string_view entry, std::string_view picture);
+};
+
+// The file's text and back. Reading never fails: what cannot be read is left out.
+History ParseHistory(std::string_view text);
+std::string HistoryText(const History& history);
+
+// The history file's path for `desktop`; empty when the desktop has no folder of the user's.
+std::string HistoryPath(Desktop* desktop);
+// The history in `path`; an empty one when there is no path or no readable file.
+History ReadHistory(FileSystem& files, const std::string& path);
+// Replaces the file in one step; false when it could not be written (nothing else depends
+// on it, so callers go on).
+bool WriteHistory(FileSystem& files, const std::string& path, const History& history);
+
+// The name of the `slot`-th kept bitmap ("vexal-back-1.bmp"), and whether `name` is one:
+// only such files are ever renamed or deleted on the history's word, whatever the file says.
+std::string BackBitmapName(std::size_t slot);
+bool IsBackBitmapName(std::string_view name);
+
+}  // namespace vexal
