@@ -21,7 +21,7 @@ constexpr Entry kTexts[] = {
      "                            大文字と小文字は区別しません。-preview を付けると、\n"
      "                            先に画像をプレビューで表示します。\n"
      "  vexal -wp URL/ファイル    その画像を直接壁紙にします(スタイルはそのまま)。\n"
-     "  vexal --help              この説明を表示します。\n"
+     "  vexal --help, -h, /?      この説明を表示します。\n"
      "  vexal --version           バージョンを表示します。\n"
      "\n"
      "オプションは - または / で始まり、大文字と小文字を区別しません。コマンドラインは\n"
@@ -144,6 +144,7 @@ constexpr Entry kTexts[] = {
     {Message::DiskFull, "ディスクの空きが足りません。"},
     {Message::WriteNotPermitted, "書き込みが許可されていません。"},
     {Message::ReadOnlyPlace, "読み取り専用の場所です。"},
+    {Message::CompanionCannotStart, "{1} を起動できませんでした（エラー {2}）。"},
 };
 
 constexpr bool InOrder() {

@@ -67,7 +67,7 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "                            大文字と小文字は区別しません。-preview を付けると、\n"
          "                            先に画像をプレビューで表示します。\n"
          "  vexal -wp URL/ファイル    その画像を直接壁紙にします(スタイルはそのまま)。\n"
-         "  vexal --help              この説明を表示します。\n"
+         "  vexal --help, -h, /?      この説明を表示します。\n"
          "  vexal --version           バージョンを表示します。\n"
          "\n"
          "オプションは - または / で始まり、大文字と小文字を区別しません。コマンドラインは\n"
@@ -87,6 +87,8 @@ TEST(MessagesTest, SubjectsLandInPlace) {
         {"identifierNoSettings", MessageText(Message::IdentifierNoSettings, {"sample", "/home/u/vexal.ini"}),
          "指定された識別子 sample が見つかりません。\r\n設定ファイル /home/u/vexal.ini がありません。"},
         {"invalidOption", MessageText(Message::InvalidOption, {"-x"}), "起動時オプション -x が無効です。"},
+        {"companionCannotStart", MessageText(Message::CompanionCannotStart, {"C:\\vexal\\vexal.exe", "2"}),
+         "C:\\vexal\\vexal.exe を起動できませんでした（エラー 2）。"},
         {"settingsNotWritten", MessageText(Message::SettingsNotWritten, {"vexal.ini", "<why>"}),
          "設定ファイル vexal.ini に書き込めませんでした。<why>"},
         {"deleteEntryQuestion", MessageText(Message::DeleteEntryQuestion, {"flowers"}),
