@@ -61,7 +61,7 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
                                                 (lower.substr(1) == "?" || lower.substr(1) == "h"));
         if (help) return {CommandLineOutcome::Help, token};
         if (lower == "--version") return {CommandLineOutcome::Version, token};
-        if (IsAsciiLetter(first)) {
+        if (IsIdentifierStart(first)) {
             const std::string wanted = ToLower(token);
             bool found = false;
             for (std::int32_t k = 1; k <= program.EntryCount(); ++k) {

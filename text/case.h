@@ -9,9 +9,13 @@
 
 namespace vexal {
 
-// An ASCII letter, A to Z in either case: what an identifier and a settings entry's
-// name must start with.
+// An ASCII letter, A to Z in either case: what a settings file's key must start with.
 inline bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// What an identifier may start with: an ASCII letter, or any character beyond ASCII (a
+// name in the user's own script, 休日の写真), given by its first UTF-8 byte. Digits and
+// ASCII punctuation stay reserved for options and mistakes.
+inline bool IsIdentifierStart(char c) { return IsAsciiLetter(c) || static_cast<unsigned char>(c) >= 0x80; }
 
 inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 

@@ -270,7 +270,7 @@ std::string EditorPresenter::AskIdentifier() {
             Error(program_, host_, Message::IdentifierHasBlank);
             continue;
         }
-        if (!IsAsciiLetter(s[0])) {
+        if (!IsIdentifierStart(s[0])) {
             Error(program_, host_, Message::IdentifierNotLetter);
             continue;
         }

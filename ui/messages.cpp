@@ -26,7 +26,7 @@ constexpr Entry kTexts[] = {
      "                            自動変更(スケジュール)の実行はこれを使います。\n"
      "  vexal -back               壁紙を一つ前のものにスタイルごと戻します。繰り返すと\n"
      "                            さらに前に戻ります(3 つ前まで)。\n"
-     "  vexal --help              この説明を表示します。\n"
+     "  vexal --help, -h, /?      この説明を表示します。\n"
      "  vexal --version           バージョンを表示します。\n"
      "\n"
      "オプションは - または / で始まり、大文字と小文字を区別しません。コマンドラインは\n"
@@ -179,6 +179,8 @@ constexpr Entry kTexts[] = {
     {Message::BytesHoursLeft, "{1} / {2}　残り {3} 時間 {4} 分"},
 
     {Message::NothingToGoBack, "戻せる前の壁紙がありません。"},
+
+    {Message::CompanionCannotStart, "{1} を起動できませんでした（エラー {2}）。"},
 };
 
 constexpr bool InOrder() {

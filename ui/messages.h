@@ -131,6 +131,10 @@ enum class Message : std::uint16_t {
     // Going back to the wallpaper before.
     NothingToGoBack,
 
+    // The console companion could not start vexal.exe: {1} its path, {2} the system's error
+    // number.
+    CompanionCannotStart,
+
     // Not a message: the number of kinds above, against which the table's length is checked
     // at compile time. Keep it last.
     Count,

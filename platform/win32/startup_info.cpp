@@ -33,7 +33,7 @@ bool ReadProgramVersion(int& majorOut, int& minorOut) {
     return true;
 }
 
-std::string ArgumentText(std::wstring_view commandLine) {
+std::wstring_view CommandLineTail(std::wstring_view commandLine) {
     std::size_t i = 0;
     if (!commandLine.empty() && commandLine[0] == L'"') {
         // A quoted program name runs to the closing quote (or to the end), as Windows
@@ -43,8 +43,13 @@ std::string ArgumentText(std::wstring_view commandLine) {
     } else {
         while (i < commandLine.size() && commandLine[i] != L' ' && commandLine[i] != L'\t') ++i;
     }
-    while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
-    return Narrow(commandLine.substr(i));
+    return commandLine.substr(i);
+}
+
+std::string ArgumentText(std::wstring_view commandLine) {
+    std::wstring_view tail = CommandLineTail(commandLine);
+    while (!tail.empty() && (tail.front() == L' ' || tail.front() == L'\t')) tail.remove_prefix(1);
+    return Narrow(tail);
 }
 
 std::string ArgumentText() { return ArgumentText(::GetCommandLineW()); }

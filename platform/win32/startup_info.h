@@ -11,8 +11,12 @@ namespace vexal::win32 {
 // when it has none.
 bool ReadProgramVersion(int& majorOut, int& minorOut);
 
-// The argument text of a raw command line: the program name (in double quotes, or up to
-// the first blank) and the blanks after it are skipped; the rest is kept exactly, in UTF-8.
+// What follows the program name (in double quotes, or up to the first blank) in a raw
+// command line, exactly as it stands, the blanks after the name included.
+std::wstring_view CommandLineTail(std::wstring_view commandLine);
+
+// The argument text of a raw command line: the program name and the blanks after it are
+// skipped; the rest is kept exactly, in UTF-8.
 std::string ArgumentText(std::wstring_view commandLine);
 
 // ArgumentText of GetCommandLineW.

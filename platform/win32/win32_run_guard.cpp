@@ -103,6 +103,21 @@ void Win32RunGuard::JoinParentConsole() {
     for (int i = 0; i < 3; ++i) ::SetStdHandle(kinds[i], given[i]);
 }
 
+void Win32RunGuard::JoinConsoleOfStandardHandles() {
+    const auto isConsole = [](DWORD kind) {
+        DWORD mode = 0;
+        return ::GetConsoleMode(::GetStdHandle(kind), &mode) != 0;
+    };
+    const auto characterDevice = [](DWORD kind) {
+        HANDLE h = ::GetStdHandle(kind);
+        return h && h != INVALID_HANDLE_VALUE && ::GetFileType(h) == FILE_TYPE_CHAR;
+    };
+    // NUL is a character device too; only a handle the joined console answers for counts.
+    if (!characterDevice(STD_OUTPUT_HANDLE) && !characterDevice(STD_ERROR_HANDLE)) return;
+    JoinParentConsole();
+    if (!isConsole(STD_OUTPUT_HANDLE) && !isConsole(STD_ERROR_HANDLE)) ::FreeConsole();
+}
+
 void Win32RunGuard::CatchSessionEnd(std::function<void()> onEnd) {
     gOnSessionEnd = std::move(onEnd);
     static HWND listener = nullptr;

@@ -33,6 +33,11 @@ public:
     // Joins the console of the process that started this one, if it has one, so that its
     // Ctrl+C and its closing reach the console handler. The standard handles stay as given.
     static void JoinParentConsole();
+    // For a run with windows: joins the parent's console only when a standard handle it was
+    // given is that console (the console companion hands on its own when a command is typed),
+    // so the typed command's Ctrl+C reaches the run and --help prints there. Started any
+    // other way, it stays without a console.
+    static void JoinConsoleOfStandardHandles();
 
     // Runs `onEnd` when the user's session ends (log-off, shut-down), from inside the
     // window procedure that hears of it: Windows may end the process as soon as that

@@ -424,12 +424,13 @@ TEST_F(EditorFixture, RegisterRefusesBadIdentifiersAndAsksAgain) {
 
 TEST_F(EditorFixture, RegisterAcceptsIdentifiersAsTyped) {
     Load({});
-    for (const char* name : {"Abc", "z9", "a\u3000b", "a\tb"}) {
+    for (const char* name : {"Abc", "z9", "a\u3000b", "a\tb", "休日の写真"}) {
         host.dialogs.inputs = {name};
         editor.cbTouroku_Click();
     }
-    EXPECT_EQ(view.items, (std::vector<std::string>{"(新規)", "Abc", "z9", "a\u3000b", "a\tb"}));
-    ASSERT_EQ(program.EntryCount(), 4);
+    EXPECT_EQ(view.items,
+              (std::vector<std::string>{"(新規)", "Abc", "z9", "a\u3000b", "a\tb", "休日の写真"}));
+    ASSERT_EQ(program.EntryCount(), 5);
     for (const auto& box : host.dialogs.boxes) EXPECT_EQ(box.kind, "input");
 }
 

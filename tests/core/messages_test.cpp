@@ -73,7 +73,7 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "                            自動変更(スケジュール)の実行はこれを使います。\n"
          "  vexal -back               壁紙を一つ前のものにスタイルごと戻します。繰り返すと\n"
          "                            さらに前に戻ります(3 つ前まで)。\n"
-         "  vexal --help              この説明を表示します。\n"
+         "  vexal --help, -h, /?      この説明を表示します。\n"
          "  vexal --version           バージョンを表示します。\n"
          "\n"
          "オプションは - または / で始まり、大文字と小文字を区別しません。コマンドラインは\n"
@@ -93,6 +93,8 @@ TEST(MessagesTest, SubjectsLandInPlace) {
         {"identifierNoSettings", MessageText(Message::IdentifierNoSettings, {"sample", "/home/u/vexal.ini"}),
          "指定された識別子 sample が見つかりません。\r\n設定ファイル /home/u/vexal.ini がありません。"},
         {"invalidOption", MessageText(Message::InvalidOption, {"-x"}), "起動時オプション -x が無効です。"},
+        {"companionCannotStart", MessageText(Message::CompanionCannotStart, {"C:\\vexal\\vexal.exe", "2"}),
+         "C:\\vexal\\vexal.exe を起動できませんでした（エラー 2）。"},
         {"settingsNotWritten", MessageText(Message::SettingsNotWritten, {"vexal.ini", "<why>"}),
          "設定ファイル vexal.ini に書き込めませんでした。<why>"},
         {"deleteEntryQuestion", MessageText(Message::DeleteEntryQuestion, {"flowers"}),

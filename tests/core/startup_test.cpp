@@ -51,13 +51,19 @@ public:
     void RunRetrieval(bool gather) override { calls += gather ? "get+go;" : "go;"; }
 };
 
-// A run through the run controller with two registered entries, "Sample" and "other".
+// Four registered entries, "Sample", "other", 休日の写真 and Ｐｈｏｔｏ, the last two in
+// code page 932 as a settings file holds them.
+constexpr const char* kRegistered =
+    "-\r\nName = Sample\r\n-\r\nName = other\r\n"
+    "-\r\nName = \x8b\x78\x93\xfa\x82\xcc\x8e\xca\x90\x5e\r\n"
+    "-\r\nName = \x82\x6f\x82\x88\x82\x8f\x82\x94\x82\x8f\r\n";
+
+// A run through the run controller with the registered entries above.
 struct StartedRun {
     testing::TestHost t;
     Program p;
     RecordingFrontEnd frontEnd;
-    explicit StartedRun(const char* line,
-                        const char* settings = "-\r\nName = Sample\r\n-\r\nName = other\r\n") {
+    explicit StartedRun(const char* line, const char* settings = kRegistered) {
         if (settings) t.files.files["vexal.ini"] = settings;
         RunController controller(p, t.host);
         Main(controller, frontEnd, line, 1, 0);
@@ -88,7 +94,16 @@ TEST(CommandLineTest, ModesAndMessages) {
         {"unknownOption", "-x", RunModeValue::Editor, false, "", "", "起動時オプション -x が無効です。"},
         {"notRegistered", "nosuch", RunModeValue::Editor, false, "", "",
          "指定された識別子 nosuch が見つかりません。\r\n設定ファイル vexal.ini に登録されていません。"},
-        {"japaneseFirst", "日本", RunModeValue::Editor, false, "", "", "起動時オプション 日本 が無効です。"},
+        // A name in the user's own script is an identifier; letter case folds beyond ASCII.
+        {"japaneseIdentifier", "休日の写真", RunModeValue::Entry, false, "", "休日の写真", nullptr},
+        {"japaneseWithPreview", "-preview 休日の写真", RunModeValue::Entry, true, "", "休日の写真", nullptr},
+        {"fullWidthFolded", "ｐＨＯＴＯ", RunModeValue::Entry, false, "", "Ｐｈｏｔｏ", nullptr},
+        {"japaneseNotRegistered", "日本", RunModeValue::Editor, false, "", "",
+         "指定された識別子 日本 が見つかりません。\r\n設定ファイル vexal.ini に登録されていません。"},
+        {"fullWidthDigits", "１２３", RunModeValue::Editor, false, "", "",
+         "指定された識別子 １２３ が見つかりません。\r\n設定ファイル vexal.ini に登録されていません。"},
+        {"asciiPunctuationFirst", "_休日の写真", RunModeValue::Editor, false, "", "",
+         "起動時オプション _休日の写真 が無効です。"},
         // A token is put into its message as it is, braces and all.
         {"bracesInToken", "-{1}", RunModeValue::Editor, false, "", "", "起動時オプション -{1} が無効です。"},
         // Only the two whole GNU words and the short Windows ones print instead.

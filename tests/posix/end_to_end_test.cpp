@@ -290,6 +290,13 @@ TEST_F(EndToEndTest, DirectImageKeepsTheStyleLastSet) {
     ExpectInstalled(Vexal({"-wp", "pics/B.bmp"}), kBmp, Style::Tiled);
 }
 
+// Regression: an entry named in Japanese could not be run ("起動時オプション 休日の写真 が無効です。").
+TEST_F(EndToEndTest, EntryNamedInJapanese) {
+    // The name as a settings file holds it, in code page 932.
+    Settings({{"\x8b\x78\x93\xfa\x82\xcc\x8e\xca\x90\x5e", work_ / "pics/a.png", "000000", "1111", 2}});
+    ExpectInstalled(Vexal({"休日の写真"}), kPng, Style::Stretched);
+}
+
 TEST_F(EndToEndTest, FolderWithSubfoldersInEachChoiceMode) {
     const std::string pics = work_ / "pics/";
     Settings({

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/win32/utf16.h"
 #include "win32/win_temp_dir.h"
 
@@ -12,27 +14,34 @@ namespace vexal::win32 {
 namespace {
 
 TEST(ArgumentTextTest, ProgramNameAndTheBlanksAfterItAreSkipped) {
+    // `tail` is what the console companion hands on after vexal.exe's own name: everything
+    // after the program name, blanks included, so both programs read the same arguments.
     const struct {
         const char* name;
         const wchar_t* commandLine;
         const char* arguments;
+        const wchar_t* tail;
     } rows[] = {
-        {"bare program", L"vexal.exe", ""},
-        {"bare program, blanks", L"vexal.exe   ", ""},
-        {"one identifier", L"vexal.exe sample", "sample"},
+        {"bare program", L"vexal.exe", "", L""},
+        {"bare program, blanks", L"vexal.exe   ", "", L"   "},
+        {"one identifier", L"vexal.exe sample", "sample", L" sample"},
         {"quoted path with a blank", L"\"C:\\Program Files\\vexal\\vexal.exe\" -wp C:\\a.jpg",
-         "-wp C:\\a.jpg"},
-        {"argument right after the quote", L"\"C:\\x y\\vexal.exe\"sample", "sample"},
-        {"tab after the program", L"vexal.exe\t-preview", "-preview"},
+         "-wp C:\\a.jpg", L" -wp C:\\a.jpg"},
+        {"argument right after the quote", L"\"C:\\x y\\vexal.exe\"sample", "sample", L"sample"},
+        {"tab after the program", L"vexal.exe\t-preview", "-preview", L"\t-preview"},
         // Blanks inside and at the end stay: the cutting rules count them.
-        {"inner and trailing blanks kept", L"vexal.exe   a  b ", "a  b "},
+        {"inner and trailing blanks kept", L"vexal.exe   a  b ", "a  b ", L"   a  b "},
         {"quotes in arguments are ordinary", L"vexal.exe -wp \"C:\\My Pictures\\a.jpg\"",
-         "-wp \"C:\\My Pictures\\a.jpg\""},
-        {"unterminated quote", L"\"C:\\vexal.exe -wp", ""},
-        {"empty", L"", ""},
-        {"non-ASCII argument", L"vexal.exe \u58c1\u7d19", "\u58c1\u7d19"},
+         "-wp \"C:\\My Pictures\\a.jpg\"", L" -wp \"C:\\My Pictures\\a.jpg\""},
+        {"unterminated quote", L"\"C:\\vexal.exe -wp", "", L""},
+        {"empty", L"", "", L""},
+        {"non-ASCII argument", L"vexal.exe \u4f11\u65e5\u306e\u5199\u771f", "休日の写真",
+         L" \u4f11\u65e5\u306e\u5199\u771f"},
     };
-    for (const auto& row : rows) EXPECT_EQ(ArgumentText(row.commandLine), row.arguments) << row.name;
+    for (const auto& row : rows) {
+        EXPECT_EQ(ArgumentText(row.commandLine), row.arguments) << row.name;
+        EXPECT_EQ(std::wstring(CommandLineTail(row.commandLine)), row.tail) << row.name;
+    }
 }
 
 TEST(ReadProgramVersionTest, ComesFromTheVersionResource) {

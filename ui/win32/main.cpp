@@ -84,14 +84,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Other runs are kept apart by the lock; Ctrl+C or the console closing ends the run at
     // the next turn of the event pump, the session ending at once, removing what it was
     // writing. An unattended run belongs to the console that started it (a task's command
-    // file), a windowed one to no console.
+    // file), a windowed one to no console, unless the console companion started it for a
+    // command typed there.
     vexal::Win32RunGuard guard;
     host.guard = &guard;
     vexal::RunController controller(program, host);
     const auto endRun = [&controller] { controller.Interrupted(); };
     if (void* stop = vexal::Win32RunGuard::CatchConsoleEvents()) pump.Watch(stop, endRun);
     vexal::Win32RunGuard::CatchSessionEnd(endRun);
-    if (unattended) vexal::Win32RunGuard::JoinParentConsole();
+    if (unattended)
+        vexal::Win32RunGuard::JoinParentConsole();
+    else
+        vexal::Win32RunGuard::JoinConsoleOfStandardHandles();
     vexal::Win32Console console(unattended ? nullptr : &windowDialogs);
     host.console = &console;
 

@@ -21,7 +21,7 @@ void Win32Console::Print(const std::string& utf8) {
     if (!boxes_) return;
     std::string text = utf8;
     while (!text.empty() && text.back() == '\n') text.pop_back();
-    boxes_->Notice(kPlainTitle, text);
+    boxes_->ShowText(kPlainTitle, text);
 }
 
 }  // namespace vexal

@@ -3,6 +3,7 @@
 // dialog built in memory: the program carries no dialog resources.
 #include "ui/win32/win32_dialogs.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/win32/utf16.h"
@@ -112,6 +113,107 @@ INT_PTR CALLBACK InputProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     }
 }
 
+constexpr WORD kTextId = 102;
+
+struct TextState {
+    std::wstring text;
+    HFONT textFont = nullptr;
+    HFONT buttonFont = nullptr;
+};
+
+// Sizes the box to its text, measured in the fixed-pitch font at the box's DPI: a line
+// break the box made itself would tear the columns apart.
+void LayOutTextBox(HWND dialog, const TextState& state) {
+    const UINT dpi = win32::WindowDpi(dialog);
+    const auto px = [dpi](int at96) { return ::MulDiv(at96, static_cast<int>(dpi), 96); };
+    HWND edit = ::GetDlgItem(dialog, kTextId);
+    HWND ok = ::GetDlgItem(dialog, IDOK);
+
+    HDC dc = ::GetDC(edit);
+    HGDIOBJ previous = ::SelectObject(dc, state.textFont);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    int widest = 0, lines = 0;
+    std::size_t start = 0;
+    while (start <= state.text.size()) {
+        std::size_t end = state.text.find(L"\r\n", start);
+        if (end == std::wstring::npos) end = state.text.size();
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, state.text.data() + start, static_cast<int>(end - start), &size);
+        if (size.cx > widest) widest = size.cx;
+        ++lines;
+        start = end + 2;
+    }
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(edit, dc);
+
+    const LRESULT margins = ::SendMessageW(edit, EM_GETMARGINS, 0, 0);
+    const int textWidth = widest + LOWORD(margins) + HIWORD(margins) + px(4);
+    const int textHeight = lines * metrics.tmHeight + px(4);
+    const int pad = px(12), buttonWidth = px(88), buttonHeight = px(26);
+    int clientWidth = std::max(textWidth, buttonWidth) + 2 * pad;
+    int clientHeight = pad + textHeight + pad + buttonHeight + pad;
+
+    // Never larger than the screen's work area; the text scrolls with the keys then.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrW(dialog, GWL_EXSTYLE));
+    SIZE outer = win32::OuterSize(clientWidth, clientHeight, style, exStyle, dpi);
+    if (::GetMonitorInfoW(::MonitorFromWindow(dialog, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+        const int workWidth = monitor.rcWork.right - monitor.rcWork.left;
+        const int workHeight = monitor.rcWork.bottom - monitor.rcWork.top;
+        if (outer.cx > workWidth) clientWidth -= outer.cx - workWidth;
+        if (outer.cy > workHeight) clientHeight -= outer.cy - workHeight;
+        outer = win32::OuterSize(clientWidth, clientHeight, style, exStyle, dpi);
+    }
+    ::SetWindowPos(dialog, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::MoveWindow(edit, pad, pad, clientWidth - 2 * pad, clientHeight - 3 * pad - buttonHeight, FALSE);
+    ::MoveWindow(ok, clientWidth - pad - buttonWidth, clientHeight - pad - buttonHeight, buttonWidth,
+                 buttonHeight, FALSE);
+    win32::CentreOnMonitor(dialog);
+}
+
+INT_PTR CALLBACK TextProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* state = reinterpret_cast<TextState*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+        case WM_INITDIALOG: {
+            ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            state = reinterpret_cast<TextState*>(lParam);
+            const UINT dpi = win32::WindowDpi(dialog);
+            state->textFont = win32::CreateFixedPitchFont(dpi);
+            state->buttonFont = win32::CreateUiFont(dpi);
+            ::SendMessageW(::GetDlgItem(dialog, kTextId), WM_SETFONT,
+                           reinterpret_cast<WPARAM>(state->textFont), FALSE);
+            ::SendMessageW(::GetDlgItem(dialog, IDOK), WM_SETFONT,
+                           reinterpret_cast<WPARAM>(state->buttonFont), FALSE);
+            ::SetDlgItemTextW(dialog, kTextId, state->text.c_str());
+            LayOutTextBox(dialog, *state);
+            // Typed in a console or started from a shortcut, the box is what the user waits for.
+            ::SetForegroundWindow(dialog);
+            // On the button, so Enter closes the box and the text is not all selected.
+            ::SetFocus(::GetDlgItem(dialog, IDOK));
+            return FALSE;
+        }
+        case WM_CTLCOLORSTATIC:
+            // The read-only text on the box's own face, as a message box shows its text.
+            ::SetBkColor(reinterpret_cast<HDC>(wParam), ::GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_BTNFACE));
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+                ::EndDialog(dialog, IDOK);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_DESTROY:
+            if (state && state->textFont) ::DeleteObject(state->textFont);
+            if (state && state->buttonFont) ::DeleteObject(state->buttonFont);
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
 }  // namespace
 
 void Win32Dialogs::Error(const std::string& title, const std::string& text) {
@@ -154,6 +256,30 @@ std::string Win32Dialogs::AskText(const std::string& title, const std::string& p
                                   reinterpret_cast<LPARAM>(&state));
     if (result != IDOK) return {};
     return win32::Narrow(state.answer);
+}
+
+}  // namespace vexal
+
+namespace vexal {
+
+void Win32Dialogs::ShowText(const std::string& title, const std::string& text) {
+    // An edit control wants CR LF between lines.
+    std::wstring lines;
+    for (wchar_t c : win32::Widen(text)) {
+        if (c == L'\n' && (lines.empty() || lines.back() != L'\r')) lines.push_back(L'\r');
+        lines.push_back(c);
+    }
+    // The real sizes are set once the text has been measured.
+    DialogTemplate t;
+    t.Header(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU, 2, 200, 100,
+             win32::Widen(title));
+    t.Item(ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL, 0, 0, 10, 10, kTextId, kEdit, L"");
+    t.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 0, 10, 10, IDOK, kButton, L"OK");
+    TextState state;
+    state.text = lines;
+    HWND owner = ::GetActiveWindow();
+    ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), t.get(), owner, TextProc,
+                              reinterpret_cast<LPARAM>(&state));
 }
 
 }  // namespace vexal

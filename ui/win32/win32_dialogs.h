@@ -13,6 +13,10 @@ public:
     bool AskYesNo(const std::string& title, const std::string& text) override;
     Answer AskYesNoCancel(const std::string& title, const std::string& text) override;
     std::string AskText(const std::string& title, const std::string& prompt) override;
+
+    // A box for a text laid out in columns, as for a console (the usage): a fixed-pitch
+    // font, the box as wide as the longest line so nothing wraps, and an OK button.
+    void ShowText(const std::string& title, const std::string& text);
 };
 
 }  // namespace vexal

@@ -122,6 +122,29 @@ HFONT CreateUiFont(UINT dpi) {
     return ::CreateFontIndirectW(&font);
 }
 
+HFONT CreateFixedPitchFont(UINT dpi) {
+    // MS Gothic ships with every Japanese-capable Windows. The Noto face comes first where it
+    // is installed (under Wine), since there a face named MS Gothic can be a stand-in whose
+    // Japanese is drawn from another font, wider or narrower than two ASCII characters.
+    static const wchar_t* const kFamilies[] = {L"Noto Sans Mono CJK JP", L"MS Gothic"};
+    LOGFONTW font{};
+    // An even number of pixels to the em: a full-width character then takes exactly the
+    // pixels of two ASCII ones, where an odd one rounds them apart (13 against 2 × 7).
+    font.lfHeight = -((::MulDiv(10, static_cast<int>(dpi), 72) + 1) & ~1);
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = SHIFTJIS_CHARSET;
+    font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    font.lfQuality = CLEARTYPE_QUALITY;
+    for (const wchar_t* family : kFamilies) {
+        if (FontInstalled(family)) {
+            wcsncpy(font.lfFaceName, family, LF_FACESIZE - 1);
+            break;
+        }
+    }
+    // With no face named, the pitch and character set choose one.
+    return ::CreateFontIndirectW(&font);
+}
+
 void CentreOnMonitor(HWND hwnd) {
     RECT window;
     ::GetWindowRect(hwnd, &window);

@@ -28,6 +28,11 @@ SIZE OuterSize(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, UI
 // font, else the system's message font. The caller owns the font.
 HFONT CreateUiFont(UINT dpi);
 
+// A fixed-pitch Japanese font at `dpi`, in which a full-width character is exactly two
+// ASCII ones wide, so text laid out in columns for a console keeps them. The caller owns
+// the font.
+HFONT CreateFixedPitchFont(UINT dpi);
+
 // Puts a top-level window in the middle of the work area of its monitor.
 void CentreOnMonitor(HWND hwnd);
 

@@ -29,6 +29,12 @@ std::wstring ProgramPath() {
     return chosen && *chosen ? std::wstring(chosen) : BuildMachinePath(VEXAL_PROGRAM);
 }
 
+std::wstring CompanionPath() {
+    std::wstring path = ProgramPath();
+    const std::size_t dot = path.find_last_of(L'.');
+    return path.substr(0, dot) + L".com";
+}
+
 std::string SettingsText(const std::vector<EntryLines>& entries, const std::string& winFolderWPname,
                          const std::string& newMsg) {
     std::string t = "'vexal   ver.1.00\r\n\r\nNewMsg = " + newMsg +
@@ -83,7 +89,7 @@ std::uint64_t FileSize(const std::string& path) {
 
 RunningProgram::RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
                                bool outputToo, HANDLE standardError, DWORD creationFlags,
-                               const std::wstring& shortcut) {
+                               const std::wstring& shortcut, const std::wstring& program) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE errorWrite = nullptr;
     if (standardError) {
@@ -109,7 +115,7 @@ RunningProgram::RunningProgram(const std::string& folder, const std::string& arg
         startup.lpTitle = title.data();
     }
 
-    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    std::wstring commandLine = L"\"" + (program.empty() ? ProgramPath() : program) + L"\"";
     if (!arguments.empty()) commandLine += L" " + win32::Widen(arguments);
     // The child inherits this process's environment, changed for it alone.
     ::SetEnvironmentVariableW(L"VEXAL_NONINTERACTIVE", unattended ? L"1" : nullptr);

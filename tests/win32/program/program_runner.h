@@ -16,6 +16,8 @@ std::wstring BuildMachinePath(std::string path);
 // vexal.exe as Windows names it: the one built here, or the one VEXAL_TEST_PROGRAM names
 // (an installed program, say).
 std::wstring ProgramPath();
+// The console companion beside it, vexal.com.
+std::wstring CompanionPath();
 
 struct Outcome {
     DWORD exitCode = 0xFFFFFFFF;
@@ -46,9 +48,10 @@ public:
     // Standard error is that pipe, read into Outcome::standardError, or `standardError` (an
     // inheritable handle, a console for one) when given. `creationFlags` go to CreateProcess.
     // A `shortcut` path starts it as the shell starts a program from that shortcut.
+    // `program` starts another program than vexal.exe (its console companion, say).
     RunningProgram(const std::string& folder, const std::string& arguments, bool unattended,
                    bool outputToo = false, HANDLE standardError = nullptr, DWORD creationFlags = 0,
-                   const std::wstring& shortcut = {});
+                   const std::wstring& shortcut = {}, const std::wstring& program = {});
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;

@@ -354,10 +354,9 @@ TEST_F(ProgramTest, FailuresAreLinesOnStandardErrorAndChangeNothing) {
     }
 }
 
-TEST_F(ProgramTest, MessagesOnAConsoleAreReadableInAnyCodePage) {
-    // Regression: the lines went to a console as UTF-8 bytes, which a console reads in its
-    // own code page, so the Japanese came out garbled. (Redirected, they stay UTF-8 bytes:
-    // the test above reads them from a pipe.)
+// A fresh screen buffer of this process's console, inheritable, for a child's output;
+// INVALID_HANDLE_VALUE when none can be made.
+HANDLE NewConsoleScreen() {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     auto newScreen = [&] {
         return ::CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -371,25 +370,80 @@ TEST_F(ProgramTest, MessagesOnAConsoleAreReadableInAnyCodePage) {
         ::FreeConsole();
         if (::AllocConsole()) screen = newScreen();
     }
+    return screen;
+}
+
+// The first line of a screen buffer, after it was cleared and a program wrote to it.
+std::string FirstLineOf(HANDLE screen) {
+    std::wstring shown(80, L' ');
+    DWORD count = 0;
+    ::ReadConsoleOutputCharacterW(screen, shown.data(), static_cast<DWORD>(shown.size()), COORD{0, 0},
+                                  &count);
+    shown.resize(count);
+    return win32::Narrow(shown);
+}
+
+void ClearScreen(HANDLE screen) {
+    DWORD count = 0;
+    ::FillConsoleOutputCharacterW(screen, L' ', 80 * 5, COORD{0, 0}, &count);
+    ::SetConsoleCursorPosition(screen, COORD{0, 0});
+}
+
+TEST_F(ProgramTest, MessagesOnAConsoleAreReadableInAnyCodePage) {
+    // Regression: the lines went to a console as UTF-8 bytes, which a console reads in its
+    // own code page, so the Japanese came out garbled. (Redirected, they stay UTF-8 bytes:
+    // the test above reads them from a pipe.)
+    HANDLE screen = NewConsoleScreen();
     ASSERT_NE(screen, INVALID_HANDLE_VALUE) << "no console could be made";
     const UINT previousCodePage = ::GetConsoleOutputCP();
     for (UINT codePage : {437u, 932u}) {
         ::SetConsoleOutputCP(codePage);
-        const COORD origin{0, 0};
-        DWORD count = 0;
-        ::FillConsoleOutputCharacterW(screen, L' ', 80 * 5, origin, &count);
-        ::SetConsoleCursorPosition(screen, origin);
+        ClearScreen(screen);
         RunningProgram program(dir.path(), "nosuch", true, false, screen);
         const Outcome run = program.Wait();
         EXPECT_EQ(run.exitCode, 1u) << codePage;
-        std::wstring shown(80, L' ');
-        ::ReadConsoleOutputCharacterW(screen, shown.data(), static_cast<DWORD>(shown.size()), origin, &count);
-        shown.resize(count);
-        EXPECT_NE(win32::Narrow(shown).find("vexal 1.00: 指定された識別子 nosuch が見つかりません。"),
+        EXPECT_NE(FirstLineOf(screen).find("vexal 1.00: 指定された識別子 nosuch が見つかりません。"),
                   std::string::npos)
-            << codePage << ": " << win32::Narrow(shown);
+            << codePage << ": " << FirstLineOf(screen);
     }
     ::SetConsoleOutputCP(previousCodePage);
+    ::CloseHandle(screen);
+}
+
+// Regression: typed in a console, vexal.exe (a windows program) returned the prompt at
+// once, its output came after it and %ERRORLEVEL% was 0 even after a refused option. The
+// console companion, vexal.com, hands the arguments on as typed, waits, and ends with
+// vexal.exe's status.
+TEST_F(ProgramTest, ConsoleCompanionWaitsAndEndsWithTheStatus) {
+    const struct {
+        const char* arguments;
+        bool unattended;
+        DWORD status;
+        const char* output;
+    } rows[] = {
+        {"--version", false, 0, "vexal 1.00\n"},
+        {"/x", true, 1, "vexal 1.00: 起動時オプション /x が無効です。\n"},
+        // Quotes are ordinary characters and every blank cuts: nothing was re-quoted.
+        {"\"休日 の\"", true, 1, "vexal 1.00: 起動時オプション \"休日 が無効です。\n"},
+    };
+    for (const auto& row : rows) {
+        RunningProgram companion(dir.path(), row.arguments, row.unattended, true, nullptr, 0, {},
+                                 CompanionPath());
+        ASSERT_TRUE(companion.started()) << win32::Narrow(CompanionPath());
+        const Outcome run = companion.Wait();
+        EXPECT_EQ(run.exitCode, row.status) << row.arguments;
+        EXPECT_EQ(run.standardError, row.output) << row.arguments;
+    }
+
+    // On the console itself, the windows program's text goes there too: no box waits.
+    HANDLE screen = NewConsoleScreen();
+    ASSERT_NE(screen, INVALID_HANDLE_VALUE) << "no console could be made";
+    ClearScreen(screen);
+    RunningProgram onConsole(dir.path(), "--version", false, true, screen, 0, {}, CompanionPath());
+    const Outcome run = onConsole.Wait();
+    EXPECT_FALSE(run.timedOut) << "a box came up instead";
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(FirstLineOf(screen).rfind("vexal 1.00", 0), 0u) << FirstLineOf(screen);
     ::CloseHandle(screen);
 }
 
@@ -454,12 +508,13 @@ TEST_F(ProgramTest, TheBitmapGoesWhereTheUserMayWriteAndTheLockIsTheUsers) {
 }
 
 // Notepad saves UTF-8 (with or without a byte-order mark): the settings file and a list
-// are read as UTF-8 when they are well-formed UTF-8, as code page 932 otherwise.
+// are read as UTF-8 when they are well-formed UTF-8, as code page 932 otherwise. The entry's
+// Japanese name, typed on the command line, arrives as UTF-16 and must match it either way.
 TEST_F(ProgramTest, SettingsAndListsInUtf8OrCodePage932) {
     ASSERT_TRUE(::CreateDirectoryW(dir.wide("壁紙").c_str(), nullptr));
     const std::string picture = Write("壁紙\\桜.bmp", Bmp(3, 2, kColours));
     EntryLines e;
-    e.Name = "sakura";
+    e.Name = "休日の写真";
     e.Url = dir / "一覧.txt";
     e.Filter = "000010";
     e.Ext = "0001";
@@ -484,7 +539,7 @@ TEST_F(ProgramTest, SettingsAndListsInUtf8OrCodePage932) {
         SetUp();
         ASSERT_TRUE(files.WriteFile(dir / "vexal.ini", row.settingsBytes));
         Write("一覧.txt", row.listBytes);
-        const Outcome run = RunUnattended(dir.path(), "sakura");
+        const Outcome run = RunUnattended(dir.path(), "休日の写真");
         EXPECT_EQ(run.exitCode, 0u) << row.name << ": " << run.standardError;
         EXPECT_EQ(ReadWholeFile(Installed()), ReadWholeFile(picture)) << row.name;
     }
