@@ -19,6 +19,7 @@ class ImageDecoder;
 class RandomSource;
 class RunGuard;
 class Console;
+class EditorClaim;
 
 struct Host {
     Dialogs* dialogs = nullptr;
@@ -33,6 +34,7 @@ struct Host {
     RandomSource* random = nullptr;  // null: seeded afresh from the clock
     RunGuard* guard = nullptr;       // null: no other run to keep apart from, no signals
     Console* console = nullptr;      // standard output; null: --help and --version print nothing
+    EditorClaim* editors = nullptr;  // null: any number of editors may open on one file
 };
 
 }  // namespace vexal

@@ -316,6 +316,8 @@ void QtEditorWindow::ShowWindow() {
         adjustSize();
         CentreOnScreen(this);
     }
+    // Brought forward by a later start, a minimised editor comes back as it was.
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();

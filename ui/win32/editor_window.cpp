@@ -220,7 +220,8 @@ void Win32EditorWindow::ShowWindow() {
         centred_ = true;
         win32::CentreOnMonitor(hwnd());
     }
-    ::ShowWindow(hwnd(), SW_SHOW);
+    // Brought forward by a later start, a minimised editor comes back as it was.
+    ::ShowWindow(hwnd(), ::IsIconic(hwnd()) ? SW_RESTORE : SW_SHOW);
     ::SetForegroundWindow(hwnd());
 }
 
