@@ -144,6 +144,11 @@ constexpr Entry kTexts[] = {
     {Message::DiskFull, "ディスクの空きが足りません。"},
     {Message::WriteNotPermitted, "書き込みが許可されていません。"},
     {Message::ReadOnlyPlace, "読み取り専用の場所です。"},
+
+    {Message::NoPictureKindQuestion,
+     "抽出形式が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか？"},
+    {Message::NoLinkRuleQuestion,
+     "抽出条件が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか？"},
 };
 
 constexpr bool InOrder() {

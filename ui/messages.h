@@ -108,6 +108,10 @@ enum class Message : std::uint16_t {
     WriteNotPermitted,
     ReadOnlyPlace,
 
+    // The entry editor, about an entry that cannot give a picture as it stands.
+    NoPictureKindQuestion,
+    NoLinkRuleQuestion,
+
     // Not a message: the number of kinds above, against which the table's length is checked
     // at compile time. Keep it last.
     Count,

@@ -174,6 +174,13 @@ TEST(MessagesTest, SubjectsLandInPlace) {
         {"waitingForOtherRun", MessageText(Message::WaitingForOtherRun),
          "他のvexalの処理が終わるのを待っています..."},
         {"convertingPng", MessageText(Message::ConvertingPng), "pngファイルを変換しています..."},
+        // The editor's questions about an entry that cannot give a picture.
+        {"noPictureKindQuestion", MessageText(Message::NoPictureKindQuestion),
+         "抽出形式が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか"
+         "？"},
+        {"noLinkRuleQuestion", MessageText(Message::NoLinkRuleQuestion),
+         "抽出条件が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか"
+         "？"},
     };
     ExpectTexts(rows);
 }
