@@ -179,7 +179,7 @@ TEST_F(WindowsTest, EditorRegistersEditsDeletesAndSavesOnEnd) {
     EXPECT_TRUE(
         Contains(ControlTexts(question), "登録されている識別子 second を削除します。よろしいですか？"));
     // Enter pressed out of habit must not delete.
-    EXPECT_EQ(LOWORD(::SendMessageW(question, DM_GETDEFID, 0, 0)), IDNO);
+    EXPECT_EQ(::GetWindowLongW(::GetDlgItem(question, IDNO), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
     ::PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
     ASSERT_TRUE(WaitUntil([&] { return ::SendMessageW(list, CB_GETCOUNT, 0, 0) == 3; }));
 
