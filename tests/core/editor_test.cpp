@@ -455,9 +455,10 @@ TEST_F(EditorFixture, RegisterAsksWhenOnlyLetterCaseDiffers) {
 TEST_F(EditorFixture, RegisterAsksFirstWhenTheEntryCannotGiveAPicture) {
     const std::string noKind = MessageText(Message::NoPictureKindQuestion);
     const std::string noRule = MessageText(Message::NoLinkRuleQuestion);
+    const std::string folder = std::string("/pics") + kFolderSeparator;
     const struct {
         const char* name;
-        const char* url;
+        std::string url;
         int ext;   // the picture kind ticked, -1 none
         int rule;  // the rule ticked, -1 none
         bool yes;
@@ -470,8 +471,8 @@ TEST_F(EditorFixture, RegisterAsksFirstWhenTheEntryCannotGiveAPicture) {
         {"pageWithOnlyTheSubfolderRule", "http://h/p.html", 1, 5, true, noRule, true},
         {"pageOwnPictureIsARule", "http://h/p.html", 1, 6, false, "", true},
         {"listFileWithoutRule", "/a/list.txt", 4, -1, false, noRule, false},
-        {"folderNeedsNoRule", "/pics/", 2, -1, false, "", true},
-        {"folderWithoutKind", "/pics/", -1, 5, false, noKind, false},
+        {"folderNeedsNoRule", folder, 2, -1, false, "", true},
+        {"folderWithoutKind", folder, -1, 5, false, noKind, false},
         {"imageNeedsNeither", "http://h/a.jpg", -1, -1, false, "", true},
         {"emptyAddress", "", -1, -1, false, "", true},
     };
@@ -624,7 +625,9 @@ TEST_F(EditorFixture, EntriesWrittenElsewhereMeanwhileAreKept) {
     Type(EditorControl::txUrl, "/a2/");
     Select(0);
     Type(EditorControl::txUrl, "/c/");
+    // A picture kind and a rule: a folder here, a list file where folders end in "\\".
     view.SetChecked(EditorControl::ckExt, 1, true);
+    view.SetChecked(EditorControl::ckFilter, 4, true);
     host.dialogs.inputs = {"c"};
     editor.cbTouroku_Click();
     editor.cbEnd_Click();
@@ -720,6 +723,7 @@ TEST_F(EditorFixture, EndWithAFilledNewEntryFormAsksToRegisterIt) {
         f.Load({Entry("a", "/a/")});
         f.Type(EditorControl::txUrl, "/typed/");
         f.view.SetChecked(EditorControl::ckExt, 1, true);
+        f.view.SetChecked(EditorControl::ckFilter, 4, true);
         f.host.dialogs.answers = {row.answer};
         f.host.dialogs.inputs = row.inputs;
         f.editor.cbEnd_Click();
