@@ -4,6 +4,7 @@
 #include "app/run_controller.h"
 #include "host/console.h"
 #include "host/dialogs.h"
+#include "host/editor_claim.h"
 #include "host/process.h"
 #include "settings/settings_file.h"
 #include "text/case.h"
@@ -128,6 +129,12 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
     switch (program.RunMode) {
         case RunModeValue::Editor:
             if (!frontEnd.HasEditor()) return controller.Fail(Message::NoEditorWithoutDisplay);
+            // Started again (the menu entry twice, say), the user wants the editor already
+            // open on this file, and a second one would lose what the first saves.
+            if (host.editors &&
+                host.editors->Claim(host.files->FullPath(program.SettingsFileName),
+                                    [&frontEnd] { frontEnd.ShowEditor(); }) == ClaimOutcome::HeldElsewhere)
+                return controller.End(kExitSuccess);
             frontEnd.ShowEditor();
             break;
         case RunModeValue::Entry:

@@ -45,6 +45,9 @@ public:
     void Notice(const std::string&, const std::string& text) override { Report(text); }
     bool AskRetry(const std::string&, const std::string& text) override { return Report(text), false; }
     bool AskYesNo(const std::string&, const std::string& text) override { return Report(text), false; }
+    bool AskYesNoDefaultNo(const std::string&, const std::string& text) override {
+        return Report(text), false;
+    }
     vexal::Answer AskYesNoCancel(const std::string&, const std::string& text) override {
         return Report(text), vexal::Answer::Cancel;
     }

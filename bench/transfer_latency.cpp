@@ -48,6 +48,7 @@ public:
         return false;
     }
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    bool AskYesNoDefaultNo(const std::string&, const std::string&) override { return false; }
     vexal::Answer AskYesNoCancel(const std::string&, const std::string&) override {
         return vexal::Answer::Cancel;
     }

@@ -20,6 +20,9 @@ public:
     virtual bool AskRetry(const std::string& title, const std::string& text) = 0;
     // Yes/No question without icon, Yes the default button; true for Yes.
     virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
+    // The same with No the default button: for a question whose Yes cannot be undone, so
+    // that Enter pressed out of habit does nothing.
+    virtual bool AskYesNoDefaultNo(const std::string& title, const std::string& text) = 0;
     // Yes/No/Cancel question without icon, Yes the default button, Escape or the close box
     // Cancel.
     virtual Answer AskYesNoCancel(const std::string& title, const std::string& text) = 0;

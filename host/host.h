@@ -20,6 +20,7 @@ class RandomSource;
 class RunGuard;
 class Console;
 class Scheduler;
+class EditorClaim;
 
 struct Host {
     Dialogs* dialogs = nullptr;
@@ -35,6 +36,7 @@ struct Host {
     RunGuard* guard = nullptr;       // null: no other run to keep apart from, no signals
     Console* console = nullptr;      // standard output; null: --help and --version print nothing
     Scheduler* scheduler = nullptr;  // the system's scheduler, for the editor; null: none
+    EditorClaim* editors = nullptr;  // null: any number of editors may open on one file
 };
 
 }  // namespace vexal

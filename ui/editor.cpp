@@ -298,7 +298,31 @@ void EditorPresenter::Register(const std::string& name) {
     cbSelect_Click();
 }
 
+bool EditorPresenter::ConfirmUsable() {
+    // Such an entry would only fail when it runs, perhaps from a timer long after the
+    // editor was closed, with nobody to tell what was left unticked.
+    const std::string url = view_.Text(EditorControl::txUrl);
+    if (url.empty()) return true;  // its own message comes when it is used
+    const SourceKind kind = ClassifySource(url);
+    const bool lists = kind == SourceKind::WebPage || kind == SourceKind::LocalFile;
+    if (!lists && kind != SourceKind::LocalFolder) return true;
+    bool anyKind = false, anyRule = false;
+    for (int i = 0; i < kExtCount; ++i) anyKind = anyKind || view_.IsChecked(EditorControl::ckExt, i);
+    for (int i = 0; i < kFilterCount; ++i)
+        anyRule = anyRule || (i != kSubfolders && view_.IsChecked(EditorControl::ckFilter, i));
+    Message question;
+    if (!anyKind) {
+        question = Message::NoPictureKindQuestion;
+    } else if (lists && !anyRule) {
+        question = Message::NoLinkRuleQuestion;
+    } else {
+        return true;
+    }
+    return host_.dialogs->AskYesNo(kPlainTitle, MessageText(question));
+}
+
 void EditorPresenter::cbTouroku_Click() {
+    if (!ConfirmUsable()) return;
     const std::string s = AskIdentifier();
     if (!s.empty()) Register(s);
 }
@@ -319,7 +343,7 @@ bool EditorPresenter::NewFormFilled() const {
 void EditorPresenter::cbDelete_Click() {
     if (curIndex_ < 1 || curIndex_ > program_.EntryCount()) return;
     const std::string text = MessageText(Message::DeleteEntryQuestion, {view_.ListItemText(curIndex_)});
-    if (!host_.dialogs->AskYesNo(kPlainTitle, text)) return;
+    if (!host_.dialogs->AskYesNoDefaultNo(kPlainTitle, text)) return;
     program_.SiteEntries.erase(program_.SiteEntries.begin() + curIndex_);
     FillList();
 }
@@ -397,6 +421,7 @@ void EditorPresenter::cbEnd_Click() {
     if (curIndex_ == 0 && NewFormFilled()) {
         switch (host_.dialogs->AskYesNoCancel(kPlainTitle, MessageText(Message::UnregisteredEntryQuestion))) {
             case Answer::Yes: {
+                if (!ConfirmUsable()) return;
                 const std::string name = AskIdentifier();
                 if (name.empty()) return;
                 Register(name);

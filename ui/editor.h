@@ -62,6 +62,9 @@ private:
     bool NewFormFilled() const;
     // Asks for an identifier until one is usable or the user gives up (empty).
     std::string AskIdentifier();
+    // True when the new-entry form can give a picture as it stands, or the user wants it
+    // registered all the same.
+    bool ConfirmUsable();
     // Registers the new-entry form's fields under `name` and selects the new entry.
     void Register(const std::string& name);
     // After a save: hands the system's scheduler every schedule that differs from what

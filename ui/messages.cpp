@@ -181,6 +181,11 @@ constexpr Entry kTexts[] = {
     {Message::NothingToGoBack, "戻せる前の壁紙がありません。"},
 
     {Message::CompanionCannotStart, "{1} を起動できませんでした（エラー {2}）。"},
+
+    {Message::NoPictureKindQuestion,
+     "抽出形式が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか？"},
+    {Message::NoLinkRuleQuestion,
+     "抽出条件が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか？"},
 };
 
 constexpr bool InOrder() {

@@ -135,6 +135,10 @@ enum class Message : std::uint16_t {
     // number.
     CompanionCannotStart,
 
+    // The entry editor, about an entry that cannot give a picture as it stands.
+    NoPictureKindQuestion,
+    NoLinkRuleQuestion,
+
     // Not a message: the number of kinds above, against which the table's length is checked
     // at compile time. Keep it last.
     Count,

@@ -24,6 +24,10 @@ public:
         Write(title, text);
         return false;
     }
+    bool AskYesNoDefaultNo(const std::string& title, const std::string& text) override {
+        Write(title, text);
+        return false;
+    }
     Answer AskYesNoCancel(const std::string& title, const std::string& text) override {
         Write(title, text);
         return Answer::Cancel;

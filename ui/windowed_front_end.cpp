@@ -1,6 +1,7 @@
 // A front end with windows, independent of the toolkit that draws them.
 #include "ui/windowed_front_end.h"
 
+#include "host/editor_claim.h"
 #include "ui/editor.h"
 #include "ui/host_services.h"
 #include "ui/preview_presenter.h"
@@ -37,6 +38,8 @@ void WindowedFrontEnd::LoadRetrievalWindows() {
 }
 
 void WindowedFrontEnd::RunRetrieval(bool gather) {
+    // The editor has saved and hidden for good: an editor started from now on opens.
+    if (host_.editors) host_.editors->Release();
     LoadRetrievalWindows();
     if (!session_)
         session_ = std::make_unique<RetrievalSession>(program_, RetrievalServicesOf(host_), reporter_);

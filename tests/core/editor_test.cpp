@@ -387,6 +387,7 @@ TEST_F(EditorFixture, RegisterRefusesBadIdentifiersAndAsksAgain) {
     Type(EditorControl::txUrl, "http://h/page.html");
     view.SetChecked(EditorControl::ckFilter, 1, true);
     view.SetChecked(EditorControl::ckFilter, 6, true);
+    view.SetChecked(EditorControl::ckExt, 1, true);
     Type(EditorControl::txMinWidth, "640.5");
     host.dialogs.inputs = {"my site", "1abc", " abc", "abc"};
     editor.cbTouroku_Click();
@@ -473,6 +474,51 @@ TEST_F(EditorFixture, RegisterAsksWhenOnlyLetterCaseDiffers) {
     }
 }
 
+// Regression: an entry with no picture kind, or a page with no rule, was registered
+// without a word and failed only when it ran. Registering asks first; No registers nothing.
+TEST_F(EditorFixture, RegisterAsksFirstWhenTheEntryCannotGiveAPicture) {
+    const std::string noKind = MessageText(Message::NoPictureKindQuestion);
+    const std::string noRule = MessageText(Message::NoLinkRuleQuestion);
+    const std::string folder = std::string("/pics") + kFolderSeparator;
+    const struct {
+        const char* name;
+        std::string url;
+        int ext;   // the picture kind ticked, -1 none
+        int rule;  // the rule ticked, -1 none
+        bool yes;
+        std::string question;  // empty: none asked
+        bool registered;
+    } rows[] = {
+        {"pageWithoutKind", "http://h/p.html", -1, 1, false, noKind, false},
+        {"pageWithoutKindYes", "http://h/p.html", -1, 1, true, noKind, true},
+        {"pageWithoutRule", "http://h/p.html", 1, -1, false, noRule, false},
+        {"pageWithOnlyTheSubfolderRule", "http://h/p.html", 1, 5, true, noRule, true},
+        {"pageOwnPictureIsARule", "http://h/p.html", 1, 6, false, "", true},
+        {"listFileWithoutRule", "/a/list.txt", 4, -1, false, noRule, false},
+        {"folderNeedsNoRule", folder, 2, -1, false, "", true},
+        {"folderWithoutKind", folder, -1, 5, false, noKind, false},
+        {"imageNeedsNeither", "http://h/a.jpg", -1, -1, false, "", true},
+        {"emptyAddress", "", -1, -1, false, "", true},
+    };
+    for (const auto& row : rows) {
+        EditorRig f;
+        f.Load({});
+        f.Type(EditorControl::txUrl, row.url);
+        if (row.ext >= 0) f.view.SetChecked(EditorControl::ckExt, row.ext, true);
+        if (row.rule >= 0) f.view.SetChecked(EditorControl::ckFilter, row.rule, true);
+        f.host.dialogs.yesNoAnswers = {row.yes};
+        f.host.dialogs.inputs = {"name"};
+        f.editor.cbTouroku_Click();
+        const auto& boxes = f.host.dialogs.boxes;
+        ASSERT_FALSE(boxes.empty()) << row.name;
+        if (!row.question.empty()) {
+            EXPECT_EQ(boxes[0].kind + boxes[0].text, "yesno" + row.question) << row.name;
+        }
+        EXPECT_EQ(boxes.back().kind, row.registered ? "input" : "yesno") << row.name;
+        EXPECT_EQ(f.program.EntryCount(), row.registered ? 1 : 0) << row.name;
+    }
+}
+
 TEST_F(EditorFixture, RegisterCancelledChangesNothing) {
     Load({Entry("a", "/a/")});
     editor.cbTouroku_Click();  // no answer queued: Cancel
@@ -487,7 +533,8 @@ TEST_F(EditorFixture, DeleteSecondOfFourAfterConfirmation) {
     Type(EditorControl::txUrl, "/edited/");
     editor.cbDelete_Click();  // answered No
     ASSERT_EQ(host.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(host.dialogs.boxes[0].kind, "yesno");
+    // Enter pressed out of habit must not delete.
+    EXPECT_EQ(host.dialogs.boxes[0].kind, "yesno-default-no");
     EXPECT_EQ(host.dialogs.boxes[0].title, "vexal");
     EXPECT_EQ(host.dialogs.boxes[0].text, "登録されている識別子 b を削除します。よろしいですか？");
     EXPECT_EQ(program.EntryCount(), 4);
@@ -602,6 +649,9 @@ TEST_F(EditorFixture, EntriesWrittenElsewhereMeanwhileAreKept) {
     Type(EditorControl::txUrl, "/a2/");
     Select(0);
     Type(EditorControl::txUrl, "/c/");
+    // A picture kind and a rule: a folder here, a list file where folders end in "\\".
+    view.SetChecked(EditorControl::ckExt, 1, true);
+    view.SetChecked(EditorControl::ckFilter, 4, true);
     host.dialogs.inputs = {"c"};
     editor.cbTouroku_Click();
     editor.cbEnd_Click();
@@ -696,6 +746,8 @@ TEST_F(EditorFixture, EndWithAFilledNewEntryFormAsksToRegisterIt) {
         EditorRig f;
         f.Load({Entry("a", "/a/")});
         f.Type(EditorControl::txUrl, "/typed/");
+        f.view.SetChecked(EditorControl::ckExt, 1, true);
+        f.view.SetChecked(EditorControl::ckFilter, 4, true);
         f.host.dialogs.answers = {row.answer};
         f.host.dialogs.inputs = row.inputs;
         f.editor.cbEnd_Click();

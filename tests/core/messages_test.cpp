@@ -219,6 +219,13 @@ TEST(MessagesTest, SubjectsLandInPlace) {
         {"bytesHoursLeft", MessageText(Message::BytesHoursLeft, {"1.2 MB", "3.4 MB", "1", "30"}),
          "1.2 MB / 3.4 MB　残り 1 時間 30 分"},
         {"nothingToGoBack", MessageText(Message::NothingToGoBack), "戻せる前の壁紙がありません。"},
+        // The editor's questions about an entry that cannot give a picture.
+        {"noPictureKindQuestion", MessageText(Message::NoPictureKindQuestion),
+         "抽出形式が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか"
+         "？"},
+        {"noLinkRuleQuestion", MessageText(Message::NoLinkRuleQuestion),
+         "抽出条件が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか"
+         "？"},
     };
     ExpectTexts(rows);
 }

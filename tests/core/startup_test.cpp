@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/wallpaper_fakes.h"
+#include "host/editor_claim.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
 #include "ui/scheduled_run.h"
@@ -265,17 +266,49 @@ TEST(SourceKindTest, WorkImageFileNames) {
     for (const auto& row : rows) EXPECT_EQ(WorkImageFileName("c", row.image, row.web), row.file) << row.image;
 }
 
+// Stands for the editor's claim on the settings file; `held` says another run's editor
+// holds it.
+class RecordingClaim final : public EditorClaim {
+public:
+    explicit RecordingClaim(std::string& calls, bool held) : calls_(calls), held_(held) {}
+    ClaimOutcome Claim(const std::string& fullPath, std::function<void()>) override {
+        calls_ += "claim " + fullPath + ";";
+        return held_ ? ClaimOutcome::HeldElsewhere : ClaimOutcome::Claimed;
+    }
+    void Release() override { calls_ += "release;"; }
+
+private:
+    std::string& calls_;
+    bool held_;
+};
+
 TEST(StartupTest, MainDispatchesByRunMode) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"", "editor;"}, {"sample", "get+go;"}, {"-wp a.bmp", "go;"}, {"-x", ""}, {"--version", ""}};
-    for (auto [line, calls] : rows) {
+    const struct {
+        const char* line;
+        bool held;  // another run's editor holds the settings file
+        const char* calls;
+        int status;  // -1: the run goes on
+    } rows[] = {
+        {"", false, "claim vexal.ini;editor;", -1},
+        // A second editor on the same file only brings the first forward.
+        {"", true, "claim vexal.ini;", kExitSuccess},
+        // Retrievals never ask, whoever holds the editor.
+        {"sample", true, "get+go;", -1},
+        {"-wp a.bmp", true, "go;", -1},
+        {"-x", true, "", kExitFailure},
+        {"--version", true, "", kExitSuccess},
+    };
+    for (const auto& row : rows) {
         testing::TestHost t;
         t.files.files["vexal.ini"] = "-\r\nName = sample\r\n";
         Program p;
         RecordingFrontEnd fe;
+        RecordingClaim claim(fe.calls, row.held);
+        t.host.editors = &claim;
         RunController controller(p, t.host);
-        Main(controller, fe, line, 1, 0);
-        EXPECT_EQ(fe.calls, calls) << line;
+        Main(controller, fe, row.line, 1, 0);
+        EXPECT_EQ(fe.calls, row.calls) << row.line;
+        EXPECT_EQ(t.process.status, row.status) << row.line;
     }
 }
 

@@ -447,7 +447,8 @@ TEST(XfceDesktopTest, EachStyleShowsOnTheRootWindow) {
         const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {style.entry}, options);
         ASSERT_EQ(run.status, 0) << style.entry << " without a session name: " << run.err;
         EXPECT_EQ(WaitForStyle(style, [&] { return xfce.Grab(); }), "")
-            << style.entry << " without a session name\n" << xfce.Log();
+            << style.entry << " without a session name\n"
+            << xfce.Log();
     }
 }
 
@@ -614,6 +615,63 @@ TEST(OpenboxCloseBoxTest, EditorEndsWithStatusZeroAndSavesNothing) {
     EXPECT_EQ(XInternAtom(d, "_DBUS_SESSION_BUS_PID", True), static_cast<Atom>(None))
         << "a session bus was started for the display";
     XCloseDisplay(d);
+}
+
+// Started again on one settings file (the menu entry clicked twice), the editor comes
+// forward instead of opening a second window whose saving would drop what the first
+// saved; editors on two different files both open.
+TEST(OpenboxEditorTest, SecondEditorOnOneFileBringsTheFirstForward) {
+    VEXAL_REQUIRE_TOOLS("Xvfb", "openbox", "xdotool");
+    testing::XvfbServer xvfb;
+    ASSERT_FALSE(xvfb.display().empty());
+    testing::TempDir work;
+    testing::EnvironmentChange env;
+    env.Set("DISPLAY", xvfb.display());
+    env.Unset("WAYLAND_DISPLAY");
+    env.Unset("VEXAL_NONINTERACTIVE");
+    Child openbox({"openbox"}, work / "openbox.log");
+    ASSERT_TRUE(WaitFor([&] { return HasWindowManager(xvfb.display()); }));
+    for (const char* folder : {"a", "b"}) {
+        std::filesystem::create_directory(work / folder);
+        std::ofstream(work / (std::string(folder) + "/vexal.ini"), std::ios::binary)
+            << "'vexal   ver.1.00\r\n\r\n-\r\nName = kept\r\nUrl = /nowhere/\r\n";
+    }
+    // The same file reached through another name.
+    std::filesystem::create_directory_symlink(work / "a", work / "also-a");
+
+    auto options = [&](const std::string& folder) {
+        testing::ProgramOptions o;
+        o.dir = work / folder;
+        o.env = {{"DISPLAY", xvfb.display()}, {"HOME", work.path()}};
+        return o;
+    };
+    SpawnCommandRunner runner;
+    auto windowOf = [&](pid_t pid) {
+        const CommandResult found = runner.Run(
+            {"timeout", "20", "xdotool", "search", "--sync", "--onlyvisible", "--pid", std::to_string(pid)});
+        return found.output.substr(0, found.output.find('\n'));
+    };
+    auto active = [&] {
+        const std::string id = runner.Run({"xdotool", "getactivewindow"}).output;
+        return id.substr(0, id.find('\n'));
+    };
+
+    testing::StartedProgram first(VEXAL_BINARY, {}, options("a"));
+    const std::string firstWindow = windowOf(first.pid());
+    ASSERT_FALSE(firstWindow.empty());
+    testing::StartedProgram other(VEXAL_BINARY, {}, options("b"));
+    const std::string otherWindow = windowOf(other.pid());
+    ASSERT_FALSE(otherWindow.empty()) << "an editor on another file opens beside the first";
+    ASSERT_TRUE(WaitFor([&] { return active() == otherWindow; }));
+    runner.Run({"xdotool", "windowminimize", "--sync", firstWindow});
+
+    const testing::ProgramRun second = testing::RunProgram(VEXAL_BINARY, {}, options("also-a"));
+    EXPECT_FALSE(second.timedOut) << "the second editor opened a window of its own";
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(second.err, "");
+    EXPECT_TRUE(WaitFor([&] { return active() == firstWindow; })) << "the first editor did not come forward";
+    EXPECT_TRUE(first.Running());
+    EXPECT_TRUE(other.Running());
 }
 
 }  // namespace

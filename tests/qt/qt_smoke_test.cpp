@@ -342,6 +342,7 @@ TEST_F(QtFixture, RegisterSelectDeleteAndSpinThroughTheControls) {
     EXPECT_TRUE(w.ckFilter[5]->isEnabled()) << "a folder enables only the subfolder rule";
     EXPECT_FALSE(w.ckFilter[0]->isEnabled());
     QTest::mouseClick(w.ckFilter[5], Qt::LeftButton);
+    QTest::mouseClick(w.ckExt[1], Qt::LeftButton);
     dialogs.inputs = {"my site", "pics"};
     QTest::mouseClick(w.cbTouroku, Qt::LeftButton);
     EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{"登録する識別子を入力してください",
@@ -479,6 +480,7 @@ TEST_F(QtFixture, CloseBoxAfterChangesAsksWhetherToSave) {
 TEST_F(QtFixture, CloseBoxSavesWhenAskedTo) {
     QtEditorWindow& w = Editor();
     QTest::keyClicks(w.txUrl, "/tmp/new/");
+    QTest::mouseClick(w.ckExt[1], Qt::LeftButton);
     dialogs.inputs = {"fresh"};
     QTest::mouseClick(w.cbTouroku, Qt::LeftButton);
     dialogs.answers = {Answer::Yes};

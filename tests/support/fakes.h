@@ -22,7 +22,7 @@ namespace vexal::testing {
 class RecordingDialogs final : public Dialogs {
 public:
     struct Box {
-        std::string kind;  // "error", "notice", "retry", "yesno", "yesnocancel", "input"
+        std::string kind;  // "error", "notice", "retry", "yesno", "yesno-default-no", "yesnocancel", "input"
         std::string title;
         std::string text;
     };
@@ -41,6 +41,10 @@ public:
     }
     bool AskYesNo(const std::string& t, const std::string& s) override {
         boxes.push_back({"yesno", t, s});
+        return Pop(yesNoAnswers, false);
+    }
+    bool AskYesNoDefaultNo(const std::string& t, const std::string& s) override {
+        boxes.push_back({"yesno-default-no", t, s});
         return Pop(yesNoAnswers, false);
     }
     Answer AskYesNoCancel(const std::string& t, const std::string& s) override {

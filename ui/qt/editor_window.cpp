@@ -19,6 +19,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTextOption>
 #include <QVBoxLayout>
 #include <limits>
 #include <vector>
@@ -159,6 +160,12 @@ void QtEditorWindow::MakeEditingArea() {
     Label2 = new QLabel(Q(texts::Label2), Frame1);
     txComment = new QPlainTextEdit(Frame1);
     txComment->setTabChangesFocus(true);
+    // Breaking at a word or, failing one, anywhere (Qt's default) searches the rest of the
+    // paragraph for a word boundary at every line, so a long comment without blanks (a
+    // pasted list of addresses, 200 kB of them) took seconds to show whenever its entry was
+    // chosen. Breaking only at words lays it out in one pass; Japanese breaks between any
+    // two characters anyway, and a single endless word scrolls sideways instead.
+    txComment->setWordWrapMode(QTextOption::WordWrap);
     Label2->setBuddy(txComment);
     txComment->setFixedHeight(txComment->fontMetrics().lineSpacing() * 4 + 12);
 
@@ -337,6 +344,8 @@ void QtEditorWindow::ShowWindow() {
         adjustSize();
         CentreOnScreen(this);
     }
+    // Brought forward by a later start, a minimised editor comes back as it was.
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();

@@ -25,6 +25,7 @@
 #include "ui/qt/front_end.h"
 #include "ui/qt/japanese_ui.h"
 #include "ui/qt/qt_dialogs.h"
+#include "ui/qt/qt_editor_claim.h"
 #include "ui/qt/qt_event_pump.h"
 #include "ui/stderr_dialogs.h"
 #include "ui/stdout_console.h"
@@ -142,6 +143,9 @@ int main(int argc, char** argv) {
                 stop();
             });
         }
+        // One editor per settings file; retrievals and -wp never claim it.
+        vexal::QtEditorClaim editors;
+        host.editors = &editors;
         vexal::QtFrontEnd windows(program, host, controller);
         vexal::Main(controller, windows, vexal::JoinArguments(args), VEXAL_VERSION_MAJOR,
                     VEXAL_VERSION_MINOR);

@@ -58,6 +58,11 @@ bool QtDialogs::AskYesNo(const std::string& title, const std::string& text) {
                QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool QtDialogs::AskYesNoDefaultNo(const std::string& title, const std::string& text) {
+    return Run(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+               QMessageBox::No) == QMessageBox::Yes;
+}
+
 Answer QtDialogs::AskYesNoCancel(const std::string& title, const std::string& text) {
     switch (Run(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                 QMessageBox::Yes, QMessageBox::Cancel)) {

@@ -11,6 +11,7 @@ public:
     void Notice(const std::string& title, const std::string& text) override;
     bool AskRetry(const std::string& title, const std::string& text) override;
     bool AskYesNo(const std::string& title, const std::string& text) override;
+    bool AskYesNoDefaultNo(const std::string& title, const std::string& text) override;
     Answer AskYesNoCancel(const std::string& title, const std::string& text) override;
     std::string AskText(const std::string& title, const std::string& prompt) override;
 };

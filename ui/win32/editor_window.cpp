@@ -65,25 +65,29 @@ Win32EditorWindow::Win32EditorWindow() {
     constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     CreateTopLevel(WS_EX_CONTROLPARENT, style, kClientWidth, kClientHeight);
     const DWORD tab = WS_TABSTOP;
+    // The frames lie under the controls they hold, and draw themselves again whenever they
+    // are enabled or disabled, as choosing an entry does: clipped to what their siblings
+    // leave, their captions no longer wipe the top edge of a box just below.
+    const DWORD kFrameStyle = BS_GROUPBOX | WS_CLIPSIBLINGS;
 
     // Creation order is tab order.
     cbSelect_ = AddControl(WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | tab, kCbSelect);
     cbTouroku_ = AddControl(WC_BUTTONW, texts::cbTouroku, BS_PUSHBUTTON | tab, kCbTouroku);
     cbDelete_ = AddControl(WC_BUTTONW, texts::cbDelete, BS_PUSHBUTTON | tab, kCbDelete);
-    Frame1_ = AddControl(WC_BUTTONW, "", BS_GROUPBOX, kFrame1);
+    Frame1_ = AddControl(WC_BUTTONW, "", kFrameStyle, kFrame1);
     Label1_ = AddControl(WC_STATICW, texts::Label1, SS_LEFT | SS_NOPREFIX, kLabel1);
     txUrl_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | tab, kTxUrl, WS_EX_CLIENTEDGE);
-    Frame3_ = AddControl(WC_BUTTONW, texts::Frame3, BS_GROUPBOX, kFrame3);
+    Frame3_ = AddControl(WC_BUTTONW, texts::Frame3, kFrameStyle, kFrame3);
     for (int i = 0; i < 7; ++i)
         ckFilter_[i] = AddControl(WC_BUTTONW, texts::ckFilter[i], BS_AUTOCHECKBOX | tab, kCkFilter0 + i);
-    Frame2_ = AddControl(WC_BUTTONW, texts::Frame2, BS_GROUPBOX, kFrame2);
+    Frame2_ = AddControl(WC_BUTTONW, texts::Frame2, kFrameStyle, kFrame2);
     for (int i = 0; i < 5; ++i)
         ckExt_[i] = AddControl(WC_BUTTONW, texts::ckExt[i], BS_AUTOCHECKBOX | tab, kCkExt0 + i);
-    Frame5_ = AddControl(WC_BUTTONW, texts::Frame5, BS_GROUPBOX, kFrame5);
+    Frame5_ = AddControl(WC_BUTTONW, texts::Frame5, kFrameStyle, kFrame5);
     for (int i = 0; i < static_cast<int>(opWp_.size()); ++i)
         opWp_[i] = AddControl(WC_BUTTONW, texts::opWp[i], BS_RADIOBUTTON | tab | (i == 0 ? WS_GROUP : 0),
                               kOpWp0 + i);
-    Frame4_ = AddControl(WC_BUTTONW, texts::Frame4, BS_GROUPBOX, kFrame4);
+    Frame4_ = AddControl(WC_BUTTONW, texts::Frame4, kFrameStyle, kFrame4);
     // txNo with scNo, and txFnAdd, sit in the blanks of the captions of opNo(0) and opNo(1),
     // right of the round mark, so Tab reaches each box just after its button. The button
     // comes first in the order of the controls and so lies on top; PlaceInBlank cuts the
@@ -232,7 +236,8 @@ void Win32EditorWindow::ShowWindow() {
         centred_ = true;
         win32::CentreOnMonitor(hwnd());
     }
-    ::ShowWindow(hwnd(), SW_SHOW);
+    // Brought forward by a later start, a minimised editor comes back as it was.
+    ::ShowWindow(hwnd(), ::IsIconic(hwnd()) ? SW_RESTORE : SW_SHOW);
     ::SetForegroundWindow(hwnd());
 }
 
@@ -324,18 +329,28 @@ void Win32EditorWindow::SetChecked(EditorControl control, int index, bool checke
     HWND button = Control(control, index);
     if (!button) return;
     ::SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-    if (!checked) return;
     // Selecting an option button clears the others of its group.
     auto clearOthers = [button](const auto& group) {
         for (HWND other : group)
             if (other != button) ::SendMessageW(other, BM_SETCHECK, BST_UNCHECKED, 0);
     };
-    if (control == EditorControl::opWp) clearOthers(opWp_);
-    if (control == EditorControl::opNo) clearOthers(opNo_);
+    if (checked && control == EditorControl::opWp) clearOthers(opWp_);
+    if (checked && control == EditorControl::opNo) clearOthers(opNo_);
+    if (control == EditorControl::opNo) RedrawBlanks();
+}
+
+void Win32EditorWindow::RedrawBlanks() {
+    // An option button lies on top of the boxes in its caption's blanks (see the
+    // constructor), and under Wine it paints over them, borders and spin arrows included,
+    // whenever it is checked, cleared, enabled or disabled; nothing else makes them draw
+    // themselves again.
+    for (HWND box : {txNo_, scNo_, txFnAdd_})
+        ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void Win32EditorWindow::SetEnabled(EditorControl control, int index, bool enabled) {
     if (HWND c = Control(control, index)) ::EnableWindow(c, enabled ? TRUE : FALSE);
+    if (control == EditorControl::opNo) RedrawBlanks();
     // The captions of the width read as one line with their box.
     if (control == EditorControl::txMinWidth)
         for (HWND label : {lbMinWidthLead_, lbMinWidthTail_}) ::EnableWindow(label, enabled ? TRUE : FALSE);

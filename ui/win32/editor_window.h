@@ -78,6 +78,8 @@ private:
     // Places the width's line: its captions and box one after the other in the row.
     void PlaceMinWidthRow(const TwipRect& row);
     void OnCommand(int id, int code);
+    // Has the boxes that sit in the option buttons' blanks draw themselves again.
+    void RedrawBlanks();
 
     HWND cbSelect_, cbTouroku_, cbDelete_, Frame1_, Label1_, txUrl_, Frame2_, Frame3_, Frame4_, Frame5_;
     std::array<HWND, 7> ckFilter_{};

@@ -22,6 +22,7 @@
 #include "ui/win32/front_end.h"
 #include "ui/win32/win32_console.h"
 #include "ui/win32/win32_dialogs.h"
+#include "ui/win32/win32_editor_claim.h"
 #include "ui/win32/win32_ui.h"
 
 namespace {
@@ -107,6 +108,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         // Every run ends through Process; reaching here means nothing did.
         return vexal::kExitFailure;
     }
+    // One editor per settings file; retrievals and -wp never claim it.
+    vexal::Win32EditorClaim editors;
+    host.editors = &editors;
     vexal::Win32FrontEnd frontEnd(program, host, pump, controller);
     vexal::Main(controller, frontEnd, vexal::win32::ArgumentText(), major, minor);
     // The windows carry the run on; it ends through Process::End.

@@ -230,6 +230,10 @@ bool Win32Dialogs::AskYesNo(const std::string& title, const std::string& text) {
     return Box(title, text, MB_YESNO | MB_DEFBUTTON1) == IDYES;
 }
 
+bool Win32Dialogs::AskYesNoDefaultNo(const std::string& title, const std::string& text) {
+    return Box(title, text, MB_YESNO | MB_DEFBUTTON2) == IDYES;
+}
+
 Answer Win32Dialogs::AskYesNoCancel(const std::string& title, const std::string& text) {
     switch (Box(title, text, MB_YESNOCANCEL | MB_DEFBUTTON1)) {
         case IDYES:

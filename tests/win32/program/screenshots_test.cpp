@@ -1,4 +1,5 @@
-// Pictures of the three windows for the documentation. Runs only when VEXAL_SCREENSHOTS
+// Pictures of the three windows for the documentation, and the editor drawn whole after
+// each choice. The pictures are made only when VEXAL_SCREENSHOTS
 // names the folder to write them into (scripts/screenshots-windows sets it up, with a Wine
 // desktop that draws the window frames).
 #include <gtest/gtest.h>
@@ -182,6 +183,51 @@ TEST(Screenshots, TheThreeWindows) {
         program.Wait();
     }
     if (com) ::CoUninitialize();
+}
+
+// Regression: under Wine, edit boxes lost their borders and the spin its arrows after an
+// entry was chosen, until the window was drawn again. What choosing leaves on the screen is
+// what drawing the whole window afresh gives.
+TEST(WindowPaintingTest, ChoosingAnEntryLeavesNoControlUnpainted) {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) GTEST_SKIP() << "no display (scripts/test-windows runs Xvfb)";
+    ::SetCursorPos(0, 0);
+    WinTempDir dir;
+    EntryLines folderEntry;
+    folderEntry.Name = "photos";
+    folderEntry.Url = "C:\\Users\\Public\\Pictures\\";
+    folderEntry.Ext = "0110";
+    EntryLines pageEntry;
+    pageEntry.Name = "gallery";
+    pageEntry.Url = "http://example.invalid/gallery/index.html";
+    pageEntry.Filter = "010000";
+    pageEntry.Ext = "1110";
+    EntryLines imageEntry;
+    imageEntry.Name = "one";
+    imageEntry.Url = "http://example.invalid/one.jpg";
+    ASSERT_TRUE(
+        WriteSettings(dir / "vexal.ini", SettingsText({folderEntry, pageEntry, imageEntry}, "vexal.bmp")));
+    RunningProgram program(dir.path(), "", false);
+    HWND editor = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", Win32EditorWindow::kCbSelect);
+    ASSERT_NE(editor, nullptr);
+    HWND list = ::GetDlgItem(editor, Win32EditorWindow::kCbSelect);
+    // Each choice turns groups of controls on or off.
+    for (const auto* entry : {&imageEntry, &pageEntry, &folderEntry, &imageEntry}) {
+        const int index = entry == &folderEntry ? 1 : entry == &pageEntry ? 2 : 3;
+        ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        ::PostMessageW(editor, WM_COMMAND, MAKEWPARAM(Win32EditorWindow::kCbSelect, CBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(list));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return WindowTextOf(::GetDlgItem(editor, Win32EditorWindow::kTxUrl)) == entry->Url; }));
+        const Grab chosen = DrawnWindow(editor);
+        ::RedrawWindow(editor, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        const Grab redrawn = DrawnWindow(editor);
+        ASSERT_FALSE(chosen.bits.empty());
+        EXPECT_TRUE(chosen == redrawn) << entry->Name << ": some control was left unpainted";
+    }
+    ::PostMessageW(editor, WM_CLOSE, 0, 0);
+    program.Wait();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // and the wait for another run.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 
 #include "platform/win32/utf16.h"
@@ -177,6 +178,8 @@ TEST_F(WindowsTest, EditorRegistersEditsDeletesAndSavesOnEnd) {
     ASSERT_NE(question, nullptr);
     EXPECT_TRUE(
         Contains(ControlTexts(question), "登録されている識別子 second を削除します。よろしいですか？"));
+    // Enter pressed out of habit must not delete.
+    EXPECT_EQ(::GetWindowLongW(::GetDlgItem(question, IDNO), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
     ::PostMessageW(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
     ASSERT_TRUE(WaitUntil([&] { return ::SendMessageW(list, CB_GETCOUNT, 0, 0) == 3; }));
 
@@ -251,6 +254,11 @@ TEST_F(WindowsTest, EndWithAFilledNewEntryFormAsksToRegisterIt) {
     AnswerQuestion(program, question, IDCANCEL);
     PostClick(editor, Editor::kCbEnd);
     AnswerQuestion(program, question, IDYES);
+    // A folder with no picture kind ticked can give no picture: registering asks again.
+    AnswerQuestion(program,
+                   "抽出形式が一つも選択されていないため、この項目からは画像を取得できません。\r\n"
+                   "このまま登録しますか？",
+                   IDYES);
     AnswerInput(program, "typed");
     const Outcome end = program.Wait();
     EXPECT_FALSE(end.timedOut);
@@ -292,6 +300,33 @@ TEST_F(WindowsTest, EditorInItsOwnFolderSavesInTheUsersDocuments) {
     kept.Name = "kept";
     EXPECT_EQ(ReadSettings(settings), SettingsText({kept}, "wallpaper.bmp"));
     EXPECT_FALSE(FileExists(own + "vexal.ini"));
+}
+
+// Started again on one settings file (a shortcut clicked twice), the editor comes forward,
+// restored, instead of a second window whose saving would drop what the first saved; an
+// editor on another file opens beside it.
+TEST_F(WindowsTest, SecondEditorOnOneFileBringsTheFirstForward) {
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({Sample()}, "wall.bmp")));
+    WinTempDir otherDir;
+    ASSERT_TRUE(WriteSettings(otherDir / "vexal.ini", SettingsText({Second()}, "wall.bmp")));
+    RunningProgram first(dir.path(), "", false);
+    HWND editor = first.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
+    ASSERT_NE(editor, nullptr);
+    RunningProgram other(otherDir.path(), "", false);
+    ASSERT_NE(other.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect), nullptr);
+    ::ShowWindow(editor, SW_MINIMIZE);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(editor) != FALSE; }));
+
+    // The same folder in other letters, as the file system ignores case.
+    std::string folder = dir.path();
+    for (char& c : folder) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    RunningProgram second(folder, "", false);
+    const Outcome ended = second.Wait();
+    EXPECT_FALSE(ended.timedOut) << "the second editor opened a window of its own";
+    EXPECT_EQ(ended.exitCode, 0u);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(editor) && ::GetForegroundWindow() == editor; }))
+        << "the first editor did not come forward";
+    EXPECT_TRUE(::IsWindowVisible(editor));
 }
 
 TEST_F(WindowsTest, LongAddressStaysEditableAndIsSavedWhole) {
