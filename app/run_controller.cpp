@@ -17,6 +17,7 @@ void RunController::Fail(Message kind, std::initializer_list<std::string_view> s
 void RunController::End(int status) { host_.process->End(status); }
 
 void RunController::LetGo() {
+    DeleteScreenImages(program_, *host_.files);
     DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
     program_.WorkImageFile.clear();
     if (host_.guard) host_.guard->Unlock();

@@ -44,6 +44,9 @@ struct SiteEntry {
     // passed over for the next; 0 (every entry without the line) takes the first chosen
     // and fails with it. An extension, written only when not 0.
     std::int32_t MinWidth = 0;
+    // A picture for each screen: a run takes one candidate per screen and shows each on its
+    // own. An extension, written only when set.
+    bool EachScreen = false;
 
     bool operator==(const SiteEntry&) const = default;
 };

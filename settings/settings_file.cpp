@@ -68,6 +68,8 @@ void ApplyLine(Program& program, std::string_view line) {
         e.No = ChoiceMode{ReadByte(value)};
     else if (key == "minwidth")
         e.MinWidth = ReadInt32(value);
+    else if (key == "eachscreen")
+        e.EachScreen = ReadInt32(value) != 0;
 }
 
 }  // namespace
@@ -147,6 +149,10 @@ std::string FormatEntry(const Program& program, std::int32_t index) {
     if (e.MinWidth != 0) {
         out += kCrLf;
         out += "MinWidth = " + std::to_string(e.MinWidth);
+    }
+    if (e.EachScreen) {
+        out += kCrLf;
+        out += "EachScreen = 1";
     }
     return out;
 }
