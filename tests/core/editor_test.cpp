@@ -137,6 +137,7 @@ struct EditorRig {
         for (int i = 0; i < 7; ++i) EXPECT_FALSE(view.IsChecked(EditorControl::ckFilter, i)) << i;
         EXPECT_EQ(view.Text(EditorControl::txMinWidth), "0");
         for (int i = 0; i < 4; ++i) EXPECT_FALSE(view.IsChecked(EditorControl::ckExt, i)) << i;
+        EXPECT_FALSE(view.IsChecked(EditorControl::ckEachScreen, 0));
     }
 };
 
@@ -171,6 +172,7 @@ TEST_F(EditorFixture, SelectingShowsEveryFieldOfTheEntry) {
     e.Filter = {false, true, false, true, false, false, true};
     e.Ext = {false, true, true, false};
     e.MinWidth = 640;
+    e.EachScreen = true;
     Load({e});
     Select(1);
     EXPECT_EQ(editor.CurIndex(), 1);
@@ -186,6 +188,7 @@ TEST_F(EditorFixture, SelectingShowsEveryFieldOfTheEntry) {
     for (int i = 0; i < 7; ++i) EXPECT_EQ(view.IsChecked(EditorControl::ckFilter, i), e.Filter[i]) << i;
     EXPECT_EQ(view.Text(EditorControl::txMinWidth), "640");
     for (int i = 0; i < 4; ++i) EXPECT_EQ(view.IsChecked(EditorControl::ckExt, i), e.Ext[i]) << i;
+    EXPECT_TRUE(view.IsChecked(EditorControl::ckEachScreen, 0));
     // Storing what was shown gives the entry back unchanged.
     editor.StoreEntry(1);
     EXPECT_EQ(program.SiteEntries[1], e);
@@ -703,6 +706,7 @@ TEST_F(EditorFixture, EndWithAFilledNewEntryFormAsksToRegisterIt) {
         {"mode", [](FakeEditorView& v) { v.SetChecked(EditorControl::opNo, 1, true); }},
         {"filter", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckFilter, 6, true); }},
         {"ext", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckExt, 4, true); }},
+        {"eachScreen", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckEachScreen, 0, true); }},
     };
     for (const auto& fill : fills) {
         EditorRig f;
