@@ -161,6 +161,51 @@ std::size_t NextCandidate(const std::vector<std::string>& candidates, const Site
     return 0;
 }
 
+std::vector<std::size_t> ChooseForScreens(const std::vector<std::string>& candidates, const SiteEntry& entry,
+                                          std::size_t first, std::size_t screens, RandomSource& random) {
+    const std::size_t count = candidates.empty() ? 0 : candidates.size() - 1;
+    std::vector<std::size_t> chosen;
+    if (count == 0 || first < 1 || first > count || screens == 0) return chosen;
+    chosen.push_back(first);
+    switch (entry.No) {
+        case ChoiceMode::Containing: {
+            // The matches in order from the first; when they run out, from the first again.
+            std::vector<std::size_t> matches;
+            const std::string needle = ToLower(entry.Refstr);
+            for (std::size_t i = first; i <= count; ++i)
+                if (Contains(candidates[i], needle, entry.Filter[6])) matches.push_back(i);
+            while (chosen.size() < screens) chosen.push_back(matches[chosen.size() % matches.size()]);
+            break;
+        }
+        case ChoiceMode::Random: {
+            // Different pictures while there are any left; then the draw starts afresh.
+            std::vector<bool> taken(count + 1, false);
+            taken[first] = true;
+            std::size_t takenCount = 1;
+            while (chosen.size() < screens) {
+                if (takenCount == count) {
+                    std::fill(taken.begin(), taken.end(), false);
+                    takenCount = 0;
+                }
+                std::vector<std::size_t> left;
+                for (std::size_t i = 1; i <= count; ++i)
+                    if (!taken[i]) left.push_back(i);
+                const std::size_t next = left[Draw(random, left.size()) - 1];
+                taken[next] = true;
+                ++takenCount;
+                chosen.push_back(next);
+            }
+            break;
+        }
+        case ChoiceMode::Nth:
+        default:
+            // N, N + 1, …, going round to the first candidate after the last.
+            while (chosen.size() < screens) chosen.push_back((first - 1 + chosen.size()) % count + 1);
+            break;
+    }
+    return chosen;
+}
+
 ResolvedImage ResolveChosenLink(std::string chosen, SourceKind sourceKind, const std::string& sourceUrl,
                                 const UrlParts& page, FileSystem& files) {
     ResolvedImage resolved{std::move(chosen), false};

@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <cassert>
+#include <map>
 
 #include "gather/choice.h"
 #include "gather/content_kind.h"
 #include "gather/links.h"
 #include "gather/local_sources.h"
 #include "gather/overlap.h"
+#include "host/desktop.h"
 #include "host/random_source.h"
 #include "host/run_guard.h"
 #include "net/transfer.h"
@@ -20,6 +22,7 @@
 #include "wallpaper/history.h"
 #include "wallpaper/image_library.h"
 #include "wallpaper/install.h"
+#include "wallpaper/screen_layout.h"
 
 namespace vexal {
 namespace {
@@ -341,6 +344,45 @@ RetrievalOutcome GoBackUnderLock(Program& program, const RetrievalServices& serv
     return installed;
 }
 
+// Brings the pictures of the second screen on, each into a working file of its own named
+// after the screen, then puts the first screen's picture back in hand. A screen that
+// repeats a candidate shares the working file it was brought into. On a failure the files
+// already brought are deleted, and the failure is the run's.
+RetrievalResult BringScreenImages(Program& program, RetrievalState& state, const RetrievalServices& services,
+                                  Fetches& fetches) {
+    DeleteScreenImages(program, *services.files);
+    if (state.ScreenChoices.size() < 2) return {};
+    const std::string chosen = program.ChosenImage, work = program.WorkImageFile,
+                      cache = program.CacheFileName;
+    const bool relative = program.RelativeToPage, isChosen = program.WorkImageIsChosen;
+    const std::size_t index = state.ChosenIndex;
+    std::map<std::size_t, ScreenImage> brought = {{index, {work, chosen, isChosen}}};
+    RetrievalResult result;
+    for (std::size_t screen = 1; screen < state.ScreenChoices.size() && result.Ok(); ++screen) {
+        const std::size_t candidate = state.ScreenChoices[screen];
+        if (auto it = brought.find(candidate); it != brought.end()) {
+            program.MoreScreens.push_back(it->second);
+            continue;
+        }
+        program.CacheFileName = cache + "-" + std::to_string(screen + 1);
+        TakeCandidate(program, state, services, candidate);
+        result = BringChosenImage(program, state, services, fetches);
+        if (result.Ok()) {
+            ScreenImage image{program.WorkImageFile, program.ChosenImage, program.WorkImageIsChosen};
+            brought[candidate] = image;
+            program.MoreScreens.push_back(std::move(image));
+        }
+    }
+    program.CacheFileName = cache;
+    program.ChosenImage = chosen;
+    program.WorkImageFile = work;
+    program.RelativeToPage = relative;
+    program.WorkImageIsChosen = isChosen;
+    state.ChosenIndex = index;
+    if (!result.Ok()) DeleteScreenImages(program, *services.files);
+    return result;
+}
+
 }  // namespace
 
 FetchResult TransferFetches::SetGrpUrl(RetrievalState& state) {
@@ -423,6 +465,12 @@ RetrievalResult frDispGet(Program& program, RetrievalState& state, const Retriev
     state.AnyWebAddress = UsesPageRules(entry);
     state.Tried.assign(program.Candidates.size(), false);
     TakeCandidate(program, state, services, index);
+    if (entry.EachScreen && services.desktop) {
+        const std::vector<Screen> screens = services.desktop->Screens();
+        if (SeveralScreens(screens))
+            state.ScreenChoices =
+                ChooseForScreens(program.Candidates, entry, index, screens.size(), RandomOf(services, clock));
+    }
     return {};
 }
 
@@ -460,6 +508,11 @@ RetrievalOutcome frDispGo(Program& program, RetrievalState& state, const Retriev
                                                state.Tried, RandomOf(services, clock), &state.Allowed);
         if (next == 0) return Failed(std::move(brought));
         TakeCandidate(program, state, services, next);
+    }
+
+    if (RetrievalResult more = BringScreenImages(program, state, services, fetches); !more.Ok()) {
+        DeleteWorkingFile(program, *services.files, program.WorkImageFile);
+        return Failed(std::move(more));
     }
 
     if (PictureKindOf(program.WorkImageFile, false) == PictureKind::Png) {

@@ -31,6 +31,9 @@ struct RetrievalState {
     std::vector<bool> Tried;
     // For a random choice: the candidates it may take, leaving out the entry's latest pictures.
     std::vector<std::size_t> Allowed;
+    // An entry with a picture for each screen, on several screens: the candidate of each
+    // screen, the first screen's being the one chosen; empty otherwise.
+    std::vector<std::size_t> ScreenChoices;
     UrlParts PageUrl;
     // The encoding of the page the candidates came from, read with its own characters for
     // an entry with the page's own picture rule: a link's query goes to the server in it.

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/file_system.h"
+#include "host/picture.h"
 
 namespace vexal {
 
@@ -43,6 +45,21 @@ struct DesktopResult {
     explicit operator bool() const { return Ok(); }
 };
 
+// One screen (monitor) of the desktop: where it stands on the virtual screen, whose
+// origin is the primary screen's top left corner (others may lie left of or above it),
+// and the name the system knows it by ("HDMI-1"; empty where it gives none).
+struct Screen {
+    PixelRect rect;
+    std::string name;
+    bool operator==(const Screen&) const = default;
+};
+
+// What a desktop that holds a picture for each screen did with them.
+struct ScreenWallpapers {
+    bool handled = false;  // false: it holds one picture only, to be spanned across them
+    DesktopResult result;
+};
+
 class Desktop {
 public:
     virtual ~Desktop() = default;
@@ -60,6 +77,17 @@ public:
     // Failures are not reported: the installation goes on without them.
     virtual void SetKeyValue(const std::string& keyName, const std::string& valueName,
                              const std::string& valueSetting) = 0;
+    // The screens as the system lists them; empty when it cannot tell, which counts as one
+    // screen.
+    virtual std::vector<Screen> Screens() { return {}; }
+    // The colour (0x00RRGGBB) the desktop shows where no picture covers it.
+    virtual std::uint32_t BackgroundColour() { return 0; }
+    // Shows the bitmap `paths[i]`, made at the size of `screens[i]`, on that screen, where
+    // the desktop holds a picture for each screen; unhandled where it does not.
+    [[nodiscard]] virtual ScreenWallpapers SetScreenWallpapers(const std::vector<std::string>& /*paths*/,
+                                                               const std::vector<Screen>& /*screens*/) {
+        return {};
+    }
     // Makes the bitmap at `path` the desktop's wallpaper, in the style last written
     // through SetKeyValue; a failure, with why, when the system refused.
     [[nodiscard]] virtual DesktopResult SetWallpaper(const std::string& path) = 0;

@@ -33,6 +33,7 @@ enum class EditorControl {
     // IsChecked and SetChecked tell and pick the selected item, as for an option group.
     cbSchedule,
     lbLastRun,  // a read-only line: the entry's last scheduled run (SetText only)
+    ckEachScreen,  // a picture for each screen, in Frame5 below opWp
 };
 
 // Every setter changes only what it names and never calls back into the presenter: where
@@ -50,7 +51,7 @@ public:
     virtual std::string Text(EditorControl box) const = 0;
     virtual void SetText(EditorControl box, const std::string& text) = 0;
 
-    // ckFilter(i), ckExt(i): checked; opWp(i), opNo(i): selected. Selecting an option
+    // ckFilter(i), ckExt(i), ckEachScreen: checked; opWp(i), opNo(i): selected. Selecting an option
     // button clears the others of its group; clearing one leaves the others alone.
     virtual bool IsChecked(EditorControl control, int index) const = 0;
     virtual void SetChecked(EditorControl control, int index, bool checked) = 0;

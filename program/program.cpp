@@ -20,4 +20,11 @@ void DeleteWorkingFile(const Program& program, FileSystem& files, const std::str
     files.DeleteFile(path);
 }
 
+void DeleteScreenImages(Program& program, FileSystem& files) {
+    for (const ScreenImage& screen : program.MoreScreens)
+        // Screens that repeat the first screen's picture share its working file.
+        if (!screen.isChosen && screen.file != program.WorkImageFile) files.DeleteFile(screen.file);
+    program.MoreScreens.clear();
+}
+
 }  // namespace vexal

@@ -35,6 +35,15 @@ struct StoredSettings {
     std::int32_t EntryCount() const { return static_cast<std::int32_t>(SiteEntries.size()) - 1; }
 };
 
+// The picture of one more screen: its working file, the picture it was brought from (what
+// a message names), and whether the working file is the user's own picture, never deleted.
+struct ScreenImage {
+    std::string file;
+    std::string chosen;
+    bool isChosen = false;
+    bool operator==(const ScreenImage&) const = default;
+};
+
 // What one run holds: the start-up globals and what its retrievals hand from step to step.
 struct RunState {
     // Start-up globals, set once by InitGlobals.
@@ -56,6 +65,9 @@ struct RunState {
     // The working file is the user's own picture (`-wp` given the working file itself):
     // it is installed where it is and never deleted.
     bool WorkImageIsChosen = false;
+    // An entry with a picture for each screen: the pictures of the second screen on, in
+    // screen order (the first screen's is WorkImageFile).
+    std::vector<ScreenImage> MoreScreens;
 
     // Retrieval state shared by gathering, choice and transfer.
     std::string SourceText;
@@ -82,5 +94,8 @@ void InitGlobals(Program& program, int majorVersion, int minorVersion);
 // Deletes `path`, a file this run made, unless it is the user's own picture serving as
 // the working file (WorkImageIsChosen): that one is never deleted. An empty path is none.
 void DeleteWorkingFile(const Program& program, FileSystem& files, const std::string& path);
+
+// Deletes the working files of MoreScreens (not the user's own pictures) and forgets them.
+void DeleteScreenImages(Program& program, FileSystem& files);
 
 }  // namespace vexal

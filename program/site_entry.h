@@ -48,6 +48,9 @@ struct SiteEntry {
     std::int32_t MinWidth = 0;
     // When the system runs the entry by itself; an extension, written only when set.
     ScheduleKind Schedule = ScheduleKind::Never;
+    // A picture for each screen: a run takes one candidate per screen and shows each on its
+    // own. An extension, written only when set.
+    bool EachScreen = false;
 
     bool operator==(const SiteEntry&) const = default;
 };

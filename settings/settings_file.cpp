@@ -70,6 +70,8 @@ void ApplyLine(Program& program, std::string_view line) {
         e.MinWidth = ReadInt32(value);
     else if (key == "schedule")
         e.Schedule = ReadSchedule(value);
+    else if (key == "eachscreen")
+        e.EachScreen = ReadInt32(value) != 0;
 }
 
 }  // namespace
@@ -180,6 +182,10 @@ std::string FormatEntry(const Program& program, std::int32_t index) {
         out += kCrLf;
         out += "Schedule = ";
         out += ScheduleText(e.Schedule);
+    }
+    if (e.EachScreen) {
+        out += kCrLf;
+        out += "EachScreen = 1";
     }
     return out;
 }

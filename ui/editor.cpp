@@ -165,6 +165,7 @@ void EditorPresenter::StoreEntry(std::int32_t k) {
     }
     for (int i = 0; i < kFilterCount; ++i) e.Filter[i] = view_.IsChecked(EditorControl::ckFilter, i);
     for (int i = 0; i < kExtCount; ++i) e.Ext[i] = view_.IsChecked(EditorControl::ckExt, i);
+    e.EachScreen = view_.IsChecked(EditorControl::ckEachScreen, 0);
 }
 
 void EditorPresenter::ShowEntry(const SiteEntry& e) {
@@ -186,6 +187,7 @@ void EditorPresenter::ShowEntry(const SiteEntry& e) {
     for (int i = 0; i < kExtCount; ++i) view_.SetChecked(EditorControl::ckExt, i, e.Ext[i]);
     view_.SetChecked(EditorControl::cbSchedule, static_cast<int>(e.Schedule), true);
     view_.SetText(EditorControl::lbLastRun, LastRunLine(e.Name));
+    view_.SetChecked(EditorControl::ckEachScreen, 0, e.EachScreen);
     filling_ = false;
 }
 
@@ -210,6 +212,7 @@ void EditorPresenter::ClearFields() {
     for (int i = 0; i < kExtCount; ++i) view_.SetChecked(EditorControl::ckExt, i, false);
     view_.SetChecked(EditorControl::cbSchedule, 0, true);
     view_.SetText(EditorControl::lbLastRun, "");
+    view_.SetChecked(EditorControl::ckEachScreen, 0, false);
 }
 
 void EditorPresenter::txUrl_Change() {
@@ -331,7 +334,8 @@ bool EditorPresenter::NewFormFilled() const {
     if (!view_.Text(EditorControl::txUrl).empty() || !view_.Text(EditorControl::txComment).empty() ||
         !view_.Text(EditorControl::txFnAdd).empty() || view_.Text(EditorControl::txNo) != "1" ||
         view_.Text(EditorControl::txMinWidth) != "0" || !view_.IsChecked(EditorControl::opWp, 0) ||
-        !view_.IsChecked(EditorControl::opNo, 0) || !view_.IsChecked(EditorControl::cbSchedule, 0))
+        !view_.IsChecked(EditorControl::opNo, 0) || !view_.IsChecked(EditorControl::cbSchedule, 0) ||
+        view_.IsChecked(EditorControl::ckEachScreen, 0))
         return true;
     for (int i = 0; i < kFilterCount; ++i)
         if (view_.IsChecked(EditorControl::ckFilter, i)) return true;

@@ -22,6 +22,10 @@ inline constexpr std::array<const char*, 5> ckExt = {"GIF", "JPG", "PNG", "BMP",
 inline constexpr std::array<const char*, 5> opWp = {"中央に表示", "並べて表示", "拡大して表示",
                                                     "ページ幅に合わせる", "画面のサイズに合わせる"};
 
+inline constexpr const char* ckEachScreen = "画面ごとに別の画像";
+inline constexpr const char* ckEachScreenTip =
+    "画面が複数あるとき、候補から画面の数だけ画像を選び、それぞれの画面に表示します。";
+
 inline constexpr std::array<const char*, 7> ckFilter = {
     "<body background=\"～\">", "<img src=\"～\">",     "<a href=\"～\">",  "http://～",
     "指定ファイル中の全行",     "サブフォルダも含める", "ページの代表画像",

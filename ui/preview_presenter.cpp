@@ -49,6 +49,7 @@ void PreviewPresenter::DispPre() {
 
 void PreviewPresenter::Unload(int status) {
     view_.HideWindow();
+    DeleteScreenImages(program_, *host_.files);
     DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
     end_.Finish(status);
 }
@@ -74,6 +75,7 @@ void PreviewPresenter::cbRetry_Click() {
     view_.HideWindow();
     // The next picture may be of another kind and get another working file name: this
     // one goes now, or it would be left behind.
+    DeleteScreenImages(program_, *host_.files);
     DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
     program_.WorkImageFile.clear();
     frontEnd_.RunRetrieval(true);

@@ -11,6 +11,7 @@
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/history.h"
 #include "wallpaper/image_library.h"
+#include "wallpaper/screen_layout.h"
 
 namespace vexal {
 namespace {
@@ -155,7 +156,95 @@ private:
     std::string kept_;
 };
 
+// Puts the bitmap that `write` makes at `path`, through a file of its own renamed over it
+// once whole.
+InstallResult PutBitmap(const WallpaperServices& services, const std::string& path,
+                        const std::function<bool(const std::string&)>& write) {
+    const std::string temp = TempPathFor(path, services.guard);
+    if (write(temp) && !(services.guard && services.guard->StopRequested()) &&
+        services.files->RenameDurably(temp, path))
+        return {};
+    const FileFailure why = services.files->LastFailure();
+    services.files->DeleteFile(temp);
+    if (services.guard && services.guard->StopRequested()) return Failed(InstallOutcome::Stopped);
+    InstallResult result = NotWritten(why);
+    result.subject = path;
+    return result;
+}
+
+// A picture on each screen: each laid out on its own screen and kept as a bitmap of its
+// own beside the wallpaper's, for desktops that hold one per screen; the others get one
+// bitmap of the whole virtual screen composed from them, spanned across their screens.
+// Only one photo is decoded at a time: each is let go once laid out at its screen's size.
+InstallResult InstallEachScreen(Program& program, const WallpaperServices& services,
+                                const std::string& imagePath, const std::vector<Screen>& screens,
+                                const std::string& destination) {
+    std::vector<std::string> pictures = {imagePath};
+    for (const ScreenImage& more : program.MoreScreens) pictures.push_back(more.file);
+    const std::uint32_t background = services.desktop->BackgroundColour();
+    const WallpaperStyle style = program.CurrentEntry().WpState;
+    std::vector<PlacedPicture> placed;
+    std::vector<std::string> screenFiles;
+    for (std::size_t i = 0; i < screens.size(); ++i) {
+        const std::size_t k = i % pictures.size();
+        Picture decoded;
+        const DecodeResult read = services.images->Decode(pictures[k], decoded);
+        if (!read.Ok() || decoded.Empty()) {
+            const std::string& named = k == 0 ? program.ChosenImage : program.MoreScreens[k - 1].chosen;
+            InstallResult result =
+                Failed(InstallOutcome::PictureRefused, named.empty() ? pictures[k] : named);
+            result.decode = read.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : read;
+            return result;
+        }
+        const PixelRect& rect = screens[i].rect;
+        placed.push_back({rect, LayOutOnScreen(decoded, style, rect.width, rect.height, background)});
+        screenFiles.push_back(ScreenBitmapPath(destination, i));
+        if (InstallResult put = PutBitmap(services, screenFiles.back(),
+                                          [&](const std::string& temp) {
+                                              return WriteBmp(*services.files, temp, placed.back().picture);
+                                          });
+            !put.Ok())
+            return put;
+    }
+    if (ScreenWallpapers set = services.desktop->SetScreenWallpapers(screenFiles, screens); set.handled) {
+        if (!set.result) return DesktopFailed(InstallOutcome::Refused, std::move(set.result));
+        return {};
+    }
+    // Spanned from the virtual screen's top left corner, where the origin always lies.
+    PixelRect area = VirtualScreen(screens);
+    if (area.x > 0) {
+        area.width += area.x;
+        area.x = 0;
+    }
+    if (area.y > 0) {
+        area.height += area.y;
+        area.y = 0;
+    }
+    if (InstallResult put = PutBitmap(services, destination,
+                                      [&](const std::string& temp) {
+                                          return WriteComposedBmp(*services.files, temp, area, placed,
+                                                                  background);
+                                      });
+        !put.Ok())
+        return put;
+    placed.clear();
+    SetKeyValue(services, kDesktopKey, kWallpaperStyleName, kSpannedStyle);
+    SetKeyValue(services, kDesktopKey, kTileWallpaperName, "0");
+    if (DesktopResult set = services.desktop->SetWallpaper(destination); !set)
+        return DesktopFailed(InstallOutcome::Refused, std::move(set));
+    return {};
+}
+
 }  // namespace
+
+std::string ScreenBitmapPath(const std::string& destination, std::size_t screen) {
+    const std::size_t separator = destination.find_last_of("/\\");
+    const std::size_t dot = destination.rfind('.');
+    const std::string number = "-" + std::to_string(screen + 1);
+    if (dot == std::string::npos || (separator != std::string::npos && dot < separator))
+        return destination + number;
+    return destination.substr(0, dot) + number + destination.substr(dot);
+}
 
 StyleValues StyleCode(WallpaperStyle wpState) {
     switch (wpState) {
@@ -185,6 +274,12 @@ InstallResult InstallWallpaper(Program& program, const WallpaperServices& servic
     if (DesktopResult found = services.desktop->WallpaperFolder(folder); !found)
         return DesktopFailed(InstallOutcome::NoFolder, std::move(found));
     const std::string destination = folder + kFolderSeparator + program.WinFolderWPname;
+    // With one screen, or a picture named on the command line, nothing changes.
+    if (program.RunMode != RunModeValue::Direct && program.CurrentEntry().EachScreen && services.images) {
+        const std::vector<Screen> screens = services.desktop->Screens();
+        if (SeveralScreens(screens))
+            return InstallEachScreen(program, services, imagePath, screens, destination);
+    }
     // The bitmap is written under a name of its own and renamed over the old one once it is
     // whole and on the disk: the desktop, another run, a crash or a power cut only ever
     // finds the old picture or the new.

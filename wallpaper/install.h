@@ -28,6 +28,13 @@ inline constexpr const char* kDesktopKey = "Control Panel\\Desktop";
 inline constexpr const char* kWallpaperStyleName = "WallpaperStyle";
 inline constexpr const char* kTileWallpaperName = "TileWallpaper";
 
+// The "WallpaperStyle" of one picture spanned across every screen.
+inline constexpr const char* kSpannedStyle = "22";
+
+// The bitmap of screen `screen` (0 the first) beside the wallpaper's `destination`:
+// "wallpaper-1.bmp", "wallpaper-2.bmp", ….
+std::string ScreenBitmapPath(const std::string& destination, std::size_t screen);
+
 // The two style values a WpState stands for: "WallpaperStyle" and "TileWallpaper" ("0" "0"
 // centred, "0" "1" tiled, "2" "0" stretched, "10" "0" fill, "6" "0" fit). Both empty for
 // any other value, which has no style: nothing is written then and the desktop keeps its own.

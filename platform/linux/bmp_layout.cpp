@@ -289,6 +289,7 @@ BmpLayoutResult LayOutBmpFile(const std::string& path, WallpaperLayout layout, s
         case WallpaperLayout::Centred:
             return Centred(file, bmp, width, height, out);
         case WallpaperLayout::Tiled:
+        case WallpaperLayout::Spanned:
             return Tiled(file, bmp, width, height, out);
         case WallpaperLayout::Stretched:
         case WallpaperLayout::Fill:

@@ -3,7 +3,9 @@
 #include "platform/linux/desktop_backends.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -186,6 +188,8 @@ const char* GnomeOption(WallpaperLayout layout) {
             return "zoom";
         case WallpaperLayout::Fit:
             return "scaled";
+        case WallpaperLayout::Spanned:
+            return "spanned";
         case WallpaperLayout::Centred:
             break;
     }
@@ -249,6 +253,7 @@ DesktopKind FromDesktopWindowClass(std::string_view windowClass) {
 
 WallpaperLayout LayoutFromStyle(const std::string& wallpaperStyle, const std::string& tileWallpaper) {
     if (tileWallpaper == "1") return WallpaperLayout::Tiled;
+    if (wallpaperStyle == "22") return WallpaperLayout::Spanned;
     if (wallpaperStyle == "2") return WallpaperLayout::Stretched;
     if (wallpaperStyle == "10") return WallpaperLayout::Fill;
     if (wallpaperStyle == "6") return WallpaperLayout::Fit;
@@ -317,6 +322,7 @@ std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout
                 fill = "6";
                 break;
             case WallpaperLayout::Stretched:
+            case WallpaperLayout::Spanned:
                 fill = "0";
                 break;
             case WallpaperLayout::Fit:
@@ -431,8 +437,10 @@ DesktopResult SetXfce(Tools& tools, const std::string& path, std::optional<Wallp
     // The settings outlive xfdesktop (the system's defaults, the last session's), and
     // nothing on the screen would follow them.
     if (programs && !programs->Find("xfdesktop")) return kXfdesktopNotRunning;
-    // image-style: 1 centred, 2 tiled, 3 stretched, 4 scaled (fit), 5 zoomed (fill).
+    // image-style: 1 centred, 2 tiled, 3 stretched, 4 scaled (fit), 5 zoomed (fill), 6 spanning
+    // screens.
     const char* style = !layout                                 ? nullptr
+                        : *layout == WallpaperLayout::Spanned   ? "6"
                         : *layout == WallpaperLayout::Tiled     ? "2"
                         : *layout == WallpaperLayout::Stretched ? "3"
                         : *layout == WallpaperLayout::Fit       ? "4"
@@ -473,20 +481,167 @@ DesktopResult SetXfceWallpaper(CommandRunner& runner, const std::string& path,
     return SetXfce(tools, path, layout, startPolls, firstDrawn, programs);
 }
 
-DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout) {
-    // swaymsg joins its arguments into one sway command, which is split at blanks again:
-    // the path is quoted so a blank inside it survives.
+namespace {
+
+// swaymsg joins its arguments into one sway command, which is split at blanks again: a
+// path or name is quoted so a blank inside it survives.
+std::string SwayQuoted(const std::string& text) {
     std::string quoted = "\"";
-    for (char c : path) {
+    for (char c : text) {
         if (c == '"' || c == '\\') quoted.push_back('\\');
         quoted.push_back(c);
     }
     quoted.push_back('"');
-    const char* mode = layout == WallpaperLayout::Tiled       ? "tile"
-                       : layout == WallpaperLayout::Stretched ? "stretch"
-                       : layout == WallpaperLayout::Fill      ? "fill"
-                       : layout == WallpaperLayout::Fit       ? "fit"
-                                                              : "center";
+    return quoted;
+}
+
+// Just enough JSON for sway's answers: values are read, and the members asked for kept.
+struct Json {
+    enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
+    bool truth = false;
+    double number = 0;
+    std::string text;
+    std::vector<Json> items;
+    std::vector<std::pair<std::string, Json>> members;
+    const Json* Member(std::string_view name) const {
+        for (const auto& [key, value] : members)
+            if (key == name) return &value;
+        return nullptr;
+    }
+};
+
+class JsonReader {
+public:
+    explicit JsonReader(std::string_view text) : text_(text) {}
+    bool Read(Json& out, int depth = 0) {
+        if (depth > 64) return false;
+        Skip();
+        if (at_ >= text_.size()) return false;
+        const char c = text_[at_];
+        if (c == '{') {
+            out.kind = Json::Kind::Object;
+            ++at_;
+            if (Next('}')) return true;
+            do {
+                std::string key;
+                Skip();
+                if (!String(key) || !Next(':')) return false;
+                out.members.emplace_back(std::move(key), Json{});
+                if (!Read(out.members.back().second, depth + 1)) return false;
+            } while (Next(','));
+            return Next('}');
+        }
+        if (c == '[') {
+            out.kind = Json::Kind::Array;
+            ++at_;
+            if (Next(']')) return true;
+            do {
+                out.items.emplace_back();
+                if (!Read(out.items.back(), depth + 1)) return false;
+            } while (Next(','));
+            return Next(']');
+        }
+        if (c == '"') {
+            out.kind = Json::Kind::String;
+            return String(out.text);
+        }
+        for (const char* word : {"true", "false", "null"})
+            if (text_.substr(at_, std::strlen(word)) == word) {
+                at_ += std::strlen(word);
+                out.kind = word[0] == 'n' ? Json::Kind::Null : Json::Kind::Bool;
+                out.truth = word[0] == 't';
+                return true;
+            }
+        const std::size_t start = at_;
+        while (at_ < text_.size() && std::strchr("+-0123456789.eE", text_[at_])) ++at_;
+        if (at_ == start) return false;
+        out.kind = Json::Kind::Number;
+        out.number = std::strtod(std::string(text_.substr(start, at_ - start)).c_str(), nullptr);
+        return true;
+    }
+
+private:
+    void Skip() {
+        while (at_ < text_.size() && std::strchr(" \t\r\n", text_[at_])) ++at_;
+    }
+    bool Next(char c) {
+        Skip();
+        if (at_ < text_.size() && text_[at_] == c) {
+            ++at_;
+            return true;
+        }
+        return false;
+    }
+    // Escapes other than \" and \\ are kept as written: output names have none.
+    bool String(std::string& out) {
+        if (at_ >= text_.size() || text_[at_] != '"') return false;
+        for (++at_; at_ < text_.size(); ++at_) {
+            char c = text_[at_];
+            if (c == '"') {
+                ++at_;
+                return true;
+            }
+            if (c == '\\' && at_ + 1 < text_.size() && (text_[at_ + 1] == '"' || text_[at_ + 1] == '\\'))
+                c = text_[++at_];
+            out.push_back(c);
+        }
+        return false;
+    }
+    std::string_view text_;
+    std::size_t at_ = 0;
+};
+
+std::int32_t Whole(const Json* value) {
+    if (!value || value->kind != Json::Kind::Number) return 0;
+    const double v = value->number;
+    return v < -1e9 || v > 1e9 ? 0 : static_cast<std::int32_t>(std::lround(v));
+}
+
+}  // namespace
+
+std::vector<Screen> ParseSwayOutputs(const std::string& json) {
+    std::vector<Screen> screens;
+    Json all;
+    if (!JsonReader(json).Read(all) || all.kind != Json::Kind::Array) return screens;
+    for (const Json& output : all.items) {
+        const Json* active = output.Member("active");
+        const Json* name = output.Member("name");
+        const Json* rect = output.Member("rect");
+        // A disabled output keeps a name but shows nothing.
+        if ((active && active->kind == Json::Kind::Bool && !active->truth) || !name || !rect) continue;
+        const Screen screen{{Whole(rect->Member("x")), Whole(rect->Member("y")), Whole(rect->Member("width")),
+                             Whole(rect->Member("height"))},
+                            name->text};
+        if (screen.rect.width > 0 && screen.rect.height > 0) screens.push_back(screen);
+    }
+    return screens;
+}
+
+std::vector<Screen> SwayOutputs(CommandRunner& runner) {
+    const CommandResult listed = runner.Run({"swaymsg", "-r", "-t", "get_outputs"});
+    return listed.status == 0 ? ParseSwayOutputs(listed.output) : std::vector<Screen>();
+}
+
+DesktopResult SetSwayOutputWallpapers(CommandRunner& runner, const std::vector<std::string>& paths,
+                                      const std::vector<Screen>& screens) {
+    Tools tools(runner);
+    // Each bitmap has its output's size already: stretched, it is drawn as it is, also on an
+    // output that sway scales.
+    for (std::size_t i = 0; i < paths.size() && i < screens.size(); ++i)
+        if (!tools.Ran(
+                {"swaymsg", "output", SwayQuoted(screens[i].name), "bg", SwayQuoted(paths[i]), "stretch"}))
+            return tools.Failure();
+    return {};
+}
+
+DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout) {
+    const std::string quoted = SwayQuoted(path);
+    const char* mode = layout == WallpaperLayout::Tiled ? "tile"
+                       : layout == WallpaperLayout::Stretched || layout == WallpaperLayout::Spanned
+                           ? "stretch"
+                       : layout == WallpaperLayout::Fill ? "fill"
+                       : layout == WallpaperLayout::Fit  ? "fit"
+                                                         : "center";
     Tools tools(runner);
     if (tools.Ran({"swaymsg", "output", "*", "bg", quoted, mode})) return {};
     return tools.Failure();
@@ -507,6 +662,9 @@ const char* PcmanfmMode(bool lxqt, WallpaperLayout layout) {
             return lxqt ? "zoom" : "crop";
         case WallpaperLayout::Fit:
             return "fit";
+        case WallpaperLayout::Spanned:
+            // LXDE's "screen" stretches one picture across every monitor.
+            return lxqt ? "stretch" : "screen";
     }
     return "center";
 }
@@ -677,6 +835,7 @@ DesktopResult SetHyprpaperWallpaper(CommandRunner& runner, const std::string& pa
             break;
         case WallpaperLayout::Stretched:
         case WallpaperLayout::Fill:
+        case WallpaperLayout::Spanned:
             break;
     }
     Tools tools(runner);
@@ -690,11 +849,12 @@ DesktopResult SetHyprpaperWallpaper(CommandRunner& runner, const std::string& pa
 }
 
 std::vector<std::string> SwaybgCommand(const std::string& path, WallpaperLayout layout) {
-    const char* mode = layout == WallpaperLayout::Tiled       ? "tile"
-                       : layout == WallpaperLayout::Stretched ? "stretch"
-                       : layout == WallpaperLayout::Fill      ? "fill"
-                       : layout == WallpaperLayout::Fit       ? "fit"
-                                                              : "center";
+    const char* mode = layout == WallpaperLayout::Tiled ? "tile"
+                       : layout == WallpaperLayout::Stretched || layout == WallpaperLayout::Spanned
+                           ? "stretch"
+                       : layout == WallpaperLayout::Fill ? "fill"
+                       : layout == WallpaperLayout::Fit  ? "fit"
+                                                         : "center";
     return {"swaybg", "-o", "*", "-i", path, "-m", mode};
 }
 

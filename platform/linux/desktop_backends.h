@@ -81,6 +81,14 @@ inline constexpr int kXfdesktopStartPolls = 150;
 // sway keeps no style to fall back on: its background is always set with one.
 [[nodiscard]] DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path,
                                              WallpaperLayout layout);
+// sway's outputs as `swaymsg -t get_outputs` lists them: the active ones, with their
+// names and their places in the layout.
+std::vector<Screen> ParseSwayOutputs(const std::string& json);
+std::vector<Screen> SwayOutputs(CommandRunner& runner);
+// sway shows `paths[i]`, made at the size of `screens[i]`, on that output.
+[[nodiscard]] DesktopResult SetSwayOutputWallpapers(CommandRunner& runner,
+                                                    const std::vector<std::string>& paths,
+                                                    const std::vector<Screen>& screens);
 // LXQt's pcmanfm-qt and LXDE's pcmanfm, which draw the desktop, take the picture and
 // their own wallpaper mode on the command line, and keep both in a settings file of the
 // profile they run with, which they read when they start. The change counts once that

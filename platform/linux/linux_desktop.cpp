@@ -13,6 +13,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,7 @@
 #include "platform/posix/posix_file_system.h"
 #include "text/case.h"
 #include "wallpaper/install.h"
+#include "wallpaper/screen_layout.h"
 
 namespace vexal {
 namespace {
@@ -55,23 +57,27 @@ bool CopyBytes(const std::string& from, const std::string& to) {
     return static_cast<bool>(out.flush());
 }
 
-std::string UniqueShownName(const std::string& folder) {
+// `screen` tells apart the names of one change's screens.
+std::string UniqueShownName(const std::string& folder, std::size_t screen = 0) {
     timespec ts{};
     ::clock_gettime(CLOCK_REALTIME, &ts);
     char name[96];
-    std::snprintf(name, sizeof name, "%s%lld%09ld-%d.bmp", kShownPrefix, static_cast<long long>(ts.tv_sec),
-                  static_cast<long>(ts.tv_nsec), static_cast<int>(::getpid()));
+    std::snprintf(name, sizeof name, "%s%lld%09ld-%d%s.bmp", kShownPrefix, static_cast<long long>(ts.tv_sec),
+                  static_cast<long>(ts.tv_nsec), static_cast<int>(::getpid()),
+                  screen ? ("-" + std::to_string(screen)).c_str() : "");
     return folder + "/" + name;
 }
 
-void RemoveShownExcept(const std::string& folder, const std::string& keep) {
+void RemoveShownExcept(const std::string& folder, const std::vector<std::string>& keep) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return;
     std::vector<std::string> doomed;
     const std::string prefix = kShownPrefix;
     while (dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
-        if (name.rfind(prefix, 0) == 0 && folder + "/" + name != keep) doomed.push_back(folder + "/" + name);
+        if (name.rfind(prefix, 0) == 0 &&
+            std::find(keep.begin(), keep.end(), folder + "/" + name) == keep.end())
+            doomed.push_back(folder + "/" + name);
     }
     ::closedir(dir);
     for (const std::string& path : doomed) ::unlink(path.c_str());
@@ -164,6 +170,38 @@ DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
     return HandToDesktop(kind, folder, path, recorded);
 }
 
+std::vector<Screen> LinuxDesktop::Screens() {
+    const DesktopKind kind = DetectDesktop(env_);
+    if (kind == DesktopKind::Sway) return SwayOutputs(runner_);
+    // Other Wayland compositors name no outputs vexal could ask for; X11 desktops, and those
+    // on Wayland with an X server beside them, list their monitors there.
+    if (kind == DesktopKind::Wayland || kind == DesktopKind::Hyprland || kind == DesktopKind::None) return {};
+    return X11Monitors(env_("DISPLAY"));
+}
+
+ScreenWallpapers LinuxDesktop::SetScreenWallpapers(const std::vector<std::string>& paths,
+                                                   const std::vector<Screen>& screens) {
+    if (DetectDesktop(env_) != DesktopKind::Sway) return {};
+    // sway is pointed at each output's own bitmap; the names change with every run, for the
+    // same reason as the one bitmap's (see HandToDesktop).
+    std::string folder;
+    if (DesktopResult made = WallpaperFolder(folder); !made) return {true, made};
+    std::vector<std::string> shown;
+    DesktopResult result;
+    for (std::size_t i = 0; i < paths.size() && result; ++i) {
+        shown.push_back(UniqueShownName(folder, i + 1));
+        if (::link(paths[i].c_str(), shown.back().c_str()) != 0 && !CopyBytes(paths[i], shown.back()))
+            result = Failure(DesktopFailure::FileNotPrepared, shown.back());
+    }
+    if (result) result = SetSwayOutputWallpapers(runner_, shown, screens);
+    if (result) {
+        RemoveShownExcept(folder, shown);
+    } else {
+        for (const std::string& path : shown) ::unlink(path.c_str());
+    }
+    return {true, result};
+}
+
 DesktopResult LinuxDesktop::ChooseDesktop(DesktopKind& kindOut) const {
     kindOut = DetectDesktop(env_);
     if (kindOut == DesktopKind::None) return Failure(DesktopFailure::NoScreen);
@@ -184,14 +222,40 @@ DesktopResult LinuxDesktop::ChooseDesktop(DesktopKind& kindOut) const {
 
 DesktopResult LinuxDesktop::PaintRoot(const std::string& path, WallpaperLayout layout) {
     const std::string display = env_("DISPLAY");
+    // Filling and fitting are worked out for each monitor, not across the gap between two;
+    // the other layouts are the root's as a whole.
+    const std::vector<Screen> monitors = layout == WallpaperLayout::Fill || layout == WallpaperLayout::Fit
+                                             ? X11Monitors(display)
+                                             : std::vector<Screen>();
     const auto draw = [&](std::int32_t width, std::int32_t height, std::vector<std::uint32_t>& out) {
-        return LayOutForRoot(path, layout, width, height, out);
+        return LayOutOnMonitors(path, layout, monitors, width, height, out);
     };
     if (SetRootBackground(draw, display)) return {};
     // A scheduled run without a session has no display at all; say so rather than name an
     // empty one.
     if (display.empty()) return Failure(DesktopFailure::NoDisplay);
     return Failure(DesktopFailure::NotDrawn, display);
+}
+
+bool LinuxDesktop::LayOutOnMonitors(const std::string& path, WallpaperLayout layout,
+                                    const std::vector<Screen>& monitors, std::int32_t width,
+                                    std::int32_t height, std::vector<std::uint32_t>& out) {
+    if (!SeveralScreens(monitors)) return LayOutForRoot(path, layout, width, height, out);
+    out.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    std::vector<std::uint32_t> part;
+    for (const Screen& monitor : monitors) {
+        // Only the part of a monitor that lies on the root can be drawn.
+        const std::int32_t x0 = std::max(0, monitor.rect.x), y0 = std::max(0, monitor.rect.y);
+        const std::int32_t x1 = std::min(width, monitor.rect.x + monitor.rect.width);
+        const std::int32_t y1 = std::min(height, monitor.rect.y + monitor.rect.height);
+        if (x1 <= x0 || y1 <= y0) continue;
+        if (!LayOutForRoot(path, layout, monitor.rect.width, monitor.rect.height, part)) return false;
+        for (std::int32_t y = y0; y < y1; ++y)
+            std::copy_n(part.data() + static_cast<std::size_t>(y - monitor.rect.y) * monitor.rect.width +
+                            (x0 - monitor.rect.x),
+                        x1 - x0, out.data() + static_cast<std::size_t>(y) * width + x0);
+    }
+    return true;
 }
 
 bool LinuxDesktop::LayOutForRoot(const std::string& path, WallpaperLayout layout, std::int32_t width,
@@ -222,7 +286,7 @@ DesktopResult LinuxDesktop::HandToDesktop(DesktopKind kind, const std::string& f
     }
     const DesktopResult result = RunDesktopTool(kind, folder, shown, recorded);
     if (result)
-        RemoveShownExcept(folder, shown);
+        RemoveShownExcept(folder, {shown});
     else
         ::unlink(shown.c_str());
     return result;

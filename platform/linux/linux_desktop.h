@@ -34,6 +34,11 @@ public:
     void SetKeyValue(const std::string& keyName, const std::string& valueName,
                      const std::string& valueSetting) override;
     DesktopResult SetWallpaper(const std::string& path) override;
+    // sway's outputs, or the X11 monitors of the display.
+    std::vector<Screen> Screens() override;
+    // sway holds a picture for each output; the others span one.
+    ScreenWallpapers SetScreenWallpapers(const std::vector<std::string>& paths,
+                                         const std::vector<Screen>& screens) override;
 
 private:
     std::string DataFolder() const;
@@ -45,6 +50,11 @@ private:
     DesktopResult ChooseDesktop(DesktopKind& kindOut) const;
     // Draws the picture at `path` on the X11 root window.
     DesktopResult PaintRoot(const std::string& path, WallpaperLayout layout);
+    // Fills a screenful of `width` × `height` for the root, each of `monitors` on its own
+    // when there are several; false to give up.
+    bool LayOutOnMonitors(const std::string& path, WallpaperLayout layout,
+                          const std::vector<Screen>& monitors, std::int32_t width, std::int32_t height,
+                          std::vector<std::uint32_t>& out);
     // Fills a screenful of `width` × `height` for the root; false to give up.
     bool LayOutForRoot(const std::string& path, WallpaperLayout layout, std::int32_t width,
                        std::int32_t height, std::vector<std::uint32_t>& out);

@@ -61,7 +61,8 @@ void LayOutPicture(const Picture& picture, WallpaperLayout layout, std::int32_t 
                         out.data() + static_cast<std::size_t>(y) * width + x0, x1 - x0, picture.hasAlpha);
             break;
         }
-        case WallpaperLayout::Tiled: {
+        case WallpaperLayout::Tiled:
+        case WallpaperLayout::Spanned: {
             for (std::int32_t y = 0; y < height; ++y) {
                 std::uint32_t* row = out.data() + static_cast<std::size_t>(y) * width;
                 // The first tile of each row is converted once, then copied across.

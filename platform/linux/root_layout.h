@@ -10,7 +10,9 @@
 
 namespace vexal {
 
-enum class WallpaperLayout { Centred, Tiled, Stretched, Fill, Fit };
+// Spanned: one picture of the whole virtual screen across every screen, from the top left
+// corner of the root.
+enum class WallpaperLayout { Centred, Tiled, Stretched, Fill, Fit, Spanned };
 
 // The scaling layouts (stretched, fill, fit) as one step: the part of the picture used
 // (from sourceX, sourceY, sourceWidth × sourceHeight) is scaled into the part of the

@@ -117,7 +117,8 @@ public:
         const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
         const auto start = reinterpret_cast<std::uintptr_t>(rows);
         const std::uintptr_t first = (start + page - 1) / page * page;
-        const std::uintptr_t end = (start + static_cast<std::uintptr_t>(count) * writer_.RowBytes()) / page * page;
+        const std::uintptr_t end =
+            (start + static_cast<std::uintptr_t>(count) * writer_.RowBytes()) / page * page;
         if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
         return true;
     }

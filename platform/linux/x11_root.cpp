@@ -7,6 +7,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <cstdint>
 #include <vector>
@@ -318,6 +319,33 @@ bool SetRootBackground(const RootDrawing& draw, const std::string& display) {
     const bool ok = g_errors == 0;
     XCloseDisplay(d);
     return ok;
+}
+
+std::vector<Screen> X11Monitors(const std::string& display) {
+    std::vector<Screen> screens;
+    Display* d = XOpenDisplay(display.empty() ? nullptr : display.c_str());
+    if (!d) return screens;
+    ErrorTrap trap;
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    // Monitors came with RandR 1.5; an older server has no way to say.
+    if (XRRQueryExtension(d, &eventBase, &errorBase) && XRRQueryVersion(d, &major, &minor) &&
+        (major > 1 || (major == 1 && minor >= 5))) {
+        int count = 0;
+        XRRMonitorInfo* monitors = XRRGetMonitors(d, DefaultRootWindow(d), True, &count);
+        for (int i = 0; monitors && i < count; ++i) {
+            const XRRMonitorInfo& m = monitors[i];
+            if (m.width <= 0 || m.height <= 0) continue;
+            std::string name;
+            if (char* atom = m.name != None ? XGetAtomName(d, m.name) : nullptr) {
+                name = atom;
+                XFree(atom);
+            }
+            screens.push_back({{m.x, m.y, m.width, m.height}, name});
+        }
+        if (monitors) XRRFreeMonitors(monitors);
+    }
+    XCloseDisplay(d);
+    return screens;
 }
 
 std::optional<bool> RootHasBackgroundPixmap(const std::string& display) {

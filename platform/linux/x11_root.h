@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/desktop.h"
 #include "host/picture.h"
 #include "platform/linux/root_layout.h"
 
@@ -39,6 +40,11 @@ std::optional<bool> ProcessHasOtherWindows(int pid, const std::string& display =
 // which a desktop program publishes once it has drawn a backdrop; nullopt when there is no
 // display to ask.
 std::optional<bool> RootHasBackgroundPixmap(const std::string& display = {});
+
+// The monitors of DISPLAY (or `display`) as RandR 1.5 lists the active ones, in root
+// coordinates and with their names; empty when there is no display or the server cannot
+// tell.
+std::vector<Screen> X11Monitors(const std::string& display = {});
 
 // The picture laid out by LayOutPicture.
 bool SetRootBackground(const Picture& picture, WallpaperLayout layout, const std::string& display = {});

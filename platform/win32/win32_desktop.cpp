@@ -12,6 +12,7 @@
 #include "platform/win32/win32_api.h"
 // clang-format off
 #include <shlobj.h>
+#include <shobjidl.h>
 #include <knownfolders.h>
 // clang-format on
 
@@ -30,7 +31,71 @@ bool CanCreateFilesIn(const std::string& folder) {
     return true;
 }
 
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM screens) {
+    MONITORINFOEXW info{};
+    info.cbSize = sizeof info;
+    if (!::GetMonitorInfoW(monitor, &info)) return TRUE;
+    const RECT& r = info.rcMonitor;
+    reinterpret_cast<std::vector<Screen>*>(screens)->push_back(
+        {{r.left, r.top, r.right - r.left, r.bottom - r.top}, win32::Narrow(info.szDevice)});
+    return TRUE;
+}
+
 }  // namespace
+
+std::vector<Screen> Win32Desktop::Screens() {
+    std::vector<Screen> screens;
+    ::EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&screens));
+    return screens;
+}
+
+std::uint32_t Win32Desktop::BackgroundColour() {
+    const COLORREF c = ::GetSysColor(COLOR_DESKTOP);
+    return static_cast<std::uint32_t>(GetRValue(c)) << 16 | static_cast<std::uint32_t>(GetGValue(c)) << 8 |
+           GetBValue(c);
+}
+
+ScreenWallpapers Win32Desktop::SetScreenWallpapers(const std::vector<std::string>& paths,
+                                                   const std::vector<Screen>& screens) {
+    // COM may be on already in this thread, in either model: then it stays as it was.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IDesktopWallpaper* wallpaper = nullptr;
+    ScreenWallpapers done;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_DesktopWallpaper, nullptr, CLSCTX_ALL, IID_IDesktopWallpaper,
+                                     reinterpret_cast<void**>(&wallpaper)))) {
+        done.handled = true;
+        UINT count = 0;
+        std::size_t matched = 0;
+        HRESULT hr = wallpaper->GetMonitorDevicePathCount(&count);
+        // Each bitmap has its monitor's size already, so it is drawn as it is.
+        if (SUCCEEDED(hr)) hr = wallpaper->SetPosition(DWPOS_FILL);
+        // The interface names monitors by device path: they are matched to the screens by
+        // where they stand.
+        for (UINT i = 0; SUCCEEDED(hr) && i < count; ++i) {
+            LPWSTR id = nullptr;
+            RECT r{};
+            if (FAILED(wallpaper->GetMonitorDevicePathAt(i, &id)) || !id) continue;
+            if (SUCCEEDED(wallpaper->GetMonitorRECT(id, &r)))
+                for (std::size_t k = 0; k < screens.size() && k < paths.size(); ++k) {
+                    const PixelRect& s = screens[k].rect;
+                    if (s.x == r.left && s.y == r.top && s.width == r.right - r.left &&
+                        s.height == r.bottom - r.top) {
+                        hr = wallpaper->SetWallpaper(id, win32::Widen(paths[k]).c_str());
+                        ++matched;
+                        break;
+                    }
+                }
+            ::CoTaskMemFree(id);
+        }
+        // Monitors the interface does not know as the screens were listed: spanned instead.
+        if (SUCCEEDED(hr) && matched == 0) done.handled = false;
+        if (FAILED(hr))
+            done.result = {DesktopFailure::SystemRefused, {}, {}, {}, static_cast<std::int64_t>(hr)};
+        wallpaper->Release();
+    }
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    return done;
+}
 
 DesktopResult Win32Desktop::WindowsFolder(std::string& folderOut) {
     std::vector<wchar_t> buffer(MAX_PATH + 1);

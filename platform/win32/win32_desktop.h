@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "host/desktop.h"
 
@@ -17,6 +18,14 @@ public:
     void SetKeyValue(const std::string& keyName, const std::string& valueName,
                      const std::string& valueSetting) override;
     DesktopResult SetWallpaper(const std::string& path) override;
+    // The monitors EnumDisplayMonitors lists, on the virtual screen.
+    std::vector<Screen> Screens() override;
+    // The desktop colour of the system's colour scheme.
+    std::uint32_t BackgroundColour() override;
+    // Windows 8 and later hold a wallpaper for each monitor, through the desktop-wallpaper
+    // COM interface; without it (older systems) one bitmap is spanned.
+    ScreenWallpapers SetScreenWallpapers(const std::vector<std::string>& paths,
+                                         const std::vector<Screen>& screens) override;
 
     // The user's own folder for the program's files, made when missing; a failure, with
     // why, when it cannot be had.

@@ -227,6 +227,40 @@ TEST(CandidateChoiceTest, RandomDrawsAmongTheAllowed) {
     EXPECT_EQ(NextCandidate(f.program.Candidates, f.program.CurrentEntry(), 2, tried, random, &allowed), 1u);
 }
 
+// One candidate per screen: the table gives the first choice, the screens and the draws.
+TEST(CandidateChoiceTest, OnePerScreen) {
+    const struct {
+        const char* name;
+        std::uint8_t no;
+        std::vector<std::string> candidates;
+        std::size_t first, screens;
+        std::deque<double> draws;
+        std::vector<std::size_t> chosen;
+    } rows[] = {
+        {"nthCountsOn", 0, {"a", "b", "c", "d"}, 2, 3, {}, {2, 3, 4}},
+        {"nthGoesRoundPastTheLast", 0, {"a", "b", "c"}, 3, 2, {}, {3, 1}},
+        {"fewerThanScreensRepeat", 0, {"a", "b"}, 1, 3, {}, {1, 2, 1}},
+        {"containsTakesMatchesInOrder", 1, {"xa", "b", "xc", "xd"}, 1, 3, {}, {1, 3, 4}},
+        {"containsRepeatsItsMatches", 1, {"b", "xa", "c", "xe"}, 2, 3, {}, {2, 4, 2}},
+        {"randomNeverRepeatsWhileAnyAreLeft", 2, {"a", "b", "c"}, 2, 3, {0.0, 0.0}, {2, 1, 3}},
+        {"randomDrawsAmongTheOthers", 2, {"a", "b", "c"}, 1, 2, {0.99}, {1, 3}},
+        {"randomWithOneCandidateRepeatsIt", 2, {"a"}, 1, 2, {0.5}, {1, 1}},
+        {"randomStartsAfreshWhenAllAreShown", 2, {"a", "b"}, 2, 3, {0.7, 0.7}, {2, 1, 2}},
+        {"oneScreenKeepsTheChoice", 2, {"a", "b"}, 2, 1, {}, {2}},
+        {"noFirstNoChoice", 0, {"a", "b"}, 0, 2, {}, {}},
+    };
+    for (const auto& row : rows) {
+        Fixture f(row.candidates, row.no, 0, "x");
+        ScriptedRandom random;
+        random.draws = row.draws;
+        EXPECT_EQ(
+            ChooseForScreens(f.program.Candidates, f.program.CurrentEntry(), row.first, row.screens, random),
+            row.chosen)
+            << row.name;
+        EXPECT_TRUE(random.draws.empty()) << row.name;
+    }
+}
+
 TEST(CandidateChoiceTest, ClockSeededDrawsStayInRange) {
     ClockRandomSource clock;
     for (int i = 0; i < 1000; ++i) {

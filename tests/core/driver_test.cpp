@@ -529,3 +529,52 @@ TEST(DriverTest, EachAddressIsAskedForOnce) {
 
 }  // namespace
 }  // namespace vexal
+
+namespace vexal {
+namespace {
+
+// An entry with a picture for each screen brings one candidate per screen into working
+// files of their own, and a failure of any of them fails the run and leaves none behind.
+TEST(DriverTest, EachScreenBringsAPictureForEachScreen) {
+    const std::vector<Screen> screens = {{{0, 0, 2, 1}, "A"}, {{2, 0, 2, 1}, "B"}, {{4, 0, 2, 1}, "C"}};
+    Fixture f;
+    f.desktop.screens = screens;
+    f.fetches.page = "<img src=\"a.jpg\"><img src=\"b.jpg\">\r\n";
+    f.fetches.images["/pics/b.jpg"] = PicFile(1, 1, 0xFF222222);
+    f.fetches.images["http://example.test/pics/a.jpg"] = PicFile(1, 1, 0xFF111111);
+    f.Entry("http://example.test/pics/index.html", [](SiteEntry& e) {
+        e.No_n = 2;
+        e.EachScreen = true;
+        e.WpState = WallpaperStyle::Stretched;
+    });
+    ASSERT_TRUE(f.Installed());
+    // The second screen's link goes by its whole address: the transfer may be elsewhere by then.
+    EXPECT_TRUE(f.log.Has("data /pics/b.jpg relative"));
+    EXPECT_TRUE(f.log.Has("data http://example.test/pics/a.jpg"));
+    EXPECT_EQ(f.program.ChosenImage, "/pics/b.jpg") << "the first screen's picture is the one in hand";
+    EXPECT_EQ(f.program.MoreScreens,
+              (std::vector<ScreenImage>{{"wpcache-2.jpg", "http://example.test/pics/a.jpg"},
+                                        {"wpcache.jpg", "/pics/b.jpg"}}));
+    Picture set;
+    ASSERT_TRUE(f.decoder.Decode(testing::WallpaperPath(), set).Ok());
+    EXPECT_EQ(
+        std::vector<std::uint32_t>(set.Row(0), set.Row(0) + 6),
+        (std::vector<std::uint32_t>{0xFF222222, 0xFF222222, 0xFF111111, 0xFF111111, 0xFF222222, 0xFF222222}));
+    DeleteScreenImages(f.program, f.t.files);
+    EXPECT_EQ(f.t.files.files.count("wpcache-2.jpg"), 0u);
+    EXPECT_EQ(f.t.files.files.count("wpcache.jpg"), 1u) << "left for the preview's unloading";
+
+    Fixture failing;
+    failing.desktop.screens = screens;
+    failing.fetches.page = "<img src=\"a.jpg\"><img src=\"b.jpg\">\r\n";
+    failing.fetches.images["/pics/a.jpg"] = PicFile(1, 1, 0xFF111111);
+    failing.Entry("http://example.test/pics/index.html", [](SiteEntry& e) { e.EachScreen = true; });
+    EXPECT_EQ(failing.Failure(), RetrievalFailure::Fetch);
+    EXPECT_TRUE(failing.log.Has("data http://example.test/pics/b.jpg"));
+    EXPECT_TRUE(failing.program.MoreScreens.empty());
+    EXPECT_TRUE(failing.Left().empty());
+    EXPECT_TRUE(failing.desktop.log.empty());
+}
+
+}  // namespace
+}  // namespace vexal

@@ -158,6 +158,7 @@ struct EditorRig {
         for (int i = 0; i < 4; ++i) EXPECT_FALSE(view.IsChecked(EditorControl::ckExt, i)) << i;
         EXPECT_TRUE(view.IsChecked(EditorControl::cbSchedule, 0));
         EXPECT_EQ(view.Text(EditorControl::lbLastRun), "");
+        EXPECT_FALSE(view.IsChecked(EditorControl::ckEachScreen, 0));
     }
 };
 
@@ -193,6 +194,7 @@ TEST_F(EditorFixture, SelectingShowsEveryFieldOfTheEntry) {
     e.Ext = {false, true, true, false};
     e.MinWidth = 640;
     e.Schedule = ScheduleKind::Daily;
+    e.EachScreen = true;
     Load({e});
     Select(1);
     EXPECT_EQ(editor.CurIndex(), 1);
@@ -209,6 +211,7 @@ TEST_F(EditorFixture, SelectingShowsEveryFieldOfTheEntry) {
     EXPECT_EQ(view.Text(EditorControl::txMinWidth), "640");
     for (int i = 0; i < 4; ++i) EXPECT_EQ(view.IsChecked(EditorControl::ckExt, i), e.Ext[i]) << i;
     EXPECT_TRUE(view.IsChecked(EditorControl::cbSchedule, 2));
+    EXPECT_TRUE(view.IsChecked(EditorControl::ckEachScreen, 0));
     // Storing what was shown gives the entry back unchanged.
     editor.StoreEntry(1);
     EXPECT_EQ(program.SiteEntries[1], e);
@@ -780,6 +783,7 @@ TEST_F(EditorFixture, EndWithAFilledNewEntryFormAsksToRegisterIt) {
         {"filter", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckFilter, 6, true); }},
         {"ext", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckExt, 4, true); }},
         {"schedule", [](FakeEditorView& v) { v.SetChecked(EditorControl::cbSchedule, 3, true); }},
+        {"eachScreen", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckEachScreen, 0, true); }},
     };
     for (const auto& fill : fills) {
         EditorRig f;

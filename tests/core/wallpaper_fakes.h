@@ -102,6 +102,18 @@ public:
     std::vector<std::string> log;
     // The bytes the wallpaper file held when SetWallpaper was called.
     std::string bytesAtSet;
+    std::vector<Screen> screens;  // none: the system cannot tell
+    std::uint32_t background = 0;
+    bool perScreen = false;  // holds a picture for each screen: logs "screen NAME PATH"
+
+    std::vector<Screen> Screens() override { return screens; }
+    std::uint32_t BackgroundColour() override { return background; }
+    ScreenWallpapers SetScreenWallpapers(const std::vector<std::string>& paths,
+                                         const std::vector<Screen>& on) override {
+        if (!perScreen) return {};
+        for (std::size_t i = 0; i < paths.size(); ++i) log.push_back("screen " + on[i].name + " " + paths[i]);
+        return {true, accept ? DesktopResult{} : Failure()};
+    }
 
     DesktopResult WallpaperFolder(std::string& folderOut) override {
         folderOut = folder;

@@ -441,3 +441,100 @@ TEST(HistoryTest, FieldsSurviveTheirRoundTrip) {
 
 }  // namespace
 }  // namespace vexal
+
+namespace vexal {
+namespace {
+
+// A picture for each screen: each screen's bitmap beside the wallpaper's, and either the
+// desktop's own per-screen call or the composed bitmap spanned across them.
+TEST(InstallWallpaperTest, EachScreenGetsItsOwnPicture) {
+    const std::vector<Screen> twoScreens = {{{0, 0, 4, 2}, "L"}, {{4, 0, 2, 2}, "R"}};
+    const std::string wall = testing::WallpaperPath();
+    const std::string one = testing::WallpaperPath("/win", "wall-1.bmp");
+    const std::string two = testing::WallpaperPath("/win", "wall-2.bmp");
+    const std::vector<std::string> spanned = {"key Control Panel\\Desktop\\WallpaperStyle=22",
+                                              "key Control Panel\\Desktop\\TileWallpaper=0", "set " + wall};
+    const std::vector<std::string> stretched = {"key Control Panel\\Desktop\\WallpaperStyle=2",
+                                                "key Control Panel\\Desktop\\TileWallpaper=0", "set " + wall};
+    const struct {
+        const char* name;
+        std::vector<Screen> screens;
+        bool eachScreen;
+        RunModeValue mode;
+        bool perScreen;
+        std::vector<std::string> log;
+        std::vector<std::uint32_t> composedRow;  // the top row of the bitmap set, when one is
+    } rows[] = {
+        {"spanned",
+         twoScreens,
+         true,
+         RunModeValue::Entry,
+         false,
+         spanned,
+         {0x111111, 0x111111, 0x111111, 0x111111, 0x222222, 0x222222}},
+        {"perScreenDesktop",
+         twoScreens,
+         true,
+         RunModeValue::Entry,
+         true,
+         {"screen L " + one, "screen R " + two},
+         {}},
+        {"oneScreenAsBefore", {{{0, 0, 4, 2}, "L"}}, true, RunModeValue::Entry, false, stretched, {0x111111}},
+        {"withoutTheSettingAsBefore", twoScreens, false, RunModeValue::Entry, false, stretched, {0x111111}},
+        {"pictureOnTheCommandLineAsBefore",
+         twoScreens,
+         true,
+         RunModeValue::Direct,
+         false,
+         {"set " + wall},
+         {0x111111}},
+    };
+    for (const auto& row : rows) {
+        Fixture f;
+        f.desktop.screens = row.screens;
+        f.desktop.perScreen = row.perScreen;
+        f.program.RunMode = row.mode;
+        f.program.CurrentEntry().EachScreen = row.eachScreen;
+        f.program.CurrentEntry().WpState = WallpaperStyle::Stretched;
+        f.program.MoreScreens = {{"wp2.jpg", "b.jpg"}};
+        f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF111111);
+        f.t.files.files["wp2.jpg"] = PicFile(3, 3, 0xFF222222);
+        ASSERT_TRUE(f.Install("wp.jpg")) << row.name;
+        EXPECT_EQ(f.desktop.log, row.log) << row.name;
+        const bool each = row.eachScreen && row.screens.size() > 1 && row.mode != RunModeValue::Direct;
+        EXPECT_EQ(f.t.files.files.count(two), each ? 1u : 0u) << row.name;
+        if (row.composedRow.empty()) continue;
+        Picture set;
+        ASSERT_TRUE(f.decoder.Decode(wall, set).Ok()) << row.name;
+        EXPECT_EQ(std::vector<std::uint32_t>(set.Row(0), set.Row(0) + set.width), [&] {
+            std::vector<std::uint32_t> v;
+            for (auto c : row.composedRow) v.push_back(0xFF000000u | c);
+            return v;
+        }()) << row.name;
+    }
+}
+
+// Fewer pictures than screens repeat them, and a picture that cannot be read is named.
+TEST(InstallWallpaperTest, EachScreenRepeatsPicturesAndNamesAnUnreadableOne) {
+    Fixture f;
+    f.desktop.screens = {{{0, 0, 1, 1}, "A"}, {{1, 0, 1, 1}, "B"}, {{2, 0, 1, 1}, "C"}};
+    f.program.CurrentEntry().EachScreen = true;
+    f.program.MoreScreens = {{"wp2.jpg", "http://example.org/b.jpg"}};
+    f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF111111);
+    f.t.files.files["wp2.jpg"] = PicFile(1, 1, 0xFF222222);
+    ASSERT_TRUE(f.Install("wp.jpg"));
+    Picture set;
+    ASSERT_TRUE(f.decoder.Decode(testing::WallpaperPath(), set).Ok());
+    EXPECT_EQ(std::vector<std::uint32_t>(set.Row(0), set.Row(0) + 3),
+              (std::vector<std::uint32_t>{0xFF111111, 0xFF222222, 0xFF111111}));
+
+    f.desktop.log.clear();
+    f.t.files.files["wp2.jpg"] = "<html>";
+    EXPECT_FALSE(f.Install("wp.jpg"));
+    EXPECT_EQ(f.result.outcome, InstallOutcome::PictureRefused);
+    EXPECT_EQ(f.result.subject, "http://example.org/b.jpg");
+    EXPECT_TRUE(f.desktop.log.empty());
+}
+
+}  // namespace
+}  // namespace vexal

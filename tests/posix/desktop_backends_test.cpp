@@ -185,6 +185,7 @@ TEST(DesktopChoiceTest, StyleValuesAndUris) {
     EXPECT_EQ(LayoutFromStyle("6", "0"), WallpaperLayout::Fit);
     EXPECT_EQ(LayoutFromStyle("1", "0"), WallpaperLayout::Centred);
     EXPECT_EQ(LayoutFromStyle("10", "1"), WallpaperLayout::Tiled);
+    EXPECT_EQ(LayoutFromStyle("22", "0"), WallpaperLayout::Spanned);
     EXPECT_EQ(FileUri("/home/me/.local/share/vexal/shown-1.bmp"),
               "file:///home/me/.local/share/vexal/shown-1.bmp");
     EXPECT_EQ(FileUri("/tmp/a b/壁'%#?.bmp"), "file:///tmp/a%20b/%E5%A3%81%27%25%23%3F.bmp");
@@ -357,7 +358,7 @@ TEST(XfceBackendTest, SetsEveryMonitorsImageAndStyle) {
     } rows[] = {
         {"centred", WallpaperLayout::Centred, 5, "1"}, {"stretched", WallpaperLayout::Stretched, 5, "3"},
         {"fit", WallpaperLayout::Fit, 5, "4"},         {"fill", WallpaperLayout::Fill, 5, "5"},
-        {"keepStyle", std::nullopt, 3, nullptr},
+        {"spanned", WallpaperLayout::Spanned, 5, "6"}, {"keepStyle", std::nullopt, 3, nullptr},
     };
     for (const auto& r : rows) {
         runner.calls.clear();
@@ -415,6 +416,31 @@ TEST(SwayBackendTest, QuotesThePathForSwaysOwnSplitting) {
     RecordingRunner refusing;
     refusing.failWhenContains = "bg";
     EXPECT_FALSE(SetSwayWallpaper(refusing, "/d/a.bmp", WallpaperLayout::Centred));
+}
+
+// sway's outputs from its JSON, disabled ones left out, and each shown its own bitmap.
+TEST(SwayBackendTest, OutputsAndAPictureForEach) {
+    const std::string json = R"([
+  {"id": 3, "type": "output", "name": "HEADLESS-1", "active": true, "scale": 1.0,
+   "rect": {"x": 0, "y": 0, "width": 1280, "height": 720}, "modes": [{"width": 9, "height": 9}]},
+  {"name": "DP \"2\"", "active": true, "rect": {"x": 1280, "y": -100, "width": 1920, "height": 1080}},
+  {"name": "HDMI-A-1", "active": false, "rect": {"x": 0, "y": 0, "width": 0, "height": 0}}
+])";
+    const std::vector<Screen> screens = {{{0, 0, 1280, 720}, "HEADLESS-1"},
+                                         {{1280, -100, 1920, 1080}, "DP \"2\""}};
+    EXPECT_EQ(ParseSwayOutputs(json), screens);
+    for (const char* broken : {"", "{}", "[{\"name\": \"A\", \"rect\": {\"x\": 1", "[1, 2"})
+        EXPECT_TRUE(ParseSwayOutputs(broken).empty()) << broken;
+
+    RecordingRunner runner;
+    ASSERT_TRUE(SetSwayOutputWallpapers(runner, {"/d/1.bmp", "/d/2.bmp"}, screens));
+    EXPECT_EQ(runner.calls, (std::vector<Argv>{
+                                {"swaymsg", "output", "\"HEADLESS-1\"", "bg", "\"/d/1.bmp\"", "stretch"},
+                                {"swaymsg", "output", R"("DP \"2\"")", "bg", "\"/d/2.bmp\"", "stretch"},
+                            }));
+    RecordingRunner refusing;
+    refusing.failWhenContains = "2.bmp";
+    EXPECT_FALSE(SetSwayOutputWallpapers(refusing, {"/d/1.bmp", "/d/2.bmp"}, screens));
 }
 
 // LXQt and LXDE: the picture and, when the run wrote a style, the desktop's own mode; one

@@ -188,7 +188,8 @@ bool HasWindowManager(const std::string& display) {
 // (sway refuses to run as root), with Xwayland off: a pure Wayland session.
 class HeadlessSway {
 public:
-    HeadlessSway() : user_("vexal-sway-" + std::to_string(::getpid())) {
+    // `outputs` headless outputs, side by side from the left.
+    explicit HeadlessSway(int outputs = 1) : user_("vexal-sway-" + std::to_string(::getpid())) {
         SpawnCommandRunner runner;
         if (runner.Run({"useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", user_})
                 .status != 0)
@@ -207,6 +208,7 @@ public:
         sway_.emplace(std::vector<std::string>{"runuser", "-u", user_, "--", "env", "-i",
                                                "XDG_RUNTIME_DIR=" + runtime_.path(), "WLR_BACKENDS=headless",
                                                "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman",
+                                               "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputs),
                                                "PATH=/usr/bin:/bin", "sway", "-c", work_ / "sway.conf"},
                       work_ / "sway.log");
         WaitFor([this] {
@@ -339,6 +341,55 @@ TEST(SwayDesktopTest, EachStyleShowsOnAPureWaylandOutput) {
         WaitFor([&] { return !(place = sway.WindowPlace("vexal 1.00")).empty(); });
         EXPECT_EQ(place, "floating");
     }
+}
+
+// Two outputs and an entry with a picture for each screen, random over a folder of two:
+// each output shows its own picture, filling it.
+TEST(SwayDesktopTest, EachOutputShowsItsOwnPicture) {
+    VEXAL_REQUIRE_TOOLS("sway", "swaymsg", "grim", "useradd", "runuser");
+    if (::geteuid() != 0) {
+        if (testing::InCi()) FAIL() << "the sway test makes a user of its own and needs root";
+        GTEST_SKIP() << "the sway test makes a user of its own and needs root";
+    }
+    HeadlessSway sway(2);
+    ASSERT_TRUE(sway.running()) << sway.Log();
+    const std::string folder = sway.work() / "pics";
+    std::filesystem::create_directory(folder);
+    PosixFileSystem files;
+    const std::uint32_t colours[] = {kRed, kGreen};
+    for (int i = 0; i < 2; ++i) {
+        const std::string path = folder + "/" + std::to_string(i) + ".bmp";
+        ASSERT_TRUE(WriteBmp(files, path,
+                             Picture::FromPixels(kScreenWidth * 2, kScreenHeight / 2,
+                                                 std::vector<std::uint32_t>(kScreenWidth * kScreenHeight,
+                                                                            0xFF000000u | colours[i]))));
+        ::chmod(path.c_str(), 0644);
+    }
+    ::chmod(folder.c_str(), 0755);
+    std::ofstream(sway.work() / "vexal.ini", std::ios::binary)
+        << "'vexal   ver.1.00\r\n\r\nCacheFileName = wpcache\r\nWinFolderWPname = wall.bmp\r\nTimeOut = "
+           "30\r\n"
+           "-\r\nName = each\r\nUrl = "
+        << folder
+        << "/\r\nComment = \r\nFilter = 000000\r\nExt = 1111\r\nWpState = 3\r\nNo = 2\r\nNo_n = 1\r\n"
+           "Refstr = \r\nEachScreen = 1\r\n";
+    ::chmod((sway.work() / "vexal.ini").c_str(), 0666);
+    const testing::ProgramRun run = sway.RunVexal("each");
+    ASSERT_EQ(run.status, 0) << run.err;
+    // Which picture lands on which output is chance; that they differ and fill is not.
+    std::string seen;
+    WaitFor([&] {
+        const Screen shot = sway.Grab();
+        const std::uint32_t left = shot(5, 5), right = shot(kScreenWidth + 5, 5);
+        seen = std::to_string(left) + " " + std::to_string(right);
+        const bool filled = shot(kScreenWidth - 5, kScreenHeight - 5) == left &&
+                            shot(2 * kScreenWidth - 5, kScreenHeight - 5) == right;
+        return filled && left != right && (left == kRed || left == kGreen) &&
+               (right == kRed || right == kGreen);
+    });
+    EXPECT_TRUE(seen == std::to_string(kRed) + " " + std::to_string(kGreen) ||
+                seen == std::to_string(kGreen) + " " + std::to_string(kRed))
+        << seen;
 }
 
 // A desktop session on a private Xvfb of the screen's size: its variables (a value "~" or

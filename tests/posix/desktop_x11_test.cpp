@@ -454,6 +454,97 @@ TEST_F(X11RootTest, DesktopUsesTheRecordedStyleAndReadsTheBitmap) {
     EXPECT_EQ(testing::ReadRoot(xvfb_.display()).At(270, 210), kRed);
 }
 
+// A plain picture of one colour.
+Picture Plain(int w, int h, std::uint32_t rgb) {
+    return Picture::FromPixels(
+        w, h, std::vector<std::uint32_t>(static_cast<std::size_t>(w) * h, 0xFF000000u | rgb));
+}
+
+// Several monitors on one Xvfb screen: fill and fit worked out per monitor, and an entry
+// with a picture for each screen, installed the way a run installs it.
+class X11MonitorsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (xvfb_.display().empty()) GTEST_SKIP() << "Xvfb could not be started";
+        ASSERT_TRUE(testing::SetMonitors(xvfb_.display(), {{200, 200}, {200, 200}, {200, 200}}));
+        ASSERT_TRUE(desktop_.WallpaperFolder(folder_));
+    }
+    // Installs the pictures (the first screen's first) as an entry in `style` does.
+    InstallResult Install(const std::vector<Picture>& pictures, WallpaperStyle style, bool eachScreen) {
+        Program program;
+        program.RunMode = RunModeValue::Entry;
+        program.WinFolderWPname = "wall.bmp";
+        program.CurrentEntry().WpState = style;
+        program.CurrentEntry().EachScreen = eachScreen;
+        for (std::size_t i = 0; i < pictures.size(); ++i) {
+            const std::string path = data_.path() + "/pic" + std::to_string(i) + ".bmp";
+            EXPECT_TRUE(WriteBmp(files_, path, pictures[i]));
+            if (i > 0) program.MoreScreens.push_back({path, path, false});
+        }
+        PreviewPicture nothing;
+        return InstallWallpaper(program, {&files_, &decoder_, &desktop_, nullptr}, nothing,
+                                data_.path() + "/pic0.bmp");
+    }
+    testing::XvfbServer xvfb_{"600x200x24"};
+    testing::TempDir data_;
+    QtImageDecoder decoder_;
+    NoCommands runner_;
+    PosixFileSystem files_;
+    LinuxDesktop desktop_{decoder_, runner_, [this](const std::string& name) -> std::string {
+                              if (name == "XDG_DATA_HOME") return data_.path();
+                              if (name == "DISPLAY") return xvfb_.display();
+                              return {};
+                          }};
+    std::string folder_;
+};
+
+TEST_F(X11MonitorsTest, MonitorsAsRandRListsThem) {
+    EXPECT_EQ(X11Monitors(xvfb_.display()),
+              (std::vector<Screen>{
+                  {{0, 0, 200, 200}, "M1"}, {{200, 0, 200, 200}, "M2"}, {{400, 0, 200, 200}, "M3"}}));
+    EXPECT_EQ(desktop_.Screens().size(), 3u);
+}
+
+// Regression: fill and fit were worked out across the whole root, so a picture ran over
+// the gaps between the monitors and each showed a different part of it.
+TEST_F(X11MonitorsTest, FillAndFitOnEachMonitor) {
+    // Red left half, white right half, four times as wide as high.
+    std::vector<std::uint32_t> px(400 * 100);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 400; ++x)
+            px[static_cast<std::size_t>(y) * 400 + x] = 0xFF000000u | (x < 200 ? kRed : kWhite);
+    const Picture halves = Picture::FromPixels(400, 100, std::move(px));
+    ASSERT_TRUE(Install({halves}, WallpaperStyle::Fill, false).Ok());
+    testing::RootPixels root = testing::ReadRoot(xvfb_.display());
+    for (int monitor = 0; monitor < 3; ++monitor) {
+        EXPECT_EQ(root.At(monitor * 200 + 10, 100), kRed) << monitor;
+        EXPECT_EQ(root.At(monitor * 200 + 190, 100), kWhite) << monitor;
+        EXPECT_EQ(root.At(monitor * 200 + 10, 5), kRed) << monitor << ": filled to the top";
+    }
+    ASSERT_TRUE(Install({halves}, WallpaperStyle::Fit, false).Ok());
+    root = testing::ReadRoot(xvfb_.display());
+    for (int monitor = 0; monitor < 3; ++monitor) {
+        EXPECT_EQ(root.At(monitor * 200 + 10, 100), kRed) << monitor;
+        EXPECT_EQ(root.At(monitor * 200 + 190, 100), kWhite) << monitor;
+        EXPECT_EQ(root.At(monitor * 200 + 100, 10), 0u) << monitor << ": bars above and below";
+    }
+}
+
+TEST_F(X11MonitorsTest, EachScreenShowsItsOwnPictureFillingIt) {
+    ASSERT_TRUE(Install({Plain(300, 100, kRed), Plain(100, 300, kGreen)}, WallpaperStyle::Fill, true).Ok());
+    const testing::RootPixels root = testing::ReadRoot(xvfb_.display());
+    // Two pictures on three screens: the third repeats the first.
+    const std::uint32_t expected[] = {kRed, kGreen, kRed};
+    for (int monitor = 0; monitor < 3; ++monitor)
+        for (auto [x, y] : {std::pair{1, 1}, std::pair{198, 198}, std::pair{100, 100}})
+            EXPECT_EQ(root.At(monitor * 200 + x, y), expected[monitor]) << monitor << " " << x << "," << y;
+    // Each screen's bitmap is kept beside the wallpaper's.
+    Picture second;
+    ASSERT_TRUE(decoder_.Decode(folder_ + "/wall-2.bmp", second).Ok());
+    EXPECT_EQ(second.width, 200);
+    EXPECT_EQ(second.Row(0)[0] & 0xFFFFFFu, kGreen);
+}
+
 // A window on the display, as a desktop program or an application makes one; gone with
 // its connection.
 class TestWindow {

@@ -12,7 +12,9 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vexal::testing {
@@ -61,6 +63,25 @@ private:
     pid_t pid_ = -1;
     std::string display_;
 };
+
+// Replaces the server's automatic monitor with monitors of these sizes side by side, left
+// to right, named "M1", "M2", … (RandR 1.5 monitors, as a desktop with several screens
+// reports them); false when xrandr refused.
+inline bool SetMonitors(const std::string& display, const std::vector<std::pair<int, int>>& sizes) {
+    int x = 0;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const auto [w, h] = sizes[i];
+        const std::string geometry = std::to_string(w) + "/" + std::to_string(w / 4) + "x" +
+                                     std::to_string(h) + "/" + std::to_string(h / 4) + "+" +
+                                     std::to_string(x) + "+0";
+        // The first takes over the automatic monitor, which covers the whole screen.
+        const std::string command = "xrandr -display " + display + " --setmonitor M" + std::to_string(i + 1) +
+                                    " " + geometry + (i == 0 ? " screen" : " none") + " >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0) return false;
+        x += w;
+    }
+    return true;
+}
 
 // The root window's pixels, 0x00RRGGBB, rows top to bottom.
 struct RootPixels {

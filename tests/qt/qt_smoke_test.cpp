@@ -238,6 +238,8 @@ TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
             {"opWp(2)", w.opWp[2], "拡大して表示"},
             {"opWp(3)", w.opWp[3], "ページ幅に合わせる"},
             {"opWp(4)", w.opWp[4], "画面のサイズに合わせる"},
+            {"ckEachScreen", w.ckEachScreen, "画面ごとに別の画像",
+             "画面が複数あるとき、候補から画面の数だけ画像を選び、それぞれの画面に表示します。"},
             {"Frame4", w.Frame4, "候補から選択する際の条件"},
             {"opNo(0)", w.opNo[0], "\u3000\u3000\u3000\u3000\u3000\u3000\u3000番目のファイルを選択する",
              "指定した番目に見つけたファイルを採用します。"},
@@ -285,8 +287,9 @@ TEST(QtTabOrderTest, TabFollowsTheLayoutOfEachWindow) {
     const std::vector<QWidget*> editorOrder = {
         w.cbSelect,    w.cbTouroku,   w.cbDelete,    w.txUrl,       w.ckFilter[0], w.ckFilter[1],
         w.ckFilter[2], w.ckFilter[3], w.ckFilter[4], w.ckFilter[5], w.ckFilter[6], w.ckExt[0],
-        w.ckExt[1],    w.ckExt[2],    w.ckExt[3],    w.ckExt[4],    w.opWp[0],     w.opNo[0],
-        w.txNo,        w.txFnAdd,     w.txMinWidth,  w.txComment,   w.cbSchedule,  w.cbPreview,
+        w.ckExt[1],    w.ckExt[2],    w.ckExt[3],    w.ckExt[4],    w.opWp[0],     w.ckEachScreen,
+        w.opNo[0],     w.txNo,        w.txFnAdd,     w.txMinWidth,  w.txComment,   w.cbSchedule,
+        w.cbPreview,
         w.cbSetWP,     w.cbEnd};
     EXPECT_EQ(TabCycle(&w, w.cbSelect), editorOrder);
     w.hide();

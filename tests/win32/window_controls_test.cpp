@@ -147,6 +147,9 @@ TEST_F(WindowControlsTest, EveryCaptionAndToolTipOfTheThreeWindows) {
             {Editor::kOpWp0 + 2, {"拡大して表示"}},
             {Editor::kOpWp0 + 3, {"ページ幅に合わせる"}},
             {Editor::kOpWp0 + 4, {"画面のサイズに合わせる"}},
+            {Editor::kCkEachScreen,
+             {"画面ごとに別の画像",
+              "画面が複数あるとき、候補から画面の数だけ画像を選び、それぞれの画面に表示します。"}},
             {Editor::kFrame4, {"候補から選択する際の条件"}},
             {Editor::kOpNo0,
              {"\u3000\u3000\u3000\u3000\u3000\u3000\u3000番目のファイルを選択する",
@@ -201,9 +204,10 @@ TEST_F(WindowControlsTest, TabFollowsTheLayoutOfEachWindow) {
             Editor::kCkFilter0 + 4, Editor::kCkFilter0 + 5, Editor::kCkFilter0 + 6, Editor::kCkExt0,
             Editor::kCkExt0 + 1,    Editor::kCkExt0 + 2,    Editor::kCkExt0 + 3,    Editor::kCkExt0 + 4,
             Editor::kOpWp0,         Editor::kOpWp0 + 1,     Editor::kOpWp0 + 2,     Editor::kOpWp0 + 3,
-            Editor::kOpWp0 + 4,     Editor::kOpNo0,         Editor::kTxNo,          Editor::kOpNo0 + 1,
-            Editor::kTxFnAdd,       Editor::kOpNo0 + 2,     Editor::kTxMinWidth,    Editor::kTxComment,
-            Editor::kCbSchedule,    Editor::kCbPreview,     Editor::kCbSetWP,       Editor::kCbEnd}));
+            Editor::kOpWp0 + 4,     Editor::kCkEachScreen,  Editor::kOpNo0,         Editor::kTxNo,
+            Editor::kOpNo0 + 1,     Editor::kTxFnAdd,       Editor::kOpNo0 + 2,     Editor::kTxMinWidth,
+            Editor::kTxComment,     Editor::kCbSchedule,    Editor::kCbPreview,     Editor::kCbSetWP,
+            Editor::kCbEnd}));
     // The boxes in the captions stay visible and take their own clicks: each button keeps
     // all of its row but the boxes' place.
     ::ShowWindow(editor.hwnd(), SW_SHOWNA);

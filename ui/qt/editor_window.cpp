@@ -232,6 +232,9 @@ void QtEditorWindow::MakeFlagGroups() {
         wpGroup_->addButton(opWp[i], i);
         styles->addWidget(opWp[i]);
     }
+    ckEachScreen = new QCheckBox(Q(texts::ckEachScreen), Frame5);
+    ckEachScreen->setToolTip(Q(texts::ckEachScreenTip));
+    styles->addWidget(ckEachScreen);
     styles->addStretch(1);
 }
 
@@ -304,11 +307,12 @@ QHBoxLayout* QtEditorWindow::MakeCommandRow() {
 
 // Tab order follows the reading order of the window.
 void QtEditorWindow::OrderTabs() {
-    QWidget* order[] = {
-        cbSelect,    cbTouroku,   cbDelete,    txUrl,     ckFilter[0], ckFilter[1], ckFilter[2], ckFilter[3],
-        ckFilter[4], ckFilter[5], ckFilter[6], ckExt[0],  ckExt[1],    ckExt[2],    ckExt[3],    ckExt[4],
-        opWp[0],     opWp[1],     opWp[2],     opWp[3],   opWp[4],     opNo[0],     txNo,        opNo[1],
-        txFnAdd,     opNo[2],     txMinWidth,  txComment, cbSchedule,  cbPreview,   cbSetWP,     cbEnd};
+    QWidget* order[] = {cbSelect,    cbTouroku,   cbDelete,    txUrl,        ckFilter[0], ckFilter[1],
+                        ckFilter[2], ckFilter[3], ckFilter[4], ckFilter[5],  ckFilter[6], ckExt[0],
+                        ckExt[1],    ckExt[2],    ckExt[3],    ckExt[4],     opWp[0],     opWp[1],
+                        opWp[2],     opWp[3],     opWp[4],     ckEachScreen, opNo[0],     txNo,
+                        opNo[1],     txFnAdd,     opNo[2],     txMinWidth,   txComment,   cbSchedule,
+                        cbPreview,   cbSetWP,     cbEnd};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -489,6 +493,8 @@ QWidget* QtEditorWindow::Control(EditorControl control, int index) const {
             return cbSchedule;
         case EditorControl::lbLastRun:
             return lbLastRun;
+        case EditorControl::ckEachScreen:
+            return ckEachScreen;
     }
     return nullptr;
 }

@@ -60,6 +60,7 @@ public:
     std::array<QCheckBox*, 7> ckFilter{};
     QGroupBox* Frame5 = nullptr;
     std::array<QRadioButton*, 5> opWp{};
+    QCheckBox* ckEachScreen = nullptr;
     QGroupBox* Frame4 = nullptr;
     std::array<QRadioButton*, 3> opNo{};
     QLineEdit* txNo = nullptr;

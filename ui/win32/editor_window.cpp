@@ -48,6 +48,12 @@ TwipRect CheckRow(const TwipRect& frame, int i, double width, double step = kRow
 // The five kinds of picture and the five styles beside them are a little closer together
 // than the rows of the other groups.
 constexpr double kExtRowStep = 280, kExtTop = 240;
+// Five styles and the check box of a picture for each screen in the style frame.
+TwipRect StyleRow(int i) {
+    constexpr double kStep = 232;
+    return {place::Frame5.Left + 120, static_cast<std::int32_t>(place::Frame5.Top + kExtTop + i * kStep),
+            place::Frame5.Width - 240, static_cast<std::int32_t>(kStep)};
+}
 TwipRect ChoiceRow(int i) {
     return {place::Frame4.Left + 120, place::Frame4.Top + 240 + i * 345, place::Frame4.Width - 240, 315};
 }
@@ -87,6 +93,8 @@ Win32EditorWindow::Win32EditorWindow() {
     for (int i = 0; i < static_cast<int>(opWp_.size()); ++i)
         opWp_[i] = AddControl(WC_BUTTONW, texts::opWp[i], BS_RADIOBUTTON | tab | (i == 0 ? WS_GROUP : 0),
                               kOpWp0 + i);
+    ckEachScreen_ =
+        AddControl(WC_BUTTONW, texts::ckEachScreen, BS_AUTOCHECKBOX | tab | WS_GROUP, kCkEachScreen);
     Frame4_ = AddControl(WC_BUTTONW, texts::Frame4, kFrameStyle, kFrame4);
     // txNo with scNo, and txFnAdd, sit in the blanks of the captions of opNo(0) and opNo(1),
     // right of the round mark, so Tab reaches each box just after its button. The button
@@ -132,6 +140,7 @@ Win32EditorWindow::Win32EditorWindow() {
     tooltips_ = win32::CreateToolTips(hwnd());
     for (int i = 0; i < 7; ++i) win32::AddToolTip(tooltips_, ckFilter_[i], texts::ckFilterTip[i]);
     win32::AddToolTip(tooltips_, txMinWidth_, texts::txMinWidthTip);
+    win32::AddToolTip(tooltips_, ckEachScreen_, texts::ckEachScreenTip);
     for (int i = 0; i < 3; ++i) win32::AddToolTip(tooltips_, opNo_[i], texts::opNoTip[i]);
     win32::AddToolTip(tooltips_, cbSchedule_, texts::cbScheduleTip);
     Layout();
@@ -153,8 +162,9 @@ void Win32EditorWindow::Layout() {
     for (int i = 0; i < 5; ++i)
         Place(ckExt_[i], CheckRow(place::Frame2, i, place::Frame2.Width - 240, kExtRowStep, kExtTop));
     Place(Frame5_, place::Frame5);
-    for (int i = 0; i < static_cast<int>(opWp_.size()); ++i)
-        Place(opWp_[i], CheckRow(place::Frame5, i, place::Frame5.Width - 240, kExtRowStep, kExtTop));
+    // The styles and the check box below them share the frame's height, a little closer still.
+    for (int i = 0; i < static_cast<int>(opWp_.size()); ++i) Place(opWp_[i], StyleRow(i));
+    Place(ckEachScreen_, StyleRow(static_cast<int>(opWp_.size())));
     Place(Frame4_, place::Frame4);
     for (int i = 0; i < 3; ++i) Place(opNo_[i], ChoiceRow(i));
     PlaceInBlank(opNo_[0], ChoiceRow(0), texts::opNo0Lead, texts::opNo0Blanks, txNo_, scNo_);
@@ -290,6 +300,8 @@ HWND Win32EditorWindow::Control(EditorControl control, int index) const {
             return cbSchedule_;
         case EditorControl::lbLastRun:
             return lbLastRun_;
+        case EditorControl::ckEachScreen:
+            return ckEachScreen_;
     }
     return nullptr;
 }

@@ -61,6 +61,7 @@ public:
         kTxMinWidth,
         kLbMinWidthLead,
         kLbMinWidthTail,
+        kCkEachScreen,
         kCbSchedule = 190,
         kLbSchedule,
         kLbLastRun,
@@ -85,6 +86,7 @@ private:
     std::array<HWND, 7> ckFilter_{};
     std::array<HWND, 5> ckExt_{};
     std::array<HWND, 5> opWp_{};
+    HWND ckEachScreen_ = nullptr;
     std::array<HWND, 3> opNo_{};
     // "幅 [txMinWidth] ピクセル未満の画像は使わない": the box between its two captions.
     HWND lbMinWidthLead_, txMinWidth_, lbMinWidthTail_;
