@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cassert>
 #include <map>
+#include <optional>
 
 #include "gather/choice.h"
 #include "gather/content_kind.h"
@@ -328,9 +329,10 @@ RetrievalResult BringChosenImage(Program& program, RetrievalState& state, const 
     return {};
 }
 
-// Going back writes the wallpaper folder as an installation does, so it waits its turn
-// behind another run just the same; there is nothing to fetch and nothing to preview.
-RetrievalOutcome GoBackUnderLock(Program& program, const RetrievalServices& services, RetrievalOwner& owner) {
+// Takes the run lock for what writes the working file or the wallpaper: nothing when it
+// is held, otherwise how the run ends without it.
+std::optional<RetrievalOutcome> LockRun(Program& program, const RetrievalServices& services,
+                                        RetrievalOwner& owner) {
     switch (TakeRunLock(program, services, owner)) {
         case LockOutcome::Held:
             break;
@@ -339,6 +341,13 @@ RetrievalOutcome GoBackUnderLock(Program& program, const RetrievalServices& serv
         case LockOutcome::Cancelled:
             return Failed(FailureOf(RetrievalFailure::Cancelled));
     }
+    return std::nullopt;
+}
+
+// Going back writes the wallpaper folder as an installation does, so it waits its turn
+// behind another run just the same; there is nothing to fetch and nothing to preview.
+RetrievalOutcome GoBackUnderLock(Program& program, const RetrievalServices& services, RetrievalOwner& owner) {
+    if (std::optional<RetrievalOutcome> refused = LockRun(program, services, owner)) return *refused;
     RetrievalOutcome installed = Ended(RetrievalEnd::Installed);
     installed.install = GoBack(program, services.ForWallpaper());
     return installed;
@@ -478,14 +487,7 @@ RetrievalOutcome frDispGo(Program& program, RetrievalState& state, const Retriev
                           Fetches& fetches, RetrievalOwner& owner) {
     program.WorkImageIsChosen = false;
     // Everything from here on writes the working file or the wallpaper.
-    switch (TakeRunLock(program, services, owner)) {
-        case LockOutcome::Held:
-            break;
-        case LockOutcome::Interrupted:
-            return Ended(RetrievalEnd::Interrupted);
-        case LockOutcome::Cancelled:
-            return Failed(FailureOf(RetrievalFailure::Cancelled));
-    }
+    if (std::optional<RetrievalOutcome> refused = LockRun(program, services, owner)) return *refused;
     // A candidate that cannot be used gives way to the next, for an entry that says so.
     ClockRandomSource clock;
     RetrievalResult brought;

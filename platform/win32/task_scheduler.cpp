@@ -10,6 +10,7 @@
 #include <security.h>
 // clang-format on
 
+#include "platform/win32/com_interface.h"
 #include "platform/win32/utf16.h"
 #include "text/case.h"
 
@@ -28,24 +29,7 @@ struct LogonTrigger : public ITrigger {
 constexpr GUID kLogonTriggerId = {
     0x72dade38, 0xfae4, 0x4b3e, {0xba, 0xf4, 0x5d, 0x00, 0x9a, 0xf0, 0x2b, 0x1c}};
 
-// Holds one COM interface and releases it.
-template <typename T>
-class Com {
-public:
-    Com() = default;
-    ~Com() {
-        if (p_) p_->Release();
-    }
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-    T* operator->() const { return p_; }
-    T** Out() { return &p_; }
-    T* get() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-
-private:
-    T* p_ = nullptr;
-};
+using win32::Com;
 
 class Bstr {
 public:

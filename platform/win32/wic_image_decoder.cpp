@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/webp/webp_picture.h"
+#include "platform/win32/com_interface.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_api.h"
 // (after the Windows headers, which it needs)
@@ -16,24 +17,7 @@
 namespace vexal {
 namespace {
 
-// Releases a COM interface when it goes out of scope.
-template <typename T>
-class Com {
-public:
-    Com() = default;
-    ~Com() {
-        if (p_) p_->Release();
-    }
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    T** out() { return &p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-
-private:
-    T* p_ = nullptr;
-};
+using win32::Com;
 
 bool KnownFormat(IWICBitmapDecoder* decoder, GUID& formatOut) {
     if (FAILED(decoder->GetContainerFormat(&formatOut))) return false;
@@ -74,8 +58,8 @@ Placement PlaceFrame(IWICBitmapDecoder* decoder, IWICBitmapFrameDecode* frame, c
     p.canvasHeight = p.frameHeight;
     if (!IsEqualGUID(format, GUID_ContainerFormatGif)) return p;
     Com<IWICMetadataQueryReader> screen, image;
-    decoder->GetMetadataQueryReader(screen.out());
-    frame->GetMetadataQueryReader(image.out());
+    decoder->GetMetadataQueryReader(screen.Out());
+    frame->GetMetadataQueryReader(image.Out());
     const UINT width = QueryNumber(screen.get(), L"/logscrdesc/Width", 0);
     const UINT height = QueryNumber(screen.get(), L"/logscrdesc/Height", 0);
     const UINT left = QueryNumber(image.get(), L"/imgdesc/Left", 0);
@@ -158,12 +142,12 @@ DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture
 
     Com<IWICBitmapDecoder> decoder;
     if (FAILED(factory->CreateDecoderFromFilename(win32::Widen(path).c_str(), nullptr, GENERIC_READ,
-                                                  WICDecodeMetadataCacheOnDemand, decoder.out())))
+                                                  WICDecodeMetadataCacheOnDemand, decoder.Out())))
         return result;
     GUID format{};
     if (!KnownFormat(decoder.get(), format)) return result;
     Com<IWICBitmapFrameDecode> frame;
-    if (FAILED(decoder->GetFrame(0, frame.out()))) return result;
+    if (FAILED(decoder->GetFrame(0, frame.Out()))) return result;
 
     const Placement place = PlaceFrame(decoder.get(), frame.get(), format);
     result.width = place.canvasWidth;
@@ -179,7 +163,7 @@ DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture
     }
 
     Com<IWICBitmapSource> converted;
-    if (FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.get(), converted.out())))
+    if (FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.get(), converted.Out())))
         return result;
 
     auto pixels = std::make_shared<std::vector<std::uint32_t>>();
