@@ -68,17 +68,16 @@ void AppendBmpRow(const std::uint32_t* row, std::int32_t width, bool hasAlpha, s
     for (std::size_t i = static_cast<std::size_t>(width) * 3; i < rowBytes; ++i) *p++ = 0;
 }
 
-bool WriteBmp(FileSystem& files, const std::string& path, const Picture& picture) {
-    if (picture.Empty()) return false;
+bool WriteBmpRows(FileSystem& files, const std::string& path, std::int32_t width, std::int32_t height,
+                  bool hasAlpha, const std::function<const std::uint32_t*(std::int32_t y)>& row) {
+    if (width <= 0 || height <= 0) return false;
     // The file size field has 32 bits; pictures within the decoder's limits always fit.
-    if (BmpRowBytes(picture.width) * static_cast<std::uint64_t>(picture.height) >
-        0xFFFFFFFFu - kBmpHeaderSize)
-        return false;
-    std::string chunk = BmpHeader(picture.width, picture.height);
-    chunk.reserve(kChunkBytes + static_cast<std::size_t>(BmpRowBytes(picture.width)));
+    if (BmpRowBytes(width) * static_cast<std::uint64_t>(height) > 0xFFFFFFFFu - kBmpHeaderSize) return false;
+    std::string chunk = BmpHeader(width, height);
+    chunk.reserve(kChunkBytes + static_cast<std::size_t>(BmpRowBytes(width)));
     bool first = true;
-    for (std::int32_t y = picture.height - 1; y >= 0; --y) {
-        AppendBmpRow(picture.Row(y), picture.width, picture.hasAlpha, chunk);
+    for (std::int32_t y = height - 1; y >= 0; --y) {
+        AppendBmpRow(row(y), width, hasAlpha, chunk);
         if (chunk.size() >= kChunkBytes || y == 0) {
             const bool ok = first ? files.WriteFile(path, chunk) : files.AppendFile(path, chunk);
             if (!ok) return false;
@@ -87,6 +86,12 @@ bool WriteBmp(FileSystem& files, const std::string& path, const Picture& picture
         }
     }
     return true;
+}
+
+bool WriteBmp(FileSystem& files, const std::string& path, const Picture& picture) {
+    if (picture.Empty()) return false;
+    return WriteBmpRows(files, path, picture.width, picture.height, picture.hasAlpha,
+                        [&picture](std::int32_t y) { return picture.Row(y); });
 }
 
 }  // namespace vexal

@@ -187,14 +187,8 @@ Picture LayOutOnScreen(const Picture& picture, WallpaperStyle style, std::int32_
 bool WriteComposedBmp(FileSystem& files, const std::string& path, PixelRect area,
                       const std::vector<PlacedPicture>& placed, std::uint32_t background) {
     if (area.width <= 0 || area.height <= 0) return false;
-    // The file size field has 32 bits.
-    if (BmpRowBytes(area.width) * static_cast<std::uint64_t>(area.height) > 0xFFFFFFFFu - kBmpHeaderSize)
-        return false;
-    constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
-    std::string chunk = BmpHeader(area.width, area.height);
     std::vector<std::uint32_t> row(static_cast<std::size_t>(area.width));
-    bool first = true;
-    for (std::int32_t y = area.height - 1; y >= 0; --y) {
+    return WriteBmpRows(files, path, area.width, area.height, false, [&](std::int32_t y) {
         std::fill(row.begin(), row.end(), background & 0xFFFFFFu);
         const std::int64_t screenY = std::int64_t{area.y} + y;
         for (const PlacedPicture& p : placed) {
@@ -208,15 +202,8 @@ bool WriteComposedBmp(FileSystem& files, const std::string& path, PixelRect area
             std::memcpy(row.data() + (x0 - area.x), p.picture.Row(pictureRow) + (x0 - r.x),
                         sizeof(std::uint32_t) * static_cast<std::size_t>(x1 - x0));
         }
-        AppendBmpRow(row.data(), area.width, false, chunk);
-        if (chunk.size() >= kChunkBytes || y == 0) {
-            const bool ok = first ? files.WriteFile(path, chunk) : files.AppendFile(path, chunk);
-            if (!ok) return false;
-            first = false;
-            chunk.clear();
-        }
-    }
-    return true;
+        return static_cast<const std::uint32_t*>(row.data());
+    });
 }
 
 }  // namespace vexal

@@ -634,14 +634,32 @@ DesktopResult SetSwayOutputWallpapers(CommandRunner& runner, const std::vector<s
     return {};
 }
 
+namespace {
+
+// The style names sway's `output bg` and swaybg share; neither spans one picture across
+// outputs, so a spanned picture is stretched.
+const char* SwayMode(WallpaperLayout layout) {
+    switch (layout) {
+        case WallpaperLayout::Tiled:
+            return "tile";
+        case WallpaperLayout::Stretched:
+        case WallpaperLayout::Spanned:
+            return "stretch";
+        case WallpaperLayout::Fill:
+            return "fill";
+        case WallpaperLayout::Fit:
+            return "fit";
+        case WallpaperLayout::Centred:
+            break;
+    }
+    return "center";
+}
+
+}  // namespace
+
 DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout) {
     const std::string quoted = SwayQuoted(path);
-    const char* mode = layout == WallpaperLayout::Tiled ? "tile"
-                       : layout == WallpaperLayout::Stretched || layout == WallpaperLayout::Spanned
-                           ? "stretch"
-                       : layout == WallpaperLayout::Fill ? "fill"
-                       : layout == WallpaperLayout::Fit  ? "fit"
-                                                         : "center";
+    const char* mode = SwayMode(layout);
     Tools tools(runner);
     if (tools.Ran({"swaymsg", "output", "*", "bg", quoted, mode})) return {};
     return tools.Failure();
@@ -849,12 +867,7 @@ DesktopResult SetHyprpaperWallpaper(CommandRunner& runner, const std::string& pa
 }
 
 std::vector<std::string> SwaybgCommand(const std::string& path, WallpaperLayout layout) {
-    const char* mode = layout == WallpaperLayout::Tiled ? "tile"
-                       : layout == WallpaperLayout::Stretched || layout == WallpaperLayout::Spanned
-                           ? "stretch"
-                       : layout == WallpaperLayout::Fill ? "fill"
-                       : layout == WallpaperLayout::Fit  ? "fit"
-                                                         : "center";
+    const char* mode = SwayMode(layout);
     return {"swaybg", "-o", "*", "-i", path, "-m", mode};
 }
 
