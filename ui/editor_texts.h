@@ -18,6 +18,13 @@ inline constexpr const char* cbPreview = "プレビュー";
 inline constexpr const char* cbSetWP = "壁紙に設定";
 inline constexpr const char* cbEnd = "終了";
 
+// Beside the address: one button picks a picture, page or list file, the other a folder.
+inline constexpr const char* cbBrowseFile = "参照…";
+inline constexpr const char* cbBrowseFileTip =
+    "画像・ページ・リストのファイルを選んで URL / ファイル名 に入れます。";
+inline constexpr const char* cbBrowseFolder = "フォルダー…";
+inline constexpr const char* cbBrowseFolderTip = "画像のあるフォルダーを選んで URL / ファイル名 に入れます。";
+
 inline constexpr std::array<const char*, 5> ckExt = {"GIF", "JPG", "PNG", "BMP", "WebP"};
 inline constexpr std::array<const char*, 5> opWp = {"中央に表示", "並べて表示", "拡大して表示",
                                                     "ページ幅に合わせる", "画面のサイズに合わせる"};
