@@ -162,7 +162,9 @@ std::size_t NextCandidate(const std::vector<std::string>& candidates, const Site
 }
 
 std::vector<std::size_t> ChooseForScreens(const std::vector<std::string>& candidates, const SiteEntry& entry,
-                                          std::size_t first, std::size_t screens, RandomSource& random) {
+                                          std::size_t first, std::size_t screens, RandomSource& random,
+                                          const std::vector<std::size_t>* allowed,
+                                          const std::vector<std::string>* recent) {
     const std::size_t count = candidates.empty() ? 0 : candidates.size() - 1;
     std::vector<std::size_t> chosen;
     if (count == 0 || first < 1 || first > count || screens == 0) return chosen;
@@ -178,10 +180,32 @@ std::vector<std::size_t> ChooseForScreens(const std::vector<std::string>& candid
             break;
         }
         case ChoiceMode::Random: {
-            // Different pictures while there are any left; then the draw starts afresh.
+            // Different pictures, by name, while there are any left; then the draw starts
+            // afresh. A page that links one picture twice offers it once.
             std::vector<bool> taken(count + 1, false);
-            taken[first] = true;
-            std::size_t takenCount = 1;
+            std::size_t takenCount = 0;
+            const auto take = [&](std::size_t index) {
+                for (std::size_t i = 1; i <= count; ++i)
+                    if (!taken[i] && candidates[i] == candidates[index]) {
+                        taken[i] = true;
+                        ++takenCount;
+                    }
+            };
+            take(first);
+            std::vector<bool> barred(count + 1, false);
+            if (allowed) {
+                std::fill(barred.begin() + 1, barred.end(), true);
+                for (std::size_t i : *allowed)
+                    if (i >= 1 && i <= count) barred[i] = false;
+            }
+            // How lately a barred candidate was installed: the last time its name appears.
+            const auto lastInstalled = [&](std::size_t index) {
+                std::size_t when = 0;
+                if (recent)
+                    for (std::size_t r = 0; r < recent->size(); ++r)
+                        if ((*recent)[r] == candidates[index]) when = r + 1;
+                return when;
+            };
             while (chosen.size() < screens) {
                 if (takenCount == count) {
                     std::fill(taken.begin(), taken.end(), false);
@@ -189,10 +213,16 @@ std::vector<std::size_t> ChooseForScreens(const std::vector<std::string>& candid
                 }
                 std::vector<std::size_t> left;
                 for (std::size_t i = 1; i <= count; ++i)
-                    if (!taken[i]) left.push_back(i);
-                const std::size_t next = left[Draw(random, left.size()) - 1];
-                taken[next] = true;
-                ++takenCount;
+                    if (!taken[i] && !barred[i]) left.push_back(i);
+                std::size_t next = 0;
+                if (!left.empty()) {
+                    next = left[Draw(random, left.size()) - 1];
+                } else {
+                    // Only pictures the history bars are left: the one installed longest ago.
+                    for (std::size_t i = 1; i <= count; ++i)
+                        if (!taken[i] && (next == 0 || lastInstalled(i) < lastInstalled(next))) next = i;
+                }
+                take(next);
                 chosen.push_back(next);
             }
             break;

@@ -45,11 +45,16 @@ std::size_t NextCandidate(const std::vector<std::string>& candidates, const Site
 
 // The candidates for `screens` screens of an entry that shows a picture on each, the
 // first being `first` (what ChooseCandidate chose): the N-th choice takes N, N + 1, …; the
-// "contains" choice the matches in order; the random one different pictures. A source
-// with fewer candidates than screens repeats them. Empty when `first` is no candidate.
-// Only the candidates given are drawn from, so a rule that narrows them applies here too.
+// "contains" choice the matches in order; the random one different pictures, among
+// `allowed` (see AllowedCandidates) while any of them is left, then among the others,
+// those installed longest ago (by `recent`, oldest first) before the newer ones: different
+// pictures on the screens come before the history's rule. A source with fewer candidates
+// than screens repeats them. Empty when `first` is no candidate. Only the candidates given
+// are drawn from, so a rule that narrows them applies here too.
 std::vector<std::size_t> ChooseForScreens(const std::vector<std::string>& candidates, const SiteEntry& entry,
-                                          std::size_t first, std::size_t screens, RandomSource& random);
+                                          std::size_t first, std::size_t screens, RandomSource& random,
+                                          const std::vector<std::size_t>* allowed = nullptr,
+                                          const std::vector<std::string>* recent = nullptr);
 
 // Where a chosen link points.
 struct ResolvedImage {

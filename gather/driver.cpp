@@ -362,10 +362,10 @@ RetrievalResult BringScreenImages(Program& program, RetrievalState& state, const
     DeleteScreenImages(program, *services.files);
     if (state.ScreenChoices.size() < 2) return {};
     const std::string chosen = program.ChosenImage, work = program.WorkImageFile,
-                      cache = program.CacheFileName;
+                      cache = program.CacheFileName, candidateName = program.ChosenCandidate;
     const bool relative = program.RelativeToPage, isChosen = program.WorkImageIsChosen;
     const std::size_t index = state.ChosenIndex;
-    std::map<std::size_t, ScreenImage> brought = {{index, {work, chosen, isChosen}}};
+    std::map<std::size_t, ScreenImage> brought = {{index, {work, chosen, isChosen, candidateName}}};
     RetrievalResult result;
     for (std::size_t screen = 1; screen < state.ScreenChoices.size() && result.Ok(); ++screen) {
         const std::size_t candidate = state.ScreenChoices[screen];
@@ -377,13 +377,15 @@ RetrievalResult BringScreenImages(Program& program, RetrievalState& state, const
         TakeCandidate(program, state, services, candidate);
         result = BringChosenImage(program, state, services, fetches);
         if (result.Ok()) {
-            ScreenImage image{program.WorkImageFile, program.ChosenImage, program.WorkImageIsChosen};
+            ScreenImage image{program.WorkImageFile, program.ChosenImage, program.WorkImageIsChosen,
+                              program.ChosenCandidate};
             brought[candidate] = image;
             program.MoreScreens.push_back(std::move(image));
         }
     }
     program.CacheFileName = cache;
     program.ChosenImage = chosen;
+    program.ChosenCandidate = candidateName;
     program.WorkImageFile = work;
     program.RelativeToPage = relative;
     program.WorkImageIsChosen = isChosen;
@@ -450,10 +452,11 @@ RetrievalResult frDispGet(Program& program, RetrievalState& state, const Retriev
         default:
             return {};
     }
+    std::vector<std::string> recent;
     if (entry.No == ChoiceMode::Random) {
         // A history that cannot be read is none: the choice then takes any candidate.
-        const History history = ReadHistory(*services.files, HistoryPath(services.desktop));
-        state.Allowed = AllowedCandidates(program.Candidates, history.RecentPicks(entry.Name));
+        recent = ReadHistory(*services.files, HistoryPath(services.desktop)).RecentPicks(entry.Name);
+        state.Allowed = AllowedCandidates(program.Candidates, recent);
     }
     ClockRandomSource clock;
     std::string chosen;
@@ -477,8 +480,8 @@ RetrievalResult frDispGet(Program& program, RetrievalState& state, const Retriev
     if (entry.EachScreen && services.desktop) {
         const std::vector<Screen> screens = services.desktop->Screens();
         if (SeveralScreens(screens))
-            state.ScreenChoices =
-                ChooseForScreens(program.Candidates, entry, index, screens.size(), RandomOf(services, clock));
+            state.ScreenChoices = ChooseForScreens(program.Candidates, entry, index, screens.size(),
+                                                   RandomOf(services, clock), &state.Allowed, &recent);
     }
     return {};
 }

@@ -36,11 +36,13 @@ struct StoredSettings {
 };
 
 // The picture of one more screen: its working file, the picture it was brought from (what
-// a message names), and whether the working file is the user's own picture, never deleted.
+// a message names), whether the working file is the user's own picture, never deleted, and
+// the candidate it came from (what the entry's history remembers).
 struct ScreenImage {
     std::string file;
     std::string chosen;
     bool isChosen = false;
+    std::string candidate{};
     bool operator==(const ScreenImage&) const = default;
 };
 

@@ -4,6 +4,10 @@
 //   pick  ENTRY  PICTURE
 //   style WALLPAPERSTYLE TILEWALLPAPER
 //   back  BITMAP WALLPAPERSTYLE TILEWALLPAPER
+// and, only once a picture was shown on each screen (a reader that does not know these
+// lines passes over them):
+//   screens     COUNT                        (the wallpaper shown now is COUNT screen bitmaps)
+//   backscreens WALLPAPERSTYLE TILEWALLPAPER BITMAP1 BITMAP2 …
 #include "wallpaper/history.h"
 
 #include <algorithm>
@@ -97,6 +101,22 @@ void TrimPicks(std::vector<HistoryPick>& picks) {
     picks = std::move(kept);
 }
 
+// A number of screens, 1 to kScreensKept; 0 for anything else.
+std::size_t ScreenCount(std::string_view digits) {
+    if (digits.empty() || digits.size() > 2 || digits[0] == '0' ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return 0;
+    const std::size_t count = static_cast<std::size_t>(std::stoi(std::string(digits)));
+    return count <= kScreensKept ? count : 0;
+}
+
+bool SharesFile(const PreviousWallpaper& a, const PreviousWallpaper& b) {
+    if (!a.bitmap.empty() && a.bitmap == b.bitmap) return true;
+    return std::any_of(a.screens.begin(), a.screens.end(), [&](const std::string& name) {
+        return std::find(b.screens.begin(), b.screens.end(), name) != b.screens.end();
+    });
+}
+
 }  // namespace
 
 std::vector<std::string> History::RecentPicks(std::string_view entry) const {
@@ -128,12 +148,22 @@ History ParseHistory(std::string_view text) {
         } else if (f[0] == "style" && f.size() == 3) {
             StyleValues style;
             if (ReadStyle(f[1], f[2], style)) history.current = style;
-        } else if (f[0] == "back" && f.size() == 4 && IsBackBitmapName(f[1])) {
-            PreviousWallpaper previous{f[1], {}};
-            if (!ReadStyle(f[2], f[3], previous.style)) continue;
+        } else if (f[0] == "screens" && f.size() == 2) {
+            const std::size_t count = ScreenCount(f[1]);
+            if (count > 0) history.currentScreens = count;
+        } else if ((f[0] == "back" && f.size() == 4 && IsBackBitmapName(f[1])) ||
+                   (f[0] == "backscreens" && f.size() >= 5 && f.size() <= 3 + kScreensKept &&
+                    std::all_of(f.begin() + 3, f.end(), IsBackScreenBitmapName))) {
+            PreviousWallpaper previous;
+            if (f[0] == "back") {
+                previous.bitmap = f[1];
+                if (!ReadStyle(f[2], f[3], previous.style)) continue;
+            } else {
+                previous.screens.assign(f.begin() + 3, f.end());
+                if (!ReadStyle(f[1], f[2], previous.style)) continue;
+            }
             // A name twice would let one bitmap stand for two wallpapers: the later counts.
-            std::erase_if(history.back,
-                          [&](const PreviousWallpaper& p) { return p.bitmap == previous.bitmap; });
+            std::erase_if(history.back, [&](const PreviousWallpaper& p) { return SharesFile(p, previous); });
             history.back.push_back(std::move(previous));
         }
     }
@@ -150,9 +180,17 @@ std::string HistoryText(const History& history) {
         text += "pick\t" + Escaped(pick.entry) + '\t' + Escaped(pick.picture) + '\n';
     if (!history.current.Empty())
         text += "style\t" + history.current.wallpaperStyle + '\t' + history.current.tileWallpaper + '\n';
-    for (const PreviousWallpaper& previous : history.back)
-        text += "back\t" + previous.bitmap + '\t' + previous.style.wallpaperStyle + '\t' +
-                previous.style.tileWallpaper + '\n';
+    if (history.currentScreens > 0) text += "screens\t" + std::to_string(history.currentScreens) + '\n';
+    for (const PreviousWallpaper& previous : history.back) {
+        if (previous.screens.empty()) {
+            text += "back\t" + previous.bitmap + '\t' + previous.style.wallpaperStyle + '\t' +
+                    previous.style.tileWallpaper + '\n';
+            continue;
+        }
+        text += "backscreens\t" + previous.style.wallpaperStyle + '\t' + previous.style.tileWallpaper;
+        for (const std::string& name : previous.screens) text += '\t' + name;
+        text += '\n';
+    }
     return text;
 }
 
@@ -181,6 +219,25 @@ bool IsBackBitmapName(std::string_view name) {
         name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
     return !digits.empty() && digits.size() <= 2 && digits[0] != '0' &&
            std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string BackScreenBitmapName(std::size_t slot, std::size_t screen) {
+    return "vexal-back-" + std::to_string(slot) + "-" + std::to_string(screen) + ".bmp";
+}
+
+bool IsBackScreenBitmapName(std::string_view name) {
+    // "vexal-back-SLOT-SCREEN.bmp": the slot as a kept bitmap's, the screen as a count.
+    const std::size_t dash = name.rfind('-');
+    if (dash == std::string_view::npos || !name.ends_with(".bmp")) return false;
+    const std::string_view screen = name.substr(dash + 1, name.size() - dash - 1 - 4);
+    return ScreenCount(screen) > 0 && IsBackBitmapName(std::string(name.substr(0, dash)) + ".bmp");
+}
+
+bool UsesBackSlot(const PreviousWallpaper& previous, std::size_t slot) {
+    if (previous.bitmap == BackBitmapName(slot)) return true;
+    const std::string prefix = "vexal-back-" + std::to_string(slot) + "-";
+    return std::any_of(previous.screens.begin(), previous.screens.end(),
+                       [&](const std::string& name) { return name.starts_with(prefix); });
 }
 
 }  // namespace vexal

@@ -33,12 +33,18 @@ struct HistoryPick {
 struct PreviousWallpaper {
     std::string bitmap;  // its bare name in the wallpaper folder (see BackBitmapName)
     StyleValues style;   // the style it was shown in; empty when that is not known
+    // A wallpaper of a picture for each screen, each screen's bitmap kept on its own (see
+    // BackScreenBitmapName), first screen first; `bitmap` is empty then.
+    std::vector<std::string> screens{};
     bool operator==(const PreviousWallpaper&) const = default;
 };
 
 struct History {
-    std::vector<HistoryPick> picks;       // oldest first
-    StyleValues current;                  // the style of the wallpaper shown now, if known
+    std::vector<HistoryPick> picks;  // oldest first
+    StyleValues current;             // the style of the wallpaper shown now, if known
+    // How many screens the wallpaper shown now has a bitmap of their own for (see
+    // ScreenBitmapPath); 0 when it is the one bitmap.
+    std::size_t currentScreens = 0;
     std::vector<PreviousWallpaper> back;  // oldest first; the last is the one before now
     bool operator==(const History&) const = default;
 
@@ -65,5 +71,13 @@ bool WriteHistory(FileSystem& files, const std::string& path, const History& his
 // only such files are ever renamed or deleted on the history's word, whatever the file says.
 std::string BackBitmapName(std::size_t slot);
 bool IsBackBitmapName(std::string_view name);
+// The kept bitmap of screen `screen` (1 the first) of the `slot`-th kept wallpaper
+// ("vexal-back-1-2.bmp"), and whether `name` is one; the screen number is at most
+// kScreensKept.
+inline constexpr std::size_t kScreensKept = 16;
+std::string BackScreenBitmapName(std::size_t slot, std::size_t screen);
+bool IsBackScreenBitmapName(std::string_view name);
+// Whether `previous` keeps a file under the `slot`-th name.
+bool UsesBackSlot(const PreviousWallpaper& previous, std::size_t slot);
 
 }  // namespace vexal

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "host/desktop.h"
 #include "host/image_decoder.h"
@@ -111,8 +114,9 @@ InstallResult WriteBitmap(const Program& program, const WallpaperServices& servi
 }
 
 // The wallpaper folder's bitmaps kept to go back to, as one installation sees them: the
-// bitmap about to be replaced is renamed to a free name beside it (a rename, so keeping
-// it costs no copy of a photo-sized file), and put back if the new one does not take its
+// wallpaper about to be replaced (the one bitmap, or each screen's when the history says
+// the screens have their own) is renamed to free names beside it (a rename, so keeping it
+// costs no copy of a photo-sized file), and put back if the new one does not take its
 // place after all.
 class KeptBitmaps {
 public:
@@ -120,29 +124,56 @@ public:
         : files_(*services.files), folder_(std::move(folder)), destination_(std::move(destination)) {}
 
     void KeepCurrent(const History& history) {
-        if (!kept_.empty() || !files_.IsNormalFile(destination_)) return;
-        // The history holds at most kBackKept names, so one of these is always free.
-        for (std::size_t slot = 1; slot <= kBackKept + 1; ++slot) {
-            const std::string name = BackBitmapName(slot);
-            const bool used = std::any_of(history.back.begin(), history.back.end(),
-                                          [&](const PreviousWallpaper& p) { return p.bitmap == name; });
-            if (used) continue;
-            if (files_.RenameFile(destination_, PathOf(name))) kept_ = name;
-            return;
+        if (!kept_.empty()) return;
+        // The history holds at most kBackKept wallpapers, so one of these is always free.
+        std::size_t slot = 1;
+        while (slot <= kBackKept + 1 &&
+               std::any_of(history.back.begin(), history.back.end(),
+                           [&](const PreviousWallpaper& p) { return UsesBackSlot(p, slot); }))
+            ++slot;
+        std::vector<std::string> screenFiles;
+        for (std::size_t i = 0; i < history.currentScreens; ++i)
+            screenFiles.push_back(ScreenBitmapPath(destination_, i));
+        // Screens whose bitmaps are not all there any more are no wallpaper to go back to.
+        const bool screens =
+            !screenFiles.empty() && std::all_of(screenFiles.begin(), screenFiles.end(),
+                                                [&](const std::string& f) { return files_.IsNormalFile(f); });
+        if (screens) {
+            for (std::size_t i = 0; i < screenFiles.size(); ++i) {
+                const std::string name = BackScreenBitmapName(slot, i + 1);
+                if (!files_.RenameFile(screenFiles[i], PathOf(name))) {
+                    PutBack();
+                    return;
+                }
+                kept_.push_back({name, screenFiles[i]});
+            }
+            keptScreens_ = true;
+        } else if (files_.IsNormalFile(destination_) &&
+                   files_.RenameFile(destination_, PathOf(BackBitmapName(slot)))) {
+            kept_.push_back({BackBitmapName(slot), destination_});
         }
     }
 
     void PutBack() {
-        if (!kept_.empty() && files_.RenameFile(PathOf(kept_), destination_)) kept_.clear();
+        while (!kept_.empty() && files_.RenameFile(PathOf(kept_.back().first), kept_.back().second))
+            kept_.pop_back();
+        keptScreens_ = false;
     }
 
-    // The new bitmap is in place: the kept one joins the history in the style it was shown
-    // in, and the oldest beyond the bound goes.
+    // The new wallpaper is in place: the kept one joins the history in the style it was
+    // shown in, and the oldest beyond the bound goes.
     void Remember(History& history) {
         if (kept_.empty()) return;
-        history.back.push_back({kept_, history.current});
+        PreviousWallpaper previous{{}, history.current, {}};
+        if (keptScreens_)
+            for (const auto& [name, from] : kept_) previous.screens.push_back(name);
+        else
+            previous.bitmap = kept_.front().first;
+        history.back.push_back(std::move(previous));
         while (history.back.size() > kBackKept) {
-            files_.DeleteFile(PathOf(history.back.front().bitmap));
+            const PreviousWallpaper& oldest = history.back.front();
+            if (!oldest.bitmap.empty()) files_.DeleteFile(PathOf(oldest.bitmap));
+            for (const std::string& name : oldest.screens) files_.DeleteFile(PathOf(name));
             history.back.erase(history.back.begin());
         }
     }
@@ -153,7 +184,8 @@ private:
     FileSystem& files_;
     const std::string folder_;
     const std::string destination_;
-    std::string kept_;
+    std::vector<std::pair<std::string, std::string>> kept_;  // kept name, the path it came from
+    bool keptScreens_ = false;
 };
 
 // Puts the bitmap that `write` makes at `path`, through a file of its own renamed over it
@@ -172,17 +204,56 @@ InstallResult PutBitmap(const WallpaperServices& services, const std::string& pa
     return result;
 }
 
+// Writes the bitmap of the whole virtual screen with the `placed` pictures in it and
+// shows it spanned across the screens.
+InstallResult SpanAcrossScreens(const WallpaperServices& services, const std::string& destination,
+                                const std::vector<Screen>& screens, std::vector<PlacedPicture>& placed) {
+    // Spanned from the virtual screen's top left corner, where the origin always lies.
+    PixelRect area = VirtualScreen(screens);
+    if (area.x > 0) {
+        area.width += area.x;
+        area.x = 0;
+    }
+    if (area.y > 0) {
+        area.height += area.y;
+        area.y = 0;
+    }
+    const std::uint32_t background = services.desktop->BackgroundColour();
+    if (InstallResult put = PutBitmap(services, destination,
+                                      [&](const std::string& temp) {
+                                          return WriteComposedBmp(*services.files, temp, area, placed,
+                                                                  background);
+                                      });
+        !put.Ok())
+        return put;
+    // Let go before the desktop reads the bitmap back.
+    placed.clear();
+    SetKeyValue(services, kDesktopKey, kWallpaperStyleName, kSpannedStyle);
+    SetKeyValue(services, kDesktopKey, kTileWallpaperName, "0");
+    if (DesktopResult set = services.desktop->SetWallpaper(destination); !set)
+        return DesktopFailed(InstallOutcome::Refused, std::move(set));
+    return {};
+}
+
 // A picture on each screen: each laid out on its own screen and kept as a bitmap of its
 // own beside the wallpaper's, for desktops that hold one per screen; the others get one
 // bitmap of the whole virtual screen composed from them, spanned across their screens.
 // Only one photo is decoded at a time: each is let go once laid out at its screen's size.
+// The wallpaper it replaces is kept to go back to, and the history remembers every
+// candidate shown.
 InstallResult InstallEachScreen(Program& program, const WallpaperServices& services,
-                                const std::string& imagePath, const std::vector<Screen>& screens,
-                                const std::string& destination) {
+                                const std::string& folder, const std::string& imagePath,
+                                const std::vector<Screen>& screens, const std::string& destination) {
     std::vector<std::string> pictures = {imagePath};
     for (const ScreenImage& more : program.MoreScreens) pictures.push_back(more.file);
     const std::uint32_t background = services.desktop->BackgroundColour();
     const WallpaperStyle style = program.CurrentEntry().WpState;
+    const std::string historyPath = HistoryPath(services.desktop);
+    History history = ReadHistory(*services.files, historyPath);
+    const History before = history;
+    KeptBitmaps kept(services, folder, destination);
+    // Kept before any screen's bitmap is replaced: the shown ones may be those.
+    kept.KeepCurrent(history);
     std::vector<PlacedPicture> placed;
     std::vector<std::string> screenFiles;
     for (std::size_t i = 0; i < screens.size(); ++i) {
@@ -190,6 +261,7 @@ InstallResult InstallEachScreen(Program& program, const WallpaperServices& servi
         Picture decoded;
         const DecodeResult read = services.images->Decode(pictures[k], decoded);
         if (!read.Ok() || decoded.Empty()) {
+            kept.PutBack();
             const std::string& named = k == 0 ? program.ChosenImage : program.MoreScreens[k - 1].chosen;
             InstallResult result =
                 Failed(InstallOutcome::PictureRefused, named.empty() ? pictures[k] : named);
@@ -203,36 +275,92 @@ InstallResult InstallEachScreen(Program& program, const WallpaperServices& servi
                                           [&](const std::string& temp) {
                                               return WriteBmp(*services.files, temp, placed.back().picture);
                                           });
-            !put.Ok())
+            !put.Ok()) {
+            kept.PutBack();
             return put;
+        }
     }
+    const auto remember = [&](bool shown) {
+        std::vector<std::string> shownOnce;
+        for (std::size_t k = 0; shown && k < std::min(screens.size(), pictures.size()); ++k) {
+            const std::string& candidate =
+                k == 0 ? program.ChosenCandidate : program.MoreScreens[k - 1].candidate;
+            // A picture repeated on another screen is remembered once.
+            if (candidate.empty() ||
+                std::find(shownOnce.begin(), shownOnce.end(), candidate) != shownOnce.end())
+                continue;
+            shownOnce.push_back(candidate);
+            history.AddPick(program.CurrentEntry().Name, candidate);
+        }
+        if (history != before) (void)WriteHistory(*services.files, historyPath, history);
+    };
+    InstallResult result;
     if (ScreenWallpapers set = services.desktop->SetScreenWallpapers(screenFiles, screens); set.handled) {
-        if (!set.result) return DesktopFailed(InstallOutcome::Refused, std::move(set.result));
-        return {};
+        kept.Remember(history);
+        history.current = StyleCode(style);
+        history.currentScreens = screens.size();
+        if (!set.result) result = DesktopFailed(InstallOutcome::Refused, std::move(set.result));
+    } else {
+        result = SpanAcrossScreens(services, destination, screens, placed);
+        if (result.outcome == InstallOutcome::NotWritten || result.outcome == InstallOutcome::Stopped) {
+            kept.PutBack();
+            return result;
+        }
+        kept.Remember(history);
+        history.current = {kSpannedStyle, "0"};
+        history.currentScreens = 0;
     }
-    // Spanned from the virtual screen's top left corner, where the origin always lies.
-    PixelRect area = VirtualScreen(screens);
-    if (area.x > 0) {
-        area.width += area.x;
-        area.x = 0;
+    remember(result.Ok());
+    return result;
+}
+
+// Puts a kept wallpaper of a picture for each screen back: each screen's bitmap in its
+// place, shown on its screen where the desktop holds one per screen, and otherwise spanned
+// across the screens as they stand now (or the first screen's alone, on one screen).
+// Nothing when one of its bitmaps is gone; `history` then is as it was.
+std::optional<InstallResult> GoBackToScreens(const WallpaperServices& services, const std::string& folder,
+                                             const std::string& destination,
+                                             const PreviousWallpaper& previous, History& history) {
+    std::vector<std::string> kept, paths;
+    for (std::size_t i = 0; i < previous.screens.size(); ++i) {
+        kept.push_back(folder + kFolderSeparator + previous.screens[i]);
+        paths.push_back(ScreenBitmapPath(destination, i));
+        if (!services.files->IsNormalFile(kept.back())) return std::nullopt;
     }
-    if (area.y > 0) {
-        area.height += area.y;
-        area.y = 0;
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        if (!services.files->RenameDurably(kept[i], paths[i])) {
+            InstallResult result = NotWritten(services.files->LastFailure());
+            result.subject = paths[i];
+            return result;
+        }
+    history.current = previous.style;
+    history.currentScreens = paths.size();
+    const std::vector<Screen> screens = services.desktop->Screens();
+    if (screens.size() == paths.size()) {
+        if (ScreenWallpapers set = services.desktop->SetScreenWallpapers(paths, screens); set.handled) {
+            if (!set.result) return DesktopFailed(InstallOutcome::Refused, std::move(set.result));
+            return InstallResult{};
+        }
     }
-    if (InstallResult put = PutBitmap(services, destination,
-                                      [&](const std::string& temp) {
-                                          return WriteComposedBmp(*services.files, temp, area, placed,
-                                                                  background);
-                                      });
-        !put.Ok())
-        return put;
-    placed.clear();
-    SetKeyValue(services, kDesktopKey, kWallpaperStyleName, kSpannedStyle);
+    if (SeveralScreens(screens) && services.images) {
+        // Each bitmap was made at its screen's size; stretched, it fills its screen still
+        // when the screens have changed since.
+        std::vector<PlacedPicture> placed;
+        for (std::size_t i = 0; i < screens.size(); ++i) {
+            Picture decoded;
+            if (!services.images->Decode(paths[i % paths.size()], decoded).Ok() || decoded.Empty())
+                return Failed(InstallOutcome::PictureRefused, paths[i % paths.size()]);
+            const PixelRect& rect = screens[i].rect;
+            placed.push_back({rect, LayOutOnScreen(decoded, WallpaperStyle::Stretched, rect.width,
+                                                   rect.height, services.desktop->BackgroundColour())});
+        }
+        return SpanAcrossScreens(services, destination, screens, placed);
+    }
+    SetKeyValue(services, kDesktopKey, kWallpaperStyleName, "2");
     SetKeyValue(services, kDesktopKey, kTileWallpaperName, "0");
-    if (DesktopResult set = services.desktop->SetWallpaper(destination); !set)
+    if (DesktopResult set = services.desktop->SetWallpaper(paths.front()); !set)
         return DesktopFailed(InstallOutcome::Refused, std::move(set));
-    return {};
+    return InstallResult{};
 }
 
 }  // namespace
@@ -278,7 +406,7 @@ InstallResult InstallWallpaper(Program& program, const WallpaperServices& servic
     if (program.RunMode != RunModeValue::Direct && program.CurrentEntry().EachScreen && services.images) {
         const std::vector<Screen> screens = services.desktop->Screens();
         if (SeveralScreens(screens))
-            return InstallEachScreen(program, services, imagePath, screens, destination);
+            return InstallEachScreen(program, services, folder, imagePath, screens, destination);
     }
     // The bitmap is written under a name of its own and renamed over the old one once it is
     // whole and on the disk: the desktop, another run, a crash or a power cut only ever
@@ -309,6 +437,7 @@ InstallResult InstallWallpaper(Program& program, const WallpaperServices& servic
             return failed(NotWritten(services.files->LastFailure()));
     }
     kept.Remember(history);
+    history.currentScreens = 0;
 
     if (program.RunMode != RunModeValue::Direct) {
         const StyleValues code = StyleCode(program.CurrentEntry().WpState);
@@ -341,6 +470,13 @@ InstallResult GoBack(const Program& program, const WallpaperServices& services) 
     while (!history.back.empty()) {
         const PreviousWallpaper previous = history.back.back();
         history.back.pop_back();
+        if (!previous.screens.empty()) {
+            std::optional<InstallResult> back =
+                GoBackToScreens(services, folder, destination, previous, history);
+            if (!back) continue;
+            (void)WriteHistory(*services.files, historyPath, history);
+            return *back;
+        }
         const std::string bitmap = folder + kFolderSeparator + previous.bitmap;
         // A kept bitmap that is gone (removed by hand, or kept in a folder the system used
         // before) is passed over for the one before it.
@@ -351,6 +487,7 @@ InstallResult GoBack(const Program& program, const WallpaperServices& services) 
             return result;
         }
         history.current = previous.style;
+        history.currentScreens = 0;
         (void)WriteHistory(*services.files, historyPath, history);
         if (!previous.style.Empty()) {
             SetKeyValue(services, kDesktopKey, kWallpaperStyleName, previous.style.wallpaperStyle);

@@ -236,6 +236,7 @@ TEST(CandidateChoiceTest, OnePerScreen) {
         std::size_t first, screens;
         std::deque<double> draws;
         std::vector<std::size_t> chosen;
+        std::vector<std::string> recent = {};  // with a history: the allowed ones drawn from
     } rows[] = {
         {"nthCountsOn", 0, {"a", "b", "c", "d"}, 2, 3, {}, {2, 3, 4}},
         {"nthGoesRoundPastTheLast", 0, {"a", "b", "c"}, 3, 2, {}, {3, 1}},
@@ -248,14 +249,35 @@ TEST(CandidateChoiceTest, OnePerScreen) {
         {"randomStartsAfreshWhenAllAreShown", 2, {"a", "b"}, 2, 3, {0.7, 0.7}, {2, 1, 2}},
         {"oneScreenKeepsTheChoice", 2, {"a", "b"}, 2, 1, {}, {2}},
         {"noFirstNoChoice", 0, {"a", "b"}, 0, 2, {}, {}},
+        // K = 3 of five: "a" and "e" are allowed; the first drew "e".
+        {"historyKeptWhileEnoughAreAllowed",
+         2,
+         {"a", "b", "c", "d", "e"},
+         5,
+         2,
+         {0.0},
+         {5, 1},
+         {"b", "c", "d"}},
+        // Only "e" is allowed: then the one shown longest ago ("c"), not a repeat.
+        {"historyGivesWayOldestFirst",
+         2,
+         {"a", "b", "c", "d", "e"},
+         5,
+         3,
+         {},
+         {5, 3, 1},
+         {"c", "a", "b", "d"}},
+        {"linkedTwiceIsShownOnce", 2, {"a", "a", "b"}, 1, 2, {0.0}, {1, 3}},
+        {"allShownTheAllowedFirstAgain", 2, {"a", "b"}, 2, 3, {0.0}, {2, 1, 2}, {"a"}},
     };
     for (const auto& row : rows) {
         Fixture f(row.candidates, row.no, 0, "x");
         ScriptedRandom random;
         random.draws = row.draws;
-        EXPECT_EQ(
-            ChooseForScreens(f.program.Candidates, f.program.CurrentEntry(), row.first, row.screens, random),
-            row.chosen)
+        const std::vector<std::size_t> allowed = AllowedCandidates(f.program.Candidates, row.recent);
+        EXPECT_EQ(ChooseForScreens(f.program.Candidates, f.program.CurrentEntry(), row.first, row.screens,
+                                   random, &allowed, &row.recent),
+                  row.chosen)
             << row.name;
         EXPECT_TRUE(random.draws.empty()) << row.name;
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 #include "core/wallpaper_fakes.h"
 #include "gather/overlap.h"
@@ -12,6 +13,7 @@
 #include "settings/source_kind.h"
 #include "support/logging_owner.h"
 #include "wallpaper/bmp_writer.h"
+#include "wallpaper/history.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -553,8 +555,8 @@ TEST(DriverTest, EachScreenBringsAPictureForEachScreen) {
     EXPECT_TRUE(f.log.Has("data http://example.test/pics/a.jpg"));
     EXPECT_EQ(f.program.ChosenImage, "/pics/b.jpg") << "the first screen's picture is the one in hand";
     EXPECT_EQ(f.program.MoreScreens,
-              (std::vector<ScreenImage>{{"wpcache-2.jpg", "http://example.test/pics/a.jpg"},
-                                        {"wpcache.jpg", "/pics/b.jpg"}}));
+              (std::vector<ScreenImage>{{"wpcache-2.jpg", "http://example.test/pics/a.jpg", false, "a.jpg"},
+                                        {"wpcache.jpg", "/pics/b.jpg", false, "b.jpg"}}));
     Picture set;
     ASSERT_TRUE(f.decoder.Decode(testing::WallpaperPath(), set).Ok());
     EXPECT_EQ(
@@ -574,6 +576,33 @@ TEST(DriverTest, EachScreenBringsAPictureForEachScreen) {
     EXPECT_TRUE(failing.program.MoreScreens.empty());
     EXPECT_TRUE(failing.Left().empty());
     EXPECT_TRUE(failing.desktop.log.empty());
+}
+
+// Random pictures on two screens over four: each run shows two the last runs did not,
+// and once only one is left the other is the one shown longest ago rather than a repeat.
+TEST(DriverTest, EachScreenRandomChoiceKeepsToTheHistory) {
+    Fixture f;
+    f.desktop.screens = {{{0, 0, 1, 1}, "A"}, {{1, 0, 1, 1}, "B"}};
+    f.fetches.page = "<img src=\"a.jpg\"><img src=\"b.jpg\"><img src=\"c.jpg\"><img src=\"d.jpg\">";
+    f.fetches.image = PicFile(1, 1, 0xFF111111);
+    std::vector<std::vector<std::string>> runs;
+    for (int run = 0; run < 3; ++run) {
+        f.Entry("http://example.test/", [](SiteEntry& e) {
+            e.Name = "Pics";
+            e.No = ChoiceMode::Random;
+            e.EachScreen = true;
+        });
+        ASSERT_TRUE(f.Installed()) << run;
+        ASSERT_EQ(f.program.MoreScreens.size(), 1u) << run;
+        runs.push_back({f.program.ChosenCandidate, f.program.MoreScreens[0].candidate});
+        EXPECT_NE(runs.back()[0], runs.back()[1]) << run;
+    }
+    std::set<std::string> firstTwo = {runs[0][0], runs[0][1], runs[1][0], runs[1][1]};
+    EXPECT_EQ(firstTwo.size(), 4u) << "the second run shows the two the first did not";
+    EXPECT_EQ(runs[2], runs[0]) << "the one left, then the one shown longest ago";
+    EXPECT_EQ(
+        ReadHistory(f.t.files, testing::WallpaperPath("/win", kHistoryFileName)).RecentPicks("Pics"),
+        (std::vector<std::string>{runs[0][0], runs[0][1], runs[1][0], runs[1][1], runs[2][0], runs[2][1]}));
 }
 
 }  // namespace

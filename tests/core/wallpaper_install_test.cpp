@@ -536,5 +536,125 @@ TEST(InstallWallpaperTest, EachScreenRepeatsPicturesAndNamesAnUnreadableOne) {
     EXPECT_TRUE(f.desktop.log.empty());
 }
 
+// Going back after runs with a picture on each screen puts back what each run replaced,
+// as it was: the one bitmap, the composed one spanned, or each screen's own bitmap; and
+// every picture an each-screen run showed joins the entry's history.
+TEST(GoBackTest, EachScreenRunsGoBackToWhatTheyReplaced) {
+    Fixture f;
+    const std::vector<Screen> twoScreens = {{{0, 0, 2, 1}, "L"}, {{2, 0, 2, 1}, "R"}};
+    const std::string wall = WallpaperPath(), one = WallpaperPath("/win", "wall-1.bmp"),
+                      two = WallpaperPath("/win", "wall-2.bmp");
+    f.desktop.screens = twoScreens;
+    f.program.CurrentEntry().Name = "Pics";
+    const auto install = [&](bool eachScreen, bool perScreen, std::uint32_t colour) {
+        f.desktop.perScreen = perScreen;
+        f.program.CurrentEntry().EachScreen = eachScreen;
+        f.program.CurrentEntry().WpState = eachScreen ? WallpaperStyle::Stretched : WallpaperStyle::Fill;
+        f.program.ChosenCandidate = "p" + std::to_string(colour);
+        f.program.MoreScreens = {{"wp2.jpg", "b.jpg", false, "q" + std::to_string(colour)}};
+        f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF000000 | colour);
+        f.t.files.files["wp2.jpg"] = PicFile(1, 1, 0xFF000000 | (colour + 1));
+        return f.Install("wp.jpg");
+    };
+    ASSERT_TRUE(install(false, false, 0x10));
+    const std::string single = f.t.files.files[wall];
+    ASSERT_TRUE(install(true, false, 0x20));
+    const std::string composed = f.t.files.files[wall];
+    ASSERT_TRUE(install(true, true, 0x30));
+    EXPECT_EQ(f.t.files.files.count(wall), 0u) << "the composed bitmap is kept to go back to";
+    const std::string first = f.t.files.files[one], second = f.t.files.files[two];
+    EXPECT_EQ(first, BmpOf(2, 1, 0xFF000030));
+    ASSERT_TRUE(install(false, false, 0x40));
+    EXPECT_EQ(f.t.files.files.count(one) + f.t.files.files.count(two), 0u);
+    EXPECT_EQ(ReadHistory(f.t.files, WallpaperPath("/win", kHistoryFileName)).RecentPicks("Pics"),
+              (std::vector<std::string>{"p16", "p32", "q32", "p48", "q48", "p64"}));
+
+    f.desktop.perScreen = true;
+    const struct {
+        std::vector<std::string> log;
+        std::map<std::string, std::string> files;
+    } steps[] = {
+        {{"screen L " + one, "screen R " + two}, {{one, first}, {two, second}}},
+        {{"key Control Panel\\Desktop\\WallpaperStyle=22", "key Control Panel\\Desktop\\TileWallpaper=0",
+          "set " + wall},
+         {{wall, composed}}},
+        {{"key Control Panel\\Desktop\\WallpaperStyle=10", "key Control Panel\\Desktop\\TileWallpaper=0",
+          "set " + wall},
+         {{wall, single}}},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        f.desktop.log.clear();
+        ASSERT_TRUE(GoBack(f.program, f.t.Services().ForWallpaper()).Ok()) << i;
+        EXPECT_EQ(f.desktop.log, steps[i].log) << i;
+        for (const auto& [path, bytes] : steps[i].files) EXPECT_EQ(f.t.files.files[path], bytes) << i << path;
+    }
+    EXPECT_EQ(GoBack(f.program, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack);
+}
+
+// Screen bitmaps kept on a desktop that holds one picture only now (or with other
+// screens) come back spanned across the screens as they stand, or alone on one screen;
+// one of them gone passes the wallpaper over.
+TEST(GoBackTest, KeptScreenBitmapsOnAnotherDesktop) {
+    const std::string history = WallpaperPath("/win", kHistoryFileName);
+    const std::string keptOne = WallpaperPath("/win", "vexal-back-1-1.bmp"),
+                      keptTwo = WallpaperPath("/win", "vexal-back-1-2.bmp");
+    const struct {
+        const char* name;
+        std::vector<Screen> screens;
+        bool bothKept;
+        std::vector<std::string> log;
+    } rows[] = {
+        {"spanned",
+         {{{0, 0, 1, 1}, "L"}, {{1, 0, 1, 1}, "R"}},
+         true,
+         {"key Control Panel\\Desktop\\WallpaperStyle=22", "key Control Panel\\Desktop\\TileWallpaper=0",
+          "set " + WallpaperPath()}},
+        {"oneScreen",
+         {},
+         true,
+         {"key Control Panel\\Desktop\\WallpaperStyle=2", "key Control Panel\\Desktop\\TileWallpaper=0",
+          "set " + WallpaperPath("/win", "wall-1.bmp")}},
+        {"oneGone", {}, false, {}},
+    };
+    for (const auto& row : rows) {
+        Fixture f;
+        f.desktop.screens = row.screens;
+        f.t.files.files[history] =
+            "vexal-history 1\nbackscreens\t10\t0\tvexal-back-1-1.bmp\tvexal-back-1-2.bmp\n";
+        f.t.files.files[keptOne] = BmpOf(1, 1, 0xFF0000AA);
+        if (row.bothKept) f.t.files.files[keptTwo] = BmpOf(1, 1, 0xFF0000BB);
+        const InstallResult back = GoBack(f.program, f.t.Services().ForWallpaper());
+        EXPECT_EQ(back.outcome, row.bothKept ? InstallOutcome::Installed : InstallOutcome::NothingToGoBack)
+            << row.name;
+        EXPECT_EQ(f.desktop.log, row.log) << row.name;
+        if (row.name == std::string("spanned")) {
+            Picture set;
+            ASSERT_TRUE(f.decoder.Decode(WallpaperPath(), set).Ok());
+            EXPECT_EQ(std::vector<std::uint32_t>(set.Row(0), set.Row(0) + 2),
+                      (std::vector<std::uint32_t>{0xFF0000AA, 0xFF0000BB}));
+        }
+    }
+}
+
+TEST(HistoryTest, ScreenRecordsSurviveTheirRoundTripAndOnlyTheirNames) {
+    History history;
+    history.currentScreens = 3;
+    history.back = {{"vexal-back-2.bmp", {"0", "1"}, {}},
+                    {{}, {"22", "0"}, {"vexal-back-1-1.bmp", "vexal-back-1-2.bmp"}}};
+    EXPECT_EQ(ParseHistory(HistoryText(history)), history);
+    history.currentScreens = 0;
+    history.back.pop_back();
+    EXPECT_EQ(HistoryText(history), "vexal-history 1\nback\tvexal-back-2.bmp\t0\t1\n")
+        << "a history without screens is written as before";
+    const char* refused[] = {
+        "backscreens\t0\t0\tvexal-back-1-1.bmp\t../wall.bmp\n",
+        "backscreens\t0\t0\tvexal-back-1-0.bmp\tvexal-back-1-2.bmp\n",
+        "backscreens\t0\t0\tvexal-back-1.bmp\tvexal-back-1-17.bmp\n",
+        "backscreens\t0\t0\n",
+        "screens\t17\nscreens\t0\nscreens\tx\n",
+    };
+    for (const char* text : refused) EXPECT_EQ(ParseHistory(text), History{}) << text;
+}
+
 }  // namespace
 }  // namespace vexal
