@@ -2,12 +2,14 @@
 // LXDE, sway, Hyprland and swaybg.
 #include "platform/linux/desktop_backends.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string_view>
@@ -367,16 +369,51 @@ for (var i = 0; i < all.length; i++) {
     return s;
 }
 
-DesktopResult SetKdeWallpaper(CommandRunner& runner, const std::string& path,
-                              std::optional<WallpaperLayout> layout, int startPolls) {
-    const std::vector<std::string> call = {"dbus-send",
-                                           "--session",
-                                           "--dest=org.kde.plasmashell",
-                                           "--type=method_call",
-                                           "--print-reply",
-                                           "/PlasmaShell",
-                                           "org.kde.PlasmaShell.evaluateScript",
-                                           "string:" + KdeScript(FileUri(path), layout)};
+std::string KdeScreensScript(const std::vector<std::string>& imageUris, const std::vector<Screen>& screens) {
+    std::string images, rects;
+    for (std::size_t i = 0; i < imageUris.size(); ++i) {
+        images += (i ? ", " : "") + JsString(imageUris[i]);
+        const PixelRect r = i < screens.size() ? screens[i].rect : PixelRect{};
+        rects += std::string(i ? ", " : "") + "[" + std::to_string(r.x) + ", " + std::to_string(r.y) + ", " +
+                 std::to_string(r.width) + ", " + std::to_string(r.height) + "]";
+    }
+    // A desktop's screen is Plasma's number for it: the screen whose place it has, and
+    // by number where no place matches (the primary screen is 0, as it is first in the
+    // list given). A desktop on no screen (-1) is left alone. Each bitmap is made at its
+    // screen's size, so it is stretched (FillMode 0) to stand exactly as made.
+    std::string s;
+    s += "var images = [" + images + "];\n";
+    s += "var rects = [" + rects + "];\n";
+    s += R"(function imageFor(screen) {
+    if (screen < 0) return null;
+    var g = null;
+    try { g = screenGeometry(screen); } catch (e) { g = null; }
+    for (var i = 0; g && i < rects.length; i++)
+        if (g.x == rects[i][0] && g.y == rects[i][1] && g.width == rects[i][2] && g.height == rects[i][3])
+            return images[i];
+    return screen < images.length ? images[screen] : null;
+}
+var all = desktops();
+if (all.length == 0) throw new Error("vexal: no desktop yet");
+for (var i = 0; i < all.length; i++) {
+    var d = all[i];
+    var image = imageFor(d.screen);
+    if (image === null) continue;
+    d.wallpaperPlugin = "org.kde.image";
+    d.currentConfigGroup = ["Wallpaper", "org.kde.image", "General"];
+    d.writeConfig("Image", image);
+    d.writeConfig("FillMode", 0);
+}
+)";
+    return s;
+}
+
+namespace {
+
+DesktopResult RunPlasmaScript(CommandRunner& runner, const std::string& script, int startPolls) {
+    const std::vector<std::string> call = {
+        "dbus-send",     "--session",    "--dest=org.kde.plasmashell",         "--type=method_call",
+        "--print-reply", "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript", "string:" + script};
     // At session start the shell may not be on the bus yet, or be there without its
     // desktops, when a script would change nothing and still succeed (the script refuses
     // that). Both pass within seconds; anything else is an answer.
@@ -391,6 +428,20 @@ DesktopResult SetKdeWallpaper(CommandRunner& runner, const std::string& path,
         if (!starting || poll >= startPolls) return tools.Failure();
         std::this_thread::sleep_for(std::chrono::milliseconds(kPlasmaPollMs));
     }
+}
+
+}  // namespace
+
+DesktopResult SetKdeWallpaper(CommandRunner& runner, const std::string& path,
+                              std::optional<WallpaperLayout> layout, int startPolls) {
+    return RunPlasmaScript(runner, KdeScript(FileUri(path), layout), startPolls);
+}
+
+DesktopResult SetKdeScreenWallpapers(CommandRunner& runner, const std::vector<std::string>& paths,
+                                     const std::vector<Screen>& screens, int startPolls) {
+    std::vector<std::string> uris;
+    for (const std::string& path : paths) uris.push_back(FileUri(path));
+    return RunPlasmaScript(runner, KdeScreensScript(uris, screens), startPolls);
 }
 
 namespace {
@@ -415,39 +466,42 @@ std::set<std::string> ShownBackdrops(const std::set<std::string>& properties, bo
 
 const DesktopResult kXfdesktopNotRunning{DesktopFailure::DesktopNotRunning, {}, "xfdesktop", {}, 0};
 
-DesktopResult SetXfce(Tools& tools, const std::string& path, std::optional<WallpaperLayout> layout,
-                      int startPolls, const std::function<bool()>& firstDrawn, DesktopPrograms* programs) {
+// The backdrop properties xfdesktop shows, once it has made them and drawn (see
+// SetXfceWallpaper): `properties` all of the channel's, `legacyOut` whether only the older
+// layout's are there.
+DesktopResult WaitForBackdrops(Tools& tools, int startPolls, const std::function<bool()>& firstDrawn,
+                               DesktopPrograms* programs, std::set<std::string>& propertiesOut,
+                               std::set<std::string>& backdropsOut, bool& legacyOut) {
     CommandResult listed = tools.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
     if (listed.status != 0) return tools.Failure();
-    std::set<std::string> properties = Lines(listed.output);
-    bool legacy = false;
-    std::set<std::string> backdrops = ShownBackdrops(properties, legacy);
+    propertiesOut = Lines(listed.output);
+    backdropsOut = ShownBackdrops(propertiesOut, legacyOut);
     // At session start xfdesktop makes its monitor's properties, from its default picture,
     // only when it first draws, up to seconds after the session's settings exist; a picture
     // set before that is drawn over. Its properties appearing is the sign to wait for: set
     // from then on, the picture stays.
     const auto drawn = [&] { return !firstDrawn || firstDrawn(); };
-    for (int poll = 0; (legacy || !drawn()) && poll < startPolls; ++poll) {
+    for (int poll = 0; (legacyOut || !drawn()) && poll < startPolls; ++poll) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kXfdesktopPollMs));
         listed = tools.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
         if (listed.status != 0) return tools.Failure();
-        properties = Lines(listed.output);
-        backdrops = ShownBackdrops(properties, legacy);
+        propertiesOut = Lines(listed.output);
+        backdropsOut = ShownBackdrops(propertiesOut, legacyOut);
     }
     // The settings outlive xfdesktop (the system's defaults, the last session's), and
     // nothing on the screen would follow them.
     if (programs && !programs->Find("xfdesktop")) return kXfdesktopNotRunning;
-    // image-style: 1 centred, 2 tiled, 3 stretched, 4 scaled (fit), 5 zoomed (fill), 6 spanning
-    // screens.
-    const char* style = !layout                                 ? nullptr
-                        : *layout == WallpaperLayout::Spanned   ? "6"
-                        : *layout == WallpaperLayout::Tiled     ? "2"
-                        : *layout == WallpaperLayout::Stretched ? "3"
-                        : *layout == WallpaperLayout::Fit       ? "4"
-                        : *layout == WallpaperLayout::Fill      ? "5"
-                                                                : "1";
+    return {};
+}
+
+// Sets each of `backdrops` ("…/last-image") to the picture `pathFor` gives it, in `style`
+// (xfdesktop's image-style; null keeps the monitor's own), and reads each back.
+DesktopResult SetBackdrops(Tools& tools, const std::set<std::string>& properties,
+                           const std::set<std::string>& backdrops, const char* style,
+                           const std::function<std::string(const std::string&)>& pathFor) {
     const std::string suffix = "/last-image";
     for (const std::string& property : backdrops) {
+        const std::string path = pathFor(property);
         if (style) {
             const std::string styleProperty =
                 property.substr(0, property.size() - suffix.size()) + "/image-style";
@@ -464,8 +518,44 @@ DesktopResult SetXfce(Tools& tools, const std::string& path, std::optional<Wallp
         while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
         if (shown.status != 0 || value != path) return tools.Failure();
     }
+    return {};
+}
+
+// image-style: 1 centred, 2 tiled, 3 stretched, 4 scaled (fit), 5 zoomed (fill), 6 spanning
+// screens.
+const char* XfceStyle(std::optional<WallpaperLayout> layout) {
+    return !layout                                 ? nullptr
+           : *layout == WallpaperLayout::Spanned   ? "6"
+           : *layout == WallpaperLayout::Tiled     ? "2"
+           : *layout == WallpaperLayout::Stretched ? "3"
+           : *layout == WallpaperLayout::Fit       ? "4"
+           : *layout == WallpaperLayout::Fill      ? "5"
+                                                   : "1";
+}
+
+DesktopResult SetXfce(Tools& tools, const std::string& path, std::optional<WallpaperLayout> layout,
+                      int startPolls, const std::function<bool()>& firstDrawn, DesktopPrograms* programs) {
+    std::set<std::string> properties, backdrops;
+    bool legacy = false;
+    if (DesktopResult waited =
+            WaitForBackdrops(tools, startPolls, firstDrawn, programs, properties, backdrops, legacy);
+        !waited)
+        return waited;
+    if (DesktopResult set = SetBackdrops(tools, properties, backdrops, XfceStyle(layout),
+                                         [&](const std::string&) { return path; });
+        !set)
+        return set;
     // Without any monitor's property there is no backdrop that would take the picture.
     return backdrops.empty() ? tools.Failure() : DesktopResult{};
+}
+
+// The monitor a backdrop property belongs to: "HDMI-1" of
+// "/backdrop/screen0/monitorHDMI-1/workspace0/last-image"; empty for none.
+std::string BackdropMonitor(const std::string& property) {
+    const std::size_t start = property.find("/monitor");
+    const std::size_t end = start == std::string::npos ? start : property.find("/workspace", start);
+    if (end == std::string::npos) return {};
+    return property.substr(start + 8, end - start - 8);
 }
 
 }  // namespace
@@ -479,6 +569,42 @@ DesktopResult SetXfceWallpaper(CommandRunner& runner, const std::string& path,
         return kXfdesktopNotRunning;
     Tools tools(runner);
     return SetXfce(tools, path, layout, startPolls, firstDrawn, programs);
+}
+
+std::optional<DesktopResult> SetXfceScreenWallpapers(CommandRunner& runner,
+                                                     const std::vector<std::string>& paths,
+                                                     const std::vector<std::string>& monitors, int startPolls,
+                                                     const std::function<bool()>& firstDrawn,
+                                                     DesktopPrograms* programs) {
+    if (programs && !programs->Find("xfdesktop") && !programs->Find("xfce4-session"))
+        return kXfdesktopNotRunning;
+    Tools tools(runner);
+    std::set<std::string> properties, backdrops;
+    bool legacy = false;
+    if (DesktopResult waited =
+            WaitForBackdrops(tools, startPolls, firstDrawn, programs, properties, backdrops, legacy);
+        !waited)
+        return waited;
+    if (legacy || monitors.size() != paths.size()) return std::nullopt;
+    // A screen on no output (a RandR monitor made on none) is no monitor to xfdesktop,
+    // which draws nothing there: neither its own picture nor a spanned one (that would be
+    // squeezed into the monitors it knows) can be shown on it, and the others get their
+    // own. Every other screen must be a monitor xfdesktop draws, each its own; otherwise
+    // one would keep its old picture, and the caller spans one over them all instead.
+    std::map<std::string, std::string> pathOf;
+    for (std::size_t i = 0; i < monitors.size(); ++i)
+        if (!monitors[i].empty() && !pathOf.emplace(monitors[i], paths[i]).second) return std::nullopt;
+    if (pathOf.empty()) return std::nullopt;
+    std::set<std::string> ours;
+    for (const std::string& property : backdrops)
+        if (pathOf.count(BackdropMonitor(property))) ours.insert(property);
+    for (const auto& [monitor, path] : pathOf)
+        if (std::none_of(ours.begin(), ours.end(),
+                         [&](const std::string& p) { return BackdropMonitor(p) == monitor; }))
+            return std::nullopt;
+    // Each bitmap is made at its monitor's size: stretched, it stands exactly as made.
+    return SetBackdrops(tools, properties, ours, XfceStyle(WallpaperLayout::Stretched),
+                        [&](const std::string& property) { return pathOf[BackdropMonitor(property)]; });
 }
 
 namespace {

@@ -78,6 +78,23 @@ inline constexpr int kXfdesktopStartPolls = 150;
                                              int startPolls = kXfdesktopStartPolls,
                                              const std::function<bool()>& firstDrawn = {},
                                              DesktopPrograms* programs = nullptr);
+// A picture for each monitor xfdesktop draws: `paths[i]`, made at the size of the
+// monitor xfdesktop names `monitors[i]` (the name of its output, see X11MonitorConnectors),
+// on every workspace of that monitor, after the same wait as SetXfceWallpaper; a screen on
+// no output (an empty name) is none of xfdesktop's monitors and is passed over. Nothing
+// (and nothing set) when xfdesktop does not draw each of the others as a monitor of its
+// own, none is left, or it knows only the older layout: one picture spanned over them is
+// the way then.
+[[nodiscard]] std::optional<DesktopResult> SetXfceScreenWallpapers(
+    CommandRunner& runner, const std::vector<std::string>& paths, const std::vector<std::string>& monitors,
+    int startPolls = kXfdesktopStartPolls, const std::function<bool()>& firstDrawn = {},
+    DesktopPrograms* programs = nullptr);
+// A picture for each screen on Plasma: `paths[i]`, made at the size of `screens[i]`, on the
+// desktop of that screen (see KdeScreensScript).
+[[nodiscard]] DesktopResult SetKdeScreenWallpapers(CommandRunner& runner,
+                                                   const std::vector<std::string>& paths,
+                                                   const std::vector<Screen>& screens,
+                                                   int startPolls = kPlasmaStartPolls);
 // sway keeps no style to fall back on: its background is always set with one.
 [[nodiscard]] DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path,
                                              WallpaperLayout layout);
@@ -116,5 +133,8 @@ std::vector<std::string> SwaybgCommand(const std::string& path, WallpaperLayout 
 
 // The script evaluated in the Plasma shell for every desktop.
 std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout> layout);
+// The script that gives each desktop the picture of its screen: `imageUris[i]` to the
+// desktop of `screens[i]`, found by the screen's place, or by its number in this order.
+std::string KdeScreensScript(const std::vector<std::string>& imageUris, const std::vector<Screen>& screens);
 
 }  // namespace vexal

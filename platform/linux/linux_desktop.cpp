@@ -181,9 +181,25 @@ std::vector<Screen> LinuxDesktop::Screens() {
 
 ScreenWallpapers LinuxDesktop::SetScreenWallpapers(const std::vector<std::string>& paths,
                                                    const std::vector<Screen>& screens) {
-    if (DetectDesktop(env_) != DesktopKind::Sway) return {};
-    // sway is pointed at each output's own bitmap; the names change with every run, for the
-    // same reason as the one bitmap's (see HandToDesktop).
+    DesktopKind kind = DesktopKind::None;
+    if (!ChooseDesktop(kind)) return {};
+    if (kind != DesktopKind::Sway && kind != DesktopKind::Xfce && kind != DesktopKind::Kde) return {};
+    const std::string display = env_("DISPLAY");
+    // xfdesktop names its monitors by their outputs; a screen on no output is none of its
+    // monitors (see SetXfceScreenWallpapers).
+    std::vector<std::string> monitors;
+    if (kind == DesktopKind::Xfce) {
+        const std::vector<Screen> listed = X11Monitors(display);
+        const std::vector<std::string> connectors = X11MonitorConnectors(display);
+        for (const Screen& screen : screens) {
+            const auto it = std::find(listed.begin(), listed.end(), screen);
+            const std::size_t at = static_cast<std::size_t>(it - listed.begin());
+            if (it == listed.end() || at >= connectors.size()) return {};
+            monitors.push_back(connectors[at]);
+        }
+    }
+    // The desktop is pointed at each screen's own bitmap; the names change with every run,
+    // for the same reason as the one bitmap's (see HandToDesktop).
     std::string folder;
     if (DesktopResult made = WallpaperFolder(folder); !made) return {true, made};
     std::vector<std::string> shown;
@@ -193,12 +209,27 @@ ScreenWallpapers LinuxDesktop::SetScreenWallpapers(const std::vector<std::string
         if (::link(paths[i].c_str(), shown.back().c_str()) != 0 && !CopyBytes(paths[i], shown.back()))
             result = Failure(DesktopFailure::FileNotPrepared, shown.back());
     }
-    if (result) result = SetSwayOutputWallpapers(runner_, shown, screens);
+    bool handled = true;
     if (result) {
+        if (kind == DesktopKind::Sway) {
+            result = SetSwayOutputWallpapers(runner_, shown, screens);
+        } else if (kind == DesktopKind::Kde) {
+            result = SetKdeScreenWallpapers(runner_, shown, screens);
+        } else {
+            ProcDesktopPrograms programs(runner_, display, env_("WAYLAND_DISPLAY"), folder);
+            const std::optional<DesktopResult> set = SetXfceScreenWallpapers(
+                runner_, shown, monitors, kXfdesktopStartPolls,
+                [&display] { return RootHasBackgroundPixmap(display).value_or(true); }, &programs);
+            handled = set.has_value();
+            if (set) result = *set;
+        }
+    }
+    if (handled && result) {
         RemoveShownExcept(folder, shown);
     } else {
         for (const std::string& path : shown) ::unlink(path.c_str());
     }
+    if (!handled) return {};
     return {true, result};
 }
 

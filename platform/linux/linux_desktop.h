@@ -36,7 +36,8 @@ public:
     DesktopResult SetWallpaper(const std::string& path) override;
     // sway's outputs, or the X11 monitors of the display.
     std::vector<Screen> Screens() override;
-    // sway holds a picture for each output; the others span one.
+    // sway, Plasma and xfdesktop hold a picture for each screen (xfdesktop where it draws
+    // each as a monitor of its own); the others span one.
     ScreenWallpapers SetScreenWallpapers(const std::vector<std::string>& paths,
                                          const std::vector<Screen>& screens) override;
 

@@ -321,7 +321,10 @@ bool SetRootBackground(const RootDrawing& draw, const std::string& display) {
     return ok;
 }
 
-std::vector<Screen> X11Monitors(const std::string& display) {
+namespace {
+
+// The active monitors, and with `connectorsOut` the name of each one's first output.
+std::vector<Screen> ReadMonitors(const std::string& display, std::vector<std::string>* connectorsOut) {
     std::vector<Screen> screens;
     Display* d = XOpenDisplay(display.empty() ? nullptr : display.c_str());
     if (!d) return screens;
@@ -330,6 +333,8 @@ std::vector<Screen> X11Monitors(const std::string& display) {
     // Monitors came with RandR 1.5; an older server has no way to say.
     if (XRRQueryExtension(d, &eventBase, &errorBase) && XRRQueryVersion(d, &major, &minor) &&
         (major > 1 || (major == 1 && minor >= 5))) {
+        XRRScreenResources* resources =
+            connectorsOut ? XRRGetScreenResourcesCurrent(d, DefaultRootWindow(d)) : nullptr;
         int count = 0;
         XRRMonitorInfo* monitors = XRRGetMonitors(d, DefaultRootWindow(d), True, &count);
         for (int i = 0; monitors && i < count; ++i) {
@@ -341,11 +346,33 @@ std::vector<Screen> X11Monitors(const std::string& display) {
                 XFree(atom);
             }
             screens.push_back({{m.x, m.y, m.width, m.height}, name});
+            if (!connectorsOut) continue;
+            std::string connector;
+            // A monitor made on no output names output 0, which the server refuses to describe.
+            XRROutputInfo* output = resources && m.noutput > 0 && m.outputs[0] != None
+                                        ? XRRGetOutputInfo(d, resources, m.outputs[0])
+                                        : nullptr;
+            if (output) {
+                connector.assign(output->name, static_cast<std::size_t>(output->nameLen));
+                XRRFreeOutputInfo(output);
+            }
+            connectorsOut->push_back(std::move(connector));
         }
         if (monitors) XRRFreeMonitors(monitors);
+        if (resources) XRRFreeScreenResources(resources);
     }
     XCloseDisplay(d);
     return screens;
+}
+
+}  // namespace
+
+std::vector<Screen> X11Monitors(const std::string& display) { return ReadMonitors(display, nullptr); }
+
+std::vector<std::string> X11MonitorConnectors(const std::string& display) {
+    std::vector<std::string> connectors;
+    ReadMonitors(display, &connectors);
+    return connectors;
 }
 
 std::optional<bool> RootHasBackgroundPixmap(const std::string& display) {

@@ -45,6 +45,9 @@ std::optional<bool> RootHasBackgroundPixmap(const std::string& display = {});
 // coordinates and with their names; empty when there is no display or the server cannot
 // tell.
 std::vector<Screen> X11Monitors(const std::string& display = {});
+// The same monitors, each with the name of the first output (connector) it shows on
+// ("HDMI-1"), which is the name toolkits give a monitor; empty for one made on no output.
+std::vector<std::string> X11MonitorConnectors(const std::string& display = {});
 
 // The picture laid out by LayOutPicture.
 bool SetRootBackground(const Picture& picture, WallpaperLayout layout, const std::string& display = {});

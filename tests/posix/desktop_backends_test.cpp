@@ -382,6 +382,105 @@ TEST(XfceBackendTest, SetsEveryMonitorsImageAndStyle) {
     EXPECT_FALSE(SetXfceWallpaper(missing, "/d/x.bmp", std::nullopt)) << "no xfconf-query";
 }
 
+// A picture for each monitor xfdesktop draws, on each of its workspaces; any screen that is
+// not a monitor of its own leaves everything to the spanned picture.
+TEST(XfceBackendTest, EachMonitorGetsItsOwnPicture) {
+    const std::string listing =
+        "/backdrop/screen0/monitorHDMI-1/workspace0/last-image\n"
+        "/backdrop/screen0/monitorHDMI-1/workspace1/last-image\n"
+        "/backdrop/screen0/monitorHDMI-1/workspace0/image-style\n"
+        "/backdrop/screen0/monitorDP-1/workspace0/last-image\n"
+        "/backdrop/screen0/monitorDP-1-1/workspace0/last-image\n";
+    const std::string hdmi = "/backdrop/screen0/monitorHDMI-1/", dp = "/backdrop/screen0/monitorDP-1/";
+    const struct {
+        const char* name;
+        std::string listing;
+        std::vector<std::string> monitors;
+        bool handled;
+        std::map<std::string, std::string> stored;  // what each property holds afterwards
+    } rows[] = {
+        {"eachOnItsOwn",
+         listing,
+         {"DP-1", "HDMI-1"},
+         true,
+         {{hdmi + "workspace0/last-image", "/d/2.bmp"},
+          {hdmi + "workspace1/last-image", "/d/2.bmp"},
+          {dp + "workspace0/last-image", "/d/1.bmp"},
+          {hdmi + "workspace0/image-style", "3"},
+          {hdmi + "workspace1/image-style", "3"},
+          {dp + "workspace0/image-style", "3"}}},
+        // As on Xvfb: a monitor made on no output is none of xfdesktop's, which draws nothing
+        // there; the others get their own.
+        {"aMonitorWithoutOutput",
+         listing,
+         {"HDMI-1", ""},
+         true,
+         {{hdmi + "workspace0/last-image", "/d/1.bmp"},
+          {hdmi + "workspace1/last-image", "/d/1.bmp"},
+          {hdmi + "workspace0/image-style", "3"},
+          {hdmi + "workspace1/image-style", "3"}}},
+        {"noMonitorOnAnOutput", listing, {"", ""}, false, {}},
+        {"aMonitorXfdesktopDoesNotDraw", listing, {"HDMI-1", "VGA-1"}, false, {}},
+        {"twoScreensOnOneMonitor", listing, {"HDMI-1", "HDMI-1"}, false, {}},
+        {"olderLayoutOnly", "/backdrop/screen0/monitor0/last-image\n", {"HDMI-1", "DP-1"}, false, {}},
+    };
+    for (const auto& r : rows) {
+        RecordingRunner runner;
+        runner.listings = {r.listing};
+        const std::optional<DesktopResult> set =
+            SetXfceScreenWallpapers(runner, {"/d/1.bmp", "/d/2.bmp"}, r.monitors, 1);
+        EXPECT_EQ(set.has_value(), r.handled) << r.name;
+        if (set) {
+            EXPECT_TRUE(*set) << r.name;
+        }
+        std::map<std::string, std::string> stored;
+        for (const auto& [key, value] : runner.stored)
+            stored[key.substr(std::string("xfce4-desktop ").size())] = value;
+        EXPECT_EQ(stored, r.stored) << r.name;
+    }
+}
+
+// The script of a picture for each screen, by the screens' places and order, for every
+// desktop on a screen; checked by a JavaScript engine where one is installed.
+TEST(KdeBackendTest, EachScreensDesktopGetsItsOwnPicture) {
+    const std::vector<Screen> two = {{{0, 0, 1920, 1080}, "HDMI-1"}, {{1920, -200, 1280, 1024}, "DP-1"}};
+    const struct {
+        const char* name;
+        std::vector<std::string> uris;
+        std::vector<Screen> screens;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"two",
+         {"file:///d/1.bmp", "file:///d/2.bmp"},
+         two,
+         {R"(var images = ["file:///d/1.bmp", "file:///d/2.bmp"];)",
+          "var rects = [[0, 0, 1920, 1080], [1920, -200, 1280, 1024]];"}},
+        {"three",
+         {"file:///a", "file:///b", "file:///c\"q"},
+         {{{0, 0, 1, 1}, "A"}, {{1, 0, 1, 1}, "B"}, {{2, 0, 1, 1}, "C"}},
+         {R"(var images = ["file:///a", "file:///b", "file:///c\"q"];)",
+          "var rects = [[0, 0, 1, 1], [1, 0, 1, 1], [2, 0, 1, 1]];"}},
+    };
+    testing::TempDir dir;
+    for (const auto& r : rows) {
+        const std::string script = KdeScreensScript(r.uris, r.screens);
+        for (const std::string& line : r.lines)
+            EXPECT_NE(script.find(line + "\n"), std::string::npos) << r.name;
+        for (const char* needed : {"if (screen < 0) return null;", "d.writeConfig(\"Image\", image);",
+                                   "d.writeConfig(\"FillMode\", 0);", "if (all.length == 0) throw"})
+            EXPECT_NE(script.find(needed), std::string::npos) << r.name << needed;
+        if (std::system("command -v node >/dev/null 2>&1") != 0) continue;
+        const std::string file = dir / "script.js";
+        std::ofstream(file) << script;
+        EXPECT_EQ(std::system(("node --check " + file).c_str()), 0) << r.name << "\n" << script;
+    }
+    RecordingRunner runner;
+    ASSERT_TRUE(SetKdeScreenWallpapers(runner, {"/d/1.bmp", "/d/2.bmp"}, two));
+    ASSERT_EQ(runner.calls.size(), 1u);
+    EXPECT_EQ(runner.calls[0].back(),
+              "string:" + KdeScreensScript({"file:///d/1.bmp", "file:///d/2.bmp"}, two));
+}
+
 TEST(SwayBackendTest, QuotesThePathForSwaysOwnSplitting) {
     const struct {
         const char* name;

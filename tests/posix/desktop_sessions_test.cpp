@@ -397,9 +397,14 @@ TEST(SwayDesktopTest, EachOutputShowsItsOwnPicture) {
 // private session bus, and the screen read back.
 class XvfbSession {
 public:
-    explicit XvfbSession(std::map<std::string, std::string> variables)
-        : xvfb_(std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24") {
+    // `monitors` of the screen's size side by side, when more than one.
+    explicit XvfbSession(std::map<std::string, std::string> variables, int monitors = 1)
+        : xvfb_(std::to_string(kScreenWidth * monitors) + "x" + std::to_string(kScreenHeight) + "x24") {
         if (xvfb_.display().empty()) return;
+        if (monitors > 1 && !testing::SetMonitors(xvfb_.display(), std::vector<std::pair<int, int>>(
+                                                                       static_cast<std::size_t>(monitors),
+                                                                       {kScreenWidth, kScreenHeight})))
+            return;
         for (auto& [name, value] : variables)
             if (value == "~" || value.rfind("~/", 0) == 0) value = home_.path() + value.substr(1);
         session_ = std::move(variables);
@@ -446,8 +451,8 @@ private:
 // session's bus and its settings in the session's home.
 class XfceSession : public XvfbSession {
 public:
-    explicit XfceSession(bool withXfdesktop = true)
-        : XvfbSession({{"XDG_CONFIG_HOME", "~/config"}, {"XDG_CURRENT_DESKTOP", "XFCE"}}) {
+    explicit XfceSession(bool withXfdesktop = true, int monitors = 1)
+        : XvfbSession({{"XDG_CONFIG_HOME", "~/config"}, {"XDG_CURRENT_DESKTOP", "XFCE"}}, monitors) {
         if (!running()) return;
         openbox_.emplace(std::vector<std::string>{"openbox"}, home() / "openbox.log");
         if (!withXfdesktop) {
@@ -501,6 +506,61 @@ TEST(XfceDesktopTest, EachStyleShowsOnTheRootWindow) {
             << style.entry << " without a session name\n"
             << xfce.Log();
     }
+}
+
+// Two monitors and an entry with a picture for each screen, random over a folder of two.
+// On Xvfb, xfdesktop 4.18 knows one monitor only, named after the server's one output
+// ("screen"): a RandR monitor made on no output is no monitor to it, and it draws nothing
+// there (a spanned picture it squeezes into the monitor it knows). The monitor it knows
+// gets its own picture, filling it.
+TEST(XfceDesktopTest, EachMonitorXfdesktopDrawsGetsItsOwnPicture) {
+    VEXAL_REQUIRE_TOOLS("Xvfb", "xrandr", "dbus-daemon", "openbox", "xfdesktop", "xfconf-query");
+    XfceSession xfce(true, 2);
+    ASSERT_TRUE(xfce.ready()) << xfce.Log();
+    const std::string folder = xfce.work() / "pics";
+    std::filesystem::create_directory(folder);
+    PosixFileSystem files;
+    const std::uint32_t colours[] = {kRed, kGreen};
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(WriteBmp(files, folder + "/" + std::to_string(i) + ".bmp",
+                             Picture::FromPixels(kScreenWidth * 2, kScreenHeight / 2,
+                                                 std::vector<std::uint32_t>(kScreenWidth * kScreenHeight,
+                                                                            0xFF000000u | colours[i]))));
+    std::ofstream(xfce.work() / "vexal.ini", std::ios::binary)
+        << "'vexal   ver.1.00\r\n\r\nCacheFileName = wpcache\r\nWinFolderWPname = wall.bmp\r\nTimeOut = "
+           "30\r\n-\r\nName = each\r\nUrl = "
+        << folder
+        << "/\r\nComment = \r\nFilter = 000000\r\nExt = 1111\r\nWpState = 3\r\nNo = 2\r\nNo_n = 1\r\n"
+           "Refstr = \r\nEachScreen = 1\r\n";
+    testing::ProgramOptions options;
+    options.dir = xfce.work().path();
+    options.env = xfce.Environment();
+    options.env.insert({{"VEXAL_NONINTERACTIVE", "1"},
+                        {"HOME", xfce.work().path()},
+                        {"XDG_DATA_HOME", xfce.work() / "data"}});
+    const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {"each"}, options);
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    SpawnCommandRunner runner;
+    const std::string monitor = "/backdrop/screen0/monitorscreen/workspace0/";
+    const auto property = [&](const std::string& name) {
+        std::string value = runner.Run({"xfconf-query", "-c", "xfce4-desktop", "-p", monitor + name}).output;
+        while (!value.empty() && value.back() == '\n') value.pop_back();
+        return value;
+    };
+    EXPECT_EQ(property("image-style"), "3") << "its own bitmap, made at its size";
+    const QImage own(QString::fromStdString(property("last-image")));
+    ASSERT_EQ(own.size(), QSize(kScreenWidth, kScreenHeight)) << property("last-image");
+    const std::uint32_t colour = static_cast<std::uint32_t>(own.pixel(5, 5)) & 0xFFFFFFu;
+    EXPECT_TRUE(colour == kRed || colour == kGreen) << colour;
+    const auto shows = [&](const Screen& shot) {
+        return shot(5, 5) == colour && shot(kScreenWidth - 5, kScreenHeight - 5) == colour;
+    };
+    EXPECT_TRUE(WaitFor([&] { return shows(xfce.Grab()); }, 400)) << xfce.Log();
+    // The second screen's bitmap is there for a desktop that would draw it.
+    const QImage second(QString::fromStdString(xfce.work() / "data/vexal/wall-2.bmp"));
+    ASSERT_FALSE(second.isNull());
+    EXPECT_EQ(static_cast<std::uint32_t>(second.pixel(5, 5)) & 0xFFFFFFu, colour == kRed ? kGreen : kRed);
 }
 
 // Regression: with no xfdesktop in an XFCE session the run waited, set the system's older
