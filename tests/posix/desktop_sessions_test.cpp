@@ -69,6 +69,33 @@ void WriteSettings(const std::string& folder, const std::string& picture, const 
             << "\r\nNo = 0\r\nNo_n = 1\r\nRefstr = \r\n";
 }
 
+// A folder of two pictures, red and green, each twice the screen's width and half its
+// height, and a settings file in `work` whose entry "each" shows a picture on each screen,
+// random over them, in fill style; all readable by another user.
+bool WriteEachScreenEntry(const std::string& work) {
+    const std::string folder = work + "/pics";
+    std::filesystem::create_directory(folder);
+    ::chmod(folder.c_str(), 0755);
+    PosixFileSystem files;
+    const std::uint32_t colours[] = {kRed, kGreen};
+    for (int i = 0; i < 2; ++i) {
+        const std::string path = folder + "/" + std::to_string(i) + ".bmp";
+        if (!WriteBmp(files, path,
+                      Picture::FromPixels(kScreenWidth * 2, kScreenHeight / 2,
+                                          std::vector<std::uint32_t>(kScreenWidth * kScreenHeight,
+                                                                     0xFF000000u | colours[i]))))
+            return false;
+        ::chmod(path.c_str(), 0644);
+    }
+    std::ofstream(work + "/vexal.ini", std::ios::binary)
+        << "'vexal   ver.1.00\r\n\r\nCacheFileName = wpcache\r\nWinFolderWPname = wall.bmp\r\nTimeOut = "
+           "30\r\n-\r\nName = each\r\nUrl = "
+        << folder
+        << "/\r\nComment = \r\nFilter = 000000\r\nExt = 1111\r\nWpState = 3\r\nNo = 2\r\nNo_n = 1\r\n"
+           "Refstr = \r\nEachScreen = 1\r\n";
+    return ::chmod((work + "/vexal.ini").c_str(), 0666) == 0;
+}
+
 // Screen points and the colour each must show, away from the edges a scaler may blur.
 struct Expected {
     const char* entry;
@@ -353,27 +380,7 @@ TEST(SwayDesktopTest, EachOutputShowsItsOwnPicture) {
     }
     HeadlessSway sway(2);
     ASSERT_TRUE(sway.running()) << sway.Log();
-    const std::string folder = sway.work() / "pics";
-    std::filesystem::create_directory(folder);
-    PosixFileSystem files;
-    const std::uint32_t colours[] = {kRed, kGreen};
-    for (int i = 0; i < 2; ++i) {
-        const std::string path = folder + "/" + std::to_string(i) + ".bmp";
-        ASSERT_TRUE(WriteBmp(files, path,
-                             Picture::FromPixels(kScreenWidth * 2, kScreenHeight / 2,
-                                                 std::vector<std::uint32_t>(kScreenWidth * kScreenHeight,
-                                                                            0xFF000000u | colours[i]))));
-        ::chmod(path.c_str(), 0644);
-    }
-    ::chmod(folder.c_str(), 0755);
-    std::ofstream(sway.work() / "vexal.ini", std::ios::binary)
-        << "'vexal   ver.1.00\r\n\r\nCacheFileName = wpcache\r\nWinFolderWPname = wall.bmp\r\nTimeOut = "
-           "30\r\n"
-           "-\r\nName = each\r\nUrl = "
-        << folder
-        << "/\r\nComment = \r\nFilter = 000000\r\nExt = 1111\r\nWpState = 3\r\nNo = 2\r\nNo_n = 1\r\n"
-           "Refstr = \r\nEachScreen = 1\r\n";
-    ::chmod((sway.work() / "vexal.ini").c_str(), 0666);
+    ASSERT_TRUE(WriteEachScreenEntry(sway.work().path()));
     const testing::ProgramRun run = sway.RunVexal("each");
     ASSERT_EQ(run.status, 0) << run.err;
     // Which picture lands on which output is chance; that they differ and fill is not.
@@ -517,21 +524,7 @@ TEST(XfceDesktopTest, EachMonitorXfdesktopDrawsGetsItsOwnPicture) {
     VEXAL_REQUIRE_TOOLS("Xvfb", "xrandr", "dbus-daemon", "openbox", "xfdesktop", "xfconf-query");
     XfceSession xfce(true, 2);
     ASSERT_TRUE(xfce.ready()) << xfce.Log();
-    const std::string folder = xfce.work() / "pics";
-    std::filesystem::create_directory(folder);
-    PosixFileSystem files;
-    const std::uint32_t colours[] = {kRed, kGreen};
-    for (int i = 0; i < 2; ++i)
-        ASSERT_TRUE(WriteBmp(files, folder + "/" + std::to_string(i) + ".bmp",
-                             Picture::FromPixels(kScreenWidth * 2, kScreenHeight / 2,
-                                                 std::vector<std::uint32_t>(kScreenWidth * kScreenHeight,
-                                                                            0xFF000000u | colours[i]))));
-    std::ofstream(xfce.work() / "vexal.ini", std::ios::binary)
-        << "'vexal   ver.1.00\r\n\r\nCacheFileName = wpcache\r\nWinFolderWPname = wall.bmp\r\nTimeOut = "
-           "30\r\n-\r\nName = each\r\nUrl = "
-        << folder
-        << "/\r\nComment = \r\nFilter = 000000\r\nExt = 1111\r\nWpState = 3\r\nNo = 2\r\nNo_n = 1\r\n"
-           "Refstr = \r\nEachScreen = 1\r\n";
+    ASSERT_TRUE(WriteEachScreenEntry(xfce.work().path()));
     testing::ProgramOptions options;
     options.dir = xfce.work().path();
     options.env = xfce.Environment();
