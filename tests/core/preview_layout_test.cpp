@@ -335,7 +335,6 @@ TEST_F(PreviewFixture, EachScreenShowsThePicturesSideBySideAndInstallsAllOrNothi
         {"withoutPreview", false, nullptr, kExitSuccess},
         {"setWallpaper", true, &PreviewPresenter::cbSetWP_Click, kExitSuccess},
         {"cancel", true, &PreviewPresenter::cbCancel_Click, kExitFailure},
-        {"closeBox", true, &PreviewPresenter::Form_Unload, kExitFailure},
     };
     for (const auto& row : rows) {
         host.files.files = {{"wpcache.jpg", PicFile(4, 3, 0xFFFF0000)},

@@ -619,28 +619,6 @@ TEST(InstallWallpaperTest, PreviewShowsEachScreensPictureWhereItStands) {
         EXPECT_EQ(f.t.files.files, filesBefore) << row.name << ": nothing written";
         EXPECT_TRUE(f.desktop.log.empty()) << row.name;
     }
-
-    // Screens that call for one picture give no screens to preview; a picture that cannot
-    // be read is named as the user knows it.
-    Fixture f;
-    f.program.CurrentEntry().EachScreen = true;
-    f.desktop.screens = {{{0, 0, 40, 30}, "L"}, {{0, 0, 40, 30}, "mirror"}};
-    EXPECT_TRUE(ScreensForEachPicture(f.program, f.t.Services().ForWallpaper()).empty());
-    f.desktop.screens = {{{0, 0, 40, 30}, "L"}, {{40, 0, 40, 30}, "R"}};
-    f.program.RunMode = RunModeValue::Direct;
-    EXPECT_TRUE(ScreensForEachPicture(f.program, f.t.Services().ForWallpaper()).empty());
-    f.program.RunMode = RunModeValue::Editor;
-    f.program.WorkImageFile = "wp.jpg";
-    f.program.MoreScreens = {{"wp2.jpg", "http://example.org/b.jpg"}};
-    f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF111111);
-    f.t.files.files["wp2.jpg"] = "<html>";
-    Picture shown;
-    const InstallResult refused =
-        PreviewEachScreen(f.program, f.t.Services().ForWallpaper(),
-                          ScreensForEachPicture(f.program, f.t.Services().ForWallpaper()), shown);
-    EXPECT_EQ(refused.outcome, InstallOutcome::PictureRefused);
-    EXPECT_EQ(refused.subject, "http://example.org/b.jpg");
-    EXPECT_TRUE(shown.Empty());
 }
 
 }  // namespace
