@@ -26,24 +26,39 @@ void PreviewPresenter::ShowWindow() {
 
 void PreviewPresenter::DispPre() {
     if (host_.pump) host_.pump->Pump();
+    const WallpaperServices services = WallpaperServicesOf(host_);
     Picture picture;
-    const DecodeResult result = host_.images ? host_.images->Decode(program_.WorkImageFile, picture)
-                                             : DecodeResult{DecodeError::Unreadable, 0, 0};
+    DecodeResult result;
+    std::string subject = program_.ChosenImage.empty() ? program_.WorkImageFile : program_.ChosenImage;
+    const std::vector<Screen> screens = ScreensForEachPicture(program_, services);
+    if (!screens.empty()) {
+        // The screens side by side, each with its own picture. What the window holds is
+        // no picture to install: the installation lays each screen's picture out afresh.
+        const InstallResult composed = PreviewEachScreen(program_, services, screens, picture);
+        if (!composed.Ok()) {
+            result = composed.decode;
+            subject = composed.subject;
+        }
+    } else {
+        result = host_.images ? host_.images->Decode(program_.WorkImageFile, picture)
+                              : DecodeResult{DecodeError::Unreadable, 0, 0};
+    }
+    picture_ = {};
     if (!result.Ok() || picture.Empty()) {
         // The file is not a picture (an error page saved under an image name, say). Nothing
         // is shown and nothing can be installed; searching again or giving up remain.
-        picture_ = {};
         view_.ClearPicture();
         view_.SetSetWPEnabled(false);
         ShowError(
             program_, *host_.dialogs,
-            PictureErrorText(program_.ChosenImage.empty() ? program_.WorkImageFile : program_.ChosenImage,
-                             result.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : result));
+            PictureErrorText(subject, result.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : result));
         return;
     }
     view_.SetPicture(picture);
-    picture_.picture = std::move(picture);
-    picture_.PictureLoaded = true;
+    if (screens.empty()) {
+        picture_.picture = std::move(picture);
+        picture_.PictureLoaded = true;
+    }
     view_.SetSetWPEnabled(true);
 }
 

@@ -21,6 +21,7 @@ public:
     void DispPre() override { Unload(kExitFailure); }
     PreviewPicture& PictureState() override { return picture_; }
     void Unload(int status) override {
+        DeleteScreenImages(program_, *host_.files);
         DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
         end_.Finish(status);
     }

@@ -235,19 +235,47 @@ InstallResult SpanAcrossScreens(const WallpaperServices& services, const std::st
     return {};
 }
 
+// Lays each screen's picture out on its screen in the entry's style, in screen order, and
+// hands it to `use` (which may stop the walk with a failure). Fewer pictures than screens
+// repeat from the first. Only one photo is decoded at a time: each is let go once laid
+// out at its screen's size. A picture that cannot be read is named as the user knows it.
+InstallResult LayOutEachScreen(const Program& program, const WallpaperServices& services,
+                               const std::string& imagePath, const std::vector<Screen>& screens,
+                               std::uint32_t background,
+                               const std::function<InstallResult(std::size_t, Picture)>& use) {
+    std::vector<std::string> pictures = {imagePath};
+    for (const ScreenImage& more : program.MoreScreens) pictures.push_back(more.file);
+    const WallpaperStyle style = program.CurrentEntry().WpState;
+    for (std::size_t i = 0; i < screens.size(); ++i) {
+        const std::size_t k = i % pictures.size();
+        Picture decoded;
+        const DecodeResult read = services.images->Decode(pictures[k], decoded);
+        if (!read.Ok() || decoded.Empty()) {
+            const std::string& named = k == 0 ? program.ChosenImage : program.MoreScreens[k - 1].chosen;
+            InstallResult result =
+                Failed(InstallOutcome::PictureRefused, named.empty() ? pictures[k] : named);
+            result.decode = read.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : read;
+            return result;
+        }
+        const PixelRect& rect = screens[i].rect;
+        Picture laidOut = LayOutOnScreen(decoded, style, rect.width, rect.height, background);
+        decoded = {};
+        if (InstallResult used = use(i, std::move(laidOut)); !used.Ok()) return used;
+    }
+    return {};
+}
+
 // A picture on each screen: each laid out on its own screen and kept as a bitmap of its
 // own beside the wallpaper's, for desktops that hold one per screen; the others get one
 // bitmap of the whole virtual screen composed from them, spanned across their screens.
-// Only one photo is decoded at a time: each is let go once laid out at its screen's size.
 // The wallpaper it replaces is kept to go back to, and the history remembers every
 // candidate shown.
 InstallResult InstallEachScreen(Program& program, const WallpaperServices& services,
                                 const std::string& folder, const std::string& imagePath,
                                 const std::vector<Screen>& screens, const std::string& destination) {
-    std::vector<std::string> pictures = {imagePath};
-    for (const ScreenImage& more : program.MoreScreens) pictures.push_back(more.file);
     const std::uint32_t background = services.desktop->BackgroundColour();
     const WallpaperStyle style = program.CurrentEntry().WpState;
+    const std::size_t pictureCount = 1 + program.MoreScreens.size();
     const std::string historyPath = HistoryPath(services.desktop);
     History history = ReadHistory(*services.files, historyPath);
     const History before = history;
@@ -256,33 +284,22 @@ InstallResult InstallEachScreen(Program& program, const WallpaperServices& servi
     kept.KeepCurrent(history);
     std::vector<PlacedPicture> placed;
     std::vector<std::string> screenFiles;
-    for (std::size_t i = 0; i < screens.size(); ++i) {
-        const std::size_t k = i % pictures.size();
-        Picture decoded;
-        const DecodeResult read = services.images->Decode(pictures[k], decoded);
-        if (!read.Ok() || decoded.Empty()) {
-            kept.PutBack();
-            const std::string& named = k == 0 ? program.ChosenImage : program.MoreScreens[k - 1].chosen;
-            InstallResult result =
-                Failed(InstallOutcome::PictureRefused, named.empty() ? pictures[k] : named);
-            result.decode = read.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : read;
-            return result;
-        }
-        const PixelRect& rect = screens[i].rect;
-        placed.push_back({rect, LayOutOnScreen(decoded, style, rect.width, rect.height, background)});
-        screenFiles.push_back(ScreenBitmapPath(destination, i));
-        if (InstallResult put = PutBitmap(services, screenFiles.back(),
-                                          [&](const std::string& temp) {
-                                              return WriteBmp(*services.files, temp, placed.back().picture);
-                                          });
-            !put.Ok()) {
-            kept.PutBack();
-            return put;
-        }
+    if (InstallResult laidOut =
+            LayOutEachScreen(program, services, imagePath, screens, background,
+                             [&](std::size_t i, Picture picture) {
+                                 placed.push_back({screens[i].rect, std::move(picture)});
+                                 screenFiles.push_back(ScreenBitmapPath(destination, i));
+                                 return PutBitmap(services, screenFiles.back(), [&](const std::string& temp) {
+                                     return WriteBmp(*services.files, temp, placed.back().picture);
+                                 });
+                             });
+        !laidOut.Ok()) {
+        kept.PutBack();
+        return laidOut;
     }
     const auto remember = [&](bool shown) {
         std::vector<std::string> shownOnce;
-        for (std::size_t k = 0; shown && k < std::min(screens.size(), pictures.size()); ++k) {
+        for (std::size_t k = 0; shown && k < std::min(screens.size(), pictureCount); ++k) {
             const std::string& candidate =
                 k == 0 ? program.ChosenCandidate : program.MoreScreens[k - 1].candidate;
             // A picture repeated on another screen is remembered once.
@@ -395,6 +412,59 @@ void SetKeyValue(const WallpaperServices& services, const std::string& sKeyName,
     if (services.desktop) services.desktop->SetKeyValue(sKeyName, sValueName, sValueSetting);
 }
 
+std::vector<Screen> ScreensForEachPicture(const Program& program, const WallpaperServices& services) {
+    // With one screen, or a picture named on the command line, nothing changes.
+    if (program.RunMode == RunModeValue::Direct || !program.CurrentEntry().EachScreen || !services.images ||
+        !services.desktop)
+        return {};
+    std::vector<Screen> screens = services.desktop->Screens();
+    if (!SeveralScreens(screens)) return {};
+    return screens;
+}
+
+InstallResult PreviewEachScreen(const Program& program, const WallpaperServices& services,
+                                const std::vector<Screen>& screens, Picture& previewOut) {
+    previewOut = {};
+    const PixelRect area = VirtualScreen(screens);
+    if (area.width <= 0 || area.height <= 0) return {};
+    // Scaled down to fit within the largest screen, the most a window on one of them can
+    // show, and never enlarged.
+    std::int32_t largestWidth = 1, largestHeight = 1;
+    for (const Screen& s : screens) {
+        largestWidth = std::max(largestWidth, s.rect.width);
+        largestHeight = std::max(largestHeight, s.rect.height);
+    }
+    PixelRect shown = {0, 0, area.width, area.height};
+    if (area.width > largestWidth || area.height > largestHeight) {
+        shown = FitInside(area.width, area.height, largestWidth, largestHeight);
+        shown.x = shown.y = 0;
+    }
+    // A screen's edges scaled one by one, so neighbours meet without a gap or an overlap.
+    auto scaled = [](std::int64_t v, std::int32_t from, std::int32_t to) {
+        return static_cast<std::int32_t>((v * to + from / 2) / from);
+    };
+    const std::uint32_t background = services.desktop->BackgroundColour();
+    std::vector<PlacedPicture> placed;
+    InstallResult laidOut = LayOutEachScreen(
+        program, services, program.WorkImageFile, screens, background, [&](std::size_t i, Picture picture) {
+            const PixelRect& r = screens[i].rect;
+            const std::int32_t left = scaled(std::int64_t{r.x} - area.x, area.width, shown.width);
+            const std::int32_t top = scaled(std::int64_t{r.y} - area.y, area.height, shown.height);
+            const std::int32_t right = scaled(std::int64_t{r.x} + r.width - area.x, area.width, shown.width);
+            const std::int32_t bottom =
+                scaled(std::int64_t{r.y} + r.height - area.y, area.height, shown.height);
+            const PixelRect rect = {left, top, std::max(1, right - left), std::max(1, bottom - top)};
+            // Laid out at the screen's own size first, exactly as it is installed, then
+            // shrunk: a centred or tiled picture keeps its size against its screen.
+            placed.push_back({rect, LayOutOnScreen(picture, WallpaperStyle::Stretched, rect.width,
+                                                   rect.height, background)});
+            return InstallResult{};
+        });
+    if (!laidOut.Ok()) return laidOut;
+    previewOut = ComposeScreens(shown, placed, background);
+    return {};
+}
+
 InstallResult InstallWallpaper(Program& program, const WallpaperServices& services, PreviewPicture& preview,
                                const std::string& imagePath) {
     if (!services.desktop) return DesktopFailed(InstallOutcome::NoFolder, {});
@@ -402,12 +472,8 @@ InstallResult InstallWallpaper(Program& program, const WallpaperServices& servic
     if (DesktopResult found = services.desktop->WallpaperFolder(folder); !found)
         return DesktopFailed(InstallOutcome::NoFolder, std::move(found));
     const std::string destination = folder + kFolderSeparator + program.WinFolderWPname;
-    // With one screen, or a picture named on the command line, nothing changes.
-    if (program.RunMode != RunModeValue::Direct && program.CurrentEntry().EachScreen && services.images) {
-        const std::vector<Screen> screens = services.desktop->Screens();
-        if (SeveralScreens(screens))
-            return InstallEachScreen(program, services, folder, imagePath, screens, destination);
-    }
+    if (const std::vector<Screen> screens = ScreensForEachPicture(program, services); !screens.empty())
+        return InstallEachScreen(program, services, folder, imagePath, screens, destination);
     // The bitmap is written under a name of its own and renamed over the old one once it is
     // whole and on the disk: the desktop, another run, a crash or a power cut only ever
     // finds the old picture or the new.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/desktop.h"
 #include "host/file_system.h"
@@ -72,6 +73,19 @@ struct InstallResult {
     FileFailure fileFailure = FileFailure::Nothing;  // why the bitmap was not written
     bool Ok() const { return outcome == InstallOutcome::Installed; }
 };
+
+// The screens an installation gives a picture each: the system's screens, for an entry
+// with a picture for each screen (not a picture named on the command line), when there
+// are several; none otherwise, and one picture covers the desktop.
+std::vector<Screen> ScreensForEachPicture(const Program& program, const WallpaperServices& services);
+
+// What the preview shows of a picture for each screen (WorkImageFile for the first, then
+// MoreScreens): the screens as they stand, scaled down to fit within the largest of them,
+// each picture laid out on its screen in the entry's style exactly as the installation
+// lays it out, and the gaps between them in the desktop's colour. Only one picture is
+// decoded at a time. PictureRefused names a picture that cannot be read.
+[[nodiscard]] InstallResult PreviewEachScreen(const Program& program, const WallpaperServices& services,
+                                              const std::vector<Screen>& screens, Picture& previewOut);
 
 // Installs the picture file `imagePath` (bmp, gif, jpg or png by its last three letters)
 // as the wallpaper. After a failure the desktop is left as it was unless the system

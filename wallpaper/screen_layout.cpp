@@ -120,6 +120,25 @@ void Scale(const Picture& picture, PixelRect from, PixelRect to, std::uint32_t* 
     }
 }
 
+// Row `y` of `area` (area.width pixels into `row`): each picture in its rectangle, a later
+// one over an earlier, and the rest `background`.
+void ComposeRow(PixelRect area, const std::vector<PlacedPicture>& placed, std::uint32_t background,
+                std::int32_t y, std::uint32_t* row) {
+    std::fill(row, row + area.width, background & 0xFFFFFFu);
+    const std::int64_t screenY = std::int64_t{area.y} + y;
+    for (const PlacedPicture& p : placed) {
+        const PixelRect& r = p.rect;
+        if (screenY < r.y || screenY >= std::int64_t{r.y} + r.height || p.picture.Empty()) continue;
+        const std::int64_t x0 = std::max<std::int64_t>(r.x, area.x);
+        const std::int64_t x1 = std::min<std::int64_t>(std::int64_t{r.x} + std::min(r.width, p.picture.width),
+                                                       std::int64_t{area.x} + area.width);
+        const std::int32_t pictureRow = static_cast<std::int32_t>(screenY - r.y);
+        if (x1 <= x0 || pictureRow >= p.picture.height) continue;
+        std::memcpy(row + (x0 - area.x), p.picture.Row(pictureRow) + (x0 - r.x),
+                    sizeof(std::uint32_t) * static_cast<std::size_t>(x1 - x0));
+    }
+}
+
 }  // namespace
 
 PixelRect VirtualScreen(const std::vector<Screen>& screens) {
@@ -189,21 +208,18 @@ bool WriteComposedBmp(FileSystem& files, const std::string& path, PixelRect area
     if (area.width <= 0 || area.height <= 0) return false;
     std::vector<std::uint32_t> row(static_cast<std::size_t>(area.width));
     return WriteBmpRows(files, path, area.width, area.height, false, [&](std::int32_t y) {
-        std::fill(row.begin(), row.end(), background & 0xFFFFFFu);
-        const std::int64_t screenY = std::int64_t{area.y} + y;
-        for (const PlacedPicture& p : placed) {
-            const PixelRect& r = p.rect;
-            if (screenY < r.y || screenY >= std::int64_t{r.y} + r.height || p.picture.Empty()) continue;
-            const std::int64_t x0 = std::max<std::int64_t>(r.x, area.x);
-            const std::int64_t x1 = std::min<std::int64_t>(
-                std::int64_t{r.x} + std::min(r.width, p.picture.width), std::int64_t{area.x} + area.width);
-            const std::int32_t pictureRow = static_cast<std::int32_t>(screenY - r.y);
-            if (x1 <= x0 || pictureRow >= p.picture.height) continue;
-            std::memcpy(row.data() + (x0 - area.x), p.picture.Row(pictureRow) + (x0 - r.x),
-                        sizeof(std::uint32_t) * static_cast<std::size_t>(x1 - x0));
-        }
+        ComposeRow(area, placed, background, y, row.data());
         return static_cast<const std::uint32_t*>(row.data());
     });
+}
+
+Picture ComposeScreens(PixelRect area, const std::vector<PlacedPicture>& placed, std::uint32_t background) {
+    if (area.width <= 0 || area.height <= 0) return {};
+    const std::size_t width = static_cast<std::size_t>(area.width);
+    std::vector<std::uint32_t> pixels(width * static_cast<std::size_t>(area.height));
+    for (std::int32_t y = 0; y < area.height; ++y)
+        ComposeRow(area, placed, background, y, pixels.data() + width * static_cast<std::size_t>(y));
+    return Picture::FromPixels(area.width, area.height, std::move(pixels));
 }
 
 }  // namespace vexal

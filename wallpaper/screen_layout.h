@@ -45,4 +45,8 @@ struct PlacedPicture {
 [[nodiscard]] bool WriteComposedBmp(FileSystem& files, const std::string& path, PixelRect area,
                                     const std::vector<PlacedPicture>& placed, std::uint32_t background);
 
+// The same composition held in memory, for an area small enough to hold (the preview's
+// scaled-down screens); empty for an empty area.
+Picture ComposeScreens(PixelRect area, const std::vector<PlacedPicture>& placed, std::uint32_t background);
+
 }  // namespace vexal

@@ -566,6 +566,23 @@ TEST(DriverTest, EachScreenBringsAPictureForEachScreen) {
     EXPECT_EQ(f.t.files.files.count("wpcache-2.jpg"), 0u);
     EXPECT_EQ(f.t.files.files.count("wpcache.jpg"), 1u) << "left for the preview's unloading";
 
+    // With the preview, every screen's picture is brought and left for it, and nothing is
+    // installed before the user says so.
+    Fixture previewing;
+    previewing.desktop.screens = screens;
+    previewing.program.ShowPreview = true;
+    previewing.fetches.page = f.fetches.page;
+    previewing.fetches.images = f.fetches.images;
+    previewing.Entry("http://example.test/pics/index.html", [](SiteEntry& e) {
+        e.No_n = 2;
+        e.EachScreen = true;
+    });
+    EXPECT_EQ(previewing.outcome.end, RetrievalEnd::Preview);
+    EXPECT_EQ(previewing.program.MoreScreens.size(), 2u);
+    EXPECT_EQ(previewing.Left(), (std::vector<std::string>{"wpcache-2.jpg", "wpcache.jpg"}));
+    EXPECT_EQ(previewing.t.files.files.count(testing::WallpaperPath()), 0u);
+    EXPECT_TRUE(previewing.desktop.log.empty());
+
     Fixture failing;
     failing.desktop.screens = screens;
     failing.fetches.page = "<img src=\"a.jpg\"><img src=\"b.jpg\">\r\n";

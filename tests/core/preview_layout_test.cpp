@@ -10,7 +10,10 @@
 #include "core/wallpaper_fakes.h"
 #include "host/picture.h"
 #include "settings/source_kind.h"
+#include "ui/host_services.h"
 #include "ui/preview_presenter.h"
+#include "wallpaper/history.h"
+#include "wallpaper/install.h"
 
 namespace vexal {
 namespace {
@@ -136,7 +139,7 @@ public:
     std::string caption;
     bool visible = false;
     bool setWPEnabled = true;  // wrong on purpose: the presenter must disable it
-    const Picture* shown = nullptr;
+    Picture picture;
     int pictureWidth = 0;
     double resizedWidth = 0, resizedHeight = 0;
     std::map<PreviewControl, TwipRect> places;
@@ -156,11 +159,13 @@ public:
         resizedHeight = h;
     }
     void PlaceControl(PreviewControl control, const TwipRect& rect) override { places[control] = rect; }
-    void SetPicture(const Picture& picture) override {
-        pictureWidth = picture.width;
+    void SetPicture(const Picture& shown) override {
+        picture = shown;
+        pictureWidth = shown.width;
         log.push_back("picture");
     }
     void ClearPicture() override {
+        picture = {};
         pictureWidth = 0;
         log.push_back("clear");
     }
@@ -305,6 +310,70 @@ TEST_F(PreviewFixture, RefusedWallpaperEndsWithFailure) {
               (std::vector<std::string>{
                   "壁紙の変更に失敗しました。\r\nデスクトップが壁紙の設定を受け付けませんでした。"}));
     EXPECT_EQ(host.process.status, kExitFailure);
+}
+
+// An entry with a picture for each screen on two screens: the window shows both side by
+// side, 壁紙に設定する installs exactly what a run without the preview installs, and giving
+// up installs nothing and leaves no file of the run behind.
+TEST_F(PreviewFixture, EachScreenShowsThePicturesSideBySideAndInstallsAllOrNothing) {
+    desktop.screens = {{{0, 0, 40, 30}, "L"}, {{40, 0, 40, 30}, "R"}};
+    program.CurrentEntry().EachScreen = true;
+    program.CurrentEntry().WpState = WallpaperStyle::Fill;
+    const std::string wall = std::string("/win") + kFolderSeparator + "wallpaper";
+    auto ours = [&] {  // the wallpaper folder's files and the working files
+        std::map<std::string, std::string> left = host.files.files;
+        left.erase(std::string("/win") + kFolderSeparator + kHistoryFileName);
+        return left;
+    };
+    std::map<std::string, std::string> installedAtOnce;
+    const struct {
+        const char* name;
+        bool preview;
+        void (PreviewPresenter::*action)();
+        int status;
+    } rows[] = {
+        {"withoutPreview", false, nullptr, kExitSuccess},
+        {"setWallpaper", true, &PreviewPresenter::cbSetWP_Click, kExitSuccess},
+        {"cancel", true, &PreviewPresenter::cbCancel_Click, kExitFailure},
+    };
+    for (const auto& row : rows) {
+        host.files.files = {{"wpcache.jpg", PicFile(4, 3, 0xFFFF0000)},
+                            {"wpcache-2.jpg", PicFile(3, 4, 0xFF00FF00)}};
+        host.process = {};
+        desktop.log.clear();
+        program.WorkImageFile = "wpcache.jpg";
+        program.MoreScreens = {{"wpcache-2.jpg", "b.jpg"}};
+        if (!row.preview) {
+            ASSERT_TRUE(Autowp(program, WallpaperServicesOf(host.host)).Ok());
+            DeleteScreenImages(program, host.files);
+            host.files.DeleteFile("wpcache.jpg");
+            installedAtOnce = ours();
+            continue;
+        }
+        preview.ShowWindow();
+        preview.DispPre();
+        ASSERT_TRUE(host.dialogs.boxes.empty()) << row.name << ": " << host.dialogs.boxes[0].text;
+        EXPECT_EQ(window.picture.width, 40) << row.name << ": 80×30 within the largest screen";
+        EXPECT_EQ(window.picture.height, 15) << row.name;
+        EXPECT_TRUE(window.setWPEnabled) << row.name;
+        EXPECT_FALSE(preview.PictureState().PictureLoaded)
+            << row.name << ": the window holds no screen's picture";
+        EXPECT_TRUE(desktop.log.empty()) << row.name;
+
+        (preview.*row.action)();
+        EXPECT_EQ(host.process.status, row.status) << row.name;
+        EXPECT_TRUE(program.MoreScreens.empty()) << row.name;
+        if (row.status == kExitSuccess) {
+            EXPECT_EQ(ours(), installedAtOnce) << row.name;
+            EXPECT_EQ(desktop.log.back(), "set " + wall + ".bmp") << row.name;
+        } else {
+            EXPECT_TRUE(ours().empty()) << row.name << ": nothing installed, nothing left";
+            EXPECT_TRUE(desktop.log.empty()) << row.name;
+        }
+    }
+    EXPECT_EQ(installedAtOnce.count(wall + ".bmp"), 1u);
+    EXPECT_EQ(installedAtOnce.count(wall + "-1.bmp"), 1u);
+    EXPECT_EQ(installedAtOnce.count(wall + "-2.bmp"), 1u);
 }
 
 }  // namespace

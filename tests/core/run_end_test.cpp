@@ -123,6 +123,10 @@ TEST(RunEndTest, UnattendedPreviewEndsAsItsCancelWould) {
         EndingRun run;
         testing::TestHost& t = run.t;
         UnattendedPreview preview(run.program, t.host, run.controller);
+        // Regression: the other screens' pictures of an entry with one for each screen
+        // were left behind.
+        t.files.files["wpcache-2.jpg"] = "b";
+        run.program.MoreScreens = {{"wpcache-2.jpg", "b.jpg"}};
         EndRetrieval(Outcome(end), preview, run.controller);
         EXPECT_EQ(t.process.status, end == RetrievalEnd::Preview ? kExitFailure : kExitSuccess);
         EXPECT_TRUE(t.files.files.empty());

@@ -656,5 +656,90 @@ TEST(HistoryTest, ScreenRecordsSurviveTheirRoundTripAndOnlyTheirNames) {
     for (const char* text : refused) EXPECT_EQ(ParseHistory(text), History{}) << text;
 }
 
+// The preview of a picture for each screen: the screens as they stand, scaled down to fit
+// within the largest, each picture laid out as it is installed, the gaps in the desktop's
+// colour; the pictures are only read, nothing is written.
+TEST(InstallWallpaperTest, PreviewShowsEachScreensPictureWhereItStands) {
+    constexpr std::uint32_t a = 0x111111, b = 0x222222, gap = 0x0000FF;
+    struct Sample {
+        int x, y;
+        std::uint32_t rgb;
+    };
+    const struct {
+        const char* name;
+        std::vector<Screen> screens;
+        WallpaperStyle style;
+        std::string second;  // the second screen's working file
+        int width, height;
+        std::vector<Sample> samples;
+    } rows[] = {
+        // Two screens of 40×30 side by side: 80×30 scaled to 40×15, halved.
+        {"twoSideBySide",
+         {{{0, 0, 40, 30}, "L"}, {{40, 0, 40, 30}, "R"}},
+         WallpaperStyle::Fill,
+         PicFile(9, 3, 0xFF000000 | b),
+         40,
+         15,
+         {{0, 0, a}, {19, 14, a}, {20, 0, b}, {39, 14, b}}},
+        // Three screens, the third lower and smaller: above it is no screen at all.
+        {"threeWithAGap",
+         {{{0, 0, 40, 30}, "A"}, {{40, 0, 40, 30}, "B"}, {{80, 10, 20, 20}, "C"}},
+         WallpaperStyle::Stretched,
+         PicFile(1, 1, 0xFF000000 | b),
+         40,
+         12,
+         {{0, 0, a},
+          {15, 11, a},
+          {16, 0, b},
+          {31, 11, b},
+          {32, 3, gap},
+          {39, 3, gap},
+          {32, 4, a},
+          {39, 11, a}}},
+        // A screen left of the first and above it: coordinates below zero.
+        {"negativeOrigin",
+         {{{0, 0, 20, 20}, "A"}, {{-20, -10, 20, 20}, "B"}},
+         WallpaperStyle::Stretched,
+         PicFile(1, 1, 0xFF000000 | b),
+         20,
+         15,
+         {{0, 0, b}, {9, 9, b}, {10, 12, a}, {19, 14, a}, {19, 0, gap}, {0, 14, gap}}},
+        // Centred pictures keep their size against their screen: laid out at the screen's
+        // size, then shrunk with it.
+        {"centredKeepsItsSize",
+         {{{0, 0, 40, 40}, "L"}, {{40, 0, 40, 40}, "R"}},
+         WallpaperStyle::Centred,
+         PicFile(20, 20, 0xFF000000 | b),
+         40,
+         20,
+         {{0, 0, gap}, {4, 4, gap}, {5, 5, a}, {14, 14, a}, {15, 15, gap}, {25, 10, b}, {24, 10, gap}}},
+    };
+    for (const auto& row : rows) {
+        Fixture f;
+        f.desktop.screens = row.screens;
+        f.desktop.background = gap;
+        f.program.CurrentEntry().EachScreen = true;
+        f.program.CurrentEntry().WpState = row.style;
+        f.program.WorkImageFile = "wp.jpg";
+        f.program.MoreScreens = {{"wp2.jpg", "b.jpg"}};
+        f.t.files.files["wp.jpg"] =
+            PicFile(row.style == WallpaperStyle::Centred ? 20 : 3, 20, 0xFF000000 | a);
+        f.t.files.files["wp2.jpg"] = row.second;
+        const auto filesBefore = f.t.files.files;
+        const std::vector<Screen> screens = ScreensForEachPicture(f.program, f.t.Services().ForWallpaper());
+        ASSERT_EQ(screens, row.screens) << row.name;
+        Picture shown;
+        ASSERT_TRUE(PreviewEachScreen(f.program, f.t.Services().ForWallpaper(), screens, shown).Ok())
+            << row.name;
+        ASSERT_EQ(shown.width, row.width) << row.name;
+        ASSERT_EQ(shown.height, row.height) << row.name;
+        for (const Sample& s : row.samples)
+            EXPECT_EQ(shown.Row(s.y)[s.x] & 0xFFFFFFu, s.rgb) << row.name << " at " << s.x << "," << s.y;
+        EXPECT_EQ(f.decoder.decodes, static_cast<int>(row.screens.size())) << row.name;
+        EXPECT_EQ(f.t.files.files, filesBefore) << row.name << ": nothing written";
+        EXPECT_TRUE(f.desktop.log.empty()) << row.name;
+    }
+}
+
 }  // namespace
 }  // namespace vexal

@@ -27,6 +27,7 @@
 #include "posix/temp_dir.h"
 #include "posix/xvfb_server.h"
 #include "support/real_pages.h"
+#include "ui/preview_layout.h"
 
 #ifdef VEXAL_BINARY
 namespace vexal {
@@ -1098,6 +1099,118 @@ TEST_F(EndToEndTest, GnomeWithoutItsSessionBusIsAFailure) {
     EXPECT_TRUE(warned || readBack) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
     EXPECT_TRUE(NoWorkingFile());
+}
+
+// Where a row of the screen shows a red run beside a green run and nothing else of
+// either: 1 red on the left, -1 green on the left, 0 no such row.
+int RedBesideGreen(const testing::RootPixels& root, int top, int bottom) {
+    for (int y = top; y < bottom; ++y) {
+        int reds = 0, greens = 0, lastRed = -1, firstRed = root.width, lastGreen = -1,
+            firstGreen = root.width;
+        for (int x = 0; x < root.width; ++x) {
+            const std::uint32_t p = root.At(x, y);
+            if (Near(p, 0xFF0000, 40)) {
+                ++reds;
+                firstRed = std::min(firstRed, x);
+                lastRed = x;
+            } else if (Near(p, 0x00FF00, 40)) {
+                ++greens;
+                firstGreen = std::min(firstGreen, x);
+                lastGreen = x;
+            }
+        }
+        if (reds < 20 || greens < 20 || std::abs(reds - greens) > 2) continue;
+        if (lastRed < firstGreen) return 1;
+        if (lastGreen < firstRed) return -1;
+    }
+    return 0;
+}
+
+// An entry with a picture for each screen, on two monitors, with the preview: the window
+// shows the two pictures side by side; its cancel leaves the screen and the data folder
+// as they were, and 壁紙に設定する puts each picture on its own monitor.
+TEST(EndToEndPreviewTest, TwoMonitorsShowBothPicturesAndInstallBoth) {
+    testing::XvfbServer xvfb("960x400x24");
+    if (xvfb.display().empty()) GTEST_SKIP() << "Xvfb could not be started";
+    ASSERT_TRUE(testing::SetMonitors(xvfb.display(), {{480, 400}, {480, 400}}));
+    testing::TempDir work;
+    std::filesystem::create_directories(work / "two");
+    for (const auto& [name, colour] : {std::pair{"a.png", Qt::red}, std::pair{"b.png", Qt::green}}) {
+        QImage plain(120, 100, QImage::Format_RGB32);
+        plain.fill(colour);
+        ASSERT_TRUE(plain.save(QString::fromStdString(work / (std::string("two/") + name))));
+    }
+    std::ofstream(work / "vexal.ini", std::ios::binary)
+        << "'vexal   ver.1.00\r\n\r\nCacheFileName = wpcache\r\nWinFolderWPname = wallpaper.bmp\r\n-\r\n"
+        << "Name = two\r\nUrl = " << work.path() << "/two/\r\nExt = 1111\r\nWpState = 3\r\nNo = 0\r\n"
+        << "No_n = 1\r\nEachScreen = 1\r\n";
+    testing::ProgramOptions options;
+    options.dir = work.path();
+    options.env = testing::UnattendedX11Env(work.path(), xvfb.display());
+    options.env["VEXAL_NONINTERACTIVE"] = "";
+    options.env["QT_QPA_PLATFORM"] = "xcb";
+    SpawnCommandRunner runner;
+    const std::string display = xvfb.display();
+    // The preview once it shows both pictures, and a click on one of its buttons.
+    auto previewShown = [&] {
+        int side = 0;
+        EXPECT_TRUE(testing::WaitUntil([&] {
+            return (side = RedBesideGreen(testing::ReadRoot(display), 0, 400));
+        })) << "the preview never showed the two pictures side by side";
+        return side;
+    };
+    auto click = [&](bool setWallpaper) {
+        const std::string window =
+            runner
+                .Run({"env", "DISPLAY=" + display, "xdotool", "search", "--onlyvisible", "--class", "vexal"})
+                .output;
+        const std::string id = window.substr(0, window.find('\n'));
+        Display* d = XOpenDisplay(display.c_str());
+        XWindowAttributes a{};
+        XGetWindowAttributes(d, static_cast<Window>(std::stoul(id)), &a);
+        XCloseDisplay(d);
+        // The window's layout, as the program works it out in twips at 96 dots an inch,
+        // its outer size counting the frame of a small tool window.
+        const PreviewLayout layout = LayoutPreview(a.width * 15.0 + 120, a.height * 15.0 + 405);
+        const TwipRect r = setWallpaper ? layout.cbSetWP : layout.cbCancel;
+        runner.Run({"env", "DISPLAY=" + display, "xdotool", "mousemove", "--window", id,
+                    std::to_string((r.Left + r.Width / 2) / 15), std::to_string((r.Top + r.Height / 2) / 15),
+                    "click", "1"});
+    };
+    auto workingFiles = [&] {
+        int n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(work.path()))
+            n += e.path().filename().string().rfind("wpcache", 0) == 0;
+        return n;
+    };
+    const testing::RootPixels before = testing::ReadRoot(display);
+
+    {
+        testing::StartedProgram previewing(VEXAL_BINARY, {"two", "-preview"}, options);
+        ASSERT_NE(previewShown(), 0);
+        EXPECT_EQ(workingFiles(), 2) << "a working file for each screen while the preview shows them";
+        click(false);
+        const RunResult cancelled = previewing.Finish();
+        EXPECT_EQ(cancelled.status, 1) << cancelled.err;
+    }
+    EXPECT_EQ(testing::ReadRoot(display).pixels, before.pixels) << "cancelled: the screen as it was";
+    EXPECT_FALSE(std::filesystem::exists(work / "data/vexal/wallpaper.bmp"));
+    EXPECT_EQ(workingFiles(), 0);
+
+    testing::StartedProgram previewing(VEXAL_BINARY, {"two", "-preview"}, options);
+    const int side = previewShown();
+    ASSERT_NE(side, 0);
+    click(true);
+    const RunResult installed = previewing.Finish();
+    EXPECT_EQ(installed.status, 0) << installed.err;
+    const testing::RootPixels root = testing::ReadRoot(display);
+    const std::uint32_t left = side > 0 ? 0xFF0000 : 0x00FF00, right = side > 0 ? 0x00FF00 : 0xFF0000;
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{240, 200}, std::pair{479, 399}}) {
+        EXPECT_TRUE(Near(root.At(x, y), left, 8)) << x << "," << y << std::hex << ": " << root.At(x, y);
+        EXPECT_TRUE(Near(root.At(x + 480, y), right, 8))
+            << x + 480 << "," << y << std::hex << ": " << root.At(x + 480, y);
+    }
+    EXPECT_EQ(workingFiles(), 0);
 }
 
 }  // namespace

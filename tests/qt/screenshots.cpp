@@ -1,4 +1,5 @@
-// Draws the three windows with sample contents and saves each as a PNG, for the README.
+// Draws the three windows with sample contents (the preview also with a picture for each of
+// two screens) and saves each as a PNG, for the README.
 // Usage: vexal_screenshots OUTPUT_FOLDER (run on the offscreen platform).
 #include <QApplication>
 #include <QComboBox>
@@ -6,9 +7,12 @@
 #include <QPixmap>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "app/startup.h"
+#include "host/desktop.h"
+#include "host/image_decoder.h"
 #include "support/fakes.h"
 #include "ui/editor.h"
 #include "ui/preview_presenter.h"
@@ -45,6 +49,31 @@ vexal::Picture Landscape(int width, int height) {
     }
     return vexal::Picture::FromPixels(width, height, std::move(pixels));
 }
+
+// Two screens of different sizes, the smaller one higher, in a desktop colour of their own.
+class SampleScreens final : public vexal::Desktop {
+public:
+    std::vector<vexal::Screen> Screens() override {
+        return {{{0, 150, 1920, 1080}, "L"}, {{1920, 0, 1280, 1024}, "R"}};
+    }
+    std::uint32_t BackgroundColour() override { return 0x3A6EA5; }
+    vexal::DesktopResult WallpaperFolder(std::string& folderOut) override {
+        folderOut = "/wallpaper";
+        return {};
+    }
+    void SetKeyValue(const std::string&, const std::string&, const std::string&) override {}
+    vexal::DesktopResult SetWallpaper(const std::string&) override { return {}; }
+};
+
+// Each working file a landscape of its own shape, so each screen shows another picture.
+class SampleDecoder final : public vexal::ImageDecoder {
+public:
+    vexal::DecodeResult Probe(const std::string&) override { return {}; }
+    vexal::DecodeResult Decode(const std::string& path, vexal::Picture& pictureOut) override {
+        pictureOut = path == "wpcache.jpg" ? Landscape(1600, 900) : Landscape(900, 1200);
+        return {vexal::DecodeError::None, pictureOut.width, pictureOut.height};
+    }
+};
 
 vexal::SiteEntry Sample(const char* name, const char* url, const char* comment) {
     vexal::SiteEntry e;
@@ -118,5 +147,19 @@ int main(int argc, char** argv) {
     frontEnd.previewWindow()->SetPicture(Landscape(640, 480));
     frontEnd.previewWindow()->SetSetWPEnabled(true);
     ok = Save(frontEnd.previewWindow(), folder, "preview.png") && ok;
+
+    // An entry with a picture for each screen, previewed on two screens.
+    SampleScreens screens;
+    SampleDecoder decoder;
+    test.host.desktop = &screens;
+    test.host.images = &decoder;
+    program.RunMode = vexal::RunModeValue::Entry;
+    program.CurrentEntry() = Sample("screens", "/home/me/Pictures/", "");
+    program.CurrentEntry().EachScreen = true;
+    program.CurrentEntry().WpState = vexal::WallpaperStyle::Fill;
+    program.WorkImageFile = "wpcache.jpg";
+    program.MoreScreens = {{"wpcache-2.jpg", "/home/me/Pictures/b.jpg", false}};
+    frontEnd.preview()->DispPre();
+    ok = Save(frontEnd.previewWindow(), folder, "preview-screens.png") && ok;
     return ok ? 0 : 1;
 }
