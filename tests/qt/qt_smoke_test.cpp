@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -47,6 +48,7 @@
 #include "ui/qt/progress_window.h"
 #include "ui/qt/qt_dialogs.h"
 #include "ui/qt/qt_event_pump.h"
+#include "ui/qt/qt_text.h"
 #include "ui/qt/twips.h"
 
 namespace vexal {
@@ -289,8 +291,7 @@ TEST(QtTabOrderTest, TabFollowsTheLayoutOfEachWindow) {
         w.ckFilter[2], w.ckFilter[3], w.ckFilter[4], w.ckFilter[5], w.ckFilter[6], w.ckExt[0],
         w.ckExt[1],    w.ckExt[2],    w.ckExt[3],    w.ckExt[4],    w.opWp[0],     w.ckEachScreen,
         w.opNo[0],     w.txNo,        w.txFnAdd,     w.txMinWidth,  w.txComment,   w.cbSchedule,
-        w.cbPreview,
-        w.cbSetWP,     w.cbEnd};
+        w.cbPreview,   w.cbSetWP,     w.cbEnd};
     EXPECT_EQ(TabCycle(&w, w.cbSelect), editorOrder);
     w.hide();
 
@@ -921,6 +922,104 @@ TEST(QtDialogsTest, BoxesCarryTheirTitlesIconsAndDefaultButtons) {
 
     AnswerNextBox([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     EXPECT_EQ(dialogs.AskText("vexal", "登録する識別子を入力してください"), "");
+}
+
+// Where a widget lands in device pixels at the window's scale: the rows and columns its
+// edges touch.
+QRect DeviceRect(const QWidget* widget, const QWidget* window) {
+    const double dpr = window->devicePixelRatioF();
+    const QRect r(widget->mapTo(window, QPoint(0, 0)), widget->size());
+    const int left = static_cast<int>(std::floor(r.x() * dpr)),
+              top = static_cast<int>(std::floor(r.y() * dpr));
+    const int right = static_cast<int>(std::ceil((r.x() + r.width()) * dpr)) - 1;
+    const int bottom = static_cast<int>(std::ceil((r.y() + r.height()) * dpr)) - 1;
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// The sides of a text box whose frame line is missing from `image`: on each side, one of
+// the two outermost device pixels at its middle must be darker than the window.
+std::string MissingFrameSides(const QImage& image, const QRect& box, QColor window) {
+    const int light = qGray(window.rgb()) - 24;
+    auto dark = [&](int x, int y) { return qGray(image.pixel(x, y)) <= light; };
+    const QPoint mid = box.center();
+    std::string missing;
+    if (!dark(mid.x(), box.top()) && !dark(mid.x(), box.top() + 1)) missing += "top ";
+    if (!dark(mid.x(), box.bottom()) && !dark(mid.x(), box.bottom() - 1)) missing += "bottom ";
+    if (!dark(box.left(), mid.y()) && !dark(box.left() + 1, mid.y())) missing += "left ";
+    if (!dark(box.right(), mid.y()) && !dark(box.right() - 1, mid.y())) missing += "right ";
+    return missing;
+}
+
+// Every control of the editor lies inside the window at its full size, none on another
+// (but for the boxes standing in the blanks of the choice captions), and every text box
+// shows its whole frame. ctest runs this at 150 % and 200 % too (QT_SCALE_FACTOR), where a
+// frame line falling on half a device pixel was lost.
+TEST_F(QtFixture, EditorControlsFitAtThisScale) {
+    AddEntry("a", "/a/");
+    QtEditorWindow& w = Editor();
+    Choose(w.cbSelect, 1);
+    QApplication::processEvents();
+    std::vector<QWidget*> controls;
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
+                             qobject_cast<QComboBox*>(c) || qobject_cast<QPlainTextEdit*>(c) ||
+                             qobject_cast<QLabel*>(c) || qobject_cast<QScrollBar*>(c);
+        // Parts of a control (a list's or a text box's own scroll bars) are the control's.
+        bool part = false;
+        for (QWidget* p = c->parentWidget(); p != &w; p = p->parentWidget())
+            part = part || qobject_cast<QComboBox*>(p) || qobject_cast<QPlainTextEdit*>(p);
+        if (control && !part && c->isVisibleTo(&w)) controls.push_back(c);
+    }
+    ASSERT_GE(controls.size(), 40u) << "the window's controls were not found";
+    const std::set<std::pair<QWidget*, QWidget*>> inBlanks = {
+        {w.opNo[0], w.txNo}, {w.opNo[0], w.scNo}, {w.opNo[1], w.txFnAdd}};
+    auto rect = [&w](const QWidget* c) { return QRect(c->mapTo(&w, QPoint(0, 0)), c->size()); };
+    auto name = [](const QWidget* c) {
+        const QString caption = CaptionOf(c);
+        return std::string(c->metaObject()->className()) + " " + ToUtf8(caption);
+    };
+    for (QWidget* c : controls) {
+        EXPECT_TRUE(w.rect().contains(rect(c))) << name(c);
+        const QSize least = c->minimumSizeHint();
+        if (!qobject_cast<QLineEdit*>(c) && !qobject_cast<QPlainTextEdit*>(c) &&
+            c->sizePolicy().horizontalPolicy() != QSizePolicy::Ignored) {
+            EXPECT_GE(c->width(), least.width()) << name(c) << " is cut";
+            EXPECT_GE(c->height(), least.height()) << name(c) << " is cut";
+        }
+        for (QWidget* other : controls)
+            if (c < other && rect(c).intersects(rect(other)) && !inBlanks.count({c, other}) &&
+                !inBlanks.count({other, c}))
+                ADD_FAILURE() << name(c) << " overlaps " << name(other);
+    }
+    const QImage image = w.grab().toImage();
+    for (QWidget* box : controls) {
+        if (!qobject_cast<QLineEdit*>(box) && !qobject_cast<QPlainTextEdit*>(box)) continue;
+        EXPECT_EQ(MissingFrameSides(image, DeviceRect(box, &w), w.palette().color(QPalette::Window)), "")
+            << name(box) << " at " << w.devicePixelRatioF();
+    }
+}
+
+// The comment box keeps its frame whether its edges fall on whole device pixels or between
+// them (at 150 % a box at an odd position lost its bottom line under its own text area).
+TEST(QtCommentBoxTest, FrameStaysWholeAtEveryPositionAtThisScale) {
+    QtEditorWindow editor;
+    QWidget host;
+    host.resize(300, 200);
+    QPlainTextEdit* box = editor.txComment;
+    box->setParent(&host);
+    host.show();
+    // Empty, and long enough for both scroll bars, which stand inside the frame too.
+    for (const QString& text : {QString(), QString(40, QLatin1Char('\n')) + QString(300, QLatin1Char('x'))}) {
+        box->setPlainText(text);
+        for (const QPoint at : {QPoint(10, 10), QPoint(11, 11), QPoint(10, 11), QPoint(11, 10)}) {
+            box->setGeometry(QRect(at, QSize(201, 81)));
+            const QImage image = host.grab().toImage();
+            EXPECT_EQ(
+                MissingFrameSides(image, DeviceRect(box, &host), host.palette().color(QPalette::Window)), "")
+                << at.x() << "," << at.y() << " with " << text.size() << " characters at "
+                << host.devicePixelRatioF();
+        }
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,6 +20,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QTextOption>
 #include <QVBoxLayout>
 #include <limits>
@@ -93,6 +95,33 @@ private:
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
 
+// The comment box, whose frame stays whole at fractional scales. At 150 % the style's
+// frame line of a scroll area lands on half a device pixel: at one position it is drawn
+// just outside the box and clipped away (top, left), at another the text area, a child that
+// paints its own background and rounds outward, covers it (bottom). The box draws the
+// panel of a one-line text box instead, which the style keeps inside the box, and the text
+// area draws only the text over it.
+class CommentBox final : public QPlainTextEdit {
+public:
+    explicit CommentBox(QWidget* parent) : QPlainTextEdit(parent) {
+        viewport()->setAutoFillBackground(false);
+    }
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() != QEvent::Paint) return QPlainTextEdit::event(event);
+        QPainter painter(this);
+        QStyleOptionFrame option;
+        option.initFrom(this);
+        // Like the frame it replaces, it does not light up with the focus (the caret shows it).
+        option.state &= ~QStyle::State_HasFocus;
+        option.state |= QStyle::State_Sunken;
+        option.lineWidth = frameWidth();
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
+        return true;
+    }
+};
+
 // Windows text boxes hold CR LF line breaks, and the stored comment keeps them; Qt's
 // plain text editor works with LF alone.
 QString ToEditorLines(const std::string& text) {
@@ -158,7 +187,7 @@ void QtEditorWindow::MakeEditingArea() {
     MakeChoiceGroup();
 
     Label2 = new QLabel(Q(texts::Label2), Frame1);
-    txComment = new QPlainTextEdit(Frame1);
+    txComment = new CommentBox(Frame1);
     txComment->setTabChangesFocus(true);
     // Breaking at a word or, failing one, anywhere (Qt's default) searches the rest of the
     // paragraph for a word boundary at every line, so a long comment without blanks (a
