@@ -977,9 +977,6 @@ TEST_F(QtFixture, BrowseButtonsPutTheChosenPathInTheAddress) {
             }
             asked = true;
             EXPECT_EQ(ToUtf8(dialog->directory().absolutePath()), r.opensIn) << r.name;
-            const bool folders = r.button == w.cbBrowseFolder;
-            EXPECT_EQ(dialog->fileMode(), folders ? QFileDialog::Directory : QFileDialog::ExistingFile);
-            EXPECT_EQ(dialog->nameFilters().size(), folders ? 1 : 3) << r.name;
             if (r.choose.empty()) return dialog->reject();
             dialog->selectFile(ToQString(r.choose));
             // As the open button does, with the dialog's own checks of the choice.
