@@ -24,6 +24,11 @@ inline constexpr const char* cbBrowseFileTip =
     "画像・ページ・リストのファイルを選んで URL / ファイル名 に入れます。";
 inline constexpr const char* cbBrowseFolder = "フォルダー…";
 inline constexpr const char* cbBrowseFolderTip = "画像のあるフォルダーを選んで URL / ファイル名 に入れます。";
+// The kinds of file 参照… offers, each with the names it shows: the pictures vexal reads, the
+// pages and lists it extracts from, and anything else.
+inline constexpr const char* BrowsePictures = "画像 (*.bmp *.jpg *.jpeg *.png *.gif *.webp)";
+inline constexpr const char* BrowsePagesAndLists = "ページ・リスト (*.htm *.html *.txt)";
+inline constexpr const char* BrowseAllFiles = "すべてのファイル (*)";
 
 inline constexpr std::array<const char*, 5> ckExt = {"GIF", "JPG", "PNG", "BMP", "WebP"};
 inline constexpr std::array<const char*, 5> opWp = {"中央に表示", "並べて表示", "拡大して表示",

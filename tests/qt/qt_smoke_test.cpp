@@ -9,10 +9,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -20,6 +24,8 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -47,6 +53,7 @@
 #include "ui/qt/progress_window.h"
 #include "ui/qt/qt_dialogs.h"
 #include "ui/qt/qt_event_pump.h"
+#include "ui/qt/qt_text.h"
 #include "ui/qt/twips.h"
 
 namespace vexal {
@@ -184,6 +191,12 @@ TEST_F(QtFixture, EditorShowsItsControlsInTheirLayout) {
     auto y = [&w](QWidget* c) { return c->mapTo(&w, QPoint(0, 0)).y(); };
     auto x = [&w](QWidget* c) { return c->mapTo(&w, QPoint(0, 0)).x(); };
     EXPECT_LT(y(w.cbSelect), y(w.txUrl));
+    EXPECT_LT(x(w.txUrl), x(w.cbBrowseFile));
+    EXPECT_LT(x(w.cbBrowseFile), x(w.cbBrowseFolder));
+    for (QWidget* browse : {w.cbBrowseFile, w.cbBrowseFolder}) {
+        const int middle = y(browse) + browse->height() / 2;
+        EXPECT_TRUE(middle > y(w.txUrl) && middle < y(w.txUrl) + w.txUrl->height()) << "beside the address";
+    }
     EXPECT_LT(x(w.cbSelect), x(w.cbTouroku));
     EXPECT_LT(x(w.cbTouroku), x(w.cbDelete));
     EXPECT_LT(y(w.txUrl), y(w.Frame3));
@@ -215,6 +228,10 @@ TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
             {"cbDelete", w.cbDelete, "削除"},
             {"Frame1", w.Frame1, ""},
             {"Label1", w.Label1, "URL / ファイル名"},
+            {"cbBrowseFile", w.cbBrowseFile, "参照…",
+             "画像・ページ・リストのファイルを選んで URL / ファイル名 に入れます。"},
+            {"cbBrowseFolder", w.cbBrowseFolder, "フォルダー…",
+             "画像のあるフォルダーを選んで URL / ファイル名 に入れます。"},
             {"Frame3", w.Frame3, "抽出条件"},
             {"ckFilter(0)", w.ckFilter[0], "<body background=\"～\">", "背景として使われている画像"},
             {"ckFilter(1)", w.ckFilter[1], "<img src=\"～\">", "直接画面上に貼られた画像"},
@@ -285,12 +302,11 @@ TEST(QtTabOrderTest, TabFollowsTheLayoutOfEachWindow) {
     // A group of option buttons is one stop, its selected button (the first while none is);
     // the arrow keys move within it.
     const std::vector<QWidget*> editorOrder = {
-        w.cbSelect,    w.cbTouroku,   w.cbDelete,    w.txUrl,       w.ckFilter[0], w.ckFilter[1],
-        w.ckFilter[2], w.ckFilter[3], w.ckFilter[4], w.ckFilter[5], w.ckFilter[6], w.ckExt[0],
-        w.ckExt[1],    w.ckExt[2],    w.ckExt[3],    w.ckExt[4],    w.opWp[0],     w.ckEachScreen,
-        w.opNo[0],     w.txNo,        w.txFnAdd,     w.txMinWidth,  w.txComment,   w.cbSchedule,
-        w.cbPreview,
-        w.cbSetWP,     w.cbEnd};
+        w.cbSelect,    w.cbTouroku,    w.cbDelete,    w.txUrl,       w.cbBrowseFile, w.cbBrowseFolder,
+        w.ckFilter[0], w.ckFilter[1],  w.ckFilter[2], w.ckFilter[3], w.ckFilter[4],  w.ckFilter[5],
+        w.ckFilter[6], w.ckExt[0],     w.ckExt[1],    w.ckExt[2],    w.ckExt[3],     w.ckExt[4],
+        w.opWp[0],     w.ckEachScreen, w.opNo[0],     w.txNo,        w.txFnAdd,      w.txMinWidth,
+        w.txComment,   w.cbSchedule,   w.cbPreview,   w.cbSetWP,     w.cbEnd};
     EXPECT_EQ(TabCycle(&w, w.cbSelect), editorOrder);
     w.hide();
 
@@ -921,6 +937,260 @@ TEST(QtDialogsTest, BoxesCarryTheirTitlesIconsAndDefaultButtons) {
 
     AnswerNextBox([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     EXPECT_EQ(dialogs.AskText("vexal", "登録する識別子を入力してください"), "");
+}
+
+// The browse buttons open the system's dialog where the field points (its folder, or the
+// home folder), and what the user chooses there lands in the field as a source of its kind.
+TEST_F(QtFixture, BrowseButtonsPutTheChosenPathInTheAddress) {
+    const std::string pics = dir / "my pics";
+    std::filesystem::create_directories(pics + "/sub");
+    std::ofstream(pics + "/a.jpg") << "x";
+    std::ofstream(pics + "/list.txt") << "x";
+    const std::string home = ToUtf8(QDir::homePath());
+    QtEditorWindow& w = Editor();
+    const struct {
+        const char* name;
+        QPushButton* button;
+        std::string before;   // the field's text
+        std::string opensIn;  // the dialog's folder
+        std::string choose;   // empty: the user cancels
+        std::string after;
+    } rows[] = {
+        {"empty field", w.cbBrowseFile, "", home, pics + "/a.jpg", pics + "/a.jpg"},
+        {"a file's folder", w.cbBrowseFile, pics + "/list.txt", pics, pics + "/a.jpg", pics + "/a.jpg"},
+        {"relative to the settings folder", w.cbBrowseFolder, "my pics/a.jpg", pics, pics + "/sub",
+         pics + "/sub/"},
+        {"a folder itself", w.cbBrowseFolder, pics + "/sub/", pics + "/sub", pics, pics + "/"},
+        {"a web address", w.cbBrowseFolder, "http://example.com/pics/", home, pics, pics + "/"},
+        {"a missing file's folder", w.cbBrowseFile, "/nonexistent/a.jpg", home, pics + "/list.txt",
+         pics + "/list.txt"},
+        {"cancelled", w.cbBrowseFile, pics + "/a.jpg", pics, "", pics + "/a.jpg"},
+    };
+    for (const auto& r : rows) {
+        w.txUrl->setText(ToQString(r.before));
+        bool asked = false;
+        AnswerNextBox([&](QWidget* box) {
+            auto* dialog = qobject_cast<QFileDialog*>(box);
+            if (!dialog) {
+                ADD_FAILURE() << r.name << ": not a file dialog";
+                return box->close(), void();
+            }
+            asked = true;
+            EXPECT_EQ(ToUtf8(dialog->directory().absolutePath()), r.opensIn) << r.name;
+            if (r.choose.empty()) return dialog->reject();
+            dialog->selectFile(ToQString(r.choose));
+            // As the open button does, with the dialog's own checks of the choice.
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        QTest::mouseClick(r.button, Qt::LeftButton);
+        EXPECT_TRUE(asked) << r.name;
+        EXPECT_EQ(ToUtf8(w.txUrl->text()), r.after) << r.name;
+        // The controls follow the chosen kind: a folder offers the subfolder rule.
+        if (!r.choose.empty()) {
+            EXPECT_EQ(w.ckFilter[5]->isEnabled(), r.after.back() == '/') << r.name;
+        }
+    }
+}
+
+// Delivers a drag over `over` and drops it there as the window system does: to the nearest
+// widget that takes drops. Gives the action the drop was taken with, IgnoreAction if refused.
+Qt::DropAction DropOn(QWidget* over, const QMimeData& data, Qt::DropActions offered) {
+    QWidget* target = over;
+    while (target && !target->acceptDrops()) target = target->parentWidget();
+    if (!target) return Qt::IgnoreAction;
+    const QPointF at = over->mapTo(target, over->rect().center());
+    QDragEnterEvent enter(at.toPoint(), offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return Qt::IgnoreAction;
+    QDropEvent drop(at, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+}
+
+// A file, a folder or a link dropped anywhere on the editor replaces the address; other
+// drops are refused, and the dropped file is never taken as moved.
+TEST_F(QtFixture, DroppedFileFolderOrLinkFillsTheAddress) {
+    const std::string pics = dir / "my pics";
+    std::filesystem::create_directories(pics);
+    std::ofstream(pics + "/a.jpg") << "x";
+    const QUrl file = QUrl::fromLocalFile(ToQString(pics + "/a.jpg"));
+    QtEditorWindow& w = Editor();
+    const std::string before = "http://example.com/old/";
+    const auto fileManager = Qt::CopyAction | Qt::MoveAction;
+    const struct {
+        const char* name;
+        QWidget* over;
+        QList<QUrl> urls;  // as a file manager or browser drags them; else `text`
+        std::string text;
+        Qt::DropActions offered;
+        std::string after;  // `before`: refused
+    } rows[] = {
+        {"a picture", w.cbEnd, {file}, "", fileManager, pics + "/a.jpg"},
+        {"a folder over the field",
+         w.txUrl,
+         {QUrl::fromLocalFile(ToQString(pics))},
+         "",
+         fileManager,
+         pics + "/"},
+        {"an escaped name",
+         w.Frame3,
+         {QUrl("file:///tmp/my%20pics/%E6%B5%B7.jpg")},
+         "",
+         fileManager,
+         "/tmp/my pics/海.jpg"},
+        {"a link over the comment",
+         w.txComment->viewport(),
+         {QUrl("https://example.com/%E6%B5%B7/?q=a%26b&r=%2F")},
+         "",
+         Qt::CopyAction | Qt::LinkAction,
+         "https://example.com/%E6%B5%B7/?q=a%26b&r=%2F"},
+        {"the first usable of several",
+         w.txNo,
+         {QUrl("ftp://example.com/a.jpg"), file},
+         "",
+         fileManager,
+         pics + "/a.jpg"},
+        {"a link as text",
+         w.cbSelect,
+         {},
+         " http://example.com/a.png\n",
+         Qt::CopyAction,
+         "http://example.com/a.png"},
+        {"a file link as text", w.txUrl, {}, ToUtf8(file.toString()), Qt::CopyAction, pics + "/a.jpg"},
+        {"a path as text", w.txUrl, {}, pics, Qt::CopyAction, pics + "/"},
+        {"other text", w.txUrl, {}, "hello world", Qt::CopyAction, before},
+        {"two links as text", w.txUrl, {}, "http://a.example/\nhttp://b.example/", Qt::CopyAction, before},
+        {"another scheme", w.cbEnd, {QUrl("ftp://example.com/a.jpg")}, "", fileManager, before},
+    };
+    for (const auto& r : rows) {
+        w.txUrl->setText(ToQString(before));
+        QMimeData data;
+        if (r.urls.isEmpty())
+            data.setText(ToQString(r.text));
+        else
+            data.setUrls(r.urls);
+        const Qt::DropAction action = DropOn(r.over, data, r.offered);
+        EXPECT_EQ(ToUtf8(w.txUrl->text()), r.after) << r.name;
+        if (r.after == before) {
+            EXPECT_EQ(action, Qt::IgnoreAction) << r.name;
+        } else {
+            // Named, not moved: a move would let the file manager delete the original.
+            EXPECT_EQ(action, r.offered & Qt::LinkAction ? Qt::LinkAction : Qt::CopyAction) << r.name;
+        }
+    }
+
+    // The drop is an edit of the field: the controls follow its kind, and Ctrl+Z takes it back.
+    w.txUrl->setText(ToQString(before));
+    QMimeData folder;
+    folder.setUrls({QUrl::fromLocalFile(ToQString(pics))});
+    DropOn(w.cbEnd, folder, fileManager);
+    EXPECT_TRUE(w.ckFilter[5]->isEnabled());
+    QTest::keyClick(w.txUrl, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ToUtf8(w.txUrl->text()), before);
+
+    // Text dropped on a text box is the box's own.
+    QMimeData text;
+    text.setText("http://example.com/memo");
+    DropOn(w.txComment->viewport(), text, Qt::CopyAction);
+    EXPECT_EQ(w.txComment->toPlainText(), "http://example.com/memo");
+}
+
+// Where a widget lands in device pixels at the window's scale: the rows and columns its
+// edges touch.
+QRect DeviceRect(const QWidget* widget, const QWidget* window) {
+    const double dpr = window->devicePixelRatioF();
+    const QRect r(widget->mapTo(window, QPoint(0, 0)), widget->size());
+    const int left = static_cast<int>(std::floor(r.x() * dpr)),
+              top = static_cast<int>(std::floor(r.y() * dpr));
+    const int right = static_cast<int>(std::ceil((r.x() + r.width()) * dpr)) - 1;
+    const int bottom = static_cast<int>(std::ceil((r.y() + r.height()) * dpr)) - 1;
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// The sides of a text box whose frame line is missing from `image`: on each side, one of
+// the two outermost device pixels at its middle must be darker than the window.
+std::string MissingFrameSides(const QImage& image, const QRect& box, QColor window) {
+    const int light = qGray(window.rgb()) - 24;
+    auto dark = [&](int x, int y) { return qGray(image.pixel(x, y)) <= light; };
+    const QPoint mid = box.center();
+    std::string missing;
+    if (!dark(mid.x(), box.top()) && !dark(mid.x(), box.top() + 1)) missing += "top ";
+    if (!dark(mid.x(), box.bottom()) && !dark(mid.x(), box.bottom() - 1)) missing += "bottom ";
+    if (!dark(box.left(), mid.y()) && !dark(box.left() + 1, mid.y())) missing += "left ";
+    if (!dark(box.right(), mid.y()) && !dark(box.right() - 1, mid.y())) missing += "right ";
+    return missing;
+}
+
+// Every control of the editor lies inside the window at its full size, none on another
+// (but for the boxes standing in the blanks of the choice captions), and every text box
+// shows its whole frame. ctest runs this at 150 % and 200 % too (QT_SCALE_FACTOR), where a
+// frame line falling on half a device pixel was lost.
+TEST_F(QtFixture, EditorControlsFitAtThisScale) {
+    AddEntry("a", "/a/");
+    QtEditorWindow& w = Editor();
+    Choose(w.cbSelect, 1);
+    QApplication::processEvents();
+    std::vector<QWidget*> controls;
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
+                             qobject_cast<QComboBox*>(c) || qobject_cast<QPlainTextEdit*>(c) ||
+                             qobject_cast<QLabel*>(c) || qobject_cast<QScrollBar*>(c);
+        // Parts of a control (a list's or a text box's own scroll bars) are the control's.
+        bool part = false;
+        for (QWidget* p = c->parentWidget(); p != &w; p = p->parentWidget())
+            part = part || qobject_cast<QComboBox*>(p) || qobject_cast<QPlainTextEdit*>(p);
+        if (control && !part && c->isVisibleTo(&w)) controls.push_back(c);
+    }
+    ASSERT_GE(controls.size(), 40u) << "the window's controls were not found";
+    const std::set<std::pair<QWidget*, QWidget*>> inBlanks = {
+        {w.opNo[0], w.txNo}, {w.opNo[0], w.scNo}, {w.opNo[1], w.txFnAdd}};
+    auto rect = [&w](const QWidget* c) { return QRect(c->mapTo(&w, QPoint(0, 0)), c->size()); };
+    auto name = [](const QWidget* c) {
+        const QString caption = CaptionOf(c);
+        return std::string(c->metaObject()->className()) + " " + ToUtf8(caption);
+    };
+    for (QWidget* c : controls) {
+        EXPECT_TRUE(w.rect().contains(rect(c))) << name(c);
+        const QSize least = c->minimumSizeHint();
+        if (!qobject_cast<QLineEdit*>(c) && !qobject_cast<QPlainTextEdit*>(c) &&
+            c->sizePolicy().horizontalPolicy() != QSizePolicy::Ignored) {
+            EXPECT_GE(c->width(), least.width()) << name(c) << " is cut";
+            EXPECT_GE(c->height(), least.height()) << name(c) << " is cut";
+        }
+        for (QWidget* other : controls)
+            if (c < other && rect(c).intersects(rect(other)) && !inBlanks.count({c, other}) &&
+                !inBlanks.count({other, c}))
+                ADD_FAILURE() << name(c) << " overlaps " << name(other);
+    }
+    const QImage image = w.grab().toImage();
+    for (QWidget* box : controls) {
+        if (!qobject_cast<QLineEdit*>(box) && !qobject_cast<QPlainTextEdit*>(box)) continue;
+        EXPECT_EQ(MissingFrameSides(image, DeviceRect(box, &w), w.palette().color(QPalette::Window)), "")
+            << name(box) << " at " << w.devicePixelRatioF();
+    }
+}
+
+// The comment box keeps its frame whether its edges fall on whole device pixels or between
+// them (at 150 % a box at an odd position lost its bottom line under its own text area).
+TEST(QtCommentBoxTest, FrameStaysWholeAtEveryPositionAtThisScale) {
+    QtEditorWindow editor;
+    QWidget host;
+    host.resize(300, 200);
+    QPlainTextEdit* box = editor.txComment;
+    box->setParent(&host);
+    host.show();
+    // Empty, and long enough for both scroll bars, which stand inside the frame too.
+    for (const QString& text : {QString(), QString(40, QLatin1Char('\n')) + QString(300, QLatin1Char('x'))}) {
+        box->setPlainText(text);
+        for (const QPoint at : {QPoint(10, 10), QPoint(11, 11), QPoint(10, 11), QPoint(11, 10)}) {
+            box->setGeometry(QRect(at, QSize(201, 81)));
+            const QImage image = host.grab().toImage();
+            EXPECT_EQ(
+                MissingFrameSides(image, DeviceRect(box, &host), host.palette().color(QPalette::Window)), "")
+                << at.x() << "," << at.y() << " with " << text.size() << " characters at "
+                << host.devicePixelRatioF();
+        }
+    }
 }
 
 }  // namespace

@@ -7,11 +7,17 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,13 +25,16 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QTextOption>
 #include <QVBoxLayout>
 #include <limits>
 #include <vector>
 
+#include "settings/source_kind.h"
 #include "ui/editor.h"
 #include "ui/editor_texts.h"
+#include "ui/qt/address_source.h"
 #include "ui/qt/qt_text.h"
 #include "ui/qt/twips.h"
 
@@ -93,6 +102,39 @@ private:
 
 QString Q(const char* text) { return QString::fromUtf8(text); }
 
+// The comment box, whose frame stays whole at fractional scales. At 150 % the style's
+// frame line of a scroll area lands on half a device pixel: at one position it is drawn
+// just outside the box and clipped away (top, left), at another the text area, a child that
+// paints its own background and rounds outward, covers it (bottom). The box draws the
+// panel of a one-line text box instead, which the style keeps inside the box, and the text
+// area draws only the text over it.
+class CommentBox final : public QPlainTextEdit {
+public:
+    explicit CommentBox(QWidget* parent) : QPlainTextEdit(parent) {
+        viewport()->setAutoFillBackground(false);
+    }
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() != QEvent::Paint) return QPlainTextEdit::event(event);
+        QPainter painter(this);
+        QStyleOptionFrame option;
+        option.initFrom(this);
+        // Like the frame it replaces, it does not light up with the focus (the caret shows it).
+        option.state &= ~QStyle::State_HasFocus;
+        option.state |= QStyle::State_Sunken;
+        option.lineWidth = frameWidth();
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
+        return true;
+    }
+};
+
+// The action a drop is taken with: the source is only named, never moved, so a file
+// manager that proposes a move must not delete the original.
+Qt::DropAction ReferenceAction(const QDropEvent& event) {
+    return event.possibleActions() & Qt::LinkAction ? Qt::LinkAction : Qt::CopyAction;
+}
+
 // Windows text boxes hold CR LF line breaks, and the stored comment keeps them; Qt's
 // plain text editor works with LF alone.
 QString ToEditorLines(const std::string& text) {
@@ -128,6 +170,13 @@ QtEditorWindow::QtEditorWindow(QWidget* parent) : QWidget(parent) {
     layout->addLayout(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     OrderTabs();
+
+    setAcceptDrops(true);
+    for (QWidget* box : {static_cast<QWidget*>(txComment->viewport()), static_cast<QWidget*>(txNo),
+                         static_cast<QWidget*>(txFnAdd), static_cast<QWidget*>(txMinWidth)})
+        box->installEventFilter(this);
+    connect(cbBrowseFile, &QPushButton::clicked, this, &QtEditorWindow::BrowseFile);
+    connect(cbBrowseFolder, &QPushButton::clicked, this, &QtEditorWindow::BrowseFolder);
 }
 
 // The row of the list and the two list commands.
@@ -153,12 +202,23 @@ void QtEditorWindow::MakeEditingArea() {
     txUrl = new QLineEdit(Frame1);
     Label1->setBuddy(txUrl);
     AcceptAnyLength(txUrl);
+    // A drop over the field replaces the whole address, as a drop anywhere else does,
+    // instead of inserting a URL's text where the cursor happens to be.
+    txUrl->setAcceptDrops(false);
+    cbBrowseFile = new QPushButton(Q(texts::cbBrowseFile), Frame1);
+    cbBrowseFile->setToolTip(Q(texts::cbBrowseFileTip));
+    cbBrowseFolder = new QPushButton(Q(texts::cbBrowseFolder), Frame1);
+    cbBrowseFolder->setToolTip(Q(texts::cbBrowseFolderTip));
+    auto* source = new QHBoxLayout;
+    source->addWidget(txUrl, 1);
+    source->addWidget(cbBrowseFile);
+    source->addWidget(cbBrowseFolder);
 
     MakeFlagGroups();
     MakeChoiceGroup();
 
     Label2 = new QLabel(Q(texts::Label2), Frame1);
-    txComment = new QPlainTextEdit(Frame1);
+    txComment = new CommentBox(Frame1);
     txComment->setTabChangesFocus(true);
     // Breaking at a word or, failing one, anywhere (Qt's default) searches the rest of the
     // paragraph for a word boundary at every line, so a long comment without blanks (a
@@ -178,7 +238,7 @@ void QtEditorWindow::MakeEditingArea() {
 
     auto* editing = new QVBoxLayout(Frame1);
     editing->addWidget(Label1);
-    editing->addWidget(txUrl);
+    editing->addLayout(source);
     editing->addLayout(groups);
     editing->addWidget(Label2);
     editing->addWidget(txComment);
@@ -307,12 +367,12 @@ QHBoxLayout* QtEditorWindow::MakeCommandRow() {
 
 // Tab order follows the reading order of the window.
 void QtEditorWindow::OrderTabs() {
-    QWidget* order[] = {cbSelect,    cbTouroku,   cbDelete,    txUrl,        ckFilter[0], ckFilter[1],
-                        ckFilter[2], ckFilter[3], ckFilter[4], ckFilter[5],  ckFilter[6], ckExt[0],
-                        ckExt[1],    ckExt[2],    ckExt[3],    ckExt[4],     opWp[0],     opWp[1],
-                        opWp[2],     opWp[3],     opWp[4],     ckEachScreen, opNo[0],     txNo,
-                        opNo[1],     txFnAdd,     opNo[2],     txMinWidth,   txComment,   cbSchedule,
-                        cbPreview,   cbSetWP,     cbEnd};
+    QWidget* order[] = {cbSelect,    cbTouroku,   cbDelete,    txUrl,       cbBrowseFile, cbBrowseFolder,
+                        ckFilter[0], ckFilter[1], ckFilter[2], ckFilter[3], ckFilter[4],  ckFilter[5],
+                        ckFilter[6], ckExt[0],    ckExt[1],    ckExt[2],    ckExt[3],     ckExt[4],
+                        opWp[0],     opWp[1],     opWp[2],     opWp[3],     opWp[4],      ckEachScreen,
+                        opNo[0],     txNo,        opNo[1],     txFnAdd,     opNo[2],      txMinWidth,
+                        txComment,   cbSchedule,  cbPreview,   cbSetWP,     cbEnd};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -338,6 +398,74 @@ void QtEditorWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+}
+
+void QtEditorWindow::BrowseFile() {
+    QFileDialog dialog(this, QString(), BrowseStartFolder(txUrl->text()));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    const QStringList filters = {Q(texts::BrowsePictures), Q(texts::BrowsePagesAndLists),
+                                 Q(texts::BrowseAllFiles)};
+    dialog.setNameFilters(filters);
+    // The field's own file is chosen again, under the filter of its kind.
+    const QString current = txUrl->text();
+    const SourceKind kind = ClassifySource(ToUtf8(current));
+    if (kind == SourceKind::LocalFile && !current.isEmpty()) dialog.selectNameFilter(filters[1]);
+    if ((kind == SourceKind::LocalFile || kind == SourceKind::LocalImage) && QFileInfo(current).isFile())
+        dialog.selectFile(QFileInfo(current).absoluteFilePath());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    FillSource(LocalSource(dialog.selectedFiles().constFirst()));
+}
+
+void QtEditorWindow::BrowseFolder() {
+    // As QFileDialog::getExistingDirectory asks, from a dialog object a test can reach.
+    QFileDialog dialog(this, QString(), BrowseStartFolder(txUrl->text()));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    FillSource(LocalSource(dialog.selectedFiles().constFirst()));
+}
+
+void QtEditorWindow::FillSource(const QString& source) {
+    {
+        const QSignalBlocker block(txUrl);
+        // Replaced as an edit, so Ctrl+Z brings back the address that was there.
+        txUrl->selectAll();
+        txUrl->insert(source);
+    }
+    if (presenter_) presenter_->txUrl_Change();
+}
+
+void QtEditorWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (DroppedSource(*event->mimeData()).isEmpty()) return event->ignore();
+    event->setDropAction(ReferenceAction(*event));
+    event->accept();
+}
+
+void QtEditorWindow::dropEvent(QDropEvent* event) {
+    const QString source = DroppedSource(*event->mimeData());
+    if (source.isEmpty()) return event->ignore();
+    event->setDropAction(ReferenceAction(*event));
+    event->accept();
+    FillSource(source);
+}
+
+bool QtEditorWindow::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        // Text goes into the box; a file or link goes to the address.
+        if (drop->mimeData()->hasUrls() && !DroppedSource(*drop->mimeData()).isEmpty()) {
+            if (type == QEvent::Drop) {
+                dropEvent(drop);
+            } else {
+                drop->setDropAction(ReferenceAction(*drop));
+                drop->accept();
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void QtEditorWindow::SetCaption(const std::string& text) { setWindowTitle(ToQString(text)); }

@@ -54,6 +54,9 @@ public:
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;
     QLineEdit* txUrl = nullptr;
+    // Beside txUrl: choose a picture, page or list file, or a folder.
+    QPushButton* cbBrowseFile = nullptr;
+    QPushButton* cbBrowseFolder = nullptr;
     QGroupBox* Frame2 = nullptr;
     std::array<QCheckBox*, 5> ckExt{};
     QGroupBox* Frame3 = nullptr;
@@ -82,6 +85,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A file, a folder or a link dropped anywhere on the window fills txUrl.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // The text boxes take dropped text as typed, but hand a dropped file or link to the window.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The steps of building the window, each making one part of it in reading order.
@@ -92,6 +100,13 @@ private:
     QHBoxLayout* MakeScheduleRow();
     QHBoxLayout* MakeCommandRow();
     void OrderTabs();
+
+    // The browse buttons: the system's dialog, opened where the field points.
+    void BrowseFile();
+    void BrowseFolder();
+    // Puts a chosen or dropped source into txUrl as the user's own edit (undoable), and
+    // lets the presenter adjust the controls to its kind.
+    void FillSource(const QString& source);
 
     QWidget* Control(EditorControl control, int index) const;
     QButtonGroup* wpGroup_ = nullptr;
