@@ -1,6 +1,6 @@
 // Root background on X11 with Xlib. The pixmap must outlive this process: the connection
 // is closed in RetainPermanent mode, the pixmap is published as _XROOTPMAP_ID and
-// ESETROOT_PMAP_ID, and the pixmap a previous setter retained that way is freed with
+// ESETROOT_PMAP_ID, and then the pixmap a previous setter retained that way is freed with
 // XKillClient, or every change would leak a screenful of server memory.
 #include "platform/linux/x11_root.h"
 
@@ -120,18 +120,21 @@ Pixmap MakePixmap(Display* d, int screen, std::vector<std::uint32_t>& pixels) {
     return pixmap;
 }
 
-// Frees the pixmap a previous setter retained, but only when both properties name it:
-// that is the sign that it was retained for the background alone.
-void FreeRetainedPixmap(Display* d, Window root) {
+// The pixmap a previous setter retained, when both properties name it: that is the sign
+// that it was retained for the background alone and is the next setter's to free.
+Pixmap RetainedPixmap(Display* d, Window root) {
     Pixmap rootPixmap = None, esetrootPixmap = None;
     if (ReadPixmapProperty(d, root, XInternAtom(d, "_XROOTPMAP_ID", True), rootPixmap) &&
         ReadPixmapProperty(d, root, XInternAtom(d, "ESETROOT_PMAP_ID", True), esetrootPixmap) &&
-        rootPixmap == esetrootPixmap && rootPixmap != None) {
-        XKillClient(d, rootPixmap);
-        XSync(d, False);
-        g_errors = 0;  // a pixmap already gone is no reason to fail
-    }
+        rootPixmap == esetrootPixmap)
+        return rootPixmap;
+    return None;
 }
+
+// Whether two resources belong to one client. A resource's client is in the bits above
+// its resource part, which is at least 18 bits wide however many clients the server
+// takes; one connection of ours never numbers that many resources.
+bool SameClient(XID a, XID b) { return (a >> 18) == (b >> 18); }
 
 // Makes `pixmap` the root's background and names it in both properties, where other
 // programs look for the background and the next setter finds what to free.
@@ -312,11 +315,19 @@ bool SetRootBackground(const RootDrawing& draw, const std::string& display) {
         return false;
     }
 
-    FreeRetainedPixmap(d, root);
-    PublishPixmap(d, root, pixmap);
+    // Retained before anyone is told of it, and the old pixmap freed only once the new one
+    // is published: a run killed at any moment then leaves the properties naming a pixmap
+    // that lives. A name left pointing at a freed pixmap would have the next setter kill
+    // whichever client the server gave that number since, itself included.
     XSetCloseDownMode(d, RetainPermanent);
+    const Pixmap old = RetainedPixmap(d, root);
+    PublishPixmap(d, root, pixmap);
     XSync(d, False);
     const bool ok = g_errors == 0;
+    if (ok && old != None && !SameClient(old, pixmap)) {
+        XKillClient(d, old);
+        XSync(d, False);
+    }
     XCloseDisplay(d);
     return ok;
 }

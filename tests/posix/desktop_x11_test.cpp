@@ -386,6 +386,22 @@ TEST_F(X11RootTest, PixmapOutlivesTheSetterAndThePreviousOneIsFreed) {
     EXPECT_FALSE(Exists(first)) << "each change would otherwise leak a screenful of server memory";
 }
 
+// A setter killed before it retained its pixmap leaves both properties naming a pixmap
+// that is gone, and the server gives its number to the next connection's own pixmap.
+TEST_F(X11RootTest, PropertiesNamingAGonePixmapKillNoOne) {
+    Display* d = XOpenDisplay(xvfb_.display().c_str());
+    ASSERT_NE(d, nullptr);
+    const Pixmap gone = XCreatePixmap(d, DefaultRootWindow(d), 4, 4, DefaultDepth(d, DefaultScreen(d)));
+    for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"})
+        XChangeProperty(d, DefaultRootWindow(d), XInternAtom(d, name, False), XA_PIXMAP, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&gone), 1);
+    XCloseDisplay(d);
+    ASSERT_FALSE(Exists(gone));
+
+    ASSERT_TRUE(SetRootBackground(Quadrants(8, 8), WallpaperLayout::Tiled, xvfb_.display()));
+    EXPECT_TRUE(Exists(Published()));
+}
+
 TEST_F(X11RootTest, NoDisplayIsAFailure) {
     EXPECT_FALSE(SetRootBackground(Quadrants(2, 2), WallpaperLayout::Centred, ":9999"));
     EXPECT_FALSE(SetRootBackground(Picture{}, WallpaperLayout::Centred, xvfb_.display()));
