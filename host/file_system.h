@@ -50,6 +50,10 @@ public:
     // Copies, replacing an existing destination.
     virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
     virtual bool DeleteFile(const std::string& path) = 0;
+    // Gives the file `from` a second name `to` in the same folder, replacing `to`, so it can
+    // be kept while `from` stays in place until something else is renamed over it; where
+    // the file system has no links it is copied. The fallback copies.
+    virtual bool LinkFile(const std::string& from, const std::string& to) { return CopyFile(from, to); }
     // Renames `from` to `to` in the same folder, replacing `to` in one step, so a reader
     // of `to` always finds the old file or the new one, never a mix. Platforms override
     // it; the fallback copies and is only meant for doubles.

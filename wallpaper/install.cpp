@@ -115,9 +115,10 @@ InstallResult WriteBitmap(const Program& program, const WallpaperServices& servi
 
 // The wallpaper folder's bitmaps kept to go back to, as one installation sees them: the
 // wallpaper about to be replaced (the one bitmap, or each screen's when the history says
-// the screens have their own) is renamed to free names beside it (a rename, so keeping it
-// costs no copy of a photo-sized file), and put back if the new one does not take its
-// place after all.
+// the screens have their own) gets a second name beside it (a link, so keeping it costs
+// no copy of a photo-sized file, and the wallpaper's own name never stands empty: a run
+// killed at any moment leaves the old picture or the new), and is put back if the new one
+// does not take its place after all.
 class KeptBitmaps {
 public:
     KeptBitmaps(const WallpaperServices& services, std::string folder, std::string destination)
@@ -141,7 +142,7 @@ public:
         if (screens) {
             for (std::size_t i = 0; i < screenFiles.size(); ++i) {
                 const std::string name = BackScreenBitmapName(slot, i + 1);
-                if (!files_.RenameFile(screenFiles[i], PathOf(name))) {
+                if (!files_.LinkFile(screenFiles[i], PathOf(name))) {
                     PutBack();
                     return;
                 }
@@ -149,14 +150,26 @@ public:
             }
             keptScreens_ = true;
         } else if (files_.IsNormalFile(destination_) &&
-                   files_.RenameFile(destination_, PathOf(BackBitmapName(slot)))) {
+                   files_.LinkFile(destination_, PathOf(BackBitmapName(slot)))) {
             kept_.push_back({BackBitmapName(slot), destination_});
         }
     }
 
+    // The new bitmap did not take the old one's place: the old one never left it, and
+    // only its second name goes.
+    void Drop() {
+        for (const auto& [name, from] : kept_) files_.DeleteFile(PathOf(name));
+        kept_.clear();
+        keptScreens_ = false;
+    }
+
+    // Undoes what was replaced since. A bitmap not replaced is still in place, and its
+    // second name (which a rename onto the same file leaves) goes.
     void PutBack() {
-        while (!kept_.empty() && files_.RenameFile(PathOf(kept_.back().first), kept_.back().second))
+        while (!kept_.empty() && files_.RenameFile(PathOf(kept_.back().first), kept_.back().second)) {
+            files_.DeleteFile(PathOf(kept_.back().first));
             kept_.pop_back();
+        }
         keptScreens_ = false;
     }
 
@@ -484,7 +497,7 @@ InstallResult InstallWallpaper(Program& program, const WallpaperServices& servic
     KeptBitmaps kept(services, folder, destination);
     auto failed = [&](InstallResult result) {
         services.files->DeleteFile(temp);
-        kept.PutBack();
+        kept.Drop();
         if (result.outcome == InstallOutcome::NotWritten) result.subject = destination;
         return result;
     };

@@ -195,6 +195,15 @@ std::string PosixFileSystem::FullPath(const std::string& path) const {
     return folder + path;
 }
 
+// A second name costs no copy; file systems without links (FAT, some network shares) get
+// a copy instead.
+bool PosixFileSystem::LinkFile(const std::string& from, const std::string& to) {
+    if (::unlink(to.c_str()) != 0 && errno != ENOENT) return Fail(errno);
+    if (::link(from.c_str(), to.c_str()) == 0) return true;
+    if (errno == ENOENT) return Fail(errno);
+    return CopyFile(from, to);
+}
+
 bool PosixFileSystem::IsNormalFile(const std::string& path) {
     if (path.empty() || BaseName(path).empty() || BaseName(path)[0] == '.') return false;
     struct stat st {};

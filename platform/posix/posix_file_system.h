@@ -17,6 +17,7 @@ public:
     bool AppendFile(const std::string& path, std::string_view bytes) override;
     bool IsNormalFile(const std::string& path) override;
     bool CopyFile(const std::string& from, const std::string& to) override;
+    bool LinkFile(const std::string& from, const std::string& to) override;
     bool DeleteFile(const std::string& path) override;
     bool RenameFile(const std::string& from, const std::string& to) override;
     // RenameDurably is left a plain rename here: waiting for a photo-sized bitmap to reach

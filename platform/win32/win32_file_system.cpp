@@ -166,6 +166,14 @@ bool Win32FileSystem::CopyFile(const std::string& from, const std::string& to) {
     return true;
 }
 
+// A second name costs no copy; FAT and network shares without links get a copy.
+bool Win32FileSystem::LinkFile(const std::string& from, const std::string& to) {
+    const std::wstring target = win32::Widen(to);
+    ::DeleteFileW(target.c_str());
+    if (::CreateHardLinkW(target.c_str(), win32::Widen(from).c_str(), nullptr)) return true;
+    return CopyFile(from, to);
+}
+
 bool Win32FileSystem::DeleteFile(const std::string& path) {
     return ::DeleteFileW(win32::Widen(path).c_str()) != 0;
 }
