@@ -184,9 +184,10 @@ private:
     pid_t pid_ = -1;
 };
 
-// Polls `ready` up to `attempts` times, 100 ms apart.
+// Polls `ready` up to `attempts` times, 100 ms apart. The bound only ends a test that
+// has failed: on a machine busy with other builds a window can take a minute to come.
 template <typename Pred>
-bool WaitFor(Pred ready, int attempts = 150) {
+bool WaitFor(Pred ready, int attempts = 1200) {
     for (int i = 0; i < attempts; ++i) {
         if (ready()) return true;
         ::usleep(100 * 1000);
@@ -698,9 +699,9 @@ TEST(OpenboxCloseBoxTest, EditorEndsWithStatusZeroAndSavesNothing) {
     // loaded machine the first press can come before the window manager has given the
     // editor its focus; a user would press again.
     for (int attempt = 0; attempt < 3 && !ended; ++attempt) {
-        pressed = runner.Run({"timeout", "20", "xdotool", "search", "--sync", "--onlyvisible", "--class",
+        pressed = runner.Run({"timeout", "120", "xdotool", "search", "--sync", "--onlyvisible", "--class",
                               "vexal", "windowactivate", "--sync", "key", "alt+F4"});
-        ended = WaitFor([&] { return !vexal.Running(); });
+        ended = WaitFor([&] { return !vexal.Running(); }, 150);
     }
     if (!ended) vexal.Signal(SIGKILL);
     const testing::ProgramRun run = vexal.Finish();
@@ -752,7 +753,7 @@ TEST(OpenboxEditorTest, SecondEditorOnOneFileBringsTheFirstForward) {
     SpawnCommandRunner runner;
     auto windowOf = [&](pid_t pid) {
         const CommandResult found = runner.Run(
-            {"timeout", "20", "xdotool", "search", "--sync", "--onlyvisible", "--pid", std::to_string(pid)});
+            {"timeout", "120", "xdotool", "search", "--sync", "--onlyvisible", "--pid", std::to_string(pid)});
         return found.output.substr(0, found.output.find('\n'));
     };
     auto active = [&] {
