@@ -120,8 +120,13 @@ Win32EditorWindow::Win32EditorWindow() {
         AddControl(WC_EDITW, "", ES_AUTOHSCROLL | ES_RIGHT | tab | WS_GROUP, kTxMinWidth, WS_EX_CLIENTEDGE);
     lbMinWidthTail_ = AddControl(WC_STATICW, texts::lbMinWidthTail, SS_LEFT | SS_NOPREFIX, kLbMinWidthTail);
     Label2_ = AddControl(WC_STATICW, texts::Label2, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLabel2);
-    txComment_ = AddControl(WC_EDITW, "", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | tab,
-                            kTxComment, WS_EX_CLIENTEDGE);
+    // The comment's lines are not wrapped but scroll sideways: under Wine, wrapping measures
+    // what is left of a paragraph again for every line it breaks off, so a comment with long
+    // lines (200 kB pasted from a page) held the window for seconds each time it was shown.
+    txComment_ = AddControl(
+        WC_EDITW, "",
+        ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL | tab,
+        kTxComment, WS_EX_CLIENTEDGE);
     lbSchedule_ = AddControl(WC_STATICW, texts::lbSchedule, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLbSchedule);
     cbSchedule_ = AddControl(WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | tab | WS_GROUP, kCbSchedule);
     for (const char* item : texts::cbSchedule)

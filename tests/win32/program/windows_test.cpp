@@ -351,6 +351,37 @@ TEST_F(WindowsTest, LongAddressStaysEditableAndIsSavedWhole) {
     EXPECT_TRUE(saved == SettingsText({e}, "wall.bmp")) << saved.size();
 }
 
+// A comment of 200 kB (in code page 932) in long lines, as pasted from a page: words in both scripts.
+std::string LongComment() {
+    std::string line;
+    while (line.size() < 2000) line += "休日の写真 holiday pictures ";
+    std::string comment;
+    for (int i = 0; i < 120; ++i) comment += (i ? "\\n" : "") + line;
+    return comment;
+}
+
+// Regression: choosing an entry with a 200 kB comment kept the window busy for seconds
+// under Wine. The choice completes with the comment whole, the window answers, and the
+// comment is saved as it was.
+TEST_F(WindowsTest, LongCommentIsShownWholeAndSavedAsItWas) {
+    EntryLines e = Sample();
+    e.Comment = LongComment();
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({e}, "wall.bmp")));
+    RunningProgram program(dir.path(), "", false);
+    HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
+    ASSERT_NE(editor, nullptr);
+    SelectEntry(editor, 1, e.Url);
+    std::string shown = e.Comment;
+    for (std::size_t at = 0; (at = shown.find("\\n", at)) != std::string::npos; at += 2)
+        shown.replace(at, 2, "\r\n");
+    EXPECT_TRUE(TextOf(::GetDlgItem(editor, Editor::kTxComment)) == shown);
+    DWORD_PTR ignored = 0;
+    EXPECT_NE(::SendMessageTimeoutW(editor, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 20000, &ignored), 0);
+    PostClick(editor, Editor::kCbEnd);
+    EXPECT_EQ(program.Wait().exitCode, 0u);
+    EXPECT_TRUE(ReadSettings(dir / "vexal.ini") == SettingsText({e}, "wall.bmp"));
+}
+
 TEST_F(WindowsTest, ChoosingTheSelectedItemAgainRunsTheSelection) {
     // Regression: only a changed selection reached the editor, so choosing the item that
     // was already selected did nothing.
