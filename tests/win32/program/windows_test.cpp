@@ -351,6 +351,43 @@ TEST_F(WindowsTest, LongAddressStaysEditableAndIsSavedWhole) {
     EXPECT_TRUE(saved == SettingsText({e}, "wall.bmp")) << saved.size();
 }
 
+// The browse buttons open the system's dialog in the folder the address names (not the
+// program's own folder, where it would start otherwise); a name typed there counts from it, and what is
+// chosen fills the address as typing does (the subfolder rule follows it), a folder with its trailing
+// separator.
+TEST_F(WindowsTest, BrowseButtonsFillTheAddressFromTheAddresssFolder) {
+    constexpr int kFileName = 1152;  // the dialog's file name box
+    ASSERT_TRUE(::CreateDirectoryW(dir.wide("写真").c_str(), nullptr));
+    ASSERT_TRUE(files.WriteFile(dir / "写真\\b.png", Png(1, 1, {0xFFFF0000})));
+    ASSERT_TRUE(::CreateDirectoryW(dir.wide("写真\\夏").c_str(), nullptr));
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({}, "wall.bmp")));
+    const struct {
+        int button;
+        std::string address, typed, chosen;
+        bool subfolders;
+    } rows[] = {
+        {Editor::kCbBrowseFile, dir / "写真\\gone.png", "b.png", dir / "写真\\b.png", false},
+        {Editor::kCbBrowseFolder, dir / "写真\\b.png", "夏", dir / "写真\\夏\\", true},
+    };
+    RunningProgram program(dir.path(), "", false);
+    HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
+    ASSERT_NE(editor, nullptr);
+    HWND url = ::GetDlgItem(editor, Editor::kTxUrl);
+    for (const auto& row : rows) {
+        SetTextOf(url, row.address);
+        PostClick(editor, row.button);
+        HWND dialog = program.WaitForWindow(kDialogClass, L"", kFileName);
+        ASSERT_NE(dialog, nullptr) << row.typed;
+        SetTextOf(::GetDlgItem(dialog, kFileName), row.typed);
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(url) == row.chosen; })) << TextOf(url);
+        EXPECT_EQ(::IsWindowEnabled(::GetDlgItem(editor, Editor::kCkFilter0 + 5)) != FALSE, row.subfolders)
+            << row.typed;
+    }
+    ::PostMessageW(editor, WM_CLOSE, 0, 0);
+    program.Wait();
+}
+
 // A comment of 200 kB (in code page 932) in long lines, as pasted from a page: words in both scripts.
 std::string LongComment() {
     std::string line;
