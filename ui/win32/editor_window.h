@@ -37,10 +37,6 @@ public:
     int SpinPosition() const override { return spinPosition_; }
     void SetSpinPosition(int position) override { spinPosition_ = position; }
 
-    // What takes the OLE drops on the window (a browser's links, the file manager's
-    // files), for tests that hand it a data object; null where OLE was not to be had.
-    IDropTarget* dropTarget() const { return dropTarget_; }
-
     // Control identifiers, also for tests that drive the window from outside.
     enum Id : int {
         kCbSelect = 100,
@@ -118,6 +114,8 @@ private:
     // Set while the program changes a text, so EN_CHANGE reports only typing.
     int settingText_ = 0;
     bool centred_ = false;
+    // What takes the OLE drops on the window (a browser's links, the file manager's
+    // files); null where OLE was not to be had.
     bool ole_ = false;
     IDropTarget* dropTarget_ = nullptr;
 };
