@@ -8,6 +8,8 @@
 #include "platform/win32/utf16.h"
 #include "ui/editor.h"
 #include "ui/editor_texts.h"
+#include "ui/win32/address_drop.h"
+#include "ui/win32/browse_dialog.h"
 
 namespace vexal {
 namespace {
@@ -83,6 +85,8 @@ Win32EditorWindow::Win32EditorWindow() {
     Frame1_ = AddControl(WC_BUTTONW, "", kFrameStyle, kFrame1);
     Label1_ = AddControl(WC_STATICW, texts::Label1, SS_LEFT | SS_NOPREFIX, kLabel1);
     txUrl_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | tab, kTxUrl, WS_EX_CLIENTEDGE);
+    cbBrowseFile_ = AddControl(WC_BUTTONW, texts::cbBrowseFile, BS_PUSHBUTTON | tab, kCbBrowseFile);
+    cbBrowseFolder_ = AddControl(WC_BUTTONW, texts::cbBrowseFolder, BS_PUSHBUTTON | tab, kCbBrowseFolder);
     Frame3_ = AddControl(WC_BUTTONW, texts::Frame3, kFrameStyle, kFrame3);
     for (int i = 0; i < 7; ++i)
         ckFilter_[i] = AddControl(WC_BUTTONW, texts::ckFilter[i], BS_AUTOCHECKBOX | tab, kCkFilter0 + i);
@@ -116,8 +120,13 @@ Win32EditorWindow::Win32EditorWindow() {
         AddControl(WC_EDITW, "", ES_AUTOHSCROLL | ES_RIGHT | tab | WS_GROUP, kTxMinWidth, WS_EX_CLIENTEDGE);
     lbMinWidthTail_ = AddControl(WC_STATICW, texts::lbMinWidthTail, SS_LEFT | SS_NOPREFIX, kLbMinWidthTail);
     Label2_ = AddControl(WC_STATICW, texts::Label2, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLabel2);
-    txComment_ = AddControl(WC_EDITW, "", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | tab,
-                            kTxComment, WS_EX_CLIENTEDGE);
+    // The comment's lines are not wrapped but scroll sideways: under Wine, wrapping measures
+    // what is left of a paragraph again for every line it breaks off, so a comment with long
+    // lines (200 kB pasted from a page) held the window for seconds each time it was shown.
+    txComment_ = AddControl(
+        WC_EDITW, "",
+        ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL | tab,
+        kTxComment, WS_EX_CLIENTEDGE);
     lbSchedule_ = AddControl(WC_STATICW, texts::lbSchedule, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLbSchedule);
     cbSchedule_ = AddControl(WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | tab | WS_GROUP, kCbSchedule);
     for (const char* item : texts::cbSchedule)
@@ -143,7 +152,30 @@ Win32EditorWindow::Win32EditorWindow() {
     win32::AddToolTip(tooltips_, ckEachScreen_, texts::ckEachScreenTip);
     for (int i = 0; i < 3; ++i) win32::AddToolTip(tooltips_, opNo_[i], texts::opNoTip[i]);
     win32::AddToolTip(tooltips_, cbSchedule_, texts::cbScheduleTip);
+    win32::AddToolTip(tooltips_, cbBrowseFile_, texts::cbBrowseFileTip);
+    win32::AddToolTip(tooltips_, cbBrowseFolder_, texts::cbBrowseFolderTip);
     Layout();
+
+    // Files and folders dropped from the file manager arrive as WM_DROPFILES from a source
+    // that does not speak OLE (and from Wine's X11 bridge); a browser's links only through OLE.
+    ::DragAcceptFiles(hwnd(), TRUE);
+    ole_ = SUCCEEDED(::OleInitialize(nullptr));
+    if (ole_) {
+        auto* target =
+            new win32::AddressDropTarget(hwnd(), [this](const std::wstring& a) { FillAddress(a); });
+        if (SUCCEEDED(::RegisterDragDrop(hwnd(), target)))
+            dropTarget_ = target;
+        else
+            target->Release();
+    }
+}
+
+Win32EditorWindow::~Win32EditorWindow() {
+    if (dropTarget_) {
+        ::RevokeDragDrop(hwnd());
+        dropTarget_->Release();
+    }
+    if (ole_) ::OleUninitialize();
 }
 
 void Win32EditorWindow::Layout() {
@@ -155,7 +187,7 @@ void Win32EditorWindow::Layout() {
     Place(cbDelete_, place::CbDelete);
     Place(Frame1_, place::Frame1);
     Place(Label1_, place::Label1);
-    Place(txUrl_, place::TxUrl);
+    PlaceAddressRow();
     Place(Frame3_, place::Frame3);
     for (int i = 0; i < 7; ++i) Place(ckFilter_[i], CheckRow(place::Frame3, i, place::Frame3.Width - 240));
     Place(Frame2_, place::Frame2);
@@ -212,6 +244,36 @@ void Win32EditorWindow::PlaceInBlank(HWND button, const TwipRect& buttonRect, co
     ::CombineRgn(shape, shape, hole, RGN_DIFF);
     ::DeleteObject(hole);
     ::SetWindowRgn(button, shape, TRUE);  // the window owns the region from here on
+}
+
+void Win32EditorWindow::PlaceAddressRow() {
+    const int dpi = static_cast<int>(this->dpi());
+    auto captionWidth = [this, dpi](HWND button) {
+        HDC dc = ::GetDC(button);
+        HGDIOBJ old = ::SelectObject(dc, font());
+        const std::string caption = WindowTextOf(button);
+        const std::wstring text = win32::Widen(caption);
+        SIZE size{0, 0};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(button, dc);
+        // Room for the button's edges and a margin on either side of the caption.
+        return size.cx + ::MulDiv(16, dpi, 96);
+    };
+    const RECT r = win32::TwipsToPixels(place::TxUrl, dpi);
+    const int gap = ::MulDiv(4, dpi, 96);
+    // The buttons stand a pixel above and below the box, as tall as a push button's caption needs.
+    const int top = r.top - ::MulDiv(1, dpi, 96);
+    const int height = r.bottom - r.top + 2 * ::MulDiv(1, dpi, 96);
+    const int folderWidth = captionWidth(cbBrowseFolder_);
+    const int fileWidth = captionWidth(cbBrowseFile_);
+    const int folderLeft = r.right - folderWidth;
+    const int fileLeft = folderLeft - gap - fileWidth;
+    ::SetWindowPos(cbBrowseFolder_, nullptr, folderLeft, top, folderWidth, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(cbBrowseFile_, nullptr, fileLeft, top, fileWidth, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(txUrl_, nullptr, r.left, r.top, std::max<int>(fileLeft - gap - r.left, 0),
+                   r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32EditorWindow::PlaceMinWidthRow(const TwipRect& row) {
@@ -393,7 +455,24 @@ void Win32EditorWindow::SelectListItem(int index) {
     ::SendMessageW(cbSelect_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
+void Win32EditorWindow::FillAddress(const std::wstring& address) {
+    // Not through SetText: the change reports itself as typing does.
+    ::SetWindowTextW(txUrl_, address.c_str());
+    ::SendMessageW(txUrl_, EM_SETSEL, static_cast<WPARAM>(address.size()),
+                   static_cast<LPARAM>(address.size()));
+}
+
 void Win32EditorWindow::OnCommand(int id, int code) {
+    if ((id == kCbBrowseFile || id == kCbBrowseFolder) && code == BN_CLICKED) {
+        const std::wstring chosen =
+            win32::Browse(hwnd(), id == kCbBrowseFile ? win32::BrowseFor::File : win32::BrowseFor::Folder,
+                          win32::Widen(WindowTextOf(txUrl_)));
+        if (!chosen.empty()) {
+            FillAddress(chosen);
+            ::SetFocus(txUrl_);
+        }
+        return;
+    }
     if (!presenter_) return;
     if (id >= kOpWp0 && id < kOpWp0 + static_cast<int>(opWp_.size()) && code == BN_CLICKED) {
         SetChecked(EditorControl::opWp, id - kOpWp0, true);
@@ -449,6 +528,15 @@ bool Win32EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             OnCommand(LOWORD(wParam), HIWORD(wParam));
             result = 0;
             return true;
+        case WM_DROPFILES: {
+            auto drop = reinterpret_cast<HDROP>(wParam);
+            const std::wstring address =
+                ::IsWindowEnabled(hwnd()) ? win32::AddressFromDrop(drop) : std::wstring();
+            ::DragFinish(drop);
+            if (!address.empty()) FillAddress(address);
+            result = 0;
+            return true;
+        }
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             if (header->idFrom == kScNo && header->code == UDN_DELTAPOS) {

@@ -7,6 +7,8 @@
 #include "host/editor_view.h"
 #include "ui/win32/win32_ui.h"
 
+struct IDropTarget;
+
 namespace vexal {
 
 class EditorPresenter;
@@ -14,6 +16,7 @@ class EditorPresenter;
 class Win32EditorWindow final : public win32::Window, public EditorView {
 public:
     Win32EditorWindow();
+    ~Win32EditorWindow() override;
     // Routes the controls' user events to `presenter`; call once.
     void Bind(EditorPresenter& presenter) { presenter_ = &presenter; }
 
@@ -65,6 +68,8 @@ public:
         kCbSchedule = 190,
         kLbSchedule,
         kLbLastRun,
+        kCbBrowseFile = 200,
+        kCbBrowseFolder,
     };
 
 protected:
@@ -79,10 +84,16 @@ private:
     // Places the width's line: its captions and box one after the other in the row.
     void PlaceMinWidthRow(const TwipRect& row);
     void OnCommand(int id, int code);
+    // Puts a chosen or dropped address into txUrl as if typed, so the presenter hears of it.
+    void FillAddress(const std::wstring& address);
+    // Places txUrl and, right of it, the two browse buttons, each as wide as its caption.
+    void PlaceAddressRow();
     // Has the boxes that sit in the option buttons' blanks draw themselves again.
     void RedrawBlanks();
 
     HWND cbSelect_, cbTouroku_, cbDelete_, Frame1_, Label1_, txUrl_, Frame2_, Frame3_, Frame4_, Frame5_;
+    // Beside txUrl: a picture, page or list file, and a folder.
+    HWND cbBrowseFile_, cbBrowseFolder_;
     std::array<HWND, 7> ckFilter_{};
     std::array<HWND, 5> ckExt_{};
     std::array<HWND, 5> opWp_{};
@@ -103,6 +114,10 @@ private:
     // Set while the program changes a text, so EN_CHANGE reports only typing.
     int settingText_ = 0;
     bool centred_ = false;
+    // What takes the OLE drops on the window (a browser's links, the file manager's
+    // files); null where OLE was not to be had.
+    bool ole_ = false;
+    IDropTarget* dropTarget_ = nullptr;
 };
 
 }  // namespace vexal
