@@ -23,4 +23,29 @@ if mount --bind "$dir/writable" "$dir/read-only" 2>/dev/null; then
         export VEXAL_TEST_WRITABLE="$dir/writable" VEXAL_TEST_READ_ONLY="$dir/read-only"
     fi
 fi
+# The pictures to download come from a server of their own, outside the test program:
+# under Wine a connection to a server thread in the test program itself was now and then
+# never accepted (the test's own program waiting for its answer), and this test has no
+# need of the requests the in-process server records.
+mkdir -p "$dir/served"
+served_port="$dir/served-port"
+python3 - "$dir/served" "$served_port" >/dev/null 2>&1 <<'PY' &
+import functools, http.server, sys
+handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])
+server = http.server.HTTPServer(("127.0.0.1", 0), handler)
+with open(sys.argv[2] + ".part", "w") as f:
+    f.write(str(server.server_address[1]))
+import os
+os.rename(sys.argv[2] + ".part", sys.argv[2])
+server.serve_forever()
+PY
+server_pid=$!
+while [ ! -s "$served_port" ] && kill -0 "$server_pid" 2>/dev/null; do sleep 0.1; done
+if [ -s "$served_port" ]; then
+    export VEXAL_TEST_SERVED="$dir/served" VEXAL_TEST_SERVED_URL="http://127.0.0.1:$(cat "$served_port")/"
+fi
 "$@"
+status=$?
+kill "$server_pid" 2>/dev/null
+wait "$server_pid" 2>/dev/null
+exit $status

@@ -778,17 +778,20 @@ TEST_F(ProgramTest, FullDiskAndReadOnlyPlaceSayWhy) {
     const char* small = std::getenv("VEXAL_TEST_SMALL_DISK");
     const char* writable = std::getenv("VEXAL_TEST_WRITABLE");
     const char* readOnly = std::getenv("VEXAL_TEST_READ_ONLY");
+    const char* served = std::getenv("VEXAL_TEST_SERVED");
+    const char* servedUrl = std::getenv("VEXAL_TEST_SERVED_URL");
     if (!small || !writable || !readOnly) GTEST_SKIP() << "the places are made by small-disks.sh, as root";
+    ASSERT_TRUE(served && servedUrl) << "small-disks.sh serves the pictures to download";
     const auto onZ = [](const char* linuxPath) { return win32::Narrow(BuildMachinePath(linuxPath)) + "\\"; };
     // Over 4 MB: more than the small disk holds.
     const std::string picture = Write("big.bmp", Bmp(1600, 1000, Rows(1600, 1000, 0x00FF00)));
-    HttpServer server;
-    server.Serve("/big.bmp", ReadWholeFile(picture));
+    ASSERT_TRUE(
+        ::CopyFileW(win32::Widen(picture).c_str(), (BuildMachinePath(served) + L"\\big.bmp").c_str(), FALSE));
     EntryLines copied, fetched;
     copied.Name = "copied";
     copied.Url = picture;
     fetched.Name = "fetched";
-    fetched.Url = server.Url("/big.bmp");
+    fetched.Url = std::string(servedUrl) + "big.bmp";
     copied.Ext = fetched.Ext = "1111";
     const std::string copyLine =
         "vexal 1.00: 画像ファイル " + picture + " を wpcache.bmp にコピーできませんでした。";
