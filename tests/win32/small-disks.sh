@@ -28,21 +28,22 @@ fi
 # never accepted (the test's own program waiting for its answer), and this test has no
 # need of the requests the in-process server records.
 mkdir -p "$dir/served"
-served_port="$dir/served-port"
-python3 - "$dir/served" "$served_port" >/dev/null 2>&1 <<'PY' &
+# The server says its port on a pipe once it listens; the read waits for that line (or
+# for the end of the pipe, should the server fail to start).
+mkfifo "$dir/served-port"
+python3 - "$dir/served" >"$dir/served-port" 2>/dev/null <<'PY' &
 import functools, http.server, sys
 handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])
 server = http.server.HTTPServer(("127.0.0.1", 0), handler)
-with open(sys.argv[2] + ".part", "w") as f:
-    f.write(str(server.server_address[1]))
-import os
-os.rename(sys.argv[2] + ".part", sys.argv[2])
+print(server.server_address[1], flush=True)
+sys.stdout.close()
 server.serve_forever()
 PY
 server_pid=$!
-while [ ! -s "$served_port" ] && kill -0 "$server_pid" 2>/dev/null; do sleep 0.1; done
-if [ -s "$served_port" ]; then
-    export VEXAL_TEST_SERVED="$dir/served" VEXAL_TEST_SERVED_URL="http://127.0.0.1:$(cat "$served_port")/"
+port=""
+read -r port <"$dir/served-port" || true
+if [ -n "$port" ]; then
+    export VEXAL_TEST_SERVED="$dir/served" VEXAL_TEST_SERVED_URL="http://127.0.0.1:$port/"
 fi
 "$@"
 status=$?
