@@ -19,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "platform/linux/command_runner.h"
 #include "platform/linux/desktop_programs.h"
@@ -672,19 +673,30 @@ TEST(PcmanfmDesktopTest, EachStyleShowsAndStaysAfterARestart) {
     }
 }
 
-// The editor's close box as a window manager works it: openbox on Xvfb closes the focused
-// window on Alt+F4 by sending WM_DELETE_WINDOW, which is not what a test's close() does.
-TEST(OpenboxCloseBoxTest, EditorEndsWithStatusZeroAndSavesNothing) {
-    VEXAL_REQUIRE_TOOLS("Xvfb", "openbox", "xdotool");
+// openbox on a private Xvfb, with this process's environment pointing at it, for the
+// editor's windows as a window manager handles them.
+class OpenboxSession : public ::testing::Test {
+protected:
+    void SetUp() override {
+        VEXAL_REQUIRE_TOOLS("Xvfb", "openbox", "xdotool");
+        ASSERT_FALSE(xvfb.display().empty());
+        env.Set("DISPLAY", xvfb.display());
+        env.Unset("WAYLAND_DISPLAY");
+        env.Unset("VEXAL_NONINTERACTIVE");
+        openbox.emplace(std::vector<std::string>{"openbox"}, work / "openbox.log");
+        ASSERT_TRUE(WaitFor([&] { return HasWindowManager(xvfb.display()); }));
+    }
     testing::XvfbServer xvfb;
-    ASSERT_FALSE(xvfb.display().empty());
     testing::TempDir work;
     testing::EnvironmentChange env;
-    env.Set("DISPLAY", xvfb.display());
-    env.Unset("WAYLAND_DISPLAY");
-    env.Unset("VEXAL_NONINTERACTIVE");
-    Child openbox({"openbox"}, work / "openbox.log");
-    ASSERT_TRUE(WaitFor([&] { return HasWindowManager(xvfb.display()); }));
+    std::optional<Child> openbox;  // ends before the display it runs on
+};
+class OpenboxCloseBoxTest : public OpenboxSession {};
+class OpenboxEditorTest : public OpenboxSession {};
+
+// The editor's close box as a window manager works it: openbox on Xvfb closes the focused
+// window on Alt+F4 by sending WM_DELETE_WINDOW, which is not what a test's close() does.
+TEST_F(OpenboxCloseBoxTest, EditorEndsWithStatusZeroAndSavesNothing) {
     const std::string settings = "'vexal   ver.1.00\r\n\r\n-\r\nName = kept\r\nUrl = /nowhere/\r\n";
     std::ofstream(work / "vexal.ini", std::ios::binary) << settings;
 
@@ -725,17 +737,7 @@ TEST(OpenboxCloseBoxTest, EditorEndsWithStatusZeroAndSavesNothing) {
 // Started again on one settings file (the menu entry clicked twice), the editor comes
 // forward instead of opening a second window whose saving would drop what the first
 // saved; editors on two different files both open.
-TEST(OpenboxEditorTest, SecondEditorOnOneFileBringsTheFirstForward) {
-    VEXAL_REQUIRE_TOOLS("Xvfb", "openbox", "xdotool");
-    testing::XvfbServer xvfb;
-    ASSERT_FALSE(xvfb.display().empty());
-    testing::TempDir work;
-    testing::EnvironmentChange env;
-    env.Set("DISPLAY", xvfb.display());
-    env.Unset("WAYLAND_DISPLAY");
-    env.Unset("VEXAL_NONINTERACTIVE");
-    Child openbox({"openbox"}, work / "openbox.log");
-    ASSERT_TRUE(WaitFor([&] { return HasWindowManager(xvfb.display()); }));
+TEST_F(OpenboxEditorTest, SecondEditorOnOneFileBringsTheFirstForward) {
     for (const char* folder : {"a", "b"}) {
         std::filesystem::create_directory(work / folder);
         std::ofstream(work / (std::string(folder) + "/vexal.ini"), std::ios::binary)
