@@ -391,6 +391,12 @@ void PostClick(HWND window, int id) {
                    reinterpret_cast<LPARAM>(::GetDlgItem(window, id)));
 }
 
+void PostChoice(HWND window, int id, int index) {
+    HWND list = ::GetDlgItem(window, id);
+    ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
 }  // namespace vexal::testing
 
 namespace vexal::testing {

@@ -130,6 +130,8 @@ std::uint64_t FileSize(const std::string& path);
 std::string WindowTextOf(HWND window);
 // Posts a click to the button `id` of `window`, as the button itself would report it.
 void PostClick(HWND window, int id);
+// Picks the `index`-th item of the drop-down list `id`, as choosing it with the mouse does.
+void PostChoice(HWND window, int id, int index);
 // The texts of a window's controls, in their order.
 std::vector<std::string> ControlTexts(HWND window);
 // Polls `done` every 50 ms for up to `timeoutMs`; true when it came true.

@@ -148,10 +148,7 @@ TEST(TaskSchedulerTest, EditorShowsTheLastRunAndSetsTheTaskOnSave) {
     RunningProgram program(dir.path(), "", false);
     HWND editor = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", Editor::kCbSelect);
     ASSERT_NE(editor, nullptr);
-    HWND list = ::GetDlgItem(editor, Editor::kCbSelect);
-    ::SendMessageW(list, CB_SETCURSEL, 1, 0);
-    ::PostMessageW(editor, WM_COMMAND, MAKEWPARAM(Editor::kCbSelect, CBN_SELCHANGE),
-                   reinterpret_cast<LPARAM>(list));
+    PostChoice(editor, Editor::kCbSelect, 1);
     EXPECT_TRUE(WaitUntil([&] {
         return WindowTextOf(::GetDlgItem(editor, Editor::kLbLastRun)) ==
                "前回の自動変更: 2026-12-08 10:00:00 失敗 理由";

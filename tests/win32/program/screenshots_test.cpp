@@ -155,10 +155,7 @@ TEST(Screenshots, TheThreeWindows) {
         RunningProgram program(dir.path(), "", false);
         HWND editor = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", Win32EditorWindow::kCbSelect);
         ASSERT_NE(editor, nullptr);
-        HWND list = ::GetDlgItem(editor, Win32EditorWindow::kCbSelect);
-        ::SendMessageW(list, CB_SETCURSEL, 1, 0);
-        ::PostMessageW(editor, WM_COMMAND, MAKEWPARAM(Win32EditorWindow::kCbSelect, CBN_SELCHANGE),
-                       reinterpret_cast<LPARAM>(list));
+        PostChoice(editor, Win32EditorWindow::kCbSelect, 1);
         ASSERT_TRUE(WaitUntil([&] {
             return WindowTextOf(::GetDlgItem(editor, Win32EditorWindow::kTxUrl)) == folderEntry.Url;
         }));
@@ -210,13 +207,12 @@ TEST(WindowPaintingTest, ChoosingAnEntryLeavesNoControlUnpainted) {
     RunningProgram program(dir.path(), "", false);
     HWND editor = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", Win32EditorWindow::kCbSelect);
     ASSERT_NE(editor, nullptr);
-    HWND list = ::GetDlgItem(editor, Win32EditorWindow::kCbSelect);
     // Each choice turns groups of controls on or off.
     for (const auto* entry : {&imageEntry, &pageEntry, &folderEntry, &imageEntry}) {
-        const int index = entry == &folderEntry ? 1 : entry == &pageEntry ? 2 : 3;
-        ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-        ::PostMessageW(editor, WM_COMMAND, MAKEWPARAM(Win32EditorWindow::kCbSelect, CBN_SELCHANGE),
-                       reinterpret_cast<LPARAM>(list));
+        PostChoice(editor, Win32EditorWindow::kCbSelect,
+                   entry == &folderEntry ? 1
+                   : entry == &pageEntry ? 2
+                                         : 3);
         ASSERT_TRUE(WaitUntil(
             [&] { return WindowTextOf(::GetDlgItem(editor, Win32EditorWindow::kTxUrl)) == entry->Url; }));
         const Grab chosen = DrawnWindow(editor);

@@ -78,10 +78,7 @@ protected:
     }
     // Selects list item `index` as a user does; the window then shows `url`.
     void SelectEntry(HWND editor, int index, const std::string& url) {
-        HWND list = ::GetDlgItem(editor, Editor::kCbSelect);
-        ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-        ::PostMessageW(editor, WM_COMMAND, MAKEWPARAM(Editor::kCbSelect, CBN_SELCHANGE),
-                       reinterpret_cast<LPARAM>(list));
+        PostChoice(editor, Editor::kCbSelect, index);
         ASSERT_TRUE(WaitUntil([&] { return TextOf(::GetDlgItem(editor, Editor::kTxUrl)) == url; })) << index;
         EXPECT_EQ(::IsWindowEnabled(::GetDlgItem(editor, Editor::kCbDelete)) != FALSE, index != 0);
     }
