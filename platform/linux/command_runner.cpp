@@ -1,6 +1,7 @@
 // posix_spawnp with both output streams on pipes, read with poll until the child
 // closes them, so neither can fill up and stall it.
 #include "platform/linux/command_runner.h"
+#include "platform/linux/ini_text.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,8 +12,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 
 extern char** environ;
 
@@ -157,8 +156,7 @@ StartResult SpawnCommandRunner::Start(const std::vector<std::string>& argv, cons
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
         if (done == pid) {
             result.ended.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            std::ifstream log(logFile, std::ios::binary);
-            result.ended.errors.assign(std::istreambuf_iterator<char>(log), {});
+            result.ended.errors = ReadFileText(logFile);
             return result;
         }
         if (done < 0 && errno != EINTR) break;

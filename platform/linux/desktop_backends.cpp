@@ -2,13 +2,13 @@
 // LXDE, sway, Hyprland and swaybg.
 #include "platform/linux/desktop_backends.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -824,11 +824,6 @@ std::string PcmanfmProfile(const std::vector<std::string>& argv) {
     return "default";
 }
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // The profile's file as the program reads it when the user has none of their own yet:
 // the first of the system's configuration folders that has one.
 std::string SystemSettingsText(const RunningProgram& desktop, const std::string& relative) {
@@ -837,8 +832,7 @@ std::string SystemSettingsText(const RunningProgram& desktop, const std::string&
     std::istringstream list(dirs);
     for (std::string dir; std::getline(list, dir, ':');) {
         if (dir.empty() || dir[0] != '/') continue;
-        std::ifstream in(dir + "/" + relative, std::ios::binary);
-        if (in) return std::string(std::istreambuf_iterator<char>(in), {});
+        if (::access((dir + "/" + relative).c_str(), F_OK) == 0) return ReadFileText(dir + "/" + relative);
     }
     return {};
 }
@@ -912,7 +906,7 @@ DesktopResult SetPcmanfmWallpaper(CommandRunner& runner, DesktopPrograms& progra
     if (!tools.Ran(argv, program)) return tools.Failure();
 
     const std::string file = PcmanfmSettingsFile(kind, *desktop);
-    std::string text = ReadText(file);
+    std::string text = ReadFileText(file);
     // A desktop without a mode shows no picture at all: it is centred, as on the desktops
     // that keep no style.
     if (!mode && lxqt) {
@@ -921,7 +915,7 @@ DesktopResult SetPcmanfmWallpaper(CommandRunner& runner, DesktopPrograms& progra
     }
     for (int poll = 0; !lxqt && poll < savePolls && !PcmanfmHolds(lxqt, text, path, mode); ++poll) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kXfdesktopPollMs));
-        text = ReadText(file);
+        text = ReadFileText(file);
     }
     if (PcmanfmHolds(lxqt, text, path, mode)) return {};
 
@@ -933,14 +927,13 @@ DesktopResult SetPcmanfmWallpaper(CommandRunner& runner, DesktopPrograms& progra
     // The program's file-manager windows would close with it, with whatever they are doing
     // (a copy half done): the change is left as the tool made it.
     if (programs.HasOtherWindows(*desktop) || !programs.Stop(*desktop)) return notKept;
-    std::ifstream existing(file);
-    if (!existing)
+    if (::access(file.c_str(), F_OK) != 0)
         text = SystemSettingsText(*desktop, RelativeSettingsFile(lxqt, *desktop));
     else
-        text = ReadText(file);
+        text = ReadFileText(file);
     const bool written = ReplaceFileText(file, WithPcmanfmValues(lxqt, text, path, mode));
     if (!programs.Restart(*desktop)) return {DesktopFailure::ToolNotRun, {}, program, {}, 0};
-    if (!written || !PcmanfmHolds(lxqt, ReadText(file), path, mode)) return notKept;
+    if (!written || !PcmanfmHolds(lxqt, ReadFileText(file), path, mode)) return notKept;
     return {};
 }
 

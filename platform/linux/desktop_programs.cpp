@@ -10,19 +10,13 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
+#include "platform/linux/ini_text.h"
 #include "platform/linux/x11_root.h"
 
 namespace vexal {
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<std::string> NulSeparated(const std::string& text) {
     std::vector<std::string> items;
@@ -46,7 +40,7 @@ std::string WithoutScreen(std::string display) {
 
 // True when the process has ended: gone, or a zombie its parent has not reaped yet.
 bool Ended(int pid) {
-    const std::string stat = ReadAll("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat = ReadFileText("/proc/" + std::to_string(pid) + "/stat");
     const std::size_t paren = stat.rfind(')');
     if (paren == std::string::npos || paren + 2 >= stat.size()) return true;
     const char state = stat[paren + 2];
@@ -76,14 +70,14 @@ std::optional<RunningProgram> ProcDesktopPrograms::Find(const std::string& name,
         const std::string dir = std::string("/proc/") + e->d_name;
         struct stat st {};
         if (::stat(dir.c_str(), &st) != 0 || st.st_uid != ::getuid()) continue;
-        if (ReadAll(dir + "/comm") != comm || Ended(static_cast<int>(pid))) continue;
+        if (ReadFileText(dir + "/comm") != comm || Ended(static_cast<int>(pid))) continue;
         RunningProgram program;
         program.pid = static_cast<int>(pid);
-        program.argv = NulSeparated(ReadAll(dir + "/cmdline"));
+        program.argv = NulSeparated(ReadFileText(dir + "/cmdline"));
         if (!argument.empty() && std::find(program.argv.begin() + (program.argv.empty() ? 0 : 1),
                                            program.argv.end(), argument) == program.argv.end())
             continue;
-        program.environment = NulSeparated(ReadAll(dir + "/environ"));
+        program.environment = NulSeparated(ReadFileText(dir + "/environ"));
         const bool onThisDisplay =
             !display_.empty()          ? WithoutScreen(program.Variable("DISPLAY")) == WithoutScreen(display_)
             : !waylandDisplay_.empty() ? program.Variable("WAYLAND_DISPLAY") == waylandDisplay_

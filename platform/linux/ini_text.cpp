@@ -414,4 +414,19 @@ bool ReplaceFileText(const std::string& path, const std::string& text) {
     return true;
 }
 
+std::string ReadFileText(const std::string& path) {
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return text;
+    char buffer[16384];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
+}
+
 }  // namespace vexal

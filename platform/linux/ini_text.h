@@ -39,4 +39,9 @@ std::string FromKeyFileString(std::string_view written);
 // never half of it; makes the missing folders above it. The file keeps its permissions.
 bool ReplaceFileText(const std::string& path, const std::string& text);
 
+// The bytes of the file at `path` as far as they can be read; "" when it cannot be opened.
+// A read that fails partway ends the text there rather than throwing, as a stream read
+// through its buffer does: a process can end while its /proc files are being read.
+std::string ReadFileText(const std::string& path);
+
 }  // namespace vexal

@@ -25,6 +25,7 @@
 
 #include "host/run_guard.h"
 #include "platform/linux/bmp_layout.h"
+#include "platform/linux/ini_text.h"
 #include "platform/linux/x11_root.h"
 #include "platform/posix/posix_file_system.h"
 #include "text/case.h"
@@ -381,10 +382,8 @@ DesktopResult LinuxDesktop::StartSwaybg(const std::string& folder, const std::st
     WriteRecord(pidFile, record);
     if (!old.empty() && old != record["pid"]) {
         const long pid = std::strtol(old.c_str(), nullptr, 10);
-        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-        std::string name;
-        std::getline(comm, name);
-        if (pid > 1 && name == "swaybg") ::kill(static_cast<pid_t>(pid), SIGTERM);
+        const std::string name = ReadFileText("/proc/" + std::to_string(pid) + "/comm");
+        if (pid > 1 && name == "swaybg\n") ::kill(static_cast<pid_t>(pid), SIGTERM);
     }
     return {};
 }

@@ -96,5 +96,16 @@ TEST(IniTextTest, FileIsReplacedThroughItsLinkAndKeepsItsMode) {
     EXPECT_FALSE(ReplaceFileText(real + "/below.conf", "x")) << "below a file";
 }
 
+// A read error partway (here a folder; in use, a process ending while its /proc files are
+// read) must end the text, not throw out of the program.
+TEST(IniTextTest, FileTextIsWhatCanBeRead) {
+    testing::TempDir dir;
+    std::ofstream(dir / "a.conf") << std::string(40000, 'x');
+    EXPECT_EQ(ReadFileText(dir / "a.conf"), std::string(40000, 'x'));
+    EXPECT_EQ(ReadFileText(dir.path()), "");
+    EXPECT_EQ(ReadFileText(dir / "missing.conf"), "");
+    EXPECT_NE(ReadFileText("/proc/self/cmdline"), "");
+}
+
 }  // namespace
 }  // namespace vexal
