@@ -353,13 +353,51 @@ RetrievalOutcome GoBackUnderLock(Program& program, const RetrievalServices& serv
     return installed;
 }
 
+// The screens' choices once the first screen has its picture: made again from the one it
+// shows when it passed over the candidate chosen for it, so that no other screen repeats
+// that picture or takes one that failed while better ones are left.
+void ChooseAgainForScreens(const Program& program, RetrievalState& state, RandomSource& random) {
+    if (state.ScreenChoices.size() < 2 || state.ScreenChoices[0] == state.ChosenIndex) return;
+    std::vector<std::size_t> allowed;
+    for (std::size_t i : state.Allowed)
+        if (i >= state.Tried.size() || !state.Tried[i]) allowed.push_back(i);
+    state.ScreenChoices = ChooseForScreens(program.Candidates, program.CurrentEntry(), state.ChosenIndex,
+                                           state.ScreenChoices.size(), random, &allowed, &state.Recent);
+}
+
+// The candidate that stands in for the one `screen` could not use (`from`): the next
+// after it for the N-th and the "contains" choice, a new draw for the random one; never
+// one tried already, nor a picture another screen shows or is to show. 0 when none is left.
+std::size_t ScreenStandIn(const Program& program, const RetrievalState& state, RandomSource& random,
+                          std::size_t from, std::size_t screen) {
+    const std::vector<std::string>& candidates = program.Candidates;
+    std::unordered_set<std::string> others;
+    for (std::size_t s = 0; s < state.ScreenChoices.size(); ++s)
+        if (s != screen && state.ScreenChoices[s] < candidates.size())
+            others.insert(candidates[state.ScreenChoices[s]]);
+    std::vector<bool> unusable = state.Tried;
+    unusable.resize(candidates.size(), false);
+    for (std::size_t i = 1; i < candidates.size(); ++i)
+        if (others.count(candidates[i])) unusable[i] = true;
+    std::size_t next = from;
+    do {
+        next = NextCandidate(candidates, program.CurrentEntry(), next, unusable, random, &state.Allowed);
+    } while (next != 0 && unusable[next]);
+    return next;
+}
+
 // Brings the pictures of the second screen on, each into a working file of its own named
 // after the screen, then puts the first screen's picture back in hand. A screen that
-// repeats a candidate shares the working file it was brought into. On a failure the files
-// already brought are deleted, and the failure is the run's.
+// repeats a candidate shares the working file it was brought into. For an entry that
+// passes over what it cannot use, a screen's candidate that cannot be used gives way as
+// the first screen's does (see ScreenStandIn), and a screen for which none is left repeats
+// the first screen's picture. Otherwise a failure is the run's, and the files already
+// brought are deleted.
 RetrievalResult BringScreenImages(Program& program, RetrievalState& state, const RetrievalServices& services,
                                   Fetches& fetches) {
     DeleteScreenImages(program, *services.files);
+    ClockRandomSource clock;
+    ChooseAgainForScreens(program, state, RandomOf(services, clock));
     if (state.ScreenChoices.size() < 2) return {};
     const std::string chosen = program.ChosenImage, work = program.WorkImageFile,
                       cache = program.CacheFileName, candidateName = program.ChosenCandidate;
@@ -368,19 +406,31 @@ RetrievalResult BringScreenImages(Program& program, RetrievalState& state, const
     std::map<std::size_t, ScreenImage> brought = {{index, {work, chosen, isChosen, candidateName}}};
     RetrievalResult result;
     for (std::size_t screen = 1; screen < state.ScreenChoices.size() && result.Ok(); ++screen) {
-        const std::size_t candidate = state.ScreenChoices[screen];
-        if (auto it = brought.find(candidate); it != brought.end()) {
-            program.MoreScreens.push_back(it->second);
-            continue;
-        }
-        program.CacheFileName = cache + "-" + std::to_string(screen + 1);
-        TakeCandidate(program, state, services, candidate);
-        result = BringChosenImage(program, state, services, fetches);
-        if (result.Ok()) {
-            ScreenImage image{program.WorkImageFile, program.ChosenImage, program.WorkImageIsChosen,
-                              program.ChosenCandidate};
-            brought[candidate] = image;
-            program.MoreScreens.push_back(std::move(image));
+        std::size_t& candidate = state.ScreenChoices[screen];
+        for (int tries = 0;;) {
+            if (auto it = brought.find(candidate); it != brought.end()) {
+                program.MoreScreens.push_back(it->second);
+                break;
+            }
+            // A candidate tried before and not brought failed then: it is not asked for again.
+            if (candidate >= state.Tried.size() || !state.Tried[candidate]) {
+                program.CacheFileName = cache + "-" + std::to_string(screen + 1);
+                TakeCandidate(program, state, services, candidate);
+                RetrievalResult one = BringChosenImage(program, state, services, fetches);
+                if (one.Ok()) {
+                    ScreenImage image{program.WorkImageFile, program.ChosenImage, program.WorkImageIsChosen,
+                                      program.ChosenCandidate};
+                    brought[candidate] = image;
+                    program.MoreScreens.push_back(std::move(image));
+                    break;
+                }
+                if (!state.PassOver || !MayPassOver(one) || ++tries >= kMaxTries) {
+                    result = std::move(one);
+                    break;
+                }
+            }
+            const std::size_t next = ScreenStandIn(program, state, RandomOf(services, clock), candidate, screen);
+            candidate = next != 0 ? next : index;
         }
     }
     program.CacheFileName = cache;
@@ -452,11 +502,10 @@ RetrievalResult frDispGet(Program& program, RetrievalState& state, const Retriev
         default:
             return {};
     }
-    std::vector<std::string> recent;
     if (entry.No == ChoiceMode::Random) {
         // A history that cannot be read is none: the choice then takes any candidate.
-        recent = ReadHistory(*services.files, HistoryPath(services.desktop)).RecentPicks(entry.Name);
-        state.Allowed = AllowedCandidates(program.Candidates, recent);
+        state.Recent = ReadHistory(*services.files, HistoryPath(services.desktop)).RecentPicks(entry.Name);
+        state.Allowed = AllowedCandidates(program.Candidates, state.Recent);
     }
     ClockRandomSource clock;
     std::string chosen;
@@ -481,7 +530,7 @@ RetrievalResult frDispGet(Program& program, RetrievalState& state, const Retriev
         const std::vector<Screen> screens = services.desktop->Screens();
         if (SeveralScreens(screens))
             state.ScreenChoices = ChooseForScreens(program.Candidates, entry, index, screens.size(),
-                                                   RandomOf(services, clock), &state.Allowed, &recent);
+                                                   RandomOf(services, clock), &state.Allowed, &state.Recent);
     }
     return {};
 }
@@ -521,8 +570,19 @@ RetrievalOutcome frDispGo(Program& program, RetrievalState& state, const Retriev
     }
 
     if (PictureKindOf(program.WorkImageFile, false) == PictureKind::Png) {
+        const std::string png = program.WorkImageFile;
         RetrievalResult converted = ConvertPng(program, services, owner);
-        if (!converted.Ok()) return Failed(std::move(converted));
+        if (!converted.Ok()) {
+            DeleteScreenImages(program, *services.files);
+            return Failed(std::move(converted));
+        }
+        // A screen that repeats the first screen's picture shares its working file, which
+        // the conversion has just replaced.
+        for (ScreenImage& screen : program.MoreScreens)
+            if (screen.file == png) {
+                screen.file = program.WorkImageFile;
+                screen.isChosen = false;
+            }
     }
 
     owner.HideProgress();

@@ -31,6 +31,8 @@ struct RetrievalState {
     std::vector<bool> Tried;
     // For a random choice: the candidates it may take, leaving out the entry's latest pictures.
     std::vector<std::size_t> Allowed;
+    // The entry's latest pictures, oldest first, as the history gave them to the random choice.
+    std::vector<std::string> Recent;
     // An entry with a picture for each screen, on several screens: the candidate of each
     // screen, the first screen's being the one chosen; empty otherwise.
     std::vector<std::size_t> ScreenChoices;

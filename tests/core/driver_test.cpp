@@ -595,6 +595,52 @@ TEST(DriverTest, EachScreenBringsAPictureForEachScreen) {
     EXPECT_TRUE(failing.desktop.log.empty());
 }
 
+// An entry that passes over narrow pictures does so for every screen: a screen whose
+// candidate is too narrow takes another that no screen shows, never one that failed, and
+// repeats the first screen's picture only when none is left. No address is asked twice.
+TEST(DriverTest, EachScreenPassesOverWhatItCannotUse) {
+    const struct {
+        const char* name;
+        ChoiceMode mode;
+        std::vector<std::pair<const char*, int>> pictures;  // name, width
+        std::set<std::string> shown;                        // first and second screen, in any order
+        const char* first;                                  // when the order is known
+    } rows[] = {
+        {"N-th: both screens pass over", ChoiceMode::Nth, {{"a", 10}, {"b", 700}, {"c", 10}, {"d", 700}}, {"b", "d"}, "b"},
+        {"N-th: none left repeats", ChoiceMode::Nth, {{"a", 700}, {"b", 10}}, {"a"}, "a"},
+        {"contains", ChoiceMode::Containing, {{"pa", 10}, {"pb", 700}, {"x", 700}, {"pc", 700}}, {"pb", "pc"}, "pb"},
+        {"random", ChoiceMode::Random, {{"a", 10}, {"b", 700}, {"c", 10}, {"d", 700}}, {"b", "d"}, nullptr},
+    };
+    for (const auto& row : rows) {
+        for (int draw = 0; draw < (row.mode == ChoiceMode::Random ? 8 : 1); ++draw) {
+            Fixture f;
+            f.desktop.screens = {{{0, 0, 1, 1}, "A"}, {{1, 0, 1, 1}, "B"}};
+            for (const auto& [name, width] : row.pictures) {
+                const std::string address = std::string("http://example.test/") + name + ".png";
+                f.fetches.page += "<img src=\"" + address + "\">";
+                f.fetches.images[address] = PicFile(width, 1, 0xFF000000);
+            }
+            f.Entry("http://example.test/", [&](SiteEntry& e) {
+                e.No = row.mode;
+                e.Refstr = "/p";
+                e.MinWidth = 640;
+                e.EachScreen = true;
+            });
+            ASSERT_TRUE(f.Installed()) << row.name;
+            ASSERT_EQ(f.program.MoreScreens.size(), 1u) << row.name;
+            const auto bare = [](const std::string& link) { return link.substr(20, link.size() - 24); };
+            const std::string first = bare(f.program.ChosenCandidate), second = bare(f.program.MoreScreens[0].candidate);
+            EXPECT_EQ((std::set<std::string>{first, second}), row.shown) << row.name;
+            if (row.first) {
+                EXPECT_EQ(first, row.first) << row.name;
+            }
+            std::set<std::string> asked;
+            for (const std::string& line : f.log.lines)
+                EXPECT_TRUE(line.rfind("data ", 0) != 0 || asked.insert(line).second) << row.name << ": " << line;
+        }
+    }
+}
+
 // Random pictures on two screens over four: each run shows two the last runs did not,
 // and once only one is left the other is the one shown longest ago rather than a repeat.
 TEST(DriverTest, EachScreenRandomChoiceKeepsToTheHistory) {
