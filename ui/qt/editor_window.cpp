@@ -112,6 +112,12 @@ class CommentBox final : public QPlainTextEdit {
 public:
     explicit CommentBox(QWidget* parent) : QPlainTextEdit(parent) {
         viewport()->setAutoFillBackground(false);
+        // Where the two scroll bars meet, the panel's white would show through: the corner
+        // takes the scroll bars' own background, as in any other scrolled box.
+        auto* corner = new QWidget(this);
+        corner->setBackgroundRole(QPalette::Window);
+        corner->setAutoFillBackground(true);
+        setCornerWidget(corner);
     }
 
 protected:
