@@ -11,8 +11,9 @@ public:
     virtual double Draw() = 0;
 };
 
-// Seeds a new generator from the clock for every draw, so two runs of the program (each
-// of which draws once) do not repeat each other's picks.
+// Seeds a new generator from the clock and the number of draws before it for every draw,
+// so two runs of the program do not repeat each other's picks and one run's draws differ
+// even within one tick of the clock.
 class ClockRandomSource final : public RandomSource {
 public:
     double Draw() override;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <deque>
 #include <limits>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -285,11 +286,16 @@ TEST(CandidateChoiceTest, OnePerScreen) {
 
 TEST(CandidateChoiceTest, ClockSeededDrawsStayInRange) {
     ClockRandomSource clock;
+    std::set<double> drawn;
     for (int i = 0; i < 1000; ++i) {
         const double r = clock.Draw();
         ASSERT_GE(r, 0.0);
         ASSERT_LT(r, 1.0);
+        drawn.insert(r);
     }
+    // A picture for each screen draws several times within one tick of a coarse clock
+    // (Windows' is 15.6 ms): the draws must still differ.
+    EXPECT_GT(drawn.size(), 990u);
     // Without a source of its own the choice draws from the clock.
     Fixture f({"a.gif", "b.gif", "c.gif"}, 2);
     for (int i = 0; i < 50; ++i) {
