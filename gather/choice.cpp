@@ -236,6 +236,11 @@ std::vector<std::size_t> ChooseForScreens(const std::vector<std::string>& candid
     return chosen;
 }
 
+void DrawScreenOrder(std::vector<std::size_t>& choices, const SiteEntry& entry, RandomSource& random) {
+    if (entry.No != ChoiceMode::Random) return;
+    for (std::size_t i = choices.size(); i > 1; --i) std::swap(choices[i - 1], choices[Draw(random, i) - 1]);
+}
+
 ResolvedImage ResolveChosenLink(std::string chosen, SourceKind sourceKind, const std::string& sourceUrl,
                                 const UrlParts& page, FileSystem& files) {
     ResolvedImage resolved{std::move(chosen), false};

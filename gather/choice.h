@@ -56,6 +56,11 @@ std::vector<std::size_t> ChooseForScreens(const std::vector<std::string>& candid
                                           const std::vector<std::size_t>* allowed = nullptr,
                                           const std::vector<std::string>* recent = nullptr);
 
+// Puts the screens' candidates of a random choice in an order drawn afresh, so that the
+// same pictures do not stand on the same screens run after run (two pictures on two
+// screens would otherwise never change places). Other choices keep their order.
+void DrawScreenOrder(std::vector<std::size_t>& choices, const SiteEntry& entry, RandomSource& random);
+
 // Where a chosen link points.
 struct ResolvedImage {
     std::string image;

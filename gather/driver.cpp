@@ -525,13 +525,16 @@ RetrievalResult frDispGet(Program& program, RetrievalState& state, const Retriev
     state.PhotoPages = entry.Filter[6] || entry.MinWidth > 0;
     state.AnyWebAddress = UsesPageRules(entry);
     state.Tried.assign(program.Candidates.size(), false);
-    TakeCandidate(program, state, services, index);
     if (entry.EachScreen && services.desktop) {
         const std::vector<Screen> screens = services.desktop->Screens();
-        if (SeveralScreens(screens))
+        if (SeveralScreens(screens)) {
             state.ScreenChoices = ChooseForScreens(program.Candidates, entry, index, screens.size(),
                                                    RandomOf(services, clock), &state.Allowed, &state.Recent);
+            DrawScreenOrder(state.ScreenChoices, entry, RandomOf(services, clock));
+            if (!state.ScreenChoices.empty()) index = state.ScreenChoices[0];
+        }
     }
+    TakeCandidate(program, state, services, index);
     return {};
 }
 

@@ -282,6 +282,17 @@ TEST(CandidateChoiceTest, OnePerScreen) {
             << row.name;
         EXPECT_TRUE(random.draws.empty()) << row.name;
     }
+    // Only a random choice draws the screens' order.
+    Fixture f({"a", "b", "c"}, 2);
+    ScriptedRandom random;
+    random.draws = {0.0, 0.99};
+    std::vector<std::size_t> order = {1, 2, 3};
+    DrawScreenOrder(order, f.program.CurrentEntry(), random);
+    EXPECT_EQ(order, (std::vector<std::size_t>{3, 2, 1}));
+    f.program.CurrentEntry().No = ChoiceMode::Nth;
+    DrawScreenOrder(order, f.program.CurrentEntry(), random);
+    EXPECT_EQ(order, (std::vector<std::size_t>{3, 2, 1}));
+    EXPECT_EQ(random.calls, 2);
 }
 
 TEST(CandidateChoiceTest, ClockSeededDrawsStayInRange) {
