@@ -472,6 +472,10 @@ const DesktopResult kXfdesktopNotRunning{DesktopFailure::DesktopNotRunning, {}, 
 DesktopResult WaitForBackdrops(Tools& tools, int startPolls, const std::function<bool()>& firstDrawn,
                                DesktopPrograms* programs, std::set<std::string>& propertiesOut,
                                std::set<std::string>& backdropsOut, bool& legacyOut) {
+    // With neither xfdesktop nor the session manager that starts it running, nothing
+    // could come to draw while the wait lasts.
+    if (programs && !programs->Find("xfdesktop") && !programs->Find("xfce4-session"))
+        return kXfdesktopNotRunning;
     CommandResult listed = tools.Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
     if (listed.status != 0) return tools.Failure();
     propertiesOut = Lines(listed.output);
@@ -533,22 +537,6 @@ const char* XfceStyle(std::optional<WallpaperLayout> layout) {
                                                    : "1";
 }
 
-DesktopResult SetXfce(Tools& tools, const std::string& path, std::optional<WallpaperLayout> layout,
-                      int startPolls, const std::function<bool()>& firstDrawn, DesktopPrograms* programs) {
-    std::set<std::string> properties, backdrops;
-    bool legacy = false;
-    if (DesktopResult waited =
-            WaitForBackdrops(tools, startPolls, firstDrawn, programs, properties, backdrops, legacy);
-        !waited)
-        return waited;
-    if (DesktopResult set = SetBackdrops(tools, properties, backdrops, XfceStyle(layout),
-                                         [&](const std::string&) { return path; });
-        !set)
-        return set;
-    // Without any monitor's property there is no backdrop that would take the picture.
-    return backdrops.empty() ? tools.Failure() : DesktopResult{};
-}
-
 // The monitor a backdrop property belongs to: "HDMI-1" of
 // "/backdrop/screen0/monitorHDMI-1/workspace0/last-image"; empty for none.
 std::string BackdropMonitor(const std::string& property) {
@@ -563,12 +551,19 @@ std::string BackdropMonitor(const std::string& property) {
 DesktopResult SetXfceWallpaper(CommandRunner& runner, const std::string& path,
                                std::optional<WallpaperLayout> layout, int startPolls,
                                const std::function<bool()>& firstDrawn, DesktopPrograms* programs) {
-    // With neither xfdesktop nor the session manager that starts it running, nothing
-    // could come to draw while the wait lasts.
-    if (programs && !programs->Find("xfdesktop") && !programs->Find("xfce4-session"))
-        return kXfdesktopNotRunning;
     Tools tools(runner);
-    return SetXfce(tools, path, layout, startPolls, firstDrawn, programs);
+    std::set<std::string> properties, backdrops;
+    bool legacy = false;
+    if (DesktopResult waited =
+            WaitForBackdrops(tools, startPolls, firstDrawn, programs, properties, backdrops, legacy);
+        !waited)
+        return waited;
+    if (DesktopResult set = SetBackdrops(tools, properties, backdrops, XfceStyle(layout),
+                                         [&](const std::string&) { return path; });
+        !set)
+        return set;
+    // Without any monitor's property there is no backdrop that would take the picture.
+    return backdrops.empty() ? tools.Failure() : DesktopResult{};
 }
 
 std::optional<DesktopResult> SetXfceScreenWallpapers(CommandRunner& runner,
@@ -576,8 +571,6 @@ std::optional<DesktopResult> SetXfceScreenWallpapers(CommandRunner& runner,
                                                      const std::vector<std::string>& monitors, int startPolls,
                                                      const std::function<bool()>& firstDrawn,
                                                      DesktopPrograms* programs) {
-    if (programs && !programs->Find("xfdesktop") && !programs->Find("xfce4-session"))
-        return kXfdesktopNotRunning;
     Tools tools(runner);
     std::set<std::string> properties, backdrops;
     bool legacy = false;

@@ -44,20 +44,6 @@ private:
     BSTR b_;
 };
 
-// COM for the calls of this thread, as long as it lives.
-class ComScope {
-public:
-    ComScope() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComScope() {
-        if (SUCCEEDED(hr_)) ::CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT hr_;
-};
-
 ScheduleResult Refused(HRESULT hr) {
     ScheduleResult r;
     r.failure = ScheduleFailure::SystemRefused;
@@ -193,7 +179,7 @@ std::wstring OwnProgramPath() {
 }
 
 ScheduleResult TaskScheduler::Apply(const ScheduleJob& job) {
-    const ComScope com;
+    const win32::ComScope com;
     Com<ITaskService> service;
     HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
                                     reinterpret_cast<void**>(service.Out()));

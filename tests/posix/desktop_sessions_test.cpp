@@ -433,6 +433,14 @@ public:
     const testing::TempDir& work() const { return work_; }
     // What a program started in the session finds in its environment.
     const std::map<std::string, std::string>& Environment() const { return session_; }
+    // vexal run without questions in the work folder, with the session's environment.
+    testing::ProgramOptions ProgramOptions() const {
+        testing::ProgramOptions options;
+        options.dir = work_.path();
+        options.env = session_;
+        options.env["VEXAL_NONINTERACTIVE"] = "1";
+        return options;
+    }
     // What the programs with these logs in the home folder said, for a failure's message.
     std::string Logs(std::initializer_list<std::string> names) const {
         std::string log;
@@ -493,12 +501,8 @@ TEST(XfceDesktopTest, EachStyleShowsOnTheRootWindow) {
     const std::string picture = xfce.work() / "quadrants.bmp", framed = xfce.work() / "framed.bmp";
     ASSERT_TRUE(WriteQuadrants(picture) && WriteQuadrants(framed, 10));
     WriteSettings(xfce.work().path(), picture, framed);
-    testing::ProgramOptions options;
-    options.dir = xfce.work().path();
-    options.env = xfce.Environment();
-    options.env.insert({{"VEXAL_NONINTERACTIVE", "1"},
-                        {"HOME", xfce.work().path()},
-                        {"XDG_DATA_HOME", xfce.work() / "data"}});
+    testing::ProgramOptions options = xfce.ProgramOptions();
+    options.env.insert({{"HOME", xfce.work().path()}, {"XDG_DATA_HOME", xfce.work() / "data"}});
     for (const Expected& style : kStyles) {
         const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {style.entry}, options);
         ASSERT_EQ(run.status, 0) << style.entry << ": " << run.err;
@@ -527,12 +531,8 @@ TEST(XfceDesktopTest, EachMonitorXfdesktopDrawsGetsItsOwnPicture) {
     XfceSession xfce(true, 2);
     ASSERT_TRUE(xfce.ready()) << xfce.Log();
     ASSERT_TRUE(WriteEachScreenEntry(xfce.work().path()));
-    testing::ProgramOptions options;
-    options.dir = xfce.work().path();
-    options.env = xfce.Environment();
-    options.env.insert({{"VEXAL_NONINTERACTIVE", "1"},
-                        {"HOME", xfce.work().path()},
-                        {"XDG_DATA_HOME", xfce.work() / "data"}});
+    testing::ProgramOptions options = xfce.ProgramOptions();
+    options.env.insert({{"HOME", xfce.work().path()}, {"XDG_DATA_HOME", xfce.work() / "data"}});
     const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {"each"}, options);
     ASSERT_EQ(run.status, 0) << run.err;
 
@@ -567,10 +567,8 @@ TEST(XfceDesktopTest, WithoutXfdesktopTheRunFails) {
     const std::string picture = xfce.work() / "quadrants.bmp";
     ASSERT_TRUE(WriteQuadrants(picture));
     WriteSettings(xfce.work().path(), picture, picture);
-    testing::ProgramOptions options;
-    options.dir = xfce.work().path();
-    options.env = xfce.Environment();
-    options.env.insert({{"VEXAL_NONINTERACTIVE", "1"}, {"HOME", xfce.work().path()}});
+    testing::ProgramOptions options = xfce.ProgramOptions();
+    options.env.insert({"HOME", xfce.work().path()});
     const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {"stretched"}, options);
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find(" xfdesktop "), std::string::npos) << run.err;
@@ -636,10 +634,7 @@ TEST(PcmanfmDesktopTest, EachStyleShowsAndStaysAfterARestart) {
         const std::string picture = desktop.work() / "quadrants.bmp", framed = desktop.work() / "framed.bmp";
         ASSERT_TRUE(WriteQuadrants(picture) && WriteQuadrants(framed, 10));
         WriteSettings(desktop.work().path(), picture, framed);
-        testing::ProgramOptions options;
-        options.dir = desktop.work().path();
-        options.env = desktop.Environment();
-        options.env["VEXAL_NONINTERACTIVE"] = "1";
+        const testing::ProgramOptions options = desktop.ProgramOptions();
         for (std::size_t i = 0; i < std::size(kStyles); ++i) {
             const Expected& style = kStyles[i];
             const testing::ProgramRun run = testing::RunProgram(VEXAL_BINARY, {style.entry}, options);

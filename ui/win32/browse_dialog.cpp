@@ -33,20 +33,6 @@ constexpr std::array<FileKind, 3> kFileKinds = {{
     {"すべてのファイル (*.*)", L"*.*"},
 }};
 
-// COM for the dialog, on this thread, for as long as it lives.
-class ComScope {
-public:
-    ComScope() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComScope() {
-        if (SUCCEEDED(hr_)) ::CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT hr_;
-};
-
 }  // namespace
 
 std::wstring StartFolderOf(const std::wstring& address) {
@@ -64,7 +50,7 @@ std::wstring StartFolderOf(const std::wstring& address) {
 }
 
 std::wstring Browse(HWND owner, BrowseFor what, const std::wstring& address) {
-    ComScope com;
+    const ComScope com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     Com<IFileOpenDialog> dialog;
     if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
                                   reinterpret_cast<void**>(dialog.Out()))))
