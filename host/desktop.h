@@ -1,5 +1,5 @@
 // The system's wallpaper services as the installation needs them: the folder the bitmap
-// goes into, the two style values, and the call that makes a bitmap the wallpaper.
+// goes into, and the call that makes a bitmap the wallpaper in its style.
 #pragma once
 
 #include <cstdint>
@@ -54,6 +54,17 @@ struct Screen {
     bool operator==(const Screen&) const = default;
 };
 
+// The two style values a wallpaper is laid out by, as the system stores them under
+// "Control Panel\Desktop": "WallpaperStyle" and "TileWallpaper" ("0" "0" centred, "0" "1"
+// tiled, "2" "0" stretched, "10" "0" fill, "6" "0" fit, "22" "0" spanned). Both empty: no
+// style, and the desktop keeps its own.
+struct StyleValues {
+    std::string wallpaperStyle;
+    std::string tileWallpaper;
+    bool Empty() const { return wallpaperStyle.empty(); }
+    bool operator==(const StyleValues&) const = default;
+};
+
 // What a desktop that holds a picture for each screen did with them.
 struct ScreenWallpapers {
     bool handled = false;  // false: it holds one picture only, to be spanned across them
@@ -72,11 +83,6 @@ public:
     [[nodiscard]] virtual DesktopResult LockFolder(std::string& folderOut) {
         return WallpaperFolder(folderOut);
     }
-    // Writes the string `valueSetting` as the value `valueName` of the key `keyName` (the
-    // style values "WallpaperStyle" and "TileWallpaper" under "Control Panel\Desktop").
-    // Failures are not reported: the installation goes on without them.
-    virtual void SetKeyValue(const std::string& keyName, const std::string& valueName,
-                             const std::string& valueSetting) = 0;
     // The screens as the system lists them; empty when it cannot tell, which counts as one
     // screen.
     virtual std::vector<Screen> Screens() { return {}; }
@@ -88,9 +94,10 @@ public:
                                                                const std::vector<Screen>& /*screens*/) {
         return {};
     }
-    // Makes the bitmap at `path` the desktop's wallpaper, in the style last written
-    // through SetKeyValue; a failure, with why, when the system refused.
-    [[nodiscard]] virtual DesktopResult SetWallpaper(const std::string& path) = 0;
+    // Makes the bitmap at `path` the desktop's wallpaper, laid out in `style` (empty: as the
+    // desktop shows its wallpaper now). The style is the desktop's only once the picture
+    // is: a refused change leaves the style that was there, and says why.
+    [[nodiscard]] virtual DesktopResult SetWallpaper(const std::string& path, const StyleValues& style) = 0;
 };
 
 }  // namespace vexal

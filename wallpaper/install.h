@@ -36,20 +36,9 @@ inline constexpr const char* kSpannedStyle = "22";
 // "wallpaper-1.bmp", "wallpaper-2.bmp", ….
 std::string ScreenBitmapPath(const std::string& destination, std::size_t screen);
 
-// The two style values a WpState stands for: "WallpaperStyle" and "TileWallpaper" ("0" "0"
-// centred, "0" "1" tiled, "2" "0" stretched, "10" "0" fill, "6" "0" fit). Both empty for
-// any other value, which has no style: nothing is written then and the desktop keeps its own.
-struct StyleValues {
-    std::string wallpaperStyle;
-    std::string tileWallpaper;
-    bool Empty() const { return wallpaperStyle.empty(); }
-    bool operator==(const StyleValues&) const = default;
-};
+// The two style values a WpState stands for (see StyleValues). Both empty for any other
+// value, which has no style: nothing is written then and the desktop keeps its own.
 StyleValues StyleCode(WallpaperStyle wpState);
-
-// Writes one style value through the desktop.
-void SetKeyValue(const WallpaperServices& services, const std::string& sKeyName,
-                 const std::string& sValueName, const std::string& sValueSetting);
 
 // How an installation ended: installed, or why not.
 enum class InstallOutcome : std::uint8_t {
