@@ -32,9 +32,6 @@ void RunController::RecordQuietRun(int status) {
 }
 
 void RunController::LetGo() {
-    DeleteScreenImages(program_, *host_.files);
-    DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
-    program_.WorkImageFile.clear();
     if (host_.guard) host_.guard->Unlock();
 }
 

@@ -37,9 +37,9 @@ public:
     void Interrupted() override;
 
 private:
-    // Before the run's last box: the working file goes and the lock with it, so a run
-    // started meanwhile (a scheduled one) is not kept waiting behind a box nobody may be
-    // reading, and finds no file of this run under its own working name.
+    // Before the run's last box the lock goes (the working files went with the retrieval
+    // or the preview), so a run started meanwhile (a scheduled one) is not kept waiting
+    // behind a box nobody may be reading.
     void LetGo();
     // Nobody saw a quiet run: its outcome goes to the data folder for the editor to show.
     void RecordQuietRun(int status);

@@ -1,14 +1,21 @@
 // The entry point's logic, independent of any front end: it sits on top of the core.
 #include "app/startup.h"
 
+#include <optional>
+
 #include "app/run_controller.h"
+#include "gather/driver.h"
+#include "gather/overlap.h"
 #include "host/console.h"
 #include "host/dialogs.h"
 #include "host/editor_claim.h"
 #include "host/process.h"
 #include "settings/settings_file.h"
 #include "text/case.h"
+#include "ui/host_services.h"
 #include "ui/messages.h"
+#include "ui/retrieval_reporter.h"
+#include "wallpaper/install.h"
 
 namespace vexal {
 
@@ -80,7 +87,7 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
                 if (i + 1 == tokens.size()) return {CommandLineOutcome::MissingImage, token};
                 ++i;
                 program.RunMode = RunModeValue::Direct;
-                program.ChosenImage = tokens[i];
+                program.CommandLineImage = tokens[i];
             } else if (option == "back") {
                 program.RunMode = RunModeValue::Back;
             } else if (option == "preview") {
@@ -95,6 +102,31 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
         }
     }
     return {};
+}
+
+void GoBackRun(RunController& controller) {
+    Program& program = controller.program();
+    Host& host = controller.host();
+    if (host.guard && host.guard->StopRequested()) return controller.Interrupted();
+    if (std::optional<RetrievalResult> unusable = UnusableFileNames(program, *host.files))
+        return controller.RetrievalFailed(*unusable);
+    // Going back writes the wallpaper folder as an installation does, so it waits its turn
+    // behind another run just the same; there is nothing to fetch and nothing to preview.
+    RetrievalReporter reporter(program, *host.dialogs);
+    switch (TakeRunLock(program, RetrievalServicesOf(host), reporter)) {
+        case LockOutcome::Held:
+            break;
+        case LockOutcome::Interrupted:
+            return controller.Interrupted();
+        case LockOutcome::Cancelled: {
+            RetrievalResult cancelled;
+            cancelled.failure = RetrievalFailure::Cancelled;
+            return controller.RetrievalFailed(cancelled);
+        }
+    }
+    const InstallResult back = GoBack(program.WinFolderWPname, WallpaperServicesOf(host));
+    if (!back.Ok()) controller.InstallFailed(back);
+    controller.End(back.Ok() ? kExitSuccess : kExitFailure);
 }
 
 void Main(RunController& controller, FrontEnd& frontEnd, std::string_view commandLine, int majorVersion,
@@ -141,8 +173,10 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
             frontEnd.RunRetrieval(true);
             break;
         case RunModeValue::Direct:
-        case RunModeValue::Back:
             frontEnd.RunRetrieval(false);
+            break;
+        case RunModeValue::Back:
+            GoBackRun(controller);
             break;
         default:
             break;

@@ -42,9 +42,13 @@ struct CommandLineResult {
     std::string subject;
 };
 
-// Sets RunMode, CurrentEntry, ChosenImage and ShowPreview as far as the line is read.
+// Sets RunMode, CurrentEntry, CommandLineImage and ShowPreview as far as the line is read.
 // Stops at the first refused token, --help or --version.
 [[nodiscard]] CommandLineResult ParseCommandLine(Program& program, std::string_view commandLine);
+
+// The mode that goes back: under the run lock, the wallpaper before the current one is put
+// back, and the run ends with how that went.
+void GoBackRun(RunController& controller);
 
 // The run's start, under its controller: InitGlobals, LoadSettings, ParseCommandLine, then
 // the run mode's window; a refused command line shows its message and ends the run

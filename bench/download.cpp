@@ -138,7 +138,6 @@ int main(int argc, char** argv) {
             vexal::InitGlobals(program, 1, 0);
             program.TimeOut = 10;
             program.CacheFileName = dir / "work";
-            program.ChosenImage = url;
             vexal::PosixReactor reactor;
             vexal::PosixSocket socket(reactor);
             vexal::PosixSocket tlsTransport(reactor);
@@ -154,15 +153,17 @@ int main(int argc, char** argv) {
             vexal::Transfer transfer(services, reporter);
             vexal::TransferFetches fetches(program, transfer);
             vexal::RetrievalState state;
+            state.image.ChosenImage = url;
+            state.workName = program.CacheFileName;
             const auto start = std::chrono::steady_clock::now();
             const bool fetched = fetches.SetGrpData(state).Ok();
             ours.push_back(Seconds(start));
             peakKb = std::max(peakKb, PeakRssKb());
-            if (!fetched || std::filesystem::file_size(program.WorkImageFile) != size) {
+            if (!fetched || std::filesystem::file_size(state.image.WorkImageFile) != size) {
                 std::fprintf(stderr, "the transfer failed\n");
                 return 1;
             }
-            std::filesystem::remove(program.WorkImageFile);
+            std::filesystem::remove(state.image.WorkImageFile);
         }
         const double c = Curl(url, dir / "curl.bmp", secure ? pki.caFile : std::string());
         if (c < 0 || std::filesystem::file_size(dir / "curl.bmp") != size) {

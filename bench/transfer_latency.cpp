@@ -93,7 +93,6 @@ double Fetch(const std::string& url, const std::string& dir, int timeOut, int ca
     vexal::InitGlobals(program, 1, 0);
     program.TimeOut = timeOut;
     program.CacheFileName = dir + "/work";
-    program.ChosenImage = url;
     vexal::PosixReactor reactor;
     vexal::PosixSocket socket(reactor);
     vexal::PosixTimer timer(reactor);
@@ -107,6 +106,8 @@ double Fetch(const std::string& url, const std::string& dir, int timeOut, int ca
     vexal::Transfer transfer(services, reporter);
     vexal::TransferFetches fetches(program, transfer);
     vexal::RetrievalState state;
+    state.image.ChosenImage = url;
+    state.workName = program.CacheFileName;
     CancelButton button(reactor, program, cancelAfterMs > 0 ? cancelAfterMs : 0);
     const Clock::time_point start = Clock::now();
     (void)fetches.SetGrpData(state);

@@ -72,9 +72,6 @@ void RemoveUnfinishedFiles(const RetrievalServices& services, const std::string&
 }
 
 void RemoveInterruptedFiles(const Program& program, const RetrievalServices& services) {
-    DeleteWorkingFile(program, *services.files, program.WorkImageFile);
-    for (const ScreenImage& screen : program.MoreScreens)
-        if (!screen.isChosen && screen.file != program.WorkImageFile) services.files->DeleteFile(screen.file);
     RemoveEverywhere(program, services, Writers::Self);
 }
 

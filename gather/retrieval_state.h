@@ -1,6 +1,6 @@
-// The working state of one retrieval, from the gathering to the picture in the working
-// file. Made afresh for every retrieval (the preview's search-again included); nothing of
-// it outlives the retrieval.
+// The working state of one retrieval, from the gathering to the pictures in their working
+// files. Made afresh for every retrieval (the preview's search-again included); nothing of
+// it outlives the retrieval but the pictures it hands on.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "gather/working_files.h"
+#include "host/random_source.h"
 #include "program/url_parts.h"
 #include "settings/source_kind.h"
 #include "text/page_encoding.h"
@@ -50,6 +52,23 @@ struct RetrievalState {
     // The page the candidates came from holds a script, which may build its pictures:
     // said when it gives none.
     bool PageHasScript = false;
+
+    // The picture in hand: chosen, then brought into its working file. While a screen's
+    // picture is brought it is that screen's; the first screen's otherwise.
+    PictureInHand image;
+    // ChosenImage is a path on the page's server, fetched over the page's host and port.
+    bool RelativeToPage = false;
+    // The name the picture in hand is brought under, before its extension: CacheFileName,
+    // with the screen's number for the second screen on.
+    std::string workName;
+    // An entry with a picture for each screen: the pictures of the second screen on, in
+    // screen order.
+    std::vector<PictureInHand> MoreScreens;
+    // Every working file the retrieval made, deleted unless handed on.
+    WorkingFiles working;
+    // The draws of a run without a random source of its own: one generator for the whole
+    // retrieval, so that draws close together still differ.
+    ClockRandomSource clock;
 };
 
 }  // namespace vexal

@@ -14,8 +14,7 @@ public:
     // Mode 0: show the entry editor without blocking.
     virtual void ShowEditor() = 0;
     // Modes 1 and 2: show the progress window, let it draw, then run the retrieval
-    // (gathering and choice only when `gather`), ending in the preview or installation;
-    // mode 3 goes back to the wallpaper before (`gather` false).
+    // (gathering and choice only when `gather`), ending in the preview or installation.
     virtual void RunRetrieval(bool gather) = 0;
 };
 

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "host/file_system.h"
 #include "program/site_entry.h"
 #include "program/url_parts.h"
 
@@ -35,17 +34,6 @@ struct StoredSettings {
     std::int32_t EntryCount() const { return static_cast<std::int32_t>(SiteEntries.size()) - 1; }
 };
 
-// The picture of one more screen: its working file, the picture it was brought from (what
-// a message names), whether the working file is the user's own picture, never deleted, and
-// the candidate it came from (what the entry's history remembers).
-struct ScreenImage {
-    std::string file;
-    std::string chosen;
-    bool isChosen = false;
-    std::string candidate{};
-    bool operator==(const ScreenImage&) const = default;
-};
-
 // What one run holds: the start-up globals and what its retrievals hand from step to step.
 struct RunState {
     // Start-up globals, set once by InitGlobals.
@@ -59,24 +47,15 @@ struct RunState {
     // -quiet: a run the system's scheduler started. Nobody watches it, so it shows no
     // window and leaves its outcome in the data folder instead.
     bool Quiet = false;
-    std::string ChosenImage;
-    // The candidate ChosenImage came from, as the gathering named it: what the entry's
-    // history remembers once it is installed. Empty when nothing was chosen from candidates.
-    std::string ChosenCandidate;
-    std::string WorkImageFile;
-    // The working file is the user's own picture (`-wp` given the working file itself):
-    // it is installed where it is and never deleted.
-    bool WorkImageIsChosen = false;
-    // An entry with a picture for each screen: the pictures of the second screen on, in
-    // screen order (the first screen's is WorkImageFile).
-    std::vector<ScreenImage> MoreScreens;
+    // The picture named on the command line after -wp, as typed; the retrieval of that
+    // mode brings it.
+    std::string CommandLineImage;
 
     // Retrieval state shared by gathering, choice and transfer.
     std::string SourceText;
     std::vector<std::string> Candidates = std::vector<std::string>(1);  // [0] is a placeholder
     UrlParts ServerUrl;
     std::string RequestHeaders;
-    bool RelativeToPage = false;
     // The progress window's cancel flag: set by its cancel button, polled by the
     // transfer and by the folder walk.
     bool CancelRequested = false;
@@ -92,12 +71,5 @@ inline constexpr const char* kContactAddress = "contact@vexal.example";
 // Sets the start-up globals: version and title texts, the settings file's name and the
 // request header block every fetch sends.
 void InitGlobals(Program& program, int majorVersion, int minorVersion);
-
-// Deletes `path`, a file this run made, unless it is the user's own picture serving as
-// the working file (WorkImageIsChosen): that one is never deleted. An empty path is none.
-void DeleteWorkingFile(const Program& program, FileSystem& files, const std::string& path);
-
-// Deletes the working files of MoreScreens (not the user's own pictures) and forgets them.
-void DeleteScreenImages(Program& program, FileSystem& files);
 
 }  // namespace vexal

@@ -4,6 +4,7 @@
 #include "host/process.h"
 #include "ui/failure_texts.h"
 #include "ui/host_services.h"
+#include "gather/hand_over.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -24,26 +25,29 @@ void PreviewPresenter::ShowWindow() {
     view_.ShowWindow();
 }
 
-void PreviewPresenter::DispPre() {
+void PreviewPresenter::DispPre(RetrievedPictures pictures) {
+    pictures_ = std::move(pictures);
+    shown_ = {};
     if (host_.pump) host_.pump->Pump();
     const WallpaperServices services = WallpaperServicesOf(host_);
     Picture picture;
-    DecodeResult result;
-    std::string subject = program_.ChosenImage.empty() ? program_.WorkImageFile : program_.ChosenImage;
-    const std::vector<Screen> screens = ScreensForEachPicture(program_, services);
-    if (!screens.empty()) {
-        // The screens side by side, each with its own picture. What the window holds is
-        // no picture to install: the installation lays each screen's picture out afresh.
-        const InstallResult composed = PreviewEachScreen(program_, services, screens, picture);
-        if (!composed.Ok()) {
+    DecodeResult result{DecodeError::Unreadable, 0, 0};
+    std::string subject;
+    const std::vector<Screen> screens = ScreensOfEntry(program_, services);
+    if (!pictures_.Empty()) {
+        const PictureInHand& first = pictures_.First();
+        subject = first.ChosenImage.empty() ? first.WorkImageFile : first.ChosenImage;
+        if (!screens.empty()) {
+            // The screens side by side, each with its own picture. What the window holds is
+            // no picture to install: the installation lays each screen's picture out afresh.
+            const InstallResult composed =
+                PreviewEachScreen(InstallRequestFor(program_, pictures_, screens), services, picture);
             result = composed.decode;
-            subject = composed.subject;
+            if (!composed.Ok()) subject = composed.subject;
+        } else if (host_.images) {
+            result = host_.images->Decode(first.WorkImageFile, picture);
         }
-    } else {
-        result = host_.images ? host_.images->Decode(program_.WorkImageFile, picture)
-                              : DecodeResult{DecodeError::Unreadable, 0, 0};
     }
-    picture_ = {};
     if (!result.Ok() || picture.Empty()) {
         // The file is not a picture (an error page saved under an image name, say). Nothing
         // is shown and nothing can be installed; searching again or giving up remain.
@@ -55,17 +59,15 @@ void PreviewPresenter::DispPre() {
         return;
     }
     view_.SetPicture(picture);
-    if (screens.empty()) {
-        picture_.picture = std::move(picture);
-        picture_.PictureLoaded = true;
-    }
+    if (screens.empty()) shown_ = std::move(picture);
     view_.SetSetWPEnabled(true);
 }
 
 void PreviewPresenter::Unload(int status) {
     view_.HideWindow();
-    DeleteScreenImages(program_, *host_.files);
-    DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
+    pictures_.working.DeleteAll();
+    pictures_ = {};
+    shown_ = {};
     end_.Finish(status);
 }
 
@@ -79,8 +81,11 @@ void PreviewPresenter::Form_Resize(double widthTwips, double heightTwips) {
 }
 
 void PreviewPresenter::cbSetWP_Click() {
-    const InstallResult installed =
-        InstallWallpaper(program_, WallpaperServicesOf(host_), picture_, program_.WorkImageFile);
+    // The working files go before a failure is told: another run need not wait behind a
+    // box nobody may be reading.
+    const InstallResult installed = InstallRetrieved(program_, pictures_, WallpaperServicesOf(host_),
+                                                     shown_.Empty() ? nullptr : &shown_);
+    shown_ = {};
     if (!installed.Ok()) end_.InstallFailed(installed);
     Unload(installed.Ok() ? kExitSuccess : kExitFailure);
 }
@@ -88,11 +93,11 @@ void PreviewPresenter::cbSetWP_Click() {
 void PreviewPresenter::cbRetry_Click() {
     view_.ClearPicture();
     view_.HideWindow();
-    // The next picture may be of another kind and get another working file name: this
-    // one goes now, or it would be left behind.
-    DeleteScreenImages(program_, *host_.files);
-    DeleteWorkingFile(program_, *host_.files, program_.WorkImageFile);
-    program_.WorkImageFile.clear();
+    // The next picture may be of another kind and get another working file name: these
+    // go now, or they would be left behind.
+    pictures_.working.DeleteAll();
+    pictures_ = {};
+    shown_ = {};
     frontEnd_.RunRetrieval(true);
 }
 

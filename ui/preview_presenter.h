@@ -1,16 +1,17 @@
-// The preview window's logic: it shows the working picture, lays itself out by the window
-// size, and offers installing the picture, searching again, or giving up. Every way out
-// deletes the working file and ends the program.
+// The preview window's logic: it shows the retrieval's pictures, lays itself out by the
+// window size, and offers installing them, searching again, or giving up. Every way out
+// lets their working files go and ends the program.
 #pragma once
 
 #include <string>
 
 #include "host/front_end.h"
 #include "host/host.h"
+#include "gather/working_files.h"
 #include "host/picture.h"
-#include "host/preview_view.h"
 #include "program/program.h"
 #include "ui/preview_layout.h"
+#include "ui/preview_view.h"
 #include "ui/run_end.h"
 
 namespace vexal {
@@ -49,9 +50,12 @@ public:
     // What the retrieval driver and the installation use.
     void ShowWindow() override;
     void LoadWindow() override;
-    void DispPre() override;
-    PreviewPicture& PictureState() override { return picture_; }
+    void DispPre(RetrievedPictures pictures) override;
     void Unload(int status) override;
+    // The pictures shown, and the first of them as decoded for the window (empty for a
+    // picture for each screen, which the installation lays out afresh).
+    const RetrievedPictures& pictures() const { return pictures_; }
+    const Picture& shownPicture() const { return shown_; }
 
     // Events reported by the binding. Form_Resize takes the outer size in twips.
     void Form_Resize(double widthTwips, double heightTwips);
@@ -67,7 +71,8 @@ private:
     PreviewWindowView& view_;
     FrontEnd& frontEnd_;
     RunEnd& end_;
-    PreviewPicture picture_;
+    RetrievedPictures pictures_;
+    Picture shown_;
     bool loaded_ = false;
 };
 

@@ -5,7 +5,7 @@
 
 namespace vexal {
 
-void EndRetrieval(const RetrievalOutcome& outcome, PreviewView& preview, RunEnd& end) {
+void EndRetrieval(RetrievalOutcome outcome, PreviewView& preview, RunEnd& end) {
     switch (outcome.end) {
         case RetrievalEnd::Failed:
             return end.RetrievalFailed(outcome.failure);
@@ -13,7 +13,7 @@ void EndRetrieval(const RetrievalOutcome& outcome, PreviewView& preview, RunEnd&
             return end.Interrupted();
         case RetrievalEnd::Preview:
             preview.ShowWindow();
-            preview.DispPre();
+            preview.DispPre(std::move(outcome.pictures));
             return;
         case RetrievalEnd::Installed:
             preview.LoadWindow();

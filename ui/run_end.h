@@ -4,7 +4,7 @@
 
 #include "gather/driver.h"
 #include "gather/retrieval_result.h"
-#include "host/preview_view.h"
+#include "ui/preview_view.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -13,7 +13,7 @@ class RunEnd {
 public:
     virtual ~RunEnd() = default;
     // The run is over with `status`: the windows have done their part (the editor closed,
-    // the preview unloaded and its working file gone).
+    // the preview unloaded and its working files gone).
     virtual void Finish(int status) = 0;
     // A retrieval failed: the user is told why, and the run ends with failure.
     virtual void RetrievalFailed(const RetrievalResult& result) = 0;
@@ -24,9 +24,9 @@ public:
     virtual void Interrupted() = 0;
 };
 
-// Hands a retrieval's end on: a failure or a stop to `end`; a picture for the preview to
-// `preview`, shown; an installation made at once to `end` when it failed, and then the
-// preview unloads, which deletes the working file and finishes the run.
-void EndRetrieval(const RetrievalOutcome& outcome, PreviewView& preview, RunEnd& end);
+// Hands a retrieval's end on: a failure or a stop to `end`; the pictures for the preview
+// to `preview`, shown; an installation made at once to `end` when it failed, and then the
+// preview unloads, which finishes the run.
+void EndRetrieval(RetrievalOutcome outcome, PreviewView& preview, RunEnd& end);
 
 }  // namespace vexal

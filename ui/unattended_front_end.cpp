@@ -10,7 +10,7 @@ UnattendedFrontEnd::UnattendedFrontEnd(Program& program, Host& host, RunEnd& end
     : program_(program),
       host_(host),
       end_(end),
-      preview_(std::make_unique<UnattendedPreview>(program, host, end)),
+      preview_(std::make_unique<UnattendedPreview>(end)),
       reporter_(program, *host.dialogs) {}
 
 UnattendedFrontEnd::~UnattendedFrontEnd() = default;

@@ -36,34 +36,109 @@ InstallResult DesktopFailed(InstallOutcome failure, DesktopResult why) {
 // A file that is no picture (an error page saved under an image name, say) or one too
 // large to decode is an error of the picture the user chose: the message names that
 // picture or URL, not the working copy it was fetched into.
-InstallResult PictureRefused(const Program& program, const std::string& imagePath, const DecodeResult& why) {
+InstallResult PictureRefused(const WallpaperPicture& picture, const DecodeResult& why) {
     InstallResult result =
-        Failed(InstallOutcome::PictureRefused, program.ChosenImage.empty() ? imagePath : program.ChosenImage);
+        Failed(InstallOutcome::PictureRefused, picture.named.empty() ? picture.file : picture.named);
     result.decode = why.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : why;
     return result;
 }
 
 // The bitmap could not be written, and the system said why.
-InstallResult NotWritten(FileFailure why) {
-    InstallResult result = Failed(InstallOutcome::NotWritten);
+InstallResult NotWritten(FileFailure why, std::string subject = {}) {
+    InstallResult result = Failed(InstallOutcome::NotWritten, std::move(subject));
     result.fileFailure = why;
     return result;
 }
 
-// Writes the bitmap for a GIF or JPEG from the picture the preview already shows, or
-// from a fresh read when it shows none. A fresh read is let go once the bitmap is
+bool StopRequested(const WallpaperServices& services) {
+    return services.guard && services.guard->StopRequested();
+}
+
+// The files one change puts in place, each renamed over the file it replaces while the
+// replaced one keeps a second name beside it (a link: no copy of a photo-sized file, and
+// the name itself never stands empty, so a run killed at any moment leaves the old file
+// or the new). Undo puts every replaced file back, byte for byte, and removes the new
+// files that replaced none; Commit lets the second names go.
+class Replacements {
+public:
+    explicit Replacements(const WallpaperServices& services) : services_(services) {}
+    // An undecided change is undone: a failure that returned early never keeps half of it.
+    ~Replacements() { Undo(); }
+    Replacements(const Replacements&) = delete;
+    Replacements& operator=(const Replacements&) = delete;
+
+    // Renames `from` over `to`. With `restoreFrom`, undoing renames it back to `from`
+    // (a kept bitmap taken back into place); otherwise `from` was the change's own.
+    [[nodiscard]] bool Replace(const std::string& from, const std::string& to, bool restoreFrom = false) {
+        FileSystem& files = *services_.files;
+        Step step{from, to, {}, restoreFrom};
+        if (files.IsNormalFile(to)) {
+            step.aside = AsideName(to);
+            if (!files.LinkFile(to, step.aside)) return false;
+        }
+        if (!files.RenameDurably(from, to)) {
+            const FileFailure why = files.LastFailure();
+            if (!step.aside.empty()) files.DeleteFile(step.aside);
+            failure_ = why;
+            return false;
+        }
+        steps_.push_back(std::move(step));
+        return true;
+    }
+
+    FileFailure LastFailure() const {
+        return failure_ != FileFailure::Nothing ? failure_ : services_.files->LastFailure();
+    }
+
+    void Undo() {
+        FileSystem& files = *services_.files;
+        for (auto it = steps_.rbegin(); it != steps_.rend(); ++it) {
+            if (it->restoreFrom) (void)files.RenameFile(it->to, it->from);
+            if (!it->aside.empty())
+                (void)files.RenameFile(it->aside, it->to);
+            else if (!it->restoreFrom)
+                files.DeleteFile(it->to);
+        }
+        steps_.clear();
+    }
+
+    void Commit() {
+        for (const Step& step : steps_)
+            if (!step.aside.empty()) services_.files->DeleteFile(step.aside);
+        steps_.clear();
+    }
+
+private:
+    struct Step {
+        std::string from, to, aside;
+        bool restoreFrom = false;
+    };
+
+    // A name beside `path` that a run killed before it decided is known to have left.
+    std::string AsideName(const std::string& path) const {
+        const std::size_t cut = path.find_last_of("/\\");
+        const std::size_t base = cut == std::string::npos ? 0 : cut + 1;
+        return TempPathFor(path.substr(0, base) + "replaced-" + path.substr(base), services_.guard);
+    }
+
+    const WallpaperServices& services_;
+    std::vector<Step> steps_;
+    FileFailure failure_ = FileFailure::Nothing;
+};
+
+// Writes the bitmap for a GIF, JPEG or WebP from the picture the preview already shows,
+// or from a fresh read when it shows none. A fresh read is let go once the bitmap is
 // written: the window is hidden and about to close, and keeping it would hold the
 // picture twice while the desktop reads the bitmap back.
-InstallResult WriteFromPicture(const Program& program, const WallpaperServices& services,
-                               PreviewPicture& preview, const std::string& imagePath,
-                               const std::string& destination) {
-    if (preview.PictureLoaded && !preview.picture.Empty()) {
-        if (WriteBmp(*services.files, destination, preview.picture)) return {};
+InstallResult WriteFromPicture(const WallpaperServices& services, const WallpaperPicture& picture,
+                               const Picture* shown, const std::string& destination) {
+    if (shown && !shown->Empty()) {
+        if (WriteBmp(*services.files, destination, *shown)) return {};
         return NotWritten(services.files->LastFailure());
     }
-    if (!services.images) return PictureRefused(program, imagePath, {DecodeError::Unreadable, 0, 0});
-    const BmpFromFile converted = ConvertToBmp(*services.images, *services.files, imagePath, destination);
-    if (!converted.decoded.Ok()) return PictureRefused(program, imagePath, converted.decoded);
+    if (!services.images) return PictureRefused(picture, {DecodeError::Unreadable, 0, 0});
+    const BmpFromFile converted = ConvertToBmp(*services.images, *services.files, picture.file, destination);
+    if (!converted.decoded.Ok()) return PictureRefused(picture, converted.decoded);
     if (converted.written) return {};
     // Written by the decoder itself, or through the file system when it left the writing
     // to the portable path.
@@ -71,58 +146,54 @@ InstallResult WriteFromPicture(const Program& program, const WallpaperServices& 
                                                                      : services.files->LastFailure());
 }
 
-// Writes the bitmap for `imagePath` under `temp`, or moves the program's own working bitmap
-// straight to `destination` (`movedOut`), calling `beforeReplace` just before it does.
-InstallResult WriteBitmap(const Program& program, const WallpaperServices& services, PreviewPicture& preview,
-                          const std::string& imagePath, const std::string& temp,
-                          const std::string& destination, const std::function<void()>& beforeReplace,
-                          bool& movedOut) {
-    const PictureKind kind = PictureKindOf(imagePath, false);
+// Puts the bitmap for `picture` at `destination`: written under `temp` and renamed over
+// it, or, for the run's own working bitmap, moved there at once.
+InstallResult PutPicture(const WallpaperServices& services, const WallpaperPicture& picture, const Picture* shown,
+                         const std::string& temp, const std::string& destination, Replacements& swap) {
+    const PictureKind kind = PictureKindOf(picture.file, false);
+    InstallResult written;
     if (kind == PictureKind::Bmp) {
         // Copied byte for byte, but only once it is known to be a picture: an error page
         // saved under an image name must not become the wallpaper.
         if (services.images) {
-            const DecodeResult probe = services.images->Probe(imagePath);
-            if (!probe.Ok()) return PictureRefused(program, imagePath, probe);
+            const DecodeResult probe = services.images->Probe(picture.file);
+            if (!probe.Ok()) return PictureRefused(picture, probe);
         }
         // The working file is the program's own and goes when the run ends: moved into
         // place it costs nothing, where a copy would write a photo-sized bitmap once more.
-        // Across file systems it is copied under a name of its own instead. The user's own
-        // picture serving as the working file is always copied.
-        const bool ours = imagePath == program.WorkImageFile && !program.WorkImageIsChosen &&
-                          !(services.guard && services.guard->StopRequested());
-        if (ours) beforeReplace();
-        if (ours && services.files->RenameDurably(imagePath, destination)) {
-            movedOut = true;
-        } else if (!services.files->CopyFile(imagePath, temp)) {
-            return NotWritten(services.files->LastFailure());
-        }
-        return {};
-    }
-    if (kind == PictureKind::Gif || kind == PictureKind::Jpg || kind == PictureKind::Webp)
-        return WriteFromPicture(program, services, preview, imagePath, temp);
-    if (kind == PictureKind::Png) {
+        // Across file systems it is copied under a name of its own instead.
+        if (picture.movable && !StopRequested(services) && swap.Replace(picture.file, destination)) return {};
+        if (!services.files->CopyFile(picture.file, temp)) return NotWritten(services.files->LastFailure());
+    } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg || kind == PictureKind::Webp) {
+        written = WriteFromPicture(services, picture, shown, temp);
+    } else if (kind == PictureKind::Png) {
         if (!services.images) return Failed(InstallOutcome::PngUnreadable);
-        const BmpFromFile converted = ConvertToBmp(*services.images, *services.files, imagePath, temp);
-        if (converted.decoded.error == DecodeError::TooLarge)
-            return PictureRefused(program, imagePath, converted.decoded);
+        const BmpFromFile converted = ConvertToBmp(*services.images, *services.files, picture.file, temp);
+        if (converted.decoded.error == DecodeError::TooLarge) return PictureRefused(picture, converted.decoded);
         if (!converted.decoded.Ok()) return Failed(InstallOutcome::PngUnreadable);
         if (!converted.written) return Failed(InstallOutcome::PngNotConverted);
-        return {};
+    } else {
+        return Failed(InstallOutcome::UnsupportedKind);
     }
-    return Failed(InstallOutcome::UnsupportedKind);
+    if (!written.Ok()) return written;
+    // Asked to stop while the bitmap was being written: the old wallpaper stays.
+    if (StopRequested(services)) return Failed(InstallOutcome::Stopped);
+    if (!swap.Replace(temp, destination)) return NotWritten(swap.LastFailure());
+    return {};
 }
 
-// The wallpaper folder's bitmaps kept to go back to, as one installation sees them: the
+// The wallpaper folder's bitmaps kept to go back to, as one change sees them: the
 // wallpaper about to be replaced (the one bitmap, or each screen's when the history says
-// the screens have their own) gets a second name beside it (a link, so keeping it costs
-// no copy of a photo-sized file, and the wallpaper's own name never stands empty: a run
-// killed at any moment leaves the old picture or the new), and is put back if the new one
-// does not take its place after all.
+// the screens have their own) gets a second name beside it under a free kept name before
+// anything is replaced. The change that fails drops those names; the one that holds makes
+// them the newest kept wallpaper.
 class KeptBitmaps {
 public:
     KeptBitmaps(const WallpaperServices& services, std::string folder, std::string destination)
         : files_(*services.files), folder_(std::move(folder)), destination_(std::move(destination)) {}
+    ~KeptBitmaps() { Drop(); }
+    KeptBitmaps(const KeptBitmaps&) = delete;
+    KeptBitmaps& operator=(const KeptBitmaps&) = delete;
 
     void KeepCurrent(const History& history) {
         if (!kept_.empty()) return;
@@ -143,46 +214,37 @@ public:
             for (std::size_t i = 0; i < screenFiles.size(); ++i) {
                 const std::string name = BackScreenBitmapName(slot, i + 1);
                 if (!files_.LinkFile(screenFiles[i], PathOf(name))) {
-                    PutBack();
+                    Drop();
                     return;
                 }
-                kept_.push_back({name, screenFiles[i]});
+                kept_.push_back(name);
             }
             keptScreens_ = true;
         } else if (files_.IsNormalFile(destination_) &&
                    files_.LinkFile(destination_, PathOf(BackBitmapName(slot)))) {
-            kept_.push_back({BackBitmapName(slot), destination_});
+            kept_.push_back(BackBitmapName(slot));
         }
     }
 
-    // The new bitmap did not take the old one's place: the old one never left it, and
-    // only its second name goes.
+    // The change did not hold: the kept names go, and the wallpaper stays as it was.
     void Drop() {
-        for (const auto& [name, from] : kept_) files_.DeleteFile(PathOf(name));
+        for (const std::string& name : kept_) files_.DeleteFile(PathOf(name));
         kept_.clear();
         keptScreens_ = false;
     }
 
-    // Undoes what was replaced since. A bitmap not replaced is still in place, and its
-    // second name (which a rename onto the same file leaves) goes.
-    void PutBack() {
-        while (!kept_.empty() && files_.RenameFile(PathOf(kept_.back().first), kept_.back().second)) {
-            files_.DeleteFile(PathOf(kept_.back().first));
-            kept_.pop_back();
-        }
-        keptScreens_ = false;
-    }
-
-    // The new wallpaper is in place: the kept one joins the history in the style it was
-    // shown in, and the oldest beyond the bound goes.
+    // The new wallpaper holds: the kept one joins the history in the style it was shown
+    // in, and the oldest beyond the bound goes.
     void Remember(History& history) {
         if (kept_.empty()) return;
         PreviousWallpaper previous{{}, history.current, {}};
         if (keptScreens_)
-            for (const auto& [name, from] : kept_) previous.screens.push_back(name);
+            previous.screens = kept_;
         else
-            previous.bitmap = kept_.front().first;
+            previous.bitmap = kept_.front();
         history.back.push_back(std::move(previous));
+        kept_.clear();
+        keptScreens_ = false;
         while (history.back.size() > kBackKept) {
             const PreviousWallpaper& oldest = history.back.front();
             if (!oldest.bitmap.empty()) files_.DeleteFile(PathOf(oldest.bitmap));
@@ -197,30 +259,27 @@ private:
     FileSystem& files_;
     const std::string folder_;
     const std::string destination_;
-    std::vector<std::pair<std::string, std::string>> kept_;  // kept name, the path it came from
+    std::vector<std::string> kept_;  // the kept names, in screen order
     bool keptScreens_ = false;
 };
 
 // Puts the bitmap that `write` makes at `path`, through a file of its own renamed over it
 // once whole.
-InstallResult PutBitmap(const WallpaperServices& services, const std::string& path,
+InstallResult PutBitmap(const WallpaperServices& services, const std::string& path, Replacements& swap,
                         const std::function<bool(const std::string&)>& write) {
     const std::string temp = TempPathFor(path, services.guard);
-    if (write(temp) && !(services.guard && services.guard->StopRequested()) &&
-        services.files->RenameDurably(temp, path))
-        return {};
-    const FileFailure why = services.files->LastFailure();
+    if (write(temp) && !StopRequested(services) && swap.Replace(temp, path)) return {};
+    const FileFailure why = swap.LastFailure();
     services.files->DeleteFile(temp);
-    if (services.guard && services.guard->StopRequested()) return Failed(InstallOutcome::Stopped);
-    InstallResult result = NotWritten(why);
-    result.subject = path;
-    return result;
+    if (StopRequested(services)) return Failed(InstallOutcome::Stopped);
+    return NotWritten(why, path);
 }
 
 // Writes the bitmap of the whole virtual screen with the `placed` pictures in it and
 // shows it spanned across the screens.
 InstallResult SpanAcrossScreens(const WallpaperServices& services, const std::string& destination,
-                                const std::vector<Screen>& screens, std::vector<PlacedPicture>& placed) {
+                                const std::vector<Screen>& screens, std::vector<PlacedPicture>& placed,
+                                Replacements& swap) {
     // Spanned from the virtual screen's top left corner, where the origin always lies.
     PixelRect area = VirtualScreen(screens);
     if (area.x > 0) {
@@ -232,7 +291,7 @@ InstallResult SpanAcrossScreens(const WallpaperServices& services, const std::st
         area.y = 0;
     }
     const std::uint32_t background = services.desktop->BackgroundColour();
-    if (InstallResult put = PutBitmap(services, destination,
+    if (InstallResult put = PutBitmap(services, destination, swap,
                                       [&](const std::string& temp) {
                                           return WriteComposedBmp(*services.files, temp, area, placed,
                                                                   background);
@@ -241,35 +300,25 @@ InstallResult SpanAcrossScreens(const WallpaperServices& services, const std::st
         return put;
     // Let go before the desktop reads the bitmap back.
     placed.clear();
-    SetKeyValue(services, kDesktopKey, kWallpaperStyleName, kSpannedStyle);
-    SetKeyValue(services, kDesktopKey, kTileWallpaperName, "0");
-    if (DesktopResult set = services.desktop->SetWallpaper(destination); !set)
+    if (DesktopResult set = services.desktop->SetWallpaper(destination, {kSpannedStyle, "0"}); !set)
         return DesktopFailed(InstallOutcome::Refused, std::move(set));
     return {};
 }
 
-// Lays each screen's picture out on its screen in the entry's style, in screen order, and
-// hands it to `use` (which may stop the walk with a failure). Fewer pictures than screens
-// repeat from the first. Only one photo is decoded at a time: each is let go once laid
-// out at its screen's size. A picture that cannot be read is named as the user knows it.
-InstallResult LayOutEachScreen(const Program& program, const WallpaperServices& services,
-                               const std::string& imagePath, const std::vector<Screen>& screens,
-                               std::uint32_t background,
+// Lays each screen's picture out on its screen in the request's style, in screen order,
+// and hands it to `use` (which may stop the walk with a failure). Fewer pictures than
+// screens repeat from the first. Only one photo is decoded at a time: each is let go once
+// laid out at its screen's size. A picture that cannot be read is named as the user knows it.
+InstallResult LayOutEachScreen(const InstallRequest& request, const WallpaperServices& services,
+                               const std::vector<Screen>& screens, std::uint32_t background,
                                const std::function<InstallResult(std::size_t, Picture)>& use) {
-    std::vector<std::string> pictures = {imagePath};
-    for (const ScreenImage& more : program.MoreScreens) pictures.push_back(more.file);
-    const WallpaperStyle style = program.CurrentEntry().WpState;
+    const std::vector<WallpaperPicture>& pictures = request.pictures;
+    const WallpaperStyle style = request.style.value_or(WallpaperStyle::Centred);
     for (std::size_t i = 0; i < screens.size(); ++i) {
         const std::size_t k = i % pictures.size();
         Picture decoded;
-        const DecodeResult read = services.images->Decode(pictures[k], decoded);
-        if (!read.Ok() || decoded.Empty()) {
-            const std::string& named = k == 0 ? program.ChosenImage : program.MoreScreens[k - 1].chosen;
-            InstallResult result =
-                Failed(InstallOutcome::PictureRefused, named.empty() ? pictures[k] : named);
-            result.decode = read.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : read;
-            return result;
-        }
+        const DecodeResult read = services.images->Decode(pictures[k].file, decoded);
+        if (!read.Ok() || decoded.Empty()) return PictureRefused(pictures[k], read);
         const PixelRect& rect = screens[i].rect;
         Picture laidOut = LayOutOnScreen(decoded, style, rect.width, rect.height, background);
         decoded = {};
@@ -278,79 +327,71 @@ InstallResult LayOutEachScreen(const Program& program, const WallpaperServices& 
     return {};
 }
 
+// Where the wallpaper's bitmap goes, or why there is no such place.
+InstallResult Destination(const WallpaperServices& services, const std::string& wallpaperName,
+                          std::string& folderOut, std::string& destinationOut) {
+    if (!services.desktop) return DesktopFailed(InstallOutcome::NoFolder, {});
+    if (DesktopResult found = services.desktop->WallpaperFolder(folderOut); !found)
+        return DesktopFailed(InstallOutcome::NoFolder, std::move(found));
+    destinationOut = folderOut + kFolderSeparator + wallpaperName;
+    return {};
+}
+
 // A picture on each screen: each laid out on its own screen and kept as a bitmap of its
 // own beside the wallpaper's, for desktops that hold one per screen; the others get one
 // bitmap of the whole virtual screen composed from them, spanned across their screens.
-// The wallpaper it replaces is kept to go back to, and the history remembers every
-// candidate shown.
-InstallResult InstallEachScreen(Program& program, const WallpaperServices& services,
-                                const std::string& folder, const std::string& imagePath,
-                                const std::vector<Screen>& screens, const std::string& destination) {
+InstallResult InstallEachScreen(const InstallRequest& request, const WallpaperServices& services,
+                                const std::string& folder, const std::string& destination) {
+    const std::vector<Screen>& screens = request.screens;
     const std::uint32_t background = services.desktop->BackgroundColour();
-    const WallpaperStyle style = program.CurrentEntry().WpState;
-    const std::size_t pictureCount = 1 + program.MoreScreens.size();
     const std::string historyPath = HistoryPath(services.desktop);
     History history = ReadHistory(*services.files, historyPath);
     const History before = history;
     KeptBitmaps kept(services, folder, destination);
+    Replacements swap(services);
     // Kept before any screen's bitmap is replaced: the shown ones may be those.
     kept.KeepCurrent(history);
     std::vector<PlacedPicture> placed;
     std::vector<std::string> screenFiles;
     if (InstallResult laidOut =
-            LayOutEachScreen(program, services, imagePath, screens, background,
+            LayOutEachScreen(request, services, screens, background,
                              [&](std::size_t i, Picture picture) {
                                  placed.push_back({screens[i].rect, std::move(picture)});
                                  screenFiles.push_back(ScreenBitmapPath(destination, i));
-                                 return PutBitmap(services, screenFiles.back(), [&](const std::string& temp) {
+                                 return PutBitmap(services, screenFiles.back(), swap, [&](const std::string& temp) {
                                      return WriteBmp(*services.files, temp, placed.back().picture);
                                  });
                              });
-        !laidOut.Ok()) {
-        kept.PutBack();
+        !laidOut.Ok())
         return laidOut;
-    }
-    const auto remember = [&](bool shown) {
-        std::vector<std::string> shownOnce;
-        for (std::size_t k = 0; shown && k < std::min(screens.size(), pictureCount); ++k) {
-            const std::string& candidate =
-                k == 0 ? program.ChosenCandidate : program.MoreScreens[k - 1].candidate;
-            // A picture repeated on another screen is remembered once.
-            if (candidate.empty() ||
-                std::find(shownOnce.begin(), shownOnce.end(), candidate) != shownOnce.end())
-                continue;
-            shownOnce.push_back(candidate);
-            history.AddPick(program.CurrentEntry().Name, candidate);
-        }
-        if (history != before) (void)WriteHistory(*services.files, historyPath, history);
-    };
-    InstallResult result;
+    std::size_t screenBitmaps = screens.size();
+    StyleValues style = StyleCode(*request.style);
     if (ScreenWallpapers set = services.desktop->SetScreenWallpapers(screenFiles, screens); set.handled) {
-        kept.Remember(history);
-        history.current = StyleCode(style);
-        history.currentScreens = screens.size();
-        if (!set.result) result = DesktopFailed(InstallOutcome::Refused, std::move(set.result));
+        if (!set.result) return DesktopFailed(InstallOutcome::Refused, std::move(set.result));
     } else {
-        result = SpanAcrossScreens(services, destination, screens, placed);
-        if (result.outcome == InstallOutcome::NotWritten || result.outcome == InstallOutcome::Stopped) {
-            kept.PutBack();
-            return result;
-        }
-        kept.Remember(history);
-        history.current = {kSpannedStyle, "0"};
-        history.currentScreens = 0;
+        if (InstallResult spanned = SpanAcrossScreens(services, destination, screens, placed, swap); !spanned.Ok())
+            return spanned;
+        screenBitmaps = 0;
+        style = {kSpannedStyle, "0"};
     }
-    remember(result.Ok());
-    return result;
+    swap.Commit();
+    // Kept in the style it was shown in, before the new one's takes its place.
+    kept.Remember(history);
+    history.currentScreens = screenBitmaps;
+    history.current = style;
+    // The history is a convenience: a run whose history cannot be written has still
+    // changed the wallpaper.
+    if (history != before) (void)WriteHistory(*services.files, historyPath, history);
+    return {};
 }
 
 // Puts a kept wallpaper of a picture for each screen back: each screen's bitmap in its
 // place, shown on its screen where the desktop holds one per screen, and otherwise spanned
 // across the screens as they stand now (or the first screen's alone, on one screen).
-// Nothing when one of its bitmaps is gone; `history` then is as it was.
+// Nothing when one of its bitmaps is gone.
 std::optional<InstallResult> GoBackToScreens(const WallpaperServices& services, const std::string& folder,
                                              const std::string& destination,
-                                             const PreviousWallpaper& previous, History& history) {
+                                             const PreviousWallpaper& previous, Replacements& swap) {
     std::vector<std::string> kept, paths;
     for (std::size_t i = 0; i < previous.screens.size(); ++i) {
         kept.push_back(folder + kFolderSeparator + previous.screens[i]);
@@ -358,13 +399,7 @@ std::optional<InstallResult> GoBackToScreens(const WallpaperServices& services, 
         if (!services.files->IsNormalFile(kept.back())) return std::nullopt;
     }
     for (std::size_t i = 0; i < kept.size(); ++i)
-        if (!services.files->RenameDurably(kept[i], paths[i])) {
-            InstallResult result = NotWritten(services.files->LastFailure());
-            result.subject = paths[i];
-            return result;
-        }
-    history.current = previous.style;
-    history.currentScreens = paths.size();
+        if (!swap.Replace(kept[i], paths[i], true)) return NotWritten(swap.LastFailure(), paths[i]);
     const std::vector<Screen> screens = services.desktop->Screens();
     if (screens.size() == paths.size()) {
         if (ScreenWallpapers set = services.desktop->SetScreenWallpapers(paths, screens); set.handled) {
@@ -384,11 +419,9 @@ std::optional<InstallResult> GoBackToScreens(const WallpaperServices& services, 
             placed.push_back({rect, LayOutOnScreen(decoded, WallpaperStyle::Stretched, rect.width,
                                                    rect.height, services.desktop->BackgroundColour())});
         }
-        return SpanAcrossScreens(services, destination, screens, placed);
+        return SpanAcrossScreens(services, destination, screens, placed, swap);
     }
-    SetKeyValue(services, kDesktopKey, kWallpaperStyleName, "2");
-    SetKeyValue(services, kDesktopKey, kTileWallpaperName, "0");
-    if (DesktopResult set = services.desktop->SetWallpaper(paths.front()); !set)
+    if (DesktopResult set = services.desktop->SetWallpaper(paths.front(), {"2", "0"}); !set)
         return DesktopFailed(InstallOutcome::Refused, std::move(set));
     return InstallResult{};
 }
@@ -420,26 +453,19 @@ StyleValues StyleCode(WallpaperStyle wpState) {
     return {};
 }
 
-void SetKeyValue(const WallpaperServices& services, const std::string& sKeyName,
-                 const std::string& sValueName, const std::string& sValueSetting) {
-    if (services.desktop) services.desktop->SetKeyValue(sKeyName, sValueName, sValueSetting);
-}
-
-std::vector<Screen> ScreensForEachPicture(const Program& program, const WallpaperServices& services) {
-    // With one screen, or a picture named on the command line, nothing changes.
-    if (program.RunMode == RunModeValue::Direct || !program.CurrentEntry().EachScreen || !services.images ||
-        !services.desktop)
-        return {};
+std::vector<Screen> ScreensForEachPicture(const WallpaperServices& services) {
+    if (!services.images || !services.desktop) return {};
     std::vector<Screen> screens = services.desktop->Screens();
     if (!SeveralScreens(screens)) return {};
     return screens;
 }
 
-InstallResult PreviewEachScreen(const Program& program, const WallpaperServices& services,
-                                const std::vector<Screen>& screens, Picture& previewOut) {
+InstallResult PreviewEachScreen(const InstallRequest& request, const WallpaperServices& services,
+                                Picture& previewOut) {
     previewOut = {};
+    const std::vector<Screen>& screens = request.screens;
     const PixelRect area = VirtualScreen(screens);
-    if (area.width <= 0 || area.height <= 0) return {};
+    if (area.width <= 0 || area.height <= 0 || request.pictures.empty()) return {};
     // Scaled down to fit within the largest screen, the most a window on one of them can
     // show, and never enlarged.
     std::int32_t largestWidth = 1, largestHeight = 1;
@@ -458,8 +484,8 @@ InstallResult PreviewEachScreen(const Program& program, const WallpaperServices&
     };
     const std::uint32_t background = services.desktop->BackgroundColour();
     std::vector<PlacedPicture> placed;
-    InstallResult laidOut = LayOutEachScreen(
-        program, services, program.WorkImageFile, screens, background, [&](std::size_t i, Picture picture) {
+    InstallResult laidOut =
+        LayOutEachScreen(request, services, screens, background, [&](std::size_t i, Picture picture) {
             const PixelRect& r = screens[i].rect;
             const std::int32_t left = scaled(std::int64_t{r.x} - area.x, area.width, shown.width);
             const std::int32_t top = scaled(std::int64_t{r.y} - area.y, area.height, shown.height);
@@ -478,15 +504,13 @@ InstallResult PreviewEachScreen(const Program& program, const WallpaperServices&
     return {};
 }
 
-InstallResult InstallWallpaper(Program& program, const WallpaperServices& services, PreviewPicture& preview,
-                               const std::string& imagePath) {
-    if (!services.desktop) return DesktopFailed(InstallOutcome::NoFolder, {});
-    std::string folder;
-    if (DesktopResult found = services.desktop->WallpaperFolder(folder); !found)
-        return DesktopFailed(InstallOutcome::NoFolder, std::move(found));
-    const std::string destination = folder + kFolderSeparator + program.WinFolderWPname;
-    if (const std::vector<Screen> screens = ScreensForEachPicture(program, services); !screens.empty())
-        return InstallEachScreen(program, services, folder, imagePath, screens, destination);
+InstallResult InstallWallpaper(const InstallRequest& request, const WallpaperServices& services) {
+    std::string folder, destination;
+    if (InstallResult found = Destination(services, request.wallpaperName, folder, destination); !found.Ok())
+        return found;
+    if (request.pictures.empty()) return Failed(InstallOutcome::UnsupportedKind);
+    if (request.style && SeveralScreens(request.screens) && services.images)
+        return InstallEachScreen(request, services, folder, destination);
     // The bitmap is written under a name of its own and renamed over the old one once it is
     // whole and on the disk: the desktop, another run, a crash or a power cut only ever
     // finds the old picture or the new.
@@ -495,95 +519,60 @@ InstallResult InstallWallpaper(Program& program, const WallpaperServices& servic
     History history = ReadHistory(*services.files, historyPath);
     const History before = history;
     KeptBitmaps kept(services, folder, destination);
-    auto failed = [&](InstallResult result) {
+    kept.KeepCurrent(history);
+    Replacements swap(services);
+    InstallResult put = PutPicture(services, request.pictures.front(), request.shown, temp, destination, swap);
+    if (!put.Ok()) {
         services.files->DeleteFile(temp);
-        kept.Drop();
-        if (result.outcome == InstallOutcome::NotWritten) result.subject = destination;
-        return result;
-    };
-    bool moved = false;
-    if (InstallResult written = WriteBitmap(
-            program, services, preview, imagePath, temp, destination, [&] { kept.KeepCurrent(history); },
-            moved);
-        !written.Ok())
-        return failed(std::move(written));
-
-    if (!moved) {
-        // Asked to stop while the bitmap was being written: the old wallpaper stays.
-        if (services.guard && services.guard->StopRequested()) return failed(Failed(InstallOutcome::Stopped));
-        kept.KeepCurrent(history);
-        if (!services.files->RenameDurably(temp, destination))
-            return failed(NotWritten(services.files->LastFailure()));
+        if (put.outcome == InstallOutcome::NotWritten) put.subject = destination;
+        return put;
     }
+    const StyleValues style = request.style ? StyleCode(*request.style) : StyleValues{};
+    if (DesktopResult set = services.desktop->SetWallpaper(destination, style); !set)
+        return DesktopFailed(InstallOutcome::Refused, std::move(set));
+    swap.Commit();
     kept.Remember(history);
     history.currentScreens = 0;
-
-    if (program.RunMode != RunModeValue::Direct) {
-        const StyleValues code = StyleCode(program.CurrentEntry().WpState);
-        if (!code.Empty()) {
-            SetKeyValue(services, kDesktopKey, kWallpaperStyleName, code.wallpaperStyle);
-            SetKeyValue(services, kDesktopKey, kTileWallpaperName, code.tileWallpaper);
-            history.current = code;
-        }
-    }
-
-    // The history is a convenience: a run whose history cannot be written has still
-    // changed the wallpaper.
-    DesktopResult set = services.desktop->SetWallpaper(destination);
-    if (set && program.RunMode != RunModeValue::Direct && !program.ChosenCandidate.empty())
-        history.AddPick(program.CurrentEntry().Name, program.ChosenCandidate);
+    if (!style.Empty()) history.current = style;
     if (history != before) (void)WriteHistory(*services.files, historyPath, history);
-    if (!set) return DesktopFailed(InstallOutcome::Refused, std::move(set));
     return {};
 }
 
-InstallResult GoBack(const Program& program, const WallpaperServices& services) {
-    if (!services.desktop) return DesktopFailed(InstallOutcome::NoFolder, {});
-    std::string folder;
-    if (DesktopResult found = services.desktop->WallpaperFolder(folder); !found)
-        return DesktopFailed(InstallOutcome::NoFolder, std::move(found));
-    const std::string destination = folder + kFolderSeparator + program.WinFolderWPname;
+InstallResult GoBack(const std::string& wallpaperName, const WallpaperServices& services) {
+    std::string folder, destination;
+    if (InstallResult found = Destination(services, wallpaperName, folder, destination); !found.Ok())
+        return found;
     const std::string historyPath = HistoryPath(services.desktop);
     History history = ReadHistory(*services.files, historyPath);
     const std::size_t remembered = history.back.size();
     while (!history.back.empty()) {
         const PreviousWallpaper previous = history.back.back();
         history.back.pop_back();
+        Replacements swap(services);
         if (!previous.screens.empty()) {
-            std::optional<InstallResult> back =
-                GoBackToScreens(services, folder, destination, previous, history);
+            std::optional<InstallResult> back = GoBackToScreens(services, folder, destination, previous, swap);
             if (!back) continue;
-            (void)WriteHistory(*services.files, historyPath, history);
-            return *back;
+            if (!back->Ok()) return *back;
+            history.current = previous.style;
+            history.currentScreens = previous.screens.size();
+        } else {
+            const std::string bitmap = folder + kFolderSeparator + previous.bitmap;
+            // A kept bitmap that is gone (removed by hand, or kept in a folder the system
+            // used before) is passed over for the one before it.
+            if (!services.files->IsNormalFile(bitmap)) continue;
+            if (!swap.Replace(bitmap, destination, true)) return NotWritten(swap.LastFailure(), destination);
+            if (DesktopResult set = services.desktop->SetWallpaper(destination, previous.style); !set)
+                return DesktopFailed(InstallOutcome::Refused, std::move(set));
+            history.current = previous.style;
+            history.currentScreens = 0;
         }
-        const std::string bitmap = folder + kFolderSeparator + previous.bitmap;
-        // A kept bitmap that is gone (removed by hand, or kept in a folder the system used
-        // before) is passed over for the one before it.
-        if (!services.files->IsNormalFile(bitmap)) continue;
-        if (!services.files->RenameDurably(bitmap, destination)) {
-            InstallResult result = NotWritten(services.files->LastFailure());
-            result.subject = destination;
-            return result;
-        }
-        history.current = previous.style;
-        history.currentScreens = 0;
+        swap.Commit();
         (void)WriteHistory(*services.files, historyPath, history);
-        if (!previous.style.Empty()) {
-            SetKeyValue(services, kDesktopKey, kWallpaperStyleName, previous.style.wallpaperStyle);
-            SetKeyValue(services, kDesktopKey, kTileWallpaperName, previous.style.tileWallpaper);
-        }
-        if (DesktopResult set = services.desktop->SetWallpaper(destination); !set)
-            return DesktopFailed(InstallOutcome::Refused, std::move(set));
         return {};
     }
+    // Kept wallpapers whose bitmaps are all gone are forgotten.
     if (history.back.size() != remembered) (void)WriteHistory(*services.files, historyPath, history);
     return Failed(InstallOutcome::NothingToGoBack);
-}
-
-InstallResult Autowp(Program& program, const WallpaperServices& services) {
-    // Nothing was shown: the picture is read afresh from the working file.
-    PreviewPicture nothingShown;
-    return InstallWallpaper(program, services, nothingShown, program.WorkImageFile);
 }
 
 }  // namespace vexal

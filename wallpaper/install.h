@@ -1,17 +1,18 @@
-// Turning the working picture into the desktop wallpaper: the bitmap in the wallpaper
-// folder, the two style values, and the system call, in that order.
+// Turning pictures into the desktop wallpaper: the bitmaps in the wallpaper folder, the
+// desktop's call with their style, and, once it took them, the wallpapers kept to go back to.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/desktop.h"
 #include "host/file_system.h"
 #include "host/image_decoder.h"
-#include "host/preview_view.h"
+#include "host/picture.h"
 #include "host/run_guard.h"
-#include "program/program.h"
+#include "program/site_entry.h"
 
 namespace vexal {
 
@@ -63,32 +64,55 @@ struct InstallResult {
     bool Ok() const { return outcome == InstallOutcome::Installed; }
 };
 
-// The screens an installation gives a picture each: the system's screens, for an entry
-// with a picture for each screen (not a picture named on the command line), when there
-// are several; none otherwise, and one picture covers the desktop.
-std::vector<Screen> ScreensForEachPicture(const Program& program, const WallpaperServices& services);
+// One picture to install: its file, and what a message about it names (the picture the
+// user chose, as the user knows it; the file when empty). A `movable` file is the run's
+// own working bitmap, which may be moved into place instead of copied.
+struct WallpaperPicture {
+    std::string file;
+    std::string named;
+    bool movable = false;
+};
 
-// What the preview shows of a picture for each screen (WorkImageFile for the first, then
-// MoreScreens): the screens as they stand, scaled down to fit within the largest of them,
-// each picture laid out on its screen in the entry's style exactly as the installation
-// lays it out, and the gaps between them in the desktop's colour. Only one picture is
-// decoded at a time. PictureRefused names a picture that cannot be read.
-[[nodiscard]] InstallResult PreviewEachScreen(const Program& program, const WallpaperServices& services,
-                                              const std::vector<Screen>& screens, Picture& previewOut);
+// What an installation is asked to do.
+struct InstallRequest {
+    // The pictures, the first screen's first; one unless each screen gets its own.
+    std::vector<WallpaperPicture> pictures;
+    // How the picture is laid out. None: the desktop keeps the style it has, and only one
+    // picture is installed.
+    std::optional<WallpaperStyle> style;
+    // The bitmap's name in the wallpaper folder (WinFolderWPname).
+    std::string wallpaperName;
+    // Several screens: a picture for each, laid out on its own screen; none: one picture
+    // covers the desktop.
+    std::vector<Screen> screens;
+    // The first picture as already decoded (the preview's), saving a second read; or none.
+    const Picture* shown = nullptr;
+};
 
-// Installs the picture file `imagePath` (bmp, gif, jpg or png by its last three letters)
-// as the wallpaper. After a failure the desktop is left as it was unless the system
-// itself refused the new bitmap. The bitmap it replaces is kept to go back to, and the
-// history remembers the candidate the entry installed.
-[[nodiscard]] InstallResult InstallWallpaper(Program& program, const WallpaperServices& services,
-                                             PreviewPicture& preview, const std::string& imagePath);
+// The screens a picture for each screen is installed on: the system's, when there are
+// several and each picture can be laid out; none otherwise, and one picture covers the
+// desktop.
+std::vector<Screen> ScreensForEachPicture(const WallpaperServices& services);
 
-// Installation without a preview: the working picture is read afresh and installed.
-[[nodiscard]] InstallResult Autowp(Program& program, const WallpaperServices& services);
+// What the preview shows of a picture for each screen: the screens as they stand, scaled
+// down to fit within the largest of them, each picture laid out on its screen in the
+// request's style exactly as the installation lays it out, and the gaps between them in
+// the desktop's colour. Only one picture is decoded at a time. PictureRefused names a
+// picture that cannot be read.
+[[nodiscard]] InstallResult PreviewEachScreen(const InstallRequest& request, const WallpaperServices& services,
+                                              Picture& previewOut);
+
+// Installs the request's pictures as the wallpaper, as one change: the new bitmaps are
+// written beside the old ones and put in their place, and only once the desktop has taken
+// them is the change kept: the bitmaps they replaced become the newest kept to go back to
+// (the oldest beyond the bound goes) and the style is remembered. A change that fails
+// anywhere, the desktop's refusal included, leaves the wallpaper folder and the style as
+// they were.
+[[nodiscard]] InstallResult InstallWallpaper(const InstallRequest& request, const WallpaperServices& services);
 
 // Puts the wallpaper before the current one back, in its style: the newest bitmap kept
 // beside the current one takes its place, so going back again reaches the one before
-// that. NothingToGoBack when none is left.
-[[nodiscard]] InstallResult GoBack(const Program& program, const WallpaperServices& services);
+// that. NothingToGoBack when none is left. A refused change leaves everything as it was.
+[[nodiscard]] InstallResult GoBack(const std::string& wallpaperName, const WallpaperServices& services);
 
 }  // namespace vexal

@@ -12,6 +12,7 @@
 
 #include "host/random_source.h"
 #include "net/url.h"
+#include "program/program.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
 
@@ -56,6 +57,8 @@ struct Fixture {
     }
     RandomSource* random = nullptr;  // null: seeded from the clock
     bool chosen = false;             // whether the last choice succeeded
+    std::string chosenImage;         // the picture it chose, resolved for the entry's source
+    bool relativeToPage = false;
     Refusal refusal;                 // why it did not
     // The choice as a retrieval makes it: pick, then resolve the link for the entry's source.
     void Choose() {
@@ -69,8 +72,8 @@ struct Fixture {
         const std::string& url = program.CurrentEntry().Url;
         const ResolvedImage resolved =
             ResolveChosenLink(image, ClassifySource(url), url, program.ServerUrl, test.files);
-        program.ChosenImage = resolved.image;
-        program.RelativeToPage = resolved.relativeToPage;
+        chosenImage = resolved.image;
+        relativeToPage = resolved.relativeToPage;
     }
 };
 
@@ -122,17 +125,17 @@ TEST(CandidateChoiceTest, ModesAndMessages) {
     };
     for (const auto& row : rows) {
         Fixture f(row.candidates, row.no, row.n, row.refstr);
-        f.program.ChosenImage = "previous.gif";
-        f.program.RelativeToPage = true;
+        f.chosenImage = "previous.gif";
+        f.relativeToPage = true;
         f.Choose();
         EXPECT_TRUE(f.refusal == row.refusal) << row.name;
         if (row.refusal.failure == RetrievalFailure::None) {
-            EXPECT_EQ(f.program.ChosenImage, row.chosen) << row.name;
-            EXPECT_FALSE(f.program.RelativeToPage) << row.name;
+            EXPECT_EQ(f.chosenImage, row.chosen) << row.name;
+            EXPECT_FALSE(f.relativeToPage) << row.name;
             EXPECT_TRUE(f.chosen) << row.name;
         } else {
-            EXPECT_EQ(f.program.ChosenImage, "previous.gif") << row.name;
-            EXPECT_TRUE(f.program.RelativeToPage) << row.name;
+            EXPECT_EQ(f.chosenImage, "previous.gif") << row.name;
+            EXPECT_TRUE(f.relativeToPage) << row.name;
             EXPECT_FALSE(f.chosen) << row.name;
         }
     }
@@ -145,7 +148,7 @@ TEST(CandidateChoiceTest, IndexZeroRefusedForPageSourceToo) {
     f.program.ServerUrl.Dir = "/pics/";
     f.Choose();
     EXPECT_TRUE(f.refusal == kNothingNamed);
-    EXPECT_EQ(f.program.ChosenImage, "");
+    EXPECT_EQ(f.chosenImage, "");
     EXPECT_FALSE(f.chosen);
 }
 
@@ -175,7 +178,7 @@ TEST(CandidateChoiceTest, RandomIndexFromDraw) {
         f.random = &random;
         f.Choose();
         EXPECT_EQ(random.calls, 1) << row.name;
-        EXPECT_EQ(f.program.ChosenImage, "c" + std::to_string(row.index) + ".gif") << row.name;
+        EXPECT_EQ(f.chosenImage, "c" + std::to_string(row.index) + ".gif") << row.name;
         EXPECT_TRUE(f.chosen) << row.name;
     }
 }
@@ -313,8 +316,8 @@ TEST(CandidateChoiceTest, ClockSeededDrawsStayInRange) {
         f.chosen = false;
         f.Choose();
         ASSERT_TRUE(f.chosen);
-        ASSERT_TRUE(f.program.ChosenImage == "a.gif" || f.program.ChosenImage == "b.gif" ||
-                    f.program.ChosenImage == "c.gif");
+        ASSERT_TRUE(f.chosenImage == "a.gif" || f.chosenImage == "b.gif" ||
+                    f.chosenImage == "c.gif");
     }
 }
 
@@ -352,10 +355,10 @@ TEST(CandidateChoiceTest, LinksRelativeToPage) {
         f.program.CurrentEntry().Url = row.url;
         f.program.ServerUrl.Dir = row.dir;
         f.program.ServerUrl.Scheme = SplitUrl(row.url).Scheme;
-        f.program.RelativeToPage = !row.relative;
+        f.relativeToPage = !row.relative;
         f.Choose();
-        EXPECT_EQ(f.program.ChosenImage, row.chosen) << row.name;
-        EXPECT_EQ(f.program.RelativeToPage, row.relative) << row.name;
+        EXPECT_EQ(f.chosenImage, row.chosen) << row.name;
+        EXPECT_EQ(f.relativeToPage, row.relative) << row.name;
         EXPECT_TRUE(f.chosen) << row.name;
     }
 }
@@ -383,15 +386,15 @@ TEST(CandidateChoiceTest, LocalPageLinksFallBackToThePagesFolder) {
         f.program.CurrentEntry().Url = page;
         for (const auto& file : row.files) f.test.files.files[file] = "x";
         f.Choose();
-        EXPECT_EQ(f.program.ChosenImage, row.chosen) << row.name;
-        EXPECT_FALSE(f.program.RelativeToPage) << row.name;
+        EXPECT_EQ(f.chosenImage, row.chosen) << row.name;
+        EXPECT_FALSE(f.relativeToPage) << row.name;
         EXPECT_TRUE(f.chosen) << row.name;
     }
     // A page in the current folder has no other folder to look in.
     Fixture f({"near.gif"}, 0, 1);
     f.program.CurrentEntry().Url = "index.html";
     f.Choose();
-    EXPECT_EQ(f.program.ChosenImage, "near.gif");
+    EXPECT_EQ(f.chosenImage, "near.gif");
 }
 
 }  // namespace

@@ -59,13 +59,14 @@ public:
         program.SourceText += page;
         return {};
     }
-    FetchResult SetGrpData(RetrievalState&) override {
-        log_.Add("data " + program.ChosenImage + (program.RelativeToPage ? " relative" : ""));
-        const auto named = images.find(program.ChosenImage);
+    FetchResult SetGrpData(RetrievalState& state) override {
+        const std::string& chosen = state.image.ChosenImage;
+        log_.Add("data " + chosen + (state.RelativeToPage ? " relative" : ""));
+        const auto named = images.find(chosen);
         const std::string& bytes = named == images.end() ? image : named->second;
         if (bytes.empty()) return {FetchFailure::NoAnswer, 0, {}};
-        program.WorkImageFile = WorkImageFileName(program.CacheFileName, program.ChosenImage, true);
-        files.files[program.WorkImageFile] = bytes;
+        state.image.WorkImageFile = WorkImageFileName(state.workName, chosen, true);
+        files.files[state.image.WorkImageFile] = bytes;
         return {};
     }
 
@@ -95,7 +96,7 @@ struct Fixture {
     }
     void Direct(const std::string& image) {
         program.RunMode = RunModeValue::Direct;
-        program.ChosenImage = image;
+        program.CommandLineImage = image;
         outcome = RunRetrieval(program, t.Services(), fetches, owner, false);
     }
     void Entry(const std::string& url, std::function<void(SiteEntry&)> edit = nullptr) {
@@ -110,6 +111,12 @@ struct Fixture {
         outcome = RunRetrieval(program, t.Services(), fetches, owner, true);
     }
     bool Installed() const { return outcome.end == RetrievalEnd::Installed && outcome.install.Ok(); }
+    // The pictures the retrieval handed on: the first screen's, and the others'.
+    PictureInHand First() const { return outcome.pictures.Empty() ? PictureInHand{} : outcome.pictures.First(); }
+    std::vector<PictureInHand> More() const {
+        if (outcome.pictures.Empty()) return {};
+        return {outcome.pictures.screens.begin() + 1, outcome.pictures.screens.end()};
+    }
     RetrievalFailure Failure() const {
         return outcome.end == RetrievalEnd::Failed ? outcome.failure.failure : RetrievalFailure::None;
     }
@@ -140,12 +147,12 @@ TEST(DriverTest, DirectLocalImagesAreCopiedConvertedAndInstalled) {
     } rows[] = {
         // A bitmap working file is moved into place.
         {"bmp", "pics/a.bmp", "wpcache.bmp", PicFile(2, 2, 0xFF0000FF), {"pics/a.bmp"}},
-        {"jpg", "pics/a.jpg", "wpcache.jpg", BmpOf(2, 2, 0xFF0000FF), {"pics/a.jpg", "wpcache.jpg"}},
+        {"jpg", "pics/a.jpg", "wpcache.jpg", BmpOf(2, 2, 0xFF0000FF), {"pics/a.jpg"}},
         // The working file keeps the capitals; the PNG test ignores them; the bitmap
         // beside it ends in lower-case "bmp".
         {"pngCapitals", "pics/a.PNG", "wpcache.bmp", BmpOf(2, 2, 0xFF0000FF), {"pics/a.PNG"}},
         // A JPEG named ".jpeg" is worked on and installed as "jpg".
-        {"jpeg", "pics/a.JPEG", "wpcache.jpg", BmpOf(2, 2, 0xFF0000FF), {"pics/a.JPEG", "wpcache.jpg"}},
+        {"jpeg", "pics/a.JPEG", "wpcache.jpg", BmpOf(2, 2, 0xFF0000FF), {"pics/a.JPEG"}},
     };
     for (const auto& r : rows) {
         Fixture f;
@@ -155,8 +162,8 @@ TEST(DriverTest, DirectLocalImagesAreCopiedConvertedAndInstalled) {
         EXPECT_EQ(f.desktop.log, std::vector<std::string>{"set " + testing::WallpaperPath()})
             << r.name << ": mode 2 keeps the style";
         EXPECT_EQ(f.desktop.bytesAtSet, r.installed) << r.name;
-        EXPECT_EQ(f.program.WorkImageFile, r.work) << r.name;
-        EXPECT_EQ(f.Left(), r.left) << r.name << ": the source stays";
+        EXPECT_EQ(f.First().WorkImageFile, r.work) << r.name;
+        EXPECT_EQ(f.Left(), r.left) << r.name << ": the source stays, the working file goes";
         EXPECT_FALSE(f.log.Has("get pics/a.bmp source=")) << r.name;
     }
 }
@@ -167,7 +174,7 @@ TEST(DriverTest, PngConversionSaysSoAndReplacesTheWorkingFile) {
     f.program.ShowPreview = true;
     f.Direct("a.png");
     EXPECT_TRUE(f.log.Has("say ConvertingPng"));
-    EXPECT_EQ(f.program.WorkImageFile, "wpcache.bmp");
+    EXPECT_EQ(f.First().WorkImageFile, "wpcache.bmp");
     EXPECT_EQ(f.t.files.files["wpcache.bmp"], BmpOf(3, 1, 0xFF00FF00));
     EXPECT_EQ(f.t.files.files.count("wpcache.png"), 0u);
     // The progress window goes and the events run before the preview gets the picture.
@@ -255,7 +262,7 @@ TEST(DriverTest, WebImagesAreFetchedAndFetchFailuresEndTheRetrieval) {
     EXPECT_TRUE(f.log.Has("data http://example.test/p/a.gif"));
     EXPECT_TRUE(f.Installed());
     EXPECT_EQ(f.desktop.bytesAtSet, BmpOf(1, 1, 0xFFFFFFFF));
-    EXPECT_EQ(f.program.WorkImageFile, "wpcache.gif");
+    EXPECT_EQ(f.First().WorkImageFile, "wpcache.gif");
 
     Fixture g;
     g.Direct("http://example.test/p/a.gif");
@@ -275,14 +282,13 @@ TEST(DriverTest, GatheringByKindOfSource) {
         << "SourceText emptied first";
     EXPECT_TRUE(page.log.Has("data /pics/img/a.jpg relative"));
     EXPECT_TRUE(page.Installed());
-    EXPECT_EQ(page.desktop.log, (std::vector<std::string>{"key Control Panel\\Desktop\\WallpaperStyle=0",
-                                                          "key Control Panel\\Desktop\\TileWallpaper=1",
-                                                          "set " + testing::WallpaperPath()}));
+    EXPECT_EQ(page.desktop.log, (std::vector<std::string>{"set " + testing::WallpaperPath() +
+                                                          " WallpaperStyle=0 TileWallpaper=1"}));
 
     Fixture image;
     image.fetches.image = PicFile(1, 1, 0xFF000000);
     image.Entry("http://example.test/a.jpg");
-    EXPECT_EQ(image.program.ChosenImage, "http://example.test/a.jpg");
+    EXPECT_EQ(image.First().ChosenImage, "http://example.test/a.jpg");
     EXPECT_FALSE(image.log.Has("get http://example.test/a.jpg source=")) << "no page fetch, no choice";
     EXPECT_TRUE(image.log.Has("data http://example.test/a.jpg"));
 
@@ -290,13 +296,13 @@ TEST(DriverTest, GatheringByKindOfSource) {
     list.t.files.files["list.txt"] = "  b.bmp  \r\nc.gif\r\n";
     list.t.files.files["c.gif"] = PicFile(1, 1, 0xFF000000);
     list.Entry("list.txt", [](SiteEntry& e) { e.No_n = 2; });
-    EXPECT_EQ(list.program.ChosenImage, "c.gif");
+    EXPECT_EQ(list.First().ChosenImage, "c.gif");
     EXPECT_TRUE(list.Installed());
 
     Fixture local;
     local.t.files.files["p/a.jpg"] = PicFile(1, 1, 0xFF000000);
     local.Entry("p/a.jpg");
-    EXPECT_EQ(local.program.WorkImageFile, "wpcache.jpg");
+    EXPECT_EQ(local.First().WorkImageFile, "wpcache.jpg");
     EXPECT_TRUE(local.Installed());
 }
 
@@ -339,15 +345,15 @@ TEST(DriverTest, GatheringRunsOnlyInEditorAndEntryModes) {
     Fixture f;
     f.program.RunMode = RunModeValue::Direct;
     f.program.CurrentEntry().Url = "http://example.test/";
-    f.program.ChosenImage = "kept.jpg";
+    f.state.image.ChosenImage = "kept.jpg";
     EXPECT_TRUE(frDispGet(f.program, f.state, f.t.Services(), f.fetches, f.owner).Ok());
     EXPECT_TRUE(f.log.lines.empty());
-    EXPECT_EQ(f.program.ChosenImage, "kept.jpg");
+    EXPECT_EQ(f.state.image.ChosenImage, "kept.jpg");
 
     f.program.RunMode = RunModeValue::Editor;
     f.program.CurrentEntry().Url = "http://example.test/a.bmp";
     EXPECT_TRUE(frDispGet(f.program, f.state, f.t.Services(), f.fetches, f.owner).Ok());
-    EXPECT_EQ(f.program.ChosenImage, "http://example.test/a.bmp");
+    EXPECT_EQ(f.state.image.ChosenImage, "http://example.test/a.bmp");
 }
 
 TEST(DriverTest, SearchAgainGathersOnlyTheNewPage) {
@@ -361,11 +367,11 @@ TEST(DriverTest, SearchAgainGathersOnlyTheNewPage) {
     e.Refstr = "";
     f.fetches.page = "<img src=\"/first.jpg\">\r\n";
     ASSERT_TRUE(frDispGet(f.program, f.state, f.t.Services(), f.fetches, f.owner).Ok());
-    EXPECT_EQ(f.program.ChosenImage, "/first.jpg");
+    EXPECT_EQ(f.state.image.ChosenImage, "/first.jpg");
     f.fetches.page = "<img src=\"/second.jpg\">\r\n";
     ASSERT_TRUE(frDispGet(f.program, f.state, f.t.Services(), f.fetches, f.owner).Ok());
     EXPECT_EQ(f.program.Candidates, (std::vector<std::string>{"", "/second.jpg"}));
-    EXPECT_EQ(f.program.ChosenImage, "/second.jpg");
+    EXPECT_EQ(f.state.image.ChosenImage, "/second.jpg");
 }
 
 // Regression: `-wp wpcache.jpg` in the working folder copied the file onto itself (which
@@ -481,18 +487,17 @@ TEST(DriverTest, StopBeforeTheRunEndsItBeforeAnythingIsFetchedOrLocked) {
 }
 
 // Interrupted from outside while the preview shows the picture (or while a fetch writes):
-// the working file and everything this run was writing go, other runs' files stay.
+// everything this run was writing goes, other runs' files stay.
 TEST(DriverTest, InterruptedRunsFilesAreRemoved) {
     Fixture f;
     testing::FakeRunGuard guard;
     guard.alive = {8};
     f.t.host.guard = &guard;
-    f.program.WorkImageFile = "wpcache.jpg";
     // Names that only look like the program's own are someone else's.
     const std::vector<std::string> kept = {".vexal-tmp-100", ".vexal-tmp-100x-a", ".vexal-tmp--a",
                                            ".vexal-tmp-8-wpcache.jpg", testing::WallpaperPath()};
     for (const std::string& file : kept) f.t.files.files[file] = "bytes";
-    for (const std::string& file : {std::string("wpcache.jpg"), std::string(".vexal-tmp-100-wpcache.png"),
+    for (const std::string& file : {std::string(".vexal-tmp-100-wpcache.png"),
                                     testing::WallpaperPath("/win", ".vexal-tmp-100-wall.bmp")})
         f.t.files.files[file] = "bytes";
     RemoveInterruptedFiles(f.program, f.t.Services());
@@ -502,14 +507,6 @@ TEST(DriverTest, InterruptedRunsFilesAreRemoved) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(left, expected);
 
-    // Regression: a stop while the user's own picture served as the working file deleted it.
-    Fixture own;
-    own.t.host.guard = &guard;
-    own.program.WorkImageFile = "wpcache.jpg";
-    own.program.WorkImageIsChosen = true;
-    own.t.files.files["wpcache.jpg"] = "the user's picture";
-    RemoveInterruptedFiles(own.program, own.t.Services());
-    EXPECT_EQ(own.t.files.files.count("wpcache.jpg"), 1u);
 }
 
 // With the page rules each address is asked for once a retrieval: the same picture named
@@ -553,18 +550,17 @@ TEST(DriverTest, EachScreenBringsAPictureForEachScreen) {
     // The second screen's link goes by its whole address: the transfer may be elsewhere by then.
     EXPECT_TRUE(f.log.Has("data /pics/b.jpg relative"));
     EXPECT_TRUE(f.log.Has("data http://example.test/pics/a.jpg"));
-    EXPECT_EQ(f.program.ChosenImage, "/pics/b.jpg") << "the first screen's picture is the one in hand";
-    EXPECT_EQ(f.program.MoreScreens,
-              (std::vector<ScreenImage>{{"wpcache-2.jpg", "http://example.test/pics/a.jpg", false, "a.jpg"},
-                                        {"wpcache.jpg", "/pics/b.jpg", false, "b.jpg"}}));
+    EXPECT_EQ(f.First().ChosenImage, "/pics/b.jpg") << "the first screen's picture is the one in hand";
+    EXPECT_EQ(f.More(),
+              (std::vector<PictureInHand>{{"wpcache-2.jpg", "http://example.test/pics/a.jpg", "a.jpg", false},
+                                          {"wpcache.jpg", "/pics/b.jpg", "b.jpg", false}}));
     Picture set;
     ASSERT_TRUE(f.decoder.Decode(testing::WallpaperPath(), set).Ok());
     EXPECT_EQ(
         std::vector<std::uint32_t>(set.Row(0), set.Row(0) + 6),
         (std::vector<std::uint32_t>{0xFF222222, 0xFF222222, 0xFF111111, 0xFF111111, 0xFF222222, 0xFF222222}));
-    DeleteScreenImages(f.program, f.t.files);
-    EXPECT_EQ(f.t.files.files.count("wpcache-2.jpg"), 0u);
-    EXPECT_EQ(f.t.files.files.count("wpcache.jpg"), 1u) << "left for the preview's unloading";
+    EXPECT_EQ(f.t.files.files.count("wpcache-2.jpg"), 0u) << "the working files go with the installation";
+    EXPECT_EQ(f.t.files.files.count("wpcache.jpg"), 0u);
 
     // With the preview, every screen's picture is brought and left for it, and nothing is
     // installed before the user says so.
@@ -578,7 +574,7 @@ TEST(DriverTest, EachScreenBringsAPictureForEachScreen) {
         e.EachScreen = true;
     });
     EXPECT_EQ(previewing.outcome.end, RetrievalEnd::Preview);
-    EXPECT_EQ(previewing.program.MoreScreens.size(), 2u);
+    EXPECT_EQ(previewing.More().size(), 2u);
     EXPECT_EQ(previewing.Left(), (std::vector<std::string>{"wpcache-2.jpg", "wpcache.jpg"}));
     EXPECT_EQ(previewing.t.files.files.count(testing::WallpaperPath()), 0u);
     EXPECT_TRUE(previewing.desktop.log.empty());
@@ -590,7 +586,7 @@ TEST(DriverTest, EachScreenBringsAPictureForEachScreen) {
     failing.Entry("http://example.test/pics/index.html", [](SiteEntry& e) { e.EachScreen = true; });
     EXPECT_EQ(failing.Failure(), RetrievalFailure::Fetch);
     EXPECT_TRUE(failing.log.Has("data http://example.test/pics/b.jpg"));
-    EXPECT_TRUE(failing.program.MoreScreens.empty());
+    EXPECT_TRUE(failing.outcome.pictures.Empty());
     EXPECT_TRUE(failing.Left().empty());
     EXPECT_TRUE(failing.desktop.log.empty());
 }
@@ -627,9 +623,9 @@ TEST(DriverTest, EachScreenPassesOverWhatItCannotUse) {
                 e.EachScreen = true;
             });
             ASSERT_TRUE(f.Installed()) << row.name;
-            ASSERT_EQ(f.program.MoreScreens.size(), 1u) << row.name;
+            ASSERT_EQ(f.More().size(), 1u) << row.name;
             const auto bare = [](const std::string& link) { return link.substr(20, link.size() - 24); };
-            const std::string first = bare(f.program.ChosenCandidate), second = bare(f.program.MoreScreens[0].candidate);
+            const std::string first = bare(f.First().candidate), second = bare(f.More()[0].candidate);
             EXPECT_EQ((std::set<std::string>{first, second}), row.shown) << row.name;
             if (row.first) {
                 EXPECT_EQ(first, row.first) << row.name;
@@ -656,8 +652,8 @@ TEST(DriverTest, EachScreenRandomChoiceKeepsToTheHistory) {
             e.EachScreen = true;
         });
         ASSERT_TRUE(f.Installed()) << run;
-        ASSERT_EQ(f.program.MoreScreens.size(), 1u) << run;
-        runs.push_back({f.program.ChosenCandidate, f.program.MoreScreens[0].candidate});
+        ASSERT_EQ(f.More().size(), 1u) << run;
+        runs.push_back({f.First().candidate, f.More()[0].candidate});
         EXPECT_NE(runs.back()[0], runs.back()[1]) << run;
     }
     std::set<std::string> firstTwo = {runs[0][0], runs[0][1], runs[1][0], runs[1][1]};
@@ -681,7 +677,7 @@ TEST(DriverTest, EachScreenRandomChoiceKeepsToTheHistory) {
             e.EachScreen = true;
         });
         ASSERT_TRUE(two.Installed()) << run;
-        firstScreen.insert(two.program.ChosenCandidate);
+        firstScreen.insert(two.First().candidate);
     }
     EXPECT_EQ(firstScreen.size(), 2u);
 }

@@ -11,6 +11,7 @@
 #include "host/picture.h"
 #include "settings/source_kind.h"
 #include "ui/host_services.h"
+#include "gather/hand_over.h"
 #include "ui/preview_presenter.h"
 #include "wallpaper/history.h"
 #include "wallpaper/install.h"
@@ -199,12 +200,19 @@ struct PreviewFixture : ::testing::Test {
     PreviewFixture() {
         InitGlobals(program, 1, 0);
         program.WinFolderWPname = "wallpaper.bmp";
-        program.WorkImageFile = "wpcache.jpg";
         host.files.files["wpcache.jpg"] = PicFile(4, 3, 0xFF102030);
         host.host.images = &decoder;
         host.host.desktop = &desktop;
         host.host.pump = &pump;
     }
+    // What a retrieval hands the preview: these pictures, their working files its own.
+    RetrievedPictures Pictures(std::vector<PictureInHand> screens) {
+        RetrievedPictures pictures;
+        for (const PictureInHand& screen : screens) pictures.working.Adopt(host.files, screen.WorkImageFile);
+        pictures.screens = std::move(screens);
+        return pictures;
+    }
+    void Show(const std::string& chosen = {}) { preview.DispPre(Pictures({{"wpcache.jpg", chosen, {}, false}})); }
 };
 
 TEST_F(PreviewFixture, ShowLoadsOnceWithCaptionAndSetWallpaperDisabled) {
@@ -230,31 +238,30 @@ TEST_F(PreviewFixture, ResizePlacesControlsAndSnapsBackBelowTheMinimum) {
 
 TEST_F(PreviewFixture, DispPrePaintsFirstThenShowsThePictureAndEnablesInstalling) {
     preview.ShowWindow();
-    preview.DispPre();
+    Show();
     EXPECT_EQ(pump.pumps, 1);
     EXPECT_EQ(window.pictureWidth, 4);
     EXPECT_TRUE(window.setWPEnabled);
-    EXPECT_TRUE(preview.PictureState().PictureLoaded);
+    EXPECT_FALSE(preview.shownPicture().Empty());
     EXPECT_TRUE(host.dialogs.boxes.empty());
 }
 
 TEST_F(PreviewFixture, UnreadablePictureIsReportedAndCannotBeInstalled) {
     host.files.files["wpcache.jpg"] = "<html>not found</html>";
-    program.ChosenImage = "http://h/a.jpg";
     preview.ShowWindow();
-    preview.DispPre();
+    Show("http://h/a.jpg");
     ASSERT_EQ(host.dialogs.boxes.size(), 1u);
     EXPECT_EQ(host.dialogs.boxes[0].kind, "error");
     // Regression: the message named the working copy, not the picture the user chose.
     EXPECT_EQ(host.dialogs.boxes[0].text, "画像ファイル http://h/a.jpg を画像として読み込めませんでした。");
     EXPECT_FALSE(window.setWPEnabled);
-    EXPECT_FALSE(preview.PictureState().PictureLoaded);
+    EXPECT_TRUE(preview.shownPicture().Empty());
     EXPECT_FALSE(host.process.ended) << "searching again or giving up stays possible";
 }
 
 TEST_F(PreviewFixture, SearchAgainHidesRunsTheRetrievalAndKeepsInstallingEnabled) {
     preview.ShowWindow();
-    preview.DispPre();
+    Show();
     window.log.clear();
     preview.cbRetry_Click();
     EXPECT_EQ(window.log, (std::vector<std::string>{"clear", "hide"}));
@@ -262,16 +269,14 @@ TEST_F(PreviewFixture, SearchAgainHidesRunsTheRetrievalAndKeepsInstallingEnabled
     // Regression: the next picture may get another working file name (another kind), and
     // the old working file was left behind.
     EXPECT_EQ(host.files.files.count("wpcache.jpg"), 0u);
-    EXPECT_EQ(program.WorkImageFile, "");
-    program.WorkImageFile = "wpcache.jpg";
+    EXPECT_TRUE(preview.pictures().Empty());
     EXPECT_TRUE(window.setWPEnabled);
-    EXPECT_TRUE(preview.PictureState().PictureLoaded);
     // The retrieval ends by showing the window again with the new picture.
     host.files.files["wpcache.jpg"] = PicFile(8, 6, 0xFF405060);
     preview.ShowWindow();
-    preview.DispPre();
+    Show();
     EXPECT_EQ(window.pictureWidth, 8);
-    EXPECT_EQ(preview.PictureState().picture.width, 8);
+    EXPECT_EQ(preview.shownPicture().width, 8);
 }
 
 TEST_F(PreviewFixture, CancelAndCloseBoxDeleteTheWorkingFileAndEndWithFailure) {
@@ -279,6 +284,7 @@ TEST_F(PreviewFixture, CancelAndCloseBoxDeleteTheWorkingFileAndEndWithFailure) {
         host.files.files["wpcache.jpg"] = PicFile(4, 3, 0xFF102030);
         host.process = {};
         preview.ShowWindow();
+        Show();
         (preview.*action)();
         EXPECT_FALSE(window.visible);
         EXPECT_EQ(host.files.files.count("wpcache.jpg"), 0u);
@@ -290,13 +296,11 @@ TEST_F(PreviewFixture, CancelAndCloseBoxDeleteTheWorkingFileAndEndWithFailure) {
 TEST_F(PreviewFixture, SetWallpaperInstallsTheShownPictureThenEnds) {
     program.CurrentEntry().WpState = WallpaperStyle::Tiled;
     preview.ShowWindow();
-    preview.DispPre();
+    Show();
     preview.cbSetWP_Click();
     EXPECT_EQ(decoder.decodes, 1) << "the picture already shown is not read again";
-    EXPECT_EQ(desktop.log,
-              (std::vector<std::string>{"key Control Panel\\Desktop\\WallpaperStyle=0",
-                                        "key Control Panel\\Desktop\\TileWallpaper=1",
-                                        std::string("set /win") + kFolderSeparator + "wallpaper.bmp"}));
+    EXPECT_EQ(desktop.log, (std::vector<std::string>{std::string("set /win") + kFolderSeparator +
+                                                     "wallpaper.bmp WallpaperStyle=0 TileWallpaper=1"}));
     EXPECT_EQ(host.files.files.count("wpcache.jpg"), 0u);
     EXPECT_EQ(host.process.status, kExitSuccess);
 }
@@ -304,7 +308,7 @@ TEST_F(PreviewFixture, SetWallpaperInstallsTheShownPictureThenEnds) {
 TEST_F(PreviewFixture, RefusedWallpaperEndsWithFailure) {
     desktop.accept = false;
     preview.ShowWindow();
-    preview.DispPre();
+    Show();
     preview.cbSetWP_Click();
     EXPECT_EQ(host.dialogs.Texts(),
               (std::vector<std::string>{
@@ -341,31 +345,29 @@ TEST_F(PreviewFixture, EachScreenShowsThePicturesSideBySideAndInstallsAllOrNothi
                             {"wpcache-2.jpg", PicFile(3, 4, 0xFF00FF00)}};
         host.process = {};
         desktop.log.clear();
-        program.WorkImageFile = "wpcache.jpg";
-        program.MoreScreens = {{"wpcache-2.jpg", "b.jpg"}};
+        std::vector<PictureInHand> screens = {{"wpcache.jpg", "a.jpg", {}, false},
+                                              {"wpcache-2.jpg", "b.jpg", {}, false}};
         if (!row.preview) {
-            ASSERT_TRUE(Autowp(program, WallpaperServicesOf(host.host)).Ok());
-            DeleteScreenImages(program, host.files);
-            host.files.DeleteFile("wpcache.jpg");
+            RetrievedPictures pictures = Pictures(screens);
+            ASSERT_TRUE(InstallRetrieved(program, pictures, WallpaperServicesOf(host.host)).Ok());
             installedAtOnce = ours();
             continue;
         }
         preview.ShowWindow();
-        preview.DispPre();
+        preview.DispPre(Pictures(screens));
         ASSERT_TRUE(host.dialogs.boxes.empty()) << row.name << ": " << host.dialogs.boxes[0].text;
         EXPECT_EQ(window.picture.width, 40) << row.name << ": 80×30 within the largest screen";
         EXPECT_EQ(window.picture.height, 15) << row.name;
         EXPECT_TRUE(window.setWPEnabled) << row.name;
-        EXPECT_FALSE(preview.PictureState().PictureLoaded)
-            << row.name << ": the window holds no screen's picture";
+        EXPECT_TRUE(preview.shownPicture().Empty()) << row.name << ": the window holds no screen's picture";
         EXPECT_TRUE(desktop.log.empty()) << row.name;
 
         (preview.*row.action)();
         EXPECT_EQ(host.process.status, row.status) << row.name;
-        EXPECT_TRUE(program.MoreScreens.empty()) << row.name;
+        EXPECT_TRUE(preview.pictures().Empty()) << row.name;
         if (row.status == kExitSuccess) {
             EXPECT_EQ(ours(), installedAtOnce) << row.name;
-            EXPECT_EQ(desktop.log.back(), "set " + wall + ".bmp") << row.name;
+            EXPECT_EQ(desktop.log.back(), "set " + wall + ".bmp WallpaperStyle=22 TileWallpaper=0") << row.name;
         } else {
             EXPECT_TRUE(ours().empty()) << row.name << ": nothing installed, nothing left";
             EXPECT_TRUE(desktop.log.empty()) << row.name;

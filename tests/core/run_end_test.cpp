@@ -1,8 +1,10 @@
 // Where a retrieval's end goes: the run controller's message and status, the preview shown
-// or unloaded, and the working file gone once the run is over.
+// or unloaded, and the working files gone once the run is over.
 #include "ui/run_end.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "app/run_controller.h"
 #include "core/wallpaper_fakes.h"
@@ -13,26 +15,26 @@
 namespace vexal {
 namespace {
 
-// A preview as the front ends' own: unloading deletes the working file and ends the run.
+// A preview as the front ends' own: it holds the pictures it shows, and unloading lets
+// their working files go and ends the run.
 class LoggingPreview final : public PreviewView {
 public:
-    LoggingPreview(Program& program, testing::TestHost& t, RunEnd& end)
-        : program_(program), t_(t), end_(end) {}
+    explicit LoggingPreview(RunEnd& end) : end_(end) {}
     std::vector<std::string> log;
-    PreviewPicture state;
+    RetrievedPictures held;
     void ShowWindow() override { log.push_back("show"); }
     void LoadWindow() override { log.push_back("load"); }
-    void DispPre() override { log.push_back("disp"); }
-    PreviewPicture& PictureState() override { return state; }
+    void DispPre(RetrievedPictures pictures) override {
+        log.push_back("disp");
+        held = std::move(pictures);
+    }
     void Unload(int status) override {
         log.push_back("unload " + std::to_string(status));
-        DeleteWorkingFile(program_, t_.files, program_.WorkImageFile);
+        held.working.DeleteAll();
         end_.Finish(status);
     }
 
 private:
-    Program& program_;
-    testing::TestHost& t_;
     RunEnd& end_;
 };
 
@@ -48,8 +50,6 @@ struct EndingRun {
     bool fileAtUnlock = false;
     EndingRun() {
         InitGlobals(program, 1, 0);
-        program.WorkImageFile = "wpcache.jpg";
-        t.files.files["wpcache.jpg"] = "picture";
         t.host.guard = &guard;
         guard.locked = true;
         guard.onUnlock = [this] {
@@ -65,31 +65,51 @@ RetrievalOutcome Outcome(RetrievalEnd end) {
     return outcome;
 }
 
+// A retrieval that hands its pictures on: their working files, and the outcome that
+// owns them. Every other end has let its working files go already.
+RetrievalOutcome Handing(RetrievalEnd end, testing::MemoryFileSystem& files,
+                         const std::vector<std::string>& working = {"wpcache.jpg"}) {
+    RetrievalOutcome outcome = Outcome(end);
+    for (const std::string& file : working) {
+        files.files[file] = "picture";
+        outcome.pictures.screens.push_back({file, file, {}, false});
+        outcome.pictures.working.Adopt(files, file);
+    }
+    return outcome;
+}
+
 TEST(RunEndTest, EachEndReachesTheUserAndTheProcess) {
-    RetrievalOutcome failed = Outcome(RetrievalEnd::Failed);
-    failed.failure.failure = RetrievalFailure::Cancelled;
-    RetrievalOutcome refused = Outcome(RetrievalEnd::Installed);
-    refused.install.outcome = InstallOutcome::Refused;
-    refused.install.desktop.failure = DesktopFailure::Refused;
     const struct {
         const char* name;
-        RetrievalOutcome outcome;
+        RetrievalOutcome (*outcome)(testing::MemoryFileSystem&);
         std::vector<std::string> preview;
         std::vector<std::string> boxes;  // "kind|title|text"
         int status;                      // -1: the run goes on
         bool workingFileKept;
     } rows[] = {
         {"failed",
-         failed,
+         [](testing::MemoryFileSystem&) {
+             RetrievalOutcome failed = Outcome(RetrievalEnd::Failed);
+             failed.failure.failure = RetrievalFailure::Cancelled;
+             return failed;
+         },
          {},
          {"error|vexal 1.00|ユーザーによってキャンセルされました。"},
          kExitFailure,
          false},
-        {"interrupted", Outcome(RetrievalEnd::Interrupted), {}, {}, kExitFailure, false},
-        {"preview", Outcome(RetrievalEnd::Preview), {"show", "disp"}, {}, -1, true},
-        {"installed", Outcome(RetrievalEnd::Installed), {"load", "unload 0"}, {}, kExitSuccess, false},
+        {"interrupted", [](testing::MemoryFileSystem&) { return Outcome(RetrievalEnd::Interrupted); }, {}, {},
+         kExitFailure, false},
+        {"preview", [](testing::MemoryFileSystem& files) { return Handing(RetrievalEnd::Preview, files); },
+         {"show", "disp"}, {}, -1, true},
+        {"installed", [](testing::MemoryFileSystem&) { return Outcome(RetrievalEnd::Installed); },
+         {"load", "unload 0"}, {}, kExitSuccess, false},
         {"installFailed",
-         refused,
+         [](testing::MemoryFileSystem&) {
+             RetrievalOutcome refused = Outcome(RetrievalEnd::Installed);
+             refused.install.outcome = InstallOutcome::Refused;
+             refused.install.desktop.failure = DesktopFailure::Refused;
+             return refused;
+         },
          {"load", "unload 1"},
          {"notice|vexal|壁紙の変更に失敗しました。\r\nデスクトップが壁紙の設定を受け付けませんでした。"},
          kExitFailure,
@@ -98,8 +118,8 @@ TEST(RunEndTest, EachEndReachesTheUserAndTheProcess) {
     for (const auto& r : rows) {
         EndingRun run;
         testing::TestHost& t = run.t;
-        LoggingPreview preview(run.program, t, run.controller);
-        EndRetrieval(r.outcome, preview, run.controller);
+        LoggingPreview preview(run.controller);
+        EndRetrieval(r.outcome(t.files), preview, run.controller);
         EXPECT_EQ(preview.log, r.preview) << r.name;
         std::vector<std::string> boxes;
         for (const auto& b : t.dialogs.boxes) boxes.push_back(b.kind + "|" + b.title + "|" + b.text);
@@ -122,12 +142,12 @@ TEST(RunEndTest, UnattendedPreviewEndsAsItsCancelWould) {
     for (const RetrievalEnd end : {RetrievalEnd::Preview, RetrievalEnd::Installed}) {
         EndingRun run;
         testing::TestHost& t = run.t;
-        UnattendedPreview preview(run.program, t.host, run.controller);
+        UnattendedPreview preview(run.controller);
         // Regression: the other screens' pictures of an entry with one for each screen
         // were left behind.
-        t.files.files["wpcache-2.jpg"] = "b";
-        run.program.MoreScreens = {{"wpcache-2.jpg", "b.jpg"}};
-        EndRetrieval(Outcome(end), preview, run.controller);
+        EndRetrieval(end == RetrievalEnd::Preview ? Handing(end, t.files, {"wpcache.jpg", "wpcache-2.jpg"})
+                                                  : Outcome(end),
+                     preview, run.controller);
         EXPECT_EQ(t.process.status, end == RetrievalEnd::Preview ? kExitFailure : kExitSuccess);
         EXPECT_TRUE(t.files.files.empty());
         EXPECT_TRUE(t.dialogs.boxes.empty());
@@ -137,25 +157,33 @@ TEST(RunEndTest, UnattendedPreviewEndsAsItsCancelWould) {
 // A quiet run shows nothing, so its outcome is what it leaves in the data folder: the
 // entry's last run whatever happened, and a log line for a failure.
 TEST(RunEndTest, QuietRunLeavesItsOutcomeInTheDataFolder) {
-    RetrievalOutcome refused = Outcome(RetrievalEnd::Installed);
-    refused.install.outcome = InstallOutcome::Refused;
-    refused.install.desktop.failure = DesktopFailure::Refused;
-    RetrievalOutcome failed = Outcome(RetrievalEnd::Failed);
-    failed.failure.failure = RetrievalFailure::Cancelled;
+    const auto refused = [] {
+        RetrievalOutcome outcome = Outcome(RetrievalEnd::Installed);
+        outcome.install.outcome = InstallOutcome::Refused;
+        outcome.install.desktop.failure = DesktopFailure::Refused;
+        return outcome;
+    };
+    const auto failed = [] {
+        RetrievalOutcome outcome = Outcome(RetrievalEnd::Failed);
+        outcome.failure.failure = RetrievalFailure::Cancelled;
+        return outcome;
+    };
+    const auto installed = [] { return Outcome(RetrievalEnd::Installed); };
+    const auto interrupted = [] { return Outcome(RetrievalEnd::Interrupted); };
     const std::string stamp = "2026-12-08 10:00:00";
     const std::string changeFailed =
         "壁紙の変更に失敗しました。 デスクトップが壁紙の設定を受け付けませんでした。";
     const std::string cancelled = "ユーザーによってキャンセルされました。";
     const struct {
         const char* name;
-        RetrievalOutcome outcome;
+        std::function<RetrievalOutcome()> outcome;
         std::string lastRun;
         std::string log;
     } rows[] = {
-        {"installed", Outcome(RetrievalEnd::Installed), stamp + "\n0\n\n", ""},
+        {"installed", installed, stamp + "\n0\n\n", ""},
         {"installFailed", refused, stamp + "\n1\n" + changeFailed + "\n", stamp + " Photos: " + changeFailed},
         {"failed", failed, stamp + "\n1\n" + cancelled + "\n", stamp + " Photos: " + cancelled},
-        {"interrupted", Outcome(RetrievalEnd::Interrupted), stamp + "\n1\n" + cancelled + "\n",
+        {"interrupted", interrupted, stamp + "\n1\n" + cancelled + "\n",
          stamp + " Photos: " + cancelled},
     };
     const std::string folder = std::string("/data") + kFolderSeparator;
@@ -169,8 +197,8 @@ TEST(RunEndTest, QuietRunLeavesItsOutcomeInTheDataFolder) {
         run.controller.SetClock([&stamp] { return stamp; });
         // An earlier failure's line stays before this run's.
         run.t.files.files[folder + kScheduleLogName] = "earlier\n";
-        UnattendedPreview preview(run.program, run.t.host, run.controller);
-        EndRetrieval(r.outcome, preview, run.controller);
+        UnattendedPreview preview(run.controller);
+        EndRetrieval(r.outcome(), preview, run.controller);
         EXPECT_EQ(run.t.files.files[folder + "last-run-photos"], r.lastRun) << r.name;
         const std::string logLineEnd = kFolderSeparator == '\\' ? "\r\n" : "\n";
         EXPECT_EQ(run.t.files.files[folder + kScheduleLogName],

@@ -140,7 +140,7 @@ TEST(CommandLineTest, ModesAndMessages) {
         EXPECT_TRUE(run.t.dialogs.boxes.empty()) << row.name;
         EXPECT_EQ(run.p.RunMode, row.mode) << row.name;
         EXPECT_EQ(run.p.ShowPreview, row.preview) << row.name;
-        EXPECT_EQ(run.p.ChosenImage, row.chosen) << row.name;
+        EXPECT_EQ(run.p.CommandLineImage, row.chosen) << row.name;
         EXPECT_EQ(run.p.CurrentEntry().Name, row.current) << row.name;
         // The front end is chosen before the line is read: both must agree on -quiet.
         EXPECT_EQ(run.p.Quiet, AsksForQuietRun(row.line)) << row.name;

@@ -45,7 +45,7 @@ public:
     std::deque<std::deque<Step>> connections;
     std::deque<Step> current;
     testing::RecordingTransferOwner* owner = nullptr;  // its cancel button
-    Program* program = nullptr;
+    const RetrievalState* state = nullptr;  // the retrieval the transfer fetches for
 
     // What the transfer did.
     int connects = 0;
@@ -103,7 +103,7 @@ public:
         // Handlers only set flags: pumping from inside one would run the next event
         // before this one is done.
         if (inStep_) pumpedInsideAnEvent = true;
-        workFileAtPump = program->WorkImageFile;
+        workFileAtPump = state->image.WorkImageFile;
         if (current.empty()) {
             // A script that runs dry would leave the loop spinning; end it through cancel.
             if (++idle_ > 1000) {
@@ -191,7 +191,7 @@ struct Rig : ScriptedNet, testing::TransferRig {
     // https goes the same way here; the loopback tests tell them apart.
     Rig() : TransferRig({&net, &net, &net, &net}, 5, "cache") {
         net.owner = &owner;
-        net.program = &program;
+        net.state = &state;
     }
     void Script(std::deque<Step> steps) { net.connections.push_back(std::move(steps)); }
 };
@@ -446,7 +446,7 @@ TEST(TransferTest, ImageIsStoredInTheWorkingFile) {
         {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n\x89PNG")});
     rig.Image("http://img.example:81/p/q.png");
     EXPECT_TRUE(rig.succeeded);
-    EXPECT_EQ(rig.program.WorkImageFile, "cache.png");
+    EXPECT_EQ(rig.state.image.WorkImageFile, "cache.png");
     EXPECT_EQ(rig.files.files.at("cache.png"), "\x89PNG");
     EXPECT_EQ(rig.net.sent.at(0).substr(0, 25), "GET /p/q.png HTTP/1.1\r\nFr");
     EXPECT_NE(rig.net.sent.at(0).find("\r\nHost: img.example:81\r\n\r\n"), std::string::npos);
@@ -490,7 +490,7 @@ TEST(TransferTest, ImageUrlOfAnySchemeIsFetched) {
             {StateIs(SocketState::Connected), Arrive("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nj")});
         rig.Image(row.image);
         EXPECT_TRUE(rig.succeeded) << row.image;
-        EXPECT_EQ(rig.program.WorkImageFile, row.work) << row.image;
+        EXPECT_EQ(rig.state.image.WorkImageFile, row.work) << row.image;
         EXPECT_EQ(rig.net.ports, std::vector<std::int32_t>{row.port}) << row.image;
     }
 }
@@ -559,7 +559,7 @@ TEST(TransferTest, RedirectChains) {
         EXPECT_EQ(rig.net.connects, hops == 5 ? 6 : 6) << hops;
         if (hops == 5) {
             EXPECT_EQ(rig.files.files.at("cache.gif"), "GIF");
-            EXPECT_EQ(rig.program.WorkImageFile, "cache.gif");
+            EXPECT_EQ(rig.state.image.WorkImageFile, "cache.gif");
         } else {
             EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::TooManyRedirects)));
             EXPECT_TRUE(rig.files.files.empty());

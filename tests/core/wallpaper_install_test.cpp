@@ -4,6 +4,7 @@
 #include "core/wallpaper_fakes.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/history.h"
+#include "gather/hand_over.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -17,7 +18,18 @@ struct Fixture {
     testing::FakeDecoder decoder{t.files};
     testing::FakeDesktop desktop{t.files};
     Program program;
-    PreviewPicture preview;
+    // The picture the preview decoded, if it did.
+    struct {
+        bool PictureLoaded = false;
+        Picture picture;
+    } preview;
+    // The picture in hand beside the one installed: the run's own working file (moved
+    // into place, never left behind), what a message names, the candidate it came from,
+    // and the other screens' pictures.
+    std::string work;
+    bool workIsChosen = false;
+    std::string chosen, candidate;
+    std::vector<PictureInHand> more;
     Fixture() {
         t.host.images = &decoder;
         t.host.desktop = &desktop;
@@ -26,8 +38,18 @@ struct Fixture {
         program.TitleText = "vexal 1.00";
     }
     InstallResult result;
+    // What a retrieval that brought `path` hands on.
+    RetrievedPictures Pictures(const std::string& path) {
+        RetrievedPictures pictures;
+        pictures.screens.push_back({path, chosen, candidate, workIsChosen && path == work});
+        for (const PictureInHand& m : more) pictures.screens.push_back(m);
+        if (path == work && !workIsChosen) pictures.working.Adopt(t.files, path);
+        return pictures;
+    }
     bool Install(const std::string& path) {
-        result = InstallWallpaper(program, t.Services().ForWallpaper(), preview, path);
+        RetrievedPictures pictures = Pictures(path);
+        result = InstallRetrieved(program, pictures, t.Services().ForWallpaper(),
+                                  preview.PictureLoaded ? &preview.picture : nullptr);
         return result.Ok();
     }
 };
@@ -39,9 +61,8 @@ std::string BmpOf(int w, int h, std::uint32_t argb) {
     return files.files["x"];
 }
 
-const std::vector<std::string> kCentredAndSet = {"key Control Panel\\Desktop\\WallpaperStyle=0",
-                                                 "key Control Panel\\Desktop\\TileWallpaper=0",
-                                                 "set " + testing::WallpaperPath()};
+const std::vector<std::string> kCentredAndSet = {"set " + testing::WallpaperPath() +
+                                                 " WallpaperStyle=0 TileWallpaper=0"};
 
 TEST(InstallWallpaperTest, EachKindOfPictureBecomesTheBitmap) {
     const struct {
@@ -71,7 +92,7 @@ TEST(InstallWallpaperTest, EachKindOfPictureBecomesTheBitmap) {
     // The program's own working bitmap is moved into place rather than copied once more,
     // and the bitmap it replaces is kept beside it to go back to.
     Fixture f;
-    f.program.WorkImageFile = "wpcache.bmp";
+    f.work = "wpcache.bmp";
     f.t.files.files["wpcache.bmp"] = PicFile(2, 2, 0xFF0000FF);
     f.t.files.files[WallpaperPath()] = "old";
     EXPECT_TRUE(f.Install("wpcache.bmp"));
@@ -133,8 +154,9 @@ TEST(InstallWallpaperTest, RefusalsNameWhatWasRefusedAndChangeNothing) {
     };
     for (const auto& r : rows) {
         Fixture f;
-        f.program.ChosenImage = r.chosen;
+        f.chosen = r.chosen;
         if (std::string(r.name) != "pngMissing") f.t.files.files[r.path] = r.content;
+        std::map<std::string, std::string> before = f.t.files.files;
         EXPECT_FALSE(f.Install(r.path)) << r.name;
         EXPECT_EQ(f.result.outcome, r.outcome) << r.name;
         EXPECT_EQ(f.result.subject, r.subject) << r.name;
@@ -206,10 +228,13 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
          false},
         // Told to stop (a signal) while the bitmap was written: silently, nothing changes.
         {"stopRequested", "wp.png", false, false, true, true, true, {}, InstallOutcome::Stopped, 0, false},
-        // The bitmap and the style values stay in place when only the system refuses.
+        // Regression: when only the system refused, the new bitmap stayed in place, the old
+        // one was kept to go back to and the history said so. The change is undone now.
         {"systemRefuses", "wp.png", false, false, true, false, false,
-         DesktopResult{DesktopFailure::ToolFailed, {}, "gsettings", "refused", 1}, InstallOutcome::Refused, 3,
-         true},
+         DesktopResult{DesktopFailure::ToolFailed, {}, "gsettings", "refused", 1}, InstallOutcome::Refused, 1,
+         false},
+        {"systemRefusesTheMovedBitmap", "wpcache.bmp", false, false, true, false, false, {},
+         InstallOutcome::Refused, 1, false},
     };
     for (const auto& r : rows) {
         Fixture f;
@@ -222,10 +247,11 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
         f.t.files.failWrites = r.failWrites;
         f.t.files.failRenames = r.failRename;
         f.t.files.failFlushes = r.failFlush;
-        f.program.WorkImageFile = "wpcache.bmp";
+        f.work = "wpcache.bmp";
         f.desktop.haveFolder = r.haveFolder;
         f.desktop.accept = r.accept;
         f.desktop.reason = r.reason;
+        std::map<std::string, std::string> before = f.t.files.files;
         EXPECT_FALSE(f.Install(r.path)) << r.name;
         EXPECT_EQ(f.result.outcome, r.outcome) << r.name;
         EXPECT_EQ(f.result.subject, r.outcome == notWritten ? testing::WallpaperPath() : "") << r.name;
@@ -238,9 +264,9 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
         if (r.haveFolder) {
             EXPECT_EQ(f.t.files.files[testing::WallpaperPath()] == old, !r.replaced) << r.name;
         }
-        // A bitmap that was replaced is kept to go back to, and the history says so.
-        EXPECT_EQ(f.t.files.files.size(), r.haveFolder ? (r.replaced ? 4u : 2u) : 1u)
-            << r.name << ": nothing half-written is left";
+        // Nothing half-written is left, and the run's own working file goes.
+        if (r.path == f.work) before.erase(r.path);
+        EXPECT_EQ(f.t.files.files, before) << r.name << ": the folder as it was";
     }
     // Without a desktop at all there is no reason to give: the message stands alone.
     Fixture none;
@@ -256,36 +282,18 @@ TEST(InstallWallpaperTest, StyleValuesByWpStateAndRunMode) {
         const char* name;
         RunModeValue runMode;
         std::uint8_t wpState;
-        std::vector<std::string> keys;
+        const char* style;  // as the fake logs it after the path; "" none: the desktop keeps its own
     } rows[] = {
-        {"centred",
-         RunModeValue::Entry,
-         0,
-         {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=0"}},
-        {"tiled",
-         RunModeValue::Entry,
-         1,
-         {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=1"}},
-        {"stretched",
-         RunModeValue::Entry,
-         2,
-         {"key Control Panel\\Desktop\\WallpaperStyle=2", "key Control Panel\\Desktop\\TileWallpaper=0"}},
-        {"editorRunsWriteToo",
-         RunModeValue::Editor,
-         1,
-         {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=1"}},
-        {"fill",
-         RunModeValue::Entry,
-         3,
-         {"key Control Panel\\Desktop\\WallpaperStyle=10", "key Control Panel\\Desktop\\TileWallpaper=0"}},
-        {"fit",
-         RunModeValue::Entry,
-         4,
-         {"key Control Panel\\Desktop\\WallpaperStyle=6", "key Control Panel\\Desktop\\TileWallpaper=0"}},
-        {"directImageKeepsTheStyle", RunModeValue::Direct, 2, {}},
-        {"directImageKeepsFill", RunModeValue::Direct, 3, {}},
-        {"unknownStyleKeepsTheStyle", RunModeValue::Entry, 5, {}},
-        {"largestStyleKeepsTheStyle", RunModeValue::Entry, 255, {}},
+        {"centred", RunModeValue::Entry, 0, " WallpaperStyle=0 TileWallpaper=0"},
+        {"tiled", RunModeValue::Entry, 1, " WallpaperStyle=0 TileWallpaper=1"},
+        {"stretched", RunModeValue::Entry, 2, " WallpaperStyle=2 TileWallpaper=0"},
+        {"editorRunsWriteToo", RunModeValue::Editor, 1, " WallpaperStyle=0 TileWallpaper=1"},
+        {"fill", RunModeValue::Entry, 3, " WallpaperStyle=10 TileWallpaper=0"},
+        {"fit", RunModeValue::Entry, 4, " WallpaperStyle=6 TileWallpaper=0"},
+        {"directImageKeepsTheStyle", RunModeValue::Direct, 2, ""},
+        {"directImageKeepsFill", RunModeValue::Direct, 3, ""},
+        {"unknownStyleKeepsTheStyle", RunModeValue::Entry, 5, ""},
+        {"largestStyleKeepsTheStyle", RunModeValue::Entry, 255, ""},
     };
     for (const auto& r : rows) {
         Fixture f;
@@ -293,9 +301,8 @@ TEST(InstallWallpaperTest, StyleValuesByWpStateAndRunMode) {
         f.program.CurrentEntry().WpState = WallpaperStyle{r.wpState};
         f.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF000000);
         EXPECT_TRUE(f.Install("wp.bmp")) << r.name;
-        std::vector<std::string> expected = r.keys;
-        expected.push_back("set " + testing::WallpaperPath());
-        EXPECT_EQ(f.desktop.log, expected) << r.name;
+        EXPECT_EQ(f.desktop.log, std::vector<std::string>{"set " + testing::WallpaperPath() + r.style})
+            << r.name;
     }
 }
 
@@ -305,7 +312,8 @@ TEST(InstallWallpaperTest, DestinationKeepsTheConfiguredName) {
     f.desktop.folder = "/data/vexal";
     f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF000000);
     EXPECT_TRUE(f.Install("wp.jpg"));
-    EXPECT_EQ(f.desktop.log.back(), "set " + testing::WallpaperPath("/data/vexal", "wallpaper.dat"));
+    EXPECT_EQ(f.desktop.log.back(), "set " + testing::WallpaperPath("/data/vexal", "wallpaper.dat") +
+                                        " WallpaperStyle=0 TileWallpaper=0");
     EXPECT_EQ(f.t.files.files[testing::WallpaperPath("/data/vexal", "wallpaper.dat")],
               BmpOf(1, 1, 0xFF000000));
 }
@@ -331,9 +339,11 @@ TEST(AutowpTest, InstallsFromDiskWithTheOutcome) {
     };
     for (const auto& r : rows) {
         Fixture f;
-        f.program.WorkImageFile = "wpcache.jpg";
+        f.work = "wpcache.jpg";
         f.t.files.files["wpcache.jpg"] = r.content;
-        const InstallResult result = Autowp(f.program, f.t.Services().ForWallpaper());
+        const bool ok = f.Install("wpcache.jpg");
+        const InstallResult& result = f.result;
+        (void)ok;
         EXPECT_EQ(f.decoder.decodedPaths, std::vector<std::string>{"wpcache.jpg"}) << r.name;
         EXPECT_EQ(result.Ok(), r.installed) << r.name;
         EXPECT_EQ(f.desktop.bytesAtSet == BmpOf(2, 2, 0xFF00FF00), r.installed) << r.name;
@@ -359,7 +369,7 @@ TEST(GoBackTest, PutsThePreviousWallpapersBackInTheirStyles) {
     for (std::uint32_t i = 0; i < 5; ++i) {
         f.program.CurrentEntry().Name = "Pics";
         f.program.CurrentEntry().WpState = styles[i];
-        f.program.ChosenCandidate = "/p/" + std::to_string(i) + ".bmp";
+        f.candidate = "/p/" + std::to_string(i) + ".bmp";
         f.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF000000 + i);
         ASSERT_TRUE(f.Install("wp.bmp")) << i;
     }
@@ -376,17 +386,15 @@ TEST(GoBackTest, PutsThePreviousWallpapersBackInTheirStyles) {
     } steps[] = {{3, "6", "0"}, {2, "2", "0"}, {1, "0", "1"}};
     for (const auto& step : steps) {
         f.desktop.log.clear();
-        const InstallResult back = GoBack(f.program, f.t.Services().ForWallpaper());
+        const InstallResult back = GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper());
         ASSERT_TRUE(back.Ok()) << step.picture;
         EXPECT_EQ(f.t.files.files[WallpaperPath()], PicFile(1, 1, 0xFF000000 + step.picture));
-        EXPECT_EQ(f.desktop.log,
-                  (std::vector<std::string>{
-                      std::string("key Control Panel\\Desktop\\WallpaperStyle=") + step.wallpaperStyle,
-                      std::string("key Control Panel\\Desktop\\TileWallpaper=") + step.tileWallpaper,
-                      "set " + WallpaperPath()}));
+        EXPECT_EQ(f.desktop.log, (std::vector<std::string>{"set " + WallpaperPath() +
+                                                           " WallpaperStyle=" + step.wallpaperStyle +
+                                                           " TileWallpaper=" + step.tileWallpaper}));
     }
     f.desktop.log.clear();
-    EXPECT_EQ(GoBack(f.program, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack);
+    EXPECT_EQ(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack);
     EXPECT_TRUE(f.desktop.log.empty());
     EXPECT_EQ(f.t.files.files[WallpaperPath()], PicFile(1, 1, 0xFF000001)) << "the wallpaper stays";
 }
@@ -406,12 +414,12 @@ TEST(GoBackTest, DamagedHistoryNeitherStopsARunNorReachesOtherFiles) {
         f.t.files.files[history] = text;
         f.t.files.files[own] = "the user's own";
         f.t.files.files[WallpaperPath()] = PicFile(1, 1, 0xFF0000AA);
-        EXPECT_EQ(GoBack(f.program, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack)
+        EXPECT_EQ(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack)
             << text;
         EXPECT_EQ(f.t.files.files[own], "the user's own") << text;
         f.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF0000BB);
         EXPECT_TRUE(f.Install("wp.bmp")) << text;
-        ASSERT_TRUE(GoBack(f.program, f.t.Services().ForWallpaper()).Ok()) << text;
+        ASSERT_TRUE(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).Ok()) << text;
         EXPECT_EQ(f.t.files.files[WallpaperPath()], PicFile(1, 1, 0xFF0000AA)) << text;
         EXPECT_EQ(f.t.files.files[own], "the user's own") << text;
     }
@@ -452,10 +460,8 @@ TEST(InstallWallpaperTest, EachScreenGetsItsOwnPicture) {
     const std::string wall = testing::WallpaperPath();
     const std::string one = testing::WallpaperPath("/win", "wall-1.bmp");
     const std::string two = testing::WallpaperPath("/win", "wall-2.bmp");
-    const std::vector<std::string> spanned = {"key Control Panel\\Desktop\\WallpaperStyle=22",
-                                              "key Control Panel\\Desktop\\TileWallpaper=0", "set " + wall};
-    const std::vector<std::string> stretched = {"key Control Panel\\Desktop\\WallpaperStyle=2",
-                                                "key Control Panel\\Desktop\\TileWallpaper=0", "set " + wall};
+    const std::vector<std::string> spanned = {"set " + wall + " WallpaperStyle=22 TileWallpaper=0"};
+    const std::vector<std::string> stretched = {"set " + wall + " WallpaperStyle=2 TileWallpaper=0"};
     const struct {
         const char* name;
         std::vector<Screen> screens;
@@ -496,7 +502,7 @@ TEST(InstallWallpaperTest, EachScreenGetsItsOwnPicture) {
         f.program.RunMode = row.mode;
         f.program.CurrentEntry().EachScreen = row.eachScreen;
         f.program.CurrentEntry().WpState = WallpaperStyle::Stretched;
-        f.program.MoreScreens = {{"wp2.jpg", "b.jpg"}};
+        f.more = {{"wp2.jpg", "b.jpg"}};
         f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF111111);
         f.t.files.files["wp2.jpg"] = PicFile(3, 3, 0xFF222222);
         ASSERT_TRUE(f.Install("wp.jpg")) << row.name;
@@ -519,7 +525,7 @@ TEST(InstallWallpaperTest, EachScreenRepeatsPicturesAndNamesAnUnreadableOne) {
     Fixture f;
     f.desktop.screens = {{{0, 0, 1, 1}, "A"}, {{1, 0, 1, 1}, "B"}, {{2, 0, 1, 1}, "C"}};
     f.program.CurrentEntry().EachScreen = true;
-    f.program.MoreScreens = {{"wp2.jpg", "http://example.org/b.jpg"}};
+    f.more = {{"wp2.jpg", "http://example.org/b.jpg"}};
     f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF111111);
     f.t.files.files["wp2.jpg"] = PicFile(1, 1, 0xFF222222);
     ASSERT_TRUE(f.Install("wp.jpg"));
@@ -550,8 +556,8 @@ TEST(GoBackTest, EachScreenRunsGoBackToWhatTheyReplaced) {
         f.desktop.perScreen = perScreen;
         f.program.CurrentEntry().EachScreen = eachScreen;
         f.program.CurrentEntry().WpState = eachScreen ? WallpaperStyle::Stretched : WallpaperStyle::Fill;
-        f.program.ChosenCandidate = "p" + std::to_string(colour);
-        f.program.MoreScreens = {{"wp2.jpg", "b.jpg", false, "q" + std::to_string(colour)}};
+        f.candidate = "p" + std::to_string(colour);
+        f.more = {{"wp2.jpg", "b.jpg", "q" + std::to_string(colour), false}};
         f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF000000 | colour);
         f.t.files.files["wp2.jpg"] = PicFile(1, 1, 0xFF000000 | (colour + 1));
         return f.Install("wp.jpg");
@@ -576,20 +582,16 @@ TEST(GoBackTest, EachScreenRunsGoBackToWhatTheyReplaced) {
         std::map<std::string, std::string> files;
     } steps[] = {
         {{"screen L " + one, "screen R " + two}, {{one, first}, {two, second}}},
-        {{"key Control Panel\\Desktop\\WallpaperStyle=22", "key Control Panel\\Desktop\\TileWallpaper=0",
-          "set " + wall},
-         {{wall, composed}}},
-        {{"key Control Panel\\Desktop\\WallpaperStyle=10", "key Control Panel\\Desktop\\TileWallpaper=0",
-          "set " + wall},
-         {{wall, single}}},
+        {{"set " + wall + " WallpaperStyle=22 TileWallpaper=0"}, {{wall, composed}}},
+        {{"set " + wall + " WallpaperStyle=10 TileWallpaper=0"}, {{wall, single}}},
     };
     for (std::size_t i = 0; i < std::size(steps); ++i) {
         f.desktop.log.clear();
-        ASSERT_TRUE(GoBack(f.program, f.t.Services().ForWallpaper()).Ok()) << i;
+        ASSERT_TRUE(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).Ok()) << i;
         EXPECT_EQ(f.desktop.log, steps[i].log) << i;
         for (const auto& [path, bytes] : steps[i].files) EXPECT_EQ(f.t.files.files[path], bytes) << i << path;
     }
-    EXPECT_EQ(GoBack(f.program, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack);
+    EXPECT_EQ(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack);
 }
 
 // Screen bitmaps kept on a desktop that holds one picture only now (or with other
@@ -608,13 +610,11 @@ TEST(GoBackTest, KeptScreenBitmapsOnAnotherDesktop) {
         {"spanned",
          {{{0, 0, 1, 1}, "L"}, {{1, 0, 1, 1}, "R"}},
          true,
-         {"key Control Panel\\Desktop\\WallpaperStyle=22", "key Control Panel\\Desktop\\TileWallpaper=0",
-          "set " + WallpaperPath()}},
+         {"set " + WallpaperPath() + " WallpaperStyle=22 TileWallpaper=0"}},
         {"oneScreen",
          {},
          true,
-         {"key Control Panel\\Desktop\\WallpaperStyle=2", "key Control Panel\\Desktop\\TileWallpaper=0",
-          "set " + WallpaperPath("/win", "wall-1.bmp")}},
+         {"set " + WallpaperPath("/win", "wall-1.bmp") + " WallpaperStyle=2 TileWallpaper=0"}},
         {"oneGone", {}, false, {}},
     };
     for (const auto& row : rows) {
@@ -624,7 +624,7 @@ TEST(GoBackTest, KeptScreenBitmapsOnAnotherDesktop) {
             "vexal-history 1\nbackscreens\t10\t0\tvexal-back-1-1.bmp\tvexal-back-1-2.bmp\n";
         f.t.files.files[keptOne] = BmpOf(1, 1, 0xFF0000AA);
         if (row.bothKept) f.t.files.files[keptTwo] = BmpOf(1, 1, 0xFF0000BB);
-        const InstallResult back = GoBack(f.program, f.t.Services().ForWallpaper());
+        const InstallResult back = GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper());
         EXPECT_EQ(back.outcome, row.bothKept ? InstallOutcome::Installed : InstallOutcome::NothingToGoBack)
             << row.name;
         EXPECT_EQ(f.desktop.log, row.log) << row.name;
@@ -721,16 +721,17 @@ TEST(InstallWallpaperTest, PreviewShowsEachScreensPictureWhereItStands) {
         f.desktop.background = gap;
         f.program.CurrentEntry().EachScreen = true;
         f.program.CurrentEntry().WpState = row.style;
-        f.program.WorkImageFile = "wp.jpg";
-        f.program.MoreScreens = {{"wp2.jpg", "b.jpg"}};
+        f.more = {{"wp2.jpg", "b.jpg"}};
         f.t.files.files["wp.jpg"] =
             PicFile(row.style == WallpaperStyle::Centred ? 20 : 3, 20, 0xFF000000 | a);
         f.t.files.files["wp2.jpg"] = row.second;
         const auto filesBefore = f.t.files.files;
-        const std::vector<Screen> screens = ScreensForEachPicture(f.program, f.t.Services().ForWallpaper());
+        const std::vector<Screen> screens = ScreensOfEntry(f.program, f.t.Services().ForWallpaper());
         ASSERT_EQ(screens, row.screens) << row.name;
         Picture shown;
-        ASSERT_TRUE(PreviewEachScreen(f.program, f.t.Services().ForWallpaper(), screens, shown).Ok())
+        ASSERT_TRUE(PreviewEachScreen(InstallRequestFor(f.program, f.Pictures("wp.jpg"), screens),
+                                      f.t.Services().ForWallpaper(), shown)
+                        .Ok())
             << row.name;
         ASSERT_EQ(shown.width, row.width) << row.name;
         ASSERT_EQ(shown.height, row.height) << row.name;

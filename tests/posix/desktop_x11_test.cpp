@@ -487,19 +487,17 @@ protected:
     }
     // Installs the pictures (the first screen's first) as an entry in `style` does.
     InstallResult Install(const std::vector<Picture>& pictures, WallpaperStyle style, bool eachScreen) {
-        Program program;
-        program.RunMode = RunModeValue::Entry;
-        program.WinFolderWPname = "wall.bmp";
-        program.CurrentEntry().WpState = style;
-        program.CurrentEntry().EachScreen = eachScreen;
+        const WallpaperServices services{&files_, &decoder_, &desktop_, nullptr};
+        InstallRequest request;
+        request.style = style;
+        request.wallpaperName = "wall.bmp";
         for (std::size_t i = 0; i < pictures.size(); ++i) {
             const std::string path = data_.path() + "/pic" + std::to_string(i) + ".bmp";
             EXPECT_TRUE(WriteBmp(files_, path, pictures[i]));
-            if (i > 0) program.MoreScreens.push_back({path, path, false});
+            request.pictures.push_back({path, path, false});
         }
-        PreviewPicture nothing;
-        return InstallWallpaper(program, {&files_, &decoder_, &desktop_, nullptr}, nothing,
-                                data_.path() + "/pic0.bmp");
+        if (eachScreen) request.screens = ScreensForEachPicture(services);
+        return InstallWallpaper(request, services);
     }
     testing::XvfbServer xvfb_{"600x200x24"};
     testing::TempDir data_;

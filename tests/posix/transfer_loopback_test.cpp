@@ -53,7 +53,7 @@ struct Rig : PosixNet, testing::TransferRig {
     // never sees one; the cases about it set a second.
     Rig() : TransferRig({&socket, &secureSocket, &timer, &reactor}, 30, "work") {}
     std::string WorkFile() const {
-        auto it = files.files.find(program.WorkImageFile);
+        auto it = files.files.find(state.image.WorkImageFile);
         return it == files.files.end() ? "(none)" : it->second;
     }
 };
@@ -180,7 +180,7 @@ TEST(TransferLoopbackTest, ImagesArriveByteForByte) {
         rig.Image(server.Url("/pics/photo.jpg"));
         EXPECT_TRUE(rig.succeeded);
         EXPECT_EQ(rig.owner.questions, 0);
-        EXPECT_EQ(rig.program.WorkImageFile, "work.jpg");
+        EXPECT_EQ(rig.state.image.WorkImageFile, "work.jpg");
         EXPECT_TRUE(rig.WorkFile() == image) << "stored " << rig.WorkFile().size() << " bytes";
         EXPECT_EQ(rig.owner.steps, (std::vector<StepSeen>{{FetchStep::Image, server.Url("/pics/photo.jpg")},
                                                           {FetchStep::ImageLoaded, ""}}));
@@ -478,7 +478,7 @@ TEST(TransferLoopbackTest, HttpsPageThenItsPicture) {
         rig.Image(rig.program.ServerUrl.Dir + "pics/a.gif", true);
         EXPECT_TRUE(rig.succeeded);
         EXPECT_TRUE(rig.WorkFile() == image);
-        EXPECT_EQ(rig.program.WorkImageFile, "work.gif");
+        EXPECT_EQ(rig.state.image.WorkImageFile, "work.gif");
         EXPECT_EQ(server.connections(), 2);
         ASSERT_EQ(server.requests().size(), 2u);
         EXPECT_NE(server.requests()[1].find("\r\nHost: " + std::string(host) + ":" +
@@ -739,7 +739,7 @@ TEST(TransferLoopbackTest, RealWebServer) {
                 ResolveChosenLink(chosen, SourceKind::WebPage, entry.Url, rig.program.ServerUrl, rig.files);
             rig.Image(image.image, image.relativeToPage);
             EXPECT_TRUE(rig.succeeded) << pick.work << ::testing::PrintToString(rig.last);
-            EXPECT_EQ(rig.program.WorkImageFile, pick.work);
+            EXPECT_EQ(rig.state.image.WorkImageFile, pick.work);
             EXPECT_TRUE(rig.WorkFile() == pick.bytes) << pick.work;
         }
 

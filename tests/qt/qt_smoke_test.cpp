@@ -644,11 +644,15 @@ TEST_F(QtFixture, PreviewKeepsThePicturesShape) {
 }
 
 TEST_F(QtFixture, PreviewEscapeGivesUpAndDeletesTheWorkingFile) {
-    program.WorkImageFile = "wpcache.jpg";
     ASSERT_TRUE(files.WriteFile("wpcache.jpg", "x"));
+    RetrievedPictures pictures;
+    pictures.screens.push_back({"wpcache.jpg", "a.jpg", {}, false});
+    pictures.working.Adopt(files, "wpcache.jpg");
     frontEnd->LoadRetrievalWindows();
     QtPreviewWindow& w = *frontEnd->previewWindow();
     frontEnd->preview()->ShowWindow();
+    // Not a picture: the window says so and still gives up as asked.
+    frontEnd->preview()->DispPre(std::move(pictures));
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_TRUE(process.ended);
@@ -741,14 +745,14 @@ TEST_F(QtRetrievalFixture, PreviewSearchAgainThenSetWallpaper) {
     EXPECT_FALSE(frontEnd->progressWindow()->isVisible());
     EXPECT_TRUE(preview.cbSetWP->isEnabled());
     EXPECT_EQ(preview.imGrp->PictureSize(), QSize(40, 30));
-    EXPECT_EQ(program.ChosenImage, dir / "pics/a.jpg");
-    EXPECT_EQ(program.WorkImageFile, "wpcache.jpg");
+    EXPECT_EQ(frontEnd->preview()->pictures().First().ChosenImage, dir / "pics/a.jpg");
+    EXPECT_EQ(frontEnd->preview()->pictures().First().WorkImageFile, "wpcache.jpg");
 
     QTest::mouseClick(preview.cbRetry, Qt::LeftButton);
     ASSERT_TRUE(dialogs.boxes.empty()) << dialogs.boxes[0].text;
     EXPECT_TRUE(preview.isVisible());
     EXPECT_EQ(preview.imGrp->PictureSize(), QSize(64, 48));
-    EXPECT_EQ(program.ChosenImage, dir / "pics/b.jpg");
+    EXPECT_EQ(frontEnd->preview()->pictures().First().ChosenImage, dir / "pics/b.jpg");
     EXPECT_FALSE(process.ended);
 
     QTest::mouseClick(preview.cbSetWP, Qt::LeftButton);

@@ -157,9 +157,10 @@ int main(int argc, char** argv) {
     program.CurrentEntry() = Sample("screens", "/home/me/Pictures/", "");
     program.CurrentEntry().EachScreen = true;
     program.CurrentEntry().WpState = vexal::WallpaperStyle::Fill;
-    program.WorkImageFile = "wpcache.jpg";
-    program.MoreScreens = {{"wpcache-2.jpg", "/home/me/Pictures/b.jpg", false}};
-    frontEnd.preview()->DispPre();
+    vexal::RetrievedPictures pictures;
+    pictures.screens = {{"wpcache.jpg", "/home/me/Pictures/a.jpg", {}, false},
+                        {"wpcache-2.jpg", "/home/me/Pictures/b.jpg", {}, false}};
+    frontEnd.preview()->DispPre(std::move(pictures));
     ok = Save(frontEnd.previewWindow(), folder, "preview-screens.png") && ok;
     return ok ? 0 : 1;
 }

@@ -92,8 +92,9 @@ struct TransferRig {
     }
     // The picture `image` into the working file.
     void Image(const std::string& image, bool relative = false) {
-        program.ChosenImage = image;
-        program.RelativeToPage = relative;
+        state.image.ChosenImage = image;
+        state.RelativeToPage = relative;
+        state.workName = program.CacheFileName;
         Took(fetches.SetGrpData(state));
     }
     void Took(FetchResult result) {
