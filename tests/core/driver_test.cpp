@@ -51,6 +51,8 @@ public:
     std::string page;
     std::string image;
     std::map<std::string, std::string> images;  // by ChosenImage, before `image`
+    // The picture arrives whole and is named, then the fetch fails (a stop in its last pass).
+    bool failOnceWritten = false;
 
     FetchResult SetGrpUrl(RetrievalState&) override {
         log_.Add("get " + program.CurrentEntry().Url + " source=" + program.SourceText);
@@ -67,6 +69,7 @@ public:
         if (bytes.empty()) return {FetchFailure::NoAnswer, 0, {}};
         state.image.WorkImageFile = WorkImageFileName(state.workName, chosen, true);
         files.files[state.image.WorkImageFile] = bytes;
+        if (failOnceWritten) return {FetchFailure::Cancelled, 0, {}};
         return {};
     }
 
@@ -269,6 +272,14 @@ TEST(DriverTest, WebImagesAreFetchedAndFetchFailuresEndTheRetrieval) {
     EXPECT_EQ(g.Failure(), RetrievalFailure::Fetch);
     EXPECT_EQ(g.outcome.failure.fetch.failure, FetchFailure::NoAnswer);
     EXPECT_FALSE(g.log.Has("progress hide"));
+
+    // A fetch that failed after naming its working file leaves none behind.
+    Fixture h;
+    h.fetches.image = PicFile(1, 1, 0xFFFFFFFF);
+    h.fetches.failOnceWritten = true;
+    h.Direct("http://example.test/p/a.gif");
+    EXPECT_EQ(h.Failure(), RetrievalFailure::Fetch);
+    EXPECT_TRUE(h.Left().empty());
 }
 
 TEST(DriverTest, GatheringByKindOfSource) {

@@ -544,6 +544,67 @@ TEST(InstallWallpaperTest, EachScreenRepeatsPicturesAndNamesAnUnreadableOne) {
 
 // Going back after runs with a picture on each screen puts back what each run replaced,
 // as it was: the one bitmap, the composed one spanned, or each screen's own bitmap; and
+// Regression: a change the desktop refused still replaced the wallpaper's bitmap, kept
+// the one before to go back to (dropping the oldest kept one) and wrote the history; the
+// next run's going back then showed pictures that were never on the screen. Whatever was
+// shown before (one bitmap or each screen's) and whatever the change (one picture, a
+// picture for each screen held per screen or spanned, going back to either), a refused
+// change leaves every file as it was.
+TEST(InstallWallpaperTest, RefusedChangeLeavesEveryFileAsItWas) {
+    enum class Change { One, EachScreen, Back };
+    const struct {
+        const char* name;
+        bool perScreen;
+        Change change;
+    } rows[] = {
+        {"onePicture", false, Change::One},
+        {"eachScreenHeldPerScreen", true, Change::EachScreen},
+        {"eachScreenSpanned", false, Change::EachScreen},
+        {"backToOneBitmap", false, Change::Back},
+        {"backToScreens", true, Change::Back},
+    };
+    for (const auto& row : rows) {
+        Fixture f;
+        f.desktop.screens = {{{0, 0, 2, 1}, "L"}, {{2, 0, 2, 1}, "R"}};
+        f.desktop.perScreen = row.perScreen;
+        f.program.CurrentEntry().Name = "Pics";
+        f.more = {{"wp2.jpg", "b.jpg", "b", false}};
+        const auto install = [&](bool eachScreen, std::uint32_t colour) {
+            f.program.CurrentEntry().EachScreen = eachScreen;
+            f.program.CurrentEntry().WpState = WallpaperStyle::Fill;
+            f.candidate = "p" + std::to_string(colour);
+            f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF000000 | colour);
+            f.t.files.files["wp2.jpg"] = PicFile(1, 1, 0xFF000000 | (colour + 1));
+            return f.Install("wp.jpg");
+        };
+        // Four wallpapers, the last two of each kind, so every change has something to
+        // replace and to go back to, and the bound of kept ones is reached.
+        ASSERT_TRUE(install(false, 0x10)) << row.name;
+        ASSERT_TRUE(install(true, 0x20)) << row.name;
+        ASSERT_TRUE(install(true, 0x30)) << row.name;
+        ASSERT_TRUE(install(row.change == Change::Back && row.perScreen, 0x40)) << row.name;
+        const std::map<std::string, std::string> before = f.t.files.files;
+        f.desktop.accept = false;
+        f.desktop.log.clear();
+        InstallResult refused;
+        if (row.change == Change::Back) {
+            refused = GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper());
+        } else {
+            install(row.change == Change::EachScreen, 0x50);
+            refused = f.result;
+        }
+        EXPECT_EQ(refused.outcome, InstallOutcome::Refused) << row.name;
+        EXPECT_FALSE(f.desktop.log.empty()) << row.name << ": the desktop was asked";
+        std::map<std::string, std::string> after = f.t.files.files;
+        after.erase("wp.jpg");
+        after.erase("wp2.jpg");
+        std::map<std::string, std::string> expected = before;
+        expected.erase("wp.jpg");
+        expected.erase("wp2.jpg");
+        EXPECT_EQ(after, expected) << row.name;
+    }
+}
+
 // every picture an each-screen run showed joins the entry's history.
 TEST(GoBackTest, EachScreenRunsGoBackToWhatTheyReplaced) {
     Fixture f;

@@ -958,11 +958,61 @@ TEST_F(EndToEndTest, FailuresEndWithStatusOneAndLeaveTheScreen) {
         const RunResult run = Vexal(r.args, env);
         EXPECT_EQ(run.status, 1) << r.name;
         EXPECT_EQ(run.err, r.err) << r.name;
-        // Only the system refused there: the bitmap was in place, the screen untouched.
-        if (!env.empty()) std::filesystem::remove(work_ / "data/vexal/wallpaper.bmp");
+        // Regression: where only the system refused, the new bitmap stayed in the data
+        // folder although the screen never showed it.
         EXPECT_TRUE(ScreenIsBlank()) << r.name;
         EXPECT_TRUE(NoWorkingFile()) << r.name;
     }
+}
+
+// Regression: a run whose desktop refused the picture still took the data folder's
+// wallpaper, history and oldest kept wallpaper, so a timer started without the session's
+// display cost the user their kept wallpapers. Three such runs after four good ones leave
+// every file of the data folder as it was, and going back still finds the good ones.
+TEST_F(EndToEndTest, FailingDesktopChangesNothing) {
+    Settings({{"stretch", work_ / "pics/sub/c.gif", "000000", "1111", 2}});
+    for (const char* picture : {"pics/a.png", "pics/B.bmp", "pics/sub/c.gif", "pics/sub/deeper/d.jpg"})
+        ASSERT_EQ(Vexal({"-wp", picture}).status, 0) << picture;
+    const auto folder = [&] {
+        std::map<std::string, std::string> files;
+        for (const auto& e : std::filesystem::directory_iterator(work_ / "data/vexal")) {
+            std::ifstream in(e.path(), std::ios::binary);
+            files[e.path().filename()] = std::string(std::istreambuf_iterator<char>(in), {});
+        }
+        return files;
+    };
+    const std::map<std::string, std::string> before = folder();
+    ASSERT_EQ(before.count("vexal-back-3.bmp") + before.count("vexal-back-1.bmp"), 2u);
+
+    // A display nobody serves: the lowest number with neither a socket nor a lock.
+    int unserved = 90;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(unserved)) ||
+           std::filesystem::exists("/tmp/.X" + std::to_string(unserved) + "-lock"))
+        ++unserved;
+    const std::map<std::string, std::string> noServer = {{"DISPLAY", ":" + std::to_string(unserved)}};
+    // GNOME with neither a session bus nor a display to start one from, where it is installed.
+    SpawnCommandRunner runner;
+    const bool gnome = runner.Run({"gsettings", "list-keys", "org.gnome.desktop.background"}).status == 0;
+    const std::map<std::string, std::string> noBus = {{"VEXAL_DESKTOP", "gnome"}, {"DISPLAY", ""}};
+    const struct {
+        std::vector<std::string> args;
+        std::map<std::string, std::string> env;
+    } failing[] = {
+        {{"-wp", "pics/a.png"}, noServer},
+        {{"stretch"}, gnome ? noBus : noServer},
+        {{"-back"}, noServer},
+    };
+    for (const auto& run : failing) {
+        const RunResult r = Vexal(run.args, run.env);
+        EXPECT_EQ(r.status, 1) << run.args[0] << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("vexal: 壁紙の変更に失敗しました。\r\n", 0), 0u) << r.err;
+        EXPECT_TRUE(folder() == before) << run.args[0] << ": the data folder as it was";
+        EXPECT_TRUE(NoWorkingFile()) << run.args[0];
+    }
+    ExpectInstalled(Vexal({"-back"}), kGif, Style::Centred);
+    ExpectInstalled(Vexal({"-back"}), kBmp, Style::Centred);
+    ExpectInstalled(Vexal({"-back"}), kPng, Style::Centred);
+    EXPECT_EQ(Vexal({"-back"}).status, 1) << "three kept, three gone back to";
 }
 
 // Broke: a server that never ended a picture's body filled the disk, 23 GB in 20 s. The
