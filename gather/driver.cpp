@@ -1,24 +1,18 @@
-// The retrieval driver.
+// The retrieval driver: the fetches over a transfer, the bringing step with its passing
+// over, and the hand-over to the preview or the installation.
 #include "gather/driver.h"
 
 #include <optional>
 
 #include "gather/bring.h"
-#include "gather/choice.h"
 #include "gather/hand_over.h"
-#include "gather/links.h"
-#include "gather/local_sources.h"
 #include "gather/overlap.h"
-#include "gather/picks.h"
 #include "gather/screens.h"
-#include "host/desktop.h"
 #include "host/run_guard.h"
 #include "net/transfer.h"
 #include "settings/settings_file.h"
 #include "settings/source_kind.h"
-#include "text/case.h"
 #include "wallpaper/install.h"
-#include "wallpaper/screen_layout.h"
 
 namespace vexal {
 namespace {
@@ -95,74 +89,6 @@ FetchResult TransferFetches::SetGrpData(RetrievalState& state) {
     CopyServer(transfer_, program_);
     state.FetchedContentType = transfer_.response().ContentType;
     return result;
-}
-
-RetrievalResult frDispGet(Program& program, RetrievalState& state, const RetrievalServices& services,
-                          Fetches& fetches, RetrievalOwner& owner) {
-    if (program.RunMode != RunModeValue::Editor && program.RunMode != RunModeValue::Entry) return {};
-    const SiteEntry& entry = program.CurrentEntry();
-    state.image.candidate.clear();
-    state.kind = ClassifySource(entry.Url);
-    FolderScan scan;
-    switch (state.kind) {
-        case SourceKind::WebPage: {
-            program.SourceText.clear();
-            const FetchResult fetched = fetches.SetGrpUrl(state);
-            if (!fetched.Ok()) return FetchFailed(fetched);
-            program.Candidates =
-                ExtractLinks(program.SourceText, entry, state.kind, nullptr, {state.PageContentType});
-            state.PageHasScript = FindNoCase(program.SourceText, "<script") != std::string::npos;
-            break;
-        }
-        case SourceKind::LocalFile: {
-            RetrievalResult loaded = Load_sDArr(entry.Url, *services.files, program.SourceText);
-            if (!loaded.Ok()) return loaded;
-            program.Candidates = ExtractLinks(program.SourceText, entry, state.kind);
-            break;
-        }
-        case SourceKind::WebImage:
-        case SourceKind::LocalImage:
-            state.image.ChosenImage = entry.Url;
-            return {};
-        case SourceKind::LocalFolder:
-            scan = LoadFlist(program, services, owner);
-            break;
-        default:
-            return {};
-    }
-    if (entry.No == ChoiceMode::Random) {
-        // A history that cannot be read is none: the choice then takes any candidate.
-        state.Recent = RecentPicks(*services.files, services.desktop, entry.Name);
-        state.Allowed = AllowedCandidates(program.Candidates, state.Recent);
-    }
-    RandomSource& random = RandomOf(services, state);
-    std::string chosen;
-    std::size_t index = 0;
-    RetrievalResult choice = ChooseCandidate(program.Candidates, entry, random, chosen, &index, &state.Allowed);
-    if (!choice.Ok()) {
-        if (choice.failure == RetrievalFailure::NoMatch && state.kind == SourceKind::LocalFolder)
-            return FolderWithoutMatch(scan, entry.Url);
-        // Said only for an entry that uses the new rules: the others keep their message.
-        choice.scriptPage = choice.failure == RetrievalFailure::NoMatch && state.PageHasScript &&
-                            (entry.Filter[6] || entry.MinWidth > 0);
-        return choice;
-    }
-    state.PageUrl = program.ServerUrl;
-    state.PassOver = entry.MinWidth > 0;
-    state.PhotoPages = entry.Filter[6] || entry.MinWidth > 0;
-    state.AnyWebAddress = UsesPageRules(entry);
-    state.Tried.assign(program.Candidates.size(), false);
-    if (entry.EachScreen && services.desktop) {
-        const std::vector<Screen> screens = services.desktop->Screens();
-        if (SeveralScreens(screens)) {
-            state.ScreenChoices = ChooseForScreens(program.Candidates, entry, index, screens.size(), random,
-                                                   &state.Allowed, &state.Recent);
-            DrawScreenOrder(state.ScreenChoices, entry, random);
-            if (!state.ScreenChoices.empty()) index = state.ScreenChoices[0];
-        }
-    }
-    TakeCandidate(program, state, services, index);
-    return {};
 }
 
 RetrievalOutcome frDispGo(Program& program, RetrievalState& state, const RetrievalServices& services,
