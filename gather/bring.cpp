@@ -118,8 +118,7 @@ RetrievalResult JudgeArrival(const Program& program, RetrievalState& state, cons
         state.working.Delete(state.image.WorkImageFile);
         return NoPicture(state.image.ChosenImage);
     }
-    const std::string told =
-        state.workName + "." + ImageExts[static_cast<std::size_t>(content.picture)];
+    const std::string told = state.workName + "." + ImageExts[static_cast<std::size_t>(content.picture)];
     if (!services.files->RenameFile(state.image.WorkImageFile, told)) {
         RetrievalResult result;
         result.failure = RetrievalFailure::ImageNotCopied;
@@ -188,8 +187,8 @@ bool MayPassOver(const RetrievalResult& result) {
     }
 }
 
-RetrievalResult BringChosenImage(const Program& program, RetrievalState& state, const RetrievalServices& services,
-                                 Fetches& fetches) {
+RetrievalResult BringChosenImage(const Program& program, RetrievalState& state,
+                                 const RetrievalServices& services, Fetches& fetches) {
     const SourceKind kind = ClassifySource(state.image.ChosenImage);
     if (state.RelativeToPage || kind == SourceKind::WebImage ||
         (kind == SourceKind::WebPage && state.AnyWebAddress)) {

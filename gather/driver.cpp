@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "gather/bring.h"
+#include "gather/choice.h"
 #include "gather/hand_over.h"
 #include "gather/overlap.h"
 #include "gather/screens.h"
@@ -96,7 +97,8 @@ RetrievalOutcome frDispGo(Program& program, RetrievalState& state, const Retriev
     state.image.WorkImageIsChosen = false;
     if (state.workName.empty()) state.workName = program.CacheFileName;
     // Everything from here on writes the working file or the wallpaper.
-    if (std::optional<RetrievalOutcome> refused = LockRun(program, services, owner)) return std::move(*refused);
+    if (std::optional<RetrievalOutcome> refused = LockRun(program, services, owner))
+        return std::move(*refused);
     // A candidate that cannot be used gives way to the next, for an entry that says so.
     RandomSource& random = RandomOf(services, state);
     RetrievalResult brought;
@@ -177,7 +179,8 @@ std::optional<RetrievalResult> UnusableFileNames(const Program& program, const F
     RetrievalResult result = FailureOf(RetrievalFailure::UnusableFileName);
     result.file = SettingsFileForMessages(program, files);
     result.target = key;
-    result.subject = std::string_view(key) == "CacheFileName" ? program.CacheFileName : program.WinFolderWPname;
+    result.subject =
+        std::string_view(key) == "CacheFileName" ? program.CacheFileName : program.WinFolderWPname;
     return result;
 }
 

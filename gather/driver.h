@@ -89,6 +89,7 @@ struct RetrievalOutcome {
 
 // The run is refused before anything is fetched or moved when the settings name no plain
 // file for the working file or the bitmap: what to say then.
-[[nodiscard]] std::optional<RetrievalResult> UnusableFileNames(const Program& program, const FileSystem& files);
+[[nodiscard]] std::optional<RetrievalResult> UnusableFileNames(const Program& program,
+                                                               const FileSystem& files);
 
 }  // namespace vexal

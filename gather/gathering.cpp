@@ -54,7 +54,8 @@ RetrievalResult frDispGet(Program& program, RetrievalState& state, const Retriev
     RandomSource& random = RandomOf(services, state);
     std::string chosen;
     std::size_t index = 0;
-    RetrievalResult choice = ChooseCandidate(program.Candidates, entry, random, chosen, &index, &state.Allowed);
+    RetrievalResult choice =
+        ChooseCandidate(program.Candidates, entry, random, chosen, &index, &state.Allowed);
     if (!choice.Ok()) {
         if (choice.failure == RetrievalFailure::NoMatch && state.kind == SourceKind::LocalFolder)
             return FolderWithoutMatch(scan, entry.Url);

@@ -17,8 +17,9 @@ InstallRequest InstallRequestFor(const Program& program, const RetrievedPictures
                                  std::vector<Screen> screens, const Picture* shown) {
     InstallRequest request;
     for (const PictureInHand& picture : pictures.screens)
-        request.pictures.push_back({picture.WorkImageFile, picture.ChosenImage,
-                                    !picture.WorkImageIsChosen && pictures.working.Owns(picture.WorkImageFile)});
+        request.pictures.push_back(
+            {picture.WorkImageFile, picture.ChosenImage,
+             !picture.WorkImageIsChosen && pictures.working.Owns(picture.WorkImageFile)});
     // A picture named on the command line keeps the desktop's style.
     if (program.RunMode != RunModeValue::Direct) request.style = program.CurrentEntry().WpState;
     request.wallpaperName = program.WinFolderWPname;
@@ -30,11 +31,13 @@ InstallRequest InstallRequestFor(const Program& program, const RetrievedPictures
 InstallResult InstallRetrieved(const Program& program, RetrievedPictures& pictures,
                                const WallpaperServices& services, const Picture* shown) {
     const std::vector<Screen> screens = ScreensOfEntry(program, services);
-    const InstallResult installed = InstallWallpaper(InstallRequestFor(program, pictures, screens, shown), services);
+    const InstallResult installed =
+        InstallWallpaper(InstallRequestFor(program, pictures, screens, shown), services);
     if (installed.Ok() && program.RunMode != RunModeValue::Direct) {
         // Only the pictures that went on a screen: with more pictures than screens the
         // rest were never shown.
-        const std::size_t shownCount = screens.empty() ? 1 : std::min(screens.size(), pictures.screens.size());
+        const std::size_t shownCount =
+            screens.empty() ? 1 : std::min(screens.size(), pictures.screens.size());
         std::vector<std::string> candidates;
         for (std::size_t k = 0; k < shownCount && k < pictures.screens.size(); ++k)
             candidates.push_back(pictures.screens[k].candidate);

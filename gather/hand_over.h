@@ -24,6 +24,7 @@ InstallRequest InstallRequestFor(const Program& program, const RetrievedPictures
 // Installs `pictures`; once the change has held, the entry's history remembers the
 // candidates shown. The working files go either way.
 [[nodiscard]] InstallResult InstallRetrieved(const Program& program, RetrievedPictures& pictures,
-                                             const WallpaperServices& services, const Picture* shown = nullptr);
+                                             const WallpaperServices& services,
+                                             const Picture* shown = nullptr);
 
 }  // namespace vexal

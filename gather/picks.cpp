@@ -19,7 +19,8 @@ void RecordPicks(FileSystem& files, Desktop* desktop, const std::string& entry,
     std::vector<std::string> recorded;
     for (const std::string& picture : pictures) {
         // A picture repeated on another screen is remembered once.
-        if (picture.empty() || std::find(recorded.begin(), recorded.end(), picture) != recorded.end()) continue;
+        if (picture.empty() || std::find(recorded.begin(), recorded.end(), picture) != recorded.end())
+            continue;
         recorded.push_back(picture);
         history.AddPick(entry, picture);
     }

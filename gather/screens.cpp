@@ -45,8 +45,8 @@ std::size_t ScreenStandIn(const Program& program, const RetrievalState& state, R
 
 }  // namespace
 
-RetrievalResult BringScreenImages(const Program& program, RetrievalState& state, const RetrievalServices& services,
-                                  Fetches& fetches) {
+RetrievalResult BringScreenImages(const Program& program, RetrievalState& state,
+                                  const RetrievalServices& services, Fetches& fetches) {
     state.MoreScreens.clear();
     RandomSource& random = RandomOf(services, state);
     ChooseAgainForScreens(program, state, random);

@@ -1,10 +1,10 @@
 // The preview window's logic.
 #include "ui/preview_presenter.h"
 
+#include "gather/hand_over.h"
 #include "host/process.h"
 #include "ui/failure_texts.h"
 #include "ui/host_services.h"
-#include "gather/hand_over.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -83,8 +83,8 @@ void PreviewPresenter::Form_Resize(double widthTwips, double heightTwips) {
 void PreviewPresenter::cbSetWP_Click() {
     // The working files go before a failure is told: another run need not wait behind a
     // box nobody may be reading.
-    const InstallResult installed = InstallRetrieved(program_, pictures_, WallpaperServicesOf(host_),
-                                                     shown_.Empty() ? nullptr : &shown_);
+    const InstallResult installed =
+        InstallRetrieved(program_, pictures_, WallpaperServicesOf(host_), shown_.Empty() ? nullptr : &shown_);
     shown_ = {};
     if (!installed.Ok()) end_.InstallFailed(installed);
     Unload(installed.Ok() ? kExitSuccess : kExitFailure);

@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "gather/working_files.h"
 #include "host/front_end.h"
 #include "host/host.h"
-#include "gather/working_files.h"
 #include "host/picture.h"
 #include "program/program.h"
 #include "ui/preview_layout.h"

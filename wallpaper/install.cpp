@@ -148,8 +148,9 @@ InstallResult WriteFromPicture(const WallpaperServices& services, const Wallpape
 
 // Puts the bitmap for `picture` at `destination`: written under `temp` and renamed over
 // it, or, for the run's own working bitmap, moved there at once.
-InstallResult PutPicture(const WallpaperServices& services, const WallpaperPicture& picture, const Picture* shown,
-                         const std::string& temp, const std::string& destination, Replacements& swap) {
+InstallResult PutPicture(const WallpaperServices& services, const WallpaperPicture& picture,
+                         const Picture* shown, const std::string& temp, const std::string& destination,
+                         Replacements& swap) {
     const PictureKind kind = PictureKindOf(picture.file, false);
     InstallResult written;
     if (kind == PictureKind::Bmp) {
@@ -169,7 +170,8 @@ InstallResult PutPicture(const WallpaperServices& services, const WallpaperPictu
     } else if (kind == PictureKind::Png) {
         if (!services.images) return Failed(InstallOutcome::PngUnreadable);
         const BmpFromFile converted = ConvertToBmp(*services.images, *services.files, picture.file, temp);
-        if (converted.decoded.error == DecodeError::TooLarge) return PictureRefused(picture, converted.decoded);
+        if (converted.decoded.error == DecodeError::TooLarge)
+            return PictureRefused(picture, converted.decoded);
         if (!converted.decoded.Ok()) return Failed(InstallOutcome::PngUnreadable);
         if (!converted.written) return Failed(InstallOutcome::PngNotConverted);
     } else {
@@ -353,15 +355,15 @@ InstallResult InstallEachScreen(const InstallRequest& request, const WallpaperSe
     kept.KeepCurrent(history);
     std::vector<PlacedPicture> placed;
     std::vector<std::string> screenFiles;
-    if (InstallResult laidOut =
-            LayOutEachScreen(request, services, screens, background,
-                             [&](std::size_t i, Picture picture) {
-                                 placed.push_back({screens[i].rect, std::move(picture)});
-                                 screenFiles.push_back(ScreenBitmapPath(destination, i));
-                                 return PutBitmap(services, screenFiles.back(), swap, [&](const std::string& temp) {
-                                     return WriteBmp(*services.files, temp, placed.back().picture);
-                                 });
-                             });
+    if (InstallResult laidOut = LayOutEachScreen(
+            request, services, screens, background,
+            [&](std::size_t i, Picture picture) {
+                placed.push_back({screens[i].rect, std::move(picture)});
+                screenFiles.push_back(ScreenBitmapPath(destination, i));
+                return PutBitmap(services, screenFiles.back(), swap, [&](const std::string& temp) {
+                    return WriteBmp(*services.files, temp, placed.back().picture);
+                });
+            });
         !laidOut.Ok())
         return laidOut;
     std::size_t screenBitmaps = screens.size();
@@ -369,7 +371,8 @@ InstallResult InstallEachScreen(const InstallRequest& request, const WallpaperSe
     if (ScreenWallpapers set = services.desktop->SetScreenWallpapers(screenFiles, screens); set.handled) {
         if (!set.result) return DesktopFailed(InstallOutcome::Refused, std::move(set.result));
     } else {
-        if (InstallResult spanned = SpanAcrossScreens(services, destination, screens, placed, swap); !spanned.Ok())
+        if (InstallResult spanned = SpanAcrossScreens(services, destination, screens, placed, swap);
+            !spanned.Ok())
             return spanned;
         screenBitmaps = 0;
         style = {kSpannedStyle, "0"};
@@ -521,7 +524,8 @@ InstallResult InstallWallpaper(const InstallRequest& request, const WallpaperSer
     KeptBitmaps kept(services, folder, destination);
     kept.KeepCurrent(history);
     Replacements swap(services);
-    InstallResult put = PutPicture(services, request.pictures.front(), request.shown, temp, destination, swap);
+    InstallResult put =
+        PutPicture(services, request.pictures.front(), request.shown, temp, destination, swap);
     if (!put.Ok()) {
         services.files->DeleteFile(temp);
         if (put.outcome == InstallOutcome::NotWritten) put.subject = destination;
@@ -550,7 +554,8 @@ InstallResult GoBack(const std::string& wallpaperName, const WallpaperServices& 
         history.back.pop_back();
         Replacements swap(services);
         if (!previous.screens.empty()) {
-            std::optional<InstallResult> back = GoBackToScreens(services, folder, destination, previous, swap);
+            std::optional<InstallResult> back =
+                GoBackToScreens(services, folder, destination, previous, swap);
             if (!back) continue;
             if (!back->Ok()) return *back;
             history.current = previous.style;

@@ -99,8 +99,8 @@ std::vector<Screen> ScreensForEachPicture(const WallpaperServices& services);
 // request's style exactly as the installation lays it out, and the gaps between them in
 // the desktop's colour. Only one picture is decoded at a time. PictureRefused names a
 // picture that cannot be read.
-[[nodiscard]] InstallResult PreviewEachScreen(const InstallRequest& request, const WallpaperServices& services,
-                                              Picture& previewOut);
+[[nodiscard]] InstallResult PreviewEachScreen(const InstallRequest& request,
+                                              const WallpaperServices& services, Picture& previewOut);
 
 // Installs the request's pictures as the wallpaper, as one change: the new bitmaps are
 // written beside the old ones and put in their place, and only once the desktop has taken
@@ -108,7 +108,8 @@ std::vector<Screen> ScreensForEachPicture(const WallpaperServices& services);
 // (the oldest beyond the bound goes) and the style is remembered. A change that fails
 // anywhere, the desktop's refusal included, leaves the wallpaper folder and the style as
 // they were.
-[[nodiscard]] InstallResult InstallWallpaper(const InstallRequest& request, const WallpaperServices& services);
+[[nodiscard]] InstallResult InstallWallpaper(const InstallRequest& request,
+                                             const WallpaperServices& services);
 
 // Puts the wallpaper before the current one back, in its style: the newest bitmap kept
 // beside the current one takes its place, so going back again reaches the one before

@@ -115,7 +115,9 @@ struct Fixture {
     }
     bool Installed() const { return outcome.end == RetrievalEnd::Installed && outcome.install.Ok(); }
     // The pictures the retrieval handed on: the first screen's, and the others'.
-    PictureInHand First() const { return outcome.pictures.Empty() ? PictureInHand{} : outcome.pictures.First(); }
+    PictureInHand First() const {
+        return outcome.pictures.Empty() ? PictureInHand{} : outcome.pictures.First();
+    }
     std::vector<PictureInHand> More() const {
         if (outcome.pictures.Empty()) return {};
         return {outcome.pictures.screens.begin() + 1, outcome.pictures.screens.end()};
@@ -517,7 +519,6 @@ TEST(DriverTest, InterruptedRunsFilesAreRemoved) {
     std::vector<std::string> expected = kept;
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(left, expected);
-
 }
 
 // With the page rules each address is asked for once a retrieval: the same picture named
@@ -613,9 +614,17 @@ TEST(DriverTest, EachScreenPassesOverWhatItCannotUse) {
         std::set<std::string> shown;                        // first and second screen, in any order
         const char* first;                                  // when the order is known
     } rows[] = {
-        {"N-th: both screens pass over", ChoiceMode::Nth, {{"a", 10}, {"b", 700}, {"c", 10}, {"d", 700}}, {"b", "d"}, "b"},
+        {"N-th: both screens pass over",
+         ChoiceMode::Nth,
+         {{"a", 10}, {"b", 700}, {"c", 10}, {"d", 700}},
+         {"b", "d"},
+         "b"},
         {"N-th: none left repeats", ChoiceMode::Nth, {{"a", 700}, {"b", 10}}, {"a"}, "a"},
-        {"contains", ChoiceMode::Containing, {{"pa", 10}, {"pb", 700}, {"x", 700}, {"pc", 700}}, {"pb", "pc"}, "pb"},
+        {"contains",
+         ChoiceMode::Containing,
+         {{"pa", 10}, {"pb", 700}, {"x", 700}, {"pc", 700}},
+         {"pb", "pc"},
+         "pb"},
         {"random", ChoiceMode::Random, {{"a", 10}, {"b", 700}, {"c", 10}, {"d", 700}}, {"b", "d"}, nullptr},
     };
     for (const auto& row : rows) {
@@ -643,7 +652,8 @@ TEST(DriverTest, EachScreenPassesOverWhatItCannotUse) {
             }
             std::set<std::string> asked;
             for (const std::string& line : f.log.lines)
-                EXPECT_TRUE(line.rfind("data ", 0) != 0 || asked.insert(line).second) << row.name << ": " << line;
+                EXPECT_TRUE(line.rfind("data ", 0) != 0 || asked.insert(line).second)
+                    << row.name << ": " << line;
         }
     }
 }
@@ -669,7 +679,8 @@ TEST(DriverTest, EachScreenRandomChoiceKeepsToTheHistory) {
     }
     std::set<std::string> firstTwo = {runs[0][0], runs[0][1], runs[1][0], runs[1][1]};
     EXPECT_EQ(firstTwo.size(), 4u) << "the second run shows the two the first did not";
-    EXPECT_EQ((std::set<std::string>{runs[2][0], runs[2][1]}), (std::set<std::string>{runs[0][0], runs[0][1]}))
+    EXPECT_EQ((std::set<std::string>{runs[2][0], runs[2][1]}),
+              (std::set<std::string>{runs[0][0], runs[0][1]}))
         << "the one left, then the one shown longest ago";
     EXPECT_EQ(
         ReadHistory(f.t.files, testing::WallpaperPath("/win", kHistoryFileName)).RecentPicks("Pics"),

@@ -8,10 +8,10 @@
 
 #include "app/run_controller.h"
 #include "core/wallpaper_fakes.h"
+#include "gather/hand_over.h"
 #include "host/picture.h"
 #include "settings/source_kind.h"
 #include "ui/host_services.h"
-#include "gather/hand_over.h"
 #include "ui/preview_presenter.h"
 #include "wallpaper/history.h"
 #include "wallpaper/install.h"
@@ -212,7 +212,9 @@ struct PreviewFixture : ::testing::Test {
         pictures.screens = std::move(screens);
         return pictures;
     }
-    void Show(const std::string& chosen = {}) { preview.DispPre(Pictures({{"wpcache.jpg", chosen, {}, false}})); }
+    void Show(const std::string& chosen = {}) {
+        preview.DispPre(Pictures({{"wpcache.jpg", chosen, {}, false}}));
+    }
 };
 
 TEST_F(PreviewFixture, ShowLoadsOnceWithCaptionAndSetWallpaperDisabled) {
@@ -367,7 +369,8 @@ TEST_F(PreviewFixture, EachScreenShowsThePicturesSideBySideAndInstallsAllOrNothi
         EXPECT_TRUE(preview.pictures().Empty()) << row.name;
         if (row.status == kExitSuccess) {
             EXPECT_EQ(ours(), installedAtOnce) << row.name;
-            EXPECT_EQ(desktop.log.back(), "set " + wall + ".bmp WallpaperStyle=22 TileWallpaper=0") << row.name;
+            EXPECT_EQ(desktop.log.back(), "set " + wall + ".bmp WallpaperStyle=22 TileWallpaper=0")
+                << row.name;
         } else {
             EXPECT_TRUE(ours().empty()) << row.name << ": nothing installed, nothing left";
             EXPECT_TRUE(desktop.log.empty()) << row.name;

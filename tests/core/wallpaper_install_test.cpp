@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "core/wallpaper_fakes.h"
+#include "gather/hand_over.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/history.h"
-#include "gather/hand_over.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -233,8 +233,17 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
         {"systemRefuses", "wp.png", false, false, true, false, false,
          DesktopResult{DesktopFailure::ToolFailed, {}, "gsettings", "refused", 1}, InstallOutcome::Refused, 1,
          false},
-        {"systemRefusesTheMovedBitmap", "wpcache.bmp", false, false, true, false, false, {},
-         InstallOutcome::Refused, 1, false},
+        {"systemRefusesTheMovedBitmap",
+         "wpcache.bmp",
+         false,
+         false,
+         true,
+         false,
+         false,
+         {},
+         InstallOutcome::Refused,
+         1,
+         false},
     };
     for (const auto& r : rows) {
         Fixture f;
@@ -394,7 +403,8 @@ TEST(GoBackTest, PutsThePreviousWallpapersBackInTheirStyles) {
                                                            " TileWallpaper=" + step.tileWallpaper}));
     }
     f.desktop.log.clear();
-    EXPECT_EQ(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack);
+    EXPECT_EQ(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).outcome,
+              InstallOutcome::NothingToGoBack);
     EXPECT_TRUE(f.desktop.log.empty());
     EXPECT_EQ(f.t.files.files[WallpaperPath()], PicFile(1, 1, 0xFF000001)) << "the wallpaper stays";
 }
@@ -414,7 +424,8 @@ TEST(GoBackTest, DamagedHistoryNeitherStopsARunNorReachesOtherFiles) {
         f.t.files.files[history] = text;
         f.t.files.files[own] = "the user's own";
         f.t.files.files[WallpaperPath()] = PicFile(1, 1, 0xFF0000AA);
-        EXPECT_EQ(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack)
+        EXPECT_EQ(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).outcome,
+                  InstallOutcome::NothingToGoBack)
             << text;
         EXPECT_EQ(f.t.files.files[own], "the user's own") << text;
         f.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF0000BB);
@@ -652,7 +663,8 @@ TEST(GoBackTest, EachScreenRunsGoBackToWhatTheyReplaced) {
         EXPECT_EQ(f.desktop.log, steps[i].log) << i;
         for (const auto& [path, bytes] : steps[i].files) EXPECT_EQ(f.t.files.files[path], bytes) << i << path;
     }
-    EXPECT_EQ(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack);
+    EXPECT_EQ(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).outcome,
+              InstallOutcome::NothingToGoBack);
 }
 
 // Screen bitmaps kept on a desktop that holds one picture only now (or with other
