@@ -93,10 +93,12 @@ public:
     void Undo() {
         FileSystem& files = *services_.files;
         for (auto it = steps_.rbegin(); it != steps_.rend(); ++it) {
-            if (it->restoreFrom) (void)files.RenameFile(it->to, it->from);
+            // The kept bitmap gets its own name back as a second name first, so the
+            // wallpaper's name never stands empty.
+            if (it->restoreFrom) (void)files.LinkFile(it->to, it->from);
             if (!it->aside.empty())
                 (void)files.RenameFile(it->aside, it->to);
-            else if (!it->restoreFrom)
+            else
                 files.DeleteFile(it->to);
         }
         steps_.clear();
