@@ -241,9 +241,7 @@ InstallResult SpanAcrossScreens(const WallpaperServices& services, const std::st
         return put;
     // Let go before the desktop reads the bitmap back.
     placed.clear();
-    SetKeyValue(services, kDesktopKey, kWallpaperStyleName, kSpannedStyle);
-    SetKeyValue(services, kDesktopKey, kTileWallpaperName, "0");
-    if (DesktopResult set = services.desktop->SetWallpaper(destination); !set)
+    if (DesktopResult set = services.desktop->SetWallpaper(destination, {kSpannedStyle, "0"}); !set)
         return DesktopFailed(InstallOutcome::Refused, std::move(set));
     return {};
 }
@@ -386,9 +384,7 @@ std::optional<InstallResult> GoBackToScreens(const WallpaperServices& services, 
         }
         return SpanAcrossScreens(services, destination, screens, placed);
     }
-    SetKeyValue(services, kDesktopKey, kWallpaperStyleName, "2");
-    SetKeyValue(services, kDesktopKey, kTileWallpaperName, "0");
-    if (DesktopResult set = services.desktop->SetWallpaper(paths.front()); !set)
+    if (DesktopResult set = services.desktop->SetWallpaper(paths.front(), {"2", "0"}); !set)
         return DesktopFailed(InstallOutcome::Refused, std::move(set));
     return InstallResult{};
 }
@@ -418,11 +414,6 @@ StyleValues StyleCode(WallpaperStyle wpState) {
             return {"6", "0"};
     }
     return {};
-}
-
-void SetKeyValue(const WallpaperServices& services, const std::string& sKeyName,
-                 const std::string& sValueName, const std::string& sValueSetting) {
-    if (services.desktop) services.desktop->SetKeyValue(sKeyName, sValueName, sValueSetting);
 }
 
 std::vector<Screen> ScreensForEachPicture(const Program& program, const WallpaperServices& services) {
@@ -518,18 +509,18 @@ InstallResult InstallWallpaper(Program& program, const WallpaperServices& servic
     kept.Remember(history);
     history.currentScreens = 0;
 
+    StyleValues style;
     if (program.RunMode != RunModeValue::Direct) {
         const StyleValues code = StyleCode(program.CurrentEntry().WpState);
         if (!code.Empty()) {
-            SetKeyValue(services, kDesktopKey, kWallpaperStyleName, code.wallpaperStyle);
-            SetKeyValue(services, kDesktopKey, kTileWallpaperName, code.tileWallpaper);
+            style = code;
             history.current = code;
         }
     }
 
     // The history is a convenience: a run whose history cannot be written has still
     // changed the wallpaper.
-    DesktopResult set = services.desktop->SetWallpaper(destination);
+    DesktopResult set = services.desktop->SetWallpaper(destination, style);
     if (set && program.RunMode != RunModeValue::Direct && !program.ChosenCandidate.empty())
         history.AddPick(program.CurrentEntry().Name, program.ChosenCandidate);
     if (history != before) (void)WriteHistory(*services.files, historyPath, history);
@@ -568,11 +559,7 @@ InstallResult GoBack(const Program& program, const WallpaperServices& services) 
         history.current = previous.style;
         history.currentScreens = 0;
         (void)WriteHistory(*services.files, historyPath, history);
-        if (!previous.style.Empty()) {
-            SetKeyValue(services, kDesktopKey, kWallpaperStyleName, previous.style.wallpaperStyle);
-            SetKeyValue(services, kDesktopKey, kTileWallpaperName, previous.style.tileWallpaper);
-        }
-        if (DesktopResult set = services.desktop->SetWallpaper(destination); !set)
+        if (DesktopResult set = services.desktop->SetWallpaper(destination, previous.style); !set)
             return DesktopFailed(InstallOutcome::Refused, std::move(set));
         return {};
     }

@@ -275,9 +275,8 @@ TEST(DriverTest, GatheringByKindOfSource) {
         << "SourceText emptied first";
     EXPECT_TRUE(page.log.Has("data /pics/img/a.jpg relative"));
     EXPECT_TRUE(page.Installed());
-    EXPECT_EQ(page.desktop.log, (std::vector<std::string>{"key Control Panel\\Desktop\\WallpaperStyle=0",
-                                                          "key Control Panel\\Desktop\\TileWallpaper=1",
-                                                          "set " + testing::WallpaperPath()}));
+    EXPECT_EQ(page.desktop.log, (std::vector<std::string>{"set " + testing::WallpaperPath() +
+                                                          " WallpaperStyle=0 TileWallpaper=1"}));
 
     Fixture image;
     image.fetches.image = PicFile(1, 1, 0xFF000000);

@@ -293,10 +293,8 @@ TEST_F(PreviewFixture, SetWallpaperInstallsTheShownPictureThenEnds) {
     preview.DispPre();
     preview.cbSetWP_Click();
     EXPECT_EQ(decoder.decodes, 1) << "the picture already shown is not read again";
-    EXPECT_EQ(desktop.log,
-              (std::vector<std::string>{"key Control Panel\\Desktop\\WallpaperStyle=0",
-                                        "key Control Panel\\Desktop\\TileWallpaper=1",
-                                        std::string("set /win") + kFolderSeparator + "wallpaper.bmp"}));
+    EXPECT_EQ(desktop.log, (std::vector<std::string>{std::string("set /win") + kFolderSeparator +
+                                                     "wallpaper.bmp WallpaperStyle=0 TileWallpaper=1"}));
     EXPECT_EQ(host.files.files.count("wpcache.jpg"), 0u);
     EXPECT_EQ(host.process.status, kExitSuccess);
 }
@@ -365,7 +363,8 @@ TEST_F(PreviewFixture, EachScreenShowsThePicturesSideBySideAndInstallsAllOrNothi
         EXPECT_TRUE(program.MoreScreens.empty()) << row.name;
         if (row.status == kExitSuccess) {
             EXPECT_EQ(ours(), installedAtOnce) << row.name;
-            EXPECT_EQ(desktop.log.back(), "set " + wall + ".bmp") << row.name;
+            EXPECT_EQ(desktop.log.back(), "set " + wall + ".bmp WallpaperStyle=22 TileWallpaper=0")
+                << row.name;
         } else {
             EXPECT_TRUE(ours().empty()) << row.name << ": nothing installed, nothing left";
             EXPECT_TRUE(desktop.log.empty()) << row.name;

@@ -98,7 +98,8 @@ public:
     bool accept = true;
     // Why it fails when it does; a failure without a reason of its own is a refusal.
     DesktopResult reason;
-    // "key NAME=VALUE" and "set PATH" entries, in call order.
+    // "set PATH", with " WallpaperStyle=W TileWallpaper=T" when a style came with it, and
+    // "screen NAME PATH" entries, in call order.
     std::vector<std::string> log;
     // The bytes the wallpaper file held when SetWallpaper was called.
     std::string bytesAtSet;
@@ -119,11 +120,11 @@ public:
         folderOut = folder;
         return haveFolder ? DesktopResult{} : Failure();
     }
-    void SetKeyValue(const std::string& key, const std::string& name, const std::string& value) override {
-        log.push_back("key " + key + "\\" + name + "=" + value);
-    }
-    DesktopResult SetWallpaper(const std::string& path) override {
-        log.push_back("set " + path);
+    DesktopResult SetWallpaper(const std::string& path, const StyleValues& style) override {
+        log.push_back("set " + path +
+                      (style.Empty() ? std::string()
+                                     : " WallpaperStyle=" + style.wallpaperStyle +
+                                           " TileWallpaper=" + style.tileWallpaper));
         files_.ReadFile(path, bytesAtSet);
         return accept ? DesktopResult{} : Failure();
     }

@@ -39,9 +39,8 @@ std::string BmpOf(int w, int h, std::uint32_t argb) {
     return files.files["x"];
 }
 
-const std::vector<std::string> kCentredAndSet = {"key Control Panel\\Desktop\\WallpaperStyle=0",
-                                                 "key Control Panel\\Desktop\\TileWallpaper=0",
-                                                 "set " + testing::WallpaperPath()};
+const std::vector<std::string> kCentredAndSet = {"set " + testing::WallpaperPath() +
+                                                 " WallpaperStyle=0 TileWallpaper=0"};
 
 TEST(InstallWallpaperTest, EachKindOfPictureBecomesTheBitmap) {
     const struct {
@@ -206,9 +205,10 @@ TEST(InstallWallpaperTest, FailedWritesAndARefusingSystemSayWhyTheChangeFailed) 
          false},
         // Told to stop (a signal) while the bitmap was written: silently, nothing changes.
         {"stopRequested", "wp.png", false, false, true, true, true, {}, InstallOutcome::Stopped, 0, false},
-        // The bitmap and the style values stay in place when only the system refuses.
+        // The bitmap stays in place when only the system refuses; the style went with the
+        // one refused call, and the desktop keeps the one it had.
         {"systemRefuses", "wp.png", false, false, true, false, false,
-         DesktopResult{DesktopFailure::ToolFailed, {}, "gsettings", "refused", 1}, InstallOutcome::Refused, 3,
+         DesktopResult{DesktopFailure::ToolFailed, {}, "gsettings", "refused", 1}, InstallOutcome::Refused, 1,
          true},
     };
     for (const auto& r : rows) {
@@ -256,36 +256,18 @@ TEST(InstallWallpaperTest, StyleValuesByWpStateAndRunMode) {
         const char* name;
         RunModeValue runMode;
         std::uint8_t wpState;
-        std::vector<std::string> keys;
+        const char* style;  // as the fake logs it after the path; "" none: the desktop keeps its own
     } rows[] = {
-        {"centred",
-         RunModeValue::Entry,
-         0,
-         {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=0"}},
-        {"tiled",
-         RunModeValue::Entry,
-         1,
-         {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=1"}},
-        {"stretched",
-         RunModeValue::Entry,
-         2,
-         {"key Control Panel\\Desktop\\WallpaperStyle=2", "key Control Panel\\Desktop\\TileWallpaper=0"}},
-        {"editorRunsWriteToo",
-         RunModeValue::Editor,
-         1,
-         {"key Control Panel\\Desktop\\WallpaperStyle=0", "key Control Panel\\Desktop\\TileWallpaper=1"}},
-        {"fill",
-         RunModeValue::Entry,
-         3,
-         {"key Control Panel\\Desktop\\WallpaperStyle=10", "key Control Panel\\Desktop\\TileWallpaper=0"}},
-        {"fit",
-         RunModeValue::Entry,
-         4,
-         {"key Control Panel\\Desktop\\WallpaperStyle=6", "key Control Panel\\Desktop\\TileWallpaper=0"}},
-        {"directImageKeepsTheStyle", RunModeValue::Direct, 2, {}},
-        {"directImageKeepsFill", RunModeValue::Direct, 3, {}},
-        {"unknownStyleKeepsTheStyle", RunModeValue::Entry, 5, {}},
-        {"largestStyleKeepsTheStyle", RunModeValue::Entry, 255, {}},
+        {"centred", RunModeValue::Entry, 0, " WallpaperStyle=0 TileWallpaper=0"},
+        {"tiled", RunModeValue::Entry, 1, " WallpaperStyle=0 TileWallpaper=1"},
+        {"stretched", RunModeValue::Entry, 2, " WallpaperStyle=2 TileWallpaper=0"},
+        {"editorRunsWriteToo", RunModeValue::Editor, 1, " WallpaperStyle=0 TileWallpaper=1"},
+        {"fill", RunModeValue::Entry, 3, " WallpaperStyle=10 TileWallpaper=0"},
+        {"fit", RunModeValue::Entry, 4, " WallpaperStyle=6 TileWallpaper=0"},
+        {"directImageKeepsTheStyle", RunModeValue::Direct, 2, ""},
+        {"directImageKeepsFill", RunModeValue::Direct, 3, ""},
+        {"unknownStyleKeepsTheStyle", RunModeValue::Entry, 5, ""},
+        {"largestStyleKeepsTheStyle", RunModeValue::Entry, 255, ""},
     };
     for (const auto& r : rows) {
         Fixture f;
@@ -293,9 +275,8 @@ TEST(InstallWallpaperTest, StyleValuesByWpStateAndRunMode) {
         f.program.CurrentEntry().WpState = WallpaperStyle{r.wpState};
         f.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF000000);
         EXPECT_TRUE(f.Install("wp.bmp")) << r.name;
-        std::vector<std::string> expected = r.keys;
-        expected.push_back("set " + testing::WallpaperPath());
-        EXPECT_EQ(f.desktop.log, expected) << r.name;
+        EXPECT_EQ(f.desktop.log, std::vector<std::string>{"set " + testing::WallpaperPath() + r.style})
+            << r.name;
     }
 }
 
@@ -305,7 +286,8 @@ TEST(InstallWallpaperTest, DestinationKeepsTheConfiguredName) {
     f.desktop.folder = "/data/vexal";
     f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF000000);
     EXPECT_TRUE(f.Install("wp.jpg"));
-    EXPECT_EQ(f.desktop.log.back(), "set " + testing::WallpaperPath("/data/vexal", "wallpaper.dat"));
+    EXPECT_EQ(f.desktop.log.back(), "set " + testing::WallpaperPath("/data/vexal", "wallpaper.dat") +
+                                        " WallpaperStyle=0 TileWallpaper=0");
     EXPECT_EQ(f.t.files.files[testing::WallpaperPath("/data/vexal", "wallpaper.dat")],
               BmpOf(1, 1, 0xFF000000));
 }
@@ -379,11 +361,9 @@ TEST(GoBackTest, PutsThePreviousWallpapersBackInTheirStyles) {
         const InstallResult back = GoBack(f.program, f.t.Services().ForWallpaper());
         ASSERT_TRUE(back.Ok()) << step.picture;
         EXPECT_EQ(f.t.files.files[WallpaperPath()], PicFile(1, 1, 0xFF000000 + step.picture));
-        EXPECT_EQ(f.desktop.log,
-                  (std::vector<std::string>{
-                      std::string("key Control Panel\\Desktop\\WallpaperStyle=") + step.wallpaperStyle,
-                      std::string("key Control Panel\\Desktop\\TileWallpaper=") + step.tileWallpaper,
-                      "set " + WallpaperPath()}));
+        EXPECT_EQ(f.desktop.log, (std::vector<std::string>{"set " + WallpaperPath() +
+                                                           " WallpaperStyle=" + step.wallpaperStyle +
+                                                           " TileWallpaper=" + step.tileWallpaper}));
     }
     f.desktop.log.clear();
     EXPECT_EQ(GoBack(f.program, f.t.Services().ForWallpaper()).outcome, InstallOutcome::NothingToGoBack);
@@ -452,10 +432,8 @@ TEST(InstallWallpaperTest, EachScreenGetsItsOwnPicture) {
     const std::string wall = testing::WallpaperPath();
     const std::string one = testing::WallpaperPath("/win", "wall-1.bmp");
     const std::string two = testing::WallpaperPath("/win", "wall-2.bmp");
-    const std::vector<std::string> spanned = {"key Control Panel\\Desktop\\WallpaperStyle=22",
-                                              "key Control Panel\\Desktop\\TileWallpaper=0", "set " + wall};
-    const std::vector<std::string> stretched = {"key Control Panel\\Desktop\\WallpaperStyle=2",
-                                                "key Control Panel\\Desktop\\TileWallpaper=0", "set " + wall};
+    const std::vector<std::string> spanned = {"set " + wall + " WallpaperStyle=22 TileWallpaper=0"};
+    const std::vector<std::string> stretched = {"set " + wall + " WallpaperStyle=2 TileWallpaper=0"};
     const struct {
         const char* name;
         std::vector<Screen> screens;
@@ -576,12 +554,8 @@ TEST(GoBackTest, EachScreenRunsGoBackToWhatTheyReplaced) {
         std::map<std::string, std::string> files;
     } steps[] = {
         {{"screen L " + one, "screen R " + two}, {{one, first}, {two, second}}},
-        {{"key Control Panel\\Desktop\\WallpaperStyle=22", "key Control Panel\\Desktop\\TileWallpaper=0",
-          "set " + wall},
-         {{wall, composed}}},
-        {{"key Control Panel\\Desktop\\WallpaperStyle=10", "key Control Panel\\Desktop\\TileWallpaper=0",
-          "set " + wall},
-         {{wall, single}}},
+        {{"set " + wall + " WallpaperStyle=22 TileWallpaper=0"}, {{wall, composed}}},
+        {{"set " + wall + " WallpaperStyle=10 TileWallpaper=0"}, {{wall, single}}},
     };
     for (std::size_t i = 0; i < std::size(steps); ++i) {
         f.desktop.log.clear();
@@ -608,13 +582,11 @@ TEST(GoBackTest, KeptScreenBitmapsOnAnotherDesktop) {
         {"spanned",
          {{{0, 0, 1, 1}, "L"}, {{1, 0, 1, 1}, "R"}},
          true,
-         {"key Control Panel\\Desktop\\WallpaperStyle=22", "key Control Panel\\Desktop\\TileWallpaper=0",
-          "set " + WallpaperPath()}},
+         {"set " + WallpaperPath() + " WallpaperStyle=22 TileWallpaper=0"}},
         {"oneScreen",
          {},
          true,
-         {"key Control Panel\\Desktop\\WallpaperStyle=2", "key Control Panel\\Desktop\\TileWallpaper=0",
-          "set " + WallpaperPath("/win", "wall-1.bmp")}},
+         {"set " + WallpaperPath("/win", "wall-1.bmp") + " WallpaperStyle=2 TileWallpaper=0"}},
         {"oneGone", {}, false, {}},
     };
     for (const auto& row : rows) {
