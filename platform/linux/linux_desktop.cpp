@@ -375,13 +375,21 @@ DesktopResult LinuxDesktop::StartSwaybg(const std::string& folder, const std::st
     // ended once the new one draws. Its process is recorded beside the bitmap, and only a
     // process that is still a swaybg is ended (the number may have been reused).
     const std::string pidFile = folder + "/" + kSwaybgPidName;
-    const StartResult started = runner_.Start(SwaybgCommand(path, layout), folder + "/" + kSwaybgLogName);
+    // The new one writes under a working name: the log of the one drawing now stays whole
+    // until the new one takes over, and one that gives up at once leaves it as it was
+    // (what it said is in the result).
+    const std::string log = folder + "/" + kSwaybgLogName;
+    const std::string newLog = TempPathFor(log, static_cast<std::uint32_t>(::getpid()));
+    const StartResult started = runner_.Start(SwaybgCommand(path, layout), newLog);
     if (!started.running) {
+        ::unlink(newLog.c_str());
         if (started.ended.status < 0 && started.ended.errors.empty())
             return {DesktopFailure::ToolNotRun, {}, "swaybg", {}, 0};
         return {
             DesktopFailure::ToolFailed, {}, "swaybg", OneLine(started.ended.errors), started.ended.status};
     }
+    // It keeps writing into the file under its new name.
+    ::rename(newLog.c_str(), log.c_str());
     StyleRecord previous = ReadRecord(pidFile);
     const std::string old = previous["pid"];
     StyleRecord record;

@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 
+#include "host/run_guard.h"
 #include "platform/linux/ini_text.h"
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/qt_image_decoder.h"
@@ -1165,6 +1166,7 @@ TEST(LinuxDesktopTest, SwaybgIsStartedAndThePreviousOneEnded) {
         script << "#!/bin/sh\n"
                   "if [ -n \"$FAILING\" ]; then echo 'cannot reach the compositor' >&2; exit 3; fi\n"
                   "echo \"$@\" > \"$0.args.$$\"\n"
+                  "echo \"drawing $$\" >&2\n"
                   "trap 'kill $child; exit 0' TERM\n"
                   "sleep 600 & child=$!\n"
                   "wait\n";
@@ -1204,6 +1206,11 @@ TEST(LinuxDesktopTest, SwaybgIsStartedAndThePreviousOneEnded) {
     EXPECT_NE(second, first);
     EXPECT_TRUE(ended(first)) << "the earlier swaybg is ended";
     EXPECT_EQ(::kill(second, 0), 0) << "the new one keeps running";
+    const std::string log = folder + "/" + kSwaybgLogName;
+    EXPECT_TRUE(testing::WaitUntil([&] {
+        return ReadFileText(log) == "drawing " + std::to_string(second) + "\n";
+    })) << "the log is the running one's: "
+        << ReadFileText(log);
 
     // One that gives up at once is a failure, and the running one stays.
     env.Set("FAILING", "1");
@@ -1212,6 +1219,10 @@ TEST(LinuxDesktopTest, SwaybgIsStartedAndThePreviousOneEnded) {
     EXPECT_EQ(DesktopFailureText(failed),
               "デスクトップのツール swaybg が失敗しました（終了コード 3）：cannot reach the compositor");
     EXPECT_EQ(recorded(), second);
+    // Regression: the one that gave up wrote over the running one's log.
+    EXPECT_EQ(ReadFileText(log), "drawing " + std::to_string(second) + "\n");
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        EXPECT_NE(e.path().filename().string().rfind(kTempPrefix, 0), 0u) << e.path();
     ::kill(second, SIGTERM);
     EXPECT_TRUE(ended(second));
 }
