@@ -139,16 +139,6 @@ DesktopResult LinuxDesktop::WallpaperFolder(std::string& folderOut) {
     return {};
 }
 
-void LinuxDesktop::SetKeyValue(const std::string& keyName, const std::string& valueName,
-                               const std::string& valueSetting) {
-    std::string folder;
-    if (!WallpaperFolder(folder)) return;
-    const std::string file = folder + "/" + kStyleRecordName;
-    StyleRecord record = ReadRecord(file);
-    record[keyName + "\\" + valueName] = valueSetting;
-    if (WriteRecord(file, record)) styleWritten_ = true;
-}
-
 std::string LinuxDesktop::RecordedValue(const std::string& folder, const std::string& key,
                                         const std::string& name) const {
     const StyleRecord record = ReadRecord(folder + "/" + kStyleRecordName);
@@ -161,14 +151,30 @@ WallpaperLayout LinuxDesktop::RecordedLayout(const std::string& folder) const {
                            RecordedValue(folder, kDesktopKey, kTileWallpaperName));
 }
 
-DesktopResult LinuxDesktop::SetWallpaper(const std::string& path) {
+void LinuxDesktop::RecordStyle(const std::string& folder, const StyleValues& style) const {
+    const std::string file = folder + "/" + kStyleRecordName;
+    const StyleRecord before = ReadRecord(file);
+    StyleRecord record = before;
+    record[std::string(kDesktopKey) + "\\" + kWallpaperStyleName] = style.wallpaperStyle;
+    record[std::string(kDesktopKey) + "\\" + kTileWallpaperName] = style.tileWallpaper;
+    // A record that cannot be written costs the next run without a style its layout, not
+    // this change, which the desktop shows already.
+    if (record != before) (void)WriteRecord(file, record);
+}
+
+DesktopResult LinuxDesktop::SetWallpaper(const std::string& path, const StyleValues& style) {
     std::string folder;
     if (DesktopResult made = WallpaperFolder(folder); !made) return made;
     DesktopKind kind = DesktopKind::None;
     if (DesktopResult chosen = ChooseDesktop(kind); !chosen) return chosen;
-    const WallpaperLayout recorded = RecordedLayout(folder);
-    if (kind == DesktopKind::X11) return PaintRoot(path, recorded);
-    return HandToDesktop(kind, folder, path, recorded);
+    const bool styleGiven = !style.Empty();
+    const WallpaperLayout layout =
+        styleGiven ? LayoutFromStyle(style.wallpaperStyle, style.tileWallpaper) : RecordedLayout(folder);
+    const DesktopResult result = kind == DesktopKind::X11
+                                     ? PaintRoot(path, layout)
+                                     : HandToDesktop(kind, folder, path, layout, styleGiven);
+    if (result && styleGiven) RecordStyle(folder, style);
+    return result;
 }
 
 std::vector<Screen> LinuxDesktop::Screens() {
@@ -309,14 +315,14 @@ bool LinuxDesktop::LayOutForRoot(const std::string& path, WallpaperLayout layout
 }
 
 DesktopResult LinuxDesktop::HandToDesktop(DesktopKind kind, const std::string& folder,
-                                          const std::string& path, WallpaperLayout recorded) {
+                                          const std::string& path, WallpaperLayout layout, bool styleGiven) {
     const std::string shown = UniqueShownName(folder);
     if (::link(path.c_str(), shown.c_str()) != 0 && !CopyBytes(path, shown)) {
         // A copy broken off half way would be left for the next run to sweep up at best.
         ::unlink(shown.c_str());
         return Failure(DesktopFailure::FileNotPrepared, shown);
     }
-    const DesktopResult result = RunDesktopTool(kind, folder, shown, recorded);
+    const DesktopResult result = RunDesktopTool(kind, folder, shown, layout, styleGiven);
     if (result)
         RemoveShownExcept(folder, {shown});
     else
@@ -325,36 +331,37 @@ DesktopResult LinuxDesktop::HandToDesktop(DesktopKind kind, const std::string& f
 }
 
 DesktopResult LinuxDesktop::RunDesktopTool(DesktopKind kind, const std::string& folder,
-                                           const std::string& shown, WallpaperLayout recorded) {
-    // Desktops with a style of their own keep it unless this run wrote the values.
-    const std::optional<WallpaperLayout> layout = styleWritten_ ? std::optional(recorded) : std::nullopt;
+                                           const std::string& shown, WallpaperLayout layout,
+                                           bool styleGiven) {
+    // Desktops with a style of their own keep it unless this call gives one.
+    const std::optional<WallpaperLayout> own = styleGiven ? std::optional(layout) : std::nullopt;
     ProcDesktopPrograms programs(runner_, env_("DISPLAY"), env_("WAYLAND_DISPLAY"), folder);
     switch (kind) {
         case DesktopKind::Gnome:
         case DesktopKind::Cinnamon:
         case DesktopKind::Mate:
-            return SetGsettingsWallpaper(runner_, kind, shown, layout);
+            return SetGsettingsWallpaper(runner_, kind, shown, own);
         case DesktopKind::Kde:
-            return SetKdeWallpaper(runner_, shown, layout);
+            return SetKdeWallpaper(runner_, shown, own);
         case DesktopKind::Xfce: {
             // Drawn once the root names its background; without a display to ask, there
             // is nothing to wait for.
             const std::string display = env_("DISPLAY");
             return SetXfceWallpaper(
-                runner_, shown, layout, kXfdesktopStartPolls,
+                runner_, shown, own, kXfdesktopStartPolls,
                 [&display] { return RootHasBackgroundPixmap(display).value_or(true); }, &programs);
         }
         case DesktopKind::Sway:
-            return SetSwayWallpaper(runner_, shown, recorded);
+            return SetSwayWallpaper(runner_, shown, layout);
         case DesktopKind::Lxqt:
         case DesktopKind::Lxde:
-            return SetPcmanfmWallpaper(runner_, programs, kind, shown, layout);
+            return SetPcmanfmWallpaper(runner_, programs, kind, shown, own);
         case DesktopKind::Hyprland:
             // Hyprland draws no background of its own: hyprpaper when it runs, else swaybg.
-            if (HyprpaperAnswers(runner_)) return SetHyprpaperWallpaper(runner_, shown, recorded);
+            if (HyprpaperAnswers(runner_)) return SetHyprpaperWallpaper(runner_, shown, layout);
             [[fallthrough]];
         case DesktopKind::Wayland:
-            return StartSwaybg(folder, shown, recorded);
+            return StartSwaybg(folder, shown, layout);
         case DesktopKind::X11:
         case DesktopKind::None:
             break;
@@ -368,13 +375,21 @@ DesktopResult LinuxDesktop::StartSwaybg(const std::string& folder, const std::st
     // ended once the new one draws. Its process is recorded beside the bitmap, and only a
     // process that is still a swaybg is ended (the number may have been reused).
     const std::string pidFile = folder + "/" + kSwaybgPidName;
-    const StartResult started = runner_.Start(SwaybgCommand(path, layout), folder + "/" + kSwaybgLogName);
+    // The new one writes under a working name: the log of the one drawing now stays whole
+    // until the new one takes over, and one that gives up at once leaves it as it was
+    // (what it said is in the result).
+    const std::string log = folder + "/" + kSwaybgLogName;
+    const std::string newLog = TempPathFor(log, static_cast<std::uint32_t>(::getpid()));
+    const StartResult started = runner_.Start(SwaybgCommand(path, layout), newLog);
     if (!started.running) {
+        ::unlink(newLog.c_str());
         if (started.ended.status < 0 && started.ended.errors.empty())
             return {DesktopFailure::ToolNotRun, {}, "swaybg", {}, 0};
         return {
             DesktopFailure::ToolFailed, {}, "swaybg", OneLine(started.ended.errors), started.ended.status};
     }
+    // It keeps writing into the file under its new name.
+    ::rename(newLog.c_str(), log.c_str());
     StyleRecord previous = ReadRecord(pidFile);
     const std::string old = previous["pid"];
     StyleRecord record;

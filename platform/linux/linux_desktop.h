@@ -29,11 +29,10 @@ public:
 
     // $XDG_DATA_HOME/vexal (or ~/.local/share/vexal), created when missing.
     DesktopResult WallpaperFolder(std::string& folderOut) override;
-    // Recorded in the style file; the desktop's own style is changed by the next
-    // SetWallpaper, and only when values were written in this run.
-    void SetKeyValue(const std::string& keyName, const std::string& valueName,
-                     const std::string& valueSetting) override;
-    DesktopResult SetWallpaper(const std::string& path) override;
+    // Lays the picture out in `style`, or without one in the style last recorded; a
+    // desktop's own style is changed only when `style` is given. The style is recorded
+    // once the desktop shows the picture: a refused change leaves the record as it was.
+    DesktopResult SetWallpaper(const std::string& path, const StyleValues& style) override;
     // sway's outputs, or the X11 monitors of the display.
     std::vector<Screen> Screens() override;
     // sway, Plasma and xfdesktop hold a picture for each screen (xfdesktop where it draws
@@ -46,6 +45,8 @@ private:
     std::string RecordedValue(const std::string& folder, const std::string& key,
                               const std::string& name) const;
     WallpaperLayout RecordedLayout(const std::string& folder) const;
+    // Writes `style` into the record, unless it holds those values already.
+    void RecordStyle(const std::string& folder, const StyleValues& style) const;
     // Which desktop shows the wallpaper: the session's, or the one whose window covers the
     // X11 root; a failure when there is none, or only one vexal cannot reach.
     DesktopResult ChooseDesktop(DesktopKind& kindOut) const;
@@ -62,17 +63,17 @@ private:
     // Hands a fresh name for the picture at `path` to the desktop's tool, and sweeps up the
     // names it no longer shows.
     DesktopResult HandToDesktop(DesktopKind kind, const std::string& folder, const std::string& path,
-                                WallpaperLayout recorded);
-    // Has the desktop's tool show `shown`.
+                                WallpaperLayout layout, bool styleGiven);
+    // Has the desktop's tool show `shown` in `layout`; a desktop with a style of its own is
+    // given the layout only when `styleGiven`.
     DesktopResult RunDesktopTool(DesktopKind kind, const std::string& folder, const std::string& shown,
-                                 WallpaperLayout recorded);
+                                 WallpaperLayout layout, bool styleGiven);
     // Starts a swaybg that draws `path`, then ends the one an earlier run started.
     DesktopResult StartSwaybg(const std::string& folder, const std::string& path, WallpaperLayout layout);
 
     ImageDecoder& decoder_;
     CommandRunner& runner_;
     EnvLookup env_;
-    bool styleWritten_ = false;
 };
 
 }  // namespace vexal

@@ -15,6 +15,8 @@
 #include <map>
 #include <optional>
 
+#include "host/run_guard.h"
+#include "platform/linux/ini_text.h"
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/qt_image_decoder.h"
 #include "posix/desktop_session.h"
@@ -995,32 +997,32 @@ TEST(LinuxDesktopTest, WallpaperFolderFollowsTheBaseDirectoryRules) {
     EXPECT_FALSE(f.Make().WallpaperFolder(folder));
 }
 
-TEST(LinuxDesktopTest, StyleIsRecordedAndOnlyAppliedWhenWrittenThisRun) {
+TEST(LinuxDesktopTest, StyleIsRecordedAndOnlyAppliedWhenGiven) {
     DesktopFixture f;
     std::string folder;
-    {
-        LinuxDesktop desktop = f.Make();
-        ASSERT_TRUE(desktop.WallpaperFolder(folder));
-        std::ofstream(folder + "/wall.bmp") << "bitmap 1";
-        desktop.SetKeyValue(kDesktopKey, kWallpaperStyleName, "2");
-        desktop.SetKeyValue(kDesktopKey, kTileWallpaperName, "0");
-        ASSERT_TRUE(desktop.SetWallpaper(folder + "/wall.bmp"));
-    }
-    std::ifstream record(folder + "/wallpaper-style");
-    std::string text((std::istreambuf_iterator<char>(record)), {});
-    EXPECT_EQ(text, "Control Panel\\Desktop\\TileWallpaper=0\nControl Panel\\Desktop\\WallpaperStyle=2\n");
+    LinuxDesktop desktop = f.Make();
+    ASSERT_TRUE(desktop.WallpaperFolder(folder));
+    std::ofstream(folder + "/wall.bmp") << "bitmap 1";
+    ASSERT_TRUE(desktop.SetWallpaper(folder + "/wall.bmp", {"2", "0"}));
+    EXPECT_EQ(ReadFileText(folder + "/wallpaper-style"),
+              "Control Panel\\Desktop\\TileWallpaper=0\nControl Panel\\Desktop\\WallpaperStyle=2\n");
     ASSERT_EQ(f.runner.calls.size(), 4u);
     EXPECT_EQ(f.runner.calls[1],
               (Argv{"gsettings", "set", "org.gnome.desktop.background", "picture-options", "'stretched'"}));
     const std::string firstUri = f.runner.LastSet("picture-uri");
 
-    // A later run that writes no values (an image named on the command line) keeps the
-    // desktop's style, and points it at a new name.
-    f.runner.calls.clear();
-    ASSERT_TRUE(f.Make().SetWallpaper(folder + "/wall.bmp"));
-    ASSERT_EQ(f.runner.calls.size(), 3u);
-    EXPECT_EQ(f.runner.calls[1][3], "picture-uri");
-    EXPECT_NE(f.runner.calls[1].back(), firstUri);
+    // A call without a style (an image named on the command line) keeps the desktop's
+    // style, even from the desktop that was given one before, and points it at a new name.
+    LinuxDesktop fresh = f.Make();
+    for (LinuxDesktop* later : {&desktop, &fresh}) {
+        f.runner.calls.clear();
+        ASSERT_TRUE(later->SetWallpaper(folder + "/wall.bmp", {}));
+        ASSERT_EQ(f.runner.calls.size(), 3u);
+        EXPECT_EQ(f.runner.calls[1][3], "picture-uri");
+        EXPECT_NE(f.runner.calls[1].back(), firstUri);
+    }
+    EXPECT_EQ(ReadFileText(folder + "/wallpaper-style"),
+              "Control Panel\\Desktop\\TileWallpaper=0\nControl Panel\\Desktop\\WallpaperStyle=2\n");
 }
 
 TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
@@ -1040,7 +1042,7 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
         return gv.substr(std::string("'file://").size(), gv.size() - 9);
     };
 
-    ASSERT_TRUE(desktop.SetWallpaper(bitmap));
+    ASSERT_TRUE(desktop.SetWallpaper(bitmap, {}));
     const std::string first = uriPath(f.runner.LastSet("picture-uri"));
     EXPECT_EQ(shownFiles(), std::vector<std::string>{first});
     struct stat a {
@@ -1049,7 +1051,7 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     ASSERT_EQ(::stat(bitmap.c_str(), &b), 0);
     EXPECT_EQ(a.st_ino, b.st_ino) << "a link, not a copy";
 
-    ASSERT_TRUE(desktop.SetWallpaper(bitmap));
+    ASSERT_TRUE(desktop.SetWallpaper(bitmap, {}));
     const std::string second = uriPath(f.runner.LastSet("picture-uri"));
     EXPECT_NE(second, first);
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second}) << "the previous name is removed";
@@ -1057,7 +1059,7 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     // A refusing desktop keeps showing the last name that worked, and what its tool said
     // becomes the reason the user is given.
     f.runner.failWhenContains = "picture-uri";
-    const DesktopResult refused = desktop.SetWallpaper(bitmap);
+    const DesktopResult refused = desktop.SetWallpaper(bitmap, {});
     EXPECT_FALSE(refused);
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second});
     EXPECT_EQ(Reason(refused), Reason({DesktopFailure::ToolFailed, {}, "gsettings", "refused", 1}));
@@ -1067,17 +1069,87 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     f.runner.failWhenContains.clear();
     const std::string notAFile = folder + "/folder.bmp";
     ::mkdir(notAFile.c_str(), 0700);
-    const DesktopResult notPrepared = desktop.SetWallpaper(notAFile);
+    const DesktopResult notPrepared = desktop.SetWallpaper(notAFile, {});
     EXPECT_FALSE(notPrepared);
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second});
     EXPECT_NE(DesktopFailureText(notPrepared).find("を用意できませんでした。"), std::string::npos);
 
     f.env["VEXAL_DESKTOP"] = "";
     LinuxDesktop nowhere = f.Make();
-    const DesktopResult noScreen = nowhere.SetWallpaper(bitmap);
+    const DesktopResult noScreen = nowhere.SetWallpaper(bitmap, {});
     EXPECT_FALSE(noScreen) << "no desktop and no display";
     EXPECT_EQ(DesktopFailureText(noScreen),
               "壁紙を表示する画面が見つかりません（DISPLAY がなく、対応するデスクトップもありません）。");
+}
+
+// Everything in a folder, by name.
+std::map<std::string, std::string> FolderContents(const std::string& folder) {
+    std::map<std::string, std::string> contents;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        contents[e.path().filename().string()] = ReadFileText(e.path().string());
+    return contents;
+}
+
+// Regression: the style was recorded before the desktop was asked, so a desktop that
+// refused the picture was left with the new style all the same. Now a refused change
+// leaves the data folder as it found it: the record keeps its bytes or stays absent, and
+// no name made for the desktop stays.
+TEST(LinuxDesktopTest, ARefusedChangeLeavesTheDataFolderAsItWas) {
+    const struct {
+        const char* name;
+        std::map<std::string, std::string> env;  // besides HOME
+        const char* failWhenContains;            // what the scripted tools refuse
+        bool realGsettingsWithoutBus;
+        DesktopFailure failure;  // None: any
+    } rows[] = {
+        {"x11RootWithoutAServer",
+         {{"VEXAL_DESKTOP", "x11"}, {"DISPLAY", ":9999"}},
+         "",
+         false,
+         DesktopFailure::NotDrawn},
+        {"gnomeToolRefuses", {{"VEXAL_DESKTOP", "gnome"}}, "picture-uri", false, DesktopFailure::ToolFailed},
+        // dconf's warning comes or not, by how far gsettings got before it found no bus; the
+        // value does not read back either way.
+        {"gnomeWithoutASessionBus", {{"VEXAL_DESKTOP", "gnome"}}, "", true, DesktopFailure::None},
+        {"lxqtDesktopNotRunning",
+         {{"VEXAL_DESKTOP", "lxqt"}, {"DISPLAY", ":9999"}},
+         "",
+         false,
+         DesktopFailure::DesktopNotRunning},
+    };
+    // Not quite the record's own format, so that a record written again would show.
+    const std::string kept =
+        "Control Panel\\Desktop\\WallpaperStyle=0\nControl Panel\\Desktop\\TileWallpaper=1\nleft as it was";
+    for (const auto& r : rows) {
+        std::optional<PrivateGsettings> gsettings;
+        if (r.realGsettingsWithoutBus) {
+            if (const std::string missing = testing::MissingTool({"gsettings"}); !missing.empty()) {
+                if (testing::InCi()) ADD_FAILURE() << missing << " is missing; scripts/setup installs it";
+                continue;
+            }
+            gsettings.emplace(false);
+        }
+        for (const bool recorded : {false, true}) {
+            DesktopFixture f;
+            f.env = r.env;
+            f.env["HOME"] = f.home.path();
+            f.runner.failWhenContains = r.failWhenContains;
+            CommandRunner& runner = gsettings ? static_cast<CommandRunner&>(gsettings->runner) : f.runner;
+            LinuxDesktop desktop(f.decoder, runner, Env(f.env));
+            std::string folder;
+            ASSERT_TRUE(desktop.WallpaperFolder(folder)) << r.name;
+            std::ofstream(folder + "/wall.bmp") << "bitmap";
+            if (recorded) std::ofstream(folder + "/" + kStyleRecordName) << kept;
+            const std::map<std::string, std::string> before = FolderContents(folder);
+
+            const DesktopResult set = desktop.SetWallpaper(folder + "/wall.bmp", {"2", "0"});
+            EXPECT_FALSE(set) << r.name;
+            if (r.failure != DesktopFailure::None) {
+                EXPECT_EQ(set.failure, r.failure) << r.name << " " << Reason(set);
+            }
+            EXPECT_EQ(FolderContents(folder), before) << r.name << (recorded ? ", recorded" : ", no record");
+        }
+    }
 }
 
 // Other Wayland compositors: a swaybg started to outlive the run, and the one an earlier run
@@ -1094,6 +1166,7 @@ TEST(LinuxDesktopTest, SwaybgIsStartedAndThePreviousOneEnded) {
         script << "#!/bin/sh\n"
                   "if [ -n \"$FAILING\" ]; then echo 'cannot reach the compositor' >&2; exit 3; fi\n"
                   "echo \"$@\" > \"$0.args.$$\"\n"
+                  "echo \"drawing $$\" >&2\n"
                   "trap 'kill $child; exit 0' TERM\n"
                   "sleep 600 & child=$!\n"
                   "wait\n";
@@ -1116,7 +1189,7 @@ TEST(LinuxDesktopTest, SwaybgIsStartedAndThePreviousOneEnded) {
         return testing::WaitUntil([pid] { return ::waitpid(pid, nullptr, WNOHANG) == pid; });
     };
 
-    ASSERT_TRUE(desktop.SetWallpaper(folder + "/wall.bmp"));
+    ASSERT_TRUE(desktop.SetWallpaper(folder + "/wall.bmp", {}));
     const int first = recorded();
     ASSERT_GT(first, 0);
     const std::string argsFile = stub + ".args." + std::to_string(first);
@@ -1128,19 +1201,28 @@ TEST(LinuxDesktopTest, SwaybgIsStartedAndThePreviousOneEnded) {
     EXPECT_EQ(line.rfind("-o * -i " + folder + "/" + kShownPrefix, 0), 0u) << line;
     EXPECT_EQ(line.substr(line.size() - 10), " -m center") << line;
 
-    ASSERT_TRUE(desktop.SetWallpaper(folder + "/wall.bmp"));
+    ASSERT_TRUE(desktop.SetWallpaper(folder + "/wall.bmp", {}));
     const int second = recorded();
     EXPECT_NE(second, first);
     EXPECT_TRUE(ended(first)) << "the earlier swaybg is ended";
     EXPECT_EQ(::kill(second, 0), 0) << "the new one keeps running";
+    const std::string log = folder + "/" + kSwaybgLogName;
+    EXPECT_TRUE(testing::WaitUntil([&] {
+        return ReadFileText(log) == "drawing " + std::to_string(second) + "\n";
+    })) << "the log is the running one's: "
+        << ReadFileText(log);
 
     // One that gives up at once is a failure, and the running one stays.
     env.Set("FAILING", "1");
-    const DesktopResult failed = desktop.SetWallpaper(folder + "/wall.bmp");
+    const DesktopResult failed = desktop.SetWallpaper(folder + "/wall.bmp", {});
     EXPECT_FALSE(failed);
     EXPECT_EQ(DesktopFailureText(failed),
               "デスクトップのツール swaybg が失敗しました（終了コード 3）：cannot reach the compositor");
     EXPECT_EQ(recorded(), second);
+    // Regression: the one that gave up wrote over the running one's log.
+    EXPECT_EQ(ReadFileText(log), "drawing " + std::to_string(second) + "\n");
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        EXPECT_NE(e.path().filename().string().rfind(kTempPrefix, 0), 0u) << e.path();
     ::kill(second, SIGTERM);
     EXPECT_TRUE(ended(second));
 }

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/linux/bmp_layout.h"
+#include "platform/linux/ini_text.h"
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/qt_image_decoder.h"
 #include "platform/linux/root_layout.h"
@@ -428,22 +429,18 @@ TEST_F(X11RootTest, DesktopUsesTheRecordedStyleAndReadsTheBitmap) {
     PosixFileSystem files;
     ASSERT_TRUE(WriteBmp(files, bitmap, Quadrants(100, 60)));
 
-    first.SetKeyValue(kDesktopKey, kWallpaperStyleName, "2");
-    first.SetKeyValue(kDesktopKey, kTileWallpaperName, "0");
-    ASSERT_TRUE(first.SetWallpaper(bitmap));
+    ASSERT_TRUE(first.SetWallpaper(bitmap, {"2", "0"}));
     EXPECT_EQ(testing::ReadRoot(xvfb_.display()).At(639, 479), kWhite) << "stretched";
 
     // A photo larger than the screen, read straight from its bitmap: fill cuts the frame,
     // fit draws the whole frame between bars.
     const std::string photo = folder + "/photo.bmp";
     ASSERT_TRUE(WriteBmp(files, photo, Framed(1000, 750, 200, 0)));
-    first.SetKeyValue(kDesktopKey, kWallpaperStyleName, "10");
-    ASSERT_TRUE(first.SetWallpaper(photo));
+    ASSERT_TRUE(first.SetWallpaper(photo, {"10", "0"}));
     testing::RootPixels root = testing::ReadRoot(xvfb_.display());
     EXPECT_EQ(root.At(0, 0), kRed);
     EXPECT_EQ(root.At(639, 479), kWhite);
-    first.SetKeyValue(kDesktopKey, kWallpaperStyleName, "6");
-    ASSERT_TRUE(first.SetWallpaper(photo));
+    ASSERT_TRUE(first.SetWallpaper(photo, {"6", "0"}));
     root = testing::ReadRoot(xvfb_.display());
     // 1400 × 750 in 640 × 343 from row 68: the frame at the sides, black above and below.
     EXPECT_EQ(root.At(0, 100), kMagenta);
@@ -452,22 +449,26 @@ TEST_F(X11RootTest, DesktopUsesTheRecordedStyleAndReadsTheBitmap) {
     EXPECT_EQ(root.At(320, 411), 0u);
     EXPECT_EQ(root.At(200, 100), kRed);
     EXPECT_EQ(root.At(440, 400), kWhite);
-    first.SetKeyValue(kDesktopKey, kWallpaperStyleName, "2");
+    ASSERT_TRUE(first.SetWallpaper(bitmap, {"2", "0"}));
 
-    // A run that writes no style (an image given on the command line) keeps the last one.
-    ASSERT_TRUE(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap));
+    // A run that gives no style (an image given on the command line) keeps the last one.
+    ASSERT_TRUE(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap, {}));
     EXPECT_EQ(testing::ReadRoot(xvfb_.display()).At(639, 479), kWhite);
 
     // Without any record the picture is centred.
     std::remove((folder + "/wallpaper-style").c_str());
-    ASSERT_TRUE(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap));
+    ASSERT_TRUE(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap, {}));
     EXPECT_EQ(testing::ReadRoot(xvfb_.display()).At(639, 479), 0u);
     EXPECT_EQ(testing::ReadRoot(xvfb_.display()).At(270, 210), kRed);
 
-    // A bitmap that is not a picture leaves the screen as it was.
+    // A bitmap that is not a picture leaves the screen as it was, and the style it came
+    // with is not recorded.
+    const std::string record = folder + "/" + kStyleRecordName;
+    std::ofstream(record) << "Control Panel\\Desktop\\WallpaperStyle=6\n";
     std::ofstream(bitmap, std::ios::trunc) << "<html>";
-    EXPECT_FALSE(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap));
+    EXPECT_FALSE(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap, {"10", "0"}));
     EXPECT_EQ(testing::ReadRoot(xvfb_.display()).At(270, 210), kRed);
+    EXPECT_EQ(ReadFileText(record), "Control Panel\\Desktop\\WallpaperStyle=6\n");
 }
 
 // A plain picture of one colour.
@@ -629,16 +630,16 @@ TEST_F(X11RootTest, DesktopWindowOverTheRootIsAFailureUnlessTheRootIsAskedFor) {
     const Pixmap before = Published();
 
     TestWindow desktop(xvfb_.display(), 640, 480, true);
-    const DesktopResult covered = LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap);
+    const DesktopResult covered = LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap, {});
     EXPECT_FALSE(covered);
     EXPECT_EQ(covered.failure, DesktopFailure::DesktopCovers);
     EXPECT_EQ(covered.subject, "Unknown");
     EXPECT_EQ(Published(), before) << "the root is left alone";
     vars.erase("XDG_CURRENT_DESKTOP");
-    EXPECT_EQ(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap).subject, "Fancydesk")
+    EXPECT_EQ(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap, {}).subject, "Fancydesk")
         << "without a session name, the window's own";
     vars["VEXAL_DESKTOP"] = "x11";
-    EXPECT_TRUE(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap));
+    EXPECT_TRUE(LinuxDesktop(decoder, runner, env).SetWallpaper(bitmap, {}));
     EXPECT_NE(Published(), before);
 
 #ifdef VEXAL_BINARY

@@ -670,11 +670,9 @@ public:
         folderOut = folder_;
         return {};
     }
-    void SetKeyValue(const std::string&, const std::string& name, const std::string& value) override {
-        log.push_back(name + "=" + value);
-    }
-    DesktopResult SetWallpaper(const std::string& path) override {
-        log.push_back("set " + path);
+    DesktopResult SetWallpaper(const std::string& path, const StyleValues& style) override {
+        log.push_back("set " + path + " WallpaperStyle=" + style.wallpaperStyle +
+                      " TileWallpaper=" + style.tileWallpaper);
         return {};
     }
 
@@ -759,8 +757,7 @@ TEST_F(QtRetrievalFixture, PreviewSearchAgainThenSetWallpaper) {
     EXPECT_TRUE(process.ended);
     EXPECT_EQ(process.status, kExitSuccess);
     const std::string bitmap = dir / "wallpaper/wallpaper.bmp";
-    EXPECT_EQ(desktop.log,
-              (std::vector<std::string>{"WallpaperStyle=0", "TileWallpaper=1", "set " + bitmap}));
+    EXPECT_EQ(desktop.log, (std::vector<std::string>{"set " + bitmap + " WallpaperStyle=0 TileWallpaper=1"}));
     QImage installed(QString::fromStdString(bitmap));
     EXPECT_EQ(installed.size(), QSize(64, 48));
     const QRgb pixel = installed.pixel(10, 10);  // JPEG: blue within a step or two

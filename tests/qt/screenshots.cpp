@@ -61,8 +61,7 @@ public:
         folderOut = "/wallpaper";
         return {};
     }
-    void SetKeyValue(const std::string&, const std::string&, const std::string&) override {}
-    vexal::DesktopResult SetWallpaper(const std::string&) override { return {}; }
+    vexal::DesktopResult SetWallpaper(const std::string&, const vexal::StyleValues&) override { return {}; }
 };
 
 // Each working file a landscape of its own shape, so each screen shows another picture.
