@@ -164,6 +164,9 @@ RetrievalOutcome RunRetrieval(Program& program, const RetrievalServices& service
     owner.ShowProgress();
     if (services.pump) services.pump->Pump();
     RetrievalState state;
+    // A stop may end the run anywhere, even while the preview shows these pictures: the run
+    // knows its working files so that it can remove them then.
+    state.working.KeepLedger(&program.WorkingFilesHeld);
     state.workName = program.CacheFileName;
     if (program.RunMode == RunModeValue::Direct) state.image.ChosenImage = program.CommandLineImage;
     if (gather) {

@@ -1,6 +1,7 @@
 // Keeping overlapping runs apart.
 #include "gather/overlap.h"
 
+#include "gather/working_files.h"
 #include "host/desktop.h"
 #include "host/run_guard.h"
 #include "settings/source_kind.h"
@@ -71,7 +72,8 @@ void RemoveUnfinishedFiles(const RetrievalServices& services, const std::string&
     }
 }
 
-void RemoveInterruptedFiles(const Program& program, const RetrievalServices& services) {
+void RemoveInterruptedFiles(Program& program, const RetrievalServices& services) {
+    DeleteHeldWorkingFiles(program.WorkingFilesHeld, *services.files);
     RemoveEverywhere(program, services, Writers::Self);
 }
 

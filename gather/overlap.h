@@ -30,8 +30,8 @@ enum class Writers { Dead, Self };
 // that this process is writing.
 void RemoveUnfinishedFiles(const RetrievalServices& services, const std::string& folder, Writers writers);
 
-// What a run asked to stop from outside leaves: every file it was still writing is
-// removed (its working files went with its retrieval); the wallpaper stays.
-void RemoveInterruptedFiles(const Program& program, const RetrievalServices& services);
+// What a run asked to stop from outside leaves: its working files and every file it was
+// still writing are removed; the wallpaper stays.
+void RemoveInterruptedFiles(Program& program, const RetrievalServices& services);
 
 }  // namespace vexal

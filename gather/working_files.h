@@ -34,6 +34,9 @@ public:
     WorkingFiles(const WorkingFiles&) = delete;
     WorkingFiles& operator=(const WorkingFiles&) = delete;
 
+    // Notes every file owned from now on in the run's `held` list too (see
+    // DeleteHeldWorkingFiles), for as long as it is owned.
+    void KeepLedger(std::vector<std::string>* held);
     // `path`, made by this retrieval, is owned from now on (once, however often adopted).
     void Adopt(FileSystem& files, const std::string& path);
     // The owned file `from` has been renamed `to`, which is owned instead.
@@ -46,9 +49,16 @@ public:
     bool Empty() const { return paths_.empty(); }
 
 private:
+    void Forget(const std::string& path);
+
     FileSystem* files_ = nullptr;
     std::vector<std::string> paths_;
+    std::vector<std::string>* held_ = nullptr;
 };
+
+// Deletes the working files a run's owners hold (`held`, see WorkingFiles::KeepLedger), for
+// a run that ends at once without its owners' end.
+void DeleteHeldWorkingFiles(std::vector<std::string>& held, FileSystem& files);
 
 // What a retrieval hands on to the preview or to the installation: a picture for each
 // screen that gets one of its own (the first screen's first; one picture otherwise), with

@@ -56,6 +56,10 @@ struct RunState {
     std::vector<std::string> Candidates = std::vector<std::string>(1);  // [0] is a placeholder
     UrlParts ServerUrl;
     std::string RequestHeaders;
+    // The working files this run's retrievals hold now: what a run that ends at once (a
+    // stop signal in the middle of a fetch, or while the preview waits) removes. Kept by
+    // the retrieval's owner of its working files, and by nothing else.
+    std::vector<std::string> WorkingFilesHeld;
     // The progress window's cancel flag: set by its cancel button, polled by the
     // transfer and by the folder walk.
     bool CancelRequested = false;

@@ -513,12 +513,29 @@ TEST(DriverTest, InterruptedRunsFilesAreRemoved) {
     for (const std::string& file : {std::string(".vexal-tmp-100-wpcache.png"),
                                     testing::WallpaperPath("/win", ".vexal-tmp-100-wall.bmp")})
         f.t.files.files[file] = "bytes";
+    // The preview shows a picture brought for it: the stop ends the run from the event
+    // loop, where no owner of the working file gets to say goodbye.
+    f.program.ShowPreview = true;
+    f.fetches.image = PicFile(1, 1, 0xFF000000);
+    f.Direct("http://example.test/a.jpg");
+    ASSERT_EQ(f.outcome.end, RetrievalEnd::Preview);
+    ASSERT_EQ(f.t.files.files.count("wpcache.jpg"), 1u);
     RemoveInterruptedFiles(f.program, f.t.Services());
     std::vector<std::string> left;
     for (const auto& [path, bytes] : f.t.files.files) left.push_back(path);
     std::vector<std::string> expected = kept;
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(left, expected);
+
+    // Regression: a stop while the user's own picture served as the working file deleted it.
+    Fixture own;
+    own.t.host.guard = &guard;
+    own.program.ShowPreview = true;
+    own.t.files.files["wpcache.jpg"] = PicFile(1, 1, 0xFF000000);
+    own.Direct("wpcache.jpg");
+    ASSERT_EQ(own.outcome.end, RetrievalEnd::Preview);
+    RemoveInterruptedFiles(own.program, own.t.Services());
+    EXPECT_EQ(own.t.files.files.count("wpcache.jpg"), 1u);
 }
 
 // With the page rules each address is asked for once a retrieval: the same picture named
