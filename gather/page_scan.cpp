@@ -22,21 +22,6 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// The first place from `from` where `lower` (ASCII, in lower case) stands, ASCII letter
-// case ignored. Every needle here is ASCII, and this is on the scan's hot path.
-std::size_t FindAsciiNoCase(std::string_view text, std::string_view lower, std::size_t from = 0) {
-    if (lower.empty()) return from <= text.size() ? from : kNone;
-    const char first = lower[0];
-    const char other = first >= 'a' && first <= 'z' ? static_cast<char>(first - ('a' - 'A')) : first;
-    for (std::size_t i = from; i + lower.size() <= text.size(); ++i) {
-        if (text[i] != first && text[i] != other) continue;
-        std::size_t k = 1;
-        while (k < lower.size() && LowerAscii(text[i + k]) == lower[k]) ++k;
-        if (k == lower.size()) return i;
-    }
-    return kNone;
-}
-
 // Words (ASCII, lower case) looked for together, ASCII letter case ignored: one pass
 // over a text for all of them.
 struct AsciiWords {
@@ -45,7 +30,7 @@ struct AsciiWords {
     AsciiWords(std::initializer_list<std::string_view> lowerWords) : words(lowerWords) {
         for (std::string_view word : words) {
             const auto first = static_cast<unsigned char>(word[0]);
-            starts[first] = starts[first >= 'a' && first <= 'z' ? first - ('a' - 'A') : first] = true;
+            starts[first] = starts[static_cast<unsigned char>(UpperAscii(word[0]))] = true;
         }
     }
 };
@@ -159,7 +144,7 @@ bool IsPlaceholder(std::string_view src) {
     src = TrimHtmlSpace(src);
     const std::string_view path = PathPart(src);
     if (src.empty() || StartsWithAsciiNoCase(src, "data:") ||
-        (path.size() >= 4 && EqualsNoCase(path.substr(path.size() - 4), ".gif")))
+        (path.size() >= 4 && EqualsAsciiNoCase(path.substr(path.size() - 4), ".gif")))
         return true;
     for (std::string_view word : {"blank", "spacer", "placeholder", "transparent", "pixel", "lazy", "1x1"})
         if (FindAsciiNoCase(src, word) != kNone) return true;
@@ -186,7 +171,7 @@ bool RelHasWord(std::string_view rel, std::initializer_list<std::string_view> wo
         const std::size_t start = i;
         while (i < rel.size() && !IsHtmlSpace(rel[i])) ++i;
         for (std::string_view word : words)
-            if (i > start && EqualsNoCase(rel.substr(start, i - start), word)) return true;
+            if (i > start && EqualsAsciiNoCase(rel.substr(start, i - start), word)) return true;
     }
     return false;
 }
@@ -195,7 +180,7 @@ bool IsPagePictureProperty(std::string_view value) {
     value = TrimHtmlSpace(value);
     for (std::string_view known :
          {"og:image", "og:image:url", "og:image:secure_url", "twitter:image", "twitter:image:src"})
-        if (EqualsNoCase(value, known)) return true;
+        if (EqualsAsciiNoCase(value, known)) return true;
     return false;
 }
 
@@ -725,7 +710,7 @@ private:
         Taken(url);
         const HtmlAttribute* medium = FindHtmlAttribute(attributes_, "medium");
         const HtmlAttribute* type = FindHtmlAttribute(attributes_, "type");
-        if (medium && !EqualsNoCase(TrimHtmlSpace(medium->value), "image")) return;
+        if (medium && !EqualsAsciiNoCase(TrimHtmlSpace(medium->value), "image")) return;
         if (type && !StartsWithAsciiNoCase(TrimHtmlSpace(type->value), "image/")) return;
         if (NamesLogo(url->value)) return;  // an author's picture beside the item's
         const HtmlAttribute* width = FindHtmlAttribute(attributes_, "width");
