@@ -132,7 +132,7 @@ private:
             if (parent.kind == JsonValue::Kind::Array) {
                 v = &parent.items.emplace_back();
             } else {
-                v = &parent.members.emplace_back(std::move(key_), JsonValue{}).second;
+                v = &parent.members.emplace_back(JsonMember{std::move(key_), {}}).value;
             }
         }
         v->kind = kind;
@@ -161,8 +161,8 @@ JsonScanResult ScanJsonStrings(std::string_view text,
 }
 
 const JsonValue* JsonValue::Member(std::string_view name) const {
-    for (const auto& [key, value] : members)
-        if (key == name) return &value;
+    for (const JsonMember& member : members)
+        if (member.name == name) return &member.value;
     return nullptr;
 }
 

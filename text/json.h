@@ -10,7 +10,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace vexal {
@@ -39,6 +38,8 @@ enum class JsonString : std::uint8_t { Key, Value };
 JsonScanResult ScanJsonStrings(std::string_view text,
                                const std::function<void(JsonString, std::string_view)>& visit);
 
+struct JsonMember;
+
 // One JSON value as a tree.
 struct JsonValue {
     enum class Kind : std::uint8_t { Null, Bool, Number, String, Array, Object };
@@ -47,10 +48,15 @@ struct JsonValue {
     double number = 0;
     std::string text;
     std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members;  // as written, a repeated name too
+    std::vector<JsonMember> members;  // as written, a repeated name too
 
     // The first member called `name`; null when there is none (or this is no object).
     const JsonValue* Member(std::string_view name) const;
+};
+
+struct JsonMember {
+    std::string name;
+    JsonValue value;
 };
 
 // The JSON value `text` holds; false, with `out` a null, when `text` is not exactly one
