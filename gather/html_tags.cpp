@@ -7,17 +7,6 @@ namespace vexal {
 
 bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
-bool StartsWithAsciiNoCase(std::string_view text, std::string_view lower) {
-    if (text.size() < lower.size()) return false;
-    for (std::size_t i = 0; i < lower.size(); ++i)
-        if (LowerAscii(text[i]) != lower[i]) return false;
-    return true;
-}
-
-bool EqualsNoCase(std::string_view text, std::string_view lower) {
-    return text.size() == lower.size() && StartsWithAsciiNoCase(text, lower);
-}
-
 std::string_view TrimHtmlSpace(std::string_view text) {
     while (!text.empty() && IsHtmlSpace(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsHtmlSpace(text.back())) text.remove_suffix(1);
@@ -68,7 +57,7 @@ std::size_t ReadHtmlAttributes(std::string_view t, std::size_t i, std::vector<Ht
 const HtmlAttribute* FindHtmlAttribute(const std::vector<HtmlAttribute>& attributes,
                                        std::string_view lowerName) {
     for (const HtmlAttribute& a : attributes)
-        if (EqualsNoCase(a.name, lowerName)) return &a;
+        if (EqualsAsciiNoCase(a.name, lowerName)) return &a;
     return nullptr;
 }
 

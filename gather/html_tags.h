@@ -10,10 +10,6 @@ namespace vexal {
 
 bool IsHtmlSpace(char c);
 std::string_view TrimHtmlSpace(std::string_view text);
-// True when `text` is `lower` (or starts with it), ASCII letter case ignored: HTML's names
-// and keywords ignore the case of ASCII letters only.
-bool EqualsNoCase(std::string_view text, std::string_view lower);
-bool StartsWithAsciiNoCase(std::string_view text, std::string_view lower);
 
 struct HtmlAttribute {
     std::string_view name;

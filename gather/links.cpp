@@ -66,12 +66,7 @@ public:
     }
 
 private:
-    bool MatchesAt(std::size_t start) const {
-        if (text_.size() - start < needle_.size()) return false;
-        for (std::size_t i = 0; i < needle_.size(); ++i)
-            if (LowerAscii(text_[start + i]) != needle_[i]) return false;
-        return true;
-    }
+    bool MatchesAt(std::size_t start) const { return StartsWithAsciiNoCase(text_.substr(start), needle_); }
 
     std::string_view text_;
     std::string_view needle_;
@@ -159,10 +154,7 @@ private:
 
 // True when the text before `at` ends in `lowerWord`, letter case ignored.
 bool WordBefore(std::string_view text, std::size_t at, std::string_view lowerWord) {
-    if (at < lowerWord.size()) return false;
-    for (std::size_t i = 0; i < lowerWord.size(); ++i)
-        if (LowerAscii(text[at - lowerWord.size() + i]) != lowerWord[i]) return false;
-    return true;
+    return at >= lowerWord.size() && StartsWithAsciiNoCase(text.substr(at - lowerWord.size()), lowerWord);
 }
 
 // Characters that end a bare URL: everything up to the blank, and the four delimiters.

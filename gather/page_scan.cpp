@@ -15,26 +15,12 @@
 #include "gather/html_tags.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
+#include "text/json.h"
 
 namespace vexal {
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
-
-// The first place from `from` where `lower` (ASCII, in lower case) stands, ASCII letter
-// case ignored. Every needle here is ASCII, and this is on the scan's hot path.
-std::size_t FindAsciiNoCase(std::string_view text, std::string_view lower, std::size_t from = 0) {
-    if (lower.empty()) return from <= text.size() ? from : kNone;
-    const char first = lower[0];
-    const char other = first >= 'a' && first <= 'z' ? static_cast<char>(first - ('a' - 'A')) : first;
-    for (std::size_t i = from; i + lower.size() <= text.size(); ++i) {
-        if (text[i] != first && text[i] != other) continue;
-        std::size_t k = 1;
-        while (k < lower.size() && LowerAscii(text[i + k]) == lower[k]) ++k;
-        if (k == lower.size()) return i;
-    }
-    return kNone;
-}
 
 // Words (ASCII, lower case) looked for together, ASCII letter case ignored: one pass
 // over a text for all of them.
@@ -44,7 +30,7 @@ struct AsciiWords {
     AsciiWords(std::initializer_list<std::string_view> lowerWords) : words(lowerWords) {
         for (std::string_view word : words) {
             const auto first = static_cast<unsigned char>(word[0]);
-            starts[first] = starts[first >= 'a' && first <= 'z' ? first - ('a' - 'A') : first] = true;
+            starts[first] = starts[static_cast<unsigned char>(UpperAscii(word[0]))] = true;
         }
     }
 };
@@ -158,7 +144,7 @@ bool IsPlaceholder(std::string_view src) {
     src = TrimHtmlSpace(src);
     const std::string_view path = PathPart(src);
     if (src.empty() || StartsWithAsciiNoCase(src, "data:") ||
-        (path.size() >= 4 && EqualsNoCase(path.substr(path.size() - 4), ".gif")))
+        (path.size() >= 4 && EqualsAsciiNoCase(path.substr(path.size() - 4), ".gif")))
         return true;
     for (std::string_view word : {"blank", "spacer", "placeholder", "transparent", "pixel", "lazy", "1x1"})
         if (FindAsciiNoCase(src, word) != kNone) return true;
@@ -185,7 +171,7 @@ bool RelHasWord(std::string_view rel, std::initializer_list<std::string_view> wo
         const std::size_t start = i;
         while (i < rel.size() && !IsHtmlSpace(rel[i])) ++i;
         for (std::string_view word : words)
-            if (i > start && EqualsNoCase(rel.substr(start, i - start), word)) return true;
+            if (i > start && EqualsAsciiNoCase(rel.substr(start, i - start), word)) return true;
     }
     return false;
 }
@@ -194,7 +180,7 @@ bool IsPagePictureProperty(std::string_view value) {
     value = TrimHtmlSpace(value);
     for (std::string_view known :
          {"og:image", "og:image:url", "og:image:secure_url", "twitter:image", "twitter:image:src"})
-        if (EqualsNoCase(value, known)) return true;
+        if (EqualsAsciiNoCase(value, known)) return true;
     return false;
 }
 
@@ -724,7 +710,7 @@ private:
         Taken(url);
         const HtmlAttribute* medium = FindHtmlAttribute(attributes_, "medium");
         const HtmlAttribute* type = FindHtmlAttribute(attributes_, "type");
-        if (medium && !EqualsNoCase(TrimHtmlSpace(medium->value), "image")) return;
+        if (medium && !EqualsAsciiNoCase(TrimHtmlSpace(medium->value), "image")) return;
         if (type && !StartsWithAsciiNoCase(TrimHtmlSpace(type->value), "image/")) return;
         if (NamesLogo(url->value)) return;  // an author's picture beside the item's
         const HtmlAttribute* width = FindHtmlAttribute(attributes_, "width");
@@ -771,73 +757,37 @@ private:
 };
 
 // JSON: the picture addresses among its string values, those under keys that name the
-// full picture first, then the others, then thumbnails, each group in document order.
+// full picture first, then the others, then thumbnails, each group in document order. A
+// value counts under the member name read last before it. An answer that breaks off or
+// goes wrong somewhere keeps what came before, and the reading goes on at the next "{" or
+// "[" after the error: JSON lines, an answer wrapped in a call or behind a guard prefix,
+// and the rest of an answer with one bad string still give their pictures.
 class JsonScanner {
 public:
     JsonScanner(std::string_view text, const std::array<bool, 5>& ext, std::size_t& read)
         : t_(text), ext_(ext), read_(read) {}
 
     void Run(Repeats& seen) {
-        std::size_t i = 0;
-        std::string key;
-        while (i < t_.size()) {
-            if (t_[i] != '"') {
-                ++i;
-                continue;
-            }
-            std::string value;
-            i = String(i + 1, value);
-            std::size_t j = i;
-            while (j < t_.size() && IsHtmlSpace(t_[j])) ++j;
-            if (j < t_.size() && t_[j] == ':') {
-                key = ToLower(value);
-                i = j + 1;
-            } else {
-                Consider(key, std::move(value));
-            }
+        const auto visit = [&](JsonString kind, std::string_view text) {
+            if (kind == JsonString::Key)
+                key_ = ToLower(text);
+            else
+                Consider(text);
+        };
+        // Each byte is read once, the one an error was found at twice.
+        for (std::size_t at = 0; at < t_.size();) {
+            const JsonScanResult result = ScanJsonStrings(t_.substr(at), visit);
+            read_ += result.stop;
+            if (result.end != JsonEnd::Malformed) break;
+            const std::size_t from = at + std::max<std::size_t>(result.stop, 1);
+            at = std::min(t_.find_first_of("{[", from), t_.size());
+            read_ += at - std::min(from, at);
         }
-        read_ += t_.size();
         for (auto& tier : tiers_)
             for (std::string& address : tier) seen.Add(std::move(address));
     }
 
 private:
-    // Reads the string whose first character is at `i`; returns the position after it.
-    std::size_t String(std::size_t i, std::string& out) {
-        while (i < t_.size() && t_[i] != '"') {
-            if (t_[i] != '\\' || i + 1 >= t_.size()) {
-                out.push_back(t_[i++]);
-                continue;
-            }
-            const char e = t_[i + 1];
-            i += 2;
-            if (e == 'u' && i + 4 <= t_.size()) {
-                unsigned code = 0;
-                for (std::size_t k = 0; k < 4; ++k) {
-                    const char h = LowerAscii(t_[i + k]);
-                    code = code * 16 + static_cast<unsigned>(h >= 'a' ? h - 'a' + 10 : h - '0');
-                }
-                i += 4;
-                AppendUtf8(code, out);
-            } else {
-                out.push_back(e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r' : e);
-            }
-        }
-        return i + 1;
-    }
-    static void AppendUtf8(unsigned code, std::string& out) {
-        if (code < 0x80) {
-            out.push_back(static_cast<char>(code));
-        } else if (code < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        }
-    }
-
     // 0: keys that name the full picture, 1: plain addresses and everything else, 2:
     // the small ones.
     static int Tier(std::string_view key) {
@@ -848,17 +798,23 @@ private:
         return 1;
     }
 
-    void Consider(const std::string& key, std::string value) {
+    void Consider(std::string_view value) {
         const std::string_view v = TrimHtmlSpace(value);
         const bool address = StartsWithAsciiNoCase(v, "http://") || StartsWithAsciiNoCase(v, "https://") ||
                              (!v.empty() && v.front() == '/');
-        if (!address || v.find_first_of(" \t\r\n\"<>") != kNone || !NamesAllowedPicture(v, ext_)) return;
-        tiers_[Tier(key)].emplace_back(v);
+        // An escape may stand for a control character, which no request or file name may
+        // carry.
+        const bool unsafe = std::any_of(v.begin(), v.end(), [](char c) {
+            return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F || c == '"' || c == '<' || c == '>';
+        });
+        if (!address || unsafe || !NamesAllowedPicture(v, ext_)) return;
+        tiers_[Tier(key_)].emplace_back(v);
     }
 
     std::string_view t_;
     const std::array<bool, 5>& ext_;
     std::size_t& read_;
+    std::string key_;
     std::vector<std::string> tiers_[3];
 };
 

@@ -113,6 +113,32 @@ std::size_t FindNoCase(std::string_view text, std::string_view lowerNeedle, std:
     }
 }
 
+bool StartsWithAsciiNoCase(std::string_view text, std::string_view lower) {
+    if (text.size() < lower.size()) return false;
+    for (std::size_t i = 0; i < lower.size(); ++i)
+        if (LowerAscii(text[i]) != lower[i]) return false;
+    return true;
+}
+
+bool EqualsAsciiNoCase(std::string_view text, std::string_view lower) {
+    return text.size() == lower.size() && StartsWithAsciiNoCase(text, lower);
+}
+
+std::size_t FindAsciiNoCase(std::string_view text, std::string_view lower, std::size_t from) {
+    if (lower.empty()) return from <= text.size() ? from : std::string_view::npos;
+    // Page scans look for short ASCII words in long texts: a candidate is a place where the
+    // first letter stands in either case.
+    const char first = lower[0];
+    const char other = UpperAscii(first);
+    for (std::size_t i = from; i + lower.size() <= text.size(); ++i) {
+        if (text[i] != first && text[i] != other) continue;
+        std::size_t k = 1;
+        while (k < lower.size() && LowerAscii(text[i + k]) == lower[k]) ++k;
+        if (k == lower.size()) return i;
+    }
+    return std::string_view::npos;
+}
+
 std::string_view TrimSpaces(std::string_view text) {
     std::size_t b = text.find_first_not_of(' ');
     if (b == std::string_view::npos) return {};

@@ -18,6 +18,17 @@ inline bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' &
 inline bool IsIdentifierStart(char c) { return IsAsciiLetter(c) || static_cast<unsigned char>(c) >= 0x80; }
 
 inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c; }
+
+// Comparisons that fold ASCII letters only, for names and keywords that ignore the case of
+// ASCII letters and of nothing else (HTML's tag and attribute names, a URL's scheme); the
+// needle must be in lower case already.
+// True when `text` starts with `lower` (is `lower`).
+bool StartsWithAsciiNoCase(std::string_view text, std::string_view lower);
+bool EqualsAsciiNoCase(std::string_view text, std::string_view lower);
+// The first place at or after `from` where `lower` stands; std::string_view::npos when
+// there is none.
+std::size_t FindAsciiNoCase(std::string_view text, std::string_view lower, std::size_t from = 0);
 
 // The lower-case form of one code point (itself when it has none that folds).
 char32_t LowerChar(char32_t cp);

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <set>
 #include <sstream>
@@ -17,6 +16,7 @@
 
 #include "platform/linux/ini_text.h"
 #include "text/case.h"
+#include "text/json.h"
 
 namespace vexal {
 namespace {
@@ -614,104 +614,8 @@ std::string SwayQuoted(const std::string& text) {
     return quoted;
 }
 
-// Just enough JSON for sway's answers: values are read, and the members asked for kept.
-struct Json {
-    enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
-    bool truth = false;
-    double number = 0;
-    std::string text;
-    std::vector<Json> items;
-    std::vector<std::pair<std::string, Json>> members;
-    const Json* Member(std::string_view name) const {
-        for (const auto& [key, value] : members)
-            if (key == name) return &value;
-        return nullptr;
-    }
-};
-
-class JsonReader {
-public:
-    explicit JsonReader(std::string_view text) : text_(text) {}
-    bool Read(Json& out, int depth = 0) {
-        if (depth > 64) return false;
-        Skip();
-        if (at_ >= text_.size()) return false;
-        const char c = text_[at_];
-        if (c == '{') {
-            out.kind = Json::Kind::Object;
-            ++at_;
-            if (Next('}')) return true;
-            do {
-                std::string key;
-                Skip();
-                if (!String(key) || !Next(':')) return false;
-                out.members.emplace_back(std::move(key), Json{});
-                if (!Read(out.members.back().second, depth + 1)) return false;
-            } while (Next(','));
-            return Next('}');
-        }
-        if (c == '[') {
-            out.kind = Json::Kind::Array;
-            ++at_;
-            if (Next(']')) return true;
-            do {
-                out.items.emplace_back();
-                if (!Read(out.items.back(), depth + 1)) return false;
-            } while (Next(','));
-            return Next(']');
-        }
-        if (c == '"') {
-            out.kind = Json::Kind::String;
-            return String(out.text);
-        }
-        for (const char* word : {"true", "false", "null"})
-            if (text_.substr(at_, std::strlen(word)) == word) {
-                at_ += std::strlen(word);
-                out.kind = word[0] == 'n' ? Json::Kind::Null : Json::Kind::Bool;
-                out.truth = word[0] == 't';
-                return true;
-            }
-        const std::size_t start = at_;
-        while (at_ < text_.size() && std::strchr("+-0123456789.eE", text_[at_])) ++at_;
-        if (at_ == start) return false;
-        out.kind = Json::Kind::Number;
-        out.number = std::strtod(std::string(text_.substr(start, at_ - start)).c_str(), nullptr);
-        return true;
-    }
-
-private:
-    void Skip() {
-        while (at_ < text_.size() && std::strchr(" \t\r\n", text_[at_])) ++at_;
-    }
-    bool Next(char c) {
-        Skip();
-        if (at_ < text_.size() && text_[at_] == c) {
-            ++at_;
-            return true;
-        }
-        return false;
-    }
-    // Escapes other than \" and \\ are kept as written: output names have none.
-    bool String(std::string& out) {
-        if (at_ >= text_.size() || text_[at_] != '"') return false;
-        for (++at_; at_ < text_.size(); ++at_) {
-            char c = text_[at_];
-            if (c == '"') {
-                ++at_;
-                return true;
-            }
-            if (c == '\\' && at_ + 1 < text_.size() && (text_[at_ + 1] == '"' || text_[at_ + 1] == '\\'))
-                c = text_[++at_];
-            out.push_back(c);
-        }
-        return false;
-    }
-    std::string_view text_;
-    std::size_t at_ = 0;
-};
-
-std::int32_t Whole(const Json* value) {
-    if (!value || value->kind != Json::Kind::Number) return 0;
+std::int32_t Whole(const JsonValue* value) {
+    if (!value || value->kind != JsonValue::Kind::Number) return 0;
     const double v = value->number;
     return v < -1e9 || v > 1e9 ? 0 : static_cast<std::int32_t>(std::lround(v));
 }
@@ -720,14 +624,14 @@ std::int32_t Whole(const Json* value) {
 
 std::vector<Screen> ParseSwayOutputs(const std::string& json) {
     std::vector<Screen> screens;
-    Json all;
-    if (!JsonReader(json).Read(all) || all.kind != Json::Kind::Array) return screens;
-    for (const Json& output : all.items) {
-        const Json* active = output.Member("active");
-        const Json* name = output.Member("name");
-        const Json* rect = output.Member("rect");
+    JsonValue all;
+    if (!ParseJson(json, all) || all.kind != JsonValue::Kind::Array) return screens;
+    for (const JsonValue& output : all.items) {
+        const JsonValue* active = output.Member("active");
+        const JsonValue* name = output.Member("name");
+        const JsonValue* rect = output.Member("rect");
         // A disabled output keeps a name but shows nothing.
-        if ((active && active->kind == Json::Kind::Bool && !active->truth) || !name || !rect) continue;
+        if ((active && active->kind == JsonValue::Kind::Bool && !active->truth) || !name || !rect) continue;
         const Screen screen{{Whole(rect->Member("x")), Whole(rect->Member("y")), Whole(rect->Member("width")),
                              Whole(rect->Member("height"))},
                             name->text};

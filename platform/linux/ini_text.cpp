@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <set>
+
+#include "platform/posix/posix_file_system.h"
 
 namespace vexal {
 namespace {
@@ -385,33 +385,10 @@ bool MakeParents(const std::string& path) {
 }  // namespace
 
 bool ReplaceFileText(const std::string& path, const std::string& text) {
-    std::string target = path;
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (!::realpath(path.c_str(), resolved)) return false;
-        target = resolved;
-    }
-    mode_t mode = 0644;
-    if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    if (!MakeParents(target)) return false;
-    const std::string temp = target + ".vexal-" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    bool ok = ::fchmod(fd, mode) == 0;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    // The one replacement the program has: the folder is flushed after the rename too, so
+    // the new text is what a power cut leaves.
+    PosixFileSystem files;
+    return MakeParents(path) && files.ReplaceFile(path, text);
 }
 
 std::string ReadFileText(const std::string& path) {

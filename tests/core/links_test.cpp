@@ -638,6 +638,25 @@ TEST(LinkExtractionTest, PageRules) {
         {"jsonByItsFirstCharacter", " \r\n[\"//cdn/y.png\"]", {"//cdn/y.png"}},
         {"markupFirstIsNoJson", "<p>{\"p\": \"//cdn/x.png\"}</p>", {}},
         {"jsonProtocolRelative", "{\"p\": \"//cdn/x.png\"}", {"//cdn/x.png"}, 0, "application/json"},
+        // Regression: an escaped surrogate pair became CESU-8, naming a file no server has.
+        {"jsonSurrogatePair",
+         R"({"full": "https://h/\ud83d\ude00.jpg"})",
+         {"https://h/\xF0\x9F\x98\x80.jpg"}},
+        {"jsonEscapedControlCharacter",
+         R"({"a": "https://h/a\u0001.jpg", "b": "https://h/b\b.jpg", "c": "https://h/c.jpg"})",
+         {"https://h/c.jpg"}},
+        {"jsonLoneSurrogateThenMore",
+         R"([{"hd": "https://h/\ud83d.jpg"}, {"url": "https://h/b.jpg"}, {"hd": "https://h/c.jpg"}])",
+         {"https://h/c.jpg", "https://h/b.jpg"}},
+        {"jsonTruncated", R"({"url": "https://h/a.jpg", "hd": "https://h/b.jp)", {"https://h/a.jpg"}},
+        {"jsonLines",
+         "{\"url\":\"https://h/1.jpg\"}\r\n{\"hd\":\"https://h/2.jpg\"}\r\n",
+         {"https://h/2.jpg", "https://h/1.jpg"}},
+        {"jsonWrappedInACall",
+         "cb({\"url\": \"https://h/a.jpg\"});",
+         {"https://h/a.jpg"},
+         0,
+         "application/json"},
     };
     for (const auto& row : rows) EXPECT_EQ(ExtractByPageRules(row), row.expected) << row.name;
 }
@@ -645,12 +664,13 @@ TEST(LinkExtractionTest, PageRules) {
 // The page rules read each tag and each element's text once, so neither unclosed feed
 // elements nor many links around thumbnails rescan the page.
 TEST(LinkExtractionTest, PageRulesStayLinear) {
-    std::string unclosed, links;
+    std::string unclosed, links, brokenJson = "[";
     for (int i = 0; i < 50000; ++i) {
         unclosed += "<summary>&lt;b <description>x <style>";
         links += "<a href=\"/p/" + std::to_string(i) + "\"><img src=\"t.jpg\" width=10></a> https://h/a.png ";
+        brokenJson += "{\"u\": [\"\\ud800\"]}, ";  // read again from each "{" after an error
     }
-    for (const std::string* text : {&unclosed, &links}) {
+    for (const std::string* text : {&unclosed, &links, &brokenJson}) {
         Program p = MakeProgram(*text, "1111001", "1111");
         p.CurrentEntry().MinWidth = 640;
         p.CurrentEntry().Url = "https://h/";

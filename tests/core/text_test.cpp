@@ -124,6 +124,22 @@ TEST(CaseFoldingTest, AsciiOnly) {
     EXPECT_EQ(FindNoCase("abAB", "ab", 1), 2u);
 }
 
+// HTML's names and a URL's scheme fold ASCII letters and nothing else: a full-width ＩＭＧ
+// is no img tag.
+TEST(CaseFoldingTest, AsciiVariantsFoldAsciiLettersOnly) {
+    constexpr std::size_t npos = std::string_view::npos;
+    EXPECT_TRUE(StartsWithAsciiNoCase("HTTPS://x", "https"));
+    EXPECT_FALSE(StartsWithAsciiNoCase("http", "https"));
+    EXPECT_TRUE(EqualsAsciiNoCase("Img", "img"));
+    EXPECT_FALSE(EqualsAsciiNoCase("Imgs", "img"));
+    EXPECT_FALSE(EqualsAsciiNoCase("ＩＭＧ", "ｉｍｇ"));
+    EXPECT_TRUE(StartsWithNoCase("ＩＭＧ", "ｉｍｇ")) << "as the wide folding does";
+    EXPECT_EQ(FindAsciiNoCase("xURL(URl(", "url(", 2), 5u);
+    EXPECT_EQ(FindAsciiNoCase("Ｕrl(", "url("), npos);
+    EXPECT_EQ(FindAsciiNoCase("ab", "", 2), 2u);
+    EXPECT_EQ(FindAsciiNoCase("ab", "", 3), npos);
+}
+
 TEST(CodePageTest, JapaneseRoundTrip) {
     const std::string text = "識別子 テスト ｶﾀｶﾅ ①Ⅰ～ abc\\";
     std::string bytes;

@@ -22,7 +22,6 @@
 #include "posix/desktop_session.h"
 #include "posix/program_runner.h"
 #include "posix/temp_dir.h"
-#include "ui/failure_texts.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -1072,14 +1071,14 @@ TEST(LinuxDesktopTest, DesktopsSeeAFreshNameEachTimeAndOldNamesGo) {
     const DesktopResult notPrepared = desktop.SetWallpaper(notAFile, {});
     EXPECT_FALSE(notPrepared);
     EXPECT_EQ(shownFiles(), std::vector<std::string>{second});
-    EXPECT_NE(DesktopFailureText(notPrepared).find("を用意できませんでした。"), std::string::npos);
+    EXPECT_EQ(notPrepared.failure, DesktopFailure::FileNotPrepared);
+    EXPECT_EQ(notPrepared.subject.rfind(folder + "/" + kShownPrefix, 0), 0u) << notPrepared.subject;
 
     f.env["VEXAL_DESKTOP"] = "";
     LinuxDesktop nowhere = f.Make();
     const DesktopResult noScreen = nowhere.SetWallpaper(bitmap, {});
     EXPECT_FALSE(noScreen) << "no desktop and no display";
-    EXPECT_EQ(DesktopFailureText(noScreen),
-              "壁紙を表示する画面が見つかりません（DISPLAY がなく、対応するデスクトップもありません）。");
+    EXPECT_EQ(Reason(noScreen), Reason({DesktopFailure::NoScreen, {}, {}, {}, 0}));
 }
 
 // Everything in a folder, by name.
@@ -1216,8 +1215,8 @@ TEST(LinuxDesktopTest, SwaybgIsStartedAndThePreviousOneEnded) {
     env.Set("FAILING", "1");
     const DesktopResult failed = desktop.SetWallpaper(folder + "/wall.bmp", {});
     EXPECT_FALSE(failed);
-    EXPECT_EQ(DesktopFailureText(failed),
-              "デスクトップのツール swaybg が失敗しました（終了コード 3）：cannot reach the compositor");
+    EXPECT_EQ(Reason(failed),
+              Reason({DesktopFailure::ToolFailed, {}, "swaybg", "cannot reach the compositor", 3}));
     EXPECT_EQ(recorded(), second);
     // Regression: the one that gave up wrote over the running one's log.
     EXPECT_EQ(ReadFileText(log), "drawing " + std::to_string(second) + "\n");
