@@ -97,19 +97,12 @@ StyleRecord ReadRecord(const std::string& file) {
 }
 
 bool WriteRecord(const std::string& file, const StyleRecord& record) {
-    // Written beside and renamed over, so an interrupted write never leaves half a record;
-    // under the name by which the next run recognises what a killed one left.
-    const std::string temp = TempPathFor(file, static_cast<std::uint32_t>(::getpid()));
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        for (const auto& [name, value] : record) out << name << '=' << value << '\n';
-        if (!out.flush()) return false;
-    }
-    if (::rename(temp.c_str(), file.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    // The file system's one replacement: written beside under the name by which the next
+    // run recognises what a killed one left, renamed over, the folder flushed.
+    std::string text;
+    for (const auto& [name, value] : record) text += name + '=' + value + '\n';
+    PosixFileSystem files;
+    return files.ReplaceFile(file, text);
 }
 
 DesktopResult Failure(DesktopFailure failure, std::string subject = {}) {
