@@ -3,6 +3,7 @@
 
 #include "core/wallpaper_fakes.h"
 #include "gather/hand_over.h"
+#include "support/refused_changes.h"
 #include "wallpaper/bmp_writer.h"
 #include "wallpaper/history.h"
 #include "wallpaper/install.h"
@@ -553,28 +554,12 @@ TEST(InstallWallpaperTest, EachScreenRepeatsPicturesAndNamesAnUnreadableOne) {
     EXPECT_TRUE(f.desktop.log.empty());
 }
 
-// Going back after runs with a picture on each screen puts back what each run replaced,
-// as it was: the one bitmap, the composed one spanned, or each screen's own bitmap; and
 // Regression: a change the desktop refused still replaced the wallpaper's bitmap, kept
 // the one before to go back to (dropping the oldest kept one) and wrote the history; the
-// next run's going back then showed pictures that were never on the screen. Whatever was
-// shown before (one bitmap or each screen's) and whatever the change (one picture, a
-// picture for each screen held per screen or spanned, going back to either), a refused
-// change leaves every file as it was.
+// next run's going back then showed pictures that were never on the screen.
 TEST(InstallWallpaperTest, RefusedChangeLeavesEveryFileAsItWas) {
-    enum class Change { One, EachScreen, Back };
-    const struct {
-        const char* name;
-        bool perScreen;
-        Change change;
-    } rows[] = {
-        {"onePicture", false, Change::One},
-        {"eachScreenHeldPerScreen", true, Change::EachScreen},
-        {"eachScreenSpanned", false, Change::EachScreen},
-        {"backToOneBitmap", false, Change::Back},
-        {"backToScreens", true, Change::Back},
-    };
-    for (const auto& row : rows) {
+    using Change = testing::RefusedChange;
+    for (const auto& row : testing::kRefusedChanges) {
         Fixture f;
         f.desktop.screens = {{{0, 0, 2, 1}, "L"}, {{2, 0, 2, 1}, "R"}};
         f.desktop.perScreen = row.perScreen;
@@ -616,6 +601,8 @@ TEST(InstallWallpaperTest, RefusedChangeLeavesEveryFileAsItWas) {
     }
 }
 
+// Going back after runs with a picture on each screen puts back what each run replaced,
+// as it was: the one bitmap, the composed one spanned, or each screen's own bitmap; and
 // every picture an each-screen run showed joins the entry's history.
 TEST(GoBackTest, EachScreenRunsGoBackToWhatTheyReplaced) {
     Fixture f;

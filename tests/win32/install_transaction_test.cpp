@@ -7,6 +7,7 @@
 
 #include "platform/win32/wic_image_decoder.h"
 #include "platform/win32/win32_file_system.h"
+#include "support/refused_changes.h"
 #include "wallpaper/install.h"
 #include "win32/test_pictures.h"
 #include "win32/win_temp_dir.h"
@@ -81,19 +82,8 @@ protected:
 };
 
 TEST_F(InstallTransactionTest, RefusedChangeLeavesTheFolderAsItWas) {
-    enum class Change { One, EachScreen, Back };
-    const struct {
-        const char* name;
-        bool perScreen;
-        Change change;
-    } rows[] = {
-        {"onePicture", false, Change::One},
-        {"eachScreenHeldPerScreen", true, Change::EachScreen},
-        {"eachScreenSpanned", false, Change::EachScreen},
-        {"backToOneBitmap", false, Change::Back},
-        {"backToScreens", true, Change::Back},
-    };
-    for (const auto& row : rows) {
+    using Change = testing::RefusedChange;
+    for (const auto& row : testing::kRefusedChanges) {
         SetUp();
         for (const auto& [name, bytes] : Folder()) files.DeleteFile(wallpapers / name);
         desktop.accept = true;
