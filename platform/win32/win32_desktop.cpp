@@ -1,8 +1,9 @@
 // The wallpaper is a bitmap that the system is told about; the style is read by the system
-// from two string values when it applies the wallpaper, so they are written first. The
-// bitmap goes into the Windows folder, as it always has, where the running user may write
-// there; a standard user of today's Windows may not (and a 64-bit program gets no file
-// virtualisation), so then it goes into the user's own local application data folder.
+// from two string values when it applies the wallpaper, so they are written first, and put
+// back as they were when the system refuses the bitmap. The bitmap goes into the Windows
+// folder, as it always has, where the running user may write there; a standard user of
+// today's Windows may not (and a 64-bit program gets no file virtualisation), so then it
+// goes into the user's own local application data folder.
 #include "platform/win32/win32_desktop.h"
 
 #include <vector>
@@ -18,6 +19,18 @@
 
 namespace vexal {
 namespace {
+
+// Where the system keeps the wallpaper's style values.
+constexpr const char* kStyleKey = "Control Panel\\Desktop";
+const std::vector<std::string> kStyleNames = {"WallpaperStyle", "TileWallpaper"};
+
+// The key, opened for `access`; null when it is not there.
+HKEY OpenUserKey(const std::string& key, REGSAM access) {
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, win32::Widen(key).c_str(), 0, access, &h) != ERROR_SUCCESS)
+        return nullptr;
+    return h;
+}
 
 // Whether this user may create files in `folder`: a file of the program's own temporary
 // kind is made there and goes again when its handle closes, even if the process is killed.
@@ -66,6 +79,11 @@ ScreenWallpapers Win32Desktop::SetScreenWallpapers(const std::vector<std::string
         done.handled = true;
         UINT count = 0;
         std::size_t matched = 0;
+        // The position is the style: the system stores it in the same two values.
+        DESKTOP_WALLPAPER_POSITION position{};
+        const bool positionKnown = SUCCEEDED(wallpaper->GetPosition(&position));
+        std::vector<SavedValue> saved;
+        const bool valuesSaved = SaveValues(kStyleKey, kStyleNames, saved);
         HRESULT hr = wallpaper->GetMonitorDevicePathCount(&count);
         // Each bitmap has its monitor's size already, so it is drawn as it is.
         if (SUCCEEDED(hr)) hr = wallpaper->SetPosition(DWPOS_FILL);
@@ -91,6 +109,10 @@ ScreenWallpapers Win32Desktop::SetScreenWallpapers(const std::vector<std::string
         if (SUCCEEDED(hr) && matched == 0) done.handled = false;
         if (FAILED(hr))
             done.result = {DesktopFailure::SystemRefused, {}, {}, {}, static_cast<std::int64_t>(hr)};
+        if (FAILED(hr) || !done.handled) {
+            if (positionKnown) (void)wallpaper->SetPosition(position);
+            if (valuesSaved) PutBackValues(kStyleKey, saved);
+        }
         wallpaper->Release();
     }
     if (SUCCEEDED(com)) ::CoUninitialize();
@@ -144,26 +166,83 @@ DesktopResult Win32Desktop::WallpaperFolder(std::string& folderOut) {
 
 DesktopResult Win32Desktop::LockFolder(std::string& folderOut) { return UserFolder(folderOut); }
 
-void Win32Desktop::SetKeyValue(const std::string& keyName, const std::string& valueName,
-                               const std::string& valueSetting) {
-    // The key is opened, never created: a user without it keeps a desktop without it.
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, win32::Widen(keyName).c_str(), 0, KEY_SET_VALUE, &key) !=
-        ERROR_SUCCESS)
-        return;
-    const std::wstring value = win32::Widen(valueSetting);
-    const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));  // the NUL counted
-    ::RegSetValueExW(key, win32::Widen(valueName).c_str(), 0, REG_SZ,
-                     reinterpret_cast<const BYTE*>(value.c_str()), bytes);
-    ::RegCloseKey(key);
+bool SaveValues(const std::string& key, const std::vector<std::string>& names,
+                std::vector<SavedValue>& savedOut) {
+    const HKEY h = OpenUserKey(key, KEY_QUERY_VALUE);
+    if (!h) return false;
+    savedOut.clear();
+    bool whole = true;
+    for (const std::string& name : names) {
+        SavedValue value;
+        value.name = name;
+        const std::wstring wideName = win32::Widen(name);
+        DWORD type = 0, bytes = 0;
+        LONG status = ::RegQueryValueExW(h, wideName.c_str(), nullptr, &type, nullptr, &bytes);
+        // The value may grow between the two calls; then its size is asked again.
+        while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+            value.data.resize(bytes);
+            status = ::RegQueryValueExW(h, wideName.c_str(), nullptr, &type, value.data.data(), &bytes);
+            if (status == ERROR_SUCCESS) {
+                value.data.resize(bytes);
+                value.existed = true;
+                value.type = type;
+                break;
+            }
+        }
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) whole = false;
+        savedOut.push_back(std::move(value));
+    }
+    ::RegCloseKey(h);
+    return whole;
 }
 
-DesktopResult Win32Desktop::SetWallpaper(const std::string& path) {
+void WriteStringValues(const std::string& key,
+                       const std::vector<std::pair<std::string, std::string>>& values) {
+    const HKEY h = OpenUserKey(key, KEY_SET_VALUE);
+    if (!h) return;
+    for (const auto& [name, text] : values) {
+        const std::wstring value = win32::Widen(text);
+        const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));  // the NUL counted
+        ::RegSetValueExW(h, win32::Widen(name).c_str(), 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(value.c_str()), bytes);
+    }
+    ::RegCloseKey(h);
+}
+
+void PutBackValues(const std::string& key, const std::vector<SavedValue>& saved) {
+    const HKEY h = OpenUserKey(key, KEY_SET_VALUE);
+    if (!h) return;
+    for (const SavedValue& value : saved) {
+        const std::wstring name = win32::Widen(value.name);
+        if (!value.existed) {
+            ::RegDeleteValueW(h, name.c_str());
+            continue;
+        }
+        // RegSetValueExW looks at the character after a string and stores it too when the
+        // string's last one is not NUL and that one is: a string stored without its NUL
+        // keeps its length only with something else behind it.
+        std::vector<unsigned char> data = value.data;
+        data.insert(data.end(), {0xFF, 0xFF});
+        ::RegSetValueExW(h, name.c_str(), 0, value.type, data.data(), static_cast<DWORD>(value.data.size()));
+    }
+    ::RegCloseKey(h);
+}
+
+DesktopResult Win32Desktop::SetWallpaper(const std::string& path, const StyleValues& style) {
+    // Only values that can be put back exactly are written; without a style the desktop
+    // keeps its own.
+    std::vector<SavedValue> saved;
+    const bool styled = !style.Empty() && SaveValues(kStyleKey, kStyleNames, saved);
+    if (styled)
+        WriteStringValues(kStyleKey,
+                          {{kStyleNames[0], style.wallpaperStyle}, {kStyleNames[1], style.tileWallpaper}});
     std::wstring wide = win32::Widen(path);
     if (::SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, wide.data(),
                                 SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE))
         return {};
-    return {DesktopFailure::SystemRefused, {}, {}, {}, static_cast<std::int64_t>(::GetLastError())};
+    const DWORD error = ::GetLastError();
+    if (styled) PutBackValues(kStyleKey, saved);
+    return {DesktopFailure::SystemRefused, {}, {}, {}, static_cast<std::int64_t>(error)};
 }
 
 }  // namespace vexal

@@ -3,8 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_api.h"
+// clang-format off
+#include <sddl.h>
+// clang-format on
 #include "platform/win32/win32_file_system.h"
 #include "win32/test_pictures.h"
 #include "win32/win_temp_dir.h"
@@ -64,13 +69,12 @@ TEST(Win32DesktopTest, LockFolderIsTheUsersOwnMadeWhenMissing) {
 }
 
 TEST(Win32DesktopTest, StyleValuesAreStringsWithTheirNulCounted) {
-    Win32Desktop desktop;
     const struct {
         const char* value;
         const wchar_t* wide;
     } rows[] = {{"0", L"0"}, {"2", L"2"}, {"", L""}, {"\u58c1", L"\u58c1"}};
     for (const auto& row : rows) {
-        desktop.SetKeyValue("Control Panel\\Desktop", "VexalTestStyle", row.value);
+        WriteStringValues("Control Panel\\Desktop", {{"VexalTestStyle", row.value}});
         std::wstring value;
         DWORD bytes = 0, type = 0;
         ASSERT_TRUE(ReadString(L"Control Panel\\Desktop", L"VexalTestStyle", value, bytes, type))
@@ -86,10 +90,12 @@ TEST(Win32DesktopTest, StyleValuesAreStringsWithTheirNulCounted) {
 }
 
 TEST(Win32DesktopTest, AMissingKeyIsNeverCreated) {
-    Win32Desktop desktop;
     const std::wstring key = L"Software\\VexalTestMissing" + std::to_wstring(::GetCurrentProcessId());
     ASSERT_FALSE(KeyExists(key.c_str()));
-    desktop.SetKeyValue(win32::Narrow(key), "WallpaperStyle", "2");
+    WriteStringValues(win32::Narrow(key), {{"WallpaperStyle", "2"}});
+    EXPECT_FALSE(KeyExists(key.c_str()));
+    std::vector<SavedValue> saved;
+    EXPECT_FALSE(SaveValues(win32::Narrow(key), {"WallpaperStyle"}, saved)) << "nothing to put back";
     EXPECT_FALSE(KeyExists(key.c_str()));
 }
 
@@ -99,11 +105,176 @@ TEST(Win32DesktopTest, SetWallpaperRecordsThePathForTheSystem) {
     const std::string path = dir / "\u58c1\u7d19.bmp";  // a name outside ASCII survives
     ASSERT_TRUE(files.WriteFile(path, testing::Bmp(2, 2, std::vector<std::uint32_t>(4, 0xFF336699))));
     Win32Desktop desktop;
-    EXPECT_TRUE(desktop.SetWallpaper(path));
+    EXPECT_TRUE(desktop.SetWallpaper(path, {"10", "0"}));
     std::wstring value;
     DWORD bytes = 0, type = 0;
     ASSERT_TRUE(ReadString(L"Control Panel\\Desktop", L"Wallpaper", value, bytes, type));
     EXPECT_EQ(win32::Narrow(value), path);
+    for (const auto& [name, wanted] :
+         {std::pair{L"WallpaperStyle", L"10"}, std::pair{L"TileWallpaper", L"0"}}) {
+        ASSERT_TRUE(ReadString(L"Control Panel\\Desktop", name, value, bytes, type));
+        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(value, wanted);
+    }
+
+    // Without a style the desktop keeps its own.
+    WriteStringValues("Control Panel\\Desktop", {{"WallpaperStyle", "7"}, {"TileWallpaper", "7"}});
+    EXPECT_TRUE(desktop.SetWallpaper(path, {}));
+    for (const wchar_t* name : {L"WallpaperStyle", L"TileWallpaper"}) {
+        ASSERT_TRUE(ReadString(L"Control Panel\\Desktop", name, value, bytes, type));
+        EXPECT_EQ(value, L"7") << win32::Narrow(name);
+    }
+}
+
+// What a value under "Control Panel\Desktop" holds, byte for byte; `there` false when it is
+// not there at all.
+struct RawValue {
+    bool there = false;
+    DWORD type = 0;
+    std::vector<BYTE> bytes;
+    bool operator==(const RawValue&) const = default;
+};
+
+RawValue ReadRaw(const wchar_t* name) {
+    RawValue raw;
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_QUERY_VALUE, &h) !=
+        ERROR_SUCCESS)
+        return raw;
+    BYTE buffer[1024];
+    DWORD size = sizeof buffer;
+    // Not RegGetValueW: it would end a string without its NUL with one.
+    if (::RegQueryValueExW(h, name, nullptr, &raw.type, buffer, &size) == ERROR_SUCCESS) {
+        raw.there = true;
+        raw.bytes.assign(buffer, buffer + size);
+    }
+    ::RegCloseKey(h);
+    return raw;
+}
+
+void WriteRaw(const wchar_t* name, const RawValue& raw) {
+    HKEY h = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &h),
+              ERROR_SUCCESS);
+    // Not NUL after the data, or a string without its NUL would be stored with one.
+    std::vector<BYTE> bytes = raw.bytes;
+    bytes.insert(bytes.end(), {0xFF, 0xFF});
+    if (raw.there)
+        ::RegSetValueExW(h, name, 0, raw.type, bytes.data(), static_cast<DWORD>(raw.bytes.size()));
+    else
+        ::RegDeleteValueW(h, name);
+    ::RegCloseKey(h);
+}
+
+RawValue Text(DWORD type, const std::wstring& text, bool withNul = true) {
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    return {true, type,
+            std::vector<BYTE>(bytes, bytes + (text.size() + (withNul ? 1 : 0)) * sizeof(wchar_t))};
+}
+
+// Wine refuses to make a bitmap the wallpaper only when it cannot store its path, and it
+// stores it through a handle to "Control Panel\Desktop" that each process opens as it
+// starts. A process started while nobody may set values there keeps a handle that cannot,
+// even once the key's permissions are back as they were; its later handles can. So this
+// case runs in a process of its own, started by ARefusedChangePutsTheStyleValuesBack, which
+// hands it the permissions to put back.
+constexpr const wchar_t* kPermissionsVariable = L"VEXAL_TEST_DESKTOP_KEY_DACL";
+
+bool SetDesktopKeyDacl(const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr))
+        return false;
+    HKEY h = nullptr;
+    bool set = false;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, WRITE_DAC, &h) == ERROR_SUCCESS) {
+        set = ::RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
+        ::RegCloseKey(h);
+    }
+    ::LocalFree(sd);
+    return set;
+}
+
+TEST(Win32DesktopRefusedTest, StyleValuesAsTheyWere) {
+    wchar_t dacl[1024] = {};
+    if (::GetEnvironmentVariableW(kPermissionsVariable, dacl, 1024) == 0)
+        GTEST_SKIP()
+            << "run in a process of its own by Win32DesktopTest.ARefusedChangePutsTheStyleValuesBack";
+    ASSERT_TRUE(SetDesktopKeyDacl(dacl));
+    testing::WinTempDir dir;
+    const std::string path = dir / "wall.bmp";
+    ASSERT_TRUE(
+        Win32FileSystem().WriteFile(path, testing::Bmp(2, 2, std::vector<std::uint32_t>(4, 0xFF336699))));
+    const wchar_t* names[] = {L"WallpaperStyle", L"TileWallpaper", L"Wallpaper"};
+    RawValue kept[3];
+    for (int i = 0; i < 3; ++i) kept[i] = ReadRaw(names[i]);
+
+    const struct {
+        const char* name;
+        RawValue wallpaperStyle, tileWallpaper;
+    } rows[] = {
+        {"strings", Text(REG_SZ, L"7"), Text(REG_SZ, L"7")},
+        {"neitherThere", {}, {}},
+        {"otherKinds", {true, REG_DWORD, {2, 0, 0, 0}}, Text(REG_EXPAND_SZ, L"%TILE%")},
+        {"stringWithoutItsNulAndOneMissing", Text(REG_SZ, L"10", false), {}},
+    };
+    for (const auto& row : rows) {
+        WriteRaw(names[0], row.wallpaperStyle);
+        WriteRaw(names[1], row.tileWallpaper);
+        ASSERT_EQ(ReadRaw(names[0]), row.wallpaperStyle) << row.name << ": stored as meant";
+        const RawValue wallpaper = ReadRaw(names[2]);
+        const DesktopResult set = Win32Desktop().SetWallpaper(path, {"2", "0"});
+        EXPECT_EQ(set.failure, DesktopFailure::SystemRefused) << row.name;
+        EXPECT_EQ(ReadRaw(names[2]), wallpaper) << row.name << ": the system really refused";
+        EXPECT_EQ(ReadRaw(names[0]), row.wallpaperStyle) << row.name;
+        EXPECT_EQ(ReadRaw(names[1]), row.tileWallpaper) << row.name;
+    }
+    for (int i = 0; i < 3; ++i) WriteRaw(names[i], kept[i]);
+}
+
+TEST(Win32DesktopTest, ARefusedChangePutsTheStyleValuesBack) {
+    HKEY h = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, READ_CONTROL | WRITE_DAC, &h),
+              ERROR_SUCCESS);
+    DWORD size = 0;
+    ::RegGetKeySecurity(h, DACL_SECURITY_INFORMATION, nullptr, &size);
+    std::vector<BYTE> original(size);
+    ASSERT_EQ(::RegGetKeySecurity(h, DACL_SECURITY_INFORMATION, original.data(), &size), ERROR_SUCCESS);
+    LPWSTR sddl = nullptr;
+    ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        original.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr));
+    const std::wstring permissions = sddl;
+    ::LocalFree(sddl);
+
+    // Everyone may read the key and change its permissions back, and nobody may set values.
+    ASSERT_TRUE(SetDesktopKeyDacl(L"D:(A;;KRRCWD;;;WD)"));
+    ::SetEnvironmentVariableW(kPermissionsVariable, permissions.c_str());
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=Win32DesktopRefusedTest.*";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION child{};
+    const bool started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                          nullptr, &startup, &child);
+    ::SetEnvironmentVariableW(kPermissionsVariable, nullptr);
+    DWORD status = 1;
+    if (started) {
+        if (::WaitForSingleObject(child.hProcess, 300000) == WAIT_OBJECT_0)
+            ::GetExitCodeProcess(child.hProcess, &status);
+        else
+            ::TerminateProcess(child.hProcess, 1);
+        ::CloseHandle(child.hThread);
+        ::CloseHandle(child.hProcess);
+    }
+    // Put back here as well, whatever became of the child.
+    EXPECT_EQ(::RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, original.data()), ERROR_SUCCESS);
+    ::RegCloseKey(h);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(status, 0u) << "Win32DesktopRefusedTest failed; its output is above";
 }
 
 }  // namespace
