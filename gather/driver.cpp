@@ -94,7 +94,6 @@ FetchResult TransferFetches::SetGrpData(RetrievalState& state) {
 
 RetrievalOutcome frDispGo(Program& program, RetrievalState& state, const RetrievalServices& services,
                           Fetches& fetches, RetrievalOwner& owner) {
-    state.image.WorkImageIsChosen = false;
     if (state.workName.empty()) state.workName = program.CacheFileName;
     // Everything from here on writes the working file or the wallpaper.
     if (std::optional<RetrievalOutcome> refused = LockRun(program, services, owner))
@@ -167,7 +166,6 @@ RetrievalOutcome RunRetrieval(Program& program, const RetrievalServices& service
     // A stop may end the run anywhere, even while the preview shows these pictures: the run
     // knows its working files so that it can remove them then.
     state.working.KeepLedger(&program.WorkingFilesHeld);
-    state.workName = program.CacheFileName;
     if (program.RunMode == RunModeValue::Direct) state.image.ChosenImage = program.CommandLineImage;
     if (gather) {
         RetrievalResult gathered = frDispGet(program, state, services, fetches, owner);
