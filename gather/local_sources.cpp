@@ -63,8 +63,9 @@ RetrievalResult Load_sDArr(const std::string& url, FileSystem& files, std::strin
         return result;
     }
     std::string bytes;
-    if (!files.ReadFile(url, bytes)) {
-        result.failure = RetrievalFailure::SourceUnreadable;
+    if (!files.ReadFile(url, bytes, kLocalTextBound)) {
+        result.failure = files.LastFailure() == FileFailure::TooLarge ? RetrievalFailure::SourceTooLarge
+                                                                      : RetrievalFailure::SourceUnreadable;
         return result;
     }
     sourceTextOut = ToSourceText(DecodeLocalText(bytes, files.TextMayBeUtf8()));

@@ -18,6 +18,7 @@ enum class RetrievalFailure : std::uint8_t {
     Fetch,              // a fetch failed: `fetch` says why
     SourceMissing,      // the entry's local file `subject` is not there
     SourceUnreadable,   // the entry's local file `subject` could not be read
+    SourceTooLarge,     // the entry's local file `subject` holds more than kLocalTextBound bytes
     NoMatch,            // no candidate at all; for a folder, `unreadable` and `unchecked` say what it held
     FolderMissing,      // the entry's folder `subject` is not there
     FolderUnreadable,   // the entry's folder `subject` could not be listed

@@ -16,6 +16,7 @@ enum class FileFailure : std::uint8_t {
     NotPermitted,  // the user may not write there
     ReadOnly,      // the file system is mounted read-only, or the medium is write-protected
     Missing,       // the file or folder is not there (or a part of its path is no folder)
+    TooLarge,      // a file read whole holds more than the reader's bound
     Other,
 };
 
@@ -26,11 +27,19 @@ struct DirEntry {
     bool system = false;
 };
 
+// The most bytes a local text (the settings file, a local page or list) is read whole: as
+// much as a page fetched from a server may hold. A bigger file is no text a person wrote,
+// and a link to an endless device (/dev/zero) must end the read instead of the memory.
+inline constexpr std::uint64_t kLocalTextBound = std::uint64_t{64} << 20;
+inline constexpr std::uint64_t kNoReadBound = ~std::uint64_t{0};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    // Reads the whole file; false when it cannot be opened or read.
-    virtual bool ReadFile(const std::string& path, std::string& bytesOut) = 0;
+    // Reads the whole file; false when it cannot be opened or read, or when it holds more
+    // than `bound` bytes (LastFailure TooLarge), which are then not read further.
+    virtual bool ReadFile(const std::string& path, std::string& bytesOut,
+                          std::uint64_t bound = kNoReadBound) = 0;
     // Replaces the file with `bytes` so that it is always either the old or the new
     // content: written to a temporary file in the same folder, flushed, then renamed.
     virtual bool ReplaceFile(const std::string& path, std::string_view bytes) = 0;

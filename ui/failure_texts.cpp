@@ -17,6 +17,7 @@ std::string FileFailureText(FileFailure failure) {
             return MessageText(Message::ReadOnlyPlace);
         case FileFailure::Nothing:
         case FileFailure::Missing:
+        case FileFailure::TooLarge:
         case FileFailure::Other:
             break;
     }
@@ -113,6 +114,8 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
             return MessageText(Message::SourceMissing, {result.subject});
         case RetrievalFailure::SourceUnreadable:
             return MessageText(Message::SourceUnreadable, {result.subject});
+        case RetrievalFailure::SourceTooLarge:
+            return MessageText(Message::SourceTooLarge, {result.subject, BytesText(kLocalTextBound)});
         case RetrievalFailure::NoMatch: {
             if (result.scriptPage) return MessageText(Message::NoMatchScriptPage);
             const std::string unreadable = KindCounts(result.unreadable);

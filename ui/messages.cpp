@@ -89,6 +89,7 @@ constexpr Entry kTexts[] = {
     // log filters match these exact bytes, so the old misspelling stays.
     {Message::SourceMissing, "元ファイル {1} が見つかりせん。"},
     {Message::SourceUnreadable, "元ファイル {1} を読み込めませんでした。"},
+    {Message::SourceTooLarge, "元ファイル {1} は大きすぎるため読み込めません（上限 {2}）。"},
     {Message::NoMatch, "条件に合致する画像ファイルがありません。"},
     {Message::NoMatchUnreadable, "条件に合致する画像ファイルがありません。\r\n{1}は読めない形式です。"},
     {Message::NoMatchUnchecked,

@@ -59,6 +59,7 @@ enum class Message : std::uint16_t {
     ConvertingPng,
     SourceMissing,     // {1} the entry's file
     SourceUnreadable,  // {1} the entry's file
+    SourceTooLarge,    // {1} the entry's file, {2} the bound, in words ("64 MiB")
     NoMatch,
     NoMatchUnreadable,              // {1} the kinds no picture is read from, with their counts
     NoMatchUnchecked,               // {1} the picture kinds the entry does not take, with counts

@@ -104,14 +104,18 @@ FileFailure FileFailureOf(int error) {
     }
 }
 
-bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
+bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut, std::uint64_t bound) {
     bytesOut.clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return Fail(errno);
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
-        return false;
+        return Fail(EISDIR);
+    }
+    if (st.st_size > 0 && static_cast<std::uint64_t>(st.st_size) > bound) {
+        ::close(fd);
+        return Fail(FileFailure::TooLarge);
     }
     if (st.st_size > 0) bytesOut.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
@@ -119,10 +123,18 @@ bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
+            const int error = errno;
             ::close(fd);
-            return false;
+            return Fail(error);
         }
         if (n == 0) break;
+        // A device or a growing file says nothing of its size beforehand.
+        if (static_cast<std::uint64_t>(n) > bound - bytesOut.size()) {
+            ::close(fd);
+            bytesOut.clear();
+            bytesOut.shrink_to_fit();
+            return Fail(FileFailure::TooLarge);
+        }
         bytesOut.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);

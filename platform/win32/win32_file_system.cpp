@@ -72,19 +72,27 @@ FileFailure FileFailureOfWin32(unsigned long error) {
     }
 }
 
-bool Win32FileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
+bool Win32FileSystem::ReadFile(const std::string& path, std::string& bytesOut, std::uint64_t bound) {
     bytesOut.clear();
     File f(::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f.ok()) return false;
+    if (!f.ok()) return Fail(::GetLastError());
     LARGE_INTEGER size{};
-    if (::GetFileSizeEx(f.get(), &size) && size.QuadPart > 0)
+    if (::GetFileSizeEx(f.get(), &size) && size.QuadPart > 0) {
+        if (static_cast<std::uint64_t>(size.QuadPart) > bound) return Fail(FileFailure::TooLarge);
         bytesOut.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
     char buffer[65536];
     while (true) {
         DWORD got = 0;
-        if (!::ReadFile(f.get(), buffer, sizeof buffer, &got, nullptr)) return false;
+        if (!::ReadFile(f.get(), buffer, sizeof buffer, &got, nullptr)) return Fail(::GetLastError());
         if (got == 0) return true;
+        // A device or a growing file says nothing of its size beforehand.
+        if (got > bound - bytesOut.size()) {
+            bytesOut.clear();
+            bytesOut.shrink_to_fit();
+            return Fail(FileFailure::TooLarge);
+        }
         bytesOut.append(buffer, got);
     }
 }

@@ -31,7 +31,9 @@ public:
     testing::MemoryFileSystem inner;
     int appendsLeft = 0;
     int appends = 0;
-    bool ReadFile(const std::string& p, std::string& b) override { return inner.ReadFile(p, b); }
+    bool ReadFile(const std::string& p, std::string& b, std::uint64_t bound = kNoReadBound) override {
+        return inner.ReadFile(p, b, bound);
+    }
     bool ReplaceFile(const std::string& p, std::string_view b) override { return inner.ReplaceFile(p, b); }
     bool WriteFile(const std::string& p, std::string_view b) override { return inner.WriteFile(p, b); }
     bool AppendFile(const std::string& p, std::string_view b) override {

@@ -337,6 +337,8 @@ TEST(FailureTextsTest, RetrievalFailures) {
         {"sourceMissingRelative", text(F::SourceMissing, "none.txt"), "元ファイル none.txt が見つかりせん。"},
         {"sourceUnreadable", text(F::SourceUnreadable, "C:/a b/list.txt"),
          "元ファイル C:/a b/list.txt を読み込めませんでした。"},
+        {"sourceTooLarge", text(F::SourceTooLarge, "C:/a b/list.txt"),
+         "元ファイル C:/a b/list.txt は大きすぎるため読み込めません（上限 64 MiB）。"},
         {"noMatch", text(F::NoMatch), kNoMatch},
         {"noMatchUnreadable",
          with(Retrieval(F::NoMatch),

@@ -187,5 +187,17 @@ TEST(LocalSourcesPosixTest, UnreadableTextFile) {
     EXPECT_EQ(result.subject, path);
 }
 
+// Regression: a local list of gigabytes was read whole for half a minute, or until the
+// memory ran out, and then said that no picture matched.
+TEST(LocalSourcesPosixTest, TextFileBeyondTheBound) {
+    RealWalk w;
+    const std::string path = w.dir / "huge.txt";
+    Touch(path, "a.gif\r\n");
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kLocalTextBound + 1)), 0);
+    const RetrievalResult result = Load_sDArr(path, w.files, w.program.SourceText);
+    EXPECT_EQ(result.failure, RetrievalFailure::SourceTooLarge);
+    EXPECT_EQ(result.subject, path);
+}
+
 }  // namespace
 }  // namespace vexal

@@ -169,6 +169,36 @@ TEST(PosixFileSystemTest, WriteTruncatesOldTail) {
     EXPECT_EQ(Slurp(dir / "w.gif"), "new");
 }
 
+// Regression: a settings file linked to /dev/zero was read until the memory ran out.
+TEST(PosixFileSystemTest, ReadStopsAtItsBound) {
+    testing::TempDir dir;
+    PosixFileSystem fs;
+    std::ofstream(dir / "ten.txt") << "0123456789";
+    std::filesystem::create_symlink("/dev/zero", dir / "zero.ini");
+    const struct {
+        const char* name;
+        std::string path;
+        std::uint64_t bound;
+        bool read;
+        FileFailure why;
+    } rows[] = {
+        {"at the bound", dir / "ten.txt", 10, true, FileFailure::Nothing},
+        {"past the bound", dir / "ten.txt", 9, false, FileFailure::TooLarge},
+        {"endless device", dir / "zero.ini", 1 << 20, false, FileFailure::TooLarge},
+        {"folder", dir.path(), 100, false, FileFailure::Other},
+        {"missing", dir / "none.txt", 100, false, FileFailure::Missing},
+    };
+    for (const auto& r : rows) {
+        std::string bytes = "old";
+        EXPECT_EQ(fs.ReadFile(r.path, bytes, r.bound), r.read) << r.name;
+        if (r.read) {
+            EXPECT_EQ(bytes, "0123456789") << r.name;
+        } else {
+            EXPECT_EQ(fs.LastFailure(), r.why) << r.name;
+        }
+    }
+}
+
 // The lock let go before a run's last box: another run takes it at once, and the first
 // no longer holds it.
 TEST(PosixRunGuardTest, UnlockLetsAnotherRunTakeTheLock) {
