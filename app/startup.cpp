@@ -11,6 +11,7 @@
 #include "host/editor_claim.h"
 #include "host/process.h"
 #include "settings/settings_file.h"
+#include "settings/source_kind.h"
 #include "text/case.h"
 #include "ui/host_services.h"
 #include "ui/messages.h"
@@ -19,11 +20,49 @@
 
 namespace vexal {
 
+namespace {
+
+bool IsWpOption(std::string_view token) {
+    return token.size() == 3 && (token[0] == '-' || token[0] == '/') && ToLower(token.substr(1)) == "wp";
+}
+
+// A path typed relative to the folder the user started in, while the run works in its
+// settings file's folder. Addresses, absolute paths and (on Windows) a drive's own current
+// folder or root ("D:x", "\x") are left as they are.
+std::string FromStartFolder(const std::string& path, const std::string& startFolder) {
+    if (startFolder.empty() || path.empty() || IsWebAddress(path)) return path;
+    if (path[0] == '/' || path[0] == kFolderSeparator) return path;
+    if (kFolderSeparator == '\\' && path.size() > 1 && path[1] == ':') return path;
+    return startFolder + path;
+}
+
+// An identifier no settings file registers, with every file that was looked in.
+void IdentifierNotFound(RunController& controller, bool settingsRead, const std::string& identifier) {
+    const Program& program = controller.program();
+    const std::vector<std::string>& looked = program.SettingsLookedIn;
+    if (looked.size() < 2) {
+        // The run may have started in another folder than the user thinks (a menu, a
+        // timer, a terminal elsewhere): say which file was searched.
+        const std::string file =
+            looked.empty() ? controller.host().files->FullPath(program.SettingsFileName) : looked[0];
+        return controller.Fail(settingsRead ? Message::IdentifierNotFound : Message::IdentifierNoSettings,
+                               {identifier, file});
+    }
+    // Two places: the current folder had none, so the user's own file was the one read.
+    controller.Fail(settingsRead ? Message::IdentifierNotInUsersFile : Message::IdentifierNoSettingsEither,
+                    {identifier, looked[0], looked[1]});
+}
+
+}  // namespace
+
 std::string JoinArguments(const std::vector<std::string>& args) {
     std::string line;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (i) line.push_back(' ');
-        line += args[i];
+        if (i && IsWpOption(args[i - 1]) && args[i].find(' ') != std::string::npos)
+            line += '"' + args[i] + '"';
+        else
+            line += args[i];
     }
     return line;
 }
@@ -43,7 +82,10 @@ std::vector<std::string> CutTokens(std::string_view commandLine) {
 }
 
 std::string UsageText(const Program& program) {
-    return MessageText(Message::Usage, {program.SettingsFileName, program.TitleText});
+    const std::string where = MessageText(
+        kFolderSeparator == '\\' ? Message::UsageSettingsWindows : Message::UsageSettingsElsewhere,
+        {program.SettingsFileName});
+    return MessageText(Message::Usage, {program.SettingsFileName, program.TitleText, where});
 }
 
 bool AsksForQuietRun(std::string_view commandLine) {
@@ -57,6 +99,13 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
     if (commandLine.empty()) return {};
     program.ShowPreview = false;
     const std::vector<std::string> tokens = CutTokens(commandLine);
+    // The token that holds an unquoted -wp path, for the word after it; npos: none.
+    std::size_t wpPath = std::string::npos;
+    const auto refused = [&](std::size_t i, CommandLineOutcome outcome) -> CommandLineResult {
+        if (i > 0 && i - 1 == wpPath)
+            return {CommandLineOutcome::WpPathHasBlank, tokens[wpPath] + " " + tokens[i]};
+        return {outcome, tokens[i]};
+    };
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         const std::string& token = tokens[i];
         if (token.empty()) continue;
@@ -80,7 +129,7 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
                     break;
                 }
             }
-            if (!found) return {CommandLineOutcome::UnknownIdentifier, token};
+            if (!found) return refused(i, CommandLineOutcome::UnknownIdentifier);
         } else if (first == '-' || first == '/') {
             const std::string option = ToLower(std::string_view(token).substr(1));
             if (option == "wp") {
@@ -88,6 +137,17 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
                 ++i;
                 program.RunMode = RunModeValue::Direct;
                 program.CommandLineImage = tokens[i];
+                if (!tokens[i].empty() && tokens[i][0] == '"') {
+                    // Quoted: up to the token that ends in the closing quote, or to the end of
+                    // the line, as Windows reads an argument whose quote is never closed.
+                    std::string path = tokens[i];
+                    while ((path.size() < 2 || path.back() != '"') && i + 1 < tokens.size())
+                        path += " " + tokens[++i];
+                    const bool closed = path.size() >= 2 && path.back() == '"';
+                    program.CommandLineImage = path.substr(1, path.size() - (closed ? 2 : 1));
+                } else {
+                    wpPath = i;
+                }
             } else if (option == "back") {
                 program.RunMode = RunModeValue::Back;
             } else if (option == "preview") {
@@ -95,10 +155,10 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
             } else if (option == "quiet") {
                 program.Quiet = true;
             } else {
-                return {CommandLineOutcome::InvalidOption, token};
+                return refused(i, CommandLineOutcome::InvalidOption);
             }
         } else {
-            return {CommandLineOutcome::InvalidOption, token};
+            return refused(i, CommandLineOutcome::InvalidOption);
         }
     }
     return {};
@@ -129,11 +189,40 @@ void GoBackRun(RunController& controller) {
     controller.End(back.Ok() ? kExitSuccess : kExitFailure);
 }
 
+void SettleSettingsPlace(Program& program, const SettingsFacts& facts,
+                         const std::function<bool(const std::string&)>& enterFolder) {
+    const SettingsChoice choice = ChooseSettingsFile(facts, kSettingsFileName);
+    // Only a run that moves needs it: elsewhere a relative path keeps its meaning, and its
+    // messages name it as it was typed.
+    if (choice.place == SettingsPlace::User) program.StartFolder = facts.currentFolder;
+    program.SettingsLookedIn = choice.lookedIn;
+    if (choice.place == SettingsPlace::UserFolderUnreachable ||
+        (choice.place == SettingsPlace::User && !enterFolder(choice.folder)))
+        program.UnreachableSettingsFolder = choice.folder;
+}
+
 void Main(RunController& controller, FrontEnd& frontEnd, std::string_view commandLine, int majorVersion,
           int minorVersion) {
     Program& program = controller.program();
     Host& host = controller.host();
     InitGlobals(program, majorVersion, minorVersion);
+    if (program.UnreachableSettingsFolder) {
+        // Nothing is read (the current folder is the program's, whose file is not the
+        // user's); only the texts that need no settings are given.
+        program.Quiet = AsksForQuietRun(commandLine);
+        const CommandLineOutcome asked = ParseCommandLine(program, commandLine).outcome;
+        if (asked == CommandLineOutcome::Help || asked == CommandLineOutcome::Version) {
+            if (host.console)
+                host.console->Print(asked == CommandLineOutcome::Help ? UsageText(program)
+                                                                      : program.TitleText + "\n");
+            return controller.End(kExitSuccess);
+        }
+        // The folder as the system's own windows show it, without the closing separator.
+        std::string folder = *program.UnreachableSettingsFolder;
+        if (folder.size() > 1 && folder.back() == kFolderSeparator && folder[folder.size() - 2] != ':')
+            folder.pop_back();
+        return controller.Fail(Message::SettingsFolderUnreachable, {folder});
+    }
     const bool settingsRead = LoadSettings(program, *host.files);
     // Known before the line is read, as the front end knew it: a scheduled run whose
     // identifier is refused still leaves its outcome for the user to find.
@@ -149,15 +238,16 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
                                                                                : program.TitleText + "\n");
             return controller.End(kExitSuccess);
         case CommandLineOutcome::UnknownIdentifier:
-            // The run may have started in another folder than the user thinks (a menu, a
-            // timer, a terminal elsewhere): say which file was searched.
-            return controller.Fail(settingsRead ? Message::IdentifierNotFound : Message::IdentifierNoSettings,
-                                   {parsed.subject, host.files->FullPath(program.SettingsFileName)});
+            return IdentifierNotFound(controller, settingsRead, parsed.subject);
         case CommandLineOutcome::MissingImage:
             return controller.Fail(Message::WpNeedsImage);
+        case CommandLineOutcome::WpPathHasBlank:
+            return controller.Fail(Message::WpPathHasBlank, {parsed.subject});
         case CommandLineOutcome::InvalidOption:
             return controller.Fail(Message::InvalidOption, {parsed.subject});
     }
+    if (program.RunMode == RunModeValue::Direct)
+        program.CommandLineImage = FromStartFolder(program.CommandLineImage, program.StartFolder);
     switch (program.RunMode) {
         case RunModeValue::Editor:
             if (!frontEnd.HasEditor()) return controller.Fail(Message::NoEditorWithoutDisplay);

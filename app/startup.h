@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,10 +11,13 @@
 #include "host/front_end.h"
 #include "host/host.h"
 #include "program/program.h"
+#include "settings/settings_location.h"
 
 namespace vexal {
 
-// Joins arguments that arrived already split with single blanks, as one command line.
+// Joins arguments that arrived already split with single blanks, as one command line. The
+// path after -wp, split off by a shell that read its quotes, is quoted again when it holds a
+// blank, as it would have been typed; every other argument goes on as it is.
 std::string JoinArguments(const std::vector<std::string>& args);
 
 // Cuts the command line at every single blank (no quoting; empty tokens kept).
@@ -34,7 +38,9 @@ enum class CommandLineOutcome : std::uint8_t {
     Version,
     UnknownIdentifier,
     MissingImage,
-    InvalidOption
+    InvalidOption,
+    // A word after -wp's path was refused: the path held a blank and was not quoted.
+    WpPathHasBlank,
 };
 
 struct CommandLineResult {
@@ -43,12 +49,21 @@ struct CommandLineResult {
 };
 
 // Sets RunMode, CurrentEntry, CommandLineImage and ShowPreview as far as the line is read.
-// Stops at the first refused token, --help or --version.
+// Stops at the first refused token, --help or --version. The path after -wp may be quoted
+// ("C:\My Pictures\a.jpg"): it then runs to the closing quote, blanks included, and loses
+// its quotes; anywhere else a quote is an ordinary character.
 [[nodiscard]] CommandLineResult ParseCommandLine(Program& program, std::string_view commandLine);
 
 // The mode that goes back: under the run lock, the wallpaper before the current one is put
 // back, and the run ends with how that went.
 void GoBackRun(RunController& controller);
+
+// Where the run works: the folder of the settings file ChooseSettingsFile picks from
+// `facts`, entered through `enterFolder` (false: it could not be), recorded in `program` for
+// the messages and for -wp's relative paths. A folder that cannot be entered is recorded as
+// unreachable, and Main then reads nothing and says so.
+void SettleSettingsPlace(Program& program, const SettingsFacts& facts,
+                         const std::function<bool(const std::string&)>& enterFolder);
 
 // The run's start, under its controller: InitGlobals, LoadSettings, ParseCommandLine, then
 // the run mode's window; a refused command line shows its message and ends the run

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,9 +48,18 @@ struct RunState {
     // -quiet: a run the system's scheduler started. Nobody watches it, so it shows no
     // window and leaves its outcome in the data folder instead.
     bool Quiet = false;
-    // The picture named on the command line after -wp, as typed; the retrieval of that
-    // mode brings it.
+    // The picture named on the command line after -wp, as typed (a relative path counted
+    // from StartFolder); the retrieval of that mode brings it.
     std::string CommandLineImage;
+
+    // Where the settings were looked for, set by the platform before the run starts (empty:
+    // the current folder's file alone). The run works in the chosen file's folder; when that
+    // is not the folder the user started it in, StartFolder names the latter.
+    std::string StartFolder;
+    std::vector<std::string> SettingsLookedIn;
+    // The user's folder the run needed for its settings and could not enter (empty when the
+    // system names none); set, it ends the run with a message instead of reading anything.
+    std::optional<std::string> UnreachableSettingsFolder;
 
     // Retrieval state shared by gathering, choice and transfer.
     std::string SourceText;
@@ -68,6 +78,9 @@ struct RunState {
 // The program's state: both halves in one object, passed where it is needed, so every
 // member keeps the name the rest of the system knows it by.
 struct Program : StoredSettings, RunState {};
+
+// The settings file's name, looked for in the folders ChooseSettingsFile names.
+inline constexpr const char* kSettingsFileName = "vexal.ini";
 
 // The contact address sent in the "From:" request header.
 inline constexpr const char* kContactAddress = "contact@vexal.example";

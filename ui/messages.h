@@ -14,11 +14,20 @@ namespace vexal {
 // What the program has to say. The comment names what fills "{1}", "{2}", ... in the text.
 enum class Message : std::uint16_t {
     // Start-up and the command line.
-    Usage,                 // {1} the settings file's name, {2} the title of error boxes
-    IdentifierNotFound,    // {1} the identifier as given, {2} the settings file read, in full
-    IdentifierNoSettings,  // {1} the identifier as given, {2} the settings file looked for, in full
+    Usage,  // {2} the title of error boxes, {3} UsageSettingsWindows or UsageSettingsElsewhere, whole
+    UsageSettingsWindows,    // {1} the settings file's name
+    UsageSettingsElsewhere,  // {1} the settings file's name
+    IdentifierNotFound,      // {1} the identifier as given, {2} the settings file read, in full
+    IdentifierNoSettings,    // {1} the identifier as given, {2} the settings file looked for, in full
+    // {1} the identifier as given, {2} the current folder's file that is not there, {3} the
+    // user's file that was read, both in full
+    IdentifierNotInUsersFile,
+    // {1} the identifier as given, {2} and {3} the two settings files looked for, in full
+    IdentifierNoSettingsEither,
+    SettingsFolderUnreachable,  // {1} the folder, as the system names it
     WpNeedsImage,
-    InvalidOption,  // {1} the option as given
+    WpPathHasBlank,  // {1} the path, with the blank and the word after it
+    InvalidOption,   // {1} the option as given
     NoEditorWithoutDisplay,
 
     // The entry editor.

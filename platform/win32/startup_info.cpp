@@ -74,14 +74,51 @@ std::string ProgramFolder() {
     return Narrow(path.substr(0, cut + 1));
 }
 
-bool StartInDocumentsFromOwnFolder() {
-    const std::string own = ProgramFolder();
-    if (own.empty() || !SameFolder("", own)) return false;
-    PWSTR documents = nullptr;
-    const bool changed = SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &documents)) &&
-                         documents && ::SetCurrentDirectoryW(documents);
-    ::CoTaskMemFree(documents);
-    return changed;
+namespace {
+
+// With the trailing separator the facts' folders carry.
+std::string AsFolder(std::wstring path) {
+    if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path.push_back(L'\\');
+    return Narrow(path);
 }
+
+// Something stands under that name, readable or not: a file this user may not read is
+// still the one the run must report, never skipped for another.
+bool SomethingThere(const std::string& path) {
+    if (::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    const DWORD error = ::GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_NAME &&
+           error != ERROR_BAD_NETPATH && error != ERROR_BAD_NET_NAME && error != ERROR_INVALID_DRIVE &&
+           error != ERROR_NOT_READY;
+}
+
+}  // namespace
+
+SettingsFacts FindSettingsFacts(const std::string& fileName) {
+    SettingsFacts facts;
+    std::vector<wchar_t> current(32768);
+    const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data());
+    if (length > 0 && length < current.size()) facts.currentFolder = AsFolder({current.data(), length});
+    const std::string own = ProgramFolder();
+    facts.startedInProgramFolder = !own.empty() && SameFolder("", own);
+    // Not verified: a Documents moved to a drive that is gone is still named, so the message
+    // can say which folder is missing.
+    PWSTR documents = nullptr;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_DONT_VERIFY, nullptr, &documents)) &&
+        documents && *documents)
+        facts.userFolder = AsFolder(documents);
+    ::CoTaskMemFree(documents);
+    if (!facts.userFolder.empty()) {
+        const DWORD attributes = ::GetFileAttributesW(Widen(facts.userFolder).c_str());
+        facts.userFolderReachable =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        facts.userFolderIsCurrent = facts.userFolderReachable && SameFolder("", facts.userFolder);
+        facts.userHasFile = facts.userFolderReachable && SomethingThere(facts.userFolder + fileName);
+    }
+    facts.currentHasFile = SomethingThere(facts.currentFolder + fileName);
+    return facts;
+}
+
+bool EnterFolder(const std::string& folder) { return ::SetCurrentDirectoryW(Widen(folder).c_str()) != 0; }
 
 }  // namespace vexal::win32

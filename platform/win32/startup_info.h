@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "settings/settings_location.h"
+
 namespace vexal::win32 {
 
 // Major and minor version from the VERSIONINFO resource of the running program; false
@@ -31,13 +33,13 @@ bool SameFolder(const std::string& a, const std::string& b);
 // the system does not give it.
 std::string ProgramFolder();
 
-// Started in its own folder, the program works in the running user's Documents folder
-// instead, as the system names it (which follows a Documents folder moved elsewhere, as
-// OneDrive's folder backup moves it). However it was started there (the installer's
-// Start-menu shortcut, which serves every user and so cannot name one user's Documents; a
-// double click in Explorer; a shortcut of the user's own; `start`), the program's folder is
-// one for all users and not theirs to write, so a settings file there could be neither saved
-// nor anyone's own. Any other start keeps its folder. True when the folder was changed.
-bool StartInDocumentsFromOwnFolder();
+// What the choice of the settings file `fileName` needs to know here: the current folder,
+// the user's Documents as the system names it (reachable or not: a moved Documents on a
+// drive that is gone is still named), whether the run started in the program's own folder,
+// and where a file of that name stands.
+SettingsFacts FindSettingsFacts(const std::string& fileName);
+
+// Makes `folder` the current folder; false when it cannot be entered.
+bool EnterFolder(const std::string& folder);
 
 }  // namespace vexal::win32

@@ -118,6 +118,16 @@ void Win32RunGuard::JoinConsoleOfStandardHandles() {
     if (!isConsole(STD_OUTPUT_HANDLE) && !isConsole(STD_ERROR_HANDLE)) ::FreeConsole();
 }
 
+void Win32RunGuard::LeaveConsole() {
+    const DWORD kinds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    for (DWORD kind : kinds) {
+        DWORD mode = 0;
+        if (::GetConsoleMode(::GetStdHandle(kind), &mode)) ::SetStdHandle(kind, nullptr);
+    }
+    // Harmless without a console: it only fails.
+    ::FreeConsole();
+}
+
 void Win32RunGuard::CatchSessionEnd(std::function<void()> onEnd) {
     gOnSessionEnd = std::move(onEnd);
     static HWND listener = nullptr;

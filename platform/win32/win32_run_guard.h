@@ -38,6 +38,11 @@ public:
     // so the typed command's Ctrl+C reaches the run and --help prints there. Started any
     // other way, it stays without a console.
     static void JoinConsoleOfStandardHandles();
+    // For the editor: leaves the console joined above, so that only the editor's own window
+    // ends it. Closing a console gives its processes a few seconds and then kills them, too
+    // short for a question about unsaved entries, and Ctrl+C or Ctrl+Break there would end
+    // the editor without one. Standard handles that led to that console then lead nowhere.
+    static void LeaveConsole();
 
     // Runs `onEnd` when the user's session ends (log-off, shut-down), from inside the
     // window procedure that hears of it: Windows may end the process as soon as that

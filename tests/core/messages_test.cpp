@@ -61,7 +61,7 @@ TEST(MessagesTest, EveryKindHasATextOfItsOwn) {
 
 TEST(MessagesTest, SubjectsLandInPlace) {
     const TextRow rows[] = {
-        {"usage", MessageText(Message::Usage, {"vexal.ini", "vexal 1.00"}),
+        {"usage", MessageText(Message::Usage, {"vexal.ini", "vexal 1.00", "<where>\n"}),
          "使い方:\n"
          "  vexal                     登録項目の編集画面を開きます。\n"
          "  vexal 識別子 [-preview]   その識別子の項目から壁紙を変更します。識別子の\n"
@@ -77,8 +77,9 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "  vexal --version           バージョンを表示します。\n"
          "\n"
          "オプションは - または / で始まり、大文字と小文字を区別しません。コマンドラインは\n"
-         "空白ごとに区切られ、引用符は使えないため、-wp に渡すパスには空白を含められません。\n"
-         "設定ファイル vexal.ini は現在のフォルダーから読みます。\n"
+         "空白ごとに区切られます。空白を含むパスは、-wp の後で \"C:\\My Pictures\\a.jpg\" のように\n"
+         "引用符で囲みます。-wp の相対パスは起動したフォルダーから数えます。\n"
+         "<where>\n"
          "\n"
          "画面がないとき、または VEXAL_NONINTERACTIVE=1 のときは、メッセージボックスの代わりに\n"
          "「タイトル: 本文」の1行を標準エラー出力に書き(エラーのタイトルは vexal 1.00、\n"
@@ -92,6 +93,29 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "に登録されていません。"},
         {"identifierNoSettings", MessageText(Message::IdentifierNoSettings, {"sample", "/home/u/vexal.ini"}),
          "指定された識別子 sample が見つかりません。\r\n設定ファイル /home/u/vexal.ini がありません。"},
+        {"usageSettingsWindows", MessageText(Message::UsageSettingsWindows, {"vexal.ini"}),
+         "設定ファイル vexal.ini は、現在のフォルダーにあればそれを、なければドキュメント フォルダー\n"
+         "(Windows が示す場所)のものを読み、そのファイルのフォルダーで動きます。どちらにも\n"
+         "なければ現在のフォルダーに作ります。ただし vexal.exe のフォルダーで起動したときは\n"
+         "ドキュメント フォルダーに作ります。\n"},
+        {"usageSettingsElsewhere", MessageText(Message::UsageSettingsElsewhere, {"vexal.ini"}),
+         "設定ファイル vexal.ini は、現在のフォルダーにあればそれを、なければホーム フォルダーの\n"
+         "ものを読み、そのファイルのフォルダーで動きます。どちらにもなければ現在のフォルダーに\n"
+         "作ります。\n"},
+        {"identifierNotInUsersFile",
+         MessageText(Message::IdentifierNotInUsersFile, {"s", "C:\\u\\vexal.ini", "D:\\doc\\vexal.ini"}),
+         "指定された識別子 s が見つかりません。\r\n設定ファイル C:\\u\\vexal.ini はなく、D:\\doc\\vexal.ini "
+         "に登録されていません。"},
+        {"identifierNoSettingsEither",
+         MessageText(Message::IdentifierNoSettingsEither, {"s", "C:\\u\\vexal.ini", "D:\\doc\\vexal.ini"}),
+         "指定された識別子 s が見つかりません。\r\n設定ファイル C:\\u\\vexal.ini も D:\\doc\\vexal.ini "
+         "もありません。"},
+        {"settingsFolderUnreachable", MessageText(Message::SettingsFolderUnreachable, {"D:\\Documents"}),
+         "設定ファイルを置くフォルダー D:\\Documents が見つかりません。\r\n"
+         "そのドライブやネットワークの場所につながっているか確かめてください。"},
+        {"wpPathHasBlank", MessageText(Message::WpPathHasBlank, {"C:\\My Pictures\\a.jpg"}),
+         "-wp の後のパス C:\\My Pictures\\a.jpg に空白があります。空白を含むパスは引用符 \" "
+         "で囲んでください。"},
         {"invalidOption", MessageText(Message::InvalidOption, {"-x"}), "起動時オプション -x が無効です。"},
         {"companionCannotStart", MessageText(Message::CompanionCannotStart, {"C:\\vexal\\vexal.exe", "2"}),
          "C:\\vexal\\vexal.exe を起動できませんでした（エラー 2）。"},

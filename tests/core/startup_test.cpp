@@ -30,7 +30,8 @@ TEST(StartupTest, TokensAreCutAtEverySingleBlank) {
     EXPECT_EQ(CutTokens("a  b"), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(CutTokens("a "), (std::vector<std::string>{"a", ""}));
     EXPECT_EQ(CutTokens("\"x y\""), (std::vector<std::string>{"\"x", "y\""}));
-    EXPECT_EQ(JoinArguments({"-wp", "C:\\My Pictures\\a.jpg"}), "-wp C:\\My Pictures\\a.jpg");
+    // A shell took the quotes of -wp's path away; they come back, and only there.
+    EXPECT_EQ(JoinArguments({"-WP", "/My Pictures/a.jpg", "a b"}), "-WP \"/My Pictures/a.jpg\" a b");
 }
 
 struct CommandRow {
@@ -88,8 +89,14 @@ TEST(CommandLineTest, ModesAndMessages) {
         {"wpAlone", "-wp", RunModeValue::Editor, false, "", "",
          "-wp オプションにはサブオプションとして URL/ファイル が必要です。"},
         {"pathWithBlank", "-wp C:\\My Pictures\\a.jpg", RunModeValue::Direct, false, "C:\\My", "",
-         "指定された識別子 Pictures\\a.jpg が見つかりません。\r\n設定ファイル vexal.ini "
-         "に登録されていません。"},
+         "-wp の後のパス C:\\My Pictures\\a.jpg に空白があります。空白を含むパスは引用符 \" "
+         "で囲んでください。"},
+        {"quotedPath", "-wp \"C:\\My  Pictures\\a.jpg\" -preview", RunModeValue::Direct, true,
+         "C:\\My  Pictures\\a.jpg", "", nullptr},
+        {"quoteNeverClosed", "/wp \"C:\\My Pictures\\a.jpg", RunModeValue::Direct, false,
+         "C:\\My Pictures\\a.jpg", "", nullptr},
+        {"quoteElsewhereIsACharacter", "-preview \"sample\"", RunModeValue::Editor, false, "", "",
+         "起動時オプション \"sample\" が無効です。"},
         {"doubleDash", "--wp", RunModeValue::Editor, false, "", "", "起動時オプション --wp が無効です。"},
         {"digits", "123", RunModeValue::Editor, false, "", "", "起動時オプション 123 が無効です。"},
         {"unknownOption", "-x", RunModeValue::Editor, false, "", "", "起動時オプション -x が無効です。"},
@@ -264,6 +271,72 @@ TEST(SourceKindTest, WorkImageFileNames) {
         {"a.webp", false, "c.webp"},
     };
     for (const auto& row : rows) EXPECT_EQ(WorkImageFileName("c", row.image, row.web), row.file) << row.image;
+}
+
+// Regression: a run that found no vexal.ini in its current folder never looked in the user's
+// own, its message named only one file, and -wp's relative path was counted from the folder
+// the run moved to.
+TEST(StartupTest, SettingsFromTheUsersFolderNameEveryFileLookedIn) {
+    const std::string user = "/h" + std::string(1, kFolderSeparator);
+    const std::string here = "/s" + std::string(1, kFolderSeparator);
+    const struct {
+        const char* name;
+        bool usersFile, reachable, ownFolder, entered;
+        const char* line;
+        const char* message;  // nullptr: the run goes on
+        std::string image;
+    } rows[] = {
+        {"user's file read", true, true, false, true, "nosuch",
+         "指定された識別子 nosuch が見つかりません。\r\n設定ファイル /s?vexal.ini はなく、/h?vexal.ini "
+         "に登録されていません。",
+         ""},
+        {"neither file", false, true, false, true, "nosuch",
+         "指定された識別子 nosuch が見つかりません。\r\n設定ファイル /s?vexal.ini も /h?vexal.ini "
+         "もありません。",
+         ""},
+        {"entry of the user's file", true, true, false, true, "sample", nullptr, ""},
+        {"relative -wp from the start", true, true, false, true, "-wp r.png", nullptr, here + "r.png"},
+        {"absolute -wp", true, true, false, true, "-wp /r.png", nullptr, "/r.png"},
+        {"address -wp", true, true, false, true, "-wp http://h/r.png", nullptr, "http://h/r.png"},
+        {"user's folder gone", false, false, true, true, "sample",
+         "設定ファイルを置くフォルダー /h が見つかりません。\r\nそのドライブやネットワークの場所に"
+         "つながっているか確かめてください。",
+         ""},
+        {"user's folder refused", true, true, false, false, "sample",
+         "設定ファイルを置くフォルダー /h が見つかりません。\r\nそのドライブやネットワークの場所に"
+         "つながっているか確かめてください。",
+         ""},
+        {"help without the user's folder", false, false, true, true, "--version", nullptr, ""},
+    };
+    for (const auto& row : rows) {
+        testing::TestHost t;
+        if (row.usersFile) t.files.files["vexal.ini"] = "-\r\nName = sample\r\n";
+        Program p;
+        SettingsFacts facts;
+        facts.currentFolder = here;
+        facts.userFolder = user;
+        facts.userHasFile = row.usersFile;
+        facts.userFolderReachable = row.reachable;
+        facts.startedInProgramFolder = row.ownFolder;
+        std::string entered;
+        SettleSettingsPlace(p, facts, [&](const std::string& folder) {
+            entered = folder;
+            return row.entered;
+        });
+        EXPECT_EQ(entered, row.usersFile ? user : "") << row.name;
+        RecordingFrontEnd fe;
+        RunController controller(p, t.host);
+        Main(controller, fe, row.line, 1, 0);
+        std::string message = row.message ? row.message : "";
+        for (char& c : message)
+            if (c == '?') c = kFolderSeparator;
+        EXPECT_EQ(t.dialogs.Texts(),
+                  row.message ? std::vector<std::string>{message} : std::vector<std::string>{})
+            << row.name;
+        if (!row.image.empty()) {
+            EXPECT_EQ(p.CommandLineImage, row.image) << row.name;
+        }
+    }
 }
 
 // Stands for the editor's claim on the settings file; `held` says another run's editor

@@ -32,7 +32,8 @@ TEST(ProgramTest, CommandLineErrorsGoToStandardError) {
         {"-wp", "vexal 1.00: -wp オプションにはサブオプションとして URL/ファイル が必要です。\n"},
         // Which file was looked for, in full: the run may not be in the folder the user thinks.
         {"nosuch -preview", "vexal 1.00: 指定された識別子 nosuch が見つかりません。\r\n設定ファイル " +
-                                dir.path() + "/vexal.ini がありません。\n"},
+                                dir.path() + "/vexal.ini も " + dir.path() +
+                                "/home/vexal.ini もありません。\n"},
         // Regression: without a display the editor cannot be shown, and the run used to
         // end silently with status 0.
         {"",
@@ -43,9 +44,10 @@ TEST(ProgramTest, CommandLineErrorsGoToStandardError) {
     // unattended run and no runtime folder.
     testing::XvfbServer xvfb;
     ASSERT_FALSE(xvfb.display().empty());
+    std::filesystem::create_directory(dir / "home");
     const std::map<std::string, std::string> envs[] = {
-        {{"VEXAL_NONINTERACTIVE", "1"}},
-        {{"VEXAL_NONINTERACTIVE", "1"}, {"HOME", dir.path()}, {"DISPLAY", xvfb.display()}},
+        {{"VEXAL_NONINTERACTIVE", "1"}, {"HOME", dir / "home"}},
+        {{"VEXAL_NONINTERACTIVE", "1"}, {"HOME", dir / "home"}, {"DISPLAY", xvfb.display()}},
     };
     for (const auto& env : envs) {
         for (auto [args, expected] : rows) {
@@ -93,6 +95,37 @@ TEST(ProgramTest, EntriesComeFromSettingsFileInCurrentFolder) {
     EXPECT_EQ(r.err, "vexal 1.00: 指定された識別子 other が見つかりません。\r\n設定ファイル " + dir.path() +
                          "/vexal.ini に登録されていません。\n");
     EXPECT_EQ(r.status, 1);
+}
+
+// Regression: a terminal in another folder than the home folder found none of the entries the
+// menu's editor had saved in ~/vexal.ini, and its message named one file only.
+TEST(ProgramTest, WithoutACurrentFileTheHomeFoldersIsRead) {
+    testing::TempDir dir;
+    for (const char* folder : {"home", "start"}) std::filesystem::create_directory(dir / folder);
+    const std::string home = dir / "home", start = dir / "start";
+    std::ofstream(dir / "home/vexal.ini", std::ios::binary)
+        << "'vexal   ver.1.00\r\n\r\n-\r\nName = Mine\r\nUrl = missing.png\r\nExt = 0010\r\n";
+    testing::ProgramOptions options;
+    options.dir = start;
+    options.env = {{"VEXAL_NONINTERACTIVE", "1"}, {"HOME", home}};
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } rows[] = {
+        // The entry's relative path counts from the settings file's folder, where the run works.
+        {{"mine"}, "画像ファイル missing.png が見つかりません。"},
+        {{"other"},
+         "指定された識別子 other が見つかりません。\r\n設定ファイル " + start + "/vexal.ini はなく、" + home +
+             "/vexal.ini に登録されていません。"},
+        // -wp's from where it was typed; a path with a blank arrives whole from the shell.
+        {{"-wp", "r.png"}, "画像ファイル " + start + "/r.png が見つかりません。"},
+        {{"-wp", "My Pictures/r.png"}, "画像ファイル " + start + "/My Pictures/r.png が見つかりません。"},
+    };
+    for (const auto& row : rows) {
+        const testing::ProgramRun r = testing::RunProgram(VEXAL_BINARY, row.args, options);
+        EXPECT_EQ(r.status, 1) << row.args[0];
+        EXPECT_EQ(r.err, "vexal 1.00: " + row.message + "\n") << row.args.back();
+    }
 }
 
 // The UTF-8 file that either program writes for entries code page 932 cannot hold: the

@@ -22,6 +22,7 @@
 #include "platform/posix/posix_run_guard.h"
 #include "platform/posix/posix_socket.h"
 #include "platform/posix/posix_timer.h"
+#include "platform/posix/settings_facts.h"
 #include "ui/qt/front_end.h"
 #include "ui/qt/japanese_ui.h"
 #include "ui/qt/qt_dialogs.h"
@@ -85,6 +86,9 @@ int main(int argc, char** argv) {
     }
 
     vexal::Program program;
+    // Before anything reads or writes a file: the run works in its settings file's folder.
+    vexal::SettleSettingsPlace(program, vexal::FindSettingsFacts(vexal::kSettingsFileName),
+                               vexal::EnterFolder);
     vexal::ExitProcess process;
     vexal::PosixFileSystem files;
     vexal::StderrDialogs stderrDialogs;

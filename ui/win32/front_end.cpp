@@ -2,6 +2,7 @@
 #include "ui/win32/front_end.h"
 
 #include "platform/win32/win32_event_pump.h"
+#include "platform/win32/win32_run_guard.h"
 #include "ui/win32/editor_window.h"
 #include "ui/win32/preview_window.h"
 #include "ui/win32/progress_window.h"
@@ -35,6 +36,14 @@ PreviewWindowView& Win32FrontEnd::PreviewWindow() {
         pump_.AddDialogWindow(previewWindow_->hwnd());
     }
     return *previewWindow_;
+}
+
+void Win32FrontEnd::ShowEditor() {
+    // A console the typed command joined must not end the editor: closing it, Ctrl+C and
+    // Ctrl+Break there would take unsaved entries with them, and a closing console leaves no
+    // time to ask about them. The console companion goes on waiting, or ends with the console.
+    Win32RunGuard::LeaveConsole();
+    core_.ShowEditor();
 }
 
 void Win32FrontEnd::Bind(EditorPresenter& presenter) { editorWindow_->Bind(presenter); }

@@ -25,7 +25,7 @@ public:
     Win32FrontEnd(Program& program, Host& host, Win32EventPump& pump, RunEnd& end);
     ~Win32FrontEnd() override;
 
-    void ShowEditor() override { core_.ShowEditor(); }
+    void ShowEditor() override;
     void RunRetrieval(bool gather) override { core_.RunRetrieval(gather); }
 
     // The windows, created on first use (null before), for screenshots and tests.

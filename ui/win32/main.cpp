@@ -40,8 +40,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     vexal::Win32RunGuard::CatchConsoleEvents();
     // A scheduled run (-quiet) shows no window and no box that waits for a click.
     const bool unattended = Unattended() || vexal::AsksForQuietRun(vexal::win32::ArgumentText());
-    // Before the settings file is read from the current folder.
-    vexal::win32::StartInDocumentsFromOwnFolder();
     if (!unattended) {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
                                                            ICC_UPDOWN_CLASS | ICC_TAB_CLASSES |
@@ -54,6 +52,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     vexal::win32::ReadProgramVersion(major, minor);
 
     vexal::Program program;
+    // Before anything reads or writes a file: the run works in its settings file's folder.
+    vexal::SettleSettingsPlace(program, vexal::win32::FindSettingsFacts(vexal::kSettingsFileName),
+                               vexal::win32::EnterFolder);
     vexal::ExitProcess process;
     vexal::Win32FileSystem files;
     vexal::Win32EventPump pump;
@@ -86,7 +87,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // the next turn of the event pump, the session ending at once, removing what it was
     // writing. An unattended run belongs to the console that started it (a task's command
     // file), a windowed one to no console, unless the console companion started it for a
-    // command typed there.
+    // command typed there; an editor leaves that console when it opens.
     vexal::Win32RunGuard guard;
     host.guard = &guard;
     vexal::RunController controller(program, host);

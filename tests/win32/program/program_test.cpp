@@ -558,24 +558,34 @@ TEST_F(ProgramTest, Utf8SettingsFileIsRead) {
               "vexal 1.00: 画像ファイル 桜.bmp が見つかりません。\n");
 }
 
-// The installer's shortcut starts vexal in its own folder (a folder fixed at install time
-// would be the installing user's Documents), and so do a double click, a shortcut of the
-// user's own and `start`, which pass no shortcut's flag. However it is started there, and
-// under any spelling of that folder, vexal works in the running user's Documents folder as
-// the system names it, moved or not (SameFolderTest holds the spellings). Any other start
-// keeps its folder.
-// Regression: only a start with the shortcut's flag counted, so a double click in the
-// program's folder could neither find the settings nor save them.
-TEST_F(ProgramTest, InItsOwnFolderItWorksInTheUsersDocuments) {
+// One settings file from anywhere: the current folder's vexal.ini when there is one (a
+// portable copy's beside its vexal.exe too), else the one in the user's Documents as the
+// system names it, moved or not. With neither, a start in the program's own folder (the
+// installer's shortcut, a double click, `start`; under any spelling, SameFolderTest holds
+// them) works in Documents, any other start in its own folder.
+// Regression: a new console starts in %USERPROFILE%, where `vexal NAME` did not find what
+// the Start-menu editor had saved in Documents, and a portable copy started in its folder
+// read Documents instead of the vexal.ini beside it.
+TEST_F(ProgramTest, OneSettingsFileFromAnywhere) {
     const std::wstring programPath = ProgramPath();
     const std::string own = win32::Narrow(programPath.substr(0, programPath.find_last_of(L"\\")));
-    // Each place a settings file can be read from gives the entry another picture.
     const std::string documents = DocumentsFolder();
     ASSERT_FALSE(documents.empty());
     ::CreateDirectoryW(win32::Widen(documents).c_str(), nullptr);
     const std::string moved = dir / "OneDrive\\ドキュメント";
     ASSERT_TRUE(::CreateDirectoryW(win32::Widen(dir / "OneDrive").c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryW(win32::Widen(moved).c_str(), nullptr));
+    // A portable copy: the program and its settings unpacked together in a folder of the user's.
+    const std::string portable = dir / "portable";
+    ASSERT_TRUE(::CreateDirectoryW(win32::Widen(portable).c_str(), nullptr));
+    const std::wstring portableProgram = win32::Widen(portable + "\\vexal.exe");
+    ASSERT_TRUE(::CopyFileW(programPath.c_str(), portableProgram.c_str(), FALSE));
+    // A new console's folder, which holds no settings file.
+    const std::string profile = win32::Narrow(_wgetenv(L"USERPROFILE"));
+    ASSERT_FALSE(profile.empty());
+    ASSERT_FALSE(FileExists(profile + "\\vexal.ini"));
+    ASSERT_FALSE(FileExists(own + "\\vexal.ini"));
+    // Each place a settings file can be read from gives the entry another picture.
     EntryLines e;
     e.Name = "documents";
     e.Ext = "0001";
@@ -586,24 +596,25 @@ TEST_F(ProgramTest, InItsOwnFolderItWorksInTheUsersDocuments) {
     };
     const std::string inDocuments = settingsFor(documents, 0xFFFF0000);
     const std::string inMoved = settingsFor(moved, 0xFF00FF00);
+    const std::string inPortable = settingsFor(portable, 0xFF00FFFF);
     entries = {e};
     entries[0].Url = Write("pic-here.bmp", Bmp(1, 1, {0xFF0000FF}));
     const std::string inFolder = ReadWholeFile(entries[0].Url);
-    // One beside the program too, which a start there never reads.
-    ASSERT_TRUE(WriteSettings(own + "\\vexal.ini", SettingsText(entries, kBitmapName)));
 
     const std::wstring shortcut = L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\vexal.lnk";
-    enum class Read { Documents, Folder };
+    enum class Read { Documents, Folder, Portable };
     const struct {
         const char* name;
         std::string folder;
-        std::wstring shortcut;
+        std::wstring shortcut, program;
         Read read;
     } rows[] = {
-        {"shortcut, own folder", own, shortcut, Read::Documents},
-        {"no shortcut, own folder", own + "\\", L"", Read::Documents},
-        {"shortcut, another folder", dir.path(), shortcut, Read::Folder},
-        {"no shortcut, another folder", dir.path(), L"", Read::Folder},
+        {"shortcut, own folder", own, shortcut, {}, Read::Documents},
+        {"no shortcut, own folder", own + "\\", L"", {}, Read::Documents},
+        {"shortcut, another folder", dir.path(), shortcut, {}, Read::Folder},
+        {"no shortcut, another folder", dir.path(), L"", {}, Read::Folder},
+        {"a new console's folder", profile, L"", {}, Read::Documents},
+        {"portable copy in its folder", portable, L"", portableProgram, Read::Portable},
     };
     for (const bool move : {false, true}) {
         std::unique_ptr<MovedDocuments> movedDocuments;
@@ -612,17 +623,69 @@ TEST_F(ProgramTest, InItsOwnFolderItWorksInTheUsersDocuments) {
         for (const auto& row : rows) {
             const std::string name = std::string(row.name) + (move ? ", Documents moved" : "");
             SetUp();
-            RunningProgram program(row.folder, "documents", true, false, nullptr, 0, row.shortcut);
+            RunningProgram program(row.folder, "documents", true, false, nullptr, 0, row.shortcut,
+                                   row.program);
             const Outcome run = program.Wait();
             EXPECT_EQ(run.exitCode, 0u) << name << ": " << run.standardError;
-            EXPECT_EQ(ReadWholeFile(Installed()), row.read == Read::Folder ? inFolder
-                                                  : move                   ? inMoved
-                                                                           : inDocuments)
+            EXPECT_EQ(ReadWholeFile(Installed()), row.read == Read::Folder     ? inFolder
+                                                  : row.read == Read::Portable ? inPortable
+                                                  : move                       ? inMoved
+                                                                               : inDocuments)
                 << name;
         }
     }
-    ::DeleteFileW(win32::Widen(own + "\\vexal.ini").c_str());
+
+    // -wp's relative path counts from where it was typed, also when the run works in Documents.
+    const std::string typed = ReadWholeFile(Write("r.bmp", Bmp(1, 1, {0xFF123456})));
+    ASSERT_TRUE(
+        ::CopyFileW(win32::Widen(dir / "r.bmp").c_str(), win32::Widen(profile + "\\r.bmp").c_str(), FALSE));
+    ASSERT_TRUE(
+        ::CopyFileW(win32::Widen(dir / "r.bmp").c_str(), win32::Widen(portable + "\\r.bmp").c_str(), FALSE));
+    const std::pair<std::string, std::wstring> starts[] = {{profile, std::wstring()},
+                                                           {portable, portableProgram}};
+    for (const auto& [folder, program] : starts) {
+        SetUp();
+        RunningProgram run(folder, "-wp r.bmp", true, false, nullptr, 0, {}, program);
+        const Outcome end = run.Wait();
+        EXPECT_EQ(end.exitCode, 0u) << folder << ": " << end.standardError;
+        EXPECT_EQ(ReadWholeFile(Installed()), typed) << folder;
+    }
+    ::DeleteFileW(win32::Widen(profile + "\\r.bmp").c_str());
+
+    // A missing entry names both files looked in.
     ::DeleteFileW(win32::Widen(documents + "\\vexal.ini").c_str());
+    EXPECT_EQ(RunUnattended(profile, "nosuch").standardError,
+              "vexal 1.00: 指定された識別子 nosuch が見つかりません。\r\n設定ファイル " + profile +
+                  "\\vexal.ini も " + documents + "\\vexal.ini もありません。\n");
+}
+
+// Regression: with Documents moved to a drive that is gone, a start in the program's own
+// folder silently read and wrote the vexal.ini beside the program.
+TEST_F(ProgramTest, UnreachableDocumentsIsNamedNeverReplacedByTheProgramsFolder) {
+    const std::wstring programPath = ProgramPath();
+    const std::string own = win32::Narrow(programPath.substr(0, programPath.find_last_of(L"\\")));
+    ASSERT_EQ(::GetFileAttributesW(L"Q:\\"), INVALID_FILE_ATTRIBUTES) << "drive Q: is there";
+    MovedDocuments gone("Q:\\Documents");
+    // The program's folder's own file, which only a portable start there may read.
+    ASSERT_FALSE(FileExists(own + "\\vexal.ini"));
+    for (const std::string& folder : {own, own + "\\"}) {
+        SetUp();
+        const Outcome run = RunUnattended(folder, "sample");
+        EXPECT_EQ(run.exitCode, 1u) << folder;
+        EXPECT_EQ(run.standardError,
+                  "vexal 1.00: 設定ファイルを置くフォルダー Q:\\Documents が見つかりません。\r\n"
+                  "そのドライブやネットワークの場所につながっているか確かめてください。\n")
+            << folder;
+        EXPECT_EQ(DesktopValue(L"Wallpaper"), "untouched");
+    }
+    // Elsewhere the current folder's file stands, and a missing entry names both places.
+    EXPECT_EQ(RunUnattended(dir.path(), "nosuch").standardError,
+              "vexal 1.00: 指定された識別子 nosuch が見つかりません。\r\n設定ファイル " + dir.path() +
+                  "vexal.ini に登録されていません。\n");
+    ::DeleteFileW(dir.wide("vexal.ini").c_str());
+    EXPECT_EQ(RunUnattended(dir.path(), "nosuch").standardError,
+              "vexal 1.00: 指定された識別子 nosuch が見つかりません。\r\n設定ファイル " + dir.path() +
+                  "vexal.ini も Q:\\Documents\\vexal.ini もありません。\n");
 }
 
 // Regression: ':' in the working copy's or the bitmap's name was taken, and Windows reads

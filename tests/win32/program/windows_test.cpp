@@ -5,6 +5,7 @@
 // and the wait for another run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -16,6 +17,8 @@
 #include "win32/program/program_runner.h"
 #include "win32/test_pictures.h"
 #include "win32/win_temp_dir.h"
+// After <windows.h>, which win32_api.h includes.
+#include <tlhelp32.h>
 
 namespace vexal::testing {
 namespace {
@@ -297,6 +300,90 @@ TEST_F(WindowsTest, EditorInItsOwnFolderSavesInTheUsersDocuments) {
     kept.Name = "kept";
     EXPECT_EQ(ReadSettings(settings), SettingsText({kept}, "wallpaper.bmp"));
     EXPECT_FALSE(FileExists(own + "vexal.ini"));
+}
+
+// The process that `parent` started; 0 while there is none.
+DWORD ChildOf(DWORD parent) {
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    DWORD child = 0;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more && !child;
+         more = ::Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent) child = entry.th32ProcessID;
+    ::CloseHandle(snapshot);
+    return child;
+}
+
+bool OnThisConsole(DWORD processId) {
+    DWORD ids[64];
+    const DWORD count = ::GetConsoleProcessList(ids, 64);
+    return std::find(ids, ids + std::min<DWORD>(count, 64), processId) != ids + std::min<DWORD>(count, 64);
+}
+
+// Regression: an editor started from a console (`vexal` typed there, or vexal.com double-clicked)
+// ended at once, its unsaved entries lost, when that console was closed or took Ctrl+C or
+// Ctrl+Break. It leaves the console as it opens, so no console event reaches it and only its
+// own window ends it; the console companion ends with its console and the editor goes on.
+TEST_F(WindowsTest, ConsoleCannotEndAnOpenEditor) {
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({Sample()}, "wall.bmp")));
+    ASSERT_TRUE(EnsureConsole());
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const HANDLE console =
+        ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                      OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(console, INVALID_HANDLE_VALUE);
+    RunningProgram companion(dir.path(), "", false, true, console, 0, {}, CompanionPath());
+    ::CloseHandle(console);
+    ASSERT_TRUE(companion.started());
+    DWORD editorId = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (editorId = ChildOf(companion.processId())) != 0; }));
+    const HANDLE editorProcess = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, editorId);
+    ASSERT_NE(editorProcess, nullptr);
+    struct Search {
+        DWORD id;
+        HWND found = nullptr;
+    } search{editorId};
+    ASSERT_TRUE(WaitUntil([&] {
+        ::EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD owner = 0;
+                ::GetWindowThreadProcessId(w, &owner);
+                wchar_t cls[64] = {};
+                ::GetClassNameW(w, cls, 64);
+                if (owner == s->id && ::IsWindowVisible(w) && std::wstring(cls) == kWindowClass &&
+                    ::GetDlgItem(w, Editor::kCbSelect))
+                    s->found = w;
+                return !s->found;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    }));
+    HWND editor = search.found;
+    EXPECT_TRUE(WaitUntil([&] { return !OnThisConsole(editorId); })) << "the editor kept the console";
+    // An entry changed and not yet saved.
+    SelectEntry(editor, 1, "C:\\pics\\");
+    SetTextOf(::GetDlgItem(editor, Editor::kTxUrl), "C:\\kept\\");
+    SelectEntry(editor, 0, "");
+
+    EXPECT_TRUE(PressCtrlC());
+    // Closing the console kills what is still on it; the companion is ended the same way
+    // (Wine can neither close a console nor send Ctrl+Break from a test).
+    EXPECT_TRUE(companion.Wait(0).timedOut) << "the companion did not wait for the editor";
+    EXPECT_EQ(::WaitForSingleObject(editorProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the editor ended";
+    ASSERT_TRUE(::IsWindowVisible(editor));
+    PostClick(editor, Editor::kCbEnd);
+    EXPECT_EQ(::WaitForSingleObject(editorProcess, 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD status = 99;
+    ::GetExitCodeProcess(editorProcess, &status);
+    ::CloseHandle(editorProcess);
+    EXPECT_EQ(status, 0u);
+    EntryLines kept = Sample();
+    kept.Url = "C:\\kept\\";
+    EXPECT_EQ(ReadSettings(dir / "vexal.ini"), SettingsText({kept}, "wall.bmp"));
 }
 
 // Started again on one settings file (a shortcut clicked twice), the editor comes forward,
