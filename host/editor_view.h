@@ -32,7 +32,8 @@ enum class EditorControl {
     // The choice of when the system runs the entry by itself, one item per ScheduleKind:
     // IsChecked and SetChecked tell and pick the selected item, as for an option group.
     cbSchedule,
-    lbLastRun,  // a read-only line: the entry's last scheduled run (SetText only)
+    lbLastRun,     // a read-only line: the entry's last scheduled run, or why the system does not
+                   // hold its schedule (SetText only)
     ckEachScreen,  // a picture for each screen, in Frame5 below opWp
 };
 

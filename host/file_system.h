@@ -43,7 +43,14 @@ public:
     // Replaces the file with `bytes` so that it is always either the old or the new
     // content: written to a temporary file in the same folder, flushed, then renamed.
     virtual bool ReplaceFile(const std::string& path, std::string_view bytes) = 0;
-    // Creates or truncates the file, then writes `bytes`.
+    // As ReplaceFile, for a file of the program's own data folder: a symbolic link or other
+    // reparse point at `path` is itself replaced by the new file, never followed, so that
+    // nothing outside the folder is written. The fallback is ReplaceFile, for doubles.
+    virtual bool ReplaceOwnFile(const std::string& path, std::string_view bytes) {
+        return ReplaceFile(path, bytes);
+    }
+    // Creates or truncates the file, then writes `bytes`. A link at `path` is refused, as
+    // AppendFile refuses one: these are for the program's own files.
     virtual bool WriteFile(const std::string& path, std::string_view bytes) = 0;
     // Adds `bytes` to the end of an existing file, so that a large file (a bitmap) can be
     // written in pieces instead of being held in memory whole. Platforms override it; the

@@ -51,6 +51,12 @@ public:
     // the command line ignores it): what another kind set up before is taken away, and
     // Never takes away everything. Taking away what is not there succeeds.
     [[nodiscard]] virtual ScheduleResult Apply(const ScheduleJob& job) = 0;
+    // Whether the system holds `job` as Apply would set it now: that kind for the entry,
+    // run in `job.folder` by this program, and nothing of another kind (for Never:
+    // nothing at all). A hand-edited settings file, or a registration the system refused
+    // or someone took away, is found so. Where the system gives back less than it was
+    // given, what it does give back is compared. The fallback cannot tell and says yes.
+    [[nodiscard]] virtual bool IsRegistered(const ScheduleJob& /*job*/) { return true; }
 };
 
 }  // namespace vexal

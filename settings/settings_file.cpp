@@ -1,6 +1,8 @@
 // Reading and writing the settings file.
 #include "settings/settings_file.h"
 
+#include <algorithm>
+
 #include "text/case.h"
 #include "text/codepage.h"
 #include "text/number.h"
@@ -140,15 +142,65 @@ std::string SettingsFileForMessages(const Program& program, const FileSystem& fi
 }
 
 const char* UnusableFileNameKey(const Program& program) {
-    if (!IsBareFileName(program.WinFolderWPname)) return "WinFolderWPname";
-    if (!IsBareFileName(program.CacheFileName)) return "CacheFileName";
+    const auto usable = [&](const std::string& name) {
+        return IsBareFileName(name) && !IsOwnFileName(name, program.SettingsFileName);
+    };
+    if (!usable(program.WinFolderWPname)) return "WinFolderWPname";
+    if (!usable(program.CacheFileName)) return "CacheFileName";
     return nullptr;
 }
 
+namespace {
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices in every folder, whatever follows
+// the first dot ("nul.bmp" is the device too) and with blanks before it.
+bool IsWindowsDeviceName(std::string_view name) {
+    std::string stem = ToLower(name.substr(0, name.find('.')));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul") return true;
+    return stem.size() == 4 && (stem.starts_with("com") || stem.starts_with("lpt")) && stem[3] >= '1' &&
+           stem[3] <= '9';
+}
+
+}  // namespace
+
 bool IsBareFileName(std::string_view name) {
     const std::string_view refused = kColonRefusedInFileNames ? "/\\:" : "/\\";
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(refused) == std::string_view::npos;
+    if (name.empty() || name == "." || name == ".." || name.find_first_of(refused) != std::string_view::npos)
+        return false;
+    if (!kWindowsFileNameRules) return true;
+    if (name.back() == '.' || name.back() == ' ') return false;
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 ||
+            std::string_view("?*|<>\"").find(c) != std::string_view::npos)
+            return false;
+    return !IsWindowsDeviceName(name);
+}
+
+bool IsOwnFileName(std::string_view name, std::string_view settingsFileName) {
+    // The names as the data folder's code makes them; this layer lies below that code.
+    const std::size_t cut = settingsFileName.find_last_of(kWindowsFileNameRules ? "/\\" : "/");
+    const std::string_view settings =
+        cut == std::string_view::npos ? settingsFileName : settingsFileName.substr(cut + 1);
+    const std::string folded = kWindowsFileNameRules ? ToLower(name) : std::string(name);
+    const std::string own = kWindowsFileNameRules ? ToLower(settings) : std::string(settings);
+    const std::string_view n = folded;
+    if (n == ".vexal-lock" || n == "history.txt" || n == "wallpaper-style" || n == "schedule.log" ||
+        n == own || n.starts_with("last-run-") || n.starts_with(".vexal-tmp-"))
+        return true;
+    // The kept wallpapers: "vexal-back-SLOT.bmp" and, one per screen, "vexal-back-SLOT-SCREEN.bmp".
+    constexpr std::string_view kPrefix = "vexal-back-", kSuffix = ".bmp";
+    if (!n.starts_with(kPrefix) || !n.ends_with(kSuffix) || n.size() <= kPrefix.size() + kSuffix.size())
+        return false;
+    const std::string_view middle = n.substr(kPrefix.size(), n.size() - kPrefix.size() - kSuffix.size());
+    const std::size_t dash = middle.find('-');
+    return AllDigits(middle.substr(0, dash)) &&
+           (dash == std::string_view::npos || AllDigits(middle.substr(dash + 1)));
 }
 
 std::string FormatEntry(const Program& program, std::int32_t index) {

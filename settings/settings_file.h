@@ -40,14 +40,27 @@ std::string SettingsFileForMessages(const Program& program, const FileSystem& fi
 // existing settings files may use.
 inline constexpr bool kColonRefusedInFileNames = kFolderSeparator == '\\';
 
+// Whether Windows' own rules for names apply: its device names, the characters it keeps
+// for patterns and redirection, and a trailing dot or blank, which it drops without a word
+// ("trail.bmp." is written as "trail.bmp"). Letter case is ignored in names there.
+inline constexpr bool kWindowsFileNameRules = kFolderSeparator == '\\';
+
 // A name the program may create, replace and delete beside others: not empty, not "." or
-// "..", and without "/" or "\" (nor ':' where kColonRefusedInFileNames). Anything else
-// would make the working copy or the bitmap a folder, the folder that holds them, or a file
-// somewhere else.
+// "..", and without "/" or "\" (nor ':' where kColonRefusedInFileNames). Where
+// kWindowsFileNameRules, also none of ? * | < > " or a control character, no trailing dot
+// or blank, and no device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with any extension).
+// Anything else would make the working copy or the bitmap a folder, the folder that holds
+// them, a device, or a file somewhere else.
 bool IsBareFileName(std::string_view name);
 
+// Whether `name` is one of the program's own files in its folders (the run lock, the
+// history, the style record, a last-run record, the schedule log, a kept wallpaper, a
+// working file being written) or the settings file `settingsFileName` (a path: its last
+// part counts). Letter case is ignored where kWindowsFileNameRules.
+bool IsOwnFileName(std::string_view name, std::string_view settingsFileName);
+
 // The settings key ("WinFolderWPname" or "CacheFileName") whose file name IsBareFileName
-// refuses, or null when both may be used.
+// refuses, or that IsOwnFileName finds, or null when both may be used.
 const char* UnusableFileNameKey(const Program& program);
 
 // Parses settings-file bytes (code page 932, or UTF-8 with `acceptUtf8` where

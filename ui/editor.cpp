@@ -48,6 +48,32 @@ std::string FolderOf(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+// The system's error numbers are looked up in hexadecimal (0x80070005).
+std::string HexStatus(std::int64_t status) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string hex = "0x";
+    for (int shift = 28; shift >= 0; shift -= 4) hex.push_back(kHex[(status >> shift) & 15]);
+    return hex;
+}
+
+// The line under the schedule for an entry whose schedule the system does not hold.
+std::string ScheduleStateText(const ScheduleResult& refusal) {
+    switch (refusal.failure) {
+        case ScheduleFailure::Nothing:
+            break;
+        case ScheduleFailure::NoServiceManager:
+            return MessageText(Message::ScheduleLineNeedsServiceManager);
+        case ScheduleFailure::NotWritten:
+            return MessageText(Message::ScheduleLineNotWritten, {refusal.subject});
+        case ScheduleFailure::ToolFailed:
+            return MessageText(Message::ScheduleLineToolFailed,
+                               {refusal.tool, std::to_string(refusal.status)});
+        case ScheduleFailure::SystemRefused:
+            return MessageText(Message::ScheduleLineRefused, {HexStatus(refusal.status)});
+    }
+    return MessageText(Message::ScheduleLineMissing);
+}
+
 void ReportScheduleFailure(const Program& program, Host& host, const std::string& name,
                            const ScheduleResult& result) {
     switch (result.failure) {
@@ -60,13 +86,8 @@ void ReportScheduleFailure(const Program& program, Host& host, const std::string
         case ScheduleFailure::ToolFailed:
             return Error(program, host, Message::ScheduleToolFailed,
                          {name, result.tool, std::to_string(result.status), result.said});
-        case ScheduleFailure::SystemRefused: {
-            // The system's error numbers are looked up in hexadecimal (0x80070005).
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            std::string hex = "0x";
-            for (int shift = 28; shift >= 0; shift -= 4) hex.push_back(kHex[(result.status >> shift) & 15]);
-            return Error(program, host, Message::ScheduleRefused, {name, hex});
-        }
+        case ScheduleFailure::SystemRefused:
+            return Error(program, host, Message::ScheduleRefused, {name, HexStatus(result.status)});
     }
 }
 
@@ -79,7 +100,21 @@ EditorPresenter::EditorPresenter(Program& program, Host& host, EditorView& view,
 void EditorPresenter::Form_Load() {
     view_.SetCaption(program_.TitleText);
     saved_ = program_.SiteEntries;
+    // The schedules shown must be the ones the system holds: a file edited by hand, or a
+    // registration refused or taken away, is said so, and the next save sets it again.
+    if (host_.scheduler) {
+        const std::string folder = ScheduleFolder();
+        for (const auto& [key, entry] : SchedulesByName(program_.SiteEntries))
+            if (entry->Schedule != ScheduleKind::Never &&
+                !host_.scheduler->IsRegistered({entry->Name, entry->Schedule, folder}))
+                unregistered_[key] = {};
+    }
     FillList();
+}
+
+std::string EditorPresenter::ScheduleFolder() const {
+    // The run starts where this settings file is, wherever the editor was started from.
+    return FolderOf(host_.files->FullPath(program_.SettingsFileName));
 }
 
 bool EditorPresenter::Form_Unload() {
@@ -186,16 +221,19 @@ void EditorPresenter::ShowEntry(const SiteEntry& e) {
     for (int i = 0; i < kFilterCount; ++i) view_.SetChecked(EditorControl::ckFilter, i, e.Filter[i]);
     for (int i = 0; i < kExtCount; ++i) view_.SetChecked(EditorControl::ckExt, i, e.Ext[i]);
     view_.SetChecked(EditorControl::cbSchedule, static_cast<int>(e.Schedule), true);
-    view_.SetText(EditorControl::lbLastRun, LastRunLine(e.Name));
+    view_.SetText(EditorControl::lbLastRun, LastRunLine(e));
     view_.SetChecked(EditorControl::ckEachScreen, 0, e.EachScreen);
     filling_ = false;
 }
 
-std::string EditorPresenter::LastRunLine(const std::string& name) const {
+std::string EditorPresenter::LastRunLine(const SiteEntry& entry) const {
+    const auto missing = unregistered_.find(ToLower(entry.Name));
+    if (missing != unregistered_.end() && entry.Schedule != ScheduleKind::Never)
+        return ScheduleStateText(missing->second);
     std::string folder;
     LastRun run;
     if (!host_.desktop || !host_.desktop->LockFolder(folder).Ok() ||
-        !ReadLastRun(*host_.files, folder, name, run))
+        !ReadLastRun(*host_.files, folder, entry.Name, run))
         return {};
     return LastRunText(run);
 }
@@ -386,20 +424,28 @@ void EditorPresenter::ApplySchedules(const SiteEntryList& before) {
     if (!host_.scheduler) return;
     const auto old = SchedulesByName(before);
     const auto now = SchedulesByName(program_.SiteEntries);
-    // The run starts where this settings file is, wherever the editor was started from.
-    const std::string folder = FolderOf(host_.files->FullPath(program_.SettingsFileName));
-    auto apply = [&](const std::string& name, ScheduleKind kind) {
-        ReportScheduleFailure(program_, host_, name, host_.scheduler->Apply({name, kind, folder}));
+    const std::string folder = ScheduleFolder();
+    auto apply = [&](const std::string& key, const std::string& name, ScheduleKind kind) {
+        const ScheduleResult result = host_.scheduler->Apply({name, kind, folder});
+        // A refused schedule stays one to set again, whatever the next save changes.
+        if (result.Ok() || kind == ScheduleKind::Never)
+            unregistered_.erase(key);
+        else
+            unregistered_[key] = result;
+        ReportScheduleFailure(program_, host_, name, result);
     };
     for (const auto& [key, entry] : now) {
         const auto was = old.find(key);
         const ScheduleKind before = was == old.end() ? ScheduleKind::Never : was->second->Schedule;
-        if (entry->Schedule != before) apply(entry->Name, entry->Schedule);
+        if (entry->Schedule != before || unregistered_.count(key)) apply(key, entry->Name, entry->Schedule);
     }
     // Deleted entries take their schedules with them.
     for (const auto& [key, entry] : old)
         if (!now.count(key) && entry->Schedule != ScheduleKind::Never)
-            apply(entry->Name, ScheduleKind::Never);
+            apply(key, entry->Name, ScheduleKind::Never);
+    // The line under the schedule says what the system holds now.
+    if (curIndex_ > 0 && curIndex_ <= program_.EntryCount())
+        view_.SetText(EditorControl::lbLastRun, LastRunLine(program_.SiteEntries[curIndex_]));
 }
 
 void EditorPresenter::Retrieve(bool preview, Message emptyUrlMessage) {

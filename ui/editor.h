@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -70,8 +71,11 @@ private:
     // After a save: hands the system's scheduler every schedule that differs from what
     // the file held before, and says which could not be set.
     void ApplySchedules(const SiteEntryList& before);
-    // The line about the entry's last scheduled run; empty when it never ran so.
-    std::string LastRunLine(const std::string& name) const;
+    // The line about the entry's last scheduled run; empty when it never ran so. For an
+    // entry whose schedule the system does not hold, why not instead.
+    std::string LastRunLine(const SiteEntry& entry) const;
+    // The folder scheduled runs start in: the settings file's.
+    std::string ScheduleFolder() const;
 
     Program& program_;
     Host& host_;
@@ -83,6 +87,10 @@ private:
     // The entries as the settings file last held them (as loaded, or as last saved), to
     // tell whether closing would lose anything.
     SiteEntryList saved_;
+    // Schedules, by the name in lower case, that the system does not hold as the file has
+    // them: missing when the editor opened (Nothing), or refused since (the refusal). The
+    // next save sets them again.
+    std::map<std::string, ScheduleResult> unregistered_;
 };
 
 }  // namespace vexal

@@ -153,9 +153,11 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
         case RetrievalFailure::NoConnection:
             return {};
         case RetrievalFailure::UnusableFileName:
-            return MessageText(
-                kColonRefusedInFileNames ? Message::UnusableFileNameOnWindows : Message::UnusableFileName,
-                {result.file, result.target, result.subject});
+            // A name that is a plain file name, yet refused, is one of the program's own.
+            return MessageText(IsBareFileName(result.subject) ? Message::OwnFileNameRefused
+                               : kWindowsFileNameRules        ? Message::UnusableFileNameOnWindows
+                                                              : Message::UnusableFileName,
+                               {result.file, result.target, result.subject});
         case RetrievalFailure::TooNarrow:
             return MessageText(Message::PictureTooNarrow,
                                {result.subject, std::to_string(result.count), std::to_string(result.wanted)});

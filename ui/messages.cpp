@@ -137,7 +137,11 @@ constexpr Entry kTexts[] = {
      "空欄、.、.. や / \\ を含む名前は使えません。"},
     {Message::UnusableFileNameOnWindows,
      "設定ファイル {1} の {2} = {3} はファイル名として使えません。\r\n"
-     "空欄、.、.. や / \\ : を含む名前は使えません。"},
+     "空欄、.、.. や / \\ : * ? \" < > | を含む名前、末尾が . か空白の名前、"
+     "CON・NUL・COM1 などの装置名は使えません。"},
+    {Message::OwnFileNameRefused,
+     "設定ファイル {1} の {2} = {3} はファイル名として使えません。\r\n"
+     "{3} は vexal 自身が使うファイルの名前です。"},
 
     {Message::PictureTooLarge, "画像ファイル {1} は大きすぎるため読み込めません（{2}×{3} 画素）。"},
     {Message::PictureUnreadable, "画像ファイル {1} を画像として読み込めませんでした。"},
@@ -191,6 +195,14 @@ constexpr Entry kTexts[] = {
     {Message::ScheduleRefused,
      "識別子 {1} の自動変更を設定できませんでした。\r\nタスク スケジューラが受け付けませんでした（エラー "
      "{2}）。"},
+    {Message::ScheduleLineMissing, "未登録: システムに登録されていません。保存すると登録します。"},
+    {Message::ScheduleLineNeedsServiceManager,
+     "未登録: systemd --user が動いていません。保存すると登録し直します。"},
+    {Message::ScheduleLineNotWritten, "未登録: {1} を書き込めませんでした。保存すると登録し直します。"},
+    {Message::ScheduleLineToolFailed,
+     "未登録: {1} が失敗しました（終了コード {2}）。保存すると登録し直します。"},
+    {Message::ScheduleLineRefused,
+     "未登録: タスク スケジューラが受け付けませんでした（エラー {1}）。保存すると登録し直します。"},
 
     {Message::BytesReceived, "{1} 受信"},
     {Message::BytesOfTotal, "{1} / {2}"},

@@ -84,7 +84,8 @@ enum class Message : std::uint16_t {
     PngUnreadable,
     PngNotConverted,
     UnusableFileName,  // {1} the settings file (in full on Windows), {2} the key, {3} the name it holds
-    UnusableFileNameOnWindows,  // as UnusableFileName, where ':' is refused too
+    UnusableFileNameOnWindows,  // as UnusableFileName, with the rules of Windows' names
+    OwnFileNameRefused,         // as UnusableFileName: the name is one of the program's own files
 
     // Pictures and the installation.
     PictureTooLarge,    // {1} the picture, {2} its width, {3} its height
@@ -130,6 +131,12 @@ enum class Message : std::uint16_t {
     ScheduleNotWritten,           // {1} the identifier, {2} the file
     ScheduleToolFailed,           // {1} the identifier, {2} the tool, {3} its exit status, {4} what it wrote
     ScheduleRefused,              // {1} the identifier, {2} the system's error number
+    // The editor's line under the schedule where the system does not hold it.
+    ScheduleLineMissing,
+    ScheduleLineNeedsServiceManager,
+    ScheduleLineNotWritten,  // {1} the file
+    ScheduleLineToolFailed,  // {1} the tool, {2} its exit status
+    ScheduleLineRefused,     // {1} the system's error number
 
     // The progress window's line under the bar, while a body arrives.
     BytesReceived,     // {1} the bytes received, with their unit

@@ -68,8 +68,8 @@ void RecordScheduledRun(FileSystem& files, const std::string& folder, std::strin
     const std::string line = OneLine(message);
     // A run whose identifier named no entry has no entry to keep a record for.
     if (!entryName.empty())
-        static_cast<void>(files.ReplaceFile(InFolder(folder, LastRunFileName(entryName)),
-                                            when + "\n" + (succeeded ? "0" : "1") + "\n" + line + "\n"));
+        static_cast<void>(files.ReplaceOwnFile(InFolder(folder, LastRunFileName(entryName)),
+                                               when + "\n" + (succeeded ? "0" : "1") + "\n" + line + "\n"));
     if (succeeded) return;
     const std::string log = InFolder(folder, kScheduleLogName);
     std::string entry = when + " ";

@@ -207,7 +207,7 @@ History ReadHistory(FileSystem& files, const std::string& path) {
 }
 
 bool WriteHistory(FileSystem& files, const std::string& path, const History& history) {
-    return !path.empty() && files.ReplaceFile(path, HistoryText(history));
+    return !path.empty() && files.ReplaceOwnFile(path, HistoryText(history));
 }
 
 std::string BackBitmapName(std::size_t slot) { return "vexal-back-" + std::to_string(slot) + ".bmp"; }

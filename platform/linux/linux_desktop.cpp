@@ -102,7 +102,7 @@ bool WriteRecord(const std::string& file, const StyleRecord& record) {
     std::string text;
     for (const auto& [name, value] : record) text += name + '=' + value + '\n';
     PosixFileSystem files;
-    return files.ReplaceFile(file, text);
+    return files.ReplaceOwnFile(file, text);
 }
 
 DesktopResult Failure(DesktopFailure failure, std::string subject = {}) {

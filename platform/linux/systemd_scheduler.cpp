@@ -82,6 +82,15 @@ bool Exists(const std::string& path) {
     return std::filesystem::exists(path, ec);
 }
 
+// The file holds exactly `text`.
+bool Holds(const std::string& path, const std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string bytes(text.size() + 1, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<std::size_t>(in.gcount()) == text.size() && bytes.compare(0, text.size(), text) == 0;
+}
+
 void Remove(const std::string& path) {
     std::error_code ec;
     std::filesystem::remove(path, ec);
@@ -114,6 +123,7 @@ ScheduleFiles ScheduleFilesFor(const std::string& configHome, std::string_view n
     files.service = configHome + "/systemd/user/" + files.unit;
     files.timer = configHome + "/systemd/user/" + files.timerUnit;
     files.autostart = configHome + "/autostart/vexal-schedule-" + key + ".desktop";
+    files.enabled = configHome + "/systemd/user/timers.target.wants/" + files.timerUnit;
     return files;
 }
 
@@ -223,6 +233,22 @@ ScheduleResult SystemdScheduler::Apply(const ScheduleJob& job) {
         return none;
     }
     return Systemctl({"enable", "--now", files.timerUnit});
+}
+
+bool SystemdScheduler::IsRegistered(const ScheduleJob& job) {
+    const ScheduleFiles files = ScheduleFilesFor(configHome_, job.name);
+    const bool timer = Exists(files.timer) || Exists(files.service);
+    switch (job.kind) {
+        case ScheduleKind::Never:
+            return !timer && !Exists(files.autostart);
+        case ScheduleKind::Logon:
+            return !timer && Holds(files.autostart, AutostartText(job, program_));
+        case ScheduleKind::Hourly:
+        case ScheduleKind::Daily:
+            break;
+    }
+    return !Exists(files.autostart) && Holds(files.service, ServiceUnitText(job, program_)) &&
+           Holds(files.timer, TimerUnitText(job)) && Exists(files.enabled);
 }
 
 std::string UserConfigHome() {

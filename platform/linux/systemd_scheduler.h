@@ -25,6 +25,7 @@ struct ScheduleFiles {
     std::string service;  // the full paths
     std::string timer;
     std::string autostart;
+    std::string enabled;  // the link `systemctl --user enable` makes for the timer
 };
 ScheduleFiles ScheduleFilesFor(const std::string& configHome, std::string_view name);
 
@@ -40,6 +41,9 @@ public:
         : runner_(runner), configHome_(std::move(configHome)), program_(std::move(program)) {}
 
     [[nodiscard]] ScheduleResult Apply(const ScheduleJob& job) override;
+    // The files hold exactly what Apply writes for `job`, the other kind's files are not
+    // there, and a timer is enabled (its link among the timers the manager starts).
+    [[nodiscard]] bool IsRegistered(const ScheduleJob& job) override;
 
 private:
     ScheduleResult Systemctl(const std::vector<std::string>& args);

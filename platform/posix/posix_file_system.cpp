@@ -142,15 +142,27 @@ bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut, s
 }
 
 bool PosixFileSystem::ReplaceFile(const std::string& linkOrPath, std::string_view bytes) {
-    const std::string path = FinalTarget(linkOrPath);
+    return ReplaceAt(FinalTarget(linkOrPath), bytes);
+}
+
+bool PosixFileSystem::ReplaceOwnFile(const std::string& path, std::string_view bytes) {
+    return ReplaceAt(path, bytes);
+}
+
+// Writes `bytes` beside `path` and renames them over it: a link at `path` is itself
+// replaced, never written through.
+bool PosixFileSystem::ReplaceAt(const std::string& path, std::string_view bytes) {
     // The temporary name carries the pid so two instances never share one, and the prefix
-    // by which a later run recognises, and removes, what a killed save left.
+    // by which a later run recognises, and removes, what a killed save left. What a killed
+    // save of the same pid left goes first, so that the name is created here and never
+    // opened through a link someone put there.
     const std::string temp = TempPathFor(path, static_cast<std::uint32_t>(::getpid()));
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ::unlink(temp.c_str());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return Fail(errno);
     // Keep the permissions of the file being replaced.
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
     bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
     int error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
@@ -175,9 +187,10 @@ bool PosixFileSystem::ReplaceFile(const std::string& linkOrPath, std::string_vie
 }
 
 // Opens `path` with `flags`, writes all of `bytes` and closes it, keeping the cause of the
-// first step that failed.
+// first step that failed. The program writes only files of its own this way (working
+// files, bitmaps, its log): a link in their place is refused, not written through.
 bool PosixFileSystem::WriteOpened(const std::string& path, int flags, std::string_view bytes) {
-    int fd = ::open(path.c_str(), flags | O_WRONLY | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), flags | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return Fail(errno);
     if (!WriteAll(fd, bytes)) {
         const int error = errno;
@@ -232,7 +245,8 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
         ::close(in);
         return Fail(0);
     }
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    // The destination is a working name of the program's: a link there is refused.
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     struct stat target {};
     if (out < 0 || ::fstat(out, &target) != 0) {
         const int error = errno;

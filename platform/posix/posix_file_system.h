@@ -14,6 +14,7 @@ public:
     bool ReadFile(const std::string& path, std::string& bytesOut,
                   std::uint64_t bound = kNoReadBound) override;
     bool ReplaceFile(const std::string& path, std::string_view bytes) override;
+    bool ReplaceOwnFile(const std::string& path, std::string_view bytes) override;
     bool WriteFile(const std::string& path, std::string_view bytes) override;
     bool AppendFile(const std::string& path, std::string_view bytes) override;
     bool IsNormalFile(const std::string& path) override;
@@ -35,6 +36,7 @@ public:
     FileFailure LastFailure() const override { return last_; }
 
 private:
+    bool ReplaceAt(const std::string& path, std::string_view bytes);
     bool WriteOpened(const std::string& path, int flags, std::string_view bytes);
     // Records why an operation failed; false, for the caller to return.
     bool Fail(int error) {

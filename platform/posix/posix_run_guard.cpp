@@ -39,8 +39,9 @@ RunGuard::LockState PosixRunGuard::TryLock(const std::string& folder) {
     }
     if (lockFd_ >= 0) ::close(lockFd_);
     lockFolder_ = folder;
-    // Close-on-exec: a desktop tool started later must not carry the lock past this run.
-    lockFd_ = ::open((folder + "/" + kLockFileName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Close-on-exec: a desktop tool started later must not carry the lock past this run. A
+    // link in the lock's place is refused: the lock is never a file outside the folder.
+    lockFd_ = ::open((folder + "/" + kLockFileName).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (lockFd_ < 0) return LockState::Failed;
     if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) return LockState::Held;
     return errno == EWOULDBLOCK ? LockState::Busy : LockState::Failed;

@@ -1,6 +1,8 @@
 // Scheduled tasks through the Task Scheduler's COM interface.
 #include "platform/win32/task_scheduler.h"
 
+#include <vector>
+
 #include "platform/win32/win32_api.h"
 // clang-format off
 #include <objbase.h>
@@ -137,6 +139,64 @@ HRESULT Define(ITaskService* service, const ScheduleJob& job, const std::wstring
     return exec->put_WorkingDirectory(Bstr(Widen(job.folder)));
 }
 
+// The string a getter gives, freed here; empty when it gives none.
+template <typename Object>
+std::wstring TextOf(Object* object, HRESULT (STDMETHODCALLTYPE Object::*get)(BSTR*)) {
+    BSTR text = nullptr;
+    if (FAILED((object->*get)(&text)) || !text) return {};
+    std::wstring out(text, ::SysStringLen(text));
+    ::SysFreeString(text);
+    return out;
+}
+
+// Whether the triggers are those AddTriggers makes for `kind`. None at all, or none the
+// scheduler can count, counts as those: one that keeps none (Wine's) has nothing else to say.
+bool TriggersMatch(ITaskDefinition* task, ScheduleKind kind) {
+    Com<ITriggerCollection> triggers;
+    LONG count = 0;
+    if (FAILED(task->get_Triggers(triggers.Out()))) return false;
+    if (FAILED(triggers->get_Count(&count)) || count == 0) return true;
+    LONG logon = 0, daily = 0;
+    for (LONG i = 1; i <= count; ++i) {
+        Com<ITrigger> trigger;
+        TASK_TRIGGER_TYPE2 type{};
+        if (FAILED(triggers->get_Item(i, trigger.Out())) || FAILED(trigger->get_Type(&type))) return false;
+        if (type == TASK_TRIGGER_LOGON) ++logon;
+        if (type == TASK_TRIGGER_DAILY) ++daily;
+    }
+    switch (kind) {
+        case ScheduleKind::Logon:
+            return logon == 1 && count == 1;
+        case ScheduleKind::Hourly:
+            return daily == 24 && count == 24;
+        case ScheduleKind::Daily:
+            return daily == 1 && count == 1;
+        case ScheduleKind::Never:
+            break;
+    }
+    return false;
+}
+
+// Whether the action runs `program` in `folder`; no action at all counts, as above.
+bool ActionMatches(ITaskDefinition* task, const std::wstring& program, const std::wstring& folder) {
+    Com<IActionCollection> actions;
+    LONG count = 0;
+    if (FAILED(task->get_Actions(actions.Out()))) return false;
+    if (FAILED(actions->get_Count(&count)) || count == 0) return true;
+    Com<IAction> action;
+    Com<IExecAction> exec;
+    if (count != 1 || FAILED(actions->get_Item(1, action.Out())) ||
+        FAILED(action->QueryInterface(IID_IExecAction, reinterpret_cast<void**>(exec.Out()))))
+        return false;
+    // An action without a program is one the scheduler did not keep (Wine's keeps <Exec/>).
+    const std::wstring path = TextOf(exec.get(), &IExecAction::get_Path);
+    if (path.empty()) return true;
+    // Paths name the same file whatever their letter case.
+    return ::CompareStringOrdinal(path.c_str(), -1, program.c_str(), -1, TRUE) == CSTR_EQUAL &&
+           ::CompareStringOrdinal(TextOf(exec.get(), &IExecAction::get_WorkingDirectory).c_str(), -1,
+                                  folder.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
 std::wstring TaskNameFor(std::string_view name, std::wstring_view user) {
@@ -209,6 +269,80 @@ ScheduleResult TaskScheduler::Apply(const ScheduleJob& job) {
     hr = folder->RegisterTaskDefinition(Bstr(name), task.get(), TASK_CREATE_OR_UPDATE, none, none,
                                         TASK_LOGON_INTERACTIVE_TOKEN, none, registered.Out());
     return SUCCEEDED(hr) ? ScheduleResult{} : Refused(hr);
+}
+
+bool TaskScheduler::IsRegistered(const ScheduleJob& job) {
+    const win32::ComScope com;
+    Com<ITaskService> service;
+    VARIANT none{};
+    ::VariantInit(&none);
+    // A scheduler that cannot be asked holds nothing as far as the editor can tell; the
+    // next save then says why it cannot set the task either.
+    if (FAILED(::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                  reinterpret_cast<void**>(service.Out()))) ||
+        FAILED(service->Connect(none, none, none, none)))
+        return false;
+    Com<ITaskFolder> folder;
+    HRESULT hr = service->GetFolder(Bstr(kTaskFolder), folder.Out());
+    if (NotThere(hr)) return job.kind == ScheduleKind::Never;
+    if (FAILED(hr)) return false;
+    Com<IRegisteredTask> task;
+    hr = folder->GetTask(Bstr(TaskNameFor(job.name, CurrentUser())), task.Out());
+    if (NotThere(hr)) return job.kind == ScheduleKind::Never;
+    if (FAILED(hr) || job.kind == ScheduleKind::Never) return false;
+    // A task the user disabled in the Task Scheduler does not run.
+    VARIANT_BOOL enabled = VARIANT_TRUE;
+    if (SUCCEEDED(task->get_Enabled(&enabled)) && enabled == VARIANT_FALSE) return false;
+    Com<ITaskDefinition> definition;
+    if (FAILED(task->get_Definition(definition.Out()))) return false;
+    return TriggersMatch(definition.get(), job.kind) &&
+           ActionMatches(definition.get(), program_, Widen(job.folder));
+}
+
+ScheduleResult RemoveAllTasks() {
+    const win32::ComScope com;
+    Com<ITaskService> service;
+    HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                    reinterpret_cast<void**>(service.Out()));
+    if (FAILED(hr)) return Refused(hr);
+    VARIANT none{};
+    ::VariantInit(&none);
+    if (FAILED(hr = service->Connect(none, none, none, none))) return Refused(hr);
+    Com<ITaskFolder> folder;
+    hr = service->GetFolder(Bstr(kTaskFolder), folder.Out());
+    if (NotThere(hr)) return {};
+    if (FAILED(hr)) return Refused(hr);
+    Com<IRegisteredTaskCollection> tasks;
+    LONG count = 0;
+    if (FAILED(hr = folder->GetTasks(TASK_ENUM_HIDDEN, tasks.Out())) || FAILED(hr = tasks->get_Count(&count)))
+        return Refused(hr);
+    // The names first: deleting while walking the collection would move what is left.
+    std::vector<std::wstring> names;
+    for (LONG i = 1; i <= count; ++i) {
+        // Windows takes the index as any integer; Wine's scheduler only as an unsigned one.
+        VARIANT index{};
+        ::VariantInit(&index);
+        index.vt = VT_I4;
+        index.lVal = i;
+        Com<IRegisteredTask> task;
+        if (FAILED(tasks->get_Item(index, task.Out()))) {
+            index.vt = VT_UI4;
+            index.ulVal = static_cast<ULONG>(i);
+            if (FAILED(tasks->get_Item(index, task.Out()))) continue;
+        }
+        names.push_back(TextOf(task.get(), &IRegisteredTask::get_Name));
+    }
+    ScheduleResult result;
+    for (const std::wstring& name : names) {
+        hr = folder->DeleteTask(Bstr(name), 0);
+        if (FAILED(hr) && !NotThere(hr)) result = Refused(hr);
+    }
+    Com<ITaskFolder> root;
+    if (result.Ok() && SUCCEEDED(service->GetFolder(Bstr(L"\\"), root.Out()))) {
+        hr = root->DeleteFolder(Bstr(kTaskFolder), 0);
+        if (FAILED(hr) && !NotThere(hr)) result = Refused(hr);
+    }
+    return result;
 }
 
 }  // namespace vexal

@@ -28,10 +28,21 @@ public:
     explicit TaskScheduler(std::wstring program) : program_(std::move(program)) {}
 
     [[nodiscard]] ScheduleResult Apply(const ScheduleJob& job) override;
+    // The task is there, enabled, with the triggers and the action Apply gives it; a
+    // scheduler that keeps no triggers or actions (Wine's) is asked only for the task.
+    [[nodiscard]] bool IsRegistered(const ScheduleJob& job) override;
 
 private:
     std::wstring program_;
 };
+
+// Takes away every user's tasks of this program and their folder, as the installer's
+// removal does (it runs this as the system, which may delete other users' tasks): the
+// tasks would otherwise start a program that is gone. Nothing there is no failure.
+[[nodiscard]] ScheduleResult RemoveAllTasks();
+
+// The argument with which the installer's removal starts the program for RemoveAllTasks.
+inline constexpr const char* kRemoveTasksArgument = "-removetasks";
 
 // This program's own path, in full.
 std::wstring OwnProgramPath();

@@ -43,10 +43,33 @@ bool WriteAll(HANDLE h, std::string_view bytes) {
     return true;
 }
 
-HANDLE CreateForWriting(const std::wstring& path) {
-    return ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+bool IsReparsePoint(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
+
+// Opens one of the program's own files for writing. A symbolic link or junction in its
+// place is refused, not followed: the program never writes a file outside its folders
+// through a name of its own. The handle is opened on the name itself and checked again,
+// so a link put there between the two steps is caught too.
+HANDLE OpenOwnFile(const std::wstring& path, DWORD access, DWORD disposition) {
+    if (IsReparsePoint(path)) {
+        ::SetLastError(ERROR_CANT_ACCESS_FILE);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE h = ::CreateFileW(path.c_str(), access, 0, nullptr, disposition,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return h;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(h, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        ::CloseHandle(h);
+        ::SetLastError(ERROR_CANT_ACCESS_FILE);
+        return INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
+
+HANDLE CreateForWriting(const std::wstring& path) { return OpenOwnFile(path, GENERIC_WRITE, CREATE_ALWAYS); }
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -110,6 +133,7 @@ bool Win32FileSystem::ReplaceFile(const std::string& path, std::string_view byte
         ok = false;
         error = ::GetLastError();
     }
+    // The move replaces the name itself: a link there is replaced, not written through.
     if (ok &&
         !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ok = false;
@@ -131,8 +155,7 @@ bool Win32FileSystem::WriteFile(const std::string& path, std::string_view bytes)
 
 bool Win32FileSystem::AppendFile(const std::string& path, std::string_view bytes) {
     // FILE_APPEND_DATA alone makes every write land at the end; the file must exist.
-    File f(::CreateFileW(win32::Widen(path).c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    File f(OpenOwnFile(win32::Widen(path), FILE_APPEND_DATA, OPEN_EXISTING));
     if (!f.ok()) return Fail(::GetLastError());
     if (!WriteAll(f.get(), bytes)) return Fail(::GetLastError());
     return f.Close() || Fail(::GetLastError());

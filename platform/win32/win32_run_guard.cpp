@@ -48,11 +48,12 @@ RunGuard::LockState Win32RunGuard::TryLock(const std::string& folder) {
         held_ = false;
     }
     if (!lockFile_) {
-        // Not inherited: a program started later must not carry the lock past this run.
+        // Not inherited: a program started later must not carry the lock past this run. A
+        // link in the lock's place is opened itself, never the file it points to.
         const HANDLE file =
             ::CreateFileW(win32::Widen(folder + "\\.vexal-lock").c_str(), GENERIC_READ | GENERIC_WRITE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                          FILE_ATTRIBUTE_HIDDEN, nullptr);
+                          FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (file == INVALID_HANDLE_VALUE) return LockState::Failed;
         lockFile_ = file;
         lockFolder_ = folder;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <utility>
@@ -94,14 +95,25 @@ SiteEntry Entry(const std::string& name, const std::string& url) {
     return e;
 }
 
+std::string JobText(const ScheduleJob& job) {
+    return job.name + " " + std::to_string(static_cast<int>(job.kind)) + " " + job.folder;
+}
+
 // Records each schedule it is handed as "NAME KIND FOLDER"; fails with `failure` when set.
+// It holds every schedule it is asked about but those of the names in `missing`.
 class RecordingScheduler final : public Scheduler {
 public:
     std::vector<std::string> calls;
+    std::vector<std::string> asked;
+    std::vector<std::string> missing;
     ScheduleResult failure;
     ScheduleResult Apply(const ScheduleJob& job) override {
-        calls.push_back(job.name + " " + std::to_string(static_cast<int>(job.kind)) + " " + job.folder);
+        calls.push_back(JobText(job));
         return failure;
+    }
+    bool IsRegistered(const ScheduleJob& job) override {
+        asked.push_back(JobText(job));
+        return std::find(missing.begin(), missing.end(), job.name) == missing.end();
     }
 };
 
@@ -874,6 +886,41 @@ TEST_F(EditorFixture, ScheduleThatCannotBeSetIsReportedAndStaysSaved) {
     EXPECT_EQ(host.dialogs.boxes[0].text, MessageText(Message::ScheduleNeedsServiceManager, {"photos"}));
     EXPECT_EQ(Saved().SiteEntries[1].Schedule, ScheduleKind::Daily);
     EXPECT_TRUE(host.process.ended);
+}
+
+// Regression: a schedule the system did not hold (set by hand in the file, or refused) was
+// shown as set, and saving never set it again. The line under the schedule says so, and
+// every save sets it again until the system takes it.
+TEST_F(EditorFixture, ScheduleTheSystemDoesNotHoldIsShownAndSetAgainOnSave) {
+    SiteEntry byHand = Entry("Photos", "/p/");
+    byHand.Schedule = ScheduleKind::Logon;
+    SiteEntry held = Entry("held", "/h/");
+    held.Schedule = ScheduleKind::Daily;
+    program.SettingsFileName = std::string("/home/me") + kFolderSeparator + "vexal.ini";
+    const std::string folder = std::string("/home/me") + kFolderSeparator;
+    scheduler.missing = {"Photos"};
+    Load({byHand, held, Entry("none", "/n/")});
+    EXPECT_EQ(scheduler.asked, (std::vector<std::string>{"held 2 " + folder, "Photos 3 " + folder}));
+    Select(1);
+    EXPECT_EQ(view.Text(EditorControl::lbLastRun), MessageText(Message::ScheduleLineMissing));
+    Select(2);
+    EXPECT_EQ(view.Text(EditorControl::lbLastRun), "");
+
+    Select(1);
+    scheduler.failure.failure = ScheduleFailure::NoServiceManager;
+    editor.cbEnd_Click();
+    EXPECT_EQ(scheduler.calls, (std::vector<std::string>{"Photos 3 " + folder}));
+    ASSERT_EQ(host.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(view.Text(EditorControl::lbLastRun), MessageText(Message::ScheduleLineNeedsServiceManager));
+
+    scheduler.failure = {};
+    scheduler.calls.clear();
+    editor.cbEnd_Click();
+    EXPECT_EQ(scheduler.calls, (std::vector<std::string>{"Photos 3 " + folder}));
+    EXPECT_EQ(view.Text(EditorControl::lbLastRun), "");
+    scheduler.calls.clear();
+    editor.cbEnd_Click();
+    EXPECT_TRUE(scheduler.calls.empty());
 }
 
 // The line under the schedule tells how the entry's last scheduled run went, whatever

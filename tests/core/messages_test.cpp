@@ -173,7 +173,12 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          MessageText(Message::UnusableFileNameOnWindows,
                      {"C:\\Users\\me\\Documents\\vexal.ini", "CacheFileName", "evil.bmp:ads"}),
          "設定ファイル C:\\Users\\me\\Documents\\vexal.ini の CacheFileName = evil.bmp:ads はファイル名として"
-         "使えません。\r\n空欄、.、.. や / \\ : を含む名前は使えません。"},
+         "使えません。\r\n空欄、.、.. や / \\ : * ? \" < > | を含む名前、末尾が . か空白の名前、"
+         "CON・NUL・COM1 などの装置名は使えません。"},
+        {"ownFileNameRefused",
+         MessageText(Message::OwnFileNameRefused, {"vexal.ini", "WinFolderWPname", "history.txt"}),
+         "設定ファイル vexal.ini の WinFolderWPname = history.txt はファイル名として使えません。\r\n"
+         "history.txt は vexal 自身が使うファイルの名前です。"},
         {"pictureTooLarge", MessageText(Message::PictureTooLarge, {"a.png", "60001", "40002"}),
          "画像ファイル a.png は大きすぎるため読み込めません（60001×40002 画素）。"},
         {"pictureUnreadable", MessageText(Message::PictureUnreadable, {"a.jpg"}),
@@ -226,6 +231,13 @@ TEST(MessagesTest, SubjectsLandInPlace) {
         {"scheduleRefused", MessageText(Message::ScheduleRefused, {"photos", "0x80070005"}),
          "識別子 photos の自動変更を設定できませんでした。\r\n"
          "タスク スケジューラが受け付けませんでした（エラー 0x80070005）。"},
+        {"scheduleLineMissing", MessageText(Message::ScheduleLineMissing),
+         "未登録: システムに登録されていません。保存すると登録します。"},
+        {"scheduleLineToolFailed", MessageText(Message::ScheduleLineToolFailed, {"systemctl", "1"}),
+         "未登録: systemctl が失敗しました（終了コード 1）。保存すると登録し直します。"},
+        {"scheduleLineRefused", MessageText(Message::ScheduleLineRefused, {"0x80070005"}),
+         "未登録: タスク スケジューラが受け付けませんでした（エラー "
+         "0x80070005）。保存すると登録し直します。"},
         // Kinds without subjects whose words the progress window and its question show.
         {"readingPage", MessageText(Message::ReadingPage), "元ファイルを取得しています..."},
         {"loadingImage", MessageText(Message::LoadingImage), "画像を読み込んでいます..."},
@@ -439,9 +451,15 @@ TEST(FailureTextsTest, RetrievalFailures) {
          // Windows also names ':', which it refuses there.
          kColonRefusedInFileNames
              ? "設定ファイル vexal.ini の WinFolderWPname = .. はファイル名として使えません。\r\n"
-               "空欄、.、.. や / \\ : を含む名前は使えません。"
+               "空欄、.、.. や / \\ : * ? \" < > | を含む名前、末尾が . か空白の名前、"
+               "CON・NUL・COM1 などの装置名は使えません。"
              : "設定ファイル vexal.ini の WinFolderWPname = .. はファイル名として使えません。\r\n"
                "空欄、.、.. や / \\ を含む名前は使えません。"},
+        {"ownFileName",
+         with(Retrieval(F::UnusableFileName, ".vexal-lock", "WinFolderWPname"),
+              [](auto& r) { r.file = "vexal.ini"; }),
+         "設定ファイル vexal.ini の WinFolderWPname = .vexal-lock はファイル名として使えません。\r\n"
+         ".vexal-lock は vexal 自身が使うファイルの名前です。"},
         {"tooNarrow",
          with(Retrieval(F::TooNarrow, "s.jpg"),
               [](auto& r) {

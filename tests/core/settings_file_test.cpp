@@ -398,6 +398,7 @@ TEST(SettingsFileTest, OnlyBareNamesNameTheWorkingCopyAndTheBitmap) {
     const struct {
         const char* name;
         bool bare;
+        bool own = false;  // bare, but one of the program's own files: refused all the same
     } rows[] = {
         {"wallpaper.bmp", true},
         {"wpcache", true},
@@ -419,16 +420,52 @@ TEST(SettingsFileTest, OnlyBareNamesNameTheWorkingCopyAndTheBitmap) {
         {"C:evil.bmp", !kColonRefusedInFileNames},
         {"evil.bmp:ads", !kColonRefusedInFileNames},
         {":", !kColonRefusedInFileNames},
+        // Windows' device names, its pattern and redirection characters, and the trailing
+        // dot or blank it drops ("trail.bmp." was written as trail.bmp, set as trail.bmp.).
+        {"CON", !kWindowsFileNameRules},
+        {"nul.bmp", !kWindowsFileNameRules},
+        {"Aux.tar.gz", !kWindowsFileNameRules},
+        {"com1", !kWindowsFileNameRules},
+        {"LPT9.txt", !kWindowsFileNameRules},
+        {"prn .bmp", !kWindowsFileNameRules},
+        {"x?.bmp", !kWindowsFileNameRules},
+        {"a*.bmp", !kWindowsFileNameRules},
+        {"a|b", !kWindowsFileNameRules},
+        {"<a>.bmp", !kWindowsFileNameRules},
+        {"\"q\".bmp", !kWindowsFileNameRules},
+        {"tab\t.bmp", !kWindowsFileNameRules},
+        {"trail.bmp.", !kWindowsFileNameRules},
+        {"trail.bmp ", !kWindowsFileNameRules},
+        {"com0.bmp", true},
+        {"com10.bmp", true},
+        {"console.bmp", true},
+        {"lpt.bmp", true},
+        // Regression: the bitmap written over the run lock or the history.
+        {".vexal-lock", true, true},
+        {"history.txt", true, true},
+        {"HISTORY.TXT", true, kWindowsFileNameRules},
+        {"wallpaper-style", true, true},
+        {"last-run-photos", true, true},
+        {"schedule.log", true, true},
+        {"vexal-back-1.bmp", true, true},
+        {"vexal-back-12-3.bmp", true, true},
+        {".vexal-tmp-42-wallpaper.bmp", true, true},
+        {"vexal.ini", true, true},
+        {"VEXAL.ini", true, kWindowsFileNameRules},
+        {"vexal-back-x.bmp", true, false},
+        {"history.txt.bmp", true, false},
     };
     for (const auto& r : rows) {
         EXPECT_EQ(IsBareFileName(r.name), r.bare) << r.name;
+        const bool usable = r.bare && !r.own;
         Program p = FreshProgram();
+        p.SettingsFileName = std::string("dir") + kFolderSeparator + "vexal.ini";
         p.CacheFileName = "wpcache";
         p.WinFolderWPname = r.name;
-        EXPECT_STREQ(UnusableFileNameKey(p), r.bare ? nullptr : "WinFolderWPname") << r.name;
+        EXPECT_STREQ(UnusableFileNameKey(p), usable ? nullptr : "WinFolderWPname") << r.name;
         p.WinFolderWPname = "wallpaper.bmp";
         p.CacheFileName = r.name;
-        EXPECT_STREQ(UnusableFileNameKey(p), r.bare ? nullptr : "CacheFileName") << r.name;
+        EXPECT_STREQ(UnusableFileNameKey(p), usable ? nullptr : "CacheFileName") << r.name;
     }
 }
 

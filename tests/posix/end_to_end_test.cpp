@@ -965,6 +965,30 @@ TEST_F(EndToEndTest, FailuresEndWithStatusOneAndLeaveTheScreen) {
     }
 }
 
+// Regression: the data folder's records were written through symbolic links, so a
+// history.txt linked to a file elsewhere had that file replaced. After a scheduled run the
+// files the links point to are as they were, and the records are files of their own.
+TEST_F(EndToEndTest, RecordsAreNeverWrittenThroughLinks) {
+    Settings({{"tiles", work_ / "pics/a.png", "000000", "1111", 1}});
+    const std::filesystem::path data = work_ / "data/vexal", outside = work_ / "outside";
+    std::filesystem::create_directories(data);
+    std::filesystem::create_directories(outside);
+    const char* const linked[] = {"history.txt", "last-run-tiles", "wallpaper-style"};
+    for (const char* name : linked) {
+        std::ofstream(outside / name, std::ios::binary) << "the user's own";
+        std::filesystem::create_symlink(outside / name, data / name);
+    }
+    ExpectInstalled(Vexal({"tiles", "-quiet"}), kPng, Style::Tiled);
+    for (const char* name : linked) {
+        std::ifstream in(outside / name, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the user's own") << name;
+    }
+    for (const char* name : {"history.txt", "last-run-tiles"}) {
+        EXPECT_FALSE(std::filesystem::is_symlink(data / name)) << name;
+        EXPECT_TRUE(std::filesystem::is_regular_file(data / name)) << name;
+    }
+}
+
 // Regression: a run whose desktop refused the picture still took the data folder's
 // wallpaper, history and oldest kept wallpaper, so a timer started without the session's
 // display cost the user their kept wallpapers. Three such runs after four good ones leave

@@ -66,6 +66,38 @@ TEST(PosixFileSystemTest, ReplaceThroughLinksUpdatesTheTargetAndKeepsTheLinks) {
     EXPECT_EQ(Slurp(dir / "dotfiles/new.ini"), "fresh");
 }
 
+// The program's own files are replaced as names: a link in their place is replaced by a
+// file (ReplaceOwnFile) or refused (WriteFile, AppendFile, a copy's destination), and the
+// file it points to is never written.
+TEST(PosixFileSystemTest, OwnFilesAreNeverWrittenThroughLinks) {
+    testing::TempDir dir;
+    PosixFileSystem fs;
+    std::filesystem::create_directories(dir / "data");
+    const std::string outside = dir / "outside.txt", source = dir / "source.txt";
+    std::ofstream(source, std::ios::binary) << "source";
+    const struct {
+        const char* name;
+        std::function<bool(const std::string&)> write;
+        bool written;  // true: the name then holds its own new file
+    } rows[] = {
+        {"replace", [&](const std::string& p) { return fs.ReplaceOwnFile(p, "new"); }, true},
+        {"write", [&](const std::string& p) { return fs.WriteFile(p, "new"); }, false},
+        {"append", [&](const std::string& p) { return fs.AppendFile(p, "new"); }, false},
+        {"copy", [&](const std::string& p) { return fs.CopyFile(source, p); }, false},
+    };
+    for (const auto& r : rows) {
+        std::ofstream(outside, std::ios::binary) << "the user's own";
+        const std::string link = dir / "data/history.txt";
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(outside, link);
+        EXPECT_EQ(r.write(link), r.written) << r.name;
+        EXPECT_EQ(Slurp(outside), "the user's own") << r.name;
+        EXPECT_EQ(std::filesystem::is_symlink(link), !r.written) << r.name;
+        EXPECT_EQ(Slurp(link), r.written ? "new" : "the user's own") << r.name;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "data"), {}), 1) << "no temporary left";
+}
+
 TEST(PosixFileSystemTest, FailedReplaceLeavesOldFile) {
     testing::TempDir dir;
     PosixFileSystem fs;

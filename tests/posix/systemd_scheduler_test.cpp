@@ -83,8 +83,10 @@ struct SchedulerRig {
         std::filesystem::create_directories(dir / "bin");
         std::filesystem::create_directories(folder);
         // The stand-in systemctl: records its arguments; with FAIL_RELOAD in its folder it
-        // answers daemon-reload as systemctl does where no user manager runs.
+        // answers daemon-reload as systemctl does where no user manager runs. Enabling and
+        // disabling make and remove the timer's link as systemctl does.
         const std::string fake = dir / "bin/systemctl";
+        const std::string wants = config + "/systemd/user/timers.target.wants";
         std::ofstream(fake) << "#!/bin/sh\n"
                                "echo \"$*\" >> '" +
                                    calls +
@@ -93,7 +95,12 @@ struct SchedulerRig {
                                    dir.path() +
                                    "/FAIL_RELOAD' ]; then\n"
                                    "  echo 'Failed to connect to bus: No medium found' >&2; exit 1\n"
-                                   "fi\n";
+                                   "fi\n"
+                                   "if [ \"$2\" = enable ]; then mkdir -p '" +
+                                   wants + "' && ln -sf \"../$4\" '" + wants +
+                                   "'/\"$4\"; fi\n"
+                                   "if [ \"$2\" = disable ]; then rm -f '" +
+                                   wants + "'/\"$4\"; fi\n";
         std::filesystem::permissions(fake, std::filesystem::perms::owner_all);
         const char* path = std::getenv("PATH");
         ::setenv("PATH", (dir / "bin:" + std::string(path ? path : "/usr/bin:/bin")).c_str(), 1);
@@ -168,6 +175,40 @@ TEST(SystemdSchedulerTest, HourlyTimerVerifiesAndRunsTheEntryInItsSettingsFolder
     ASSERT_TRUE(rig.scheduler.Apply({"photos-1", ScheduleKind::Never, rig.folder + "/"}).Ok());
     EXPECT_FALSE(std::filesystem::exists(files.autostart));
     EXPECT_EQ(rig.TakeCalls(), "");
+}
+
+// What the editor asks when it opens: a schedule counts as held only when its files are
+// exactly what Apply writes for that entry, folder and kind, and a timer is enabled.
+TEST(SystemdSchedulerTest, RegisteredOnlyWhatTheSystemHolds) {
+    SchedulerRig rig;
+    const std::string folder = rig.folder + "/";
+    const ScheduleJob hourly{"Photos", ScheduleKind::Hourly, folder};
+    const ScheduleJob logon{"photos", ScheduleKind::Logon, folder};
+    // Regression: "Schedule = logon" written by hand was shown as set with nothing there.
+    EXPECT_FALSE(rig.scheduler.IsRegistered(logon));
+    EXPECT_FALSE(rig.scheduler.IsRegistered(hourly));
+    EXPECT_TRUE(rig.scheduler.IsRegistered({"photos", ScheduleKind::Never, folder}));
+
+    ASSERT_TRUE(rig.scheduler.Apply(hourly).Ok());
+    EXPECT_TRUE(rig.scheduler.IsRegistered(hourly));
+    EXPECT_FALSE(rig.scheduler.IsRegistered({"photos", ScheduleKind::Daily, folder}));
+    EXPECT_FALSE(rig.scheduler.IsRegistered(logon));
+    EXPECT_FALSE(rig.scheduler.IsRegistered({"photos", ScheduleKind::Never, folder}));
+    EXPECT_FALSE(rig.scheduler.IsRegistered({"Photos", ScheduleKind::Hourly, rig.dir / "elsewhere/"}));
+    // Disabled by the user: the files stay, the timer never runs.
+    const ScheduleFiles files = ScheduleFilesFor(rig.config, "photos");
+    std::filesystem::remove(files.enabled);
+    EXPECT_FALSE(rig.scheduler.IsRegistered(hourly));
+
+    ASSERT_TRUE(rig.scheduler.Apply(logon).Ok());
+    EXPECT_TRUE(rig.scheduler.IsRegistered(logon));
+    EXPECT_FALSE(rig.scheduler.IsRegistered(hourly));
+
+    // Refused for want of a service manager: nothing is held.
+    ASSERT_TRUE(rig.scheduler.Apply({"photos", ScheduleKind::Never, folder}).Ok());
+    std::ofstream(rig.dir / "FAIL_RELOAD") << "";
+    EXPECT_EQ(rig.scheduler.Apply(hourly).failure, ScheduleFailure::NoServiceManager);
+    EXPECT_FALSE(rig.scheduler.IsRegistered(hourly));
 }
 
 TEST(SystemdSchedulerTest, WithoutAUserManagerPeriodicRunsAreRefusedAndLeaveNothing) {

@@ -35,6 +35,9 @@ bool Unattended() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // The installer's removal, as the system: no window, no settings file, only the tasks.
+    if (vexal::win32::ArgumentText() == vexal::kRemoveTasksArgument)
+        return vexal::RemoveAllTasks().Ok() ? vexal::kExitSuccess : vexal::kExitFailure;
     // First of all, so that no console event finds the default handler, which would end
     // the run with a status of its own.
     vexal::Win32RunGuard::CatchConsoleEvents();

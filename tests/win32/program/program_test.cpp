@@ -690,8 +690,10 @@ TEST_F(ProgramTest, UnreachableDocumentsIsNamedNeverReplacedByTheProgramsFolder)
 
 // Regression: ':' in the working copy's or the bitmap's name was taken, and Windows reads
 // it as a drive ("C:evil.bmp", in the current folder of drive C) or as an alternate data
-// stream of another file ("evil.bmp:ads"). Refused before anything is written, as a folder
-// separator is, with the settings file named in full.
+// stream of another file ("evil.bmp:ads"); so were device names, "?", a trailing dot
+// ("trail.bmp." written as trail.bmp, set as trail.bmp.) and the program's own files.
+// Refused before anything is written, as a folder separator is, with the settings file
+// named in full.
 TEST_F(ProgramTest, ColonInAFileNameOfTheSettingsIsRefused) {
     EntryLines e;
     e.Name = "pic";
@@ -699,11 +701,12 @@ TEST_F(ProgramTest, ColonInAFileNameOfTheSettingsIsRefused) {
     e.Ext = "0001";
     const struct {
         std::string key, value;
+        bool own = false;
     } rows[] = {
-        {"WinFolderWPname", "C:evil.bmp"},
-        {"WinFolderWPname", "evil.bmp:ads"},
-        {"CacheFileName", "C:evil"},
-        {"CacheFileName", "evil:ads"},
+        {"WinFolderWPname", "C:evil.bmp"}, {"WinFolderWPname", "evil.bmp:ads"},
+        {"CacheFileName", "C:evil"},       {"CacheFileName", "evil:ads"},
+        {"WinFolderWPname", "trail.bmp."}, {"WinFolderWPname", "CON"},
+        {"CacheFileName", "x?"},           {"WinFolderWPname", "History.TXT", true},
     };
     for (const auto& row : rows) {
         for (const std::string& arguments : {std::string("pic"), "-wp " + e.Url}) {
@@ -715,10 +718,12 @@ TEST_F(ProgramTest, ColonInAFileNameOfTheSettingsIsRefused) {
             ASSERT_TRUE(WriteSettings(dir / "vexal.ini", text));
             const Outcome run = RunUnattended(dir.path(), arguments);
             EXPECT_EQ(run.exitCode, 1u) << name;
-            EXPECT_EQ(run.standardError, "vexal 1.00: 設定ファイル " + dir / "vexal.ini" + " の " + row.key +
-                                             " = " + row.value +
-                                             " はファイル名として使えません。\r\n"
-                                             "空欄、.、.. や / \\ : を含む名前は使えません。\n")
+            EXPECT_EQ(run.standardError,
+                      "vexal 1.00: 設定ファイル " + dir / "vexal.ini" + " の " + row.key + " = " + row.value +
+                          " はファイル名として使えません。\r\n" +
+                          (row.own ? row.value + " は vexal 自身が使うファイルの名前です。\n"
+                                   : "空欄、.、.. や / \\ : * ? \" < > | を含む名前、末尾が . "
+                                     "か空白の名前、CON・NUL・COM1 などの装置名は使えません。\n"))
                 << name;
             EXPECT_EQ(DesktopValue(L"Wallpaper"), "untouched") << name;
             std::vector<DirEntry> left;

@@ -97,8 +97,12 @@ TEST(TaskSchedulerTest, TaskIsRegisteredReadBackRunAndDeleted) {
 
     TaskScheduler scheduler(ProgramPath());
     const std::wstring name = TaskNameFor("Pic-1", CurrentUser());
+    EXPECT_FALSE(scheduler.IsRegistered({"Pic-1", ScheduleKind::Hourly, dir.path()}));
+    EXPECT_TRUE(scheduler.IsRegistered({"Pic-1", ScheduleKind::Never, dir.path()}));
     const ScheduleResult set = scheduler.Apply({"Pic-1", ScheduleKind::Hourly, dir.path()});
     ASSERT_TRUE(set.Ok()) << std::hex << set.status;
+    EXPECT_TRUE(scheduler.IsRegistered({"pic-1", ScheduleKind::Hourly, dir.path()}));
+    EXPECT_FALSE(scheduler.IsRegistered({"Pic-1", ScheduleKind::Never, dir.path()}));
     const std::string hourly = ReadTask(name);
     EXPECT_EQ(Element(hourly, "Description"), "vexal: Pic-1") << hourly;
     EXPECT_EQ(Element(hourly, "StartWhenAvailable"), "true");
@@ -125,7 +129,27 @@ TEST(TaskSchedulerTest, TaskIsRegisteredReadBackRunAndDeleted) {
     EXPECT_NE(ReadTask(name), "");
     EXPECT_TRUE(scheduler.Apply({"PIC-1", ScheduleKind::Never, dir.path()}).Ok());
     EXPECT_EQ(ReadTask(name), "");
+    EXPECT_FALSE(scheduler.IsRegistered({"Pic-1", ScheduleKind::Daily, dir.path()}));
     EXPECT_TRUE(scheduler.Apply({"Pic-1", ScheduleKind::Never, dir.path()}).Ok());
+    ::CoUninitialize();
+}
+
+// Regression: removing the program left its tasks, which then started a program that was
+// gone. The installer's removal runs the program with this argument: every task of the
+// program goes, and with none left it still succeeds.
+TEST(TaskSchedulerTest, RemovalArgumentTakesAwayEveryTask) {
+    if (::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        GTEST_SKIP() << "Wine's scheduler cannot count a folder's tasks (a stub), so none can be found";
+    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    WinTempDir dir;
+    TaskScheduler scheduler(ProgramPath());
+    ASSERT_TRUE(scheduler.Apply({"one", ScheduleKind::Daily, dir.path()}).Ok());
+    ASSERT_TRUE(scheduler.Apply({"two", ScheduleKind::Hourly, dir.path()}).Ok());
+    const std::wstring argument = win32::Widen(kRemoveTasksArgument);
+    EXPECT_EQ(RunAction(ProgramPath(), argument, win32::Widen(dir.path())), 0u);
+    EXPECT_EQ(ReadTask(TaskNameFor("one", CurrentUser())), "");
+    EXPECT_EQ(ReadTask(TaskNameFor("two", CurrentUser())), "");
+    EXPECT_EQ(RunAction(ProgramPath(), argument, win32::Widen(dir.path())), 0u);
     ::CoUninitialize();
 }
 
@@ -140,7 +164,12 @@ TEST(TaskSchedulerTest, EditorShowsTheLastRunAndSetsTheTaskOnSave) {
     EntryLines e;
     e.Name = "Shown";
     e.Url = dir / "none.png";
-    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({e}, "vexal-test.bmp")));
+    // A schedule written by hand, which no task stands for.
+    EntryLines byHand = e;
+    byHand.Name = "ByHand";
+    ASSERT_TRUE(TaskScheduler(ProgramPath()).Apply({"ByHand", ScheduleKind::Never, dir.path()}).Ok());
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini",
+                              SettingsText({e, byHand}, "vexal-test.bmp") + "Schedule = daily\r\n"));
     Win32FileSystem files;
     ::CreateDirectoryW(win32::Widen(UserFolder()).c_str(), nullptr);
     ASSERT_TRUE(files.WriteFile(UserFolder() + "\\last-run-shown", "2026-12-08 10:00:00\n1\n理由\n"));
@@ -148,6 +177,11 @@ TEST(TaskSchedulerTest, EditorShowsTheLastRunAndSetsTheTaskOnSave) {
     RunningProgram program(dir.path(), "", false);
     HWND editor = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", Editor::kCbSelect);
     ASSERT_NE(editor, nullptr);
+    PostChoice(editor, Editor::kCbSelect, 2);
+    EXPECT_TRUE(WaitUntil([&] {
+        return WindowTextOf(::GetDlgItem(editor, Editor::kLbLastRun)) ==
+               "未登録: システムに登録されていません。保存すると登録します。";
+    })) << WindowTextOf(::GetDlgItem(editor, Editor::kLbLastRun));
     PostChoice(editor, Editor::kCbSelect, 1);
     EXPECT_TRUE(WaitUntil([&] {
         return WindowTextOf(::GetDlgItem(editor, Editor::kLbLastRun)) ==
@@ -160,7 +194,11 @@ TEST(TaskSchedulerTest, EditorShowsTheLastRunAndSetsTheTaskOnSave) {
     EXPECT_NE(ReadSettings(dir / "vexal.ini").find("\r\nSchedule = hourly\r\n"), std::string::npos);
     const std::string task = ReadTask(TaskNameFor("Shown", CurrentUser()));
     EXPECT_EQ(Element(task, "Description"), "vexal: Shown") << task;
+    // The schedule written by hand is set on the save too.
+    EXPECT_TRUE(
+        TaskScheduler(ProgramPath()).IsRegistered({"ByHand", ScheduleKind::Daily, dir.path() + "\\"}));
     EXPECT_TRUE(TaskScheduler(ProgramPath()).Apply({"Shown", ScheduleKind::Never, dir.path()}).Ok());
+    EXPECT_TRUE(TaskScheduler(ProgramPath()).Apply({"ByHand", ScheduleKind::Never, dir.path()}).Ok());
     ::DeleteFileW(win32::Widen(UserFolder() + "\\last-run-shown").c_str());
     ::CoUninitialize();
 }
