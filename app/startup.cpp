@@ -12,6 +12,7 @@
 #include "host/process.h"
 #include "settings/settings_file.h"
 #include "text/case.h"
+#include "ui/failure_texts.h"
 #include "ui/host_services.h"
 #include "ui/messages.h"
 #include "ui/retrieval_reporter.h"
@@ -134,11 +135,21 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
     Program& program = controller.program();
     Host& host = controller.host();
     InitGlobals(program, majorVersion, minorVersion);
-    const bool settingsRead = LoadSettings(program, *host.files);
+    const SettingsLoad settings = LoadSettings(program, *host.files);
+    const bool settingsRead = settings.Read();
     // Known before the line is read, as the front end knew it: a scheduled run whose
     // identifier is refused still leaves its outcome for the user to find.
     program.Quiet = AsksForQuietRun(commandLine);
     const CommandLineResult parsed = ParseCommandLine(program, commandLine);
+    if (settings.kind == SettingsReadKind::Unreadable && parsed.outcome != CommandLineOutcome::Help &&
+        parsed.outcome != CommandLineOutcome::Version) {
+        // It is there: saying it is missing would send the user looking in the wrong place,
+        // and running on without it would use settings the user never made. The editor
+        // would replace it, and every entry it holds, with an empty list.
+        return controller.Fail(program.RunMode == RunModeValue::Editor ? Message::EditorSettingsUnreadable
+                                                                       : Message::SettingsUnreadable,
+                               {host.files->FullPath(program.SettingsFileName), SettingsReadText(settings)});
+    }
     switch (parsed.outcome) {
         case CommandLineOutcome::Run:
             break;

@@ -19,6 +19,16 @@ enum class FileFailure : std::uint8_t {
     Other,
 };
 
+// Why a bounded read gave no bytes.
+enum class ReadFailure : std::uint8_t {
+    Nothing,
+    Missing,       // no such file (or a part of its path is no folder)
+    NotPermitted,  // it is there, but this user may not read it
+    Folder,        // the name is a folder's
+    TooLarge,      // more bytes than the bound (or a device that never ends)
+    Other,
+};
+
 struct DirEntry {
     std::string name;
     bool isDirectory = false;
@@ -31,6 +41,15 @@ public:
     virtual ~FileSystem() = default;
     // Reads the whole file; false when it cannot be opened or read.
     virtual bool ReadFile(const std::string& path, std::string& bytesOut) = 0;
+    // Reads the whole file unless it holds more than `bound` bytes, without ever holding
+    // more than that: a file the user names may be huge, or a link to a device that never
+    // ends. Platforms override it; the fallback reads whole and is only meant for doubles.
+    virtual ReadFailure ReadFileAtMost(const std::string& path, std::uint64_t bound, std::string& bytesOut) {
+        if (!ReadFile(path, bytesOut))
+            return LastFailure() == FileFailure::NotPermitted ? ReadFailure::NotPermitted
+                                                              : ReadFailure::Missing;
+        return bytesOut.size() > bound ? ReadFailure::TooLarge : ReadFailure::Nothing;
+    }
     // Replaces the file with `bytes` so that it is always either the old or the new
     // content: written to a temporary file in the same folder, flushed, then renamed.
     virtual bool ReplaceFile(const std::string& path, std::string_view bytes) = 0;

@@ -324,6 +324,16 @@ TEST_F(WindowsTest, SecondEditorOnOneFileBringsTheFirstForward) {
     EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(editor) && ::GetForegroundWindow() == editor; }))
         << "the first editor did not come forward";
     EXPECT_TRUE(::IsWindowVisible(editor));
+
+    // A hard link of another name in another folder is the same file.
+    WinTempDir linkDir;
+    ASSERT_TRUE(::CreateHardLinkA((linkDir / "vexal.ini").c_str(), (dir / "vexal.ini").c_str(), nullptr));
+    ::ShowWindow(editor, SW_MINIMIZE);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(editor) != FALSE; }));
+    RunningProgram linked(linkDir.path(), "", false);
+    const Outcome linkEnded = linked.Wait();
+    EXPECT_FALSE(linkEnded.timedOut) << "an editor on a hard link opened a window of its own";
+    EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(editor) && ::GetForegroundWindow() == editor; }));
 }
 
 TEST_F(WindowsTest, LongAddressStaysEditableAndIsSavedWhole) {
