@@ -146,8 +146,9 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
         // It is there: saying it is missing would send the user looking in the wrong place,
         // and running on without it would use settings the user never made. The editor
         // would replace it, and every entry it holds, with an empty list.
-        return controller.Fail(program.RunMode == RunModeValue::Editor ? Message::EditorSettingsUnreadable
-                                                                       : Message::SettingsUnreadable,
+        const bool editor =
+            parsed.outcome == CommandLineOutcome::Run && program.RunMode == RunModeValue::Editor;
+        return controller.Fail(editor ? Message::EditorSettingsUnreadable : Message::SettingsUnreadable,
                                {host.files->FullPath(program.SettingsFileName), SettingsReadText(settings)});
     }
     switch (parsed.outcome) {
