@@ -13,6 +13,7 @@
 #include "settings/settings_file.h"
 #include "settings/source_kind.h"
 #include "text/case.h"
+#include "ui/failure_texts.h"
 #include "ui/host_services.h"
 #include "ui/messages.h"
 #include "ui/retrieval_reporter.h"
@@ -223,11 +224,22 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
             folder.pop_back();
         return controller.Fail(Message::SettingsFolderUnreachable, {folder});
     }
-    const bool settingsRead = LoadSettings(program, *host.files);
+    const SettingsLoad settings = LoadSettings(program, *host.files);
+    const bool settingsRead = settings.Read();
     // Known before the line is read, as the front end knew it: a scheduled run whose
     // identifier is refused still leaves its outcome for the user to find.
     program.Quiet = AsksForQuietRun(commandLine);
     const CommandLineResult parsed = ParseCommandLine(program, commandLine);
+    if (settings.kind == SettingsReadKind::Unreadable && parsed.outcome != CommandLineOutcome::Help &&
+        parsed.outcome != CommandLineOutcome::Version) {
+        // It is there: saying it is missing would send the user looking in the wrong place,
+        // and running on without it would use settings the user never made. The editor
+        // would replace it, and every entry it holds, with an empty list.
+        const bool editor =
+            parsed.outcome == CommandLineOutcome::Run && program.RunMode == RunModeValue::Editor;
+        return controller.Fail(editor ? Message::EditorSettingsUnreadable : Message::SettingsUnreadable,
+                               {host.files->FullPath(program.SettingsFileName), SettingsReadText(settings)});
+    }
     switch (parsed.outcome) {
         case CommandLineOutcome::Run:
             break;

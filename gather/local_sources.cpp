@@ -63,9 +63,9 @@ RetrievalResult Load_sDArr(const std::string& url, FileSystem& files, std::strin
         return result;
     }
     std::string bytes;
-    if (!files.ReadFile(url, bytes, kLocalTextBound)) {
-        result.failure = files.LastFailure() == FileFailure::TooLarge ? RetrievalFailure::SourceTooLarge
-                                                                      : RetrievalFailure::SourceUnreadable;
+    if (const ReadFailure why = files.ReadFileAtMost(url, kLocalTextBound, bytes); why != ReadFailure::Nothing) {
+        result.failure =
+            why == ReadFailure::TooLarge ? RetrievalFailure::SourceTooLarge : RetrievalFailure::SourceUnreadable;
         return result;
     }
     sourceTextOut = ToSourceText(DecodeLocalText(bytes, files.TextMayBeUtf8()));

@@ -16,7 +16,16 @@ enum class FileFailure : std::uint8_t {
     NotPermitted,  // the user may not write there
     ReadOnly,      // the file system is mounted read-only, or the medium is write-protected
     Missing,       // the file or folder is not there (or a part of its path is no folder)
-    TooLarge,      // a file read whole holds more than the reader's bound
+    Other,
+};
+
+// Why a bounded read gave no bytes.
+enum class ReadFailure : std::uint8_t {
+    Nothing,
+    Missing,       // no such file (or a part of its path is no folder)
+    NotPermitted,  // it is there, but this user may not read it
+    Folder,        // the name is a folder's
+    TooLarge,      // more bytes than the bound (or a device that never ends)
     Other,
 };
 
@@ -31,15 +40,21 @@ struct DirEntry {
 // much as a page fetched from a server may hold. A bigger file is no text a person wrote,
 // and a link to an endless device (/dev/zero) must end the read instead of the memory.
 inline constexpr std::uint64_t kLocalTextBound = std::uint64_t{64} << 20;
-inline constexpr std::uint64_t kNoReadBound = ~std::uint64_t{0};
 
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    // Reads the whole file; false when it cannot be opened or read, or when it holds more
-    // than `bound` bytes (LastFailure TooLarge), which are then not read further.
-    virtual bool ReadFile(const std::string& path, std::string& bytesOut,
-                          std::uint64_t bound = kNoReadBound) = 0;
+    // Reads the whole file; false when it cannot be opened or read.
+    virtual bool ReadFile(const std::string& path, std::string& bytesOut) = 0;
+    // Reads the whole file unless it holds more than `bound` bytes, without ever holding
+    // more than that: a file the user names may be huge, or a link to a device that never
+    // ends. Platforms override it; the fallback reads whole and is only meant for doubles.
+    virtual ReadFailure ReadFileAtMost(const std::string& path, std::uint64_t bound, std::string& bytesOut) {
+        if (!ReadFile(path, bytesOut))
+            return LastFailure() == FileFailure::NotPermitted ? ReadFailure::NotPermitted
+                                                              : ReadFailure::Missing;
+        return bytesOut.size() > bound ? ReadFailure::TooLarge : ReadFailure::Nothing;
+    }
     // Replaces the file with `bytes` so that it is always either the old or the new
     // content: written to a temporary file in the same folder, flushed, then renamed.
     virtual bool ReplaceFile(const std::string& path, std::string_view bytes) = 0;

@@ -2,6 +2,7 @@
 #include "settings/settings_file.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "text/case.h"
 #include "text/codepage.h"
@@ -27,20 +28,17 @@ std::string FlagText(const std::array<bool, N>& flags) {
 }
 
 void ApplyLine(Program& program, std::string_view line) {
-    if (line.empty()) return;
-    if (line[0] == '-') {
-        program.SiteEntries.emplace_back();
-        return;
+    std::string key;
+    std::string_view value;
+    switch (ClassifySettingsLine(line, key, value)) {
+        case SettingsLineKind::Other:
+            return;
+        case SettingsLineKind::Separator:
+            program.SiteEntries.emplace_back();
+            return;
+        case SettingsLineKind::Key:
+            break;
     }
-    if (!IsAsciiLetter(line[0])) return;
-    const std::size_t eq = line.find('=');
-    if (eq == std::string_view::npos) return;
-    const std::string key = ToLower(TrimSpaces(line.substr(0, eq)));
-    // The one character after "=" (the blank of the written form) is dropped, whatever it is.
-    std::size_t valueStart = eq + 1;
-    if (valueStart < line.size()) NextUtf8(line, valueStart);
-    const std::string_view value = line.substr(valueStart);
-
     SiteEntry& e = program.SiteEntries.back();
     if (key == "cachefilename")
         program.CacheFileName = value;
@@ -76,6 +74,10 @@ void ApplyLine(Program& program, std::string_view line) {
         e.EachScreen = ReadInt32(value) != 0;
 }
 
+// A file holding a NUL byte is no text in code page 932 or UTF-8: a binary file, or text
+// saved as UTF-16. Read as text it would give no entries, and saving would replace it.
+bool LooksLikeText(std::string_view bytes) { return bytes.find('\0') == std::string_view::npos; }
+
 }  // namespace
 
 const char* ScheduleText(ScheduleKind kind) {
@@ -99,8 +101,22 @@ ScheduleKind ReadSchedule(std::string_view value) {
     return ScheduleKind::Never;
 }
 
-void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8) {
-    program.SiteEntries.assign(1, SiteEntry{});
+SettingsLineKind ClassifySettingsLine(std::string_view line, std::string& keyOut,
+                                      std::string_view& valueOut) {
+    if (line.empty()) return SettingsLineKind::Other;
+    if (line[0] == '-') return SettingsLineKind::Separator;
+    if (!IsAsciiLetter(line[0])) return SettingsLineKind::Other;
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return SettingsLineKind::Other;
+    keyOut = ToLower(TrimSpaces(line.substr(0, eq)));
+    // The one character after "=" (the blank of the written form) is dropped, whatever it is.
+    std::size_t valueStart = eq + 1;
+    if (valueStart < line.size()) NextUtf8(line, valueStart);
+    valueOut = line.substr(valueStart);
+    return SettingsLineKind::Key;
+}
+
+std::vector<std::string> SettingsLines(std::string_view bytes, bool acceptUtf8) {
     // A byte-order mark is how this program writes a file that code page 932 cannot hold,
     // so it means UTF-8 wherever the file is read.
     const std::string text = DecodeLocalText(bytes, acceptUtf8 || bytes.substr(0, 3) == "\xEF\xBB\xBF");
@@ -109,20 +125,48 @@ void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8) {
     // without any CR was written by an editor that ends lines with LF alone, and each
     // LF ends a line there.
     const char lineEnd = all.find('\r') == std::string_view::npos ? '\n' : '\r';
+    std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < all.size()) {
         std::size_t end = all.find(lineEnd, start);
         if (end == std::string_view::npos) {
-            ApplyLine(program, all.substr(start));
+            lines.emplace_back(all.substr(start));
             break;
         }
-        ApplyLine(program, all.substr(start, end - start));
+        lines.emplace_back(all.substr(start, end - start));
         start = end + 1;
         if (lineEnd == '\r' && start < all.size() && all[start] == '\n') ++start;
     }
+    return lines;
 }
 
-bool LoadSettings(Program& program, FileSystem& files) {
+void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8) {
+    program.SiteEntries.assign(1, SiteEntry{});
+    for (const std::string& line : SettingsLines(bytes, acceptUtf8)) ApplyLine(program, line);
+}
+
+SettingsLoad ReadSettingsBytes(const std::string& path, FileSystem& files, std::string& bytesOut) {
+    SettingsLoad load;
+    load.reason = files.ReadFileAtMost(path, kSettingsFileBound, bytesOut);
+    switch (load.reason) {
+        case ReadFailure::Nothing:
+            load.kind = LooksLikeText(bytesOut) ? SettingsReadKind::Read : SettingsReadKind::Unreadable;
+            break;
+        case ReadFailure::Missing:
+            load.kind = SettingsReadKind::Missing;
+            break;
+        case ReadFailure::NotPermitted:
+        case ReadFailure::Folder:
+        case ReadFailure::TooLarge:
+        case ReadFailure::Other:
+            load.kind = SettingsReadKind::Unreadable;
+            break;
+    }
+    if (!load.Read()) bytesOut.clear();
+    return load;
+}
+
+SettingsLoad LoadSettings(Program& program, FileSystem& files, std::string* bytesOut) {
     // Settings that work, before the file is read: a first run finds them, so the file the
     // editor saves later works too (nothing is written until then), and a hand-written
     // file that leaves a key out keeps its default instead of an empty file name.
@@ -132,9 +176,10 @@ bool LoadSettings(Program& program, FileSystem& files) {
     program.WinFolderWPname = "wallpaper.bmp";
     program.TimeOut = 30;
     std::string bytes;
-    if (!files.ReadFile(program.SettingsFileName, bytes)) return false;
-    ParseSettings(program, bytes, files.TextMayBeUtf8());
-    return true;
+    const SettingsLoad load = ReadSettingsBytes(program.SettingsFileName, files, bytes);
+    if (load.Read()) ParseSettings(program, bytes, files.TextMayBeUtf8());
+    if (bytesOut) *bytesOut = std::move(bytes);
+    return load;
 }
 
 std::string SettingsFileForMessages(const Program& program, const FileSystem& files) {
@@ -203,41 +248,166 @@ bool IsOwnFileName(std::string_view name, std::string_view settingsFileName) {
            (dash == std::string_view::npos || AllDigits(middle.substr(dash + 1)));
 }
 
+const char* EntryFieldKey(EntryField field) {
+    static constexpr const char* kKeys[] = {"Name", "Url",  "Comment", "Filter",   "Ext",      "WpState",
+                                            "No",   "No_n", "Refstr",  "MinWidth", "Schedule", "EachScreen"};
+    return kKeys[static_cast<int>(field)];
+}
+
+bool EntryFieldWritten(const SiteEntry& e, EntryField field) {
+    // The extensions: a line only for an entry that uses them, so other files stay as before.
+    switch (field) {
+        case EntryField::MinWidth:
+            return e.MinWidth != 0;
+        case EntryField::Schedule:
+            return e.Schedule != ScheduleKind::Never;
+        case EntryField::EachScreen:
+            return e.EachScreen;
+        default:
+            return true;
+    }
+}
+
+std::string EntryFieldLine(const SiteEntry& e, EntryField field) {
+    std::string value;
+    switch (field) {
+        case EntryField::Name:
+            value = e.Name;
+            break;
+        case EntryField::Url:
+            value = e.Url;
+            break;
+        case EntryField::Comment:
+            value = EscapeComment(e.Comment);
+            break;
+        case EntryField::Filter:
+            // The page's-own-picture flag is an extension too: six flags unless it is set.
+            value = FlagText(e.Filter).substr(0, e.Filter[6] ? 7 : 6);
+            break;
+        case EntryField::Ext:
+            // The WebP flag is an extension: a file that does not use it is written as before.
+            value = FlagText(e.Ext).substr(0, e.Ext[4] ? 5 : 4);
+            break;
+        case EntryField::WpState:
+            value = std::to_string(static_cast<int>(e.WpState));
+            break;
+        case EntryField::No:
+            value = std::to_string(static_cast<int>(e.No));
+            break;
+        case EntryField::No_n:
+            value = std::to_string(e.No_n);
+            break;
+        case EntryField::Refstr:
+            value = e.Refstr;
+            break;
+        case EntryField::MinWidth:
+            value = std::to_string(e.MinWidth);
+            break;
+        case EntryField::Schedule:
+            value = ScheduleText(e.Schedule);
+            break;
+        case EntryField::EachScreen:
+            value = e.EachScreen ? "1" : "0";
+            break;
+    }
+    return std::string(EntryFieldKey(field)) + " = " + value;
+}
+
+bool SameEntryField(const SiteEntry& a, const SiteEntry& b, EntryField field) {
+    SiteEntry copy = a;
+    CopyEntryField(copy, b, field);
+    return copy == a;
+}
+
+void CopyEntryField(SiteEntry& to, const SiteEntry& from, EntryField field) {
+    switch (field) {
+        case EntryField::Name:
+            to.Name = from.Name;
+            break;
+        case EntryField::Url:
+            to.Url = from.Url;
+            break;
+        case EntryField::Comment:
+            to.Comment = from.Comment;
+            break;
+        case EntryField::Filter:
+            to.Filter = from.Filter;
+            break;
+        case EntryField::Ext:
+            to.Ext = from.Ext;
+            break;
+        case EntryField::WpState:
+            to.WpState = from.WpState;
+            break;
+        case EntryField::No:
+            to.No = from.No;
+            break;
+        case EntryField::No_n:
+            to.No_n = from.No_n;
+            break;
+        case EntryField::Refstr:
+            to.Refstr = from.Refstr;
+            break;
+        case EntryField::MinWidth:
+            to.MinWidth = from.MinWidth;
+            break;
+        case EntryField::Schedule:
+            to.Schedule = from.Schedule;
+            break;
+        case EntryField::EachScreen:
+            to.EachScreen = from.EachScreen;
+            break;
+    }
+}
+
+const char* GlobalFieldKey(GlobalField field) {
+    static constexpr const char* kKeys[] = {"NewMsg", "CacheFileName", "WinFolderWPname", "TimeOut"};
+    return kKeys[static_cast<int>(field)];
+}
+
+std::string GlobalFieldLine(const StoredSettings& s, GlobalField field) {
+    std::string line = std::string(GlobalFieldKey(field)) + " = ";
+    switch (field) {
+        case GlobalField::NewMsg:
+            return line + s.NewMsg;
+        case GlobalField::CacheFileName:
+            return line + s.CacheFileName;
+        case GlobalField::WinFolderWPname:
+            return line + s.WinFolderWPname;
+        case GlobalField::TimeOut:
+            return line + std::to_string(s.TimeOut);
+    }
+    return line;
+}
+
+bool SameGlobalField(const StoredSettings& a, const StoredSettings& b, GlobalField field) {
+    return GlobalFieldLine(a, field) == GlobalFieldLine(b, field);
+}
+
+void CopyGlobalField(StoredSettings& to, const StoredSettings& from, GlobalField field) {
+    switch (field) {
+        case GlobalField::NewMsg:
+            to.NewMsg = from.NewMsg;
+            break;
+        case GlobalField::CacheFileName:
+            to.CacheFileName = from.CacheFileName;
+            break;
+        case GlobalField::WinFolderWPname:
+            to.WinFolderWPname = from.WinFolderWPname;
+            break;
+        case GlobalField::TimeOut:
+            to.TimeOut = from.TimeOut;
+            break;
+    }
+}
+
 std::string FormatEntry(const Program& program, std::int32_t index) {
     const SiteEntry& e = program.SiteEntries.at(static_cast<std::size_t>(index));
     std::string out;
-    out += "Name = " + e.Name;
-    out += kCrLf;
-    out += "Url = " + e.Url;
-    out += kCrLf;
-    out += "Comment = " + EscapeComment(e.Comment);
-    out += kCrLf;
-    // The page's-own-picture flag is an extension too: six flags unless it is set.
-    out += "Filter = " + FlagText(e.Filter).substr(0, e.Filter[6] ? 7 : 6);
-    out += kCrLf;
-    // The WebP flag is an extension: a file that does not use it is written as before.
-    out += "Ext = " + FlagText(e.Ext).substr(0, e.Ext[4] ? 5 : 4);
-    out += kCrLf;
-    out += "WpState = " + std::to_string(static_cast<int>(e.WpState));
-    out += kCrLf;
-    out += "No = " + std::to_string(static_cast<int>(e.No));
-    out += kCrLf;
-    out += "No_n = " + std::to_string(e.No_n);
-    out += kCrLf;
-    out += "Refstr = " + e.Refstr;
-    // An extension: a line only for an entry that uses it, so other files stay as before.
-    if (e.MinWidth != 0) {
-        out += kCrLf;
-        out += "MinWidth = " + std::to_string(e.MinWidth);
-    }
-    if (e.Schedule != ScheduleKind::Never) {
-        out += kCrLf;
-        out += "Schedule = ";
-        out += ScheduleText(e.Schedule);
-    }
-    if (e.EachScreen) {
-        out += kCrLf;
-        out += "EachScreen = 1";
+    for (EntryField field : kEntryFields) {
+        if (!EntryFieldWritten(e, field)) continue;
+        if (!out.empty()) out += kCrLf;
+        out += EntryFieldLine(e, field);
     }
     return out;
 }
@@ -266,6 +436,10 @@ bool SettingsFileBytes(const Program& program, std::string& bytesOut) {
             text += kCrLf;
         }
     }
+    return EncodeSettingsText(text, bytesOut);
+}
+
+bool EncodeSettingsText(std::string_view text, std::string& bytesOut) {
     if (Utf8ToCp932(text, bytesOut)) return true;
     // Code page 932 would turn the character into "?", and the entry would change on the
     // next read. Both programs read UTF-8 with a byte-order mark, which holds every

@@ -5,9 +5,11 @@
 // outside it (an accented letter, an emoji) as UTF-8 with a byte-order mark, CR LF.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/file_system.h"
 #include "program/program.h"
@@ -21,12 +23,40 @@ enum class SaveResult {
     WriteFailed,
 };
 
+// The most a settings file may hold. Far beyond any real one (a thousand entries take
+// half a megabyte), and small enough that reading it never exhausts memory: a file the
+// size of a disk, or a link to /dev/zero, is refused by its size instead.
+inline constexpr std::uint64_t kSettingsFileBound = std::uint64_t{64} << 20;
+
+enum class SettingsReadKind : std::uint8_t {
+    Read,
+    Missing,
+    // It is there but cannot be read or holds no text: it must never be written over, or
+    // every entry it holds is lost.
+    Unreadable,
+};
+
+struct SettingsLoad {
+    SettingsReadKind kind = SettingsReadKind::Missing;
+    // Why an Unreadable file could not be read: NotPermitted, Folder, TooLarge, Other, or
+    // Nothing when it was read but is no text (it holds NUL bytes: a binary file, or text
+    // saved as UTF-16, which the program cannot read).
+    ReadFailure reason = ReadFailure::Nothing;
+    std::uint64_t bound = kSettingsFileBound;  // for TooLarge
+    bool Read() const { return kind == SettingsReadKind::Read; }
+};
+
+// Reads the settings file's bytes within kSettingsFileBound and tells whether they are
+// text the program can read.
+[[nodiscard]] SettingsLoad ReadSettingsBytes(const std::string& path, FileSystem& files,
+                                             std::string& bytesOut);
+
 // Resets the entries to one default element and the four settings to their first-run
 // values (NewMsg "(新規)", CacheFileName "wpcache", WinFolderWPname "wallpaper.bmp",
 // TimeOut 30), then reads Program::SettingsFileName over them: a key the file lacks keeps
-// its default, and a missing or unreadable file leaves no entries. False when there was
-// no file to read.
-bool LoadSettings(Program& program, FileSystem& files);
+// its default, and a missing or unreadable file leaves no entries. `bytesOut`, when given,
+// receives the bytes read.
+[[nodiscard]] SettingsLoad LoadSettings(Program& program, FileSystem& files, std::string* bytesOut = nullptr);
 
 // The settings file as the messages about it name it. On Windows its full path: a start in
 // the program's own folder works in the user's Documents folder, wherever the system keeps
@@ -69,6 +99,57 @@ void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8 = f
 
 // Writes the whole file from memory, replacing the old one atomically.
 [[nodiscard]] SaveResult SaveSettings(const Program& program, FileSystem& files);
+
+// Settings text (UTF-8, CR LF) as the file's bytes: code page 932 when every character
+// fits (true), else UTF-8 with a byte-order mark (false).
+bool EncodeSettingsText(std::string_view text, std::string& bytesOut);
+
+// The lines of settings-file bytes, decoded as ParseSettings decodes them, line ends
+// removed.
+std::vector<std::string> SettingsLines(std::string_view bytes, bool acceptUtf8);
+
+// What ParseSettings makes of a line: a separator ("-" first), a key line (`keyOut` the key
+// lower-cased, `valueOut` its value) or nothing it reads (a comment, a blank line).
+enum class SettingsLineKind : std::uint8_t { Other, Separator, Key };
+SettingsLineKind ClassifySettingsLine(std::string_view line, std::string& keyOut, std::string_view& valueOut);
+
+// The fields of an entry as the file names them, in the order FormatEntry writes them.
+enum class EntryField : std::uint8_t {
+    Name,
+    Url,
+    Comment,
+    Filter,
+    Ext,
+    WpState,
+    No,
+    No_n,
+    Refstr,
+    MinWidth,
+    Schedule,
+    EachScreen,
+};
+inline constexpr std::array<EntryField, 12> kEntryFields = {
+    EntryField::Name,   EntryField::Url,      EntryField::Comment,  EntryField::Filter,
+    EntryField::Ext,    EntryField::WpState,  EntryField::No,       EntryField::No_n,
+    EntryField::Refstr, EntryField::MinWidth, EntryField::Schedule, EntryField::EachScreen,
+};
+// The key as written ("Url"), and whether the entry's value is written at all (the
+// extensions' only when set).
+const char* EntryFieldKey(EntryField field);
+bool EntryFieldWritten(const SiteEntry& entry, EntryField field);
+// The field's line as FormatEntry writes it ("Url = http://…").
+std::string EntryFieldLine(const SiteEntry& entry, EntryField field);
+bool SameEntryField(const SiteEntry& a, const SiteEntry& b, EntryField field);
+void CopyEntryField(SiteEntry& to, const SiteEntry& from, EntryField field);
+
+// The four settings, as the file names them.
+enum class GlobalField : std::uint8_t { NewMsg, CacheFileName, WinFolderWPname, TimeOut };
+inline constexpr std::array<GlobalField, 4> kGlobalFields = {
+    GlobalField::NewMsg, GlobalField::CacheFileName, GlobalField::WinFolderWPname, GlobalField::TimeOut};
+const char* GlobalFieldKey(GlobalField field);
+std::string GlobalFieldLine(const StoredSettings& settings, GlobalField field);
+bool SameGlobalField(const StoredSettings& a, const StoredSettings& b, GlobalField field);
+void CopyGlobalField(StoredSettings& to, const StoredSettings& from, GlobalField field);
 
 // The file's bytes as SaveSettings writes them. True when they are code page 932; false
 // when a character does not fit code page 932 and the whole file is UTF-8 with a

@@ -1,56 +1,214 @@
-// Merging the entries of a settings file that changed under the editor.
+// Merging the settings of a file that changed under the editor, field by field, and writing
+// the result into the file's own lines.
 #include "settings/settings_merge.h"
 
-#include <string>
-#include <unordered_map>
+#include <map>
+#include <utility>
 
+#include "settings/settings_file.h"
 #include "text/case.h"
 
 namespace vexal {
 namespace {
 
-// The entries 1..N of a list by their folded name; the first of a name counts.
-std::unordered_map<std::string, const SiteEntry*> ByName(const SiteEntryList& list) {
-    std::unordered_map<std::string, const SiteEntry*> map;
-    for (std::size_t i = 1; i < list.size(); ++i) map.emplace(ToLower(list[i].Name), &list[i]);
+constexpr std::string_view kCrLf = "\r\n";
+
+// The entries 1..N of a list by their folded name and which of that name they are, so that
+// two entries of one name are told apart by their order.
+using EntryKey = std::pair<std::string, int>;
+
+std::map<EntryKey, std::int32_t> ByKey(const SiteEntryList& list, std::vector<EntryKey>* keysOut = nullptr) {
+    std::map<EntryKey, std::int32_t> map;
+    std::map<std::string, int> seen;
+    for (std::size_t i = 1; i < list.size(); ++i) {
+        std::string name = ToLower(list[i].Name);
+        const int nth = seen[name]++;
+        EntryKey key{std::move(name), nth};
+        if (keysOut) keysOut->push_back(key);
+        map.emplace(std::move(key), static_cast<std::int32_t>(i));
+    }
     return map;
 }
 
-const SiteEntry* Find(const std::unordered_map<std::string, const SiteEntry*>& map, const std::string& name) {
-    const auto it = map.find(ToLower(name));
-    return it == map.end() ? nullptr : it->second;
+const SiteEntry* Find(const SiteEntryList& list, const std::map<EntryKey, std::int32_t>& map,
+                      const EntryKey& key) {
+    const auto it = map.find(key);
+    return it == map.end() ? nullptr : &list[static_cast<std::size_t>(it->second)];
 }
 
 }  // namespace
 
-SiteEntryList MergeEntries(const SiteEntryList& base, const SiteEntryList& mine,
-                           const SiteEntryList& theirs) {
-    const auto baseByName = ByName(base), mineByName = ByName(mine), theirsByName = ByName(theirs);
-    SiteEntryList merged;
-    merged.push_back(mine.empty() ? SiteEntry{} : mine[0]);
-    std::unordered_map<std::string, bool> taken;  // names already given this editor's entry
-    for (std::size_t i = 1; i < theirs.size(); ++i) {
-        const SiteEntry& their = theirs[i];
-        const SiteEntry* was = Find(baseByName, their.Name);
-        const SiteEntry* my = Find(mineByName, their.Name);
-        if (my && !taken.emplace(ToLower(their.Name), true).second) my = nullptr, was = nullptr;
-        if (my) {
-            // Changed here (or added on both sides): this editor's; else theirs.
-            merged.push_back(!was || !(*my == *was) ? *my : their);
-        } else if (!was || !(their == *was)) {
-            // Added there, or deleted here but changed there: kept.
-            merged.push_back(their);
+MergedSettings MergeSettings(const StoredSettings& base, const StoredSettings& mine,
+                             const StoredSettings& theirs, bool keepMine) {
+    MergedSettings out;
+    out.settings = mine;
+    out.settings.SiteEntries.resize(1);
+    out.theirIndex.assign(1, 0);
+    StoredSettings& merged = out.settings;
+
+    for (GlobalField g : kGlobalFields) {
+        if (SameGlobalField(mine, base, g)) {
+            CopyGlobalField(merged, theirs, g);
+        } else if (!SameGlobalField(theirs, base, g) && !SameGlobalField(mine, theirs, g)) {
+            out.conflicts.push_back({ConflictKind::Field, "", GlobalFieldKey(g)});
+            if (!keepMine) CopyGlobalField(merged, theirs, g);
         }
     }
-    for (std::size_t i = 1; i < mine.size(); ++i) {
-        const SiteEntry& my = mine[i];
-        if (Find(theirsByName, my.Name)) continue;
-        const SiteEntry* was = Find(baseByName, my.Name);
-        // New here, or deleted there but changed here: kept; deleted there and untouched
-        // here: gone.
-        if (!was || !(my == *was)) merged.push_back(my);
+
+    std::vector<EntryKey> theirKeys, myKeys;
+    const auto baseBy = ByKey(base.SiteEntries);
+    const auto mineBy = ByKey(mine.SiteEntries, &myKeys);
+    const auto theirsBy = ByKey(theirs.SiteEntries, &theirKeys);
+    auto take = [&out](const SiteEntry& entry, std::int32_t theirIndex) {
+        out.settings.SiteEntries.push_back(entry);
+        out.theirIndex.push_back(theirIndex);
+    };
+
+    for (std::size_t k = 1; k < theirs.SiteEntries.size(); ++k) {
+        const SiteEntry& their = theirs.SiteEntries[k];
+        const auto index = static_cast<std::int32_t>(k);
+        const SiteEntry* was = Find(base.SiteEntries, baseBy, theirKeys[k - 1]);
+        const SiteEntry* my = Find(mine.SiteEntries, mineBy, theirKeys[k - 1]);
+        if (my && was) {
+            SiteEntry entry = their;
+            for (EntryField f : kEntryFields) {
+                if (SameEntryField(*my, *was, f) || SameEntryField(*my, their, f)) continue;
+                if (SameEntryField(their, *was, f)) {
+                    CopyEntryField(entry, *my, f);
+                } else {
+                    out.conflicts.push_back({ConflictKind::Field, my->Name, EntryFieldKey(f)});
+                    if (keepMine) CopyEntryField(entry, *my, f);
+                }
+            }
+            take(entry, index);
+        } else if (my) {
+            if (!(*my == their)) out.conflicts.push_back({ConflictKind::AddedBoth, my->Name, ""});
+            take(keepMine ? *my : their, index);
+        } else if (was) {
+            if (their == *was) continue;  // deleted here, untouched there: gone
+            out.conflicts.push_back({ConflictKind::DeletedHere, their.Name, ""});
+            if (!keepMine) take(their, index);
+        } else {
+            take(their, index);  // added there
+        }
     }
-    return merged;
+    for (std::size_t j = 1; j < mine.SiteEntries.size(); ++j) {
+        const SiteEntry& my = mine.SiteEntries[j];
+        if (theirsBy.count(myKeys[j - 1])) continue;
+        const SiteEntry* was = Find(base.SiteEntries, baseBy, myKeys[j - 1]);
+        if (!was) {
+            take(my, 0);  // new here
+        } else if (!(my == *was)) {
+            out.conflicts.push_back({ConflictKind::DeletedThere, my.Name, ""});
+            if (keepMine) take(my, 0);
+        }
+    }
+    return out;
+}
+
+bool RewriteSettings(std::string_view theirBytes, bool acceptUtf8, const StoredSettings& theirs,
+                     const MergedSettings& merged, std::string& bytesOut) {
+    std::vector<std::string> lines = SettingsLines(theirBytes, acceptUtf8);
+    const std::size_t n = lines.size();
+    // For each line: the entry it belongs to (0 before the first "-") and its key, lower-cased.
+    std::vector<std::int32_t> entryOf(n, 0);
+    std::vector<std::string> keyOf(n);
+    std::vector<std::size_t> separatorOf(1, n);  // entry k's "-" line
+    std::size_t firstSeparator = n;
+    std::int32_t counter = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::string_view value;
+        const SettingsLineKind kind = ClassifySettingsLine(lines[i], keyOf[i], value);
+        if (kind == SettingsLineKind::Separator) {
+            ++counter;
+            separatorOf.push_back(i);
+            if (firstSeparator == n) firstSeparator = i;
+        }
+        if (kind != SettingsLineKind::Key) keyOf[i].clear();
+        entryOf[i] = counter;
+    }
+    std::vector<bool> removed(n, false);
+    std::vector<std::vector<std::string>> inserted(n + 1);  // lines that go before line i
+    bool changed = false;
+    auto isGlobalKey = [](const std::string& key) {
+        for (GlobalField g : kGlobalFields)
+            if (key == ToLower(GlobalFieldKey(g))) return true;
+        return false;
+    };
+
+    // A setting's last line is the one that counts, wherever it stands; a new one goes
+    // where the program writes the settings, before the entries.
+    for (GlobalField g : kGlobalFields) {
+        if (SameGlobalField(merged.settings, theirs, g)) continue;
+        changed = true;
+        const std::string key = ToLower(GlobalFieldKey(g));
+        std::size_t last = n;
+        for (std::size_t i = 0; i < n; ++i)
+            if (keyOf[i] == key) last = i;
+        if (last != n)
+            lines[last] = GlobalFieldLine(merged.settings, g);
+        else
+            inserted[firstSeparator].push_back(GlobalFieldLine(merged.settings, g));
+    }
+
+    std::vector<std::int32_t> mergedOf(theirs.SiteEntries.size(), 0);
+    for (std::size_t j = 1; j < merged.theirIndex.size(); ++j)
+        if (merged.theirIndex[j] > 0)
+            mergedOf[static_cast<std::size_t>(merged.theirIndex[j])] = static_cast<std::int32_t>(j);
+    for (std::int32_t k = 1; k <= counter && static_cast<std::size_t>(k) < theirs.SiteEntries.size(); ++k) {
+        const SiteEntry& their = theirs.SiteEntries[static_cast<std::size_t>(k)];
+        const std::int32_t j = mergedOf[static_cast<std::size_t>(k)];
+        if (j == 0) {
+            // Deleted: its lines go, but not a setting that happens to stand among them.
+            changed = true;
+            for (std::size_t i = 0; i < n; ++i)
+                if (entryOf[i] == k && !isGlobalKey(keyOf[i])) removed[i] = true;
+            continue;
+        }
+        const SiteEntry& entry = merged.settings.SiteEntries[static_cast<std::size_t>(j)];
+        std::size_t lastKeyed = separatorOf[static_cast<std::size_t>(k)];
+        for (std::size_t i = 0; i < n; ++i)
+            if (entryOf[i] == k && !keyOf[i].empty()) lastKeyed = i;
+        for (EntryField f : kEntryFields) {
+            if (SameEntryField(entry, their, f)) continue;
+            changed = true;
+            const std::string key = ToLower(EntryFieldKey(f));
+            std::size_t last = n;
+            for (std::size_t i = 0; i < n; ++i) {
+                if (entryOf[i] != k || keyOf[i] != key) continue;
+                last = i;
+                // An extension set back to its default is written as a file without it.
+                if (!EntryFieldWritten(entry, f)) removed[i] = true;
+            }
+            if (!EntryFieldWritten(entry, f)) continue;
+            if (last != n)
+                lines[last] = EntryFieldLine(entry, f);
+            else
+                inserted[lastKeyed + 1].push_back(EntryFieldLine(entry, f));
+        }
+    }
+    for (std::size_t j = 1; j < merged.theirIndex.size(); ++j) {
+        if (merged.theirIndex[j] != 0) continue;
+        changed = true;
+        const SiteEntry& entry = merged.settings.SiteEntries[j];
+        inserted[n].push_back("-");
+        for (EntryField f : kEntryFields)
+            if (EntryFieldWritten(entry, f)) inserted[n].push_back(EntryFieldLine(entry, f));
+    }
+    if (!changed) return false;
+
+    std::string text;
+    for (std::size_t i = 0; i <= n; ++i) {
+        for (const std::string& line : inserted[i]) {
+            text += line;
+            text += kCrLf;
+        }
+        if (i == n || removed[i]) continue;
+        text += lines[i];
+        text += kCrLf;
+    }
+    EncodeSettingsText(text, bytesOut);
+    return true;
 }
 
 }  // namespace vexal

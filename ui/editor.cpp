@@ -99,7 +99,7 @@ EditorPresenter::EditorPresenter(Program& program, Host& host, EditorView& view,
 
 void EditorPresenter::Form_Load() {
     view_.SetCaption(program_.TitleText);
-    saved_ = program_.SiteEntries;
+    read_ = program_;
     // The schedules shown must be the ones the system holds: a file edited by hand, or a
     // registration refused or taken away, is said so, and the next save sets it again.
     if (host_.scheduler) {
@@ -121,7 +121,7 @@ bool EditorPresenter::Form_Unload() {
     if (curIndex_ != 0) StoreEntry(curIndex_);
     // Element 0 is the working copy, which is never saved.
     const bool changed = !std::equal(program_.SiteEntries.begin() + 1, program_.SiteEntries.end(),
-                                     saved_.begin() + 1, saved_.end());
+                                     read_.SiteEntries.begin() + 1, read_.SiteEntries.end());
     if (changed) {
         switch (host_.dialogs->AskYesNoCancel(kPlainTitle, MessageText(Message::SaveChangesQuestion))) {
             case Answer::Yes:
@@ -391,33 +391,71 @@ void EditorPresenter::cbDelete_Click() {
 }
 
 bool EditorPresenter::Save() {
+    const std::string file = SettingsFileForMessages(program_, *host_.files);
     // Another editor, or a text editor, may have written the file since it was read here:
-    // what it wrote is merged in, not written over.
+    // what it wrote is merged in field by field, not written over.
     Program disk;
     disk.SettingsFileName = program_.SettingsFileName;
-    if (LoadSettings(disk, *host_.files) &&
-        !std::equal(disk.SiteEntries.begin() + 1, disk.SiteEntries.end(), saved_.begin() + 1, saved_.end())) {
-        program_.SiteEntries = MergeEntries(saved_, program_.SiteEntries, disk.SiteEntries);
-        // The four settings are not the editor's to change: the file's stand.
-        program_.NewMsg = disk.NewMsg;
-        program_.CacheFileName = disk.CacheFileName;
-        program_.WinFolderWPname = disk.WinFolderWPname;
-        program_.TimeOut = disk.TimeOut;
-    }
-    switch (SaveSettings(program_, *host_.files)) {
-        case SaveResult::Saved: {
-            const SiteEntryList before = std::move(saved_);
-            saved_ = program_.SiteEntries;
-            ApplySchedules(before);
-            return true;
-        }
-        case SaveResult::WriteFailed:
-            Error(program_, host_, Message::SettingsNotWritten,
-                  {SettingsFileForMessages(program_, *host_.files),
-                   FileFailureText(host_.files->LastFailure())});
+    std::string bytes;
+    const SettingsLoad load = LoadSettings(disk, *host_.files, &bytes);
+    std::vector<std::string> namesBefore;
+    for (std::int32_t k = 1; k <= program_.EntryCount(); ++k)
+        namesBefore.push_back(program_.SiteEntries[k].Name);
+    bool written = true;
+    switch (load.kind) {
+        case SettingsReadKind::Unreadable:
+            // Writing now would replace whatever the file holds with this editor's entries.
+            Error(program_, host_, Message::SettingsNotSavedUnreadable, {file, SettingsReadText(load)});
             return false;
+        case SettingsReadKind::Missing:
+            // Nothing to merge with (a first run, or the file was removed meanwhile): the
+            // entries are written whole, as the file is always written fresh.
+            written = SaveSettings(program_, *host_.files) == SaveResult::Saved;
+            break;
+        case SettingsReadKind::Read: {
+            MergedSettings merged = MergeSettings(read_, program_, disk, false);
+            // Never settled silently: the user says which side's values stand.
+            if (!merged.conflicts.empty() &&
+                host_.dialogs->AskYesNo(kPlainTitle, MessageText(Message::MergeConflictQuestion,
+                                                                 {file, ConflictLines(merged.conflicts)})))
+                merged = MergeSettings(read_, program_, disk, true);
+            static_cast<StoredSettings&>(program_) = merged.settings;  // element 0 stays this editor's
+            RefreshList(namesBefore);
+            // Nothing changed: the file stays exactly as it is, not even rewritten.
+            std::string out;
+            if (RewriteSettings(bytes, host_.files->TextMayBeUtf8(), disk, merged, out))
+                written = host_.files->ReplaceFile(program_.SettingsFileName, out);
+            break;
+        }
     }
-    return false;
+    if (!written) {
+        Error(program_, host_, Message::SettingsNotWritten,
+              {file, FileFailureText(host_.files->LastFailure())});
+        return false;
+    }
+    const SiteEntryList before = std::move(read_.SiteEntries);
+    read_ = program_;
+    ApplySchedules(before);
+    return true;
+}
+
+void EditorPresenter::RefreshList(const std::vector<std::string>& namesBefore) {
+    std::vector<std::string> names;
+    for (std::int32_t k = 1; k <= program_.EntryCount(); ++k) names.push_back(program_.SiteEntries[k].Name);
+    if (names == namesBefore) {
+        // The shown entry may have taken a field from the file; the next store must not
+        // put the old value back.
+        if (curIndex_ > 0) ShowEntry(program_.SiteEntries[curIndex_]);
+        return;
+    }
+    const std::string selected = curIndex_ > 0 ? namesBefore[static_cast<std::size_t>(curIndex_ - 1)] : "";
+    FillList();
+    for (std::int32_t k = 1; k <= program_.EntryCount() && !selected.empty(); ++k) {
+        if (program_.SiteEntries[k].Name != selected) continue;
+        view_.SelectListItem(k);
+        cbSelect_Click();
+        break;
+    }
 }
 
 void EditorPresenter::ApplySchedules(const SiteEntryList& before) {

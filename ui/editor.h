@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/editor_view.h"
 #include "host/front_end.h"
@@ -84,9 +85,13 @@ private:
     RunEnd& end_;
     std::int32_t curIndex_ = 0;
     bool filling_ = false;
-    // The entries as the settings file last held them (as loaded, or as last saved), to
-    // tell whether closing would lose anything.
-    SiteEntryList saved_;
+    // Puts the list back in step with the entries after a save merged in changes made
+    // elsewhere, keeping the selected entry selected.
+    void RefreshList(const std::vector<std::string>& namesBefore);
+
+    // The settings as the file last held them (as loaded, or as last saved): the common
+    // ancestor of a merge, and what tells whether closing would lose anything.
+    StoredSettings read_;
     // Schedules, by the name in lower case, that the system does not hold as the file has
     // them: missing when the editor opened (Nothing), or refused since (the refusal). The
     // next save sets them again.

@@ -17,7 +17,6 @@ std::string FileFailureText(FileFailure failure) {
             return MessageText(Message::ReadOnlyPlace);
         case FileFailure::Nothing:
         case FileFailure::Missing:
-        case FileFailure::TooLarge:
         case FileFailure::Other:
             break;
     }
@@ -46,6 +45,47 @@ std::string BytesText(std::uint64_t bytes) {
 }
 
 }  // namespace
+
+std::string SettingsReadText(const SettingsLoad& load) {
+    switch (load.reason) {
+        case ReadFailure::NotPermitted:
+            return MessageText(Message::SettingsReadNotPermitted);
+        case ReadFailure::Folder:
+            return MessageText(Message::SettingsIsFolder);
+        case ReadFailure::TooLarge:
+            return MessageText(Message::SettingsTooLarge, {BytesText(load.bound)});
+        case ReadFailure::Nothing:
+            // Read, but not text.
+            return load.kind == SettingsReadKind::Unreadable ? MessageText(Message::SettingsNotText) : "";
+        case ReadFailure::Missing:
+        case ReadFailure::Other:
+            break;
+    }
+    return {};
+}
+
+std::string ConflictLines(const std::vector<MergeConflict>& conflicts) {
+    std::string out;
+    for (const MergeConflict& c : conflicts) {
+        if (!out.empty()) out += "\r\n";
+        switch (c.kind) {
+            case ConflictKind::Field:
+                out += c.entry.empty() ? MessageText(Message::ConflictSetting, {c.key})
+                                       : MessageText(Message::ConflictField, {c.entry, c.key});
+                break;
+            case ConflictKind::AddedBoth:
+                out += MessageText(Message::ConflictAddedBoth, {c.entry});
+                break;
+            case ConflictKind::DeletedHere:
+                out += MessageText(Message::ConflictDeletedHere, {c.entry});
+                break;
+            case ConflictKind::DeletedThere:
+                out += MessageText(Message::ConflictDeletedThere, {c.entry});
+                break;
+        }
+    }
+    return out;
+}
 
 std::string FetchFailureText(const FetchResult& result) {
     switch (result.failure) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "gather/retrieval_result.h"
 #include "host/desktop.h"
@@ -13,6 +14,8 @@
 #include "host/image_decoder.h"
 #include "net/transfer.h"
 #include "program/program.h"
+#include "settings/settings_file.h"
+#include "settings/settings_merge.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -21,6 +24,14 @@ namespace vexal {
 // ("…を書き込めませんでした。ディスクの空きが足りません。"); empty when there is nothing the
 // user could act on.
 std::string FileFailureText(FileFailure failure);
+
+// Why a settings file that is there could not be read, in words, for the end of the line
+// that names it; empty when the system gave no reason the user could act on.
+std::string SettingsReadText(const SettingsLoad& load);
+
+// The lines of the question about conflicting changes, one for each conflict, joined by
+// CR LF.
+std::string ConflictLines(const std::vector<MergeConflict>& conflicts);
 
 // The message for a picture that could not be used, naming the file.
 std::string PictureErrorText(const std::string& path, const DecodeResult& result);

@@ -67,6 +67,14 @@ constexpr Entry kTexts[] = {
     {Message::InvalidOption, "起動時オプション {1} が無効です。"},
     {Message::NoEditorWithoutDisplay,
      "画面がないため、エントリの編集画面を開けません。識別子を指定して起動してください。"},
+    {Message::SettingsUnreadable, "設定ファイル {1} はありますが、読み込めません。{2}"},
+    {Message::EditorSettingsUnreadable,
+     "設定ファイル {1} はありますが、読み込めません。{2}\r\n"
+     "保存で登録内容を失わないよう、編集画面は開きません。"},
+    {Message::SettingsReadNotPermitted, "読み取りが許可されていません。"},
+    {Message::SettingsIsFolder, "ファイルではなくフォルダーです。"},
+    {Message::SettingsNotText, "テキストではないデータ(NUL 文字)を含んでいます。"},
+    {Message::SettingsTooLarge, "大きさが上限の {1} を超えています。"},
 
     {Message::IdentifierPrompt, "登録する識別子を入力してください"},
     {Message::IdentifierHasBlank, "識別子に空白文字は使用出来ません。"},
@@ -80,6 +88,18 @@ constexpr Entry kTexts[] = {
     {Message::SaveChangesQuestion, "登録内容の変更が保存されていません。\r\n保存してから閉じますか？"},
     {Message::PreviewUrlEmpty, "URL/ファイル が空欄です。"},
     {Message::SetWallpaperUrlEmpty, "URL/ファイルが空欄です。"},
+    {Message::SettingsNotSavedUnreadable,
+     "設定ファイル {1} が読み込めないため、保存しませんでした。ファイルはそのままです。{2}"},
+    {Message::MergeConflictQuestion,
+     "設定ファイル {1} は、編集中にほかで変更されました。\r\n"
+     "次の項目は、この画面とファイルの両方で違うように変更されています。\r\n{2}\r\n"
+     "この画面の内容を残しますか？\r\n"
+     "(はい: この画面の内容を残します。いいえ: ファイルの内容を残します。)"},
+    {Message::ConflictField, "識別子 {1} の {2}"},
+    {Message::ConflictSetting, "設定 {1}"},
+    {Message::ConflictAddedBoth, "識別子 {1} (両方で追加されました)"},
+    {Message::ConflictDeletedHere, "識別子 {1} (この画面で削除し、ファイルでは変更されました)"},
+    {Message::ConflictDeletedThere, "識別子 {1} (ファイルから削除され、この画面では変更されました)"},
 
     {Message::FetchingPage, "元URL {1} を取得しています..."},
     {Message::ReadingPage, "元ファイルを取得しています..."},

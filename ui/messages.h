@@ -29,6 +29,14 @@ enum class Message : std::uint16_t {
     WpPathHasBlank,  // {1} the path, with the blank and the word after it
     InvalidOption,   // {1} the option as given
     NoEditorWithoutDisplay,
+    // A settings file that is there but cannot be read: {1} the file, in full, {2} why, in
+    // words (one of the four below, or nothing).
+    SettingsUnreadable,
+    EditorSettingsUnreadable,
+    SettingsReadNotPermitted,
+    SettingsIsFolder,
+    SettingsNotText,
+    SettingsTooLarge,  // {1} the bound, in words ("64 MiB")
 
     // The entry editor.
     IdentifierPrompt,
@@ -41,6 +49,14 @@ enum class Message : std::uint16_t {
     SaveChangesQuestion,
     PreviewUrlEmpty,
     SetWallpaperUrlEmpty,
+    SettingsNotSavedUnreadable,  // {1} the settings file (in full on Windows), {2} why, in words (or nothing)
+    // Saving over a file changed meanwhile: {1} the settings file, {2} the lines below, one each.
+    MergeConflictQuestion,
+    ConflictField,         // {1} the identifier, {2} the key
+    ConflictSetting,       // {1} the key
+    ConflictAddedBoth,     // {1} the identifier
+    ConflictDeletedHere,   // {1} the identifier
+    ConflictDeletedThere,  // {1} the identifier
 
     // Fetches: the progress window's label, the question on a silent server, failures.
     FetchingPage,  // {1} the page's address

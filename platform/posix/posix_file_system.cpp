@@ -104,18 +104,14 @@ FileFailure FileFailureOf(int error) {
     }
 }
 
-bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut, std::uint64_t bound) {
+bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
     bytesOut.clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Fail(errno);
+    if (fd < 0) return false;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
-        return Fail(EISDIR);
-    }
-    if (st.st_size > 0 && static_cast<std::uint64_t>(st.st_size) > bound) {
-        ::close(fd);
-        return Fail(FileFailure::TooLarge);
+        return false;
     }
     if (st.st_size > 0) bytesOut.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
@@ -123,22 +119,67 @@ bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut, s
         ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            const int error = errno;
             ::close(fd);
-            return Fail(error);
+            return false;
         }
         if (n == 0) break;
-        // A device or a growing file says nothing of its size beforehand.
-        if (static_cast<std::uint64_t>(n) > bound - bytesOut.size()) {
-            ::close(fd);
-            bytesOut.clear();
-            bytesOut.shrink_to_fit();
-            return Fail(FileFailure::TooLarge);
-        }
         bytesOut.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
     return true;
+}
+
+ReadFailure PosixFileSystem::ReadFileAtMost(const std::string& path, std::uint64_t bound,
+                                            std::string& bytesOut) {
+    bytesOut.clear();
+    auto failure = [](int error) {
+        switch (error) {
+            case EACCES:
+            case EPERM:
+                return ReadFailure::NotPermitted;
+            case ENOENT:
+            case ENOTDIR:
+                return ReadFailure::Missing;
+            case EISDIR:
+                return ReadFailure::Folder;
+            default:
+                return ReadFailure::Other;
+        }
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Fail(errno);
+        return failure(errno);
+    }
+    struct stat st {};
+    ReadFailure result = ReadFailure::Nothing;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        result = ReadFailure::Folder;
+    } else if (st.st_size > 0 && static_cast<std::uint64_t>(st.st_size) > bound) {
+        result = ReadFailure::TooLarge;
+    } else {
+        if (st.st_size > 0) bytesOut.reserve(static_cast<std::size_t>(st.st_size));
+        // A device or a file that grows while it is read has no size to trust: the bound
+        // is counted as the bytes come.
+        char buffer[65536];
+        while (result == ReadFailure::Nothing) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                Fail(errno);
+                result = failure(errno);
+            } else if (n == 0) {
+                break;
+            } else if (bytesOut.size() + static_cast<std::size_t>(n) > bound) {
+                result = ReadFailure::TooLarge;
+            } else {
+                bytesOut.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+    }
+    ::close(fd);
+    if (result != ReadFailure::Nothing) bytesOut.clear();
+    return result;
 }
 
 bool PosixFileSystem::ReplaceFile(const std::string& linkOrPath, std::string_view bytes) {

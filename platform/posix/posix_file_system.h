@@ -11,8 +11,8 @@ FileFailure FileFailureOf(int error);
 
 class PosixFileSystem final : public FileSystem {
 public:
-    bool ReadFile(const std::string& path, std::string& bytesOut,
-                  std::uint64_t bound = kNoReadBound) override;
+    bool ReadFile(const std::string& path, std::string& bytesOut) override;
+    ReadFailure ReadFileAtMost(const std::string& path, std::uint64_t bound, std::string& bytesOut) override;
     bool ReplaceFile(const std::string& path, std::string_view bytes) override;
     bool ReplaceOwnFile(const std::string& path, std::string_view bytes) override;
     bool WriteFile(const std::string& path, std::string_view bytes) override;
@@ -41,10 +41,6 @@ private:
     // Records why an operation failed; false, for the caller to return.
     bool Fail(int error) {
         last_ = FileFailureOf(error);
-        return false;
-    }
-    bool Fail(FileFailure why) {
-        last_ = why;
         return false;
     }
     FileFailure last_ = FileFailure::Nothing;

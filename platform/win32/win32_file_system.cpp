@@ -95,26 +95,66 @@ FileFailure FileFailureOfWin32(unsigned long error) {
     }
 }
 
-bool Win32FileSystem::ReadFile(const std::string& path, std::string& bytesOut, std::uint64_t bound) {
+bool Win32FileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
     bytesOut.clear();
     File f(::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f.ok()) return Fail(::GetLastError());
+    if (!f.ok()) return false;
     LARGE_INTEGER size{};
-    if (::GetFileSizeEx(f.get(), &size) && size.QuadPart > 0) {
-        if (static_cast<std::uint64_t>(size.QuadPart) > bound) return Fail(FileFailure::TooLarge);
+    if (::GetFileSizeEx(f.get(), &size) && size.QuadPart > 0)
         bytesOut.reserve(static_cast<std::size_t>(size.QuadPart));
-    }
     char buffer[65536];
     while (true) {
         DWORD got = 0;
-        if (!::ReadFile(f.get(), buffer, sizeof buffer, &got, nullptr)) return Fail(::GetLastError());
+        if (!::ReadFile(f.get(), buffer, sizeof buffer, &got, nullptr)) return false;
         if (got == 0) return true;
-        // A device or a growing file says nothing of its size beforehand.
-        if (got > bound - bytesOut.size()) {
+        bytesOut.append(buffer, got);
+    }
+}
+
+ReadFailure Win32FileSystem::ReadFileAtMost(const std::string& path, std::uint64_t bound,
+                                            std::string& bytesOut) {
+    bytesOut.clear();
+    const std::wstring wide = win32::Widen(path);
+    File f(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.ok()) {
+        const DWORD error = ::GetLastError();
+        Fail(error);
+        switch (error) {
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_PATH_NOT_FOUND:
+            case ERROR_INVALID_NAME:
+                return ReadFailure::Missing;
+            case ERROR_ACCESS_DENIED: {
+                // Opening a folder as a file is refused as access denied.
+                const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+                return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                           ? ReadFailure::Folder
+                           : ReadFailure::NotPermitted;
+            }
+            default:
+                return ReadFailure::Other;
+        }
+    }
+    LARGE_INTEGER size{};
+    if (::GetFileSizeEx(f.get(), &size) && size.QuadPart > 0) {
+        if (static_cast<std::uint64_t>(size.QuadPart) > bound) return ReadFailure::TooLarge;
+        bytesOut.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
+    // The size of a device, or of a file that grows meanwhile, is no bound: the bytes are counted.
+    char buffer[65536];
+    while (true) {
+        DWORD got = 0;
+        if (!::ReadFile(f.get(), buffer, sizeof buffer, &got, nullptr)) {
+            Fail(::GetLastError());
             bytesOut.clear();
-            bytesOut.shrink_to_fit();
-            return Fail(FileFailure::TooLarge);
+            return ReadFailure::Other;
+        }
+        if (got == 0) return ReadFailure::Nothing;
+        if (bytesOut.size() + got > bound) {
+            bytesOut.clear();
+            return ReadFailure::TooLarge;
         }
         bytesOut.append(buffer, got);
     }

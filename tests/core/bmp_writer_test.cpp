@@ -31,9 +31,7 @@ public:
     testing::MemoryFileSystem inner;
     int appendsLeft = 0;
     int appends = 0;
-    bool ReadFile(const std::string& p, std::string& b, std::uint64_t bound = kNoReadBound) override {
-        return inner.ReadFile(p, b, bound);
-    }
+    bool ReadFile(const std::string& p, std::string& b) override { return inner.ReadFile(p, b); }
     bool ReplaceFile(const std::string& p, std::string_view b) override { return inner.ReplaceFile(p, b); }
     bool WriteFile(const std::string& p, std::string_view b) override { return inner.WriteFile(p, b); }
     bool AppendFile(const std::string& p, std::string_view b) override {

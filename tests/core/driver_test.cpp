@@ -233,9 +233,7 @@ TEST(DriverTest, PngThatCannotBeWrittenAsBitmapIsDeleted) {
     class NoBitmaps final : public FileSystem {
     public:
         testing::MemoryFileSystem inner;
-        bool ReadFile(const std::string& p, std::string& b, std::uint64_t bound = kNoReadBound) override {
-            return inner.ReadFile(p, b, bound);
-        }
+        bool ReadFile(const std::string& p, std::string& b) override { return inner.ReadFile(p, b); }
         bool ReplaceFile(const std::string& p, std::string_view b) override {
             return inner.ReplaceFile(p, b);
         }

@@ -30,7 +30,7 @@ public:
     std::vector<std::string> listed;
     bool textMayBeUtf8 = true;
 
-    bool ReadFile(const std::string& path, std::string& bytesOut, std::uint64_t = kNoReadBound) override {
+    bool ReadFile(const std::string& path, std::string& bytesOut) override {
         for (const auto& u : unreadable)
             if (u == path) return false;
         auto it = files.find(path);

@@ -293,6 +293,55 @@ TEST(FailureTextsTest, FileFailures) {
     ExpectTexts(rows);
 }
 
+// Regression: a settings file that could not be read was reported as missing.
+TEST(FailureTextsTest, SettingsFileThatCannotBeRead) {
+    auto load = [](ReadFailure reason, SettingsReadKind kind = SettingsReadKind::Unreadable) {
+        SettingsLoad l;
+        l.kind = kind;
+        l.reason = reason;
+        return l;
+    };
+    const std::string why = SettingsReadText(load(ReadFailure::TooLarge));
+    const TextRow rows[] = {
+        {"notPermitted", SettingsReadText(load(ReadFailure::NotPermitted)), "読み取りが許可されていません。"},
+        {"folder", SettingsReadText(load(ReadFailure::Folder)), "ファイルではなくフォルダーです。"},
+        {"notText", SettingsReadText(load(ReadFailure::Nothing)),
+         "テキストではないデータ(NUL 文字)を含んでいます。"},
+        {"read", SettingsReadText(load(ReadFailure::Nothing, SettingsReadKind::Read)), ""},
+        {"other", SettingsReadText(load(ReadFailure::Other)), ""},
+        {"run", MessageText(Message::SettingsUnreadable, {"/home/u/vexal.ini", why}),
+         "設定ファイル /home/u/vexal.ini はありますが、読み込めません。大きさが上限の 64 MiB "
+         "を超えています。"},
+        {"editor", MessageText(Message::EditorSettingsUnreadable, {"/home/u/vexal.ini", "<why>"}),
+         "設定ファイル /home/u/vexal.ini はありますが、読み込めません。<why>\r\n"
+         "保存で登録内容を失わないよう、編集画面は開きません。"},
+        {"notSaved", MessageText(Message::SettingsNotSavedUnreadable, {"vexal.ini", "<why>"}),
+         "設定ファイル vexal.ini が読み込めないため、保存しませんでした。ファイルはそのままです。<why>"},
+    };
+    ExpectTexts(rows);
+}
+
+TEST(FailureTextsTest, ConflictsAreNamedOneALine) {
+    const std::string lines = ConflictLines({{ConflictKind::Field, "", "TimeOut"},
+                                             {ConflictKind::Field, "a", "Url"},
+                                             {ConflictKind::AddedBoth, "n", ""},
+                                             {ConflictKind::DeletedHere, "d", ""},
+                                             {ConflictKind::DeletedThere, "e", ""}});
+    const TextRow rows[] = {
+        {"question", MessageText(Message::MergeConflictQuestion, {"vexal.ini", lines}),
+         "設定ファイル vexal.ini は、編集中にほかで変更されました。\r\n"
+         "次の項目は、この画面とファイルの両方で違うように変更されています。\r\n"
+         "設定 TimeOut\r\n"
+         "識別子 a の Url\r\n"
+         "識別子 n (両方で追加されました)\r\n"
+         "識別子 d (この画面で削除し、ファイルでは変更されました)\r\n"
+         "識別子 e (ファイルから削除され、この画面では変更されました)\r\n"
+         "この画面の内容を残しますか？\r\n"
+         "(はい: この画面の内容を残します。いいえ: ファイルの内容を残します。)"},
+    };
+    ExpectTexts(rows);
+}
+
 TEST(FailureTextsTest, PictureErrors) {
     const TextRow rows[] = {
         {"unreadable", PictureErrorText("wp.jpg", {DecodeError::Unreadable, 0, 0}),

@@ -236,7 +236,7 @@ TEST(SettingsFileTest, HandEditedFilesReadLineByLineAndWriteBackAsCodePage932CrL
         t.files.textMayBeUtf8 = true;
         t.files.files["vexal.ini"] = row.utf8OnDisk ? std::string(row.text) : Cp932(row.text);
         Program p = FreshProgram();
-        LoadSettings(p, t.files);
+        ASSERT_TRUE(LoadSettings(p, t.files).Read());
         ASSERT_EQ(p.EntryCount(), 2) << row.name;
         EXPECT_EQ(p.NewMsg, "(new)") << row.name;
         EXPECT_EQ(p.TimeOut, 30) << row.name;
@@ -251,7 +251,7 @@ TEST(SettingsFileTest, HandEditedFilesReadLineByLineAndWriteBackAsCodePage932CrL
     testing::TestHost t;
     t.files.files["vexal.ini"] = "-\r\nUrl = 写真/\r\n";
     Program p = FreshProgram();
-    LoadSettings(p, t.files);
+    ASSERT_TRUE(LoadSettings(p, t.files).Read());
     EXPECT_EQ(p.SiteEntries[1].Url, Cp932ToUtf8("写真/"));
 }
 
@@ -332,7 +332,7 @@ TEST(SettingsFileTest, TextOutsideCodePage932IsWrittenAsUtf8WithByteOrderMark) {
 TEST(SettingsFileTest, Utf8FileIsTheOneEveryProgramWrites) {
     Program p = FreshProgram();
     testing::MemoryFileSystem noFile;
-    LoadSettings(p, noFile);  // the first-run settings
+    EXPECT_EQ(LoadSettings(p, noFile).kind, SettingsReadKind::Missing);  // the first-run settings
     p.SiteEntries.resize(3);
     SiteEntry& ete = p.SiteEntries[1];
     ete.Name = "ete";
@@ -365,7 +365,7 @@ TEST(SettingsFileTest, MissingFileGivesWorkingDefaultsNoEntriesAndCreatesNothing
     testing::TestHost t;
     Program p = FreshProgram();
     p.SiteEntries.resize(3);
-    LoadSettings(p, t.files);
+    EXPECT_EQ(LoadSettings(p, t.files).kind, SettingsReadKind::Missing);
     EXPECT_EQ(p.EntryCount(), 0);
     EXPECT_EQ(p.NewMsg, "(新規)");
     EXPECT_EQ(p.CacheFileName, "wpcache");
@@ -378,7 +378,7 @@ TEST(SettingsFileTest, MissingFileGivesWorkingDefaultsNoEntriesAndCreatesNothing
     // present, even empty, are taken as written.
     t.files.files["vexal.ini"] = "TimeOut = 5\r\nCacheFileName = \r\n-\r\nName = a\r\n";
     Program q = FreshProgram();
-    LoadSettings(q, t.files);
+    ASSERT_TRUE(LoadSettings(q, t.files).Read());
     EXPECT_EQ(q.EntryCount(), 1);
     EXPECT_EQ(q.NewMsg, "(新規)");
     EXPECT_EQ(q.CacheFileName, "");
@@ -388,7 +388,7 @@ TEST(SettingsFileTest, MissingFileGivesWorkingDefaultsNoEntriesAndCreatesNothing
     // A file with every key is written back byte for byte.
     t.files.files["vexal.ini"] = kExample;
     Program r = FreshProgram();
-    LoadSettings(r, t.files);
+    ASSERT_TRUE(LoadSettings(r, t.files).Read());
     std::string written;
     ASSERT_TRUE(SettingsFileBytes(r, written));
     EXPECT_EQ(written, kExample);

@@ -7,6 +7,7 @@
 #include "host/editor_claim.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
+#include "ui/messages.h"
 #include "ui/scheduled_run.h"
 
 namespace vexal {
@@ -207,6 +208,45 @@ TEST(CommandLineTest, NoEntriesRegistered) {
     EXPECT_EQ(run.t.dialogs.Texts(),
               (std::vector<std::string>{
                   "指定された識別子 sample が見つかりません。\r\n設定ファイル vexal.ini がありません。"}));
+}
+
+// Regression: a settings file that is there but could not be read was called missing, and
+// the editor opened empty, so that its saving replaced every entry.
+TEST(CommandLineTest, UnreadableSettingsAreNamedAndNothingRuns) {
+    const struct {
+        const char* name;
+        const char* line;
+        bool notPermitted;  // else the file holds no text
+        Message message;
+        Message why;
+    } rows[] = {
+        {"entryNotText", "sample", false, Message::SettingsUnreadable, Message::SettingsNotText},
+        {"entryNotPermitted", "sample", true, Message::SettingsUnreadable, Message::SettingsReadNotPermitted},
+        {"directNotText", "-wp a.jpg", false, Message::SettingsUnreadable, Message::SettingsNotText},
+        {"editorNotText", "", false, Message::EditorSettingsUnreadable, Message::SettingsNotText},
+        {"editorNotPermitted", "", true, Message::EditorSettingsUnreadable,
+         Message::SettingsReadNotPermitted},
+    };
+    for (const auto& row : rows) {
+        testing::TestHost t;
+        const std::string binary("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+        if (row.notPermitted)
+            t.files.failWith = FileFailure::NotPermitted;  // the memory file system's read fails
+        else
+            t.files.files["vexal.ini"] = binary;
+        Program p;
+        RecordingFrontEnd frontEnd;
+        RunController controller(p, t.host);
+        Main(controller, frontEnd, row.line, 1, 0);
+        EXPECT_EQ(t.process.status, kExitFailure) << row.name;
+        EXPECT_EQ(frontEnd.calls, "") << row.name;
+        EXPECT_EQ(t.dialogs.Texts(),
+                  (std::vector<std::string>{MessageText(row.message, {"vexal.ini", MessageText(row.why)})}))
+            << row.name;
+        if (!row.notPermitted) {
+            EXPECT_EQ(t.files.files["vexal.ini"], binary) << row.name;
+        }
+    }
 }
 
 struct KindRow {

@@ -772,6 +772,15 @@ TEST_F(OpenboxEditorTest, SecondEditorOnOneFileBringsTheFirstForward) {
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(second.err, "");
     EXPECT_TRUE(WaitFor([&] { return active() == firstWindow; })) << "the first editor did not come forward";
+
+    // A hard link of another name in another folder is the same file.
+    std::filesystem::create_directory(work / "linked");
+    std::filesystem::create_hard_link(work / "a/vexal.ini", work / "linked/vexal.ini");
+    runner.Run({"xdotool", "windowminimize", "--sync", firstWindow});
+    const testing::ProgramRun linked = testing::RunProgram(VEXAL_BINARY, {}, options("linked"));
+    EXPECT_FALSE(linked.timedOut) << "an editor on a hard link opened a window of its own";
+    EXPECT_EQ(linked.status, 0) << linked.err;
+    EXPECT_TRUE(WaitFor([&] { return active() == firstWindow; })) << "the first editor did not come forward";
     EXPECT_TRUE(first.Running());
     EXPECT_TRUE(other.Running());
 }

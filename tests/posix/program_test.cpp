@@ -128,6 +128,62 @@ TEST(ProgramTest, WithoutACurrentFileTheHomeFoldersIsRead) {
     }
 }
 
+// Regression: a settings file that was there but could not be read was reported as missing
+// ("がありません"), and the editor opened empty and replaced it; a link to /dev/zero ended
+// in an uncaught std::bad_alloc. Each is named as it is, and the file stays as it was.
+TEST(ProgramTest, UnreadableSettingsFileIsNamedAndLeftAlone) {
+    namespace fs = std::filesystem;
+    auto slurp = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string entries = "'vexal   ver.1.00\r\n\r\n-\r\nName = sample\r\nUrl = /nowhere/\r\n";
+    const struct {
+        const char* name;
+        const char* args;
+        const char* why;
+    } rows[] = {
+        {"notPermitted", "sample", "読み込めません。読み取りが許可されていません。\n"},
+        {"editorNotPermitted", "", "読み込めません。読み取りが許可されていません。\r\n"},
+        {"folder", "sample", "読み込めません。ファイルではなくフォルダーです。\n"},
+        {"binary", "sample", "読み込めません。テキストではないデータ(NUL 文字)を含んでいます。\n"},
+        {"deviceThatNeverEnds", "sample", "読み込めません。大きさが上限の 64 MiB を超えています。\n"},
+    };
+    for (const auto& row : rows) {
+        testing::TempDir dir;
+        const std::string ini = dir / "vexal.ini";
+        const std::string name = row.name;
+        testing::ProgramOptions options;
+        options.dir = dir.path();
+        options.env = {{"VEXAL_NONINTERACTIVE", "1"}};
+        if (name == "folder") {
+            fs::create_directory(ini);
+        } else if (name == "deviceThatNeverEnds") {
+            fs::create_symlink("/dev/zero", ini);
+        } else {
+            std::ofstream(ini, std::ios::binary)
+                << (name == "binary" ? std::string("-\r\n\0\0", 5) : entries);
+        }
+        if (name.find("ermitted") != std::string::npos) {  // both permission rows
+            // Another user's file, as one "sudo vexal" with umask 077 leaves it: the tests run
+            // as root, who reads anything, so the run is another user's.
+            fs::permissions(ini, fs::perms::owner_read | fs::perms::owner_write);
+            fs::permissions(dir.path(), fs::perms::others_read | fs::perms::others_exec,
+                            fs::perm_options::add);
+            options.uid = options.gid = 65534;
+        }
+        const std::string before = fs::is_regular_file(ini) ? slurp(ini) : "";
+        const testing::ProgramRun r = testing::RunProgram(VEXAL_BINARY, CutTokens(row.args), options);
+        EXPECT_EQ(r.status, 1) << row.name;
+        EXPECT_EQ(r.err.rfind("vexal 1.00: 設定ファイル " + ini + " はありますが、", 0), 0u)
+            << row.name << ": " << r.err;
+        EXPECT_NE(r.err.find(row.why), std::string::npos) << r.err;
+        if (fs::is_regular_file(ini) && !fs::is_symlink(ini)) {
+            EXPECT_EQ(slurp(ini), before) << row.name;
+        }
+    }
+}
+
 // The UTF-8 file that either program writes for entries code page 932 cannot hold: the
 // entries' pictures are looked for under the names they hold.
 TEST(ProgramTest, Utf8SettingsFileIsRead) {

@@ -105,7 +105,7 @@ struct QtFixture : ::testing::Test {
     Program Saved() {
         Program p;
         InitGlobals(p, 1, 0);
-        LoadSettings(p, files);
+        EXPECT_TRUE(LoadSettings(p, files).Read());
         return p;
     }
 };
@@ -448,6 +448,46 @@ TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
     EXPECT_EQ(saved.SiteEntries[1].Url, "/a/");
     EXPECT_EQ(saved.SiteEntries[2].Schedule, ScheduleKind::Hourly);
     EXPECT_EQ(saved.SiteEntries[1].Schedule, ScheduleKind::Never);
+}
+
+// Regression: 終了 wrote the editor's own settings and entries over what was changed by
+// hand while it was open, and over a file that could no longer be read.
+TEST_F(QtFixture, EndKeepsHandEditsAndNeverWritesOverAnUnreadableFile) {
+    const std::string read =
+        "'vexal   ver.1.00\r\n; by hand\r\n\r\nNewMsg = (new)\r\nTimeOut = 30\r\n-\r\nName = a\r\n"
+        "Url = /a/\r\nComment = \r\nCustom = kept\r\n";
+    auto write = [&](const std::string& bytes) {
+        std::ofstream(dir / "vexal.ini", std::ios::binary) << bytes;
+    };
+    auto slurp = [&] {
+        std::ifstream in(dir / "vexal.ini", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    write(read);
+    ASSERT_TRUE(LoadSettings(program, files).Read());
+    QtEditorWindow& w = Editor();
+    Choose(w.cbSelect, 1);
+
+    // A file that cannot be read now (made a folder meanwhile) is not replaced, and the
+    // editor stays.
+    std::filesystem::remove(dir / "vexal.ini");
+    std::filesystem::create_directory(dir / "vexal.ini");
+    QTest::mouseClick(w.cbEnd, Qt::LeftButton);
+    EXPECT_FALSE(process.ended);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text.find("フォルダー"), std::string::npos) << dialogs.boxes[0].text;
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "vexal.ini"));
+
+    // Untouched here, changed by hand: the file stays byte for byte as the hand left it.
+    std::filesystem::remove(dir / "vexal.ini");
+    const std::string byHand =
+        "'vexal   ver.1.00\n; by hand\n\nNewMsg = (new)\nTimeOut = 90\n-\nName = a\n"
+        "Url = /a/\nComment = \nCustom = kept\n";
+    write(byHand);
+    QTest::mouseClick(w.cbEnd, Qt::LeftButton);
+    EXPECT_TRUE(process.ended);
+    EXPECT_EQ(process.status, kExitSuccess);
+    EXPECT_EQ(slurp(), byHand);
 }
 
 // Regression: QApplication applies the environment's locale to the C library, and under

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -18,9 +19,16 @@
 namespace vexal {
 namespace {
 
-// One name per settings file, however it was reached (a symbolic link, "..", a relative
-// folder): the same file gives the same name in every run.
-QString ClaimName(const std::string& fullPath) {
+QString Hashed(const QString& key) {
+    const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256);
+    return QStringLiteral("vexal-editor-") + QString::fromLatin1(hash.toHex().left(32));
+}
+
+// The names of one settings file, however it was reached. Its canonical path: a symbolic
+// link, "..", a relative folder give the same; it also stands for the file after a save
+// has replaced it (a new inode). And, while it exists, its device and inode: a hard link
+// of another name is the same file until one of them is saved.
+std::vector<QString> ClaimNames(const std::string& fullPath) {
     const QFileInfo file(QString::fromStdString(fullPath));
     QString canonical = file.canonicalFilePath();
     if (canonical.isEmpty()) {
@@ -28,8 +36,13 @@ QString ClaimName(const std::string& fullPath) {
         const QString folder = QDir(file.absolutePath()).canonicalPath();
         canonical = (folder.isEmpty() ? file.absolutePath() : folder) + QLatin1Char('/') + file.fileName();
     }
-    const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256);
-    return QStringLiteral("vexal-editor-") + QString::fromLatin1(hash.toHex().left(32));
+    std::vector<QString> names{Hashed(canonical)};
+    struct stat st {};
+    if (::stat(fullPath.c_str(), &st) == 0)
+        names.push_back(Hashed(QStringLiteral("inode:%1:%2")
+                                   .arg(static_cast<qulonglong>(st.st_dev))
+                                   .arg(static_cast<qulonglong>(st.st_ino))));
+    return names;
 }
 
 bool FillAddress(const std::string& path, sockaddr_un& address) {
@@ -63,52 +76,67 @@ ClaimOutcome QtEditorClaim::Claim(const std::string& fullPath, std::function<voi
     // names none), so another user's editor on a shared file is never asked.
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty()) return ClaimOutcome::Claimed;
-    const QString base = folder + QLatin1Char('/') + ClaimName(fullPath);
+    comeForward_ = std::move(comeForward);
+    for (const QString& name : ClaimNames(fullPath)) {
+        if (ClaimName(name, folder) == ClaimOutcome::HeldElsewhere) {
+            Release();
+            return ClaimOutcome::HeldElsewhere;
+        }
+    }
+    return ClaimOutcome::Claimed;
+}
+
+ClaimOutcome QtEditorClaim::ClaimName(const QString& name, const QString& folder) {
+    const QString base = folder + QLatin1Char('/') + name;
     const std::string lockPath = (base + QStringLiteral(".lock")).toStdString();
-    socketPath_ = base.toStdString();
-    lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (lockFd_ < 0) return ClaimOutcome::Claimed;
+    auto held = std::make_unique<Held>();
+    held->socketPath = base.toStdString();
+    held->lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (held->lockFd < 0) return ClaimOutcome::Claimed;
     // The holder may have taken the lock but not yet be listening, or be ending: ask
     // again until it listens or its lock is free. An editor that never answers (stopped
     // in a debugger) does not keep this one from opening.
     for (int attempt = 0; attempt < 250; ++attempt) {
-        if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) {
-            comeForward_ = std::move(comeForward);
-            if (!Listen()) Release();
+        if (::flock(held->lockFd, LOCK_EX | LOCK_NB) == 0) {
+            if (Listen(*held)) held_.push_back(std::move(held));
             return ClaimOutcome::Claimed;
         }
         if (errno != EWOULDBLOCK && errno != EINTR) break;
-        if (AskToComeForward(socketPath_)) {
-            ::close(lockFd_);
-            lockFd_ = -1;
+        if (AskToComeForward(held->socketPath)) {
+            ::close(held->lockFd);
             return ClaimOutcome::HeldElsewhere;
         }
         ::usleep(20 * 1000);
     }
-    ::close(lockFd_);
-    lockFd_ = -1;
+    ::close(held->lockFd);
     return ClaimOutcome::Claimed;
 }
 
-bool QtEditorClaim::Listen() {
+bool QtEditorClaim::Listen(Held& held) {
     sockaddr_un address;
-    if (!FillAddress(socketPath_, address)) return false;
-    listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (listenFd_ < 0) return false;
-    // What a holder that was killed left behind; the lock says nobody listens there now.
-    ::unlink(socketPath_.c_str());
-    if (::bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 8) != 0)
+    const auto fail = [&held] {
+        if (held.listenFd >= 0) ::close(held.listenFd);
+        ::close(held.lockFd);
         return false;
-    notifier_ = std::make_unique<QSocketNotifier>(listenFd_, QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { Accept(); });
+    };
+    if (!FillAddress(held.socketPath, address)) return fail();
+    held.listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (held.listenFd < 0) return fail();
+    // What a holder that was killed left behind; the lock says nobody listens there now.
+    ::unlink(held.socketPath.c_str());
+    if (::bind(held.listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(held.listenFd, 8) != 0)
+        return fail();
+    held.notifier = std::make_unique<QSocketNotifier>(held.listenFd, QSocketNotifier::Read);
+    const int fd = held.listenFd;
+    QObject::connect(held.notifier.get(), &QSocketNotifier::activated, [this, fd] { Accept(fd); });
     return true;
 }
 
-void QtEditorClaim::Accept() {
+void QtEditorClaim::Accept(int listenFd) {
     bool asked = false;
     while (true) {
-        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) break;
         ::close(fd);
         asked = true;
@@ -118,16 +146,13 @@ void QtEditorClaim::Accept() {
 }
 
 void QtEditorClaim::Release() {
-    notifier_.reset();
-    if (listenFd_ >= 0) {
-        ::close(listenFd_);
-        listenFd_ = -1;
-        ::unlink(socketPath_.c_str());
+    for (const auto& held : held_) {
+        held->notifier.reset();
+        ::close(held->listenFd);
+        ::unlink(held->socketPath.c_str());
+        ::close(held->lockFd);
     }
-    if (lockFd_ >= 0) {
-        ::close(lockFd_);
-        lockFd_ = -1;
-    }
+    held_.clear();
     comeForward_ = nullptr;
 }
 

@@ -1,12 +1,15 @@
 // The editor's claim on its settings file under Linux: a lock file and a listening local
-// socket in the user's runtime folder, both named after the file's canonical path. The
+// socket in the user's runtime folder for each name of the file: its canonical path, and
+// its device and inode, which its hard links share. The
 // kernel lets the lock go however the process ends, so a crashed editor never blocks the
 // next one; the socket carries a later run's request to come forward.
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/editor_claim.h"
 
@@ -25,13 +28,19 @@ public:
     void Release() override;
 
 private:
-    bool Listen();
-    void Accept();
+    // One name's lock and socket.
+    struct Held {
+        int lockFd = -1;
+        int listenFd = -1;
+        std::string socketPath;
+        std::unique_ptr<QSocketNotifier> notifier;
+    };
+    // Takes the lock of one name, or asks its holder to come forward.
+    ClaimOutcome ClaimName(const QString& name, const QString& folder);
+    bool Listen(Held& held);
+    void Accept(int listenFd);
 
-    int lockFd_ = -1;
-    int listenFd_ = -1;
-    std::string socketPath_;
-    std::unique_ptr<QSocketNotifier> notifier_;
+    std::vector<std::unique_ptr<Held>> held_;
     std::function<void()> comeForward_;
 };
 

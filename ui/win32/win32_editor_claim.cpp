@@ -11,9 +11,10 @@ namespace {
 
 constexpr const wchar_t* kClaimClass = L"VexalEditorClaim";
 
-// One name per settings file however it was written: the full path, in one letter case
-// as the file system ignores case, hashed into a name short enough for a kernel object.
-std::wstring ClaimName(const std::string& fullPath) {
+// The name of a settings file however it was written: the full path, in one letter case
+// as the file system ignores case, hashed into a name short enough for a kernel object. It
+// also stands for the file once a save has replaced it (a new file index).
+std::wstring PathName(const std::string& fullPath) {
     std::wstring path = win32::Widen(fullPath);
     const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size > 0) {
@@ -36,12 +37,39 @@ std::wstring ClaimName(const std::string& fullPath) {
     return name;
 }
 
+// The name of the file itself while it exists, the same through each of its hard links:
+// the volume's serial number and the file's index on it. Empty when it cannot be opened.
+std::wstring FileName(const std::string& fullPath) {
+    const HANDLE file = ::CreateFileW(win32::Widen(fullPath).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = ::GetFileInformationByHandle(file, &info) != 0;
+    ::CloseHandle(file);
+    if (!known) return {};
+    wchar_t name[48];
+    std::swprintf(name, 48, L"vexal-editor-%08lx-%08lx%08lx", info.dwVolumeSerialNumber, info.nFileIndexHigh,
+                  info.nFileIndexLow);
+    return name;
+}
+
 }  // namespace
 
 Win32EditorClaim::~Win32EditorClaim() { Release(); }
 
 ClaimOutcome Win32EditorClaim::Claim(const std::string& fullPath, std::function<void()> comeForward) {
-    const std::wstring name = ClaimName(fullPath);
+    comeForward_ = std::move(comeForward);
+    for (const std::wstring& name : {PathName(fullPath), FileName(fullPath)}) {
+        if (!name.empty() && ClaimName(name) == ClaimOutcome::HeldElsewhere) {
+            Release();
+            return ClaimOutcome::HeldElsewhere;
+        }
+    }
+    return ClaimOutcome::Claimed;
+}
+
+ClaimOutcome Win32EditorClaim::ClaimName(const std::wstring& name) {
     // "Local\": the user's own session, so another user's editor on a shared file is
     // never asked.
     const std::wstring objectName = L"Local\\" + name;
@@ -52,16 +80,16 @@ ClaimOutcome Win32EditorClaim::Claim(const std::string& fullPath, std::function<
         HANDLE object = ::CreateMutexW(nullptr, FALSE, objectName.c_str());
         if (!object) return ClaimOutcome::Claimed;
         if (::GetLastError() != ERROR_ALREADY_EXISTS) {
-            object_ = object;
+            objects_.push_back(object);
             WNDCLASSEXW wc{};
             wc.cbSize = sizeof wc;
             wc.lpfnWndProc = Proc;
             wc.hInstance = ::GetModuleHandleW(nullptr);
             wc.lpszClassName = kClaimClass;
             ::RegisterClassExW(&wc);  // fails harmlessly when already registered
-            window_ = ::CreateWindowExW(0, kClaimClass, name.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                        wc.hInstance, this);
-            if (window_) comeForward_ = std::move(comeForward);
+            const HWND window = ::CreateWindowExW(0, kClaimClass, name.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                                  nullptr, wc.hInstance, this);
+            if (window) windows_.push_back(window);
             return ClaimOutcome::Claimed;
         }
         HWND holder = ::FindWindowExW(HWND_MESSAGE, nullptr, kClaimClass, name.c_str());
@@ -84,14 +112,10 @@ ClaimOutcome Win32EditorClaim::Claim(const std::string& fullPath, std::function<
 
 void Win32EditorClaim::Release() {
     comeForward_ = nullptr;
-    if (window_) {
-        ::DestroyWindow(window_);
-        window_ = nullptr;
-    }
-    if (object_) {
-        ::CloseHandle(object_);
-        object_ = nullptr;
-    }
+    for (HWND window : windows_) ::DestroyWindow(window);
+    windows_.clear();
+    for (HANDLE object : objects_) ::CloseHandle(object);
+    objects_.clear();
 }
 
 LRESULT CALLBACK Win32EditorClaim::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

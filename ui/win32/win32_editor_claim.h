@@ -1,11 +1,13 @@
 // The editor's claim on its settings file under Windows: a named kernel object in the
 // user's session, and a message-only window through which a later run asks the editor to
-// come forward. Both are named after the file's full path, so editors on different files
-// open side by side.
+// come forward. There is a pair for each name of the file: its full path, and its volume
+// and file index, which its hard links share. Editors on different files open side by
+// side.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "host/editor_claim.h"
 #include "platform/win32/win32_api.h"
@@ -27,9 +29,11 @@ public:
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // Takes one name's object and window, or asks its holder to come forward.
+    ClaimOutcome ClaimName(const std::wstring& name);
 
-    HANDLE object_ = nullptr;
-    HWND window_ = nullptr;
+    std::vector<HANDLE> objects_;
+    std::vector<HWND> windows_;
     std::function<void()> comeForward_;
 };
 

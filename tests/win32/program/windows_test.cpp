@@ -278,18 +278,20 @@ TEST_F(WindowsTest, EditorInItsOwnFolderSavesInTheUsersDocuments) {
     ASSERT_TRUE(::CreateDirectoryW(win32::Widen(moved).c_str(), nullptr));
     MovedDocuments documents(moved);
     const std::string settings = moved + "\\vexal.ini";
-    // A folder in the file's place: the save is refused, as in a folder the user may not write.
-    ASSERT_TRUE(::CreateDirectoryW(win32::Widen(settings).c_str(), nullptr));
     const std::wstring programPath = ProgramPath();
     const std::string own = win32::Narrow(programPath.substr(0, programPath.find_last_of(L"\\") + 1));
     RunningProgram program(own, "", false);
     HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
     ASSERT_NE(editor, nullptr);
+    // A folder in the file's place once the editor is open: the save is refused and the
+    // message names the file in Documents.
+    ASSERT_TRUE(::CreateDirectoryW(win32::Widen(settings).c_str(), nullptr));
     PostClick(editor, Editor::kCbTouroku);
     AnswerInput(program, "kept");
     PostClick(editor, Editor::kCbEnd);
-    ExpectError(program,
-                "設定ファイル " + settings + " に書き込めませんでした。書き込みが許可されていません。");
+    ExpectError(program, "設定ファイル " + settings +
+                             " が読み込めないため、保存しませんでした。ファイルはそのままです。"
+                             "ファイルではなくフォルダーです。");
     ASSERT_TRUE(::RemoveDirectoryW(win32::Widen(settings).c_str()));
     ASSERT_TRUE(::IsWindowVisible(editor));
     PostClick(editor, Editor::kCbEnd);
@@ -411,6 +413,16 @@ TEST_F(WindowsTest, SecondEditorOnOneFileBringsTheFirstForward) {
     EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(editor) && ::GetForegroundWindow() == editor; }))
         << "the first editor did not come forward";
     EXPECT_TRUE(::IsWindowVisible(editor));
+
+    // A hard link of another name in another folder is the same file.
+    WinTempDir linkDir;
+    ASSERT_TRUE(::CreateHardLinkA((linkDir / "vexal.ini").c_str(), (dir / "vexal.ini").c_str(), nullptr));
+    ::ShowWindow(editor, SW_MINIMIZE);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(editor) != FALSE; }));
+    RunningProgram linked(linkDir.path(), "", false);
+    const Outcome linkEnded = linked.Wait();
+    EXPECT_FALSE(linkEnded.timedOut) << "an editor on a hard link opened a window of its own";
+    EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(editor) && ::GetForegroundWindow() == editor; }));
 }
 
 TEST_F(WindowsTest, LongAddressStaysEditableAndIsSavedWhole) {
