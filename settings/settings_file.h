@@ -26,7 +26,7 @@ enum class SaveResult {
 // The most a settings file may hold. Far beyond any real one (a thousand entries take
 // half a megabyte), and small enough that reading it never exhausts memory: a file the
 // size of a disk, or a link to /dev/zero, is refused by its size instead.
-inline constexpr std::uint64_t kSettingsFileBound = std::uint64_t{64} << 20;
+inline constexpr std::uint64_t kSettingsFileBound = kLocalTextBound;
 
 enum class SettingsReadKind : std::uint8_t {
     Read,
