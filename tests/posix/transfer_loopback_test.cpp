@@ -216,7 +216,7 @@ TEST(TransferLoopbackTest, FailuresReturnTheirKind) {
              c.Pause(50);
              c.Reset();
          },
-         Failed(FetchFailure::SocketError, kErrorConnectionReset)},
+         Failed(FetchFailure::SocketError, kErrorConnectionReset, "127.0.0.1:PORT")},
         {"emptyBody", [](ServerConnection& c) { c.Send(WithLength("")); },
          Failed(FetchFailure::Empty, 0, "http://127.0.0.1:PORT/pics/photo.jpg")},
         {"closedBeforeAnswering", [](ServerConnection&) {},
@@ -251,17 +251,19 @@ TEST(TransferLoopbackTest, ConnectionFailures) {
         const char* name;
         std::string url;
         std::int16_t error;
+        std::string subject;  // the host of a look-up, the address of a connection
     } rows[] = {
-        {"refusedPort", "http://127.0.0.1:" + std::to_string(refusing) + "/", kErrorConnectionRefused},
-        {"unknownHost", "http://no-such-host.invalid/", kErrorHostNotFound},
-        {"unknownHostCapitals", "http://Nowhere.INVALID./x", kErrorHostNotFound},
-        {"portOutOfRange", "http://127.0.0.1:70000/", kErrorPortNotSupported},
+        {"refusedPort", "http://127.0.0.1:" + std::to_string(refusing) + "/", kErrorConnectionRefused,
+         "127.0.0.1:" + std::to_string(refusing)},
+        {"unknownHost", "http://no-such-host.invalid/", kErrorHostNotFound, "no-such-host.invalid"},
+        {"unknownHostCapitals", "http://Nowhere.INVALID./x", kErrorHostNotFound, "Nowhere.INVALID."},
+        {"portOutOfRange", "http://127.0.0.1:70000/", kErrorPortNotSupported, "127.0.0.1:70000"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
         rig.Page(row.url);
-        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, row.error)));
+        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, row.error, row.subject)));
         EXPECT_EQ(rig.owner.socketTroubles, std::vector<std::int16_t>{row.error})
             << "the owner hears of the socket's error as it comes";
         EXPECT_EQ(rig.timer.ticks, 0) << "the failure ends the fetch, not the time-out";
@@ -402,7 +404,8 @@ TEST(TransferLoopbackTest, ResetAfterPartOfALargeImageLeavesNoFile) {
     rig.services.files = &files;
     rig.program.CacheFileName = dir / "work";
     rig.Image(server.Url("/big.bmp"));
-    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorConnectionReset)));
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorConnectionReset,
+                                            "127.0.0.1:" + std::to_string(server.port()))));
     EXPECT_FALSE(files.IsNormalFile(dir / "work.bmp"));
 }
 
@@ -509,7 +512,9 @@ TEST(TransferLoopbackTest, CertificatesThatCannotBeVerified) {
         });
         Rig rig;
         rig.Image(server.SecureUrl("/a.jpg", row.host));
-        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorCertificate)));
+        EXPECT_TRUE(
+            SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorCertificate,
+                                        std::string(row.host) + ":" + std::to_string(server.port()))));
         EXPECT_EQ(rig.files.files.count("work.jpg"), 0u);
     }
 }
@@ -538,7 +543,8 @@ TEST(TransferLoopbackTest, PeersThatDoNotSpeakTls) {
         LoopbackServer server([&](ServerConnection& c, int) { row.answer(c); });
         Rig rig;
         rig.Page(server.SecureUrl("/"));
-        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorSecureChannel)));
+        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorSecureChannel,
+                                                "localhost:" + std::to_string(server.port()))));
     }
 }
 
