@@ -59,7 +59,7 @@ struct Fixture {
     bool chosen = false;             // whether the last choice succeeded
     std::string chosenImage;         // the picture it chose, resolved for the entry's source
     bool relativeToPage = false;
-    Refusal refusal;  // why it did not
+    Refusal refusal;                 // why it did not
     // The choice as a retrieval makes it: pick, then resolve the link for the entry's source.
     void Choose() {
         ClockRandomSource clock;
@@ -316,7 +316,8 @@ TEST(CandidateChoiceTest, ClockSeededDrawsStayInRange) {
         f.chosen = false;
         f.Choose();
         ASSERT_TRUE(f.chosen);
-        ASSERT_TRUE(f.chosenImage == "a.gif" || f.chosenImage == "b.gif" || f.chosenImage == "c.gif");
+        ASSERT_TRUE(f.chosenImage == "a.gif" || f.chosenImage == "b.gif" ||
+                    f.chosenImage == "c.gif");
     }
 }
 
