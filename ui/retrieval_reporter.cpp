@@ -51,7 +51,7 @@ void RetrievalReporter::Say(RetrievalStep step) {
         case RetrievalStep::WaitingForOtherRun:
             // Where no window shows it, the wait is said on standard error, or a run would
             // seem to hang.
-            dialogs_.Status(MessageText(Message::WaitingForOtherRun));
+            dialogs_.Inform(MessageText(Message::WaitingForOtherRun));
             return StepLabel(MessageText(Message::WaitingForOtherRun));
         case RetrievalStep::ConvertingPng:
             return StepLabel(MessageText(Message::ConvertingPng));
