@@ -15,7 +15,6 @@ Transfer::Transfer(const TransferServices& services, TransferOwner& owner)
     socket_->SetListener(this);
     if (services_.secureSocket) services_.secureSocket->SetListener(this);
     timer_.SetListener(this);
-    if (services_.watch) services_.watch->SetListener(&watch_);
 }
 
 Transfer::~Transfer() {
@@ -389,6 +388,9 @@ void Transfer::RestartWatch() {
     watch_.ticked = false;
     if (!services_.watch) return;
     const TransferLimits& limits = settings_.limits;
+    // Taken afresh each time: the wait for the run lock, between two fetches, uses the
+    // same timer with a listener of its own.
+    services_.watch->SetListener(&watch_);
     services_.watch->SetEnabled(false);
     services_.watch->SetInterval(limits.rateWindowMs);
     services_.watch->SetEnabled(limits.rateWindowMs > 0);
