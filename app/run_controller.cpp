@@ -41,6 +41,11 @@ void RunController::RetrievalFailed(const RetrievalResult& result) {
     // server): they end the run without a second box.
     const std::string text = RetrievalFailureText(result);
     failure_ = text;
+    // A silent server was answered already: the question is what the run said, and what a
+    // quiet run's record repeats.
+    if (text.empty() && result.failure == RetrievalFailure::Fetch &&
+        result.fetch.failure == FetchFailure::NoAnswer)
+        failure_ = MessageText(Message::NoAnswerQuestion);
     if (!text.empty()) ShowError(program_, *host_.dialogs, text);
     End(kExitFailure);
 }

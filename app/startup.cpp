@@ -174,15 +174,21 @@ void GoBackRun(RunController& controller) {
     // Going back writes the wallpaper folder as an installation does, so it waits its turn
     // behind another run just the same; there is nothing to fetch and nothing to preview.
     RetrievalReporter reporter(program, *host.dialogs);
-    switch (TakeRunLock(program, RetrievalServicesOf(host), reporter)) {
+    const LockOutcome outcome = TakeRunLock(program, RetrievalServicesOf(host), reporter);
+    switch (outcome) {
         case LockOutcome::Held:
             break;
         case LockOutcome::Interrupted:
             return controller.Interrupted();
-        case LockOutcome::Cancelled: {
-            RetrievalResult cancelled;
-            cancelled.failure = RetrievalFailure::Cancelled;
-            return controller.RetrievalFailed(cancelled);
+        case LockOutcome::Cancelled:
+        case LockOutcome::GaveUp: {
+            RetrievalResult failed;
+            failed.failure = RetrievalFailure::Cancelled;
+            if (outcome == LockOutcome::GaveUp) {
+                failed.failure = RetrievalFailure::LockNotFreed;
+                failed.wanted = kLockWaitLimitMs;
+            }
+            return controller.RetrievalFailed(failed);
         }
     }
     const InstallResult back = GoBack(program.WinFolderWPname, WallpaperServicesOf(host));
@@ -262,6 +268,8 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
         program.CommandLineImage = FromStartFolder(program.CommandLineImage, program.StartFolder);
     switch (program.RunMode) {
         case RunModeValue::Editor:
+            // -quiet alone names nothing to change; that, not the display, is what is wrong.
+            if (program.Quiet) return controller.Fail(Message::QuietNeedsName);
             if (!frontEnd.HasEditor()) return controller.Fail(Message::NoEditorWithoutDisplay);
             // Started again (the menu entry twice, say), the user wants the editor already
             // open on this file, and a second one would lose what the first saves.

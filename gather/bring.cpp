@@ -272,6 +272,7 @@ RetrievalResult ConvertPng(RetrievalState& state, const RetrievalServices& servi
             result.decode = why;
         } else {
             result.failure = RetrievalFailure::PngUnreadable;
+            result.subject = state.image.ChosenImage;
         }
         return failed(result);
     };

@@ -38,8 +38,8 @@ RetrievalOutcome Failed(RetrievalResult result) {
 
 // What every fetch obeys, read afresh each time: the editor may have changed TimeOut since.
 // An entry with the page's own picture rule reads a page with its own characters.
-TransferSettings SettingsOf(const Program& program) {
-    return {program.RequestHeaderBlock, program.TimeOut, program.CurrentEntry().Filter[6]};
+TransferSettings SettingsOf(const Program& program, const TransferLimits& limits) {
+    return {program.RequestHeaderBlock, program.TimeOut, program.CurrentEntry().Filter[6], limits};
 }
 
 // The server a fetch talked to, after success and failure alike: the choice hangs the
@@ -63,6 +63,11 @@ std::optional<RetrievalOutcome> LockRun(Program& program, const RetrievalService
             return Ended(RetrievalEnd::Interrupted);
         case LockOutcome::Cancelled:
             return Failed(FailureOf(RetrievalFailure::Cancelled));
+        case LockOutcome::GaveUp: {
+            RetrievalResult result = FailureOf(RetrievalFailure::LockNotFreed);
+            result.wanted = kLockWaitLimitMs;
+            return Failed(std::move(result));
+        }
     }
     return std::nullopt;
 }
@@ -71,7 +76,7 @@ std::optional<RetrievalOutcome> LockRun(Program& program, const RetrievalService
 
 FetchResult TransferFetches::SetGrpUrl(RetrievalState& state) {
     FetchResult result =
-        transfer_.SetGrpUrl(SettingsOf(program_), program_.CurrentEntry().Url, program_.SourceText);
+        transfer_.SetGrpUrl(SettingsOf(program_, limits), program_.CurrentEntry().Url, program_.SourceText);
     CopyServer(transfer_, program_);
     state.PageCharset = transfer_.PageEncodingUsed();
     state.PageContentType = transfer_.response().ContentType;
@@ -85,8 +90,8 @@ FetchResult TransferFetches::SetGrpData(RetrievalState& state) {
     const bool named = PictureKindOf(chosen, true) != PictureKind::NotAPicture;
     const std::string work =
         named ? WorkImageFileName(state.workName, chosen, true) : state.workName + kUntoldExtension;
-    FetchResult result = transfer_.SetGrpData(SettingsOf(program_), chosen, state.RelativeToPage, work,
-                                              state.image.WorkImageFile);
+    FetchResult result = transfer_.SetGrpData(SettingsOf(program_, limits), chosen, state.RelativeToPage,
+                                              work, state.image.WorkImageFile);
     CopyServer(transfer_, program_);
     state.FetchedContentType = transfer_.response().ContentType;
     return result;

@@ -43,6 +43,9 @@ public:
     [[nodiscard]] FetchResult SetGrpUrl(RetrievalState& state) override;
     [[nodiscard]] FetchResult SetGrpData(RetrievalState& state) override;
 
+    // The bounds of each fetch on a transfer that makes no progress.
+    TransferLimits limits;
+
 private:
     Program& program_;
     Transfer& transfer_;

@@ -4,6 +4,7 @@
 #include "gather/working_files.h"
 #include "host/desktop.h"
 #include "host/run_guard.h"
+#include "host/timer.h"
 #include "settings/source_kind.h"
 
 namespace vexal {
@@ -40,12 +41,32 @@ LockOutcome TakeRunLock(Program& program, const RetrievalServices& services, Ret
     // A cancel that ended a folder walk has been answered already.
     program.CancelRequested = false;
     bool told = false;
+    // The watch timer ends the wait; it is free while no transfer runs.
+    struct Expiry final : TimerListener {
+        bool due = false;
+        void Timer_Timer() override { due = true; }
+    } expiry;
+    struct Disarm {
+        Timer* timer;
+        ~Disarm() {
+            if (!timer) return;
+            timer->SetEnabled(false);
+            timer->SetListener(nullptr);
+        }
+    } disarm{nullptr};
     // The lock is the last moment before the run writes: a stop that came during the walk
     // of a folder or the choice ends it here.
     if (services.guard->StopRequested()) return LockOutcome::Interrupted;
     while (services.guard->TryLock(folder) == RunGuard::LockState::Busy) {
+        if (!told && services.watch) {
+            disarm.timer = services.watch;
+            services.watch->SetListener(&expiry);
+            services.watch->SetInterval(kLockWaitLimitMs);
+            services.watch->SetEnabled(true);
+        }
         if (!told) owner.Say(RetrievalStep::WaitingForOtherRun);
         told = true;
+        if (expiry.due) return LockOutcome::GaveUp;
         if (services.pump) services.pump->Pump(kLockRetryMs);
         if (services.guard->StopRequested()) return LockOutcome::Interrupted;
         if (program.CancelRequested) return LockOutcome::Cancelled;

@@ -14,11 +14,17 @@ enum class LockOutcome : std::uint8_t {
     Held,         // the lock is this run's (or there is none to be had: the run goes on alone)
     Interrupted,  // a stop came from outside while the run waited
     Cancelled,    // the user pressed cancel while the run waited
+    GaveUp,       // the other run held the lock for kLockWaitLimitMs
 };
+
+// The longest a run waits for another run's lock: longer than an unattended run's whole
+// transfer may take, so only a run that hangs (or a window left open) is given up on.
+inline constexpr std::int64_t kLockWaitLimitMs = 660000;
 
 // Takes the lock in the desktop's lock folder (beside the bitmap, or the user's own folder
 // where the system keeps it there), waiting while another run holds it (`owner` is told
-// so, and its cancel request gives up). Once held, removes the files that runs which no
+// so, and its cancel request gives up; with the services' watch timer the wait ends after
+// kLockWaitLimitMs). Once held, removes the files that runs which no
 // longer exist were writing.
 [[nodiscard]] LockOutcome TakeRunLock(Program& program, const RetrievalServices& services,
                                       RetrievalOwner& owner);

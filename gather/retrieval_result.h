@@ -15,25 +15,27 @@ namespace vexal {
 
 enum class RetrievalFailure : std::uint8_t {
     None,
-    Fetch,              // a fetch failed: `fetch` says why
-    SourceMissing,      // the entry's local file `subject` is not there
-    SourceUnreadable,   // the entry's local file `subject` could not be read
-    SourceTooLarge,     // the entry's local file `subject` holds more than kLocalTextBound bytes
-    NoMatch,            // no candidate at all; for a folder, `unreadable` and `unchecked` say what it held
-    FolderMissing,      // the entry's folder `subject` is not there
-    FolderUnreadable,   // the entry's folder `subject` could not be listed
-    NthBeyondCount,     // the `wanted`-th candidate was asked for, and there are `count`
-    NothingContaining,  // no candidate's name holds `subject`
-    NothingNamed,       // no picture is named (an index below 1, an unknown mode, no image)
-    ImageMissing,       // the local picture `subject` is not there
-    ImageNotCopied,     // the picture `subject` could not be copied to the working file `target`
-    PictureRefused,     // the picture `subject` is no picture we can use: `decode` says why
-    PngUnreadable,      // the PNG working file could not be read
-    PngNotConverted,    // its bitmap could not be written
-    Cancelled,          // the user pressed cancel while the run waited for another
-    NoConnection,       // the run has no socket or timer to fetch with: nothing more to say
-    UnusableFileName,   // the key `target` of the settings file `file` names `subject`, no plain file name
-    TooNarrow,          // the picture `subject` is `count` pixels wide, less than the `wanted` width
+    Fetch,                // a fetch failed: `fetch` says why
+    SourceMissing,        // the entry's local file `subject` is not there
+    SourceUnreadable,     // the entry's local file `subject` could not be read
+    SourceTooLarge,       // the entry's local file `subject` holds more than kLocalTextBound bytes
+    NoMatch,              // no candidate at all; for a folder, `unreadable` and `unchecked` say what it held
+    FolderMissing,        // the entry's folder `subject` is not there
+    FolderUnreadable,     // the entry's folder `subject` could not be listed
+    NthBeyondCount,       // the `wanted`-th candidate was asked for, and there are `count`
+    NothingContaining,    // no candidate's name holds `subject`
+    NothingNamed,         // no picture is named (an index below 1, an unknown mode, no image)
+    ImageMissing,         // the local picture `subject` is not there
+    ImageNotCopied,       // the picture `subject` could not be copied to the working file `target`
+    PictureRefused,       // the picture `subject` is no picture we can use: `decode` says why
+    PngUnreadable,        // the PNG working file could not be read
+    PngNotConverted,      // its bitmap could not be written
+    Cancelled,            // the user pressed cancel while the run waited for another
+    LockNotFreed,         // another run held the lock for `wanted` milliseconds
+    PreviewNeedsDisplay,  // a preview was asked for where nobody can see it
+    NoConnection,         // the run has no socket or timer to fetch with: nothing more to say
+    UnusableFileName,     // the key `target` of the settings file `file` names `subject`, no plain file name
+    TooNarrow,            // the picture `subject` is `count` pixels wide, less than the `wanted` width
 };
 
 struct RetrievalResult {

@@ -28,9 +28,10 @@ struct RetrievalServices {
     Socket* socket = nullptr;        // the TCP socket, for http addresses
     Socket* secureSocket = nullptr;  // the same over TLS, for https addresses
     Timer* timer = nullptr;          // the transfer's inactivity timer
+    Timer* watch = nullptr;          // the transfer's rate window and the wait for the run lock
 
     WallpaperServices ForWallpaper() const { return {files, images, desktop, guard}; }
-    TransferServices ForTransfer() const { return {socket, secureSocket, timer, pump, files, guard}; }
+    TransferServices ForTransfer() const { return {socket, secureSocket, timer, pump, files, guard, watch}; }
 };
 
 }  // namespace vexal

@@ -28,6 +28,9 @@ public:
     virtual Answer AskYesNoCancel(const std::string& title, const std::string& text) = 0;
     // Input box with OK and Cancel; Cancel gives "".
     virtual std::string AskText(const std::string& title, const std::string& prompt) = 0;
+    // A line that needs no answer, about a wait: where no window shows it, it goes to
+    // standard error.
+    virtual void Inform(const std::string& /*text*/) {}
     // True when no person answers the boxes (an unattended run): questions then get their
     // cautious answer at once, and nobody is there to cancel a wait.
     virtual bool Unattended() const { return false; }

@@ -30,6 +30,7 @@ struct Host {
     Socket* socket = nullptr;        // the TCP socket, for http addresses
     Socket* secureSocket = nullptr;  // the same over TLS, for https addresses
     Timer* timer = nullptr;          // the transfer's inactivity timer
+    Timer* watch = nullptr;          // the transfer's rate window and the wait for the run lock
     Desktop* desktop = nullptr;
     ImageDecoder* images = nullptr;
     RandomSource* random = nullptr;  // null: seeded afresh from the clock

@@ -96,6 +96,8 @@ void Response::Reset() {
     Location.clear();
     ContentType.clear();
     redirect_ = 0;
+    interim_ = false;
+    interimBytes_ = 0;
     phase_ = Phase::Status;
     failure_ = ResponseFailure::None;
     bytesTotal_ = 0;
@@ -138,23 +140,44 @@ bool Response::DataArrival(std::string_view newBytes) {
     // Until the header has ended, the bytes gather in the body buffer: a response whose
     // header never ends is then all body, as if it had no empty line at all.
     if (!Store(newBytes)) return false;
-    if (phase_ == Phase::Status && !JudgeStatus(false)) return phase_ == Phase::Status;
+    return ReadHead();
+}
 
-    const std::string_view received = ResponseBytes.view();
-    // The header cannot end before its status line has begun.
-    const std::size_t from = std::max(headerScan_ >= 3 ? headerScan_ - 3 : 0, statusStart_);
-    const std::size_t end = received.find("\r\n\r\n", from);
-    if (end == std::string_view::npos) {
-        headerScan_ = received.size();
-        return true;
+// The status line and the header in what has gathered so far. An interim response (a 1xx
+// other than 101) is passed over whole, header and all, and the final response is read
+// from the bytes after it, as HTTP/1.1 asks of a client.
+bool Response::ReadHead() {
+    std::size_t headerSize = 0;
+    while (true) {
+        if (phase_ == Phase::Status && !JudgeStatus(false)) return phase_ == Phase::Status;
+        const std::string_view received = ResponseBytes.view();
+        // The header cannot end before its status line has begun.
+        const std::size_t from = std::max(headerScan_ >= 3 ? headerScan_ - 3 : 0, statusStart_);
+        const std::size_t end = received.find("\r\n\r\n", from);
+        if (end == std::string_view::npos) {
+            headerScan_ = received.size();
+            return true;
+        }
+        headerSize = end + 4;
+        if (!interim_) break;
+        ResponseBytes.EraseFront(headerSize);
+        interimBytes_ += headerSize;
+        // Interim responses without end would hold the transfer without a body: as many
+        // as fill the held limit are no HTTP server's.
+        if (interimBytes_ > heldLimit_) return Fail(ResponseFailure::Malformed);
+        interim_ = false;
+        phase_ = Phase::Status;
+        statusStart_ = std::string_view::npos;
+        statusScan_ = 0;
+        firstSpace_ = std::string_view::npos;
+        headerScan_ = 0;
     }
-    const std::size_t headerSize = end + 4;
-    const std::string header(received.substr(0, headerSize));
+    const std::string header(ResponseBytes.view().substr(0, headerSize));
     if (redirect_ != 0) {
         Location = FieldValue(header, "location");
         return Reject(redirect_);
     }
-    HeaderLength = static_cast<std::int64_t>(headerSize);
+    HeaderLength = static_cast<std::int64_t>(interimBytes_ + headerSize);
     ResponseBytes.EraseFront(headerSize);
     ReadHeader(header);
     if (phase_ == Phase::Body && framing_ == Framing::Length && bodyLeft_ > bodyLimit_) {
@@ -228,6 +251,12 @@ bool Response::JudgeStatus(bool atEnd) {
     if (IsRedirect(code)) {
         // Read on to the end of the header, where the target is named.
         redirect_ = code;
+        phase_ = Phase::Header;
+        return true;
+    }
+    // 101 switches to another protocol, which a picture or a page never speaks.
+    if (code >= 100 && code < 200 && code != 101) {
+        interim_ = true;
         phase_ = Phase::Header;
         return true;
     }
@@ -515,6 +544,11 @@ void Response::ConnectionClosed() {
             return;
         }
         if (!JudgeStatus(true)) return;
+    }
+    // An interim response is never the answer: a close before the final one leaves none.
+    if (phase_ == Phase::Header && interim_) {
+        Fail(ResponseFailure::Malformed);
+        return;
     }
     // A redirect whose header the close cut short names no target: it is rejected for its
     // status alone.

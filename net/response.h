@@ -83,7 +83,8 @@ public:
     // 0 while the header has not been read; -1 when it carries no "Content-Length: ";
     // otherwise the announced body length, which drives the progress bar.
     std::int64_t ContentLength = 0;
-    // Bytes of the header through its empty line; 0 while the header has not ended.
+    // Bytes of the header through its empty line, interim responses before it included; 0
+    // while the header has not ended.
     std::int64_t HeaderLength = 0;
     // The status code of a rejected response (outside 200 to 299); 0 otherwise.
     std::int16_t HttpStatus = 0;
@@ -114,6 +115,7 @@ private:
         TrailerLf
     };
 
+    bool ReadHead();
     bool JudgeStatus(bool atEnd);
     void ReadHeader(std::string_view header);
     bool TakeBody(std::string_view bytes);
@@ -147,9 +149,11 @@ private:
     std::size_t firstSpace_ = std::string_view::npos;
     std::size_t headerScan_ = 0;  // where the search for the empty line resumes
     Framing framing_ = Framing::UntilClose;
-    std::uint64_t bodyLeft_ = 0;  // Length: bytes still to come; Chunked: of this chunk
-    bool noBody_ = false;         // the status says there is no body
-    std::int16_t redirect_ = 0;   // a redirect status whose header is still being read
+    std::uint64_t bodyLeft_ = 0;    // Length: bytes still to come; Chunked: of this chunk
+    bool noBody_ = false;           // the status says there is no body
+    std::int16_t redirect_ = 0;     // a redirect status whose header is still being read
+    bool interim_ = false;          // the header being read is an interim (1xx) response's
+    std::size_t interimBytes_ = 0;  // interim responses passed over before the final one
     Chunk chunk_ = Chunk::Size;
     int chunkDigits_ = 0;
 };

@@ -21,11 +21,24 @@ Transfer::~Transfer() {
     services_.socket->SetListener(nullptr);
     if (services_.secureSocket) services_.secureSocket->SetListener(nullptr);
     timer_.SetListener(nullptr);
+    if (services_.watch) {
+        services_.watch->SetEnabled(false);
+        services_.watch->SetListener(nullptr);
+    }
 }
 
 bool Transfer::Fail(FetchFailure failure, std::int32_t status, std::string subject) {
     result_ = {failure, status, std::move(subject)};
     return false;
+}
+
+bool Transfer::FailSocket() {
+    // A name that could not be looked up is the host's; anything else is the address's.
+    const bool lookup = SocketError >= kErrorHostNotFound && SocketError <= kErrorNoData;
+    if (lookup) return Fail(FetchFailure::SocketError, SocketError, serverUrl_.Host);
+    std::string address = HostField(serverUrl_);
+    if (serverUrl_.Port == DefaultPort(serverUrl_.Scheme)) address += ":" + std::to_string(serverUrl_.Port);
+    return Fail(FetchFailure::SocketError, SocketError, std::move(address));
 }
 
 void Transfer::BodyAnnounced(std::int64_t length) { owner_.BodyLength(length); }
@@ -166,9 +179,15 @@ std::uint64_t Transfer::PictureBodyBound() {
     std::uint64_t free = 0;
     // A disk that cannot say how full it is leaves the size bound alone.
     if (!services_.files->FreeSpace(filePath_, free)) return kMaxPictureBytes;
-    // The bytes written so far are already gone from `free`.
-    const std::uint64_t room = free > kFreeSpaceFloorBytes ? free - kFreeSpaceFloorBytes : 0;
-    return std::min(kMaxPictureBytes, fileBytes_ + room);
+    // The bytes written so far are already gone from `free`. A body up to
+    // kSmallBodyBytes need only leave kSmallBodyFloorBytes; a longer one the whole floor.
+    const std::uint64_t before = free + fileBytes_;
+    std::uint64_t bound = 0;
+    if (before > kFreeSpaceFloorBytes && before - kFreeSpaceFloorBytes > kSmallBodyBytes)
+        bound = before - kFreeSpaceFloorBytes;
+    else if (before > kSmallBodyFloorBytes)
+        bound = std::min(kSmallBodyBytes, before - kSmallBodyFloorBytes);
+    return std::min(kMaxPictureBytes, bound);
 }
 
 bool Transfer::KeepFreeSpace() {
@@ -196,13 +215,20 @@ Transfer::Outcome Transfer::HttpGet(const std::string& path) {
         }
         socket_->Connect();
         RestartTimeout();
+        RestartWatch();
         SocketError = 0;
-        if (!AwaitConnection()) return Outcome::Failed;
+        const bool connected = AwaitConnection();
+        if (!connected) {
+            StopWatch();
+            return Outcome::Failed;
+        }
 
         socket_->SendData(RequestText(path, requestHeaders_));
         RestartTimeout();
         SocketError = 0;
-        switch (AwaitResponse(path)) {
+        const Outcome outcome = AwaitResponse(path);
+        StopWatch();
+        switch (outcome) {
             case Outcome::Failed:
                 return Outcome::Failed;
             case Outcome::Retry:
@@ -221,14 +247,21 @@ Transfer::Outcome Transfer::HttpGet(const std::string& path) {
 bool Transfer::AwaitConnection() {
     while (true) {
         services_.pump->Pump(kPassWaitMs);
-        if (owner_.CancelRequested()) return Fail(FetchFailure::Cancelled);
+        // Closed before anyone is told: a box waiting for its OK must not keep a server
+        // sending.
+        if (owner_.CancelRequested()) {
+            socket_->Close();
+            return Fail(FetchFailure::Cancelled);
+        }
         if (TimedOut) {
             if (!owner_.RetryOnSilence()) return Fail(FetchFailure::NoAnswer);
             socket_->Close();
             socket_->Connect();
             RestartTimeout();
+            RestartWatch();
         }
-        if (SocketError != 0) return Fail(FetchFailure::SocketError, SocketError);
+        if (!KeepsPace()) return false;
+        if (SocketError != 0) return FailSocket();
         switch (socket_->State()) {
             case SocketState::Closed:
                 return Fail(FetchFailure::Disconnected);
@@ -249,6 +282,7 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
     while (true) {
         services_.pump->Pump(kPassWaitMs);
         if (owner_.CancelRequested()) {
+            socket_->Close();
             Fail(FetchFailure::Cancelled);
             return Outcome::Failed;
         }
@@ -261,8 +295,12 @@ Transfer::Outcome Transfer::AwaitResponse(const std::string& path) {
             TimedOut = false;
             return Outcome::Retry;
         }
+        if (!KeepsPace()) {
+            socket_->Close();
+            return Outcome::Failed;
+        }
         if (SocketError != 0) {
-            Fail(FetchFailure::SocketError, SocketError);
+            FailSocket();
             return Outcome::Failed;
         }
         bool redirect = false;
@@ -315,14 +353,18 @@ bool Transfer::Rejected(const std::string& path, bool& redirect) {
             Fail(FetchFailure::Malformed);
             return true;
         case ResponseFailure::OutOfMemory:
-            Fail(FetchFailure::OutOfMemory);
+            Fail(FetchFailure::OutOfMemory, 0, UrlText(serverUrl_));
+            result_.bound = kHeldLimitBytes;
             return true;
         case ResponseFailure::TooLarge: {
             // A body past the size no picture reaches is too large whatever the disk holds;
             // one that stopped below it was stopped by the free space.
-            const bool tooLarge = response_.RefusedBodyBytes() > kMaxPictureBytes;
+            const std::uint64_t refused = response_.RefusedBodyBytes();
+            const bool tooLarge = refused > kMaxPictureBytes;
             Fail(tooLarge ? FetchFailure::TooLarge : FetchFailure::DiskLow, 0, UrlText(serverUrl_));
-            result_.bound = tooLarge ? kMaxPictureBytes : kFreeSpaceFloorBytes;
+            result_.bound = tooLarge                    ? kMaxPictureBytes
+                            : refused > kSmallBodyBytes ? kFreeSpaceFloorBytes
+                                                        : kSmallBodyFloorBytes;
             return true;
         }
     }
@@ -341,8 +383,48 @@ void Transfer::RestartTimeout() {
     timer_.SetEnabled(true);
 }
 
+void Transfer::RestartWatch() {
+    windowBytes_ = 0;
+    watch_.ticked = false;
+    if (!services_.watch) return;
+    const TransferLimits& limits = settings_.limits;
+    // Taken afresh each time: the wait for the run lock, between two fetches, uses the
+    // same timer with a listener of its own.
+    services_.watch->SetListener(&watch_);
+    services_.watch->SetEnabled(false);
+    services_.watch->SetInterval(limits.rateWindowMs);
+    services_.watch->SetEnabled(limits.rateWindowMs > 0);
+}
+
+void Transfer::StopWatch() {
+    if (services_.watch) services_.watch->SetEnabled(false);
+    watch_.ticked = false;
+}
+
+bool Transfer::KeepsPace() {
+    if (!watch_.ticked) return true;
+    watch_.ticked = false;
+    const TransferLimits& limits = settings_.limits;
+    watchedMs_ += limits.rateWindowMs;
+    const std::uint64_t bytes = windowBytes_;
+    windowBytes_ = 0;
+    if (owner_.Unattended() && limits.unattendedRunMs > 0 && watchedMs_ >= limits.unattendedRunMs) {
+        Fail(FetchFailure::RunTooLong, 0, UrlText(serverUrl_));
+        result_.seconds = limits.unattendedRunMs / 1000;
+        return false;
+    }
+    // A window without a single byte is silence, which TimeOut's question is for; a
+    // trickle restarts that question for ever, and only the rate ends it.
+    if (bytes == 0 || bytes >= limits.lowestRateBytes) return true;
+    Fail(FetchFailure::TooSlow, 0, UrlText(serverUrl_));
+    result_.bound = limits.lowestRateBytes;
+    result_.seconds = limits.rateWindowMs / 1000;
+    return false;
+}
+
 void Transfer::WS_DataArrival(std::int32_t) {
     const std::string_view bytes = socket_->PeekData();
+    windowBytes_ += bytes.size();
     const bool keep = response_.DataArrival(bytes);
     socket_->DiscardData(bytes.size());
     if (!keep) {

@@ -26,7 +26,7 @@ enum class FetchFailure : std::uint8_t {
     NoSecureChannel,   // an https address, and no TLS socket to reach it
     Cancelled,         // the user pressed cancel
     NoAnswer,          // the server stayed silent and the owner did not retry: nothing more to say
-    SocketError,       // `status` is the socket's error number
+    SocketError,       // `status` is the socket's error number; `subject` the host (a look-up) or host:port
     Disconnected,      // the connection closed before it was made
     ClosedByPeer,      // the server closed the connection early
     ConnectionError,   // the socket went into its error state without a number
@@ -34,11 +34,13 @@ enum class FetchFailure : std::uint8_t {
     Rejected,          // any other status that is no success; `status` says which
     TooManyRedirects,  //
     Malformed,         // the response could not be read
-    OutOfMemory,       // the response is larger than a response may be held
-    NotSaved,          // the picture could not be written; `subject` is the working file
-    Empty,             // the picture's body was empty; `subject` is the picture asked for
-    TooLarge,          // the picture's body passed `bound` bytes; `subject` is its address
-    DiskLow,           // it would have left less than `bound` bytes free beside the working file
+    OutOfMemory,  // the response is larger than `bound`, what a response may hold; `subject` is its address
+    NotSaved,     // the picture could not be written; `subject` is the working file
+    Empty,        // the picture's body was empty; `subject` is the picture asked for
+    TooLarge,     // the picture's body passed `bound` bytes; `subject` is its address
+    DiskLow,      // it would have left less than `bound` bytes free beside the working file
+    TooSlow,      // fewer than `bound` bytes came in `seconds`; `subject` is the address
+    RunTooLong,   // an unattended run's transfers passed `seconds`; `subject` is the address
 };
 
 // What one fetch did.
@@ -48,6 +50,7 @@ struct FetchResult {
     std::string subject;                             // what the failure's message names
     FileFailure fileFailure = FileFailure::Nothing;  // why the working file was not saved
     std::uint64_t bound = 0;                         // the bound a picture's body passed, in bytes
+    std::int64_t seconds = 0;                        // the time a bound of time names
     bool Ok() const { return failure == FetchFailure::None; }
 };
 
@@ -87,6 +90,18 @@ struct TransferServices {
     EventPump* pump = nullptr;
     FileSystem* files = nullptr;
     const RunGuard* guard = nullptr;  // null: the temporary file's name carries no process id
+    Timer* watch = nullptr;           // ticks each rate window; null: no lowest rate, no run bound
+};
+
+// The bounds that end a transfer making no progress, besides TimeOut's silence. A server
+// that sends a byte now and then restarts TimeOut for ever; these do not restart.
+struct TransferLimits {
+    // Fewer than lowestRateBytes in one window of rateWindowMs ends the fetch, as a
+    // command-line downloader's speed limit does. 0 for either: no lowest rate.
+    std::int64_t rateWindowMs = 30000;
+    std::uint64_t lowestRateBytes = 1024;
+    // Nobody can cancel an unattended run: its transfers together end after this long.
+    std::int64_t unattendedRunMs = 600000;
 };
 
 // What a fetch obeys, from the run's settings. The caller hands it over with every fetch,
@@ -96,9 +111,16 @@ struct TransferSettings {
     std::int32_t timeOut = 0;  // seconds of silence before the Retry/Cancel question; 0: never ask
     // A page is read with its own characters (by its charset) instead of as printable ASCII.
     bool decodePage = false;
+    TransferLimits limits;
 };
 
 class Transfer final : public SocketListener, public TimerListener, private ResponseProgress {
+    // The watch timer's listener: a flag for the loops, as the inactivity timer's.
+    struct Watch final : TimerListener {
+        bool ticked = false;
+        void Timer_Timer() override { ticked = true; }
+    };
+
 public:
     // Becomes the listener of the sockets and the timer while it lives. `services` and
     // `owner` must outlive it; the services are read as each fetch needs them, so their
@@ -153,7 +175,11 @@ public:
     static constexpr std::uint64_t kMaxPictureBytes = std::uint64_t{1} << 30;
     // The space a picture's body must leave free where the working file is, so a download
     // never takes the last of a disk that the system and the user's other programs need.
+    // A small picture cannot take the last of a disk: one of kSmallBodyBytes at most need
+    // only leave kSmallBodyFloorBytes free, so a nearly full disk still takes a photo.
     static constexpr std::uint64_t kFreeSpaceFloorBytes = std::uint64_t{1} << 30;
+    static constexpr std::uint64_t kSmallBodyBytes = std::uint64_t{64} << 20;
+    static constexpr std::uint64_t kSmallBodyFloorBytes = std::uint64_t{64} << 20;
     // The free space is asked once as each attempt starts, then again each time the body
     // has grown by this much, for what other programs write meanwhile: often enough to
     // stop near the floor, seldom enough to cost nothing against the writing itself.
@@ -175,17 +201,25 @@ private:
     Outcome AwaitResponse(const std::string& path);
     bool Rejected(const std::string& path, bool& redirect);
     void RestartTimeout();
+    // Starts a fresh rate window (each connection, and after the question on silence).
+    void RestartWatch();
+    void StopWatch();
+    // Judges a rate window that has ended: false, with the failure kept, when the transfer
+    // is too slow or an unattended run has used its time.
+    bool KeepsPace();
     bool UseServer();
     void WriteBodyPiece();
     void DropPartialFile();
     // The most the picture's body may bring: kMaxPictureBytes, or less where the working
-    // file's disk cannot spare that much above kFreeSpaceFloorBytes.
+    // file's disk cannot spare that much above its floor.
     std::uint64_t PictureBodyBound();
     // Asks for the free space again once the body has grown enough since the last time;
     // false once the body already passes what is left.
     bool KeepFreeSpace();
     // Records why the current fetch failed; false, for the caller to return.
     bool Fail(FetchFailure failure, std::int32_t status = 0, std::string subject = {});
+    // The socket's error: its number, and the host or the address it concerned.
+    bool FailSocket();
     // The response's progress, for the owner's progress display.
     void BodyAnnounced(std::int64_t length) override;
     void BodyReceived(std::int64_t bytes) override;
@@ -207,6 +241,9 @@ private:
     std::uint64_t nextSpaceCheck_ = 0;  // fileBytes_ at which the free space is asked again
     bool fileTouched_ = false;          // some attempt has written to the file
     bool fileFailed_ = false;           // a write of the current attempt failed
+    Watch watch_;
+    std::uint64_t windowBytes_ = 0;  // bytes received in the current rate window
+    std::int64_t watchedMs_ = 0;     // the windows ended in this transfer's whole life
 };
 
 }  // namespace vexal

@@ -37,7 +37,7 @@ std::string BytesText(std::uint64_t bytes) {
     static const struct {
         std::uint64_t size;
         const char* name;
-    } kUnits[] = {{std::uint64_t{1} << 30, "GiB"}, {std::uint64_t{1} << 20, "MiB"}};
+    } kUnits[] = {{std::uint64_t{1} << 30, "GiB"}, {std::uint64_t{1} << 20, "MiB"}, {1024, "KiB"}};
     for (const auto& unit : kUnits)
         if (bytes >= unit.size && bytes % unit.size == 0)
             return std::to_string(bytes / unit.size) + " " + unit.name;
@@ -98,8 +98,13 @@ std::string FetchFailureText(const FetchResult& result) {
             return MessageText(Message::NoSecureChannel);
         case FetchFailure::Cancelled:
             return MessageText(Message::Cancelled);
-        case FetchFailure::SocketError:
-            return SocketErrorText(static_cast<std::int16_t>(result.status));
+        case FetchFailure::SocketError: {
+            const auto number = static_cast<std::int16_t>(result.status);
+            if (result.subject.empty()) return SocketErrorText(number);
+            const bool lookup = number >= kErrorHostNotFound && number <= kErrorNoData;
+            return MessageText(lookup ? Message::HostNotResolved : Message::ConnectionFailedAt,
+                               {SocketErrorText(number), result.subject});
+        }
         case FetchFailure::Disconnected:
             return MessageText(Message::Disconnected);
         case FetchFailure::ClosedByPeer:
@@ -115,7 +120,8 @@ std::string FetchFailureText(const FetchResult& result) {
         case FetchFailure::Malformed:
             return MessageText(Message::MalformedResponse);
         case FetchFailure::OutOfMemory:
-            return SocketErrorText(kErrorOutOfMemory);
+            if (result.subject.empty()) return SocketErrorText(kErrorOutOfMemory);
+            return MessageText(Message::PageTooLarge, {result.subject, BytesText(result.bound)});
         case FetchFailure::NotSaved:
             return MessageText(Message::ImageNotSaved, {result.subject, FileFailureText(result.fileFailure)});
         case FetchFailure::Empty:
@@ -124,6 +130,11 @@ std::string FetchFailureText(const FetchResult& result) {
             return MessageText(Message::ImageTooLarge, {result.subject, BytesText(result.bound)});
         case FetchFailure::DiskLow:
             return MessageText(Message::ImageLeavesTooLittleSpace, {result.subject, BytesText(result.bound)});
+        case FetchFailure::TooSlow:
+            return MessageText(Message::TransferTooSlow,
+                               {result.subject, std::to_string(result.seconds), BytesText(result.bound)});
+        case FetchFailure::RunTooLong:
+            return MessageText(Message::RunTooLong, {result.subject, std::to_string(result.seconds)});
     }
     return {};
 }
@@ -185,11 +196,16 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
         case RetrievalFailure::PictureRefused:
             return PictureErrorText(result.subject, result.decode);
         case RetrievalFailure::PngUnreadable:
-            return MessageText(Message::PngUnreadable);
+            if (result.subject.empty()) return MessageText(Message::PngUnreadable);
+            return MessageText(Message::PngUnreadableFile, {result.subject});
         case RetrievalFailure::PngNotConverted:
             return MessageText(Message::PngNotConverted);
         case RetrievalFailure::Cancelled:
             return MessageText(Message::Cancelled);
+        case RetrievalFailure::LockNotFreed:
+            return MessageText(Message::LockNotFreed, {std::to_string(result.wanted / 1000)});
+        case RetrievalFailure::PreviewNeedsDisplay:
+            return MessageText(Message::PreviewNeedsDisplay);
         case RetrievalFailure::NoConnection:
             return {};
         case RetrievalFailure::UnusableFileName:
@@ -271,7 +287,8 @@ FailureBox InstallFailureBox(const InstallResult& result) {
         case InstallOutcome::PictureRefused:
             return {BoxKind::Error, PictureErrorText(result.subject, result.decode)};
         case InstallOutcome::PngUnreadable:
-            return {BoxKind::Notice, MessageText(Message::PngReadError)};
+            if (result.subject.empty()) return {BoxKind::Notice, MessageText(Message::PngReadError)};
+            return {BoxKind::Notice, MessageText(Message::PngReadErrorFile, {result.subject})};
         case InstallOutcome::PngNotConverted:
             return {BoxKind::Notice, MessageText(Message::PngConvertError)};
         case InstallOutcome::UnsupportedKind:

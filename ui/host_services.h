@@ -9,7 +9,7 @@ namespace vexal {
 
 inline RetrievalServices RetrievalServicesOf(const Host& host) {
     return {host.files,  host.images, host.desktop,      host.guard, host.pump,
-            host.random, host.socket, host.secureSocket, host.timer};
+            host.random, host.socket, host.secureSocket, host.timer, host.watch};
 }
 
 inline WallpaperServices WallpaperServicesOf(const Host& host) {

@@ -238,6 +238,25 @@ constexpr Entry kTexts[] = {
      "抽出形式が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか？"},
     {Message::NoLinkRuleQuestion,
      "抽出条件が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか？"},
+
+    {Message::TransferTooSlow,
+     "接続先 {1} からの受信が遅すぎるため取得を中止しました（{2} 秒間に {3} 未満）。"},
+    {Message::RunTooLong, "接続先 {1} からの取得が終わらないため中止しました（無人の実行の上限 {2} 秒）。"},
+    {Message::LockNotFreed, "他のvexalの処理が {1} 秒待っても終わらないため中止しました。"},
+    {Message::HostNotResolved, "{1}\r\nホスト {2} のアドレスを調べられませんでした。"},
+    {Message::ConnectionFailedAt, "{1}\r\n接続先 {2} との通信に失敗しました。"},
+    {Message::PageTooLarge, "メモリが足りません。\r\nページ {1} は上限 {2} を超えるため取得を中止しました。"},
+    {Message::PngUnreadableFile,
+     "pngファイルの読み出しに失敗しました\r\n画像ファイル {1} を読み込めませんでした。"},
+    {Message::PngReadErrorFile, "png読み出しエラー\r\n画像ファイル {1} を読み込めませんでした。"},
+    {Message::QuietNeedsName,
+     "識別子が指定されていません。\r\n-quiet を付けるときは、壁紙を変更する項目の識別子も指定してください。"},
+    {Message::PreviewNeedsDisplay,
+     "画面がないため、プレビューを表示できません。\r\n-preview "
+     "を付けずに起動すると、確認せずに壁紙を変更します。"},
+    {Message::ProxyRefused, "プロキシ {1} が接続を中継しませんでした（{2}）。"},
+    {Message::ProxyNeedsAuthentication,
+     "プロキシ {1} が認証を求めています（407）。\r\nvexal はプロキシの認証に対応していません。"},
 };
 
 constexpr bool InOrder() {

@@ -172,6 +172,21 @@ enum class Message : std::uint16_t {
     NoPictureKindQuestion,
     NoLinkRuleQuestion,
 
+    // Where and why a transfer or a wait ended, and the second lines that say what and
+    // where a failure concerned.
+    TransferTooSlow,     // {1} the address, {2} the window's seconds, {3} the lowest bytes, in words
+    RunTooLong,          // {1} the address, {2} the bound's seconds
+    LockNotFreed,        // {1} the bound's seconds
+    HostNotResolved,     // {1} the socket's text, {2} the host
+    ConnectionFailedAt,  // {1} the socket's text, {2} the address
+    PageTooLarge,        // {1} the page's address, {2} the bound, in words
+    PngUnreadableFile,   // {1} the picture
+    PngReadErrorFile,    // {1} the picture
+    QuietNeedsName,
+    PreviewNeedsDisplay,
+    ProxyRefused,              // {1} the proxy, {2} its answer's status text
+    ProxyNeedsAuthentication,  // {1} the proxy
+
     // Not a message: the number of kinds above, against which the table's length is checked
     // at compile time. Keep it last.
     Count,

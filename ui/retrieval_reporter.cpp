@@ -49,6 +49,9 @@ void RetrievalReporter::Say(RetrievalStep step) {
         case RetrievalStep::ListingFolder:
             return StepLabel(MessageText(Message::ListingFolder));
         case RetrievalStep::WaitingForOtherRun:
+            // Where no window shows it, the wait is said on standard error, or a run would
+            // seem to hang.
+            dialogs_.Inform(MessageText(Message::WaitingForOtherRun));
             return StepLabel(MessageText(Message::WaitingForOtherRun));
         case RetrievalStep::ConvertingPng:
             return StepLabel(MessageText(Message::ConvertingPng));

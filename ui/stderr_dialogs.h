@@ -36,6 +36,7 @@ public:
         Write(title, prompt);
         return {};
     }
+    void Inform(const std::string& text) override { Write(kPlainTitle, text); }
     bool Unattended() const override { return true; }
 
 private:

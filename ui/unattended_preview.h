@@ -1,6 +1,6 @@
 // The preview window of runs that nobody watches (no display, or VEXAL_NONINTERACTIVE=1):
 // it is never shown, and a preview it is asked to show cannot be answered, so it ends the
-// run as the window's cancel button would.
+// run, saying why.
 #pragma once
 
 #include "host/process.h"
@@ -18,7 +18,9 @@ public:
     void DispPre(RetrievedPictures pictures) override {
         // Nobody can answer: the pictures go unshown, their working files with them.
         pictures.working.DeleteAll();
-        Unload(kExitFailure);
+        RetrievalResult unanswered;
+        unanswered.failure = RetrievalFailure::PreviewNeedsDisplay;
+        end_.RetrievalFailed(unanswered);
     }
     void Unload(int status) override { end_.Finish(status); }
 

@@ -174,7 +174,9 @@ InstallResult PutPicture(const WallpaperServices& services, const WallpaperPictu
         const BmpFromFile converted = ConvertToBmp(*services.images, *services.files, picture.file, temp);
         if (converted.decoded.error == DecodeError::TooLarge)
             return PictureRefused(picture, converted.decoded);
-        if (!converted.decoded.Ok()) return Failed(InstallOutcome::PngUnreadable);
+        if (!converted.decoded.Ok())
+            return Failed(InstallOutcome::PngUnreadable,
+                          picture.named.empty() ? picture.file : picture.named);
         if (!converted.written) return Failed(InstallOutcome::PngNotConverted);
     } else {
         return Failed(InstallOutcome::UnsupportedKind);

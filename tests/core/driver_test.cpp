@@ -205,7 +205,7 @@ TEST(DriverTest, DirectFailuresAndWhatTheyName) {
         {"page", "list.txt", "", RetrievalFailure::NothingNamed, "", {}, {}},
         // A local name is taken whole: "?" is part of it, so it names no picture.
         {"queryIsPartOfALocalName", "a.jpg?x=1", "x", RetrievalFailure::NothingNamed, "", {}, {"a.jpg?x=1"}},
-        {"pngUnreadable", "a.png", "<html>", RetrievalFailure::PngUnreadable, "", {}, {"a.png"}},
+        {"pngUnreadable", "a.png", "<html>", RetrievalFailure::PngUnreadable, "a.png", {}, {"a.png"}},
         {"pngTooLarge",
          "a.png",
          "BIG 60000 60000",
@@ -428,13 +428,16 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
         int busyTries;
         bool cancel;  // the progress window's cancel button during the wait
         bool stop;    // a signal during the wait
+        bool expire;  // the wait's bound passes
         RetrievalEnd end;
         RetrievalFailure failure;
     } rows[] = {
-        {"free", 0, false, false, RetrievalEnd::Installed, RetrievalFailure::None},
-        {"waits", 3, false, false, RetrievalEnd::Installed, RetrievalFailure::None},
-        {"cancelledWhileWaiting", 3, true, false, RetrievalEnd::Failed, RetrievalFailure::Cancelled},
-        {"stoppedWhileWaiting", 3, false, true, RetrievalEnd::Interrupted, RetrievalFailure::None},
+        {"free", 0, false, false, false, RetrievalEnd::Installed, RetrievalFailure::None},
+        {"waits", 3, false, false, false, RetrievalEnd::Installed, RetrievalFailure::None},
+        {"cancelledWhileWaiting", 3, true, false, false, RetrievalEnd::Failed, RetrievalFailure::Cancelled},
+        {"stoppedWhileWaiting", 3, false, true, false, RetrievalEnd::Interrupted, RetrievalFailure::None},
+        // Broke: a run kept waiting behind a lock that was never freed.
+        {"gaveUpWaiting", 1000, false, false, true, RetrievalEnd::Failed, RetrievalFailure::LockNotFreed},
     };
     for (const auto& r : rows) {
         const std::string dead = ".vexal-tmp-7-wpcache.jpg";
@@ -456,12 +459,34 @@ TEST(DriverTest, OverlappingRunsWaitForTheLockAndClearDeadRunsFiles) {
             cancelling.program = &f.program;
             f.t.host.pump = &cancelling;
         }
+        // A watch timer whose period has passed by the second wait.
+        struct Expiring final : public EventPump, public Timer {
+            TimerListener* listener = nullptr;
+            bool enabled = false;
+            int pumps = 0;
+            void Pump(int) override {
+                if (enabled && ++pumps == 2) listener->Timer_Timer();
+            }
+            void SetListener(TimerListener* l) override { listener = l; }
+            void SetEnabled(bool e) override { enabled = e; }
+            bool Enabled() const override { return enabled; }
+            void SetInterval(std::int64_t) override {}
+            std::int64_t Interval() const override { return kLockWaitLimitMs; }
+        } expiring;
+        if (r.expire) {
+            f.t.host.pump = &expiring;
+            f.t.host.watch = &expiring;
+        }
         for (const std::string& leftover : {dead, live, deadBitmap, deadSave, liveSave})
             f.t.files.files[leftover] = "part";
         f.t.files.files["a.bmp"] = PicFile(1, 1, 0xFF000000);
         f.Direct("a.bmp");
         EXPECT_EQ(f.outcome.end, r.end) << r.name;
         EXPECT_EQ(f.outcome.failure.failure, r.failure) << r.name;
+        if (r.expire) {
+            EXPECT_EQ(f.outcome.failure.wanted, kLockWaitLimitMs);
+            EXPECT_FALSE(expiring.enabled) << "the watch is free again";
+        }
         EXPECT_EQ(guard.lockedFolders.front(), "/win") << r.name << ": the wallpaper folder's lock";
         EXPECT_EQ(f.log.Has("say WaitingForOtherRun"), r.busyTries > 0) << r.name;
         const bool ran = r.end == RetrievalEnd::Installed;

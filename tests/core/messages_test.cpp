@@ -33,8 +33,9 @@ const std::string kChangeFailed = "壁紙の変更に失敗しました。";
 
 // Results with the fields a row names; the rest as a fresh result has them.
 FetchResult Fetched(FetchFailure failure, std::int32_t status = 0, std::string subject = {},
-                    FileFailure file = FileFailure::Nothing, std::uint64_t bound = 0) {
-    return {failure, status, std::move(subject), file, bound};
+                    FileFailure file = FileFailure::Nothing, std::uint64_t bound = 0,
+                    std::int64_t seconds = 0) {
+    return {failure, status, std::move(subject), file, bound, seconds};
 }
 RetrievalResult Retrieval(RetrievalFailure failure, std::string subject = {}, std::string target = {}) {
     RetrievalResult result;
@@ -143,6 +144,9 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          MessageText(Message::ImageLeavesTooLittleSpace, {"http://h/a.jpg", "1 GiB"}),
          "画像ファイル http://h/a.jpg を保存するとディスクの空き容量が 1 GiB "
          "を下回るため取得を中止しました。"},
+        {"quietNeedsName", MessageText(Message::QuietNeedsName),
+         "識別子が指定されていません。\r\n-quiet "
+         "を付けるときは、壁紙を変更する項目の識別子も指定してください。"},
         {"sourceMissing", MessageText(Message::SourceMissing, {"list.txt"}),
          "元ファイル list.txt が見つかりせん。"},
         {"sourceUnreadable", MessageText(Message::SourceUnreadable, {"list.txt"}),
@@ -384,6 +388,20 @@ TEST(FailureTextsTest, FetchFailures) {
         {"tooManyRedirects", text(FetchFailure::TooManyRedirects), "リダイレクトが多すぎます。"},
         {"malformed", text(FetchFailure::Malformed), "接続先の応答が正しくありません。"},
         {"outOfMemory", text(FetchFailure::OutOfMemory), "メモリが足りません。"},
+        // What and where: the first line as it always was, the host, the address or the
+        // bound on the second.
+        {"hostNotFoundNamesTheHost", text(FetchFailure::SocketError, 11001, "pictures.example"),
+         "正式応答。ホストが見つかりません。\r\nホスト pictures.example のアドレスを調べられませんでした。"},
+        {"refusedNamesTheAddress", text(FetchFailure::SocketError, 10061, "127.0.0.1:8158"),
+         "接続が強制的に拒絶されました。\r\n接続先 127.0.0.1:8158 との通信に失敗しました。"},
+        {"pageTooLarge",
+         text(FetchFailure::OutOfMemory, 0, "http://h/big.html", FileFailure::Nothing,
+              std::uint64_t{64} << 20),
+         "メモリが足りません。\r\nページ http://h/big.html は上限 64 MiB を超えるため取得を中止しました。"},
+        {"tooSlow", text(FetchFailure::TooSlow, 0, "http://h/a.jpg", FileFailure::Nothing, 1024, 30),
+         "接続先 http://h/a.jpg からの受信が遅すぎるため取得を中止しました（30 秒間に 1 KiB 未満）。"},
+        {"runTooLong", text(FetchFailure::RunTooLong, 0, "http://h/a.jpg", FileFailure::Nothing, 0, 600),
+         "接続先 http://h/a.jpg からの取得が終わらないため中止しました（無人の実行の上限 600 秒）。"},
         {"notSaved", text(FetchFailure::NotSaved, 0, "cache.bmp", FileFailure::Other),
          "画像ファイル cache.bmp を保存できませんでした。"},
         {"notSavedOnAFullDisk", text(FetchFailure::NotSaved, 0, "cache.bmp", FileFailure::DiskFull),
@@ -492,6 +510,13 @@ TEST(FailureTextsTest, RetrievalFailures) {
               }),
          "画像ファイル a.png は大きすぎるため読み込めません（60000×60000 画素）。"},
         {"pngUnreadable", text(F::PngUnreadable), "pngファイルの読み出しに失敗しました"},
+        {"pngUnreadableNamesTheFile", text(F::PngUnreadable, "http://h/broken.png"),
+         "pngファイルの読み出しに失敗しました\r\n画像ファイル http://h/broken.png を読み込めませんでした。"},
+        {"lockNotFreed", with(Retrieval(F::LockNotFreed), [](auto& r) { r.wanted = 660000; }),
+         "他のvexalの処理が 660 秒待っても終わらないため中止しました。"},
+        {"previewNeedsDisplay", text(F::PreviewNeedsDisplay),
+         "画面がないため、プレビューを表示できません。\r\n-preview "
+         "を付けずに起動すると、確認せずに壁紙を変更します。"},
         {"pngNotConverted", text(F::PngNotConverted), "pngファイルの変換に失敗しました"},
         {"cancelled", text(F::Cancelled), "ユーザーによってキャンセルされました。"},
         {"noConnection", text(F::NoConnection), ""},
@@ -592,6 +617,8 @@ TEST(FailureTextsTest, InstallFailureBoxes) {
         {"pictureTooLarge", box(O::PictureRefused, "/p/b.bmp", {DecodeError::TooLarge, 9000, 9000}),
          BoxKind::Error, "画像ファイル /p/b.bmp は大きすぎるため読み込めません（9000×9000 画素）。"},
         {"pngUnreadable", box(O::PngUnreadable), BoxKind::Notice, "png読み出しエラー"},
+        {"pngUnreadableNamesTheFile", box(O::PngUnreadable, "/p/broken.png"), BoxKind::Notice,
+         "png読み出しエラー\r\n画像ファイル /p/broken.png を読み込めませんでした。"},
         {"pngNotConverted", box(O::PngNotConverted), BoxKind::Notice, "png変換エラー"},
         {"unsupportedKind", box(O::UnsupportedKind), BoxKind::Notice, "非対応拡張子が選択されました。"},
         {"refusedWithoutWords", box(O::Refused, "", {}, DesktopSaid(DesktopFailure::Refused)),

@@ -148,8 +148,8 @@ TEST(RunEndTest, EachEndReachesTheUserAndTheProcess) {
     }
 }
 
-// Nobody can answer a preview when nobody watches: it ends as its cancel button would,
-// and an installation made at once ends the run as the window's would.
+// Nobody can answer a preview when nobody watches: it ends the run with failure, saying
+// why, and an installation made at once ends the run as the window's would.
 TEST(RunEndTest, UnattendedPreviewEndsAsItsCancelWould) {
     for (const RetrievalEnd end : {RetrievalEnd::Preview, RetrievalEnd::Installed}) {
         EndingRun run;
@@ -162,7 +162,8 @@ TEST(RunEndTest, UnattendedPreviewEndsAsItsCancelWould) {
                      preview, run.controller);
         EXPECT_EQ(t.process.status, end == RetrievalEnd::Preview ? kExitFailure : kExitSuccess);
         EXPECT_TRUE(t.files.files.empty());
-        EXPECT_TRUE(t.dialogs.boxes.empty());
+        // Regression: a preview asked for without a display ended with status 1 and no word.
+        EXPECT_EQ(t.dialogs.boxes.size(), end == RetrievalEnd::Preview ? 1u : 0u);
     }
 }
 
@@ -180,12 +181,19 @@ TEST(RunEndTest, QuietRunLeavesItsOutcomeInTheDataFolder) {
         outcome.failure.failure = RetrievalFailure::Cancelled;
         return outcome;
     };
+    const auto silent = [] {
+        RetrievalOutcome outcome = Outcome(RetrievalEnd::Failed);
+        outcome.failure.failure = RetrievalFailure::Fetch;
+        outcome.failure.fetch.failure = FetchFailure::NoAnswer;
+        return outcome;
+    };
     const auto installed = [] { return Outcome(RetrievalEnd::Installed); };
     const auto interrupted = [] { return Outcome(RetrievalEnd::Interrupted); };
     const std::string stamp = "2026-12-08 10:00:00";
     const std::string changeFailed =
         "壁紙の変更に失敗しました。 デスクトップが壁紙の設定を受け付けませんでした。";
     const std::string cancelled = "ユーザーによってキャンセルされました。";
+    const std::string noAnswer = "接続先の応答がありません。";
     const struct {
         const char* name;
         std::function<RetrievalOutcome()> outcome;
@@ -196,6 +204,9 @@ TEST(RunEndTest, QuietRunLeavesItsOutcomeInTheDataFolder) {
         {"installFailed", refused, stamp + "\n1\n" + changeFailed + "\n", stamp + " Photos: " + changeFailed},
         {"failed", failed, stamp + "\n1\n" + cancelled + "\n", stamp + " Photos: " + cancelled},
         {"interrupted", interrupted, stamp + "\n1\n" + cancelled + "\n", stamp + " Photos: " + cancelled},
+        // Regression: a server that stayed silent was logged as cancelled by the user,
+        // while standard error said what the run had asked.
+        {"silentServer", silent, stamp + "\n1\n" + noAnswer + "\n", stamp + " Photos: " + noAnswer},
     };
     const std::string folder = std::string("/data") + kFolderSeparator;
     for (const auto& r : rows) {

@@ -466,7 +466,9 @@ TEST_F(EndToEndTest, WebPageAndWebImageOnALoopbackServer) {
     std::filesystem::remove(work_ / "data/vexal/wallpaper.bmp");
     const RunResult error = Vexal({"errorPage"});
     EXPECT_EQ(error.status, 1);
-    EXPECT_EQ(error.err, Line("pngファイルの読み出しに失敗しました"));
+    EXPECT_EQ(
+        error.err,
+        Line("pngファイルの読み出しに失敗しました\r\n画像ファイル /error.png を読み込めませんでした。"));
     EXPECT_FALSE(std::filesystem::exists(work_ / "data/vexal/wallpaper.bmp"));
     EXPECT_TRUE(NoWorkingFile());
 }
@@ -943,8 +945,11 @@ TEST_F(EndToEndTest, FailuresEndWithStatusOneAndLeaveTheScreen) {
         {"notAPicture",
          {"-wp", "fake.jpg"},
          Line("画像ファイル fake.jpg を画像として読み込めませんでした。")},
-        // Nobody can answer a preview: the run ends as its cancel button would.
-        {"preview", {"folder", "-preview"}, ""},
+        // Regression: a preview nobody can see ended with status 1 and no word.
+        {"preview",
+         {"folder", "-preview"},
+         "vexal 1.00: 画面がないため、プレビューを表示できません。\r\n"
+         "-preview を付けずに起動すると、確認せずに壁紙を変更します。\n"},
         // Regression: a run without a display learnt only that the change failed.
         {"noDisplay",
          {"-wp", "pics/a.png"},

@@ -183,7 +183,8 @@ TEST(HostileHttpTest, GigabytePageIsRefusedOnceItPassesTheLimit) {
             MemoryWatch watch;
             rig.Fetch(Kind::Page, server.Url("/huge.html"));
             const std::uint64_t growth = watch.Growth();
-            EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::OutOfMemory)));
+            EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::OutOfMemory, 0, server.Url("/huge.html"),
+                                                    FileFailure::Nothing, Transfer::kHeldLimitBytes)));
             EXPECT_EQ(rig.program.SourceText, "");
             EXPECT_LE(growth, kRefusedGrowth);
             EXPECT_EQ(rig.timer.ticks, 0);
@@ -241,8 +242,10 @@ TEST(HostileHttpTest, EndlessHeadersAreRefused) {
                 Rig rig;
                 MemoryWatch watch;
                 rig.Fetch(kind, server.Url("/endless.bin"));
-                EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::OutOfMemory)) ||
-                            SameResult(rig.last, Failed(FetchFailure::Malformed)))
+                EXPECT_TRUE(
+                    SameResult(rig.last, Failed(FetchFailure::OutOfMemory, 0, server.Url("/endless.bin"),
+                                                FileFailure::Nothing, Transfer::kHeldLimitBytes)) ||
+                    SameResult(rig.last, Failed(FetchFailure::Malformed)))
                     << ::testing::PrintToString(rig.last);
                 EXPECT_FALSE(std::filesystem::exists(rig.WorkFile()));
                 EXPECT_LE(watch.Growth(), kRefusedGrowth);

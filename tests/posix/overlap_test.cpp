@@ -237,7 +237,8 @@ TEST_F(OverlapTest, StopSignalsEndTheRunAndKeepTheWallpaper) {
     waiting.Signal(SIGTERM);
     const RunResult stopped = waiting.Finish();
     EXPECT_EQ(stopped.status, 1);
-    EXPECT_EQ(stopped.err, "");
+    // Regression: a run waiting for the lock said nothing and seemed to hang.
+    EXPECT_EQ(stopped.err, "vexal: 他のvexalの処理が終わるのを待っています...\n") << "the stop adds nothing";
     testing::StartedProgram patient = Start({"small"});
     EXPECT_TRUE(testing::WaitUntil([&] { return !patient.Running() || WaitsForTheLock(patient.pid()); }));
     EXPECT_TRUE(patient.Running());
@@ -344,10 +345,11 @@ TEST_F(OverlapTest, FailedWritesEndWithAMessageThatSaysWhyAndKeepEverything) {
     const std::string copyLine =
         "vexal 1.00: 画像ファイル " + work_ / "big-c.bmp" + " を wpcache.bmp にコピーできませんでした。";
     const std::string saveLine = "vexal 1.00: 画像ファイル wpcache.bmp を保存できませんでした。";
-    // A disk with less than the floor free takes no download at all, before any byte is written.
+    // A disk with less than a small picture's floor free takes no download at all, before
+    // any byte is written.
     const std::string floorLine =
         "vexal 1.00: 画像ファイル " + server.Url("/c.bmp") +
-        " を保存するとディスクの空き容量が 1 GiB を下回るため取得を中止しました。\n";
+        " を保存するとディスクの空き容量が 64 MiB を下回るため取得を中止しました。\n";
     const std::string full = "ディスクの空きが足りません。\n", readOnly = "読み取り専用の場所です。\n",
                       denied = "書き込みが許可されていません。\n";
     const struct {

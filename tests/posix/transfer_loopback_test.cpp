@@ -46,12 +46,13 @@ struct PosixNet {
     PosixSocket tlsTransport{reactor};
     TlsSocket secureSocket{tlsTransport, MakeOpenSslEngine()};
     testing::CountingTimer timer{reactor};
+    PosixTimer watch{reactor};
 };
 
 struct Rig : PosixNet, testing::TransferRig {
     // A TimeOut far beyond any case that is not about the time-out, so a loaded machine
     // never sees one; the cases about it set a second.
-    Rig() : TransferRig({&socket, &secureSocket, &timer, &reactor}, 30, "work") {}
+    Rig() : TransferRig({&socket, &secureSocket, &timer, &reactor, &watch}, 30, "work") {}
     std::string WorkFile() const {
         auto it = files.files.find(state.image.WorkImageFile);
         return it == files.files.end() ? "(none)" : it->second;
@@ -216,7 +217,7 @@ TEST(TransferLoopbackTest, FailuresReturnTheirKind) {
              c.Pause(50);
              c.Reset();
          },
-         Failed(FetchFailure::SocketError, kErrorConnectionReset)},
+         Failed(FetchFailure::SocketError, kErrorConnectionReset, "127.0.0.1:PORT")},
         {"emptyBody", [](ServerConnection& c) { c.Send(WithLength("")); },
          Failed(FetchFailure::Empty, 0, "http://127.0.0.1:PORT/pics/photo.jpg")},
         {"closedBeforeAnswering", [](ServerConnection&) {},
@@ -251,17 +252,19 @@ TEST(TransferLoopbackTest, ConnectionFailures) {
         const char* name;
         std::string url;
         std::int16_t error;
+        std::string subject;  // the host of a look-up, the address of a connection
     } rows[] = {
-        {"refusedPort", "http://127.0.0.1:" + std::to_string(refusing) + "/", kErrorConnectionRefused},
-        {"unknownHost", "http://no-such-host.invalid/", kErrorHostNotFound},
-        {"unknownHostCapitals", "http://Nowhere.INVALID./x", kErrorHostNotFound},
-        {"portOutOfRange", "http://127.0.0.1:70000/", kErrorPortNotSupported},
+        {"refusedPort", "http://127.0.0.1:" + std::to_string(refusing) + "/", kErrorConnectionRefused,
+         "127.0.0.1:" + std::to_string(refusing)},
+        {"unknownHost", "http://no-such-host.invalid/", kErrorHostNotFound, "no-such-host.invalid"},
+        {"unknownHostCapitals", "http://Nowhere.INVALID./x", kErrorHostNotFound, "Nowhere.INVALID."},
+        {"portOutOfRange", "http://127.0.0.1:70000/", kErrorPortNotSupported, "127.0.0.1:70000"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
         rig.Page(row.url);
-        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, row.error)));
+        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, row.error, row.subject)));
         EXPECT_EQ(rig.owner.socketTroubles, std::vector<std::int16_t>{row.error})
             << "the owner hears of the socket's error as it comes";
         EXPECT_EQ(rig.timer.ticks, 0) << "the failure ends the fetch, not the time-out";
@@ -362,6 +365,51 @@ TEST(TransferLoopbackTest, CancelInMidTransfer) {
     EXPECT_GT(clicker.pollsAtClick, 0u);
     EXPECT_LE(rig.reactor.counts().polls - clicker.pollsAtClick, 1u)
         << "passes of the pump from the click to the end of the fetch";
+    // Regression: the connection stayed open while the cancel box waited, and the server
+    // went on sending.
+    EXPECT_EQ(rig.socket.State(), SocketState::Closed);
+}
+
+// Broke: a server that sent a byte now and then was never given up on, each byte
+// restarting TimeOut. The rate window (a second here, through the transfer's limits) ends
+// it, whether the status line or the body trickles; an unattended run that keeps the
+// lowest rate still ends at its bound.
+TEST(TransferLoopbackTest, TricklingServersAreGivenUpOn) {
+    const struct {
+        const char* name;
+        std::string head;  // then a byte every 20 ms
+        bool unattended;
+        FetchFailure failure;
+    } rows[] = {
+        {"statusLine", "", false, FetchFailure::TooSlow},
+        {"body", "HTTP/1.0 200 OK\r\n\r\n", false, FetchFailure::TooSlow},
+        {"bodyUnattended", "HTTP/1.0 200 OK\r\n\r\n", true, FetchFailure::RunTooLong},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoopbackServer server([&](ServerConnection& c, int) {
+            c.ReadRequest();
+            if (!c.Send(row.head)) return;
+            const std::string status = "HTTP/1.1 200 OK\r\n\r\n";
+            for (std::size_t i = 0;; ++i) {
+                const char byte = row.head.empty() && i < status.size() ? status[i] : 'x';
+                if (!c.Send(std::string_view(&byte, 1)) || !c.Pause(20)) return;
+            }
+        });
+        Rig rig;
+        rig.owner.unattended = row.unattended;
+        rig.fetches.limits.rateWindowMs = 1000;
+        // The unattended row keeps its lowest rate, so only the run's bound ends it.
+        rig.fetches.limits.lowestRateBytes = row.unattended ? 1 : 1024;
+        rig.fetches.limits.unattendedRunMs = 2000;
+        rig.Image(server.Url("/a.jpg"));
+        FetchResult expected = Failed(row.failure, 0, server.Url("/a.jpg"));
+        expected.bound = row.unattended ? 0 : 1024;
+        expected.seconds = row.unattended ? 2 : 1;
+        EXPECT_TRUE(SameResult(rig.last, expected));
+        EXPECT_EQ(rig.timer.ticks, 0) << "TimeOut never came to ask";
+        EXPECT_EQ(rig.socket.State(), SocketState::Closed);
+    }
 }
 
 TEST(TransferLoopbackTest, PageThenImageOnItsServer) {
@@ -402,7 +450,8 @@ TEST(TransferLoopbackTest, ResetAfterPartOfALargeImageLeavesNoFile) {
     rig.services.files = &files;
     rig.program.CacheFileName = dir / "work";
     rig.Image(server.Url("/big.bmp"));
-    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorConnectionReset)));
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorConnectionReset,
+                                            "127.0.0.1:" + std::to_string(server.port()))));
     EXPECT_FALSE(files.IsNormalFile(dir / "work.bmp"));
 }
 
@@ -509,7 +558,9 @@ TEST(TransferLoopbackTest, CertificatesThatCannotBeVerified) {
         });
         Rig rig;
         rig.Image(server.SecureUrl("/a.jpg", row.host));
-        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorCertificate)));
+        EXPECT_TRUE(
+            SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorCertificate,
+                                        std::string(row.host) + ":" + std::to_string(server.port()))));
         EXPECT_EQ(rig.files.files.count("work.jpg"), 0u);
     }
 }
@@ -538,7 +589,8 @@ TEST(TransferLoopbackTest, PeersThatDoNotSpeakTls) {
         LoopbackServer server([&](ServerConnection& c, int) { row.answer(c); });
         Rig rig;
         rig.Page(server.SecureUrl("/"));
-        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorSecureChannel)));
+        EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorSecureChannel,
+                                                "localhost:" + std::to_string(server.port()))));
     }
 }
 

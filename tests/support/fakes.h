@@ -221,7 +221,7 @@ struct TestHost {
     // What the layers below the front ends are handed: the host's services as they are now.
     RetrievalServices Services() const {
         return {host.files,  host.images, host.desktop,      host.guard, host.pump,
-                host.random, host.socket, host.secureSocket, host.timer};
+                host.random, host.socket, host.secureSocket, host.timer, host.watch};
     }
 };
 

@@ -24,17 +24,19 @@ namespace vexal {
 // Readable names in a failed assertion, where the values would print as bytes.
 inline void PrintTo(FetchFailure failure, std::ostream* out) {
     static const char* const kNames[] = {
-        "None",         "BadAddress",   "NoSecureChannel", "Cancelled", "NoAnswer", "SocketError",
-        "Disconnected", "ClosedByPeer", "ConnectionError", "NotFound",  "Rejected", "TooManyRedirects",
-        "Malformed",    "OutOfMemory",  "NotSaved",        "Empty",     "TooLarge", "DiskLow"};
-    static_assert(std::size(kNames) == static_cast<std::size_t>(FetchFailure::DiskLow) + 1);
+        "None",        "BadAddress",       "NoSecureChannel", "Cancelled",       "NoAnswer",
+        "SocketError", "Disconnected",     "ClosedByPeer",    "ConnectionError", "NotFound",
+        "Rejected",    "TooManyRedirects", "Malformed",       "OutOfMemory",     "NotSaved",
+        "Empty",       "TooLarge",         "DiskLow",         "TooSlow",         "RunTooLong"};
+    static_assert(std::size(kNames) == static_cast<std::size_t>(FetchFailure::RunTooLong) + 1);
     *out << kNames[static_cast<int>(failure)];
 }
 
 inline void PrintTo(const FetchResult& result, std::ostream* out) {
     PrintTo(result.failure, out);
     *out << " status " << result.status << " subject \"" << result.subject << "\" file failure "
-         << static_cast<int>(result.fileFailure) << " bound " << result.bound;
+         << static_cast<int>(result.fileFailure) << " bound " << result.bound << " seconds "
+         << result.seconds;
 }
 
 namespace testing {
@@ -50,18 +52,20 @@ inline FetchResult Failed(FetchFailure failure, std::int32_t status = 0, std::st
     result.bound = bound;
     return result;
 }
-// A picture's body stopped at a bound: its address and the bound it passed.
-inline FetchResult PastBound(FetchFailure failure, std::string address) {
-    return Failed(
-        failure, 0, std::move(address), FileFailure::Nothing,
-        failure == FetchFailure::TooLarge ? Transfer::kMaxPictureBytes : Transfer::kFreeSpaceFloorBytes);
+// A picture's body stopped at a bound: its address and the bound it passed (by default
+// the size bound, or the free-space floor of a large body).
+inline FetchResult PastBound(FetchFailure failure, std::string address, std::uint64_t bound = 0) {
+    if (bound == 0)
+        bound =
+            failure == FetchFailure::TooLarge ? Transfer::kMaxPictureBytes : Transfer::kFreeSpaceFloorBytes;
+    return Failed(failure, 0, std::move(address), FileFailure::Nothing, bound);
 }
 
 // Whether a fetch returned exactly `expected`, all its fields alike. A success is `{}`.
 inline ::testing::AssertionResult SameResult(const FetchResult& actual, const FetchResult& expected) {
     if (actual.failure == expected.failure && actual.status == expected.status &&
         actual.subject == expected.subject && actual.fileFailure == expected.fileFailure &&
-        actual.bound == expected.bound)
+        actual.bound == expected.bound && actual.seconds == expected.seconds)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "returned " << ::testing::PrintToString(actual) << ", expected "
                                          << ::testing::PrintToString(expected);
@@ -75,11 +79,12 @@ struct TransferParts {
     Socket* secureSocket = nullptr;  // null: an https address is refused
     Timer* timer = nullptr;
     EventPump* pump = nullptr;
+    Timer* watch = nullptr;  // null: no lowest rate, no run bound
 };
 
 struct TransferRig {
     TransferRig(const TransferParts& parts, std::int32_t timeOut, std::string cacheFileName)
-        : services{parts.socket, parts.secureSocket, parts.timer, parts.pump, &files, nullptr} {
+        : services{parts.socket, parts.secureSocket, parts.timer, parts.pump, &files, nullptr, parts.watch} {
         InitGlobals(program, 1, 0);
         program.TimeOut = timeOut;
         program.CacheFileName = std::move(cacheFileName);

@@ -85,7 +85,8 @@ TEST_F(SchannelTest, CloseNotifyEndsABodyWithoutLengthWhileTheConnectionStaysOpe
 TEST_F(SchannelTest, UntrustedCertificate) {
     Rig rig;
     rig.Page(At(ports.untrusted, "https", "/site/index.html"));
-    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorCertificate)));
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorCertificate,
+                                            "localhost:" + std::to_string(ports.untrusted))));
 }
 
 TEST_F(SchannelTest, RedirectToHttps) {
@@ -100,7 +101,8 @@ TEST_F(SchannelTest, RedirectToHttps) {
 TEST_F(SchannelTest, HttpsToAPlainServer) {
     Rig rig;
     rig.Page(At(ports.plain, "https", "/old/index.html"));
-    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorSecureChannel)));
+    EXPECT_TRUE(SameResult(rig.last, Failed(FetchFailure::SocketError, kErrorSecureChannel,
+                                            "localhost:" + std::to_string(ports.plain))));
 }
 
 }  // namespace

@@ -261,8 +261,10 @@ QHBoxLayout* QtEditorWindow::MakeScheduleRow() {
     lbLastRun = new QLabel(Frame1);
     lbLastRun->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A long message (a path, a server's words) must not widen the window: the line takes
-    // what the row leaves and is cut there; its tool tip holds it whole.
+    // what the row leaves and wraps there, so the whole message shows (its tool tip holds
+    // it too); the window grows downwards by the lines it needs.
     lbLastRun->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lbLastRun->setWordWrap(true);
     auto* row = new QHBoxLayout;
     row->addWidget(lbSchedule);
     row->addWidget(cbSchedule);

@@ -107,12 +107,14 @@ int main(int argc, char** argv) {
     vexal::PosixSocket tlsTransport(reactor);
     vexal::TlsSocket secureSocket(tlsTransport, vexal::MakeOpenSslEngine());
     vexal::PosixTimer timer(reactor);
+    vexal::PosixTimer watch(reactor);
     vexal::QtImageDecoder decoder;
     vexal::SpawnCommandRunner runner;
     vexal::LinuxDesktop desktop(decoder, runner);
     host.socket = &socket;
     host.secureSocket = &secureSocket;
     host.timer = &timer;
+    host.watch = &watch;
     host.images = &decoder;
     host.desktop = &desktop;
     // The editor sets the entries' schedules; without a configuration folder there is

@@ -131,7 +131,9 @@ Win32EditorWindow::Win32EditorWindow() {
     cbSchedule_ = AddControl(WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | tab | WS_GROUP, kCbSchedule);
     for (const char* item : texts::cbSchedule)
         ::SendMessageW(cbSchedule_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Widen(item).c_str()));
-    lbLastRun_ = AddControl(WC_STATICW, "", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kLbLastRun);
+    // SS_NOTIFY: a static control is transparent to the mouse without it, and its tool tip,
+    // which holds the line whole where the ellipsis cuts it, would never show.
+    lbLastRun_ = AddControl(WC_STATICW, "", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS | SS_NOTIFY, kLbLastRun);
     cbPreview_ = AddControl(WC_BUTTONW, texts::cbPreview, BS_PUSHBUTTON | tab | WS_GROUP, kCbPreview);
     cbSetWP_ = AddControl(WC_BUTTONW, texts::cbSetWP, BS_PUSHBUTTON | tab, kCbSetWP);
     cbEnd_ = AddControl(WC_BUTTONW, texts::cbEnd, BS_PUSHBUTTON | tab, kCbEnd);
@@ -152,6 +154,7 @@ Win32EditorWindow::Win32EditorWindow() {
     win32::AddToolTip(tooltips_, ckEachScreen_, texts::ckEachScreenTip);
     for (int i = 0; i < 3; ++i) win32::AddToolTip(tooltips_, opNo_[i], texts::opNoTip[i]);
     win32::AddToolTip(tooltips_, cbSchedule_, texts::cbScheduleTip);
+    win32::AddToolTip(tooltips_, lbLastRun_, "");
     win32::AddToolTip(tooltips_, cbBrowseFile_, texts::cbBrowseFileTip);
     win32::AddToolTip(tooltips_, cbBrowseFolder_, texts::cbBrowseFolderTip);
     Layout();
@@ -387,6 +390,7 @@ void Win32EditorWindow::SetText(EditorControl box, const std::string& text) {
     ++settingText_;
     ::SetWindowTextW(control, win32::Widen(text).c_str());
     --settingText_;
+    if (box == EditorControl::lbLastRun) win32::SetToolTip(tooltips_, lbLastRun_, text);
 }
 
 bool Win32EditorWindow::IsChecked(EditorControl control, int index) const {

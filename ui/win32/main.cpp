@@ -66,6 +66,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     vexal::Win32Socket tlsTransport(pump);
     vexal::TlsSocket secureSocket(tlsTransport, vexal::MakeSchannelEngine());
     vexal::Win32Timer timer(pump);
+    vexal::Win32Timer watch(pump);
     vexal::WicImageDecoder images;
     vexal::Win32Desktop desktop;
     // Messages go out as written: a message that holds CR LF must not gain a CR, and a
@@ -82,6 +83,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     host.socket = &socket;
     host.secureSocket = &secureSocket;
     host.timer = &timer;
+    host.watch = &watch;
     host.images = &images;
     host.desktop = &desktop;
     vexal::TaskScheduler scheduler(vexal::OwnProgramPath());

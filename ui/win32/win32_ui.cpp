@@ -257,4 +257,14 @@ void AddToolTip(HWND tooltips, HWND control, const std::string& text) {
     ::SendMessageW(tooltips, TTM_SETMAXTIPWIDTH, 0, 480);
 }
 
+void SetToolTip(HWND tooltips, HWND control, const std::string& text) {
+    std::wstring wide = Widen(text);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = ::GetParent(control);
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = wide.data();
+    ::SendMessageW(tooltips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 }  // namespace vexal::win32

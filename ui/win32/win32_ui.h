@@ -77,5 +77,7 @@ private:
 // Adds a tool tip that shows `text` while the mouse rests on `control`.
 void AddToolTip(HWND tooltips, HWND control, const std::string& text);
 HWND CreateToolTips(HWND owner);
+// Replaces the tip of a control added with AddToolTip.
+void SetToolTip(HWND tooltips, HWND control, const std::string& text);
 
 }  // namespace vexal::win32

@@ -339,7 +339,8 @@ TEST_F(ProgramTest, FailuresAreLinesOnStandardErrorAndChangeNothing) {
         {"server says 404", "-wp " + server.Url("/img/none.png"),
          "vexal 1.00: ファイル /img/none.png が見つかりませんでした。\n"},
         {"connection refused", "-wp http://127.0.0.1:" + std::to_string(refusedPort) + "/a.png",
-         "vexal 1.00: 接続が強制的に拒絶されました。\n"},
+         "vexal 1.00: 接続が強制的に拒絶されました。\r\n接続先 127.0.0.1:" + std::to_string(refusedPort) +
+             " との通信に失敗しました。\n"},
         {"list file missing", "sample",
          "vexal 1.00: 元ファイル " + dir / "missing-list.txt" + " が見つかりせん。\n"},
     };
@@ -864,10 +865,11 @@ TEST_F(ProgramTest, FullDiskAndReadOnlyPlaceSayWhy) {
     const std::string copyLine =
         "vexal 1.00: 画像ファイル " + picture + " を wpcache.bmp にコピーできませんでした。";
     const std::string saveLine = "vexal 1.00: 画像ファイル wpcache.bmp を保存できませんでした。";
-    // A disk with less than the floor free takes no download at all, before any byte is written.
+    // A disk with less than a small picture's floor free takes no download at all, before
+    // any byte is written.
     const std::string floorLine =
         "vexal 1.00: 画像ファイル " + fetched.Url +
-        " を保存するとディスクの空き容量が 1 GiB を下回るため取得を中止しました。\n";
+        " を保存するとディスクの空き容量が 64 MiB を下回るため取得を中止しました。\n";
     // Wine answers a file system mounted read-only with access denied, as it answers a
     // permission the user lacks; Windows says that a medium is write-protected.
     const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
