@@ -53,6 +53,16 @@ ScheduleResult Refused(HRESULT hr) {
     return r;
 }
 
+// The Task Scheduler, connected as the running user.
+HRESULT Connect(Com<ITaskService>& service) {
+    const HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                                          IID_ITaskService, reinterpret_cast<void**>(service.Out()));
+    if (FAILED(hr)) return hr;
+    VARIANT none{};
+    ::VariantInit(&none);
+    return service->Connect(none, none, none, none);
+}
+
 bool NotThere(HRESULT hr) {
     return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 }
@@ -241,12 +251,10 @@ std::wstring OwnProgramPath() {
 ScheduleResult TaskScheduler::Apply(const ScheduleJob& job) {
     const win32::ComScope com;
     Com<ITaskService> service;
-    HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                    reinterpret_cast<void**>(service.Out()));
+    HRESULT hr = Connect(service);
     if (FAILED(hr)) return Refused(hr);
     VARIANT none{};
     ::VariantInit(&none);
-    if (FAILED(hr = service->Connect(none, none, none, none))) return Refused(hr);
     const std::wstring user = CurrentUser();
     const std::wstring name = TaskNameFor(job.name, user);
     Com<ITaskFolder> folder;
@@ -274,14 +282,9 @@ ScheduleResult TaskScheduler::Apply(const ScheduleJob& job) {
 bool TaskScheduler::IsRegistered(const ScheduleJob& job) {
     const win32::ComScope com;
     Com<ITaskService> service;
-    VARIANT none{};
-    ::VariantInit(&none);
     // A scheduler that cannot be asked holds nothing as far as the editor can tell; the
     // next save then says why it cannot set the task either.
-    if (FAILED(::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                  reinterpret_cast<void**>(service.Out()))) ||
-        FAILED(service->Connect(none, none, none, none)))
-        return false;
+    if (FAILED(Connect(service))) return false;
     Com<ITaskFolder> folder;
     HRESULT hr = service->GetFolder(Bstr(kTaskFolder), folder.Out());
     if (NotThere(hr)) return job.kind == ScheduleKind::Never;
@@ -302,12 +305,8 @@ bool TaskScheduler::IsRegistered(const ScheduleJob& job) {
 ScheduleResult RemoveAllTasks() {
     const win32::ComScope com;
     Com<ITaskService> service;
-    HRESULT hr = ::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                    reinterpret_cast<void**>(service.Out()));
+    HRESULT hr = Connect(service);
     if (FAILED(hr)) return Refused(hr);
-    VARIANT none{};
-    ::VariantInit(&none);
-    if (FAILED(hr = service->Connect(none, none, none, none))) return Refused(hr);
     Com<ITaskFolder> folder;
     hr = service->GetFolder(Bstr(kTaskFolder), folder.Out());
     if (NotThere(hr)) return {};
