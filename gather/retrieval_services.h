@@ -29,9 +29,12 @@ struct RetrievalServices {
     Socket* secureSocket = nullptr;  // the same over TLS, for https addresses
     Timer* timer = nullptr;          // the transfer's inactivity timer
     Timer* watch = nullptr;          // the transfer's rate window and the wait for the run lock
+    ProxyTunnel* tunnel = nullptr;   // the TLS socket's transport and the proxies; null: none
 
     WallpaperServices ForWallpaper() const { return {files, images, desktop, guard}; }
-    TransferServices ForTransfer() const { return {socket, secureSocket, timer, pump, files, guard, watch}; }
+    TransferServices ForTransfer() const {
+        return {socket, secureSocket, timer, pump, files, guard, watch, tunnel};
+    }
 };
 
 }  // namespace vexal

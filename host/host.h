@@ -21,6 +21,8 @@ class RunGuard;
 class Console;
 class Scheduler;
 class EditorClaim;
+// net/'s transport under the TLS socket, which holds the proxies the platform set.
+class ProxyTunnel;
 
 struct Host {
     Dialogs* dialogs = nullptr;
@@ -29,6 +31,7 @@ struct Host {
     EventPump* pump = nullptr;
     Socket* socket = nullptr;        // the TCP socket, for http addresses
     Socket* secureSocket = nullptr;  // the same over TLS, for https addresses
+    ProxyTunnel* tunnel = nullptr;   // the TLS socket's transport and the proxies; null: no proxy
     Timer* timer = nullptr;          // the transfer's inactivity timer
     Timer* watch = nullptr;          // the transfer's rate window and the wait for the run lock
     Desktop* desktop = nullptr;

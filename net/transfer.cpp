@@ -32,7 +32,17 @@ bool Transfer::Fail(FetchFailure failure, std::int32_t status, std::string subje
     return false;
 }
 
-bool Transfer::FailSocket() {
+bool Transfer::FailSocket(bool connecting) {
+    if (!proxy_.Direct()) {
+        if (SocketError == kErrorProxyRefused) {
+            const std::int32_t status = services_.tunnel ? services_.tunnel->RefusedStatus() : 0;
+            return Fail(status == 407 ? FetchFailure::ProxyAuthentication : FetchFailure::ProxyRefused,
+                        status, proxy_.Address());
+        }
+        // The certificate and the handshake are the server's, even through a tunnel.
+        if (connecting && SocketError != kErrorCertificate && SocketError != kErrorSecureChannel)
+            return Fail(FetchFailure::ProxyUnreachable, SocketError, proxy_.Address());
+    }
     // A name that could not be looked up is the host's; anything else is the address's.
     const bool lookup = SocketError >= kErrorHostNotFound && SocketError <= kErrorNoData;
     if (lookup) return Fail(FetchFailure::SocketError, SocketError, serverUrl_.Host);
@@ -64,8 +74,16 @@ bool Transfer::UseServer() {
     if (!socket) return Fail(FetchFailure::NoSecureChannel);
     if (socket != socket_) socket_->Close();
     socket_ = socket;
-    socket_->SetRemoteHost(serverUrl_.Host);
-    socket_->SetRemotePort(serverUrl_.Port);
+    const bool secure = socket_ == services_.secureSocket;
+    proxy_ = services_.tunnel
+                 ? ChooseProxy(services_.tunnel->Proxies(), secure ? "https" : "http", serverUrl_.Host)
+                 : ProxyChoice{};
+    // A plain request goes to the proxy itself; a secure one to the server, through the
+    // tunnel under the TLS socket, which learns the proxy here.
+    const bool toProxy = !secure && !proxy_.Direct();
+    socket_->SetRemoteHost(toProxy ? proxy_.host : serverUrl_.Host);
+    socket_->SetRemotePort(toProxy ? proxy_.port : serverUrl_.Port);
+    if (services_.tunnel && secure) services_.tunnel->Route(proxy_);
     requestHeaders_ = settings_.headerBlock + HostField(serverUrl_) + "\r\n";
     return true;
 }
@@ -223,7 +241,10 @@ Transfer::Outcome Transfer::HttpGet(const std::string& path) {
             return Outcome::Failed;
         }
 
-        socket_->SendData(RequestText(path, requestHeaders_));
+        // A proxy is asked for the whole address; a server only for its path.
+        const bool toProxy = !proxy_.Direct() && socket_ != services_.secureSocket;
+        socket_->SendData(
+            RequestText(toProxy ? "http://" + HostField(serverUrl_) + path : path, requestHeaders_));
         RestartTimeout();
         SocketError = 0;
         const Outcome outcome = AwaitResponse(path);
@@ -261,7 +282,7 @@ bool Transfer::AwaitConnection() {
             RestartWatch();
         }
         if (!KeepsPace()) return false;
-        if (SocketError != 0) return FailSocket();
+        if (SocketError != 0) return FailSocket(true);
         switch (socket_->State()) {
             case SocketState::Closed:
                 return Fail(FetchFailure::Disconnected);
@@ -340,7 +361,10 @@ bool Transfer::Rejected(const std::string& path, bool& redirect) {
             redirect = true;
             return true;
         }
-        if (response_.HttpStatus == 404)
+        // A proxy asks for its own credentials with 407; a server never sends it.
+        if (response_.HttpStatus == 407 && !proxy_.Direct())
+            Fail(FetchFailure::ProxyAuthentication, 407, proxy_.Address());
+        else if (response_.HttpStatus == 404)
             Fail(FetchFailure::NotFound, 404, path);
         else
             Fail(FetchFailure::Rejected, response_.HttpStatus);

@@ -14,6 +14,7 @@
 #include "host/run_guard.h"
 #include "host/socket.h"
 #include "host/timer.h"
+#include "net/proxy_tunnel.h"
 #include "net/response.h"
 #include "program/url_parts.h"
 
@@ -41,6 +42,10 @@ enum class FetchFailure : std::uint8_t {
     DiskLow,      // it would have left less than `bound` bytes free beside the working file
     TooSlow,      // fewer than `bound` bytes came in `seconds`; `subject` is the address
     RunTooLong,   // an unattended run's transfers passed `seconds`; `subject` is the address
+    // Through a proxy; `subject` is the proxy's host:port.
+    ProxyUnreachable,     // connecting to it failed: `status` is the socket's error number
+    ProxyRefused,         // it would not forward: `status` is its answer's status, 0 for no answer
+    ProxyAuthentication,  // it asked for credentials (407)
 };
 
 // What one fetch did.
@@ -91,6 +96,9 @@ struct TransferServices {
     FileSystem* files = nullptr;
     const RunGuard* guard = nullptr;  // null: the temporary file's name carries no process id
     Timer* watch = nullptr;           // ticks each rate window; null: no lowest rate, no run bound
+    // The transport under `secureSocket`, holding the proxies the platform set; null: no
+    // proxy, every connection goes straight to its server.
+    ProxyTunnel* tunnel = nullptr;
 };
 
 // The bounds that end a transfer making no progress, besides TimeOut's silence. A server
@@ -218,8 +226,9 @@ private:
     bool KeepFreeSpace();
     // Records why the current fetch failed; false, for the caller to return.
     bool Fail(FetchFailure failure, std::int32_t status = 0, std::string subject = {});
-    // The socket's error: its number, and the host or the address it concerned.
-    bool FailSocket();
+    // The socket's error: its number, and the host or the address it concerned; while
+    // `connecting` through a proxy, the proxy's.
+    bool FailSocket(bool connecting = false);
     // The response's progress, for the owner's progress display.
     void BodyAnnounced(std::int64_t length) override;
     void BodyReceived(std::int64_t bytes) override;
@@ -231,7 +240,8 @@ private:
     UrlParts serverUrl_;
     std::string requestHeaders_;
     PageEncoding pageEncoding_ = PageEncoding::Utf8;
-    Socket* socket_;  // the socket of the current server's scheme
+    Socket* socket_;     // the socket of the current server's scheme
+    ProxyChoice proxy_;  // the current server's way: straight to it or through this proxy
     Timer& timer_;
     Response response_;
     // The image fetch's temporary file beside the working file, while its body is written.

@@ -135,6 +135,17 @@ std::string FetchFailureText(const FetchResult& result) {
                                {result.subject, std::to_string(result.seconds), BytesText(result.bound)});
         case FetchFailure::RunTooLong:
             return MessageText(Message::RunTooLong, {result.subject, std::to_string(result.seconds)});
+        case FetchFailure::ProxyUnreachable:
+            return MessageText(Message::ProxyUnreachable,
+                               {SocketErrorText(static_cast<std::int16_t>(result.status)), result.subject});
+        case FetchFailure::ProxyRefused: {
+            if (result.status == 0) return MessageText(Message::ProxyNoAnswer, {result.subject});
+            std::string status = HttpStatusText(static_cast<std::int16_t>(result.status));
+            if (status.back() == ' ') status.pop_back();
+            return MessageText(Message::ProxyRefused, {result.subject, status});
+        }
+        case FetchFailure::ProxyAuthentication:
+            return MessageText(Message::ProxyNeedsAuthentication, {result.subject});
     }
     return {};
 }

@@ -8,8 +8,8 @@
 namespace vexal {
 
 inline RetrievalServices RetrievalServicesOf(const Host& host) {
-    return {host.files,  host.images, host.desktop,      host.guard, host.pump,
-            host.random, host.socket, host.secureSocket, host.timer, host.watch};
+    return {host.files,  host.images,       host.desktop, host.guard, host.pump,  host.random,
+            host.socket, host.secureSocket, host.timer,   host.watch, host.tunnel};
 }
 
 inline WallpaperServices WallpaperServicesOf(const Host& host) {

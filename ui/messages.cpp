@@ -257,6 +257,8 @@ constexpr Entry kTexts[] = {
     {Message::ProxyRefused, "プロキシ {1} が接続を中継しませんでした（{2}）。"},
     {Message::ProxyNeedsAuthentication,
      "プロキシ {1} が認証を求めています（407）。\r\nvexal はプロキシの認証に対応していません。"},
+    {Message::ProxyUnreachable, "{1}\r\nプロキシ {2} に接続できませんでした。"},
+    {Message::ProxyNoAnswer, "プロキシ {1} が接続の中継に応答しませんでした。"},
 };
 
 constexpr bool InOrder() {

@@ -186,6 +186,8 @@ enum class Message : std::uint16_t {
     PreviewNeedsDisplay,
     ProxyRefused,              // {1} the proxy, {2} its answer's status text
     ProxyNeedsAuthentication,  // {1} the proxy
+    ProxyUnreachable,          // {1} the socket's text, {2} the proxy
+    ProxyNoAnswer,             // {1} the proxy
 
     // Not a message: the number of kinds above, against which the table's length is checked
     // at compile time. Keep it last.

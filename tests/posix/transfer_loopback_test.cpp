@@ -16,6 +16,7 @@
 #include "gather/driver.h"
 #include "gather/links.h"
 #include "host/socket.h"
+#include "net/proxy_tunnel.h"
 #include "net/tls_socket.h"
 #include "net/transfer.h"
 #include "net/url.h"
@@ -806,6 +807,145 @@ TEST(TransferLoopbackTest, RealWebServer) {
         EXPECT_TRUE(rig.WorkFile() == nginx.png);
         EXPECT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.last);
         EXPECT_EQ(rig.owner.questions, 0);
+    }
+}
+
+// The real sockets with the TLS socket's transport going through the proxies given.
+struct ProxiedNet {
+    explicit ProxiedNet(ProxySettings proxies) : tunnel(tlsTransport, std::move(proxies)) {}
+    PosixReactor reactor;
+    PosixSocket socket{reactor};
+    PosixSocket tlsTransport{reactor};
+    ProxyTunnel tunnel;
+    TlsSocket secureSocket{tunnel, MakeOpenSslEngine()};
+    testing::CountingTimer timer{reactor};
+    PosixTimer watch{reactor};
+};
+
+struct ProxiedRig : ProxiedNet, testing::TransferRig {
+    explicit ProxiedRig(ProxySettings proxies)
+        : ProxiedNet(std::move(proxies)),
+          TransferRig({&socket, &secureSocket, &timer, &reactor, &watch}, 30, "work") {
+        services.tunnel = &tunnel;
+    }
+};
+
+std::string ProxyAt(const LoopbackServer& proxy) {
+    return "http://127.0.0.1:" + std::to_string(proxy.port()) + "/";
+}
+
+// A proxy for plain http is asked for the whole address; a host in no_proxy is asked
+// directly, with the very request a setting without proxies sends.
+TEST(TransferLoopbackTest, PlainRequestsGoThroughTheProxy) {
+    LoopbackServer proxy([](ServerConnection& c, int) {
+        c.ReadRequest();
+        c.Send(WithLength(kPageBody));
+        c.WaitForClose();
+    });
+    ProxiedRig rig({ProxyAt(proxy), "", ""});
+    rig.Page("http://pictures.example/dir/index.html");
+    ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.last);
+    EXPECT_EQ(rig.program.SourceText, kPageText);
+    ASSERT_EQ(proxy.requests().size(), 1u);
+    EXPECT_EQ(proxy.requests()[0].rfind("GET http://pictures.example/dir/index.html HTTP/1.1\r\n", 0), 0u);
+    EXPECT_NE(proxy.requests()[0].find("\r\nHost: pictures.example\r\n\r\n"), std::string::npos);
+
+    LoopbackServer origin([](ServerConnection& c, int) {
+        c.ReadRequest();
+        c.Send(WithLength(kPageBody));
+        c.WaitForClose();
+    });
+    ProxiedRig bypassing({ProxyAt(proxy), "", "localhost,127.0.0.1"});
+    bypassing.Page(origin.Url("/dir/index.html"));
+    Rig direct;
+    direct.Page(origin.Url("/dir/index.html"));
+    EXPECT_TRUE(bypassing.succeeded && direct.succeeded);
+    ASSERT_EQ(origin.requests().size(), 2u);
+    EXPECT_EQ(origin.requests()[0], origin.requests()[1]);
+    EXPECT_EQ(proxy.connections(), 1);
+}
+
+// https goes through CONNECT, and the certificate is still checked against the server's
+// name: the proxy here plays the server on the same connection once it has agreed.
+TEST(TransferLoopbackTest, SecureRequestsTunnelThroughTheProxy) {
+    TrustTestRoot();
+    const struct {
+        const char* name;
+        const char* host;
+        FetchResult result;
+    } rows[] = {
+        {"nameInCertificate", "localhost", {}},
+        {"otherName", "pictures.example",
+         Failed(FetchFailure::SocketError, kErrorCertificate, "pictures.example:443")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LoopbackServer proxy([](ServerConnection& c, int) {
+            c.ReadRequest();
+            c.Send("HTTP/1.1 200 Connection established\r\n\r\n");
+            if (!c.AcceptTls(TestTrust().good.cert.get(), TestTrust().good.key.get())) return;
+            c.ReadRequest();
+            c.Send(WithLength(kPageBody));
+            c.WaitForClose();
+        });
+        ProxiedRig rig({"", "127.0.0.1:" + std::to_string(proxy.port()), ""});
+        rig.Page(std::string("https://") + row.host + "/dir/index.html");
+        EXPECT_TRUE(SameResult(rig.last, row.result)) << ::testing::PrintToString(rig.last);
+        ASSERT_GE(proxy.requests().size(), 1u);
+        const std::string authority = std::string(row.host) + ":443";
+        EXPECT_EQ(proxy.requests()[0],
+                  "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority + "\r\n\r\n");
+        if (!row.result.Ok()) continue;
+        EXPECT_EQ(rig.program.SourceText, kPageText);
+        ASSERT_EQ(proxy.requests().size(), 2u);
+        EXPECT_EQ(proxy.requests()[1].rfind("GET /dir/index.html HTTP/1.1\r\n", 0), 0u);
+    }
+}
+
+TEST(TransferLoopbackTest, ProxiesThatRefuse) {
+    TrustTestRoot();
+    const auto answer = [](std::string text) {
+        return [text](ServerConnection& c) {
+            c.ReadRequest();
+            c.Send(text);
+            c.WaitForClose();
+        };
+    };
+    const struct {
+        const char* name;
+        const char* url;
+        std::function<void(ServerConnection&)> proxy;  // null: nothing listens
+        FetchFailure failure;
+        std::int32_t status;
+    } rows[] = {
+        {"connectForbidden", "https://localhost/",
+         answer("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"), FetchFailure::ProxyRefused, 403},
+        {"connectNeedsCredentials", "https://localhost/",
+         answer("HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n"),
+         FetchFailure::ProxyAuthentication, 407},
+        {"connectHungUp", "https://localhost/", [](ServerConnection& c) { c.ReadRequest(); },
+         FetchFailure::ProxyRefused, 0},
+        {"connectAnswerNoHttp", "https://localhost/", answer("SSH-2.0-x\r\n\r\n"), FetchFailure::ProxyRefused,
+         0},
+        {"plainNeedsCredentials", "http://pictures.example/",
+         answer("HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n"),
+         FetchFailure::ProxyAuthentication, 407},
+        {"plainNothingListens", "http://pictures.example/", nullptr, FetchFailure::ProxyUnreachable,
+         kErrorConnectionRefused},
+        {"secureNothingListens", "https://localhost/", nullptr, FetchFailure::ProxyUnreachable,
+         kErrorConnectionRefused},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<LoopbackServer> proxy;
+        if (row.proxy)
+            proxy = std::make_unique<LoopbackServer>([&](ServerConnection& c, int) { row.proxy(c); });
+        const std::string address =
+            "127.0.0.1:" + std::to_string(proxy ? proxy->port() : LoopbackServer::RefusingPort());
+        ProxiedRig rig({address, address, ""});
+        rig.Page(row.url);
+        EXPECT_TRUE(SameResult(rig.last, Failed(row.failure, row.status, address)))
+            << ::testing::PrintToString(rig.last);
     }
 }
 

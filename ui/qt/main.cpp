@@ -12,6 +12,7 @@
 
 #include "app/startup.h"
 #include "host/process.h"
+#include "net/proxy_tunnel.h"
 #include "platform/linux/command_runner.h"
 #include "platform/linux/linux_desktop.h"
 #include "platform/linux/openssl_engine.h"
@@ -100,12 +101,18 @@ int main(int argc, char** argv) {
     vexal::StdoutConsole console;
     host.console = &console;
 
-    // What a retrieval needs: the sockets (plain, and TLS over a socket of its own) and
-    // the timer on one poll() reactor, the picture decoder and the desktop.
+    // What a retrieval needs: the sockets (plain, and TLS over a socket of its own, which
+    // reaches its server through a proxy's tunnel when one is set) and the timer on one
+    // poll() reactor, the picture decoder and the desktop. The proxies are the
+    // environment's, as other programs on this system read them.
     vexal::PosixReactor reactor;
     vexal::PosixSocket socket(reactor);
     vexal::PosixSocket tlsTransport(reactor);
-    vexal::TlsSocket secureSocket(tlsTransport, vexal::MakeOpenSslEngine());
+    vexal::ProxyTunnel tunnel(tlsTransport, vexal::ProxySettingsFromEnvironment([](const char* name) {
+                                  const char* value = std::getenv(name);
+                                  return std::string(value ? value : "");
+                              }));
+    vexal::TlsSocket secureSocket(tunnel, vexal::MakeOpenSslEngine());
     vexal::PosixTimer timer(reactor);
     vexal::PosixTimer watch(reactor);
     vexal::QtImageDecoder decoder;
@@ -113,6 +120,7 @@ int main(int argc, char** argv) {
     vexal::LinuxDesktop desktop(decoder, runner);
     host.socket = &socket;
     host.secureSocket = &secureSocket;
+    host.tunnel = &tunnel;
     host.timer = &timer;
     host.watch = &watch;
     host.images = &decoder;
