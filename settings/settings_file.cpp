@@ -116,7 +116,13 @@ SettingsLineKind ClassifySettingsLine(std::string_view line, std::string& keyOut
     return SettingsLineKind::Key;
 }
 
-std::vector<std::string> SettingsLines(std::string_view bytes, bool acceptUtf8) {
+namespace {
+
+// Calls `line` for each line of settings-file bytes, decoded, line ends removed. The lines
+// are handed over one by one: a file of millions of empty lines must not become millions
+// of strings at once.
+template <typename Line>
+void ForEachSettingsLine(std::string_view bytes, bool acceptUtf8, Line&& line) {
     // A byte-order mark is how this program writes a file that code page 932 cannot hold,
     // so it means UTF-8 wherever the file is read.
     const std::string text = DecodeLocalText(bytes, acceptUtf8 || bytes.substr(0, 3) == "\xEF\xBB\xBF");
@@ -125,24 +131,30 @@ std::vector<std::string> SettingsLines(std::string_view bytes, bool acceptUtf8) 
     // without any CR was written by an editor that ends lines with LF alone, and each
     // LF ends a line there.
     const char lineEnd = all.find('\r') == std::string_view::npos ? '\n' : '\r';
-    std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < all.size()) {
         std::size_t end = all.find(lineEnd, start);
         if (end == std::string_view::npos) {
-            lines.emplace_back(all.substr(start));
+            line(all.substr(start));
             break;
         }
-        lines.emplace_back(all.substr(start, end - start));
+        line(all.substr(start, end - start));
         start = end + 1;
         if (lineEnd == '\r' && start < all.size() && all[start] == '\n') ++start;
     }
+}
+
+}  // namespace
+
+std::vector<std::string> SettingsLines(std::string_view bytes, bool acceptUtf8) {
+    std::vector<std::string> lines;
+    ForEachSettingsLine(bytes, acceptUtf8, [&lines](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
 void ParseSettings(Program& program, std::string_view bytes, bool acceptUtf8) {
     program.SiteEntries.assign(1, SiteEntry{});
-    for (const std::string& line : SettingsLines(bytes, acceptUtf8)) ApplyLine(program, line);
+    ForEachSettingsLine(bytes, acceptUtf8, [&program](std::string_view line) { ApplyLine(program, line); });
 }
 
 SettingsLoad ReadSettingsBytes(const std::string& path, FileSystem& files, std::string& bytesOut) {
