@@ -82,7 +82,10 @@ void RecordScheduledRun(FileSystem& files, const std::string& folder, std::strin
 
 bool ReadLastRun(FileSystem& files, const std::string& folder, std::string_view entryName, LastRun& out) {
     std::string bytes;
-    if (!files.ReadFile(InFolder(folder, LastRunFileName(entryName)), bytes)) return false;
+    // Bounded, as history.txt is: the file may be a link to something that never ends.
+    if (files.ReadFileAtMost(InFolder(folder, LastRunFileName(entryName)), kLocalTextBound, bytes) !=
+        ReadFailure::Nothing)
+        return false;
     const std::size_t first = bytes.find('\n');
     const std::size_t second = first == std::string::npos ? first : bytes.find('\n', first + 1);
     if (second == std::string::npos) return false;

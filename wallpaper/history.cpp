@@ -201,8 +201,11 @@ std::string HistoryPath(Desktop* desktop) {
 }
 
 History ReadHistory(FileSystem& files, const std::string& path) {
+    // Bounded as any text the program reads: a history.txt that someone linked to an
+    // endless device must end the read, not the memory. Too large a file is no history of
+    // ours, and is read as none.
     std::string text;
-    if (path.empty() || !files.ReadFile(path, text)) return {};
+    if (path.empty() || files.ReadFileAtMost(path, kLocalTextBound, text) != ReadFailure::Nothing) return {};
     return ParseHistory(text);
 }
 

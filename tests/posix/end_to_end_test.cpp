@@ -992,6 +992,15 @@ TEST_F(EndToEndTest, RecordsAreNeverWrittenThroughLinks) {
         EXPECT_FALSE(std::filesystem::is_symlink(data / name)) << name;
         EXPECT_TRUE(std::filesystem::is_regular_file(data / name)) << name;
     }
+    // Regression: the records were read without a bound, so a link to an endless device
+    // held the run until the memory ran out. They are read as no records and replaced.
+    for (const char* name : {"history.txt", "last-run-tiles"}) {
+        std::filesystem::remove(data / name);
+        std::filesystem::create_symlink("/dev/zero", data / name);
+    }
+    ExpectInstalled(Vexal({"tiles", "-quiet"}), kPng, Style::Tiled);
+    for (const char* name : {"history.txt", "last-run-tiles"})
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(data / name))) << name;
 }
 
 // Regression: a run whose desktop refused the picture still took the data folder's
