@@ -91,9 +91,12 @@ RetrievalResult JudgeArrival(const Program& program, RetrievalState& state, cons
                              Fetches& fetches, bool photoPage) {
     const bool named = PictureKindOf(state.image.ChosenImage, true) != PictureKind::NotAPicture;
     if (named && !state.PhotoPages) return {};
+    // The first bytes tell a picture from a page; only a page to be read as a photo page is
+    // read whole, so an unnamed picture of a gibibyte is not held here before decoding.
     std::string bytes;
-    if (!services.files->ReadFile(state.image.WorkImageFile, bytes)) return {};  // the decoder will say
-    const ContentKind content = ContentKindOf(std::string_view(bytes).substr(0, 64));
+    if (!services.files->ReadFileHead(state.image.WorkImageFile, 64, bytes))
+        return {};  // the decoder will say
+    const ContentKind content = ContentKindOf(bytes);
     // A page by its first bytes or by what the server calls it, unless its bytes are a
     // picture's (servers do label pictures wrongly).
     const std::string_view type = TrimSpaces(state.FetchedContentType);
@@ -103,8 +106,12 @@ RetrievalResult JudgeArrival(const Program& program, RetrievalState& state, cons
     if (page && state.PhotoPages) {
         const std::string asked = state.image.ChosenImage;
         const std::string askedAddress = AddressOf(state.PageUrl, asked, state.RelativeToPage);
+        // A page past the bound of any text the program reads is no photo page to read.
+        const bool read =
+            photoPage && services.files->ReadFileAtMost(state.image.WorkImageFile, kLocalTextBound, bytes) ==
+                             ReadFailure::Nothing;
         state.working.Delete(state.image.WorkImageFile);
-        if (!photoPage) return NoPicture(asked);
+        if (!read) return NoPicture(asked);
         const std::string next = PhotoPagePicture(program, state, services, bytes, askedAddress);
         if (next.empty()) return NoPicture(asked);
         state.image.ChosenImage = next;

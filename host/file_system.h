@@ -55,6 +55,14 @@ public:
                                                               : ReadFailure::Missing;
         return bytesOut.size() > bound ? ReadFailure::TooLarge : ReadFailure::Nothing;
     }
+    // Reads at most the first `count` bytes (fewer when the file is shorter), so that a
+    // file's kind can be told from its first bytes without holding a picture of a gibibyte.
+    // The fallback reads whole and is only meant for doubles.
+    virtual bool ReadFileHead(const std::string& path, std::size_t count, std::string& bytesOut) {
+        if (!ReadFile(path, bytesOut)) return false;
+        if (bytesOut.size() > count) bytesOut.resize(count);
+        return true;
+    }
     // Replaces the file with `bytes` so that it is always either the old or the new
     // content: written to a temporary file in the same folder, flushed, then renamed.
     virtual bool ReplaceFile(const std::string& path, std::string_view bytes) = 0;

@@ -129,6 +129,28 @@ bool PosixFileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
     return true;
 }
 
+bool PosixFileSystem::ReadFileHead(const std::string& path, std::size_t count, std::string& bytesOut) {
+    bytesOut.assign(count, '\0');
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Fail(errno);
+        bytesOut.clear();
+        return false;
+    }
+    std::size_t got = 0;
+    bool ok = true;
+    while (got < count) {
+        const ssize_t n = ::read(fd, bytesOut.data() + got, count - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = Fail(errno);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    bytesOut.resize(ok ? got : 0);
+    return ok;
+}
+
 ReadFailure PosixFileSystem::ReadFileAtMost(const std::string& path, std::uint64_t bound,
                                             std::string& bytesOut) {
     bytesOut.clear();

@@ -2,6 +2,8 @@
 // and moved over it with write-through, so the settings file is always whole.
 #include "platform/win32/win32_file_system.h"
 
+#include <algorithm>
+
 #include "host/run_guard.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_api.h"
@@ -110,6 +112,27 @@ bool Win32FileSystem::ReadFile(const std::string& path, std::string& bytesOut) {
         if (got == 0) return true;
         bytesOut.append(buffer, got);
     }
+}
+
+bool Win32FileSystem::ReadFileHead(const std::string& path, std::size_t count, std::string& bytesOut) {
+    bytesOut.clear();
+    File f(::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.ok()) return Fail(::GetLastError());
+    bytesOut.assign(count, '\0');
+    std::size_t got = 0;
+    while (got < count) {
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - got, 1u << 20));
+        DWORD n = 0;
+        if (!::ReadFile(f.get(), bytesOut.data() + got, want, &n, nullptr)) {
+            bytesOut.clear();
+            return Fail(::GetLastError());
+        }
+        if (n == 0) break;
+        got += n;
+    }
+    bytesOut.resize(got);
+    return true;
 }
 
 ReadFailure Win32FileSystem::ReadFileAtMost(const std::string& path, std::uint64_t bound,

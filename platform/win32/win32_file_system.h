@@ -13,6 +13,7 @@ class Win32FileSystem final : public FileSystem {
 public:
     bool ReadFile(const std::string& path, std::string& bytesOut) override;
     ReadFailure ReadFileAtMost(const std::string& path, std::uint64_t bound, std::string& bytesOut) override;
+    bool ReadFileHead(const std::string& path, std::size_t count, std::string& bytesOut) override;
     bool ReplaceFile(const std::string& path, std::string_view bytes) override;
     bool WriteFile(const std::string& path, std::string_view bytes) override;
     bool AppendFile(const std::string& path, std::string_view bytes) override;

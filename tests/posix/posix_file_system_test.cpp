@@ -224,6 +224,23 @@ TEST(PosixFileSystemTest, BoundedReadStopsAtItsBound) {
         EXPECT_EQ(fs.ReadFileAtMost(r.path, r.bound, bytes), r.why) << r.name;
         EXPECT_EQ(bytes, r.why == ReadFailure::Nothing ? "0123456789" : "") << r.name;
     }
+    // The head of a file, for telling its kind: never more than asked, even of a device.
+    const struct {
+        std::string path;
+        std::size_t count;
+        bool ok;
+        std::string head;
+    } heads[] = {
+        {dir / "ten.txt", 4, true, "0123"},
+        {dir / "ten.txt", 64, true, "0123456789"},
+        {dir / "zero.ini", 64, true, std::string(64, '\0')},
+        {dir / "none.txt", 64, false, ""},
+    };
+    for (const auto& h : heads) {
+        std::string bytes = "old";
+        EXPECT_EQ(fs.ReadFileHead(h.path, h.count, bytes), h.ok) << h.path << " " << h.count;
+        EXPECT_EQ(bytes, h.head) << h.path << " " << h.count;
+    }
 }
 
 // The lock let go before a run's last box: another run takes it at once, and the first
