@@ -1170,7 +1170,13 @@ TEST_F(QtFixture, EditorControlsFitAtThisScale) {
     AddEntry("a", "/a/");
     QtEditorWindow& w = Editor();
     Choose(w.cbSelect, 1);
+    // A last-run message longer than the row: it wraps, and the window grows to show it all.
+    std::string reason = "前回の自動変更: 2026-12-08 10:00:00 失敗 画像ファイル /";
+    for (int i = 0; i < 12; ++i) reason += "とても長いフォルダーの名前" + std::to_string(i) + "/";
+    w.SetText(EditorControl::lbLastRun, reason + "picture.png の読み出しに失敗しました。");
     QApplication::processEvents();
+    EXPECT_GE(w.lbLastRun->height(), w.lbLastRun->heightForWidth(w.lbLastRun->width()));
+    EXPECT_GE(w.lbLastRun->height(), 3 * w.lbLastRun->fontMetrics().lineSpacing());
     std::vector<QWidget*> controls;
     for (QWidget* c : w.findChildren<QWidget*>()) {
         const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||
