@@ -355,49 +355,35 @@ TEST_F(ProgramTest, FailuresAreLinesOnStandardErrorAndChangeNothing) {
     }
 }
 
-// The user's proxy settings for as long as it lives, as the system's settings page writes
-// them: the connection's settings, which WinHTTP reads (flags 3: a proxy, else direct;
-// then the proxy list and the bypass list, each after its length), and the older values
-// beside them.
+// The user's proxy settings for as long as it lives: the connection's settings, which
+// WinHTTP reads (Wine reads nothing else; the older ProxyEnable and ProxyServer values are
+// not needed). Flags 1 direct, 2 a proxy, 4 a setup script; then the proxy list, the bypass
+// list and the script's address, each after its length.
 class UserProxy {
 public:
-    UserProxy(const std::string& server, const std::string& bypass) {
-        const auto add32 = [this](std::uint32_t n) {
-            for (int i = 0; i < 4; ++i) settings_.push_back(static_cast<BYTE>(n >> (8 * i)));
-        };
-        const auto addText = [&](const std::string& text) {
-            add32(static_cast<std::uint32_t>(text.size()));
-            settings_.insert(settings_.end(), text.begin(), text.end());
+    UserProxy(const std::string& server, const std::string& bypass, const std::string& script = "") {
+        std::vector<BYTE> settings;
+        const auto add32 = [&](std::uint32_t n) {
+            for (int i = 0; i < 4; ++i) settings.push_back(static_cast<BYTE>(n >> (8 * i)));
         };
         add32(0x46);
         add32(1);
-        add32(3);
-        addText(server);
-        addText(bypass);
-        settings_.resize(settings_.size() + 32);
+        add32(1 | (server.empty() ? 0 : 2) | (script.empty() ? 0 : 4));
+        for (const std::string& text : {server, bypass, script}) {
+            add32(static_cast<std::uint32_t>(text.size()));
+            settings.insert(settings.end(), text.begin(), text.end());
+        }
+        settings.resize(settings.size() + 32);
         ::RegSetKeyValueW(HKEY_CURRENT_USER, kConnections, L"DefaultConnectionSettings", REG_BINARY,
-                          settings_.data(), static_cast<DWORD>(settings_.size()));
-        const DWORD enable = 1;
-        const std::wstring wideServer = win32::Widen(server);
-        ::RegSetKeyValueW(HKEY_CURRENT_USER, kInternetSettings, L"ProxyEnable", REG_DWORD, &enable,
-                          sizeof enable);
-        ::RegSetKeyValueW(HKEY_CURRENT_USER, kInternetSettings, L"ProxyServer", REG_SZ, wideServer.c_str(),
-                          static_cast<DWORD>((wideServer.size() + 1) * sizeof(wchar_t)));
+                          settings.data(), static_cast<DWORD>(settings.size()));
     }
-    ~UserProxy() {
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kConnections, L"DefaultConnectionSettings");
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kInternetSettings, L"ProxyEnable");
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kInternetSettings, L"ProxyServer");
-    }
+    ~UserProxy() { ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kConnections, L"DefaultConnectionSettings"); }
     UserProxy(const UserProxy&) = delete;
     UserProxy& operator=(const UserProxy&) = delete;
 
 private:
-    static constexpr const wchar_t* kInternetSettings =
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
     static constexpr const wchar_t* kConnections =
         L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
-    std::vector<BYTE> settings_;
 };
 
 // Regression: with the user's proxy set, the program looked the server's name up itself
@@ -433,6 +419,22 @@ TEST_F(ProgramTest, TheUsersProxyIsAskedForThePicture) {
     ASSERT_EQ(proxy.Requests().size(), 2u);
     EXPECT_EQ(proxy.Requests()[1],
               "CONNECT pictures.example:443 HTTP/1.1\r\nHost: pictures.example:443\r\n\r\n");
+
+    // Where a setup script is set, its answer for each server decides: this proxy for
+    // pictures.example, straight on for the rest.
+    HttpServer scripts;
+    scripts.Serve("/proxy.pac",
+                  "function FindProxyForURL(url, host) {\n    return host == \"pictures.example\" ? "
+                  "\"PROXY " +
+                      address + "\" : \"DIRECT\";\n}\n");
+    UserProxy scripted("", "", scripts.Url("/proxy.pac"));
+    run = RunUnattended(dir.path(), "-wp http://pictures.example/web.jpg");
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    ASSERT_EQ(proxy.Requests().size(), 3u);
+    EXPECT_EQ(proxy.Requests()[2].rfind("GET http://pictures.example/web.jpg HTTP/1.1\r\n", 0), 0u);
+    run = RunUnattended(dir.path(), "-wp " + origin.Url("/near.jpg"));
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    EXPECT_EQ(origin.Paths().size(), 2u);
 }
 
 // A fresh screen buffer of this process's console, inheritable, for a child's output;
