@@ -1,6 +1,7 @@
 // The choice of proxy. The rules follow curl's reading of the same variables, which is
 // what users of these variables expect: a proxy without a port listens on 1080; no_proxy
 // names hosts and their subdomains, addresses (IPv4 also as address/bits), or "*" for all.
+// Windows' settings follow WinHTTP's reading: its bypass list holds wildcard patterns.
 #include "net/proxy.h"
 
 #include "text/case.h"
@@ -92,6 +93,78 @@ bool Bypassed(std::string_view noProxy, std::string_view host) {
     return false;
 }
 
+// '*' stands for any run of characters; both in lower case.
+bool WildcardMatches(std::string_view pattern, std::string_view text) {
+    std::size_t p = 0, t = 0;
+    std::size_t star = std::string_view::npos, resume = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = t;
+        } else if (p < pattern.size() && pattern[p] == text[t]) {
+            ++p;
+            ++t;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            t = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+// One entry of Windows' bypass list against the host, both in lower case.
+bool BypassEntryMatches(std::string_view entry, std::string_view scheme, std::string_view host) {
+    if (entry == "<local>") return host.find_first_of(".:") == std::string_view::npos;
+    if (const std::size_t mark = entry.find("://"); mark != std::string_view::npos) {
+        if (entry.substr(0, mark) != scheme) return false;
+        entry.remove_prefix(mark + 3);
+    }
+    // A port narrows an entry to one server; the choice is made per host, so it is dropped.
+    if (!entry.empty() && entry.front() == '[') {
+        const std::size_t close = entry.find(']');
+        if (close == std::string_view::npos) return false;
+        entry = entry.substr(1, close - 1);
+    } else if (const std::size_t colon = entry.find(':');
+               colon != std::string_view::npos && entry.find(':', colon + 1) == std::string_view::npos) {
+        entry = entry.substr(0, colon);
+    }
+    return !entry.empty() && WildcardMatches(entry, host);
+}
+
+bool BypassedOnWindows(std::string_view bypass, std::string_view scheme, std::string_view host) {
+    const std::string lowerHost = ToLower(host);
+    const std::string lowerScheme = ToLower(scheme);
+    std::size_t at = 0;
+    while (at <= bypass.size()) {
+        std::size_t end = bypass.find_first_of("; \t\r\n,", at);
+        if (end == std::string_view::npos) end = bypass.size();
+        const std::string entry = ToLower(Trim(bypass.substr(at, end - at)));
+        if (!entry.empty() && BypassEntryMatches(entry, lowerScheme, lowerHost)) return true;
+        at = end + 1;
+    }
+    return false;
+}
+
+// A Windows proxy entry with its port, 80 where it names none.
+std::string WithWindowsPort(std::string_view entry) {
+    std::string_view bare = entry;
+    if (const std::size_t scheme = bare.find("://"); scheme != std::string_view::npos)
+        bare.remove_prefix(scheme + 3);
+    bare = bare.substr(0, bare.find_first_of("/?#"));
+    if (const std::size_t at = bare.rfind('@'); at != std::string_view::npos) bare.remove_prefix(at + 1);
+    const std::size_t close = bare.rfind(']');
+    const std::size_t colon = bare.rfind(':');
+    const bool hasPort =
+        colon != std::string_view::npos && (close == std::string_view::npos || colon > close);
+    if (hasPort || bare.empty()) return std::string(entry);
+    // The port goes after the host, before any path the entry carries.
+    const std::size_t hostEnd = static_cast<std::size_t>(bare.data() + bare.size() - entry.data());
+    return std::string(entry.substr(0, hostEnd)) + ":80" + std::string(entry.substr(hostEnd));
+}
+
 // "host:port", "http://user@host:port/" and the like; Direct when it is no http proxy.
 ProxyChoice ParseProxy(std::string_view text) {
     text = Trim(text);
@@ -140,8 +213,40 @@ ProxySettings ProxySettingsFromEnvironment(const std::function<std::string(const
         std::string value = variable(lower);
         return value.empty() ? variable(upper) : value;
     };
-    return {read("http_proxy", "HTTP_PROXY"), read("https_proxy", "HTTPS_PROXY"),
-            read("no_proxy", "NO_PROXY")};
+    return {read("http_proxy", "HTTP_PROXY"),
+            read("https_proxy", "HTTPS_PROXY"),
+            read("no_proxy", "NO_PROXY"),
+            {}};
+}
+
+ProxySettings ProxySettingsFromWindows(std::string_view proxies, std::string_view bypass) {
+    ProxySettings settings;
+    std::string anyScheme;
+    std::size_t at = 0;
+    while (at <= proxies.size()) {
+        std::size_t end = proxies.find_first_of("; \t\r\n", at);
+        if (end == std::string_view::npos) end = proxies.size();
+        const std::string_view entry = proxies.substr(at, end - at);
+        at = end + 1;
+        if (entry.empty()) continue;
+        const std::size_t equals = entry.find('=');
+        if (equals == std::string_view::npos) {
+            if (anyScheme.empty()) anyScheme = WithWindowsPort(entry);
+            continue;
+        }
+        const std::string_view scheme = entry.substr(0, equals);
+        const std::string_view proxy = entry.substr(equals + 1);
+        if (proxy.empty()) continue;
+        // Other schemes (ftp, socks) are not this program's to use.
+        if (EqualsAsciiNoCase(scheme, "http") && settings.http.empty())
+            settings.http = WithWindowsPort(proxy);
+        if (EqualsAsciiNoCase(scheme, "https") && settings.https.empty())
+            settings.https = WithWindowsPort(proxy);
+    }
+    if (settings.http.empty()) settings.http = anyScheme;
+    if (settings.https.empty()) settings.https = anyScheme;
+    settings.bypass = std::string(bypass);
+    return settings;
 }
 
 std::string ProxyChoice::Address() const {
@@ -151,7 +256,9 @@ std::string ProxyChoice::Address() const {
 
 ProxyChoice ChooseProxy(const ProxySettings& settings, std::string_view scheme, std::string_view host) {
     const std::string& proxy = EqualsAsciiNoCase(scheme, "https") ? settings.https : settings.http;
-    if (Trim(proxy).empty() || Bypassed(settings.noProxy, host)) return {};
+    if (Trim(proxy).empty() || Bypassed(settings.noProxy, host) ||
+        BypassedOnWindows(settings.bypass, scheme, host))
+        return {};
     return ParseProxy(proxy);
 }
 

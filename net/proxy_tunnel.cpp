@@ -6,9 +6,15 @@
 
 namespace vexal {
 
-ProxyTunnel::ProxyTunnel(Socket& transport, ProxySettings proxies)
-    : transport_(transport), proxies_(std::move(proxies)) {
+ProxyTunnel::ProxyTunnel(Socket& transport, ProxySettings proxies, ProxyScript* script)
+    : transport_(transport), proxies_(std::move(proxies)), script_(script) {
     transport_.SetListener(this);
+}
+
+ProxySettings ProxyTunnel::ProxiesFor(const std::string& url) const {
+    if (script_)
+        if (std::optional<ProxySettings> answer = script_->ProxiesFor(url)) return *std::move(answer);
+    return proxies_;
 }
 
 ProxyTunnel::~ProxyTunnel() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,16 +17,28 @@ namespace vexal {
 // The error a tunnel raises when the proxy would not open it; RefusedStatus says why.
 inline constexpr std::int16_t kErrorProxyRefused = 12210;
 
+// Where the platform decides proxies per address by a script (Windows' automatic
+// detection or configuration script, as WinHTTP runs it).
+class ProxyScript {
+public:
+    virtual ~ProxyScript() = default;
+    // The proxies for `url` as the script answers, or nullopt when there is no script or it
+    // gave no answer, and the fixed settings apply.
+    virtual std::optional<ProxySettings> ProxiesFor(const std::string& url) = 0;
+};
+
 class ProxyTunnel final : public Socket, private SocketListener {
 public:
     // `transport` is this socket's own: it must serve nobody else. `proxies` are what the
-    // platform set; the transfer chooses among them for each server and calls Route.
-    ProxyTunnel(Socket& transport, ProxySettings proxies);
+    // platform set, `script` (null: none) its answer per address, which comes first; the
+    // transfer chooses among them for each server and calls Route.
+    ProxyTunnel(Socket& transport, ProxySettings proxies, ProxyScript* script = nullptr);
     ~ProxyTunnel() override;
     ProxyTunnel(const ProxyTunnel&) = delete;
     ProxyTunnel& operator=(const ProxyTunnel&) = delete;
 
-    const ProxySettings& Proxies() const { return proxies_; }
+    // The proxies for a server at `url` ("scheme://host:port/").
+    ProxySettings ProxiesFor(const std::string& url) const;
     // From the next Connect on: through `proxy`, or straight to the server when Direct.
     void Route(ProxyChoice proxy) { route_ = std::move(proxy); }
     // The proxy's status when it refused the tunnel (0: its answer was no HTTP answer).
@@ -61,6 +74,7 @@ private:
 
     Socket& transport_;
     ProxySettings proxies_;
+    ProxyScript* script_;
     ProxyChoice route_;
     SocketListener* listener_ = nullptr;
     std::string host_;

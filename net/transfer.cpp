@@ -75,14 +75,16 @@ bool Transfer::UseServer() {
     if (socket != socket_) socket_->Close();
     socket_ = socket;
     const bool secure = socket_ == services_.secureSocket;
-    proxy_ = services_.tunnel
-                 ? ChooseProxy(services_.tunnel->Proxies(), secure ? "https" : "http", serverUrl_.Host)
-                 : ProxyChoice{};
+    const char* scheme = secure ? "https" : "http";
+    proxy_ = services_.tunnel ? ChooseProxy(services_.tunnel->ProxiesFor(std::string(scheme) + "://" +
+                                                                         HostField(serverUrl_) + "/"),
+                                            scheme, serverUrl_.Host)
+                              : ProxyChoice{};
     // A plain request goes to the proxy itself; a secure one to the server, through the
     // tunnel under the TLS socket, which learns the proxy here.
-    const bool toProxy = !secure && !proxy_.Direct();
-    socket_->SetRemoteHost(toProxy ? proxy_.host : serverUrl_.Host);
-    socket_->SetRemotePort(toProxy ? proxy_.port : serverUrl_.Port);
+    toProxy_ = !secure && !proxy_.Direct();
+    socket_->SetRemoteHost(toProxy_ ? proxy_.host : serverUrl_.Host);
+    socket_->SetRemotePort(toProxy_ ? proxy_.port : serverUrl_.Port);
     if (services_.tunnel && secure) services_.tunnel->Route(proxy_);
     requestHeaders_ = settings_.headerBlock + HostField(serverUrl_) + "\r\n";
     return true;
@@ -242,9 +244,8 @@ Transfer::Outcome Transfer::HttpGet(const std::string& path) {
         }
 
         // A proxy is asked for the whole address; a server only for its path.
-        const bool toProxy = !proxy_.Direct() && socket_ != services_.secureSocket;
         socket_->SendData(
-            RequestText(toProxy ? "http://" + HostField(serverUrl_) + path : path, requestHeaders_));
+            RequestText(toProxy_ ? "http://" + HostField(serverUrl_) + path : path, requestHeaders_));
         RestartTimeout();
         SocketError = 0;
         const Outcome outcome = AwaitResponse(path);

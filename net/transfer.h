@@ -240,8 +240,9 @@ private:
     UrlParts serverUrl_;
     std::string requestHeaders_;
     PageEncoding pageEncoding_ = PageEncoding::Utf8;
-    Socket* socket_;     // the socket of the current server's scheme
-    ProxyChoice proxy_;  // the current server's way: straight to it or through this proxy
+    Socket* socket_;        // the socket of the current server's scheme
+    ProxyChoice proxy_;     // the current server's way: straight to it or through this proxy
+    bool toProxy_ = false;  // plain requests go to that proxy itself, asking for whole addresses
     Timer& timer_;
     Response response_;
     // The image fetch's temporary file beside the working file, while its body is written.

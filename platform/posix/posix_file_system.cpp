@@ -154,16 +154,14 @@ bool PosixFileSystem::ReadFileHead(const std::string& path, std::size_t count, s
 ReadFailure PosixFileSystem::ReadFileAtMost(const std::string& path, std::uint64_t bound,
                                             std::string& bytesOut) {
     bytesOut.clear();
+    // The same reading of errno as every other file operation's, but for a folder.
     auto failure = [](int error) {
-        switch (error) {
-            case EACCES:
-            case EPERM:
+        if (error == EISDIR) return ReadFailure::Folder;
+        switch (FileFailureOf(error)) {
+            case FileFailure::NotPermitted:
                 return ReadFailure::NotPermitted;
-            case ENOENT:
-            case ENOTDIR:
+            case FileFailure::Missing:
                 return ReadFailure::Missing;
-            case EISDIR:
-                return ReadFailure::Folder;
             default:
                 return ReadFailure::Other;
         }

@@ -812,7 +812,8 @@ TEST(TransferLoopbackTest, RealWebServer) {
 
 // The real sockets with the TLS socket's transport going through the proxies given.
 struct ProxiedNet {
-    explicit ProxiedNet(ProxySettings proxies) : tunnel(tlsTransport, std::move(proxies)) {}
+    explicit ProxiedNet(ProxySettings proxies, ProxyScript* script = nullptr)
+        : tunnel(tlsTransport, std::move(proxies), script) {}
     PosixReactor reactor;
     PosixSocket socket{reactor};
     PosixSocket tlsTransport{reactor};
@@ -823,8 +824,8 @@ struct ProxiedNet {
 };
 
 struct ProxiedRig : ProxiedNet, testing::TransferRig {
-    explicit ProxiedRig(ProxySettings proxies)
-        : ProxiedNet(std::move(proxies)),
+    explicit ProxiedRig(ProxySettings proxies, ProxyScript* script = nullptr)
+        : ProxiedNet(std::move(proxies), script),
           TransferRig({&socket, &secureSocket, &timer, &reactor, &watch}, 30, "work") {
         services.tunnel = &tunnel;
     }
@@ -842,7 +843,7 @@ TEST(TransferLoopbackTest, PlainRequestsGoThroughTheProxy) {
         c.Send(WithLength(kPageBody));
         c.WaitForClose();
     });
-    ProxiedRig rig({ProxyAt(proxy), "", ""});
+    ProxiedRig rig({ProxyAt(proxy), "", "", ""});
     rig.Page("http://pictures.example/dir/index.html");
     ASSERT_TRUE(rig.succeeded) << ::testing::PrintToString(rig.last);
     EXPECT_EQ(rig.program.SourceText, kPageText);
@@ -855,7 +856,7 @@ TEST(TransferLoopbackTest, PlainRequestsGoThroughTheProxy) {
         c.Send(WithLength(kPageBody));
         c.WaitForClose();
     });
-    ProxiedRig bypassing({ProxyAt(proxy), "", "localhost,127.0.0.1"});
+    ProxiedRig bypassing({ProxyAt(proxy), "", "localhost,127.0.0.1", ""});
     bypassing.Page(origin.Url("/dir/index.html"));
     Rig direct;
     direct.Page(origin.Url("/dir/index.html"));
@@ -863,6 +864,25 @@ TEST(TransferLoopbackTest, PlainRequestsGoThroughTheProxy) {
     ASSERT_EQ(origin.requests().size(), 2u);
     EXPECT_EQ(origin.requests()[0], origin.requests()[1]);
     EXPECT_EQ(proxy.connections(), 1);
+
+    // Where a script decides (Windows' automatic configuration), its answer for the server
+    // comes before the fixed settings.
+    struct Script : ProxyScript {
+        std::vector<std::string> asked;
+        ProxySettings answer;
+        std::optional<ProxySettings> ProxiesFor(const std::string& url) override {
+            asked.push_back(url);
+            return answer;
+        }
+    } script;
+    script.answer = ProxySettingsFromWindows("127.0.0.1:" + std::to_string(proxy.port()), "");
+    ProxiedRig scripted({"", "", "", ""}, &script);
+    scripted.Page("http://pictures.example:8080/dir/index.html");
+    EXPECT_TRUE(scripted.succeeded) << ::testing::PrintToString(scripted.last);
+    EXPECT_EQ(script.asked, std::vector<std::string>{"http://pictures.example:8080/"});
+    ASSERT_EQ(proxy.requests().size(), 2u);
+    EXPECT_EQ(proxy.requests()[1].rfind("GET http://pictures.example:8080/dir/index.html HTTP/1.1\r\n", 0),
+              0u);
 }
 
 // https goes through CONNECT, and the certificate is still checked against the server's
@@ -888,7 +908,7 @@ TEST(TransferLoopbackTest, SecureRequestsTunnelThroughTheProxy) {
             c.Send(WithLength(kPageBody));
             c.WaitForClose();
         });
-        ProxiedRig rig({"", "127.0.0.1:" + std::to_string(proxy.port()), ""});
+        ProxiedRig rig({"", "127.0.0.1:" + std::to_string(proxy.port()), "", ""});
         rig.Page(std::string("https://") + row.host + "/dir/index.html");
         EXPECT_TRUE(SameResult(rig.last, row.result)) << ::testing::PrintToString(rig.last);
         ASSERT_GE(proxy.requests().size(), 1u);
@@ -942,7 +962,7 @@ TEST(TransferLoopbackTest, ProxiesThatRefuse) {
             proxy = std::make_unique<LoopbackServer>([&](ServerConnection& c, int) { row.proxy(c); });
         const std::string address =
             "127.0.0.1:" + std::to_string(proxy ? proxy->port() : LoopbackServer::RefusingPort());
-        ProxiedRig rig({address, address, ""});
+        ProxiedRig rig({address, address, "", ""});
         rig.Page(row.url);
         EXPECT_TRUE(SameResult(rig.last, Failed(row.failure, row.status, address)))
             << ::testing::PrintToString(rig.last);

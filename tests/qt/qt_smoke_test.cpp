@@ -41,6 +41,7 @@
 #include "platform/posix/posix_run_guard.h"
 #include "platform/posix/posix_socket.h"
 #include "platform/posix/posix_timer.h"
+#include "posix/loopback_server.h"
 #include "posix/temp_dir.h"
 #include "settings/settings_file.h"
 #include "support/fakes.h"
@@ -847,6 +848,44 @@ TEST_F(QtRetrievalFixture, ProgressWindowShowsTheWaitForAnotherRunAndCancelsIt) 
     EXPECT_FALSE(std::filesystem::exists(dir / "wpcache.jpg"));
 }
 
+// Regression: after キャンセル the connection stayed open while the box waited, and the
+// server went on sending until OK was pressed. The server must see the close while the box
+// is still up, with nothing pumped meanwhile.
+TEST_F(QtRetrievalFixture, CancelClosesTheConnectionBeforeTheBox) {
+    std::atomic<bool> sending{false}, sawClose{false};
+    testing::LoopbackServer server([&](testing::ServerConnection& c, int) {
+        c.ReadRequest();
+        std::string chunk(4096, 'x');
+        bool open = c.Send("HTTP/1.1 200 OK\r\nContent-Length: 1000000000\r\n\r\n");
+        while (open && c.Pause(2)) {
+            sending = true;
+            open = c.Send(chunk);
+        }
+        sawClose = !open;
+    });
+    program.SiteEntries.back().Url = server.Url("/big.jpg");
+    bool closedFirst = false;
+    dialogs.onError = [&] {
+        for (int i = 0; i < 1000 && !sawClose; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        closedFirst = sawClose;
+    };
+    QtEditorWindow& editor = Editor();
+    Choose(editor.cbSelect, 1);
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        QtProgressWindow* progress = frontEnd->progressWindow();
+        if (!sending || !progress || !progress->isVisible()) return;
+        watcher.stop();
+        QTest::mouseClick(progress->cbCancel, Qt::LeftButton);
+    });
+    watcher.start(20);
+    QTest::mouseClick(editor.cbPreview, Qt::LeftButton);
+
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"ユーザーによってキャンセルされました。"});
+    EXPECT_TRUE(closedFirst) << "the server still had the connection while the box was up";
+}
+
 // What one process holds, from /proc/self.
 struct Holdings {
     long rssKiB = 0;
@@ -1170,7 +1209,13 @@ TEST_F(QtFixture, EditorControlsFitAtThisScale) {
     AddEntry("a", "/a/");
     QtEditorWindow& w = Editor();
     Choose(w.cbSelect, 1);
+    // A last-run message longer than the row: it wraps, and the window grows to show it all.
+    std::string reason = "前回の自動変更: 2026-12-08 10:00:00 失敗 画像ファイル /";
+    for (int i = 0; i < 12; ++i) reason += "とても長いフォルダーの名前" + std::to_string(i) + "/";
+    w.SetText(EditorControl::lbLastRun, reason + "picture.png の読み出しに失敗しました。");
     QApplication::processEvents();
+    EXPECT_GE(w.lbLastRun->height(), w.lbLastRun->heightForWidth(w.lbLastRun->width()));
+    EXPECT_GE(w.lbLastRun->height(), 3 * w.lbLastRun->fontMetrics().lineSpacing());
     std::vector<QWidget*> controls;
     for (QWidget* c : w.findChildren<QWidget*>()) {
         const bool control = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLineEdit*>(c) ||

@@ -32,8 +32,12 @@ public:
     std::deque<std::string> inputs;  // popped per AskText; empty means Cancel
     std::deque<Answer> answers;      // popped per AskYesNoCancel; empty means Cancel
     bool unattended = false;
+    std::function<void()> onError;  // runs as an error box comes up, while it would be up
 
-    void Error(const std::string& t, const std::string& s) override { boxes.push_back({"error", t, s}); }
+    void Error(const std::string& t, const std::string& s) override {
+        boxes.push_back({"error", t, s});
+        if (onError) onError();
+    }
     void Notice(const std::string& t, const std::string& s) override { boxes.push_back({"notice", t, s}); }
     bool AskRetry(const std::string& t, const std::string& s) override {
         boxes.push_back({"retry", t, s});

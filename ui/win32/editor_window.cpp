@@ -131,9 +131,10 @@ Win32EditorWindow::Win32EditorWindow() {
     cbSchedule_ = AddControl(WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | tab | WS_GROUP, kCbSchedule);
     for (const char* item : texts::cbSchedule)
         ::SendMessageW(cbSchedule_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Widen(item).c_str()));
-    // SS_NOTIFY: a static control is transparent to the mouse without it, and its tool tip,
-    // which holds the line whole where the ellipsis cuts it, would never show.
-    lbLastRun_ = AddControl(WC_STATICW, "", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS | SS_NOTIFY, kLbLastRun);
+    // The last-run line wraps (SS_LEFT breaks lines) and the window grows by the lines a long
+    // message needs, so all of it shows. SS_NOTIFY: a static control is transparent to the
+    // mouse without it, and its tool tip, which holds the message too, would never show.
+    lbLastRun_ = AddControl(WC_STATICW, "", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kLbLastRun);
     cbPreview_ = AddControl(WC_BUTTONW, texts::cbPreview, BS_PUSHBUTTON | tab | WS_GROUP, kCbPreview);
     cbSetWP_ = AddControl(WC_BUTTONW, texts::cbSetWP, BS_PUSHBUTTON | tab, kCbSetWP);
     cbEnd_ = AddControl(WC_BUTTONW, texts::cbEnd, BS_PUSHBUTTON | tab, kCbEnd);
@@ -209,10 +210,37 @@ void Win32EditorWindow::Layout() {
     Place(txComment_, place::TxComment);
     Place(lbSchedule_, place::LbSchedule);
     Place(cbSchedule_, place::CbSchedule);
-    Place(lbLastRun_, place::LbLastRun);
+    FitLastRun();
     Place(cbPreview_, place::CbPreview);
     Place(cbSetWP_, place::CbSetWP);
     Place(cbEnd_, place::CbEnd);
+}
+
+void Win32EditorWindow::FitLastRun() {
+    const int dpi = static_cast<int>(this->dpi());
+    const RECT line = win32::TwipsToPixels(place::LbLastRun, dpi);
+    const int width = line.right - line.left;
+    const int oneLine = line.bottom - line.top;
+    // Measured as the static control draws it: words broken at the control's width.
+    const std::wstring text = win32::Widen(WindowTextOf(lbLastRun_));
+    constexpr UINT kMeasure = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
+    RECT need{0, 0, width, 0};
+    RECT single{0, 0, width, 0};
+    HDC dc = ::GetDC(lbLastRun_);
+    HGDIOBJ old = ::SelectObject(dc, font());
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need, kMeasure);
+    ::DrawTextW(dc, L"X", 1, &single, kMeasure);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(lbLastRun_, dc);
+    // A message of one line keeps the line's own place; each further line adds its height.
+    const int height = oneLine + std::max<int>(0, need.bottom - single.bottom);
+    ::MoveWindow(lbLastRun_, line.left, line.top, width, height, TRUE);
+    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd(), GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrW(hwnd(), GWL_EXSTYLE));
+    const SIZE outer =
+        win32::OuterSize(win32::TwipsToPixels(kClientWidth, dpi),
+                         win32::TwipsToPixels(kClientHeight, dpi) + height - oneLine, style, exStyle, dpi);
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32EditorWindow::PlaceInBlank(HWND button, const TwipRect& buttonRect, const std::string& lead,
@@ -390,7 +418,10 @@ void Win32EditorWindow::SetText(EditorControl box, const std::string& text) {
     ++settingText_;
     ::SetWindowTextW(control, win32::Widen(text).c_str());
     --settingText_;
-    if (box == EditorControl::lbLastRun) win32::SetToolTip(tooltips_, lbLastRun_, text);
+    if (box == EditorControl::lbLastRun) {
+        win32::SetToolTip(tooltips_, lbLastRun_, text);
+        FitLastRun();
+    }
 }
 
 bool Win32EditorWindow::IsChecked(EditorControl control, int index) const {

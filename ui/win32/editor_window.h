@@ -88,6 +88,9 @@ private:
     void FillAddress(const std::wstring& address);
     // Places txUrl and, right of it, the two browse buttons, each as wide as its caption.
     void PlaceAddressRow();
+    // Gives the last-run line the height its message needs at the line's width, and the
+    // window the height the line then needs.
+    void FitLastRun();
     // Has the boxes that sit in the option buttons' blanks draw themselves again.
     void RedrawBlanks();
 

@@ -5,6 +5,7 @@
 
 #include "app/startup.h"
 #include "host/process.h"
+#include "net/proxy_tunnel.h"
 #include "net/tls_socket.h"
 #include "platform/win32/schannel_engine.h"
 #include "platform/win32/standard_error.h"
@@ -17,6 +18,7 @@
 #include "platform/win32/win32_run_guard.h"
 #include "platform/win32/win32_socket.h"
 #include "platform/win32/win32_timer.h"
+#include "platform/win32/winhttp_proxies.h"
 #include "ui/stderr_dialogs.h"
 #include "ui/unattended_front_end.h"
 #include "ui/win32/front_end.h"
@@ -62,9 +64,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     vexal::Win32FileSystem files;
     vexal::Win32EventPump pump;
     vexal::Win32Socket socket(pump);
-    // https runs over a socket of its own, with Schannel on top.
+    // https runs over a socket of its own, with Schannel on top; that socket reaches its
+    // server through a proxy's tunnel where the user's proxy settings name one. The settings
+    // are the user's Internet settings, as other programs of this user read them.
     vexal::Win32Socket tlsTransport(pump);
-    vexal::TlsSocket secureSocket(tlsTransport, vexal::MakeSchannelEngine());
+    vexal::WinHttpProxies proxies;
+    vexal::ProxyTunnel tunnel(tlsTransport, proxies.Fixed(), &proxies);
+    vexal::TlsSocket secureSocket(tunnel, vexal::MakeSchannelEngine());
     vexal::Win32Timer timer(pump);
     vexal::Win32Timer watch(pump);
     vexal::WicImageDecoder images;
@@ -82,6 +88,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     host.pump = &pump;
     host.socket = &socket;
     host.secureSocket = &secureSocket;
+    host.tunnel = &tunnel;
     host.timer = &timer;
     host.watch = &watch;
     host.images = &images;

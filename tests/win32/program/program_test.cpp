@@ -355,6 +355,88 @@ TEST_F(ProgramTest, FailuresAreLinesOnStandardErrorAndChangeNothing) {
     }
 }
 
+// The user's proxy settings for as long as it lives: the connection's settings, which
+// WinHTTP reads (Wine reads nothing else; the older ProxyEnable and ProxyServer values are
+// not needed). Flags 1 direct, 2 a proxy, 4 a setup script; then the proxy list, the bypass
+// list and the script's address, each after its length.
+class UserProxy {
+public:
+    UserProxy(const std::string& server, const std::string& bypass, const std::string& script = "") {
+        std::vector<BYTE> settings;
+        const auto add32 = [&](std::uint32_t n) {
+            for (int i = 0; i < 4; ++i) settings.push_back(static_cast<BYTE>(n >> (8 * i)));
+        };
+        add32(0x46);
+        add32(1);
+        add32(1 | (server.empty() ? 0 : 2) | (script.empty() ? 0 : 4));
+        for (const std::string& text : {server, bypass, script}) {
+            add32(static_cast<std::uint32_t>(text.size()));
+            settings.insert(settings.end(), text.begin(), text.end());
+        }
+        settings.resize(settings.size() + 32);
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, kConnections, L"DefaultConnectionSettings", REG_BINARY,
+                          settings.data(), static_cast<DWORD>(settings.size()));
+    }
+    ~UserProxy() { ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kConnections, L"DefaultConnectionSettings"); }
+    UserProxy(const UserProxy&) = delete;
+    UserProxy& operator=(const UserProxy&) = delete;
+
+private:
+    static constexpr const wchar_t* kConnections =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+};
+
+// Regression: with the user's proxy set, the program looked the server's name up itself
+// and reported it not found; the proxy got no request.
+TEST_F(ProgramTest, TheUsersProxyIsAskedForThePicture) {
+    HttpServer proxy;
+    std::vector<std::uint32_t> pixels(16 * 16, 0xFF0000FF);
+    ASSERT_TRUE(WriteJpeg(dir / "web.jpg", 16, 16, pixels));
+    proxy.Serve("http://pictures.example/web.jpg", ReadWholeFile(dir / "web.jpg"));
+    const std::string address = "127.0.0.1:" + std::to_string(proxy.port());
+    HttpServer origin;
+    origin.Serve("/near.jpg", ReadWholeFile(dir / "web.jpg"));
+    UserProxy setting(address, "<local>;127.0.0.1");
+
+    Outcome run = RunUnattended(dir.path(), "-wp http://pictures.example/web.jpg");
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    ASSERT_EQ(proxy.Requests().size(), 1u);
+    EXPECT_EQ(proxy.Requests()[0].rfind("GET http://pictures.example/web.jpg HTTP/1.1\r\n", 0), 0u)
+        << proxy.Requests()[0];
+    EXPECT_EQ(DesktopValue(L"Wallpaper"), Installed());
+    int width = 0, height = 0;
+    EXPECT_EQ(InstalledPixels(width, height).size(), 16u * 16u);
+
+    // A host in the bypass list is asked directly.
+    run = RunUnattended(dir.path(), "-wp " + origin.Url("/near.jpg"));
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    EXPECT_EQ(origin.Paths(), std::vector<std::string>{"/near.jpg"});
+
+    // https goes through CONNECT under Schannel; this proxy answers 404 and is named.
+    run = RunUnattended(dir.path(), "-wp https://pictures.example/web.jpg");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_NE(run.standardError.find(address), std::string::npos) << run.standardError;
+    ASSERT_EQ(proxy.Requests().size(), 2u);
+    EXPECT_EQ(proxy.Requests()[1],
+              "CONNECT pictures.example:443 HTTP/1.1\r\nHost: pictures.example:443\r\n\r\n");
+
+    // Where a setup script is set, its answer for each server decides: this proxy for
+    // pictures.example, straight on for the rest.
+    HttpServer scripts;
+    scripts.Serve("/proxy.pac",
+                  "function FindProxyForURL(url, host) {\n    return host == \"pictures.example\" ? "
+                  "\"PROXY " +
+                      address + "\" : \"DIRECT\";\n}\n");
+    UserProxy scripted("", "", scripts.Url("/proxy.pac"));
+    run = RunUnattended(dir.path(), "-wp http://pictures.example/web.jpg");
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    ASSERT_EQ(proxy.Requests().size(), 3u);
+    EXPECT_EQ(proxy.Requests()[2].rfind("GET http://pictures.example/web.jpg HTTP/1.1\r\n", 0), 0u);
+    run = RunUnattended(dir.path(), "-wp " + origin.Url("/near.jpg"));
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    EXPECT_EQ(origin.Paths().size(), 2u);
+}
+
 // A fresh screen buffer of this process's console, inheritable, for a child's output;
 // INVALID_HANDLE_VALUE when none can be made.
 HANDLE NewConsoleScreen() {

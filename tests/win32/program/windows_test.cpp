@@ -542,8 +542,16 @@ private:
 
 // Regression: at 150 % the comment box's bottom edge was cut off. At each DPI every control
 // lies inside the editor's client area, and the address box ends before the browse buttons.
+// Regression: a long last-run line was cut with an ellipsis; it wraps, and the window grows
+// to hold all of its lines.
 TEST_F(WindowsTest, EditorControlsFitAtEveryDpi) {
     ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({Sample()}, "wall.bmp")));
+    ::CreateDirectoryW(win32::Widen(UserFolder()).c_str(), nullptr);
+    std::string reason = "画像ファイル C:\\";
+    for (int i = 0; i < 12; ++i) reason += "とても長いフォルダーの名前" + std::to_string(i) + "\\";
+    reason += "picture.png の読み出しに失敗しました。";
+    ASSERT_TRUE(
+        files.WriteFile(UserFolder() + "\\last-run-sample", "2026-12-08 10:00:00\n1\n" + reason + "\n"));
     std::string tooSmall;
     for (DWORD dpi : {96u, 144u, 192u}) {
         // A window taller than the screen is cut to it, as no user would have it: 200 % goes
@@ -578,6 +586,18 @@ TEST_F(WindowsTest, EditorControlsFitAtEveryDpi) {
         const RECT frame = rectOf(::GetDlgItem(editor, Editor::kFrame1));
         EXPECT_TRUE(url.right <= file.left && file.right <= folder.left && folder.right <= frame.right)
             << dpi;
+
+        SelectEntry(editor, 1, Sample().Url);
+        HWND lastRun = ::GetDlgItem(editor, Editor::kLbLastRun);
+        ASSERT_TRUE(WaitUntil([&] { return WindowTextOf(lastRun).find(reason) != std::string::npos; }));
+        // Three lines at least, each at least as tall as the line's own place, all inside.
+        EXPECT_TRUE(WaitUntil([&] {
+            const RECT r = rectOf(lastRun);
+            ::GetClientRect(editor, &client);
+            return r.bottom - r.top >= 3 * ::MulDiv(240, static_cast<int>(dpi), 1440) &&
+                   r.bottom <= client.bottom;
+        })) << dpi
+            << " dpi: the line is " << rectOf(lastRun).bottom - rectOf(lastRun).top << " high";
         ::PostMessageW(editor, WM_CLOSE, 0, 0);
         EXPECT_EQ(program.Wait().exitCode, 0u) << dpi;
     }
