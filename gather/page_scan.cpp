@@ -398,24 +398,32 @@ std::string ViewKey(std::string_view address) {
 }
 
 // How big a view is, for choosing among the views of one picture: the width the page
-// gives its file, else the width its name gives, else none said (the original, whose name
-// carries no size), and last a view its name calls small.
-std::int64_t ViewRank(const std::string& address,
+// gives its file, else the width its name gives; a view whose name calls it small ranks
+// low. 0 when nothing says.
+std::int64_t ViewSize(const std::string& address,
                       const std::unordered_map<std::string, std::int64_t>& widths) {
-    constexpr std::int64_t kOriginal = std::int64_t{1} << 40;
     if (const auto it = widths.find(address); it != widths.end()) return it->second;
     if (const std::int64_t hint = WidthHint(address); hint > 0) return hint;
-    return NamesSmallView(address) ? 1 : kOriginal;
+    return NamesSmallView(address) ? 1 : 0;
 }
 
 // Puts the biggest view of each picture where its first view stood; with `onlyBiggest`
 // the other views go, so that a random choice draws among pictures, not their sizes.
+// Where the other views' names carry sizes, the one whose name carries none is the
+// original, bigger than any ("a.jpg" beside "a-300x200.jpg"); where nothing tells them
+// apart, the first stays first.
 void PreferBiggestViews(std::vector<std::string>& out, std::size_t head,
                         const std::unordered_map<std::string, std::int64_t>& widths, bool onlyBiggest) {
     if (out.size() - head < 2) return;
     struct Group {
-        std::size_t first, best, members = 0;
-        std::int64_t rank;
+        std::size_t first, members = 0;
+        std::size_t biggest = kNone, unsized = kNone;  // the widest view said, the first unsaid
+        std::int64_t biggestSize = 0;
+        bool sized = false;  // some view's name carries a size
+        std::size_t best() const {
+            if (sized && unsized != kNone) return unsized;
+            return biggest != kNone ? biggest : first;
+        }
     };
     std::unordered_map<std::string, std::size_t> groupOf;
     std::vector<Group> groups;
@@ -424,12 +432,14 @@ void PreferBiggestViews(std::vector<std::string>& out, std::size_t head,
         std::string key = ViewKey(out[i]);
         if (key.empty()) continue;
         const auto [it, added] = groupOf.try_emplace(std::move(key), groups.size());
-        const std::int64_t rank = ViewRank(out[i], widths);
-        if (added) groups.push_back({i, i, 0, rank});
+        if (added) groups.push_back({i});
         Group& g = groups[it->second];
         ++g.members;
-        if (rank > g.rank) g.best = i, g.rank = rank;
         group[i] = it->second;
+        const std::int64_t size = ViewSize(out[i], widths);
+        if (size > 0 && !widths.count(out[i])) g.sized = true;
+        if (size > g.biggestSize) g.biggest = i, g.biggestSize = size;
+        if (size == 0 && g.unsized == kNone) g.unsized = i;
     }
     if (groups.size() == out.size() - head) return;  // no picture named twice
     std::vector<std::string> sorted(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(head));
@@ -440,10 +450,11 @@ void PreferBiggestViews(std::vector<std::string>& out, std::size_t head,
             continue;
         }
         const Group& g = groups[group[i]];
+        const std::size_t best = g.best();
         if (i == g.first) {
-            if (g.best != i) sorted.push_back(out[g.best]);
-            if (g.best == i || !onlyBiggest) sorted.push_back(std::move(out[i]));
-        } else if (i != g.best && !onlyBiggest) {
+            if (best != i) sorted.push_back(out[best]);
+            if (best == i || !onlyBiggest) sorted.push_back(std::move(out[i]));
+        } else if (i != best && !onlyBiggest) {
             sorted.push_back(std::move(out[i]));
         }
     }
