@@ -343,58 +343,88 @@ bool IsSizeFolder(std::string_view folder) {
     return false;
 }
 
-// What the views of one picture share: the file's stem, lower case, cut before a size in
-// it ("name_1000x380_crop" -> "name", "a-300x200" -> "a", "b-1024" -> "b", "c@2x" -> "c"),
-// and, for a stem too plain to tell pictures apart ("3000", "image", "facebook"), the
-// nearest folder that is no size folder. Empty when the address gives nothing to go by.
-std::string ViewKey(std::string_view address) {
-    std::string_view path = PathOfAddress(address);
+// What the views of one picture share: the file's stem, cut before a size in it
+// ("name_1000x380_crop" -> "name", "a-300x200" -> "a", "b-1024" -> "b", "c@2x" -> "c"), and,
+// for a stem too plain to tell pictures apart ("3000", "image", "facebook"), the nearest
+// folder that is no size folder. Compared without regard to ASCII letter case. Views into
+// the address: a page of a hundred thousand links is named without a copy.
+struct ViewName {
+    std::string_view folder, stem;
+};
+
+bool EndsWithAsciiNoCase(std::string_view text, std::string_view lower) {
+    return text.size() > lower.size() && EqualsAsciiNoCase(text.substr(text.size() - lower.size()), lower);
+}
+
+// False when the address gives nothing to go by.
+bool ViewNameOf(std::string_view address, ViewName& out) {
+    const std::string_view path = PathOfAddress(address);
     const std::size_t slash = path.rfind('/');
-    std::string_view name = slash == kNone ? path : path.substr(slash + 1);
+    std::string_view stem = slash == kNone ? path : path.substr(slash + 1);
     std::string_view folders = slash == kNone ? std::string_view() : path.substr(0, slash);
-    if (const std::size_t colon = name.find(':'); colon != kNone) name = name.substr(0, colon);
-    if (const std::size_t dot = name.rfind('.'); dot != kNone) name = name.substr(0, dot);
-    std::string stem = ToLower(name);
+    if (const std::size_t colon = stem.find(':'); colon != kNone) stem = stem.substr(0, colon);
+    if (const std::size_t dot = stem.rfind('.'); dot != kNone) stem = stem.substr(0, dot);
     // Cut before a size: a separator, digits, "x", digits.
-    for (std::size_t i = 1; i + 2 < stem.size(); ++i) {
+    for (std::size_t i = 2; i + 2 < stem.size(); ++i) {
         if (stem[i - 1] != '_' && stem[i - 1] != '-' && stem[i - 1] != '.') continue;
         std::size_t j = i;
         while (j < stem.size() && IsDigit(stem[j])) ++j;
-        if (j > i && j + 1 < stem.size() && stem[j] == 'x' && IsDigit(stem[j + 1]) && i > 1) {
-            stem.resize(i - 1);
+        if (j > i && j + 1 < stem.size() && LowerAscii(stem[j]) == 'x' && IsDigit(stem[j + 1])) {
+            stem = stem.substr(0, i - 1);
             break;
         }
     }
     for (std::string_view tail : {"@2x", "@3x", "-scaled", "_large", "_orig", "_original"})
-        if (stem.size() > tail.size() && stem.ends_with(tail)) stem.resize(stem.size() - tail.size());
+        if (EndsWithAsciiNoCase(stem, tail)) stem.remove_suffix(tail.size());
     const std::size_t sep = stem.find_last_of("-_");
-    if (sep != std::string::npos && sep >= 4 && sep + 1 < stem.size()) {
-        const std::string_view digits = std::string_view(stem).substr(sep + 1);
+    if (sep != kNone && sep >= 4 && sep + 1 < stem.size()) {
+        const std::string_view digits = stem.substr(sep + 1);
         if (std::all_of(digits.begin(), digits.end(), IsDigit) && IsCommonWidth(Digits(digits)))
-            stem.resize(sep);
+            stem = stem.substr(0, sep);
     }
     const bool allDigits = !stem.empty() && std::all_of(stem.begin(), stem.end(), IsDigit);
-    const std::size_t x = stem.find('x');
-    const bool sizeOnly = x != std::string::npos && x > 0 && x + 1 < stem.size() &&
+    const std::size_t x = stem.find_first_of("xX");
+    const bool sizeOnly = x != kNone && x > 0 && x + 1 < stem.size() &&
                           std::all_of(stem.begin(), stem.begin() + static_cast<std::ptrdiff_t>(x), IsDigit) &&
                           std::all_of(stem.begin() + static_cast<std::ptrdiff_t>(x) + 1, stem.end(), IsDigit);
     // "3000.jpg", "1200x675": a size, not a name.
-    if ((allDigits && IsCommonWidth(Digits(stem))) || sizeOnly) stem.clear();
+    if ((allDigits && IsCommonWidth(Digits(stem))) || sizeOnly) stem = {};
     bool plain = stem.size() < 6;
     for (std::string_view word : {"image", "photo", "picture", "original", "default", "facebook", "twitter",
                                   "share", "social", "thumbnail", "preview", "ogimage", "cover", "index"})
-        if (stem == word) plain = true;
-    if (!plain) return stem;
+        if (EqualsAsciiNoCase(stem, word)) plain = true;
+    if (!plain) {
+        out = {{}, stem};
+        return true;
+    }
     // Too plain alone: the nearest folder that names something.
     while (!folders.empty()) {
         const std::size_t cut = folders.rfind('/');
         const std::string_view folder = cut == kNone ? folders : folders.substr(cut + 1);
         folders = cut == kNone ? std::string_view() : folders.substr(0, cut);
         if (folder.empty() || IsSizeFolder(folder)) continue;
-        if (folder.size() < 4) return {};
-        return ToLower(folder) + "/" + stem;
+        if (folder.size() < 4) return false;
+        out = {folder, stem};
+        return true;
     }
-    return {};
+    return false;
+}
+
+std::uint64_t HashOf(const ViewName& name) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (std::string_view part : {name.folder, std::string_view("/"), name.stem})
+        for (char c : part) h = (h ^ static_cast<unsigned char>(LowerAscii(c))) * 1099511628211ull;
+    return h;
+}
+
+bool SameViewName(const ViewName& a, const ViewName& b) {
+    const auto same = [](std::string_view x, std::string_view y) {
+        if (x.size() != y.size()) return false;
+        for (std::size_t i = 0; i < x.size(); ++i)
+            if (LowerAscii(x[i]) != LowerAscii(y[i])) return false;
+        return true;
+    };
+    return same(a.folder, b.folder) && same(a.stem, b.stem);
 }
 
 // How big a view is, for choosing among the views of one picture: the width the page
@@ -407,14 +437,18 @@ std::int64_t ViewSize(const std::string& address,
     return NamesSmallView(address) ? 1 : 0;
 }
 
+// How many candidates past the one the N-th choice takes are looked at for views.
+constexpr std::size_t kViewWindow = 1000;
+
 // Puts the biggest view of each picture where its first view stood; with `onlyBiggest`
 // the other views go, so that a random choice draws among pictures, not their sizes.
 // Where the other views' names carry sizes, the one whose name carries none is the
 // original, bigger than any ("a.jpg" beside "a-300x200.jpg"); where nothing tells them
 // apart, the first stays first.
-void PreferBiggestViews(std::vector<std::string>& out, std::size_t head,
+void PreferBiggestViews(std::vector<std::string>& out, std::size_t head, std::size_t end,
                         const std::unordered_map<std::string, std::int64_t>& widths, bool onlyBiggest) {
-    if (out.size() - head < 2) return;
+    end = std::min(end, out.size());
+    if (end < head + 2) return;
     struct Group {
         std::size_t first, members = 0;
         std::size_t biggest = kNone, unsized = kNone;  // the widest view said, the first unsaid
@@ -425,27 +459,44 @@ void PreferBiggestViews(std::vector<std::string>& out, std::size_t head,
             return biggest != kNone ? biggest : first;
         }
     };
-    std::unordered_map<std::string, std::size_t> groupOf;
+    // The views grouped by name in a table of open addressing: no allocation per address.
     std::vector<Group> groups;
-    std::vector<std::size_t> group(out.size(), kNone);
-    for (std::size_t i = head; i < out.size(); ++i) {
-        std::string key = ViewKey(out[i]);
-        if (key.empty()) continue;
-        const auto [it, added] = groupOf.try_emplace(std::move(key), groups.size());
-        if (added) groups.push_back({i});
-        Group& g = groups[it->second];
-        ++g.members;
-        group[i] = it->second;
+    std::vector<ViewName> names;
+    std::vector<std::size_t> group(end, kNone);
+    std::size_t capacity = 16;
+    while (capacity < 2 * (end - head)) capacity *= 2;
+    std::vector<std::uint32_t> slots(capacity, 0);  // a group's index + 1; 0 for none
+    bool repeated = false;
+    for (std::size_t i = head; i < end; ++i) {
+        ViewName name;
+        if (!ViewNameOf(out[i], name)) continue;
+        std::size_t slot = HashOf(name) & (capacity - 1);
+        while (slots[slot] != 0 && !SameViewName(names[slots[slot] - 1], name))
+            slot = (slot + 1) & (capacity - 1);
+        if (slots[slot] == 0) {
+            groups.push_back({i});
+            names.push_back(name);
+            slots[slot] = static_cast<std::uint32_t>(groups.size());
+        } else {
+            repeated = true;
+        }
+        ++groups[slots[slot] - 1].members;
+        group[i] = slots[slot] - 1;
+    }
+    if (!repeated) return;  // no picture named twice
+    // Sizes only for the pictures named more than once.
+    for (std::size_t i = head; i < end; ++i) {
+        if (group[i] == kNone || groups[group[i]].members < 2) continue;
+        Group& g = groups[group[i]];
         const std::int64_t size = ViewSize(out[i], widths);
         if (size > 0 && !widths.count(out[i])) g.sized = true;
         if (size > g.biggestSize) g.biggest = i, g.biggestSize = size;
         if (size == 0 && g.unsized == kNone) g.unsized = i;
     }
-    if (groups.size() == out.size() - head) return;  // no picture named twice
     std::vector<std::string> sorted(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(head));
     sorted.reserve(out.size());
     for (std::size_t i = head; i < out.size(); ++i) {
-        if (group[i] == kNone || groups[group[i]].members < 2) {
+        if (i >= end || group[i] == kNone || groups[group[i]].members < 2) {
             sorted.push_back(std::move(out[i]));
             continue;
         }
@@ -1166,7 +1217,14 @@ void ScanPage(std::string_view text, const PageScanOptions& options, const SiteE
         PageScanner(text, entry, options, read, out, seen, false).Run();
         seen.Finish();
     }
-    PreferBiggestViews(out, seen.head(), seen.widths, random);
+    // The N-th choice reaches its candidate and the few tried after it: on a page of a
+    // hundred thousand links only the candidates up to there (and a thousand more) are
+    // looked at for views. The random choice draws from all of them.
+    const std::size_t reach = entry.No == ChoiceMode::Nth && entry.No_n > 0
+                                  ? static_cast<std::size_t>(std::min<std::int64_t>(entry.No_n, 1 << 20))
+                                  : 0;
+    PreferBiggestViews(out, seen.head(), random ? out.size() : seen.head() + reach + kViewWindow, seen.widths,
+                       random);
 }
 
 std::string_view PagePictureOf(const std::vector<HtmlAttribute>& attributes, bool meta) {
