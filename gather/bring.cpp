@@ -187,6 +187,7 @@ bool MayPassOver(const RetrievalResult& result) {
         case RetrievalFailure::ImageNotCopied:
         case RetrievalFailure::PictureRefused:
         case RetrievalFailure::TooNarrow:
+        case RetrievalFailure::UnusableShape:
         case RetrievalFailure::NothingNamed:
             return true;
         default:
@@ -248,6 +249,11 @@ RetrievalResult BringChosenImage(const Program& program, RetrievalState& state,
             result.failure = RetrievalFailure::TooNarrow;
             result.count = probed.width;
             result.wanted = minWidth;
+        } else if (probed.width > 4 * probed.height || probed.height > 4 * probed.width) {
+            // A header's banner (990 × 120) is wide enough, yet no screen can show it.
+            result.failure = RetrievalFailure::UnusableShape;
+            result.count = probed.width;
+            result.wanted = probed.height;
         } else {
             return {};
         }

@@ -234,6 +234,11 @@ public:
     void AddOwn(std::string value) {
         if (std::find(own_.begin(), own_.end(), value) == own_.end()) own_.push_back(std::move(value));
     }
+    const std::string* LastOwn() const { return own_.empty() ? nullptr : &own_.back(); }
+    std::size_t head() const { return head_; }
+    // The widths the page itself gives its pictures' files (srcset, the enclosing figure, the
+    // own picture's og:image:width), by address; a width attribute is only the displayed size.
+    std::unordered_map<std::string, std::int64_t> widths;
     // Puts the page's own pictures first, and drops what named one of them before it was
     // known to be one.
     void Finish() {
@@ -253,6 +258,260 @@ private:
     std::vector<std::string> own_;
 };
 
+// Views of one picture. Pages name one file in several sizes: under a size folder
+// ("/736x/", "styles/banner_1660x375/"), with a size in its name or query ("NAME_1000x380_c.jpg",
+// "a-300x200.jpg", "?w=1200"), in a srcset. A wallpaper wants the biggest of them.
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Widths renditions are commonly made at: a bare number in a name is a size only if it is one.
+bool IsCommonWidth(std::int64_t n) {
+    static constexpr std::int64_t kWidths[] = {
+        100,  120,  140,  150,  160,  180,  200,  240,  250,  300,  320,  360,  400,  450,  460,  480,
+        500,  540,  600,  640,  720,  750,  768,  800,  900,  960,  1000, 1024, 1080, 1200, 1280, 1366,
+        1400, 1440, 1536, 1600, 1920, 2000, 2048, 2400, 2560, 3000, 3200, 3840, 4000, 4096};
+    return std::find(std::begin(kWidths), std::end(kWidths), n) != std::end(kWidths);
+}
+
+// The address without its scheme and host: names and folders only.
+std::string_view PathOfAddress(std::string_view address) {
+    std::string_view path = PathPart(address);
+    if (const std::size_t scheme = path.find("://"); scheme != kNone) {
+        const std::size_t slash = path.find('/', scheme + 3);
+        path = slash == kNone ? std::string_view() : path.substr(slash);
+    } else if (path.substr(0, 2) == "//") {
+        const std::size_t slash = path.find('/', 2);
+        path = slash == kNone ? std::string_view() : path.substr(slash);
+    }
+    return path;
+}
+
+// The width an address's own name gives its picture ("_1000x380", "/736x/", "/1280/",
+// "-1024.jpg", "w=1200", "width=1600", "format=1500w", "/s1600/"); 0 when it gives none.
+std::int64_t WidthHint(std::string_view address) {
+    const std::size_t n = std::min(address.find('#'), address.size());
+    const std::string_view path = PathOfAddress(address);
+    std::int64_t best = 0;
+    for (std::size_t i = static_cast<std::size_t>(path.data() - address.data()); i < n; ++i) {
+        if (!IsDigit(address[i]) || (i > 0 && IsDigit(address[i - 1]))) continue;
+        std::size_t j = i;
+        while (j < n && IsDigit(address[j])) ++j;
+        if (j - i < 2 || j - i > 5) continue;
+        const std::int64_t value = Digits(address.substr(i, j - i));
+        const char before = i > 0 ? LowerAscii(address[i - 1]) : '/';
+        const char after = j < n ? LowerAscii(address[j]) : '/';
+        bool size = false;
+        if (after == 'x' && (j + 1 >= n || IsDigit(address[j + 1]) || address[j + 1] == '/')) {
+            size = true;  // "1000x380", "/736x/"
+        } else if (before == '=') {
+            // A query's width: "w=1200", "width=1600", "format=1500w".
+            const std::size_t key = address.find_last_of("?&;", i - 1);
+            if (key == kNone) continue;
+            const std::string_view name = address.substr(key + 1, i - 1 - (key + 1));
+            size = EqualsAsciiNoCase(name, "w") || EqualsAsciiNoCase(name, "width") ||
+                   (after == 'w' && value >= 100);
+        } else if (before == '_' && i >= 2 && LowerAscii(address[i - 2]) == 'w') {
+            size = true;  // "w_1200"
+        } else if (before == 's' && i >= 2 && address[i - 2] == '/' && after == '/') {
+            size = true;  // "/s1600/"
+        } else if ((before == '/' || before == '-' || before == '_') && (after == '/' || after == '.')) {
+            size = IsCommonWidth(value);  // "/1280/", "-1024.jpg"
+        }
+        if (size) best = std::max(best, value);
+    }
+    return best;
+}
+
+// Folder and file names that say "a smaller rendition" without a number.
+bool NamesSmallView(std::string_view address) {
+    static const AsciiWords kSmall{"thumb",  "/small/",    "/medium/", ":small",
+                                   ":thumb", "name=small", "/preview/"};
+    return HasAnyAsciiNoCase(PathPart(address), kSmall) || HasAnyAsciiNoCase(address, kSmall);
+}
+
+// A folder that only says which size: "736x", "1280", "w_400,h_300", "thumbs", "master".
+bool IsSizeFolder(std::string_view folder) {
+    bool letters = false;
+    for (char c : folder)
+        if (IsAsciiLetter(c) && LowerAscii(c) != 'x' && LowerAscii(c) != 'w' && LowerAscii(c) != 'h' &&
+            LowerAscii(c) != 'c')
+            letters = true;
+    if (!letters) return true;
+    for (std::string_view word : {"thumb", "thumbs", "thumbnails", "small", "medium", "large", "original",
+                                  "originals", "full", "master", "public", "styles", "resize", "resized"})
+        if (EqualsAsciiNoCase(folder, word)) return true;
+    return false;
+}
+
+// What the views of one picture share: the file's stem, cut before a size in it
+// ("name_1000x380_crop" -> "name", "a-300x200" -> "a", "b-1024" -> "b", "c@2x" -> "c"), and,
+// for a stem too plain to tell pictures apart ("3000", "image", "facebook"), the nearest
+// folder that is no size folder. Compared without regard to ASCII letter case. Views into
+// the address: a page of a hundred thousand links is named without a copy.
+struct ViewName {
+    std::string_view folder, stem;
+};
+
+bool EndsWithAsciiNoCase(std::string_view text, std::string_view lower) {
+    return text.size() > lower.size() && EqualsAsciiNoCase(text.substr(text.size() - lower.size()), lower);
+}
+
+// False when the address gives nothing to go by.
+bool ViewNameOf(std::string_view address, ViewName& out) {
+    const std::string_view path = PathOfAddress(address);
+    const std::size_t slash = path.rfind('/');
+    std::string_view stem = slash == kNone ? path : path.substr(slash + 1);
+    std::string_view folders = slash == kNone ? std::string_view() : path.substr(0, slash);
+    if (const std::size_t colon = stem.find(':'); colon != kNone) stem = stem.substr(0, colon);
+    if (const std::size_t dot = stem.rfind('.'); dot != kNone) stem = stem.substr(0, dot);
+    // Cut before a size: a separator, digits, "x", digits.
+    for (std::size_t i = 2; i + 2 < stem.size(); ++i) {
+        if (stem[i - 1] != '_' && stem[i - 1] != '-' && stem[i - 1] != '.') continue;
+        std::size_t j = i;
+        while (j < stem.size() && IsDigit(stem[j])) ++j;
+        if (j > i && j + 1 < stem.size() && LowerAscii(stem[j]) == 'x' && IsDigit(stem[j + 1])) {
+            stem = stem.substr(0, i - 1);
+            break;
+        }
+    }
+    for (std::string_view tail : {"@2x", "@3x", "-scaled", "_large", "_orig", "_original"})
+        if (EndsWithAsciiNoCase(stem, tail)) stem.remove_suffix(tail.size());
+    const std::size_t sep = stem.find_last_of("-_");
+    if (sep != kNone && sep >= 4 && sep + 1 < stem.size()) {
+        const std::string_view digits = stem.substr(sep + 1);
+        if (std::all_of(digits.begin(), digits.end(), IsDigit) && IsCommonWidth(Digits(digits)))
+            stem = stem.substr(0, sep);
+    }
+    const bool allDigits = !stem.empty() && std::all_of(stem.begin(), stem.end(), IsDigit);
+    const std::size_t x = stem.find_first_of("xX");
+    const bool sizeOnly = x != kNone && x > 0 && x + 1 < stem.size() &&
+                          std::all_of(stem.begin(), stem.begin() + static_cast<std::ptrdiff_t>(x), IsDigit) &&
+                          std::all_of(stem.begin() + static_cast<std::ptrdiff_t>(x) + 1, stem.end(), IsDigit);
+    // "3000.jpg", "1200x675": a size, not a name.
+    if ((allDigits && IsCommonWidth(Digits(stem))) || sizeOnly) stem = {};
+    bool plain = stem.size() < 6;
+    for (std::string_view word : {"image", "photo", "picture", "original", "default", "facebook", "twitter",
+                                  "share", "social", "thumbnail", "preview", "ogimage", "cover", "index"})
+        if (EqualsAsciiNoCase(stem, word)) plain = true;
+    if (!plain) {
+        out = {{}, stem};
+        return true;
+    }
+    // Too plain alone: the nearest folder that names something.
+    while (!folders.empty()) {
+        const std::size_t cut = folders.rfind('/');
+        const std::string_view folder = cut == kNone ? folders : folders.substr(cut + 1);
+        folders = cut == kNone ? std::string_view() : folders.substr(0, cut);
+        if (folder.empty() || IsSizeFolder(folder)) continue;
+        if (folder.size() < 4) return false;
+        out = {folder, stem};
+        return true;
+    }
+    return false;
+}
+
+std::uint64_t HashOf(const ViewName& name) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (std::string_view part : {name.folder, std::string_view("/"), name.stem})
+        for (char c : part) h = (h ^ static_cast<unsigned char>(LowerAscii(c))) * 1099511628211ull;
+    return h;
+}
+
+bool SameViewName(const ViewName& a, const ViewName& b) {
+    const auto same = [](std::string_view x, std::string_view y) {
+        if (x.size() != y.size()) return false;
+        for (std::size_t i = 0; i < x.size(); ++i)
+            if (LowerAscii(x[i]) != LowerAscii(y[i])) return false;
+        return true;
+    };
+    return same(a.folder, b.folder) && same(a.stem, b.stem);
+}
+
+// How big a view is, for choosing among the views of one picture: the width the page
+// gives its file, else the width its name gives; a view whose name calls it small ranks
+// low. 0 when nothing says.
+std::int64_t ViewSize(const std::string& address,
+                      const std::unordered_map<std::string, std::int64_t>& widths) {
+    if (const auto it = widths.find(address); it != widths.end()) return it->second;
+    if (const std::int64_t hint = WidthHint(address); hint > 0) return hint;
+    return NamesSmallView(address) ? 1 : 0;
+}
+
+// How many candidates past the one the N-th choice takes are looked at for views.
+constexpr std::size_t kViewWindow = 1000;
+
+// Puts the biggest view of each picture where its first view stood; with `onlyBiggest`
+// the other views go, so that a random choice draws among pictures, not their sizes.
+// Where the other views' names carry sizes, the one whose name carries none is the
+// original, bigger than any ("a.jpg" beside "a-300x200.jpg"); where nothing tells them
+// apart, the first stays first.
+void PreferBiggestViews(std::vector<std::string>& out, std::size_t head, std::size_t end,
+                        const std::unordered_map<std::string, std::int64_t>& widths, bool onlyBiggest) {
+    end = std::min(end, out.size());
+    if (end < head + 2) return;
+    struct Group {
+        std::size_t first, members = 0;
+        std::size_t biggest = kNone, unsized = kNone;  // the widest view said, the first unsaid
+        std::int64_t biggestSize = 0;
+        bool sized = false;  // some view's name carries a size
+        std::size_t best() const {
+            if (sized && unsized != kNone) return unsized;
+            return biggest != kNone ? biggest : first;
+        }
+    };
+    // The views grouped by name in a table of open addressing: no allocation per address.
+    std::vector<Group> groups;
+    std::vector<ViewName> names;
+    std::vector<std::size_t> group(end, kNone);
+    std::size_t capacity = 16;
+    while (capacity < 2 * (end - head)) capacity *= 2;
+    std::vector<std::uint32_t> slots(capacity, 0);  // a group's index + 1; 0 for none
+    bool repeated = false;
+    for (std::size_t i = head; i < end; ++i) {
+        ViewName name;
+        if (!ViewNameOf(out[i], name)) continue;
+        std::size_t slot = HashOf(name) & (capacity - 1);
+        while (slots[slot] != 0 && !SameViewName(names[slots[slot] - 1], name))
+            slot = (slot + 1) & (capacity - 1);
+        if (slots[slot] == 0) {
+            groups.push_back({i});
+            names.push_back(name);
+            slots[slot] = static_cast<std::uint32_t>(groups.size());
+        } else {
+            repeated = true;
+        }
+        ++groups[slots[slot] - 1].members;
+        group[i] = slots[slot] - 1;
+    }
+    if (!repeated) return;  // no picture named twice
+    // Sizes only for the pictures named more than once.
+    for (std::size_t i = head; i < end; ++i) {
+        if (group[i] == kNone || groups[group[i]].members < 2) continue;
+        Group& g = groups[group[i]];
+        const std::int64_t size = ViewSize(out[i], widths);
+        if (size > 0 && !widths.count(out[i])) g.sized = true;
+        if (size > g.biggestSize) g.biggest = i, g.biggestSize = size;
+        if (size == 0 && g.unsized == kNone) g.unsized = i;
+    }
+    std::vector<std::string> sorted(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(head));
+    sorted.reserve(out.size());
+    for (std::size_t i = head; i < out.size(); ++i) {
+        if (i >= end || group[i] == kNone || groups[group[i]].members < 2) {
+            sorted.push_back(std::move(out[i]));
+            continue;
+        }
+        const Group& g = groups[group[i]];
+        const std::size_t best = g.best();
+        if (i == g.first) {
+            if (best != i) sorted.push_back(out[best]);
+            if (best == i || !onlyBiggest) sorted.push_back(std::move(out[i]));
+        } else if (i != best && !onlyBiggest) {
+            sorted.push_back(std::move(out[i]));
+        }
+    }
+    out = std::move(sorted);
+}
+
 // The elements the scan acts on; any other is Other.
 enum class Element : std::uint8_t {
     Other,
@@ -270,6 +529,10 @@ enum class Element : std::uint8_t {
     Style,
     FeedText,
     Image,
+    Figure,
+    Article,
+    Header,
+    Chrome,  // navigation, a footer, a side box: what stands beside the page's content
 };
 
 // The element a tag name names, ASCII letter case ignored: one look at the name instead of
@@ -295,6 +558,13 @@ Element ElementOf(std::string_view name) {
         {"summary", Element::FeedText},
         {"media:description", Element::FeedText},
         {"image", Element::Image},
+        {"figure", Element::Figure},
+        {"article", Element::Article},
+        {"main", Element::Article},
+        {"header", Element::Header},
+        {"nav", Element::Chrome},
+        {"footer", Element::Chrome},
+        {"aside", Element::Chrome},
     };
     if (name.size() > 17) return Element::Other;
     char lower[17];
@@ -318,7 +588,8 @@ public:
           read_(read),
           out_(out),
           seen_(seen),
-          nested_(nested) {
+          nested_(nested),
+          random_(entry.No == ChoiceMode::Random) {
         if (entry.Filter[3]) ListWebAddresses();
     }
 
@@ -333,6 +604,11 @@ public:
         }
         TakeBareBefore(n);
         EndItem();
+        // What the page declares too small for the entry comes after everything else: a
+        // declared size is the displayed one, and the file behind it may be larger.
+        if (!parent_)
+            for (std::string& value : later_) Output(std::move(value));
+        later_.clear();
     }
 
 private:
@@ -365,12 +641,20 @@ private:
     // A candidate where it stands; inside a feed item it waits for the item's end, where
     // the item's own pictures (`own`: enclosures, media) go before those of its text.
     // `marked`: the address was looked at for a logo's marks already.
-    void Emit(std::string value, bool own = false, bool marked = false) {
+    // `later`: the page declares the picture too small or of a shape no screen takes.
+    void Emit(std::string value, bool own = false, bool marked = false, bool later = false) {
+        // A random choice draws among the page's content, not what stands beside it.
+        if (random_ && chrome_ > 0) return;
         if (parent_) {
             if (UnsafeOnceDecoded(value)) return;
-            return parent_->Emit(std::move(value), own, marked);
+            return parent_->Emit(std::move(value), own, marked, later);
         }
         if (!anyExt_ || value.empty() || (!marked && IsLogoAddress(value))) return;
+        if (later) {
+            // Still before the next item of a feed or a gallery: the first item is the newest.
+            (item_ ? itemLater_ : later_).push_back(std::move(value));
+            return;
+        }
         if (item_)
             (own ? itemOwn_ : itemOther_).push_back(std::move(value));
         else
@@ -403,11 +687,15 @@ private:
 
     // The picture an attribute names: by its name, or, where a tag says it is a picture,
     // also without any extension.
-    void EmitPicture(std::string_view value, bool declared, bool own = false, bool marked = false) {
+    void EmitPicture(std::string_view value, bool declared, bool own = false, bool marked = false,
+                     bool later = false, std::int64_t width = 0) {
         WithDecoded(value, [&](std::string_view address) {
             if (address.empty() || StartsWithAsciiNoCase(address, "data:")) return;
-            if (NamesAllowedPicture(address, entry_.Ext) || (declared && NamesNoExtension(address, webPage_)))
-                Emit(std::string(address), own, marked);
+            if (NamesAllowedPicture(address, entry_.Ext) ||
+                (declared && NamesNoExtension(address, webPage_))) {
+                if (width > 0) seen_.widths[std::string(address)] = width;
+                Emit(std::string(address), own, marked, later);
+            }
         });
     }
 
@@ -525,7 +813,9 @@ private:
         const std::size_t stop = close == kNone ? t_.size() : close;
         const std::string_view inner = t_.substr(end, stop - end);
         if (style) {
-            TakeCss(inner, false);
+            // A style sheet's pictures are the site's dress (its default share picture, its
+            // tiles), which a random choice does not draw.
+            if (!random_) TakeCss(inner, false);
             SkipBare(stop);
             return stop;
         }
@@ -534,7 +824,12 @@ private:
             SkipBare(stop);
             return stop;
         }
-        if (script) return stop;  // its bare addresses are taken as the scan goes on
+        if (script) {
+            // A script's data names other pages' pictures as often as this one's: a random
+            // choice leaves them; the others take them as the scan goes on.
+            if (random_) SkipBare(stop);
+            return stop;
+        }
         // Markup escaped once inside a feed item is read as the page it stands for.
         if (inner.find("&lt;") == kNone) return end;
         TakeBareBefore(end);
@@ -575,6 +870,17 @@ private:
             item_ = true;
             return;
         }
+        if (tag == Element::Figure) return Figure();
+        if (tag == Element::Article) {
+            ++article_;
+            articleLater_.push_back(later_.size());
+            return;
+        }
+        if (tag == Element::Chrome || (tag == Element::Header && article_ == 0)) {
+            ++chrome_;
+            chromeHeaders_.push_back(tag == Element::Header);
+            return;
+        }
         if (!entry_.Filter[1]) return;
         if (tag == Element::Enclosure) {
             const HtmlAttribute* url = FindHtmlAttribute(attributes_, "url");
@@ -590,6 +896,38 @@ private:
     void Close(Element tag) {
         if (tag == Element::A) link_.clear();
         if (tag == Element::Item) EndItem();
+        if (tag == Element::Figure) figureWidth_ = 0;
+        if (tag == Element::Article && article_ > 0) {
+            --article_;
+            // An article's pictures declared too small still come before the next article's.
+            const std::size_t mark = std::min(articleLater_.back(), later_.size());
+            articleLater_.pop_back();
+            if (!parent_ && !item_) {
+                for (std::size_t i = mark; i < later_.size(); ++i) Output(std::move(later_[i]));
+                later_.resize(mark);
+            }
+        }
+        if ((tag == Element::Chrome || tag == Element::Header) && !chromeHeaders_.empty() &&
+            chromeHeaders_.back() == (tag == Element::Header)) {
+            chromeHeaders_.pop_back();
+            --chrome_;
+        }
+    }
+
+    // A figure's declared width ("style=width:1440px", width=1440) is its picture's.
+    void Figure() {
+        figureWidth_ = 0;
+        if (const HtmlAttribute* width = FindHtmlAttribute(attributes_, "width"))
+            figureWidth_ = std::max<std::int64_t>(Digits(TrimHtmlSpace(width->value)), 0);
+        if (const HtmlAttribute* style = FindHtmlAttribute(attributes_, "style")) {
+            const std::size_t at = FindAsciiNoCase(style->value, "width:");
+            if (at != kNone && (at == 0 || !IsAsciiLetter(style->value[at - 1]))) {
+                const std::string_view rest = TrimHtmlSpace(style->value.substr(at + 6));
+                const std::size_t unit = rest.find_first_not_of("0123456789");
+                const std::int64_t px = Digits(rest);
+                if (px > 0 && unit != kNone && rest.substr(unit, 2) == "px") figureWidth_ = px;
+            }
+        }
     }
 
     void Img(bool source) {
@@ -618,14 +956,23 @@ private:
                 chosen = src->value;
         }
         if (chosen.empty()) return;
+        // The file's own width, where the page gives it: a srcset's, else its figure's.
+        const std::int64_t fileWidth = chosenWidth > 0 ? chosenWidth : figureWidth_;
         if (width && chosenWidth == 0)
             chosenWidth = std::max<std::int64_t>(Digits(TrimHtmlSpace(width->value)), 0);
-        // Narrower than the entry wants, by the page's own word: passed over unasked. As wide
-        // as it wants: no thumbnail, whatever it links to.
+        const HtmlAttribute* height = FindHtmlAttribute(attributes_, "height");
+        const std::int64_t declaredHeight =
+            height ? std::max<std::int64_t>(Digits(TrimHtmlSpace(height->value)), 0) : 0;
+        // Narrower than the entry wants, or of a shape no screen takes, by the page's own
+        // word: tried after everything else (the file may be larger than it is shown). As
+        // wide as it wants: no thumbnail, whatever it links to.
         const bool narrow = entry_.MinWidth > 0 && chosenWidth > 0 && chosenWidth < entry_.MinWidth;
-        if (entry_.MinWidth > 0 && chosenWidth >= entry_.MinWidth) link_.clear();
+        const bool oddShape = entry_.MinWidth > 0 && chosenWidth > 0 && declaredHeight > 0 &&
+                              (chosenWidth > 4 * declaredHeight || declaredHeight > 4 * chosenWidth);
+        if (entry_.MinWidth > 0 && chosenWidth >= entry_.MinWidth && !oddShape) link_.clear();
         // IsLogo looked at the src already: its words cover an address's marks.
-        if (!narrow) EmitPicture(chosen, true, false, src && chosen.data() == src->value.data());
+        EmitPicture(chosen, true, false, src && chosen.data() == src->value.data(), narrow || oddShape,
+                    fileWidth);
         // A thumbnail inside a link to a page: the page may hold the full picture.
         if (!link_.empty()) {
             Emit(std::move(link_));
@@ -679,6 +1026,13 @@ private:
         if (OwnPicture(true)) return;
         const HtmlAttribute* name = FindHtmlAttribute(attributes_, "name");
         const HtmlAttribute* property = FindHtmlAttribute(attributes_, "property");
+        // The width of the own picture named just before: what it is compared with.
+        if (property && EqualsAsciiNoCase(TrimHtmlSpace(property->value), "og:image:width") &&
+            seen_.LastOwn())
+            if (const HtmlAttribute* content = FindHtmlAttribute(attributes_, "content")) {
+                const std::int64_t w = Digits(TrimHtmlSpace(content->value));
+                if (w > 0) seen_.widths.try_emplace(*seen_.LastOwn(), w);
+            }
         if (name && StartsWithAsciiNoCase(TrimHtmlSpace(name->value), "msapplication-")) skipTag_ = true;
         for (const HtmlAttribute* a : {name, property})
             if (a && FindAsciiNoCase(a->value, "logo") != kNone) skipTag_ = true;
@@ -692,7 +1046,8 @@ private:
         skipTag_ = true;
         WithDecoded(address, [&](std::string_view own) {
             if (!own.empty() && !(nested_ && UnsafeOnceDecoded(own)) &&
-                (AllowedKindOnWeb(own) || NamesNoExtension(own, webPage_)))
+                (AllowedKindOnWeb(own) || NamesAllowedPicture(own, entry_.Ext) ||
+                 NamesNoExtension(own, webPage_)))
                 seen_.AddOwn(std::string(own));
         });
         return true;
@@ -723,15 +1078,17 @@ private:
     void EndItem() {
         if (!item_) return;
         item_ = false;
-        const std::vector<std::string> own = std::move(itemOwn_), other = std::move(itemOther_);
+        const std::vector<std::string> own = std::move(itemOwn_), other = std::move(itemOther_),
+                                       later = std::move(itemLater_);
         const std::pair<std::string, std::int64_t> media = std::move(itemMedia_),
                                                    thumbnail = std::move(itemThumbnail_);
-        itemOwn_.clear(), itemOther_.clear(), itemMedia_ = {}, itemThumbnail_ = {};
+        itemOwn_.clear(), itemOther_.clear(), itemLater_.clear(), itemMedia_ = {}, itemThumbnail_ = {};
         const std::size_t before = out_.size();
         for (const std::string& address : own) Output(address);
         if (!media.first.empty()) EmitPicture(media.first, true);
         for (const std::string& address : other) Output(address);
         if (out_.size() == before && !thumbnail.first.empty()) EmitPicture(thumbnail.first, true);
+        for (const std::string& address : later) Output(address);
     }
 
     std::string_view t_;
@@ -752,8 +1109,15 @@ private:
     std::string link_;               // the page an open <a> leads to, until a picture inside takes it
     PageScanner* parent_ = nullptr;  // the feed whose item's escaped text this reads
     bool item_ = false;
-    std::vector<std::string> itemOwn_, itemOther_;
+    std::vector<std::string> itemOwn_, itemOther_, itemLater_;
     std::pair<std::string, std::int64_t> itemMedia_, itemThumbnail_;
+    bool random_;
+    std::vector<std::string> later_;         // declared too small: after everything else
+    std::int64_t figureWidth_ = 0;           // the open figure's declared width
+    int article_ = 0;                        // open articles (or main): their headers are content
+    std::vector<std::size_t> articleLater_;  // for each open article, where its later ones start
+    int chrome_ = 0;                         // open navigation, footers, side boxes, page headers
+    std::vector<bool> chromeHeaders_;        // for each counted in chrome_, whether a header
 };
 
 // JSON: the picture addresses among its string values, those under keys that name the
@@ -845,13 +1209,22 @@ bool NamesNoExtension(std::string_view address, bool webPage) {
 void ScanPage(std::string_view text, const PageScanOptions& options, const SiteEntry& entry,
               std::size_t& read, std::vector<std::string>& out) {
     Repeats seen(out);
+    const bool random = entry.No == ChoiceMode::Random;
     if (IsJson(text, options.contentType)) {
         if (entry.Filter[1] || entry.Filter[2] || entry.Filter[3])
             JsonScanner(text, entry.Ext, read).Run(seen);
-        return;
+    } else {
+        PageScanner(text, entry, options, read, out, seen, false).Run();
+        seen.Finish();
     }
-    PageScanner(text, entry, options, read, out, seen, false).Run();
-    seen.Finish();
+    // The N-th choice reaches its candidate and the few tried after it: on a page of a
+    // hundred thousand links only the candidates up to there (and a thousand more) are
+    // looked at for views. The random choice draws from all of them.
+    const std::size_t reach = entry.No == ChoiceMode::Nth && entry.No_n > 0
+                                  ? static_cast<std::size_t>(std::min<std::int64_t>(entry.No_n, 1 << 20))
+                                  : 0;
+    PreferBiggestViews(out, seen.head(), random ? out.size() : seen.head() + reach + kViewWindow, seen.widths,
+                       random);
 }
 
 std::string_view PagePictureOf(const std::vector<HtmlAttribute>& attributes, bool meta) {

@@ -36,6 +36,7 @@ enum class RetrievalFailure : std::uint8_t {
     NoConnection,         // the run has no socket or timer to fetch with: nothing more to say
     UnusableFileName,     // the key `target` of the settings file `file` names `subject`, no plain file name
     TooNarrow,            // the picture `subject` is `count` pixels wide, less than the `wanted` width
+    UnusableShape,        // the picture `subject`, `count` × `wanted` pixels, is longer than 4:1 either way
 };
 
 struct RetrievalResult {

@@ -228,6 +228,9 @@ std::string RetrievalFailureText(const RetrievalResult& result) {
         case RetrievalFailure::TooNarrow:
             return MessageText(Message::PictureTooNarrow,
                                {result.subject, std::to_string(result.count), std::to_string(result.wanted)});
+        case RetrievalFailure::UnusableShape:
+            return MessageText(Message::PictureUnusableShape,
+                               {result.subject, std::to_string(result.count), std::to_string(result.wanted)});
     }
     return {};
 }

@@ -166,6 +166,8 @@ constexpr Entry kTexts[] = {
     {Message::PictureTooLarge, "画像ファイル {1} は大きすぎるため読み込めません（{2}×{3} 画素）。"},
     {Message::PictureUnreadable, "画像ファイル {1} を画像として読み込めませんでした。"},
     {Message::PictureTooNarrow, "画像ファイル {1} は幅 {2} ピクセルで、{3} ピクセル未満のため使えません。"},
+    {Message::PictureUnusableShape,
+     "画像ファイル {1} は {2}×{3} ピクセルで、縦横の比が 4 倍を超えるため壁紙に使えません。"},
     {Message::ChangeFailed, "壁紙の変更に失敗しました。"},
     {Message::ChangeFailedBecause, "壁紙の変更に失敗しました。\r\n{1}"},
     {Message::BitmapNotWritten, "壁紙ファイル {1} を書き込めませんでした。{2}"},

@@ -104,9 +104,10 @@ enum class Message : std::uint16_t {
     OwnFileNameRefused,         // as UnusableFileName: the name is one of the program's own files
 
     // Pictures and the installation.
-    PictureTooLarge,    // {1} the picture, {2} its width, {3} its height
-    PictureUnreadable,  // {1} the picture
-    PictureTooNarrow,   // {1} the picture, {2} its width, {3} the narrowest the entry uses
+    PictureTooLarge,       // {1} the picture, {2} its width, {3} its height
+    PictureUnreadable,     // {1} the picture
+    PictureTooNarrow,      // {1} the picture, {2} its width, {3} the narrowest the entry uses
+    PictureUnusableShape,  // {1} the picture, {2} its width, {3} its height
     ChangeFailed,
     ChangeFailedBecause,  // {1} why, on the second line
     BitmapNotWritten,     // {1} the bitmap, {2} why, in words (or nothing)

@@ -569,7 +569,7 @@ TEST(DriverTest, EachAddressIsAskedForOnce) {
     Fixture f;
     f.fetches.page = "<img src=\"a.png\"><img src=\"http://example.test/a.png\"><img src=\"b.png\">";
     f.fetches.images = {{"/a.png", PicFile(10, 10, 0xFF000000)},
-                        {"http://example.test/b.png", PicFile(700, 10, 0xFF000000)}};
+                        {"http://example.test/b.png", PicFile(700, 400, 0xFF000000)}};
     f.Entry("http://example.test/", [](SiteEntry& e) { e.MinWidth = 640; });
     EXPECT_TRUE(f.Installed());
     EXPECT_EQ(std::count_if(f.log.lines.begin(), f.log.lines.end(),
@@ -578,6 +578,24 @@ TEST(DriverTest, EachAddressIsAskedForOnce) {
     // After the first try a link on the page goes by its whole address.
     EXPECT_TRUE(f.log.Has("data http://example.test/b.png"));
     EXPECT_FALSE(f.log.Has("data http://example.test/a.png"));
+}
+
+// A picture wide enough but of a shape no screen takes (a header's 990 x 120 banner) is
+// passed over like a narrow one; the last one's message says why.
+TEST(DriverTest, PicturesOfAnUnusableShapeArePassedOver) {
+    Fixture f;
+    f.fetches.page = "<img src=\"http://example.test/banner.png\"><img src=\"http://example.test/b.png\">";
+    f.fetches.images = {{"http://example.test/banner.png", PicFile(990, 120, 0xFF000000)},
+                        {"http://example.test/b.png", PicFile(700, 400, 0xFF000000)}};
+    f.Entry("http://example.test/", [](SiteEntry& e) { e.MinWidth = 640; });
+    ASSERT_TRUE(f.Installed());
+    EXPECT_EQ(f.First().candidate, "http://example.test/b.png");
+
+    Fixture tall;
+    tall.fetches.page = "<img src=\"http://example.test/tall.png\">";
+    tall.fetches.images = {{"http://example.test/tall.png", PicFile(640, 2600, 0xFF000000)}};
+    tall.Entry("http://example.test/", [](SiteEntry& e) { e.MinWidth = 640; });
+    EXPECT_EQ(tall.Failure(), RetrievalFailure::UnusableShape);
 }
 
 }  // namespace
@@ -676,7 +694,7 @@ TEST(DriverTest, EachScreenPassesOverWhatItCannotUse) {
             for (const auto& [name, width] : row.pictures) {
                 const std::string address = std::string("http://example.test/") + name + ".png";
                 f.fetches.page += "<img src=\"" + address + "\">";
-                f.fetches.images[address] = PicFile(width, 1, 0xFF000000);
+                f.fetches.images[address] = PicFile(width, width / 2, 0xFF000000);
             }
             f.Entry("http://example.test/", [&](SiteEntry& e) {
                 e.No = row.mode;

@@ -551,6 +551,13 @@ TEST(FailureTextsTest, RetrievalFailures) {
                   r.count = 640;
               }),
          "画像ファイル s.jpg は幅 640 ピクセルで、800 ピクセル未満のため使えません。"},
+        {"unusableShape",
+         with(Retrieval(F::UnusableShape, "b.jpg"),
+              [](auto& r) {
+                  r.count = 990;
+                  r.wanted = 120;
+              }),
+         "画像ファイル b.jpg は 990×120 ピクセルで、縦横の比が 4 倍を超えるため壁紙に使えません。"},
     };
     ExpectTexts(rows);
 }

@@ -473,12 +473,13 @@ TEST_F(EndToEndTest, WebPageAndWebImageOnALoopbackServer) {
     EXPECT_TRUE(NoWorkingFile());
 }
 
-// A picture 700 pixels wide, of one colour: what an entry with MinWidth = 640 may take.
-constexpr int kWideWidth = 700;
+// A picture 700 pixels wide, of one colour and of a shape a screen takes: what an entry
+// with MinWidth = 640 may take.
+constexpr int kWideWidth = 700, kWideHeight = 400;
 constexpr std::uint32_t kWideColour = 0x40A0E0;
 
 std::string WidePng() {
-    QImage img(kWideWidth, kH, QImage::Format_RGB32);
+    QImage img(kWideWidth, kWideHeight, QImage::Format_RGB32);
     img.fill(0xFF000000u | kWideColour);
     QByteArray bytes;
     QBuffer buffer(&bytes);
