@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "host/file_system.h"
@@ -27,6 +28,7 @@ enum class DecodeError {
     None,
     Unreadable,  // missing, unreadable, not a picture, or damaged
     TooLarge,    // a readable picture whose size is above the limits
+    Stopped,     // the run was asked to stop while the picture was decoded
 };
 
 struct DecodeResult {
@@ -42,8 +44,8 @@ struct DecodeResult {
 struct BmpFromFile {
     // False when the decoder leaves this picture to Decode and the portable bitmap writer.
     bool handled = false;
-    DecodeResult decoded;                          // why the picture could not be read
-    bool written = false;                          // the picture was read and the whole bitmap written
+    DecodeResult decoded;                             // why the picture could not be read
+    bool written = false;                             // the picture was read and the whole bitmap written
     FileFailure writeFailure = FileFailure::Nothing;  // why the bitmap was not written
 };
 
@@ -64,6 +66,17 @@ public:
     virtual BmpFromFile DecodeToBmp(const std::string& /*path*/, const std::string& /*destination*/) {
         return {};
     }
+
+    // Asked between bands of rows while a picture decodes: once it answers true, the
+    // decode ends as Stopped, so a stop signal is heeded within a fraction of a second
+    // even while a huge or hostile picture is being read.
+    void StopWhen(std::function<bool()> asked) { stopAsked_ = std::move(asked); }
+
+protected:
+    const std::function<bool()>& StopAsked() const { return stopAsked_; }
+
+private:
+    std::function<bool()> stopAsked_;
 };
 
 }  // namespace vexal

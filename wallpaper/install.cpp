@@ -37,6 +37,8 @@ InstallResult DesktopFailed(InstallOutcome failure, DesktopResult why) {
 // large to decode is an error of the picture the user chose: the message names that
 // picture or URL, not the working copy it was fetched into.
 InstallResult PictureRefused(const WallpaperPicture& picture, const DecodeResult& why) {
+    // A decode cut short by a stop signal is no fault of the picture: the run ends quietly.
+    if (why.error == DecodeError::Stopped) return Failed(InstallOutcome::Stopped);
     InstallResult result =
         Failed(InstallOutcome::PictureRefused, picture.named.empty() ? picture.file : picture.named);
     result.decode = why.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : why;
