@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/picture/exif_orientation.h"
+
 namespace vexal {
 namespace {
 
@@ -53,8 +55,9 @@ private:
     std::size_t at_ = 0, have_ = 0;
 };
 
-PictureWalk WalkJpeg(Bytes& in) {
+PictureWalk WalkJpeg(Bytes& in, int* orientationOut) {
     int scans = 0;
+    bool exifSeen = false;
     for (;;) {
         if (!in.ToNextFF()) return PictureWalk::CutShort;
         int c;
@@ -70,6 +73,21 @@ PictureWalk WalkJpeg(Bytes& in) {
         const int length = high << 8 | low;
         if (length < 2) return PictureWalk::NotFollowed;
         if (c == 0xDA && ++scans > kMaxJpegScans) return PictureWalk::TooManyScans;
+        if (c == 0xE1 && orientationOut && !exifSeen) {
+            // An APP1 segment: the Exif block, when it starts as one.
+            std::vector<std::uint8_t> block;
+            block.reserve(static_cast<std::size_t>(length - 2));
+            for (int i = 0; i < length - 2; ++i) {
+                const int b = in.Next();
+                if (b < 0) return PictureWalk::CutShort;
+                block.push_back(static_cast<std::uint8_t>(b));
+            }
+            if (block.size() >= 6 && std::memcmp(block.data(), "Exif\0", 6) == 0) {
+                exifSeen = true;
+                *orientationOut = ExifOrientation(block.data(), block.size());
+            }
+            continue;
+        }
         in.Skip(static_cast<std::uint64_t>(length - 2));
     }
 }
@@ -146,10 +164,11 @@ PictureWalk WalkBmp(Bytes& in, std::uint64_t fileSize) {
 
 }  // namespace
 
-PictureWalk WalkPicture(const ReadAt& read, std::uint64_t fileSize) {
+PictureWalk WalkPicture(const ReadAt& read, std::uint64_t fileSize, int* orientationOut) {
+    if (orientationOut) *orientationOut = 1;
     Bytes in(read);
     const int a = in.Next(), b = in.Next();
-    if (a == 0xFF && b == 0xD8) return WalkJpeg(in);
+    if (a == 0xFF && b == 0xD8) return WalkJpeg(in, orientationOut);
     if (a == 'B' && b == 'M') return WalkBmp(in, fileSize);
     if (a == 'G' && b == 'I') {
         if (in.Next() != 'F' || in.Next() != '8') return PictureWalk::NotFollowed;

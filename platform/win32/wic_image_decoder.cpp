@@ -107,9 +107,9 @@ bool ReadWebpFile(const std::string& path, std::string& bytesOut) {
     return ok;
 }
 
-// The structure walk over the file at `path`; NotFollowed when it cannot be opened (WIC
-// then says why).
-PictureWalk WalkFile(const std::string& path) {
+// The structure walk over the file at `path`, with a JPEG's Exif orientation; NotFollowed
+// when it cannot be opened (WIC then says why).
+PictureWalk WalkFile(const std::string& path, int& orientationOut) {
     const HANDLE file = ::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -127,19 +127,22 @@ PictureWalk WalkFile(const std::string& path) {
                     return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
                 return got;
             },
-            static_cast<std::uint64_t>(size.QuadPart));
+            static_cast<std::uint64_t>(size.QuadPart), &orientationOut);
     }
     ::CloseHandle(file);
     return walk;
 }
 
-// How the camera was held, for a JPEG: the Orientation tag of its Exif block.
-int OrientationOf(IWICBitmapFrameDecode* frame, const GUID& format) {
+// How the camera was held, for a JPEG: the Orientation tag of its Exif block, as WIC's
+// metadata reader gives it, or as the walk read it where WIC cannot answer the query
+// (Wine's metadata reader does not).
+int OrientationOf(IWICBitmapFrameDecode* frame, const GUID& format, int walked) {
     if (!IsEqualGUID(format, GUID_ContainerFormatJpeg)) return 1;
     Com<IWICMetadataQueryReader> metadata;
-    if (FAILED(frame->GetMetadataQueryReader(metadata.Out()))) return 1;
-    const UINT orientation = QueryNumber(metadata.get(), L"/app1/ifd/{ushort=274}", 1);
-    return orientation >= 1 && orientation <= 8 ? static_cast<int>(orientation) : 1;
+    if (FAILED(frame->GetMetadataQueryReader(metadata.Out()))) return walked;
+    const UINT orientation = QueryNumber(metadata.get(), L"/app1/ifd/{ushort=274}", 0);
+    if (orientation == 0) return walked;
+    return orientation <= 8 ? static_cast<int>(orientation) : 1;
 }
 
 // Rows converted at a time, with a look at the stop between them.
@@ -181,8 +184,6 @@ DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture
     result.error = DecodeError::Unreadable;
     auto* factory = static_cast<IWICImagingFactory*>(factory_);
     if (!factory) return result;
-    const PictureWalk walk = WalkFile(path);
-    if (walk == PictureWalk::CutShort || walk == PictureWalk::TooManyScans) return result;
 
     Com<IWICBitmapDecoder> decoder;
     if (FAILED(factory->CreateDecoderFromFilename(win32::Widen(path).c_str(), nullptr, GENERIC_READ,
@@ -193,11 +194,13 @@ DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture
     Com<IWICBitmapFrameDecode> frame;
     if (FAILED(decoder->GetFrame(0, frame.Out()))) return result;
 
+    int walkedOrientation = 1;
+    const PictureWalk walk = WalkFile(path, walkedOrientation);
     const Placement place = PlaceFrame(decoder.get(), frame.get(), format);
     // Upright: what the bitmap, the preview and the width check all see.
-    const Upright upright =
-        UprightLayout(OrientationOf(frame.get(), format), static_cast<std::int32_t>(place.canvasWidth),
-                      static_cast<std::int32_t>(place.canvasHeight));
+    const Upright upright = UprightLayout(OrientationOf(frame.get(), format, walkedOrientation),
+                                          static_cast<std::int32_t>(place.canvasWidth),
+                                          static_cast<std::int32_t>(place.canvasHeight));
     result.width = upright.width;
     result.height = upright.height;
     if (!PictureSizeAllowed(result.width, result.height) || place.frameWidth == 0 || place.frameHeight == 0) {
@@ -205,6 +208,9 @@ DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture
             place.frameWidth == 0 || place.frameHeight == 0 ? DecodeError::Unreadable : DecodeError::TooLarge;
         return result;
     }
+    // A file cut short is refused once its size is known (a bomb's header says more than
+    // that its data are missing), before WIC fills the missing part.
+    if (walk == PictureWalk::CutShort || walk == PictureWalk::TooManyScans) return result;
     if (!decode) {
         result.error = DecodeError::None;
         return result;
