@@ -31,6 +31,11 @@ enum class DecodeError {
     Stopped,     // the run was asked to stop while the picture was decoded
 };
 
+// The size in pixels at which a picture is shown on its screen.
+struct ShownSize {
+    std::int32_t width = 0, height = 0;
+};
+
 struct DecodeResult {
     DecodeError error = DecodeError::None;
     // The size the file announces, when it could be read (also for TooLarge).
@@ -65,6 +70,17 @@ public:
     // for a picture leaves it unhandled.
     virtual BmpFromFile DecodeToBmp(const std::string& /*path*/, const std::string& /*destination*/) {
         return {};
+    }
+
+    // As Decode, for a picture shown at the size `shown` gives for its upright size: a
+    // decoder that can decode a picture reduced (a JPEG at M/8 of its size) returns the
+    // smallest such picture that is still no smaller than that, with the same shape to
+    // the pixel's rounding. A picture shown smaller than it is then costs a fraction of
+    // its full decode. The result's size is the picture returned.
+    virtual DecodeResult DecodeToShow(const std::string& path,
+                                      const std::function<ShownSize(std::int32_t, std::int32_t)>& /*shown*/,
+                                      Picture& pictureOut) {
+        return Decode(path, pictureOut);
     }
 
     // Asked between bands of rows while a picture decodes: once it answers true, the

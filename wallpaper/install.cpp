@@ -324,10 +324,14 @@ InstallResult LayOutEachScreen(const InstallRequest& request, const WallpaperSer
     const WallpaperStyle style = request.style.value_or(WallpaperStyle::Centred);
     for (std::size_t i = 0; i < screens.size(); ++i) {
         const std::size_t k = i % pictures.size();
-        Picture decoded;
-        const DecodeResult read = services.images->Decode(pictures[k].file, decoded);
-        if (!read.Ok() || decoded.Empty()) return PictureRefused(pictures[k], read);
         const PixelRect& rect = screens[i].rect;
+        // A photo many times the screen's size is decoded reduced, no smaller than shown.
+        const auto shown = [&](std::int32_t width, std::int32_t height) {
+            return ShownSizeOf(style, width, height, rect.width, rect.height);
+        };
+        Picture decoded;
+        const DecodeResult read = services.images->DecodeToShow(pictures[k].file, shown, decoded);
+        if (!read.Ok() || decoded.Empty()) return PictureRefused(pictures[k], read);
         Picture laidOut = LayOutOnScreen(decoded, style, rect.width, rect.height, background);
         decoded = {};
         if (InstallResult used = use(i, std::move(laidOut)); !used.Ok()) return used;

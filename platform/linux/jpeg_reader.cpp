@@ -151,22 +151,22 @@ public:
     // Decodes every row as 0xAARRGGBB pixels, each stored pixel placed where `upright`
     // says, into `pixels`; false when the data are damaged or a stop came. No object with
     // a destructor lives in this frame, which the error handler may jump back into.
-    bool DecodeUpright(std::uint32_t* pixels, const Upright& upright, unsigned char* band) {
+    bool DecodeUpright(std::uint32_t* pixels, const Upright& upright, JDIMENSION width, JDIMENSION height,
+                       unsigned char* band) {
         if (setjmp(error_.jump)) return false;
         info_.out_color_space = JCS_EXT_BGRA;
         jpeg_start_decompress(&info_);
-        if (info_.output_width != info_.image_width || info_.output_height != info_.image_height ||
-            info_.output_components != 4)
+        if (info_.output_width != width || info_.output_height != height || info_.output_components != 4)
             return false;
-        const std::size_t width = info_.output_width;
+        const std::size_t rowPixels = width;
         const bool inPlace = band == nullptr;
         JSAMPROW rows[kBandRows];
         while (info_.output_scanline < info_.output_height) {
             const JDIMENSION top = info_.output_scanline;
             const JDIMENSION count = std::min<JDIMENSION>(kBandRows, info_.output_height - top);
             for (JDIMENSION i = 0; i < count; ++i)
-                rows[i] =
-                    inPlace ? reinterpret_cast<JSAMPROW>(pixels + (top + i) * width) : band + i * width * 4;
+                rows[i] = inPlace ? reinterpret_cast<JSAMPROW>(pixels + (top + i) * rowPixels)
+                                  : band + i * rowPixels * 4;
             JDIMENSION done = 0;
             while (done < count) {
                 const JDIMENSION got = jpeg_read_scanlines(&info_, rows + done, count - done);
@@ -178,7 +178,7 @@ public:
                 const auto* from = reinterpret_cast<const std::uint32_t*>(rows[i]);
                 std::uint32_t* to =
                     pixels + upright.origin + static_cast<std::ptrdiff_t>(top + i) * upright.stepY;
-                for (std::size_t x = 0; x < width; ++x, to += upright.stepX) *to = from[x];
+                for (std::size_t x = 0; x < rowPixels; ++x, to += upright.stepX) *to = from[x];
             }
         }
         jpeg_finish_decompress(&info_);
@@ -256,7 +256,8 @@ bool WalkedWhole(int fd) {
 }  // namespace
 
 std::optional<DecodeResult> ReadJpeg(const std::string& path, Picture& pictureOut,
-                                     const std::function<bool()>& stop) {
+                                     const std::function<bool()>& stop,
+                                     const std::function<ShownSize(std::int32_t, std::int32_t)>* shown) {
     Fd file(path);
     if (file.get() < 0 || !IsJpeg(file.get())) return std::nullopt;
     Decompressor decompressor(file.get(), stop);
@@ -264,11 +265,11 @@ std::optional<DecodeResult> ReadJpeg(const std::string& path, Picture& pictureOu
     jpeg_decompress_struct& info = decompressor.info();
     const J_COLOR_SPACE space = info.jpeg_color_space;
     if (space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB) return std::nullopt;
-    const Upright upright =
-        UprightLayout(decompressor.Orientation(), static_cast<std::int32_t>(info.image_width),
-                      static_cast<std::int32_t>(info.image_height));
-    DecodeResult result{DecodeError::None, upright.width, upright.height};
-    if (!PictureSizeAllowed(upright.width, upright.height)) {
+    const int orientation = decompressor.Orientation();
+    const Upright full = UprightLayout(orientation, static_cast<std::int32_t>(info.image_width),
+                                       static_cast<std::int32_t>(info.image_height));
+    DecodeResult result{DecodeError::None, full.width, full.height};
+    if (!PictureSizeAllowed(full.width, full.height)) {
         result.error = DecodeError::TooLarge;
         return result;
     }
@@ -276,19 +277,41 @@ std::optional<DecodeResult> ReadJpeg(const std::string& path, Picture& pictureOu
         result.error = DecodeError::Unreadable;
         return result;
     }
+    // The smallest scale M/8 whose picture (each side rounded up, as libjpeg does) is
+    // still no smaller than it is shown.
+    int eighths = 8;
+    if (shown) {
+        const ShownSize want = (*shown)(full.width, full.height);
+        auto scaled = [](std::int32_t side, int m) {
+            return static_cast<std::int32_t>((std::int64_t{side} * m + 7) / 8);
+        };
+        for (int m = 1; m < 8; ++m)
+            if (scaled(full.width, m) >= want.width && scaled(full.height, m) >= want.height) {
+                eighths = m;
+                break;
+            }
+        info.scale_num = static_cast<unsigned int>(eighths);
+        info.scale_denom = 8;
+    }
+    const auto storedWidth = static_cast<JDIMENSION>((std::uint64_t{info.image_width} * eighths + 7) / 8);
+    const auto storedHeight = static_cast<JDIMENSION>((std::uint64_t{info.image_height} * eighths + 7) / 8);
+    const Upright upright = UprightLayout(orientation, static_cast<std::int32_t>(storedWidth),
+                                          static_cast<std::int32_t>(storedHeight));
+    result.width = upright.width;
+    result.height = upright.height;
     static_assert(std::endian::native == std::endian::little, "pixels are stored as blue, green, red, alpha");
     std::shared_ptr<std::vector<std::uint32_t>> pixels;
     std::vector<unsigned char> band;
     try {
         pixels = std::make_shared<std::vector<std::uint32_t>>(static_cast<std::size_t>(upright.width) *
                                                               static_cast<std::size_t>(upright.height));
-        if (upright.origin != 0 || upright.stepX != 1)
-            band.resize(std::size_t{kBandRows} * info.image_width * 4);
+        if (upright.origin != 0 || upright.stepX != 1) band.resize(std::size_t{kBandRows} * storedWidth * 4);
     } catch (const std::bad_alloc&) {
         result.error = DecodeError::TooLarge;
         return result;
     }
-    if (!decompressor.DecodeUpright(pixels->data(), upright, band.empty() ? nullptr : band.data())) {
+    if (!decompressor.DecodeUpright(pixels->data(), upright, storedWidth, storedHeight,
+                                    band.empty() ? nullptr : band.data())) {
         result.error = decompressor.stopped() ? DecodeError::Stopped : DecodeError::Unreadable;
         return result;
     }

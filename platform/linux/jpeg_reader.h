@@ -23,8 +23,11 @@ BmpFromFile JpegToBmp(const std::string& path, const std::string& destination,
 
 // The picture upright as its Exif block says; nothing when the file is no JPEG of those
 // kinds (the general decoder then reads it).
-std::optional<DecodeResult> ReadJpeg(const std::string& path, Picture& pictureOut,
-                                     const std::function<bool()>& stop);
+// With `shown`, the picture comes at the smallest of libjpeg's scales M/8 at which it is
+// still no smaller than `shown` says it is shown for its full upright size.
+std::optional<DecodeResult> ReadJpeg(
+    const std::string& path, Picture& pictureOut, const std::function<bool()>& stop,
+    const std::function<ShownSize(std::int32_t, std::int32_t)>* shown = nullptr);
 // The size ReadJpeg would give, from the header alone.
 std::optional<DecodeResult> ProbeJpeg(const std::string& path);
 

@@ -186,6 +186,14 @@ DecodeResult QtImageDecoder::Decode(const std::string& path, Picture& pictureOut
     return {DecodeError::None, pictureOut.width, pictureOut.height};
 }
 
+DecodeResult QtImageDecoder::DecodeToShow(const std::string& path,
+                                          const std::function<ShownSize(std::int32_t, std::int32_t)>& shown,
+                                          Picture& pictureOut) {
+    if (const std::optional<DecodeResult> jpeg = ReadJpeg(path, pictureOut, StopAsked(), &shown))
+        return *jpeg;
+    return Decode(path, pictureOut);
+}
+
 BmpFromFile QtImageDecoder::DecodeToBmp(const std::string& path, const std::string& destination) {
     if (BmpFromFile png = PngToBmp(path, destination); png.handled) return png;
     if (BmpFromFile webp = WebpToBmp(path, destination); webp.handled) return webp;

@@ -467,6 +467,46 @@ TEST(QtImageDecoderTest, ScansBeyondWhatEncodersWriteAreRefusedBeforeDecoding) {
     }
 }
 
+// Two 6000 × 4000 photos on two screens cost as much as the peer's decode of both whole.
+TEST(QtImageDecoderTest, PictureShownSmallerDecodesAtTheSmallestScaleThatCoversIt) {
+    testing::TempDir dir;
+    QImage photo(800, 600, QImage::Format_RGB32);
+    photo.fill(0xFF336699u);
+    ASSERT_TRUE(photo.save(QString::fromStdString(dir / "photo.jpg"), "JPEG"));
+    Write(dir / "turned.jpg", testing::WithOrientation(Slurp(dir / "photo.jpg"), 6));
+    const struct {
+        const char* name;
+        const char* file;
+        ShownSize shown;
+        std::int32_t width, height;
+    } rows[] = {
+        {"quarter", "photo.jpg", {190, 140}, 200, 150},
+        {"justAboveAnEighth", "photo.jpg", {101, 1}, 200, 150},
+        {"eighth", "photo.jpg", {1, 1}, 100, 75},
+        {"whole", "photo.jpg", {800, 600}, 800, 600},
+        {"largerThanThePicture", "photo.jpg", {1600, 1200}, 800, 600},
+        {"threeEighthsUpright", "turned.jpg", {220, 290}, 225, 300},
+    };
+    QtImageDecoder decoder;
+    for (const auto& r : rows) {
+        Picture p;
+        std::int32_t askedWidth = 0;
+        const DecodeResult result = decoder.DecodeToShow(
+            dir / r.file,
+            [&](std::int32_t width, std::int32_t) {
+                askedWidth = width;
+                return r.shown;
+            },
+            p);
+        ASSERT_TRUE(result.Ok()) << r.name;
+        EXPECT_EQ(askedWidth, std::string(r.file) == "turned.jpg" ? 600 : 800)
+            << r.name << ": the full upright size";
+        EXPECT_EQ(p.width, r.width) << r.name;
+        EXPECT_EQ(p.height, r.height) << r.name;
+        EXPECT_TRUE(Near(p.Row(p.height / 2)[p.width / 2], 0x336699, 8)) << r.name;
+    }
+}
+
 TEST(QtImageDecoderTest, AStopEndsTheDecodeAtTheNextBandOfRows) {
     testing::TempDir dir;
     QImage big(640, 480, QImage::Format_RGB32);
