@@ -3,7 +3,8 @@
 // directly ("vexal -wp FILE"), and as WebP directly, each against "feh --bg-scale FILE" on
 // the same Xvfb screen (all stretch the photo over the root window), and the JPEG through
 // an entry with the fill style against "feh --bg-fill FILE", with the peak memory of each;
-// the PNG-to-bitmap conversion against ImageMagick's "convert big.png big.bmp", and the
+// two photos, one on each of two 1920 × 1080 screens (EachScreen, fill), against "feh
+// --bg-fill a b"; the PNG-to-bitmap conversion against ImageMagick's "convert big.png big.bmp", and the
 // WebP-to-bitmap one against libwebp's "dwebp -bmp". The peak memory of "vexal -wp
 // big.png" is also held to its budget: 1.2 times the decoded photo (width × height × 4)
 // plus 16 MiB.
@@ -100,7 +101,8 @@ QImage MakePhoto() {
 struct Xvfb {
     pid_t pid = -1;
     std::string display;
-    Xvfb() {
+    // With Xinerama, monitors made by xrandr --setmonitor are the screens feh sees.
+    explicit Xvfb(const char* size = "1920x1080x24", bool xinerama = false) {
         int fds[2];
         if (::pipe(fds) != 0) return;
         const std::string fd = std::to_string(fds[1]);
@@ -110,7 +112,7 @@ struct Xvfb {
             const int null = ::open("/dev/null", O_WRONLY);
             ::dup2(null, 2);
             ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp", "-screen", "0",
-                     "1920x1080x24", static_cast<char*>(nullptr));
+                     size, xinerama ? "+xinerama" : "-xinerama", static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
@@ -244,6 +246,63 @@ int main(int argc, char** argv) {
             c.name, ours, c.name, feh, c.name, Median(c.ratios), c.name, c.peakKiB / 1024.0, c.name,
             c.fehPeakKiB / 1024.0);
     }
+    // A picture for each screen: two photos on two 1920 × 1080 monitors of one Xinerama
+    // screen, filled, against feh given both, which sets one on each monitor.
+    {
+        const std::string each = dir + "/each", second = dir + "/each/b.jpg";
+        std::filesystem::create_directory(each);
+        std::filesystem::copy_file(jpg, each + "/a.jpg");
+        {
+            QImage other = MakePhoto().mirrored(true, false);
+            if (!other.save(QString::fromStdString(second), "JPEG", 90)) return 1;
+        }
+        Xvfb two("3840x1080x24", true);
+        if (two.display.empty()) {
+            std::fprintf(stderr, "Xvfb could not be started\n");
+            return 1;
+        }
+        std::vector<std::string> twoEnv = env;
+        for (std::string& e : twoEnv)
+            if (e.rfind("DISPLAY=", 0) == 0) e = "DISPLAY=" + two.display;
+        if (Run({"xrandr", "--setmonitor", "L", "1920/508x1080/286+0+0", "screen"}, twoEnv, dir).status !=
+                0 ||
+            Run({"xrandr", "--setmonitor", "R", "1920/508x1080/286+1920+0", "none"}, twoEnv, dir).status !=
+                0) {
+            std::fprintf(stderr, "xrandr could not make two monitors\n");
+            return 1;
+        }
+        std::ofstream(dir + "/vexal.ini", std::ios::binary | std::ios::app)
+            << "-\r\nName = each\r\nUrl = " << each
+            << "/\r\nFilter = 000000\r\nExt = 1111\r\nWpState = 3\r\nNo = 2\r\nNo_n = 1\r\nRefstr = "
+               "\r\nEachScreen = 1\r\n";
+        Case c{"each.fill", {vexal, "each"}, each + "/a.jpg", "--bg-fill"};
+        Run(c.vexal, twoEnv, dir);
+        Run({"feh", "--no-fehbg", "--bg-fill", each + "/a.jpg", second}, twoEnv, dir);
+        for (int i = 0; i < runs; ++i) {
+            const Outcome v = Run(c.vexal, twoEnv, dir);
+            const Outcome f = Run({"feh", "--no-fehbg", "--bg-fill", each + "/a.jpg", second}, twoEnv, dir);
+            if (v.status != 0 || f.status != 0) {
+                std::fprintf(stderr, "a run of each failed (vexal %d, feh %d)\n", v.status, f.status);
+                return 1;
+            }
+            c.times.push_back(v.seconds);
+            c.fehTimes.push_back(f.seconds);
+            c.ratios.push_back(v.seconds / f.seconds);
+            c.peakKiB = std::max(c.peakKiB, v.peakKiB);
+            c.fehPeakKiB = std::max(c.fehPeakKiB, f.peakKiB);
+        }
+        const double ours = Median(c.times), feh = Median(c.fehTimes);
+        std::printf(
+            "vexal each (EachScreen)    %7.3f s, peak %6.1f MiB; feh a b %7.3f s, peak %6.1f MiB; "
+            "ratio %.2f (pairs %.2f), memory %.2f (targets <= 0.50)\n",
+            ours, c.peakKiB / 1024.0, feh, c.fehPeakKiB / 1024.0, ours / feh, Median(c.ratios),
+            static_cast<double>(c.peakKiB) / c.fehPeakKiB);
+        std::printf(
+            "@ each.fill_s %.3f\n@ each.fill_feh_s %.3f\n@ each.fill_pairs %.2f\n@ each.fill_peak_mib %.1f\n"
+            "@ each.fill_feh_peak_mib %.1f\n",
+            ours, feh, Median(c.ratios), c.peakKiB / 1024.0, c.fehPeakKiB / 1024.0);
+    }
+
     // The summary of "vexal -wp big.png" in the lines bench/run reads for its own rows.
     const Case& wp = cases.back();
     const double vexalMedian = Median(wp.times), fehMedian = Median(wp.fehTimes);

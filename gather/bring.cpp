@@ -279,7 +279,10 @@ RetrievalResult ConvertPng(RetrievalState& state, const RetrievalServices& servi
     auto unreadable = [&](const DecodeResult& why) {
         // A picture refused for its size says so; anything else is the library's failure.
         RetrievalResult result;
-        if (why.error == DecodeError::TooLarge) {
+        if (why.error == DecodeError::Stopped) {
+            // Asked to stop while the picture was read: nothing to tell.
+            result.failure = RetrievalFailure::Cancelled;
+        } else if (why.error == DecodeError::TooLarge) {
             result.failure = RetrievalFailure::PictureRefused;
             result.subject = state.image.ChosenImage;
             result.decode = why;

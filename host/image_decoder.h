@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "host/file_system.h"
@@ -27,6 +28,12 @@ enum class DecodeError {
     None,
     Unreadable,  // missing, unreadable, not a picture, or damaged
     TooLarge,    // a readable picture whose size is above the limits
+    Stopped,     // the run was asked to stop while the picture was decoded
+};
+
+// The size in pixels at which a picture is shown on its screen.
+struct ShownSize {
+    std::int32_t width = 0, height = 0;
 };
 
 struct DecodeResult {
@@ -42,8 +49,8 @@ struct DecodeResult {
 struct BmpFromFile {
     // False when the decoder leaves this picture to Decode and the portable bitmap writer.
     bool handled = false;
-    DecodeResult decoded;                          // why the picture could not be read
-    bool written = false;                          // the picture was read and the whole bitmap written
+    DecodeResult decoded;                             // why the picture could not be read
+    bool written = false;                             // the picture was read and the whole bitmap written
     FileFailure writeFailure = FileFailure::Nothing;  // why the bitmap was not written
 };
 
@@ -64,6 +71,28 @@ public:
     virtual BmpFromFile DecodeToBmp(const std::string& /*path*/, const std::string& /*destination*/) {
         return {};
     }
+
+    // As Decode, for a picture shown at the size `shown` gives for its upright size: a
+    // decoder that can decode a picture reduced (a JPEG at M/8 of its size) returns the
+    // smallest such picture that is still no smaller than that, with the same shape to
+    // the pixel's rounding. A picture shown smaller than it is then costs a fraction of
+    // its full decode. The result's size is the picture returned.
+    virtual DecodeResult DecodeToShow(const std::string& path,
+                                      const std::function<ShownSize(std::int32_t, std::int32_t)>& /*shown*/,
+                                      Picture& pictureOut) {
+        return Decode(path, pictureOut);
+    }
+
+    // Asked between bands of rows while a picture decodes: once it answers true, the
+    // decode ends as Stopped, so a stop signal is heeded within a fraction of a second
+    // even while a huge or hostile picture is being read.
+    void StopWhen(std::function<bool()> asked) { stopAsked_ = std::move(asked); }
+
+protected:
+    const std::function<bool()>& StopAsked() const { return stopAsked_; }
+
+private:
+    std::function<bool()> stopAsked_;
 };
 
 }  // namespace vexal

@@ -3,6 +3,7 @@
 
 #include "gather/hand_over.h"
 #include "host/process.h"
+#include "host/run_guard.h"
 #include "ui/failure_texts.h"
 #include "ui/host_services.h"
 #include "wallpaper/install.h"
@@ -47,6 +48,12 @@ void PreviewPresenter::DispPre(RetrievedPictures pictures) {
         } else if (host_.images) {
             result = host_.images->Decode(first.WorkImageFile, picture);
         }
+    }
+    if (result.error == DecodeError::Stopped || (host_.guard && host_.guard->StopRequested())) {
+        // The run was asked to stop while the picture was read; it ends at the next turn.
+        view_.ClearPicture();
+        view_.SetSetWPEnabled(false);
+        return;
     }
     if (!result.Ok() || picture.Empty()) {
         // The file is not a picture (an error page saved under an image name, say). Nothing

@@ -37,6 +37,8 @@ InstallResult DesktopFailed(InstallOutcome failure, DesktopResult why) {
 // large to decode is an error of the picture the user chose: the message names that
 // picture or URL, not the working copy it was fetched into.
 InstallResult PictureRefused(const WallpaperPicture& picture, const DecodeResult& why) {
+    // A decode cut short by a stop signal is no fault of the picture: the run ends quietly.
+    if (why.error == DecodeError::Stopped) return Failed(InstallOutcome::Stopped);
     InstallResult result =
         Failed(InstallOutcome::PictureRefused, picture.named.empty() ? picture.file : picture.named);
     result.decode = why.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : why;
@@ -322,10 +324,14 @@ InstallResult LayOutEachScreen(const InstallRequest& request, const WallpaperSer
     const WallpaperStyle style = request.style.value_or(WallpaperStyle::Centred);
     for (std::size_t i = 0; i < screens.size(); ++i) {
         const std::size_t k = i % pictures.size();
-        Picture decoded;
-        const DecodeResult read = services.images->Decode(pictures[k].file, decoded);
-        if (!read.Ok() || decoded.Empty()) return PictureRefused(pictures[k], read);
         const PixelRect& rect = screens[i].rect;
+        // A photo many times the screen's size is decoded reduced, no smaller than shown.
+        const auto shown = [&](std::int32_t width, std::int32_t height) {
+            return ShownSizeOf(style, width, height, rect.width, rect.height);
+        };
+        Picture decoded;
+        const DecodeResult read = services.images->DecodeToShow(pictures[k].file, shown, decoded);
+        if (!read.Ok() || decoded.Empty()) return PictureRefused(pictures[k], read);
         Picture laidOut = LayOutOnScreen(decoded, style, rect.width, rect.height, background);
         decoded = {};
         if (InstallResult used = use(i, std::move(laidOut)); !used.Ok()) return used;

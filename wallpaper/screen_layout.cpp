@@ -161,6 +161,32 @@ bool SeveralScreens(const std::vector<Screen>& screens) {
     return false;
 }
 
+ShownSize ShownSizeOf(WallpaperStyle style, std::int32_t pictureWidth, std::int32_t pictureHeight,
+                      std::int32_t width, std::int32_t height) {
+    if (pictureWidth <= 0 || pictureHeight <= 0 || width <= 0 || height <= 0)
+        return {pictureWidth, pictureHeight};
+    switch (style) {
+        case WallpaperStyle::Stretched:
+            return {width, height};
+        case WallpaperStyle::Fill: {
+            // The part of the picture that covers the screen is shown at the screen's size.
+            const PixelRect part = FitInside(width, height, pictureWidth, pictureHeight);
+            auto up = [](std::int64_t a, std::int64_t b, std::int64_t c) {
+                return static_cast<std::int32_t>((a * b + c - 1) / c);
+            };
+            return {up(pictureWidth, width, part.width), up(pictureHeight, height, part.height)};
+        }
+        case WallpaperStyle::Fit: {
+            const PixelRect r = FitInside(pictureWidth, pictureHeight, width, height);
+            return {r.width, r.height};
+        }
+        case WallpaperStyle::Centred:
+        case WallpaperStyle::Tiled:
+        default:
+            return {pictureWidth, pictureHeight};
+    }
+}
+
 Picture LayOutOnScreen(const Picture& picture, WallpaperStyle style, std::int32_t width, std::int32_t height,
                        std::uint32_t background) {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),

@@ -9,6 +9,7 @@
 
 #include "host/desktop.h"
 #include "host/file_system.h"
+#include "host/image_decoder.h"
 #include "host/picture.h"
 #include "program/site_entry.h"
 
@@ -30,6 +31,13 @@ bool SeveralScreens(const std::vector<Screen>& screens);
 // interpolates between neighbours.
 Picture LayOutOnScreen(const Picture& picture, WallpaperStyle style, std::int32_t width, std::int32_t height,
                        std::uint32_t background);
+
+// The size at which LayOutOnScreen shows the whole of a picture of pictureWidth ×
+// pictureHeight on a screen of width × height: the screen's for stretched, the picture
+// scaled to cover it for fill, scaled to fit for fit, the picture's own for centred and
+// tiled.
+ShownSize ShownSizeOf(WallpaperStyle style, std::int32_t pictureWidth, std::int32_t pictureHeight,
+                      std::int32_t width, std::int32_t height);
 
 // A picture already laid out on its screen, and where that screen stands.
 struct PlacedPicture {

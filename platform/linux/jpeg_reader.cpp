@@ -1,6 +1,7 @@
 // The reader: a source that reads the file in large pieces, an error handler that jumps
-// back out of the library instead of ending the process, and the ring of row blocks
-// between the decoding thread and the writing thread.
+// back out of the library instead of ending the process, a progress monitor that heeds a
+// stop, the ring of row blocks between the decoding thread and the writing thread, and
+// the turn of a photo taken on its side.
 #include "platform/linux/jpeg_reader.h"
 
 #include <fcntl.h>
@@ -14,13 +15,19 @@
 // clang-format on
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <csetjmp>
+#include <cstring>
+#include <memory>
+#include <new>
 #include <thread>
 #include <vector>
 
 #include "platform/linux/bmp_file_writer.h"
+#include "platform/linux/picture_walk_file.h"
 #include "platform/linux/row_ring.h"
+#include "platform/picture/exif_orientation.h"
 #include "platform/posix/posix_file_system.h"
 
 namespace vexal {
@@ -29,6 +36,7 @@ namespace {
 struct ErrorJump {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
+    bool stopped = false;
 };
 
 [[noreturn]] void JumpOut(j_common_ptr info) {
@@ -37,7 +45,25 @@ struct ErrorJump {
 // Warnings about damaged data are not the program's messages; the outcome counts.
 void Silent(j_common_ptr) {}
 
+// Called by the library after every row of blocks it reads or writes, also while a
+// progressive picture's scans are read in before the first row comes out.
+struct StopMonitor {
+    jpeg_progress_mgr manager;
+    const std::function<bool()>* asked;
+};
+
+void HeedStop(j_common_ptr info) {
+    const auto* monitor = reinterpret_cast<StopMonitor*>(info->progress);
+    if (*monitor->asked && (*monitor->asked)()) {
+        auto* error = reinterpret_cast<ErrorJump*>(info->err);
+        error->stopped = true;
+        std::longjmp(error->jump, 1);
+    }
+}
+
 constexpr std::size_t kInputBytes = std::size_t{1} << 18;
+// Rows decoded at a time into a picture: the library's largest work unit.
+constexpr JDIMENSION kBandRows = 16;
 
 struct FileSource {
     jpeg_source_mgr manager;
@@ -48,20 +74,16 @@ struct FileSource {
 void InitSource(j_decompress_ptr) {}
 void TermSource(j_decompress_ptr) {}
 
-// At the end of the file an end-of-image marker stands in for the missing data, so a
-// picture cut short shows what arrived, as the general decoder does.
+// A file that ends before its end-of-image marker is refused (the walk before decoding
+// finds most; this catches a file that shrinks meanwhile): the library would fill the
+// missing rows with grey and report success.
 boolean FillInput(j_decompress_ptr info) {
     auto* source = reinterpret_cast<FileSource*>(info->src);
     ssize_t n;
     do {
         n = ::read(source->fd, source->buffer, kInputBytes);
     } while (n < 0 && errno == EINTR);
-    if (n <= 0) {
-        WARNMS(info, JWRN_JPEG_EOF);
-        source->buffer[0] = 0xFF;
-        source->buffer[1] = JPEG_EOI;
-        n = 2;
-    }
+    if (n <= 0) ERREXIT(info, JERR_INPUT_EOF);
     source->manager.next_input_byte = source->buffer;
     source->manager.bytes_in_buffer = static_cast<std::size_t>(n);
     return TRUE;
@@ -82,8 +104,10 @@ void SkipInput(j_decompress_ptr info, long count) {
 // The decompressor with its source and error handler; destroyed with the object.
 class Decompressor {
 public:
-    explicit Decompressor(int fd) : input_(kInputBytes) {
+    Decompressor(int fd, const std::function<bool()>& stop) : input_(kInputBytes) {
         info_.err = jpeg_std_error(&error_.manager);
+        monitor_.manager.progress_monitor = HeedStop;
+        monitor_.asked = &stop;
         error_.manager.error_exit = JumpOut;
         error_.manager.output_message = Silent;
         source_.manager.init_source = InitSource;
@@ -102,16 +126,64 @@ public:
     Decompressor(const Decompressor&) = delete;
     Decompressor& operator=(const Decompressor&) = delete;
 
-    // Reads the header; false when the file is damaged there.
+    // Reads the header, keeping the Exif block; false when the file is damaged there.
     bool ReadHeader() {
         if (setjmp(error_.jump)) return false;
         jpeg_create_decompress(&info_);
         created_ = true;
         info_.src = &source_.manager;
+        info_.progress = &monitor_.manager;
+        jpeg_save_markers(&info_, JPEG_APP0 + 1, 0xFFFF);
         return jpeg_read_header(&info_, TRUE) == JPEG_HEADER_OK;
     }
 
     jpeg_decompress_struct& info() { return info_; }
+    bool stopped() const { return error_.stopped; }
+
+    // How the camera was held, from the first Exif block.
+    int Orientation() const {
+        for (jpeg_saved_marker_ptr m = info_.marker_list; m; m = m->next)
+            if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && std::memcmp(m->data, "Exif\0", 6) == 0)
+                return ExifOrientation(m->data, m->data_length);
+        return 1;
+    }
+
+    // Decodes every row as 0xAARRGGBB pixels, each stored pixel placed where `upright`
+    // says, into `pixels`; false when the data are damaged or a stop came. No object with
+    // a destructor lives in this frame, which the error handler may jump back into.
+    bool DecodeUpright(std::uint32_t* pixels, const Upright& upright, JDIMENSION width, JDIMENSION height,
+                       unsigned char* band) {
+        if (setjmp(error_.jump)) return false;
+        info_.out_color_space = JCS_EXT_BGRA;
+        jpeg_start_decompress(&info_);
+        if (info_.output_width != width || info_.output_height != height || info_.output_components != 4)
+            return false;
+        const std::size_t rowPixels = width;
+        const bool inPlace = band == nullptr;
+        JSAMPROW rows[kBandRows];
+        while (info_.output_scanline < info_.output_height) {
+            const JDIMENSION top = info_.output_scanline;
+            const JDIMENSION count = std::min<JDIMENSION>(kBandRows, info_.output_height - top);
+            for (JDIMENSION i = 0; i < count; ++i)
+                rows[i] = inPlace ? reinterpret_cast<JSAMPROW>(pixels + (top + i) * rowPixels)
+                                  : band + i * rowPixels * 4;
+            JDIMENSION done = 0;
+            while (done < count) {
+                const JDIMENSION got = jpeg_read_scanlines(&info_, rows + done, count - done);
+                if (got == 0) return false;
+                done += got;
+            }
+            if (inPlace) continue;
+            for (JDIMENSION i = 0; i < count; ++i) {
+                const auto* from = reinterpret_cast<const std::uint32_t*>(rows[i]);
+                std::uint32_t* to =
+                    pixels + upright.origin + static_cast<std::ptrdiff_t>(top + i) * upright.stepY;
+                for (std::size_t x = 0; x < rowPixels; ++x, to += upright.stepX) *to = from[x];
+            }
+        }
+        jpeg_finish_decompress(&info_);
+        return true;
+    }
 
     // Decodes every row as blue, green, red into the blocks of `ring`, laid out by
     // `blocks`; false when the data are damaged or the ring was stopped. No object with a
@@ -147,6 +219,7 @@ public:
 private:
     jpeg_decompress_struct info_{};
     ErrorJump error_{};
+    StopMonitor monitor_{};
     FileSource source_{};
     std::vector<unsigned char> input_;
     bool created_ = false;
@@ -173,14 +246,107 @@ bool IsJpeg(int fd) {
     return ok;
 }
 
+// A file cut short, or with more scans than any encoder writes, is refused before a
+// row is decoded.
+bool WalkedWhole(int fd) {
+    const PictureWalk walk = WalkPictureFile(fd);
+    return walk != PictureWalk::CutShort && walk != PictureWalk::TooManyScans;
+}
+
 }  // namespace
 
-BmpFromFile JpegToBmp(const std::string& path, const std::string& destination) {
+std::optional<DecodeResult> ReadJpeg(const std::string& path, Picture& pictureOut,
+                                     const std::function<bool()>& stop,
+                                     const std::function<ShownSize(std::int32_t, std::int32_t)>* shown) {
+    Fd file(path);
+    if (file.get() < 0 || !IsJpeg(file.get())) return std::nullopt;
+    Decompressor decompressor(file.get(), stop);
+    if (!decompressor.ReadHeader()) return DecodeResult{DecodeError::Unreadable, 0, 0};
+    jpeg_decompress_struct& info = decompressor.info();
+    const J_COLOR_SPACE space = info.jpeg_color_space;
+    if (space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB) return std::nullopt;
+    const int orientation = decompressor.Orientation();
+    const Upright full = UprightLayout(orientation, static_cast<std::int32_t>(info.image_width),
+                                       static_cast<std::int32_t>(info.image_height));
+    DecodeResult result{DecodeError::None, full.width, full.height};
+    if (!PictureSizeAllowed(full.width, full.height)) {
+        result.error = DecodeError::TooLarge;
+        return result;
+    }
+    if (!WalkedWhole(file.get())) {
+        result.error = DecodeError::Unreadable;
+        return result;
+    }
+    // The smallest scale M/8 whose picture (each side rounded up, as libjpeg does) is
+    // still no smaller than it is shown.
+    int eighths = 8;
+    if (shown) {
+        const ShownSize want = (*shown)(full.width, full.height);
+        auto scaled = [](std::int32_t side, int m) {
+            return static_cast<std::int32_t>((std::int64_t{side} * m + 7) / 8);
+        };
+        for (int m = 1; m < 8; ++m)
+            if (scaled(full.width, m) >= want.width && scaled(full.height, m) >= want.height) {
+                eighths = m;
+                break;
+            }
+        info.scale_num = static_cast<unsigned int>(eighths);
+        info.scale_denom = 8;
+    }
+    const auto storedWidth = static_cast<JDIMENSION>((std::uint64_t{info.image_width} * eighths + 7) / 8);
+    const auto storedHeight = static_cast<JDIMENSION>((std::uint64_t{info.image_height} * eighths + 7) / 8);
+    const Upright upright = UprightLayout(orientation, static_cast<std::int32_t>(storedWidth),
+                                          static_cast<std::int32_t>(storedHeight));
+    result.width = upright.width;
+    result.height = upright.height;
+    static_assert(std::endian::native == std::endian::little, "pixels are stored as blue, green, red, alpha");
+    std::shared_ptr<std::vector<std::uint32_t>> pixels;
+    std::vector<unsigned char> band;
+    try {
+        pixels = std::make_shared<std::vector<std::uint32_t>>(static_cast<std::size_t>(upright.width) *
+                                                              static_cast<std::size_t>(upright.height));
+        if (upright.origin != 0 || upright.stepX != 1) band.resize(std::size_t{kBandRows} * storedWidth * 4);
+    } catch (const std::bad_alloc&) {
+        result.error = DecodeError::TooLarge;
+        return result;
+    }
+    if (!decompressor.DecodeUpright(pixels->data(), upright, storedWidth, storedHeight,
+                                    band.empty() ? nullptr : band.data())) {
+        result.error = decompressor.stopped() ? DecodeError::Stopped : DecodeError::Unreadable;
+        return result;
+    }
+    Picture p;
+    p.width = upright.width;
+    p.height = upright.height;
+    p.stride = upright.width;
+    p.pixels = pixels->data();
+    p.storage = std::move(pixels);
+    pictureOut = std::move(p);
+    return result;
+}
+
+std::optional<DecodeResult> ProbeJpeg(const std::string& path) {
+    static const std::function<bool()> kNever;
+    Fd file(path);
+    if (file.get() < 0 || !IsJpeg(file.get())) return std::nullopt;
+    Decompressor decompressor(file.get(), kNever);
+    if (!decompressor.ReadHeader()) return DecodeResult{DecodeError::Unreadable, 0, 0};
+    const jpeg_decompress_struct& info = decompressor.info();
+    const Upright upright =
+        UprightLayout(decompressor.Orientation(), static_cast<std::int32_t>(info.image_width),
+                      static_cast<std::int32_t>(info.image_height));
+    if (!PictureSizeAllowed(upright.width, upright.height))
+        return DecodeResult{DecodeError::TooLarge, upright.width, upright.height};
+    return DecodeResult{DecodeError::None, upright.width, upright.height};
+}
+
+BmpFromFile JpegToBmp(const std::string& path, const std::string& destination,
+                      const std::function<bool()>& stop) {
     BmpFromFile result;
     Fd file(path);
     if (file.get() < 0 || !IsJpeg(file.get())) return result;
 
-    Decompressor decompressor(file.get());
+    Decompressor decompressor(file.get(), stop);
     result.handled = true;
     if (!decompressor.ReadHeader()) {
         result.decoded = {DecodeError::Unreadable, 0, 0};
@@ -189,10 +355,16 @@ BmpFromFile JpegToBmp(const std::string& path, const std::string& destination) {
     jpeg_decompress_struct& info = decompressor.info();
     const J_COLOR_SPACE space = info.jpeg_color_space;
     if (space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB) return BmpFromFile{};
+    // A photo taken on its side is turned in memory by the decode into a picture.
+    if (decompressor.Orientation() != 1) return BmpFromFile{};
     const std::int64_t width = info.image_width, height = info.image_height;
     result.decoded = {DecodeError::None, width, height};
     if (!PictureSizeAllowed(width, height)) {
         result.decoded.error = DecodeError::TooLarge;
+        return result;
+    }
+    if (!WalkedWhole(file.get())) {
+        result.decoded.error = DecodeError::Unreadable;
         return result;
     }
 
@@ -231,7 +403,7 @@ BmpFromFile JpegToBmp(const std::string& path, const std::string& destination) {
     if (!decodedOk) ring.Stop();
     storing.join();
     if (!decodedOk && writtenOk) {
-        result.decoded.error = DecodeError::Unreadable;
+        result.decoded.error = decompressor.stopped() ? DecodeError::Stopped : DecodeError::Unreadable;
         return result;
     }
     result.written = writtenOk && writer.Commit();

@@ -6,6 +6,8 @@
 // (CMYK from print work) are left to the general decoder.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "host/image_decoder.h"
@@ -14,6 +16,19 @@ namespace vexal {
 
 // Not handled when the file is no JPEG of those kinds, or the bitmap cannot even be
 // started (the caller then decodes first, and reports a picture error before a write error).
-BmpFromFile JpegToBmp(const std::string& path, const std::string& destination);
+// A photo whose Exif block says it was taken on its side is left to ReadJpeg, which turns
+// it upright. `stop` is asked after every row of blocks.
+BmpFromFile JpegToBmp(const std::string& path, const std::string& destination,
+                      const std::function<bool()>& stop);
+
+// The picture upright as its Exif block says; nothing when the file is no JPEG of those
+// kinds (the general decoder then reads it).
+// With `shown`, the picture comes at the smallest of libjpeg's scales M/8 at which it is
+// still no smaller than `shown` says it is shown for its full upright size.
+std::optional<DecodeResult> ReadJpeg(
+    const std::string& path, Picture& pictureOut, const std::function<bool()>& stop,
+    const std::function<ShownSize(std::int32_t, std::int32_t)>* shown = nullptr);
+// The size ReadJpeg would give, from the header alone.
+std::optional<DecodeResult> ProbeJpeg(const std::string& path);
 
 }  // namespace vexal

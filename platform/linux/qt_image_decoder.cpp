@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "platform/linux/jpeg_reader.h"
+#include "platform/linux/picture_walk_file.h"
 #include "platform/linux/png_reader.h"
 #include "platform/linux/webp_reader.h"
 
@@ -60,10 +61,14 @@ private:
 constexpr int kAllocationLimitMiB = static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 64;
 
 DecodeResult CheckHeader(QImageReader& reader) {
-    reader.setAutoTransform(false);
+    // Photos the JPEG reader leaves here (CMYK) are turned upright as it turns the others.
+    reader.setAutoTransform(true);
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead()) return {DecodeError::Unreadable, 0, 0};
-    const QSize size = reader.size();
+    QSize size = reader.size();
+    // A bitmap stored top row first announces a negative height, which Qt passes on
+    // as it stands although it decodes the picture upright.
+    if (size.height() < 0 && reader.format() == "bmp") size.setHeight(-size.height());
     if (!size.isValid()) return {DecodeError::Unreadable, 0, 0};
     if (!PictureSizeAllowed(size.width(), size.height()))
         return {DecodeError::TooLarge, size.width(), size.height()};
@@ -72,12 +77,15 @@ DecodeResult CheckHeader(QImageReader& reader) {
 
 // The headers of the two formats the program itself writes and reads most, read without
 // Qt: the first use of Qt's image plugins costs more than the whole check. False when
-// the file is neither (or too short to tell), so Qt decides.
+// the file is neither (or too short to tell), so Qt decides. A bitmap whose pixel data
+// are shorter than its header says is refused here: Qt would fill the missing rows, and
+// a bitmap copied as it stands would not open elsewhere.
 bool ProbeNatively(const std::string& path, DecodeResult& result) {
     unsigned char h[64] = {};
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     const ssize_t n = ::read(fd, h, sizeof h);
+    const bool whole = n < 2 || h[0] != 'B' || h[1] != 'M' || WalkPictureFile(fd) != PictureWalk::CutShort;
     ::close(fd);
     auto be32 = [&h](int at) {
         return static_cast<std::uint32_t>(h[at]) << 24 | static_cast<std::uint32_t>(h[at + 1]) << 16 |
@@ -101,6 +109,13 @@ bool ProbeNatively(const std::string& path, DecodeResult& result) {
         width = static_cast<std::int32_t>(le32(18));
         height = static_cast<std::int32_t>(le32(22));
         if (height < 0) height = -height;
+        if (width <= 0 || height <= 0) return false;
+        if (!PictureSizeAllowed(width, height)) {
+            result = {DecodeError::TooLarge, width, height};
+            return true;
+        }
+        result = {whole ? DecodeError::None : DecodeError::Unreadable, width, height};
+        return true;
     } else {
         return false;
     }
@@ -115,19 +130,27 @@ DecodeResult QtImageDecoder::Probe(const std::string& path) {
     DecodeResult native;
     if (ProbeNatively(path, native)) return native;
     if (const std::optional<DecodeResult> webp = ProbeWebpFile(path)) return *webp;
+    if (const std::optional<DecodeResult> jpeg = ProbeJpeg(path)) return *jpeg;
     Quiet quiet;
     QImageReader reader(FromPath(path));
     return CheckHeader(reader);
 }
 
 DecodeResult QtImageDecoder::Decode(const std::string& path, Picture& pictureOut) {
-    // Photos saved as PNG take the faster path, WebP pictures libwebp; every other picture
-    // goes to Qt.
+    // Photos saved as PNG take the faster path, WebP pictures libwebp, JPEG photos
+    // libjpeg; every other picture goes to Qt.
     DecodeResult fast;
     if (ReadPng(path, pictureOut, fast) != PngReadResult::NotHandled) return fast;
     if (const std::optional<DecodeResult> webp = ReadWebp(path, pictureOut)) return *webp;
+    if (const std::optional<DecodeResult> jpeg = ReadJpeg(path, pictureOut, StopAsked())) return *jpeg;
     DecodeResult header;
-    if (ProbeNatively(path, header) && header.error == DecodeError::TooLarge) return header;
+    if (ProbeNatively(path, header) && !header.Ok()) return header;
+    // A GIF whose first picture is cut short would show black where its data end.
+    if (const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+        const PictureWalk walk = WalkPictureFile(fd);
+        ::close(fd);
+        if (walk == PictureWalk::CutShort) return {DecodeError::Unreadable, 0, 0};
+    }
 
     Quiet quiet;
     QImageReader::setAllocationLimit(kAllocationLimitMiB);
@@ -163,10 +186,18 @@ DecodeResult QtImageDecoder::Decode(const std::string& path, Picture& pictureOut
     return {DecodeError::None, pictureOut.width, pictureOut.height};
 }
 
+DecodeResult QtImageDecoder::DecodeToShow(const std::string& path,
+                                          const std::function<ShownSize(std::int32_t, std::int32_t)>& shown,
+                                          Picture& pictureOut) {
+    if (const std::optional<DecodeResult> jpeg = ReadJpeg(path, pictureOut, StopAsked(), &shown))
+        return *jpeg;
+    return Decode(path, pictureOut);
+}
+
 BmpFromFile QtImageDecoder::DecodeToBmp(const std::string& path, const std::string& destination) {
     if (BmpFromFile png = PngToBmp(path, destination); png.handled) return png;
     if (BmpFromFile webp = WebpToBmp(path, destination); webp.handled) return webp;
-    return JpegToBmp(path, destination);
+    return JpegToBmp(path, destination, StopAsked());
 }
 
 }  // namespace vexal

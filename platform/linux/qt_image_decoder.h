@@ -10,6 +10,10 @@ class QtImageDecoder final : public ImageDecoder {
 public:
     DecodeResult Probe(const std::string& path) override;
     DecodeResult Decode(const std::string& path, Picture& pictureOut) override;
+    // JPEG photos at libjpeg's reduced scales; every other picture whole.
+    DecodeResult DecodeToShow(const std::string& path,
+                              const std::function<ShownSize(std::int32_t, std::int32_t)>& shown,
+                              Picture& pictureOut) override;
     // JPEG and WebP photos, and PNG photos of the kinds the fast PNG path reads.
     BmpFromFile DecodeToBmp(const std::string& path, const std::string& destination) override;
 };

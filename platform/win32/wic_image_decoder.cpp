@@ -1,12 +1,16 @@
 // WIC decoding. The first frame is converted to 32-bit BGRA, which in memory is exactly the
 // core's 0xAARRGGBB. A GIF's first frame may cover only part of its logical screen; it is
-// placed on a transparent canvas of the screen's size, as other GIF readers show it.
+// placed on a transparent canvas of the screen's size, as other GIF readers show it. A
+// photo taken on its side is turned upright as its Exif orientation says, and a file cut
+// short is refused before WIC fills the missing part.
 #include "platform/win32/wic_image_decoder.h"
 
 #include <algorithm>
 #include <new>
 #include <vector>
 
+#include "platform/picture/exif_orientation.h"
+#include "platform/picture/whole_picture.h"
 #include "platform/webp/webp_picture.h"
 #include "platform/win32/com_interface.h"
 #include "platform/win32/utf16.h"
@@ -103,6 +107,47 @@ bool ReadWebpFile(const std::string& path, std::string& bytesOut) {
     return ok;
 }
 
+// The structure walk over the file at `path`, with a JPEG's Exif orientation; NotFollowed
+// when it cannot be opened (WIC then says why).
+PictureWalk WalkFile(const std::string& path, int& orientationOut) {
+    const HANDLE file = ::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return PictureWalk::NotFollowed;
+    LARGE_INTEGER size{};
+    PictureWalk walk = PictureWalk::NotFollowed;
+    if (::GetFileSizeEx(file, &size)) {
+        walk = WalkPicture(
+            [file](std::uint64_t offset, unsigned char* out, std::size_t want) -> std::int64_t {
+                OVERLAPPED at{};
+                at.Offset = static_cast<DWORD>(offset);
+                at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+                DWORD got = 0;
+                if (!::ReadFile(file, out, static_cast<DWORD>(want), &got, &at))
+                    return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+                return got;
+            },
+            static_cast<std::uint64_t>(size.QuadPart), &orientationOut);
+    }
+    ::CloseHandle(file);
+    return walk;
+}
+
+// How the camera was held, for a JPEG: the Orientation tag of its Exif block, as WIC's
+// metadata reader gives it, or as the walk read it where WIC cannot answer the query
+// (Wine's metadata reader does not).
+int OrientationOf(IWICBitmapFrameDecode* frame, const GUID& format, int walked) {
+    if (!IsEqualGUID(format, GUID_ContainerFormatJpeg)) return 1;
+    Com<IWICMetadataQueryReader> metadata;
+    if (FAILED(frame->GetMetadataQueryReader(metadata.Out()))) return walked;
+    const UINT orientation = QueryNumber(metadata.get(), L"/app1/ifd/{ushort=274}", 0);
+    if (orientation == 0) return walked;
+    return orientation <= 8 ? static_cast<int>(orientation) : 1;
+}
+
+// Rows converted at a time, with a look at the stop between them.
+constexpr UINT kBandRows = 64;
+
 }  // namespace
 
 WicImageDecoder::WicImageDecoder() {
@@ -149,14 +194,23 @@ DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture
     Com<IWICBitmapFrameDecode> frame;
     if (FAILED(decoder->GetFrame(0, frame.Out()))) return result;
 
+    int walkedOrientation = 1;
+    const PictureWalk walk = WalkFile(path, walkedOrientation);
     const Placement place = PlaceFrame(decoder.get(), frame.get(), format);
-    result.width = place.canvasWidth;
-    result.height = place.canvasHeight;
+    // Upright: what the bitmap, the preview and the width check all see.
+    const Upright upright = UprightLayout(OrientationOf(frame.get(), format, walkedOrientation),
+                                          static_cast<std::int32_t>(place.canvasWidth),
+                                          static_cast<std::int32_t>(place.canvasHeight));
+    result.width = upright.width;
+    result.height = upright.height;
     if (!PictureSizeAllowed(result.width, result.height) || place.frameWidth == 0 || place.frameHeight == 0) {
         result.error =
             place.frameWidth == 0 || place.frameHeight == 0 ? DecodeError::Unreadable : DecodeError::TooLarge;
         return result;
     }
+    // A file cut short is refused once its size is known (a bomb's header says more than
+    // that its data are missing), before WIC fills the missing part.
+    if (walk == PictureWalk::CutShort || walk == PictureWalk::TooManyScans) return result;
     if (!decode) {
         result.error = DecodeError::None;
         return result;
@@ -172,7 +226,8 @@ DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture
     try {
         // Transparent black where a GIF frame leaves the screen uncovered.
         pixels->assign(canvasPixels, 0);
-        if (place.frameWidth != place.canvasWidth || place.frameHeight != place.canvasHeight)
+        if (place.frameWidth != place.canvasWidth || place.frameHeight != place.canvasHeight ||
+            upright.origin != 0 || upright.stepX != 1)
             framePixels.resize(static_cast<std::size_t>(place.frameWidth) * place.frameHeight);
     } catch (const std::bad_alloc&) {
         return result;
@@ -180,9 +235,28 @@ DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture
     const bool placed = !framePixels.empty();
     std::uint32_t* target = placed ? framePixels.data() : pixels->data();
     const UINT stride = place.frameWidth * 4;
-    const UINT bytes = stride * place.frameHeight;
-    if (FAILED(converted->CopyPixels(nullptr, stride, bytes, reinterpret_cast<BYTE*>(target)))) return result;
-    if (placed) {
+    for (UINT top = 0; top < place.frameHeight; top += kBandRows) {
+        if (StopAsked() && StopAsked()()) {
+            result.error = DecodeError::Stopped;
+            return result;
+        }
+        const UINT rows = std::min(kBandRows, place.frameHeight - top);
+        const WICRect band{0, static_cast<INT>(top), static_cast<INT>(place.frameWidth),
+                           static_cast<INT>(rows)};
+        if (FAILED(converted->CopyPixels(
+                &band, stride, stride * rows,
+                reinterpret_cast<BYTE*>(target + static_cast<std::size_t>(top) * place.frameWidth))))
+            return result;
+    }
+    if (placed && (upright.origin != 0 || upright.stepX != 1)) {
+        // Only a JPEG has an orientation, and its frame is the whole picture.
+        for (UINT y = 0; y < place.frameHeight; ++y) {
+            const std::uint32_t* from = framePixels.data() + static_cast<std::size_t>(y) * place.frameWidth;
+            std::uint32_t* to =
+                pixels->data() + upright.origin + static_cast<std::ptrdiff_t>(y) * upright.stepY;
+            for (UINT x = 0; x < place.frameWidth; ++x, to += upright.stepX) *to = from[x];
+        }
+    } else if (placed) {
         for (UINT y = 0; y < place.frameHeight; ++y) {
             const std::uint32_t* from = framePixels.data() + static_cast<std::size_t>(y) * place.frameWidth;
             std::uint32_t* to =
@@ -199,8 +273,8 @@ DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture
         }
     }
     Picture picture;
-    picture.width = static_cast<std::int32_t>(place.canvasWidth);
-    picture.height = static_cast<std::int32_t>(place.canvasHeight);
+    picture.width = upright.width;
+    picture.height = upright.height;
     picture.stride = picture.width;
     picture.pixels = pixels->data();
     picture.hasAlpha = hasAlpha;

@@ -126,5 +126,28 @@ TEST(ScreenLayoutTest, ScreensThatCallForAPictureEach) {
     EXPECT_TRUE(SeveralScreens({{{0, 0, 800, 600}, "A"}, {{800, 0, 800, 600}, "B"}}));
 }
 
+// What a reduced decode of a photo must still cover on a 1920 × 1080 screen.
+TEST(ScreenLayoutTest, SizeEachStyleShowsAPictureAt) {
+    const struct {
+        const char* name;
+        WallpaperStyle style;
+        std::int32_t width, height;
+        ShownSize shown;
+    } rows[] = {
+        {"stretchedPhoto", WallpaperStyle::Stretched, 6000, 4000, {1920, 1080}},
+        {"filledWiderPhoto", WallpaperStyle::Fill, 6000, 2000, {3240, 1080}},
+        {"filledTallerPhoto", WallpaperStyle::Fill, 6000, 4000, {1920, 1280}},
+        {"filledSmallPicture", WallpaperStyle::Fill, 960, 540, {1920, 1080}},
+        {"fittedPhoto", WallpaperStyle::Fit, 6000, 4000, {1620, 1080}},
+        {"centredPhoto", WallpaperStyle::Centred, 6000, 4000, {6000, 4000}},
+        {"tiledPhoto", WallpaperStyle::Tiled, 6000, 4000, {6000, 4000}},
+    };
+    for (const auto& r : rows) {
+        const ShownSize s = ShownSizeOf(r.style, r.width, r.height, 1920, 1080);
+        EXPECT_EQ(s.width, r.shown.width) << r.name;
+        EXPECT_EQ(s.height, r.shown.height) << r.name;
+    }
+}
+
 }  // namespace
 }  // namespace vexal

@@ -53,6 +53,7 @@ private:
         std::uint32_t colour = 0;
         in >> tag >> w >> h;
         if (tag == "BIG") return {DecodeError::TooLarge, w, h};
+        if (tag == "STOPPED") return {DecodeError::Stopped, 0, 0};
         if (tag != "PIC" || !(in >> colour)) return {DecodeError::Unreadable, 0, 0};
         if (pixels)
             out = Picture::FromPixels(static_cast<int>(w), static_cast<int>(h),

@@ -135,6 +135,8 @@ TEST(InstallWallpaperTest, RefusalsNameWhatWasRefusedAndChangeNothing) {
          {DecodeError::TooLarge, 70000, 70000}},
         {"jpgUnreadable", "wp.jpg", "<html>not found</html>", InstallOutcome::PictureRefused, "wp.jpg",
          unreadable},
+        // A stop signal during the decode is no fault of the picture: nothing is said.
+        {"stoppedWhileDecoding", "wp.jpg", "STOPPED", InstallOutcome::Stopped, "", {}},
         {"gifBomb",
          "wp.gif",
          "BIG 9000 9000",

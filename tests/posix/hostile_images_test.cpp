@@ -180,8 +180,8 @@ void ExpectUsableOrRefused(ImageLibrary& library, const std::string& path, const
     library.DeleteDIB(handle);
 }
 
-// The bitmap written while decoding holds exactly what writing the decoded picture gives
-// (for JPEG that picture comes from Qt's reader), and a picture that cannot be read, or a
+// The bitmap written while decoding holds exactly what writing the decoded picture gives,
+// and a picture that cannot be read, or a
 // file that cannot be written, leaves the previous bitmap and no partial file behind.
 void ExpectDirectBitmapLikeDecoded(QtImageDecoder& decoder, const std::string& path,
                                    const testing::TempDir& dir, const std::string& what) {
@@ -220,6 +220,15 @@ TEST(HostileImagesTest, EveryCutOfEveryFormatIsReadOrRefused) {
             const std::string what = sample.name + " cut at " + std::to_string(cut) + " bytes";
             ExpectUsableOrRefused(library, path, dir / "out.bmp", what);
             ExpectDirectBitmapLikeDecoded(decoder, path, dir, what);
+            // A cut JPEG was installed grey below the cut, a GIF or bitmap black. A GIF
+            // needs only its first picture whole: the trailer byte after it may be gone; a
+            // PNG only its pixel data, not the checksum and the end chunk after them.
+            const bool pixelsWhole = (sample.name.ends_with(".gif") && cut + 1 == sample.bytes.size()) ||
+                                     (sample.name.ends_with(".png") && cut + 16 >= sample.bytes.size());
+            Picture p;
+            if (!pixelsWhole) {
+                EXPECT_FALSE(decoder.Decode(path, p).Ok()) << what;
+            }
         }
         // The whole file is read, at its own size.
         const std::string path = dir / sample.name;

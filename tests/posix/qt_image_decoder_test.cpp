@@ -5,13 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QImageWriter>
 #include <cstdio>
 #include <fstream>
 #include <optional>
 
 #include "platform/linux/command_runner.h"
+#include "platform/picture/exif_orientation.h"
+#include "platform/posix/posix_file_system.h"
 #include "posix/temp_dir.h"
+#include "support/exif_segment.h"
 #include "wallpaper/bmp_writer.h"
+#include "wallpaper/image_library.h"
 
 namespace vexal {
 namespace {
@@ -310,7 +315,11 @@ TEST(QtImageDecoderTest, BitmapHeadersAreCheckedToo) {
     } rows[] = {
         {"bomb", BmpHeader(50000, 50000), DecodeError::TooLarge},
         {"topDownBomb", BmpHeader(9000, -9000), DecodeError::TooLarge},
-        {"headerOnly", BmpHeader(16, 16), DecodeError::None},
+        // Installed as a success, and the bitmap copied did not open elsewhere.
+        {"headerOnly", BmpHeader(16, 16), DecodeError::Unreadable},
+        {"shortPixels", BmpHeader(64, 48) + std::string(100, '\x40'), DecodeError::Unreadable},
+        {"whole", BmpHeader(64, 48) + std::string(64 * 3 * 48, '\x40'), DecodeError::None},
+        {"topDown", BmpHeader(64, -48) + std::string(64 * 3 * 48, '\x40'), DecodeError::None},
     };
     for (const auto& r : rows) {
         Write(dir / "x.bmp", r.bytes);
@@ -318,11 +327,207 @@ TEST(QtImageDecoderTest, BitmapHeadersAreCheckedToo) {
         EXPECT_EQ(probe.error, r.error) << r.name;
         Picture p;
         const DecodeResult decoded = decoder.Decode(dir / "x.bmp", p);
+        EXPECT_EQ(decoded.error, r.error) << r.name;
+        if (r.error == DecodeError::None) {
+            EXPECT_EQ(p.width, 64) << r.name;
+            EXPECT_EQ(p.height, 48) << r.name;
+        }
         if (r.error == DecodeError::TooLarge) {
-            EXPECT_EQ(decoded.error, DecodeError::TooLarge) << r.name;
             EXPECT_EQ(probe.width, 50000 * (r.name[0] == 'b') + 9000 * (r.name[0] == 't')) << r.name;
         }
         EXPECT_TRUE(p.Empty() || r.error == DecodeError::None) << r.name;
+    }
+}
+
+}  // namespace
+}  // namespace vexal
+
+namespace vexal {
+namespace {
+
+// Qt announced a top-down bitmap as 8 × -4 and the picture was refused.
+TEST(QtImageDecoderTest, TopDownBitmapKeepsItsRowsInOrder) {
+    testing::TempDir dir;
+    std::string rows;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) rows += y == 0 ? std::string("\xff\0\0", 3) : std::string("\0\0\xff", 3);
+    Write(dir / "top-down.bmp", BmpHeader(8, -4) + rows);
+    QtImageDecoder decoder;
+    Picture p;
+    ASSERT_TRUE(decoder.Decode(dir / "top-down.bmp", p).Ok());
+    ASSERT_EQ(p.height, 4);
+    EXPECT_EQ(p.Row(0)[3] & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(p.Row(3)[3] & 0xFFFFFF, 0xFF0000u);
+}
+
+// A pixel of a 24-bit bitmap file, as 0xRRGGBB.
+std::uint32_t BmpPixel(const std::string& bmp, int x, int y) {
+    auto byte = [&bmp](std::size_t at) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(bmp[at]));
+    };
+    const std::uint32_t width = byte(18) | byte(19) << 8, height = byte(22) | byte(23) << 8;
+    const std::size_t at = 54 + (height - 1 - y) * ((width * 3 + 3) / 4 * 4) + x * 3;
+    return byte(at + 2) << 16 | byte(at + 1) << 8 | byte(at);
+}
+
+// Phone photos were installed on their side: the Exif orientation was never read.
+TEST(QtImageDecoderTest, ExifOrientationTurnsThePictureUpright) {
+    testing::TempDir dir;
+    // Stored 48 × 32, each quarter of its own colour: top left, top right, bottom left,
+    // bottom right.
+    const std::uint32_t corner[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    QImage stored(48, 32, QImage::Format_RGB32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 48; ++x) stored.setPixel(x, y, corner[(y >= 16) * 2 + (x >= 24)] | 0xFF000000u);
+    ASSERT_TRUE(stored.save(QString::fromStdString(dir / "stored.jpg"), "JPEG", 100));
+    const std::string jpeg = Slurp(dir / "stored.jpg");
+    QtImageDecoder decoder;
+    PosixFileSystem files;
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const std::string what = "orientation " + std::to_string(orientation);
+        const std::string path = dir / ("o" + std::to_string(orientation) + ".jpg");
+        Write(path, testing::WithOrientation(jpeg, orientation));
+        const bool turned = orientation >= 5;
+        const int width = turned ? 32 : 48, height = turned ? 48 : 32;
+        const DecodeResult probe = decoder.Probe(path);
+        EXPECT_EQ(probe.width, width) << what;
+        EXPECT_EQ(probe.height, height) << what;
+        // The bitmap the wallpaper is installed from.
+        const BmpFromFile converted = ConvertToBmp(decoder, files, path, dir / "out.bmp");
+        ASSERT_TRUE(converted.decoded.Ok() && converted.written) << what;
+        const std::string bmp = Slurp(dir / "out.bmp");
+        ASSERT_EQ(bmp.substr(0, 54), BmpHeader(width, height)) << what;
+        const int xs[4] = {4, width - 5, 4, width - 5}, ys[4] = {4, 4, height - 5, height - 5};
+        for (int k = 0; k < 4; ++k)
+            EXPECT_TRUE(Near(BmpPixel(bmp, xs[k], ys[k]), corner[testing::kCornerShown[orientation][k]], 40))
+                << what << " corner " << k << std::hex << " " << BmpPixel(bmp, xs[k], ys[k]);
+    }
+}
+
+TEST(QtImageDecoderTest, ExifBlocksThatSayNothingUsableLeaveThePictureAsStored) {
+    const std::string good = testing::ExifSegment(6, true).substr(4);
+    const struct {
+        const char* name;
+        std::string payload;
+        int orientation;
+    } rows[] = {
+        {"good", good, 6},
+        {"littleEndian", testing::ExifSegment(8, false).substr(4), 8},
+        {"outOfRange", testing::ExifSegment(9, false).substr(4), 1},
+        {"cutInTheEntry", good.substr(0, good.size() - 8), 1},
+        {"noTiffMark", good.substr(0, 6) + "XX" + good.substr(8), 1},
+        {"directoryPastTheEnd", good.substr(0, 10) + std::string("\xff\xff\xff\xf0", 4) + good.substr(14), 1},
+        {"manyEntriesClaimed", good.substr(0, 14) + std::string("\xff\xff", 2) + good.substr(16), 6},
+        {"notExif", "JFIF" + good.substr(4), 1},
+        {"empty", "", 1},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(ExifOrientation(reinterpret_cast<const std::uint8_t*>(r.payload.data()), r.payload.size()),
+                  r.orientation)
+            << r.name;
+}
+
+// The progressive sample with its last scan repeated `times` more times.
+std::string RepeatingLastScan(const std::string& jpeg, int times) {
+    const std::size_t last = jpeg.rfind(std::string("\xff\xda", 2));
+    const std::size_t end = jpeg.size() - 2;
+    const std::string scan = jpeg.substr(last, end - last);
+    std::string out = jpeg.substr(0, end);
+    for (int i = 0; i < times; ++i) out += scan;
+    return out + jpeg.substr(end);
+}
+
+// A 361 KB progressive JPEG repeating its last scan 1,000 times decoded for 94 seconds.
+TEST(QtImageDecoderTest, ScansBeyondWhatEncodersWriteAreRefusedBeforeDecoding) {
+    testing::TempDir dir;
+    QImageWriter writer(QString::fromStdString(dir / "progressive.jpg"), "JPEG");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(TestImage(false)));
+    const std::string jpeg = Slurp(dir / "progressive.jpg");
+    // Stuffed entropy-coded data hold no marker: every 0xFF 0xDA starts a scan.
+    int scans = 0;
+    for (std::size_t at = jpeg.find("\xff\xda"); at != std::string::npos; at = jpeg.find("\xff\xda", at + 2))
+        ++scans;
+    ASSERT_GT(scans, 1);
+    QtImageDecoder decoder;
+    int asked = 0;
+    decoder.StopWhen([&asked] { return ++asked < 0; });
+    for (const int total : {400, 500, 501, 5000}) {
+        const std::string path = dir / ("scans" + std::to_string(total) + ".jpg");
+        Write(path, RepeatingLastScan(jpeg, total - scans));
+        const DecodeError expected = total <= 500 ? DecodeError::None : DecodeError::Unreadable;
+        asked = 0;
+        Picture p;
+        EXPECT_EQ(decoder.Decode(path, p).error, expected) << total;
+        // Refused before any row of blocks was read.
+        if (expected != DecodeError::None) {
+            EXPECT_EQ(asked, 0) << total;
+        }
+        EXPECT_EQ(decoder.DecodeToBmp(path, dir / "out.bmp").decoded.error, expected) << total;
+    }
+}
+
+// Two 6000 × 4000 photos on two screens cost as much as the peer's decode of both whole.
+TEST(QtImageDecoderTest, PictureShownSmallerDecodesAtTheSmallestScaleThatCoversIt) {
+    testing::TempDir dir;
+    QImage photo(800, 600, QImage::Format_RGB32);
+    photo.fill(0xFF336699u);
+    ASSERT_TRUE(photo.save(QString::fromStdString(dir / "photo.jpg"), "JPEG"));
+    Write(dir / "turned.jpg", testing::WithOrientation(Slurp(dir / "photo.jpg"), 6));
+    const struct {
+        const char* name;
+        const char* file;
+        ShownSize shown;
+        std::int32_t width, height;
+    } rows[] = {
+        {"quarter", "photo.jpg", {190, 140}, 200, 150},
+        {"justAboveAnEighth", "photo.jpg", {101, 1}, 200, 150},
+        {"eighth", "photo.jpg", {1, 1}, 100, 75},
+        {"whole", "photo.jpg", {800, 600}, 800, 600},
+        {"largerThanThePicture", "photo.jpg", {1600, 1200}, 800, 600},
+        {"threeEighthsUpright", "turned.jpg", {220, 290}, 225, 300},
+    };
+    QtImageDecoder decoder;
+    for (const auto& r : rows) {
+        Picture p;
+        std::int32_t askedWidth = 0;
+        const DecodeResult result = decoder.DecodeToShow(
+            dir / r.file,
+            [&](std::int32_t width, std::int32_t) {
+                askedWidth = width;
+                return r.shown;
+            },
+            p);
+        ASSERT_TRUE(result.Ok()) << r.name;
+        EXPECT_EQ(askedWidth, std::string(r.file) == "turned.jpg" ? 600 : 800)
+            << r.name << ": the full upright size";
+        EXPECT_EQ(p.width, r.width) << r.name;
+        EXPECT_EQ(p.height, r.height) << r.name;
+        EXPECT_TRUE(Near(p.Row(p.height / 2)[p.width / 2], 0x336699, 8)) << r.name;
+    }
+}
+
+TEST(QtImageDecoderTest, AStopEndsTheDecodeAtTheNextBandOfRows) {
+    testing::TempDir dir;
+    QImage big(640, 480, QImage::Format_RGB32);
+    big.fill(0xFF336699u);
+    ASSERT_TRUE(big.save(QString::fromStdString(dir / "baseline.jpg"), "JPEG"));
+    QImageWriter writer(QString::fromStdString(dir / "progressive.jpg"), "JPEG");
+    writer.setProgressiveScanWrite(true);
+    ASSERT_TRUE(writer.write(big));
+    for (const char* name : {"baseline.jpg", "progressive.jpg"}) {
+        QtImageDecoder decoder;
+        int asked = 0;
+        decoder.StopWhen([&asked] { return ++asked >= 3; });
+        Picture p;
+        EXPECT_EQ(decoder.Decode(dir / name, p).error, DecodeError::Stopped) << name;
+        EXPECT_EQ(asked, 3) << name;
+        EXPECT_TRUE(p.Empty()) << name;
+        asked = 0;
+        const BmpFromFile direct = decoder.DecodeToBmp(dir / name, dir / "out.bmp");
+        EXPECT_EQ(direct.decoded.error, DecodeError::Stopped) << name;
+        EXPECT_FALSE(direct.written) << name;
+        EXPECT_EQ(asked, 3) << name;
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "host/file_system.h"
 #include "platform/win32/win32_file_system.h"
+#include "support/exif_segment.h"
 #include "win32/test_pictures.h"
 #include "win32/win_temp_dir.h"
 
@@ -150,6 +151,9 @@ TEST_F(WicImageDecoderTest, OversizedPicturesAreRefusedBeforeDecoding) {
 }
 
 TEST_F(WicImageDecoderTest, WhatIsNoPictureOfTheFourFormatsIsUnreadable) {
+    ASSERT_TRUE(WriteJpeg(dir / "whole.jpg", 64, 48, std::vector<std::uint32_t>(64 * 48, 0xFF336699)));
+    std::string jpeg;
+    ASSERT_TRUE(files.ReadFile(dir / "whole.jpg", jpeg));
     std::string tiff = "II*";
     tiff.push_back(0);
     const struct {
@@ -161,6 +165,10 @@ TEST_F(WicImageDecoderTest, WhatIsNoPictureOfTheFourFormatsIsUnreadable) {
         {"cut.png", Png(3, 2, std::vector<std::uint32_t>(6, 0xFF00FF00)).substr(0, 40)},
         {"image.tif", tiff + std::string(64, '\0')},
         {"cut.webp", kTranslucentWebp.substr(0, 40)},
+        // Cut short: WIC showed the missing part grey or black.
+        {"cut.gif", TwoPixelGif(4, 4, 0, 0).substr(0, 32)},
+        {"cut.bmp", Bmp(64, 48, std::vector<std::uint32_t>(64 * 48, 0xFF00FF00)).substr(0, 154)},
+        {"cut.jpg", jpeg.substr(0, jpeg.size() / 2)},
         {"lying-canvas.webp", WithCanvas(kOpaqueWebp, 4, 2)},
     };
     for (const auto& row : rows) {
@@ -171,6 +179,45 @@ TEST_F(WicImageDecoderTest, WhatIsNoPictureOfTheFourFormatsIsUnreadable) {
     }
     Picture picture;
     EXPECT_EQ(decoder.Decode(dir / "missing.png", picture).error, DecodeError::Unreadable);
+}
+
+// Phone photos were installed on their side: the Exif orientation was never read.
+TEST_F(WicImageDecoderTest, ExifOrientationTurnsThePictureUpright) {
+    // Stored 48 × 32, each quarter of its own colour: top left, top right, bottom left,
+    // bottom right.
+    const std::uint32_t corner[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    std::vector<std::uint32_t> stored(48 * 32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 48; ++x) stored[y * 48 + x] = corner[(y >= 16) * 2 + (x >= 24)];
+    ASSERT_TRUE(WriteJpeg(dir / "stored.jpg", 48, 32, stored));
+    std::string jpeg;
+    ASSERT_TRUE(files.ReadFile(dir / "stored.jpg", jpeg));
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const std::string what = "orientation " + std::to_string(orientation);
+        const std::string path = Write("o.jpg", WithOrientation(jpeg, orientation));
+        const int width = orientation >= 5 ? 32 : 48, height = orientation >= 5 ? 48 : 32;
+        const DecodeResult probe = decoder.Probe(path);
+        EXPECT_EQ(probe.width, width) << what;
+        EXPECT_EQ(probe.height, height) << what;
+        Picture p;
+        ASSERT_TRUE(decoder.Decode(path, p).Ok()) << what;
+        ASSERT_EQ(p.width, width) << what;
+        ASSERT_EQ(p.height, height) << what;
+        const int xs[4] = {4, width - 5, 4, width - 5}, ys[4] = {4, 4, height - 5, height - 5};
+        for (int k = 0; k < 4; ++k)
+            EXPECT_TRUE(Near(p.Row(ys[k])[xs[k]], corner[kCornerShown[orientation][k]], 40))
+                << what << " corner " << k << std::hex << " " << p.Row(ys[k])[xs[k]];
+    }
+}
+
+TEST_F(WicImageDecoderTest, AStopEndsTheDecodeBetweenBandsOfRows) {
+    ASSERT_TRUE(WriteJpeg(dir / "photo.jpg", 64, 256, std::vector<std::uint32_t>(64 * 256, 0xFF336699)));
+    int asked = 0;
+    decoder.StopWhen([&asked] { return ++asked >= 2; });
+    Picture p;
+    EXPECT_EQ(decoder.Decode(dir / "photo.jpg", p).error, DecodeError::Stopped);
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(p.Empty());
 }
 
 }  // namespace

@@ -134,6 +134,8 @@ int main(int argc, char** argv) {
     // the event loop, removing what it was writing.
     vexal::PosixRunGuard guard;
     host.guard = &guard;
+    // A decode running when the stop signal comes ends between two bands of rows.
+    decoder.StopWhen([&guard] { return guard.StopRequested(); });
     vexal::RunController controller(program, host);
     auto stop = [&controller] { controller.Interrupted(); };
 

@@ -102,6 +102,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // command typed there; an editor leaves that console when it opens.
     vexal::Win32RunGuard guard;
     host.guard = &guard;
+    // A decode running when the stop comes ends between two bands of rows.
+    images.StopWhen([&guard] { return guard.StopRequested(); });
     vexal::RunController controller(program, host);
     const auto endRun = [&controller] { controller.Interrupted(); };
     if (void* stop = vexal::Win32RunGuard::CatchConsoleEvents()) pump.Watch(stop, endRun);
