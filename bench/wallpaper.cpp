@@ -218,20 +218,25 @@ int main(int argc, char** argv) {
         {"png.entry", {vexal, "stretch"}, png},
         {"png.wp", {vexal, "-wp", png}, png},
     };
-    for (int i = 0; i < runs; ++i)
-        for (Case& c : cases) {
-            const Outcome v = Run(c.vexal, env, dir);
-            const Outcome f = Run({"feh", "--no-fehbg", c.feh, c.picture}, env, dir);
-            if (v.status != 0 || f.status != 0) {
-                std::fprintf(stderr, "a run of %s failed (vexal %d, feh %d)\n", c.name, v.status, f.status);
-                return 1;
-            }
-            c.times.push_back(v.seconds);
-            c.fehTimes.push_back(f.seconds);
-            c.ratios.push_back(v.seconds / f.seconds);
-            c.peakKiB = std::max(c.peakKiB, v.peakKiB);
-            c.fehPeakKiB = std::max(c.fehPeakKiB, f.peakKiB);
+    // One run of ours, then feh's, alternating so that other work moves both alike.
+    auto runPair = [&dir](Case& c, const std::vector<std::string>& withEnv,
+                          const std::vector<std::string>& fehCommand) {
+        const Outcome v = Run(c.vexal, withEnv, dir);
+        const Outcome f = Run(fehCommand, withEnv, dir);
+        if (v.status != 0 || f.status != 0) {
+            std::fprintf(stderr, "a run of %s failed (vexal %d, feh %d)\n", c.name, v.status, f.status);
+            return false;
         }
+        c.times.push_back(v.seconds);
+        c.fehTimes.push_back(f.seconds);
+        c.ratios.push_back(v.seconds / f.seconds);
+        c.peakKiB = std::max(c.peakKiB, v.peakKiB);
+        c.fehPeakKiB = std::max(c.fehPeakKiB, f.peakKiB);
+        return true;
+    };
+    for (int i = 0; i < runs; ++i)
+        for (Case& c : cases)
+            if (!runPair(c, env, {"feh", "--no-fehbg", c.feh, c.picture})) return 1;
     for (const Case& c : cases) {
         std::string command;
         for (std::size_t i = 1; i < c.vexal.size(); ++i)
@@ -278,19 +283,8 @@ int main(int argc, char** argv) {
         Case c{"each.fill", {vexal, "each"}, each + "/a.jpg", "--bg-fill"};
         Run(c.vexal, twoEnv, dir);
         Run({"feh", "--no-fehbg", "--bg-fill", each + "/a.jpg", second}, twoEnv, dir);
-        for (int i = 0; i < runs; ++i) {
-            const Outcome v = Run(c.vexal, twoEnv, dir);
-            const Outcome f = Run({"feh", "--no-fehbg", "--bg-fill", each + "/a.jpg", second}, twoEnv, dir);
-            if (v.status != 0 || f.status != 0) {
-                std::fprintf(stderr, "a run of each failed (vexal %d, feh %d)\n", v.status, f.status);
-                return 1;
-            }
-            c.times.push_back(v.seconds);
-            c.fehTimes.push_back(f.seconds);
-            c.ratios.push_back(v.seconds / f.seconds);
-            c.peakKiB = std::max(c.peakKiB, v.peakKiB);
-            c.fehPeakKiB = std::max(c.fehPeakKiB, f.peakKiB);
-        }
+        for (int i = 0; i < runs; ++i)
+            if (!runPair(c, twoEnv, {"feh", "--no-fehbg", "--bg-fill", each + "/a.jpg", second})) return 1;
         const double ours = Median(c.times), feh = Median(c.fehTimes);
         std::printf(
             "vexal each (EachScreen)    %7.3f s, peak %6.1f MiB; feh a b %7.3f s, peak %6.1f MiB; "
