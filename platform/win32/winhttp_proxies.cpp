@@ -28,8 +28,10 @@ WinHttpProxies::WinHttpProxies() {
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config{};
     if (!::WinHttpGetIEProxyConfigForCurrentUser(&config)) return;
     autoDetect_ = config.fAutoDetect != FALSE;
-    if (config.lpszAutoConfigUrl) scriptUrl_ = config.lpszAutoConfigUrl;
-    TakeString(config.lpszAutoConfigUrl);
+    if (config.lpszAutoConfigUrl) {
+        scriptUrl_ = config.lpszAutoConfigUrl;  // kept wide: WinHTTP is asked with it as it is
+        ::GlobalFree(config.lpszAutoConfigUrl);
+    }
     const std::string proxies = TakeString(config.lpszProxy);
     const std::string bypass = TakeString(config.lpszProxyBypass);
     fixed_ = ProxySettingsFromWindows(proxies, bypass);
