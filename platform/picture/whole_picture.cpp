@@ -131,6 +131,33 @@ PictureWalk WalkGif(Bytes& in) {
     }
 }
 
+// A bitmap's 8- or 4-bit runs up to the end-of-picture mark, or until every row has
+// ended; a decoder shows rows the file never reached as black.
+PictureWalk WalkRunLengths(Bytes& in, std::uint64_t rows, std::uint32_t bits) {
+    std::uint64_t row = 0;
+    while (row < rows) {
+        const int count = in.Next(), code = in.Next();
+        if (code < 0) return PictureWalk::CutShort;
+        if (count > 0) continue;  // a run of one value
+        if (code == 0) {
+            ++row;
+        } else if (code == 1) {
+            return PictureWalk::Whole;
+        } else if (code == 2) {
+            if (in.Next() < 0) return PictureWalk::CutShort;
+            const int down = in.Next();
+            if (down < 0) return PictureWalk::CutShort;
+            row += static_cast<std::uint64_t>(down);
+        } else {
+            // That many pixels stored as they are, padded to a whole 16-bit word.
+            const std::uint64_t bytes = bits == 8 ? static_cast<std::uint64_t>(code) : (code + 1) / 2;
+            in.Skip(bytes + (bytes & 1) - 1);
+            if (in.Next() < 0) return PictureWalk::CutShort;
+        }
+    }
+    return PictureWalk::Whole;
+}
+
 PictureWalk WalkBmp(Bytes& in, std::uint64_t fileSize) {
     unsigned char h[36];  // after "BM": the file header's rest and the info header up to its image size
     for (unsigned char& b : h) {
@@ -149,16 +176,19 @@ PictureWalk WalkBmp(Bytes& in, std::uint64_t fileSize) {
     const std::uint32_t bits = le(28, 2), compression = le(30, 4);
     if (width <= 0 || height == 0 || height == INT32_MIN || bits == 0 || bits > 32)
         return PictureWalk::NotFollowed;
-    std::uint64_t data;
-    if (compression == 0 || compression == 3) {
-        const std::uint64_t rows =
-            static_cast<std::uint64_t>(height < 0 ? -static_cast<std::int64_t>(height) : height);
-        data = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4 * rows;
-    } else if (compression == 1 || compression == 2) {
-        data = le(34, 4);  // run-length data say their length in the header
-    } else {
-        return PictureWalk::NotFollowed;
+    const std::uint64_t rows =
+        static_cast<std::uint64_t>(height < 0 ? -static_cast<std::int64_t>(height) : height);
+    if (compression == 1 || compression == 2) {
+        // Run-length data: the header's length for them may be zero or wrong, so the runs
+        // themselves are followed from where the pixel data begin.
+        const std::uint32_t offset = le(10, 4);
+        if (offset < 2 + sizeof h || (compression == 1) != (bits == 8) || (compression == 2) != (bits == 4))
+            return PictureWalk::NotFollowed;
+        in.Skip(offset - (2 + sizeof h));
+        return WalkRunLengths(in, rows, bits);
     }
+    if (compression != 0 && compression != 3) return PictureWalk::NotFollowed;
+    const std::uint64_t data = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4 * rows;
     return fileSize >= std::uint64_t{le(10, 4)} + data ? PictureWalk::Whole : PictureWalk::CutShort;
 }
 

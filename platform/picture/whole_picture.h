@@ -31,7 +31,7 @@ inline constexpr int kMaxJpegScans = 500;
 // JPEG: the markers up to the end-of-image marker (segments passed over by their length,
 // so an Exif thumbnail's own scans do not count; entropy-coded data up to the next
 // marker). GIF: the blocks up to the end of the first picture's data. Bitmap: the length
-// the header gives its pixel data against `fileSize`. For a JPEG, `orientationOut` (when
+// its rows take against `fileSize`; run-length rows followed to their end. For a JPEG, `orientationOut` (when
 // given) receives the Orientation of its first Exif block, 1 when there is none.
 PictureWalk WalkPicture(const ReadAt& read, std::uint64_t fileSize, int* orientationOut = nullptr);
 

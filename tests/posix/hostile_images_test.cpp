@@ -73,6 +73,16 @@ std::vector<Sample> Samples(const testing::TempDir& dir) {
     SpawnCommandRunner runner;
     if (runner.Run({"/usr/bin/convert", dir / "photo.png", dir / "photo.gif"}).status == 0)
         out.push_back({"photo.gif", Slurp(dir / "photo.gif")});
+    // Run-length bitmaps: one whose header gives the runs' length, one that leaves it 0
+    // (a bitmap cut anywhere in its runs was then taken as whole).
+    if (runner.Run({"/usr/bin/convert", dir / "photo.gif", "-compress", "RLE", "BMP3:" + (dir / "rle.bmp")})
+            .status == 0) {
+        std::string rle = Slurp(dir / "rle.bmp");
+        out.push_back({"rle.bmp", rle});
+        rle.replace(34, 4, std::string(4, '\0'));
+        Write(dir / "rle-unsized.bmp", rle);
+        out.push_back({"rle-unsized.bmp", rle});
+    }
     if (runner.Run({"/usr/bin/convert", dir / "photo.png", "-interlace", "PNG", dir / "interlaced.png"})
             .status == 0)
         out.push_back({"interlaced.png", Slurp(dir / "interlaced.png")});
@@ -222,8 +232,10 @@ TEST(HostileImagesTest, EveryCutOfEveryFormatIsReadOrRefused) {
             ExpectDirectBitmapLikeDecoded(decoder, path, dir, what);
             // A cut JPEG was installed grey below the cut, a GIF or bitmap black. A GIF
             // needs only its first picture whole: the trailer byte after it may be gone; a
-            // PNG only its pixel data, not the checksum and the end chunk after them.
+            // PNG only its pixel data, not the checksum and the end chunk after them; a
+            // run-length bitmap every row's end, not the end-of-picture mark after them.
             const bool pixelsWhole = (sample.name.ends_with(".gif") && cut + 1 == sample.bytes.size()) ||
+                                     (sample.name.starts_with("rle") && cut + 2 >= sample.bytes.size()) ||
                                      (sample.name.ends_with(".png") && cut + 16 >= sample.bytes.size());
             Picture p;
             if (!pixelsWhole) {
