@@ -280,7 +280,7 @@ RetrievalResult ConvertPng(RetrievalState& state, const RetrievalServices& servi
         // A picture refused for its size says so; anything else is the library's failure.
         RetrievalResult result;
         if (why.error == DecodeError::Stopped) {
-            // Asked to stop while the picture was read: nothing to tell.
+            // Asked to stop while the picture was read: the run ends without a word.
             result.failure = RetrievalFailure::Cancelled;
         } else if (why.error == DecodeError::TooLarge) {
             result.failure = RetrievalFailure::PictureRefused;

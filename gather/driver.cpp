@@ -132,8 +132,12 @@ RetrievalOutcome frDispGo(Program& program, RetrievalState& state, const Retriev
 
     if (PictureKindOf(state.image.WorkImageFile, false) == PictureKind::Png) {
         const std::string png = state.image.WorkImageFile;
-        if (RetrievalResult converted = ConvertPng(state, services, owner); !converted.Ok())
+        if (RetrievalResult converted = ConvertPng(state, services, owner); !converted.Ok()) {
+            // A stop from outside while the picture was read ends the run without a word,
+            // as a stop anywhere else does.
+            if (converted.failure == RetrievalFailure::Cancelled) return Ended(RetrievalEnd::Interrupted);
             return Failed(std::move(converted));
+        }
         // A screen that repeats the first screen's picture shares its working file, which
         // the conversion has just replaced.
         for (PictureInHand& screen : state.MoreScreens)

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
@@ -299,10 +300,16 @@ public:
     }
 
     // Inflates `total` bytes of filtered rows into the ring's empty blocks, a block at a
-    // time. False when the data ended early or was damaged, or the other side gave up.
-    bool InflateRows(RowRing& ring, std::uint64_t total) {
+    // time, asking `stop` before each. False when the data ended early or was damaged,
+    // the other side gave up, or `stop` said so (then `stoppedOut` is set).
+    bool InflateRows(RowRing& ring, std::uint64_t total, const std::function<bool()>& stop,
+                     bool& stoppedOut) {
         std::uint64_t produced = 0;
         while (produced < total) {
+            if (stop && stop()) {
+                stoppedOut = true;
+                return false;
+            }
             std::vector<unsigned char>* block = ring.Empty();
             if (!block) return false;
             const std::size_t want =
@@ -373,7 +380,8 @@ private:
 // Reads the file up to its pixel data, then hands the rows to the store that `begin`
 // makes for the picture's layout (none: the file is left to another decoder).
 template <typename Begin>
-PngReadResult ReadRows(const std::string& path, DecodeResult& result, Begin begin) {
+PngReadResult ReadRows(const std::string& path, DecodeResult& result, const std::function<bool()>& stop,
+                       Begin begin) {
     result = {DecodeError::Unreadable, 0, 0};
     Input in(path);
     if (!in.Open()) return PngReadResult::NotHandled;
@@ -397,11 +405,13 @@ PngReadResult ReadRows(const std::string& path, DecodeResult& result, Begin begi
     } catch (...) {
         return PngReadResult::NotHandled;
     }
-    bool ok = data.InflateRows(ring, static_cast<std::uint64_t>(line) * l.height);
+    bool stopped = false;
+    bool ok = data.InflateRows(ring, static_cast<std::uint64_t>(line) * l.height, stop, stopped);
     ring.Finish();
     if (!ok) ring.Stop();
     ok = ok && data.CheckRest();
     filterer.join();
+    if (stopped) result.error = DecodeError::Stopped;
     if (!ok || stored != l.height) return PngReadResult::Failed;
     result.error = DecodeError::None;
     return PngReadResult::Decoded;
@@ -409,12 +419,13 @@ PngReadResult ReadRows(const std::string& path, DecodeResult& result, Begin begi
 
 }  // namespace
 
-PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult& result) {
+PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult& result,
+                      const std::function<bool()>& stop) {
     std::shared_ptr<std::uint32_t[]> pixels;
     std::optional<PixelStore> store;
     bool alpha = false;
     Layout layout;
-    const PngReadResult read = ReadRows(path, result, [&](const Layout& l, bool hasAlpha) -> RowStore* {
+    const PngReadResult read = ReadRows(path, result, stop, [&](const Layout& l, bool hasAlpha) -> RowStore* {
         pixels.reset(new (std::nothrow) std::uint32_t[static_cast<std::size_t>(l.width) * l.height]);
         if (!pixels) return nullptr;
         layout = l;
@@ -433,12 +444,13 @@ PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult
     return read;
 }
 
-BmpFromFile PngToBmp(const std::string& path, const std::string& destination) {
+BmpFromFile PngToBmp(const std::string& path, const std::string& destination,
+                     const std::function<bool()>& stop) {
     std::optional<BmpFileWriter> writer;
     std::optional<BmpStore> store;
     Layout layout;
     BmpFromFile out;
-    const PngReadResult read = ReadRows(path, out.decoded, [&](const Layout& l, bool) -> RowStore* {
+    const PngReadResult read = ReadRows(path, out.decoded, stop, [&](const Layout& l, bool) -> RowStore* {
         layout = l;
         writer.emplace(destination, static_cast<std::int32_t>(l.width), static_cast<std::int32_t>(l.height));
         // A bitmap that cannot even be started is left to the general path, which

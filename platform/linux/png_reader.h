@@ -4,6 +4,7 @@
 // PNG is left to Qt's decoder.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "host/image_decoder.h"
@@ -16,11 +17,15 @@ enum class PngReadResult {
     Failed,      // a PNG of those kinds, damaged or cut short; `result` says why
 };
 
-PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult& result);
+// `stop` is asked before each band of rows is inflated; once it answers true the reading
+// fails with DecodeError::Stopped.
+PngReadResult ReadPng(const std::string& path, Picture& pictureOut, DecodeResult& result,
+                      const std::function<bool()>& stop = {});
 
 // The same kinds of PNG written straight into a bitmap file at `destination`, each row as
 // it is unfiltered, without the picture ever being held in memory. Not handled for every
 // other file, and when the bitmap cannot even be started.
-BmpFromFile PngToBmp(const std::string& path, const std::string& destination);
+BmpFromFile PngToBmp(const std::string& path, const std::string& destination,
+                     const std::function<bool()>& stop = {});
 
 }  // namespace vexal

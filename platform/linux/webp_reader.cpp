@@ -138,7 +138,8 @@ std::optional<DecodeResult> ProbeWebpFile(const std::string& path) {
     return Probe(file, bytes);
 }
 
-std::optional<DecodeResult> ReadWebp(const std::string& path, Picture& pictureOut) {
+std::optional<DecodeResult> ReadWebp(const std::string& path, Picture& pictureOut,
+                                     const std::function<bool()>& stop) {
     WebpFile file(path);
     if (!file.IsWebp()) return std::nullopt;
     // The size is checked on the headers before the whole file is read.
@@ -146,10 +147,11 @@ std::optional<DecodeResult> ReadWebp(const std::string& path, Picture& pictureOu
     const DecodeResult head = Probe(file, bytes);
     if (!head.Ok()) return head;
     if (!file.Read(file.Length(), bytes)) return kUnreadable;
-    return DecodeWebp(bytes.data(), bytes.size(), pictureOut);
+    return DecodeWebp(bytes.data(), bytes.size(), pictureOut, stop);
 }
 
-BmpFromFile WebpToBmp(const std::string& path, const std::string& destination) {
+BmpFromFile WebpToBmp(const std::string& path, const std::string& destination,
+                      const std::function<bool()>& stop) {
     WebpFile file(path);
     if (!file.IsWebp()) return BmpFromFile{};
     BmpFromFile result;
@@ -168,7 +170,7 @@ BmpFromFile WebpToBmp(const std::string& path, const std::string& destination) {
         return result;
     }
     BandWriter bands(writer);
-    result.decoded = DecodeWebpToBmp(bytes.data(), bytes.size(), bands);
+    result.decoded = DecodeWebpToBmp(bytes.data(), bytes.size(), bands, stop);
     if (!result.decoded.Ok()) return result;
     result.written = writer.Commit();
     if (!result.written) result.writeFailure = FileFailureOf(writer.Error());

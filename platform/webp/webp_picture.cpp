@@ -100,8 +100,9 @@ FrameOutcome DecodeInSteps(const unsigned char* bytes, std::size_t size, WebPDec
 
 // Decodes the first frame into `canvas` (the picture's size, `stride` bytes a row, the
 // bottom row first when `bottomUp`) in `mode`, in one go or, with `progress`, in steps.
-FrameOutcome DecodeFirstFrame(const unsigned char* data, std::size_t size, const WebPBitstreamFeatures& features,
-                              WEBP_CSP_MODE mode, unsigned char* canvas, std::size_t stride, bool bottomUp,
+FrameOutcome DecodeFirstFrame(const unsigned char* data, std::size_t size,
+                              const WebPBitstreamFeatures& features, WEBP_CSP_MODE mode,
+                              unsigned char* canvas, std::size_t stride, bool bottomUp,
                               const RowsDone* progress = nullptr) {
     const std::size_t pixelBytes = mode == MODE_BGR ? 3 : 4;
     Frame frame{data, size, 0, 0, features.width, features.height};
@@ -143,7 +144,8 @@ FrameOutcome DecodeFirstFrame(const unsigned char* data, std::size_t size, const
         config.output.u.RGBA.size = static_cast<std::size_t>(frame.height - 1) * stride +
                                     static_cast<std::size_t>(frame.width) * pixelBytes;
         if (!progress) {
-            if (WebPDecode(frame.bytes, frame.size, &config) != VP8_STATUS_OK) outcome = FrameOutcome::Damaged;
+            if (WebPDecode(frame.bytes, frame.size, &config) != VP8_STATUS_OK)
+                outcome = FrameOutcome::Damaged;
         } else {
             // Canvas rows above the frame are final from the start, those below it only
             // once the whole frame is.
@@ -178,17 +180,26 @@ DecodeResult ProbeWebp(const unsigned char* data, std::size_t size, bool& needsM
     return ReadHeader(data, size, features, needsMoreOut);
 }
 
-DecodeResult DecodeWebp(const unsigned char* data, std::size_t size, Picture& pictureOut) {
+DecodeResult DecodeWebp(const unsigned char* data, std::size_t size, Picture& pictureOut,
+                        const std::function<bool()>& stop) {
     WebPBitstreamFeatures features;
     bool needsMore = false;
     DecodeResult result = ReadHeader(data, size, features, needsMore);
     if (!result.Ok()) return result;
     const std::size_t count = static_cast<std::size_t>(features.width) * features.height;
     std::shared_ptr<std::uint32_t[]> pixels(new (std::nothrow) std::uint32_t[count]);
-    if (!pixels ||
-        DecodeFirstFrame(data, size, features, kNativeArgb, reinterpret_cast<unsigned char*>(pixels.get()),
-                         static_cast<std::size_t>(features.width) * 4, false) != FrameOutcome::Done) {
-        result.error = DecodeError::Unreadable;
+    // With a stop to heed, the picture is decoded in steps, asked between them; the
+    // steps would not notice a file shorter than its container, which one go refuses.
+    const RowsDone heed = [&stop](std::int32_t) { return !stop(); };
+    const FrameOutcome outcome =
+        !pixels ? FrameOutcome::Damaged
+        : stop && WebpDeclaredBytes(data, size) > size
+            ? FrameOutcome::Damaged
+            : DecodeFirstFrame(data, size, features, kNativeArgb,
+                               reinterpret_cast<unsigned char*>(pixels.get()),
+                               static_cast<std::size_t>(features.width) * 4, false, stop ? &heed : nullptr);
+    if (outcome != FrameOutcome::Done) {
+        result.error = outcome == FrameOutcome::Stopped ? DecodeError::Stopped : DecodeError::Unreadable;
         return result;
     }
     Picture p;
@@ -203,7 +214,8 @@ DecodeResult DecodeWebp(const unsigned char* data, std::size_t size, Picture& pi
     return result;
 }
 
-DecodeResult DecodeWebpToBmp(const unsigned char* data, std::size_t size, WebpBmpSink& sink) {
+DecodeResult DecodeWebpToBmp(const unsigned char* data, std::size_t size, WebpBmpSink& sink,
+                             const std::function<bool()>& stop) {
     WebPBitstreamFeatures features;
     bool needsMore = false;
     DecodeResult result = ReadHeader(data, size, features, needsMore);
@@ -231,6 +243,7 @@ DecodeResult DecodeWebpToBmp(const unsigned char* data, std::size_t size, WebpBm
     // The canvas is stored bottom row first, so picture rows [top, bottom) are the
     // canvas's rows [height - bottom, height - top).
     std::int32_t handed = 0;
+    bool stopped = false;
     const RowsDone bandDone = [&](std::int32_t bottom) {
         unsigned char* band = canvas + static_cast<std::size_t>(height - bottom) * stride;
         const std::int32_t count = bottom - handed;
@@ -253,11 +266,13 @@ DecodeResult DecodeWebpToBmp(const unsigned char* data, std::size_t size, WebpBm
         }
         if (!sink.Rows(handed, count, band)) return false;
         handed = bottom;
-        return true;
+        stopped = stop && stop();
+        return !stopped;
     };
-    if (DecodeFirstFrame(data, size, features, opaque ? MODE_BGR : MODE_BGRA, canvas, stride, true, &bandDone) ==
-        FrameOutcome::Damaged)
-        result.error = DecodeError::Unreadable;
+    const FrameOutcome outcome = DecodeFirstFrame(data, size, features, opaque ? MODE_BGR : MODE_BGRA, canvas,
+                                                  stride, true, &bandDone);
+    if (outcome == FrameOutcome::Damaged) result.error = DecodeError::Unreadable;
+    if (outcome == FrameOutcome::Stopped && stopped) result.error = DecodeError::Stopped;
     return result;
 }
 

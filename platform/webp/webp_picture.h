@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "host/image_decoder.h"
@@ -25,8 +26,11 @@ std::uint64_t WebpDeclaredBytes(const unsigned char* data, std::size_t size);
 // when the size cannot be told from so few bytes.
 DecodeResult ProbeWebp(const unsigned char* data, std::size_t size, bool& needsMoreOut);
 
-// Decodes the picture into `pictureOut` as 0xAARRGGBB pixels (straight alpha).
-DecodeResult DecodeWebp(const unsigned char* data, std::size_t size, Picture& pictureOut);
+// Decodes the picture into `pictureOut` as 0xAARRGGBB pixels (straight alpha). `stop`,
+// when given, is asked between steps of the decoding; once it answers true the result is
+// DecodeError::Stopped.
+DecodeResult DecodeWebp(const unsigned char* data, std::size_t size, Picture& pictureOut,
+                        const std::function<bool()>& stop = {});
 
 // Where the rows of the program's 24-bit bitmap go while libwebp decodes the picture.
 class WebpBmpSink {
@@ -44,7 +48,8 @@ public:
 
 // Decodes the picture into the sink a band of rows at a time, each band handed on while
 // it is still in the processor's cache. The result is the picture's: a sink that stopped
-// the decoding knows that itself.
-DecodeResult DecodeWebpToBmp(const unsigned char* data, std::size_t size, WebpBmpSink& sink);
+// the decoding knows that itself. `stop` is asked after each band, as for DecodeWebp.
+DecodeResult DecodeWebpToBmp(const unsigned char* data, std::size_t size, WebpBmpSink& sink,
+                             const std::function<bool()>& stop = {});
 
 }  // namespace vexal

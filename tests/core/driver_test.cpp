@@ -213,12 +213,17 @@ TEST(DriverTest, DirectFailuresAndWhatTheyName) {
          "a.png",
          {DecodeError::TooLarge, 60000, 60000},
          {"a.png"}},
+        // Regression: a stop from outside while the PNG was read was told as the user's cancel.
+        {"pngStoppedWhileRead", "a.png", "STOPPED", RetrievalFailure::None, "", {}, {"a.png"}},
     };
     for (const auto& r : rows) {
         Fixture f;
         if (!r.content.empty()) f.t.files.files[r.image] = r.content;
         f.Direct(r.image);
         EXPECT_EQ(f.Failure(), r.failure) << r.name;
+        if (r.failure == RetrievalFailure::None) {
+            EXPECT_EQ(f.outcome.end, RetrievalEnd::Interrupted) << r.name;
+        }
         EXPECT_EQ(f.outcome.failure.subject, r.subject) << r.name;
         EXPECT_EQ(f.outcome.failure.decode.error, r.decode.error) << r.name;
         EXPECT_EQ(f.outcome.failure.decode.width, r.decode.width) << r.name;
