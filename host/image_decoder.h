@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "host/file_system.h"
@@ -54,6 +55,22 @@ struct BmpFromFile {
     FileFailure writeFailure = FileFailure::Nothing;  // why the bitmap was not written
 };
 
+// A picture whose rows are decoded as they are asked for, top to bottom: a photo laid out
+// on its screen as it decodes is never held whole, and two screens' photos can decode at
+// once. An object belongs to one thread at a time.
+class PictureRows {
+public:
+    virtual ~PictureRows() = default;
+    // Row `y` as `width` 0xAARRGGBB pixels, valid until the next call. Rows are asked for in
+    // increasing order, possibly with gaps; the same row may be asked for again. Null when
+    // the picture turns out damaged or a stop came, which Result() then tells.
+    virtual const std::uint32_t* Row(std::int32_t y) = 0;
+    virtual DecodeResult Result() const = 0;
+
+    std::int32_t width = 0, height = 0;
+    bool hasAlpha = false;
+};
+
 class ImageDecoder {
 public:
     virtual ~ImageDecoder() = default;
@@ -81,6 +98,15 @@ public:
                                       const std::function<ShownSize(std::int32_t, std::int32_t)>& /*shown*/,
                                       Picture& pictureOut) {
         return Decode(path, pictureOut);
+    }
+
+    // The picture DecodeToShow would give, as rows decoded when asked for; null when this
+    // decoder cannot give this picture so (its header is damaged, it must be turned
+    // upright, or its format decodes whole), and then DecodeToShow decodes it. Rows may be
+    // asked for on another thread than the one that opened them.
+    virtual std::unique_ptr<PictureRows> RowsToShow(
+        const std::string& /*path*/, const std::function<ShownSize(std::int32_t, std::int32_t)>& /*shown*/) {
+        return nullptr;
     }
 
     // Asked between bands of rows while a picture decodes: once it answers true, the

@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -313,28 +316,86 @@ InstallResult SpanAcrossScreens(const WallpaperServices& services, const std::st
     return {};
 }
 
+// A screen's picture laid out on it, or why it could not be.
+struct LaidOut {
+    Picture picture;
+    DecodeResult read;
+};
+
+LaidOut LayOutRows(PictureRows& rows, WallpaperStyle style, const PixelRect& rect, std::uint32_t background) {
+    LaidOut out;
+    if (std::optional<Picture> p = LayOutOnScreen(rows, style, rect.width, rect.height, background))
+        out.picture = std::move(*p);
+    out.read = rows.Result();
+    if (out.picture.Empty() && out.read.Ok()) out.read.error = DecodeError::Unreadable;
+    return out;
+}
+
 // Lays each screen's picture out on its screen in the request's style, in screen order,
 // and hands it to `use` (which may stop the walk with a failure). Fewer pictures than
-// screens repeat from the first. Only one photo is decoded at a time: each is let go once
-// laid out at its screen's size. A picture that cannot be read is named as the user knows it.
+// screens repeat from the first. A photo many times its screen's size is decoded reduced,
+// no smaller than shown; where the decoder gives it as rows, it is laid out as it
+// decodes, never held whole, and two screens' photos decode at once, one on a thread of
+// its own. Otherwise one photo is decoded at a time, each let go once laid out. A picture
+// that cannot be read is named as the user knows it.
 InstallResult LayOutEachScreen(const InstallRequest& request, const WallpaperServices& services,
                                const std::vector<Screen>& screens, std::uint32_t background,
                                const std::function<InstallResult(std::size_t, Picture)>& use) {
     const std::vector<WallpaperPicture>& pictures = request.pictures;
     const WallpaperStyle style = request.style.value_or(WallpaperStyle::Centred);
-    for (std::size_t i = 0; i < screens.size(); ++i) {
-        const std::size_t k = i % pictures.size();
-        const PixelRect& rect = screens[i].rect;
-        // A photo many times the screen's size is decoded reduced, no smaller than shown.
-        const auto shown = [&](std::int32_t width, std::int32_t height) {
+    const auto pictureOf = [&](std::size_t i) -> const WallpaperPicture& {
+        return pictures[i % pictures.size()];
+    };
+    const auto shownOn = [&](std::size_t i) {
+        const PixelRect rect = screens[i].rect;
+        return [style, rect](std::int32_t width, std::int32_t height) {
             return ShownSizeOf(style, width, height, rect.width, rect.height);
         };
+    };
+    // Rows are opened here, on the thread the decoder belongs to; only their rows are
+    // read on the second thread.
+    const auto openRows = [&](std::size_t i) -> std::unique_ptr<PictureRows> {
+        if (!LaidOutAsRows(style)) return nullptr;
+        return services.images->RowsToShow(pictureOf(i).file, shownOn(i));
+    };
+    const auto layOut = [&](std::size_t i, std::unique_ptr<PictureRows> rows) {
+        if (rows) return LayOutRows(*rows, style, screens[i].rect, background);
+        LaidOut out;
         Picture decoded;
-        const DecodeResult read = services.images->DecodeToShow(pictures[k].file, shown, decoded);
-        if (!read.Ok() || decoded.Empty()) return PictureRefused(pictures[k], read);
-        Picture laidOut = LayOutOnScreen(decoded, style, rect.width, rect.height, background);
-        decoded = {};
-        if (InstallResult used = use(i, std::move(laidOut)); !used.Ok()) return used;
+        out.read = services.images->DecodeToShow(pictureOf(i).file, shownOn(i), decoded);
+        if (out.read.Ok() && decoded.Empty()) out.read.error = DecodeError::Unreadable;
+        if (out.read.Ok())
+            out.picture =
+                LayOutOnScreen(decoded, style, screens[i].rect.width, screens[i].rect.height, background);
+        return out;
+    };
+    for (std::size_t i = 0; i < screens.size(); i += 2) {
+        LaidOut pair[2];
+        const std::size_t count = std::min<std::size_t>(2, screens.size() - i);
+        std::unique_ptr<PictureRows> first = openRows(i);
+        std::unique_ptr<PictureRows> second = count == 2 && first ? openRows(i + 1) : nullptr;
+        std::thread helper;
+        if (second) {
+            try {
+                helper = std::thread([&pair, &layOut, i, &first] { pair[0] = layOut(i, std::move(first)); });
+            } catch (const std::system_error&) {
+                // No thread to be had: the two are laid out one after the other.
+            }
+        }
+        {
+            struct Joiner {
+                std::thread& thread;
+                ~Joiner() {
+                    if (thread.joinable()) thread.join();
+                }
+            } joiner{helper};
+            if (!helper.joinable()) pair[0] = layOut(i, std::move(first));
+            if (count == 2) pair[1] = layOut(i + 1, std::move(second));
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            if (!pair[k].read.Ok()) return PictureRefused(pictureOf(i + k), pair[k].read);
+            if (InstallResult used = use(i + k, std::move(pair[k].picture)); !used.Ok()) return used;
+        }
     }
     return {};
 }

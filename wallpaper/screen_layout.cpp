@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "wallpaper/bmp_writer.h"
 
@@ -69,11 +70,16 @@ private:
     std::vector<float> weights_;
 };
 
+// A source picture's row `y`; null when it cannot be had.
+using RowAt = std::function<const std::uint32_t*(std::int32_t)>;
+
 // Scales the part `from` of the picture into the part `to` of the screen `out` (of
 // `width` pixels a row): each source row is scaled across once, and the screen rows are
 // weighted sums of those. The two rows last scaled across are kept, which is all that
-// consecutive screen rows share.
-void Scale(const Picture& picture, PixelRect from, PixelRect to, std::uint32_t* out, std::int32_t width) {
+// consecutive screen rows share, so the source rows are asked for once each, in
+// increasing order. False when a row cannot be had.
+bool Scale(const RowAt& rowAt, bool hasAlpha, PixelRect from, PixelRect to, std::uint32_t* out,
+           std::int32_t width) {
     const Taps across(from.width, to.width), down(from.height, to.height);
     const std::size_t lineFloats = static_cast<std::size_t>(to.width) * 3;
     std::vector<float> cached[2] = {std::vector<float>(lineFloats), std::vector<float>(lineFloats)};
@@ -82,16 +88,18 @@ void Scale(const Picture& picture, PixelRect from, PixelRect to, std::uint32_t* 
     auto scaledRow = [&](std::int32_t row) -> const float* {
         for (int i = 0; i < 2; ++i)
             if (cachedRow[i] == row) return cached[i].data();
+        const std::uint32_t* source = rowAt(from.y + row);
+        if (!source) return nullptr;
+        source += from.x;
         float* line = cached[older].data();
         cachedRow[older] = row;
         older ^= 1;
-        const std::uint32_t* source = picture.Row(from.y + row) + from.x;
         for (std::int32_t x = 0; x < to.width; ++x) {
             float r = 0, g = 0, b = 0;
             const float* w = across.Weights(x);
             const std::uint32_t* p = source + across.Start(x);
             for (std::size_t n = 0; n < across.Count(x); ++n) {
-                const std::uint32_t c = Opaque(p[n], picture.hasAlpha);
+                const std::uint32_t c = Opaque(p[n], hasAlpha);
                 r += w[n] * static_cast<float>((c >> 16) & 0xFF);
                 g += w[n] * static_cast<float>((c >> 8) & 0xFF);
                 b += w[n] * static_cast<float>(c & 0xFF);
@@ -112,11 +120,31 @@ void Scale(const Picture& picture, PixelRect from, PixelRect to, std::uint32_t* 
         const float* w = down.Weights(y);
         for (std::size_t n = 0; n < down.Count(y); ++n) {
             const float* line = scaledRow(down.Start(y) + static_cast<std::int32_t>(n));
+            if (!line) return false;
             for (std::size_t i = 0; i < lineFloats; ++i) sum[i] += w[n] * line[i];
         }
         std::uint32_t* target = out + static_cast<std::size_t>(to.y + y) * width + to.x;
         for (std::int32_t x = 0; x < to.width; ++x)
             target[x] = channel(sum[3 * x]) << 16 | channel(sum[3 * x + 1]) << 8 | channel(sum[3 * x + 2]);
+    }
+    return true;
+}
+
+// Scales the picture as `style` says (stretched, fill or fit) into `out`, a screen of
+// width × height already filled with the background; false when a row cannot be had.
+bool ScaleInStyle(const RowAt& rowAt, bool hasAlpha, std::int32_t pw, std::int32_t ph, WallpaperStyle style,
+                  std::int32_t width, std::int32_t height, std::uint32_t* out) {
+    switch (style) {
+        case WallpaperStyle::Stretched:
+            return Scale(rowAt, hasAlpha, {0, 0, pw, ph}, {0, 0, width, height}, out, width);
+        case WallpaperStyle::Fill:
+            // The largest part of the picture with the screen's shape, around its centre.
+            return Scale(rowAt, hasAlpha, FitInside(width, height, pw, ph), {0, 0, width, height}, out,
+                         width);
+        case WallpaperStyle::Fit:
+            return Scale(rowAt, hasAlpha, {0, 0, pw, ph}, FitInside(pw, ph, width, height), out, width);
+        default:
+            return false;
     }
 }
 
@@ -203,14 +231,10 @@ Picture LayOutOnScreen(const Picture& picture, WallpaperStyle style, std::int32_
                 }
                 break;
             case WallpaperStyle::Stretched:
-                Scale(picture, {0, 0, pw, ph}, {0, 0, width, height}, pixels.data(), width);
-                break;
             case WallpaperStyle::Fill:
-                // The largest part of the picture with the screen's shape, around its centre.
-                Scale(picture, FitInside(width, height, pw, ph), {0, 0, width, height}, pixels.data(), width);
-                break;
             case WallpaperStyle::Fit:
-                Scale(picture, {0, 0, pw, ph}, FitInside(pw, ph, width, height), pixels.data(), width);
+                ScaleInStyle([&picture](std::int32_t y) { return picture.Row(y); }, picture.hasAlpha, pw, ph,
+                             style, width, height, pixels.data());
                 break;
             case WallpaperStyle::Centred:
             default: {
@@ -226,6 +250,22 @@ Picture LayOutOnScreen(const Picture& picture, WallpaperStyle style, std::int32_
             }
         }
     }
+    return Picture::FromPixels(width, height, std::move(pixels));
+}
+
+bool LaidOutAsRows(WallpaperStyle style) {
+    return style == WallpaperStyle::Stretched || style == WallpaperStyle::Fill ||
+           style == WallpaperStyle::Fit;
+}
+
+std::optional<Picture> LayOutOnScreen(PictureRows& rows, WallpaperStyle style, std::int32_t width,
+                                      std::int32_t height, std::uint32_t background) {
+    if (!LaidOutAsRows(style) || rows.width <= 0 || rows.height <= 0) return std::nullopt;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                                      background & 0xFFFFFFu);
+    if (!ScaleInStyle([&rows](std::int32_t y) { return rows.Row(y); }, rows.hasAlpha, rows.width, rows.height,
+                      style, width, height, pixels.data()))
+        return std::nullopt;
     return Picture::FromPixels(width, height, std::move(pixels));
 }
 

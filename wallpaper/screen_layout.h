@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,15 @@ bool SeveralScreens(const std::vector<Screen>& screens);
 // interpolates between neighbours.
 Picture LayOutOnScreen(const Picture& picture, WallpaperStyle style, std::int32_t width, std::int32_t height,
                        std::uint32_t background);
+
+// Whether LayOutOnScreen takes a picture's rows once each, top to bottom, in `style`
+// (the styles that scale it): a picture then need not be held whole to be laid out.
+bool LaidOutAsRows(WallpaperStyle style);
+
+// As LayOutOnScreen, from rows decoded as they are asked for, in a style LaidOutAsRows
+// allows; nothing when a row cannot be had (rows.Result() says why) or the style is another.
+std::optional<Picture> LayOutOnScreen(PictureRows& rows, WallpaperStyle style, std::int32_t width,
+                                      std::int32_t height, std::uint32_t background);
 
 // The size at which LayOutOnScreen shows the whole of a picture of pictureWidth ×
 // pictureHeight on a screen of width × height: the screen's for stretched, the picture

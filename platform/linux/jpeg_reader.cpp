@@ -185,6 +185,33 @@ public:
         return true;
     }
 
+    // Starts decoding with pixels in `space`; false when the data are damaged or a stop came.
+    bool Start(J_COLOR_SPACE space) {
+        if (setjmp(error_.jump)) return false;
+        info_.out_color_space = space;
+        jpeg_start_decompress(&info_);
+        return true;
+    }
+
+    // Decodes the next band of up to kBandRows rows into `band` (rows of `rowBytes`),
+    // telling its first row and its count; false at the end of the picture, when the data
+    // are damaged, or a stop came. No object with a destructor lives in this frame.
+    bool ReadBand(unsigned char* band, std::size_t rowBytes, JDIMENSION& topOut, JDIMENSION& countOut) {
+        if (setjmp(error_.jump)) return false;
+        if (info_.output_scanline >= info_.output_height) return false;
+        topOut = info_.output_scanline;
+        countOut = std::min<JDIMENSION>(kBandRows, info_.output_height - topOut);
+        JSAMPROW rows[kBandRows];
+        for (JDIMENSION i = 0; i < countOut; ++i) rows[i] = band + i * rowBytes;
+        JDIMENSION done = 0;
+        while (done < countOut) {
+            const JDIMENSION got = jpeg_read_scanlines(&info_, rows + done, countOut - done);
+            if (got == 0) return false;
+            done += got;
+        }
+        return true;
+    }
+
     // Decodes every row as blue, green, red into the blocks of `ring`, laid out by
     // `blocks`; false when the data are damaged or the ring was stopped. No object with a
     // destructor lives in this frame, which the error handler may jump back into.
@@ -253,6 +280,84 @@ bool WalkedWhole(int fd) {
     return walk != PictureWalk::CutShort && walk != PictureWalk::TooManyScans;
 }
 
+// The smallest scale M/8 whose picture (each side rounded up, as libjpeg does) is still
+// no smaller than `want`.
+int EighthsToShow(std::int32_t width, std::int32_t height, ShownSize want) {
+    auto scaled = [](std::int32_t side, int m) {
+        return static_cast<std::int32_t>((std::int64_t{side} * m + 7) / 8);
+    };
+    for (int m = 1; m < 8; ++m)
+        if (scaled(width, m) >= want.width && scaled(height, m) >= want.height) return m;
+    return 8;
+}
+
+JDIMENSION Scaled(JDIMENSION side, int eighths) {
+    return static_cast<JDIMENSION>((std::uint64_t{side} * static_cast<unsigned>(eighths) + 7) / 8);
+}
+
+// An upright photo's rows at the scale it is shown at, a band decoded whenever a row
+// beyond the last band is asked for.
+class JpegRows final : public PictureRows {
+public:
+    JpegRows(const std::string& path, const std::function<bool()>& stop)
+        : file_(path), decompressor_(file_.get(), stop) {}
+
+    // False when the photo cannot be given this way: DecodeToShow then decodes it, or says
+    // what is wrong with it.
+    bool Open(const std::function<ShownSize(std::int32_t, std::int32_t)>& shown) {
+        if (file_.get() < 0 || !IsJpeg(file_.get()) || !decompressor_.ReadHeader()) return false;
+        jpeg_decompress_struct& info = decompressor_.info();
+        const J_COLOR_SPACE space = info.jpeg_color_space;
+        if ((space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB) ||
+            decompressor_.Orientation() != 1)
+            return false;
+        const auto fullWidth = static_cast<std::int32_t>(info.image_width);
+        const auto fullHeight = static_cast<std::int32_t>(info.image_height);
+        if (!PictureSizeAllowed(fullWidth, fullHeight) || !WalkedWhole(file_.get())) return false;
+        const int eighths = EighthsToShow(fullWidth, fullHeight, shown(fullWidth, fullHeight));
+        info.scale_num = static_cast<unsigned int>(eighths);
+        info.scale_denom = 8;
+        static_assert(std::endian::native == std::endian::little,
+                      "pixels are stored as blue, green, red, alpha");
+        if (!decompressor_.Start(JCS_EXT_BGRA) || info.output_width != Scaled(info.image_width, eighths) ||
+            info.output_height != Scaled(info.image_height, eighths) || info.output_components != 4)
+            return false;
+        width = static_cast<std::int32_t>(info.output_width);
+        height = static_cast<std::int32_t>(info.output_height);
+        result_ = {DecodeError::None, width, height};
+        try {
+            band_.resize(std::size_t{kBandRows} * static_cast<std::size_t>(width));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+
+    const std::uint32_t* Row(std::int32_t y) override {
+        // A row of a band already given back cannot be had again.
+        if (!result_.Ok() || y < top_ || y >= height) return nullptr;
+        while (y >= top_ + count_) {
+            JDIMENSION top = 0, count = 0;
+            if (!decompressor_.ReadBand(reinterpret_cast<unsigned char*>(band_.data()),
+                                        static_cast<std::size_t>(width) * 4, top, count)) {
+                result_.error = decompressor_.stopped() ? DecodeError::Stopped : DecodeError::Unreadable;
+                return nullptr;
+            }
+            top_ = static_cast<std::int32_t>(top);
+            count_ = static_cast<std::int32_t>(count);
+        }
+        return band_.data() + static_cast<std::size_t>(y - top_) * static_cast<std::size_t>(width);
+    }
+    DecodeResult Result() const override { return result_; }
+
+private:
+    Fd file_;
+    Decompressor decompressor_;
+    std::vector<std::uint32_t> band_;
+    std::int32_t top_ = 0, count_ = 0;  // the rows in band_
+    DecodeResult result_{DecodeError::Unreadable, 0, 0};
+};
+
 }  // namespace
 
 std::optional<DecodeResult> ReadJpeg(const std::string& path, Picture& pictureOut,
@@ -277,24 +382,14 @@ std::optional<DecodeResult> ReadJpeg(const std::string& path, Picture& pictureOu
         result.error = DecodeError::Unreadable;
         return result;
     }
-    // The smallest scale M/8 whose picture (each side rounded up, as libjpeg does) is
-    // still no smaller than it is shown.
     int eighths = 8;
     if (shown) {
-        const ShownSize want = (*shown)(full.width, full.height);
-        auto scaled = [](std::int32_t side, int m) {
-            return static_cast<std::int32_t>((std::int64_t{side} * m + 7) / 8);
-        };
-        for (int m = 1; m < 8; ++m)
-            if (scaled(full.width, m) >= want.width && scaled(full.height, m) >= want.height) {
-                eighths = m;
-                break;
-            }
+        eighths = EighthsToShow(full.width, full.height, (*shown)(full.width, full.height));
         info.scale_num = static_cast<unsigned int>(eighths);
         info.scale_denom = 8;
     }
-    const auto storedWidth = static_cast<JDIMENSION>((std::uint64_t{info.image_width} * eighths + 7) / 8);
-    const auto storedHeight = static_cast<JDIMENSION>((std::uint64_t{info.image_height} * eighths + 7) / 8);
+    const JDIMENSION storedWidth = Scaled(info.image_width, eighths);
+    const JDIMENSION storedHeight = Scaled(info.image_height, eighths);
     const Upright upright = UprightLayout(orientation, static_cast<std::int32_t>(storedWidth),
                                           static_cast<std::int32_t>(storedHeight));
     result.width = upright.width;
@@ -323,6 +418,14 @@ std::optional<DecodeResult> ReadJpeg(const std::string& path, Picture& pictureOu
     p.storage = std::move(pixels);
     pictureOut = std::move(p);
     return result;
+}
+
+std::unique_ptr<PictureRows> JpegRowsToShow(
+    const std::string& path, const std::function<bool()>& stop,
+    const std::function<ShownSize(std::int32_t, std::int32_t)>& shown) {
+    auto rows = std::make_unique<JpegRows>(path, stop);
+    if (!rows->Open(shown)) return nullptr;
+    return rows;
 }
 
 std::optional<DecodeResult> ProbeJpeg(const std::string& path) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -28,6 +29,11 @@ BmpFromFile JpegToBmp(const std::string& path, const std::string& destination,
 std::optional<DecodeResult> ReadJpeg(
     const std::string& path, Picture& pictureOut, const std::function<bool()>& stop,
     const std::function<ShownSize(std::int32_t, std::int32_t)>* shown = nullptr);
+// The picture ReadJpeg gives with `shown`, as rows decoded when asked for; null for a photo
+// that must be turned upright, a damaged or cut header or file, and every other file.
+std::unique_ptr<PictureRows> JpegRowsToShow(
+    const std::string& path, const std::function<bool()>& stop,
+    const std::function<ShownSize(std::int32_t, std::int32_t)>& shown);
 // The size ReadJpeg would give, from the header alone.
 std::optional<DecodeResult> ProbeJpeg(const std::string& path);
 

@@ -140,8 +140,8 @@ DecodeResult QtImageDecoder::Decode(const std::string& path, Picture& pictureOut
     // Photos saved as PNG take the faster path, WebP pictures libwebp, JPEG photos
     // libjpeg; every other picture goes to Qt.
     DecodeResult fast;
-    if (ReadPng(path, pictureOut, fast) != PngReadResult::NotHandled) return fast;
-    if (const std::optional<DecodeResult> webp = ReadWebp(path, pictureOut)) return *webp;
+    if (ReadPng(path, pictureOut, fast, StopAsked()) != PngReadResult::NotHandled) return fast;
+    if (const std::optional<DecodeResult> webp = ReadWebp(path, pictureOut, StopAsked())) return *webp;
     if (const std::optional<DecodeResult> jpeg = ReadJpeg(path, pictureOut, StopAsked())) return *jpeg;
     DecodeResult header;
     if (ProbeNatively(path, header) && !header.Ok()) return header;
@@ -194,9 +194,14 @@ DecodeResult QtImageDecoder::DecodeToShow(const std::string& path,
     return Decode(path, pictureOut);
 }
 
+std::unique_ptr<PictureRows> QtImageDecoder::RowsToShow(
+    const std::string& path, const std::function<ShownSize(std::int32_t, std::int32_t)>& shown) {
+    return JpegRowsToShow(path, StopAsked(), shown);
+}
+
 BmpFromFile QtImageDecoder::DecodeToBmp(const std::string& path, const std::string& destination) {
-    if (BmpFromFile png = PngToBmp(path, destination); png.handled) return png;
-    if (BmpFromFile webp = WebpToBmp(path, destination); webp.handled) return webp;
+    if (BmpFromFile png = PngToBmp(path, destination, StopAsked()); png.handled) return png;
+    if (BmpFromFile webp = WebpToBmp(path, destination, StopAsked()); webp.handled) return webp;
     return JpegToBmp(path, destination, StopAsked());
 }
 

@@ -14,6 +14,9 @@ public:
     DecodeResult DecodeToShow(const std::string& path,
                               const std::function<ShownSize(std::int32_t, std::int32_t)>& shown,
                               Picture& pictureOut) override;
+    // Upright JPEG photos, each band scaled as DecodeToShow scales the whole.
+    std::unique_ptr<PictureRows> RowsToShow(
+        const std::string& path, const std::function<ShownSize(std::int32_t, std::int32_t)>& shown) override;
     // JPEG and WebP photos, and PNG photos of the kinds the fast PNG path reads.
     BmpFromFile DecodeToBmp(const std::string& path, const std::string& destination) override;
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "platform/picture/exif_orientation.h"
@@ -22,6 +23,22 @@ namespace vexal {
 namespace {
 
 using win32::Com;
+
+// The codec's own scaling while it decodes, which MinGW's headers leave out
+// (IWICBitmapSourceTransform); the layout is the system's.
+struct SourceTransform : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT width, UINT height,
+                                                 WICPixelFormatGUID* format,
+                                                 WICBitmapTransformOptions transform, UINT stride,
+                                                 UINT bufferSize, BYTE* buffer) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetClosestSize(UINT* width, UINT* height) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetClosestPixelFormat(WICPixelFormatGUID* format) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DoesSupportTransform(WICBitmapTransformOptions transform,
+                                                           BOOL* supported) = 0;
+};
+
+constexpr GUID kSourceTransformId = {
+    0x3B16811B, 0x6A43, 0x4EC9, {0xB7, 0x13, 0x3D, 0x5A, 0x0C, 0x13, 0xB9, 0x40}};
 
 bool KnownFormat(IWICBitmapDecoder* decoder, GUID& formatOut) {
     if (FAILED(decoder->GetContainerFormat(&formatOut))) return false;
@@ -148,6 +165,74 @@ int OrientationOf(IWICBitmapFrameDecode* frame, const GUID& format, int walked) 
 // Rows converted at a time, with a look at the stop between them.
 constexpr UINT kBandRows = 64;
 
+// A JPEG frame decoded reduced by the codec itself (to 1/8, 1/4 or 1/2, the smallest whose
+// upright picture is no smaller than `want`), turned upright; nothing when the codec
+// cannot scale it so or gives a pixel format not read here, and the frame then decodes
+// whole. `orientation` is the frame's, 1 to 8.
+std::optional<DecodeResult> DecodeReduced(IWICBitmapFrameDecode* frame, int orientation, UINT width,
+                                          UINT height, ShownSize want, Picture& pictureOut) {
+    Com<SourceTransform> transform;
+    if (FAILED(frame->QueryInterface(kSourceTransformId, reinterpret_cast<void**>(transform.Out()))))
+        return std::nullopt;
+    // Turned a quarter, the stored width is the upright height.
+    const bool across = orientation >= 5;
+    const std::int64_t wantWidth = across ? want.height : want.width;
+    const std::int64_t wantHeight = across ? want.width : want.height;
+    UINT scaledWidth = width, scaledHeight = height;
+    for (const UINT divisor : {8u, 4u, 2u}) {
+        UINT w = (width + divisor - 1) / divisor, h = (height + divisor - 1) / divisor;
+        if (w < wantWidth || h < wantHeight) continue;
+        const UINT exactWidth = w, exactHeight = h;
+        if (SUCCEEDED(transform->GetClosestSize(&w, &h)) && w == exactWidth && h == exactHeight) {
+            scaledWidth = w;
+            scaledHeight = h;
+            break;
+        }
+    }
+    if (scaledWidth == width) return std::nullopt;
+    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
+    if (FAILED(transform->GetClosestPixelFormat(&format))) return std::nullopt;
+    UINT pixelBytes = 0;
+    if (IsEqualGUID(format, GUID_WICPixelFormat32bppBGR) || IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA))
+        pixelBytes = 4;
+    else if (IsEqualGUID(format, GUID_WICPixelFormat24bppBGR))
+        pixelBytes = 3;
+    else if (IsEqualGUID(format, GUID_WICPixelFormat8bppGray))
+        pixelBytes = 1;
+    else
+        return std::nullopt;
+    const UINT stride = (scaledWidth * pixelBytes + 3) & ~3u;
+    const Upright upright = UprightLayout(orientation, static_cast<std::int32_t>(scaledWidth),
+                                          static_cast<std::int32_t>(scaledHeight));
+    std::vector<BYTE> stored;
+    auto pixels = std::make_shared<std::vector<std::uint32_t>>();
+    try {
+        stored.resize(static_cast<std::size_t>(stride) * scaledHeight);
+        pixels->resize(static_cast<std::size_t>(scaledWidth) * scaledHeight);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    if (FAILED(transform->CopyPixels(nullptr, scaledWidth, scaledHeight, &format, WICBitmapTransformRotate0,
+                                     stride, static_cast<UINT>(stored.size()), stored.data())))
+        return std::nullopt;
+    for (UINT y = 0; y < scaledHeight; ++y) {
+        const BYTE* from = stored.data() + static_cast<std::size_t>(y) * stride;
+        std::uint32_t* to = pixels->data() + upright.origin + static_cast<std::ptrdiff_t>(y) * upright.stepY;
+        for (UINT x = 0; x < scaledWidth; ++x, from += pixelBytes, to += upright.stepX)
+            *to = pixelBytes == 1 ? 0xFF000000u | from[0] * 0x010101u
+                                  : 0xFF000000u | static_cast<std::uint32_t>(from[2]) << 16 |
+                                        static_cast<std::uint32_t>(from[1]) << 8 | from[0];
+    }
+    Picture picture;
+    picture.width = upright.width;
+    picture.height = upright.height;
+    picture.stride = picture.width;
+    picture.pixels = pixels->data();
+    picture.storage = std::move(pixels);
+    pictureOut = std::move(picture);
+    return DecodeResult{DecodeError::None, upright.width, upright.height};
+}
+
 }  // namespace
 
 WicImageDecoder::WicImageDecoder() {
@@ -164,19 +249,26 @@ WicImageDecoder::~WicImageDecoder() {
     if (comInitialized_) ::CoUninitialize();
 }
 
-DecodeResult WicImageDecoder::Probe(const std::string& path) { return Open(path, false, nullptr); }
+DecodeResult WicImageDecoder::Probe(const std::string& path) { return Open(path, false, nullptr, nullptr); }
 
 DecodeResult WicImageDecoder::Decode(const std::string& path, Picture& pictureOut) {
-    return Open(path, true, &pictureOut);
+    return Open(path, true, &pictureOut, nullptr);
 }
 
-DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture* pictureOut) {
+DecodeResult WicImageDecoder::DecodeToShow(const std::string& path,
+                                           const std::function<ShownSize(std::int32_t, std::int32_t)>& shown,
+                                           Picture& pictureOut) {
+    return Open(path, true, &pictureOut, &shown);
+}
+
+DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture* pictureOut,
+                                   const std::function<ShownSize(std::int32_t, std::int32_t)>* shown) {
     // WebP goes to libwebp: WIC has no WebP codec on a stock system, nor under Wine.
     std::string webp;
     if (ReadWebpFile(path, webp)) {
         const auto* bytes = reinterpret_cast<const unsigned char*>(webp.data());
         bool needsMore = false;
-        return decode ? DecodeWebp(bytes, webp.size(), *pictureOut)
+        return decode ? DecodeWebp(bytes, webp.size(), *pictureOut, StopAsked())
                       : ProbeWebp(bytes, webp.size(), needsMore);
     }
 
@@ -198,8 +290,8 @@ DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture
     const PictureWalk walk = WalkFile(path, walkedOrientation);
     const Placement place = PlaceFrame(decoder.get(), frame.get(), format);
     // Upright: what the bitmap, the preview and the width check all see.
-    const Upright upright = UprightLayout(OrientationOf(frame.get(), format, walkedOrientation),
-                                          static_cast<std::int32_t>(place.canvasWidth),
+    const int orientation = OrientationOf(frame.get(), format, walkedOrientation);
+    const Upright upright = UprightLayout(orientation, static_cast<std::int32_t>(place.canvasWidth),
                                           static_cast<std::int32_t>(place.canvasHeight));
     result.width = upright.width;
     result.height = upright.height;
@@ -215,6 +307,15 @@ DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture
         result.error = DecodeError::None;
         return result;
     }
+    if (StopAsked() && StopAsked()()) {
+        result.error = DecodeError::Stopped;
+        return result;
+    }
+    if (shown && IsEqualGUID(format, GUID_ContainerFormatJpeg))
+        if (std::optional<DecodeResult> reduced =
+                DecodeReduced(frame.get(), orientation, place.frameWidth, place.frameHeight,
+                              (*shown)(upright.width, upright.height), *pictureOut))
+            return *reduced;
 
     Com<IWICBitmapSource> converted;
     if (FAILED(::WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.get(), converted.Out())))

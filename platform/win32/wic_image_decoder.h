@@ -18,9 +18,15 @@ public:
 
     DecodeResult Probe(const std::string& path) override;
     DecodeResult Decode(const std::string& path, Picture& pictureOut) override;
+    // A JPEG shown smaller than it is comes reduced where the system's codec can scale it
+    // while it decodes (not under Wine, whose codec decodes it whole).
+    DecodeResult DecodeToShow(const std::string& path,
+                              const std::function<ShownSize(std::int32_t, std::int32_t)>& shown,
+                              Picture& pictureOut) override;
 
 private:
-    DecodeResult Open(const std::string& path, bool decode, Picture* pictureOut);
+    DecodeResult Open(const std::string& path, bool decode, Picture* pictureOut,
+                      const std::function<ShownSize(std::int32_t, std::int32_t)>* shown);
 
     void* factory_ = nullptr;  // IWICImagingFactory
     bool comInitialized_ = false;

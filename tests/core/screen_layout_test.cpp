@@ -69,7 +69,17 @@ TEST(ScreenLayoutTest, EachStyleWithinItsScreen) {
         ASSERT_EQ(laidOut.width, row.width) << row.name;
         ASSERT_EQ(laidOut.height, row.height) << row.name;
         EXPECT_EQ(PixelsOf(laidOut), row.expected) << row.name;
+        // The styles that scale take the same picture as rows decoded top to bottom.
+        testing::FakeRows asRows(row.picture);
+        const std::optional<Picture> fromRows = LayOutOnScreen(asRows, row.style, row.width, row.height, Bg);
+        ASSERT_EQ(fromRows.has_value(), LaidOutAsRows(row.style)) << row.name;
+        if (!fromRows) continue;
+        EXPECT_EQ(PixelsOf(*fromRows), row.expected) << row.name << " from rows";
+        EXPECT_FALSE(asRows.outOfOrder) << row.name;
     }
+    // A row that cannot be had (a photo damaged half way) lays out nothing.
+    testing::FakeRows damaged(Opaque(1, 3, {R, G, B}), 2);
+    EXPECT_FALSE(LayOutOnScreen(damaged, WallpaperStyle::Stretched, 2, 6, Bg));
 }
 
 // Monitor arrangements as Windows and X11 report them; each screen is filled with a colour

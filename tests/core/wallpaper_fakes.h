@@ -2,6 +2,7 @@
 // from the in-memory files, and a desktop that logs what it was asked, in order.
 #pragma once
 
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,12 +25,52 @@ inline std::string WallpaperPath(const std::string& folder = "/win", const std::
     return folder + kFolderSeparator + name;
 }
 
+// A picture handed over as rows, failing as a damaged file would at row `failAt`; notes
+// whether a row was asked for after a later one.
+class FakeRows final : public PictureRows {
+public:
+    explicit FakeRows(Picture picture, std::int32_t failAt = -1)
+        : picture_(std::move(picture)), failAt_(failAt) {
+        width = picture_.width;
+        height = picture_.height;
+        hasAlpha = picture_.hasAlpha;
+    }
+    const std::uint32_t* Row(std::int32_t y) override {
+        if (y < last_) outOfOrder = true;
+        last_ = y;
+        if (y == failAt_) result_.error = DecodeError::Unreadable;
+        return result_.Ok() ? picture_.Row(y) : nullptr;
+    }
+    DecodeResult Result() const override { return result_; }
+    bool outOfOrder = false;
+
+private:
+    Picture picture_;
+    std::int32_t failAt_, last_ = -1;
+    DecodeResult result_{DecodeError::None, picture_.width, picture_.height};
+};
+
 class FakeDecoder final : public ImageDecoder {
 public:
     explicit FakeDecoder(MemoryFileSystem& files) : files_(files) {}
     int probes = 0;
     int decodes = 0;
     std::vector<std::string> decodedPaths;
+    // Gives pictures as rows for a layout, as a photo decoder does; "DAMAGED w h colour"
+    // then opens as rows that fail at the last one.
+    bool rows = false;
+
+    std::unique_ptr<PictureRows> RowsToShow(
+        const std::string& path, const std::function<ShownSize(std::int32_t, std::int32_t)>&) override {
+        std::string bytes;
+        if (!rows || !files_.ReadFile(path, bytes)) return nullptr;
+        const bool damaged = bytes.starts_with("DAMAGED ");
+        if (damaged) bytes.replace(0, 7, "PIC");
+        Picture picture;
+        if (!Parse(bytes, picture, true).Ok()) return nullptr;
+        const std::int32_t last = picture.height - 1;
+        return std::make_unique<FakeRows>(std::move(picture), damaged ? last : -1);
+    }
 
     DecodeResult Probe(const std::string& path) override {
         ++probes;
@@ -46,6 +87,9 @@ private:
     DecodeResult Read(const std::string& path, Picture& out, bool pixels) {
         std::string bytes;
         if (!files_.ReadFile(path, bytes)) return {DecodeError::Unreadable, 0, 0};
+        return Parse(bytes, out, pixels);
+    }
+    static DecodeResult Parse(const std::string& bytes, Picture& out, bool pixels) {
         if (bytes.size() >= 54 && bytes.compare(0, 2, "BM") == 0) return ReadBmp(bytes, out, pixels);
         std::istringstream in(bytes);
         std::string tag;

@@ -509,29 +509,31 @@ TEST(InstallWallpaperTest, EachScreenGetsItsOwnPicture) {
          {"set " + wall},
          {0x111111}},
     };
-    for (const auto& row : rows) {
-        Fixture f;
-        f.desktop.screens = row.screens;
-        f.desktop.perScreen = row.perScreen;
-        f.program.RunMode = row.mode;
-        f.program.CurrentEntry().EachScreen = row.eachScreen;
-        f.program.CurrentEntry().WpState = WallpaperStyle::Stretched;
-        f.more = {{"wp2.jpg", "b.jpg"}};
-        f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF111111);
-        f.t.files.files["wp2.jpg"] = PicFile(3, 3, 0xFF222222);
-        ASSERT_TRUE(f.Install("wp.jpg")) << row.name;
-        EXPECT_EQ(f.desktop.log, row.log) << row.name;
-        const bool each = row.eachScreen && row.screens.size() > 1 && row.mode != RunModeValue::Direct;
-        EXPECT_EQ(f.t.files.files.count(two), each ? 1u : 0u) << row.name;
-        if (row.composedRow.empty()) continue;
-        Picture set;
-        ASSERT_TRUE(f.decoder.Decode(wall, set).Ok()) << row.name;
-        EXPECT_EQ(std::vector<std::uint32_t>(set.Row(0), set.Row(0) + set.width), [&] {
-            std::vector<std::uint32_t> v;
-            for (auto c : row.composedRow) v.push_back(0xFF000000u | c);
-            return v;
-        }()) << row.name;
-    }
+    for (const bool asRows : {false, true})
+        for (const auto& row : rows) {
+            Fixture f;
+            f.decoder.rows = asRows;
+            f.desktop.screens = row.screens;
+            f.desktop.perScreen = row.perScreen;
+            f.program.RunMode = row.mode;
+            f.program.CurrentEntry().EachScreen = row.eachScreen;
+            f.program.CurrentEntry().WpState = WallpaperStyle::Stretched;
+            f.more = {{"wp2.jpg", "b.jpg"}};
+            f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF111111);
+            f.t.files.files["wp2.jpg"] = PicFile(3, 3, 0xFF222222);
+            ASSERT_TRUE(f.Install("wp.jpg")) << row.name;
+            EXPECT_EQ(f.desktop.log, row.log) << row.name;
+            const bool each = row.eachScreen && row.screens.size() > 1 && row.mode != RunModeValue::Direct;
+            EXPECT_EQ(f.t.files.files.count(two), each ? 1u : 0u) << row.name;
+            if (row.composedRow.empty()) continue;
+            Picture set;
+            ASSERT_TRUE(f.decoder.Decode(wall, set).Ok()) << row.name;
+            EXPECT_EQ(std::vector<std::uint32_t>(set.Row(0), set.Row(0) + set.width), [&] {
+                std::vector<std::uint32_t> v;
+                for (auto c : row.composedRow) v.push_back(0xFF000000u | c);
+                return v;
+            }()) << row.name;
+        }
 }
 
 // Fewer pictures than screens repeat them, and a picture that cannot be read is named.
@@ -548,12 +550,18 @@ TEST(InstallWallpaperTest, EachScreenRepeatsPicturesAndNamesAnUnreadableOne) {
     EXPECT_EQ(std::vector<std::uint32_t>(set.Row(0), set.Row(0) + 3),
               (std::vector<std::uint32_t>{0xFF111111, 0xFF222222, 0xFF111111}));
 
-    f.desktop.log.clear();
-    f.t.files.files["wp2.jpg"] = "<html>";
-    EXPECT_FALSE(f.Install("wp.jpg"));
-    EXPECT_EQ(f.result.outcome, InstallOutcome::PictureRefused);
-    EXPECT_EQ(f.result.subject, "http://example.org/b.jpg");
-    EXPECT_TRUE(f.desktop.log.empty());
+    // Not a picture at all, and a photo found damaged while its rows were laid out (two
+    // screens' photos then decode at once).
+    f.program.CurrentEntry().WpState = WallpaperStyle::Fill;
+    f.decoder.rows = true;
+    for (const char* second : {"<html>", "DAMAGED 2 2 4279308561"}) {
+        f.desktop.log.clear();
+        f.t.files.files["wp2.jpg"] = second;
+        EXPECT_FALSE(f.Install("wp.jpg")) << second;
+        EXPECT_EQ(f.result.outcome, InstallOutcome::PictureRefused) << second;
+        EXPECT_EQ(f.result.subject, "http://example.org/b.jpg") << second;
+        EXPECT_TRUE(f.desktop.log.empty()) << second;
+    }
 }
 
 // Regression: a change the desktop refused still replaced the wallpaper's bitmap, kept

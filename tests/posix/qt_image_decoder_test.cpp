@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QImageWriter>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -507,15 +508,74 @@ TEST(QtImageDecoderTest, PictureShownSmallerDecodesAtTheSmallestScaleThatCoversI
     }
 }
 
+// Rows decoded as asked for are those of the reduced picture, for photos that need no turn.
+TEST(QtImageDecoderTest, RowsToShowAreTheReducedPicturesRows) {
+    testing::TempDir dir;
+    QImage photo(800, 600, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, qRgb(x & 0xFF, y & 0xFF, (x ^ y) & 0xFF));
+    ASSERT_TRUE(photo.save(QString::fromStdString(dir / "photo.jpg"), "JPEG"));
+    ASSERT_TRUE(photo.save(QString::fromStdString(dir / "photo.png"), "PNG"));
+    const std::string jpeg = Slurp(dir / "photo.jpg");
+    Write(dir / "turned.jpg", testing::WithOrientation(jpeg, 6));
+    Write(dir / "cut.jpg", jpeg.substr(0, jpeg.size() / 2));
+    QtImageDecoder decoder;
+    const auto shown = [](std::int32_t, std::int32_t) { return ShownSize{190, 140}; };
+    std::unique_ptr<PictureRows> rows = decoder.RowsToShow(dir / "photo.jpg", shown);
+    ASSERT_TRUE(rows);
+    Picture whole;
+    ASSERT_TRUE(decoder.DecodeToShow(dir / "photo.jpg", shown, whole).Ok());
+    ASSERT_EQ(rows->width, whole.width);
+    ASSERT_EQ(rows->height, whole.height);
+    EXPECT_EQ(rows->width, 200);
+    // Rows skipped, asked for again and beyond the picture, as a crop asks for them.
+    for (const std::int32_t y : {3, 3, 20, 21, 149}) {
+        const std::uint32_t* row = rows->Row(y);
+        ASSERT_NE(row, nullptr) << y;
+        EXPECT_TRUE(std::equal(row, row + whole.width, whole.Row(y))) << y;
+    }
+    EXPECT_EQ(rows->Row(150), nullptr);
+    EXPECT_TRUE(rows->Result().Ok());
+    // Turned, cut and other photos decode whole, where their turn or damage is dealt with.
+    for (const char* name : {"turned.jpg", "cut.jpg", "photo.png"})
+        EXPECT_FALSE(decoder.RowsToShow(dir / name, shown)) << name;
+    int asked = 0;
+    decoder.StopWhen([&asked] { return ++asked > 8; });
+    rows = decoder.RowsToShow(dir / "photo.jpg", shown);
+    ASSERT_TRUE(rows);
+    std::int32_t y = 0;
+    while (y < rows->height && rows->Row(y)) ++y;
+    EXPECT_LT(y, rows->height);
+    EXPECT_EQ(rows->Result().error, DecodeError::Stopped);
+}
+
 TEST(QtImageDecoderTest, AStopEndsTheDecodeAtTheNextBandOfRows) {
     testing::TempDir dir;
+    // Grain, so that the WebP files are long enough to be decoded in several steps.
     QImage big(640, 480, QImage::Format_RGB32);
-    big.fill(0xFF336699u);
+    std::uint32_t seed = 7;
+    for (int y = 0; y < big.height(); ++y)
+        for (int x = 0; x < big.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            big.setPixel(x, y, 0xFF000000u | seed >> 8);
+        }
     ASSERT_TRUE(big.save(QString::fromStdString(dir / "baseline.jpg"), "JPEG"));
+    ASSERT_TRUE(big.save(QString::fromStdString(dir / "photo.png"), "PNG"));
     QImageWriter writer(QString::fromStdString(dir / "progressive.jpg"), "JPEG");
     writer.setProgressiveScanWrite(true);
     ASSERT_TRUE(writer.write(big));
-    for (const char* name : {"baseline.jpg", "progressive.jpg"}) {
+    std::vector<std::string> names = {"baseline.jpg", "progressive.jpg", "photo.png"};
+    // PNG and WebP were decoded to their end whatever the stop said.
+    SpawnCommandRunner runner;
+    for (const std::vector<std::string>& kind : {std::vector<std::string>{"-q", "90"}, {"-lossless"}}) {
+        const std::string name = "photo" + kind[0] + ".webp";
+        std::vector<std::string> command = {"/usr/bin/cwebp", "-quiet"};
+        command.insert(command.end(), kind.begin(), kind.end());
+        command.insert(command.end(), {dir / "photo.png", "-o", dir / name});
+        if (runner.Run(command).status == 0) names.push_back(name);
+    }
+    for (const std::string& name : names) {
         QtImageDecoder decoder;
         int asked = 0;
         decoder.StopWhen([&asked] { return ++asked >= 3; });
