@@ -935,7 +935,9 @@ private:
         const HtmlAttribute* src = source ? nullptr : FindHtmlAttribute(attributes_, "src");
         const HtmlAttribute* srcset = FindHtmlAttribute(attributes_, "srcset");
         const HtmlAttribute* width = FindHtmlAttribute(attributes_, "width");
+        // Lazy loaders keep the set under either name until the picture scrolls into view.
         const HtmlAttribute* lazySet = FindHtmlAttribute(attributes_, "data-srcset");
+        if (!lazySet) lazySet = FindHtmlAttribute(attributes_, "data-lazy-srcset");
         const HtmlAttribute* lazy = nullptr;
         for (std::string_view key : {"data-src", "data-original", "data-lazy-src"})
             if (!lazy) lazy = FindHtmlAttribute(attributes_, key);

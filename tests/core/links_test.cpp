@@ -506,6 +506,9 @@ TEST(LinkExtractionTest, PageRules) {
         {"lazySrcset",
          "<img src=\"data:,\" data-srcset=\"a.jpg 400w, b.jpg 1200w\" data-src=\"a.jpg\">",
          {"b.jpg"}},
+        {"lazyLoaderSrcset",
+         "<img src=\"data:,\" data-lazy-srcset=\"a.jpg 400w, b.jpg 1200w\" data-lazy-src=\"a.jpg\">",
+         {"b.jpg"}},
         {"realSrcBeatsLazy", "<img src=\"shown.jpg\" data-src=\"other.jpg\">", {"shown.jpg"}},
         // A thumbnail inside a link: the link's picture, or the page it leads to.
         {"thumbnailInPageLink",
