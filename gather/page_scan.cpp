@@ -533,6 +533,7 @@ enum class Element : std::uint8_t {
     Article,
     Header,
     Chrome,  // navigation, a footer, a side box: what stands beside the page's content
+    Box,     // a division that a class may mark as a side box
 };
 
 // The element a tag name names, ASCII letter case ignored: one look at the name instead of
@@ -565,6 +566,9 @@ Element ElementOf(std::string_view name) {
         {"nav", Element::Chrome},
         {"footer", Element::Chrome},
         {"aside", Element::Chrome},
+        {"div", Element::Box},
+        {"section", Element::Box},
+        {"ul", Element::Box},
     };
     if (name.size() > 17) return Element::Other;
     char lower[17];
@@ -644,7 +648,7 @@ private:
     // `later`: the page declares the picture too small or of a shape no screen takes.
     void Emit(std::string value, bool own = false, bool marked = false, bool later = false) {
         // A random choice draws among the page's content, not what stands beside it.
-        if (random_ && chrome_ > 0) return;
+        if (random_ && (chrome_ > 0 || sideBoxes_ > 0)) return;
         if (parent_) {
             if (UnsafeOnceDecoded(value)) return;
             return parent_->Emit(std::move(value), own, marked, later);
@@ -876,6 +880,13 @@ private:
             articleLater_.push_back(later_.size());
             return;
         }
+        if (tag == Element::Box) {
+            // Only a random choice leaves side boxes out; the others keep the page's order.
+            if (!random_) return;
+            boxes_.push_back(IsSideBox());
+            sideBoxes_ += boxes_.back() ? 1 : 0;
+            return;
+        }
         if (tag == Element::Chrome || (tag == Element::Header && article_ == 0)) {
             ++chrome_;
             chromeHeaders_.push_back(tag == Element::Header);
@@ -895,6 +906,10 @@ private:
 
     void Close(Element tag) {
         if (tag == Element::A) link_.clear();
+        if (tag == Element::Box && !boxes_.empty()) {
+            sideBoxes_ -= boxes_.back() ? 1 : 0;
+            boxes_.pop_back();
+        }
         if (tag == Element::Item) EndItem();
         if (tag == Element::Figure) figureWidth_ = 0;
         if (tag == Element::Article && article_ > 0) {
@@ -980,6 +995,30 @@ private:
             Emit(std::move(link_));
             link_.clear();
         }
+    }
+
+    // A division the site's own class or name marks as standing beside the content: a
+    // shop or product box, other stories, a sidebar's widgets, sharing buttons. Whole words
+    // of the class only ("related-posts", not "unrelated").
+    bool IsSideBox() const {
+        static constexpr std::string_view kWords[] = {
+            "sidebar", "widget", "related", "recommended", "shop",    "product", "sponsor",   "promo",
+            "advert",  "ad",     "ads",     "share",       "sharing", "social",  "newsletter"};
+        for (std::string_view key : {"class", "id"}) {
+            const HtmlAttribute* a = FindHtmlAttribute(attributes_, key);
+            if (!a) continue;
+            const std::string_view v = a->value;
+            for (std::size_t at = 0; at < v.size();) {
+                while (at < v.size() && !IsAsciiLetter(v[at])) ++at;
+                std::size_t end = at;
+                while (end < v.size() && IsAsciiLetter(v[end])) ++end;
+                const std::string_view word = v.substr(at, end - at);
+                for (std::string_view w : kWords)
+                    if (word.size() == w.size() && StartsWithAsciiNoCase(word, w)) return true;
+                at = end;
+            }
+        }
+        return false;
     }
 
     // A picture that marks the site or a person rather than shows something: by its
@@ -1119,6 +1158,8 @@ private:
     int article_ = 0;                        // open articles (or main): their headers are content
     std::vector<std::size_t> articleLater_;  // for each open article, where its later ones start
     int chrome_ = 0;                         // open navigation, footers, side boxes, page headers
+    std::vector<bool> boxes_;                // open divisions, for a random choice: each a side box or not
+    int sideBoxes_ = 0;                      // how many of them are
     std::vector<bool> chromeHeaders_;        // for each counted in chrome_, whether a header
 };
 

@@ -639,8 +639,14 @@ TEST(LinkExtractionTest, PageRules) {
          "<article><header><img src=\"https://h/harbour-dawn-640x360.jpg\"></header><img "
          "src=\"https://h/harbour-dawn.jpg\"><img src=\"https://h/field-mist.jpg\"></article>"
          "<script>{\"other\":\"https://h/other-story.jpg\"}</script><aside><img "
-         "src=\"https://h/shop-box.jpg\"></aside><footer><img src=\"https://h/partner.jpg\"></footer>",
-         {"https://h/harbour-dawn.jpg", "https://h/field-mist.jpg"},
+         "src=\"https://h/shop-box.jpg\"></aside><footer><img src=\"https://h/partner.jpg\"></footer>"
+         // Boxes beside the content that only their class tells apart.
+         "<div class=\"post-body\"><div class=\"widget shop-box\"><ul><li><img src=\"https://h/shoes.jpg\">"
+         "</ul></div><img src=\"https://h/valley.jpg\"><section id=\"related-posts\"><img "
+         "src=\"https://h/other.jpg\"></section><div class=\"unrelated\"><img src=\"https://h/lake.jpg\">"
+         "</div></div>",
+         {"https://h/harbour-dawn.jpg", "https://h/field-mist.jpg", "https://h/valley.jpg",
+          "https://h/lake.jpg"},
          640,
          "",
          "0111001",
