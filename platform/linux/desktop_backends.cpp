@@ -292,16 +292,20 @@ bool SetGsettings(Tools& tools, DesktopKind kind, const std::string& path,
     const std::set<std::string> known = Lines(keys.output);
 
     if (layout && !SetGsetting(tools, schema, "picture-options", GnomeOption(*layout))) return false;
-    // One plain colour around the picture: the shading would otherwise blend in the second.
+    if (kind == DesktopKind::Mate) {
+        if (!SetAndConfirm(tools, schema, "picture-filename", path)) return false;
+    } else {
+        const std::string uri = FileUri(path);
+        if (!SetAndConfirm(tools, schema, "picture-uri", uri)) return false;
+        // GNOME 42 and later show this one while the dark style is on.
+        if (known.count("picture-uri-dark") && !SetGsetting(tools, schema, "picture-uri-dark", uri))
+            return false;
+    }
+    // The colour only once the picture is taken, as one plain colour (the shading would
+    // blend in the second); the picture is shown whatever becomes of it.
     if (colour && known.count("primary-color") &&
-        (!SetAndConfirm(tools, schema, "primary-color", HexColour(*colour)) ||
-         (known.count("color-shading-type") && !SetGsetting(tools, schema, "color-shading-type", "solid"))))
-        return false;
-    if (kind == DesktopKind::Mate) return SetAndConfirm(tools, schema, "picture-filename", path);
-    const std::string uri = FileUri(path);
-    if (!SetAndConfirm(tools, schema, "picture-uri", uri)) return false;
-    // GNOME 42 and later show this one while the dark style is on.
-    if (known.count("picture-uri-dark") && !SetGsetting(tools, schema, "picture-uri-dark", uri)) return false;
+        SetGsetting(tools, schema, "primary-color", HexColour(*colour)) && known.count("color-shading-type"))
+        (void)SetGsetting(tools, schema, "color-shading-type", "solid");
     return true;
 }
 
@@ -527,26 +531,10 @@ std::string UnitFraction(std::uint32_t channel) {
 // (xfdesktop's image-style; null keeps the monitor's own), and reads each back.
 DesktopResult SetBackdrops(Tools& tools, const std::set<std::string>& properties,
                            const std::set<std::string>& backdrops, const char* style,
-                           const std::function<std::string(const std::string&)>& pathFor,
-                           std::optional<std::uint32_t> colour = std::nullopt) {
+                           const std::function<std::string(const std::string&)>& pathFor) {
     const std::string suffix = "/last-image";
     for (const std::string& property : backdrops) {
         const std::string path = pathFor(property);
-        if (colour) {
-            // A solid colour (color-style 0) in rgba1, four doubles from 0 to 1.
-            const std::string base = property.substr(0, property.size() - suffix.size());
-            std::vector<std::string> solid = {"xfconf-query", "-c", "xfce4-desktop", "-p",
-                                              base + "/color-style"};
-            if (!properties.count(base + "/color-style")) solid.insert(solid.end(), {"-n", "-t", "int"});
-            solid.insert(solid.end(), {"-s", "0"});
-            if (!tools.Ran(solid)) return tools.Failure();
-            std::vector<std::string> rgba = {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "/rgba1",
-                                             "-n",           "-a"};
-            for (int shift : {16, 8, 0})
-                rgba.insert(rgba.end(), {"-t", "double", "-s", UnitFraction((*colour >> shift) & 255)});
-            rgba.insert(rgba.end(), {"-t", "double", "-s", "1.000000"});
-            if (!tools.Ran(rgba)) return tools.Failure();
-        }
         if (style) {
             const std::string styleProperty =
                 property.substr(0, property.size() - suffix.size()) + "/image-style";
@@ -564,6 +552,26 @@ DesktopResult SetBackdrops(Tools& tools, const std::set<std::string>& properties
         if (shown.status != 0 || value != path) return tools.Failure();
     }
     return {};
+}
+
+// Gives each of `backdrops` ("…/last-image") the solid colour (color-style 0) `colour` in
+// rgba1, four doubles from 0 to 1: only once their pictures are taken, and the pictures are
+// shown whatever becomes of it.
+void SetBackdropColours(Tools& tools, const std::set<std::string>& properties,
+                        const std::set<std::string>& backdrops, std::uint32_t colour) {
+    const std::string suffix = "/last-image";
+    for (const std::string& property : backdrops) {
+        const std::string base = property.substr(0, property.size() - suffix.size());
+        std::vector<std::string> solid = {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "/color-style"};
+        if (!properties.count(base + "/color-style")) solid.insert(solid.end(), {"-n", "-t", "int"});
+        solid.insert(solid.end(), {"-s", "0"});
+        std::vector<std::string> rgba = {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "/rgba1",
+                                         "-n",           "-a"};
+        for (int shift : {16, 8, 0})
+            rgba.insert(rgba.end(), {"-t", "double", "-s", UnitFraction((colour >> shift) & 255)});
+        rgba.insert(rgba.end(), {"-t", "double", "-s", "1.000000"});
+        if (!tools.Ran(solid) || !tools.Ran(rgba)) return;
+    }
 }
 
 // image-style: 1 centred, 2 tiled, 3 stretched, 4 scaled (fit), 5 zoomed (fill), 6 spanning
@@ -600,11 +608,11 @@ DesktopResult SetXfceWallpaper(CommandRunner& runner, const std::string& path,
             WaitForBackdrops(tools, startPolls, firstDrawn, programs, properties, backdrops, legacy);
         !waited)
         return waited;
-    if (DesktopResult set = SetBackdrops(
-            tools, properties, backdrops, XfceStyle(layout), [&](const std::string&) { return path; },
-            colour);
+    if (DesktopResult set = SetBackdrops(tools, properties, backdrops, XfceStyle(layout),
+                                         [&](const std::string&) { return path; });
         !set)
         return set;
+    if (colour) SetBackdropColours(tools, properties, backdrops, *colour);
     // Without any monitor's property there is no backdrop that would take the picture.
     return backdrops.empty() ? tools.Failure() : DesktopResult{};
 }

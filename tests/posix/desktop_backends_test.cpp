@@ -376,17 +376,17 @@ TEST(XfceBackendTest, SetsEveryMonitorsImageAndStyle) {
     }
 
     // The entry's colour: one solid colour, four fractions with a decimal point whatever
-    // the locale, before each monitor's picture.
+    // the locale, once every monitor has its picture.
     runner.calls.clear();
     ASSERT_TRUE(SetXfceWallpaper(runner, "/d/x.bmp", WallpaperLayout::Fit, 0, {}, nullptr, 0x1E3A5F));
     ASSERT_EQ(runner.calls.size(), 9u);
-    EXPECT_EQ(runner.calls[1], (Argv{"xfconf-query", "-c", "xfce4-desktop", "-p", hdmi + "color-style", "-n",
+    EXPECT_EQ(runner.calls[5], (Argv{"xfconf-query", "-c", "xfce4-desktop", "-p", hdmi + "color-style", "-n",
                                      "-t", "int", "-s", "0"}));
-    EXPECT_EQ(runner.calls[2],
+    EXPECT_EQ(runner.calls[6],
               (Argv{"xfconf-query", "-c", "xfce4-desktop", "-p", hdmi + "rgba1", "-n", "-a",       "-t",
                     "double",       "-s", "0.117647",      "-t", "double",       "-s", "0.227451", "-t",
                     "double",       "-s", "0.372549",      "-t", "double",       "-s", "1.000000"}));
-    EXPECT_EQ(runner.calls[5],
+    EXPECT_EQ(runner.calls[7],
               (Argv{"xfconf-query", "-c", "xfce4-desktop", "-p", virt + "color-style", "-s", "0"}));
 
     // A property that does not read back as set did not take.
