@@ -21,7 +21,10 @@ InstallRequest InstallRequestFor(const Program& program, const RetrievedPictures
             {picture.WorkImageFile, picture.ChosenImage,
              !picture.WorkImageIsChosen && pictures.working.Owns(picture.WorkImageFile)});
     // A picture named on the command line keeps the desktop's style.
-    if (program.RunMode != RunModeValue::Direct) request.style = program.CurrentEntry().WpState;
+    if (program.RunMode != RunModeValue::Direct) {
+        request.style = program.CurrentEntry().WpState;
+        request.background = program.CurrentEntry().Background;
+    }
     request.wallpaperName = program.WinFolderWPname;
     request.screens = std::move(screens);
     request.shown = shown;

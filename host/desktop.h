@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,9 +59,12 @@ struct Screen {
 // "Control Panel\Desktop": "WallpaperStyle" and "TileWallpaper" ("0" "0" centred, "0" "1"
 // tiled, "2" "0" stretched, "10" "0" fill, "6" "0" fit, "22" "0" spanned). Both empty: no
 // style, and the desktop keeps its own.
+// `background`, when given, is the colour (0x00RRGGBB) the desktop shows around the
+// picture from now on: set with the picture, and only when the picture is taken.
 struct StyleValues {
     std::string wallpaperStyle;
     std::string tileWallpaper;
+    std::optional<std::uint32_t> background{};
     bool Empty() const { return wallpaperStyle.empty(); }
     bool operator==(const StyleValues&) const = default;
 };

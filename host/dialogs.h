@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vexal {
@@ -28,6 +29,11 @@ public:
     virtual Answer AskYesNoCancel(const std::string& title, const std::string& text) = 0;
     // Input box with OK and Cancel; Cancel gives "".
     virtual std::string AskText(const std::string& title, const std::string& prompt) = 0;
+    // The system's colour picker, starting at `initial` (0x00RRGGBB); none when the user
+    // cancels, and where no person answers.
+    virtual std::optional<std::uint32_t> AskColour(const std::string& /*title*/, std::uint32_t /*initial*/) {
+        return std::nullopt;
+    }
     // A line that needs no answer, about a wait: where no window shows it, it goes to
     // standard error.
     virtual void Inform(const std::string& /*text*/) {}

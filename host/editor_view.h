@@ -3,6 +3,7 @@
 // front end binds the same presenter.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vexal {
@@ -35,6 +36,11 @@ enum class EditorControl {
     lbLastRun,     // a read-only line: the entry's last scheduled run, or why the system does not
                    // hold its schedule (SetText only)
     ckEachScreen,  // a picture for each screen, in Frame5 below opWp
+    // The colour around a centred or fitted picture: checked, the entry has one of its own
+    // (ckBackColour); the button that picks it shows it (cbBackColour, SetColour).
+    ckBackColour,
+    cbBackColour,
+    lbSettingsFile,  // a read-only line: the settings file's full path (SetText only)
 };
 
 // Every setter changes only what it names and never calls back into the presenter: where
@@ -56,6 +62,9 @@ public:
     // button clears the others of its group; clearing one leaves the others alone.
     virtual bool IsChecked(EditorControl control, int index) const = 0;
     virtual void SetChecked(EditorControl control, int index, bool checked) = 0;
+
+    // The colour (0x00RRGGBB) a control shows, as cbBackColour shows the one it picked.
+    virtual void SetColour(EditorControl /*control*/, std::uint32_t /*colour*/) {}
 
     // `index` is ignored for controls that are not indexed.
     virtual void SetEnabled(EditorControl control, int index, bool enabled) = 0;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,9 @@ struct SiteEntry {
     // A picture for each screen: a run takes one candidate per screen and shows each on its
     // own. An extension, written only when set.
     bool EachScreen = false;
+    // The colour (0x00RRGGBB) around a centred or fitted picture, given to the desktop with
+    // the picture; none keeps the desktop's own. An extension, written only when set.
+    std::optional<std::uint32_t> Background;
 
     bool operator==(const SiteEntry&) const = default;
 };

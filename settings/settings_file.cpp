@@ -72,6 +72,8 @@ void ApplyLine(Program& program, std::string_view line) {
         e.Schedule = ReadSchedule(value);
     else if (key == "eachscreen")
         e.EachScreen = ReadInt32(value) != 0;
+    else if (key == "background")
+        e.Background = ReadColour(value);
 }
 
 // A file holding a NUL byte is no text in code page 932 or UTF-8: a binary file, or text
@@ -99,6 +101,30 @@ ScheduleKind ReadSchedule(std::string_view value) {
     for (ScheduleKind kind : {ScheduleKind::Hourly, ScheduleKind::Daily, ScheduleKind::Logon})
         if (word == ScheduleText(kind)) return kind;
     return ScheduleKind::Never;
+}
+
+std::string ColourText(std::uint32_t colour) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text = "#";
+    for (int shift = 20; shift >= 0; shift -= 4) text.push_back(kHex[(colour >> shift) & 15]);
+    return text;
+}
+
+std::optional<std::uint32_t> ReadColour(std::string_view value) {
+    std::string_view digits = TrimSpaces(value);
+    if (!digits.empty() && digits.front() == '#') digits.remove_prefix(1);
+    if (digits.size() != 6) return std::nullopt;
+    std::uint32_t colour = 0;
+    for (char c : digits) {
+        const char lower = static_cast<char>(c | 0x20);
+        if (c >= '0' && c <= '9')
+            colour = colour << 4 | static_cast<std::uint32_t>(c - '0');
+        else if (lower >= 'a' && lower <= 'f')
+            colour = colour << 4 | static_cast<std::uint32_t>(lower - 'a' + 10);
+        else
+            return std::nullopt;
+    }
+    return colour;
 }
 
 SettingsLineKind ClassifySettingsLine(std::string_view line, std::string& keyOut,
@@ -261,8 +287,9 @@ bool IsOwnFileName(std::string_view name, std::string_view settingsFileName) {
 }
 
 const char* EntryFieldKey(EntryField field) {
-    static constexpr const char* kKeys[] = {"Name", "Url",  "Comment", "Filter",   "Ext",      "WpState",
-                                            "No",   "No_n", "Refstr",  "MinWidth", "Schedule", "EachScreen"};
+    static constexpr const char* kKeys[] = {"Name",     "Url",        "Comment",   "Filter", "Ext",
+                                            "WpState",  "No",         "No_n",      "Refstr", "MinWidth",
+                                            "Schedule", "EachScreen", "Background"};
     return kKeys[static_cast<int>(field)];
 }
 
@@ -275,6 +302,8 @@ bool EntryFieldWritten(const SiteEntry& e, EntryField field) {
             return e.Schedule != ScheduleKind::Never;
         case EntryField::EachScreen:
             return e.EachScreen;
+        case EntryField::Background:
+            return e.Background.has_value();
         default:
             return true;
     }
@@ -320,6 +349,9 @@ std::string EntryFieldLine(const SiteEntry& e, EntryField field) {
             break;
         case EntryField::EachScreen:
             value = e.EachScreen ? "1" : "0";
+            break;
+        case EntryField::Background:
+            value = e.Background ? ColourText(*e.Background) : "";
             break;
     }
     return std::string(EntryFieldKey(field)) + " = " + value;
@@ -368,6 +400,9 @@ void CopyEntryField(SiteEntry& to, const SiteEntry& from, EntryField field) {
             break;
         case EntryField::EachScreen:
             to.EachScreen = from.EachScreen;
+            break;
+        case EntryField::Background:
+            to.Background = from.Background;
             break;
     }
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -127,11 +128,13 @@ enum class EntryField : std::uint8_t {
     MinWidth,
     Schedule,
     EachScreen,
+    Background,
 };
-inline constexpr std::array<EntryField, 12> kEntryFields = {
-    EntryField::Name,   EntryField::Url,      EntryField::Comment,  EntryField::Filter,
-    EntryField::Ext,    EntryField::WpState,  EntryField::No,       EntryField::No_n,
-    EntryField::Refstr, EntryField::MinWidth, EntryField::Schedule, EntryField::EachScreen,
+inline constexpr std::array<EntryField, 13> kEntryFields = {
+    EntryField::Name,       EntryField::Url,      EntryField::Comment,  EntryField::Filter,
+    EntryField::Ext,        EntryField::WpState,  EntryField::No,       EntryField::No_n,
+    EntryField::Refstr,     EntryField::MinWidth, EntryField::Schedule, EntryField::EachScreen,
+    EntryField::Background,
 };
 // The key as written ("Url"), and whether the entry's value is written at all (the
 // extensions' only when set).
@@ -161,6 +164,12 @@ bool SettingsFileBytes(const Program& program, std::string& bytesOut);
 // other word (a hand-edited file) naming none.
 const char* ScheduleText(ScheduleKind kind);
 ScheduleKind ReadSchedule(std::string_view value);
+
+// A colour as the settings file holds it ("#1E3A5F"), and the colour a value names: six
+// hexadecimal digits, "#" and blanks around them optional, letter case ignored; anything
+// else (a hand-edited file) names none.
+std::string ColourText(std::uint32_t colour);
+std::optional<std::uint32_t> ReadColour(std::string_view value);
 
 // The nine lines of entry `index` (then MinWidth and Schedule, each when it is set), joined by CR LF,
 // without a final CR LF (UTF-8).

@@ -91,6 +91,11 @@ void ReportScheduleFailure(const Program& program, Host& host, const std::string
     }
 }
 
+// The desktop's own colour around a picture, which an entry without one of its own keeps.
+std::uint32_t DesktopColour(Host& host) {
+    return host.desktop ? host.desktop->BackgroundColour() & 0xFFFFFFu : 0;
+}
+
 }  // namespace
 
 EditorPresenter::EditorPresenter(Program& program, Host& host, EditorView& view, FrontEnd& frontEnd,
@@ -99,6 +104,8 @@ EditorPresenter::EditorPresenter(Program& program, Host& host, EditorView& view,
 
 void EditorPresenter::Form_Load() {
     view_.SetCaption(program_.TitleText);
+    // Which file is being edited: several settings files may live in several folders.
+    view_.SetText(EditorControl::lbSettingsFile, host_.files->FullPath(program_.SettingsFileName));
     read_ = program_;
     // The schedules shown must be the ones the system holds: a file edited by hand, or a
     // registration refused or taken away, is said so, and the next save sets it again.
@@ -201,6 +208,8 @@ void EditorPresenter::StoreEntry(std::int32_t k) {
     for (int i = 0; i < kFilterCount; ++i) e.Filter[i] = view_.IsChecked(EditorControl::ckFilter, i);
     for (int i = 0; i < kExtCount; ++i) e.Ext[i] = view_.IsChecked(EditorControl::ckExt, i);
     e.EachScreen = view_.IsChecked(EditorControl::ckEachScreen, 0);
+    e.Background =
+        view_.IsChecked(EditorControl::ckBackColour, 0) ? std::optional(backColour_) : std::nullopt;
 }
 
 void EditorPresenter::ShowEntry(const SiteEntry& e) {
@@ -223,6 +232,8 @@ void EditorPresenter::ShowEntry(const SiteEntry& e) {
     view_.SetChecked(EditorControl::cbSchedule, static_cast<int>(e.Schedule), true);
     view_.SetText(EditorControl::lbLastRun, LastRunLine(e));
     view_.SetChecked(EditorControl::ckEachScreen, 0, e.EachScreen);
+    view_.SetChecked(EditorControl::ckBackColour, 0, e.Background.has_value());
+    ShowBackColour(e.Background ? *e.Background : DesktopColour(host_));
     filling_ = false;
 }
 
@@ -251,6 +262,20 @@ void EditorPresenter::ClearFields() {
     view_.SetChecked(EditorControl::cbSchedule, 0, true);
     view_.SetText(EditorControl::lbLastRun, "");
     view_.SetChecked(EditorControl::ckEachScreen, 0, false);
+    view_.SetChecked(EditorControl::ckBackColour, 0, false);
+    ShowBackColour(DesktopColour(host_));
+}
+
+void EditorPresenter::ShowBackColour(std::uint32_t colour) {
+    backColour_ = colour;
+    view_.SetColour(EditorControl::cbBackColour, colour);
+}
+
+void EditorPresenter::cbBackColour_Click() {
+    const std::optional<std::uint32_t> picked = host_.dialogs->AskColour(kPlainTitle, backColour_);
+    if (!picked) return;
+    ShowBackColour(*picked);
+    view_.SetChecked(EditorControl::ckBackColour, 0, true);
 }
 
 void EditorPresenter::txUrl_Change() {
@@ -373,7 +398,7 @@ bool EditorPresenter::NewFormFilled() const {
         !view_.Text(EditorControl::txFnAdd).empty() || view_.Text(EditorControl::txNo) != "1" ||
         view_.Text(EditorControl::txMinWidth) != "0" || !view_.IsChecked(EditorControl::opWp, 0) ||
         !view_.IsChecked(EditorControl::opNo, 0) || !view_.IsChecked(EditorControl::cbSchedule, 0) ||
-        view_.IsChecked(EditorControl::ckEachScreen, 0))
+        view_.IsChecked(EditorControl::ckEachScreen, 0) || view_.IsChecked(EditorControl::ckBackColour, 0))
         return true;
     for (int i = 0; i < kFilterCount; ++i)
         if (view_.IsChecked(EditorControl::ckFilter, i)) return true;

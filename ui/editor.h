@@ -50,6 +50,9 @@ public:
     void cbPreview_Click();
     void cbSetWP_Click();
     void cbEnd_Click();
+    // The colour button: the system's colour picker, starting at the form's colour; a
+    // colour picked becomes the entry's own (ckBackColour checked).
+    void cbBackColour_Click();
 
     std::int32_t CurIndex() const { return curIndex_; }
     bool Filling() const { return filling_; }
@@ -96,6 +99,10 @@ private:
     // them: missing when the editor opened (Nothing), or refused since (the refusal). The
     // next save sets them again.
     std::map<std::string, ScheduleResult> unregistered_;
+    // The colour cbBackColour shows: the entry's own, or the desktop's for an entry
+    // without one; stored only while ckBackColour is checked.
+    std::uint32_t backColour_ = 0;
+    void ShowBackColour(std::uint32_t colour);
 };
 
 }  // namespace vexal

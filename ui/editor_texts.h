@@ -38,6 +38,14 @@ inline constexpr const char* ckEachScreen = "画面ごとに別の画像";
 inline constexpr const char* ckEachScreenTip =
     "画面が複数あるとき、候補から画面の数だけ画像を選び、それぞれの画面に表示します。";
 
+// The colour around a centred or fitted picture, the entry's own while checked.
+inline constexpr const char* ckBackColour = "背景色";
+inline constexpr const char* ckBackColourTip =
+    "中央に表示・画面のサイズに合わせるとき画像の周りに見える色です。外すとデスクトップの色のままです。";
+inline constexpr const char* cbBackColour = "色…";
+// The settings file being edited, on the status line.
+inline constexpr const char* lbSettingsFileLead = "設定ファイル: ";
+
 inline constexpr std::array<const char*, 7> ckFilter = {
     "<body background=\"～\">", "<img src=\"～\">",     "<a href=\"～\">",  "http://～",
     "指定ファイル中の全行",     "サブフォルダも含める", "ページの代表画像",

@@ -66,6 +66,12 @@ void PreviewPresenter::DispPre(RetrievedPictures pictures) {
         return;
     }
     view_.SetPicture(picture);
+    // Around one picture, centred or fitted, the entry's colour, as the desktop will show
+    // it; the screens' composed picture holds its colour already.
+    const SiteEntry& entry = program_.CurrentEntry();
+    const bool bars = entry.WpState == WallpaperStyle::Centred || entry.WpState == WallpaperStyle::Fit;
+    view_.SetBackdrop(screens.empty() && bars && program_.RunMode != RunModeValue::Direct ? entry.Background
+                                                                                          : std::nullopt);
     if (screens.empty()) shown_ = std::move(picture);
     view_.SetSetWPEnabled(true);
 }

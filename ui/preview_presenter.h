@@ -3,6 +3,8 @@
 // lets their working files go and ends the program.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "gather/working_files.h"
@@ -39,6 +41,9 @@ public:
     virtual void SetPicture(const Picture& picture) = 0;
     virtual void ClearPicture() = 0;
     virtual void SetSetWPEnabled(bool enabled) = 0;
+    // The colour (0x00RRGGBB) imGrp shows around its picture in place of the window's own
+    // background; none: the window's.
+    virtual void SetBackdrop(std::optional<std::uint32_t> /*colour*/) {}
 };
 
 class PreviewPresenter final : public PreviewView {

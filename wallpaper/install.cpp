@@ -55,6 +55,11 @@ InstallResult NotWritten(FileFailure why, std::string subject = {}) {
     return result;
 }
 
+// The colour around the pictures: the request's, or the desktop's own.
+std::uint32_t BackgroundOf(const InstallRequest& request, const WallpaperServices& services) {
+    return request.background ? *request.background : services.desktop->BackgroundColour();
+}
+
 bool StopRequested(const WallpaperServices& services) {
     return services.guard && services.guard->StopRequested();
 }
@@ -290,7 +295,7 @@ InstallResult PutBitmap(const WallpaperServices& services, const std::string& pa
 // shows it spanned across the screens.
 InstallResult SpanAcrossScreens(const WallpaperServices& services, const std::string& destination,
                                 const std::vector<Screen>& screens, std::vector<PlacedPicture>& placed,
-                                Replacements& swap) {
+                                Replacements& swap, std::optional<std::uint32_t> colour = std::nullopt) {
     // Spanned from the virtual screen's top left corner, where the origin always lies.
     PixelRect area = VirtualScreen(screens);
     if (area.x > 0) {
@@ -301,7 +306,7 @@ InstallResult SpanAcrossScreens(const WallpaperServices& services, const std::st
         area.height += area.y;
         area.y = 0;
     }
-    const std::uint32_t background = services.desktop->BackgroundColour();
+    const std::uint32_t background = colour ? *colour : services.desktop->BackgroundColour();
     if (InstallResult put = PutBitmap(services, destination, swap,
                                       [&](const std::string& temp) {
                                           return WriteComposedBmp(*services.files, temp, area, placed,
@@ -311,7 +316,7 @@ InstallResult SpanAcrossScreens(const WallpaperServices& services, const std::st
         return put;
     // Let go before the desktop reads the bitmap back.
     placed.clear();
-    if (DesktopResult set = services.desktop->SetWallpaper(destination, {kSpannedStyle, "0"}); !set)
+    if (DesktopResult set = services.desktop->SetWallpaper(destination, {kSpannedStyle, "0", colour}); !set)
         return DesktopFailed(InstallOutcome::Refused, std::move(set));
     return {};
 }
@@ -416,7 +421,7 @@ InstallResult Destination(const WallpaperServices& services, const std::string& 
 InstallResult InstallEachScreen(const InstallRequest& request, const WallpaperServices& services,
                                 const std::string& folder, const std::string& destination) {
     const std::vector<Screen>& screens = request.screens;
-    const std::uint32_t background = services.desktop->BackgroundColour();
+    const std::uint32_t background = BackgroundOf(request, services);
     const std::string historyPath = HistoryPath(services.desktop);
     History history = ReadHistory(*services.files, historyPath);
     const History before = history;
@@ -442,7 +447,8 @@ InstallResult InstallEachScreen(const InstallRequest& request, const WallpaperSe
     if (ScreenWallpapers set = services.desktop->SetScreenWallpapers(screenFiles, screens); set.handled) {
         if (!set.result) return DesktopFailed(InstallOutcome::Refused, std::move(set.result));
     } else {
-        if (InstallResult spanned = SpanAcrossScreens(services, destination, screens, placed, swap);
+        if (InstallResult spanned =
+                SpanAcrossScreens(services, destination, screens, placed, swap, request.background);
             !spanned.Ok())
             return spanned;
         screenBitmaps = 0;
@@ -452,7 +458,7 @@ InstallResult InstallEachScreen(const InstallRequest& request, const WallpaperSe
     // Kept in the style it was shown in, before the new one's takes its place.
     kept.Remember(history);
     history.currentScreens = screenBitmaps;
-    history.current = style;
+    history.current = {style.wallpaperStyle, style.tileWallpaper};
     // The history is a convenience: a run whose history cannot be written has still
     // changed the wallpaper.
     if (history != before) (void)WriteHistory(*services.files, historyPath, history);
@@ -556,7 +562,7 @@ InstallResult PreviewEachScreen(const InstallRequest& request, const WallpaperSe
     auto scaled = [](std::int64_t v, std::int32_t from, std::int32_t to) {
         return static_cast<std::int32_t>((v * to + from / 2) / from);
     };
-    const std::uint32_t background = services.desktop->BackgroundColour();
+    const std::uint32_t background = BackgroundOf(request, services);
     std::vector<PlacedPicture> placed;
     InstallResult laidOut =
         LayOutEachScreen(request, services, screens, background, [&](std::size_t i, Picture picture) {
@@ -602,13 +608,14 @@ InstallResult InstallWallpaper(const InstallRequest& request, const WallpaperSer
         if (put.outcome == InstallOutcome::NotWritten) put.subject = destination;
         return put;
     }
-    const StyleValues style = request.style ? StyleCode(*request.style) : StyleValues{};
+    StyleValues style = request.style ? StyleCode(*request.style) : StyleValues{};
+    style.background = request.background;
     if (DesktopResult set = services.desktop->SetWallpaper(destination, style); !set)
         return DesktopFailed(InstallOutcome::Refused, std::move(set));
     swap.Commit();
     kept.Remember(history);
     history.currentScreens = 0;
-    if (!style.Empty()) history.current = style;
+    if (!style.Empty()) history.current = {style.wallpaperStyle, style.tileWallpaper};
     if (history != before) (void)WriteHistory(*services.files, historyPath, history);
     return {};
 }

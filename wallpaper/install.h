@@ -85,6 +85,9 @@ struct InstallRequest {
     // Several screens: a picture for each, laid out on its own screen; none: one picture
     // covers the desktop.
     std::vector<Screen> screens;
+    // The colour around a centred or fitted picture, and between screens; none: the
+    // desktop's own, left as it is.
+    std::optional<std::uint32_t> background;
     // The first picture as already decoded (the preview's), saving a second read; or none.
     const Picture* shown = nullptr;
 };

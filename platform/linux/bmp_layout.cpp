@@ -271,7 +271,8 @@ BmpLayoutResult Shrunk(File& file, const std::string& path, const Bmp& bmp, cons
 }  // namespace
 
 BmpLayoutResult LayOutBmpFile(const std::string& path, WallpaperLayout layout, std::int32_t width,
-                              std::int32_t height, std::vector<std::uint32_t>& out) {
+                              std::int32_t height, std::vector<std::uint32_t>& out,
+                              std::uint32_t background) {
     if (width <= 0 || height <= 0) return BmpLayoutResult::NotHandled;
     File file(path);
     if (!file.Open()) return BmpLayoutResult::NotHandled;
@@ -284,7 +285,7 @@ BmpLayoutResult LayOutBmpFile(const std::string& path, WallpaperLayout layout, s
     // cheaply for a picture smaller than the screen.
     if (scaled && (at.sourceWidth < at.screenWidth || at.sourceHeight < at.screenHeight))
         return BmpLayoutResult::NotHandled;
-    out.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    out.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), background & 0xFFFFFFu);
     switch (layout) {
         case WallpaperLayout::Centred:
             return Centred(file, bmp, width, height, out);

@@ -21,6 +21,7 @@ enum class BmpLayoutResult {
 
 // As LayOutPicture, but from the bitmap file at `path`.
 BmpLayoutResult LayOutBmpFile(const std::string& path, WallpaperLayout layout, std::int32_t width,
-                              std::int32_t height, std::vector<std::uint32_t>& out);
+                              std::int32_t height, std::vector<std::uint32_t>& out,
+                              std::uint32_t background = 0);
 
 }  // namespace vexal

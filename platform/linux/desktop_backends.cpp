@@ -282,7 +282,7 @@ std::string FileUri(const std::string& path) {
 namespace {
 
 bool SetGsettings(Tools& tools, DesktopKind kind, const std::string& path,
-                  std::optional<WallpaperLayout> layout) {
+                  std::optional<WallpaperLayout> layout, std::optional<std::uint32_t> colour) {
     const char* schema = kind == DesktopKind::Cinnamon ? "org.cinnamon.desktop.background"
                          : kind == DesktopKind::Mate   ? "org.mate.background"
                                                        : "org.gnome.desktop.background";
@@ -292,26 +292,44 @@ bool SetGsettings(Tools& tools, DesktopKind kind, const std::string& path,
     const std::set<std::string> known = Lines(keys.output);
 
     if (layout && !SetGsetting(tools, schema, "picture-options", GnomeOption(*layout))) return false;
-    if (kind == DesktopKind::Mate) return SetAndConfirm(tools, schema, "picture-filename", path);
-    const std::string uri = FileUri(path);
-    if (!SetAndConfirm(tools, schema, "picture-uri", uri)) return false;
-    // GNOME 42 and later show this one while the dark style is on.
-    if (known.count("picture-uri-dark") && !SetGsetting(tools, schema, "picture-uri-dark", uri)) return false;
+    if (kind == DesktopKind::Mate) {
+        if (!SetAndConfirm(tools, schema, "picture-filename", path)) return false;
+    } else {
+        const std::string uri = FileUri(path);
+        if (!SetAndConfirm(tools, schema, "picture-uri", uri)) return false;
+        // GNOME 42 and later show this one while the dark style is on.
+        if (known.count("picture-uri-dark") && !SetGsetting(tools, schema, "picture-uri-dark", uri))
+            return false;
+    }
+    // The colour only once the picture is taken, as one plain colour (the shading would
+    // blend in the second); the picture is shown whatever becomes of it.
+    if (colour && known.count("primary-color") &&
+        SetGsetting(tools, schema, "primary-color", HexColour(*colour)) && known.count("color-shading-type"))
+        (void)SetGsetting(tools, schema, "color-shading-type", "solid");
     return true;
 }
 
 }  // namespace
 
 DesktopResult SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind, const std::string& path,
-                                    std::optional<WallpaperLayout> layout) {
+                                    std::optional<WallpaperLayout> layout,
+                                    std::optional<std::uint32_t> colour) {
     Tools tools(runner);
-    if (SetGsettings(tools, kind, path, layout)) return {};
+    if (SetGsettings(tools, kind, path, layout, colour)) return {};
     // dconf without its session bus does not always get to warn before gsettings exits;
     // the read-back is then the only witness.
     return tools.Failure({DesktopFailure::ValueNotKept, {}, "gsettings", {}, 0});
 }
 
-std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout> layout) {
+std::string HexColour(std::uint32_t colour) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text = "#";
+    for (int shift = 20; shift >= 0; shift -= 4) text.push_back(kHex[(colour >> shift) & 15]);
+    return text;
+}
+
+std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout> layout,
+                      std::optional<std::uint32_t> colour) {
     // FillMode values of the image plugin: 0 stretched, 1 fit (the shape kept, whole),
     // 2 fill (the shape kept, cut), 3 tiled, 6 centred. Plasma 6.6
     // moved tiling into a plugin of its own; it is used when installed, and without it a
@@ -343,6 +361,7 @@ std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout
     s += "var image = " + JsString(imageUri) + ";\n";
     s += "var fill = " + fill + ";\n";
     s += "var tiled = " + std::string(tiled ? "true" : "false") + ";\n";
+    s += "var color = " + (colour ? JsString(HexColour(*colour)) : std::string("null")) + ";\n";
     s += R"(var plugin = "org.kde.image";
 function isTilePlugin(id) { return id != "org.kde.image" && id.toLowerCase().indexOf("tile") >= 0; }
 if (tiled) {
@@ -364,6 +383,7 @@ for (var i = 0; i < all.length; i++) {
     d.currentConfigGroup = ["Wallpaper", p, "General"];
     d.writeConfig("Image", image);
     if (fill !== null) d.writeConfig("FillMode", fill);
+    if (color !== null) d.writeConfig("Color", color);
 }
 )";
     return s;
@@ -433,8 +453,9 @@ DesktopResult RunPlasmaScript(CommandRunner& runner, const std::string& script, 
 }  // namespace
 
 DesktopResult SetKdeWallpaper(CommandRunner& runner, const std::string& path,
-                              std::optional<WallpaperLayout> layout, int startPolls) {
-    return RunPlasmaScript(runner, KdeScript(FileUri(path), layout), startPolls);
+                              std::optional<WallpaperLayout> layout, int startPolls,
+                              std::optional<std::uint32_t> colour) {
+    return RunPlasmaScript(runner, KdeScript(FileUri(path), layout, colour), startPolls);
 }
 
 DesktopResult SetKdeScreenWallpapers(CommandRunner& runner, const std::vector<std::string>& paths,
@@ -498,6 +519,14 @@ DesktopResult WaitForBackdrops(Tools& tools, int startPolls, const std::function
     return {};
 }
 
+// A colour channel 0..255 as the fraction xfconf stores ("0.501961"), with a decimal point
+// whatever the locale says.
+std::string UnitFraction(std::uint32_t channel) {
+    const std::uint32_t millionths = (channel * 1000000 + 127) / 255;
+    std::string digits = std::to_string(millionths % 1000000);
+    return std::to_string(millionths / 1000000) + "." + std::string(6 - digits.size(), '0') + digits;
+}
+
 // Sets each of `backdrops` ("…/last-image") to the picture `pathFor` gives it, in `style`
 // (xfdesktop's image-style; null keeps the monitor's own), and reads each back.
 DesktopResult SetBackdrops(Tools& tools, const std::set<std::string>& properties,
@@ -525,6 +554,26 @@ DesktopResult SetBackdrops(Tools& tools, const std::set<std::string>& properties
     return {};
 }
 
+// Gives each of `backdrops` ("…/last-image") the solid colour (color-style 0) `colour` in
+// rgba1, four doubles from 0 to 1: only once their pictures are taken, and the pictures are
+// shown whatever becomes of it.
+void SetBackdropColours(Tools& tools, const std::set<std::string>& properties,
+                        const std::set<std::string>& backdrops, std::uint32_t colour) {
+    const std::string suffix = "/last-image";
+    for (const std::string& property : backdrops) {
+        const std::string base = property.substr(0, property.size() - suffix.size());
+        std::vector<std::string> solid = {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "/color-style"};
+        if (!properties.count(base + "/color-style")) solid.insert(solid.end(), {"-n", "-t", "int"});
+        solid.insert(solid.end(), {"-s", "0"});
+        std::vector<std::string> rgba = {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "/rgba1",
+                                         "-n",           "-a"};
+        for (int shift : {16, 8, 0})
+            rgba.insert(rgba.end(), {"-t", "double", "-s", UnitFraction((colour >> shift) & 255)});
+        rgba.insert(rgba.end(), {"-t", "double", "-s", "1.000000"});
+        if (!tools.Ran(solid) || !tools.Ran(rgba)) return;
+    }
+}
+
 // image-style: 1 centred, 2 tiled, 3 stretched, 4 scaled (fit), 5 zoomed (fill), 6 spanning
 // screens.
 const char* XfceStyle(std::optional<WallpaperLayout> layout) {
@@ -550,7 +599,8 @@ std::string BackdropMonitor(const std::string& property) {
 
 DesktopResult SetXfceWallpaper(CommandRunner& runner, const std::string& path,
                                std::optional<WallpaperLayout> layout, int startPolls,
-                               const std::function<bool()>& firstDrawn, DesktopPrograms* programs) {
+                               const std::function<bool()>& firstDrawn, DesktopPrograms* programs,
+                               std::optional<std::uint32_t> colour) {
     Tools tools(runner);
     std::set<std::string> properties, backdrops;
     bool legacy = false;
@@ -562,6 +612,7 @@ DesktopResult SetXfceWallpaper(CommandRunner& runner, const std::string& path,
                                          [&](const std::string&) { return path; });
         !set)
         return set;
+    if (colour) SetBackdropColours(tools, properties, backdrops, *colour);
     // Without any monitor's property there is no backdrop that would take the picture.
     return backdrops.empty() ? tools.Failure() : DesktopResult{};
 }
@@ -680,11 +731,14 @@ const char* SwayMode(WallpaperLayout layout) {
 
 }  // namespace
 
-DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout) {
+DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path, WallpaperLayout layout,
+                               std::optional<std::uint32_t> colour) {
     const std::string quoted = SwayQuoted(path);
     const char* mode = SwayMode(layout);
     Tools tools(runner);
-    if (tools.Ran({"swaymsg", "output", "*", "bg", quoted, mode})) return {};
+    std::vector<std::string> call = {"swaymsg", "output", "*", "bg", quoted, mode};
+    if (colour) call.push_back(HexColour(*colour));
+    if (tools.Ran(call)) return {};
     return tools.Failure();
 }
 
@@ -882,9 +936,12 @@ DesktopResult SetHyprpaperWallpaper(CommandRunner& runner, const std::string& pa
     return {};
 }
 
-std::vector<std::string> SwaybgCommand(const std::string& path, WallpaperLayout layout) {
+std::vector<std::string> SwaybgCommand(const std::string& path, WallpaperLayout layout,
+                                       std::optional<std::uint32_t> colour) {
     const char* mode = SwayMode(layout);
-    return {"swaybg", "-o", "*", "-i", path, "-m", mode};
+    std::vector<std::string> command = {"swaybg", "-o", "*", "-i", path, "-m", mode};
+    if (colour) command.insert(command.end(), {"-c", HexColour(*colour)});
+    return command;
 }
 
 }  // namespace vexal

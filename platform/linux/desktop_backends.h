@@ -2,6 +2,7 @@
 // command-line tool, and the choice of the desktop from the session's environment.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -49,10 +50,12 @@ std::string OneLine(const std::string& text);
 // tool is missing, refuses, or the desktop's settings are not there: it names the last of
 // the tools that failed (not run, or its status and what it said) or warned although it
 // exited 0; when none did, the desktop refused without a word (for gsettings: the value
-// did not read back).
+// did not read back). With a `colour` (0x00RRGGBB), the desktop's own background colour
+// around the picture is set too, in its own key, before the picture.
 [[nodiscard]] DesktopResult SetGsettingsWallpaper(CommandRunner& runner, DesktopKind kind,
                                                   const std::string& path,
-                                                  std::optional<WallpaperLayout> layout);
+                                                  std::optional<WallpaperLayout> layout,
+                                                  std::optional<std::uint32_t> colour = std::nullopt);
 // Plasma's shell takes its place on the session bus, and then makes its desktops, seconds
 // into a session: while it is not there yet, or has no desktop, the call is made again
 // every kPlasmaPollMs, up to `startPolls` times.
@@ -60,7 +63,8 @@ inline constexpr int kPlasmaPollMs = 100;
 inline constexpr int kPlasmaStartPolls = 150;
 [[nodiscard]] DesktopResult SetKdeWallpaper(CommandRunner& runner, const std::string& path,
                                             std::optional<WallpaperLayout> layout,
-                                            int startPolls = kPlasmaStartPolls);
+                                            int startPolls = kPlasmaStartPolls,
+                                            std::optional<std::uint32_t> colour = std::nullopt);
 // xfdesktop may not have made its monitors' backdrop properties yet (it does so when it
 // first draws, seconds into a session): the listing is asked again every
 // kXfdesktopPollMs, up to `startPolls` times, before only the older layout's properties
@@ -77,7 +81,8 @@ inline constexpr int kXfdesktopStartPolls = 150;
                                              std::optional<WallpaperLayout> layout,
                                              int startPolls = kXfdesktopStartPolls,
                                              const std::function<bool()>& firstDrawn = {},
-                                             DesktopPrograms* programs = nullptr);
+                                             DesktopPrograms* programs = nullptr,
+                                             std::optional<std::uint32_t> colour = std::nullopt);
 // A picture for each monitor xfdesktop draws: `paths[i]`, made at the size of the
 // monitor xfdesktop names `monitors[i]` (the name of its output, see X11MonitorConnectors),
 // on every workspace of that monitor, after the same wait as SetXfceWallpaper; a screen on
@@ -97,7 +102,8 @@ inline constexpr int kXfdesktopStartPolls = 150;
                                                    int startPolls = kPlasmaStartPolls);
 // sway keeps no style to fall back on: its background is always set with one.
 [[nodiscard]] DesktopResult SetSwayWallpaper(CommandRunner& runner, const std::string& path,
-                                             WallpaperLayout layout);
+                                             WallpaperLayout layout,
+                                             std::optional<std::uint32_t> colour = std::nullopt);
 // sway's outputs as `swaymsg -t get_outputs` lists them: the active ones, with their
 // names and their places in the layout.
 std::vector<Screen> ParseSwayOutputs(const std::string& json);
@@ -129,10 +135,15 @@ bool HyprpaperAnswers(CommandRunner& runner);
 [[nodiscard]] DesktopResult SetHyprpaperWallpaper(CommandRunner& runner, const std::string& path,
                                                   WallpaperLayout layout);
 // The command line of a swaybg that draws `path` on every output, as sway starts its own.
-std::vector<std::string> SwaybgCommand(const std::string& path, WallpaperLayout layout);
+std::vector<std::string> SwaybgCommand(const std::string& path, WallpaperLayout layout,
+                                       std::optional<std::uint32_t> colour = std::nullopt);
 
 // The script evaluated in the Plasma shell for every desktop.
-std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout> layout);
+std::string KdeScript(const std::string& imageUri, std::optional<WallpaperLayout> layout,
+                      std::optional<std::uint32_t> colour = std::nullopt);
+
+// "#RRGGBB", the colour as the desktops' settings write it.
+std::string HexColour(std::uint32_t colour);
 // The script that gives each desktop the picture of its screen: `imageUris[i]` to the
 // desktop of `screens[i]`, found by the screen's place, or by its number in this order.
 std::string KdeScreensScript(const std::vector<std::string>& imageUris, const std::vector<Screen>& screens);

@@ -163,9 +163,9 @@ DesktopResult LinuxDesktop::SetWallpaper(const std::string& path, const StyleVal
     const bool styleGiven = !style.Empty();
     const WallpaperLayout layout =
         styleGiven ? LayoutFromStyle(style.wallpaperStyle, style.tileWallpaper) : RecordedLayout(folder);
-    const DesktopResult result = kind == DesktopKind::X11
-                                     ? PaintRoot(path, layout)
-                                     : HandToDesktop(kind, folder, path, layout, styleGiven);
+    const DesktopResult result =
+        kind == DesktopKind::X11 ? PaintRoot(path, layout, style.background.value_or(0))
+                                 : HandToDesktop(kind, folder, path, layout, styleGiven, style.background);
     if (result && styleGiven) RecordStyle(folder, style);
     return result;
 }
@@ -251,7 +251,8 @@ DesktopResult LinuxDesktop::ChooseDesktop(DesktopKind& kindOut) const {
     return Failure(DesktopFailure::DesktopCovers, name.empty() ? "?" : name);
 }
 
-DesktopResult LinuxDesktop::PaintRoot(const std::string& path, WallpaperLayout layout) {
+DesktopResult LinuxDesktop::PaintRoot(const std::string& path, WallpaperLayout layout,
+                                      std::uint32_t background) {
     const std::string display = env_("DISPLAY");
     // Filling and fitting are worked out for each monitor, not across the gap between two;
     // the other layouts are the root's as a whole.
@@ -259,7 +260,7 @@ DesktopResult LinuxDesktop::PaintRoot(const std::string& path, WallpaperLayout l
                                              ? X11Monitors(display)
                                              : std::vector<Screen>();
     const auto draw = [&](std::int32_t width, std::int32_t height, std::vector<std::uint32_t>& out) {
-        return LayOutOnMonitors(path, layout, monitors, width, height, out);
+        return LayOutOnMonitors(path, layout, monitors, width, height, background, out);
     };
     if (SetRootBackground(draw, display)) return {};
     // A scheduled run without a session has no display at all; say so rather than name an
@@ -270,9 +271,10 @@ DesktopResult LinuxDesktop::PaintRoot(const std::string& path, WallpaperLayout l
 
 bool LinuxDesktop::LayOutOnMonitors(const std::string& path, WallpaperLayout layout,
                                     const std::vector<Screen>& monitors, std::int32_t width,
-                                    std::int32_t height, std::vector<std::uint32_t>& out) {
-    if (!SeveralScreens(monitors)) return LayOutForRoot(path, layout, width, height, out);
-    out.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+                                    std::int32_t height, std::uint32_t background,
+                                    std::vector<std::uint32_t>& out) {
+    if (!SeveralScreens(monitors)) return LayOutForRoot(path, layout, width, height, background, out);
+    out.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), background & 0xFFFFFFu);
     std::vector<std::uint32_t> part;
     for (const Screen& monitor : monitors) {
         // Only the part of a monitor that lies on the root can be drawn.
@@ -280,7 +282,8 @@ bool LinuxDesktop::LayOutOnMonitors(const std::string& path, WallpaperLayout lay
         const std::int32_t x1 = std::min(width, monitor.rect.x + monitor.rect.width);
         const std::int32_t y1 = std::min(height, monitor.rect.y + monitor.rect.height);
         if (x1 <= x0 || y1 <= y0) continue;
-        if (!LayOutForRoot(path, layout, monitor.rect.width, monitor.rect.height, part)) return false;
+        if (!LayOutForRoot(path, layout, monitor.rect.width, monitor.rect.height, background, part))
+            return false;
         for (std::int32_t y = y0; y < y1; ++y)
             std::copy_n(part.data() + static_cast<std::size_t>(y - monitor.rect.y) * monitor.rect.width +
                             (x0 - monitor.rect.x),
@@ -290,10 +293,11 @@ bool LinuxDesktop::LayOutOnMonitors(const std::string& path, WallpaperLayout lay
 }
 
 bool LinuxDesktop::LayOutForRoot(const std::string& path, WallpaperLayout layout, std::int32_t width,
-                                 std::int32_t height, std::vector<std::uint32_t>& out) {
+                                 std::int32_t height, std::uint32_t background,
+                                 std::vector<std::uint32_t>& out) {
     // The program's own bitmaps are laid out straight from the file; anything else is
     // decoded first.
-    switch (LayOutBmpFile(path, layout, width, height, out)) {
+    switch (LayOutBmpFile(path, layout, width, height, out, background)) {
         case BmpLayoutResult::Done:
             return true;
         case BmpLayoutResult::Failed:
@@ -303,19 +307,20 @@ bool LinuxDesktop::LayOutForRoot(const std::string& path, WallpaperLayout layout
     }
     Picture picture;
     if (!decoder_.Decode(path, picture).Ok()) return false;
-    LayOutPicture(picture, layout, width, height, out);
+    LayOutPicture(picture, layout, width, height, out, background);
     return true;
 }
 
 DesktopResult LinuxDesktop::HandToDesktop(DesktopKind kind, const std::string& folder,
-                                          const std::string& path, WallpaperLayout layout, bool styleGiven) {
+                                          const std::string& path, WallpaperLayout layout, bool styleGiven,
+                                          std::optional<std::uint32_t> colour) {
     const std::string shown = UniqueShownName(folder);
     if (::link(path.c_str(), shown.c_str()) != 0 && !CopyBytes(path, shown)) {
         // A copy broken off half way would be left for the next run to sweep up at best.
         ::unlink(shown.c_str());
         return Failure(DesktopFailure::FileNotPrepared, shown);
     }
-    const DesktopResult result = RunDesktopTool(kind, folder, shown, layout, styleGiven);
+    const DesktopResult result = RunDesktopTool(kind, folder, shown, layout, styleGiven, colour);
     if (result)
         RemoveShownExcept(folder, {shown});
     else
@@ -324,8 +329,8 @@ DesktopResult LinuxDesktop::HandToDesktop(DesktopKind kind, const std::string& f
 }
 
 DesktopResult LinuxDesktop::RunDesktopTool(DesktopKind kind, const std::string& folder,
-                                           const std::string& shown, WallpaperLayout layout,
-                                           bool styleGiven) {
+                                           const std::string& shown, WallpaperLayout layout, bool styleGiven,
+                                           std::optional<std::uint32_t> colour) {
     // Desktops with a style of their own keep it unless this call gives one.
     const std::optional<WallpaperLayout> own = styleGiven ? std::optional(layout) : std::nullopt;
     ProcDesktopPrograms programs(runner_, env_("DISPLAY"), env_("WAYLAND_DISPLAY"), folder);
@@ -333,19 +338,19 @@ DesktopResult LinuxDesktop::RunDesktopTool(DesktopKind kind, const std::string& 
         case DesktopKind::Gnome:
         case DesktopKind::Cinnamon:
         case DesktopKind::Mate:
-            return SetGsettingsWallpaper(runner_, kind, shown, own);
+            return SetGsettingsWallpaper(runner_, kind, shown, own, colour);
         case DesktopKind::Kde:
-            return SetKdeWallpaper(runner_, shown, own);
+            return SetKdeWallpaper(runner_, shown, own, kPlasmaStartPolls, colour);
         case DesktopKind::Xfce: {
             // Drawn once the root names its background; without a display to ask, there
             // is nothing to wait for.
             const std::string display = env_("DISPLAY");
             return SetXfceWallpaper(
                 runner_, shown, own, kXfdesktopStartPolls,
-                [&display] { return RootHasBackgroundPixmap(display).value_or(true); }, &programs);
+                [&display] { return RootHasBackgroundPixmap(display).value_or(true); }, &programs, colour);
         }
         case DesktopKind::Sway:
-            return SetSwayWallpaper(runner_, shown, layout);
+            return SetSwayWallpaper(runner_, shown, layout, colour);
         case DesktopKind::Lxqt:
         case DesktopKind::Lxde:
             return SetPcmanfmWallpaper(runner_, programs, kind, shown, own);
@@ -354,7 +359,7 @@ DesktopResult LinuxDesktop::RunDesktopTool(DesktopKind kind, const std::string& 
             if (HyprpaperAnswers(runner_)) return SetHyprpaperWallpaper(runner_, shown, layout);
             [[fallthrough]];
         case DesktopKind::Wayland:
-            return StartSwaybg(folder, shown, layout);
+            return StartSwaybg(folder, shown, layout, colour);
         case DesktopKind::X11:
         case DesktopKind::None:
             break;
@@ -363,7 +368,7 @@ DesktopResult LinuxDesktop::RunDesktopTool(DesktopKind kind, const std::string& 
 }
 
 DesktopResult LinuxDesktop::StartSwaybg(const std::string& folder, const std::string& path,
-                                        WallpaperLayout layout) {
+                                        WallpaperLayout layout, std::optional<std::uint32_t> colour) {
     // Kept as a compositor keeps its own: running on after this run, the previous one
     // ended once the new one draws. Its process is recorded beside the bitmap, and only a
     // process that is still a swaybg is ended (the number may have been reused).
@@ -373,7 +378,7 @@ DesktopResult LinuxDesktop::StartSwaybg(const std::string& folder, const std::st
     // (what it said is in the result).
     const std::string log = folder + "/" + kSwaybgLogName;
     const std::string newLog = TempPathFor(log, static_cast<std::uint32_t>(::getpid()));
-    const StartResult started = runner_.Start(SwaybgCommand(path, layout), newLog);
+    const StartResult started = runner_.Start(SwaybgCommand(path, layout, colour), newLog);
     if (!started.running) {
         ::unlink(newLog.c_str());
         if (started.ended.status < 0 && started.ended.errors.empty())

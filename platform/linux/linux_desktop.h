@@ -51,25 +51,28 @@ private:
     // X11 root; a failure when there is none, or only one vexal cannot reach.
     DesktopResult ChooseDesktop(DesktopKind& kindOut) const;
     // Draws the picture at `path` on the X11 root window.
-    DesktopResult PaintRoot(const std::string& path, WallpaperLayout layout);
+    // Where the picture does not reach, the root shows `background`.
+    DesktopResult PaintRoot(const std::string& path, WallpaperLayout layout, std::uint32_t background);
     // Fills a screenful of `width` × `height` for the root, each of `monitors` on its own
     // when there are several; false to give up.
     bool LayOutOnMonitors(const std::string& path, WallpaperLayout layout,
                           const std::vector<Screen>& monitors, std::int32_t width, std::int32_t height,
-                          std::vector<std::uint32_t>& out);
+                          std::uint32_t background, std::vector<std::uint32_t>& out);
     // Fills a screenful of `width` × `height` for the root; false to give up.
     bool LayOutForRoot(const std::string& path, WallpaperLayout layout, std::int32_t width,
-                       std::int32_t height, std::vector<std::uint32_t>& out);
+                       std::int32_t height, std::uint32_t background, std::vector<std::uint32_t>& out);
     // Hands a fresh name for the picture at `path` to the desktop's tool, and sweeps up the
     // names it no longer shows.
     DesktopResult HandToDesktop(DesktopKind kind, const std::string& folder, const std::string& path,
-                                WallpaperLayout layout, bool styleGiven);
+                                WallpaperLayout layout, bool styleGiven, std::optional<std::uint32_t> colour);
     // Has the desktop's tool show `shown` in `layout`; a desktop with a style of its own is
-    // given the layout only when `styleGiven`.
+    // given the layout only when `styleGiven`, and its background colour only when `colour`.
     DesktopResult RunDesktopTool(DesktopKind kind, const std::string& folder, const std::string& shown,
-                                 WallpaperLayout layout, bool styleGiven);
+                                 WallpaperLayout layout, bool styleGiven,
+                                 std::optional<std::uint32_t> colour);
     // Starts a swaybg that draws `path`, then ends the one an earlier run started.
-    DesktopResult StartSwaybg(const std::string& folder, const std::string& path, WallpaperLayout layout);
+    DesktopResult StartSwaybg(const std::string& folder, const std::string& path, WallpaperLayout layout,
+                              std::optional<std::uint32_t> colour);
 
     ImageDecoder& decoder_;
     CommandRunner& runner_;

@@ -46,8 +46,8 @@ ScaledPlacement PlaceScaled(WallpaperLayout layout, std::int32_t pictureWidth, s
 }
 
 void LayOutPicture(const Picture& picture, WallpaperLayout layout, std::int32_t width, std::int32_t height,
-                   std::vector<std::uint32_t>& out) {
-    out.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+                   std::vector<std::uint32_t>& out, std::uint32_t background) {
+    out.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), background & 0xFFFFFFu);
     if (picture.Empty() || width <= 0 || height <= 0) return;
     const std::int32_t pw = picture.width, ph = picture.height;
 

@@ -27,9 +27,9 @@ struct ScaledPlacement {
 ScaledPlacement PlaceScaled(WallpaperLayout layout, std::int32_t pictureWidth, std::int32_t pictureHeight,
                             std::int32_t width, std::int32_t height);
 
-// Fills `out` with width × height pixels 0x00RRGGBB, rows top to bottom; transparent
-// parts of the picture show black.
+// Fills `out` with width × height pixels 0x00RRGGBB, rows top to bottom, `background`
+// where the picture does not reach; transparent parts of the picture show black.
 void LayOutPicture(const Picture& picture, WallpaperLayout layout, std::int32_t width, std::int32_t height,
-                   std::vector<std::uint32_t>& out);
+                   std::vector<std::uint32_t>& out, std::uint32_t background = 0);
 
 }  // namespace vexal

@@ -32,6 +32,37 @@ HKEY OpenUserKey(const std::string& key, REGSAM access) {
     return h;
 }
 
+// Where the user's colour scheme keeps the desktop colour, as "R G B" in decimal.
+constexpr const char* kColoursKey = "Control Panel\\Colors";
+constexpr const char* kBackgroundName = "Background";
+
+// The colour scheme's key, made when missing (it is the system's own, read at log-on);
+// null when it cannot be had.
+HKEY ColoursKey(REGSAM access) {
+    HKEY h = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, win32::Widen(kColoursKey).c_str(), 0, nullptr, 0, access,
+                          nullptr, &h, nullptr) != ERROR_SUCCESS)
+        return nullptr;
+    return h;
+}
+
+// Makes `colour` (0x00RRGGBB) the desktop colour now and at the next log-on.
+void SetDesktopColour(std::uint32_t colour) {
+    const BYTE r = static_cast<BYTE>(colour >> 16), g = static_cast<BYTE>(colour >> 8),
+               b = static_cast<BYTE>(colour);
+    const INT element = COLOR_BACKGROUND;
+    const COLORREF value = RGB(r, g, b);
+    ::SetSysColors(1, &element, &value);
+    const HKEY h = ColoursKey(KEY_SET_VALUE);
+    if (!h) return;
+    const std::wstring text =
+        win32::Widen(std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b));
+    ::RegSetValueExW(h, win32::Widen(kBackgroundName).c_str(), 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(text.c_str()),
+                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(h);
+}
+
 // Whether this user may create files in `folder`: a file of the program's own temporary
 // kind is made there and goes again when its handle closes, even if the process is killed.
 bool CanCreateFilesIn(const std::string& folder) {
@@ -236,12 +267,27 @@ DesktopResult Win32Desktop::SetWallpaper(const std::string& path, const StyleVal
     if (styled)
         WriteStringValues(kStyleKey,
                           {{kStyleNames[0], style.wallpaperStyle}, {kStyleNames[1], style.tileWallpaper}});
+    // The desktop colour around the picture: the running session's, and the user's
+    // colour scheme in the registry, where it is read again at the next log-on.
+    std::vector<SavedValue> savedColour;
+    const COLORREF oldColour = ::GetSysColor(COLOR_BACKGROUND);
+    bool coloured = false;
+    if (style.background) {
+        if (const HKEY made = ColoursKey(KEY_QUERY_VALUE)) ::RegCloseKey(made);
+        coloured = SaveValues(kColoursKey, {kBackgroundName}, savedColour);
+    }
+    if (coloured) SetDesktopColour(*style.background);
     std::wstring wide = win32::Widen(path);
     if (::SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, wide.data(),
                                 SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE))
         return {};
     const DWORD error = ::GetLastError();
     if (styled) PutBackValues(kStyleKey, saved);
+    if (coloured) {
+        const INT element = COLOR_BACKGROUND;
+        ::SetSysColors(1, &element, &oldColour);
+        PutBackValues(kColoursKey, savedColour);
+    }
     return {DesktopFailure::SystemRefused, {}, {}, {}, static_cast<std::int64_t>(error)};
 }
 

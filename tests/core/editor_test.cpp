@@ -35,7 +35,9 @@ public:
     std::vector<std::string> items;
     int selected = -1;
     int spin = 0;
+    std::map<EditorControl, std::uint32_t> colours;
 
+    void SetColour(EditorControl control, std::uint32_t colour) override { colours[control] = colour; }
     void SetCaption(const std::string& text) override { caption = text; }
     void ShowWindow() override { visible = true; }
     void HideWindow() override { visible = false; }
@@ -171,6 +173,7 @@ struct EditorRig {
         EXPECT_TRUE(view.IsChecked(EditorControl::cbSchedule, 0));
         EXPECT_EQ(view.Text(EditorControl::lbLastRun), "");
         EXPECT_FALSE(view.IsChecked(EditorControl::ckEachScreen, 0));
+        EXPECT_FALSE(view.IsChecked(EditorControl::ckBackColour, 0));
     }
 };
 
@@ -227,6 +230,41 @@ TEST_F(EditorFixture, SelectingShowsEveryFieldOfTheEntry) {
     // Storing what was shown gives the entry back unchanged.
     editor.StoreEntry(1);
     EXPECT_EQ(program.SiteEntries[1], e);
+}
+
+// The colour around the picture: the entry's own while checked, shown on its button; an
+// entry without one shows the desktop's, and a colour picked becomes the entry's own.
+TEST_F(EditorFixture, BackgroundColourIsTheEntrysOwnWhileChecked) {
+    desktop.background = 0x3A6EA5;
+    SiteEntry own = Entry("a", "/a/");
+    own.Background = 0x102030;
+    Load({own, Entry("b", "/b/")});
+    EXPECT_EQ(view.Text(EditorControl::lbSettingsFile), host.files.FullPath("vexal.ini"));
+    EXPECT_FALSE(view.IsChecked(EditorControl::ckBackColour, 0));
+    EXPECT_EQ(view.colours[EditorControl::cbBackColour], 0x3A6EA5u);
+    Select(1);
+    EXPECT_TRUE(view.IsChecked(EditorControl::ckBackColour, 0));
+    EXPECT_EQ(view.colours[EditorControl::cbBackColour], 0x102030u);
+    Select(2);
+    EXPECT_FALSE(view.IsChecked(EditorControl::ckBackColour, 0));
+    EXPECT_EQ(view.colours[EditorControl::cbBackColour], 0x3A6EA5u);
+    // Cancelled: nothing changes. Picked: the entry's own, starting from what was shown.
+    editor.cbBackColour_Click();
+    EXPECT_FALSE(view.IsChecked(EditorControl::ckBackColour, 0));
+    host.dialogs.colours = {0x00FF00};
+    editor.cbBackColour_Click();
+    EXPECT_TRUE(view.IsChecked(EditorControl::ckBackColour, 0));
+    EXPECT_EQ(view.colours[EditorControl::cbBackColour], 0x00FF00u);
+    ASSERT_EQ(host.dialogs.boxes.size(), 2u);
+    EXPECT_EQ(host.dialogs.boxes[1].kind + " " + host.dialogs.boxes[1].text,
+              "colour " + std::to_string(0x3A6EA5));
+    Select(1);
+    EXPECT_EQ(program.SiteEntries[2].Background, 0x00FF00u);
+    // Unchecked, the entry keeps the desktop's colour again.
+    view.SetChecked(EditorControl::ckBackColour, 0, false);
+    Select(2);
+    EXPECT_EQ(program.SiteEntries[1].Background, std::nullopt);
+    EXPECT_EQ(program.SiteEntries[2].Background, 0x00FF00u);
 }
 
 TEST_F(EditorFixture, EditsAreKeptWhenSwitchingEntries) {
@@ -796,6 +834,7 @@ TEST_F(EditorFixture, EndWithAFilledNewEntryFormAsksToRegisterIt) {
         {"ext", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckExt, 4, true); }},
         {"schedule", [](FakeEditorView& v) { v.SetChecked(EditorControl::cbSchedule, 3, true); }},
         {"eachScreen", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckEachScreen, 0, true); }},
+        {"backColour", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckBackColour, 0, true); }},
     };
     for (const auto& fill : fills) {
         EditorRig f;

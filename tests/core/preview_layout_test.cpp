@@ -171,6 +171,8 @@ public:
         log.push_back("clear");
     }
     void SetSetWPEnabled(bool enabled) override { setWPEnabled = enabled; }
+    std::optional<std::uint32_t> backdrop = 0xABCDEF;  // wrong on purpose: the presenter must set it
+    void SetBackdrop(std::optional<std::uint32_t> colour) override { backdrop = colour; }
 };
 
 class CountingPump final : public EventPump {
@@ -186,7 +188,8 @@ public:
     void RunRetrieval(bool gather) override { retrievals.push_back(gather); }
 };
 
-struct PreviewFixture : ::testing::Test {
+// A presenter on a fake window and host; a table's rows each take a rig of their own.
+struct PreviewRig {
     Program program;
     testing::TestHost host;
     FakeDecoder decoder{host.files};
@@ -197,7 +200,7 @@ struct PreviewFixture : ::testing::Test {
     RunController controller{program, host.host};
     PreviewPresenter preview{program, host.host, window, frontEnd, controller};
 
-    PreviewFixture() {
+    PreviewRig() {
         InitGlobals(program, 1, 0);
         program.WinFolderWPname = "wallpaper.bmp";
         host.files.files["wpcache.jpg"] = PicFile(4, 3, 0xFF102030);
@@ -216,6 +219,8 @@ struct PreviewFixture : ::testing::Test {
         preview.DispPre(Pictures({{"wpcache.jpg", chosen, {}, false}}));
     }
 };
+
+struct PreviewFixture : ::testing::Test, PreviewRig {};
 
 TEST_F(PreviewFixture, ShowLoadsOnceWithCaptionAndSetWallpaperDisabled) {
     preview.LoadWindow();
@@ -246,6 +251,34 @@ TEST_F(PreviewFixture, DispPrePaintsFirstThenShowsThePictureAndEnablesInstalling
     EXPECT_TRUE(window.setWPEnabled);
     EXPECT_FALSE(preview.shownPicture().Empty());
     EXPECT_TRUE(host.dialogs.boxes.empty());
+}
+
+// Around one centred or fitted picture the preview shows the entry's colour, as the desktop
+// will; other styles, an entry without a colour and a picture named on the command line
+// show the window's own background.
+TEST(PreviewBackdropTest, EntryColourAroundACentredOrFittedPicture) {
+    const struct {
+        const char* name;
+        WallpaperStyle style;
+        std::optional<std::uint32_t> colour;
+        RunModeValue mode;
+        std::optional<std::uint32_t> backdrop;
+    } rows[] = {
+        {"centred", WallpaperStyle::Centred, 0x1E3A5F, RunModeValue::Entry, 0x1E3A5F},
+        {"fit", WallpaperStyle::Fit, 0x1E3A5F, RunModeValue::Editor, 0x1E3A5F},
+        {"stretched", WallpaperStyle::Stretched, 0x1E3A5F, RunModeValue::Entry, std::nullopt},
+        {"fill", WallpaperStyle::Fill, 0x1E3A5F, RunModeValue::Entry, std::nullopt},
+        {"noColour", WallpaperStyle::Fit, std::nullopt, RunModeValue::Entry, std::nullopt},
+        {"commandLinePicture", WallpaperStyle::Fit, 0x1E3A5F, RunModeValue::Direct, std::nullopt},
+    };
+    for (const auto& r : rows) {
+        PreviewRig f;
+        f.program.RunMode = r.mode;
+        f.program.CurrentEntry().WpState = r.style;
+        f.program.CurrentEntry().Background = r.colour;
+        f.Show();
+        EXPECT_EQ(f.window.backdrop, r.backdrop) << r.name;
+    }
 }
 
 TEST_F(PreviewFixture, UnreadablePictureIsReportedAndCannotBeInstalled) {

@@ -101,6 +101,14 @@ TEST(SettingsFileTest, ExtensionsAreWrittenOnlyWhenUsed) {
         {"Refstr = ", "Refstr = \r\neachscreen = 2", "Refstr = \r\nEachScreen = 1"},
         {"Refstr = ", "Refstr = \r\nEachScreen = 1\r\nMinWidth = 9",
          "Refstr = \r\nMinWidth = 9\r\nEachScreen = 1"},
+        {"Refstr = ", "Refstr = \r\nBackground = #1e3a5f", "Refstr = \r\nBackground = #1E3A5F"},
+        {"Refstr = ", "Refstr = \r\nbackground =  000000 ", "Refstr = \r\nBackground = #000000"},
+        {"Refstr = ", "Refstr = \r\nBackground = ", "Refstr = "},
+        {"Refstr = ", "Refstr = \r\nBackground = #12345", "Refstr = "},
+        {"Refstr = ", "Refstr = \r\nBackground = #12345G", "Refstr = "},
+        {"Refstr = ", "Refstr = \r\nBackground = red", "Refstr = "},
+        {"Refstr = ", "Refstr = \r\nBackground = #FFFFFF\r\nEachScreen = 1",
+         "Refstr = \r\nEachScreen = 1\r\nBackground = #FFFFFF"},
         {"WpState = 2", "WpState = 3", "WpState = 3"},
         {"WpState = 2", "WpState = 4", "WpState = 4"},
         {"WpState = 2", "WpState = 4.4", "WpState = 4"},
@@ -119,6 +127,9 @@ TEST(SettingsFileTest, ExtensionsAreWrittenOnlyWhenUsed) {
     ParseSettings(p, std::string(kExample) + "Filter = 1000001\r\nMinWidth = 640\r\n");
     EXPECT_TRUE(p.SiteEntries[1].Filter[6]);
     EXPECT_EQ(p.SiteEntries[1].MinWidth, 640);
+    EXPECT_EQ(p.SiteEntries[1].Background, std::nullopt);
+    ParseSettings(p, std::string(kExample) + "Background = #0080fF\r\n");
+    EXPECT_EQ(p.SiteEntries[1].Background, 0x0080FFu);
     for (int style : {3, 4}) {
         ParseSettings(p, std::string(kExample) + "WpState = " + std::to_string(style) + "\r\n");
         EXPECT_EQ(p.SiteEntries[1].WpState, WallpaperStyle(style));

@@ -143,7 +143,8 @@ public:
     bool accept = true;
     // Why it fails when it does; a failure without a reason of its own is a refusal.
     DesktopResult reason;
-    // "set PATH", with " WallpaperStyle=W TileWallpaper=T" when a style came with it, and
+    // "set PATH", with " WallpaperStyle=W TileWallpaper=T" when a style came with it (and
+    // " Background=DECIMAL" when a colour did), and
     // "screen NAME PATH" entries, in call order.
     std::vector<std::string> log;
     // The bytes the wallpaper file held when SetWallpaper was called.
@@ -166,10 +167,12 @@ public:
         return haveFolder ? DesktopResult{} : Failure();
     }
     DesktopResult SetWallpaper(const std::string& path, const StyleValues& style) override {
-        log.push_back("set " + path +
-                      (style.Empty() ? std::string()
-                                     : " WallpaperStyle=" + style.wallpaperStyle +
-                                           " TileWallpaper=" + style.tileWallpaper));
+        log.push_back(
+            "set " + path +
+            (style.Empty()
+                 ? std::string()
+                 : " WallpaperStyle=" + style.wallpaperStyle + " TileWallpaper=" + style.tileWallpaper) +
+            (style.background ? " Background=" + std::to_string(*style.background) : std::string()));
         files_.ReadFile(path, bytesAtSet);
         return accept ? DesktopResult{} : Failure();
     }

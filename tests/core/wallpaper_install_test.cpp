@@ -318,6 +318,41 @@ TEST(InstallWallpaperTest, StyleValuesByWpStateAndRunMode) {
     }
 }
 
+// The entry's colour goes to the desktop with the picture and fills what the pictures
+// leave of a spanned bitmap; a picture named on the command line leaves the colour alone.
+TEST(InstallWallpaperTest, EntryColourGoesWithThePicture) {
+    const std::string navy = " Background=" + std::to_string(0x1E3A5F);
+    const struct {
+        const char* name;
+        RunModeValue mode;
+        bool eachScreen;
+        std::string log;
+    } rows[] = {
+        {"entry", RunModeValue::Entry, false, " WallpaperStyle=6 TileWallpaper=0" + navy},
+        {"spanned", RunModeValue::Entry, true, " WallpaperStyle=22 TileWallpaper=0" + navy},
+        {"direct", RunModeValue::Direct, false, ""},
+    };
+    for (const auto& r : rows) {
+        Fixture f;
+        f.program.RunMode = r.mode;
+        f.desktop.background = 0x777777;
+        f.desktop.screens = {{{0, 0, 4, 2}, "L"}, {{4, 0, 4, 2}, "R"}};
+        f.program.CurrentEntry().EachScreen = r.eachScreen;
+        f.program.CurrentEntry().WpState = WallpaperStyle::Fit;
+        f.program.CurrentEntry().Background = 0x1E3A5F;
+        f.t.files.files["wp.jpg"] = PicFile(1, 1, 0xFF111111);
+        ASSERT_TRUE(f.Install("wp.jpg")) << r.name;
+        EXPECT_EQ(f.desktop.log, std::vector<std::string>{"set " + testing::WallpaperPath() + r.log})
+            << r.name;
+        if (!r.eachScreen) continue;
+        // Each 1 × 1 picture fitted on its 4 × 2 screen: two columns of the colour beside it.
+        Picture set;
+        ASSERT_TRUE(f.decoder.Decode(testing::WallpaperPath(), set).Ok());
+        EXPECT_EQ(set.Row(0)[0], 0xFF1E3A5Fu);
+        EXPECT_EQ(set.Row(0)[7], 0xFF1E3A5Fu);
+    }
+}
+
 TEST(InstallWallpaperTest, DestinationKeepsTheConfiguredName) {
     Fixture f;
     f.program.WinFolderWPname = "wallpaper.dat";

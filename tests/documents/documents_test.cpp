@@ -3,6 +3,7 @@
 // other (the manual page once lagged the program by several extensions).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -143,6 +144,61 @@ TEST(DocumentsTest, ManPageNamesWhatTheReadmeNames) {
     EXPECT_EQ(Join(fromManPage.options), Join(fromReadme.options)) << "options: manual page, then README.md";
     EXPECT_EQ(Join(fromManPage.variables), Join(fromReadme.variables))
         << "environment variables: manual page, then README.md";
+}
+
+// Both documents name the data folder's files, the schedule's files and the bounds, so a
+// reader of either learns where vexal keeps things and where it stops.
+TEST(DocumentsTest, BothNameTheFilesAndTheBounds) {
+    const std::string readme = ReadAll(VEXAL_README);
+    std::string manPage;
+    for (const std::string& line : Lines(ReadAll(VEXAL_MAN_PAGE))) manPage += Unescape(line) + "\n";
+    for (const char* fact :
+         {"history.txt", "wallpaper-style", "vexal-back-", "schedule.log", "last-run-", "vexal-schedule@",
+          "vexal-schedule-", "64 MiB", "1 GiB", "120 seconds", "600 seconds", "K being"}) {
+        EXPECT_NE(readme.find(fact), std::string::npos) << "README.md lacks " << fact;
+        EXPECT_NE(manPage.find(fact), std::string::npos) << "the manual page lacks " << fact;
+    }
+}
+
+// The manual page as `man` shows it where the terminal knows only ASCII (LANG=C).
+std::string RenderedForAscii(std::string& warningsOut) {
+    const std::string warnings = testing::TempDir() + "vexal-man-warnings.txt";
+    const std::string command = std::string("preconv ") + VEXAL_MAN_PAGE +
+                                " | groff -man -Tascii -P-c -P-b -P-u -rLL=78n -ww 2>" + warnings;
+    std::string text;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+        ::pclose(pipe);
+    }
+    warningsOut = ReadAll(warnings.c_str());
+    std::remove(warnings.c_str());
+    return text;
+}
+
+// Regression: under LANG=C every Japanese text of the manual page vanished ("NewMsg = ()"),
+// and lines stretched to both edges around a long path opened wide gaps between words.
+TEST(DocumentsTest, ManPageReadsWholeInAsciiWithoutGaps) {
+    std::string warnings;
+    const std::string text = RenderedForAscii(warnings);
+    ASSERT_NE(text.find("SETTINGS FILE"), std::string::npos) << "groff did not render the page";
+    // groff warns of every character the terminal cannot show, which it leaves out.
+    EXPECT_EQ(warnings, "");
+    EXPECT_EQ(text.find("()"), std::string::npos);
+    const std::string source = ReadAll(VEXAL_MAN_PAGE);
+    const std::regex gap(R"((\S+)( {3,})(\S+))");
+    const std::vector<std::string> lines = Lines(text);
+    // The header and footer lines spread their three parts on purpose.
+    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        const std::size_t start = line.find_first_not_of(' ');
+        if (start == std::string::npos) continue;
+        // A tag's padding before its paragraph, and spaces the page itself holds (an
+        // example), are no gaps.
+        const std::string body = line.substr(std::min(line.size(), std::max<std::size_t>(start, 15)));
+        for (std::sregex_iterator m(body.begin(), body.end(), gap), end; m != end; ++m)
+            EXPECT_NE(source.find(m->str()), std::string::npos) << "a gap: " << line;
+    }
 }
 
 }  // namespace

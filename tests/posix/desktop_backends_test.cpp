@@ -224,6 +224,11 @@ TEST(KdeBackendTest, EvaluatesOneScriptForEveryDesktop) {
         EXPECT_NE(script.find("desktops()"), std::string::npos) << r.name;
         EXPECT_NE(script.find("d.writeConfig(\"Image\", image);"), std::string::npos) << r.name;
     }
+    // The entry's colour in the image plugin's own key; without one the desktop's stays.
+    const std::string coloured = KdeScript("file:///x.bmp", WallpaperLayout::Fit, 0x1E3A5F);
+    EXPECT_NE(coloured.find("var color = \"#1e3a5f\";"), std::string::npos);
+    EXPECT_NE(coloured.find("if (color !== null) d.writeConfig(\"Color\", color);"), std::string::npos);
+    EXPECT_NE(KdeScript("file:///x.bmp", WallpaperLayout::Fit).find("var color = null;"), std::string::npos);
     // A URI can never close the string literal early.
     EXPECT_NE(KdeScript("file:///a\"b\\c", std::nullopt).find(R"(var image = "file:///a\"b\\c";)"),
               std::string::npos);
@@ -369,6 +374,20 @@ TEST(XfceBackendTest, SetsEveryMonitorsImageAndStyle) {
             EXPECT_EQ(runner.calls[1].back(), r.style) << r.name;
         }
     }
+
+    // The entry's colour: one solid colour, four fractions with a decimal point whatever
+    // the locale, once every monitor has its picture.
+    runner.calls.clear();
+    ASSERT_TRUE(SetXfceWallpaper(runner, "/d/x.bmp", WallpaperLayout::Fit, 0, {}, nullptr, 0x1E3A5F));
+    ASSERT_EQ(runner.calls.size(), 9u);
+    EXPECT_EQ(runner.calls[5], (Argv{"xfconf-query", "-c", "xfce4-desktop", "-p", hdmi + "color-style", "-n",
+                                     "-t", "int", "-s", "0"}));
+    EXPECT_EQ(runner.calls[6],
+              (Argv{"xfconf-query", "-c", "xfce4-desktop", "-p", hdmi + "rgba1", "-n", "-a",       "-t",
+                    "double",       "-s", "0.117647",      "-t", "double",       "-s", "0.227451", "-t",
+                    "double",       "-s", "0.372549",      "-t", "double",       "-s", "1.000000"}));
+    EXPECT_EQ(runner.calls[7],
+              (Argv{"xfconf-query", "-c", "xfce4-desktop", "-p", virt + "color-style", "-s", "0"}));
 
     // A property that does not read back as set did not take.
     runner.forgetSettings = true;
@@ -518,6 +537,13 @@ TEST(SwayBackendTest, QuotesThePathForSwaysOwnSplitting) {
         EXPECT_TRUE(SetSwayWallpaper(runner, r.path, r.layout)) << r.name;
         EXPECT_EQ(runner.calls, std::vector<Argv>{r.argv}) << r.name;
     }
+    // The entry's colour after the mode, as sway takes it; swaybg takes it as an option.
+    RecordingRunner coloured;
+    EXPECT_TRUE(SetSwayWallpaper(coloured, "/d/a.bmp", WallpaperLayout::Fit, 0xFF8000));
+    EXPECT_EQ(coloured.calls,
+              (std::vector<Argv>{{"swaymsg", "output", "*", "bg", "\"/d/a.bmp\"", "fit", "#ff8000"}}));
+    EXPECT_EQ(SwaybgCommand("/d/a.bmp", WallpaperLayout::Fit, 0xFF8000),
+              (Argv{"swaybg", "-o", "*", "-i", "/d/a.bmp", "-m", "fit", "-c", "#ff8000"}));
     RecordingRunner refusing;
     refusing.failWhenContains = "bg";
     EXPECT_FALSE(SetSwayWallpaper(refusing, "/d/a.bmp", WallpaperLayout::Centred));
@@ -900,6 +926,14 @@ TEST(GsettingsDesktopTest, RealSchemasTakeThePictureAndItsStyle) {
         EXPECT_EQ(gs.Get(r.schema, "picture-options"), r.options) << r.name;
     }
     EXPECT_EQ(gs.Get(gnome, "picture-uri-dark"), "'file:///d/c.bmp'");
+    // The entry's colour: the desktop's own, one plain colour.
+    for (const auto& [kind, schema] : {std::pair{DesktopKind::Gnome, gnome},
+                                       std::pair{DesktopKind::Mate, std::string("org.mate.background")}}) {
+        ASSERT_TRUE(SetGsettingsWallpaper(gs.runner, kind, "/d/c.bmp", WallpaperLayout::Fit, 0x1E3A5F))
+            << schema;
+        EXPECT_EQ(gs.Get(schema, "primary-color"), "'#1e3a5f'") << schema;
+        EXPECT_EQ(gs.Get(schema, "color-shading-type"), "'solid'") << schema;
+    }
 
     // Without a style the desktop's own stays.
     ASSERT_EQ(gs.runner.Run({"gsettings", "set", gnome, "picture-options", "zoom"}).status, 0);

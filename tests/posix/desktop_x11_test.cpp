@@ -449,6 +449,22 @@ TEST_F(X11RootTest, DesktopUsesTheRecordedStyleAndReadsTheBitmap) {
     EXPECT_EQ(root.At(320, 411), 0u);
     EXPECT_EQ(root.At(200, 100), kRed);
     EXPECT_EQ(root.At(440, 400), kWhite);
+    // With a colour of its own the bars are that colour, whether the picture was shrunk
+    // from its bitmap, enlarged from the decoded picture, or centred.
+    constexpr std::uint32_t kNavy = 0x1E3A5F;
+    ASSERT_TRUE(first.SetWallpaper(photo, {"6", "0", kNavy}));
+    root = testing::ReadRoot(xvfb_.display());
+    EXPECT_EQ(root.At(320, 67), kNavy);
+    EXPECT_EQ(root.At(320, 411), kNavy);
+    EXPECT_EQ(root.At(0, 100), kMagenta);
+    ASSERT_TRUE(first.SetWallpaper(bitmap, {"6", "0", kNavy}));
+    root = testing::ReadRoot(xvfb_.display());
+    EXPECT_EQ(root.At(320, 10), kNavy);
+    EXPECT_EQ(root.At(0, 100), kRed);
+    ASSERT_TRUE(first.SetWallpaper(bitmap, {"0", "0", kNavy}));
+    root = testing::ReadRoot(xvfb_.display());
+    EXPECT_EQ(root.At(639, 479), kNavy);
+    EXPECT_EQ(root.At(270, 210), kRed);
     ASSERT_TRUE(first.SetWallpaper(bitmap, {"2", "0"}));
 
     // A run that gives no style (an image given on the command line) keeps the last one.

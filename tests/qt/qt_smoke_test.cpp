@@ -221,8 +221,28 @@ TEST_F(QtFixture, EditorShowsItsControlsInTheirLayout) {
     EXPECT_LT(x(w.cbSetWP), x(w.cbEnd));
 }
 
+// The colour button asks for a colour, shows it, and the entry saved carries it.
+TEST_F(QtFixture, ColourButtonGivesTheEntryItsOwnColour) {
+    AddEntry("a", "/a/");
+    QtEditorWindow& w = Editor();
+    Choose(w.cbSelect, 1);
+    dialogs.colours = {0x1E3A5F};
+    QTest::mouseClick(w.cbBackColour, Qt::LeftButton);
+    EXPECT_TRUE(w.ckBackColour->isChecked());
+    EXPECT_EQ(w.cbBackColour->icon().pixmap(w.cbBackColour->iconSize()).toImage().pixel(4, 4) & 0xFFFFFFu,
+              0x1E3A5Fu);
+    QTest::mouseClick(w.cbEnd, Qt::LeftButton);
+    ASSERT_TRUE(SettingsWritten());
+    EXPECT_EQ(Saved().SiteEntries[1].Background, 0x1E3A5Fu);
+}
+
 TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
     QtEditorWindow& w = Editor();
+    const char* kBackColourTip =
+        "中央に表示・画面のサイズに合わせるとき画像の周りに見える色です。外すとデスクトップの色のままです。";
+    // The status line names the settings file by its full path.
+    const std::string settingsPath = dir.path() + "/vexal.ini";
+    const std::string settingsLine = "設定ファイル: " + settingsPath;
     ExpectTexts(
         &w,
         {
@@ -259,6 +279,8 @@ TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
             {"opWp(4)", w.opWp[4], "画面のサイズに合わせる"},
             {"ckEachScreen", w.ckEachScreen, "画面ごとに別の画像",
              "画面が複数あるとき、候補から画面の数だけ画像を選び、それぞれの画面に表示します。"},
+            {"ckBackColour", w.ckBackColour, "背景色", kBackColourTip},
+            {"cbBackColour", w.cbBackColour, "色…", kBackColourTip},
             {"Frame4", w.Frame4, "候補から選択する際の条件"},
             {"opNo(0)", w.opNo[0], "\u3000\u3000\u3000\u3000\u3000\u3000\u3000番目のファイルを選択する",
              "指定した番目に見つけたファイルを採用します。"},
@@ -280,6 +302,7 @@ TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
             {"cbPreview", w.cbPreview, "プレビュー"},
             {"cbSetWP", w.cbSetWP, "壁紙に設定"},
             {"cbEnd", w.cbEnd, "終了"},
+            {"lbSettingsFile", w.lbSettingsFile, settingsLine.c_str(), settingsPath.c_str()},
         });
 
     frontEnd->LoadRetrievalWindows();
@@ -304,11 +327,12 @@ TEST(QtTabOrderTest, TabFollowsTheLayoutOfEachWindow) {
     // A group of option buttons is one stop, its selected button (the first while none is);
     // the arrow keys move within it.
     const std::vector<QWidget*> editorOrder = {
-        w.cbSelect,    w.cbTouroku,    w.cbDelete,    w.txUrl,       w.cbBrowseFile, w.cbBrowseFolder,
-        w.ckFilter[0], w.ckFilter[1],  w.ckFilter[2], w.ckFilter[3], w.ckFilter[4],  w.ckFilter[5],
-        w.ckFilter[6], w.ckExt[0],     w.ckExt[1],    w.ckExt[2],    w.ckExt[3],     w.ckExt[4],
-        w.opWp[0],     w.ckEachScreen, w.opNo[0],     w.txNo,        w.txFnAdd,      w.txMinWidth,
-        w.txComment,   w.cbSchedule,   w.cbPreview,   w.cbSetWP,     w.cbEnd};
+        w.cbSelect,    w.cbTouroku,    w.cbDelete,     w.txUrl,        w.cbBrowseFile, w.cbBrowseFolder,
+        w.ckFilter[0], w.ckFilter[1],  w.ckFilter[2],  w.ckFilter[3],  w.ckFilter[4],  w.ckFilter[5],
+        w.ckFilter[6], w.ckExt[0],     w.ckExt[1],     w.ckExt[2],     w.ckExt[3],     w.ckExt[4],
+        w.opWp[0],     w.ckEachScreen, w.ckBackColour, w.cbBackColour, w.opNo[0],      w.txNo,
+        w.txFnAdd,     w.txMinWidth,   w.txComment,    w.cbSchedule,   w.cbPreview,    w.cbSetWP,
+        w.cbEnd};
     EXPECT_EQ(TabCycle(&w, w.cbSelect), editorOrder);
     w.hide();
 

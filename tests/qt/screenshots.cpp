@@ -117,7 +117,10 @@ int main(int argc, char** argv) {
     vexal::Program program;
     vexal::InitGlobals(program, VEXAL_VERSION_MAJOR, VEXAL_VERSION_MINOR);
     program.NewMsg = "(新規登録)";
+    // The status line names the file as a user's would be named.
+    program.SettingsFileName = "/home/me/vexal.ini";
     program.SiteEntries.push_back(Sample("gallery", "http://example.com/gallery/index.html", "写真のページ"));
+    program.SiteEntries.back().Background = 0x1E3A5F;
     program.SiteEntries.push_back(Sample("pictures", "/home/me/Pictures/", ""));
     vexal::testing::TestHost test;
     vexal::QtEventPump pump;

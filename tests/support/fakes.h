@@ -2,9 +2,11 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,15 +24,17 @@ namespace vexal::testing {
 class RecordingDialogs final : public Dialogs {
 public:
     struct Box {
-        std::string kind;  // "error", "notice", "retry", "yesno", "yesno-default-no", "yesnocancel", "input"
+        // "error", "notice", "retry", "yesno", "yesno-default-no", "yesnocancel", "input", "colour"
+        std::string kind;
         std::string title;
         std::string text;
     };
     std::vector<Box> boxes;
-    std::deque<bool> retryAnswers;   // popped per AskRetry; empty means Cancel
-    std::deque<bool> yesNoAnswers;   // popped per AskYesNo; empty means No
-    std::deque<std::string> inputs;  // popped per AskText; empty means Cancel
-    std::deque<Answer> answers;      // popped per AskYesNoCancel; empty means Cancel
+    std::deque<bool> retryAnswers;      // popped per AskRetry; empty means Cancel
+    std::deque<bool> yesNoAnswers;      // popped per AskYesNo; empty means No
+    std::deque<std::string> inputs;     // popped per AskText; empty means Cancel
+    std::deque<Answer> answers;         // popped per AskYesNoCancel; empty means Cancel
+    std::deque<std::uint32_t> colours;  // popped per AskColour; empty means Cancel
     bool unattended = false;
     std::function<void()> onError;  // runs as an error box comes up, while it would be up
 
@@ -58,6 +62,12 @@ public:
     std::string AskText(const std::string& t, const std::string& s) override {
         boxes.push_back({"input", t, s});
         return Pop(inputs, std::string());
+    }
+    // Recorded with the colour it starts at, in decimal, as its text.
+    std::optional<std::uint32_t> AskColour(const std::string& t, std::uint32_t initial) override {
+        boxes.push_back({"colour", t, std::to_string(initial)});
+        if (colours.empty()) return std::nullopt;
+        return Pop(colours, 0u);
     }
     bool Unattended() const override { return unattended; }
     // The texts of all boxes, in order.

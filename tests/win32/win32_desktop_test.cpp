@@ -126,6 +126,31 @@ TEST(Win32DesktopTest, SetWallpaperRecordsThePathForTheSystem) {
     }
 }
 
+// The entry's colour becomes the session's desktop colour and the colour scheme's, where
+// the next log-on finds it; a change without one leaves both as they are.
+TEST(Win32DesktopTest, ColourGoesWithThePictureIntoTheSessionAndTheScheme) {
+    testing::WinTempDir dir;
+    const std::string path = dir / "wall.bmp";
+    ASSERT_TRUE(
+        Win32FileSystem().WriteFile(path, testing::Bmp(2, 2, std::vector<std::uint32_t>(4, 0xFF336699))));
+    Win32Desktop desktop;
+    std::wstring value;
+    DWORD bytes = 0, type = 0;
+    for (const std::uint32_t colour : {0x1E3A5Fu, 0xFF8000u}) {
+        ASSERT_TRUE(desktop.SetWallpaper(path, {"6", "0", colour}));
+        EXPECT_EQ(desktop.BackgroundColour(), colour);
+        ASSERT_TRUE(ReadString(L"Control Panel\\Colors", L"Background", value, bytes, type));
+        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(win32::Narrow(value), std::to_string(colour >> 16) + " " +
+                                            std::to_string((colour >> 8) & 255) + " " +
+                                            std::to_string(colour & 255));
+    }
+    ASSERT_TRUE(desktop.SetWallpaper(path, {"0", "0"}));
+    EXPECT_EQ(desktop.BackgroundColour(), 0xFF8000u);
+    ASSERT_TRUE(ReadString(L"Control Panel\\Colors", L"Background", value, bytes, type));
+    EXPECT_EQ(value, L"255 128 0");
+}
+
 // What a value under "Control Panel\Desktop" holds, byte for byte; `there` false when it is
 // not there at all.
 struct RawValue {
@@ -222,8 +247,11 @@ TEST(Win32DesktopRefusedTest, StyleValuesAsTheyWere) {
         WriteRaw(names[1], row.tileWallpaper);
         ASSERT_EQ(ReadRaw(names[0]), row.wallpaperStyle) << row.name << ": stored as meant";
         const RawValue wallpaper = ReadRaw(names[2]);
-        const DesktopResult set = Win32Desktop().SetWallpaper(path, {"2", "0"});
+        // The colour that came with it is refused with it.
+        const COLORREF colour = ::GetSysColor(COLOR_BACKGROUND);
+        const DesktopResult set = Win32Desktop().SetWallpaper(path, {"2", "0", 0x1E3A5F});
         EXPECT_EQ(set.failure, DesktopFailure::SystemRefused) << row.name;
+        EXPECT_EQ(::GetSysColor(COLOR_BACKGROUND), colour) << row.name;
         EXPECT_EQ(ReadRaw(names[2]), wallpaper) << row.name << ": the system really refused";
         EXPECT_EQ(ReadRaw(names[0]), row.wallpaperStyle) << row.name;
         EXPECT_EQ(ReadRaw(names[1]), row.tileWallpaper) << row.name;

@@ -117,6 +117,8 @@ protected:
 };
 
 TEST_F(WindowControlsTest, EveryCaptionAndToolTipOfTheThreeWindows) {
+    const char* kBackColourTip =
+        "中央に表示・画面のサイズに合わせるとき画像の周りに見える色です。外すとデスクトップの色のままです。";
     Editor editor;
     ExpectTexts(
         editor.hwnd(),
@@ -178,6 +180,9 @@ TEST_F(WindowControlsTest, EveryCaptionAndToolTipOfTheThreeWindows) {
               "これより幅の狭い画像や、取得・読み込みのできない候補は飛ばして次の候補を使います。0 "
               "なら飛ばしません。"}},
             {Editor::kLbMinWidthTail, {"ピクセル未満の画像は使わない"}},
+            {Editor::kCkBackColour, {"背景色", kBackColourTip}},
+            {Editor::kCbBackColour, {"色…", kBackColourTip}},
+            {Editor::kLbBackSwatch, {}},
             {Editor::kLabel2, {"コメント"}},
             {Editor::kTxComment, {}},
             {Editor::kLbSchedule, {"自動変更"}},
@@ -189,6 +194,7 @@ TEST_F(WindowControlsTest, EveryCaptionAndToolTipOfTheThreeWindows) {
             {Editor::kCbPreview, {"プレビュー"}},
             {Editor::kCbSetWP, {"壁紙に設定"}},
             {Editor::kCbEnd, {"終了"}},
+            {Editor::kLbSettingsFile, {}},
         });
 
     Program program;
@@ -215,8 +221,9 @@ TEST_F(WindowControlsTest, TabFollowsTheLayoutOfEachWindow) {
             Editor::kCkExt0 + 3,    Editor::kCkExt0 + 4,     Editor::kOpWp0,         Editor::kOpWp0 + 1,
             Editor::kOpWp0 + 2,     Editor::kOpWp0 + 3,      Editor::kOpWp0 + 4,     Editor::kCkEachScreen,
             Editor::kOpNo0,         Editor::kTxNo,           Editor::kOpNo0 + 1,     Editor::kTxFnAdd,
-            Editor::kOpNo0 + 2,     Editor::kTxMinWidth,     Editor::kTxComment,     Editor::kCbSchedule,
-            Editor::kCbPreview,     Editor::kCbSetWP,        Editor::kCbEnd}));
+            Editor::kOpNo0 + 2,     Editor::kTxMinWidth,     Editor::kCkBackColour,  Editor::kCbBackColour,
+            Editor::kTxComment,     Editor::kCbSchedule,     Editor::kCbPreview,     Editor::kCbSetWP,
+            Editor::kCbEnd}));
     // The boxes in the captions stay visible and take their own clicks: each button keeps
     // all of its row but the boxes' place.
     ::ShowWindow(editor.hwnd(), SW_SHOWNA);

@@ -14,10 +14,12 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -303,6 +305,15 @@ void QtEditorWindow::MakeFlagGroups() {
     ckEachScreen = new QCheckBox(Q(texts::ckEachScreen), Frame5);
     ckEachScreen->setToolTip(Q(texts::ckEachScreenTip));
     styles->addWidget(ckEachScreen);
+    ckBackColour = new QCheckBox(Q(texts::ckBackColour), Frame5);
+    ckBackColour->setToolTip(Q(texts::ckBackColourTip));
+    cbBackColour = new QPushButton(Q(texts::cbBackColour), Frame5);
+    cbBackColour->setToolTip(Q(texts::ckBackColourTip));
+    auto* colour = new QHBoxLayout;
+    colour->addWidget(ckBackColour);
+    colour->addWidget(cbBackColour);
+    colour->addStretch(1);
+    styles->addLayout(colour);
     styles->addStretch(1);
 }
 
@@ -365,8 +376,13 @@ QHBoxLayout* QtEditorWindow::MakeCommandRow() {
     cbPreview = new QPushButton(Q(texts::cbPreview), this);
     cbSetWP = new QPushButton(Q(texts::cbSetWP), this);
     cbEnd = new QPushButton(Q(texts::cbEnd), this);
+    lbSettingsFile = new QLabel(this);
+    lbSettingsFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long path must not widen the window: it is cut at the right, and its tool tip
+    // holds it whole.
+    lbSettingsFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* bottom = new QHBoxLayout;
-    bottom->addStretch(1);
+    bottom->addWidget(lbSettingsFile, 1);
     bottom->addWidget(cbPreview);
     bottom->addWidget(cbSetWP);
     bottom->addWidget(cbEnd);
@@ -375,12 +391,13 @@ QHBoxLayout* QtEditorWindow::MakeCommandRow() {
 
 // Tab order follows the reading order of the window.
 void QtEditorWindow::OrderTabs() {
-    QWidget* order[] = {cbSelect,    cbTouroku,   cbDelete,    txUrl,       cbBrowseFile, cbBrowseFolder,
-                        ckFilter[0], ckFilter[1], ckFilter[2], ckFilter[3], ckFilter[4],  ckFilter[5],
-                        ckFilter[6], ckExt[0],    ckExt[1],    ckExt[2],    ckExt[3],     ckExt[4],
-                        opWp[0],     opWp[1],     opWp[2],     opWp[3],     opWp[4],      ckEachScreen,
-                        opNo[0],     txNo,        opNo[1],     txFnAdd,     opNo[2],      txMinWidth,
-                        txComment,   cbSchedule,  cbPreview,   cbSetWP,     cbEnd};
+    QWidget* order[] = {cbSelect,     cbTouroku,    cbDelete,    txUrl,       cbBrowseFile, cbBrowseFolder,
+                        ckFilter[0],  ckFilter[1],  ckFilter[2], ckFilter[3], ckFilter[4],  ckFilter[5],
+                        ckFilter[6],  ckExt[0],     ckExt[1],    ckExt[2],    ckExt[3],     ckExt[4],
+                        opWp[0],      opWp[1],      opWp[2],     opWp[3],     opWp[4],      ckEachScreen,
+                        ckBackColour, cbBackColour, opNo[0],     txNo,        opNo[1],      txFnAdd,
+                        opNo[2],      txMinWidth,   txComment,   cbSchedule,  cbPreview,    cbSetWP,
+                        cbEnd};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -397,6 +414,7 @@ void QtEditorWindow::Bind(EditorPresenter& presenter) {
     connect(cbPreview, &QPushButton::clicked, this, [this] { presenter_->cbPreview_Click(); });
     connect(cbSetWP, &QPushButton::clicked, this, [this] { presenter_->cbSetWP_Click(); });
     connect(cbEnd, &QPushButton::clicked, this, [this] { presenter_->cbEnd_Click(); });
+    connect(cbBackColour, &QPushButton::clicked, this, [this] { presenter_->cbBackColour_Click(); });
 }
 
 void QtEditorWindow::closeEvent(QCloseEvent* event) {
@@ -541,6 +559,10 @@ void QtEditorWindow::SetText(EditorControl box, const std::string& text) {
             lbLastRun->setText(ToQString(text));
             lbLastRun->setToolTip(ToQString(text));
             break;
+        case EditorControl::lbSettingsFile:
+            lbSettingsFile->setText(Q(texts::lbSettingsFileLead) + ToQString(text));
+            lbSettingsFile->setToolTip(ToQString(text));
+            break;
         default:
             break;
     }
@@ -571,6 +593,20 @@ void QtEditorWindow::SetChecked(EditorControl control, int index, bool checked) 
     } else {
         button->setChecked(checked);
     }
+}
+
+void QtEditorWindow::SetColour(EditorControl control, std::uint32_t colour) {
+    auto* button = qobject_cast<QPushButton*>(Control(control, 0));
+    if (!button) return;
+    const int side = button->fontMetrics().height();
+    QPixmap swatch(side * 2, side);
+    swatch.fill(QColor::fromRgb(colour & 0xFFFFFFu));
+    QPainter frame(&swatch);
+    frame.setPen(palette().color(QPalette::WindowText));
+    frame.drawRect(swatch.rect().adjusted(0, 0, -1, -1));
+    frame.end();
+    button->setIcon(QIcon(swatch));
+    button->setIconSize(swatch.size());
 }
 
 void QtEditorWindow::SetEnabled(EditorControl control, int index, bool enabled) {
@@ -631,6 +667,12 @@ QWidget* QtEditorWindow::Control(EditorControl control, int index) const {
             return lbLastRun;
         case EditorControl::ckEachScreen:
             return ckEachScreen;
+        case EditorControl::ckBackColour:
+            return ckBackColour;
+        case EditorControl::cbBackColour:
+            return cbBackColour;
+        case EditorControl::lbSettingsFile:
+            return lbSettingsFile;
     }
     return nullptr;
 }

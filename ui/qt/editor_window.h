@@ -39,6 +39,7 @@ public:
     bool IsChecked(EditorControl control, int index) const override;
     void SetChecked(EditorControl control, int index, bool checked) override;
     void SetEnabled(EditorControl control, int index, bool enabled) override;
+    void SetColour(EditorControl control, std::uint32_t colour) override;
     void ClearList() override;
     void AddListItem(const std::string& text) override;
     std::string ListItemText(int index) const override;
@@ -64,6 +65,9 @@ public:
     QGroupBox* Frame5 = nullptr;
     std::array<QRadioButton*, 5> opWp{};
     QCheckBox* ckEachScreen = nullptr;
+    // "背景色 [cbBackColour]": the button shows the colour as its icon.
+    QCheckBox* ckBackColour = nullptr;
+    QPushButton* cbBackColour = nullptr;
     QGroupBox* Frame4 = nullptr;
     std::array<QRadioButton*, 3> opNo{};
     QLineEdit* txNo = nullptr;
@@ -82,6 +86,8 @@ public:
     QPushButton* cbPreview = nullptr;
     QPushButton* cbSetWP = nullptr;
     QPushButton* cbEnd = nullptr;
+    // The status line: the settings file's full path.
+    QLabel* lbSettingsFile = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

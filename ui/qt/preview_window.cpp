@@ -49,6 +49,12 @@ void QtPictureBox::SetPicture(const Picture& picture) {
 void QtPictureBox::ClearPicture() {
     image_ = QImage();
     scaled_ = QImage();
+    backdrop_.reset();
+    update();
+}
+
+void QtPictureBox::SetBackdrop(std::optional<std::uint32_t> colour) {
+    backdrop_ = colour;
     update();
 }
 
@@ -66,6 +72,7 @@ void QtPictureBox::paintEvent(QPaintEvent* event) {
         scaled_ = image_.scaled(fitted.width, fitted.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     scaled_.setDevicePixelRatio(ratio);
     QPainter painter(this);
+    if (backdrop_) painter.fillRect(target, QColor::fromRgb(*backdrop_ & 0xFFFFFFu));
     painter.drawImage(QPointF(target.topLeft()) + QPointF(fitted.x / ratio, fitted.y / ratio), scaled_);
 }
 

@@ -17,6 +17,7 @@ public:
     explicit QtPictureBox(QWidget* parent = nullptr);
     void SetPicture(const Picture& picture);
     void ClearPicture();
+    void SetBackdrop(std::optional<std::uint32_t> colour);
     bool HasPicture() const { return !image_.isNull(); }
     QSize PictureSize() const { return image_.size(); }
 
@@ -26,6 +27,7 @@ protected:
 private:
     QImage image_;
     QImage scaled_;  // image_ at the size last painted, so repaints do not scale again
+    std::optional<std::uint32_t> backdrop_;
 };
 
 // A push button whose caption breaks onto a second line when the button is too narrow
@@ -52,6 +54,7 @@ public:
     void SetPicture(const Picture& picture) override;
     void ClearPicture() override;
     void SetSetWPEnabled(bool enabled) override;
+    void SetBackdrop(std::optional<std::uint32_t> colour) override { imGrp->SetBackdrop(colour); }
 
     // The window's outer size in twips as the layout rules count it.
     double OuterWidthTwips() const;

@@ -3,6 +3,7 @@
 #include "ui/qt/qt_dialogs.h"
 
 #include <QAbstractButton>
+#include <QColorDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QString>
@@ -87,6 +88,13 @@ std::string QtDialogs::AskText(const std::string& title, const std::string& prom
     HoldSizeWhileAppearing(&dialog);
     if (dialog.exec() != QDialog::Accepted) return {};
     return ToUtf8(dialog.textValue());
+}
+
+std::optional<std::uint32_t> QtDialogs::AskColour(const std::string& title, std::uint32_t initial) {
+    QColorDialog dialog(QColor::fromRgb(initial & 0xFFFFFFu));
+    dialog.setWindowTitle(ToQString(title));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return static_cast<std::uint32_t>(dialog.currentColor().rgb()) & 0xFFFFFFu;
 }
 
 }  // namespace vexal

@@ -14,6 +14,7 @@ public:
     bool AskYesNoDefaultNo(const std::string& title, const std::string& text) override;
     Answer AskYesNoCancel(const std::string& title, const std::string& text) override;
     std::string AskText(const std::string& title, const std::string& prompt) override;
+    std::optional<std::uint32_t> AskColour(const std::string& title, std::uint32_t initial) override;
 };
 
 }  // namespace vexal

@@ -17,7 +17,7 @@ namespace {
 namespace texts = editor_texts;
 
 constexpr double kClientWidth = 7800;
-constexpr double kClientHeight = 7530;
+constexpr double kClientHeight = 7815;
 
 // The layout, in twips of the client area.
 namespace place {
@@ -39,6 +39,11 @@ constexpr TwipRect CbEnd{6420, 6690, 1260, 375};
 constexpr TwipRect LbSchedule{120, 6750, 900, 240};
 constexpr TwipRect CbSchedule{1020, 6690, 1800, 1800};  // the height includes the open list
 constexpr TwipRect LbLastRun{120, 7155, 7560, 240};
+constexpr TwipRect LbSettingsFile{120, 7470, 7560, 240};
+// The colour around the picture, right of the comment's caption.
+constexpr TwipRect CkBackColour{4980, 4990, 1200, 260};
+constexpr TwipRect CbBackColour{6180, 4965, 840, 300};
+constexpr TwipRect LbBackSwatch{7100, 5005, 460, 220};
 }  // namespace place
 
 constexpr double kRowStep = 345;
@@ -119,6 +124,10 @@ Win32EditorWindow::Win32EditorWindow() {
     txMinWidth_ =
         AddControl(WC_EDITW, "", ES_AUTOHSCROLL | ES_RIGHT | tab | WS_GROUP, kTxMinWidth, WS_EX_CLIENTEDGE);
     lbMinWidthTail_ = AddControl(WC_STATICW, texts::lbMinWidthTail, SS_LEFT | SS_NOPREFIX, kLbMinWidthTail);
+    ckBackColour_ =
+        AddControl(WC_BUTTONW, texts::ckBackColour, BS_AUTOCHECKBOX | tab | WS_GROUP, kCkBackColour);
+    cbBackColour_ = AddControl(WC_BUTTONW, texts::cbBackColour, BS_PUSHBUTTON | tab, kCbBackColour);
+    lbBackSwatch_ = AddControl(WC_STATICW, "", SS_LEFT | WS_BORDER, kLbBackSwatch);
     Label2_ = AddControl(WC_STATICW, texts::Label2, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLabel2);
     // The comment's lines are not wrapped but scroll sideways: under Wine, wrapping measures
     // what is left of a paragraph again for every line it breaks off, so a comment with long
@@ -138,6 +147,9 @@ Win32EditorWindow::Win32EditorWindow() {
     cbPreview_ = AddControl(WC_BUTTONW, texts::cbPreview, BS_PUSHBUTTON | tab | WS_GROUP, kCbPreview);
     cbSetWP_ = AddControl(WC_BUTTONW, texts::cbSetWP, BS_PUSHBUTTON | tab, kCbSetWP);
     cbEnd_ = AddControl(WC_BUTTONW, texts::cbEnd, BS_PUSHBUTTON | tab, kCbEnd);
+    // SS_PATHELLIPSIS: a path wider than the window keeps its file name in sight.
+    lbSettingsFile_ =
+        AddControl(WC_STATICW, "", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS | SS_NOTIFY, kLbSettingsFile);
 
     // An edit control takes at most 30,000 characters from the keyboard by default; a long
     // address loaded from the settings file must stay editable as a whole.
@@ -153,6 +165,9 @@ Win32EditorWindow::Win32EditorWindow() {
     for (int i = 0; i < 7; ++i) win32::AddToolTip(tooltips_, ckFilter_[i], texts::ckFilterTip[i]);
     win32::AddToolTip(tooltips_, txMinWidth_, texts::txMinWidthTip);
     win32::AddToolTip(tooltips_, ckEachScreen_, texts::ckEachScreenTip);
+    win32::AddToolTip(tooltips_, ckBackColour_, texts::ckBackColourTip);
+    win32::AddToolTip(tooltips_, cbBackColour_, texts::ckBackColourTip);
+    win32::AddToolTip(tooltips_, lbSettingsFile_, "");
     for (int i = 0; i < 3; ++i) win32::AddToolTip(tooltips_, opNo_[i], texts::opNoTip[i]);
     win32::AddToolTip(tooltips_, cbSchedule_, texts::cbScheduleTip);
     win32::AddToolTip(tooltips_, lbLastRun_, "");
@@ -180,6 +195,7 @@ Win32EditorWindow::~Win32EditorWindow() {
         dropTarget_->Release();
     }
     if (ole_) ::OleUninitialize();
+    if (swatchBrush_) ::DeleteObject(swatchBrush_);
 }
 
 void Win32EditorWindow::Layout() {
@@ -206,6 +222,9 @@ void Win32EditorWindow::Layout() {
     PlaceInBlank(opNo_[0], ChoiceRow(0), texts::opNo0Lead, texts::opNo0Blanks, txNo_, scNo_);
     PlaceInBlank(opNo_[1], ChoiceRow(1), texts::opNo1Lead, texts::opNo1Blanks, txFnAdd_, nullptr);
     PlaceMinWidthRow(ChoiceRow(3));
+    Place(ckBackColour_, place::CkBackColour);
+    Place(cbBackColour_, place::CbBackColour);
+    Place(lbBackSwatch_, place::LbBackSwatch);
     Place(Label2_, place::Label2);
     Place(txComment_, place::TxComment);
     Place(lbSchedule_, place::LbSchedule);
@@ -235,6 +254,10 @@ void Win32EditorWindow::FitLastRun() {
     // A message of one line keeps the line's own place; each further line adds its height.
     const int height = oneLine + std::max<int>(0, need.bottom - single.bottom);
     ::MoveWindow(lbLastRun_, line.left, line.top, width, height, TRUE);
+    // The settings file's line stays under the last-run line, however many lines that takes.
+    const RECT file = win32::TwipsToPixels(place::LbSettingsFile, dpi);
+    ::MoveWindow(lbSettingsFile_, file.left, file.top + height - oneLine, file.right - file.left,
+                 file.bottom - file.top, TRUE);
     const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd(), GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrW(hwnd(), GWL_EXSTYLE));
     const SIZE outer =
@@ -395,6 +418,12 @@ HWND Win32EditorWindow::Control(EditorControl control, int index) const {
             return lbLastRun_;
         case EditorControl::ckEachScreen:
             return ckEachScreen_;
+        case EditorControl::ckBackColour:
+            return ckBackColour_;
+        case EditorControl::cbBackColour:
+            return cbBackColour_;
+        case EditorControl::lbSettingsFile:
+            return lbSettingsFile_;
     }
     return nullptr;
 }
@@ -421,6 +450,12 @@ void Win32EditorWindow::SetText(EditorControl box, const std::string& text) {
     if (box == EditorControl::lbLastRun) {
         win32::SetToolTip(tooltips_, lbLastRun_, text);
         FitLastRun();
+    }
+    if (box == EditorControl::lbSettingsFile) {
+        ++settingText_;
+        ::SetWindowTextW(control, win32::Widen(texts::lbSettingsFileLead + text).c_str());
+        --settingText_;
+        win32::SetToolTip(tooltips_, lbSettingsFile_, text);
     }
 }
 
@@ -490,6 +525,13 @@ void Win32EditorWindow::SelectListItem(int index) {
     ::SendMessageW(cbSelect_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
+void Win32EditorWindow::SetColour(EditorControl control, std::uint32_t colour) {
+    if (control != EditorControl::cbBackColour) return;
+    if (swatchBrush_) ::DeleteObject(swatchBrush_);
+    swatchBrush_ = ::CreateSolidBrush(RGB((colour >> 16) & 255, (colour >> 8) & 255, colour & 255));
+    ::InvalidateRect(lbBackSwatch_, nullptr, TRUE);
+}
+
 void Win32EditorWindow::FillAddress(const std::wstring& address) {
     // Not through SetText: the change reports itself as typing does.
     ::SetWindowTextW(txUrl_, address.c_str());
@@ -552,6 +594,9 @@ void Win32EditorWindow::OnCommand(int id, int code) {
         case kCbEnd:
             if (code == BN_CLICKED) presenter_->cbEnd_Click();
             break;
+        case kCbBackColour:
+            if (code == BN_CLICKED) presenter_->cbBackColour_Click();
+            break;
         default:
             break;
     }
@@ -584,6 +629,12 @@ bool Win32EditorWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             }
             return false;
         }
+        case WM_CTLCOLORSTATIC:
+            if (reinterpret_cast<HWND>(lParam) == lbBackSwatch_ && swatchBrush_) {
+                result = reinterpret_cast<LRESULT>(swatchBrush_);
+                return true;
+            }
+            return false;
         case WM_CLOSE:
             // Closing the window ends the program without saving, unless the presenter's
             // question about unsaved changes is answered otherwise; a window that stays

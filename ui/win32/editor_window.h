@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "host/editor_view.h"
 #include "ui/win32/win32_ui.h"
@@ -29,6 +30,7 @@ public:
     bool IsChecked(EditorControl control, int index) const override;
     void SetChecked(EditorControl control, int index, bool checked) override;
     void SetEnabled(EditorControl control, int index, bool enabled) override;
+    void SetColour(EditorControl control, std::uint32_t colour) override;
     void ClearList() override;
     void AddListItem(const std::string& text) override;
     std::string ListItemText(int index) const override;
@@ -70,6 +72,10 @@ public:
         kLbLastRun,
         kCbBrowseFile = 200,
         kCbBrowseFolder,
+        kCkBackColour = 210,
+        kCbBackColour,
+        kLbBackSwatch,
+        kLbSettingsFile,
     };
 
 protected:
@@ -101,6 +107,11 @@ private:
     std::array<HWND, 5> ckExt_{};
     std::array<HWND, 5> opWp_{};
     HWND ckEachScreen_ = nullptr;
+    // "背景色 [色…] ■": the swatch is a static painted in the colour picked.
+    HWND ckBackColour_ = nullptr, cbBackColour_ = nullptr, lbBackSwatch_ = nullptr;
+    HBRUSH swatchBrush_ = nullptr;
+    // The status line under everything: the settings file's full path.
+    HWND lbSettingsFile_ = nullptr;
     std::array<HWND, 3> opNo_{};
     // "幅 [txMinWidth] ピクセル未満の画像は使わない": the box between its two captions.
     HWND lbMinWidthLead_, txMinWidth_, lbMinWidthTail_;

@@ -20,7 +20,8 @@ struct Shown {
     Picture picture;
     std::vector<std::uint32_t> opaque;
     const std::uint32_t* pixels = nullptr;
-    LONG stride = 0;  // in pixels
+    LONG stride = 0;                        // in pixels
+    std::optional<std::uint32_t> backdrop;  // around the picture; none: the window's background
 };
 
 Shown* ShownOf(HWND box) { return reinterpret_cast<Shown*>(::GetWindowLongPtrW(box, GWLP_USERDATA)); }
@@ -50,7 +51,14 @@ LRESULT CALLBACK PictureProc(HWND box, UINT message, WPARAM wParam, LPARAM lPara
                               std::max<LONG>(client.bottom, 1));
                 const int saved = ::SaveDC(dc);
                 ::ExcludeClipRect(dc, fitted.x, fitted.y, fitted.x + fitted.width, fitted.y + fitted.height);
-                ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
+                if (shown->backdrop) {
+                    const std::uint32_t c = *shown->backdrop;
+                    HBRUSH brush = ::CreateSolidBrush(RGB((c >> 16) & 255, (c >> 8) & 255, c & 255));
+                    ::FillRect(dc, &client, brush);
+                    ::DeleteObject(brush);
+                } else {
+                    ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
+                }
                 ::RestoreDC(dc, saved);
                 ::SetStretchBltMode(dc, HALFTONE);
                 ::SetBrushOrgEx(dc, 0, 0, nullptr);
@@ -115,6 +123,11 @@ void Win32PictureBox::SetPicture(HWND box, const Picture& picture) {
     }
     delete ShownOf(box);
     ::SetWindowLongPtrW(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(shown.release()));
+    ::InvalidateRect(box, nullptr, FALSE);
+}
+
+void Win32PictureBox::SetBackdrop(HWND box, std::optional<std::uint32_t> colour) {
+    if (Shown* shown = ShownOf(box)) shown->backdrop = colour;
     ::InvalidateRect(box, nullptr, FALSE);
 }
 

@@ -17,6 +17,8 @@ public:
     static HWND Create(HWND parent, int id);
     static void SetPicture(HWND box, const Picture& picture);
     static void ClearPicture(HWND box);
+    // The colour around the picture, in place of the window's background.
+    static void SetBackdrop(HWND box, std::optional<std::uint32_t> colour);
     static bool HasPicture(HWND box);
 };
 
@@ -32,6 +34,9 @@ public:
     void PlaceControl(PreviewControl control, const TwipRect& rect) override;
     void SetPicture(const Picture& picture) override { Win32PictureBox::SetPicture(imGrp_, picture); }
     void ClearPicture() override { Win32PictureBox::ClearPicture(imGrp_); }
+    void SetBackdrop(std::optional<std::uint32_t> colour) override {
+        Win32PictureBox::SetBackdrop(imGrp_, colour);
+    }
     void SetSetWPEnabled(bool enabled) override { ::EnableWindow(cbSetWP_, enabled ? TRUE : FALSE); }
 
     enum Id : int { kImGrp = 200, kCbSetWP = 201, kCbRetry = 202 };  // cbCancel is IDCANCEL

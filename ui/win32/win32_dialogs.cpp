@@ -8,6 +8,9 @@
 
 #include "platform/win32/utf16.h"
 #include "ui/win32/win32_ui.h"
+// clang-format off
+#include <commdlg.h>
+// clang-format on
 
 namespace vexal {
 namespace {
@@ -260,6 +263,21 @@ std::string Win32Dialogs::AskText(const std::string& title, const std::string& p
                                   reinterpret_cast<LPARAM>(&state));
     if (result != IDOK) return {};
     return win32::Narrow(state.answer);
+}
+
+std::optional<std::uint32_t> Win32Dialogs::AskColour(const std::string& /*title*/, std::uint32_t initial) {
+    // The system's box has a title of its own; the custom colours last as long as the run.
+    static COLORREF custom[16] = {};
+    CHOOSECOLORW choose{};
+    choose.lStructSize = sizeof choose;
+    choose.hwndOwner = ::GetActiveWindow();
+    choose.rgbResult = RGB((initial >> 16) & 255, (initial >> 8) & 255, initial & 255);
+    choose.lpCustColors = custom;
+    choose.Flags = CC_RGBINIT | CC_FULLOPEN;
+    if (!::ChooseColorW(&choose)) return std::nullopt;
+    const COLORREF c = choose.rgbResult;
+    return static_cast<std::uint32_t>(GetRValue(c)) << 16 | static_cast<std::uint32_t>(GetGValue(c)) << 8 |
+           GetBValue(c);
 }
 
 }  // namespace vexal

@@ -148,7 +148,10 @@ TEST(Screenshots, TheThreeWindows) {
     pageEntry.Ext = "1110";
     pageEntry.No = "0";
     pageEntry.No_n = "3";
-    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", SettingsText({folderEntry, pageEntry}, "vexal.bmp")));
+    // The folder entry has a background colour of its own.
+    std::string settings = SettingsText({folderEntry, pageEntry}, "vexal.bmp");
+    settings.insert(settings.find("Refstr = \r\n") + 11, "Background = #1E3A5F\r\n");
+    ASSERT_TRUE(WriteSettings(dir / "vexal.ini", settings));
     ASSERT_TRUE(files.WriteFile(dir / "scenery.png", Png(480, 320, Scenery(480, 320))));
 
     {

@@ -283,6 +283,10 @@ TEST_F(WindowsTest, EditorInItsOwnFolderSavesInTheUsersDocuments) {
     RunningProgram program(own, "", false);
     HWND editor = program.WaitForWindow(kWindowClass, L"vexal 1.00", Editor::kCbSelect);
     ASSERT_NE(editor, nullptr);
+    // The status line names the file the editor edits, in full.
+    wchar_t line[1024] = {};
+    ::GetDlgItemTextW(editor, Editor::kLbSettingsFile, line, static_cast<int>(std::size(line)));
+    EXPECT_EQ(win32::Narrow(line), "設定ファイル: " + settings);
     // A folder in the file's place once the editor is open: the save is refused and the
     // message names the file in Documents.
     ASSERT_TRUE(::CreateDirectoryW(win32::Widen(settings).c_str(), nullptr));
