@@ -81,9 +81,19 @@ bool LooksLikeText(std::string_view bytes) { return bytes.find('\0') == std::str
 }  // namespace
 
 const char* ScheduleText(ScheduleKind kind) {
+    // The texts an older copy does not know ("15min", …) it reads as no schedule at all, so
+    // none of them may start with a known one.
     switch (kind) {
+        case ScheduleKind::Every15Minutes:
+            return "15min";
+        case ScheduleKind::Every30Minutes:
+            return "30min";
         case ScheduleKind::Hourly:
             return "hourly";
+        case ScheduleKind::Every3Hours:
+            return "3hours";
+        case ScheduleKind::Every6Hours:
+            return "6hours";
         case ScheduleKind::Daily:
             return "daily";
         case ScheduleKind::Logon:
@@ -96,7 +106,9 @@ const char* ScheduleText(ScheduleKind kind) {
 
 ScheduleKind ReadSchedule(std::string_view value) {
     const std::string word = ToLower(TrimSpaces(value));
-    for (ScheduleKind kind : {ScheduleKind::Hourly, ScheduleKind::Daily, ScheduleKind::Logon})
+    for (ScheduleKind kind :
+         {ScheduleKind::Every15Minutes, ScheduleKind::Every30Minutes, ScheduleKind::Hourly,
+          ScheduleKind::Every3Hours, ScheduleKind::Every6Hours, ScheduleKind::Daily, ScheduleKind::Logon})
         if (word == ScheduleText(kind)) return kind;
     return ScheduleKind::Never;
 }
