@@ -262,9 +262,12 @@ bool IsOwnFileName(std::string_view name, std::string_view settingsFileName) {
     if (n == ".vexal-lock" || n == "history.txt" || n == "wallpaper-style" || n == "schedule.log" ||
         n == own || n.starts_with("last-run-") || n.starts_with(".vexal-tmp-"))
         return true;
-    // The kept wallpapers: "vexal-back-SLOT.bmp" and, one per screen, "vexal-back-SLOT-SCREEN.bmp".
-    constexpr std::string_view kPrefix = "vexal-back-", kSuffix = ".bmp";
-    if (!n.starts_with(kPrefix) || !n.ends_with(kSuffix) || n.size() <= kPrefix.size() + kSuffix.size())
+    // The kept wallpapers: "vexal-back-SLOT.bmp" and, one per screen, "vexal-back-SLOT-SCREEN.bmp";
+    // the same with "vexal-next-" for those kept to go forward to.
+    constexpr std::string_view kPrefix = "vexal-back-", kNextPrefix = "vexal-next-", kSuffix = ".bmp";
+    static_assert(kPrefix.size() == kNextPrefix.size());
+    if (!(n.starts_with(kPrefix) || n.starts_with(kNextPrefix)) || !n.ends_with(kSuffix) ||
+        n.size() <= kPrefix.size() + kSuffix.size())
         return false;
     const std::string_view middle = n.substr(kPrefix.size(), n.size() - kPrefix.size() - kSuffix.size());
     const std::size_t dash = middle.find('-');

@@ -456,6 +456,8 @@ TEST(SettingsFileTest, OnlyBareNamesNameTheWorkingCopyAndTheBitmap) {
         {"schedule.log", true, true},
         {"vexal-back-1.bmp", true, true},
         {"vexal-back-12-3.bmp", true, true},
+        {"vexal-next-2.bmp", true, true},
+        {"vexal-next-1-2.bmp", true, true},
         {".vexal-tmp-42-wallpaper.bmp", true, true},
         {"vexal.ini", true, true},
         {"VEXAL.ini", true, kWindowsFileNameRules},
