@@ -17,6 +17,7 @@
 #include "ui/host_services.h"
 #include "ui/messages.h"
 #include "ui/retrieval_reporter.h"
+#include "wallpaper/history.h"
 #include "wallpaper/install.h"
 
 namespace vexal {
@@ -89,6 +90,64 @@ std::string UsageText(const Program& program) {
     return MessageText(Message::Usage, {program.SettingsFileName, program.TitleText, where});
 }
 
+namespace {
+
+const char* SourceToken(SourceKind kind) {
+    switch (kind) {
+        case SourceKind::WebPage:
+            return "webpage";
+        case SourceKind::WebImage:
+            return "webimage";
+        case SourceKind::LocalFile:
+            return "localfile";
+        case SourceKind::LocalImage:
+            return "localimage";
+        case SourceKind::LocalFolder:
+            return "folder";
+    }
+    return "other";
+}
+
+const char* StyleToken(WallpaperStyle style) {
+    switch (style) {
+        case WallpaperStyle::Centred:
+            return "centre";
+        case WallpaperStyle::Tiled:
+            return "tile";
+        case WallpaperStyle::Stretched:
+            return "stretch";
+        case WallpaperStyle::Fill:
+            return "fill";
+        case WallpaperStyle::Fit:
+            return "fit";
+    }
+    return "other";
+}
+
+// A field as it stands, but for a tab or a line end, which would cut it.
+std::string ListField(std::string text) {
+    for (char& c : text)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+}  // namespace
+
+std::string EntryListText(const Program& program) {
+    std::string text;
+    for (std::int32_t k = 1; k <= program.EntryCount(); ++k) {
+        const SiteEntry& e = program.SiteEntries[static_cast<std::size_t>(k)];
+        std::string choice = "other";
+        if (e.No == ChoiceMode::Nth) choice = "nth:" + std::to_string(e.No_n);
+        if (e.No == ChoiceMode::Containing) choice = "contains:" + ListField(e.Refstr);
+        if (e.No == ChoiceMode::Random) choice = "random";
+        const char* schedule = e.Schedule == ScheduleKind::Never ? "never" : ScheduleText(e.Schedule);
+        text += ListField(e.Name) + '\t' + SourceToken(ClassifySource(e.Url)) + '\t' + StyleToken(e.WpState) +
+                '\t' + choice + '\t' + (*schedule ? schedule : "other") + '\n';
+    }
+    return text;
+}
+
 bool AsksForQuietRun(std::string_view commandLine) {
     for (const std::string& token : CutTokens(commandLine))
         if (token.size() > 1 && (token[0] == '-' || token[0] == '/') && ToLower(token.substr(1)) == "quiet")
@@ -151,6 +210,10 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
                 }
             } else if (option == "back") {
                 program.RunMode = RunModeValue::Back;
+            } else if (option == "next") {
+                program.RunMode = RunModeValue::Next;
+            } else if (option == "list") {
+                return {CommandLineOutcome::List, token};
             } else if (option == "preview") {
                 program.ShowPreview = true;
             } else if (option == "quiet") {
@@ -165,7 +228,7 @@ CommandLineResult ParseCommandLine(Program& program, std::string_view commandLin
     return {};
 }
 
-void GoBackRun(RunController& controller) {
+void GoBackRun(RunController& controller, bool forward) {
     Program& program = controller.program();
     Host& host = controller.host();
     if (host.guard && host.guard->StopRequested()) return controller.Interrupted();
@@ -191,9 +254,33 @@ void GoBackRun(RunController& controller) {
             return controller.RetrievalFailed(failed);
         }
     }
-    const InstallResult back = GoBack(program.WinFolderWPname, WallpaperServicesOf(host));
-    if (!back.Ok()) controller.InstallFailed(back);
-    controller.End(back.Ok() ? kExitSuccess : kExitFailure);
+    const WallpaperServices services = WallpaperServicesOf(host);
+    const InstallResult step =
+        forward ? GoForward(program.WinFolderWPname, services) : GoBack(program.WinFolderWPname, services);
+    if (!step.Ok()) controller.InstallFailed(step);
+    controller.End(step.Ok() ? kExitSuccess : kExitFailure);
+}
+
+void GoForwardRun(RunController& controller, FrontEnd& frontEnd) {
+    Program& program = controller.program();
+    Host& host = controller.host();
+    // Decided before the lock, which the entry's run takes itself; a run that goes back
+    // meanwhile only leaves this one something to go forward to that it does not take.
+    const History history = ReadHistory(*host.files, HistoryPath(host.desktop));
+    if (!history.forward.empty()) return GoBackRun(controller, true);
+    // The entry that installed last is the one whose pick the history added last.
+    const std::string last = history.picks.empty() ? std::string() : ToLower(history.picks.back().entry);
+    for (std::int32_t k = 1; !last.empty() && k <= program.EntryCount(); ++k) {
+        if (ToLower(program.SiteEntries[k].Name) == last) {
+            program.RunMode = RunModeValue::Entry;
+            program.SiteEntries[0] = program.SiteEntries[k];
+            return frontEnd.RunRetrieval(true);
+        }
+    }
+    InstallResult nothing;
+    nothing.outcome = InstallOutcome::NothingToGoForward;
+    controller.InstallFailed(nothing);
+    controller.End(kExitFailure);
 }
 
 void SettleSettingsPlace(Program& program, const SettingsFacts& facts,
@@ -255,6 +342,10 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
                 host.console->Print(parsed.outcome == CommandLineOutcome::Help ? UsageText(program)
                                                                                : program.TitleText + "\n");
             return controller.End(kExitSuccess);
+        case CommandLineOutcome::List:
+            // Read only: nothing is written, whatever the file held.
+            if (host.console) host.console->Print(EntryListText(program));
+            return controller.End(kExitSuccess);
         case CommandLineOutcome::UnknownIdentifier:
             return IdentifierNotFound(controller, settingsRead, parsed.subject);
         case CommandLineOutcome::MissingImage:
@@ -287,6 +378,9 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
             break;
         case RunModeValue::Back:
             GoBackRun(controller);
+            break;
+        case RunModeValue::Next:
+            GoForwardRun(controller, frontEnd);
             break;
         default:
             break;

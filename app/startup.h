@@ -26,6 +26,13 @@ std::vector<std::string> CutTokens(std::string_view commandLine);
 // The text --help prints: the command line, the unattended mode and the exit statuses.
 std::string UsageText(const Program& program);
 
+// The text -list prints: one line per registered entry, in the file's order, its fields
+// parted by tabs: the identifier, the source's kind (webpage, webimage, localfile,
+// localimage, folder), the style (centre, tile, stretch, fill, fit), the choice (nth:N,
+// contains:TEXT, random) and the schedule (never, 15min, 30min, hourly, 3hours, 6hours,
+// daily, logon). A value no entry should hold (a hand-edited file) reads "other".
+std::string EntryListText(const Program& program);
+
 // True when the command line holds -quiet (either prefix, any letter case): the run must
 // be started without windows, before the line is otherwise read.
 bool AsksForQuietRun(std::string_view commandLine);
@@ -41,6 +48,7 @@ enum class CommandLineOutcome : std::uint8_t {
     InvalidOption,
     // A word after -wp's path was refused: the path held a blank and was not quoted.
     WpPathHasBlank,
+    List,  // -list: the registered entries, printed
 };
 
 struct CommandLineResult {
@@ -55,8 +63,13 @@ struct CommandLineResult {
 [[nodiscard]] CommandLineResult ParseCommandLine(Program& program, std::string_view commandLine);
 
 // The mode that goes back: under the run lock, the wallpaper before the current one is put
-// back, and the run ends with how that went.
-void GoBackRun(RunController& controller);
+// back (with `forward`, the one the last step back replaced), and the run ends with how
+// that went.
+void GoBackRun(RunController& controller, bool forward = false);
+
+// The mode that goes forward: the last step back undone while there is one; otherwise the
+// entry that installed last runs again for a new picture; with neither, a notice.
+void GoForwardRun(RunController& controller, FrontEnd& frontEnd);
 
 // Where the run works: the folder of the settings file ChooseSettingsFile picks from
 // `facts`, entered through `enterFolder` (false: it could not be), recorded in `program` for

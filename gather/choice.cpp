@@ -74,7 +74,7 @@ std::vector<std::size_t> AllowedCandidates(const std::vector<std::string>& candi
     const std::size_t count = candidates.size() - 1;
     // Counted by name: a page that links one picture twice has not two pictures to offer.
     const std::set<std::string_view> different(candidates.begin() + 1, candidates.end());
-    const std::size_t avoided = std::min(kRecentPicksAvoided, different.size() - 1);
+    const std::size_t avoided = std::min(kRecentPicksAvoided, different.size() / 2);
     std::set<std::string_view> barred;
     for (auto it = recent.rbegin(); it != recent.rend() && barred.size() < avoided; ++it)
         if (different.count(*it)) barred.insert(*it);

@@ -15,13 +15,15 @@
 namespace vexal {
 
 // How many of the pictures an entry installed last a random choice stays away from, at
-// most: fewer when the entry has fewer candidates.
+// most: fewer when the entry has fewer candidates (see AllowedCandidates).
 inline constexpr std::size_t kRecentPicksAvoided = 10;
 
 // The candidates (indices into `candidates`, whose 0 is a placeholder) a random choice may
 // take, given the pictures the entry installed before (`recent`, oldest first): none of
-// the last K different ones, K = min(10, number of different candidates - 1), so at least
-// one is always left and, over N pictures, N runs install N different ones.
+// the last K different ones, K = min(10, half the number of different candidates, rounded
+// down). No picture comes back before at least half of them were shown, and at least half
+// are always left to draw from, so the order changes from one pass to the next (barring all
+// but one would turn a small folder into a fixed rotation).
 std::vector<std::size_t> AllowedCandidates(const std::vector<std::string>& candidates,
                                            const std::vector<std::string>& recent);
 

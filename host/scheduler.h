@@ -1,6 +1,6 @@
 // The system's own scheduler as the editor needs it: an entry's unattended run set up to
-// happen every hour, every day or at log-on, or taken away again. Nothing of the program
-// keeps running; the system starts it each time.
+// happen every 15 or 30 minutes, every 1, 3 or 6 hours, every day or at log-on, or taken
+// away again. Nothing of the program keeps running; the system starts it each time.
 #pragma once
 
 #include <cstdint>
@@ -8,15 +8,42 @@
 
 namespace vexal {
 
-// When the system runs an entry by itself. The settings file names them "hourly",
-// "daily" and "logon"; Never is an entry without the key. (Not "None", which X11's
-// headers define as a macro.)
+// When the system runs an entry by itself, shortest interval first (the editors list them
+// in this order). The settings file names them "15min", "30min", "hourly", "3hours",
+// "6hours", "daily" and "logon"; Never is an entry without the key. (Not "None", which
+// X11's headers define as a macro.)
 enum class ScheduleKind : std::uint8_t {
     Never = 0,
-    Hourly = 1,
-    Daily = 2,
-    Logon = 3,
+    Every15Minutes = 1,
+    Every30Minutes = 2,
+    Hourly = 3,
+    Every3Hours = 4,
+    Every6Hours = 5,
+    Daily = 6,
+    Logon = 7,
 };
+
+// The minutes between two runs of a periodic kind; 0 for Never and Logon.
+constexpr int ScheduleMinutes(ScheduleKind kind) {
+    switch (kind) {
+        case ScheduleKind::Every15Minutes:
+            return 15;
+        case ScheduleKind::Every30Minutes:
+            return 30;
+        case ScheduleKind::Hourly:
+            return 60;
+        case ScheduleKind::Every3Hours:
+            return 180;
+        case ScheduleKind::Every6Hours:
+            return 360;
+        case ScheduleKind::Daily:
+            return 1440;
+        case ScheduleKind::Never:
+        case ScheduleKind::Logon:
+            break;
+    }
+    return 0;
+}
 
 // Why a schedule could not be set or taken away.
 enum class ScheduleFailure : std::uint8_t {

@@ -17,6 +17,7 @@ enum class RunModeValue : std::uint8_t {
     Entry = 1,
     Direct = 2,
     Back = 3,  // the wallpaper before the current one, put back
+    Next = 4,  // the last step back undone, or else the last entry run again
 };
 
 // What the settings file holds: the program's settings and the registered entries.

@@ -83,9 +83,19 @@ bool LooksLikeText(std::string_view bytes) { return bytes.find('\0') == std::str
 }  // namespace
 
 const char* ScheduleText(ScheduleKind kind) {
+    // The texts an older copy does not know ("15min", …) it reads as no schedule at all, so
+    // none of them may start with a known one.
     switch (kind) {
+        case ScheduleKind::Every15Minutes:
+            return "15min";
+        case ScheduleKind::Every30Minutes:
+            return "30min";
         case ScheduleKind::Hourly:
             return "hourly";
+        case ScheduleKind::Every3Hours:
+            return "3hours";
+        case ScheduleKind::Every6Hours:
+            return "6hours";
         case ScheduleKind::Daily:
             return "daily";
         case ScheduleKind::Logon:
@@ -98,7 +108,9 @@ const char* ScheduleText(ScheduleKind kind) {
 
 ScheduleKind ReadSchedule(std::string_view value) {
     const std::string word = ToLower(TrimSpaces(value));
-    for (ScheduleKind kind : {ScheduleKind::Hourly, ScheduleKind::Daily, ScheduleKind::Logon})
+    for (ScheduleKind kind :
+         {ScheduleKind::Every15Minutes, ScheduleKind::Every30Minutes, ScheduleKind::Hourly,
+          ScheduleKind::Every3Hours, ScheduleKind::Every6Hours, ScheduleKind::Daily, ScheduleKind::Logon})
         if (word == ScheduleText(kind)) return kind;
     return ScheduleKind::Never;
 }
@@ -276,9 +288,12 @@ bool IsOwnFileName(std::string_view name, std::string_view settingsFileName) {
     if (n == ".vexal-lock" || n == "history.txt" || n == "wallpaper-style" || n == "schedule.log" ||
         n == own || n.starts_with("last-run-") || n.starts_with(".vexal-tmp-"))
         return true;
-    // The kept wallpapers: "vexal-back-SLOT.bmp" and, one per screen, "vexal-back-SLOT-SCREEN.bmp".
-    constexpr std::string_view kPrefix = "vexal-back-", kSuffix = ".bmp";
-    if (!n.starts_with(kPrefix) || !n.ends_with(kSuffix) || n.size() <= kPrefix.size() + kSuffix.size())
+    // The kept wallpapers: "vexal-back-SLOT.bmp" and, one per screen, "vexal-back-SLOT-SCREEN.bmp";
+    // the same with "vexal-next-" for those kept to go forward to.
+    constexpr std::string_view kPrefix = "vexal-back-", kNextPrefix = "vexal-next-", kSuffix = ".bmp";
+    static_assert(kPrefix.size() == kNextPrefix.size());
+    if (!(n.starts_with(kPrefix) || n.starts_with(kNextPrefix)) || !n.ends_with(kSuffix) ||
+        n.size() <= kPrefix.size() + kSuffix.size())
         return false;
     const std::string_view middle = n.substr(kPrefix.size(), n.size() - kPrefix.size() - kSuffix.size());
     const std::size_t dash = middle.find('-');

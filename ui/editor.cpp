@@ -26,7 +26,7 @@ constexpr int kSubfolders = 5;  // the one rule for folders; the others are for 
 constexpr int kExtCount = 5;
 constexpr int kStyleCount = 5;     // centred, tiled, stretched, fill, fit
 constexpr int kChoiceCount = 3;    // the N-th, containing, at random
-constexpr int kScheduleCount = 4;  // none, hourly, daily, at log-on
+constexpr int kScheduleCount = 8;  // none, every 15 and 30 minutes, 1, 3 and 6 hours, daily, at log-on
 constexpr double kSpinMin = 0;
 constexpr double kSpinMax = 9999;
 

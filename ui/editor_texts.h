@@ -87,7 +87,8 @@ inline constexpr const char* txMinWidthTip =
 // "自動変更 [cbSchedule]": when the system runs the entry by itself, one item per
 // ScheduleKind, in its order.
 inline constexpr const char* lbSchedule = "自動変更";
-inline constexpr std::array<const char*, 4> cbSchedule = {"しない", "1時間ごと", "毎日", "ログオン時"};
+inline constexpr std::array<const char*, 8> cbSchedule = {"しない",    "15分ごと",  "30分ごと", "1時間ごと",
+                                                          "3時間ごと", "6時間ごと", "毎日",     "ログオン時"};
 inline constexpr const char* cbScheduleTip =
     "保存すると、この項目での壁紙の変更をシステムのスケジューラに登録します。vexal は常駐しません。";
 

@@ -309,6 +309,8 @@ FailureBox InstallFailureBox(const InstallResult& result) {
             return {BoxKind::Notice, MessageText(Message::UnsupportedKind)};
         case InstallOutcome::NothingToGoBack:
             return {BoxKind::Notice, MessageText(Message::NothingToGoBack)};
+        case InstallOutcome::NothingToGoForward:
+            return {BoxKind::Notice, MessageText(Message::NothingToGoForward)};
     }
     return {BoxKind::Nothing, {}};
 }

@@ -26,6 +26,10 @@ constexpr Entry kTexts[] = {
      "                            自動変更(スケジュール)の実行はこれを使います。\n"
      "  vexal -back               壁紙を一つ前のものにスタイルごと戻します。繰り返すと\n"
      "                            さらに前に戻ります(3 つ前まで)。\n"
+     "  vexal -next               -back で戻した壁紙を一つ先に進めます。戻していなければ、\n"
+     "                            最後に実行した項目をもう一度実行して新しい画像にします。\n"
+     "  vexal -list               登録項目を1行に1つずつ、タブ区切りで表示します\n"
+     "                            (識別子、取得元の種類、スタイル、選択、スケジュール)。\n"
      "  vexal --help, -h, /?      この説明を表示します。\n"
      "  vexal --version           バージョンを表示します。\n"
      "\n"
@@ -233,6 +237,7 @@ constexpr Entry kTexts[] = {
     {Message::BytesHoursLeft, "{1} / {2}　残り {3} 時間 {4} 分"},
 
     {Message::NothingToGoBack, "戻せる前の壁紙がありません。"},
+    {Message::NothingToGoForward, "進める次の壁紙も、もう一度実行する項目もありません。"},
 
     {Message::CompanionCannotStart, "{1} を起動できませんでした（エラー {2}）。"},
 

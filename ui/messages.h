@@ -164,6 +164,8 @@ enum class Message : std::uint16_t {
 
     // Going back to the wallpaper before.
     NothingToGoBack,
+    // Going forward: no step back to undo and no entry that installed last.
+    NothingToGoForward,
 
     // The console companion could not start vexal.exe: {1} its path, {2} the system's error
     // number.

@@ -8,6 +8,9 @@
 // lines passes over them):
 //   screens     COUNT                        (the wallpaper shown now is COUNT screen bitmaps)
 //   backscreens WALLPAPERSTYLE TILEWALLPAPER BITMAP1 BITMAP2 …
+// and, only after going back, the wallpapers to go forward to again, in the same two forms:
+//   next        BITMAP WALLPAPERSTYLE TILEWALLPAPER
+//   nextscreens WALLPAPERSTYLE TILEWALLPAPER BITMAP1 BITMAP2 …
 #include "wallpaper/history.h"
 
 #include <algorithm>
@@ -151,11 +154,17 @@ History ParseHistory(std::string_view text) {
         } else if (f[0] == "screens" && f.size() == 2) {
             const std::size_t count = ScreenCount(f[1]);
             if (count > 0) history.currentScreens = count;
-        } else if ((f[0] == "back" && f.size() == 4 && IsBackBitmapName(f[1])) ||
-                   (f[0] == "backscreens" && f.size() >= 5 && f.size() <= 3 + kScreensKept &&
-                    std::all_of(f.begin() + 3, f.end(), IsBackScreenBitmapName))) {
+        } else if (const bool next = f[0] == "next" || f[0] == "nextscreens";
+                   next || f[0] == "back" || f[0] == "backscreens") {
+            const bool screens = f[0] == "backscreens" || f[0] == "nextscreens";
+            const auto single = next ? IsNextBitmapName : IsBackBitmapName;
+            const auto perScreen = next ? IsNextScreenBitmapName : IsBackScreenBitmapName;
+            if (screens ? !(f.size() >= 5 && f.size() <= 3 + kScreensKept &&
+                            std::all_of(f.begin() + 3, f.end(), perScreen))
+                        : !(f.size() == 4 && single(f[1])))
+                continue;
             PreviousWallpaper previous;
-            if (f[0] == "back") {
+            if (!screens) {
                 previous.bitmap = f[1];
                 if (!ReadStyle(f[2], f[3], previous.style)) continue;
             } else {
@@ -163,13 +172,15 @@ History ParseHistory(std::string_view text) {
                 if (!ReadStyle(f[1], f[2], previous.style)) continue;
             }
             // A name twice would let one bitmap stand for two wallpapers: the later counts.
-            std::erase_if(history.back, [&](const PreviousWallpaper& p) { return SharesFile(p, previous); });
-            history.back.push_back(std::move(previous));
+            std::vector<PreviousWallpaper>& list = next ? history.forward : history.back;
+            std::erase_if(list, [&](const PreviousWallpaper& p) { return SharesFile(p, previous); });
+            list.push_back(std::move(previous));
         }
     }
     TrimPicks(history.picks);
-    if (history.back.size() > kBackKept)
-        history.back.erase(history.back.begin(), history.back.end() - static_cast<std::ptrdiff_t>(kBackKept));
+    for (std::vector<PreviousWallpaper>* list : {&history.back, &history.forward})
+        if (list->size() > kBackKept)
+            list->erase(list->begin(), list->end() - static_cast<std::ptrdiff_t>(kBackKept));
     return history;
 }
 
@@ -181,16 +192,20 @@ std::string HistoryText(const History& history) {
     if (!history.current.Empty())
         text += "style\t" + history.current.wallpaperStyle + '\t' + history.current.tileWallpaper + '\n';
     if (history.currentScreens > 0) text += "screens\t" + std::to_string(history.currentScreens) + '\n';
-    for (const PreviousWallpaper& previous : history.back) {
-        if (previous.screens.empty()) {
-            text += "back\t" + previous.bitmap + '\t' + previous.style.wallpaperStyle + '\t' +
-                    previous.style.tileWallpaper + '\n';
-            continue;
+    const auto kept = [&](const std::vector<PreviousWallpaper>& list, const char* one, const char* each) {
+        for (const PreviousWallpaper& previous : list) {
+            if (previous.screens.empty()) {
+                text += one + ('\t' + previous.bitmap) + '\t' + previous.style.wallpaperStyle + '\t' +
+                        previous.style.tileWallpaper + '\n';
+                continue;
+            }
+            text += each + ('\t' + previous.style.wallpaperStyle) + '\t' + previous.style.tileWallpaper;
+            for (const std::string& name : previous.screens) text += '\t' + name;
+            text += '\n';
         }
-        text += "backscreens\t" + previous.style.wallpaperStyle + '\t' + previous.style.tileWallpaper;
-        for (const std::string& name : previous.screens) text += '\t' + name;
-        text += '\n';
-    }
+    };
+    kept(history.back, "back", "backscreens");
+    kept(history.forward, "next", "nextscreens");
     return text;
 }
 
@@ -213,34 +228,57 @@ bool WriteHistory(FileSystem& files, const std::string& path, const History& his
     return !path.empty() && files.ReplaceOwnFile(path, HistoryText(history));
 }
 
-std::string BackBitmapName(std::size_t slot) { return "vexal-back-" + std::to_string(slot) + ".bmp"; }
+namespace {
 
-bool IsBackBitmapName(std::string_view name) {
-    constexpr std::string_view kPrefix = "vexal-back-", kSuffix = ".bmp";
-    if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) return false;
-    const std::string_view digits =
-        name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffix.size());
+std::string KeptName(std::string_view prefix, std::size_t slot) {
+    return std::string(prefix) + std::to_string(slot) + ".bmp";
+}
+
+bool IsKeptName(std::string_view prefix, std::string_view name) {
+    constexpr std::string_view kSuffix = ".bmp";
+    if (!name.starts_with(prefix) || !name.ends_with(kSuffix)) return false;
+    const std::string_view digits = name.substr(prefix.size(), name.size() - prefix.size() - kSuffix.size());
     return !digits.empty() && digits.size() <= 2 && digits[0] != '0' &&
            std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string BackScreenBitmapName(std::size_t slot, std::size_t screen) {
-    return "vexal-back-" + std::to_string(slot) + "-" + std::to_string(screen) + ".bmp";
-}
-
-bool IsBackScreenBitmapName(std::string_view name) {
-    // "vexal-back-SLOT-SCREEN.bmp": the slot as a kept bitmap's, the screen as a count.
+bool IsKeptScreenName(std::string_view prefix, std::string_view name) {
+    // "PREFIX-SLOT-SCREEN.bmp": the slot as a kept bitmap's, the screen as a count.
     const std::size_t dash = name.rfind('-');
     if (dash == std::string_view::npos || !name.ends_with(".bmp")) return false;
     const std::string_view screen = name.substr(dash + 1, name.size() - dash - 1 - 4);
-    return ScreenCount(screen) > 0 && IsBackBitmapName(std::string(name.substr(0, dash)) + ".bmp");
+    return ScreenCount(screen) > 0 && IsKeptName(prefix, std::string(name.substr(0, dash)) + ".bmp");
 }
 
+bool UsesSlot(std::string_view prefix, const PreviousWallpaper& kept, std::size_t slot) {
+    if (kept.bitmap == KeptName(prefix, slot)) return true;
+    const std::string screens = std::string(prefix) + std::to_string(slot) + "-";
+    return std::any_of(kept.screens.begin(), kept.screens.end(),
+                       [&](const std::string& name) { return name.starts_with(screens); });
+}
+
+constexpr std::string_view kBackPrefix = "vexal-back-", kNextPrefix = "vexal-next-";
+
+}  // namespace
+
+std::string BackBitmapName(std::size_t slot) { return KeptName(kBackPrefix, slot); }
+bool IsBackBitmapName(std::string_view name) { return IsKeptName(kBackPrefix, name); }
+std::string BackScreenBitmapName(std::size_t slot, std::size_t screen) {
+    return std::string(kBackPrefix) + std::to_string(slot) + "-" + std::to_string(screen) + ".bmp";
+}
+bool IsBackScreenBitmapName(std::string_view name) { return IsKeptScreenName(kBackPrefix, name); }
 bool UsesBackSlot(const PreviousWallpaper& previous, std::size_t slot) {
-    if (previous.bitmap == BackBitmapName(slot)) return true;
-    const std::string prefix = "vexal-back-" + std::to_string(slot) + "-";
-    return std::any_of(previous.screens.begin(), previous.screens.end(),
-                       [&](const std::string& name) { return name.starts_with(prefix); });
+    return UsesSlot(kBackPrefix, previous, slot);
+}
+
+std::string NextBitmapName(std::size_t slot) { return KeptName(kNextPrefix, slot); }
+bool IsNextBitmapName(std::string_view name) { return IsKeptName(kNextPrefix, name); }
+std::string NextScreenBitmapName(std::size_t slot, std::size_t screen) {
+    return std::string(kNextPrefix) + std::to_string(slot) + "-" + std::to_string(screen) + ".bmp";
+}
+bool IsNextScreenBitmapName(std::string_view name) { return IsKeptScreenName(kNextPrefix, name); }
+bool UsesNextSlot(const PreviousWallpaper& next, std::size_t slot) {
+    return UsesSlot(kNextPrefix, next, slot);
 }
 
 }  // namespace vexal

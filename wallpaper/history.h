@@ -21,7 +21,8 @@ inline constexpr const char* kHistoryFileName = "history.txt";
 inline constexpr std::size_t kPicksKept = 10;
 // Pictures remembered in all: entries that are gone do not make the file grow for ever.
 inline constexpr std::size_t kPicksKeptInAll = 2000;
-// Wallpapers before the current one kept to go back to, each a whole bitmap.
+// Wallpapers before the current one kept to go back to, each a whole bitmap; as many
+// replaced by going back are kept to go forward to again.
 inline constexpr std::size_t kBackKept = 3;
 
 struct HistoryPick {
@@ -46,6 +47,9 @@ struct History {
     // ScreenBitmapPath); 0 when it is the one bitmap.
     std::size_t currentScreens = 0;
     std::vector<PreviousWallpaper> back;  // oldest first; the last is the one before now
+    // The wallpapers going back replaced, the last the one it replaced last: going forward
+    // takes it first. Any other change of wallpaper leaves nothing to go forward to.
+    std::vector<PreviousWallpaper> forward{};
     bool operator==(const History&) const = default;
 
     // The pictures `entry` installed, oldest first; identifiers match as the command
@@ -79,5 +83,13 @@ std::string BackScreenBitmapName(std::size_t slot, std::size_t screen);
 bool IsBackScreenBitmapName(std::string_view name);
 // Whether `previous` keeps a file under the `slot`-th name.
 bool UsesBackSlot(const PreviousWallpaper& previous, std::size_t slot);
+// The same for the wallpapers kept to go forward to: "vexal-next-1.bmp",
+// "vexal-next-1-2.bmp". Names of their own, so that an older copy, which knows only the
+// kept wallpapers to go back to, never takes one of them for its own.
+std::string NextBitmapName(std::size_t slot);
+bool IsNextBitmapName(std::string_view name);
+std::string NextScreenBitmapName(std::size_t slot, std::size_t screen);
+bool IsNextScreenBitmapName(std::string_view name);
+bool UsesNextSlot(const PreviousWallpaper& next, std::size_t slot);
 
 }  // namespace vexal

@@ -198,15 +198,19 @@ InstallResult PutPicture(const WallpaperServices& services, const WallpaperPictu
     return {};
 }
 
-// The wallpaper folder's bitmaps kept to go back to, as one change sees them: the
-// wallpaper about to be replaced (the one bitmap, or each screen's when the history says
-// the screens have their own) gets a second name beside it under a free kept name before
-// anything is replaced. The change that fails drops those names; the one that holds makes
-// them the newest kept wallpaper.
+// The wallpaper folder's bitmaps kept to go back to (or, when going back, to go forward to
+// again), as one change sees them: the wallpaper about to be replaced (the one bitmap, or
+// each screen's when the history says the screens have their own) gets a second name beside
+// it under a free kept name before anything is replaced. The change that fails drops those
+// names; the one that holds makes them the newest kept wallpaper.
 class KeptBitmaps {
 public:
-    KeptBitmaps(const WallpaperServices& services, std::string folder, std::string destination)
-        : files_(*services.files), folder_(std::move(folder)), destination_(std::move(destination)) {}
+    KeptBitmaps(const WallpaperServices& services, std::string folder, std::string destination,
+                bool forward = false)
+        : files_(*services.files),
+          folder_(std::move(folder)),
+          destination_(std::move(destination)),
+          forward_(forward) {}
     ~KeptBitmaps() { Drop(); }
     KeptBitmaps(const KeptBitmaps&) = delete;
     KeptBitmaps& operator=(const KeptBitmaps&) = delete;
@@ -214,10 +218,12 @@ public:
     void KeepCurrent(const History& history) {
         if (!kept_.empty()) return;
         // The history holds at most kBackKept wallpapers, so one of these is always free.
+        const std::vector<PreviousWallpaper>& list = ListOf(history);
         std::size_t slot = 1;
         while (slot <= kBackKept + 1 &&
-               std::any_of(history.back.begin(), history.back.end(),
-                           [&](const PreviousWallpaper& p) { return UsesBackSlot(p, slot); }))
+               std::any_of(list.begin(), list.end(), [&](const PreviousWallpaper& p) {
+                   return forward_ ? UsesNextSlot(p, slot) : UsesBackSlot(p, slot);
+               }))
             ++slot;
         std::vector<std::string> screenFiles;
         for (std::size_t i = 0; i < history.currentScreens; ++i)
@@ -228,7 +234,8 @@ public:
                                                 [&](const std::string& f) { return files_.IsNormalFile(f); });
         if (screens) {
             for (std::size_t i = 0; i < screenFiles.size(); ++i) {
-                const std::string name = BackScreenBitmapName(slot, i + 1);
+                const std::string name =
+                    forward_ ? NextScreenBitmapName(slot, i + 1) : BackScreenBitmapName(slot, i + 1);
                 if (!files_.LinkFile(screenFiles[i], PathOf(name))) {
                     Drop();
                     return;
@@ -236,9 +243,9 @@ public:
                 kept_.push_back(name);
             }
             keptScreens_ = true;
-        } else if (files_.IsNormalFile(destination_) &&
-                   files_.LinkFile(destination_, PathOf(BackBitmapName(slot)))) {
-            kept_.push_back(BackBitmapName(slot));
+        } else if (const std::string name = forward_ ? NextBitmapName(slot) : BackBitmapName(slot);
+                   files_.IsNormalFile(destination_) && files_.LinkFile(destination_, PathOf(name))) {
+            kept_.push_back(name);
         }
     }
 
@@ -258,26 +265,46 @@ public:
             previous.screens = kept_;
         else
             previous.bitmap = kept_.front();
-        history.back.push_back(std::move(previous));
+        std::vector<PreviousWallpaper>& list = ListOf(history);
+        list.push_back(std::move(previous));
         kept_.clear();
         keptScreens_ = false;
-        while (history.back.size() > kBackKept) {
-            const PreviousWallpaper& oldest = history.back.front();
-            if (!oldest.bitmap.empty()) files_.DeleteFile(PathOf(oldest.bitmap));
-            for (const std::string& name : oldest.screens) files_.DeleteFile(PathOf(name));
-            history.back.erase(history.back.begin());
+        while (list.size() > kBackKept) {
+            Forget(list.front());
+            list.erase(list.begin());
         }
+    }
+
+    // Deletes the bitmaps `kept` keeps.
+    void Forget(const PreviousWallpaper& kept) {
+        if (!kept.bitmap.empty()) files_.DeleteFile(PathOf(kept.bitmap));
+        for (const std::string& name : kept.screens) files_.DeleteFile(PathOf(name));
     }
 
     std::string PathOf(const std::string& name) const { return folder_ + kFolderSeparator + name; }
 
 private:
+    std::vector<PreviousWallpaper>& ListOf(History& history) const {
+        return forward_ ? history.forward : history.back;
+    }
+    const std::vector<PreviousWallpaper>& ListOf(const History& history) const {
+        return forward_ ? history.forward : history.back;
+    }
+
     FileSystem& files_;
     const std::string folder_;
     const std::string destination_;
+    const bool forward_;             // kept to go forward to, not back
     std::vector<std::string> kept_;  // the kept names, in screen order
     bool keptScreens_ = false;
 };
+
+// A new wallpaper took the place of one that going back had put there: what going back
+// replaced is no longer ahead of it.
+void ForgetForward(History& history, KeptBitmaps& kept) {
+    for (const PreviousWallpaper& next : history.forward) kept.Forget(next);
+    history.forward.clear();
+}
 
 // Puts the bitmap that `write` makes at `path`, through a file of its own renamed over it
 // once whole.
@@ -457,6 +484,7 @@ InstallResult InstallEachScreen(const InstallRequest& request, const WallpaperSe
     swap.Commit();
     // Kept in the style it was shown in, before the new one's takes its place.
     kept.Remember(history);
+    ForgetForward(history, kept);
     history.currentScreens = screenBitmaps;
     history.current = {style.wallpaperStyle, style.tileWallpaper};
     // The history is a convenience: a run whose history cannot be written has still
@@ -614,48 +642,69 @@ InstallResult InstallWallpaper(const InstallRequest& request, const WallpaperSer
         return DesktopFailed(InstallOutcome::Refused, std::move(set));
     swap.Commit();
     kept.Remember(history);
+    ForgetForward(history, kept);
     history.currentScreens = 0;
     if (!style.Empty()) history.current = {style.wallpaperStyle, style.tileWallpaper};
     if (history != before) (void)WriteHistory(*services.files, historyPath, history);
     return {};
 }
 
-InstallResult GoBack(const std::string& wallpaperName, const WallpaperServices& services) {
+namespace {
+
+// Puts the newest wallpaper kept the one way (back, or forward with `forward`) in place, and
+// keeps the one it replaces to come back to the other way.
+InstallResult Step(const std::string& wallpaperName, const WallpaperServices& services, bool forward) {
     std::string folder, destination;
     if (InstallResult found = Destination(services, wallpaperName, folder, destination); !found.Ok())
         return found;
     const std::string historyPath = HistoryPath(services.desktop);
     History history = ReadHistory(*services.files, historyPath);
-    const std::size_t remembered = history.back.size();
-    while (!history.back.empty()) {
-        const PreviousWallpaper previous = history.back.back();
-        history.back.pop_back();
+    std::vector<PreviousWallpaper>& from = forward ? history.forward : history.back;
+    const std::size_t remembered = from.size();
+    while (!from.empty()) {
+        const PreviousWallpaper previous = from.back();
+        from.pop_back();
+        if (previous.screens.empty() &&
+            !services.files->IsNormalFile(folder + kFolderSeparator + previous.bitmap))
+            continue;
+        // Kept before anything is replaced; it becomes the way back (or forward) only once
+        // the desktop took the other.
+        KeptBitmaps kept(services, folder, destination, !forward);
+        kept.KeepCurrent(history);
         Replacements swap(services);
         if (!previous.screens.empty()) {
             std::optional<InstallResult> back =
                 GoBackToScreens(services, folder, destination, previous, swap);
             if (!back) continue;
             if (!back->Ok()) return *back;
-            history.current = previous.style;
-            history.currentScreens = previous.screens.size();
         } else {
-            const std::string bitmap = folder + kFolderSeparator + previous.bitmap;
             // A kept bitmap that is gone (removed by hand, or kept in a folder the system
-            // used before) is passed over for the one before it.
-            if (!services.files->IsNormalFile(bitmap)) continue;
+            // used before) was passed over for the one before it.
+            const std::string bitmap = folder + kFolderSeparator + previous.bitmap;
             if (!swap.Replace(bitmap, destination, true)) return NotWritten(swap.LastFailure(), destination);
             if (DesktopResult set = services.desktop->SetWallpaper(destination, previous.style); !set)
                 return DesktopFailed(InstallOutcome::Refused, std::move(set));
-            history.current = previous.style;
-            history.currentScreens = 0;
         }
         swap.Commit();
+        kept.Remember(history);
+        history.current = previous.style;
+        history.currentScreens = previous.screens.size();
         (void)WriteHistory(*services.files, historyPath, history);
         return {};
     }
     // Kept wallpapers whose bitmaps are all gone are forgotten.
-    if (history.back.size() != remembered) (void)WriteHistory(*services.files, historyPath, history);
-    return Failed(InstallOutcome::NothingToGoBack);
+    if (from.size() != remembered) (void)WriteHistory(*services.files, historyPath, history);
+    return Failed(forward ? InstallOutcome::NothingToGoForward : InstallOutcome::NothingToGoBack);
+}
+
+}  // namespace
+
+InstallResult GoBack(const std::string& wallpaperName, const WallpaperServices& services) {
+    return Step(wallpaperName, services, false);
+}
+
+InstallResult GoForward(const std::string& wallpaperName, const WallpaperServices& services) {
+    return Step(wallpaperName, services, true);
 }
 
 }  // namespace vexal

@@ -44,15 +44,16 @@ StyleValues StyleCode(WallpaperStyle wpState);
 // How an installation ended: installed, or why not.
 enum class InstallOutcome : std::uint8_t {
     Installed,
-    NoFolder,         // the desktop has no wallpaper folder: `desktop` says why (no desktop: nothing)
-    NotWritten,       // the bitmap `subject` could not be written
-    PictureRefused,   // `subject` (the picture the user chose) is no usable picture: `decode` says why
-    PngUnreadable,    // a PNG that could not be read
-    PngNotConverted,  // a PNG whose bitmap could not be written
-    UnsupportedKind,  // no picture kind the installation knows
-    Refused,          // the desktop refused the bitmap: `desktop` says why
-    Stopped,          // a stop came while the bitmap was written: there is nothing to say
-    NothingToGoBack,  // going back found no wallpaper before the current one
+    NoFolder,            // the desktop has no wallpaper folder: `desktop` says why (no desktop: nothing)
+    NotWritten,          // the bitmap `subject` could not be written
+    PictureRefused,      // `subject` (the picture the user chose) is no usable picture: `decode` says why
+    PngUnreadable,       // a PNG that could not be read
+    PngNotConverted,     // a PNG whose bitmap could not be written
+    UnsupportedKind,     // no picture kind the installation knows
+    Refused,             // the desktop refused the bitmap: `desktop` says why
+    Stopped,             // a stop came while the bitmap was written: there is nothing to say
+    NothingToGoBack,     // going back found no wallpaper before the current one
+    NothingToGoForward,  // going forward found no wallpaper that going back replaced
 };
 
 struct InstallResult {
@@ -116,7 +117,14 @@ std::vector<Screen> ScreensForEachPicture(const WallpaperServices& services);
 
 // Puts the wallpaper before the current one back, in its style: the newest bitmap kept
 // beside the current one takes its place, so going back again reaches the one before
-// that. NothingToGoBack when none is left. A refused change leaves everything as it was.
+// that. NothingToGoBack when none is left. The wallpaper it replaces is kept to go forward
+// to. A refused change leaves everything as it was.
 [[nodiscard]] InstallResult GoBack(const std::string& wallpaperName, const WallpaperServices& services);
+
+// Undoes the last step back: the wallpaper going back replaced last takes the place of the
+// current one, which is kept to go back to. NothingToGoForward when no step back is left to
+// undo (any other change of wallpaper since forgets them). A refused change leaves
+// everything as it was.
+[[nodiscard]] InstallResult GoForward(const std::string& wallpaperName, const WallpaperServices& services);
 
 }  // namespace vexal

@@ -147,10 +147,39 @@ std::string TimerUnitText(const ScheduleJob& job) {
     std::string text;
     text += "# Written by the vexal editor: when the service of the same name runs.\n";
     text += "[Unit]\n";
-    text += "Description=Change the wallpaper from the vexal entry " + UnitValue(job.name) +
-            (job.kind == ScheduleKind::Daily ? " every day\n" : " every hour\n");
+    // Calendar times, not intervals since the last run: the runs keep to the clock's
+    // quarters and hours, and Persistent= makes up one that was missed.
+    const char* every = " every hour\n";
+    const char* calendar = "OnCalendar=hourly\n";
+    switch (job.kind) {
+        case ScheduleKind::Every15Minutes:
+            every = " every 15 minutes\n";
+            calendar = "OnCalendar=*:0/15\n";
+            break;
+        case ScheduleKind::Every30Minutes:
+            every = " every 30 minutes\n";
+            calendar = "OnCalendar=*:0/30\n";
+            break;
+        case ScheduleKind::Every3Hours:
+            every = " every 3 hours\n";
+            calendar = "OnCalendar=0/3:00\n";
+            break;
+        case ScheduleKind::Every6Hours:
+            every = " every 6 hours\n";
+            calendar = "OnCalendar=0/6:00\n";
+            break;
+        case ScheduleKind::Daily:
+            every = " every day\n";
+            calendar = "OnCalendar=daily\n";
+            break;
+        case ScheduleKind::Hourly:
+        case ScheduleKind::Never:
+        case ScheduleKind::Logon:
+            break;
+    }
+    text += "Description=Change the wallpaper from the vexal entry " + UnitValue(job.name) + every;
     text += "\n[Timer]\n";
-    text += job.kind == ScheduleKind::Daily ? "OnCalendar=daily\n" : "OnCalendar=hourly\n";
+    text += calendar;
     // A change missed while the machine was off happens at the next start.
     text += "Persistent=true\n";
     text += "\n[Install]\n";
@@ -209,8 +238,7 @@ ScheduleResult SystemdScheduler::Apply(const ScheduleJob& job) {
             if (WriteWhole(files.autostart, AutostartText(job, program_))) return {};
             notWritten.subject = files.autostart;
             return notWritten;
-        case ScheduleKind::Hourly:
-        case ScheduleKind::Daily:
+        default:
             break;
     }
     Remove(files.autostart);
@@ -243,8 +271,7 @@ bool SystemdScheduler::IsRegistered(const ScheduleJob& job) {
             return !timer && !Exists(files.autostart);
         case ScheduleKind::Logon:
             return !timer && Holds(files.autostart, AutostartText(job, program_));
-        case ScheduleKind::Hourly:
-        case ScheduleKind::Daily:
+        default:
             break;
     }
     return !Exists(files.autostart) && Holds(files.service, ServiceUnitText(job, program_)) &&

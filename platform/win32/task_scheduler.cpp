@@ -67,17 +67,20 @@ bool NotThere(HRESULT hr) {
     return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 }
 
-// Today at `hour`:00, local time, as a trigger's start: the first run is the next one
-// of that hour.
-std::wstring TodayAt(int hour) {
+// Today at `minute` minutes past midnight, local time, as a trigger's start: the first run
+// is the next one at that time of day.
+std::wstring TodayAt(int minute) {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
     wchar_t text[32];
-    ::swprintf(text, 32, L"%04u-%02u-%02uT%02d:00:00", now.wYear, now.wMonth, now.wDay, hour);
+    ::swprintf(text, 32, L"%04u-%02u-%02uT%02d:%02d:00", now.wYear, now.wMonth, now.wDay, minute / 60,
+               minute % 60);
     return text;
 }
 
-HRESULT AddDailyTrigger(ITriggerCollection* triggers, int hour) {
+// A trigger every day at `minute` past midnight; with `repeatMinutes`, repeated that often
+// all day long.
+HRESULT AddDailyTrigger(ITriggerCollection* triggers, int minute, int repeatMinutes) {
     Com<ITrigger> trigger;
     HRESULT hr = triggers->Create(TASK_TRIGGER_DAILY, trigger.Out());
     if (FAILED(hr)) return hr;
@@ -85,8 +88,24 @@ HRESULT AddDailyTrigger(ITriggerCollection* triggers, int hour) {
     hr = trigger->QueryInterface(IID_IDailyTrigger, reinterpret_cast<void**>(daily.Out()));
     if (FAILED(hr)) return hr;
     if (FAILED(hr = daily->put_DaysInterval(1))) return hr;
-    return daily->put_StartBoundary(Bstr(TodayAt(hour)));
+    if (repeatMinutes > 0) {
+        // A scheduler without repetitions (Wine's says E_NOTIMPL) refuses the task, and
+        // the editor says so, rather than running it once a day.
+        Com<IRepetitionPattern> repetition;
+        if (FAILED(hr = trigger->get_Repetition(repetition.Out()))) return hr;
+        if (FAILED(hr = repetition->put_Interval(Bstr(L"PT" + std::to_wstring(repeatMinutes) + L"M"))))
+            return hr;
+        if (FAILED(hr = repetition->put_Duration(Bstr(L"P1D")))) return hr;
+    }
+    return daily->put_StartBoundary(Bstr(TodayAt(minute)));
 }
+
+// A task holds at most 48 triggers: every half hour is a daily trigger for each, every
+// quarter hour one daily trigger repeated all day.
+int RepeatMinutes(ScheduleKind kind) { return ScheduleMinutes(kind) < 30 ? ScheduleMinutes(kind) : 0; }
+
+// How many daily triggers AddTriggers makes for a periodic `kind`.
+int DailyTriggers(ScheduleKind kind) { return RepeatMinutes(kind) > 0 ? 1 : 1440 / ScheduleMinutes(kind); }
 
 HRESULT AddTriggers(ITaskDefinition* task, ScheduleKind kind, const std::wstring& user) {
     Com<ITriggerCollection> triggers;
@@ -102,12 +121,12 @@ HRESULT AddTriggers(ITaskDefinition* task, ScheduleKind kind, const std::wstring
             return logon->put_UserId(Bstr(user));
         return S_OK;
     }
-    // Every hour is a daily trigger for each hour of the day rather than one repeated
-    // trigger: every scheduler that runs tasks daily runs these (Wine's has no
-    // repetition), and a missed hour is made up like a missed day.
-    const int count = kind == ScheduleKind::Hourly ? 24 : 1;
-    for (int hour = 0; hour < count; ++hour)
-        if (FAILED(hr = AddDailyTrigger(triggers.get(), hour))) return hr;
+    // Every half hour, hour, 3 or 6 hours is a daily trigger for each such time of day
+    // rather than one repeated trigger: every scheduler that runs tasks daily runs these
+    // (Wine's has no repetition), and a missed one is made up like a missed day.
+    const int count = DailyTriggers(kind);
+    for (int i = 0; i < count; ++i)
+        if (FAILED(hr = AddDailyTrigger(triggers.get(), i * (1440 / count), RepeatMinutes(kind)))) return hr;
     return S_OK;
 }
 
@@ -167,24 +186,22 @@ bool TriggersMatch(ITaskDefinition* task, ScheduleKind kind) {
     if (FAILED(task->get_Triggers(triggers.Out()))) return false;
     if (FAILED(triggers->get_Count(&count)) || count == 0) return true;
     LONG logon = 0, daily = 0;
+    std::wstring interval;  // the first trigger's repetition, if any
     for (LONG i = 1; i <= count; ++i) {
         Com<ITrigger> trigger;
         TASK_TRIGGER_TYPE2 type{};
         if (FAILED(triggers->get_Item(i, trigger.Out())) || FAILED(trigger->get_Type(&type))) return false;
         if (type == TASK_TRIGGER_LOGON) ++logon;
         if (type == TASK_TRIGGER_DAILY) ++daily;
+        Com<IRepetitionPattern> repetition;
+        if (i == 1 && SUCCEEDED(trigger->get_Repetition(repetition.Out())) && repetition)
+            interval = TextOf(repetition.get(), &IRepetitionPattern::get_Interval);
     }
-    switch (kind) {
-        case ScheduleKind::Logon:
-            return logon == 1 && count == 1;
-        case ScheduleKind::Hourly:
-            return daily == 24 && count == 24;
-        case ScheduleKind::Daily:
-            return daily == 1 && count == 1;
-        case ScheduleKind::Never:
-            break;
-    }
-    return false;
+    if (kind == ScheduleKind::Logon) return logon == 1 && count == 1;
+    if (kind == ScheduleKind::Never) return false;
+    const int repeat = RepeatMinutes(kind);
+    const std::wstring wanted = repeat > 0 ? L"PT" + std::to_wstring(repeat) + L"M" : L"";
+    return daily == DailyTriggers(kind) && count == daily && interval == wanted;
 }
 
 // Whether the action runs `program` in `folder`; no action at all counts, as above.
@@ -246,6 +263,38 @@ std::wstring OwnProgramPath() {
         }
         path.resize(path.size() * 2);
     }
+}
+
+std::vector<std::string> DefinedTriggers(const ScheduleJob& job, const std::wstring& program) {
+    const win32::ComScope com;
+    Com<ITaskService> service;
+    Com<ITaskDefinition> task;
+    Com<ITriggerCollection> triggers;
+    LONG count = 0;
+    if (FAILED(Connect(service)) || FAILED(Define(service.get(), job, program, CurrentUser(), task.Out())) ||
+        FAILED(task->get_Triggers(triggers.Out())) || FAILED(triggers->get_Count(&count)))
+        return {};
+    std::vector<std::string> out;
+    for (LONG i = 1; i <= count; ++i) {
+        Com<ITrigger> trigger;
+        TASK_TRIGGER_TYPE2 type{};
+        if (FAILED(triggers->get_Item(i, trigger.Out())) || FAILED(trigger->get_Type(&type))) return {};
+        std::wstring text = type == TASK_TRIGGER_DAILY   ? L"daily "
+                            : type == TASK_TRIGGER_LOGON ? L"logon "
+                                                         : L"other ";
+        const std::wstring start = TextOf(trigger.get(), &ITrigger::get_StartBoundary);
+        // The time of day alone: the date is the day the task was defined.
+        text += start.size() > 11 ? start.substr(11) : start;
+        Com<IRepetitionPattern> repetition;
+        if (SUCCEEDED(trigger->get_Repetition(repetition.Out())) && repetition) {
+            const std::wstring interval = TextOf(repetition.get(), &IRepetitionPattern::get_Interval);
+            if (!interval.empty())
+                text += L" every " + interval + L" for " +
+                        TextOf(repetition.get(), &IRepetitionPattern::get_Duration);
+        }
+        out.push_back(win32::Narrow(text));
+    }
+    return out;
 }
 
 ScheduleResult TaskScheduler::Apply(const ScheduleJob& job) {

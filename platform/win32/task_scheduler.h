@@ -1,11 +1,12 @@
 // Schedules on Windows: one Task Scheduler task per entry and user, in the program's own
 // task folder, that runs "vexal.exe NAME -quiet" in the settings file's folder while the
-// user is logged on (the wallpaper belongs to the user's session), every hour, every day
-// or at the user's log-on.
+// user is logged on (the wallpaper belongs to the user's session), every 15 or 30 minutes,
+// every 1, 3 or 6 hours, every day or at the user's log-on.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/scheduler.h"
 
@@ -43,6 +44,12 @@ private:
 
 // The argument with which the installer's removal starts the program for RemoveAllTasks.
 inline constexpr const char* kRemoveTasksArgument = "-removetasks";
+
+// The triggers of the definition Apply registers for `job` (run by `program`), read back
+// from it before it is registered, one line each: "daily HH:MM:SS", with " every PT15M for
+// P1D" when it repeats, or "logon"; none when it cannot be made or the scheduler cannot
+// count them (Wine's keeps no triggers once registered and cannot count a definition's).
+std::vector<std::string> DefinedTriggers(const ScheduleJob& job, const std::wstring& program);
 
 // This program's own path, in full.
 std::wstring OwnProgramPath();

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <deque>
 #include <limits>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "program/program.h"
 #include "settings/source_kind.h"
 #include "support/fakes.h"
+#include "wallpaper/history.h"
 
 namespace vexal {
 namespace {
@@ -59,7 +62,7 @@ struct Fixture {
     bool chosen = false;             // whether the last choice succeeded
     std::string chosenImage;         // the picture it chose, resolved for the entry's source
     bool relativeToPage = false;
-    Refusal refusal;                 // why it did not
+    Refusal refusal;  // why it did not
     // The choice as a retrieval makes it: pick, then resolve the link for the entry's source.
     void Choose() {
         ClockRandomSource clock;
@@ -184,7 +187,10 @@ TEST(CandidateChoiceTest, RandomIndexFromDraw) {
 }
 
 TEST(CandidateChoiceTest, RecentPicksAreAvoided) {
-    const std::vector<std::string> twelve = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"};
+    std::vector<std::string> twentyFour;
+    std::vector<std::size_t> tenBarred = {1};
+    for (std::size_t i = 1; i <= 24; ++i) twentyFour.push_back(std::to_string(i));
+    for (std::size_t i = 12; i <= 24; ++i) tenBarred.push_back(i);
     const struct {
         const char* name;
         std::vector<std::string> candidates, recent;
@@ -193,13 +199,14 @@ TEST(CandidateChoiceTest, RecentPicksAreAvoided) {
         {"noHistory", {"a", "b", "c"}, {}, {1, 2, 3}},
         {"oneCandidateAlwaysAllowed", {"a"}, {"a", "a"}, {1}},
         {"twoCandidatesAvoidTheLast", {"a", "b"}, {"b", "a"}, {2}},
-        {"fiveOverFiveLeaveOnlyTheOldest", {"a", "b", "c", "d", "e"}, {"c", "a", "e", "b", "d"}, {3}},
-        {"fourOverFive", {"a", "b", "c", "d", "e"}, {"c", "a", "e", "b"}, {4}},
-        // The last three different pictures reach back past the repeats.
-        {"repeatsInTheHistoryCountOnce", {"a", "b", "c", "d"}, {"a", "b", "c", "c", "c"}, {4}},
-        {"goneOnesCountForNothing", {"a", "b", "c"}, {"a", "x", "y", "b"}, {3}},
-        {"atMostTen", twelve, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"}, {1, 12}},
-        // Counting the repeated link twice would leave nothing to choose.
+        // Half of five, rounded down: the last two are barred, three are left to draw from.
+        {"fiveBarTheLastTwo", {"a", "b", "c", "d", "e"}, {"c", "a", "e", "b", "d"}, {1, 3, 5}},
+        {"sixBarTheLastThree", {"a", "b", "c", "d", "e", "f"}, {"f", "c", "a", "e"}, {2, 4, 6}},
+        // The last two different pictures reach back past the repeats.
+        {"repeatsInTheHistoryCountOnce", {"a", "b", "c", "d"}, {"a", "b", "c", "c", "c"}, {1, 4}},
+        {"goneOnesCountForNothing", {"a", "b", "c", "d", "e"}, {"a", "x", "y", "b"}, {3, 4, 5}},
+        {"atMostTen", twentyFour, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"}, tenBarred},
+        // Counting the repeated link twice would bar the one picture left.
         {"linkedTwiceIsOnePicture", {"a", "a", "b"}, {"a", "b"}, {1, 2}},
         {"noCandidates", {}, {"a"}, {}},
     };
@@ -207,6 +214,43 @@ TEST(CandidateChoiceTest, RecentPicksAreAvoided) {
         std::vector<std::string> candidates{""};
         candidates.insert(candidates.end(), row.candidates.begin(), row.candidates.end());
         EXPECT_EQ(AllowedCandidates(candidates, row.recent), row.allowed) << row.name;
+    }
+}
+
+// Random over a small folder used to become a fixed rotation: with all but one picture
+// barred, every pass of five repeated the one before it.
+TEST(CandidateChoiceTest, TwentyRunsOverFiveAreNoRotation) {
+    class SeededRandom final : public RandomSource {
+    public:
+        explicit SeededRandom(std::uint32_t seed) : generator_(seed) {}
+        double Draw() override { return std::uniform_real_distribution<double>(0.0, 1.0)(generator_); }
+
+    private:
+        std::mt19937 generator_;
+    };
+    for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+        Fixture f({"r.jpg", "y.jpg", "g.jpg", "m.jpg", "b.jpg"}, 2);
+        SeededRandom random(seed);
+        History history;  // kept between runs as the data folder keeps it
+        std::string order;
+        for (int run = 0; run < 20; ++run) {
+            const std::vector<std::size_t> allowed =
+                AllowedCandidates(f.program.Candidates, history.RecentPicks("Five"));
+            std::string chosen;
+            ASSERT_TRUE(ChooseCandidate(f.program.Candidates, f.program.CurrentEntry(), random, chosen,
+                                        nullptr, &allowed)
+                            .Ok());
+            history.AddPick("Five", chosen);
+            order.push_back(chosen[0]);
+        }
+        for (std::size_t i = 0; i + 3 <= order.size(); ++i)
+            EXPECT_EQ(std::set<char>(order.begin() + i, order.begin() + i + 3).size(), 3u)
+                << "seed " << seed << ": " << order;
+        // Two passes of five in different orders, not one order repeated.
+        const std::set<std::string> passes = {order.substr(0, 5), order.substr(5, 5), order.substr(10, 5),
+                                              order.substr(15, 5)};
+        EXPECT_GT(passes.size(), 1u) << "seed " << seed << ": " << order;
+        if (seed == 1) std::printf("20 runs over five, seed 1: %s\n", order.c_str());
     }
 }
 
@@ -253,7 +297,7 @@ TEST(CandidateChoiceTest, OnePerScreen) {
         {"randomStartsAfreshWhenAllAreShown", 2, {"a", "b"}, 2, 3, {0.7, 0.7}, {2, 1, 2}},
         {"oneScreenKeepsTheChoice", 2, {"a", "b"}, 2, 1, {}, {2}},
         {"noFirstNoChoice", 0, {"a", "b"}, 0, 2, {}, {}},
-        // K = 3 of five: "a" and "e" are allowed; the first drew "e".
+        // K = 2 of five: "a", "b" and "e" are allowed; the first drew "e".
         {"historyKeptWhileEnoughAreAllowed",
          2,
          {"a", "b", "c", "d", "e"},
@@ -262,15 +306,8 @@ TEST(CandidateChoiceTest, OnePerScreen) {
          {0.0},
          {5, 1},
          {"b", "c", "d"}},
-        // Only "e" is allowed: then the one shown longest ago ("c"), not a repeat.
-        {"historyGivesWayOldestFirst",
-         2,
-         {"a", "b", "c", "d", "e"},
-         5,
-         3,
-         {},
-         {5, 3, 1},
-         {"c", "a", "b", "d"}},
+        // "a" and "c" are allowed: then the barred one shown longest ago ("b"), not "d".
+        {"historyGivesWayOldestFirst", 2, {"a", "b", "c", "d"}, 3, 3, {0.0}, {3, 1, 2}, {"c", "a", "b", "d"}},
         {"linkedTwiceIsShownOnce", 2, {"a", "a", "b"}, 1, 2, {0.0}, {1, 3}},
         {"allShownTheAllowedFirstAgain", 2, {"a", "b"}, 2, 3, {0.0}, {2, 1, 2}, {"a"}},
     };
@@ -316,8 +353,7 @@ TEST(CandidateChoiceTest, ClockSeededDrawsStayInRange) {
         f.chosen = false;
         f.Choose();
         ASSERT_TRUE(f.chosen);
-        ASSERT_TRUE(f.chosenImage == "a.gif" || f.chosenImage == "b.gif" ||
-                    f.chosenImage == "c.gif");
+        ASSERT_TRUE(f.chosenImage == "a.gif" || f.chosenImage == "b.gif" || f.chosenImage == "c.gif");
     }
 }
 

@@ -53,7 +53,7 @@ public:
     void SetChecked(EditorControl control, int index, bool checked) override {
         if (checked && (control == EditorControl::opWp || control == EditorControl::opNo ||
                         control == EditorControl::cbSchedule))
-            for (int i = 0; i < 5; ++i) checks[{control, i}] = false;
+            for (int i = 0; i < 8; ++i) checks[{control, i}] = false;
         checks[{control, index}] = checked;
     }
     void SetEnabled(EditorControl control, int index, bool on) override { enabled[{control, index}] = on; }
@@ -98,11 +98,12 @@ SiteEntry Entry(const std::string& name, const std::string& url) {
 }
 
 std::string JobText(const ScheduleJob& job) {
-    return job.name + " " + std::to_string(static_cast<int>(job.kind)) + " " + job.folder;
+    return job.name + " " + (job.kind == ScheduleKind::Never ? "never" : ScheduleText(job.kind)) + " " +
+           job.folder;
 }
 
-// Records each schedule it is handed as "NAME KIND FOLDER"; fails with `failure` when set.
-// It holds every schedule it is asked about but those of the names in `missing`.
+// Records each schedule it is handed as "NAME KIND FOLDER" (KIND as the settings file names it); fails with
+// `failure` when set. It holds every schedule it is asked about but those of the names in `missing`.
 class RecordingScheduler final : public Scheduler {
 public:
     std::vector<std::string> calls;
@@ -225,7 +226,7 @@ TEST_F(EditorFixture, SelectingShowsEveryFieldOfTheEntry) {
     for (int i = 0; i < 7; ++i) EXPECT_EQ(view.IsChecked(EditorControl::ckFilter, i), e.Filter[i]) << i;
     EXPECT_EQ(view.Text(EditorControl::txMinWidth), "640");
     for (int i = 0; i < 4; ++i) EXPECT_EQ(view.IsChecked(EditorControl::ckExt, i), e.Ext[i]) << i;
-    EXPECT_TRUE(view.IsChecked(EditorControl::cbSchedule, 2));
+    EXPECT_TRUE(view.IsChecked(EditorControl::cbSchedule, static_cast<int>(ScheduleKind::Daily)));
     EXPECT_TRUE(view.IsChecked(EditorControl::ckEachScreen, 0));
     // Storing what was shown gives the entry back unchanged.
     editor.StoreEntry(1);
@@ -832,7 +833,10 @@ TEST_F(EditorFixture, EndWithAFilledNewEntryFormAsksToRegisterIt) {
         {"mode", [](FakeEditorView& v) { v.SetChecked(EditorControl::opNo, 1, true); }},
         {"filter", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckFilter, 6, true); }},
         {"ext", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckExt, 4, true); }},
-        {"schedule", [](FakeEditorView& v) { v.SetChecked(EditorControl::cbSchedule, 3, true); }},
+        {"schedule",
+         [](FakeEditorView& v) {
+             v.SetChecked(EditorControl::cbSchedule, static_cast<int>(ScheduleKind::Logon), true);
+         }},
         {"eachScreen", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckEachScreen, 0, true); }},
         {"backColour", [](FakeEditorView& v) { v.SetChecked(EditorControl::ckBackColour, 0, true); }},
     };
@@ -901,12 +905,12 @@ TEST_F(EditorFixture, SavingSetsChangedSchedulesInTheSettingsFolder) {
     const std::string folder = std::string("/home/me") + kFolderSeparator;
     Load({Entry("Photos", "/p/"), kept, gone});
     Select(1);
-    view.SetChecked(EditorControl::cbSchedule, 1, true);
+    view.SetChecked(EditorControl::cbSchedule, static_cast<int>(ScheduleKind::Hourly), true);
     Select(3);
     host.dialogs.yesNoAnswers = {true};
     editor.cbDelete_Click();
     editor.cbEnd_Click();
-    EXPECT_EQ(scheduler.calls, (std::vector<std::string>{"Photos 1 " + folder, "gone 0 " + folder}));
+    EXPECT_EQ(scheduler.calls, (std::vector<std::string>{"Photos hourly " + folder, "gone never " + folder}));
     EXPECT_NE(host.files.files.at(program.SettingsFileName).find("Schedule = hourly"), std::string::npos);
     // Saving again without a change sets nothing again.
     scheduler.calls.clear();
@@ -919,7 +923,7 @@ TEST_F(EditorFixture, ScheduleThatCannotBeSetIsReportedAndStaysSaved) {
     Load({Entry("photos", "/p/")});
     scheduler.failure.failure = ScheduleFailure::NoServiceManager;
     Select(1);
-    view.SetChecked(EditorControl::cbSchedule, 2, true);
+    view.SetChecked(EditorControl::cbSchedule, static_cast<int>(ScheduleKind::Daily), true);
     editor.cbEnd_Click();
     ASSERT_EQ(host.dialogs.boxes.size(), 1u);
     EXPECT_EQ(host.dialogs.boxes[0].text, MessageText(Message::ScheduleNeedsServiceManager, {"photos"}));
@@ -939,7 +943,7 @@ TEST_F(EditorFixture, ScheduleTheSystemDoesNotHoldIsShownAndSetAgainOnSave) {
     const std::string folder = std::string("/home/me") + kFolderSeparator;
     scheduler.missing = {"Photos"};
     Load({byHand, held, Entry("none", "/n/")});
-    EXPECT_EQ(scheduler.asked, (std::vector<std::string>{"held 2 " + folder, "Photos 3 " + folder}));
+    EXPECT_EQ(scheduler.asked, (std::vector<std::string>{"held daily " + folder, "Photos logon " + folder}));
     Select(1);
     EXPECT_EQ(view.Text(EditorControl::lbLastRun), MessageText(Message::ScheduleLineMissing));
     Select(2);
@@ -948,14 +952,14 @@ TEST_F(EditorFixture, ScheduleTheSystemDoesNotHoldIsShownAndSetAgainOnSave) {
     Select(1);
     scheduler.failure.failure = ScheduleFailure::NoServiceManager;
     editor.cbEnd_Click();
-    EXPECT_EQ(scheduler.calls, (std::vector<std::string>{"Photos 3 " + folder}));
+    EXPECT_EQ(scheduler.calls, (std::vector<std::string>{"Photos logon " + folder}));
     ASSERT_EQ(host.dialogs.boxes.size(), 1u);
     EXPECT_EQ(view.Text(EditorControl::lbLastRun), MessageText(Message::ScheduleLineNeedsServiceManager));
 
     scheduler.failure = {};
     scheduler.calls.clear();
     editor.cbEnd_Click();
-    EXPECT_EQ(scheduler.calls, (std::vector<std::string>{"Photos 3 " + folder}));
+    EXPECT_EQ(scheduler.calls, (std::vector<std::string>{"Photos logon " + folder}));
     EXPECT_EQ(view.Text(EditorControl::lbLastRun), "");
     scheduler.calls.clear();
     editor.cbEnd_Click();

@@ -74,6 +74,10 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "                            自動変更(スケジュール)の実行はこれを使います。\n"
          "  vexal -back               壁紙を一つ前のものにスタイルごと戻します。繰り返すと\n"
          "                            さらに前に戻ります(3 つ前まで)。\n"
+         "  vexal -next               -back で戻した壁紙を一つ先に進めます。戻していなければ、\n"
+         "                            最後に実行した項目をもう一度実行して新しい画像にします。\n"
+         "  vexal -list               登録項目を1行に1つずつ、タブ区切りで表示します\n"
+         "                            (識別子、取得元の種類、スタイル、選択、スケジュール)。\n"
          "  vexal --help, -h, /?      この説明を表示します。\n"
          "  vexal --version           バージョンを表示します。\n"
          "\n"
@@ -259,6 +263,8 @@ TEST(MessagesTest, SubjectsLandInPlace) {
         {"bytesHoursLeft", MessageText(Message::BytesHoursLeft, {"1.2 MB", "3.4 MB", "1", "30"}),
          "1.2 MB / 3.4 MB　残り 1 時間 30 分"},
         {"nothingToGoBack", MessageText(Message::NothingToGoBack), "戻せる前の壁紙がありません。"},
+        {"nothingToGoForward", MessageText(Message::NothingToGoForward),
+         "進める次の壁紙も、もう一度実行する項目もありません。"},
         // The editor's questions about an entry that cannot give a picture.
         {"noPictureKindQuestion", MessageText(Message::NoPictureKindQuestion),
          "抽出形式が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか"

@@ -93,6 +93,13 @@ TEST(SettingsFileTest, ExtensionsAreWrittenOnlyWhenUsed) {
         {"Refstr = ", "Refstr = \r\nSCHEDULE =  Daily ", "Refstr = \r\nSchedule = daily"},
         {"Refstr = ", "Refstr = \r\nSchedule = logon", "Refstr = \r\nSchedule = logon"},
         {"Refstr = ", "Refstr = \r\nSchedule = weekly", "Refstr = "},
+        // The shorter and the longer intervals: words an older copy, which knows only
+        // "hourly", "daily" and "logon", reads as no schedule, as it reads "weekly".
+        {"Refstr = ", "Refstr = \r\nSchedule = 15min", "Refstr = \r\nSchedule = 15min"},
+        {"Refstr = ", "Refstr = \r\nSchedule = 30MIN ", "Refstr = \r\nSchedule = 30min"},
+        {"Refstr = ", "Refstr = \r\nSchedule = 3hours", "Refstr = \r\nSchedule = 3hours"},
+        {"Refstr = ", "Refstr = \r\nSchedule = 6Hours", "Refstr = \r\nSchedule = 6hours"},
+        {"Refstr = ", "Refstr = \r\nSchedule = 15", "Refstr = "},
         {"Refstr = ", "Refstr = \r\nSchedule = ", "Refstr = "},
         {"Refstr = ", "Refstr = \r\nMinWidth = 640\r\nSchedule = daily",
          "Refstr = \r\nMinWidth = 640\r\nSchedule = daily"},
@@ -460,6 +467,8 @@ TEST(SettingsFileTest, OnlyBareNamesNameTheWorkingCopyAndTheBitmap) {
         {"schedule.log", true, true},
         {"vexal-back-1.bmp", true, true},
         {"vexal-back-12-3.bmp", true, true},
+        {"vexal-next-2.bmp", true, true},
+        {"vexal-next-1-2.bmp", true, true},
         {".vexal-tmp-42-wallpaper.bmp", true, true},
         {"vexal.ini", true, true},
         {"VEXAL.ini", true, kWindowsFileNameRules},

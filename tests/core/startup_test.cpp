@@ -131,6 +131,9 @@ TEST(CommandLineTest, ModesAndMessages) {
         {"quietFirst", "/QUIET sample", RunModeValue::Entry, false, "", "Sample", nullptr},
         {"quietish", "-quieter", RunModeValue::Editor, false, "", "",
          "起動時オプション -quieter が無効です。"},
+        {"nextish", "-nexts", RunModeValue::Editor, false, "", "", "起動時オプション -nexts が無効です。"},
+        {"listAfterAnError", "nosuch -list", RunModeValue::Editor, false, "", "",
+         "指定された識別子 nosuch が見つかりません。\r\n設定ファイル vexal.ini に登録されていません。"},
     };
     for (const auto& row : rows) {
         StartedRun run(row.line);

@@ -447,6 +447,71 @@ TEST(GoBackTest, PutsThePreviousWallpapersBackInTheirStyles) {
     EXPECT_EQ(f.t.files.files[WallpaperPath()], PicFile(1, 1, 0xFF000001)) << "the wallpaper stays";
 }
 
+// Going forward undoes the steps back, each wallpaper in its style, as far as they went;
+// any other change of wallpaper forgets what lay ahead.
+TEST(GoBackTest, GoingForwardUndoesTheStepsBack) {
+    Fixture f;
+    const WallpaperStyle styles[] = {WallpaperStyle::Fill, WallpaperStyle::Tiled, WallpaperStyle::Stretched,
+                                     WallpaperStyle::Fit, WallpaperStyle::Centred};
+    const auto install = [&](std::uint32_t i) {
+        f.program.CurrentEntry().Name = "Pics";
+        f.program.CurrentEntry().WpState = styles[i];
+        f.candidate = "/p/" + std::to_string(i) + ".bmp";
+        f.t.files.files["wp.bmp"] = PicFile(1, 1, 0xFF000000 + i);
+        return f.Install("wp.bmp");
+    };
+    for (std::uint32_t i = 0; i < 4; ++i) ASSERT_TRUE(install(i)) << i;
+    const auto kept = [&](const char* prefix) {
+        std::size_t n = 0;
+        for (const auto& [path, bytes] : f.t.files.files) n += path.find(prefix) != std::string::npos;
+        return n;
+    };
+    constexpr int kNothing = -1;
+    const struct {
+        bool forward;
+        int picture;  // what is shown after the step; kNothing: the step found nothing
+        const char* style = "";
+    } steps[] = {
+        {false, 2, "2 0"},     {false, 1, "0 1"}, {true, 2, "2 0"},  {true, 3, "6 0"},
+        {true, kNothing, ""},  {false, 2, "2 0"}, {false, 1, "0 1"}, {false, 0, "10 0"},
+        {false, kNothing, ""}, {true, 1, "0 1"},  {true, 2, "2 0"},  {true, 3, "6 0"},
+        {true, kNothing, ""},  {false, 2, "2 0"},
+    };
+    int shown = 3;
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        const auto& step = steps[i];
+        f.desktop.log.clear();
+        const WallpaperServices services = f.t.Services().ForWallpaper();
+        const InstallResult r = step.forward ? GoForward(f.program.WinFolderWPname, services)
+                                             : GoBack(f.program.WinFolderWPname, services);
+        if (step.picture == kNothing) {
+            EXPECT_EQ(r.outcome,
+                      step.forward ? InstallOutcome::NothingToGoForward : InstallOutcome::NothingToGoBack)
+                << i;
+            EXPECT_TRUE(f.desktop.log.empty()) << i;
+        } else {
+            ASSERT_TRUE(r.Ok()) << i;
+            shown = step.picture;
+            const std::string style = step.style;
+            EXPECT_EQ(f.desktop.log,
+                      (std::vector<std::string>{"set " + WallpaperPath() +
+                                                " WallpaperStyle=" + style.substr(0, style.find(' ')) +
+                                                " TileWallpaper=" + style.substr(style.find(' ') + 1)}))
+                << i;
+        }
+        EXPECT_EQ(f.t.files.files[WallpaperPath()], PicFile(1, 1, 0xFF000000 + shown)) << i;
+        EXPECT_LE(kept("vexal-back-"), kBackKept) << i;
+        EXPECT_LE(kept("vexal-back-") + kept("vexal-next-"), kBackKept) << i << ": each kept wallpaper once";
+    }
+    // A new wallpaper: what going back replaced is no longer ahead, and its bitmap goes.
+    ASSERT_TRUE(install(4));
+    EXPECT_EQ(kept("vexal-next-"), 0u);
+    EXPECT_EQ(GoForward(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).outcome,
+              InstallOutcome::NothingToGoForward);
+    ASSERT_TRUE(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).Ok());
+    EXPECT_EQ(f.t.files.files[WallpaperPath()], PicFile(1, 1, 0xFF000002));
+}
+
 // A damaged history costs what it remembered and nothing more: the installation goes on,
 // and no file it names outside the kept bitmaps' names is ever touched.
 TEST(GoBackTest, DamagedHistoryNeitherStopsARunNorReachesOtherFiles) {
@@ -481,6 +546,10 @@ TEST(HistoryTest, FieldsSurviveTheirRoundTrip) {
     history.current = {"10", "0"};
     history.back = {{"vexal-back-2.bmp", {"0", "1"}}, {"vexal-back-1.bmp", {}}};
     EXPECT_EQ(ParseHistory(HistoryText(history)), history);
+    history.forward = {{"vexal-next-1.bmp", {"2", "0"}},
+                       {{}, {"6", "0"}, {"vexal-next-2-1.bmp", "vexal-next-2-2.bmp"}}};
+    EXPECT_EQ(ParseHistory(HistoryText(history)), history);
+    history.forward.clear();
     for (int i = 0; i < 15; ++i) history.AddPick("PICS", std::to_string(i));
     EXPECT_EQ(history.RecentPicks("pics").size(), kPicksKept);
     EXPECT_EQ(history.RecentPicks("pics").front(), "5");
@@ -623,13 +692,19 @@ TEST(InstallWallpaperTest, RefusedChangeLeavesEveryFileAsItWas) {
         ASSERT_TRUE(install(false, 0x10)) << row.name;
         ASSERT_TRUE(install(true, 0x20)) << row.name;
         ASSERT_TRUE(install(true, 0x30)) << row.name;
-        ASSERT_TRUE(install(row.change == Change::Back && row.perScreen, 0x40)) << row.name;
+        const bool step = row.change == Change::Back || row.change == Change::Forward;
+        ASSERT_TRUE(install(step && row.perScreen, 0x40)) << row.name;
+        if (row.change == Change::Forward) {
+            ASSERT_TRUE(GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper()).Ok()) << row.name;
+        }
         const std::map<std::string, std::string> before = f.t.files.files;
         f.desktop.accept = false;
         f.desktop.log.clear();
         InstallResult refused;
         if (row.change == Change::Back) {
             refused = GoBack(f.program.WinFolderWPname, f.t.Services().ForWallpaper());
+        } else if (row.change == Change::Forward) {
+            refused = GoForward(f.program.WinFolderWPname, f.t.Services().ForWallpaper());
         } else {
             install(row.change == Change::EachScreen, 0x50);
             refused = f.result;
@@ -758,6 +833,9 @@ TEST(HistoryTest, ScreenRecordsSurviveTheirRoundTripAndOnlyTheirNames) {
         "backscreens\t0\t0\tvexal-back-1.bmp\tvexal-back-1-17.bmp\n",
         "backscreens\t0\t0\n",
         "screens\t17\nscreens\t0\nscreens\tx\n",
+        // The ways forward keep to names of their own, and the ways back to theirs.
+        "next\tvexal-back-1.bmp\t0\t0\nback\tvexal-next-1.bmp\t0\t0\n",
+        "nextscreens\t0\t0\tvexal-back-1-1.bmp\tvexal-next-1-2.bmp\n",
     };
     for (const char* text : refused) EXPECT_EQ(ParseHistory(text), History{}) << text;
 }

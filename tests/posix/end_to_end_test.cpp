@@ -242,9 +242,10 @@ TEST_F(EndToEndTest, DirectImageOfEachFormat) {
     }
 }
 
-// Five runs over a folder of five pictures install five different ones, and a sixth may
-// repeat only the oldest, whatever a damaged history said before; going back shows the
-// wallpapers before, each in its own style, as far as the kept bitmaps reach.
+// Runs over a folder of five pictures never repeat one of the last two, whatever a damaged
+// history said before; going back shows the wallpapers before, each in its own style, as
+// far as the kept bitmaps reach, and going forward undoes those steps; with no step back
+// to undo, going forward runs the last entry again.
 TEST_F(EndToEndTest, RandomChoiceAvoidsRecentPicturesAndGoingBackRestoresThem) {
     const Colours five[] = {kPng, kBmp, kGif, kJpg, {0x404040, 0xA0A0A0, 0x00A000, 0xA000A0}};
     std::filesystem::create_directories(work_ / "five");
@@ -263,16 +264,22 @@ TEST_F(EndToEndTest, RandomChoiceAvoidsRecentPicturesAndGoingBackRestoresThem) {
             if (!bitmap.isNull() && (bitmap.pixel(20, 10) & 0xFFFFFF) == five[i].topLeft) return i;
         return -1;
     };
+    const RunResult none = Vexal({"-next"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "vexal: 進める次の壁紙も、もう一度実行する項目もありません。\n");
     std::vector<int> order;
     for (int run = 0; run < 6; ++run) {
         const RunResult r = Vexal({"random"});
         ASSERT_EQ(r.status, 0) << r.err;
         order.push_back(installed());
+        ASSERT_GE(order.back(), 0);
+        if (run >= 1) {
+            EXPECT_NE(order[run], order[run - 1]);
+        }
+        if (run >= 2) {
+            EXPECT_NE(order[run], order[run - 2]);
+        }
     }
-    std::vector<int> firstFive(order.begin(), order.begin() + 5);
-    std::sort(firstFive.begin(), firstFive.end());
-    EXPECT_EQ(firstFive, (std::vector<int>{0, 1, 2, 3, 4}));
-    EXPECT_EQ(order[5], order[0]);
 
     ExpectInstalled(Vexal({"tiles"}), kPng, Style::Tiled);
     ExpectInstalled(Vexal({"stretched"}), kBmp, Style::Stretched);
@@ -283,6 +290,21 @@ TEST_F(EndToEndTest, RandomChoiceAvoidsRecentPicturesAndGoingBackRestoresThem) {
     EXPECT_EQ(nothing.status, 1);
     EXPECT_EQ(nothing.err, "vexal: 戻せる前の壁紙がありません。\n");
     EXPECT_EQ(installed(), order[4]) << "the wallpaper stays";
+
+    ExpectInstalled(Vexal({"-next"}), five[order[5]], Style::Centred);
+    ExpectInstalled(Vexal({"-NEXT"}), kPng, Style::Tiled);
+    ExpectInstalled(Vexal({"-back"}), five[order[5]], Style::Centred);
+    ExpectInstalled(Vexal({"/next"}), kPng, Style::Tiled);
+    ExpectInstalled(Vexal({"-next"}), kBmp, Style::Stretched);
+    // Nothing left to go forward to: the entry that installed last runs again, and a
+    // random one gives another picture than its last two.
+    ASSERT_EQ(Vexal({"random"}).status, 0);
+    const int last = installed();
+    const RunResult again = Vexal({"-next"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(installed(), last);
+    EXPECT_NE(installed(), order[5]);
+    ExpectInstalled(Vexal({"-back"}), five[last], Style::Centred);
 }
 
 TEST_F(EndToEndTest, DirectImageKeepsTheStyleLastSet) {

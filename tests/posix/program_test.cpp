@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 
 #include "app/startup.h"
@@ -83,6 +84,44 @@ TEST(ProgramTest, HelpAndVersionGoToStandardOutput) {
         EXPECT_EQ(help.err, "") << row.name << ": nothing on standard error";
     }
     EXPECT_EQ(RunVexal(dir.path(), "--helpme").err, "vexal 1.00: 起動時オプション --helpme が無効です。\n");
+}
+
+// -list prints one line per entry on standard output, and reads without writing.
+TEST(ProgramTest, ListPrintsTheEntriesAndChangesNothing) {
+    testing::TempDir dir;
+    std::filesystem::create_directory(dir / "pics");
+    const std::string settings =
+        "'vexal   ver.1.00\r\n\r\n-\r\n"
+        "Name = Web\r\nUrl = http://pictures.example/\r\nWpState = 3\r\nNo = 0\r\nNo_n = 2\r\n"
+        "Schedule = 15min\r\n-\r\n"
+        "Name = \x8b\x78\x93\xfa\r\nUrl = " +
+        (dir / "pics/") +
+        "\r\nWpState = 4\r\nNo = 2\r\n"
+        "Schedule = 6hours\r\n-\r\n"
+        "Name = One\r\nUrl = a.png\r\nWpState = 1\r\nNo = 1\r\nRefstr = sea\r\nSchedule = weekly\r\n-\r\n"
+        "Name = Page\r\nUrl = list.txt\r\nWpState = 9\r\nNo = 0\r\nNo_n = 1\r\nSchedule = logon\r\n-\r\n"
+        "Name = Image\r\nUrl = http://pictures.example/a.jpg\r\nWpState = 2\r\nNo = 7\r\n";
+    {
+        std::ofstream ini(dir / "vexal.ini", std::ios::binary);
+        ini << settings;
+    }
+    for (const char* option : {"-list", "/LIST"}) {
+        const testing::ProgramRun r = RunVexal(dir.path(), option);
+        EXPECT_EQ(r.status, 0) << option << r.err;
+        EXPECT_EQ(r.err, "") << option;
+        EXPECT_EQ(r.out,
+                  "Web\twebpage\tfill\tnth:2\t15min\n"
+                  "休日\tfolder\tfit\trandom\t6hours\n"
+                  "One\tlocalimage\ttile\tcontains:sea\tnever\n"
+                  "Page\tlocalfile\tother\tnth:1\tlogon\n"
+                  "Image\twebimage\tstretch\tother\tnever\n")
+            << option;
+    }
+    std::ifstream ini(dir / "vexal.ini", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(ini), {}), settings) << "the file as it was";
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 2u) << "the settings file and the folder, nothing else";
 }
 
 TEST(ProgramTest, EntriesComeFromSettingsFileInCurrentFolder) {

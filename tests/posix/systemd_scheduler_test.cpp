@@ -177,6 +177,70 @@ TEST(SystemdSchedulerTest, HourlyTimerVerifiesAndRunsTheEntryInItsSettingsFolder
     EXPECT_EQ(rig.TakeCalls(), "");
 }
 
+// Minutes from one run of an OnCalendar= time to the next, as systemd's own calendar
+// reads it (the first two elapses it names); -1 when it cannot say.
+int CalendarStep(const std::string& calendar) {
+    const testing::ProgramRun r =
+        testing::RunProgram("/usr/bin/systemd-analyze", {"calendar", "--iterations=2", calendar}, {"/", {}});
+    std::vector<int> at;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("Next elapse:") == std::string::npos && line.find("Iter. #2:") == std::string::npos)
+            continue;
+        const std::size_t colon = line.find(':', line.find(':') + 1);  // "HH:MM:SS" after the label
+        if (colon == std::string::npos || colon < 2) return -1;
+        at.push_back(std::stoi(line.substr(colon - 2, 2)) * 60 + std::stoi(line.substr(colon + 1, 2)));
+    }
+    if (r.status != 0 || at.size() != 2) return -1;
+    const int step = (at[1] - at[0] + 1440) % 1440;
+    return step == 0 ? 1440 : step;
+}
+
+// Every periodic kind: its timer verifies and elapses as often as the kind says, and only
+// that kind counts as held.
+TEST(SystemdSchedulerTest, EveryIntervalHasAVerifiedTimer) {
+    SchedulerRig rig;
+    std::filesystem::create_directories(rig.dir / "runtime");
+    std::filesystem::permissions(rig.dir / "runtime", std::filesystem::perms::owner_all);
+    const struct {
+        ScheduleKind kind;
+        const char* calendar;
+        const char* description;
+    } rows[] = {
+        {ScheduleKind::Every15Minutes, "*:0/15", "every 15 minutes"},
+        {ScheduleKind::Every30Minutes, "*:0/30", "every 30 minutes"},
+        {ScheduleKind::Hourly, "hourly", "every hour"},
+        {ScheduleKind::Every3Hours, "0/3:00", "every 3 hours"},
+        {ScheduleKind::Every6Hours, "0/6:00", "every 6 hours"},
+        {ScheduleKind::Daily, "daily", "every day"},
+    };
+    const std::string folder = rig.folder + "/";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.calendar);
+        const ScheduleJob job{"Photos", row.kind, folder};
+        ASSERT_TRUE(rig.scheduler.Apply(job).Ok());
+        const ScheduleFiles files = ScheduleFilesFor(rig.config, "Photos");
+        const std::string timer = ReadAll(files.timer);
+        EXPECT_EQ(Value(timer, "OnCalendar"), row.calendar);
+        EXPECT_EQ(Value(timer, "Description"),
+                  std::string("Change the wallpaper from the vexal entry Photos ") + row.description);
+        EXPECT_EQ(CalendarStep(row.calendar), ScheduleMinutes(row.kind));
+        const testing::ProgramRun verify =
+            testing::RunProgram("/usr/bin/systemd-analyze", {"--user", "verify", files.service, files.timer},
+                                {rig.dir.path(),
+                                 {{"HOME", rig.dir.path()},
+                                  {"XDG_CONFIG_HOME", rig.config},
+                                  {"XDG_RUNTIME_DIR", rig.dir / "runtime"}},
+                                 60000});
+        EXPECT_EQ(verify.status, 0) << verify.err << verify.out;
+        EXPECT_EQ(verify.err, "");
+        for (const auto& other : rows)
+            EXPECT_EQ(rig.scheduler.IsRegistered({"Photos", other.kind, folder}), other.kind == row.kind)
+                << other.calendar;
+    }
+    rig.TakeCalls();
+}
+
 // What the editor asks when it opens: a schedule counts as held only when its files are
 // exactly what Apply writes for that entry, folder and kind, and a timer is enabled.
 TEST(SystemdSchedulerTest, RegisteredOnlyWhatTheSystemHolds) {

@@ -459,8 +459,9 @@ TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
     QTest::keyClick(w.txComment, Qt::Key_Return);
     QTest::keyClicks(w.txComment, "two");
     QTest::mouseClick(w.opWp[1], Qt::LeftButton, Qt::NoModifier, QPoint(6, w.opWp[1]->height() / 2));
-    EXPECT_EQ(w.cbSchedule->count(), 4);
-    EXPECT_EQ(w.cbSchedule->itemText(3), "ログオン時");
+    EXPECT_EQ(w.cbSchedule->count(), 8);
+    EXPECT_EQ(w.cbSchedule->itemText(1), "15分ごと");
+    EXPECT_EQ(w.cbSchedule->itemText(7), "ログオン時");
     Choose(w.cbSchedule, 1);
     QTest::mouseClick(w.cbEnd, Qt::LeftButton);
     EXPECT_TRUE(process.ended);
@@ -472,7 +473,7 @@ TEST_F(QtFixture, EndButtonWritesTheSettingsFileWithTheEdits) {
     EXPECT_EQ(saved.SiteEntries[2].WpState, WallpaperStyle::Tiled);
     EXPECT_EQ(saved.SiteEntries[1].WpState, WallpaperStyle::Fill);
     EXPECT_EQ(saved.SiteEntries[1].Url, "/a/");
-    EXPECT_EQ(saved.SiteEntries[2].Schedule, ScheduleKind::Hourly);
+    EXPECT_EQ(saved.SiteEntries[2].Schedule, ScheduleKind::Every15Minutes);
     EXPECT_EQ(saved.SiteEntries[1].Schedule, ScheduleKind::Never);
 }
 

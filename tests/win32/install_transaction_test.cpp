@@ -93,13 +93,18 @@ TEST_F(InstallTransactionTest, RefusedChangeLeavesTheFolderAsItWas) {
         ASSERT_TRUE(Install(false, 0).Ok()) << row.name;
         ASSERT_TRUE(Install(true, 1).Ok()) << row.name;
         ASSERT_TRUE(Install(true, 2).Ok()) << row.name;
-        ASSERT_TRUE(Install(row.change == Change::Back && row.perScreen, 3).Ok()) << row.name;
+        const bool step = row.change == Change::Back || row.change == Change::Forward;
+        ASSERT_TRUE(Install(step && row.perScreen, 3).Ok()) << row.name;
+        if (row.change == Change::Forward) {
+            ASSERT_TRUE(GoBack("wallpaper.bmp", services).Ok()) << row.name;
+        }
         const std::map<std::string, std::string> before = Folder();
         ASSERT_GE(before.size(), 5u) << row.name;
         desktop.accept = false;
         desktop.calls = 0;
-        const InstallResult refused = row.change == Change::Back
-                                          ? GoBack("wallpaper.bmp", services)
+        const InstallResult refused = row.change == Change::Back ? GoBack("wallpaper.bmp", services)
+                                      : row.change == Change::Forward
+                                          ? GoForward("wallpaper.bmp", services)
                                           : Install(row.change == Change::EachScreen, 0);
         EXPECT_EQ(refused.outcome, InstallOutcome::Refused) << row.name;
         EXPECT_EQ(refused.desktop.failure, DesktopFailure::SystemRefused) << row.name;

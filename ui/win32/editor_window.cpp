@@ -37,7 +37,7 @@ constexpr TwipRect CbPreview{3660, 6690, 1260, 375};
 constexpr TwipRect CbSetWP{5040, 6690, 1260, 375};
 constexpr TwipRect CbEnd{6420, 6690, 1260, 375};
 constexpr TwipRect LbSchedule{120, 6750, 900, 240};
-constexpr TwipRect CbSchedule{1020, 6690, 1800, 1800};  // the height includes the open list
+constexpr TwipRect CbSchedule{1020, 6690, 1800, 2700};  // the height includes the open list, all 8 items
 constexpr TwipRect LbLastRun{120, 7155, 7560, 240};
 constexpr TwipRect LbSettingsFile{120, 7470, 7560, 240};
 // The colour around the picture, right of the comment's caption.

@@ -1,4 +1,4 @@
-// Where --help and --version print on Windows. vexal.exe is a windows program: a console
+// Where --help, --version and -list print on Windows. vexal.exe is a windows program: a console
 // that starts it neither waits for it nor lends it its own output. So the text goes to
 // standard output when that leads somewhere (redirected to a file or a pipe, or an
 // inherited console, as the console companion hands on), and otherwise comes up in a box

@@ -256,8 +256,9 @@ TEST_F(ProgramTest, FolderSourceWithSubfolders) {
     EXPECT_EQ(DesktopValue(L"Wallpaper"), Installed());
 }
 
-// Five runs over a folder of five pictures install five different ones; going back twice
-// puts the two wallpapers before the last back, each with its own style values.
+// Runs over a folder of five pictures never repeat one of the last two; going back twice
+// puts the two wallpapers before the last back, each with its own style values, and going
+// forward undoes those steps; -list names both entries.
 TEST_F(ProgramTest, RandomChoiceAvoidsRecentPicturesAndGoingBackRestoresThem) {
     // The history lives in the user's folder, which outlives one test: start without one.
     ::DeleteFileW(win32::Widen(UserFolder() + "\\history.txt").c_str());
@@ -285,11 +286,13 @@ TEST_F(ProgramTest, RandomChoiceAvoidsRecentPicturesAndGoingBackRestoresThem) {
         const std::vector<std::uint32_t> pixels = InstalledPixels(width, height);
         ASSERT_EQ(pixels.size(), 1u);
         seen.push_back(pixels[0]);
+        if (run >= 1) {
+            EXPECT_NE(seen[run], seen[run - 1]);
+        }
+        if (run >= 2) {
+            EXPECT_NE(seen[run], seen[run - 2]);
+        }
     }
-    std::vector<std::uint32_t> sorted = seen, five(kColours.begin(), kColours.begin() + 5);
-    std::sort(sorted.begin(), sorted.end());
-    std::sort(five.begin(), five.end());
-    EXPECT_EQ(sorted, five);
 
     ASSERT_EQ(RunUnattended(dir.path(), "tiles").exitCode, 0u);
     const struct {
@@ -307,6 +310,29 @@ TEST_F(ProgramTest, RandomChoiceAvoidsRecentPicturesAndGoingBackRestoresThem) {
         EXPECT_EQ(DesktopValue(L"TileWallpaper"), step.tileWallpaper);
         EXPECT_EQ(DesktopValue(L"Wallpaper"), Installed());
     }
+    const struct {
+        std::uint32_t colour;
+        const char* tileWallpaper;
+    } forward[] = {{seen[4], "0"}, {kColours[5], "1"}};
+    for (const auto& step : forward) {
+        const Outcome r = RunUnattended(dir.path(), "-next");
+        ASSERT_EQ(r.exitCode, 0u) << r.standardError;
+        int width = 0, height = 0;
+        EXPECT_EQ(InstalledPixels(width, height), std::vector<std::uint32_t>{step.colour});
+        EXPECT_EQ(DesktopValue(L"TileWallpaper"), step.tileWallpaper);
+    }
+    // Nothing left to undo: the entry that installed last (tiles) runs again.
+    EXPECT_EQ(RunUnattended(dir.path(), "-next").exitCode, 0u);
+    EXPECT_EQ(RunUnattended(dir.path(), "-back").exitCode, 0u);
+    int width = 0, height = 0;
+    EXPECT_EQ(InstalledPixels(width, height), std::vector<std::uint32_t>{kColours[5]});
+
+    // Where --help prints: standard output, when it leads somewhere.
+    RunningProgram list(dir.path(), "-list", true, true);
+    const Outcome listed = list.Wait();
+    EXPECT_EQ(listed.exitCode, 0u);
+    EXPECT_EQ(listed.standardError,
+              "random\tfolder\tcentre\trandom\tnever\ntiles\tlocalimage\ttile\tnth:1\tnever\n");
 }
 
 TEST_F(ProgramTest, FailuresAreLinesOnStandardErrorAndChangeNothing) {
