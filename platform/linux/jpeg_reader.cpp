@@ -212,6 +212,19 @@ public:
         return true;
     }
 
+    // Passes over `count` rows without producing them (the library still reads their data,
+    // but spares their transform and colour work); false when the data are damaged or a
+    // stop came. No object with a destructor lives in this frame.
+    bool SkipRows(JDIMENSION count) {
+        if (setjmp(error_.jump)) return false;
+        while (count > 0) {
+            const JDIMENSION skipped = jpeg_skip_scanlines(&info_, count);
+            if (skipped == 0) return false;
+            count -= std::min(count, skipped);
+        }
+        return true;
+    }
+
     // Decodes every row as blue, green, red into the blocks of `ring`, laid out by
     // `blocks`; false when the data are damaged or the ring was stopped. No object with a
     // destructor lives in this frame, which the error handler may jump back into.
@@ -337,6 +350,14 @@ public:
         // A row of a band already given back cannot be had again.
         if (!result_.Ok() || y < top_ || y >= height) return nullptr;
         while (y >= top_ + count_) {
+            // Rows above the band that holds `y` (the top a fill style cuts away) are
+            // passed over.
+            const auto next = static_cast<std::int32_t>(decompressor_.info().output_scanline);
+            if (y - next >= static_cast<std::int32_t>(kBandRows) &&
+                !decompressor_.SkipRows(static_cast<JDIMENSION>(y - next))) {
+                result_.error = decompressor_.stopped() ? DecodeError::Stopped : DecodeError::Unreadable;
+                return nullptr;
+            }
             JDIMENSION top = 0, count = 0;
             if (!decompressor_.ReadBand(reinterpret_cast<unsigned char*>(band_.data()),
                                         static_cast<std::size_t>(width) * 4, top, count)) {
