@@ -294,6 +294,9 @@ TEST(LinkExtractionTest, AllowedExtensionTable) {
     EXPECT_FALSE(HasAllowedExtension("a.webp", {true, true, true, true, false}));
     EXPECT_TRUE(HasAllowedExtension("http://h/a.webp?w=1", {false, false, false, false, true}));
     EXPECT_FALSE(HasAllowedExtension("a.png", {false, false, false, false, true}));
+    // The newer kinds go with WebP's flag.
+    EXPECT_TRUE(HasAllowedExtension("a.HEIC", {false, false, false, false, true}));
+    EXPECT_FALSE(HasAllowedExtension("a.svg", {true, true, true, true, false}));
 }
 
 // A page's SVG files are its icons and logos: a list file and a folder take SVG drawings,
