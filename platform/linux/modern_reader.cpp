@@ -24,6 +24,7 @@
 #include <new>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "gather/content_kind.h"
@@ -70,21 +71,21 @@ Modern ModernKind(std::string_view head) {
 
 bool LooksLikeSvg(std::string_view head) { return ContentKindOf(head).picture == PictureKind::Svg; }
 
-// Pixels 0xAARRGGBB from rows of bytes R, G, B (and A when `channels` is 4).
-Picture FromBytes(std::int32_t width, std::int32_t height, const std::uint8_t* rows, std::ptrdiff_t stride,
-                  int channels) {
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+// Rows of bytes R, G, B, A turned where they lie into the pixels 0xAARRGGBB (in memory B,
+// G, R, A): the decoded picture is never held twice. An opaque picture's alpha bytes are
+// made opaque whatever the library left there. True when a pixel is not opaque.
+bool ToPixelsInPlace(std::uint8_t* rows, std::int32_t width, std::int32_t height, std::ptrdiff_t stride,
+                     bool opaque) {
     bool alpha = false;
-    std::uint32_t* out = pixels.data();
     for (std::int32_t y = 0; y < height; ++y) {
-        const std::uint8_t* in = rows + y * stride;
-        for (std::int32_t x = 0; x < width; ++x, in += channels) {
-            const std::uint32_t a = channels == 4 ? in[3] : 0xFFu;
-            alpha = alpha || a != 0xFF;
-            *out++ = a << 24 | std::uint32_t{in[0]} << 16 | std::uint32_t{in[1]} << 8 | in[2];
+        std::uint8_t* p = rows + y * stride;
+        for (std::int32_t x = 0; x < width; ++x, p += 4) {
+            std::swap(p[0], p[2]);
+            if (opaque) p[3] = 0xFF;
+            alpha = alpha || p[3] != 0xFF;
         }
     }
-    return Picture::FromPixels(width, height, std::move(pixels), alpha);
+    return alpha;
 }
 
 // ---- HEIF and AVIF ----
@@ -133,9 +134,8 @@ DecodeResult ReadHeif(const std::string& path, Picture& pictureOut, const std::f
     // channel comes as 8, which is all a bitmap holds.
     options->convert_hdr_to_8bit = 1;
     heif_image* decoded = nullptr;
-    const heif_error error =
-        heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
-                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
+    const heif_error error = heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
+                                               heif_chroma_interleaved_RGBA, options.get());
     HeifPtr<heif_image> image(decoded);
     if (error.code != heif_error_Ok || !image) return {DecodeError::Unreadable, head.width, head.height};
     if (stop && stop()) return {DecodeError::Stopped, head.width, head.height};
@@ -143,13 +143,18 @@ DecodeResult ReadHeif(const std::string& path, Picture& pictureOut, const std::f
     const std::int32_t height = heif_image_get_height(image.get(), heif_channel_interleaved);
     if (!PictureSizeAllowed(width, height)) return {DecodeError::TooLarge, width, height};
     int stride = 0;
-    const std::uint8_t* rows = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
-    if (!rows || stride <= 0) return {DecodeError::Unreadable, head.width, head.height};
-    try {
-        pictureOut = FromBytes(width, height, rows, stride, alpha ? 4 : 3);
-    } catch (const std::bad_alloc&) {
-        return {DecodeError::TooLarge, width, height};
-    }
+    std::uint8_t* rows = heif_image_get_plane(image.get(), heif_channel_interleaved, &stride);
+    if (!rows || stride < width * 4 || stride % 4 != 0)
+        return {DecodeError::Unreadable, head.width, head.height};
+    // The library's own buffer becomes the picture's.
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.stride = stride / 4;
+    p.hasAlpha = ToPixelsInPlace(rows, width, height, stride, !alpha);
+    p.pixels = reinterpret_cast<const std::uint32_t*>(rows);
+    p.storage = std::shared_ptr<heif_image>(image.release(), heif_image_release);
+    pictureOut = std::move(p);
     return {DecodeError::None, width, height};
 }
 
@@ -214,7 +219,7 @@ DecodeResult ReadJxl(const std::string& path, Picture* pictureOut, const std::fu
     DecodeResult result = kUnreadable;
     std::int32_t width = 0, height = 0;
     bool alpha = false;
-    std::vector<std::uint8_t> rgba;
+    std::vector<std::uint32_t> rgba;
     const JxlPixelFormat format{4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
     for (;;) {
         switch (JxlDecoderProcessInput(decoder.get())) {
@@ -240,11 +245,11 @@ DecodeResult ReadJxl(const std::string& path, Picture* pictureOut, const std::fu
                     return {DecodeError::Unreadable, width, height};
                 if (stop && stop()) return {DecodeError::Stopped, width, height};
                 try {
-                    rgba.resize(bytes);
+                    rgba.resize(bytes / 4);
                 } catch (const std::bad_alloc&) {
                     return {DecodeError::TooLarge, width, height};
                 }
-                if (JxlDecoderSetImageOutBuffer(decoder.get(), &format, rgba.data(), rgba.size()) !=
+                if (JxlDecoderSetImageOutBuffer(decoder.get(), &format, rgba.data(), bytes) !=
                     JXL_DEC_SUCCESS)
                     return {DecodeError::Unreadable, width, height};
                 break;
@@ -253,12 +258,12 @@ DecodeResult ReadJxl(const std::string& path, Picture* pictureOut, const std::fu
                 // The first frame of an animation is the picture.
                 if (rgba.empty()) return {DecodeError::Unreadable, width, height};
                 if (stop && stop()) return {DecodeError::Stopped, width, height};
-                try {
-                    *pictureOut = FromBytes(width, height, rgba.data(), std::ptrdiff_t{width} * 4, 4);
-                } catch (const std::bad_alloc&) {
-                    return {DecodeError::TooLarge, width, height};
+                {
+                    const bool translucent =
+                        ToPixelsInPlace(reinterpret_cast<std::uint8_t*>(rgba.data()), width, height,
+                                        std::ptrdiff_t{width} * 4, !alpha);
+                    *pictureOut = Picture::FromPixels(width, height, std::move(rgba), translucent);
                 }
-                if (!alpha) pictureOut->hasAlpha = false;
                 return result;
             case JXL_DEC_SUCCESS:
                 // Ended without the picture the events asked for.
