@@ -11,7 +11,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -291,10 +293,24 @@ bool DeclaredSize(const QSvgRenderer& renderer, std::int32_t& width, std::int32_
     return true;
 }
 
+// Text in a drawing needs Qt's font database, which only a QGuiApplication opens, and
+// without one Qt ends the process. A run without windows (a scheduled run) has none: one
+// is made on Qt's offscreen platform, which shows nothing, and kept for the rest of the
+// run. False when the process holds an application of another kind.
+bool FontsAvailable() {
+    if (QCoreApplication::instance()) return qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    static int argc = 3;
+    static char name[] = "vexal", option[] = "-platform", platform[] = "offscreen";
+    static char* argv[] = {name, option, platform, nullptr};
+    static QGuiApplication* const application = new QGuiApplication(argc, argv);
+    return application != nullptr;
+}
+
 bool LoadSvg(const std::string& path, QSvgRenderer& renderer) {
     if (!LooksLikeSvg(Head(path))) return false;
     LibrariesQuiet quiet;
-    return renderer.load(QFile::decodeName(QByteArray::fromStdString(path))) && renderer.isValid();
+    return FontsAvailable() && renderer.load(QFile::decodeName(QByteArray::fromStdString(path))) &&
+           renderer.isValid();
 }
 
 }  // namespace
@@ -353,6 +369,7 @@ std::optional<DecodeResult> ReadSvg(const std::string& path, Picture& pictureOut
     if (image->isNull()) return DecodeResult{DecodeError::TooLarge, width, height};
     image->fill(Qt::transparent);
     {
+        LibrariesQuiet quiet;
         QPainter painter(image.get());
         painter.setRenderHint(QPainter::Antialiasing);
         renderer.render(&painter, QRectF(0, 0, width, height));
