@@ -27,6 +27,8 @@
 #include <vector>
 
 #include "platform/linux/qt_image_decoder.h"
+#include "platform/posix/posix_file_system.h"
+#include "wallpaper/bmp_writer.h"
 
 namespace {
 
@@ -366,6 +368,53 @@ int main(int argc, char** argv) {
         "@ webp.bmp_s %.3f\n@ webp.dwebp_s %.3f\n@ webp.bmp_pairs %.2f\n@ webp.bmp_peak_mib %.1f\n"
         "@ webp.dwebp_peak_mib %.1f\n",
         Median(webpOurs), Median(dwebp), Median(webpRatios), webpPeakKiB / 1024.0, dwebpPeakKiB / 1024.0);
+
+    // The AVIF photo decoded into a bitmap, in a process of its own, against the format's
+    // own decoder writing raw frames (y4m, its cheapest output: no colour conversion and no
+    // compression, so a floor). Skipped where libavif's tools are not installed.
+    const std::string avif = dir + "/big.avif";
+    if (Run({"avifenc", "-s", "8", "--min", "20", "--max", "30", "-j", "2", png, avif},
+            {"PATH=/usr/bin:/bin"}, dir)
+            .status != 0) {
+        std::fprintf(stderr, "avifenc failed (scripts/setup installs libavif-bin): no AVIF row\n");
+    } else {
+        std::vector<double> avifOurs, avifdec, avifRatios;
+        long avifPeakKiB = 0, avifdecPeakKiB = 0;
+        for (int i = 0; i < runs; ++i) {
+            const auto start = Clock::now();
+            const pid_t child = ::fork();
+            if (child == 0) {
+                vexal::QtImageDecoder own;
+                vexal::PosixFileSystem files;
+                vexal::Picture picture;
+                ::_exit(own.Decode(avif, picture).Ok() && vexal::WriteBmp(files, dir + "/ours.bmp", picture)
+                            ? 0
+                            : 1);
+            }
+            int status = 0;
+            rusage usage{};
+            ::wait4(child, &status, 0, &usage);
+            avifOurs.push_back(Seconds(start));
+            avifPeakKiB = std::max(avifPeakKiB, usage.ru_maxrss);
+            const Outcome d = Run({"avifdec", "-j", "2", avif, dir + "/avifdec.y4m"}, env, dir);
+            if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || d.status != 0) {
+                std::fprintf(stderr, "an AVIF conversion failed\n");
+                return 1;
+            }
+            avifdec.push_back(d.seconds);
+            avifdecPeakKiB = std::max(avifdecPeakKiB, d.peakKiB);
+            avifRatios.push_back(avifOurs.back() / d.seconds);
+        }
+        std::printf("AVIF to BMP                 %6.3f s, peak %6.1f MiB\n", Median(avifOurs),
+                    avifPeakKiB / 1024.0);
+        std::printf("avifdec big.avif big.y4m    %6.3f s, peak %6.1f MiB\n", Median(avifdec),
+                    avifdecPeakKiB / 1024.0);
+        std::printf(
+            "@ avif.bmp_s %.3f\n@ avif.avifdec_s %.3f\n@ avif.bmp_pairs %.2f\n@ avif.bmp_peak_mib %.1f\n"
+            "@ avif.avifdec_peak_mib %.1f\n",
+            Median(avifOurs), Median(avifdec), Median(avifRatios), avifPeakKiB / 1024.0,
+            avifdecPeakKiB / 1024.0);
+    }
 
     if (std::getenv("VEXAL_BENCH_KEEP")) {
         std::printf("kept: %s\n", dir.c_str());

@@ -94,7 +94,7 @@ RetrievalResult JudgeArrival(const Program& program, RetrievalState& state, cons
     // The first bytes tell a picture from a page; only a page to be read as a photo page is
     // read whole, so an unnamed picture of a gibibyte is not held here before decoding.
     std::string bytes;
-    if (!services.files->ReadFileHead(state.image.WorkImageFile, 64, bytes))
+    if (!services.files->ReadFileHead(state.image.WorkImageFile, 512, bytes))
         return {};  // the decoder will say
     const ContentKind content = ContentKindOf(bytes);
     // A page by its first bytes or by what the server calls it, unless its bytes are a
@@ -125,7 +125,7 @@ RetrievalResult JudgeArrival(const Program& program, RetrievalState& state, cons
         state.working.Delete(state.image.WorkImageFile);
         return NoPicture(state.image.ChosenImage);
     }
-    const std::string told = state.workName + "." + ImageExts[static_cast<std::size_t>(content.picture)];
+    const std::string told = state.workName + "." + PictureKindExtension(content.picture);
     if (!services.files->RenameFile(state.image.WorkImageFile, told)) {
         RetrievalResult result;
         result.failure = RetrievalFailure::ImageNotCopied;

@@ -13,8 +13,9 @@ struct ContentKind {
     bool html = false;  // markup: a page about the picture rather than the picture
 };
 
-// GIF, JPEG, PNG, BMP and WebP by their signatures; a page by its first character after
-// a byte-order mark and blanks being "<", which no picture of those kinds starts with.
+// GIF, JPEG, PNG, BMP, WebP, AVIF, HEIF and JPEG XL by their signatures; SVG by its root
+// element opening the text; a page by its first character after a byte-order mark and
+// blanks being "<", which no other picture of those kinds starts with.
 ContentKind ContentKindOf(std::string_view firstBytes);
 
 }  // namespace vexal

@@ -204,6 +204,13 @@ std::vector<std::size_t> WebAddressStarts(std::string_view text, std::size_t& re
     return starts;
 }
 
+// A page's SVG files are its icons, logos and buttons, not its pictures: on a page an SVG
+// is no candidate (a text file's list, a folder and -wp take it).
+bool AllowedOnPage(std::string_view name, const std::array<bool, 5>& ext, bool webPage) {
+    const PictureKind kind = PictureKindOf(name, webPage || IsWebAddress(name));
+    return kind != PictureKind::Svg && KindAllowed(kind, ext);
+}
+
 // One pass of the five rules over a text. Each rule has a cursor at its next occurrence;
 // Run takes the smallest, and the step of that rule adds what it finds there and moves
 // the cursors on. Every search adds the characters it went over to `read`.
@@ -250,16 +257,19 @@ public:
 private:
     std::size_t BareCursor() const { return bareIndex_ < http_.size() ? http_[bareIndex_] : kNone; }
 
+    bool Allowed(std::string_view name) const {
+        return html_ ? AllowedOnPage(name, ext_, webPage_) : HasAllowedExtension(name, ext_, webPage_);
+    }
+
     // A line of a text file is taken as written; a bare address in a page means what the
     // page shows, its character references decoded.
     void Accept(std::string_view piece, bool decode) {
         if (!decode) {
-            if (HasAllowedExtension(piece, ext_, webPage_)) out_.emplace_back(piece);
+            if (Allowed(piece)) out_.emplace_back(piece);
             return;
         }
         DecodedValue value = DecodeCharacterReferences(piece);
-        if (!value.unsafe && HasAllowedExtension(value.text, ext_, webPage_))
-            out_.push_back(std::move(value.text));
+        if (!value.unsafe && Allowed(value.text)) out_.push_back(std::move(value.text));
     }
 
     // Rules 0 to 2: the attribute's value after the tag at `at`.
@@ -281,7 +291,7 @@ private:
                 if (s.quote != kNone) {
                     // An attribute's value is HTML: "&amp;" in it is "&" in the address.
                     DecodedValue decoded = DecodeCharacterReferences(text_.substr(value, s.quote - value));
-                    s.accepted = !decoded.unsafe && HasAllowedExtension(decoded.text, ext_, webPage_);
+                    s.accepted = !decoded.unsafe && Allowed(decoded.text);
                     if (s.accepted) s.piece = std::move(decoded.text);
                 }
             }
@@ -379,7 +389,7 @@ void TakePagePictures(std::string_view t, const std::array<bool, 5>& ext, bool w
         if (value.unsafe) continue;
         const std::string_view trimmed = TrimHtmlSpace(value.text);
         if (trimmed.empty()) continue;
-        if (!HasAllowedExtension(trimmed, ext, webPage) && !NamesNoExtension(trimmed, webPage)) continue;
+        if (!AllowedOnPage(trimmed, ext, webPage) && !NamesNoExtension(trimmed, webPage)) continue;
         std::string candidate(trimmed);
         if (seen.insert(candidate).second) out.push_back(std::move(candidate));
     }
@@ -395,8 +405,7 @@ bool IsHtmlFileName(std::string_view name) {
 }  // namespace
 
 bool HasAllowedExtension(std::string_view name, const std::array<bool, 5>& ext, bool onWebPage) {
-    const PictureKind kind = PictureKindOf(name, onWebPage || IsWebAddress(name));
-    return kind != PictureKind::NotAPicture && ext[static_cast<std::size_t>(kind)];
+    return KindAllowed(PictureKindOf(name, onWebPage || IsWebAddress(name)), ext);
 }
 
 std::vector<std::string> ExtractLinks(std::string_view sourceText, const SiteEntry& entry,

@@ -63,9 +63,10 @@ RetrievalResult Load_sDArr(const std::string& url, FileSystem& files, std::strin
         return result;
     }
     std::string bytes;
-    if (const ReadFailure why = files.ReadFileAtMost(url, kLocalTextBound, bytes); why != ReadFailure::Nothing) {
-        result.failure =
-            why == ReadFailure::TooLarge ? RetrievalFailure::SourceTooLarge : RetrievalFailure::SourceUnreadable;
+    if (const ReadFailure why = files.ReadFileAtMost(url, kLocalTextBound, bytes);
+        why != ReadFailure::Nothing) {
+        result.failure = why == ReadFailure::TooLarge ? RetrievalFailure::SourceTooLarge
+                                                      : RetrievalFailure::SourceUnreadable;
         return result;
     }
     sourceTextOut = ToSourceText(DecodeLocalText(bytes, files.TextMayBeUtf8()));
@@ -142,9 +143,7 @@ RetrievalResult FolderWithoutMatch(const FolderScan& scan, const std::string& fo
     }
     result.failure = RetrievalFailure::NoMatch;
     for (const auto& [kind, count] : scan.passedOver) {
-        const std::string lower = ToLower(kind);
-        const bool picture = lower == "jpeg" || std::any_of(ImageExts.begin(), ImageExts.end(),
-                                                            [&](const char* ext) { return lower == ext; });
+        const bool picture = PictureKindOf("." + kind, false) != PictureKind::NotAPicture;
         (picture ? result.unchecked : result.unreadable).emplace_back(kind, count);
     }
     for (auto* kinds : {&result.unreadable, &result.unchecked})

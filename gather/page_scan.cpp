@@ -55,8 +55,9 @@ std::string_view PathPart(std::string_view address) {
 }
 
 bool AllowedKind(std::string_view name, const std::array<bool, 5>& ext) {
+    // A page's SVG files are its icons and logos, never its pictures.
     const PictureKind kind = PictureKindOf(name, false);
-    return kind != PictureKind::NotAPicture && ext[static_cast<std::size_t>(kind)];
+    return kind != PictureKind::Svg && KindAllowed(kind, ext);
 }
 
 // Whether `name` ends in ".EXT:word", a picture name with a size suffix as picture
@@ -1095,7 +1096,7 @@ private:
     }
     bool AllowedKindOnWeb(std::string_view name) const {
         const PictureKind kind = PictureKindOf(name, webPage_ || IsWebAddress(name));
-        return kind != PictureKind::NotAPicture && entry_.Ext[static_cast<std::size_t>(kind)];
+        return kind != PictureKind::Svg && KindAllowed(kind, entry_.Ext);
     }
 
     // Media RSS: an item's widest content, its largest thumbnail only when it has nothing

@@ -2,6 +2,8 @@
 // and the working file a picture is stored under, named after its kind.
 #include "settings/source_kind.h"
 
+#include <iterator>
+
 #include "text/case.h"
 
 namespace vexal {
@@ -35,22 +37,52 @@ std::string_view PictureNamePart(std::string_view name, bool webName) {
     return end == std::string_view::npos ? name : name.substr(0, end);
 }
 
+const char* PictureKindExtension(PictureKind kind) {
+    static constexpr const char* kNames[] = {"gif",  "jpg",  "png", "bmp", "webp",
+                                             "avif", "heic", "jxl", "svg"};
+    const auto i = static_cast<std::size_t>(kind);
+    return kind == PictureKind::NotAPicture || i >= std::size(kNames) ? "" : kNames[i];
+}
+
+std::size_t ExtFlagOf(PictureKind kind) {
+    return kind >= PictureKind::Webp ? 4 : static_cast<std::size_t>(kind);
+}
+
+bool KindAllowed(PictureKind kind, const std::array<bool, 5>& ext) {
+    return kind != PictureKind::NotAPicture && ext[ExtFlagOf(kind)];
+}
+
 PictureKind PictureKindOf(std::string_view name, bool webName) {
     name = PictureNamePart(name, webName);
     const std::size_t n = name.size();
-    if (n >= 5 && name[n - 5] == '.' && EndsWithNoCase(name, "jpeg")) return PictureKind::Jpg;
-    if (n >= 5 && name[n - 5] == '.' && EndsWithNoCase(name, "webp")) return PictureKind::Webp;
+    if (n >= 5 && name[n - 5] == '.') {
+        struct Four {
+            const char* letters;
+            PictureKind kind;
+        };
+        static constexpr Four kFour[] = {{"jpeg", PictureKind::Jpg},
+                                         {"webp", PictureKind::Webp},
+                                         {"avif", PictureKind::Avif},
+                                         {"heic", PictureKind::Heif},
+                                         {"heif", PictureKind::Heif}};
+        for (const Four& four : kFour)
+            if (EndsWithNoCase(name, four.letters)) return four.kind;
+    }
     if (n < 4 || name[n - 4] != '.') return PictureKind::NotAPicture;
     const char a = LowerAscii(name[n - 3]), b = LowerAscii(name[n - 2]), c = LowerAscii(name[n - 1]);
     switch (a) {
         case 'g':
             return b == 'i' && c == 'f' ? PictureKind::Gif : PictureKind::NotAPicture;
         case 'j':
-            return b == 'p' && c == 'g' ? PictureKind::Jpg : PictureKind::NotAPicture;
+            return b == 'p' && c == 'g'   ? PictureKind::Jpg
+                   : b == 'x' && c == 'l' ? PictureKind::Jxl
+                                          : PictureKind::NotAPicture;
         case 'p':
             return b == 'n' && c == 'g' ? PictureKind::Png : PictureKind::NotAPicture;
         case 'b':
             return b == 'm' && c == 'p' ? PictureKind::Bmp : PictureKind::NotAPicture;
+        case 's':
+            return b == 'v' && c == 'g' ? PictureKind::Svg : PictureKind::NotAPicture;
         default:
             return PictureKind::NotAPicture;
     }
@@ -64,8 +96,8 @@ std::string WorkImageFileName(std::string_view cacheFileName, std::string_view c
     const std::size_t n = picture.size();
     if (n >= 5 && picture[n - 5] == '.' && PictureKindOf(picture, false) == PictureKind::Jpg) {
         name += "jpg";
-    } else if (n >= 5 && picture[n - 5] == '.' && PictureKindOf(picture, false) == PictureKind::Webp) {
-        // Three letters would leave "ebp", which names no kind.
+    } else if (n >= 5 && picture[n - 5] == '.' && PictureKindOf(picture, false) != PictureKind::NotAPicture) {
+        // Three letters would leave "ebp" or "vif", which name no kind.
         name += picture.substr(n - 4);
     } else {
         name += LastChars(picture, 3);

@@ -26,7 +26,8 @@ inline constexpr const char* cbBrowseFolder = "フォルダー…";
 inline constexpr const char* cbBrowseFolderTip = "画像のあるフォルダーを選んで URL / ファイル名 に入れます。";
 // The kinds of file 参照… offers, each with the names it shows: the pictures vexal reads, the
 // pages and lists it extracts from, and anything else.
-inline constexpr const char* BrowsePictures = "画像ファイル (*.bmp *.jpg *.jpeg *.png *.gif *.webp)";
+inline constexpr const char* BrowsePictures =
+    "画像ファイル (*.bmp *.jpg *.jpeg *.png *.gif *.webp *.avif *.heic *.heif *.jxl *.svg)";
 inline constexpr const char* BrowsePagesAndLists = "ページ・リスト (*.htm *.html *.txt)";
 inline constexpr const char* BrowseAllFiles = "すべてのファイル (*)";
 

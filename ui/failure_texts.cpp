@@ -27,6 +27,20 @@ std::string PictureErrorText(const std::string& path, const DecodeResult& result
     if (result.error == DecodeError::TooLarge)
         return MessageText(Message::PictureTooLarge,
                            {path, std::to_string(result.width), std::to_string(result.height)});
+    if (result.error == DecodeError::NoCodec) {
+        switch (result.codec) {
+            case CodecKind::Heif:
+                return MessageText(Message::PictureNeedsHeif, {path});
+            case CodecKind::Avif:
+                return MessageText(Message::PictureNeedsAvif, {path});
+            case CodecKind::JpegXl:
+                return MessageText(Message::PictureNeedsJpegXl, {path});
+            case CodecKind::Svg:
+                return MessageText(Message::PictureNeedsSvg, {path});
+            case CodecKind::None:
+                break;
+        }
+    }
     return MessageText(Message::PictureUnreadable, {path});
 }
 

@@ -169,6 +169,18 @@ constexpr Entry kTexts[] = {
 
     {Message::PictureTooLarge, "画像ファイル {1} は大きすぎるため読み込めません（{2}×{3} 画素）。"},
     {Message::PictureUnreadable, "画像ファイル {1} を画像として読み込めませんでした。"},
+    {Message::PictureNeedsHeif,
+     "画像ファイル {1} は HEIF（HEIC）形式のため読み込めません。\r\n"
+     "Windows に「HEIF 画像拡張機能」と「HEVC ビデオ拡張機能」を Microsoft Store から入れると読み込めます。"},
+    {Message::PictureNeedsAvif,
+     "画像ファイル {1} は AVIF 形式のため読み込めません。\r\n"
+     "Windows に「AV1 Video Extension」を Microsoft Store から入れると読み込めます。"},
+    {Message::PictureNeedsJpegXl,
+     "画像ファイル {1} は JPEG XL 形式のため読み込めません。\r\n"
+     "Windows に「JPEG XL 画像拡張機能」を Microsoft Store から入れると読み込めます。"},
+    {Message::PictureNeedsSvg,
+     "画像ファイル {1} は SVG 形式のため読み込めません。\r\n"
+     "Windows 版の vexal は SVG を壁紙にできません。PNG などに変換してから使ってください。"},
     {Message::PictureTooNarrow, "画像ファイル {1} は幅 {2} ピクセルで、{3} ピクセル未満のため使えません。"},
     {Message::PictureUnusableShape,
      "画像ファイル {1} は {2}×{3} ピクセルで、縦横の比が 4 倍を超えるため壁紙に使えません。"},

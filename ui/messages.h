@@ -104,8 +104,13 @@ enum class Message : std::uint16_t {
     OwnFileNameRefused,         // as UnusableFileName: the name is one of the program's own files
 
     // Pictures and the installation.
-    PictureTooLarge,       // {1} the picture, {2} its width, {3} its height
-    PictureUnreadable,     // {1} the picture
+    PictureTooLarge,    // {1} the picture, {2} its width, {3} its height
+    PictureUnreadable,  // {1} the picture
+    // A picture of a kind the system reads only with an extension it lacks: {1} the picture.
+    PictureNeedsHeif,
+    PictureNeedsAvif,
+    PictureNeedsJpegXl,
+    PictureNeedsSvg,       // the Windows program draws no SVG
     PictureTooNarrow,      // {1} the picture, {2} its width, {3} the narrowest the entry uses
     PictureUnusableShape,  // {1} the picture, {2} its width, {3} its height
     ChangeFailed,

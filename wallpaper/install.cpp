@@ -138,7 +138,7 @@ private:
     FileFailure failure_ = FileFailure::Nothing;
 };
 
-// Writes the bitmap for a GIF, JPEG or WebP from the picture the preview already shows,
+// Writes the bitmap for a GIF, JPEG, WebP, AVIF, HEIF or JPEG XL from the picture the preview already shows,
 // or from a fresh read when it shows none. A fresh read is let go once the bitmap is
 // written: the window is hidden and about to close, and keeping it would hold the
 // picture twice while the desktop reads the bitmap back.
@@ -158,11 +158,32 @@ InstallResult WriteFromPicture(const WallpaperServices& services, const Wallpape
                                                                      : services.files->LastFailure());
 }
 
+// Writes the bitmap for a drawing (SVG), drawn at the size its style shows it on the
+// largest screen, so it is as sharp as the screen is; the preview's picture, drawn for
+// a window, is never used. Without a style the desktop keeps its own, and the drawing
+// comes at the size it declares.
+InstallResult WriteDrawing(const WallpaperServices& services, const WallpaperPicture& picture,
+                           std::optional<WallpaperStyle> style, const std::string& destination) {
+    PixelRect screen;
+    for (const Screen& s : services.desktop->Screens())
+        if (std::int64_t{s.rect.width} * s.rect.height > std::int64_t{screen.width} * screen.height)
+            screen = s.rect;
+    const auto shownAt = [&](std::int32_t width, std::int32_t height) {
+        if (!style || screen.width <= 0) return ShownSize{width, height};
+        return ShownSizeOf(*style, width, height, screen.width, screen.height);
+    };
+    Picture drawn;
+    const DecodeResult read = services.images->DecodeToShow(picture.file, shownAt, drawn);
+    if (!read.Ok() || drawn.Empty()) return PictureRefused(picture, read);
+    if (WriteBmp(*services.files, destination, drawn)) return {};
+    return NotWritten(services.files->LastFailure());
+}
+
 // Puts the bitmap for `picture` at `destination`: written under `temp` and renamed over
 // it, or, for the run's own working bitmap, moved there at once.
 InstallResult PutPicture(const WallpaperServices& services, const WallpaperPicture& picture,
-                         const Picture* shown, const std::string& temp, const std::string& destination,
-                         Replacements& swap) {
+                         const Picture* shown, std::optional<WallpaperStyle> style, const std::string& temp,
+                         const std::string& destination, Replacements& swap) {
     const PictureKind kind = PictureKindOf(picture.file, false);
     InstallResult written;
     if (kind == PictureKind::Bmp) {
@@ -177,8 +198,12 @@ InstallResult PutPicture(const WallpaperServices& services, const WallpaperPictu
         // Across file systems it is copied under a name of its own instead.
         if (picture.movable && !StopRequested(services) && swap.Replace(picture.file, destination)) return {};
         if (!services.files->CopyFile(picture.file, temp)) return NotWritten(services.files->LastFailure());
-    } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg || kind == PictureKind::Webp) {
+    } else if (kind == PictureKind::Gif || kind == PictureKind::Jpg || kind == PictureKind::Webp ||
+               kind == PictureKind::Avif || kind == PictureKind::Heif || kind == PictureKind::Jxl) {
         written = WriteFromPicture(services, picture, shown, temp);
+    } else if (kind == PictureKind::Svg) {
+        if (!services.images) return PictureRefused(picture, {DecodeError::Unreadable, 0, 0});
+        written = WriteDrawing(services, picture, style, temp);
     } else if (kind == PictureKind::Png) {
         if (!services.images) return Failed(InstallOutcome::PngUnreadable);
         const BmpFromFile converted = ConvertToBmp(*services.images, *services.files, picture.file, temp);
@@ -630,7 +655,7 @@ InstallResult InstallWallpaper(const InstallRequest& request, const WallpaperSer
     kept.KeepCurrent(history);
     Replacements swap(services);
     InstallResult put =
-        PutPicture(services, request.pictures.front(), request.shown, temp, destination, swap);
+        PutPicture(services, request.pictures.front(), request.shown, request.style, temp, destination, swap);
     if (!put.Ok()) {
         services.files->DeleteFile(temp);
         if (put.outcome == InstallOutcome::NotWritten) put.subject = destination;

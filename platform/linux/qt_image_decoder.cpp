@@ -17,6 +17,8 @@
 #include <optional>
 
 #include "platform/linux/jpeg_reader.h"
+#include "platform/linux/libraries_quiet.h"
+#include "platform/linux/modern_reader.h"
 #include "platform/linux/picture_walk_file.h"
 #include "platform/linux/png_reader.h"
 #include "platform/linux/webp_reader.h"
@@ -25,37 +27,6 @@ namespace vexal {
 namespace {
 
 QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
-
-// A damaged file is reported by the libraries themselves as well: Qt through its message
-// handler, libpng straight onto standard error. Either would put lines such as "libpng
-// error" among the program's own message lines, which scheduled runs read; the outcome
-// is what counts, so both are silenced while a file is read.
-class Quiet {
-public:
-    Quiet() : previous_(qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {})) {
-        std::fflush(stderr);
-        savedStderr_ = ::dup(2);
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null >= 0) {
-            ::dup2(null, 2);
-            ::close(null);
-        }
-    }
-    ~Quiet() {
-        std::fflush(stderr);
-        if (savedStderr_ >= 0) {
-            ::dup2(savedStderr_, 2);
-            ::close(savedStderr_);
-        }
-        qInstallMessageHandler(previous_);
-    }
-    Quiet(const Quiet&) = delete;
-    Quiet& operator=(const Quiet&) = delete;
-
-private:
-    QtMessageHandler previous_;
-    int savedStderr_ = -1;
-};
 
 // The reader's own allocation limit (in MiB) must not refuse what the pixel limit allows.
 constexpr int kAllocationLimitMiB = static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 64;
@@ -131,7 +102,9 @@ DecodeResult QtImageDecoder::Probe(const std::string& path) {
     if (ProbeNatively(path, native)) return native;
     if (const std::optional<DecodeResult> webp = ProbeWebpFile(path)) return *webp;
     if (const std::optional<DecodeResult> jpeg = ProbeJpeg(path)) return *jpeg;
-    Quiet quiet;
+    if (const std::optional<DecodeResult> modern = ProbeModern(path)) return *modern;
+    if (const std::optional<DecodeResult> svg = ProbeSvg(path)) return *svg;
+    LibrariesQuiet quiet;
     QImageReader reader(FromPath(path));
     return CheckHeader(reader);
 }
@@ -143,6 +116,8 @@ DecodeResult QtImageDecoder::Decode(const std::string& path, Picture& pictureOut
     if (ReadPng(path, pictureOut, fast, StopAsked()) != PngReadResult::NotHandled) return fast;
     if (const std::optional<DecodeResult> webp = ReadWebp(path, pictureOut, StopAsked())) return *webp;
     if (const std::optional<DecodeResult> jpeg = ReadJpeg(path, pictureOut, StopAsked())) return *jpeg;
+    if (const std::optional<DecodeResult> modern = ReadModern(path, pictureOut, StopAsked())) return *modern;
+    if (const std::optional<DecodeResult> svg = ReadSvg(path, pictureOut, nullptr)) return *svg;
     DecodeResult header;
     if (ProbeNatively(path, header) && !header.Ok()) return header;
     // A GIF whose first picture is cut short would show black where its data end.
@@ -152,7 +127,7 @@ DecodeResult QtImageDecoder::Decode(const std::string& path, Picture& pictureOut
         if (walk == PictureWalk::CutShort) return {DecodeError::Unreadable, 0, 0};
     }
 
-    Quiet quiet;
+    LibrariesQuiet quiet;
     QImageReader::setAllocationLimit(kAllocationLimitMiB);
     QImageReader reader(FromPath(path));
     DecodeResult result = CheckHeader(reader);
@@ -191,6 +166,7 @@ DecodeResult QtImageDecoder::DecodeToShow(const std::string& path,
                                           Picture& pictureOut) {
     if (const std::optional<DecodeResult> jpeg = ReadJpeg(path, pictureOut, StopAsked(), &shown))
         return *jpeg;
+    if (const std::optional<DecodeResult> svg = ReadSvg(path, pictureOut, &shown)) return *svg;
     return Decode(path, pictureOut);
 }
 

@@ -1,5 +1,6 @@
 // The image decoder on Linux, on Qt's image support (PNG, JPEG, GIF, BMP and whatever
-// else the installed image plugins read), with libwebp for WebP pictures.
+// else the installed image plugins read), with libwebp for WebP pictures, libheif for
+// HEIF and AVIF, libjxl for JPEG XL and Qt's SVG module for SVG.
 #pragma once
 
 #include "host/image_decoder.h"
@@ -10,7 +11,8 @@ class QtImageDecoder final : public ImageDecoder {
 public:
     DecodeResult Probe(const std::string& path) override;
     DecodeResult Decode(const std::string& path, Picture& pictureOut) override;
-    // JPEG photos at libjpeg's reduced scales; every other picture whole.
+    // JPEG photos at libjpeg's reduced scales, SVG drawings at the size they are shown;
+    // every other picture whole.
     DecodeResult DecodeToShow(const std::string& path,
                               const std::function<ShownSize(std::int32_t, std::int32_t)>& shown,
                               Picture& pictureOut) override;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "gather/content_kind.h"
 #include "platform/picture/exif_orientation.h"
 #include "platform/picture/whole_picture.h"
 #include "platform/webp/webp_picture.h"
@@ -122,6 +123,33 @@ bool ReadWebpFile(const std::string& path, std::string& bytesOut) {
     }
     ::CloseHandle(file);
     return ok;
+}
+
+// The newer kind the file's first bytes tell, whose codec Windows installs as an
+// extension of its own (HEIF, AV1, JPEG XL) or does not have at all (SVG); None for
+// every other file.
+CodecKind NewerKindOf(const std::string& path) {
+    const HANDLE file = ::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return CodecKind::None;
+    char head[1024];
+    DWORD got = 0;
+    const bool read = ::ReadFile(file, head, sizeof head, &got, nullptr);
+    ::CloseHandle(file);
+    if (!read) return CodecKind::None;
+    switch (ContentKindOf(std::string_view(head, got)).picture) {
+        case PictureKind::Avif:
+            return CodecKind::Avif;
+        case PictureKind::Heif:
+            return CodecKind::Heif;
+        case PictureKind::Jxl:
+            return CodecKind::JpegXl;
+        case PictureKind::Svg:
+            return CodecKind::Svg;
+        default:
+            return CodecKind::None;
+    }
 }
 
 // The structure walk over the file at `path`, with a JPEG's Exif orientation; NotFollowed
@@ -274,15 +302,24 @@ DecodeResult WicImageDecoder::Open(const std::string& path, bool decode, Picture
 
     DecodeResult result;
     result.error = DecodeError::Unreadable;
+    // The system draws no SVG through WIC; HEIF, AVIF and JPEG XL it reads only with the
+    // extension that brings its codec. Without one the picture's kind is named, so the
+    // user knows what to install instead of seeing a damaged picture.
+    const CodecKind newer = NewerKindOf(path);
+    const DecodeResult noCodec{DecodeError::NoCodec, 0, 0, newer};
+    if (newer == CodecKind::Svg) return noCodec;
     auto* factory = static_cast<IWICImagingFactory*>(factory_);
     if (!factory) return result;
 
     Com<IWICBitmapDecoder> decoder;
-    if (FAILED(factory->CreateDecoderFromFilename(win32::Widen(path).c_str(), nullptr, GENERIC_READ,
-                                                  WICDecodeMetadataCacheOnDemand, decoder.Out())))
-        return result;
+    const HRESULT created = factory->CreateDecoderFromFilename(
+        win32::Widen(path).c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand, decoder.Out());
+    // WIC matches a codec to the file by its signature: with the codec there, a damaged
+    // file still finds it and fails later.
+    if (FAILED(created)) return newer != CodecKind::None ? noCodec : result;
     GUID format{};
-    if (!KnownFormat(decoder.get(), format)) return result;
+    // A newer kind is read by whichever codec the system installed for it.
+    if (!KnownFormat(decoder.get(), format) && newer == CodecKind::None) return result;
     Com<IWICBitmapFrameDecode> frame;
     if (FAILED(decoder->GetFrame(0, frame.Out()))) return result;
 

@@ -1,6 +1,7 @@
 // Picture decoding on Windows through the Windows Imaging Component: PNG, GIF, JPEG and BMP,
-// and WebP through libwebp, told apart by their content, delivered as the core's 0xAARRGGBB
-// pixels.
+// HEIF, AVIF and JPEG XL where the system has their extensions (NoCodec naming the kind
+// where it has not), and WebP through libwebp, told apart by their content, delivered as
+// the core's 0xAARRGGBB pixels. SVG is not drawn: NoCodec.
 #pragma once
 
 #include "host/image_decoder.h"

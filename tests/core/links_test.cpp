@@ -278,6 +278,8 @@ TEST(LinkExtractionTest, AllowedExtensionTable) {
         {"jpg", false},   {"a.jpeg", true}, {"a.jpg ", false}, {"agif", false},    {"", false},
         {"jpeg", false},  {"a.JPEG", true}, {"a.jpe", false},  {"a.xjpeg", false}, {"a.webp", true},
         {"A.WEBP", true}, {"a.ebp", false}, {"awebp", false},  {".webp", true},    {"a.webpx", false},
+        {"a.avif", true}, {"a.HEIC", true}, {"a.heif", true},  {"a.jxl", true},    {"a.svg", true},
+        {"a.vif", false}, {"a.eic", false}, {"a.xl", false},   {"a.svgz", false},  {"a.heics", false},
     };
     for (auto [name, expected] : rows) EXPECT_EQ(HasAllowedExtension(name, all), expected) << name;
     EXPECT_TRUE(HasAllowedExtension("a.jpeg", {false, true, false, false}));
@@ -292,6 +294,39 @@ TEST(LinkExtractionTest, AllowedExtensionTable) {
     EXPECT_FALSE(HasAllowedExtension("a.webp", {true, true, true, true, false}));
     EXPECT_TRUE(HasAllowedExtension("http://h/a.webp?w=1", {false, false, false, false, true}));
     EXPECT_FALSE(HasAllowedExtension("a.png", {false, false, false, false, true}));
+    // The newer kinds go with WebP's flag.
+    EXPECT_TRUE(HasAllowedExtension("a.HEIC", {false, false, false, false, true}));
+    EXPECT_FALSE(HasAllowedExtension("a.svg", {true, true, true, true, false}));
+}
+
+// A page's SVG files are its icons and logos: a list file and a folder take SVG drawings,
+// a page never does, whichever rule finds the link.
+TEST(LinkExtractionTest, SvgIsACandidateInListsButNotOnPages) {
+    const struct {
+        const char* name;
+        const char* text;
+        const char* filters;
+        const char* url;
+        Strings expected;
+    } rows[] = {
+        {"list", "a.svg\r\nb.avif\r\nc.png\r\n", "00001", "list.txt", {"a.svg", "b.avif"}},
+        {"localPage",
+         "<img src=\"a.svg\"><img src=\"b.avif\"> http://h/c.svg",
+         "01010",
+         "page.html",
+         {"b.avif"}},
+        {"pagePicture",
+         "<meta property=og:image content=/logo.svg><img src=\"b.jxl\">",
+         "0100001",
+         "page.html",
+         {"b.jxl"}},
+    };
+    for (const auto& row : rows) {
+        Program p = MakeProgram(row.text, row.filters, "0000", row.url);
+        p.CurrentEntry().Ext[4] = true;
+        ExtractLinks(p);
+        EXPECT_EQ(Strings(p.Candidates.begin() + 1, p.Candidates.end()), row.expected) << row.name;
+    }
 }
 
 // A literal reading of the rules, position by position with fresh searches every time;
@@ -496,6 +531,9 @@ TEST(LinkExtractionTest, PageRules) {
         {"srcsetCommaInAddress",
          "<img srcset=\"https://i/w_400,h_300/a.jpg 400w, https://i/w_1600,h_900/a.jpg 1600w\">",
          {"https://i/w_1600,h_900/a.jpg"}},
+        {"newerKindsButNoSvgIcons",
+         "<img src=\"logo.svg\"><img src=a.avif><a href=b.HEIC>b</a><img src=\"c.jxl\"><a href=d.svg>d</a>",
+         {"a.avif", "b.HEIC", "c.jxl"}},
         {"pictureSources",
          "<picture><source type=\"image/webp\" srcset=\"a.webp 1200w\"><img src=\"a.jpg\"></picture>",
          {"a.webp", "a.jpg"}},

@@ -278,16 +278,17 @@ TEST(LocalSourcesTest, WorksWithoutPumpOrProgressWindow) {
 TEST(LocalSourcesTest, FolderWithoutMatchSaysWhatTheWalkPassedOver) {
     Walk w;
     const std::string root = "pics" + S;
-    w.fs.folders[root] = {File("a.svg"),  File("b.SVG"),  File("c.xml"),  File("d.webp"),
-                          File("e.jpeg"), File("f.jpeg"), File("g.jpeg"), File("noext")};
+    w.fs.folders[root] = {File("a.psd"),  File("b.PSD"),  File("c.xml"), File("d.webp"), File("e.jpeg"),
+                          File("f.jpeg"), File("g.jpeg"), File("noext"), File("h.svg"),  File("i.HEIC")};
     w.program.CurrentEntry().Ext = {false, false, false, true};
     EXPECT_TRUE(w.Run(root, false).empty());
     const RetrievalResult passed = FolderWithoutMatch(w.scan, root);
     EXPECT_EQ(passed.failure, RetrievalFailure::NoMatch);
     EXPECT_EQ(passed.subject, root);
     using Kinds = std::vector<std::pair<std::string, std::int64_t>>;
-    EXPECT_EQ(passed.unreadable, (Kinds{{"SVG", 2}, {"XML", 1}}));
-    EXPECT_EQ(passed.unchecked, (Kinds{{"JPEG", 3}, {"WEBP", 1}}));
+    EXPECT_EQ(passed.unreadable, (Kinds{{"PSD", 2}, {"XML", 1}}));
+    // The newer kinds are pictures the entry did not tick (they go with WebP's flag).
+    EXPECT_EQ(passed.unchecked, (Kinds{{"JPEG", 3}, {"HEIC", 1}, {"SVG", 1}, {"WEBP", 1}}));
 
     for (const auto& [why, failure] : {std::pair{FileFailure::Missing, RetrievalFailure::FolderMissing},
                                        std::pair{FileFailure::Other, RetrievalFailure::FolderUnreadable}}) {

@@ -191,6 +191,19 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "画像ファイル a.png は大きすぎるため読み込めません（60001×40002 画素）。"},
         {"pictureUnreadable", MessageText(Message::PictureUnreadable, {"a.jpg"}),
          "画像ファイル a.jpg を画像として読み込めませんでした。"},
+        {"pictureNeedsHeif", MessageText(Message::PictureNeedsHeif, {"a.heic"}),
+         "画像ファイル a.heic は HEIF（HEIC）形式のため読み込めません。\r\n"
+         "Windows に「HEIF 画像拡張機能」と「HEVC ビデオ拡張機能」を Microsoft Store "
+         "から入れると読み込めます。"},
+        {"pictureNeedsAvif", MessageText(Message::PictureNeedsAvif, {"a.avif"}),
+         "画像ファイル a.avif は AVIF 形式のため読み込めません。\r\n"
+         "Windows に「AV1 Video Extension」を Microsoft Store から入れると読み込めます。"},
+        {"pictureNeedsJpegXl", MessageText(Message::PictureNeedsJpegXl, {"a.jxl"}),
+         "画像ファイル a.jxl は JPEG XL 形式のため読み込めません。\r\n"
+         "Windows に「JPEG XL 画像拡張機能」を Microsoft Store から入れると読み込めます。"},
+        {"pictureNeedsSvg", MessageText(Message::PictureNeedsSvg, {"a.svg"}),
+         "画像ファイル a.svg は SVG 形式のため読み込めません。\r\n"
+         "Windows 版の vexal は SVG を壁紙にできません。PNG などに変換してから使ってください。"},
         {"pictureTooNarrow", MessageText(Message::PictureTooNarrow, {"small.jpg", "320", "640"}),
          "画像ファイル small.jpg は幅 320 ピクセルで、640 ピクセル未満のため使えません。"},
         {"changeFailedBecause", MessageText(Message::ChangeFailedBecause, {"<why>"}),
@@ -361,6 +374,17 @@ TEST(FailureTextsTest, PictureErrors) {
         // Only a refused picture is put into words; without a reason it counts as unreadable.
         {"none", PictureErrorText("wp.gif", {DecodeError::None, 10, 10}),
          "画像ファイル wp.gif を画像として読み込めませんでした。"},
+        // A missing codec names the picture's kind.
+        {"noHeifCodec", PictureErrorText("a", {DecodeError::NoCodec, 0, 0, CodecKind::Heif}),
+         MessageText(Message::PictureNeedsHeif, {"a"})},
+        {"noAvifCodec", PictureErrorText("a", {DecodeError::NoCodec, 0, 0, CodecKind::Avif}),
+         MessageText(Message::PictureNeedsAvif, {"a"})},
+        {"noJpegXlCodec", PictureErrorText("a", {DecodeError::NoCodec, 0, 0, CodecKind::JpegXl}),
+         MessageText(Message::PictureNeedsJpegXl, {"a"})},
+        {"noSvg", PictureErrorText("a", {DecodeError::NoCodec, 0, 0, CodecKind::Svg}),
+         MessageText(Message::PictureNeedsSvg, {"a"})},
+        {"noCodecOfNoKind", PictureErrorText("a", {DecodeError::NoCodec, 0, 0, CodecKind::None}),
+         MessageText(Message::PictureUnreadable, {"a"})},
     };
     ExpectTexts(rows);
 }

@@ -285,6 +285,11 @@ TEST(SourceKindTest, Classification) {
         {"C:\\a.webp", SourceKind::LocalImage, SourceKind::LocalImage},
         {"C:\\a.ebp", SourceKind::LocalFile, SourceKind::LocalFile},
         {"C:\\awebp", SourceKind::LocalFile, SourceKind::LocalFile},
+        {"https://h/a.AVIF?w=2", SourceKind::WebImage, SourceKind::WebImage},
+        {"/p/IMG_0001.HEIC", SourceKind::LocalImage, SourceKind::LocalImage},
+        {"/p/a.heif", SourceKind::LocalImage, SourceKind::LocalImage},
+        {"http://h/a.jxl", SourceKind::WebImage, SourceKind::WebImage},
+        {"/usr/share/backgrounds/gnome/blobs-d.svg", SourceKind::LocalImage, SourceKind::LocalImage},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(ClassifySource(row.text, '\\'), row.windows) << row.text;
@@ -312,8 +317,20 @@ TEST(SourceKindTest, WorkImageFileNames) {
         // Four letters, as for nothing else: three would leave "ebp".
         {"http://h/a.WebP?w=2", true, "c.WebP"},
         {"a.webp", false, "c.webp"},
+        {"https://h/a.avif?w=2", true, "c.avif"},
+        {"IMG_0001.HEIC", false, "c.HEIC"},
+        {"a.heif", false, "c.heif"},
+        {"a.jxl", false, "c.jxl"},
+        {"a.Svg", false, "c.Svg"},
     };
     for (const auto& row : rows) EXPECT_EQ(WorkImageFileName("c", row.image, row.web), row.file) << row.image;
+}
+
+// A kind told by content is stored under a name that tells the same kind again.
+TEST(SourceKindTest, EveryKindsStoredNameNamesItAgain) {
+    for (int i = 0; i <= static_cast<int>(PictureKind::Svg); ++i)
+        EXPECT_EQ(PictureKindOf(std::string("c.") + PictureKindExtension(static_cast<PictureKind>(i)), false),
+                  static_cast<PictureKind>(i));
 }
 
 // Regression: a run that found no vexal.ini in its current folder never looked in the user's

@@ -85,7 +85,7 @@ protected:
         std::ofstream(work_ / "hidden/readme.txt") << "not a picture";
         // Files of kinds vexal does not read, and one it reads but the entry may not take.
         std::filesystem::create_directories(work_ / "kinds");
-        for (const char* name : {"a.svg", "b.SVG", "show.xml", "d.webp", "noextension", ".hidden.svg"})
+        for (const char* name : {"a.psd", "b.PSD", "show.xml", "d.webp", "noextension", ".hidden.psd"})
             std::ofstream(work_ / "kinds/" + name) << "x";
     }
 
@@ -242,6 +242,124 @@ TEST_F(EndToEndTest, DirectImageOfEachFormat) {
     }
 }
 
+// The quadrants as an SVG drawing of 100 × 60, with a prologue as drawing programs write.
+std::string QuadrantsSvg(const Colours& c) {
+    auto rect = [](int x, int y, std::uint32_t colour) {
+        char fill[8];
+        std::snprintf(fill, sizeof fill, "%06X", colour);
+        return "<rect x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) +
+               "\" width=\"50\" height=\"30\" fill=\"#" + fill + "\"/>";
+    };
+    // Regression: text in a drawing ended a run without windows (Qt's fonts need an
+    // application). It stands in the middle, where no check looks.
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- made by the test -->\n"
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"60\" viewBox=\"0 0 100 60\">" +
+           rect(0, 0, c.topLeft) + rect(50, 0, c.topRight) + rect(0, 30, c.bottomLeft) +
+           rect(50, 30, c.bottomRight) + "<text x=\"44\" y=\"32\" font-size=\"5\">壁紙</text></svg>\n";
+}
+
+// AVIF, HEIC and JPEG XL made by Debian's own encoders, and an SVG, each installed in
+// each style from an entry naming it; the AVIF stored on its side with a rotation in its
+// container comes upright.
+TEST_F(EndToEndTest, NewerKindsInEachStyle) {
+    for (const char* tool : {"/usr/bin/avifenc", "/usr/bin/heif-enc", "/usr/bin/cjxl"})
+        if (!std::filesystem::exists(tool)) GTEST_SKIP() << tool << " is not installed";
+    const Colours kNew = {0xC00000, 0x00C000, 0x0000C0, 0xE0E0E0};
+    std::filesystem::create_directories(work_ / "newer");
+    Save(kNew, "newer/source.png", "PNG");
+    const QImage onItsSide = Quadrants(kNew).transformed(QTransform().rotate(90));
+    ASSERT_TRUE(onItsSide.save(QString::fromStdString(work_ / "newer/side.png"), "PNG"));
+    SpawnCommandRunner runner;
+    const std::string src = work_ / "newer/source.png";
+    const std::vector<std::vector<std::string>> encode = {
+        {"/usr/bin/avifenc", "-l", "-s", "8", src, work_ / "newer/q.avif"},
+        {"/usr/bin/avifenc", "-l", "-s", "8", "--irot", "1", work_ / "newer/side.png",
+         work_ / "newer/turned.avif"},
+        {"/usr/bin/heif-enc", "-q", "95", src, "-o", work_ / "newer/q.HEIC"},
+        {"/usr/bin/cjxl", "-d", "0", src, work_ / "newer/q.jxl"},
+    };
+    for (const auto& command : encode) ASSERT_EQ(runner.Run(command).status, 0) << command.front();
+    std::ofstream(work_ / "newer/q.svg", std::ios::binary) << QuadrantsSvg(kNew);
+    std::filesystem::remove(work_ / "newer/source.png");
+    std::filesystem::remove(work_ / "newer/side.png");
+
+    const struct {
+        const char* file;
+        int tolerance;
+    } files[] = {{"q.avif", 8}, {"turned.avif", 8}, {"q.HEIC", 40}, {"q.jxl", 0}, {"q.svg", 2}};
+    const Style styles[] = {Style::Centred, Style::Tiled, Style::Stretched};
+    for (const auto& f : files) {
+        for (const Style style : styles) {
+            SCOPED_TRACE(std::string(f.file) + " in style " + std::to_string(static_cast<int>(style)));
+            Settings({{"one", work_ / ("newer/" + std::string(f.file)), "000000", "00001",
+                       static_cast<int>(style)}});
+            const RunResult r = Vexal({"one"});
+            if (std::string(f.file) == "q.svg" && style == Style::Stretched) {
+                // Drawn at the screen's size, not stretched from 100 × 60.
+                ASSERT_EQ(r.status, 0) << r.err;
+                const QImage bitmap(QString::fromStdString(work_ / "data/vexal/wallpaper.bmp"), "BMP");
+                EXPECT_EQ(bitmap.size(), QSize(640, 480));
+                const testing::RootPixels root = testing::ReadRoot(xvfb_.display());
+                for (const auto& [x, y, colour] : {std::tuple{100, 100, kNew.topLeft},
+                                                   {540, 100, kNew.topRight},
+                                                   {100, 380, kNew.bottomLeft},
+                                                   {639, 479, kNew.bottomRight}})
+                    EXPECT_TRUE(Near(root.At(x, y), colour, f.tolerance)) << x << "," << y;
+                continue;
+            }
+            ExpectInstalled(r, kNew, style, f.tolerance);
+        }
+    }
+    // Fitted to the screen, the drawing is drawn at the fitted size: 640 × 384.
+    Settings({{"fit", work_ / "newer/q.svg", "000000", "00001", 4}});
+    ASSERT_EQ(Vexal({"fit"}).status, 0);
+    EXPECT_EQ(QImage(QString::fromStdString(work_ / "data/vexal/wallpaper.bmp"), "BMP").size(),
+              QSize(640, 384));
+}
+
+// A folder of the newer kinds: each is a candidate under WebP's flag, found by name, and
+// without the flag the folder names them as kinds the entry did not tick.
+TEST_F(EndToEndTest, FolderOfNewerKinds) {
+    for (const char* tool : {"/usr/bin/avifenc", "/usr/bin/heif-enc", "/usr/bin/cjxl"})
+        if (!std::filesystem::exists(tool)) GTEST_SKIP() << tool << " is not installed";
+    std::filesystem::create_directories(work_ / "mixed");
+    Save(kPng, "mixed/p.png", "PNG");
+    const std::string png = work_ / "mixed/p.png";
+    const Colours kinds[] = {kBmp, kGif, kJpg};
+    Save(kinds[0], "mixed/a.png", "PNG");
+    Save(kinds[1], "mixed/h.png", "PNG");
+    Save(kinds[2], "mixed/j.png", "PNG");
+    SpawnCommandRunner runner;
+    ASSERT_EQ(runner.Run({"/usr/bin/avifenc", "-l", work_ / "mixed/a.png", work_ / "mixed/a.avif"}).status,
+              0);
+    ASSERT_EQ(
+        runner.Run({"/usr/bin/heif-enc", "-q", "95", work_ / "mixed/h.png", "-o", work_ / "mixed/h.heic"})
+            .status,
+        0);
+    ASSERT_EQ(runner.Run({"/usr/bin/cjxl", "-d", "0", work_ / "mixed/j.png", work_ / "mixed/j.jxl"}).status,
+              0);
+    for (const char* name : {"mixed/a.png", "mixed/h.png", "mixed/j.png"})
+        std::filesystem::remove(work_ / name);
+    std::ofstream(work_ / "mixed/s.svg", std::ios::binary) << QuadrantsSvg(kPng);
+    const std::string folder = work_ / "mixed/";
+    Settings({{"avif", folder, "000000", "00001", 0, 1, 1, ".avif"},
+              {"heic", folder, "000000", "00001", 0, 1, 1, ".heic"},
+              {"jxl", folder, "000000", "00001", 0, 1, 1, ".jxl"},
+              {"svg", folder, "000000", "00001", 0, 1, 1, ".svg"},
+              {"png", folder, "000000", "00101", 0, 1, 1, ".png"},
+              {"withoutWebp", folder, "000000", "0001", 0}});
+    ExpectInstalled(Vexal({"avif"}), kinds[0], Style::Centred, 8);
+    ExpectInstalled(Vexal({"heic"}), kinds[1], Style::Centred, 40);
+    ExpectInstalled(Vexal({"jxl"}), kinds[2], Style::Centred, 0);
+    ExpectInstalled(Vexal({"svg"}), kPng, Style::Centred, 2);
+    ExpectInstalled(Vexal({"png"}), kPng, Style::Centred, 0);
+    const RunResult none = Vexal({"withoutWebp"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err,
+              Line("条件に合致する画像ファイルがありません。\r\nAVIF 1 個、HEIC 1 個、JXL 1 個、PNG 1 "
+                   "個、SVG 1 個は抽出形式で選ばれていません。"));
+}
+
 // Runs over a folder of five pictures never repeat one of the last two, whatever a damaged
 // history said before; going back shows the wallpapers before, each in its own style, as
 // far as the kept bitmaps reach, and going forward undoes those steps; with no step back
@@ -351,7 +469,7 @@ TEST_F(EndToEndTest, FolderWithSubfoldersInEachChoiceMode) {
                          "りませんでした。")},
         {"hiddenOnly", Line("条件に合致する画像ファイルがありません。\r\nTXT 1 個は読めない形式です。")},
         {"otherKinds",
-         Line("条件に合致する画像ファイルがありません。\r\nSVG 2 個、XML 1 個は読めない形式です。"
+         Line("条件に合致する画像ファイルがありません。\r\nPSD 2 個、XML 1 個は読めない形式です。"
               "WEBP 1 個は抽出形式で選ばれていません。")},
         {"missingFolder", Line("条件に合致する画像ファイルがありません。\r\nフォルダ " + work_ / "nothere/" +
                                " がありません。")},
@@ -912,9 +1030,9 @@ TEST_F(EndToEndTest, JapanesePageNamesWithThePagesOwnPictureRule) {
     EXPECT_EQ(old.err, Line("ファイル /.png が見つかりませんでした。"));
 }
 
-// Debian's own GNOME wallpapers are all WebP (and SVG): with only the WebP flag, an entry on
+// Debian's own GNOME wallpapers are all WebP and SVG: with only the WebP flag, an entry on
 // that folder takes its first WebP picture, and the bitmap and the screen show exactly what
-// libwebp's own tool decodes.
+// libwebp's own tool decodes; each of its SVG drawings installs too.
 TEST_F(EndToEndTest, WebpFolderOfTheDesktopsOwnWallpapers) {
     const std::string folder = "/usr/share/backgrounds/gnome/", first = folder + "adwaita-d.webp";
     if (!std::filesystem::exists(first) || !std::filesystem::exists("/usr/bin/dwebp"))
@@ -953,6 +1071,19 @@ TEST_F(EndToEndTest, WebpFolderOfTheDesktopsOwnWallpapers) {
     EXPECT_EQ(none.err.rfind("vexal 1.00: 条件に合致する画像ファイルがありません。\r\n", 0), 0u) << none.err;
     EXPECT_NE(none.err.find(" 個は抽出形式で選ばれていません。"), std::string::npos) << none.err;
     EXPECT_NE(none.err.find("WEBP "), std::string::npos) << none.err;
+
+    // Every drawing of the folder, filling the screen.
+    std::vector<std::string> drawings;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().extension() == ".svg") drawings.push_back(e.path().filename().string());
+    for (const std::string& name : drawings) {
+        Settings({{"drawing", folder, "000000", "00001", 3, 1, 1, name}});
+        const RunResult drawn = Vexal({"drawing"});
+        EXPECT_EQ(drawn.status, 0) << name << ": " << drawn.err;
+        EXPECT_EQ(QImage(QString::fromStdString(work_ / "data/vexal/wallpaper.bmp"), "BMP").size(),
+                  QSize(640, 640))
+            << name;
+    }
 }
 
 TEST_F(EndToEndTest, FailuresEndWithStatusOneAndLeaveTheScreen) {

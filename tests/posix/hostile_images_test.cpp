@@ -100,6 +100,21 @@ std::vector<Sample> Samples(const testing::TempDir& dir) {
                     dir / "photo.webp", "+100", "-loop", "0", "-o", dir / "animation.webp"})
                 .status == 0)
         out.push_back({"animation.webp", Slurp(dir / "animation.webp")});
+    // The newer kinds, made by Debian's own encoders where they are installed, and a drawing.
+    const std::pair<const char*, std::vector<std::string>> encoders[] = {
+        {"photo.avif", {"/usr/bin/avifenc", "-s", "8", dir / "photo.png", dir / "photo.avif"}},
+        {"photo.heic", {"/usr/bin/heif-enc", "-q", "80", dir / "photo.png", "-o", dir / "photo.heic"}},
+        {"photo.jxl", {"/usr/bin/cjxl", "-q", "90", dir / "photo.png", dir / "photo.jxl"}},
+    };
+    for (const auto& [name, command] : encoders)
+        if (runner.Run(command).status == 0) out.push_back({name, Slurp(dir / name)});
+    const std::string drawing =
+        "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"240\" "
+        "height=\"160\"><rect "
+        "width=\"240\" height=\"80\" fill=\"#3060a0\"/><circle cx=\"120\" cy=\"80\" r=\"40\" "
+        "fill=\"#f0c020\"/></svg>\n";
+    Write(dir / "photo.svg", drawing);
+    out.push_back({"photo.svg", drawing});
     return out;
 }
 
@@ -150,6 +165,13 @@ std::string Claiming(const Sample& sample, std::uint32_t width, std::uint32_t he
         for (int i = 0; i < 3; ++i) {
             s[24 + i] = static_cast<char>((width - 1) >> (8 * i));
             s[27 + i] = static_cast<char>((height - 1) >> (8 * i));
+        }
+    } else if (ext == "vif" || ext == "eic") {
+        // The picture's spatial extent, which HEIF and AVIF readers take as its size.
+        const std::size_t ispe = s.find("ispe");
+        if (ispe != std::string::npos) {
+            PutBe32(s, ispe + 8, width);
+            PutBe32(s, ispe + 12, height);
         }
     } else if (ext == "jpg") {
         // The frame header of a baseline or a progressive picture.
@@ -234,9 +256,11 @@ TEST(HostileImagesTest, EveryCutOfEveryFormatIsReadOrRefused) {
             // needs only its first picture whole: the trailer byte after it may be gone; a
             // PNG only its pixel data, not the checksum and the end chunk after them; a
             // run-length bitmap every row's end, not the end-of-picture mark after them.
+            // An SVG drawing is whole once its root element is closed.
             const bool pixelsWhole = (sample.name.ends_with(".gif") && cut + 1 == sample.bytes.size()) ||
                                      (sample.name.starts_with("rle") && cut + 2 >= sample.bytes.size()) ||
-                                     (sample.name.ends_with(".png") && cut + 16 >= sample.bytes.size());
+                                     (sample.name.ends_with(".png") && cut + 16 >= sample.bytes.size()) ||
+                                     (sample.name.ends_with(".svg") && cut >= sample.bytes.rfind('>') + 1);
             Picture p;
             if (!pixelsWhole) {
                 EXPECT_FALSE(decoder.Decode(path, p).Ok()) << what;
@@ -372,6 +396,9 @@ TEST(HostileImagesTest, ClaimsOfHugeSizesAreRefusedBeforeAnyPixelMemory) {
         {"30000x30000", 30000, 30000}, {"65535x65535", 65535, 65535},
     };
     for (const Sample& sample : Samples(dir)) {
+        // A drawing has no pixels of its own to claim (a huge one is drawn reduced: see
+        // below), and a JPEG XL header's size is packed in bits the test does not rewrite.
+        if (sample.name.ends_with(".svg") || sample.name.ends_with(".jxl")) continue;
         for (const auto& size : sizes) {
             const std::string what = sample.name + " claiming " + size.name;
             const std::string path = dir / ("claim-" + sample.name);
@@ -388,6 +415,24 @@ TEST(HostileImagesTest, ClaimsOfHugeSizesAreRefusedBeforeAnyPixelMemory) {
             }
         }
     }
+}
+
+// A drawing declaring 60000 × 60000 is drawn within the bound, with its shape kept; drawn
+// at a shown size past the bound it is refused before any pixel memory is taken.
+TEST(HostileImagesTest, HugeDrawingIsDrawnWithinTheBound) {
+    testing::TempDir dir;
+    QtImageDecoder decoder;
+    Write(dir / "huge.svg",
+          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"60000\" height=\"30000\"><rect width=\"60000\" "
+          "height=\"30000\" fill=\"red\"/></svg>");
+    Picture p;
+    const DecodeResult r = decoder.Decode(dir / "huge.svg", p);
+    ASSERT_TRUE(r.Ok());
+    EXPECT_TRUE(PictureSizeAllowed(p.width, p.height));
+    EXPECT_NEAR(p.width, 2 * p.height, 2) << "its shape kept";
+    EXPECT_GT(std::int64_t{p.width} * p.height, kMaxPicturePixels * 99 / 100) << "as large as allowed";
+    const auto huge = [](std::int32_t, std::int32_t) { return ShownSize{40000, 40000}; };
+    EXPECT_EQ(decoder.DecodeToShow(dir / "huge.svg", huge, p).error, DecodeError::TooLarge);
 }
 
 #ifdef VEXAL_BINARY
@@ -430,7 +475,9 @@ TEST(HostileImagesTest, RealProgramEndsWithOneMessageAndKeepsWhatItHad) {
         if (s.name == "progressive.jpg" || s.name == "interlaced.png") continue;
         hostile.push_back({"empty-" + s.name, ""});
         hostile.push_back({"half-" + s.name, s.bytes.substr(0, s.bytes.size() / 2)});
-        hostile.push_back({"claim-" + s.name, Claiming(s, 60000, 60000)});
+        // (A drawing and a JPEG XL header are not rewritten: see the claims above.)
+        if (!s.name.ends_with(".svg") && !s.name.ends_with(".jxl"))
+            hostile.push_back({"claim-" + s.name, Claiming(s, 60000, 60000)});
     }
     for (const Sample& h : hostile) {
         SCOPED_TRACE(h.name);

@@ -181,6 +181,48 @@ TEST_F(WicImageDecoderTest, WhatIsNoPictureOfTheFourFormatsIsUnreadable) {
     EXPECT_EQ(decoder.Decode(dir / "missing.png", picture).error, DecodeError::Unreadable);
 }
 
+// Without the system's codecs (Wine has none) the newer kinds are named, whatever their
+// names say; SVG is never drawn here. A file of no kind at all stays unreadable.
+TEST_F(WicImageDecoderTest, NewerKindsWithoutTheirCodecAreNamed) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        CodecKind codec;
+    } rows[] = {
+        {"a.heic",
+         std::string("\0\0\0\x18"
+                     "ftypheic\0\0\0\0mif1heic",
+                     24) +
+             "meta",
+         CodecKind::Heif},
+        {"a.avif",
+         std::string("\0\0\0\x1C"
+                     "ftypavif\0\0\0\0avifmif1miaf",
+                     28) +
+             "meta",
+         CodecKind::Avif},
+        {"named.png", std::string("\0\0\0\x0CJXL \r\n\x87\n\0\0", 14), CodecKind::JpegXl},
+        {"a.jxl", std::string("\xFF\x0A\xFA\x1F", 4), CodecKind::JpegXl},
+        {"a.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"4\"/>", CodecKind::Svg},
+        {"video.heic",
+         std::string("\0\0\0\x18"
+                     "ftypisom\0\0\0\0isommp41",
+                     24),
+         CodecKind::None},
+    };
+    for (const auto& row : rows) {
+        const std::string path = Write(row.name, row.bytes);
+        Picture picture;
+        const DecodeResult decoded = decoder.Decode(path, picture);
+        EXPECT_EQ(decoded.error,
+                  row.codec == CodecKind::None ? DecodeError::Unreadable : DecodeError::NoCodec)
+            << row.name;
+        EXPECT_EQ(decoded.codec, row.codec) << row.name;
+        EXPECT_EQ(decoder.Probe(path).error, decoded.error) << row.name;
+        EXPECT_TRUE(picture.Empty()) << row.name;
+    }
+}
+
 // Phone photos were installed on their side: the Exif orientation was never read.
 TEST_F(WicImageDecoderTest, ExifOrientationTurnsThePictureUpright) {
     // Stored 48 × 32, each quarter of its own colour: top left, top right, bottom left,

@@ -28,7 +28,8 @@ struct FileKind {
     const wchar_t* patterns;
 };
 constexpr std::array<FileKind, 3> kFileKinds = {{
-    {"画像ファイル (*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.webp)", L"*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.webp"},
+    {"画像ファイル (*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.webp;*.avif;*.heic;*.heif;*.jxl)",
+     L"*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.webp;*.avif;*.heic;*.heif;*.jxl"},
     {"ページ・リスト (*.htm;*.html;*.txt)", L"*.htm;*.html;*.txt"},
     {"すべてのファイル (*.*)", L"*.*"},
 }};

@@ -369,6 +369,31 @@ TEST_F(ProgramTest, FailuresAreLinesOnStandardErrorAndChangeNothing) {
              " との通信に失敗しました。\n"},
         {"list file missing", "sample",
          "vexal 1.00: 元ファイル " + dir / "missing-list.txt" + " が見つかりせん。\n"},
+        // The newer kinds without the system's codecs (as under Wine), told by content.
+        {"heic without its extension",
+         "-wp " + Write("IMG_0001.HEIC", std::string("\0\0\0\x18"
+                                                     "ftypheic\0\0\0\0mif1heic",
+                                                     24) +
+                                             "meta"),
+         "vexal 1.00: 画像ファイル " + dir / "IMG_0001.HEIC" +
+             " は HEIF（HEIC）形式のため読み込めません。\r\nWindows に「HEIF 画像拡張機能」と「HEVC "
+             "ビデオ拡張機能」を Microsoft Store から入れると読み込めます。\n"},
+        {"avif without its extension",
+         "-wp " + Write("a.avif", std::string("\0\0\0\x1C"
+                                              "ftypavif\0\0\0\0avifmif1miaf",
+                                              28) +
+                                      "meta"),
+         "vexal 1.00: 画像ファイル " + dir / "a.avif" +
+             " は AVIF 形式のため読み込めません。\r\nWindows に「AV1 Video Extension」を Microsoft Store "
+             "から入れると読み込めます。\n"},
+        {"jxl without its extension", "-wp " + Write("a.jxl", std::string("\xFF\x0A\xFA\x1F\0\0\0\0", 8)),
+         "vexal 1.00: 画像ファイル " + dir / "a.jxl" +
+             " は JPEG XL 形式のため読み込めません。\r\nWindows に「JPEG XL 画像拡張機能」を Microsoft "
+             "Store から入れると読み込めます。\n"},
+        {"svg", "-wp " + Write("a.svg", "<?xml version=\"1.0\"?>\n<svg width=\"10\" height=\"10\"/>"),
+         "vexal 1.00: 画像ファイル " + dir / "a.svg" +
+             " は SVG 形式のため読み込めません。\r\nWindows 版の vexal は SVG を壁紙にできません。PNG "
+             "などに変換してから使ってください。\n"},
     };
     for (const auto& row : rows) {
         const Outcome run = RunUnattended(dir.path(), row.arguments);
