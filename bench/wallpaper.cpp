@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -333,87 +334,88 @@ int main(int argc, char** argv) {
     std::printf("convert big.png big.bmp    %7.3f s\n", magickMedian);
     std::printf("ratio                      %7.2f  (target <= 1.00)\n", oursMedian / magickMedian);
 
+    // A photo converted into a bitmap in a process of its own (`convert` is what that
+    // process does), against the format's own tool given `peer`, alternating; both peaks
+    // are those of a process of their own. False when a conversion failed.
+    struct Pairs {
+        std::vector<double> ours, peer, ratios;
+        long oursPeakKiB = 0, peerPeakKiB = 0;
+    };
+    auto convertPairs = [&](const std::function<bool()>& convert, const std::vector<std::string>& peer,
+                            Pairs& out) {
+        for (int i = 0; i < runs; ++i) {
+            const auto start = Clock::now();
+            const pid_t child = ::fork();
+            if (child == 0) ::_exit(convert() ? 0 : 1);
+            int status = 0;
+            rusage usage{};
+            ::wait4(child, &status, 0, &usage);
+            out.ours.push_back(Seconds(start));
+            out.oursPeakKiB = std::max(out.oursPeakKiB, usage.ru_maxrss);
+            const Outcome d = Run(peer, env, dir);
+            if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || d.status != 0) return false;
+            out.peer.push_back(d.seconds);
+            out.peerPeakKiB = std::max(out.peerPeakKiB, d.peakKiB);
+            out.ratios.push_back(out.ours.back() / d.seconds);
+        }
+        return true;
+    };
+
     // The WebP photo the same way, against libwebp's own tool writing a bitmap: a floor, as
-    // it does nothing else. Both peaks are those of a process of their own.
-    std::vector<double> webpOurs, dwebp, webpRatios;
-    long webpPeakKiB = 0, dwebpPeakKiB = 0;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        const pid_t child = ::fork();
-        if (child == 0) {
-            vexal::QtImageDecoder own;
-            ::_exit(own.DecodeToBmp(webp, dir + "/ours.bmp").written ? 0 : 1);
-        }
-        int status = 0;
-        rusage usage{};
-        ::wait4(child, &status, 0, &usage);
-        webpOurs.push_back(Seconds(start));
-        webpPeakKiB = std::max(webpPeakKiB, usage.ru_maxrss);
-        const Outcome d = Run({"dwebp", "-quiet", webp, "-bmp", "-o", dir + "/dwebp.bmp"}, env, dir);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || d.status != 0) {
-            std::fprintf(stderr, "a WebP conversion failed\n");
-            return 1;
-        }
-        dwebp.push_back(d.seconds);
-        dwebpPeakKiB = std::max(dwebpPeakKiB, d.peakKiB);
-        webpRatios.push_back(webpOurs.back() / d.seconds);
+    // it does nothing else.
+    Pairs webpRuns;
+    if (!convertPairs(
+            [&] {
+                vexal::QtImageDecoder own;
+                return own.DecodeToBmp(webp, dir + "/ours.bmp").written;
+            },
+            {"dwebp", "-quiet", webp, "-bmp", "-o", dir + "/dwebp.bmp"}, webpRuns)) {
+        std::fprintf(stderr, "a WebP conversion failed\n");
+        return 1;
     }
-    std::printf("WebP to BMP, while decoding %6.3f s, peak %6.1f MiB\n", Median(webpOurs),
-                webpPeakKiB / 1024.0);
-    std::printf("dwebp -bmp big.webp         %6.3f s, peak %6.1f MiB\n", Median(dwebp),
-                dwebpPeakKiB / 1024.0);
+    std::printf("WebP to BMP, while decoding %6.3f s, peak %6.1f MiB\n", Median(webpRuns.ours),
+                webpRuns.oursPeakKiB / 1024.0);
+    std::printf("dwebp -bmp big.webp         %6.3f s, peak %6.1f MiB\n", Median(webpRuns.peer),
+                webpRuns.peerPeakKiB / 1024.0);
     std::printf("ratio                      %7.2f  (pairs %.2f, target <= 1.30)\n",
-                Median(webpOurs) / Median(dwebp), Median(webpRatios));
+                Median(webpRuns.ours) / Median(webpRuns.peer), Median(webpRuns.ratios));
     std::printf(
         "@ webp.bmp_s %.3f\n@ webp.dwebp_s %.3f\n@ webp.bmp_pairs %.2f\n@ webp.bmp_peak_mib %.1f\n"
         "@ webp.dwebp_peak_mib %.1f\n",
-        Median(webpOurs), Median(dwebp), Median(webpRatios), webpPeakKiB / 1024.0, dwebpPeakKiB / 1024.0);
+        Median(webpRuns.ours), Median(webpRuns.peer), Median(webpRuns.ratios), webpRuns.oursPeakKiB / 1024.0,
+        webpRuns.peerPeakKiB / 1024.0);
 
-    // The AVIF photo decoded into a bitmap, in a process of its own, against the format's
-    // own decoder writing raw frames (y4m, its cheapest output: no colour conversion and no
-    // compression, so a floor). Skipped where libavif's tools are not installed.
+    // The AVIF photo decoded into a bitmap against the format's own decoder writing raw
+    // frames (y4m, its cheapest output: no colour conversion and no compression, so a
+    // floor). Skipped where libavif's tools are not installed.
     const std::string avif = dir + "/big.avif";
     if (Run({"avifenc", "-s", "8", "--min", "20", "--max", "30", "-j", "2", png, avif},
             {"PATH=/usr/bin:/bin"}, dir)
             .status != 0) {
         std::fprintf(stderr, "avifenc failed (scripts/setup installs libavif-bin): no AVIF row\n");
     } else {
-        std::vector<double> avifOurs, avifdec, avifRatios;
-        long avifPeakKiB = 0, avifdecPeakKiB = 0;
-        for (int i = 0; i < runs; ++i) {
-            const auto start = Clock::now();
-            const pid_t child = ::fork();
-            if (child == 0) {
-                vexal::QtImageDecoder own;
-                vexal::PosixFileSystem files;
-                vexal::Picture picture;
-                ::_exit(own.Decode(avif, picture).Ok() && vexal::WriteBmp(files, dir + "/ours.bmp", picture)
-                            ? 0
-                            : 1);
-            }
-            int status = 0;
-            rusage usage{};
-            ::wait4(child, &status, 0, &usage);
-            avifOurs.push_back(Seconds(start));
-            avifPeakKiB = std::max(avifPeakKiB, usage.ru_maxrss);
-            const Outcome d = Run({"avifdec", "-j", "2", avif, dir + "/avifdec.y4m"}, env, dir);
-            if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || d.status != 0) {
-                std::fprintf(stderr, "an AVIF conversion failed\n");
-                return 1;
-            }
-            avifdec.push_back(d.seconds);
-            avifdecPeakKiB = std::max(avifdecPeakKiB, d.peakKiB);
-            avifRatios.push_back(avifOurs.back() / d.seconds);
+        Pairs avifRuns;
+        if (!convertPairs(
+                [&] {
+                    vexal::QtImageDecoder own;
+                    vexal::PosixFileSystem files;
+                    vexal::Picture picture;
+                    return own.Decode(avif, picture).Ok() &&
+                           vexal::WriteBmp(files, dir + "/ours.bmp", picture);
+                },
+                {"avifdec", "-j", "2", avif, dir + "/avifdec.y4m"}, avifRuns)) {
+            std::fprintf(stderr, "an AVIF conversion failed\n");
+            return 1;
         }
-        std::printf("AVIF to BMP                 %6.3f s, peak %6.1f MiB\n", Median(avifOurs),
-                    avifPeakKiB / 1024.0);
-        std::printf("avifdec big.avif big.y4m    %6.3f s, peak %6.1f MiB\n", Median(avifdec),
-                    avifdecPeakKiB / 1024.0);
+        std::printf("AVIF to BMP                 %6.3f s, peak %6.1f MiB\n", Median(avifRuns.ours),
+                    avifRuns.oursPeakKiB / 1024.0);
+        std::printf("avifdec big.avif big.y4m    %6.3f s, peak %6.1f MiB\n", Median(avifRuns.peer),
+                    avifRuns.peerPeakKiB / 1024.0);
         std::printf(
             "@ avif.bmp_s %.3f\n@ avif.avifdec_s %.3f\n@ avif.bmp_pairs %.2f\n@ avif.bmp_peak_mib %.1f\n"
             "@ avif.avifdec_peak_mib %.1f\n",
-            Median(avifOurs), Median(avifdec), Median(avifRatios), avifPeakKiB / 1024.0,
-            avifdecPeakKiB / 1024.0);
+            Median(avifRuns.ours), Median(avifRuns.peer), Median(avifRuns.ratios),
+            avifRuns.oursPeakKiB / 1024.0, avifRuns.peerPeakKiB / 1024.0);
     }
 
     if (std::getenv("VEXAL_BENCH_KEEP")) {
