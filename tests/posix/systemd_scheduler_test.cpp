@@ -110,6 +110,17 @@ struct SchedulerRig {
         std::filesystem::remove(calls);
         return text;
     }
+    // systemd's own verifier over the two units, with the user's unit folder where it
+    // looks (it wants a runtime folder of the user's alone, as the manager would have).
+    testing::ProgramRun Verify(const ScheduleFiles& files) {
+        std::filesystem::create_directories(dir / "runtime");
+        std::filesystem::permissions(dir / "runtime", std::filesystem::perms::owner_all);
+        return testing::RunProgram(
+            "/usr/bin/systemd-analyze", {"--user", "verify", files.service, files.timer},
+            {dir.path(),
+             {{"HOME", dir.path()}, {"XDG_CONFIG_HOME", config}, {"XDG_RUNTIME_DIR", dir / "runtime"}},
+             60000});
+    }
 };
 
 TEST(SystemdSchedulerTest, HourlyTimerVerifiesAndRunsTheEntryInItsSettingsFolder) {
@@ -128,17 +139,7 @@ TEST(SystemdSchedulerTest, HourlyTimerVerifiesAndRunsTheEntryInItsSettingsFolder
     EXPECT_EQ(rig.TakeCalls(), "--user daemon-reload\n--user enable --now " + files.timerUnit + "\n");
     EXPECT_EQ(Value(ReadAll(files.timer), "OnCalendar"), "hourly");
 
-    // systemd's own verifier, with the user's unit folder where it looks (it wants a
-    // runtime folder of the user's alone, as the manager would have).
-    std::filesystem::create_directories(rig.dir / "runtime");
-    std::filesystem::permissions(rig.dir / "runtime", std::filesystem::perms::owner_all);
-    const testing::ProgramRun verify =
-        testing::RunProgram("/usr/bin/systemd-analyze", {"--user", "verify", files.service, files.timer},
-                            {rig.dir.path(),
-                             {{"HOME", rig.dir.path()},
-                              {"XDG_CONFIG_HOME", rig.config},
-                              {"XDG_RUNTIME_DIR", rig.dir / "runtime"}},
-                             60000});
+    const testing::ProgramRun verify = rig.Verify(files);
     EXPECT_EQ(verify.status, 0) << verify.err << verify.out;
     EXPECT_EQ(verify.err, "");
 
@@ -200,8 +201,6 @@ int CalendarStep(const std::string& calendar) {
 // that kind counts as held.
 TEST(SystemdSchedulerTest, EveryIntervalHasAVerifiedTimer) {
     SchedulerRig rig;
-    std::filesystem::create_directories(rig.dir / "runtime");
-    std::filesystem::permissions(rig.dir / "runtime", std::filesystem::perms::owner_all);
     const struct {
         ScheduleKind kind;
         const char* calendar;
@@ -225,13 +224,7 @@ TEST(SystemdSchedulerTest, EveryIntervalHasAVerifiedTimer) {
         EXPECT_EQ(Value(timer, "Description"),
                   std::string("Change the wallpaper from the vexal entry Photos ") + row.description);
         EXPECT_EQ(CalendarStep(row.calendar), ScheduleMinutes(row.kind));
-        const testing::ProgramRun verify =
-            testing::RunProgram("/usr/bin/systemd-analyze", {"--user", "verify", files.service, files.timer},
-                                {rig.dir.path(),
-                                 {{"HOME", rig.dir.path()},
-                                  {"XDG_CONFIG_HOME", rig.config},
-                                  {"XDG_RUNTIME_DIR", rig.dir / "runtime"}},
-                                 60000});
+        const testing::ProgramRun verify = rig.Verify(files);
         EXPECT_EQ(verify.status, 0) << verify.err << verify.out;
         EXPECT_EQ(verify.err, "");
         for (const auto& other : rows)
