@@ -306,11 +306,32 @@ bool FontsAvailable() {
     return application != nullptr;
 }
 
+// Qt draws no blend modes: a layer meant to tint the drawing beneath it ("overlay",
+// "multiply") is painted opaque over it instead, and GNOME's own blobs wallpapers then
+// come out as one flat colour. Such layers are left out, which keeps the drawing under
+// them as it stands, nearer what was meant than a flat colour. Only the style form is
+// rewritten (what drawing programs write): a later declaration wins over an earlier one.
+QByteArray WithoutBlendedLayers(QByteArray svg) {
+    static const QByteArray kProperty = "mix-blend-mode";
+    for (qsizetype at = svg.indexOf(kProperty); at >= 0; at = svg.indexOf(kProperty, at + 1)) {
+        qsizetype colon = at + kProperty.size();
+        while (colon < svg.size() && (svg[colon] == ' ' || svg[colon] == '\t')) ++colon;
+        if (colon >= svg.size() || svg[colon] != ':') continue;
+        qsizetype end = colon + 1;
+        while (end < svg.size() && svg[end] != ';' && svg[end] != '"' && svg[end] != '\'' && svg[end] != '}')
+            ++end;
+        if (svg.mid(colon + 1, end - colon - 1).trimmed() == "normal") continue;
+        svg.replace(at, end - at, "display:none");
+    }
+    return svg;
+}
+
 bool LoadSvg(const std::string& path, QSvgRenderer& renderer) {
     if (!LooksLikeSvg(Head(path))) return false;
     LibrariesQuiet quiet;
-    return FontsAvailable() && renderer.load(QFile::decodeName(QByteArray::fromStdString(path))) &&
-           renderer.isValid();
+    QFile file(QFile::decodeName(QByteArray::fromStdString(path)));
+    if (!FontsAvailable() || !file.open(QIODevice::ReadOnly)) return false;
+    return renderer.load(WithoutBlendedLayers(file.readAll())) && renderer.isValid();
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "gather/html_tags.h"
 #include "gather/links.h"
@@ -1080,9 +1081,14 @@ TEST_F(EndToEndTest, WebpFolderOfTheDesktopsOwnWallpapers) {
         Settings({{"drawing", folder, "000000", "00001", 3, 1, 1, name}});
         const RunResult drawn = Vexal({"drawing"});
         EXPECT_EQ(drawn.status, 0) << name << ": " << drawn.err;
-        EXPECT_EQ(QImage(QString::fromStdString(work_ / "data/vexal/wallpaper.bmp"), "BMP").size(),
-                  QSize(640, 640))
-            << name;
+        const QImage bitmap(QString::fromStdString(work_ / "data/vexal/wallpaper.bmp"), "BMP");
+        EXPECT_EQ(bitmap.size(), QSize(640, 640)) << name;
+        // Regression: a blended layer was painted opaque over the blobs drawings, which
+        // installed as one flat colour.
+        std::set<QRgb> colours;
+        for (int y = 0; y < bitmap.height(); y += 40)
+            for (int x = 0; x < bitmap.width(); x += 40) colours.insert(bitmap.pixel(x, y));
+        EXPECT_GT(colours.size(), 2u) << name;
     }
 }
 
