@@ -185,6 +185,15 @@ public:
         return true;
     }
 
+    // The size of the picture decoding with pixels in `space` will give, from the header;
+    // false when the library refuses the scale or the space.
+    bool CalculateOutput(J_COLOR_SPACE space) {
+        if (setjmp(error_.jump)) return false;
+        info_.out_color_space = space;
+        jpeg_calc_output_dimensions(&info_);
+        return true;
+    }
+
     // Starts decoding with pixels in `space`; false when the data are damaged or a stop came.
     bool Start(J_COLOR_SPACE space) {
         if (setjmp(error_.jump)) return false;
@@ -316,7 +325,9 @@ public:
         : file_(path), decompressor_(file_.get(), stop) {}
 
     // False when the photo cannot be given this way: DecodeToShow then decodes it, or says
-    // what is wrong with it.
+    // what is wrong with it. Only the header is read here, on the thread that opens it; the
+    // walk over the whole file and the decoding (for a progressive photo, of every scan)
+    // wait for the first row, on the thread that lays it out.
     bool Open(const std::function<ShownSize(std::int32_t, std::int32_t)>& shown) {
         if (file_.get() < 0 || !IsJpeg(file_.get()) || !decompressor_.ReadHeader()) return false;
         jpeg_decompress_struct& info = decompressor_.info();
@@ -326,13 +337,14 @@ public:
             return false;
         const auto fullWidth = static_cast<std::int32_t>(info.image_width);
         const auto fullHeight = static_cast<std::int32_t>(info.image_height);
-        if (!PictureSizeAllowed(fullWidth, fullHeight) || !WalkedWhole(file_.get())) return false;
+        if (!PictureSizeAllowed(fullWidth, fullHeight)) return false;
         const int eighths = EighthsToShow(fullWidth, fullHeight, shown(fullWidth, fullHeight));
         info.scale_num = static_cast<unsigned int>(eighths);
         info.scale_denom = 8;
         static_assert(std::endian::native == std::endian::little,
                       "pixels are stored as blue, green, red, alpha");
-        if (!decompressor_.Start(JCS_EXT_BGRA) || info.output_width != Scaled(info.image_width, eighths) ||
+        if (!decompressor_.CalculateOutput(JCS_EXT_BGRA) ||
+            info.output_width != Scaled(info.image_width, eighths) ||
             info.output_height != Scaled(info.image_height, eighths) || info.output_components != 4)
             return false;
         width = static_cast<std::int32_t>(info.output_width);
@@ -349,6 +361,22 @@ public:
     const std::uint32_t* Row(std::int32_t y) override {
         // A row of a band already given back cannot be had again.
         if (!result_.Ok() || y < top_ || y >= height) return nullptr;
+        if (!started_) {
+            // A file cut short, or with more scans than any encoder writes, is refused
+            // before a row is decoded.
+            started_ = true;
+            if (!WalkedWhole(file_.get())) {
+                result_.error = DecodeError::Unreadable;
+                return nullptr;
+            }
+            jpeg_decompress_struct& info = decompressor_.info();
+            const JDIMENSION expectedWidth = info.output_width, expectedHeight = info.output_height;
+            if (!decompressor_.Start(JCS_EXT_BGRA) || info.output_width != expectedWidth ||
+                info.output_height != expectedHeight) {
+                result_.error = decompressor_.stopped() ? DecodeError::Stopped : DecodeError::Unreadable;
+                return nullptr;
+            }
+        }
         while (y >= top_ + count_) {
             // Rows above the band that holds `y` (the top a fill style cuts away) are
             // passed over.
@@ -376,6 +404,7 @@ private:
     Decompressor decompressor_;
     std::vector<std::uint32_t> band_;
     std::int32_t top_ = 0, count_ = 0;  // the rows in band_
+    bool started_ = false;
     DecodeResult result_{DecodeError::Unreadable, 0, 0};
 };
 

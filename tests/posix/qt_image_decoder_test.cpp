@@ -537,8 +537,13 @@ TEST(QtImageDecoderTest, RowsToShowAreTheReducedPicturesRows) {
     }
     EXPECT_EQ(rows->Row(150), nullptr);
     EXPECT_TRUE(rows->Result().Ok());
-    // Turned, cut and other photos decode whole, where their turn or damage is dealt with.
-    for (const char* name : {"turned.jpg", "cut.jpg", "photo.png"})
+    // A cut photo opens (only its header is read then) and gives no row.
+    std::unique_ptr<PictureRows> cut = decoder.RowsToShow(dir / "cut.jpg", shown);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->Row(0), nullptr);
+    EXPECT_EQ(cut->Result().error, DecodeError::Unreadable);
+    // Turned and other photos decode whole, where their turn is dealt with.
+    for (const char* name : {"turned.jpg", "photo.png"})
         EXPECT_FALSE(decoder.RowsToShow(dir / name, shown)) << name;
     int asked = 0;
     decoder.StopWhen([&asked] { return ++asked > 8; });
