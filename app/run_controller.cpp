@@ -12,7 +12,7 @@
 namespace vexal {
 
 void RunController::Fail(Message kind, std::initializer_list<std::string_view> subjects) {
-    failure_ = MessageText(kind, subjects);
+    failure_ = MessageText(program_.UserLanguage, kind, subjects);
     ShowError(program_, *host_.dialogs, failure_);
     End(kExitFailure);
 }
@@ -26,7 +26,8 @@ void RunController::RecordQuietRun(int status) {
     std::string folder;
     if (!host_.desktop || !host_.desktop->LockFolder(folder).Ok()) return;
     // A failure nobody was told of (a stop, a preview nobody could answer) still counts.
-    if (status != kExitSuccess && failure_.empty()) failure_ = MessageText(Message::Cancelled);
+    if (status != kExitSuccess && failure_.empty())
+        failure_ = MessageText(program_.UserLanguage, Message::Cancelled);
     RecordScheduledRun(*host_.files, folder, program_.CurrentEntry().Name, now_(), status == kExitSuccess,
                        status == kExitSuccess ? std::string() : failure_);
 }
@@ -39,20 +40,20 @@ void RunController::RetrievalFailed(const RetrievalResult& result) {
     LetGo();
     // Some failures have been answered already (the user declined to wait for a silent
     // server): they end the run without a second box.
-    const std::string text = RetrievalFailureText(result);
+    const std::string text = RetrievalFailureText(program_.UserLanguage, result);
     failure_ = text;
     // A silent server was answered already: the question is what the run said, and what a
     // quiet run's record repeats.
     if (text.empty() && result.failure == RetrievalFailure::Fetch &&
         result.fetch.failure == FetchFailure::NoAnswer)
-        failure_ = MessageText(Message::NoAnswerQuestion);
+        failure_ = MessageText(program_.UserLanguage, Message::NoAnswerQuestion);
     if (!text.empty()) ShowError(program_, *host_.dialogs, text);
     End(kExitFailure);
 }
 
 void RunController::InstallFailed(const InstallResult& result) {
     LetGo();
-    const FailureBox box = InstallFailureBox(result);
+    const FailureBox box = InstallFailureBox(program_.UserLanguage, result);
     failure_ = box.text;
     if (box.kind == BoxKind::Error) ShowError(program_, *host_.dialogs, box.text);
     if (box.kind == BoxKind::Notice) host_.dialogs->Notice(kPlainTitle, box.text);

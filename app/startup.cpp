@@ -85,9 +85,11 @@ std::vector<std::string> CutTokens(std::string_view commandLine) {
 
 std::string UsageText(const Program& program) {
     const std::string where = MessageText(
+        program.UserLanguage,
         kFolderSeparator == '\\' ? Message::UsageSettingsWindows : Message::UsageSettingsElsewhere,
         {program.SettingsFileName});
-    return MessageText(Message::Usage, {program.SettingsFileName, program.TitleText, where});
+    return MessageText(program.UserLanguage, Message::Usage,
+                       {program.SettingsFileName, program.TitleText, where});
 }
 
 namespace {
@@ -331,7 +333,8 @@ void Main(RunController& controller, FrontEnd& frontEnd, std::string_view comman
         const bool editor =
             parsed.outcome == CommandLineOutcome::Run && program.RunMode == RunModeValue::Editor;
         return controller.Fail(editor ? Message::EditorSettingsUnreadable : Message::SettingsUnreadable,
-                               {host.files->FullPath(program.SettingsFileName), SettingsReadText(settings)});
+                               {host.files->FullPath(program.SettingsFileName),
+                                SettingsReadText(program.UserLanguage, settings)});
     }
     switch (parsed.outcome) {
         case CommandLineOutcome::Run:

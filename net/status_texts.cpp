@@ -3,74 +3,100 @@
 
 namespace vexal {
 
-std::string SocketErrorText(std::int16_t number) {
+namespace {
+const char* Either(Language language, const char* japanese, const char* english) {
+    return language == Language::English ? english : japanese;
+}
+}  // namespace
+
+std::string SocketErrorText(Language language, std::int16_t number) {
     switch (number) {
         case 7:  // out of memory
-            return "メモリが足りません。";
+            return Either(language, "メモリが足りません。", "Not enough memory.");
         case 380:  // invalid property value
-            return "プロパティの値が正しくありません。";
+            return Either(language, "プロパティの値が正しくありません。", "Invalid property value.");
         case 383:  // property is read-only
-            return "このプロパティは値の取得のみ可能です。";
+            return Either(language, "このプロパティは値の取得のみ可能です。", "This property is read-only.");
         case 394:  // property cannot be read
-            return "プロパティを読み取れません。";
+            return Either(language, "プロパティを読み取れません。", "The property cannot be read.");
         case 10004:  // operation cancelled
-            return "処理がキャンセルされました。";
+            return Either(language, "処理がキャンセルされました。", "The operation was cancelled.");
         case 10014:  // broadcast address without the broadcast flag
-            return "要求されたアドレスはブロードキャストアドレスですが、フラグが設定されていません。";
+            return Either(language,
+                          "要求されたアドレスはブロードキャストアドレスですが、フラグが設定されていません。",
+                          "The address asked for is a broadcast address, but the broadcast flag is not set.");
         case 10035:  // operation would block on a non-blocking socket
-            return "ソケットはブロック化処理を行いませんが、指定された処理はブロック化を行います。";
+            return Either(language,
+                          "ソケットはブロック化処理を行いませんが、指定された処理はブロック化を行います。",
+                          "The socket does not block, but the operation asked for would block.");
         case 10036:  // a blocking operation is in progress
-            return "ブロック化を行う Winsock 処理が進行中です。";
+            return Either(language, "ブロック化を行う Winsock 処理が進行中です。",
+                          "A blocking Winsock operation is in progress.");
         case 10037:  // operation already complete
-            return "処理が完了しました。進行中のブロック化処理はありません。";
+            return Either(language, "処理が完了しました。進行中のブロック化処理はありません。",
+                          "The operation has completed; no blocking operation is in progress.");
         case 10038:  // descriptor is not a socket
-            return "記述子がソケットではありません。";
+            return Either(language, "記述子がソケットではありません。", "The descriptor is not a socket.");
         case 10040:  // datagram too large, truncated
-            return "データグラムが大きすぎてバッファ内に納まらず、切り詰められました。";
+            return Either(language, "データグラムが大きすぎてバッファ内に納まらず、切り詰められました。",
+                          "The datagram was too large for the buffer and was truncated.");
         case 10043:  // port not supported
-            return "指定したポートがサポートされていません。";
+            return Either(language, "指定したポートがサポートされていません。",
+                          "The port given is not supported.");
         case 10048:  // address in use
-            return "アドレスが使用中です。";
+            return Either(language, "アドレスが使用中です。", "The address is in use.");
         case 10049:  // address not available on the local machine
-            return "アドレスをローカルマシンから取得できません。";
+            return Either(language, "アドレスをローカルマシンから取得できません。",
+                          "The address is not available on this machine.");
         case 10050:  // network subsystem failed
-            return "ネットワーク サブシステムが失敗しました。";
+            return Either(language, "ネットワーク サブシステムが失敗しました。",
+                          "The network subsystem failed.");
         case 10051:  // network unreachable
-            return "現時点ではこのホストからネットワークにアクセスできません。";
+            return Either(language, "現時点ではこのホストからネットワークにアクセスできません。",
+                          "The network cannot be reached from this host at the moment.");
         case 10052:  // keep-alive timeout on the connection
-            return "SO_KEEPALIVE が設定されており、接続のタイムアウトが発生しました。";
+            return Either(language, "SO_KEEPALIVE が設定されており、接続のタイムアウトが発生しました。",
+                          "SO_KEEPALIVE is set, and the connection timed out.");
         case 10054:  // connection reset by the remote machine
-            return "接続がリモート側のマシンからリセットされました。";
+            return Either(language, "接続がリモート側のマシンからリセットされました。",
+                          "The connection was reset by the remote machine.");
         case 10055:  // no buffer space
-            return "使用できるバッファ領域がありません。";
+            return Either(language, "使用できるバッファ領域がありません。", "No buffer space is available.");
         case 10056:  // already connected
-            return "ソケットは既に接続されています。";
+            return Either(language, "ソケットは既に接続されています。", "The socket is already connected.");
         case 10057:  // not connected
-            return "ソケットは接続されていません。";
+            return Either(language, "ソケットは接続されていません。", "The socket is not connected.");
         case 10058:  // socket shut down
-            return "ソケットは終了しています。";
+            return Either(language, "ソケットは終了しています。", "The socket has been shut down.");
         case 10060:  // connection timed out
-            return "ソケットは終了しました。";
+            return Either(language, "ソケットは終了しました。", "The socket timed out.");
         case 10061:  // connection refused
-            return "接続が強制的に拒絶されました。";
+            return Either(language, "接続が強制的に拒絶されました。", "The connection was refused.");
         case 10093:  // socket library not initialised
-            return "まず WinsockInit を呼び出す必要があります。";
+            return Either(language, "まず WinsockInit を呼び出す必要があります。",
+                          "WinsockInit must be called first.");
         case 11001:  // host not found (authoritative answer)
-            return "正式応答。ホストが見つかりません。";
+            return Either(language, "正式応答。ホストが見つかりません。",
+                          "Authoritative answer: host not found.");
         case 11002:  // host not found (non-authoritative answer, try again)
-            return "非正式応答。ホストが見つかりません。";
+            return Either(language, "非正式応答。ホストが見つかりません。",
+                          "Non-authoritative answer: host not found.");
         case 11003:  // non-recoverable name-service error
-            return "回復不能なエラーです。";
+            return Either(language, "回復不能なエラーです。", "A non-recoverable error occurred.");
         case 11004:  // valid name, no data record of the requested type
-            return "名前は有効ですが、要求された型のデータレコードがありません。";
+            return Either(language, "名前は有効ですが、要求された型のデータレコードがありません。",
+                          "The name is valid, but there is no data record of the type asked for.");
         case 11053:  // connection aborted by a timeout or other failure
-            return "タイムアウトその他の不具合で接続処理が中止されました。";
+            return Either(language, "タイムアウトその他の不具合で接続処理が中止されました。",
+                          "The connection was aborted by a timeout or another failure.");
         case 12045:  // the server's certificate is not trusted, expired or for another host
-            return "接続先の証明書を確認できませんでした。";
+            return Either(language, "接続先の証明書を確認できませんでした。",
+                          "The server's certificate could not be verified.");
         case 12157:  // the encrypted channel could not be set up
-            return "暗号化通信を確立できませんでした。";
+            return Either(language, "暗号化通信を確立できませんでした。",
+                          "A secure connection could not be established.");
         default:
-            return "(vexal)不明なエラーです。";
+            return Either(language, "(vexal)不明なエラーです。", "(vexal) Unknown error.");
     }
 }
 

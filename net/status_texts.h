@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "text/language.h"
+
 namespace vexal {
 
-// The text for a socket error number; a fixed "unknown error" text for unlisted numbers.
-std::string SocketErrorText(std::int16_t number);
+// The text for a socket error number in `language`; a fixed "unknown error" text for
+// unlisted numbers.
+std::string SocketErrorText(Language language, std::int16_t number);
 
 // The code in decimal, one space, and its reason phrase ("" for unlisted codes, so the
 // text then ends in the space).

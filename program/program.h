@@ -8,6 +8,7 @@
 
 #include "program/site_entry.h"
 #include "program/url_parts.h"
+#include "text/language.h"
 
 namespace vexal {
 
@@ -43,6 +44,9 @@ struct RunState {
     std::string SettingsFileName;
     std::string TitleText;
     std::string RequestHeaderBlock;
+    // The language every window, box and message speaks, chosen by the platform from the
+    // user's system before anything is shown (ChooseLanguage).
+    Language UserLanguage = Language::Japanese;
 
     RunModeValue RunMode = RunModeValue::Editor;
     bool ShowPreview = false;

@@ -32,7 +32,7 @@ constexpr double kSpinMax = 9999;
 
 void Error(const Program& program, Host& host, Message kind,
            std::initializer_list<std::string_view> subjects = {}) {
-    ShowError(program, *host.dialogs, MessageText(kind, subjects));
+    ShowError(program, *host.dialogs, MessageText(program.UserLanguage, kind, subjects));
 }
 
 // Each name's schedule, by the name as the command line finds it: letter case ignored,
@@ -57,21 +57,21 @@ std::string HexStatus(std::int64_t status) {
 }
 
 // The line under the schedule for an entry whose schedule the system does not hold.
-std::string ScheduleStateText(const ScheduleResult& refusal) {
+std::string ScheduleStateText(Language language, const ScheduleResult& refusal) {
     switch (refusal.failure) {
         case ScheduleFailure::Nothing:
             break;
         case ScheduleFailure::NoServiceManager:
-            return MessageText(Message::ScheduleLineNeedsServiceManager);
+            return MessageText(language, Message::ScheduleLineNeedsServiceManager);
         case ScheduleFailure::NotWritten:
-            return MessageText(Message::ScheduleLineNotWritten, {refusal.subject});
+            return MessageText(language, Message::ScheduleLineNotWritten, {refusal.subject});
         case ScheduleFailure::ToolFailed:
-            return MessageText(Message::ScheduleLineToolFailed,
+            return MessageText(language, Message::ScheduleLineToolFailed,
                                {refusal.tool, std::to_string(refusal.status)});
         case ScheduleFailure::SystemRefused:
-            return MessageText(Message::ScheduleLineRefused, {HexStatus(refusal.status)});
+            return MessageText(language, Message::ScheduleLineRefused, {HexStatus(refusal.status)});
     }
-    return MessageText(Message::ScheduleLineMissing);
+    return MessageText(language, Message::ScheduleLineMissing);
 }
 
 void ReportScheduleFailure(const Program& program, Host& host, const std::string& name,
@@ -130,7 +130,8 @@ bool EditorPresenter::Form_Unload() {
     const bool changed = !std::equal(program_.SiteEntries.begin() + 1, program_.SiteEntries.end(),
                                      read_.SiteEntries.begin() + 1, read_.SiteEntries.end());
     if (changed) {
-        switch (host_.dialogs->AskYesNoCancel(kPlainTitle, MessageText(Message::SaveChangesQuestion))) {
+        switch (host_.dialogs->AskYesNoCancel(
+            kPlainTitle, MessageText(program_.UserLanguage, Message::SaveChangesQuestion))) {
             case Answer::Yes:
                 if (!Save()) return false;
                 break;
@@ -240,13 +241,13 @@ void EditorPresenter::ShowEntry(const SiteEntry& e) {
 std::string EditorPresenter::LastRunLine(const SiteEntry& entry) const {
     const auto missing = unregistered_.find(ToLower(entry.Name));
     if (missing != unregistered_.end() && entry.Schedule != ScheduleKind::Never)
-        return ScheduleStateText(missing->second);
+        return ScheduleStateText(program_.UserLanguage, missing->second);
     std::string folder;
     LastRun run;
     if (!host_.desktop || !host_.desktop->LockFolder(folder).Ok() ||
         !ReadLastRun(*host_.files, folder, entry.Name, run))
         return {};
-    return LastRunText(run);
+    return LastRunText(program_.UserLanguage, run);
 }
 
 void EditorPresenter::ClearFields() {
@@ -330,7 +331,8 @@ void EditorPresenter::scNo_Change() {
 
 std::string EditorPresenter::AskIdentifier() {
     while (true) {
-        std::string s = host_.dialogs->AskText(kPlainTitle, MessageText(Message::IdentifierPrompt));
+        std::string s = host_.dialogs->AskText(kPlainTitle,
+                                               MessageText(program_.UserLanguage, Message::IdentifierPrompt));
         if (s.empty()) return s;
         if (s.find(' ') != std::string::npos) {
             Error(program_, host_, Message::IdentifierHasBlank);
@@ -347,7 +349,8 @@ std::string EditorPresenter::AskIdentifier() {
         for (std::int32_t k = 1; k <= program_.EntryCount() && !same; ++k)
             if (ToLower(program_.SiteEntries[k].Name) == lower) same = &program_.SiteEntries[k];
         if (same && !host_.dialogs->AskYesNo(
-                        kPlainTitle, MessageText(Message::IdentifierDiffersInCaseOnly, {s, same->Name})))
+                        kPlainTitle, MessageText(program_.UserLanguage, Message::IdentifierDiffersInCaseOnly,
+                                                 {s, same->Name})))
             continue;
         return s;
     }
@@ -384,7 +387,7 @@ bool EditorPresenter::ConfirmUsable() {
     } else {
         return true;
     }
-    return host_.dialogs->AskYesNo(kPlainTitle, MessageText(question));
+    return host_.dialogs->AskYesNo(kPlainTitle, MessageText(program_.UserLanguage, question));
 }
 
 void EditorPresenter::cbTouroku_Click() {
@@ -409,7 +412,8 @@ bool EditorPresenter::NewFormFilled() const {
 
 void EditorPresenter::cbDelete_Click() {
     if (curIndex_ < 1 || curIndex_ > program_.EntryCount()) return;
-    const std::string text = MessageText(Message::DeleteEntryQuestion, {view_.ListItemText(curIndex_)});
+    const std::string text =
+        MessageText(program_.UserLanguage, Message::DeleteEntryQuestion, {view_.ListItemText(curIndex_)});
     if (!host_.dialogs->AskYesNoDefaultNo(kPlainTitle, text)) return;
     program_.SiteEntries.erase(program_.SiteEntries.begin() + curIndex_);
     FillList();
@@ -430,7 +434,8 @@ bool EditorPresenter::Save() {
     switch (load.kind) {
         case SettingsReadKind::Unreadable:
             // Writing now would replace whatever the file holds with this editor's entries.
-            Error(program_, host_, Message::SettingsNotSavedUnreadable, {file, SettingsReadText(load)});
+            Error(program_, host_, Message::SettingsNotSavedUnreadable,
+                  {file, SettingsReadText(program_.UserLanguage, load)});
             return false;
         case SettingsReadKind::Missing:
             // Nothing to merge with (a first run, or the file was removed meanwhile): the
@@ -441,8 +446,9 @@ bool EditorPresenter::Save() {
             MergedSettings merged = MergeSettings(read_, program_, disk, false);
             // Never settled silently: the user says which side's values stand.
             if (!merged.conflicts.empty() &&
-                host_.dialogs->AskYesNo(kPlainTitle, MessageText(Message::MergeConflictQuestion,
-                                                                 {file, ConflictLines(merged.conflicts)})))
+                host_.dialogs->AskYesNo(
+                    kPlainTitle, MessageText(program_.UserLanguage, Message::MergeConflictQuestion,
+                                             {file, ConflictLines(program_.UserLanguage, merged.conflicts)})))
                 merged = MergeSettings(read_, program_, disk, true);
             static_cast<StoredSettings&>(program_) = merged.settings;  // element 0 stays this editor's
             RefreshList(namesBefore);
@@ -455,7 +461,7 @@ bool EditorPresenter::Save() {
     }
     if (!written) {
         Error(program_, host_, Message::SettingsNotWritten,
-              {file, FileFailureText(host_.files->LastFailure())});
+              {file, FileFailureText(program_.UserLanguage, host_.files->LastFailure())});
         return false;
     }
     const SiteEntryList before = std::move(read_.SiteEntries);
@@ -532,7 +538,8 @@ void EditorPresenter::cbEnd_Click() {
     if (curIndex_ != 0) StoreEntry(curIndex_);
     // Typing into the new-entry form and ending used to drop it without a word.
     if (curIndex_ == 0 && NewFormFilled()) {
-        switch (host_.dialogs->AskYesNoCancel(kPlainTitle, MessageText(Message::UnregisteredEntryQuestion))) {
+        switch (host_.dialogs->AskYesNoCancel(
+            kPlainTitle, MessageText(program_.UserLanguage, Message::UnregisteredEntryQuestion))) {
             case Answer::Yes: {
                 if (!ConfirmUsable()) return;
                 const std::string name = AskIdentifier();

@@ -23,28 +23,28 @@ namespace vexal {
 // Why a file could not be written, in words, for the end of the line that names the file
 // ("…を書き込めませんでした。ディスクの空きが足りません。"); empty when there is nothing the
 // user could act on.
-std::string FileFailureText(FileFailure failure);
+std::string FileFailureText(Language language, FileFailure failure);
 
 // Why a settings file that is there could not be read, in words, for the end of the line
 // that names it; empty when the system gave no reason the user could act on.
-std::string SettingsReadText(const SettingsLoad& load);
+std::string SettingsReadText(Language language, const SettingsLoad& load);
 
 // The lines of the question about conflicting changes, one for each conflict, joined by
 // CR LF.
-std::string ConflictLines(const std::vector<MergeConflict>& conflicts);
+std::string ConflictLines(Language language, const std::vector<MergeConflict>& conflicts);
 
 // The message for a picture that could not be used, naming the file.
-std::string PictureErrorText(const std::string& path, const DecodeResult& result);
+std::string PictureErrorText(Language language, const std::string& path, const DecodeResult& result);
 
 // The message for a failed fetch; empty when there is nothing to say (the user declined
 // to wait for a silent server, having been asked).
-std::string FetchFailureText(const FetchResult& result);
+std::string FetchFailureText(Language language, const FetchResult& result);
 
 // The message for a failed retrieval; empty when there is nothing to say.
-std::string RetrievalFailureText(const RetrievalResult& result);
+std::string RetrievalFailureText(Language language, const RetrievalResult& result);
 
 // Why the desktop failed, as the second line of a message; empty when it gave no reason.
-std::string DesktopFailureText(const DesktopResult& result);
+std::string DesktopFailureText(Language language, const DesktopResult& result);
 
 // How a failed installation is told: an error box (title TitleText), a plain notice
 // (title "vexal"), or nothing.
@@ -53,7 +53,7 @@ struct FailureBox {
     BoxKind kind = BoxKind::Nothing;
     std::string text;
 };
-FailureBox InstallFailureBox(const InstallResult& result);
+FailureBox InstallFailureBox(Language language, const InstallResult& result);
 
 // The error box: error icon, title TitleText. Every failure the user is told of goes
 // through it.

@@ -1,13 +1,16 @@
 // Every message, question and prompt the program shows the user, each as one whole text
 // in one table (messages.cpp), so a reader finds a text by searching for it. Lower layers
 // report a kind and its subjects; the top of the program picks the text here. The windows'
-// own captions and labels stay beside their windows.
+// own captions and labels stay beside their windows. Every text is there in Japanese, the
+// program's own language, and in English for users whose system asks for another.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+
+#include "text/language.h"
 
 namespace vexal {
 
@@ -202,8 +205,9 @@ enum class Message : std::uint16_t {
     Count,
 };
 
-// The text of `kind` with "{1}", "{2}", ... replaced by the subjects in order. A subject
-// is put in as it is: braces inside it are not read again.
-std::string MessageText(Message kind, std::initializer_list<std::string_view> subjects = {});
+// The text of `kind` in `language` with "{1}", "{2}", ... replaced by the subjects in
+// order. A subject is put in as it is: braces inside it are not read again.
+std::string MessageText(Language language, Message kind,
+                        std::initializer_list<std::string_view> subjects = {});
 
 }  // namespace vexal

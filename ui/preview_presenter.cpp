@@ -60,9 +60,9 @@ void PreviewPresenter::DispPre(RetrievedPictures pictures) {
         // is shown and nothing can be installed; searching again or giving up remain.
         view_.ClearPicture();
         view_.SetSetWPEnabled(false);
-        ShowError(
-            program_, *host_.dialogs,
-            PictureErrorText(subject, result.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : result));
+        ShowError(program_, *host_.dialogs,
+                  PictureErrorText(program_.UserLanguage, subject,
+                                   result.Ok() ? DecodeResult{DecodeError::Unreadable, 0, 0} : result));
         return;
     }
     view_.SetPicture(picture);

@@ -19,9 +19,16 @@
 namespace vexal {
 
 // Captions of the preview window's buttons.
-inline constexpr const char* kPreviewSetWPCaption = "壁紙に設定する";
-inline constexpr const char* kPreviewRetryCaption = "もう一度検索する";
-inline constexpr const char* kPreviewCancelCaption = "キャンセル";
+struct PreviewCaptions {
+    const char* setWP;
+    const char* retry;
+    const char* cancel;
+};
+inline constexpr PreviewCaptions PreviewCaptionsIn(Language language) {
+    return language == Language::English
+               ? PreviewCaptions{"Set Wallpaper", "Search Again", "Cancel"}
+               : PreviewCaptions{"壁紙に設定する", "もう一度検索する", "キャンセル"};
+}
 
 enum class PreviewControl { imGrp, cbSetWP, cbRetry, cbCancel };
 

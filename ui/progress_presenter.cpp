@@ -21,9 +21,9 @@ std::int64_t SteadyMilliseconds() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::string ByteCountText(std::int64_t bytes) {
+std::string ByteCountText(Language language, std::int64_t bytes) {
     if (bytes < 0) bytes = 0;
-    if (bytes < 1024) return std::to_string(bytes) + " バイト";
+    if (bytes < 1024) return std::to_string(bytes) + (language == Language::English ? " bytes" : " バイト");
     static constexpr const char* kUnits[] = {"KB", "MB", "GB", "TB"};
     std::size_t unit = 0;
     std::int64_t scale = 1024;
@@ -38,17 +38,21 @@ std::string ByteCountText(std::int64_t bytes) {
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " " + kUnits[unit];
 }
 
-std::string TransferText(std::int64_t bytes, std::int64_t total, std::int64_t secondsLeft) {
-    if (total <= 0) return bytes > 0 ? MessageText(Message::BytesReceived, {ByteCountText(bytes)}) : "";
-    const std::string got = ByteCountText(bytes), of = ByteCountText(total);
-    if (secondsLeft < 0) return MessageText(Message::BytesOfTotal, {got, of});
+std::string TransferText(Language language, std::int64_t bytes, std::int64_t total,
+                         std::int64_t secondsLeft) {
+    if (total <= 0)
+        return bytes > 0 ? MessageText(language, Message::BytesReceived, {ByteCountText(language, bytes)})
+                         : "";
+    const std::string got = ByteCountText(language, bytes), of = ByteCountText(language, total);
+    if (secondsLeft < 0) return MessageText(language, Message::BytesOfTotal, {got, of});
     if (secondsLeft < 60)
-        return MessageText(Message::BytesSecondsLeft, {got, of, std::to_string(secondsLeft)});
+        return MessageText(language, Message::BytesSecondsLeft, {got, of, std::to_string(secondsLeft)});
     if (secondsLeft < 3600)
-        return MessageText(Message::BytesMinutesLeft,
+        return MessageText(language, Message::BytesMinutesLeft,
                            {got, of, std::to_string(secondsLeft / 60), std::to_string(secondsLeft % 60)});
-    return MessageText(Message::BytesHoursLeft, {got, of, std::to_string(secondsLeft / 3600),
-                                                 std::to_string(secondsLeft % 3600 / 60)});
+    return MessageText(
+        language, Message::BytesHoursLeft,
+        {got, of, std::to_string(secondsLeft / 3600), std::to_string(secondsLeft % 3600 / 60)});
 }
 
 void ProgressPresenter::NewStep() {
@@ -80,7 +84,7 @@ void ProgressPresenter::BodyProgress(std::int64_t bytes) {
             if (secondsLeft > 99 * 3600) secondsLeft = -1;  // no estimate worth showing
         }
     }
-    ShowBytes(TransferText(bytes, total_, secondsLeft));
+    ShowBytes(TransferText(program_.UserLanguage, bytes, total_, secondsLeft));
 }
 
 void ProgressPresenter::ShowBytes(const std::string& text) {

@@ -23,20 +23,22 @@ inline constexpr TwipRect kProgressLbBytes = {240, 915, 5445, 285};
 inline constexpr TwipRect kProgressCbCancel = {2385, 1260, 1245, 390};
 
 // The caption of the cancel button.
-inline constexpr const char* kCancelCaption = "キャンセル";
+inline constexpr const char* CancelCaption(Language language) {
+    return language == Language::English ? "Cancel" : "キャンセル";
+}
 
 // Milliseconds on a clock that never goes back; tests hand in one of their own.
 using ProgressClock = std::function<std::int64_t()>;
 std::int64_t SteadyMilliseconds();
 
-// A byte count as the window shows it: "512 バイト", "3.4 KB", "12 MB" (binary units, one
-// decimal below 100, a point whatever the locale).
-std::string ByteCountText(std::int64_t bytes);
+// A byte count as the window shows it: "512 バイト" ("512 bytes"), "3.4 KB", "12 MB"
+// (binary units, one decimal below 100, a point whatever the locale).
+std::string ByteCountText(Language language, std::int64_t bytes);
 
 // The line under the bar: what has arrived, of how much when the total is known, and the
 // time left when it can be told (`secondsLeft` below 0: not yet). Empty when nothing has
 // arrived of an unknown total.
-std::string TransferText(std::int64_t bytes, std::int64_t total, std::int64_t secondsLeft);
+std::string TransferText(Language language, std::int64_t bytes, std::int64_t total, std::int64_t secondsLeft);
 
 class ProgressPresenter {
 public:

@@ -20,17 +20,19 @@ void RetrievalReporter::StepLabel(const std::string& text) {
 void RetrievalReporter::Step(FetchStep step, std::string_view subject) {
     switch (step) {
         case FetchStep::Page:
-            return StepLabel(MessageText(Message::FetchingPage, {subject}));
+            return StepLabel(MessageText(program_.UserLanguage, Message::FetchingPage, {subject}));
         case FetchStep::PageText:
-            return StepLabel(MessageText(Message::ReadingPage));
+            return StepLabel(MessageText(program_.UserLanguage, Message::ReadingPage));
         case FetchStep::Image:
-            return StepLabel(MessageText(Message::FetchingImage, {subject}));
+            return StepLabel(MessageText(program_.UserLanguage, Message::FetchingImage, {subject}));
         case FetchStep::ImageLoaded:
-            return StepLabel(MessageText(Message::LoadingImage));
+            return StepLabel(MessageText(program_.UserLanguage, Message::LoadingImage));
     }
 }
 
-void RetrievalReporter::SocketTrouble(std::int16_t number) { Label(SocketErrorText(number)); }
+void RetrievalReporter::SocketTrouble(std::int16_t number) {
+    Label(SocketErrorText(program_.UserLanguage, number));
+}
 
 void RetrievalReporter::BodyLength(std::int64_t length) {
     if (progress_) progress_->BodyLength(length);
@@ -41,20 +43,20 @@ void RetrievalReporter::BodyProgress(std::int64_t bytes) {
 }
 
 bool RetrievalReporter::RetryOnSilence() {
-    return dialogs_.AskRetry(kPlainTitle, MessageText(Message::NoAnswerQuestion));
+    return dialogs_.AskRetry(kPlainTitle, MessageText(program_.UserLanguage, Message::NoAnswerQuestion));
 }
 
 void RetrievalReporter::Say(RetrievalStep step) {
     switch (step) {
         case RetrievalStep::ListingFolder:
-            return StepLabel(MessageText(Message::ListingFolder));
+            return StepLabel(MessageText(program_.UserLanguage, Message::ListingFolder));
         case RetrievalStep::WaitingForOtherRun:
             // Where no window shows it, the wait is said on standard error, or a run would
             // seem to hang.
-            dialogs_.Inform(MessageText(Message::WaitingForOtherRun));
-            return StepLabel(MessageText(Message::WaitingForOtherRun));
+            dialogs_.Inform(MessageText(program_.UserLanguage, Message::WaitingForOtherRun));
+            return StepLabel(MessageText(program_.UserLanguage, Message::WaitingForOtherRun));
         case RetrievalStep::ConvertingPng:
-            return StepLabel(MessageText(Message::ConvertingPng));
+            return StepLabel(MessageText(program_.UserLanguage, Message::ConvertingPng));
     }
 }
 

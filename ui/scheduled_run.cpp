@@ -96,9 +96,9 @@ bool ReadLastRun(FileSystem& files, const std::string& folder, std::string_view 
     return true;
 }
 
-std::string LastRunText(const LastRun& run) {
-    return run.succeeded ? MessageText(Message::LastRunSucceeded, {run.when})
-                         : MessageText(Message::LastRunFailed, {run.when, run.message});
+std::string LastRunText(Language language, const LastRun& run) {
+    return run.succeeded ? MessageText(language, Message::LastRunSucceeded, {run.when})
+                         : MessageText(language, Message::LastRunFailed, {run.when, run.message});
 }
 
 }  // namespace vexal

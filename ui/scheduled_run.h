@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "host/file_system.h"
+#include "text/language.h"
 
 namespace vexal {
 
@@ -36,6 +37,6 @@ void RecordScheduledRun(FileSystem& files, const std::string& folder, std::strin
 bool ReadLastRun(FileSystem& files, const std::string& folder, std::string_view entryName, LastRun& out);
 
 // The editor's line for a last run.
-std::string LastRunText(const LastRun& run);
+std::string LastRunText(Language language, const LastRun& run);
 
 }  // namespace vexal

@@ -531,8 +531,8 @@ TEST_F(EditorFixture, RegisterAsksWhenOnlyLetterCaseDiffers) {
 // Regression: an entry with no picture kind, or a page with no rule, was registered
 // without a word and failed only when it ran. Registering asks first; No registers nothing.
 TEST_F(EditorFixture, RegisterAsksFirstWhenTheEntryCannotGiveAPicture) {
-    const std::string noKind = MessageText(Message::NoPictureKindQuestion);
-    const std::string noRule = MessageText(Message::NoLinkRuleQuestion);
+    const std::string noKind = MessageText(Language::Japanese, Message::NoPictureKindQuestion);
+    const std::string noRule = MessageText(Language::Japanese, Message::NoLinkRuleQuestion);
     const std::string folder = std::string("/pics") + kFolderSeparator;
     const struct {
         const char* name;
@@ -926,7 +926,8 @@ TEST_F(EditorFixture, ScheduleThatCannotBeSetIsReportedAndStaysSaved) {
     view.SetChecked(EditorControl::cbSchedule, static_cast<int>(ScheduleKind::Daily), true);
     editor.cbEnd_Click();
     ASSERT_EQ(host.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(host.dialogs.boxes[0].text, MessageText(Message::ScheduleNeedsServiceManager, {"photos"}));
+    EXPECT_EQ(host.dialogs.boxes[0].text,
+              MessageText(Language::Japanese, Message::ScheduleNeedsServiceManager, {"photos"}));
     EXPECT_EQ(Saved().SiteEntries[1].Schedule, ScheduleKind::Daily);
     EXPECT_TRUE(host.process.ended);
 }
@@ -945,7 +946,8 @@ TEST_F(EditorFixture, ScheduleTheSystemDoesNotHoldIsShownAndSetAgainOnSave) {
     Load({byHand, held, Entry("none", "/n/")});
     EXPECT_EQ(scheduler.asked, (std::vector<std::string>{"held daily " + folder, "Photos logon " + folder}));
     Select(1);
-    EXPECT_EQ(view.Text(EditorControl::lbLastRun), MessageText(Message::ScheduleLineMissing));
+    EXPECT_EQ(view.Text(EditorControl::lbLastRun),
+              MessageText(Language::Japanese, Message::ScheduleLineMissing));
     Select(2);
     EXPECT_EQ(view.Text(EditorControl::lbLastRun), "");
 
@@ -954,7 +956,8 @@ TEST_F(EditorFixture, ScheduleTheSystemDoesNotHoldIsShownAndSetAgainOnSave) {
     editor.cbEnd_Click();
     EXPECT_EQ(scheduler.calls, (std::vector<std::string>{"Photos logon " + folder}));
     ASSERT_EQ(host.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(view.Text(EditorControl::lbLastRun), MessageText(Message::ScheduleLineNeedsServiceManager));
+    EXPECT_EQ(view.Text(EditorControl::lbLastRun),
+              MessageText(Language::Japanese, Message::ScheduleLineNeedsServiceManager));
 
     scheduler.failure = {};
     scheduler.calls.clear();

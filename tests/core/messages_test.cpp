@@ -10,8 +10,11 @@
 #include <string>
 #include <utility>
 
+#include "net/status_texts.h"
 #include "settings/settings_file.h"
 #include "ui/failure_texts.h"
+#include "ui/progress_presenter.h"
+#include "ui/scheduled_run.h"
 
 namespace vexal {
 namespace {
@@ -51,18 +54,104 @@ DesktopResult DesktopSaid(DesktopFailure failure, std::string subject = {}, std:
 }
 
 TEST(MessagesTest, EveryKindHasATextOfItsOwn) {
-    std::set<std::string> seen;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(Message::Count); ++i) {
-        // Each subject put in as its own mark gives the text as the table holds it.
-        const std::string text = MessageText(static_cast<Message>(i), {"{1}", "{2}", "{3}"});
-        EXPECT_FALSE(text.empty()) << i;
-        EXPECT_TRUE(seen.insert(text).second) << i << " repeats " << text;
+    for (const Language language : {Language::Japanese, Language::English}) {
+        std::set<std::string> seen;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(Message::Count); ++i) {
+            // Each subject put in as its own mark gives the text as the table holds it.
+            const std::string text =
+                MessageText(language, static_cast<Message>(i), {"{1}", "{2}", "{3}", "{4}"});
+            EXPECT_FALSE(text.empty()) << i;
+            EXPECT_TRUE(seen.insert(text).second) << i << " repeats " << text;
+        }
     }
+}
+
+// The English texts are whole sentences of their own, not the Japanese ones: no kana or
+// kanji in them, except the multiplication sign and the ellipsis any English text may hold.
+TEST(MessagesTest, EnglishTextsHoldNoJapanese) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(Message::Count); ++i) {
+        const std::string text = MessageText(Language::English, static_cast<Message>(i));
+        for (std::size_t k = 0; k + 2 < text.size(); ++k) {
+            // U+3000..U+9FFF: CJK punctuation, kana and the common kanji, all E3..E9 in UTF-8.
+            const auto lead = static_cast<unsigned char>(text[k]);
+            EXPECT_FALSE(lead >= 0xE3 && lead <= 0xE9) << i << ": " << text;
+        }
+        EXPECT_NE(text, MessageText(Language::Japanese, static_cast<Message>(i))) << i;
+    }
+}
+
+TEST(MessagesTest, EnglishSubjectsLandInPlace) {
+    constexpr auto en = Language::English;
+    const TextRow rows[] = {
+        {"identifierNotFound", MessageText(en, Message::IdentifierNotFound, {"Sample", "/home/u/vexal.ini"}),
+         "The identifier Sample was not found.\r\nIt is not registered in the settings file "
+         "/home/u/vexal.ini."},
+        {"identifierNoSettingsEither",
+         MessageText(en, Message::IdentifierNoSettingsEither,
+                     {"s", "C:\\u\\vexal.ini", "D:\\doc\\vexal.ini"}),
+         "The identifier s was not found.\r\nNeither settings file C:\\u\\vexal.ini nor D:\\doc\\vexal.ini "
+         "exists."},
+        {"scheduleToolFailed",
+         MessageText(en, Message::ScheduleToolFailed, {"photos", "systemctl", "1", "Failed to connect"}),
+         "The scheduled change for identifier photos could not be set.\r\nsystemctl failed (exit status 1): "
+         "Failed to connect"},
+        {"conflicts",
+         ConflictLines(en, {{ConflictKind::Field, "photos", "Url"},
+                            {ConflictKind::Field, "", "NewMsg"},
+                            {ConflictKind::DeletedThere, "old", ""}}),
+         "Url of identifier photos\r\nSetting NewMsg\r\nIdentifier old (deleted from the file, changed "
+         "here)"},
+        {"settingsTooLargeOddBound",
+         [] {
+             SettingsLoad load;
+             load.kind = SettingsReadKind::Unreadable;
+             load.reason = ReadFailure::TooLarge;
+             load.bound = 1000;
+             return SettingsReadText(en, load);
+         }(),
+         "It is larger than the limit of 1000 bytes."},
+        {"hostNotResolved",
+         FetchFailureText(en, Fetched(FetchFailure::SocketError, kErrorHostNotFound, "nowhere.example")),
+         "Authoritative answer: host not found.\r\nThe address of the host nowhere.example could not be "
+         "looked "
+         "up."},
+        {"socketErrorUnlisted", SocketErrorText(en, 1), "(vexal) Unknown error."},
+        {"imageTooLarge",
+         FetchFailureText(en, Fetched(FetchFailure::TooLarge, 0, "http://h/a.jpg", FileFailure::Nothing,
+                                      std::uint64_t{1} << 30)),
+         "The picture http://h/a.jpg is too large; fetching stopped (limit 1 GiB)."},
+        {"noMatchMoreThanFiveKinds",
+         [] {
+             RetrievalResult r = Retrieval(RetrievalFailure::NoMatch);
+             r.unreadable = {{"SVG", 10}, {"XML", 1}, {"TXT", 2}, {"CSS", 3}, {"JS", 4}, {"ICO", 5}};
+             r.unchecked = {{"PNG", 3}};
+             return RetrievalFailureText(en, r);
+         }(),
+         "No picture matches the conditions.\r\nThese kinds cannot be read: SVG 10, XML 1, TXT 2, CSS 3, JS "
+         "4 and "
+         "more. These are not among the selected picture kinds: PNG 3."},
+        {"notSaved",
+         FetchFailureText(en, Fetched(FetchFailure::NotSaved, 0, "wpcache.jpg", FileFailure::DiskFull)),
+         "The picture wpcache.jpg could not be saved. The disk is full."},
+        {"installRefused",
+         [] {
+             InstallResult r;
+             r.outcome = InstallOutcome::Refused;
+             r.desktop = DesktopSaid(DesktopFailure::ToolFailed, {}, "gsettings", "", 4);
+             return InstallFailureBox(en, r).text;
+         }(),
+         "Changing the wallpaper failed.\r\nThe desktop tool gsettings failed (exit status 4)."},
+        {"transfer", TransferText(en, 1258291, 3565158, 75), "1.2 MB of 3.4 MB, 1 min 15 s left"},
+        {"bytes", TransferText(en, 512, 0, -1), "512 bytes received"},
+        {"lastRun", LastRunText(en, {"2026-12-09 06:00:00", false, "The disk is full."}),
+         "Last scheduled change: 2026-12-09 06:00:00 failed The disk is full."},
+    };
+    ExpectTexts(rows);
 }
 
 TEST(MessagesTest, SubjectsLandInPlace) {
     const TextRow rows[] = {
-        {"usage", MessageText(Message::Usage, {"vexal.ini", "vexal 1.00", "<where>\n"}),
+        {"usage", MessageText(Language::Japanese, Message::Usage, {"vexal.ini", "vexal 1.00", "<where>\n"}),
          "使い方:\n"
          "  vexal                     登録項目の編集画面を開きます。\n"
          "  vexal 識別子 [-preview]   その識別子の項目から壁紙を変更します。識別子の\n"
@@ -93,196 +182,237 @@ TEST(MessagesTest, SubjectsLandInPlace) {
          "終了ステータス: 壁紙を変更したときとエディタを閉じたとき(終了ボタンは保存してから、\n"
          "閉じるボタンは保存していない変更があれば保存するか尋ねてから閉じます)は 0、\n"
          "失敗または取り消しのときは 1 です。\n"},
-        {"identifierNotFound", MessageText(Message::IdentifierNotFound, {"Sample", "/home/u/vexal.ini"}),
+        {"identifierNotFound",
+         MessageText(Language::Japanese, Message::IdentifierNotFound, {"Sample", "/home/u/vexal.ini"}),
          "指定された識別子 Sample が見つかりません。\r\n設定ファイル /home/u/vexal.ini "
          "に登録されていません。"},
-        {"identifierNoSettings", MessageText(Message::IdentifierNoSettings, {"sample", "/home/u/vexal.ini"}),
+        {"identifierNoSettings",
+         MessageText(Language::Japanese, Message::IdentifierNoSettings, {"sample", "/home/u/vexal.ini"}),
          "指定された識別子 sample が見つかりません。\r\n設定ファイル /home/u/vexal.ini がありません。"},
-        {"usageSettingsWindows", MessageText(Message::UsageSettingsWindows, {"vexal.ini"}),
+        {"usageSettingsWindows",
+         MessageText(Language::Japanese, Message::UsageSettingsWindows, {"vexal.ini"}),
          "設定ファイル vexal.ini は、現在のフォルダーにあればそれを、なければドキュメント フォルダー\n"
          "(Windows が示す場所)のものを読み、そのファイルのフォルダーで動きます。どちらにも\n"
          "なければ現在のフォルダーに作ります。ただし vexal.exe のフォルダーで起動したときは\n"
          "ドキュメント フォルダーに作ります。\n"},
-        {"usageSettingsElsewhere", MessageText(Message::UsageSettingsElsewhere, {"vexal.ini"}),
+        {"usageSettingsElsewhere",
+         MessageText(Language::Japanese, Message::UsageSettingsElsewhere, {"vexal.ini"}),
          "設定ファイル vexal.ini は、現在のフォルダーにあればそれを、なければホーム フォルダーの\n"
          "ものを読み、そのファイルのフォルダーで動きます。どちらにもなければ現在のフォルダーに\n"
          "作ります。\n"},
         {"identifierNotInUsersFile",
-         MessageText(Message::IdentifierNotInUsersFile, {"s", "C:\\u\\vexal.ini", "D:\\doc\\vexal.ini"}),
+         MessageText(Language::Japanese, Message::IdentifierNotInUsersFile,
+                     {"s", "C:\\u\\vexal.ini", "D:\\doc\\vexal.ini"}),
          "指定された識別子 s が見つかりません。\r\n設定ファイル C:\\u\\vexal.ini はなく、D:\\doc\\vexal.ini "
          "に登録されていません。"},
         {"identifierNoSettingsEither",
-         MessageText(Message::IdentifierNoSettingsEither, {"s", "C:\\u\\vexal.ini", "D:\\doc\\vexal.ini"}),
+         MessageText(Language::Japanese, Message::IdentifierNoSettingsEither,
+                     {"s", "C:\\u\\vexal.ini", "D:\\doc\\vexal.ini"}),
          "指定された識別子 s が見つかりません。\r\n設定ファイル C:\\u\\vexal.ini も D:\\doc\\vexal.ini "
          "もありません。"},
-        {"settingsFolderUnreachable", MessageText(Message::SettingsFolderUnreachable, {"D:\\Documents"}),
+        {"settingsFolderUnreachable",
+         MessageText(Language::Japanese, Message::SettingsFolderUnreachable, {"D:\\Documents"}),
          "設定ファイルを置くフォルダー D:\\Documents が見つかりません。\r\n"
          "そのドライブやネットワークの場所につながっているか確かめてください。"},
-        {"wpPathHasBlank", MessageText(Message::WpPathHasBlank, {"C:\\My Pictures\\a.jpg"}),
+        {"wpPathHasBlank",
+         MessageText(Language::Japanese, Message::WpPathHasBlank, {"C:\\My Pictures\\a.jpg"}),
          "-wp の後のパス C:\\My Pictures\\a.jpg に空白があります。空白を含むパスは引用符 \" "
          "で囲んでください。"},
-        {"invalidOption", MessageText(Message::InvalidOption, {"-x"}), "起動時オプション -x が無効です。"},
-        {"companionCannotStart", MessageText(Message::CompanionCannotStart, {"C:\\vexal\\vexal.exe", "2"}),
+        {"invalidOption", MessageText(Language::Japanese, Message::InvalidOption, {"-x"}),
+         "起動時オプション -x が無効です。"},
+        {"companionCannotStart",
+         MessageText(Language::Japanese, Message::CompanionCannotStart, {"C:\\vexal\\vexal.exe", "2"}),
          "C:\\vexal\\vexal.exe を起動できませんでした（エラー 2）。"},
-        {"settingsNotWritten", MessageText(Message::SettingsNotWritten, {"vexal.ini", "<why>"}),
+        {"settingsNotWritten",
+         MessageText(Language::Japanese, Message::SettingsNotWritten, {"vexal.ini", "<why>"}),
          "設定ファイル vexal.ini に書き込めませんでした。<why>"},
-        {"deleteEntryQuestion", MessageText(Message::DeleteEntryQuestion, {"flowers"}),
+        {"deleteEntryQuestion", MessageText(Language::Japanese, Message::DeleteEntryQuestion, {"flowers"}),
          "登録されている識別子 flowers を削除します。よろしいですか？"},
         {"identifierDiffersInCaseOnly",
-         MessageText(Message::IdentifierDiffersInCaseOnly, {"Flowers", "FLOWERS"}),
+         MessageText(Language::Japanese, Message::IdentifierDiffersInCaseOnly, {"Flowers", "FLOWERS"}),
          "識別子 Flowers は、登録されている識別子 FLOWERS と大文字・小文字しか違いません。\r\n"
          "コマンドラインでは大文字と小文字を区別しないため、FLOWERS の項目が使われます。登録しますか？"},
-        {"fetchingPage", MessageText(Message::FetchingPage, {"http://example.org:8080/dir/page.html"}),
+        {"fetchingPage",
+         MessageText(Language::Japanese, Message::FetchingPage, {"http://example.org:8080/dir/page.html"}),
          "元URL http://example.org:8080/dir/page.html を取得しています..."},
-        {"fetchingImage", MessageText(Message::FetchingImage, {"http://img.example:81/p/q.png"}),
+        {"fetchingImage",
+         MessageText(Language::Japanese, Message::FetchingImage, {"http://img.example:81/p/q.png"}),
          "画像ファイルhttp://img.example:81/p/q.pngを取得しています..."},
-        {"notFoundOnServer", MessageText(Message::NotFoundOnServer, {"/d/p.html"}),
+        {"notFoundOnServer", MessageText(Language::Japanese, Message::NotFoundOnServer, {"/d/p.html"}),
          "ファイル /d/p.html が見つかりませんでした。"},
-        {"imageNotSaved", MessageText(Message::ImageNotSaved, {"cache.gif", "<why>"}),
+        {"imageNotSaved", MessageText(Language::Japanese, Message::ImageNotSaved, {"cache.gif", "<why>"}),
          "画像ファイル cache.gif を保存できませんでした。<why>"},
-        {"imageNotFetched", MessageText(Message::ImageNotFetched, {"http://h/a.jpg"}),
+        {"imageNotFetched", MessageText(Language::Japanese, Message::ImageNotFetched, {"http://h/a.jpg"}),
          "画像ファイル http://h/a.jpg を取得できませんでした。"},
-        {"imageTooLarge", MessageText(Message::ImageTooLarge, {"http://h/a.jpg", "1 GiB"}),
+        {"imageTooLarge",
+         MessageText(Language::Japanese, Message::ImageTooLarge, {"http://h/a.jpg", "1 GiB"}),
          "画像ファイル http://h/a.jpg は大きすぎるため取得を中止しました（上限 1 GiB）。"},
         {"imageLeavesTooLittleSpace",
-         MessageText(Message::ImageLeavesTooLittleSpace, {"http://h/a.jpg", "1 GiB"}),
+         MessageText(Language::Japanese, Message::ImageLeavesTooLittleSpace, {"http://h/a.jpg", "1 GiB"}),
          "画像ファイル http://h/a.jpg を保存するとディスクの空き容量が 1 GiB "
          "を下回るため取得を中止しました。"},
-        {"quietNeedsName", MessageText(Message::QuietNeedsName),
+        {"quietNeedsName", MessageText(Language::Japanese, Message::QuietNeedsName),
          "識別子が指定されていません。\r\n-quiet "
          "を付けるときは、壁紙を変更する項目の識別子も指定してください。"},
-        {"sourceMissing", MessageText(Message::SourceMissing, {"list.txt"}),
+        {"sourceMissing", MessageText(Language::Japanese, Message::SourceMissing, {"list.txt"}),
          "元ファイル list.txt が見つかりせん。"},
-        {"sourceUnreadable", MessageText(Message::SourceUnreadable, {"list.txt"}),
+        {"sourceUnreadable", MessageText(Language::Japanese, Message::SourceUnreadable, {"list.txt"}),
          "元ファイル list.txt を読み込めませんでした。"},
-        {"noMatchUnreadable", MessageText(Message::NoMatchUnreadable, {"<kinds>"}),
+        {"noMatchUnreadable", MessageText(Language::Japanese, Message::NoMatchUnreadable, {"<kinds>"}),
          kNoMatch + "\r\n<kinds>は読めない形式です。"},
-        {"noMatchUnchecked", MessageText(Message::NoMatchUnchecked, {"<kinds>"}),
+        {"noMatchUnchecked", MessageText(Language::Japanese, Message::NoMatchUnchecked, {"<kinds>"}),
          kNoMatch + "\r\n<kinds>は抽出形式で選ばれていません。"},
         {"noMatchUnreadableAndUnchecked",
-         MessageText(Message::NoMatchUnreadableAndUnchecked, {"<unreadable>", "<unchecked>"}),
+         MessageText(Language::Japanese, Message::NoMatchUnreadableAndUnchecked,
+                     {"<unreadable>", "<unchecked>"}),
          kNoMatch + "\r\n<unreadable>は読めない形式です。<unchecked>は抽出形式で選ばれていません。"},
-        {"folderMissing", MessageText(Message::FolderMissing, {"pics/"}),
+        {"folderMissing", MessageText(Language::Japanese, Message::FolderMissing, {"pics/"}),
          kNoMatch + "\r\nフォルダ pics/ がありません。"},
-        {"folderUnreadable", MessageText(Message::FolderUnreadable, {"pics/"}),
+        {"folderUnreadable", MessageText(Language::Japanese, Message::FolderUnreadable, {"pics/"}),
          kNoMatch + "\r\nフォルダ pics/ を開けませんでした。"},
-        {"nthBeyondCount", MessageText(Message::NthBeyondCount, {"12", "3"}),
+        {"nthBeyondCount", MessageText(Language::Japanese, Message::NthBeyondCount, {"12", "3"}),
          kNoMatch + "\r\n12番目の画像が指定されましたが、3個の画像ファイルしか抽出出来ませんでした。"},
-        {"nothingContaining", MessageText(Message::NothingContaining, {"rose"}),
+        {"nothingContaining", MessageText(Language::Japanese, Message::NothingContaining, {"rose"}),
          kNoMatch + "\r\n文字列\"rose\"を含む画像ファイルが見つかりませんでした。"},
-        {"imageMissing", MessageText(Message::ImageMissing, {"a.jpg"}),
+        {"imageMissing", MessageText(Language::Japanese, Message::ImageMissing, {"a.jpg"}),
          "画像ファイル a.jpg が見つかりません。"},
-        {"imageNotCopied", MessageText(Message::ImageNotCopied, {"/p/a.jpg", "wpcache.jpg", "<why>"}),
+        {"imageNotCopied",
+         MessageText(Language::Japanese, Message::ImageNotCopied, {"/p/a.jpg", "wpcache.jpg", "<why>"}),
          "画像ファイル /p/a.jpg を wpcache.jpg にコピーできませんでした。<why>"},
-        {"unusableFileName", MessageText(Message::UnusableFileName, {"vexal.ini", "WinFolderWPname", "a/b"}),
+        {"unusableFileName",
+         MessageText(Language::Japanese, Message::UnusableFileName, {"vexal.ini", "WinFolderWPname", "a/b"}),
          "設定ファイル vexal.ini の WinFolderWPname = a/b はファイル名として使えません。\r\n"
          "空欄、.、.. や / \\ を含む名前は使えません。"},
         {"unusableFileNameOnWindows",
-         MessageText(Message::UnusableFileNameOnWindows,
+         MessageText(Language::Japanese, Message::UnusableFileNameOnWindows,
                      {"C:\\Users\\me\\Documents\\vexal.ini", "CacheFileName", "evil.bmp:ads"}),
          "設定ファイル C:\\Users\\me\\Documents\\vexal.ini の CacheFileName = evil.bmp:ads はファイル名として"
          "使えません。\r\n空欄、.、.. や / \\ : * ? \" < > | を含む名前、末尾が . か空白の名前、"
          "CON・NUL・COM1 などの装置名は使えません。"},
         {"ownFileNameRefused",
-         MessageText(Message::OwnFileNameRefused, {"vexal.ini", "WinFolderWPname", "history.txt"}),
+         MessageText(Language::Japanese, Message::OwnFileNameRefused,
+                     {"vexal.ini", "WinFolderWPname", "history.txt"}),
          "設定ファイル vexal.ini の WinFolderWPname = history.txt はファイル名として使えません。\r\n"
          "history.txt は vexal 自身が使うファイルの名前です。"},
-        {"pictureTooLarge", MessageText(Message::PictureTooLarge, {"a.png", "60001", "40002"}),
+        {"pictureTooLarge",
+         MessageText(Language::Japanese, Message::PictureTooLarge, {"a.png", "60001", "40002"}),
          "画像ファイル a.png は大きすぎるため読み込めません（60001×40002 画素）。"},
-        {"pictureUnreadable", MessageText(Message::PictureUnreadable, {"a.jpg"}),
+        {"pictureUnreadable", MessageText(Language::Japanese, Message::PictureUnreadable, {"a.jpg"}),
          "画像ファイル a.jpg を画像として読み込めませんでした。"},
-        {"pictureNeedsHeif", MessageText(Message::PictureNeedsHeif, {"a.heic"}),
+        {"pictureNeedsHeif", MessageText(Language::Japanese, Message::PictureNeedsHeif, {"a.heic"}),
          "画像ファイル a.heic は HEIF（HEIC）形式のため読み込めません。\r\n"
          "Windows に「HEIF 画像拡張機能」と「HEVC ビデオ拡張機能」を Microsoft Store "
          "から入れると読み込めます。"},
-        {"pictureNeedsAvif", MessageText(Message::PictureNeedsAvif, {"a.avif"}),
+        {"pictureNeedsAvif", MessageText(Language::Japanese, Message::PictureNeedsAvif, {"a.avif"}),
          "画像ファイル a.avif は AVIF 形式のため読み込めません。\r\n"
          "Windows に「AV1 Video Extension」を Microsoft Store から入れると読み込めます。"},
-        {"pictureNeedsJpegXl", MessageText(Message::PictureNeedsJpegXl, {"a.jxl"}),
+        {"pictureNeedsJpegXl", MessageText(Language::Japanese, Message::PictureNeedsJpegXl, {"a.jxl"}),
          "画像ファイル a.jxl は JPEG XL 形式のため読み込めません。\r\n"
          "Windows に「JPEG XL 画像拡張機能」を Microsoft Store から入れると読み込めます。"},
-        {"pictureNeedsSvg", MessageText(Message::PictureNeedsSvg, {"a.svg"}),
+        {"pictureNeedsSvg", MessageText(Language::Japanese, Message::PictureNeedsSvg, {"a.svg"}),
          "画像ファイル a.svg は SVG 形式のため読み込めません。\r\n"
          "Windows 版の vexal は SVG を壁紙にできません。PNG などに変換してから使ってください。"},
-        {"pictureTooNarrow", MessageText(Message::PictureTooNarrow, {"small.jpg", "320", "640"}),
+        {"pictureTooNarrow",
+         MessageText(Language::Japanese, Message::PictureTooNarrow, {"small.jpg", "320", "640"}),
          "画像ファイル small.jpg は幅 320 ピクセルで、640 ピクセル未満のため使えません。"},
-        {"changeFailedBecause", MessageText(Message::ChangeFailedBecause, {"<why>"}),
+        {"changeFailedBecause", MessageText(Language::Japanese, Message::ChangeFailedBecause, {"<why>"}),
          kChangeFailed + "\r\n<why>"},
-        {"bitmapNotWritten", MessageText(Message::BitmapNotWritten, {"/win/wall.bmp", "<why>"}),
+        {"bitmapNotWritten",
+         MessageText(Language::Japanese, Message::BitmapNotWritten, {"/win/wall.bmp", "<why>"}),
          "壁紙ファイル /win/wall.bmp を書き込めませんでした。<why>"},
-        {"folderNotMade", MessageText(Message::FolderNotMade, {"/home/u/.local/share/vexal", "<why>"}),
+        {"folderNotMade",
+         MessageText(Language::Japanese, Message::FolderNotMade, {"/home/u/.local/share/vexal", "<why>"}),
          "データフォルダ /home/u/.local/share/vexal を作成できません。<why>"},
         {"userFolderNotMade",
-         MessageText(Message::UserFolderNotMade, {"C:\\Users\\u\\AppData\\Roaming\\vexal"}),
+         MessageText(Language::Japanese, Message::UserFolderNotMade,
+                     {"C:\\Users\\u\\AppData\\Roaming\\vexal"}),
          "フォルダ C:\\Users\\u\\AppData\\Roaming\\vexal を作れません。"},
-        {"notDrawn", MessageText(Message::NotDrawn, {":99"}),
+        {"notDrawn", MessageText(Language::Japanese, Message::NotDrawn, {":99"}),
          "画面 :99 に壁紙を描けませんでした（表示に接続できないか、画像を読めません）。"},
-        {"fileNotPrepared", MessageText(Message::FileNotPrepared, {"/tmp/wall.png"}),
+        {"fileNotPrepared", MessageText(Language::Japanese, Message::FileNotPrepared, {"/tmp/wall.png"}),
          "壁紙のファイル /tmp/wall.png を用意できませんでした。"},
-        {"toolWarned", MessageText(Message::ToolWarned, {"xfconf-query", "no such property"}),
+        {"toolWarned",
+         MessageText(Language::Japanese, Message::ToolWarned, {"xfconf-query", "no such property"}),
          "デスクトップのツール xfconf-query の警告：no such property"},
-        {"toolNotRun", MessageText(Message::ToolNotRun, {"feh"}),
+        {"toolNotRun", MessageText(Language::Japanese, Message::ToolNotRun, {"feh"}),
          "デスクトップのツール feh を実行できませんでした（起動できないか、時間内に終わりませんでした）。"},
-        {"toolFailed", MessageText(Message::ToolFailed, {"feh", "2"}),
+        {"toolFailed", MessageText(Language::Japanese, Message::ToolFailed, {"feh", "2"}),
          "デスクトップのツール feh が失敗しました（終了コード 2）。"},
-        {"toolFailedSaying", MessageText(Message::ToolFailedSaying, {"feh", "2", "no image"}),
+        {"toolFailedSaying",
+         MessageText(Language::Japanese, Message::ToolFailedSaying, {"feh", "2", "no image"}),
          "デスクトップのツール feh が失敗しました（終了コード 2）：no image"},
-        {"valueNotKept", MessageText(Message::ValueNotKept, {"gsettings"}),
+        {"valueNotKept", MessageText(Language::Japanese, Message::ValueNotKept, {"gsettings"}),
          "デスクトップのツール gsettings で変えた値が設定に残っていませんでした。"},
-        {"systemRefused", MessageText(Message::SystemRefused, {"1459"}),
+        {"systemRefused", MessageText(Language::Japanese, Message::SystemRefused, {"1459"}),
          "システムが壁紙の設定を受け付けませんでした（エラー 1459）。"},
-        {"desktopCovers", MessageText(Message::DesktopCovers, {"xfdesktop"}),
+        {"desktopCovers", MessageText(Language::Japanese, Message::DesktopCovers, {"xfdesktop"}),
          "デスクトップ xfdesktop の壁紙は vexal "
          "から変えられません（デスクトップのウィンドウがルートウィンドウを"
          "覆っています。VEXAL_DESKTOP=x11 でルートウィンドウに描けます）。"},
-        {"lastRunSucceeded", MessageText(Message::LastRunSucceeded, {"2026-12-08 10:00:00"}),
+        {"lastRunSucceeded",
+         MessageText(Language::Japanese, Message::LastRunSucceeded, {"2026-12-08 10:00:00"}),
          "前回の自動変更: 2026-12-08 10:00:00 成功"},
-        {"lastRunFailed", MessageText(Message::LastRunFailed, {"2026-12-08 10:00:00", "why"}),
+        {"lastRunFailed",
+         MessageText(Language::Japanese, Message::LastRunFailed, {"2026-12-08 10:00:00", "why"}),
          "前回の自動変更: 2026-12-08 10:00:00 失敗 why"},
-        {"scheduleNeedsServiceManager", MessageText(Message::ScheduleNeedsServiceManager, {"photos"}),
+        {"scheduleNeedsServiceManager",
+         MessageText(Language::Japanese, Message::ScheduleNeedsServiceManager, {"photos"}),
          "識別子 photos の自動変更を設定できませんでした。\r\n"
          "ユーザーのサービスマネージャー(systemd "
          "--user)が動いていないため、1時間ごと・毎日の自動変更は使えません。"
          "ログオン時の自動変更は使えます。"},
-        {"scheduleNotWritten", MessageText(Message::ScheduleNotWritten, {"photos", "/h/a.timer"}),
+        {"scheduleNotWritten",
+         MessageText(Language::Japanese, Message::ScheduleNotWritten, {"photos", "/h/a.timer"}),
          "識別子 photos の自動変更を設定できませんでした。\r\nファイル /h/a.timer を書き込めません。"},
-        {"scheduleToolFailed", MessageText(Message::ScheduleToolFailed, {"photos", "systemctl", "1", "said"}),
+        {"scheduleToolFailed",
+         MessageText(Language::Japanese, Message::ScheduleToolFailed, {"photos", "systemctl", "1", "said"}),
          "識別子 photos の自動変更を設定できませんでした。\r\nsystemctl が失敗しました（終了コード "
          "1）：said"},
-        {"scheduleRefused", MessageText(Message::ScheduleRefused, {"photos", "0x80070005"}),
+        {"scheduleRefused",
+         MessageText(Language::Japanese, Message::ScheduleRefused, {"photos", "0x80070005"}),
          "識別子 photos の自動変更を設定できませんでした。\r\n"
          "タスク スケジューラが受け付けませんでした（エラー 0x80070005）。"},
-        {"scheduleLineMissing", MessageText(Message::ScheduleLineMissing),
+        {"scheduleLineMissing", MessageText(Language::Japanese, Message::ScheduleLineMissing),
          "未登録: システムに登録されていません。保存すると登録します。"},
-        {"scheduleLineToolFailed", MessageText(Message::ScheduleLineToolFailed, {"systemctl", "1"}),
+        {"scheduleLineToolFailed",
+         MessageText(Language::Japanese, Message::ScheduleLineToolFailed, {"systemctl", "1"}),
          "未登録: systemctl が失敗しました（終了コード 1）。保存すると登録し直します。"},
-        {"scheduleLineRefused", MessageText(Message::ScheduleLineRefused, {"0x80070005"}),
+        {"scheduleLineRefused", MessageText(Language::Japanese, Message::ScheduleLineRefused, {"0x80070005"}),
          "未登録: タスク スケジューラが受け付けませんでした（エラー "
          "0x80070005）。保存すると登録し直します。"},
         // Kinds without subjects whose words the progress window and its question show.
-        {"readingPage", MessageText(Message::ReadingPage), "元ファイルを取得しています..."},
-        {"loadingImage", MessageText(Message::LoadingImage), "画像を読み込んでいます..."},
-        {"noAnswerQuestion", MessageText(Message::NoAnswerQuestion), "接続先の応答がありません。"},
-        {"listingFolder", MessageText(Message::ListingFolder), "画像ファイルを取得しています..."},
-        {"waitingForOtherRun", MessageText(Message::WaitingForOtherRun),
+        {"readingPage", MessageText(Language::Japanese, Message::ReadingPage),
+         "元ファイルを取得しています..."},
+        {"loadingImage", MessageText(Language::Japanese, Message::LoadingImage), "画像を読み込んでいます..."},
+        {"noAnswerQuestion", MessageText(Language::Japanese, Message::NoAnswerQuestion),
+         "接続先の応答がありません。"},
+        {"listingFolder", MessageText(Language::Japanese, Message::ListingFolder),
+         "画像ファイルを取得しています..."},
+        {"waitingForOtherRun", MessageText(Language::Japanese, Message::WaitingForOtherRun),
          "他のvexalの処理が終わるのを待っています..."},
-        {"convertingPng", MessageText(Message::ConvertingPng), "pngファイルを変換しています..."},
-        {"bytesReceived", MessageText(Message::BytesReceived, {"1.2 MB"}), "1.2 MB 受信"},
-        {"bytesOfTotal", MessageText(Message::BytesOfTotal, {"1.2 MB", "3.4 MB"}), "1.2 MB / 3.4 MB"},
-        {"bytesSecondsLeft", MessageText(Message::BytesSecondsLeft, {"1.2 MB", "3.4 MB", "5"}),
+        {"convertingPng", MessageText(Language::Japanese, Message::ConvertingPng),
+         "pngファイルを変換しています..."},
+        {"bytesReceived", MessageText(Language::Japanese, Message::BytesReceived, {"1.2 MB"}), "1.2 MB 受信"},
+        {"bytesOfTotal", MessageText(Language::Japanese, Message::BytesOfTotal, {"1.2 MB", "3.4 MB"}),
+         "1.2 MB / 3.4 MB"},
+        {"bytesSecondsLeft",
+         MessageText(Language::Japanese, Message::BytesSecondsLeft, {"1.2 MB", "3.4 MB", "5"}),
          "1.2 MB / 3.4 MB　残り 5 秒"},
-        {"bytesMinutesLeft", MessageText(Message::BytesMinutesLeft, {"1.2 MB", "3.4 MB", "2", "5"}),
+        {"bytesMinutesLeft",
+         MessageText(Language::Japanese, Message::BytesMinutesLeft, {"1.2 MB", "3.4 MB", "2", "5"}),
          "1.2 MB / 3.4 MB　残り 2 分 5 秒"},
-        {"bytesHoursLeft", MessageText(Message::BytesHoursLeft, {"1.2 MB", "3.4 MB", "1", "30"}),
+        {"bytesHoursLeft",
+         MessageText(Language::Japanese, Message::BytesHoursLeft, {"1.2 MB", "3.4 MB", "1", "30"}),
          "1.2 MB / 3.4 MB　残り 1 時間 30 分"},
-        {"nothingToGoBack", MessageText(Message::NothingToGoBack), "戻せる前の壁紙がありません。"},
-        {"nothingToGoForward", MessageText(Message::NothingToGoForward),
+        {"nothingToGoBack", MessageText(Language::Japanese, Message::NothingToGoBack),
+         "戻せる前の壁紙がありません。"},
+        {"nothingToGoForward", MessageText(Language::Japanese, Message::NothingToGoForward),
          "進める次の壁紙も、もう一度実行する項目もありません。"},
         // The editor's questions about an entry that cannot give a picture.
-        {"noPictureKindQuestion", MessageText(Message::NoPictureKindQuestion),
+        {"noPictureKindQuestion", MessageText(Language::Japanese, Message::NoPictureKindQuestion),
          "抽出形式が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか"
          "？"},
-        {"noLinkRuleQuestion", MessageText(Message::NoLinkRuleQuestion),
+        {"noLinkRuleQuestion", MessageText(Language::Japanese, Message::NoLinkRuleQuestion),
          "抽出条件が一つも選択されていないため、この項目からは画像を取得できません。\r\nこのまま登録しますか"
          "？"},
     };
@@ -291,14 +421,18 @@ TEST(MessagesTest, SubjectsLandInPlace) {
 
 TEST(MessagesTest, MissingAndExtraSubjects) {
     const TextRow rows[] = {
-        {"missingOnesAreLeftEmpty", MessageText(Message::ImageNotCopied, {"a.jpg"}),
+        {"missingOnesAreLeftEmpty", MessageText(Language::Japanese, Message::ImageNotCopied, {"a.jpg"}),
          "画像ファイル a.jpg を  にコピーできませんでした。"},
-        {"noneAtAll", MessageText(Message::SourceMissing), "元ファイル  が見つかりせん。"},
-        {"emptyReason", MessageText(Message::ChangeFailedBecause, {""}), kChangeFailed + "\r\n"},
-        {"extraOnesAreIgnored", MessageText(Message::ToolFailed, {"feh", "2", "said"}),
+        {"noneAtAll", MessageText(Language::Japanese, Message::SourceMissing),
+         "元ファイル  が見つかりせん。"},
+        {"emptyReason", MessageText(Language::Japanese, Message::ChangeFailedBecause, {""}),
+         kChangeFailed + "\r\n"},
+        {"extraOnesAreIgnored", MessageText(Language::Japanese, Message::ToolFailed, {"feh", "2", "said"}),
          "デスクトップのツール feh が失敗しました（終了コード 2）。"},
-        {"extraOnesOnATextWithoutSubjects", MessageText(Message::NoMatch, {"x"}), kNoMatch},
-        {"bracesInASubjectAreNotReadAgain", MessageText(Message::ToolWarned, {"{2}", "{1}"}),
+        {"extraOnesOnATextWithoutSubjects", MessageText(Language::Japanese, Message::NoMatch, {"x"}),
+         kNoMatch},
+        {"bracesInASubjectAreNotReadAgain",
+         MessageText(Language::Japanese, Message::ToolWarned, {"{2}", "{1}"}),
          "デスクトップのツール {2} の警告：{1}"},
     };
     ExpectTexts(rows);
@@ -306,12 +440,14 @@ TEST(MessagesTest, MissingAndExtraSubjects) {
 
 TEST(FailureTextsTest, FileFailures) {
     const TextRow rows[] = {
-        {"nothing", FileFailureText(FileFailure::Nothing), ""},
-        {"diskFull", FileFailureText(FileFailure::DiskFull), "ディスクの空きが足りません。"},
-        {"notPermitted", FileFailureText(FileFailure::NotPermitted), "書き込みが許可されていません。"},
-        {"readOnly", FileFailureText(FileFailure::ReadOnly), "読み取り専用の場所です。"},
-        {"missing", FileFailureText(FileFailure::Missing), ""},
-        {"other", FileFailureText(FileFailure::Other), ""},
+        {"nothing", FileFailureText(Language::Japanese, FileFailure::Nothing), ""},
+        {"diskFull", FileFailureText(Language::Japanese, FileFailure::DiskFull),
+         "ディスクの空きが足りません。"},
+        {"notPermitted", FileFailureText(Language::Japanese, FileFailure::NotPermitted),
+         "書き込みが許可されていません。"},
+        {"readOnly", FileFailureText(Language::Japanese, FileFailure::ReadOnly), "読み取り専用の場所です。"},
+        {"missing", FileFailureText(Language::Japanese, FileFailure::Missing), ""},
+        {"other", FileFailureText(Language::Japanese, FileFailure::Other), ""},
     };
     ExpectTexts(rows);
 }
@@ -324,34 +460,39 @@ TEST(FailureTextsTest, SettingsFileThatCannotBeRead) {
         l.reason = reason;
         return l;
     };
-    const std::string why = SettingsReadText(load(ReadFailure::TooLarge));
+    const std::string why = SettingsReadText(Language::Japanese, load(ReadFailure::TooLarge));
     const TextRow rows[] = {
-        {"notPermitted", SettingsReadText(load(ReadFailure::NotPermitted)), "読み取りが許可されていません。"},
-        {"folder", SettingsReadText(load(ReadFailure::Folder)), "ファイルではなくフォルダーです。"},
-        {"notText", SettingsReadText(load(ReadFailure::Nothing)),
+        {"notPermitted", SettingsReadText(Language::Japanese, load(ReadFailure::NotPermitted)),
+         "読み取りが許可されていません。"},
+        {"folder", SettingsReadText(Language::Japanese, load(ReadFailure::Folder)),
+         "ファイルではなくフォルダーです。"},
+        {"notText", SettingsReadText(Language::Japanese, load(ReadFailure::Nothing)),
          "テキストではないデータ(NUL 文字)を含んでいます。"},
-        {"read", SettingsReadText(load(ReadFailure::Nothing, SettingsReadKind::Read)), ""},
-        {"other", SettingsReadText(load(ReadFailure::Other)), ""},
-        {"run", MessageText(Message::SettingsUnreadable, {"/home/u/vexal.ini", why}),
+        {"read", SettingsReadText(Language::Japanese, load(ReadFailure::Nothing, SettingsReadKind::Read)),
+         ""},
+        {"other", SettingsReadText(Language::Japanese, load(ReadFailure::Other)), ""},
+        {"run", MessageText(Language::Japanese, Message::SettingsUnreadable, {"/home/u/vexal.ini", why}),
          "設定ファイル /home/u/vexal.ini はありますが、読み込めません。大きさが上限の 64 MiB "
          "を超えています。"},
-        {"editor", MessageText(Message::EditorSettingsUnreadable, {"/home/u/vexal.ini", "<why>"}),
+        {"editor",
+         MessageText(Language::Japanese, Message::EditorSettingsUnreadable, {"/home/u/vexal.ini", "<why>"}),
          "設定ファイル /home/u/vexal.ini はありますが、読み込めません。<why>\r\n"
          "保存で登録内容を失わないよう、編集画面は開きません。"},
-        {"notSaved", MessageText(Message::SettingsNotSavedUnreadable, {"vexal.ini", "<why>"}),
+        {"notSaved",
+         MessageText(Language::Japanese, Message::SettingsNotSavedUnreadable, {"vexal.ini", "<why>"}),
          "設定ファイル vexal.ini が読み込めないため、保存しませんでした。ファイルはそのままです。<why>"},
     };
     ExpectTexts(rows);
 }
 
 TEST(FailureTextsTest, ConflictsAreNamedOneALine) {
-    const std::string lines = ConflictLines({{ConflictKind::Field, "", "TimeOut"},
-                                             {ConflictKind::Field, "a", "Url"},
-                                             {ConflictKind::AddedBoth, "n", ""},
-                                             {ConflictKind::DeletedHere, "d", ""},
-                                             {ConflictKind::DeletedThere, "e", ""}});
+    const std::string lines = ConflictLines(Language::Japanese, {{ConflictKind::Field, "", "TimeOut"},
+                                                                 {ConflictKind::Field, "a", "Url"},
+                                                                 {ConflictKind::AddedBoth, "n", ""},
+                                                                 {ConflictKind::DeletedHere, "d", ""},
+                                                                 {ConflictKind::DeletedThere, "e", ""}});
     const TextRow rows[] = {
-        {"question", MessageText(Message::MergeConflictQuestion, {"vexal.ini", lines}),
+        {"question", MessageText(Language::Japanese, Message::MergeConflictQuestion, {"vexal.ini", lines}),
          "設定ファイル vexal.ini は、編集中にほかで変更されました。\r\n"
          "次の項目は、この画面とファイルの両方で違うように変更されています。\r\n"
          "設定 TimeOut\r\n"
@@ -367,30 +508,34 @@ TEST(FailureTextsTest, ConflictsAreNamedOneALine) {
 
 TEST(FailureTextsTest, PictureErrors) {
     const TextRow rows[] = {
-        {"unreadable", PictureErrorText("wp.jpg", {DecodeError::Unreadable, 0, 0}),
+        {"unreadable", PictureErrorText(Language::Japanese, "wp.jpg", {DecodeError::Unreadable, 0, 0}),
          "画像ファイル wp.jpg を画像として読み込めませんでした。"},
-        {"tooLarge", PictureErrorText("wp.png", {DecodeError::TooLarge, 50000, 40000}),
+        {"tooLarge", PictureErrorText(Language::Japanese, "wp.png", {DecodeError::TooLarge, 50000, 40000}),
          "画像ファイル wp.png は大きすぎるため読み込めません（50000×40000 画素）。"},
         // Only a refused picture is put into words; without a reason it counts as unreadable.
-        {"none", PictureErrorText("wp.gif", {DecodeError::None, 10, 10}),
+        {"none", PictureErrorText(Language::Japanese, "wp.gif", {DecodeError::None, 10, 10}),
          "画像ファイル wp.gif を画像として読み込めませんでした。"},
         // A missing codec names the picture's kind.
-        {"noHeifCodec", PictureErrorText("a", {DecodeError::NoCodec, 0, 0, CodecKind::Heif}),
-         MessageText(Message::PictureNeedsHeif, {"a"})},
-        {"noAvifCodec", PictureErrorText("a", {DecodeError::NoCodec, 0, 0, CodecKind::Avif}),
-         MessageText(Message::PictureNeedsAvif, {"a"})},
-        {"noJpegXlCodec", PictureErrorText("a", {DecodeError::NoCodec, 0, 0, CodecKind::JpegXl}),
-         MessageText(Message::PictureNeedsJpegXl, {"a"})},
-        {"noSvg", PictureErrorText("a", {DecodeError::NoCodec, 0, 0, CodecKind::Svg}),
-         MessageText(Message::PictureNeedsSvg, {"a"})},
-        {"noCodecOfNoKind", PictureErrorText("a", {DecodeError::NoCodec, 0, 0, CodecKind::None}),
-         MessageText(Message::PictureUnreadable, {"a"})},
+        {"noHeifCodec",
+         PictureErrorText(Language::Japanese, "a", {DecodeError::NoCodec, 0, 0, CodecKind::Heif}),
+         MessageText(Language::Japanese, Message::PictureNeedsHeif, {"a"})},
+        {"noAvifCodec",
+         PictureErrorText(Language::Japanese, "a", {DecodeError::NoCodec, 0, 0, CodecKind::Avif}),
+         MessageText(Language::Japanese, Message::PictureNeedsAvif, {"a"})},
+        {"noJpegXlCodec",
+         PictureErrorText(Language::Japanese, "a", {DecodeError::NoCodec, 0, 0, CodecKind::JpegXl}),
+         MessageText(Language::Japanese, Message::PictureNeedsJpegXl, {"a"})},
+        {"noSvg", PictureErrorText(Language::Japanese, "a", {DecodeError::NoCodec, 0, 0, CodecKind::Svg}),
+         MessageText(Language::Japanese, Message::PictureNeedsSvg, {"a"})},
+        {"noCodecOfNoKind",
+         PictureErrorText(Language::Japanese, "a", {DecodeError::NoCodec, 0, 0, CodecKind::None}),
+         MessageText(Language::Japanese, Message::PictureUnreadable, {"a"})},
     };
     ExpectTexts(rows);
 }
 
 TEST(FailureTextsTest, FetchFailures) {
-    auto text = [](auto... fields) { return FetchFailureText(Fetched(fields...)); };
+    auto text = [](auto... fields) { return FetchFailureText(Language::Japanese, Fetched(fields...)); };
     const TextRow rows[] = {
         {"none", text(FetchFailure::None), ""},
         {"badAddress", text(FetchFailure::BadAddress), "URLの指定が間違っています。"},
@@ -460,21 +605,25 @@ TEST(FailureTextsTest, FetchFailures) {
 
 TEST(FailureTextsTest, RetrievalFailures) {
     using F = RetrievalFailure;
-    auto text = [](auto... fields) { return RetrievalFailureText(Retrieval(fields...)); };
+    auto text = [](auto... fields) { return RetrievalFailureText(Language::Japanese, Retrieval(fields...)); };
     auto with = [](RetrievalResult result, auto set) {
         set(result);
-        return RetrievalFailureText(result);
+        return RetrievalFailureText(Language::Japanese, result);
     };
     const TextRow rows[] = {
         {"none", text(F::None), ""},
         {"fetchNotFound",
-         RetrievalFailureText(FetchFailed(Fetched(FetchFailure::NotFound, 404, "/a/b.html"))),
+         RetrievalFailureText(Language::Japanese,
+                              FetchFailed(Fetched(FetchFailure::NotFound, 404, "/a/b.html"))),
          "ファイル /a/b.html が見つかりませんでした。"},
-        {"fetchRejected", RetrievalFailureText(FetchFailed(Fetched(FetchFailure::Rejected, 503))),
+        {"fetchRejected",
+         RetrievalFailureText(Language::Japanese, FetchFailed(Fetched(FetchFailure::Rejected, 503))),
          "503 Service Unavailable"},
-        {"fetchSocketError", RetrievalFailureText(FetchFailed(Fetched(FetchFailure::SocketError, 10061))),
+        {"fetchSocketError",
+         RetrievalFailureText(Language::Japanese, FetchFailed(Fetched(FetchFailure::SocketError, 10061))),
          "接続が強制的に拒絶されました。"},
-        {"fetchNoAnswer", RetrievalFailureText(FetchFailed(Fetched(FetchFailure::NoAnswer))), ""},
+        {"fetchNoAnswer",
+         RetrievalFailureText(Language::Japanese, FetchFailed(Fetched(FetchFailure::NoAnswer))), ""},
         {"sourceMissing", text(F::SourceMissing, "C:/a b/list.txt"),
          "元ファイル C:/a b/list.txt が見つかりせん。"},
         {"sourceMissingRelative", text(F::SourceMissing, "none.txt"), "元ファイル none.txt が見つかりせん。"},
@@ -594,7 +743,7 @@ TEST(FailureTextsTest, RetrievalFailures) {
 
 TEST(FailureTextsTest, DesktopFailures) {
     using F = DesktopFailure;
-    auto text = [](auto... fields) { return DesktopFailureText(DesktopSaid(fields...)); };
+    auto text = [](auto... fields) { return DesktopFailureText(Language::Japanese, DesktopSaid(fields...)); };
     const TextRow rows[] = {
         {"none", text(F::None), ""},
         {"noDataFolder", text(F::NoDataFolder),
@@ -641,7 +790,8 @@ TEST(FailureTextsTest, InstallFailureBoxes) {
     using O = InstallOutcome;
     auto box = [](O outcome, std::string subject = {}, DecodeResult decode = {}, DesktopResult desktop = {},
                   FileFailure file = FileFailure::Nothing) {
-        return InstallFailureBox({outcome, std::move(subject), decode, std::move(desktop), file});
+        return InstallFailureBox(Language::Japanese,
+                                 {outcome, std::move(subject), decode, std::move(desktop), file});
     };
     const struct {
         const char* name;

@@ -56,7 +56,8 @@ TEST(ProgressPresenterTest, ByteCounts) {
         {1258291, "1.2 MB"},    {3565158, "3.4 MB"},
         {5368709120, "5.0 GB"}, {std::int64_t{1} << 62, "4194304 TB"},  // the largest unit goes on counting
     };
-    for (const auto& row : rows) EXPECT_EQ(ByteCountText(row.bytes), row.text) << row.bytes;
+    for (const auto& row : rows)
+        EXPECT_EQ(ByteCountText(Language::Japanese, row.bytes), row.text) << row.bytes;
 }
 
 // Feeds a transfer through the reporter, as the transfer's callbacks would, with the

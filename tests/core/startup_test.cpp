@@ -243,8 +243,10 @@ TEST(CommandLineTest, UnreadableSettingsAreNamedAndNothingRuns) {
         Main(controller, frontEnd, row.line, 1, 0);
         EXPECT_EQ(t.process.status, kExitFailure) << row.name;
         EXPECT_EQ(frontEnd.calls, "") << row.name;
-        EXPECT_EQ(t.dialogs.Texts(),
-                  (std::vector<std::string>{MessageText(row.message, {"vexal.ini", MessageText(row.why)})}))
+        EXPECT_EQ(
+            t.dialogs.Texts(),
+            (std::vector<std::string>{MessageText(Language::Japanese, row.message,
+                                                  {"vexal.ini", MessageText(Language::Japanese, row.why)})}))
             << row.name;
         if (!row.notPermitted) {
             EXPECT_EQ(t.files.files["vexal.ini"], binary) << row.name;

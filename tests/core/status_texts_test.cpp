@@ -32,7 +32,7 @@ TEST(SocketErrorTextTest, ListedAndUnlistedNumbers) {
         {11000, "(vexal)不明なエラーです。"},
         {32767, "(vexal)不明なエラーです。"},
     };
-    for (auto [number, text] : rows) EXPECT_EQ(SocketErrorText(number), text) << number;
+    for (auto [number, text] : rows) EXPECT_EQ(SocketErrorText(Language::Japanese, number), text) << number;
 }
 
 TEST(SocketErrorTextTest, EveryListedNumberHasItsOwnText) {
@@ -40,11 +40,16 @@ TEST(SocketErrorTextTest, EveryListedNumberHasItsOwnText) {
                                    10037, 10038, 10040, 10043, 10048, 10049, 10050, 10051,
                                    10052, 10054, 10055, 10056, 10057, 10058, 10060, 10061,
                                    10093, 11001, 11002, 11003, 11004, 11053, 12045, 12157};
-    std::set<std::string> seen;
-    for (std::int16_t n : listed) {
-        const std::string text = SocketErrorText(n);
-        EXPECT_NE(text, SocketErrorText(0)) << n;
-        EXPECT_TRUE(seen.insert(text).second) << n << " repeats " << text;
+    for (const Language language : {Language::Japanese, Language::English}) {
+        std::set<std::string> seen;
+        for (std::int16_t n : listed) {
+            const std::string text = SocketErrorText(language, n);
+            EXPECT_NE(text, SocketErrorText(language, 0)) << n;
+            EXPECT_TRUE(seen.insert(text).second) << n << " repeats " << text;
+            if (language == Language::English) {
+                EXPECT_NE(text, SocketErrorText(Language::Japanese, n)) << n;
+            }
+        }
     }
 }
 

@@ -86,6 +86,56 @@ TEST(ProgramTest, HelpAndVersionGoToStandardOutput) {
     EXPECT_EQ(RunVexal(dir.path(), "--helpme").err, "vexal 1.00: 起動時オプション --helpme が無効です。\n");
 }
 
+// The same failure and the same help in the user's language: English where the locale names
+// another language than Japanese, Japanese where it is Japanese, C, POSIX or not set at all.
+TEST(ProgramTest, MessagesInTheUsersLanguage) {
+    testing::TempDir dir;
+    {
+        std::ofstream ini(dir / "vexal.ini", std::ios::binary);
+        ini << "'vexal   ver.1.00\r\n\r\n-\r\nName = Mine\r\nUrl = \r\n";
+    }
+    const std::string japanese =
+        "vexal 1.00: 指定された識別子 NOSUCHENTRY が見つかりません。\r\n設定ファイル " + dir.path() +
+        "/vexal.ini に登録されていません。\n";
+    const std::string english =
+        "vexal 1.00: The identifier NOSUCHENTRY was not found.\r\n"
+        "It is not registered in the settings file " +
+        dir.path() + "/vexal.ini.\n";
+    const struct {
+        const char* name;
+        std::map<std::string, std::string> env;
+        bool english;
+    } rows[] = {
+        {"unset", {}, false},
+        {"Japanese", {{"LANG", "ja_JP.UTF-8"}}, false},
+        {"C", {{"LANG", "C"}}, false},
+        {"C.UTF-8", {{"LC_ALL", "C.UTF-8"}}, false},
+        {"English", {{"LANG", "en_US.UTF-8"}}, true},
+        {"German messages", {{"LANG", "ja_JP.UTF-8"}, {"LC_MESSAGES", "de_DE.UTF-8"}}, true},
+        {"LC_ALL=C over English", {{"LANG", "en_US.UTF-8"}, {"LC_ALL", "C"}}, false},
+        {"VEXAL_LANG=en over Japanese", {{"LANG", "ja_JP.UTF-8"}, {"VEXAL_LANG", "en"}}, true},
+        {"VEXAL_LANG=ja over English", {{"LANG", "en_US.UTF-8"}, {"VEXAL_LANG", "ja"}}, false},
+    };
+    for (const auto& row : rows) {
+        std::map<std::string, std::string> env = row.env;
+        env["VEXAL_NONINTERACTIVE"] = "1";
+        const testing::ProgramRun failed = RunVexal(dir.path(), "NOSUCHENTRY", env);
+        EXPECT_EQ(failed.status, 1) << row.name;
+        EXPECT_EQ(failed.err, row.english ? english : japanese) << row.name;
+        const testing::ProgramRun help = RunVexal(dir.path(), "--help", env);
+        EXPECT_EQ(help.status, 0) << row.name;
+        EXPECT_EQ(help.out.rfind(
+                      row.english ? "Usage:\n  vexal                     Opens the editor" : "使い方:\n", 0),
+                  0u)
+            << row.name << help.out;
+        // The settings file's paragraph comes in the same language as the rest.
+        EXPECT_NE(
+            help.out.find(row.english ? "The settings file vexal.ini is read" : "設定ファイル vexal.ini は"),
+            std::string::npos)
+            << row.name << help.out;
+    }
+}
+
 // -list prints one line per entry on standard output, and reads without writing.
 TEST(ProgramTest, ListPrintsTheEntriesAndChangesNothing) {
     testing::TempDir dir;

@@ -321,6 +321,26 @@ TEST_F(QtFixture, EveryCaptionAndToolTipOfTheThreeWindows) {
                            {"cbRetry", preview.cbRetry, "もう一度検索する"}});
 }
 
+// The windows made for a user whose language is not Japanese carry the English captions,
+// the blank for the choice's boxes included.
+TEST(QtLanguageTest, WindowsSpeakTheChosenLanguage) {
+    QtEditorWindow editor(Language::English);
+    EXPECT_EQ(CaptionOf(editor.cbEnd), "Exit");
+    EXPECT_EQ(CaptionOf(editor.cbSetWP), "Set Wallpaper");
+    EXPECT_EQ(CaptionOf(editor.Frame4), "Choosing among the candidates");
+    EXPECT_TRUE(CaptionOf(editor.opNo[1]).startsWith("Name contains \u3000"));
+    EXPECT_EQ(editor.cbSchedule->itemText(0), "Never");
+    EXPECT_EQ(editor.cbSchedule->count(), 8);
+    editor.hide();
+    QtPreviewWindow preview(Language::English);
+    EXPECT_EQ(CaptionOf(preview.cbSetWP), "Set Wallpaper");
+    EXPECT_EQ(CaptionOf(preview.cbRetry), "Search Again");
+    Program program;
+    program.UserLanguage = Language::English;
+    QtProgressWindow progress(program);
+    EXPECT_EQ(CaptionOf(progress.cbCancel), "Cancel");
+}
+
 TEST(QtTabOrderTest, TabFollowsTheLayoutOfEachWindow) {
     // The windows on their own, so that every control is enabled and takes part.
     QtEditorWindow w;

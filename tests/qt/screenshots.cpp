@@ -1,5 +1,5 @@
 // Draws the three windows with sample contents (the preview also with a picture for each of
-// two screens) and saves each as a PNG, for the README.
+// two screens, the editor also in English) and saves each as a PNG, for the README.
 // Usage: vexal_screenshots OUTPUT_FOLDER (run on the offscreen platform).
 #include <QApplication>
 #include <QComboBox>
@@ -122,6 +122,11 @@ int main(int argc, char** argv) {
     program.SiteEntries.push_back(Sample("gallery", "http://example.com/gallery/index.html", "写真のページ"));
     program.SiteEntries.back().Background = 0x1E3A5F;
     program.SiteEntries.push_back(Sample("pictures", "/home/me/Pictures/", ""));
+    // The same editor for a user whose system names another language than Japanese. The
+    // comment is the user's own text, and NewMsg the settings file's: neither is translated.
+    vexal::Program english = program;
+    english.UserLanguage = vexal::Language::English;
+    english.SiteEntries[1].Comment = "Holiday photos";
     vexal::testing::TestHost test;
     vexal::QtEventPump pump;
     test.host.pump = &pump;
@@ -140,7 +145,7 @@ int main(int argc, char** argv) {
     progress->SetMessage("元URL http://example.com/gallery/index.html を取得しています...");
     progress->SetProgressRange(0, 3565158);
     progress->SetProgressValue(1258291);
-    progress->SetBytesText(vexal::TransferText(1258291, 3565158, 5));
+    progress->SetBytesText(vexal::TransferText(vexal::Language::Japanese, 1258291, 3565158, 5));
     progress->ShowWindow();
     ok = Save(progress, folder, "progress.png") && ok;
     progress->HideWindow();
@@ -164,5 +169,14 @@ int main(int argc, char** argv) {
                         {"wpcache-2.jpg", "/home/me/Pictures/b.jpg", {}, false}};
     frontEnd.preview()->DispPre(std::move(pictures));
     ok = Save(frontEnd.previewWindow(), folder, "preview-screens.png") && ok;
+
+    vexal::testing::TestHost englishTest;
+    englishTest.host.pump = &pump;
+    vexal::RunController englishController(english, englishTest.host);
+    vexal::QtFrontEnd englishFrontEnd(english, englishTest.host, englishController);
+    englishFrontEnd.ShowEditor();
+    englishFrontEnd.editorWindow()->cbSelect->setCurrentIndex(1);
+    Q_EMIT englishFrontEnd.editorWindow()->cbSelect->activated(1);
+    ok = Save(englishFrontEnd.editorWindow(), folder, "editor-en.png") && ok;
     return ok ? 0 : 1;
 }

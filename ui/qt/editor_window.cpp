@@ -43,8 +43,6 @@
 namespace vexal {
 namespace {
 
-namespace texts = editor_texts;
-
 // An option button whose caption keeps a run of blanks where other controls sit, so the
 // line reads as one sentence: "[txNo][scNo]番目のファイルを選択する". The first control
 // in the blank takes what the others leave of it.
@@ -165,7 +163,8 @@ std::string FromEditorLines(const QString& text) {
 
 }  // namespace
 
-QtEditorWindow::QtEditorWindow(QWidget* parent) : QWidget(parent) {
+QtEditorWindow::QtEditorWindow(Language language, QWidget* parent)
+    : QWidget(parent), texts_(EditorTextsIn(language)) {
     setObjectName("frOpt");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -193,8 +192,8 @@ QHBoxLayout* QtEditorWindow::MakeListRow() {
     cbSelect->setEditable(false);
     cbSelect->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbSelect->setMinimumContentsLength(24);
-    cbTouroku = new QPushButton(Q(texts::cbTouroku), this);
-    cbDelete = new QPushButton(Q(texts::cbDelete), this);
+    cbTouroku = new QPushButton(Q(texts_.cbTouroku), this);
+    cbDelete = new QPushButton(Q(texts_.cbDelete), this);
     auto* top = new QHBoxLayout;
     top->addWidget(cbSelect, 1);
     top->addWidget(cbTouroku);
@@ -206,17 +205,17 @@ QHBoxLayout* QtEditorWindow::MakeListRow() {
 // the comment.
 void QtEditorWindow::MakeEditingArea() {
     Frame1 = new QGroupBox(this);
-    Label1 = new QLabel(Q(texts::Label1), Frame1);
+    Label1 = new QLabel(Q(texts_.Label1), Frame1);
     txUrl = new QLineEdit(Frame1);
     Label1->setBuddy(txUrl);
     AcceptAnyLength(txUrl);
     // A drop over the field replaces the whole address, as a drop anywhere else does,
     // instead of inserting a URL's text where the cursor happens to be.
     txUrl->setAcceptDrops(false);
-    cbBrowseFile = new QPushButton(Q(texts::cbBrowseFile), Frame1);
-    cbBrowseFile->setToolTip(Q(texts::cbBrowseFileTip));
-    cbBrowseFolder = new QPushButton(Q(texts::cbBrowseFolder), Frame1);
-    cbBrowseFolder->setToolTip(Q(texts::cbBrowseFolderTip));
+    cbBrowseFile = new QPushButton(Q(texts_.cbBrowseFile), Frame1);
+    cbBrowseFile->setToolTip(Q(texts_.cbBrowseFileTip));
+    cbBrowseFolder = new QPushButton(Q(texts_.cbBrowseFolder), Frame1);
+    cbBrowseFolder->setToolTip(Q(texts_.cbBrowseFolderTip));
     auto* source = new QHBoxLayout;
     source->addWidget(txUrl, 1);
     source->addWidget(cbBrowseFile);
@@ -225,7 +224,7 @@ void QtEditorWindow::MakeEditingArea() {
     MakeFlagGroups();
     MakeChoiceGroup();
 
-    Label2 = new QLabel(Q(texts::Label2), Frame1);
+    Label2 = new QLabel(Q(texts_.Label2), Frame1);
     txComment = new CommentBox(Frame1);
     txComment->setTabChangesFocus(true);
     // Breaking at a word or, failing one, anywhere (Qt's default) searches the rest of the
@@ -255,10 +254,10 @@ void QtEditorWindow::MakeEditingArea() {
 
 // When the system runs the entry by itself, and how its last such run went.
 QHBoxLayout* QtEditorWindow::MakeScheduleRow() {
-    lbSchedule = new QLabel(Q(texts::lbSchedule), Frame1);
+    lbSchedule = new QLabel(Q(texts_.lbSchedule), Frame1);
     cbSchedule = new QComboBox(Frame1);
-    for (const char* item : texts::cbSchedule) cbSchedule->addItem(Q(item));
-    cbSchedule->setToolTip(Q(texts::cbScheduleTip));
+    for (const char* item : texts_.cbSchedule) cbSchedule->addItem(Q(item));
+    cbSchedule->setToolTip(Q(texts_.cbScheduleTip));
     lbSchedule->setBuddy(cbSchedule);
     lbLastRun = new QLabel(Frame1);
     lbLastRun->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -277,38 +276,38 @@ QHBoxLayout* QtEditorWindow::MakeScheduleRow() {
 
 // The three groups of flags: the link rules, the picture kinds and the style.
 void QtEditorWindow::MakeFlagGroups() {
-    Frame3 = new QGroupBox(Q(texts::Frame3), Frame1);
+    Frame3 = new QGroupBox(Q(texts_.Frame3), Frame1);
     auto* rules = new QVBoxLayout(Frame3);
     for (int i = 0; i < 7; ++i) {
-        ckFilter[i] = new QCheckBox(Q(texts::ckFilter[i]), Frame3);
-        ckFilter[i]->setToolTip(Q(texts::ckFilterTip[i]));
+        ckFilter[i] = new QCheckBox(Q(texts_.ckFilter[i]), Frame3);
+        ckFilter[i]->setToolTip(Q(texts_.ckFilterTip[i]));
         rules->addWidget(ckFilter[i]);
     }
     rules->addStretch(1);
 
-    Frame2 = new QGroupBox(Q(texts::Frame2), Frame1);
+    Frame2 = new QGroupBox(Q(texts_.Frame2), Frame1);
     auto* exts = new QVBoxLayout(Frame2);
     for (int i = 0; i < 5; ++i) {
-        ckExt[i] = new QCheckBox(Q(texts::ckExt[i]), Frame2);
+        ckExt[i] = new QCheckBox(Q(texts_.ckExt[i]), Frame2);
         exts->addWidget(ckExt[i]);
     }
     exts->addStretch(1);
 
-    Frame5 = new QGroupBox(Q(texts::Frame5), Frame1);
+    Frame5 = new QGroupBox(Q(texts_.Frame5), Frame1);
     auto* styles = new QVBoxLayout(Frame5);
     wpGroup_ = new QButtonGroup(this);
     for (int i = 0; i < static_cast<int>(opWp.size()); ++i) {
-        opWp[i] = new QRadioButton(Q(texts::opWp[i]), Frame5);
+        opWp[i] = new QRadioButton(Q(texts_.opWp[i]), Frame5);
         wpGroup_->addButton(opWp[i], i);
         styles->addWidget(opWp[i]);
     }
-    ckEachScreen = new QCheckBox(Q(texts::ckEachScreen), Frame5);
-    ckEachScreen->setToolTip(Q(texts::ckEachScreenTip));
+    ckEachScreen = new QCheckBox(Q(texts_.ckEachScreen), Frame5);
+    ckEachScreen->setToolTip(Q(texts_.ckEachScreenTip));
     styles->addWidget(ckEachScreen);
-    ckBackColour = new QCheckBox(Q(texts::ckBackColour), Frame5);
-    ckBackColour->setToolTip(Q(texts::ckBackColourTip));
-    cbBackColour = new QPushButton(Q(texts::cbBackColour), Frame5);
-    cbBackColour->setToolTip(Q(texts::ckBackColourTip));
+    ckBackColour = new QCheckBox(Q(texts_.ckBackColour), Frame5);
+    ckBackColour->setToolTip(Q(texts_.ckBackColourTip));
+    cbBackColour = new QPushButton(Q(texts_.cbBackColour), Frame5);
+    cbBackColour->setToolTip(Q(texts_.ckBackColourTip));
     auto* colour = new QHBoxLayout;
     colour->addWidget(ckBackColour);
     colour->addWidget(cbBackColour);
@@ -320,12 +319,12 @@ void QtEditorWindow::MakeFlagGroups() {
 // The choice of the candidate: three options, the first two with their boxes standing in
 // the blanks of their captions.
 void QtEditorWindow::MakeChoiceGroup() {
-    Frame4 = new QGroupBox(Q(texts::Frame4), Frame1);
+    Frame4 = new QGroupBox(Q(texts_.Frame4), Frame1);
     auto* choice = new QVBoxLayout(Frame4);
     noGroup_ = new QButtonGroup(this);
     for (int i = 0; i < 3; ++i) {
-        opNo[i] = new QRadioButton(Q(texts::opNo[i]), Frame4);
-        opNo[i]->setToolTip(Q(texts::opNoTip[i]));
+        opNo[i] = new QRadioButton(Q(texts_.opNo[i]), Frame4);
+        opNo[i]->setToolTip(Q(texts_.opNoTip[i]));
         noGroup_->addButton(opNo[i], i);
     }
     txNo = new QLineEdit(Frame4);
@@ -343,19 +342,19 @@ void QtEditorWindow::MakeChoiceGroup() {
     txFnAdd = new QLineEdit(Frame4);
     AcceptAnyLength(txFnAdd);
     choice->addWidget(
-        new BlankSlotRow(opNo[0], Q(texts::opNo0Lead), texts::opNo0Blanks, {txNo, scNo}, Frame4));
-    choice->addWidget(new BlankSlotRow(opNo[1], Q(texts::opNo1Lead), texts::opNo1Blanks, {txFnAdd}, Frame4));
+        new BlankSlotRow(opNo[0], Q(texts_.opNo0Lead), texts_.opNo0Blanks, {txNo, scNo}, Frame4));
+    choice->addWidget(new BlankSlotRow(opNo[1], Q(texts_.opNo1Lead), texts_.opNo1Blanks, {txFnAdd}, Frame4));
     choice->addWidget(opNo[2]);
 
     // "幅 [N] ピクセル未満の画像は使わない", its caption starting where the options' captions do.
-    lbMinWidthLead = new QLabel(Q(texts::lbMinWidthLead), Frame4);
+    lbMinWidthLead = new QLabel(Q(texts_.lbMinWidthLead), Frame4);
     txMinWidth = new QLineEdit(Frame4);
     txMinWidth->setAlignment(Qt::AlignRight);
-    txMinWidth->setToolTip(Q(texts::txMinWidthTip));
+    txMinWidth->setToolTip(Q(texts_.txMinWidthTip));
     AcceptAnyLength(txMinWidth);
     txMinWidth->setFixedWidth(txMinWidth->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
     lbMinWidthLead->setBuddy(txMinWidth);
-    lbMinWidthTail = new QLabel(Q(texts::lbMinWidthTail), Frame4);
+    lbMinWidthTail = new QLabel(Q(texts_.lbMinWidthTail), Frame4);
     QStyleOptionButton option;
     option.initFrom(opNo[2]);
     option.text = opNo[2]->text();
@@ -373,9 +372,9 @@ void QtEditorWindow::MakeChoiceGroup() {
 
 // The run commands.
 QHBoxLayout* QtEditorWindow::MakeCommandRow() {
-    cbPreview = new QPushButton(Q(texts::cbPreview), this);
-    cbSetWP = new QPushButton(Q(texts::cbSetWP), this);
-    cbEnd = new QPushButton(Q(texts::cbEnd), this);
+    cbPreview = new QPushButton(Q(texts_.cbPreview), this);
+    cbSetWP = new QPushButton(Q(texts_.cbSetWP), this);
+    cbEnd = new QPushButton(Q(texts_.cbEnd), this);
     lbSettingsFile = new QLabel(this);
     lbSettingsFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A long path must not widen the window: it is cut at the right, and its tool tip
@@ -430,8 +429,8 @@ void QtEditorWindow::BrowseFile() {
     QFileDialog dialog(this, QString(), BrowseStartFolder(txUrl->text()));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    const QStringList filters = {Q(texts::BrowsePictures), Q(texts::BrowsePagesAndLists),
-                                 Q(texts::BrowseAllFiles)};
+    const QStringList filters = {Q(texts_.BrowsePictures), Q(texts_.BrowsePagesAndLists),
+                                 Q(texts_.BrowseAllFiles)};
     dialog.setNameFilters(filters);
     // The field's own file is chosen again, under the filter of its kind.
     const QString current = txUrl->text();
@@ -560,7 +559,7 @@ void QtEditorWindow::SetText(EditorControl box, const std::string& text) {
             lbLastRun->setToolTip(ToQString(text));
             break;
         case EditorControl::lbSettingsFile:
-            lbSettingsFile->setText(Q(texts::lbSettingsFileLead) + ToQString(text));
+            lbSettingsFile->setText(Q(texts_.lbSettingsFileLead) + ToQString(text));
             lbSettingsFile->setToolTip(ToQString(text));
             break;
         default:

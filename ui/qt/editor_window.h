@@ -6,6 +6,7 @@
 #include <array>
 
 #include "host/editor_view.h"
+#include "ui/editor_texts.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -25,7 +26,7 @@ class EditorPresenter;
 
 class QtEditorWindow final : public QWidget, public EditorView {
 public:
-    explicit QtEditorWindow(QWidget* parent = nullptr);
+    explicit QtEditorWindow(Language language = Language::Japanese, QWidget* parent = nullptr);
 
     // Connects the controls' user events to `presenter`; call once.
     void Bind(EditorPresenter& presenter);
@@ -98,6 +99,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The captions, in the user's language.
+    const EditorTexts& texts_;
     // The steps of building the window, each making one part of it in reading order.
     QHBoxLayout* MakeListRow();
     void MakeEditingArea();

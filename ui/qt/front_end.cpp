@@ -13,7 +13,7 @@ QtFrontEnd::QtFrontEnd(Program& program, Host& host, RunEnd& end)
 QtFrontEnd::~QtFrontEnd() = default;
 
 EditorView& QtFrontEnd::EditorWindow() {
-    if (!editorWindow_) editorWindow_ = std::make_unique<QtEditorWindow>();
+    if (!editorWindow_) editorWindow_ = std::make_unique<QtEditorWindow>(program_.UserLanguage);
     return *editorWindow_;
 }
 
@@ -23,7 +23,7 @@ ProgressView& QtFrontEnd::ProgressWindow() {
 }
 
 PreviewWindowView& QtFrontEnd::PreviewWindow() {
-    if (!previewWindow_) previewWindow_ = std::make_unique<QtPreviewWindow>();
+    if (!previewWindow_) previewWindow_ = std::make_unique<QtPreviewWindow>(program_.UserLanguage);
     return *previewWindow_;
 }
 

@@ -18,6 +18,7 @@
 #include "platform/linux/openssl_engine.h"
 #include "platform/linux/qt_image_decoder.h"
 #include "platform/linux/systemd_scheduler.h"
+#include "platform/posix/language_facts.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_reactor.h"
 #include "platform/posix/posix_run_guard.h"
@@ -87,13 +88,15 @@ int main(int argc, char** argv) {
     }
 
     vexal::Program program;
+    // Before anything is shown: every text from here on is in the user's language.
+    program.UserLanguage = vexal::ChooseLanguage(vexal::PosixLanguageFacts());
     // Before anything reads or writes a file: the run works in its settings file's folder.
     vexal::SettleSettingsPlace(program, vexal::FindSettingsFacts(vexal::kSettingsFileName),
                                vexal::EnterFolder);
     vexal::ExitProcess process;
     vexal::PosixFileSystem files;
     vexal::StderrDialogs stderrDialogs;
-    vexal::QtDialogs qtDialogs;
+    vexal::QtDialogs qtDialogs(program.UserLanguage);
     vexal::Host host;
     host.dialogs = interactive ? static_cast<vexal::Dialogs*>(&qtDialogs) : &stderrDialogs;
     host.process = &process;
@@ -147,7 +150,7 @@ int main(int argc, char** argv) {
         QGuiApplication::setDesktopFileName("vexal");
         QApplication::setWindowIcon(QIcon::fromTheme("vexal"));
         vexal::PreferJapaneseFont();
-        vexal::LoadJapaneseQtTexts();
+        if (program.UserLanguage == vexal::Language::Japanese) vexal::LoadJapaneseQtTexts();
         vexal::QtEventPump pump(&reactor);
         host.pump = &pump;
         // Qt's loop, not the reactor, waits while a window is open.

@@ -96,16 +96,17 @@ void QtWrappingButton::paintEvent(QPaintEvent* event) {
                          QPalette::ButtonText);
 }
 
-QtPreviewWindow::QtPreviewWindow(QWidget* parent) : QWidget(parent) {
+QtPreviewWindow::QtPreviewWindow(Language language, QWidget* parent) : QWidget(parent) {
+    const PreviewCaptions captions = PreviewCaptionsIn(language);
     setObjectName("frPreview");
     // A sizable dialog window with a close box only: tiling window managers and
     // compositors float dialogs instead of stretching them over the screen.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     imGrp = new QtPictureBox(this);
-    cbSetWP = new QtWrappingButton(QString::fromUtf8(kPreviewSetWPCaption), this);
-    cbCancel = new QtWrappingButton(QString::fromUtf8(kPreviewCancelCaption), this);
-    cbRetry = new QtWrappingButton(QString::fromUtf8(kPreviewRetryCaption), this);
+    cbSetWP = new QtWrappingButton(QString::fromUtf8(captions.setWP), this);
+    cbCancel = new QtWrappingButton(QString::fromUtf8(captions.cancel), this);
+    cbRetry = new QtWrappingButton(QString::fromUtf8(captions.retry), this);
     for (QPushButton* b : {cbSetWP, cbCancel, cbRetry}) b->setAutoDefault(false);
     cbSetWP->setEnabled(false);
     setTabOrder(cbSetWP, cbCancel);

@@ -42,7 +42,7 @@ protected:
 
 class QtPreviewWindow final : public QWidget, public PreviewWindowView {
 public:
-    explicit QtPreviewWindow(QWidget* parent = nullptr);
+    explicit QtPreviewWindow(Language language = Language::Japanese, QWidget* parent = nullptr);
     void Bind(PreviewPresenter& presenter);
 
     // PreviewWindowView

@@ -43,7 +43,7 @@ QtProgressWindow::QtProgressWindow(Program& program, QWidget* parent) : QWidget(
     lbBytes->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lbBytes->setTextFormat(Qt::PlainText);
 
-    cbCancel = new QPushButton(QString::fromUtf8(kCancelCaption), this);
+    cbCancel = new QPushButton(QString::fromUtf8(CancelCaption(program.UserLanguage)), this);
     cbCancel->setGeometry(TwipsToPixels(this, kProgressCbCancel));
     cbCancel->setDefault(false);
     cbCancel->setAutoDefault(false);

@@ -1,5 +1,5 @@
 // Qt message boxes. Texts arrive as UTF-8 and are shown unchanged; the buttons carry
-// Japanese captions like the rest of the program, whatever the desktop's language.
+// captions in the program's language, whatever Qt would take from the desktop.
 #include "ui/qt/qt_dialogs.h"
 
 #include <QAbstractButton>
@@ -8,32 +8,34 @@
 #include <QMessageBox>
 #include <QString>
 
+#include "ui/dialog_texts.h"
 #include "ui/qt/floating_window.h"
 #include "ui/qt/qt_text.h"
 
 namespace vexal {
 namespace {
 
-QString Caption(QMessageBox::StandardButton button) {
+QString Caption(Language language, QMessageBox::StandardButton button) {
+    const ButtonCaptions captions = ButtonCaptionsIn(language);
     switch (button) {
         case QMessageBox::Yes:
-            return QString::fromUtf8("はい(&Y)");
+            return QString::fromUtf8(captions.yes);
         case QMessageBox::No:
-            return QString::fromUtf8("いいえ(&N)");
+            return QString::fromUtf8(captions.no);
         case QMessageBox::Retry:
-            return QString::fromUtf8("再試行(&R)");
+            return QString::fromUtf8(captions.retry);
         case QMessageBox::Cancel:
-            return QString::fromUtf8("キャンセル");
+            return QString::fromUtf8(captions.cancel);
         default:
             return QStringLiteral("OK");
     }
 }
 
-int Run(QMessageBox::Icon icon, const std::string& title, const std::string& text,
+int Run(Language language, QMessageBox::Icon icon, const std::string& title, const std::string& text,
         QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
         QMessageBox::StandardButton escapeButton) {
     QMessageBox box(icon, ToQString(title), ToQString(text), buttons);
-    for (QAbstractButton* b : box.buttons()) b->setText(Caption(box.standardButton(b)));
+    for (QAbstractButton* b : box.buttons()) b->setText(Caption(language, box.standardButton(b)));
     box.setDefaultButton(defaultButton);
     box.setEscapeButton(escapeButton);
     return box.exec();
@@ -42,31 +44,32 @@ int Run(QMessageBox::Icon icon, const std::string& title, const std::string& tex
 }  // namespace
 
 void QtDialogs::Error(const std::string& title, const std::string& text) {
-    Run(QMessageBox::Critical, title, text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
+    Run(language_, QMessageBox::Critical, title, text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void QtDialogs::Notice(const std::string& title, const std::string& text) {
-    Run(QMessageBox::NoIcon, title, text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
+    Run(language_, QMessageBox::NoIcon, title, text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool QtDialogs::AskRetry(const std::string& title, const std::string& text) {
-    return Run(QMessageBox::NoIcon, title, text, QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry,
-               QMessageBox::Cancel) == QMessageBox::Retry;
+    return Run(language_, QMessageBox::NoIcon, title, text, QMessageBox::Retry | QMessageBox::Cancel,
+               QMessageBox::Retry, QMessageBox::Cancel) == QMessageBox::Retry;
 }
 
 bool QtDialogs::AskYesNo(const std::string& title, const std::string& text) {
-    return Run(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
-               QMessageBox::No) == QMessageBox::Yes;
+    return Run(language_, QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No,
+               QMessageBox::Yes, QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool QtDialogs::AskYesNoDefaultNo(const std::string& title, const std::string& text) {
-    return Run(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-               QMessageBox::No) == QMessageBox::Yes;
+    return Run(language_, QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No,
+               QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 Answer QtDialogs::AskYesNoCancel(const std::string& title, const std::string& text) {
-    switch (Run(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                QMessageBox::Yes, QMessageBox::Cancel)) {
+    switch (Run(language_, QMessageBox::NoIcon, title, text,
+                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
+                QMessageBox::Cancel)) {
         case QMessageBox::Yes:
             return Answer::Yes;
         case QMessageBox::No:
@@ -83,7 +86,7 @@ std::string QtDialogs::AskText(const std::string& title, const std::string& prom
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextValue(QString());
     dialog.setOkButtonText(QStringLiteral("OK"));
-    dialog.setCancelButtonText(QString::fromUtf8("キャンセル"));
+    dialog.setCancelButtonText(QString::fromUtf8(ButtonCaptionsIn(language_).cancel));
     // Message boxes hold their size and float on tiling compositors; this box is sizable.
     HoldSizeWhileAppearing(&dialog);
     if (dialog.exec() != QDialog::Accepted) return {};

@@ -24,14 +24,16 @@ bool IsFolder(const std::wstring& path) {
 // The kinds of file an entry reads: pictures, the pages and lists it takes links from, and
 // anything else for a list under another name.
 struct FileKind {
-    const char* name;
+    const char* japanese;
+    const char* english;
     const wchar_t* patterns;
 };
 constexpr std::array<FileKind, 3> kFileKinds = {{
     {"画像ファイル (*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.webp;*.avif;*.heic;*.heif;*.jxl)",
+     "Pictures (*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.webp;*.avif;*.heic;*.heif;*.jxl)",
      L"*.bmp;*.jpg;*.jpeg;*.png;*.gif;*.webp;*.avif;*.heic;*.heif;*.jxl"},
-    {"ページ・リスト (*.htm;*.html;*.txt)", L"*.htm;*.html;*.txt"},
-    {"すべてのファイル (*.*)", L"*.*"},
+    {"ページ・リスト (*.htm;*.html;*.txt)", "Pages and lists (*.htm;*.html;*.txt)", L"*.htm;*.html;*.txt"},
+    {"すべてのファイル (*.*)", "All files (*.*)", L"*.*"},
 }};
 
 }  // namespace
@@ -50,7 +52,7 @@ std::wstring StartFolderOf(const std::wstring& address) {
     return IsFolder(full) ? full : std::wstring();
 }
 
-std::wstring Browse(HWND owner, BrowseFor what, const std::wstring& address) {
+std::wstring Browse(HWND owner, BrowseFor what, const std::wstring& address, Language language) {
     const ComScope com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     Com<IFileOpenDialog> dialog;
     if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
@@ -65,7 +67,8 @@ std::wstring Browse(HWND owner, BrowseFor what, const std::wstring& address) {
         options |= FOS_FILEMUSTEXIST;
         std::vector<std::wstring> names;
         std::vector<COMDLG_FILTERSPEC> filters;
-        for (const FileKind& kind : kFileKinds) names.push_back(Widen(kind.name));
+        for (const FileKind& kind : kFileKinds)
+            names.push_back(Widen(language == Language::English ? kind.english : kind.japanese));
         for (std::size_t i = 0; i < kFileKinds.size(); ++i)
             filters.push_back({names[i].c_str(), kFileKinds[i].patterns});
         dialog->SetFileTypes(static_cast<UINT>(filters.size()), filters.data());

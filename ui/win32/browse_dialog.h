@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/win32/win32_api.h"
+#include "text/language.h"
 
 namespace vexal::win32 {
 
@@ -12,8 +13,9 @@ enum class BrowseFor { File, Folder };
 
 // Asks the user for a file or a folder, starting in the folder `address` names where it
 // names one that exists. Returns the chosen path (a folder ends in "\", so that it reads as
-// one), or empty when the user cancelled or no dialog could be shown.
-std::wstring Browse(HWND owner, BrowseFor what, const std::wstring& address);
+// one), or empty when the user cancelled or no dialog could be shown. The kinds of file
+// offered are named in `language`.
+std::wstring Browse(HWND owner, BrowseFor what, const std::wstring& address, Language language);
 
 // The folder a browse dialog starts in for `address`: the folder itself, or the folder of
 // the file it names; empty for a web address or a place that does not exist.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/process.h"
+#include "platform/win32/language_facts.h"
 #include "platform/win32/standard_error.h"
 #include "platform/win32/startup_info.h"
 #include "platform/win32/utf16.h"
@@ -56,10 +57,11 @@ int wmain() {
         const DWORD error = program.empty() ? ERROR_FILE_NOT_FOUND : ::GetLastError();
         vexal::Program globals;
         vexal::InitGlobals(globals, VEXAL_VERSION_MAJOR, VEXAL_VERSION_MINOR);
+        globals.UserLanguage = vexal::ChooseLanguage(vexal::win32::UserLanguageFacts());
         vexal::win32::WriteStandardError(
             globals.TitleText + ": " +
             vexal::MessageText(
-                vexal::Message::CompanionCannotStart,
+                globals.UserLanguage, vexal::Message::CompanionCannotStart,
                 {vexal::win32::Narrow(program.empty() ? L"vexal.exe" : program), std::to_string(error)}) +
             "\n");
         return vexal::kExitFailure;

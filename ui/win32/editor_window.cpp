@@ -14,8 +14,6 @@
 namespace vexal {
 namespace {
 
-namespace texts = editor_texts;
-
 constexpr double kClientWidth = 7800;
 constexpr double kClientHeight = 7815;
 
@@ -74,7 +72,8 @@ std::string WindowTextOf(HWND control) {
 
 }  // namespace
 
-Win32EditorWindow::Win32EditorWindow() {
+Win32EditorWindow::Win32EditorWindow(Language language)
+    : language_(language), texts_(EditorTextsIn(language)) {
     constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     CreateTopLevel(WS_EX_CONTROLPARENT, style, kClientWidth, kClientHeight);
     const DWORD tab = WS_TABSTOP;
@@ -85,50 +84,50 @@ Win32EditorWindow::Win32EditorWindow() {
 
     // Creation order is tab order.
     cbSelect_ = AddControl(WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | tab, kCbSelect);
-    cbTouroku_ = AddControl(WC_BUTTONW, texts::cbTouroku, BS_PUSHBUTTON | tab, kCbTouroku);
-    cbDelete_ = AddControl(WC_BUTTONW, texts::cbDelete, BS_PUSHBUTTON | tab, kCbDelete);
+    cbTouroku_ = AddControl(WC_BUTTONW, texts_.cbTouroku, BS_PUSHBUTTON | tab, kCbTouroku);
+    cbDelete_ = AddControl(WC_BUTTONW, texts_.cbDelete, BS_PUSHBUTTON | tab, kCbDelete);
     Frame1_ = AddControl(WC_BUTTONW, "", kFrameStyle, kFrame1);
-    Label1_ = AddControl(WC_STATICW, texts::Label1, SS_LEFT | SS_NOPREFIX, kLabel1);
+    Label1_ = AddControl(WC_STATICW, texts_.Label1, SS_LEFT | SS_NOPREFIX, kLabel1);
     txUrl_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | tab, kTxUrl, WS_EX_CLIENTEDGE);
-    cbBrowseFile_ = AddControl(WC_BUTTONW, texts::cbBrowseFile, BS_PUSHBUTTON | tab, kCbBrowseFile);
-    cbBrowseFolder_ = AddControl(WC_BUTTONW, texts::cbBrowseFolder, BS_PUSHBUTTON | tab, kCbBrowseFolder);
-    Frame3_ = AddControl(WC_BUTTONW, texts::Frame3, kFrameStyle, kFrame3);
+    cbBrowseFile_ = AddControl(WC_BUTTONW, texts_.cbBrowseFile, BS_PUSHBUTTON | tab, kCbBrowseFile);
+    cbBrowseFolder_ = AddControl(WC_BUTTONW, texts_.cbBrowseFolder, BS_PUSHBUTTON | tab, kCbBrowseFolder);
+    Frame3_ = AddControl(WC_BUTTONW, texts_.Frame3, kFrameStyle, kFrame3);
     for (int i = 0; i < 7; ++i)
-        ckFilter_[i] = AddControl(WC_BUTTONW, texts::ckFilter[i], BS_AUTOCHECKBOX | tab, kCkFilter0 + i);
-    Frame2_ = AddControl(WC_BUTTONW, texts::Frame2, kFrameStyle, kFrame2);
+        ckFilter_[i] = AddControl(WC_BUTTONW, texts_.ckFilter[i], BS_AUTOCHECKBOX | tab, kCkFilter0 + i);
+    Frame2_ = AddControl(WC_BUTTONW, texts_.Frame2, kFrameStyle, kFrame2);
     for (int i = 0; i < 5; ++i)
-        ckExt_[i] = AddControl(WC_BUTTONW, texts::ckExt[i], BS_AUTOCHECKBOX | tab, kCkExt0 + i);
-    Frame5_ = AddControl(WC_BUTTONW, texts::Frame5, kFrameStyle, kFrame5);
+        ckExt_[i] = AddControl(WC_BUTTONW, texts_.ckExt[i], BS_AUTOCHECKBOX | tab, kCkExt0 + i);
+    Frame5_ = AddControl(WC_BUTTONW, texts_.Frame5, kFrameStyle, kFrame5);
     for (int i = 0; i < static_cast<int>(opWp_.size()); ++i)
-        opWp_[i] = AddControl(WC_BUTTONW, texts::opWp[i], BS_RADIOBUTTON | tab | (i == 0 ? WS_GROUP : 0),
+        opWp_[i] = AddControl(WC_BUTTONW, texts_.opWp[i], BS_RADIOBUTTON | tab | (i == 0 ? WS_GROUP : 0),
                               kOpWp0 + i);
     ckEachScreen_ =
-        AddControl(WC_BUTTONW, texts::ckEachScreen, BS_AUTOCHECKBOX | tab | WS_GROUP, kCkEachScreen);
-    Frame4_ = AddControl(WC_BUTTONW, texts::Frame4, kFrameStyle, kFrame4);
+        AddControl(WC_BUTTONW, texts_.ckEachScreen, BS_AUTOCHECKBOX | tab | WS_GROUP, kCkEachScreen);
+    Frame4_ = AddControl(WC_BUTTONW, texts_.Frame4, kFrameStyle, kFrame4);
     // txNo with scNo, and txFnAdd, sit in the blanks of the captions of opNo(0) and opNo(1),
     // right of the round mark, so Tab reaches each box just after its button. The button
     // comes first in the order of the controls and so lies on top; PlaceInBlank cuts the
     // boxes' places out of it, so it neither paints over them nor takes their clicks.
-    opNo_[0] = AddControl(WC_BUTTONW, texts::opNo[0], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0);
+    opNo_[0] = AddControl(WC_BUTTONW, texts_.opNo[0], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0);
     txNo_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | ES_RIGHT | tab | WS_GROUP, kTxNo, WS_EX_CLIENTEDGE);
     // The spin: an up-down control whose arrows only report a step; the window keeps the
     // position (-1, 0, +1) the presenter reads and resets.
     scNo_ = AddControl(UPDOWN_CLASSW, "", UDS_ARROWKEYS, kScNo);
     ::SendMessageW(scNo_, UDM_SETRANGE32, static_cast<WPARAM>(-1), 1);
     ::SendMessageW(scNo_, UDM_SETPOS32, 0, 0);
-    opNo_[1] = AddControl(WC_BUTTONW, texts::opNo[1], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0 + 1);
+    opNo_[1] = AddControl(WC_BUTTONW, texts_.opNo[1], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0 + 1);
     txFnAdd_ = AddControl(WC_EDITW, "", ES_AUTOHSCROLL | tab | WS_GROUP, kTxFnAdd, WS_EX_CLIENTEDGE);
-    opNo_[2] = AddControl(WC_BUTTONW, texts::opNo[2], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0 + 2);
+    opNo_[2] = AddControl(WC_BUTTONW, texts_.opNo[2], BS_RADIOBUTTON | tab | WS_GROUP, kOpNo0 + 2);
     lbMinWidthLead_ =
-        AddControl(WC_STATICW, texts::lbMinWidthLead, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLbMinWidthLead);
+        AddControl(WC_STATICW, texts_.lbMinWidthLead, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLbMinWidthLead);
     txMinWidth_ =
         AddControl(WC_EDITW, "", ES_AUTOHSCROLL | ES_RIGHT | tab | WS_GROUP, kTxMinWidth, WS_EX_CLIENTEDGE);
-    lbMinWidthTail_ = AddControl(WC_STATICW, texts::lbMinWidthTail, SS_LEFT | SS_NOPREFIX, kLbMinWidthTail);
+    lbMinWidthTail_ = AddControl(WC_STATICW, texts_.lbMinWidthTail, SS_LEFT | SS_NOPREFIX, kLbMinWidthTail);
     ckBackColour_ =
-        AddControl(WC_BUTTONW, texts::ckBackColour, BS_AUTOCHECKBOX | tab | WS_GROUP, kCkBackColour);
-    cbBackColour_ = AddControl(WC_BUTTONW, texts::cbBackColour, BS_PUSHBUTTON | tab, kCbBackColour);
+        AddControl(WC_BUTTONW, texts_.ckBackColour, BS_AUTOCHECKBOX | tab | WS_GROUP, kCkBackColour);
+    cbBackColour_ = AddControl(WC_BUTTONW, texts_.cbBackColour, BS_PUSHBUTTON | tab, kCbBackColour);
     lbBackSwatch_ = AddControl(WC_STATICW, "", SS_LEFT | WS_BORDER, kLbBackSwatch);
-    Label2_ = AddControl(WC_STATICW, texts::Label2, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLabel2);
+    Label2_ = AddControl(WC_STATICW, texts_.Label2, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLabel2);
     // The comment's lines are not wrapped but scroll sideways: under Wine, wrapping measures
     // what is left of a paragraph again for every line it breaks off, so a comment with long
     // lines (200 kB pasted from a page) held the window for seconds each time it was shown.
@@ -136,17 +135,17 @@ Win32EditorWindow::Win32EditorWindow() {
         WC_EDITW, "",
         ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL | tab,
         kTxComment, WS_EX_CLIENTEDGE);
-    lbSchedule_ = AddControl(WC_STATICW, texts::lbSchedule, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLbSchedule);
+    lbSchedule_ = AddControl(WC_STATICW, texts_.lbSchedule, SS_LEFT | SS_NOPREFIX | WS_GROUP, kLbSchedule);
     cbSchedule_ = AddControl(WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | tab | WS_GROUP, kCbSchedule);
-    for (const char* item : texts::cbSchedule)
+    for (const char* item : texts_.cbSchedule)
         ::SendMessageW(cbSchedule_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Widen(item).c_str()));
     // The last-run line wraps (SS_LEFT breaks lines) and the window grows by the lines a long
     // message needs, so all of it shows. SS_NOTIFY: a static control is transparent to the
     // mouse without it, and its tool tip, which holds the message too, would never show.
     lbLastRun_ = AddControl(WC_STATICW, "", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, kLbLastRun);
-    cbPreview_ = AddControl(WC_BUTTONW, texts::cbPreview, BS_PUSHBUTTON | tab | WS_GROUP, kCbPreview);
-    cbSetWP_ = AddControl(WC_BUTTONW, texts::cbSetWP, BS_PUSHBUTTON | tab, kCbSetWP);
-    cbEnd_ = AddControl(WC_BUTTONW, texts::cbEnd, BS_PUSHBUTTON | tab, kCbEnd);
+    cbPreview_ = AddControl(WC_BUTTONW, texts_.cbPreview, BS_PUSHBUTTON | tab | WS_GROUP, kCbPreview);
+    cbSetWP_ = AddControl(WC_BUTTONW, texts_.cbSetWP, BS_PUSHBUTTON | tab, kCbSetWP);
+    cbEnd_ = AddControl(WC_BUTTONW, texts_.cbEnd, BS_PUSHBUTTON | tab, kCbEnd);
     // SS_PATHELLIPSIS: a path wider than the window keeps its file name in sight.
     lbSettingsFile_ =
         AddControl(WC_STATICW, "", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS | SS_NOTIFY, kLbSettingsFile);
@@ -162,17 +161,17 @@ Win32EditorWindow::Win32EditorWindow() {
         ::SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     tooltips_ = win32::CreateToolTips(hwnd());
-    for (int i = 0; i < 7; ++i) win32::AddToolTip(tooltips_, ckFilter_[i], texts::ckFilterTip[i]);
-    win32::AddToolTip(tooltips_, txMinWidth_, texts::txMinWidthTip);
-    win32::AddToolTip(tooltips_, ckEachScreen_, texts::ckEachScreenTip);
-    win32::AddToolTip(tooltips_, ckBackColour_, texts::ckBackColourTip);
-    win32::AddToolTip(tooltips_, cbBackColour_, texts::ckBackColourTip);
+    for (int i = 0; i < 7; ++i) win32::AddToolTip(tooltips_, ckFilter_[i], texts_.ckFilterTip[i]);
+    win32::AddToolTip(tooltips_, txMinWidth_, texts_.txMinWidthTip);
+    win32::AddToolTip(tooltips_, ckEachScreen_, texts_.ckEachScreenTip);
+    win32::AddToolTip(tooltips_, ckBackColour_, texts_.ckBackColourTip);
+    win32::AddToolTip(tooltips_, cbBackColour_, texts_.ckBackColourTip);
     win32::AddToolTip(tooltips_, lbSettingsFile_, "");
-    for (int i = 0; i < 3; ++i) win32::AddToolTip(tooltips_, opNo_[i], texts::opNoTip[i]);
-    win32::AddToolTip(tooltips_, cbSchedule_, texts::cbScheduleTip);
+    for (int i = 0; i < 3; ++i) win32::AddToolTip(tooltips_, opNo_[i], texts_.opNoTip[i]);
+    win32::AddToolTip(tooltips_, cbSchedule_, texts_.cbScheduleTip);
     win32::AddToolTip(tooltips_, lbLastRun_, "");
-    win32::AddToolTip(tooltips_, cbBrowseFile_, texts::cbBrowseFileTip);
-    win32::AddToolTip(tooltips_, cbBrowseFolder_, texts::cbBrowseFolderTip);
+    win32::AddToolTip(tooltips_, cbBrowseFile_, texts_.cbBrowseFileTip);
+    win32::AddToolTip(tooltips_, cbBrowseFolder_, texts_.cbBrowseFolderTip);
     Layout();
 
     // Files and folders dropped from the file manager arrive as WM_DROPFILES from a source
@@ -219,8 +218,8 @@ void Win32EditorWindow::Layout() {
     Place(ckEachScreen_, StyleRow(static_cast<int>(opWp_.size())));
     Place(Frame4_, place::Frame4);
     for (int i = 0; i < 3; ++i) Place(opNo_[i], ChoiceRow(i));
-    PlaceInBlank(opNo_[0], ChoiceRow(0), texts::opNo0Lead, texts::opNo0Blanks, txNo_, scNo_);
-    PlaceInBlank(opNo_[1], ChoiceRow(1), texts::opNo1Lead, texts::opNo1Blanks, txFnAdd_, nullptr);
+    PlaceInBlank(opNo_[0], ChoiceRow(0), texts_.opNo0Lead, texts_.opNo0Blanks, txNo_, scNo_);
+    PlaceInBlank(opNo_[1], ChoiceRow(1), texts_.opNo1Lead, texts_.opNo1Blanks, txFnAdd_, nullptr);
     PlaceMinWidthRow(ChoiceRow(3));
     Place(ckBackColour_, place::CkBackColour);
     Place(cbBackColour_, place::CbBackColour);
@@ -334,7 +333,7 @@ void Win32EditorWindow::PlaceMinWidthRow(const TwipRect& row) {
     HDC dc = ::GetDC(lbMinWidthLead_);
     HGDIOBJ old = ::SelectObject(dc, font());
     SIZE leadSize{0, 0};
-    const std::wstring leadText = win32::Widen(texts::lbMinWidthLead);
+    const std::wstring leadText = win32::Widen(texts_.lbMinWidthLead);
     ::GetTextExtentPoint32W(dc, leadText.c_str(), static_cast<int>(leadText.size()), &leadSize);
     ::SelectObject(dc, old);
     ::ReleaseDC(lbMinWidthLead_, dc);
@@ -453,7 +452,7 @@ void Win32EditorWindow::SetText(EditorControl box, const std::string& text) {
     }
     if (box == EditorControl::lbSettingsFile) {
         ++settingText_;
-        ::SetWindowTextW(control, win32::Widen(texts::lbSettingsFileLead + text).c_str());
+        ::SetWindowTextW(control, win32::Widen(texts_.lbSettingsFileLead + text).c_str());
         --settingText_;
         win32::SetToolTip(tooltips_, lbSettingsFile_, text);
     }
@@ -543,7 +542,7 @@ void Win32EditorWindow::OnCommand(int id, int code) {
     if ((id == kCbBrowseFile || id == kCbBrowseFolder) && code == BN_CLICKED) {
         const std::wstring chosen =
             win32::Browse(hwnd(), id == kCbBrowseFile ? win32::BrowseFor::File : win32::BrowseFor::Folder,
-                          win32::Widen(WindowTextOf(txUrl_)));
+                          win32::Widen(WindowTextOf(txUrl_)), language_);
         if (!chosen.empty()) {
             FillAddress(chosen);
             ::SetFocus(txUrl_);

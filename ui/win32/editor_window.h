@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "host/editor_view.h"
+#include "ui/editor_texts.h"
 #include "ui/win32/win32_ui.h"
 
 struct IDropTarget;
@@ -16,7 +17,7 @@ class EditorPresenter;
 
 class Win32EditorWindow final : public win32::Window, public EditorView {
 public:
-    Win32EditorWindow();
+    explicit Win32EditorWindow(Language language = Language::Japanese);
     ~Win32EditorWindow() override;
     // Routes the controls' user events to `presenter`; call once.
     void Bind(EditorPresenter& presenter) { presenter_ = &presenter; }
@@ -83,6 +84,9 @@ protected:
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    // The captions, in the user's language.
+    Language language_;
+    const EditorTexts& texts_;
     HWND Control(EditorControl control, int index) const;
     // Places the boxes that sit in the blanks of an option button's caption.
     void PlaceInBlank(HWND button, const TwipRect& buttonRect, const std::string& lead, int blanks,

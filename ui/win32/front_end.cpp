@@ -16,7 +16,7 @@ Win32FrontEnd::~Win32FrontEnd() = default;
 
 EditorView& Win32FrontEnd::EditorWindow() {
     if (!editorWindow_) {
-        editorWindow_ = std::make_unique<Win32EditorWindow>();
+        editorWindow_ = std::make_unique<Win32EditorWindow>(program_.UserLanguage);
         pump_.AddDialogWindow(editorWindow_->hwnd());
     }
     return *editorWindow_;
@@ -32,7 +32,7 @@ ProgressView& Win32FrontEnd::ProgressWindow() {
 
 PreviewWindowView& Win32FrontEnd::PreviewWindow() {
     if (!previewWindow_) {
-        previewWindow_ = std::make_unique<Win32PreviewWindow>();
+        previewWindow_ = std::make_unique<Win32PreviewWindow>(program_.UserLanguage);
         pump_.AddDialogWindow(previewWindow_->hwnd());
     }
     return *previewWindow_;

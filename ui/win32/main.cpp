@@ -7,6 +7,7 @@
 #include "host/process.h"
 #include "net/proxy_tunnel.h"
 #include "net/tls_socket.h"
+#include "platform/win32/language_facts.h"
 #include "platform/win32/schannel_engine.h"
 #include "platform/win32/standard_error.h"
 #include "platform/win32/startup_info.h"
@@ -57,6 +58,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     vexal::win32::ReadProgramVersion(major, minor);
 
     vexal::Program program;
+    // Before anything is shown: every text from here on is in the user's language.
+    program.UserLanguage = vexal::ChooseLanguage(vexal::win32::UserLanguageFacts());
     // Before anything reads or writes a file: the run works in its settings file's folder.
     vexal::SettleSettingsPlace(program, vexal::win32::FindSettingsFacts(vexal::kSettingsFileName),
                                vexal::win32::EnterFolder);
@@ -79,7 +82,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // console shows the Japanese in any code page.
     vexal::StderrDialogs stderrDialogs(
         [](const std::string& line) { vexal::win32::WriteStandardError(line); });
-    vexal::Win32Dialogs windowDialogs;
+    vexal::Win32Dialogs windowDialogs(program.UserLanguage);
 
     vexal::Host host;
     host.dialogs = unattended ? static_cast<vexal::Dialogs*>(&stderrDialogs) : &windowDialogs;

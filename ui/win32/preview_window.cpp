@@ -139,13 +139,14 @@ void Win32PictureBox::ClearPicture(HWND box) {
 
 bool Win32PictureBox::HasPicture(HWND box) { return ShownOf(box) != nullptr; }
 
-Win32PreviewWindow::Win32PreviewWindow() {
+Win32PreviewWindow::Win32PreviewWindow(Language language) {
+    const PreviewCaptions captions = PreviewCaptionsIn(language);
     CreateTopLevel(kExStyle, kStyle, kPreviewClientWidth, kPreviewClientHeight);
     imGrp_ = Win32PictureBox::Create(hwnd(), kImGrp);
     // Creation order is tab order.
-    cbSetWP_ = AddControl(WC_BUTTONW, kPreviewSetWPCaption, BS_PUSHBUTTON | WS_TABSTOP, kCbSetWP);
-    cbCancel_ = AddControl(WC_BUTTONW, kPreviewCancelCaption, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL);
-    cbRetry_ = AddControl(WC_BUTTONW, kPreviewRetryCaption, BS_PUSHBUTTON | WS_TABSTOP, kCbRetry);
+    cbSetWP_ = AddControl(WC_BUTTONW, captions.setWP, BS_PUSHBUTTON | WS_TABSTOP, kCbSetWP);
+    cbCancel_ = AddControl(WC_BUTTONW, captions.cancel, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL);
+    cbRetry_ = AddControl(WC_BUTTONW, captions.retry, BS_PUSHBUTTON | WS_TABSTOP, kCbRetry);
     ::EnableWindow(cbSetWP_, FALSE);
     // Until the first layout, the controls stand where they belong at the opening size.
     places_[static_cast<int>(PreviewControl::imGrp)] = {105, 75, 4800, 3600};

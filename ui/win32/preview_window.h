@@ -24,7 +24,7 @@ public:
 
 class Win32PreviewWindow final : public win32::Window, public PreviewWindowView {
 public:
-    Win32PreviewWindow();
+    explicit Win32PreviewWindow(Language language = Language::Japanese);
     void Bind(PreviewPresenter& presenter) { presenter_ = &presenter; }
 
     void SetCaption(const std::string& text) override { SetTitle(text); }

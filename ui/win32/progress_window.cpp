@@ -20,7 +20,8 @@ Win32ProgressWindow::Win32ProgressWindow(Program& program) : program_(program) {
     PB_ = AddControl(PROGRESS_CLASSW, "", 0, 0);
     ::SendMessageW(PB_, PBM_SETRANGE32, 0, kBarSteps);
     lbBytes_ = AddControl(WC_STATICW, "", SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, 0);
-    cbCancel_ = AddControl(WC_BUTTONW, kCancelCaption, BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL);
+    cbCancel_ =
+        AddControl(WC_BUTTONW, CancelCaption(program.UserLanguage), BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL);
     Layout();
 }
 

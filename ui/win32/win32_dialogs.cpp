@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/win32/utf16.h"
+#include "ui/dialog_texts.h"
 #include "ui/win32/win32_ui.h"
 // clang-format off
 #include <commdlg.h>
@@ -256,7 +257,8 @@ std::string Win32Dialogs::AskText(const std::string& title, const std::string& p
     t.Item(SS_LEFT | SS_NOPREFIX, 7, 7, 226, 24, kPromptId, kStatic, win32::Widen(prompt));
     t.Item(ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 34, 226, 14, kAnswerId, kEdit, L"");
     t.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 126, 55, 50, 14, IDOK, kButton, L"OK");
-    t.Item(BS_PUSHBUTTON | WS_TABSTOP, 183, 55, 50, 14, IDCANCEL, kButton, L"キャンセル");
+    t.Item(BS_PUSHBUTTON | WS_TABSTOP, 183, 55, 50, 14, IDCANCEL, kButton,
+           win32::Widen(ButtonCaptionsIn(language_).cancel));
     InputState state;
     const INT_PTR result =
         ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), t.get(), ::GetActiveWindow(), InputProc,

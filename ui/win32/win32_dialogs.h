@@ -2,11 +2,16 @@
 #pragma once
 
 #include "host/dialogs.h"
+#include "text/language.h"
 
 namespace vexal {
 
 class Win32Dialogs final : public Dialogs {
 public:
+    // The input box's buttons captioned in `language`; the message boxes' buttons are the
+    // system's own, in the user's language.
+    explicit Win32Dialogs(Language language = Language::Japanese) : language_(language) {}
+
     void Error(const std::string& title, const std::string& text) override;
     void Notice(const std::string& title, const std::string& text) override;
     bool AskRetry(const std::string& title, const std::string& text) override;
@@ -19,6 +24,9 @@ public:
     // A box for a text laid out in columns, as for a console (the usage): a fixed-pitch
     // font, the box as wide as the longest line so nothing wraps, and an OK button.
     void ShowText(const std::string& title, const std::string& text);
+
+private:
+    Language language_;
 };
 
 }  // namespace vexal

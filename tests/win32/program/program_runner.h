@@ -40,6 +40,27 @@ bool WriteSettings(const std::string& path, const std::string& utf8);
 // The settings file read back as UTF-8.
 std::string ReadSettings(const std::string& path);
 
+// Sets an environment variable for the programs a test starts (they inherit the test's
+// environment), and puts back what it was when it goes.
+class ScopedVariable {
+public:
+    ScopedVariable(const wchar_t* name, const wchar_t* value) : name_(name) {
+        wchar_t old[256];
+        const DWORD length = ::GetEnvironmentVariableW(name, old, 256);
+        if (length > 0 && length < 256) old_ = std::wstring(old, length);
+        had_ = length > 0 && length < 256;
+        ::SetEnvironmentVariableW(name, value);
+    }
+    ~ScopedVariable() { ::SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const wchar_t* name_;
+    std::wstring old_;
+    bool had_ = false;
+};
+
 // A started program; ended (killed if still running) when it goes.
 class RunningProgram {
 public:

@@ -581,6 +581,42 @@ TEST_F(ProgramTest, ConsoleCompanionWaitsAndEndsWithTheStatus) {
     ::CloseHandle(screen);
 }
 
+// The same failure and the same help in the language VEXAL_LANG names, over the display
+// language Windows reports.
+TEST_F(ProgramTest, MessagesInTheChosenLanguage) {
+    const struct {
+        const wchar_t* lang;
+        std::string failure;
+        const char* usage;
+    } rows[] = {
+        {L"ja",
+         "vexal 1.00: 指定された識別子 NOSUCHENTRY が見つかりません。\r\n設定ファイル " + dir / "vexal.ini" +
+             " に登録されていません。\n",
+         "使い方:\n"},
+        {L"en",
+         "vexal 1.00: The identifier NOSUCHENTRY was not found.\r\nIt is not registered in the settings "
+         "file " +
+             dir / "vexal.ini" + ".\n",
+         "Usage:\n  vexal                     Opens the editor"},
+    };
+    for (const auto& row : rows) {
+        ScopedVariable lang(L"VEXAL_LANG", row.lang);
+        const Outcome run = RunUnattended(dir.path(), "NOSUCHENTRY");
+        EXPECT_EQ(run.exitCode, 1u);
+        EXPECT_EQ(run.standardError, row.failure);
+        RunningProgram help(dir.path(), "--help", true, true);
+        const Outcome usage = help.Wait();
+        EXPECT_EQ(usage.exitCode, 0u);
+        EXPECT_EQ(usage.standardError.rfind(row.usage, 0), 0u) << usage.standardError;
+        // The settings file's paragraph is the one for Windows, in the same language.
+        EXPECT_NE(
+            usage.standardError.find(row.lang == std::wstring(L"en") ? "the Documents folder (where Windows"
+                                                                     : "ドキュメント フォルダー"),
+            std::string::npos)
+            << usage.standardError;
+    }
+}
+
 TEST_F(ProgramTest, HelpAndVersionGoToStandardOutputWhenItLeadsSomewhere) {
     for (bool unattended : {true, false}) {
         RunningProgram version(dir.path(), "--version", unattended, true);

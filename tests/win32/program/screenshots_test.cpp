@@ -1,5 +1,5 @@
-// Pictures of the three windows for the documentation, and the editor drawn whole after
-// each choice. The pictures are made only when VEXAL_SCREENSHOTS
+// Pictures of the three windows for the documentation (the editor also in English), and
+// the editor drawn whole after each choice. The pictures are made only when VEXAL_SCREENSHOTS
 // names the folder to write them into (scripts/screenshots-windows sets it up, with a Wine
 // desktop that draws the window frames).
 #include <gtest/gtest.h>
@@ -163,6 +163,21 @@ TEST(Screenshots, TheThreeWindows) {
             return WindowTextOf(::GetDlgItem(editor, Win32EditorWindow::kTxUrl)) == folderEntry.Url;
         }));
         EXPECT_TRUE(CaptureWindow(editor, out + "win32-editor.png"));
+        ::PostMessageW(editor, WM_CLOSE, 0, 0);
+        program.Wait();
+    }
+    {
+        // The same editor for a user whose display language is not Japanese.
+        ScopedVariable english(L"VEXAL_LANG", L"en");
+        RunningProgram program(dir.path(), "", false);
+        HWND editor = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", Win32EditorWindow::kCbSelect);
+        ASSERT_NE(editor, nullptr);
+        PostChoice(editor, Win32EditorWindow::kCbSelect, 1);
+        ASSERT_TRUE(WaitUntil([&] {
+            return WindowTextOf(::GetDlgItem(editor, Win32EditorWindow::kTxUrl)) == folderEntry.Url;
+        }));
+        EXPECT_EQ(WindowTextOf(::GetDlgItem(editor, Win32EditorWindow::kCbEnd)), "Exit");
+        EXPECT_TRUE(CaptureWindow(editor, out + "win32-editor-en.png"));
         ::PostMessageW(editor, WM_CLOSE, 0, 0);
         program.Wait();
     }
