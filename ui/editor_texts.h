@@ -168,7 +168,7 @@ inline constexpr EditorTexts kEnglishEditorTexts = {
     "All files (*)",
 
     {"GIF", "JPG", "PNG", "BMP", "WebP"},
-    {"Centre", "Tile", "Stretch", "Fill the width", "Fit to the screen"},
+    {"Centre", "Tile", "Stretch", "Fill the screen", "Fit to the screen"},
 
     "A picture per screen",
     "With several screens, picks as many pictures from the candidates as there are screens and shows "
