@@ -154,7 +154,9 @@ TEST(Screenshots, TheThreeWindows) {
     ASSERT_TRUE(WriteSettings(dir / "vexal.ini", settings));
     ASSERT_TRUE(files.WriteFile(dir / "scenery.png", Png(480, 320, Scenery(480, 320))));
 
-    {
+    // The editor with the folder entry chosen, captured as `name`; `endCaption` tells the
+    // language it came up in.
+    auto shootEditor = [&](const std::string& name, const std::string& endCaption) {
         RunningProgram program(dir.path(), "", false);
         HWND editor = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", Win32EditorWindow::kCbSelect);
         ASSERT_NE(editor, nullptr);
@@ -162,24 +164,16 @@ TEST(Screenshots, TheThreeWindows) {
         ASSERT_TRUE(WaitUntil([&] {
             return WindowTextOf(::GetDlgItem(editor, Win32EditorWindow::kTxUrl)) == folderEntry.Url;
         }));
-        EXPECT_TRUE(CaptureWindow(editor, out + "win32-editor.png"));
+        EXPECT_EQ(WindowTextOf(::GetDlgItem(editor, Win32EditorWindow::kCbEnd)), endCaption);
+        EXPECT_TRUE(CaptureWindow(editor, out + name));
         ::PostMessageW(editor, WM_CLOSE, 0, 0);
         program.Wait();
-    }
+    };
+    shootEditor("win32-editor.png", "終了");
     {
         // The same editor for a user whose display language is not Japanese.
         ScopedVariable english(L"VEXAL_LANG", L"en");
-        RunningProgram program(dir.path(), "", false);
-        HWND editor = program.WaitForWindow(L"VexalWindow", L"vexal 1.00", Win32EditorWindow::kCbSelect);
-        ASSERT_NE(editor, nullptr);
-        PostChoice(editor, Win32EditorWindow::kCbSelect, 1);
-        ASSERT_TRUE(WaitUntil([&] {
-            return WindowTextOf(::GetDlgItem(editor, Win32EditorWindow::kTxUrl)) == folderEntry.Url;
-        }));
-        EXPECT_EQ(WindowTextOf(::GetDlgItem(editor, Win32EditorWindow::kCbEnd)), "Exit");
-        EXPECT_TRUE(CaptureWindow(editor, out + "win32-editor-en.png"));
-        ::PostMessageW(editor, WM_CLOSE, 0, 0);
-        program.Wait();
+        shootEditor("win32-editor-en.png", "Exit");
     }
     {
         RunningProgram program(dir.path(), "gallery", false);
