@@ -55,9 +55,9 @@ InstallResult NotWritten(FileFailure why, std::string subject = {}) {
     return result;
 }
 
-// The colour around the pictures: the request's, or the desktop's own.
-std::uint32_t BackgroundOf(const InstallRequest& request, const WallpaperServices& services) {
-    return request.background ? *request.background : services.desktop->BackgroundColour();
+// The colour around the pictures: the entry's, or the desktop's own.
+std::uint32_t BackgroundOf(std::optional<std::uint32_t> colour, const WallpaperServices& services) {
+    return colour ? *colour : services.desktop->BackgroundColour();
 }
 
 bool StopRequested(const WallpaperServices& services) {
@@ -358,7 +358,7 @@ InstallResult SpanAcrossScreens(const WallpaperServices& services, const std::st
         area.height += area.y;
         area.y = 0;
     }
-    const std::uint32_t background = colour ? *colour : services.desktop->BackgroundColour();
+    const std::uint32_t background = BackgroundOf(colour, services);
     if (InstallResult put = PutBitmap(services, destination, swap,
                                       [&](const std::string& temp) {
                                           return WriteComposedBmp(*services.files, temp, area, placed,
@@ -473,7 +473,7 @@ InstallResult Destination(const WallpaperServices& services, const std::string& 
 InstallResult InstallEachScreen(const InstallRequest& request, const WallpaperServices& services,
                                 const std::string& folder, const std::string& destination) {
     const std::vector<Screen>& screens = request.screens;
-    const std::uint32_t background = BackgroundOf(request, services);
+    const std::uint32_t background = BackgroundOf(request.background, services);
     const std::string historyPath = HistoryPath(services.desktop);
     History history = ReadHistory(*services.files, historyPath);
     const History before = history;
@@ -615,7 +615,7 @@ InstallResult PreviewEachScreen(const InstallRequest& request, const WallpaperSe
     auto scaled = [](std::int64_t v, std::int32_t from, std::int32_t to) {
         return static_cast<std::int32_t>((v * to + from / 2) / from);
     };
-    const std::uint32_t background = BackgroundOf(request, services);
+    const std::uint32_t background = BackgroundOf(request.background, services);
     std::vector<PlacedPicture> placed;
     InstallResult laidOut =
         LayOutEachScreen(request, services, screens, background, [&](std::size_t i, Picture picture) {

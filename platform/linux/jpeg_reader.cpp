@@ -445,28 +445,21 @@ std::optional<DecodeResult> ReadJpeg(const std::string& path, Picture& pictureOu
     result.width = upright.width;
     result.height = upright.height;
     static_assert(std::endian::native == std::endian::little, "pixels are stored as blue, green, red, alpha");
-    std::shared_ptr<std::vector<std::uint32_t>> pixels;
+    std::vector<std::uint32_t> pixels;
     std::vector<unsigned char> band;
     try {
-        pixels = std::make_shared<std::vector<std::uint32_t>>(static_cast<std::size_t>(upright.width) *
-                                                              static_cast<std::size_t>(upright.height));
+        pixels.resize(static_cast<std::size_t>(upright.width) * static_cast<std::size_t>(upright.height));
         if (upright.origin != 0 || upright.stepX != 1) band.resize(std::size_t{kBandRows} * storedWidth * 4);
     } catch (const std::bad_alloc&) {
         result.error = DecodeError::TooLarge;
         return result;
     }
-    if (!decompressor.DecodeUpright(pixels->data(), upright, storedWidth, storedHeight,
+    if (!decompressor.DecodeUpright(pixels.data(), upright, storedWidth, storedHeight,
                                     band.empty() ? nullptr : band.data())) {
         result.error = decompressor.stopped() ? DecodeError::Stopped : DecodeError::Unreadable;
         return result;
     }
-    Picture p;
-    p.width = upright.width;
-    p.height = upright.height;
-    p.stride = upright.width;
-    p.pixels = pixels->data();
-    p.storage = std::move(pixels);
-    pictureOut = std::move(p);
+    pictureOut = Picture::FromPixels(upright.width, upright.height, std::move(pixels));
     return result;
 }
 

@@ -233,10 +233,10 @@ std::optional<DecodeResult> DecodeReduced(IWICBitmapFrameDecode* frame, int orie
     const Upright upright = UprightLayout(orientation, static_cast<std::int32_t>(scaledWidth),
                                           static_cast<std::int32_t>(scaledHeight));
     std::vector<BYTE> stored;
-    auto pixels = std::make_shared<std::vector<std::uint32_t>>();
+    std::vector<std::uint32_t> pixels;
     try {
         stored.resize(static_cast<std::size_t>(stride) * scaledHeight);
-        pixels->resize(static_cast<std::size_t>(scaledWidth) * scaledHeight);
+        pixels.resize(static_cast<std::size_t>(scaledWidth) * scaledHeight);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
@@ -245,19 +245,13 @@ std::optional<DecodeResult> DecodeReduced(IWICBitmapFrameDecode* frame, int orie
         return std::nullopt;
     for (UINT y = 0; y < scaledHeight; ++y) {
         const BYTE* from = stored.data() + static_cast<std::size_t>(y) * stride;
-        std::uint32_t* to = pixels->data() + upright.origin + static_cast<std::ptrdiff_t>(y) * upright.stepY;
+        std::uint32_t* to = pixels.data() + upright.origin + static_cast<std::ptrdiff_t>(y) * upright.stepY;
         for (UINT x = 0; x < scaledWidth; ++x, from += pixelBytes, to += upright.stepX)
             *to = pixelBytes == 1 ? 0xFF000000u | from[0] * 0x010101u
                                   : 0xFF000000u | static_cast<std::uint32_t>(from[2]) << 16 |
                                         static_cast<std::uint32_t>(from[1]) << 8 | from[0];
     }
-    Picture picture;
-    picture.width = upright.width;
-    picture.height = upright.height;
-    picture.stride = picture.width;
-    picture.pixels = pixels->data();
-    picture.storage = std::move(pixels);
-    pictureOut = std::move(picture);
+    pictureOut = Picture::FromPixels(upright.width, upright.height, std::move(pixels));
     return DecodeResult{DecodeError::None, upright.width, upright.height};
 }
 
