@@ -51,11 +51,16 @@ FetchResult FetchChosen(RetrievalState& state, const RetrievalServices& services
     return fetched;
 }
 
-// The picture the photo page in `bytes` names first, as a whole address, when it is one
-// to fetch: not the page itself, not the address asked for, not one asked for already
-// this retrieval. Empty when there is none.
-std::string PhotoPagePicture(const Program& program, RetrievalState& state, const RetrievalServices& services,
-                             const std::string& bytes, const std::string& askedAddress) {
+// How many of a photo page's pictures are tried: its own picture is often a social cover
+// or a thumbnail, smaller than the picture the page shows after it.
+constexpr std::size_t kPhotoPagePictures = 4;
+
+// The pictures the photo page in `bytes` names first, as whole addresses, in its order,
+// those to fetch only: not the page itself, not the address asked for, not one asked for
+// already this retrieval. Empty when there is none.
+std::vector<std::string> PhotoPagePictures(const Program& program, const RetrievalState& state,
+                                           const RetrievalServices& services, const std::string& bytes,
+                                           const std::string& askedAddress) {
     // The photo page's address, after its redirects: its links hang below it.
     const UrlParts photo = program.ServerUrl;
     std::string text;
@@ -69,24 +74,58 @@ std::string PhotoPagePicture(const Program& program, RetrievalState& state, cons
     // One level only: a link on the photo page is no further page to read.
     const std::vector<std::string> found =
         ExtractLinks(text, rules, SourceKind::WebPage, nullptr, {state.FetchedContentType, true, false});
-    if (found.size() < 2) return {};
-    const std::string link =
-        program.CurrentEntry().Filter[6] ? QueryInPageEncoding(found[1], encoding) : found[1];
-    const ResolvedImage resolved =
-        ResolveChosenLink(link, SourceKind::WebPage, UrlText(photo), photo, *services.files);
-    const std::string next = AddressOf(photo, resolved.image, resolved.relativeToPage);
-    // A page that names itself as its picture ends there.
-    if (SameAddress(next, UrlText(photo)) || SameAddress(next, askedAddress)) return {};
-    // Asked for already this retrieval: the answer would be the same.
-    if (!state.Fetched.insert(next).second) return {};
-    return next;
+    std::vector<std::string> pictures;
+    for (std::size_t i = 1; i < found.size() && pictures.size() < kPhotoPagePictures; ++i) {
+        const std::string link =
+            program.CurrentEntry().Filter[6] ? QueryInPageEncoding(found[i], encoding) : found[i];
+        const ResolvedImage resolved =
+            ResolveChosenLink(link, SourceKind::WebPage, UrlText(photo), photo, *services.files);
+        std::string next = AddressOf(photo, resolved.image, resolved.relativeToPage);
+        // A page that names itself as its picture ends there.
+        if (SameAddress(next, UrlText(photo)) || SameAddress(next, askedAddress)) {
+            if (i == 1) return {};
+            continue;
+        }
+        // Asked for already this retrieval: the answer would be the same.
+        if (state.Fetched.count(next) || std::find(pictures.begin(), pictures.end(), next) != pictures.end())
+            continue;
+        pictures.push_back(std::move(next));
+    }
+    return pictures;
+}
+
+// For an entry with a MinWidth: whether the picture in hand is one, at least that wide and
+// of a shape a screen takes. A picture that is not leaves no working file behind.
+RetrievalResult CheckWidth(const Program& program, RetrievalState& state, const RetrievalServices& services) {
+    const std::int32_t minWidth = state.PassOver ? program.CurrentEntry().MinWidth : 0;
+    if (minWidth <= 0 || !services.images) return {};
+    const DecodeResult probed = services.images->Probe(state.image.WorkImageFile);
+    RetrievalResult result;
+    result.subject = state.image.ChosenImage;
+    if (!probed.Ok()) {
+        result.failure = RetrievalFailure::PictureRefused;
+        result.decode = probed;
+    } else if (probed.width < minWidth) {
+        result.failure = RetrievalFailure::TooNarrow;
+        result.count = probed.width;
+        result.wanted = minWidth;
+    } else if (probed.width > 4 * probed.height || probed.height > 4 * probed.width) {
+        // A header's banner (990 × 120) is wide enough, yet no screen can show it.
+        result.failure = RetrievalFailure::UnusableShape;
+        result.count = probed.width;
+        result.wanted = probed.height;
+    } else {
+        return {};
+    }
+    state.working.Delete(state.image.WorkImageFile);
+    return result;
 }
 
 // Judges what a web fetch brought into the working file. A page, where photo pages are
 // read (`photoPage` is true only for a candidate of the gathered page, not for what a
 // photo page names), is read with the page's own picture rule and the entry's rules, and
-// its first candidate fetched instead. A picture whose name told no kind gets the
-// extension its first bytes tell.
+// its first candidates fetched instead, until one can be used. A picture whose name told
+// no kind gets the extension its first bytes tell.
 RetrievalResult JudgeArrival(const Program& program, RetrievalState& state, const RetrievalServices& services,
                              Fetches& fetches, bool photoPage) {
     const bool named = PictureKindOf(state.image.ChosenImage, true) != PictureKind::NotAPicture;
@@ -112,13 +151,22 @@ RetrievalResult JudgeArrival(const Program& program, RetrievalState& state, cons
                              ReadFailure::Nothing;
         state.working.Delete(state.image.WorkImageFile);
         if (!read) return NoPicture(asked);
-        const std::string next = PhotoPagePicture(program, state, services, bytes, askedAddress);
-        if (next.empty()) return NoPicture(asked);
-        state.image.ChosenImage = next;
-        state.RelativeToPage = false;
-        const FetchResult fetched = FetchChosen(state, services, fetches);
-        if (!fetched.Ok()) return FetchFailed(fetched);
-        return JudgeArrival(program, state, services, fetches, false);
+        const std::vector<std::string> pictures =
+            PhotoPagePictures(program, state, services, bytes, askedAddress);
+        if (pictures.empty()) return NoPicture(asked);
+        // The page's pictures in its order, until one can be used.
+        RetrievalResult result = NoPicture(asked);
+        for (const std::string& next : pictures) {
+            if (!state.Fetched.insert(next).second) continue;
+            state.image.ChosenImage = next;
+            state.RelativeToPage = false;
+            const FetchResult fetched = FetchChosen(state, services, fetches);
+            result =
+                fetched.Ok() ? JudgeArrival(program, state, services, fetches, false) : FetchFailed(fetched);
+            if (result.Ok()) result = CheckWidth(program, state, services);
+            if (result.Ok() || !state.PassOver || !MayPassOver(result)) break;
+        }
+        return result;
     }
     if (named) return {};
     if (content.picture == PictureKind::NotAPicture) {
@@ -237,30 +285,7 @@ RetrievalResult BringChosenImage(const Program& program, RetrievalState& state,
         return result;
     }
 
-    const std::int32_t minWidth = state.PassOver ? program.CurrentEntry().MinWidth : 0;
-    if (minWidth > 0 && services.images) {
-        const DecodeResult probed = services.images->Probe(state.image.WorkImageFile);
-        RetrievalResult result;
-        result.subject = state.image.ChosenImage;
-        if (!probed.Ok()) {
-            result.failure = RetrievalFailure::PictureRefused;
-            result.decode = probed;
-        } else if (probed.width < minWidth) {
-            result.failure = RetrievalFailure::TooNarrow;
-            result.count = probed.width;
-            result.wanted = minWidth;
-        } else if (probed.width > 4 * probed.height || probed.height > 4 * probed.width) {
-            // A header's banner (990 × 120) is wide enough, yet no screen can show it.
-            result.failure = RetrievalFailure::UnusableShape;
-            result.count = probed.width;
-            result.wanted = probed.height;
-        } else {
-            return {};
-        }
-        state.working.Delete(state.image.WorkImageFile);
-        return result;
-    }
-    return {};
+    return CheckWidth(program, state, services);
 }
 
 RetrievalResult ConvertPng(RetrievalState& state, const RetrievalServices& services, RetrievalOwner& owner) {

@@ -240,6 +240,8 @@ public:
     // The widths the page itself gives its pictures' files (srcset, the enclosing figure, the
     // own picture's og:image:width), by address; a width attribute is only the displayed size.
     std::unordered_map<std::string, std::int64_t> widths;
+    // Item pages a rendition links to, with that rendition.
+    std::unordered_map<std::string, std::string> renditionOf;
     // Puts the page's own pictures first, and drops what named one of them before it was
     // known to be one.
     void Finish() {
@@ -988,6 +990,11 @@ private:
         const bool oddShape = entry_.MinWidth > 0 && chosenWidth > 0 && declaredHeight > 0 &&
                               (chosenWidth > 4 * declaredHeight || declaredHeight > 4 * chosenWidth);
         if (entry_.MinWidth > 0 && chosenWidth >= entry_.MinWidth && !oddShape) link_.clear();
+        // A rendition by its name (a thumbnail's folder, a size in its name) that leads to a
+        // page: a listing's item, whose own page names the full picture unless this page
+        // names it too. Which of the two holds is known once the page is read.
+        if (!link_.empty() && (NamesSmallView(chosen) || WidthHint(chosen) > 0))
+            seen_.renditionOf.try_emplace(link_, Decoded(chosen));
         // IsLogo looked at the src already: its words cover an address's marks.
         EmitPicture(chosen, true, false, src && chosen.data() == src->value.data(), narrow || oddShape,
                     fileWidth);
@@ -1269,6 +1276,20 @@ void ScanPage(std::string_view text, const PageScanOptions& options, const SiteE
                                   : 0;
     PreferBiggestViews(out, seen.head(), random ? out.size() : seen.head() + reach + kViewWindow, seen.widths,
                        random);
+    // A rendition just before the item page it links to, where no bigger view of the same
+    // picture on this page went before it: that page is where the full picture is named,
+    // so it is tried first.
+    if (!seen.renditionOf.empty())
+        for (std::size_t i = seen.head() + 1; i < out.size(); ++i) {
+            const auto it = seen.renditionOf.find(out[i]);
+            if (it == seen.renditionOf.end() || out[i - 1] != it->second) continue;
+            ViewName bigger, rendition;
+            if (i >= seen.head() + 2 && ViewNameOf(out[i - 2], bigger) && ViewNameOf(out[i - 1], rendition) &&
+                SameViewName(bigger, rendition))
+                continue;
+            std::swap(out[i - 1], out[i]);
+            ++i;
+        }
 }
 
 std::string_view PagePictureOf(const std::vector<HtmlAttribute>& attributes, bool meta) {

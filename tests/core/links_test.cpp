@@ -549,9 +549,15 @@ TEST(LinkExtractionTest, PageRules) {
          {"b.jpg"}},
         {"realSrcBeatsLazy", "<img src=\"shown.jpg\" data-src=\"other.jpg\">", {"shown.jpg"}},
         // A thumbnail inside a link: the link's picture, or the page it leads to.
-        {"thumbnailInPageLink",
-         "<a href=\"/photo/123\"><img src=\"thumb.jpg\"></a>",
-         {"thumb.jpg", "/photo/123"}},
+        {"thumbnailInPageLink", "<a href=\"/photo/123\"><img src=\"t.jpg\"></a>", {"t.jpg", "/photo/123"}},
+        {"renditionsLeadToTheirPages",
+         "<a href=\"/item/7\"><img src=\"/thumbs/sunset_1000x380_crop.jpg\"></a>"
+         "<a href=\"/pin/8\"><img src=\"https://i/736x/ab/cd.jpg\"></a>"
+         "<a href=\"/p/9\"><img src=\"/styles/banner_1660x375/public/dawn.jpg\"></a>"
+         "<a href=\"/p/10\"><img src=\"/img/thumb.jpg\"></a>",
+         {"/item/7", "/thumbs/sunset_1000x380_crop.jpg", "/pin/8", "https://i/736x/ab/cd.jpg", "/p/9",
+          "/styles/banner_1660x375/public/dawn.jpg", "/p/10", "/img/thumb.jpg"},
+         640},
         {"wideEnoughIsNoThumbnail",
          "<a href=\"/p/9\"><img src=\"w.jpg\" width=\"1600\"></a>",
          {"w.jpg"},

@@ -619,9 +619,9 @@ TEST_F(EndToEndTest, WebPageAndWebImageOnALoopbackServer) {
 constexpr int kWideWidth = 700, kWideHeight = 400;
 constexpr std::uint32_t kWideColour = 0x40A0E0;
 
-std::string WidePng() {
-    QImage img(kWideWidth, kWideHeight, QImage::Format_RGB32);
-    img.fill(0xFF000000u | kWideColour);
+std::string WidePng(int width = kWideWidth, std::uint32_t colour = kWideColour) {
+    QImage img(width, kWideHeight, QImage::Format_RGB32);
+    img.fill(0xFF000000u | colour);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -647,6 +647,11 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
         // A photo page told by what the server calls it: its first bytes are no markup.
         {"/potd", "Photo of the day\r\n<meta property=og:image content=/wide.png>"},
         {"/potd.html", "<meta property=\"og:image\" content=\"/potd\"><img src=\"/small.png\">"},
+        // A listing's item: its rendition is wide enough, but its own page names the full
+        // picture, after a narrow social cover.
+        {"/thumbs/sunset_660x380.png", WidePng(660, 0x808080)},
+        {"/item/1", "<html><meta property=og:image content=/small.png><img src=/media/wide>"},
+        {"/listing.html", "<html><a href=\"/item/1\"><img src=\"/thumbs/sunset_660x380.png\"></a></html>"},
     });
     std::string narrowPage = "<html>";
     for (int i = 0; i < 20; ++i) {
@@ -691,6 +696,7 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
         {"random", page + "random.html", "0100000", "1111", 0, 2, 1, "", 640},
         {"folder", work_ / "sizes/", "000000", "1111", 0, 2, 1, "", 640},
         {"potd", page + "potd.html", "0100001", "1111", 0, 0, 1},
+        {"listing", page + "listing.html", "0111001", "1111", 0, 0, 1, "", 640},
         {"script", page + "script.html", "0111001", "1111", 0, 0, 1},
         {"scriptOldEntry", page + "script.html", "0111000", "1111", 0, 0, 1},
     });
@@ -717,6 +723,7 @@ TEST_F(EndToEndTest, MainPictureOfAPageAndPassingOverWhatCannotBeUsed) {
     // A photo page's own picture, the page told by its first bytes or by its type.
     expectWide("gallery");
     expectWide("potd");
+    expectWide("listing");
     // "Contains" goes on to the next name that contains the text.
     expectWide("containing");
     for (int round = 0; round < 8; ++round) expectWide("random");
