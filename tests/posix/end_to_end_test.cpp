@@ -899,6 +899,15 @@ std::string OntoLoopback(const std::string& text, const std::string& base) {
     return out;
 }
 
+// "/host/path" for "http://host/path" or "https://host/path"; "" for anything else, or
+// for a site's root.
+std::string HostAndPath(const std::string& url) {
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string::npos || url.find('/', scheme + 3) == std::string::npos) return "";
+    const std::string hostAndPath = url.substr(scheme + 2);
+    return hostAndPath.back() == '/' ? "" : hostAndPath;
+}
+
 // Done when: on real pages and feeds of many kinds, none of them among the program's own
 // earlier test pages, the main-picture entry of the README installs the picture a person
 // would want from each: every host the page names is moved onto the loopback server, the
@@ -931,8 +940,19 @@ TEST_F(EndToEndTest, CollectedPagesAndFeedsInstallTheWantedPicture) {
         const std::string path = "/pages/" + page.file;
         (*served)[path] = {page.contentType,
                            OntoLoopback(Slurp(std::string(VEXAL_PAGES_DIR) + "/" + page.file), base)};
-        if (page.wanted != "none")
+        // A listing's item page is served where the listing's links lead: under its host,
+        // and from the root, where a root-relative link on a page served here points.
+        const std::string url = page.url.substr(0, page.url.find(' '));
+        if (std::string own = HostAndPath(url); own.size() > 1) {
+            served->emplace(own, (*served)[path]);
+            served->emplace(own.substr(own.find('/', 1)), (*served)[path]);
+        }
+        if (page.wanted != "none") {
             (*served)[OntoLoopback(page.wanted, base).substr(base.size() - 1)] = {"image/png", wide};
+            const std::string own = HostAndPath(page.wanted);
+            served->emplace(own.substr(own.find('/', 1)),
+                            std::pair<std::string, std::string>{"image/png", wide});
+        }
         entries.push_back(
             {"page" + std::to_string(i), base + path.substr(1), "0111001", "11111", 2, 0, 1, "", 640});
     }
