@@ -242,15 +242,30 @@ public:
     std::unordered_map<std::string, std::int64_t> widths;
     // Item pages a rendition links to, with that rendition.
     std::unordered_map<std::string, std::string> renditionOf;
-    // Puts the page's own pictures first, and drops what named one of them before it was
-    // known to be one.
+    // A listing's first item: its candidates, at [from, to) of the output, lead.
+    void FirstItem(std::size_t from, std::size_t to) { firstItem_ = {from, to}; }
+    // Puts the first item of a listing first and the page's own pictures after it (or
+    // first, on any other page), and drops what named one of them before it was known to
+    // be one.
     void Finish() {
+        const auto at = [&](std::size_t i) { return out_.begin() + static_cast<std::ptrdiff_t>(i); };
+        std::size_t leading = 0;
+        if (const auto [from, to] = firstItem_; from >= head_ && from < to && to <= out_.size()) {
+            std::rotate(at(head_), at(from), at(to));
+            leading = to - from;
+        }
         if (own_.empty()) return;
-        const auto rest = std::remove_if(
-            out_.begin() + static_cast<std::ptrdiff_t>(head_), out_.end(),
-            [&](const std::string& v) { return std::find(own_.begin(), own_.end(), v) != own_.end(); });
-        out_.erase(rest, out_.end());
-        out_.insert(out_.begin() + static_cast<std::ptrdiff_t>(head_), std::make_move_iterator(own_.begin()),
+        std::size_t kept = head_;
+        for (std::size_t i = head_; i < out_.size(); ++i) {
+            if (std::find(own_.begin(), own_.end(), out_[i]) != own_.end()) {
+                if (i < head_ + leading) --leading;
+                continue;
+            }
+            if (kept != i) out_[kept] = std::move(out_[i]);
+            ++kept;
+        }
+        out_.resize(kept);
+        out_.insert(at(head_ + leading), std::make_move_iterator(own_.begin()),
                     std::make_move_iterator(own_.end()));
         own_.clear();
     }
@@ -259,6 +274,7 @@ private:
     std::vector<std::string>& out_;
     std::size_t head_;
     std::vector<std::string> own_;
+    std::pair<std::size_t, std::size_t> firstItem_{};
 };
 
 // Views of one picture. Pages name one file in several sizes: under a size folder
@@ -534,6 +550,7 @@ enum class Element : std::uint8_t {
     Image,
     Figure,
     Article,
+    Main,  // read as an article, but no item of a listing
     Header,
     Chrome,  // navigation, a footer, a side box: what stands beside the page's content
     Box,     // a division that a class may mark as a side box
@@ -564,7 +581,7 @@ Element ElementOf(std::string_view name) {
         {"image", Element::Image},
         {"figure", Element::Figure},
         {"article", Element::Article},
-        {"main", Element::Article},
+        {"main", Element::Main},
         {"header", Element::Header},
         {"nav", Element::Chrome},
         {"footer", Element::Chrome},
@@ -616,6 +633,11 @@ public:
         if (!parent_)
             for (std::string& value : later_) Output(std::move(value));
         later_.clear();
+        // A listing of items (two or more articles with pictures, on a page that does not call
+        // itself one article): its first item is the newest, the one a person looks at,
+        // before a cover the whole site shares as its own picture.
+        if (!parent_ && !articlePage_ && listingItems_ >= 2)
+            seen_.FirstItem(firstListingItem_.first, firstListingItem_.second);
     }
 
 private:
@@ -878,9 +900,11 @@ private:
             return;
         }
         if (tag == Element::Figure) return Figure();
-        if (tag == Element::Article) {
+        if (tag == Element::Article || tag == Element::Main) {
             ++article_;
             articleLater_.push_back(later_.size());
+            if (tag == Element::Article && !parent_ && listingItemDepth_++ == 0)
+                listingItemStart_ = out_.size();
             return;
         }
         if (tag == Element::Box) {
@@ -915,7 +939,7 @@ private:
         }
         if (tag == Element::Item) EndItem();
         if (tag == Element::Figure) figureWidth_ = 0;
-        if (tag == Element::Article && article_ > 0) {
+        if ((tag == Element::Article || tag == Element::Main) && article_ > 0) {
             --article_;
             // An article's pictures declared too small still come before the next article's.
             const std::size_t mark = std::min(articleLater_.back(), later_.size());
@@ -924,6 +948,10 @@ private:
                 for (std::size_t i = mark; i < later_.size(); ++i) Output(std::move(later_[i]));
                 later_.resize(mark);
             }
+            // An outermost <article> that gave candidates is an item, should the page list them.
+            if (tag == Element::Article && listingItemDepth_ > 0 && --listingItemDepth_ == 0 &&
+                out_.size() > listingItemStart_ && listingItems_++ == 0)
+                firstListingItem_ = {listingItemStart_, out_.size()};
         }
         if ((tag == Element::Chrome || tag == Element::Header) && !chromeHeaders_.empty() &&
             chromeHeaders_.back() == (tag == Element::Header)) {
@@ -1082,6 +1110,9 @@ private:
                 const std::int64_t w = Digits(TrimHtmlSpace(content->value));
                 if (w > 0) seen_.widths.try_emplace(*seen_.LastOwn(), w);
             }
+        if (property && EqualsAsciiNoCase(TrimHtmlSpace(property->value), "og:type"))
+            if (const HtmlAttribute* content = FindHtmlAttribute(attributes_, "content"))
+                articlePage_ = EqualsAsciiNoCase(TrimHtmlSpace(content->value), "article");
         if (name && StartsWithAsciiNoCase(TrimHtmlSpace(name->value), "msapplication-")) skipTag_ = true;
         for (const HtmlAttribute* a : {name, property})
             if (a && FindAsciiNoCase(a->value, "logo") != kNone) skipTag_ = true;
@@ -1161,9 +1192,14 @@ private:
     std::vector<std::string> itemOwn_, itemOther_, itemLater_;
     std::pair<std::string, std::int64_t> itemMedia_, itemThumbnail_;
     bool random_;
-    std::vector<std::string> later_;         // declared too small: after everything else
-    std::int64_t figureWidth_ = 0;           // the open figure's declared width
-    int article_ = 0;                        // open articles (or main): their headers are content
+    std::vector<std::string> later_;    // declared too small: after everything else
+    std::int64_t figureWidth_ = 0;      // the open figure's declared width
+    int article_ = 0;                   // open articles (or main): their headers are content
+    int listingItemDepth_ = 0;          // open <article> elements
+    std::size_t listingItemStart_ = 0;  // where the outermost open one's candidates start
+    int listingItems_ = 0;              // closed outermost <article> elements that gave candidates
+    std::pair<std::size_t, std::size_t> firstListingItem_{};
+    bool articlePage_ = false;               // the page calls itself one article (og:type)
     std::vector<std::size_t> articleLater_;  // for each open article, where its later ones start
     int chrome_ = 0;                         // open navigation, footers, side boxes, page headers
     std::vector<bool> boxes_;                // open divisions, for a random choice: each a side box or not

@@ -666,6 +666,21 @@ TEST(LinkExtractionTest, PageRules) {
          "<meta property=\"og:image\" content=\"https://h/a/harbour-dawn.jpg\"><img "
          "src=\"https://h/a/harbour-dawn-300x200.jpg\">",
          {"https://h/a/harbour-dawn.jpg", "https://h/a/harbour-dawn-300x200.jpg"}},
+        // A listing's first (newest) item before the cover the site gives every page;
+        // a page that calls itself an article, or holds one, keeps its own picture first.
+        {"listingFirstItemBeforeTheCover",
+         "<meta property=\"og:image\" content=\"https://h/cover.jpg\"><img src=\"/head.jpg\"><main>"
+         "<article><time>9 Dec</time><img src=\"/a/new.jpg\"><article><img src=/c.jpg></article></article>"
+         "<article><img src=\"/a/old.jpg\"></article></main>",
+         {"/a/new.jpg", "/c.jpg", "https://h/cover.jpg", "/head.jpg", "/a/old.jpg"}},
+        {"articlePageKeepsItsOwnPicture",
+         "<meta property=\"og:type\" content=\"article\"><meta property=\"og:image\" content=\"/o.jpg\">"
+         "<article><img src=\"/a.jpg\"></article><article><img src=\"/b.jpg\"></article>",
+         {"/o.jpg", "/a.jpg", "/b.jpg"}},
+        {"oneArticleKeepsItsOwnPicture",
+         "<meta property=\"og:image\" content=\"/o.jpg\"><article><img src=\"/a.jpg\"></article>"
+         "<article><p>no picture</p></article>",
+         {"/o.jpg", "/a.jpg"}},
         {"listingThumbnailToFull",
          "<a href=\"/g/1\"><img src=\"/thumbs/aurora-sky_1000x380_c.jpg\"></a><img src=\"/736x/b/c/"
          "field-mist.jpg\"><a href=\"/files/aurora-sky.jpg\">get</a><a "
