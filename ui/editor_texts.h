@@ -33,6 +33,8 @@ struct EditorTexts {
     const char* BrowseAllFiles;
 
     std::array<const char*, 5> ckExt;
+    // The fifth kind stands for the newer kinds as well, which its caption has no room for.
+    const char* ckExtNewerTip;
     std::array<const char*, 5> opWp;
 
     const char* ckEachScreen;
@@ -93,6 +95,7 @@ inline constexpr EditorTexts kJapaneseEditorTexts = {
     "すべてのファイル (*)",
 
     {"GIF", "JPG", "PNG", "BMP", "WebP"},
+    "WebP のほか AVIF、HEIC/HEIF、JPEG XL、SVG の画像も候補にします。",
     {"中央に表示", "並べて表示", "拡大して表示", "ページ幅に合わせる", "画面のサイズに合わせる"},
 
     "画面ごとに別の画像",
@@ -168,6 +171,7 @@ inline constexpr EditorTexts kEnglishEditorTexts = {
     "All files (*)",
 
     {"GIF", "JPG", "PNG", "BMP", "WebP"},
+    "Besides WebP, takes AVIF, HEIC/HEIF, JPEG XL and SVG pictures as candidates too.",
     {"Centre", "Tile", "Stretch", "Fill the screen", "Fit to the screen"},
 
     "A picture per screen",

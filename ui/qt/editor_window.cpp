@@ -303,6 +303,7 @@ void QtEditorWindow::MakeFlagGroups() {
     }
     ckEachScreen = new QCheckBox(Q(texts_.ckEachScreen), Frame5);
     ckEachScreen->setToolTip(Q(texts_.ckEachScreenTip));
+    ckExt[4]->setToolTip(Q(texts_.ckExtNewerTip));
     styles->addWidget(ckEachScreen);
     ckBackColour = new QCheckBox(Q(texts_.ckBackColour), Frame5);
     ckBackColour->setToolTip(Q(texts_.ckBackColourTip));

@@ -164,6 +164,7 @@ Win32EditorWindow::Win32EditorWindow(Language language)
     for (int i = 0; i < 7; ++i) win32::AddToolTip(tooltips_, ckFilter_[i], texts_.ckFilterTip[i]);
     win32::AddToolTip(tooltips_, txMinWidth_, texts_.txMinWidthTip);
     win32::AddToolTip(tooltips_, ckEachScreen_, texts_.ckEachScreenTip);
+    win32::AddToolTip(tooltips_, ckExt_[4], texts_.ckExtNewerTip);
     win32::AddToolTip(tooltips_, ckBackColour_, texts_.ckBackColourTip);
     win32::AddToolTip(tooltips_, cbBackColour_, texts_.ckBackColourTip);
     win32::AddToolTip(tooltips_, lbSettingsFile_, "");
