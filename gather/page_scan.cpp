@@ -185,9 +185,17 @@ bool IsPagePictureProperty(std::string_view value) {
     return false;
 }
 
+// Sites name their marks with ever new words ("fluid-icon", "apple-touch-icon-precomposed"): any
+// rel word that says icon is one, as is a touch start-up screen.
 bool IsIconLink(std::string_view rel) {
-    return RelHasWord(rel, {"icon", "apple-touch-icon", "apple-touch-icon-precomposed", "mask-icon",
-                            "apple-touch-startup-image"});
+    std::size_t i = 0;
+    while (i < rel.size()) {
+        while (i < rel.size() && IsHtmlSpace(rel[i])) ++i;
+        const std::size_t start = i;
+        while (i < rel.size() && !IsHtmlSpace(rel[i])) ++i;
+        if (FindAsciiNoCase(rel.substr(start, i - start), "icon") != kNone) return true;
+    }
+    return RelHasWord(rel, {"apple-touch-startup-image"});
 }
 
 // A link that leads to a page a person would open, not a place on this one or a script.

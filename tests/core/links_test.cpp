@@ -578,7 +578,7 @@ TEST(LinkExtractionTest, PageRules) {
         // Icons and logos are no candidates; every address comes once.
         {"iconsAndTiles",
          "<link rel=\"apple-touch-icon\" href=\"https://h/i.png\"><link rel='shortcut icon' "
-         "href=https://h/f.png>"
+         "href=https://h/f.png><link rel=\"fluid-icon\" href=\"https://h/fluid.png\">"
          "<meta name=\"msapplication-TileImage\" content=\"https://h/tile.png\">"
          "<meta property=\"og:logo\" content=\"https://h/logo.png\"><img src=\"https://h/pic.jpg\">",
          {"https://h/pic.jpg"}},
