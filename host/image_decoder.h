@@ -31,10 +31,11 @@ enum class DecodeError {
     TooLarge,    // a readable picture whose size is above the limits
     Stopped,     // the run was asked to stop while the picture was decoded
     NoCodec,     // a picture of a kind the system has no decoder for (`codec` says which)
+    NoLibrary,   // a picture of a kind whose library is not installed (`codec` says which)
 };
 
 // The newer picture kinds, whose decoders a system may lack (Windows installs them as
-// extensions of its own).
+// extensions of its own; on Linux their libraries may have been removed).
 enum class CodecKind : std::uint8_t { None, Heif, Avif, JpegXl, Svg };
 
 // The size in pixels at which a picture is shown on its screen.
@@ -47,7 +48,7 @@ struct DecodeResult {
     // The size the file announces, when it could be read (also for TooLarge).
     std::int64_t width = 0;
     std::int64_t height = 0;
-    // The picture's kind, for NoCodec.
+    // The picture's kind, for NoCodec and NoLibrary.
     CodecKind codec = CodecKind::None;
 
     bool Ok() const { return error == DecodeError::None; }

@@ -41,6 +41,19 @@ std::string PictureErrorText(Language language, const std::string& path, const D
                 break;
         }
     }
+    if (result.error == DecodeError::NoLibrary) {
+        switch (result.codec) {
+            case CodecKind::Heif:
+                return MessageText(language, Message::PictureNeedsLibrary, {path, "HEIF (HEIC)", "libheif"});
+            case CodecKind::Avif:
+                return MessageText(language, Message::PictureNeedsLibrary, {path, "AVIF", "libheif"});
+            case CodecKind::JpegXl:
+                return MessageText(language, Message::PictureNeedsLibrary, {path, "JPEG XL", "libjxl"});
+            case CodecKind::Svg:
+            case CodecKind::None:
+                break;
+        }
+    }
     return MessageText(language, Message::PictureUnreadable, {path});
 }
 

@@ -291,6 +291,10 @@ constexpr Entry kTexts[] = {
      "The picture {1} is an SVG drawing, which cannot be loaded.\r\n"
      "vexal for Windows cannot make an SVG drawing the wallpaper; convert it to PNG or another picture kind "
      "first."},
+    {Message::PictureNeedsLibrary,
+     "画像ファイル {1} は {2} 形式ですが、この形式を読むライブラリ {3} "
+     "がインストールされていないため読み込めません。",
+     "The picture {1} is in the {2} format, but {3}, the library that reads it, is not installed."},
     {Message::PictureTooNarrow, "画像ファイル {1} は幅 {2} ピクセルで、{3} ピクセル未満のため使えません。",
      "The picture {1} is {2} pixels wide, narrower than {3} pixels, so it is not used."},
     {Message::PictureUnusableShape,

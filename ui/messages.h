@@ -113,7 +113,10 @@ enum class Message : std::uint16_t {
     PictureNeedsHeif,
     PictureNeedsAvif,
     PictureNeedsJpegXl,
-    PictureNeedsSvg,       // the Windows program draws no SVG
+    PictureNeedsSvg,  // the Windows program draws no SVG
+    // A picture whose kind's library is not installed (Linux): {1} the picture, {2} its
+    // kind, {3} the library.
+    PictureNeedsLibrary,
     PictureTooNarrow,      // {1} the picture, {2} its width, {3} the narrowest the entry uses
     PictureUnusableShape,  // {1} the picture, {2} its width, {3} its height
     ChangeFailed,

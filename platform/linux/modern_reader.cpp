@@ -4,9 +4,6 @@
 #include "platform/linux/modern_reader.h"
 
 #include <fcntl.h>
-#include <jxl/decode.h>
-#include <jxl/thread_parallel_runner.h>
-#include <libheif/heif.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +28,7 @@
 
 #include "gather/content_kind.h"
 #include "platform/linux/libraries_quiet.h"
+#include "platform/linux/modern_libraries.h"
 
 namespace vexal {
 namespace {
@@ -50,25 +48,12 @@ std::string Head(const std::string& path) {
     return head;
 }
 
-enum class Modern { None, Heif, Jxl };
-
-// The file's kind by its first bytes, as the program judges a fetched file; libheif and
-// libjxl have the last word.
-Modern ModernKind(std::string_view head) {
-    switch (ContentKindOf(head).picture) {
-        case PictureKind::Avif:
-        case PictureKind::Heif: {
-            const heif_filetype_result heif = heif_check_filetype(
-                reinterpret_cast<const std::uint8_t*>(head.data()), static_cast<int>(head.size()));
-            return heif == heif_filetype_yes_supported || heif == heif_filetype_yes_unsupported
-                       ? Modern::Heif
-                       : Modern::None;
-        }
-        case PictureKind::Jxl:
-            return Modern::Jxl;
-        default:
-            return Modern::None;
-    }
+// A picture of these kinds whose library is not installed: refused, naming the kind.
+DecodeResult NoLibrary(PictureKind kind) {
+    return {DecodeError::NoLibrary, 0, 0,
+            kind == PictureKind::Avif   ? CodecKind::Avif
+            : kind == PictureKind::Heif ? CodecKind::Heif
+                                        : CodecKind::JpegXl};
 }
 
 bool LooksLikeSvg(std::string_view head) { return ContentKindOf(head).picture == PictureKind::Svg; }
@@ -93,59 +78,61 @@ bool ToPixelsInPlace(std::uint8_t* rows, std::int32_t width, std::int32_t height
 // ---- HEIF and AVIF ----
 
 struct HeifDeleter {
-    void operator()(heif_context* c) const { heif_context_free(c); }
-    void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
-    void operator()(heif_image* i) const { heif_image_release(i); }
-    void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
+    const HeifFunctions* heif = nullptr;
+    void operator()(heif_context* c) const { heif->context_free(c); }
+    void operator()(heif_image_handle* h) const { heif->image_handle_release(h); }
+    void operator()(heif_image* i) const { heif->image_release(i); }
+    void operator()(heif_decoding_options* o) const { heif->decoding_options_free(o); }
 };
 template <class T>
 using HeifPtr = std::unique_ptr<T, HeifDeleter>;
 
 // The primary picture's handle and its upright size, checked against the bound.
-DecodeResult OpenHeif(const std::string& path, HeifPtr<heif_context>& context,
+DecodeResult OpenHeif(const HeifFunctions& heif, const std::string& path, HeifPtr<heif_context>& context,
                       HeifPtr<heif_image_handle>& handle) {
-    context.reset(heif_context_alloc());
+    context = HeifPtr<heif_context>(heif.context_alloc(), {&heif});
     if (!context) return kUnreadable;
     // libheif's own limit (32768 a side) would make a picture claiming more an unreadable
     // one; the program's bound below refuses it before decoding, as too large.
-    heif_context_set_maximum_image_size_limit(context.get(), 65536);
-    if (heif_context_read_from_file(context.get(), path.c_str(), nullptr).code != heif_error_Ok)
+    heif.context_set_maximum_image_size_limit(context.get(), 65536);
+    if (heif.context_read_from_file(context.get(), path.c_str(), nullptr).code != heif_error_Ok)
         return kUnreadable;
     heif_image_handle* primary = nullptr;
-    if (heif_context_get_primary_image_handle(context.get(), &primary).code != heif_error_Ok || !primary)
+    if (heif.context_get_primary_image_handle(context.get(), &primary).code != heif_error_Ok || !primary)
         return kUnreadable;
-    handle.reset(primary);
+    handle = HeifPtr<heif_image_handle>(primary, {&heif});
     // The size after the container's rotation, which is how the picture is shown.
-    const std::int64_t width = heif_image_handle_get_width(primary);
-    const std::int64_t height = heif_image_handle_get_height(primary);
+    const std::int64_t width = heif.image_handle_get_width(primary);
+    const std::int64_t height = heif.image_handle_get_height(primary);
     if (width <= 0 || height <= 0) return kUnreadable;
     if (!PictureSizeAllowed(width, height)) return {DecodeError::TooLarge, width, height};
     return {DecodeError::None, width, height};
 }
 
-DecodeResult ReadHeif(const std::string& path, Picture& pictureOut, const std::function<bool()>& stop) {
+DecodeResult ReadHeif(const HeifFunctions& heif, const std::string& path, Picture& pictureOut,
+                      const std::function<bool()>& stop) {
     HeifPtr<heif_context> context;
     HeifPtr<heif_image_handle> handle;
-    const DecodeResult head = OpenHeif(path, context, handle);
+    const DecodeResult head = OpenHeif(heif, path, context, handle);
     if (!head.Ok()) return head;
     if (stop && stop()) return {DecodeError::Stopped, head.width, head.height};
-    const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
-    HeifPtr<heif_decoding_options> options(heif_decoding_options_alloc());
+    const bool alpha = heif.image_handle_has_alpha_channel(handle.get()) != 0;
+    HeifPtr<heif_decoding_options> options(heif.decoding_options_alloc(), {&heif});
     if (!options) return kUnreadable;
     // Rotation and mirroring are applied (the default); a picture of more than 8 bits a
     // channel comes as 8, which is all a bitmap holds.
     options->convert_hdr_to_8bit = 1;
     heif_image* decoded = nullptr;
-    const heif_error error = heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB,
+    const heif_error error = heif.decode_image(handle.get(), &decoded, heif_colorspace_RGB,
                                                heif_chroma_interleaved_RGBA, options.get());
-    HeifPtr<heif_image> image(decoded);
+    HeifPtr<heif_image> image(decoded, {&heif});
     if (error.code != heif_error_Ok || !image) return {DecodeError::Unreadable, head.width, head.height};
     if (stop && stop()) return {DecodeError::Stopped, head.width, head.height};
-    const std::int32_t width = heif_image_get_width(image.get(), heif_channel_interleaved);
-    const std::int32_t height = heif_image_get_height(image.get(), heif_channel_interleaved);
+    const std::int32_t width = heif.image_get_width(image.get(), heif_channel_interleaved);
+    const std::int32_t height = heif.image_get_height(image.get(), heif_channel_interleaved);
     if (!PictureSizeAllowed(width, height)) return {DecodeError::TooLarge, width, height};
     int stride = 0;
-    std::uint8_t* rows = heif_image_get_plane(image.get(), heif_channel_interleaved, &stride);
+    std::uint8_t* rows = heif.image_get_plane(image.get(), heif_channel_interleaved, &stride);
     if (!rows || stride < width * 4 || stride % 4 != 0)
         return {DecodeError::Unreadable, head.width, head.height};
     // The library's own buffer becomes the picture's.
@@ -155,9 +142,16 @@ DecodeResult ReadHeif(const std::string& path, Picture& pictureOut, const std::f
     p.stride = stride / 4;
     p.hasAlpha = ToPixelsInPlace(rows, width, height, stride, !alpha);
     p.pixels = reinterpret_cast<const std::uint32_t*>(rows);
-    p.storage = std::shared_ptr<heif_image>(image.release(), heif_image_release);
+    p.storage = std::shared_ptr<heif_image>(image.release(), HeifDeleter{&heif});
     pictureOut = std::move(p);
     return {DecodeError::None, width, height};
+}
+
+// libheif's judgement of a file that looks like HEIF or AVIF by its first bytes.
+bool HeifTakes(const HeifFunctions& heif, std::string_view head) {
+    const heif_filetype_result type = heif.check_filetype(reinterpret_cast<const std::uint8_t*>(head.data()),
+                                                          static_cast<int>(head.size()));
+    return type == heif_filetype_yes_supported || type == heif_filetype_yes_unsupported;
 }
 
 // ---- JPEG XL ----
@@ -194,29 +188,27 @@ private:
     std::size_t size_ = 0;
 };
 
-struct JxlDeleter {
-    void operator()(JxlDecoder* d) const { JxlDecoderDestroy(d); }
-};
-
 // Decodes the first frame (or, with `pictureOut` null, reads the header only).
-DecodeResult ReadJxl(const std::string& path, Picture* pictureOut, const std::function<bool()>& stop) {
+DecodeResult ReadJxl(const JxlFunctions& jxl, const std::string& path, Picture* pictureOut,
+                     const std::function<bool()>& stop) {
     const MappedFile file(path);
     if (!file.Data()) return kUnreadable;
-    std::unique_ptr<JxlDecoder, JxlDeleter> decoder(JxlDecoderCreate(nullptr));
+    std::unique_ptr<JxlDecoder, void (*)(JxlDecoder*)> decoder(jxl.DecoderCreate(nullptr),
+                                                               jxl.DecoderDestroy);
     if (!decoder) return kUnreadable;
-    std::unique_ptr<void, void (*)(void*)> runner(nullptr, JxlThreadParallelRunnerDestroy);
+    std::unique_ptr<void, void (*)(void*)> runner(nullptr, jxl.ThreadParallelRunnerDestroy);
     if (pictureOut) {
-        runner.reset(JxlThreadParallelRunnerCreate(
+        runner.reset(jxl.ThreadParallelRunnerCreate(
             nullptr, std::max<std::size_t>(1, std::min<unsigned>(std::thread::hardware_concurrency(), 8))));
-        if (runner && JxlDecoderSetParallelRunner(decoder.get(), JxlThreadParallelRunner, runner.get()) !=
+        if (runner && jxl.DecoderSetParallelRunner(decoder.get(), jxl.ThreadParallelRunner, runner.get()) !=
                           JXL_DEC_SUCCESS)
             return kUnreadable;
     }
     const int events = JXL_DEC_BASIC_INFO | (pictureOut ? JXL_DEC_FULL_IMAGE : 0);
-    if (JxlDecoderSubscribeEvents(decoder.get(), events) != JXL_DEC_SUCCESS) return kUnreadable;
+    if (jxl.DecoderSubscribeEvents(decoder.get(), events) != JXL_DEC_SUCCESS) return kUnreadable;
     // The decoder turns the picture upright as its header says (its default).
-    if (JxlDecoderSetInput(decoder.get(), file.Data(), file.Size()) != JXL_DEC_SUCCESS) return kUnreadable;
-    JxlDecoderCloseInput(decoder.get());
+    if (jxl.DecoderSetInput(decoder.get(), file.Data(), file.Size()) != JXL_DEC_SUCCESS) return kUnreadable;
+    jxl.DecoderCloseInput(decoder.get());
 
     DecodeResult result = kUnreadable;
     std::int32_t width = 0, height = 0;
@@ -224,10 +216,10 @@ DecodeResult ReadJxl(const std::string& path, Picture* pictureOut, const std::fu
     std::vector<std::uint32_t> rgba;
     const JxlPixelFormat format{4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
     for (;;) {
-        switch (JxlDecoderProcessInput(decoder.get())) {
+        switch (jxl.DecoderProcessInput(decoder.get())) {
             case JXL_DEC_BASIC_INFO: {
                 JxlBasicInfo info;
-                if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS) return kUnreadable;
+                if (jxl.DecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS) return kUnreadable;
                 // The header's size is before the turn; orientations 5 to 8 swap the sides.
                 const bool turned = info.orientation >= JXL_ORIENT_TRANSPOSE;
                 const std::int64_t w = turned ? info.ysize : info.xsize;
@@ -242,7 +234,7 @@ DecodeResult ReadJxl(const std::string& path, Picture* pictureOut, const std::fu
             }
             case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
                 std::size_t bytes = 0;
-                if (JxlDecoderImageOutBufferSize(decoder.get(), &format, &bytes) != JXL_DEC_SUCCESS ||
+                if (jxl.DecoderImageOutBufferSize(decoder.get(), &format, &bytes) != JXL_DEC_SUCCESS ||
                     bytes != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4)
                     return {DecodeError::Unreadable, width, height};
                 if (stop && stop()) return {DecodeError::Stopped, width, height};
@@ -251,7 +243,7 @@ DecodeResult ReadJxl(const std::string& path, Picture* pictureOut, const std::fu
                 } catch (const std::bad_alloc&) {
                     return {DecodeError::TooLarge, width, height};
                 }
-                if (JxlDecoderSetImageOutBuffer(decoder.get(), &format, rgba.data(), bytes) !=
+                if (jxl.DecoderSetImageOutBuffer(decoder.get(), &format, rgba.data(), bytes) !=
                     JXL_DEC_SUCCESS)
                     return {DecodeError::Unreadable, width, height};
                 break;
@@ -334,36 +326,40 @@ bool LoadSvg(const std::string& path, QSvgRenderer& renderer) {
     return renderer.load(WithoutBlendedLayers(file.readAll())) && renderer.isValid();
 }
 
+// The file's kind by its first bytes, as the program judges a fetched file (libheif has
+// the last word on HEIF and AVIF); its library is loaded only then. With `pictureOut`
+// null, the header is read only.
+std::optional<DecodeResult> DecodeModern(const std::string& path, Picture* pictureOut,
+                                         const std::function<bool()>& stop,
+                                         const ModernLibraries& libraries) {
+    const std::string head = Head(path);
+    const PictureKind kind = ContentKindOf(head).picture;
+    if (kind != PictureKind::Avif && kind != PictureKind::Heif && kind != PictureKind::Jxl)
+        return std::nullopt;
+    LibrariesQuiet quiet;
+    if (kind == PictureKind::Jxl) {
+        const JxlFunctions* jxl = libraries.jxl();
+        if (!jxl) return NoLibrary(kind);
+        return ReadJxl(*jxl, path, pictureOut, stop);
+    }
+    const HeifFunctions* heif = libraries.heif();
+    if (!heif) return NoLibrary(kind);
+    if (!HeifTakes(*heif, head)) return std::nullopt;
+    if (pictureOut) return ReadHeif(*heif, path, *pictureOut, stop);
+    HeifPtr<heif_context> context;
+    HeifPtr<heif_image_handle> handle;
+    return OpenHeif(*heif, path, context, handle);
+}
+
 }  // namespace
 
-std::optional<DecodeResult> ProbeModern(const std::string& path) {
-    LibrariesQuiet quiet;
-    switch (ModernKind(Head(path))) {
-        case Modern::Heif: {
-            HeifPtr<heif_context> context;
-            HeifPtr<heif_image_handle> handle;
-            return OpenHeif(path, context, handle);
-        }
-        case Modern::Jxl:
-            return ReadJxl(path, nullptr, {});
-        case Modern::None:
-            break;
-    }
-    return std::nullopt;
+std::optional<DecodeResult> ProbeModern(const std::string& path, const ModernLibraries& libraries) {
+    return DecodeModern(path, nullptr, {}, libraries);
 }
 
 std::optional<DecodeResult> ReadModern(const std::string& path, Picture& pictureOut,
-                                       const std::function<bool()>& stop) {
-    LibrariesQuiet quiet;
-    switch (ModernKind(Head(path))) {
-        case Modern::Heif:
-            return ReadHeif(path, pictureOut, stop);
-        case Modern::Jxl:
-            return ReadJxl(path, &pictureOut, stop);
-        case Modern::None:
-            break;
-    }
-    return std::nullopt;
+                                       const std::function<bool()>& stop, const ModernLibraries& libraries) {
+    return DecodeModern(path, &pictureOut, stop, libraries);
 }
 
 std::optional<DecodeResult> ProbeSvg(const std::string& path) {

@@ -530,6 +530,23 @@ TEST(FailureTextsTest, PictureErrors) {
         {"noCodecOfNoKind",
          PictureErrorText(Language::Japanese, "a", {DecodeError::NoCodec, 0, 0, CodecKind::None}),
          MessageText(Language::Japanese, Message::PictureUnreadable, {"a"})},
+        // A kind whose library is not installed names the kind and the library.
+        {"noHeifLibrary",
+         PictureErrorText(Language::Japanese, "a.heic", {DecodeError::NoLibrary, 0, 0, CodecKind::Heif}),
+         "画像ファイル a.heic は HEIF (HEIC) 形式ですが、この形式を読むライブラリ libheif "
+         "がインストールされていないため読み込めません。"},
+        {"noHeifLibraryInEnglish",
+         PictureErrorText(Language::English, "a.heic", {DecodeError::NoLibrary, 0, 0, CodecKind::Heif}),
+         "The picture a.heic is in the HEIF (HEIC) format, but libheif, the library that reads it, is not "
+         "installed."},
+        {"noAvifLibrary",
+         PictureErrorText(Language::English, "a.avif", {DecodeError::NoLibrary, 0, 0, CodecKind::Avif}),
+         "The picture a.avif is in the AVIF format, but libheif, the library that reads it, is not "
+         "installed."},
+        {"noJpegXlLibrary",
+         PictureErrorText(Language::English, "a.jxl", {DecodeError::NoLibrary, 0, 0, CodecKind::JpegXl}),
+         "The picture a.jxl is in the JPEG XL format, but libjxl, the library that reads it, is not "
+         "installed."},
     };
     ExpectTexts(rows);
 }
