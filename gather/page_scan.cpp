@@ -254,8 +254,9 @@ public:
     void FirstItem(std::size_t from, std::size_t to) { firstItem_ = {from, to}; }
     // Puts the first item of a listing first and the page's own pictures after it (or
     // first, on any other page), and drops what named one of them before it was known to
-    // be one.
-    void Finish() {
+    // be one. An own picture `last` says is no main picture goes after everything else.
+    template <typename Last>
+    void Finish(Last last) {
         const auto at = [&](std::size_t i) { return out_.begin() + static_cast<std::ptrdiff_t>(i); };
         std::size_t leading = 0;
         if (const auto [from, to] = firstItem_; from >= head_ && from < to && to <= out_.size()) {
@@ -263,6 +264,14 @@ public:
             leading = to - from;
         }
         if (own_.empty()) return;
+        std::vector<std::string> demoted;
+        for (std::size_t i = 0; i < own_.size();)
+            if (last(own_[i])) {
+                demoted.push_back(std::move(own_[i]));
+                own_.erase(own_.begin() + static_cast<std::ptrdiff_t>(i));
+            } else {
+                ++i;
+            }
         std::size_t kept = head_;
         for (std::size_t i = head_; i < out_.size(); ++i) {
             if (std::find(own_.begin(), own_.end(), out_[i]) != own_.end()) {
@@ -276,6 +285,8 @@ public:
         out_.insert(at(head_ + leading), std::make_move_iterator(own_.begin()),
                     std::make_move_iterator(own_.end()));
         own_.clear();
+        for (std::string& value : demoted)
+            if (std::find(at(head_), out_.end(), value) == out_.end()) out_.push_back(std::move(value));
     }
 
 private:
@@ -347,6 +358,17 @@ std::int64_t WidthHint(std::string_view address) {
         if (size) best = std::max(best, value);
     }
     return best;
+}
+
+// A file name (not a folder: "sites/default/files" is where a site keeps every upload)
+// that calls its picture the site's stand-in: "defaultPromoCrop.png", "og-default.jpg",
+// "placeholder.png", "fallback-share.jpg".
+bool NamesDefaultPicture(std::string_view address) {
+    const std::string_view path = PathPart(address);
+    const std::size_t slash = path.rfind('/');
+    const std::string_view name = slash == kNone ? path : path.substr(slash + 1);
+    static const AsciiWords kMarks{"default", "placeholder", "fallback"};
+    return HasAnyAsciiNoCase(name, kMarks);
 }
 
 // Folder and file names that say "a smaller rendition" without a number.
@@ -1310,7 +1332,15 @@ void ScanPage(std::string_view text, const PageScanOptions& options, const SiteE
             JsonScanner(text, entry.Ext, read).Run(seen);
     } else {
         PageScanner(text, entry, options, read, out, seen, false).Run();
-        seen.Finish();
+        // The page's own picture tag naming no main picture: one it declares narrower than the
+        // entry wants (a site's icon, og:image:width 200), a logo, or a picture its name calls
+        // the site's default (the share picture a site gives every page without one).
+        seen.Finish([&](const std::string& own) {
+            const auto declared = seen.widths.find(own);
+            return (entry.MinWidth > 0 && declared != seen.widths.end() &&
+                    declared->second < entry.MinWidth) ||
+                   IsLogoAddress(own) || NamesDefaultPicture(own);
+        });
     }
     // The N-th choice reaches its candidate and the few tried after it: on a page of a
     // hundred thousand links only the candidates up to there (and a thousand more) are

@@ -673,6 +673,18 @@ TEST(LinkExtractionTest, PageRules) {
          "<article><time>9 Dec</time><img src=\"/a/new.jpg\"><article><img src=/c.jpg></article></article>"
          "<article><img src=\"/a/old.jpg\"></article></main>",
          {"/a/new.jpg", "/c.jpg", "https://h/cover.jpg", "/head.jpg", "/a/old.jpg"}},
+        // Own picture tags that name no main picture come last: declared narrower than the
+        // entry wants, a logo, the site's default; a folder called "default" is no such mark.
+        {"ownPicturesThatAreNoMainPicture",
+         "<meta property=\"og:image\" content=\"https://h/blavatar/e6?s=200\"><meta "
+         "property=\"og:image:width\" content=\"200\"><meta name=\"twitter:image\" "
+         "content=\"https://h/x/company-logo_200/a\"><link rel=\"image_src\" "
+         "href=\"https://h/a/og-Default.jpg\"><meta property=og:image "
+         "content=https://h/sites/default/files/c.jpg>"
+         "<img src=\"/p/a.jpg\">",
+         {"https://h/sites/default/files/c.jpg", "/p/a.jpg", "https://h/blavatar/e6?s=200",
+          "https://h/x/company-logo_200/a", "https://h/a/og-Default.jpg"},
+         640},
         {"articlePageKeepsItsOwnPicture",
          "<meta property=\"og:type\" content=\"article\"><meta property=\"og:image\" content=\"/o.jpg\">"
          "<article><img src=\"/a.jpg\"></article><article><img src=\"/b.jpg\"></article>",
