@@ -254,9 +254,10 @@ public:
     void FirstItem(std::size_t from, std::size_t to) { firstItem_ = {from, to}; }
     // Puts the first item of a listing first and the page's own pictures after it (or
     // first, on any other page), and drops what named one of them before it was known to
-    // be one. An own picture `last` says is no main picture goes after everything else.
+    // be one. An own picture `last` says is no main picture goes after everything else, or,
+    // without `keepLast`, is no candidate.
     template <typename Last>
-    void Finish(Last last) {
+    void Finish(Last last, bool keepLast) {
         const auto at = [&](std::size_t i) { return out_.begin() + static_cast<std::ptrdiff_t>(i); };
         std::size_t leading = 0;
         if (const auto [from, to] = firstItem_; from >= head_ && from < to && to <= out_.size()) {
@@ -286,7 +287,8 @@ public:
                     std::make_move_iterator(own_.end()));
         own_.clear();
         for (std::string& value : demoted)
-            if (std::find(at(head_), out_.end(), value) == out_.end()) out_.push_back(std::move(value));
+            if (keepLast && std::find(at(head_), out_.end(), value) == out_.end())
+                out_.push_back(std::move(value));
     }
 
 private:
@@ -1334,13 +1336,16 @@ void ScanPage(std::string_view text, const PageScanOptions& options, const SiteE
         PageScanner(text, entry, options, read, out, seen, false).Run();
         // The page's own picture tag naming no main picture: one it declares narrower than the
         // entry wants (a site's icon, og:image:width 200), a logo, or a picture its name calls
-        // the site's default (the share picture a site gives every page without one).
-        seen.Finish([&](const std::string& own) {
-            const auto declared = seen.widths.find(own);
-            return (entry.MinWidth > 0 && declared != seen.widths.end() &&
-                    declared->second < entry.MinWidth) ||
-                   IsLogoAddress(own) || NamesDefaultPicture(own);
-        });
+        // the site's default (the share picture a site gives every page without one). A random
+        // choice draws among the page's pictures, which these are not.
+        seen.Finish(
+            [&](const std::string& own) {
+                const auto declared = seen.widths.find(own);
+                return (entry.MinWidth > 0 && declared != seen.widths.end() &&
+                        declared->second < entry.MinWidth) ||
+                       IsLogoAddress(own) || NamesDefaultPicture(own);
+            },
+            !random);
     }
     // The N-th choice reaches its candidate and the few tried after it: on a page of a
     // hundred thousand links only the candidates up to there (and a thousand more) are
