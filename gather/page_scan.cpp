@@ -1019,6 +1019,18 @@ private:
         const HtmlAttribute* lazy = nullptr;
         for (std::string_view key : {"data-src", "data-original", "data-lazy-src"})
             if (!lazy) lazy = FindHtmlAttribute(attributes_, key);
+        // A loader of a site's own keeps the address under a name of its own
+        // ("data-delayed-url", "data-echo-src"): where the picture has nothing else, its
+        // first data- attribute whose name says src or url and whose value is a web address
+        // or a picture's name.
+        if (!lazy && !lazySet && !srcset && (!src || IsPlaceholder(src->value)))
+            for (const HtmlAttribute& a : attributes_)
+                if (StartsWithAsciiNoCase(a.name, "data-") &&
+                    (FindAsciiNoCase(a.name, "src") != kNone || FindAsciiNoCase(a.name, "url") != kNone) &&
+                    (IsWebAddress(TrimHtmlSpace(a.value)) || NamesAllowedPicture(a.value, entry_.Ext))) {
+                    lazy = &a;
+                    break;
+                }
         for (const HtmlAttribute* a : {src, srcset, lazySet, lazy}) Taken(a);
         if (IsLogo()) return;
         std::string_view chosen;

@@ -547,6 +547,10 @@ TEST(LinkExtractionTest, PageRules) {
         {"lazyLoaderSrcset",
          "<img src=\"data:,\" data-lazy-srcset=\"a.jpg 400w, b.jpg 1200w\" data-lazy-src=\"a.jpg\">",
          {"b.jpg"}},
+        {"lazyUnderALoadersOwnName",
+         "<img class=\"lazy\" data-delayed-url=\"https://m/d/feedshare-shrink_800/0/17?e=1\">"
+         "<img src=\"shown.jpg\" data-share-url=\"/other.jpg\"><img data-echo-src=\"/rel.jpg\">",
+         {"https://m/d/feedshare-shrink_800/0/17?e=1", "shown.jpg", "/rel.jpg"}},
         {"realSrcBeatsLazy", "<img src=\"shown.jpg\" data-src=\"other.jpg\">", {"shown.jpg"}},
         // A thumbnail inside a link: the link's picture, or the page it leads to.
         {"thumbnailInPageLink", "<a href=\"/photo/123\"><img src=\"t.jpg\"></a>", {"t.jpg", "/photo/123"}},
