@@ -124,10 +124,11 @@ RetrievalResult CheckWidth(const Program& program, RetrievalState& state, const 
 // Judges what a web fetch brought into the working file. A page, where photo pages are
 // read (`photoPage` is true only for a candidate of the gathered page, not for what a
 // photo page names), is read with the page's own picture rule and the entry's rules, and
-// its first candidates fetched instead, until one can be used. A picture whose name told
-// no kind gets the extension its first bytes tell.
+// its first candidates fetched instead, until one can be used (`widthCheckedOut` then says
+// that the width of the one taken was checked already). A picture whose name told no kind
+// gets the extension its first bytes tell.
 RetrievalResult JudgeArrival(const Program& program, RetrievalState& state, const RetrievalServices& services,
-                             Fetches& fetches, bool photoPage) {
+                             Fetches& fetches, bool photoPage, bool& widthCheckedOut) {
     const bool named = PictureKindOf(state.image.ChosenImage, true) != PictureKind::NotAPicture;
     if (named && !state.PhotoPages) return {};
     // The first bytes tell a picture from a page; only a page to be read as a photo page is
@@ -161,9 +162,11 @@ RetrievalResult JudgeArrival(const Program& program, RetrievalState& state, cons
             state.image.ChosenImage = next;
             state.RelativeToPage = false;
             const FetchResult fetched = FetchChosen(state, services, fetches);
-            result =
-                fetched.Ok() ? JudgeArrival(program, state, services, fetches, false) : FetchFailed(fetched);
+            bool unused = false;
+            result = fetched.Ok() ? JudgeArrival(program, state, services, fetches, false, unused)
+                                  : FetchFailed(fetched);
             if (result.Ok()) result = CheckWidth(program, state, services);
+            widthCheckedOut = result.Ok();
             if (result.Ok() || !state.PassOver || !MayPassOver(result)) break;
         }
         return result;
@@ -250,8 +253,9 @@ RetrievalResult BringChosenImage(const Program& program, RetrievalState& state,
         (kind == SourceKind::WebPage && state.AnyWebAddress)) {
         const FetchResult fetched = FetchChosen(state, services, fetches);
         if (!fetched.Ok()) return FetchFailed(fetched);
-        const RetrievalResult judged = JudgeArrival(program, state, services, fetches, true);
-        if (!judged.Ok()) return judged;
+        bool widthChecked = false;
+        const RetrievalResult judged = JudgeArrival(program, state, services, fetches, true, widthChecked);
+        if (!judged.Ok() || widthChecked) return judged;
     } else if (kind == SourceKind::LocalImage) {
         RetrievalResult result;
         if (!services.files->IsNormalFile(state.image.ChosenImage)) {

@@ -265,14 +265,10 @@ public:
             leading = to - from;
         }
         if (own_.empty()) return;
-        std::vector<std::string> demoted;
-        for (std::size_t i = 0; i < own_.size();)
-            if (last(own_[i])) {
-                demoted.push_back(std::move(own_[i]));
-                own_.erase(own_.begin() + static_cast<std::ptrdiff_t>(i));
-            } else {
-                ++i;
-            }
+        const auto split =
+            std::stable_partition(own_.begin(), own_.end(), [&](const std::string& v) { return !last(v); });
+        std::vector<std::string> demoted(std::make_move_iterator(split), std::make_move_iterator(own_.end()));
+        own_.erase(split, own_.end());
         std::size_t kept = head_;
         for (std::size_t i = head_; i < out_.size(); ++i) {
             if (std::find(own_.begin(), own_.end(), out_[i]) != own_.end()) {
